@@ -1,0 +1,157 @@
+#include "platform/net/Sockets.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <mutex>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tavlo {
+
+namespace {
+
+// Linux has no per-socket "no SIGPIPE" option, and the printers write to these descriptors with
+// plain write(2); a peer that hangs up must give EPIPE rather than end the program.
+void ignoreBrokenPipes() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            sigaction(SIGPIPE, &ignore, nullptr);
+        }
+    });
+}
+
+void setError(int* out, int value) {
+    if (out) *out = value;
+}
+
+} // namespace
+
+std::optional<uint32_t> Sockets::parseIPv4(std::string_view text) {
+    uint32_t value = 0;
+    size_t pos = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        if (octet > 0) {
+            if (pos >= text.size() || text[pos] != '.') return std::nullopt;
+            ++pos;
+        }
+        size_t start = pos;
+        unsigned part = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
+            part = part * 10 + static_cast<unsigned>(text[pos] - '0');
+            ++pos;
+        }
+        if (pos == start || part > 255) return std::nullopt;
+        value = (value << 8) | part;
+    }
+    if (pos != text.size()) return std::nullopt;
+    return htonl(value);
+}
+
+std::string Sockets::dottedText(uint32_t networkOrderAddress) {
+    char text[INET_ADDRSTRLEN] = {};
+    in_addr addr{};
+    addr.s_addr = networkOrderAddress;
+    inet_ntop(AF_INET, &addr, text, sizeof text);
+    return text;
+}
+
+int Sockets::openTcp(const std::string& dottedAddress, int port, int timeoutSeconds, int* errorNumber) {
+    setError(errorNumber, 0);
+    std::optional<uint32_t> address = parseIPv4(dottedAddress);
+    if (!address || port <= 0 || port > 65535) {
+        setError(errorNumber, EINVAL);
+        return -1;
+    }
+    ignoreBrokenPipes();
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        setError(errorNumber, errno);
+        return -1;
+    }
+    int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+        setError(errorNumber, errno);
+        close(fd);
+        return -1;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = *address;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return fd;
+    if (errno != EINPROGRESS) {
+        setError(errorNumber, errno);
+        close(fd);
+        return -1;
+    }
+
+    pollfd wait{fd, POLLOUT, 0};
+    int timeoutMs = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 0;
+    int ready;
+    do {
+        ready = poll(&wait, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+        setError(errorNumber, ready == 0 ? ETIMEDOUT : errno);
+        close(fd);
+        return -1;
+    }
+    int socketError = 0;
+    socklen_t length = sizeof socketError;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &socketError, &length) < 0) socketError = errno;
+    if (socketError != 0) {
+        setError(errorNumber, socketError);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<std::string> Sockets::lookupIPv4(const std::string& hostName) {
+    if (hostName.empty()) return std::nullopt;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(hostName.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+    std::optional<std::string> result;
+    for (addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_family == AF_INET && a->ai_addr) {
+            result = dottedText(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
+            break;
+        }
+    }
+    freeaddrinfo(found);
+    return result;
+}
+
+std::vector<InterfaceAddress> Sockets::interfaceAddresses() {
+    std::vector<InterfaceAddress> result;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return result;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+        InterfaceAddress entry;
+        entry.name = i->ifa_name ? i->ifa_name : "";
+        entry.address = dottedText(reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr);
+        entry.up = (i->ifa_flags & IFF_UP) != 0 && (i->ifa_flags & IFF_RUNNING) != 0;
+        entry.loopback = (i->ifa_flags & IFF_LOOPBACK) != 0;
+        result.push_back(std::move(entry));
+    }
+    freeifaddrs(list);
+    return result;
+}
+
+} // namespace tavlo
