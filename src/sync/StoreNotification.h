@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavlo {
+
+// One change announcement datagram from the store server, read without trusting a byte of it.
+// Layout: a 4-byte stream header, a block-data record (0x77, length, then the type as a signed
+// big-endian 32-bit integer at bytes 6-9), and for a text message further records among which
+// the string records (0x74, 16-bit big-endian length, text) are the source and the message.
+struct StoreNotification {
+    enum class Kind {
+        TooShort,          // under 11 bytes
+        Oversized,         // filled the whole receive buffer: may have been cut
+        Heartbeat,
+        StoreChange,
+        MenuChange,
+        OrderChange,
+        TextMessage,       // source/message hold what the string records said
+        ShortTextMessage,  // a text message under 42 bytes: ignored
+        Truncated,         // a text message with a record running past the end
+        Unknown,
+    };
+    static constexpr int32_t HeartbeatType = -1;
+    static constexpr int32_t StoreChangeType = 1;
+    static constexpr int32_t MenuChangeType = 2;
+    static constexpr int32_t OrderChangeType = 3;
+    static constexpr int32_t TextMessageType = 16;
+    static constexpr size_t MinimumLength = 11;
+    static constexpr size_t MinimumTextLength = 42;
+    static constexpr uint8_t StringRecord = 0x74;
+    static constexpr uint8_t BlockRecord = 0x77;
+
+    Kind kind = Kind::TooShort;
+    int32_t type = 0;
+    // Text message: the first string record is the source, the following ones the message
+    // (joined by single spaces). No source: the datagram held no string record. Bytes above
+    // 0x7F read as "?".
+    std::optional<std::string> source;
+    std::optional<std::string> message;
+
+    // receiveLimit: the receive buffer's size; a datagram that long may have lost its end.
+    static StoreNotification parse(std::string_view datagram,
+                                   size_t receiveLimit = std::numeric_limits<size_t>::max());
+};
+
+} // namespace tavlo
