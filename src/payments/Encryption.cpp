@@ -1,5 +1,6 @@
 #include "payments/Encryption.h"
 
+#include "core/Base64.h"
 #include "platform/foundation/Text.h"
 #include "platform/security/Keychain.h"
 
@@ -32,22 +33,6 @@ std::optional<size_t> skipLength(std::span<const uint8_t> der, size_t at) {
     size_t next = der[at] < 0x81 ? at + 1 : at + 1 + (der[at] - 0x80);
     if (next > der.size()) return std::nullopt;
     return next;
-}
-
-// Standard Base64 (blanks and line ends ignored); nullopt when the text holds no bytes.
-std::optional<Encryption::Bytes> decodeBase64(std::string_view text) {
-    std::string compact;
-    for (char c : text)
-        if (c != ' ' && c != '\n' && c != '\r' && c != '\t') compact += c;
-    if (compact.empty() || compact.size() % 4 != 0) return std::nullopt;
-    Encryption::Bytes out(compact.size() / 4 * 3);
-    int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(compact.data()),
-                            static_cast<int>(compact.size()));
-    if (n < 0) return std::nullopt;
-    size_t padding = compact.ends_with("==") ? 2 : compact.ends_with("=") ? 1 : 0;
-    out.resize(static_cast<size_t>(n) - padding);
-    if (out.empty()) return std::nullopt;
-    return out;
 }
 
 PKey readKey(const Encryption::Bytes& rsaPublicKey) {
@@ -111,8 +96,8 @@ std::optional<Encryption::Bytes> Encryption::stripPublicKeyHeader(std::span<cons
 }
 
 void Encryption::setPublicKey(std::string_view base64) {
-    std::optional<Bytes> der = decodeBase64(base64);
-    if (!der) return;
+    std::optional<Bytes> der = Base64::decode(base64);
+    if (!der || der->empty()) return;
     // Check the whole key before touching the stored one, so a bad key never replaces a good one.
     std::optional<Bytes> key = stripPublicKeyHeader(*der);
     if (!key || !readKey(*key)) {
