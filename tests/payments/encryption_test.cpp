@@ -21,21 +21,18 @@ using PKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 
 PKey generateRsa(unsigned bits) { return PKey(EVP_RSA_gen(bits), &EVP_PKEY_free); }
 
-Bytes subjectPublicKeyInfo(EVP_PKEY* key) {
-    unsigned char* der = nullptr;
-    int n = i2d_PUBKEY(key, &der);
-    Bytes out(der, der + n);
-    OPENSSL_free(der);
-    return out;
+// The DER that an OpenSSL i2d_ writer makes of a key.
+template <typename Writer>
+Bytes der(Writer write, EVP_PKEY* key) {
+    unsigned char* out = nullptr;
+    int n = write(key, &out);
+    Bytes bytes(out, out + n);
+    OPENSSL_free(out);
+    return bytes;
 }
 
-Bytes rsaPublicKey(EVP_PKEY* key) {
-    unsigned char* der = nullptr;
-    int n = i2d_PublicKey(key, &der);
-    Bytes out(der, der + n);
-    OPENSSL_free(der);
-    return out;
-}
+Bytes subjectPublicKeyInfo(EVP_PKEY* key) { return der(i2d_PUBKEY, key); }
+Bytes rsaPublicKey(EVP_PKEY* key) { return der(i2d_PublicKey, key); }
 
 // Base64 as the server sends it: lines of 76 characters joined by blanks.
 std::string base64(const Bytes& bytes) {
