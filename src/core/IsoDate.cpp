@@ -1,10 +1,8 @@
 #include "core/IsoDate.h"
 
-#include <chrono>
 #include <cmath>
-#include <ctime>
 
-#include "core/LocalDateText.h"
+#include "platform/foundation/Calendar.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Text.h"
 
@@ -12,7 +10,7 @@ namespace tavlo {
 
 namespace {
 
-using namespace std::chrono;
+using DayNumber = int64_t;  // days since 1970-01-01
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
@@ -55,37 +53,39 @@ private:
     size_t i_;
 };
 
-// The date a parse names before its time: a day since 1970 in the proleptic Gregorian calendar.
-std::optional<sys_days> civilDay(int y, int m, int d) {
-    year_month_day ymd{year(y), month(static_cast<unsigned>(m)), day(static_cast<unsigned>(d))};
-    if (m < 1 || m > 12 || d < 1 || !ymd.ok()) return std::nullopt;
-    return sys_days(ymd);
+int daysInMonth(int y, int m) {
+    static constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && Calendar::isLeapYear(y) ? 29 : lengths[m - 1];
 }
 
-std::optional<sys_days> ordinalDay(int y, int dayOfYear) {
-    int length = year(y).is_leap() ? 366 : 365;
-    if (dayOfYear < 1 || dayOfYear > length) return std::nullopt;
-    return sys_days(year(y) / January / 1) + days(dayOfYear - 1);
+std::optional<DayNumber> civilDay(int y, int m, int d) {
+    if (m < 1 || m > 12 || d < 1 || d > daysInMonth(y, m)) return std::nullopt;
+    return Calendar::daysFromCivil(y, m, d);
 }
 
-int daysSinceMonday(sys_days d) { return static_cast<int>(weekday(d).iso_encoding()) - 1; }
+std::optional<DayNumber> ordinalDay(int y, int dayOfYear) {
+    if (dayOfYear < 1 || dayOfYear > (Calendar::isLeapYear(y) ? 366 : 365)) return std::nullopt;
+    return Calendar::daysFromCivil(y, 1, 1) + dayOfYear - 1;
+}
 
-// Week 1 is the week holding the year's first Thursday, that is, the one holding 4 January.
-std::optional<sys_days> weekDay(int y, int week, int weekday) {
+// 1 Monday ... 7 Sunday (1970-01-01 was a Thursday).
+int isoWeekday(DayNumber day) { return static_cast<int>(((day + 3) % 7 + 7) % 7) + 1; }
+
+// Monday of week 1: the week that holds 4 January.
+DayNumber firstWeekMonday(int y) {
+    DayNumber jan4 = Calendar::daysFromCivil(y, 1, 4);
+    return jan4 - (isoWeekday(jan4) - 1);
+}
+
+std::optional<DayNumber> weekDay(int y, int week, int weekday) {
     if (week < 1 || week > 53 || weekday < 1 || weekday > 7) return std::nullopt;
-    sys_days jan4 = sys_days(year(y) / January / 4);
-    sys_days monday = jan4 - days(daysSinceMonday(jan4));
-    sys_days result = monday + days((week - 1) * 7 + (weekday - 1));
-    // Week 53 exists only in years that have it.
-    if (week == 53) {
-        sys_days nextJan4 = sys_days(year(y + 1) / January / 4);
-        if (result >= nextJan4 - days(daysSinceMonday(nextJan4))) return std::nullopt;
-    }
+    DayNumber result = firstWeekMonday(y) + (week - 1) * 7 + (weekday - 1);
+    if (result >= firstWeekMonday(y + 1)) return std::nullopt;  // week 53 only in years that have it
     return result;
 }
 
 // "Www" then an optional weekday ("-D", "-0D" or "D"); Monday when none is given.
-std::optional<sys_days> readWeek(Parser& p, int y) {
+std::optional<DayNumber> readWeek(Parser& p, int y) {
     if (!p.take('W') || p.digitRun() < 2) return std::nullopt;
     int week = p.number(2);
     int weekday = 1;
@@ -106,7 +106,7 @@ int inCentury(int twoDigits, const Today& today) { return today.year / 100 * 100
 
 // Year, month and day: "YYYY-MM-DD" and the other forms, with leading hyphens for the truncated
 // ones (missing parts from today).
-std::optional<sys_days> readDate(Parser& p, const Today& today) {
+std::optional<DayNumber> readDate(Parser& p, const Today& today) {
     size_t hyphens = 0;
     while (p.take('-')) ++hyphens;
     size_t run = p.digitRun();
@@ -234,34 +234,9 @@ std::optional<int> readZone(Parser& p, char separator) {
     return sign == '-' ? -offset : offset;
 }
 
-// A day and a time of it in the device's time zone.
-double localSeconds(sys_days day, double secondsIntoDay) {
-    year_month_day ymd(day);
-    double whole = std::floor(secondsIntoDay);
-    std::tm fields{};
-    fields.tm_year = static_cast<int>(ymd.year()) - 1900;
-    fields.tm_mon = static_cast<int>(static_cast<unsigned>(ymd.month())) - 1;
-    fields.tm_mday = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    fields.tm_sec = static_cast<int>(whole);  // mktime carries the overflow into minutes and hours
-    fields.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&fields)) + (secondsIntoDay - whole);
-}
-
-std::tm utcFields(Date date) {
-    std::time_t seconds = static_cast<std::time_t>(date.wholeSeconds());
-    std::tm fields{};
-    gmtime_r(&seconds, &fields);
-    return fields;
-}
-
-std::string utcText(const std::tm& fields, const char* pattern) {
-    char buffer[64];
-    size_t n = std::strftime(buffer, sizeof buffer, pattern, &fields);
-    return std::string(buffer, n);
-}
-
-std::string timePart(const std::tm& fields, bool withTime, char separator) {
-    return withTime ? utcText(fields, IsoDate::prepareDateFormat("T%H:%M:%SZ", separator).c_str()) : "";
+std::string timePart(const DateComponents& utc, bool withTime, char separator) {
+    if (!withTime) return "";
+    return format("T%02d%c%02d%c%02dZ", utc.hour, separator, utc.minute, separator, utc.second);
 }
 
 } // namespace
@@ -278,11 +253,11 @@ std::optional<Date> IsoDate::dateWithString(std::string_view text, bool strictly
         while (start < text.size() && isSpace(text[start])) ++start;
     }
     Parser p(text, start);
-    std::tm now = detail::localFields(Date::now());
-    Today today{now.tm_year + 1900, now.tm_mon + 1, now.tm_mday};
+    DateComponents now = Calendar().components(Date::now());
+    Today today{now.year, now.month, now.day};
 
     bool timeOnly = p.peek() == 'T';
-    std::optional<sys_days> day = timeOnly ? civilDay(today.year, today.month, today.day) : readDate(p, today);
+    std::optional<DayNumber> day = timeOnly ? civilDay(today.year, today.month, today.day) : readDate(p, today);
     if (!day) return std::nullopt;
     if (timeOnly && !isDigit(p.peek(1))) return std::nullopt;
 
@@ -300,28 +275,36 @@ std::optional<Date> IsoDate::dateWithString(std::string_view text, bool strictly
         if (!offset) p = beforeZone;
     }
 
-    double seconds = offset ? static_cast<double>(day->time_since_epoch().count()) * 86400 + secondsIntoDay - *offset
-                            : localSeconds(*day, secondsIntoDay);
+    double whole = std::floor(secondsIntoDay);
+    int64_t wallClock = *day * 86400 + static_cast<int64_t>(whole);
+    // Without a zone the wall clock is the device's.
+    Date date = offset ? Date(static_cast<double>(wallClock - *offset))
+                       : TimeZone::defaultTimeZone().dateFromLocalSeconds(wallClock);
     if (range) *range = TextRange{start, p.position() - start};
-    return Date(seconds);
+    return date.addingSeconds(secondsIntoDay - whole);
 }
 
 std::string IsoDate::ISO8601DateString(Date date, bool withTime, char timeSeparator) {
-    std::tm fields = utcFields(date);
-    return utcText(fields, "%Y-%m-%d") + timePart(fields, withTime, timeSeparator);
+    DateComponents utc = Calendar(TimeZone::utc()).components(date);
+    return format("%04d-%02d-%02d%@", utc.year, utc.month, utc.day, timePart(utc, withTime, timeSeparator));
 }
 
 std::string IsoDate::ISO8601WeekDateString(Date date, bool withTime, char timeSeparator) {
-    std::tm fields = utcFields(date);
-    return format("%u-W%02u-%02u%@", static_cast<unsigned>(intValue(utcText(fields, "%G"))),
-                  static_cast<unsigned>(intValue(utcText(fields, "%V"))),
-                  static_cast<unsigned>(intValue(utcText(fields, "%u"))), timePart(fields, withTime, timeSeparator));
+    DateComponents utc = Calendar(TimeZone::utc()).components(date);
+    DayNumber day = Calendar::daysFromCivil(utc.year, utc.month, utc.day);
+    // The week belongs to the year that holds its Thursday.
+    DayNumber thursday = day + 4 - isoWeekday(day);
+    int32_t weekYear, month, dayOfMonth;
+    Calendar::civilFromDays(thursday, weekYear, month, dayOfMonth);
+    auto week = static_cast<unsigned>((thursday - Calendar::daysFromCivil(weekYear, 1, 1)) / 7 + 1);
+    return format("%u-W%02u-%02u%@", static_cast<unsigned>(weekYear), week, static_cast<unsigned>(isoWeekday(day)),
+                  timePart(utc, withTime, timeSeparator));
 }
 
 std::string IsoDate::ISO8601OrdinalDateString(Date date, bool withTime, char timeSeparator) {
-    std::tm fields = utcFields(date);
-    return format("%u-%03u%@", static_cast<unsigned>(fields.tm_year + 1900), static_cast<unsigned>(fields.tm_yday + 1),
-                  timePart(fields, withTime, timeSeparator));
+    DateComponents utc = Calendar(TimeZone::utc()).components(date);
+    return format("%u-%03u%@", static_cast<unsigned>(utc.year), static_cast<unsigned>(utc.dayOfYear),
+                  timePart(utc, withTime, timeSeparator));
 }
 
 std::string IsoDate::prepareDateFormat(std::string pattern, char timeSeparator) {

@@ -1,8 +1,7 @@
 #include "core/Utils.h"
 
-#include <chrono>
-
-#include "core/LocalDateText.h"
+#include "platform/foundation/Calendar.h"
+#include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Text.h"
 
 namespace tavlo {
@@ -26,14 +25,10 @@ size_t characterCount(std::string_view text) {
     return n;
 }
 
-// Days since 1970 of the local calendar day that holds `date`.
-long localDayNumber(Date date) {
-    std::tm f = detail::localFields(date);
-    using namespace std::chrono;
-    return sys_days(year(f.tm_year + 1900) / month(static_cast<unsigned>(f.tm_mon + 1)) /
-                    day(static_cast<unsigned>(f.tm_mday)))
-        .time_since_epoch()
-        .count();
+// Days since 1970 of the calendar day that holds `date` in the device's zone.
+int64_t localDayNumber(Date date) {
+    DateComponents c = Calendar().components(date);
+    return Calendar::daysFromCivil(c.year, c.month, c.day);
 }
 
 } // namespace
@@ -86,24 +81,24 @@ std::string Utils::trunc(std::string_view text, unsigned length) {
     return std::string(text.substr(0, prefixBytes(text, length - 3))) + "...";
 }
 
-int Utils::dayOfYear(Date date) { return detail::localFields(date).tm_yday + 1; }
+int Utils::dayOfYear(Date date) { return Calendar().dayOfYear(date); }
 
 std::string Utils::naturalStringForDate(std::optional<Date> date) {
     if (!date) return "";
     // Whole calendar days apart, so that a date a year off is not "Today" and the last day of
     // any year is "Yesterday" on the first of the next.
-    long days = localDayNumber(*date) - localDayNumber(Date::now());
+    int64_t days = localDayNumber(*date) - localDayNumber(Date::now());
     const char* word = nullptr;
     if (days == 0) word = "Today";
     else if (days == -1) word = "Yesterday";
     else if (days == 1) word = "Tomorrow";
     if (!word) return stringForDate(date);
-    return format("%@ at %@", word, detail::formatLocalDate(*date, "%-I:%M %p"));
+    return format("%@ at %@", word, DateFormatter::format(*date, "h:mm a"));
 }
 
 std::string Utils::stringForDate(std::optional<Date> date) {
     if (!date) return "";
-    return detail::formatLocalDate(*date, "%b %-d at %-I:%M %p");
+    return DateFormatter::format(*date, "MMM d 'at' h:mm a");
 }
 
 Error Utils::getError(std::string text, std::string domain, int code) {
