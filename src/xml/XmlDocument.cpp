@@ -1,28 +1,21 @@
 #include "xml/XmlDocument.h"
 
 #include "platform/foundation/Text.h"
+#include "xml/XmlHelper.h"
 
 #include <libxml/HTMLparser.h>
-#include <libxml/parser.h>
 
 #include <climits>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 
 namespace tavlo {
 
 namespace {
 
-constexpr int kXmlOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 constexpr int kHtmlOptions = HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING;
 
 bool fitsParser(std::string_view bytes) { return !bytes.empty() && bytes.size() <= static_cast<size_t>(INT_MAX); }
-
-void initParser() {
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
 
 } // namespace
 
@@ -47,17 +40,14 @@ std::unique_ptr<XmlDocument> XmlDocument::adopt(xmlDocPtr doc, Error* error) {
 
 std::unique_ptr<XmlDocument> XmlDocument::fromXMLString(std::string_view text, unsigned options, Error* error) {
     Error::set(error, Error());
-    initParser();
+    if (!(options & kTidyHTML)) return adopt(XmlHelper::parse(text, "UTF-8").release(), error);
+    xmlInitParser();
     if (!fitsParser(text)) return adopt(nullptr, error);
-    const int size = static_cast<int>(text.size());
-    if (options & kTidyHTML) return adopt(htmlReadMemory(text.data(), size, nullptr, "UTF-8", kHtmlOptions), error);
-    return adopt(xmlReadMemory(text.data(), size, nullptr, "UTF-8", kXmlOptions), error);
+    return adopt(htmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", kHtmlOptions), error);
 }
 
 std::unique_ptr<XmlDocument> XmlDocument::fromData(std::string_view data, unsigned, Error* error) {
-    initParser();
-    if (!fitsParser(data)) return adopt(nullptr, error);
-    return adopt(xmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr, nullptr, kXmlOptions), error);
+    return adopt(XmlHelper::parse(data).release(), error);
 }
 
 std::unique_ptr<XmlDocument> XmlDocument::fromContentsOfURL(const std::string& url, unsigned options, Error* error) {

@@ -8,8 +8,6 @@
 #include <libxml/parser.h>
 
 #include <climits>
-#include <cstring>
-#include <mutex>
 
 namespace tavlo {
 
@@ -88,11 +86,10 @@ bool XmlHelper::isElementNamed(xmlNodePtr node, std::string_view name) {
     return node && node->type == XML_ELEMENT_NODE && hasName(node->name, name);
 }
 
-XmlDocPtr XmlHelper::parse(std::string_view bytes) {
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
+XmlDocPtr XmlHelper::parse(std::string_view bytes, const char* encoding) {
+    xmlInitParser();  // once per process; libxml2 guards it
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
-    return XmlDocPtr(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+    return XmlDocPtr(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding,
                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
 }
 

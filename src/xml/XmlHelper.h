@@ -32,8 +32,9 @@ public:
     // ---- node access ----
 
     // The reply's document, or null when the bytes are empty, truncated or not well formed.
-    // The declared encoding is honoured; no network access, no external entities.
-    static XmlDocPtr parse(std::string_view bytes);
+    // The declared encoding is honoured unless `encoding` is given; no network access, no
+    // external entities, no messages on standard error.
+    static XmlDocPtr parse(std::string_view bytes, const char* encoding = nullptr);
 
     // The first child element so named, or null.
     static xmlNodePtr getFirstChildNode(xmlNodePtr parent, std::string_view name);

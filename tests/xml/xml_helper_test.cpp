@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace tavlo;
 
 namespace {
@@ -112,6 +114,44 @@ TEST(XmlHelperNodes, BrokenRepliesGiveNothing) {
     }
     EXPECT_EQ(XmlHelper::getValue(nullptr, nullptr), std::nullopt);
     EXPECT_EQ(XmlHelper::getChildNode(nullptr, "a", "b", "c"), nullptr);
+}
+
+// Reads every element of a tree with every getter, as a reply reader would.
+static size_t walk(xmlDocPtr doc, xmlNodePtr node) {
+    size_t seen = 0;
+    for (xmlNodePtr c = node ? node->children : nullptr; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE) continue;
+        const std::string name = reinterpret_cast<const char*>(c->name);
+        seen += 1 + XmlHelper::getChildRun(node, name).size();
+        (void)XmlHelper::getValue(c, doc);
+        (void)XmlHelper::getChildValue(doc, c, "selectionName");
+        (void)XmlHelper::getAttributeValue(c, "remoteId");
+        (void)XmlHelper::getChildNode(node, name, "remoteId", "s1");
+        seen += walk(doc, c);
+    }
+    return seen;
+}
+
+TEST(XmlHelperNodes, MutatedRepliesNeverCrash) {
+    const std::string& good = orderReply();
+    std::mt19937 random(20240611);
+    size_t parsed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = good;
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits && !text.empty(); ++e) {
+            const size_t at = random() % text.size();
+            switch (random() % 3) {
+            case 0: text[at] = static_cast<char>(random()); break;
+            case 1: text.erase(at, 1 + random() % 8); break;
+            default: text.insert(at, 1, "<>&;\"/=\0\xff"[random() % 9]); break;
+            }
+        }
+        Reply r(text);
+        if (r.doc) ++parsed;
+        walk(r.doc.get(), r.root);
+    }
+    EXPECT_GT(parsed, 0u);  // some mutations leave the reply well formed, and those are read through
 }
 
 TEST(XmlHelperNodes, EntityExpansionIsBounded) {
