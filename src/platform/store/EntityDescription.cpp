@@ -1,0 +1,53 @@
+#include "platform/store/EntityDescription.h"
+
+#include <stdexcept>
+
+namespace tavlo {
+
+namespace {
+void checkNewName(const std::string& entity, const std::string& name, bool taken) {
+    if (name.empty() || name.find('.') != std::string::npos || name.rfind("Z_", 0) == 0)
+        throw std::invalid_argument("Bad property name \"" + name + "\" in entity " + entity);
+    if (taken) throw std::invalid_argument("Duplicate property \"" + name + "\" in entity " + entity);
+}
+} // namespace
+
+EntityDescription& EntityDescription::attribute(std::string name, AttributeType type, Indexed indexed) {
+    checkNewName(name_, name, attributeIndex_.count(name) || relationshipIndex_.count(name));
+    attributeIndex_.emplace(name, attributes_.size());
+    attributes_.push_back({std::move(name), type, indexed == Indexed::Yes, attributes_.size()});
+    return *this;
+}
+
+EntityDescription& EntityDescription::toOne(std::string name, std::string target, std::string inverse,
+                                            DeleteRule rule) {
+    checkNewName(name_, name, attributeIndex_.count(name) || relationshipIndex_.count(name));
+    relationshipIndex_.emplace(name, relationships_.size());
+    RelationshipDescription r;
+    r.name = std::move(name);
+    r.targetName = std::move(target);
+    r.inverseName = std::move(inverse);
+    r.deleteRule = rule;
+    r.index = relationships_.size();
+    relationships_.push_back(std::move(r));
+    return *this;
+}
+
+EntityDescription& EntityDescription::toMany(std::string name, std::string target, std::string inverse,
+                                             DeleteRule rule) {
+    toOne(std::move(name), std::move(target), std::move(inverse), rule);
+    relationships_.back().toMany = true;
+    return *this;
+}
+
+const AttributeDescription* EntityDescription::attributeNamed(std::string_view name) const {
+    auto it = attributeIndex_.find(name);
+    return it == attributeIndex_.end() ? nullptr : &attributes_[it->second];
+}
+
+const RelationshipDescription* EntityDescription::relationshipNamed(std::string_view name) const {
+    auto it = relationshipIndex_.find(name);
+    return it == relationshipIndex_.end() ? nullptr : &relationships_[it->second];
+}
+
+} // namespace tavlo

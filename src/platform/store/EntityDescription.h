@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavlo {
+
+enum class AttributeType { Text, Int16, Int32, Int64, Boolean, Double, Decimal, Date, Binary };
+enum class DeleteRule { Nullify, Cascade };
+
+class EntityDescription;
+
+struct AttributeDescription {
+    std::string name;
+    AttributeType type = AttributeType::Text;
+    bool indexed = false;
+    size_t index = 0;  // slot in the entity's attribute list
+};
+
+struct RelationshipDescription {
+    std::string name;
+    std::string targetName;
+    std::string inverseName;  // empty: none
+    bool toMany = false;
+    DeleteRule deleteRule = DeleteRule::Nullify;
+    size_t index = 0;  // slot in the entity's relationship list
+
+    // Filled when the model is finalised.
+    const EntityDescription* source = nullptr;
+    const EntityDescription* target = nullptr;
+    const RelationshipDescription* inverse = nullptr;
+    // A to-many whose inverse to-one names it back lives in that to-one's column; every other
+    // to-many has a table of pairs of its own (shared with a to-many inverse).
+    bool storedByInverse = false;
+    std::string joinTable;     // for to-manys kept in a table of pairs
+    bool joinSourceFirst = true;  // this side's key is the table's first column
+};
+
+// An entity: a named kind of record with typed attributes and relationships.
+class EntityDescription {
+public:
+    enum class Indexed { No, Yes };
+
+    explicit EntityDescription(std::string name) : name_(std::move(name)) {}
+
+    // Declaration (chainable); only before the model is handed to a store.
+    EntityDescription& attribute(std::string name, AttributeType type, Indexed indexed = Indexed::No);
+    EntityDescription& toOne(std::string name, std::string target, std::string inverse = {},
+                             DeleteRule rule = DeleteRule::Nullify);
+    EntityDescription& toMany(std::string name, std::string target, std::string inverse = {},
+                              DeleteRule rule = DeleteRule::Nullify);
+
+    const std::string& name() const { return name_; }
+    size_t index() const { return index_; }
+    const std::vector<AttributeDescription>& attributes() const { return attributes_; }
+    const std::vector<RelationshipDescription>& relationships() const { return relationships_; }
+    const AttributeDescription* attributeNamed(std::string_view name) const;
+    const RelationshipDescription* relationshipNamed(std::string_view name) const;
+
+private:
+    friend class Model;
+    std::string name_;
+    size_t index_ = 0;
+    std::vector<AttributeDescription> attributes_;
+    std::vector<RelationshipDescription> relationships_;
+    std::map<std::string, size_t, std::less<>> attributeIndex_;
+    std::map<std::string, size_t, std::less<>> relationshipIndex_;
+};
+
+} // namespace tavlo

@@ -1,0 +1,265 @@
+#include "platform/store/ManagedObject.h"
+
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/store/PredicateEvaluation.h"
+
+#include <stdexcept>
+
+namespace tavlo {
+
+namespace {
+
+// A value made into the attribute's type for storing; numbers convert, other kinds must match.
+Value storable(const Value& v, const AttributeDescription& a, const std::string& entity) {
+    using K = Value::Kind;
+    if (v.isNil()) return v;
+    auto bad = [&]() -> Value {
+        throw std::invalid_argument("Wrong kind of value for " + entity + "." + a.name + ": " + v.description());
+    };
+    switch (a.type) {
+    case AttributeType::Text: return v.kind() == K::Text ? v : bad();
+    case AttributeType::Int16: case AttributeType::Int32: case AttributeType::Int64:
+        return v.isNumber() ? Value(v.integer()) : bad();
+    case AttributeType::Boolean: return v.isNumber() ? Value(v.boolean()) : bad();
+    case AttributeType::Double: case AttributeType::Decimal: return v.isNumber() ? Value(v.real()) : bad();
+    case AttributeType::Date: return v.kind() == K::Date ? v : bad();
+    case AttributeType::Binary: return v.kind() == K::Binary ? v : bad();
+    }
+    return v;
+}
+
+bool sameValue(const Value& a, const Value& b) { return a.kind() == b.kind() && a == b; }
+
+} // namespace
+
+ManagedObject::ManagedObject(ObjectContext* context, const EntityDescription* entity, int64_t primaryKey)
+    : context_(context), entity_(entity), primaryKey_(primaryKey), values_(entity->attributes().size()),
+      toOnes_(entity->relationships().size(), 0), toManys_(entity->relationships().size()),
+      changed_(entity->attributes().size() + entity->relationships().size(), 0) {}
+
+ObjectContext& ManagedObject::context() const {
+    if (!context_) throw std::logic_error(description() + " is no longer in a context");
+    return *context_;
+}
+
+const AttributeDescription& ManagedObject::requireAttribute(std::string_view name) const {
+    if (auto a = entity_->attributeNamed(name)) return *a;
+    throw std::invalid_argument("Entity " + entity_->name() + " has no attribute \"" + std::string(name) + "\"");
+}
+
+const RelationshipDescription& ManagedObject::requireRelationship(std::string_view name, bool toMany) const {
+    auto r = entity_->relationshipNamed(name);
+    if (!r || r->toMany != toMany)
+        throw std::invalid_argument("Entity " + entity_->name() + " has no " + (toMany ? "to-many" : "to-one") +
+                                    " relationship \"" + std::string(name) + "\"");
+    return *r;
+}
+
+Value ManagedObject::value(std::string_view keyPath) const {
+    if (keyPath.find('.') == std::string_view::npos) return values_[requireAttribute(keyPath).index];
+    std::vector<std::string> path = split(keyPath, ".");
+    if (!resolveKeyPath(*entity_, path).attribute)
+        throw std::invalid_argument("Key path " + std::string(keyPath) + " does not end at an attribute");
+    return keyPathValue(*this, path);
+}
+
+void ManagedObject::setValue(std::string_view key, const Value& value) {
+    const AttributeDescription& a = requireAttribute(key);
+    Value v = storable(value, a, entity_->name());
+    if (sameValue(values_[a.index], v)) return;
+    willChange();
+    values_[a.index] = std::move(v);
+    markChanged(a.index);
+}
+
+ManagedObjectPtr ManagedObject::toOne(std::string_view keyPath) const {
+    size_t dot = keyPath.find('.');
+    if (dot != std::string_view::npos) {
+        ManagedObjectPtr first = toOne(keyPath.substr(0, dot));
+        return first ? first->toOne(keyPath.substr(dot + 1)) : nullptr;
+    }
+    const RelationshipDescription& r = requireRelationship(keyPath, false);
+    int64_t pk = toOnes_[r.index];
+    if (!pk || !context_) return nullptr;
+    ManagedObjectPtr target = context_->objectFor(*r.target, pk);
+    return target && !target->deleted_ ? target : nullptr;
+}
+
+ObjectID ManagedObject::toOneID(std::string_view name) const {
+    const RelationshipDescription& r = requireRelationship(name, false);
+    return toOnes_[r.index] ? ObjectID(r.target, toOnes_[r.index]) : ObjectID();
+}
+
+namespace {
+void checkTarget(const ManagedObject& self, const RelationshipDescription& r, const ManagedObjectPtr& target) {
+    if (!target) return;
+    if (target->managedObjectContext() != self.managedObjectContext())
+        throw std::invalid_argument("Relationship " + r.name + " links objects of different contexts");
+    if (&target->entity() != r.target)
+        throw std::invalid_argument("Relationship " + r.name + " takes " + r.targetName + ", not " + target->entityName());
+}
+} // namespace
+
+void ManagedObject::setToOne(std::string_view name, const ManagedObjectPtr& target) {
+    const RelationshipDescription& r = requireRelationship(name, false);
+    context();
+    checkTarget(*this, r, target);
+    setToOneKey(r, target ? target->primaryKey_ : 0);
+}
+
+std::vector<ManagedObjectPtr> ManagedObject::toMany(std::string_view name) const {
+    const RelationshipDescription& r = requireRelationship(name, true);
+    std::vector<ManagedObjectPtr> out;
+    if (!context_) return out;
+    std::vector<int64_t> keys(members(r).begin(), members(r).end());
+    out.reserve(keys.size());
+    for (int64_t pk : keys) {
+        ManagedObjectPtr o = context_->objectFor(*r.target, pk);
+        if (o && !o->deleted_) out.push_back(std::move(o));
+    }
+    return out;
+}
+
+bool ManagedObject::containsIn(std::string_view name, const ManagedObjectPtr& target) const {
+    const RelationshipDescription& r = requireRelationship(name, true);
+    return target && context_ && &target->entity() == r.target && !target->deleted_ &&
+           members(r).count(target->primaryKey_) > 0;
+}
+
+void ManagedObject::addTo(std::string_view name, const ManagedObjectPtr& target) {
+    const RelationshipDescription& r = requireRelationship(name, true);
+    context();
+    checkTarget(*this, r, target);
+    if (target) addKey(r, *target);
+}
+
+void ManagedObject::removeFrom(std::string_view name, const ManagedObjectPtr& target) {
+    const RelationshipDescription& r = requireRelationship(name, true);
+    context();
+    checkTarget(*this, r, target);
+    if (target) removeKey(r, *target);
+}
+
+void ManagedObject::setToMany(std::string_view name, const std::vector<ManagedObjectPtr>& targets) {
+    const RelationshipDescription& r = requireRelationship(name, true);
+    context();
+    std::set<int64_t> wanted;
+    for (const auto& t : targets) {
+        checkTarget(*this, r, t);
+        if (t) wanted.insert(t->primaryKey_);
+    }
+    for (const ManagedObjectPtr& current : toMany(name))
+        if (!wanted.count(current->primaryKey_)) removeKey(r, *current);
+    for (const auto& t : targets)
+        if (t) addKey(r, *t);
+}
+
+ManagedObject::ToMany& ManagedObject::toManyState(const RelationshipDescription& r) const {
+    auto& slot = toManys_[r.index];
+    if (!slot) slot = std::make_unique<ToMany>();
+    return *slot;
+}
+
+const std::set<int64_t>& ManagedObject::members(const RelationshipDescription& r) const {
+    ToMany& st = toManyState(r);
+    if (!st.loaded) context().loadToMany(*this, r);
+    return st.members;
+}
+
+void ManagedObject::willChange() {
+    ObjectContext& c = context();
+    if (inserted_ || updated_ || deleted_) {
+        if (!inserted_) updated_ = true;
+        return;
+    }
+    snapshot_ = std::make_unique<Snapshot>(Snapshot{values_, toOnes_, version_});
+    updated_ = true;
+    c.noteChanged(*this);
+}
+
+void ManagedObject::markChanged(size_t slot) { changed_[slot] = 1; }
+
+void ManagedObject::primitiveSetToOne(const RelationshipDescription& r, int64_t pk) {
+    if (toOnes_[r.index] == pk) return;
+    willChange();
+    toOnes_[r.index] = pk;
+    markChanged(entity_->attributes().size() + r.index);
+}
+
+void ManagedObject::primitiveAdd(const RelationshipDescription& r, int64_t pk) {
+    willChange();
+    ToMany& st = toManyState(r);
+    if (!r.storedByInverse && st.removed.erase(pk) == 0) st.added.insert(pk);
+    if (st.loaded) st.members.insert(pk);
+}
+
+void ManagedObject::primitiveRemove(const RelationshipDescription& r, int64_t pk) {
+    willChange();
+    ToMany& st = toManyState(r);
+    if (!r.storedByInverse && st.added.erase(pk) == 0) st.removed.insert(pk);
+    if (st.loaded) st.members.erase(pk);
+}
+
+void ManagedObject::setToOneKey(const RelationshipDescription& r, int64_t pk) {
+    int64_t old = toOnes_[r.index];
+    if (old == pk) return;
+    ObjectContext& c = context();
+    primitiveSetToOne(r, pk);
+    const RelationshipDescription* inv = r.inverse;
+    if (!inv) return;
+    if (old) {
+        if (inv->toMany && inv->storedByInverse) {
+            // Kept by our column: only a loaded member list of a read object needs the news.
+            if (ManagedObject* o = c.registered(*r.target, old)) o->primitiveRemove(*inv, primaryKey_);
+        } else if (ManagedObjectPtr o = c.objectFor(*r.target, old)) {
+            if (inv->toMany) o->primitiveRemove(*inv, primaryKey_);
+            else if (o->toOnes_[inv->index] == primaryKey_) o->primitiveSetToOne(*inv, 0);
+        }
+    }
+    if (pk) {
+        ManagedObjectPtr t = c.objectFor(*r.target, pk);
+        if (!t) return;
+        if (inv->toMany) {
+            t->primitiveAdd(*inv, primaryKey_);
+        } else {
+            int64_t previous = t->toOnes_[inv->index];
+            if (previous != primaryKey_) {
+                if (previous)
+                    if (ManagedObjectPtr p = c.objectFor(*entity_, previous); p && p->toOnes_[r.index] == pk)
+                        p->primitiveSetToOne(r, 0);
+                t->primitiveSetToOne(*inv, primaryKey_);
+            }
+        }
+    }
+}
+
+void ManagedObject::addKey(const RelationshipDescription& r, ManagedObject& target) {
+    if (r.storedByInverse) {
+        target.setToOneKey(*r.inverse, primaryKey_);
+        return;
+    }
+    if (members(r).count(target.primaryKey_)) return;
+    primitiveAdd(r, target.primaryKey_);
+    markChanged(entity_->attributes().size() + r.index);
+    if (const RelationshipDescription* inv = r.inverse) {
+        if (inv->toMany) target.primitiveAdd(*inv, primaryKey_);
+        else target.setToOneKey(*inv, primaryKey_);
+    }
+}
+
+void ManagedObject::removeKey(const RelationshipDescription& r, ManagedObject& target) {
+    if (r.storedByInverse) {
+        if (target.toOnes_[r.inverse->index] == primaryKey_) target.setToOneKey(*r.inverse, 0);
+        return;
+    }
+    if (!members(r).count(target.primaryKey_)) return;
+    primitiveRemove(r, target.primaryKey_);
+    markChanged(entity_->attributes().size() + r.index);
+    if (const RelationshipDescription* inv = r.inverse) {
+        if (inv->toMany) target.primitiveRemove(*inv, primaryKey_);
+        else if (target.toOnes_[inv->index] == primaryKey_) target.setToOneKey(*inv, 0);
+    }
+}
+
+} // namespace tavlo

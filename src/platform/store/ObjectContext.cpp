@@ -1,0 +1,722 @@
+#include "platform/store/ObjectContext.h"
+
+#include "platform/foundation/Text.h"
+#include "platform/store/PredicateEvaluation.h"
+#include "platform/store/QueryCompiler.h"
+#include "platform/store/SqlConnection.h"
+#include "platform/store/StoreError.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tavlo {
+
+struct ObjectContext::QueryCacheEntry {
+    CompiledQuery query;
+    SqlStatement* statement = nullptr;
+};
+
+ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store) : store_(std::move(store)) {
+    if (!store_) throw std::invalid_argument("A context needs a store");
+    changedByEntity_.resize(model().entities().size());
+    entityStatements_.resize(model().entities().size());
+}
+
+ObjectContext::~ObjectContext() {
+    for (auto& [id, weak] : registered_)
+        if (auto o = weak.lock()) o->context_ = nullptr;
+    for (auto& o : changed_) o->context_ = nullptr;
+}
+
+SqlConnection* ObjectContext::connection(Error* error) {
+    if (!connection_) connection_ = store_->connect(error);
+    return connection_.get();
+}
+
+// ---- identity map ----
+
+ManagedObject* ObjectContext::registered(const EntityDescription& entity, int64_t pk) const {
+    auto it = registered_.find(ObjectID(&entity, pk));
+    if (it == registered_.end()) return nullptr;
+    return it->second.lock().get();  // kept alive by its holders (changed_ holds changed ones)
+}
+
+ManagedObjectPtr ObjectContext::registeredPtr(const EntityDescription& entity, int64_t pk) const {
+    auto it = registered_.find(ObjectID(&entity, pk));
+    return it == registered_.end() ? nullptr : it->second.lock();
+}
+
+void ObjectContext::registerObject(const ManagedObjectPtr& object) {
+    if (registered_.size() >= sweepAt_) {
+        std::erase_if(registered_, [](const auto& entry) { return entry.second.expired(); });
+        sweepAt_ = std::max<size_t>(1024, registered_.size() * 2);
+    }
+    registered_[object->objectID()] = object;
+}
+
+void ObjectContext::noteChanged(ManagedObject& object) {
+    changed_.push_back(object.shared_from_this());
+    changedByEntity_[object.entity_->index()].push_back(&object);
+}
+
+void ObjectContext::forgetChanged(ManagedObject& object) {
+    auto& list = changedByEntity_[object.entity_->index()];
+    std::erase(list, &object);
+    std::erase_if(changed_, [&](const ManagedObjectPtr& p) { return p.get() == &object; });
+}
+
+void ObjectContext::detach(ManagedObject& object) {
+    registered_.erase(object.objectID());
+    object.context_ = nullptr;
+}
+
+void ObjectContext::dropToManyCaches() {
+    auto drop = [](ManagedObject& o) {
+        for (auto& t : o.toManys_)
+            if (t) {
+                t->loaded = false;
+                t->members.clear();
+            }
+    };
+    for (auto& [id, weak] : registered_)
+        if (auto o = weak.lock()) drop(*o);
+}
+
+SqlStatement* ObjectContext::entityStatement(EntityStatement kind, const EntityDescription& e, Error* error) {
+    auto& slot = entityStatements_[e.index()][static_cast<size_t>(kind)];
+    if (slot) return slot;
+    SqlConnection* c = connection(error);
+    if (!c) return nullptr;
+    std::string table = quoteName(e.name());
+    std::string sql;
+    switch (kind) {
+    case EntityStatement::ByKey:
+        sql = "SELECT " + QueryCompiler::columns(e, "t0") + " FROM " + table + " t0 WHERE t0.Z_PK = ?";
+        break;
+    case EntityStatement::Insert: {
+        std::string names = "Z_PK, Z_OPT", marks = "?, 1";
+        for (const auto& a : e.attributes()) { names += ", " + quoteName(a.name); marks += ", ?"; }
+        for (const auto& r : e.relationships())
+            if (!r.toMany) { names += ", " + quoteName(r.name); marks += ", ?"; }
+        sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+        break;
+    }
+    case EntityStatement::Delete: sql = "DELETE FROM " + table + " WHERE Z_PK = ?1 AND (?2 IS NULL OR Z_OPT = ?2)"; break;
+    }
+    slot = c->statement(sql, error);
+    return slot;
+}
+
+void ObjectContext::readRow(const EntityDescription& e, SqlStatement& row, std::vector<Value>& values,
+                            std::vector<int64_t>& toOnes, int64_t& version) {
+    version = row.columnInt(1);
+    int column = 2;
+    for (const auto& a : e.attributes()) values[a.index] = row.column(column++, a.type);
+    for (const auto& r : e.relationships())
+        if (!r.toMany) {
+            toOnes[r.index] = row.isNull(column) ? 0 : row.columnInt(column);
+            ++column;
+        }
+}
+
+ManagedObjectPtr ObjectContext::objectFromRow(const EntityDescription& e, SqlStatement& row) {
+    int64_t pk = row.columnInt(0);
+    if (ManagedObjectPtr o = registeredPtr(e, pk)) {
+        // A read object without changes takes the stored state when another context saved it.
+        if (!o->hasChanges() && o->version_ != row.columnInt(1)) {
+            readRow(e, row, o->values_, o->toOnes_, o->version_);
+            for (auto& t : o->toManys_) t.reset();
+        }
+        return o;
+    }
+    auto o = std::make_shared<ManagedObject>(this, &e, pk);
+    readRow(e, row, o->values_, o->toOnes_, o->version_);
+    registerObject(o);
+    return o;
+}
+
+ManagedObjectPtr ObjectContext::objectFor(const EntityDescription& e, int64_t pk) {
+    if (ManagedObjectPtr o = registeredPtr(e, pk)) return o;
+    SqlStatement* s = entityStatement(EntityStatement::ByKey, e, nullptr);
+    if (!s) return nullptr;
+    StatementUse use(s);
+    s->bindInt(1, pk);
+    if (s->step() != SQLITE_ROW) return nullptr;
+    return objectFromRow(e, *s);
+}
+
+ManagedObjectPtr ObjectContext::objectWithID(const ObjectID& id) {
+    if (!id.isValid() || model().entityNamed(id.entityName()) != id.entity()) return nullptr;
+    return objectFor(*id.entity(), id.primaryKey());
+}
+
+void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDescription& r) {
+    ManagedObject::ToMany& st = owner.toManyState(r);
+    st.members.clear();
+    const EntityDescription& target = *r.target;
+    SqlConnection* c = owner.inserted_ ? nullptr : connection(nullptr);
+    if (r.storedByInverse) {
+        const RelationshipDescription& inv = *r.inverse;
+        if (c) {
+            SqlStatement* s = c->statement("SELECT " + QueryCompiler::columns(target, "t0") + " FROM " +
+                                               quoteName(target.name()) + " t0 WHERE t0." + quoteName(inv.name) +
+                                               " = ? ORDER BY t0.Z_PK",
+                                           nullptr);
+            if (s) {
+                StatementUse use(s);
+                s->bindInt(1, owner.primaryKey_);
+                while (s->step() == SQLITE_ROW) {
+                    ManagedObjectPtr o = objectFromRow(target, *s);
+                    if (!o->hasChanges()) st.members.insert(o->primaryKey_);
+                }
+            }
+        }
+        // Changed objects count by their current key, stored or not.
+        for (ManagedObject* o : changedByEntity_[target.index()])
+            if (!o->deleted_ && o->toOnes_[inv.index] == owner.primaryKey_) st.members.insert(o->primaryKey_);
+    } else {
+        if (c) {
+            std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
+            SqlStatement* s = c->statement("SELECT " + QueryCompiler::columns(target, "t0") + " FROM " +
+                                               quoteName(target.name()) + " t0 JOIN " + quoteName(r.joinTable) +
+                                               " j ON t0.Z_PK = j." + theirs + " WHERE j." + mine + " = ? ORDER BY t0.Z_PK",
+                                           nullptr);
+            if (s) {
+                StatementUse use(s);
+                s->bindInt(1, owner.primaryKey_);
+                while (s->step() == SQLITE_ROW) st.members.insert(objectFromRow(target, *s)->primaryKey_);
+            }
+        }
+        for (int64_t pk : st.added) st.members.insert(pk);
+        for (int64_t pk : st.removed) st.members.erase(pk);
+    }
+    st.loaded = true;
+}
+
+// ---- changes ----
+
+ManagedObjectPtr ObjectContext::insert(std::string_view entityName) {
+    const EntityDescription& e = model().requireEntity(entityName);
+    auto o = std::make_shared<ManagedObject>(this, &e, store_->nextPrimaryKey(e));
+    o->inserted_ = true;
+    registerObject(o);
+    noteChanged(*o);
+    return o;
+}
+
+void ObjectContext::deleteObject(const ManagedObjectPtr& object) {
+    if (!object) return;
+    if (object->context_ != this) throw std::invalid_argument("The object belongs to another context");
+    ManagedObject& o = *object;
+    if (o.deleted_) return;
+    o.willChange();
+    o.deleted_ = true;
+    for (const RelationshipDescription& r : o.entity_->relationships()) {
+        const RelationshipDescription* inv = r.inverse;
+        std::vector<int64_t> targets;
+        if (!r.toMany) {
+            if (o.toOnes_[r.index]) targets.push_back(o.toOnes_[r.index]);
+        } else {
+            const auto& m = o.members(r);
+            targets.assign(m.begin(), m.end());
+        }
+        for (int64_t pk : targets) {
+            ManagedObjectPtr t = objectFor(*r.target, pk);
+            if (!t || t->deleted_) continue;
+            if (r.deleteRule == DeleteRule::Cascade) {
+                deleteObject(t);
+            } else if (inv) {
+                if (!inv->toMany) {
+                    if (t->toOnes_[inv->index] == o.primaryKey_) t->primitiveSetToOne(*inv, 0);
+                } else {
+                    t->primitiveRemove(*inv, o.primaryKey_);
+                }
+            }
+        }
+    }
+    if (o.inserted_) {
+        forgetChanged(o);
+        detach(o);
+    }
+}
+
+bool ObjectContext::hasChanges() const { return !changed_.empty(); }
+
+std::vector<ManagedObjectPtr> ObjectContext::insertedObjects() const {
+    std::vector<ManagedObjectPtr> out;
+    for (const auto& o : changed_)
+        if (o->inserted_ && !o->deleted_) out.push_back(o);
+    return out;
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::updatedObjects() const {
+    std::vector<ManagedObjectPtr> out;
+    for (const auto& o : changed_)
+        if (o->isUpdated()) out.push_back(o);
+    return out;
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::deletedObjects() const {
+    std::vector<ManagedObjectPtr> out;
+    for (const auto& o : changed_)
+        if (o->deleted_ && !o->inserted_) out.push_back(o);
+    return out;
+}
+
+void ObjectContext::rollback() {
+    std::vector<ManagedObjectPtr> changed;
+    changed.swap(changed_);
+    for (auto& list : changedByEntity_) list.clear();
+    for (auto& o : changed) {
+        if (o->inserted_) {
+            detach(*o);
+        } else if (o->snapshot_) {
+            o->values_ = std::move(o->snapshot_->values);
+            o->toOnes_ = std::move(o->snapshot_->toOnes);
+            o->version_ = o->snapshot_->version;
+        }
+        o->inserted_ = o->updated_ = o->deleted_ = false;
+        o->snapshot_.reset();
+        std::fill(o->changed_.begin(), o->changed_.end(), 0);
+        for (auto& t : o->toManys_) t.reset();
+    }
+    dropToManyCaches();
+}
+
+void ObjectContext::reset() {
+    for (auto& [id, weak] : registered_)
+        if (auto o = weak.lock()) o->context_ = nullptr;
+    for (auto& o : changed_) o->context_ = nullptr;
+    registered_.clear();
+    changed_.clear();
+    for (auto& list : changedByEntity_) list.clear();
+}
+
+bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
+    SqlConnection* c = connection_.get();
+    for (const RelationshipDescription& r : o.entity_->relationships()) {
+        const auto& st = o.toManys_[r.index];
+        if (r.joinTable.empty() || !st || (st->added.empty() && st->removed.empty())) continue;
+        std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
+        std::string table = quoteName(r.joinTable);
+        SqlStatement* add = c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
+        SqlStatement* remove = c->statement("DELETE FROM " + table + " WHERE " + mine + " = ? AND " + theirs + " = ?", error);
+        if (!add || !remove) return false;
+        for (auto [statement, keys] : {std::pair{add, &st->added}, std::pair{remove, &st->removed}}) {
+            for (int64_t pk : *keys) {
+                ManagedObject* t = registered(*r.target, pk);
+                if (statement == add && t && t->deleted_) continue;
+                StatementUse use(statement);
+                statement->bindInt(1, o.primaryKey_);
+                statement->bindInt(2, pk);
+                if (statement->step() != SQLITE_DONE) {
+                    Error::set(error, c->lastError());
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+namespace {
+Error conflictError(const ManagedObject& o) {
+    return Error(kObjectStoreErrorDomain, kStoreConflict,
+                 "Could not merge changes: " + o.description() + " was changed or deleted by another context");
+}
+} // namespace
+
+bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
+    SqlConnection* c = connection_.get();
+    bool checkVersion = mergePolicy_ == MergePolicy::Error;
+    auto stepDone = [&](SqlStatement* s) {
+        if (s->step() == SQLITE_DONE) return true;
+        Error::set(error, c->lastError());
+        return false;
+    };
+    versions.assign(changed_.size(), 0);
+    for (size_t i = 0; i < changed_.size(); ++i) {
+        ManagedObject& o = *changed_[i];
+        const EntityDescription& e = *o.entity_;
+        if (o.deleted_) {
+            SqlStatement* s = entityStatement(EntityStatement::Delete, e, error);
+            if (!s) return false;
+            {
+                StatementUse use(s);
+                s->bindInt(1, o.primaryKey_);
+                if (checkVersion) s->bindInt(2, o.version_);
+                if (!stepDone(s)) return false;
+            }
+            if (checkVersion && c->changes() == 0) {
+                Error::set(error, conflictError(o));
+                return false;
+            }
+            // Rows of pairs, and references that no inverse keeps, go with the row.
+            for (const auto& other : model().entities()) {
+                for (const RelationshipDescription& q : other->relationships()) {
+                    bool outgoing = other.get() == &e && !q.joinTable.empty();
+                    bool incoming = q.target == &e && !q.inverse;
+                    if (!outgoing && !incoming) continue;
+                    std::string sql;
+                    if (outgoing)
+                        sql = "DELETE FROM " + quoteName(q.joinTable) + " WHERE " + (q.joinSourceFirst ? "Z_SRC" : "Z_DST") + " = ?";
+                    else if (q.toMany)
+                        sql = "DELETE FROM " + quoteName(q.joinTable) + " WHERE " + (q.joinSourceFirst ? "Z_DST" : "Z_SRC") + " = ?";
+                    else
+                        sql = "UPDATE " + quoteName(other->name()) + " SET " + quoteName(q.name) + " = NULL WHERE " +
+                              quoteName(q.name) + " = ?";
+                    SqlStatement* d = c->statement(sql, error);
+                    if (!d) return false;
+                    StatementUse use(d);
+                    d->bindInt(1, o.primaryKey_);
+                    if (!stepDone(d)) return false;
+                }
+            }
+        } else if (o.inserted_) {
+            SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
+            if (!s) return false;
+            StatementUse use(s);
+            int n = 1;
+            s->bindInt(n++, o.primaryKey_);
+            for (const Value& v : o.values_) s->bind(n++, v);
+            for (const auto& r : e.relationships())
+                if (!r.toMany) {
+                    if (o.toOnes_[r.index]) s->bindInt(n++, o.toOnes_[r.index]);
+                    else s->bindNull(n++);
+                }
+            if (!stepDone(s)) return false;
+            versions[i] = 1;
+            if (!writeJoinChanges(o, error)) return false;
+        } else {
+            std::string sql = "UPDATE " + quoteName(e.name()) + " SET Z_OPT = Z_OPT + 1";
+            size_t attributes = e.attributes().size();
+            for (const auto& a : e.attributes())
+                if (o.changed_[a.index]) sql += ", " + quoteName(a.name) + " = ?";
+            for (const auto& r : e.relationships())
+                if (!r.toMany && o.changed_[attributes + r.index]) sql += ", " + quoteName(r.name) + " = ?";
+            sql += checkVersion ? " WHERE Z_PK = ? AND Z_OPT = ? RETURNING Z_OPT" : " WHERE Z_PK = ? RETURNING Z_OPT";
+            SqlStatement* s = c->statement(sql, error);
+            if (!s) return false;
+            StatementUse use(s);
+            int n = 1;
+            for (const auto& a : e.attributes())
+                if (o.changed_[a.index]) s->bind(n++, o.values_[a.index]);
+            for (const auto& r : e.relationships())
+                if (!r.toMany && o.changed_[attributes + r.index]) {
+                    if (o.toOnes_[r.index]) s->bindInt(n++, o.toOnes_[r.index]);
+                    else s->bindNull(n++);
+                }
+            s->bindInt(n++, o.primaryKey_);
+            if (checkVersion) s->bindInt(n++, o.version_);
+            int rc = s->step();
+            if (rc == SQLITE_ROW) {
+                versions[i] = s->columnInt(0);
+                if (!stepDone(s)) return false;
+            } else if (rc == SQLITE_DONE) {
+                // No row: another context deleted it (or, under "error", changed it first).
+                if (checkVersion) {
+                    Error::set(error, conflictError(o));
+                    return false;
+                }
+                versions[i] = o.version_;
+            } else {
+                Error::set(error, c->lastError());
+                return false;
+            }
+            if (!writeJoinChanges(o, error)) return false;
+        }
+    }
+    return true;
+}
+
+bool ObjectContext::save(Error* error) {
+    if (changed_.empty()) return true;
+    SqlConnection* c = connection(error);
+    if (!c) return false;
+    std::vector<int64_t> versions;
+    if (!c->exec("BEGIN IMMEDIATE", error)) return false;
+    if (!writeChanges(versions, error) || !c->exec("COMMIT", error)) {
+        c->exec("ROLLBACK", nullptr);
+        return false;
+    }
+    ObjectContextChanges changes;
+    changes.store = store_.get();
+    changes.context = this;
+    std::vector<ManagedObjectPtr> done;
+    done.swap(changed_);
+    for (auto& list : changedByEntity_) list.clear();
+    for (size_t i = 0; i < done.size(); ++i) {
+        ManagedObject& o = *done[i];
+        if (o.deleted_) {
+            changes.deleted.push_back(o.objectID());
+            detach(o);
+            o.inserted_ = o.updated_ = false;
+            continue;
+        }
+        (o.inserted_ ? changes.inserted : changes.updated).push_back(o.objectID());
+        o.version_ = versions[i];
+        o.inserted_ = o.updated_ = false;
+        o.snapshot_.reset();
+        std::fill(o.changed_.begin(), o.changed_.end(), 0);
+        for (auto& t : o.toManys_)
+            if (t) {
+                t->added.clear();
+                t->removed.clear();
+            }
+    }
+    NotificationCenter::defaultCenter().post(Notification{kDidSaveNotification, std::any(std::move(changes)), {}, this});
+    return true;
+}
+
+void ObjectContext::mergeChanges(const Notification& didSave) {
+    const auto* changes = std::any_cast<ObjectContextChanges>(&didSave.object);
+    if (!changes || changes->store != store_.get() || changes->context == this) return;
+    auto gone = [&](ManagedObject& o) {
+        if (o.hasChanges()) forgetChanged(o);
+        detach(o);
+        o.deleted_ = true;
+        o.inserted_ = o.updated_ = false;
+    };
+    for (const ObjectID& id : changes->deleted)
+        if (ManagedObjectPtr o = registeredPtr(*id.entity(), id.primaryKey())) gone(*o);
+    for (const ObjectID& id : changes->updated) {
+        ManagedObjectPtr o = registeredPtr(*id.entity(), id.primaryKey());
+        if (!o) continue;
+        SqlStatement* s = entityStatement(EntityStatement::ByKey, *id.entity(), nullptr);
+        if (!s) continue;
+        StatementUse use(s);
+        s->bindInt(1, id.primaryKey());
+        if (s->step() != SQLITE_ROW) {
+            gone(*o);
+            continue;
+        }
+        if (!o->hasChanges()) {
+            readRow(*id.entity(), *s, o->values_, o->toOnes_, o->version_);
+            continue;
+        }
+        // Unsaved changes of this context stay on top of the stored values.
+        std::vector<Value> values(o->values_.size());
+        std::vector<int64_t> toOnes(o->toOnes_.size());
+        int64_t version = 0;
+        readRow(*id.entity(), *s, values, toOnes, version);
+        size_t attributes = values.size();
+        for (size_t i = 0; i < values.size(); ++i)
+            if (!o->changed_[i]) o->values_[i] = values[i];
+        for (size_t i = 0; i < toOnes.size(); ++i)
+            if (!o->changed_[attributes + i]) o->toOnes_[i] = toOnes[i];
+        if (o->snapshot_) *o->snapshot_ = ManagedObject::Snapshot{std::move(values), std::move(toOnes), version};
+        o->version_ = version;
+    }
+    dropToManyCaches();
+}
+
+// ---- fetching ----
+
+ObjectContext::QueryCacheEntry* ObjectContext::compiled(const EntityDescription& e, const FetchRequest& request,
+                                                        bool count, bool limited, Error* error) {
+    std::string key = QueryCompiler::shapeKey(e, request, count, limited);
+    auto it = queries_.find(key);
+    if (it != queries_.end()) return it->second.get();
+    auto entry = std::make_unique<QueryCacheEntry>();
+    entry->query = QueryCompiler::compile(e, request.predicate ? &*request.predicate : nullptr, request.sortDescriptors,
+                                          count, limited);
+    SqlConnection* c = connection(error);
+    if (!c) return nullptr;
+    entry->statement = c->statement(entry->query.sql, error);
+    if (!entry->statement) return nullptr;
+    return queries_.emplace(std::move(key), std::move(entry)).first->second.get();
+}
+
+bool ObjectContext::runQuery(QueryCacheEntry& entry, const Predicate* predicate, const std::vector<Value>& aggregates,
+                             int64_t limit, const std::function<void(SqlStatement&)>& onRow, Error* error) {
+    SqlStatement* s = entry.statement;
+    StatementUse use(s);
+    int n = 1;
+    for (const CompiledQuery::Bind& b : entry.query.binds) {
+        Value v;
+        switch (b.kind) {
+        case CompiledQuery::Bind::Kind::Constant: v = b.constant; break;
+        case CompiledQuery::Bind::Kind::Argument: {
+            PredicateExpression e;
+            e.argument = b.index;
+            e.conversion = b.conversion;
+            v = predicate->argumentValue(e);
+            break;
+        }
+        case CompiledQuery::Bind::Kind::Element:
+            v = predicate->arguments()[static_cast<size_t>(b.index)].array()[static_cast<size_t>(b.element)];
+            break;
+        case CompiledQuery::Bind::Kind::Aggregate: v = aggregates[static_cast<size_t>(b.index)]; break;
+        case CompiledQuery::Bind::Kind::Limit: v = limit; break;
+        }
+        s->bind(n++, b.coerce ? coerceForAttribute(v, b.type) : v);
+    }
+    for (;;) {
+        int rc = s->step();
+        if (rc == SQLITE_ROW) onRow(*s);
+        else if (rc == SQLITE_DONE) return true;
+        else {
+            Error::set(error, connection_->lastError());
+            return false;
+        }
+    }
+}
+
+std::vector<Value> ObjectContext::aggregateValues(const EntityDescription& e, const Predicate& predicate, Error* error,
+                                                  bool& ok) {
+    std::vector<Value> out;
+    ok = true;
+    SqlConnection* c = connection(error);
+    if (!c) {
+        ok = false;
+        return out;
+    }
+    const auto& pending = changedByEntity_[e.index()];
+    std::vector<int64_t> excluded;
+    for (ManagedObject* o : pending)
+        if (!o->inserted_) excluded.push_back(o->primaryKey_);
+    for (const Predicate::Aggregate& a : predicate.aggregates()) {
+        AttributeType type;
+        std::string sql = QueryCompiler::aggregate(e, a, excluded.size(), &type);
+        Value v;
+        auto run = [&](SqlStatement* s) {
+            int n = 1;
+            for (int64_t pk : excluded) s->bindInt(n++, pk);
+            int rc = s->step();
+            if (rc == SQLITE_ROW) v = s->column(0, type);
+            else if (rc != SQLITE_DONE) {
+                Error::set(error, c->lastError());
+                ok = false;
+            }
+        };
+        if (excluded.empty()) {
+            SqlStatement* s = c->statement(sql, error);
+            if (!s) { ok = false; return out; }
+            StatementUse use(s);
+            run(s);
+        } else {
+            std::unique_ptr<SqlStatement> s = c->prepare(sql, error);
+            if (!s) { ok = false; return out; }
+            run(s.get());
+        }
+        if (!ok) return out;
+        bool max = a.function == PredicateExpression::Function::Max;
+        for (ManagedObject* o : pending) {
+            if (o->deleted_) continue;
+            Value mine = keyPathValue(*o, a.keyPath);
+            if (mine.isNil()) continue;
+            int c = v.isNil() ? 0 : compareValues(mine, v);
+            if (v.isNil() || (max ? c > 0 : c < 0)) v = mine;
+        }
+        out.push_back(std::move(v));
+    }
+    return out;
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& request, bool countOnly, bool first,
+                                                          size_t* count, Error* error) {
+    std::vector<ManagedObjectPtr> out;
+    const EntityDescription& e = model().requireEntity(request.entityName);
+    const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    const auto& pending = changedByEntity_[e.index()];
+    bool overlay = !pending.empty();
+    int64_t limit = first ? 1 : request.fetchLimit > 0 ? request.fetchLimit : 0;
+    std::vector<Value> aggregates;
+    if (predicate && !predicate->aggregates().empty()) {
+        bool ok = true;
+        aggregates = aggregateValues(e, *predicate, error, ok);
+        if (!ok) return out;
+    }
+    if (countOnly && !overlay) {
+        QueryCacheEntry* q = compiled(e, request, true, false, error);
+        if (!q) return out;
+        int64_t n = 0;
+        if (!runQuery(*q, predicate, aggregates, 0, [&](SqlStatement& row) { n = row.columnInt(0); }, error)) return out;
+        *count = static_cast<size_t>(limit ? std::min(n, limit) : n);
+        return out;
+    }
+    int64_t sqlLimit = limit;
+    if (overlay && limit) {
+        // Rows of changed objects are judged in memory, so the store may have to give that many more.
+        for (ManagedObject* o : pending)
+            if (!o->inserted_) ++sqlLimit;
+    }
+    QueryCacheEntry* q = compiled(e, request, false, sqlLimit > 0, error);
+    if (!q) return out;
+    bool ok = runQuery(*q, predicate, aggregates, sqlLimit, [&](SqlStatement& row) {
+        if (overlay) {
+            ManagedObject* known = registered(e, row.columnInt(0));
+            if (known && known->hasChanges()) return;
+        }
+        out.push_back(objectFromRow(e, row));
+    }, error);
+    if (!ok) return {};
+    if (overlay) {
+        std::vector<ManagedObject*> candidates(pending.begin(), pending.end());
+        for (ManagedObject* o : candidates)
+            if (!o->deleted_ && (!predicate || predicate->evaluate(*o, aggregates))) out.push_back(o->shared_from_this());
+        if (!request.sortDescriptors.empty()) sortObjects(out, request.sortDescriptors);
+        if (limit && static_cast<int64_t>(out.size()) > limit) out.resize(static_cast<size_t>(limit));
+    }
+    if (count) *count = out.size();
+    return out;
+}
+
+void ObjectContext::sortObjects(std::vector<ManagedObjectPtr>& objects, const std::vector<SortDescriptor>& sorts) {
+    std::vector<std::vector<std::string>> paths;
+    for (const SortDescriptor& s : sorts) paths.push_back(split(s.keyPath, "."));
+    std::vector<std::pair<std::vector<Value>, ManagedObjectPtr>> keyed;
+    keyed.reserve(objects.size());
+    for (auto& o : objects) {
+        std::vector<Value> keys;
+        for (const auto& p : paths) keys.push_back(keyPathValue(*o, p));
+        keyed.emplace_back(std::move(keys), std::move(o));
+    }
+    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+        for (size_t i = 0; i < sorts.size(); ++i) {
+            const Value& x = a.first[i];
+            const Value& y = b.first[i];
+            int c = x.isNil() ? (y.isNil() ? 0 : -1) : y.isNil() ? 1 : compareValues(x, y, sorts[i].caseInsensitive);
+            if (c != 0) return sorts[i].ascending ? c < 0 : c > 0;
+        }
+        return a.second->primaryKey_ < b.second->primaryKey_;
+    });
+    for (size_t i = 0; i < objects.size(); ++i) objects[i] = std::move(keyed[i].second);
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::fetch(const FetchRequest& request, Error* error) {
+    return fetchObjects(request, false, false, nullptr, error);
+}
+
+ManagedObjectPtr ObjectContext::fetchFirst(const FetchRequest& request, Error* error) {
+    auto objects = fetchObjects(request, false, true, nullptr, error);
+    return objects.empty() ? nullptr : objects.front();
+}
+
+size_t ObjectContext::count(const FetchRequest& request, Error* error) {
+    size_t n = 0;
+    fetchObjects(request, true, false, &n, error);
+    return n;
+}
+
+Value ObjectContext::max(std::string_view entity, std::string_view keyPath, Error* error) {
+    const EntityDescription& e = model().requireEntity(entity);
+    AttributeType type;
+    std::string sql = QueryCompiler::aggregate(e, {PredicateExpression::Function::Max, split(keyPath, ".")}, 0, &type);
+    SqlConnection* c = connection(error);
+    SqlStatement* s = c ? c->statement(sql, error) : nullptr;
+    if (!s) return {};
+    StatementUse use(s);
+    int rc = s->step();
+    if (rc == SQLITE_ROW) return s->column(0, type);
+    if (rc != SQLITE_DONE) Error::set(error, c->lastError());
+    return {};
+}
+
+void ObjectContext::deleteAll(std::string_view entity, Error* error) {
+    for (const ManagedObjectPtr& o : fetch(FetchRequest(std::string(entity)), error)) deleteObject(o);
+}
+
+} // namespace tavlo

@@ -1,0 +1,153 @@
+#pragma once
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/store/FetchRequest.h"
+#include "platform/store/ManagedObject.h"
+#include "platform/store/ObjectStore.h"
+#include "platform/store/StoreError.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tavlo {
+
+class SqlConnection;
+class SqlStatement;
+struct CompiledQuery;
+
+// What a save changed: the object of the did-save notification.
+struct ObjectContextChanges {
+    const ObjectStore* store = nullptr;
+    const ObjectContext* context = nullptr;
+    std::vector<ObjectID> inserted, updated, deleted;
+};
+
+// A scratch pad over the store: the objects it read (one object per row: an identity map) and
+// the changes not yet saved. Used only by the thread that made it; any number of contexts share
+// one store, each with its own SQLite connection.
+class ObjectContext {
+public:
+    // Posted on the saving thread after each save; object: ObjectContextChanges, sender: the context.
+    static constexpr const char* kDidSaveNotification = "ObjectContextDidSave";
+
+    enum class MergePolicy {
+        Error,      // a save over a row changed or deleted by another context since it was read fails
+        Overwrite,  // this context's changes win, attribute by attribute
+    };
+
+    explicit ObjectContext(std::shared_ptr<ObjectStore> store);
+    ~ObjectContext();
+    ObjectContext(const ObjectContext&) = delete;
+    ObjectContext& operator=(const ObjectContext&) = delete;
+
+    const std::shared_ptr<ObjectStore>& store() const { return store_; }
+    const Model& model() const { return store_->model(); }
+    MergePolicy mergePolicy() const { return mergePolicy_; }
+    void setMergePolicy(MergePolicy policy) { mergePolicy_ = policy; }
+
+    // Changes. An unknown entity name throws std::invalid_argument.
+    ManagedObjectPtr insert(std::string_view entityName);
+    // Deletes the object and applies the delete rules (cascade, nullify) of its relationships.
+    void deleteObject(const ManagedObjectPtr& object);
+    bool hasChanges() const;
+    std::vector<ManagedObjectPtr> insertedObjects() const;
+    std::vector<ManagedObjectPtr> updatedObjects() const;
+    std::vector<ManagedObjectPtr> deletedObjects() const;
+    // Writes every change in one transaction and posts kDidSaveNotification. On failure answers
+    // false with `error`, keeps every change in the context and leaves the file as it was.
+    bool save(Error* error = nullptr);
+    // Forgets the unsaved changes: objects return to their stored values, inserts go away.
+    void rollback();
+    // Forgets everything, changes and read objects alike.
+    void reset();
+    // Applies another context's did-save notification: changed objects are read again (keeping
+    // this context's own unsaved changes on top), deleted ones leave the context.
+    void mergeChanges(const Notification& didSave);
+
+    // The object for an id (read from the store when not in the context); null when no such row.
+    ManagedObjectPtr objectWithID(const ObjectID& id);
+    std::optional<ObjectID> objectIDForURIRepresentation(std::string_view uri) const {
+        return store_->objectIDForURIRepresentation(uri);
+    }
+
+    // Fetches see this context's unsaved inserts, changes and deletes. A failure of the file
+    // answers empty with `error`; a bad entity, key path or format throws std::invalid_argument.
+    std::vector<ManagedObjectPtr> fetch(const FetchRequest& request, Error* error = nullptr);
+    ManagedObjectPtr fetchFirst(const FetchRequest& request, Error* error = nullptr);
+    size_t count(const FetchRequest& request, Error* error = nullptr);
+
+    template <typename... Args>
+    std::vector<ManagedObjectPtr> fetch(std::string_view entity, std::string_view format, const Args&... args) {
+        return fetch(FetchRequest(std::string(entity), Predicate::format(format, args...)));
+    }
+    std::vector<ManagedObjectPtr> fetchAll(std::string_view entity) { return fetch(FetchRequest(std::string(entity))); }
+    template <typename... Args>
+    ManagedObjectPtr fetchFirst(std::string_view entity, std::string_view format, const Args&... args) {
+        return fetchFirst(FetchRequest(std::string(entity), Predicate::format(format, args...)));
+    }
+    template <typename... Args>
+    size_t count(std::string_view entity, std::string_view format, const Args&... args) {
+        return count(FetchRequest(std::string(entity), Predicate::format(format, args...)));
+    }
+    template <typename... Args>
+    bool exists(std::string_view entity, std::string_view format, const Args&... args) {
+        return fetchFirst(entity, format, args...) != nullptr;
+    }
+
+    // The largest value of a key path over the entity's stored rows, computed by the store (saved
+    // rows only); nil when the entity has no row with a value, or on failure (with `error`).
+    Value max(std::string_view entity, std::string_view keyPath, Error* error = nullptr);
+    // Deletes every object of the entity (delete rules apply); saving is the caller's.
+    void deleteAll(std::string_view entity, Error* error = nullptr);
+
+private:
+    friend class ManagedObject;
+    struct QueryCacheEntry;
+    enum class EntityStatement { ByKey, Insert, Delete };
+    static constexpr size_t kEntityStatements = 3;
+
+    SqlConnection* connection(Error* error);
+    SqlStatement* entityStatement(EntityStatement kind, const EntityDescription& entity, Error* error);
+    ManagedObject* registered(const EntityDescription& entity, int64_t pk) const;
+    ManagedObjectPtr registeredPtr(const EntityDescription& entity, int64_t pk) const;
+    ManagedObjectPtr objectFor(const EntityDescription& entity, int64_t pk);
+    ManagedObjectPtr objectFromRow(const EntityDescription& entity, SqlStatement& row);
+    static void readRow(const EntityDescription& entity, SqlStatement& row, std::vector<Value>& values,
+                        std::vector<int64_t>& toOnes, int64_t& version);
+    void registerObject(const ManagedObjectPtr& object);
+    void noteChanged(ManagedObject& object);
+    void forgetChanged(ManagedObject& object);
+    void detach(ManagedObject& object);
+    void dropToManyCaches();
+    void loadToMany(const ManagedObject& owner, const RelationshipDescription& r);
+
+    std::vector<ManagedObjectPtr> fetchObjects(const FetchRequest& request, bool countOnly, bool first, size_t* count,
+                                               Error* error);
+    static void sortObjects(std::vector<ManagedObjectPtr>& objects, const std::vector<SortDescriptor>& sorts);
+    std::vector<Value> aggregateValues(const EntityDescription& entity, const Predicate& predicate, Error* error,
+                                       bool& ok);
+    QueryCacheEntry* compiled(const EntityDescription& entity, const FetchRequest& request, bool count, bool limited,
+                              Error* error);
+    bool runQuery(QueryCacheEntry& entry, const Predicate* predicate, const std::vector<Value>& aggregates,
+                  int64_t limit, const std::function<void(SqlStatement&)>& onRow, Error* error);
+    bool writeChanges(std::vector<int64_t>& versions, Error* error);
+    bool writeJoinChanges(ManagedObject& object, Error* error);
+
+    std::shared_ptr<ObjectStore> store_;
+    std::unique_ptr<SqlConnection> connection_;
+    MergePolicy mergePolicy_ = MergePolicy::Error;
+    std::unordered_map<ObjectID, std::weak_ptr<ManagedObject>> registered_;
+    size_t sweepAt_ = 1024;
+    std::vector<ManagedObjectPtr> changed_;  // keeps changed objects alive until save or rollback
+    std::vector<std::vector<ManagedObject*>> changedByEntity_;
+    std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
+    std::unordered_map<std::string, std::unique_ptr<QueryCacheEntry>> queries_;
+};
+
+} // namespace tavlo

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/store/EntityDescription.h"
+#include "platform/store/FetchRequest.h"
+#include "platform/store/Predicate.h"
+
+#include <string>
+#include <vector>
+
+namespace tavlo {
+
+// A fetch turned into SQL: the text and what to bind to each placeholder, in order.
+struct CompiledQuery {
+    struct Bind {
+        enum class Kind { Constant, Argument, Element, Aggregate, Limit };
+        Kind kind = Kind::Constant;
+        int index = 0;    // argument or aggregate position
+        int element = 0;  // Element: position in the array argument
+        char conversion = '@';  // Argument: as the placeholder converts it
+        Value constant;
+        bool coerce = false;  // make the value the attribute's type first
+        AttributeType type = AttributeType::Text;
+    };
+    std::string sql;
+    std::vector<Bind> binds;
+};
+
+// Builds the SQL of fetches, counts, aggregates and row reads. Key paths along to-ones become
+// LEFT JOINs (a missing related row reads as nil, as in memory); aggregates are bound as values
+// computed beforehand; NOT keeps two-valued logic (nil compared is false, and NOT of it true).
+class QueryCompiler {
+public:
+    // The cache key of a fetch's SQL: the SQL changes with the predicate's text, which arguments
+    // are nil, the sizes of array arguments, the sort keys and the mode.
+    static std::string shapeKey(const EntityDescription& entity, const FetchRequest& request, bool count, bool limited);
+    // SELECT of whole rows (or COUNT(*)) of the entity matching the predicate, sorted, limited.
+    static CompiledQuery compile(const EntityDescription& entity, const Predicate* predicate,
+                                 const std::vector<SortDescriptor>& sorts, bool count, bool limited);
+    // SELECT MAX/MIN of a key path over the entity's rows, except those whose Z_PK is in a list of
+    // `excluded` placeholders. The key path's attribute type goes to `type`.
+    static std::string aggregate(const EntityDescription& entity, const Predicate::Aggregate& aggregate,
+                                 size_t excluded, AttributeType* type);
+    // The columns of a whole row, in the order rows are read: Z_PK, Z_OPT, attributes, to-ones.
+    static std::string columns(const EntityDescription& entity, const std::string& alias);
+};
+
+} // namespace tavlo

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/store/ObjectContext.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tavlo::test {
+
+// A small model with the shapes the terminal uses: a to-one with its to-many inverse (cascade),
+// a many-to-many, a to-many without inverse and two to-manys sharing one back-link.
+Model storeTestModel();
+
+// A fresh data directory with a store file in it.
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { open(); }
+    void open(Model model = storeTestModel()) {
+        Error error;
+        store = ObjectStore::open(std::move(model), ObjectStore::defaultPath(), &error);
+        ASSERT_TRUE(store) << error.localizedDescription();
+    }
+    void reopen(Model model = storeTestModel()) {
+        store.reset();
+        open(std::move(model));
+    }
+    std::unique_ptr<ObjectContext> newContext(ObjectContext::MergePolicy policy = ObjectContext::MergePolicy::Overwrite) {
+        auto c = std::make_unique<ObjectContext>(store);
+        c->setMergePolicy(policy);
+        return c;
+    }
+
+    TempHome home;
+    std::shared_ptr<ObjectStore> store;
+};
+
+} // namespace tavlo::test
