@@ -32,17 +32,6 @@ void FdSource::disable(unsigned events) {
     wakeLoop();
 }
 
-void FdSource::invalidate() {
-    std::shared_ptr<RunLoop> loop;
-    Callback dropped;
-    {
-        std::lock_guard lock(mutex_);
-        valid_ = false;
-        dropped = std::move(callback_);
-        callback_ = nullptr;
-        loop = loop_.lock();
-    }
-    if (loop) loop->detach(this);
-}
+void FdSource::invalidate() { RunLoop::invalidate(*this); }
 
 } // namespace tavlo

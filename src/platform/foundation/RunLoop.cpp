@@ -315,102 +315,82 @@ size_t RunLoop::pollSources(const std::string& mode, int timeoutMs) {
 
 // --- timers and sources
 
-void RunLoop::addTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) {
-    if (!timer) return;
+template <class Item>
+void RunLoop::attach(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes) {
+    if (!item) return;
     auto self = weak_from_this();
     if (self.expired()) throw InconsistencyError("a run loop must be owned by a shared_ptr");
     {
         std::lock_guard lock(mutex_);
-        std::lock_guard tl(timer->mutex_);
-        if (!timer->valid_) return;
-        auto owner = timer->loop_.lock();
-        if (owner && owner.get() != this) throw InconsistencyError("a timer can be on one run loop only");
+        std::lock_guard il(item->mutex_);
+        if (!item->valid_) return;
+        auto owner = item->loop_.lock();
+        if (owner && owner.get() != this) throw InconsistencyError("a timer or source can be on one run loop only");
         if (!owner) {
-            timer->loop_ = self;
-            timer->modes_.clear();
-            timers_.push_back(timer);
+            item->loop_ = self;
+            item->modes_.clear();
+            list.push_back(item);
         }
-        timer->modes_.insert(modes.begin(), modes.end());
+        item->modes_.insert(modes.begin(), modes.end());
     }
     wakeUp();
 }
 
-void RunLoop::removeTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) {
-    if (!timer) return;
-    std::shared_ptr<Timer> keep = timer;
+template <class Item>
+void RunLoop::removeFromModes(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes) {
+    if (!item) return;
+    std::shared_ptr<Item> keep = item;  // released after the lock
     std::lock_guard lock(mutex_);
-    std::lock_guard tl(timer->mutex_);
-    if (timer->loop_.lock().get() != this) return;
-    if (modes.empty()) timer->modes_.clear();
-    for (const auto& m : modes) timer->modes_.erase(m);
-    if (timer->modes_.empty()) {
-        timer->loop_.reset();
-        std::erase(timers_, timer);
+    std::lock_guard il(item->mutex_);
+    if (item->loop_.lock().get() != this) return;
+    if (modes.empty()) item->modes_.clear();
+    for (const auto& m : modes) item->modes_.erase(m);
+    if (item->modes_.empty()) {
+        item->loop_.reset();
+        std::erase(list, item);
     }
 }
+
+template <class Item>
+void RunLoop::detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* item) {
+    std::shared_ptr<Item> keep;  // released after the lock
+    std::lock_guard lock(mutex_);
+    auto it = std::find_if(list.begin(), list.end(), [&](const auto& i) { return i.get() == item; });
+    if (it == list.end()) return;
+    keep = *it;
+    list.erase(it);
+    std::lock_guard il(keep->mutex_);
+    keep->loop_.reset();
+    keep->modes_.clear();
+}
+
+template <class Item>
+void RunLoop::invalidate(Item& item) {
+    std::shared_ptr<RunLoop> loop;
+    decltype(item.callback_) dropped;  // released outside the lock: it may own things that use the loop
+    {
+        std::lock_guard lock(item.mutex_);
+        item.valid_ = false;
+        dropped = std::move(item.callback_);
+        item.callback_ = nullptr;
+        loop = item.loop_.lock();
+    }
+    if (loop) loop->detach(&item);
+}
+template void RunLoop::invalidate<Timer>(Timer&);
+template void RunLoop::invalidate<FdSource>(FdSource&);
+
+void RunLoop::addTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) { attach(timers_, timer, modes); }
+void RunLoop::removeTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) { removeFromModes(timers_, timer, modes); }
+void RunLoop::addSource(const std::shared_ptr<FdSource>& source, const Modes& modes) { attach(sources_, source, modes); }
+void RunLoop::removeSource(const std::shared_ptr<FdSource>& source, const Modes& modes) { removeFromModes(sources_, source, modes); }
+void RunLoop::detach(const Timer* timer) { detachFrom(timers_, timer); }
+void RunLoop::detach(const FdSource* source) { detachFrom(sources_, source); }
 
 std::shared_ptr<Timer> RunLoop::scheduleTimer(double interval, bool repeats, Function callback, const Modes& modes) {
     auto timer = Timer::create(interval, repeats, std::move(callback));
     addTimer(timer, modes);
     return timer;
-}
-
-void RunLoop::addSource(const std::shared_ptr<FdSource>& source, const Modes& modes) {
-    if (!source) return;
-    auto self = weak_from_this();
-    if (self.expired()) throw InconsistencyError("a run loop must be owned by a shared_ptr");
-    {
-        std::lock_guard lock(mutex_);
-        std::lock_guard sl(source->mutex_);
-        if (!source->valid_) return;
-        auto owner = source->loop_.lock();
-        if (owner && owner.get() != this) throw InconsistencyError("a source can be on one run loop only");
-        if (!owner) {
-            source->loop_ = self;
-            source->modes_.clear();
-            sources_.push_back(source);
-        }
-        source->modes_.insert(modes.begin(), modes.end());
-    }
-    wakeUp();
-}
-
-void RunLoop::removeSource(const std::shared_ptr<FdSource>& source, const Modes& modes) {
-    if (!source) return;
-    std::shared_ptr<FdSource> keep = source;
-    std::lock_guard lock(mutex_);
-    std::lock_guard sl(source->mutex_);
-    if (source->loop_.lock().get() != this) return;
-    if (modes.empty()) source->modes_.clear();
-    for (const auto& m : modes) source->modes_.erase(m);
-    if (source->modes_.empty()) {
-        source->loop_.reset();
-        std::erase(sources_, source);
-    }
-}
-
-void RunLoop::detach(const Timer* timer) {
-    std::shared_ptr<Timer> keep;  // released after the lock
-    std::lock_guard lock(mutex_);
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const auto& t) { return t.get() == timer; });
-    if (it == timers_.end()) return;
-    keep = *it;
-    timers_.erase(it);
-    std::lock_guard tl(keep->mutex_);
-    keep->loop_.reset();
-    keep->modes_.clear();
-}
-
-void RunLoop::detach(const FdSource* source) {
-    std::shared_ptr<FdSource> keep;
-    std::lock_guard lock(mutex_);
-    auto it = std::find_if(sources_.begin(), sources_.end(), [&](const auto& s) { return s.get() == source; });
-    if (it == sources_.end()) return;
-    keep = *it;
-    sources_.erase(it);
-    std::lock_guard sl(keep->mutex_);
-    keep->loop_.reset();
-    keep->modes_.clear();
 }
 
 // --- calls

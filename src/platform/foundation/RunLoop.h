@@ -98,6 +98,15 @@ private:
     friend class FdSource;
     void detach(const Timer* timer);
     void detach(const FdSource* source);
+    template <class Item>
+    void attach(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes);
+    template <class Item>
+    void removeFromModes(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes);
+    template <class Item>
+    void detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* item);
+    // Timer::invalidate and FdSource::invalidate.
+    template <class Item>
+    static void invalidate(Item& item);
 
     static bool inModes(const std::string& mode, const Modes& modes);
     static bool inModes(const std::string& mode, const std::set<std::string>& modes);

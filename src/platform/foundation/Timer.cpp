@@ -37,18 +37,7 @@ void Timer::fire() {
     if (callback) callback();
 }
 
-void Timer::invalidate() {
-    std::shared_ptr<RunLoop> loop;
-    Callback dropped;  // released outside the lock: it may own things that use timers
-    {
-        std::lock_guard lock(mutex_);
-        valid_ = false;
-        dropped = std::move(callback_);
-        callback_ = nullptr;
-        loop = loop_.lock();
-    }
-    if (loop) loop->detach(this);
-}
+void Timer::invalidate() { RunLoop::invalidate(*this); }
 
 Date Timer::fireDate() const {
     std::lock_guard lock(mutex_);

@@ -1,10 +1,10 @@
 #include "platform/foundation/Calendar.h"
 #include "platform/foundation/DateFormatter.h"
 
+#include "core/TimeZoneScope.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 
 using namespace tavlo;
@@ -15,23 +15,6 @@ const TimeZone kIndia = TimeZone::fixed(19800);     // +05:30
 const TimeZone kPacific = TimeZone::fixed(-28800);  // -08:00
 const Date kSample(1700000000.25);                  // 2023-11-14 22:13:20.25 UTC, a Tuesday
 
-// Points the device's zone at a named zone of the system database for one test.
-class ScopedTZ {
-public:
-    explicit ScopedTZ(const char* name) {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", name, 1);
-        tzset();
-    }
-    ~ScopedTZ() {
-        if (previous_) setenv("TZ", previous_->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
 } // namespace
 
 TEST(DateFormatter, PatternTable) {
@@ -120,7 +103,7 @@ TEST(Calendar, WeekdayDayOfYearAndStartOfDay) {
 
 TEST(Calendar, DeviceZoneFollowsDaylightSaving) {
     if (!std::filesystem::exists("/usr/share/zoneinfo/America/New_York")) GTEST_SKIP() << "no time-zone database";
-    ScopedTZ zone("America/New_York");
+    test::TimeZoneScope zone("America/New_York");
     Calendar calendar(TimeZone::local());
     Date afternoon(1710093600);  // 2024-03-10 14:00 EDT; the day began in EST
     EXPECT_EQ(calendar.components(afternoon).hour, 14);
