@@ -58,9 +58,22 @@ void writePrinter(XmlStreamWriter& w, const std::string& printURL) {
     XmlHelper::writeTextElement(w, "printerUrl", printURL);
 }
 
-std::string endRequest(XmlStreamWriter& w) {
+// An XW request: `<tavloRequest><request ...>` with its body, then ended.
+template <typename Body>
+std::string streamRequest(const std::string& request, Body body) {
+    XmlStreamWriter w;
+    XmlHelper::beginRequest(w);
+    w.writeStartElement(request);
+    body(w);
     w.writeEndDocument();
     return w.toString();
+}
+
+void writeBreakDown(XmlStreamWriter& w, const std::string& element, const std::string& amount, const std::string& count) {
+    w.writeStartElement(element);
+    XmlHelper::writeTextElement(w, "amount", amount);
+    XmlHelper::writeTextElement(w, "count", count);
+    w.writeEndElement();
 }
 
 // A TW request: `<tavloRequest><request ...>` with its body, then finished.
@@ -164,156 +177,124 @@ std::string XmlHelper::getXmlStoreMenuData(const std::optional<std::string>& sto
                                            const std::optional<std::string>& menuDateUpdated,
                                            const std::optional<std::string>& terminalId,
                                            const std::string& appVersion) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("getStoreData");
-    if (terminalId) {
-        w.writeAttribute("terminalId", *terminalId);
-        w.writeAttribute("version", appVersion);
-    }
-    writeTextElement(w, "storeDateUpdated", storeDateUpdated.value_or("0"));
-    writeTextElement(w, "menuDateUpdated", menuDateUpdated.value_or("0"));
-    return endRequest(w);
+    return streamRequest("getStoreData", [&](XmlStreamWriter& w) {
+        if (terminalId) {
+            w.writeAttribute("terminalId", *terminalId);
+            w.writeAttribute("version", appVersion);
+        }
+        writeTextElement(w, "storeDateUpdated", storeDateUpdated.value_or("0"));
+        writeTextElement(w, "menuDateUpdated", menuDateUpdated.value_or("0"));
+    });
 }
 
 std::string XmlHelper::getXmlTerminalInfo(const TerminalInfoValues& info) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("terminalInfo");
-    w.writeAttribute("id", info.terminalId);
-    writeTextElement(w, "terminalName", info.terminalName);
-    writeTextElement(w, "ip", info.ip);
-    writeTextElement(w, "os", "iOS");
-    writeTextElement(w, "architecture", info.architecture);
-    writeTextElement(w, "cpus", "1");
-    writeTextElement(w, "ram", std::to_string(info.ram));
-    writeTextElement(w, "sdkVersion", info.sdkVersion);
-    writeTextElement(w, "appVersion", info.appVersion);
-    writeTextElement(w, "libVersion", "NA");
-    return endRequest(w);
+    return streamRequest("terminalInfo", [&](XmlStreamWriter& w) {
+        w.writeAttribute("id", info.terminalId);
+        writeTextElement(w, "terminalName", info.terminalName);
+        writeTextElement(w, "ip", info.ip);
+        writeTextElement(w, "os", "iOS");
+        writeTextElement(w, "architecture", info.architecture);
+        writeTextElement(w, "cpus", "1");
+        writeTextElement(w, "ram", std::to_string(info.ram));
+        writeTextElement(w, "sdkVersion", info.sdkVersion);
+        writeTextElement(w, "appVersion", info.appVersion);
+        writeTextElement(w, "libVersion", "NA");
+    });
 }
 
 std::string XmlHelper::getXmlCloseStore(const std::string& userId, const std::string& terminalId,
                                         const std::optional<std::string>& printURL) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("close");
-    writeTextElement(w, "userId", userId);
-    writeTextElement(w, "terminalId", terminalId);
-    if (printURL) writePrinter(w, *printURL);
-    return endRequest(w);
+    return streamRequest("close", [&](XmlStreamWriter& w) {
+        writeTextElement(w, "userId", userId);
+        writeTextElement(w, "terminalId", terminalId);
+        if (printURL) writePrinter(w, *printURL);
+    });
 }
 
 std::string XmlHelper::getXmlReport(const std::string& reportName, const std::optional<std::string>& param) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement(reportName);
-    if (param) w.writeAttribute("param", *param);
-    return endRequest(w);
+    return streamRequest(reportName, [&](XmlStreamWriter& w) {
+        if (param) w.writeAttribute("param", *param);
+    });
 }
 
 std::string XmlHelper::getXmlReportCashInOut(const std::optional<std::string>& cashInOutId, const std::string& userId,
                                              std::optional<Date> cashInDate, const std::optional<std::string>& drawer,
                                              std::optional<Date> cashOutDate, bool detailed) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("getCashInOutReport");
-    if (cashInOutId) {
-        writeTextElement(w, "cashInOutId", *cashInOutId);
-    } else {
-        writeTextElement(w, "userId", userId);
-        if (cashInDate) writeTextElement(w, "cashInDate", wireDate(*cashInDate));
-        writeIf(w, "cashDrawerId", drawer);
-        if (cashOutDate) writeTextElement(w, "cashOutDate", wireDate(*cashOutDate));
-    }
-    writeTextElement(w, "detailed", wireBool(detailed));
-    return endRequest(w);
+    return streamRequest("getCashInOutReport", [&](XmlStreamWriter& w) {
+        if (cashInOutId) {
+            writeTextElement(w, "cashInOutId", *cashInOutId);
+        } else {
+            writeTextElement(w, "userId", userId);
+            if (cashInDate) writeTextElement(w, "cashInDate", wireDate(*cashInDate));
+            writeIf(w, "cashDrawerId", drawer);
+            if (cashOutDate) writeTextElement(w, "cashOutDate", wireDate(*cashOutDate));
+        }
+        writeTextElement(w, "detailed", wireBool(detailed));
+    });
 }
 
 std::string XmlHelper::getXmlPrint(const std::vector<std::string>& lines, const std::string& printURL) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("print");
-    writePrinter(w, printURL);
-    for (const std::string& line : lines) writeTextElement(w, "line", line);
-    return endRequest(w);
+    return streamRequest("print", [&](XmlStreamWriter& w) {
+        writePrinter(w, printURL);
+        for (const std::string& line : lines) writeTextElement(w, "line", line);
+    });
 }
 
 std::string XmlHelper::getXmlUsersNotCashedOut() {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("getUsersNotCashedOut");
-    return endRequest(w);
+    return streamRequest("getUsersNotCashedOut", [](XmlStreamWriter&) {});
 }
 
 std::string XmlHelper::getXmlCashOutUser(const std::string& userId, const std::string& terminalId,
                                          const std::optional<std::string>& cashDrawer,
                                          const std::optional<std::string>& forcedBy, const std::string& printURL) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("cashOutUser");
-    writeTextElement(w, "userId", userId);
-    writeTextElement(w, "cashOutTerminalId", terminalId);
-    writeIf(w, "cashDrawerId", cashDrawer);
-    writeIf(w, "cashOutForcedById", forcedBy);
-    writePrinter(w, printURL);
-    return endRequest(w);
+    return streamRequest("cashOutUser", [&](XmlStreamWriter& w) {
+        writeTextElement(w, "userId", userId);
+        writeTextElement(w, "cashOutTerminalId", terminalId);
+        writeIf(w, "cashDrawerId", cashDrawer);
+        writeIf(w, "cashOutForcedById", forcedBy);
+        writePrinter(w, printURL);
+    });
 }
 
 std::string XmlHelper::getXmlCashInCD(const std::string& userId, const std::string& terminalId,
                                       const std::vector<std::pair<std::string, std::string>>& breakDown,
                                       const std::string& cashDrawer, const std::optional<std::string>& forcedBy,
                                       const std::string& printURL) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("cashInCashDrawer");
-    writeTextElement(w, "userId", userId);
-    writeTextElement(w, "cashInTerminalId", terminalId);
-    writeTextElement(w, "cashDrawerId", cashDrawer);
-    writeIf(w, "cashInForcedById", forcedBy);
-    for (const auto& [amount, count] : breakDown) {
-        w.writeStartElement("cashInBreakDown");
-        writeTextElement(w, "amount", amount);
-        writeTextElement(w, "count", count);
-        w.writeEndElement();
-    }
-    writePrinter(w, printURL);
-    return endRequest(w);
+    return streamRequest("cashInCashDrawer", [&](XmlStreamWriter& w) {
+        writeTextElement(w, "userId", userId);
+        writeTextElement(w, "cashInTerminalId", terminalId);
+        writeTextElement(w, "cashDrawerId", cashDrawer);
+        writeIf(w, "cashInForcedById", forcedBy);
+        for (const auto& [amount, count] : breakDown) writeBreakDown(w, "cashInBreakDown", amount, count);
+        writePrinter(w, printURL);
+    });
 }
 
 std::string XmlHelper::getXmlPreCashOutCD(const std::string& userId, const std::string& terminalId,
                                           const std::string& cashDrawer, const std::optional<std::string>& forcedBy) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("preCashOutCashDrawer");
-    writeTextElement(w, "userId", userId);
-    writeTextElement(w, "cashOutTerminalId", terminalId);
-    writeTextElement(w, "cashDrawerId", cashDrawer);
-    writeIf(w, "cashOutForcedById", forcedBy);
-    return endRequest(w);
+    return streamRequest("preCashOutCashDrawer", [&](XmlStreamWriter& w) {
+        writeTextElement(w, "userId", userId);
+        writeTextElement(w, "cashOutTerminalId", terminalId);
+        writeTextElement(w, "cashDrawerId", cashDrawer);
+        writeIf(w, "cashOutForcedById", forcedBy);
+    });
 }
 
 std::string XmlHelper::getXmlCashOutCD(const std::string& userId, const std::string& terminalId,
                                        const std::vector<std::pair<std::string, int64_t>>& breakDown, long counts,
                                        const std::string& cashDrawer, const std::optional<std::string>& safe,
                                        const std::optional<std::string>& forcedBy, const std::string& printURL) {
-    XmlStreamWriter w;
-    beginRequest(w);
-    w.writeStartElement("cashOutCashDrawer");
-    writeTextElement(w, "userId", userId);
-    writeTextElement(w, "cashOutTerminalId", terminalId);
-    writeTextElement(w, "cashDrawerId", cashDrawer);
-    writeIf(w, "safeId", safe);
-    writeIf(w, "cashOutForcedById", forcedBy);
-    for (const auto& [amount, count] : breakDown) {
-        w.writeStartElement("cashOutBreakDown");
-        writeTextElement(w, "amount", amount);
-        writeTextElement(w, "count", std::to_string(count));
-        w.writeEndElement();
-    }
-    writeTextElement(w, "count", std::to_string(counts));
-    writePrinter(w, printURL);
-    return endRequest(w);
+    return streamRequest("cashOutCashDrawer", [&](XmlStreamWriter& w) {
+        writeTextElement(w, "userId", userId);
+        writeTextElement(w, "cashOutTerminalId", terminalId);
+        writeTextElement(w, "cashDrawerId", cashDrawer);
+        writeIf(w, "safeId", safe);
+        writeIf(w, "cashOutForcedById", forcedBy);
+        for (const auto& [amount, count] : breakDown)
+            writeBreakDown(w, "cashOutBreakDown", amount, std::to_string(count));
+        writeTextElement(w, "count", std::to_string(counts));
+        writePrinter(w, printURL);
+    });
 }
 
 // ---- TW documents ----

@@ -122,17 +122,22 @@ void XmlStreamWriter::closeStartElement(Close how) {
     openElement_ = false;
 }
 
+// Closes an open start tag, then writes the line break, the indentation and "<prefix:name".
+void XmlStreamWriter::beginTag(const std::optional<std::string>& namespaceURI, const std::string& localName) {
+    if (openElement_) closeStartElement(Close::Start);
+    writeLinebreakAndIndentation();
+    writer_ += "<";
+    writePrefixFor(namespaceURI);
+    writer_ += localName;
+}
+
 void XmlStreamWriter::writeStartElement(const std::string& localName) {
     writeStartElementWithNamespace(std::nullopt, localName);
 }
 
 void XmlStreamWriter::writeStartElementWithNamespace(const std::optional<std::string>& namespaceURI,
                                                      const std::string& localName) {
-    if (openElement_) closeStartElement(Close::Start);
-    writeLinebreakAndIndentation();
-    writer_ += "<";
-    writePrefixFor(namespaceURI);
-    writer_ += localName;
+    beginTag(namespaceURI, localName);
     elementLocalNames_.push_back(localName);
     elementNamespaceURIs_.push_back(namespaceURI.value_or(""));
     openElement_ = true;
@@ -199,11 +204,8 @@ void XmlStreamWriter::writeEmptyElement(const std::string& localName) {
 
 void XmlStreamWriter::writeEmptyElementWithNamespace(const std::optional<std::string>& namespaceURI,
                                                      const std::string& localName) {
-    if (openElement_) closeStartElement(Close::Start);
-    writeLinebreakAndIndentation();
-    writer_ += "<";
-    writePrefixFor(namespaceURI);
-    writer_ += localName + " />";
+    beginTag(namespaceURI, localName);
+    writer_ += " />";
     emptyElement_ = true;
 }
 

@@ -82,6 +82,7 @@ private:
     enum class Close { Start, Empty };
     void closeStartElement(Close how);
     void writeLinebreakAndIndentation();
+    void beginTag(const std::optional<std::string>& namespaceURI, const std::string& localName);
     void writePrefixFor(const std::optional<std::string>& namespaceURI);
     void popNamespaceScope();
     void popElement();
