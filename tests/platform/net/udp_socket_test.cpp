@@ -319,7 +319,9 @@ TEST_F(UdpSocketTest, WorkHappensOnlyInTheSocketsModesAndRunLoop) {
     auto reported = delivered.get_future();
     bool ready = reported.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     EXPECT_TRUE(ready);
-    if (ready) EXPECT_EQ(reported.get(), worker.get_id());
+    if (ready) {
+        EXPECT_EQ(reported.get(), worker.get_id());
+    }
     Lines seen;
     other->perform([&] { seen = bEvents.take(); }, true);
     EXPECT_EQ(seen, (Lines{"received 2: n from " + from(a)}));
