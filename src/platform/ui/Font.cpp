@@ -1,0 +1,27 @@
+#include "platform/ui/Font.h"
+
+namespace tavlo::ui {
+
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++count;
+    return count;
+}
+
+Size Font::measure(std::string_view text) const {
+    const double advance = size_ * (weight_ == Weight::Bold ? 0.6 : 0.55);
+    size_t lines = 1, longest = 0, current = 0;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n') {
+            current = characterCount(text.substr(start, i - start));
+            longest = std::max(longest, current);
+            if (i < text.size()) ++lines;
+            start = i + 1;
+        }
+    }
+    return {advance * static_cast<double>(longest), lineHeight() * static_cast<double>(lines)};
+}
+
+} // namespace tavlo::ui

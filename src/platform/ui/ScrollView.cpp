@@ -1,0 +1,27 @@
+#include "platform/ui/ScrollView.h"
+
+#include <algorithm>
+
+namespace tavlo::ui {
+
+void ScrollView::setContentOffset(Point offset, bool) {
+    setBounds({offset, bounds().size});
+    if (delegate_) delegate_->scrollViewDidScroll(*this);
+}
+
+void ScrollView::setZoomScale(double scale, bool) {
+    View* zoomed = delegate_ ? delegate_->viewForZooming(*this) : nullptr;
+    if (!zoomed) return;
+    zoom_ = std::clamp(scale, minZoom_, std::max(minZoom_, maxZoom_));
+    zoomed->setTransformScale(zoom_);
+    contentSize_ = zoomed->frame().size;
+    delegate_->scrollViewDidZoom(*this);
+}
+
+void ScrollView::zoomToRect(const Rect& rect, bool animated) {
+    if (rect.isEmpty()) return;
+    setZoomScale(std::min(bounds().width() / rect.width(), bounds().height() / rect.height()), animated);
+    setContentOffset({rect.x() * zoom_, rect.y() * zoom_}, animated);
+}
+
+} // namespace tavlo::ui

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/ui/Control.h"
+
+#include <string>
+#include <vector>
+
+namespace tavlo::ui {
+
+enum class SegmentedControlStyle { Plain, Bordered, Bar };
+
+// A row of titled segments of which at most one is selected; choosing one sends ValueChanged.
+class SegmentedControl : public Control {
+public:
+    static constexpr int noSegment = -1;
+
+    explicit SegmentedControl(std::vector<std::string> titles = {}, Rect frame = {});
+
+    int numberOfSegments() const { return static_cast<int>(segments_.size()); }
+    void insertSegment(std::string title, int index);
+    void removeAllSegments();
+    std::string titleForSegment(int index) const;
+    void setTitle(std::string title, int index);
+    bool isEnabledForSegment(int index) const;
+    void setEnabled(bool enabled, int index);
+    using Control::setEnabled;
+    int selectedSegmentIndex() const { return selected_; }
+    // Set by the program: no action is sent. Out of range selects nothing.
+    void setSelectedSegmentIndex(int index);
+    SegmentedControlStyle style() const { return style_; }
+    void setStyle(SegmentedControlStyle style) { style_ = style; }
+
+private:
+    struct Segment {
+        std::string title;
+        bool enabled = true;
+    };
+    bool valid(int index) const { return index >= 0 && index < numberOfSegments(); }
+
+    std::vector<Segment> segments_;
+    int selected_ = noSegment;
+    SegmentedControlStyle style_ = SegmentedControlStyle::Plain;
+};
+
+} // namespace tavlo::ui

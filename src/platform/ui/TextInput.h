@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tavlo::ui {
+
+// A range of a UTF-8 text, in bytes.
+struct TextRange {
+    size_t location = 0;
+    size_t length = 0;
+    bool operator==(const TextRange&) const = default;
+};
+
+// The text with the range replaced; a range past the end is cut to the text.
+std::string replacingCharacters(std::string_view text, TextRange range, std::string_view replacement);
+
+// What a keyboard types into: a text with a selection. Each key press is offered to the owner
+// first (its delegate may refuse it and set the text itself).
+class TextInput {
+public:
+    virtual ~TextInput() = default;
+
+    const std::string& text() const { return text_; }
+    TextRange selectedRange() const { return selection_; }
+    void setSelectedRange(TextRange range);
+    void selectAll() { selection_ = {0, text_.size()}; }
+
+    // One key press: the typed text replaces the selection.
+    void insertText(std::string_view typed);
+    // The delete key: removes the selection, or the character before the cursor.
+    void deleteBackward();
+
+protected:
+    // A change made by the program, not by a key: no one is asked; the cursor goes to the end.
+    void assignText(std::string text);
+    virtual bool shouldChangeText(TextRange, const std::string&) { return true; }
+    virtual void textDidChange() {}
+
+private:
+    void apply(TextRange range, const std::string& replacement);
+
+    std::string text_;
+    TextRange selection_;
+};
+
+} // namespace tavlo::ui
