@@ -1,6 +1,7 @@
 #include "platform/ui/Application.h"
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/ViewController.h"
 
@@ -106,7 +107,13 @@ void Application::requestMicrophonePermission(const std::function<void(bool)>& a
 }
 
 void Application::releaseLater(std::shared_ptr<void> object) {
-    if (object) deferred_.push_back(std::move(object));
+    if (!object) return;
+    if (deferred_.empty()) {
+        RunLoop::main().perform([] {
+            if (Application* app = current()) app->releaseDeferred();
+        });
+    }
+    deferred_.push_back(std::move(object));
 }
 
 void Application::releaseDeferred() {
