@@ -1,10 +1,10 @@
 #include "sync/CommHelper.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <regex>
 #include <unistd.h>
 
+#include "core/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/net/Sockets.h"
@@ -12,8 +12,6 @@
 namespace tavlo {
 
 namespace {
-
-void logLine(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 bool containsNoCase(const std::string& text, std::string_view part) {
     return toLower(text).find(toLower(part)) != std::string::npos;
@@ -80,7 +78,7 @@ int CommHelper::openSocket(const std::string& host, int port, int timeoutSeconds
     if (!address) return -1;
     int failure = 0;
     int fd = Sockets::openTcp(*address, port, timeoutSeconds, &failure);
-    if (fd < 0 && failure != 0 && failure != ETIMEDOUT && failure != EINVAL) logLine(format("Got error from getsockopt: %d", failure));
+    if (fd < 0 && failure != 0 && failure != ETIMEDOUT && failure != EINVAL) TAVLO_LOG("Got error from getsockopt: %d", failure);
     return fd;
 }
 
@@ -89,7 +87,7 @@ bool CommHelper::canConnect(const std::string& host, int port, int timeoutSecond
     if (!address) return false;
     int fd = openSocket(*address, port, timeoutSeconds);
     if (fd < 0) {
-        logLine(format("Unable to connect to %@", *address));
+        TAVLO_LOG("Unable to connect to %@", *address);
         return false;
     }
     close(fd);

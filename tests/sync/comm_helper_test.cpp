@@ -1,7 +1,10 @@
+#include "core/TavloLog.h"
 #include "platform/net/NetworkProbe.h"
+#include "support/TempHome.h"
 #include "support/LoopbackListener.h"
 #include "sync/CommHelper.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -60,7 +63,23 @@ TEST(CommHelper, IpAddressKeepsNumericHostsAndLooksUpNames) {
     EXPECT_EQ(CommHelper::getIPAddressFromName("localhost"), "127.0.0.1");
 }
 
+namespace {
+
+// CommHelper's own lines in the log, without time stamps.
+std::vector<std::string> helperLog() {
+    std::vector<std::string> lines;
+    std::ifstream in(TavloLog::logFilePath());
+    for (std::string text; std::getline(in, text);) {
+        size_t at = text.find("CommHelper.cpp:");
+        if (at != std::string::npos) lines.push_back(text.substr(text.find(' ', at) + 1));
+    }
+    return lines;
+}
+
+} // namespace
+
 TEST(CommHelper, OpenSocketToAListeningAndToAClosedPort) {
+    test::TempHome home;
     LoopbackListener listener;
     int fd = CommHelper::openSocket("127.0.0.1", listener.port(), 2);
     ASSERT_GE(fd, 0);
@@ -83,6 +102,9 @@ TEST(CommHelper, OpenSocketToAListeningAndToAClosedPort) {
     EXPECT_FALSE(CommHelper::canConnect("127.0.0.1", LoopbackListener::closedPort(), 2));
     EXPECT_FALSE(CommHelper::canConnect("no-such-printer.invalid", 9100, 2));
     EXPECT_EQ(LoopbackListener::openDescriptorCount(), before);
+    // Refusals are logged with their error number; a name that cannot be resolved is not.
+    EXPECT_EQ(helperLog(), (std::vector<std::string>{"Got error from getsockopt: 111", "Got error from getsockopt: 111",
+                                                     "Unable to connect to 127.0.0.1"}));
 }
 
 TEST(CommHelper, NetworkStateComesFromTheInstalledProbe) {
