@@ -12,7 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "TimeZoneScope.h"
+#include "support/TimeZoneScope.h"
 #include "core/LogInfoProvider.h"
 #include "core/LogMailQueue.h"
 #include "core/LogMailSender.h"

@@ -1,7 +1,7 @@
 #include "platform/foundation/Calendar.h"
 #include "platform/foundation/DateFormatter.h"
 
-#include "core/TimeZoneScope.h"
+#include "support/TimeZoneScope.h"
 
 #include <gtest/gtest.h>
 
