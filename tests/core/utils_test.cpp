@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TimeZoneScope.h"
+#include "support/TimeZoneScope.h"
 
 namespace tavlo {
 namespace {
