@@ -35,6 +35,12 @@ SqlConnection* ObjectContext::connection(Error* error) {
     return connection_.get();
 }
 
+void ObjectContext::closeConnection() {
+    queries_.clear();
+    for (auto& slots : entityStatements_) slots.fill(nullptr);
+    connection_.reset();
+}
+
 // ---- identity map ----
 
 ManagedObject* ObjectContext::registered(const EntityDescription& entity, int64_t pk) const {
@@ -433,12 +439,15 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
 
 bool ObjectContext::save(Error* error) {
     if (changed_.empty()) return true;
+    // A connection opened while the file was read-only stays so: try a new one.
+    if (connection_ && connection_->isReadOnly()) closeConnection();
     SqlConnection* c = connection(error);
     if (!c) return false;
     std::vector<int64_t> versions;
-    if (!c->exec("BEGIN IMMEDIATE", error)) return false;
-    if (!writeChanges(versions, error) || !c->exec("COMMIT", error)) {
+    Error failure;
+    if (!c->exec("BEGIN IMMEDIATE", &failure) || !writeChanges(versions, &failure) || !c->exec("COMMIT", &failure)) {
         c->exec("ROLLBACK", nullptr);
+        Error::set(error, failure);
         return false;
     }
     ObjectContextChanges changes;

@@ -113,6 +113,7 @@ private:
     static constexpr size_t kEntityStatements = 3;
 
     SqlConnection* connection(Error* error);
+    void closeConnection();
     SqlStatement* entityStatement(EntityStatement kind, const EntityDescription& entity, Error* error);
     ManagedObject* registered(const EntityDescription& entity, int64_t pk) const;
     ManagedObjectPtr registeredPtr(const EntityDescription& entity, int64_t pk) const;

@@ -169,6 +169,8 @@ Error SqlConnection::lastError() const {
     return storeError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
 }
 
+bool SqlConnection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
+
 int SqlConnection::changes() const { return sqlite3_changes(db_); }
 
 } // namespace tavlo

@@ -68,6 +68,8 @@ public:
     bool exec(const std::string& sql, Error* error);
     Error lastError() const;
     int changes() const;
+    // True when the file could only be opened for reading.
+    bool isReadOnly() const;
     sqlite3* handle() const { return db_; }
 
 private:
