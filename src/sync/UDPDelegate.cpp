@@ -66,11 +66,8 @@ void UDPDelegate::handle(const std::string& datagram, size_t receiveLimit) {
         if (logging_) TAVLO_LOG("UDP heartbeat");
         break;
     case Kind::StoreChange:
-        if (logging_) TAVLO_LOG("UDP store change");
-        if (waker_) waker_->wakeStore();
-        break;
     case Kind::MenuChange:
-        if (logging_) TAVLO_LOG("UDP menu change");
+        if (logging_) TAVLO_LOG(n.kind == Kind::StoreChange ? "UDP store change" : "UDP menu change");
         if (waker_) waker_->wakeStore();
         break;
     case Kind::OrderChange:
