@@ -18,6 +18,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tavlo::ui::test {
@@ -132,8 +133,12 @@ template <typename T> T& Harness::outlet(const std::string& name) {
 }
 
 template <typename T> T& Harness::viewWithText(const std::string& text) {
-    return as<T>(findView([&](View& v) { return v.displayedText() == text && dynamic_cast<T*>(&v); },
-                          "a view showing \"" + text + "\""),
+    auto match = [&](View& v) {
+        if (v.displayedText() != text) return false;
+        if constexpr (std::is_same_v<T, View>) return true;
+        else return dynamic_cast<T*>(&v) != nullptr;
+    };
+    return as<T>(findView(match, "a view showing \"" + text + "\""),
                  "the view showing \"" + text + "\"");
 }
 
