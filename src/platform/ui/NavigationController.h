@@ -37,7 +37,7 @@ public:
     void tapBackButton();
 
     bool isNavigationBarHidden() const { return barHidden_; }
-    void setNavigationBarHidden(bool hidden, bool animated = false) { barHidden_ = hidden; (void)animated; }
+    void setNavigationBarHidden(bool hidden, bool /*animated*/ = false) { barHidden_ = hidden; }
     bool isToolbarHidden() const { return toolbarHidden_; }
     void setToolbarHidden(bool hidden, bool animated = false);
     Toolbar& toolbar() { return *toolbar_; }

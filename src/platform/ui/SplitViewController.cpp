@@ -10,13 +10,17 @@ SplitViewController::~SplitViewController() {
 void SplitViewController::setViewControllers(std::shared_ptr<ViewController> master,
                                              std::shared_ptr<ViewController> detail) {
     bool shown = isOnScreen();
-    if (shown && detail_ != detail && detail_) detail_->beginAppearanceTransition(false, false);
-    for (auto* old : {master_.get(), detail_.get()})
-        if (old && old->isViewLoaded() && old->view()->superview() == (isViewLoaded() ? view().get() : nullptr))
-            old->view()->removeFromSuperview();
-    if (shown && detail_ != detail && detail_) detail_->endAppearanceTransition();
-    if (master_) releaseChild(*master_);
-    if (detail_) releaseChild(*detail_);
+    std::vector<std::shared_ptr<ViewController>> leaving;
+    for (auto& old : {master_, detail_})
+        if (old && old != master && old != detail) leaving.push_back(old);
+    if (shown)
+        for (auto& c : leaving) c->beginAppearanceTransition(false, false);
+    for (auto& c : leaving) {
+        if (c->isViewLoaded()) c->view()->removeFromSuperview();
+        if (shown) c->endAppearanceTransition();
+        releaseChild(*c);
+        releaseLater(c);
+    }
     master_ = std::move(master);
     detail_ = std::move(detail);
     if (master_) adoptChild(*master_);
