@@ -78,16 +78,18 @@ void ObjectContext::detach(ManagedObject& object) {
     object.context_ = nullptr;
 }
 
+void ObjectContext::dropToManyCaches(ManagedObject& o) {
+    // Cleared in place: a member list being filled further up the stack stays valid.
+    for (auto& t : o.toManys_)
+        if (t) {
+            t->loaded = false;
+            t->members.clear();
+        }
+}
+
 void ObjectContext::dropToManyCaches() {
-    auto drop = [](ManagedObject& o) {
-        for (auto& t : o.toManys_)
-            if (t) {
-                t->loaded = false;
-                t->members.clear();
-            }
-    };
     for (auto& [id, weak] : registered_)
-        if (auto o = weak.lock()) drop(*o);
+        if (auto o = weak.lock()) dropToManyCaches(*o);
 }
 
 SqlStatement* ObjectContext::entityStatement(EntityStatement kind, const EntityDescription& e, Error* error) {
@@ -133,7 +135,7 @@ ManagedObjectPtr ObjectContext::objectFromRow(const EntityDescription& e, SqlSta
         // A read object without changes takes the stored state when another context saved it.
         if (!o->hasChanges() && o->version_ != row.columnInt(1)) {
             readRow(e, row, o->values_, o->toOnes_, o->version_);
-            for (auto& t : o->toManys_) t.reset();
+            dropToManyCaches(*o);
         }
         return o;
     }

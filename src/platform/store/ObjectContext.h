@@ -126,6 +126,7 @@ private:
     void forgetChanged(ManagedObject& object);
     void detach(ManagedObject& object);
     void dropToManyCaches();
+    static void dropToManyCaches(ManagedObject& object);
     void loadToMany(const ManagedObject& owner, const RelationshipDescription& r);
 
     std::vector<ManagedObjectPtr> fetchObjects(const FetchRequest& request, bool countOnly, bool first, size_t* count,

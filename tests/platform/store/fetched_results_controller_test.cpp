@@ -1,0 +1,81 @@
+#include "StoreTestModel.h"
+
+#include "platform/store/FetchedResultsController.h"
+
+namespace tavlo::test {
+namespace {
+
+TEST_F(StoreTest, SectionsFollowTheKeyPathAndReReadOnDemand) {
+    auto c = newContext();
+    auto batch1 = c->insert("StoreBatch");
+    batch1->setValue("remoteId", "1");
+    auto batch2 = c->insert("StoreBatch");
+    batch2->setValue("remoteId", "2");
+    auto add = [&](const char* name, const ManagedObjectPtr& batch) {
+        auto o = c->insert("Order");
+        o->setValue("name", name);
+        if (batch) o->setToOne("storeBatch", batch);
+        return o;
+    };
+    add("b", batch2);
+    add("a", batch2);
+    add("c", batch1);
+    auto loose = add("z", nullptr);
+    ASSERT_TRUE(c->save());
+
+    FetchedResultsController list(*c, FetchRequest("Order", std::nullopt, {{"storeBatch.remoteId"}, {"name"}}),
+                                  "storeBatch.remoteId");
+    ASSERT_TRUE(list.performFetch());
+    ASSERT_EQ(list.sections().size(), 3u);
+    EXPECT_EQ(list.sections()[0].name, "");
+    EXPECT_EQ(list.sections()[1].name, "1");
+    EXPECT_EQ(list.sections()[2].name, "2");
+    EXPECT_EQ(list.sections()[2].numberOfObjects(), 2u);
+    EXPECT_EQ(list.objectAt(2, 0)->text("name"), "a");
+    EXPECT_EQ(list.objectAt(2, 2), nullptr);
+    EXPECT_EQ(list.objectAt(3, 0), nullptr);
+    EXPECT_EQ(list.indexPathForObject(loose), std::make_pair(size_t{0}, size_t{0}));
+
+    add("d", batch1);
+    EXPECT_EQ(list.sections()[1].numberOfObjects(), 1u);  // no change tracking
+    ASSERT_TRUE(list.performFetch());
+    EXPECT_EQ(list.sections()[1].numberOfObjects(), 2u);
+
+    list.fetchRequest().predicate = Predicate::format("storeBatch.remoteId == %@", "2");
+    ASSERT_TRUE(list.performFetch());
+    ASSERT_EQ(list.sections().size(), 1u);
+    EXPECT_EQ(list.fetchedObjects().size(), 2u);
+
+    FetchedResultsController flat(*c, FetchRequest("Order", std::nullopt, {{"name", false}}));
+    ASSERT_TRUE(flat.performFetch());
+    ASSERT_EQ(flat.sections().size(), 1u);
+    EXPECT_EQ(flat.sections()[0].name, "");
+    EXPECT_EQ(flat.objectAt(0, 0)->text("name"), "z");
+}
+
+TEST_F(StoreTest, TheDidSaveNotificationCarriesWhatChanged) {
+    auto c = newContext();
+    auto keep = c->insert("Terminal");
+    auto drop = c->insert("Terminal");
+    ASSERT_TRUE(c->save());
+    std::vector<ObjectContextChanges> seen;
+    ScopedObserver observer(ObjectContext::kDidSaveNotification, c.get(), [&](const Notification& n) {
+        seen.push_back(std::any_cast<ObjectContextChanges>(n.object));
+    });
+    keep->setValue("name", "x");
+    c->deleteObject(drop);
+    auto fresh = c->insert("Terminal");
+    ASSERT_TRUE(c->save());
+    ASSERT_TRUE(c->save());  // nothing to save: no notification
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].context, c.get());
+    EXPECT_EQ(seen[0].store, store.get());
+    EXPECT_EQ(seen[0].inserted, std::vector<ObjectID>{fresh->objectID()});
+    EXPECT_EQ(seen[0].updated, std::vector<ObjectID>{keep->objectID()});
+    EXPECT_EQ(seen[0].deleted, std::vector<ObjectID>{drop->objectID()});
+    EXPECT_TRUE(drop->isDeleted());
+    EXPECT_EQ(drop->managedObjectContext(), nullptr);
+}
+
+} // namespace
+} // namespace tavlo::test
