@@ -31,6 +31,17 @@ struct ObjectContextChanges {
 // A scratch pad over the store: the objects it read (one object per row: an identity map) and
 // the changes not yet saved. Used only by the thread that made it; any number of contexts share
 // one store, each with its own SQLite connection.
+//
+//   auto store = ObjectStore::open(model, ObjectStore::defaultPath(), &error);
+//   ObjectContext context(store);
+//   context.setMergePolicy(ObjectContext::MergePolicy::Overwrite);
+//   auto param = context.fetchFirst("StoreParam", "name == %@", name);
+//   if (!param) { param = context.insert("StoreParam"); param->setValue("name", name); }
+//   param->setValue("value", value);
+//   if (!context.save(&error)) ...
+//   FetchRequest request("Order", Predicate::format("closed == nil && storeBatch.closedOn == nil"),
+//                        {{"type"}, {"name"}});
+//   for (const ManagedObjectPtr& order : context.fetch(request)) ...
 class ObjectContext {
 public:
     // Posted on the saving thread after each save; object: ObjectContextChanges, sender: the context.
@@ -131,6 +142,8 @@ private:
 
     std::vector<ManagedObjectPtr> fetchObjects(const FetchRequest& request, bool countOnly, bool first, size_t* count,
                                                Error* error);
+    static const AttributeDescription* equalityConjunct(const EntityDescription& entity, const Predicate& predicate,
+                                                        const PredicateNode& node, Value& value);
     static void sortObjects(std::vector<ManagedObjectPtr>& objects, const std::vector<SortDescriptor>& sorts);
     std::vector<Value> aggregateValues(const EntityDescription& entity, const Predicate& predicate, Error* error,
                                        bool& ok);

@@ -4,6 +4,7 @@
 #include "platform/store/PredicateEvaluation.h"
 #include "platform/store/SqlConnection.h"
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -14,6 +15,13 @@ namespace {
 using Node = PredicateNode;
 using Expr = PredicateExpression;
 using Op = PredicateNode::Operator;
+
+// IN lists take a power-of-two number of placeholders so that few statements serve every size.
+size_t paddedSize(size_t n) {
+    size_t p = 1;
+    while (p < n) p *= 2;
+    return p;
+}
 
 // Gives each to-one step of a key path a LEFT JOIN, shared by paths with the same prefix.
 class Joins {
@@ -122,12 +130,12 @@ private:
             size_t count = p_.arguments()[static_cast<size_t>(n.rhs.argument)].array().size();
             if (count == 0) return "0";
             std::string list;
-            for (size_t i = 0; i < count; ++i) {
+            for (size_t i = 0; i < paddedSize(count); ++i) {
                 list += i ? ", ?" : "?";
                 CompiledQuery::Bind b;
                 b.kind = CompiledQuery::Bind::Kind::Element;
                 b.index = n.rhs.argument;
-                b.element = static_cast<int>(i);
+                b.element = static_cast<int>(std::min(i, count - 1));  // repeats change nothing
                 b.coerce = true;
                 b.type = lhs.target.attribute->type;
                 binds_.push_back(b);
@@ -183,7 +191,7 @@ std::string QueryCompiler::shapeKey(const EntityDescription& entity, const Fetch
         key += request.predicate->parsed().key;
         key += '\x01';
         for (const PredicateArgument& a : request.predicate->arguments()) {
-            if (a.isArray()) key += "a" + std::to_string(a.array().size());
+            if (a.isArray()) key += "a" + std::to_string(a.array().empty() ? 0 : paddedSize(a.array().size()));
             else key += a.value().isNil() ? 'n' : 'v';
         }
     }

@@ -97,6 +97,7 @@ const std::vector<Case>& cases() {
         {"Terminal", " NOT (name IN %@)", {Names{"Bar", "Patio"}}, {"t3"}},
         {"Terminal", "NOT (networkName IN %@)", {Names{"bar.local"}}, {"t2", "t3"}},
         {"Terminal", "name IN %@", {Names{}}, {}},
+        {"Terminal", "name IN %@", {Names{"Kitchen", "Nope", "Bar"}}, {"t1", "t3"}},
         {"Terminal", "NOT (name IN %@)", {Names{}}, {"t1", "t2", "t3"}},
         // key paths through to-ones, one and more steps; relationships against nil
         {"TerminalParam", "name == %@ AND terminal.terminalId == %@", {"TS_UID", "t1"}, {"TS_UID"}},
