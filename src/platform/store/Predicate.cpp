@@ -321,6 +321,8 @@ Predicate Predicate::withArguments(std::string_view text, std::vector<PredicateA
     return Predicate(std::move(parsed), std::move(arguments));
 }
 
+int Predicate::argumentCount(std::string_view text) { return parseCached(text)->argumentCount; }
+
 Predicate Predicate::andPredicates(const std::vector<Predicate>& predicates) {
     if (predicates.size() == 1) return predicates.front();
     auto parsed = std::make_shared<Parsed>();

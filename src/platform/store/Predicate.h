@@ -85,6 +85,8 @@ public:
         return withArguments(text, std::vector<PredicateArgument>{PredicateArgument(args)...});
     }
     static Predicate withArguments(std::string_view text, std::vector<PredicateArgument> arguments);
+    // How many arguments the format takes.
+    static int argumentCount(std::string_view text);
     // Every predicate must hold.
     static Predicate andPredicates(const std::vector<Predicate>& predicates);
 
