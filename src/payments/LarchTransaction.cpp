@@ -46,23 +46,6 @@ const std::map<std::string, std::string, std::less<>>& synonyms() {
 
 bool isWebService(std::string_view name) { return name == "ProcessCreditCard" || name == "TrxDetail"; }
 
-// Form values go out percent-encoded: a value can never add or end a field.
-std::string percentEncode(std::string_view value) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : value) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (plain || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0x0F];
-        }
-    }
-    return out;
-}
-
 std::string xmlEscape(std::string_view text) {
     std::string out;
     for (char c : text) {

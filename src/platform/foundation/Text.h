@@ -90,5 +90,7 @@ std::string toLower(std::string_view text);
 std::vector<std::string> split(std::string_view text, std::string_view separator);
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 std::string replaceAll(std::string text, std::string_view from, std::string_view to);
+// Every byte but A-Z a-z 0-9 - . _ ~ as %XX: the value can never add or end a query or form field.
+std::string percentEncode(std::string_view value);
 
 } // namespace tavlo

@@ -15,6 +15,7 @@ struct HttpRequest {
     std::string body;                                         // raw bytes
     double connectTimeout = 30;                               // seconds to establish the connection
     double timeout = 30;                                      // seconds for the whole exchange
+    std::string caFile;  // when set, only the certificates in this PEM file are trusted (instead of the system's)
 };
 
 struct HttpResponse {

@@ -125,6 +125,36 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& 
     return c;
 }
 
+bool SqlConnection::backup(const std::filesystem::path& source, const std::filesystem::path& destination,
+                           Error* error) {
+    sqlite3* from = nullptr;
+    sqlite3* to = nullptr;
+    auto fail = [&](sqlite3* db, int rc) {
+        Error::set(error, storeError(rc, "Unable to copy the store " + source.string() + ": " +
+                                             (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
+        sqlite3_close(from);
+        sqlite3_close(to);
+        return false;
+    };
+    int rc = sqlite3_open_v2(source.c_str(), &from, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) return fail(from, rc);
+    sqlite3_busy_timeout(from, 30000);
+    rc = sqlite3_open_v2(destination.c_str(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                         nullptr);
+    if (rc != SQLITE_OK) return fail(to, rc);
+    sqlite3_backup* copy = sqlite3_backup_init(to, "main", from, "main");
+    if (!copy) return fail(to, sqlite3_errcode(to));
+    rc = sqlite3_backup_step(copy, -1);
+    sqlite3_backup_finish(copy);
+    if (rc != SQLITE_DONE) return fail(to, rc);
+    // The copy stands alone: no write-ahead log beside it.
+    rc = sqlite3_exec(to, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return fail(to, rc);
+    sqlite3_close(from);
+    sqlite3_close(to);
+    return true;
+}
+
 SqlConnection::~SqlConnection() {
     statements_.clear();
     sqlite3_close_v2(db_);

@@ -72,6 +72,10 @@ public:
     bool isReadOnly() const;
     sqlite3* handle() const { return db_; }
 
+    // A consistent copy of the database file `source` (what its write-ahead log holds included)
+    // written to `destination`, through SQLite's backup; false with `error` when it fails.
+    static bool backup(const std::filesystem::path& source, const std::filesystem::path& destination, Error* error);
+
 private:
     explicit SqlConnection(sqlite3* db) : db_(db) {}
     sqlite3* db_;

@@ -1,6 +1,5 @@
-#include <httplib.h>
-
 #include "platform/net/HttpClient.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
 
@@ -14,28 +13,18 @@ using namespace tavlo;
 
 namespace {
 
-// An HTTP(S) server on 127.0.0.1 for one test, serving on its own thread.
-class LoopbackServer {
-public:
-    explicit LoopbackServer(std::unique_ptr<httplib::Server> server = std::make_unique<httplib::Server>())
-        : server_(std::move(server)) {}
-    ~LoopbackServer() {
-        server_->stop();
-        if (thread_.joinable()) thread_.join();
-    }
-    httplib::Server& operator*() { return *server_; }
-    httplib::Server* operator->() { return server_.get(); }
-    std::string start(const char* scheme = "http") {
-        port_ = server_->bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_->listen_after_bind(); });
-        return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
-    }
+using LoopbackServer = test::LoopbackHttpServer;
 
-private:
-    std::unique_ptr<httplib::Server> server_;
-    std::thread thread_;
-    int port_ = 0;
-};
+HttpRequest request(std::string url, std::vector<std::pair<std::string, std::string>> headers, std::string body,
+                    double connectTimeout, double timeout) {
+    HttpRequest r;
+    r.url = std::move(url);
+    r.headers = std::move(headers);
+    r.body = std::move(body);
+    r.connectTimeout = connectTimeout;
+    r.timeout = timeout;
+    return r;
+}
 
 } // namespace
 
@@ -52,9 +41,9 @@ TEST(HttpClient, PostsHeadersAndBodyBytesAndReturnsStatusAndBody) {
     std::string body(3000, 'x');  // past 1 KiB, where a client might wait for "100 Continue"
     body[10] = '\0';
     body[11] = '\xff';
-    HttpRequest request{base + "/pos/request", {{"Content-Type", "text/xml"}, {"storeId", "42"}, {"password", "p w"}}, body, 2, 5};
+    HttpRequest sent = request(base + "/pos/request", {{"Content-Type", "text/xml"}, {"storeId", "42"}, {"password", "p w"}}, body, 2, 5);
     Error error;
-    std::optional<HttpResponse> response = HttpClient::post(request, &error);
+    std::optional<HttpResponse> response = HttpClient::post(sent, &error);
     ASSERT_TRUE(response.has_value()) << error.localizedDescription();
     EXPECT_EQ(response->status, 201);
     EXPECT_EQ(response->body, std::string("reply\0with zero", 15));
@@ -78,12 +67,12 @@ TEST(HttpClient, AnErrorStatusIsAReplyLeftForTheCallerToJudge) {
         res.set_header("Location", "/");
     });
     std::string base = server.start();
-    std::optional<HttpResponse> response = HttpClient::post({base + "/", {}, "", 2, 5});
+    std::optional<HttpResponse> response = HttpClient::post(request(base + "/", {}, "", 2, 5));
     ASSERT_TRUE(response.has_value());
     EXPECT_EQ(response->status, 500);
     EXPECT_EQ(response->body, "<html>success</html>");
     // A redirect is not followed: a POST must not be resent somewhere else unasked.
-    response = HttpClient::post({base + "/moved", {}, "data", 2, 5});
+    response = HttpClient::post(request(base + "/moved", {}, "data", 2, 5));
     ASSERT_TRUE(response.has_value());
     EXPECT_EQ(response->status, 302);
 }
@@ -98,7 +87,7 @@ TEST(HttpClient, AServerThatDoesNotAnswerInTimeGivesATimeOut) {
     });
     std::string base = server.start();
     Error error;
-    EXPECT_FALSE(HttpClient::post({base + "/", {}, "hello", 2, 0.3}, &error).has_value());
+    EXPECT_FALSE(HttpClient::post(request(base + "/", {}, "hello", 2, 0.3), &error).has_value());
     release.set_value();
     EXPECT_EQ(error.domain(), HttpClient::ErrorDomain);
     EXPECT_EQ(error.code(), HttpClient::TimedOut);
@@ -108,30 +97,35 @@ TEST(HttpClient, AServerThatDoesNotAnswerInTimeGivesATimeOut) {
 TEST(HttpClient, NoServerListeningGivesCannotConnect) {
     std::string url = "http://127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort()) + "/";
     Error error;
-    EXPECT_FALSE(HttpClient::post({url, {}, "hello", 2, 2}, &error).has_value());
+    EXPECT_FALSE(HttpClient::post(request(url, {}, "hello", 2, 2), &error).has_value());
     EXPECT_EQ(error.code(), HttpClient::CannotConnect);
     EXPECT_NE(error.localizedDescription().find(url), std::string::npos) << error.localizedDescription();
     // The error parameter may be left out.
-    EXPECT_FALSE(HttpClient::post({url, {}, "", 2, 2}).has_value());
-    EXPECT_FALSE(HttpClient::post({"ftp://127.0.0.1/", {}, "", 2, 2}, &error).has_value());
+    EXPECT_FALSE(HttpClient::post(request(url, {}, "", 2, 2)).has_value());
+    EXPECT_FALSE(HttpClient::post(request("ftp://127.0.0.1/", {}, "", 2, 2), &error).has_value());
     EXPECT_EQ(error.code(), HttpClient::Failed);
 }
 
-TEST(HttpClient, AnUntrustedCertificateIsRefused) {
+TEST(HttpClient, ACertificateIsTakenOnlyWhenItsAuthorityIsTrusted) {
     test::TempHome home;
-    std::string cert = (home.path() / "cert.pem").string(), key = (home.path() / "key.pem").string();
-    std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
-                       key + " -out " + cert + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    LoopbackServer server(std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str()));
-    bool reached = false;
+    ASSERT_TRUE(test::makeLoopbackCertificate(home.path()));
+    LoopbackServer server(test::makeLoopbackTlsServer(home.path()));
+    int reached = 0;
     server->Post("/", [&](const httplib::Request&, httplib::Response& res) {
-        reached = true;
+        ++reached;
         res.set_content("success", "text/plain");
     });
     std::string base = server.start("https");
     Error error;
-    EXPECT_FALSE(HttpClient::post({base + "/", {}, "secret", 2, 5}, &error).has_value());
+    EXPECT_FALSE(HttpClient::post(request(base + "/", {}, "secret", 2, 5), &error).has_value());
     EXPECT_EQ(error.code(), HttpClient::SecureConnectionFailed) << error.localizedDescription();
-    EXPECT_FALSE(reached);
+    EXPECT_EQ(reached, 0);
+
+    // Trusted for this request alone.
+    HttpRequest trusted = request(base + "/", {}, "secret", 2, 5);
+    trusted.caFile = (home.path() / "cert.pem").string();
+    std::optional<HttpResponse> response = HttpClient::post(trusted, &error);
+    ASSERT_TRUE(response.has_value()) << error.localizedDescription();
+    EXPECT_EQ(response->body, "success");
+    EXPECT_EQ(reached, 1);
 }
