@@ -11,6 +11,8 @@
 
 namespace tavlo {
 
+class ManagedObject;
+
 // A card gateway's settings: the store parameters "HOST_<GATEWAY>_*", name -> value.
 using HostConfig = std::map<std::string, std::string>;
 
@@ -49,6 +51,10 @@ public:
     // nil removes the field.
     virtual void setValue(std::optional<std::string> value, std::string_view field) = 0;
     virtual void removeField(std::string_view field) = 0;
+
+    // Fills this transaction from a stored Transaction row: its number, dates and offline flag,
+    // then every stored field through setValue.
+    void read(const ManagedObject& row);
 
 private:
     std::optional<std::string> transactionId_;

@@ -1,5 +1,6 @@
 #include "payments/LarchTransaction.h"
 
+#include "CardStore.h"
 #include "platform/foundation/Text.h"
 #include "support/TempHome.h"
 
@@ -314,3 +315,46 @@ TEST(LarchTransaction, OddRepliesAreReadSafely) {
     EXPECT_EQ(cdata.valueForField("Message"), Text("1 < 2"));
     EXPECT_FALSE(LarchTransaction().fromXml(std::string()));
 }
+
+namespace tavlo::test {
+namespace {
+
+class StoredLarchTransaction : public CardStore {};
+
+TEST_F(StoredLarchTransaction, ReadsBackWhatWasStored) {
+    openBatch();
+    handler->getHost("merchant1", "T1")->setValue("lastTransactionId", 16);
+    LarchTransaction sale = approvedSale();
+    sale.setTransactionId("17");
+    sale.setOffline(true);
+    Error error;
+    ASSERT_TRUE(handler->saveTransaction(sale, 1, "merchant1", "T1", &error)) << error.localizedDescription();
+    ManagedObjectPtr row = freshContext()->fetchFirst("Transaction", "transactionId == 17");
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->int32("subTotal"), 1000);
+    EXPECT_EQ(row->int32("tip"), 200);
+    EXPECT_EQ(row->int32("tax"), 80);
+    EXPECT_EQ(row->text("approval"), Text("A12345"));
+    EXPECT_EQ(row->text("number"), Text("1111"));
+
+    clock->advance(5);
+    LarchTransaction back(&config);
+    back.read(*row);
+    EXPECT_EQ(back.transactionId(), Text("17"));
+    EXPECT_EQ(back.created(), sale.created());
+    EXPECT_EQ(back.updated(), sale.updated());
+    EXPECT_TRUE(back.offline());
+    EXPECT_FALSE(back.voided());
+    EXPECT_EQ(back.valueForField("SUB_TOTAL"), Text("1000"));
+    EXPECT_EQ(back.valueForField("Amount"), Text("12.80"));
+    EXPECT_EQ(back.hostData(), Text("80001234"));
+    EXPECT_TRUE(back.wasApproved());
+    // The raw swipe and track 1 went with the sale to the gateway, never into the record.
+    EXPECT_FALSE(back.contains("TAVLO_RAW_SWIPE"));
+    EXPECT_FALSE(back.contains("TRACK_1"));
+    EXPECT_EQ(back.fields(), sale.fields());
+    EXPECT_EQ(back.toFieldValue("Adjustment"), sale.toFieldValue("Adjustment"));
+}
+
+} // namespace
+} // namespace tavlo::test

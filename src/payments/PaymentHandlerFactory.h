@@ -1,0 +1,43 @@
+#pragma once
+
+#include "payments/PaymentHandlerAdapter.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace tavlo {
+
+class ObjectContext;
+
+// The process-wide table of card gateway handlers by gateway name (any case). A handler is made
+// on first use, with the factory's store context, and kept for the life of the process.
+class PaymentHandlerFactory {
+public:
+    using Maker = std::function<std::shared_ptr<PaymentHandlerAdapter>(ObjectContext* context)>;
+
+    // The first call makes the factory for the main store context; later calls return it as it is.
+    static PaymentHandlerFactory& initWithMOC(ObjectContext* context);
+    // Throws InconsistencyError until initWithMOC ran.
+    static PaymentHandlerFactory& getInstance();
+
+    // The gateway's handler; null for nil and for a gateway no handler is known for.
+    std::shared_ptr<PaymentHandlerAdapter> getPaymentHandler(const std::optional<std::string>& name);
+    // Makes `name` (any case) a known gateway: its handler is made by `maker` on first use.
+    void registerHandler(const std::string& name, Maker maker);
+
+    ObjectContext* managedObjectContext() const { return context_; }
+
+private:
+    explicit PaymentHandlerFactory(ObjectContext* context);
+
+    ObjectContext* context_;
+    std::recursive_mutex mutex_;
+    std::map<std::string, Maker> makers_;
+    std::map<std::string, std::shared_ptr<PaymentHandlerAdapter>> handlers_;
+};
+
+} // namespace tavlo

@@ -1,0 +1,97 @@
+#include "payments/Transaction.h"
+
+#include "platform/foundation/Text.h"
+#include "platform/store/ManagedObject.h"
+#include "xml/XmlHelper.h"
+
+namespace tavlo {
+
+namespace {
+
+// A wire date: milliseconds since 1970, read as whole seconds (the last three digits dropped);
+// nil unless it reads as 1 or more.
+std::optional<Date> wireDate(const std::optional<std::string>& text) {
+    if (!text || longLongValue(*text) < 1) return std::nullopt;
+    std::string seconds = text->size() > 3 ? text->substr(0, text->size() - 3) : std::string();
+    return Date(static_cast<double>(longLongValue(seconds)));
+}
+
+} // namespace
+
+Transaction::Transaction() {
+    Date now = Date::now();
+    created_ = now;
+    updated_ = now;
+}
+
+void Transaction::read(const ManagedObject& row) {
+    if (ManagedObjectPtr batch = row.toOne("batch")) batchId_ = format("%d", batch->int32("batchId"));
+    transactionId_ = format("%d", row.int32("transactionId"));
+    approval_ = row.text("approval");
+    number_ = row.text("number");
+    subTotal_ = row.int32("subTotal");
+    tip_ = row.int32("tip");
+    tax_ = row.int32("tax");
+    offline_ = row.boolean("offline");
+    voided_ = row.date("voided");
+    adjusted_ = row.date("adjusted");
+    created_ = row.date("created");
+    updated_ = row.date("updateDate");
+    for (const ManagedObjectPtr& field : row.toMany("transactionFields")) {
+        std::optional<std::string> name = field->text("name");
+        std::optional<std::string> value = field->text("value");
+        if (name && value) fields_[*name] = *value;
+    }
+}
+
+void Transaction::read(xmlNodePtr element, xmlDocPtr doc) {
+    if (!element) return;
+    transactionId_ = XmlHelper::getAttributeValue(element, "id");
+    auto child = [&](const char* name) { return XmlHelper::getChildValue(doc, element, name); };
+    if (auto text = child("approval")) approval_ = text;
+    if (auto text = child("number")) number_ = text;
+    if (auto text = child("subTotal")) subTotal_ = intValue(*text);
+    if (auto text = child("tip")) tip_ = intValue(*text);
+    if (auto text = child("tax")) tax_ = intValue(*text);
+    voided_ = wireDate(child("voided"));
+    adjusted_ = wireDate(child("adjusted"));
+    if (auto date = wireDate(child("created"))) created_ = date;
+    if (auto date = wireDate(child("updateDate"))) updated_ = date;
+    if (xmlNodePtr list = XmlHelper::getFirstChildNode(element, "fields")) {
+        for (xmlNodePtr field : XmlHelper::getChildRun(list, "field")) {
+            std::optional<std::string> name = XmlHelper::getAttributeValue(field, "name");
+            std::optional<std::string> value = XmlHelper::getAttributeValue(field, "value");
+            if (name && value) fields_[*name] = *value;
+        }
+    }
+}
+
+CardTransactionValues Transaction::cardTransactionValues(const ManagedObject& row) {
+    CardTransactionValues values;
+    values.transactionId = row.int32("transactionId");
+    values.number = row.text("number");
+    values.approval = row.text("approval");
+    values.subTotal = row.int32("subTotal");
+    values.tax = row.int32("tax");
+    values.tip = row.int32("tip");
+    values.created = row.date("created").value_or(Date());
+    values.adjusted = row.date("adjusted");
+    values.voided = row.date("voided");
+    for (const ManagedObjectPtr& field : row.toMany("transactionFields"))
+        values.fields.emplace_back(field->text("name").value_or(""), field->text("value").value_or(""));
+    return values;
+}
+
+CardBatchValues Transaction::cardBatchValues(const ManagedObject& batch) {
+    CardBatchValues values;
+    if (ManagedObjectPtr host = batch.toOne("host")) {
+        values.hostName = host->text("name");
+        values.merchantId = host->text("merchantId");
+    }
+    values.batchId = batch.int32("batchId");
+    values.created = batch.date("created").value_or(Date());
+    for (const ManagedObjectPtr& row : batch.toMany("transactions")) values.transactions.push_back(cardTransactionValues(*row));
+    return values;
+}
+
+} // namespace tavlo

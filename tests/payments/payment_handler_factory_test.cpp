@@ -1,0 +1,62 @@
+#include "payments/PaymentHandlerFactory.h"
+
+#include "CardStore.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tavlo::test {
+namespace {
+
+TEST(PaymentHandlerFactoryTest, RaisesBeforeItsInitialiser) {
+    // A process of its own, where no test made the factory yet.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            try {
+                PaymentHandlerFactory::getInstance();
+            } catch (const InconsistencyError& e) {
+                std::fputs(e.what(), stderr);
+                std::_Exit(0);
+            }
+            std::_Exit(1);
+        },
+        ::testing::ExitedWithCode(0),
+        "^\\[PaymentHandlerFactory getInstance\\] cannot be called until the init method has been called once$");
+}
+
+TEST(PaymentHandlerFactoryTest, FindsAHandlerWhateverTheCase) {
+    TempHome home;
+    auto store = ObjectStore::open(LocalStoreModel::build(), ObjectStore::defaultPath(), nullptr);
+    ASSERT_TRUE(store);
+    ObjectContext main(store), other(store);
+    PaymentHandlerFactory& factory = PaymentHandlerFactory::initWithMOC(&main);
+    EXPECT_EQ(&PaymentHandlerFactory::initWithMOC(&other), &factory);  // the first initialiser holds
+    EXPECT_EQ(&PaymentHandlerFactory::getInstance(), &factory);
+    EXPECT_EQ(factory.managedObjectContext(), &main);
+
+    int made = 0;
+    factory.registerHandler("Fake", [&](ObjectContext* context) {
+        ++made;
+        return std::make_shared<FakePaymentHandler>(context);
+    });
+    factory.registerHandler("broken", [](ObjectContext*) { return nullptr; });
+
+    std::shared_ptr<PaymentHandlerAdapter> handler = factory.getPaymentHandler("fake");
+    ASSERT_TRUE(handler);
+    EXPECT_EQ(handler->hostName(), "FAKE");
+    EXPECT_EQ(handler->managedObjectContext(), &main);
+    for (const char* name : {"FAKE", "Fake", "fAkE"}) EXPECT_EQ(factory.getPaymentHandler(name), handler) << name;
+    EXPECT_EQ(made, 1);
+
+    EXPECT_FALSE(factory.getPaymentHandler(std::nullopt));
+    EXPECT_FALSE(factory.getPaymentHandler("VISA"));
+    EXPECT_FALSE(factory.getPaymentHandler(""));
+    EXPECT_FALSE(factory.getPaymentHandler("broken"));
+    EXPECT_EQ(made, 1);
+}
+
+} // namespace
+} // namespace tavlo::test
