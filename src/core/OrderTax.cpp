@@ -1,0 +1,40 @@
+#include "core/OrderTax.h"
+
+#include "platform/foundation/Text.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tavlo {
+
+namespace {
+
+int32_t toCents(double v) {
+    // Amounts beyond the 32-bit range cannot be money of one order; clamp rather than overflow.
+    if (!(v == v)) return 0;
+    if (v >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (v <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+} // namespace
+
+int32_t OrderTax::applyRound(double value, const Text& rounding) {
+    if (!rounding) return toCents(std::round(value));
+    const std::string rule = toLower(*rounding);
+    if (rule == "round") return toCents(std::round(value));
+    if (rule == "floor") return toCents(std::floor(value));
+    return toCents(std::ceil(value));
+}
+
+// Products are taken in 64 bits: a large line at a high rate would overflow 32 bits.
+int32_t OrderTax::calculateTax(int64_t amount) const {
+    return applyRound(static_cast<double>(amount * percentage_) / 10000.0, rounding_);
+}
+
+int32_t OrderTax::calculateUnitTax(int64_t amount, int32_t units) const {
+    if (units < 1) return 0;
+    return applyRound(static_cast<double>(amount * percentage_) / (static_cast<double>(units) * 10000.0), rounding_);
+}
+
+} // namespace tavlo

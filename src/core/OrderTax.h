@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavlo {
+
+// One tax line of an order: the store's tax with its rate and its own rounding rule. Every tax
+// amount of an order ends in applyRound with the line's rule.
+class OrderTax {
+public:
+    using Text = std::optional<std::string>;
+
+    OrderTax() = default;
+    OrderTax(Text name, int32_t percentage, Text rounding = std::nullopt, Text taxId = std::nullopt)
+        : taxId_(std::move(taxId)), name_(std::move(name)), percentage_(percentage), rounding_(std::move(rounding)) {}
+
+    // "round" rounds half away from zero, "floor" rounds down, anything else rounds up; compared
+    // without case; nil counts as "round".
+    static int32_t applyRound(double value, const Text& rounding);
+    // This tax of an amount, rounded by the line's rule.
+    int32_t calculateTax(int64_t amount) const;
+    // This tax of one unit when `amount` covers `units` units (at least one).
+    int32_t calculateUnitTax(int64_t amount, int32_t units) const;
+
+    OrderTax clone() const { return *this; }
+
+    const Text& taxId() const { return taxId_; }
+    void setTaxId(Text v) { taxId_ = std::move(v); }
+    const Text& name() const { return name_; }
+    void setName(Text v) { name_ = std::move(v); }
+    int32_t percentage() const { return percentage_; }
+    void setPercentage(int32_t v) { percentage_ = v; }
+    const Text& rounding() const { return rounding_; }
+    void setRounding(Text v) { rounding_ = std::move(v); }
+    bool beforeLoyalty() const { return beforeLoyalty_; }
+    void setBeforeLoyalty(bool v) { beforeLoyalty_ = v; }
+
+private:
+    Text taxId_;
+    Text name_;
+    int32_t percentage_ = 0;
+    Text rounding_;
+    bool beforeLoyalty_ = false;
+};
+
+} // namespace tavlo

@@ -1,0 +1,91 @@
+#include "support/MenuRows.h"
+
+namespace tavlo::test {
+
+ManagedObjectPtr MenuRows::tax(const std::string& taxId, const std::string& name, int32_t percentage,
+                               const std::string& rounding) {
+    auto row = context_->insert("Tax");
+    row->setValue("taxId", taxId);
+    row->setValue("name", name);
+    row->setValue("percentage", percentage);
+    row->setValue("roundingMethod", rounding);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::recipe(const std::string& recipeId, const std::string& name,
+                                  std::optional<int32_t> available) {
+    auto row = context_->insert("Recipe");
+    row->setValue("recipeId", recipeId);
+    row->setValue("name", name);
+    row->setValue("available", available);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::menu(const std::string& menuId, const std::string& name) {
+    auto row = context_->insert("Menu");
+    row->setValue("menuId", menuId);
+    row->setValue("name", name);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::section(const std::string& sectionId, const ManagedObjectPtr& menu) {
+    auto row = context_->insert("Section");
+    row->setValue("sectionId", sectionId);
+    row->setToOne("menu", menu);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::item(const std::string& itemId, const std::string& name, int32_t price,
+                                const ManagedObjectPtr& recipe, const ManagedObjectPtr& menu, int32_t sideCount) {
+    auto row = context_->insert("Item");
+    row->setValue("itemId", itemId);
+    row->setValue("name", name);
+    row->setValue("price", price);
+    row->setValue("sideCount", sideCount);
+    row->setValue("isCombo", recipe == nullptr);
+    if (recipe) row->setToOne("recipe", recipe);
+    if (menu) row->setToOne("menu", menu);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::side(const std::string& sideId, const ManagedObjectPtr& recipe,
+                                const ManagedObjectPtr& menu, int32_t price, int32_t additionPrice) {
+    auto row = context_->insert("Side");
+    row->setValue("sideId", sideId);
+    row->setValue("price", price);
+    row->setValue("additionPrice", additionPrice);
+    row->setToOne("recipe", recipe);
+    if (menu) row->setToOne("menu", menu);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::preparation(const std::string& preparationId, const std::string& name, int32_t price) {
+    auto row = context_->insert("Preparation");
+    row->setValue("preparationId", preparationId);
+    row->setValue("name", name);
+    row->setValue("price", price);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::charge(const std::string& entity, const std::string& ownerLink,
+                                  const ManagedObjectPtr& owner, const ManagedObjectPtr& preparation,
+                                  int32_t charge) {
+    auto row = context_->insert(entity);
+    row->setValue("charge", charge);
+    row->setToOne(ownerLink, owner);
+    row->setToOne("preparation", preparation);
+    return row;
+}
+
+ManagedObjectPtr MenuRows::taxAmount(const std::string& entity, const std::string& ownerLink,
+                                     const ManagedObjectPtr& owner, const ManagedObjectPtr& tax,
+                                     std::optional<int32_t> amount, std::optional<int32_t> amountAddition) {
+    auto row = context_->insert(entity);
+    row->setValue("amount", amount);
+    if (amountAddition) row->setValue("amountAddition", *amountAddition);
+    row->setToOne(ownerLink, owner);
+    row->setToOne("tax", tax);
+    return row;
+}
+
+} // namespace tavlo::test
