@@ -6,7 +6,6 @@
 #include "platform/store/ObjectContext.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tavlo {
 
@@ -37,10 +36,7 @@ const std::vector<SortDescriptor> kNewestTransaction = {{"created", false}, {"ba
 } // namespace
 
 PaymentHandlerAdapter::PaymentHandlerAdapter(std::string hostName, ObjectContext* context)
-    : hostName_(std::move(hostName)), context_(context) {
-    std::transform(hostName_.begin(), hostName_.end(), hostName_.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-}
+    : hostName_(toUpper(hostName)), context_(context) {}
 
 // ---- abstract gateway operations ----
 

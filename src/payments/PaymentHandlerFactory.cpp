@@ -1,7 +1,6 @@
 #include "payments/PaymentHandlerFactory.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/foundation/Text.h"
 
 namespace tavlo {
 
@@ -9,12 +8,6 @@ namespace {
 
 std::mutex creationMutex;
 PaymentHandlerFactory* instance = nullptr;
-
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 } // namespace
 
@@ -34,13 +27,13 @@ PaymentHandlerFactory& PaymentHandlerFactory::getInstance() {
 
 void PaymentHandlerFactory::registerHandler(const std::string& name, Maker maker) {
     std::lock_guard guard(mutex_);
-    makers_[upper(name)] = std::move(maker);
+    makers_[toUpper(name)] = std::move(maker);
 }
 
 std::shared_ptr<PaymentHandlerAdapter> PaymentHandlerFactory::getPaymentHandler(const std::optional<std::string>& name) {
     if (!name) return nullptr;
     std::lock_guard guard(mutex_);
-    std::string key = upper(*name);
+    std::string key = toUpper(*name);
     if (auto it = handlers_.find(key); it != handlers_.end()) return it->second;
     auto maker = makers_.find(key);
     if (maker == makers_.end()) return nullptr;
