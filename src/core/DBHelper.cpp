@@ -118,6 +118,7 @@ std::optional<std::string> DBHelper::getTerminalValue(std::string_view name,
 
 std::optional<std::string> DBHelper::getValue(std::string_view name, ObjectContext* context) {
     if (!context) return std::nullopt;
+    ObjectContext::ReadScope read(*context);  // three fetches, one lock of the file
     std::optional<std::string> terminalId = getTerminalId(IDBroker::deviceIdentifier(), context);
     if (std::optional<std::string> value = getTerminalValue(name, terminalId, context)) return value;
     return getStoreValue(name, context);

@@ -149,13 +149,8 @@ std::optional<std::string> IDBroker::lastBatchId() {
 
 std::string IDBroker::generateRemoteIdBatch() {
     std::optional<std::string> last = lastBatchId();
-    std::string next;
-    if (last) {
-        next = format("%ld", longLongValue(*last) + 1);
-    } else {
-        TAVLO_LOG_MAIL("Last batch ID not found, generating batch ID");
-        next = "1";
-    }
+    if (!last) TAVLO_LOG_MAIL("Last batch ID not found, generating batch ID");
+    const std::string next = format("%ld", last ? longLongValue(*last) + 1 : 1);
     DBHelper::saveStoreParam("IPHONE_CURRENT_BATCH_ID", next, managedObjectContext().get());
     return next;
 }

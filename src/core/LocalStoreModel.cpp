@@ -99,11 +99,14 @@ void configuration(Model& m) {
     link(m, "Terminal", "area", "Area", "terminals");
     link(m, "Terminal", "areaDisplayed", "Area", "terminalsDisplaying");
 
-    // The device finds its terminal by the value of its TS_UID row.
+    // The device finds its terminal by the value of its TS_UID row; a terminal's value for a name
+    // is found terminal first (no index on the name alone, so the planner never walks every
+    // terminal's row of that name).
     EntityDescription& terminalParam = m.entity("TerminalParam");
-    attributes(terminalParam, T::Text, {"name"});
+    terminalParam.attribute("name", T::Text);
     indexed(terminalParam, T::Text, {"value"});
     link(m, "TerminalParam", "terminal", "Terminal", "terminalParams");
+    terminalParam.compoundIndex({"terminal", "name"});
 
     indexed(m.entity("TerminalCashDrawer"), T::Text, {"url"});
     link(m, "TerminalCashDrawer", "terminal", "Terminal", "cashDrawers");

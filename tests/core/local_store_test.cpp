@@ -71,7 +71,7 @@ TEST(LocalStoreModel, DeletingAConfigurationRowClearsTheLinksToIt) {
     EXPECT_EQ(stored->toOne("user"), nullptr);
     EXPECT_TRUE(store->fetchAll("Menu").front()->toMany("schedules").empty());
     // A new user must not inherit the deleted one's orders through a reused key.
-    c.insert("User");
+    store->insert("User");
     store.save();
     EXPECT_EQ(store->fetchAll("Order").front()->toOne("user"), nullptr);
 }

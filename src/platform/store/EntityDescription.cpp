@@ -40,6 +40,12 @@ EntityDescription& EntityDescription::toMany(std::string name, std::string targe
     return *this;
 }
 
+EntityDescription& EntityDescription::compoundIndex(std::vector<std::string> columns) {
+    if (columns.size() < 2) throw std::invalid_argument("A compound index of " + name_ + " needs two columns");
+    compoundIndexes_.push_back(std::move(columns));
+    return *this;
+}
+
 const AttributeDescription* EntityDescription::attributeNamed(std::string_view name) const {
     auto it = attributeIndex_.find(name);
     return it == attributeIndex_.end() ? nullptr : &attributes_[it->second];

@@ -53,6 +53,8 @@ public:
                              DeleteRule rule = DeleteRule::Nullify);
     EntityDescription& toMany(std::string name, std::string target, std::string inverse = {},
                               DeleteRule rule = DeleteRule::Nullify);
+    // One index over several attributes or to-ones, in this order (for lookups by all of them).
+    EntityDescription& compoundIndex(std::vector<std::string> columns);
 
     const std::string& name() const { return name_; }
     size_t index() const { return index_; }
@@ -60,6 +62,7 @@ public:
     const std::vector<RelationshipDescription>& relationships() const { return relationships_; }
     const AttributeDescription* attributeNamed(std::string_view name) const;
     const RelationshipDescription* relationshipNamed(std::string_view name) const;
+    const std::vector<std::vector<std::string>>& compoundIndexes() const { return compoundIndexes_; }
 
 private:
     friend class Model;
@@ -67,6 +70,7 @@ private:
     size_t index_ = 0;
     std::vector<AttributeDescription> attributes_;
     std::vector<RelationshipDescription> relationships_;
+    std::vector<std::vector<std::string>> compoundIndexes_;
     std::map<std::string, size_t, std::less<>> attributeIndex_;
     std::map<std::string, size_t, std::less<>> relationshipIndex_;
 };

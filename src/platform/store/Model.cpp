@@ -38,6 +38,12 @@ const EntityDescription& Model::requireEntity(std::string_view name) const {
 
 void Model::finalize() {
     for (auto& e : entities_) {
+        for (const auto& columns : e->compoundIndexes_)
+            for (const std::string& c : columns) {
+                const RelationshipDescription* r = e->relationshipNamed(c);
+                if (!e->attributeNamed(c) && !(r && !r->toMany))
+                    throw std::invalid_argument("Index of " + e->name() + " names no column " + c);
+            }
         for (auto& r : e->relationships_) {
             r.source = e.get();
             r.target = entityNamed(r.targetName);

@@ -35,7 +35,32 @@ SqlConnection* ObjectContext::connection(Error* error) {
     return connection_.get();
 }
 
+ObjectContext::ReadScope::ReadScope(ObjectContext& context) : context_(context) {
+    if (context_.readScopes_++ > 0) return;
+    SqlConnection* c = context_.connection(nullptr);
+    if (!c || !sqlite3_get_autocommit(c->handle())) return;
+    if (SqlStatement* begin = c->statement("BEGIN", nullptr)) {
+        StatementUse use(begin);
+        context_.readOpen_ = begin->step() == SQLITE_DONE;
+    }
+}
+
+ObjectContext::ReadScope::~ReadScope() {
+    if (--context_.readScopes_ == 0) context_.endRead();
+}
+
+void ObjectContext::endRead() {
+    if (!readOpen_) return;
+    readOpen_ = false;
+    if (!connection_) return;
+    if (SqlStatement* commit = connection_->statement("COMMIT", nullptr)) {
+        StatementUse use(commit);
+        commit->step();
+    }
+}
+
 void ObjectContext::closeConnection() {
+    endRead();
     queries_.clear();
     for (auto& slots : entityStatements_) slots.fill(nullptr);
     connection_.reset();
@@ -441,6 +466,7 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
 
 bool ObjectContext::save(Error* error) {
     if (changed_.empty()) return true;
+    endRead();
     // A connection opened while the file was read-only stays so: try a new one.
     if (connection_ && connection_->isReadOnly()) closeConnection();
     SqlConnection* c = connection(error);

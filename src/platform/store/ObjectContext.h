@@ -70,6 +70,20 @@ public:
     std::vector<ManagedObjectPtr> insertedObjects() const;
     std::vector<ManagedObjectPtr> updatedObjects() const;
     std::vector<ManagedObjectPtr> deletedObjects() const;
+    // Holds one read transaction of the file for its life: the fetches inside see one state of
+    // the file and take the file's locks once instead of once each. Scopes nest; a save inside
+    // ends the transaction first.
+    class ReadScope {
+    public:
+        explicit ReadScope(ObjectContext& context);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+
+    private:
+        ObjectContext& context_;
+    };
+
     // Writes every change in one transaction and posts kDidSaveNotification. On failure answers
     // false with `error`, keeps every change in the context and leaves the file as it was.
     bool save(Error* error = nullptr);
@@ -125,6 +139,7 @@ private:
 
     SqlConnection* connection(Error* error);
     void closeConnection();
+    void endRead();
     SqlStatement* entityStatement(EntityStatement kind, const EntityDescription& entity, Error* error);
     ManagedObject* registered(const EntityDescription& entity, int64_t pk) const;
     ManagedObjectPtr registeredPtr(const EntityDescription& entity, int64_t pk) const;
@@ -156,6 +171,8 @@ private:
 
     std::shared_ptr<ObjectStore> store_;
     std::unique_ptr<SqlConnection> connection_;
+    int readScopes_ = 0;
+    bool readOpen_ = false;  // a ReadScope's transaction is open on connection_
     MergePolicy mergePolicy_ = MergePolicy::Error;
     std::unordered_map<ObjectID, std::weak_ptr<ManagedObject>> registered_;
     size_t sweepAt_ = 1024;

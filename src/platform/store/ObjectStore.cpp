@@ -72,9 +72,8 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
         StatementUse use(s);
         while (s->step() == SQLITE_ROW) indexes.insert(*s->column(0, AttributeType::Text).text());
     }
-    auto index = [&](const std::string& name, const std::string& table, const std::string& column) {
-        if (!indexes.count(name))
-            work.push_back("CREATE INDEX " + quoteName(name) + " ON " + table + " (" + quoteName(column) + ")");
+    auto index = [&](const std::string& name, const std::string& table, const std::string& columns) {
+        if (!indexes.count(name)) work.push_back("CREATE INDEX " + quoteName(name) + " ON " + table + " (" + columns + ")");
     };
     for (const auto& e : model_.entities()) {
         bool exists = false;
@@ -95,9 +94,17 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
                     work.push_back("ALTER TABLE " + table + " ADD COLUMN " + quoteName(r.name) + " INTEGER");
         }
         for (const auto& a : e->attributes())
-            if (a.indexed) index("Z_" + e->name() + "_" + a.name, table, a.name);
+            if (a.indexed) index("Z_" + e->name() + "_" + a.name, table, quoteName(a.name));
+        for (const auto& columns : e->compoundIndexes()) {
+            std::string name = "Z_" + e->name(), list;
+            for (const std::string& c : columns) {
+                name += "_" + c;
+                list += (list.empty() ? "" : ", ") + quoteName(c);
+            }
+            index(name, table, list);
+        }
         for (const auto& r : e->relationships()) {
-            if (!r.toMany) index("Z_" + e->name() + "_" + r.name, table, r.name);
+            if (!r.toMany) index("Z_" + e->name() + "_" + r.name, table, quoteName(r.name));
             if (!r.joinTable.empty() && joinTables.insert(r.joinTable).second) {
                 bool joinExists = false;
                 existingColumns(r.joinTable, joinExists);
