@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/store/ManagedObject.h"
+#include "platform/store/ObjectContext.h"
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace tavlo {
+
+// The rows a store load looks up, by their key: an id attribute ("itemId"), or for link rows the
+// rows they join ("item" and "tax" of a TaxItem), or a name and its owner ("name" and "terminal"
+// of a TerminalParam). Each entity and key is read from the context once, when first asked for;
+// rows the load inserts through here join at once. So every look-up of a load costs a hash probe
+// whatever the number of unsaved rows, instead of a fetch that weighs them all.
+//
+// Each entity is keyed one way for the life of the index, and its rows must be inserted through
+// insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
+class StoreLoadIndex {
+public:
+    // A key part: a text for an attribute, a row for a to-one relationship.
+    using KeyValue = std::variant<std::string, const ManagedObject*>;
+
+    explicit StoreLoadIndex(ObjectContext& context) : context_(context) {}
+
+    // The live row whose key attributes / to-ones equal the values, or null.
+    ManagedObjectPtr find(std::string_view entity, std::initializer_list<std::string_view> keys,
+                          std::initializer_list<KeyValue> values);
+    ManagedObjectPtr find(std::string_view entity, std::string_view idAttribute, const std::string& id) {
+        return find(entity, {idAttribute}, {KeyValue(id)});
+    }
+    // A new row with its key set (attributes and to-ones), found from now on.
+    ManagedObjectPtr insert(std::string_view entity, std::initializer_list<std::string_view> keys,
+                            std::initializer_list<KeyValue> values);
+    // find, or insert when there is none; `inserted` tells which.
+    ManagedObjectPtr findOrInsert(std::string_view entity, std::initializer_list<std::string_view> keys,
+                                  std::initializer_list<KeyValue> values, bool* inserted = nullptr);
+
+    ObjectContext& context() const { return context_; }
+
+private:
+    struct Table {
+        std::vector<std::string> keys;
+        std::vector<bool> relation;  // per key: a to-one (else an attribute)
+        std::unordered_map<std::string, ManagedObjectPtr> rows;
+    };
+    Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);
+    static std::string keyOf(const Table& t, const ManagedObject& row);
+    static std::string keyOf(std::initializer_list<KeyValue> values);
+
+    ObjectContext& context_;
+    std::unordered_map<std::string, Table> tables_;
+};
+
+} // namespace tavlo

@@ -1,0 +1,429 @@
+#include "core/DBHelper.h"
+#include "platform/audio/AudioServices.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/DateFormatter.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/LocalStoreScope.h"
+#include "support/TempHome.h"
+#include "sync/OperationSynchStore.h"
+#include "sync/StoreDataGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace tavlo {
+namespace {
+
+using test::LocalStoreScope;
+using test::readFixture;
+
+constexpr const char* kStore = "STORE-1";
+
+// The reply of a load's exchange, and what the load did.
+struct LoadRun {
+    std::unique_ptr<OperationSynchStore> operation;
+    StoreDataRequest request;
+    int saves = 0;
+    int storeChanges = 0;
+};
+
+class StoreLoadTest : public ::testing::Test {
+protected:
+    LoadRun load(const std::string& reply, bool fullReload, const std::string& storeId = kStore,
+                 const Error& exchangeError = {}) {
+        view_.reset();
+        LoadRun run;
+        run.operation = std::make_unique<OperationSynchStore>("http://127.0.0.1:1/", storeId, "secret", fullReload,
+                                                              std::nullopt, 20, false, DBHelper::sharedStore());
+        run.operation->setDataSource([&](const StoreDataRequest& request, Error* error) {
+            run.request = request;
+            if (exchangeError.isSet()) Error::set(error, exchangeError);
+            return reply;
+        });
+        ScopedObserver saves(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification&) { ++run.saves; });
+        ScopedObserver changes(OperationSynchStore::kStoreChangeNotification, nullptr,
+                               [&](const Notification&) { ++run.storeChanges; });
+        run.operation->start();
+        return run;
+    }
+
+    // A context that sees what the loads saved (a new one after each load).
+    ObjectContext& view() {
+        if (!view_) view_ = std::make_unique<ObjectContext>(DBHelper::sharedStore());
+        return *view_;
+    }
+    ManagedObjectPtr row(std::string_view entity, std::string_view idAttribute, const std::string& id) {
+        return view().fetchFirst(entity, std::string(idAttribute) + " == %@", id);
+    }
+    std::optional<std::string> param(const std::string& name) { return DBHelper::getStoreValue(name, &view()); }
+    size_t count(std::string_view entity) { return view().count(FetchRequest(std::string(entity))); }
+    static std::set<std::string> ids(const std::vector<ManagedObjectPtr>& rows, std::string_view idAttribute) {
+        std::set<std::string> out;
+        for (const auto& r : rows) out.insert(r->text(idAttribute).value_or("(nil)"));
+        return out;
+    }
+
+    ScopedFakeClock clock_{Date(1'700'050'000.25)};
+    LocalStoreScope scope_;
+    std::unique_ptr<ObjectContext> view_;
+};
+
+TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
+    scope_.addStoreParam("IPHONE_SEQUENCE_NUMBER_ORDER", "42");
+    scope_.addStoreParam("OLD_SETTING", "x");
+    scope_.save();
+
+    LoadRun run = load(readFixture("storeload/store_full.xml"), true);
+    ASSERT_TRUE(run.operation->succeeded()) << run.operation->error().value_or(Error()).localizedDescription();
+    EXPECT_FALSE(run.operation->error());
+    EXPECT_EQ(run.saves, 1);
+    EXPECT_EQ(run.storeChanges, 1);
+    EXPECT_EQ(run.request.storeUpdate, "0");
+    EXPECT_EQ(run.request.menuUpdate, "0");
+
+    const std::map<std::string, size_t> expected = {
+        {"StoreParam", 15}, {"OrderType", 3}, {"PaymentType", 2}, {"StoreBatch", 1}, {"AreaShape", 2},
+        {"AreaLocation", 5}, {"Area", 2}, {"Complimentary", 2}, {"CashDrawer", 2}, {"Terminal", 2},
+        {"TerminalParam", 3}, {"TerminalCashDrawer", 2}, {"Printer", 2}, {"Permission", 3}, {"Role", 2},
+        {"User", 4}, {"Attendance", 2}, {"Tax", 2}, {"Rule", 2}, {"RuleParam", 2}, {"RecipeGroup", 2},
+        {"Preparation", 4}, {"TaxPreparation", 1}, {"PreparationGroup", 2}, {"PreparationGroupPreparation", 4},
+        {"Recipe", 3}, {"RecipePreparationGroup", 4}, {"Item", 9}, {"TaxItem", 4}, {"ItemPreparation", 1},
+        {"TaxItemPreparation", 1}, {"Side", 3}, {"TaxSide", 2}, {"ComboGroup", 2}, {"ComboGroupItem", 3},
+        {"TaxComboGroupItem", 3}, {"ItemComboGroup", 2}, {"Section", 9}, {"SectionPreparation", 2},
+        {"TaxSectionPreparation", 1}, {"Schedule", 2}, {"Menu", 3}, {"MenuPreparation", 1},
+        {"TaxMenuPreparation", 1},
+    };
+    for (const auto& [entity, n] : expected) EXPECT_EQ(count(entity), n) << entity;
+
+    // Bookkeeping rows survive the clean of a full reload; the server's own go.
+    EXPECT_EQ(param("IPHONE_SEQUENCE_NUMBER_ORDER"), "42");
+    EXPECT_EQ(param("OLD_SETTING"), std::nullopt);
+    EXPECT_EQ(param("IPHONE_STORE_ID"), kStore);
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_STORE"), "1700000100000");
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), "1700000200000");
+    EXPECT_EQ(param("IPHONE_STORE_NAME"), "Harbour Grill");
+    EXPECT_EQ(param("IPHONE_STORE_FAX"), std::nullopt);
+    EXPECT_EQ(param("K_EMPTY"), "");
+
+    // Users: names from the parts given, card data decoded up to its zero byte.
+    const std::map<std::string, std::string> names = {{"U1", "Ada Quill"}, {"U2", "Okafor"}, {"U3", "_"}, {"U4", "Mina"}};
+    for (const auto& [id, name] : names) EXPECT_EQ(row("User", "userId", id)->text("name"), name) << id;
+    ManagedObjectPtr ada = row("User", "userId", "U1");
+    EXPECT_EQ(ada->text("trackData"), ";6012345678=2512?");
+    EXPECT_EQ(ids(ada->toMany("roles"), "roleId"), (std::set<std::string>{"R1", "R2"}));
+    EXPECT_EQ(ids(row("Role", "roleId", "R2")->toMany("users"), "userId"), (std::set<std::string>{"U1", "U2", "U4"}));
+    EXPECT_EQ(row("User", "userId", "U3")->text("number"), std::nullopt);
+
+    // Short names: cut at 33 characters or more, whole at 32, a blank for none; combo names whole.
+    EXPECT_EQ(row("Item", "itemId", "I2")->text("name"), "Triple Smoked Brisket Platter W");
+    EXPECT_EQ(row("Preparation", "preparationId", "PR2")->text("name"), "Extra crispy onions on the side");
+    EXPECT_EQ(row("Preparation", "preparationId", "PR3")->text("name"), "Double Cheese With Jalapeno Bits");
+    EXPECT_EQ(row("Preparation", "preparationId", "PR4")->text("name"), " ");
+    EXPECT_EQ(row("Item", "itemId", "CI1")->text("name"), "Burger Meal Deal With Fries And A Drink");
+
+    // Area locations: sort fields from the name.
+    struct Sort {
+        const char* id;
+        std::optional<std::string> type;
+        std::optional<double> number;
+    };
+    for (const Sort& s : {Sort{"L1", "Table", 12}, Sort{"L2", "", 7}, Sort{"L3", "Bar", {}},
+                          Sort{"L4", "Patio Corner Left", {}}, Sort{"L5", "Booth", 3}}) {
+        ManagedObjectPtr location = row("AreaLocation", "areaLocationId", s.id);
+        EXPECT_EQ(location->text("sortType"), s.type) << s.id;
+        EXPECT_EQ(location->isNil("sortNumber") ? std::nullopt : std::optional<double>(location->real("sortNumber")),
+                  s.number)
+            << s.id;
+    }
+    EXPECT_EQ(row("AreaLocation", "areaLocationId", "L1")->text("areaShape.areaShapeId"), "S1");
+    EXPECT_EQ(row("AreaLocation", "areaLocationId", "L3")->toOne("areaShape"), nullptr);
+    EXPECT_EQ(ids(row("Area", "areaId", "A1")->toMany("areaLocations"), "areaLocationId"),
+              (std::set<std::string>{"L1", "L2", "L5"}));
+    EXPECT_EQ(row("Area", "areaId", "A2")->int32("fillColor"), -1);
+
+    // Menus: sections in one running order per menu, sub-sections right after their parent.
+    const std::map<std::string, int> sequences = {{"SA", 1}, {"SA1", 2}, {"SA2", 3}, {"SA3", 4}, {"SA4", 5},
+                                                  {"SB", 6}, {"SB1", 7}, {"SB2", 8}, {"SC", 1}};
+    for (const auto& [id, sequence] : sequences) {
+        ManagedObjectPtr section = row("Section", "sectionId", id);
+        EXPECT_EQ(section->int32("sequence"), sequence) << id;
+        EXPECT_EQ(section->text("menu.menuId"), id == "SC" ? "M2" : "M1") << id;
+    }
+    const std::map<std::string, int> menuSequences = {{"M1", 1}, {"M2", 7}, {"M3", 2}};
+    for (const auto& [id, sequence] : menuSequences) EXPECT_EQ(row("Menu", "menuId", id)->int32("sequence"), sequence);
+    EXPECT_EQ(row("Menu", "menuId", "M3")->text("name"), "_");
+    ManagedObjectPtr brisket = row("Item", "itemId", "I2");
+    EXPECT_EQ(brisket->int32("sequence"), 2);  // the second item found in its section
+    EXPECT_EQ(brisket->text("menu.menuId"), "M1");
+    EXPECT_EQ(row("Item", "itemId", "CI2")->text("menu.menuId"), "M2");
+    ManagedObjectPtr bar = row("Menu", "menuId", "M2");
+    EXPECT_EQ(ids(bar->toMany("schedules"), "scheduleId"), (std::set<std::string>{"SC2"}));
+    EXPECT_EQ(ids(bar->toMany("areas"), "areaId"), (std::set<std::string>{"A2"}));
+    EXPECT_EQ(row("Side", "sideId", "SD2")->int32("sequence"), 2);  // third listed, after a missing side
+    EXPECT_TRUE(bar->containsIn("sides", row("Side", "sideId", "SD3")));
+
+    // A combo linked to a group that the reply defines after it: made by the second pass.
+    ManagedObjectPtr deal = row("Item", "itemId", "CI1");
+    EXPECT_TRUE(deal->boolean("isCombo"));
+    EXPECT_EQ(ids(deal->toMany("items"), "itemId"), (std::set<std::string>{"I1", "I3"}));
+    std::map<std::string, std::pair<int, int>> groups;
+    for (const auto& link : deal->toMany("itemComboGroups"))
+        groups[*link->text("comboGroup.comboGroupId")] = {link->int32("sequence"), link->int32("count")};
+    EXPECT_EQ(groups, (std::map<std::string, std::pair<int, int>>{{"CG1", {0, 1}}, {"CG2", {1, 2}}}));
+
+    // Terminals, business day, attendance, schedules, recipes.
+    ManagedObjectPtr till = row("Terminal", "terminalId", "T1");
+    EXPECT_EQ(till->text("area.areaId"), "A1");
+    EXPECT_EQ(till->text("areaDisplayed.areaId"), "A2");
+    EXPECT_EQ(ids(till->toMany("cashDrawers"), "url"), (std::set<std::string>{"10.0.0.5:9100", "10.0.0.6:9100"}));
+    EXPECT_EQ(row("Terminal", "terminalId", "T2")->toOne("area"), nullptr);
+    ManagedObjectPtr day = row("StoreBatch", "remoteId", "B-100");
+    EXPECT_EQ(day->date("openedOn"), Date(1'700'000'000));
+    EXPECT_EQ(day->text("openedBy.userId"), "U1");
+    EXPECT_EQ(day->text("openedFrom.terminalId"), "T1");
+    EXPECT_EQ(day->date("synchedOn"), Date::now());
+    EXPECT_TRUE(day->isNil("closedOn"));
+    ManagedObjectPtr shift = row("Attendance", "attendanceId", "AT1");
+    EXPECT_EQ(shift->date("start"), Date(1'700'000'000));
+    EXPECT_EQ(shift->text("user.userId"), "U1");
+    EXPECT_EQ(shift->text("startForcedBy.userId"), "U2");
+    EXPECT_EQ(shift->int32("tipsNonCash"), 1200);
+    EXPECT_EQ(row("Attendance", "attendanceId", "AT2")->int32("grossSales"), 0);
+    ManagedObjectPtr lunchHours = row("Schedule", "scheduleId", "SC1");
+    EXPECT_EQ(lunchHours->date("endDate"), Date(1'800'000'000));
+    EXPECT_EQ(DateFormatter("HH:mm:ss").stringFromDate(*lunchHours->date("startDailyTime")), "11:00:00");
+    EXPECT_TRUE(row("Schedule", "scheduleId", "SC2")->isNil("startDailyTime"));
+    EXPECT_EQ(row("Recipe", "recipeId", "RC1")->int32("available"), 12);
+    EXPECT_TRUE(row("Recipe", "recipeId", "RC2")->isNil("available"));
+}
+
+TEST_F(StoreLoadTest, PartialReplyUpdatesAndDeletesWhatTheServerNoLongerLists) {
+    ASSERT_TRUE(load(readFixture("storeload/store_full.xml"), true).operation->succeeded());
+    LoadRun run = load(readFixture("storeload/store_partial.xml"), false);
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(run.saves, 1);
+    EXPECT_EQ(run.request.storeUpdate, "1700000100000");
+    EXPECT_EQ(run.request.menuUpdate, "1700000200000");
+    EXPECT_EQ(run.request.terminalId, "T1");
+
+    // Server parameters are replaced as a whole; the terminal's own stay.
+    EXPECT_EQ(param("K1"), "uno");
+    EXPECT_EQ(param("K2"), "two");
+    for (const char* gone : {"K3", "K_EMPTY", "HH_LOG_XML"}) EXPECT_EQ(param(gone), std::nullopt) << gone;
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_STORE"), "1700090000000");
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), "1700000200000");
+    EXPECT_EQ(param("IPHONE_STORE_NAME"), "Harbour Grill and Bar");
+    EXPECT_EQ(param("IPHONE_STORE_ADDRESS"), "1 Quay Street");  // an empty child changes nothing
+
+    // Rows the store element no longer lists.
+    struct Listed {
+        const char* entity;
+        const char* id;
+        std::set<std::string> left;
+    };
+    for (const Listed& l : {Listed{"Menu", "menuId", {"M1", "M2", "M4"}}, Listed{"Tax", "taxId", {"TX1"}},
+                            Listed{"Terminal", "terminalId", {"T1"}}, Listed{"User", "userId", {"U1", "U2"}},
+                            Listed{"Printer", "printerId", {"P1"}}, Listed{"Area", "areaId", {"A1"}},
+                            Listed{"Role", "roleId", {"R1", "R2", "R7"}}})
+        EXPECT_EQ(ids(view().fetchAll(l.entity), l.id), l.left) << l.entity;
+    EXPECT_EQ(count("OrderType"), 1u);
+    EXPECT_EQ(count("PaymentType"), 2u);
+
+    // An area's dropped location goes; a terminal's dropped parameter and drawer link go.
+    EXPECT_EQ(row("AreaLocation", "areaLocationId", "L5"), nullptr);
+    EXPECT_EQ(count("AreaLocation"), 4u);
+    ManagedObjectPtr till = row("Terminal", "terminalId", "T1");
+    EXPECT_EQ(ids(till->toMany("terminalParams"), "name"), (std::set<std::string>{"TS_UID", "TS_PRINTER_URL"}));
+    EXPECT_EQ(ids(till->toMany("cashDrawers"), "url"), (std::set<std::string>{"10.0.0.15:9100"}));
+    EXPECT_EQ(till->toOne("area"), nullptr);
+    EXPECT_EQ(till->text("areaDisplayed.areaId"), "A1");
+    EXPECT_EQ(ids(row("Rule", "ruleId", "RU1")->toMany("ruleParams"), "value"), (std::set<std::string>{"15:00"}));
+
+    // A role the user listed before it existed is linked now; the dropped one is not.
+    ManagedObjectPtr okafor = row("User", "userId", "U2");
+    EXPECT_EQ(okafor->text("name"), "Ngozi Okafor");
+    EXPECT_EQ(ids(okafor->toMany("roles"), "roleId"), (std::set<std::string>{"R7"}));
+
+    // A section's dropped item and sub-section leave the store.
+    EXPECT_EQ(row("Item", "itemId", "I2"), nullptr);
+    EXPECT_EQ(count("Item"), 8u);
+    EXPECT_EQ(row("Section", "sectionId", "SA4"), nullptr);
+    ManagedObjectPtr lunch = row("Menu", "menuId", "M1");
+    EXPECT_EQ(ids(lunch->toMany("sections"), "sectionId"),
+              (std::set<std::string>{"SA", "SA1", "SA2", "SA3", "SB", "SB1", "SB2"}));
+    // The menu without schedule ids loses its schedules; without side ids it keeps its sides.
+    EXPECT_TRUE(lunch->toMany("schedules").empty());
+    EXPECT_TRUE(lunch->containsIn("sides", row("Side", "sideId", "SD1")));
+    EXPECT_EQ(lunch->int32("sequence"), 0);  // first of the store's list, no seq of its own
+
+    // A new menu without seq follows the highest stored sequence.
+    EXPECT_EQ(row("Menu", "menuId", "M4")->int32("sequence"), 8);
+    EXPECT_EQ(row("Section", "sectionId", "SC")->text("menu.menuId"), "M4");
+
+    ManagedObjectPtr day = row("StoreBatch", "remoteId", "B-100");
+    EXPECT_EQ(day->date("closedOn"), Date(1'700'080'000));
+    EXPECT_EQ(day->text("closedBy.userId"), "U2");
+    EXPECT_EQ(count("StoreBatch"), 1u);
+}
+
+TEST_F(StoreLoadTest, RepliesThatCarryNothingToReadSaveNothing) {
+    ASSERT_TRUE(load(readFixture("storeload/store_full.xml"), true).operation->succeeded());
+    const std::string full = readFixture("storeload/store_full.xml");
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::string storeId;
+        std::optional<int> errorCode;
+        std::optional<std::string> errorText;
+    };
+    const Case cases[] = {
+        {"refusal of another store", "<tavloReply><error>Store is closed</error></tavloReply>", "STORE-2", -1,
+         "Store is closed"},
+        {"success alone", "<tavloReply><success>true</success></tavloReply>", "STORE-2", {}, {}},
+        {"cut short", full.substr(0, full.size() / 2), kStore, -1, "Unable to read the store data received"},
+        {"cut short, another store", full.substr(0, full.size() / 3), "STORE-2", -1,
+         "Unable to read the store data received"},
+        {"empty", "", kStore, -1, "No data received to synch store with"},
+    };
+    for (const Case& c : cases) {
+        LoadRun run = load(c.reply, false, c.storeId);
+        EXPECT_FALSE(run.operation->succeeded()) << c.name;
+        EXPECT_EQ(run.saves, 0) << c.name;
+        EXPECT_EQ(run.storeChanges, 0) << c.name;
+        std::optional<Error> error = run.operation->error();
+        EXPECT_EQ(error ? std::optional<int>(error->code()) : std::nullopt, c.errorCode) << c.name;
+        EXPECT_EQ(error ? std::optional<std::string>(error->localizedDescription()) : std::nullopt, c.errorText)
+            << c.name;
+        EXPECT_EQ(param("IPHONE_STORE_ID"), kStore) << c.name;
+        EXPECT_EQ(count("Item"), 9u) << c.name;
+    }
+
+    LoadRun failed = load(full, true, kStore, Error(OperationSynchStore::kErrorDomain, 1, "HTTP status code:503"));
+    EXPECT_FALSE(failed.operation->succeeded());
+    EXPECT_EQ(failed.operation->error(), Error(OperationSynchStore::kErrorDomain, 1, "HTTP status code:503"));
+    EXPECT_EQ(failed.saves, 0);
+}
+
+TEST_F(StoreLoadTest, DatesAloneAreEnoughToSucceed) {
+    LoadRun run = load("<tavloReply><success/><storeDateUpdated>1700000300000</storeDateUpdated>"
+                       "<menuDateUpdated></menuDateUpdated></tavloReply>",
+                       false);
+    EXPECT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_STORE"), "1700000300000");
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), std::nullopt);
+}
+
+TEST_F(StoreLoadTest, AReplyOfAnotherStoreCleansTheStoreFirst) {
+    ASSERT_TRUE(load(readFixture("storeload/store_full.xml"), true).operation->succeeded());
+    {
+        ObjectContext& c = view();
+        ManagedObjectPtr order = c.insert("Order");
+        order->addTo("selections", c.insert("Selection"));
+        c.insert("CashInOut");
+        ASSERT_TRUE(c.save());
+    }
+    LoadRun run = load("<tavloReply><store><storeName>Other</storeName><taxId>TX1</taxId></store>"
+                       "<tax id=\"TX1\"><taxName>Other tax</taxName></tax></tavloReply>",
+                       false, "STORE-2");
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(param("IPHONE_STORE_ID"), "STORE-2");
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), "1700000200000");  // bookkeeping stays
+    for (const char* entity : {"Order", "Selection", "CashInOut", "Item", "TaxItem", "Menu", "User", "Section",
+                               "TerminalParam", "TerminalCashDrawer", "TaxSide", "AreaShape", "Permission"})
+        EXPECT_EQ(count(entity), 0u) << entity;
+    EXPECT_EQ(row("Tax", "taxId", "TX1")->text("name"), "Other tax");
+    EXPECT_EQ(count("Tax"), 1u);
+    EXPECT_EQ(param("K1"), std::nullopt);
+}
+
+// The business day the server names when this terminal knows it by another id.
+TEST_F(StoreLoadTest, ServerDayMatchesALocalDayByItsOpeningSecondAndClosesOnlyTheOthers) {
+    {
+        ObjectContext& c = view();
+        for (auto [id, opened] : {std::pair{"LOCAL-7", 1'699'990'000.0}, {"LOCAL-8", 1'700'000'000.4}}) {
+            ManagedObjectPtr day = c.insert("StoreBatch");
+            day->setValue("remoteId", id);
+            day->setValue("openedOn", Date(opened));
+        }
+        ASSERT_TRUE(c.save());
+    }
+    const std::string reply = "<tavloReply><store><batchId>B-9</batchId><openedBy>U1</openedBy>"
+                              "<openedOn>1700000000000</openedOn></store></tavloReply>";
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+
+    ManagedObjectPtr matched = row("StoreBatch", "remoteId", "LOCAL-8");
+    EXPECT_TRUE(matched->isNil("closedOn"));  // the server says this day is open
+    EXPECT_EQ(matched->date("openedOn"), Date(1'700'000'000));
+    EXPECT_EQ(row("StoreBatch", "remoteId", "LOCAL-7")->date("closedOn"), Date(1'699'999'999));
+    EXPECT_EQ(row("StoreBatch", "remoteId", "B-9"), nullptr);
+
+    // A day that matches none: every open day closes and the server's day is opened here.
+    ASSERT_TRUE(load("<tavloReply><store><batchId>B-10</batchId><openedBy>U1</openedBy>"
+                     "<openedOn>1700086400000</openedOn></store></tavloReply>",
+                     false)
+                    .operation->succeeded());
+    EXPECT_EQ(row("StoreBatch", "remoteId", "LOCAL-8")->date("closedOn"), Date(1'700'086'399));
+    ManagedObjectPtr opened = row("StoreBatch", "remoteId", "B-10");
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(opened->isNil("closedOn"));
+    EXPECT_EQ(opened->date("synchedOn"), Date::now());
+
+    // Without an opener only the current day id is noted, once.
+    ASSERT_TRUE(load("<tavloReply><store><batchId>B-11</batchId></store></tavloReply>", false).operation->succeeded());
+    ASSERT_TRUE(load("<tavloReply><store><batchId>B-12</batchId></store></tavloReply>", false).operation->succeeded());
+    EXPECT_EQ(param("IPHONE_CURRENT_BATCH_ID"), "B-11");
+    EXPECT_EQ(count("StoreBatch"), 3u);
+}
+
+TEST_F(StoreLoadTest, SectionsListingEachOtherInARingArePlacedOnce) {
+    const std::string reply = "<tavloReply><section id=\"A\"><sectionName>A</sectionName></section>"
+                              "<section id=\"B\"><sectionId>A</sectionId></section>"
+                              "<section id=\"A\"><sectionId>B</sectionId></section>"
+                              "<section id=\"C\"><sectionId>C</sectionId></section>"
+                              "<menu id=\"M\"><sectionId>A</sectionId><sectionId>C</sectionId></menu></tavloReply>";
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+    EXPECT_EQ(row("Section", "sectionId", "A")->int32("sequence"), 1);
+    EXPECT_EQ(row("Section", "sectionId", "B")->int32("sequence"), 3);
+    EXPECT_EQ(row("Section", "sectionId", "C")->int32("sequence"), 4);
+    EXPECT_TRUE(row("Section", "sectionId", "C")->toMany("sections").empty());
+}
+
+TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
+    const std::string reply = "<tavloReply><storeDateUpdated>1</storeDateUpdated></tavloReply>";
+    uint64_t before = AudioServices::alertSoundsRequested();
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+    EXPECT_EQ(AudioServices::alertSoundsRequested(), before);
+    UserDefaults::standardUserDefaults().setBool(true, "synch_alert");
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+    EXPECT_EQ(AudioServices::alertSoundsRequested(), before + 1);
+}
+
+TEST_F(StoreLoadTest, TimeOutsOfZeroOrLessBecomeThirtySeconds) {
+    for (auto [given, used] : {std::pair{0, 30}, {-5, 30}, {1, 1}, {45, 45}}) {
+        OperationSynchStore operation("u", kStore, "p", false, std::nullopt, given, false, DBHelper::sharedStore());
+        EXPECT_EQ(operation.timeout(), used) << given;
+    }
+}
+
+TEST_F(StoreLoadTest, GeneratedReplyLoadsWithTheShapeItDescribes) {
+    const size_t items = 300;
+    LoadRun run = load(StoreDataGenerator::reply(items), true);
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(count("Item"), items + StoreDataGenerator::comboCount(items));
+    EXPECT_EQ(count("TaxItem"), items + StoreDataGenerator::comboCount(items));
+    EXPECT_EQ(count("TaxItemPreparation"), items);
+    EXPECT_EQ(count("Recipe"), StoreDataGenerator::recipeCount(items));
+    EXPECT_EQ(count("Side"), StoreDataGenerator::sideCount(items));
+    EXPECT_EQ(count("ComboGroupItem"), 4 * StoreDataGenerator::comboGroupCount(items));
+    EXPECT_EQ(count("ItemComboGroup"), StoreDataGenerator::comboCount(items));
+    EXPECT_EQ(count("Section"), StoreDataGenerator::sectionCount(items));
+    EXPECT_EQ(count("Menu"), StoreDataGenerator::kMenus);
+    // Every item sits in a section of a menu.
+    EXPECT_EQ(view().count("Item", "menu == nil AND isCombo == NO"), 0u);
+}
+
+} // namespace
+} // namespace tavlo
