@@ -1,6 +1,7 @@
 #include "core/Attendance.h"
 
 #include "core/RecordDocument.h"
+#include "core/StoreRows.h"
 #include "core/XmlFields.h"
 #include "xml/XmlHelper.h"
 
@@ -9,15 +10,6 @@ namespace tavlo {
 namespace {
 
 using Text = std::optional<std::string>;
-
-ManagedObjectPtr user(ObjectContext& context, const Text& userId) {
-    return userId ? context.fetchFirst("User", "userId == %@", *userId) : nullptr;
-}
-
-// A related row's id, only when the row is linked; otherwise the field stays as it is.
-void linkedId(const ManagedObject& row, const char* relation, const char* key, Text& field) {
-    if (ManagedObjectPtr target = row.toOne(relation)) field = target->text(key);
-}
 
 bool nonEmpty(const Text& text) { return text && !text->empty(); }
 
@@ -40,24 +32,24 @@ ManagedObjectPtr Attendance::write(ObjectContext& context) {
         row = context.insert("Attendance");
         if (nonEmpty(remoteId_)) row->setValue("remoteId", *remoteId_);
         row->setValue("attendanceId", attendanceId_);
-        row->setToOne("user", user(context, userId_));
+        row->setToOne("user", findUser(context, userId_));
         row->setValue("created", created_);
         if (roleId_) row->setToOne("role", context.fetchFirst("Role", "roleId == %@", *roleId_));
         row->setValue("hourlyWage", hourlyWage_);
         row->setValue("start", start_);
-        if (startForcedBy_) row->setToOne("startForcedBy", user(context, startForcedBy_));
+        if (startForcedBy_) row->setToOne("startForcedBy", findUser(context, startForcedBy_));
     }
     row->setValue("startNote", startNote_);
     row->setValue("updated", updated_);
     if (startReconciledBy_) {
-        row->setToOne("startReconciledBy", user(context, startReconciledBy_));
+        row->setToOne("startReconciledBy", findUser(context, startReconciledBy_));
         row->setValue("startReconciled", startReconciled_);
     }
     if (end_) {
         row->setValue("end", *end_);
         row->setValue("endNote", endNote_);
         if (endReconciledBy_) {
-            row->setToOne("endReconciledBy", user(context, endReconciledBy_));
+            row->setToOne("endReconciledBy", findUser(context, endReconciledBy_));
             row->setValue("endReconciled", endReconciled_);
         }
         row->setValue("grossSales", grossSales_);
@@ -74,16 +66,16 @@ void Attendance::read(const ManagedObject& row) {
     remoteId_ = row.text("remoteId");
     userId_ = row.text("user.userId");
     hourlyWage_ = row.int32("hourlyWage");
-    linkedId(row, "role", "roleId", roleId_);
+    readLinked(row, "role", "roleId", roleId_);
     start_ = row.date("start");
     startNote_ = row.text("startNote");
     startReconciled_ = row.date("startReconciled");
-    linkedId(row, "startForcedBy", "userId", startForcedBy_);
-    linkedId(row, "startReconciledBy", "userId", startReconciledBy_);
+    readLinked(row, "startForcedBy", "userId", startForcedBy_);
+    readLinked(row, "startReconciledBy", "userId", startReconciledBy_);
     end_ = row.date("end");
     endNote_ = row.text("endNote");
     endReconciled_ = row.date("endReconciled");
-    linkedId(row, "endReconciledBy", "userId", endReconciledBy_);
+    readLinked(row, "endReconciledBy", "userId", endReconciledBy_);
     grossSales_ = row.int32("grossSales");
     tax_ = row.int32("tax");
     tipsCash_ = row.int32("tipsCash");

@@ -2,6 +2,7 @@
 
 #include "core/LocalStoreModel.h"
 #include "core/RecordDocument.h"
+#include "core/StoreRows.h"
 #include "core/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
@@ -13,14 +14,8 @@ namespace {
 
 using Text = CashInOut::Text;
 
-ManagedObjectPtr findBy(ObjectContext& context, const char* entity, const char* key, const Text& id) {
-    return id ? context.fetchFirst(entity, std::string(key) + " == %@", *id) : nullptr;
-}
-
-ManagedObjectPtr user(ObjectContext& context, const Text& userId) { return findBy(context, "User", "userId", userId); }
-
 ManagedObjectPtr terminal(ObjectContext& context, const Text& terminalId) {
-    return findBy(context, "Terminal", "terminalId", terminalId);
+    return findRow(context, "Terminal", "terminalId", terminalId);
 }
 
 // Rows are found again by their cash-in time after a trip through the server, which carries
@@ -58,11 +53,6 @@ void readCounts(const XmlFields& xml, const char* element, CashInOut::BreakDown&
         if (std::optional<std::string> denomination = entry.text("amount"))
             into[*denomination] = entry.integer("count");
     }
-}
-
-// A related row's id, only when the row is linked; otherwise the field stays as it is.
-void linkedId(const ManagedObject& row, const char* relation, const char* key, Text& field) {
-    if (ManagedObjectPtr target = row.toOne(relation)) field = target->text(key);
 }
 
 Text noneForMinusOne(Text id) { return id == "-1" ? std::nullopt : id; }
@@ -111,25 +101,25 @@ ManagedObjectPtr CashInOut::write(ObjectContext& context) {
     if (!row) {
         row = context.insert("CashInOut");
         row->setValue("cashInOutId", cashInOutId_);
-        row->setToOne("storeBatch", findBy(context, "StoreBatch", "remoteId", batchId_));
+        row->setToOne("storeBatch", findRow(context, "StoreBatch", "remoteId", batchId_));
         row->setValue("paymentsByOrderCreator", paymentsByOrderCreator_);
-        row->setToOne("inBy", user(context, inBy_));
+        row->setToOne("inBy", findUser(context, inBy_));
         LocalStoreModel::setDate(*row, "inDate", inDate_);
         row->setValue("inAmount", inAmount_);
-        if (drawerId_) row->setToOne("cashDrawer", findBy(context, "CashDrawer", "cashDrawerId", drawerId_));
+        if (drawerId_) row->setToOne("cashDrawer", findRow(context, "CashDrawer", "cashDrawerId", drawerId_));
         if (inTerminalId_) row->setToOne("inTerminal", terminal(context, inTerminalId_));
-        if (inForcedBy_) row->setToOne("inForcedBy", user(context, inForcedBy_));
+        if (inForcedBy_) row->setToOne("inForcedBy", findUser(context, inForcedBy_));
         addCounts(context, row, "inBreakDown", inBreakDown_);
     }
     row->setValue("cashInOutId", cashInOutId_);
     row->setValue("outCounts", outCount_);
     if (outDate_) {
-        row->setToOne("outBy", user(context, outBy_));
+        row->setToOne("outBy", findUser(context, outBy_));
         row->setValue("outDate", *outDate_);
         row->setToOne("outTerminal", terminal(context, outTerminalId_));
         row->setValue("outAmount", outAmount_);
         row->setValue("outAmountCalculated", outAmountCalculated_);
-        if (outForcedBy_) row->setToOne("outForcedBy", user(context, outForcedBy_));
+        if (outForcedBy_) row->setToOne("outForcedBy", findUser(context, outForcedBy_));
         addCounts(context, row, "outBreakDown", outBreakDown_);
     }
     for (const auto& entry : payments_) {
@@ -141,14 +131,14 @@ ManagedObjectPtr CashInOut::write(ObjectContext& context) {
 
 void CashInOut::read(const ManagedObject& row) {
     cashInOutId_ = row.text("cashInOutId");
-    linkedId(row, "cashDrawer", "cashDrawerId", drawerId_);
+    readLinked(row, "cashDrawer", "cashDrawerId", drawerId_);
     batchId_ = row.text("storeBatch.remoteId");
     paymentsByOrderCreator_ = row.boolean("paymentsByOrderCreator");
     inBy_ = row.text("inBy.userId");
     inAmount_ = row.int32("inAmount");
     inDate_ = row.date("inDate");
     inTerminalId_ = row.text("inTerminal.terminalId");
-    linkedId(row, "inForcedBy", "userId", inForcedBy_);
+    readLinked(row, "inForcedBy", "userId", inForcedBy_);
     readCounts(row, "inBreakDown", inBreakDown_);
     outCount_ = row.int32("outCounts");
     outBreakDown_.clear();
@@ -158,7 +148,7 @@ void CashInOut::read(const ManagedObject& row) {
         outAmountCalculated_ = row.int32("outAmountCalculated");
         outDate_ = out;
         outTerminalId_ = row.text("outTerminal.terminalId");
-        linkedId(row, "outForcedBy", "userId", outForcedBy_);
+        readLinked(row, "outForcedBy", "userId", outForcedBy_);
         readCounts(row, "outBreakDown", outBreakDown_);
     }
     payments_.clear();

@@ -38,6 +38,15 @@ public:
     int32_t unitPredefinedTaxable(const OrderTax& tax, int addition, bool override) const override;
     int32_t unitTaxableAmount(const OrderTax& tax, int addition, bool override) const override;
 
+    // Local store, server XML and copies (ComboSelectionPersistence.cpp): the line's own row
+    // with its components' rows and links.
+    using Selection::read;
+    using Selection::write;
+    ManagedObjectPtr write(ObjectContext& context) override;
+    void read(const ManagedObject& row) override;
+    void read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) override;
+    SelectionPtr clone() const override;
+
     const std::vector<SelectionPtr>& selections() const { return selections_; }
     const std::map<std::string, std::vector<SelectionPtr>>& groupSelections() const { return groupSelections_; }
 

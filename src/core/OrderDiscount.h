@@ -1,11 +1,16 @@
 #pragma once
 
+#include <libxml/tree.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace tavlo {
+
+class ManagedObject;
+class ObjectContext;
 
 // One order-level discount. A removed discount stays on the order, marked, until the order is
 // sent, so that the server learns of the removal.
@@ -14,6 +19,12 @@ public:
     using Text = std::optional<std::string>;
 
     OrderDiscount() = default;
+
+    // Local store and server XML (OrderRecordPersistence.cpp). `write` gives the row found by the
+    // remote id, else a new one; the order links it. Reading leaves `removed` as it was.
+    std::shared_ptr<ManagedObject> write(ObjectContext& context);
+    void read(const ManagedObject& row);
+    void read(xmlNodePtr element, xmlDocPtr doc);
 
     // A new discount (not removed) with the same id, name, amount and users.
     std::shared_ptr<OrderDiscount> clone() const;

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <libxml/tree.h>
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace tavlo {
+
+class ManagedObject;
+class ObjectContext;
 
 // One tax line of an order: the store's tax with its rate and its own rounding rule. Every tax
 // amount of an order ends in applyRound with the line's rule.
@@ -23,6 +29,12 @@ public:
     int32_t calculateTax(int64_t amount) const;
     // This tax of one unit when `amount` covers `units` units (at least one).
     int32_t calculateUnitTax(int64_t amount, int32_t units) const;
+
+    // From an `OrderTax` row, and from a `customerOrderTax` element of the server's order document;
+    // a tax without an id there takes the id of the store's tax of that name
+    // (OrderRecordPersistence.cpp). The order writes its tax rows itself.
+    void read(const ManagedObject& row);
+    void read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context);
 
     OrderTax clone() const { return *this; }
 

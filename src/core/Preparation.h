@@ -2,6 +2,8 @@
 
 #include "core/TaxAmounts.h"
 
+#include <libxml/tree.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +26,11 @@ public:
         : preparationId_(std::move(preparationId)), charge_(charge) {}
     // From a store Preparation row: its id, its price as the charge and its fixed tax amounts.
     static Preparation initFromDB(const ManagedObject& row);
+
+    // From a line's `SelectionPreparation` row, and from a `preparation` element of the server's
+    // order document (SelectionPersistence.cpp).
+    void read(const ManagedObject& row);
+    void read(xmlNodePtr element, xmlDocPtr doc);
 
     void setPredefinedTax(int32_t amount, const std::string& taxName) { predefinedTaxes_.set(taxName, amount); }
     int32_t predefinedTax(const std::string& taxName) const { return predefinedTaxes_.amount(taxName); }

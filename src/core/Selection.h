@@ -5,6 +5,8 @@
 #include "core/TaxAmounts.h"
 #include "platform/foundation/Clock.h"
 
+#include <libxml/tree.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,6 +113,26 @@ public:
     void addLog(const ActivityLog& entry) const {
         if (observer_) observer_(entry);
     }
+
+    // ---- Local store, server XML and copies (SelectionPersistence.cpp)
+    // Stores the line in its `Selection` row (found by remote id, else a new one) and goes on as
+    // the row form does. Not saved.
+    virtual ManagedObjectPtr write(ObjectContext& context);
+    // Writes the line into the row with its preparations, exemptions, sides and fixed taxes;
+    // clears both flags and counts every unit as sent (`newQuantity` 0).
+    ManagedObjectPtr write(const ManagedObjectPtr& row, ObjectContext& context);
+    // Fills a freshly made line from its row; both flags end clear.
+    virtual void read(const ManagedObject& row);
+    // Reads a `selection` element of the server's order document; both flags end clear.
+    virtual void read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context);
+    // A fresh line of the kind the row or element holds, read from it.
+    static SelectionPtr fromRow(const ManagedObject& row);
+    static SelectionPtr fromDocument(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context);
+    // Copies this line into `target`: its fields, clones of its preparations and sides, its
+    // exemptions and fixed taxes. The observer and the flags are not copied.
+    void copy(Selection& target) const;
+    // A new and modified line equal to this one (same remote id) for printing and sending.
+    virtual SelectionPtr clone() const;
 
     // Properties. Setters marked "modifies" set `modified`.
     const Text& remoteId() const { return remoteId_; }
