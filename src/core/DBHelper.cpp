@@ -137,7 +137,9 @@ void DBHelper::saveStoreParam(std::string_view name, const std::optional<std::st
 
 ManagedObjectPtr DBHelper::getTerminal(const std::optional<std::string>& deviceId, ObjectContext* context) {
     if (!context || !deviceId) return nullptr;
-    ManagedObjectPtr param = context->fetchFirst("TerminalParam", "name == %@ && value == %@", "TS_UID", deviceId);
+    // A row whose terminal was deleted binds nothing (the server may have moved the device).
+    ManagedObjectPtr param =
+        context->fetchFirst("TerminalParam", "name == %@ && value == %@ && terminal != nil", "TS_UID", deviceId);
     return param ? param->toOne("terminal") : nullptr;
 }
 

@@ -122,6 +122,76 @@ TEST(LocalStoreModel, EqualityMatchedDatesAreStoredInWholeSeconds) {
     EXPECT_EQ(order->date("created"), Date(1700000000.75));
 }
 
+// Every lookup the terminal's readers and screens make names attributes the model has.
+TEST(LocalStoreModel, AnswersThePredicatesOfItsReaders) {
+    struct Case {
+        const char* entity;
+        const char* format;
+    };
+    const Case cases[] = {
+        {"Order", "closed==nil && areaLocation.areaLocationId== %@"},
+        {"Order", "closed==nil && areaLocation==nil && user.userId==%@"},
+        {"Order", "storeBatch.remoteId == %@"},
+        {"Order", "storeBatch.closedOn == nil"},
+        {"Order", "orderId == %@"},
+        {"OrderTax", "name == %@ && order.remoteId == %@"},
+        {"Payment", "(paymentId == %@)"},
+        {"CashInOut", "outDate == nil && cashDrawer.cashDrawerId == %@"},
+        {"CashInOut", "inBy.userId == %@ && storeBatch.remoteId == %@ && inDate == %@"},
+        {"Attendance", "user.userId == %@ && end == nil && endReconciled == nil"},
+        {"Attendance", "attendanceId == %@"},
+        {"Customer", "disabled == nil && customerId == %@"},
+        {"User", "trackData == %@ OR number == %@"},
+        {"Terminal", "networkName != nil and disabled='NO'"},
+        {"TerminalCashDrawer", "url== %@ && terminal.terminalId == %@ && cashDrawer.cashDrawerId == %@"},
+        {"Printer", "type != nil && disabled='NO'"},
+        {"Area", "disabled != nil"},
+        {"OrderType", "(type == %@)"},
+        {"PaymentType", "type == %@"},
+        {"Rule", "type == %@"},
+        {"RuleParam", "name == %@ && rule.ruleId == %@"},
+        {"StoreBatch", "max(openedOn) == openedOn && closedOn == nil"},
+        {"OrderQueue", "(type like 'noSale' || type like 'customer') && sentDate == nil && min(created) == created"},
+        {"Menu", "disabled==%@ && max(sequence) == sequence"},
+        {"Item", "section.menu.menuId == %@ && shortcut > -1"},
+        {"Item", "recipe.recipeId == %@ AND menu.menuId == %@"},
+        {"Section", "menu.menuId == %@ && sequence == %@"},
+        {"Side", "menu.menuId == %@ && sideId==%@"},
+        {"PreparationGroup", "storeWide == YES"},
+        {"ItemPreparation", "preparation.preparationId == %@ && item.itemId == %@"},
+        {"SectionPreparation", "section.sectionId == %@ && preparation.preparationId == %@"},
+        {"MenuPreparation", "menu.menuId == %@ && preparation.preparationId == %@"},
+        {"TaxItemPreparation", "itemPreparation.item.itemId == %@ && tax.taxId == %@"},
+        {"TaxComboGroupItem", "comboGroupItem.comboGroup.comboGroupId == %@ && comboGroupItem.item.itemId == %@"},
+        {"ItemComboGroup", "item.itemId == %@ && comboGroup.comboGroupId == %@"},
+        {"RecipePreparationGroup", "preparationGroup.preparationGroupId == %@ && recipe.recipeId == %@"},
+        {"PreparationGroupPreparation", "preparationGroup.preparationGroupId == %@"},
+        {"TaxSide", "side.sideId == %@ && tax.taxId == %@"},
+        {"Complimentary", "complimentaryId == %@"},
+        {"Host", "name == %@ && merchantId == %@ && terminalId == %@"},
+        {"Batch", "batchId == %d && host.name == %@ && host.merchantId == %@"},
+        {"Transaction", "transactionId == %d && batch.host.merchantId == %@ && batch.batchId == %d"},
+        {"TransactionField", "name == %@ && value == %@ && transaction.transactionId == %d"},
+        {"Selection", "remoteId == %@ && recipe.recipeId == %@"},
+        {"SelectionTaxExemption", "selection.remoteId == %@ && taxName == %@"},
+    };
+    LocalStoreScope store;
+    for (const Case& k : cases) {
+        std::vector<PredicateArgument> args(static_cast<size_t>(Predicate::argumentCount(k.format)),
+                                            PredicateArgument(1));
+        EXPECT_NO_THROW(store->fetch(FetchRequest(k.entity, Predicate::withArguments(k.format, args))))
+            << k.entity << ": " << k.format;
+    }
+    // Flags are booleans; the readers test them against the text 'NO' and types against texts.
+    ManagedObjectPtr terminal = store.addTerminal("1");
+    terminal->setValue("networkName", "pos1");
+    terminal->setValue("disabled", false);
+    store->insert("PaymentType")->setValue("type", 12);
+    store.save();
+    EXPECT_EQ(store->count("Terminal", "networkName != nil and disabled='NO'"), 1u);
+    EXPECT_EQ(store->count("PaymentType", "type == %@", "12"), 1u);
+}
+
 // getValue: this terminal's value first; a nil terminal value falls through to the store's.
 TEST(DBHelper, GetValueTakesTheTerminalsValueBeforeTheStores) {
     struct Case {
@@ -169,6 +239,17 @@ TEST(DBHelper, ADeviceWithoutItsTsUidRowHasNoTerminal) {
     EXPECT_EQ(DBHelper::getTerminalValue("KEY", std::nullopt, c), std::nullopt);
     EXPECT_EQ(DBHelper::getValue("KEY", c), "store");
     EXPECT_EQ(DBHelper::getTerminalId("another-device", c), "8");
+}
+
+TEST(DBHelper, ADeviceMovedOffADeletedTerminalFindsItsNewOne) {
+    LocalStoreScope store;
+    ManagedObjectPtr old = store.addThisTerminal("3");
+    store.save();
+    store->deleteObject(old);  // its TS_UID row stays behind, linked to nothing
+    store.addThisTerminal("5");
+    store.save();
+    ASSERT_EQ(store->count("TerminalParam", "name == %@", "TS_UID"), 2u);
+    EXPECT_EQ(DBHelper::getTerminalId(LocalStoreScope::deviceId, store.context().get()), "5");
 }
 
 TEST(DBHelper, SaveStoreParamInsertsOnceAndLeavesSavingToTheCaller) {
