@@ -1,13 +1,21 @@
 #include "sync/CommHelper.h"
 
 #include <cerrno>
+#include <cmath>
+#include <mutex>
 #include <regex>
 #include <unistd.h>
 
+#include <libxml/xmlstring.h>
+
 #include "core/TavloLog.h"
+#include "payments/Encryption.h"
 #include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/net/Sockets.h"
+#include "sync/OrderDocumentWriter.h"
+#include "xml/XmlHelper.h"
 
 namespace tavlo {
 
@@ -17,7 +25,151 @@ bool containsNoCase(const std::string& text, std::string_view part) {
     return toLower(text).find(toLower(part)) != std::string::npos;
 }
 
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+constexpr const char* ConnectTimeoutKey = "TS_SOCKET_CONNECT_TIMEOUT";
+constexpr const char* SessionTimeoutKey = "TS_SESSION_TIMEOUT";
+constexpr const char* LogXmlKey = "HH_LOG_XML";
+// The read family's text when the store service cannot be reached.
+constexpr const char* StoreServiceUnreachable = "Unable to reach the store server, please try again";
+
+// What the program installed for the exchange; read from every thread.
+struct Installed {
+    std::mutex mutex;
+    std::optional<std::string> gateway;
+    CommHelper::ConfigurationLookup value;
+    CommHelper::ConfigurationLookup storeValue;
+    std::function<std::string()> deviceIdentifier;
+};
+
+Installed& installed() {
+    static Installed state;
+    return state;
+}
+
+std::optional<std::string> configValue(const std::string& key, ObjectContext* context) {
+    CommHelper::ConfigurationLookup lookup;
+    {
+        std::lock_guard lock(installed().mutex);
+        lookup = installed().value;
+    }
+    return lookup && context ? lookup(key, context) : std::nullopt;
+}
+
+std::optional<std::string> storeConfigValue(const std::string& key, ObjectContext* context) {
+    CommHelper::ConfigurationLookup lookup;
+    {
+        std::lock_guard lock(installed().mutex);
+        lookup = installed().storeValue ? installed().storeValue : installed().value;
+    }
+    return lookup && context ? lookup(key, context) : std::nullopt;
+}
+
+std::string deviceIdentifier() {
+    std::function<std::string()> source;
+    {
+        std::lock_guard lock(installed().mutex);
+        source = installed().deviceIdentifier;
+    }
+    if (source) return source();
+    return UserDefaults::standardUserDefaults().stringForKey("device_id").value_or("");
+}
+
+std::optional<std::string> defaultsText(const char* key) { return UserDefaults::standardUserDefaults().stringForKey(key); }
+
+// A header value goes out on one line: line ends in a value would start headers of their own.
+std::string headerValue(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value)
+        if (c != '\r' && c != '\n') out += c;
+    return out;
+}
+
+void addHeader(HttpRequest& request, const char* name, const std::optional<std::string>& value) {
+    if (value) request.headers.emplace_back(name, headerValue(*value));
+}
+
+bool isGoodStatus(long status) { return status >= 200 && status <= 299; }
+
+// The reply as the reply tests read it: trimmed text, "" when it is not UTF-8.
+std::string replyText(const std::optional<std::string>& body) {
+    if (!body) return "";
+    std::string text = trim(*body);
+    return xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())) ? text : std::string();
+}
+
+Error storeServerError(int code, std::string text) {
+    return Error(CommHelper::StoreServerErrorDomain, code, std::move(text));
+}
+
+std::string unableToComplete(const Error& transport) {
+    return transport.isSet() ? format("Unable to complete request (%@)", transport.localizedDescription())
+                             : std::string("Unable to complete request");
+}
+
+// The text of the reply root's element so named, nil when there is none.
+std::optional<std::string> replyValue(const XmlDocPtr& doc, const char* name) {
+    if (!doc) return std::nullopt;
+    return XmlHelper::getNodeValue(doc.get(), xmlDocGetRootElement(doc.get()), name);
+}
+
+// The log lines of a request that reports its exchange.
+void logExchange(const std::string& what, const std::string& url, const std::optional<HttpResponse>& response,
+                 const std::string& reply, const std::optional<std::string>& request, const Error& error,
+                 const char* codeFormat = "Response code:%d, size:%d, for request:%@") {
+    TAVLO_LOG("URL (%@): %@", what, url);
+    if (response)
+        TAVLO_LOG(codeFormat, static_cast<int>(response->status), static_cast<int>(reply.size()), request);
+    else
+        TAVLO_LOG("Response code:");
+    TAVLO_LOG("Received: %@", reply);
+    if (error.isSet()) TAVLO_LOG("Error: %@", error.localizedDescription());
+}
+
+// The exchange whatever the reply's status: nil only when no reply came (with the transport's
+// error, or code 1 "Unable to connect to URL" when it gave none).
+std::optional<HttpResponse> exchange(const HttpRequest& request, Error* error) {
+    Error transport;
+    std::optional<HttpResponse> response = HttpClient::post(request, &transport);
+    if (response) return response;
+    if (transport.isSet())
+        Error::set(error, transport);
+    else
+        Error::set(error, storeServerError(CommHelper::NoResponse, format("Unable to connect to %@", request.url)));
+    return std::nullopt;
+}
+
+// Code 1 for a reply with a failed status: its body as text, else the status.
+Error statusError(const HttpResponse& response) {
+    return storeServerError(CommHelper::NoResponse, response.body.empty()
+                                                        ? format("HTTP status code:%ld", response.status)
+                                                        : response.body);
+}
+
 } // namespace
+
+void CommHelper::setConfigurationLookup(ConfigurationLookup value, ConfigurationLookup storeValue) {
+    std::lock_guard lock(installed().mutex);
+    installed().value = std::move(value);
+    installed().storeValue = std::move(storeValue);
+}
+
+void CommHelper::setDeviceIdentifierSource(std::function<std::string()> source) {
+    std::lock_guard lock(installed().mutex);
+    installed().deviceIdentifier = std::move(source);
+}
+
+std::optional<std::string> CommHelper::gateway() {
+    std::lock_guard lock(installed().mutex);
+    return installed().gateway;
+}
+
+void CommHelper::setGateway(const std::optional<std::string>& address) {
+    std::optional<std::string> local = formatLocalURL(address);
+    std::lock_guard lock(installed().mutex);
+    installed().gateway = std::move(local);
+}
 
 std::optional<std::string> CommHelper::formatLocalURL(const std::optional<std::string>& address) {
     if (!address || address->empty()) return address;
@@ -39,6 +191,375 @@ std::optional<std::string> CommHelper::formatLocalURL(const std::optional<std::s
     std::string result = a;
     result.insert(hostEnd, ".local");
     return result;
+}
+
+std::optional<std::string> CommHelper::formatTavloURL(const std::optional<std::string>& address) {
+    std::optional<std::string> local = formatLocalURL(address);
+    if (!local || local->empty() || endsWith(*local, ".jsp")) return local;
+    std::string url = *local;
+    if (!startsWith(url, "http://") && !startsWith(url, "https://")) url = "http://" + url;
+    size_t hostStart = url.find("://") + 3;
+    if (url.size() - hostStart <= 1) return url;
+    if (url.find(':', hostStart) != std::string::npos) return url;
+    size_t slash = url.find('/', hostStart);
+    url.insert(slash == std::string::npos ? url.size() : slash, format(":%d", DefaultGatewayPort));
+    return url;
+}
+
+std::optional<std::string> CommHelper::unformatURL(const std::optional<std::string>& url) {
+    if (!url) return url;
+    std::string s = *url;
+    if (startsWith(s, "http://"))
+        s.erase(0, 7);
+    else if (startsWith(s, "https://"))
+        s.erase(0, 8);
+    for (std::string_view part : {":4444", ".local"})
+        if (size_t at = s.find(part); at != std::string::npos) s.erase(at, part.size());
+    return s;
+}
+
+std::optional<std::string> CommHelper::hostName(const std::optional<std::string>& url) {
+    if (!url) return url;
+    std::string s = replaceAll(replaceAll(replaceAll(*url, ".local", ""), "http://", ""), "https://", "");
+    s = s.substr(0, s.find(':'));
+    return s.substr(0, s.find('/'));
+}
+
+int CommHelper::timeout(const std::string& key, ObjectContext* context) {
+    if (!context) return 10;
+    int64_t stored = intValue(configValue(key, context));
+    bool inSeconds = key == SessionTimeoutKey;
+    // std::llround rounds halves away from zero: 1500 ms is 2 s, 1499 ms is 1 s.
+    int64_t seconds = inSeconds ? stored : std::llround(static_cast<double>(stored) / 1000.0);
+    if (seconds > 0) return static_cast<int>(seconds);
+    return inSeconds ? 10 : 30;
+}
+
+HttpRequest CommHelper::getRequest(const std::string& url, const std::optional<std::string>& storeId,
+                                   const std::optional<std::string>& password, const std::optional<std::string>& userId,
+                                   const std::optional<std::string>& associationCode,
+                                   const std::optional<std::string>& lastUpdate, const std::optional<std::string>& data,
+                                   int timeoutSeconds) {
+    HttpRequest request;
+    request.url = url;
+    request.timeout = request.connectTimeout = timeoutSeconds == 0 ? 15 : timeoutSeconds;
+    request.headers.emplace_back("Content-Type", "text/xml");
+    addHeader(request, "from", storeId);
+    addHeader(request, "store", storeId);
+    addHeader(request, "authorization", password);
+    addHeader(request, "uid", deviceIdentifier());
+    if (associationCode && !associationCode->empty()) addHeader(request, "association", associationCode);
+    addHeader(request, "user", userId);
+    addHeader(request, "LastUpdate", lastUpdate);
+    if (data)
+        request.body = *data;
+    else
+        TAVLO_LOG("No data to send!!!");
+    return request;
+}
+
+HttpRequest CommHelper::getRequest(const std::string& url, const std::optional<std::string>& storeId,
+                                   const std::optional<std::string>& password, const std::optional<std::string>& userId,
+                                   const std::optional<std::string>& lastUpdate, const std::optional<std::string>& data,
+                                   int timeoutSeconds) {
+    return getRequest(url, storeId, password, userId, std::nullopt, lastUpdate, data, timeoutSeconds);
+}
+
+std::optional<std::string> CommHelper::send(const HttpRequest& request, Error* error) {
+    std::optional<HttpResponse> response = exchange(request, error);
+    if (!response) return std::nullopt;
+    if (isGoodStatus(response->status)) return std::move(response->body);
+    Error::set(error, statusError(*response));
+    return std::nullopt;
+}
+
+std::optional<std::string> CommHelper::sendHTTP(const std::string& body, const std::string& url,
+                                                const std::string& contentType, int /*connectTimeout*/,
+                                                int readTimeout, Error* error) {
+    HttpRequest request;
+    request.url = url;
+    request.timeout = request.connectTimeout = readTimeout;
+    request.headers.emplace_back("Content-Type", headerValue(contentType));
+    request.headers.emplace_back("Content-Length", format("%lu", body.size()));
+    request.body = body;
+    return send(request, error);
+}
+
+bool CommHelper::send(const std::string& url, const std::optional<std::string>& userId,
+                      const std::optional<std::string>& data, ObjectContext* context, bool log, Error* error) {
+    HttpRequest request = getRequest(url, defaultsText("store_id"), defaultsText("password"), userId, std::nullopt,
+                                     data, timeout(ConnectTimeoutKey, context));
+    Error transport;
+    std::optional<std::string> body = send(request, &transport);
+    std::string reply = replyText(body);
+    if (log) {
+        TAVLO_LOG("Sent: %@", data);
+        TAVLO_LOG("Received: %@", reply);
+    }
+    // No reply, or a failed status, is a failure whatever the page says.
+    if (!body) {
+        Error::set(error, storeServerError(NotAccepted, unableToComplete(transport)));
+        return false;
+    }
+    XmlDocPtr doc = XmlHelper::parse(reply);
+    if (contains(reply, "success") || contains(reply, "warning")) {
+        if (std::optional<std::string> warning = replyValue(doc, "warning"))
+            Error::set(error, storeServerError(Warning, *warning));
+        return true;
+    }
+    std::optional<std::string> refusal = replyValue(doc, "error");
+    if (!refusal) {
+        Error::set(error, storeServerError(NotAccepted, unableToComplete(transport)));
+        return false;
+    }
+    if (size_t cut = refusal->find("xception: "); cut != std::string::npos) refusal->erase(0, cut + 10);
+    Error::set(error, storeServerError(NotAccepted, *refusal));
+    return false;
+}
+
+bool CommHelper::send(const std::string& url, const std::optional<std::string>& userId,
+                      const std::optional<std::string>& data, bool log, Error* error) {
+    return send(url, userId, data, nullptr, log, error);
+}
+
+// ---- requests ----
+
+bool CommHelper::openStore(const std::optional<std::string>& /*storeId*/, const std::optional<std::string>& /*password*/,
+                           const std::optional<std::string>& userId, std::optional<Date> date,
+                           const std::optional<std::string>& terminalId, const std::string& url, ObjectContext* context,
+                           Error* error) {
+    bool sendDate = boolValue(configValue("HH_SEND_DATE_ON_OPEN", context));
+    std::optional<std::string> document =
+        XmlHelper::getXmlOpenStore(userId, terminalId, sendDate ? date : std::nullopt);
+    return send(url, userId, document, boolValue(configValue(LogXmlKey, context)), error);
+}
+
+bool CommHelper::noSale(const std::optional<std::string>& /*storeId*/, const std::optional<std::string>& /*password*/,
+                        const std::optional<std::string>& drawerId, const std::optional<std::string>& requestedBy,
+                        const std::optional<std::string>& authorizedBy, const std::optional<std::string>& terminalId,
+                        const std::string& url, ObjectContext* context, Error* error) {
+    std::optional<std::string> document =
+        XmlHelper::getXmlNoSale(requestedBy, terminalId, drawerId, Date::now(), authorizedBy);
+    return send(url, requestedBy, document, boolValue(configValue(LogXmlKey, context)), error);
+}
+
+namespace {
+
+struct StatusOnlyTexts {
+    const char* what;         // the request's name in the log
+    const char* withStatus;   // "... (statusCode:%ld)"
+    const char* noResponse;
+};
+
+// Terminal info and store load: the status alone decides. The trimmed reply text comes back.
+std::string statusOnlyExchange(const HttpRequest& request, const StatusOnlyTexts& texts, bool logXML, bool* accepted,
+                               Error* error) {
+    Error transport;
+    std::optional<HttpResponse> response = exchange(request, &transport);
+    std::string reply = response ? replyText(response->body) : std::string();
+    if (logXML) logExchange(texts.what, request.url, response, reply, request.body, transport);
+    *accepted = response && isGoodStatus(response->status);
+    if (!*accepted)
+        Error::set(error, storeServerError(CommHelper::NoResponse, response && response->status != 0
+                                                                       ? format(texts.withStatus, response->status)
+                                                                       : std::string(texts.noResponse)));
+    return reply;
+}
+
+} // namespace
+
+bool CommHelper::sendTerminalInfo(const TerminalInfoValues& info, const std::optional<std::string>& storeId,
+                                  const std::optional<std::string>& password, const std::string& url, bool logXML,
+                                  Error* error) {
+    HttpRequest request = getRequest(url, storeId, password, std::nullopt, std::nullopt,
+                                     XmlHelper::getXmlTerminalInfo(info), 30);
+    bool accepted = false;
+    statusOnlyExchange(request,
+                       {"sendTerminalInfo", "Unable to connect to Tavlo (statusCode:%ld)",
+                        "Unable to connect to Tavlo, make sure your gateway is running"},
+                       logXML, &accepted, error);
+    return accepted;
+}
+
+std::string CommHelper::getStoreMenuData(const std::optional<std::string>& storeId,
+                                         const std::optional<std::string>& password,
+                                         const std::optional<std::string>& associationCode, const std::string& url,
+                                         int timeoutSeconds, const std::optional<std::string>& storeUpdate,
+                                         const std::optional<std::string>& menuUpdate,
+                                         const std::optional<std::string>& terminalId, const std::string& appVersion,
+                                         bool logXML, Error* error) {
+    HttpRequest request =
+        getRequest(url, storeId, password, std::nullopt, associationCode, std::nullopt,
+                   XmlHelper::getXmlStoreMenuData(storeUpdate, menuUpdate, terminalId, appVersion), timeoutSeconds);
+    bool accepted = false;
+    return statusOnlyExchange(request,
+                              {"getStoreMenuData", "Unable to connect to Tavlo terminal (statusCode:%ld)",
+                               "Unable to connect to Tavlo terminal, make sure your gateway is running"},
+                              logXML, &accepted, error);
+}
+
+namespace {
+
+// One read of the family. False with code 1 when no good reply came, or -1 for an "error"
+// element; else true with the reply's document (null when it is not XML), a "warning" setting 0.
+bool readRequest(const char* what, const std::string& url, const std::optional<std::string>& storeId,
+                 const std::optional<std::string>& password, const std::optional<std::string>& userId,
+                 const std::optional<std::string>& document, ObjectContext* context, XmlDocPtr& doc, Error* error) {
+    HttpRequest request = CommHelper::getRequest(url, storeId, password, userId, std::nullopt, document,
+                                                 CommHelper::timeout(ConnectTimeoutKey, context));
+    Error transport;
+    std::optional<HttpResponse> response = exchange(request, &transport);
+    std::string reply = response ? replyText(response->body) : std::string();
+    if (boolValue(storeConfigValue(LogXmlKey, context))) logExchange(what, url, response, reply, document, transport);
+    if (!response || !isGoodStatus(response->status)) {
+        Error::set(error, storeServerError(CommHelper::NoResponse, StoreServiceUnreachable));
+        return false;
+    }
+    doc = XmlHelper::parse(reply);
+    if (std::optional<std::string> refusal = replyValue(doc, "error")) {
+        Error::set(error, storeServerError(CommHelper::Refused, *refusal));
+        return false;
+    }
+    if (std::optional<std::string> warning = replyValue(doc, "warning"))
+        Error::set(error, storeServerError(CommHelper::Warning, *warning));
+    return true;
+}
+
+// The texts of the root's run of elements so named. A report keeps a line without text as "".
+std::vector<std::string> textRun(const XmlDocPtr& doc, const char* element, bool keepEmpty) {
+    std::vector<std::string> list;
+    if (keepEmpty) list.reserve(20);
+    for (xmlNodePtr node : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), element)) {
+        std::optional<std::string> value = XmlHelper::getValue(node, doc.get());
+        if (value || keepEmpty) list.push_back(value.value_or(""));
+    }
+    return list;
+}
+
+std::optional<std::vector<std::string>> readList(const char* what, const std::string& url,
+                                                 const std::optional<std::string>& storeId,
+                                                 const std::optional<std::string>& password,
+                                                 const std::optional<std::string>& userId,
+                                                 const std::optional<std::string>& document, ObjectContext* context,
+                                                 const char* element, bool report, Error* error) {
+    XmlDocPtr doc;
+    if (!readRequest(what, url, storeId, password, userId, document, context, doc, error)) return std::nullopt;
+    return textRun(doc, element, report);
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> CommHelper::getReport(const std::string& reportName,
+                                                              const std::optional<std::string>& param,
+                                                              const SessionCredentials& session, Error* error) {
+    return readList("getReport", gateway().value_or(""), session.storeId, session.password, session.userId,
+                    XmlHelper::getXmlReport(reportName, param), session.context, "line", true, error);
+}
+
+std::optional<std::vector<std::string>> CommHelper::getReportCashInOut(
+    const std::optional<std::string>& cashInOutId, const std::string& userId, std::optional<Date> inDate,
+    const std::optional<std::string>& drawerId, std::optional<Date> outDate, bool detailed,
+    const SessionCredentials& session, Error* error) {
+    return readList("getReportCashInOut", gateway().value_or(""), session.storeId, session.password, session.userId,
+                    XmlHelper::getXmlReportCashInOut(cashInOutId, userId, inDate, drawerId, outDate, detailed),
+                    session.context, "line", true, error);
+}
+
+std::optional<std::vector<std::string>> CommHelper::getUsersNotCashedOut(const std::optional<std::string>& storeId,
+                                                                         const std::optional<std::string>& password,
+                                                                         const std::optional<std::string>& userId,
+                                                                         const std::string& url,
+                                                                         ObjectContext* context, Error* error) {
+    return readList("getUsersNotCashedOut", url, storeId, password, userId, XmlHelper::getXmlUsersNotCashedOut(),
+                    context, "userId", false, error);
+}
+
+std::optional<std::vector<std::string>> CommHelper::getPaymentRefs(long paymentType,
+                                                                   const std::optional<std::string>& storeId,
+                                                                   const std::optional<std::string>& password,
+                                                                   const std::optional<std::string>& userId,
+                                                                   const std::string& url, ObjectContext* context,
+                                                                   Error* error) {
+    return readList("getPaymentRefs", url, storeId, password, userId, XmlHelper::getXmlPaymentRefs(paymentType),
+                    context, "paymentRef", false, error);
+}
+
+bool CommHelper::getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,
+                                   const RecordReader& into, const SessionCredentials& session, Error* error) {
+    XmlDocPtr doc;
+    if (!readRequest("getOrderSummaries", gateway().value_or(""), session.storeId, session.password, session.userId,
+                     XmlHelper::getXmlOrdersByAreaLocationId(areaLocationId, openOnly), session.context, doc, error))
+        return false;
+    for (xmlNodePtr summary : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), "orderSummary"))
+        into(doc.get(), summary);
+    return true;
+}
+
+std::string CommHelper::sendOrder(OrderDocumentWriter& order, const std::string& url,
+                                  const std::optional<std::string>& storeId, const std::optional<std::string>& password,
+                                  const std::optional<std::string>& userId, bool printReceipt,
+                                  const std::optional<std::string>& printURL,
+                                  const std::optional<std::string>& drawerURL, ObjectContext* context, Error* error) {
+    int seconds = timeout(ConnectTimeoutKey, context);
+    std::optional<std::string> document =
+        order.document(storeId, order.terminalId(context), printReceipt, printURL, drawerURL, false,
+                       boolValue(configValue("HH_SEND_BACK_VOIDS", context)), context);
+    HttpRequest request = getRequest(url, storeId, password, userId, std::nullopt, document, seconds);
+    Error transport;
+    std::optional<HttpResponse> response = exchange(request, &transport);
+    std::string reply = response ? replyText(response->body) : std::string();
+    if (boolValue(configValue(LogXmlKey, context))) logExchange("sendOrder", url, response, reply, document, transport);
+    if (response && isGoodStatus(response->status)) return reply;
+    if (response) transport = statusError(*response);
+    // Whatever a failed reply holds, it is no answer to the order.
+    Error::set(error, storeServerError(NotAccepted, unableToComplete(transport)));
+    return "";
+}
+
+bool CommHelper::sendOrder(OrderDocumentWriter& order, const std::string& url, const std::optional<std::string>& userId,
+                           bool printReceipt, const std::optional<std::string>& printURL,
+                           const std::optional<std::string>& drawerURL, bool updateSummaries, ObjectContext* context,
+                           bool retryIfNewKey, Error* error) {
+    Error sendError;
+    std::string reply = sendOrder(order, url, defaultsText("store_id"), defaultsText("password"), userId, printReceipt,
+                                  printURL, drawerURL, context, &sendError);
+    if (reply.empty()) {
+        Error::set(error, sendError.isSet() ? sendError
+                                            : storeServerError(NotAccepted, format("Unable to connect to %@", url)));
+        return false;
+    }
+    auto sendAgain = [&] {
+        return sendOrder(order, url, userId, printReceipt, printURL, drawerURL, updateSummaries, context, false, error);
+    };
+    XmlDocPtr doc = XmlHelper::parse(reply);
+    // The new key is in place before the order's card fields are written again.
+    if (std::optional<std::string> key = replyValue(doc, "publicKey")) Encryption::getInstance().setPublicKey(*key);
+
+    if (std::optional<std::string> refusal = replyValue(doc, "error")) {
+        if (retryIfNewKey) return sendAgain();
+        Error::set(error, storeServerError(containsNoCase(*refusal, "KeyMismatch") ? KeyMismatch : Refused, *refusal));
+        return false;
+    }
+    if (updateSummaries) {
+        if (xmlNodePtr summary = XmlHelper::getFirstChildNode(xmlDocGetRootElement(doc.get()), "orderSummary"))
+            order.saveOrderSummary(doc.get(), summary, context);
+    }
+    if (std::optional<std::string> warning = replyValue(doc, "warning")) {
+        bool mismatch = containsNoCase(*warning, "KeyMismatch");
+        if (mismatch && retryIfNewKey) return sendAgain();
+        if (!retryIfNewKey) Error::set(error, storeServerError(mismatch ? KeyMismatch : Warning, *warning));
+    }
+    Error saveError;
+    if (!order.save(context, &saveError))
+        TAVLO_LOG_MAIL("Unable to save send orders: %@", saveError.localizedDescription());
+    return true;
+}
+
+bool CommHelper::sendOrder(OrderDocumentWriter& order, const std::string& url, const std::optional<std::string>& userId,
+                           bool printReceipt, const std::optional<std::string>& printURL,
+                           const std::optional<std::string>& drawerURL, bool updateSummaries, ObjectContext* context,
+                           Error* error) {
+    return sendOrder(order, url, userId, printReceipt, printURL, drawerURL, updateSummaries, context, true, error);
 }
 
 int CommHelper::port(const std::optional<std::string>& address) {

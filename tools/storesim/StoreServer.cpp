@@ -1,0 +1,378 @@
+#include "StoreServer.h"
+
+#include <httplib.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/foundation/Text.h"
+#include "xml/XmlHelper.h"
+#include "xml/XmlStreamWriter.h"
+
+namespace tavlo::storesim {
+
+namespace {
+
+constexpr const char* DefaultRefusal = "StoreServerException: The request was refused";
+constexpr const char* DefaultWarning = "The request was taken with a warning";
+constexpr const char* KeyMismatchText = "KeyMismatchException: KeyMismatch, card data was encrypted with an old key";
+constexpr const char* ErrorPage =
+    "<html><head><title>500 Internal Server Error</title></head><body><h1>Internal Server Error</h1>"
+    "<p>The request did not reach success: the server failed while handling it.</p></body></html>";
+
+std::string escape(std::string_view text) { return XmlStreamWriter::escape(text); }
+
+std::string element(const std::string& name, std::string_view text) {
+    return "<" + name + ">" + escape(text) + "</" + name + ">";
+}
+
+std::string dump(xmlDocPtr doc, xmlNodePtr node) {
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlNodeDump(buffer, doc, node, 0, 0);
+    std::string text(reinterpret_cast<const char*>(xmlBufferContent(buffer)), static_cast<size_t>(xmlBufferLength(buffer)));
+    xmlBufferFree(buffer);
+    return text;
+}
+
+bool hasElementChildren(xmlNodePtr node) {
+    for (xmlNodePtr c = node->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) return true;
+    return false;
+}
+
+std::string text(xmlDocPtr doc, xmlNodePtr parent, const char* name) {
+    return XmlHelper::getNodeValue(doc, parent, name).value_or("");
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// A reply body: the declaration and the `tavloReply` root around the given children.
+std::string reply(const std::string& children) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><tavloReply>" + children + "</tavloReply>";
+}
+
+// Sends the status line and headers, then closes the connection instead of the body.
+void dropReply(httplib::Response& response) {
+    response.status = 200;
+    response.set_content_provider(
+        64, "text/xml", [](size_t, size_t, httplib::DataSink&) { return false; });
+}
+
+} // namespace
+
+struct StoreServer::Held {
+    std::map<std::string, std::string> orders;  // remoteId -> customerOrder element
+    std::map<std::string, long> orderIds;
+    long nextOrderId = 1001;
+    std::map<std::string, std::map<std::string, std::string>> records;  // kind -> remoteId -> element
+    std::map<std::string, std::vector<std::string>> reports;
+    std::vector<std::string> paymentRefs;
+    std::vector<std::string> usersNotCashedOut;
+    std::vector<ReceivedRequest> requests;
+};
+
+StoreServer::StoreServer() : StoreServer(Options()) {}
+
+StoreServer::StoreServer(Options options)
+    : options_(std::move(options)), server_(std::make_unique<httplib::Server>()), held_(std::make_unique<Held>()) {
+    server_->Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        handle(request, response);
+    });
+}
+
+StoreServer::~StoreServer() { stop(); }
+
+int StoreServer::start(int port) {
+    if (port == 0)
+        port_ = server_->bind_to_any_port("127.0.0.1");
+    else
+        port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
+    if (port_ <= 0) throw std::runtime_error("storesim: cannot listen on 127.0.0.1:" + std::to_string(port));
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // A stop before the accept loop runs would go unseen by it.
+    while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return port_;
+}
+
+void StoreServer::run(int port) {
+    if (!server_->bind_to_port("127.0.0.1", port))
+        throw std::runtime_error("storesim: cannot listen on 127.0.0.1:" + std::to_string(port));
+    port_ = port;
+    server_->listen_after_bind();
+}
+
+void StoreServer::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    stopping_.notify_all();
+    server_->stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+std::string StoreServer::url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+void StoreServer::setStoreData(std::function<std::string(const StoreDataRequest&)> provider) {
+    std::lock_guard lock(mutex_);
+    storeData_ = std::move(provider);
+}
+
+void StoreServer::setStoreDataFile(const std::filesystem::path& file) {
+    setStoreData([file](const StoreDataRequest&) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw std::runtime_error("storesim: cannot read " + file.string());
+        std::ostringstream content;
+        content << in.rdbuf();
+        return content.str();
+    });
+}
+
+void StoreServer::setPublicKey(std::string base64) {
+    std::lock_guard lock(mutex_);
+    publicKey_ = std::move(base64);
+}
+
+void StoreServer::setReport(const std::string& name, std::vector<std::string> lines) {
+    std::lock_guard lock(mutex_);
+    held_->reports[name] = std::move(lines);
+}
+
+void StoreServer::setPaymentRefs(std::vector<std::string> refs) {
+    std::lock_guard lock(mutex_);
+    held_->paymentRefs = std::move(refs);
+}
+
+void StoreServer::setUsersNotCashedOut(std::vector<std::string> userIds) {
+    std::lock_guard lock(mutex_);
+    held_->usersNotCashedOut = std::move(userIds);
+}
+
+void StoreServer::setCannedReply(const std::string& kind, std::optional<std::string> body) {
+    std::lock_guard lock(mutex_);
+    if (body)
+        canned_[kind] = std::move(*body);
+    else
+        canned_.erase(kind);
+}
+
+void StoreServer::setFault(const std::string& kind, Fault fault, int times, std::optional<std::string> text) {
+    std::lock_guard lock(mutex_);
+    faults_[kind] = FaultPlan{fault, std::max(times, 0), std::move(text)};
+}
+
+void StoreServer::clearFaults() {
+    std::lock_guard lock(mutex_);
+    faults_.clear();
+}
+
+std::optional<std::string> StoreServer::order(const std::string& remoteId) const {
+    std::lock_guard lock(mutex_);
+    auto it = held_->orders.find(remoteId);
+    if (it == held_->orders.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<std::string> StoreServer::orderRemoteIds() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> ids;
+    for (const auto& entry : held_->orders) ids.push_back(entry.first);
+    return ids;
+}
+
+std::vector<std::string> StoreServer::records(const std::string& kind) const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> out;
+    auto it = held_->records.find(kind);
+    if (it != held_->records.end())
+        for (const auto& entry : it->second) out.push_back(entry.second);
+    return out;
+}
+
+std::vector<ReceivedRequest> StoreServer::requests() const {
+    std::lock_guard lock(mutex_);
+    return held_->requests;
+}
+
+size_t StoreServer::requestCount(const std::string& kind) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<size_t>(std::count_if(held_->requests.begin(), held_->requests.end(),
+                                             [&](const ReceivedRequest& r) { return r.kind == kind; }));
+}
+
+StoreServer::FaultPlan StoreServer::takeFault(const std::string& kind) {
+    auto it = faults_.find(kind);
+    if (it == faults_.end()) return {};
+    FaultPlan plan = it->second;
+    if (plan.remaining > 0 && --it->second.remaining == 0) faults_.erase(it);
+    return plan;
+}
+
+std::optional<std::string> StoreServer::envelopeProblem(const httplib::Request& request) const {
+    if (request.get_header_value("Content-Type") != "text/xml") return "Content-Type must be text/xml";
+    if (!request.has_header("uid") || request.get_header_value("uid").empty()) return "No device identifier (uid)";
+    if (request.get_header_value("store") != options_.storeId || request.get_header_value("from") != options_.storeId)
+        return "Unknown store";
+    if (request.get_header_value("authorization") != options_.password) return "Wrong password";
+    return std::nullopt;
+}
+
+void StoreServer::hang() {
+    std::unique_lock lock(mutex_);
+    stopping_.wait_for(lock, std::chrono::duration<double>(options_.hangSeconds), [this] { return stopped_; });
+}
+
+void StoreServer::handle(const httplib::Request& request, httplib::Response& response) {
+    ReceivedRequest received;
+    for (const auto& [name, value] : request.headers) received.headers.emplace(lower(name), value);
+    received.body = request.body;
+
+    XmlDocPtr doc = XmlHelper::parse(request.body);
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    xmlNodePtr what = nullptr;
+    for (xmlNodePtr c = root ? root->children : nullptr; c && !what; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) what = c;
+    if (what) received.kind = reinterpret_cast<const char*>(what->name);
+
+    auto finish = [&](int status) {
+        received.status = status;
+        std::lock_guard lock(mutex_);
+        held_->requests.push_back(std::move(received));
+    };
+    auto answer = [&](int status, const std::string& body, const char* type = "text/xml") {
+        response.status = status;
+        response.set_content(body, type);
+        finish(status);
+    };
+
+    if (std::optional<std::string> problem = envelopeProblem(request)) return answer(403, *problem, "text/plain");
+    if (!what) return answer(400, "Not a request document", "text/plain");
+    const std::string kind = received.kind;
+
+    FaultPlan plan;
+    std::optional<std::string> canned;
+    {
+        std::lock_guard lock(mutex_);
+        plan = takeFault(kind);
+        if (auto it = canned_.find(kind); it != canned_.end()) canned = it->second;
+    }
+    switch (plan.fault) {
+    case Fault::RefuseConnection:
+        dropReply(response);
+        return finish(0);
+    case Fault::Hang:
+        hang();
+        dropReply(response);
+        return finish(0);
+    case Fault::ServerErrorPage:
+        return answer(500, ErrorPage, "text/html");
+    case Fault::ErrorElement:
+        return answer(200, reply(element("error", plan.text.value_or(DefaultRefusal))));
+    default:
+        break;
+    }
+    if (plan.fault == Fault::KeyMismatch) {
+        std::string key;
+        {
+            std::lock_guard lock(mutex_);
+            key = publicKey_;
+        }
+        return answer(200, reply(element("error", plan.text.value_or(KeyMismatchText)) + element("publicKey", key)));
+    }
+    if (canned) return answer(200, *canned);
+
+    std::string children;
+    {
+        std::lock_guard lock(mutex_);
+        Held& h = *held_;
+        auto summaryOf = [&](const std::string& orderXml) {
+            XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
+            xmlNodePtr summary = xmlDocGetRootElement(orderDoc.get());
+            xmlNodeSetName(summary, reinterpret_cast<const xmlChar*>("orderSummary"));
+            for (xmlNodePtr c = summary->children; c;) {
+                xmlNodePtr next = c->next;
+                if (c->type == XML_ELEMENT_NODE && hasElementChildren(c)) {
+                    xmlUnlinkNode(c);
+                    xmlFreeNode(c);
+                }
+                c = next;
+            }
+            return dump(orderDoc.get(), summary);
+        };
+
+        if (kind == "customerOrder") {
+            std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId");
+            if (!remoteId || remoteId->empty()) return answer(200, reply(element("error", "Order without a remoteId")));
+            long& orderId = h.orderIds[*remoteId];
+            if (orderId == 0) orderId = h.nextOrderId++;
+            if (!XmlHelper::getFirstChildNode(what, "orderId")) {
+                xmlNodePtr idNode = xmlNewDocNode(doc.get(), nullptr, reinterpret_cast<const xmlChar*>("orderId"),
+                                                  reinterpret_cast<const xmlChar*>(std::to_string(orderId).c_str()));
+                if (what->children)
+                    xmlAddPrevSibling(what->children, idNode);
+                else
+                    xmlAddChild(what, idNode);
+            }
+            h.orders[*remoteId] = dump(doc.get(), what);
+            children = summaryOf(h.orders[*remoteId]);
+        } else if (kind == "getOrders") {
+            bool openOnly = XmlHelper::getAttributeValue(what, "openOnly").value_or("") == "true";
+            std::optional<std::string> area = XmlHelper::getNodeValue(doc.get(), what, "areaLocationId");
+            for (const auto& [id, orderXml] : h.orders) {
+                XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
+                xmlNodePtr o = xmlDocGetRootElement(orderDoc.get());
+                if (openOnly && text(orderDoc.get(), o, "closed") == "true") continue;
+                if (area && text(orderDoc.get(), o, "areaLocationId") != *area) continue;
+                children += summaryOf(orderXml);
+            }
+        } else if (kind == "getOrder") {
+            auto it = h.orders.find(text(doc.get(), what, "remoteId"));
+            if (it != h.orders.end()) children = it->second;
+        } else if (kind == "getOrderData") {
+            for (const auto& entry : h.orders) children += entry.second;
+        } else if (kind == "getCustomers") {
+            for (const auto& entry : h.records["customer"]) children += entry.second;
+        } else if (kind == "getStoreData") {
+            if (!storeData_) return answer(200, reply(element("error", "No store data is configured")));
+            StoreDataRequest ask{text(doc.get(), what, "storeDateUpdated"), text(doc.get(), what, "menuDateUpdated"),
+                                 XmlHelper::getAttributeValue(what, "terminalId"),
+                                 request.has_header("association")
+                                     ? std::optional<std::string>(request.get_header_value("association"))
+                                     : std::nullopt};
+            return answer(200, storeData_(ask));
+        } else if (kind == "getPaymentRefs") {
+            for (const std::string& ref : h.paymentRefs) children += element("paymentRef", ref);
+        } else if (kind == "getUsersNotCashedOut") {
+            for (const std::string& user : h.usersNotCashedOut) children += element("userId", user);
+        } else if (auto report = h.reports.find(kind); report != h.reports.end()) {
+            for (const std::string& line : report->second) children += element("line", line);
+        } else if (startsWith(kind, "get")) {
+            children = element("line", "Store " + options_.storeId) +
+                       element("line", "Orders: " + std::to_string(h.orders.size()));
+        } else if (std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId")) {
+            h.records[kind][*remoteId] = dump(doc.get(), what);
+        }
+    }
+
+    std::string head = element("success", "OK");
+    if (plan.fault == Fault::Warning) head += element("warning", plan.text.value_or(DefaultWarning));
+    if (plan.fault == Fault::KeyMismatchWarning) {
+        std::lock_guard lock(mutex_);
+        head = element("warning", plan.text.value_or(KeyMismatchText)) + element("publicKey", publicKey_);
+    }
+    if (plan.fault == Fault::DropReply) {
+        dropReply(response);
+        return finish(0);
+    }
+    answer(200, reply(head + children));
+}
+
+} // namespace tavlo::storesim
