@@ -8,12 +8,17 @@
 
 #include <libxml/xmlstring.h>
 
+#include "core/CashInOut.h"
+#include "core/DBHelper.h"
+#include "core/IDBroker.h"
+#include "core/Session.h"
 #include "core/TavloLog.h"
 #include "payments/Encryption.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/net/Sockets.h"
+#include "platform/store/ObjectContext.h"
 #include "sync/OrderDocumentWriter.h"
 #include "xml/XmlHelper.h"
 
@@ -33,46 +38,15 @@ constexpr const char* LogXmlKey = "HH_LOG_XML";
 // The read family's text when the store service cannot be reached.
 constexpr const char* StoreServiceUnreachable = "Unable to reach the store server, please try again";
 
-// What the program installed for the exchange; read from every thread.
-struct Installed {
+// The gateway: written at start-up and by a few screens, read from every thread.
+struct Gateway {
     std::mutex mutex;
-    std::optional<std::string> gateway;
-    CommHelper::ConfigurationLookup value;
-    CommHelper::ConfigurationLookup storeValue;
-    std::function<std::string()> deviceIdentifier;
+    std::optional<std::string> address;
 };
 
-Installed& installed() {
-    static Installed state;
-    return state;
-}
-
-std::optional<std::string> configValue(const std::string& key, ObjectContext* context) {
-    CommHelper::ConfigurationLookup lookup;
-    {
-        std::lock_guard lock(installed().mutex);
-        lookup = installed().value;
-    }
-    return lookup && context ? lookup(key, context) : std::nullopt;
-}
-
-std::optional<std::string> storeConfigValue(const std::string& key, ObjectContext* context) {
-    CommHelper::ConfigurationLookup lookup;
-    {
-        std::lock_guard lock(installed().mutex);
-        lookup = installed().storeValue ? installed().storeValue : installed().value;
-    }
-    return lookup && context ? lookup(key, context) : std::nullopt;
-}
-
-std::string deviceIdentifier() {
-    std::function<std::string()> source;
-    {
-        std::lock_guard lock(installed().mutex);
-        source = installed().deviceIdentifier;
-    }
-    if (source) return source();
-    return UserDefaults::standardUserDefaults().stringForKey("device_id").value_or("");
+Gateway& gatewayAddress() {
+    static Gateway gateway;
+    return gateway;
 }
 
 std::optional<std::string> defaultsText(const char* key) { return UserDefaults::standardUserDefaults().stringForKey(key); }
@@ -149,26 +123,15 @@ Error statusError(const HttpResponse& response) {
 
 } // namespace
 
-void CommHelper::setConfigurationLookup(ConfigurationLookup value, ConfigurationLookup storeValue) {
-    std::lock_guard lock(installed().mutex);
-    installed().value = std::move(value);
-    installed().storeValue = std::move(storeValue);
-}
-
-void CommHelper::setDeviceIdentifierSource(std::function<std::string()> source) {
-    std::lock_guard lock(installed().mutex);
-    installed().deviceIdentifier = std::move(source);
-}
-
 std::optional<std::string> CommHelper::gateway() {
-    std::lock_guard lock(installed().mutex);
-    return installed().gateway;
+    std::lock_guard lock(gatewayAddress().mutex);
+    return gatewayAddress().address;
 }
 
 void CommHelper::setGateway(const std::optional<std::string>& address) {
     std::optional<std::string> local = formatLocalURL(address);
-    std::lock_guard lock(installed().mutex);
-    installed().gateway = std::move(local);
+    std::lock_guard lock(gatewayAddress().mutex);
+    gatewayAddress().address = std::move(local);
 }
 
 std::optional<std::string> CommHelper::formatLocalURL(const std::optional<std::string>& address) {
@@ -227,7 +190,7 @@ std::optional<std::string> CommHelper::hostName(const std::optional<std::string>
 
 int CommHelper::timeout(const std::string& key, ObjectContext* context) {
     if (!context) return 10;
-    int64_t stored = intValue(configValue(key, context));
+    int64_t stored = intValue(DBHelper::getValue(key, context));
     bool inSeconds = key == SessionTimeoutKey;
     // std::llround rounds halves away from zero: 1500 ms is 2 s, 1499 ms is 1 s.
     int64_t seconds = inSeconds ? stored : std::llround(static_cast<double>(stored) / 1000.0);
@@ -247,7 +210,7 @@ HttpRequest CommHelper::getRequest(const std::string& url, const std::optional<s
     addHeader(request, "from", storeId);
     addHeader(request, "store", storeId);
     addHeader(request, "authorization", password);
-    addHeader(request, "uid", deviceIdentifier());
+    addHeader(request, "uid", IDBroker::deviceIdentifier());
     if (associationCode && !associationCode->empty()) addHeader(request, "association", associationCode);
     addHeader(request, "user", userId);
     addHeader(request, "LastUpdate", lastUpdate);
@@ -303,6 +266,16 @@ bool CommHelper::send(const std::string& url, const std::optional<std::string>& 
     }
     XmlDocPtr doc = XmlHelper::parse(reply);
     if (contains(reply, "success") || contains(reply, "warning")) {
+        xmlNodePtr cash = doc ? XmlHelper::getFirstChildNode(xmlDocGetRootElement(doc.get()), "cashInOut") : nullptr;
+        if (context && cash) {
+            CashInOut record;
+            record.read(cash, doc.get());
+            record.write(*context);
+            context->setMergePolicy(ObjectContext::MergePolicy::Overwrite);
+            Error saveError;
+            if (!context->save(&saveError))
+                TAVLO_LOG_MAIL("Unable to save cashInOut %@", saveError.localizedDescription());
+        }
         if (std::optional<std::string> warning = replyValue(doc, "warning"))
             Error::set(error, storeServerError(Warning, *warning));
         return true;
@@ -328,10 +301,10 @@ bool CommHelper::openStore(const std::optional<std::string>& /*storeId*/, const 
                            const std::optional<std::string>& userId, std::optional<Date> date,
                            const std::optional<std::string>& terminalId, const std::string& url, ObjectContext* context,
                            Error* error) {
-    bool sendDate = boolValue(configValue("HH_SEND_DATE_ON_OPEN", context));
+    bool sendDate = boolValue(DBHelper::getValue("HH_SEND_DATE_ON_OPEN", context));
     std::optional<std::string> document =
         XmlHelper::getXmlOpenStore(userId, terminalId, sendDate ? date : std::nullopt);
-    return send(url, userId, document, boolValue(configValue(LogXmlKey, context)), error);
+    return send(url, userId, document, boolValue(DBHelper::getValue(LogXmlKey, context)), error);
 }
 
 bool CommHelper::noSale(const std::optional<std::string>& /*storeId*/, const std::optional<std::string>& /*password*/,
@@ -340,7 +313,7 @@ bool CommHelper::noSale(const std::optional<std::string>& /*storeId*/, const std
                         const std::string& url, ObjectContext* context, Error* error) {
     std::optional<std::string> document =
         XmlHelper::getXmlNoSale(requestedBy, terminalId, drawerId, Date::now(), authorizedBy);
-    return send(url, requestedBy, document, boolValue(configValue(LogXmlKey, context)), error);
+    return send(url, requestedBy, document, boolValue(DBHelper::getValue(LogXmlKey, context)), error);
 }
 
 namespace {
@@ -410,7 +383,7 @@ bool readRequest(const char* what, const std::string& url, const std::optional<s
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(response->body) : std::string();
-    if (boolValue(storeConfigValue(LogXmlKey, context))) logExchange(what, url, response, reply, document, transport);
+    if (boolValue(DBHelper::getStoreValue(LogXmlKey, context))) logExchange(what, url, response, reply, document, transport);
     if (!response || !isGoodStatus(response->status)) {
         Error::set(error, storeServerError(CommHelper::NoResponse, StoreServiceUnreachable));
         return false;
@@ -451,18 +424,18 @@ std::optional<std::vector<std::string>> readList(const char* what, const std::st
 
 std::optional<std::vector<std::string>> CommHelper::getReport(const std::string& reportName,
                                                               const std::optional<std::string>& param,
-                                                              const SessionCredentials& session, Error* error) {
-    return readList("getReport", gateway().value_or(""), session.storeId, session.password, session.userId,
-                    XmlHelper::getXmlReport(reportName, param), session.context, "line", true, error);
+                                                              const Session& session, Error* error) {
+    return readList("getReport", gateway().value_or(""), session.storeId(), session.password(), session.userId(),
+                    XmlHelper::getXmlReport(reportName, param), session.managedObjectContext(), "line", true, error);
 }
 
 std::optional<std::vector<std::string>> CommHelper::getReportCashInOut(
     const std::optional<std::string>& cashInOutId, const std::string& userId, std::optional<Date> inDate,
     const std::optional<std::string>& drawerId, std::optional<Date> outDate, bool detailed,
-    const SessionCredentials& session, Error* error) {
-    return readList("getReportCashInOut", gateway().value_or(""), session.storeId, session.password, session.userId,
+    const Session& session, Error* error) {
+    return readList("getReportCashInOut", gateway().value_or(""), session.storeId(), session.password(), session.userId(),
                     XmlHelper::getXmlReportCashInOut(cashInOutId, userId, inDate, drawerId, outDate, detailed),
-                    session.context, "line", true, error);
+                    session.managedObjectContext(), "line", true, error);
 }
 
 std::optional<std::vector<std::string>> CommHelper::getUsersNotCashedOut(const std::optional<std::string>& storeId,
@@ -485,10 +458,10 @@ std::optional<std::vector<std::string>> CommHelper::getPaymentRefs(long paymentT
 }
 
 bool CommHelper::getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,
-                                   const RecordReader& into, const SessionCredentials& session, Error* error) {
+                                   const RecordReader& into, const Session& session, Error* error) {
     XmlDocPtr doc;
-    if (!readRequest("getOrderSummaries", gateway().value_or(""), session.storeId, session.password, session.userId,
-                     XmlHelper::getXmlOrdersByAreaLocationId(areaLocationId, openOnly), session.context, doc, error))
+    if (!readRequest("getOrderSummaries", gateway().value_or(""), session.storeId(), session.password(), session.userId(),
+                     XmlHelper::getXmlOrdersByAreaLocationId(areaLocationId, openOnly), session.managedObjectContext(), doc, error))
         return false;
     for (xmlNodePtr summary : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), "orderSummary"))
         into(doc.get(), summary);
@@ -502,13 +475,13 @@ std::string CommHelper::sendOrder(OrderDocumentWriter& order, const std::string&
                                   const std::optional<std::string>& drawerURL, ObjectContext* context, Error* error) {
     int seconds = timeout(ConnectTimeoutKey, context);
     std::optional<std::string> document =
-        order.document(storeId, order.terminalId(context), printReceipt, printURL, drawerURL, false,
-                       boolValue(configValue("HH_SEND_BACK_VOIDS", context)), context);
+        order.document(storeId, DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context), printReceipt, printURL, drawerURL, false,
+                       boolValue(DBHelper::getValue("HH_SEND_BACK_VOIDS", context)), context);
     HttpRequest request = getRequest(url, storeId, password, userId, std::nullopt, document, seconds);
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(response->body) : std::string();
-    if (boolValue(configValue(LogXmlKey, context))) logExchange("sendOrder", url, response, reply, document, transport);
+    if (boolValue(DBHelper::getValue(LogXmlKey, context))) logExchange("sendOrder", url, response, reply, document, transport);
     if (response && isGoodStatus(response->status)) return reply;
     if (response) transport = statusError(*response);
     // Whatever a failed reply holds, it is no answer to the order.
@@ -550,7 +523,8 @@ bool CommHelper::sendOrder(OrderDocumentWriter& order, const std::string& url, c
         if (!retryIfNewKey) Error::set(error, storeServerError(mismatch ? KeyMismatch : Warning, *warning));
     }
     Error saveError;
-    if (!order.save(context, &saveError))
+    if (context) context->setMergePolicy(ObjectContext::MergePolicy::Overwrite);
+    if (context && !context->save(&saveError))
         TAVLO_LOG_MAIL("Unable to save send orders: %@", saveError.localizedDescription());
     return true;
 }

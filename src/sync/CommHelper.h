@@ -16,14 +16,7 @@ namespace tavlo {
 
 class ObjectContext;
 class OrderDocumentWriter;
-
-// What a request made for the signed-in user takes of the session.
-struct SessionCredentials {
-    std::optional<std::string> storeId;
-    std::optional<std::string> password;
-    std::optional<std::string> userId;
-    ObjectContext* context = nullptr;  // the session's local store
-};
+class Session;
 
 // The terminal's client of the store server (every request is one XML document POSTed to the
 // gateway, answered synchronously) and its plain network services: printer and server address
@@ -42,19 +35,6 @@ public:
         KeyMismatch = -99,  // an order refused twice for a key mismatch
         Refused = -1,       // an "error" element in a read reply, or an order refused
     };
-
-    // ---- what the exchange reads elsewhere (installed by the program) ----
-
-    // A configuration value of the local store seen through a context. The program installs the
-    // local store's reads; without them every value is absent.
-    using ConfigurationLookup =
-        std::function<std::optional<std::string>(const std::string& key, ObjectContext* context)>;
-    // `value`: the terminal's value first, then the store's; `storeValue`: the store's only
-    // (falls back to `value` when not given).
-    static void setConfigurationLookup(ConfigurationLookup value, ConfigurationLookup storeValue = {});
-    // This device's identifier, sent with every request. Without one installed the user default
-    // "device_id" is sent as it stands.
-    static void setDeviceIdentifierSource(std::function<std::string()> source);
 
     // ---- the gateway and address forms (nil gives nil, "" gives "") ----
 
@@ -77,7 +57,7 @@ public:
 
     // ---- the exchange ----
 
-    // A configured time-out in whole seconds: milliseconds rounded half away from zero
+    // A configured time-out (DBHelper getValue) in whole seconds: milliseconds rounded half away from zero
     // ("TS_SESSION_TIMEOUT" is in seconds already); 30 when absent or not above 0 (10 for the
     // session time-out); 10 without a context.
     static int timeout(const std::string& key, ObjectContext* context);
@@ -107,6 +87,7 @@ public:
     // Accepted when the reply holds "success" or else "warning" (then code 0 is set with the
     // warning and the answer is still true); otherwise code -95 with the reply's "error" text.
     // A transport failure is code -95 "Unable to complete request (...)" before any reply test.
+    // With a context, a "cashInOut" in an accepted reply is stored there and saved.
     static bool send(const std::string& url, const std::optional<std::string>& userId,
                      const std::optional<std::string>& data, ObjectContext* context, bool log, Error* error);
     // The same without a context: a 10-second time-out.
@@ -145,11 +126,11 @@ public:
     // first of them.
     static std::optional<std::vector<std::string>> getReport(const std::string& reportName,
                                                              const std::optional<std::string>& param,
-                                                             const SessionCredentials& session, Error* error);
+                                                             const Session& session, Error* error);
     static std::optional<std::vector<std::string>> getReportCashInOut(
         const std::optional<std::string>& cashInOutId, const std::string& userId, std::optional<Date> inDate,
         const std::optional<std::string>& drawerId, std::optional<Date> outDate, bool detailed,
-        const SessionCredentials& session, Error* error);
+        const Session& session, Error* error);
     static std::optional<std::vector<std::string>> getUsersNotCashedOut(const std::optional<std::string>& storeId,
                                                                         const std::optional<std::string>& password,
                                                                         const std::optional<std::string>& userId,
@@ -166,7 +147,7 @@ public:
     using RecordReader = std::function<void(xmlDocPtr doc, xmlNodePtr element)>;
     // Order summaries, each handed to `into`; false when the request failed.
     static bool getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,
-                                  const RecordReader& into, const SessionCredentials& session, Error* error);
+                                  const RecordReader& into, const Session& session, Error* error);
 
     // The order send: the order's document with the given credentials; the trimmed reply text
     // of a 200-299 reply, else "" with code -95 "Unable to complete request (...)".

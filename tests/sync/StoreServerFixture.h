@@ -1,56 +1,54 @@
 #pragma once
 
 #include "StoreServer.h"
+#include "core/DBHelper.h"
+#include "core/Session.h"
 #include "platform/foundation/UserDefaults.h"
-#include "support/TempHome.h"
+#include "support/LocalStoreScope.h"
 #include "sync/CommHelper.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace tavlo::test {
 
-// A fresh data directory with the terminal's credentials, configuration values the test sets,
-// and a store server on a loopback port.
+// A local store in a fresh data directory with the terminal's credentials, and a store server
+// for store "1" on a loopback port as the gateway. Real waits are kept to 1 second.
 class StoreServerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         auto& defaults = UserDefaults::standardUserDefaults();
         defaults.setObject(std::string("1"), "store_id");
         defaults.setObject(std::string("secret"), "password");
-        defaults.setObject(std::string("device-7"), "device_id");
-        CommHelper::setConfigurationLookup([this](const std::string& key, ObjectContext*) -> std::optional<std::string> {
-            auto it = config.find(key);
-            if (it == config.end()) return std::nullopt;
-            return it->second;
-        });
+        setConfig("TS_SOCKET_CONNECT_TIMEOUT", "1000");
         server = std::make_unique<storesim::StoreServer>(storesim::StoreServer::Options{"1", "secret", 5});
         server->start();
         CommHelper::setGateway(server->url());
-        // Real waits are kept short.
-        config["TS_SOCKET_CONNECT_TIMEOUT"] = "1000";
     }
 
     void TearDown() override {
         server->stop();
-        CommHelper::setConfigurationLookup({});
         CommHelper::setGateway(std::nullopt);
     }
 
-    // The exchange hands a context only to the configuration lookup, which answers from `config`.
-    static ObjectContext* context() {
-        static char anchor;
-        return reinterpret_cast<ObjectContext*>(&anchor);
+    void setConfig(const std::string& key, const std::optional<std::string>& value) {
+        DBHelper::saveStoreParam(key, value, context());
+        store.save();
     }
 
-    SessionCredentials session() const { return {"1", "secret", "u5", context()}; }
+    ObjectContext* context() const { return store.context().get(); }
 
-    TempHome home;
-    std::map<std::string, std::string> config;
+    // A session of user u5 on the terminal's credentials.
+    std::unique_ptr<Session> session() const {
+        auto s = std::make_unique<Session>(context());
+        s->setUserId("u5");
+        return s;
+    }
+
+    LocalStoreScope store;
     std::unique_ptr<storesim::StoreServer> server;
 };
 

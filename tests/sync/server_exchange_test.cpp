@@ -1,4 +1,5 @@
 #include "StoreServerFixture.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/LoopbackListener.h"
 #include "xml/XmlHelper.h"
 
@@ -92,21 +93,21 @@ TEST(ServerExchange, TimeoutsFromConfiguration) {
         {"TS_SESSION_TIMEOUT", "45", 45},          {"TS_SESSION_TIMEOUT", "0", 10},
         {"TS_SESSION_TIMEOUT", std::nullopt, 10},
     };
-    static char anchor;
-    ObjectContext* context = reinterpret_cast<ObjectContext*>(&anchor);
+    tavlo::test::LocalStoreScope store;
     for (const Case& c : cases) {
-        CommHelper::setConfigurationLookup([&](const std::string& key, ObjectContext* given) -> Text {
-            EXPECT_EQ(given, context);
-            return key == c.key ? c.stored : std::nullopt;
-        });
-        EXPECT_EQ(CommHelper::timeout(c.key, context), c.seconds) << c.key << " " << c.stored.value_or("nil");
+        DBHelper::saveStoreParam(c.key, c.stored, store.context().get());
+        EXPECT_EQ(CommHelper::timeout(c.key, store.context().get()), c.seconds) << c.key << " " << c.stored.value_or("nil");
         EXPECT_EQ(CommHelper::timeout(c.key, nullptr), 10) << c.key;
     }
-    CommHelper::setConfigurationLookup({});
+    // The terminal's own value comes before the store's.
+    DBHelper::saveStoreParam("TS_SOCKET_CONNECT_TIMEOUT", "5000", store.context().get());
+    store.addTerminalParam(store.addThisTerminal("T1"), "TS_SOCKET_CONNECT_TIMEOUT", "7000");
+    EXPECT_EQ(CommHelper::timeout("TS_SOCKET_CONNECT_TIMEOUT", store.context().get()), 7);
 }
 
 TEST(ServerExchange, EnvelopeHeadersInTheirOrder) {
-    CommHelper::setDeviceIdentifierSource([] { return "dev-9"; });
+    tavlo::test::TempHome home;
+    UserDefaults::standardUserDefaults().setObject(std::string("dev-9"), "device_id");
     HttpRequest full = CommHelper::getRequest("http://127.0.0.1:1", "12", "pw", "u5", "assoc", "1700000000000",
                                               "<x/>", 7);
     EXPECT_EQ(full.headers, (Headers{{"Content-Type", "text/xml"},
@@ -130,7 +131,6 @@ TEST(ServerExchange, EnvelopeHeadersInTheirOrder) {
                                       {"uid", "dev-9"}}));
     EXPECT_EQ(plain.body, "");
     EXPECT_EQ(plain.timeout, 15);
-    CommHelper::setDeviceIdentifierSource({});
 }
 
 using ServerExchangeTest = tavlo::test::StoreServerFixture;
@@ -146,7 +146,7 @@ TEST_F(ServerExchangeTest, EnvelopeArrivesExactlyWithTheBodyBytesUnchanged) {
     EXPECT_EQ(got.kind, "close");
     EXPECT_EQ(got.body, document);
     std::map<std::string, std::string> expected = {{"content-type", "text/xml"}, {"from", "1"}, {"store", "1"},
-                                                   {"authorization", "secret"}, {"uid", "device-7"}, {"user", "u5"}};
+                                                   {"authorization", "secret"}, {"uid", "test-device"}, {"user", "u5"}};
     for (const auto& [name, value] : expected) EXPECT_EQ(got.headers[name], value) << name;
     EXPECT_EQ(got.headers.count("association"), 0u);
     EXPECT_EQ(got.headers.count("lastupdate"), 0u);
@@ -229,19 +229,16 @@ TEST_F(ServerExchangeTest, FailedStatusHandsNoBodyOn) {
 }
 
 TEST(ServerExchange, GenericPostCarriesOnlyTypeAndLength) {
-    httplib::Server gateway;
+    tavlo::test::LoopbackHttpServer gateway;
     httplib::Headers seen;
     std::string body;
-    gateway.Post("/pay", [&](const httplib::Request& request, httplib::Response& response) {
+    gateway->Post("/pay", [&](const httplib::Request& request, httplib::Response& response) {
         seen = request.headers;
         body = request.body;
         response.set_content("approved", "text/plain");
     });
-    int port = gateway.bind_to_any_port("127.0.0.1");
-    std::thread serving([&] { gateway.listen_after_bind(); });
-
     Error error;
-    std::string url = "http://127.0.0.1:" + std::to_string(port) + "/pay";
+    std::string url = gateway.start() + "/pay";
     EXPECT_EQ(CommHelper::sendHTTP("a=1&b=2", url, "application/x-www-form-urlencoded", 5, 1, &error), "approved");
     EXPECT_EQ(body, "a=1&b=2");
     EXPECT_EQ(seen.find("Content-Type")->second, "application/x-www-form-urlencoded");
@@ -251,6 +248,4 @@ TEST(ServerExchange, GenericPostCarriesOnlyTypeAndLength) {
 
     EXPECT_EQ(CommHelper::sendHTTP("x", url + "/missing", "text/plain", 5, 1, &error), std::nullopt);
     EXPECT_EQ(error.code(), CommHelper::NoResponse);
-    gateway.stop();
-    serving.join();
 }

@@ -54,6 +54,22 @@ std::string lower(std::string s) {
     return s;
 }
 
+// An order's summary: its element renamed, without the children that hold elements of their own.
+std::string summaryOf(const std::string& orderXml) {
+    XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
+    xmlNodePtr summary = xmlDocGetRootElement(orderDoc.get());
+    xmlNodeSetName(summary, reinterpret_cast<const xmlChar*>("orderSummary"));
+    for (xmlNodePtr c = summary->children; c;) {
+        xmlNodePtr next = c->next;
+        if (c->type == XML_ELEMENT_NODE && hasElementChildren(c)) {
+            xmlUnlinkNode(c);
+            xmlFreeNode(c);
+        }
+        c = next;
+    }
+    return dump(orderDoc.get(), summary);
+}
+
 // A reply body: the declaration and the `tavloReply` root around the given children.
 std::string reply(const std::string& children) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><tavloReply>" + children + "</tavloReply>";
@@ -290,77 +306,22 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
     if (canned) return answer(200, *canned);
 
     std::string children;
+    std::optional<std::string> whole;  // a reply of its own, in place of the usual one
+    std::function<std::string(const StoreDataRequest&)> storeData;
     {
         std::lock_guard lock(mutex_);
-        Held& h = *held_;
-        auto summaryOf = [&](const std::string& orderXml) {
-            XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
-            xmlNodePtr summary = xmlDocGetRootElement(orderDoc.get());
-            xmlNodeSetName(summary, reinterpret_cast<const xmlChar*>("orderSummary"));
-            for (xmlNodePtr c = summary->children; c;) {
-                xmlNodePtr next = c->next;
-                if (c->type == XML_ELEMENT_NODE && hasElementChildren(c)) {
-                    xmlUnlinkNode(c);
-                    xmlFreeNode(c);
-                }
-                c = next;
-            }
-            return dump(orderDoc.get(), summary);
-        };
-
-        if (kind == "customerOrder") {
-            std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId");
-            if (!remoteId || remoteId->empty()) return answer(200, reply(element("error", "Order without a remoteId")));
-            long& orderId = h.orderIds[*remoteId];
-            if (orderId == 0) orderId = h.nextOrderId++;
-            if (!XmlHelper::getFirstChildNode(what, "orderId")) {
-                xmlNodePtr idNode = xmlNewDocNode(doc.get(), nullptr, reinterpret_cast<const xmlChar*>("orderId"),
-                                                  reinterpret_cast<const xmlChar*>(std::to_string(orderId).c_str()));
-                if (what->children)
-                    xmlAddPrevSibling(what->children, idNode);
-                else
-                    xmlAddChild(what, idNode);
-            }
-            h.orders[*remoteId] = dump(doc.get(), what);
-            children = summaryOf(h.orders[*remoteId]);
-        } else if (kind == "getOrders") {
-            bool openOnly = XmlHelper::getAttributeValue(what, "openOnly").value_or("") == "true";
-            std::optional<std::string> area = XmlHelper::getNodeValue(doc.get(), what, "areaLocationId");
-            for (const auto& [id, orderXml] : h.orders) {
-                XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
-                xmlNodePtr o = xmlDocGetRootElement(orderDoc.get());
-                if (openOnly && text(orderDoc.get(), o, "closed") == "true") continue;
-                if (area && text(orderDoc.get(), o, "areaLocationId") != *area) continue;
-                children += summaryOf(orderXml);
-            }
-        } else if (kind == "getOrder") {
-            auto it = h.orders.find(text(doc.get(), what, "remoteId"));
-            if (it != h.orders.end()) children = it->second;
-        } else if (kind == "getOrderData") {
-            for (const auto& entry : h.orders) children += entry.second;
-        } else if (kind == "getCustomers") {
-            for (const auto& entry : h.records["customer"]) children += entry.second;
-        } else if (kind == "getStoreData") {
-            if (!storeData_) return answer(200, reply(element("error", "No store data is configured")));
-            StoreDataRequest ask{text(doc.get(), what, "storeDateUpdated"), text(doc.get(), what, "menuDateUpdated"),
-                                 XmlHelper::getAttributeValue(what, "terminalId"),
-                                 request.has_header("association")
-                                     ? std::optional<std::string>(request.get_header_value("association"))
-                                     : std::nullopt};
-            return answer(200, storeData_(ask));
-        } else if (kind == "getPaymentRefs") {
-            for (const std::string& ref : h.paymentRefs) children += element("paymentRef", ref);
-        } else if (kind == "getUsersNotCashedOut") {
-            for (const std::string& user : h.usersNotCashedOut) children += element("userId", user);
-        } else if (auto report = h.reports.find(kind); report != h.reports.end()) {
-            for (const std::string& line : report->second) children += element("line", line);
-        } else if (startsWith(kind, "get")) {
-            children = element("line", "Store " + options_.storeId) +
-                       element("line", "Orders: " + std::to_string(h.orders.size()));
-        } else if (std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId")) {
-            h.records[kind][*remoteId] = dump(doc.get(), what);
-        }
+        storeData = storeData_;
+        children = keep(kind, doc.get(), what, whole);
     }
+    if (kind == "getStoreData" && storeData) {
+        StoreDataRequest ask{text(doc.get(), what, "storeDateUpdated"), text(doc.get(), what, "menuDateUpdated"),
+                             XmlHelper::getAttributeValue(what, "terminalId"),
+                             request.has_header("association")
+                                 ? std::optional<std::string>(request.get_header_value("association"))
+                                 : std::nullopt};
+        whole = storeData(ask);
+    }
+    if (whole) return answer(200, *whole);
 
     std::string head = element("success", "OK");
     if (plan.fault == Fault::Warning) head += element("warning", plan.text.value_or(DefaultWarning));
@@ -373,6 +334,63 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
         return finish(0);
     }
     answer(200, reply(head + children));
+}
+
+std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what,
+                              std::optional<std::string>& whole) {
+    Held& h = *held_;
+    std::string children;
+    if (kind == "customerOrder") {
+        std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId");
+        if (!remoteId || remoteId->empty()) {
+            whole = reply(element("error", "Order without a remoteId"));
+            return "";
+        }
+        long& orderId = h.orderIds[*remoteId];
+        if (orderId == 0) orderId = h.nextOrderId++;
+        if (!XmlHelper::getFirstChildNode(what, "orderId")) {
+            xmlNodePtr idNode = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("orderId"),
+                                              reinterpret_cast<const xmlChar*>(std::to_string(orderId).c_str()));
+            if (what->children)
+                xmlAddPrevSibling(what->children, idNode);
+            else
+                xmlAddChild(what, idNode);
+        }
+        h.orders[*remoteId] = dump(doc, what);
+        return summaryOf(h.orders[*remoteId]);
+    }
+    if (kind == "getOrders") {
+        bool openOnly = XmlHelper::getAttributeValue(what, "openOnly").value_or("") == "true";
+        std::optional<std::string> area = XmlHelper::getNodeValue(doc, what, "areaLocationId");
+        for (const auto& [id, orderXml] : h.orders) {
+            XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
+            xmlNodePtr o = xmlDocGetRootElement(orderDoc.get());
+            if (openOnly && text(orderDoc.get(), o, "closed") == "true") continue;
+            if (area && text(orderDoc.get(), o, "areaLocationId") != *area) continue;
+            children += summaryOf(orderXml);
+        }
+    } else if (kind == "getOrder") {
+        auto it = h.orders.find(text(doc, what, "remoteId"));
+        if (it != h.orders.end()) children = it->second;
+    } else if (kind == "getOrderData") {
+        for (const auto& entry : h.orders) children += entry.second;
+    } else if (kind == "getCustomers") {
+        for (const auto& entry : h.records["customer"]) children += entry.second;
+    } else if (kind == "getStoreData") {
+        if (!storeData_) whole = reply(element("error", "No store data is configured"));
+    } else if (kind == "getPaymentRefs") {
+        for (const std::string& ref : h.paymentRefs) children += element("paymentRef", ref);
+    } else if (kind == "getUsersNotCashedOut") {
+        for (const std::string& user : h.usersNotCashedOut) children += element("userId", user);
+    } else if (auto report = h.reports.find(kind); report != h.reports.end()) {
+        for (const std::string& line : report->second) children += element("line", line);
+    } else if (startsWith(kind, "get")) {
+        children = element("line", "Store " + options_.storeId) +
+                   element("line", "Orders: " + std::to_string(h.orders.size()));
+    } else if (std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId")) {
+        h.records[kind][*remoteId] = dump(doc, what);
+    }
+    return children;
 }
 
 } // namespace tavlo::storesim

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <libxml/tree.h>
+
 namespace httplib {
 class Server;
 struct Request;
@@ -123,6 +125,9 @@ private:
     FaultPlan takeFault(const std::string& kind);
     std::optional<std::string> envelopeProblem(const httplib::Request& request) const;
     void hang();
+    // Keeps what the request brings and answers the usual reply's children, or sets `whole` to
+    // a reply of its own. Under the lock.
+    std::string keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what, std::optional<std::string>& whole);
 
     Options options_;
     std::unique_ptr<httplib::Server> server_;
