@@ -11,6 +11,7 @@
 #include "core/CashInOut.h"
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
+#include "core/LogInfoProvider.h"
 #include "core/Session.h"
 #include "core/TavloLog.h"
 #include "payments/Encryption.h"
@@ -354,6 +355,20 @@ bool CommHelper::sendTerminalInfo(const TerminalInfoValues& info, const std::opt
     return accepted;
 }
 
+void CommHelper::sendTerminalInfo() {
+    std::shared_ptr<ObjectContext> context = DBHelper::mainContext();
+    std::optional<std::string> terminalId = DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context.get());
+    if (!terminalId) return;
+    std::shared_ptr<LogInfoProvider> device = TavloLog::infoProvider();
+    TerminalInfoValues info{*terminalId,         device->deviceName(),    localIPAddress(),
+                            device->model(),     Session::diskCapacity(), device->systemVersion(),
+                            device->appVersion()};
+    Error error;
+    if (!sendTerminalInfo(info, defaultsText("store_id"), defaultsText("password"),
+                          formatTavloURL(defaultsText("gateway")).value_or(""), true, &error))
+        TAVLO_LOG("Unable to send terminal info: %@", error.localizedDescription());
+}
+
 std::string CommHelper::getStoreMenuData(const std::optional<std::string>& storeId,
                                          const std::optional<std::string>& password,
                                          const std::optional<std::string>& associationCode, const std::string& url,
@@ -465,6 +480,73 @@ bool CommHelper::getOrderSummaries(const std::optional<std::string>& areaLocatio
         return false;
     for (xmlNodePtr summary : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), "orderSummary"))
         into(doc.get(), summary);
+    return true;
+}
+
+bool CommHelper::getOrder(const std::string& remoteId, const std::string& url, const std::optional<std::string>& userId,
+                          const RecordReader& into, ObjectContext* context, Error* error) {
+    std::optional<std::string> document = XmlHelper::getXmlOrderByRemoteId(remoteId);
+    HttpRequest request = getRequest(url, defaultsText("store_id"), defaultsText("password"), userId, std::nullopt,
+                                     document, timeout(ConnectTimeoutKey, context));
+    request.headers.emplace_back("remoteId", headerValue(remoteId));
+    bool logXML = boolValue(DBHelper::getStoreValue(LogXmlKey, context));
+    if (logXML) TAVLO_LOG("Getting order: %@", remoteId);
+    Error transport;
+    std::optional<HttpResponse> response = exchange(request, &transport);
+    std::string reply = response ? replyText(response->body) : std::string();
+    if (logXML) {
+        TAVLO_LOG("Done order: %@", remoteId);
+        TAVLO_LOG("RemoteId:%@", remoteId);
+        logExchange("getOrder", url, response, reply, document, transport, "Response code: %d, size: %d, for request:%@");
+    }
+    if (!response || !isGoodStatus(response->status)) {
+        Error::set(error, transport.isSet() ? transport
+                          : response        ? statusError(*response)
+                                            : storeServerError(NoResponse, "Unable to connect"));
+        return false;
+    }
+    XmlDocPtr doc = XmlHelper::parse(reply);
+    if (std::optional<std::string> refusal = replyValue(doc, "error")) {
+        Error::set(error, storeServerError(Refused, *refusal));
+        return false;
+    }
+    std::vector<xmlNodePtr> orders = XmlHelper::getChildRun(doc ? xmlDocGetRootElement(doc.get()) : nullptr, "customerOrder");
+    if (!orders.empty()) into(doc.get(), orders.front());
+    std::optional<std::string> warning = replyValue(doc, "warning");
+    if (orders.empty() || warning)
+        Error::set(error, storeServerError(Warning, warning.value_or("Order not found, must have been closed")));
+    return !orders.empty();
+}
+
+bool CommHelper::getOrders(const RecordReader& into, const std::string& url, const std::optional<std::string>& storeId,
+                           const std::optional<std::string>& password, ObjectContext* context) {
+    std::optional<std::string> document = XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt);
+    HttpRequest request = getRequest(url, storeId, password, std::nullopt, std::nullopt, document,
+                                     timeout(ConnectTimeoutKey, context));
+    Error transport;
+    std::optional<HttpResponse> response = exchange(request, &transport);
+    if (!response || response->body.empty()) {
+        TAVLO_LOG("No response received from getOrderData: %@", transport.localizedDescription());
+        return false;
+    }
+    std::string reply = replyText(response->body);
+    if (boolValue(DBHelper::getStoreValue(LogXmlKey, context)))
+        logExchange("getOrders", url, response, reply, document, Error(), "Response code: %d, size: %d, for request:%@");
+    if (reply.empty()) {
+        TAVLO_LOG("No data received from getOrderData: %@", transport.localizedDescription());
+        return false;
+    }
+    if (!isGoodStatus(response->status)) return false;
+    XmlDocPtr doc = XmlHelper::parse(reply);
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    std::optional<std::string> refusal = replyValue(doc, "error");
+    if (!root || refusal) {
+        TAVLO_LOG_MAIL("Received error synching orders: %@", refusal);
+        return false;
+    }
+    if (std::optional<std::string> warning = replyValue(doc, "warning")) TAVLO_LOG("%@", *warning);
+    for (xmlNodePtr child = root->children; child; child = child->next)
+        if (XmlHelper::isElementNamed(child, "customerOrder")) into(doc.get(), child);
     return true;
 }
 

@@ -111,6 +111,9 @@ public:
     static bool sendTerminalInfo(const TerminalInfoValues& info, const std::optional<std::string>& storeId,
                                  const std::optional<std::string>& password, const std::string& url, bool logXML,
                                  Error* error);
+    // This device's terminal info to the "gateway" default with the defaults' credentials;
+    // nothing without a terminal row for this device. A failure is logged.
+    static void sendTerminalInfo();
     // The store data; the trimmed reply text in every case ("" without one).
     static std::string getStoreMenuData(const std::optional<std::string>& storeId,
                                         const std::optional<std::string>& password,
@@ -148,6 +151,16 @@ public:
     // Order summaries, each handed to `into`; false when the request failed.
     static bool getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,
                                   const RecordReader& into, const Session& session, Error* error);
+
+    // One order by its remoteId (also sent as the "remoteId" header), on the defaults'
+    // credentials: true when the reply held one, handed to `into`. Without one, code 0 "Order not
+    // found, must have been closed" (or the reply's warning); -1 for an "error" element.
+    static bool getOrder(const std::string& remoteId, const std::string& url, const std::optional<std::string>& userId,
+                         const RecordReader& into, ObjectContext* context, Error* error);
+    // The order download: every "customerOrder" child of the reply's root to `into`. Reports
+    // only through the log and its answer.
+    static bool getOrders(const RecordReader& into, const std::string& url, const std::optional<std::string>& storeId,
+                          const std::optional<std::string>& password, ObjectContext* context);
 
     // The order send: the order's document with the given credentials; the trimmed reply text
     // of a 200-299 reply, else "" with code -95 "Unable to complete request (...)".

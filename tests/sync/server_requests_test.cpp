@@ -317,3 +317,73 @@ TEST_F(StatusOnlyTest, TerminalInfo) {
     EXPECT_FALSE(CommHelper::sendTerminalInfo(info, "1", "secret", server->url(), false, &error));
     EXPECT_EQ(error.localizedDescription(), "Unable to connect to Tavlo (statusCode:500)");
 }
+
+TEST_F(StatusOnlyTest, TerminalInfoOfThisDeviceGoesToTheConfiguredGateway) {
+    UserDefaults::standardUserDefaults().setObject("127.0.0.1:" + std::to_string(server->port()), "gateway");
+    CommHelper::sendTerminalInfo();  // no terminal row for this device yet: nothing is sent
+    EXPECT_EQ(server->requestCount("terminalInfo"), 0u);
+
+    store.addThisTerminal("T1");
+    store.save();
+    CommHelper::sendTerminalInfo();
+    ASSERT_EQ(server->requestCount("terminalInfo"), 1u);
+    EXPECT_NE(server->requests().back().body.find("<terminalInfo id=\"T1\">"), std::string::npos);
+}
+
+using OrderReadTest = tavlo::test::StoreServerFixture;
+
+TEST_F(OrderReadTest, SingleOrder) {
+    StubOrder held("R1");
+    ASSERT_TRUE(CommHelper::sendOrder(held, server->url(), "u5", false, {}, {}, false, context(), nullptr));
+    Lines read;
+    auto into = [&](xmlDocPtr, xmlNodePtr order) {
+        read.push_back(XmlHelper::getAttributeValue(order, "remoteId").value_or("?"));
+    };
+    Error error;
+    EXPECT_TRUE(CommHelper::getOrder("R1", server->url(), "u5", into, context(), &error));
+    EXPECT_EQ(read, Lines{"R1"});
+    EXPECT_FALSE(error.isSet());
+    EXPECT_EQ(server->requests().back().headers["remoteid"], "R1");
+
+    struct Case {
+        const char* name;
+        Fault fault;
+        Text text;
+        int code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"none held", Fault::None, {}, 0, "Order not found, must have been closed"},
+        {"none held, with a warning", Fault::Warning, "Order was voided", 0, "Order was voided"},
+        {"error", Fault::ErrorElement, "X: Locked", -1, "X: Locked"},
+        {"500 page", Fault::ServerErrorPage, {}, 1, "<html>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server->setFault("getOrder", c.fault, 0, c.text);
+        read.clear();
+        EXPECT_FALSE(CommHelper::getOrder("R9", server->url(), "u5", into, context(), &error));
+        EXPECT_TRUE(read.empty());
+        EXPECT_EQ(error.code(), c.code);
+        EXPECT_EQ(error.localizedDescription().substr(0, c.message.size()), c.message);
+    }
+}
+
+TEST_F(OrderReadTest, OrderDownloadTakesOnlyOrders) {
+    server->setCannedReply("getOrderData",
+                           "<tavloReply><customerOrder remoteId=\"R1\"/><cashInOut id=\"C1\"/>"
+                           "<customerOrder remoteId=\"R2\"/></tavloReply>");
+    Lines read;
+    auto into = [&](xmlDocPtr, xmlNodePtr order) {
+        read.push_back(XmlHelper::getAttributeValue(order, "remoteId").value_or("?"));
+    };
+    EXPECT_TRUE(CommHelper::getOrders(into, server->url(), "1", "secret", context()));
+    EXPECT_EQ(read, (Lines{"R1", "R2"}));
+
+    for (Fault fault : {Fault::ServerErrorPage, Fault::ErrorElement, Fault::RefuseConnection}) {
+        server->setFault("getOrderData", fault);
+        read.clear();
+        EXPECT_FALSE(CommHelper::getOrders(into, server->url(), "1", "secret", context()));
+        EXPECT_TRUE(read.empty());
+    }
+}
