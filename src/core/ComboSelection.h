@@ -32,6 +32,8 @@ public:
     std::vector<SelectionPtr> getAllSelections() const;
 
     int32_t getExtraCharges() const override;
+    // Every component is compable (the combo has no recipe of its own).
+    bool isCompable(Session& session) const override;
 
     bool hasPredefinedTax(const std::string& taxName) const override;
     int32_t unitPredefinedTax(const OrderTax& tax, int addition, bool override) const override;

@@ -4,6 +4,7 @@
 #include "platform/foundation/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tavlo {
@@ -15,7 +16,7 @@ bool sameText(const std::optional<std::string>& a, const std::optional<std::stri
 }
 
 bool contains(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+    return !names.empty() && std::find(names.begin(), names.end(), name) != names.end();
 }
 
 // ceil(a / b) for b > 0, exact in integers.
@@ -60,16 +61,36 @@ int32_t Selection::getSideCount() const {
     return count;
 }
 
-std::vector<const Selection*> Selection::sidesByPrice() const {
-    std::vector<const Selection*> sorted;
-    sorted.reserve(selectedSides_.size());
-    for (const auto& s : selectedSides_) sorted.push_back(s.get());
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Selection* a, const Selection* b) {
-        if (a->price_ != b->price_) return a->price_ < b->price_;
-        return a->recipeId_ < b->recipeId_;  // nil sorts first
-    });
-    return sorted;
-}
+class Selection::SideOrder {
+public:
+    explicit SideOrder(const std::vector<SelectionPtr>& sides) : size_(sides.size()) {
+        if (size_ > inline_.size()) heap_.resize(size_);
+        const Selection** out = data();
+        for (size_t i = 0; i < size_; ++i) {
+            // Insertion sort: stable, and quickest for a handful of entries.
+            const Selection* s = sides[i].get();
+            size_t j = i;
+            for (; j > 0 && before(*s, *out[j - 1]); --j) out[j] = out[j - 1];
+            out[j] = s;
+        }
+    }
+    const Selection* const* begin() const { return const_cast<SideOrder*>(this)->data(); }
+    const Selection* const* end() const { return begin() + size_; }
+    size_t size() const { return size_; }
+
+private:
+    static bool before(const Selection& a, const Selection& b) {
+        if (a.price_ != b.price_) return a.price_ < b.price_;
+        return a.recipeId_ < b.recipeId_;  // nil sorts first
+    }
+    const Selection** data() { return size_ > inline_.size() ? heap_.data() : inline_.data(); }
+
+    size_t size_;
+    std::array<const Selection*, 8> inline_;  // filled before use
+    std::vector<const Selection*> heap_;
+};
+
+Selection::SideOrder Selection::sidesByPrice() const { return SideOrder(selectedSides_); }
 
 // A side without a remote id is still itself: the allowance must not count it twice.
 bool Selection::isSameSide(const Selection& side, const Selection& other) const {
@@ -202,7 +223,7 @@ int32_t Selection::unitPredefinedTax(const OrderTax& tax, int addition, bool ove
     for (const auto& side : selectedSides_) {
         const int32_t c = chargableCount(*side);
         if (c >= 1) sum += side->unitPredefinedTax(tax, 0, override) * c;
-        sum += side->unitPredefinedTax(tax, 1, override) * (side->quantity_ - c);
+        if (side->quantity_ != c) sum += side->unitPredefinedTax(tax, 1, override) * (side->quantity_ - c);
     }
     return sum;
 }
@@ -217,14 +238,15 @@ int32_t Selection::unitPredefinedTaxable(const OrderTax& tax, int addition, bool
     for (const auto& side : selectedSides_) {
         const int32_t c = chargableCount(*side);
         if (c >= 1) sum += side->unitPredefinedTaxable(tax, 0, override) * c;
-        sum += side->unitPredefinedTaxable(tax, 1, override) * (side->quantity_ - c);
+        if (side->quantity_ != c) sum += side->unitPredefinedTaxable(tax, 1, override) * (side->quantity_ - c);
     }
     return sum;
 }
 
 int32_t Selection::unitTaxableAmount(const OrderTax& tax, int addition, bool override) const {
     if (!override && isExempt(tax)) return 0;
-    const std::string name = tax.name().value_or(std::string());
+    static const std::string unnamed;
+    const std::string& name = tax.name() ? *tax.name() : unnamed;
     int32_t sum = 0;
     if (const TaxAmounts* own = ownTaxes(addition)) {
         auto fixed = own->entry(name);
@@ -237,7 +259,7 @@ int32_t Selection::unitTaxableAmount(const OrderTax& tax, int addition, bool ove
     for (const auto& side : selectedSides_) {
         const int32_t c = chargableCount(*side);
         if (c >= 1) sum += side->unitTaxableAmount(tax, 0, override) * c;
-        sum += side->unitTaxableAmount(tax, 1, override) * (side->quantity_ - c);
+        if (side->quantity_ != c) sum += side->unitTaxableAmount(tax, 1, override) * (side->quantity_ - c);
     }
     return sum;
 }

@@ -19,6 +19,7 @@ namespace tavlo {
 class ManagedObject;
 class ObjectContext;
 class OrderTax;
+class Session;
 class Selection;
 using ManagedObjectPtr = std::shared_ptr<ManagedObject>;
 using SelectionPtr = std::shared_ptr<Selection>;
@@ -60,6 +61,9 @@ public:
 
     // Sides. A side is identified within its parent by its recipe id.
     SelectionPtr addSide(const SelectionPtr& side);
+    // Takes one unit of the side off (the side goes at its last unit); answers the side found, or
+    // the one given. A line already stored or sent logs the change.
+    SelectionPtr removeSide(const SelectionPtr& side, const Text& forcedBy, Session* session);
     void clearSides();
     int32_t getQuantity(const Selection& side) const;
     int32_t getSideCount() const;
@@ -71,6 +75,8 @@ public:
 
     // Preparations, identified by their id.
     void addPreparation(const Preparation& preparation);
+    // A line already stored or sent logs the removal.
+    void removePreparation(const std::string& preparationId, const Text& forcedBy, Session* session);
     bool isSelected(const std::string& preparationId) const;
     int32_t getCharge(const std::string& preparationId) const;
     std::vector<Preparation> getPreparations() const { return selectedPreparations_; }
@@ -87,6 +93,8 @@ public:
     bool hasComp() const { return compBy_.has_value(); }
     int32_t compAmount(int32_t amount) const;
     int32_t compAmount() const { return compAmount(price_); }
+    // No rule "NonCompableRecipeGroups" names the recipe's group.
+    virtual bool isCompable(Session& session) const;
 
     void addTaxExemption(const std::string& taxName) { taxExemptions_.push_back(taxName); }
 
@@ -113,6 +121,9 @@ public:
     void addLog(const ActivityLog& entry) const {
         if (observer_) observer_(entry);
     }
+    void addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
+                const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
+                Session* session) const;
 
     // ---- Local store, server XML and copies (SelectionPersistence.cpp)
     // Stores the line in its `Selection` row (found by remote id, else a new one) and goes on as
@@ -151,6 +162,8 @@ public:
     void setComment(Text v) { comment_ = std::move(v), modified_ = true; }  // modifies
     int32_t price() const { return price_; }
     void setPrice(int32_t v) { price_ = v, modified_ = true; }  // modifies
+    // With a session the change is logged.
+    void setPrice(int32_t v, Session* session);  // modifies
     int32_t additionPrice() const { return additionPrice_; }
     void setAdditionPrice(int32_t v) { additionPrice_ = v, modified_ = true; }  // modifies
     int32_t seat() const { return seat_; }
@@ -212,8 +225,10 @@ protected:
     std::vector<Preparation> selectedPreparations_;
 
 private:
-    // The sides sorted by price, then recipe id: the order the allowance is used in.
-    std::vector<const Selection*> sidesByPrice() const;
+    // The sides sorted by price, then recipe id: the order the allowance is used in. Totals ask
+    // for it many times per refresh, so a line's few sides are sorted in place, not on the heap.
+    class SideOrder;
+    SideOrder sidesByPrice() const;
     bool isSameSide(const Selection& side, const Selection& other) const;
 
     Text remoteId_, itemId_, recipeId_, menuId_, referenceId_, name_, comment_;
