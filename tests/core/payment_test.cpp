@@ -39,7 +39,9 @@ TEST(PaymentRecord, TenderLabelTables) {
         EXPECT_EQ(Payment::xmlLabel(c.type), c.xml) << c.type;
         EXPECT_EQ(Payment::uiLabel(c.type), c.ui) << c.type;
         EXPECT_EQ(Payment::voidPermission(c.type), c.voidRight) << c.type;
-        if (c.type >= 1 && c.type <= 13) EXPECT_EQ(Payment::typeFromXMLLabel(std::string(c.xml)), c.type);
+        if (c.type >= 1 && c.type <= 13) {
+            EXPECT_EQ(Payment::typeFromXMLLabel(std::string(c.xml)), c.type);
+        }
     }
     EXPECT_EQ(Payment::typeFromXMLLabel(std::string("Cash")), -1);
     EXPECT_EQ(Payment::typeFromXMLLabel(std::string("unknown")), -1);
