@@ -66,6 +66,7 @@ std::string SupportServiceFake::Upload::fileBytes() const {
 }
 
 SupportServiceFake::SupportServiceFake(const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir);
     if (!makeLoopbackCertificate(dir)) throw std::runtime_error("openssl could not make a certificate");
     relay_ = std::make_unique<LoopbackHttpServer>(makeLoopbackTlsServer(dir));
     (*relay_)->Post("/DBEmailDelegate.jsp", [this](const httplib::Request& req, httplib::Response& res) {
