@@ -13,6 +13,10 @@ class ActivityLog {
 public:
     using Text = std::optional<std::string>;
 
+    // An entry made now, with a new id from the terminal's id broker.
+    static ActivityLog make(const Text& action, const Text& name, const Text& description, const Text& userId,
+                            const Text& forcedBy, const Text& terminalId, const Text& valueOld, const Text& valueNew);
+
     const Text& remoteId() const { return remoteId_; }
     void setRemoteId(Text v) { remoteId_ = std::move(v); }
     const Text& terminalId() const { return terminalId_; }

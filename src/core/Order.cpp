@@ -2,7 +2,6 @@
 
 #include "core/ComboSelection.h"
 #include "core/DBHelper.h"
-#include "core/IDBroker.h"
 #include "core/Session.h"
 #include "core/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -301,18 +300,7 @@ void Order::addLog(const ActivityLog& entry) {
 void Order::addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
                    const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
                    Session*) {
-    ActivityLog entry;
-    entry.setRemoteId(IDBroker::getInstance().generateRemoteIdActivityLog());
-    entry.setAction(action);
-    entry.setName(name);
-    entry.setDescription(description);
-    entry.setUserId(byUser);
-    entry.setForcedBy(forcedBy);
-    entry.setTerminalId(onTerminal);
-    entry.setValueOld(oldValue);
-    entry.setValueNew(newValue);
-    entry.setCreated(Date::now());
-    addLog(entry);
+    addLog(ActivityLog::make(action, name, description, byUser, forcedBy, onTerminal, oldValue, newValue));
 }
 
 void Order::reOpen(const Text& forcedBy, Session* session) {

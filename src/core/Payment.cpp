@@ -85,12 +85,10 @@ std::shared_ptr<Payment> Payment::initWithSession(Session& session, const Text& 
                                                   const Text& secCode, const Text& zip, const CreditCardSwipe* swipe) {
     auto p = std::make_shared<Payment>();
     if (drawerId && (session.printerURL() || session.isLite())) {
-        auto cashIn = DBHelper::getObjects("CashInOut", {Predicate::format("outDate == nil"),
-                                                         Predicate::format("cashDrawer.cashDrawerId == %@", *drawerId)},
-                                           std::nullopt, session.managedObjectContext());
-        if (!cashIn.empty()) {
+        if (auto cashIn = DBHelper::getObject("CashInOut", "outDate == nil && cashDrawer.cashDrawerId == %@", *drawerId,
+                                              session.managedObjectContext())) {
             p->drawerId_ = drawerId;
-            p->drawerInDate_ = cashIn.front()->date("inDate");
+            p->drawerInDate_ = cashIn->date("inDate");
         }
     }
     p->customer_.reset();

@@ -1,7 +1,6 @@
 // The parts of a line that act for the signed-in user: changes that are logged, and the comp rule.
 #include "core/ComboSelection.h"
 #include "core/DBHelper.h"
-#include "core/IDBroker.h"
 #include "core/Session.h"
 #include "core/Utils.h"
 #include "platform/foundation/Text.h"
@@ -21,19 +20,8 @@ std::string count(int32_t n) { return format("%ld", static_cast<long>(n)); }
 void Selection::addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
                        const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
                        Session*) const {
-    if (!observer_) return;
-    ActivityLog entry;
-    entry.setRemoteId(IDBroker::getInstance().generateRemoteIdActivityLog());
-    entry.setAction(action);
-    entry.setName(name);
-    entry.setDescription(description);
-    entry.setUserId(byUser);
-    entry.setForcedBy(forcedBy);
-    entry.setTerminalId(onTerminal);
-    entry.setValueOld(oldValue);
-    entry.setValueNew(newValue);
-    entry.setCreated(Date::now());
-    observer_(entry);
+    if (observer_)
+        observer_(ActivityLog::make(action, name, description, byUser, forcedBy, onTerminal, oldValue, newValue));
 }
 
 // The entry carries the side's quantity before and after.
