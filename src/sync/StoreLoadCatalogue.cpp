@@ -100,7 +100,8 @@ void StoreLoadCatalogue::setRecipe(const ManagedObjectPtr& row, xmlNodePtr eleme
 
 xmlNodePtr StoreLoadCatalogue::updateRecipes(xmlNodePtr node) {
     for (; Reader::isNamed(node, "recipe"); node = Reader::next(node)) {
-        ManagedObjectPtr recipe = r_.rowFor(node, "Recipe", "recipeId");
+        bool inserted = false;
+        ManagedObjectPtr recipe = r_.rowFor(node, "Recipe", "recipeId", &inserted);
         if (!recipe) continue;
         const std::optional<std::string> recipeId = recipe->text("recipeId");
         recipe->setValue("name", Reader::shortName(r_.text(node, "recipeName")));
@@ -114,7 +115,8 @@ xmlNodePtr StoreLoadCatalogue::updateRecipes(xmlNodePtr node) {
             else if (*groupId != "-1")
                 TAVLO_LOG("Unable to find recipeGroup %@ for recipe %@", *groupId, recipeId);
         }
-        for (const ManagedObjectPtr& link : recipe->toMany("recipePreparationGroups")) r_.context().deleteObject(link);
+        if (!inserted)
+            for (const ManagedObjectPtr& link : recipe->toMany("recipePreparationGroups")) r_.context().deleteObject(link);
         int32_t sequence = 0;
         for (const std::string& groupId : r_.runTexts(node, "preparationGroupId")) {
             if (ManagedObjectPtr group = r_.index().find("PreparationGroup", "preparationGroupId", groupId))
@@ -257,7 +259,7 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node) {
         for (const std::string& itemId : r_.runTexts(node, "itemId")) {
             ManagedObjectPtr part = r_.index().find("Item", "itemId", itemId);
             if (!part) TAVLO_LOG("Unable to find item %@ which is part of combo item %@", itemId, name);
-            else if (!combo->containsIn("items", part)) combo->addTo("items", part);
+            else combo->addTo("items", part);
         }
         int32_t sequence = 0;
         for (xmlNodePtr g = Reader::child(node, "comboItemComboGroup"); Reader::isNamed(g, "comboItemComboGroup");

@@ -5,26 +5,8 @@
 
 namespace tavlo {
 
-namespace {
-
-constexpr char kSeparator = '\x1f';
-
-void appendPart(std::string& key, const std::optional<std::string>& text) {
-    // nil and "" differ: a nil key part never equals a given text.
-    if (text) key += 't' + *text;
-    else key += 'n';
-    key += kSeparator;
-}
-
-void appendPart(std::string& key, int64_t primaryKey) {
-    key += 'r' + std::to_string(primaryKey);
-    key += kSeparator;
-}
-
-} // namespace
-
 StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initializer_list<std::string_view> keys) {
-    auto found = tables_.find(std::string(entity));
+    auto found = tables_.find(entity);
     if (found != tables_.end()) {
         // One key per entity: rows inserted under one key would be missing from another's table.
         if (!std::equal(keys.begin(), keys.end(), found->second.keys.begin(), found->second.keys.end()))
@@ -34,35 +16,40 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
 
     const EntityDescription& e = context_.model().requireEntity(entity);
     Table t;
+    int relations = 0, texts = 0;
     for (std::string_view k : keys) {
         const RelationshipDescription* r = e.relationshipNamed(k);
         if (r && r->toMany) throw std::invalid_argument("A to-many cannot key " + std::string(entity));
         if (!r && !e.attributeNamed(k)) throw std::invalid_argument(std::string(entity) + " has no key " + std::string(k));
+        if ((r ? ++relations > 2 : ++texts > 1)) throw std::invalid_argument("Too many key parts for " + std::string(entity));
         t.keys.emplace_back(k);
         t.relation.push_back(r != nullptr);
     }
     for (ManagedObjectPtr& row : context_.fetchAll(entity)) {
-        std::string key = keyOf(t, *row);
+        Key key = keyOf(t, *row);
         t.rows.emplace(std::move(key), std::move(row));
     }
     return tables_.emplace(std::string(entity), std::move(t)).first->second;
 }
 
-std::string StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row) {
-    std::string key;
+StoreLoadIndex::Key StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row) {
+    Key key;
+    size_t rows = 0;
     for (size_t i = 0; i < t.keys.size(); ++i) {
-        if (t.relation[i]) appendPart(key, row.toOneID(t.keys[i]).primaryKey());
-        else appendPart(key, row.text(t.keys[i]));
+        if (t.relation[i]) key.rows[rows++] = row.toOneID(t.keys[i]).primaryKey();
+        else key.text = row.text(t.keys[i]);
     }
     return key;
 }
 
-std::string StoreLoadIndex::keyOf(std::initializer_list<KeyValue> values) {
-    std::string key;
+StoreLoadIndex::Key StoreLoadIndex::keyOf(const Table& t, std::initializer_list<KeyValue> values) {
+    if (values.size() != t.keys.size()) throw std::invalid_argument("Key values do not match the keys");
+    Key key;
+    size_t rows = 0;
     for (const KeyValue& v : values) {
-        if (const auto* text = std::get_if<std::string>(&v)) appendPart(key, *text);
-        else if (const ManagedObject* row = std::get<const ManagedObject*>(v)) appendPart(key, row->objectID().primaryKey());
-        else appendPart(key, int64_t(0));
+        if (const auto* text = std::get_if<std::string_view>(&v)) key.text.emplace(*text);
+        else if (const ManagedObject* row = std::get<const ManagedObject*>(v)) key.rows[rows++] = row->objectID().primaryKey();
+        else key.rows[rows++] = 0;
     }
     return key;
 }
@@ -70,7 +57,7 @@ std::string StoreLoadIndex::keyOf(std::initializer_list<KeyValue> values) {
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
                                       std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    auto found = t.rows.find(keyOf(values));
+    auto found = t.rows.find(keyOf(t, values));
     if (found == t.rows.end()) return nullptr;
     if (found->second->isDeleted() || !found->second->managedObjectContext()) {
         t.rows.erase(found);
@@ -82,18 +69,18 @@ ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_
 ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initializer_list<std::string_view> keys,
                                         std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    if (values.size() != t.keys.size()) throw std::invalid_argument("Key values do not match the keys");
+    Key key = keyOf(t, values);
     ManagedObjectPtr row = context_.insert(entity);
     auto value = values.begin();
     for (size_t i = 0; i < t.keys.size(); ++i, ++value) {
-        if (const auto* text = std::get_if<std::string>(&*value)) {
+        if (const auto* text = std::get_if<std::string_view>(&*value)) {
             row->setValue(t.keys[i], *text);
         } else {
             const ManagedObject* target = std::get<const ManagedObject*>(*value);
             row->setToOne(t.keys[i], target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
         }
     }
-    t.rows[keyOf(values)] = row;
+    t.rows[std::move(key)] = row;
     return row;
 }
 

@@ -18,12 +18,12 @@ namespace tavlo {
 // rows the load inserts through here join at once. So every look-up of a load costs a hash probe
 // whatever the number of unsaved rows, instead of a fetch that weighs them all.
 //
-// Each entity is keyed one way for the life of the index, and its rows must be inserted through
+// A key is at most one attribute and two to-ones. Each entity is keyed one way for the life of the index, and its rows must be inserted through
 // insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
 class StoreLoadIndex {
 public:
     // A key part: a text for an attribute, a row for a to-one relationship.
-    using KeyValue = std::variant<std::string, const ManagedObject*>;
+    using KeyValue = std::variant<std::string_view, const ManagedObject*>;
 
     explicit StoreLoadIndex(ObjectContext& context) : context_(context) {}
 
@@ -43,17 +43,34 @@ public:
     ObjectContext& context() const { return context_; }
 
 private:
+    // A row's key: at most one text part and two row parts, in the order the table's keys give.
+    struct Key {
+        std::optional<std::string> text;
+        int64_t rows[2] = {0, 0};
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            size_t h = k.text ? std::hash<std::string>()(*k.text) : 0x9e3779b9u;
+            for (int64_t r : k.rows) h = h * 1000003u ^ std::hash<int64_t>()(r);
+            return h;
+        }
+    };
     struct Table {
         std::vector<std::string> keys;
         std::vector<bool> relation;  // per key: a to-one (else an attribute)
-        std::unordered_map<std::string, ManagedObjectPtr> rows;
+        std::unordered_map<Key, ManagedObjectPtr, KeyHash> rows;
     };
     Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);
-    static std::string keyOf(const Table& t, const ManagedObject& row);
-    static std::string keyOf(std::initializer_list<KeyValue> values);
+    static Key keyOf(const Table& t, const ManagedObject& row);
+    static Key keyOf(const Table& t, std::initializer_list<KeyValue> values);
 
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
     ObjectContext& context_;
-    std::unordered_map<std::string, Table> tables_;
+    std::unordered_map<std::string, Table, NameHash, std::equal_to<>> tables_;
 };
 
 } // namespace tavlo

@@ -22,10 +22,11 @@ std::vector<ManagedObjectPtr> bySequence(std::vector<ManagedObjectPtr> sections)
 
 xmlNodePtr StoreLoadMenus::updateSections(xmlNodePtr node) {
     for (; Reader::isNamed(node, "section"); node = Reader::next(node)) {
-        ManagedObjectPtr section = r_.rowFor(node, "Section", "sectionId");
+        bool inserted = false;
+        ManagedObjectPtr section = r_.rowFor(node, "Section", "sectionId", &inserted);
         if (!section) continue;
         section->setValue("name", r_.text(node, "sectionName"));
-        associateItems(section, r_.ids(node, "itemId"));
+        associateItems(section, r_.ids(node, "itemId"), inserted);
         associateSubSections(section, r_.ids(node, "sectionId"));
         if (xmlNodePtr charge = Reader::child(node, "preparationCharge"))
             catalogue_.associatePreparationCharges(StoreLoadCatalogue::ChargeOwner::Section, section, charge);
@@ -33,15 +34,18 @@ xmlNodePtr StoreLoadMenus::updateSections(xmlNodePtr node) {
     return node;
 }
 
-void StoreLoadMenus::associateItems(const ManagedObjectPtr& section, const std::vector<std::string>& ids) {
+void StoreLoadMenus::associateItems(const ManagedObjectPtr& section, const std::vector<std::string>& ids, bool isNew) {
     std::unordered_set<std::string> listed(ids.begin(), ids.end());
-    for (const ManagedObjectPtr& item : section->toMany("items")) {
+    // A section new to this load has no items yet (reading its list would weigh every new item).
+    for (const ManagedObjectPtr& item : isNew ? std::vector<ManagedObjectPtr>() : section->toMany("items")) {
         std::optional<std::string> id = item->text("itemId");
         if (id && listed.count(*id)) continue;
         section->removeFrom("items", item);
         r_.context().deleteObject(item);
     }
     ManagedObjectPtr menu = section->toOne("menu");
+    std::vector<ManagedObjectPtr>& items = sectionItems_[section.get()];
+    items.clear();
     int32_t sequence = 0;
     for (const std::string& id : ids) {
         ManagedObjectPtr item = r_.index().find("Item", "itemId", id);
@@ -49,10 +53,21 @@ void StoreLoadMenus::associateItems(const ManagedObjectPtr& section, const std::
             TAVLO_LOG_MAIL("Unable to find item %@ for section", id);
             continue;
         }
-        if (!section->containsIn("items", item)) section->addTo("items", item);
+        section->addTo("items", item);
         item->setToOne("menu", menu);
         item->setValue("sequence", ++sequence);
+        items.push_back(item);
     }
+}
+
+std::vector<ManagedObjectPtr> StoreLoadMenus::itemsOf(const ManagedObjectPtr& section) const {
+    auto read = sectionItems_.find(section.get());
+    if (read == sectionItems_.end()) return section->toMany("items");
+    // A later section may have taken an item over.
+    std::vector<ManagedObjectPtr> items;
+    for (const ManagedObjectPtr& item : read->second)
+        if (item->toOneID("section") == section->objectID() && !item->isDeleted()) items.push_back(item);
+    return items;
 }
 
 void StoreLoadMenus::associateSubSections(const ManagedObjectPtr& section, const std::vector<std::string>& ids) {
@@ -78,10 +93,10 @@ void StoreLoadMenus::associateSubSections(const ManagedObjectPtr& section, const
             TAVLO_LOG_MAIL("Section %@ is listed below itself", id);
             continue;
         }
-        if (!section->containsIn("sections", sub)) section->addTo("sections", sub);
+        section->addTo("sections", sub);
         sub->setValue("sequence", ++sequence);
         sub->setToOne("menu", menu);
-        for (const ManagedObjectPtr& item : sub->toMany("items")) item->setToOne("menu", menu);
+        for (const ManagedObjectPtr& item : itemsOf(sub)) item->setToOne("menu", menu);
     }
 }
 
@@ -160,7 +175,7 @@ void StoreLoadMenus::associateSides(const ManagedObjectPtr& menu, const std::vec
             continue;
         }
         side->setValue("sequence", static_cast<int32_t>(i));
-        if (!menu->containsIn("sides", side)) menu->addTo("sides", side);
+        menu->addTo("sides", side);
     }
 }
 
@@ -175,7 +190,7 @@ int32_t StoreLoadMenus::placeSection(const ManagedObjectPtr& section, const Mana
     const int32_t placed = (own == 0 ? 1 : own) + base;
     section->setValue("sequence", placed);
     section->setToOne("menu", menu);
-    for (const ManagedObjectPtr& item : section->toMany("items")) item->setToOne("menu", menu);
+    for (const ManagedObjectPtr& item : itemsOf(section)) item->setToOne("menu", menu);
     path.insert(section.get());
     int32_t b = placed, best = placed;
     for (const ManagedObjectPtr& sub : bySequence(section->toMany("sections"))) {

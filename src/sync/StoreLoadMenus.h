@@ -3,7 +3,9 @@
 #include "sync/StoreLoadCatalogue.h"
 #include "sync/StoreLoadReader.h"
 
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace tavlo {
 
@@ -30,16 +32,20 @@ public:
     void resequenceAfter(const ManagedObjectPtr& section, int32_t n);
 
 private:
-    void associateItems(const ManagedObjectPtr& section, const std::vector<std::string>& ids);
+    void associateItems(const ManagedObjectPtr& section, const std::vector<std::string>& ids, bool isNew);
     void associateSubSections(const ManagedObjectPtr& section, const std::vector<std::string>& ids);
     void associateSides(const ManagedObjectPtr& menu, const std::vector<std::string>& ids);
     void readMenu(xmlNodePtr node);
     int32_t placeSection(const ManagedObjectPtr& section, const ManagedObjectPtr& menu, int32_t base,
                          std::unordered_set<const ManagedObject*>& path);
 
+    // The items of a section read in this load; the others' are read from the store.
+    std::vector<ManagedObjectPtr> itemsOf(const ManagedObjectPtr& section) const;
+
     StoreLoadReader& r_;
     StoreLoadCatalogue& catalogue_;
     int32_t menuSequenceBase_ = 0;
+    std::unordered_map<const ManagedObject*, std::vector<ManagedObjectPtr>> sectionItems_;
 };
 
 } // namespace tavlo

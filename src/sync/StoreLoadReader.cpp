@@ -91,7 +91,7 @@ void StoreLoadReader::associate(const ManagedObjectPtr& owner, std::string_view 
     for (const std::string& id : ids) {
         ManagedObjectPtr target = index_.find(targetEntity, targetId, id);
         if (!target) missing(id);
-        else if (!owner->containsIn(relation, target)) owner->addTo(relation, target);
+        else owner->addTo(relation, target);
     }
 }
 

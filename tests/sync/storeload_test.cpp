@@ -391,6 +391,18 @@ TEST_F(StoreLoadTest, SectionsListingEachOtherInARingArePlacedOnce) {
     EXPECT_TRUE(row("Section", "sectionId", "C")->toMany("sections").empty());
 }
 
+TEST_F(StoreLoadTest, AnItemListedByTwoSectionsFollowsTheLaterOneIntoItsMenu) {
+    const std::string reply = "<tavloReply><item id=\"I1\"><itemName>Soup</itemName></item>"
+                              "<section id=\"S1\"><itemId>I1</itemId></section>"
+                              "<section id=\"S2\"><itemId>I1</itemId></section>"
+                              "<menu id=\"MA\"><sectionId>S2</sectionId></menu>"
+                              "<menu id=\"MB\"><sectionId>S1</sectionId></menu></tavloReply>";
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+    ManagedObjectPtr soup = row("Item", "itemId", "I1");
+    EXPECT_EQ(soup->text("section.sectionId"), "S2");
+    EXPECT_EQ(soup->text("menu.menuId"), "MA");
+}
+
 TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
     const std::string reply = "<tavloReply><storeDateUpdated>1</storeDateUpdated></tavloReply>";
     uint64_t before = AudioServices::alertSoundsRequested();
