@@ -98,6 +98,10 @@ public:
     // Settings of a card host: every store parameter "HOST_<HOST>_*", by full name.
     static std::map<std::string, std::string> getHostConfig(const std::optional<std::string>& hostName,
                                                             ObjectContext* context);
+    // The enabled terminals on the network other than the one at `address` (compared in its
+    // short form), in order of number.
+    static std::vector<ManagedObjectPtr> getOtherTerminals(const std::optional<std::string>& address,
+                                                           ObjectContext* context);
     // Of the volume that holds the data directory; 0 when it cannot be read.
     static uint64_t diskCapacity();
     static uint64_t freeDiskSpace();

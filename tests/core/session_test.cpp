@@ -2,6 +2,7 @@
 #include "core/Session.h"
 #include "core/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
+#include "sync/CommHelper.h"
 #include "platform/store/ObjectContext.h"
 #include "support/StoreFixture.h"
 
@@ -130,6 +131,20 @@ TEST_F(SessionTest, ADeviceWithoutATerminalCannotSignInAndTheLogListsTheTerminal
     EXPECT_LT(garden, bar);
     EXPECT_LT(bar, front);
     EXPECT_NE(log.find("***      TS_PRINTER_URL = receipt.local:9100"), std::string::npos);
+}
+
+TEST_F(SessionTest, FailedSignInsSayWhyInTheLog) {
+    CommHelper::setGateway("http://10.1.2.3:4444");
+    EXPECT_FALSE(Session(context()).authenticate("U-NOBODY"));
+    EXPECT_FALSE(Session(context()).authenticate("U-CAT"));
+    EXPECT_FALSE(Session(context()).authenticate("U-DAN"));
+    CommHelper::setGateway(std::nullopt);
+    std::string log = logText();
+    for (const char* line : {"*** LOGIN ATTEMPT, id: U-NOBODY", "*** Gateway: http://10.1.2.3:4444",
+                             "*** Failed, invalid user", "Disabled user attempted login (Cat)", "*** User: Dan",
+                             "*** Failed, no access granted!!!"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    }
 }
 
 TEST_F(SessionTest, IsGrantedTable) {
@@ -383,6 +398,17 @@ TEST_F(SessionTest, HostConfigTakesTheHostsParametersOnly) {
     EXPECT_EQ(config, (std::map<std::string, std::string>{{"HOST_LARCH_MERCHANT", "M1"},
                                                           {"HOST_LARCH_URL", "https://gateway.example"}}));
     EXPECT_THAT(Session::getHostConfig(std::nullopt, context()), IsEmpty());
+}
+
+TEST_F(SessionTest, OtherTerminalsAreTheEnabledOnesOnTheNetworkButThisOne) {
+    auto names = [](const std::vector<ManagedObjectPtr>& rows) {
+        std::vector<std::string> out;
+        for (const auto& r : rows) out.push_back(r->text("name").value_or(""));
+        return out;
+    };
+    EXPECT_THAT(names(Session::getOtherTerminals("http://bar.local:4444", context())), ElementsAre("Front"));
+    EXPECT_THAT(names(Session::getOtherTerminals("nowhere", context())), ElementsAre("Front", "Bar"));
+    EXPECT_THAT(Session::getOtherTerminals(std::nullopt, context()), IsEmpty());
 }
 
 TEST(SessionSpace, FormatSpaceInWords) {
