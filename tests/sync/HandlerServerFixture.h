@@ -1,0 +1,98 @@
+#pragma once
+
+#include "HandlerTestSupport.h"
+#include "StoreServerFixture.h"
+#include "core/IDBroker.h"
+#include "sync/OrderHandler.h"
+#include "sync/OrderQueue.h"
+#include "xml/XmlHelper.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tavlo::test {
+
+// An order handler on the local store of a test, talking to the loopback store server, with the
+// main loop and the clock under the test's control.
+class HandlerServerFixture : public StoreServerFixture {
+protected:
+    static constexpr int kInterval = 60;
+
+    void SetUp() override {
+        StoreServerFixture::SetUp();
+        IDBroker::initWithMOC(store.context());
+        store.addThisTerminal("T1", "1");
+        store.save();
+    }
+    void TearDown() override {
+        if (handler) {
+            handler->pause();
+            handler->endOpenReports();
+        }
+        OrderHandler::releaseInstance();
+        StoreServerFixture::TearDown();
+    }
+
+    std::shared_ptr<OrderHandler> makeHandler(bool queueing) {
+        handler = std::make_shared<OrderHandler>(server->url(), DBHelper::sharedStore(), kInterval, queueing);
+        return handler;
+    }
+
+    // Runs the queue's operations to their end, serving the main loop meanwhile.
+    void drain() {
+        while (handler->queuedCount() > 0) {
+            RunLoop::main().runUntilIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        RunLoop::main().runUntilIdle();
+    }
+    // One whole cycle at once and its posts.
+    void cycle() {
+        handler->wakeUp();
+        drain();
+    }
+
+    // Queue rows as the hand-overs store them (saved).
+    ManagedObjectPtr queueRow(const std::string& type, const std::string& remoteId, const std::string& request) {
+        clock().advance(1);  // rows keep their hand-over order
+        ManagedObjectPtr row = OrderQueue::insert(*context(), type, remoteId, std::string("u5"), request, Date::now());
+        store.save();
+        return row;
+    }
+    static std::string orderDocument(const std::string& remoteId) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><tavloRequest><customerOrder remoteId=\"" + remoteId +
+               "\"><name>Table " + remoteId + "</name><closed>false</closed></customerOrder></tavloRequest>";
+    }
+    static std::string noSaleDocument(const std::string& drawer) {
+        return *XmlHelper::getXmlNoSale(std::string("u5"), std::string("T1"), drawer, Date::now(), std::nullopt);
+    }
+    // A business day, open; `reported` when the server has accepted its open.
+    ManagedObjectPtr openDay(bool reported) {
+        ManagedObjectPtr day = context()->insert("StoreBatch");
+        day->setValue("remoteId", std::string("B1"));
+        day->setValue("openedOn", Date::now().wholeSecondsDate());
+        if (reported) day->setValue("synchedOn", Date::now());
+        store.save();
+        return day;
+    }
+
+    // Request kinds the server received, in order (status 200 only when `acceptedOnly`).
+    std::vector<std::string> kinds(bool acceptedOnly = false) const {
+        std::vector<std::string> out;
+        for (const storesim::ReceivedRequest& r : server->requests())
+            if (!acceptedOnly || r.status == 200) out.push_back(r.kind);
+        return out;
+    }
+    size_t rowCount(const std::string& filter) {
+        auto fresh = handler->newContext();
+        return fresh->count(OrderQueue::entityName, filter);
+    }
+
+    FakeClock& clock() { return loop.clock(); }
+
+    HandlerClock loop;
+    WiFiScope wifi{true};
+    std::shared_ptr<OrderHandler> handler;
+};
+
+} // namespace tavlo::test
