@@ -1,5 +1,7 @@
 #include "core/Session.h"
 
+#include "core/Order.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -23,11 +25,6 @@ namespace {
 constexpr const char* kStars = "********************************";
 constexpr int32_t kRefund = -9;
 
-Session::OrderTypeLabel& orderTypeLabel() {
-    static Session::OrderTypeLabel label;
-    return label;
-}
-
 bool sameText(const std::optional<std::string>& a, const std::optional<std::string>& b) { return a && b && *a == *b; }
 
 bool grantsPermission(const ManagedObject& holder, const std::string& permission) {
@@ -38,8 +35,6 @@ bool grantsPermission(const ManagedObject& holder, const std::string& permission
 }
 
 } // namespace
-
-void Session::setOrderTypeLabel(OrderTypeLabel label) { orderTypeLabel() = std::move(label); }
 
 Session::Session(ObjectContext* context) : context_(context) {
     if (!context) TAVLO_LOG("Is null %d", 1);
@@ -184,10 +179,9 @@ bool Session::isUsingGratuity() { return boolValue(DBHelper::getStoreValue("MODU
 std::vector<int32_t> Session::listedOrderTypes(const std::function<bool(int32_t)>& offered) {
     std::vector<int32_t> types;
     if (!context_) return types;
-    const auto& label = orderTypeLabel();
     for (const auto& row : context_->fetch(FetchRequest("OrderType", std::nullopt, {{"type"}}))) {
         int32_t type = row->int32("type");
-        if (label && !label(type).empty() && offered(type)) types.push_back(type);
+        if (!Order::typeUILabel(type).empty() && offered(type)) types.push_back(type);
     }
     return types;
 }

@@ -24,11 +24,6 @@ using ManagedObjectPtr = std::shared_ptr<ManagedObject>;
 // session keeps no copy of store data. Used on the main thread with the main context.
 class Session {
 public:
-    // The screen label of an order type; an empty label means the type is not offered. The
-    // order record supplies it; until one is installed no type has a label.
-    using OrderTypeLabel = std::function<std::string(int32_t type)>;
-    static void setOrderTypeLabel(OrderTypeLabel label);
-
     // Reads the lite flag, the store's name, state and city, and the user defaults "animation",
     // "store_id" and "password". Signs nobody in. The context's merge policy becomes overwrite.
     explicit Session(ObjectContext* context);

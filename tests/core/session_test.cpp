@@ -19,20 +19,11 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using test::StoreFixture;
 
-// The screen labels of the order types; the one for -8 is empty, as is any code outside -12..-1.
-std::string uiLabel(int32_t type) {
-    static const char* labels[] = {"Pick Up", "Catering", "Drive Thru", "Refund", "", "Tournament",
-                                   "Beverage Cart", "Room Service", "Banquet", "Dine In", "Delivery", "Take Out"};
-    return type >= -12 && type <= -1 ? labels[type + 12] : "";
-}
-
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Session::setOrderTypeLabel(uiLabel);
         store_.buildSmallStore();
     }
-    void TearDown() override { Session::setOrderTypeLabel(nullptr); }
 
     ObjectContext* context() { return store_.context().get(); }
     // A session signed in as the user (the sign-in must succeed).
@@ -225,9 +216,6 @@ TEST_F(SessionTest, OrderTypesListLabelledTypesAndRefundOnlyWithTheRight) {
     std::vector<int32_t> withRefund{-12, -11, -10, -9, -7, -6, -5, -4, -3, -2, -1};
     EXPECT_EQ(signedIn("U-ANN").orderTypes(), withoutRefund);
     EXPECT_EQ(signedIn("U-BOB").orderTypes(), withRefund);
-
-    Session::setOrderTypeLabel(nullptr);
-    EXPECT_THAT(signedIn("U-BOB").orderTypes(), IsEmpty());
 }
 
 TEST_F(SessionTest, QuickSaleOrderTypesFollowTheMask) {
