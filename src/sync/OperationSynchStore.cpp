@@ -3,12 +3,14 @@
 #include "core/ActivityIndicator.h"
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
+#include "core/LogInfoProvider.h"
 #include "core/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "sync/CommHelper.h"
 #include "sync/StoreLoadCatalogue.h"
 #include "sync/StoreLoadConfig.h"
 #include "sync/StoreLoadMenus.h"
@@ -28,8 +30,13 @@ std::mutex& loadLock() {
     return lock;
 }
 
-std::mutex sourceMutex;
-StoreDataSource defaultSource;
+constexpr const char* kErrorDomain = CommHelper::StoreServerErrorDomain;
+
+std::string storeServerData(const StoreDataRequest& r, Error* error) {
+    return CommHelper::getStoreMenuData(r.storeId, r.password, r.associationCode, r.url, r.timeout, r.storeUpdate,
+                                        r.menuUpdate, r.terminalId, TavloLog::infoProvider()->appVersion(), r.logXml,
+                                        error);
+}
 
 // The elements of a reply that a reader reads as a run, with the progress text of a full reload.
 enum class Reader {
@@ -97,17 +104,6 @@ OperationSynchStore::OperationSynchStore(std::string url, std::string storeId, s
     }
 }
 
-void OperationSynchStore::setDefaultDataSource(StoreDataSource source) {
-    std::lock_guard lock(sourceMutex);
-    defaultSource = std::move(source);
-}
-
-StoreDataSource OperationSynchStore::dataSource() const {
-    if (dataSource_) return dataSource_;
-    std::lock_guard lock(sourceMutex);
-    return defaultSource;
-}
-
 void OperationSynchStore::progress(const char* text) const {
     if (reload_) ActivityIndicator::refresh(localized(text));
 }
@@ -135,10 +131,8 @@ void OperationSynchStore::main() {
         request.menuUpdate = DBHelper::getStoreValue("IPHONE_LAST_UPDATE_MENU", context.get());
     }
 
-    StoreDataSource source = dataSource();
     Error exchangeError;
-    std::string reply = source ? source(request, &exchangeError) : std::string();
-    if (!source) exchangeError = Error(kErrorDomain, 1, "No store server exchange is set up");
+    std::string reply = dataSource_ ? dataSource_(request, &exchangeError) : storeServerData(request, &exchangeError);
     if (exchangeError.isSet()) {
         setError(exchangeError);
         return;

@@ -38,7 +38,6 @@ using StoreDataSource = std::function<std::string(const StoreDataRequest& reques
 class OperationSynchStore : public OperationAdapter {
 public:
     static constexpr const char* kStoreChangeNotification = "storeChange";
-    static constexpr const char* kErrorDomain = "StoreServerErrorDomain";
 
     OperationSynchStore(std::string url, std::string storeId, std::string password, bool fullReload,
                         std::optional<std::string> associationCode, int timeout, bool logXml,
@@ -53,8 +52,8 @@ public:
     // not saved.
     static void cleanStore(ObjectContext& context);
 
-    // The exchange loads use unless one is set on the operation; none answers with an error.
-    static void setDefaultDataSource(StoreDataSource source);
+    // The exchange that fetches the reply: the store server's request through CommHelper unless
+    // another is set (tests, the benchmark).
     void setDataSource(StoreDataSource source) { dataSource_ = std::move(source); }
 
     bool succeeded() const { return succeeded_; }
@@ -72,7 +71,6 @@ public:
 
 private:
     void progress(const char* text) const;
-    StoreDataSource dataSource() const;
 
     bool reload_;
     bool logXml_;

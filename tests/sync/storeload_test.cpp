@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "support/LocalStoreScope.h"
 #include "support/TempHome.h"
+#include "sync/CommHelper.h"
 #include "sync/OperationSynchStore.h"
 #include "sync/StoreDataGenerator.h"
 
@@ -301,9 +302,9 @@ TEST_F(StoreLoadTest, RepliesThatCarryNothingToReadSaveNothing) {
         EXPECT_EQ(count("Item"), 9u) << c.name;
     }
 
-    LoadRun failed = load(full, true, kStore, Error(OperationSynchStore::kErrorDomain, 1, "HTTP status code:503"));
+    LoadRun failed = load(full, true, kStore, Error(CommHelper::StoreServerErrorDomain, 1, "HTTP status code:503"));
     EXPECT_FALSE(failed.operation->succeeded());
-    EXPECT_EQ(failed.operation->error(), Error(OperationSynchStore::kErrorDomain, 1, "HTTP status code:503"));
+    EXPECT_EQ(failed.operation->error(), Error(CommHelper::StoreServerErrorDomain, 1, "HTTP status code:503"));
     EXPECT_EQ(failed.saves, 0);
 }
 
