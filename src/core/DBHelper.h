@@ -3,6 +3,8 @@
 #include "platform/foundation/Error.h"
 #include "platform/store/ObjectContext.h"
 
+#include <libxml/tree.h>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -64,6 +66,10 @@ public:
     // Sets the store parameter, inserting its row when missing (not saved).
     static void saveStoreParam(std::string_view name, const std::optional<std::string>& value,
                                ObjectContext* context);
+
+    // Stores an order for each `orderSummary` element from `first` through its following siblings,
+    // up to the first element of another name (DBHelperOrderSummaries.cpp). Not saved.
+    static void saveOrderSummaries(xmlNodePtr first, xmlDocPtr doc, ObjectContext* context);
 
     // This terminal: the Terminal whose TS_UID parameter holds the device identifier.
     static ManagedObjectPtr getTerminal(const std::optional<std::string>& deviceId, ObjectContext* context);

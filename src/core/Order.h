@@ -7,6 +7,8 @@
 #include "core/Selection.h"
 #include "platform/foundation/Clock.h"
 
+#include <libxml/tree.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +17,7 @@
 
 namespace tavlo {
 
+class ManagedObject;
 class ObjectContext;
 class Session;
 
@@ -39,6 +42,8 @@ public:
     // A new order whose gratuity rules come from the configuration values
     // "TIP_AND_GRATUITY_AFTER_TAX" and "TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC".
     explicit Order(ObjectContext* context);
+    // The stored order (OrderPersistence.cpp), with the gratuity rules as above.
+    Order(const ManagedObject& stored, ObjectContext* context);
     ~Order();
     Order(const Order&) = delete;
     Order& operator=(const Order&) = delete;
@@ -51,6 +56,29 @@ public:
     // For the persistence code.
     void setNew(bool v) { isNew_ = v; }
     void setModified(bool v) { modified_ = v; }
+
+    // ---- Local store, server XML and copies (OrderPersistence.cpp)
+    // Stores the order with its lines, tenders, discounts and taxes in its row (found by the
+    // server's id, else ours, else new); lines and taxes no longer on the order lose their rows.
+    // Clears both flags. Not saved.
+    std::shared_ptr<ManagedObject> write(ObjectContext& context);
+    // Loads the stored order; both flags end clear.
+    void read(const ManagedObject& row);
+    // Loads an order (or order summary) element of a server reply; lines, tenders, discounts and
+    // taxes are appended. Both flags end clear.
+    void read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context);
+    // This order's stored tax line of that name.
+    std::shared_ptr<ManagedObject> getOrderTax(const Text& taxName, ObjectContext& context) const;
+    // Takes over the other order's header, taxes, active discounts, lines and tenders (shared,
+    // not copied); `new`, `modified` and `split` end clear.
+    void copy(const Order& other);
+    // A new order with this header and copies of the lines, discounts and taxes, for printing and
+    // sending; no server id, close time or tenders.
+    std::shared_ptr<Order> clone() const;
+    // The header (without the remote id) and copies of the taxes only.
+    std::shared_ptr<Order> shallowClone() const;
+    // Forgets the sent activity log and the removed discounts.
+    void clearTempData();
 
     // ---- Lines. A null session changes no availability and logs no user or terminal.
     void addSelection(const SelectionPtr& selection, Session* session);
@@ -209,6 +237,10 @@ private:
     void logNotPartOf(const char* verb, const Selection& selection) const;
     void logVoid(const Selection& selection, const std::string& description, const std::string& oldValue,
                  const std::string& newValue, const Text& forcedBy, Session* session);
+    // Persistence helpers (OrderPersistence.cpp).
+    void observe(const SelectionPtr& selection);
+    void writeTaxes(const std::shared_ptr<ManagedObject>& row, ObjectContext& context) const;
+    void writeSelections(const std::shared_ptr<ManagedObject>& row, ObjectContext& context) const;
 
     Text batchId_, remoteId_, orderId_, name_;
     int32_t seats_ = 0, orderType_ = 0;

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/Clock.h"
 
+#include <libxml/tree.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,6 +13,8 @@
 namespace tavlo {
 
 class CreditCardSwipe;
+class ManagedObject;
+class ObjectContext;
 class Session;
 
 // One tender on an order: cash, a card, a voucher, a room charge and so on, with its amounts, the
@@ -48,6 +52,13 @@ public:
     static std::string payPermission(int32_t type);
     // Exact match of the wire labels; -1 when none matches.
     static int32_t typeFromXMLLabel(const Text& label);
+
+    // Local store and server XML (PaymentPersistence.cpp). `write` gives the row found by the
+    // server's id, else ours, else a new one; the card data beyond the last digits is not stored.
+    // The order links the row. Both flags end clear.
+    std::shared_ptr<ManagedObject> write(ObjectContext& context);
+    void read(const ManagedObject& row);
+    void read(xmlNodePtr element, xmlDocPtr doc);
 
     void voidPayment(const Text& userId);
     bool isVoided() const { return voidBy_.has_value(); }
