@@ -9,6 +9,7 @@
 #include "core/TavloLog.h"
 #include "core/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "sync/CommHelper.h"
@@ -18,6 +19,7 @@
 #include "sync/OrderQueue.h"
 #include "xml/XmlHelper.h"
 
+#include <chrono>
 #include <thread>
 
 namespace tavlo {
@@ -357,10 +359,12 @@ void OrderHandler::reportOpen() {
 }
 
 void OrderHandler::endOpenReports() {
-    std::unique_lock lock(mutex_);
-    ending_ = true;
-    if (openOperation_) openOperation_->cancel();
-    openThreadsChanged_.wait(lock, [this] { return openThreads_ == 0; });
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+        if (openOperation_) openOperation_->cancel();
+    }
+    waitForOpenReports();
 }
 
 std::shared_ptr<OperationStoreOpen> OrderHandler::openOperation() const {
@@ -370,7 +374,17 @@ std::shared_ptr<OperationStoreOpen> OrderHandler::openOperation() const {
 
 void OrderHandler::waitForOpenReports() const {
     std::unique_lock lock(mutex_);
-    openThreadsChanged_.wait(lock, [this] { return openThreads_ == 0; });
+    if (!RunLoop::isMainThread()) {
+        openThreadsChanged_.wait(lock, [this] { return openThreads_ == 0; });
+        return;
+    }
+    // A report's save waits for its merge on the main thread: keep serving it meanwhile.
+    while (openThreads_ > 0) {
+        lock.unlock();
+        RunLoop::main().runUntilIdle();
+        lock.lock();
+        openThreadsChanged_.wait_for(lock, std::chrono::milliseconds(1), [this] { return openThreads_ == 0; });
+    }
 }
 
 bool OrderHandler::openSucceeded() const {
