@@ -1,7 +1,5 @@
 #include "core/Session.h"
 
-#include "core/Order.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
 #include "core/LogInfoProvider.h"
+#include "core/Order.h"
 #include "core/TavloLog.h"
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/Text.h"

@@ -54,6 +54,8 @@ public:
 
     // Configuration answers.
     bool isUsingGratuity();
+    // The stored order types that have a screen label, in order of type; refund only for a user
+    // with "REFUND".
     std::vector<int32_t> orderTypes();
     // The quick-sale order types; refund only for a new order and a user with "REFUND".
     std::vector<int32_t> qsOrderTypes(bool isNew);

@@ -216,6 +216,10 @@ TEST_F(SessionTest, OrderTypesListLabelledTypesAndRefundOnlyWithTheRight) {
     std::vector<int32_t> withRefund{-12, -11, -10, -9, -7, -6, -5, -4, -3, -2, -1};
     EXPECT_EQ(signedIn("U-ANN").orderTypes(), withoutRefund);
     EXPECT_EQ(signedIn("U-BOB").orderTypes(), withRefund);
+
+    // Only types with a label are offered.
+    context()->insert("OrderType")->setValue("type", 5);
+    EXPECT_EQ(signedIn("U-BOB").orderTypes(), withRefund);
 }
 
 TEST_F(SessionTest, QuickSaleOrderTypesFollowTheMask) {
