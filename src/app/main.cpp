@@ -1,6 +1,83 @@
-#include <cstdio>
+// The terminal program, for now: loads the configured store from its gateway and shows what it
+// holds.
+//   tavlo [--demo-gateway URL]
+// The store comes from the user defaults "store_id", "password" and "gateway". With
+// --demo-gateway (the run command passes the demo store server's address), a terminal without a
+// store is set up for the demo store, and one set up for it follows the server's address, which
+// changes with every start; a terminal of any other store keeps its own settings.
+#include "core/DBHelper.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/store/ObjectContext.h"
+#include "sync/CommHelper.h"
+#include "sync/OperationSynchStore.h"
 
-int main() {
-    std::printf("tavlo: no store configured\n");
+#include <cstdio>
+#include <optional>
+#include <string>
+
+using namespace tavlo;
+
+namespace {
+
+constexpr const char* kDemoStore = "demo";
+constexpr const char* kDemoPassword = "demo";
+constexpr int kLoadTimeout = 30;  // seconds
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "tavlo: %s\n", text.c_str());
+    return 1;
+}
+
+void configureDemo(UserDefaults& defaults, const std::string& gateway) {
+    std::optional<std::string> storeId = defaults.stringForKey("store_id");
+    if (storeId && !storeId->empty() && *storeId != kDemoStore) return;
+    if (!storeId || storeId->empty()) {
+        defaults.setObject(std::string(kDemoStore), "store_id");
+        defaults.setObject(std::string(kDemoPassword), "password");
+        std::printf("Terminal set up for the demo store\n");
+    }
+    defaults.setObject(gateway, "gateway");
+    defaults.synchronize();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::optional<std::string> demoGateway;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--demo-gateway" && i + 1 < argc) {
+            demoGateway = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: %s [--demo-gateway URL]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (demoGateway) configureDemo(defaults, *demoGateway);
+    std::optional<std::string> storeId = defaults.stringForKey("store_id");
+    std::optional<std::string> gateway = defaults.stringForKey("gateway");
+    if (!storeId || storeId->empty())
+        return fail("no store configured: set the \"store_id\", \"password\" and \"gateway\" defaults");
+    if (!gateway || gateway->empty()) return fail("no gateway configured for store " + *storeId);
+
+    Error openError;
+    std::shared_ptr<ObjectStore> store = DBHelper::sharedStore(&openError);
+    if (!store) return fail(openError.localizedDescription());
+    CommHelper::setGateway(gateway);
+    std::string url = CommHelper::formatTavloURL(gateway).value_or("");
+    std::printf("Loading store %s from %s\n", storeId->c_str(), url.c_str());
+
+    OperationSynchStore load(url, *storeId, defaults.stringForKey("password").value_or(""), true, std::nullopt,
+                             kLoadTimeout, false, store);
+    load.start();
+    if (!load.succeeded())
+        return fail(load.error() ? load.error()->localizedDescription() : std::string("the store load failed"));
+
+    ObjectContext view(store);
+    std::printf("Store: %s\n", DBHelper::getStoreValue("IPHONE_STORE_NAME", &view).value_or("(no name)").c_str());
+    for (const char* entity : {"Menu", "Item", "User", "Terminal"})
+        std::printf("  %-11s%zu\n", (std::string(entity) + "s:").c_str(), view.count(FetchRequest(entity)));
     return 0;
 }

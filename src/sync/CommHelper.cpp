@@ -27,10 +27,6 @@ namespace tavlo {
 
 namespace {
 
-bool containsNoCase(const std::string& text, std::string_view part) {
-    return toLower(text).find(toLower(part)) != std::string::npos;
-}
-
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 constexpr const char* ConnectTimeoutKey = "TS_SOCKET_CONNECT_TIMEOUT";

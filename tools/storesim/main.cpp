@@ -1,18 +1,24 @@
 // storesim: the store server on 127.0.0.1 for the demo and for trying the terminal by hand.
-//   storesim [--port N] [--fixture STORE_DATA.xml] [--store ID] [--password PW]
-// Serves until interrupted (Ctrl-C or SIGTERM).
+//   storesim [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]
+// --port 0 takes any free port; the "listening on" line tells which. --demo serves the demo store
+// (store "demo", password "demo") with a generated menu of --items items (default 60) unless a
+// fixture is given. Serves until interrupted (Ctrl-C or SIGTERM).
 #include "StoreServer.h"
+#include "sync/StoreDataGenerator.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace {
 
 int usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--port N] [--fixture STORE_DATA.xml] [--store ID] [--password PW]\n", program);
+    std::fprintf(stderr,
+                 "usage: %s [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]\n",
+                 program);
     return 2;
 }
 
@@ -22,14 +28,22 @@ int main(int argc, char** argv) {
     tavlo::storesim::StoreServer::Options options;
     int port = 4444;
     std::string fixture;
+    std::optional<long> items;
+    bool demo = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--demo") {
+            demo = true;
+            continue;
+        }
         if (i + 1 >= argc) return usage(argv[0]);
         std::string value = argv[++i];
         if (arg == "--port")
             port = std::atoi(value.c_str());
         else if (arg == "--fixture")
             fixture = value;
+        else if (arg == "--items")
+            items = std::atol(value.c_str());
         else if (arg == "--store")
             options.storeId = value;
         else if (arg == "--password")
@@ -37,7 +51,11 @@ int main(int argc, char** argv) {
         else
             return usage(argv[0]);
     }
-    if (port <= 0 || port > 65535) return usage(argv[0]);
+    if (port < 0 || port > 65535 || (items && (*items < 0 || !fixture.empty()))) return usage(argv[0]);
+    if (demo) {
+        options.storeId = options.password = "demo";
+        if (!items && fixture.empty()) items = 60;
+    }
 
     // The signals are taken by sigwait below, never by a handler.
     sigset_t signals;
@@ -49,6 +67,10 @@ int main(int argc, char** argv) {
     try {
         tavlo::storesim::StoreServer server(options);
         if (!fixture.empty()) server.setStoreDataFile(fixture);
+        if (items) {
+            std::string reply = tavlo::StoreDataGenerator::reply(static_cast<size_t>(*items));
+            server.setStoreData([reply](const tavlo::storesim::StoreDataRequest&) { return reply; });
+        }
         server.start(port);
         std::printf("storesim: store %s listening on %s\n", options.storeId.c_str(), server.url().c_str());
         std::fflush(stdout);

@@ -224,6 +224,10 @@ std::string toLower(std::string_view text) {
     return s;
 }
 
+bool containsNoCase(std::string_view text, std::string_view part) {
+    return toLower(text).find(toLower(part)) != std::string::npos;
+}
+
 std::vector<std::string> split(std::string_view text, std::string_view separator) {
     std::vector<std::string> parts;
     if (separator.empty()) {

@@ -87,6 +87,8 @@ bool endsWith(std::string_view text, std::string_view suffix);
 std::string trim(std::string_view text);
 std::string toUpper(std::string_view text);
 std::string toLower(std::string_view text);
+// ASCII letters compared without case.
+bool containsNoCase(std::string_view text, std::string_view part);
 std::vector<std::string> split(std::string_view text, std::string_view separator);
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 std::string replaceAll(std::string text, std::string_view from, std::string_view to);

@@ -1,0 +1,22 @@
+#include "sync/OrderDocument.h"
+
+#include "core/Order.h"
+#include "core/TavloLog.h"
+#include "xml/XmlHelper.h"
+
+namespace tavlo {
+
+std::optional<std::string> OrderDocument::document(const std::optional<std::string>& storeId,
+                                                   const std::optional<std::string>& terminalId, bool printReceipt,
+                                                   const std::optional<std::string>& printURL,
+                                                   const std::optional<std::string>& drawerURL, bool allPayments,
+                                                   bool sendBackVoids, ObjectContext* context) {
+    return XmlHelper::getXmlOrder(order_, storeId, terminalId, printReceipt, printURL, drawerURL, allPayments,
+                                  sendBackVoids, context, encryptor_);
+}
+
+void OrderDocument::saveOrderSummary(xmlDocPtr, xmlNodePtr, ObjectContext*) {
+    TAVLO_LOG("Order summary of %@ not stored: the local store keeps no orders yet", order_.remoteId());
+}
+
+} // namespace tavlo

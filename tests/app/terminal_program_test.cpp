@@ -1,0 +1,133 @@
+// The terminal program and the demo store server as the run command starts them: real processes
+// on loopback, a fresh data directory each.
+#include "platform/foundation/UserDefaults.h"
+#include "support/LoopbackListener.h"
+#include "support/TempHome.h"
+#include "sync/StoreDataGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tavlo {
+namespace {
+
+const std::filesystem::path kBuild = TAVLO_BINARY_DIR;
+
+// storesim --demo on a free port, stopped at the end.
+class DemoServer {
+public:
+    DemoServer() {
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            std::string program = (kBuild / "tools/storesim/storesim").string();
+            execl(program.c_str(), program.c_str(), "--demo", "--port", "0", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        // "storesim: store demo listening on http://127.0.0.1:PORT"
+        FILE* lines = fdopen(out[0], "r");
+        char line[256] = {};
+        if (lines && std::fgets(line, sizeof line, lines)) {
+            std::string text(line);
+            size_t at = text.find("http://");
+            if (at != std::string::npos) url_ = text.substr(at, text.find_first_of("\r\n", at) - at);
+        }
+        if (lines) std::fclose(lines);
+    }
+    ~DemoServer() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    const std::string& url() const { return url_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string url_;
+};
+
+struct ProgramRun {
+    int status = -1;
+    std::string output;
+};
+
+// The terminal program in the data directory, its standard output and error together.
+ProgramRun terminal(const test::TempHome& home, const std::string& arguments) {
+    std::string command = "TAVLO_HOME='" + home.path().string() + "' '" + (kBuild / "src/app/tavlo").string() + "' " +
+                          arguments + " 2>&1";
+    ProgramRun run;
+    FILE* out = popen(command.c_str(), "r");
+    if (!out) return run;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) run.output.append(buffer, n);
+    int status = pclose(out);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
+    test::TempHome home;
+    {
+        DemoServer server;
+        ASSERT_FALSE(server.url().empty());
+        ProgramRun first = terminal(home, "--demo-gateway " + server.url());
+        EXPECT_EQ(first.status, 0) << first.output;
+        EXPECT_NE(first.output.find("Terminal set up for the demo store"), std::string::npos) << first.output;
+        EXPECT_NE(first.output.find("Store: Generated Store"), std::string::npos) << first.output;
+        EXPECT_NE(first.output.find("Menus:     " + std::to_string(StoreDataGenerator::kMenus)), std::string::npos)
+            << first.output;
+        EXPECT_NE(first.output.find("Items:     "), std::string::npos) << first.output;
+        EXPECT_NE(first.output.find("Terminals:"), std::string::npos) << first.output;
+    }
+    // A new start of the demo server has a new port; the demo terminal follows it.
+    DemoServer again;
+    ProgramRun second = terminal(home, "--demo-gateway " + again.url());
+    EXPECT_EQ(second.status, 0) << second.output;
+    EXPECT_EQ(second.output.find("Terminal set up"), std::string::npos) << second.output;
+    EXPECT_NE(second.output.find("Loading store demo from " + again.url()), std::string::npos) << second.output;
+}
+
+TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
+    test::TempHome home;
+    std::string ownGateway = "http://127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort());
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(std::string("S-7"), "store_id");
+    defaults.setObject(std::string("pw"), "password");
+    defaults.setObject(ownGateway, "gateway");
+    ASSERT_TRUE(defaults.synchronize());
+
+    DemoServer server;
+    ASSERT_FALSE(server.url().empty());
+    ProgramRun run = terminal(home, "--demo-gateway " + server.url());
+    // Its own gateway is not listening: the load fails with the exchange's text.
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("Loading store S-7 from " + ownGateway), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("tavlo: Unable to connect to Tavlo terminal, make sure your gateway is running"),
+              std::string::npos)
+        << run.output;
+    UserDefaults after(defaults.file());
+    EXPECT_EQ(after.stringForKey("store_id"), "S-7");
+    EXPECT_EQ(after.stringForKey("gateway"), ownGateway);
+}
+
+TEST(TerminalProgram, WithoutAStoreItSaysSo) {
+    test::TempHome home;
+    ProgramRun none = terminal(home, "");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.output.find("tavlo: no store configured"), std::string::npos) << none.output;
+}
+
+} // namespace
+} // namespace tavlo
