@@ -25,6 +25,16 @@ std::vector<ManagedObjectPtr> byCreation(std::vector<ManagedObjectPtr> rows) {
     return rows;
 }
 
+// Appends a record read from each source: a stored row or a document element.
+template <typename Record, typename Sources, typename Read>
+void appendRead(std::vector<std::shared_ptr<Record>>& into, const Sources& sources, Read read) {
+    for (const auto& source : sources) {
+        auto record = std::make_shared<Record>();
+        read(*record, source);
+        into.push_back(record);
+    }
+}
+
 } // namespace
 
 Order::Order(const ManagedObject& stored, ObjectContext* context) : Order(context) { read(stored); }
@@ -38,7 +48,8 @@ void Order::observe(const SelectionPtr& selection) {
 ManagedObjectPtr Order::getOrderTax(const Text& taxName, ObjectContext& context) const {
     if (!taxName) return nullptr;
     if (orderId_) return context.fetchFirst("OrderTax", "name == %@ && order.orderId == %@", *taxName, *orderId_);
-    return context.fetchFirst("OrderTax", "name == %@ && order.remoteId == %@", *taxName, remoteId_);
+    if (remoteId_) return context.fetchFirst("OrderTax", "name == %@ && order.remoteId == %@", *taxName, *remoteId_);
+    return nullptr;
 }
 
 ManagedObjectPtr Order::write(ObjectContext& context) {
@@ -174,18 +185,11 @@ void Order::read(const ManagedObject& row) {
         observe(line);
         selections_.push_back(line);
     }
+    auto fromRow = [](auto& record, const ManagedObjectPtr& source) { record.read(*source); };
     payments_.clear();
-    for (const ManagedObjectPtr& paymentRow : row.toMany("payments")) {
-        auto payment = std::make_shared<Payment>();
-        payment->read(*paymentRow);
-        payments_.push_back(payment);
-    }
+    appendRead(payments_, row.toMany("payments"), fromRow);
     discounts_.clear();
-    for (const ManagedObjectPtr& discountRow : row.toMany("discounts")) {
-        auto discount = std::make_shared<OrderDiscount>();
-        discount->read(*discountRow);
-        discounts_.push_back(discount);
-    }
+    appendRead(discounts_, row.toMany("discounts"), fromRow);
     isNew_ = false;
     modified_ = false;
 }
@@ -219,21 +223,14 @@ void Order::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) {
         tax.read(node, doc, context);
         taxes_.push_back(std::move(tax));
     }
-    for (xmlNodePtr node : xml.run("discount")) {
-        auto discount = std::make_shared<OrderDiscount>();
-        discount->read(node, doc);
-        discounts_.push_back(discount);
-    }
+    auto fromElement = [doc](auto& record, xmlNodePtr source) { record.read(source, doc); };
+    appendRead(discounts_, xml.run("discount"), fromElement);
     for (xmlNodePtr node : xml.run("selection")) {
         SelectionPtr line = Selection::fromDocument(node, doc, context);
         observe(line);
         selections_.push_back(line);
     }
-    for (xmlNodePtr node : xml.run("payment")) {
-        auto payment = std::make_shared<Payment>();
-        payment->read(node, doc);
-        payments_.push_back(payment);
-    }
+    appendRead(payments_, xml.run("payment"), fromElement);
     summaryTotal_ = xml.integer("total");
     summaryPaid_ = xml.integer("paid");
     summaryDue_ = xml.integer("due");
