@@ -12,6 +12,7 @@
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
 #include "core/LogInfoProvider.h"
+#include "core/Order.h"
 #include "core/Session.h"
 #include "core/TavloLog.h"
 #include "payments/Encryption.h"
@@ -388,13 +389,15 @@ namespace {
 // element; else true with the reply's document (null when it is not XML), a "warning" setting 0.
 bool readRequest(const char* what, const std::string& url, const std::optional<std::string>& storeId,
                  const std::optional<std::string>& password, const std::optional<std::string>& userId,
-                 const std::optional<std::string>& document, ObjectContext* context, XmlDocPtr& doc, Error* error) {
+                 const std::optional<std::string>& document, ObjectContext* context, XmlDocPtr& doc, Error* error,
+                 const char* codeFormat = "Response code:%d, size:%d, for request:%@") {
     HttpRequest request = CommHelper::getRequest(url, storeId, password, userId, std::nullopt, document,
                                                  CommHelper::timeout(ConnectTimeoutKey, context));
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(response->body) : std::string();
-    if (boolValue(DBHelper::getStoreValue(LogXmlKey, context))) logExchange(what, url, response, reply, document, transport);
+    if (boolValue(DBHelper::getStoreValue(LogXmlKey, context)))
+        logExchange(what, url, response, reply, document, transport, codeFormat);
     if (!response || !isGoodStatus(response->status)) {
         Error::set(error, storeServerError(CommHelper::NoResponse, StoreServiceUnreachable));
         return false;
@@ -466,6 +469,28 @@ std::optional<std::vector<std::string>> CommHelper::getPaymentRefs(long paymentT
                                                                    Error* error) {
     return readList("getPaymentRefs", url, storeId, password, userId, XmlHelper::getXmlPaymentRefs(paymentType),
                     context, "paymentRef", false, error);
+}
+
+CommHelper::RecordReader CommHelper::loadOrders(std::vector<std::shared_ptr<Order>>& into, ObjectContext* context) {
+    return [&into, context](xmlDocPtr doc, xmlNodePtr element) {
+        auto order = std::make_shared<Order>(context);
+        order->read(element, doc, context);
+        into.push_back(std::move(order));
+    };
+}
+
+std::optional<std::vector<std::shared_ptr<Order>>> CommHelper::getOrders(const Session& session, Error* error) {
+    XmlDocPtr doc;
+    if (!readRequest("getOrders", gateway().value_or(""), session.storeId(), session.password(), session.userId(),
+                     XmlHelper::getXmlRequest("getOrders", "customerOrder.dtd", std::nullopt),
+                     session.managedObjectContext(), doc, error, "Response code: %d, size: %d, for request:%@"))
+        return std::nullopt;
+    std::vector<std::shared_ptr<Order>> orders;
+    orders.reserve(10);
+    RecordReader load = loadOrders(orders, session.managedObjectContext());
+    for (xmlNodePtr order : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), "customerOrder"))
+        load(doc.get(), order);
+    return orders;
 }
 
 bool CommHelper::getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 namespace tavlo {
 
 class ObjectContext;
+class Order;
 class OrderDocumentWriter;
 class Session;
 
@@ -148,6 +150,11 @@ public:
     // Reads one received record element of a reply (an order or an order summary) into the
     // caller's list.
     using RecordReader = std::function<void(xmlDocPtr doc, xmlNodePtr element)>;
+    // The reader that makes an order of the context from each element handed to it (a
+    // "customerOrder" or an "orderSummary") and adds it to `into`.
+    static RecordReader loadOrders(std::vector<std::shared_ptr<Order>>& into, ObjectContext* context);
+    // The session's orders on the gateway: the run of "customerOrder" elements, as the read family.
+    static std::optional<std::vector<std::shared_ptr<Order>>> getOrders(const Session& session, Error* error);
     // Order summaries, each handed to `into`; false when the request failed.
     static bool getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,
                                   const RecordReader& into, const Session& session, Error* error);

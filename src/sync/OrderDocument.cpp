@@ -1,7 +1,6 @@
 #include "sync/OrderDocument.h"
 
-#include "core/Order.h"
-#include "core/TavloLog.h"
+#include "core/DBHelper.h"
 #include "xml/XmlHelper.h"
 
 namespace tavlo {
@@ -15,8 +14,8 @@ std::optional<std::string> OrderDocument::document(const std::optional<std::stri
                                   sendBackVoids, context, encryptor_);
 }
 
-void OrderDocument::saveOrderSummary(xmlDocPtr, xmlNodePtr, ObjectContext*) {
-    TAVLO_LOG("Order summary of %@ not stored: the local store keeps no orders yet", order_.remoteId());
+void OrderDocument::saveOrderSummary(xmlDocPtr doc, xmlNodePtr summary, ObjectContext* context) {
+    DBHelper::saveOrderSummaries(summary, doc, context);
 }
 
 } // namespace tavlo

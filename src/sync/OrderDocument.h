@@ -9,7 +9,7 @@ class Order;
 
 // One order as the order send sees it: its `customerOrder` document written by XmlHelper, the
 // card fields encrypted with the key in use when the document is written (a resend after a key
-// change picks up the new key).
+// change picks up the new key). The server's summary of it is stored as an order of the local store.
 class OrderDocument : public OrderDocumentWriter {
 public:
     explicit OrderDocument(const Order& order, CardFieldEncryptor& encryptor = CardFieldEncryptor::serverKey())

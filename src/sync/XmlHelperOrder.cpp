@@ -85,9 +85,10 @@ std::string XmlHelper::getXmlOrder(const Order& order, const std::optional<std::
     if (order.customerId() || order.customerRemoteId()) appendCustomer(order, w, context);
     appendDiscounts(order, w);
     for (const OrderTax& tax : order.taxes()) appendOrderTax(tax, w);
-    for (const SelectionPtr& s : order.getSelections())
-        appendSelection(*s, nullptr, order, dynamic_cast<const ComboSelection*>(s.get()) ? "ComboSelection" : "MainSelection",
-                        false, w);
+    for (const SelectionPtr& s : order.getSelections()) {
+        const char* type = dynamic_cast<const ComboSelection*>(s.get()) ? "ComboSelection" : "MainSelection";
+        appendSelection(*s, nullptr, order, type, false, w);
+    }
     for (const Order::PaymentPtr& p : order.getPayments())
         if (writtenPayment(*p, allPayments, sendBackVoids)) appendPayment(*p, w, encryptor);
 

@@ -1,3 +1,4 @@
+#include "StoreServerFixture.h"
 #include "core/ComboSelection.h"
 #include "core/Customer.h"
 #include "core/Order.h"
@@ -5,6 +6,7 @@
 #include "support/LocalStoreScope.h"
 #include "sync/CardFieldEncryptor.h"
 #include "sync/CommHelper.h"
+#include "sync/OrderDocument.h"
 #include "xml/XmlHelper.h"
 
 #include <gtest/gtest.h>
@@ -200,11 +202,10 @@ protected:
         voided->setModified(false);
         order.addPayment(voided);
 
-        order.addLog(logEntry("AL-1", std::string("removeMainSelection"), std::string("2"), std::string("1"),
-                              std::string("MGR")));
-        order.addLog(logEntry("AL-2", std::string("priceChange"), std::string("900"), std::string("800"), std::nullopt));
-        order.addLog(logEntry("AL-3", std::string("transferOrder"), std::string("U1"), std::string("U2"), std::nullopt));
-        order.addLog(logEntry("AL-4", std::string("REOPENORDER"), std::string("1"), std::string("0"), std::nullopt));
+        order.addLog(logEntry("AL-1", "removeMainSelection", "2", "1", "MGR"));
+        order.addLog(logEntry("AL-2", "priceChange", "900", "800", std::nullopt));
+        order.addLog(logEntry("AL-3", "transferOrder", "U1", "U2", std::nullopt));
+        order.addLog(logEntry("AL-4", "REOPENORDER", "1", "0", std::nullopt));
     }
 
     ScopedFakeClock clock{Date(1'700'000'100.25)};
@@ -270,6 +271,7 @@ TEST_F(OrderDocumentTest, EdgeCases) {
             o.addPayment(p);
         };
     };
+    auto sent = [](Payment& p) { p.setNew(false), p.setModified(false); };
     auto withSelection = [](std::function<void(Selection&)> more) {
         return [=](Order& o) {
             SelectionPtr s = line("L9", "Tea", 300);
@@ -291,16 +293,14 @@ TEST_F(OrderDocumentTest, EdgeCases) {
         {"a gift card carries card data", withPayment(Payment::kGift, nullptr), false, false,
          {"<signature><hostName>127.0.0.1:4444</hostName><publicKey>TEST-KEY</publicKey></signature><accountNumber>"},
          {}},
-        {"an unchanged sent payment stays home", withPayment(Payment::kCash, [](Payment& p) { p.setNew(false), p.setModified(false); }),
-         false, false, {}, {"<payment "}},
-        {"unless all payments go",
-         withPayment(Payment::kCash, [](Payment& p) { p.setNew(false), p.setModified(false); }), true, false,
+        {"an unchanged sent payment stays home", withPayment(Payment::kCash, sent), false, false, {}, {"<payment "}},
+        {"unless all payments go", withPayment(Payment::kCash, sent), true, false,
          {"<payment remoteId=\"P-9\" action=\"update\""}, {}},
         {"a modified payment goes as an update",
          withPayment(Payment::kCash, [](Payment& p) { p.setNew(false), p.setTip(50); }), false, false,
          {"action=\"update\"", "<tip>50</tip>"}, {}},
         {"a voided payment goes back only when asked",
-         withPayment(Payment::kCash, [](Payment& p) { p.voidPayment(std::string("MGR")), p.setNew(false), p.setModified(false); }),
+         withPayment(Payment::kCash, [&](Payment& p) { p.voidPayment(std::string("MGR")), sent(p); }),
          false, true, {"<voidBy>MGR</voidBy>"}, {}},
         {"a nameless payment has an empty name", withPayment(Payment::kCash, nullptr), false, false,
          {"<paymentName></paymentName>"}, {}},
@@ -316,17 +316,18 @@ TEST_F(OrderDocumentTest, EdgeCases) {
              c.setCompany(std::string("Acme"));
              c.write(*store.context());
              o.setCustomerRemoteId(std::string("CR-1"));
-         }, false, false, {"<customer remoteId=\"CR-1\" action=\"add\"><customerName>Acme</customerName></customer>"}, {}},
+         }, false, false,
+         {"<customer remoteId=\"CR-1\" action=\"add\"><customerName>Acme</customerName></customer>"}, {}},
         {"a customer the store does not hold", [](Order& o) { o.setCustomerId(std::string("C-404")); }, false, false,
          {}, {"<customer "}},
         {"an activity log without an action carries all four values", [](Order& o) {
-             o.addLog(logEntry("AL-9", std::nullopt, std::string("3"), std::string("4"), std::nullopt));
+             o.addLog(logEntry("AL-9", std::nullopt, "3", "4", std::nullopt));
          }, false, false,
          {"<activityLog remoteId=\"AL-9\" action=\"\"><terminalId>T1</terminalId><serverId>U1</serverId>"
           "<forcedBy>U1</forcedBy><oldQuantity>3</oldQuantity><newQuantity>4</newQuantity><name>Burger</name>"
           "<oldPrice>3</oldPrice><description>changed</description><newPrice>4</newPrice>"}, {}},
         {"\"remove\" is matched with its case", [](Order& o) {
-             o.addLog(logEntry("AL-8", std::string("RemoveAll"), std::string("3"), std::string("4"), std::nullopt));
+             o.addLog(logEntry("AL-8", "RemoveAll", "3", "4", std::nullopt));
          }, false, false, {"<oldQuantity>0</oldQuantity><newQuantity>0</newQuantity>"}, {}},
     };
     for (const EdgeCase& c : cases) {
@@ -354,6 +355,83 @@ TEST_F(OrderDocumentTest, WithoutAKeyNoCardDataGoesOut) {
     EXPECT_EQ(xml.find("<signature>"), std::string::npos);
     EXPECT_EQ(xml.find("<accountNumber>"), std::string::npos);
     EXPECT_TRUE(encryptor.encrypted.empty());
+}
+
+// The order send of the terminal with the store server on loopback: the order's own document
+// goes out, and what comes back is read into orders of the local store.
+class OrderSendReadBackTest : public test::StoreServerFixture {
+protected:
+    // A sent order of the server's: a line with a side, a cash payment.
+    void send(const char* remoteId, const char* name, bool updateSummaries) {
+        Order order;
+        order.setRemoteId(std::string(remoteId));
+        order.setOrderType(Order::kDineIn);
+        order.setName(std::string(name));
+        order.setAreaLocationId(std::string("L5"));
+        order.addTax(OrderTax(std::string("State"), 1000, std::string("round")));
+        SelectionPtr burger = line("L1", "Burger", 1000);
+        burger->addSide(line("L1-S1", "Fries", 200));
+        order.addSelection(burger, nullptr);
+        order.addPayment(payment("P-1", Payment::kCash, 1320));
+        OrderDocument document(order, encryptor);
+        Error error;
+        ASSERT_TRUE(CommHelper::sendOrder(document, server->url(), "u5", false, std::nullopt, std::nullopt,
+                                          updateSummaries, context(), &error))
+            << error.localizedDescription();
+    }
+    FixedEncryptor encryptor;
+};
+
+TEST_F(OrderSendReadBackTest, TheServersSummaryOfASentOrderIsStored) {
+    send("ORD-1", "Table 5", true);
+    ASSERT_TRUE(server->order("ORD-1"));
+    EXPECT_NE(server->order("ORD-1")->find("<selectionName>Fries</selectionName>"), std::string::npos);
+
+    store.reopen();  // saved, not only in the context
+    ManagedObjectPtr row = DBHelper::getObject("Order", "remoteId == %@", std::string("ORD-1"), context());
+    ASSERT_TRUE(row);
+    Order stored(*row, context());
+    EXPECT_EQ(stored.name(), "Table 5");
+    EXPECT_EQ(stored.orderId(), "1001");  // the server's id for it
+    EXPECT_EQ(stored.summaryTotal(), 1320);
+
+    // A send that asks for no summary stores none.
+    send("ORD-2", "Table 6", false);
+    EXPECT_FALSE(DBHelper::getObject("Order", "remoteId == %@", std::string("ORD-2"), context()));
+}
+
+TEST_F(OrderSendReadBackTest, OrdersAndSummariesComeBackAsOrders) {
+    send("ORD-1", "Table 5", false);
+    send("ORD-2", "Table 6", false);
+    auto s = session();
+    Error error;
+    std::optional<std::vector<std::shared_ptr<Order>>> orders = CommHelper::getOrders(*s, &error);
+    ASSERT_TRUE(orders) << error.localizedDescription();
+    ASSERT_EQ(orders->size(), 2u);
+    const Order& first = *orders->front();
+    EXPECT_EQ(first.remoteId(), "ORD-1");
+    ASSERT_EQ(first.getSelections().size(), 1u);
+    EXPECT_EQ(first.getSelections()[0]->getSides().size(), 1u);
+    EXPECT_EQ(first.getPayments().size(), 1u);
+    EXPECT_EQ(first.getTotal(), 1320);
+
+    std::vector<std::shared_ptr<Order>> summaries;
+    ASSERT_TRUE(CommHelper::getOrderSummaries(std::string("L5"), true, CommHelper::loadOrders(summaries, context()),
+                                              *s, &error));
+    ASSERT_EQ(summaries.size(), 2u);
+    EXPECT_EQ(summaries[1]->name(), "Table 6");
+    EXPECT_TRUE(summaries[1]->getSelections().empty());
+
+    std::vector<std::shared_ptr<Order>> one;
+    ASSERT_TRUE(CommHelper::getOrder("ORD-2", server->url(), "u5", CommHelper::loadOrders(one, context()), context(),
+                                     &error));
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0]->orderId(), "1002");
+
+    server->setFault("getOrders", storesim::Fault::ErrorElement, 1, std::string("Store is closed"));
+    EXPECT_FALSE(CommHelper::getOrders(*s, &error));
+    EXPECT_EQ(error.code(), CommHelper::Refused);
+    EXPECT_EQ(error.localizedDescription(), "Store is closed");
 }
 
 } // namespace

@@ -369,6 +369,9 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
             if (area && text(orderDoc.get(), o, "areaLocationId") != *area) continue;
             children += summaryOf(orderXml);
         }
+        // A plain request is also the one for whole orders: they follow the summaries.
+        if (!openOnly && !area)
+            for (const auto& entry : h.orders) children += entry.second;
     } else if (kind == "getOrder") {
         auto it = h.orders.find(text(doc, what, "remoteId"));
         if (it != h.orders.end()) children = it->second;

@@ -55,7 +55,8 @@ struct ReceivedRequest {
 // A store server on 127.0.0.1 for tests and the demo. It checks every request's envelope
 // (Content-Type text/xml, "from" and "store" equal to the store id, "authorization" equal to the
 // password, a "uid"), keeps the orders and records it receives by their remoteId (a resend
-// replaces, never duplicates), answers order summaries, single orders, order and customer
+// replaces, never duplicates), answers order summaries (a plain order-list request also gets the
+// whole orders after them), single orders, order and customer
 // downloads, reports and lists from what it holds, and the store data from a fixture.
 // Thread-safe; the server answers on its own threads.
 class StoreServer {
