@@ -31,7 +31,7 @@ std::optional<std::string> textOf(const ManagedObjectPtr& row, std::string_view 
 
 } // namespace
 
-std::filesystem::path DBHelper::storePath() { return documentsDirectory() / storeFileName; }
+std::filesystem::path DBHelper::storePath() { return ObjectStore::defaultPath(); }
 
 std::shared_ptr<ObjectStore> DBHelper::sharedStore(Error* error) {
     std::lock_guard lock(sharedMutex);

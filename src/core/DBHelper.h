@@ -23,8 +23,7 @@ class DBHelper {
 public:
     using Predicates = std::vector<Predicate>;
 
-    // The terminal's one store file, in the data directory.
-    static constexpr const char* storeFileName = "TavloMobile.sqlite";
+    // The terminal's one store file, in the data directory (ObjectStore::defaultPath()).
     static std::filesystem::path storePath();
     // The shared store, opened (or created, or brought up to the model) on first use; null with
     // `error` when the file cannot be opened.

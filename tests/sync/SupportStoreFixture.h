@@ -33,7 +33,7 @@ public:
         defaults.setObject(std::string("pw"), "password");
         defaults.setObject(std::string(deviceId), "device_id");
         Error error;
-        store = ObjectStore::open(LocalStoreModel::build(), home.path() / DBHelper::storeFileName, &error);
+        store = ObjectStore::open(LocalStoreModel::build(), DBHelper::storePath(), &error);
         ASSERT_TRUE(store) << error.localizedDescription();
         context = std::make_unique<ObjectContext>(store);
         storeServer->Post("/pos", [this](const httplib::Request& req, httplib::Response& res) {

@@ -30,7 +30,7 @@ ObjectStore::ObjectStore(Model model, std::filesystem::path path, Options option
 
 ObjectStore::~ObjectStore() = default;
 
-std::filesystem::path ObjectStore::defaultPath() { return documentsDirectory() / "Tavlo.sqlite"; }
+std::filesystem::path ObjectStore::defaultPath() { return documentsDirectory() / "TavloMobile.sqlite"; }
 
 std::shared_ptr<ObjectStore> ObjectStore::open(Model model, const std::filesystem::path& file, Error* error,
                                                Options options) {
