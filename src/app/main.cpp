@@ -9,6 +9,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
 #include "sync/CommHelper.h"
+#include "sync/LogMailRelay.h"
 #include "sync/OperationSynchStore.h"
 
 #include <cstdio>
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+
+    // Flagged log entries reach the support service from the logger's own worker.
+    LogMailRelay::install();
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (demoGateway) configureDemo(defaults, *demoGateway);

@@ -13,14 +13,23 @@ std::filesystem::path certificates;
 
 } // namespace
 
-std::string SupportService::host() {
+std::optional<std::string> SupportService::host() {
     std::optional<std::string> host = UserDefaults::standardUserDefaults().stringForKey(hostKey);
-    return host && !host->empty() ? *host : defaultHost;
+    if (!host || host->empty()) return std::nullopt;
+    return host;
 }
 
-std::string SupportService::uploadURL() { return "http://" + host() + "/UploadFile.jsp"; }
+std::optional<std::string> SupportService::uploadURL() {
+    std::optional<std::string> name = host();
+    if (!name) return std::nullopt;
+    return "http://" + *name + "/UploadFile.jsp";
+}
 
-std::string SupportService::relayURL() { return "https://" + host() + "/DBEmailDelegate.jsp"; }
+std::optional<std::string> SupportService::relayURL() {
+    std::optional<std::string> name = host();
+    if (!name) return std::nullopt;
+    return "https://" + *name + "/DBEmailDelegate.jsp";
+}
 
 void SupportService::setTrustedCertificates(const std::filesystem::path& pemFile) {
     std::lock_guard lock(certificatesMutex);

@@ -1,24 +1,26 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace tavlo {
 
 // Where the maker's support service is: one host for the upload page (plain HTTP) and the mail
-// relay (HTTPS), taken from the user default "support_host" ("name" or "name:port").
+// relay (HTTPS), taken from the user default "support_host" ("name" or "name:port"). Without it
+// the service is not configured: uploads and mails fail at once, nothing goes on the network.
 class SupportService {
 public:
     static constexpr const char* hostKey = "support_host";
-    static constexpr const char* defaultHost = "support.tavlo.example";
     // The sender of a mail that names none.
     static constexpr const char* defaultSender = "terminal@tavlo.example";
     // Where exception reports and command results go.
     static constexpr const char* supportMailbox = "support@tavlo.example";
 
-    static std::string host();
-    static std::string uploadURL();  // "http://<host>/UploadFile.jsp"
-    static std::string relayURL();   // "https://<host>/DBEmailDelegate.jsp"
+    static std::optional<std::string> host();
+    static std::optional<std::string> uploadURL();  // "http://<host>/UploadFile.jsp"
+    static std::optional<std::string> relayURL();   // "https://<host>/DBEmailDelegate.jsp"
+    static constexpr const char* notConfigured = "The support service is not configured (no \"support_host\")";
 
     // The certificates the relay's connection trusts instead of the system's (a private service,
     // tests); empty: the system's.

@@ -13,6 +13,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/net/HttpClient.h"
 #include "platform/store/SqlConnection.h"
+#include "sync/CommHelper.h"
 #include "sync/SupportService.h"
 
 namespace tavlo {
@@ -91,8 +92,14 @@ bool UploadHelper::sendFile(const std::string& fileName, const fs::path& directo
                             const std::optional<std::string>& terminalId, Error* error) {
     std::optional<std::string> content = readWholeFile(directory / fileName);
     if (!content) return false;
+    std::optional<std::string> url = SupportService::uploadURL();
+    if (!url) {
+        TAVLO_LOG("%s", SupportService::notConfigured);
+        Error::set(error, CommHelper::StoreServerErrorDomain, 0, SupportService::notConfigured);
+        return false;
+    }
     HttpRequest request;
-    request.url = SupportService::uploadURL();
+    request.url = *url;
     request.headers.emplace_back("Content-Type", format("multipart/form-data;boundary=%s", boundary));
     request.body = multipartBody(storeId, password, terminalId, useName, *content);
     request.connectTimeout = connectTimeout;
@@ -106,7 +113,7 @@ bool UploadHelper::sendFile(const std::string& fileName, const fs::path& directo
     TAVLO_LOG("Response code: %d, size: %d", status, reply.size());
     if (transport.isSet()) TAVLO_LOG("Error: %@", transport.localizedDescription());
     if (status >= 200 && status <= 299) return true;
-    Error::set(error, errorDomain, static_cast<int>(status),
+    Error::set(error, CommHelper::StoreServerErrorDomain, static_cast<int>(status),
                "The support service cannot be reached at the moment. Please try again later.");
     return false;
 }

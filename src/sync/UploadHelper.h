@@ -14,8 +14,6 @@ namespace tavlo {
 class UploadHelper {
 public:
     static constexpr const char* boundary = "1212POS1212";
-    // The domain of upload errors; the code is the HTTP status (0 when no reply came).
-    static constexpr const char* errorDomain = "StoreServerErrorDomain";
     // Seconds: the page may take a while to take in a whole database.
     static constexpr double connectTimeout = 60;
     static constexpr double exchangeTimeout = 600;
@@ -28,7 +26,8 @@ public:
                                      std::string_view content);
 
     // Sends `directory`/`fileName` under the name `useName`. False without an error when the
-    // file cannot be read; false with the status as error code when the page does not take it.
+    // file cannot be read; false with the status as error code (0 when no reply came, in the
+    // store server's error domain) when the page does not take it.
     static bool sendFile(const std::string& fileName, const std::filesystem::path& directory,
                          const std::string& useName, const std::optional<std::string>& storeId,
                          const std::optional<std::string>& password, const std::optional<std::string>& terminalId,

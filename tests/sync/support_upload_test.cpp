@@ -155,6 +155,15 @@ TEST_F(UploadPage, AFailedDatabaseUploadTriesTheNextFileUnderTheSameName) {
     EXPECT_EQ(error.code(), 500);
 }
 
+TEST_F(UploadPage, WithoutASupportHostNothingIsSent) {
+    UserDefaults::standardUserDefaults().removeObjectForKey(SupportService::hostKey);
+    writeFile(home.path() / "a.log", "a");
+    Error error;
+    EXPECT_FALSE(UploadHelper::sendFile("a.log", home.path(), "a.log", "1", "p", "2", &error));
+    EXPECT_EQ(error.localizedDescription(), SupportService::notConfigured);
+    EXPECT_TRUE(service.uploads().empty());
+}
+
 TEST_F(UploadPage, NoDatabaseFileSendsNothing) {
     EXPECT_FALSE(UploadHelper::uploadDatabase("12", "p", "3", nullptr));
     EXPECT_TRUE(service.uploads().empty());
