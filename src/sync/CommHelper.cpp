@@ -539,34 +539,58 @@ bool CommHelper::getOrder(const std::string& remoteId, const std::string& url, c
     return !orders.empty();
 }
 
-bool CommHelper::getOrders(const RecordReader& into, const std::string& url, const std::optional<std::string>& storeId,
-                           const std::optional<std::string>& password, ObjectContext* context) {
-    std::optional<std::string> document = XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt);
-    HttpRequest request = getRequest(url, storeId, password, std::nullopt, std::nullopt, document,
-                                     timeout(ConnectTimeoutKey, context));
+XmlDocPtr CommHelper::getRecords(const std::string& what, const std::string& url,
+                                 const std::optional<std::string>& storeId, const std::optional<std::string>& password,
+                                 const std::optional<std::string>& userId, const std::optional<std::string>& document,
+                                 int timeoutSeconds, ObjectContext* context, Error* error) {
+    HttpRequest request = getRequest(url, storeId, password, userId, std::nullopt, document, timeoutSeconds);
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
-    if (!response || response->body.empty()) {
-        TAVLO_LOG("No response received from getOrderData: %@", transport.localizedDescription());
-        return false;
+    if (!response) {
+        TAVLO_LOG("No response received from %@: %@", what, transport.localizedDescription());
+        Error::set(error, transport);
+        return nullptr;
     }
     std::string reply = replyText(response->body);
     if (boolValue(DBHelper::getStoreValue(LogXmlKey, context)))
-        logExchange("getOrders", url, response, reply, document, Error(), "Response code: %d, size: %d, for request:%@");
+        logExchange(what, url, response, reply, document, Error(), "Response code: %d, size: %d, for request:%@");
+    if (!isGoodStatus(response->status)) {
+        Error::set(error, statusError(*response));
+        return nullptr;
+    }
     if (reply.empty()) {
-        TAVLO_LOG("No data received from getOrderData: %@", transport.localizedDescription());
-        return false;
+        TAVLO_LOG("No data received from %@", what);
+        Error::set(error, storeServerError(NoResponse, format("No data received from %@", what)));
+        return nullptr;
     }
-    if (!isGoodStatus(response->status)) return false;
     XmlDocPtr doc = XmlHelper::parse(reply);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    std::optional<std::string> refusal = replyValue(doc, "error");
-    if (!root || refusal) {
-        TAVLO_LOG_MAIL("Received error synching orders: %@", refusal);
+    if (!doc || !xmlDocGetRootElement(doc.get())) {
+        TAVLO_LOG("Unable to read the reply to %@ (%d bytes)", what, static_cast<int>(reply.size()));
+        Error::set(error, storeServerError(NoResponse, format("Unable to read the reply to %@", what)));
+        return nullptr;
+    }
+    if (std::optional<std::string> refusal = replyValue(doc, "error")) {
+        Error::set(error, storeServerError(Refused, *refusal));
+        return nullptr;
+    }
+    if (std::optional<std::string> warning = replyValue(doc, "warning")) {
+        TAVLO_LOG("%@", *warning);
+        Error::set(error, storeServerError(Warning, *warning));
+    }
+    return doc;
+}
+
+bool CommHelper::getOrders(const RecordReader& into, const std::string& url, const std::optional<std::string>& storeId,
+                           const std::optional<std::string>& password, ObjectContext* context) {
+    Error error;
+    XmlDocPtr doc = getRecords("getOrderData", url, storeId, password, std::nullopt,
+                               XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
+                               timeout(ConnectTimeoutKey, context), context, &error);
+    if (!doc) {
+        if (error.code() == Refused) TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
         return false;
     }
-    if (std::optional<std::string> warning = replyValue(doc, "warning")) TAVLO_LOG("%@", *warning);
-    for (xmlNodePtr child = root->children; child; child = child->next)
+    for (xmlNodePtr child = xmlDocGetRootElement(doc.get())->children; child; child = child->next)
         if (XmlHelper::isElementNamed(child, "customerOrder")) into(doc.get(), child);
     return true;
 }

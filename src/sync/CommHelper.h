@@ -12,6 +12,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/net/HttpClient.h"
 #include "xml/RequestValues.h"
+#include "xml/XmlDocPtr.h"
 
 namespace tavlo {
 
@@ -164,6 +165,15 @@ public:
     // found, must have been closed" (or the reply's warning); -1 for an "error" element.
     static bool getOrder(const std::string& remoteId, const std::string& url, const std::optional<std::string>& userId,
                          const RecordReader& into, ObjectContext* context, Error* error);
+    // A download of records (the order data, the customers, the order summaries): the document
+    // to the URL with the credentials and no last-update header. The parsed reply of a 200-299
+    // reply; a "warning" in it is logged and set as code 0. Otherwise null with `error`: the
+    // transport's error when no reply came, code 1 for a failed status or a reply that is empty or
+    // not XML, -1 with the text of an "error" element. `what` names the request in the log.
+    static XmlDocPtr getRecords(const std::string& what, const std::string& url,
+                                const std::optional<std::string>& storeId, const std::optional<std::string>& password,
+                                const std::optional<std::string>& userId, const std::optional<std::string>& document,
+                                int timeoutSeconds, ObjectContext* context, Error* error);
     // The order download: every "customerOrder" child of the reply's root to `into`. Reports
     // only through the log and its answer.
     static bool getOrders(const RecordReader& into, const std::string& url, const std::optional<std::string>& storeId,
