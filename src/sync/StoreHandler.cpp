@@ -7,6 +7,7 @@
 #include "sync/CommHelper.h"
 #include "sync/OperationLogs.h"
 #include "sync/OperationSynchStore.h"
+#include "sync/OperationTerminalCommand.h"
 
 namespace tavlo {
 
@@ -22,6 +23,10 @@ StoreHandler::Operations StoreHandler::Operations::standard() {
     operations.store = [](const SynchArgs& a) -> std::shared_ptr<Operation> {
         return std::make_shared<OperationSynchStore>(a.url, a.storeId.value_or(""), a.password.value_or(""), false,
                                                      std::nullopt, a.timeout, a.logXml, a.coordinator);
+    };
+    operations.terminalCommand = [](const std::string& url,
+                                    std::shared_ptr<ObjectStore> coordinator) -> std::shared_ptr<Operation> {
+        return std::make_shared<OperationTerminalCommand>(url, std::move(coordinator));
     };
     operations.logs = [](std::shared_ptr<ObjectStore> coordinator) -> std::shared_ptr<Operation> {
         return std::make_shared<OperationLogs>(std::move(coordinator));
