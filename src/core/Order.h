@@ -6,6 +6,7 @@
 #include "core/Payment.h"
 #include "core/Selection.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Error.h"
 
 #include <libxml/tree.h>
 
@@ -79,6 +80,10 @@ public:
     std::shared_ptr<Order> shallowClone() const;
     // Forgets the sent activity log and the removed discounts.
     void clearTempData();
+    // Hands a modified order to the order handler (OrderSend.cpp); an unmodified one needs nothing.
+    // In lite mode the kitchen tickets of the units just sent are printed from a copy taken
+    // before the send; their outcome does not change the answer.
+    bool send(Session& session, Error* error);
 
     // ---- Lines. A null session changes no availability and logs no user or terminal.
     void addSelection(const SelectionPtr& selection, Session* session);

@@ -2,6 +2,7 @@
 
 #include "core/Rule.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Error.h"
 
 #include <cstdint>
 #include <functional>
@@ -77,6 +78,17 @@ public:
     std::optional<Date> storeOpenDate();
     std::optional<Date> lastOpenDate();
     std::optional<Date> storeCloseDate();
+    // Opens the business day through the order handler and, in lite mode, the card batch of the
+    // store's card host. YES once the day is open, even when the batch failed (then `error` says
+    // "Unable to open batch (...)"). SessionStoreDay.cpp.
+    bool openStore(Error* error);
+    // Closes the business day with both handlers paused meanwhile (and resumed in every case);
+    // in lite mode after the close checks and the card batch's settlement.
+    bool closeStore(Error* error);
+    // Opens the drawer without a sale: queues the no-sale and kicks the drawer on the receipt
+    // printer. NO without a printer or when it does not open.
+    bool noSale(const std::optional<std::string>& drawerId, const std::optional<std::string>& authorizedBy,
+                Error* error);
 
     // Cash drawers.
     bool hasCashDrawer();

@@ -6,9 +6,11 @@
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
 #include "core/LocalStoreModel.h"
+#include "core/Order.h"
 #include "core/TavloLog.h"
 #include "core/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -16,6 +18,7 @@
 #include "sync/OperationCustomer.h"
 #include "sync/OperationStandard.h"
 #include "sync/OperationStoreOpen.h"
+#include "sync/OrderDocument.h"
 #include "sync/OrderQueue.h"
 #include "xml/XmlHelper.h"
 
@@ -53,8 +56,15 @@ std::optional<std::string> thisTerminalId(ObjectContext* context) {
 
 OrderHandler::DaySales OrderHandler::daySales(const std::optional<std::string>& batchId, ObjectContext* context) {
     DaySales sales;
-    (void)batchId;
-    (void)context;
+    for (const ManagedObjectPtr& row : DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name",
+                                                            context)) {
+        Order order(*row, context);
+        int32_t total = order.getTotal();
+        int32_t taxes = 0;
+        for (const OrderTax& tax : order.getTaxes()) taxes += order.getTax(tax.name());
+        sales.gross += total;
+        sales.net += total - taxes;
+    }
     return sales;
 }
 
@@ -191,6 +201,83 @@ bool OrderHandler::queueRow(const char* type, const std::optional<std::string>& 
         wakeUp();
     else
         TAVLO_LOG_MAIL(notRunningMessage);
+    return true;
+}
+
+bool OrderHandler::sendOrder(Order& order, const std::optional<std::string>& userId, ObjectContext* context,
+                             Error* error) {
+    return sendOrder(order, userId, std::nullopt, std::nullopt, false, context, error);
+}
+
+bool OrderHandler::sendOrder(Order& order, const std::optional<std::string>& userId,
+                             const std::optional<std::string>& printURL, const std::optional<std::string>& drawerURL,
+                             bool receipt, ObjectContext* context, Error* error) {
+    return sendOrder(order, userId, gatewayURL(), printURL, drawerURL, receipt, context, error);
+}
+
+bool OrderHandler::sendOrder(Order& order, const std::optional<std::string>& userId, const std::string& url,
+                             const std::optional<std::string>& printURL, const std::optional<std::string>& drawerURL,
+                             bool receipt, ObjectContext* context, Error* error) {
+    Date created = Date::now();
+    bool sent;
+    {
+        std::lock_guard queueLock(queueLock_);
+        std::lock_guard handlerLock(handlerLock_);
+        sent = isQueueing() ? queueOrder(order, userId, created, context, error)
+                            : postOrder(order, userId, url, printURL, drawerURL, receipt, context, error);
+    }
+    NotificationCenter::defaultCenter().post(kOrdersChangeNotification, std::vector<Order*>{&order});
+    return sent;
+}
+
+bool OrderHandler::queueOrder(Order& order, const std::optional<std::string>& userId, Date created,
+                              ObjectContext* context, Error* error) {
+    std::optional<std::string> terminalId = thisTerminalId(context);
+    bool sendBackVoids = boolValue(DBHelper::getValue("HH_SEND_BACK_VOIDS", context));
+    std::optional<std::string> request =
+        OrderDocument(order).document(UserDefaults::standardUserDefaults().stringForKey("store_id"), terminalId, false,
+                                      std::nullopt, std::nullopt, true, sendBackVoids, context);
+    if (!request) {
+        // An empty row would be posted for ever and never accepted.
+        setError(error, localized("Unable to write the order"));
+        return false;
+    }
+    order.write(*context);
+    OrderQueue::insert(*context, OrderQueue::kOrder, order.remoteId(), userId, request, created);
+    if (!context->save(error)) return false;
+    order.clearTempData();
+    if (isRunning())
+        wakeUp();
+    else
+        TAVLO_LOG_MAIL("Queueing orders but OrderHandler is not running");
+    return true;
+}
+
+bool OrderHandler::postOrder(Order& order, const std::optional<std::string>& userId, const std::string& url,
+                             const std::optional<std::string>& printURL, const std::optional<std::string>& drawerURL,
+                             bool receipt, ObjectContext* context, Error* error) {
+    bool wasModified = order.modified();
+    OrderDocument document(order);
+    if (!CommHelper::sendOrder(document, url, userId, receipt, printURL, drawerURL, false, context, error))
+        return false;
+    if (!wasModified) return true;
+    if (order.remoteId()) {
+        Order returned(context);
+        bool found = false;
+        Error readError;
+        CommHelper::getOrder(*order.remoteId(), gatewayURL(), userId,
+                             [&](xmlDocPtr doc, xmlNodePtr element) {
+                                 returned.read(element, doc, context);
+                                 found = true;
+                             },
+                             context, &readError);
+        if (found) {
+            order.copy(returned);
+            returned.write(*context);
+        }
+    }
+    if (!context->save(error)) return false;
+    order.clearTempData();
     return true;
 }
 

@@ -18,6 +18,7 @@ class Attendance;
 class CashInOut;
 class Customer;
 class OperationStoreOpen;
+class Order;
 
 // The handler of every record the terminal reports to the store server: orders, no-sales, cash
 // in/outs, clock in/outs and customers, and the business day's open and close.
@@ -64,6 +65,15 @@ public:
     void start() override;
 
     // ---- hand-overs (main thread) ----
+    // A queueing terminal stores the order and its row in one save (print requests are not
+    // queued: the row goes to the gateway); otherwise the order goes to `url` at once and, when it
+    // was modified, is read back. Every call posts "ordersChange" with the order.
+    bool sendOrder(Order& order, const std::optional<std::string>& userId, const std::string& url,
+                   const std::optional<std::string>& printURL, const std::optional<std::string>& drawerURL,
+                   bool receipt, ObjectContext* context, Error* error);
+    bool sendOrder(Order& order, const std::optional<std::string>& userId, const std::optional<std::string>& printURL,
+                   const std::optional<std::string>& drawerURL, bool receipt, ObjectContext* context, Error* error);
+    bool sendOrder(Order& order, const std::optional<std::string>& userId, ObjectContext* context, Error* error);
     // Queued even by a terminal that does not queue.
     bool sendNoSale(const std::optional<std::string>& rowId, const std::optional<std::string>& request,
                     const std::optional<std::string>& userId, ObjectContext* context, Error* error);
@@ -123,6 +133,11 @@ private:
                   const std::optional<std::string>& userId, const std::optional<std::string>& request, Date created,
                   ObjectContext* context, const char* notRunningMessage, const char* unableMessage, Error* error);
     void reportOpen();
+    bool queueOrder(Order& order, const std::optional<std::string>& userId, Date created, ObjectContext* context,
+                    Error* error);
+    bool postOrder(Order& order, const std::optional<std::string>& userId, const std::string& url,
+                   const std::optional<std::string>& printURL, const std::optional<std::string>& drawerURL,
+                   bool receipt, ObjectContext* context, Error* error);
     bool closeStoreLocked(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error);
 
     std::atomic<bool> reloadRequested_{false};

@@ -46,6 +46,7 @@ TEST_F(BusinessDayTest, ALiteOpenInsertsTheDayAndReportsItUntilTheServerAccepts)
     server->setFault("open", Fault::RefuseConnection, 3);
     makeHandler(true);
     handler->start();
+    handler->waitForOpenReports();  // the start's own look for an unreported day
     Error error;
     ASSERT_TRUE(handler->openStore(std::string("u5"), Date::now(), context(), &error));
     EXPECT_FALSE(error.isSet());
@@ -70,6 +71,7 @@ TEST_F(BusinessDayTest, OrdersWaitWhileTheOpenIsRefusedAndGoOnceItIsAccepted) {
     server->setFault("open", Fault::ErrorElement);
     makeHandler(true);
     handler->start();
+    handler->waitForOpenReports();
     ASSERT_TRUE(handler->openStore(std::string("u5"), Date::now(), context(), nullptr));
     queueRow("order", "R1", orderDocument("R1"));
     while (opensReceived() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -91,6 +93,7 @@ TEST_F(BusinessDayTest, OpenRefusalsAndRepeats) {
     EXPECT_TRUE(days().empty());
 
     handler->start();
+    handler->waitForOpenReports();
     ASSERT_TRUE(handler->openStore(std::string("u5"), Date::now(), context(), &error));
     handler->waitForOpenReports();
     error = Error();

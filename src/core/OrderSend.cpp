@@ -1,0 +1,25 @@
+// Sending an order: the hand-over to the order handler and, in lite mode, the kitchen tickets.
+#include "core/Order.h"
+
+#include "core/Session.h"
+#include "printing/Announcer.h"
+#include "sync/OrderHandler.h"
+
+namespace tavlo {
+
+bool Order::send(Session& session, Error* error) {
+    if (!modified()) return true;
+    // Taken first: the send counts every unit as sent.
+    std::shared_ptr<Order> tickets = clone();
+    if (!OrderHandler::getInstance()->sendOrder(*this, session.userId(), session.managedObjectContext(), error))
+        return false;
+    if (!session.isLite()) return true;
+    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session)) {
+        Error ignored;
+        announcer->announce(*tickets, &ignored);
+    }
+    clearTempData();
+    return true;
+}
+
+} // namespace tavlo

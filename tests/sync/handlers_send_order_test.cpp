@@ -1,0 +1,159 @@
+#include "HandlerServerFixture.h"
+
+#include "core/Order.h"
+#include "core/Session.h"
+#include "support/RecordingAnnouncer.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavlo;
+using namespace tavlo::test;
+using storesim::Fault;
+
+namespace {
+
+class SendOrderTest : public HandlerServerFixture {
+protected:
+    void SetUp() override {
+        HandlerServerFixture::SetUp();
+        ManagedObjectPtr user = context()->insert("User");
+        user->setValue("userId", std::string("u5"));
+        user->setValue("name", std::string("Una"));
+        store.save();
+    }
+    void TearDown() override {
+        OrderHandler::releaseInstance();
+        HandlerServerFixture::TearDown();
+    }
+
+    // A dine-in order with `units` of one 10.00 line under one 8.25 % tax.
+    static std::unique_ptr<Order> makeOrder(const std::string& remoteId, int32_t units = 2, int32_t price = 1000) {
+        auto order = std::make_unique<Order>();
+        order->setRemoteId(remoteId);
+        order->setName("Table " + remoteId);
+        order->setOrderType(Order::kDineIn);
+        order->setServerId("u5");
+        order->setCreated(Date::now());
+        order->addTax(OrderTax("State", 825, "round", "tx-state"));
+        auto line = std::make_shared<Selection>();
+        line->setRemoteId(remoteId + "-1");
+        line->setRecipeId("r-soup");
+        line->setName("Soup");
+        line->setPrice(price);
+        line->setQuantity(units);
+        line->setOrderedBy("u5");
+        line->setNewQuantity(units);
+        order->addSelection(line, nullptr);
+        return order;
+    }
+
+    // Changes posted under "ordersChange": the remote ids of the orders.
+    std::vector<std::optional<std::string>> changes;
+    ScopedObserver observer{OrderHandler::kOrdersChangeNotification, nullptr, [this](const Notification& n) {
+                                for (Order* o : std::any_cast<std::vector<Order*>>(n.object))
+                                    changes.push_back(o->remoteId());
+                            }};
+};
+
+TEST_F(SendOrderTest, ALiteSendStoresTheOrderAndItsRowInOneSaveThenARunPostsIt) {
+    openDay(true);
+    makeHandler(true);
+    auto order = makeOrder("R1");
+    ASSERT_TRUE(handler->sendOrder(*order, std::string("u5"), context(), nullptr));
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_EQ(changes, (std::vector<std::optional<std::string>>{"R1"}));
+    auto fresh = handler->newContext();
+    ManagedObjectPtr row = fresh->fetchFirst(OrderQueue::entityName, "remoteId == %@", "R1");
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->text("type"), "order");
+    EXPECT_EQ(row->text("userId"), "u5");
+    EXPECT_NE(row->text("request")->find("remoteId=\"R1\""), std::string::npos);
+    EXPECT_EQ(fresh->count("Order", "remoteId == %@", "R1"), 1u);
+    EXPECT_EQ(fresh->fetchFirst("Order", "remoteId == %@", "R1")->text("storeBatch.remoteId"), "B1");
+    EXPECT_TRUE(logged("OrderHandler.cpp", "Queueing orders but OrderHandler is not running"));
+
+    handler->start();
+    drain();
+    ASSERT_TRUE(server->order("R1"));
+    EXPECT_EQ(handler->pendingCount(), 0);
+    cycle();
+    EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
+}
+
+TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
+    makeHandler(false);
+    handler->start();
+    auto order = makeOrder("R2");
+    Error error;
+    ASSERT_TRUE(handler->sendOrder(*order, std::string("u5"), context(), &error)) << error.localizedDescription();
+    EXPECT_TRUE(server->order("R2"));
+    EXPECT_EQ(server->requestCount("getOrder"), 1u);
+    EXPECT_EQ(order->orderId(), "1001");  // the server's id came back with the order
+    EXPECT_FALSE(order->modified());
+    EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
+    EXPECT_EQ(changes.size(), 1u);
+
+    server->setFault("customerOrder", Fault::ErrorElement, 2);
+    EXPECT_FALSE(handler->sendOrder(*makeOrder("R3"), std::string("u5"), context(), &error));
+    EXPECT_FALSE(server->order("R3"));
+    EXPECT_EQ(changes.size(), 2u);  // posted whatever the outcome
+}
+
+TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
+    RecordingAnnouncer announcer;
+    openDay(true);
+    OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), kInterval, true);
+    handler = OrderHandler::getInstance();
+    setConfig("TAVLO_LITE", "YES");
+    Session lite(context());
+    lite.setUserId("u5");
+    ASSERT_TRUE(lite.isLite());
+
+    auto order = makeOrder("R4", 3);
+    order->write(*context());  // stored: nothing left to send
+    store.save();
+    ASSERT_FALSE(order->modified());
+    EXPECT_TRUE(order->send(lite, nullptr));  // nothing new: not handed over
+    EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
+    EXPECT_TRUE(announcer.tickets().empty());
+
+    order = makeOrder("R4", 3);
+    ASSERT_TRUE(order->send(lite, nullptr));
+    EXPECT_EQ(rowCount("TRUEPREDICATE"), 1u);
+    ASSERT_EQ(announcer.tickets().size(), 1u);
+    EXPECT_EQ(announcer.tickets()[0].remoteId, "R4");
+    EXPECT_EQ(announcer.tickets()[0].newUnits, std::vector<int32_t>{3});
+    EXPECT_FALSE(order->modified());
+}
+
+TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {
+    makeHandler(true);
+    openDay(true);
+    IDBroker::getInstance();
+    for (auto [id, units] : {std::pair{"R1", 2}, std::pair{"R2", 1}}) {
+        auto order = makeOrder(id, units);
+        order->setBatchId("B1");
+        order->setClosed(Date::now());
+        order->write(*context());
+    }
+    auto other = makeOrder("R9", 5);  // another day's order
+    other->setBatchId("B0");
+    other->setClosed(Date::now());
+    ManagedObjectPtr oldDay = context()->insert("StoreBatch");
+    oldDay->setValue("remoteId", std::string("B0"));
+    oldDay->setValue("openedOn", Date::now().addingSeconds(-86400).wholeSecondsDate());
+    oldDay->setValue("closedOn", Date::now().addingSeconds(-80000));
+    other->write(*context());
+    store.save();
+    ASSERT_EQ(IDBroker::getInstance().currentBatchId(), "B1");
+
+    ASSERT_TRUE(handler->closeStore(std::string("u5"), Date::now(), context(), nullptr));
+    auto fresh = handler->newContext();
+    ManagedObjectPtr day = fresh->fetchFirst("StoreBatch", "remoteId == %@", "B1");
+    // 20.00 + 1.66 tax (0.83 a unit) and 10.00 + 0.83 tax.
+    EXPECT_EQ(day->int32("salesGross"), 2166 + 1083);
+    EXPECT_EQ(day->int32("salesNet"), 3000);
+    EXPECT_EQ(day->text("closedBy.userId"), "u5");
+}
+
+} // namespace
