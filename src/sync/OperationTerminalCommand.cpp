@@ -146,8 +146,10 @@ void OperationTerminalCommand::main() {
     // Cleared whatever the outcome: a command runs once.
     terminal->setValue("command", nullptr);
     Error saveError;
-    if (!context->save(&saveError))
+    if (!context->save(&saveError)) {
         TAVLO_LOG_MAIL("Unable to save process terminal command %@: %@", name, saveError.localizedDescription());
+        done = false;  // what it changed is not kept
+    }
 
     reportProcessed(context, name, storeId, password, terminalId);
 

@@ -337,6 +337,26 @@ TEST_F(TerminalCommand, AReportTheServerDoesNotTakeIsLoggedAndTheCommandStaysCle
     EXPECT_EQ(service.mails()[0].body, "Succesfully processed terminal command deleteStore");
 }
 
+TEST_F(TerminalCommand, ACommandWhoseChangesCannotBeSavedIsReportedAsFailed) {
+    addTerminal("updatePayment <cmd><host>HostA</host><merchantId>M1</merchantId><batchId>5</batchId>"
+                "<transaction id=\"11\"><fields><field name=\"note\" value=\"" + std::string(200'000, 'n') +
+                "\"/></fields></transaction></cmd>");
+    // The operation's store may not grow: the new field does not fit.
+    Error error;
+    ObjectStore::Options full;
+    full.maxFileBytes = 64 * 1024;
+    std::shared_ptr<ObjectStore> limited =
+        ObjectStore::open(LocalStoreModel::build(), DBHelper::storePath(), &error, full);
+    ASSERT_TRUE(limited) << error.localizedDescription();
+    std::make_shared<OperationTerminalCommand>(storeURL, limited)->start();
+
+    EXPECT_NE(logText().find("Unable to save process terminal command updatePayment"), std::string::npos);
+    EXPECT_EQ(receivedReports().size(), 1u);
+    ASSERT_FALSE(service.mails().empty());
+    EXPECT_EQ(service.mails().back().body, "Failed processing terminal command updatePayment");
+    EXPECT_EQ(TerminalCommand::storedTransaction(*stored(), 11)->toMany("transactionFields").size(), 2u);
+}
+
 TEST_F(TerminalCommand, TheOrderHandlerStatusListsEveryRowNotYetSent) {
     struct Row {
         const char* type;
