@@ -18,6 +18,7 @@
 #include "sync/OperationCustomer.h"
 #include "sync/OperationStandard.h"
 #include "sync/OperationStoreOpen.h"
+#include "sync/OperationSynchOrders.h"
 #include "sync/OrderDocument.h"
 #include "sync/OrderQueue.h"
 #include "xml/XmlHelper.h"
@@ -85,7 +86,11 @@ void OrderHandler::releaseInstance() {
 }
 
 OrderHandler::OrderHandler(std::string url, std::shared_ptr<ObjectStore> coordinator, int interval, bool queueing)
-    : OperationHandler(std::move(url), std::move(coordinator), interval, queueing) {}
+    : OperationHandler(std::move(url), std::move(coordinator), interval, queueing),
+      orderDownload_([](const DownloadArgs& a) -> std::shared_ptr<Operation> {
+          return std::make_shared<OperationSynchOrders>(a.url, a.storeId, a.password, a.fullReload, a.coordinator,
+                                                        a.logXml);
+      }) {}
 
 OrderHandler::~OrderHandler() { endOpenReports(); }
 
@@ -99,6 +104,13 @@ void OrderHandler::start() {
 void OrderHandler::setOrderDownload(DownloadMaker maker) {
     std::lock_guard lock(mutex_);
     orderDownload_ = std::move(maker);
+}
+
+bool OrderHandler::updateOrderSummaries(const std::optional<std::string>& storeId,
+                                        const std::optional<std::string>& password,
+                                        const std::optional<std::string>& userId, const std::string& url, bool open,
+                                        ObjectContext* context, Error* error) {
+    return OperationSynchOrders::updateOrderSummaries(storeId, password, userId, url, open, context, &queueLock_, error);
 }
 
 // ---- the cycle

@@ -96,8 +96,14 @@ public:
     void setReloadRequested(bool on) { reloadRequested_ = on; }
     bool synchDown() const { return synchDown_.load(); }
     void setSynchDown(bool on) { synchDown_ = on; }
-    // How a run makes its order download; empty: runs download nothing.
+    // How a run makes its order download (OperationSynchOrders unless set); empty: runs download
+    // nothing.
     void setOrderDownload(DownloadMaker maker);
+    // Replaces the local orders with the summaries of the orders the server holds (main thread),
+    // holding the queue's lock only while the orders are replaced; see OperationSynchOrders.
+    bool updateOrderSummaries(const std::optional<std::string>& storeId, const std::optional<std::string>& password,
+                              const std::optional<std::string>& userId, const std::string& url, bool open,
+                              ObjectContext* context, Error* error);
 
     // ---- the business day ----
     bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error);

@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "sync/CommHelper.h"
 #include "sync/OperationLogs.h"
+#include "sync/OperationSynchCustomers.h"
 #include "sync/OperationSynchStore.h"
 #include "sync/OperationTerminalCommand.h"
 
@@ -20,6 +21,9 @@ HandlerSlot<StoreHandler>& slot() {
 
 StoreHandler::Operations StoreHandler::Operations::standard() {
     Operations operations;
+    operations.customers = [](const SynchArgs& a) -> std::shared_ptr<Operation> {
+        return std::make_shared<OperationSynchCustomers>(a.url, a.storeId, a.password, false, a.logXml, a.coordinator);
+    };
     operations.store = [](const SynchArgs& a) -> std::shared_ptr<Operation> {
         return std::make_shared<OperationSynchStore>(a.url, a.storeId.value_or(""), a.password.value_or(""), false,
                                                      std::nullopt, a.timeout, a.logXml, a.coordinator);
