@@ -587,7 +587,8 @@ bool CommHelper::getOrders(const RecordReader& into, const std::string& url, con
                                XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
                                timeout(ConnectTimeoutKey, context), context, &error);
     if (!doc) {
-        if (error.code() == Refused) TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
+        if (error.domain() == StoreServerErrorDomain && error.code() == Refused)
+            TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
         return false;
     }
     for (xmlNodePtr child = xmlDocGetRootElement(doc.get())->children; child; child = child->next)

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "StoreServer.h"
 #include "platform/store/ObjectStore.h"
 #include "support/LocalStoreScope.h"
+#include "sync/CommHelper.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tavlo::test {
 
@@ -38,6 +42,46 @@ inline std::string bulkyReply(const std::string& element, const std::string& idA
         reply += "<" + element + " " + idAttribute + "=\"F" + std::to_string(i) + "\"><" + textElement + ">" +
                  std::string(400, 'x') + "</" + textElement + "></" + element + ">";
     return reply + "</tavloReply>";
+}
+
+// A way a download's exchange fails, and the error it must leave.
+struct FailedReply {
+    const char* name;
+    storesim::Fault fault;
+    std::optional<std::string> reply;  // answered in place of a fault
+    std::optional<int> code;           // of the store server's domain; nil: the transport's own error
+    std::string text;                  // the start of the error's text
+};
+
+inline const std::vector<FailedReply>& failedReplies() {
+    using storesim::Fault;
+    static const std::vector<FailedReply> all = {
+        {"no server", Fault::RefuseConnection, {}, std::nullopt, ""},
+        {"an error page", Fault::ServerErrorPage, {}, CommHelper::NoResponse, ""},
+        {"an error reply", Fault::ErrorElement, {}, CommHelper::Refused, "Refused for the test"},
+        {"an empty reply", Fault::None, "  \n", CommHelper::NoResponse, "No data received from "},
+        {"a cut reply", Fault::None, "<tavloReply><customer id=\"K1\">", CommHelper::NoResponse,
+         "Unable to read the reply to "},
+    };
+    return all;
+}
+
+// Makes the server fail requests of the kind that way (and only that way).
+inline void serveFailure(storesim::StoreServer& server, const std::string& kind, const FailedReply& failure) {
+    server.clearFaults();
+    server.setCannedReply(kind, failure.reply);
+    if (failure.fault != storesim::Fault::None) server.setFault(kind, failure.fault, 0, std::string("Refused for the test"));
+}
+
+inline void expectFailure(const std::optional<Error>& error, const FailedReply& failure) {
+    ASSERT_TRUE(error);
+    if (failure.code) {
+        EXPECT_EQ(error->domain(), CommHelper::StoreServerErrorDomain);
+        EXPECT_EQ(error->code(), *failure.code);
+    } else {
+        EXPECT_NE(error->domain(), CommHelper::StoreServerErrorDomain);
+    }
+    EXPECT_EQ(error->localizedDescription().substr(0, failure.text.size()), failure.text);
 }
 
 } // namespace tavlo::test

@@ -9,7 +9,6 @@
 
 using namespace tavlo;
 using namespace tavlo::test;
-using storesim::Fault;
 using Names = std::vector<std::string>;
 
 namespace {
@@ -105,35 +104,14 @@ TEST_F(CustomerDownloadTest, AFullReloadReplacesEveryCustomer) {
 }
 
 TEST_F(CustomerDownloadTest, AFailedDownloadWritesNothingAndTellsWhy) {
-    struct Case {
-        const char* name;
-        Fault fault;
-        std::optional<std::string> reply;
-        std::optional<int> code;  // of the store server's domain; nil: the transport's own error
-    };
-    const Case cases[] = {
-        {"no server", Fault::RefuseConnection, {}, std::nullopt},
-        {"an error page", Fault::ServerErrorPage, {}, CommHelper::NoResponse},
-        {"an error reply", Fault::ErrorElement, {}, CommHelper::Refused},
-        {"an empty reply", Fault::None, "", CommHelper::NoResponse},
-        {"a cut reply", Fault::None, "<tavloReply><customer id=\"K1\">", CommHelper::NoResponse},
-    };
     addCustomer("K8", "Kept Ltd", Date(1700000000));
     store.save();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        server->clearFaults();
-        server->setCannedReply("getCustomers", c.reply);
-        if (c.fault != Fault::None) server->setFault("getCustomers", c.fault);
+    for (const FailedReply& failure : failedReplies()) {
+        SCOPED_TRACE(failure.name);
+        serveFailure(*server, "getCustomers", failure);
         auto op = download(true);
         EXPECT_FALSE(op->succeeded());
-        ASSERT_TRUE(op->error());
-        if (c.code) {
-            EXPECT_EQ(op->error()->domain(), CommHelper::StoreServerErrorDomain);
-            EXPECT_EQ(op->error()->code(), *c.code);
-        } else {
-            EXPECT_NE(op->error()->domain(), CommHelper::StoreServerErrorDomain);
-        }
+        expectFailure(op->error(), failure);
         EXPECT_EQ(companies(), Names{"Kept Ltd"});
         EXPECT_EQ(changes, 0);
     }

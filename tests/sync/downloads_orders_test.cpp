@@ -12,7 +12,6 @@
 
 using namespace tavlo;
 using namespace tavlo::test;
-using storesim::Fault;
 using Names = std::vector<std::string>;
 
 namespace {
@@ -193,40 +192,16 @@ TEST_F(OrderDownloadTest, AFullReloadReplacesEveryOrderAndCashRecord) {
 }
 
 TEST_F(OrderDownloadTest, AFailedDownloadWritesNothingAndTellsWhy) {
-    struct Case {
-        const char* name;
-        Fault fault;
-        std::optional<std::string> reply;  // a canned reply instead of a fault
-        std::optional<int> code;           // of the store server's domain; nil: the transport's own error
-        std::string text;                  // the start of the error's text
-    };
-    const Case cases[] = {
-        {"no server", Fault::RefuseConnection, {}, std::nullopt, ""},
-        {"an error page", Fault::ServerErrorPage, {}, CommHelper::NoResponse, ""},
-        {"an error reply", Fault::ErrorElement, {}, CommHelper::Refused, "Tables are being merged"},
-        {"an empty reply", Fault::None, "  \n", CommHelper::NoResponse, "No data received from getOrderData"},
-        {"a cut reply", Fault::None, "<tavloReply><customerOrder remoteId=\"R1\">",
-         CommHelper::NoResponse, "Unable to read the reply to getOrderData"},
-    };
     ManagedObjectPtr b1 = addDay("B1", Date(T0));
     addOrder("L1", b1, std::nullopt);
     store.save();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        server->clearFaults();
-        server->setCannedReply("getOrderData", c.reply);
-        if (c.fault != Fault::None) server->setFault("getOrderData", c.fault, 0, std::string("Tables are being merged"));
+    for (const FailedReply& failure : failedReplies()) {
+        SCOPED_TRACE(failure.name);
+        serveFailure(*server, "getOrderData", failure);
         // A full reload deletes only once a well-formed reply is in hand.
         auto op = download(true);
         EXPECT_FALSE(op->succeeded());
-        ASSERT_TRUE(op->error());
-        if (c.code) {
-            EXPECT_EQ(op->error()->domain(), CommHelper::StoreServerErrorDomain);
-            EXPECT_EQ(op->error()->code(), *c.code);
-        } else {
-            EXPECT_NE(op->error()->domain(), CommHelper::StoreServerErrorDomain);
-        }
-        EXPECT_EQ(op->error()->localizedDescription().substr(0, c.text.size()), c.text);
+        expectFailure(op->error(), failure);
         EXPECT_EQ(remoteIds("Order"), Names{"L1"});
         EXPECT_TRUE(changes.empty());
     }
