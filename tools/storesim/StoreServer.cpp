@@ -70,6 +70,15 @@ std::string summaryOf(const std::string& orderXml) {
     return dump(orderDoc.get(), summary);
 }
 
+// What a record is kept under: its remoteId, else its own id (a cash record has only that).
+std::optional<std::string> recordKey(xmlNodePtr record) {
+    std::optional<std::string> remoteId = XmlHelper::getAttributeValue(record, "remoteId");
+    if (remoteId) return remoteId;
+    std::optional<std::string> id = XmlHelper::getAttributeValue(record, "id");
+    if (id && !id->empty() && *id != "-1") return id;
+    return std::nullopt;
+}
+
 // A reply body: the declaration and the `tavloReply` root around the given children.
 std::string reply(const std::string& children) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><tavloReply>" + children + "</tavloReply>";
@@ -390,8 +399,8 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
     } else if (startsWith(kind, "get")) {
         children = element("line", "Store " + options_.storeId) +
                    element("line", "Orders: " + std::to_string(h.orders.size()));
-    } else if (std::optional<std::string> remoteId = XmlHelper::getAttributeValue(what, "remoteId")) {
-        h.records[kind][*remoteId] = dump(doc, what);
+    } else if (std::optional<std::string> key = recordKey(what)) {
+        h.records[kind][*key] = dump(doc, what);
     }
     return children;
 }

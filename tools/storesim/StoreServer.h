@@ -109,7 +109,8 @@ public:
     // The kept order (its `customerOrder` element as received, with the server's orderId).
     std::optional<std::string> order(const std::string& remoteId) const;
     std::vector<std::string> orderRemoteIds() const;
-    // Kept records of one element name ("customer", "attendance", ...), in remoteId order.
+    // Kept records of one element name ("customer", "attendance", ...), in remoteId order (a
+    // record without one is kept under its own "id").
     std::vector<std::string> records(const std::string& kind) const;
     std::vector<ReceivedRequest> requests() const;
     size_t requestCount(const std::string& kind) const;
