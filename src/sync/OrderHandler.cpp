@@ -233,8 +233,7 @@ bool OrderHandler::sendOrder(Order& order, const std::optional<std::string>& use
     Date created = Date::now();
     bool sent;
     {
-        std::lock_guard queueLock(queueLock_);
-        std::lock_guard handlerLock(handlerLock_);
+        HandOverLock lock(*this);
         sent = isQueueing() ? queueOrder(order, userId, created, context, error)
                             : postOrder(order, userId, url, printURL, drawerURL, receipt, context, error);
     }
@@ -293,11 +292,15 @@ bool OrderHandler::postOrder(Order& order, const std::optional<std::string>& use
     return true;
 }
 
+bool OrderHandler::postNow(const std::optional<std::string>& userId, const std::optional<std::string>& request,
+                           ObjectContext* context, Error* error) {
+    return CommHelper::send(gatewayURL(), userId, request, logXml(context), error);
+}
+
 bool OrderHandler::sendNoSale(const std::optional<std::string>& rowId, const std::optional<std::string>& request,
                               const std::optional<std::string>& userId, ObjectContext* context, Error* error) {
     Date created = Date::now();
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     return queueRow(OrderQueue::kNoSale, rowId, userId, request, created, context,
                     "Queueing no sale but OrderHandler is not running", "Unable to save no sale into queue (%@)", error);
 }
@@ -305,11 +308,10 @@ bool OrderHandler::sendNoSale(const std::optional<std::string>& rowId, const std
 bool OrderHandler::sendCashInOut(CashInOut& record, const std::optional<std::string>& userId, ObjectContext* context,
                                  Error* error) {
     Date created = Date::now();
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     std::optional<std::string> request = record.toXml(error);
     if (!request) return false;
-    if (!isQueueing()) return CommHelper::send(gatewayURL(), userId, request, logXml(context), error);
+    if (!isQueueing()) return postNow(userId, request, context, error);
     record.write(*context);
     return queueRow(OrderQueue::kCashInOut, record.drawerId(), userId, request, created, context,
                     "Queueing cash in/out but OrderHandler is not running", "Unable to save cash in/out into queue (%@)",
@@ -319,18 +321,13 @@ bool OrderHandler::sendCashInOut(CashInOut& record, const std::optional<std::str
 bool OrderHandler::sendAttendance(Attendance& record, const std::optional<std::string>& userId, ObjectContext* context,
                                   Error* error) {
     Date created = Date::now();
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
-    if (!isQueueing()) {
-        std::optional<std::string> printUrl;
-        if (boolValue(DBHelper::getValue("HH_ATTENDANCE_USE_PRINT_URL", context)))
-            printUrl = DBHelper::getTerminalValue("TS_PRINTER_URL", thisTerminalId(context), context);
-        std::optional<std::string> request = record.toXml(printUrl, error);
-        if (!request) return false;
-        return CommHelper::send(gatewayURL(), userId, request, logXml(context), error);
-    }
-    std::optional<std::string> request = record.toXml(std::nullopt, error);
+    HandOverLock lock(*this);
+    std::optional<std::string> printUrl;
+    if (!isQueueing() && boolValue(DBHelper::getValue("HH_ATTENDANCE_USE_PRINT_URL", context)))
+        printUrl = DBHelper::getTerminalValue("TS_PRINTER_URL", thisTerminalId(context), context);
+    std::optional<std::string> request = record.toXml(printUrl, error);
     if (!request) return false;
+    if (!isQueueing()) return postNow(userId, request, context, error);
     record.write(*context);
     return queueRow(OrderQueue::kClockInOut, record.remoteId(), userId, request, created, context,
                     "Queueing attendance but OrderHandler is not running", "Unable to save clock in/out into queue (%@)",
@@ -340,8 +337,7 @@ bool OrderHandler::sendAttendance(Attendance& record, const std::optional<std::s
 bool OrderHandler::sendCustomer(Customer& record, const std::optional<std::string>& userId, ObjectContext* context,
                                 Error* error) {
     Date created = Date::now();
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     std::optional<std::string> request = record.toXml(error);
     if (!request) return false;
     if (!isQueueing()) {
@@ -362,8 +358,7 @@ bool OrderHandler::sendCustomer(Customer& record, const std::optional<std::strin
 
 bool OrderHandler::openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
                              Error* error) {
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     if (!isRunning()) {
         setError(error, localized("Unable to open store, Order Handler not running"));
         return false;
@@ -528,8 +523,7 @@ bool OrderHandler::canClose(ObjectContext* context, Error* error) {
 
 bool OrderHandler::closeStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
                               Error* error) {
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     return closeStoreLocked(userId, date, context, error);
 }
 

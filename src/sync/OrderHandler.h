@@ -132,6 +132,16 @@ protected:
     void work() override;
 
 private:
+    // Held by every hand-over, the open and the close: the queue's lock, then the handler's.
+    struct HandOverLock {
+        explicit HandOverLock(OrderHandler& h) : queue(h.queueLock_), handler(h.handlerLock_) {}
+        std::lock_guard<std::recursive_mutex> queue;
+        std::lock_guard<std::recursive_mutex> handler;
+    };
+
+    // Posts a record at once (a terminal that does not queue).
+    bool postNow(const std::optional<std::string>& userId, const std::optional<std::string>& request,
+                 ObjectContext* context, Error* error);
     void queueRows(ObjectContext& context, const char* filter, const char* message);
     // Stores a pending row in the caller's context and saves it; wakes the cycle after a good
     // save. `unableMessage` null: a failed save is neither logged nor rolled back.

@@ -12,8 +12,8 @@
 
 namespace tavlo::test {
 
-// An order handler on the local store of a test, talking to the loopback store server, with the
-// main loop and the clock under the test's control.
+// An order handler on the local store of a test (this device's terminal T1, user u5 "Una"),
+// talking to the loopback store server, with the main loop and the clock under the test's control.
 class HandlerServerFixture : public StoreServerFixture {
 protected:
     static constexpr int kInterval = 60;
@@ -22,6 +22,9 @@ protected:
         StoreServerFixture::SetUp();
         IDBroker::initWithMOC(store.context());
         store.addThisTerminal("T1", "1");
+        ManagedObjectPtr user = context()->insert("User");
+        user->setValue("userId", std::string("u5"));
+        user->setValue("name", std::string("Una"));
         store.save();
     }
     void TearDown() override {

@@ -13,13 +13,6 @@ namespace {
 
 class BusinessDayTest : public HandlerServerFixture {
 protected:
-    void SetUp() override {
-        HandlerServerFixture::SetUp();
-        ManagedObjectPtr user = context()->insert("User");
-        user->setValue("userId", std::string("u5"));
-        user->setValue("name", std::string("Una"));
-        store.save();
-    }
 
     // The stored days, read afresh (the context lives until the next call).
     std::vector<ManagedObjectPtr> days() {

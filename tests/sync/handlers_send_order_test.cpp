@@ -14,13 +14,6 @@ namespace {
 
 class SendOrderTest : public HandlerServerFixture {
 protected:
-    void SetUp() override {
-        HandlerServerFixture::SetUp();
-        ManagedObjectPtr user = context()->insert("User");
-        user->setValue("userId", std::string("u5"));
-        user->setValue("name", std::string("Una"));
-        store.save();
-    }
     void TearDown() override {
         OrderHandler::releaseInstance();
         HandlerServerFixture::TearDown();

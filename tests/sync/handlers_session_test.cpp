@@ -21,9 +21,6 @@ class SessionDayTest : public HandlerServerFixture {
 protected:
     void SetUp() override {
         HandlerServerFixture::SetUp();
-        ManagedObjectPtr user = context()->insert("User");
-        user->setValue("userId", std::string("u5"));
-        user->setValue("name", std::string("Una"));
         ManagedObjectPtr terminal = context()->fetchFirst("Terminal", "terminalId == %@", "T1");
         for (auto [id, url] : {std::pair{"D1", "2"}, std::pair{"D2", "1"}}) {
             ManagedObjectPtr drawer = context()->insert("CashDrawer");

@@ -41,9 +41,6 @@ class QueueReliabilityTest : public HandlerServerFixture, public ::testing::With
 protected:
     void SetUp() override {
         HandlerServerFixture::SetUp();
-        ManagedObjectPtr user = context()->insert("User");
-        user->setValue("userId", std::string("u5"));
-        store.save();
         openDay(true);
     }
 
