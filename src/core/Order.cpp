@@ -50,12 +50,6 @@ int32_t typeMatching(const std::optional<std::string>& label, std::string (*labe
     return -1;
 }
 
-ObjectContext* contextOf(Session* session) { return session ? session->managedObjectContext() : nullptr; }
-std::optional<std::string> userOf(Session* session) { return session ? session->userId() : std::nullopt; }
-std::optional<std::string> terminalOf(Session* session) { return session ? session->terminalId() : std::nullopt; }
-
-std::string count(int32_t n) { return format("%ld", static_cast<long>(n)); }
-
 } // namespace
 
 // ---- Creation
@@ -158,7 +152,7 @@ void Order::logVoid(const Selection& selection, const std::string& description, 
 void Order::addSelection(const SelectionPtr& selection, Session* session) {
     if (!selection) return;
     selections_.push_back(selection);
-    selection->setObserver([this](const ActivityLog& entry) { addLog(entry); });
+    observe(selection);
     changeAvailability(*selection, -selection->newQuantity(), session);
     modified_ = true;
 }
@@ -171,7 +165,7 @@ void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy,
     // A voided line gave its stock back already.
     if (selection->deleted()) return;
     const int32_t q = selection->quantity();
-    if (q > selection->newQuantity()) logVoid(*selection, "Voided", count(q), "0", forcedBy, session);
+    if (q > selection->newQuantity()) logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
     changeAvailability(*selection, q, session);
     selection->setDeleted(Date::now());
     modified_ = true;
@@ -186,7 +180,7 @@ void Order::decrement(const SelectionPtr& selection, const Text& forcedBy, Sessi
     const int32_t q = selection->quantity();
     if (selection->newQuantity() == 0)
         logVoid(*selection, format("Quantity changed from %ld to %ld", static_cast<long>(q), static_cast<long>(q - 1)),
-                count(q), count(q - 1), forcedBy, session);
+                std::to_string(q), std::to_string(q - 1), forcedBy, session);
     else
         selection->setNewQuantity(selection->newQuantity() - 1);
     if (q == 1) selection->setDeleted(Date::now());
@@ -305,7 +299,7 @@ void Order::addLog(const Text& action, const Text& name, const Text& description
 
 void Order::reOpen(const Text& forcedBy, Session* session) {
     if (isOpen()) return;
-    const std::string total = count(getTotal());
+    const std::string total = std::to_string(getTotal());
     addLog(std::string("reOpenOrder"), name_, std::string(), userOf(session), forcedBy, terminalOf(session), total,
            total, session);
     closed_.reset();

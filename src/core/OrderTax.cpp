@@ -1,6 +1,7 @@
 #include "core/OrderTax.h"
 
-#include <cctype>
+#include "platform/foundation/Text.h"
+
 #include <cmath>
 #include <limits>
 
@@ -16,18 +17,12 @@ int32_t toCents(double v) {
     return static_cast<int32_t>(v);
 }
 
-bool sameWord(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != lower[i]) return false;
-    return true;
-}
-
 } // namespace
 
 int32_t OrderTax::applyRound(double value, const Text& rounding) {
-    if (!rounding || sameWord(*rounding, "round")) return toCents(std::round(value));
-    if (sameWord(*rounding, "floor")) return toCents(std::floor(value));
+    const std::string method = rounding ? toLower(*rounding) : "round";
+    if (method == "round") return toCents(std::round(value));
+    if (method == "floor") return toCents(std::floor(value));
     return toCents(std::ceil(value));
 }
 

@@ -9,14 +9,6 @@
 
 namespace tavlo {
 
-namespace {
-
-std::optional<std::string> userOf(Session* session) { return session ? session->userId() : std::nullopt; }
-std::optional<std::string> terminalOf(Session* session) { return session ? session->terminalId() : std::nullopt; }
-std::string count(int32_t n) { return format("%ld", static_cast<long>(n)); }
-
-} // namespace
-
 void Selection::addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
                        const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
                        Session*) const {
@@ -40,7 +32,7 @@ SelectionPtr Selection::removeSide(const SelectionPtr& side, const Text& forcedB
     if (!isNew_)
         addLog(std::string("removeSideSelection"), name_,
                format("Removed side %@ from %@", found->name_, name_), userOf(session), forcedBy,
-               terminalOf(session), count(before), count(before - 1), session);
+               terminalOf(session), std::to_string(before), std::to_string(before - 1), session);
     return found;
 }
 
@@ -51,8 +43,7 @@ void Selection::removePreparation(const std::string& preparationId, const Text& 
     selectedPreparations_.erase(it);
     modified_ = true;
     if (isNew_) return;
-    auto row = DBHelper::getObject("Preparation", "preparationId == %@", preparationId,
-                                   session ? session->managedObjectContext() : nullptr);
+    auto row = DBHelper::getObject("Preparation", "preparationId == %@", preparationId, contextOf(session));
     addLog(std::string("removePreparation"), name_,
            format("Removed preparation %@ ", row ? row->text("name") : std::nullopt), userOf(session), forcedBy,
            terminalOf(session), std::string("0"), std::string("0"), session);
@@ -62,7 +53,8 @@ void Selection::setPrice(int32_t v, Session* session) {
     if (session)
         addLog(std::string("priceChange"), name_,
                format("Changed price from %@ to %@", Utils::formatCurrency(price_), Utils::formatCurrency(v)),
-               session->userId(), std::nullopt, session->terminalId(), count(price_), count(v), session);
+               session->userId(), std::nullopt, session->terminalId(), std::to_string(price_), std::to_string(v),
+               session);
     setPrice(v);
 }
 

@@ -10,6 +10,7 @@
 #include "core/IDBroker.h"
 #include "core/LogInfoProvider.h"
 #include "core/Order.h"
+#include "core/StoreRows.h"
 #include "core/TavloLog.h"
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/Text.h"
@@ -53,7 +54,7 @@ ManagedObjectPtr Session::thisTerminal() { return DBHelper::getTerminal(IDBroker
 // ---- sign-in ----
 
 bool Session::authenticate(const std::string& userId) {
-    auto user = context_ ? context_->fetchFirst("User", "userId == %@", userId) : nullptr;
+    auto user = findUser(context_, userId);
     auto terminal = thisTerminal();
     TAVLO_LOG(kStars);
     TAVLO_LOG("*** LOGIN ATTEMPT, id: %@", userId);
@@ -126,8 +127,7 @@ std::string Session::firstName() const {
 bool Session::isGranted(const std::string& permission) { return isGranted(permission, userId_); }
 
 bool Session::isGranted(const std::string& permission, const std::optional<std::string>& userId) {
-    if (!context_ || !userId) return false;
-    return isGranted(permission, context_->fetchFirst("User", "userId == %@", userId));
+    return isGranted(permission, findUser(context_, userId));
 }
 
 bool Session::isGranted(const std::string& permission, const ManagedObjectPtr& user) {
@@ -149,7 +149,7 @@ std::optional<std::string> Session::currentRole(const std::optional<std::string>
 }
 
 bool Session::canAccessOrder(const std::optional<std::string>& remoteId) {
-    auto order = context_ && remoteId ? context_->fetchFirst("Order", "remoteId == %@", remoteId) : nullptr;
+    auto order = findRow(context_, "Order", "remoteId", remoteId);
     if (order && sameText(order->text("user.userId"), userId_)) return true;
     return isGranted("ALL_ORDERS") || isGranted("ALL_AREA_ORDERS");
 }
@@ -319,8 +319,7 @@ int Session::cashDrawerURL(const std::optional<std::string>& drawerId, const std
 
 std::optional<std::string> Session::cashDrawerName(const std::optional<std::string>& drawerId,
                                                    ObjectContext* context) {
-    if (!context || !drawerId) return std::nullopt;
-    auto drawer = context->fetchFirst("CashDrawer", "cashDrawerId == %@", drawerId);
+    auto drawer = findRow(context, "CashDrawer", "cashDrawerId", drawerId);
     return drawer ? drawer->text("name") : std::nullopt;
 }
 
@@ -334,7 +333,7 @@ bool Session::isCashedIn(const std::optional<std::string>& drawerId) {
 std::map<std::string, std::string> Session::cashedInDrawers(const std::optional<std::string>& userId) {
     std::map<std::string, std::string> drawers;
     if (!context_ || !userId || !terminalId_) return drawers;
-    auto terminal = context_->fetchFirst("Terminal", "terminalId == %@", terminalId_);
+    auto terminal = findRow(*context_, "Terminal", "terminalId", terminalId_);
     if (!terminal) return drawers;
     for (const auto& entry : terminal->toMany("cashDrawers")) {
         auto drawer = entry->toOne("cashDrawer");

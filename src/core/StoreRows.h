@@ -18,6 +18,14 @@ ManagedObjectPtr findRow(ObjectContext& context, const char* entity, const char*
 inline ManagedObjectPtr findUser(ObjectContext& context, const std::optional<std::string>& userId) {
     return findRow(context, "User", "userId", userId);
 }
+// The same in a context that may be missing (then there is no row).
+inline ManagedObjectPtr findRow(ObjectContext* context, const char* entity, const char* key,
+                                const std::optional<std::string>& id) {
+    return context ? findRow(*context, entity, key, id) : nullptr;
+}
+inline ManagedObjectPtr findUser(ObjectContext* context, const std::optional<std::string>& userId) {
+    return context ? findUser(*context, userId) : nullptr;
+}
 
 // The member whose text `key` (a key path) equals the value; null when none does.
 ManagedObjectPtr memberWith(const std::vector<ManagedObjectPtr>& members, const char* key,
