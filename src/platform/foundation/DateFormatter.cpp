@@ -1,6 +1,7 @@
 #include "platform/foundation/DateFormatter.h"
 
 #include "platform/foundation/Calendar.h"
+#include "platform/foundation/Text.h"
 
 #include <cctype>
 #include <cmath>
@@ -29,10 +30,7 @@ std::string padded(int64_t value, int width) {
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view word) {
-    if (text.size() < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(word[i]))) return false;
-    return true;
+    return text.size() >= word.size() && equalsNoCase(text.substr(0, word.size()), word);
 }
 
 // Index of the name (full first, then its first three letters) the text starts with; -1 if none.

@@ -224,6 +224,12 @@ std::string toLower(std::string_view text) {
     return s;
 }
 
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
 bool containsNoCase(std::string_view text, std::string_view part) {
     return toLower(text).find(toLower(part)) != std::string::npos;
 }
@@ -277,6 +283,17 @@ std::string percentEncode(std::string_view value) {
             out += hex[c >> 4];
             out += hex[c & 0x0F];
         }
+    }
+    return out;
+}
+
+std::string hexEncode(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 0x0F];
     }
     return out;
 }

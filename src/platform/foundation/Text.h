@@ -88,11 +88,14 @@ std::string trim(std::string_view text);
 std::string toUpper(std::string_view text);
 std::string toLower(std::string_view text);
 // ASCII letters compared without case.
+bool equalsNoCase(std::string_view a, std::string_view b);
 bool containsNoCase(std::string_view text, std::string_view part);
 std::vector<std::string> split(std::string_view text, std::string_view separator);
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 std::string replaceAll(std::string text, std::string_view from, std::string_view to);
 // Every byte but A-Z a-z 0-9 - . _ ~ as %XX: the value can never add or end a query or form field.
 std::string percentEncode(std::string_view value);
+// Two lower-case hex digits per byte.
+std::string hexEncode(std::string_view bytes);
 
 } // namespace tavlo

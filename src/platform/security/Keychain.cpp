@@ -1,6 +1,7 @@
 #include "platform/security/Keychain.h"
 
 #include "platform/foundation/Directories.h"
+#include "platform/foundation/Text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,17 +23,6 @@ constexpr std::string_view kHeader = "tavlo-keychain 1";
 std::mutex g_mutex;
 
 using Items = std::vector<std::pair<std::string, Keychain::Bytes>>;
-
-std::string toHex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
-    }
-    return out;
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -86,9 +76,9 @@ Keychain::Status store(const Items& items) {
     std::string text(kHeader);
     text += '\n';
     for (const auto& [tag, data] : items) {
-        text += toHex(tag);
+        text += hexEncode(tag);
         text += ' ';
-        text += toHex(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+        text += hexEncode(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
         text += '\n';
     }
     const std::filesystem::path file = Keychain::path();

@@ -17,14 +17,6 @@ namespace {
 using Node = PredicateNode;
 using Expr = PredicateExpression;
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 class Parser {
 public:
     explicit Parser(std::string_view text) : text_(text) {}
@@ -65,7 +57,7 @@ private:
     }
     bool matchWord(std::string_view w) {
         std::string_view got = peekWord();
-        if (!got.empty() && equalsIgnoreCase(got, w)) { pos_ += got.size(); return true; }
+        if (!got.empty() && equalsNoCase(got, w)) { pos_ += got.size(); return true; }
         return false;
     }
 
@@ -178,14 +170,14 @@ private:
         }
         std::string_view word = peekWord();
         if (word.empty()) fail();
-        if (equalsIgnoreCase(word, "nil") || equalsIgnoreCase(word, "NULL")) { pos_ += word.size(); return e; }
-        if (equalsIgnoreCase(word, "YES") || equalsIgnoreCase(word, "TRUE")) { pos_ += word.size(); e.constant = true; return e; }
-        if (equalsIgnoreCase(word, "NO") || equalsIgnoreCase(word, "FALSE")) { pos_ += word.size(); e.constant = false; return e; }
+        if (equalsNoCase(word, "nil") || equalsNoCase(word, "NULL")) { pos_ += word.size(); return e; }
+        if (equalsNoCase(word, "YES") || equalsNoCase(word, "TRUE")) { pos_ += word.size(); e.constant = true; return e; }
+        if (equalsNoCase(word, "NO") || equalsNoCase(word, "FALSE")) { pos_ += word.size(); e.constant = false; return e; }
         if (isReserved(word)) fail();
         pos_ += word.size();
         if (peek() == '(') {
-            if (equalsIgnoreCase(word, "max")) e.function = Expr::Function::Max;
-            else if (equalsIgnoreCase(word, "min")) e.function = Expr::Function::Min;
+            if (equalsNoCase(word, "max")) e.function = Expr::Function::Max;
+            else if (equalsNoCase(word, "min")) e.function = Expr::Function::Min;
             else fail();
             matchSymbol("(");
             e.kind = Expr::Kind::Aggregate;
@@ -216,13 +208,13 @@ private:
             path.emplace_back(text_.substr(pos_, e - pos_));
             pos_ = e;
         }
-        if (path.size() == 1 && equalsIgnoreCase(path[0], "SELF")) fail();
+        if (path.size() == 1 && equalsNoCase(path[0], "SELF")) fail();
         return path;
     }
     static bool isReserved(std::string_view w) {
         for (std::string_view r : {"AND", "OR", "NOT", "IN", "LIKE", "CONTAINS", "BEGINSWITH", "ENDSWITH", "MATCHES",
                                    "ANY", "ALL", "NONE", "SOME", "BETWEEN", "TRUEPREDICATE", "FALSEPREDICATE"})
-            if (equalsIgnoreCase(w, r)) return true;
+            if (equalsNoCase(w, r)) return true;
         return false;
     }
 

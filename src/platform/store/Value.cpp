@@ -74,9 +74,8 @@ std::string Value::description() const {
         return buf;
     }
     case Kind::Binary: {
-        std::string out = "<";
-        for (uint8_t b : std::get<Bytes>(data_)) out += format("%02x", b);
-        return out + ">";
+        const Bytes& bytes = std::get<Bytes>(data_);
+        return "<" + hexEncode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + ">";
     }
     }
     return {};
