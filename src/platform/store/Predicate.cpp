@@ -258,12 +258,19 @@ private:
         if (text_[pos_] == '-' || text_[pos_] == '+') ++pos_;
         bool real = false;
         while (pos_ < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.')) {
-            if (text_[pos_] == '.') real = true;
+            if (text_[pos_] == '.') {
+                if (real) fail();  // "1.2.3"
+                real = true;
+            }
             ++pos_;
         }
         std::string digits(text_.substr(start, pos_ - start));
-        if (real) return std::stod(digits);
-        return static_cast<int64_t>(std::stoll(digits));
+        try {
+            if (real) return std::stod(digits);
+            return static_cast<int64_t>(std::stoll(digits));
+        } catch (const std::out_of_range&) {
+            fail();
+        }
     }
 
     std::string_view text_;

@@ -225,6 +225,9 @@ TEST(PredicateTest, ParsesOnceAndWritesItselfBack) {
     for (const char* bad : {"", "name ==", "name == 'x", "(name == %@", "name == %q", "== %@", "name ~ 3",
                             "AND == 3", "name LIKE[x] 'a'", "max(name == 3"})
         EXPECT_THROW(Predicate::withArguments(bad, {PredicateArgument("a")}), std::invalid_argument) << bad;
+    // Numbers that cannot be read are a bad format too, not a half-read value or another exception.
+    for (const char* bad : {"seats == 1.2.3", "seats == 99999999999999999999", "seats > 1e", "seats < -"})
+        EXPECT_THROW(Predicate::withArguments(bad, {}), std::invalid_argument) << bad;
 }
 
 } // namespace
