@@ -11,7 +11,8 @@ std::mutex g_clockMutex;
 std::shared_ptr<Clock> g_clock = std::make_shared<SystemClock>();
 } // namespace
 
-Date Date::now() { return Clock::current().now(); }
+// Holds the clock for the call: a test may put another one in its place meanwhile.
+Date Date::now() { return Clock::currentShared()->now(); }
 
 int64_t Date::wholeSeconds() const { return static_cast<int64_t>(std::floor(seconds_)); }
 
