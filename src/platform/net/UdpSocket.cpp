@@ -111,6 +111,18 @@ const sockaddr* asSockaddr(const std::string& raw) { return reinterpret_cast<con
 
 Error udpError(int code, const char* text) { return Error(UdpSocket::ErrorDomain, code, text); }
 
+Error ipv4Unavailable() {
+    return udpError(UdpSocket::IPv4UnavailableError, "IPv4 is unavailable due to binding/connecting using IPv6 only");
+}
+
+Error ipv6Unavailable() {
+    return udpError(UdpSocket::IPv6UnavailableError,
+                    "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform");
+}
+
+// bind(2) or connect(2) refused.
+Error socketCallFailed() { return udpError(UdpSocket::CFSocketError, "General CFSocket error"); }
+
 Error posixError(int number) { return Error(UdpSocket::PosixErrorDomain, number, std::strerror(number)); }
 
 bool pollReady(int fd, short events) {
@@ -201,25 +213,24 @@ bool UdpSocket::bindToAddress(const std::optional<std::string>& host, uint16_t p
     if (address.v4) {
         if (v4_.fd >= 0) {
             if (::bind(v4_.fd, asSockaddr(*address.v4), sizeof(sockaddr_in)) != 0) {
-                Error::set(error, udpError(CFSocketError, "General CFSocket error"));
+                Error::set(error, socketCallFailed());
                 return false;
             }
             if (!address.v6) closeFamily(v6_);
         } else if (!address.v6) {
-            Error::set(error, udpError(IPv4UnavailableError, "IPv4 is unavailable due to binding/connecting using IPv6 only"));
+            Error::set(error, ipv4Unavailable());
             return false;
         }
     }
     if (address.v6) {
         if (v6_.fd >= 0) {
             if (::bind(v6_.fd, asSockaddr(*address.v6), sizeof(sockaddr_in6)) != 0) {
-                Error::set(error, udpError(CFSocketError, "General CFSocket error"));
+                Error::set(error, socketCallFailed());
                 return false;
             }
             if (!address.v4) closeFamily(v4_);
         } else if (!address.v4) {
-            Error::set(error, udpError(IPv6UnavailableError,
-                                       "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform"));
+            Error::set(error, ipv6Unavailable());
             return false;
         }
     }
@@ -234,7 +245,7 @@ void UdpSocket::checkCanConnect() const {
 
 bool UdpSocket::connectFamily(Family& family, const std::string& address, Error* error) {
     if (::connect(family.fd, asSockaddr(address), static_cast<socklen_t>(address.size())) != 0) {
-        Error::set(error, udpError(CFSocketError, "General CFSocket error"));
+        Error::set(error, socketCallFailed());
         return false;
     }
     closeFamily(&family == &v4_ ? v6_ : v4_);
@@ -248,9 +259,8 @@ bool UdpSocket::connectToHost(const std::optional<std::string>& host, uint16_t p
     if (!resolve(host, port, false, address, error)) return false;
     if (address.v4 && v4_.fd >= 0) return connectFamily(v4_, *address.v4, error);
     if (address.v6 && v6_.fd >= 0) return connectFamily(v6_, *address.v6, error);
-    if (address.v4) Error::set(error, udpError(IPv4UnavailableError, "IPv4 is unavailable due to binding/connecting using IPv6 only"));
-    else Error::set(error, udpError(IPv6UnavailableError,
-                                    "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform"));
+    if (address.v4) Error::set(error, ipv4Unavailable());
+    else Error::set(error, ipv6Unavailable());
     return false;
 }
 
@@ -258,15 +268,14 @@ bool UdpSocket::connectToAddress(const std::string& address, Error* error) {
     checkCanConnect();
     if (address.size() == sizeof(sockaddr_in)) {
         if (v4_.fd < 0) {
-            Error::set(error, udpError(IPv4UnavailableError, "IPv4 is unavailable due to binding/connecting using IPv6 only"));
+            Error::set(error, ipv4Unavailable());
             return false;
         }
         return connectFamily(v4_, address, error);
     }
     if (address.size() == sizeof(sockaddr_in6)) {
         if (v6_.fd < 0) {
-            Error::set(error, udpError(IPv6UnavailableError,
-                                       "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform"));
+            Error::set(error, ipv6Unavailable());
             return false;
         }
         return connectFamily(v6_, address, error);

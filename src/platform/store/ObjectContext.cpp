@@ -644,8 +644,8 @@ std::vector<Value> ObjectContext::aggregateValues(const EntityDescription& e, co
             if (o->deleted_) continue;
             Value mine = keyPathValue(*o, a.keyPath);
             if (mine.isNil()) continue;
-            int c = v.isNil() ? 0 : compareValues(mine, v);
-            if (v.isNil() || (max ? c > 0 : c < 0)) v = mine;
+            int order = v.isNil() ? 0 : compareValues(mine, v);
+            if (v.isNil() || (max ? order > 0 : order < 0)) v = mine;
         }
         out.push_back(std::move(v));
     }
