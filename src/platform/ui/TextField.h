@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/ui/Control.h"
-#include "platform/ui/Font.h"
 #include "platform/ui/TextInput.h"
 
 #include <optional>
@@ -9,10 +8,6 @@
 
 namespace tavlo::ui {
 
-enum class KeyboardType {
-    Default = 0, ASCIICapable = 1, NumbersAndPunctuation = 2, URL = 3, NumberPad = 4, PhonePad = 5,
-    NamePhonePad = 6, EmailAddress = 7, DecimalPad = 8
-};
 enum class BorderStyle { None, Line, Bezel, RoundedRect };
 enum class ClearButtonMode { Never, WhileEditing, UnlessEditing, Always };
 
@@ -39,14 +34,6 @@ public:
     void setText(std::string text) { assignText(std::move(text)); setNeedsDisplay(); }
     const std::optional<std::string>& placeholder() const { return placeholder_; }
     void setPlaceholder(std::optional<std::string> p) { placeholder_ = std::move(p); }
-    const Font& font() const { return font_; }
-    void setFont(const Font& font) { font_ = font; }
-    const Color& textColor() const { return textColor_; }
-    void setTextColor(const Color& color) { textColor_ = color; }
-    TextAlignment textAlignment() const { return alignment_; }
-    void setTextAlignment(TextAlignment a) { alignment_ = a; }
-    KeyboardType keyboardType() const { return keyboard_; }
-    void setKeyboardType(KeyboardType k) { keyboard_ = k; }
     bool isSecureTextEntry() const { return secure_; }
     void setSecureTextEntry(bool secure) { secure_ = secure; }
     BorderStyle borderStyle() const { return border_; }
@@ -75,10 +62,6 @@ protected:
 
 private:
     std::optional<std::string> placeholder_;
-    Font font_ = Font::system(17);
-    Color textColor_ = Color::black();
-    TextAlignment alignment_ = TextAlignment::Left;
-    KeyboardType keyboard_ = KeyboardType::Default;
     bool secure_ = false;
     BorderStyle border_ = BorderStyle::None;
     ClearButtonMode clearMode_ = ClearButtonMode::Never;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/ui/Font.h"
-#include "platform/ui/TextField.h"
 #include "platform/ui/TextInput.h"
 #include "platform/ui/View.h"
 
@@ -25,14 +23,6 @@ public:
     using View::View;
 
     void setText(std::string text) { assignText(std::move(text)); setNeedsDisplay(); }
-    const Font& font() const { return font_; }
-    void setFont(const Font& font) { font_ = font; }
-    const Color& textColor() const { return textColor_; }
-    void setTextColor(const Color& color) { textColor_ = color; }
-    TextAlignment textAlignment() const { return alignment_; }
-    void setTextAlignment(TextAlignment a) { alignment_ = a; }
-    KeyboardType keyboardType() const { return keyboard_; }
-    void setKeyboardType(KeyboardType k) { keyboard_ = k; }
     bool isEditable() const { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
     TextViewDelegate* delegate() const { return delegate_; }
@@ -49,10 +39,6 @@ protected:
     void didResignFirstResponder() override;
 
 private:
-    Font font_ = Font::system(17);
-    Color textColor_ = Color::black();
-    TextAlignment alignment_ = TextAlignment::Left;
-    KeyboardType keyboard_ = KeyboardType::Default;
     bool editable_ = true;
     TextViewDelegate* delegate_ = nullptr;
 };
