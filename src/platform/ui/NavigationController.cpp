@@ -50,10 +50,7 @@ void NavigationController::setViewControllers(Stack controllers, bool animated) 
     ViewController* outgoing = topViewController();
     Stack old = std::move(stack_);
     stack_ = std::move(controllers);
-    for (auto& c : old) {
-        releaseChild(*c);
-        releaseLater(c);
-    }
+    for (auto& c : old) releaseChildLater(c);
     for (auto& c : stack_) adoptChild(*c);
     ViewController* incoming = topViewController();
     if (incoming != outgoing) transition(outgoing, incoming, animated);
@@ -72,8 +69,7 @@ std::shared_ptr<ViewController> NavigationController::pop(bool animated) {
     std::shared_ptr<ViewController> popped = stack_.back();
     stack_.pop_back();
     transition(popped.get(), topViewController(), animated);
-    releaseChild(*popped);
-    releaseLater(popped);
+    releaseChildLater(popped);
     return popped;
 }
 
@@ -83,10 +79,7 @@ NavigationController::Stack NavigationController::popTo(const ViewController& co
     Stack popped(it + 1, stack_.end());
     stack_.erase(it + 1, stack_.end());
     transition(popped.back().get(), topViewController(), animated);
-    for (auto& c : popped) {
-        releaseChild(*c);
-        releaseLater(c);
-    }
+    for (auto& c : popped) releaseChildLater(c);
     return popped;
 }
 

@@ -1,7 +1,5 @@
 #include "platform/ui/TableViewController.h"
 
-#include "platform/ui/Application.h"
-
 namespace tavlo::ui {
 
 TableViewController::TableViewController(std::string interfaceName, TableViewStyle style)
@@ -22,9 +20,7 @@ void TableViewController::loadView() {
         }
     }
     if (!table_) {
-        Application* app = Application::current();
-        Rect frame = app ? app->device().screenBounds(app->interfaceOrientation()) : Rect(0, 0, 320, 480);
-        table_ = std::make_shared<TableView>(frame, style_);
+        table_ = std::make_shared<TableView>(screenFrame(), style_);
         setView(table_);
     }
     table_->setDataSource(this);

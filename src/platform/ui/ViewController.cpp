@@ -43,9 +43,7 @@ void ViewController::loadView() {
         view_ = InterfaceRegistry::shared().build(interfaceName_, *this);
         return;
     }
-    Application* app = Application::current();
-    Rect frame = app ? app->device().screenBounds(app->interfaceOrientation()) : Rect(0, 0, 320, 480);
-    view_ = std::make_shared<View>(frame);
+    view_ = std::make_shared<View>(screenFrame());
     view_->setBackgroundColor(Color::white());
 }
 
@@ -137,7 +135,7 @@ void ViewController::dismiss(bool animated, Completion completion) {
 }
 
 void ViewController::beginAppearanceTransition(bool appearing, bool animated) {
-    if (appearing == (appearance_ == Appearance::Appearing || appearance_ == Appearance::Appeared)) return;
+    if (appearing == isOnScreen()) return;
     if (appearing) view();
     appearance_ = appearing ? Appearance::Appearing : Appearance::Disappearing;
     transitionAnimated_ = animated;
@@ -163,6 +161,11 @@ ViewController* ViewController::visibleViewController() {
     if (presented_) return presented_->visibleViewController();
     auto children = visibleChildren();
     return children.empty() ? this : children.back()->visibleViewController();
+}
+
+Rect ViewController::screenFrame() {
+    Application* app = Application::current();
+    return app ? app->device().screenBounds(app->interfaceOrientation()) : Rect(0, 0, 320, 480);
 }
 
 void ViewController::releaseLater(std::shared_ptr<ViewController> controller) {

@@ -108,6 +108,13 @@ protected:
     // A controller that leaves the screen may be running the very method that made it leave:
     // it is kept until the main loop next goes idle.
     static void releaseLater(std::shared_ptr<ViewController> controller);
+    // A child leaves this container: no longer its parent, and released once the loop goes idle.
+    void releaseChildLater(const std::shared_ptr<ViewController>& child) {
+        releaseChild(*child);
+        releaseLater(child);
+    }
+    // The screen in the application's current orientation (a phone's when none is installed).
+    static Rect screenFrame();
 
 private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
