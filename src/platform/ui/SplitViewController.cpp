@@ -18,8 +18,7 @@ void SplitViewController::setViewControllers(std::shared_ptr<ViewController> mas
     for (auto& c : leaving) {
         if (c->isViewLoaded()) c->view()->removeFromSuperview();
         if (shown) c->endAppearanceTransition();
-        releaseChild(*c);
-        releaseLater(c);
+        releaseChildLater(c);
     }
     master_ = std::move(master);
     detail_ = std::move(detail);
@@ -70,8 +69,11 @@ void SplitViewController::updateMasterVisibility(bool animated) {
     if (hide == masterHidden_ || !master_) return;
     if (!masterItem_) {
         masterItem_ = BarButtonItem::titled(master_->title().value_or("Menu"), BarButtonStyle::Bordered);
-        masterItem_->setAction([this](BarButtonItem& item) {
-            if (popover_) popover_->presentFromBarButtonItem(item, true);
+        // The delegate puts the item on another controller's bar, which may outlive this one.
+        std::weak_ptr<ViewController> weak = weak_from_this();
+        masterItem_->setAction([weak](BarButtonItem& item) {
+            auto self = std::static_pointer_cast<SplitViewController>(weak.lock());
+            if (self && self->popover_) self->popover_->presentFromBarButtonItem(item, true);
         });
     }
     bool shown = isVisible();
@@ -82,6 +84,7 @@ void SplitViewController::updateMasterVisibility(bool animated) {
         masterHidden_ = true;
         popover_ = std::make_shared<PopoverController>(master_);
         if (delegate_) delegate_->willHideViewController(*this, *master_, masterItem_, popover_);
+        layoutPanes();
     } else {
         if (popover_) popover_->dismiss(false);
         popover_.reset();
@@ -93,7 +96,6 @@ void SplitViewController::updateMasterVisibility(bool animated) {
             master_->endAppearanceTransition();
         }
     }
-    layoutPanes();
 }
 
 uint32_t SplitViewController::supportedInterfaceOrientations() const {

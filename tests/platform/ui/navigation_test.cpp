@@ -180,3 +180,32 @@ TEST(Navigation, SplitViewHidesTheMasterInPortraitBehindAPopover) {
     EXPECT_EQ(listener.shows, 1);
     EXPECT_TRUE(master->isVisible());
 }
+
+TEST(Navigation, TheMasterItemKeptByAnotherBarDoesNothingOnceItsSplitViewIsGone) {
+    struct Keeper : SplitViewControllerDelegate {
+        std::shared_ptr<BarButtonItem> item;
+        void willHideViewController(SplitViewController&, ViewController&, const std::shared_ptr<BarButtonItem>& i,
+                                    const std::shared_ptr<PopoverController>&) override {
+            item = i;
+        }
+    } keeper;
+    Harness h(DeviceIdiom::Tablet);
+    auto master = std::make_shared<ViewController>();
+    master->setTitle("M");
+    std::weak_ptr<SplitViewController> gone;
+    {
+        auto split = std::make_shared<SplitViewController>();
+        gone = split;
+        split->setDelegate(&keeper);
+        split->setViewControllers(master, std::make_shared<ViewController>());
+        h.show(split);
+        h.rotate(DeviceOrientation::Portrait);
+    }
+    ASSERT_TRUE(keeper.item);
+    h.show(std::make_shared<ViewController>());
+    ASSERT_TRUE(gone.expired());
+
+    keeper.item->tap();
+    EXPECT_FALSE(master->isVisible());
+    EXPECT_EQ(master->view()->window(), nullptr);
+}
