@@ -117,14 +117,15 @@ void TableView::layoutSubviews() {
         headerView_->setFrame({0, 0, bounds().width(), f.height()});
     }
     Rect b = bounds();
+    std::vector<RowFrame> frames = rowFrames();
     std::set<IndexPath> shown;
-    for (const RowFrame& f : rowFrames())
+    for (const RowFrame& f : frames)
         if (f.rect.maxY() > b.minY() && f.rect.minY() < b.maxY()) shown.insert(f.path);
     std::vector<IndexPath> leaving;
     for (auto& [path, cell] : visible_)
         if (!shown.count(path)) leaving.push_back(path);
     for (const IndexPath& path : leaving) recycle(path);
-    for (const RowFrame& f : rowFrames()) {
+    for (const RowFrame& f : frames) {
         if (!shown.count(f.path)) continue;
         std::shared_ptr<TableViewCell>& cell = visible_[f.path];
         if (!cell) {
@@ -164,8 +165,7 @@ std::optional<IndexPath> TableView::indexPathForCell(const TableViewCell& cell) 
 
 void TableView::selectRow(IndexPath path, bool) {
     if (!isValid(path)) return;
-    bool multiple = editing_ ? allowsEditingMultiple_ : allowsMultiple_;
-    if (!multiple) {
+    if (!selectsMultiple()) {
         for (const IndexPath& p : selected_)
             if (auto it = visible_.find(p); it != visible_.end()) it->second->setSelected(false, false);
         selected_.clear();
@@ -210,7 +210,7 @@ bool TableView::tapRow(IndexPath path) {
     if (!allowed) return false;
     scrollToRow(path);
     layoutIfNeeded();
-    bool multiple = editing_ ? allowsEditingMultiple_ : allowsMultiple_;
+    bool multiple = selectsMultiple();
     if (multiple && selected_.count(path)) {
         deselectRow(path);
         if (delegate_) delegate_->didDeselectRow(*this, path);
@@ -229,7 +229,9 @@ bool TableView::tapRow(IndexPath path) {
 }
 
 bool TableView::tapAccessory(IndexPath path) {
-    TableViewCell* cell = isValid(path) ? (scrollToRow(path), cellForRow(path)) : nullptr;
+    if (!isValid(path)) return false;
+    scrollToRow(path);
+    TableViewCell* cell = cellForRow(path);
     if (!cell || cell->accessoryType() != AccessoryType::DetailDisclosureButton) return false;
     if (delegate_) delegate_->accessoryButtonTapped(*this, path);
     return true;

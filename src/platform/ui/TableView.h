@@ -117,6 +117,7 @@ private:
     std::vector<RowFrame> rowFrames();
     void recycle(const IndexPath& path);
     double heightFor(IndexPath path);
+    bool selectsMultiple() const { return editing_ ? allowsEditingMultiple_ : allowsMultiple_; }
 
     TableViewStyle style_;
     TableViewDataSource* dataSource_ = nullptr;
