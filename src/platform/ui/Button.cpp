@@ -2,6 +2,25 @@
 
 namespace tavlo::ui {
 
+namespace {
+
+// The value set for exactly this state.
+template <typename T> std::optional<T> exact(const std::map<uint32_t, T>& values, uint32_t state) {
+    auto it = values.find(state);
+    return it == values.end() ? std::nullopt : std::optional<T>(it->second);
+}
+
+// The value for this state, else for one of its bits (disabled first), else the normal state's.
+template <typename T> std::optional<T> lookup(const std::map<uint32_t, T>& values, uint32_t state) {
+    if (auto v = exact(values, state)) return v;
+    for (uint32_t bit : {ControlState::Disabled, ControlState::Selected, ControlState::Highlighted})
+        if (state & bit)
+            if (auto v = exact(values, bit)) return v;
+    return exact(values, ControlState::Normal);
+}
+
+} // namespace
+
 std::shared_ptr<Button> Button::make(ButtonType type, Rect frame) { return std::make_shared<Button>(type, frame); }
 
 Button::Button(ButtonType type, Rect frame) : Control(frame), type_(type), titleLabel_(std::make_shared<Label>()) {
@@ -16,28 +35,13 @@ Button::Button(ButtonType type, Rect frame) : Control(frame), type_(type), title
     refreshTitle();
 }
 
-template <typename T> std::optional<T> Button::lookup(const std::map<uint32_t, T>& values, uint32_t state) const {
-    auto find = [&](uint32_t s) -> const T* {
-        auto it = values.find(s);
-        return it == values.end() ? nullptr : &it->second;
-    };
-    if (const T* v = find(state)) return *v;
-    for (uint32_t bit : {ControlState::Disabled, ControlState::Selected, ControlState::Highlighted})
-        if (const T* v = (state & bit) ? find(bit) : nullptr) return *v;
-    if (const T* v = find(ControlState::Normal)) return *v;
-    return std::nullopt;
-}
-
 void Button::setTitle(std::optional<std::string> title, uint32_t state) {
     if (title) titles_[state] = std::move(*title);
     else titles_.erase(state);
     refreshTitle();
 }
 
-std::optional<std::string> Button::title(uint32_t state) const {
-    auto it = titles_.find(state);
-    return it == titles_.end() ? std::nullopt : std::optional<std::string>(it->second);
-}
+std::optional<std::string> Button::title(uint32_t state) const { return exact(titles_, state); }
 
 std::optional<std::string> Button::currentTitle() const { return lookup(titles_, state()); }
 
@@ -46,10 +50,7 @@ void Button::setTitleColor(const Color& color, uint32_t state) {
     refreshTitle();
 }
 
-std::optional<Color> Button::titleColor(uint32_t state) const {
-    auto it = titleColors_.find(state);
-    return it == titleColors_.end() ? std::nullopt : std::optional<Color>(it->second);
-}
+std::optional<Color> Button::titleColor(uint32_t state) const { return exact(titleColors_, state); }
 
 Color Button::currentTitleColor() const { return lookup(titleColors_, state()).value_or(Color::black()); }
 
@@ -58,10 +59,7 @@ void Button::setImage(const Image& image, uint32_t state) {
     setNeedsDisplay();
 }
 
-std::optional<Image> Button::image(uint32_t state) const {
-    auto it = images_.find(state);
-    return it == images_.end() ? std::nullopt : std::optional<Image>(it->second);
-}
+std::optional<Image> Button::image(uint32_t state) const { return exact(images_, state); }
 
 std::optional<Image> Button::currentImage() const { return lookup(images_, state()); }
 
@@ -70,10 +68,7 @@ void Button::setBackgroundImage(const Image& image, uint32_t state) {
     setNeedsDisplay();
 }
 
-std::optional<Image> Button::backgroundImage(uint32_t state) const {
-    auto it = backgrounds_.find(state);
-    return it == backgrounds_.end() ? std::nullopt : std::optional<Image>(it->second);
-}
+std::optional<Image> Button::backgroundImage(uint32_t state) const { return exact(backgrounds_, state); }
 
 std::optional<Image> Button::currentBackgroundImage() const { return lookup(backgrounds_, state()); }
 

@@ -45,7 +45,6 @@ protected:
     void stateDidChange() override { refreshTitle(); }
 
 private:
-    template <typename T> std::optional<T> lookup(const std::map<uint32_t, T>& values, uint32_t state) const;
     void refreshTitle();
 
     ButtonType type_;
