@@ -57,11 +57,11 @@ std::string FormatArg::describe() const {
 
 namespace {
 
-std::string printfOne(const std::string& spec, auto value) {
-    int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+std::string printfOne(const std::string& directive, auto value) {
+    int n = std::snprintf(nullptr, 0, directive.c_str(), value);
     if (n < 0) return {};
     std::string out(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(out.data(), out.size(), spec.c_str(), value);
+    std::snprintf(out.data(), out.size(), directive.c_str(), value);
     out.resize(static_cast<size_t>(n));
     return out;
 }
@@ -110,30 +110,30 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
             break;
         }
         char conv = fmt[i];
-        std::string spec = "%" + flags + width + precision;
+        std::string directive = "%" + flags + width + precision;
         switch (conv) {
         case '@': {
             std::string text = take().describe();
-            out += printfOne(spec + "s", text.c_str());
+            out += printfOne(directive + "s", text.c_str());
             break;
         }
         case 'd':
-        case 'i': out += printfOne(spec + "lld", static_cast<long long>(take().asSigned())); break;
-        case 'u': out += printfOne(spec + "llu", static_cast<unsigned long long>(take().asUnsigned())); break;
+        case 'i': out += printfOne(directive + "lld", static_cast<long long>(take().asSigned())); break;
+        case 'u': out += printfOne(directive + "llu", static_cast<unsigned long long>(take().asUnsigned())); break;
         case 'x':
         case 'X':
-        case 'o': out += printfOne(spec + "ll" + conv, static_cast<unsigned long long>(take().asUnsigned())); break;
+        case 'o': out += printfOne(directive + "ll" + conv, static_cast<unsigned long long>(take().asUnsigned())); break;
         case 'f':
         case 'F':
         case 'e':
         case 'E':
         case 'g':
-        case 'G': out += printfOne(spec + conv, take().asDouble()); break;
+        case 'G': out += printfOne(directive + conv, take().asDouble()); break;
         case 'c': out += static_cast<char>(take().asSigned()); break;
         case 's': {
             FormatArg a = take();
             std::string text = a.kind() == FormatArg::Kind::Nil ? "(null)" : a.describe();
-            out += printfOne(spec + "s", text.c_str());
+            out += printfOne(directive + "s", text.c_str());
             break;
         }
         case 'p': {
