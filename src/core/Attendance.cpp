@@ -34,7 +34,7 @@ ManagedObjectPtr Attendance::write(ObjectContext& context) {
         row->setValue("attendanceId", attendanceId_);
         row->setToOne("user", findUser(context, userId_));
         row->setValue("created", created_);
-        if (roleId_) row->setToOne("role", context.fetchFirst("Role", "roleId == %@", *roleId_));
+        if (roleId_) row->setToOne("role", findRow(context, "Role", "roleId", roleId_));
         row->setValue("hourlyWage", hourlyWage_);
         row->setValue("start", start_);
         if (startForcedBy_) row->setToOne("startForcedBy", findUser(context, startForcedBy_));

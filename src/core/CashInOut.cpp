@@ -123,7 +123,7 @@ ManagedObjectPtr CashInOut::write(ObjectContext& context) {
         addCounts(context, row, "outBreakDown", outBreakDown_);
     }
     for (const auto& entry : payments_) {
-        ManagedObjectPtr payment = context.fetchFirst("Payment", "remoteId == %@", entry.first);
+        ManagedObjectPtr payment = findRow(context, "Payment", "remoteId", entry.first);
         if (payment && !row->containsIn("payments", payment)) row->addTo("payments", payment);
     }
     return row;

@@ -1,6 +1,7 @@
 #include "core/Customer.h"
 
 #include "core/RecordDocument.h"
+#include "core/StoreRows.h"
 #include "core/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
@@ -64,12 +65,11 @@ bool Customer::equals(const Customer* other) const {
 }
 
 ManagedObjectPtr Customer::write(ObjectContext& context) {
-    ManagedObjectPtr row;
-    if (customerId_) row = context.fetchFirst("Customer", "customerId == %@", *customerId_);
+    ManagedObjectPtr row = findRow(context, "Customer", "customerId", customerId_);
     // The server's first answer carries its new id beside ours: the row made here takes it,
     // rather than the customer being stored twice.
-    if (!row && remoteId_) {
-        row = context.fetchFirst("Customer", "remoteId == %@", *remoteId_);
+    if (!row) {
+        row = findRow(context, "Customer", "remoteId", remoteId_);
         if (row && customerId_) row->setValue("customerId", customerId_);
     }
     if (!row) {

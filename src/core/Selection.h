@@ -117,7 +117,6 @@ public:
 
     // The line's activity-log entries go to the observer; without one they are dropped.
     void setObserver(LogObserver observer) { observer_ = std::move(observer); }
-    bool hasObserver() const { return static_cast<bool>(observer_); }
     void addLog(const ActivityLog& entry) const {
         if (observer_) observer_(entry);
     }

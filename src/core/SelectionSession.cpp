@@ -12,8 +12,7 @@ namespace tavlo {
 void Selection::addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
                        const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
                        Session*) const {
-    if (observer_)
-        observer_(ActivityLog::make(action, name, description, byUser, forcedBy, onTerminal, oldValue, newValue));
+    addLog(ActivityLog::make(action, name, description, byUser, forcedBy, onTerminal, oldValue, newValue));
 }
 
 // The entry carries the side's quantity before and after.
