@@ -50,16 +50,7 @@ public:
                                      const std::optional<std::string>& userId, const std::string& url, bool open,
                                      ObjectContext* context, std::recursive_mutex* queueLock, Error* error);
 
-    const std::string& url() const { return url_; }
-    void setUrl(std::string url) { url_ = std::move(url); }
-    const std::optional<std::string>& storeId() const { return storeId_; }
-    void setStoreId(std::optional<std::string> storeId) { storeId_ = std::move(storeId); }
-    const std::optional<std::string>& password() const { return password_; }
-    void setPassword(std::optional<std::string> password) { password_ = std::move(password); }
     bool succeeded() const { return succeeded_; }
-    void setSucceeded(bool succeeded) { succeeded_ = succeeded; }
-    bool reload() const { return reload_; }
-    void setReload(bool reload) { reload_ = reload; }
 
 private:
     // Shows a progress text during a full reload.

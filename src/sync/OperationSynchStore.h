@@ -57,17 +57,7 @@ public:
     void setDataSource(StoreDataSource source) { dataSource_ = std::move(source); }
 
     bool succeeded() const { return succeeded_; }
-    void setSucceeded(bool succeeded) { succeeded_ = succeeded; }
     int timeout() const { return timeout_; }
-    void setTimeout(int timeout) { timeout_ = timeout; }
-    const std::string& url() const { return url_; }
-    void setUrl(std::string url) { url_ = std::move(url); }
-    const std::string& storeId() const { return storeId_; }
-    void setStoreId(std::string storeId) { storeId_ = std::move(storeId); }
-    const std::string& password() const { return password_; }
-    void setPassword(std::string password) { password_ = std::move(password); }
-    const std::optional<std::string>& associationCode() const { return associationCode_; }
-    void setAssociationCode(std::optional<std::string> code) { associationCode_ = std::move(code); }
 
 private:
     void progress(const char* text) const;

@@ -19,9 +19,6 @@ public:
     // `url`: the store server's address, where the processed report goes.
     OperationTerminalCommand(std::string url, std::shared_ptr<ObjectStore> coordinator);
 
-    const std::string& url() const { return url_; }
-    void setUrl(std::string url) { url_ = std::move(url); }
-
     void main() override;
 
     // "name parameter": split at the first space when something follows it; otherwise the whole
