@@ -587,7 +587,7 @@ bool CommHelper::getOrders(const RecordReader& into, const std::string& url, con
                                XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
                                timeout(ConnectTimeoutKey, context), context, &error);
     if (!doc) {
-        if (error.domain() == StoreServerErrorDomain && error.code() == Refused)
+        if (isRefusal(error))
             TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
         return false;
     }

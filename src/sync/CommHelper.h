@@ -38,6 +38,10 @@ public:
         KeyMismatch = -99,  // an order refused twice for a key mismatch
         Refused = -1,       // an "error" element in a read reply, or an order refused
     };
+    // The server itself said no (as opposed to a failed exchange): worth a mail to support.
+    static bool isRefusal(const Error& error) {
+        return error.domain() == StoreServerErrorDomain && error.code() == Refused;
+    }
 
     // ---- the gateway and address forms (nil gives nil, "" gives "") ----
 

@@ -46,7 +46,7 @@ void OperationSynchCustomers::main() {
         XmlHelper::getXmlRequest("getCustomers", "storeData.dtd", latestUpdate(*context)),
         CommHelper::timeout("TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", context.get()), context.get(), &readError);
     if (!doc) {
-        if (readError.domain() == kErrorDomain && readError.code() == CommHelper::Refused)
+        if (CommHelper::isRefusal(readError))
             TAVLO_LOG_MAIL("Received error synching customers: %@", readError.localizedDescription());
         // Nothing is written; the next run asks again with the same last change.
         setError(readError);

@@ -27,10 +27,6 @@ xmlNodePtr afterRun(xmlNodePtr node, const char* name) {
     return node;
 }
 
-bool refused(const Error& error) {
-    return error.domain() == kErrorDomain && error.code() == CommHelper::Refused;
-}
-
 // When the day closes: the later of its last order close and its last cash-out, never before it
 // opened. Only the day's own records count: a later close on another day says nothing of this one.
 std::optional<Date> closingTime(const ManagedObject& day) {
@@ -86,7 +82,7 @@ void OperationSynchOrders::main() {
         XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
         CommHelper::timeout("TS_SOCKET_ORDER_HANDLER_READ_TIMEOUT", context.get()), context.get(), &readError);
     if (!doc) {
-        if (refused(readError)) TAVLO_LOG_MAIL("Received error synching orders: %@", readError.localizedDescription());
+        if (CommHelper::isRefusal(readError)) TAVLO_LOG_MAIL("Received error synching orders: %@", readError.localizedDescription());
         // Nothing is written; the next run asks again.
         setError(readError);
         return;
@@ -174,7 +170,7 @@ bool OperationSynchOrders::updateOrderSummaries(const std::optional<std::string>
     if (logXml) TAVLO_LOG("Got summaries");
     if (!doc) {
         // An empty or unreadable reply is no list of orders either: the local ones stay.
-        Error::set(error, refused(readError)
+        Error::set(error, CommHelper::isRefusal(readError)
                               ? readError
                               : Error(kErrorDomain, CommHelper::NoResponse,
                                       format("%@ %@", localized("Unable to connect"), url)));

@@ -524,11 +524,6 @@ bool OrderHandler::canClose(ObjectContext* context, Error* error) {
 bool OrderHandler::closeStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
                               Error* error) {
     HandOverLock lock(*this);
-    return closeStoreLocked(userId, date, context, error);
-}
-
-bool OrderHandler::closeStoreLocked(const std::optional<std::string>& userId, Date date, ObjectContext* context,
-                                    Error* error) {
     std::optional<std::string> storeId = UserDefaults::standardUserDefaults().stringForKey("store_id");
     std::optional<std::string> terminalId = thisTerminalId(context);
     bool lite = isQueueing();

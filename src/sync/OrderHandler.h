@@ -154,7 +154,6 @@ private:
     bool postOrder(Order& order, const std::optional<std::string>& userId, const std::string& url,
                    const std::optional<std::string>& printURL, const std::optional<std::string>& drawerURL,
                    bool receipt, ObjectContext* context, Error* error);
-    bool closeStoreLocked(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error);
 
     std::atomic<bool> reloadRequested_{false};
     std::atomic<bool> synchDown_{false};
