@@ -69,28 +69,23 @@ Store& store() {
     return s;
 }
 
-// A name only the store has: all three fetches run.
-void BM_GetValueStoreOnly(benchmark::State& state) {
+// Reads the names in turn, over and over.
+void getValues(benchmark::State& state, const std::vector<std::string>& names) {
     Store& s = store();
     size_t i = 0;
     for (auto _ : state) {
-        auto value = DBHelper::getValue(s.storeNames[i++ % s.storeNames.size()], s.context.get());
+        auto value = DBHelper::getValue(names[i++ % names.size()], s.context.get());
         if (!value) state.SkipWithError("missing value");
         benchmark::DoNotOptimize(value);
     }
 }
+
+// A name only the store has: all three fetches run.
+void BM_GetValueStoreOnly(benchmark::State& state) { getValues(state, store().storeNames); }
 BENCHMARK(BM_GetValueStoreOnly)->Repetitions(10)->ReportAggregatesOnly(true);
 
 // A name this terminal has: the store's row is not read.
-void BM_GetValueTerminal(benchmark::State& state) {
-    Store& s = store();
-    size_t i = 0;
-    for (auto _ : state) {
-        auto value = DBHelper::getValue(s.terminalNames[i++ % s.terminalNames.size()], s.context.get());
-        if (!value) state.SkipWithError("missing value");
-        benchmark::DoNotOptimize(value);
-    }
-}
+void BM_GetValueTerminal(benchmark::State& state) { getValues(state, store().terminalNames); }
 BENCHMARK(BM_GetValueTerminal)->Repetitions(10)->ReportAggregatesOnly(true);
 
 } // namespace
