@@ -79,14 +79,19 @@ bool Session::closeStore(Error* error) {
 bool Session::noSale(const std::optional<std::string>& drawerId, const std::optional<std::string>& authorizedBy,
                      Error* error) {
     std::shared_ptr<PrinterStream> printer = printerStream_;
-    ManagedObjectPtr drawer = DBHelper::getObject("TerminalCashDrawer", "cashDrawer.cashDrawerId == %@", drawerId,
-                                                  context_);
     if (!printer) return false;
+    // A drawer may be wired to several terminals: kick the port this terminal has for it.
+    int drawerNumber = cashDrawerURL(drawerId, terminalId_, context_);
+    if (drawerNumber < 0) {
+        ManagedObjectPtr anyLink = DBHelper::getObject("TerminalCashDrawer", "cashDrawer.cashDrawerId == %@", drawerId,
+                                                       context_);
+        drawerNumber = intValue(anyLink ? anyLink->text("url") : std::nullopt);
+    }
     std::optional<std::string> request =
         XmlHelper::getXmlNoSale(userId_, terminalId_, drawerId, Date::now(), authorizedBy);
     OrderHandler::getInstance()->sendNoSale(drawerId, request, userId_, context_, error);
     if (!printer->open(error)) return false;
-    printer->openDrawer(intValue(drawer ? drawer->text("url") : std::nullopt));
+    printer->openDrawer(drawerNumber);
     printer->close();
     return true;
 }

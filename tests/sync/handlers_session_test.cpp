@@ -185,4 +185,23 @@ TEST_F(SessionDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     EXPECT_EQ(server->requestCount("noSale"), 3u);  // the no-sale is recorded all the same
 }
 
+TEST_F(SessionDayTest, NoSaleKicksThePortThisTerminalHasForASharedDrawer) {
+    ManagedObjectPtr other = context()->insert("Terminal");
+    other->setValue("terminalId", std::string("T2"));
+    ManagedObjectPtr drawer = context()->insert("CashDrawer");
+    drawer->setValue("cashDrawerId", std::string("D3"));
+    for (auto [terminalId, url] : {std::pair{"T2", "5"}, std::pair{"T1", "3"}}) {
+        ManagedObjectPtr link = context()->insert("TerminalCashDrawer");
+        link->setValue("url", std::string(url));
+        link->setToOne("terminal", context()->fetchFirst("Terminal", "terminalId == %@", terminalId));
+        link->setToOne("cashDrawer", drawer);
+    }
+    ASSERT_TRUE(context()->save(nullptr));
+    auto printer = std::make_shared<RecordingPrinterStream>();
+    session->setPrinterStream(printer);
+    Error error;
+    ASSERT_TRUE(session->noSale(std::string("D3"), std::nullopt, &error));
+    EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 3", "close"}));
+}
+
 } // namespace
