@@ -1,22 +1,11 @@
 #include "payments/Transaction.h"
 
+#include "core/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ManagedObject.h"
 #include "xml/XmlHelper.h"
 
 namespace tavlo {
-
-namespace {
-
-// A wire date: milliseconds since 1970, read as whole seconds (the last three digits dropped);
-// nil unless it reads as 1 or more.
-std::optional<Date> wireDate(const std::optional<std::string>& text) {
-    if (!text || longLongValue(*text) < 1) return std::nullopt;
-    std::string seconds = text->size() > 3 ? text->substr(0, text->size() - 3) : std::string();
-    return Date(static_cast<double>(longLongValue(seconds)));
-}
-
-} // namespace
 
 Transaction::Transaction() {
     Date now = Date::now();
@@ -53,10 +42,11 @@ void Transaction::read(xmlNodePtr element, xmlDocPtr doc) {
     if (auto text = child("subTotal")) subTotal_ = intValue(*text);
     if (auto text = child("tip")) tip_ = intValue(*text);
     if (auto text = child("tax")) tax_ = intValue(*text);
-    voided_ = wireDate(child("voided"));
-    adjusted_ = wireDate(child("adjusted"));
-    if (auto date = wireDate(child("created"))) created_ = date;
-    if (auto date = wireDate(child("updateDate"))) updated_ = date;
+    XmlFields xml(element, doc);
+    voided_ = xml.positiveTime("voided");
+    adjusted_ = xml.positiveTime("adjusted");
+    if (auto date = xml.positiveTime("created")) created_ = date;
+    if (auto date = xml.positiveTime("updateDate")) updated_ = date;
     if (xmlNodePtr list = XmlHelper::getFirstChildNode(element, "fields")) {
         for (xmlNodePtr field : XmlHelper::getChildRun(list, "field")) {
             std::optional<std::string> name = XmlHelper::getAttributeValue(field, "name");
