@@ -1,5 +1,6 @@
 // The terminal program and the demo store server as the run command starts them: real processes
 // on loopback, a fresh data directory each.
+#include "StoreServer.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,14 +101,19 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     EXPECT_NE(second.output.find("Loading store demo from " + again.url()), std::string::npos) << second.output;
 }
 
-TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
-    test::TempHome home;
-    std::string ownGateway = "http://127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort());
+// A terminal of store "S-7" whose gateway is `url`.
+bool configureStore(const std::string& url) {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setObject(std::string("S-7"), "store_id");
     defaults.setObject(std::string("pw"), "password");
-    defaults.setObject(ownGateway, "gateway");
-    ASSERT_TRUE(defaults.synchronize());
+    defaults.setObject(url, "gateway");
+    return defaults.synchronize();
+}
+
+TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
+    test::TempHome home;
+    std::string ownGateway = "http://127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort());
+    ASSERT_TRUE(configureStore(ownGateway));
 
     DemoServer server;
     ASSERT_FALSE(server.url().empty());
@@ -117,9 +124,48 @@ TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
     EXPECT_NE(run.output.find("tavlo: Unable to connect to Tavlo terminal, make sure your gateway is running"),
               std::string::npos)
         << run.output;
-    UserDefaults after(defaults.file());
+    UserDefaults after(UserDefaults::standardUserDefaults().file());
     EXPECT_EQ(after.stringForKey("store_id"), "S-7");
     EXPECT_EQ(after.stringForKey("gateway"), ownGateway);
+}
+
+TEST(TerminalProgram, AFailedLoadEndsWithItsMessageEveryTime) {
+    // The logger mails the failure from its own worker while the program ends: a worker still
+    // reading the user defaults as they go away crashed the program in most runs.
+    struct Case {
+        const char* name;
+        std::function<void(storesim::StoreServer&)> serve;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"an error reply",
+         [](storesim::StoreServer& server) {
+             server.setFault("getStoreData", storesim::Fault::ErrorElement, 0, "Store is closed for maintenance");
+         },
+         "tavlo: Store is closed for maintenance\n"},
+        {"a reply cut in half",
+         [](storesim::StoreServer& server) {
+             std::string reply = StoreDataGenerator::reply(20);
+             server.setStoreData([half = reply.substr(0, reply.size() / 2)](const storesim::StoreDataRequest&) {
+                 return half;
+             });
+         },
+         "tavlo: Unable to read the store data received\n"},
+    };
+    constexpr int kRuns = 25;
+    for (const Case& c : cases) {
+        storesim::StoreServer server({"S-7", "pw"});
+        c.serve(server);
+        server.start();
+        for (int run = 0; run < kRuns; ++run) {
+            test::TempHome home;
+            ASSERT_TRUE(configureStore(server.url()));
+            ProgramRun ran = terminal(home, "");
+            ASSERT_EQ(ran.status, 1) << c.name << ", run " << run << ":\n" << ran.output;
+            EXPECT_NE(ran.output.find("Loading store S-7 from " + server.url()), std::string::npos) << ran.output;
+            EXPECT_NE(ran.output.find(c.message), std::string::npos) << c.name << ":\n" << ran.output;
+        }
+    }
 }
 
 TEST(TerminalProgram, WithoutAStoreItSaysSo) {
