@@ -12,6 +12,7 @@
 #include "sync/CommHelper.h"
 #include "sync/LogMailRelay.h"
 #include "sync/OperationSynchStore.h"
+#include "sync/TerminalLogInfo.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -87,6 +88,8 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Before anything is logged, so that the log's first header shows the terminal's values.
+    TerminalLogInfo::install();
     // Flagged log entries reach the support service from the logger's own worker.
     LogMailRelay::install();
 

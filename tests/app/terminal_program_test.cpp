@@ -2,17 +2,21 @@
 // on loopback, a fresh data directory each.
 #include "StoreServer.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/net/NetworkProbe.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
 #include "sync/StoreDataGenerator.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +103,23 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     EXPECT_EQ(second.status, 0) << second.output;
     EXPECT_EQ(second.output.find("Terminal set up"), std::string::npos) << second.output;
     EXPECT_NE(second.output.find("Loading store demo from " + again.url()), std::string::npos) << second.output;
+}
+
+TEST(TerminalProgram, TheLogHeaderShowsThisTerminal) {
+    test::TempHome home;
+    DemoServer server;
+    ASSERT_FALSE(server.url().empty());
+    ProgramRun run = terminal(home, "--demo-gateway " + server.url());
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    std::optional<std::string> deviceId = UserDefaults(home.path() / UserDefaults::fileName).stringForKey("device_id");
+    ASSERT_TRUE(deviceId && !deviceId->empty());
+    std::ifstream log(home.path() / "system.log");
+    std::vector<std::string> header;
+    for (std::string line; std::getline(log, line);)
+        if (size_t at = line.find(" ***"); at != std::string::npos) header.push_back(line.substr(at + 1));
+    EXPECT_THAT(header, ::testing::IsSupersetOf({"***     UDID: " + *deviceId,
+                                                 "***       IP: " + SystemNetworkProbe().localIPAddress()}));
 }
 
 // A terminal of store "S-7" whose gateway is `url`.
