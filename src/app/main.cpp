@@ -14,6 +14,8 @@
 #include "sync/OperationSynchStore.h"
 #include "sync/TerminalLogInfo.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -88,6 +90,9 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The data folder holds the store's records, card data and the log: what the program makes
+    // there is the owner's alone (the folder itself is made so at its first use).
+    umask(S_IRWXG | S_IRWXO);
     // Before anything is logged, so that the log's first header shows the terminal's values.
     TerminalLogInfo::install();
     // Flagged log entries reach the support service from the logger's own worker.
