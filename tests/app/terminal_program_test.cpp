@@ -258,6 +258,22 @@ TEST(TerminalProgram, AFailedLoadEndsWithItsMessageEveryTime) {
     }
 }
 
+TEST(TerminalProgram, AMailStuckInTheRelayDoesNotSpoilTheEnd) {
+    // The support service takes the connection and never answers: the mail of the failure is
+    // still waiting when the program has given its worker the time it allows.
+    test::LoopbackListener silentRelay;
+    storesim::StoreServer server({"S-7", "pw"});
+    server.setFault("getStoreData", storesim::Fault::ErrorElement, 0, "Store is closed for maintenance");
+    server.start();
+    test::TempHome home;
+    ASSERT_TRUE(configureStore(server.url()));
+    UserDefaults::standardUserDefaults().setObject("127.0.0.1:" + std::to_string(silentRelay.port()), "support_host");
+    ProgramRun run = terminal(home.path(), "");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("Loading store S-7 from " + server.url()), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("tavlo: Store is closed for maintenance\n"), std::string::npos) << run.output;
+}
+
 TEST(TerminalProgram, WithoutAStoreItSaysSo) {
     test::TempHome home;
     ProgramRun none = terminal(home.path(), "");
