@@ -75,16 +75,19 @@ protected:
 TEST_F(TerminalLogInfoTest, HeaderShowsTheDeviceAndItsNetwork) {
     TavloLog::logHeader();
     EXPECT_THAT(logged(), IsSupersetOf({std::string("***     UDID: ") + LocalStoreScope::deviceId,
-                                        std::string("***     SSID: Bistro"), std::string("***       IP: 10.20.30.40")}));
+                                        std::string("***     SSID: Bistro"),
+                                        std::string("***       IP: 10.20.30.40")}));
 }
 
 TEST_F(TerminalLogInfoTest, FooterShowsFreeSpaceAndBothHandlers) {
-    auto storeHandler = StoreHandler::getInstance(DBHelper::sharedStore(), "http://127.0.0.1:1", std::nullopt, 60, true);
-    auto orderHandler = OrderHandler::getInstance(DBHelper::sharedStore(), "http://127.0.0.1:1", 60, true);
+    const std::string url = "http://127.0.0.1:1";
+    auto storeHandler = StoreHandler::getInstance(DBHelper::sharedStore(), url, std::nullopt, 60, true);
     storeHandler->setLastRun(Date::now().addingSeconds(-60));
-    OrderQueue::insert(*store.context(), "noSale", "D1", std::string("u5"), "<noSale/>", Date::now().addingSeconds(-3600));
-    OrderQueue::insert(*store.context(), "noSale", "D2", std::string("u5"), "<noSale/>", Date::now().addingSeconds(-86400 * 2));
-    OrderQueue::insert(*store.context(), "noSale", "D3", std::string("u5"), "<noSale/>", Date::now().addingSeconds(-120));
+    OrderHandler::getInstance(DBHelper::sharedStore(), url, 60, true);
+    // Queued an hour, two days and two minutes ago.
+    for (auto [remoteId, age] : {std::pair{"D1", 3600}, {"D2", 2 * 86400}, {"D3", 120}})
+        OrderQueue::insert(*store.context(), "noSale", remoteId, std::string("u5"), "<noSale/>",
+                           Date::now().addingSeconds(-age));
     store.save();
 
     TavloLog::logFooter();
