@@ -6,13 +6,18 @@
 // store is set up for the demo store, and one set up for it follows the server's address, which
 // changes with every start; a terminal of any other store keeps its own settings.
 #include "core/DBHelper.h"
+#include "core/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
 #include "sync/CommHelper.h"
 #include "sync/LogMailRelay.h"
 #include "sync/OperationSynchStore.h"
+#include "sync/TerminalLogInfo.h"
+
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -41,23 +46,8 @@ void configureDemo(UserDefaults& defaults, const std::string& gateway) {
     defaults.synchronize();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::optional<std::string> demoGateway;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--demo-gateway" && i + 1 < argc) {
-            demoGateway = argv[++i];
-        } else {
-            std::fprintf(stderr, "usage: %s [--demo-gateway URL]\n", argv[0]);
-            return 2;
-        }
-    }
-
-    // Flagged log entries reach the support service from the logger's own worker.
-    LogMailRelay::install();
-
+// Loads the configured store and shows what it holds; the program's exit status.
+int loadStore(const std::optional<std::string>& demoGateway) {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (demoGateway) configureDemo(defaults, *demoGateway);
     std::optional<std::string> storeId = defaults.stringForKey("store_id");
@@ -84,4 +74,38 @@ int main(int argc, char** argv) {
     for (const char* entity : {"Menu", "Item", "User", "Terminal"})
         std::printf("  %-11s%zu\n", (std::string(entity) + "s:").c_str(), view.count(FetchRequest(entity)));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::optional<std::string> demoGateway;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--demo-gateway" && i + 1 < argc) {
+            demoGateway = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: %s [--demo-gateway URL]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    // The data folder holds the store's records, card data and the log: what the program makes
+    // there is the owner's alone (the folder itself is made so at its first use).
+    umask(S_IRWXG | S_IRWXO);
+    // Before anything is logged, so that the log's first header shows the terminal's values.
+    TerminalLogInfo::install();
+    // Flagged log entries reach the support service from the logger's own worker.
+    LogMailRelay::install();
+
+    int status = loadStore(demoGateway);
+
+    // The mail worker reads the user defaults and the terminal's values: it stops while they
+    // still exist. One still waiting for the relay when the time is up cannot be stopped; the
+    // process then ends without tearing down what it reads.
+    if (!TavloLog::shutdownMail(TavloLog::exitDrainSeconds)) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

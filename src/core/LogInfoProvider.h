@@ -16,7 +16,8 @@ struct HandlerFigures {
 };
 
 // The device, network and handler values that the log's header, footer and mailed entries
-// show. The layers that know them override these; until then each answers a stand-in.
+// show. The layers that know them override these (the program installs the terminal's own,
+// TerminalLogInfo of the sync layer); until then each answers a stand-in.
 class LogInfoProvider {
 public:
     virtual ~LogInfoProvider() = default;

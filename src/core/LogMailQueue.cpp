@@ -105,6 +105,9 @@ bool LogMailQueue::shutdown(double seconds) {
     shared_->stopping = true;
     shared_->changed.notify_all();
     bool drained = shared_->waitFor(lock, seconds, [&] { return !shared_->workerRunning; });
+    // A worker given up on finishes the entry it is sending and no more: the process may be
+    // tearing down what a send reads.
+    if (!drained) shared_->entries.clear();
     std::thread worker = std::move(shared_->worker);
     lock.unlock();
     if (worker.joinable()) {

@@ -32,6 +32,7 @@ public:
     // when the queue is empty and the worker idle.
     bool flush(double seconds);
     // Takes no more entries and lets the worker drain for up to `seconds`; true when it did.
+    // When the time is up, what is still queued is dropped; an entry being sent finishes.
     bool shutdown(double seconds);
     size_t pending() const;
 

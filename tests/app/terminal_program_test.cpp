@@ -1,16 +1,23 @@
 // The terminal program and the demo store server as the run command starts them: real processes
 // on loopback, a fresh data directory each.
+#include "StoreServer.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/net/NetworkProbe.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
 #include "sync/StoreDataGenerator.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,9 +70,9 @@ struct ProgramRun {
     std::string output;
 };
 
-// The terminal program in the data directory, its standard output and error together.
-ProgramRun terminal(const test::TempHome& home, const std::string& arguments) {
-    std::string command = "TAVLO_HOME='" + home.path().string() + "' '" + (kBuild / "src/app/tavlo").string() + "' " +
+// The terminal program with this data folder, its standard output and error together.
+ProgramRun terminal(const std::filesystem::path& dataFolder, const std::string& arguments) {
+    std::string command = "TAVLO_HOME='" + dataFolder.string() + "' '" + (kBuild / "src/app/tavlo").string() + "' " +
                           arguments + " 2>&1";
     ProgramRun run;
     FILE* out = popen(command.c_str(), "r");
@@ -82,7 +89,7 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     {
         DemoServer server;
         ASSERT_FALSE(server.url().empty());
-        ProgramRun first = terminal(home, "--demo-gateway " + server.url());
+        ProgramRun first = terminal(home.path(), "--demo-gateway " + server.url());
         EXPECT_EQ(first.status, 0) << first.output;
         EXPECT_NE(first.output.find("Terminal set up for the demo store"), std::string::npos) << first.output;
         EXPECT_NE(first.output.find("Store: Generated Store"), std::string::npos) << first.output;
@@ -93,38 +100,183 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     }
     // A new start of the demo server has a new port; the demo terminal follows it.
     DemoServer again;
-    ProgramRun second = terminal(home, "--demo-gateway " + again.url());
+    ProgramRun second = terminal(home.path(), "--demo-gateway " + again.url());
     EXPECT_EQ(second.status, 0) << second.output;
     EXPECT_EQ(second.output.find("Terminal set up"), std::string::npos) << second.output;
     EXPECT_NE(second.output.find("Loading store demo from " + again.url()), std::string::npos) << second.output;
 }
 
-TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
+TEST(TerminalProgram, TheLogHeaderShowsThisTerminal) {
     test::TempHome home;
-    std::string ownGateway = "http://127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort());
+    DemoServer server;
+    ASSERT_FALSE(server.url().empty());
+    ProgramRun run = terminal(home.path(), "--demo-gateway " + server.url());
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    std::optional<std::string> deviceId = UserDefaults(home.path() / UserDefaults::fileName).stringForKey("device_id");
+    ASSERT_TRUE(deviceId && !deviceId->empty());
+    std::ifstream log(home.path() / "system.log");
+    std::vector<std::string> header;
+    for (std::string line; std::getline(log, line);)
+        if (size_t at = line.find(" ***"); at != std::string::npos) header.push_back(line.substr(at + 1));
+    EXPECT_THAT(header, ::testing::IsSupersetOf({"***     UDID: " + *deviceId,
+                                                 "***       IP: " + SystemNetworkProbe().localIPAddress()}));
+}
+
+// "700", "644", ...
+std::string mode(const std::filesystem::path& path) {
+    return format("%o", static_cast<unsigned>(std::filesystem::symlink_status(path).permissions()));
+}
+
+// The folder and what it holds that the group or others may reach, with their modes.
+std::vector<std::string> openToOthers(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    constexpr fs::perms groupAndOthers = fs::perms::group_all | fs::perms::others_all;
+    std::vector<std::string> open;
+    auto check = [&](const fs::path& path) {
+        if ((fs::symlink_status(path).permissions() & groupAndOthers) != fs::perms::none)
+            open.push_back(path.lexically_relative(folder).string() + " " + mode(path));
+    };
+    check(folder);
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) check(entry.path());
+    return open;
+}
+
+// Gives the group and others every right to the folder and what it holds, as an earlier version
+// of the program left it.
+void openToEveryone(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    fs::permissions(folder, fs::perms::all);
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        fs::permissions(entry.path(), entry.is_directory() ? fs::perms::all : fs::perms(0666));
+}
+
+TEST(TerminalProgram, TheDataFolderIsTheOwnersAlone) {
+    test::TempHome home;
+    const std::filesystem::path data = home.path() / "data";  // made by the program
+    DemoServer server;
+    ASSERT_FALSE(server.url().empty());
+    ProgramRun first = terminal(data, "--demo-gateway " + server.url());
+    ASSERT_EQ(first.status, 0) << first.output;
+    for (const char* file : {"TavloMobile.sqlite", "system.log", "userdefaults"})
+        EXPECT_TRUE(std::filesystem::exists(data / file)) << file;
+    EXPECT_THAT(openToOthers(data), ::testing::IsEmpty());
+    EXPECT_EQ(mode(data), "700");
+
+    // What an earlier version left open, an archived log in a sub-folder too, is closed at start.
+    std::filesystem::create_directory(data / "archive");
+    std::ofstream(data / "archive" / "S-7-T1-system240301-090000.log") << "old\n";
+    openToEveryone(data);
+    ASSERT_THAT(openToOthers(data), ::testing::SizeIs(::testing::Gt(4u)));
+    ProgramRun second = terminal(data, "--demo-gateway " + server.url());
+    ASSERT_EQ(second.status, 0) << second.output;
+    EXPECT_THAT(openToOthers(data), ::testing::IsEmpty());
+    EXPECT_EQ(mode(data), "700");
+    EXPECT_EQ(mode(data / "archive"), "700");
+    EXPECT_EQ(mode(data / "system.log"), "600");
+}
+
+TEST(TerminalProgram, ASharedFolderGivenAsDataFolderIsNotTakenOver) {
+    // A data folder pointed by mistake at a sticky folder shared by every user (as /tmp is):
+    // neither it nor what others keep there changes.
+    test::TempHome home;
+    const std::filesystem::path shared = home.path() / "shared";
+    std::filesystem::create_directory(shared);
+    std::ofstream(shared / "notes.txt") << "someone else's\n";
+    std::filesystem::permissions(shared / "notes.txt", std::filesystem::perms(0644));
+    std::filesystem::permissions(shared, std::filesystem::perms(01777));
+    ProgramRun run = terminal(shared, "");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(mode(shared), "1777");
+    EXPECT_EQ(mode(shared / "notes.txt"), "644");
+}
+
+// A terminal of store "S-7" whose gateway is `url`.
+bool configureStore(const std::string& url) {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setObject(std::string("S-7"), "store_id");
     defaults.setObject(std::string("pw"), "password");
-    defaults.setObject(ownGateway, "gateway");
-    ASSERT_TRUE(defaults.synchronize());
+    defaults.setObject(url, "gateway");
+    return defaults.synchronize();
+}
+
+TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
+    test::TempHome home;
+    std::string ownGateway = "http://127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort());
+    ASSERT_TRUE(configureStore(ownGateway));
 
     DemoServer server;
     ASSERT_FALSE(server.url().empty());
-    ProgramRun run = terminal(home, "--demo-gateway " + server.url());
+    ProgramRun run = terminal(home.path(), "--demo-gateway " + server.url());
     // Its own gateway is not listening: the load fails with the exchange's text.
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("Loading store S-7 from " + ownGateway), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("tavlo: Unable to connect to Tavlo terminal, make sure your gateway is running"),
               std::string::npos)
         << run.output;
-    UserDefaults after(defaults.file());
+    UserDefaults after(UserDefaults::standardUserDefaults().file());
     EXPECT_EQ(after.stringForKey("store_id"), "S-7");
     EXPECT_EQ(after.stringForKey("gateway"), ownGateway);
 }
 
+TEST(TerminalProgram, AFailedLoadEndsWithItsMessageEveryTime) {
+    // The logger mails the failure from its own worker while the program ends: a worker still
+    // reading the user defaults as they go away crashed the program in most runs.
+    struct Case {
+        const char* name;
+        std::function<void(storesim::StoreServer&)> serve;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"an error reply",
+         [](storesim::StoreServer& server) {
+             server.setFault("getStoreData", storesim::Fault::ErrorElement, 0, "Store is closed for maintenance");
+         },
+         "tavlo: Store is closed for maintenance\n"},
+        {"a reply cut in half",
+         [](storesim::StoreServer& server) {
+             std::string reply = StoreDataGenerator::reply(20);
+             server.setStoreData([half = reply.substr(0, reply.size() / 2)](const storesim::StoreDataRequest&) {
+                 return half;
+             });
+         },
+         "tavlo: Unable to read the store data received\n"},
+    };
+    constexpr int kRuns = 25;
+    for (const Case& c : cases) {
+        storesim::StoreServer server({"S-7", "pw"});
+        c.serve(server);
+        server.start();
+        for (int run = 0; run < kRuns; ++run) {
+            test::TempHome home;
+            ASSERT_TRUE(configureStore(server.url()));
+            ProgramRun ran = terminal(home.path(), "");
+            ASSERT_EQ(ran.status, 1) << c.name << ", run " << run << ":\n" << ran.output;
+            EXPECT_NE(ran.output.find("Loading store S-7 from " + server.url()), std::string::npos) << ran.output;
+            EXPECT_NE(ran.output.find(c.message), std::string::npos) << c.name << ":\n" << ran.output;
+        }
+    }
+}
+
+TEST(TerminalProgram, AMailStuckInTheRelayDoesNotSpoilTheEnd) {
+    // The support service takes the connection and never answers: the mail of the failure is
+    // still waiting when the program has given its worker the time it allows.
+    test::LoopbackListener silentRelay;
+    storesim::StoreServer server({"S-7", "pw"});
+    server.setFault("getStoreData", storesim::Fault::ErrorElement, 0, "Store is closed for maintenance");
+    server.start();
+    test::TempHome home;
+    ASSERT_TRUE(configureStore(server.url()));
+    UserDefaults::standardUserDefaults().setObject("127.0.0.1:" + std::to_string(silentRelay.port()), "support_host");
+    ProgramRun run = terminal(home.path(), "");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("Loading store S-7 from " + server.url()), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("tavlo: Store is closed for maintenance\n"), std::string::npos) << run.output;
+}
+
 TEST(TerminalProgram, WithoutAStoreItSaysSo) {
     test::TempHome home;
-    ProgramRun none = terminal(home, "");
+    ProgramRun none = terminal(home.path(), "");
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.output.find("tavlo: no store configured"), std::string::npos) << none.output;
 }

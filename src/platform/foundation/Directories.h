@@ -6,7 +6,9 @@
 
 namespace tavlo {
 
-// The data directory: $TAVLO_HOME, else ~/.local/share/tavlo; created on first use.
+// The data directory: $TAVLO_HOME, else ~/.local/share/tavlo; created on first use. At the
+// first use in a process, and whenever it is made again, it is made the owner's alone: the
+// folder 0700 and what it holds without any right of the group or others.
 std::filesystem::path documentsDirectory();
 std::filesystem::path temporaryDirectory();
 std::filesystem::path homeDirectory();
