@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavlo {
 
@@ -81,6 +82,10 @@ public:
     // Payment remote id -> its order's remote id.
     std::map<std::string, std::string>& payments() { return payments_; }
     const std::map<std::string, std::string>& payments() const { return payments_; }
+    // Petty-cash amounts in cents, paid from the drawer meanwhile. Kept in memory only: neither
+    // stored nor sent, and left alone by the readers.
+    std::vector<int32_t>& pettyCash() { return pettyCash_; }
+    const std::vector<int32_t>& pettyCash() const { return pettyCash_; }
 
 private:
     Text cashInOutId_, batchId_, drawerId_;
@@ -97,6 +102,7 @@ private:
     BreakDown outBreakDown_;
     std::map<std::string, PaymentTypeSummary> summaries_;
     std::map<std::string, std::string> payments_;
+    std::vector<int32_t> pettyCash_;
 };
 
 } // namespace tavlo

@@ -161,6 +161,12 @@ std::optional<std::string> IDBroker::uniqueDeviceIdentifier() {
     return Md5::stringFromMD5(*address + programIdentifier);
 }
 
+std::optional<std::string> IDBroker::uniqueGlobalDeviceIdentifier() {
+    std::optional<std::string> address = HardwareAddress::primary();
+    if (!address) return std::nullopt;
+    return Md5::stringFromMD5(*address);
+}
+
 std::string IDBroker::deviceIdentifier() {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (auto saved = defaults.stringForKey(deviceIdKey)) return *saved;

@@ -56,6 +56,9 @@ public:
     static std::string deviceIdentifier();
     // MD5 of the hardware address followed by the program identifier; nil without an address.
     static std::optional<std::string> uniqueDeviceIdentifier();
+    // MD5 of the hardware address alone, the same for every program on this device; nil without
+    // an address.
+    static std::optional<std::string> uniqueGlobalDeviceIdentifier();
 
     const std::string& terminalNumber() const { return terminalNumber_; }
     std::shared_ptr<ObjectContext> managedObjectContext() const;

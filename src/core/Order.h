@@ -11,6 +11,7 @@
 #include <libxml/tree.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,10 @@ public:
     // In lite mode the kitchen tickets of the units just sent are printed from a copy taken
     // before the send; their outcome does not change the answer.
     bool send(Session& session, Error* error);
+    // Told once a send is over, whatever its outcome: null when it succeeded, else its error.
+    using SendDone = std::function<void(const Error* error)>;
+    // The same send, then `done`.
+    bool send(Session& session, const SendDone& done, Error* error);
 
     // ---- Lines. A null session changes no availability and logs no user or terminal.
     void addSelection(const SelectionPtr& selection, Session* session);

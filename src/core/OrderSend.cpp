@@ -22,4 +22,13 @@ bool Order::send(Session& session, Error* error) {
     return true;
 }
 
+bool Order::send(Session& session, const SendDone& done, Error* error) {
+    // The callback hears of a failure even when the caller did not ask for the error.
+    Error failure;
+    bool sent = send(session, &failure);
+    if (!sent) Error::set(error, failure);
+    if (done) done(sent ? nullptr : &failure);
+    return sent;
+}
+
 } // namespace tavlo

@@ -15,6 +15,7 @@
 namespace tavlo {
 
 class ManagedObject;
+class Model;
 class ObjectContext;
 class PrinterStream;
 using ManagedObjectPtr = std::shared_ptr<ManagedObject>;
@@ -146,6 +147,9 @@ public:
     void setTerminalAreaId(std::optional<std::string> v) { terminalAreaId_ = std::move(v); }
     const std::optional<Date>& dateStarted() const { return dateStarted_; }
     void setDateStarted(std::optional<Date> v) { dateStarted_ = v; }
+    // The object model, held for the creator; signing out keeps it.
+    const Model* managedObjectModel() const { return model_; }
+    void setManagedObjectModel(const Model* v) { model_ = v; }
     ObjectContext* managedObjectContext() const { return context_; }
     void setManagedObjectContext(ObjectContext* v) { context_ = v; }
     // The receipt printer; set by the sign-in screen.
@@ -158,6 +162,7 @@ private:
     std::vector<int32_t> listedOrderTypes(const std::function<bool(int32_t)>& offered);
     void logFailedTerminal();
 
+    const Model* model_ = nullptr;
     ObjectContext* context_ = nullptr;
     bool lite_ = false;
     bool useAnimation_ = false;

@@ -182,6 +182,13 @@ void TavloLog::logFooter() {
     TAVLO_LOG(kStars);
 }
 
+void TavloLog::logErrors(const std::optional<std::map<std::string, std::string>>& errors) {
+    if (!errors) return;
+    std::string lines;
+    for (const auto& [key, value] : *errors) lines += format("%@:%@\n", key, value);
+    TAVLO_LOG_MAIL("DB error\n%@", lines);
+}
+
 std::string TavloLog::nameForArchiving(const std::optional<std::string>& terminalId,
                                        const std::optional<std::string>& storeId) {
     return format("%@-%@-system%@.log", storeId, terminalId, DateFormatter::format(Date::now(), "yyMMdd-HHmmss"));

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,9 @@ public:
 
     static void logHeader();
     static void logFooter();
+    // One mailed entry "DB error" with a "key:value" line for each entry of a store error's
+    // details; nil writes nothing.
+    static void logErrors(const std::optional<std::map<std::string, std::string>>& errors);
 
     // "<store>-<terminal>-system<yyMMdd-HHmmss>.log", stamped now in local time.
     static std::string nameForArchiving(const std::optional<std::string>& terminalId,

@@ -1,9 +1,11 @@
 #include "payments/CreditCardSwipe.h"
 
+#include "core/TavloLog.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 
 namespace tavlo {
@@ -33,6 +35,20 @@ const std::string* ofLength(const CreditCardSwipe::Text& number, std::initialize
 
 bool digitIn(char c, char low, char high) { return c >= low && c <= high; }
 
+// Swipe text as the log may show it: the sentinels and separators that give it its shape, every
+// other character (number, name, expiry, whatever the reader sent) as '*'. Card data never
+// reaches the log, whatever the debug setting.
+std::string shapeOf(std::string_view text, char trackSeparator) {
+    constexpr std::string_view kStructure = "%;!#+?=^|";
+    std::string shape(text);
+    for (char& c : shape) {
+        bool structure = kStructure.find(c) != std::string_view::npos ||
+                         (c == trackSeparator && std::ispunct(static_cast<unsigned char>(c)));
+        if (!structure) c = '*';
+    }
+    return shape;
+}
+
 } // namespace
 
 CreditCardSwipe::CreditCardSwipe(Text data, char trackSeparator, bool debug)
@@ -60,37 +76,50 @@ void CreditCardSwipe::clear() {
     hadError_ = false;
 }
 
-size_t CreditCardSwipe::readTrack(size_t pos, Text& track) {
+size_t CreditCardSwipe::readTrack(size_t pos, Text& track, int number) {
     const std::string& raw = *rawData_;
     if (pos + 1 >= raw.size()) return raw.size();  // a start sentinel at the very end holds nothing
     size_t end = raw.find('?', pos + 1);
-    if (end == std::string::npos) {
-        track = raw.substr(pos + 1);
-        hadError_ = true;  // end sentinel missing
-        return raw.size();
+    track = raw.substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
+    // No end sentinel, or the reader's own error mark in place of the track.
+    if (end == std::string::npos || *track == "E") {
+        hadError_ = true;
+        TAVLO_LOG("Track data error or End sentinel missing while parsing track %d, found: %@", number,
+                  shapeOf(*track, trackSeparator_));
     }
-    track = raw.substr(pos + 1, end - pos - 1);
-    if (*track == "E") hadError_ = true;  // the reader's own error mark
-    return end + 1;
+    return end == std::string::npos ? raw.size() : end + 1;
 }
 
 void CreditCardSwipe::parse() {
-    if (!rawData_) return;
+    if (!rawData_) {
+        TAVLO_LOG("No data to parse");
+        return;
+    }
     const std::string& raw = *rawData_;
+    if (debug_) TAVLO_LOG("<%@>", shapeOf(raw, trackSeparator_));
     size_t i = 0;
     bool endedByBar = false;
     while (i < raw.size() && !hadError_ && !endedByBar) {
         char c = raw[i];
         switch (c) {
         case kSTX: case kETX: case '\n': case '\r': case kESC: ++i; break;
-        case '%': i = readTrack(i, track1_); break;
-        case ';': i = readTrack(i, track2_); break;
-        case '!': case '#': case '+': i = readTrack(i, track3_); break;
+        case '%': i = readTrack(i, track1_, 1); break;
+        case ';': i = readTrack(i, track2_, 2); break;
+        case '!': case '#': case '+': i = readTrack(i, track3_, 3); break;
         case '|': ++i; endedByBar = true; break;
+        case 'E':  // the reader's error mark
+            hadError_ = true;
+            ++i;
+            TAVLO_LOG("Error reading track data, received E");
+            break;
         default:
-            // 'E' is the reader's error mark; anything else unexpected is an error too.
-            if (c != 'E' && c == trackSeparator_) ++i;
-            else { hadError_ = true; ++i; }
+            if (c == trackSeparator_) {
+                ++i;
+                break;
+            }
+            hadError_ = true;
+            ++i;
+            TAVLO_LOG("Unexpected parsed data, found: %@", shapeOf(std::string_view(&c, 1), trackSeparator_));
             break;
         }
     }
@@ -103,9 +132,12 @@ void CreditCardSwipe::parse() {
 bool CreditCardSwipe::parseTrack2(const Text& track) {
     if (!track || startsWith(*track, "E")) return false;
     size_t separator = track->find('=');
-    if (separator == std::string::npos) return false;
+    // Without the separator, or too short for the expiry and service code: damaged, keep nothing.
+    if (separator == std::string::npos || track->size() - separator - 1 < kExpiryLength + kServiceCodeLength) {
+        TAVLO_LOG("Invalid track 2 format.");
+        return false;
+    }
     std::string_view fields = std::string_view(*track).substr(separator + 1);
-    if (fields.size() < kExpiryLength + kServiceCodeLength) return false;  // damaged: keep nothing
     accountNumber_ = cleanAccountNumber(std::string_view(*track).substr(0, separator));
     expDate_ = std::string(fields.substr(0, kExpiryLength));
     serviceCode_ = std::string(fields.substr(kExpiryLength, kServiceCodeLength));
@@ -117,11 +149,13 @@ bool CreditCardSwipe::parseTrack1(const Text& track) {
     std::string_view rest = std::string_view(*track).substr(1);
     if (rest.front() == 'E') return false;
     size_t first = rest.find('^');
-    if (first == std::string_view::npos) return false;
-    size_t second = rest.find('^', first + 1);
-    if (second == std::string_view::npos) return false;
+    size_t second = first == std::string_view::npos ? first : rest.find('^', first + 1);
+    // Without both separators, or too short for the expiry and service code: keep nothing.
+    if (second == std::string_view::npos || rest.size() - second - 1 < kExpiryLength + kServiceCodeLength) {
+        TAVLO_LOG("Invalid track 1 format.");
+        return false;
+    }
     std::string_view fields = rest.substr(second + 1);
-    if (fields.size() < kExpiryLength + kServiceCodeLength) return false;
     accountNumber_ = cleanAccountNumber(rest.substr(0, first));
     accountName_ = std::string(rest.substr(first + 1, second - first - 1));
     expDate_ = std::string(fields.substr(0, kExpiryLength));

@@ -9,7 +9,8 @@
 namespace tavlo {
 
 // One swipe of a magnetic-stripe card: the text a reader delivered, its tracks and the card
-// fields, plus the card-number checks the payment code uses.
+// fields, plus the card-number checks the payment code uses. Parsing logs what it could not
+// read, but only the shape of the text (sentinels and separators), never the card's data.
 class CreditCardSwipe {
 public:
     using Text = std::optional<std::string>;
@@ -62,8 +63,9 @@ public:
     static std::string getCardLabel(const Text& number);
 
 private:
-    // Reads the track starting at the sentinel at `pos` into `track`; answers the index after it.
-    size_t readTrack(size_t pos, Text& track);
+    // Reads track `number`, starting at the sentinel at `pos`, into `track`; answers the index
+    // after it.
+    size_t readTrack(size_t pos, Text& track, int number);
 
     Text rawData_;
     Text track1_;

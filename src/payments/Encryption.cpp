@@ -1,6 +1,7 @@
 #include "payments/Encryption.h"
 
 #include "core/Base64.h"
+#include "core/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/security/Keychain.h"
 
@@ -75,6 +76,8 @@ Error Encryption::lastError() const {
 }
 
 void Encryption::fail(int code, std::string message) {
+    // Mailed: a terminal that cannot protect card fields needs its support told.
+    TAVLO_LOG_MAIL("%@", message);
     std::lock_guard lock(mutex_);
     lastError_ = Error(ErrorDomain, code, std::move(message));
 }

@@ -38,6 +38,7 @@ public:
     std::optional<Bytes> encryptWithPublicKey(std::string_view text);
 
     // The last failure of an installation or an encryption (empty when none happened yet).
+    // Every failure is also logged and mailed.
     Error lastError() const;
 
 private:

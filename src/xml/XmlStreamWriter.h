@@ -59,6 +59,10 @@ public:
     void writeCloseStartElement();
     // Appends text unchanged.
     void write(std::string_view text) { writer_ += text; }
+    // The output lives in memory: there is nothing to push out or release, and the document
+    // stays open for more.
+    void flush() {}
+    void close() {}
 
     const std::string& toString() const { return writer_; }
     // The output in the declared encoding (UTF-8 when none); nil when a character cannot be

@@ -2,12 +2,16 @@
 #include "core/IDBroker.h"
 #include "core/LocalStoreModel.h"
 #include "platform/foundation/AlertSink.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/security/HardwareAddress.h"
 #include "support/LocalStoreScope.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <openssl/evp.h>
 
 namespace tavlo {
 namespace {
@@ -207,6 +211,33 @@ TEST(DeviceIdentifier, TheSavedDefaultWinsElseOneIsMadeAndKept) {
     }
     defaults.setObject(UserDefaults::Value(std::string("given")), IDBroker::deviceIdKey);
     EXPECT_EQ(IDBroker::deviceIdentifier(), "given");
+}
+
+// Lower-case hex MD5 of the text, worked out here apart from the code under test.
+std::string md5Hex(const std::string& text) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EXPECT_EQ(EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr), 1);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) hex += format("%02x", digest[i]);
+    return hex;
+}
+
+TEST(DeviceIdentifier, TheGlobalOneIsTheDigestOfTheHardwareAddressAlone) {
+    test::TempHome home;
+    std::optional<std::string> address = HardwareAddress::primary();
+    std::optional<std::string> global = IDBroker::uniqueGlobalDeviceIdentifier();
+    if (!address) {
+        EXPECT_EQ(global, std::nullopt);
+        GTEST_SKIP() << "this machine shows no hardware address";
+    }
+    ASSERT_TRUE(global);
+    EXPECT_EQ(*global, md5Hex(*address));
+    EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global);  // the same at every call
+    EXPECT_NE(IDBroker::uniqueDeviceIdentifier(), global);        // the program's own differs
+    EXPECT_EQ(IDBroker::uniqueDeviceIdentifier(), md5Hex(*address + IDBroker::programIdentifier));
+    UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string("given")), IDBroker::deviceIdKey);
+    EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global) << "not the saved device id";
 }
 
 } // namespace

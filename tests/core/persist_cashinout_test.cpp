@@ -188,5 +188,32 @@ TEST(PersistCashInOut, CashInThenCashOutUpdateOneRow) {
     EXPECT_EQ(got.payments(), (std::map<std::string, std::string>{{"p1", "o1"}, {"p2", "o2"}}));
 }
 
+TEST(PersistCashInOut, PettyCashStaysInMemory) {
+    test::LocalStoreScope store;
+    ObjectContext& context = *store.context();
+    test::addRow(context, "StoreBatch", "remoteId", "7");
+    test::addRow(context, "CashDrawer", "cashDrawerId", "D1");
+    test::addUser(context, "u1");
+    CashInOut plain = cashedIn();
+    cashOut(plain);
+    CashInOut withPetty = cashedIn();
+    cashOut(withPetty);
+    withPetty.pettyCash() = {1250, 400};
+
+    EXPECT_EQ(withPetty.toXml(), plain.toXml()) << "not sent";
+    withPetty.write(context);
+    store.save();
+    EXPECT_EQ(withPetty.pettyCash(), (std::vector<int32_t>{1250, 400}));
+
+    auto other = test::otherContext(store);
+    std::vector<ManagedObjectPtr> rows = other->fetchAll("CashInOut");
+    ASSERT_EQ(rows.size(), 1u);
+    CashInOut got;
+    got.pettyCash() = {99};
+    got.read(*rows[0]);
+    EXPECT_EQ(got.pettyCash(), std::vector<int32_t>{99}) << "not stored: reading leaves it alone";
+    EXPECT_EQ(CashInOut().pettyCash(), std::vector<int32_t>{});
+}
+
 } // namespace
 } // namespace tavlo

@@ -94,6 +94,8 @@ TEST_F(SessionTest, AuthenticateTable) {
     EXPECT_EQ(ann.dateStarted(), Date::now());
     EXPECT_EQ(signedIn("U-BOB").firstName(), "Bob");
     EXPECT_EQ(Session(context()).firstName(), "?");
+    EXPECT_EQ(Session(context()).managedObjectModel(), nullptr);  // the creator's to set
+    ann.setManagedObjectModel(&context()->model());
 
     ann.invalidate();
     EXPECT_FALSE(ann.isValid());
@@ -102,6 +104,7 @@ TEST_F(SessionTest, AuthenticateTable) {
     EXPECT_EQ(ann.storeName(), std::nullopt);
     EXPECT_EQ(ann.storeCity(), "Salem");  // state and city stay
     EXPECT_EQ(ann.managedObjectContext(), nullptr);
+    EXPECT_EQ(ann.managedObjectModel(), &context()->model());  // the model stays
     EXPECT_FALSE(ann.isGranted("STORE_LOGIN"));  // no context left: every answer is no
 }
 

@@ -176,6 +176,20 @@ TEST_F(TavloLogTest, MailedEntryReachesTheSender) {
     EXPECT_THAT(messages(log()), ElementsAre("Unable to save order A-12", "second"));
 }
 
+TEST_F(TavloLogTest, StoreErrorDetailsGoOutAsOneMailedEntry) {
+    TavloLog::logErrors(std::nullopt);
+    TavloLog::logErrors(std::map<std::string, std::string>{{"reason", "UNIQUE constraint failed"}, {"code", "19"}});
+    ASSERT_TRUE(TavloLog::flushMail(30));
+
+    auto mails = sender_->mails();
+    ASSERT_EQ(mails.size(), 1u) << "nil details write nothing";
+    EXPECT_THAT(mails[0].body, ::testing::EndsWith("Message: DB error\ncode:19\nreason:UNIQUE constraint failed\n"));
+    auto lines = log();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].file, "TavloLog.cpp");
+    EXPECT_THAT(messages(lines), ElementsAre("DB error", "code:19", "reason:UNIQUE constraint failed", ""));
+}
+
 TEST_F(TavloLogTest, CallerOnlyQueuesAndAFullQueueDropsTheOldest) {
     sender_->hold();
     TAVLO_LOG_MAIL("mail 0");

@@ -1,10 +1,14 @@
 #include "payments/CreditCardSwipe.h"
 
 #include "platform/foundation/Clock.h"
+#include "support/LogLines.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <sstream>
 
 using namespace tavlo;
 
@@ -36,6 +40,7 @@ void expectParsed(const std::string& label, const CreditCardSwipe& s, const Pars
 } // namespace
 
 TEST(CreditCardSwipe, ParsesSwipesOfEveryShape) {
+    test::TempHome home;  // parsing logs what it could not read
     const Text t1 = "B4111111111111111^DOE/JOHN^2512101000000000";
     const Text t2 = "4111111111111111=25121010000000000";
     const Text acct = "4111111111111111";
@@ -79,6 +84,7 @@ TEST(CreditCardSwipe, ParsesSwipesOfEveryShape) {
 }
 
 TEST(CreditCardSwipe, SetDataForgetsThePreviousCard) {
+    test::TempHome home;  // parsing logs what it could not read
     CreditCardSwipe swipe(kTrack1 + kTrack2 + "|0600|A1B2", ':');
     ASSERT_EQ(swipe.trailingData(), Text("0600|A1B2"));
     swipe.setData(";5555555555554444=2711201?");
@@ -91,6 +97,7 @@ TEST(CreditCardSwipe, SetDataForgetsThePreviousCard) {
 
 // Every cut of real-looking swipes must parse without reading past the text.
 TEST(CreditCardSwipe, EveryPrefixParsesCleanly) {
+    test::TempHome home;  // parsing logs what it could not read
     const std::string samples[] = {
         "\x02" + kTrack1 + ":" + kTrack2 + "+0123?|0600|A1B2|C3D4\x03",
         "%B^^?;=?",
@@ -101,6 +108,45 @@ TEST(CreditCardSwipe, EveryPrefixParsesCleanly) {
             CreditCardSwipe swipe(sample.substr(0, n), ':');
             if (swipe.expDate()) { EXPECT_EQ(swipe.expDate()->size(), 4u); }
             if (swipe.serviceCode()) { EXPECT_EQ(swipe.serviceCode()->size(), 3u); }
+        }
+    }
+}
+
+TEST(CreditCardSwipe, LogsWhatItCouldNotReadButNeverTheCard) {
+    test::TempHome home;
+    const std::string stars17(17, '*'), stars16(16, '*');
+    const std::string track1Shape = "%" + stars17 + "^********^" + stars16 + "?";
+    const std::string track2Shape = ";" + stars16 + "=" + stars17 + "?";
+    struct Case { std::string label; Text raw; bool debug; std::vector<std::string> lines; };
+    const Case cases[] = {
+        {"good swipe", kTrack1 + kTrack2, false, {}},
+        {"nil text", std::nullopt, false, {"No data to parse"}},
+        {"debug shows the shape only", kTrack1 + ":" + kTrack2 + "|0600|A1B2", true,
+         {"<" + track1Shape + ":" + track2Shape + "|****|****>"}},
+        {"no end sentinel", ";4111111111111111=2512101", false,
+         {"Track data error or End sentinel missing while parsing track 2, found: " + stars16 + "=*******"}},
+        {"reader error mark in a track", "+E?", false,
+         {"Track data error or End sentinel missing while parsing track 3, found: *"}},
+        {"reader error mark", "E", false, {"Error reading track data, received E"}},
+        {"stray digit", kTrack1 + "4" + kTrack2, false, {"Unexpected parsed data, found: *"}},
+        {"stray end sentinel", "?" + kTrack2, false, {"Unexpected parsed data, found: ?"}},
+        {"track 2 without separator", ";4111111111111111?", false, {"Invalid track 2 format."}},
+        {"track 2 too short", ";4111111111111111=2512?", false, {"Invalid track 2 format."}},
+        {"track 1 without separators", "%B4111111111111111 DOE JOHN?", false, {"Invalid track 1 format."}},
+        {"track 1 with one separator", "%B4111111111111111^DOE/JOHN?" + kTrack2, false, {"Invalid track 1 format."}},
+        {"track 1 holds only the format code", "%B?", false, {}},
+    };
+    const char* cardData[] = {"4111", "1111", "DOE", "JOHN", "2512", "0600", "A1B2"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::filesystem::remove(TavloLog::logFilePath());
+        CreditCardSwipe swipe(c.raw, ':', c.debug);
+        EXPECT_EQ(test::loggedBy("CreditCardSwipe.cpp"), c.lines);
+        // Every entry of the log, after its time stamp and process marks.
+        std::istringstream log(test::logText());
+        for (std::string line; std::getline(log, line);) {
+            std::string entry = line.substr(line.find("] ") + 2);
+            for (const char* data : cardData) EXPECT_EQ(entry.find(data), std::string::npos) << entry;
         }
     }
 }

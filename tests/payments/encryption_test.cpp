@@ -1,8 +1,11 @@
 #include "payments/Encryption.h"
 
 #include "platform/security/Keychain.h"
+#include "support/LogLines.h"
+#include "support/RecordingMailSender.h"
 #include "support/TempHome.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <openssl/ec.h>
@@ -10,6 +13,9 @@
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 
 using namespace tavlo;
@@ -187,4 +193,54 @@ TEST(Encryption, MalformedKeyFromTheServerKeepsTheWorkingOne) {
     ASSERT_TRUE(block);
     EXPECT_EQ(block->size(), 256u);
     EXPECT_EQ(decrypt(next.get(), *block), "1225");
+}
+
+TEST(Encryption, EveryFailureIsLoggedAndMailed) {
+    test::TempHome home;
+    test::MailScope mail;
+    Encryption& encryption = Encryption::getInstance();
+    PKey key = generateRsa(1024);
+    const std::string keyText = base64(subjectPublicKeyInfo(key.get()));
+    struct Case {
+        const char* label;
+        std::function<void()> act;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no key stored", [&] { encryption.encryptWithPublicKey("1225"); },
+         "Unable to get encryption key, result code: 1"},
+        {"not an RSA key", [&] { encryption.setPublicKey(base64(wrapKey(Bytes(140, 0x42)))); },
+         "Problem adding public key to keychain"},
+        {"keychain unreadable",
+         [&] {
+             std::ofstream(Keychain::path()) << "not a keychain\n";
+             encryption.setPublicKey(keyText);
+             std::filesystem::remove(Keychain::path());
+         },
+         "Problem removing public key from keychain"},
+        {"text too long for the block",
+         [&] {
+             encryption.setPublicKey(keyText);
+             encryption.encryptWithPublicKey(std::string(128 - 10, '7'));
+         },
+         "SecKeyEncrypt failed, result code: -1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        mail.sender().clear();
+        std::filesystem::remove(TavloLog::logFilePath());
+        c.act();
+        EXPECT_EQ(test::loggedBy("Encryption.cpp"), std::vector<std::string>{c.message});
+        std::vector<LogMail> mails = mail.sender().mails();
+        ASSERT_EQ(mails.size(), 1u);
+        EXPECT_THAT(mails[0].body, ::testing::HasSubstr("Location: Encryption.cpp"));
+        EXPECT_THAT(mails[0].body, ::testing::EndsWith("Message: " + c.message));
+        EXPECT_EQ(encryption.lastError().localizedDescription(), c.message);
+    }
+
+    mail.sender().clear();
+    std::filesystem::remove(TavloLog::logFilePath());
+    ASSERT_TRUE(encryption.encryptWithPublicKey("4111111111111111"));
+    EXPECT_TRUE(test::loggedBy("Encryption.cpp").empty()) << "a good encryption logs nothing";
+    EXPECT_TRUE(mail.sender().mails().empty());
 }

@@ -119,6 +119,40 @@ TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     EXPECT_FALSE(order->modified());
 }
 
+TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
+    OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), kInterval, false)->start();
+    Session gateway(context());
+    gateway.setUserId("u5");
+    ASSERT_FALSE(gateway.isLite());
+    std::vector<std::optional<Error>> heard;
+    auto done = [&](const Error* error) { heard.push_back(error ? std::optional(*error) : std::nullopt); };
+
+    auto order = makeOrder("R5");
+    Error error;
+    ASSERT_TRUE(order->send(gateway, done, &error)) << error.localizedDescription();
+    EXPECT_TRUE(server->order("R5"));
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_FALSE(heard[0]);
+
+    EXPECT_TRUE(order->send(gateway, done, &error));  // nothing left to send: told all the same
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_FALSE(heard[1]);
+
+    server->setFault("customerOrder", Fault::ErrorElement, 2);
+    EXPECT_FALSE(makeOrder("R6")->send(gateway, done, &error));
+    ASSERT_EQ(heard.size(), 3u);
+    ASSERT_TRUE(heard[2]);
+    EXPECT_TRUE(heard[2]->isSet());
+    EXPECT_EQ(*heard[2], error);
+
+    // A caller that does not take the error still has it passed to the callback.
+    server->setFault("customerOrder", Fault::ErrorElement, 2);
+    EXPECT_FALSE(makeOrder("R7")->send(gateway, done, nullptr));
+    ASSERT_EQ(heard.size(), 4u);
+    EXPECT_EQ(heard[3], heard[2]);
+    EXPECT_FALSE(server->order("R6") || server->order("R7"));
+}
+
 TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {
     makeHandler(true);
     openDay(true);

@@ -111,6 +111,21 @@ TEST(XmlStreamWriter, EndDocumentClosesEverything) {
     EXPECT_EQ(noAuto.toString(), "<a></a>");
 }
 
+TEST(XmlStreamWriter, FlushAndCloseLeaveTheDocumentAsItIs) {
+    XmlStreamWriter w = oneLine();
+    w.writeStartElement("a");
+    w.writeAttribute("x", "1");
+    const std::string before = w.toString();
+    w.flush();
+    w.close();
+    EXPECT_EQ(w.toString(), before);
+    w.writeAttribute("y", "2");  // the start tag is still open
+    w.writeEndDocument();
+    EXPECT_EQ(w.toString(), "<a x=\"1\" y=\"2\" />");
+    w.close();
+    EXPECT_EQ(w.toData(), w.toString());
+}
+
 TEST(XmlStreamWriter, Namespaces) {
     XmlStreamWriter w = oneLine();
     w.setPrefix("t", "urn:t");
