@@ -154,7 +154,8 @@ private:
 } // namespace
 
 TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
-    std::string big = datagram(1, {}, 100);
+    const std::string big = datagram(1, {}, 100);
+    const std::string full = datagram(3, {}, 64);
     struct Case {
         const char* what;
         std::string datagram;
@@ -180,8 +181,9 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
         {"truncated record", truncated, 0, 0,
          {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"},
          {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"}, std::nullopt},
-        {"fills the buffer", big, 0, 0, {"UDP datagram dropped: 64 bytes fill the receive buffer and may have been cut"},
-         {"UDP datagram dropped: 64 bytes fill the receive buffer and may have been cut"}, std::nullopt},
+        {"longer than the buffer", big, 0, 0, {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"},
+         {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"}, std::nullopt},
+        {"fills the buffer exactly", full, 0, 1, {"UDP order change"}, {}, std::nullopt},
     };
     socket->setMaxReceiveBufferSize(64);
     for (bool logging : {true, false}) {
@@ -203,6 +205,16 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
             }
         }
     }
+}
+
+TEST_F(UDPDelegateTest, ADatagramOfTheWholeDefaultBufferIsRead) {
+    listener.setLogging(true);
+    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize));
+    ASSERT_EQ(messages.posted.size(), 1u);
+    EXPECT_EQ(messages.posted[0].message, std::string(9000, 'm'));
+    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize + 1));
+    EXPECT_EQ(messages.posted.size(), 1u);
+    EXPECT_EQ(newLogLines(), (Lines{"UDP broadcast message", "UDP datagram dropped: cut to the 9216 bytes of the receive buffer"}));
 }
 
 TEST_F(UDPDelegateTest, MessagesWithASourceOnlyAndWhenNotAnnounced) {

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/foundation/Text.h"
@@ -579,8 +580,13 @@ void UdpSocket::doReceive(Family& family) {
         family.readable = false;
         std::string buffer(maxReceiveBufferSize_, '\0');
         sockaddr_storage from{};
-        socklen_t fromLength = sizeof from;
-        ssize_t got = ::recvfrom(family.fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        iovec into{buffer.data(), buffer.size()};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &into;
+        message.msg_iovlen = 1;
+        ssize_t got = ::recvmsg(family.fd, &message, 0);
         if (got < 0) {
             int failure = errno;
             if (failure == EINTR) continue;
@@ -592,7 +598,10 @@ void UdpSocket::doReceive(Family& family) {
             return;
         }
         buffer.resize(static_cast<size_t>(got));
-        std::string sender(reinterpret_cast<const char*>(&from), fromLength);
+        // Only the system knows whether the datagram was longer than the buffer: one that fills
+        // the buffer exactly may have arrived whole.
+        lastDatagramTruncated_ = (message.msg_flags & MSG_TRUNC) != 0;
+        std::string sender(reinterpret_cast<const char*>(&from), message.msg_namelen);
         std::string host = hostOf(sender);
         uint16_t port = portOf(sender);
 

@@ -76,6 +76,9 @@ public:
     void setUserData(void* userData) { userData_ = userData; }
     uint32_t maxReceiveBufferSize() const { return maxReceiveBufferSize_; }
     void setMaxReceiveBufferSize(uint32_t size) { maxReceiveBufferSize_ = size; }
+    // Whether the datagram last offered to the delegate was longer than the receive buffer and
+    // so arrived cut to the buffer's size.
+    bool lastDatagramTruncated() const { return lastDatagramTruncated_; }
 
     // --- set-up
     bool bindToPort(uint16_t port, Error* error = nullptr);
@@ -214,6 +217,7 @@ private:
     Endpoint cachedLocal_;
     Endpoint cachedConnected_;
     uint32_t maxReceiveBufferSize_ = DefaultMaxReceiveBufferSize;
+    bool lastDatagramTruncated_ = false;
 };
 
 } // namespace tavlo
