@@ -1,4 +1,5 @@
 #include "core/DBHelper.h"
+#include "core/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DateFormatter.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -65,6 +67,17 @@ protected:
         std::set<std::string> out;
         for (const auto& r : rows) out.insert(r->text(idAttribute).value_or("(nil)"));
         return out;
+    }
+
+    // Lines one source file wrote to the log, without time stamps and places.
+    static std::vector<std::string> loggedBy(const std::string& sourceFile) {
+        std::vector<std::string> lines;
+        std::ifstream in(TavloLog::logFilePath());
+        for (std::string text; std::getline(in, text);) {
+            size_t at = text.find(sourceFile + ":");
+            if (at != std::string::npos) lines.push_back(text.substr(text.find(' ', at) + 1));
+        }
+        return lines;
     }
 
     ScopedFakeClock clock_{Date(1'700'050'000.25)};
@@ -404,6 +417,26 @@ TEST_F(StoreLoadTest, AnItemListedByTwoSectionsFollowsTheLaterOneIntoItsMenu) {
     EXPECT_EQ(soup->text("menu.menuId"), "MA");
 }
 
+TEST_F(StoreLoadTest, ComboLinksToLaterElementsAreMadeAndOnlyTheMissingOnesLogged) {
+    const std::string reply =
+        "<tavloReply><comboItem id=\"CI1\"><comboItemName>Meal</comboItemName>"
+        "<itemId>I1</itemId><itemId>CI2</itemId><itemId>I9</itemId>"
+        "<comboItemComboGroup><comboGroupId>CG1</comboGroupId><itemCount>1</itemCount></comboItemComboGroup>"
+        "<comboItemComboGroup><comboGroupId>CG9</comboGroupId><itemCount>1</itemCount></comboItemComboGroup></comboItem>"
+        "<comboItem id=\"CI2\"><comboItemName>Box</comboItemName></comboItem>"
+        "<item id=\"I1\"><itemName>Fries</itemName></item>"
+        "<comboGroup id=\"CG1\"><comboGroupName>Drinks</comboGroupName>"
+        "<comboGroupItem><itemId>I1</itemId></comboGroupItem></comboGroup></tavloReply>";
+    ASSERT_TRUE(load(reply, true).operation->succeeded());
+    ManagedObjectPtr meal = row("Item", "itemId", "CI1");
+    EXPECT_EQ(ids(meal->toMany("items"), "itemId"), (std::set<std::string>{"I1", "CI2"}));
+    ASSERT_EQ(meal->toMany("itemComboGroups").size(), 1u);
+    EXPECT_EQ(meal->toMany("itemComboGroups")[0]->text("comboGroup.comboGroupId"), "CG1");
+    EXPECT_EQ(loggedBy("StoreLoadCatalogue.cpp"),
+              (std::vector<std::string>{"Unable to find item I9 which is part of combo item Meal",
+                                        "Unable to find combo group CG9 which is part of combo item Meal"}));
+}
+
 TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
     const std::string reply = "<tavloReply><storeDateUpdated>1</storeDateUpdated></tavloReply>";
     uint64_t before = AudioServices::alertSoundsRequested();
@@ -436,6 +469,9 @@ TEST_F(StoreLoadTest, GeneratedReplyLoadsWithTheShapeItDescribes) {
     EXPECT_EQ(count("Menu"), StoreDataGenerator::kMenus);
     // Every item sits in a section of a menu.
     EXPECT_EQ(view().count("Item", "menu == nil AND isCombo == NO"), 0u);
+    // Every link the reply names is made, so none is reported missing.
+    EXPECT_EQ(loggedBy("StoreLoadCatalogue.cpp"), std::vector<std::string>());
+    EXPECT_EQ(loggedBy("StoreLoadMenus.cpp"), std::vector<std::string>());
 }
 
 } // namespace
