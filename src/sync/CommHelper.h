@@ -208,6 +208,10 @@ public:
     static std::optional<std::string> ipAddress(const std::optional<std::string>& address);
     static std::optional<std::string> getIPAddressFromName(const std::string& hostName);
     static bool isValidIPAddress(const std::optional<std::string>& text);
+    // The address form of internet mail: a dot-atom or quoted local part, "@", then a domain
+    // name of at least two labels or a bracketed IPv4 literal. Longer than 254 characters (the
+    // most a mail server takes) is not an address.
+    static bool isValidEmailAddress(const std::optional<std::string>& text);
 
     // Connections. A connected non-blocking descriptor the caller closes, or -1.
     static int openSocket(const std::string& host, int port, int timeoutSeconds);

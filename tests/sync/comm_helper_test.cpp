@@ -32,6 +32,42 @@ TEST(CommHelper, ValidIPAddressesKeepTheLooseSeparators) {
     for (const Case& c : cases) EXPECT_EQ(CommHelper::isValidIPAddress(c.text), c.valid) << c.text.value_or("nil");
 }
 
+TEST(CommHelper, EmailAddressesOfTheMailForm) {
+    struct Case { Text text; bool valid; };
+    const Case cases[] = {
+        {"ada@harbour.test", true},
+        {"Ada.Quill+tips@Mail.Harbour-Grill.example", true},
+        {"o'brien!#$%&*/=?^_`{|}~-@a.bc", true},
+        {"\"ada quill\"@harbour.test", true},
+        {"\"a\\\"b\"@harbour.test", true},       // an escaped quote inside quotes
+        {"ada@[10.0.0.9]", true},
+        {"ada@1.2.3.4", true},                   // digits make a domain name too
+        {"ada@harbour", false},                  // one label
+        {"ada@[256.0.0.9]", false},
+        {"ada@[10.0.0]", false},
+        {"ada.@harbour.test", false},
+        {".ada@harbour.test", false},
+        {"ad..a@harbour.test", false},
+        {"ada quill@harbour.test", false},
+        {"ada@harbour..test", false},
+        {"ada@-harbour.test", false},
+        {"ada@harbour-.test", false},
+        {"ada@@harbour.test", false},
+        {"ada", false},
+        {"@harbour.test", false},
+        {"\"ada\"quill@harbour.test", false},
+        {"caf\xC3\xA9@harbour.test", false},
+        {" ada@harbour.test", false},
+        {"", false},
+        {std::nullopt, false},
+        {std::string(245, 'a') + "@harbour.test", false},  // 258 characters
+        {std::string(241, 'a') + "@harbour.test", true},   // 254 characters
+        {std::string(100000, 'a') + "@harbour.test", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CommHelper::isValidEmailAddress(c.text), c.valid) << c.text.value_or("nil").substr(0, 80);
+}
+
 TEST(CommHelper, FormatLocalUrlAddsLocalToBareHostNamesOnly) {
     struct Case { Text address; Text expected; };
     const Case cases[] = {
