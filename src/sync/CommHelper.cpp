@@ -1,8 +1,10 @@
 #include "sync/CommHelper.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
 #include <mutex>
+#include <netinet/in.h>
 #include <regex>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
+#include "platform/net/NetworkReachability.h"
 #include "platform/net/Sockets.h"
 #include "platform/store/ObjectContext.h"
 #include "sync/OrderDocumentWriter.h"
@@ -729,6 +732,22 @@ bool CommHelper::canConnect(const std::string& host, int port, int timeoutSecond
     }
     close(fd);
     return true;
+}
+
+bool CommHelper::isReachable(const NetworkReachability* target) { return target && target->isReachable(); }
+
+bool CommHelper::isReachableByAddress(const std::string& address) {
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(3490);
+    if (inet_aton(address.c_str(), &target.sin_addr) == 0) return false;
+    auto reachability =
+        NetworkReachability::withAddress(std::string(reinterpret_cast<const char*>(&target), sizeof target));
+    return isReachable(reachability.get());
+}
+
+bool CommHelper::isReachableByName(const std::string& hostName) {
+    return isReachable(NetworkReachability::withName(hostName).get());
 }
 
 bool CommHelper::isWiFiConnected() { return NetworkProbe::current()->isWiFiConnected(); }

@@ -16,6 +16,7 @@
 
 namespace tavlo {
 
+class NetworkReachability;
 class ObjectContext;
 class Order;
 class OrderDocumentWriter;
@@ -216,6 +217,12 @@ public:
     // Connections. A connected non-blocking descriptor the caller closes, or -1.
     static int openSocket(const std::string& host, int port, int timeoutSeconds);
     static bool canConnect(const std::string& host, int port, int timeoutSeconds);
+
+    // Whether the system has a route to the target now (nothing is sent); false for none.
+    static bool isReachable(const NetworkReachability* target);
+    // The same for a dotted IPv4 address (false when the text is not one) and for a host name.
+    static bool isReachableByAddress(const std::string& address);
+    static bool isReachableByName(const std::string& hostName);
 
     // The device's network (answered by the installed NetworkProbe).
     static bool isWiFiConnected();

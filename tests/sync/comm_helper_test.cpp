@@ -1,7 +1,9 @@
 #include "core/TavloLog.h"
 #include "platform/net/NetworkProbe.h"
-#include "support/TempHome.h"
+#include "platform/net/NetworkReachability.h"
 #include "support/LoopbackListener.h"
+#include "support/NetworkNamespace.h"
+#include "support/TempHome.h"
 #include "sync/CommHelper.h"
 
 #include <fstream>
@@ -153,4 +155,33 @@ TEST(CommHelper, NetworkStateComesFromTheInstalledProbe) {
     EXPECT_EQ(CommHelper::localIPAddress(), "unresolved");
     EXPECT_EQ(CommHelper::ssid(), "");
     NetworkProbe::install(nullptr);
+}
+
+TEST(CommHelper, ReachabilityOfAddressesAndNames) {
+    const int before = LoopbackListener::openDescriptorCount();
+    EXPECT_TRUE(CommHelper::isReachableByAddress("127.0.0.1"));
+    EXPECT_TRUE(CommHelper::isReachableByName("localhost"));
+    auto loopback = NetworkReachability::withName("localhost");
+    EXPECT_TRUE(CommHelper::isReachable(loopback.get()));
+    EXPECT_FALSE(CommHelper::isReachable(nullptr));
+    // Not an address, no name, and a socket address of no family's length.
+    EXPECT_FALSE(CommHelper::isReachableByAddress("127a0b0c1"));
+    EXPECT_FALSE(CommHelper::isReachableByName(""));
+    EXPECT_EQ(NetworkReachability::withAddress(std::string(12, '\0')), nullptr);
+    EXPECT_EQ(LoopbackListener::openDescriptorCount(), before);
+}
+
+TEST(CommHelperInNamespace, NothingIsReachableWithoutARoute) {
+    test::NamespaceRun run = test::runInNetworkNamespace({}, [] {
+        // The namespace's loopback starts down: no route to anything.
+        EXPECT_FALSE(CommHelper::isReachableByAddress("127.0.0.1"));
+        EXPECT_FALSE(CommHelper::isReachableByName("localhost"));
+        ASSERT_EQ(test::bringLoopbackUp(), "");
+        EXPECT_TRUE(CommHelper::isReachableByAddress("127.0.0.1"));
+        EXPECT_TRUE(CommHelper::isReachableByName("localhost"));
+        // Loopback is the only way out of this namespace.
+        EXPECT_FALSE(CommHelper::isReachableByAddress("10.1.2.3"));
+    });
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace can be made here: " << run.unavailable;
+    EXPECT_EQ(run.exitCode, 0) << "the reachability checks in the namespace failed (see the output above)";
 }
