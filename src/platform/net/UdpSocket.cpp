@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/foundation/Text.h"
+#include "platform/net/Sockets.h"
 
 namespace tavlo {
 
@@ -735,17 +736,27 @@ uint16_t UdpSocket::portOf(const std::string& address) {
 UdpSocket::Endpoint UdpSocket::endpoint(bool peer) {
     Endpoint& cached = peer ? cachedConnected_ : cachedLocal_;
     if (cached.host) return cached;
+    std::optional<std::string> raw = socketAddress(peer);
+    if (!raw) return {};
+    Endpoint found{hostOf(*raw), portOf(*raw)};
+    if (peer ? connected_ : bound_) cached = found;
+    return found;
+}
+
+std::optional<std::string> UdpSocket::socketAddress(bool peer) const {
     int fd = v4_.fd >= 0 ? v4_.fd : v6_.fd;
-    if (fd < 0) return {};
+    if (fd < 0) return std::nullopt;
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     int result = peer ? getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length)
                       : getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    if (result != 0) return {};
-    std::string raw(reinterpret_cast<const char*>(&address), length);
-    Endpoint found{hostOf(raw), portOf(raw)};
-    if (peer ? connected_ : bound_) cached = found;
-    return found;
+    if (result != 0) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(&address), length);
+}
+
+int UdpSocket::maximumTransmissionUnit() const {
+    std::optional<std::string> local = socketAddress(false);
+    return local ? Sockets::interfaceMtu(*local) : 0;
 }
 
 std::optional<std::string> UdpSocket::localHost() { return endpoint(false).host; }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -297,6 +298,27 @@ TEST_F(UdpSocketTest, LongDatagramsArriveCutToTheBufferSizeAndSaySo) {
     a->sendData(full, "127.0.0.1", c->localPort(), -1, 4);
     pump();
     EXPECT_EQ(bEvents.take(), (Lines{"received 4: " + full + " from " + from(a)}));
+}
+
+TEST_F(UdpSocketTest, MaximumTransmissionUnitOfTheSocketsInterface) {
+    int loopbackMtu = 0;
+    std::ifstream("/sys/class/net/lo/mtu") >> loopbackMtu;
+    ASSERT_GT(loopbackMtu, 0) << "the loopback interface's MTU cannot be read here";
+
+    EXPECT_EQ(a->maximumTransmissionUnit(), loopbackMtu);
+    auto anywhere = UdpSocket::initIPv4();
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "not bound yet";
+    ASSERT_TRUE(anywhere->bindToPort(0));
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "every address is no one interface";
+    ASSERT_TRUE(anywhere->connectToHost("127.0.0.1", b->localPort()));
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), loopbackMtu) << "connected through loopback";
+    anywhere->close();
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "no socket";
+
+    auto v6 = UdpSocket::initIPv6();
+    if (v6->isIPv6() && v6->bindToAddress("::1", 0)) {
+        EXPECT_EQ(v6->maximumTransmissionUnit(), loopbackMtu);
+    }
 }
 
 TEST_F(UdpSocketTest, WorkHappensOnlyInTheSocketsModesAndRunLoop) {
