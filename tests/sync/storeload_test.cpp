@@ -10,6 +10,7 @@
 #include "sync/CommHelper.h"
 #include "sync/OperationSynchStore.h"
 #include "sync/StoreDataGenerator.h"
+#include "sync/StoreLoadMenus.h"
 
 #include <gtest/gtest.h>
 
@@ -403,6 +404,38 @@ TEST_F(StoreLoadTest, SectionsListingEachOtherInARingArePlacedOnce) {
     EXPECT_EQ(row("Section", "sectionId", "B")->int32("sequence"), 3);
     EXPECT_EQ(row("Section", "sectionId", "C")->int32("sequence"), 4);
     EXPECT_TRUE(row("Section", "sectionId", "C")->toMany("sections").empty());
+}
+
+TEST_F(StoreLoadTest, SubSectionIdsAndRemovingTheSectionsNoLongerListed) {
+    const std::string reply = "<tavloReply><section id=\"T1\"/><section id=\"T2\"/><section id=\"S1\"/>"
+                              "<section id=\"S2\"><sectionId>T1</sectionId><sectionId>T2</sectionId></section>"
+                              "<section id=\"S\"><sectionId>S1</sectionId><sectionId>S2</sectionId></section>"
+                              "<section id=\"R\"/><section id=\"B\"/><section id=\"A\"><sectionId>B</sectionId></section>"
+                              "<section id=\"B\"><sectionId>A</sectionId></section>"
+                              "<menu id=\"M\"><sectionId>S</sectionId><sectionId>R</sectionId></menu></tavloReply>";
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+    ObjectContext context(DBHelper::sharedStore());
+    StoreLoadReader reader(nullptr, context);
+    StoreLoadCatalogue catalogue(reader);
+    StoreLoadMenus menus(reader, catalogue);
+    auto section = [&](const char* id) { return context.fetchFirst("Section", "sectionId == %@", std::string(id)); };
+    using Ids = std::vector<std::string>;
+    EXPECT_EQ(menus.subSectionIds(section("S")), (Ids{"S1", "S2", "T1", "T2"}));
+    EXPECT_EQ(menus.subSectionIds(section("S2")), (Ids{"T1", "T2"}));
+    EXPECT_EQ(menus.subSectionIds(section("R")), Ids());
+    EXPECT_EQ(menus.subSectionIds(section("A")), Ids{"B"}) << "a ring is followed once";
+
+    // The menu holds its sections and all below them; what it lists now is S and its tree.
+    ManagedObjectPtr menu = context.fetchFirst("Menu", "menuId == %@", std::string("M"));
+    Ids latest = menus.subSectionIds(section("S"));
+    latest.push_back("S");
+    menus.removeOldSections(menu, latest);
+    menus.removeOldSections(section("S2"), {"T2"});
+    ASSERT_TRUE(context.save());
+    EXPECT_EQ(ids(view().fetchAll("Section"), "sectionId"), (std::set<std::string>{"S", "S1", "S2", "T2", "A", "B"}));
+    EXPECT_EQ(ids(row("Menu", "menuId", "M")->toMany("sections"), "sectionId"),
+              (std::set<std::string>{"S", "S1", "S2", "T2"}));
+    EXPECT_EQ(ids(row("Section", "sectionId", "S2")->toMany("sections"), "sectionId"), (std::set<std::string>{"T2"}));
 }
 
 TEST_F(StoreLoadTest, AnItemListedByTwoSectionsFollowsTheLaterOneIntoItsMenu) {
