@@ -6,8 +6,10 @@
 #include "support/TempHome.h"
 #include "sync/CommHelper.h"
 
+#include <arpa/inet.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 using namespace tavlo;
@@ -164,10 +166,16 @@ TEST(CommHelper, ReachabilityOfAddressesAndNames) {
     auto loopback = NetworkReachability::withName("localhost");
     EXPECT_TRUE(CommHelper::isReachable(loopback.get()));
     EXPECT_FALSE(CommHelper::isReachable(nullptr));
-    // Not an address, no name, and a socket address of no family's length.
+    // Not an address, no name, and socket addresses of no family or of the wrong length.
     EXPECT_FALSE(CommHelper::isReachableByAddress("127a0b0c1"));
     EXPECT_FALSE(CommHelper::isReachableByName(""));
-    EXPECT_EQ(NetworkReachability::withAddress(std::string(12, '\0')), nullptr);
+    EXPECT_EQ(NetworkReachability::withAddress(std::string(16, '\0')), nullptr);
+    sockaddr_in loopback4{};
+    loopback4.sin_family = AF_INET;
+    loopback4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::string ipv4(reinterpret_cast<const char*>(&loopback4), sizeof loopback4);
+    EXPECT_TRUE(CommHelper::isReachable(NetworkReachability::withAddress(ipv4).get()));
+    EXPECT_EQ(NetworkReachability::withAddress(ipv4 + "xx"), nullptr);
     EXPECT_EQ(LoopbackListener::openDescriptorCount(), before);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/net/NetworkReachability.h"
 
+#include <algorithm>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -21,7 +22,11 @@ bool hasRoute(const sockaddr* address, socklen_t length) {
 } // namespace
 
 std::unique_ptr<NetworkReachability> NetworkReachability::withAddress(const std::string& socketAddress) {
-    if (socketAddress.size() != sizeof(sockaddr_in) && socketAddress.size() != sizeof(sockaddr_in6)) return nullptr;
+    sockaddr_storage address{};
+    std::memcpy(&address, socketAddress.data(), std::min(socketAddress.size(), sizeof address));
+    bool ipv4 = address.ss_family == AF_INET && socketAddress.size() == sizeof(sockaddr_in);
+    bool ipv6 = address.ss_family == AF_INET6 && socketAddress.size() == sizeof(sockaddr_in6);
+    if (!ipv4 && !ipv6) return nullptr;
     return std::unique_ptr<NetworkReachability>(new NetworkReachability(socketAddress, ""));
 }
 

@@ -10,7 +10,8 @@ namespace tavlo {
 // a route, and a target without a route (no interface up towards it) cannot be reached.
 class NetworkReachability {
 public:
-    // A socket address as raw sockaddr bytes (16 bytes IPv4, 28 bytes IPv6); null for others.
+    // A socket address as raw sockaddr bytes (16 bytes IPv4, 28 bytes IPv6); null for anything
+    // else.
     static std::unique_ptr<NetworkReachability> withAddress(const std::string& socketAddress);
     // A host name, looked up each time it is asked.
     static std::unique_ptr<NetworkReachability> withName(const std::string& hostName);

@@ -38,6 +38,24 @@ void setError(int* out, int value) {
     if (out) *out = value;
 }
 
+// Whether an interface's address is the given socket address (the port aside).
+bool sameAddress(const sockaddr* interfaceAddress, const std::string& socketAddress) {
+    if (!interfaceAddress) return false;
+    if (interfaceAddress->sa_family == AF_INET && socketAddress.size() == sizeof(sockaddr_in)) {
+        sockaddr_in wanted{};
+        std::memcpy(&wanted, socketAddress.data(), sizeof wanted);
+        return wanted.sin_family == AF_INET &&
+               reinterpret_cast<const sockaddr_in*>(interfaceAddress)->sin_addr.s_addr == wanted.sin_addr.s_addr;
+    }
+    if (interfaceAddress->sa_family == AF_INET6 && socketAddress.size() == sizeof(sockaddr_in6)) {
+        sockaddr_in6 wanted{};
+        std::memcpy(&wanted, socketAddress.data(), sizeof wanted);
+        const in6_addr& held = reinterpret_cast<const sockaddr_in6*>(interfaceAddress)->sin6_addr;
+        return wanted.sin6_family == AF_INET6 && std::memcmp(&held, &wanted.sin6_addr, sizeof held) == 0;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<uint32_t> Sockets::parseIPv4(std::string_view text) {
@@ -155,28 +173,6 @@ std::vector<InterfaceAddress> Sockets::interfaceAddresses() {
     freeifaddrs(list);
     return result;
 }
-
-namespace {
-
-// Whether an interface's address is the given socket address (the port aside).
-bool sameAddress(const sockaddr* interfaceAddress, const std::string& socketAddress) {
-    if (!interfaceAddress) return false;
-    if (interfaceAddress->sa_family == AF_INET && socketAddress.size() == sizeof(sockaddr_in)) {
-        sockaddr_in wanted{};
-        std::memcpy(&wanted, socketAddress.data(), sizeof wanted);
-        return wanted.sin_family == AF_INET &&
-               reinterpret_cast<const sockaddr_in*>(interfaceAddress)->sin_addr.s_addr == wanted.sin_addr.s_addr;
-    }
-    if (interfaceAddress->sa_family == AF_INET6 && socketAddress.size() == sizeof(sockaddr_in6)) {
-        sockaddr_in6 wanted{};
-        std::memcpy(&wanted, socketAddress.data(), sizeof wanted);
-        const in6_addr& held = reinterpret_cast<const sockaddr_in6*>(interfaceAddress)->sin6_addr;
-        return wanted.sin6_family == AF_INET6 && std::memcmp(&held, &wanted.sin6_addr, sizeof held) == 0;
-    }
-    return false;
-}
-
-} // namespace
 
 int Sockets::interfaceMtu(const std::string& socketAddress) {
     ifaddrs* list = nullptr;
