@@ -26,8 +26,13 @@ Attendance::Attendance(const ManagedObjectPtr& stored) {
 ManagedObjectPtr Attendance::write(ObjectContext& context) {
     updated_ = Date::now();
     ManagedObjectPtr row;
-    if (nonEmpty(attendanceId_)) row = context.fetchFirst("Attendance", "attendanceId == %@", *attendanceId_);
-    else if (nonEmpty(remoteId_)) row = context.fetchFirst("Attendance", "remoteId == %@", *remoteId_);
+    if (nonEmpty(attendanceId_)) row = findRow(context, "Attendance", "attendanceId", attendanceId_);
+    // The server's copy of a shift made here carries its new id beside ours: the row made here
+    // takes it, rather than the shift being stored twice.
+    if (!row && nonEmpty(remoteId_)) {
+        row = findRow(context, "Attendance", "remoteId", remoteId_);
+        if (row && nonEmpty(attendanceId_)) row->setValue("attendanceId", attendanceId_);
+    }
     if (!row) {
         row = context.insert("Attendance");
         if (nonEmpty(remoteId_)) row->setValue("remoteId", *remoteId_);

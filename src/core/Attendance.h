@@ -23,9 +23,10 @@ public:
     // The stored shift's values (a new shift for null).
     explicit Attendance(const ManagedObjectPtr& stored);
 
-    // Stores the shift in the context (not saved): the row with its server id, else with its
-    // terminal-made id, else a new row. The user, role, wage, start and forcing of an existing
-    // row stay as they are; the sales and tips are written only once the shift has ended.
+    // Stores the shift in the context (not saved): the row with its server id, else the row with
+    // its terminal-made id (which then takes the server id), else a new row. The user, role,
+    // wage, start and forcing of an existing row stay as they are; the sales and tips are
+    // written only once the shift has ended.
     ManagedObjectPtr write(ObjectContext& context);
     void read(const ManagedObject& stored);
     // Reads a shift of the server's XML; the end times and the sales and tips stay as they were

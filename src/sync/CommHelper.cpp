@@ -1,8 +1,10 @@
 #include "sync/CommHelper.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
 #include <mutex>
+#include <netinet/in.h>
 #include <regex>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
+#include "platform/net/NetworkReachability.h"
 #include "platform/net/Sockets.h"
 #include "platform/store/ObjectContext.h"
 #include "sync/OrderDocumentWriter.h"
@@ -690,6 +693,20 @@ bool CommHelper::isValidIPAddress(const std::optional<std::string>& text) {
     return text && std::regex_match(*text, pattern);
 }
 
+bool CommHelper::isValidEmailAddress(const std::optional<std::string>& text) {
+    static const std::regex pattern(
+        // local part: dot-atom, or a quoted string of characters other than quote, backslash and
+        // line ends, and of escaped pairs
+        R"((?:[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+(?:\.[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+)*)"
+        R"(|"(?:[\x01-\x08\x0b\x0c\x0e-\x21\x23-\x5b\x5d-\x7f]|\\[\x01-\x09\x0b\x0c\x0e-\x7f])*"))"
+        "@"
+        // domain: labels of letters, digits and inner hyphens, or [a.b.c.d]
+        R"((?:(?:[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?\.)+[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)"
+        R"(|\[(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\]))");
+    // The bound also keeps the pattern's matcher, which recurses per character, off a deep stack.
+    return text && text->size() <= 254 && std::regex_match(*text, pattern);
+}
+
 std::optional<std::string> CommHelper::resolve(const std::string& host) {
     if (isValidIPAddress(host)) return host;
     std::optional<std::string> local = formatLocalURL(host);
@@ -715,6 +732,22 @@ bool CommHelper::canConnect(const std::string& host, int port, int timeoutSecond
     }
     close(fd);
     return true;
+}
+
+bool CommHelper::isReachable(const NetworkReachability* target) { return target && target->isReachable(); }
+
+bool CommHelper::isReachableByAddress(const std::string& address) {
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(3490);
+    if (inet_aton(address.c_str(), &target.sin_addr) == 0) return false;
+    auto reachability =
+        NetworkReachability::withAddress(std::string(reinterpret_cast<const char*>(&target), sizeof target));
+    return isReachable(reachability.get());
+}
+
+bool CommHelper::isReachableByName(const std::string& hostName) {
+    return isReachable(NetworkReachability::withName(hostName).get());
 }
 
 bool CommHelper::isWiFiConnected() { return NetworkProbe::current()->isWiFiConnected(); }

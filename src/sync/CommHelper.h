@@ -16,6 +16,7 @@
 
 namespace tavlo {
 
+class NetworkReachability;
 class ObjectContext;
 class Order;
 class OrderDocumentWriter;
@@ -208,10 +209,20 @@ public:
     static std::optional<std::string> ipAddress(const std::optional<std::string>& address);
     static std::optional<std::string> getIPAddressFromName(const std::string& hostName);
     static bool isValidIPAddress(const std::optional<std::string>& text);
+    // The address form of internet mail: a dot-atom or quoted local part, "@", then a domain
+    // name of at least two labels or a bracketed IPv4 literal. Longer than 254 characters (the
+    // most a mail server takes) is not an address.
+    static bool isValidEmailAddress(const std::optional<std::string>& text);
 
     // Connections. A connected non-blocking descriptor the caller closes, or -1.
     static int openSocket(const std::string& host, int port, int timeoutSeconds);
     static bool canConnect(const std::string& host, int port, int timeoutSeconds);
+
+    // Whether the system has a route to the target now (nothing is sent); false for none.
+    static bool isReachable(const NetworkReachability* target);
+    // The same for a dotted IPv4 address (false when the text is not one) and for a host name.
+    static bool isReachableByAddress(const std::string& address);
+    static bool isReachableByName(const std::string& hostName);
 
     // The device's network (answered by the installed NetworkProbe).
     static bool isWiFiConnected();

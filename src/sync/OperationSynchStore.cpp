@@ -219,7 +219,7 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string_vie
         } else if (named(node, "comboItem")) {
             progress("Synching Combo Items");
             comboItems.push_back(node);
-            node = catalogue.updateComboItems(node);
+            node = catalogue.updateComboItems(node, StoreLoadCatalogue::ComboPass::First);
             elements = true;
         } else if (named(node, "comboGroup")) {
             progress("Synching Combo Groups ");

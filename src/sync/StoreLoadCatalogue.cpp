@@ -246,7 +246,8 @@ xmlNodePtr StoreLoadCatalogue::updateSideItems(xmlNodePtr node) {
     return node;
 }
 
-xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node) {
+xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node, ComboPass pass) {
+    const bool logMissing = pass == ComboPass::Last;
     for (int32_t position = 0; Reader::isNamed(node, "comboItem"); node = Reader::next(node), ++position) {
         ManagedObjectPtr combo = r_.rowFor(node, "Item", "itemId");
         if (!combo) continue;
@@ -258,8 +259,8 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node) {
         combo->setValue("isCombo", true);
         for (const std::string& itemId : r_.runTexts(node, "itemId")) {
             ManagedObjectPtr part = r_.index().find("Item", "itemId", itemId);
-            if (!part) TAVLO_LOG("Unable to find item %@ which is part of combo item %@", itemId, name);
-            else combo->addTo("items", part);
+            if (part) combo->addTo("items", part);
+            else if (logMissing) TAVLO_LOG("Unable to find item %@ which is part of combo item %@", itemId, name);
         }
         int32_t sequence = 0;
         for (xmlNodePtr g = Reader::child(node, "comboItemComboGroup"); Reader::isNamed(g, "comboItemComboGroup");
@@ -267,7 +268,7 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node) {
             std::optional<std::string> groupId = r_.text(g, "comboGroupId");
             ManagedObjectPtr group = groupId ? r_.index().find("ComboGroup", "comboGroupId", *groupId) : nullptr;
             if (!group) {
-                TAVLO_LOG("Unable to find combo group %@ which is part of combo item %@", groupId, name);
+                if (logMissing) TAVLO_LOG("Unable to find combo group %@ which is part of combo item %@", groupId, name);
                 continue;
             }
             ManagedObjectPtr link = r_.index().findOrInsert("ItemComboGroup", {"item", "comboGroup"}, {combo.get(), group.get()});

@@ -19,8 +19,11 @@ public:
     xmlNodePtr updateRecipePreparationGroups(xmlNodePtr node);
     xmlNodePtr updateItems(xmlNodePtr node);
     xmlNodePtr updateSideItems(xmlNodePtr node);
-    // Read twice by a load: in the walk, and again once every combo group was read.
-    xmlNodePtr updateComboItems(xmlNodePtr node);
+    // Read twice by a load: first in the walk, where the items and combo groups that come later
+    // in the reply are not there yet, and last once every element was read. Only the last pass
+    // logs the links it cannot make.
+    enum class ComboPass { First, Last };
+    xmlNodePtr updateComboItems(xmlNodePtr node, ComboPass pass = ComboPass::Last);
     // One `comboGroup` element.
     void updateComboGroup(xmlNodePtr node);
 

@@ -4,6 +4,7 @@
 #include "platform/foundation/DateFormatter.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_set>
 
 namespace tavlo {
@@ -108,6 +109,28 @@ void StoreLoadMenus::resequenceAfter(const ManagedObjectPtr& section, int32_t n)
     for (const ManagedObjectPtr& other : bySequence(menu->toMany("sections"))) {
         if (after) other->setValue("sequence", ++n);
         else after = other->text("sectionId") == id;
+    }
+}
+
+std::vector<std::string> StoreLoadMenus::subSectionIds(const ManagedObjectPtr& section) const {
+    std::vector<std::string> ids;
+    std::unordered_set<const ManagedObject*> seen{section.get()};
+    std::function<void(const ManagedObjectPtr&)> below = [&](const ManagedObjectPtr& parent) {
+        for (const ManagedObjectPtr& sub : bySequence(parent->toMany("sections"))) {
+            if (!seen.insert(sub.get()).second) continue;
+            if (std::optional<std::string> id = sub->text("sectionId")) ids.push_back(*id);
+            below(sub);
+        }
+    };
+    below(section);
+    return ids;
+}
+
+void StoreLoadMenus::removeOldSections(const ManagedObjectPtr& owner, const std::vector<std::string>& latestIds) {
+    std::unordered_set<std::string> latest(latestIds.begin(), latestIds.end());
+    for (const ManagedObjectPtr& section : owner->toMany("sections")) {
+        std::optional<std::string> id = section->text("sectionId");
+        if (!id || !latest.count(*id)) r_.context().deleteObject(section);
     }
 }
 

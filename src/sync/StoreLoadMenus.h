@@ -31,6 +31,14 @@ public:
     // Renumbers the sections of the section's menu that follow it from n + 1 on.
     void resequenceAfter(const ManagedObjectPtr& section, int32_t n);
 
+    // The ids of every section below the section, depth first: each sub-section's id (in
+    // sequence order) followed by the ids below it. A section met a second time (sections that
+    // list each other in a ring) is not followed again.
+    std::vector<std::string> subSectionIds(const ManagedObjectPtr& section) const;
+    // Deletes from the store every section of the owner's `sections` (a menu's or a section's)
+    // whose id the latest ids do not list.
+    void removeOldSections(const ManagedObjectPtr& owner, const std::vector<std::string>& latestIds);
+
 private:
     void associateItems(const ManagedObjectPtr& section, const std::vector<std::string>& ids, bool isNew);
     void associateSubSections(const ManagedObjectPtr& section, const std::vector<std::string>& ids);

@@ -43,13 +43,13 @@ bool scanStrings(std::string_view d, StoreNotification& out) {
 
 } // namespace
 
-StoreNotification StoreNotification::parse(std::string_view d, size_t receiveLimit) {
+StoreNotification StoreNotification::parse(std::string_view d, bool truncated) {
     StoreNotification out;
     if (d.size() < MinimumLength) {
         out.kind = Kind::TooShort;
         return out;
     }
-    if (d.size() >= receiveLimit) {
+    if (truncated) {
         out.kind = Kind::Oversized;
         return out;
     }

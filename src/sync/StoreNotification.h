@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +15,7 @@ namespace tavlo {
 struct StoreNotification {
     enum class Kind {
         TooShort,          // under 11 bytes
-        Oversized,         // filled the whole receive buffer: may have been cut
+        Oversized,         // longer than the receive buffer: its end was cut
         Heartbeat,
         StoreChange,
         MenuChange,
@@ -44,9 +43,8 @@ struct StoreNotification {
     std::optional<std::string> source;
     std::optional<std::string> message;
 
-    // receiveLimit: the receive buffer's size; a datagram that long may have lost its end.
-    static StoreNotification parse(std::string_view datagram,
-                                   size_t receiveLimit = std::numeric_limits<size_t>::max());
+    // truncated: the system cut the datagram to the receive buffer's size.
+    static StoreNotification parse(std::string_view datagram, bool truncated = false);
 };
 
 } // namespace tavlo

@@ -47,20 +47,20 @@ void UDPDelegate::monitor(int port) {
 }
 
 bool UDPDelegate::onUdpSocketDidReceiveData(UdpSocket& socket, const std::string& data, long, const std::string&, uint16_t) {
-    handle(data, socket.maxReceiveBufferSize());
+    handle(data, socket.lastDatagramTruncated());
     socket.receiveWithTimeout(-1.0, 0);
     return true;
 }
 
-void UDPDelegate::handle(const std::string& datagram, size_t receiveLimit) {
+void UDPDelegate::handle(const std::string& datagram, bool truncated) {
     using Kind = StoreNotification::Kind;
-    StoreNotification n = StoreNotification::parse(datagram, receiveLimit);
+    StoreNotification n = StoreNotification::parse(datagram, truncated);
     switch (n.kind) {
     case Kind::TooShort:
         TAVLO_LOG("UDP datagram dropped: %lu bytes is too short", datagram.size());
         break;
     case Kind::Oversized:
-        TAVLO_LOG("UDP datagram dropped: %lu bytes fill the receive buffer and may have been cut", datagram.size());
+        TAVLO_LOG("UDP datagram dropped: cut to the %lu bytes of the receive buffer", datagram.size());
         break;
     case Kind::Heartbeat:
         if (logging_) TAVLO_LOG("UDP heartbeat");

@@ -50,7 +50,7 @@ public:
     void onUdpSocketDidClose(UdpSocket& socket) override;
 
 private:
-    void handle(const std::string& datagram, size_t receiveLimit);
+    void handle(const std::string& datagram, bool truncated);
     void postMessage(const std::string& source, const std::optional<std::string>& message);
 
     std::shared_ptr<HandlerWaker> waker_;

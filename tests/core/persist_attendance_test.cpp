@@ -141,5 +141,45 @@ TEST(PersistAttendance, StoringKeepsTheClockInAndAddsTheFiguresAtClockOut) {
     EXPECT_EQ(got.created(), shift.created());
 }
 
+TEST(PersistAttendance, TheServersCopyOfAShiftMadeHereUpdatesItsRow) {
+    test::LocalStoreScope store;
+    ObjectContext& context = *store.context();
+    test::addUser(context, "u1");
+    test::addUser(context, "mgr");
+    test::addRow(context, "Role", "roleId", "server");
+    store.save();
+
+    Attendance made = onTheClock();
+    made.write(context);
+    store.save();
+
+    // The store load reads the shift back with the server's id beside ours, now ended.
+    Attendance answer = onTheClock();
+    answer.setAttendanceId("88");
+    clockOut(answer);
+    answer.write(context);
+    store.save();
+    // Later loads find it by the server's id alone.
+    Attendance later = answer;
+    later.setRemoteId(std::nullopt);
+    later.setTipOut(650);
+    later.write(context);
+    // A shift of another terminal is a row of its own.
+    Attendance elsewhere = onTheClock();
+    elsewhere.setAttendanceId("89");
+    elsewhere.setRemoteId("3170000000000000077");
+    elsewhere.write(context);
+    store.save();
+
+    auto other = test::otherContext(store);
+    ASSERT_EQ(other->fetchAll("Attendance").size(), 2u);
+    Attendance got(other->fetchFirst("Attendance", "attendanceId == %@", std::string("88")));
+    EXPECT_EQ(got.remoteId(), made.remoteId());
+    EXPECT_EQ(got.created(), made.created()) << "the row made here";
+    EXPECT_EQ(got.end(), answer.end());
+    EXPECT_EQ(got.grossSales(), 123400);
+    EXPECT_EQ(got.tipOut(), 650);
+}
+
 } // namespace
 } // namespace tavlo

@@ -1,11 +1,15 @@
 #include "core/TavloLog.h"
 #include "platform/net/NetworkProbe.h"
-#include "support/TempHome.h"
+#include "platform/net/NetworkReachability.h"
 #include "support/LoopbackListener.h"
+#include "support/NetworkNamespace.h"
+#include "support/TempHome.h"
 #include "sync/CommHelper.h"
 
+#include <arpa/inet.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 using namespace tavlo;
@@ -30,6 +34,42 @@ TEST(CommHelper, ValidIPAddressesKeepTheLooseSeparators) {
         {"", false},              {std::nullopt, false},   {"10.0.0.9:9100", false},
     };
     for (const Case& c : cases) EXPECT_EQ(CommHelper::isValidIPAddress(c.text), c.valid) << c.text.value_or("nil");
+}
+
+TEST(CommHelper, EmailAddressesOfTheMailForm) {
+    struct Case { Text text; bool valid; };
+    const Case cases[] = {
+        {"ada@harbour.test", true},
+        {"Ada.Quill+tips@Mail.Harbour-Grill.example", true},
+        {"o'brien!#$%&*/=?^_`{|}~-@a.bc", true},
+        {"\"ada quill\"@harbour.test", true},
+        {"\"a\\\"b\"@harbour.test", true},       // an escaped quote inside quotes
+        {"ada@[10.0.0.9]", true},
+        {"ada@1.2.3.4", true},                   // digits make a domain name too
+        {"ada@harbour", false},                  // one label
+        {"ada@[256.0.0.9]", false},
+        {"ada@[10.0.0]", false},
+        {"ada.@harbour.test", false},
+        {".ada@harbour.test", false},
+        {"ad..a@harbour.test", false},
+        {"ada quill@harbour.test", false},
+        {"ada@harbour..test", false},
+        {"ada@-harbour.test", false},
+        {"ada@harbour-.test", false},
+        {"ada@@harbour.test", false},
+        {"ada", false},
+        {"@harbour.test", false},
+        {"\"ada\"quill@harbour.test", false},
+        {"caf\xC3\xA9@harbour.test", false},
+        {" ada@harbour.test", false},
+        {"", false},
+        {std::nullopt, false},
+        {std::string(245, 'a') + "@harbour.test", false},  // 258 characters
+        {std::string(241, 'a') + "@harbour.test", true},   // 254 characters
+        {std::string(100000, 'a') + "@harbour.test", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CommHelper::isValidEmailAddress(c.text), c.valid) << c.text.value_or("nil").substr(0, 80);
 }
 
 TEST(CommHelper, FormatLocalUrlAddsLocalToBareHostNamesOnly) {
@@ -117,4 +157,39 @@ TEST(CommHelper, NetworkStateComesFromTheInstalledProbe) {
     EXPECT_EQ(CommHelper::localIPAddress(), "unresolved");
     EXPECT_EQ(CommHelper::ssid(), "");
     NetworkProbe::install(nullptr);
+}
+
+TEST(CommHelper, ReachabilityOfAddressesAndNames) {
+    const int before = LoopbackListener::openDescriptorCount();
+    EXPECT_TRUE(CommHelper::isReachableByAddress("127.0.0.1"));
+    EXPECT_TRUE(CommHelper::isReachableByName("localhost"));
+    auto loopback = NetworkReachability::withName("localhost");
+    EXPECT_TRUE(CommHelper::isReachable(loopback.get()));
+    EXPECT_FALSE(CommHelper::isReachable(nullptr));
+    // Not an address, no name, and socket addresses of no family or of the wrong length.
+    EXPECT_FALSE(CommHelper::isReachableByAddress("127a0b0c1"));
+    EXPECT_FALSE(CommHelper::isReachableByName(""));
+    EXPECT_EQ(NetworkReachability::withAddress(std::string(16, '\0')), nullptr);
+    sockaddr_in loopback4{};
+    loopback4.sin_family = AF_INET;
+    loopback4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::string ipv4(reinterpret_cast<const char*>(&loopback4), sizeof loopback4);
+    EXPECT_TRUE(CommHelper::isReachable(NetworkReachability::withAddress(ipv4).get()));
+    EXPECT_EQ(NetworkReachability::withAddress(ipv4 + "xx"), nullptr);
+    EXPECT_EQ(LoopbackListener::openDescriptorCount(), before);
+}
+
+TEST(CommHelperInNamespace, NothingIsReachableWithoutARoute) {
+    test::NamespaceRun run = test::runInNetworkNamespace({}, [] {
+        // The namespace's loopback starts down: no route to anything.
+        EXPECT_FALSE(CommHelper::isReachableByAddress("127.0.0.1"));
+        EXPECT_FALSE(CommHelper::isReachableByName("localhost"));
+        ASSERT_EQ(test::bringLoopbackUp(), "");
+        EXPECT_TRUE(CommHelper::isReachableByAddress("127.0.0.1"));
+        EXPECT_TRUE(CommHelper::isReachableByName("localhost"));
+        // Loopback is the only way out of this namespace.
+        EXPECT_FALSE(CommHelper::isReachableByAddress("10.1.2.3"));
+    });
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace can be made here: " << run.unavailable;
+    EXPECT_EQ(run.exitCode, 0) << "the reachability checks in the namespace failed (see the output above)";
 }

@@ -1,4 +1,5 @@
 #include "core/DBHelper.h"
+#include "core/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DateFormatter.h"
@@ -9,9 +10,11 @@
 #include "sync/CommHelper.h"
 #include "sync/OperationSynchStore.h"
 #include "sync/StoreDataGenerator.h"
+#include "sync/StoreLoadMenus.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -65,6 +68,17 @@ protected:
         std::set<std::string> out;
         for (const auto& r : rows) out.insert(r->text(idAttribute).value_or("(nil)"));
         return out;
+    }
+
+    // Lines one source file wrote to the log, without time stamps and places.
+    static std::vector<std::string> loggedBy(const std::string& sourceFile) {
+        std::vector<std::string> lines;
+        std::ifstream in(TavloLog::logFilePath());
+        for (std::string text; std::getline(in, text);) {
+            size_t at = text.find(sourceFile + ":");
+            if (at != std::string::npos) lines.push_back(text.substr(text.find(' ', at) + 1));
+        }
+        return lines;
     }
 
     ScopedFakeClock clock_{Date(1'700'050'000.25)};
@@ -392,6 +406,38 @@ TEST_F(StoreLoadTest, SectionsListingEachOtherInARingArePlacedOnce) {
     EXPECT_TRUE(row("Section", "sectionId", "C")->toMany("sections").empty());
 }
 
+TEST_F(StoreLoadTest, SubSectionIdsAndRemovingTheSectionsNoLongerListed) {
+    const std::string reply = "<tavloReply><section id=\"T1\"/><section id=\"T2\"/><section id=\"S1\"/>"
+                              "<section id=\"S2\"><sectionId>T1</sectionId><sectionId>T2</sectionId></section>"
+                              "<section id=\"S\"><sectionId>S1</sectionId><sectionId>S2</sectionId></section>"
+                              "<section id=\"R\"/><section id=\"B\"/><section id=\"A\"><sectionId>B</sectionId></section>"
+                              "<section id=\"B\"><sectionId>A</sectionId></section>"
+                              "<menu id=\"M\"><sectionId>S</sectionId><sectionId>R</sectionId></menu></tavloReply>";
+    ASSERT_TRUE(load(reply, false).operation->succeeded());
+    ObjectContext context(DBHelper::sharedStore());
+    StoreLoadReader reader(nullptr, context);
+    StoreLoadCatalogue catalogue(reader);
+    StoreLoadMenus menus(reader, catalogue);
+    auto section = [&](const char* id) { return context.fetchFirst("Section", "sectionId == %@", std::string(id)); };
+    using Ids = std::vector<std::string>;
+    EXPECT_EQ(menus.subSectionIds(section("S")), (Ids{"S1", "S2", "T1", "T2"}));
+    EXPECT_EQ(menus.subSectionIds(section("S2")), (Ids{"T1", "T2"}));
+    EXPECT_EQ(menus.subSectionIds(section("R")), Ids());
+    EXPECT_EQ(menus.subSectionIds(section("A")), Ids{"B"}) << "a ring is followed once";
+
+    // The menu holds its sections and all below them; what it lists now is S and its tree.
+    ManagedObjectPtr menu = context.fetchFirst("Menu", "menuId == %@", std::string("M"));
+    Ids latest = menus.subSectionIds(section("S"));
+    latest.push_back("S");
+    menus.removeOldSections(menu, latest);
+    menus.removeOldSections(section("S2"), {"T2"});
+    ASSERT_TRUE(context.save());
+    EXPECT_EQ(ids(view().fetchAll("Section"), "sectionId"), (std::set<std::string>{"S", "S1", "S2", "T2", "A", "B"}));
+    EXPECT_EQ(ids(row("Menu", "menuId", "M")->toMany("sections"), "sectionId"),
+              (std::set<std::string>{"S", "S1", "S2", "T2"}));
+    EXPECT_EQ(ids(row("Section", "sectionId", "S2")->toMany("sections"), "sectionId"), (std::set<std::string>{"T2"}));
+}
+
 TEST_F(StoreLoadTest, AnItemListedByTwoSectionsFollowsTheLaterOneIntoItsMenu) {
     const std::string reply = "<tavloReply><item id=\"I1\"><itemName>Soup</itemName></item>"
                               "<section id=\"S1\"><itemId>I1</itemId></section>"
@@ -402,6 +448,26 @@ TEST_F(StoreLoadTest, AnItemListedByTwoSectionsFollowsTheLaterOneIntoItsMenu) {
     ManagedObjectPtr soup = row("Item", "itemId", "I1");
     EXPECT_EQ(soup->text("section.sectionId"), "S2");
     EXPECT_EQ(soup->text("menu.menuId"), "MA");
+}
+
+TEST_F(StoreLoadTest, ComboLinksToLaterElementsAreMadeAndOnlyTheMissingOnesLogged) {
+    const std::string reply =
+        "<tavloReply><comboItem id=\"CI1\"><comboItemName>Meal</comboItemName>"
+        "<itemId>I1</itemId><itemId>CI2</itemId><itemId>I9</itemId>"
+        "<comboItemComboGroup><comboGroupId>CG1</comboGroupId><itemCount>1</itemCount></comboItemComboGroup>"
+        "<comboItemComboGroup><comboGroupId>CG9</comboGroupId><itemCount>1</itemCount></comboItemComboGroup></comboItem>"
+        "<comboItem id=\"CI2\"><comboItemName>Box</comboItemName></comboItem>"
+        "<item id=\"I1\"><itemName>Fries</itemName></item>"
+        "<comboGroup id=\"CG1\"><comboGroupName>Drinks</comboGroupName>"
+        "<comboGroupItem><itemId>I1</itemId></comboGroupItem></comboGroup></tavloReply>";
+    ASSERT_TRUE(load(reply, true).operation->succeeded());
+    ManagedObjectPtr meal = row("Item", "itemId", "CI1");
+    EXPECT_EQ(ids(meal->toMany("items"), "itemId"), (std::set<std::string>{"I1", "CI2"}));
+    ASSERT_EQ(meal->toMany("itemComboGroups").size(), 1u);
+    EXPECT_EQ(meal->toMany("itemComboGroups")[0]->text("comboGroup.comboGroupId"), "CG1");
+    EXPECT_EQ(loggedBy("StoreLoadCatalogue.cpp"),
+              (std::vector<std::string>{"Unable to find item I9 which is part of combo item Meal",
+                                        "Unable to find combo group CG9 which is part of combo item Meal"}));
 }
 
 TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
@@ -436,6 +502,9 @@ TEST_F(StoreLoadTest, GeneratedReplyLoadsWithTheShapeItDescribes) {
     EXPECT_EQ(count("Menu"), StoreDataGenerator::kMenus);
     // Every item sits in a section of a menu.
     EXPECT_EQ(view().count("Item", "menu == nil AND isCombo == NO"), 0u);
+    // Every link the reply names is made, so none is reported missing.
+    EXPECT_EQ(loggedBy("StoreLoadCatalogue.cpp"), std::vector<std::string>());
+    EXPECT_EQ(loggedBy("StoreLoadMenus.cpp"), std::vector<std::string>());
 }
 
 } // namespace

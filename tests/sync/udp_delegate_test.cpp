@@ -4,6 +4,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "support/NetworkNamespace.h"
 #include "support/TempHome.h"
 
 #include <arpa/inet.h>
@@ -11,13 +12,10 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <net/if.h>
 #include <net/route.h>
 #include <netinet/in.h>
-#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tavlo;
@@ -154,7 +152,8 @@ private:
 } // namespace
 
 TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
-    std::string big = datagram(1, {}, 100);
+    const std::string big = datagram(1, {}, 100);
+    const std::string full = datagram(3, {}, 64);
     struct Case {
         const char* what;
         std::string datagram;
@@ -180,8 +179,9 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
         {"truncated record", truncated, 0, 0,
          {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"},
          {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"}, std::nullopt},
-        {"fills the buffer", big, 0, 0, {"UDP datagram dropped: 64 bytes fill the receive buffer and may have been cut"},
-         {"UDP datagram dropped: 64 bytes fill the receive buffer and may have been cut"}, std::nullopt},
+        {"longer than the buffer", big, 0, 0, {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"},
+         {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"}, std::nullopt},
+        {"fills the buffer exactly", full, 0, 1, {"UDP order change"}, {}, std::nullopt},
     };
     socket->setMaxReceiveBufferSize(64);
     for (bool logging : {true, false}) {
@@ -203,6 +203,16 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
             }
         }
     }
+}
+
+TEST_F(UDPDelegateTest, ADatagramOfTheWholeDefaultBufferIsRead) {
+    listener.setLogging(true);
+    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize));
+    ASSERT_EQ(messages.posted.size(), 1u);
+    EXPECT_EQ(messages.posted[0].message, std::string(9000, 'm'));
+    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize + 1));
+    EXPECT_EQ(messages.posted.size(), 1u);
+    EXPECT_EQ(newLogLines(), (Lines{"UDP broadcast message", "UDP datagram dropped: cut to the 9216 bytes of the receive buffer"}));
 }
 
 TEST_F(UDPDelegateTest, MessagesWithASourceOnlyAndWhenNotAnnounced) {
@@ -263,13 +273,9 @@ namespace {
 
 // Brings the namespace's loopback up with multicast and routes the multicast range over it.
 std::string setUpLoopback() {
+    if (std::string failure = test::bringLoopbackUp(); !failure.empty()) return failure;
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) return std::string("socket: ") + std::strerror(errno);
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    if (ioctl(fd, SIOCGIFFLAGS, &request) != 0) return std::string("reading lo: ") + std::strerror(errno);
-    request.ifr_flags |= IFF_UP | IFF_MULTICAST;
-    if (ioctl(fd, SIOCSIFFLAGS, &request) != 0) return std::string("setting lo up: ") + std::strerror(errno);
     rtentry route{};
     auto* dst = reinterpret_cast<sockaddr_in*>(&route.rt_dst);
     dst->sin_family = AF_INET;
@@ -330,31 +336,7 @@ void listenInNamespace() {
 
 TEST(UDPDelegateInNamespace, MonitorHearsTheGroupAndWakesTheHandlers) {
     test::TempHome home;
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        std::string reason;
-        if (unshare(CLONE_NEWNET) != 0) reason = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
-        else reason = setUpLoopback();
-        if (!reason.empty()) {
-            [[maybe_unused]] ssize_t n = write(pipeFds[1], reason.data(), reason.size());
-            _exit(77);
-        }
-        listenInNamespace();
-        std::fflush(stdout);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    ::close(pipeFds[1]);
-    std::string reason;
-    char buffer[256];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) reason.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no network namespace can be made here: " << reason;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the listener in its namespace failed (see its output above)";
+    test::NamespaceRun run = test::runInNetworkNamespace(setUpLoopback, listenInNamespace);
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace can be made here: " << run.unavailable;
+    EXPECT_EQ(run.exitCode, 0) << "the listener in its namespace failed (see its output above)";
 }

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly `size` bytes, so that AddressSanitizer sees any read past the end.
     char* copy = static_cast<char*>(std::malloc(size ? size : 1));
     for (size_t i = 0; i < size; ++i) copy[i] = static_cast<char>(data[i]);
-    StoreNotification n = StoreNotification::parse(std::string_view(copy, size), 9216);
+    StoreNotification n = StoreNotification::parse(std::string_view(copy, size));
 
     bool text = n.kind == StoreNotification::Kind::TextMessage;
     if (!text && (n.source || n.message)) std::abort();

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,6 +36,24 @@ void ignoreBrokenPipes() {
 
 void setError(int* out, int value) {
     if (out) *out = value;
+}
+
+// Whether an interface's address is the given socket address (the port aside).
+bool sameAddress(const sockaddr* interfaceAddress, const std::string& socketAddress) {
+    if (!interfaceAddress) return false;
+    if (interfaceAddress->sa_family == AF_INET && socketAddress.size() == sizeof(sockaddr_in)) {
+        sockaddr_in wanted{};
+        std::memcpy(&wanted, socketAddress.data(), sizeof wanted);
+        return wanted.sin_family == AF_INET &&
+               reinterpret_cast<const sockaddr_in*>(interfaceAddress)->sin_addr.s_addr == wanted.sin_addr.s_addr;
+    }
+    if (interfaceAddress->sa_family == AF_INET6 && socketAddress.size() == sizeof(sockaddr_in6)) {
+        sockaddr_in6 wanted{};
+        std::memcpy(&wanted, socketAddress.data(), sizeof wanted);
+        const in6_addr& held = reinterpret_cast<const sockaddr_in6*>(interfaceAddress)->sin6_addr;
+        return wanted.sin6_family == AF_INET6 && std::memcmp(&held, &wanted.sin6_addr, sizeof held) == 0;
+    }
+    return false;
 }
 
 } // namespace
@@ -152,6 +172,24 @@ std::vector<InterfaceAddress> Sockets::interfaceAddresses() {
     }
     freeifaddrs(list);
     return result;
+}
+
+int Sockets::interfaceMtu(const std::string& socketAddress) {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return 0;
+    std::string name;
+    for (ifaddrs* i = list; i && name.empty(); i = i->ifa_next)
+        if (i->ifa_name && sameAddress(i->ifa_addr, socketAddress)) name = i->ifa_name;
+    freeifaddrs(list);
+    if (name.empty() || name.size() >= IFNAMSIZ) return 0;
+
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return 0;
+    ifreq request{};
+    std::memcpy(request.ifr_name, name.c_str(), name.size() + 1);
+    int mtu = ioctl(fd, SIOCGIFMTU, &request) == 0 ? request.ifr_mtu : 0;
+    close(fd);
+    return mtu;
 }
 
 } // namespace tavlo

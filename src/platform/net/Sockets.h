@@ -37,6 +37,10 @@ public:
     // Every IPv4 interface address, in the system's order.
     static std::vector<InterfaceAddress> interfaceAddresses();
 
+    // The MTU of the interface that holds a local address (raw sockaddr bytes, IPv4 or IPv6);
+    // 0 when no interface holds it (as for the any-address) or the system does not say.
+    static int interfaceMtu(const std::string& socketAddress);
+
     // Dotted text of an IPv4 address in network byte order.
     static std::string dottedText(uint32_t networkOrderAddress);
 };

@@ -7,9 +7,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/foundation/Text.h"
+#include "platform/net/Sockets.h"
 
 namespace tavlo {
 
@@ -579,8 +581,13 @@ void UdpSocket::doReceive(Family& family) {
         family.readable = false;
         std::string buffer(maxReceiveBufferSize_, '\0');
         sockaddr_storage from{};
-        socklen_t fromLength = sizeof from;
-        ssize_t got = ::recvfrom(family.fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        iovec into{buffer.data(), buffer.size()};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &into;
+        message.msg_iovlen = 1;
+        ssize_t got = ::recvmsg(family.fd, &message, 0);
         if (got < 0) {
             int failure = errno;
             if (failure == EINTR) continue;
@@ -592,7 +599,10 @@ void UdpSocket::doReceive(Family& family) {
             return;
         }
         buffer.resize(static_cast<size_t>(got));
-        std::string sender(reinterpret_cast<const char*>(&from), fromLength);
+        // Only the system knows whether the datagram was longer than the buffer: one that fills
+        // the buffer exactly may have arrived whole.
+        lastDatagramTruncated_ = (message.msg_flags & MSG_TRUNC) != 0;
+        std::string sender(reinterpret_cast<const char*>(&from), message.msg_namelen);
         std::string host = hostOf(sender);
         uint16_t port = portOf(sender);
 
@@ -726,17 +736,27 @@ uint16_t UdpSocket::portOf(const std::string& address) {
 UdpSocket::Endpoint UdpSocket::endpoint(bool peer) {
     Endpoint& cached = peer ? cachedConnected_ : cachedLocal_;
     if (cached.host) return cached;
+    std::optional<std::string> raw = socketAddress(peer);
+    if (!raw) return {};
+    Endpoint found{hostOf(*raw), portOf(*raw)};
+    if (peer ? connected_ : bound_) cached = found;
+    return found;
+}
+
+std::optional<std::string> UdpSocket::socketAddress(bool peer) const {
     int fd = v4_.fd >= 0 ? v4_.fd : v6_.fd;
-    if (fd < 0) return {};
+    if (fd < 0) return std::nullopt;
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     int result = peer ? getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length)
                       : getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    if (result != 0) return {};
-    std::string raw(reinterpret_cast<const char*>(&address), length);
-    Endpoint found{hostOf(raw), portOf(raw)};
-    if (peer ? connected_ : bound_) cached = found;
-    return found;
+    if (result != 0) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(&address), length);
+}
+
+int UdpSocket::maximumTransmissionUnit() const {
+    std::optional<std::string> local = socketAddress(false);
+    return local ? Sockets::interfaceMtu(*local) : 0;
 }
 
 std::optional<std::string> UdpSocket::localHost() { return endpoint(false).host; }

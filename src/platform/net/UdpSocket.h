@@ -76,6 +76,9 @@ public:
     void setUserData(void* userData) { userData_ = userData; }
     uint32_t maxReceiveBufferSize() const { return maxReceiveBufferSize_; }
     void setMaxReceiveBufferSize(uint32_t size) { maxReceiveBufferSize_ = size; }
+    // Whether the datagram last offered to the delegate was longer than the receive buffer and
+    // so arrived cut to the buffer's size.
+    bool lastDatagramTruncated() const { return lastDatagramTruncated_; }
 
     // --- set-up
     bool bindToPort(uint16_t port, Error* error = nullptr);
@@ -119,6 +122,10 @@ public:
     bool isClosed() const { return closed_; }
     bool isIPv4() const { return v4_.fd >= 0; }
     bool isIPv6() const { return v6_.fd >= 0; }
+    // The MTU of the network interface the socket is bound or connected through (the IPv4 socket,
+    // or the IPv6 one when there is no IPv4 socket); 0 when there is no socket or no one
+    // interface, as for a socket on every address that has not connected.
+    int maximumTransmissionUnit() const;
 
     // The numeric text and port of a raw socket address (throws InconsistencyError when it is
     // not an IPv4 or IPv6 address).
@@ -182,6 +189,8 @@ private:
     void closeNow(bool notify);
 
     Endpoint endpoint(bool peer);
+    // The raw address of the socket's own end or of its peer; none when the system has none.
+    std::optional<std::string> socketAddress(bool peer) const;
 
     UdpSocketDelegate* delegate_ = nullptr;
     void* userData_ = nullptr;
@@ -214,6 +223,7 @@ private:
     Endpoint cachedLocal_;
     Endpoint cachedConnected_;
     uint32_t maxReceiveBufferSize_ = DefaultMaxReceiveBufferSize;
+    bool lastDatagramTruncated_ = false;
 };
 
 } // namespace tavlo

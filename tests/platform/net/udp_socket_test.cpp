@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -26,9 +27,11 @@ public:
     void onUdpSocketDidNotSendData(UdpSocket&, long tag, const Error& e) override {
         events.push_back(format("not sent %ld: %@ %d %@", tag, e.domain(), e.code(), e.localizedDescription()));
     }
-    bool onUdpSocketDidReceiveData(UdpSocket&, const std::string& data, long tag, const std::string& host, uint16_t port) override {
+    bool onUdpSocketDidReceiveData(UdpSocket& socket, const std::string& data, long tag, const std::string& host,
+                                   uint16_t port) override {
         bool taken = takes(data);
-        events.push_back(format("%@ %ld: %@ from %@:%hu", taken ? "received" : "declined", tag, data, host, port));
+        events.push_back(format("%@ %ld: %@ from %@:%hu%@", taken ? "received" : "declined", tag, data, host, port,
+                                socket.lastDatagramTruncated() ? " (cut)" : ""));
         return taken;
     }
     void onUdpSocketDidNotReceiveData(UdpSocket&, long tag, const Error& e) override {
@@ -278,12 +281,44 @@ TEST_F(UdpSocketTest, BindingOneFamilysAddressClosesTheOther) {
     EXPECT_FALSE(both->isIPv6());
 }
 
-TEST_F(UdpSocketTest, LongDatagramsArriveCutToTheBufferSize) {
+TEST_F(UdpSocketTest, LongDatagramsArriveCutToTheBufferSizeAndSaySo) {
     b->setMaxReceiveBufferSize(4);
-    b->receiveWithTimeout(-1, 1);
+    for (long tag : {1, 2, 3}) b->receiveWithTimeout(-1, tag);
     a->sendData("abcdefgh", "127.0.0.1", b->localPort(), -1, 1);
+    a->sendData("wxyz", "127.0.0.1", b->localPort(), -1, 2);
+    a->sendData("abcde", "127.0.0.1", b->localPort(), -1, 3);
     pump();
-    EXPECT_EQ(bEvents.take(), (Lines{"received 1: abcd from " + from(a)}));
+    EXPECT_EQ(bEvents.take(), (Lines{"received 1: abcd from " + from(a) + " (cut)", "received 2: wxyz from " + from(a),
+                                     "received 3: abcd from " + from(a) + " (cut)"}));
+
+    // A datagram of the default buffer's size arrives whole.
+    auto c = bound(&bEvents);
+    c->receiveWithTimeout(-1, 4);
+    const std::string full(UdpSocket::DefaultMaxReceiveBufferSize, 'f');
+    a->sendData(full, "127.0.0.1", c->localPort(), -1, 4);
+    pump();
+    EXPECT_EQ(bEvents.take(), (Lines{"received 4: " + full + " from " + from(a)}));
+}
+
+TEST_F(UdpSocketTest, MaximumTransmissionUnitOfTheSocketsInterface) {
+    int loopbackMtu = 0;
+    std::ifstream("/sys/class/net/lo/mtu") >> loopbackMtu;
+    ASSERT_GT(loopbackMtu, 0) << "the loopback interface's MTU cannot be read here";
+
+    EXPECT_EQ(a->maximumTransmissionUnit(), loopbackMtu);
+    auto anywhere = UdpSocket::initIPv4();
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "not bound yet";
+    ASSERT_TRUE(anywhere->bindToPort(0));
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "every address is no one interface";
+    ASSERT_TRUE(anywhere->connectToHost("127.0.0.1", b->localPort()));
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), loopbackMtu) << "connected through loopback";
+    anywhere->close();
+    EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "no socket";
+
+    auto v6 = UdpSocket::initIPv6();
+    if (v6->isIPv6() && v6->bindToAddress("::1", 0)) {
+        EXPECT_EQ(v6->maximumTransmissionUnit(), loopbackMtu);
+    }
 }
 
 TEST_F(UdpSocketTest, WorkHappensOnlyInTheSocketsModesAndRunLoop) {

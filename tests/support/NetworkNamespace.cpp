@@ -1,0 +1,81 @@
+#include "support/NetworkNamespace.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tavlo::test {
+
+namespace {
+
+constexpr int kUnavailable = 77;
+
+} // namespace
+
+NamespaceRun runInNetworkNamespace(const std::function<std::string()>& setUp, const std::function<void()>& body) {
+    NamespaceRun run;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        run.unavailable = std::string("pipe: ") + std::strerror(errno);
+        return run;
+    }
+    pid_t child = fork();
+    if (child < 0) {
+        run.unavailable = std::string("fork: ") + std::strerror(errno);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return run;
+    }
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string reason;
+        if (unshare(CLONE_NEWNET) != 0) reason = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+        else if (setUp) reason = setUp();
+        if (!reason.empty()) {
+            [[maybe_unused]] ssize_t n = write(pipeFds[1], reason.data(), reason.size());
+            _exit(kUnavailable);
+        }
+        body();
+        std::fflush(stdout);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    ::close(pipeFds[1]);
+    std::string reason;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) reason.append(buffer, static_cast<size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        run.exitCode = -1;
+        return run;
+    }
+    run.exitCode = WEXITSTATUS(status);
+    if (run.exitCode == kUnavailable) run.unavailable = reason;
+    return run;
+}
+
+std::string bringLoopbackUp() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) return std::string("socket: ") + std::strerror(errno);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    std::string failure;
+    if (ioctl(fd, SIOCGIFFLAGS, &request) != 0) {
+        failure = std::string("reading lo: ") + std::strerror(errno);
+    } else {
+        request.ifr_flags |= IFF_UP | IFF_MULTICAST;
+        if (ioctl(fd, SIOCSIFFLAGS, &request) != 0) failure = std::string("setting lo up: ") + std::strerror(errno);
+    }
+    ::close(fd);
+    return failure;
+}
+
+} // namespace tavlo::test

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tavlo::test {
+
+// What came of running a body in a network namespace of its own.
+struct NamespaceRun {
+    // Empty when the namespace was made and set up; otherwise why not (the test skips).
+    std::string unavailable;
+    // The child's exit code: 0 when the body ran without a test failure.
+    int exitCode = 0;
+};
+
+// Runs `body` in a child process inside a new network namespace, which holds nothing but a
+// loopback interface that is down. `setUp` runs first in the child and answers "" or why the
+// namespace cannot be used. A test failure in the body makes the child exit 1; its messages go
+// to the output as usual. Nothing done in the namespace reaches the machine's own network.
+NamespaceRun runInNetworkNamespace(const std::function<std::string()>& setUp, const std::function<void()>& body);
+
+// Brings the loopback interface up, with multicast; "" or what failed.
+std::string bringLoopbackUp();
+
+} // namespace tavlo::test
