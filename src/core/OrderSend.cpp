@@ -2,7 +2,7 @@
 #include "core/Order.h"
 
 #include "core/Session.h"
-#include "printing/Announcer.h"
+#include "core/Announcer.h"
 #include "sync/OrderHandler.h"
 
 namespace tavlo {

@@ -8,7 +8,7 @@
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
-#include "printing/PrinterStream.h"
+#include "core/PrinterStream.h"
 #include "sync/CommHelper.h"
 #include "sync/OrderHandler.h"
 #include "sync/StoreHandler.h"
