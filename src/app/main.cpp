@@ -8,6 +8,7 @@
 #include "core/DBHelper.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
+#include "sync/AppShell.h"
 #include "sync/CommHelper.h"
 #include "sync/LogMailRelay.h"
 #include "sync/OperationSynchStore.h"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
 
     // Flagged log entries reach the support service from the logger's own worker.
     LogMailRelay::install();
+    AppShell::installPorts();
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (demoGateway) configureDemo(defaults, *demoGateway);

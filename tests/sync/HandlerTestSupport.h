@@ -1,14 +1,13 @@
 #pragma once
 
-#include "core/TavloLog.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
+#include "support/LogLines.h"
 
 #include <condition_variable>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -75,26 +74,6 @@ private:
     std::shared_ptr<OperationLog> log_;
     std::shared_ptr<Gate> gate_;
 };
-
-// Messages that one source file wrote to the log, without time stamps and places.
-inline std::vector<std::string> loggedBy(const std::string& sourceFile) {
-    std::vector<std::string> lines;
-    std::ifstream in(TavloLog::logFilePath());
-    const std::string mark = sourceFile + ":";
-    for (std::string text; std::getline(in, text);) {
-        size_t at = text.find(mark);
-        if (at == std::string::npos) continue;
-        size_t message = text.find(' ', at);
-        if (message != std::string::npos) lines.push_back(text.substr(message + 1));
-    }
-    return lines;
-}
-
-inline bool logged(const std::string& sourceFile, const std::string& message) {
-    for (const std::string& line : loggedBy(sourceFile))
-        if (line == message) return true;
-    return false;
-}
 
 // The main loop and the clock of a handler test: time is fake and moves only through pump().
 class HandlerClock {

@@ -93,6 +93,7 @@ TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
 }
 
 TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
+    InstalledPorts ports;
     RecordingAnnouncer announcer;
     openDay(true);
     OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), kInterval, true);
