@@ -229,7 +229,12 @@ TEST_F(SelectionStoreTest, AvailabilityCounts) {
     Selection::updateAvailability(std::string("counted"), -100, context());
     Selection::updateAvailability(std::string("free"), -100, context());
     Selection::updateAvailability(std::string("missing"), -100, context());
-    EXPECT_FALSE(context()->hasChanges());  // saved
+    // Counted at once in the context, committed with its next save (the order's).
+    EXPECT_EQ(Selection::available(std::string("counted"), context()), 200);
+    EXPECT_TRUE(context()->hasChanges());
+    ObjectContext other(context()->store());
+    EXPECT_EQ(Selection::available(std::string("counted"), &other), 300);
+    store.save();
     store.reopen();
     EXPECT_EQ(Selection::available(std::string("counted"), context()), 200);
     EXPECT_EQ(Selection::available(std::string("free"), context()), -1);
