@@ -9,6 +9,7 @@
 #include "core/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
+#include "sync/AppShell.h"
 #include "sync/CommHelper.h"
 #include "sync/LogMailRelay.h"
 #include "sync/OperationSynchStore.h"
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
     TerminalLogInfo::install();
     // Flagged log entries reach the support service from the logger's own worker.
     LogMailRelay::install();
+    AppShell::installPorts();
 
     int status = loadStore(demoGateway);
 

@@ -26,7 +26,8 @@ class Session;
 // One guest check: its header, its lines (Selection and ComboSelection), its tenders, its
 // order-level discounts, its tax lines and the activity-log entries that wait to be sent, with the
 // money arithmetic over them. Two dirty flags decide whether the order must be sent. The order
-// keeps the recipes' availability counts in the local store in step with the units ordered.
+// keeps the recipes' availability counts in the session's context in step with the units
+// ordered; they are saved with the order.
 // No locking: used on the caller's thread with the session's context.
 class Order {
 public:

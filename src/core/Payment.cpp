@@ -1,10 +1,10 @@
 #include "core/Payment.h"
 
+#include "core/CreditCardSwipe.h"
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
 #include "core/Session.h"
 #include "core/Utils.h"
-#include "payments/CreditCardSwipe.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 

@@ -56,7 +56,10 @@ public:
     bool hasAvailability(ObjectContext* context) const;
     // -1 when the recipe is missing or not counted.
     static int32_t available(const Text& recipeId, ObjectContext* context);
-    // Adds `change` to a counted recipe and saves the context.
+    // Adds `change` to a counted recipe in the context, unsaved: the count reaches the store with
+    // the context's next save, which is the order's own (its hand-over or its storing), so that
+    // an order costs one commit however many lines it has. The context keeps the change until
+    // then; a line given back (Order::rollbackAvailability) cancels it there.
     static void updateAvailability(const Text& recipeId, int32_t change, ObjectContext* context);
 
     // Sides. A side is identified within its parent by its recipe id.

@@ -3,7 +3,6 @@
 #include "core/ComboSelection.h"
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
-#include "core/TavloLog.h"
 
 namespace tavlo {
 
@@ -188,8 +187,6 @@ void Selection::updateAvailability(const Text& recipeId, int32_t change, ObjectC
     auto row = DBHelper::getObject("Recipe", "recipeId == %@", *recipeId, context);
     if (!row || row->isNil("available")) return;
     row->setValue("available", row->int32("available") + change);
-    Error error;
-    if (!context->save(&error)) TAVLO_LOG_MAIL("Unable to rollback availability (%@)", error.localizedDescription());
 }
 
 } // namespace tavlo

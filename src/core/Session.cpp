@@ -12,11 +12,11 @@
 #include "core/Order.h"
 #include "core/StoreRows.h"
 #include "core/TavloLog.h"
+#include "core/Utils.h"
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
-#include "sync/CommHelper.h"
 
 namespace tavlo {
 
@@ -64,7 +64,7 @@ bool Session::authenticate(const std::string& userId) {
         logFailedTerminal();
     } else if (!user) {
         TAVLO_LOG("*** Store: %@", storeId_);
-        TAVLO_LOG("*** Gateway: %@", CommHelper::gateway());
+        TAVLO_LOG("*** Gateway: %@", TavloLog::infoProvider()->gateway());
         TAVLO_LOG("*** Failed, invalid user");
     } else if (user->boolean("disabled")) {
         TAVLO_LOG_MAIL("Disabled user attempted login (%@)", user->text("name"));
@@ -365,7 +365,7 @@ std::vector<ManagedObjectPtr> Session::getOtherTerminals(const std::optional<std
                                                          ObjectContext* context) {
     std::vector<ManagedObjectPtr> others;
     if (!context || !address) return others;
-    auto self = CommHelper::unformatURL(address);
+    auto self = Utils::unformatURL(address);
     auto filter = Predicate::format("networkName != nil && (disabled == nil || disabled == NO)");
     for (auto& terminal : context->fetch(FetchRequest("Terminal", filter, {{"number"}}))) {
         if (terminal->text("networkName") != self) others.push_back(std::move(terminal));

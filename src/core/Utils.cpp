@@ -105,6 +105,18 @@ Error Utils::getError(std::string text, std::string domain, int code) {
     return Error(std::move(domain), code, std::move(text));
 }
 
+std::optional<std::string> Utils::unformatURL(const std::optional<std::string>& url) {
+    if (!url) return url;
+    std::string s = *url;
+    if (startsWith(s, "http://"))
+        s.erase(0, 7);
+    else if (startsWith(s, "https://"))
+        s.erase(0, 8);
+    for (std::string_view part : {":4444", ".local"})
+        if (size_t at = s.find(part); at != std::string::npos) s.erase(at, part.size());
+    return s;
+}
+
 std::string Utils::byteToBinary(uint8_t byte) {
     std::string out;
     for (int bit = 7; bit >= 0; --bit) out.push_back((byte >> bit) & 1 ? '.' : ' ');

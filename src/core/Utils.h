@@ -43,7 +43,14 @@ public:
     // "Mar 4 at 3:05 PM"; "" for nil.
     static std::string stringForDate(std::optional<Date> date);
 
+    // The terminal's one error domain: the store server's, the card gateways' and the model's own
+    // failures.
+    static constexpr const char* StoreServerErrorDomain = "StoreServerErrorDomain";
     static Error getError(std::string text, std::string domain, int code);
+
+    // A server address in its short form, for display and comparison: no scheme, no ":4444", no
+    // ".local" (each first occurrence only); nil gives nil.
+    static std::optional<std::string> unformatURL(const std::optional<std::string>& url);
 
     static int bcd(int n) { return (n / 10) * 16 + n % 10; }
     static int unbcd(int n) { return n % 16 + (n / 16) * 10; }

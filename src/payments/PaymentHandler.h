@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Utils.h"
 #include "payments/PaymentTransaction.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"
@@ -19,7 +20,7 @@ class ObjectContext;
 class PaymentHandler {
 public:
     // Payments report failures in the terminal's one error domain, code -1.
-    static constexpr const char* ErrorDomain = "StoreServerErrorDomain";
+    static constexpr const char* ErrorDomain = Utils::StoreServerErrorDomain;
     static constexpr int ErrorCode = -1;
 
     virtual ~PaymentHandler() = default;

@@ -9,7 +9,30 @@ namespace {
 std::mutex creationMutex;
 PaymentHandlerFactory* instance = nullptr;
 
+class HandlerBatch : public CardBatch {
+public:
+    bool hasHandler(const std::string& host) override { return handler(host) != nullptr; }
+    int32_t openBatch(const std::string& host, const HostConfig& config, Date openDate, Error* error) override {
+        if (auto h = handler(host)) return h->openBatch(config, openDate, error);
+        Error::set(error, PaymentHandlerAdapter::error(format("No card handler for %@", host)));
+        return -1;
+    }
+    bool closeBatch(const std::string& host, const HostConfig& config, const std::vector<std::string>& transactionIds,
+                    Error* error) override {
+        if (auto h = handler(host)) return h->closeBatch(config, transactionIds, error);
+        Error::set(error, PaymentHandlerAdapter::error(format("No card handler for %@", host)));
+        return false;
+    }
+
+private:
+    static std::shared_ptr<PaymentHandlerAdapter> handler(const std::string& host) {
+        return PaymentHandlerFactory::getInstance().getPaymentHandler(host);
+    }
+};
+
 } // namespace
+
+std::shared_ptr<CardBatch> PaymentHandlerFactory::cardBatch() { return std::make_shared<HandlerBatch>(); }
 
 PaymentHandlerFactory::PaymentHandlerFactory(ObjectContext* context) : context_(context) {}
 

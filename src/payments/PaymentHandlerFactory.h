@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CardBatch.h"
 #include "payments/PaymentHandlerAdapter.h"
 
 #include <functional>
@@ -30,6 +31,10 @@ public:
     void registerHandler(const std::string& name, Maker maker);
 
     ObjectContext* managedObjectContext() const { return context_; }
+
+    // The card batch of the model (the session's business day) over the factory's handlers; the
+    // program installs it at start-up. Its calls need the factory made.
+    static std::shared_ptr<CardBatch> cardBatch();
 
 private:
     explicit PaymentHandlerFactory(ObjectContext* context);

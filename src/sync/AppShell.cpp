@@ -1,8 +1,11 @@
 #include "sync/AppShell.h"
 
+#include "core/CardBatch.h"
 #include "core/DBHelper.h"
+#include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "sync/CommHelper.h"
 #include "sync/OrderHandler.h"
 #include "sync/StoreHandler.h"
 
@@ -17,6 +20,50 @@ public:
     }
     void wakeOrders() override {
         if (auto handler = OrderHandler::instance()) handler->wakeUp();
+    }
+};
+
+class HandlerSender : public OrderSender {
+public:
+    bool sendOrder(Order& order, const std::optional<std::string>& userId, ObjectContext* context,
+                   Error* error) override {
+        return OrderHandler::getInstance()->sendOrder(order, userId, context, error);
+    }
+    bool sendNoSale(const std::optional<std::string>& rowId, const std::optional<std::string>& request,
+                    const std::optional<std::string>& userId, ObjectContext* context, Error* error) override {
+        return OrderHandler::getInstance()->sendNoSale(rowId, request, userId, context, error);
+    }
+};
+
+class HandlerDay : public BusinessDay {
+public:
+    bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
+                   Error* error) override {
+        return OrderHandler::getInstance()->openStore(userId, date, context, error);
+    }
+    bool canClose(ObjectContext* context, Error* error) override {
+        return OrderHandler::getInstance()->canClose(context, error);
+    }
+    bool closeStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
+                    Error* error) override {
+        return OrderHandler::getInstance()->closeStore(userId, date, context, error);
+    }
+    void pauseHandlers() override {
+        auto orderHandler = OrderHandler::getInstance();
+        auto storeHandler = StoreHandler::getInstance();
+        orderHandler->pause();
+        storeHandler->pause();
+    }
+    void resumeHandlers() override {
+        OrderHandler::getInstance()->resume();
+        StoreHandler::getInstance()->resume();
+    }
+    std::optional<std::vector<std::string>> getPaymentRefs(long paymentType, const std::optional<std::string>& storeId,
+                                                           const std::optional<std::string>& password,
+                                                           const std::optional<std::string>& userId,
+                                                           ObjectContext* context, Error* error) override {
+        return CommHelper::getPaymentRefs(paymentType, storeId, password, userId, CommHelper::gateway().value_or(""),
+                                          context, error);
     }
 };
 
@@ -68,5 +115,13 @@ void AppShell::contextChanged(const Notification& didSave) {
 }
 
 std::shared_ptr<HandlerWaker> AppShell::handlerWaker() { return std::make_shared<Waker>(); }
+std::shared_ptr<OrderSender> AppShell::orderSender() { return std::make_shared<HandlerSender>(); }
+std::shared_ptr<BusinessDay> AppShell::businessDay() { return std::make_shared<HandlerDay>(); }
+
+void AppShell::installPorts() {
+    OrderSender::install(orderSender());
+    BusinessDay::install(businessDay());
+    CardBatch::install(PaymentHandlerFactory::cardBatch());
+}
 
 } // namespace tavlo

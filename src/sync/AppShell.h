@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BusinessDay.h"
+#include "core/OrderSender.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/ObjectContext.h"
 #include "sync/HandlerWaker.h"
@@ -31,6 +33,14 @@ public:
 
     // Wakes the handlers that exist (the change announcements' listener holds it).
     static std::shared_ptr<HandlerWaker> handlerWaker();
+    // The handlers as the model's ports: the order sender is the order handler; the business day
+    // is the order handler's open and close, both handlers' pause and resume, and the store
+    // server's payment references. Their calls need the handlers made (setupHandlers).
+    static std::shared_ptr<OrderSender> orderSender();
+    static std::shared_ptr<BusinessDay> businessDay();
+    // Installs what the model needs from the layers above it: the two above and the card batch
+    // of the card handlers. Once, at start-up.
+    static void installPorts();
     // Seconds from a configured interval in milliseconds: truncated, 60 when absent, at least 1.
     static int intervalSeconds(const std::optional<std::string>& milliseconds);
 

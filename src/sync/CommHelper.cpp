@@ -170,18 +170,6 @@ std::optional<std::string> CommHelper::formatTavloURL(const std::optional<std::s
     return url;
 }
 
-std::optional<std::string> CommHelper::unformatURL(const std::optional<std::string>& url) {
-    if (!url) return url;
-    std::string s = *url;
-    if (startsWith(s, "http://"))
-        s.erase(0, 7);
-    else if (startsWith(s, "https://"))
-        s.erase(0, 8);
-    for (std::string_view part : {":4444", ".local"})
-        if (size_t at = s.find(part); at != std::string::npos) s.erase(at, part.size());
-    return s;
-}
-
 std::optional<std::string> CommHelper::hostName(const std::optional<std::string>& url) {
     if (!url) return url;
     std::string s = replaceAll(replaceAll(replaceAll(*url, ".local", ""), "http://", ""), "https://", "");

@@ -8,6 +8,7 @@
 
 #include <libxml/tree.h>
 
+#include "core/Utils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"
 #include "platform/net/HttpClient.h"
@@ -31,7 +32,7 @@ public:
     static constexpr int DefaultGatewayPort = 4444;
 
     // Every failure of the store-server client carries this domain and one of these codes.
-    static constexpr const char* StoreServerErrorDomain = "StoreServerErrorDomain";
+    static constexpr const char* StoreServerErrorDomain = Utils::StoreServerErrorDomain;
     enum StoreServerCode {
         NoResponse = 1,     // no HTTP response, or a status outside 200-299
         Warning = 0,        // the server answered a "warning"; the request still succeeded
@@ -58,8 +59,6 @@ public:
     // The full gateway URL: scheme ("http://" when none) and port 4444 when none; a page
     // address ending ".jsp" stays as it is.
     static std::optional<std::string> formatTavloURL(const std::optional<std::string>& address);
-    // The short form for display and comparison: no scheme, no ":4444", no ".local".
-    static std::optional<std::string> unformatURL(const std::optional<std::string>& url);
     // The host part alone.
     static std::optional<std::string> hostName(const std::optional<std::string>& url);
 

@@ -1,8 +1,8 @@
 #include "sync/OperationSynchCustomers.h"
 
-#include "core/ActivityIndicator.h"
 #include "core/Customer.h"
 #include "core/DBHelper.h"
+#include "core/LoadProgress.h"
 #include "core/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -33,7 +33,7 @@ std::optional<Date> OperationSynchCustomers::latestUpdate(ObjectContext& context
 }
 
 void OperationSynchCustomers::main() {
-    if (reload_) ActivityIndicator::refresh(localized("Synching Customers"));
+    if (reload_) LoadProgress::report(localized("Synching Customers"));
     std::unique_ptr<ObjectContext> context = newContext();
     if (!context) {
         setError(Error(kErrorDomain, -1, "No local store to synch into"));
@@ -78,7 +78,7 @@ xmlNodePtr OperationSynchCustomers::updateCustomers(xmlNodePtr first, xmlDocPtr 
         Customer customer;
         customer.read(node, doc);
         if (reload_)
-            if (Customer::Text company = customer.company()) ActivityIndicator::refresh(*company);
+            if (Customer::Text company = customer.company()) LoadProgress::report(*company);
         customer.write(context);
     }
     return node;

@@ -1,8 +1,8 @@
 #include "sync/OperationSynchOrders.h"
 
-#include "core/ActivityIndicator.h"
 #include "core/CashInOut.h"
 #include "core/DBHelper.h"
+#include "core/LoadProgress.h"
 #include "core/Order.h"
 #include "core/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -66,7 +66,7 @@ OperationSynchOrders::OperationSynchOrders(std::string url, std::optional<std::s
       password_(std::move(password)), reload_(fullReload) {}
 
 void OperationSynchOrders::progress(const std::string& text) const {
-    if (reload_) ActivityIndicator::refresh(localized(text));
+    if (reload_) LoadProgress::report(localized(text));
 }
 
 void OperationSynchOrders::main() {
@@ -135,7 +135,7 @@ xmlNodePtr OperationSynchOrders::synchOrders(xmlNodePtr first, xmlDocPtr doc, Or
     for (; named(node, "customerOrder"); node = xmlNextElementSibling(node)) {
         auto order = std::make_shared<Order>(&context);
         order->read(node, doc, &context);
-        if (reload_) ActivityIndicator::refresh(order->name().value_or(""));
+        if (reload_) LoadProgress::report(order->name().value_or(""));
         order->write(context);
         if (into) into->push_back(std::move(order));
     }

@@ -1,8 +1,8 @@
 #include "sync/OperationSynchStore.h"
 
-#include "core/ActivityIndicator.h"
 #include "core/DBHelper.h"
 #include "core/IDBroker.h"
+#include "core/LoadProgress.h"
 #include "core/LogInfoProvider.h"
 #include "core/TavloLog.h"
 #include "platform/audio/AudioServices.h"
@@ -105,7 +105,7 @@ OperationSynchStore::OperationSynchStore(std::string url, std::string storeId, s
 }
 
 void OperationSynchStore::progress(const char* text) const {
-    if (reload_) ActivityIndicator::refresh(localized(text));
+    if (reload_) LoadProgress::report(localized(text));
 }
 
 void OperationSynchStore::main() {

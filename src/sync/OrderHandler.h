@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Utils.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Operation.h"
 #include "sync/OperationHandler.h"
@@ -34,7 +35,7 @@ class OrderHandler : public OperationHandler {
 public:
     static constexpr const char* className = "OrderHandler";
     static constexpr const char* kOrdersChangeNotification = "ordersChange";
-    static constexpr const char* kErrorDomain = "StoreServerErrorDomain";
+    static constexpr const char* kErrorDomain = Utils::StoreServerErrorDomain;
 
     // What an order download is made with.
     struct DownloadArgs {

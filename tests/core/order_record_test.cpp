@@ -2,8 +2,10 @@
 #include "core/IDBroker.h"
 #include "core/Order.h"
 #include "core/Session.h"
+#include "platform/foundation/NotificationCenter.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "support/LocalStoreScope.h"
 #include "support/MenuRows.h"
@@ -25,6 +27,18 @@ protected:
     }
     ObjectContext* context() { return store.context().get(); }
     int32_t pies() { return Selection::available(std::string("pie"), context()); }
+    // What the store file holds, as another context (or a later run) reads it.
+    int32_t storedPies() {
+        ObjectContext other(context()->store());
+        return Selection::available(std::string("pie"), &other);
+    }
+    // Runs SQL on the store file through a connection of its own.
+    void sql(const std::string& statement) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(context()->store()->path().c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
 
     SelectionPtr pie(int32_t quantity, int32_t newQuantity) {
         auto s = std::make_shared<Selection>();
@@ -134,6 +148,51 @@ TEST_F(OrderRecordTest, AvailabilityFollowsTheUnits) {
             EXPECT_EQ(pies(), refund ? step.refund : step.ordinary) << step.what << (refund ? " (refund)" : "");
         }
     }
+}
+
+TEST_F(OrderRecordTest, AnOrdersStockIsCommittedWithTheOrderInOneSave) {
+    int saves = 0;
+    ScopedObserver counting(ObjectContext::kDidSaveNotification, context(), [&](const Notification&) { ++saves; });
+    Order o(context());
+    o.setRemoteId(std::string("O1"));
+    for (int i = 0; i < 3; ++i) o.addSelection(pie(1, 1), session.get());
+    o.increment(o.getSelections()[0], session.get());
+    EXPECT_EQ(pies(), 600);  // counted at once where the screens look
+    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(storedPies(), 1000);
+
+    // Another context's save merged meanwhile leaves the count in place.
+    ObjectContext background(context()->store());
+    ScopedObserver merging(ObjectContext::kDidSaveNotification, &background,
+                           [&](const Notification& n) { context()->mergeChanges(n); });
+    background.fetchFirst("Recipe", "recipeId == %@", std::string("pie"))->setValue("name", std::string("Apple pie"));
+    ASSERT_TRUE(background.save(nullptr));
+    EXPECT_EQ(pies(), 600);
+
+    o.write(*context());
+    ASSERT_TRUE(context()->save(nullptr));
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(storedPies(), 600);
+    o.write(*context());  // stored again, unchanged: nothing taken twice
+    ASSERT_TRUE(context()->save(nullptr));
+    EXPECT_EQ(storedPies(), 600);
+}
+
+TEST_F(OrderRecordTest, AFailedSaveOfTheOrderKeepsItsStockForTheNextSave) {
+    Order o(context());
+    o.setRemoteId(std::string("O2"));
+    o.addSelection(pie(2, 2), session.get());
+    o.write(*context());
+    sql("CREATE TRIGGER refuse BEFORE UPDATE ON Recipe BEGIN SELECT RAISE(ABORT, 'disk trouble'); END");
+    Error error;
+    EXPECT_FALSE(context()->save(&error));
+    EXPECT_EQ(pies(), 800);
+    EXPECT_EQ(storedPies(), 1000);
+
+    sql("DROP TRIGGER refuse");
+    o.write(*context());
+    ASSERT_TRUE(context()->save(&error)) << error.localizedDescription();
+    EXPECT_EQ(storedPies(), 800);  // taken once
 }
 
 TEST_F(OrderRecordTest, RollbackGivesBackTheUnsentUnits) {

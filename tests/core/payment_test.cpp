@@ -1,7 +1,7 @@
+#include "core/CreditCardSwipe.h"
 #include "core/IDBroker.h"
 #include "core/Payment.h"
 #include "core/Session.h"
-#include "payments/CreditCardSwipe.h"
 
 #include <gtest/gtest.h>
 

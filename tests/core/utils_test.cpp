@@ -60,6 +60,21 @@ TEST(UtilsText, Padding) {
     for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
 }
 
+TEST(UtilsText, UnformatUrlGivesTheShortForm) {
+    struct Case { std::optional<std::string> url, shortForm; };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt},
+        {"", ""},
+        {"http://server.local:4444", "server"},
+        {"https://server.local:4444/pos", "server/pos"},
+        {"http://10.0.0.5:8080", "10.0.0.5:8080"},
+        {"server.local:4444", "server"},
+        {"ftp://a.local", "ftp://a"},
+        {"http://a.local.local:4444:4444", "a.local:4444"},  // first occurrences only
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utils::unformatURL(c.url), c.shortForm) << c.url.value_or("nil");
+}
+
 TEST(UtilsBits, BcdAndBinaryText) {
     for (int n : {0, 7, 10, 42, 99}) EXPECT_EQ(Utils::unbcd(Utils::bcd(n)), n);
     EXPECT_EQ(Utils::bcd(42), 0x42);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printing/Announcer.h"
+#include "core/Announcer.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printing/PrinterStream.h"
+#include "core/PrinterStream.h"
 
 #include <optional>
 #include <string>

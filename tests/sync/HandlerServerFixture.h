@@ -2,7 +2,9 @@
 
 #include "HandlerTestSupport.h"
 #include "StoreServerFixture.h"
+#include "core/CardBatch.h"
 #include "core/IDBroker.h"
+#include "sync/AppShell.h"
 #include "sync/OrderHandler.h"
 #include "sync/OrderQueue.h"
 #include "xml/XmlHelper.h"
@@ -11,6 +13,17 @@
 #include <thread>
 
 namespace tavlo::test {
+
+// The handlers installed as the model's ports, as the program does at start-up, for the life of
+// the scope: the session and the order reach the real handlers through them.
+struct InstalledPorts {
+    InstalledPorts() { AppShell::installPorts(); }
+    ~InstalledPorts() {
+        OrderSender::install(nullptr);
+        BusinessDay::install(nullptr);
+        CardBatch::install(nullptr);
+    }
+};
 
 // An order handler on the local store of a test (this device's terminal T1, user u5 "Una"),
 // talking to the loopback store server, with the main loop and the clock under the test's control.

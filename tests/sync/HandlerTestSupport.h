@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/TavloLog.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
@@ -9,7 +8,6 @@
 #include "support/LogLines.h"
 
 #include <condition_variable>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>

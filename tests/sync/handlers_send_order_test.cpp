@@ -19,8 +19,10 @@ protected:
         HandlerServerFixture::TearDown();
     }
 
-    // A dine-in order with `units` of one 10.00 line under one 8.25 % tax.
-    static std::unique_ptr<Order> makeOrder(const std::string& remoteId, int32_t units = 2, int32_t price = 1000) {
+    // A dine-in order with `units` of one 10.00 line under one 8.25 % tax; the line takes its
+    // stock when a session is given.
+    static std::unique_ptr<Order> makeOrder(const std::string& remoteId, int32_t units = 2, int32_t price = 1000,
+                                            Session* session = nullptr) {
         auto order = std::make_unique<Order>();
         order->setRemoteId(remoteId);
         order->setName("Table " + remoteId);
@@ -28,16 +30,20 @@ protected:
         order->setServerId("u5");
         order->setCreated(Date::now());
         order->addTax(OrderTax("State", 825, "round", "tx-state"));
+        order->addSelection(makeLine(remoteId + "-1", units, price), session);
+        return order;
+    }
+    // Units of soup, none of them sent.
+    static SelectionPtr makeLine(const std::string& remoteId, int32_t units, int32_t price = 1000) {
         auto line = std::make_shared<Selection>();
-        line->setRemoteId(remoteId + "-1");
+        line->setRemoteId(remoteId);
         line->setRecipeId("r-soup");
         line->setName("Soup");
         line->setPrice(price);
         line->setQuantity(units);
         line->setOrderedBy("u5");
         line->setNewQuantity(units);
-        order->addSelection(line, nullptr);
-        return order;
+        return line;
     }
 
     // Changes posted under "ordersChange": the remote ids of the orders.
@@ -93,6 +99,7 @@ TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
 }
 
 TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
+    InstalledPorts ports;
     RecordingAnnouncer announcer;
     openDay(true);
     OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), kInterval, true);
@@ -120,6 +127,7 @@ TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
 }
 
 TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
+    InstalledPorts ports;
     OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), kInterval, false)->start();
     Session gateway(context());
     gateway.setUserId("u5");
@@ -151,6 +159,33 @@ TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
     ASSERT_EQ(heard.size(), 4u);
     EXPECT_EQ(heard[3], heard[2]);
     EXPECT_FALSE(server->order("R6") || server->order("R7"));
+}
+
+TEST_F(SendOrderTest, ALiteSendStoresTheStockTheLinesTookInTheSameSave) {
+    InstalledPorts ports;
+    openDay(true);
+    handler = OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), kInterval, true);
+    setConfig("TAVLO_LITE", "YES");
+    ManagedObjectPtr soup = context()->insert("Recipe");
+    soup->setValue("recipeId", std::string("r-soup"));
+    soup->setValue("available", 1000);
+    store.save();
+    Session lite(context());
+    lite.setUserId("u5");
+
+    auto order = makeOrder("R7", 2, 1000, &lite);
+    order->addSelection(makeLine("R7-2", 3), &lite);
+    auto stored = [&] {
+        return handler->newContext()->fetchFirst("Recipe", "recipeId == %@", "r-soup")->int32("available");
+    };
+    EXPECT_EQ(stored(), 1000);  // entering the lines committed nothing
+    int saves = 0;
+    ScopedObserver counting(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification&) { ++saves; });
+    ASSERT_TRUE(order->send(lite, nullptr));
+    EXPECT_EQ(saves, 1);  // the order, its queue row and the stock together
+    EXPECT_EQ(stored(), 500);
+    auto fresh = handler->newContext();
+    EXPECT_EQ(fresh->count(OrderQueue::entityName, "remoteId == %@", "R7"), 1u);
 }
 
 TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {

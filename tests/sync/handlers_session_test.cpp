@@ -64,6 +64,7 @@ protected:
     }
     bool bothRunning() const { return handler->isRunning() && StoreHandler::getInstance()->isRunning(); }
 
+    InstalledPorts ports;
     std::unique_ptr<Session> session;
     std::shared_ptr<FakePaymentHandler> cards;
 };

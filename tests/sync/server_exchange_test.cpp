@@ -46,19 +46,6 @@ TEST(ServerAddress, FormatTavloUrlAddsSchemeLocalAndPort) {
     });
 }
 
-TEST(ServerAddress, UnformatUrlGivesTheShortForm) {
-    expectTable(CommHelper::unformatURL, {
-        {std::nullopt, std::nullopt},
-        {"", ""},
-        {"http://server.local:4444", "server"},
-        {"https://server.local:4444/pos", "server/pos"},
-        {"http://10.0.0.5:8080", "10.0.0.5:8080"},
-        {"server.local:4444", "server"},
-        {"ftp://a.local", "ftp://a"},
-        {"http://a.local.local:4444:4444", "a.local:4444"},  // first occurrences only
-    });
-}
-
 TEST(ServerAddress, HostNameIsTheHostAlone) {
     expectTable(CommHelper::hostName, {
         {std::nullopt, std::nullopt},

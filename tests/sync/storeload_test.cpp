@@ -1,4 +1,5 @@
 #include "core/DBHelper.h"
+#include "core/LoadProgress.h"
 #include "core/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/Clock.h"
@@ -478,6 +479,27 @@ TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
     UserDefaults::standardUserDefaults().setBool(true, "synch_alert");
     ASSERT_TRUE(load(reply, false).operation->succeeded());
     EXPECT_EQ(AudioServices::alertSoundsRequested(), before + 1);
+}
+
+// The wait overlay's part: the texts a load shows.
+class RecordingProgress : public LoadProgress {
+public:
+    void showProgress(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+TEST_F(StoreLoadTest, OnlyAFullReloadReportsItsProgress) {
+    auto progress = std::make_shared<RecordingProgress>();
+    LoadProgress::install(progress);
+    ASSERT_TRUE(load(readFixture("storeload/store_partial.xml"), false).operation->succeeded());
+    EXPECT_TRUE(progress->texts.empty());
+    ASSERT_TRUE(load(readFixture("storeload/store_full.xml"), true).operation->succeeded());
+    LoadProgress::install(nullptr);
+    ASSERT_FALSE(progress->texts.empty());
+    EXPECT_EQ(progress->texts.front(), "Synching Store");
+    EXPECT_EQ(progress->texts.back(), "Saving Store");
+    for (const char* text : {"Synching Menus", "Completing Store Synch"})
+        EXPECT_NE(std::find(progress->texts.begin(), progress->texts.end(), text), progress->texts.end()) << text;
 }
 
 TEST_F(StoreLoadTest, TimeOutsOfZeroOrLessBecomeThirtySeconds) {

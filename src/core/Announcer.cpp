@@ -1,4 +1,4 @@
-#include "printing/Announcer.h"
+#include "core/Announcer.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "payments/CreditCardSwipe.h"
+#include "core/CreditCardSwipe.h"
 
 #include "core/TavloLog.h"
 #include "platform/foundation/Clock.h"

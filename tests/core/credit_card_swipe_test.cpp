@@ -1,4 +1,4 @@
-#include "payments/CreditCardSwipe.h"
+#include "core/CreditCardSwipe.h"
 
 #include "platform/foundation/Clock.h"
 #include "support/LogLines.h"

@@ -1,0 +1,107 @@
+// Sending an order against a fake order sender: what is handed over, and the kitchen tickets of a
+// lite terminal. The order handler's part runs against the store server in
+// tests/sync/handlers_send_order_test.cpp.
+#include "core/DBHelper.h"
+#include "core/IDBroker.h"
+#include "core/Order.h"
+#include "core/Session.h"
+#include "platform/store/ObjectContext.h"
+#include "support/FakePorts.h"
+#include "support/RecordingAnnouncer.h"
+#include "support/StoreFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace tavlo {
+namespace {
+
+class OrderSendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        store.buildSmallStore();
+        DBHelper::saveStoreParam("TAVLO_LITE", std::string("YES"), context());
+        store.save();
+    }
+    ObjectContext* context() { return store.context().get(); }
+    Session lite() {
+        Session session(context());
+        session.setUserId("U-ANN");
+        EXPECT_TRUE(session.isLite());
+        return session;
+    }
+
+    // A dine-in order with `units` of one 10.00 line, none of them sent.
+    static std::unique_ptr<Order> makeOrder(const std::string& remoteId, int32_t units) {
+        auto order = std::make_unique<Order>();
+        order->setRemoteId(remoteId);
+        order->setName("Table " + remoteId);
+        order->setOrderType(Order::kDineIn);
+        order->setServerId("U-ANN");
+        order->setCreated(Date::now());
+        auto line = std::make_shared<Selection>();
+        line->setRemoteId(remoteId + "-1");
+        line->setRecipeId("r-soup");
+        line->setName("Soup");
+        line->setPrice(1000);
+        line->setQuantity(units);
+        line->setOrderedBy("U-ANN");
+        line->setNewQuantity(units);
+        order->addSelection(line, nullptr);
+        return order;
+    }
+
+    ScopedFakeClock clock;
+    test::StoreFixture store;
+    test::FakePorts ports;
+    test::RecordingAnnouncer announcer;
+};
+
+TEST_F(OrderSendTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
+    Session session = lite();
+    auto order = makeOrder("R4", 3);
+    order->write(*context());  // stored: nothing left to send
+    store.save();
+    ASSERT_FALSE(order->modified());
+    EXPECT_TRUE(order->send(session, nullptr));  // nothing new: not handed over
+    EXPECT_TRUE(ports.sender->orders.empty());
+    EXPECT_TRUE(announcer.tickets().empty());
+
+    order = makeOrder("R4", 3);
+    ASSERT_TRUE(order->send(session, nullptr));
+    ASSERT_EQ(ports.sender->orders.size(), 1u);
+    EXPECT_EQ(ports.sender->orders[0].remoteId, "R4");
+    EXPECT_EQ(ports.sender->orders[0].userId, "U-ANN");
+    EXPECT_EQ(ports.sender->orders[0].context, context());
+    // The tickets come from the order as it was before the hand-over counted its units as sent.
+    ASSERT_EQ(announcer.tickets().size(), 1u);
+    EXPECT_EQ(announcer.tickets()[0].remoteId, "R4");
+    EXPECT_EQ(announcer.tickets()[0].newUnits, std::vector<int32_t>{3});
+    EXPECT_FALSE(order->modified());
+
+    DBHelper::saveStoreParam("TAVLO_LITE", std::string("NO"), context());
+    Session full(context());
+    full.setUserId("U-BOB");
+    ASSERT_TRUE(makeOrder("R5", 1)->send(full, nullptr));
+    ASSERT_EQ(ports.sender->orders.size(), 2u);
+    EXPECT_EQ(ports.sender->orders[1].userId, "U-BOB");
+    EXPECT_EQ(announcer.tickets().size(), 1u);  // no tickets from a terminal that is not lite
+}
+
+TEST_F(OrderSendTest, AFailedHandOverPrintsNothingAndKeepsTheActivityLog) {
+    ports.sender->failure = Error("StoreServerErrorDomain", -1, "Unable to write the order");
+    IDBroker::initWithMOC(store.context());
+    Session session = lite();
+    auto order = makeOrder("R6", 2);
+    order->addLog(std::string("reOpenOrder"), std::string("Table R6"), std::string(""), std::string("U-ANN"),
+                  std::nullopt, std::string("T1"), std::string("0"), std::string("0"), &session);
+    Error error;
+    EXPECT_FALSE(order->send(session, &error));
+    EXPECT_EQ(error.localizedDescription(), "Unable to write the order");
+    EXPECT_EQ(ports.sender->orders.size(), 1u);
+    EXPECT_TRUE(announcer.tickets().empty());
+    EXPECT_TRUE(order->modified());
+    EXPECT_EQ(order->logs().size(), 1u);  // still to be sent with the next try
+}
+
+} // namespace
+} // namespace tavlo
