@@ -24,6 +24,17 @@ bool sameLine(const Selection& a, const Selection& b) {
     return &a == &b || (a.remoteId() && b.remoteId() && *a.remoteId() == *b.remoteId());
 }
 
+// A line's discount share comes out of what it charges after its comp, at its portion; its tax
+// bases count whole portions. The share takes the same part of the line's whole-portion amount
+// after the comp, rounded up, so that a line discounted to nothing keeps no base. At a whole
+// portion both amounts are the same and so is the share.
+int64_t discountOfBase(const Selection& s, int32_t discount, int32_t afterComp) {
+    if (discount <= 0 || afterComp <= 0) return 0;
+    const int64_t whole = static_cast<int64_t>(s.quantity()) * (s.price() + s.getExtraCharges());
+    const int64_t wholeAfterComp = std::max<int64_t>(0, whole - s.compAmount(static_cast<int32_t>(whole)));
+    return (static_cast<int64_t>(discount) * wholeAfterComp + afterComp - 1) / afterComp;
+}
+
 } // namespace
 
 // What every tax question of one computation shares: the taxes by rate, and, under an override,
@@ -215,9 +226,10 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
 
         // The discount is spread from the first line of the lowest-tax order on, whatever line
         // is asked about.
-        int32_t discount = 0;
+        int32_t discount = 0, afterComp = 0;
         if (remaining >= 1) {
-            discount = std::min(remaining, lineAfterComp(s, plan));
+            afterComp = lineAfterComp(s, plan);
+            discount = std::min(remaining, afterComp);
             remaining -= discount;
         }
         if (line && !sameLine(s, *line)) continue;
@@ -227,15 +239,16 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
             result += unitsTax(taxName, s, q, s.getUnitCharge() - includedCompMarkdown(s), 0, plan);
             continue;
         }
+        const int64_t baseDiscount = discountOfBase(s, discount, afterComp);
         for (const OrderTax* tax : plan.byRate) {
             if (taxName && tax->name() != taxName) continue;
             if (!pays(s, *tax, plan)) continue;
             int64_t unitTax = 0;
-            int64_t carry = discount;
+            int64_t carry = baseDiscount;
             const int64_t taxable = s.unitTaxableAmount(*tax, 0, taxOverride_);
             if (taxable >= 1) {
                 const int64_t base = taxable * q;
-                const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + static_cast<int64_t>(discount);
+                const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + baseDiscount;
                 if (base > reduction)
                     unitTax = s.applyMultiplier(tax->calculateUnitTax(base - reduction, q));
                 carry = reduction > base ? reduction - base : 0;
