@@ -159,8 +159,11 @@ TEST(OrderTotals, GratuityRules) {
     struct Case { bool beforeCompDisc, afterTax; int32_t seats, gratuity; };
     const Case cases[] = {
         {false, false, 6, 385},   // 18 % of 2144
+        {true, false, 6, 1006},   // of 5594
         {false, true, 6, 413},    // of 2144 + 152
+        {true, true, 6, 1034},    // of 5594 + 152
         {false, false, 5, 385},   // from 5 seats
+        {true, true, 4, 0},       // below
     };
     for (const auto& c : cases) {
         FixtureOrder f("round", false);
@@ -237,6 +240,11 @@ TEST(OrderTotals, DiscountsLowerTheTaxAtEveryPortion) {
         {false, 100, 0, 2000, 0, 160, 100, 2160, 138, 86, 1838},
         {false, 150, 0, 3000, 0, 240, 150, 3240, 218, 136, 2918},
         {false, 50, 5000, 1000, 500, 42, 26, 542, 16, 10, 216},
+        {true, 33, 0, 662, 0, 52, 32, 714, 28, 17, 390},
+        {true, 50, 0, 1000, 0, 80, 50, 1080, 56, 35, 756},
+        {true, 100, 0, 2000, 0, 160, 100, 2160, 136, 85, 1836},
+        {true, 150, 0, 3000, 0, 240, 150, 3240, 216, 135, 2916},
+        {true, 50, 5000, 1000, 500, 40, 24, 540, 16, 10, 216},
     };
     enum Reach { kNone, kPart, kWhole, kMore };
     for (const auto& c : cases)
