@@ -111,7 +111,8 @@ void BM_GetTotalUnnamedRounding(benchmark::State& state) {
 }
 BENCHMARK(BM_GetTotalUnnamedRounding)->Unit(benchmark::kMicrosecond);
 
-// One rounding of one amount by each way the rule can be written, looked up by its name.
+// One rounding of one amount by each way the rule can be written: looked up by its name on every
+// call, and by the rule a tax looked up once.
 void BM_RoundByName(benchmark::State& state, OrderTax::Text rounding) {
     double value = 1234.5;
     for (auto _ : state) {
@@ -124,5 +125,16 @@ BENCHMARK_CAPTURE(BM_RoundByName, ROUND, OrderTax::Text("ROUND"));
 BENCHMARK_CAPTURE(BM_RoundByName, floor, OrderTax::Text("floor"));
 BENCHMARK_CAPTURE(BM_RoundByName, ceiling, OrderTax::Text("ceiling"));
 BENCHMARK_CAPTURE(BM_RoundByName, unnamed, OrderTax::Text());
+
+void BM_RoundByRule(benchmark::State& state, OrderTax::Text rounding) {
+    const OrderTax tax(std::string("T"), 825, std::move(rounding));
+    double value = 1234.5;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tax.round(value));
+        benchmark::DoNotOptimize(value);
+    }
+}
+BENCHMARK_CAPTURE(BM_RoundByRule, round, OrderTax::Text("round"));
+BENCHMARK_CAPTURE(BM_RoundByRule, ceiling, OrderTax::Text("ceiling"));
 
 } // namespace

@@ -162,10 +162,8 @@ int32_t Order::includedTax(const Text& taxName, const Selection& s, const std::v
             unitSum += unitShare;
             t = static_cast<int64_t>(units) * unitShare;
             if (scaled)
-                t = std::min<int64_t>(lineTax - sum,
-                                      OrderTax::applyRound(static_cast<double>(t) * static_cast<double>(kept) /
-                                                               static_cast<double>(lineNet),
-                                                           tax.rounding()));
+                t = std::min<int64_t>(lineTax - sum, tax.round(static_cast<double>(t) * static_cast<double>(kept) /
+                                                               static_cast<double>(lineNet)));
         } else {
             // Each tax rounds on its own, so a cent per tax is expected; only more is worth a log
             // line (totals are recomputed on every refresh).
@@ -288,10 +286,8 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
                     const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + carry;
                     if (reduction <= base) {
                         // A fixed amount on a free part (base 0) is owed whole.
-                        const int32_t off = base == 0 ? 0
-                                                      : OrderTax::applyRound(static_cast<double>(fixed * reduction) /
-                                                                                 static_cast<double>(base),
-                                                                             tax->rounding());
+                        const int32_t off =
+                            base == 0 ? 0 : tax->round(static_cast<double>(fixed * reduction) / static_cast<double>(base));
                         unitTax += fixed - off;
                     }
                 }
