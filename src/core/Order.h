@@ -158,7 +158,8 @@ public:
     // The order's tax of one tax (nil: all) over one line (null: all lines).
     int32_t calculateTax(const Text& taxName, const Selection* line) const;
     // The tax of `units` units of a line at `netCharge` each, less `discount` spread from the first
-    // unit on. For a tax-included line `netCharge` is the gross price and the result its included tax.
+    // unit on. For a tax-included line `netCharge` is the gross price and the result its included tax,
+    // scaled to the net the discount leaves.
     int32_t getTax(const Text& taxName, const Selection& selection, int32_t units, int32_t netCharge,
                    int32_t discount) const;
     // The order's tax worked unit by unit.
@@ -238,6 +239,8 @@ private:
     bool pays(const Selection& selection, const OrderTax& tax, const TaxPlan& plan) const;
     int32_t unitsTax(const Text& taxName, const Selection& selection, int32_t units, int32_t netCharge,
                      int32_t discount, const TaxPlan& plan) const;
+    int32_t includedTax(const Text& taxName, const Selection& selection, const std::vector<const OrderTax*>& paid,
+                        int32_t units, int32_t gross, int32_t discount, const TaxPlan& plan) const;
     int32_t netOfIncludedTax(const Selection& selection, int32_t gross, const TaxPlan& plan) const;
     int32_t compPerUnit(const Selection& selection, const TaxPlan& plan) const;
     int32_t lineSubTotal(const Selection& selection, const TaxPlan& plan) const;

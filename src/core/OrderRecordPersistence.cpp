@@ -13,7 +13,7 @@ void OrderTax::read(const ManagedObject& row) {
     taxId_ = row.text("taxId");
     name_ = row.text("name");
     percentage_ = row.int32("percentage");
-    rounding_ = row.text("roundingMethod");
+    setRounding(row.text("roundingMethod"));
     beforeLoyalty_ = row.boolean("beforeLoyalty");
 }
 
@@ -21,7 +21,7 @@ void OrderTax::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) {
     XmlFields xml(element, doc);
     taxId_ = xml.attribute("taxId");
     name_ = xml.text("customerOrderTaxName");
-    rounding_ = xml.attribute("roundingMethod");
+    setRounding(xml.attribute("roundingMethod"));
     percentage_ = xml.integer("taxPercentage");
     beforeLoyalty_ = xml.flag("beforeLoyalty");
     if (!taxId_ && context)

@@ -17,23 +17,34 @@ int32_t toCents(double v) {
     return static_cast<int32_t>(v);
 }
 
+// Stores write the rules in lower case: that is the quick way to a match.
+bool names(std::string_view text, std::string_view rule) { return text == rule || equalsNoCase(text, rule); }
+
 } // namespace
 
-int32_t OrderTax::applyRound(double value, const Text& rounding) {
-    const std::string method = rounding ? toLower(*rounding) : "round";
-    if (method == "round") return toCents(std::round(value));
-    if (method == "floor") return toCents(std::floor(value));
+OrderTax::Rounding OrderTax::roundingRule(const Text& rounding) {
+    if (!rounding || names(*rounding, "round")) return Rounding::kRound;
+    if (names(*rounding, "floor")) return Rounding::kFloor;
+    return Rounding::kCeiling;
+}
+
+int32_t OrderTax::applyRound(double value, Rounding rule) {
+    switch (rule) {
+    case Rounding::kRound: return toCents(std::round(value));
+    case Rounding::kFloor: return toCents(std::floor(value));
+    case Rounding::kCeiling: break;
+    }
     return toCents(std::ceil(value));
 }
 
 // Products are taken in 64 bits: a large line at a high rate would overflow 32 bits.
 int32_t OrderTax::calculateTax(int64_t amount) const {
-    return applyRound(static_cast<double>(amount * percentage_) / 10000.0, rounding_);
+    return round(static_cast<double>(amount * percentage_) / 10000.0);
 }
 
 int32_t OrderTax::calculateUnitTax(int64_t amount, int32_t units) const {
     if (units < 1) return 0;
-    return applyRound(static_cast<double>(amount * percentage_) / (static_cast<double>(units) * 10000.0), rounding_);
+    return round(static_cast<double>(amount * percentage_) / (static_cast<double>(units) * 10000.0));
 }
 
 } // namespace tavlo

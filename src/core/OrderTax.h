@@ -18,13 +18,20 @@ class OrderTax {
 public:
     using Text = std::optional<std::string>;
 
+    enum class Rounding { kRound, kFloor, kCeiling };
+
     OrderTax() = default;
     OrderTax(Text name, int32_t percentage, Text rounding = std::nullopt, Text taxId = std::nullopt)
-        : taxId_(std::move(taxId)), name_(std::move(name)), percentage_(percentage), rounding_(std::move(rounding)) {}
+        : taxId_(std::move(taxId)), name_(std::move(name)), percentage_(percentage), rounding_(std::move(rounding)),
+          rule_(roundingRule(rounding_)) {}
 
     // "round" rounds half away from zero, "floor" rounds down, anything else rounds up; compared
     // without case; nil counts as "round".
-    static int32_t applyRound(double value, const Text& rounding);
+    static Rounding roundingRule(const Text& rounding);
+    static int32_t applyRound(double value, const Text& rounding) { return applyRound(value, roundingRule(rounding)); }
+    static int32_t applyRound(double value, Rounding rule);
+    // An exact amount rounded by this tax's rule.
+    int32_t round(double value) const { return applyRound(value, rule_); }
     // This tax of an amount, rounded by the line's rule.
     int32_t calculateTax(int64_t amount) const;
     // This tax of one unit when `amount` covers `units` units (at least one).
@@ -45,7 +52,10 @@ public:
     int32_t percentage() const { return percentage_; }
     void setPercentage(int32_t v) { percentage_ = v; }
     const Text& rounding() const { return rounding_; }
-    void setRounding(Text v) { rounding_ = std::move(v); }
+    void setRounding(Text v) {
+        rounding_ = std::move(v);
+        rule_ = roundingRule(rounding_);
+    }
     bool beforeLoyalty() const { return beforeLoyalty_; }
     void setBeforeLoyalty(bool v) { beforeLoyalty_ = v; }
 
@@ -54,6 +64,8 @@ private:
     Text name_;
     int32_t percentage_ = 0;
     Text rounding_;
+    // The rule `rounding_` names, looked up once: every tax amount of an order rounds by it.
+    Rounding rule_ = Rounding::kRound;
     bool beforeLoyalty_ = false;
 };
 

@@ -24,6 +24,17 @@ bool sameLine(const Selection& a, const Selection& b) {
     return &a == &b || (a.remoteId() && b.remoteId() && *a.remoteId() == *b.remoteId());
 }
 
+// A line's discount share comes out of what it charges after its comp, at its portion; its tax
+// bases count whole portions. The share takes the same part of the line's whole-portion amount
+// after the comp, rounded up, so that a line discounted to nothing keeps no base. At a whole
+// portion both amounts are the same and so is the share.
+int64_t discountOfBase(const Selection& s, int32_t discount, int32_t afterComp) {
+    if (discount <= 0 || afterComp <= 0) return 0;
+    const int64_t whole = static_cast<int64_t>(s.quantity()) * (s.price() + s.getExtraCharges());
+    const int64_t wholeAfterComp = std::max<int64_t>(0, whole - s.compAmount(static_cast<int32_t>(whole)));
+    return (static_cast<int64_t>(discount) * wholeAfterComp + afterComp - 1) / afterComp;
+}
+
 } // namespace
 
 // What every tax question of one computation shares: the taxes by rate, and, under an override,
@@ -101,45 +112,70 @@ int32_t Order::unitsTax(const Text& taxName, const Selection& s, int32_t units, 
     for (const OrderTax* tax : plan.byRate)
         if (pays(s, *tax, plan)) paid.push_back(tax);
     if (paid.empty()) return 0;
+    if (s.taxIncluded()) return includedTax(taxName, s, paid, units, netCharge, discount, plan);
 
-    const int32_t net = s.taxIncluded() ? netOfIncludedTax(s, netCharge, plan) : netCharge;
-    const int32_t included = netCharge - net;
     auto unitTax = [&](int32_t base) {
-        int32_t sum = 0, named = 0;
-        for (size_t i = 0; i < paid.size(); ++i) {
-            int32_t t = paid[i]->calculateTax(base);
-            if (s.taxIncluded() && i + 1 == paid.size()) {
-                // The last tax makes the unit's taxes add up to the tax the price includes. Each
-                // tax rounds on its own, so a cent per tax is expected; only more is worth a log
-                // line (totals are recomputed on every refresh).
-                const int32_t adjusted = included - sum;
-                if (std::abs(adjusted - t) > static_cast<int32_t>(paid.size()))
-                    TAVLO_LOG("Tax calculation for tax included off by %d for %@, auto-adjusted", adjusted - t, s.name());
-                t = adjusted;
-            }
-            sum += t;
-            if (!taxName || paid[i]->name() == taxName) named += t;
-        }
+        int32_t named = 0;
+        for (const OrderTax* tax : paid)
+            if (!taxName || tax->name() == taxName) named += tax->calculateTax(base);
         return named;
     };
-
     // The discount is taken unit by unit from the first; the units it does not reach are alike.
     int64_t total = 0;
     int32_t left = units;
     while (left > 0 && discount > 0) {
         int32_t base;
-        if (net <= discount) {
+        if (netCharge <= discount) {
             base = 0;
-            discount -= net;
+            discount -= netCharge;
         } else {
-            base = net - discount;
+            base = netCharge - discount;
             discount = 0;
         }
         total += unitTax(base);
         --left;
     }
-    if (left > 0) total += static_cast<int64_t>(left) * unitTax(net);
+    if (left > 0) total += static_cast<int64_t>(left) * unitTax(netCharge);
     return static_cast<int32_t>(total);
+}
+
+// A unit's price holds its taxes: each tax but the last its own tax of the unit's net, the last
+// the rest. A discount lowers the net the line keeps, and the tax follows it: the line's tax is
+// the included tax scaled to the net kept, round(I x (units x V - D) / V), each tax but the last
+// its share scaled alike (by its own rounding, never past the line's tax) and the last the rest.
+int32_t Order::includedTax(const Text& taxName, const Selection& s, const std::vector<const OrderTax*>& paid,
+                           int32_t units, int32_t gross, int32_t discount, const TaxPlan& plan) const {
+    const int32_t net = netOfIncludedTax(s, gross, plan);
+    const int32_t included = gross - net;
+    const int64_t lineNet = static_cast<int64_t>(units) * net;
+    const int64_t kept = std::max<int64_t>(0, lineNet - std::max(0, discount));
+    const bool scaled = kept < lineNet;
+    int64_t lineTax = static_cast<int64_t>(units) * included;
+    if (scaled)
+        lineTax = std::llround(static_cast<double>(included) * static_cast<double>(kept) / static_cast<double>(net));
+    int64_t sum = 0, unitSum = 0, named = 0;
+    for (size_t i = 0; i < paid.size(); ++i) {
+        const OrderTax& tax = *paid[i];
+        int64_t t;
+        if (i + 1 < paid.size()) {
+            const int32_t unitShare = tax.calculateTax(net);
+            unitSum += unitShare;
+            t = static_cast<int64_t>(units) * unitShare;
+            if (scaled)
+                t = std::min<int64_t>(lineTax - sum, tax.round(static_cast<double>(t) * static_cast<double>(kept) /
+                                                               static_cast<double>(lineNet)));
+        } else {
+            // Each tax rounds on its own, so a cent per tax is expected; only more is worth a log
+            // line (totals are recomputed on every refresh).
+            const int32_t own = tax.calculateTax(net), rest = included - static_cast<int32_t>(unitSum);
+            if (std::abs(rest - own) > static_cast<int32_t>(paid.size()))
+                TAVLO_LOG("Tax calculation for tax included off by %d for %@, auto-adjusted", rest - own, s.name());
+            t = lineTax - sum;
+        }
+        sum += t;
+        if (!taxName || tax.name() == taxName) named += t;
+    }
+    return static_cast<int32_t>(named);
 }
 
 int32_t Order::getTax(const Text& taxName, const Selection& selection, int32_t units, int32_t netCharge,
@@ -215,27 +251,30 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
 
         // The discount is spread from the first line of the lowest-tax order on, whatever line
         // is asked about.
-        int32_t discount = 0;
+        int32_t discount = 0, afterComp = 0;
         if (remaining >= 1) {
-            discount = std::min(remaining, lineAfterComp(s, plan));
+            afterComp = lineAfterComp(s, plan);
+            discount = std::min(remaining, afterComp);
             remaining -= discount;
         }
         if (line && !sameLine(s, *line)) continue;
 
         if (s.taxIncluded()) {
-            // The tax of a tax-included line is the tax its comped price includes.
-            result += unitsTax(taxName, s, q, s.getUnitCharge() - includedCompMarkdown(s), 0, plan);
+            // The tax of a tax-included line is the tax its comped price includes, lowered with
+            // the net its discount leaves.
+            result += unitsTax(taxName, s, q, s.getUnitCharge() - includedCompMarkdown(s), discount, plan);
             continue;
         }
+        const int64_t baseDiscount = discountOfBase(s, discount, afterComp);
         for (const OrderTax* tax : plan.byRate) {
             if (taxName && tax->name() != taxName) continue;
             if (!pays(s, *tax, plan)) continue;
             int64_t unitTax = 0;
-            int64_t carry = discount;
+            int64_t carry = baseDiscount;
             const int64_t taxable = s.unitTaxableAmount(*tax, 0, taxOverride_);
             if (taxable >= 1) {
                 const int64_t base = taxable * q;
-                const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + static_cast<int64_t>(discount);
+                const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + baseDiscount;
                 if (base > reduction)
                     unitTax = s.applyMultiplier(tax->calculateUnitTax(base - reduction, q));
                 carry = reduction > base ? reduction - base : 0;
@@ -247,10 +286,8 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
                     const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + carry;
                     if (reduction <= base) {
                         // A fixed amount on a free part (base 0) is owed whole.
-                        const int32_t off = base == 0 ? 0
-                                                      : OrderTax::applyRound(static_cast<double>(fixed * reduction) /
-                                                                                 static_cast<double>(base),
-                                                                             tax->rounding());
+                        const int32_t off =
+                            base == 0 ? 0 : tax->round(static_cast<double>(fixed * reduction) / static_cast<double>(base));
                         unitTax += fixed - off;
                     }
                 }
@@ -275,10 +312,8 @@ int32_t Order::getTax(const Text& taxName, const Selection* line) const {
         }
         if (line && !sameLine(s, *line)) continue;
         const int32_t charge = s.getUnitCharge();
-        if (s.taxIncluded())
-            result += unitsTax(taxName, s, s.quantity(), charge - includedCompMarkdown(s), 0, plan);
-        else
-            result += unitsTax(taxName, s, s.quantity(), charge - compPerUnit(s, plan), discount, plan);
+        const int32_t unitCharge = s.taxIncluded() ? charge - includedCompMarkdown(s) : charge - compPerUnit(s, plan);
+        result += unitsTax(taxName, s, s.quantity(), unitCharge, discount, plan);
         if (line) break;
     }
     return static_cast<int32_t>(result);

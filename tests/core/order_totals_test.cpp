@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tavlo {
 namespace {
 
@@ -208,6 +210,92 @@ TEST(OrderTotals, CompOfATaxIncludedLine) {
 
     s->setCompPercent(10000);
     EXPECT_EQ(order.getTotal(), 0);
+}
+
+// One line of 2 units under State 5 % and City 3 % (both "round"): a plain line of 1000 or a
+// tax-included one of 1080 (net 1000, tax 50 + 30), at a portion, perhaps comped 50 %, with no
+// discount, 300 off, its whole charge off or 5000 off (more than the order). Whatever reaches the
+// line, the guest pays what the line costs after comps and discounts plus the tax on that, and no
+// tax is paid on money the line does not cost.
+TEST(OrderTotals, DiscountsLowerTheTaxAtEveryPortion) {
+    struct Case {
+        bool included;
+        int32_t portion, compPercent;
+        int32_t subTotal, comps;
+        // no discount, then 300 off; a line discounted to nothing pays 0
+        int32_t tax, stateTax, pays;
+        int32_t partTax, partStateTax, partPays;
+    };
+    // Plain lines: the 300 off takes the same share of the full-portion base as of the charge
+    // (at 50 %: 600 of 2000), each tax rounds per unit and the portion rounds the unit tax up:
+    // 2 x ceil(35 x 0.5) + 2 x ceil(21 x 0.5) = 36 + 22.
+    // Tax-included lines: the included tax scaled to the net kept, round(I x (2 x V - D) / V),
+    // City's share scaled alike and State (the higher rate, so the last) the rest: at 100 %
+    // round(80 x 1700 / 1000) = 136, City round(60 x 1700 / 2000) = 51; at 33 % the unit is 357
+    // (net 331, tax 26: City 10, State 16), 300 off keeps 362: round(26 x 362 / 331) = 28, City
+    // round(20 x 362 / 662) = 11. Comped 50 % at a half portion: unit 270 (net 250, tax 8 + 12).
+    const Case cases[] = {
+        {false, 33, 0, 660, 0, 54, 34, 714, 30, 18, 390},
+        {false, 50, 0, 1000, 0, 80, 50, 1080, 58, 36, 758},
+        {false, 100, 0, 2000, 0, 160, 100, 2160, 138, 86, 1838},
+        {false, 150, 0, 3000, 0, 240, 150, 3240, 218, 136, 2918},
+        {false, 50, 5000, 1000, 500, 42, 26, 542, 16, 10, 216},
+        {true, 33, 0, 662, 0, 52, 32, 714, 28, 17, 390},
+        {true, 50, 0, 1000, 0, 80, 50, 1080, 56, 35, 756},
+        {true, 100, 0, 2000, 0, 160, 100, 2160, 136, 85, 1836},
+        {true, 150, 0, 3000, 0, 240, 150, 3240, 216, 135, 2916},
+        {true, 50, 5000, 1000, 500, 40, 24, 540, 16, 10, 216},
+    };
+    enum Reach { kNone, kPart, kWhole, kMore };
+    for (const auto& c : cases)
+        for (Reach reach : {kNone, kPart, kWhole, kMore}) {
+            Order order;
+            order.addTax(tax("State", 500));
+            order.addTax(tax("City", 300));
+            auto s = line(order, "L", c.included ? 1080 : 1000, 2);
+            s->setTaxIncluded(c.included);
+            s->setMultiplier(c.portion);
+            if (c.compPercent) {
+                s->setCompName(std::string("Half"));
+                s->setCompBy(std::string("U-MGR"));
+                s->setCompPercent(c.compPercent);
+            }
+            const int32_t cost = c.subTotal - c.comps;
+            const int32_t off[] = {0, 300, cost, 5000};
+            if (off[reach]) order.addDiscount(discount(off[reach]));
+            const int32_t wantTax[] = {c.tax, c.partTax, 0, 0};
+            const int32_t wantState[] = {c.stateTax, c.partStateTax, 0, 0};
+            const int32_t wantPays[] = {c.pays, c.partPays, 0, 0};
+            const std::string what = std::string(c.included ? "included" : "plain") + " at " +
+                                     std::to_string(c.portion) + " %, comp " + std::to_string(c.compPercent) +
+                                     ", " + std::to_string(off[reach]) + " off";
+
+            EXPECT_EQ(order.getSubTotal(), c.subTotal) << what;
+            EXPECT_EQ(order.getCompTotal(), c.comps) << what;
+            EXPECT_EQ(order.getTaxTotal(), wantTax[reach]) << what;
+            EXPECT_EQ(order.getTaxFor(*s), wantTax[reach]) << what;
+            EXPECT_EQ(order.getTax(std::string("State")), wantState[reach]) << what;
+            EXPECT_EQ(order.getTax(std::string("City")), wantTax[reach] - wantState[reach]) << what;
+            if (c.included) {
+                EXPECT_EQ(order.getTax(std::nullopt, s.get()), wantTax[reach]) << what;
+            }
+
+            // sub-total - comps - discounts + tax is what the guest pays; a discount beyond the
+            // order takes only what the order costs
+            const int32_t taken = std::min(order.getDiscountTotal(), cost);
+            EXPECT_EQ(order.getSubTotal() - order.getCompTotal() - taken + order.getTaxTotal(), wantPays[reach]) << what;
+            if (off[reach] <= cost) {
+                EXPECT_EQ(order.getTotal(), wantPays[reach]) << what;
+            }
+
+            // no tax on money the line does not cost: 8 % of what it keeps, each tax off by
+            // less than two cents per unit (its own rounding, then the portion's)
+            const int32_t kept = cost - taken;
+            if (kept == 0) {
+                EXPECT_EQ(order.getTaxFor(*s), 0) << what;
+            }
+            EXPECT_LE(order.getTaxFor(*s) * 100, kept * 8 + 2 * 2 * 2 * 100) << what;
+        }
 }
 
 TEST(OrderTotals, WithoutTaxLines) {

@@ -200,6 +200,7 @@ void expectSameStoredOrder(const Order& got, const Order& want) {
         EXPECT_EQ(got.taxes()[i].name(), want.taxes()[i].name());
         EXPECT_EQ(got.taxes()[i].percentage(), want.taxes()[i].percentage());
         EXPECT_EQ(got.taxes()[i].rounding(), want.taxes()[i].rounding());
+        EXPECT_EQ(got.taxes()[i].calculateTax(150), want.taxes()[i].calculateTax(150)) << "rounds by its rule";
         EXPECT_EQ(got.taxes()[i].beforeLoyalty(), want.taxes()[i].beforeLoyalty());
     }
     ASSERT_EQ(got.selections().size(), want.selections().size());
@@ -454,6 +455,7 @@ TEST_F(PersistOrder, ServerOrderReadsIntoTheExpectedOrder) {
     EXPECT_TRUE(order.taxes()[0].beforeLoyalty());
     EXPECT_EQ(order.taxes()[1].taxId(), "tx-city") << "from the store's tax of that name";
     EXPECT_EQ(order.taxes()[1].rounding(), "floor");
+    EXPECT_EQ(order.taxes()[1].calculateTax(150), 1) << "1 % of 150 rounded down";
 
     ASSERT_EQ(order.discounts().size(), 1u);
     EXPECT_EQ(order.discounts()[0]->name(), "Loyalty");

@@ -251,6 +251,15 @@ TEST(OrderTaxRounding, TaxOfAnAmount) {
     OrderTax copy = OrderTax(std::string("T"), 825, std::string("floor"), std::string("t1")).clone();
     EXPECT_EQ(copy.taxId(), "t1");
     EXPECT_EQ(copy.rounding(), "floor");
+    EXPECT_EQ(copy.calculateTax(200), 16);
+    // a changed rounding text changes the rule: 8.25 % of 150 is 12.375, of 200 is 16.5
+    copy.setRounding(std::string("CEILING"));
+    EXPECT_EQ(copy.calculateTax(150), 13);
+    copy.setRounding(std::nullopt);
+    EXPECT_EQ(copy.calculateTax(150), 12);
+    EXPECT_EQ(copy.calculateTax(200), 17);
+    copy.setRounding(std::string("Floor"));
+    EXPECT_EQ(copy.calculateUnitTax(400, 2), 16);
 }
 
 } // namespace
