@@ -27,16 +27,18 @@
 #include <unordered_map>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace {
 
 using namespace tavlo;
 
-constexpr size_t kItems = 20'000;
-
-const std::string& reply() {
-    static const std::string bytes = StoreDataGenerator::reply(kItems);
-    return bytes;
+// The reply of N items, made once per size and before any timed region.
+const std::string& replyOf(size_t items) {
+    static std::map<size_t, std::string> replies;
+    auto found = replies.find(items);
+    if (found == replies.end()) found = replies.emplace(items, StoreDataGenerator::reply(items)).first;
+    return found->second;
 }
 
 // A fresh data directory for one run.
@@ -69,25 +71,98 @@ size_t storedRows(const std::shared_ptr<ObjectStore>& store) {
     return rows;
 }
 
+// A full reload of the reply into the store.
+void fullLoad(const std::shared_ptr<ObjectStore>& store, const std::string& reply) {
+    OperationSynchStore load("http://127.0.0.1/", "BENCH", "secret", true, std::nullopt, 30, false, store);
+    load.setDataSource([&reply](const StoreDataRequest&, Error*) { return reply; });
+    load.start();
+    if (!load.succeeded()) throw std::runtime_error("the load failed");
+}
+
+// The first load into a fresh store.
 void BM_StoreLoad(benchmark::State& state) {
+    const std::string& reply = replyOf(static_cast<size_t>(state.range(0)));
     size_t rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
         Scratch scratch;
         std::shared_ptr<ObjectStore> store = openStore(scratch.path / "store.sqlite");
-        OperationSynchStore load("http://127.0.0.1/", "BENCH", "secret", true, std::nullopt, 30, false, store);
-        load.setDataSource([](const StoreDataRequest&, Error*) { return reply(); });
         state.ResumeTiming();
 
-        load.start();
+        fullLoad(store, reply);
 
         state.PauseTiming();
-        if (!load.succeeded()) throw std::runtime_error("the load failed");
         rows = storedRows(store);
         state.ResumeTiming();
     }
     state.counters["rows"] = static_cast<double>(rows);
-    state.counters["bytes"] = static_cast<double>(reply().size());
+    state.counters["bytes"] = static_cast<double>(reply.size());
+}
+
+// A full reload of the same reply over a store that already holds it: the clean, then the load.
+void BM_StoreReload(benchmark::State& state) {
+    const std::string& reply = replyOf(static_cast<size_t>(state.range(0)));
+    size_t rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scratch scratch;
+        std::shared_ptr<ObjectStore> store = openStore(scratch.path / "store.sqlite");
+        fullLoad(store, reply);
+        state.ResumeTiming();
+
+        fullLoad(store, reply);
+
+        state.PauseTiming();
+        rows = storedRows(store);
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
+// The size of the store file (its pages, the write-ahead log's included) and its free pages.
+struct FileSize {
+    int64_t bytes = 0, freePages = 0;
+};
+
+FileSize fileSize(const std::filesystem::path& file) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot open the store file");
+    auto pragma = [&](const char* sql) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+        int64_t value = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+        sqlite3_finalize(s);
+        return value;
+    };
+    FileSize size{pragma("PRAGMA page_count") * pragma("PRAGMA page_size"), pragma("PRAGMA freelist_count")};
+    sqlite3_close(db);
+    return size;
+}
+
+// The same reply loaded seven times into one store: the file's size after each load, and how far
+// the last is from the first (percent).
+void BM_StoreFileOverLoads(benchmark::State& state) {
+    constexpr int kLoads = 7;
+    const std::string& reply = replyOf(static_cast<size_t>(state.range(0)));
+    std::vector<FileSize> sizes;
+    for (auto _ : state) {
+        Scratch scratch;
+        std::filesystem::path file = scratch.path / "store.sqlite";
+        std::shared_ptr<ObjectStore> store = openStore(file);
+        sizes.clear();
+        for (int load = 0; load < kLoads; ++load) {
+            fullLoad(store, reply);
+            state.PauseTiming();
+            sizes.push_back(fileSize(file));
+            state.ResumeTiming();
+        }
+    }
+    for (int load = 0; load < kLoads; ++load)
+        state.counters["MB" + std::to_string(load + 1)] = static_cast<double>(sizes[load].bytes) / 1e6;
+    state.counters["growth%"] = 100.0 * static_cast<double>(sizes.back().bytes - sizes.front().bytes) /
+                                static_cast<double>(sizes.front().bytes);
+    state.counters["freePages"] = static_cast<double>(sizes.back().freePages);
 }
 
 // ---- the floor ----
@@ -288,6 +363,7 @@ void floorElement(Sql& sql, xmlNodePtr element) {
 }
 
 void BM_Floor(benchmark::State& state) {
+    const std::string& reply = replyOf(static_cast<size_t>(state.range(0)));
     size_t rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -296,7 +372,7 @@ void BM_Floor(benchmark::State& state) {
         Sql sql(scratch.path / "floor.sqlite");
         state.ResumeTiming();
 
-        XmlDocPtr doc = XmlHelper::parse(reply());
+        XmlDocPtr doc = XmlHelper::parse(reply);
         sql.exec("BEGIN");
         for (xmlNodePtr e = xmlFirstElementChild(xmlDocGetRootElement(doc.get())); e; e = xmlNextElementSibling(e))
             floorElement(sql, e);
@@ -310,7 +386,15 @@ void BM_Floor(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(rows);
 }
 
-BENCHMARK(BM_StoreLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond)->Iterations(3);
+// 5,000 and 20,000 items three times each, 100,000 once (a run takes seconds).
+void itemCounts(benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond)->ArgName("items"); }
+
+BENCHMARK(BM_StoreLoad)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
+BENCHMARK(BM_StoreReload)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
+BENCHMARK(BM_Floor)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
+BENCHMARK(BM_StoreLoad)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
+BENCHMARK(BM_StoreReload)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
+BENCHMARK(BM_Floor)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
+BENCHMARK(BM_StoreFileOverLoads)->Apply(itemCounts)->Arg(20'000)->Iterations(1);
 
 } // namespace
