@@ -529,5 +529,37 @@ TEST_F(StoreLoadTest, GeneratedReplyLoadsWithTheShapeItDescribes) {
     EXPECT_EQ(loggedBy("StoreLoadMenus.cpp"), std::vector<std::string>());
 }
 
+TEST_F(StoreLoadTest, AFullReloadOfTheSameReplyStoresTheSameRowsUnderTheSameKeys) {
+    const std::string reply = StoreDataGenerator::reply(300);
+    ASSERT_TRUE(load(reply, true).operation->succeeded());
+    auto keysOf = [&](const char* entity) {
+        std::set<int64_t> keys;
+        for (const auto& o : view().fetchAll(entity)) keys.insert(o->objectID().primaryKey());
+        return keys;
+    };
+    const char* entities[] = {"Item", "TaxItem", "ItemPreparation", "Recipe", "Side", "Section", "Menu", "User"};
+    std::map<std::string, std::set<int64_t>> before;
+    for (const char* entity : entities) before[entity] = keysOf(entity);
+    // A context that read the rows before and merges the reload's save, as the main one does.
+    ObjectContext reader(DBHelper::sharedStore());
+    ManagedObjectPtr item = reader.fetchFirst("Item", "itemId == %@", "I7");
+    ASSERT_TRUE(item);
+    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification& n) {
+        reader.mergeChanges(n);
+    });
+
+    LoadRun again = load(reply, true);
+    ASSERT_TRUE(again.operation->succeeded());
+    EXPECT_EQ(again.saves, 1);
+    for (const char* entity : entities) EXPECT_EQ(keysOf(entity), before[entity]) << entity;
+    EXPECT_EQ(view().count("Item", "menu == nil AND isCombo == NO"), 0u);
+    EXPECT_EQ(row("Item", "itemId", "I7")->text("recipe.recipeId"), "RC3");
+    EXPECT_TRUE(item->isDeleted());
+    ManagedObjectPtr fresh = reader.fetchFirst("Item", "itemId == %@", "I7");
+    ASSERT_TRUE(fresh);
+    EXPECT_NE(fresh, item);
+    EXPECT_EQ(fresh->toMany("taxes").size(), 1u);
+}
+
 } // namespace
 } // namespace tavlo

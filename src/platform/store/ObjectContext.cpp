@@ -20,14 +20,18 @@ struct ObjectContext::QueryCacheEntry {
 
 ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store) : store_(std::move(store)) {
     if (!store_) throw std::invalid_argument("A context needs a store");
-    changedByEntity_.resize(model().entities().size());
-    entityStatements_.resize(model().entities().size());
+    size_t entities = model().entities().size();
+    changedByEntity_.resize(entities);
+    entityStatements_.resize(entities);
+    doomed_.resize(entities);
+    freeKeys_.resize(entities);
 }
 
 ObjectContext::~ObjectContext() {
     for (auto& [id, weak] : registered_)
         if (auto o = weak.lock()) o->context_ = nullptr;
     for (auto& o : changed_) o->context_ = nullptr;
+    for (auto& o : doomedObjects_) o->context_ = nullptr;
 }
 
 SqlConnection* ObjectContext::connection(Error* error) {
@@ -63,6 +67,7 @@ void ObjectContext::closeConnection() {
     endRead();
     queries_.clear();
     for (auto& slots : entityStatements_) slots.fill(nullptr);
+    rowCleanups_.clear();
     connection_.reset();
 }
 
@@ -170,8 +175,15 @@ ManagedObjectPtr ObjectContext::objectFromRow(const EntityDescription& e, SqlSta
     return o;
 }
 
+bool ObjectContext::isDoomed(const EntityDescription& e, int64_t pk) const {
+    const auto& doomed = doomed_[e.index()];
+    return !doomed.empty() && doomed.count(pk) > 0;
+}
+
 ManagedObjectPtr ObjectContext::objectFor(const EntityDescription& e, int64_t pk) {
     if (ManagedObjectPtr o = registeredPtr(e, pk)) return o;
+    if (isDoomed(e, pk)) return nullptr;
+    applyNullifiedLinks();
     SqlStatement* s = entityStatement(EntityStatement::ByKey, e, nullptr);
     if (!s) return nullptr;
     StatementUse use(s);
@@ -186,6 +198,7 @@ ManagedObjectPtr ObjectContext::objectWithID(const ObjectID& id) {
 }
 
 void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDescription& r) {
+    applyNullifiedLinks();
     ManagedObject::ToMany& st = owner.toManyState(r);
     st.members.clear();
     const EntityDescription& target = *r.target;
@@ -201,6 +214,7 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
                 StatementUse use(s);
                 s->bindInt(1, owner.primaryKey_);
                 while (s->step() == SQLITE_ROW) {
+                    if (isDoomed(target, s->columnInt(0))) continue;
                     ManagedObjectPtr o = objectFromRow(target, *s);
                     if (!o->hasChanges()) st.members.insert(o->primaryKey_);
                 }
@@ -219,7 +233,8 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
             if (s) {
                 StatementUse use(s);
                 s->bindInt(1, owner.primaryKey_);
-                while (s->step() == SQLITE_ROW) st.members.insert(objectFromRow(target, *s)->primaryKey_);
+                while (s->step() == SQLITE_ROW)
+                    if (!isDoomed(target, s->columnInt(0))) st.members.insert(objectFromRow(target, *s)->primaryKey_);
             }
         }
         for (int64_t pk : st.added) st.members.insert(pk);
@@ -232,7 +247,16 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
 
 ManagedObjectPtr ObjectContext::insert(std::string_view entityName) {
     const EntityDescription& e = model().requireEntity(entityName);
-    auto o = std::make_shared<ManagedObject>(this, &e, store_->nextPrimaryKey(e));
+    // Keys of rows deleted by key come first: a store emptied and filled again keeps small keys.
+    auto& freeKeys = freeKeys_[e.index()];
+    int64_t pk = 0;
+    if (freeKeys.empty()) {
+        pk = store_->nextPrimaryKey(e);
+    } else {
+        pk = freeKeys.back();
+        freeKeys.pop_back();
+    }
+    auto o = std::make_shared<ManagedObject>(this, &e, pk);
     o->inserted_ = true;
     registerObject(o);
     noteChanged(*o);
@@ -275,7 +299,7 @@ void ObjectContext::deleteObject(const ManagedObjectPtr& object) {
     }
 }
 
-bool ObjectContext::hasChanges() const { return !changed_.empty(); }
+bool ObjectContext::hasChanges() const { return !changed_.empty() || doomedCount_ > 0; }
 
 std::vector<ManagedObjectPtr> ObjectContext::insertedObjects() const {
     std::vector<ManagedObjectPtr> out;
@@ -315,6 +339,7 @@ void ObjectContext::rollback() {
         std::fill(o->changed_.begin(), o->changed_.end(), 0);
         for (auto& t : o->toManys_) t.reset();
     }
+    forgetDoomed(true);
     dropToManyCaches();
 }
 
@@ -325,6 +350,7 @@ void ObjectContext::reset() {
     registered_.clear();
     changed_.clear();
     for (auto& list : changedByEntity_) list.clear();
+    forgetDoomed(false);
 }
 
 bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
@@ -386,27 +412,7 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
                 Error::set(error, conflictError(o));
                 return false;
             }
-            // Rows of pairs, and references that no inverse keeps, go with the row.
-            for (const auto& other : model().entities()) {
-                for (const RelationshipDescription& q : other->relationships()) {
-                    bool outgoing = other.get() == &e && !q.joinTable.empty();
-                    bool incoming = q.target == &e && !q.inverse;
-                    if (!outgoing && !incoming) continue;
-                    std::string sql;
-                    if (outgoing)
-                        sql = "DELETE FROM " + quoteName(q.joinTable) + " WHERE " + (q.joinSourceFirst ? "Z_SRC" : "Z_DST") + " = ?";
-                    else if (q.toMany)
-                        sql = "DELETE FROM " + quoteName(q.joinTable) + " WHERE " + (q.joinSourceFirst ? "Z_DST" : "Z_SRC") + " = ?";
-                    else
-                        sql = "UPDATE " + quoteName(other->name()) + " SET " + quoteName(q.name) + " = NULL WHERE " +
-                              quoteName(q.name) + " = ?";
-                    SqlStatement* d = c->statement(sql, error);
-                    if (!d) return false;
-                    StatementUse use(d);
-                    d->bindInt(1, o.primaryKey_);
-                    if (!stepDone(d)) return false;
-                }
-            }
+            if (!deleteRowLinks(e, o.primaryKey_, error)) return false;
         } else if (o.inserted_) {
             SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
             if (!s) return false;
@@ -465,22 +471,25 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
 }
 
 bool ObjectContext::save(Error* error) {
-    if (changed_.empty()) return true;
+    if (!hasChanges()) return true;
     endRead();
     // A connection opened while the file was read-only stays so: try a new one.
     if (connection_ && connection_->isReadOnly()) closeConnection();
     SqlConnection* c = connection(error);
     if (!c) return false;
     std::vector<int64_t> versions;
+    ObjectContextChanges changes;
+    changes.store = store_.get();
+    changes.context = this;
     Error failure;
-    if (!c->exec("BEGIN IMMEDIATE", &failure) || !writeChanges(versions, &failure) || !c->exec("COMMIT", &failure)) {
+    // Rows deleted by key go first: new rows may take their keys.
+    if (!c->exec("BEGIN IMMEDIATE", &failure) || !writeDoomedRows(changes, &failure) ||
+        !writeChanges(versions, &failure) || !c->exec("COMMIT", &failure)) {
         c->exec("ROLLBACK", nullptr);
         Error::set(error, failure);
         return false;
     }
-    ObjectContextChanges changes;
-    changes.store = store_.get();
-    changes.context = this;
+    forgetDoomed(false);
     std::vector<ManagedObjectPtr> done;
     done.swap(changed_);
     for (auto& list : changedByEntity_) list.clear();
@@ -610,35 +619,40 @@ std::vector<Value> ObjectContext::aggregateValues(const EntityDescription& e, co
         ok = false;
         return out;
     }
+    // Stored rows this context changed or deleted count by their values here, not the stored ones.
     const auto& pending = changedByEntity_[e.index()];
-    std::vector<int64_t> excluded;
+    std::unordered_set<int64_t> excluded;
     for (ManagedObject* o : pending)
-        if (!o->inserted_) excluded.push_back(o->primaryKey_);
+        if (!o->inserted_) excluded.insert(o->primaryKey_);
+    bool skipping = !excluded.empty() || !doomed_[e.index()].empty();
     for (const Predicate::Aggregate& a : predicate.aggregates()) {
         AttributeType type;
-        std::string sql = QueryCompiler::aggregate(e, a, excluded.size(), &type);
+        SqlStatement* s = c->statement(QueryCompiler::aggregate(e, a, skipping, &type), error);
+        if (!s) {
+            ok = false;
+            return out;
+        }
         Value v;
-        auto run = [&](SqlStatement* s) {
-            int n = 1;
-            for (int64_t pk : excluded) s->bindInt(n++, pk);
-            int rc = s->step();
-            if (rc == SQLITE_ROW) v = s->column(0, type);
-            else if (rc != SQLITE_DONE) {
+        {
+            StatementUse use(s);
+            int rc;
+            // Ranked rows when some are skipped: the first row not skipped holds the aggregate.
+            while ((rc = s->step()) == SQLITE_ROW) {
+                if (!skipping) {
+                    v = s->column(0, type);
+                    break;
+                }
+                int64_t pk = s->columnInt(0);
+                if (excluded.count(pk) || isDoomed(e, pk)) continue;
+                v = s->column(1, type);
+                break;
+            }
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
                 Error::set(error, c->lastError());
                 ok = false;
+                return out;
             }
-        };
-        if (excluded.empty()) {
-            SqlStatement* s = c->statement(sql, error);
-            if (!s) { ok = false; return out; }
-            StatementUse use(s);
-            run(s);
-        } else {
-            std::unique_ptr<SqlStatement> s = c->prepare(sql, error);
-            if (!s) { ok = false; return out; }
-            run(s.get());
         }
-        if (!ok) return out;
         bool max = a.function == PredicateExpression::Function::Max;
         for (ManagedObject* o : pending) {
             if (o->deleted_) continue;
@@ -657,8 +671,10 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
     std::vector<ManagedObjectPtr> out;
     const EntityDescription& e = model().requireEntity(request.entityName);
     const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    applyNullifiedLinks();
     const auto& pending = changedByEntity_[e.index()];
-    bool overlay = !pending.empty();
+    const auto& doomed = doomed_[e.index()];
+    bool overlay = !pending.empty() || !doomed.empty();
     int64_t limit = first ? 1 : request.fetchLimit > 0 ? request.fetchLimit : 0;
     std::vector<Value> aggregates;
     if (predicate && !predicate->aggregates().empty()) {
@@ -679,12 +695,15 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
         // Rows of changed objects are judged in memory, so the store may have to give that many more.
         for (ManagedObject* o : pending)
             if (!o->inserted_) ++sqlLimit;
+        sqlLimit += static_cast<int64_t>(doomed.size());
     }
     QueryCacheEntry* q = compiled(e, request, false, sqlLimit > 0, error);
     if (!q) return out;
     bool ok = runQuery(*q, predicate, aggregates, sqlLimit, [&](SqlStatement& row) {
         if (overlay) {
-            ManagedObject* known = registered(e, row.columnInt(0));
+            int64_t pk = row.columnInt(0);
+            if (isDoomed(e, pk)) return;
+            ManagedObject* known = registered(e, pk);
             if (known && known->hasChanges()) return;
         }
         out.push_back(objectFromRow(e, row));
@@ -773,7 +792,7 @@ size_t ObjectContext::count(const FetchRequest& request, Error* error) {
 Value ObjectContext::max(std::string_view entity, std::string_view keyPath, Error* error) {
     const EntityDescription& e = model().requireEntity(entity);
     AttributeType type;
-    std::string sql = QueryCompiler::aggregate(e, {PredicateExpression::Function::Max, split(keyPath, ".")}, 0, &type);
+    std::string sql = QueryCompiler::aggregate(e, {PredicateExpression::Function::Max, split(keyPath, ".")}, false, &type);
     SqlConnection* c = connection(error);
     SqlStatement* s = c ? c->statement(sql, error) : nullptr;
     if (!s) return {};
@@ -782,10 +801,6 @@ Value ObjectContext::max(std::string_view entity, std::string_view keyPath, Erro
     if (rc == SQLITE_ROW) return s->column(0, type);
     if (rc != SQLITE_DONE) Error::set(error, c->lastError());
     return {};
-}
-
-void ObjectContext::deleteAll(std::string_view entity, Error* error) {
-    for (const ManagedObjectPtr& o : fetch(FetchRequest(std::string(entity)), error)) deleteObject(o);
 }
 
 } // namespace tavlo

@@ -10,9 +10,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tavlo {
@@ -128,7 +130,15 @@ public:
     // The largest value of a key path over the entity's stored rows, computed by the store (saved
     // rows only); nil when the entity has no row with a value, or on failure (with `error`).
     Value max(std::string_view entity, std::string_view keyPath, Error* error = nullptr);
-    // Deletes every object of the entity (delete rules apply); saving is the caller's.
+    // Deletes every object of the entity (delete rules apply); saving is the caller's. Stored rows
+    // this context has not changed are deleted by key, without being read into objects: their
+    // delete rules run over the keys and the link columns, read objects among them are marked
+    // deleted, fetches no longer see them, and the save deletes them and lists them as deleted in
+    // kDidSaveNotification (rows they left behind with a link set nil as updated). They go whatever
+    // another context changed in them meanwhile (no merge conflict); rows another context saves
+    // meanwhile stay. The keys they free serve this context's next inserts of the entity, so a
+    // store emptied and filled again keeps its keys (and its file) the same size. A failure of the
+    // file sets `error` and may leave the delete half done in the context (rollback undoes it).
     void deleteAll(std::string_view entity, Error* error = nullptr);
 
 private:
@@ -154,6 +164,23 @@ private:
     void dropToManyCaches();
     static void dropToManyCaches(ManagedObject& object);
     void loadToMany(const ManagedObject& owner, const RelationshipDescription& r);
+    bool isDoomed(const EntityDescription& entity, int64_t pk) const;
+
+    // Deletes by key (ObjectContextDeleteAll.cpp).
+    struct NullifiedLink {
+        const RelationshipDescription* link;  // a to-one of the row's entity
+        int64_t row, target;
+    };
+    void doomRows(const EntityDescription& entity, std::vector<int64_t> keys, Error* error);
+    bool scanLinks(const EntityDescription& entity, const std::string& column,
+                   const std::function<void(int64_t row, int64_t target)>& each, Error* error);
+    void applyNullifiedLinks();
+    bool writeDoomedRows(ObjectContextChanges& changes, Error* error);
+    bool linkCleanups(const EntityDescription& entity, bool whole, std::vector<SqlStatement*>& statements,
+                      Error* error);
+    bool deleteRowLinks(const EntityDescription& entity, int64_t pk, Error* error);
+    const std::vector<const RelationshipDescription*>& incomingToOnes(const EntityDescription& entity);
+    void forgetDoomed(bool restore);
 
     std::vector<ManagedObjectPtr> fetchObjects(const FetchRequest& request, bool countOnly, bool first, size_t* count,
                                                Error* error);
@@ -179,6 +206,14 @@ private:
     std::vector<ManagedObjectPtr> changed_;  // keeps changed objects alive until save or rollback
     std::vector<std::vector<ManagedObject*>> changedByEntity_;
     std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
+    std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_;  // per entity: what goes with a deleted row
+    // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
+    std::vector<std::unordered_set<int64_t>> doomed_;  // per entity
+    size_t doomedCount_ = 0;
+    std::vector<std::vector<int64_t>> freeKeys_;       // per entity: doomed keys for new rows, smallest last
+    std::vector<ManagedObjectPtr> doomedObjects_;      // read objects among the doomed rows
+    std::vector<NullifiedLink> nullified_;             // links of unread rows to doomed rows, set nil on read
+    std::vector<std::vector<const RelationshipDescription*>> incoming_;  // per entity: to-ones that target it
     std::unordered_map<std::string, std::unique_ptr<QueryCacheEntry>> queries_;
 };
 

@@ -244,19 +244,16 @@ CompiledQuery QueryCompiler::compile(const EntityDescription& entity, const Pred
 }
 
 std::string QueryCompiler::aggregate(const EntityDescription& entity, const Predicate::Aggregate& aggregate,
-                                     size_t excluded, AttributeType* type) {
+                                     bool ranked, AttributeType* type) {
     Joins joins(entity);
     Joins::Column c = joins.resolve(aggregate.keyPath);
     if (!c.target.attribute) throw std::invalid_argument("Cannot aggregate a relationship");
     if (type) *type = c.target.attribute->type;
-    std::string sql = std::string("SELECT ") + (aggregate.function == PredicateExpression::Function::Max ? "MAX(" : "MIN(") +
-                      c.sql + ") FROM " + quoteName(entity.name()) + " t0" + joins.sql();
-    if (excluded) {
-        sql += " WHERE t0.Z_PK NOT IN (";
-        for (size_t i = 0; i < excluded; ++i) sql += i ? ", ?" : "?";
-        sql += ")";
-    }
-    return sql;
+    bool max = aggregate.function == PredicateExpression::Function::Max;
+    std::string from = " FROM " + quoteName(entity.name()) + " t0" + joins.sql();
+    if (!ranked) return std::string("SELECT ") + (max ? "MAX(" : "MIN(") + c.sql + ")" + from;
+    return "SELECT t0.Z_PK, " + c.sql + from + " WHERE " + c.sql + " IS NOT NULL ORDER BY " + c.sql +
+           (max ? " DESC" : " ASC");
 }
 
 } // namespace tavlo

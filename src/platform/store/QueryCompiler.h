@@ -36,10 +36,10 @@ public:
     // SELECT of whole rows (or COUNT(*)) of the entity matching the predicate, sorted, limited.
     static CompiledQuery compile(const EntityDescription& entity, const Predicate* predicate,
                                  const std::vector<SortDescriptor>& sorts, bool count, bool limited);
-    // SELECT MAX/MIN of a key path over the entity's rows, except those whose Z_PK is in a list of
-    // `excluded` placeholders. The key path's attribute type goes to `type`.
-    static std::string aggregate(const EntityDescription& entity, const Predicate::Aggregate& aggregate,
-                                 size_t excluded, AttributeType* type);
+    // SELECT MAX/MIN of a key path over the entity's rows; `ranked`: instead the rows' Z_PK and
+    // value, best first, for callers that pass over some rows. The attribute type goes to `type`.
+    static std::string aggregate(const EntityDescription& entity, const Predicate::Aggregate& aggregate, bool ranked,
+                                 AttributeType* type);
     // The columns of a whole row, in the order rows are read: Z_PK, Z_OPT, attributes, to-ones.
     static std::string columns(const EntityDescription& entity, const std::string& alias);
 };

@@ -42,7 +42,8 @@ Model storeTestModel() {
         .toOne("areaLocation", "AreaLocation")
         .toOne("user", "User")
         .toMany("selections", "Selection", "order", DeleteRule::Cascade)
-        .toMany("newSelections", "Selection", "order");
+        .toMany("newSelections", "Selection", "order")
+        .toOne("memo", "Memo", {}, DeleteRule::Cascade);
     m.entity("Selection")
         .attribute("name", T::Text)
         .attribute("sequence", T::Int32)
@@ -52,7 +53,11 @@ Model storeTestModel() {
         .attribute("name", T::Text)
         .toMany("roles", "Role", "users")
         .toMany("permissions", "Permission");
-    m.entity("Role").attribute("roleId", T::Text).toMany("users", "User", "roles");
+    m.entity("Role")
+        .attribute("roleId", T::Text)
+        .toMany("users", "User", "roles")
+        .toMany("memos", "Memo", {}, DeleteRule::Cascade);
+    m.entity("Memo").attribute("text", T::Text);
     m.entity("Permission").attribute("permissionId", T::Text).attribute("name", T::Text);
     return m;
 }

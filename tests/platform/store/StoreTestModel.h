@@ -10,7 +10,8 @@
 namespace tavlo::test {
 
 // A small model with the shapes the terminal uses: a to-one with its to-many inverse (cascade),
-// a many-to-many, a to-many without inverse and two to-manys sharing one back-link.
+// a many-to-many, a to-many without inverse and two to-manys sharing one back-link; and rows owned
+// through a to-one and through a to-many without inverses (Memo).
 Model storeTestModel();
 
 // A fresh data directory with a store file in it.
