@@ -67,10 +67,12 @@ SelectionPtr ComboSelection::addSelection(const SelectionPtr& component, const s
 }
 
 SelectionPtr ComboSelection::removeSelection(const SelectionPtr& component, const std::string& groupId) {
+    // `component` may be the group's own element, which the removal erases: answer a copy.
+    SelectionPtr removed = component;
     auto it = groupSelections_.find(groupId);
-    if (it != groupSelections_.end()) removeUnit(it->second, *component);
+    if (it != groupSelections_.end()) removeUnit(it->second, *removed);
     setModified(true);
-    return component;
+    return removed;
 }
 
 std::vector<std::string> ComboSelection::getGroups() const {

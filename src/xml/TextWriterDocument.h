@@ -11,8 +11,9 @@ namespace tavlo {
 
 // A request document written with libxml2's text writer into memory: the declaration names the
 // encoding, a DOCTYPE names `tavloRequest` and a DTD file. Values are handed over as UTF-8 and come
-// out converted to the declared encoding. The first failing step is remembered and every later
-// step does nothing, so a builder writes straight through and asks `finish` once.
+// out converted to the declared encoding, less the characters XML cannot hold (control characters
+// but tab, line feed and carriage return; U+FFFE, U+FFFF). The first failing step is remembered
+// and every later step does nothing, so a builder writes straight through and asks `finish` once.
 class TextWriterDocument {
 public:
     static constexpr const char* kErrorDomain = "XmlWriterErrorDomain";

@@ -271,6 +271,27 @@ TEST(ComboSelectionGroups, AddRemoveAndCount) {
     EXPECT_EQ(combo.getGroups(), std::vector<std::string>{"drinks"});
 }
 
+TEST(ComboSelectionGroups, RemovingTheGroupsOwnElementAnswersIt) {
+    // Callers hand over the group's own pointer, which the removal erases from the list.
+    ComboSelection combo;
+    auto cola = side("g1", "cola", 0, 150);
+    auto tea = side("g2", "tea", 0, 120);
+    combo.addSelection(cola, "drinks");
+    combo.addSelection(tea, "drinks");
+    std::weak_ptr<Selection> watch = cola;
+    cola.reset();
+    SelectionPtr removed = combo.removeSelection(combo.getSelections("drinks")->front(), "drinks");
+    EXPECT_EQ(removed, watch.lock());
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed->recipeId(), "cola");
+    EXPECT_EQ(*combo.getSelections("drinks"), std::vector<SelectionPtr>{tea});
+
+    removed = combo.removeSelection(combo.getSelections("drinks")->front(), "drinks");  // the last one
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed, tea);
+    EXPECT_TRUE(combo.getSelections("drinks")->empty());
+}
+
 TEST(ComboSelectionGroups, FixedComponentsAndAllSelections) {
     ComboSelection combo;
     auto burger = side("k1", "burger", 0, 0);

@@ -232,7 +232,7 @@ TEST_F(BusinessDayTest, ALiteCloseTellsTheServerAndClosesTheDay) {
     EXPECT_EQ(day->date("closedOn"), closing);
     EXPECT_EQ(day->text("closedBy.userId"), "u5");
     ASSERT_EQ(server->requestCount("close"), 2u);
-    const std::string& body = server->requests().back().body;
+    const std::string body = server->requests().back().body;
     EXPECT_NE(body.find("<userId>u5</userId>"), std::string::npos);
     EXPECT_NE(body.find("<terminalId>T1</terminalId>"), std::string::npos);
     EXPECT_EQ(body.find("printerUrl"), std::string::npos);

@@ -168,7 +168,7 @@ TEST_F(SessionDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 2", "close"}));
     drain();
     ASSERT_EQ(server->requestCount("noSale"), 1u);
-    const std::string& body = server->requests().back().body;
+    const std::string body = server->requests().back().body;
     EXPECT_NE(body.find("D1"), std::string::npos);
     EXPECT_NE(body.find("mgr"), std::string::npos);
 

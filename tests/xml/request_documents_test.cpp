@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace tavlo;
 
 namespace {
@@ -231,6 +233,49 @@ TEST(TextWriterRequests, CardDumps) {
     EXPECT_EQ(ParsedRequest::childNames(batch.root), (Names{"host", "merchantId", "batchId", "created", "transactions"}));
     EXPECT_EQ(XmlHelper::getChildValue(batch.doc.get(), batch.root, "host"), "Gateway Süd");
     EXPECT_EQ(XmlHelper::getChildRun(XmlHelper::getFirstChildNode(batch.root, "transactions"), "transaction").size(), 2u);
+}
+
+TEST(TextWriterRequests, CharactersXmlCannotHoldAreDroppedSoTheBodyStaysWellFormed) {
+    // Control characters go, as in the stream-written requests; tab and line feed are XML's own.
+    const std::string dirty = "a\x01" "b\x1f\tc\nd\xEF\xBF\xBE" "e\x0b";
+    const std::string clean = "ab\tc\nde";
+    CardTransactionValues t;
+    t.number = dirty;
+    t.created = kDate;
+    t.fields = {{"avs", dirty}};
+    CardBatchValues b;
+    b.hostName = dirty;
+    b.created = kDate;
+    b.transactions = {t};
+    const auto batchTransaction = [](const ParsedRequest& p) {
+        return XmlHelper::getFirstChildNode(XmlHelper::getFirstChildNode(p.root, "transactions"), "transaction");
+    };
+
+    using Read = std::function<std::optional<std::string>(const ParsedRequest&)>;
+    struct Case { const char* what; std::optional<std::string> bytes; Read read; };
+    const Case cases[] = {
+        {"no sale", XmlHelper::getXmlNoSale(dirty, "T1", "D1", kDate, std::nullopt),
+         [](const ParsedRequest& p) { return p.text("userId"); }},
+        {"store open", XmlHelper::getXmlOpenStore("U1", dirty, kDate),
+         [](const ParsedRequest& p) { return p.text("terminalId"); }},
+        {"order by id", XmlHelper::getXmlOrderByRemoteId(dirty),
+         [](const ParsedRequest& p) { return p.text("remoteId"); }},
+        {"card batch host", XmlHelper::getXmlBatch(b),
+         [](const ParsedRequest& p) { return XmlHelper::getChildValue(p.doc.get(), p.root, "host"); }},
+        {"card batch number", XmlHelper::getXmlBatch(b),
+         [&](const ParsedRequest& p) { return XmlHelper::getChildValue(p.doc.get(), batchTransaction(p), "number"); }},
+        {"card batch field attribute", XmlHelper::getXmlBatch(b), [&](const ParsedRequest& p) {
+             xmlNodePtr fields = XmlHelper::getFirstChildNode(batchTransaction(p), "fields");
+             return XmlHelper::getAttributeValue(XmlHelper::getFirstChildNode(fields, "field"), "value");
+         }},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.bytes) << c.what;
+        EXPECT_EQ(c.bytes->find_first_of("\x01\x0b\x1f"), std::string::npos) << c.what;
+        ParsedRequest p(*c.bytes);
+        ASSERT_NE(p.doc, nullptr) << c.what << ": not well formed";
+        EXPECT_EQ(c.read(p), clean) << c.what;
+    }
 }
 
 TEST(TextWriterRequests, BadValueFailsWithTheStep) {

@@ -64,10 +64,10 @@ void RunLoop::wakeUp() {
 }
 
 void RunLoop::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        if (depth_ > 0) stopRequested_ = true;
-    }
+    // Wakes the loop before letting go of the lock: once the loop sees the request it may end and
+    // be destroyed, and it takes this lock on its way out (RunScope).
+    std::lock_guard lock(mutex_);
+    if (depth_ > 0) stopRequested_ = true;
     wakeUp();
 }
 
@@ -407,10 +407,11 @@ void RunLoop::perform(Function function, bool waitUntilDone, const Modes& modes)
         finished = done->get_future();
     }
     {
+        // As in stop(): the call may end the loop, so the wake-up is written under the lock.
         std::lock_guard lock(mutex_);
         calls_.push_back({std::move(function), modes, done});
+        wakeUp();
     }
-    wakeUp();
     if (waitUntilDone) finished.get();
 }
 

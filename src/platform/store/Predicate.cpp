@@ -37,6 +37,17 @@ private:
         throw std::invalid_argument("Unable to parse the format string \"" + std::string(text_) + "\"");
     }
 
+    // Each "(" and NOT parses its inside with a few nested calls; formats are program texts a few
+    // levels deep, so a deeper one is refused as bad before it can exhaust the stack.
+    static constexpr int kMaxNesting = 100;
+    struct Nesting {
+        explicit Nesting(Parser& p) : parser(p) {
+            if (++parser.nesting_ > kMaxNesting) parser.fail();
+        }
+        ~Nesting() { --parser.nesting_; }
+        Parser& parser;
+    };
+
     void skipBlanks() {
         while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
     }
@@ -82,6 +93,7 @@ private:
     Node parseNot() {
         skipBlanks();
         if ((peek() == '!' && text_.substr(pos_, 2) != "!=" && matchSymbol("!")) || matchWord("NOT")) {
+            Nesting level(*this);
             Node n;
             n.kind = Node::Kind::Not;
             n.children.push_back(parseNot());
@@ -91,6 +103,7 @@ private:
     }
     Node parsePrimary() {
         if (matchSymbol("(")) {
+            Nesting level(*this);
             Node n = parseOr();
             if (!matchSymbol(")")) fail();
             return n;
@@ -275,6 +288,7 @@ private:
 
     std::string_view text_;
     size_t pos_ = 0;
+    int nesting_ = 0;
     int arguments_ = 0;
     std::vector<Predicate::Aggregate> aggregates_;
 };

@@ -65,8 +65,9 @@ struct PredicateNode {
 // A predicate in the platform's format syntax, parsed once and kept with its arguments:
 //   Predicate::format("terminal.terminalId == %@ && closedOn == nil", terminalId)
 // Comparison operators == = != <> < <= > >= LIKE CONTAINS BEGINSWITH ENDSWITH IN with [c], [d],
-// [cd]; AND && OR || NOT !; literals nil, YES/NO, numbers and quoted texts. A bad format throws
-// std::invalid_argument (a programming error, as on the platform).
+// [cd]; AND && OR || NOT !; literals nil, YES/NO, numbers and quoted texts; parentheses and NOT
+// nested up to 100 deep. A bad format throws std::invalid_argument (a programming error, as on the
+// platform).
 class Predicate {
 public:
     struct Aggregate {

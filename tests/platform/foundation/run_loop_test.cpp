@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <functional>
+#include <future>
 #include <thread>
 #include <unistd.h>
 
@@ -229,5 +231,24 @@ TEST_F(RunLoopTest, ThreadLoopIsWokenStoppedAndRunsPerformsInOrder) {
     EXPECT_EQ(ranOn, thread.get_id());
     EXPECT_THROW(threadLoop->runUntilIdle(), InconsistencyError);  // only its own thread runs it
     threadLoop->perform([&] { threadLoop->stop(); });
+    thread.join();
+}
+
+// A thread's loop may end, and be destroyed with its thread, as soon as it sees a stop; stop()
+// must be done with the loop by then. Kept busy by timers that are always due, the loop sees the
+// request without ever reading its wake-up, so a stop() that still touched the loop afterwards
+// would race with its destruction (the thread sanitizer reports it).
+TEST_F(RunLoopTest, ABusyThreadLoopStoppedFromOutsideEndsAfterTheStopIsDone) {
+    std::promise<RunLoop*> busy;
+    std::thread thread([&] {
+        RunLoop& own = RunLoop::current();
+        std::function<void()> again = [&] { own.scheduleTimer(0, false, again); };
+        own.scheduleTimer(0, false, [&] {
+            busy.set_value(&own);
+            again();
+        });
+        own.run();
+    });
+    busy.get_future().get()->stop();
     thread.join();
 }

@@ -230,5 +230,26 @@ TEST(PredicateTest, ParsesOnceAndWritesItselfBack) {
         EXPECT_THROW(Predicate::withArguments(bad, {}), std::invalid_argument) << bad;
 }
 
+TEST(PredicateTest, NestingIsRefusedPastTheLimitInsteadOfExhaustingTheStack) {
+    struct Case { const char* open; const char* close; int levelsEach; };
+    for (const Case& c : {Case{"(", ")", 1}, Case{"NOT ", "", 1}, Case{"!(", ")", 2}}) {
+        const auto nested = [&](int count) {
+            std::string text;
+            for (int i = 0; i < count; ++i) text += c.open;
+            text += "seats == 2";
+            for (int i = 0; i < count; ++i) text += c.close;
+            return text;
+        };
+        const int atLimit = 100 / c.levelsEach;
+        EXPECT_NO_THROW(Predicate::format(nested(atLimit))) << c.open;
+        for (int count : {atLimit + 1, 100'000})
+            EXPECT_THROW(Predicate::format(nested(count)), std::invalid_argument) << c.open << " x " << count;
+    }
+    // Terms side by side are not nested.
+    std::string wide = "(seats == 0)";
+    for (int i = 1; i < 500; ++i) wide += " OR (seats == " + std::to_string(i) + ")";
+    EXPECT_EQ(Predicate::format(wide).root().children.size(), 500u);
+}
+
 } // namespace
 } // namespace tavlo::test
