@@ -1,16 +1,18 @@
 // Peak memory of a first store load (a full reload into a fresh store) through the real exchange
-// with the store server on loopback, at several reply sizes. Each load runs in a process of its
-// own, forked from this small one, so that its peak (getrusage's ru_maxrss) is its own; the server
-// runs in another process, so that its copy of the reply is not counted.
+// with the store server on loopback, and of that exchange alone, at several reply sizes. Each
+// runs in a process of its own, forked from this small one, so that its peak (getrusage's
+// ru_maxrss) is its own; the server runs in another process, so that its copy of the reply is not
+// counted.
 //
 //   build/bench/store_load_memory_bench --benchmark_counters_tabular=true
 //
-// peak_MB: the load process's peak resident size; base_MB: its resident size just before the
-// load (program, libraries, empty store); reply_MB: the reply's size; x_reply: peak / reply.
+// peak_MB: the process's peak resident size; base_MB: its resident size just before the measured
+// step (program, libraries, empty store); reply_MB: the reply's size; x_reply: peak / reply.
 
 #include "StoreServer.h"
 #include "core/LocalStoreModel.h"
 #include "platform/store/ObjectStore.h"
+#include "sync/CommHelper.h"
 #include "sync/OperationSynchStore.h"
 #include "sync/StoreDataGenerator.h"
 
@@ -31,7 +33,7 @@ namespace {
 
 using namespace tavlo;
 
-// What the load process reports back.
+// What a measured process reports back.
 struct Figures {
     bool succeeded = false;
     double seconds = 0;
@@ -110,29 +112,36 @@ pid_t startServer(size_t items, int& port, size_t& replyBytes) {
     return pid;
 }
 
-// One full reload from the server into a fresh store, in a process of its own.
-Figures loadInChild(const std::string& url) {
+// The measured step of a process: its time, and the resident size before it and at the peak.
+class Measure {
+public:
+    void begin() {
+        f_.baseKiB = residentKiB();
+        start_ = std::chrono::steady_clock::now();
+    }
+    Figures end(bool succeeded) {
+        f_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        f_.succeeded = succeeded;
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        f_.peakKiB = usage.ru_maxrss;
+        return f_;
+    }
+
+private:
+    Figures f_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+// `step(url, home)` in a process of its own with a fresh data directory, `home`.
+template <typename Step>
+Figures measureInChild(const std::string& url, Step step) {
     int fd = -1;
-    pid_t pid = spawn(fd, [&url](int out) {
+    pid_t pid = spawn(fd, [&](int out) {
         std::string home = (std::filesystem::temp_directory_path() / "tavlo-membench-XXXXXX").string();
         if (!mkdtemp(home.data())) throw std::runtime_error("mkdtemp failed");
         setenv("TAVLO_HOME", home.c_str(), 1);
-        Figures f;
-        {
-            Error error;
-            std::shared_ptr<ObjectStore> store =
-                ObjectStore::open(LocalStoreModel::build(), std::filesystem::path(home) / "store.sqlite", &error);
-            if (!store) throw std::runtime_error(error.localizedDescription());
-            OperationSynchStore load(url, "1", "secret", true, std::nullopt, 300, false, store);
-            f.baseKiB = residentKiB();
-            auto start = std::chrono::steady_clock::now();
-            load.start();
-            f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            f.succeeded = load.succeeded();
-            rusage usage{};
-            getrusage(RUSAGE_SELF, &usage);
-            f.peakKiB = usage.ru_maxrss;
-        }
+        Figures f = step(url, home);
         std::error_code ec;
         std::filesystem::remove_all(home, ec);
         writeAll(out, &f, sizeof f);
@@ -142,11 +151,36 @@ Figures loadInChild(const std::string& url) {
     close(fd);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (!told || !WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("the load process failed");
+    if (!told || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("the measured process failed");
     return f;
 }
 
-void BM_StoreLoadPeakMemory(benchmark::State& state) {
+// A full reload from the server into a fresh store.
+Figures load(const std::string& url, const std::string& home) {
+    Error error;
+    std::shared_ptr<ObjectStore> store =
+        ObjectStore::open(LocalStoreModel::build(), std::filesystem::path(home) / "store.sqlite", &error);
+    if (!store) throw std::runtime_error(error.localizedDescription());
+    OperationSynchStore load(url, "1", "secret", true, std::nullopt, 300, false, store);
+    Measure measure;
+    measure.begin();
+    load.start();
+    return measure.end(load.succeeded());
+}
+
+// The store-data exchange alone: the reply's text as the load gets it.
+Figures exchange(const std::string& url, const std::string&) {
+    Measure measure;
+    measure.begin();
+    Error error;
+    std::string reply = CommHelper::getStoreMenuData("1", "secret", std::nullopt, url, 300, "0", "0", std::nullopt,
+                                                     "1.0", false, &error);
+    return measure.end(!error.isSet() && !reply.empty());
+}
+
+template <typename Step>
+void peakMemory(benchmark::State& state, Step step) {
     const size_t items = static_cast<size_t>(state.range(0));
     int port = 0;
     size_t replyBytes = 0;
@@ -154,8 +188,8 @@ void BM_StoreLoadPeakMemory(benchmark::State& state) {
     Figures f;
     try {
         for (auto _ : state) {
-            f = loadInChild("http://127.0.0.1:" + std::to_string(port));
-            if (!f.succeeded) throw std::runtime_error("the load failed");
+            f = measureInChild("http://127.0.0.1:" + std::to_string(port), step);
+            if (!f.succeeded) throw std::runtime_error("the measured step failed");
             state.SetIterationTime(f.seconds);
         }
     } catch (...) {
@@ -172,7 +206,17 @@ void BM_StoreLoadPeakMemory(benchmark::State& state) {
     state.counters["x_reply"] = static_cast<double>(f.peakKiB) * 1024.0 / static_cast<double>(replyBytes);
 }
 
+void BM_StoreLoadPeakMemory(benchmark::State& state) { peakMemory(state, load); }
+void BM_StoreDataExchangePeakMemory(benchmark::State& state) { peakMemory(state, exchange); }
+
 BENCHMARK(BM_StoreLoadPeakMemory)
+    ->Arg(5'000)
+    ->Arg(20'000)
+    ->Arg(100'000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreDataExchangePeakMemory)
     ->Arg(5'000)
     ->Arg(20'000)
     ->Arg(100'000)
