@@ -67,11 +67,13 @@ void addHeader(HttpRequest& request, const char* name, const std::optional<std::
 
 bool isGoodStatus(long status) { return status >= 200 && status <= 299; }
 
-// The reply as the reply tests read it: trimmed text, "" when it is not UTF-8.
-std::string replyText(const std::optional<std::string>& body) {
+// The reply as the reply tests read it: trimmed text, "" when it is not UTF-8. A caller done with
+// the body moves it in: a store's reply is large, and is then never copied.
+std::string replyText(std::optional<std::string> body) {
     if (!body) return "";
-    std::string text = trim(*body);
-    return xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())) ? text : std::string();
+    trimInPlace(*body);
+    if (!xmlCheckUTF8(reinterpret_cast<const xmlChar*>(body->c_str()))) return std::string();
+    return std::move(*body);
 }
 
 Error storeServerError(int code, std::string text) {
@@ -318,7 +320,7 @@ std::string statusOnlyExchange(const HttpRequest& request, const StatusOnlyTexts
                                Error* error) {
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
-    std::string reply = response ? replyText(response->body) : std::string();
+    std::string reply = response ? replyText(std::move(response->body)) : std::string();
     if (logXML) logExchange(texts.what, request.url, response, reply, request.body, transport);
     *accepted = response && isGoodStatus(response->status);
     if (!*accepted)

@@ -15,6 +15,7 @@
 #include "sync/StoreLoadConfig.h"
 #include "sync/StoreLoadMenus.h"
 #include "sync/StoreLoadReader.h"
+#include "xml/XmlChildStream.h"
 #include "xml/XmlHelper.h"
 
 #include <cstring>
@@ -90,6 +91,19 @@ constexpr const char* kCleanedEntities[] = {
 
 bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed(node, name); }
 
+// Reads the whole reply, keeping nothing of it: false when it is cut short or not well formed;
+// else `refusal` is the text of the root's first "error" element, when it has one with text.
+bool checkReply(std::string_view data, std::optional<std::string>& refusal) {
+    XmlChildStream reply(data);
+    bool errorSeen = false;
+    for (xmlNodePtr node = reply.next(); node; node = reply.next()) {
+        if (errorSeen || !named(node, "error")) continue;
+        errorSeen = true;
+        refusal = XmlHelper::getValue(node, reply.doc());
+    }
+    return reply.complete();
+}
+
 } // namespace
 
 OperationSynchStore::OperationSynchStore(std::string url, std::string storeId, std::string password, bool fullReload,
@@ -141,7 +155,7 @@ void OperationSynchStore::main() {
         setError(Error(kErrorDomain, -1, "No data received to synch store with"));
         return;
     }
-    if (!synchStore(storeId_, reply, *context)) return;
+    if (!synchStore(storeId_, std::move(reply), *context)) return;
 
     progress("Saving Store");
     Error saveError;
@@ -165,19 +179,23 @@ void OperationSynchStore::cleanStore(ObjectContext& context) {
     }
 }
 
-bool OperationSynchStore::synchStore(const std::string& storeId, std::string_view data, ObjectContext& context) {
+bool OperationSynchStore::synchStore(const std::string& storeId, std::string data, ObjectContext& context) {
     progress("Synching Store");
     std::lock_guard lock(loadLock());
 
-    XmlDocPtr doc = XmlHelper::parse(data);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (!root) {
-        // A cut or garbled reply: nothing of it is read, and the store stays as it was.
-        TAVLO_LOG_MAIL("Unable to read the store data received (%lu bytes)", static_cast<unsigned long>(data.size()));
+    // The reply is read twice, as a stream each time, so that its document never stands whole in
+    // memory: once to check it, before anything is cleaned or read, and once to read it, letting
+    // its text go as it is read.
+    const unsigned long bytes = data.size();
+    auto unreadable = [&] {
+        TAVLO_LOG_MAIL("Unable to read the store data received (%lu bytes)", bytes);
         setError(Error(kErrorDomain, -1, "Unable to read the store data received"));
         return false;
-    }
-    if (std::optional<std::string> refusal = XmlHelper::getNodeValue(doc.get(), root, "error")) {
+    };
+    std::optional<std::string> refusal;
+    // A cut or garbled reply: nothing of it is read, and the store stays as it was.
+    if (!checkReply(data, refusal)) return unreadable();
+    if (refusal) {
         TAVLO_LOG_MAIL("Unable to synchronize store: %@", *refusal);
         setError(Error(kErrorDomain, -1, *refusal));
         return false;
@@ -192,40 +210,48 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string_vie
         cleanStore(context);
     }
 
-    StoreLoadReader reader(doc.get(), context);
+    XmlChildStream reply(std::move(data));
+    xmlNodePtr node = reply.next();
+    StoreLoadReader reader(reply.doc(), context);
     StoreLoadConfig config(reader);
     StoreLoadCatalogue catalogue(reader);
     StoreLoadMenus menus(reader, catalogue);
     menus.setMenuSequenceBase(menuSequenceBase);
+    // Copies of what is read again after the walk: the stream frees each element it passes.
     std::vector<xmlNodePtr> comboGroups, comboItems;
     xmlNodePtr store = nullptr;
     bool dates = false, elements = false;
 
-    xmlNodePtr node = xmlFirstElementChild(root);
     while (node) {
         if (named(node, "success")) {
             node = StoreLoadReader::next(node);
         } else if (named(node, "menuDateUpdated") || named(node, "storeDateUpdated")) {
             const bool menu = named(node, "menuDateUpdated");
             progress(menu ? "Synching Menu Date Updated" : "Synching Store Date Updated");
-            if (std::optional<std::string> stamp = XmlHelper::getValue(node, doc.get()))
+            if (std::optional<std::string> stamp = XmlHelper::getValue(node, reply.doc()))
                 DBHelper::saveStoreParam(menu ? "IPHONE_LAST_UPDATE_MENU" : "IPHONE_LAST_UPDATE_STORE", stamp, &context);
             dates = true;
             node = StoreLoadReader::next(node);
         } else if (named(node, "store")) {
-            store = node;
+            store = reply.keep(node);
             node = config.updateStore(node);
             elements = true;
         } else if (named(node, "comboItem")) {
             progress("Synching Combo Items");
-            comboItems.push_back(node);
-            node = catalogue.updateComboItems(node, StoreLoadCatalogue::ComboPass::First);
+            // The run is read from its copy, now and again after the walk.
+            xmlNodePtr first = nullptr, last = nullptr;
+            for (; named(node, "comboItem"); node = StoreLoadReader::next(node)) {
+                last = reply.keep(node, last);
+                if (!first) first = last;
+            }
+            comboItems.push_back(first);
+            catalogue.updateComboItems(first, StoreLoadCatalogue::ComboPass::First);
             elements = true;
         } else if (named(node, "comboGroup")) {
             progress("Synching Combo Groups ");
             for (; named(node, "comboGroup"); node = StoreLoadReader::next(node)) {
                 catalogue.updateComboGroup(node);
-                comboGroups.push_back(node);
+                comboGroups.push_back(reply.keep(node));
             }
             elements = true;
         } else if (named(node, "menu")) {
@@ -271,6 +297,9 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string_vie
         }
     }
 
+    // Checked whole a moment ago: only a failure to allocate could stop the stream now. What was
+    // read is then not saved.
+    if (!reply.complete()) return unreadable();
     if (store) {
         progress("Updating Store Batch");
         config.updateStoreBatch(store);

@@ -46,8 +46,9 @@ public:
     void main() override;
 
     // Reads a reply into the context (nothing saved). True when it held at least one element that
-    // was read; false, with error() set where there is one to tell, otherwise.
-    bool synchStore(const std::string& storeId, std::string_view data, ObjectContext& context);
+    // was read; false, with error() set where there is one to tell, otherwise. The reply is taken
+    // over and let go as it is read.
+    bool synchStore(const std::string& storeId, std::string data, ObjectContext& context);
     // Deletes the store's configuration, menus and trading-day rows (IPHONE_* parameters stay);
     // not saved.
     static void cleanStore(ObjectContext& context);

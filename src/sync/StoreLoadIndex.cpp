@@ -25,32 +25,51 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
         t.keys.emplace_back(k);
         t.relation.push_back(r != nullptr);
     }
-    for (ManagedObjectPtr& row : context_.fetchAll(entity)) {
-        Key key = keyOf(t, *row);
-        t.rows.emplace(std::move(key), std::move(row));
-    }
+    for (ManagedObjectPtr& row : context_.fetchAll(entity))
+        if (std::optional<Key> key = keyOf(t, *row)) t.rows.emplace(std::move(*key), std::move(row));
     return tables_.emplace(std::string(entity), std::move(t)).first->second;
 }
 
-StoreLoadIndex::Key StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row) {
+namespace {
+
+// A primary key in seven-bit groups, the last one without the high bit; zigzag-coded first, so
+// that a negative key stays short too.
+void appendRowPart(std::string& key, int64_t primaryKey) {
+    uint64_t n = (static_cast<uint64_t>(primaryKey) << 1) ^ static_cast<uint64_t>(primaryKey >> 63);
+    for (; n >= 0x80; n >>= 7) key += static_cast<char>((n & 0x7f) | 0x80);
+    key += static_cast<char>(n);
+}
+
+} // namespace
+
+std::optional<StoreLoadIndex::Key> StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row) {
     Key key;
-    size_t rows = 0;
+    std::optional<std::string> text;
     for (size_t i = 0; i < t.keys.size(); ++i) {
-        if (t.relation[i]) key.rows[rows++] = row.toOneID(t.keys[i]).primaryKey();
-        else key.text = row.text(t.keys[i]);
+        if (t.relation[i]) {
+            appendRowPart(key, row.toOneID(t.keys[i]).primaryKey());
+        } else {
+            text = row.text(t.keys[i]);
+            if (!text) return std::nullopt;
+        }
     }
+    if (text) key += *text;
     return key;
 }
 
 StoreLoadIndex::Key StoreLoadIndex::keyOf(const Table& t, std::initializer_list<KeyValue> values) {
     if (values.size() != t.keys.size()) throw std::invalid_argument("Key values do not match the keys");
     Key key;
-    size_t rows = 0;
+    std::string_view text;
     for (const KeyValue& v : values) {
-        if (const auto* text = std::get_if<std::string_view>(&v)) key.text.emplace(*text);
-        else if (const ManagedObject* row = std::get<const ManagedObject*>(v)) key.rows[rows++] = row->objectID().primaryKey();
-        else key.rows[rows++] = 0;
+        if (const auto* part = std::get_if<std::string_view>(&v)) {
+            text = *part;
+        } else {
+            const ManagedObject* row = std::get<const ManagedObject*>(v);
+            appendRowPart(key, row ? row->objectID().primaryKey() : 0);
+        }
     }
+    key += text;
     return key;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/store/ObjectContext.h"
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,18 +44,13 @@ public:
     ObjectContext& context() const { return context_; }
 
 private:
-    // A row's key: at most one text part and two row parts, in the order the table's keys give.
-    struct Key {
-        std::optional<std::string> text;
-        int64_t rows[2] = {0, 0};
-        bool operator==(const Key&) const = default;
-    };
+    // A row's key as one text: the row parts (the primary keys of the to-ones, in the order the
+    // table's keys give, each as a self-delimiting variable-length number), then the attribute's
+    // text. Most keys stay within the string's own buffer, so an entry of the index is one small
+    // allocation. A row whose key attribute is nil is not indexed: no look-up names nil.
+    using Key = std::string;
     struct KeyHash {
-        size_t operator()(const Key& k) const {
-            size_t h = k.text ? std::hash<std::string>()(*k.text) : 0x9e3779b9u;
-            for (int64_t r : k.rows) h = h * 1000003u ^ std::hash<int64_t>()(r);
-            return h;
-        }
+        size_t operator()(const Key& k) const noexcept { return std::hash<std::string_view>()(k); }
     };
     struct Table {
         std::vector<std::string> keys;
@@ -62,7 +58,7 @@ private:
         std::unordered_map<Key, ManagedObjectPtr, KeyHash> rows;
     };
     Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);
-    static Key keyOf(const Table& t, const ManagedObject& row);
+    static std::optional<Key> keyOf(const Table& t, const ManagedObject& row);
     static Key keyOf(const Table& t, std::initializer_list<KeyValue> values);
 
     struct NameHash {

@@ -3,13 +3,14 @@
 #include "core/TavloLog.h"
 #include "core/XmlFields.h"
 #include "platform/foundation/Text.h"
+#include "xml/XmlChildStream.h"
 #include "xml/XmlHelper.h"
 
 #include <unordered_set>
 
 namespace tavlo {
 
-xmlNodePtr StoreLoadReader::next(xmlNodePtr node) { return node ? xmlNextElementSibling(node) : nullptr; }
+xmlNodePtr StoreLoadReader::next(xmlNodePtr node) { return XmlChildStream::nextElement(node); }
 
 bool StoreLoadReader::isNamed(xmlNodePtr node, std::string_view name) { return XmlHelper::isElementNamed(node, name); }
 

@@ -15,12 +15,14 @@
 
 namespace tavlo {
 
-// What the readers of one store-data reply share: the parsed reply, the load's context, the
+// What the readers of one store-data reply share: the reply's document, the load's context, the
 // index of the rows they look up, and the readings of the reply's values.
 //
 // Runs: a reader starts at the first element of a run of sibling elements with its name and
 // reads each in turn up to the first element of another name, which it returns (null at the
-// end). Text and comments between elements are passed over.
+// end). Text and comments between elements are passed over. The reply is read as a stream
+// (XmlChildStream): next() on the element the stream gave last reads the one after it and frees
+// it, so a reader must not use an element of the reply's root once it has moved past it.
 class StoreLoadReader {
 public:
     StoreLoadReader(xmlDocPtr doc, ObjectContext& context) : doc_(doc), context_(context), index_(context) {}
@@ -33,7 +35,7 @@ public:
 
     // ---- the reply's values ----
 
-    // The next element after the node (null at the end).
+    // The next element after the node (null at the end); see Runs above.
     static xmlNodePtr next(xmlNodePtr node);
     static bool isNamed(xmlNodePtr node, std::string_view name);
     // The first child element so named, or null.

@@ -355,6 +355,45 @@ TEST_F(StoreLoadTest, AReplyOfAnotherStoreCleansTheStoreFirst) {
     EXPECT_EQ(param("K1"), std::nullopt);
 }
 
+// What is read from the reply's stream and what is read again from kept copies after it (the
+// store element, the combo runs and groups) reads the same, entities included; two runs of combo
+// items stay two runs.
+TEST_F(StoreLoadTest, KeptElementsReadAgainAsTheReplyGaveThem) {
+    LoadRun run = load("<!DOCTYPE tavloReply [<!ENTITY house \"Harbour &amp; Co\">]><tavloReply>"
+                       "<store><storeName>&house;</storeName><batchId>&house; day</batchId></store>"
+                       "<item id=\"I1\"><itemName>&house; fish</itemName></item>"
+                       "<comboItem id=\"&house;\"><comboItemName>&house; deal</comboItemName><itemId>I1</itemId>"
+                       "<comboItemComboGroup><comboGroupId>CG1</comboGroupId><itemCount>1</itemCount>"
+                       "</comboItemComboGroup></comboItem>"
+                       "<success>true</success>"
+                       "<comboItem id=\"CI2\"><comboItemName>Second</comboItemName><comboItemComboGroup>"
+                       "<comboGroupId>CG1</comboGroupId><itemCount>2</itemCount></comboItemComboGroup></comboItem>"
+                       "<comboGroup id=\"CG1\"><comboGroupName>&house; choice</comboGroupName><comboGroupItem>"
+                       "<itemId>&house;</itemId><additionPrice>5</additionPrice></comboGroupItem></comboGroup>"
+                       "</tavloReply>",
+                       true);
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(param("IPHONE_STORE_NAME"), "Harbour & Co");
+    EXPECT_EQ(param("IPHONE_CURRENT_BATCH_ID"), "Harbour & Co day");
+    EXPECT_EQ(row("Item", "itemId", "I1")->text("name"), "Harbour & Co fish");
+    ManagedObjectPtr deal = row("Item", "itemId", "Harbour & Co");
+    ASSERT_NE(deal, nullptr);
+    EXPECT_EQ(deal->text("name"), "Harbour & Co deal");
+    EXPECT_EQ(ids(deal->toMany("items"), "itemId"), (std::set<std::string>{"I1"}));
+    for (const char* combo : {"Harbour & Co", "CI2"}) {
+        ManagedObjectPtr item = row("Item", "itemId", combo);
+        EXPECT_EQ(item->int32("sequence"), 0) << combo;  // first of its own run
+        std::vector<ManagedObjectPtr> links = item->toMany("itemComboGroups");
+        ASSERT_EQ(links.size(), 1u) << combo;  // made by the second pass
+        EXPECT_EQ(links[0]->text("comboGroup.comboGroupId"), "CG1") << combo;
+    }
+    ManagedObjectPtr choice = row("ComboGroup", "comboGroupId", "CG1");
+    EXPECT_EQ(choice->text("name"), "Harbour & Co choice");
+    std::vector<ManagedObjectPtr> members = choice->toMany("comboGroupItems");
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(members[0]->text("item.itemId"), "Harbour & Co");  // the combo, read before the group
+}
+
 // The business day the server names when this terminal knows it by another id.
 TEST_F(StoreLoadTest, ServerDayMatchesALocalDayByItsOpeningSecondAndClosesOnlyTheOthers) {
     {

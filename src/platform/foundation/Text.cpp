@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace tavlo {
 
@@ -205,11 +206,27 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-std::string trim(std::string_view text) {
+namespace {
+
+// The text's bounds without the blanks around it: first and end.
+std::pair<size_t, size_t> trimmedBounds(std::string_view text) {
     size_t b = 0, e = text.size();
     while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
     while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    return {b, e};
+}
+
+} // namespace
+
+std::string trim(std::string_view text) {
+    auto [b, e] = trimmedBounds(text);
     return std::string(text.substr(b, e - b));
+}
+
+void trimInPlace(std::string& text) {
+    auto [b, e] = trimmedBounds(text);
+    text.resize(e);
+    text.erase(0, b);
 }
 
 std::string toUpper(std::string_view text) {

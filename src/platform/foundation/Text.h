@@ -85,6 +85,8 @@ inline bool boolValue(const std::optional<std::string>& t) { return t && boolVal
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 std::string trim(std::string_view text);
+// The same in place, without a copy of a large text.
+void trimInPlace(std::string& text);
 std::string toUpper(std::string_view text);
 std::string toLower(std::string_view text);
 // ASCII letters compared without case.

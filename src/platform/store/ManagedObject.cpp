@@ -161,6 +161,13 @@ ManagedObject::ToMany& ManagedObject::toManyState(const RelationshipDescription&
     return *slot;
 }
 
+bool ManagedObject::notesMemberChanges(const RelationshipDescription& r) const {
+    // A list kept by the other side's column is read from there when asked: until it is read,
+    // a change has nothing to note in it (and a row new to the context need not get its state).
+    const ToMany* st = toManys_[r.index].get();
+    return !r.storedByInverse || (st && st->loaded);
+}
+
 const std::set<int64_t>& ManagedObject::members(const RelationshipDescription& r) const {
     ToMany& st = toManyState(r);
     if (!st.loaded) context().loadToMany(*this, r);
@@ -189,6 +196,7 @@ void ManagedObject::primitiveSetToOne(const RelationshipDescription& r, int64_t 
 
 void ManagedObject::primitiveAdd(const RelationshipDescription& r, int64_t pk) {
     willChange();
+    if (!notesMemberChanges(r)) return;
     ToMany& st = toManyState(r);
     if (!r.storedByInverse && st.removed.erase(pk) == 0) st.added.insert(pk);
     if (st.loaded) st.members.insert(pk);
@@ -196,6 +204,7 @@ void ManagedObject::primitiveAdd(const RelationshipDescription& r, int64_t pk) {
 
 void ManagedObject::primitiveRemove(const RelationshipDescription& r, int64_t pk) {
     willChange();
+    if (!notesMemberChanges(r)) return;
     ToMany& st = toManyState(r);
     if (!r.storedByInverse && st.added.erase(pk) == 0) st.removed.insert(pk);
     if (st.loaded) st.members.erase(pk);

@@ -85,6 +85,8 @@ private:
     const AttributeDescription& requireAttribute(std::string_view name) const;
     const RelationshipDescription& requireRelationship(std::string_view name, bool toMany) const;
     ToMany& toManyState(const RelationshipDescription& r) const;
+    // Whether a change of the to-many's members is to be noted in its state.
+    bool notesMemberChanges(const RelationshipDescription& r) const;
     const std::set<int64_t>& members(const RelationshipDescription& r) const;
     void willChange();
     void markChanged(size_t slot);

@@ -39,3 +39,18 @@ TEST(Text, FormatConversions) {
     EXPECT_EQ(format("%llu000", static_cast<uint64_t>(1700000000)), "1700000000000");
     EXPECT_EQ(format("missing %d %@"), "missing 0 (null)");
 }
+
+TEST(Text, TrimmedCopiesAndInPlaceAgree) {
+    const struct {
+        std::string text, trimmed;
+    } cases[] = {
+        {"", ""}, {" \t\r\n ", ""}, {"a", "a"}, {"  a b \n", "a b"}, {"\n<r/>", "<r/>"}, {"<r/>\r\n\r\n", "<r/>"},
+        {std::string(" x\0y ", 5), std::string("x\0y", 3)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(trim(c.text), c.trimmed) << c.text;
+        std::string inPlace = c.text;
+        trimInPlace(inPlace);
+        EXPECT_EQ(inPlace, c.trimmed) << c.text;
+    }
+}

@@ -1,0 +1,86 @@
+#include "sync/StoreLoadIndex.h"
+
+#include "core/DBHelper.h"
+#include "support/LocalStoreScope.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tavlo {
+namespace {
+
+// Rows saved before the index reads them, then looked up by every kind of key it takes.
+TEST(StoreLoadIndex, FindsEachRowByItsOwnKeyAmongManyWhateverItsPrimaryKey) {
+    test::LocalStoreScope scope;
+    std::vector<ManagedObjectPtr> items, taxes;
+    {
+        ObjectContext& c = *scope.context();
+        for (int t = 0; t < 3; ++t) {
+            taxes.push_back(c.insert("Tax"));
+            taxes.back()->setValue("taxId", "TX" + std::to_string(t));
+        }
+        // Primary keys of one, two and three bytes in the index's coding.
+        for (int i = 0; i < 10'000; ++i) {
+            items.push_back(c.insert("Item"));
+            items.back()->setValue("itemId", "I" + std::to_string(i));
+        }
+        for (int i = 0; i < 10'000; i += 64)
+            for (const ManagedObjectPtr& tax : taxes) {
+                ManagedObjectPtr amount = c.insert("TaxItem");
+                amount->setToOne("item", items[i]);
+                amount->setToOne("tax", tax);
+                amount->setValue("amount", i);
+            }
+        ManagedObjectPtr till = scope.addTerminal("T1");
+        scope.addTerminalParam(till, "COLOR", "blue");
+        scope.addTerminalParam(till, "", "empty name");
+        scope.addTerminalParam(till, "X", "nil name")->setValue("name", std::nullopt);
+        scope.save();
+    }
+
+    ObjectContext load(DBHelper::sharedStore());
+    StoreLoadIndex index(load);
+    for (int i : {0, 1, 63, 64, 8'191, 8'192, 9'999})
+        EXPECT_EQ(index.find("Item", "itemId", "I" + std::to_string(i))->objectID(), items[i]->objectID()) << i;
+    EXPECT_EQ(index.find("Item", "itemId", "I10000"), nullptr);
+    EXPECT_EQ(index.find("Item", "itemId", ""), nullptr);
+
+    for (int i : {0, 64, 256, 8'256, 9'984}) {
+        for (size_t t = 0; t < taxes.size(); ++t) {
+            ManagedObjectPtr item = load.objectWithID(items[i]->objectID());
+            ManagedObjectPtr tax = load.objectWithID(taxes[t]->objectID());
+            ManagedObjectPtr amount = index.find("TaxItem", {"item", "tax"}, {item.get(), tax.get()});
+            ASSERT_NE(amount, nullptr) << i << " " << t;
+            EXPECT_EQ(amount->int32("amount"), i);
+            EXPECT_EQ(amount->text("tax.taxId"), "TX" + std::to_string(t));
+        }
+    }
+    ManagedObjectPtr unpriced = load.objectWithID(items[1]->objectID());
+    EXPECT_EQ(index.find("TaxItem", {"item", "tax"}, {unpriced.get(), nullptr}), nullptr);
+
+    ManagedObjectPtr till = index.find("Terminal", "terminalId", "T1");
+    ASSERT_NE(till, nullptr);
+    EXPECT_EQ(index.find("TerminalParam", {"name", "terminal"}, {std::string_view("COLOR"), till.get()})->text("value"),
+              "blue");
+    // An empty name is a name; a nil one is none that a look-up could give.
+    EXPECT_EQ(index.find("TerminalParam", {"name", "terminal"}, {std::string_view(""), till.get()})->text("value"),
+              "empty name");
+    EXPECT_EQ(index.find("TerminalParam", {"name", "terminal"}, {std::string_view("COLOR"), nullptr}), nullptr);
+
+    // A row inserted through the index is found at once; a deleted one no longer.
+    bool inserted = false;
+    ManagedObjectPtr added = index.findOrInsert("TerminalParam", {"name", "terminal"},
+                                                {std::string_view("SIZE"), till.get()}, &inserted);
+    EXPECT_TRUE(inserted);
+    EXPECT_EQ(
+        index.findOrInsert("TerminalParam", {"name", "terminal"}, {std::string_view("SIZE"), till.get()}, &inserted),
+        added);
+    EXPECT_FALSE(inserted);
+    load.deleteObject(index.find("Item", "itemId", "I128"));
+    EXPECT_EQ(index.find("Item", "itemId", "I128"), nullptr);
+}
+
+} // namespace
+} // namespace tavlo
