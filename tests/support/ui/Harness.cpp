@@ -7,6 +7,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/render/Typesetter.h"
 
 #include <algorithm>
 
@@ -81,6 +82,8 @@ void expand(ViewController& c, std::vector<ViewController*>& out) {
 Harness::Harness(DeviceIdiom idiom)
     : clock_(std::make_shared<FakeClock>()), previousClock_(Clock::currentShared()),
       app_(std::make_shared<Application>(idiom)) {
+    // Text is measured as the renderer draws it, so that a screen's snapshot shows its layout.
+    render::Typesetter::shared();
     Clock::install(clock_);
     RunLoop::main().reset();
     Application::install(app_);
