@@ -4,16 +4,19 @@
 #include "platform/ui/RecordingGraphicsContext.h"
 #include "platform/ui/TableViewController.h"
 #include "platform/ui/render/CairoGraphicsContext.h"
+#include "platform/ui/render/FingerprintContext.h"
 #include "platform/ui/render/ImageLibrary.h"
 #include "platform/ui/render/Renderer.h"
 #include "platform/ui/render/Snapshot.h"
 #include "platform/ui/render/Typesetter.h"
 #include "support/TempHome.h"
 #include "support/ui/Golden.h"
+#include "support/ui/GuestListScreen.h"
 #include "support/ui/Harness.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -181,6 +184,20 @@ TEST(Render, AnOffscreenDrawingIsDrawnAgainOnCairo) {
     EXPECT_EQ(picture.colorAt(30, 20).a(), 0) << "the right half was not drawn";
 }
 
+TEST(Render, TheFingerprintChangesWithWhatIsShownAndOnlyThen) {
+    Harness h(DeviceIdiom::Tablet);
+    registerGuestListView();
+    h.show(std::make_shared<NavigationController>(std::make_shared<GuestListViewController>()));
+    uint64_t first = render::fingerprintScreen(h.app()).value;
+    EXPECT_EQ(render::fingerprintScreen(h.app()).value, first) << "the same screen, looked at again";
+
+    h.type(h.outlet<TextField>("name"), "A");
+    uint64_t typed = render::fingerprintScreen(h.app()).value;
+    EXPECT_NE(typed, first);
+    h.outlet<Label>("total").setTextColor(Color::red());
+    EXPECT_NE(render::fingerprintScreen(h.app()).value, typed);
+}
+
 TEST(Render, TheContentOfANavigationControllerStandsBetweenItsBars) {
     Harness h(DeviceIdiom::Tablet);
     auto screen = std::make_shared<ViewController>();
@@ -267,6 +284,16 @@ TEST(Render, ATableRowsDeleteButtonDeletesTheRow) {
 }
 
 TEST(Render, AFailedGoldenComparisonWritesThePictureAndSaysWhere) {
+    // This test compares on purpose with pictures that differ: it never writes golden files.
+    const char* update = std::getenv("TAVLO_UPDATE_GOLDEN");
+    std::string previous = update ? update : "";
+    ::unsetenv("TAVLO_UPDATE_GOLDEN");
+    struct Restore {
+        std::string value;
+        ~Restore() {
+            if (!value.empty()) ::setenv("TAVLO_UPDATE_GOLDEN", value.c_str(), 1);
+        }
+    } restore{previous};
     Bitmap picture(2, 2);
     auto result = matchesGolden(picture, "no_such_golden_picture");
     ASSERT_FALSE(result);

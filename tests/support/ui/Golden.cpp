@@ -50,25 +50,33 @@ std::string writeTestPicture(const render::Bitmap& picture, const std::string& n
         if (!picture.writePng(golden, &error)) return ::testing::AssertionFailure() << error.localizedDescription();
         return ::testing::AssertionSuccess() << "wrote " << golden;
     }
-    std::string got = outputPath(name);
-    auto fail = [&](const std::string& why) {
-        picture.writePng(got);
-        return ::testing::AssertionFailure() << why << "; the picture it got is " << got
-                                             << " (look at it; if it is right, run again with TAVLO_UPDATE_GOLDEN=1)";
-    };
     Error error;
     auto want = render::Bitmap::readPng(golden, &error);
-    if (!want) return fail("no golden picture " + golden + " (" + error.localizedDescription() + ")");
-    if (want->width() != picture.width() || want->height() != picture.height()) {
-        std::ostringstream why;
-        why << "the picture is " << picture.width() << "x" << picture.height() << ", the golden " << golden << " is "
-            << want->width() << "x" << want->height();
-        return fail(why.str());
+    if (!want) {
+        std::string got = outputPath(name);
+        picture.writePng(got);
+        return ::testing::AssertionFailure() << "no golden picture " << golden << " (" << error.localizedDescription()
+                                             << "); the picture it got is " << got
+                                             << " (look at it; if it is right, run again with TAVLO_UPDATE_GOLDEN=1)";
+    }
+    auto result = picturesMatch(picture, *want, name, tolerance);
+    if (!result) result << " (compared with " << golden << "; if the new picture is right, run again with TAVLO_UPDATE_GOLDEN=1)";
+    return result;
+}
+
+::testing::AssertionResult picturesMatch(const render::Bitmap& picture, const render::Bitmap& want, const std::string& name,
+                                         GoldenTolerance tolerance) {
+    std::string got = outputPath(name);
+    if (want.width() != picture.width() || want.height() != picture.height()) {
+        picture.writePng(got);
+        return ::testing::AssertionFailure() << "the picture is " << picture.width() << "x" << picture.height()
+                                             << ", the one it should match is " << want.width() << "x" << want.height()
+                                             << "; the picture it got is " << got;
     }
     size_t differing = 0;
     int worst = 0;
     const auto& a = picture.rgba();
-    const auto& b = want->rgba();
+    const auto& b = want.rgba();
     for (size_t i = 0; i < a.size(); i += 4) {
         int most = 0;
         for (int c = 0; c < 4; ++c) most = std::max(most, std::abs(a[i + c] - b[i + c]));
@@ -76,16 +84,13 @@ std::string writeTestPicture(const render::Bitmap& picture, const std::string& n
         if (most > tolerance.channel) ++differing;
     }
     size_t allowed = static_cast<size_t>(tolerance.pixels * static_cast<double>(a.size() / 4));
-    if (differing > allowed) {
-        std::string diff = std::string(TAVLO_TEST_OUTPUT_DIR) + "/golden/" + name + "-diff.png";
-        difference(picture, *want, tolerance.channel).writePng(diff);
-        std::ostringstream why;
-        why << differing << " pixels differ from " << golden << " by more than " << tolerance.channel
-            << " (at most " << allowed << " may; the largest difference is " << worst << "); the differences are marked in "
-            << diff;
-        return fail(why.str());
-    }
-    return ::testing::AssertionSuccess();
+    if (differing <= allowed) return ::testing::AssertionSuccess();
+    picture.writePng(got);
+    std::string diff = std::string(TAVLO_TEST_OUTPUT_DIR) + "/golden/" + name + "-diff.png";
+    difference(picture, want, tolerance.channel).writePng(diff);
+    return ::testing::AssertionFailure() << differing << " pixels differ by more than " << tolerance.channel << " (at most "
+                                         << allowed << " may; the largest difference is " << worst
+                                         << "); the picture it got is " << got << ", the differences are marked in " << diff;
 }
 
 } // namespace tavlo::ui::test

@@ -23,6 +23,11 @@ struct GoldenTolerance {
 ::testing::AssertionResult matchesGolden(const render::Bitmap& picture, const std::string& name,
                                          GoldenTolerance tolerance = {});
 
+// Compares two pictures with the same tolerance; when they differ, the picture it got is written to
+// <build>/test-output/golden/<name>.png with <name>-diff.png, and the message says where.
+::testing::AssertionResult picturesMatch(const render::Bitmap& got, const render::Bitmap& want, const std::string& name,
+                                         GoldenTolerance tolerance = {});
+
 // Where a test puts a picture for people to look at: <build>/test-output/<name>.png.
 std::string writeTestPicture(const render::Bitmap& picture, const std::string& name);
 

@@ -39,6 +39,12 @@ void GuestListViewController::didSelectRow(TableView&, IndexPath path) {
     alert->show();
 }
 
+void GuestListViewController::commitEditing(TableView&, EditingStyle style, IndexPath path) {
+    if (style != EditingStyle::Delete || path.row >= static_cast<int>(guests_.size())) return;
+    guests_.erase(guests_.begin() + path.row);
+    refresh();
+}
+
 void GuestListViewController::alertViewClicked(AlertView& alert, int index) {
     auto row = table()->indexPathForSelectedRow();
     table()->deselectRow(row.value_or(IndexPath{}), true);

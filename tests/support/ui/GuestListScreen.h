@@ -11,7 +11,7 @@
 namespace tavlo::ui::test {
 
 // The example screen: a small guest list. Type a name and press Add; tap a guest to remove them
-// after a question; the count shows below. Its layout lives in the interface "GuestListView"
+// after a question, or swipe the guest's row and press its delete button; the count shows below. Its layout lives in the interface "GuestListView"
 // (registerGuestListView). Screen tests, snapshots, the window test and the drawing bench use it.
 class GuestListViewController : public ViewController,
                                 public TableViewDataSource,
@@ -33,6 +33,7 @@ public:
     int numberOfRows(TableView&, int) override { return static_cast<int>(guests_.size()); }
     std::shared_ptr<TableViewCell> cellForRow(TableView& table, IndexPath path) override;
     void didSelectRow(TableView&, IndexPath path) override;
+    void commitEditing(TableView&, EditingStyle style, IndexPath path) override;
     void alertViewClicked(AlertView& alert, int index) override;
 
 private:

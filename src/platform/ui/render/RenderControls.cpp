@@ -17,7 +17,6 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr double pickerRowHeight = 40;
 constexpr int spinnerSpokes = 12;
 
 } // namespace
@@ -116,7 +115,7 @@ void Renderer::drawPicker(PickerView& picker, const Rect& bounds) {
         context_.fillRect(bounds);
     }
     double centre = bounds.midY();
-    Rect band{bounds.minX(), centre - pickerRowHeight / 2, bounds.width(), pickerRowHeight};
+    Rect band{bounds.minX(), centre - theme::pickerRowHeight / 2, bounds.width(), theme::pickerRowHeight};
     context_.setFillColor(theme::tealTint());
     context_.fillRect(band);
     int components = picker.numberOfComponents();
@@ -127,13 +126,13 @@ void Renderer::drawPicker(PickerView& picker, const Rect& bounds) {
     for (int c = 0; c < components; ++c) {
         int selected = picker.selectedRow(c);
         int rows = picker.numberOfRows(c);
-        int reach = static_cast<int>(std::ceil(bounds.height() / 2 / pickerRowHeight));
+        int reach = static_cast<int>(std::ceil(bounds.height() / 2 / theme::pickerRowHeight));
         for (int r = std::max(0, selected - reach); r < std::min(rows, selected + reach + 1); ++r) {
             auto title = picker.titleForRow(r, c);
             if (!title) continue;
             const Font& font = r == selected ? chosen : other;
             double h = Typesetter::shared().measure("Ag", font).height;
-            double y = centre + (r - selected) * pickerRowHeight - h / 2;
+            double y = centre + (r - selected) * theme::pickerRowHeight - h / 2;
             context_.setFillColor(r == selected ? theme::ink() : theme::mutedInk());
             context_.drawText(*title, {bounds.minX() + c * width + 10, y, width - 20, h}, font, TextAlignment::Center,
                               {1, LineBreakMode::TruncateTail});
@@ -149,7 +148,7 @@ void Renderer::drawPicker(PickerView& picker, const Rect& bounds) {
     context_.fillRect({band.minX(), band.maxY() - 1, band.width(), 1});
     // The wheel turns away at its top and bottom.
     for (int i = 0; i < 3; ++i) {
-        double h = (bounds.height() / 2 - pickerRowHeight / 2) * (3 - i) / 3.0;
+        double h = (bounds.height() / 2 - theme::pickerRowHeight / 2) * (3 - i) / 3.0;
         context_.setFillColor(Color(1, 1, 1, 0.25));
         context_.fillRect({bounds.minX(), bounds.minY(), bounds.width(), h});
         context_.fillRect({bounds.minX(), bounds.maxY() - h, bounds.width(), h});

@@ -34,5 +34,6 @@ constexpr double hairline = 1;
 constexpr double fieldInset = 8;
 constexpr double barButtonHeight = 32;
 constexpr double alertWidth = 320;
+constexpr double pickerRowHeight = 40;
 
 } // namespace tavlo::ui::render::theme

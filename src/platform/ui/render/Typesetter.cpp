@@ -160,20 +160,17 @@ PangoLayout* Typesetter::layout(std::string_view text, const Font& font, double 
 
 Size Typesetter::measure(std::string_view text, const Font& font, double width, const TextWrap& wrap) {
     std::lock_guard lock(mutex_);
-    bool plain = width <= 0 && wrap == TextWrap{};
-    auto key = std::make_tuple(font.family(), static_cast<int>(font.weight()), font.pointSize(), std::string(text));
-    if (plain)
-        if (auto it = cache_.find(key); it != cache_.end()) return it->second;
+    MeasureKey key{font.family(), static_cast<int>(font.weight()), font.pointSize(), std::max(0.0, width),
+                   wrap.lines, static_cast<int>(wrap.lineBreak), std::string(text)};
+    if (auto it = cache_.find(key); it != cache_.end()) return it->second;
     PangoLayout* l = layout(text, font, width, 0, wrap, TextAlignment::Left);
     PangoRectangle logical;
     pango_layout_get_extents(l, nullptr, &logical);
     Size size{fromPango(logical.width), heightOfLines(l, wrap.lines)};
     if (width > 0) size.width = std::min(size.width, width);
     g_object_unref(l);
-    if (plain) {
-        if (cache_.size() >= measureCacheLimit) cache_.clear();
-        cache_.emplace(std::move(key), size);
-    }
+    if (cache_.size() >= measureCacheLimit) cache_.clear();
+    cache_.emplace(std::move(key), size);
     return size;
 }
 

@@ -56,8 +56,9 @@ private:
     PangoFontMap* fontMap_ = nullptr;
     PangoContext* context_ = nullptr;
     bool fixedFonts_ = false;
-    // Unwrapped measures of Font::measure, which layout asks for again and again.
-    std::map<std::tuple<std::string, int, double, std::string>, Size, std::less<>> cache_;
+    // Measures already taken: layout and every frame ask for the same ones again and again.
+    using MeasureKey = std::tuple<std::string, int, double, double, int, int, std::string>;
+    std::map<MeasureKey, Size, std::less<>> cache_;
 };
 
 } // namespace tavlo::ui::render
