@@ -12,8 +12,6 @@ std::atomic<Font::Measurer> installedMeasurer{nullptr};
 
 void Font::setMeasurer(Measurer measurer) { installedMeasurer.store(measurer); }
 
-Font::Measurer Font::measurer() { return installedMeasurer.load(); }
-
 Size Font::measure(std::string_view text) const {
     if (Measurer m = installedMeasurer.load()) return m(*this, text);
     return measureHeadless(text);

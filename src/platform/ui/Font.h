@@ -33,7 +33,6 @@ public:
     using Measurer = Size (*)(const Font& font, std::string_view text);
     // Null goes back to the headless metrics. Any thread.
     static void setMeasurer(Measurer measurer);
-    static Measurer measurer();
 
     bool operator==(const Font&) const = default;
 

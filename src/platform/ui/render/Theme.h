@@ -2,6 +2,7 @@
 
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/Toolbar.h"
 
 namespace tavlo::ui::render::theme {
 
@@ -26,7 +27,7 @@ inline Color headerBand() { return rgb(0xE1, 0xE8, 0xEC); }
 inline Color dim() { return {0, 0, 0, 0.45}; }
 
 inline Font barTitleFont() { return Font::boldSystem(19); }
-inline Font barItemFont() { return Font::boldSystem(15); }
+inline Font barItemFont() { return Toolbar::titleFont(); }  // toolbars measure their items in it
 inline Font headerFont() { return Font::boldSystem(15); }
 inline Font indexFont() { return Font::boldSystem(11); }
 
