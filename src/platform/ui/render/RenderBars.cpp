@@ -210,7 +210,7 @@ void Renderer::drawToolbar(Toolbar& toolbar, const Rect& bounds) {
             drawnItems_[&item] = toWindow(item.customView()->frame());  // drawn as a subview
             continue;
         }
-        drawBarItem(item, frames[i].insetBy(0, 0), false);
+        drawBarItem(item, frames[i], false);
     }
 }
 
