@@ -102,6 +102,14 @@ void Application::removeAlert(const AlertView& alert) {
     std::erase_if(alerts_, [&](const auto& a) { return a.get() == &alert; });
 }
 
+void Application::addPopover(PopoverController* popover) {
+    if (popover && std::find(popovers_.begin(), popovers_.end(), popover) == popovers_.end()) popovers_.push_back(popover);
+}
+
+void Application::removePopover(const PopoverController* popover) {
+    std::erase(popovers_, popover);
+}
+
 void Application::requestMicrophonePermission(const std::function<void(bool)>& answer) const {
     if (answer) answer(microphone_);
 }

@@ -15,6 +15,7 @@ namespace tavlo::ui {
 
 class AlertView;
 class Application;
+class PopoverController;
 
 class ApplicationDelegate {
 public:
@@ -67,6 +68,11 @@ public:
     void addAlert(std::shared_ptr<AlertView> alert);
     void removeAlert(const AlertView& alert);
 
+    // Popovers on screen, the front one last; each adds itself when presented and goes when dismissed.
+    const std::vector<PopoverController*>& popovers() const { return popovers_; }
+    void addPopover(PopoverController* popover);
+    void removePopover(const PopoverController* popover);
+
     bool isIdleTimerDisabled() const { return idleTimerDisabled_; }
     void setIdleTimerDisabled(bool disabled) { idleTimerDisabled_ = disabled; }
     // The person's answer to the microphone question (yes unless a test says otherwise).
@@ -93,6 +99,7 @@ private:
     std::shared_ptr<ApplicationDelegate> delegate_;
     InterfaceOrientation orientation_;
     std::vector<std::shared_ptr<AlertView>> alerts_;
+    std::vector<PopoverController*> popovers_;
     bool idleTimerDisabled_ = false;
     bool microphone_ = true;
     std::vector<std::string> openedURLs_;

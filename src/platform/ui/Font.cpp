@@ -1,6 +1,21 @@
 #include "platform/ui/Font.h"
 
+#include <atomic>
+
 namespace tavlo::ui {
+
+namespace {
+
+std::atomic<Font::Measurer> installedMeasurer{nullptr};
+
+} // namespace
+
+void Font::setMeasurer(Measurer measurer) { installedMeasurer.store(measurer); }
+
+Size Font::measure(std::string_view text) const {
+    if (Measurer m = installedMeasurer.load()) return m(*this, text);
+    return measureHeadless(text);
+}
 
 size_t characterCount(std::string_view text) {
     size_t count = 0;
@@ -9,7 +24,7 @@ size_t characterCount(std::string_view text) {
     return count;
 }
 
-Size Font::measure(std::string_view text) const {
+Size Font::measureHeadless(std::string_view text) const {
     const double advance = size_ * (weight_ == Weight::Bold ? 0.6 : 0.55);
     size_t lines = 1, longest = 0, current = 0;
     size_t start = 0;

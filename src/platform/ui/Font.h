@@ -26,13 +26,18 @@ public:
     Font withSize(double size) const { return Font(family_, weight_, size); }
 
     // Headless metrics: a fixed advance per character and a line height of 1.2 em, so that layout
-    // that depends on text width is the same on every machine. A drawing backend may measure better.
+    // that depends on text width is the same on every machine. A drawing backend installs its own
+    // measure (setMeasurer), so that layout agrees with what it draws.
     double lineHeight() const { return size_ * 1.2; }
     Size measure(std::string_view text) const;
+    using Measurer = Size (*)(const Font& font, std::string_view text);
+    // Null goes back to the headless metrics. Any thread.
+    static void setMeasurer(Measurer measurer);
 
     bool operator==(const Font&) const = default;
 
 private:
+    Size measureHeadless(std::string_view text) const;
     Font(std::string family, Weight weight, double size) : family_(std::move(family)), weight_(weight), size_(size) {}
     std::string family_;
     Weight weight_ = Weight::Regular;

@@ -37,6 +37,10 @@ void GraphicsContext::clip(const Rect& rect) {
     state_.clip = device;
 }
 
+Size GraphicsContext::measureText(std::string_view text, const Font& font, double, const TextWrap&) const {
+    return measureText(text, font);
+}
+
 void GraphicsContext::drawText(std::string_view text, Point at, const Font& font) {
     drawText(text, Rect(at, measureText(text, font)), font, TextAlignment::Left);
 }

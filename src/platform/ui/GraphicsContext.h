@@ -16,11 +16,21 @@ namespace tavlo::ui {
 enum class BlendMode { Normal, Clear, Darken, Copy };
 enum class LineCap { Butt, Round, Square };
 
-// The drawing state that saveState/restoreState keep: colours, line, blend mode, clip and the
-// translate-and-scale transform from user space to the device.
+// How text fills its box: at most `lines` lines (0: as many as the box holds), broken and
+// shortened as `lineBreak` says.
+struct TextWrap {
+    int lines = 0;
+    LineBreakMode lineBreak = LineBreakMode::WordWrap;
+    bool operator==(const TextWrap&) const = default;
+};
+
+// The drawing state that saveState/restoreState keep: colours, line, blend mode, clip, the
+// opacity everything is drawn with, and the translate-and-scale transform from user space to the
+// device.
 struct GraphicsState {
     Color fillColor = Color::black();
     Color strokeColor = Color::black();
+    double alpha = 1;
     double lineWidth = 1;
     LineCap lineCap = LineCap::Butt;
     BlendMode blendMode = BlendMode::Normal;
@@ -42,6 +52,8 @@ public:
     const GraphicsState& state() const { return state_; }
     void setFillColor(const Color& c) { state_.fillColor = c; }
     void setStrokeColor(const Color& c) { state_.strokeColor = c; }
+    // Every colour and image drawn from now on is this much opaque (on top of its own alpha).
+    void setAlpha(double alpha) { state_.alpha = alpha; }
     void setLineWidth(double w) { state_.lineWidth = w; }
     void setLineCap(LineCap cap) { state_.lineCap = cap; }
     void setBlendMode(BlendMode mode) { state_.blendMode = mode; }
@@ -61,9 +73,12 @@ public:
 
     virtual void fillPath(const Path& path) = 0;
     virtual void strokePath(const Path& path) = 0;
-    // Text laid out in a box and clipped to it.
-    virtual void drawText(std::string_view text, const Rect& box, const Font& font, TextAlignment alignment) = 0;
+    // Text laid out in a box from its top, wrapped as told, and clipped to it.
+    virtual void drawText(std::string_view text, const Rect& box, const Font& font, TextAlignment alignment,
+                          const TextWrap& wrap = {}) = 0;
     virtual Size measureText(std::string_view text, const Font& font) const { return font.measure(text); }
+    // The size of the text wrapped to a width (0: on its own lines, unwrapped).
+    virtual Size measureText(std::string_view text, const Font& font, double width, const TextWrap& wrap) const;
     virtual void drawImage(const Image& image, const Rect& rect) = 0;
 
     // A context of its own size whose result snapshot() turns into an image.

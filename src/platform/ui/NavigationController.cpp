@@ -22,13 +22,20 @@ void NavigationController::loadView() {
     layoutContent();
 }
 
+Rect NavigationController::contentFrame() {
+    Rect b = view()->bounds();
+    double top = barHidden_ ? 0 : navigationBarHeight;
+    double bottom = toolbarHidden_ ? 0 : Toolbar::height;
+    return {0, top, b.width(), std::max(0.0, b.height() - top - bottom)};
+}
+
 void NavigationController::layoutContent() {
     if (!isViewLoaded()) return;
     Rect b = view()->bounds();
     toolbar_->setFrame({0, b.height() - Toolbar::height, b.width(), Toolbar::height});
     toolbar_->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleTopMargin);
     if (ViewController* top = topViewController()) {
-        top->view()->setFrame(b);
+        top->view()->setFrame(contentFrame());
         top->view()->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
     }
     refreshToolbar();
@@ -100,9 +107,15 @@ void NavigationController::tapBackButton() {
     if (backButtonTitle()) pop(true);
 }
 
+void NavigationController::setNavigationBarHidden(bool hidden, bool) {
+    barHidden_ = hidden;
+    layoutContent();
+}
+
 void NavigationController::setToolbarHidden(bool hidden, bool) {
     toolbarHidden_ = hidden;
     toolbar_->setHidden(hidden);
+    layoutContent();
 }
 
 void NavigationController::refreshToolbar() {

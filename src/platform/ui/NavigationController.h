@@ -36,8 +36,11 @@ public:
     // A person's tap on the back button.
     void tapBackButton();
 
+    static constexpr double navigationBarHeight = 44;
     bool isNavigationBarHidden() const { return barHidden_; }
-    void setNavigationBarHidden(bool hidden, bool /*animated*/ = false) { barHidden_ = hidden; }
+    void setNavigationBarHidden(bool hidden, bool animated = false);
+    // Where the top controller's view goes: below the navigation bar and above the toolbar.
+    Rect contentFrame();
     bool isToolbarHidden() const { return toolbarHidden_; }
     void setToolbarHidden(bool hidden, bool animated = false);
     Toolbar& toolbar() { return *toolbar_; }

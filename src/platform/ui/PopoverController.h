@@ -17,9 +17,12 @@ public:
     bool isPopoverVisible() const { return visible_; }
     void presentFromBarButtonItem(const BarButtonItem& item, bool animated);
     void dismiss(bool animated);
+    // The item the popover points at while shown (compared, never followed).
+    const BarButtonItem* anchor() const { return anchor_; }
 
 private:
     std::shared_ptr<ViewController> content_;
+    const BarButtonItem* anchor_ = nullptr;
     bool visible_ = false;
 };
 

@@ -16,7 +16,8 @@ public:
 
     void fillPath(const Path& path) override;
     void strokePath(const Path& path) override;
-    void drawText(std::string_view text, const Rect& box, const Font& font, TextAlignment alignment) override;
+    void drawText(std::string_view text, const Rect& box, const Font& font, TextAlignment alignment,
+                  const TextWrap& wrap = {}) override;
     using GraphicsContext::drawText;
     void drawImage(const Image& image, const Rect& rect) override;
     std::unique_ptr<GraphicsContext> makeOffscreen(Size size) const override;

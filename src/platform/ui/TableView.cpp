@@ -17,6 +17,7 @@ void TableView::setTableHeaderView(std::shared_ptr<View> view) {
 }
 
 void TableView::reloadData() {
+    hideDeleteConfirmation();
     auto cells = visible_;
     for (auto& [path, cell] : cells) recycle(path);
     selected_.clear();
@@ -79,28 +80,44 @@ double TableView::heightFor(IndexPath path) {
     return h < 0 ? rowHeight_ : h;
 }
 
-std::vector<TableView::RowFrame> TableView::rowFrames() {
-    std::vector<RowFrame> frames;
+double TableView::groupInset() const {
+    if (style_ != TableViewStyle::Grouped) return 0;
+    return bounds().width() >= 600 ? 45 : 10;
+}
+
+TableView::Frames TableView::frames() {
+    Frames frames;
     double y = headerView_ ? headerView_->frame().height() : 0;
     double width = bounds().width();
+    double inset = groupInset();
+    double rowWidth = std::max(0.0, width - 2 * inset - (sectionIndexTitles().empty() ? 0 : indexWidth));
     for (int s = 0; s < numberOfSections(); ++s) {
+        SectionFrame section;
         auto title = headerTitle(s);
-        if (title && !title->empty()) y += headerHeight_;
+        if (title && !title->empty()) {
+            section.header = {0, y, width, headerHeight_};
+            y += headerHeight_;
+        }
+        double top = y;
         for (int r = 0; r < rows_[s]; ++r) {
             double h = heightFor({s, r});
-            frames.push_back({{s, r}, {0, y, width, h}});
+            frames.rows.push_back({{s, r}, {inset, y, rowWidth, h}});
             y += h;
         }
+        if (y > top) section.rows = {inset, top, rowWidth, y - top};
+        frames.sections.push_back(section);
     }
     setContentSize({width, y});
     return frames;
 }
 
 Rect TableView::rectForRow(IndexPath path) {
-    for (const RowFrame& f : rowFrames())
+    for (const RowFrame& f : frames().rows)
         if (f.path == path) return f.rect;
     return {};
 }
+
+std::vector<TableView::SectionFrame> TableView::sectionFrames() { return frames().sections; }
 
 void TableView::scrollToRow(IndexPath path, bool animated) {
     Rect r = rectForRow(path);
@@ -117,15 +134,15 @@ void TableView::layoutSubviews() {
         headerView_->setFrame({0, 0, bounds().width(), f.height()});
     }
     Rect b = bounds();
-    std::vector<RowFrame> frames = rowFrames();
+    std::vector<RowFrame> rows = frames().rows;
     std::set<IndexPath> shown;
-    for (const RowFrame& f : frames)
+    for (const RowFrame& f : rows)
         if (f.rect.maxY() > b.minY() && f.rect.minY() < b.maxY()) shown.insert(f.path);
     std::vector<IndexPath> leaving;
     for (auto& [path, cell] : visible_)
         if (!shown.count(path)) leaving.push_back(path);
     for (const IndexPath& path : leaving) recycle(path);
-    for (const RowFrame& f : frames) {
+    for (const RowFrame& f : rows) {
         if (!shown.count(f.path)) continue;
         std::shared_ptr<TableViewCell>& cell = visible_[f.path];
         if (!cell) {
@@ -189,6 +206,7 @@ std::vector<IndexPath> TableView::indexPathsForSelectedRows() const { return {se
 void TableView::setEditing(bool editing, bool animated) {
     if (editing == editing_) return;
     editing_ = editing;
+    confirming_.reset();
     for (const IndexPath& p : std::set<IndexPath>(selected_)) deselectRow(p);
     for (auto& [path, cell] : visible_) {
         cell->setDeleteConfirmationShown(false);
@@ -238,12 +256,32 @@ bool TableView::tapAccessory(IndexPath path) {
 }
 
 bool TableView::swipeToDelete(IndexPath path) {
-    if (editing_ || !deleteConfirmationTitle(path)) return false;
+    if (editing_) return false;
+    return showDeleteConfirmation(path) && confirmDelete(path);
+}
+
+bool TableView::showDeleteConfirmation(IndexPath path) {
+    if (!deleteConfirmationTitle(path)) return false;
+    hideDeleteConfirmation();
     scrollToRow(path);
-    if (TableViewCell* cell = cellForRow(path)) cell->setDeleteConfirmationShown(true);
-    if (TableViewCell* cell = cellForRow(path)) cell->setDeleteConfirmationShown(false);
+    TableViewCell* cell = cellForRow(path);
+    if (!cell) return false;
+    cell->setDeleteConfirmationShown(true);
+    confirming_ = path;
+    return true;
+}
+
+bool TableView::confirmDelete(IndexPath path) {
+    if (confirming_ != path) return false;
+    hideDeleteConfirmation();
     dataSource_->commitEditing(*this, EditingStyle::Delete, path);
     return true;
+}
+
+void TableView::hideDeleteConfirmation() {
+    if (!confirming_) return;
+    if (auto it = visible_.find(*confirming_); it != visible_.end()) it->second->setDeleteConfirmationShown(false);
+    confirming_.reset();
 }
 
 } // namespace tavlo::ui

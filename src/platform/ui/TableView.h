@@ -86,6 +86,17 @@ public:
     std::vector<IndexPath> indexPathsForVisibleRows();
     std::optional<IndexPath> indexPathForCell(const TableViewCell& cell) const;
     Rect rectForRow(IndexPath path);
+    // Where each section goes: the band of its header title (empty without one) and the band its
+    // rows fill (empty without rows).
+    struct SectionFrame {
+        Rect header;
+        Rect rows;
+    };
+    std::vector<SectionFrame> sectionFrames();
+    // How far a grouped table's rows stand in from its sides (0 for a plain one).
+    double groupInset() const;
+    // The strip of section index titles at the right; rows leave room for it when there is one.
+    static constexpr double indexWidth = 28;
     void scrollToRow(IndexPath path, bool animated = false);
     bool isValid(IndexPath path);
 
@@ -105,6 +116,12 @@ public:
     bool tapAccessory(IndexPath path);
     // Swipe, then confirm: the data source commits the delete.
     bool swipeToDelete(IndexPath path);
+    // The two halves of that: the row shows its delete button (a swipe, or the editing control),
+    // and a tap on the button commits the delete.
+    bool showDeleteConfirmation(IndexPath path);
+    bool confirmDelete(IndexPath path);
+    void hideDeleteConfirmation();
+    const std::optional<IndexPath>& deleteConfirmationRow() const { return confirming_; }
 
     void layoutSubviews() override;
 
@@ -113,8 +130,12 @@ private:
         IndexPath path;
         Rect rect;
     };
+    struct Frames {
+        std::vector<RowFrame> rows;
+        std::vector<SectionFrame> sections;
+    };
     void loadCountsIfNeeded();
-    std::vector<RowFrame> rowFrames();
+    Frames frames();
     void recycle(const IndexPath& path);
     double heightFor(IndexPath path);
     bool selectsMultiple() const { return editing_ ? allowsEditingMultiple_ : allowsMultiple_; }
@@ -135,6 +156,7 @@ private:
     std::map<IndexPath, std::shared_ptr<TableViewCell>> visible_;
     std::map<std::string, std::vector<std::shared_ptr<TableViewCell>>> pool_;
     std::set<IndexPath> selected_;
+    std::optional<IndexPath> confirming_;
 };
 
 } // namespace tavlo::ui

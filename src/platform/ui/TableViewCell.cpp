@@ -87,7 +87,8 @@ TableView* TableViewCell::tableView() const {
 void TableViewCell::layoutSubviews() {
     Rect b = bounds();
     double right = accessoryView_ ? accessoryView_->frame().width() : accessoryWidth(accessory_);
-    content_->setFrame({0, 0, std::max(0.0, b.width() - right), b.height()});
+    double left = editing_ ? editingIndent : 0;
+    content_->setFrame({left, 0, std::max(0.0, b.width() - right - left), b.height()});
     if (accessoryView_) {
         Rect f = accessoryView_->frame();
         accessoryView_->setFrame({b.width() - f.width(), (b.height() - f.height()) / 2, f.width(), f.height()});

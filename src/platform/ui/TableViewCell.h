@@ -26,6 +26,9 @@ class TableViewCell : public View {
 public:
     TableViewCell(TableViewCellStyle style, std::string reuseIdentifier, Rect frame = {0, 0, 320, 44});
 
+    // How far the content moves right while the cell shows its editing control.
+    static constexpr double editingIndent = 38;
+
     TableViewCellStyle style() const { return style_; }
     const std::string& reuseIdentifier() const { return reuseIdentifier_; }
     View& contentView() { return *content_; }

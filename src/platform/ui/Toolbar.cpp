@@ -1,7 +1,5 @@
 #include "platform/ui/Toolbar.h"
 
-#include "platform/ui/Font.h"
-
 namespace tavlo::ui {
 
 namespace {
@@ -12,7 +10,7 @@ double itemWidth(const BarButtonItem& item) {
     if (item.customView()) return item.customView()->frame().width();
     if (item.systemItem() == SystemItem::FixedSpace) return item.width();
     if (item.isSpace()) return 0;
-    if (auto title = item.displayTitle()) return Font::boldSystem(15).measure(*title).width + 2 * margin;
+    if (auto title = item.displayTitle()) return Toolbar::titleFont().measure(*title).width + 2 * margin;
     return 44;
 }
 
@@ -27,7 +25,7 @@ void Toolbar::setItems(Items items, bool) {
     setNeedsLayout();
 }
 
-void Toolbar::layoutSubviews() {
+std::vector<Rect> Toolbar::itemFrames() const {
     double used = margin, flexible = 0;
     for (auto& item : items_) {
         used += itemWidth(*item);
@@ -35,13 +33,22 @@ void Toolbar::layoutSubviews() {
     }
     double share = flexible > 0 ? std::max(0.0, bounds().width() - used - margin) / flexible : 0;
     double x = margin;
+    std::vector<Rect> frames;
     for (auto& item : items_) {
         double w = item->systemItem() == SystemItem::FlexibleSpace ? share : itemWidth(*item);
-        if (auto& view = item->customView()) {
-            Rect f = view->frame();
-            view->setFrame({x, (bounds().height() - f.height()) / 2, f.width(), f.height()});
-        }
+        frames.push_back({x, 0, w, bounds().height()});
         x += w;
+    }
+    return frames;
+}
+
+void Toolbar::layoutSubviews() {
+    std::vector<Rect> frames = itemFrames();
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (auto& view = items_[i]->customView()) {
+            Rect f = view->frame();
+            view->setFrame({frames[i].x(), (bounds().height() - f.height()) / 2, f.width(), f.height()});
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Font.h"
 #include "platform/ui/View.h"
 
 #include <memory>
@@ -23,6 +24,12 @@ public:
     void setItems(Items items, bool animated = false);
     BarStyle barStyle() const { return style_; }
     void setBarStyle(BarStyle style) { style_ = style; }
+
+    // Where each item goes, in the order of items(): left to right, the flexible spaces sharing
+    // what is left, each as high as the bar.
+    std::vector<Rect> itemFrames() const;
+    // The font of the items' titles; their widths are measured in it.
+    static Font titleFont() { return Font::boldSystem(15); }
 
     void layoutSubviews() override;
 

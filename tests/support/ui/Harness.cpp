@@ -3,27 +3,17 @@
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/ApplicationAlertSink.h"
-#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Interaction.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/render/Typesetter.h"
 
 #include <algorithm>
 
 namespace tavlo::ui::test {
 
 namespace {
-
-std::vector<std::string> characters(const std::string& text) {
-    std::vector<std::string> out;
-    for (size_t i = 0; i < text.size();) {
-        size_t n = 1;
-        while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
-        out.push_back(text.substr(i, n));
-        i += n;
-    }
-    return out;
-}
 
 // Shown views of a tree, depth first; front-most first or in reading (back-to-front) order.
 void collect(View& view, bool frontFirst, std::vector<View*>& out) {
@@ -81,6 +71,8 @@ void expand(ViewController& c, std::vector<ViewController*>& out) {
 Harness::Harness(DeviceIdiom idiom)
     : clock_(std::make_shared<FakeClock>()), previousClock_(Clock::currentShared()),
       app_(std::make_shared<Application>(idiom)) {
+    // Text is measured as the renderer draws it, so that a screen's snapshot shows its layout.
+    render::Typesetter::shared();
     Clock::install(clock_);
     RunLoop::main().reset();
     Application::install(app_);
@@ -204,10 +196,7 @@ void Harness::tap(Button& button) {
     std::string name = "the button \"" + button.currentTitle().value_or("") + "\"";
     requireShown(button, name);
     if (!button.isEnabled() || !button.isUserInteractionEnabled()) throw HarnessError(name + " is disabled");
-    button.sendActions(ControlEvent::TouchDown);
-    button.setHighlighted(true);
-    button.setHighlighted(false);
-    button.sendActions(ControlEvent::TouchUpInside);
+    interaction::press(button);
     runUntilIdle();
 }
 
@@ -282,14 +271,14 @@ void Harness::typeInto(View& view, TextInput& input, const std::string& keys) {
         requireNoAlert("type");
         requireShown(view, "the text input");
     }
-    if (!view.isFirstResponder() && !view.becomeFirstResponder()) throw HarnessError("the text input refused editing");
-    for (const std::string& key : characters(keys)) input.insertText(key);
+    if (!interaction::focus(view)) throw HarnessError("the text input refused editing");
+    interaction::type(input, keys);
     runUntilIdle();
 }
 
 void Harness::backspaceIn(View& view, TextInput& input, int times) {
     typeInto(view, input, "");
-    for (int i = 0; i < times; ++i) input.deleteBackward();
+    interaction::backspace(input, times);
     runUntilIdle();
 }
 
@@ -297,7 +286,7 @@ void Harness::pick(PickerView& picker, int row, int component) {
     requireNoAlert("turn a picker");
     requireShown(picker, "the picker");
     if (row < 0 || row >= picker.numberOfRows(component)) throw HarnessError("the picker has no such row");
-    picker.pickRow(row, component);
+    interaction::pickRow(picker, row, component);
     runUntilIdle();
 }
 
@@ -311,8 +300,7 @@ void Harness::slide(Slider& slider, double value) {
     requireNoAlert("move a slider");
     requireShown(slider, "the slider");
     if (!slider.isEnabled()) throw HarnessError("the slider is disabled");
-    slider.setValue(value);
-    slider.sendActions(ControlEvent::ValueChanged);
+    interaction::slide(slider, value);
     runUntilIdle();
 }
 
@@ -320,10 +308,7 @@ void Harness::pickSegment(SegmentedControl& control, int index) {
     requireNoAlert("pick a segment");
     requireShown(control, "the segmented control");
     if (!control.isEnabled() || !control.isEnabledForSegment(index)) throw HarnessError("the segment is disabled");
-    if (control.selectedSegmentIndex() != index) {
-        control.setSelectedSegmentIndex(index);
-        control.sendActions(ControlEvent::ValueChanged);
-    }
+    interaction::pickSegment(control, index);
     runUntilIdle();
 }
 
@@ -336,17 +321,8 @@ void Harness::pickSegment(SegmentedControl& control, const std::string& title) {
 void Harness::gesture(View& view, Point point, int touches, int taps, double seconds, const std::string& what) {
     requireNoAlert(what);
     requireShown(view, "the view");
-    View* hit = view.hitTest(point);
-    for (View* v = hit ? hit : &view; v; v = v->superview()) {
-        Point local = v->convertPointFrom(point, &view);
-        auto recognizers = v->gestureRecognizers();
-        for (auto& r : recognizers)
-            if (r->recognize(local, touches, taps, seconds)) {
-                runUntilIdle();
-                return;
-            }
-    }
-    throw HarnessError("nothing takes a " + what + " there");
+    if (!interaction::recognize(view, point, touches, taps, seconds)) throw HarnessError("nothing takes a " + what + " there");
+    runUntilIdle();
 }
 
 void Harness::tapAt(View& view, Point point, int taps, int touches) { gesture(view, point, touches, taps, 0, "tap"); }
@@ -356,10 +332,7 @@ void Harness::longPress(View& view, Point point, double seconds) { gesture(view,
 void Harness::drag(View& view, const std::vector<Point>& points) {
     requireNoAlert("drag");
     requireShown(view, "the view");
-    if (points.empty()) return;
-    view.touchesBegan({{points.front(), 1}});
-    for (size_t i = 1; i < points.size(); ++i) view.touchesMoved({{points[i], 1}});
-    view.touchesEnded({{points.back(), 1}});
+    interaction::drag(view, points);
     runUntilIdle();
 }
 

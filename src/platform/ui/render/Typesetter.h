@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/ui/Font.h"
+#include "platform/ui/GraphicsContext.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+typedef struct _cairo cairo_t;
+typedef struct _PangoContext PangoContext;
+typedef struct _PangoFontMap PangoFontMap;
+typedef struct _PangoLayout PangoLayout;
+
+namespace tavlo::ui::render {
+
+// Lays text out with pango in a fixed set of fonts: the DejaVu families of the Debian font
+// packages, loaded through a font configuration of our own, so that text looks and measures the
+// same on every machine whatever else is installed. One per process, made on first use; it then
+// measures for Font::measure too, so that the layout of the UI layer agrees with what is drawn.
+// Any thread (one lock).
+class Typesetter {
+public:
+    static Typesetter& shared();
+
+    // The size of the text in the font: unwrapped when width is 0, else wrapped to it.
+    Size measure(std::string_view text, const Font& font, double width = 0, const TextWrap& wrap = {});
+    // Where the caret stands before the byte `index` of the text laid out at that width, in the
+    // layout's coordinates.
+    Rect caret(std::string_view text, const Font& font, double width, const TextWrap& wrap, size_t index);
+    // Draws the text from the top of the box, broken and shortened as the wrap says, clipped to it,
+    // in the cairo context's current source.
+    void draw(cairo_t* cr, std::string_view text, const Rect& box, const Font& font, TextAlignment alignment,
+              const TextWrap& wrap);
+
+    // The pango family a font is drawn in ("DejaVu Sans", "DejaVu Sans Mono", "DejaVu Serif").
+    static std::string familyFor(const Font& font);
+    // False when the font files were missing and the machine's own fonts stand in (pictures may
+    // then differ from machine to machine; this was logged once).
+    bool hasFixedFonts() const { return fixedFonts_; }
+
+    Typesetter(const Typesetter&) = delete;
+    Typesetter& operator=(const Typesetter&) = delete;
+
+private:
+    Typesetter();
+    ~Typesetter();
+    // A layout of the text; the box width (0: none) and height (0: none) bound it.
+    PangoLayout* layout(std::string_view text, const Font& font, double width, double height, const TextWrap& wrap,
+                        TextAlignment alignment);
+
+    std::mutex mutex_;
+    PangoFontMap* fontMap_ = nullptr;
+    PangoContext* context_ = nullptr;
+    bool fixedFonts_ = false;
+    // Measures already taken: layout and every frame ask for the same ones again and again.
+    using MeasureKey = std::tuple<std::string, int, double, double, int, int, std::string>;
+    std::map<MeasureKey, Size, std::less<>> cache_;
+};
+
+} // namespace tavlo::ui::render
