@@ -54,6 +54,14 @@ void OperationHandler::resume() {
     if (!hasArmedTimer()) arm(kResumeDelay);
 }
 
+void OperationHandler::end() {
+    pause();
+    queue_.cancelAllOperations();
+    // The cancelled operations leave the queue without running; nothing new comes while paused.
+    queue_.setSuspended(false);
+    queue_.waitUntilAllOperationsAreFinished();
+}
+
 void OperationHandler::wakeUp() {
     if (!running_) return;
     std::shared_ptr<Timer> timer;
