@@ -1,6 +1,7 @@
 // The window on a real display: a program shows the field-and-button screen under Xvfb, xdotool
 // clicks and types as a person would, and the test reads what the program saw and what its window
 // showed. Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start.
+#include "platform/ui/render/ScreenWindow.h"
 #include "platform/ui/render/Snapshot.h"
 #include "support/TempHome.h"
 #include "support/ui/FieldAndButtonScreen.h"
@@ -20,8 +21,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -195,4 +200,20 @@ TEST(ScreenWindowUnderXvfb, ClicksAndTypingFromXdotoolReachTheFieldAndTheButton)
     EXPECT_EQ(controller->result().text(), "Saved: Ada 13");
     EXPECT_TRUE(picturesMatch(*shot, render::snapshot(h.window(), {1024, 768}), "window_under_xvfb"))
         << "the window's screenshot is " << kept;
+}
+
+TEST(ScreenWindowWithoutDisplay, NoWindowOpensAndTheReasonIsGiven) {
+    // As on a machine without a display: SDL's drivers that show nothing do not count.
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        ::unsetenv(name);
+    }
+    Application app(DeviceIdiom::Tablet);
+    tavlo::Error error;
+    EXPECT_EQ(render::ScreenWindow::open(app, "Tavlo", &error), nullptr);
+    EXPECT_EQ(error.localizedDescription().rfind("No display to open a window on", 0), 0u) << error.localizedDescription();
+    for (const auto& [name, value] : saved)
+        if (value) ::setenv(name.c_str(), value->c_str(), 1);
 }
