@@ -1,6 +1,7 @@
 #include "sync/OperationHandler.h"
 
 #include "core/TavloLog.h"
+#include "platform/foundation/RunLoop.h"
 #include "sync/CommHelper.h"
 
 #include <exception>
@@ -59,7 +60,13 @@ void OperationHandler::end() {
     queue_.cancelAllOperations();
     // The cancelled operations leave the queue without running; nothing new comes while paused.
     queue_.setSuspended(false);
-    queue_.waitUntilAllOperationsAreFinished();
+    // What runs may wait for the main thread (its saves are merged there): from the main thread
+    // the loop keeps turning meanwhile.
+    if (!RunLoop::isMainThread()) {
+        queue_.waitUntilAllOperationsAreFinished();
+        return;
+    }
+    while (queue_.operationCount() > 0) RunLoop::main().runOnce(RunLoop::defaultMode, kEndPollSeconds);
 }
 
 void OperationHandler::wakeUp() {

@@ -16,6 +16,7 @@
 #include <openssl/x509.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace tavlo;
@@ -202,6 +203,40 @@ TEST_F(AppShellTest, EndHandlersLetsBothGoWithNothingLeftToRun) {
     EXPECT_TRUE(orderHandler.expired());
     loop.pump(120);  // their timers, had they stayed, would have run by now
     AppShell::endHandlers();  // nothing left: nothing happens
+}
+
+// A store load of the handler, saving its own context while the program ends.
+class SavingRun : public Operation {
+public:
+    SavingRun(std::shared_ptr<ObjectStore> store, std::atomic<bool>& started) : store_(std::move(store)), started_(started) {}
+    void main() override {
+        started_ = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the program is ending by now
+        ObjectContext context(store_);
+        ManagedObjectPtr row = context.insert("StoreParam");
+        row->setValue("name", std::string("HH_SAVED_WHILE_ENDING"));
+        row->setValue("value", std::string("YES"));
+        context.save();  // returns once the main thread has merged it
+    }
+
+private:
+    std::shared_ptr<ObjectStore> store_;
+    std::atomic<bool>& started_;
+};
+
+TEST_F(AppShellTest, EndHandlersLetsARunMergeItsSaveOnTheMainThreadFirst) {
+    wifi.set(true);
+    AppShell shell(store.context());
+    shell.setupHandlers(false, "http://gateway.test");
+    std::atomic<bool> started = false;
+    StoreHandler::Operations saving;
+    saving.store = [&](const StoreHandler::SynchArgs& args) { return std::make_shared<SavingRun>(args.coordinator, started); };
+    StoreHandler::getInstance()->setOperations(saving);
+    shell.login();
+    while (!started) std::this_thread::yield();
+
+    AppShell::endHandlers();  // from the main thread, which the save waits for
+    EXPECT_EQ(DBHelper::getStoreValue("HH_SAVED_WHILE_ENDING", store.context().get()), "YES");
 }
 
 } // namespace
