@@ -8,7 +8,6 @@
 #include "platform/ui/render/ScreenWindow.h"
 #include "platform/ui/render/Snapshot.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
-#include "screens/shell/TerminalReadyViewController.h"
 #include "sync/AppShell.h"
 
 #include <signal.h>
@@ -70,8 +69,6 @@ void blockStopSignals() {
     sigset_t signals = stopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
-
-void registerScreens() { screens::registerTerminalReadyView(); }
 
 int TerminalRun::run() {
     // Without its store the terminal can do nothing at all.

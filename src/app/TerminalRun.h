@@ -22,7 +22,4 @@ struct TerminalRun {
 // does): blocked here, before any thread starts, so that no thread is ended by them.
 void blockStopSignals();
 
-// Registers the screens the start-up shows by name.
-void registerScreens();
-
 } // namespace tavlo

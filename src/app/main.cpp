@@ -14,6 +14,7 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
+#include "screens/shell/StartupScreens.h"
 #include "sync/AppShell.h"
 #include "sync/LogMailRelay.h"
 #include "sync/TerminalLogInfo.h"
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
     AppShell::installPorts();
     // The model's messages to the person at the terminal appear as alerts.
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
-    registerScreens();
+    screens::registerStartupScreens();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";
