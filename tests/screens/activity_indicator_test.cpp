@@ -1,5 +1,6 @@
 // The wait overlay: attached and drawn before a blocking call goes on, one at a time, taken down
 // on the main thread, with status texts from any thread.
+#include "RunUntil.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/ActivitySpinner.h"
 #include "platform/ui/SplitViewController.h"
@@ -11,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
 namespace tavlo::screens {
@@ -19,6 +19,7 @@ namespace {
 
 using namespace ui;
 using tavlo::test::loggedBy;
+using test::runUntil;
 
 constexpr const char* kSource = "ActivityIndicator.cpp";
 
@@ -32,17 +33,6 @@ public:
         setView(root);
     }
 };
-
-// Pumps the main loop until the condition holds; the thread under test posts to it.
-template <typename Condition> bool runUntil(ui::test::Harness& h, Condition condition) {
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > giveUp) return false;
-        RunLoop::main().runOnce(RunLoop::defaultMode, 0.05);
-        h.runUntilIdle();
-    }
-    return true;
-}
 
 class ActivityIndicatorTest : public ::testing::Test {
 protected:
@@ -97,8 +87,7 @@ TEST_F(ActivityIndicatorTest, TheOverlayCoversTheViewWithItsSpinnerAndLabel) {
     EXPECT_EQ(panel->superview(), &view());
     EXPECT_EQ(view().subviews().back(), panel);
     EXPECT_EQ(panel->frame(), Rect(0, 0, 320, 480));
-    EXPECT_EQ(panel->alpha(), 0.5);
-    EXPECT_EQ(panel->backgroundColor(), Color::black());
+    EXPECT_EQ(panel->backgroundColor(), Color(0, 0, 0, 0.5));
     auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::spinnerTag));
     ASSERT_TRUE(spinner);
     EXPECT_EQ(spinner->frame(), Rect(148, 154, 24, 24));
@@ -143,7 +132,8 @@ TEST_F(ActivityIndicatorTest, ASecondShowReplacesTheFirstOverlay) {
     EXPECT_EQ(overlaysIn(view()), 0);
     EXPECT_EQ(overlaysIn(*other), 1);
     EXPECT_EQ(ActivityIndicator::overlay()->superview(), other.get());
-    EXPECT_EQ(loggedBy(kSource), std::vector<std::string>{"Unexpected call to ActivityIndicator show when already having a view"});
+    EXPECT_EQ(loggedBy(kSource),
+              std::vector<std::string>{"Unexpected call to ActivityIndicator show when already having a view"});
 }
 
 TEST_F(ActivityIndicatorTest, RefreshKeepsTheTextAndSetStatusShowsItsOwn) {

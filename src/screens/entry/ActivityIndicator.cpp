@@ -69,8 +69,8 @@ std::shared_ptr<View> coverFor(std::shared_ptr<View> view, bool split) {
 std::shared_ptr<View> makeOverlay(const std::shared_ptr<View>& view) {
     Size size = view ? view->bounds().size : Size();
     auto panel = std::make_shared<View>(Rect(0, 0, size.width, size.height));
-    panel->setBackgroundColor(Color::black());
-    panel->setAlpha(0.5);
+    // Half-black paint rather than a half-transparent view: the spinner and the text stay white.
+    panel->setBackgroundColor(Color(0, 0, 0, 0.5));
 
     auto spinner = std::make_shared<ActivitySpinner>(
         ActivitySpinnerStyle::White, Rect(size.width / 2 - 12, size.height / 3 - 6, 24, 24));
