@@ -133,7 +133,7 @@ public:
     static std::optional<std::string> getXmlBatch(const CardBatchValues& batch, Error* error = nullptr);
     static void appendTransactionDetails(const CardTransactionValues& transaction, TextWriterDocument& writer);
 
-    // ---- the order document (sync/XmlHelperOrder.cpp) ----
+    // ---- the order document (sync/exchange/XmlHelperOrder.cpp) ----
 
     // The order's `customerOrder` request (XW). Payments go out when `allPayments`, or new, or
     // modified, or voided with `sendBackVoids`; every other record of the order always goes out.

@@ -1,7 +1,7 @@
-#include "core/CreditCardSwipe.h"
-#include "core/IDBroker.h"
-#include "core/Payment.h"
-#include "core/Session.h"
+#include "core/order/CreditCardSwipe.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Payment.h"
+#include "core/session/Session.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 
 #include <unistd.h>
 
@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "support/TimeZoneScope.h"
-#include "core/LogInfoProvider.h"
-#include "core/LogMailQueue.h"
-#include "core/LogMailSender.h"
+#include "core/util/LogInfoProvider.h"
+#include "core/util/LogMailQueue.h"
+#include "core/util/LogMailSender.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TempHome.h"
 
@@ -122,7 +122,7 @@ protected:
 };
 
 TEST_F(TavloLogTest, AppendsFileNameLineAndMessage) {
-    TavloLog::logFile("/home/dev/src/core/Order.cpp", 12, false, "message %d for %@", 7, std::string("table 4"));
+    TavloLog::logFile("/home/dev/src/core/order/Order.cpp", 12, false, "message %d for %@", 7, std::string("table 4"));
     TavloLog::logFile("Plain.cpp", 3, false, nullptr, "nil format logs the argument");
     int here = __LINE__ + 1;
     TAVLO_LOG("from the macro");

@@ -1,8 +1,8 @@
 #include "HandlerServerFixture.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "sync/OperationSynchCustomers.h"
-#include "sync/OperationSynchOrders.h"
-#include "sync/StoreHandler.h"
+#include "sync/handlers/OperationSynchCustomers.h"
+#include "sync/handlers/OperationSynchOrders.h"
+#include "sync/handlers/StoreHandler.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "StoreServerFixture.h"
-#include "sync/OperationSynchOrders.h"
+#include "sync/handlers/OperationSynchOrders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "HandlerServerFixture.h"
 
-#include "core/Utils.h"
-#include "sync/OperationStoreOpen.h"
+#include "core/util/Utils.h"
+#include "sync/handlers/OperationStoreOpen.h"
 
 #include <gtest/gtest.h>
 

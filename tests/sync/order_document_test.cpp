@@ -1,12 +1,12 @@
 #include "StoreServerFixture.h"
-#include "core/ComboSelection.h"
-#include "core/Customer.h"
-#include "core/Order.h"
+#include "core/order/ComboSelection.h"
+#include "core/records/Customer.h"
+#include "core/order/Order.h"
 #include "platform/foundation/Clock.h"
 #include "support/LocalStoreScope.h"
-#include "sync/CardFieldEncryptor.h"
-#include "sync/CommHelper.h"
-#include "sync/OrderDocument.h"
+#include "sync/exchange/CardFieldEncryptor.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/exchange/OrderDocument.h"
 #include "xml/XmlHelper.h"
 
 #include <gtest/gtest.h>
