@@ -45,11 +45,6 @@ void writeTaxAmounts(XmlStreamWriter& w, const char* name, const TaxAmounts& amo
     }
 }
 
-// Tenders whose card data goes to the server: credit, gift, authorisation only, room charge.
-bool carriesCardData(int32_t type) {
-    return type == Payment::kCredit || type == Payment::kGift || type == Payment::kTab || type == Payment::kRoomCharge;
-}
-
 bool writtenPayment(const Payment& p, bool allPayments, bool sendBackVoids) {
     return allPayments || p.new_() || p.modified() || (sendBackVoids && p.isVoided());
 }
@@ -252,7 +247,7 @@ void OrderDocument::appendPayment(const Payment& p, XmlStreamWriter& w) const {
     nonEmptyElement(w, "cashDrawerId", p.drawerId());
 
     std::optional<std::string> key = encryptor_.publicKey();
-    if (key && carriesCardData(p.type())) {
+    if (key && Payment::sendsCardFields(p.type())) {
         w.writeStartElement("signature");
         element(w, "hostName", CommHelper::gateway().value_or(""));
         element(w, "publicKey", *key);
