@@ -351,5 +351,26 @@ TEST(LogMailQueue, ShutdownGivesUpOnAStuckSenderWhenTheTimeIsUp) {
     EXPECT_EQ(calls->load(), 1);
 }
 
+TEST(LogMailQueue, AQueueLetGoFinishesTheEntryBeingSentBeforeItGoes) {
+    std::promise<void> gate, started;
+    std::shared_future<void> open = gate.get_future().share();
+    std::vector<std::string> sent;  // written by the sender only, read once the queue is gone
+    auto queue = std::make_unique<LogMailQueue>(
+        4,
+        [&](const LogMailQueue::Entry& entry) {
+            if (sent.empty()) started.set_value();
+            open.wait();
+            sent.push_back(entry.message);
+        },
+        nullptr);
+    queue->push({"A.cpp", 1, "one"});
+    started.get_future().wait();
+    std::thread closer([&] { queue.reset(); });
+    gate.set_value();
+    closer.join();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), "one");
+}
+
 } // namespace
 } // namespace tavlo

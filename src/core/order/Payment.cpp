@@ -19,29 +19,31 @@ struct Tender {
     const char* ui;
     const char* pay;
     const char* voidRight;
+    bool takesCard;
+    bool sendsCard;
+    bool hostFields;
 };
 
+// Codes 1 to 13 in order. The last three columns: the card's fields are taken with the payment;
+// they go to the server encrypted in the order document; the server's order document carries the
+// card host's fields.
 constexpr std::array<Tender, 13> kTenders{{
-    {"cash", "Cash", "PAY_CASH", "VOID_CASH"},
-    {"credit", "Credit", "PAY_CREDIT", "VOID_CREDIT"},
-    {"debit", "Debit", "PAY_DEBIT", "VOID_DEBIT"},
-    {"gift", "Gift", "PAY_GIFT", "VOID_GIFT"},
-    {"coupon", "Coupon", "PAY_COUPON", "VOID_COUPON"},
-    {"check", "Check", "PAY_CHECK", "VOID_CHECK"},
-    {"bill", "Bill", "PAY_BILL", "VOID_BILL"},
-    {"extCredit", "Ext Credit", "PAY_EXT_CREDIT", "VOID_EXT_CREDIT"},
-    {"extDebit", "Ext Debit", "PAY_EXT_DEBIT", "VOID_EXT_DEBIT"},
-    {"creditAuthOnly", "Tab", "PAY_TAB", "VOID_TAB"},
-    {"extGift", "Ext Gift", "PAY_EXT_GIFT", "VOID_EXT_GIFT"},
-    {"roomCharge", "Room Charge", "PAY_ROOM", "VOID_ROOM_CHARGE"},
-    {"other", "Other", "PAY_OTHER", "VOID_OTHER"},
+    {"cash",           "Cash",        "PAY_CASH",       "VOID_CASH",        false, false, false},
+    {"credit",         "Credit",      "PAY_CREDIT",     "VOID_CREDIT",      true,  true,  true},
+    {"debit",          "Debit",       "PAY_DEBIT",      "VOID_DEBIT",       true,  false, true},
+    {"gift",           "Gift",        "PAY_GIFT",       "VOID_GIFT",        false, true,  true},
+    {"coupon",         "Coupon",      "PAY_COUPON",     "VOID_COUPON",      false, false, false},
+    {"check",          "Check",       "PAY_CHECK",      "VOID_CHECK",       false, false, false},
+    {"bill",           "Bill",        "PAY_BILL",       "VOID_BILL",        true,  false, false},
+    {"extCredit",      "Ext Credit",  "PAY_EXT_CREDIT", "VOID_EXT_CREDIT",  false, false, true},
+    {"extDebit",       "Ext Debit",   "PAY_EXT_DEBIT",  "VOID_EXT_DEBIT",   false, false, false},
+    {"creditAuthOnly", "Tab",         "PAY_TAB",        "VOID_TAB",         true,  true,  true},
+    {"extGift",        "Ext Gift",    "PAY_EXT_GIFT",   "VOID_EXT_GIFT",    false, false, false},
+    {"roomCharge",     "Room Charge", "PAY_ROOM",       "VOID_ROOM_CHARGE", false, true,  true},
+    {"other",          "Other",       "PAY_OTHER",      "VOID_OTHER",       false, false, false},
 }};
 
 bool isEmpty(const std::optional<std::string>& text) { return !text || text->empty(); }
-
-bool takesCardFields(int32_t type) {
-    return type == Payment::kCredit || type == Payment::kDebit || type == Payment::kBill || type == Payment::kTab;
-}
 
 const Tender* tender(int32_t type) {
     return type >= 1 && type <= static_cast<int32_t>(kTenders.size()) ? &kTenders[static_cast<size_t>(type - 1)]
@@ -70,6 +72,21 @@ std::string Payment::voidPermission(int32_t type) {
 std::string Payment::payPermission(int32_t type) {
     const Tender* t = tender(type);
     return t ? t->pay : "";
+}
+
+bool Payment::takesCardFields(int32_t type) {
+    const Tender* t = tender(type);
+    return t && t->takesCard;
+}
+
+bool Payment::sendsCardFields(int32_t type) {
+    const Tender* t = tender(type);
+    return t && t->sendsCard;
+}
+
+bool Payment::carriesHostFields(int32_t type) {
+    const Tender* t = tender(type);
+    return t && t->hostFields;
 }
 
 int32_t Payment::typeFromXMLLabel(const Text& label) {

@@ -52,6 +52,14 @@ public:
     static std::string payPermission(int32_t type);
     // Exact match of the wire labels; -1 when none matches.
     static int32_t typeFromXMLLabel(const Text& label);
+    // What a tender carries of a card, from the tender table (false for an unknown code). Its
+    // card's fields (number, expiry, security code, swipe) are taken when the payment is made:
+    static bool takesCardFields(int32_t type);
+    // the order document sends the server's key and the card's fields, encrypted:
+    static bool sendsCardFields(int32_t type);
+    // the server's order document carries the card host's fields (reference, brand, last
+    // digits, approval, message, manual entry):
+    static bool carriesHostFields(int32_t type);
 
     // Local store and server XML (PaymentPersistence.cpp). `write` gives the row found by the
     // server's id, else ours, else a new one; the card data beyond the last digits is not stored.

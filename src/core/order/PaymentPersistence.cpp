@@ -7,23 +7,6 @@
 
 namespace tavlo {
 
-namespace {
-
-// Tenders whose server XML carries card fields.
-bool carriesCardFields(int32_t type) {
-    switch (type) {
-    case Payment::kCredit:
-    case Payment::kDebit:
-    case Payment::kGift:
-    case Payment::kExtCredit:
-    case Payment::kTab:
-    case Payment::kRoomCharge: return true;
-    default: return false;
-    }
-}
-
-} // namespace
-
 ManagedObjectPtr Payment::write(ObjectContext& context) {
     ManagedObjectPtr row = findRow(context, "Payment", "paymentId", paymentId_);
     // The server's id arrives after the payment was first stored under ours: the same row takes it.
@@ -120,7 +103,7 @@ void Payment::read(xmlNodePtr element, xmlDocPtr doc) {
     if (voidBy_) voided_ = Date::now();
     drawerId_ = xml.text("cashDrawerId");
     if (std::optional<Date> in = xml.positiveTime("cashDrawerInDate")) drawerInDate_ = in;
-    if (carriesCardFields(type_)) {
+    if (carriesHostFields(type_)) {
         refNum_ = xml.text("refNumber");
         cardType_ = xml.attribute("cardType");
         number_ = xml.text("number");

@@ -5,15 +5,13 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/OperationQueue.h"
 
 namespace tavlo {
 
-// Owned jointly by the queue and its worker, so that a worker left sending at exit never
-// touches freed memory.
-struct LogMailQueue::Shared {
+struct LogMailQueue::State {
     size_t capacity;
     Send send;
     Dropped dropped;
@@ -22,11 +20,12 @@ struct LogMailQueue::Shared {
     std::deque<Entry> entries;
     bool sending = false;
     bool stopping = false;
-    bool workerRunning = false;
-    std::thread worker;
+    bool senderRunning = false;
+    // Last: destroyed first, so that an entry still being sent finishes before the fields above go.
+    OperationQueue sender{1};
 
-    // The worker: sends in order until stopped and drained.
-    static void run(const std::shared_ptr<Shared>& s);
+    // The sender's operation: sends in order until the queue is empty.
+    void drain();
 
     // Waits, in the clock's time, until `done` holds or the time is up.
     template <typename Done>
@@ -40,86 +39,76 @@ struct LogMailQueue::Shared {
     }
 };
 
-void LogMailQueue::Shared::run(const std::shared_ptr<Shared>& s) {
-    std::unique_lock lock(s->mutex);
-    while (true) {
-        s->changed.wait(lock, [&] { return !s->entries.empty() || s->stopping; });
-        if (s->entries.empty()) break;  // stopping and drained
-        Entry entry = std::move(s->entries.front());
-        s->entries.pop_front();
-        s->sending = true;
+void LogMailQueue::State::drain() {
+    std::unique_lock lock(mutex);
+    while (!entries.empty()) {
+        Entry entry = std::move(entries.front());
+        entries.pop_front();
+        sending = true;
         lock.unlock();
         try {
-            s->send(entry);
+            send(entry);
         } catch (...) {
-            // a failing sender loses this entry, never the worker
+            // a failing sender loses this entry, never the queue
         }
         lock.lock();
-        s->sending = false;
-        s->changed.notify_all();
+        sending = false;
+        changed.notify_all();
     }
-    s->workerRunning = false;
-    s->changed.notify_all();
+    senderRunning = false;
+    changed.notify_all();
 }
 
-LogMailQueue::LogMailQueue(size_t capacity, Send send, Dropped dropped) : shared_(std::make_shared<Shared>()) {
-    shared_->capacity = capacity > 0 ? capacity : 1;
-    shared_->send = std::move(send);
-    shared_->dropped = std::move(dropped);
+LogMailQueue::LogMailQueue(size_t capacity, Send send, Dropped dropped) : state_(std::make_unique<State>()) {
+    state_->capacity = capacity > 0 ? capacity : 1;
+    state_->send = std::move(send);
+    state_->dropped = std::move(dropped);
 }
 
 LogMailQueue::~LogMailQueue() {
     {
-        std::lock_guard lock(shared_->mutex);
-        shared_->entries.clear();
+        std::lock_guard lock(state_->mutex);
+        state_->entries.clear();
     }
     shutdown(0);
 }
 
 void LogMailQueue::push(Entry entry) {
     std::optional<Entry> lost;
+    bool startSender = false;
     {
-        std::lock_guard lock(shared_->mutex);
-        if (shared_->stopping) return;
-        if (shared_->entries.size() >= shared_->capacity) {
-            lost = std::move(shared_->entries.front());
-            shared_->entries.pop_front();
+        std::lock_guard lock(state_->mutex);
+        if (state_->stopping) return;
+        if (state_->entries.size() >= state_->capacity) {
+            lost = std::move(state_->entries.front());
+            state_->entries.pop_front();
         }
-        shared_->entries.push_back(std::move(entry));
-        if (!shared_->workerRunning) {
-            shared_->workerRunning = true;
-            shared_->worker = std::thread(Shared::run, shared_);
-        }
+        state_->entries.push_back(std::move(entry));
+        startSender = !state_->senderRunning;
+        state_->senderRunning = true;
     }
-    shared_->changed.notify_all();
-    if (lost && shared_->dropped) shared_->dropped(*lost);
+    if (startSender) state_->sender.addOperation([state = state_.get()] { state->drain(); });
+    if (lost && state_->dropped) state_->dropped(*lost);
 }
 
 bool LogMailQueue::flush(double seconds) {
-    std::unique_lock lock(shared_->mutex);
-    return shared_->waitFor(lock, seconds, [&] { return shared_->entries.empty() && !shared_->sending; });
+    std::unique_lock lock(state_->mutex);
+    return state_->waitFor(lock, seconds, [&] { return state_->entries.empty() && !state_->sending; });
 }
 
 bool LogMailQueue::shutdown(double seconds) {
-    std::unique_lock lock(shared_->mutex);
-    shared_->stopping = true;
-    shared_->changed.notify_all();
-    bool drained = shared_->waitFor(lock, seconds, [&] { return !shared_->workerRunning; });
-    // A worker given up on finishes the entry it is sending and no more: the process may be
+    std::unique_lock lock(state_->mutex);
+    state_->stopping = true;
+    bool drained = state_->waitFor(lock, seconds, [&] { return !state_->senderRunning; });
+    // A sender given up on finishes the entry it is sending and no more: the process may be
     // tearing down what a send reads.
-    if (!drained) shared_->entries.clear();
-    std::thread worker = std::move(shared_->worker);
-    lock.unlock();
-    if (worker.joinable()) {
-        if (drained) worker.join();
-        else worker.detach();
-    }
+    if (!drained) state_->entries.clear();
     return drained;
 }
 
 size_t LogMailQueue::pending() const {
-    std::lock_guard lock(shared_->mutex);
-    return shared_->entries.size() + (shared_->sending ? 1 : 0);
+    std::lock_guard lock(state_->mutex);
+    return state_->entries.size() + (state_->sending ? 1 : 0);
 }
 
 } // namespace tavlo

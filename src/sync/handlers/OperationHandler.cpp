@@ -36,8 +36,7 @@ void OperationHandler::run() {
 
 void OperationHandler::pause() {
     if (!running_) return;
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     if (!running_) return;
     queue_.setSuspended(true);
     running_ = false;
@@ -46,8 +45,7 @@ void OperationHandler::pause() {
 
 void OperationHandler::resume() {
     if (running_) return;
-    std::lock_guard queueLock(queueLock_);
-    std::lock_guard handlerLock(handlerLock_);
+    HandOverLock lock(*this);
     if (running_) return;
     queue_.setSuspended(false);
     running_ = true;

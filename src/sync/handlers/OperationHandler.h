@@ -6,6 +6,7 @@
 #include "platform/foundation/Timer.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/store/ObjectStore.h"
+#include "sync/handlers/RunExclusion.h"
 
 #include <atomic>
 #include <cstddef>
@@ -21,8 +22,9 @@ namespace tavlo {
 // queue and re-arms the timer `interval` seconds after it ended; pause suspends the queue and
 // disarms the timer, resume re-arms it for 30 seconds.
 //
-// Locks: `queueLock_` is held for a whole run; pause, resume and every hand-over take it before
-// `handlerLock_`. Both are recursive: a hand-over may run a whole cycle inside its lock.
+// Locks: the queue's lock is held for a whole run; pause, resume and every hand-over take it
+// before the handler's lock (HandOverLock). Both are recursive: a hand-over may run a whole cycle
+// inside its lock. Code outside the handler reaches the queue's lock only through RunExclusion.
 class OperationHandler : public std::enable_shared_from_this<OperationHandler> {
 public:
     static constexpr double kResumeDelay = 30.0;
@@ -70,13 +72,27 @@ protected:
     // Where the operations talk to: the terminal's gateway, else the URL given at creation.
     std::string gatewayURL() const;
 
-    // Taken in this order wherever both are needed.
-    std::recursive_mutex queueLock_;
-    std::recursive_mutex handlerLock_;
+    // Held by pause, resume and every hand-over: the queue's lock, then the handler's.
+    class HandOverLock {
+    public:
+        explicit HandOverLock(OperationHandler& handler)
+            : queue_(handler.queueLock_), handler_(handler.handlerLock_) {}
+
+    private:
+        std::lock_guard<std::recursive_mutex> queue_;
+        std::lock_guard<std::recursive_mutex> handler_;
+    };
+    // Lets code outside the handler keep a step clear of its runs.
+    RunExclusion runExclusion() { return RunExclusion(queueLock_); }
 
 private:
     void arm(double seconds);
     void disarm();
+
+    // Taken in this order wherever both are needed; only through run(), HandOverLock and
+    // RunExclusion.
+    std::recursive_mutex queueLock_;
+    std::recursive_mutex handlerLock_;
 
     std::atomic<bool> running_{false};
     const bool queueing_;

@@ -159,7 +159,7 @@ xmlNodePtr OperationSynchOrders::synchCashInOut(xmlNodePtr first, xmlDocPtr doc,
 bool OperationSynchOrders::updateOrderSummaries(const std::optional<std::string>& storeId,
                                                 const std::optional<std::string>& password,
                                                 const std::optional<std::string>& userId, const std::string& url,
-                                                bool open, ObjectContext* context, std::recursive_mutex* queueLock,
+                                                bool open, ObjectContext* context, RunExclusion outsideRuns,
                                                 Error* error) {
     const bool logXml = boolValue(DBHelper::getStoreValue(kLogXml, context));
     if (logXml) TAVLO_LOG("Getting summaries");
@@ -185,8 +185,7 @@ bool OperationSynchOrders::updateOrderSummaries(const std::optional<std::string>
     std::optional<std::string> isOpen = XmlHelper::getAttributeValue(root, "isOpen");
     xmlNodePtr first = XmlHelper::getFirstChildNode(root, "orderSummary");
 
-    std::unique_lock<std::recursive_mutex> lock;
-    if (queueLock) lock = std::unique_lock(*queueLock);
+    RunExclusion::Guard noRun = outsideRuns.hold();
     context->setMergePolicy(ObjectContext::MergePolicy::Overwrite);
     DBHelper::cleanObjects("Order", context);
     // Saved apart: a summary must not find the row of the order it replaces.

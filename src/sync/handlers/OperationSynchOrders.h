@@ -2,11 +2,11 @@
 
 #include "platform/store/ObjectContext.h"
 #include "sync/handlers/OperationAdapter.h"
+#include "sync/handlers/RunExclusion.h"
 
 #include <libxml/tree.h>
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,13 +42,14 @@ public:
     xmlNodePtr synchCashInOut(xmlNodePtr first, xmlDocPtr doc, ObjectContext& context) const;
 
     // Replaces every local order with the summaries of the orders the server holds (open ones
-    // only when `open`), holding `queueLock` (the order handler's queue lock, may be null) only
-    // while the orders are replaced. Answers the reply's "isOpen" (true when absent); false with
-    // `error` when the summaries could not be had or saved. A "warning" sets code 0 and goes on.
+    // only when `open`), kept clear of the order handler's runs (`outsideRuns`) only while the
+    // orders are replaced: the exchange does not wait for a run. Answers the reply's "isOpen"
+    // (true when absent); false with `error` when the summaries could not be had or saved. A
+    // "warning" sets code 0 and goes on.
     static bool updateOrderSummaries(const std::optional<std::string>& storeId,
                                      const std::optional<std::string>& password,
                                      const std::optional<std::string>& userId, const std::string& url, bool open,
-                                     ObjectContext* context, std::recursive_mutex* queueLock, Error* error);
+                                     ObjectContext* context, RunExclusion outsideRuns, Error* error);
 
     bool succeeded() const { return succeeded_; }
 

@@ -110,7 +110,8 @@ bool OrderHandler::updateOrderSummaries(const std::optional<std::string>& storeI
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& userId, const std::string& url, bool open,
                                         ObjectContext* context, Error* error) {
-    return OperationSynchOrders::updateOrderSummaries(storeId, password, userId, url, open, context, &queueLock_, error);
+    return OperationSynchOrders::updateOrderSummaries(storeId, password, userId, url, open, context, runExclusion(),
+                                                      error);
 }
 
 // ---- the cycle
@@ -413,17 +414,11 @@ bool OrderHandler::openStore(const std::optional<std::string>& userId, Date date
 }
 
 void OrderHandler::openStoreThreaded() {
-    {
-        std::lock_guard lock(mutex_);
-        if (ending_) return;
-        ++openThreads_;
-    }
-    std::thread([self = std::static_pointer_cast<OrderHandler>(shared_from_this())] {
-        self->reportOpen();
-        std::lock_guard lock(self->mutex_);
-        --self->openThreads_;
-        self->openThreadsChanged_.notify_all();
-    }).detach();
+    std::lock_guard lock(mutex_);
+    // Added under the lock that endOpenReports sets `ending_` under: it then waits for this one too.
+    if (ending_) return;
+    // The handler outlives its reports: its destructor waits for them.
+    openReports_.addOperation([this] { reportOpen(); });
 }
 
 void OrderHandler::reportOpen() {
@@ -467,17 +462,14 @@ std::shared_ptr<OperationStoreOpen> OrderHandler::openOperation() const {
 }
 
 void OrderHandler::waitForOpenReports() const {
-    std::unique_lock lock(mutex_);
     if (!RunLoop::isMainThread()) {
-        openThreadsChanged_.wait(lock, [this] { return openThreads_ == 0; });
+        openReports_.waitUntilAllOperationsAreFinished();
         return;
     }
     // A report's save waits for its merge on the main thread: keep serving it meanwhile.
-    while (openThreads_ > 0) {
-        lock.unlock();
+    while (openReports_.operationCount() > 0) {
         RunLoop::main().runUntilIdle();
-        lock.lock();
-        openThreadsChanged_.wait_for(lock, std::chrono::milliseconds(1), [this] { return openThreads_ == 0; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

@@ -3,13 +3,14 @@
 #include "core/util/Utils.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Operation.h"
+#include "platform/foundation/OperationQueue.h"
 #include "sync/handlers/OperationHandler.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -108,7 +109,7 @@ public:
 
     // ---- the business day ----
     bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error);
-    // Reports the latest day's open on a thread of its own until the server accepts it.
+    // Reports the latest day's open in the background until the server accepts it.
     void openStoreThreaded();
     // The latest day's open has been accepted by the server.
     bool openSucceeded() const;
@@ -116,10 +117,10 @@ public:
     bool closeStore(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error);
     // The open report in progress or last made (status and tests).
     std::shared_ptr<OperationStoreOpen> openOperation() const;
-    // Blocks until no open report thread is left (tests; the reports must be able to end).
+    // Blocks until no open report is left (tests; the reports must be able to end).
     void waitForOpenReports() const;
     // Ends the open reports for good: the one in progress stops at its next attempt, no new one
-    // starts. Returns once their threads are gone.
+    // starts. Returns once they have all finished.
     void endOpenReports();
 
     // Sums over the business day's orders, in cents: gross = their totals, net = totals less taxes.
@@ -133,13 +134,6 @@ protected:
     void work() override;
 
 private:
-    // Held by every hand-over, the open and the close: the queue's lock, then the handler's.
-    struct HandOverLock {
-        explicit HandOverLock(OrderHandler& h) : queue(h.queueLock_), handler(h.handlerLock_) {}
-        std::lock_guard<std::recursive_mutex> queue;
-        std::lock_guard<std::recursive_mutex> handler;
-    };
-
     // Posts a record at once (a terminal that does not queue).
     bool postNow(const std::optional<std::string>& userId, const std::optional<std::string>& request,
                  ObjectContext* context, Error* error);
@@ -162,8 +156,12 @@ private:
     DownloadMaker orderDownload_;
     std::shared_ptr<OperationStoreOpen> openOperation_;
     bool ending_ = false;
-    int openThreads_ = 0;
-    mutable std::condition_variable openThreadsChanged_;
+
+    // The open reports, each started at once: a new one ends the older one at its next attempt,
+    // so that two at a time is the rule and the width only bounds a pile-up. Added to under
+    // `mutex_`. Last: destroyed first, once endOpenReports has waited for its reports.
+    static constexpr int kOpenReportsAtOnce = 4;
+    mutable OperationQueue openReports_{kOpenReportsAtOnce};
 };
 
 } // namespace tavlo
