@@ -1,6 +1,6 @@
 // Drawing the store set-up screen: one frame at the pad's 1024x768 as the window draws it (the
 // goal is under 4 ms), alone and under the wait overlay.
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/ui/render/CairoGraphicsContext.h"
 #include "platform/ui/render/Renderer.h"
 #include "screens/entry/ActivityIndicator.h"

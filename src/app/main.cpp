@@ -5,15 +5,15 @@
 // --demo-gateway (the run command passes the demo store server's address), a terminal without a
 // store is set up for the demo store, and one set up for it follows the server's address, which
 // changes with every start; a terminal of any other store keeps its own settings.
-#include "core/DBHelper.h"
-#include "core/TavloLog.h"
+#include "core/session/DBHelper.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
-#include "sync/AppShell.h"
-#include "sync/CommHelper.h"
-#include "sync/LogMailRelay.h"
-#include "sync/OperationSynchStore.h"
-#include "sync/TerminalLogInfo.h"
+#include "sync/handlers/AppShell.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/support/LogMailRelay.h"
+#include "sync/storeload/OperationSynchStore.h"
+#include "sync/support/TerminalLogInfo.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 #include "payments/Transaction.h"
 
-#include "core/XmlFields.h"
+#include "core/records/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ManagedObject.h"
 #include "xml/XmlHelper.h"

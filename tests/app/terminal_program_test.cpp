@@ -6,7 +6,7 @@
 #include "platform/net/NetworkProbe.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

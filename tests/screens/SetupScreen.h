@@ -2,7 +2,7 @@
 
 #include "RunUntil.h"
 #include "StoreServer.h"
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "screens/entry/ActivityIndicator.h"
@@ -10,8 +10,8 @@
 #include "support/LocalStoreScope.h"
 #include "support/TempHome.h"
 #include "support/ui/Harness.h"
-#include "sync/AppShell.h"
-#include "sync/CommHelper.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/AppShell.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "sync/AppShell.h"
+#include "sync/handlers/AppShell.h"
 
 #include "HandlerTestSupport.h"
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
-#include "sync/OrderHandler.h"
-#include "sync/StoreHandler.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/handlers/StoreHandler.h"
 #include "support/LocalStoreScope.h"
 
 #include <gtest/gtest.h>

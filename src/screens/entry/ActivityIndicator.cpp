@@ -1,6 +1,6 @@
 #include "screens/entry/ActivityIndicator.h"
 
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/RunLoop.h"

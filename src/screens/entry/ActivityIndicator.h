@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/LoadProgress.h"
+#include "core/ports/LoadProgress.h"
 #include "platform/ui/View.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 #include "screens/shell/SettingsViewController.h"
 
-#include "core/DBHelper.h"
-#include "core/TavloLog.h"
+#include "core/session/DBHelper.h"
+#include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/RunLoop.h"
@@ -10,10 +10,10 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/render/Theme.h"
 #include "screens/entry/ActivityIndicator.h"
-#include "sync/CommHelper.h"
-#include "sync/OperationSynchCustomers.h"
-#include "sync/OperationSynchOrders.h"
-#include "sync/OperationSynchStore.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OperationSynchCustomers.h"
+#include "sync/handlers/OperationSynchOrders.h"
+#include "sync/storeload/OperationSynchStore.h"
 
 #include <exception>
 #include <mutex>
