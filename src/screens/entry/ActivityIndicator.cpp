@@ -3,6 +3,7 @@
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/OperationQueue.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/ActivitySpinner.h"
@@ -14,7 +15,6 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace tavlo::screens {
 
@@ -202,8 +202,10 @@ void ActivityIndicator::hide() {
 }
 
 void ActivityIndicator::hide2() {
+    // A queue of its own that lives as long as the process, so that nothing waits for it at exit.
+    static OperationQueue* hiding = new OperationQueue(1);
     std::lock_guard guard(state().lock);
-    std::thread(hideThreaded).detach();
+    hiding->addOperation([] { hideThreaded(); });
 }
 
 void ActivityIndicator::hideThreaded() {

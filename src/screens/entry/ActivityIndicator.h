@@ -41,7 +41,7 @@ public:
     // 0.25 seconds (at most 2 seconds) from another thread and called off from the main thread.
     // The panel leaves the screen when the main thread next runs its loop. Any thread.
     static void hide();
-    // hideThreaded() on a thread of its own; returns at once.
+    // hideThreaded() on another thread; returns at once.
     static void hide2();
     // Takes the overlay up now down, without waiting for a pending show.
     static void hideThreaded();

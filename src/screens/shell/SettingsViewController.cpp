@@ -4,6 +4,7 @@
 #include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/OperationQueue.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -17,7 +18,6 @@
 
 #include <exception>
 #include <mutex>
-#include <thread>
 
 namespace tavlo::screens {
 
@@ -68,6 +68,13 @@ std::string escapedURL(const std::string& url) {
 std::optional<std::string> nonEmpty(const std::string& text) {
     if (text.empty()) return std::nullopt;
     return text;
+}
+
+// Set-up loads run here, one at a time. The queue lives as long as the process: a load may be
+// waiting for the main thread when the program ends, and nothing must wait for it then.
+OperationQueue& loadQueue() {
+    static OperationQueue* queue = new OperationQueue(1);
+    return *queue;
 }
 
 // The full address of a gateway as typed or stored; "" for none.
@@ -208,7 +215,7 @@ void SettingsViewController::synch(const std::optional<std::string>& association
 
     ActivityIndicator::show(view(), false);
     auto self = std::static_pointer_cast<SettingsViewController>(shared_from_this());
-    std::thread([self, request]() mutable {
+    loadQueue().addOperation([self, request]() mutable {
         try {
             self->load(request);
         } catch (const std::exception& e) {
@@ -218,7 +225,7 @@ void SettingsViewController::synch(const std::optional<std::string>& association
         ActivityIndicator::hide();
         // The controller goes on the main thread, where its views live.
         RunLoop::main().perform([self = std::move(self)] {});
-    }).detach();
+    });
 }
 
 void SettingsViewController::load(const LoadRequest& request) {

@@ -17,7 +17,7 @@ namespace tavlo::screens {
 
 // The store set-up screen (interface "SettingsView"), shown while the terminal is not configured:
 // the store's id and password and, when the terminal relays through another one, that terminal's
-// network name. Save asks for an association code, loads the whole store on a thread of its own
+// network name. Save asks for an association code, loads the whole store off the main thread
 // under the wait overlay, then stores "store_id", "password" and "gateway" in the user defaults,
 // downloads the orders (in lite mode also the customers and the card batch) and tells the
 // observer on the main thread. A failed load shows why and changes nothing.
@@ -66,8 +66,8 @@ public:
     void testGateway();
 
     // --- the load
-    // Puts up the wait overlay and loads the store with the fields' values on a thread of its
-    // own; an empty code is passed on as none. Main thread.
+    // Puts up the wait overlay and loads the store with the fields' values off the main thread
+    // (one load at a time); an empty code is passed on as none. Main thread.
     void synch(const std::optional<std::string>& associationCode);
     // Full reloads of the orders and the customers of the store from `url`; a failure shows an
     // alert and answers false. Any thread but the main one (they wait for the server).
