@@ -2,8 +2,8 @@
 #include "core/order/OrderDiscount.h"
 #include "core/order/OrderTax.h"
 #include "core/records/StoreRows.h"
-#include "core/records/XmlFields.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 
 namespace tavlo {
 

@@ -2,8 +2,8 @@
 #include "core/order/ComboSelection.h"
 #include "core/records/StoreRows.h"
 #include "core/util/TavloLog.h"
-#include "core/records/XmlFields.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 #include "xml/XmlHelper.h"
 
 #include <algorithm>
@@ -139,13 +139,6 @@ void readTaxAmounts(const XmlFields& xml, const char* element, TaxAmounts& into)
         XmlFields entry(node, xml.doc());
         if (Text name = entry.text("taxName")) into.set(*name, entry.integer("amount"));
     }
-}
-
-std::vector<std::string> runTexts(const XmlFields& xml, const char* element) {
-    std::vector<std::string> texts;
-    for (xmlNodePtr node : xml.run(element))
-        if (Text t = XmlHelper::getValue(node, xml.doc())) texts.push_back(*t);
-    return texts;
 }
 
 } // namespace
@@ -287,8 +280,8 @@ void Selection::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) 
             side->read(sideElement, doc, context);
             addSide(side);
         }
-    taxExemptions_ = runTexts(xml, "exemptionTax");
-    defaultTaxExemptions_ = runTexts(xml, "defaultExemptionTax");
+    taxExemptions_ = xml.runTexts("exemptionTax");
+    defaultTaxExemptions_ = xml.runTexts("defaultExemptionTax");
     readTaxAmounts(xml, "taxAmount", predefinedTaxes_);
     readTaxAmounts(xml, "additionTaxAmount", additionPredefinedTaxes_);
     isNew_ = false;

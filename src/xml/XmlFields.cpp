@@ -1,4 +1,4 @@
-#include "core/records/XmlFields.h"
+#include "xml/XmlFields.h"
 
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
@@ -37,6 +37,21 @@ std::optional<Date> XmlFields::positiveTime(std::string_view name) const {
 
 std::vector<xmlNodePtr> XmlFields::run(std::string_view name) const {
     return element_ ? XmlHelper::getChildRun(element_, name) : std::vector<xmlNodePtr>{};
+}
+
+std::vector<std::string> XmlFields::runTexts(std::string_view name) const {
+    std::vector<std::string> texts;
+    for (xmlNodePtr node : run(name))
+        if (std::optional<std::string> t = XmlHelper::getValue(node, doc_)) texts.push_back(std::move(*t));
+    return texts;
+}
+
+std::vector<std::string> XmlFields::texts(std::string_view name) const {
+    std::vector<std::string> texts;
+    for (xmlNodePtr node = XmlHelper::getFirstChildNode(element_, name); node; node = node->next)
+        if (XmlHelper::isElementNamed(node, name))
+            if (std::optional<std::string> t = XmlHelper::getValue(node, doc_)) texts.push_back(std::move(*t));
+    return texts;
 }
 
 XmlFields XmlFields::child(std::string_view name) const {
