@@ -3,6 +3,8 @@
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
 
+#include <cctype>
+
 namespace tavlo {
 
 std::optional<std::string> XmlFields::attribute(std::string_view name) const {
@@ -59,6 +61,8 @@ XmlFields XmlFields::child(std::string_view name) const {
 }
 
 Date XmlFields::wireTime(std::string_view text) {
+    // Blanks after the digits (a value on a line of its own) are no milliseconds to cut.
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     if (text.size() <= 3) return Date(0);
     return Date(static_cast<double>(longLongValue(text.substr(0, text.size() - 3))));
 }

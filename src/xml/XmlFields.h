@@ -54,8 +54,8 @@ public:
     XmlFields child(std::string_view name) const;
 
     // Milliseconds since 1970 as decimal text: the text less its last three characters read as
-    // whole seconds, in 64 bits (signed: dates before 1970 come back negative). Three characters
-    // or fewer read as the start of 1970.
+    // whole seconds, in 64 bits (signed: dates before 1970 come back negative). Blanks around the
+    // number are passed over. Three characters or fewer read as the start of 1970.
     static Date wireTime(std::string_view text);
 
 private:

@@ -41,6 +41,9 @@ const std::string kReply = R"(<?xml version="1.0"?>
   <zero>0</zero>
   <letterY> y</letterY>
   <millis>1500</millis>
+  <millisOnALine>
+    1700000000000
+  </millisOnALine>
   <before1970>-157766400000</before1970>
   <short>999</short>
   <shortNegative>-500</shortNegative>
@@ -124,6 +127,7 @@ TEST(XmlFields, WireTimesAreSignedWholeSeconds) {
     struct Case { const char* name; std::optional<Date> time; std::optional<Date> positive; };
     const Case cases[] = {
         {"millis", Date(1), Date(1)},                               // milliseconds cut, not rounded
+        {"millisOnALine", Date(1'700'000'000), Date(1'700'000'000)},  // the blanks are not cut for digits
         {"before1970", Date(-157'766'400), none},                   // signed: 1965
         {"short", Date(0), Date(0)},                                // three characters: the start of 1970
         {"shortNegative", Date(0), none},
