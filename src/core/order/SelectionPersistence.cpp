@@ -134,13 +134,6 @@ void writePredefinedTaxes(const Selection& line, const ManagedObjectPtr& row, Ob
         }
 }
 
-void readTaxAmounts(const XmlFields& xml, const char* element, TaxAmounts& into) {
-    for (xmlNodePtr node : xml.run(element)) {
-        XmlFields entry(node, xml.doc());
-        if (Text name = entry.text("taxName")) into.set(*name, entry.integer("amount"));
-    }
-}
-
 } // namespace
 
 // ---- Selection
@@ -282,8 +275,8 @@ void Selection::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) 
         }
     taxExemptions_ = xml.runTexts("exemptionTax");
     defaultTaxExemptions_ = xml.runTexts("defaultExemptionTax");
-    readTaxAmounts(xml, "taxAmount", predefinedTaxes_);
-    readTaxAmounts(xml, "additionTaxAmount", additionPredefinedTaxes_);
+    predefinedTaxes_.read(xml, "taxAmount");
+    additionPredefinedTaxes_.read(xml, "additionTaxAmount");
     isNew_ = false;
     modified_ = false;
 }
@@ -341,24 +334,6 @@ SelectionPtr Selection::clone() const {
     copy(*line);
     line->modified_ = true;
     return line;
-}
-
-// ---- Preparation
-
-void Preparation::read(const ManagedObject& row) {
-    preparationId_ = row.text("preparation.preparationId");
-    charge_ = row.int32("charge");
-    predefinedTaxes_.clear();
-    for (const ManagedObjectPtr& tax : row.toMany("taxes"))
-        if (Text name = tax->text("taxName")) predefinedTaxes_.set(*name, tax->int32("amount"));
-}
-
-void Preparation::read(xmlNodePtr element, xmlDocPtr doc) {
-    XmlFields xml(element, doc);
-    preparationId_ = xml.text("preparationId");
-    charge_ = xml.integer("charge");
-    predefinedTaxes_.clear();
-    readTaxAmounts(xml, "taxAmount", predefinedTaxes_);
 }
 
 } // namespace tavlo
