@@ -125,4 +125,10 @@ int32_t ComboSelection::unitTaxableAmount(const OrderTax& tax, int addition, boo
            sumComponents(1, [&](const Selection& k, int a) { return k.unitTaxableAmount(tax, a, override); });
 }
 
+bool ComboSelection::isCompable(Session& session) const {
+    for (const auto& k : getAllSelections())
+        if (!k->isCompable(session)) return false;
+    return true;
+}
+
 } // namespace tavlo

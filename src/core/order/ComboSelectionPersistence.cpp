@@ -1,8 +1,8 @@
 // Combo lines in the local store and from the server's order document, and their copies.
 #include "core/order/ComboSelection.h"
 #include "core/records/StoreRows.h"
-#include "core/records/XmlFields.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 
 #include <set>
 

@@ -20,8 +20,8 @@ public:
 
     OrderDiscount() = default;
 
-    // Local store and server XML (OrderRecordPersistence.cpp). `write` gives the row found by the
-    // remote id, else a new one; the order links it. Reading leaves `removed` as it was.
+    // Local store and server XML. `write` gives the row found by the remote id, else a new one;
+    // the order links it. Reading leaves `removed` as it was.
     std::shared_ptr<ManagedObject> write(ObjectContext& context);
     void read(const ManagedObject& row);
     void read(xmlNodePtr element, xmlDocPtr doc);

@@ -4,9 +4,9 @@
 #include "core/order/Order.h"
 #include "core/records/StoreRows.h"
 #include "core/util/TavloLog.h"
-#include "core/records/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 
 #include <algorithm>
 #include <set>

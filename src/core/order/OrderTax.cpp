@@ -1,6 +1,9 @@
 #include "core/order/OrderTax.h"
 
+#include "core/records/StoreRows.h"
 #include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 
 #include <cmath>
 #include <limits>
@@ -45,6 +48,25 @@ int32_t OrderTax::calculateTax(int64_t amount) const {
 int32_t OrderTax::calculateUnitTax(int64_t amount, int32_t units) const {
     if (units < 1) return 0;
     return round(static_cast<double>(amount * percentage_) / (static_cast<double>(units) * 10000.0));
+}
+
+void OrderTax::read(const ManagedObject& row) {
+    taxId_ = row.text("taxId");
+    name_ = row.text("name");
+    percentage_ = row.int32("percentage");
+    setRounding(row.text("roundingMethod"));
+    beforeLoyalty_ = row.boolean("beforeLoyalty");
+}
+
+void OrderTax::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) {
+    XmlFields xml(element, doc);
+    taxId_ = xml.attribute("taxId");
+    name_ = xml.text("customerOrderTaxName");
+    setRounding(xml.attribute("roundingMethod"));
+    percentage_ = xml.integer("taxPercentage");
+    beforeLoyalty_ = xml.flag("beforeLoyalty");
+    if (!taxId_ && context)
+        if (ManagedObjectPtr tax = findRow(*context, "Tax", "name", name_)) taxId_ = tax->text("taxId");
 }
 
 } // namespace tavlo

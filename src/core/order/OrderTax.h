@@ -38,8 +38,8 @@ public:
     int32_t calculateUnitTax(int64_t amount, int32_t units) const;
 
     // From an `OrderTax` row, and from a `customerOrderTax` element of the server's order document;
-    // a tax without an id there takes the id of the store's tax of that name
-    // (OrderRecordPersistence.cpp). The order writes its tax rows itself.
+    // a tax without an id there takes the id of the store's tax of that name. The order writes its
+    // tax rows itself.
     void read(const ManagedObject& row);
     void read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context);
 

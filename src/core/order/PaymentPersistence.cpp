@@ -2,8 +2,8 @@
 #include "core/util/Base64.h"
 #include "core/order/Payment.h"
 #include "core/records/StoreRows.h"
-#include "core/records/XmlFields.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 
 namespace tavlo {
 

@@ -2,6 +2,7 @@
 
 #include "core/order/OrderTax.h"
 #include "platform/store/ManagedObject.h"
+#include "xml/XmlFields.h"
 
 namespace tavlo {
 
@@ -19,6 +20,22 @@ bool Preparation::isExempt(const OrderTax& tax) const {
     if (!tax.name()) return false;
     auto amount = predefinedTaxes_.entry(*tax.name());
     return amount && *amount == 0;
+}
+
+void Preparation::read(const ManagedObject& row) {
+    preparationId_ = row.text("preparation.preparationId");
+    charge_ = row.int32("charge");
+    predefinedTaxes_.clear();
+    for (const ManagedObjectPtr& tax : row.toMany("taxes"))
+        if (Text name = tax->text("taxName")) predefinedTaxes_.set(*name, tax->int32("amount"));
+}
+
+void Preparation::read(xmlNodePtr element, xmlDocPtr doc) {
+    XmlFields xml(element, doc);
+    preparationId_ = xml.text("preparationId");
+    charge_ = xml.integer("charge");
+    predefinedTaxes_.clear();
+    predefinedTaxes_.read(xml, "taxAmount");
 }
 
 } // namespace tavlo

@@ -28,7 +28,7 @@ public:
     static Preparation initFromDB(const ManagedObject& row);
 
     // From a line's `SelectionPreparation` row, and from a `preparation` element of the server's
-    // order document (SelectionPersistence.cpp).
+    // order document.
     void read(const ManagedObject& row);
     void read(xmlNodePtr element, xmlDocPtr doc);
 

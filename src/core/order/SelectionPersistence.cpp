@@ -2,8 +2,8 @@
 #include "core/order/ComboSelection.h"
 #include "core/records/StoreRows.h"
 #include "core/util/TavloLog.h"
-#include "core/records/XmlFields.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 #include "xml/XmlHelper.h"
 
 #include <algorithm>
@@ -132,20 +132,6 @@ void writePredefinedTaxes(const Selection& line, const ManagedObjectPtr& row, Ob
             row->removeFrom("taxes", m);
             context.deleteObject(m);
         }
-}
-
-void readTaxAmounts(const XmlFields& xml, const char* element, TaxAmounts& into) {
-    for (xmlNodePtr node : xml.run(element)) {
-        XmlFields entry(node, xml.doc());
-        if (Text name = entry.text("taxName")) into.set(*name, entry.integer("amount"));
-    }
-}
-
-std::vector<std::string> runTexts(const XmlFields& xml, const char* element) {
-    std::vector<std::string> texts;
-    for (xmlNodePtr node : xml.run(element))
-        if (Text t = XmlHelper::getValue(node, xml.doc())) texts.push_back(*t);
-    return texts;
 }
 
 } // namespace
@@ -287,10 +273,10 @@ void Selection::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) 
             side->read(sideElement, doc, context);
             addSide(side);
         }
-    taxExemptions_ = runTexts(xml, "exemptionTax");
-    defaultTaxExemptions_ = runTexts(xml, "defaultExemptionTax");
-    readTaxAmounts(xml, "taxAmount", predefinedTaxes_);
-    readTaxAmounts(xml, "additionTaxAmount", additionPredefinedTaxes_);
+    taxExemptions_ = xml.runTexts("exemptionTax");
+    defaultTaxExemptions_ = xml.runTexts("defaultExemptionTax");
+    predefinedTaxes_.read(xml, "taxAmount");
+    additionPredefinedTaxes_.read(xml, "additionTaxAmount");
     isNew_ = false;
     modified_ = false;
 }
@@ -348,24 +334,6 @@ SelectionPtr Selection::clone() const {
     copy(*line);
     line->modified_ = true;
     return line;
-}
-
-// ---- Preparation
-
-void Preparation::read(const ManagedObject& row) {
-    preparationId_ = row.text("preparation.preparationId");
-    charge_ = row.int32("charge");
-    predefinedTaxes_.clear();
-    for (const ManagedObjectPtr& tax : row.toMany("taxes"))
-        if (Text name = tax->text("taxName")) predefinedTaxes_.set(*name, tax->int32("amount"));
-}
-
-void Preparation::read(xmlNodePtr element, xmlDocPtr doc) {
-    XmlFields xml(element, doc);
-    preparationId_ = xml.text("preparationId");
-    charge_ = xml.integer("charge");
-    predefinedTaxes_.clear();
-    readTaxAmounts(xml, "taxAmount", predefinedTaxes_);
 }
 
 } // namespace tavlo

@@ -1,5 +1,5 @@
 // The parts of a line that act for the signed-in user: changes that are logged, and the comp rule.
-#include "core/order/ComboSelection.h"
+#include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
@@ -67,12 +67,6 @@ bool Selection::isCompable(Session& session) const {
         const auto groups = rule.valuesWithPrefix("RECIPE_GROUP_");
         if (std::find(groups.begin(), groups.end(), *group) != groups.end()) return false;
     }
-    return true;
-}
-
-bool ComboSelection::isCompable(Session& session) const {
-    for (const auto& k : getAllSelections())
-        if (!k->isCompable(session)) return false;
     return true;
 }
 

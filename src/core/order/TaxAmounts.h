@@ -10,6 +10,8 @@
 
 namespace tavlo {
 
+class XmlFields;
+
 // Fixed per-unit tax amounts in cents by tax name. A line carries a handful at most, so a flat
 // list beats a tree; totals ask it many times per refresh.
 class TaxAmounts {
@@ -40,6 +42,10 @@ public:
     void clear() { entries_.clear(); }
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
+
+    // Sets the amount of each of the parent's run of `element` children, as the server's order
+    // document lists them (`taxName`, `amount`); an entry without a tax name is passed over.
+    void read(const XmlFields& parent, std::string_view element);
 
 private:
     const std::pair<std::string, int32_t>* find(std::string_view name) const {

@@ -2,7 +2,7 @@
 
 #include "core/records/RecordDocument.h"
 #include "core/records/StoreRows.h"
-#include "core/records/XmlFields.h"
+#include "xml/XmlFields.h"
 #include "xml/XmlHelper.h"
 
 namespace tavlo {

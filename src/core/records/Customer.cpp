@@ -2,9 +2,9 @@
 
 #include "core/records/RecordDocument.h"
 #include "core/records/StoreRows.h"
-#include "core/records/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
+#include "xml/XmlFields.h"
 #include "xml/XmlHelper.h"
 
 namespace tavlo {

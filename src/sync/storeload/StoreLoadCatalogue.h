@@ -27,25 +27,25 @@ public:
     // One `comboGroup` element.
     void updateComboGroup(xmlNodePtr node);
 
-    // The charges of a run of `preparationCharge` elements, with their tax amounts, on the
-    // owner: an Item, a Section or a Menu.
+    // The charges of the element's run of `preparationCharge` children, with their tax amounts, on
+    // the owner: an Item, a Section or a Menu.
     enum class ChargeOwner { Item, Section, Menu };
-    void associatePreparationCharges(ChargeOwner kind, const ManagedObjectPtr& owner, xmlNodePtr first);
+    void associatePreparationCharges(ChargeOwner kind, const ManagedObjectPtr& owner, const XmlFields& element);
 
     void updateRecipePreparationGroup(const ManagedObjectPtr& group, const ManagedObjectPtr& recipe, int32_t sequence,
                                       bool required);
 
 private:
-    void setRecipe(const ManagedObjectPtr& row, xmlNodePtr element, const char* missingFormat);
-    void associateTaxExemptions(const ManagedObjectPtr& item, xmlNodePtr element);
-    void associateItemTaxes(const ManagedObjectPtr& item, xmlNodePtr element);
-    void associatePreparationGroupPreparations(const ManagedObjectPtr& group, xmlNodePtr element);
+    void setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat);
+    void associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element);
+    void associateItemTaxes(const ManagedObjectPtr& item, const XmlFields& element);
+    void associatePreparationGroupPreparations(const ManagedObjectPtr& group, const XmlFields& element);
     // The tax amounts of a run of `itemTaxAmount` children: `entity` rows keyed by the owner
     // (under `ownerLink`) and the tax, with the child `amountChild` as amount. An amount whose tax
     // is missing is passed over after `missing`; `more` reads further values of a row.
-    void taxAmounts(xmlNodePtr element, const char* entity, const char* ownerLink, const ManagedObjectPtr& owner,
+    void taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ManagedObjectPtr& owner,
                     const char* amountChild, const std::function<void(const std::optional<std::string>& taxId)>& missing,
-                    const std::function<void(ManagedObject& row, xmlNodePtr amount)>& more = {});
+                    const std::function<void(ManagedObject& row, const XmlFields& amount)>& more = {});
 
     StoreLoadReader& r_;
 };

@@ -41,9 +41,10 @@ xmlNodePtr StoreLoadConfig::updateStoreParams(xmlNodePtr node) {
     ObjectContext& context = r_.context();
     std::vector<std::string> keys;
     for (; StoreLoadReader::isNamed(node, "param"); node = StoreLoadReader::next(node)) {
-        std::optional<std::string> key = r_.text(node, "key");
+        XmlFields param(node, r_.doc());
+        std::optional<std::string> key = param.text("key");
         if (!key) continue;
-        DBHelper::saveStoreParam(*key, r_.text(node, "value").value_or(""), &context);
+        DBHelper::saveStoreParam(*key, param.text("value").value_or(""), &context);
         keys.push_back(*key);
     }
     for (const ManagedObjectPtr& param :
@@ -54,24 +55,25 @@ xmlNodePtr StoreLoadConfig::updateStoreParams(xmlNodePtr node) {
 
 xmlNodePtr StoreLoadConfig::updateStore(xmlNodePtr node) {
     ObjectContext& context = r_.context();
+    XmlFields xml(node, r_.doc());
     static constexpr std::pair<const char*, const char*> kStoreValues[] = {
         {"storeName", "IPHONE_STORE_NAME"}, {"address", "IPHONE_STORE_ADDRESS"}, {"city", "IPHONE_STORE_CITY"},
         {"state", "IPHONE_STORE_STATE"},    {"zip", "IPHONE_STORE_ZIP"},         {"tel", "IPHONE_STORE_TELEPHONE"},
         {"fax", "IPHONE_STORE_FAX"},        {"website", "IPHONE_STORE_WEB_SITE"},
     };
     for (const auto& [child, param] : kStoreValues)
-        if (std::optional<std::string> value = r_.nonEmptyText(node, child))
+        if (std::optional<std::string> value = xml.text(child))
             DBHelper::saveStoreParam(param, value, &context);
 
     r_.removeObjectsNotReceived(node, "Menu", "menuId");
     int32_t sequence = 0;
-    for (const std::string& menuId : r_.runTexts(node, "menuId"))
+    for (const std::string& menuId : xml.runTexts("menuId"))
         if (ManagedObjectPtr menu = r_.index().find("Menu", "menuId", menuId)) menu->setValue("sequence", sequence++);
 
     for (const char* entity : {"OrderType", "PaymentType"}) {
         DBHelper::cleanObjects(entity, &context);
         const char* child = std::strcmp(entity, "OrderType") == 0 ? "orderType" : "paymentType";
-        for (const std::string& text : r_.runTexts(node, child)) {
+        for (const std::string& text : xml.runTexts(child)) {
             int32_t type = intValue(text);
             if (context.exists(entity, "(type == %@)", type)) continue;
             context.insert(entity)->setValue("type", type);
@@ -88,16 +90,17 @@ xmlNodePtr StoreLoadConfig::updateStore(xmlNodePtr node) {
 
 void StoreLoadConfig::updateStoreBatch(xmlNodePtr store) {
     ObjectContext& context = r_.context();
-    std::optional<std::string> batchId = r_.text(store, "batchId");
+    XmlFields xml(store, r_.doc());
+    std::optional<std::string> batchId = xml.text("batchId");
     if (!batchId) return;
-    std::optional<std::string> openedBy = r_.text(store, "openedBy");
+    std::optional<std::string> openedBy = xml.text("openedBy");
     if (!openedBy) {
         if (!DBHelper::getValue("IPHONE_CURRENT_BATCH_ID", &context))
             DBHelper::saveStoreParam("IPHONE_CURRENT_BATCH_ID", batchId, &context);
         return;
     }
-    std::optional<Date> openedOn = r_.time(store, "openedOn");
-    std::optional<std::string> openedFrom = r_.text(store, "openedFrom");
+    std::optional<Date> openedOn = xml.time("openedOn");
+    std::optional<std::string> openedFrom = xml.text("openedFrom");
     Date opened = openedOn.value_or(Date(0));
     auto user = [&](const std::optional<std::string>& id) { return id ? r_.index().find("User", "userId", *id) : nullptr; };
     auto terminal = [&](const std::optional<std::string>& id) {
@@ -130,9 +133,9 @@ void StoreLoadConfig::updateStoreBatch(xmlNodePtr store) {
     batch->setToOne("openedFrom", terminal(openedFrom));
     LocalStoreModel::setDate(*batch, "openedOn", opened);
     if (batch->isNil("synchedOn")) batch->setValue("synchedOn", Date::now());
-    if (std::optional<Date> closedOn = r_.time(store, "closedOn")) {
-        batch->setToOne("closedBy", user(r_.text(store, "closedBy")));
-        batch->setToOne("closedFrom", terminal(r_.text(store, "closedFrom")));
+    if (std::optional<Date> closedOn = xml.time("closedOn")) {
+        batch->setToOne("closedBy", user(xml.text("closedBy")));
+        batch->setToOne("closedFrom", terminal(xml.text("closedFrom")));
         batch->setValue("closedOn", *closedOn);
     }
 }
@@ -141,11 +144,12 @@ xmlNodePtr StoreLoadConfig::updateAreaShapes(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "areaShape"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr shape = r_.rowFor(node, "AreaShape", "areaShapeId");
         if (!shape) continue;
-        shape->setValue("type", StoreLoadReader::attribute(node, "type"));
-        for (const char* field : {"x", "y", "width", "height"}) shape->setValue(field, r_.integer(node, field));
-        shape->setValue("strokeColor", r_.integer(node, "rgbStrokeColor"));
-        shape->setValue("fillColor", r_.integer(node, "rgbFillColor"));
-        shape->setValue("disabled", r_.flag(node, "disabled"));
+        XmlFields xml(node, r_.doc());
+        shape->setValue("type", xml.attribute("type"));
+        for (const char* field : {"x", "y", "width", "height"}) shape->setValue(field, xml.integer(field));
+        shape->setValue("strokeColor", xml.integer("rgbStrokeColor"));
+        shape->setValue("fillColor", xml.integer("rgbFillColor"));
+        shape->setValue("disabled", xml.flag("disabled"));
     }
     return node;
 }
@@ -164,12 +168,13 @@ xmlNodePtr StoreLoadConfig::updateAreaLocations(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "areaLocation"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr location = r_.rowFor(node, "AreaLocation", "areaLocationId");
         if (!location) continue;
-        std::optional<std::string> name = r_.text(node, "areaLocationName");
+        XmlFields xml(node, r_.doc());
+        std::optional<std::string> name = xml.text("areaLocationName");
         location->setValue("name", name);
-        location->setValue("shortName", r_.text(node, "shortName"));
-        for (const char* field : {"seats", "x", "y"}) location->setValue(field, r_.integer(node, field));
-        location->setValue("disabled", r_.flag(node, "disabled"));
-        if (std::optional<std::string> shapeId = StoreLoadReader::attribute(node, "shapeId"))
+        location->setValue("shortName", xml.text("shortName"));
+        for (const char* field : {"seats", "x", "y"}) location->setValue(field, xml.integer(field));
+        location->setValue("disabled", xml.flag("disabled"));
+        if (std::optional<std::string> shapeId = xml.attribute("shapeId"))
             if (ManagedObjectPtr shape = r_.index().find("AreaShape", "areaShapeId", *shapeId))
                 location->setToOne("areaShape", shape);
         if (name) {
@@ -185,11 +190,11 @@ xmlNodePtr StoreLoadConfig::updateAreas(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "area"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr area = r_.rowFor(node, "Area", "areaId");
         if (!area) continue;
-        area->setValue("name", r_.text(node, "areaName"));
-        std::optional<std::string> fill = r_.nonEmptyText(node, "rgbFillColor");
-        area->setValue("fillColor", fill ? intValue(*fill) : -1);
-        area->setValue("disabled", r_.flag(node, "disabled"));
-        r_.associate(area, "areaLocations", "AreaLocation", "areaLocationId", r_.ids(node, "areaLocationId"), true,
+        XmlFields xml(node, r_.doc());
+        area->setValue("name", xml.text("areaName"));
+        area->setValue("fillColor", xml.integerIfPresent("rgbFillColor").value_or(-1));
+        area->setValue("disabled", xml.flag("disabled"));
+        r_.associate(area, "areaLocations", "AreaLocation", "areaLocationId", xml.texts("areaLocationId"), true,
                      [](const std::string& id) {
                          if (id != "-1") TAVLO_LOG_MAIL("Unable to find area location (%@)", id);
                      });
@@ -201,10 +206,11 @@ xmlNodePtr StoreLoadConfig::updateComps(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "comp"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr comp = r_.rowFor(node, "Complimentary", "complimentaryId");
         if (!comp) continue;
-        comp->setValue("name", r_.text(node, "compName"));
-        comp->setValue("percentage", r_.integer(node, "percentage"));
-        comp->setValue("permissionNeeded", r_.flag(node, "permissionNeeded"));
-        comp->setValue("disabled", r_.flag(node, "disabled"));
+        XmlFields xml(node, r_.doc());
+        comp->setValue("name", xml.text("compName"));
+        comp->setValue("percentage", xml.integer("percentage"));
+        comp->setValue("permissionNeeded", xml.flag("permissionNeeded"));
+        comp->setValue("disabled", xml.flag("disabled"));
     }
     return node;
 }
@@ -212,13 +218,13 @@ xmlNodePtr StoreLoadConfig::updateComps(xmlNodePtr node) {
 xmlNodePtr StoreLoadConfig::updateCashDrawers(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "cashDrawer"); node = StoreLoadReader::next(node))
         if (ManagedObjectPtr drawer = r_.rowFor(node, "CashDrawer", "cashDrawerId"))
-            drawer->setValue("name", r_.text(node, "cashDrawerName"));
+            drawer->setValue("name", XmlFields(node, r_.doc()).text("cashDrawerName"));
     return node;
 }
 
-void StoreLoadConfig::setArea(const ManagedObjectPtr& terminal, xmlNodePtr element, std::string_view child,
+void StoreLoadConfig::setArea(const ManagedObjectPtr& terminal, const XmlFields& element, std::string_view child,
                               std::string_view relation, const char* missingFormat) {
-    std::optional<std::string> areaId = r_.nonEmptyText(element, child);
+    std::optional<std::string> areaId = element.text(child);
     if (!areaId) {
         terminal->setToOne(relation, nullptr);
         return;
@@ -231,17 +237,18 @@ xmlNodePtr StoreLoadConfig::updateTerminals(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "terminal"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr terminal = r_.rowFor(node, "Terminal", "terminalId");
         if (!terminal) continue;
-        terminal->setValue("name", r_.text(node, "terminalName"));
-        for (const char* field : {"number", "command", "networkName"}) terminal->setValue(field, r_.text(node, field));
-        terminal->setValue("sendLog", r_.flag(node, "log"));
-        terminal->setValue("sendAllLogs", r_.flag(node, "allLogs"));
-        terminal->setValue("disabled", r_.flag(node, "disabled"));
-        setArea(terminal, node, "areaId", "area", "Unable to find area %@ specified for terminal %@");
-        setArea(terminal, node, "areaDisplayedId", "areaDisplayed",
+        XmlFields xml(node, r_.doc());
+        terminal->setValue("name", xml.text("terminalName"));
+        for (const char* field : {"number", "command", "networkName"}) terminal->setValue(field, xml.text(field));
+        terminal->setValue("sendLog", xml.flag("log"));
+        terminal->setValue("sendAllLogs", xml.flag("allLogs"));
+        terminal->setValue("disabled", xml.flag("disabled"));
+        setArea(terminal, xml, "areaId", "area", "Unable to find area %@ specified for terminal %@");
+        setArea(terminal, xml, "areaDisplayedId", "areaDisplayed",
                 "Unable to find area displayed %@ specified for terminal %@");
-        if (xmlNodePtr param = StoreLoadReader::child(node, "param"))
+        if (xmlNodePtr param = xml.child("param").element())
             updateParams(terminal, param, "TerminalParam", "terminal", "terminalParams", true);
-        updateTerminalDrawers(terminal, node);
+        updateTerminalDrawers(terminal, xml);
     }
     return node;
 }
@@ -250,10 +257,11 @@ void StoreLoadConfig::updateParams(const ManagedObjectPtr& owner, xmlNodePtr fir
                                    std::string_view ownerLink, std::string_view ownerParams, bool keepOwn) {
     std::unordered_set<std::string> keys;
     for (xmlNodePtr n = first; StoreLoadReader::isNamed(n, "param"); n = StoreLoadReader::next(n)) {
-        std::optional<std::string> key = r_.text(n, "key");
+        XmlFields xml(n, r_.doc());
+        std::optional<std::string> key = xml.text("key");
         if (!key) continue;
         ManagedObjectPtr param = r_.index().findOrInsert(entity, {"name", ownerLink}, {*key, owner.get()});
-        param->setValue("value", r_.text(n, "value").value_or(""));
+        param->setValue("value", xml.text("value").value_or(""));
         keys.insert(*key);
     }
     std::vector<ManagedObjectPtr> others;
@@ -270,11 +278,11 @@ void StoreLoadConfig::updateParams(const ManagedObjectPtr& owner, xmlNodePtr fir
     }
 }
 
-void StoreLoadConfig::updateTerminalDrawers(const ManagedObjectPtr& terminal, xmlNodePtr element) {
+void StoreLoadConfig::updateTerminalDrawers(const ManagedObjectPtr& terminal, const XmlFields& element) {
     std::unordered_set<std::string> listed;
-    xmlNodePtr n = StoreLoadReader::child(element, "terminalCashDrawer");
-    for (; StoreLoadReader::isNamed(n, "terminalCashDrawer"); n = StoreLoadReader::next(n)) {
-        std::optional<std::string> drawerId = r_.text(n, "cashDrawerId");
+    for (xmlNodePtr n : element.run("terminalCashDrawer")) {
+        XmlFields xml(n, r_.doc());
+        std::optional<std::string> drawerId = xml.text("cashDrawerId");
         if (drawerId) listed.insert(*drawerId);
         ManagedObjectPtr drawer = drawerId ? r_.index().find("CashDrawer", "cashDrawerId", *drawerId) : nullptr;
         if (!drawer) {
@@ -283,7 +291,7 @@ void StoreLoadConfig::updateTerminalDrawers(const ManagedObjectPtr& terminal, xm
         }
         ManagedObjectPtr link =
             r_.index().findOrInsert("TerminalCashDrawer", {"cashDrawer", "terminal"}, {drawer.get(), terminal.get()});
-        link->setValue("url", r_.text(n, "url"));
+        link->setValue("url", xml.text("url"));
     }
     for (const ManagedObjectPtr& link : terminal->toMany("cashDrawers")) {
         std::optional<std::string> drawerId = link->text("cashDrawer.cashDrawerId");
@@ -295,15 +303,16 @@ xmlNodePtr StoreLoadConfig::updatePrinters(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "printer"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr printer = r_.rowFor(node, "Printer", "printerId");
         if (!printer) continue;
-        printer->setValue("name", r_.text(node, "printerName"));
-        printer->setValue("type", r_.text(node, "type"));
-        printer->setValue("url", r_.text(node, "url"));
-        printer->setValue("leadLines", r_.integer(node, "leadingBlankLines"));
-        printer->setValue("trailLines", r_.integer(node, "trailingBlankLines"));
-        printer->setValue("changesOnly", r_.flag(node, "changesOnly"));
-        printer->setValue("handheldAccessible", r_.flag(node, "handheldPrinter"));
-        printer->setValue("disabled", r_.flag(node, "disabled"));
-        r_.associate(printer, "recipes", "Recipe", "recipeId", r_.ids(node, "recipeId"), false,
+        XmlFields xml(node, r_.doc());
+        printer->setValue("name", xml.text("printerName"));
+        printer->setValue("type", xml.text("type"));
+        printer->setValue("url", xml.text("url"));
+        printer->setValue("leadLines", xml.integer("leadingBlankLines"));
+        printer->setValue("trailLines", xml.integer("trailingBlankLines"));
+        printer->setValue("changesOnly", xml.flag("changesOnly"));
+        printer->setValue("handheldAccessible", xml.flag("handheldPrinter"));
+        printer->setValue("disabled", xml.flag("disabled"));
+        r_.associate(printer, "recipes", "Recipe", "recipeId", xml.texts("recipeId"), false,
                      [](const std::string& id) { TAVLO_LOG("Unable to find recipe %@ for printer", id); });
     }
     return node;
@@ -312,7 +321,7 @@ xmlNodePtr StoreLoadConfig::updatePrinters(xmlNodePtr node) {
 xmlNodePtr StoreLoadConfig::updatePermissions(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "permission"); node = StoreLoadReader::next(node))
         if (ManagedObjectPtr permission = r_.rowFor(node, "Permission", "permissionId"))
-            permission->setValue("name", r_.text(node, "permissionName"));
+            permission->setValue("name", XmlFields(node, r_.doc()).text("permissionName"));
     return node;
 }
 
@@ -320,9 +329,10 @@ xmlNodePtr StoreLoadConfig::updateRoles(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "role"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr role = r_.rowFor(node, "Role", "roleId");
         if (!role) continue;
-        role->setValue("name", r_.text(node, "roleName"));
-        role->setValue("jobTitle", r_.flag(node, "jobTitle"));
-        r_.associate(role, "permissions", "Permission", "permissionId", r_.ids(node, "permissionId"), false,
+        XmlFields xml(node, r_.doc());
+        role->setValue("name", xml.text("roleName"));
+        role->setValue("jobTitle", xml.flag("jobTitle"));
+        r_.associate(role, "permissions", "Permission", "permissionId", xml.texts("permissionId"), false,
                      [](const std::string& id) { TAVLO_LOG_MAIL("Unable to find permission %@ for role", id); });
     }
     return node;
@@ -332,22 +342,23 @@ xmlNodePtr StoreLoadConfig::updateUsers(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "user"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr user = r_.rowFor(node, "User", "userId");
         if (!user) continue;
-        std::optional<std::string> first = r_.text(node, "firstName"), last = r_.text(node, "lastName");
+        XmlFields xml(node, r_.doc());
+        std::optional<std::string> first = xml.text("firstName"), last = xml.text("lastName");
         if (first && last) user->setValue("name", *first + " " + *last);
         else user->setValue("name", first ? *first : last ? *last : std::string("_"));
-        if (std::optional<std::string> number = r_.nonEmptyText(node, "employeeNumber")) user->setValue("number", number);
-        if (std::optional<std::string> email = r_.nonEmptyText(node, "email")) user->setValue("emailAddress", email);
+        if (std::optional<std::string> number = xml.text("employeeNumber")) user->setValue("number", number);
+        if (std::optional<std::string> email = xml.text("email")) user->setValue("emailAddress", email);
         else TAVLO_LOG_MAIL("Null email address for user");
-        if (std::optional<std::string> track = r_.nonEmptyText(node, "trackData")) {
+        if (std::optional<std::string> track = xml.text("trackData")) {
             if (std::optional<std::vector<uint8_t>> bytes = Base64::decode(*track)) {
                 auto end = std::find(bytes->begin(), bytes->end(), uint8_t(0));
                 user->setValue("trackData", std::string(bytes->begin(), end));
             }
         }
-        user->setValue("disabled", r_.flag(node, "disabled"));
-        r_.associate(user, "roles", "Role", "roleId", r_.ids(node, "roleId"), false,
+        user->setValue("disabled", xml.flag("disabled"));
+        r_.associate(user, "roles", "Role", "roleId", xml.texts("roleId"), false,
                      [](const std::string& id) { TAVLO_LOG_MAIL("Unable to find role %@ for user", id); });
-        r_.associate(user, "permissions", "Permission", "permissionId", r_.ids(node, "permissionId"), false,
+        r_.associate(user, "permissions", "Permission", "permissionId", xml.texts("permissionId"), false,
                      [](const std::string& id) { TAVLO_LOG_MAIL("Unable to find permission %@ for user", id); });
     }
     return node;
@@ -366,11 +377,12 @@ xmlNodePtr StoreLoadConfig::updateTaxes(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "tax"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr tax = r_.rowFor(node, "Tax", "taxId");
         if (!tax) continue;
-        tax->setValue("roundingMethod", StoreLoadReader::attribute(node, "roundingMethod"));
-        tax->setValue("name", r_.text(node, "taxName"));
-        tax->setValue("percentage", r_.integer(node, "percentage"));
-        tax->setValue("beforeLoyalty", r_.flag(node, "beforeLoyalty"));
-        tax->setValue("disabled", r_.flag(node, "disabled"));
+        XmlFields xml(node, r_.doc());
+        tax->setValue("roundingMethod", xml.attribute("roundingMethod"));
+        tax->setValue("name", xml.text("taxName"));
+        tax->setValue("percentage", xml.integer("percentage"));
+        tax->setValue("beforeLoyalty", xml.flag("beforeLoyalty"));
+        tax->setValue("disabled", xml.flag("disabled"));
     }
     return node;
 }
@@ -379,10 +391,11 @@ xmlNodePtr StoreLoadConfig::updateRules(xmlNodePtr node) {
     for (; StoreLoadReader::isNamed(node, "rule"); node = StoreLoadReader::next(node)) {
         ManagedObjectPtr rule = r_.rowFor(node, "Rule", "ruleId");
         if (!rule) continue;
-        rule->setValue("type", StoreLoadReader::attribute(node, "type"));
-        rule->setValue("name", r_.text(node, "ruleName"));
-        rule->setValue("disabled", r_.flag(node, "disabled"));
-        if (xmlNodePtr param = StoreLoadReader::child(node, "param"))
+        XmlFields xml(node, r_.doc());
+        rule->setValue("type", xml.attribute("type"));
+        rule->setValue("name", xml.text("ruleName"));
+        rule->setValue("disabled", xml.flag("disabled"));
+        if (xmlNodePtr param = xml.child("param").element())
             updateParams(rule, param, "RuleParam", "rule", "ruleParams", false);
     }
     return node;

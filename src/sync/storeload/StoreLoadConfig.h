@@ -45,8 +45,8 @@ private:
     // owner; the others of the owner go (except IPHONE_* ones when `keepOwn`).
     void updateParams(const ManagedObjectPtr& owner, xmlNodePtr first, std::string_view entity,
                       std::string_view ownerLink, std::string_view ownerParams, bool keepOwn);
-    void updateTerminalDrawers(const ManagedObjectPtr& terminal, xmlNodePtr element);
-    void setArea(const ManagedObjectPtr& terminal, xmlNodePtr element, std::string_view child,
+    void updateTerminalDrawers(const ManagedObjectPtr& terminal, const XmlFields& element);
+    void setArea(const ManagedObjectPtr& terminal, const XmlFields& element, std::string_view child,
                  std::string_view relation, const char* missingFormat);
 
     StoreLoadReader& r_;

@@ -26,11 +26,11 @@ xmlNodePtr StoreLoadMenus::updateSections(xmlNodePtr node) {
         bool inserted = false;
         ManagedObjectPtr section = r_.rowFor(node, "Section", "sectionId", &inserted);
         if (!section) continue;
-        section->setValue("name", r_.text(node, "sectionName"));
-        associateItems(section, r_.ids(node, "itemId"), inserted);
-        associateSubSections(section, r_.ids(node, "sectionId"));
-        if (xmlNodePtr charge = Reader::child(node, "preparationCharge"))
-            catalogue_.associatePreparationCharges(StoreLoadCatalogue::ChargeOwner::Section, section, charge);
+        XmlFields xml(node, r_.doc());
+        section->setValue("name", xml.text("sectionName"));
+        associateItems(section, xml.texts("itemId"), inserted);
+        associateSubSections(section, xml.texts("sectionId"));
+        catalogue_.associatePreparationCharges(StoreLoadCatalogue::ChargeOwner::Section, section, xml);
     }
     return node;
 }
@@ -139,14 +139,15 @@ xmlNodePtr StoreLoadMenus::updateSchedules(xmlNodePtr node) {
     for (; Reader::isNamed(node, "schedule"); node = Reader::next(node)) {
         ManagedObjectPtr schedule = r_.rowFor(node, "Schedule", "scheduleId");
         if (!schedule) continue;
-        schedule->setValue("startDate", r_.time(node, "startDate").value_or(Date(0)));
-        schedule->setValue("endDate", r_.time(node, "endDate").value_or(Date(0)));
+        XmlFields xml(node, r_.doc());
+        schedule->setValue("startDate", xml.time("startDate").value_or(Date(0)));
+        schedule->setValue("endDate", xml.time("endDate").value_or(Date(0)));
         for (const char* field : {"startDailyTime", "endDailyTime"}) {
-            std::optional<std::string> text = r_.text(node, field);
+            std::optional<std::string> text = xml.text(field);
             schedule->setValue(field, text ? daily.dateFromString(*text) : std::nullopt);
         }
-        schedule->setValue("daysOfWeek", r_.text(node, "daysOfWeek"));
-        schedule->setValue("disabled", r_.flag(node, "disabled"));
+        schedule->setValue("daysOfWeek", xml.text("daysOfWeek"));
+        schedule->setValue("disabled", xml.flag("disabled"));
     }
     return node;
 }
@@ -160,27 +161,27 @@ void StoreLoadMenus::readMenu(xmlNodePtr node) {
     bool inserted = false;
     ManagedObjectPtr menu = r_.rowFor(node, "Menu", "menuId", &inserted);
     if (!menu) return;
-    std::optional<std::string> name = r_.nonEmptyText(node, "menuName");
+    XmlFields xml(node, r_.doc());
+    std::optional<std::string> name = xml.text("menuName");
     menu->setValue("name", name ? *name : std::string("_"));
-    menu->setValue("disabled", r_.flag(node, "disabled"));
-    if (Reader::child(node, "seq")) menu->setValue("sequence", r_.integer(node, "seq"));
+    menu->setValue("disabled", xml.flag("disabled"));
+    if (xml.has("seq")) menu->setValue("sequence", xml.integer("seq"));
     else if (inserted) menu->setValue("sequence", ++menuSequenceBase_);
 
-    if (Reader::child(node, "sideItemId")) associateSides(menu, r_.ids(node, "sideItemId"));
-    if (Reader::child(node, "sectionId")) {
+    if (xml.has("sideItemId")) associateSides(menu, xml.texts("sideItemId"));
+    if (xml.has("sectionId")) {
         int32_t base = 0;
-        for (const std::string& id : r_.ids(node, "sectionId")) {
+        for (const std::string& id : xml.texts("sectionId")) {
             if (ManagedObjectPtr section = r_.index().find("Section", "sectionId", id))
                 base = associateSection(section, menu, base);
             else
                 TAVLO_LOG_MAIL("Unable to find section %@ for section", id);
         }
     }
-    if (xmlNodePtr charge = Reader::child(node, "preparationCharge"))
-        catalogue_.associatePreparationCharges(StoreLoadCatalogue::ChargeOwner::Menu, menu, charge);
-    r_.associate(menu, "schedules", "Schedule", "scheduleId", r_.ids(node, "scheduleId"), false,
+    catalogue_.associatePreparationCharges(StoreLoadCatalogue::ChargeOwner::Menu, menu, xml);
+    r_.associate(menu, "schedules", "Schedule", "scheduleId", xml.texts("scheduleId"), false,
                  [](const std::string& id) { TAVLO_LOG_MAIL("Unable to find schedule %@", id); });
-    r_.associate(menu, "areas", "Area", "areaId", r_.ids(node, "areaId"), false, [](const std::string& id) {
+    r_.associate(menu, "areas", "Area", "areaId", xml.texts("areaId"), false, [](const std::string& id) {
         if (id != "-1") TAVLO_LOG_MAIL("Unable to find area %@", id);
     });
 }

@@ -1,8 +1,6 @@
 #include "sync/storeload/StoreLoadReader.h"
 
 #include "core/util/TavloLog.h"
-#include "core/records/XmlFields.h"
-#include "platform/foundation/Text.h"
 #include "xml/XmlChildStream.h"
 #include "xml/XmlHelper.h"
 
@@ -14,54 +12,8 @@ xmlNodePtr StoreLoadReader::next(xmlNodePtr node) { return XmlChildStream::nextE
 
 bool StoreLoadReader::isNamed(xmlNodePtr node, std::string_view name) { return XmlHelper::isElementNamed(node, name); }
 
-xmlNodePtr StoreLoadReader::child(xmlNodePtr element, std::string_view name) {
-    return XmlHelper::getFirstChildNode(element, name);
-}
-
-std::optional<std::string> StoreLoadReader::attribute(xmlNodePtr element, std::string_view name) {
-    return XmlHelper::getAttributeValue(element, name);
-}
-
-std::optional<std::string> StoreLoadReader::text(xmlNodePtr element, std::string_view name) const {
-    return XmlHelper::getNodeValue(doc_, element, name);
-}
-
-std::optional<std::string> StoreLoadReader::text(xmlNodePtr element) const { return XmlHelper::getValue(element, doc_); }
-
-std::optional<std::string> StoreLoadReader::nonEmptyText(xmlNodePtr element, std::string_view name) const {
-    std::optional<std::string> t = text(element, name);
-    return t && !t->empty() ? t : std::nullopt;
-}
-
-int32_t StoreLoadReader::integer(xmlNodePtr element, std::string_view name) const {
-    return intValue(text(element, name));
-}
-
-bool StoreLoadReader::flag(xmlNodePtr element, std::string_view name) const { return boolValue(text(element, name)); }
-
-std::optional<Date> StoreLoadReader::time(xmlNodePtr element, std::string_view name) const {
-    std::optional<std::string> t = text(element, name);
-    if (!t) return std::nullopt;
-    return XmlFields::wireTime(*t);
-}
-
-std::vector<std::string> StoreLoadReader::getIds(xmlNodePtr first, std::string_view name) const {
-    std::vector<std::string> out;
-    for (xmlNodePtr n = first; n; n = n->next)
-        if (isNamed(n, name))
-            if (std::optional<std::string> t = text(n)) out.push_back(std::move(*t));
-    return out;
-}
-
-std::vector<std::string> StoreLoadReader::runTexts(xmlNodePtr element, std::string_view name) const {
-    std::vector<std::string> out;
-    for (xmlNodePtr n = child(element, name); isNamed(n, name); n = next(n))
-        if (std::optional<std::string> t = text(n)) out.push_back(std::move(*t));
-    return out;
-}
-
 void StoreLoadReader::removeObjectsNotReceived(xmlNodePtr parent, std::string_view entity, std::string_view idField) {
-    std::vector<std::string> listed = runTexts(parent, idField);
+    std::vector<std::string> listed = XmlFields(parent, doc_).runTexts(idField);
     std::unordered_set<std::string> kept(listed.begin(), listed.end());
     for (const ManagedObjectPtr& row : context_.fetchAll(entity)) {
         std::optional<std::string> id = row->text(idField);
@@ -71,7 +23,7 @@ void StoreLoadReader::removeObjectsNotReceived(xmlNodePtr parent, std::string_vi
 
 ManagedObjectPtr StoreLoadReader::rowFor(xmlNodePtr element, std::string_view entity, std::string_view idAttribute,
                                          bool* inserted) {
-    std::optional<std::string> id = attribute(element, "id");
+    std::optional<std::string> id = XmlFields(element, doc_).attribute("id");
     if (!id) {
         TAVLO_LOG("Skipping %s element without an id", reinterpret_cast<const char*>(element->name));
         return nullptr;

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "platform/foundation/Clock.h"
 #include "platform/store/ObjectContext.h"
 #include "sync/storeload/StoreLoadIndex.h"
+#include "xml/XmlFields.h"
 
 #include <libxml/tree.h>
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,7 +15,7 @@
 namespace tavlo {
 
 // What the readers of one store-data reply share: the reply's document, the load's context, the
-// index of the rows they look up, and the readings of the reply's values.
+// index of the rows they look up, and the walk over the reply's runs.
 //
 // Runs: a reader starts at the first element of a run of sibling elements with its name and
 // reads each in turn up to the first element of another name, which it returns (null at the
@@ -33,35 +32,12 @@ public:
     ObjectContext& context() const { return context_; }
     StoreLoadIndex& index() { return index_; }
 
-    // ---- the reply's values ----
+    // ---- walking the reply ----
 
-    // The next element after the node (null at the end); see Runs above.
+    // The next element after the node (null at the end); see Runs above. The values of an element
+    // read through XmlFields, and so do the runs of its children.
     static xmlNodePtr next(xmlNodePtr node);
     static bool isNamed(xmlNodePtr node, std::string_view name);
-    // The first child element so named, or null.
-    static xmlNodePtr child(xmlNodePtr element, std::string_view name);
-    static std::optional<std::string> attribute(xmlNodePtr element, std::string_view name);
-    // The text of the first child element so named, nil when absent or without text.
-    std::optional<std::string> text(xmlNodePtr element, std::string_view name) const;
-    std::optional<std::string> text(xmlNodePtr element) const;
-    // The text when it is there and not empty.
-    std::optional<std::string> nonEmptyText(xmlNodePtr element, std::string_view name) const;
-    // intValue of the child's text (0 when absent); boolValue of it (NO when absent).
-    int32_t integer(xmlNodePtr element, std::string_view name) const;
-    bool flag(xmlNodePtr element, std::string_view name) const;
-    // A time on the wire (milliseconds since 1970): the text less its last three characters read
-    // as whole seconds, in 64 bits. nil when the child is absent or has no text.
-    std::optional<Date> time(xmlNodePtr element, std::string_view name) const;
-
-    // The texts of `first` and of every later sibling element of the same name (others are passed
-    // over), in document order; elements without text give nothing.
-    std::vector<std::string> getIds(xmlNodePtr first, std::string_view name) const;
-    // The ids an element lists under `name`.
-    std::vector<std::string> ids(xmlNodePtr element, std::string_view name) const {
-        return getIds(child(element, name), name);
-    }
-    // The texts of the element's consecutive children of that name, from the first one.
-    std::vector<std::string> runTexts(xmlNodePtr element, std::string_view name) const;
 
     // ---- rows ----
 

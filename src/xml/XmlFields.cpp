@@ -1,7 +1,9 @@
-#include "core/records/XmlFields.h"
+#include "xml/XmlFields.h"
 
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
+
+#include <cctype>
 
 namespace tavlo {
 
@@ -39,11 +41,28 @@ std::vector<xmlNodePtr> XmlFields::run(std::string_view name) const {
     return element_ ? XmlHelper::getChildRun(element_, name) : std::vector<xmlNodePtr>{};
 }
 
+std::vector<std::string> XmlFields::runTexts(std::string_view name) const {
+    std::vector<std::string> texts;
+    for (xmlNodePtr node : run(name))
+        if (std::optional<std::string> t = XmlHelper::getValue(node, doc_)) texts.push_back(std::move(*t));
+    return texts;
+}
+
+std::vector<std::string> XmlFields::texts(std::string_view name) const {
+    std::vector<std::string> texts;
+    for (xmlNodePtr node = XmlHelper::getFirstChildNode(element_, name); node; node = node->next)
+        if (XmlHelper::isElementNamed(node, name))
+            if (std::optional<std::string> t = XmlHelper::getValue(node, doc_)) texts.push_back(std::move(*t));
+    return texts;
+}
+
 XmlFields XmlFields::child(std::string_view name) const {
     return XmlFields(XmlHelper::getFirstChildNode(element_, name), doc_);
 }
 
 Date XmlFields::wireTime(std::string_view text) {
+    // Blanks after the digits (a value on a line of its own) are no milliseconds to cut.
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     if (text.size() <= 3) return Date(0);
     return Date(static_cast<double>(longLongValue(text.substr(0, text.size() - 3))));
 }
