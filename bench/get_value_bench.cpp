@@ -1,8 +1,8 @@
 // Configuration reads as every screen makes them: DBHelper::getValue, three fetches each (this
 // device's terminal, its value for the name, the store's value), with no cache. Beside each, the
 // floor: the same three reads on the same file with raw SQLite.
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 

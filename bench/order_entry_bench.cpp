@@ -1,10 +1,10 @@
 // Entering an order as the order screen does: 30 lines added one by one, each taking its recipe's
 // stock, then the order written and saved once, as its send does. Every commit of the local store
 // waits for the disk (synchronous=FULL), so the number of commits per order is what counts.
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
-#include "core/Order.h"
-#include "core/Session.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Order.h"
+#include "core/session/Session.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
 

@@ -1,7 +1,7 @@
 // Totals of a busy check: every screen refresh recomputes them from the lines, so getTotal must
 // stay well under a frame. Goal: under 50 microseconds for 100 lines and 3 taxes. The parts of
 // getTotal are timed on their own beside it, so where its time goes can be read off.
-#include "core/Order.h"
+#include "core/order/Order.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,17 +7,16 @@
 //   written (process start, fonts, the same start-up, the frame and its PNG).
 //
 //   build/bench/startup_bench
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/net/NetworkProbe.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/render/Snapshot.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
-#include "sync/AppShell.h"
-#include "sync/OperationSynchStore.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/handlers/AppShell.h"
+#include "sync/storeload/OperationSynchStore.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,11 +9,11 @@
 //
 //   build/bench/store_load_bench --benchmark_counters_tabular=true
 
-#include "core/LocalStoreModel.h"
+#include "core/session/LocalStoreModel.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/store/ObjectStore.h"
-#include "sync/OperationSynchStore.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/storeload/OperationSynchStore.h"
+#include "sync/storeload/StoreDataGenerator.h"
 #include "xml/XmlHelper.h"
 
 #include <benchmark/benchmark.h>

@@ -10,11 +10,11 @@
 // step (program, libraries, empty store); reply_MB: the reply's size; x_reply: peak / reply.
 
 #include "StoreServer.h"
-#include "core/LocalStoreModel.h"
+#include "core/session/LocalStoreModel.h"
 #include "platform/store/ObjectStore.h"
-#include "sync/CommHelper.h"
-#include "sync/OperationSynchStore.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/storeload/OperationSynchStore.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>

@@ -1,14 +1,16 @@
 #include "TerminalRun.h"
 
-#include "core/DBHelper.h"
+#include "core/ports/LoadProgress.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/FdSource.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/render/ScreenWindow.h"
 #include "platform/ui/render/Snapshot.h"
+#include "screens/entry/ActivityIndicator.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
-#include "sync/AppShell.h"
+#include "sync/handlers/AppShell.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -81,6 +83,9 @@ int TerminalRun::run() {
     app->setDelegate(delegate);
     Error noDisplay;
     std::unique_ptr<ui::render::ScreenWindow> window = ui::render::ScreenWindow::open(*app, "Tavlo", &noDisplay);
+    // The wait overlay shows the long loads' progress, and is seen at once in the window.
+    LoadProgress::install(screens::ActivityIndicator::progressDisplay());
+    if (window) screens::ActivityIndicator::setDrawNow([w = window.get()] { w->displayNow(); });
 
     int status = 0;
     try {
@@ -115,6 +120,8 @@ int TerminalRun::run() {
     // Nothing the run started works on after it.
     AppShell::endHandlers();
     delegate->waitForBackgroundWork();
+    screens::ActivityIndicator::setDrawNow(nullptr);
+    LoadProgress::install(nullptr);
     window.reset();
     ui::Application::install(nullptr);
     return status;

@@ -9,15 +9,15 @@
 // follows the server's address, which changes with every start; a terminal of any other store
 // keeps its own settings.
 #include "TerminalRun.h"
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
 #include "screens/shell/StartupScreens.h"
-#include "sync/AppShell.h"
-#include "sync/LogMailRelay.h"
-#include "sync/TerminalLogInfo.h"
+#include "sync/handlers/AppShell.h"
+#include "sync/support/LogMailRelay.h"
+#include "sync/support/TerminalLogInfo.h"
 
 #include <sys/stat.h>
 

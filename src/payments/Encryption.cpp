@@ -1,7 +1,7 @@
 #include "payments/Encryption.h"
 
-#include "core/Base64.h"
-#include "core/TavloLog.h"
+#include "core/util/Base64.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/security/Keychain.h"
 

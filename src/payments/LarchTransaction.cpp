@@ -1,6 +1,6 @@
 #include "payments/LarchTransaction.h"
 
-#include "core/Utils.h"
+#include "core/util/Utils.h"
 #include "platform/foundation/Text.h"
 
 #include <libxml/parser.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Utils.h"
+#include "core/util/Utils.h"
 #include "payments/PaymentTransaction.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"

@@ -1,7 +1,7 @@
 #include "payments/PaymentHandlerAdapter.h"
 
-#include "core/TavloLog.h"
-#include "core/Utils.h"
+#include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 

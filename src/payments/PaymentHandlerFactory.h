@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CardBatch.h"
+#include "core/ports/CardBatch.h"
 #include "payments/PaymentHandlerAdapter.h"
 
 #include <functional>

@@ -1,9 +1,8 @@
 #include "payments/Transaction.h"
 
-#include "core/XmlFields.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ManagedObject.h"
-#include "xml/XmlHelper.h"
+#include "xml/XmlFields.h"
 
 namespace tavlo {
 
@@ -35,24 +34,22 @@ void Transaction::read(const ManagedObject& row) {
 
 void Transaction::read(xmlNodePtr element, xmlDocPtr doc) {
     if (!element) return;
-    transactionId_ = XmlHelper::getAttributeValue(element, "id");
-    auto child = [&](const char* name) { return XmlHelper::getChildValue(doc, element, name); };
-    if (auto text = child("approval")) approval_ = text;
-    if (auto text = child("number")) number_ = text;
-    if (auto text = child("subTotal")) subTotal_ = intValue(*text);
-    if (auto text = child("tip")) tip_ = intValue(*text);
-    if (auto text = child("tax")) tax_ = intValue(*text);
     XmlFields xml(element, doc);
+    transactionId_ = xml.attribute("id");
+    if (auto text = xml.text("approval")) approval_ = text;
+    if (auto text = xml.text("number")) number_ = text;
+    if (auto v = xml.integerIfPresent("subTotal")) subTotal_ = *v;
+    if (auto v = xml.integerIfPresent("tip")) tip_ = *v;
+    if (auto v = xml.integerIfPresent("tax")) tax_ = *v;
     voided_ = xml.positiveTime("voided");
     adjusted_ = xml.positiveTime("adjusted");
     if (auto date = xml.positiveTime("created")) created_ = date;
     if (auto date = xml.positiveTime("updateDate")) updated_ = date;
-    if (xmlNodePtr list = XmlHelper::getFirstChildNode(element, "fields")) {
-        for (xmlNodePtr field : XmlHelper::getChildRun(list, "field")) {
-            std::optional<std::string> name = XmlHelper::getAttributeValue(field, "name");
-            std::optional<std::string> value = XmlHelper::getAttributeValue(field, "value");
-            if (name && value) fields_[*name] = *value;
-        }
+    for (xmlNodePtr node : xml.child("fields").run("field")) {
+        XmlFields field(node, doc);
+        std::optional<std::string> name = field.attribute("name");
+        std::optional<std::string> value = field.attribute("value");
+        if (name && value) fields_[*name] = *value;
     }
 }
 

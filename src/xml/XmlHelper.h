@@ -16,14 +16,6 @@
 
 namespace tavlo {
 
-class ActivityLog;
-class CardFieldEncryptor;
-class ObjectContext;
-class Order;
-class OrderDiscount;
-class OrderTax;
-class Payment;
-class Selection;
 class TextWriterDocument;
 class XmlStreamWriter;
 
@@ -132,26 +124,6 @@ public:
                                                         Error* error = nullptr);
     static std::optional<std::string> getXmlBatch(const CardBatchValues& batch, Error* error = nullptr);
     static void appendTransactionDetails(const CardTransactionValues& transaction, TextWriterDocument& writer);
-
-    // ---- the order document (sync/XmlHelperOrder.cpp) ----
-
-    // The order's `customerOrder` request (XW). Payments go out when `allPayments`, or new, or
-    // modified, or voided with `sendBackVoids`; every other record of the order always goes out.
-    // The context serves the customer look-up; the encryptor writes the card fields.
-    static std::string getXmlOrder(const Order& order, const std::optional<std::string>& storeId,
-                                   const std::optional<std::string>& terminalId, bool printReceipt,
-                                   const std::optional<std::string>& printURL,
-                                   const std::optional<std::string>& drawerURL, bool allPayments, bool sendBackVoids,
-                                   ObjectContext* context, CardFieldEncryptor& encryptor);
-    // The order's customer as the local store holds it; nothing when it holds none.
-    static void appendCustomer(const Order& order, XmlStreamWriter& writer, ObjectContext* context);
-    static void appendDiscounts(const Order& order, XmlStreamWriter& writer);
-    static void appendOrderTax(const OrderTax& tax, XmlStreamWriter& writer);
-    // A line, a side (`parent` is the line it hangs from) or a combo's part (`inCombo`).
-    static void appendSelection(const Selection& selection, const Selection* parent, const Order& order,
-                                const std::string& type, bool inCombo, XmlStreamWriter& writer);
-    static void appendPayment(const Payment& payment, XmlStreamWriter& writer, CardFieldEncryptor& encryptor);
-    static void appendLog(const ActivityLog& entry, XmlStreamWriter& writer);
 };
 
 } // namespace tavlo

@@ -2,13 +2,13 @@
 // its first screen into a PNG and ends. Each run has a fresh data directory and a store server on
 // loopback.
 #include "StoreServer.h"
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

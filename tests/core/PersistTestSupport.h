@@ -3,7 +3,7 @@
 // Helpers shared by the persistence tests: request documents parsed back, contexts on the test
 // store, and the few rows records link to.
 
-#include "core/ComboSelection.h"
+#include "core/order/ComboSelection.h"
 #include "platform/store/ObjectContext.h"
 #include "support/LocalStoreScope.h"
 #include "xml/XmlHelper.h"

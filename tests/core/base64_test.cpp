@@ -1,5 +1,5 @@
-#include "core/Base64.h"
-#include "core/Base64Coding.h"
+#include "core/util/Base64.h"
+#include "core/util/Base64Coding.h"
 
 #include <gtest/gtest.h>
 

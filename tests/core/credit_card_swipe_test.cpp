@@ -1,4 +1,4 @@
-#include "core/CreditCardSwipe.h"
+#include "core/order/CreditCardSwipe.h"
 
 #include "platform/foundation/Clock.h"
 #include "support/LogLines.h"

@@ -1,4 +1,4 @@
-#include "core/IsoDate.h"
+#include "core/util/IsoDate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/DBHelper.h"
-#include "core/LocalStoreModel.h"
+#include "core/session/DBHelper.h"
+#include "core/session/LocalStoreModel.h"
 #include "support/LocalStoreScope.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "core/ComboSelection.h"
-#include "core/IDBroker.h"
-#include "core/Order.h"
-#include "core/Session.h"
+#include "core/order/ComboSelection.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Order.h"
+#include "core/session/Session.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <gtest/gtest.h>

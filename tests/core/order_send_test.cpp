@@ -1,10 +1,10 @@
 // Sending an order against a fake order sender: what is handed over, and the kitchen tickets of a
 // lite terminal. The order handler's part runs against the store server in
 // tests/sync/handlers_send_order_test.cpp.
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
-#include "core/Order.h"
-#include "core/Session.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Order.h"
+#include "core/session/Session.h"
 #include "platform/store/ObjectContext.h"
 #include "support/FakePorts.h"
 #include "support/RecordingAnnouncer.h"

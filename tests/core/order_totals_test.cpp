@@ -1,4 +1,4 @@
-#include "core/Order.h"
+#include "core/order/Order.h"
 
 #include <gtest/gtest.h>
 

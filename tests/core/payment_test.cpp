@@ -1,7 +1,7 @@
-#include "core/CreditCardSwipe.h"
-#include "core/IDBroker.h"
-#include "core/Payment.h"
-#include "core/Session.h"
+#include "core/order/CreditCardSwipe.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Payment.h"
+#include "core/session/Session.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +47,26 @@ TEST(PaymentRecord, TenderLabelTables) {
     EXPECT_EQ(Payment::typeFromXMLLabel(std::string("unknown")), -1);
     EXPECT_EQ(Payment::typeFromXMLLabel(std::nullopt), -1);
     EXPECT_EQ(Payment::payPermission(12), "PAY_ROOM");
+}
+
+TEST(PaymentRecord, WhatEachTenderCarriesOfACard) {
+    struct Case { int32_t type; bool takes, sends, hostFields; };
+    const Case cases[] = {
+        {Payment::kCash, false, false, false},       {Payment::kCredit, true, true, true},
+        {Payment::kDebit, true, false, true},        {Payment::kGift, false, true, true},
+        {Payment::kCoupon, false, false, false},     {Payment::kCheck, false, false, false},
+        {Payment::kBill, true, false, false},        {Payment::kExtCredit, false, false, true},
+        {Payment::kExtDebit, false, false, false},   {Payment::kTab, true, true, true},
+        {Payment::kExtGift, false, false, false},    {Payment::kRoomCharge, false, true, true},
+        {Payment::kOther, false, false, false},      {0, false, false, false},
+        {14, false, false, false},                   {Payment::kUnknownType, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Payment::xmlLabel(c.type));
+        EXPECT_EQ(Payment::takesCardFields(c.type), c.takes);
+        EXPECT_EQ(Payment::sendsCardFields(c.type), c.sends);
+        EXPECT_EQ(Payment::carriesHostFields(c.type), c.hostFields);
+    }
 }
 
 TEST(PaymentRecord, AmountsFlagsAndVoid) {

@@ -1,4 +1,4 @@
-#include "core/Attendance.h"
+#include "core/records/Attendance.h"
 
 #include "PersistTestSupport.h"
 

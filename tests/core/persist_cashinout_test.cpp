@@ -1,4 +1,4 @@
-#include "core/CashInOut.h"
+#include "core/records/CashInOut.h"
 
 #include "PersistTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "core/Customer.h"
+#include "core/records/Customer.h"
 
 #include "PersistTestSupport.h"
 

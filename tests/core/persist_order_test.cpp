@@ -1,5 +1,5 @@
-#include "core/DBHelper.h"
-#include "core/Order.h"
+#include "core/session/DBHelper.h"
+#include "core/order/Order.h"
 
 #include "PersistTestSupport.h"
 

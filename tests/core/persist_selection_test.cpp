@@ -1,4 +1,4 @@
-#include "core/ComboSelection.h"
+#include "core/order/ComboSelection.h"
 
 #include "PersistTestSupport.h"
 

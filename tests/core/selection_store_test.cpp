@@ -1,7 +1,7 @@
-#include "core/ComboSelection.h"
-#include "core/IDBroker.h"
-#include "core/OrderTax.h"
-#include "core/Selection.h"
+#include "core/order/ComboSelection.h"
+#include "core/session/IDBroker.h"
+#include "core/order/OrderTax.h"
+#include "core/order/Selection.h"
 
 #include <gtest/gtest.h>
 

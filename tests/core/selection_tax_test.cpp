@@ -1,6 +1,6 @@
-#include "core/ComboSelection.h"
-#include "core/OrderTax.h"
-#include "core/Selection.h"
+#include "core/order/ComboSelection.h"
+#include "core/order/OrderTax.h"
+#include "core/order/Selection.h"
 
 #include <gtest/gtest.h>
 

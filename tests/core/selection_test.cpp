@@ -1,5 +1,5 @@
-#include "core/ComboSelection.h"
-#include "core/Selection.h"
+#include "core/order/ComboSelection.h"
+#include "core/order/Selection.h"
 
 #include <gtest/gtest.h>
 

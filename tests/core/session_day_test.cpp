@@ -1,9 +1,9 @@
 // The session's business day, card batch and no-sale against fake ports: what the session asks of
 // the layers above it, in which order, and what it makes of their answers. The handlers' own part
 // runs against the store server in tests/sync/handlers_session_test.cpp.
-#include "core/DBHelper.h"
-#include "core/Session.h"
-#include "core/Utils.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/Utils.h"
 #include "platform/store/ObjectContext.h"
 #include "support/FakePorts.h"
 #include "support/LogLines.h"

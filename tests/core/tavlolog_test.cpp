@@ -1,4 +1,4 @@
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 
 #include <unistd.h>
 
@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "support/TimeZoneScope.h"
-#include "core/LogInfoProvider.h"
-#include "core/LogMailQueue.h"
-#include "core/LogMailSender.h"
+#include "core/util/LogInfoProvider.h"
+#include "core/util/LogMailQueue.h"
+#include "core/util/LogMailSender.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TempHome.h"
 
@@ -122,7 +122,7 @@ protected:
 };
 
 TEST_F(TavloLogTest, AppendsFileNameLineAndMessage) {
-    TavloLog::logFile("/home/dev/src/core/Order.cpp", 12, false, "message %d for %@", 7, std::string("table 4"));
+    TavloLog::logFile("/home/dev/src/core/order/Order.cpp", 12, false, "message %d for %@", 7, std::string("table 4"));
     TavloLog::logFile("Plain.cpp", 3, false, nullptr, "nil format logs the argument");
     int here = __LINE__ + 1;
     TAVLO_LOG("from the macro");
@@ -349,6 +349,27 @@ TEST(LogMailQueue, ShutdownGivesUpOnAStuckSenderWhenTheTimeIsUp) {
     gate->set_value();  // the abandoned worker finishes its entry and stops
     while (queue.pending() > 0) std::this_thread::yield();
     EXPECT_EQ(calls->load(), 1);
+}
+
+TEST(LogMailQueue, AQueueLetGoFinishesTheEntryBeingSentBeforeItGoes) {
+    std::promise<void> gate, started;
+    std::shared_future<void> open = gate.get_future().share();
+    std::vector<std::string> sent;  // written by the sender only, read once the queue is gone
+    auto queue = std::make_unique<LogMailQueue>(
+        4,
+        [&](const LogMailQueue::Entry& entry) {
+            if (sent.empty()) started.set_value();
+            open.wait();
+            sent.push_back(entry.message);
+        },
+        nullptr);
+    queue->push({"A.cpp", 1, "one"});
+    started.get_future().wait();
+    std::thread closer([&] { queue.reset(); });
+    gate.set_value();
+    closer.join();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), "one");
 }
 
 } // namespace

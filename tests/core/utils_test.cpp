@@ -1,4 +1,4 @@
-#include "core/Utils.h"
+#include "core/util/Utils.h"
 
 #include <gtest/gtest.h>
 

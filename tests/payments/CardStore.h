@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/LocalStoreModel.h"
+#include "core/session/LocalStoreModel.h"
 #include "platform/foundation/Clock.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/store/ObjectStore.h"

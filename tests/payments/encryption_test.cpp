@@ -1,6 +1,6 @@
 #include "payments/Encryption.h"
 
-#include "core/Base64.h"
+#include "core/util/Base64.h"
 #include "platform/security/Keychain.h"
 #include "support/LogLines.h"
 #include "support/RecordingMailSender.h"

@@ -2,25 +2,29 @@
 // reaches, when the store is loaded, the handlers set up once, the low-space warning, the
 // terminal information, the merge of background saves and the save at the end. The set-up and
 // sign-in screens are small stand-ins registered under their interface names.
-#include "core/DBHelper.h"
-#include "core/Session.h"
+#include "RunUntil.h"
+#include "StoreServer.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/render/Snapshot.h"
 #include "screens/shell/BroadcastListener.h"
+#include "screens/shell/SettingsViewController.h"
+#include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "screens/shell/TerminalReadyViewController.h"
-#include "StoreServer.h"
 #include "support/LocalStoreScope.h"
 #include "support/LogLines.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
-#include "sync/AppShell.h"
-#include "sync/CommHelper.h"
-#include "sync/StoreDataGenerator.h"
-#include "sync/StoreHandler.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/AppShell.h"
+#include "sync/handlers/StoreHandler.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -362,6 +366,34 @@ TEST_F(AppDelegateTest, TheReadyScreenNamesTheStore) {
     ASSERT_NE(ready.broadcastListener(), nullptr);
     EXPECT_EQ(ready.broadcastListener()->udpDelegate(), nullptr);  // broadcasts are ignored
     ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "terminal_ready");
+}
+
+// The real set-up screen, shown by the start-up and answered as a person answers it.
+TEST_F(AppDelegateTest, TheSetUpScreenLoadsTheStoreAndTheStartUpGoesOnToTheSignIn) {
+    registerStartupScreens();  // the program's own screens, in place of the stand-ins
+    InterfaceRegistry::shared().addController("LoginView", [] { return std::make_shared<StandInLogin>(); });
+    Terminal t;
+    t.launch();
+    ASSERT_NE(dynamic_cast<SettingsViewController*>(&t.h.visibleController()), nullptr);
+    t.h.type(t.h.outlet<TextField>("textStoreId"), "S-7");
+    t.h.type(t.h.outlet<TextField>("textStorePassword"), "pw");
+    t.h.type(t.h.outlet<TextField>("textStoreGateway"), server.url());
+    t.h.tap("Save");
+    ASSERT_TRUE(t.h.hasAlert());
+    t.h.clickAlert("Ok");  // no association code
+    ASSERT_TRUE(test::runUntil(t.h, [&] { return t.visibleInterface() == "LoginView"; }));
+
+    EXPECT_EQ(loads(), 1u);  // by the set-up screen; the home step after it finds the same store
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    EXPECT_EQ(defaults.stringForKey("store_id"), "S-7");
+    EXPECT_EQ(defaults.stringForKey("password"), "pw");
+    EXPECT_EQ(defaults.stringForKey("gateway"), server.url());
+    EXPECT_TRUE(t.delegate->handlersSetupCompleted());
+    EXPECT_TRUE(StoreHandler::getInstance()->isRunning());
+    EXPECT_EQ(StoreHandler::getInstance()->url(), server.url());
+    std::vector<std::string> lines = tavlo::test::loggedBy("TavloMobileAppDelegate.cpp");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "*** NOTE: Terminal does not contain configuration!"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "*** STORE:S-7"), 1);
 }
 
 TEST(BroadcastListenerAlerts, AMessageForTheStaffIsShownWithItsSource) {

@@ -5,7 +5,7 @@
 // Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start, and while the
 // program has no set-up screen.
 #include "StoreServer.h"
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/InterfaceRegistry.h"
@@ -20,7 +20,7 @@
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
 #include "support/ui/Xvfb.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "support/FakePaymentHandler.h"
 
-#include "core/Utils.h"
+#include "core/util/Utils.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 

@@ -1,7 +1,7 @@
 #include "support/FakePorts.h"
 
-#include "core/Order.h"
-#include "core/Payment.h"
+#include "core/order/Order.h"
+#include "core/order/Payment.h"
 
 namespace tavlo::test {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/BusinessDay.h"
-#include "core/CardBatch.h"
-#include "core/OrderSender.h"
+#include "core/ports/BusinessDay.h"
+#include "core/ports/CardBatch.h"
+#include "core/ports/OrderSender.h"
 
 #include <memory>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "support/LocalStoreScope.h"
 
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
 #include "platform/foundation/UserDefaults.h"
 
 #include <stdexcept>

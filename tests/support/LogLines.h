@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 
 #include <fstream>
 #include <string>

@@ -1,6 +1,6 @@
 #include "support/RecordingAnnouncer.h"
 
-#include "core/Order.h"
+#include "core/order/Order.h"
 
 namespace tavlo::test {
 

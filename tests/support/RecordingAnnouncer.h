@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Announcer.h"
+#include "core/ports/Announcer.h"
 
 #include <memory>
 #include <mutex>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/LogMailSender.h"
-#include "core/TavloLog.h"
+#include "core/util/LogMailSender.h"
+#include "core/util/TavloLog.h"
 
 #include <memory>
 #include <mutex>

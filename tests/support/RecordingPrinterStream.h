@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PrinterStream.h"
+#include "core/ports/PrinterStream.h"
 
 #include <optional>
 #include <string>

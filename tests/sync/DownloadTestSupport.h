@@ -3,7 +3,7 @@
 #include "StoreServer.h"
 #include "platform/store/ObjectStore.h"
 #include "support/LocalStoreScope.h"
-#include "sync/CommHelper.h"
+#include "sync/exchange/CommHelper.h"
 
 #include <gtest/gtest.h>
 

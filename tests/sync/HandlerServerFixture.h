@@ -2,11 +2,11 @@
 
 #include "HandlerTestSupport.h"
 #include "StoreServerFixture.h"
-#include "core/CardBatch.h"
-#include "core/IDBroker.h"
-#include "sync/AppShell.h"
-#include "sync/OrderHandler.h"
-#include "sync/OrderQueue.h"
+#include "core/ports/CardBatch.h"
+#include "core/session/IDBroker.h"
+#include "sync/handlers/AppShell.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/handlers/OrderQueue.h"
 #include "xml/XmlHelper.h"
 
 #include <chrono>

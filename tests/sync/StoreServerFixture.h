@@ -1,11 +1,11 @@
 #pragma once
 
 #include "StoreServer.h"
-#include "core/DBHelper.h"
-#include "core/Session.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/LocalStoreScope.h"
-#include "sync/CommHelper.h"
+#include "sync/exchange/CommHelper.h"
 
 #include <gtest/gtest.h>
 

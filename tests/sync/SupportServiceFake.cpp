@@ -2,7 +2,7 @@
 
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
-#include "sync/SupportService.h"
+#include "sync/support/SupportService.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

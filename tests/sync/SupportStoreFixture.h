@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/DBHelper.h"
-#include "core/LocalStoreModel.h"
-#include "core/TavloLog.h"
+#include "core/session/DBHelper.h"
+#include "core/session/LocalStoreModel.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/store/ObjectStore.h"

@@ -1,10 +1,10 @@
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/net/NetworkReachability.h"
 #include "support/LoopbackListener.h"
 #include "support/NetworkNamespace.h"
 #include "support/TempHome.h"
-#include "sync/CommHelper.h"
+#include "sync/exchange/CommHelper.h"
 
 #include <arpa/inet.h>
 #include <fstream>

@@ -2,7 +2,7 @@
 #include "StoreServerFixture.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/StoreError.h"
-#include "sync/OperationSynchCustomers.h"
+#include "sync/handlers/OperationSynchCustomers.h"
 #include "xml/XmlHelper.h"
 
 #include <gtest/gtest.h>

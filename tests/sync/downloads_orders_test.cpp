@@ -1,12 +1,12 @@
 #include "DownloadTestSupport.h"
 #include "HandlerTestSupport.h"
 #include "StoreServerFixture.h"
-#include "core/Order.h"
+#include "core/order/Order.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/StoreError.h"
-#include "sync/OperationSynchOrders.h"
-#include "sync/OrderHandler.h"
+#include "sync/handlers/OperationSynchOrders.h"
+#include "sync/handlers/OrderHandler.h"
 
 #include <gtest/gtest.h>
 

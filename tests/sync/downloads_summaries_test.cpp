@@ -1,11 +1,7 @@
 #include "StoreServerFixture.h"
-#include "sync/OperationSynchOrders.h"
+#include "sync/handlers/OperationSynchOrders.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <future>
-#include <thread>
 
 using namespace tavlo;
 using namespace tavlo::test;
@@ -36,9 +32,9 @@ protected:
             << error.localizedDescription();
     }
 
-    bool update(bool open, Error* error, std::recursive_mutex* lock = nullptr) {
+    bool update(bool open, Error* error) {
         return OperationSynchOrders::updateOrderSummaries(std::string("1"), std::string("secret"), std::string("u5"),
-                                                          server->url(), open, context(), lock, error);
+                                                          server->url(), open, context(), RunExclusion(), error);
     }
 
     Names orderNames() const {
@@ -118,35 +114,6 @@ TEST_F(OrderSummariesTest, RepliesAndFailures) {
             EXPECT_FALSE(error.isSet()) << error.localizedDescription();
         }
     }
-}
-
-TEST_F(OrderSummariesTest, TheOrdersAreReplacedOnlyUnderTheHandlersQueueLock) {
-    serverHolds("S1", "Table 1", false);
-    std::recursive_mutex queueLock;
-    std::promise<void> release;
-    std::promise<void> held;
-    std::thread run([&] {
-        std::lock_guard lock(queueLock);  // a handler run in progress
-        held.set_value();
-        release.get_future().wait();
-    });
-    held.get_future().wait();
-    // The main context is the caller's: the update runs on a thread of its own here, so the test
-    // reads the file through another context meanwhile.
-    auto update = std::async(std::launch::async, [&] {
-        Error error;
-        return this->update(true, &error, &queueLock);
-    });
-    // The exchange does not wait for the lock.
-    for (int i = 0; i < 500 && server->requestCount("getOrders") == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(server->requestCount("getOrders"), 1u);
-    EXPECT_EQ(update.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
-    EXPECT_EQ(orderNames(), Names{"Old list"});
-    release.set_value();
-    EXPECT_TRUE(update.get());
-    run.join();
-    EXPECT_EQ(orderNames(), Names{"Table 1"});
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "HandlerServerFixture.h"
 
-#include "core/Utils.h"
-#include "sync/OperationStoreOpen.h"
+#include "core/util/Utils.h"
+#include "sync/handlers/OperationStoreOpen.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +135,20 @@ TEST_F(BusinessDayTest, StartReportsAnOpenLeftUnreportedAndOnlyThat) {
     again.start();
     EXPECT_EQ(again.attempts(), 1);
     EXPECT_EQ(opensReceived(), 1u);
+}
+
+TEST_F(BusinessDayTest, AHandlerLetGoEndsItsOpenReportBeforeItGoes) {
+    server->setFault("open", Fault::RefuseConnection);
+    makeHandler(true);
+    handler->start();
+    ASSERT_TRUE(handler->openStore(std::string("u5"), Date::now(), context(), nullptr));
+    while (opensReceived() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::shared_ptr<OperationStoreOpen> report = handler->openOperation();
+    handler->pause();
+    handler.reset();  // the last reference
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(report->isCancelled());
+    EXPECT_TRUE(report->isFinished()) << "no report goes on without its handler";
 }
 
 TEST_F(BusinessDayTest, ADayWithoutOpenerIsNotReported) {

@@ -1,10 +1,10 @@
 #include "HandlerServerFixture.h"
 
-#include "core/Attendance.h"
-#include "core/CashInOut.h"
-#include "core/Customer.h"
-#include "sync/OperationCustomer.h"
-#include "sync/OperationStandard.h"
+#include "core/records/Attendance.h"
+#include "core/records/CashInOut.h"
+#include "core/records/Customer.h"
+#include "sync/handlers/OperationCustomer.h"
+#include "sync/handlers/OperationStandard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "HandlerServerFixture.h"
 
-#include "core/Order.h"
-#include "core/Session.h"
+#include "core/order/Order.h"
+#include "core/session/Session.h"
 #include "support/RecordingAnnouncer.h"
 
 #include <gtest/gtest.h>

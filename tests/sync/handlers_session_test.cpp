@@ -1,10 +1,10 @@
 #include "HandlerServerFixture.h"
 
-#include "core/Session.h"
+#include "core/session/Session.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "support/FakePaymentHandler.h"
 #include "support/RecordingPrinterStream.h"
-#include "sync/StoreHandler.h"
+#include "sync/handlers/StoreHandler.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-#include "sync/AppShell.h"
+#include "sync/handlers/AppShell.h"
 
 #include "HandlerTestSupport.h"
-#include "core/DBHelper.h"
-#include "core/Base64.h"
-#include "core/IDBroker.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/util/Base64.h"
 #include "payments/Encryption.h"
-#include "sync/CommHelper.h"
-#include "sync/OrderHandler.h"
-#include "sync/StoreHandler.h"
 #include "support/LocalStoreScope.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/handlers/StoreHandler.h"
 
 #include <gtest/gtest.h>
 

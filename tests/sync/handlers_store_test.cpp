@@ -1,7 +1,7 @@
-#include "sync/StoreHandler.h"
+#include "sync/handlers/StoreHandler.h"
 
 #include "HandlerTestSupport.h"
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "support/LocalStoreScope.h"
 
 #include <gtest/gtest.h>

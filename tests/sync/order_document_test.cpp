@@ -1,12 +1,12 @@
 #include "StoreServerFixture.h"
-#include "core/ComboSelection.h"
-#include "core/Customer.h"
-#include "core/Order.h"
+#include "core/order/ComboSelection.h"
+#include "core/records/Customer.h"
+#include "core/order/Order.h"
 #include "platform/foundation/Clock.h"
 #include "support/LocalStoreScope.h"
-#include "sync/CardFieldEncryptor.h"
-#include "sync/CommHelper.h"
-#include "sync/OrderDocument.h"
+#include "sync/exchange/CardFieldEncryptor.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/exchange/OrderDocument.h"
 #include "xml/XmlHelper.h"
 
 #include <gtest/gtest.h>
@@ -77,8 +77,9 @@ protected:
     void TearDown() override { CommHelper::setGateway(std::nullopt); }
 
     std::string document(const Order& order, bool allPayments = false, bool sendBackVoids = false) {
-        return XmlHelper::getXmlOrder(order, std::string("S1"), std::string("T1"), false, std::nullopt, std::nullopt,
-                                      allPayments, sendBackVoids, store.context().get(), encryptor);
+        return OrderDocument(order, encryptor)
+            .getXmlOrder(std::string("S1"), std::string("T1"), false, std::nullopt, std::nullopt, allPayments,
+                         sendBackVoids, store.context().get());
     }
 
     // A dine-in order at a table with every kind of record the document carries.
@@ -216,9 +217,9 @@ protected:
 TEST_F(OrderDocumentTest, WholeOrderMatchesTheFixtureByteForByte) {
     Order order;
     fillOrder(order);
-    std::string xml = XmlHelper::getXmlOrder(order, std::string("S1"), std::string("T1"), true,
-                                             std::string("10.0.0.9:9100"), std::string("10.0.0.9:9101"), false, false,
-                                             store.context().get(), encryptor);
+    std::string xml = OrderDocument(order, encryptor)
+                          .getXmlOrder(std::string("S1"), std::string("T1"), true, std::string("10.0.0.9:9100"),
+                                       std::string("10.0.0.9:9101"), false, false, store.context().get());
     EXPECT_EQ(xml, readFixture("orderdoc/customer_order.xml"));
     // Only the non-empty card fields were handed to the encryptor.
     EXPECT_EQ(encryptor.encrypted,

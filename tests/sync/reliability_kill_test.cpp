@@ -1,12 +1,12 @@
 // A terminal killed at any moment of handing orders over: after a restart the store is sound and
 // every order is there with its queue row, or neither is.
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
-#include "core/Order.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Order.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/LocalStoreScope.h"
-#include "sync/OrderHandler.h"
-#include "sync/OrderQueue.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/handlers/OrderQueue.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

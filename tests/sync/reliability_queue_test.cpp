@@ -3,10 +3,10 @@
 // sent before the server accepted it.
 #include "HandlerServerFixture.h"
 
-#include "core/Attendance.h"
-#include "core/CashInOut.h"
-#include "core/Customer.h"
-#include "core/Order.h"
+#include "core/records/Attendance.h"
+#include "core/records/CashInOut.h"
+#include "core/records/Customer.h"
+#include "core/order/Order.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "StoreServerFixture.h"
-#include "core/Base64.h"
-#include "core/DBHelper.h"
+#include "core/util/Base64.h"
+#include "core/session/DBHelper.h"
 #include "payments/Encryption.h"
 #include "support/LoopbackListener.h"
-#include "sync/OrderDocumentWriter.h"
+#include "sync/exchange/OrderDocumentWriter.h"
 #include "xml/XmlHelper.h"
 
 #include <gtest/gtest.h>

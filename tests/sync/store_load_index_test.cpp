@@ -1,6 +1,6 @@
-#include "sync/StoreLoadIndex.h"
+#include "sync/storeload/StoreLoadIndex.h"
 
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "support/LocalStoreScope.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "sync/StoreNotification.h"
+#include "sync/announce/StoreNotification.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "core/ComboSelection.h"
-#include "core/DBHelper.h"
-#include "core/IDBroker.h"
-#include "core/Selection.h"
+#include "core/order/ComboSelection.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/order/Selection.h"
 #include "support/LocalStoreScope.h"
 #include "support/TempHome.h"
-#include "sync/OperationSynchStore.h"
+#include "sync/storeload/OperationSynchStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "StoreServerFixture.h"
-#include "sync/OperationSynchStore.h"
+#include "sync/storeload/OperationSynchStore.h"
 
 #include <gtest/gtest.h>
 

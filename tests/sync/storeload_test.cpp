@@ -1,6 +1,6 @@
-#include "core/DBHelper.h"
-#include "core/LoadProgress.h"
-#include "core/TavloLog.h"
+#include "core/session/DBHelper.h"
+#include "core/ports/LoadProgress.h"
+#include "core/util/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DateFormatter.h"
@@ -8,10 +8,10 @@
 #include "platform/foundation/UserDefaults.h"
 #include "support/LocalStoreScope.h"
 #include "support/TempHome.h"
-#include "sync/CommHelper.h"
-#include "sync/OperationSynchStore.h"
-#include "sync/StoreDataGenerator.h"
-#include "sync/StoreLoadMenus.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/storeload/OperationSynchStore.h"
+#include "sync/storeload/StoreDataGenerator.h"
+#include "sync/storeload/StoreLoadMenus.h"
 
 #include <gtest/gtest.h>
 

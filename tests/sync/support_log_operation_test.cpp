@@ -1,4 +1,4 @@
-#include "sync/OperationLogs.h"
+#include "sync/support/OperationLogs.h"
 
 #include "platform/foundation/DateFormatter.h"
 #include "support/TimeZoneScope.h"

@@ -1,11 +1,11 @@
-#include "core/LogInfoProvider.h"
-#include "core/TavloLog.h"
+#include "core/util/LogInfoProvider.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/HttpClient.h"
 #include "support/TempHome.h"
-#include "sync/LogMailRelay.h"
-#include "sync/MailRelay.h"
-#include "sync/SupportService.h"
+#include "sync/support/LogMailRelay.h"
+#include "sync/support/MailRelay.h"
+#include "sync/support/SupportService.h"
 
 #include "SupportServiceFake.h"
 

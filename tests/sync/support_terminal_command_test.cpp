@@ -1,6 +1,6 @@
-#include "sync/OperationTerminalCommand.h"
-#include "sync/OrderHandler.h"
-#include "sync/SupportService.h"
+#include "sync/support/OperationTerminalCommand.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/support/SupportService.h"
 #include "support/LoopbackListener.h"
 
 #include "platform/store/Predicate.h"

@@ -2,8 +2,8 @@
 #include "SupportServiceFake.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
-#include "sync/SupportService.h"
-#include "sync/UploadHelper.h"
+#include "sync/support/SupportService.h"
+#include "sync/support/UploadHelper.h"
 
 #include <sqlite3.h>
 

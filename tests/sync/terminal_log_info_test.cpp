@@ -1,18 +1,18 @@
 // The logger's header, footer and mailed entries with the terminal's own values.
-#include "sync/TerminalLogInfo.h"
+#include "sync/support/TerminalLogInfo.h"
 
 #include "HandlerTestSupport.h"
-#include "core/DBHelper.h"
-#include "core/LogMailSender.h"
-#include "core/TavloLog.h"
+#include "core/session/DBHelper.h"
+#include "core/util/LogMailSender.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "support/LocalStoreScope.h"
 #include "support/TimeZoneScope.h"
-#include "sync/CommHelper.h"
-#include "sync/OrderHandler.h"
-#include "sync/OrderQueue.h"
-#include "sync/StoreHandler.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/handlers/OrderQueue.h"
+#include "sync/handlers/StoreHandler.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

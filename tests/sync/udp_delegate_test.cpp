@@ -1,6 +1,6 @@
-#include "sync/UDPDelegate.h"
+#include "sync/announce/UDPDelegate.h"
 
-#include "core/TavloLog.h"
+#include "core/util/TavloLog.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"

@@ -1,6 +1,6 @@
 // Feeds arbitrary datagrams to the change announcement parser: it must never read outside the
 // datagram, and what it answers must hang together.
-#include "sync/StoreNotification.h"
+#include "sync/announce/StoreNotification.h"
 
 #include <cstdlib>
 

@@ -4,7 +4,7 @@
 // (store "demo", password "demo") with a generated menu of --items items (default 60) unless a
 // fixture is given. Serves until interrupted (Ctrl-C or SIGTERM).
 #include "StoreServer.h"
-#include "sync/StoreDataGenerator.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <csignal>
 #include <cstdio>

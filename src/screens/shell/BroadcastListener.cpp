@@ -1,9 +1,9 @@
 #include "screens/shell/BroadcastListener.h"
 
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/AlertView.h"
-#include "sync/AppShell.h"
+#include "sync/handlers/AppShell.h"
 
 #include <any>
 

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/ObjectContext.h"
-#include "sync/UDPDelegate.h"
+#include "sync/announce/UDPDelegate.h"
 
 #include <memory>
 

@@ -1,14 +1,14 @@
 #include "screens/shell/TavloMobileAppDelegate.h"
 
-#include "core/DBHelper.h"
-#include "core/Session.h"
-#include "core/TavloLog.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
-#include "sync/CommHelper.h"
-#include "sync/OperationSynchStore.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/storeload/OperationSynchStore.h"
 
 namespace tavlo::screens {
 

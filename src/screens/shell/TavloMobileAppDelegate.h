@@ -7,7 +7,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "sync/AppShell.h"
+#include "sync/handlers/AppShell.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "screens/shell/TerminalReadyViewController.h"
 
-#include "core/DBHelper.h"
+#include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"

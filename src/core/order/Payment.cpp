@@ -1,0 +1,232 @@
+#include "core/order/Payment.h"
+
+#include "core/order/CreditCardSwipe.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/session/Session.h"
+#include "core/util/Utils.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+
+#include <array>
+
+namespace tavlo {
+
+namespace {
+
+struct Tender {
+    const char* xml;
+    const char* ui;
+    const char* pay;
+    const char* voidRight;
+    bool takesCard;
+    bool sendsCard;
+    bool hostFields;
+};
+
+// Codes 1 to 13 in order. The last three columns: the card's fields are taken with the payment;
+// they go to the server encrypted in the order document; the server's order document carries the
+// card host's fields.
+constexpr std::array<Tender, 13> kTenders{{
+    {"cash",           "Cash",        "PAY_CASH",       "VOID_CASH",        false, false, false},
+    {"credit",         "Credit",      "PAY_CREDIT",     "VOID_CREDIT",      true,  true,  true},
+    {"debit",          "Debit",       "PAY_DEBIT",      "VOID_DEBIT",       true,  false, true},
+    {"gift",           "Gift",        "PAY_GIFT",       "VOID_GIFT",        false, true,  true},
+    {"coupon",         "Coupon",      "PAY_COUPON",     "VOID_COUPON",      false, false, false},
+    {"check",          "Check",       "PAY_CHECK",      "VOID_CHECK",       false, false, false},
+    {"bill",           "Bill",        "PAY_BILL",       "VOID_BILL",        true,  false, false},
+    {"extCredit",      "Ext Credit",  "PAY_EXT_CREDIT", "VOID_EXT_CREDIT",  false, false, true},
+    {"extDebit",       "Ext Debit",   "PAY_EXT_DEBIT",  "VOID_EXT_DEBIT",   false, false, false},
+    {"creditAuthOnly", "Tab",         "PAY_TAB",        "VOID_TAB",         true,  true,  true},
+    {"extGift",        "Ext Gift",    "PAY_EXT_GIFT",   "VOID_EXT_GIFT",    false, false, false},
+    {"roomCharge",     "Room Charge", "PAY_ROOM",       "VOID_ROOM_CHARGE", false, true,  true},
+    {"other",          "Other",       "PAY_OTHER",      "VOID_OTHER",       false, false, false},
+}};
+
+bool isEmpty(const std::optional<std::string>& text) { return !text || text->empty(); }
+
+const Tender* tender(int32_t type) {
+    return type >= 1 && type <= static_cast<int32_t>(kTenders.size()) ? &kTenders[static_cast<size_t>(type - 1)]
+                                                                        : nullptr;
+}
+
+} // namespace
+
+Payment::Payment() : created_(Date::now()) {}
+
+std::string Payment::xmlLabel(int32_t type) {
+    const Tender* t = tender(type);
+    return t ? t->xml : "unknown";
+}
+
+std::string Payment::uiLabel(int32_t type) {
+    const Tender* t = tender(type);
+    return localized(t ? t->ui : "Unknown");
+}
+
+std::string Payment::voidPermission(int32_t type) {
+    const Tender* t = tender(type);
+    return t ? t->voidRight : "";
+}
+
+std::string Payment::payPermission(int32_t type) {
+    const Tender* t = tender(type);
+    return t ? t->pay : "";
+}
+
+bool Payment::takesCardFields(int32_t type) {
+    const Tender* t = tender(type);
+    return t && t->takesCard;
+}
+
+bool Payment::sendsCardFields(int32_t type) {
+    const Tender* t = tender(type);
+    return t && t->sendsCard;
+}
+
+bool Payment::carriesHostFields(int32_t type) {
+    const Tender* t = tender(type);
+    return t && t->hostFields;
+}
+
+int32_t Payment::typeFromXMLLabel(const Text& label) {
+    if (!label) return -1;
+    for (size_t i = 0; i < kTenders.size(); ++i)
+        if (*label == kTenders[i].xml) return static_cast<int32_t>(i + 1);
+    return -1;
+}
+
+std::shared_ptr<Payment> Payment::initWithSession(Session& session, const Text& drawerId, const Text& order,
+                                                  int32_t paymentType, int32_t subTotal, int32_t tax, int32_t change,
+                                                  int32_t tip, int32_t gratuity, const Text& number, const Text& exp,
+                                                  const Text& secCode, const Text& zip, const CreditCardSwipe* swipe) {
+    auto p = std::make_shared<Payment>();
+    if (drawerId && (session.printerURL() || session.isLite())) {
+        if (auto cashIn = DBHelper::getObject("CashInOut", "outDate == nil && cashDrawer.cashDrawerId == %@", *drawerId,
+                                              session.managedObjectContext())) {
+            p->drawerId_ = drawerId;
+            p->drawerInDate_ = cashIn->date("inDate");
+        }
+    }
+    p->customer_.reset();
+    p->order_ = order;
+    p->remoteId_ = IDBroker::getInstance().generateRemoteIdPayment();
+    p->type_ = paymentType;
+    p->subTotal_ = subTotal;
+    p->tax_ = tax;
+    p->change_ = change;
+    p->createdBy_ = session.userId();
+    p->tip_ = tip;
+    p->gratuity_ = gratuity;
+
+    if (takesCardFields(paymentType)) {
+        p->cardType_ = CreditCardSwipe::getCardLabel(number);
+        p->expDate_ = exp;
+        p->accountNumber_ = number;
+        if (number && number->size() >= 4) p->number_ = number->substr(number->size() - 4);
+        p->securityCode_ = secCode;
+        p->zipCode_ = zip;
+        if (swipe) {
+            p->name_ = swipe->accountName();
+            p->rawSwipe_ = swipe->rawData();
+            p->track1_ = swipe->track1();
+            p->track2_ = swipe->track2();
+            p->track3_ = swipe->track3();
+            p->manual_ = false;
+            // An encrypting reader's fields follow the tracks, separated by "|".
+            if (swipe->trailingData()) {
+                const auto fields = split(*swipe->trailingData(), "|");
+                auto field = [&](size_t i) -> Text {
+                    return fields[i].empty() ? Text() : Text(fields[i]);
+                };
+                if (fields.size() >= 9) {
+                    p->encryptedTrack1_ = field(1);
+                    p->encryptedTrack2_ = field(2);
+                    p->encryptedTrack3_ = field(3);
+                    p->encryptedStatus_ = field(4);
+                    p->encryptedData_ = field(5);
+                    p->encryptionKey_ = field(8);
+                }
+            }
+        } else {
+            p->manual_ = true;
+        }
+    } else if (paymentType == kRoomCharge && number) {
+        p->number_ = number;
+    }
+    return p;
+}
+
+Payment::Text Payment::verify(int32_t type, const Text& drawerId, const Text& tendered, const Text& amount,
+                              const Text& gratuity, const Text& number, const Text& expDate,
+                              const CreditCardSwipe* swipe, Session& session) {
+    ObjectContext* context = session.managedObjectContext();
+    auto modeRow = DBHelper::getObject("StoreParam", "name == %@", std::string("CASH_HANDLING_MODE"), context);
+    const int32_t cashMode = modeRow ? intValue(modeRow->text("value")) : 1;
+    const Text cardHost = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context);
+    const bool cashModule = boolValue(DBHelper::getStoreValue("MODULE_CASH_IN_OUT", context));
+
+    if (type == kUnknownType) return localized("Unknown payment type, please contact support");
+    if (!session.isGranted("PAY") && tender(type) && !session.isGranted(payPermission(type)))
+        return localized("You do not have the required permissions");
+
+    if (type == kCash && cashModule) {
+        const bool check = cashMode == 2 || (cashMode == 1 && drawerId);
+        if (check && (!drawerId || !session.isCashedIn(drawerId)))
+            return localized("In order to take cash payments you must first cash in the drawer");
+    }
+
+    if (isEmpty(tendered)) return localized("Please specify amount tendered");
+    if (isEmpty(amount)) return localized("Please specify amount paying");
+    if (type != kTab) {
+        const int64_t owed = static_cast<int64_t>(Utils::parseCurrency(amount)) + Utils::parseCurrency(gratuity);
+        if (Utils::parseCurrency(tendered) < owed) return localized("Tendered is lower than amount to be paid, please verify");
+        if (type != kCredit) return std::nullopt;
+    }
+
+    if (swipe && swipe->hadError()) return localized("Unable to read card, please try again");
+    if (cardHost && toLower(*cardHost) != "ismp") {
+        if (isEmpty(number) || isEmpty(expDate)) return localized("Please specify card number and expiration date");
+        if (!(swipe && swipe->trailingData()) && !CreditCardSwipe::isValid(number))
+            return localized("The card number entered is not valid, please verify and reenter");
+        if (CreditCardSwipe::isExpired(expDate)) return localized("The card provided has expired, please verify");
+    }
+    return std::nullopt;
+}
+
+void Payment::voidPayment(const Text& userId) {
+    if (!userId) return;
+    voidBy_ = userId;
+    voided_ = Date::now();
+    modified_ = true;
+}
+
+void Payment::setSubTotal(int32_t v) {
+    if (v == subTotal_) return;
+    subTotal_ = v;
+    modified_ = true;
+}
+
+void Payment::setTip(int32_t v) {
+    if (v == tip_) return;
+    tip_ = v;
+    modified_ = true;
+}
+
+void Payment::setGratuity(int32_t v) {
+    if (v == gratuity_) return;
+    gratuity_ = v;
+    modified_ = true;
+}
+
+void Payment::setAccountNumber(const Text& v) {
+    if (!v) {
+        accountNumber_.reset();
+        return;
+    }
+    accountNumber_ = v;
+    cardType_ = CreditCardSwipe::getCardLabel(v);
+    if (v->size() >= 4) number_ = v->substr(v->size() - 4);
+}
+
+} // namespace tavlo

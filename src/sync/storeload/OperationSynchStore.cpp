@@ -1,0 +1,314 @@
+#include "sync/storeload/OperationSynchStore.h"
+
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/ports/LoadProgress.h"
+#include "core/util/LogInfoProvider.h"
+#include "core/util/TavloLog.h"
+#include "platform/audio/AudioServices.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/storeload/StoreLoadCatalogue.h"
+#include "sync/storeload/StoreLoadConfig.h"
+#include "sync/storeload/StoreLoadMenus.h"
+#include "sync/storeload/StoreLoadReader.h"
+#include "xml/XmlChildStream.h"
+#include "xml/XmlHelper.h"
+
+#include <cstring>
+#include <vector>
+
+namespace tavlo {
+
+namespace {
+
+// Only store loads take it: two loads never read replies into their contexts at once.
+std::mutex& loadLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+constexpr const char* kErrorDomain = CommHelper::StoreServerErrorDomain;
+
+std::string storeServerData(const StoreDataRequest& r, Error* error) {
+    return CommHelper::getStoreMenuData(r.storeId, r.password, r.associationCode, r.url, r.timeout, r.storeUpdate,
+                                        r.menuUpdate, r.terminalId, TavloLog::infoProvider()->appVersion(), r.logXml,
+                                        error);
+}
+
+// The elements of a reply that a reader reads as a run, with the progress text of a full reload.
+enum class Reader {
+    StoreParams, AreaShapes, AreaLocations, Areas, Comps, Permissions, Roles, Users, CashDrawers, Terminals,
+    Printers, Taxes, Preparations, PreparationGroups, RecipeGroups, Rules, Recipes, RecipePreparationGroups, Items,
+    SideItems, Sections, Schedules, Attendance,
+};
+
+struct RunElement {
+    const char* name;
+    Reader reader;
+    const char* progress;
+};
+
+constexpr RunElement kRunElements[] = {
+    {"areaShape", Reader::AreaShapes, "Synching Area Shapes"},
+    {"areaLocation", Reader::AreaLocations, "Synching Area Locations"},
+    {"area", Reader::Areas, "Synching Areas"},
+    {"comp", Reader::Comps, "Synching Comps"},
+    {"param", Reader::StoreParams, "Synching Store Params"},
+    {"permission", Reader::Permissions, "Synching Permissions"},
+    {"role", Reader::Roles, "Synching Roles"},
+    {"user", Reader::Users, "Synching Users"},
+    {"cashDrawer", Reader::CashDrawers, "Synching Cash Drawer"},
+    {"terminal", Reader::Terminals, "Synching Terminals"},
+    {"printer", Reader::Printers, "Synching Printers"},
+    {"tax", Reader::Taxes, "Synching Taxes"},
+    {"preparation", Reader::Preparations, "Synching Preparations"},
+    {"preparationGroup", Reader::PreparationGroups, "Synching Preparation Groups"},
+    {"recipeGroup", Reader::RecipeGroups, "Synching Recipe Groups"},
+    {"rule", Reader::Rules, "Synching Rules"},
+    {"recipe", Reader::Recipes, "Synching Recipes"},
+    {"recipePreparationGroup", Reader::RecipePreparationGroups, "Synching Recipe Preparations"},
+    {"item", Reader::Items, "Synching Items"},
+    {"sideItem", Reader::SideItems, "Synching Side Items"},
+    {"section", Reader::Sections, "Synching Sections"},
+    {"schedule", Reader::Schedules, "Synching Schedules"},
+    {"attendance", Reader::Attendance, "Synching Attendance"},
+};
+
+// Deleted by a clean, in this order. The tax amounts, charges and drawer links hang on rows of the
+// list and would otherwise stay behind, unreachable, after every clean.
+constexpr const char* kCleanedEntities[] = {
+    "Selection", "CashInOut", "Order", "OrderType", "PaymentType", "TaxSide", "Side", "TaxMenuPreparation",
+    "MenuPreparation", "TaxSectionPreparation", "SectionPreparation", "Section", "Schedule", "Menu",
+    "TaxComboGroupItem", "ComboGroupItem", "ItemComboGroup", "ComboGroup", "TaxItemPreparation", "ItemPreparation",
+    "TaxItem", "Item", "RecipePreparationGroup", "Recipe", "PreparationGroupPreparation", "PreparationGroup",
+    "TaxPreparation", "Preparation", "Tax", "Printer", "TerminalParam", "TerminalCashDrawer", "Terminal",
+    "AreaLocation", "AreaShape", "Area", "Attendance", "User", "Role", "Permission",
+};
+
+bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed(node, name); }
+
+// Reads the whole reply, keeping nothing of it: false when it is cut short or not well formed;
+// else `refusal` is the text of the root's first "error" element, when it has one with text.
+bool checkReply(std::string_view data, std::optional<std::string>& refusal) {
+    XmlChildStream reply(data);
+    bool errorSeen = false;
+    for (xmlNodePtr node = reply.next(); node; node = reply.next()) {
+        if (errorSeen || !named(node, "error")) continue;
+        errorSeen = true;
+        refusal = XmlHelper::getValue(node, reply.doc());
+    }
+    return reply.complete();
+}
+
+} // namespace
+
+OperationSynchStore::OperationSynchStore(std::string url, std::string storeId, std::string password, bool fullReload,
+                                         std::optional<std::string> associationCode, int timeout, bool logXml,
+                                         std::shared_ptr<ObjectStore> coordinator)
+    : OperationAdapter(std::move(coordinator)), reload_(fullReload), logXml_(logXml), timeout_(timeout),
+      url_(std::move(url)), storeId_(std::move(storeId)), password_(std::move(password)),
+      associationCode_(std::move(associationCode)) {
+    if (timeout_ <= 0) {
+        TAVLO_LOG("Got timeout of %d, using default of 30", timeout_);
+        timeout_ = 30;
+    }
+}
+
+void OperationSynchStore::progress(const char* text) const {
+    if (reload_) LoadProgress::report(localized(text));
+}
+
+void OperationSynchStore::main() {
+    setError(std::nullopt);
+    std::unique_ptr<ObjectContext> context = newContext();
+    if (!context) {
+        setError(Error(kErrorDomain, -1, "No local store to synch into"));
+        return;
+    }
+    StoreDataRequest request;
+    request.url = url_;
+    request.storeId = storeId_;
+    request.password = password_;
+    request.associationCode = associationCode_;
+    request.timeout = timeout_;
+    request.logXml = logXml_;
+    request.terminalId = DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context.get());
+    if (reload_) {
+        request.storeUpdate.emplace(1, '0');
+        request.menuUpdate = request.storeUpdate;
+    } else {
+        request.storeUpdate = DBHelper::getStoreValue("IPHONE_LAST_UPDATE_STORE", context.get());
+        request.menuUpdate = DBHelper::getStoreValue("IPHONE_LAST_UPDATE_MENU", context.get());
+    }
+
+    Error exchangeError;
+    std::string reply = dataSource_ ? dataSource_(request, &exchangeError) : storeServerData(request, &exchangeError);
+    if (exchangeError.isSet()) {
+        setError(exchangeError);
+        return;
+    }
+    if (reply.empty()) {
+        setError(Error(kErrorDomain, -1, "No data received to synch store with"));
+        return;
+    }
+    if (!synchStore(storeId_, std::move(reply), *context)) return;
+
+    progress("Saving Store");
+    Error saveError;
+    if (!context->save(&saveError)) {
+        setError(saveError);
+        TAVLO_LOG_MAIL("Unable to save store synch: %@", saveError.localizedDescription());
+        context->rollback();
+        return;
+    }
+    if (UserDefaults::standardUserDefaults().boolForKey("synch_alert"))
+        AudioServices::playAlertSound(AudioServices::kSystemSoundIDVibrate);
+    succeeded_ = true;
+    NotificationCenter::defaultCenter().post(kStoreChangeNotification);
+}
+
+void OperationSynchStore::cleanStore(ObjectContext& context) {
+    for (const char* entity : kCleanedEntities) DBHelper::cleanObjects(entity, &context);
+    for (const ManagedObjectPtr& param : DBHelper::getObjects("StoreParam", std::nullopt, {}, "name", &context)) {
+        std::optional<std::string> name = param->text("name");
+        if (!name || !startsWith(*name, "IPHONE")) context.deleteObject(param);
+    }
+}
+
+bool OperationSynchStore::synchStore(const std::string& storeId, std::string data, ObjectContext& context) {
+    progress("Synching Store");
+    std::lock_guard lock(loadLock());
+
+    // The reply is read twice, as a stream each time, so that its document never stands whole in
+    // memory: once to check it, before anything is cleaned or read, and once to read it, letting
+    // its text go as it is read.
+    const unsigned long bytes = data.size();
+    auto unreadable = [&] {
+        TAVLO_LOG_MAIL("Unable to read the store data received (%lu bytes)", bytes);
+        setError(Error(kErrorDomain, -1, "Unable to read the store data received"));
+        return false;
+    };
+    std::optional<std::string> refusal;
+    // A cut or garbled reply: nothing of it is read, and the store stays as it was.
+    if (!checkReply(data, refusal)) return unreadable();
+    if (refusal) {
+        TAVLO_LOG_MAIL("Unable to synchronize store: %@", *refusal);
+        setError(Error(kErrorDomain, -1, *refusal));
+        return false;
+    }
+
+    std::optional<std::string> storedId = DBHelper::getStoreValue("IPHONE_STORE_ID", &context);
+    int32_t menuSequenceBase = 0;
+    if (storedId && *storedId == storeId && !reload_) {
+        menuSequenceBase = static_cast<int32_t>(context.max("Menu", "sequence").integer());
+    } else {
+        DBHelper::saveStoreParam("IPHONE_STORE_ID", storeId, &context);
+        cleanStore(context);
+    }
+
+    XmlChildStream reply(std::move(data));
+    xmlNodePtr node = reply.next();
+    StoreLoadReader reader(reply.doc(), context);
+    StoreLoadConfig config(reader);
+    StoreLoadCatalogue catalogue(reader);
+    StoreLoadMenus menus(reader, catalogue);
+    menus.setMenuSequenceBase(menuSequenceBase);
+    // Copies of what is read again after the walk: the stream frees each element it passes.
+    std::vector<xmlNodePtr> comboGroups, comboItems;
+    xmlNodePtr store = nullptr;
+    bool dates = false, elements = false;
+
+    while (node) {
+        if (named(node, "success")) {
+            node = StoreLoadReader::next(node);
+        } else if (named(node, "menuDateUpdated") || named(node, "storeDateUpdated")) {
+            const bool menu = named(node, "menuDateUpdated");
+            progress(menu ? "Synching Menu Date Updated" : "Synching Store Date Updated");
+            if (std::optional<std::string> stamp = XmlHelper::getValue(node, reply.doc()))
+                DBHelper::saveStoreParam(menu ? "IPHONE_LAST_UPDATE_MENU" : "IPHONE_LAST_UPDATE_STORE", stamp, &context);
+            dates = true;
+            node = StoreLoadReader::next(node);
+        } else if (named(node, "store")) {
+            store = reply.keep(node);
+            node = config.updateStore(node);
+            elements = true;
+        } else if (named(node, "comboItem")) {
+            progress("Synching Combo Items");
+            // The run is read from its copy, now and again after the walk.
+            xmlNodePtr first = nullptr, last = nullptr;
+            for (; named(node, "comboItem"); node = StoreLoadReader::next(node)) {
+                last = reply.keep(node, last);
+                if (!first) first = last;
+            }
+            comboItems.push_back(first);
+            catalogue.updateComboItems(first, StoreLoadCatalogue::ComboPass::First);
+            elements = true;
+        } else if (named(node, "comboGroup")) {
+            progress("Synching Combo Groups ");
+            for (; named(node, "comboGroup"); node = StoreLoadReader::next(node)) {
+                catalogue.updateComboGroup(node);
+                comboGroups.push_back(reply.keep(node));
+            }
+            elements = true;
+        } else if (named(node, "menu")) {
+            progress("Synching Menus");
+            node = menus.updateMenus(node);
+            elements = true;
+        } else {
+            const RunElement* run = nullptr;
+            for (const RunElement& e : kRunElements)
+                if (named(node, e.name)) run = &e;
+            if (!run) {
+                TAVLO_LOG("Unknown store element %s", reinterpret_cast<const char*>(node->name));
+                node = StoreLoadReader::next(node);
+                continue;
+            }
+            progress(run->progress);
+            switch (run->reader) {
+            case Reader::StoreParams: node = config.updateStoreParams(node); break;
+            case Reader::AreaShapes: node = config.updateAreaShapes(node); break;
+            case Reader::AreaLocations: node = config.updateAreaLocations(node); break;
+            case Reader::Areas: node = config.updateAreas(node); break;
+            case Reader::Comps: node = config.updateComps(node); break;
+            case Reader::Permissions: node = config.updatePermissions(node); break;
+            case Reader::Roles: node = config.updateRoles(node); break;
+            case Reader::Users: node = config.updateUsers(node); break;
+            case Reader::CashDrawers: node = config.updateCashDrawers(node); break;
+            case Reader::Terminals: node = config.updateTerminals(node); break;
+            case Reader::Printers: node = config.updatePrinters(node); break;
+            case Reader::Taxes: node = config.updateTaxes(node); break;
+            case Reader::Rules: node = config.updateRules(node); break;
+            case Reader::Attendance: node = config.updateAttendance(node); break;
+            case Reader::Preparations: node = catalogue.updatePreparations(node); break;
+            case Reader::PreparationGroups: node = catalogue.updatePreparationGroups(node); break;
+            case Reader::RecipeGroups: node = catalogue.updateRecipeGroups(node); break;
+            case Reader::Recipes: node = catalogue.updateRecipes(node); break;
+            case Reader::RecipePreparationGroups: node = catalogue.updateRecipePreparationGroups(node); break;
+            case Reader::Items: node = catalogue.updateItems(node); break;
+            case Reader::SideItems: node = catalogue.updateSideItems(node); break;
+            case Reader::Sections: node = menus.updateSections(node); break;
+            case Reader::Schedules: node = menus.updateSchedules(node); break;
+            }
+            elements = true;
+        }
+    }
+
+    // Checked whole a moment ago: only a failure to allocate could stop the stream now. What was
+    // read is then not saved.
+    if (!reply.complete()) return unreadable();
+    if (store) {
+        progress("Updating Store Batch");
+        config.updateStoreBatch(store);
+    }
+    // Links to rows that came later in the reply.
+    for (xmlNodePtr n : comboItems) catalogue.updateComboItems(n);
+    for (xmlNodePtr n : comboGroups) catalogue.updateComboGroup(n);
+    progress("Completing Store Synch");
+    return dates || elements;
+}
+
+} // namespace tavlo

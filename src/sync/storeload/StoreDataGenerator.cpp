@@ -1,0 +1,211 @@
+#include "sync/storeload/StoreDataGenerator.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace tavlo {
+
+namespace {
+
+// Appends elements without any blank text between them; the generated texts need no escaping.
+class Out {
+public:
+    explicit Out(size_t reserve) { s_.reserve(reserve); }
+
+    Out& open(std::string_view name) {
+        s_ += '<';
+        s_ += name;
+        s_ += '>';
+        return *this;
+    }
+    Out& open(std::string_view name, std::string_view idPrefix, size_t id) {
+        s_ += '<';
+        s_ += name;
+        s_ += " id=\"";
+        s_ += idPrefix;
+        s_ += std::to_string(id);
+        s_ += "\">";
+        return *this;
+    }
+    Out& close(std::string_view name) {
+        s_ += "</";
+        s_ += name;
+        s_ += '>';
+        return *this;
+    }
+    Out& leaf(std::string_view name, std::string_view text) {
+        open(name);
+        s_ += text;
+        return close(name);
+    }
+    Out& leaf(std::string_view name, int64_t n) { return leaf(name, std::to_string(n)); }
+    Out& ref(std::string_view name, std::string_view prefix, size_t id) {
+        open(name);
+        s_ += prefix;
+        s_ += std::to_string(id);
+        return close(name);
+    }
+    Out& taxAmount(size_t tax, int64_t amount, std::string_view amountName = "amount") {
+        open("itemTaxAmount").ref("taxId", "TX", tax).leaf(amountName, amount);
+        return close("itemTaxAmount");
+    }
+    Out& param(std::string_view key, std::string_view value) {
+        open("param").leaf("key", key).leaf("value", value);
+        return close("param");
+    }
+    std::string take() { return std::move(s_); }
+
+private:
+    std::string s_;
+};
+
+constexpr size_t kUsers = 10, kRoles = 2, kPermissions = 5, kTerminals = 2, kDrawers = 2, kPrinters = 2;
+constexpr size_t kAreas = 2, kLocationsPerArea = 10, kShapes = 4, kRecipeGroups = 5, kSchedules = 2;
+constexpr const char* kOpened = "1700000000000";
+
+std::string name(std::string_view prefix, size_t n) { return std::string(prefix) + " " + std::to_string(n); }
+
+} // namespace
+
+std::string StoreDataGenerator::reply(size_t items) {
+    const size_t sides = sideCount(items), recipes = recipeCount(items), combos = comboCount(items),
+                 groups = comboGroupCount(items), sections = sectionCount(items);
+    Out o(items * 700 + 64 * 1024);
+
+    o.open("tavloReply").leaf("success", "true");
+    o.leaf("storeDateUpdated", "1700000100000").leaf("menuDateUpdated", "1700000200000");
+
+    o.open("store").leaf("storeName", "Generated Store").leaf("address", "1 Test Road").leaf("city", "Loopback");
+    o.leaf("batchId", "GB-1").leaf("openedBy", "U0").leaf("openedOn", kOpened).leaf("openedFrom", "T0");
+    for (size_t m = 0; m < kMenus; ++m) o.ref("menuId", "M", m);
+    for (int t = 1; t <= 4; ++t) o.leaf("orderType", t);
+    for (int t = 1; t <= 3; ++t) o.leaf("paymentType", t);
+    for (size_t i = 0; i < kTaxes; ++i) o.ref("taxId", "TX", i);
+    for (size_t i = 0; i < kTerminals; ++i) o.ref("terminalId", "T", i);
+    for (size_t i = 0; i < kRoles; ++i) o.ref("roleId", "R", i);
+    for (size_t i = 0; i < kUsers; ++i) o.ref("userId", "U", i);
+    for (size_t i = 0; i < kPrinters; ++i) o.ref("printerId", "P", i);
+    for (size_t i = 0; i < kAreas; ++i) o.ref("areaId", "A", i);
+    o.close("store");
+
+    for (int k = 0; k < 10; ++k) o.param("HH_PARAM_" + std::to_string(k), std::to_string(k));
+
+    for (size_t i = 0; i < kShapes; ++i) {
+        o.open("areaShape", "S", i).leaf("x", int64_t(i) * 10).leaf("y", 5).leaf("width", 40).leaf("height", 40);
+        o.leaf("rgbStrokeColor", 0).leaf("rgbFillColor", 65280).leaf("disabled", "false").close("areaShape");
+    }
+    for (size_t i = 0; i < kAreas * kLocationsPerArea; ++i) {
+        o.open("areaLocation", "L", i);
+        o.leaf("areaLocationName", name("Table", i)).leaf("shortName", "T" + std::to_string(i)).leaf("seats", 4);
+        o.leaf("x", int64_t(i) * 3).leaf("y", int64_t(i) * 2).leaf("disabled", "false").close("areaLocation");
+    }
+    for (size_t a = 0; a < kAreas; ++a) {
+        o.open("area", "A", a).leaf("areaName", name("Area", a)).leaf("disabled", "false");
+        for (size_t l = 0; l < kLocationsPerArea; ++l) o.ref("areaLocationId", "L", a * kLocationsPerArea + l);
+        o.close("area");
+    }
+    o.open("comp", "C", 0).leaf("compName", "Manager").leaf("percentage", 100).leaf("permissionNeeded", "true");
+    o.close("comp");
+    for (size_t d = 0; d < kDrawers; ++d) o.open("cashDrawer", "D", d).leaf("cashDrawerName", name("Drawer", d)).close("cashDrawer");
+    for (size_t t = 0; t < kTerminals; ++t) {
+        o.open("terminal", "T", t).leaf("terminalName", name("Till", t)).leaf("number", int64_t(t) + 1);
+        o.leaf("log", "false").leaf("disabled", "false").ref("areaId", "A", t % kAreas);
+        o.param("TS_UID", "device-" + std::to_string(t)).param("TS_PRINTER_URL", "10.0.0." + std::to_string(t + 5));
+        o.open("terminalCashDrawer").ref("cashDrawerId", "D", t % kDrawers).leaf("url", "10.0.0.9:9100");
+        o.close("terminalCashDrawer").close("terminal");
+    }
+    for (size_t p = 0; p < kPermissions; ++p) o.open("permission", "PM", p).leaf("permissionName", name("Permission", p)).close("permission");
+    for (size_t r = 0; r < kRoles; ++r) {
+        o.open("role", "R", r).leaf("roleName", name("Role", r)).leaf("jobTitle", "true");
+        for (size_t p = 0; p <= r * 2 && p < kPermissions; ++p) o.ref("permissionId", "PM", p);
+        o.close("role");
+    }
+    for (size_t u = 0; u < kUsers; ++u) {
+        o.open("user", "U", u).leaf("firstName", "User").leaf("lastName", std::to_string(u));
+        o.leaf("employeeNumber", int64_t(1000 + u)).leaf("email", "u" + std::to_string(u) + "@store.test");
+        o.leaf("disabled", "false").ref("roleId", "R", u % kRoles).ref("permissionId", "PM", u % kPermissions);
+        o.close("user");
+    }
+    for (size_t u = 0; u < kUsers; ++u) {
+        o.open("attendance", "AT", u).ref("userId", "U", u).ref("roleId", "R", u % kRoles);
+        o.leaf("startTime", std::to_string(1700000000 + u * 60) + "000").leaf("hourlyWages", 1500).close("attendance");
+    }
+    for (size_t t = 0; t < kTaxes; ++t) {
+        o.open("tax", "TX", t).leaf("taxName", name("Tax", t)).leaf("percentage", int64_t(100 + t * 250));
+        o.leaf("disabled", "false").close("tax");
+    }
+    o.open("rule", "RU", 0).leaf("ruleName", "Happy Hour").leaf("disabled", "false").param("start", "16:00").close("rule");
+
+    for (size_t g = 0; g < kRecipeGroups; ++g) o.open("recipeGroup", "RG", g).leaf("recipeGroupName", name("Group", g)).close("recipeGroup");
+    for (size_t p = 0; p < kPreparations; ++p) {
+        o.open("preparation", "PR", p).leaf("preparationName", name("Preparation", p)).leaf("price", int64_t(p) * 5);
+        o.leaf("disabled", "false").taxAmount(p % kTaxes, 1).close("preparation");
+    }
+    const size_t perGroup = kPreparations / kPreparationGroups;
+    for (size_t g = 0; g < kPreparationGroups; ++g) {
+        o.open("preparationGroup", "PG", g).leaf("preparationGroupName", name("Choices", g));
+        o.leaf("preparationGroupMinAllowed", 0).leaf("preparationGroupMaxAllowed", 2);
+        for (size_t p = 0; p < perGroup; ++p) o.ref("preparationId", "PR", g * perGroup + p);
+        o.close("preparationGroup");
+    }
+    for (size_t r = 0; r < recipes; ++r) {
+        o.open("recipe", "RC", r).leaf("recipeName", name("Recipe", r)).leaf("disabled", "false");
+        o.ref("recipeGroupId", "RG", r % kRecipeGroups).ref("preparationGroupId", "PG", r % kPreparationGroups);
+        o.close("recipe");
+    }
+    for (size_t p = 0; p < kPrinters; ++p) {
+        o.open("printer", "P", p).leaf("printerName", name("Printer", p)).leaf("url", "10.0.1." + std::to_string(p));
+        for (size_t r = p; r < recipes && r < 40; r += kPrinters) o.ref("recipeId", "RC", r);
+        o.close("printer");
+    }
+    for (size_t s = 0; s < sides; ++s) {
+        o.open("sideItem", "SD", s).leaf("price", 150).leaf("additionPrice", 100).ref("recipeId", "RC", s % recipes);
+        o.taxAmount(0, 11).close("sideItem");
+    }
+    for (size_t i = 0; i < items; ++i) {
+        o.open("item", "I", i).leaf("itemName", name("Item", i)).leaf("price", int64_t(100 + i % 2000));
+        o.leaf("sideCount", 1).leaf("disabled", "false").ref("recipeId", "RC", i / 2).ref("defaultSideId", "SD", i % sides);
+        o.open("preparationCharge").ref("preparationId", "PR", i % kPreparations).leaf("price", 25).taxAmount(0, 2);
+        o.close("preparationCharge").taxAmount(i % kTaxes, 8).close("item");
+    }
+    for (size_t c = 0; c < combos; ++c) {
+        o.open("comboItem", "CI", c).leaf("comboItemName", name("Combo", c)).leaf("price", 995);
+        o.ref("itemId", "I", 2 * c).ref("itemId", "I", 2 * c + 1);
+        o.open("comboItemComboGroup").ref("comboGroupId", "CG", c % groups).leaf("itemCount", 1).close("comboItemComboGroup");
+        o.taxAmount(0, 70).close("comboItem");
+    }
+    for (size_t g = 0; g < groups; ++g) {
+        o.open("comboGroup", "CG", g).leaf("comboGroupName", name("Choice", g));
+        for (size_t k = 0; k < 4; ++k) {
+            o.open("comboGroupItem").ref("itemId", "I", (4 * g + k) % items).leaf("additionPrice", int64_t(k) * 25);
+            o.taxAmount(0, int64_t(k) * 2, "amountAdd").close("comboGroupItem");
+        }
+        o.close("comboGroup");
+    }
+    // Sections in groups of four: the three sub-sections come before their parent.
+    auto section = [&](size_t s, bool parent) {
+        o.open("section", "S", s).leaf("sectionName", name("Section", s));
+        for (size_t i = s * kItemsPerSection; i < items && i < (s + 1) * kItemsPerSection; ++i) o.ref("itemId", "I", i);
+        for (size_t sub = s + 1; parent && sub < s + 4 && sub < sections; ++sub) o.ref("sectionId", "S", sub);
+        o.close("section");
+    };
+    for (size_t first = 0; first < sections; first += 4) {
+        for (size_t s = first + 1; s < first + 4 && s < sections; ++s) section(s, false);
+        section(first, true);
+    }
+    for (size_t s = 0; s < kSchedules; ++s) {
+        o.open("schedule", "SC", s).leaf("startDailyTime", s ? "17:00:00" : "06:00:00");
+        o.leaf("endDailyTime", s ? "23:00:00" : "16:59:59").leaf("daysOfWeek", "1,2,3,4,5,6,7").close("schedule");
+    }
+    for (size_t m = 0; m < kMenus; ++m) {
+        o.open("menu", "M", m).leaf("menuName", name("Menu", m)).leaf("disabled", "false");
+        for (size_t s = 0; s < 5 && s < sides; ++s) o.ref("sideItemId", "SD", s);
+        for (size_t parent = 4 * m; parent < sections; parent += 4 * kMenus) o.ref("sectionId", "S", parent);
+        o.open("preparationCharge").ref("preparationId", "PR", m).leaf("price", 30).close("preparationCharge");
+        o.ref("scheduleId", "SC", m % kSchedules).ref("areaId", "A", m % kAreas).close("menu");
+    }
+    o.close("tavloReply");
+    return o.take();
+}
+
+} // namespace tavlo

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sync/storeload/StoreLoadReader.h"
+
+namespace tavlo {
+
+// Readers of the item catalogue of a store-data reply: recipe groups, preparations and their
+// groups, recipes with their preparation groups, items, side items, combo items and combo
+// groups, with the tax amounts and preparation charges that hang on them (the charge readers
+// also serve sections and menus).
+class StoreLoadCatalogue {
+public:
+    explicit StoreLoadCatalogue(StoreLoadReader& reader) : r_(reader) {}
+
+    xmlNodePtr updateRecipeGroups(xmlNodePtr node);
+    xmlNodePtr updatePreparations(xmlNodePtr node);
+    xmlNodePtr updatePreparationGroups(xmlNodePtr node);
+    xmlNodePtr updateRecipes(xmlNodePtr node);
+    xmlNodePtr updateRecipePreparationGroups(xmlNodePtr node);
+    xmlNodePtr updateItems(xmlNodePtr node);
+    xmlNodePtr updateSideItems(xmlNodePtr node);
+    // Read twice by a load: first in the walk, where the items and combo groups that come later
+    // in the reply are not there yet, and last once every element was read. Only the last pass
+    // logs the links it cannot make.
+    enum class ComboPass { First, Last };
+    xmlNodePtr updateComboItems(xmlNodePtr node, ComboPass pass = ComboPass::Last);
+    // One `comboGroup` element.
+    void updateComboGroup(xmlNodePtr node);
+
+    // The charges of the element's run of `preparationCharge` children, with their tax amounts, on
+    // the owner: an Item, a Section or a Menu.
+    enum class ChargeOwner { Item, Section, Menu };
+    void associatePreparationCharges(ChargeOwner kind, const ManagedObjectPtr& owner, const XmlFields& element);
+
+    void updateRecipePreparationGroup(const ManagedObjectPtr& group, const ManagedObjectPtr& recipe, int32_t sequence,
+                                      bool required);
+
+private:
+    void setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat);
+    void associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element);
+    void associateItemTaxes(const ManagedObjectPtr& item, const XmlFields& element);
+    void associatePreparationGroupPreparations(const ManagedObjectPtr& group, const XmlFields& element);
+    // The tax amounts of a run of `itemTaxAmount` children: `entity` rows keyed by the owner
+    // (under `ownerLink`) and the tax, with the child `amountChild` as amount. An amount whose tax
+    // is missing is passed over after `missing`; `more` reads further values of a row.
+    void taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ManagedObjectPtr& owner,
+                    const char* amountChild, const std::function<void(const std::optional<std::string>& taxId)>& missing,
+                    const std::function<void(ManagedObject& row, const XmlFields& amount)>& more = {});
+
+    StoreLoadReader& r_;
+};
+
+} // namespace tavlo
