@@ -237,6 +237,13 @@ TEST_F(AppDelegateTest, ARefusedFirstLoadSaysSoAndShowsTheSetUpScreen) {
     EXPECT_EQ(t.visibleInterface(), "SettingsView");
     EXPECT_FALSE(t.delegate->handlersSetupCompleted());
     EXPECT_EQ(DBHelper::getStoreValue("IPHONE_STORE_ID", t.store.context().get()), std::nullopt);
+
+    // The set-up screen then loads the store: the failure is over.
+    t.loaded("S-7");
+    t.h.visible<StandInSettings>().saved();
+    t.h.runUntilIdle();
+    EXPECT_EQ(t.visibleInterface(), "LoginView");
+    EXPECT_FALSE(t.delegate->storeLoadError());
 }
 
 TEST_F(AppDelegateTest, AfterTheSetUpScreenTheHandlersAreSetUpOnce) {

@@ -69,6 +69,7 @@ void TavloMobileAppDelegate::applicationDidFinishLaunching(Application& app) {
 }
 
 void TavloMobileAppDelegate::home() {
+    storeLoadError_.reset();
     std::shared_ptr<ObjectContext> context = managedObjectContext();
     std::optional<std::string> storeId = defaultsText("store_id");
     std::optional<std::string> password = defaultsText("password");
@@ -108,10 +109,7 @@ bool TavloMobileAppDelegate::loadStore(const std::string& url, const std::string
         TAVLO_LOG("*** OLD STORE:%@", loadedStoreId);
     }
     TAVLO_LOG("*** NEW STORE:%@", storeId);
-    if (load.succeeded()) {
-        storeLoadError_.reset();
-        return true;
-    }
+    if (load.succeeded()) return true;
     const std::string unable = "Unable to synchronize, verify your store credentials";
     storeLoadError_ = load.error().value_or(Error(CommHelper::StoreServerErrorDomain, 1, unable));
     showAlert("Error", unable);

@@ -46,9 +46,9 @@ public:
     // The installed application's delegate when it is this class; null otherwise.
     static TavloMobileAppDelegate* current();
 
-    // The set-up screen's controller class, registered under "SettingsView": each one is made
-    // answering settingsSaved() of the delegate then installed, on its main context and store.
-    // C has setObserver(std::function<void()>), setContext and setPersistentStoreCoordinator.
+    // Registers the set-up screen's controller class C under "SettingsView": each one made answers
+    // settingsSaved() of the delegate installed at that time and works on its main context and
+    // store. C has setObserver(std::function<void()>), setContext and setPersistentStoreCoordinator.
     template <typename C> static void registerSettingsController();
 
     // --- the application's delegate
@@ -86,7 +86,7 @@ public:
 
     // --- state
     bool handlersSetupCompleted() const { return handlersSetupCompleted_; }
-    // Why the home step's last store load failed; none after a good one or when none ran.
+    // Why the last home step's store load failed; none when it loaded the store or had none to load.
     const std::optional<Error>& storeLoadError() const { return storeLoadError_; }
     // 0, or -1 once the save at termination failed.
     int terminationStatus() const { return terminationStatus_; }
