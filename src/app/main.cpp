@@ -1,18 +1,22 @@
-// The terminal program, for now: loads the configured store from its gateway and shows what it
-// holds.
-//   tavlo [--demo-gateway URL]
-// The store comes from the user defaults "store_id", "password" and "gateway". With
-// --demo-gateway (the run command passes the demo store server's address), a terminal without a
-// store is set up for the demo store, and one set up for it follows the server's address, which
-// changes with every start; a terminal of any other store keeps its own settings.
-#include "core/session/DBHelper.h"
+// The terminal program: the terminal in a window on the display.
+//   tavlo [--phone] [--demo-gateway URL]
+// The pad's 1024x768 in landscape, or with --phone the phone's 320x480. On a machine with no
+// display the first screen is drawn into "first-screen.png" in the data folder instead, and the
+// program ends (status 1 when the store could not be loaded).
+// The store comes from the user defaults "store_id", "password" and "gateway", or the set-up
+// screen asks for it. With --demo-gateway (the run command passes the demo store server's
+// address), a terminal without a store is set up for the demo store, and one set up for it
+// follows the server's address, which changes with every start; a terminal of any other store
+// keeps its own settings.
+#include "TerminalRun.h"
 #include "core/util/TavloLog.h"
+#include "platform/foundation/AlertSink.h"
+#include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/store/ObjectContext.h"
+#include "platform/ui/ApplicationAlertSink.h"
+#include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
-#include "sync/exchange/CommHelper.h"
 #include "sync/support/LogMailRelay.h"
-#include "sync/storeload/OperationSynchStore.h"
 #include "sync/support/TerminalLogInfo.h"
 
 #include <sys/stat.h>
@@ -28,12 +32,6 @@ namespace {
 
 constexpr const char* kDemoStore = "demo";
 constexpr const char* kDemoPassword = "demo";
-constexpr int kLoadTimeout = 30;  // seconds
-
-int fail(const std::string& text) {
-    std::fprintf(stderr, "tavlo: %s\n", text.c_str());
-    return 1;
-}
 
 void configureDemo(UserDefaults& defaults, const std::string& gateway) {
     std::optional<std::string> storeId = defaults.stringForKey("store_id");
@@ -47,49 +45,23 @@ void configureDemo(UserDefaults& defaults, const std::string& gateway) {
     defaults.synchronize();
 }
 
-// Loads the configured store and shows what it holds; the program's exit status.
-int loadStore(const std::optional<std::string>& demoGateway) {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    if (demoGateway) configureDemo(defaults, *demoGateway);
-    std::optional<std::string> storeId = defaults.stringForKey("store_id");
-    std::optional<std::string> gateway = defaults.stringForKey("gateway");
-    if (!storeId || storeId->empty())
-        return fail("no store configured: set the \"store_id\", \"password\" and \"gateway\" defaults");
-    if (!gateway || gateway->empty()) return fail("no gateway configured for store " + *storeId);
-
-    Error openError;
-    std::shared_ptr<ObjectStore> store = DBHelper::sharedStore(&openError);
-    if (!store) return fail(openError.localizedDescription());
-    CommHelper::setGateway(gateway);
-    std::string url = CommHelper::formatTavloURL(gateway).value_or("");
-    std::printf("Loading store %s from %s\n", storeId->c_str(), url.c_str());
-
-    OperationSynchStore load(url, *storeId, defaults.stringForKey("password").value_or(""), true, std::nullopt,
-                             kLoadTimeout, false, store);
-    load.start();
-    if (!load.succeeded())
-        return fail(load.error() ? load.error()->localizedDescription() : std::string("the store load failed"));
-
-    ObjectContext view(store);
-    std::printf("Store: %s\n", DBHelper::getStoreValue("IPHONE_STORE_NAME", &view).value_or("(no name)").c_str());
-    for (const char* entity : {"Menu", "Item", "User", "Terminal"})
-        std::printf("  %-11s%zu\n", (std::string(entity) + "s:").c_str(), view.count(FetchRequest(entity)));
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     std::optional<std::string> demoGateway;
+    TerminalRun terminal;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--demo-gateway" && i + 1 < argc) {
             demoGateway = argv[++i];
+        } else if (arg == "--phone") {
+            terminal.phone = true;
         } else {
-            std::fprintf(stderr, "usage: %s [--demo-gateway URL]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--phone] [--demo-gateway URL]\n", argv[0]);
             return 2;
         }
     }
+    blockStopSignals();
 
     // The data folder holds the store's records, card data and the log: what the program makes
     // there is the owner's alone (the folder itself is made so at its first use).
@@ -99,8 +71,13 @@ int main(int argc, char** argv) {
     // Flagged log entries reach the support service from the logger's own worker.
     LogMailRelay::install();
     AppShell::installPorts();
+    // The model's messages to the person at the terminal appear as alerts.
+    AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
+    screens::registerStartupScreens();
 
-    int status = loadStore(demoGateway);
+    if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
+    terminal.firstScreenPath = documentsDirectory() / "first-screen.png";
+    int status = terminal.run();
 
     // The mail worker reads the user defaults and the terminal's values: it stops while they
     // still exist. One still waiting for the relay when the time is up cannot be stopped; the

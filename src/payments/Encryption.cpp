@@ -8,6 +8,7 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/rsa.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <array>
@@ -66,8 +67,23 @@ int32_t Encryption::keyLength() const {
 }
 
 std::optional<std::string> Encryption::getPublicKey() const {
-    std::lock_guard lock(mutex_);
-    return publicKey_;
+    // The keychain is what encrypts: the text must name its key, whatever this object saw.
+    Bytes stored;
+    if (Keychain::findItem(KeyTag, &stored) != Keychain::Status::Success) return std::nullopt;
+    {
+        std::lock_guard lock(mutex_);
+        if (publicKey_ && stored == installedKey_) return publicKey_;
+    }
+    PKey key = readKey(stored);
+    if (!key) return std::nullopt;
+    unsigned char* der = nullptr;
+    int length = i2d_PUBKEY(key.get(), &der);
+    if (length <= 0) return std::nullopt;
+    std::string text(4 * ((static_cast<size_t>(length) + 2) / 3) + 1, '\0');
+    int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), der, length);
+    OPENSSL_free(der);
+    text.resize(static_cast<size_t>(written));
+    return text;
 }
 
 Error Encryption::lastError() const {
@@ -120,6 +136,7 @@ void Encryption::setPublicKey(std::string_view base64) {
     }
     std::lock_guard lock(mutex_);
     publicKey_ = std::string(base64);
+    installedKey_ = std::move(*key);
 }
 
 std::optional<Encryption::Bytes> Encryption::encryptWithPublicKey(std::string_view text) {

@@ -25,7 +25,9 @@ public:
 
     void setKeyLength(int32_t bits);
     int32_t keyLength() const;
-    // The Base64 text of the key last installed; nil until then.
+    // The Base64 text of the key the keychain holds: as it was installed when that happened in
+    // this run, else (a key kept from an earlier run) its DER SubjectPublicKeyInfo in one line;
+    // nil when the keychain holds none.
     std::optional<std::string> getPublicKey() const;
 
     // The RSAPublicKey inside a DER SubjectPublicKeyInfo of an RSA key; nil for anything else.
@@ -47,6 +49,7 @@ private:
 
     mutable std::mutex mutex_;
     std::optional<std::string> publicKey_;
+    Bytes installedKey_;  // what publicKey_ put into the keychain
     int32_t keyLength_ = 1024;
     Error lastError_;
 };

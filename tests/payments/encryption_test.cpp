@@ -1,5 +1,6 @@
 #include "payments/Encryption.h"
 
+#include "core/util/Base64.h"
 #include "platform/security/Keychain.h"
 #include "support/LogLines.h"
 #include "support/RecordingMailSender.h"
@@ -156,6 +157,28 @@ TEST(Encryption, NoStoredKeyGivesNothing) {
     EXPECT_FALSE(Encryption::getInstance().encryptWithPublicKey("1225"));
     EXPECT_EQ(Encryption::getInstance().lastError().localizedDescription(),
               "Unable to get encryption key, result code: 1");
+}
+
+TEST(Encryption, TheKeyTextNamesTheKeyTheKeychainHolds) {
+    Encryption& encryption = Encryption::getInstance();
+    PKey installed = generateRsa(1024);
+    const std::string installedText = base64(subjectPublicKeyInfo(installed.get()));
+    {
+        test::TempHome home;
+        encryption.setPublicKey(installedText);
+        EXPECT_EQ(encryption.getPublicKey(), installedText);  // as installed
+    }
+    // Another data folder, as a new run finds it: its keychain holds nothing, then a key kept
+    // there by an earlier run.
+    test::TempHome other;
+    EXPECT_EQ(encryption.getPublicKey(), std::nullopt);
+    PKey kept = generateRsa(1024);
+    ASSERT_EQ(Keychain::addItem(Encryption::KeyTag, rsaPublicKey(kept.get())), Keychain::Status::Success);
+    std::optional<std::string> text = encryption.getPublicKey();
+    ASSERT_TRUE(text);
+    std::optional<Bytes> der = Base64::decode(*text);
+    ASSERT_TRUE(der);
+    EXPECT_EQ(*der, subjectPublicKeyInfo(kept.get()));
 }
 
 TEST(Encryption, MalformedKeyFromTheServerKeepsTheWorkingOne) {

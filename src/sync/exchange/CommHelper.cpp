@@ -346,8 +346,11 @@ bool CommHelper::sendTerminalInfo(const TerminalInfoValues& info, const std::opt
 }
 
 void CommHelper::sendTerminalInfo() {
-    std::shared_ptr<ObjectContext> context = DBHelper::mainContext();
-    std::optional<std::string> terminalId = DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context.get());
+    // Sent from a background thread: a context of its own, never the main thread's.
+    std::shared_ptr<ObjectStore> store = DBHelper::sharedStore();
+    if (!store) return;
+    ObjectContext context(store);
+    std::optional<std::string> terminalId = DBHelper::getTerminalId(IDBroker::deviceIdentifier(), &context);
     if (!terminalId) return;
     std::shared_ptr<LogInfoProvider> device = TavloLog::infoProvider();
     TerminalInfoValues info{*terminalId,         device->deviceName(),    localIPAddress(),

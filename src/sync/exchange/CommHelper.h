@@ -119,7 +119,7 @@ public:
                                  const std::optional<std::string>& password, const std::string& url, bool logXML,
                                  Error* error);
     // This device's terminal info to the "gateway" default with the defaults' credentials;
-    // nothing without a terminal row for this device. A failure is logged.
+    // nothing without a terminal row for this device. A failure is logged. Any thread.
     static void sendTerminalInfo();
     // The store data; the trimmed reply text in every case ("" without one).
     static std::string getStoreMenuData(const std::optional<std::string>& storeId,

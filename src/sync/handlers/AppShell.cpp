@@ -2,6 +2,8 @@
 
 #include "core/ports/CardBatch.h"
 #include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "payments/Encryption.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
@@ -12,6 +14,18 @@
 namespace tavlo {
 
 namespace {
+
+// The store server's public keys for the card fields, as it hands them out.
+constexpr const char* kServerKey2048 =
+    "MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAk2Rs21EnF0WT590nIFOE/Wh5KIkFNyrv "
+    "CdNLxQOur19dXj5Dtc39Y0AYz0Np7JhQaCliNd0ov6pYLy8NYeDflsWcY/GONVLFPq9F4EAA1wjP "
+    "Z2+jqGeSr8tVqlYm8rTkxSfKpd04Ebxp8TQzQQtB60rX/mHHOpF7m85v68dYK9SgZ+cJx9sUTtlj "
+    "uCzVhhOPWMpyrr/jzdQqy6b53Ti+9AdMf1guxYOm4CPk61ga8r0S/nhU3ZYajH9jfQ/ytx1eAGz2 "
+    "EXh49bUF2T0tOotR6ff9IAHKHkgmNPM2KeGov3bPxpRrC9yLlVrQxsxqy+LmBrA1B1DhzDuWSKyh "
+    "qqunfQIDAQAB ";
+constexpr const char* kServerKey1024 =
+    "MIGfMA0GCSqGSIb3DQEBAQUAA4GNADCBiQKBgQDB2m4rYrNuAzF+NWHVxjjbr4/VI4c2MHbOCZPDDzUGVWNkUVZF1t8BGFZQ61UHP58dWgNCS+"
+    "bge5gxHmIkpC4+zWDhIr0ZqGWfmQqNjbL9Cub4/8U591evthNhL8eTp2Lg/atXAuWCT/cCUYOZY2P1m9O+msrcZi4jTBKbEBXVrwIDAQAB";
 
 class Waker : public HandlerWaker {
 public:
@@ -90,6 +104,8 @@ void AppShell::setupHandlers(bool queueing, const std::string& gateway) {
     auto storeHandler =
         StoreHandler::getInstance(coordinator, gateway, customerUrl ? customerUrl : gateway,
                                   intervalSeconds(value("TS_STORE_MANAGER_SLEEP_INTERVAL")), queueing);
+    IDBroker::initWithMOC(mainContext_);
+    CommHelper::setGateway(gateway);
     std::optional<std::string> synchCustomers = value("HH_SYNCH_CUSTOMERS");
     storeHandler->setSynchCustomers(boolValue(value("MODULE_CUSTOMER_ACCOUNTS")) &&
                                     (queueing || !synchCustomers || boolValue(synchCustomers)));
@@ -98,11 +114,26 @@ void AppShell::setupHandlers(bool queueing, const std::string& gateway) {
     auto orderHandler = OrderHandler::getInstance(coordinator, gateway,
                                                   intervalSeconds(value("TS_ORDER_MANAGER_SLEEP_INTERVAL")), queueing);
     orderHandler->setSynchDown(!queueing && boolValue(value("HH_SYNCH_ORDERS_AUTO")));
+    if (queueing) return;
+
+    Encryption& encryption = Encryption::getInstance();
+    int keyLength = intValue(value("HH_ENC_KEY_LENGTH").value_or("2048"));
+    encryption.setKeyLength(keyLength);
+    if (!encryption.getPublicKey()) encryption.setPublicKey(builtInServerKey(keyLength));
 }
+
+std::string AppShell::builtInServerKey(int keyLength) { return keyLength == 2048 ? kServerKey2048 : kServerKey1024; }
 
 void AppShell::login() {
     StoreHandler::getInstance()->start();
     OrderHandler::getInstance()->start();
+}
+
+void AppShell::endHandlers() {
+    if (auto handler = StoreHandler::instance()) handler->end();
+    if (auto handler = OrderHandler::instance()) handler->end();
+    StoreHandler::releaseInstance();
+    OrderHandler::releaseInstance();
 }
 
 void AppShell::contextChanged(const Notification& didSave) {

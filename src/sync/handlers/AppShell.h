@@ -11,9 +11,10 @@
 
 namespace tavlo {
 
-// What the application shell does for the background work: creates the two handlers from the
-// configuration, starts them after sign-in, and merges every other context's save into the main
-// context on the main thread (the only way background saves reach the screens).
+// What the application shell does for the background work: creates the two handlers, the id
+// broker and the card-field key from the configuration, starts the handlers after sign-in, ends
+// them with the program, and merges every other context's save into the main context on the main
+// thread (the only way background saves reach the screens).
 class AppShell {
 public:
     // Observes the saves of every context of the main context's store.
@@ -23,10 +24,20 @@ public:
     AppShell& operator=(const AppShell&) = delete;
 
     // Creates the store and order handlers (paused) on the main context's store, with the
-    // intervals, URLs and download switches of the configuration.
+    // intervals, URLs and download switches of the configuration; makes the id broker on the main
+    // context and the gateway the exchanges use. Outside queueing (lite) mode it also sets the
+    // card-field encryption's key length (HH_ENC_KEY_LENGTH, 2048 when absent) and, when no key
+    // is installed yet, the store server's built-in key of that length.
     void setupHandlers(bool queueing, const std::string& gateway);
     // After a good sign-in: the store handler, then the order handler.
     void login();
+    // At the end of the program: both handlers paused and let go, waiting for the operations
+    // they run now; later runs of their timers do nothing.
+    static void endHandlers();
+    // The store server's public key built in for a key length, as Base64 of its DER
+    // SubjectPublicKeyInfo: 2048 bits in lines of 76 characters each followed by a blank, any
+    // other length a 1024-bit key on one line.
+    static std::string builtInServerKey(int keyLength);
     // Merges a save of another context into the main context, on the main thread; from another
     // thread it waits until the merge is done.
     void contextChanged(const Notification& didSave);

@@ -1,6 +1,7 @@
 #include "sync/handlers/OperationHandler.h"
 
 #include "core/util/TavloLog.h"
+#include "platform/foundation/RunLoop.h"
 #include "sync/exchange/CommHelper.h"
 
 #include <exception>
@@ -50,6 +51,20 @@ void OperationHandler::resume() {
     queue_.setSuspended(false);
     running_ = true;
     if (!hasArmedTimer()) arm(kResumeDelay);
+}
+
+void OperationHandler::end() {
+    pause();
+    queue_.cancelAllOperations();
+    // The cancelled operations leave the queue without running; nothing new comes while paused.
+    queue_.setSuspended(false);
+    // What runs may wait for the main thread (its saves are merged there): from the main thread
+    // the loop keeps turning meanwhile.
+    if (!RunLoop::isMainThread()) {
+        queue_.waitUntilAllOperationsAreFinished();
+        return;
+    }
+    while (queue_.operationCount() > 0) RunLoop::main().runOnce(RunLoop::defaultMode, kEndPollSeconds);
 }
 
 void OperationHandler::wakeUp() {

@@ -40,6 +40,10 @@ public:
     void run();
     void pause();
     void resume();
+    // The program ends: paused, what waits in the queue cancelled, and back once the operation
+    // running now (if any) has ended.
+    void end();
+    static constexpr double kEndPollSeconds = 0.01;
     // Runs the cycle at once when running with an armed timer; otherwise nothing.
     void wakeUp();
 

@@ -15,6 +15,8 @@
 #include <cairo.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace tavlo::ui::render {
 
@@ -79,6 +81,14 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         Error::set(error, errorDomain, 1, std::string("No display to open a window on: ") + SDL_GetError());
+        return nullptr;
+    }
+    // Where no display answers, SDL falls back on drivers that show nothing to anyone; they count
+    // as a display only when asked for by name (SDL_VIDEODRIVER).
+    std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        Error::set(error, errorDomain, 1, "No display to open a window on (no X11 or Wayland display is set)");
         return nullptr;
     }
     Typesetter::shared();

@@ -1,0 +1,40 @@
+#include "screens/shell/BroadcastListener.h"
+
+#include "core/session/DBHelper.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/AlertView.h"
+#include "sync/handlers/AppShell.h"
+
+#include <any>
+
+namespace tavlo::screens {
+
+namespace {
+
+std::optional<std::string> userInfoText(const UserInfo& info, const char* key) {
+    auto it = info.find(key);
+    if (it == info.end()) return std::nullopt;
+    if (const auto* text = std::any_cast<std::string>(&it->second)) return *text;
+    return std::nullopt;
+}
+
+} // namespace
+
+BroadcastListener::BroadcastListener(ObjectContext* context)
+    : udpDelegate_(UDPDelegate::startListening(DBHelper::getValue("HH_IGNORE_BROADCASTS", context),
+                                               DBHelper::getStoreValue("HH_UDP_PORT", context),
+                                               DBHelper::getStoreValue("HH_UDP_LOG", context),
+                                               AppShell::handlerWaker())),
+      messages_(UDPDelegate::BroadcastMessageNotification, nullptr, &BroadcastListener::broadcastMessage) {}
+
+BroadcastListener::~BroadcastListener() = default;
+
+void BroadcastListener::broadcastMessage(const Notification& notification) {
+    const auto* message = std::any_cast<Notification>(&notification.object);
+    if (!message) return;
+    ui::AlertView::make(format("Message from %@", userInfoText(message->userInfo, "source")),
+                        userInfoText(message->userInfo, "message"), std::string("Ok"))
+        ->show();
+}
+
+} // namespace tavlo::screens

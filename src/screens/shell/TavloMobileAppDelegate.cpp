@@ -1,0 +1,175 @@
+#include "screens/shell/TavloMobileAppDelegate.h"
+
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "payments/PaymentHandlerFactory.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/AlertView.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/storeload/OperationSynchStore.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+// A user default's text; an empty one counts as none.
+std::optional<std::string> defaultsText(const char* key) {
+    std::optional<std::string> text = UserDefaults::standardUserDefaults().stringForKey(key);
+    if (text && text->empty()) return std::nullopt;
+    return text;
+}
+
+void showAlert(const std::string& title, const std::string& message) {
+    AlertView::make(title, message, std::string("Ok"))->show();
+}
+
+} // namespace
+
+TavloMobileAppDelegate::TavloMobileAppDelegate() : freeSpace_(&Session::freeDiskSpace) {}
+
+TavloMobileAppDelegate::~TavloMobileAppDelegate() = default;
+
+TavloMobileAppDelegate* TavloMobileAppDelegate::current() {
+    Application* app = Application::current();
+    return app ? dynamic_cast<TavloMobileAppDelegate*>(app->delegate()) : nullptr;
+}
+
+Window& TavloMobileAppDelegate::window() { return (app_ ? *app_ : Application::getInstance()).window(); }
+
+std::shared_ptr<ObjectContext> TavloMobileAppDelegate::managedObjectContext() {
+    if (context_ || storeOpenFailed_) return context_;
+    Error error;
+    context_ = DBHelper::mainContext(&error);
+    if (!context_) {
+        storeOpenFailed_ = true;
+        TAVLO_LOG_MAIL("Unexpected error with persistent store coordinator: %@", error.localizedDescription());
+    }
+    return context_;
+}
+
+std::shared_ptr<ObjectStore> TavloMobileAppDelegate::persistentStoreCoordinator() {
+    std::shared_ptr<ObjectContext> context = managedObjectContext();
+    return context ? context->store() : nullptr;
+}
+
+void TavloMobileAppDelegate::applicationDidFinishLaunching(Application& app) {
+    app_ = &app;
+    handlersSetupCompleted_ = false;
+    // The first use of the main context opens the object store.
+    std::shared_ptr<ObjectContext> context = managedObjectContext();
+    PaymentHandlerFactory::initWithMOC(context.get());
+    // Without its store the terminal can do nothing; the failure is logged above.
+    if (!context) return;
+    shell_ = std::make_unique<AppShell>(context);
+    home();
+}
+
+void TavloMobileAppDelegate::home() {
+    storeLoadError_.reset();
+    std::shared_ptr<ObjectContext> context = managedObjectContext();
+    std::optional<std::string> storeId = defaultsText("store_id");
+    std::optional<std::string> password = defaultsText("password");
+    std::optional<std::string> gateway = defaultsText("gateway");
+    bool lite = boolValue(DBHelper::getValue("TAVLO_LITE", context.get()));
+
+    // A gateway is only looked for here, not tried.
+    bool configured = storeId && password && (gateway || lite);
+    std::string url;
+    if (configured) {
+        std::optional<std::string> loadedStoreId = DBHelper::getStoreValue("IPHONE_STORE_ID", context.get());
+        url = CommHelper::formatTavloURL(gateway).value_or("");
+        if (loadedStoreId != storeId) configured = loadStore(url, *storeId, *password, loadedStoreId);
+    }
+
+    window().makeKeyAndVisible();
+    if (!configured) {
+        settings();
+        return;
+    }
+    TAVLO_LOG("*** STORE:%@", storeId);
+    if (!handlersSetupCompleted_) {
+        setupHandlers(lite, url);
+        handlersSetupCompleted_ = true;
+    }
+    login(url);
+}
+
+bool TavloMobileAppDelegate::loadStore(const std::string& url, const std::string& storeId, const std::string& password,
+                                       const std::optional<std::string>& loadedStoreId) {
+    int timeout = static_cast<int>(UserDefaults::standardUserDefaults().integerForKey("initial_network_timeout"));
+    OperationSynchStore load(url, storeId, password, true, std::nullopt, timeout > 0 ? timeout : defaultNetworkTimeout,
+                             true, persistentStoreCoordinator());
+    load.start();
+    if (loadedStoreId) {
+        TAVLO_LOG("*** STORE CHANGED!");
+        TAVLO_LOG("*** OLD STORE:%@", loadedStoreId);
+    }
+    TAVLO_LOG("*** NEW STORE:%@", storeId);
+    if (load.succeeded()) return true;
+    const std::string unable = "Unable to synchronize, verify your store credentials";
+    storeLoadError_ = load.error().value_or(Error(CommHelper::StoreServerErrorDomain, 1, unable));
+    showAlert("Error", unable);
+    TAVLO_LOG("*** ERROR: Unable to synch, verify your credentials!");
+    return false;
+}
+
+void TavloMobileAppDelegate::setupHandlers(bool lite, const std::string& gateway) {
+    shell_->setupHandlers(lite, gateway);
+}
+
+void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
+    std::shared_ptr<ObjectContext> context = managedObjectContext();
+    TAVLO_LOG("Login from App Delegate");
+    uint64_t freeBytes = freeSpace_();
+    bool ignoreTerminalInfo = boolValue(DBHelper::getValue("HH_IGNORE_TERMINAL_INFO", context.get()));
+    TAVLO_LOG("*** GATEWAY:%@", CommHelper::gateway());
+    TAVLO_LOG("*** AVAILABLE: %@", Session::formatSpace(freeBytes));
+    for (const char* line : {"***", "*** Ready for Login!", "***", "************************************", ""})
+        TAVLO_LOG(line);
+
+    shell_->login();
+    verifySpace(freeBytes);
+    if (!ignoreTerminalInfo) background_.addOperation([] { CommHelper::sendTerminalInfo(); });
+
+    if (!navigationController_)
+        navigationController_ =
+            std::make_shared<NavigationController>(InterfaceRegistry::shared().instantiate(loginInterface));
+    window().setRootViewController(navigationController_);
+}
+
+void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
+    if (freeBytes >= lowSpaceLimit) return;
+    std::string space = Session::formatSpace(freeBytes);
+    TAVLO_LOG_MAIL("Running out of space (available: %@)", space);
+    showAlert("Alert", format("%@ (%@)",
+                              "You are running out of space on the device, free some space to avoid potentially "
+                              "loosing information",
+                              space));
+}
+
+void TavloMobileAppDelegate::settings() {
+    TAVLO_LOG("*** NOTE: Terminal does not contain configuration!");
+    window().setRootViewController(InterfaceRegistry::shared().instantiate(settingsInterface));
+}
+
+void TavloMobileAppDelegate::settingsSaved() { home(); }
+
+void TavloMobileAppDelegate::applicationWillTerminate(Application&) {
+    TAVLO_LOG("Application will Terminate");
+    if (!context_ || !context_->hasChanges()) return;
+    Error error;
+    if (!context_->save(&error)) {
+        TAVLO_LOG_MAIL("Unresolved error, app will terminate:%@", error.localizedDescription());
+        terminationStatus_ = -1;
+    }
+}
+
+std::optional<uint32_t> TavloMobileAppDelegate::supportedInterfaceOrientations(Application& app, Window&) {
+    return app.device().isTablet() ? OrientationMask::Landscape : OrientationMask::AllButUpsideDown;
+}
+
+} // namespace tavlo::screens

@@ -1,0 +1,164 @@
+// The terminal program in a window on Xvfb, set up as a person sets it up: xdotool clicks into the
+// store set-up screen, types the store's id, password and gateway, saves and answers the
+// association prompt; the store server on loopback serves the store. The user defaults the program
+// wrote and what its window shows afterwards (the sign-in screen's stand-in) show the result.
+// Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start, and while the
+// program has no set-up screen.
+#include "StoreServer.h"
+#include "core/session/DBHelper.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/render/FingerprintContext.h"
+#include "platform/ui/render/Renderer.h"
+#include "platform/ui/render/Snapshot.h"
+#include "screens/shell/StartupScreens.h"
+#include "screens/shell/TavloMobileAppDelegate.h"
+#include "support/LocalStoreScope.h"
+#include "support/ui/Golden.h"
+#include "support/ui/Harness.h"
+#include "support/ui/Xvfb.h"
+#include "sync/storeload/StoreDataGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace tavlo::screens {
+namespace {
+
+using namespace ui;
+using ui::test::Child;
+using ui::test::XvfbDisplay;
+
+const std::filesystem::path kProgram = std::filesystem::path(TAVLO_BINARY_DIR) / "src/app/tavlo";
+const Size kPad{1024, 768};
+
+// The store; it asks its terminals not to listen to change announcements (a listener joins a
+// multicast group on the machine's network).
+std::string storeData() {
+    return replaceAll(StoreDataGenerator::reply(60), "<param><key>HH_PARAM_0</key>",
+                      "<param><key>HH_IGNORE_BROADCASTS</key><value>YES</value></param><param><key>HH_PARAM_0</key>");
+}
+
+// Where a person clicks on the set-up screen in the pad's window, found by drawing the same
+// screen here: the three fields, Save, and the association prompt's Ok.
+struct SetUpScreenPlaces {
+    Point storeId, password, gateway, save, promptOk;
+};
+
+Point centreInWindow(View& view) { return view.convertRect(view.bounds(), nullptr).center(); }
+
+SetUpScreenPlaces setUpScreenPlaces() {
+    tavlo::test::LocalStoreScope store;
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    h.show(InterfaceRegistry::shared().instantiate(TavloMobileAppDelegate::settingsInterface));
+    SetUpScreenPlaces places;
+    auto& storeId = h.outlet<TextField>("textStoreId");
+    auto& password = h.outlet<TextField>("textStorePassword");
+    places.storeId = centreInWindow(storeId);
+    places.password = centreInWindow(password);
+    places.gateway = centreInWindow(h.outlet<TextField>("textStoreGateway"));
+    places.save = centreInWindow(h.viewWithText("Save"));
+    h.type(storeId, "S-7");
+    h.type(password, "pw");
+    h.tap("Save");
+    render::FingerprintContext context;
+    render::Renderer renderer(context);
+    renderer.drawScreen(h.app());
+    for (const render::HitRegion& region : renderer.hitRegions())
+        if (region.name == "Ok") places.promptOk = region.rect.center();
+    return places;
+}
+
+// What the program's window shows once the terminal is set up: the ready screen of the store.
+render::Bitmap readyScreen() {
+    tavlo::test::LocalStoreScope store;
+    for (auto [name, value] : {std::pair{"IPHONE_STORE_ID", "S-7"}, std::pair{"IPHONE_STORE_NAME", "Generated Store"},
+                               std::pair{"HH_IGNORE_BROADCASTS", "YES"}})
+        store.addStoreParam(name, std::string(value));
+    store.save();
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    h.show(std::make_shared<NavigationController>(
+        InterfaceRegistry::shared().instantiate(TavloMobileAppDelegate::loginInterface)));
+    return render::snapshot(h.window(), kPad);
+}
+
+// Asks again and again, at most `seconds`, until the answer is true.
+bool eventually(double seconds, const std::function<bool()>& check) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!check()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheTerminalIsReady) {
+    registerStartupScreens();
+    if (!InterfaceRegistry::shared().containsController(TavloMobileAppDelegate::settingsInterface))
+        GTEST_SKIP() << "the program has no store set-up screen yet (\"SettingsView\" is not registered)";
+    tavlo::test::TempHome home;
+    const std::string folder = home.path().string();
+    XvfbDisplay display(folder + "/xvfb.log");
+    if (!display.unavailable().empty()) GTEST_SKIP() << display.unavailable();
+    if (ui::test::findProgram("xdotool").empty())
+        GTEST_SKIP() << "xdotool is not installed (scripts/setup installs the package xdotool)";
+
+    storesim::StoreServer server({"S-7", "pw"});
+    server.setStoreData([data = storeData()](const storesim::StoreDataRequest&) { return data; });
+    server.start();
+    const SetUpScreenPlaces places = setUpScreenPlaces();
+    const render::Bitmap ready = readyScreen();
+
+    const std::filesystem::path data = home.path() / "terminal";
+    Child program({kProgram.string()}, {display.environment(), "TAVLO_HOME=" + data.string()}, false,
+                  folder + "/tavlo.log");
+    ASSERT_TRUE(program.started());
+    auto xdo = [&](std::vector<std::string> args) {
+        return ui::test::xdotool(display, std::move(args), folder + "/xdotool.log");
+    };
+    std::string window = xdo({"search", "--sync", "--onlyvisible", "--name", "^Tavlo$"});
+    std::string id = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(id.empty()) << ui::test::readFile(folder + "/tavlo.log");
+    xdo({"windowfocus", "--sync", id});  // no window manager gives it the keyboard
+    auto click = [&](Point at) {
+        xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click", "1"});
+    };
+    auto type = [&](const std::string& text) { xdo({"type", "--delay", "40", text}); };
+    click(places.storeId);
+    type("S-7");
+    click(places.password);
+    type("pw");
+    click(places.gateway);
+    type(format("127.0.0.1:%d", server.port()));
+    click(places.save);
+    click(places.promptOk);
+
+    // The store loads in the background, the settings are kept, and the start-up goes on to the
+    // sign-in screen.
+    const std::filesystem::path defaults = data / UserDefaults::fileName;
+    EXPECT_TRUE(eventually(30, [&] { return UserDefaults(defaults).stringForKey("store_id") == "S-7"; }))
+        << ui::test::readFile(folder + "/tavlo.log");
+    UserDefaults kept(defaults);
+    EXPECT_EQ(kept.stringForKey("password"), "pw");
+    EXPECT_EQ(kept.stringForKey("gateway"), server.url());
+    std::optional<render::Bitmap> shown;
+    bool matched = eventually(20, [&] {
+        shown = ui::test::windowPicture(display, std::stoul(id));
+        return shown && ui::test::picturesMatch(*shown, ready, "terminal_window_ready");
+    });
+    ASSERT_TRUE(shown) << "the window could not be read";
+    std::string picture = ui::test::writeTestPicture(*shown, "terminal_window_under_xvfb");
+    EXPECT_TRUE(matched) << "the window shows " << picture;
+}
+
+} // namespace
+} // namespace tavlo::screens
