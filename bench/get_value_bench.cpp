@@ -6,6 +6,8 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 
+#include "support/TempHome.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -26,15 +28,11 @@ constexpr int kParamsPerTerminal = 100;  // TS_UID and 99 others
 constexpr const char* kDevice = "bench-device";
 
 struct Store {
-    std::filesystem::path home;
+    test::TempHome home;  // first made, last gone
     std::shared_ptr<ObjectContext> context;
     std::vector<std::string> storeNames, terminalNames;
 
     Store() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlo-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        home = pattern;
-        setenv("TAVLO_HOME", home.c_str(), 1);
         UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)), IDBroker::deviceIdKey);
         Error error;
         context = DBHelper::mainContext(&error);
@@ -62,8 +60,6 @@ struct Store {
     ~Store() {
         context.reset();
         DBHelper::closeSharedStore();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
     }
 };
 

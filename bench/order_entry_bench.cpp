@@ -8,10 +8,10 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
 
+#include "support/TempHome.h"
+
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -24,14 +24,10 @@ constexpr int kRecipes = 10;
 constexpr const char* kDevice = "bench-device";
 
 struct Store {
-    std::filesystem::path home;
+    test::TempHome home;  // first made, last gone
     std::shared_ptr<ObjectContext> context;
 
     Store() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlo-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        home = pattern;
-        setenv("TAVLO_HOME", home.c_str(), 1);
         UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)), IDBroker::deviceIdKey);
         Error error;
         context = DBHelper::mainContext(&error);
@@ -47,8 +43,6 @@ struct Store {
     ~Store() {
         context.reset();
         DBHelper::closeSharedStore();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
     }
 };
 

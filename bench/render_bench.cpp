@@ -1,18 +1,18 @@
 // Drawing the terminal's screens: one frame of the example screen at the pad's 1024x768 (the goal
 // is under 4 ms), and the look at an unchanged screen the window takes a few times a second.
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/render/CairoGraphicsContext.h"
 #include "platform/ui/render/FingerprintContext.h"
-#include "platform/ui/render/Renderer.h"
 #include "support/ui/GuestListScreen.h"
 #include "support/ui/Harness.h"
 
-#include <benchmark/benchmark.h>
+#include "FrameBench.h"
 
-#include <cairo.h>
+#include <benchmark/benchmark.h>
 
 using namespace tavlo::ui;
 using namespace tavlo::ui::test;
+
+using tavlo::bench::drawFrames;
 
 namespace {
 
@@ -29,17 +29,6 @@ struct GuestListOnThePad {
         h.type(h.outlet<TextField>("name"), "Barbara");
     }
 };
-
-// A frame as the window draws it: the screen laid out, then drawn over the last frame.
-void drawFrames(benchmark::State& state, Harness& h) {
-    render::CairoGraphicsContext context(h.window().bounds().size);
-    for (auto _ : state) {
-        h.app().layoutIfNeeded();
-        render::Renderer(context).drawScreen(h.app());
-        cairo_surface_flush(cairo_get_target(context.cairo()));
-    }
-    state.SetLabel("1024x768");
-}
 
 void BM_FrameOfTheGuestList(benchmark::State& state) {
     GuestListOnThePad screen;
