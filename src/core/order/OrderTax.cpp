@@ -20,14 +20,11 @@ int32_t toCents(double v) {
     return static_cast<int32_t>(v);
 }
 
-// Stores write the rules in lower case: that is the quick way to a match.
-bool names(std::string_view text, std::string_view rule) { return text == rule || equalsNoCase(text, rule); }
-
 } // namespace
 
 OrderTax::Rounding OrderTax::roundingRule(const Text& rounding) {
-    if (!rounding || names(*rounding, "round")) return Rounding::kRound;
-    if (names(*rounding, "floor")) return Rounding::kFloor;
+    if (!rounding || equalsNoCase(*rounding, "round")) return Rounding::kRound;
+    if (equalsNoCase(*rounding, "floor")) return Rounding::kFloor;
     return Rounding::kCeiling;
 }
 

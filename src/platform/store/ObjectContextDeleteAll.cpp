@@ -238,6 +238,7 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
     if (doomedCount_ == 0) return true;
     SqlConnection* c = connection(error);
     if (!c) return false;
+    // Steps a bound statement to its end and resets it; false with the error when it fails.
     auto run = [&](SqlStatement* s) {
         StatementUse use(s);
         if (s->step() == SQLITE_DONE) return true;
@@ -252,13 +253,9 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         SqlStatement* u = c->statement("UPDATE " + quoteName(s.name()) + " SET " + column + " = NULL, Z_OPT = Z_OPT + 1"
                                        " WHERE Z_PK = ? AND " + column + " = ?", error);
         if (!u) return false;
-        StatementUse use(u);
         u->bindInt(1, l.row);
         u->bindInt(2, l.target);
-        if (u->step() != SQLITE_DONE) {
-            Error::set(error, c->lastError());
-            return false;
-        }
+        if (!run(u)) return false;
         if (c->changes() > 0) changes.updated.emplace_back(&s, l.row);
     }
     for (const auto& e : model().entities()) {
@@ -293,16 +290,9 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         SqlStatement* s = entityStatement(EntityStatement::Delete, *e, error);
         if (!s) return false;
         for (int64_t pk : keys) {
-            {
-                StatementUse use(s);
-                s->bindInt(1, pk);
-                s->bindNull(2);  // no version check: the row goes whoever changed it meanwhile
-                if (s->step() != SQLITE_DONE) {
-                    Error::set(error, c->lastError());
-                    return false;
-                }
-            }
-            if (!deleteRowLinks(*e, pk, error)) return false;
+            s->bindInt(1, pk);
+            s->bindNull(2);  // no version check: the row goes whoever changed it meanwhile
+            if (!run(s) || !deleteRowLinks(*e, pk, error)) return false;
         }
     }
     return true;

@@ -8,15 +8,15 @@ namespace {
 
 constexpr double inset = 15;
 
-double accessoryWidth(AccessoryType type) {
+} // namespace
+
+double TableViewCell::accessoryWidth(AccessoryType type) {
     switch (type) {
         case AccessoryType::None: return 0;
         case AccessoryType::DetailDisclosureButton: return 44;
         default: return 33;
     }
 }
-
-} // namespace
 
 TableViewCell::TableViewCell(TableViewCellStyle style, std::string reuseIdentifier, Rect frame)
     : View(frame), style_(style), reuseIdentifier_(std::move(reuseIdentifier)), content_(std::make_shared<View>()),

@@ -28,6 +28,8 @@ public:
 
     // How far the content moves right while the cell shows its editing control.
     static constexpr double editingIndent = 38;
+    // The room a standard accessory takes at the cell's right edge.
+    static double accessoryWidth(AccessoryType type);
 
     TableViewCellStyle style() const { return style_; }
     const std::string& reuseIdentifier() const { return reuseIdentifier_; }

@@ -207,11 +207,14 @@ void SettingsViewController::testGateway() {
 
 // ---- the load
 
+int SettingsViewController::initialNetworkTimeout() {
+    int64_t seconds = UserDefaults::standardUserDefaults().integerForKey("initial_network_timeout");
+    return seconds > 0 ? static_cast<int>(seconds) : defaultNetworkTimeout;
+}
+
 void SettingsViewController::synch(const std::optional<std::string>& associationCode) {
     LoadRequest request{textStoreId()->text(), textStorePassword()->text(), textStoreGateway()->text(),
-                        associationCode, defaultNetworkTimeout, persistentStoreCoordinator(), observer_};
-    if (int64_t seconds = UserDefaults::standardUserDefaults().integerForKey("initial_network_timeout"); seconds > 0)
-        request.timeout = static_cast<int>(seconds);
+                        associationCode, initialNetworkTimeout(), persistentStoreCoordinator(), observer_};
 
     ActivityIndicator::show(view(), false);
     auto self = std::static_pointer_cast<SettingsViewController>(shared_from_this());

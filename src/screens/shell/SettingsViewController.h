@@ -29,6 +29,8 @@ public:
     static constexpr int associationCodeAlertTag = 97;
     // Seconds the store load waits for the server when "initial_network_timeout" gives none.
     static constexpr int defaultNetworkTimeout = 15;
+    // Seconds a store load waits: "initial_network_timeout", or the default when it gives none.
+    static int initialNetworkTimeout();
 
     SettingsViewController();
     ~SettingsViewController() override;

@@ -7,6 +7,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "screens/shell/SettingsViewController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/storeload/OperationSynchStore.h"
 
@@ -100,8 +101,7 @@ void TavloMobileAppDelegate::home() {
 
 bool TavloMobileAppDelegate::loadStore(const std::string& url, const std::string& storeId, const std::string& password,
                                        const std::optional<std::string>& loadedStoreId) {
-    int timeout = static_cast<int>(UserDefaults::standardUserDefaults().integerForKey("initial_network_timeout"));
-    OperationSynchStore load(url, storeId, password, true, std::nullopt, timeout > 0 ? timeout : defaultNetworkTimeout,
+    OperationSynchStore load(url, storeId, password, true, std::nullopt, SettingsViewController::initialNetworkTimeout(),
                              true, persistentStoreCoordinator());
     load.start();
     if (loadedStoreId) {

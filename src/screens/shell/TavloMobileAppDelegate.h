@@ -36,8 +36,6 @@ public:
     static constexpr const char* loginInterface = "LoginView";
     // Less free space than this (50 MiB) warns at sign-in.
     static constexpr uint64_t lowSpaceLimit = 52428800;
-    // Seconds the first store load waits for the server when "initial_network_timeout" gives none.
-    static constexpr int defaultNetworkTimeout = 15;
 
     TavloMobileAppDelegate();
     // Waits for the terminal info still being sent.

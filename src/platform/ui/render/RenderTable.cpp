@@ -19,8 +19,6 @@ bool intersects(const Rect& a, const Rect& b) {
     return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
 }
 
-double accessoryWidth(AccessoryType type) { return type == AccessoryType::DetailDisclosureButton ? 44 : 33; }
-
 } // namespace
 
 void Renderer::drawTableGroups(TableView& table) {
@@ -147,7 +145,7 @@ void Renderer::drawAccessory(TableViewCell& cell, const Rect& bounds) {
     if (type == AccessoryType::None || cell.accessoryView() || cell.isEditing() ||
         (cell.cellState() & CellState::ShowingDeleteConfirmation))
         return;
-    double w = accessoryWidth(type);
+    double w = TableViewCell::accessoryWidth(type);
     Rect area{bounds.maxX() - w, 0, w, bounds.height()};
     Point c = area.center();
     bool onTeal = cellTextColor_.has_value();
