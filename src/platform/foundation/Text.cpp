@@ -288,12 +288,15 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
     return text;
 }
 
-std::string percentEncode(std::string_view value) {
+namespace {
+
+// Every byte that `keep` refuses becomes %XX.
+template <typename Keep>
+std::string percentEncodeExcept(std::string_view value, Keep keep) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : value) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (plain || c == '-' || c == '.' || c == '_' || c == '~') {
+        if (keep(c)) {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -302,6 +305,22 @@ std::string percentEncode(std::string_view value) {
         }
     }
     return out;
+}
+
+} // namespace
+
+std::string percentEncode(std::string_view value) {
+    return percentEncodeExcept(value, [](unsigned char c) {
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        return plain || c == '-' || c == '.' || c == '_' || c == '~';
+    });
+}
+
+std::string percentEncodeURL(std::string_view url) {
+    constexpr std::string_view unsafe = "\"<>\\^`{|}";
+    return percentEncodeExcept(url, [unsafe](unsigned char c) {
+        return c > 0x20 && c < 0x7F && unsafe.find(static_cast<char>(c)) == std::string_view::npos;
+    });
 }
 
 std::string hexEncode(std::string_view bytes) {

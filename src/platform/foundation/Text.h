@@ -97,6 +97,9 @@ std::string join(const std::vector<std::string>& parts, std::string_view separat
 std::string replaceAll(std::string text, std::string_view from, std::string_view to);
 // Every byte but A-Z a-z 0-9 - . _ ~ as %XX: the value can never add or end a query or form field.
 std::string percentEncode(std::string_view value);
+// An address with what may not stand in it (spaces, quotes, bytes beyond ASCII) escaped and its
+// structure (scheme, host, port, path, query) left as it is.
+std::string percentEncodeURL(std::string_view url);
 // Two lower-case hex digits per byte.
 std::string hexEncode(std::string_view bytes);
 

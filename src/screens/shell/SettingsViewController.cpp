@@ -47,24 +47,6 @@ Addresses& addresses() {
     return a;
 }
 
-// Escapes what may not stand in an address (spaces, quotes, bytes beyond ASCII) and leaves its
-// structure (scheme, host, port, path) as it is.
-std::string escapedURL(const std::string& url) {
-    static const char hex[] = "0123456789ABCDEF";
-    constexpr std::string_view unsafe = "\"<>\\^`{|}";
-    std::string out;
-    for (unsigned char c : url) {
-        if (c > 0x20 && c < 0x7F && unsafe.find(static_cast<char>(c)) == std::string_view::npos) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0x0F];
-        }
-    }
-    return out;
-}
-
 std::optional<std::string> nonEmpty(const std::string& text) {
     if (text.empty()) return std::nullopt;
     return text;
@@ -202,7 +184,7 @@ void SettingsViewController::testGateway() {
             ->show();
         return;
     }
-    if (Application* app = Application::current()) app->openURL(escapedURL(serverURL(gateway)));
+    if (Application* app = Application::current()) app->openURL(percentEncodeURL(serverURL(gateway)));
 }
 
 // ---- the load
