@@ -1,5 +1,7 @@
 #include "xml/TextWriterDocument.h"
 
+#include "xml/XmlCharacters.h"
+
 #include <libxml/xmlstring.h>
 
 namespace tavlo {
@@ -15,21 +17,18 @@ bool isCleanUtf8(const std::string& s) {
     return s.find('\0') == std::string::npos && xmlCheckUTF8(X(s)) == 1;
 }
 
-// XML holds no control characters but tab, line feed and carriage return, and neither U+FFFE nor
-// U+FFFF; libxml2 writes them through (or as references to them) and the document is no longer
-// well formed. They are dropped, as the stream-written requests drop them. `s` is clean UTF-8, so
-// a byte below 0x20 is a character of its own.
+// Characters XML cannot hold are dropped, as the stream-written requests drop them; libxml2 would
+// write them through (or as references to them) and the document would no longer be well formed.
+// `s` is clean UTF-8.
 std::string xmlCharactersOnly(const std::string& s) {
     std::string out;
     out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
-        if (c == 0xEF && (s.compare(i + 1, 2, "\xBF\xBE") == 0 || s.compare(i + 1, 2, "\xBF\xBF") == 0)) {
-            i += 2;
-            continue;
-        }
-        out += s[i];
+    for (size_t i = 0; i < s.size();) {
+        uint32_t cp = 0;
+        size_t len = xmlchars::decodeUtf8(s, i, cp);
+        if (len == 0) len = 1;
+        if (xmlchars::isXmlCharacter(cp)) out.append(s, i, len);
+        i += len;
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "xml/XmlStreamWriter.h"
 
+#include "xml/XmlCharacters.h"
+
 #include "platform/foundation/Text.h"
 
 #include <cerrno>
@@ -9,29 +11,12 @@ namespace tavlo {
 
 namespace {
 
+using xmlchars::decodeUtf8;
+using xmlchars::isXmlCharacter;
+
 // The two namespaces that are always in force and never written out.
 constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr const char* kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
-
-// Length of the well-formed UTF-8 sequence at `s[i]` and its code point; 0 when malformed.
-size_t decodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(i);
-    size_t len;
-    uint32_t min;
-    if (b0 < 0x80) { cp = b0; return 1; }
-    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; min = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; min = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; min = 0x10000; }
-    else return 0;
-    if (i + len > s.size()) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
-}
 
 } // namespace
 
@@ -61,8 +46,7 @@ std::string XmlStreamWriter::escape(std::string_view text) {
         else if (cp == '<') replacement = "&lt;";
         else if (cp == '>') replacement = "&gt;";
         else if (cp == '"') replacement = "&quot;";
-        else if (cp < 0x20) drop = cp != '\t' && cp != '\n' && cp != '\r';
-        else drop = cp > 0xFFFF || cp == 0xFFFE || cp == 0xFFFF;
+        else drop = cp > 0xFFFF || !isXmlCharacter(cp);
         if (replacement || drop) {
             flush(i);
             if (replacement) out += replacement;
