@@ -1,0 +1,7 @@
+#include "screens/prompts/PromptScreens.h"
+
+namespace tavlo::screens {
+
+void registerPromptScreens() { registerTextView(); }
+
+} // namespace tavlo::screens
