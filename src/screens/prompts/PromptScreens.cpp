@@ -2,6 +2,9 @@
 
 namespace tavlo::screens {
 
-void registerPromptScreens() { registerTextView(); }
+void registerPromptScreens() {
+    registerTextView();
+    registerAmountView();
+}
 
 } // namespace tavlo::screens
