@@ -5,6 +5,7 @@ namespace tavlo::screens {
 void registerPromptScreens() {
     registerTextView();
     registerAmountView();
+    registerSeatsView();
 }
 
 } // namespace tavlo::screens

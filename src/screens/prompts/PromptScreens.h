@@ -6,6 +6,7 @@ namespace tavlo::screens {
 // "AuthenticateView". The program calls registerPromptScreens once; so do tests that show them.
 void registerTextView();
 void registerAmountView();
+void registerSeatsView();
 void registerPromptScreens();
 
 } // namespace tavlo::screens
