@@ -6,6 +6,7 @@ void registerPromptScreens() {
     registerTextView();
     registerAmountView();
     registerSeatsView();
+    registerAuthenticateView();
 }
 
 } // namespace tavlo::screens

@@ -7,6 +7,7 @@ namespace tavlo::screens {
 void registerTextView();
 void registerAmountView();
 void registerSeatsView();
+void registerAuthenticateView();
 void registerPromptScreens();
 
 } // namespace tavlo::screens
