@@ -14,6 +14,7 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
+#include "screens/prompts/PromptScreens.h"
 #include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/support/LogMailRelay.h"
@@ -74,6 +75,7 @@ int main(int argc, char** argv) {
     // The model's messages to the person at the terminal appear as alerts.
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
     screens::registerStartupScreens();
+    screens::registerPromptScreens();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";
