@@ -2,11 +2,8 @@
 
 #include "payments/PaymentHandlerAdapter.h"
 #include "platform/foundation/Text.h"
+#include "xml/XmlEventReader.h"
 
-#include <libxml/parser.h>
-
-#include <climits>
-#include <cstring>
 #include <map>
 
 namespace tavlo {
@@ -22,41 +19,37 @@ const std::map<std::string, int, std::less<>>& abbreviations() {
     return table;
 }
 
-const char* text(const xmlChar* name) { return reinterpret_cast<const char*>(name); }
-
 } // namespace
 
-struct LarchDetailList::Reader {
-    LarchDetailList* list;
-    std::shared_ptr<LarchTransaction> current;
-    std::string text;
+class LarchDetailList::Reader : public XmlEventReader {
+public:
+    explicit Reader(LarchDetailList& list) : list_(list) {}
 
-    static Reader& of(void* context) { return *static_cast<Reader*>(context); }
-    static void start(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*, int, const xmlChar**,
-                      int, int, const xmlChar**) {
-        Reader& r = of(context);
-        r.text.clear();
-        if (std::strcmp(tavlo::text(localName), "TrxDetailCard") == 0) {
-            r.current = std::make_shared<LarchTransaction>();
-            r.list->transactions_.push_back(r.current);
+protected:
+    void startElement(std::string_view name) override {
+        text_.clear();
+        if (name == "TrxDetailCard") {
+            current_ = std::make_shared<LarchTransaction>();
+            list_.transactions_.push_back(current_);
         }
     }
-    static void end(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*) {
-        Reader& r = of(context);
-        std::string name = tavlo::text(localName);
+    void endElement(std::string_view name) override {
         if (equalsNoCase(name, "Error")) {
-            if (!r.text.empty()) r.list->addError(r.text);
+            if (!text_.empty()) list_.addError(text_);
         } else if (name == "TrxDetailCard") {
-            r.current.reset();
-        } else if (r.current && !r.text.empty()) {
-            r.current->setValue(r.text, name);
-            if (name == "Void_Flag_CH" && r.text == "1") r.current->setVoided(Date::now());
+            current_.reset();
+        } else if (current_ && !text_.empty()) {
+            current_->setValue(text_, name);
+            if (name == "Void_Flag_CH" && text_ == "1") current_->setVoided(Date::now());
         }
-        r.text.clear();
+        text_.clear();
     }
-    static void characters(void* context, const xmlChar* chars, int length) {
-        of(context).text.append(reinterpret_cast<const char*>(chars), static_cast<size_t>(length));
-    }
+    void characters(std::string_view text) override { text_.append(text); }
+
+private:
+    LarchDetailList& list_;
+    std::shared_ptr<LarchTransaction> current_;
+    std::string text_;
 };
 
 std::optional<LarchDetailList::Zone> LarchDetailList::settleZone(const HostConfig& config, Error* error) {
@@ -78,31 +71,8 @@ std::optional<LarchDetailList::Zone> LarchDetailList::settleZone(const HostConfi
 void LarchDetailList::addError(const std::string& text) { errors_ += (errors_.empty() ? "" : "; ") + text; }
 
 void LarchDetailList::read(const std::string& document) {
-    if (document.size() > static_cast<size_t>(INT_MAX)) {
-        addError("The detail list from Larch is too large");
-        return;
-    }
-    xmlSAXHandler sax;
-    std::memset(&sax, 0, sizeof sax);
-    sax.initialized = XML_SAX2_MAGIC;
-    sax.startElementNs = &Reader::start;
-    sax.endElementNs = &Reader::end;
-    sax.characters = &Reader::characters;
-    sax.cdataBlock = &Reader::characters;
-    sax.serror = [](void*, auto*) {};
-    Reader reader{this, nullptr, {}};
-    xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&sax, &reader, nullptr, 0, nullptr);
-    if (!context) {
-        addError("The detail list from Larch could not be read");
-        return;
-    }
-    // Entities are never fetched or expanded: the list is data.
-    xmlCtxtUseOptions(context, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlParseChunk(context, document.data(), static_cast<int>(document.size()), 1);
-    bool wellFormed = context->wellFormed != 0;
-    if (context->myDoc) xmlFreeDoc(context->myDoc);
-    xmlFreeParserCtxt(context);
-    if (!wellFormed) addError("The detail list from Larch is not well-formed");
+    Reader reader(*this);
+    if (!reader.read(document)) addError("The detail list from Larch is not well-formed");
 }
 
 } // namespace tavlo

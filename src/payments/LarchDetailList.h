@@ -33,7 +33,7 @@ public:
     const std::string& errors() const { return errors_; }
 
 private:
-    struct Reader;
+    class Reader;
     void addError(const std::string& text);
 
     std::vector<std::shared_ptr<LarchTransaction>> transactions_;

@@ -1,6 +1,7 @@
 #include "LarchGateway.h"
 
 #include "core/util/Utils.h"
+#include "payments/LarchDetailList.h"
 
 namespace tavlo::test {
 namespace {
@@ -157,6 +158,18 @@ TEST_F(LarchCloseTest, DetailListWithVoidedEntriesAndAnErrorElement) {
     // Without it, the host's own voided entry is passed over and the close goes through.
     gateway.setDetailError(std::nullopt);
     expectClosed({first, second});
+}
+
+TEST(LarchDetailListTest, CollectsEveryErrorElementAndABrokenDocument) {
+    LarchDetailList list;
+    list.read("<RichDBDS><TrxDetailCard><TRX_HD_Key>A1</TRX_HD_Key><Void_Flag_CH>0</Void_Flag_CH><Result>0</Result>"
+              "</TrxDetailCard><error>Timeout</error><TrxDetailCard><TRX_HD_Key>A2</TRX_HD_Key><ERROR>Partial"
+              "</ERROR>");
+    ASSERT_EQ(list.transactions().size(), 2u);
+    EXPECT_EQ(list.transactions()[0]->valueForField("TRX_HD_Key"), "A1");
+    EXPECT_FALSE(list.transactions()[0]->voided());
+    EXPECT_EQ(list.transactions()[1]->valueForField("TRX_HD_Key"), "A2");
+    EXPECT_EQ(list.errors(), "Timeout; Partial; The detail list from Larch is not well-formed");
 }
 
 TEST_F(LarchCloseTest, ATipTheHostHasOtherwiseIsSentAgainAtTheClose) {

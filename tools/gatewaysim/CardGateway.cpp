@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include "xml/XmlStreamWriter.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -21,16 +23,7 @@ constexpr const char* kErrorPage =
 
 const std::set<std::string, std::less<>> kCardTypes = {"Sale", "Return", "Adjustment", "Void", "CaptureAll"};
 
-std::string escape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else out += c;
-    }
-    return out;
-}
+std::string escape(std::string_view text) { return XmlStreamWriter::escape(text); }
 
 std::string unescape(std::string text) {
     const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
