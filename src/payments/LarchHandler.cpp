@@ -252,7 +252,7 @@ bool LarchHandler::adjust(PaymentTransaction& transaction, const HostConfig& con
     transaction.removeField("APPROVAL");
     auto guard = lock();
     const std::string merchant = merchantOf(config), terminal = terminalOf(config);
-    int32_t batchId = latestBatchId(merchant, terminal);
+    int32_t batchId = storedBatchId(transaction, merchant, terminal);
     if (!capture(transaction, config, error)) return false;
     transaction.setValue(transType, "TransType");
     transaction.setValue(approval, "APPROVAL");
@@ -299,12 +299,14 @@ bool LarchHandler::cancel(PaymentTransaction& transaction, const HostConfig& con
     auto guard = lock();
     if (!sendCancel(transaction, config, error)) return false;
     const std::string merchant = merchantOf(config), terminal = terminalOf(config);
-    // Stored into the batch that holds it (a void of an earlier batch's payment must not put a
-    // second copy into today's), else into the latest.
+    return saveTransaction(transaction, storedBatchId(transaction, merchant, terminal), merchant, terminal, error);
+}
+
+int32_t LarchHandler::storedBatchId(const PaymentTransaction& transaction, const std::string& merchant,
+                                    const std::string& terminal) {
     ManagedObjectPtr row = transactionFromDB(transaction.transactionId(), merchant, terminal);
     ManagedObjectPtr batch = row ? row->toOne("batch") : nullptr;
-    int32_t batchId = batch ? batch->int32("batchId") : latestBatchId(merchant, terminal);
-    return saveTransaction(transaction, batchId, merchant, terminal, error);
+    return batch ? batch->int32("batchId") : latestBatchId(merchant, terminal);
 }
 
 // ---- the batch ----

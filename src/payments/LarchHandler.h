@@ -74,6 +74,10 @@ public:
 private:
     bool send(PaymentTransaction& transaction, const HostConfig& config, const char* transType, Error* error);
     bool settle(int32_t batchId, const std::string& merchant, const std::string& terminal, Error* error);
+    // The batch that holds the stored transaction, else the latest: a void or adjustment of an
+    // earlier batch's payment must not put a second copy of it into today's.
+    int32_t storedBatchId(const PaymentTransaction& transaction, const std::string& merchant,
+                          const std::string& terminal);
     bool debugging();
 
     bool allowManual_;

@@ -13,10 +13,11 @@ protected:
     void SetUp() override { batchId = openBatch(); }
 
     bool close(const Ids& ids, Error* error) { return handler->closeBatch(config, ids, error); }
-    void expectClosed(const Ids& ids) {
+    void expectClosed(const Ids& ids) { expectClosedBatch(batchId, ids); }
+    void expectClosedBatch(int32_t number, const Ids& ids) {
         Error error;
         EXPECT_TRUE(close(ids, &error)) << error.localizedDescription();
-        EXPECT_TRUE(isSettled(batchId));
+        EXPECT_TRUE(isSettled(number));
     }
     void expectRefused(const Ids& ids, const std::string& message) {
         Error error;
@@ -38,6 +39,18 @@ TEST_F(LarchCloseTest, OpenBatchReusesTheOpenBatchAndOpensANewOneAfterTheClose) 
     Error error;
     EXPECT_EQ(handler->openBatch({}, dayOpened, &error), -1);
     EXPECT_EQ(error.localizedDescription(), "Configuration for Larch missing params, contact support");
+}
+
+TEST_F(LarchCloseTest, AVoidOfAnEarlierBatchsPaymentStaysInThatBatch) {
+    std::string id = sale(1000);
+    expectClosed({id});
+    int32_t today = openBatch();
+    std::shared_ptr<PaymentTransaction> t = handler->transaction(id, config);
+    Error error;
+    ASSERT_TRUE(handler->cancel(*t, config, &error)) << error.localizedDescription();  // "previously settled"
+    EXPECT_EQ(saved()->fetchAll("Transaction").size(), 1u);
+    EXPECT_TRUE(handler->transactionIds(today, "merchant1", "42", true).empty());
+    expectClosedBatch(today, {});
 }
 
 TEST_F(LarchCloseTest, ClosingTwiceAnswersYesWithoutAnyRequest) {
