@@ -174,6 +174,14 @@ TEST_F(LarchHandlerTest, NewTransactionsAreNumberedAndForcedWhenConfigured) {
     EXPECT_FALSE(handler->transaction(std::nullopt, config));
 }
 
+TEST_F(LarchHandlerTest, KeyedCardsAreAllowedOnlyWhenTheStoreSaysSo) {
+    EXPECT_FALSE(handler->allowManual());
+    store.addStoreParam("HOST_LARCH_ALLOW_MANUAL", "YES");
+    store.save();
+    EXPECT_FALSE(handler->allowManual());  // read once, when the handler is made
+    EXPECT_TRUE(LarchHandler(store.context().get()).allowManual());
+}
+
 TEST_F(LarchHandlerTest, AdjustmentSendsTheNewTipAndKeepsTheSale) {
     std::string id = sale(2000);
     std::shared_ptr<PaymentTransaction> t = handler->transaction(id, config);
