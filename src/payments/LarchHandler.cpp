@@ -443,9 +443,12 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::hostDetails(int32_t
         Error::set(error, PaymentHandlerAdapter::error(kUnreachable));
         return {};
     }
-    if (!larch.fromXml(*reply) || !larch.wasApproved()) {
-        Error::set(error, PaymentHandlerAdapter::error(format("Unable to read the transaction details from Larch (%@)",
-                                                              larch.responseMessage().value_or(""))));
+    // A refused or unreadable query lists nothing: the close must not take that for an empty day.
+    bool readable = larch.fromXml(*reply);
+    if (!readable || !larch.wasApproved()) {
+        Error::set(error, PaymentHandlerAdapter::error(
+                              format("Unable to get the transaction details from Larch (%@)",
+                                     readable ? larch.responseMessage().value_or("") : "its reply could not be read")));
         return {};
     }
     std::optional<std::string> list = larch.valueForField("string");

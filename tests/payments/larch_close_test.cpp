@@ -263,6 +263,26 @@ TEST_F(LarchCloseTest, ARefusedCaptureAllKeepsTheBatchOpen) {
     expectClosed({id});
 }
 
+TEST_F(LarchCloseTest, ARefusedOrFailedDetailQueryStopsTheClose) {
+    std::string id = sale(1000);
+    config["HOST_LARCH_READ_TIMEOUT"] = "1";
+    struct Case {
+        Answer answer;
+        std::string message;
+    };
+    const Case cases[] = {
+        {Answer::DeclineRespMsg, "Unable to get the transaction details from Larch (Access denied)"},
+        {Answer::BrokenPage, "Unable to get the transaction details from Larch (its reply could not be read)"},
+        {Answer::RefuseConnection, "Unable to communicate with Larch, verify Internet connection"},
+    };
+    for (const Case& c : cases) {
+        gateway.script("TrxDetail", c.answer, "Access denied");
+        expectRefused({id}, c.message);
+    }
+    EXPECT_EQ(gateway.requestCount("CaptureAll"), 0u);
+    expectClosed({id});
+}
+
 TEST_F(LarchCloseTest, AnEmptyBatchSettlesAfterAskingForTheDetails) {
     expectClosed({});
     EXPECT_EQ(gateway.requestCount("TrxDetail"), 1u);

@@ -258,7 +258,7 @@ void CardGateway::handle(const httplib::Request& request, httplib::Response& res
         if (value(*fields, "UserName") != options_.user || value(*fields, "Password") != options_.password)
             body = reply(result(1, "User authentication failed"));
         else
-            body = detail ? details() : card(*fields, scripted);
+            body = detail && scripted.answer == Answer::Approve ? details() : card(*fields, scripted);
     }
     answer(200, body, "text/xml");
 }
