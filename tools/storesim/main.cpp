@@ -1,8 +1,11 @@
 // storesim: the store server on 127.0.0.1 for the demo and for trying the terminal by hand.
 //   storesim [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]
+//            [--card-gateway URL]
 // --port 0 takes any free port; the "listening on" line tells which. --demo serves the demo store
 // (store "demo", password "demo") with a generated menu of --items items (default 60) unless a
-// fixture is given. Serves until interrupted (Ctrl-C or SIGTERM).
+// fixture is given. --card-gateway makes the generated store's card host the Larch gateway at URL
+// (the loopback gateway, tools/gatewaysim, with its user "demo" and password "demo"). Serves
+// until interrupted (Ctrl-C or SIGTERM).
 #include "StoreServer.h"
 #include "sync/storeload/StoreDataGenerator.h"
 
@@ -12,14 +15,25 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 int usage(const char* program) {
     std::fprintf(stderr,
-                 "usage: %s [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]\n",
+                 "usage: %s [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]"
+                 " [--card-gateway URL]\n",
                  program);
     return 2;
+}
+
+// The store parameters that make the Larch gateway at `url` the store's card host.
+std::vector<std::pair<std::string, std::string>> cardHost(const std::string& url) {
+    return {{"PAYMENT_CREDIT_HOST", "LARCH"},          {"HOST_LARCH_CAPTURE_URL", url + "/capture"},
+            {"HOST_LARCH_DETAILS_URL", url + "/details"}, {"HOST_LARCH_USER", "demo"},
+            {"HOST_LARCH_PASSWORD", "demo"},           {"HOST_LARCH_RP", "1"},
+            {"HOST_LARCH_ALLOW_MANUAL", "YES"},        {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}};
 }
 
 } // namespace
@@ -28,6 +42,7 @@ int main(int argc, char** argv) {
     tavlo::storesim::StoreServer::Options options;
     int port = 4444;
     std::string fixture;
+    std::string cardGateway;
     std::optional<long> items;
     bool demo = false;
     for (int i = 1; i < argc; ++i) {
@@ -48,6 +63,8 @@ int main(int argc, char** argv) {
             options.storeId = value;
         else if (arg == "--password")
             options.password = value;
+        else if (arg == "--card-gateway")
+            cardGateway = value;
         else
             return usage(argv[0]);
     }
@@ -56,6 +73,8 @@ int main(int argc, char** argv) {
         options.storeId = options.password = "demo";
         if (!items && fixture.empty()) items = 60;
     }
+    // The card host is a setting of the generated store only.
+    if (!cardGateway.empty() && !items) return usage(argv[0]);
 
     // The signals are taken by sigwait below, never by a handler.
     sigset_t signals;
@@ -68,7 +87,9 @@ int main(int argc, char** argv) {
         tavlo::storesim::StoreServer server(options);
         if (!fixture.empty()) server.setStoreDataFile(fixture);
         if (items) {
-            std::string reply = tavlo::StoreDataGenerator::reply(static_cast<size_t>(*items));
+            std::vector<std::pair<std::string, std::string>> params;
+            if (!cardGateway.empty()) params = cardHost(cardGateway);
+            std::string reply = tavlo::StoreDataGenerator::reply(static_cast<size_t>(*items), params);
             server.setStoreData([reply](const tavlo::storesim::StoreDataRequest&) { return reply; });
         }
         server.start(port);

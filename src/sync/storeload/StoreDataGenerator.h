@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tavlo {
 
@@ -15,7 +17,8 @@ namespace tavlo {
 // "S<n>", "M<n>" and the like.
 class StoreDataGenerator {
 public:
-    static std::string reply(size_t items);
+    // `storeParams` are store parameters (key, value) added after the generated ones.
+    static std::string reply(size_t items, const std::vector<std::pair<std::string, std::string>>& storeParams = {});
 
     // Sizes of the parts, for callers that check what a load stored.
     static size_t sideCount(size_t items) { return items / 10 + 1; }
