@@ -8,19 +8,6 @@
 
 namespace tavlo {
 
-namespace {
-
-// Hours from GMT of the zone abbreviations a store may configure.
-const std::map<std::string, int, std::less<>>& abbreviations() {
-    static const std::map<std::string, int, std::less<>> table = {
-        {"UTC", 0},   {"GMT", 0},   {"EST", -5},  {"EDT", -4},  {"CST", -6},  {"CDT", -5},  {"MST", -7},
-        {"MDT", -6},  {"PST", -8},  {"PDT", -7},  {"AKST", -9}, {"AKDT", -8}, {"HST", -10},
-    };
-    return table;
-}
-
-} // namespace
-
 class LarchDetailList::Reader : public XmlEventReader {
 public:
     explicit Reader(LarchDetailList& list) : list_(list) {}
@@ -61,9 +48,9 @@ std::optional<LarchDetailList::Zone> LarchDetailList::settleZone(const HostConfi
             break;
         }
     }
-    if (auto it = abbreviations().find(toUpper(name)); it != abbreviations().end())
-        return Zone{TimeZone::fixed(it->second * 3600), name};
-    if (std::optional<TimeZone> zone = TimeZone::fromOffsetText(name)) return Zone{*zone, name};
+    for (auto read : {TimeZone::fromAbbreviation, TimeZone::named, TimeZone::fromOffsetText}) {
+        if (std::optional<TimeZone> zone = read(name)) return Zone{*zone, name};
+    }
     Error::set(error, PaymentHandlerAdapter::error(format("Unknown time zone for the Larch settlement: %@", name)));
     return std::nullopt;
 }

@@ -98,6 +98,7 @@ TEST_F(LarchCloseTest, TheDetailQueryTakesTheConfiguredZone) {
         {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}}, "2023-11-14T16:13:00"},  // CST
         {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}, {"HOST_LARCH_SETTLE_TIME_ZONE", "PST"}}, "2023-11-14T14:13:00"},
         {{{"HOST_LARCH_SETTLE_TZ_ABBREV", "+0100"}}, "2023-11-14T23:13:00"},
+        {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}, {"HOST_LARCH_SETTLE_TIME_ZONE", "America/Denver"}}, "2023-11-14T15:13:00"},
     };
     for (const Case& c : cases) {
         HostConfig settings = config;
