@@ -145,11 +145,12 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheTerminalIsReady) {
     // The store loads in the background, the settings are kept, and the start-up goes on to the
     // sign-in screen.
     const std::filesystem::path defaults = data / UserDefaults::fileName;
-    EXPECT_TRUE(eventually(30, [&] { return UserDefaults(defaults).stringForKey("store_id") == "S-7"; }))
-        << ui::test::readFile(folder + "/tavlo.log");
-    UserDefaults kept(defaults);
-    EXPECT_EQ(kept.stringForKey("password"), "pw");
-    EXPECT_EQ(kept.stringForKey("gateway"), server.url());
+    // The settings are written one after the other: wait for the last of them.
+    EXPECT_TRUE(eventually(30, [&] {
+        UserDefaults written(defaults);
+        return written.stringForKey("store_id") == "S-7" && written.stringForKey("gateway") == server.url();
+    })) << ui::test::readFile(folder + "/tavlo.log");
+    EXPECT_EQ(UserDefaults(defaults).stringForKey("password"), "pw");
     std::optional<render::Bitmap> shown;
     bool matched = eventually(20, [&] {
         shown = ui::test::windowPicture(display, std::stoul(id));
