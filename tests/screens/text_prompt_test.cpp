@@ -108,12 +108,16 @@ TEST_F(TextPromptTest, ThePhoneKeyboardCarriesADoneBarThatSaves) {
     EXPECT_EQ(host.answers, (std::vector<Answer>{{"no onions", std::nullopt}}));
 }
 
-TEST_F(TextPromptTest, TheSaveButtonTakesTheOpenersTitle) {
-    auto prompt = make("Enter comment", 250);
-    host.open(prompt);
-    prompt->setButtonText("Send");
-    host.h.tap("Send");
-    EXPECT_EQ(host.answers.size(), 1u);
+TEST_F(TextPromptTest, TheSaveButtonTakesTheOpenersTitleBeforeOrAfterItShows) {
+    for (bool before : {true, false}) {
+        host.answers.clear();
+        auto prompt = make("Enter comment", 250);
+        if (before) prompt->setButtonText("Send");
+        host.open(prompt);
+        if (!before) prompt->setButtonText("Send");
+        host.h.tap("Send");
+        EXPECT_EQ(host.answers.size(), 1u) << (before ? "set before" : "set after");
+    }
 }
 
 // In an item flow: the answer comes first, then the flow is asked for the next step.

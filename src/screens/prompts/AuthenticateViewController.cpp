@@ -6,6 +6,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
+#include "screens/prompts/PromptLayout.h"
 #include "xml/XmlCharacters.h"
 
 namespace tavlo::screens {
@@ -26,11 +27,6 @@ bool isUtf8(std::string_view bytes) {
         i += length;
     }
     return true;
-}
-
-bool isPad() {
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet;
 }
 
 } // namespace
@@ -60,14 +56,14 @@ void AuthenticateViewController::viewWillDisappear(bool) {
 }
 
 uint32_t AuthenticateViewController::supportedInterfaceOrientations() const {
-    return isPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return prompt_layout::onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
 }
 
 bool AuthenticateViewController::shouldAutorotate() const {
     Application* app = Application::current();
     if (!app) return false;
     DeviceOrientation held = app->device().orientation();
-    return isPad() ? isLandscape(held) : held == DeviceOrientation::Portrait;
+    return prompt_layout::onPad() ? isLandscape(held) : held == DeviceOrientation::Portrait;
 }
 
 void AuthenticateViewController::done() {

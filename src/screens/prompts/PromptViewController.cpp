@@ -4,17 +4,13 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Toolbar.h"
+#include "screens/prompts/PromptLayout.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
 
 namespace {
-
-bool isPad() {
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet;
-}
 
 // The pad's second window (an outside display), when the application has one.
 Window* secondWindow() {
@@ -27,7 +23,7 @@ Window* secondWindow() {
 PromptViewController::PromptViewController(std::string interfaceName) : ViewController(std::move(interfaceName)) {}
 
 void PromptViewController::viewDidAppear(bool) {
-    if (!isPad()) return;
+    if (!prompt_layout::onPad()) return;
     if (Window* second = secondWindow()) second->setHidden(false);
 }
 
@@ -38,7 +34,7 @@ void PromptViewController::addBackButton() {
 }
 
 void PromptViewController::addDoneToolbar(const std::string& done, std::function<void()> save) {
-    if (isPad()) return;
+    if (prompt_layout::onPad()) return;
     auto bar = std::make_shared<Toolbar>(Rect(0, 0, 320, 50));
     bar->setItems({BarButtonItem::flexibleSpace(),
                    BarButtonItem::titled(done, BarButtonStyle::Done, [save = std::move(save)](BarButtonItem&) { save(); })});
@@ -46,7 +42,7 @@ void PromptViewController::addDoneToolbar(const std::string& done, std::function
 }
 
 void PromptViewController::endEditing() {
-    if (!isPad()) return;
+    if (!prompt_layout::onPad()) return;
     input().resignFirstResponder();
     if (Window* second = secondWindow()) second->setHidden(true);
 }

@@ -13,10 +13,14 @@ TextViewController::TextViewController() : PromptViewController(kInterfaceName) 
 
 TextViewController::~TextViewController() = default;
 
-void TextViewController::setButtonText(const std::string& title) { btnDone()->setTitle(title); }
+void TextViewController::setButtonText(const std::string& title) {
+    buttonText_ = title;
+    if (isViewLoaded()) btnDone()->setTitle(title);
+}
 
 void TextViewController::viewDidLoad() {
     addBackButton();
+    if (buttonText_) btnDone()->setTitle(*buttonText_);
     if (maxLength_ != 0) {
         maxLabel()->setText(format("(%@ %ld)", localized("max"), maxLength_));
         maxLabel()->setHidden(false);

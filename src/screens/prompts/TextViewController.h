@@ -32,7 +32,7 @@ public:
     ui::TextView* textView() const { return outlet<ui::TextView>("textView"); }
     ui::Label* maxLabel() const { return outlet<ui::Label>("maxLabel"); }
     ui::Button* btnDone() const { return outlet<ui::Button>("btnDone"); }
-    // The save button's title.
+    // The save button's title (kept until the view is loaded).
     void setButtonText(const std::string& title);
 
     // Save: the text view's text goes to the observer.
@@ -51,6 +51,7 @@ private:
     std::optional<std::string> text_;
     ui::KeyboardType keyboardType_ = ui::KeyboardType::Default;
     int maxLength_ = 0;
+    std::optional<std::string> buttonText_;
 };
 
 } // namespace tavlo::screens
