@@ -91,15 +91,22 @@ public:
     // The flow is on screen.
     bool flowShown() const { return host->presentedViewController() != nullptr; }
 
+    // The ids of a line's preparations, in the order chosen.
+    static std::vector<std::string> preparationIds(const Selection& line) {
+        std::vector<std::string> ids;
+        for (const Preparation& p : line.getPreparations()) ids.push_back(p.preparationId().value_or(""));
+        return ids;
+    }
+
     // A finished line in one text: seat, course, price, preparations, then each side with its
     // quantity and preparations.
     static std::string describe(const Selection& line) {
         std::string text = "seat " + std::to_string(line.seat()) + ", course " + std::to_string(line.course()) +
                            ", price " + std::to_string(line.price());
-        for (const Preparation& p : line.getPreparations()) text += ", " + p.preparationId().value_or("");
+        for (const std::string& id : preparationIds(line)) text += ", " + id;
         for (const SelectionPtr& side : line.getSides()) {
             text += "; " + side->name().value_or("") + " x" + std::to_string(side->quantity());
-            for (const Preparation& p : side->getPreparations()) text += " " + p.preparationId().value_or("");
+            for (const std::string& id : preparationIds(*side)) text += " " + id;
         }
         return text;
     }

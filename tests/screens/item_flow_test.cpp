@@ -19,11 +19,7 @@ using namespace ui;
 using test::FlowAsks;
 using test::ItemFlowHost;
 
-std::vector<std::string> preparationIds(const Selection& line) {
-    std::vector<std::string> ids;
-    for (const Preparation& p : line.getPreparations()) ids.push_back(p.preparationId().value_or(""));
-    return ids;
-}
+constexpr auto preparationIds = &test::ItemFlowTerminal::preparationIds;
 
 // The line's sides as "name x quantity (preparations)".
 std::vector<std::string> sidesOf(const Selection& line) {

@@ -10,9 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <thread>
+#include <string>
+#include <vector>
 
 namespace tavlo::screens {
 namespace {
@@ -55,15 +54,6 @@ std::vector<Step> steps() {
     return made;
 }
 
-bool waitForFile(const std::string& path, double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!std::filesystem::exists(path)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 TEST(ItemFlowWindowUnderXvfb, APersonPicksTheSeatTheTemperatureTheSidesAndTheDressing) {
     tavlo::test::TempHome home;
     const std::string folder = home.path().string();
@@ -92,7 +82,7 @@ TEST(ItemFlowWindowUnderXvfb, APersonPicksTheSeatTheTemperatureTheSidesAndTheDre
             xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click",
                  "1"});
     }
-    ASSERT_TRUE(waitForFile(result, 20)) << "the flow never finished; " << ui::test::readFile(folder + "/helper.log");
+    ASSERT_TRUE(ui::test::waitForFile(result, 20)) << "the flow never finished; " << ui::test::readFile(folder + "/helper.log");
     EXPECT_EQ(ui::test::readFile(result), "seat 2, course 1, price 2450, P-MED; Side Salad x1 P-RANCH; Fries x1\n");
     EXPECT_EQ(program.wait(20), 0);
 }
