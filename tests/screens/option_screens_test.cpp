@@ -7,6 +7,7 @@
 #include "screens/entry/options/QuantityCellView.h"
 #include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
+#include "support/LogLines.h"
 #include "support/MenuRows.h"
 #include "support/ui/Golden.h"
 
@@ -145,6 +146,35 @@ TEST_F(OptionScreenTest, AGroupTheStoreDoesNotHoldShowsAnEmptyList) {
     EXPECT_EQ(f.table().numberOfRows(0), 0);
     f.h.tap(SystemItem::Done);  // minimum 0: nothing is missing
     EXPECT_TRUE(onEditor());
+}
+
+TEST_F(OptionScreenTest, AListThatCannotBeReadIsSaidAndTheScreenLeaves) {
+    Session storeless(nullptr);
+    struct Case {
+        std::shared_ptr<ViewController> screen;
+        const char* message;
+        const char* file;
+        const char* logged;
+    };
+    auto prepared = group(f.line("I-STEAK"), "G-TEMP");
+    auto chosen = sides(f.line("I-STEAK"));
+    prepared->setSession(&storeless);
+    chosen->setSession(&storeless);
+    for (const Case& c : {Case{prepared, "Unable to read preparations, contact technical support",
+                               "PreparationGroupViewController.cpp", "Unable to read preparations: no store to read from"},
+                          Case{chosen, "Unable to read sides, contact technical support", "SidesViewController.cpp",
+                               "Unable to read sides: no store to read from"}}) {
+        SCOPED_TRACE(c.message);
+        f.openAlone(c.screen);
+        ASSERT_TRUE(f.h.hasAlert());
+        EXPECT_EQ(f.h.frontAlert().title(), "Error");
+        EXPECT_EQ(f.h.frontAlert().message(), c.message);
+        EXPECT_TRUE(tavlo::test::logged(c.file, c.logged));
+        f.h.clickAlert("Ok");
+        EXPECT_TRUE(onEditor());
+        f.host->dismiss(false);
+        f.h.runUntilIdle();
+    }
 }
 
 // ---- the sides
