@@ -143,6 +143,7 @@ TEST_F(OptionScreenTest, AGroupOfMaximumZeroTakesNoChoice) {
 
 TEST_F(OptionScreenTest, AGroupTheStoreDoesNotHoldShowsAnEmptyList) {
     f.openAlone(group(f.line("I-STEAK"), "G-GONE"));
+    EXPECT_EQ(f.title(), "Steak");
     EXPECT_EQ(f.table().numberOfRows(0), 0);
     f.h.tap(SystemItem::Done);  // minimum 0: nothing is missing
     EXPECT_TRUE(onEditor());

@@ -38,7 +38,7 @@ bool PreparationGroupViewController::fetch(Error& error) {
         context->fetch(FetchRequest("PreparationGroup", Predicate::format("preparationGroupId == %@", preparationGroupId_),
                                     {{"preparationGroupId"}}),
                        &error);
-    if (!error.localizedDescription().empty()) return false;
+    if (error.isSet()) return false;
     group_ = groups.empty() ? nullptr : groups.front();
     preparations_.clear();
     if (!group_) return true;  // no such group: an empty list
@@ -57,8 +57,12 @@ void PreparationGroupViewController::viewDidLoad() {
         TAVLO_LOG_MAIL("Unable to read preparations: %@", error.localizedDescription());
         leaveAfterReadFailure(*this, localized("Unable to read preparations, contact technical support"), animated());
     }
-    setTitle(format("%@ - %@", group_ ? group_->text("name").value_or("") : "", selection()->name().value_or("")));
-    if (!(minimum_ >= maximum_ && flowControl()))
+    // Without its group (the store no longer holds it) the screen is titled by the line alone.
+    setTitle(group_ ? format("%@ - %@", group_->text("name").value_or(""), selection()->name().value_or(""))
+                    : selection()->name().value_or(""));
+    // In a flow a group that its maximum completes moves on by itself; a missing group keeps Done
+    // so that the flow can go on.
+    if (!(group_ && minimum_ >= maximum_ && flowControl()))
         navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { done(); }));
     showBackButton(backTitle());
 }
