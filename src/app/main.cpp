@@ -14,6 +14,7 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
+#include "screens/entry/options/OptionScreen.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
     screens::registerStartupScreens();
     screens::registerPromptScreens();
+    screens::registerOptionScreens();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";

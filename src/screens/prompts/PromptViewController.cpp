@@ -2,7 +2,6 @@
 
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/NavigationController.h"
 #include "platform/ui/Toolbar.h"
 #include "screens/prompts/PromptLayout.h"
 
@@ -50,28 +49,14 @@ void PromptViewController::endEditing() {
 void PromptViewController::answer(const std::optional<std::string>& value) {
     auto keep = shared_from_this();  // the observer may close this screen
     if (observer_) observer_(value, param_);
-    if (!flowControl_) return;
-    if (!flowControl_->hasNextView()) {
-        flowControl_->done();
-        return;
-    }
-    if (std::shared_ptr<ViewController> next = flowControl_->nextView())
-        if (NavigationController* nav = navigationController()) nav->push(std::move(next), useAnimation_);
+    if (flowControl_) FlowControl::moveOn(*this, flowControl_.get(), useAnimation_);
 }
 
 void PromptViewController::back() {
     auto keep = shared_from_this();
     endEditing();
     if (observer_) observer_(std::nullopt, param_);
-    if (!flowControl_) return;
-    if (flowControl_->hasPreviousView()) {
-        flowControl_->previousView();
-        if (NavigationController* nav = navigationController()) nav->pop(useAnimation_);
-    } else if (ViewController* parent = parentViewController()) {
-        parent->dismiss(useAnimation_);
-    } else {
-        dismiss(useAnimation_);
-    }
+    if (flowControl_) FlowControl::stepBack(*this, flowControl_.get(), useAnimation_);
 }
 
 } // namespace tavlo::screens

@@ -53,9 +53,6 @@ protected:
     void answer(const std::optional<std::string>& value);
 
 private:
-    void stepForward();
-    void stepBack();
-
     Observer observer_;
     std::optional<std::string> param_;
     std::shared_ptr<FlowControl> flowControl_;
