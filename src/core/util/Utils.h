@@ -24,6 +24,8 @@ public:
     static std::string formatCurrency(int64_t cents) { return formatAmount(cents, true, 2); }
     static std::string formatAmount(int64_t cents, int decimals) { return formatAmount(cents, false, decimals); }
     static std::string formatAmount(int64_t cents) { return formatAmount(cents, false, 0); }
+    // A rate in hundredths of a percent as a percentage: 825 gives "8.25%".
+    static std::string formatPercent(int64_t hundredths) { return formatAmount(hundredths, false, 2) + "%"; }
     // Money text to cents. The text is expected to carry two decimals, as formatCurrency writes
     // them: "$1,234.50" gives 123450, "12.345" 1234, but "12.5" gives 125 and "12" gives 12.
     static int32_t parseCurrency(const std::optional<std::string>& text);
