@@ -6,14 +6,18 @@
 #include "printing/ReceiptHelper.h"
 #include "support/GoldenText.h"
 #include "support/SalesDay.h"
-#include "support/SignatureJpeg.h"
+#include "printing/EscPosPrinter.h"
+#include "support/EscPosDecoder.h"
+#include "support/LoopbackPrinter.h"
 #include "support/StoreFixture.h"
 #include "support/TimeZoneScope.h"
 #include "support/TranscriptPrinterStream.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 namespace tavlo {
@@ -26,6 +30,12 @@ std::vector<std::string> transcriptLines(const std::string& transcript) {
     std::istringstream in(transcript);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// The signature pad's picture of a signature, as stored with the payment.
+std::vector<uint8_t> signature() {
+    std::ifstream in(std::string(TAVLO_FIXTURES_DIR) + "/images/signature-40x20.jpg", std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 class ReceiptTest : public ::testing::Test {
@@ -165,10 +175,10 @@ TEST_F(ReceiptTest, ReprintAndVoidBanners) {
 TEST_F(ReceiptTest, OnlyTheMerchantCopyCarriesTheSignature) {
     auto o = tableOrder();
     auto p = payment("o1-p", Payment::kCredit, o->getTotal(), 500, 0, 0, std::string("VISA"));
-    p->setCaptured(test::signatureJpeg(160, 48));
+    p->setCaptured(signature());
     const std::string merchant = slip(*p, *o, true);
     EXPECT_TRUE(test::matchesGoldenText(merchant, "receipts/merchant_signature.txt"));
-    EXPECT_NE(merchant.find("~ image 160x48\n~ feed 6 cut\n"), std::string::npos);
+    EXPECT_NE(merchant.find("~ image 40x20\n~ feed 6 cut\n"), std::string::npos);
     const std::string customer = slip(*p, *o, false);
     EXPECT_EQ(customer.find("~ image"), std::string::npos);
     EXPECT_NE(customer.find("~ feed 3 cut"), std::string::npos);
@@ -224,6 +234,34 @@ TEST_F(ReceiptTest, ClockTicketsTheTestPageAndAReport) {
                                                                        nullptr, s);
                                         }),
                                         "receipts/report.txt"));
+}
+
+// The merchant's slip with its signature, sent to a network printer on loopback: the bytes that
+// arrive, read back into printer calls, are the slip's transcript.
+TEST_F(ReceiptTest, TheNetworkPrinterGetsTheBytesOfTheTranscript) {
+    auto o = tableOrder();
+    auto p = payment("o1-p", Payment::kCredit, o->getTotal(), 500, 0, 0, std::string("VISA"));
+    p->setCaptured(signature());
+    const std::string transcript = slip(*p, *o, true);
+    ASSERT_TRUE(test::matchesGoldenText(transcript, "receipts/merchant_signature.txt"));
+
+    test::LoopbackPrinter device;
+    EscPosPrinter printer(device.url(), 5);
+    Error error;
+    ASSERT_TRUE(printer.open(&error)) << error.localizedDescription();
+    ReceiptHelper::printPayment(*p, *o, true, false, *session, nullptr, printer);
+    printer.close();
+    EXPECT_FALSE(printer.writeFailed());
+    const std::vector<std::string> jobs = device.jobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+
+    test::TranscriptPrinterStream decoded;
+    std::string why;
+    ASSERT_TRUE(test::decodeEscPos(jobs[0], decoded, &why)) << why;
+    // The picture travels in whole bands of 24 dot rows.
+    std::string want = transcript;
+    want.replace(want.find("~ image 40x20"), 13, "~ image 40x24");
+    EXPECT_EQ(decoded.transcript(), want);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"
+#include "platform/graphics/PixelImage.h"
 
 namespace tavlo {
 
@@ -60,6 +61,15 @@ public:
     static std::string byteToBinary(uint8_t byte);
     // 32 characters "0"/"1", most significant bit first.
     static std::string intToBinary(int32_t value);
+
+    // Pictures for receipts (UtilsImages.cpp).
+    // The picture scaled by one factor for both sides so that it fits width x height, drawn at
+    // the top-left corner of a transparent canvas of exactly that size; a null picture gives the
+    // empty canvas.
+    static PixelImage imageWithImage(const PixelImage& image, int width, int height);
+    // One byte per pixel, row by row: 0xFF where the pixel, printed on white paper, is dark (red
+    // + green + blue below 631), else 0. Transparent parts are paper. Empty for a null picture.
+    static std::vector<uint8_t> escposBitmapFromImage(const PixelImage& image);
 };
 
 // Each element's answer to `answer`, with "?" where it answers nil.
