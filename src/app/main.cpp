@@ -14,6 +14,7 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
+#include "screens/reports/ReportViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/support/LogMailRelay.h"
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
     // The model's messages to the person at the terminal appear as alerts.
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
     screens::registerStartupScreens();
+    // The administration screen shows the report viewer by its name.
+    screens::registerReportView();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";
