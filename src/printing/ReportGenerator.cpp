@@ -140,15 +140,25 @@ std::string ReportGenerator::recipeGroupCached(const Selection& selection) {
     return it->second;
 }
 
-ReportValues ReportGenerator::generateValues(const std::optional<std::string>& batchId) {
-    ReportValues values;
+void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
+                                   const std::function<void(const Order&)>& visit) {
     ObjectContext* context = session_->managedObjectContext();
-    groupNames_.clear();
+    // The gratuity rules are the store's, the same for every order: read once, not per order.
+    const Order rules(context);
     for (const ManagedObjectPtr& row :
          DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context)) {
-        Order order(*row, context);
-        addOrder(order, values);
+        Order order;
+        order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());
+        order.setTipGratuityBeforeCompDisc(rules.tipGratuityBeforeCompDisc());
+        order.read(*row);
+        visit(order);
     }
+}
+
+ReportValues ReportGenerator::generateValues(const std::optional<std::string>& batchId) {
+    ReportValues values;
+    groupNames_.clear();
+    forEachOrder(batchId, [&](const Order& order) { addOrder(order, values); });
     sumGrandTotals(values);
     return values;
 }
@@ -203,16 +213,13 @@ ReportGenerator::Lines ReportGenerator::reportSalesStatus(int width) {
         return serverLines(CommHelper::getReport("getSalesStatus", std::nullopt, *session_, &error), error);
     }
     const Period p = period();
-    ObjectContext* context = session_->managedObjectContext();
     int64_t gross = 0;
     std::map<std::string, int64_t> taxes;
-    for (const ManagedObjectPtr& row :
-         DBHelper::getObjects("Order", "storeBatch.remoteId == %@", p.batchId, "name", context)) {
-        Order order(*row, context);
+    forEachOrder(p.batchId, [&](const Order& order) {
         const int64_t sign = order.orderType() == Order::kRefund ? -1 : 1;
         gross += sign * order.getTotal();
         for (const OrderTax& t : order.taxes()) taxes[t.name().value_or("")] += sign * order.getTax(t.name());
-    }
+    });
     int64_t net = gross;
     for (const auto& [name, amount] : taxes) net -= amount;
 

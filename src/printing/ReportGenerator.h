@@ -3,6 +3,7 @@
 #include "platform/foundation/Clock.h"
 #include "printing/ReportValues.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -70,6 +71,8 @@ private:
     };
     // The open day up to now, or the last day from its opening to its close.
     Period period();
+    // The business day's orders, sorted by name, each read from its row.
+    void forEachOrder(const std::optional<std::string>& batchId, const std::function<void(const Order&)>& visit);
     void addOrder(const Order& order, ReportValues& values);
     // recipeGroup, asked once per recipe while the figures are summed.
     std::string recipeGroupCached(const Selection& selection);
