@@ -12,7 +12,6 @@
 #include "platform/store/ManagedObject.h"
 #include "printing/EscPos.h"
 #include "printing/KitchenTicketOutput.h"
-#include "sync/exchange/CommHelper.h"
 
 #include <algorithm>
 #include <mutex>
@@ -55,6 +54,17 @@ void logBadColor(const char* key, const std::string& value) {
         if (!logged.insert(std::string(key) + "=" + value).second) return;
     }
     TAVLO_LOG("Kitchen colour %@ is \"%@\", not 0 or 1: printing in the first colour", key, value);
+}
+
+std::string connectError(EscPos::ConnectFailure failure, const std::string& name) {
+    switch (failure) {
+    case EscPos::ConnectFailure::NoAddress:
+        return format("%@ (%@)", localized("Printer has not been configured properly, contact support"), name);
+    case EscPos::ConnectFailure::Unresolved:
+        return localized("Printer cannot be resolved to a valid IP address, verify configuration");
+    default:
+        return localized("Unable to connect to printer, verify printer is on");
+    }
 }
 
 bool isNoPrinter(const std::string& url) {
@@ -113,20 +123,12 @@ bool KitchenAnnouncer::announce(const Order& order, const std::string& name, con
 bool KitchenAnnouncer::printOnKitchenPrinter(const Order& order, const std::string& name, const ManagedObject& printer,
                                              int leadLines, int trailLines, Error* error) const {
     std::optional<std::string> url = printer.text("url");
-    if (!url) {
-        Error::set(error, ticketError(format("%@ (%@)", localized("Printer has not been configured properly, contact support"), name)));
-        return false;
-    }
-    if (isNoPrinter(*url)) return true;
-    std::optional<std::string> address = CommHelper::ipAddress(url);
-    if (!address) {
-        Error::set(error, ticketError(localized("Printer cannot be resolved to a valid IP address, verify configuration")));
-        return false;
-    }
+    if (url && isNoPrinter(*url)) return true;
     const int timeout = session_.printTimeout();
-    int sock = CommHelper::openSocket(*address, CommHelper::port(url), timeout);
+    EscPos::ConnectFailure failure;
+    int sock = EscPos::connect(url, timeout, &failure);
     if (sock < 0) {
-        Error::set(error, ticketError(localized("Unable to connect to printer, verify printer is on")));
+        Error::set(error, ticketError(connectError(failure, name)));
         return false;
     }
     EscPosTicketOutput ticket;

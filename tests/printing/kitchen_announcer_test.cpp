@@ -324,6 +324,7 @@ TEST_F(KitchenAnnouncerTest, PrinterAddresses) {
     };
     const Case cases[] = {
         {std::nullopt, false, "Printer has not been configured properly, contact support (Grill)"},
+        {std::string(), false, "Printer has not been configured properly, contact support (Grill)"},
         {std::string("NULL"), true, ""},
         {std::string("nil"), true, ""},
         {std::string("no-such-printer.invalid:9100"), false,
