@@ -14,6 +14,7 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
+#include "printing/KitchenAnnouncer.h"
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
     // Flagged log entries reach the support service from the logger's own worker.
     LogMailRelay::install();
     AppShell::installPorts();
+    // Sending an order in lite mode prints its kitchen tickets.
+    KitchenAnnouncer::install();
     // The model's messages to the person at the terminal appear as alerts.
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
     screens::registerStartupScreens();

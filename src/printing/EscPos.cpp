@@ -56,19 +56,30 @@ bool EscPos::openDrawer(int pin, int sock, Error* error) {
     return true;
 }
 
-bool EscPos::openDrawer(int pin, const std::optional<std::string>& url, int timeoutSeconds, Error* error) {
+int EscPos::connect(const std::optional<std::string>& url, int timeoutSeconds, ConnectFailure* failure) {
+    *failure = ConnectFailure::None;
     if (!url || url->empty()) {
-        Error::set(error, printerError("No receipt printer configured"));
-        return false;
+        *failure = ConnectFailure::NoAddress;
+        return -1;
     }
     std::optional<std::string> address = CommHelper::ipAddress(url);
     if (!address) {
-        Error::set(error, printerError(localized("Unable to resolve receipt printer to a valid IP address, verify configuration")));
-        return false;
+        *failure = ConnectFailure::Unresolved;
+        return -1;
     }
     int sock = CommHelper::openSocket(*address, CommHelper::port(url), timeoutSeconds);
+    if (sock < 0) *failure = ConnectFailure::NoConnection;
+    return sock;
+}
+
+bool EscPos::openDrawer(int pin, const std::optional<std::string>& url, int timeoutSeconds, Error* error) {
+    ConnectFailure failure;
+    int sock = connect(url, timeoutSeconds, &failure);
     if (sock < 0) {
-        Error::set(error, printerError(localized("Unable to connect to printer, verify printer is on")));
+        Error::set(error, printerError(failure == ConnectFailure::NoAddress ? std::string("No receipt printer configured")
+                                       : failure == ConnectFailure::Unresolved
+                                           ? localized("Unable to resolve receipt printer to a valid IP address, verify configuration")
+                                           : localized("Unable to connect to printer, verify printer is on")));
         return false;
     }
     bool pulsed = openDrawer(pin, sock, error);

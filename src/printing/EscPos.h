@@ -44,6 +44,12 @@ public:
     static ssize_t printImage(const PixelImage& image, int sock);
     static ssize_t printSampleImage(int sock);
 
+    // Why connect gave no connection.
+    enum class ConnectFailure { None, NoAddress, Unresolved, NoConnection };
+    // A connection to the printer at `url` ("host" or "host:port", port 9100 when none) within
+    // the time-out: its descriptor (the caller closes it), or -1 with the reason in `failure`.
+    static int connect(const std::optional<std::string>& url, int timeoutSeconds, ConnectFailure* failure);
+
     // Sends the commands whole: their length, or -1.
     static ssize_t send(const EscPosCommands& commands, int sock);
 };

@@ -3,7 +3,6 @@
 #include "core/util/Utils.h"
 #include "platform/net/Sockets.h"
 #include "printing/EscPos.h"
-#include "sync/exchange/CommHelper.h"
 
 #include <algorithm>
 #include <unistd.h>
@@ -42,18 +41,14 @@ bool EscPosPrinter::open(Error* error) {
         socket_ = -1;
     }
     writeFailed_ = false;
-    if (!url_ || url_->empty()) {
-        Error::set(error, openError("URL for receipt printer has not been specified, verify configuration"));
-        return false;
-    }
-    std::optional<std::string> address = CommHelper::ipAddress(url_);
-    if (!address) {
-        Error::set(error, openError("Receipt printer cannot be resolved to a valid IP address, verify configuration"));
-        return false;
-    }
-    socket_ = CommHelper::openSocket(*address, CommHelper::port(url_), timeout_);
+    EscPos::ConnectFailure failure;
+    socket_ = EscPos::connect(url_, timeout_, &failure);
     if (socket_ < 0) {
-        Error::set(error, openError("Cannot connect to printer, verify printer is on and has paper"));
+        Error::set(error, openError(failure == EscPos::ConnectFailure::NoAddress
+                                        ? "URL for receipt printer has not been specified, verify configuration"
+                                    : failure == EscPos::ConnectFailure::Unresolved
+                                        ? "Receipt printer cannot be resolved to a valid IP address, verify configuration"
+                                        : "Cannot connect to printer, verify printer is on and has paper"));
         return false;
     }
     return true;

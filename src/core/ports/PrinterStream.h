@@ -61,8 +61,9 @@ public:
     // Feeds `lines` lines, then cuts the paper when asked.
     virtual void feed(int lines, bool cut) = 0;
 
-    // True when something written since `open` did not reach the printer whole (the connection
-    // dropped, the printer went away): what was printed cannot be trusted to be complete.
+    // True when something written since the last `open`, up to and with its `close`, did not
+    // reach the printer whole (the connection dropped, the printer went away): what was printed
+    // cannot be trusted to be complete.
     virtual bool writeFailed() const { return false; }
 };
 
