@@ -134,7 +134,9 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
 }
 
 std::string ReportGenerator::recipeGroupCached(const Selection& selection) {
-    const std::string key = selection.recipeId().value_or("") + (dynamic_cast<const ComboSelection*>(&selection) ? "\x1f" : "");
+    // A combo without a recipe has a group of its own.
+    const bool combo = dynamic_cast<const ComboSelection*>(&selection) != nullptr;
+    const std::string key = (combo ? "combo:" : "recipe:") + selection.recipeId().value_or("");
     auto it = groupNames_.find(key);
     if (it == groupNames_.end()) it = groupNames_.emplace(key, recipeGroup(selection)).first;
     return it->second;

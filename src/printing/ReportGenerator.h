@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Error.h"
 #include "printing/ReportValues.h"
 
 #include <functional>
@@ -77,7 +78,7 @@ private:
     // recipeGroup, asked once per recipe while the figures are summed.
     std::string recipeGroupCached(const Selection& selection);
     // The lines of a server report, or one line saying why there are none.
-    static Lines serverLines(const std::optional<Lines>& lines, const class Error& error);
+    static Lines serverLines(const std::optional<Lines>& lines, const Error& error);
     std::shared_ptr<ManagedObject> cashRecord(const std::optional<std::string>& drawerId);
     Lines liteCashDrawer(const std::shared_ptr<ManagedObject>& row, int charsPerLine, bool payments);
 

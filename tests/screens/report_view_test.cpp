@@ -184,6 +184,17 @@ TEST_F(ReportViewTest, GatewayPrintIsAPrintRequestToTheServer) {
     EXPECT_EQ(h.frontAlert().title(), "Error");
     EXPECT_NE(h.frontAlert().message().value_or("").find("Printer not found"), std::string::npos);
     h.clickAlert("Cancel");
+
+    // A terminal without a printer address has nothing to print on.
+    for (const ManagedObjectPtr& param : store->fetch("TerminalParam", "name == %@", std::string("TS_PRINTER_URL")))
+        store->deleteObject(param);
+    store.save();
+    h.tap("Print");
+    ASSERT_TRUE(h.hasAlert());
+    EXPECT_EQ(h.frontAlert().title(), "Error");
+    EXPECT_EQ(h.frontAlert().message(), "No printer configured");
+    EXPECT_EQ(server.requestCount("print"), 2u);
+    h.clickAlert("Cancel");
     server.stop();
     CommHelper::setGateway(std::nullopt);
 }
