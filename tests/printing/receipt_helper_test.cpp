@@ -200,6 +200,24 @@ TEST_F(ReceiptTest, FooterLinesPrintInTheOrderOfTheirNames) {
     EXPECT_NE(text.find("| Thank you\n| Open daily 11-10\n| Come again\n|\n~ feed 3 cut\n"), std::string::npos);
 }
 
+TEST_F(ReceiptTest, TheTipGuideOnTheReceiptAndOnACreditSlip) {
+    setConfig("PRINT_TIP_GUIDE", "YES");
+    setConfig("PAYMENT_TIP_PERCENTAGE_1", "15");
+    setConfig("PAYMENT_TIP_PERCENTAGE_2", "20");
+    auto o = tableOrder();  // subtotal $51.50, tax $4.23
+    const std::string guide = "| TIP GUIDE\n|\n~ emphasized 0\n~ justification 0\n";
+    std::string text = receipt(*o);
+    EXPECT_NE(text.find(guide + "| 15%: $7.73\n| 20%: $10.30\n"), std::string::npos) << text;
+
+    // After tax, on the card slip (the cash slip has none).
+    setConfig("TIP_AND_GRATUITY_AFTER_TAX", "YES");
+    setConfig("PAYMENT_TIP_PERCENTAGE_2", "0");
+    text = slip(*payment("o1-p", Payment::kCredit, o->getTotal(), 0, 0, 0, std::string("VISA")), *o);
+    EXPECT_NE(text.find(guide + "| 15%: $8.36\n~ feed 3 cut\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(slip(*payment("o1-p", Payment::kCash, 1500), *o).find("TIP GUIDE"), std::string::npos);
+}
+
 TEST_F(ReceiptTest, DeliveryDirectionsAreWrappedToTheWidth) {
     auto o = order("o4", "Delivery 4", Order::kDelivery, 0, std::nullopt);
     o->setCustomerId(std::string("C1"));
