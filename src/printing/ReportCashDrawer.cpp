@@ -95,11 +95,12 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
     lines.push_back(localized("--- CASH IN/OUT REPORT ---"));
     lines.push_back(Utils::naturalStringForDate(record.inDate()));
     lines.emplace_back("");
-    lines.push_back(format("%@: %@", localized("Cash Drawer"),
-                           Session::cashDrawerName(record.drawerId(), context).value_or("")));
+    lines.push_back(left(format("%@: %@", localized("Cash Drawer"),
+                                Session::cashDrawerName(record.drawerId(), context).value_or("")),
+                         width));
     lines.push_back(rule('=', width));
     lines.emplace_back("");
-    lines.push_back(localized("CASH IN BREAK DOWN:"));
+    lines.push_back(left(localized("CASH IN BREAK DOWN:"), width));
     lines.emplace_back("");
     breakDownLines(lines, record.inBreakDown());
     lines.emplace_back("");
@@ -127,7 +128,7 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
                                right(money(payment->int32("tip")), 6));
     }
     if (listPayments && !record.payments().empty()) {
-        lines.push_back(localized("PAYMENTS:"));
+        lines.push_back(left(localized("PAYMENTS:"), width));
         lines.emplace_back("");
         lines.push_back(" ORDER      TYPE      SUBTOTAL  GRAT   TIP");
         lines.push_back(rule('-', width));
@@ -140,7 +141,7 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
     lines.emplace_back("");
     lines.push_back(rule('=', width));
     lines.emplace_back("");
-    lines.push_back(localized("CASH OUT BREAK DOWN:"));
+    lines.push_back(left(localized("CASH OUT BREAK DOWN:"), width));
     lines.emplace_back("");
     if (!record.outBy() || record.outBy()->empty()) {
         lines.push_back(totalLine("Calculated Total", record.inAmount() + activity, width));

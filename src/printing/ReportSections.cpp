@@ -72,7 +72,8 @@ Lines ReportGenerator::sectionOrders(const ReportValues& v, int width) {
         int64_t nonCashGratuity = 0;
         for (const auto& [label, byCard] : byLabel)
             for (const auto& [card, entry] : byCard) {
-                lines.push_back(format("%@:%d", entry.type, entry.count));
+                // Full width, as every line under it: the report is shown and printed centred.
+                lines.push_back(left(format("%@:%d", entry.type, entry.count), width));
                 lines.push_back(amountLine("Sub Total", entry.subTotal, width));
                 if (entry.gratuity >= 1) lines.push_back(amountLine("Gratuity", entry.gratuity, width));
                 lines.push_back(amountLine("Tip", entry.tip, width));
@@ -221,7 +222,7 @@ Lines ReportGenerator::sectionItemsSold(const ReportValues& v, int width) {
     };
     auto table = [&](const std::map<std::string, ReportValues::UnitsByPrice>& groups, auto nameOf) {
         for (const auto& [group, items] : groups) {
-            lines.push_back(group);
+            lines.push_back(left(group, width));
             lines.emplace_back("");
             lines.push_back(row(localized("ITEM"), localized("PRICE"), "#", localized("AMOUNT")));
             lines.push_back(rule('-', width));

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 namespace tavlo::screens {
 namespace {
@@ -112,6 +113,28 @@ TEST_F(ReportViewTest, ShowsTheReportAndGoesBack) {
     h.tap("Back");
     h.runUntilIdle();
     EXPECT_EQ(admin->presentedViewController(), nullptr);
+}
+
+// The close report of the report tests' day, as the printing tests keep it.
+std::vector<std::string> closeReport() {
+    std::ifstream in(std::string(TAVLO_FIXTURES_DIR) + "/reports/close_report.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST_F(ReportViewTest, TheCloseReportOnThePhone) {
+    ui::test::Harness phone{DeviceIdiom::Phone};
+    auto viewer = std::make_shared<ReportViewController>();
+    viewer->setSession(session());
+    viewer->setTitle(std::string("Total Sales"));
+    viewer->setPrintable(true);
+    viewer->setLines(closeReport());
+    ASSERT_GT(viewer->lines().size(), 100u);
+    phone.show(std::make_shared<NavigationController>(viewer));
+    EXPECT_EQ(viewer->body()->font().pointSize(), 8);
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(phone.window(), phone.window().bounds().size),
+                                        "report_view_close_phone"));
 }
 
 TEST_F(ReportViewTest, WithoutThePrintRightPrintIsOffAndAnEmptyReportIsEmpty) {
