@@ -76,10 +76,12 @@ bool EscPos::openDrawer(int pin, const std::optional<std::string>& url, int time
     ConnectFailure failure;
     int sock = connect(url, timeoutSeconds, &failure);
     if (sock < 0) {
-        Error::set(error, printerError(failure == ConnectFailure::NoAddress ? std::string("No receipt printer configured")
-                                       : failure == ConnectFailure::Unresolved
-                                           ? localized("Unable to resolve receipt printer to a valid IP address, verify configuration")
-                                           : localized("Unable to connect to printer, verify printer is on")));
+        Error::set(error,
+                   printerError(
+                       failure == ConnectFailure::NoAddress ? std::string("No receipt printer configured")
+                       : failure == ConnectFailure::Unresolved
+                           ? localized("Unable to resolve receipt printer to a valid IP address, verify configuration")
+                           : localized("Unable to connect to printer, verify printer is on")));
         return false;
     }
     bool pulsed = openDrawer(pin, sock, error);

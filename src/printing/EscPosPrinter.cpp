@@ -44,11 +44,12 @@ bool EscPosPrinter::open(Error* error) {
     EscPos::ConnectFailure failure;
     socket_ = EscPos::connect(url_, timeout_, &failure);
     if (socket_ < 0) {
-        Error::set(error, openError(failure == EscPos::ConnectFailure::NoAddress
-                                        ? "URL for receipt printer has not been specified, verify configuration"
-                                    : failure == EscPos::ConnectFailure::Unresolved
-                                        ? "Receipt printer cannot be resolved to a valid IP address, verify configuration"
-                                        : "Cannot connect to printer, verify printer is on and has paper"));
+        Error::set(error,
+                   openError(failure == EscPos::ConnectFailure::NoAddress
+                                 ? "URL for receipt printer has not been specified, verify configuration"
+                             : failure == EscPos::ConnectFailure::Unresolved
+                                 ? "Receipt printer cannot be resolved to a valid IP address, verify configuration"
+                                 : "Cannot connect to printer, verify printer is on and has paper"));
         return false;
     }
     return true;
@@ -75,9 +76,7 @@ void EscPosPrinter::sendWhenChanged(char n, int value, int& remembered) {
 void EscPosPrinter::setCharacterSet(int characterSet) { sendWhenChanged('R', characterSet, characterSet_); }
 void EscPosPrinter::setCodeTable(int codeTable) { sendWhenChanged('t', codeTable, codeTable_); }
 void EscPosPrinter::setFont(int font) { sendWhenChanged('M', font, font_); }
-void EscPosPrinter::setJustification(int justification) {
-    sendWhenChanged('a', justification, justification_);
-}
+void EscPosPrinter::setJustification(int justification) { sendWhenChanged('a', justification, justification_); }
 
 void EscPosPrinter::setCharWidth(int width) { send(EscPosCommands().escape('!', width == 1 ? 0 : DoubleWidth)); }
 void EscPosPrinter::setCharHeight(int height) { send(EscPosCommands().escape('!', height == 1 ? 0 : DoubleHeight)); }

@@ -92,7 +92,9 @@ void KitchenAnnouncer::install() {
     Announcer::setMaker([](Session& session) { return std::make_unique<KitchenAnnouncer>(session); });
 }
 
-std::optional<std::string> KitchenAnnouncer::value(const char* name) const { return DBHelper::getValue(name, context_); }
+std::optional<std::string> KitchenAnnouncer::value(const char* name) const {
+    return DBHelper::getValue(name, context_);
+}
 
 void KitchenAnnouncer::announce(const Order& order, Error* error) {
     std::vector<ManagedObjectPtr> printers =
@@ -108,9 +110,9 @@ void KitchenAnnouncer::announce(const Order& order, Error* error) {
         if (!taken) TAVLO_LOG("Unable to print the ticket for %@ locally: %@", name, local.localizedDescription());
         std::string notice = localized(taken ? "Unable to connect. Take ticket to printer"
                                              : "Unable to connect. Verify there is paper in printer");
-        Error::set(error, ticketError(failure.isSet()
-                                          ? format("%@ %@ (%@)", notice, name, failure.localizedDescription())
-                                          : format("%@ %@", notice, name)));
+        Error::set(error,
+                   ticketError(failure.isSet() ? format("%@ %@ (%@)", notice, name, failure.localizedDescription())
+                                               : format("%@ %@", notice, name)));
     }
 }
 
@@ -137,7 +139,8 @@ bool KitchenAnnouncer::printOnKitchenPrinter(const Order& order, const std::stri
     bool taken = EscPos::send(ticket.commands(), sock) >= 0 && Sockets::finishSending(sock, std::max(timeout, 1));
     ::close(sock);
     if (!taken) {
-        Error::set(error, ticketError(localized("The printer did not take the whole ticket, verify printer is on and has paper")));
+        Error::set(error, ticketError(localized(
+                              "The printer did not take the whole ticket, verify printer is on and has paper")));
         return false;
     }
     return true;
@@ -155,7 +158,8 @@ bool KitchenAnnouncer::printLocally(const Order& order, const std::string& name,
     writeTicket(order, name, recipes(printer), true, leadLines, trailLines, ticket);
     stream->close();
     if (stream->writeFailed()) {
-        Error::set(error, ticketError(localized("The printer did not take the whole ticket, verify printer is on and has paper")));
+        Error::set(error, ticketError(localized(
+                              "The printer did not take the whole ticket, verify printer is on and has paper")));
         return false;
     }
     return true;

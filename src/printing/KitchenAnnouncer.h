@@ -65,8 +65,8 @@ private:
     int writeFontProperties(const Selection& selection, KitchenTicketOutput& out) const;
     void color(bool second, KitchenTicketOutput& out) const;
     // The ticket over the kitchen printer's own connection.
-    bool printOnKitchenPrinter(const Order& order, const std::string& name, const ManagedObject& printer,
-                               int leadLines, int trailLines, Error* error) const;
+    bool printOnKitchenPrinter(const Order& order, const std::string& name, const ManagedObject& printer, int leadLines,
+                               int trailLines, Error* error) const;
     // The ticket on this terminal's receipt printer.
     bool printLocally(const Order& order, const std::string& name, const ManagedObject& printer, int leadLines,
                       int trailLines, Error* error) const;
@@ -77,8 +77,8 @@ private:
     bool supportsColors_ = true;
     int modeChanges_ = 16, modeBold_ = 16;
     bool newItemsOnly_ = false, itemsAlphabetized_ = false, showRecipeDesc_ = false, showComboName_ = false;
-    bool colorMainSelection_ = false, colorSideSelection_ = false, colorPreparation_ = false,
-         colorDescription_ = false, colorRecipeDesc_ = false;
+    bool colorMainSelection_ = false, colorSideSelection_ = false, colorPreparation_ = false, colorDescription_ = false,
+         colorRecipeDesc_ = false;
 };
 
 } // namespace tavlo

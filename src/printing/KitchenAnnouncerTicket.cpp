@@ -23,7 +23,9 @@ namespace {
 constexpr int Normal = 0, DoubleHeight = 16, DoubleWidth = 32;
 constexpr int LineWidth = 32, DoubleWidthLineWidth = 16;
 
-std::string indented(std::string_view text, int by) { return std::string(static_cast<size_t>(std::max(by, 0)), ' ') + std::string(text); }
+std::string indented(std::string_view text, int by) {
+    return std::string(static_cast<size_t>(std::max(by, 0)), ' ') + std::string(text);
+}
 
 // The name of the row whose `key` is `id`, nil when there is none.
 std::optional<std::string> rowText(const char* entity, const char* key, const std::optional<std::string>& id,
@@ -42,7 +44,8 @@ bool contains(const std::vector<std::string>& ids, const std::optional<std::stri
 bool KitchenAnnouncer::needsAnounce(const Selection& selection, const std::vector<std::string>& recipes) {
     if (const auto* combo = dynamic_cast<const ComboSelection*>(&selection)) {
         std::vector<SelectionPtr> parts = combo->getAllSelections();
-        return std::any_of(parts.begin(), parts.end(), [&](const SelectionPtr& part) { return contains(recipes, part->recipeId()); });
+        return std::any_of(parts.begin(), parts.end(),
+                           [&](const SelectionPtr& part) { return contains(recipes, part->recipeId()); });
     }
     return contains(recipes, selection.recipeId());
 }
@@ -79,7 +82,8 @@ void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, 
     out.justification(0);
     out.font(0);
     out.emphasized(false);
-    out.line(format(localized("Server: %@"), rowText("User", "userId", order.serverId(), "name", context_).value_or("")));
+    out.line(
+        format(localized("Server: %@"), rowText("User", "userId", order.serverId(), "name", context_).value_or("")));
 
     out.printMode(DoubleHeight);
     out.emphasized(true);
@@ -108,8 +112,8 @@ void KitchenAnnouncer::write(const Order& order, const std::vector<SelectionPtr>
     const bool absolute = parent && boolValue(value("ANNOUNCER_SHOW_COMBO_ABSOLUTE_QUANTITIES"));
     for (const SelectionPtr& selection : lines) {
         if (!(needsAnounce(*selection, recipes) && isChange(*selection)) && !parentPrints) continue;
-        const int units = !parent ? selection->newQuantity()
-                                  : selection->quantity() * (absolute ? parent->newQuantity() : 1);
+        const int units =
+            !parent ? selection->newQuantity() : selection->quantity() * (absolute ? parent->newQuantity() : 1);
         const std::string quantity = format("%d-", units);
         const int width = writeFontProperties(*selection, out);
         const std::string portion = selection->multiplierLabel();
@@ -117,7 +121,8 @@ void KitchenAnnouncer::write(const Order& order, const std::vector<SelectionPtr>
             format("%@%@%@%@ ", quantity, portion, portion.empty() ? "" : " ", selection->name().value_or(""));
         if (const auto* combo = dynamic_cast<const ComboSelection*>(selection.get())) {
             const int field = std::max(width - static_cast<int>(quantity.size()), 0);
-            if (showComboName_) writeSelection(*combo, Utils::center(label, '*', static_cast<unsigned>(field)), false, 0, out);
+            if (showComboName_)
+                writeSelection(*combo, Utils::center(label, '*', static_cast<unsigned>(field)), false, 0, out);
             write(order, combo->getAllSelections(), combo, recipes, out);
             if (showComboName_) out.line(std::string(static_cast<size_t>(width), '*'));
         } else {
@@ -132,7 +137,8 @@ void KitchenAnnouncer::writeSelection(const Selection& selection, const std::str
     out.line(indented(label, padding));
     const int detail = padding != 0 ? padding + 2 : (modeChanges_ & DoubleWidth) ? 3 : 5;
     if (showRecipeDesc_) {
-        if (std::optional<std::string> description = rowText("Recipe", "recipeId", selection.recipeId(), "descript", context_)) {
+        if (std::optional<std::string> description =
+                rowText("Recipe", "recipeId", selection.recipeId(), "descript", context_)) {
             color(colorRecipeDesc_, out);
             out.line(indented(*description, detail));
         }
@@ -143,11 +149,14 @@ void KitchenAnnouncer::writeSelection(const Selection& selection, const std::str
     }
     for (const Preparation& preparation : selection.getPreparations()) {
         color(colorPreparation_, out);
-        out.line(indented(rowText("Preparation", "preparationId", preparation.preparationId(), "name", context_).value_or(""), detail));
+        out.line(indented(
+            rowText("Preparation", "preparationId", preparation.preparationId(), "name", context_).value_or(""),
+            detail));
     }
     for (const SelectionPtr& sideLine : selection.getSides()) {
         const int units = sideLine->quantity();
-        const std::string sideLabel = format("%@%@", units != 1 ? format("%d-", units) : std::string(), sideLine->name().value_or(""));
+        const std::string sideLabel =
+            format("%@%@", units != 1 ? format("%d-", units) : std::string(), sideLine->name().value_or(""));
         writeSelection(*sideLine, sideLabel, true, detail, out);
     }
 }

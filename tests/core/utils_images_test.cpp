@@ -24,7 +24,7 @@ TEST(UtilsImages, ScalingKeepsTheAspectRatioAtTheTopLeftOfATransparentCanvas) {
     // Growing: 2 x 1 into 8 x 8 is 8 x 4; each half keeps its colour.
     PixelImage two(2, 1);
     std::fill(two.pixel(0, 0), two.pixel(0, 0) + 4, 255);
-    two.pixel(1, 0)[3] = 255;  // black
+    two.pixel(1, 0)[3] = 255; // black
     PixelImage grown = Utils::imageWithImage(two, 8, 8);
     EXPECT_EQ(grown.pixel(3, 3)[0], 255);
     EXPECT_EQ(grown.pixel(4, 3)[0], 0);
@@ -50,9 +50,9 @@ TEST(UtilsImages, DarkWhereTheColourOnPaperSumsBelow631) {
         uint8_t dot;
     };
     const Case cases[] = {
-        {{0, 0, 0, 255}, 0xFF},       {{255, 255, 255, 255}, 0},  {{210, 210, 210, 255}, 0xFF},
-        {{210, 210, 211, 255}, 0},    {{0, 0, 0, 0}, 0},          // transparent: paper
-        {{0, 0, 0, 128}, 0xFF},       {{0, 0, 0, 40}, 0},         // faint black on paper is light
+        {{0, 0, 0, 255}, 0xFF},    {{255, 255, 255, 255}, 0}, {{210, 210, 210, 255}, 0xFF},
+        {{210, 210, 211, 255}, 0}, {{0, 0, 0, 0}, 0},  // transparent: paper
+        {{0, 0, 0, 128}, 0xFF},    {{0, 0, 0, 40}, 0}, // faint black on paper is light
     };
     for (const Case& c : cases)
         EXPECT_EQ(Utils::escposBitmapFromImage(filled(1, 1, c.rgba)), std::vector<uint8_t>{c.dot})

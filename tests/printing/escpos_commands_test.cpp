@@ -21,8 +21,7 @@ using test::hex;
 using test::LoopbackPrinter;
 
 // What the operations put on one connection.
-template <typename F>
-std::string onWire(F write) {
+template <typename F> std::string onWire(F write) {
     LoopbackPrinter printer;
     int sock = Sockets::openTcp("127.0.0.1", printer.port(), 2);
     EXPECT_GE(sock, 0);
@@ -35,7 +34,8 @@ std::string onWire(F write) {
 TEST(EscPosCommands, BarCodeIsCode128InCodeSetB) {
     ssize_t written = 0;
     std::string wire = onWire([&](int sock) { written = EscPos::writeBarCode("12345", 80, sock); });
-    EXPECT_EQ(hex(wire), hex(bytes({0x1D, 0x68, 0x50, 0x1D, 0x6B, 0x49, 0x07, 0x7B, 0x42, 0x31, 0x32, 0x33, 0x34, 0x35})));
+    EXPECT_EQ(hex(wire),
+              hex(bytes({0x1D, 0x68, 0x50, 0x1D, 0x6B, 0x49, 0x07, 0x7B, 0x42, 0x31, 0x32, 0x33, 0x34, 0x35})));
     EXPECT_EQ(written, 14);
 
     // A "{" in the data is doubled so that the printer does not read it as a code-set switch.
@@ -74,8 +74,9 @@ TEST(EscPosCommands, LinesFeedsCutsAndTheTestPattern) {
         EscPos::writeByte(0x07, sock);
         EscPos::write("ok", sock);
     });
-    EXPECT_EQ(hex(wire), hex("Soup\n\n" + bytes({0x1B, 0x40, 0x1B, 0x61, 1, 0x1B, 0x2A, 33, 2, 0x1B, 0x44, 5, 0x0A, 0x1D, 0x56, 0,
-                                                 0x0A, 0x1D, 0x56, 0x42, 0, 0x0A, 0x1D, 0x56, 0x42, 3, 0x0A, 0x07}) +
+    EXPECT_EQ(hex(wire), hex("Soup\n\n" +
+                             bytes({0x1B, 0x40, 0x1B, 0x61, 1,    0x1B, 0x2A, 33,   2,    0x1B, 0x44, 5, 0x0A, 0x1D,
+                                    0x56, 0,    0x0A, 0x1D, 0x56, 0x42, 0,    0x0A, 0x1D, 0x56, 0x42, 3, 0x0A, 0x07}) +
                              "ok"));
 
     std::string zigzag = bytes({1, 2, 4, 8, 16, 32, 64, 128, 64, 32, 16, 8, 4, 2});
@@ -118,7 +119,7 @@ TEST(EscPosCommands, DrawerPulseOverItsOwnConnection) {
     }
     EXPECT_FALSE(EscPos::openDrawer(-1, printer.url(), 2, &error));
     EXPECT_EQ(printer.jobs(2).size(), 2u);
-    EXPECT_EQ(printer.jobs(2).at(1), "");  // connected, nothing sent
+    EXPECT_EQ(printer.jobs(2).at(1), ""); // connected, nothing sent
 }
 
 } // namespace

@@ -72,9 +72,12 @@ TEST_F(EscPosPrinterTest, EachSettingSendsItsCommand) {
         {"reset", [](EscPosPrinter& p) { p.reset(); }, bytes({0x1B, 0x40, 0x1B, 0x21, 0})},
         {"empty line", [](EscPosPrinter& p) { p.writeLine(); }, bytes({0x0A})},
         {"ASCII line", [](EscPosPrinter& p) { p.writeLine("Total"); }, "Total\n"},
-        {"accented line", [](EscPosPrinter& p) { p.writeLine("Crème brûlée"); }, "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e\n"},
+        {"accented line", [](EscPosPrinter& p) { p.writeLine("Crème brûlée"); },
+         "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+         "e\n"},
         {"margin", [](EscPosPrinter& p) { p.setLeftMargin(3), p.writeLine("Total"), p.writeLine(); }, "   Total\n\n"},
-        {"margin removed", [](EscPosPrinter& p) { p.setLeftMargin(3), p.setLeftMargin(0), p.writeLine("Total"); }, "Total\n"},
+        {"margin removed", [](EscPosPrinter& p) { p.setLeftMargin(3), p.setLeftMargin(0), p.writeLine("Total"); },
+         "Total\n"},
         {"feed", [](EscPosPrinter& p) { p.feed(4, false); }, bytes({0x1B, 0x64, 4})},
         {"feed and cut", [](EscPosPrinter& p) { p.feed(4, true); }, bytes({0x1B, 0x64, 4, 0x1D, 0x56, 0, 0x0A})},
     };
@@ -95,7 +98,8 @@ TEST_F(EscPosPrinterTest, RememberedSettingsAreSentOnlyWhenTheyChange) {
         p.setJustification(1);
         p.setFont(1);
     });
-    EXPECT_EQ(hex(wire), hex(bytes({0x1B, 0x4D, 0, 0x1B, 0x61, 0, 0x1B, 0x52, 0, 0x1B, 0x74, 0, 0x1B, 0x61, 1, 0x1B, 0x4D, 1})));
+    EXPECT_EQ(hex(wire),
+              hex(bytes({0x1B, 0x4D, 0, 0x1B, 0x61, 0, 0x1B, 0x52, 0, 0x1B, 0x74, 0, 0x1B, 0x61, 1, 0x1B, 0x4D, 1})));
     EXPECT_EQ(printer.justification(), 1);
     EXPECT_EQ(printer.font(), 1);
 
@@ -112,12 +116,13 @@ TEST_F(EscPosPrinterTest, AfterResetEverySettingIsSentAgain) {
         p.setCharacterSet(2);
         p.setCodeTable(16);
     });
-    EXPECT_EQ(hex(wire), hex(bytes({0x1B, 0x40, 0x1B, 0x21, 0, 0x1B, 0x61, 1, 0x1B, 0x4D, 1, 0x1B, 0x52, 2, 0x1B, 0x74, 16})));
+    EXPECT_EQ(hex(wire),
+              hex(bytes({0x1B, 0x40, 0x1B, 0x21, 0, 0x1B, 0x61, 1, 0x1B, 0x4D, 1, 0x1B, 0x52, 2, 0x1B, 0x74, 16})));
     EXPECT_FALSE(printer.emphasized());
 }
 
 TEST_F(EscPosPrinterTest, SettingsMadeWhileClosedReachNoPrinterAndStayUnknown) {
-    EXPECT_TRUE(printer.underline());  // as created
+    EXPECT_TRUE(printer.underline()); // as created
     EXPECT_TRUE(printer.emphasized());
     printer.setJustification(2);
     printer.writeLine("lost");
@@ -137,7 +142,7 @@ TEST_F(EscPosPrinterTest, DrawerPulseOnPinsZeroAndOneAndNothingWithoutADrawer) {
     EXPECT_TRUE(one);
     EXPECT_FALSE(none);
     EXPECT_EQ(hex(wire), hex(bytes({0x1B, 0x70, 0x30, 0xFF, 0xFF, 0x1B, 0x70, 0x31, 0xFF, 0xFF})));
-    EXPECT_FALSE(printer.openDrawer(0));  // closed
+    EXPECT_FALSE(printer.openDrawer(0)); // closed
 }
 
 TEST_F(EscPosPrinterTest, PictureOneRowHighIsOneBandOfItsColumns) {
@@ -154,9 +159,9 @@ TEST_F(EscPosPrinterTest, PictureOneRowHighIsOneBandOfItsColumns) {
 TEST_F(EscPosPrinterTest, PictureOfTwentyFiveRowsIsTwoBandsTheSecondWhiteBelowItsRow) {
     PixelImage picture = fixtureImage("bands-3x25.png");
     // Column 0 dark throughout, column 1 on rows 0, 9 and 24, column 2 white.
-    std::string expected = bytes({0x1B, 0x33, 24,                                           //
-                                  0x1B, 0x2A, 33, 3, 0, 0xFF, 0xFF, 0xFF, 0x80, 0x40, 0, 0, 0, 0, 0x0A,  //
-                                  0x1B, 0x2A, 33, 3, 0, 0x80, 0, 0, 0x80, 0, 0, 0, 0, 0, 0x0A,           //
+    std::string expected = bytes({0x1B, 0x33, 24,                                                       //
+                                  0x1B, 0x2A, 33, 3, 0, 0xFF, 0xFF, 0xFF, 0x80, 0x40, 0, 0, 0, 0, 0x0A, //
+                                  0x1B, 0x2A, 33, 3, 0, 0x80, 0,    0,    0x80, 0,    0, 0, 0, 0, 0x0A, //
                                   0x1B, 0x33, 30});
     EXPECT_EQ(hex(job([&](EscPosPrinter& p) { p.writeImage(picture); })), hex(expected));
     EXPECT_EQ(job([](EscPosPrinter& p) { p.writeImage(PixelImage()); }), "");

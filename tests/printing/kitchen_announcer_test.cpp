@@ -37,9 +37,11 @@ std::string header(const std::string& printer, int colourByte = 0, const std::st
     if (local) h += "Unable to print to " + printer + "\nPlease take to " + printer + "\n\n";
     h += "TAVLO (Nov 14, 2023 10:13 PM)\n\n";
     h += esc('!', 32) + printer + "\n" + esc('!', 0) + "\n";
-    h += esc('!', 16) + esc('E', 1) + "Table 12\n" + (message.empty() ? "" : message + "\n") + esc('!', 0) + esc('E', 0) + "\n";
+    h += esc('!', 16) + esc('E', 1) + "Table 12\n" + (message.empty() ? "" : message + "\n") + esc('!', 0) +
+         esc('E', 0) + "\n";
     h += esc('a', 0) + esc('M', 0) + esc('E', 0) + "Server: Ann Marie Lee\n";
-    h += esc('!', 16) + esc('E', 1) + esc('r', colourByte) + "Type: Dine In\n" + esc('r', 0) + esc('!', 0) + esc('E', 0) + "\n";
+    h += esc('!', 16) + esc('E', 1) + esc('r', colourByte) + "Type: Dine In\n" + esc('r', 0) + esc('!', 0) +
+         esc('E', 0) + "\n";
     return h;
 }
 
@@ -138,12 +140,12 @@ protected:
     std::string burgerLines(int mode = 16, int detail = 5) {
         std::string pad(static_cast<size_t>(detail), ' ');
         std::string sidePad(static_cast<size_t>(detail), ' ');
-        return boldLine(mode) + esc('r', 0) + "2-Burger \n" + esc('r', 0) + pad + "no onions\n" + esc('r', 0) + pad + "Rare\n" +
-               esc('r', 0) + sidePad + "2-Fries\n" + esc('r', 0) + sidePad + "Salad\n";
+        return boldLine(mode) + esc('r', 0) + "2-Burger \n" + esc('r', 0) + pad + "no onions\n" + esc('r', 0) + pad +
+               "Rare\n" + esc('r', 0) + sidePad + "2-Fries\n" + esc('r', 0) + sidePad + "Salad\n";
     }
 
     test::TimeZoneScope utc{"UTC"};
-    ScopedFakeClock clock;  // Nov 14, 2023 10:13 PM UTC
+    ScopedFakeClock clock; // Nov 14, 2023 10:13 PM UTC
     test::StoreFixture store;
     Session session{context()};
 };
@@ -152,17 +154,18 @@ TEST_F(KitchenAnnouncerTest, EachPrinterInNameOrderGetsItsNewAndChangedLines) {
     LoopbackPrinter grill, bar, salads;
     addPrinter("Grill", grill.url(), {"r-burger", "r-steak", "r-fries"}, 1, 2);
     addPrinter("Bar", bar.url(), {"r-soda"});
-    addPrinter("Salads", salads.url(), {"r-salad"});  // only a side of it: no ticket
+    addPrinter("Salads", salads.url(), {"r-salad"}); // only a side of it: no ticket
     addPrinter("Old grill", grill.url(), {"r-burger"}, 0, 0, true);
     KitchenAnnouncer announcer(session);
     Error error;
     announcer.announce(*order(), &error);
     EXPECT_FALSE(error.isSet()) << error.localizedDescription();
 
-    std::string grillTicket = esc('d', 1) + header("Grill") + burgerLines() + boldLine() + esc('r', 0) + "0-Steak \n" + trailer(2);
+    std::string grillTicket =
+        esc('d', 1) + header("Grill") + burgerLines() + boldLine() + esc('r', 0) + "0-Steak \n" + trailer(2);
     EXPECT_EQ(hex(grill.jobs(1).at(0)), hex(grillTicket));
     EXPECT_EQ(hex(bar.jobs(1).at(0)), hex(header("Bar") + boldLine() + esc('r', 0) + "1-Soda \n" + trailer(0)));
-    EXPECT_EQ(grill.jobs().size(), 1u);  // the disabled printer got nothing
+    EXPECT_EQ(grill.jobs().size(), 1u); // the disabled printer got nothing
     EXPECT_TRUE(salads.jobs().empty());
 }
 
@@ -203,9 +206,10 @@ TEST_F(KitchenAnnouncerTest, ChangesModeSetsThePrintModeTheWidthAndTheIndentatio
         // The combo's line is its label centred in asterisks in the width less its quantity's.
         const std::string comboLabel = c.rule == 32 ? std::string(11, '*') + "1-Meal " + std::string(12, '*')
                                                     : std::string(3, '*') + "1-Meal " + std::string(4, '*');
-        std::string expected = header("Grill") + burgerLines(c.printMode, c.detail) + boldLine(c.printMode) + esc('r', 0) +
-                               comboLabel + "\n" + boldLine(c.printMode) + esc('r', 0) + "3-Burger \n" + boldLine(c.printMode) +
-                               esc('r', 0) + "1-Soda \n" + std::string(static_cast<size_t>(c.rule), '*') + "\n" + trailer(0);
+        std::string expected = header("Grill") + burgerLines(c.printMode, c.detail) + boldLine(c.printMode) +
+                               esc('r', 0) + comboLabel + "\n" + boldLine(c.printMode) + esc('r', 0) + "3-Burger \n" +
+                               boldLine(c.printMode) + esc('r', 0) + "1-Soda \n" +
+                               std::string(static_cast<size_t>(c.rule), '*') + "\n" + trailer(0);
         EXPECT_EQ(hex(grill.jobs(1).at(0)), hex(expected)) << c.mode.value_or("absent");
         context()->deleteObject(printer);
         store.save();
@@ -223,8 +227,8 @@ TEST_F(KitchenAnnouncerTest, ComboPartsWithoutTheComboNameAndWithAbsoluteQuantit
     o->addSelection(meal(2), nullptr);
     KitchenAnnouncer(session).announce(*o, nullptr);
     // The combo's own line is left out; its parts print, all of them, at 2 x their quantity.
-    std::string expected = header("Bar") + boldLine() + boldLine() + esc('r', 0) + "6-Burger \n" + boldLine() + esc('r', 0) +
-                           "2-Soda \n" + trailer(0);
+    std::string expected = header("Bar") + boldLine() + boldLine() + esc('r', 0) + "6-Burger \n" + boldLine() +
+                           esc('r', 0) + "2-Soda \n" + trailer(0);
     EXPECT_EQ(hex(bar.jobs(1).at(0)), hex(expected));
 }
 
@@ -236,11 +240,12 @@ TEST_F(KitchenAnnouncerTest, ColoursMessagesDescriptionsAndTheBuzzer) {
     setValue("MAIN_SEL_COLOR", "YES");
     setValue("PREP_COLOR", "YES");
     setValue("ANNOUNCER_SHOW_RECIPE_DESCRIPTION", "YES");
-    setValue("KITCHEN_PRINTER_ANNUNCIATORS", "NO");  // any value sounds the buzzer
+    setValue("KITCHEN_PRINTER_ANNUNCIATORS", "NO"); // any value sounds the buzzer
     KitchenAnnouncer(session).announce(*order(), nullptr);
-    std::string expected = header("Bar", '1', "Seat guests first") + boldLine() + esc('r', 1) + "2-Burger \n" + esc('r', 0) +
-                           "     Brioche bun\n" + esc('r', 0) + "     no onions\n" + esc('r', 1) + "     Rare\n" + esc('r', 0) +
-                           "     2-Fries\n" + esc('r', 0) + "     Salad\n" + trailer(0) + bytes({0x1B, 0x70, 0x30, 0xFF, 0xFF});
+    std::string expected = header("Bar", '1', "Seat guests first") + boldLine() + esc('r', 1) + "2-Burger \n" +
+                           esc('r', 0) + "     Brioche bun\n" + esc('r', 0) + "     no onions\n" + esc('r', 1) +
+                           "     Rare\n" + esc('r', 0) + "     2-Fries\n" + esc('r', 0) + "     Salad\n" + trailer(0) +
+                           bytes({0x1B, 0x70, 0x30, 0xFF, 0xFF});
     EXPECT_EQ(hex(bar.jobs(1).at(0)), hex(expected));
 }
 
@@ -252,8 +257,8 @@ TEST_F(KitchenAnnouncerTest, AColourSettingOtherThanZeroOrOneIsTheFirstColour) {
         std::optional<std::string> setting;
         char code;
     };
-    const Case cases[] = {{std::nullopt, 0}, {std::string("1"), '1'}, {std::string("0"), '0'}, {std::string("red"), 0},
-                          {std::string("12"), 0}, {std::string(""), 0}};
+    const Case cases[] = {{std::nullopt, 0},       {std::string("1"), '1'}, {std::string("0"), '0'},
+                          {std::string("red"), 0}, {std::string("12"), 0},  {std::string(""), 0}};
     for (const Case& c : cases) {
         setValue("DINE_IN_KITCHEN_COLOR", c.setting);
         EXPECT_EQ(announcer.kitchenColorCode(dineIn), c.code) << c.setting.value_or("absent");
@@ -267,7 +272,7 @@ TEST_F(KitchenAnnouncerTest, AColourSettingOtherThanZeroOrOneIsTheFirstColour) {
 TEST_F(KitchenAnnouncerTest, AnUnreachablePrinterIsPrintedLocallyWithTheNotice) {
     LoopbackPrinter receipt;
     session.setPrinterStream(std::make_shared<EscPosPrinter>(receipt.url(), 2));
-    LoopbackPrinter dropping(10);  // takes the connection, reads a little and closes
+    LoopbackPrinter dropping(10); // takes the connection, reads a little and closes
     addPrinter("Bar", dropping.url(), {"r-soda"});
     addPrinter("Grill", "127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort()), {"r-burger"}, 0, 1);
     Error error;
@@ -282,12 +287,12 @@ TEST_F(KitchenAnnouncerTest, AnUnreachablePrinterIsPrintedLocallyWithTheNotice) 
     // sent again, and the feed ends with its full cut.
     const std::string grill =
         ESC + "@" + esc('!', 0) + esc('!', 0) + esc('a', 1) + esc('M', 0) +
-        "Unable to print to Grill\nPlease take to Grill\n\nTAVLO (Nov 14, 2023 10:13 PM)\n\n" + esc('!', 32) + "Grill\n" +
-        esc('!', 0) + "\n" + esc('!', 16) + esc('E', 1) + "Table 12\n" + esc('!', 0) + esc('E', 0) + "\n" + esc('a', 0) +
-        esc('E', 0) + "Server: Ann Marie Lee\n" + esc('!', 16) + esc('E', 1) + esc('r', 0) + "Type: Dine In\n" + esc('r', 0) +
-        esc('!', 0) + esc('E', 0) + "\n" + esc('!', 16) + esc('E', 1) + esc('r', 0) + "2-Burger \n" + esc('r', 0) +
-        "     no onions\n" + esc('r', 0) + "     Rare\n" + esc('r', 0) + "     2-Fries\n" + esc('r', 0) + "     Salad\n" +
-        "\n" + esc('d', 2) + bytes({0x1D, 0x56, 0, 0x0A});
+        "Unable to print to Grill\nPlease take to Grill\n\nTAVLO (Nov 14, 2023 10:13 PM)\n\n" + esc('!', 32) +
+        "Grill\n" + esc('!', 0) + "\n" + esc('!', 16) + esc('E', 1) + "Table 12\n" + esc('!', 0) + esc('E', 0) + "\n" +
+        esc('a', 0) + esc('E', 0) + "Server: Ann Marie Lee\n" + esc('!', 16) + esc('E', 1) + esc('r', 0) +
+        "Type: Dine In\n" + esc('r', 0) + esc('!', 0) + esc('E', 0) + "\n" + esc('!', 16) + esc('E', 1) + esc('r', 0) +
+        "2-Burger \n" + esc('r', 0) + "     no onions\n" + esc('r', 0) + "     Rare\n" + esc('r', 0) +
+        "     2-Fries\n" + esc('r', 0) + "     Salad\n" + "\n" + esc('d', 2) + bytes({0x1D, 0x56, 0, 0x0A});
     EXPECT_EQ(hex(local[1]), hex(grill));
     EXPECT_EQ(error.localizedDescription(),
               "Unable to connect. Take ticket to printer Grill (Unable to connect to printer, verify printer is on)");
@@ -301,8 +306,9 @@ TEST_F(KitchenAnnouncerTest, APrinterThatDropsTheTicketIsAFailureOfItsOwn) {
     addPrinter("Bar", dropping.url(), {"r-soda"});
     Error error;
     KitchenAnnouncer(session).announce(*order(), &error);
-    EXPECT_EQ(error.localizedDescription(), "Unable to connect. Take ticket to printer Bar (The printer did not take the "
-                                            "whole ticket, verify printer is on and has paper)");
+    EXPECT_EQ(error.localizedDescription(),
+              "Unable to connect. Take ticket to printer Bar (The printer did not take the "
+              "whole ticket, verify printer is on and has paper)");
     EXPECT_NE(receipt.jobs(1).at(0).find("Please take to Bar\n"), std::string::npos);
 }
 
@@ -310,8 +316,8 @@ TEST_F(KitchenAnnouncerTest, WithoutALocalPrinterTheErrorSaysTheTicketIsLost) {
     addPrinter("Grill", "127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort()), {"r-burger"});
     Error error;
     KitchenAnnouncer(session).announce(*order(), &error);
-    EXPECT_EQ(error.localizedDescription(),
-              "Unable to connect. Verify there is paper in printer Grill (Unable to connect to printer, verify printer is on)");
+    EXPECT_EQ(error.localizedDescription(), "Unable to connect. Verify there is paper in printer Grill (Unable to "
+                                            "connect to printer, verify printer is on)");
     EXPECT_EQ(error.code(), -1);
 }
 
@@ -353,8 +359,8 @@ TEST_F(KitchenAnnouncerTest, SendingAnOrderInLiteModePrintsAndLeavesTheTicketErr
     Error error;
     EXPECT_TRUE(order()->send(lite, &error));
     EXPECT_NE(grill.jobs(1).at(0).find("2-Burger \n"), std::string::npos);
-    EXPECT_EQ(error.localizedDescription(),
-              "Unable to connect. Verify there is paper in printer Hot line (Unable to connect to printer, verify printer is on)");
+    EXPECT_EQ(error.localizedDescription(), "Unable to connect. Verify there is paper in printer Hot line (Unable to "
+                                            "connect to printer, verify printer is on)");
     Announcer::setMaker(nullptr);
 }
 

@@ -15,8 +15,7 @@ namespace {
 // Waits for the descriptor to be readable; false once the wake pipe says to stop.
 bool readable(int fd, int wakeFd) {
     pollfd wait[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    while (poll(wait, 2, -1) < 0) {
-    }
+    while (poll(wait, 2, -1) < 0) {}
     return (wait[1].revents & POLLIN) == 0;
 }
 

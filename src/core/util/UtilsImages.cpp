@@ -30,7 +30,8 @@ std::pair<int, int> sourceSpan(int i, double factor, int size) {
 PixelImage Utils::imageWithImage(const PixelImage& image, int width, int height) {
     PixelImage canvas(std::max(width, 0), std::max(height, 0));
     if (image.isNull() || canvas.isNull()) return canvas;
-    const double factor = std::max(static_cast<double>(image.width()) / width, static_cast<double>(image.height()) / height);
+    const double factor =
+        std::max(static_cast<double>(image.width()) / width, static_cast<double>(image.height()) / height);
     const int drawnWidth = std::min(width, static_cast<int>(std::lround(image.width() / factor)));
     const int drawnHeight = std::min(height, static_cast<int>(std::lround(image.height() / factor)));
     // Each canvas pixel takes the average of its source pixels (sourceSpan), with premultiplied

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -20,7 +21,9 @@ namespace {
 constexpr const char* ImageErrorDomain = "PixelImage";
 
 bool isPng(std::span<const uint8_t> data) { return data.size() >= 8 && png_sig_cmp(data.data(), 0, 8) == 0; }
-bool isJpeg(std::span<const uint8_t> data) { return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF; }
+bool isJpeg(std::span<const uint8_t> data) {
+    return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
 
 // Pictures larger than this are refused before any memory is taken for them.
 constexpr uint64_t MaxPixels = 64u * 1024 * 1024;
@@ -68,12 +71,12 @@ std::optional<PixelImage> decodeJpeg(std::span<const uint8_t> data, std::string*
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jpegFailed;
     errors.manager.output_message = [](j_common_ptr) {};
-    // Only plain data lives across the jump: the pixels are taken after the last chance of one.
-    std::vector<uint8_t>* rows = new std::vector<uint8_t>();
+    // The pixels live on the heap behind a pointer set before the jump point and never changed
+    // after it, so that they are sound when libjpeg jumps back.
+    const auto rows = std::make_unique<std::vector<uint8_t>>();
     if (setjmp(errors.back)) {
         *failure = errors.message;
         jpeg_destroy_decompress(&info);
-        delete rows;
         return std::nullopt;
     }
     jpeg_create_decompress(&info);
@@ -81,7 +84,6 @@ std::optional<PixelImage> decodeJpeg(std::span<const uint8_t> data, std::string*
     jpeg_read_header(&info, TRUE);
     if (!sizeAccepted(info.image_width, info.image_height)) {
         jpeg_destroy_decompress(&info);
-        delete rows;
         *failure = "picture too large";
         return std::nullopt;
     }
@@ -96,7 +98,6 @@ std::optional<PixelImage> decodeJpeg(std::span<const uint8_t> data, std::string*
     jpeg_finish_decompress(&info);
     PixelImage image(static_cast<int>(info.output_width), static_cast<int>(info.output_height), std::move(*rows));
     jpeg_destroy_decompress(&info);
-    delete rows;
     return image;
 }
 

@@ -23,8 +23,9 @@ TEST(PixelImage, ReadsAPngWithItsAlpha) {
     EXPECT_EQ(image->width(), 10);
     EXPECT_EQ(image->height(), 1);
     EXPECT_EQ(std::vector<uint8_t>(image->pixel(0, 0), image->pixel(0, 0) + 4), (std::vector<uint8_t>{0, 0, 0, 255}));
-    EXPECT_EQ(image->pixel(2, 0)[3], 0);  // transparent
-    EXPECT_EQ(std::vector<uint8_t>(image->pixel(3, 0), image->pixel(3, 0) + 4), (std::vector<uint8_t>{200, 200, 200, 255}));
+    EXPECT_EQ(image->pixel(2, 0)[3], 0); // transparent
+    EXPECT_EQ(std::vector<uint8_t>(image->pixel(3, 0), image->pixel(3, 0) + 4),
+              (std::vector<uint8_t>{200, 200, 200, 255}));
 }
 
 TEST(PixelImage, ReadsAJpegAsOpaquePixels) {
