@@ -70,7 +70,10 @@ Bytes replySamples(const Bytes& bytes, const ReplyAudioOptions& options) {
 
 Bytes wavFile(const Bytes& samples, uint32_t rate, uint16_t channels) {
     Bytes out;
-    auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
+    out.reserve(44 + samples.size());
+    auto tag = [&](const char* t) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(t[i]));
+    };
     tag("RIFF");
     pushLe(out, static_cast<uint32_t>(samples.size() + 36), 4);
     tag("WAVE");

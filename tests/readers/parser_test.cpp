@@ -31,8 +31,8 @@ std::optional<Bytes> feed(Parser& parser, const Bytes& samples, size_t chunk = 9
 // A swipe as the reader answers it: the status byte, then track data ending in CR.
 Bytes swipeReply() {
     std::string track = "%B4111111111111111^TEST/CARD^29121010000000000000?;4111111111111111=2912101?\r";
-    Bytes reply = {0x06};
-    reply.insert(reply.end(), track.begin(), track.end());
+    Bytes reply(track.size() + 1, 0x06);
+    std::copy(track.begin(), track.end(), reply.begin() + 1);
     return reply;
 }
 
@@ -53,17 +53,15 @@ TEST(JackMagParser, RunLengthsBecomeOneOrTwoEntries) {
         std::vector<int8_t> entries;
     };
     auto repeat = [](int8_t level, int n) { return std::vector<int8_t>(static_cast<size_t>(n), level); };
-    std::vector<int8_t> sevenAndAHalf = repeat(1, 7);
-    sevenAndAHalf.push_back(0);  // a middle sample counts half to each side
+    std::vector<int8_t> sevenAndAHalf = {1, 1, 1, 1, 1, 1, 1, 0};  // a middle sample counts half to each side
     for (const Case& c : {Case{"ten", repeat(1, 10), {1, 1, -1, -1}}, Case{"five", repeat(1, 5), {1, -1, -1}},
                           Case{"seven and a half", sevenAndAHalf, {1, -1, -1}},
                           Case{"eight", repeat(1, 8), {1, 1, -1, -1}}}) {
         RecordingClient client;
         Parser parser(&client, "");
-        std::vector<int8_t> levels(3, 0);
-        levels.insert(levels.end(), c.run.begin(), c.run.end());
-        auto tail = repeat(-1, 40);  // long enough to end the burst
-        levels.insert(levels.end(), tail.begin(), tail.end());
+        std::vector<int8_t> levels(3 + c.run.size() + 40, -1);  // a tail long enough to end the burst
+        std::fill_n(levels.begin(), 3, 0);
+        std::copy(c.run.begin(), c.run.end(), levels.begin() + 3);
         EXPECT_FALSE(parser.parseLevels(levels)) << c.name;
         EXPECT_EQ(parser.lastBurst().list(), c.entries) << c.name;
     }
