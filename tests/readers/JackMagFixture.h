@@ -38,6 +38,13 @@ public:
         }
         return nullptr;
     }
+    std::vector<Notification> all(const std::string& name) const {
+        std::vector<Notification> out;
+        for (const auto& n : notes_) {
+            if (n.name == name) out.push_back(n);
+        }
+        return out;
+    }
     void clear() { notes_.clear(); }
 
 private:
