@@ -135,7 +135,9 @@ class JackMagParserSox : public ::testing::Test {
 protected:
     void SetUp() override {
         if (test::runSox("--version >/dev/null") != 0) FAIL() << "sox is missing: scripts/setup installs it";
-        folder_ = test::scratchFolder("parser-sox");
+        // A folder per test: ctest runs them side by side.
+        folder_ = test::scratchFolder(std::string("parser-sox-") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
     Bytes throughSox(const Bytes& samples, const std::string& effect, double noise) {
         auto clean = folder_ / "clean.wav";
