@@ -195,15 +195,30 @@ void JackMagEngine::startTask_hook() {
     haveNotStartFirstTask_ = false;
 }
 
-void JackMagEngine::queueTask(std::shared_ptr<TaskBase> task, TaskArgs args) {
+int JackMagEngine::readiness(bool needsConnection) const {
+    if (!attached_) return JMRET_NO_READER;
+    if (needsConnection && !connected_) return JMRET_NOT_CONNECTED;
+    if (runningTask_ != 0) return JMRET_SDK_BUSY;
+    return JMRET_SUCCESS;
+}
+
+int JackMagEngine::warnIfRefused(int result, const char* start) {
+    if (result != JMRET_SUCCESS) logWarning("%@: %@", start, jmRetText(result));
+    return result;
+}
+
+int JackMagEngine::runTask(RunningTask code, std::shared_ptr<TaskBase> task, TaskArgs args, const std::string& note) {
+    runningTask_ = static_cast<int>(code);
+    startTask_hook();
     args.bq = recorderQueue();
     task->setArgs(std::move(args));
     taskQueue_->addOperation(std::move(task));
+    if (!note.empty()) postNote(note);
+    return JMRET_SUCCESS;
 }
 
 int JackMagEngine::startConnect() {
-    if (!attached_) return JMRET_NO_READER;
-    if (runningTask_ != 0) return JMRET_SDK_BUSY;
+    if (int result = readiness(false); result != JMRET_SUCCESS) return result;
     if (connected_) return JMRET_ALREADY_CONNECTED;
     startTask_hook();
     float volume = session_->outputVolume();
@@ -216,10 +231,7 @@ int JackMagEngine::startConnect() {
         postNote(notes::kMonoAudioError);
         return JMRET_MONO_AUDIO;
     }
-    runningTask_ = static_cast<int>(RunningTask::Connect);
-    queueTask(std::make_shared<TaskConnect>(*this), {});
-    postNote(notes::kPowering);
-    return JMRET_SUCCESS;
+    return runTask(RunningTask::Connect, std::make_shared<TaskConnect>(*this), {}, notes::kPowering);
 }
 
 int JackMagEngine::startJackMag(bool start) {
@@ -229,9 +241,7 @@ int JackMagEngine::startJackMag(bool start) {
         stopTask();
         return JMRET_SUCCESS;
     }
-    int result = startConnect();
-    if (result != JMRET_SUCCESS) logWarning("StartConnect: %@", jmRetText(result));
-    return result;
+    return warnIfRefused(startConnect(), "StartConnect");
 }
 
 void JackMagEngine::closeConnection() {
@@ -242,21 +252,10 @@ void JackMagEngine::closeConnection() {
 
 int JackMagEngine::requestSwipe() {
     SdkLock lock(sdkLock());
-    int result = JMRET_SUCCESS;
-    if (!attached_) result = JMRET_NO_READER;
-    else if (!connected_) result = JMRET_NOT_CONNECTED;
-    else if (runningTask_ != 0) result = JMRET_SDK_BUSY;
-    if (result != JMRET_SUCCESS) {
-        logWarning("StartSwipe: %@", jmRetText(result));
-        return result;
-    }
-    runningTask_ = static_cast<int>(RunningTask::Swipe);
-    startTask_hook();
+    if (int result = readiness(true); result != JMRET_SUCCESS) return warnIfRefused(result, "StartSwipe");
     TaskArgs args;
     args.duration = cfgSwipeDuration_;
-    queueTask(std::make_shared<TaskSwipe>(*this), std::move(args));
-    postNote(notes::kSwipe);
-    return JMRET_SUCCESS;
+    return runTask(RunningTask::Swipe, std::make_shared<TaskSwipe>(*this), std::move(args), notes::kSwipe);
 }
 
 void JackMagEngine::cancelSwipe() {
@@ -271,25 +270,15 @@ int JackMagEngine::startCommand(const std::string& hexFrame) {
 
 int JackMagEngine::startCommandBytes(const Bytes& frame) {
     SdkLock lock(sdkLock());
-    int result = JMRET_SUCCESS;
-    if (!attached_) result = JMRET_NO_READER;
-    else if (runningTask_ != 0) result = JMRET_SDK_BUSY;
-    if (result != JMRET_SUCCESS) {
-        logWarning("StartCmd: %@", jmRetText(result));
-        return result;
-    }
+    if (int result = readiness(false); result != JMRET_SUCCESS) return warnIfRefused(result, "StartCmd");
     if (session_->isMonoAudioEnabled()) {
         postNote(notes::kMonoAudioError);
         return JMRET_MONO_AUDIO;
     }
-    runningTask_ = static_cast<int>(RunningTask::Command);
-    startTask_hook();
     TaskArgs args;
     args.duration = cfgCmdDuration_;
     args.cmd_cmd = frame;
-    queueTask(std::make_shared<TaskCmd>(*this), std::move(args));
-    postNote(notes::kCmdSending);
-    return JMRET_SUCCESS;
+    return runTask(RunningTask::Command, std::make_shared<TaskCmd>(*this), std::move(args), notes::kCmdSending);
 }
 
 int JackMagEngine::sendCommandGetVersion() { return startCommand(frames::kGetVersion); }
@@ -320,29 +309,15 @@ int JackMagEngine::sendCommandCustom(const Bytes& command) {
 
 int JackMagEngine::sendCommandClearBuffer() {
     SdkLock lock(sdkLock());
-    int result = JMRET_SUCCESS;
-    if (!attached_) result = JMRET_NO_READER;
-    else if (runningTask_ != 0) result = JMRET_SDK_BUSY;
-    if (result != JMRET_SUCCESS) {
-        logWarning("StartClearBuffer: %@", jmRetText(result));
-        return result;
-    }
-    runningTask_ = static_cast<int>(RunningTask::Command);
-    startTask_hook();
-    queueTask(std::make_shared<TaskClearBuffer>(*this), {});
-    postNote(notes::kCmdSending);
-    return JMRET_SUCCESS;
+    if (int result = readiness(false); result != JMRET_SUCCESS) return warnIfRefused(result, "StartClearBuffer");
+    return runTask(RunningTask::Command, std::make_shared<TaskClearBuffer>(*this), {}, notes::kCmdSending);
 }
 
 int JackMagEngine::startFirmwareUpdate(bool encrypted, const std::string& key, const std::optional<std::string>& path,
                                        const char* warning) {
     SdkLock lock(sdkLock());
-    auto refuse = [&](int result) {
-        logWarning("%@: %@", warning, jmRetText(result));
-        return result;
-    };
-    if (!attached_) return refuse(JMRET_NO_READER);
-    if (runningTask_ != 0) return refuse(JMRET_SDK_BUSY);
+    auto refuse = [&](int result) { return warnIfRefused(result, warning); };
+    if (int result = readiness(false); result != JMRET_SUCCESS) return refuse(result);
     Bytes keyBytes;
     if (!key.empty()) {
         size_t expected = encrypted ? 48 : 16;
@@ -356,14 +331,11 @@ int JackMagEngine::startFirmwareUpdate(bool encrypted, const std::string& key, c
     size_t blockSize = encrypted ? 258 : 256;
     if (image.empty() || image.size() % blockSize != 0) return refuse(JMRET_UF_INVALID_FILE);
 
-    runningTask_ = static_cast<int>(RunningTask::FirmwareUpdate);
-    startTask_hook();
     TaskArgs args;
     args.fw_isEncrypted = encrypted;
     args.fw_str = std::move(keyBytes);
     args.fw_file = std::move(image);
-    queueTask(std::make_shared<TaskUpdateFirmware>(*this), std::move(args));
-    return JMRET_SUCCESS;
+    return runTask(RunningTask::FirmwareUpdate, std::make_shared<TaskUpdateFirmware>(*this), std::move(args), "");
 }
 
 int JackMagEngine::updateFirmware(const std::string& key) {

@@ -162,7 +162,13 @@ private:
     int startCommandBytes(const Bytes& frame);
     int startFirmwareUpdate(bool encrypted, const std::string& key, const std::optional<std::string>& path,
                             const char* warning);
-    void queueTask(std::shared_ptr<TaskBase> task, TaskArgs args);
+    // The first checks of every start: a reader plugged in (and connected when the task needs
+    // it) and no task running.
+    int readiness(bool needsConnection) const;
+    static int warnIfRefused(int result, const char* start);
+    // Marks the task running, activates a deferred audio session, queues the task with the
+    // recorder's chunk queue and posts the start's notification (none when empty).
+    int runTask(RunningTask code, std::shared_ptr<TaskBase> task, TaskArgs args, const std::string& note);
 
     std::shared_ptr<AudioSession> session_;
     std::atomic<bool> cfgEnableAutoConnect_{false};
