@@ -35,13 +35,6 @@ void setSharedEngine(std::shared_ptr<JackMagEngine> engine) {
     g_shared = std::move(engine);
 }
 
-bool isHexText(const std::string& text) {
-    for (char c : text) {
-        if (hexDigitValue(c) < 0) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::recursive_mutex& sdkLock() {
@@ -320,9 +313,9 @@ int JackMagEngine::startFirmwareUpdate(bool encrypted, const std::string& key, c
     if (int result = readiness(false); result != JMRET_SUCCESS) return refuse(result);
     Bytes keyBytes;
     if (!key.empty()) {
-        size_t expected = encrypted ? 48 : 16;
-        if (key.size() != expected || !isHexText(key)) return refuse(JMRET_UF_INVALID_STR);
-        keyBytes = *bytesFromHex(key);
+        auto bytes = bytesFromHex(key);
+        if (key.size() != (encrypted ? 48u : 16u) || !bytes) return refuse(JMRET_UF_INVALID_STR);
+        keyBytes = std::move(*bytes);
     }
     if (!path || path->empty() || !std::filesystem::is_regular_file(*path)) return refuse(JMRET_UF_NO_FILE);
     std::ifstream in(*path, std::ios::binary);
