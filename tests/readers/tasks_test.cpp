@@ -3,6 +3,7 @@
 #include "readers/jackmag/TaskConnect.h"
 #include "readers/jackmag/TaskGetBatteryLevel.h"
 #include "readers/jackmag/TaskSwipe.h"
+#include "readers/jackmag/TaskUpdateFirmware.h"
 
 #include <fstream>
 
@@ -191,6 +192,7 @@ struct FirmwareReader {
     Bytes key;
     std::vector<Bytes> blocks;
     bool refusedOnce = false;
+    bool refuseBlockOneAlways = false;
     std::optional<uint16_t> verifiedCrc;
     uint16_t imageCrc = 0xFFFF;
 
@@ -205,7 +207,7 @@ struct FirmwareReader {
             Bytes block(command.begin() + 3, command.begin() + 3 + 256);
             uint16_t crc = test::readerCrc(0xFFFF, block);
             if (command[259] != crc >> 8 || command[260] != (crc & 0xFF)) return Bytes{0x15};
-            if (number == 1 && !refusedOnce) {
+            if (number == 1 && (!refusedOnce || refuseBlockOneAlways)) {
                 refusedOnce = true;
                 return Bytes{0x15, number};
             }
@@ -274,6 +276,43 @@ TEST_F(JackMagTasksTest, FirmwareUpdateOfThreeBlocksWithOneResentAndTheChecksumV
                                               {30, "Verifying checksum", std::nullopt}}));
     EXPECT_EQ(idle->changes, (std::vector<bool>{true, false}));
     EXPECT_EQ(engine->tone_get(), 1);  // the connected reader's tone is back
+}
+
+// The update task run straight on the test's thread with an image the engine's start would
+// refuse: only whole blocks are sent.
+TEST_F(JackMagTasksTest, FirmwareSendsWholeBlocksOnlyAndGivesUpOnABlockRefusedThreeTimes) {
+    audio->plugHeadset(true);
+    Bytes image(1000);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i % 251);
+    auto run = [&](FirmwareReader& firmware) {
+        reader.answer = [&](const Bytes& command) { return firmware.answer(command); };
+        auto task = std::make_shared<TaskUpdateFirmware>(*engine);
+        TaskArgs args;
+        args.bq = engine->recorderQueue();
+        args.fw_str = hex("0011223344556677");
+        args.fw_file = image;
+        task->setArgs(args);
+        task->start();
+        RunLoop::main().runUntilIdle();
+    };
+
+    FirmwareReader whole;
+    run(whole);
+    ASSERT_EQ(whole.blocks.size(), 3u);
+    EXPECT_EQ(whole.verifiedCrc, test::readerCrc(0xFFFF, Bytes(image.begin(), image.begin() + 768)));
+    EXPECT_EQ(std::any_cast<Bytes>(notes.last(notes::kDidReceiveCmd)->object), (Bytes{0x06, 0xEE}));
+
+    notes.clear();
+    FirmwareReader refusing;
+    refusing.refuseBlockOneAlways = true;
+    run(refusing);
+    auto last = std::any_cast<SystemMessage>(notes.last(notes::kSystemMessage)->object);
+    EXPECT_EQ(last.error.code(), 305);
+    EXPECT_EQ(last.error.localizedDescription(), "Failed to send block 0x01");
+    EXPECT_EQ(last.blockNum, 1);
+    EXPECT_EQ(refusing.blocks.size(), 1u);
+    EXPECT_FALSE(refusing.verifiedCrc);
+    EXPECT_EQ(notes.count(notes::kDidReceiveCmd), 0u);
 }
 
 } // namespace
