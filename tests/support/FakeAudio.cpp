@@ -27,7 +27,6 @@ private:
 
 bool FakeAudioPlayer::play() {
     playing_ = true;
-    ++playCount_;
     session_.played(wav_);
     return true;
 }
@@ -48,7 +47,7 @@ void FakeAudioSession::postInterruption(int type) {
 void FakeAudioSession::queueInput(const std::vector<uint8_t>& samples) {
     std::lock_guard lock(deliverMutex_);
     pending_.insert(pending_.end(), samples.begin(), samples.end());
-    if (recording_) deliver(pending_), pending_.clear();
+    if (recording_) deliverPending();
 }
 
 bool FakeAudioSession::isRecording() const {
@@ -85,8 +84,7 @@ void FakeAudioSession::played(const std::vector<uint8_t>& wav) {
 void FakeAudioSession::startInput(FakeAudioInputQueue* input) {
     std::lock_guard lock(deliverMutex_);
     recording_ = input;
-    ++recordingsStarted_;
-    if (!pending_.empty()) deliver(pending_), pending_.clear();
+    deliverPending();
 }
 
 void FakeAudioSession::stopInput(FakeAudioInputQueue* input) {
@@ -94,7 +92,9 @@ void FakeAudioSession::stopInput(FakeAudioInputQueue* input) {
     if (recording_ == input) recording_ = nullptr;
 }
 
-void FakeAudioSession::deliver(const std::vector<uint8_t>& samples) {
+void FakeAudioSession::deliverPending() {
+    std::vector<uint8_t> samples;
+    samples.swap(pending_);
     size_t size = recording_->bufferBytes();
     for (size_t at = 0; at < samples.size() && recording_; at += size) {
         std::vector<uint8_t> buffer(size, 128);  // a recorder hands over full buffers

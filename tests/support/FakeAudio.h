@@ -18,8 +18,6 @@ class FakeAudioPlayer : public AudioPlayer {
 public:
     FakeAudioPlayer(FakeAudioSession& session, std::vector<uint8_t> wav) : session_(session), wav_(std::move(wav)) {}
     const std::vector<uint8_t>& wav() const { return wav_; }
-    int numberOfLoops() const { return loops_; }
-    int playCount() const { return playCount_; }
 
     void setNumberOfLoops(int loops) override { loops_ = loops; }
     void setVolume(float volume) override { volume_ = volume; }
@@ -35,7 +33,6 @@ private:
     std::vector<uint8_t> wav_;
     std::atomic<int> loops_{0};
     std::atomic<float> volume_{1.0f};
-    std::atomic<int> playCount_{0};
     std::atomic<bool> playing_{false};
 };
 
@@ -57,7 +54,6 @@ public:
     // Audio to record: handed over now when the input runs, else when it next starts.
     void queueInput(const std::vector<uint8_t>& samples);
     bool isRecording() const;
-    size_t recordingsStarted() const { return recordingsStarted_; }
     bool isActive() const { return active_; }
     bool receivesRemoteControlEvents() const { return remoteControl_; }
     std::vector<std::vector<uint8_t>> playedWaves() const;
@@ -89,7 +85,7 @@ private:
     void played(const std::vector<uint8_t>& wav);
     void startInput(class FakeAudioInputQueue* input);
     void stopInput(class FakeAudioInputQueue* input);
-    void deliver(const std::vector<uint8_t>& samples);  // under deliverMutex_
+    void deliverPending();  // to the running input, under deliverMutex_
 
     std::atomic<bool> headphones_{false};
     std::atomic<float> volume_{1.0f};
@@ -97,7 +93,6 @@ private:
     std::atomic<bool> inputAvailable_{true};
     std::atomic<bool> active_{false};
     std::atomic<bool> remoteControl_{false};
-    std::atomic<size_t> recordingsStarted_{0};
     mutable std::recursive_mutex deliverMutex_;
     class FakeAudioInputQueue* recording_ = nullptr;
     std::vector<uint8_t> pending_;
