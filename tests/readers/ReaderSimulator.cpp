@@ -1,26 +1,13 @@
 #include "readers/ReaderSimulator.h"
 
+#include "platform/audio/WavFile.h"
+
 namespace tavlo::test {
 
 namespace {
 
-struct WavInfo {
-    uint16_t channels = 0;
-    uint32_t rate = 0;
-    Bytes data;
-};
-
-std::optional<WavInfo> readWav(const Bytes& wav) {
-    if (wav.size() < 44) return std::nullopt;
-    WavInfo info;
-    info.channels = static_cast<uint16_t>(wav[22] | wav[23] << 8);
-    info.rate = wav[24] | wav[25] << 8 | wav[26] << 16 | static_cast<uint32_t>(wav[27]) << 24;
-    info.data = wavData(wav);
-    return info;
-}
-
 // Frames per period of each square period in the first channel, in order.
-std::vector<size_t> periodLengths(const WavInfo& info) {
+std::vector<size_t> periodLengths(const WavPcm& info) {
     std::vector<size_t> lengths;
     size_t step = info.channels;
     size_t frames = info.data.size() / step;
@@ -71,7 +58,7 @@ void ReaderSimulator::heard(const Bytes& wav) {
 
 std::optional<Bytes> ReaderSimulator::decodeCommand(const Bytes& wav) {
     auto info = readWav(wav);
-    if (!info || info->rate != 24000 || info->channels != 2) return std::nullopt;
+    if (!info || info->sampleRate != 24000 || info->channels != 2) return std::nullopt;
     std::vector<size_t> lengths = periodLengths(*info);
     size_t p = 0;
     while (p < lengths.size() && lengths[p] == 12) ++p;
@@ -100,7 +87,7 @@ int ReaderSimulator::toneFrequency(const Bytes& wav) {
     if (!info) return 0;
     std::vector<size_t> lengths = periodLengths(*info);
     if (lengths.size() < 10) return 0;
-    return static_cast<int>(info->rate / lengths[0]);
+    return static_cast<int>(info->sampleRate / lengths[0]);
 }
 
 uint16_t readerCrc(uint16_t crc, const Bytes& bytes) {

@@ -1,5 +1,7 @@
 #include "readers/ReplyAudio.h"
 
+#include "platform/audio/WavFile.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -14,10 +16,6 @@ namespace {
 
 void pushLe(Bytes& out, uint32_t value, int size) {
     for (int i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-uint32_t readLe32(const Bytes& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
 } // namespace
@@ -92,16 +90,9 @@ Bytes wavFile(const Bytes& samples, uint32_t rate, uint16_t channels) {
 }
 
 Bytes wavData(const Bytes& file) {
-    size_t at = 12;
-    while (at + 8 <= file.size()) {
-        uint32_t size = readLe32(file, at + 4);
-        if (std::memcmp(&file[at], "data", 4) == 0) {
-            size_t end = std::min(file.size(), at + 8 + size);
-            return Bytes(file.begin() + static_cast<long>(at + 8), file.begin() + static_cast<long>(end));
-        }
-        at += 8 + size + (size & 1);
-    }
-    throw std::runtime_error("no data chunk in the WAV file");
+    auto pcm = readWav(file);
+    if (!pcm) throw std::runtime_error("not a PCM WAV file");
+    return pcm->data;
 }
 
 Bytes readFile(const std::filesystem::path& path) {

@@ -1,5 +1,6 @@
 #include "platform/audio/AlsaAudioSession.h"
 
+#include "platform/audio/WavFile.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <alsa/asoundlib.h>
@@ -81,46 +82,6 @@ private:
     long max_ = 0;
 };
 
-// A WAV file's PCM samples and how they are laid out.
-struct WavPcm {
-    unsigned channels = 0;
-    unsigned rate = 0;
-    unsigned bytesPerSample = 0;
-    std::vector<uint8_t> data;
-    size_t frameBytes() const { return channels * bytesPerSample; }
-};
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-
-std::optional<WavPcm> readWav(const std::vector<uint8_t>& wav) {
-    if (wav.size() < 12 || std::memcmp(wav.data(), "RIFF", 4) != 0 || std::memcmp(&wav[8], "WAVE", 4) != 0) {
-        return std::nullopt;
-    }
-    WavPcm pcm;
-    size_t at = 12;
-    while (at + 8 <= wav.size()) {
-        uint32_t size = le32(wav, at + 4);
-        if (std::memcmp(&wav[at], "fmt ", 4) == 0 && size >= 16 && at + 24 <= wav.size()) {
-            if (le16(wav, at + 8) != 1) return std::nullopt;
-            pcm.channels = le16(wav, at + 10);
-            pcm.rate = le32(wav, at + 12);
-            pcm.bytesPerSample = le16(wav, at + 22) / 8u;
-        } else if (std::memcmp(&wav[at], "data", 4) == 0) {
-            size_t end = std::min(wav.size(), at + 8 + size);
-            pcm.data.assign(wav.begin() + static_cast<long>(at + 8), wav.begin() + static_cast<long>(end));
-            bool usable = pcm.channels > 0 && pcm.rate > 0 && (pcm.bytesPerSample == 1 || pcm.bytesPerSample == 2);
-            if (!usable) return std::nullopt;
-            pcm.data.resize(pcm.data.size() / pcm.frameBytes() * pcm.frameBytes());
-            return pcm;
-        }
-        at += 8 + static_cast<size_t>(size) + (size & 1);
-    }
-    return std::nullopt;
-}
-
 class AlsaAudioPlayer : public AudioPlayer {
 public:
     AlsaAudioPlayer(std::string device, WavPcm pcm) : device_(std::move(device)), pcm_(std::move(pcm)) {}
@@ -139,7 +100,7 @@ public:
         snd_pcm_t* pcm = nullptr;
         if (snd_pcm_open(&pcm, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
         snd_pcm_format_t format = pcm_.bytesPerSample == 1 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
-        if (snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, pcm_.channels, pcm_.rate, 1, 100000) < 0) {
+        if (snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, pcm_.channels, pcm_.sampleRate, 1, 100000) < 0) {
             snd_pcm_close(pcm);
             return false;
         }

@@ -1,5 +1,7 @@
 #include "readers/jackmag/Decoder.h"
 
+#include "platform/audio/WavFile.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -17,42 +19,6 @@ const std::string kLrcError = "Error: LRC check error";
 constexpr uint8_t kStartSentinel[5] = {1, 1, 0, 1, 0};  // ';' and its parity bit, low bit first
 constexpr int kEndSentinel = 15;                          // '?'
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-
-struct PcmLayout {
-    size_t dataStart = 0;
-    size_t dataSize = 0;
-    size_t frameBytes = 0;  // all channels of one frame
-};
-
-// The "fmt " and "data" chunks of a RIFF WAVE file of 16-bit PCM.
-std::optional<PcmLayout> pcmLayout(const std::vector<uint8_t>& file) {
-    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(&file[8], "WAVE", 4) != 0) {
-        return std::nullopt;
-    }
-    PcmLayout layout;
-    bool sixteenBit = false;
-    size_t at = 12;
-    while (at + 8 <= file.size()) {
-        uint32_t size = le32(file, at + 4);
-        if (std::memcmp(&file[at], "fmt ", 4) == 0 && size >= 16 && at + 8 + 16 <= file.size()) {
-            uint16_t channels = le16(file, at + 10);
-            uint16_t bits = le16(file, at + 22);
-            sixteenBit = le16(file, at + 8) == 1 && bits == 16 && channels > 0;
-            layout.frameBytes = static_cast<size_t>(channels) * 2;
-        } else if (std::memcmp(&file[at], "data", 4) == 0) {
-            layout.dataStart = at + 8;
-            layout.dataSize = std::min<size_t>(size, file.size() - layout.dataStart);
-            return sixteenBit ? std::optional(layout) : std::nullopt;
-        }
-        at += 8 + static_cast<size_t>(size) + (size & 1);
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 Decoder::Decoder(const std::filesystem::path& soundFile) {
@@ -60,14 +26,16 @@ Decoder::Decoder(const std::filesystem::path& soundFile) {
     if (in) soundData_.assign(std::istreambuf_iterator<char>(in), {});
 }
 
+// The first channel's magnitudes, read as signed 16-bit little-endian samples.
 std::vector<int32_t> Decoder::amplitudes() const {
     std::vector<int32_t> out;
-    auto layout = pcmLayout(soundData_);
-    if (!layout) return out;
-    size_t frames = std::min(layout->dataSize / layout->frameBytes, kMaxAmplitudes);
+    auto pcm = readWav(soundData_);
+    if (!pcm || pcm->bytesPerSample != 2) return out;
+    size_t frames = std::min(pcm->data.size() / pcm->frameBytes(), kMaxAmplitudes);
     out.reserve(frames);
     for (size_t f = 0; f < frames; ++f) {
-        auto sample = static_cast<int16_t>(le16(soundData_, layout->dataStart + f * layout->frameBytes));
+        const uint8_t* at = pcm->data.data() + f * pcm->frameBytes();
+        auto sample = static_cast<int16_t>(at[0] | at[1] << 8);
         out.push_back(sample < 0 ? -static_cast<int32_t>(sample) : sample);
     }
     return out;
