@@ -52,9 +52,16 @@ TEST_F(JackMagFacadeTest, WavePathKeepsTheLastRecording) {
     ASSERT_TRUE(jackMag.setWavePath((folder / "reader.wav").string()));
     audio->plugHeadset(true);
     reader.answer = [](const Bytes&) -> std::optional<Bytes> { return Bytes{0x06}; };
+    JackMag::enableLogging(true);
+    ::testing::internal::CaptureStderr();
     ASSERT_EQ(jackMag.sendCommandGetSerialNumber(), JMRET_SUCCESS);
     ASSERT_TRUE(waitFor(notes::kDidReceiveCmd));
     jackMag.cancelTask();
+    std::string lines = ::testing::internal::GetCapturedStderr();
+    JackMag::enableLogging(false);
+    EXPECT_NE(lines.find("[JM Info] Cmd: task start. um mode\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("[JM Info] to sendCMD: 02524e031d\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("[JM Info] RD: read 1 bytes: \n 06\n"), std::string::npos) << lines;
     auto wave = jackMag.getWave();
     ASSERT_TRUE(wave);
     EXPECT_EQ(test::wavData(*wave).size() % 9600, 0u);  // whole recorder buffers

@@ -216,15 +216,4 @@ std::optional<Bytes> bytesFromHex(std::string_view hex) {
     return out;
 }
 
-std::string hexText(const Bytes& bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (uint8_t b : bytes) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 0x0F]);
-    }
-    return out;
-}
-
 } // namespace tavlo::jackmag

@@ -62,7 +62,5 @@ uint16_t crcUpdate(uint16_t crc, const uint8_t* bytes, size_t count);
 int hexDigitValue(char c);
 // Two digits a byte, high digit first; odd length or any other character gives nothing.
 std::optional<Bytes> bytesFromHex(std::string_view hex);
-// The bytes as upper-case hexadecimal digits, no separators.
-std::string hexText(const Bytes& bytes);
 
 } // namespace tavlo::jackmag

@@ -33,7 +33,7 @@ std::unique_ptr<AudioPlayer> TaskBase::playCmd(const std::string& hex, int closi
 }
 
 std::unique_ptr<AudioPlayer> TaskBase::playCmdBytes(const Bytes& bytes, int closing) {
-    logInfo("to sendCMD: %@", hexText(bytes));
+    logInfo("to sendCMD: %@", hexEncode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     Error error;
     auto player = engine_.session().makePlayer(modulateCommand(bytes, closing), &error);
     if (!player) {
