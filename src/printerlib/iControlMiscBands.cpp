@@ -1,6 +1,8 @@
 // The command layouts of a pixel buffer: raster bands, column bands and compressed bands.
 #include "printerlib/iControlMisc.h"
 
+#include "printerlib/CommandBytes.h"
+
 #include <algorithm>
 
 namespace tavlo::printerlib {
@@ -33,11 +35,6 @@ bool isDot(const uint8_t* p, long threshold, DotRule rule) {
 }
 
 long bytesPerRow(long width) { return (width + 7) / 8; }
-
-void appendLittleEndian16(std::vector<uint8_t>& out, long value) {
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
-    out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
 
 bool fits(std::span<const uint8_t> pixels, long width, long height) {
     return width > 0 && height > 0 && pixels.size() >= static_cast<size_t>(width) * height * 4;
