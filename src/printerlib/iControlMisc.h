@@ -22,6 +22,13 @@ enum class ImageOrientation : long {
     RightMirrored = 7,
 };
 
+// The size of a pixel buffer.
+struct RasterSize {
+    long width = 0;
+    long height = 0;
+    bool operator==(const RasterSize&) const = default;
+};
+
 // Turns pictures into what a thermal printer prints. A pixel buffer holds width x height pixels of
 // four bytes, red, green, blue and alpha, the colours premultiplied by alpha, rows from the top
 // without padding. A level is a darkness threshold in percent (0 to 100): a pixel prints a dot
