@@ -148,21 +148,26 @@ void iControlMisc::makeDiffusionImageData(std::span<uint8_t> pixels, long width,
     if (width <= 0 || height <= 0 || pixels.size() < static_cast<size_t>(width) * height * 4) return;
     const size_t count = static_cast<size_t>(width) * height;
 
-    // Grey pass: every colour brightened, their mean levelled.
+    // Grey pass: every colour brightened by 38.25 (truncated: 38 on whole values, at most 255),
+    // their mean rounded ((2 x sum + 3) / 6 is sum / 3 rounded), then levelled.
+    uint8_t levelled[256];
+    for (long grey = 0; grey < 256; ++grey) levelled[grey] = static_cast<uint8_t>(leveledColor(grey, level, ignoreWhite));
     for (size_t i = 0; i < count; ++i) {
         uint8_t* p = &pixels[i * 4];
-        double sum = 0;
-        for (int c = 0; c < 3; ++c) sum += std::min(255L, static_cast<long>(p[c] + 38.25));
-        const auto grey = static_cast<uint8_t>(leveledColor(std::lround(sum / 3), level, ignoreWhite));
-        p[0] = p[1] = p[2] = grey;
+        long sum = 0;
+        for (int c = 0; c < 3; ++c) sum += std::min(255L, p[c] + 38L);
+        p[0] = p[1] = p[2] = levelled[(2 * sum + 3) / 6];
     }
 
-    // Floyd-Steinberg: each pixel becomes black or white, its error shared by the neighbours
-    // right and below that are still to come.
-    auto spread = [&](long x, long y, long error, double share) {
+    // Floyd-Steinberg: each pixel becomes black or white, its error shared in sixteenths by the
+    // neighbours right and below that are still to come; each share is added rounded half away
+    // from zero and the result limited to 0..255.
+    auto spread = [&](long x, long y, long error, long sixteenths) {
         if (x < 0 || x >= width || y >= height) return;
         uint8_t* p = &pixels[(static_cast<size_t>(y) * width + x) * 4];
-        p[0] = p[1] = p[2] = toByte(p[0] + error * share);
+        const long scaled = 16 * p[0] + sixteenths * error;
+        const long value = scaled >= 0 ? (scaled + 8) / 16 : -((-scaled + 8) / 16);
+        p[0] = p[1] = p[2] = static_cast<uint8_t>(std::clamp(value, 0L, 255L));
     };
     for (long y = 0; y < height; ++y) {
         for (long x = 0; x < width; ++x) {
@@ -170,10 +175,10 @@ void iControlMisc::makeDiffusionImageData(std::span<uint8_t> pixels, long width,
             const long grey = p[0];
             const long value = grey >= 128 ? 255 : 0;
             const long error = grey - value;
-            spread(x + 1, y, error, 7.0 / 16);
-            spread(x - 1, y + 1, error, 3.0 / 16);
-            spread(x, y + 1, error, 5.0 / 16);
-            spread(x + 1, y + 1, error, 1.0 / 16);
+            spread(x + 1, y, error, 7);
+            spread(x - 1, y + 1, error, 3);
+            spread(x, y + 1, error, 5);
+            spread(x + 1, y + 1, error, 1);
             p[0] = p[1] = p[2] = static_cast<uint8_t>(value);
         }
     }
