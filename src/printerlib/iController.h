@@ -48,8 +48,9 @@ public:
 //
 // With AutoConnection 100 the connection stays open between operations; with 0 to 99 every
 // printing and command operation connects first (105 when it cannot) and disconnects after.
-// Every operation answers a ResultCode. The delegate and the target are not owned by the
-// controller's threads: set the delegate to null before it goes.
+// Every operation answers a ResultCode. The delegate is not owned: set it to null before it
+// goes. The read thread calls the families' overrides (processDataMsr, msrIsReady), so a family
+// that is connected when it goes disconnects in its own destructor.
 class iController : public InterfaceFunctionsDelegate {
 public:
     enum Interface : long { TcpInterface = 0, BluetoothInterface = 2 };
@@ -277,6 +278,22 @@ public:
     bool didLoadStatus_MSW() const { return didLoadStatusMSW_; }
     float pendingWaitTime() const { return pendingWaitTime_; }
     void setPendingWaitTime(float seconds) { pendingWaitTime_ = seconds; }
+    // Kept for the families and the facade.
+    std::string version() const { return text(version_); }
+    void setVersion(std::string v) { setText(version_, std::move(v)); }
+    std::string configPassword() const { return text(configPassword_); }
+    void setConfigPassword(std::string v) { setText(configPassword_, std::move(v)); }
+    long power() const { return power_; }
+    void setPower(long v) { power_ = v; }
+    bool loadConfigurationOnConnect() const { return loadConfigurationOnConnect_; }
+    void setLoadConfigurationOnConnect(bool v) { loadConfigurationOnConnect_ = v; }
+    long barcodeSupportRange() const { return barcodeSupportRange_; }
+    void setBarcodeSupportRange(long v) { barcodeSupportRange_ = v; }
+    bool isSupportGS1fromFW() const { return isSupportGS1fromFW_; }
+    void setIsSupportGS1fromFW(bool v) { isSupportGS1fromFW_ = v; }
+    // The families' configuration blocks.
+    Bytes& config() { return config_; }
+    Bytes& settingConfig() { return settingConfig_; }
     bool imageDitheringWithIgnoreWhite() const { return imageDitheringWithIgnoreWhite_; }
     void setImageDitheringWithIgnoreWhite(bool v) { imageDitheringWithIgnoreWhite_ = v; }
     bool allowLog() const { return allowLog_; }
@@ -360,6 +377,23 @@ private:
     std::atomic<long> maxWidth_{0};
     std::atomic<float> pendingWaitTime_{0.8f};
     std::atomic<bool> imageDitheringWithIgnoreWhite_{false};
+    std::string text(const std::string& field) const {
+        std::lock_guard lock(textMutex_);
+        return field;
+    }
+    void setText(std::string& field, std::string value) {
+        std::lock_guard lock(textMutex_);
+        field = std::move(value);
+    }
+    mutable std::mutex textMutex_;
+    std::string version_;
+    std::string configPassword_;
+    std::atomic<long> power_{0};
+    std::atomic<bool> loadConfigurationOnConnect_{false};
+    std::atomic<long> barcodeSupportRange_{0};
+    std::atomic<bool> isSupportGS1fromFW_{false};
+    Bytes config_;
+    Bytes settingConfig_;
     std::atomic<bool> allowLog_{false};
     std::unique_ptr<OVBarcodeInfo> barcodeSupport_;
 };
