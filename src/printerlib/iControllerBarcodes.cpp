@@ -28,13 +28,15 @@ bool evenLengthUpTo(long length, long high, long symbology) {
     return lengthIn(length % 2 == 0 ? length : high + 1, 2, high, symbology);
 }
 
+bool refuseCharacter(size_t at, long symbology) {
+    trace(TraceLevel::Error, "[ERROR] data[%ld] is not available data.(symbology: %ld)", static_cast<long>(at), symbology);
+    return false;
+}
+
 template <typename Allowed>
 bool charactersAre(std::string_view data, long symbology, Allowed allowed) {
     for (size_t i = 0; i < data.size(); ++i)
-        if (!allowed(data[i])) {
-            trace(TraceLevel::Error, "[ERROR] data[%ld] is not available data.(symbology: %ld)", static_cast<long>(i), symbology);
-            return false;
-        }
+        if (!allowed(data[i])) return refuseCharacter(i, symbology);
     return true;
 }
 
@@ -55,10 +57,7 @@ bool isGoodDataBar(std::string_view data, long symbology) {
     const DataBarLimits limits = dataBarLimits(symbology);
     size_t at = 0;
     for (; at < data.size() && data[at] != '|'; ++at) {
-        if (!isDigit(data[at]) || static_cast<long>(at) > limits.digits) {
-            trace(TraceLevel::Error, "[ERROR] data[%ld] is not available data.(symbology: %ld)", static_cast<long>(at), symbology);
-            return false;
-        }
+        if (!isDigit(data[at]) || static_cast<long>(at) > limits.digits) return refuseCharacter(at, symbology);
     }
     if (at == data.size()) return false;
     const long composite = static_cast<long>(data.size() - at);

@@ -92,12 +92,16 @@ long iController::downloadNVImage(long key, const PixelImage& image, long width,
 long iController::nvImageList(std::vector<long>* keys) {
     std::vector<long> found;
     long result = withConnection([&] {
-        if (sendCommand({0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x40, 'K', 'C'}) != OVL_SUCCESS) return static_cast<long>(OVL_WRITE_ERROR);
-        for (;;) {
+        if (sendCommand({0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x40, 'K', 'C'}) != OVL_SUCCESS)
+            return static_cast<long>(OVL_WRITE_ERROR);
+        // A list of at most a hundred keys never needs a hundred blocks: a printer that goes on
+        // is not answering the list.
+        for (long block = 0; block < StoredImageKeys; ++block) {
             Clock::current().sleepFor(1.0);
             uint8_t reply[StoredImageListReplySize] = {};
             const long got = recvQueue().pop(reply, StoredImageListReplySize);
-            if (got < 4 || reply[0] != kListReplyStart0 || reply[1] != kListReplyStart1) return static_cast<long>(OVL_READ_ERROR);
+            if (got < 4 || reply[0] != kListReplyStart0 || reply[1] != kListReplyStart1)
+                return static_cast<long>(OVL_READ_ERROR);
             const uint8_t status = reply[2];
             for (long pair = 0; pair < (got - 4) / 2; ++pair) {
                 const uint8_t high = reply[kListReplyHead + 2 * pair], low = reply[kListReplyHead + 2 * pair + 1];
@@ -110,6 +114,7 @@ long iController::nvImageList(std::vector<long>* keys) {
             }
             if (status == kListEnd) return static_cast<long>(OVL_SUCCESS);
         }
+        return static_cast<long>(OVL_READ_ERROR);
     });
     if (keys) *keys = found;
     return result;

@@ -90,8 +90,9 @@ std::optional<PixelImage> PdfDocument::renderPage(int page, int width, int heigh
     }
     // 32-bit ARGB words in memory order blue, green, red, alpha; the paper is opaque.
     PixelImage image(width, height);
+    const auto* rows = reinterpret_cast<const uint8_t*>(drawn.const_data());
     for (int y = 0; y < height; ++y) {
-        const auto* from = reinterpret_cast<const uint8_t*>(drawn.const_data()) + static_cast<size_t>(y) * drawn.bytes_per_row();
+        const uint8_t* from = rows + static_cast<size_t>(y) * drawn.bytes_per_row();
         for (int x = 0; x < width; ++x, from += 4) {
             uint8_t* to = image.pixel(x, y);
             to[0] = from[2];
