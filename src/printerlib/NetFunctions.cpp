@@ -38,9 +38,16 @@ std::string interfaceName(const char* key, const char* fallback) {
 
 NetFunctions::~NetFunctions() { NetFunctions::disconnect(false); }
 
-int NetFunctions::socket() const {
+NetFunctions::Descriptor::~Descriptor() { ::close(fd); }
+
+std::shared_ptr<NetFunctions::Descriptor> NetFunctions::descriptor() const {
     std::lock_guard lock(slock_);
-    return fd_;
+    return socket_;
+}
+
+int NetFunctions::socket() const {
+    std::shared_ptr<Descriptor> open = descriptor();
+    return open ? open->fd : -1;
 }
 
 void NetFunctions::options(int descriptor) {
@@ -96,7 +103,7 @@ bool NetFunctions::connect(const std::string&, const std::string& address, uint1
     options(descriptor);
     {
         std::lock_guard lock(slock_);
-        fd_ = descriptor;
+        socket_ = std::make_shared<Descriptor>(descriptor);
     }
     if (notification) report([](InterfaceFunctionsDelegate& d) { d.didConnect(); });
     return true;
@@ -120,8 +127,9 @@ long NetFunctions::writeChunk(int descriptor, const uint8_t* bytes, long size) {
 
 long NetFunctions::send(const uint8_t* bytes, long size) {
     trace(TraceLevel::Detail, "SEND[%ld]", size);
-    int descriptor = socket();
-    if (descriptor < 0 || !bytes || size < 1) return 0;
+    std::shared_ptr<Descriptor> open = descriptor();
+    if (!open || !bytes || size < 1) return 0;
+    int descriptor = open->fd;
     long sent = 0;
     while (sent < size) {
         Wait wait = waitFor(descriptor, true, timeout());
@@ -150,8 +158,10 @@ long NetFunctions::recv(uint8_t* buffer, long size, float timeout, long retry) {
 }
 
 long NetFunctions::receive(uint8_t* buffer, long size, float timeout, long retry, bool passes) {
-    int descriptor = socket();
-    if (descriptor < 0 || !buffer || size <= 0) return descriptor < 0 ? -1 : 0;
+    std::shared_ptr<Descriptor> open = descriptor();
+    if (!open) return -1;
+    if (!buffer || size <= 0) return 0;
+    int descriptor = open->fd;
     Date start = Date::now();
     long received = 0;
     long receives = 0;
@@ -190,7 +200,7 @@ long NetFunctions::receive(uint8_t* buffer, long size, float timeout, long retry
     return received;
 }
 
-bool NetFunctions::isConnected() { return socket() >= 0; }
+bool NetFunctions::isConnected() { return descriptor() != nullptr; }
 
 void NetFunctions::broken(int code) {
     Error error(ErrorDomain, code, std::strerror(code));
@@ -200,15 +210,15 @@ void NetFunctions::broken(int code) {
 
 void NetFunctions::disconnect(bool notify) {
     std::lock_guard monitor(monitor_);
-    int descriptor;
+    std::shared_ptr<Descriptor> open;
     {
         std::lock_guard lock(slock_);
-        descriptor = fd_;
-        fd_ = -1;
+        open.swap(socket_);
     }
-    if (descriptor >= 0) {
-        ::shutdown(descriptor, SHUT_RDWR);
-        ::close(descriptor);
+    if (open) {
+        // Ends a wait of another thread on it now; the descriptor goes with the last user.
+        ::shutdown(open->fd, SHUT_RDWR);
+        open.reset();
         if (notify) report([](InterfaceFunctionsDelegate& d) { d.didDisconnect(); });
         trace(TraceLevel::Detail, "disconnected.");
     }

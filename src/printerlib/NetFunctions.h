@@ -2,6 +2,7 @@
 
 #include "printerlib/interfaceFunctions.h"
 
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
@@ -73,9 +74,19 @@ private:
     // Closes after a failure and tells the delegate; the code is the failure's error number.
     void broken(int code);
 
-    mutable std::mutex slock_;           // guards fd_
-    std::recursive_mutex monitor_;       // connecting and closing
-    int fd_ = -1;
+    // The open socket. A send or receive holds its own reference while it works, so a close
+    // from another thread shuts the connection down at once but frees the descriptor only
+    // after them: its number can never reach a socket opened meanwhile.
+    struct Descriptor {
+        explicit Descriptor(int number) : fd(number) {}
+        ~Descriptor();
+        const int fd;
+    };
+    std::shared_ptr<Descriptor> descriptor() const;
+
+    mutable std::mutex slock_;        // guards socket_
+    std::recursive_mutex monitor_;    // connecting and closing
+    std::shared_ptr<Descriptor> socket_;
 };
 
 } // namespace tavlo::printerlib

@@ -61,7 +61,8 @@ public:
     static constexpr float DefaultReceiveTimeout = 20.0f;
     static constexpr double LSBWaitSeconds = 5.0;
 
-    // A Bluetooth controller for interface 2, else a TCP one.
+    // A Bluetooth controller for interface 2, else a TCP one. There is no Bluetooth transport
+    // yet: a Bluetooth controller reaches nothing and reports every connect as failed.
     explicit iController(long interface = TcpInterface);
     ~iController() override;
     iController(const iController&) = delete;

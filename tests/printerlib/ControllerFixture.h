@@ -8,22 +8,54 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace tavlo::test {
 
 using printerlib::iController;
 using printerlib::OVPrinter;
 
-// A model whose card reader can be armed and whose printer can be refused.
+// A model whose card reader can be armed, whose printer can be refused, and which takes card
+// records (0x02, the track, 0x03) from what the printer sends.
 class TestModel : public iController {
 public:
     bool armed = false;
     bool available = true;
+    std::vector<long> coverChecks;  // answers of checkPrinter(1), in turn; 0 once used up
+
     bool msrIsReady() override { return armed; }
     bool isAvailablePrinter() override { return available; }
+    long checkPrinter(long mask) override {
+        if (mask != 1) return iController::checkPrinter(mask);
+        ++checks;
+        if (coverChecks.empty()) return 0;
+        long answer = coverChecks.front();
+        if (coverChecks.size() > 1) coverChecks.erase(coverChecks.begin());
+        return answer;
+    }
+    long processDataMsr(const uint8_t* bytes, long length) override {
+        if (length == 0 || bytes[0] != 0x02) return 0;
+        const uint8_t* end = std::find(bytes, bytes + length, 0x03);
+        if (end == bytes + length) return -1;
+        std::lock_guard lock(mutex);
+        tracks.emplace_back(bytes + 1, end);
+        return (end - bytes) + 1;
+    }
+    std::vector<std::string> cardTracks() {
+        std::lock_guard lock(mutex);
+        return tracks;
+    }
+    int checks = 0;
+
+private:
+    std::mutex mutex;
+    std::vector<std::string> tracks;
 };
 
 class ControllerFixture : public ::testing::Test {

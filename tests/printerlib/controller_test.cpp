@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <ostream>
 
 using namespace tavlo;
@@ -222,6 +224,60 @@ TEST_F(ControllerTest, ANoticeOfANewTargetIsChecked) {
     ASSERT_TRUE(model.connect());
     EXPECT_EQ(checks, 2);
     model.disconnect();
+}
+
+// --- card records
+
+TEST_F(ControllerTest, ACardRecordInPiecesIsReadWholeBeforeTheStatusAndTheRest) {
+    controller.setDrawerOpenLevel(1);
+    keepConnection();
+    ASSERT_TRUE(printer.sendToClient({0x02, 'T', '1'}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_TRUE(printer.sendToClient({'2', 0x03, 0x30, 0x00, 0x00, 0x0F, 'Z'}));
+    uint8_t rest[4] = {};
+    EXPECT_EQ(controller.recv(rest, 1), 1);
+    EXPECT_EQ(rest[0], 'Z');
+    EXPECT_EQ(controller.cardTracks(), (std::vector<std::string>{"T12"}));
+    EXPECT_EQ(controller.state(), OVL_STS_COVER_OPEN);
+}
+
+TEST_F(ControllerTest, ACardRecordThatNeverEndsIsHandedOnAfterThreeQuietReads) {
+    keepConnection();
+    ASSERT_TRUE(printer.sendToClient({0x02, 'X'}));
+    uint8_t held[4] = {};
+    Date start = Date::now();
+    controller.recvQueue().setTimeout(60.0f);  // the three reads take longer than a timed pop waits
+    EXPECT_EQ(controller.recvQueue().pop(held, 2), 2);
+    EXPECT_EQ(held[0], 0x02);
+    EXPECT_EQ(held[1], 'X');
+    EXPECT_GE(Date::now().secondsSince(start), 3.0);
+    EXPECT_TRUE(controller.cardTracks().empty());
+}
+
+// --- disconnecting after the printer is done
+
+TEST_F(ControllerTest, DisconnectingWaitsForTheCoverStatus) {
+    keepConnection();
+    controller.coverChecks = {OVL_READ_ERROR, OVL_READ_ERROR, OVL_SUCCESS};
+    controller.disconnectWithTimeout(5);
+    EXPECT_EQ(controller.checks, 3);
+    EXPECT_FALSE(controller.transport().isConnected());
+}
+
+TEST_F(ControllerTest, DisconnectingGivesUpWaitingAfterItsSeconds) {
+    keepConnection();
+    controller.coverChecks = {OVL_READ_ERROR};
+    Date start = Date::now();
+    controller.disconnectWithTimeout(2);
+    EXPECT_GE(Date::now().secondsSince(start), 2.0);
+    EXPECT_FALSE(controller.transport().isConnected());
+
+    keepConnection();
+    controller.checks = 0;
+    controller.coverChecks = {OVL_WRITE_ERROR};  // the connection itself failed: no more polling
+    controller.disconnectWithTimeout(-1);
+    EXPECT_EQ(controller.checks, 1);
+    EXPECT_FALSE(controller.transport().isConnected());
 }
 
 // --- keep-alive

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tavlo;
@@ -128,6 +130,25 @@ TEST_F(NetFunctionsTest, ConnectingWhileConnectedClosesTheOldConnectionFirst) {
                                                         "didConnect"}));
     ::close(first);
     ::close(second);
+}
+
+TEST_F(NetFunctionsTest, ClosingFromAnotherThreadEndsAWaitingReceive) {
+    int peer = connectToListener();
+    double waited = 0;
+    long got = 99;
+    std::thread reader([&] {
+        std::vector<uint8_t> buffer(16);
+        Date start = Date::now();
+        got = net.recv(buffer.data(), 16, 5.0f);
+        waited = Date::now().secondsSince(start);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    net.disconnect();
+    reader.join();
+    EXPECT_LE(got, 0);
+    EXPECT_LT(waited, 5.0);  // it did not wait out its time
+    EXPECT_FALSE(net.isConnected());
+    ::close(peer);
 }
 
 TEST_F(NetFunctionsTest, NoAddressNoConnection) {
