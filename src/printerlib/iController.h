@@ -1,19 +1,25 @@
 #pragma once
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/graphics/PixelImage.h"
 #include "printerlib/DelegateRef.h"
+#include "printerlib/OVBarcodeInfo.h"
 #include "printerlib/OVPrinter.h"
 #include "printerlib/RecvQueue.h"
 #include "printerlib/ResultCodes.h"
 #include "printerlib/TextEncoding.h"
+#include "printerlib/iControlMisc.h"
 #include "printerlib/interfaceFunctions.h"
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -142,6 +148,70 @@ public:
     // Reads memory switch `number` into 8 setting bytes.
     long loadMSW(long number, uint8_t* resultDataBuffer, long dataBufferSize);
     long saveMSW(long number, const uint8_t* mswDataBuffer, long dataBufferSize);
+
+    // --- pictures, PDF pages, stored images and barcodes
+    // What an image operation's level asks for: 10000 added prints column bands (ESC *) instead
+    // of raster bands (GS v 0), 1000 added (after that) dithers first, the rest is the darkness
+    // threshold in percent. Receipt images go with width -1 and level 100.
+    struct ImageLevel {
+        bool columnBands = false;
+        bool dither = false;
+        long threshold = 0;
+        static ImageLevel decode(long level);
+        // "image mode": bit 0x02 column bands, bit 0x01 dithering.
+        int mode() const { return (columnBands ? 0x02 : 0) | (dither ? 0x01 : 0); }
+    };
+    static constexpr long StoredImageMaxBytes = 119665;
+    static constexpr long StoredImageKeys = 100;
+    static constexpr long StoredImageListReplySize = 84;
+
+    // The premultiplied RGBA pixels of a picture scaled to the printed width (-1 or more than
+    // maxWidth: maxWidth), its height in proportion; `size` receives the pixel size. Pictures are
+    // printed as their pixels stand: turn one upright first (iControlMisc::rotateImage). Empty
+    // when there is nothing to draw.
+    std::vector<uint8_t> getRGBDatafromOptimizationImage(const PixelImage& image, long width, long level,
+                                                         RasterSize* size) const;
+    virtual long printBitmapWithImage(const PixelImage& image, long width, long level);
+    // A PNG or JPEG file; 400 when it cannot be read.
+    long printBitmap(const std::filesystem::path& path, long width, long level);
+    // Page `pageNumber` (from 1) of a PDF file, drawn maxWidth dots wide; 400 when the file or
+    // the page cannot be read.
+    long printPDF(const std::filesystem::path& path, long pageNumber, long width, long level);
+    // The page drawn maxWidth dots wide, its height in proportion to its crop box.
+    std::optional<PixelImage> ImageWithPDFDataForPrint(std::span<const uint8_t> pdfData, long page) const;
+    std::optional<PixelImage> imageWithPDFData(std::span<const uint8_t> pdfData, long width, long height,
+                                               long page) const;
+    // Writes the bytes to a file of that name in the documents directory.
+    bool dataToFileAtName(const std::string& name, const uint8_t* bytes, long size) const;
+    // The cover and paper as the family's status check sees them: 300 when it fails, 103 with
+    // the cover open or the paper out, else 0.
+    long checkPrinterForImage();
+
+    // Images stored in the printer's non-volatile graphics memory under keys 0 to 99 (108 for
+    // any other key).
+    long removeNVImage(long key);
+    long removeAllNVImages();
+    // The keys the printer holds; 301 (with the keys read so far) when its reply is missing or
+    // malformed.
+    long nvImageList(std::vector<long>* keys);
+    long downloadNVImage(long key, const PixelImage& image) { return downloadNVImage(key, image, maxWidth(), 1050); }
+    // 113 for an image whose raster the printer cannot take in one define command.
+    long downloadNVImage(long key, const PixelImage& image, long width, long level);
+    long printNVImage(long key);
+
+    // Whether the data suits the symbology (Code39 letters, UPC-A digits, GS1 DataBar's
+    // linear and composite parts, ...); any symbology it does not know passes.
+    bool isGoodBarcode(long symbology, std::string_view bytes) const;
+    // Width -1 or -2 means 5; width and height 1 to 255 (108 otherwise); 500 for data the
+    // symbology does not take, 501 for a symbology the builders do not know.
+    virtual long printBarcode(const std::string& data, long symbology, long width, long height) {
+        return printBarcode(data, symbology, width, height, 0);
+    }
+    long printBarcode(const std::string& data, long symbology, long width, long height, long heightOfSeparator);
+    // The model's barcode support table (empty in the base).
+    std::vector<OVBarcode> getBarcodeSupportTable() const;
+    OVBarcodeInfo* barcodeSupport() const { return barcodeSupport_.get(); }
+    void setBarcodeSupport(std::unique_ptr<OVBarcodeInfo> table) { barcodeSupport_ = std::move(table); }
 
     // --- what the base does not offer; the families override what their printers have
     virtual long cutPaper() { return OVL_NOT_SUPPORT; }
@@ -326,6 +396,7 @@ private:
     Bytes config_;
     Bytes settingConfig_;
     std::atomic<bool> allowLog_{false};
+    std::unique_ptr<OVBarcodeInfo> barcodeSupport_;
 };
 
 } // namespace tavlo::printerlib

@@ -2,6 +2,7 @@
 #include "printerlib/iController.h"
 
 #include "platform/foundation/Clock.h"
+#include "printerlib/CommandBytes.h"
 #include "printerlib/Trace.h"
 
 #include <cstring>
@@ -17,11 +18,6 @@ constexpr uint8_t kMSWReplyStart = 0x37;
 constexpr double kMSWSettle = 0.5;
 
 void append(Bytes& to, const Bytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
-
-void appendLittleEndian16(Bytes& to, long value) {
-    to.push_back(static_cast<uint8_t>(value & 0xFF));
-    to.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
 
 bool validAlignment(long alignment) { return alignment >= 0 && alignment <= 2; }
 

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -79,6 +81,26 @@ protected:
     PrinterBytes lastConnection() const {
         auto all = printer.connections();
         return all.empty() ? PrinterBytes{} : all.back();
+    }
+    // The bytes of a command's own connection (AutoConnection below 100), once the controller
+    // has closed it.
+    PrinterBytes sentBy(const std::function<long()>& command, long expected = printerlib::OVL_SUCCESS) {
+        size_t before = printer.connections().size();
+        EXPECT_EQ(command(), expected);
+        EXPECT_FALSE(controller.transport().isConnected());
+        // The printer has taken the connection and read it to its end.
+        EXPECT_TRUE(printer.waitUntil([&] { return printer.connections().size() == before + 1 && !printer.clientConnected(); }));
+        return lastConnection();
+    }
+    static PrinterBytes bytes(std::initializer_list<int> values) {
+        PrinterBytes out;
+        for (int v : values) out.push_back(static_cast<uint8_t>(v));
+        return out;
+    }
+    static PrinterBytes concat(std::initializer_list<PrinterBytes> parts) {
+        PrinterBytes out;
+        for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+        return out;
     }
 
     ScopedScaledClock clock{10.0};

@@ -12,28 +12,7 @@ using test::PrinterBytes;
 namespace {
 
 // Each command connects by itself; what one connection carried is what the command sent.
-class TextCommandsTest : public test::ControllerFixture {
-protected:
-    // The bytes of the command's own connection, once the controller has closed it.
-    PrinterBytes sentBy(const std::function<long()>& command, long expected = OVL_SUCCESS) {
-        size_t before = printer.connections().size();
-        EXPECT_EQ(command(), expected);
-        EXPECT_FALSE(controller.transport().isConnected());
-        // The printer has taken the connection and read it to its end.
-        EXPECT_TRUE(printer.waitUntil([&] { return printer.connections().size() == before + 1 && !printer.clientConnected(); }));
-        return lastConnection();
-    }
-    static PrinterBytes bytes(std::initializer_list<int> values) {
-        PrinterBytes out;
-        for (int v : values) out.push_back(static_cast<uint8_t>(v));
-        return out;
-    }
-    static PrinterBytes concat(std::initializer_list<PrinterBytes> parts) {
-        PrinterBytes out;
-        for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-        return out;
-    }
-};
+class TextCommandsTest : public test::ControllerFixture {};
 
 TEST_F(TextCommandsTest, TextGoesOutBehindItsSettingsHeader) {
     controller.setAlignment(1);
