@@ -1,0 +1,91 @@
+#include "platform/accessory/AccessoryManager.h"
+
+#include "platform/accessory/SerialAccessories.h"
+#include "platform/foundation/Directories.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+
+#include <algorithm>
+
+namespace tavlo {
+
+namespace {
+// How often configured serial devices are looked for (plugged in or taken away).
+constexpr double kSerialRescanSeconds = 2.0;
+} // namespace
+
+AccessoryManager& AccessoryManager::shared() {
+    // Never destroyed: reader threads may still ask for it while the process exits.
+    static AccessoryManager* manager = [] {
+        auto* made = new AccessoryManager();
+        auto configuration = documentsDirectory() / configurationFile;
+        std::error_code ignored;
+        if (std::filesystem::exists(configuration, ignored)) {
+            made->serial_ = SerialAccessories::create(SerialAccessories::readConfiguration(configuration));
+            made->serial_->watch(RunLoop::main(), kSerialRescanSeconds);
+        }
+        return made;
+    }();
+    return *manager;
+}
+
+std::vector<std::shared_ptr<Accessory>> AccessoryManager::connectedAccessories() const {
+    std::lock_guard lock(mutex_);
+    return accessories_;
+}
+
+void AccessoryManager::registerForLocalNotifications() {
+    std::lock_guard lock(mutex_);
+    ++registrations_;
+}
+
+void AccessoryManager::unregisterForLocalNotifications() {
+    std::lock_guard lock(mutex_);
+    if (registrations_ > 0) --registrations_;
+}
+
+void AccessoryManager::attach(const std::shared_ptr<Accessory>& accessory) {
+    {
+        std::lock_guard lock(mutex_);
+        if (std::find(accessories_.begin(), accessories_.end(), accessory) != accessories_.end()) return;
+        accessory->setConnected(true);
+        accessories_.push_back(accessory);
+    }
+    post(didConnectNotification, accessory);
+}
+
+void AccessoryManager::detach(uint32_t connectionID) {
+    std::shared_ptr<Accessory> gone;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = std::find_if(accessories_.begin(), accessories_.end(),
+                                  [&](const auto& accessory) { return accessory->connectionID() == connectionID; });
+        if (found == accessories_.end()) return;
+        gone = *found;
+        accessories_.erase(found);
+        gone->setConnected(false);
+    }
+    post(didDisconnectNotification, gone);
+}
+
+void AccessoryManager::reset() {
+    std::shared_ptr<SerialAccessories> serial;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& accessory : accessories_) accessory->setConnected(false);
+        accessories_.clear();
+        registrations_ = 0;
+        serial = std::move(serial_);
+    }
+    if (serial) serial->stopWatching();
+}
+
+void AccessoryManager::post(const std::string& name, const std::shared_ptr<Accessory>& accessory) {
+    {
+        std::lock_guard lock(mutex_);
+        if (registrations_ == 0) return;
+    }
+    NotificationCenter::defaultCenter().post(name, accessory, {{accessoryKey, accessory}}, this);
+}
+
+} // namespace tavlo
