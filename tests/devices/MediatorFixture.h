@@ -6,6 +6,7 @@
 #include "platform/accessory/AccessoryManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "support/FakeAccessories.h"
+#include "support/RunMainUntil.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -69,15 +70,6 @@ protected:
             if (const auto* text = std::any_cast<std::string>(&note.object)) object = *text;
             screen.push_back({note.name, object});
         });
-    }
-
-    static bool runMainUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 10000; ++i) {
-            RunLoop::main().runUntilIdle();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
     }
 
     TempHome home;

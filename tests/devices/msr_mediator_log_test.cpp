@@ -12,6 +12,8 @@
 namespace tavlo {
 namespace {
 
+using test::runMainUntil;
+
 const std::string kNumber = "4111111111111111";
 const std::string kHolder = "TRACK/TEST";
 const std::string kTrack1 = "%B" + kNumber + "^" + kHolder + "^2512101?";

@@ -8,6 +8,7 @@ namespace tavlo {
 namespace {
 
 using test::CardReaderNote;
+using test::runMainUntil;
 using Reader = MSRMediator::Reader;
 
 class MSRMediatorReaders : public test::MediatorFixture {

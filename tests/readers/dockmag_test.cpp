@@ -6,6 +6,7 @@
 #include "readers/dockmag/DockMag.h"
 #include "readers/dockmag/EventThreadStarter.h"
 #include "support/FakeAccessories.h"
+#include "support/RunMainUntil.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,7 @@ namespace tavlo::dockmag {
 namespace {
 
 using test::FakeAccessories;
-
-bool runMainUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 10000; ++i) {
-        RunLoop::main().runUntilIdle();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
+using test::runMainUntil;
 
 // The reader's notifications, from whichever thread posts them.
 class DockMagNotes {

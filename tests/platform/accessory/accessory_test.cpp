@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "support/FakeAccessories.h"
+#include "support/RunMainUntil.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +18,8 @@ namespace tavlo {
 namespace {
 
 using test::FakeAccessories;
+using test::runMainUntil;
 using test::PseudoTerminalPeer;
-
-// Runs the main loop until `done` holds (the real-time limit only keeps a broken test from hanging).
-bool runMainUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 10000; ++i) {
-        RunLoop::main().runUntilIdle();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
 
 // Records what a stream tells its delegate, reading whatever bytes wait.
 class RecordingDelegate : public StreamDelegate {
