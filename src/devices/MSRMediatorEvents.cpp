@@ -92,7 +92,7 @@ void MSRMediator::jackMagData(const std::string& received)
         if (text.size() > kJackMagIdentificationLength) {
             text.erase(0, kJackMagIdentificationLength);
         } else {
-            if (logEvents_) TAVLO_LOG("Ignoring init string: %@", text);
+            if (logEvents_) TAVLO_LOG("Ignoring init string: %d characters", static_cast<int>(text.size()));
             ++jackMagDidReceiveDataNotifications_;
             isTrack = false;
         }

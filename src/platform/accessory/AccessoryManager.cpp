@@ -1,11 +1,11 @@
 #include "platform/accessory/AccessoryManager.h"
 
 #include "platform/accessory/SerialAccessories.h"
-#include "platform/foundation/Directories.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavlo {
 
@@ -16,17 +16,22 @@ constexpr double kSerialRescanSeconds = 2.0;
 
 AccessoryManager& AccessoryManager::shared() {
     // Never destroyed: reader threads may still ask for it while the process exits.
-    static AccessoryManager* manager = [] {
-        auto* made = new AccessoryManager();
-        auto configuration = documentsDirectory() / configurationFile;
-        std::error_code ignored;
-        if (std::filesystem::exists(configuration, ignored)) {
-            made->serial_ = SerialAccessories::create(SerialAccessories::readConfiguration(configuration));
-            made->serial_->watch(RunLoop::main(), kSerialRescanSeconds);
-        }
-        return made;
-    }();
+    static auto* manager = new AccessoryManager();
     return *manager;
+}
+
+bool AccessoryManager::watchSerialAccessories(const std::filesystem::path& configuration, Error* error) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(configuration, ignored)) return true;
+    auto serial = SerialAccessories::create(SerialAccessories::readConfiguration(configuration, error));
+    std::shared_ptr<SerialAccessories> previous;
+    {
+        std::lock_guard lock(mutex_);
+        previous = std::exchange(serial_, serial);
+    }
+    if (previous) previous->stopWatching();
+    serial->watch(RunLoop::main(), kSerialRescanSeconds);
+    return !error || !error->isSet();
 }
 
 std::vector<std::shared_ptr<Accessory>> AccessoryManager::connectedAccessories() const {

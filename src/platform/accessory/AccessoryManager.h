@@ -3,6 +3,7 @@
 #include "platform/accessory/Accessory.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,17 +16,21 @@ class SerialAccessories;
 // The accessories attached to the terminal. Back ends attach and detach them; while anyone has
 // registered for local notifications, each attach and detach posts a notification to the default
 // centre on the back end's thread, with the accessory as object and under `accessoryKey`.
-//
-// The first use reads the serial accessories the terminal is configured with (the file
-// "accessories.conf" in the data directory, see SerialAccessories) and watches their devices.
 class AccessoryManager {
 public:
     static inline const std::string didConnectNotification = "AccessoryDidConnectNotification";
     static inline const std::string didDisconnectNotification = "AccessoryDidDisconnectNotification";
     static inline const std::string accessoryKey = "AccessoryKey";  // std::shared_ptr<Accessory>
+    // The program's list of serial accessories, in the data directory.
     static inline const std::string configurationFile = "accessories.conf";
 
     static AccessoryManager& shared();
+
+    // The program's choice at start-up: the serial devices listed in `configuration` (see
+    // SerialAccessories; none when the file is absent) are attached while present, looked for
+    // every 2 seconds on the main loop. False, with `error` naming the line, when a line could not
+    // be read (the others are watched).
+    bool watchSerialAccessories(const std::filesystem::path& configuration, Error* error = nullptr);
 
     std::vector<std::shared_ptr<Accessory>> connectedAccessories() const;
 

@@ -188,5 +188,24 @@ TEST_F(AccessoryLayer, SerialDeviceComesAndGoesWithItsPathAndOpensRaw) {
     EXPECT_FALSE(error.localizedDescription().empty());
 }
 
+TEST_F(AccessoryLayer, ProgramWatchesTheConfiguredSerialDevices) {
+    test::TempHome home;
+    EXPECT_TRUE(AccessoryManager::shared().watchSerialAccessories(home.path() / "absent.conf"));
+    EXPECT_TRUE(AccessoryManager::shared().connectedAccessories().empty());
+
+    PseudoTerminalPeer peer;
+    auto link = home.path() / "reader0";
+    std::filesystem::create_symlink(peer.devicePath(), link);
+    auto file = home.path() / AccessoryManager::configurationFile;
+    std::ofstream(file) << link.string() << " 9600 reader com.example.one\n"
+                        << "broken line\n";
+    Error error;
+    EXPECT_FALSE(AccessoryManager::shared().watchSerialAccessories(file, &error));
+    EXPECT_NE(error.localizedDescription().find(":2:"), std::string::npos) << error.localizedDescription();
+    auto listed = AccessoryManager::shared().connectedAccessories();
+    ASSERT_EQ(listed.size(), 1u) << "the readable line is watched";
+    EXPECT_EQ(listed[0]->name(), "reader");
+}
+
 } // namespace
 } // namespace tavlo
