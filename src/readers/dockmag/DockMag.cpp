@@ -162,13 +162,14 @@ void DockMag::sessionOpen(const std::shared_ptr<Accessory>& accessory) {
         return;
     }
     session_ = session;
+    // Connected before the streams open: bytes the reader sends at once are read, not dropped.
+    shared().connected = true;
     for (const std::shared_ptr<Stream>& stream :
          std::vector<std::shared_ptr<Stream>>{session->outputStream(), session->inputStream()}) {
         stream->setDelegate(this);
         stream->schedule(*loop, RunLoop::defaultMode);
         stream->open();
     }
-    shared().connected = true;
 }
 
 void DockMag::sessionClose() {
