@@ -4,6 +4,7 @@
 #include "platform/foundation/ApplicationNotifications.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "readers/dockmag/DockMagLog.h"
 #include "readers/dockmag/EventThreadStarter.h"
 
@@ -54,10 +55,10 @@ void logChunk(const std::string& chunk, bool isReply) {
     if (!isReply) {
         logInfo("--- received card data: %d bytes", static_cast<int>(chunk.size()));
     } else if (chunk.size() < 11) {
-        logInfo("--- received Data: %d bytes: [%@]", static_cast<int>(chunk.size()), hexBytes(chunk));
+        logInfo("--- received Data: %d bytes: [%@]", static_cast<int>(chunk.size()), hexEncode(chunk));
     } else {
-        logInfo("--- received Data: %d bytes: [%@...%@]", static_cast<int>(chunk.size()), hexBytes(chunk.substr(0, 4)),
-                hexBytes(chunk.substr(chunk.size() - 2)));
+        logInfo("--- received Data: %d bytes: [%@...%@]", static_cast<int>(chunk.size()), hexEncode(chunk.substr(0, 4)),
+                hexEncode(chunk.substr(chunk.size() - 2)));
     }
 }
 
@@ -226,7 +227,7 @@ void DockMag::recoverFromStreamError() {
 
 std::optional<std::string> DockMag::SendCMD(const std::string& command) {
     if (!shared().connected) {
-        logInfo("not connected. cmd %@ not sent", hexBytes(command));
+        logInfo("not connected. cmd %@ not sent", hexEncode(command));
         return std::nullopt;
     }
     std::string frame = preparePacket(command);

@@ -18,10 +18,4 @@ void DockMagLog::write(const std::string& line) {
     std::fputs(text.c_str(), stderr);
 }
 
-std::string hexBytes(std::string_view bytes) {
-    std::string out;
-    for (unsigned char byte : bytes) out += format("%02X", static_cast<unsigned>(byte));
-    return out;
-}
-
 } // namespace tavlo::dockmag

@@ -28,7 +28,4 @@ void logThread(std::string_view fmt, const Args&... args) {
     if (DockMagLog::isEnabled()) DockMagLog::write(format(fmt, args...));
 }
 
-// Bytes as "%02X" pairs.
-std::string hexBytes(std::string_view bytes);
-
 } // namespace tavlo::dockmag
