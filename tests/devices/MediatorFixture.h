@@ -49,18 +49,16 @@ struct CardReaderNote {
 
 inline void PrintTo(const CardReaderNote& note, std::ostream* out) { *out << note.name << "(" << note.object << ")"; }
 
-class MediatorFixture : public ::testing::Test {
+class MediatorFixture : public AccessoryTest {
 protected:
     void SetUp() override {
-        AccessoryManager::shared().reset();
-        RunLoop::main().reset();
+        AccessoryTest::SetUp();
         AudioJackReader::setMaker([this] { return std::make_unique<RecordingJackReader>(jackCalls); });
     }
     void TearDown() override {
         AudioJackReader::setMaker(nullptr);
         PrinterCardReader::setMaker(nullptr);
-        AccessoryManager::shared().reset();
-        RunLoop::main().reset();
+        AccessoryTest::TearDown();
     }
 
     // Registers as a screen would.
@@ -73,7 +71,6 @@ protected:
     }
 
     TempHome home;
-    std::shared_ptr<FakeAccessories> fake = FakeAccessories::create();
     std::vector<std::string> jackCalls;
     std::vector<CardReaderNote> screen;
 };

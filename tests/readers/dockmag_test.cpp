@@ -59,21 +59,12 @@ private:
     std::vector<ScopedObserver> observers_;
 };
 
-class DockMagTest : public ::testing::Test {
+class DockMagTest : public test::AccessoryTest {
 protected:
-    void SetUp() override {
-        AccessoryManager::shared().reset();
-        RunLoop::main().reset();
-    }
-    void TearDown() override {
-        AccessoryManager::shared().reset();
-        RunLoop::main().reset();
-    }
     bool waitForData(size_t chunks) {
         return runMainUntil([&] { return notes.data().size() >= chunks; });
     }
 
-    std::shared_ptr<FakeAccessories> fake = FakeAccessories::create();
     DockMagNotes notes;
 };
 

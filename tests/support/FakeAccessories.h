@@ -1,7 +1,11 @@
 #pragma once
 
 #include "platform/accessory/Accessory.h"
+#include "platform/accessory/AccessoryManager.h"
+#include "platform/foundation/RunLoop.h"
 #include "support/PseudoTerminalPeer.h"
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -36,6 +40,21 @@ private:
     mutable std::mutex mutex_;
     bool refuses_ = false;
     std::map<uint32_t, std::vector<std::shared_ptr<PseudoTerminalPeer>>> peers_;
+};
+
+// A test with fake accessories: no accessory attached and an empty main loop before and after.
+class AccessoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AccessoryManager::shared().reset();
+        RunLoop::main().reset();
+    }
+    void TearDown() override {
+        AccessoryManager::shared().reset();
+        RunLoop::main().reset();
+    }
+
+    std::shared_ptr<FakeAccessories> fake = FakeAccessories::create();
 };
 
 } // namespace tavlo::test

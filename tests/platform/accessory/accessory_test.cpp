@@ -37,18 +37,7 @@ public:
     std::string bytes;
 };
 
-class AccessoryLayer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        AccessoryManager::shared().reset();
-        RunLoop::main().reset();
-    }
-    void TearDown() override {
-        AccessoryManager::shared().reset();
-        RunLoop::main().reset();
-    }
-    std::shared_ptr<FakeAccessories> fake = FakeAccessories::create();
-};
+using AccessoryLayer = test::AccessoryTest;
 
 TEST_F(AccessoryLayer, ConnectAndDisconnectArePostedOnlyWhileRegistered) {
     std::vector<std::string> seen;
