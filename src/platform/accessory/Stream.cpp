@@ -63,7 +63,7 @@ void Stream::schedule(RunLoop& loop, const std::string& mode) {
     {
         std::lock_guard lock(mutex_);
         previous = std::exchange(source_, source);
-        loop_ = &loop;
+        loop_ = loop.weak_from_this();
         mode_ = mode;
         if (status_ == Status::Open) source->enable(readiness_);
     }
@@ -75,9 +75,9 @@ void Stream::remove(RunLoop& loop, const std::string& mode) {
     std::shared_ptr<FdSource> source;
     {
         std::lock_guard lock(mutex_);
-        if (loop_ != &loop || mode_ != mode) return;
+        if (loop_.lock().get() != &loop || mode_ != mode) return;
         source = std::exchange(source_, nullptr);
-        loop_ = nullptr;
+        loop_.reset();
         mode_.clear();
     }
     if (source) source->invalidate();
@@ -135,8 +135,8 @@ void Stream::deliverLater(StreamEvent event) {
     std::string mode;
     {
         std::lock_guard lock(mutex_);
-        if (!loop_) return;
-        loop = loop_->shared_from_this();
+        loop = loop_.lock();
+        if (!loop) return;
         mode = mode_;
     }
     std::weak_ptr<Stream> weak = weak_from_this();
@@ -152,7 +152,7 @@ void Stream::deliver(StreamEvent event) {
     {
         std::lock_guard lock(mutex_);
         // A stream taken off its loop or closed since the event was queued tells nothing more.
-        if (!loop_ || status_ == Status::Closed || status_ == Status::NotOpen) return;
+        if (loop_.expired() || status_ == Status::Closed || status_ == Status::NotOpen) return;
         delegate = delegate_;
     }
     if (delegate) delegate->stream(*this, event);

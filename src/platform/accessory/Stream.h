@@ -93,7 +93,7 @@ private:
     Status status_ = Status::NotOpen;
     Error error_;
     std::shared_ptr<FdSource> source_;
-    RunLoop* loop_ = nullptr;
+    std::weak_ptr<RunLoop> loop_;  // a loop whose thread ended is no loop
     std::string mode_;
 };
 
