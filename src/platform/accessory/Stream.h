@@ -22,7 +22,7 @@ enum StreamEvent : unsigned {
     StreamEventHasBytesAvailable = 2,
     StreamEventHasSpaceAvailable = 4,
     StreamEventErrorOccurred = 8,
-    StreamEventEndEncountered = 16,
+    StreamEventEndEncountered = 16,  // for delegates that also serve channels with an end
 };
 
 class StreamDelegate {
@@ -46,7 +46,7 @@ private:
 
 // One direction of a byte channel (a serial device, a pseudo-terminal). Scheduled on a run loop,
 // it tells its delegate when it opened, when bytes wait or room opened, and when the channel
-// ended or failed. A bytes or space event comes once and again only after the delegate read or
+// failed (a device that hung up fails: device channels have no end of their own). A bytes or space event comes once and again only after the delegate read or
 // wrote, so a delegate that leaves bytes waiting is not called in a loop. Unscheduled, a stream
 // can still be read or written by polling. Any thread may set the delegate, schedule, open and
 // close; events arrive on the scheduled loop's thread.
