@@ -10,6 +10,7 @@
 // keeps its own settings.
 #include "TerminalRun.h"
 #include "core/util/TavloLog.h"
+#include "platform/accessory/AccessoryManager.h"
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
@@ -79,6 +80,12 @@ int main(int argc, char** argv) {
     KitchenAnnouncer::install();
     // The model's messages to the person at the terminal appear as alerts.
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
+    // Card readers on serial or RFCOMM devices, as the terminal lists them.
+    Error accessoriesError;
+    if (!AccessoryManager::shared().watchSerialAccessories(documentsDirectory() / AccessoryManager::configurationFile,
+                                                           &accessoriesError)) {
+        TAVLO_LOG("%@", accessoriesError.localizedDescription());
+    }
     screens::registerStartupScreens();
     screens::registerPromptScreens();
     screens::registerOptionScreens();

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/accessory/Accessory.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tavlo {
+
+class RunLoop;
+class Timer;
+
+// A serial or RFCOMM device the terminal is configured to treat as an accessory.
+struct SerialAccessoryConfig {
+    std::filesystem::path device;
+    int baudRate = 9600;
+    std::string name;
+    std::vector<std::string> protocolStrings;
+};
+
+// The real accessory back end on Linux: card readers and printers reached as serial devices.
+// Each configured device that is present is attached to the accessory manager; one that goes
+// away is detached. A session opens the device in raw mode at its configured speed.
+class SerialAccessories : public AccessoryBackend, public std::enable_shared_from_this<SerialAccessories> {
+public:
+    // One accessory a line: "<device> <baud> <name> <protocol> [<protocol>...]"; blank lines and
+    // lines starting with '#' are skipped. A line that cannot be read is left out and named in
+    // `error` (the others are kept).
+    static std::vector<SerialAccessoryConfig> readConfiguration(const std::filesystem::path& file, Error* error = nullptr);
+
+    static std::shared_ptr<SerialAccessories> create(std::vector<SerialAccessoryConfig> configs);
+
+    // Opens a serial device for reading and writing, not blocking, raw, at `baudRate`; -1 with
+    // `error` filled when it cannot be opened or is no terminal device.
+    static int openSerialDevice(const std::filesystem::path& device, int baudRate, Error* error);
+
+    // Attaches the configured devices now present, detaches those gone.
+    void rescan();
+    // Rescans now and then every `interval` seconds on `loop` until stopWatching().
+    void watch(RunLoop& loop, double interval);
+    void stopWatching();
+
+    int openChannel(const Accessory& accessory, const std::string& protocol, Error* error) override;
+
+private:
+    explicit SerialAccessories(std::vector<SerialAccessoryConfig> configs) : configs_(std::move(configs)) {}
+
+    const std::vector<SerialAccessoryConfig> configs_;
+    std::mutex mutex_;
+    std::map<size_t, std::shared_ptr<Accessory>> attached_;  // by index into configs_
+    std::shared_ptr<Timer> timer_;
+};
+
+} // namespace tavlo

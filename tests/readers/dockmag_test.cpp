@@ -1,0 +1,236 @@
+#include "platform/accessory/AccessoryManager.h"
+#include "platform/accessory/SerialAccessories.h"
+#include "platform/foundation/ApplicationNotifications.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "readers/dockmag/DockMag.h"
+#include "readers/dockmag/EventThreadStarter.h"
+#include "support/FakeAccessories.h"
+#include "support/RunMainUntil.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace tavlo::dockmag {
+namespace {
+
+using test::FakeAccessories;
+using test::runMainUntil;
+
+// The reader's notifications, from whichever thread posts them.
+class DockMagNotes {
+public:
+    DockMagNotes() {
+        for (const std::string& name : {kDidConnectNotification, kDidDisconnectNotification, kDidReceiveDataNotification}) {
+            observers_.emplace_back(name, nullptr, [this](const Notification& note) {
+                std::lock_guard lock(mutex_);
+                notes_.push_back(note);
+            });
+        }
+    }
+    size_t count(const std::string& name) const {
+        std::lock_guard lock(mutex_);
+        return std::count_if(notes_.begin(), notes_.end(), [&](const auto& note) { return note.name == name; });
+    }
+    std::vector<std::string> data() const {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> chunks;
+        for (const auto& note : notes_) {
+            if (note.name == kDidReceiveDataNotification) chunks.push_back(std::any_cast<std::string>(note.object));
+        }
+        return chunks;
+    }
+    std::shared_ptr<Accessory> connectedTo() const {
+        std::lock_guard lock(mutex_);
+        for (const auto& note : notes_) {
+            if (note.name == kDidConnectNotification) return std::any_cast<std::shared_ptr<Accessory>>(note.object);
+        }
+        return nullptr;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Notification> notes_;
+    std::vector<ScopedObserver> observers_;
+};
+
+class DockMagTest : public test::AccessoryTest {
+protected:
+    bool waitForData(size_t chunks) {
+        return runMainUntil([&] { return notes.data().size() >= chunks; });
+    }
+
+    DockMagNotes notes;
+};
+
+TEST_F(DockMagTest, ConnectsToTheFirstAccessoryOfferingTheProtocolOnce) {
+    fake->plugIn("printer", {"com.example.print"});
+    fake->plugIn("bare", {});
+    auto reader = fake->plugIn("reader", {"com.example.print", kReaderProtocol});
+    auto second = fake->plugIn("reader2", {kReaderProtocol});
+
+    DockMag dockMag;
+    EXPECT_TRUE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.connectedTo(), reader);
+    EXPECT_EQ(fake->sessionsOpened(*reader), 1);
+    {
+        DockMag again;  // a second initialisation while connected
+        EXPECT_EQ(fake->sessionsOpened(*reader), 1);
+        EXPECT_EQ(fake->sessionsOpened(*second), 0);
+        EXPECT_EQ(notes.count(kDidConnectNotification), 1u);
+    }
+    // Destroying any DockMag lets go of the reader for all of them.
+    EXPECT_FALSE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.count(kDidDisconnectNotification), 1u);
+}
+
+TEST_F(DockMagTest, NothingToConnectToPostsNothingUntilTheReaderIsPluggedIn) {
+    DockMag dockMag;
+    EXPECT_FALSE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.count(kDidConnectNotification), 0u);
+    EXPECT_EQ(dockMag.SendCMDGetVersion(), std::nullopt);
+
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    EXPECT_TRUE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.connectedTo(), reader);
+}
+
+TEST_F(DockMagTest, ChunksArriveAsNotificationsOnTheMainThread) {
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    DockMag dockMag;
+    auto peer = fake->peer(*reader);
+    std::thread::id postedOn;
+    ScopedObserver where(kDidReceiveDataNotification, nullptr, [&](const Notification&) { postedOn = std::this_thread::get_id(); });
+
+    peer->send("%B4111111111111111^CARD/TEST^2512?");
+    ASSERT_TRUE(waitForData(1));
+    peer->send(";4111111111111111=2512?");
+    ASSERT_TRUE(waitForData(2));
+    EXPECT_EQ(notes.data(), (std::vector<std::string>{"%B4111111111111111^CARD/TEST^2512?", ";4111111111111111=2512?"}));
+    EXPECT_EQ(postedOn, std::this_thread::get_id());
+}
+
+TEST_F(DockMagTest, ChunkDuringACommandIsItsReply) {
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    DockMag dockMag;
+    auto peer = fake->peer(*reader);
+    const std::string serialFrame("\x02\x52\x4E\x03\x1D", 5);
+    const std::string reply("\x06\x02" "SN0042\x03\x77", 10);
+    peer->replyTo(serialFrame, reply);
+
+    EXPECT_EQ(dockMag.SendCMDGetSerialNumber(), reply);
+    EXPECT_EQ(peer->received(), serialFrame);
+
+    peer->send(";5500=2201?");
+    ASSERT_TRUE(waitForData(1));
+    EXPECT_EQ(notes.data(), std::vector<std::string>{";5500=2201?"}) << "the reply is not card data";
+}
+
+TEST(DockMagFrame, FramesEveryCommandWithTheXorOfAllBytesBeforeIt) {
+    struct Case {
+        std::string command;
+        std::string frame;
+    };
+    const Case cases[] = {
+        {"RN", std::string("\x02\x52\x4E\x03\x1D", 5)},
+        {"R\"", std::string("\x02\x52\x22\x03\x71", 5)},
+        {"X", std::string("\x02\x58\x03\x59", 4)},  // a one-byte command too
+        {"", std::string("\x02\x03\x01", 3)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DockMag::preparePacket(c.command), c.frame) << c.command;
+}
+
+TEST_F(DockMagTest, StreamErrorReopensOnceThenPostsDisconnect) {
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    DockMag dockMag;
+    fake->peer(*reader)->hangUp();
+    ASSERT_TRUE(runMainUntil([&] { return fake->sessionsOpened(*reader) == 2 && dockMag.dockMagConnected(); }));
+    EXPECT_EQ(notes.count(kDidDisconnectNotification), 0u);
+
+    fake->peer(*reader)->send("%B1?");
+    ASSERT_TRUE(waitForData(1)) << "the reopened session reads";
+
+    fake->setRefusesSessions(true);
+    fake->peer(*reader)->hangUp();
+    ASSERT_TRUE(runMainUntil([&] { return notes.count(kDidDisconnectNotification) == 1; }));
+    EXPECT_FALSE(dockMag.dockMagConnected());
+    EXPECT_EQ(fake->sessionsOpened(*reader), 2);
+}
+
+TEST_F(DockMagTest, OnlyItsOwnAccessoryLeavingDisconnects) {
+    auto other = fake->plugIn("other", {kReaderProtocol});
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    fake->pullOut(other);  // before the reader is used: the session goes to `reader`
+    DockMag dockMag;
+    ASSERT_EQ(notes.connectedTo(), reader);
+
+    auto third = fake->plugIn("third", {kReaderProtocol});
+    fake->pullOut(third);
+    EXPECT_TRUE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.count(kDidDisconnectNotification), 0u);
+
+    fake->pullOut(reader);
+    EXPECT_FALSE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.count(kDidDisconnectNotification), 1u);
+}
+
+TEST_F(DockMagTest, ForegroundReconnectsOnlyAfterBackgroundWhileConnected) {
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    auto& center = NotificationCenter::defaultCenter();
+    DockMag dockMag;
+    dockMag.disconnect();
+    center.post(kApplicationWillEnterForegroundNotification);
+    EXPECT_FALSE(dockMag.dockMagConnected()) << "never went to the background while connected";
+
+    dockMag.attemptConnect();
+    center.post(kApplicationDidEnterBackgroundNotification);
+    EXPECT_FALSE(dockMag.dockMagConnected());
+    center.post(kApplicationWillEnterForegroundNotification);
+    EXPECT_TRUE(dockMag.dockMagConnected());
+    EXPECT_EQ(fake->sessionsOpened(*reader), 3);
+}
+
+TEST_F(DockMagTest, SerialReaderOnAPseudoTerminalConnectsSwipesAndLeaves) {
+    test::TempHome home;
+    test::PseudoTerminalPeer device;
+    auto link = home.path() / "ttyReader";
+    std::filesystem::create_symlink(device.devicePath(), link);
+    auto serial = SerialAccessories::create({{link, 9600, "dock reader", {kReaderProtocol}}});
+    serial->rescan();
+
+    DockMag dockMag;
+    ASSERT_TRUE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.connectedTo()->name(), "dock reader");
+    device.send("%B5454545454545454^SERIAL/TEST^2901?");
+    ASSERT_TRUE(waitForData(1));
+    EXPECT_EQ(notes.data()[0], "%B5454545454545454^SERIAL/TEST^2901?");
+
+    std::filesystem::remove(link);
+    serial->rescan();
+    EXPECT_FALSE(dockMag.dockMagConnected());
+    EXPECT_EQ(notes.count(kDidDisconnectNotification), 1u);
+}
+
+TEST(EventThreadStarterTest, StartAndStopTwiceOnlyWarn) {
+    EventThreadStarter starter;
+    starter.start();
+    RunLoop* loop = starter.runloop();
+    ASSERT_NE(loop, nullptr);
+    starter.start();
+    EXPECT_EQ(starter.runloop(), loop);
+    std::thread::id ranOn;
+    loop->perform([&] { ranOn = std::this_thread::get_id(); }, true);
+    EXPECT_NE(ranOn, std::this_thread::get_id());
+    starter.stop();
+    EXPECT_FALSE(starter.isRunning());
+    EXPECT_EQ(starter.runloop(), nullptr);
+    starter.stop();
+}
+
+} // namespace
+} // namespace tavlo::dockmag
