@@ -15,6 +15,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
 #include "screens/entry/options/OptionScreen.h"
+#include "screens/entry/menu/MenuScreens.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     screens::registerStartupScreens();
     screens::registerPromptScreens();
     screens::registerOptionScreens();
+    screens::registerMenuScreens();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";
