@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/render/Snapshot.h"
+#include "screens/entry/SlideView.h"
 #include "screens/entry/menu/MenuButtonsViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/menu/SlideMenuViewController.h"

@@ -205,7 +205,11 @@ void MenuViewController::changeMenu(Button& button, const std::string& menuId) {
 // ---- the toolbar and the title
 
 void MenuViewController::loadToolBars() {
-    lblAction_ = std::make_shared<Label>(Rect(0, 0, 200, 25));
+    // 200 points, or what the phone's toolbar leaves between undo and redo.
+    Application* app = Application::current();
+    const bool pad = app && app->idiom() == DeviceIdiom::Tablet;
+    lblAction_ = std::make_shared<Label>(Rect(0, 0, pad ? 200 : 170, 25));
+    lblAction_->setAdjustsFontSizeToFitWidth(true);
     lblAction_->setTextAlignment(TextAlignment::Center);
     lblAction_->setFont(Font::italicSystem(16));
     lblAction_->setTextColor(Color::green());
@@ -220,8 +224,7 @@ void MenuViewController::loadToolBars() {
     redoButton_ = BarButtonItem::system(SystemItem::Redo, [this](BarButtonItem&) { redo(); });
     setToolbarItems({undoButton_, BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(lblAction_),
                      BarButtonItem::flexibleSpace(), redoButton_});
-    Application* app = Application::current();
-    if (app && app->idiom() == DeviceIdiom::Tablet) navigationItem().setHidesBackButton(true);
+    if (pad) navigationItem().setHidesBackButton(true);
 
     if (!order_ || !order_->isQuickSale()) {
         setTitle(localized("Menu"));
