@@ -346,7 +346,12 @@ TEST_F(MenuButtonsTest, ThirteenItemsFillThreeRowsOfFourAndStartASecondScreenful
     ASSERT_EQ(grid.buttons().size(), 13u);
     EXPECT_EQ(grid.rows(), 3);
     EXPECT_EQ(grid.columns(), 4);
-    EXPECT_EQ(grid.frame().width(), 91 * 5);
+    // The grid is as wide as the screen; its content holds both screenfuls, and scrolling
+    // brings the second into sight.
+    EXPECT_EQ(grid.frame().width(), 320);
+    EXPECT_GE(grid.scroll().contentSize().width, grid.maxWidth() + 91);
+    grid.scroll().setContentOffset(Point(grid.maxWidth(), 0));
+    EXPECT_EQ(grid.scroll().bounds().x(), grid.maxWidth());
     const auto& buttons = grid.buttons();
     EXPECT_EQ(buttons[0]->frame(), Rect(1, 0, 90, 50));
     EXPECT_EQ(buttons[3]->frame().y(), 0);

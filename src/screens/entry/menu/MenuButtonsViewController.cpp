@@ -49,7 +49,9 @@ void MenuButtonsViewController::viewDidLoad() {
         leaveUnreadable();
         return;
     }
-    refresh();
+    // The grid is laid out by the first layout pass, once the navigation has given the screen
+    // its size: laying it out now would lay it out twice.
+    view()->setNeedsLayout();
 }
 
 void MenuButtonsViewController::refresh() {
@@ -84,19 +86,20 @@ int MenuButtonsViewController::loadItems() {
     const int count = static_cast<int>(buttons.size());
     const int rowsThatFit = std::max(1, static_cast<int>(std::floor(height / (yPadding + kButtonHeight))));
     const int columnsThatFit = std::max(1, static_cast<int>(std::lround(width / cellWidth)));
+    // More than a screenful: full screenfuls of the rows and columns that fit, side by side. The
+    // grid stays as wide as the screen and its content scrolls to the later screenfuls (a grid as
+    // wide as all of them would leave them beyond the screen's edge, out of reach).
     int rows = 0, columns = columnsThatFit, scrollPadding = 0;
-    double gridWidth = width;
     if (count > rowsThatFit * columnsThatFit) {
         rows = rowsThatFit;
-        gridWidth = static_cast<int>(cellWidth * std::ceil(static_cast<double>(count) / rowsThatFit));
         scrollPadding = (count / rowsThatFit - columnsThatFit) * cellWidth;
     } else {
         rows = (count + columnsThatFit - 1) / columnsThatFit;
     }
 
     if (grid_) grid_->removeFromSuperview();
-    grid_ = std::make_shared<SlideView>(Rect(0, menuBarHeight() + yPadding, gridWidth, height), Color::white(),
-                                        buttons, rows, columns, xPadding, yPadding, scrollPadding);
+    grid_ = std::make_shared<SlideView>(Rect(0, menuBarHeight() + yPadding, width, height), Color::white(), buttons,
+                                        rows, columns, xPadding, yPadding, scrollPadding);
     view()->addSubview(grid_);
     return static_cast<int>(height) + yPadding;
 }

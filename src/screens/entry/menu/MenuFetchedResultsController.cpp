@@ -1,6 +1,6 @@
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 
-#include "core/session/DBHelper.h"
+#include "platform/store/ObjectContext.h"
 #include "platform/foundation/Text.h"
 
 namespace tavlo::screens {
@@ -17,14 +17,25 @@ MenuFetchedResultsController::MenuFetchedResultsController(ObjectContext& contex
     : FetchedResultsController(context, itemsOf(menuId), std::string("section.sequence")), context_(context),
       session_(session), menuId_(std::move(menuId)) {}
 
+bool MenuFetchedResultsController::performFetch(Error* error) {
+    Error failure;
+    std::vector<ManagedObjectPtr> sections = context_.fetch(
+        FetchRequest("Section", Predicate::format("menu.menuId == %@", menuId_.value_or("")), {{"sequence"}}),
+        &failure);
+    if (failure.isSet()) {
+        Error::set(error, failure);
+        return false;
+    }
+    menuSections_ = std::move(sections);
+    return FetchedResultsController::performFetch(error);
+}
+
 std::optional<std::string> MenuFetchedResultsController::sectionIndexTitleForSectionName(
     const std::string& sectionName) const {
-    ManagedObjectPtr section = DBHelper::getObject(
-        "Section",
-        {Predicate::format("menu.menuId == %@", menuId_.value_or("")),
-         Predicate::format("sequence == %d", intValue(sectionName))},
-        &context_);
-    return section ? section->text("name") : std::nullopt;
+    const int32_t sequence = intValue(sectionName);
+    for (const ManagedObjectPtr& section : menuSections_)
+        if (!section->isNil("sequence") && section->int32("sequence") == sequence) return section->text("name");
+    return std::nullopt;
 }
 
 } // namespace tavlo::screens

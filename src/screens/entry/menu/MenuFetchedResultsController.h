@@ -26,12 +26,20 @@ public:
     // The shortcuts are listed (no menu, or the shortcuts' id).
     bool listsShortcuts() const { return !menuId_ || *menuId_ == kShortcutsMenuId; }
 
+    // Reads the items again, and the menu's sections with them; false with `error` when the store
+    // fails (the old results are then kept).
+    bool performFetch(Error* error = nullptr);
+
     // The name of this menu's section with the sequence that the section name holds; nil when the
     // menu has no such section or it has no name.
     std::optional<std::string> sectionIndexTitleForSectionName(const std::string& sectionName) const;
 
 private:
     static FetchRequest itemsOf(const std::optional<std::string>& menuId);
+
+    // The menu's sections, read once per fetch: the items' sections are found among them instead
+    // of one read per item, and the titles come from them.
+    std::vector<ManagedObjectPtr> menuSections_;
 
     ObjectContext& context_;
     Session* session_;
