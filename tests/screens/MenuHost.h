@@ -163,7 +163,8 @@ private:
         item("I-CAKE", "Cake", section("S6", "Cakes", desserts, 1), std::nullopt);
 
         auto today = section("S7", "Today", menu("M6", "Specials", 6), 1);
-        for (int i = 1; i <= 13; ++i) item("I-SP" + std::to_string(i), "Special " + std::to_string(i), today, std::nullopt);
+        for (int i = 1; i <= 13; ++i)
+            item("I-SP" + std::to_string(i), "Special " + std::to_string(i), today, std::nullopt);
     }
 
     int rules_ = 0;

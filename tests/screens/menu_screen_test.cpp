@@ -9,6 +9,7 @@
 #include "screens/entry/SlideView.h"
 #include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
+#include "screens/entry/options/SeatCourseViewController.h"
 #include "platform/ui/InterfaceRegistry.h"
 
 #include <gtest/gtest.h>
@@ -223,6 +224,8 @@ TEST_F(MenuScreenTest, TheRulesGiveANewOrderItsDefaultItemsAndALineItsTaxExempti
     f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-WINGS"}, {"AREA_ID_1", "A2"}});      // the patio
     f.addRule("CustomerOrderTaxExempt", {{"TAX_NAME_1", "State"}, {"TAX_NAME_2", "City"}, {"ORDER_TYPE_1", "-3"}});
     f.addRule("CustomerOrderTaxExempt", {{"TAX_NAME_1", "Liquor"}, {"ORDER_TYPE_1", "-1"}});
+    // The recipe group is known only for a table order when courses go by group; here it is not.
+    f.addRule("CustomerOrderTaxExempt", {{"TAX_NAME_1", "Grill"}, {"RECIPE_GROUP_1", "Grill"}});
     openList();
     ASSERT_EQ(f.menu->defaultItems().size(), 2u);
     f.menu->addDefaultItems();
@@ -232,6 +235,29 @@ TEST_F(MenuScreenTest, TheRulesGiveANewOrderItsDefaultItemsAndALineItsTaxExempti
     EXPECT_EQ(f.order->selections()[1]->name(), "Caesar Salad");
     for (const SelectionPtr& line : f.order->selections())
         EXPECT_EQ(line->taxExemptions(), (std::vector<std::string>{"State", "City"})) << *line->name();
+}
+
+TEST_F(MenuScreenTest, CoursesAndGroupExemptionsFollowTheRecipeGroupWhenCoursesGoByGroup) {
+    auto group = [&](const std::string& id, const std::string& name, const std::string& recipeId) {
+        auto row = f.store->insert("RecipeGroup");
+        row->setValue("recipeGroupId", id);
+        row->setValue("name", name);
+        f.store->fetchFirst("Recipe", "recipeId == %@", recipeId)->setToOne("recipeGroup", row);
+    };
+    group("RG1", "Grill", "R-I-NACHOS");
+    group("RG2", "Kitchen", "R-I-SOUP");
+    f.setParam("HH_COURSE_SALES_GROUPS", std::string("Grill,Bar"));
+    f.addRule("CustomerOrderTaxExempt", {{"TAX_NAME_1", "Grill Tax"}, {"RECIPE_GROUP_1", "Grill"}});
+    f.selectCourse = true;
+    openList();
+
+    tapItem("Soup");  // a kitchen item: no course asked, no exemption
+    ASSERT_EQ(f.order->selections().size(), 1u);
+    EXPECT_TRUE(f.order->selections().front()->taxExemptions().empty());
+
+    tapItem("Nachos");  // a grill item asks for its course
+    auto& courses = f.h.visible<SeatCourseViewController>();
+    EXPECT_EQ(courses.selection()->taxExemptions(), (std::vector<std::string>{"Grill Tax"}));
 }
 
 // The customers list as the menu screen sees it by its interface name, until the customers
@@ -365,7 +391,6 @@ TEST_F(MenuButtonsTest, ThirteenItemsFillThreeRowsOfFourAndStartASecondScreenful
 TEST_F(MenuButtonsTest, TwelveItemsFitOneScreenful) {
     f.setParam("HH_MENU_X_PADDING", std::string("1"));
     f.setParam("HH_MENU_Y_PADDING", std::string("30"));
-    f.store->fetchFirst("Item", "itemId == %@", std::string("I-SP13"))->setValue("shortcut", 0);
     f.store->deleteObject(f.store->fetchFirst("Item", "itemId == %@", std::string("I-SP13")));
     f.store.save();
     auto& screen = openButtons();

@@ -21,6 +21,7 @@
 #include "screens/entry/SlideView.h"
 #include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/menu/MenuFetchedResultsController.h"
+#include "screens/entry/options/OptionScreen.h"
 
 #include <algorithm>
 
@@ -36,7 +37,9 @@ int pointsValue(const char* name, int fallback, ObjectContext* context) {
     return value ? value : fallback;
 }
 
-bool flag(const char* name, ObjectContext* context) { return boolValue(DBHelper::getValue(name, context).value_or("")); }
+bool flag(const char* name, ObjectContext* context) {
+    return boolValue(DBHelper::getValue(name, context).value_or(""));
+}
 
 // The rule's values of the prefix allow `value`: none given, or one of them equals it.
 bool allows(const Rule& rule, const std::string& prefix, const std::optional<std::string>& value) {
@@ -116,7 +119,8 @@ int MenuViewController::loadMenuBar() {
 
     const bool shortcuts = hasShortcuts();
     size_t longest = shortcuts ? characterCount(localized("Shortcuts")) : 0;
-    for (const ManagedObjectPtr& menu : menus) longest = std::max(longest, characterCount(menu->text("name").value_or("")));
+    for (const ManagedObjectPtr& menu : menus)
+        longest = std::max(longest, characterCount(menu->text("name").value_or("")));
     auto widthFor = [&](const std::string& title) {
         return fontWidth * (static_cast<int>(fixedWidth ? longest : characterCount(title)) + 1);
     };
@@ -173,11 +177,7 @@ bool MenuViewController::fetchItems(Error& error) {
 }
 
 void MenuViewController::leaveUnreadable() {
-    AlertView::make(localized("Error"), localized("Unable to read menu, contact technical support"), localized("Ok"))
-        ->show();
-    RunLoop::main().perform([self = shared_from_this(), animated = animated()] {
-        if (NavigationController* navigation = self->navigationController()) navigation->pop(animated);
-    });
+    leaveAfterReadFailure(*this, localized("Unable to read menu, contact technical support"), animated());
 }
 
 void MenuViewController::refetch() {

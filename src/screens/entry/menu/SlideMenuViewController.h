@@ -11,7 +11,9 @@ class BadgedCell;
 // under the menu bar a table of the current menu's items, one table section per menu section with
 // an index down the side, each row with the portions its recipe has left in a badge. A tap on a
 // row enters the item.
-class SlideMenuViewController : public MenuViewController, public ui::TableViewDataSource, public ui::TableViewDelegate {
+class SlideMenuViewController : public MenuViewController,
+                                public ui::TableViewDataSource,
+                                public ui::TableViewDelegate {
 public:
     static constexpr const char* kInterfaceName = "MenuView";
     // Section titles longer than this are cut on a phone.
