@@ -27,11 +27,6 @@ public:
     }
 };
 
-int padding(const char* name, Session* session) {
-    const int value = intValue(DBHelper::getValue(name, contextOf(session)).value_or(""));
-    return value ? value : 8;
-}
-
 } // namespace
 
 MenuButtonsViewController::MenuButtonsViewController() : MenuViewController(kInterfaceName) {}
@@ -60,8 +55,8 @@ void MenuButtonsViewController::refresh() {
 }
 
 int MenuButtonsViewController::loadItems() {
-    const int xPadding = padding("HH_MENU_X_PADDING", session());
-    const int yPadding = padding("HH_MENU_Y_PADDING", session());
+    const int xPadding = pointsValue("HH_MENU_X_PADDING", 8);
+    const int yPadding = pointsValue("HH_MENU_Y_PADDING", 8);
     const Rect bounds = view()->bounds();
     laidOutFor_ = bounds.size;
     const double width = bounds.width(), height = bounds.height() - menuBarHeight();

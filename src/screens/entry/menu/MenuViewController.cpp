@@ -31,12 +31,6 @@ using namespace ui;
 
 namespace {
 
-// A store value that counts in points: its number, or `fallback` when absent or 0.
-int pointsValue(const char* name, int fallback, ObjectContext* context) {
-    const int value = intValue(DBHelper::getValue(name, context).value_or(""));
-    return value ? value : fallback;
-}
-
 bool flag(const char* name, ObjectContext* context) {
     return boolValue(DBHelper::getValue(name, context).value_or(""));
 }
@@ -52,6 +46,11 @@ bool allows(const Rule& rule, const std::string& prefix, const std::optional<std
 MenuViewController::MenuViewController(std::string interfaceName) : ViewController(std::move(interfaceName)) {}
 
 MenuViewController::~MenuViewController() = default;
+
+int MenuViewController::pointsValue(const char* name, int fallback) const {
+    const int value = intValue(DBHelper::getValue(name, context()).value_or(""));
+    return value ? value : fallback;
+}
 
 bool MenuViewController::animated() const { return session_ && session_->useAnimation(); }
 
@@ -94,9 +93,9 @@ int MenuViewController::loadMenuBar() {
     const bool icons = defaults.boolForKey("menu_icons");
     const bool fixedWidth = defaults.boolForKey("menus_fixed_width");
     ObjectContext* store = context();
-    const int fontWidth = pointsValue("HH_MENU_FONT_WIDTH", 12, store);
-    const int xPadding = pointsValue("HH_MENU_X_PADDING", 8, store);
-    const int yPadding = pointsValue("HH_MENU_Y_PADDING", 8, store);
+    const int fontWidth = pointsValue("HH_MENU_FONT_WIDTH", 12);
+    const int xPadding = pointsValue("HH_MENU_X_PADDING", 8);
+    const int yPadding = pointsValue("HH_MENU_Y_PADDING", 8);
     const int rows = std::max(1, intValue(DBHelper::getValue("HH_ROW_COUNT", store).value_or("")));
     int scrollPadding = intValue(DBHelper::getValue("HH_MENU_SCROLL_PADDING", store).value_or(""));
     const int buttonHeight = icons ? 64 : 45;
