@@ -80,6 +80,11 @@ void Button::refreshTitle() {
 
 void Button::layoutSubviews() {
     Rect b = bounds();
+    // A title that may wrap takes the button's height; the label centres its lines in it.
+    if (titleLabel_->numberOfLines() != 1 && contentVerticalAlignment() == ContentVerticalAlignment::Center) {
+        titleLabel_->setFrame({0, 0, b.width(), b.height()});
+        return;
+    }
     Size text = titleLabel_->font().measure(titleLabel_->text().value_or(""));
     double h = std::min(text.height, b.height());
     double y = (b.height() - h) / 2;

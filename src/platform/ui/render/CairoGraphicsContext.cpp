@@ -237,8 +237,10 @@ std::unique_ptr<GraphicsContext> CairoGraphicsContext::makeOffscreen(Size size) 
 }
 
 Image CairoGraphicsContext::snapshot() const {
+    // The image is as large as the pixels: a size of fractional points would mismatch the rows.
     Bitmap picture = bitmap();
-    return Image::fromPixels(size_, std::move(picture.rgba()));
+    const Size pixels(picture.width(), picture.height());
+    return Image::fromPixels(pixels, std::move(picture.rgba()));
 }
 
 } // namespace tavlo::ui::render
