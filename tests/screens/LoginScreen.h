@@ -32,7 +32,11 @@ namespace tavlo::screens::test {
 class SignedInStandIn : public ui::ViewController, public OrdersMainScreen, public OrderScreen {
 public:
     explicit SignedInStandIn(std::string name) : ViewController(std::move(name)) {}
-    void loadView() override { setView(std::make_shared<ui::View>(ui::Rect(0, 0, 320, 400))); }
+    void loadView() override {
+        auto view = std::make_shared<ui::View>(ui::Rect(0, 0, 320, 400));
+        view->setBackgroundColor(ui::Color::white());
+        setView(view);
+    }
 
     void setSession(std::shared_ptr<Session> s) override { session = std::move(s); }
     void setRoot(bool r) override { root = r; }

@@ -31,7 +31,7 @@ void DetailViewController::viewDidLoad() {
     status_ = std::make_shared<Label>(Rect(0, 0, 400, 30));
     status_->setTextAlignment(TextAlignment::Center);
     status_->setFont(Font::system(16));
-    status_->setTextColor(Color::black());
+    status_->setTextColor(Color::white());  // readable on the dark bar
     status_->setBackgroundColor(Color::clear());
     status_->setAdjustsFontSizeToFitWidth(true);
     status_->setMinimumScaleFactor(12.0 / 16);
