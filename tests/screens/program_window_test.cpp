@@ -1,9 +1,10 @@
-// The terminal program in a window on Xvfb, set up as a person sets it up: xdotool clicks into the
-// store set-up screen, types the store's id, password and gateway, saves and answers the
-// association prompt; the store server on loopback serves the store. The user defaults the program
-// wrote and what its window shows afterwards (the sign-in screen's stand-in) show the result.
-// Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start, and while the
-// program has no set-up screen.
+// The terminal program in a window on Xvfb, used as a person uses it through xdotool: set up by
+// clicking into the store set-up screen, typing the store's id, password and gateway, saving and
+// answering the association prompt, with the store server on loopback serving the store; and,
+// against the demo store server (storesim --demo, as the run command starts it), signed in with
+// the demo store's first user. The user defaults the program wrote, its log and what its window
+// shows afterwards show the result. Skipped, with the reason, where Xvfb or xdotool is missing or
+// Xvfb cannot start, and while the program has no set-up screen.
 #include "StoreServer.h"
 #include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
@@ -14,6 +15,8 @@
 #include "platform/ui/render/FingerprintContext.h"
 #include "platform/ui/render/Renderer.h"
 #include "platform/ui/render/Snapshot.h"
+#include "platform/foundation/RunLoop.h"
+#include "screens/shell/LoginViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/LocalStoreScope.h"
@@ -39,6 +42,7 @@ using ui::test::Child;
 using ui::test::XvfbDisplay;
 
 const std::filesystem::path kProgram = std::filesystem::path(TAVLO_BINARY_DIR) / "src/app/tavlo";
+const std::filesystem::path kStoreServer = std::filesystem::path(TAVLO_BINARY_DIR) / "tools/storesim/storesim";
 const Size kPad{1024, 768};
 
 // The store; it asks its terminals not to listen to change announcements (a listener joins a
@@ -78,7 +82,7 @@ SetUpScreenPlaces setUpScreenPlaces() {
     return places;
 }
 
-// What the program's window shows once the terminal is set up: the ready screen of the store.
+// What the program's window shows once the terminal is set up: the sign-in screen of the store.
 render::Bitmap readyScreen() {
     tavlo::test::LocalStoreScope store;
     for (auto [name, value] : {std::pair{"IPHONE_STORE_ID", "S-7"}, std::pair{"IPHONE_STORE_NAME", "Generated Store"},
@@ -101,7 +105,7 @@ bool eventually(double seconds, const std::function<bool()>& check) {
     return true;
 }
 
-TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheTerminalIsReady) {
+TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     registerStartupScreens();
     if (!InterfaceRegistry::shared().containsController(TavloMobileAppDelegate::settingsInterface))
         GTEST_SKIP() << "the program has no store set-up screen yet (\"SettingsView\" is not registered)";
@@ -158,6 +162,86 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheTerminalIsReady) {
     ASSERT_TRUE(shown) << "the window could not be read";
     std::string picture = ui::test::writeTestPicture(*shown, "terminal_window_under_xvfb");
     EXPECT_TRUE(matched) << "the window shows " << picture;
+}
+
+} // namespace
+} // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+// Where a person clicks on the sign-in screen in the pad's window: the number field and Login.
+struct SignInPlaces {
+    Point number, login;
+};
+
+SignInPlaces signInPlaces() {
+    tavlo::test::LocalStoreScope store;
+    store.addStoreParam("HH_IGNORE_BROADCASTS", std::string("YES"));
+    store.addThisTerminal("T0");
+    store.save();
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    auto login = InterfaceRegistry::shared().instantiate(TavloMobileAppDelegate::loginInterface);
+    h.show(std::make_shared<NavigationController>(login));
+    auto& screen = dynamic_cast<LoginViewController&>(*login);
+    return {centreInWindow(*screen.textNumber()), centreInWindow(*screen.btnLogin())};
+}
+
+TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
+    registerStartupScreens();
+    tavlo::test::TempHome home;
+    const std::string folder = home.path().string();
+    XvfbDisplay display(folder + "/xvfb.log");
+    if (!display.unavailable().empty()) GTEST_SKIP() << display.unavailable();
+    if (ui::test::findProgram("xdotool").empty())
+        GTEST_SKIP() << "xdotool is not installed (scripts/setup installs the package xdotool)";
+    const SignInPlaces places = signInPlaces();
+
+    // The demo store server as the run command starts it, on a free loopback port.
+    Child server({kStoreServer.string(), "--demo", "--port", "0"}, {}, true, folder + "/storesim.log");
+    ASSERT_TRUE(server.started());
+    std::string listening = server.readLine(20);
+    ASSERT_NE(listening.find(" listening on "), std::string::npos) << listening;
+    std::string url = trim(listening.substr(listening.find(" listening on ") + 14));
+
+    const std::filesystem::path data = home.path() / "terminal";
+    Child program({kProgram.string(), "--demo-gateway", url}, {display.environment(), "TAVLO_HOME=" + data.string()},
+                  false, folder + "/tavlo.log");
+    ASSERT_TRUE(program.started());
+    auto xdo = [&](std::vector<std::string> args) {
+        return ui::test::xdotool(display, std::move(args), folder + "/xdotool.log");
+    };
+    std::string window = xdo({"search", "--sync", "--onlyvisible", "--name", "^Tavlo$"});
+    std::string id = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(id.empty()) << ui::test::readFile(folder + "/tavlo.log");
+    xdo({"windowfocus", "--sync", id});
+    // The sign-in screen comes once the demo store is loaded.
+    const std::filesystem::path log = data / "system.log";
+    ASSERT_TRUE(eventually(30, [&] { return ui::test::readFile(log.string()).find("*** Ready for Login!") != std::string::npos; }))
+        << ui::test::readFile(folder + "/tavlo.log");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the window draws the screen
+    std::optional<render::Bitmap> signIn = ui::test::windowPicture(display, std::stoul(id));
+    ASSERT_TRUE(signIn) << "the window could not be read";
+
+    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(places.number.x)), std::to_string(int(places.number.y)),
+         "click", "1"});
+    xdo({"type", "--delay", "40", std::to_string(StoreDataGenerator::kFirstEmployeeNumber)});
+    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(places.login.x)), std::to_string(int(places.login.y)),
+         "click", "1"});
+
+    EXPECT_TRUE(eventually(20, [&] {
+        std::string text = ui::test::readFile(log.string());
+        return text.find("*** User: User 0") != std::string::npos && text.find("*** Succeeded!!!") != std::string::npos;
+    })) << ui::test::readFile(log.string());
+    // The next screen: the window no longer shows the sign-in screen.
+    std::optional<render::Bitmap> shown;
+    bool changed = eventually(20, [&] {
+        shown = ui::test::windowPicture(display, std::stoul(id));
+        return shown && !ui::test::picturesMatch(*shown, *signIn, "terminal_window_still_signing_in");
+    });
+    ASSERT_TRUE(shown) << "the window could not be read";
+    std::string picture = ui::test::writeTestPicture(*shown, "terminal_window_signed_in");
+    EXPECT_TRUE(changed) << "the window still shows the sign-in screen: " << picture;
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 //   storesim [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]
 // --port 0 takes any free port; the "listening on" line tells which. --demo serves the demo store
 // (store "demo", password "demo") with a generated menu of --items items (default 60) unless a
-// fixture is given. Serves until interrupted (Ctrl-C or SIGTERM).
+// fixture is given; the terminal that loads it becomes its first till, where the users "User 0"
+// to "User 9" sign in with the numbers 1000 to 1009. Serves until interrupted (Ctrl-C or SIGTERM).
 #include "StoreServer.h"
 #include "sync/storeload/StoreDataGenerator.h"
 
@@ -67,7 +68,13 @@ int main(int argc, char** argv) {
     try {
         tavlo::storesim::StoreServer server(options);
         if (!fixture.empty()) server.setStoreDataFile(fixture);
-        if (items) {
+        if (items && demo) {
+            // The demo store makes whichever terminal asks its first till, so that its users can
+            // sign in there.
+            server.setStoreData([items = static_cast<size_t>(*items)](const tavlo::storesim::StoreDataRequest& asked) {
+                return tavlo::StoreDataGenerator::reply(items, asked.deviceId);
+            });
+        } else if (items) {
             std::string reply = tavlo::StoreDataGenerator::reply(static_cast<size_t>(*items));
             server.setStoreData([reply](const tavlo::storesim::StoreDataRequest&) { return reply; });
         }

@@ -26,9 +26,9 @@ void SignedInViewController::loadView() {
     auto root = std::make_shared<View>(frame);
     root->setBackgroundColor(theme::paper());
     root->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
-    const double width = std::min(frame.size.width - 40, 420.0);
-    const double x = (frame.size.width - width) / 2;
-    const uint32_t centred = Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin;
+    // Across the view with a margin, as narrow as the pad's master pane or as wide as the phone.
+    const double x = 20, width = frame.size.width - 2 * x;
+    const uint32_t centred = Autoresizing::FlexibleWidth;
 
     auto line = [&](double top, double height, const Font& font, const Color& colour, const std::string& outlet) {
         auto label = std::make_shared<Label>(Rect(x, top, width, height));
