@@ -82,7 +82,7 @@ private:
 
 // The sign-in screen on a terminal of the small store (this device is "Front", T1), against the
 // store server on loopback as its gateway (store "1", password "secret"), with the handlers set
-// up and paused, Wi-Fi up, the receipt printer of type "escpos" a recording one and the clock
+// up and paused, Wi-Fi up, announcements ignored unless asked for, the receipt printer of type "escpos" a recording one and the clock
 // tickets recorded on it. Users sign in with the numbers 1001 (Ann) and 1002 (Bob).
 class LoginScreen {
 public:
@@ -90,13 +90,16 @@ public:
         ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone;
         bool lite = false;
         std::vector<std::pair<std::string, std::string>> values;  // store values
+        // The screen listens to the store server's announcements (a listener joins a multicast
+        // group: only in a network namespace of the test's own).
+        bool announcements = false;
     };
 
     explicit LoginScreen(Options options) : h(options.idiom) {
         store.buildSmallStore();
         ManagedObjectPtr front = store.row("Terminal", "terminalId", "T1");
         store.addTerminalParam(front, "TS_PRINTER_TYPE", std::string("EscPos"));
-        store.addStoreParam("HH_IGNORE_BROADCASTS", std::string("YES"));
+        if (!options.announcements) store.addStoreParam("HH_IGNORE_BROADCASTS", std::string("YES"));
         if (options.lite) store.addStoreParam("TAVLO_LITE", std::string("YES"));
         for (const auto& [name, value] : options.values) store.addStoreParam(name, value);
         store.save();
