@@ -17,10 +17,6 @@ namespace {
 using namespace ui;
 using test::LoginScreen;
 
-std::string pictureName(const std::string& what, DeviceIdiom idiom) {
-    return what + (idiom == DeviceIdiom::Tablet ? "_pad" : "_phone");
-}
-
 void swipe(const std::string& card) {
     NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(card));
 }
@@ -252,12 +248,15 @@ TEST(LoginScreenTest, TheReceiptPrinterComesFromTheTerminalsValues) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const ManagedObjectPtr& param : front->toMany("terminalParams"))
+        for (const ManagedObjectPtr& param : front->toMany("terminalParams")) {
             if (param->text("name") == "TS_PRINTER_TYPE") param->setValue("value", c.type ? Value(*c.type) : Value());
-            else if (param->text("name") == "TS_PRINTER_URL") param->setValue("value", Value(*c.url));
+            if (param->text("name") == "TS_PRINTER_URL") param->setValue("value", Value(*c.url));
+        }
         s.store.save();
         EXPECT_EQ(ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr), nullptr);
-        if (c.logged) EXPECT_TRUE(tavlo::test::logged("ReceiptPrinters.cpp", c.logged));
+        if (c.logged) {
+            EXPECT_TRUE(tavlo::test::logged("ReceiptPrinters.cpp", c.logged));
+        }
     }
 }
 

@@ -105,6 +105,49 @@ bool eventually(double seconds, const std::function<bool()>& check) {
     return true;
 }
 
+// Why a person's use of the program cannot be played here; empty when it can.
+std::string whyNoWindow(const XvfbDisplay& display) {
+    if (!display.unavailable().empty()) return display.unavailable();
+    if (ui::test::findProgram("xdotool").empty())
+        return "xdotool is not installed (scripts/setup installs the package xdotool)";
+    return "";
+}
+
+// The terminal program in a window of the display (its data in `data`), found by its title and
+// given the keyboard (no window manager does); a person's clicks and typing go to it through
+// xdotool.
+class ProgramWindow {
+public:
+    ProgramWindow(const XvfbDisplay& display, const std::string& folder, std::vector<std::string> args,
+                  const std::filesystem::path& data)
+        : display_(display), folder_(folder),
+          program_(std::move(args), {display.environment(), "TAVLO_HOME=" + data.string()}, false,
+                   folder + "/tavlo.log") {
+        if (!program_.started()) return;
+        std::string found = xdo({"search", "--sync", "--onlyvisible", "--name", "^Tavlo$"});
+        id = found.substr(0, found.find('\n'));
+        if (!id.empty()) xdo({"windowfocus", "--sync", id});
+    }
+    // Why the window did not come: the program's output.
+    std::string output() const { return ui::test::readFile(folder_ + "/tavlo.log"); }
+    void click(Point at) {
+        xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click", "1"});
+    }
+    void type(const std::string& text) { xdo({"type", "--delay", "40", text}); }
+    std::optional<render::Bitmap> picture() const { return ui::test::windowPicture(display_, std::stoul(id)); }
+
+    std::string id;  // empty when the window did not come
+
+private:
+    std::string xdo(std::vector<std::string> args) {
+        return ui::test::xdotool(display_, std::move(args), folder_ + "/xdotool.log");
+    }
+
+    const XvfbDisplay& display_;
+    std::string folder_;
+    Child program_;
+};
+
 TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     registerStartupScreens();
     if (!InterfaceRegistry::shared().containsController(TavloMobileAppDelegate::settingsInterface))
@@ -112,9 +155,7 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     tavlo::test::TempHome home;
     const std::string folder = home.path().string();
     XvfbDisplay display(folder + "/xvfb.log");
-    if (!display.unavailable().empty()) GTEST_SKIP() << display.unavailable();
-    if (ui::test::findProgram("xdotool").empty())
-        GTEST_SKIP() << "xdotool is not installed (scripts/setup installs the package xdotool)";
+    if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
 
     storesim::StoreServer server({"S-7", "pw"});
     server.setStoreData([data = storeData()](const storesim::StoreDataRequest&) { return data; });
@@ -123,20 +164,10 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     const render::Bitmap ready = readyScreen();
 
     const std::filesystem::path data = home.path() / "terminal";
-    Child program({kProgram.string()}, {display.environment(), "TAVLO_HOME=" + data.string()}, false,
-                  folder + "/tavlo.log");
-    ASSERT_TRUE(program.started());
-    auto xdo = [&](std::vector<std::string> args) {
-        return ui::test::xdotool(display, std::move(args), folder + "/xdotool.log");
-    };
-    std::string window = xdo({"search", "--sync", "--onlyvisible", "--name", "^Tavlo$"});
-    std::string id = window.substr(0, window.find('\n'));
-    ASSERT_FALSE(id.empty()) << ui::test::readFile(folder + "/tavlo.log");
-    xdo({"windowfocus", "--sync", id});  // no window manager gives it the keyboard
-    auto click = [&](Point at) {
-        xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click", "1"});
-    };
-    auto type = [&](const std::string& text) { xdo({"type", "--delay", "40", text}); };
+    ProgramWindow window(display, folder, {kProgram.string()}, data);
+    ASSERT_FALSE(window.id.empty()) << window.output();
+    auto click = [&](Point at) { window.click(at); };
+    auto type = [&](const std::string& text) { window.type(text); };
     click(places.storeId);
     type("S-7");
     click(places.password);
@@ -156,7 +187,7 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     EXPECT_EQ(kept.stringForKey("gateway"), server.url());
     std::optional<render::Bitmap> shown;
     bool matched = eventually(20, [&] {
-        shown = ui::test::windowPicture(display, std::stoul(id));
+        shown = window.picture();
         return shown && ui::test::picturesMatch(*shown, ready, "terminal_window_ready");
     });
     ASSERT_TRUE(shown) << "the window could not be read";
@@ -192,9 +223,7 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     tavlo::test::TempHome home;
     const std::string folder = home.path().string();
     XvfbDisplay display(folder + "/xvfb.log");
-    if (!display.unavailable().empty()) GTEST_SKIP() << display.unavailable();
-    if (ui::test::findProgram("xdotool").empty())
-        GTEST_SKIP() << "xdotool is not installed (scripts/setup installs the package xdotool)";
+    if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
     const SignInPlaces places = signInPlaces();
 
     // The demo store server as the run command starts it, on a free loopback port.
@@ -205,29 +234,19 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     std::string url = trim(listening.substr(listening.find(" listening on ") + 14));
 
     const std::filesystem::path data = home.path() / "terminal";
-    Child program({kProgram.string(), "--demo-gateway", url}, {display.environment(), "TAVLO_HOME=" + data.string()},
-                  false, folder + "/tavlo.log");
-    ASSERT_TRUE(program.started());
-    auto xdo = [&](std::vector<std::string> args) {
-        return ui::test::xdotool(display, std::move(args), folder + "/xdotool.log");
-    };
-    std::string window = xdo({"search", "--sync", "--onlyvisible", "--name", "^Tavlo$"});
-    std::string id = window.substr(0, window.find('\n'));
-    ASSERT_FALSE(id.empty()) << ui::test::readFile(folder + "/tavlo.log");
-    xdo({"windowfocus", "--sync", id});
+    ProgramWindow window(display, folder, {kProgram.string(), "--demo-gateway", url}, data);
+    ASSERT_FALSE(window.id.empty()) << window.output();
     // The sign-in screen comes once the demo store is loaded.
     const std::filesystem::path log = data / "system.log";
     ASSERT_TRUE(eventually(30, [&] { return ui::test::readFile(log.string()).find("*** Ready for Login!") != std::string::npos; }))
         << ui::test::readFile(folder + "/tavlo.log");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the window draws the screen
-    std::optional<render::Bitmap> signIn = ui::test::windowPicture(display, std::stoul(id));
+    std::optional<render::Bitmap> signIn = window.picture();
     ASSERT_TRUE(signIn) << "the window could not be read";
 
-    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(places.number.x)), std::to_string(int(places.number.y)),
-         "click", "1"});
-    xdo({"type", "--delay", "40", std::to_string(StoreDataGenerator::kFirstEmployeeNumber)});
-    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(places.login.x)), std::to_string(int(places.login.y)),
-         "click", "1"});
+    window.click(places.number);
+    window.type(std::to_string(StoreDataGenerator::kFirstEmployeeNumber));
+    window.click(places.login);
 
     EXPECT_TRUE(eventually(20, [&] {
         std::string text = ui::test::readFile(log.string());
@@ -236,7 +255,7 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     // The next screen: the window no longer shows the sign-in screen.
     std::optional<render::Bitmap> shown;
     bool changed = eventually(20, [&] {
-        shown = ui::test::windowPicture(display, std::stoul(id));
+        shown = window.picture();
         return shown && !ui::test::picturesMatch(*shown, *signIn, "terminal_window_still_signing_in");
     });
     ASSERT_TRUE(shown) << "the window could not be read";

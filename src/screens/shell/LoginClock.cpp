@@ -40,13 +40,17 @@ std::vector<ManagedObjectPtr> jobTitles(const ManagedObjectPtr& user) {
 
 // ---- clock in
 
+void LoginViewController::askForSwipe(int tag) {
+    swipeAlert_ = AlertView::make(localized("Swipe"), localized("Please swipe card"), localized("Cancel"));
+    swipeAlert_->setTag(tag);
+    swipeAlert_->setDelegate(sharedAs<AlertViewDelegate>());
+    swipeAlert_->show();
+}
+
 void LoginViewController::clockIn() {
     const std::string number = textNumber()->text();
     if (number.empty()) {
-        swipeAlert_ = AlertView::make(localized("Swipe"), localized("Please swipe card"), localized("Cancel"));
-        swipeAlert_->setTag(clockInSwipeTag);
-        swipeAlert_->setDelegate(sharedAs<AlertViewDelegate>());
-        swipeAlert_->show();
+        askForSwipe(clockInSwipeTag);
         return;
     }
     std::vector<ManagedObjectPtr> roles = jobTitles(userFromNumberOrTrackData(number));
@@ -107,10 +111,7 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
 void LoginViewController::clockOut() {
     const std::string number = textNumber()->text();
     if (number.empty()) {
-        swipeAlert_ = AlertView::make(localized("Swipe"), localized("Please swipe card"), localized("Cancel"));
-        swipeAlert_->setTag(clockOutSwipeTag);
-        swipeAlert_->setDelegate(sharedAs<AlertViewDelegate>());
-        swipeAlert_->show();
+        askForSwipe(clockOutSwipeTag);
         return;
     }
     bool reportsTips = false;

@@ -14,6 +14,7 @@
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/RootViewController.h"
+#include "screens/shell/SettingsViewController.h"
 #include "screens/shell/SignedInScreens.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
@@ -139,8 +140,8 @@ void LoginViewController::loginWithNumberPad() {
 }
 
 void LoginViewController::tavlo() {
-    TAVLO_LOG("Visiting the maker's page");
-    if (Application* app = Application::current()) app->openURL("https://tavlo.example");
+    TAVLO_LOG("Visiting the contact page");
+    if (Application* app = Application::current()) app->openURL(SettingsViewController::contactPageURL());
 }
 
 // ---- sign-in

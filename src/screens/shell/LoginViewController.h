@@ -141,6 +141,8 @@ private:
     void offerOtherGateways();
     void gatewayChosen(int buttonIndex);
     void roleChosen(ui::AlertView& alert, int buttonIndex);
+    // With the number field empty, the clock asks for a card (tag: in or out).
+    void askForSwipe(int tag);
     // The tips prompt of the clock-out (cash tips or tip out).
     void askForTips(const std::string& message, int tag);
     void clearNumberField();

@@ -6,6 +6,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/shell/ShellLayout.h"
 
 namespace tavlo::screens {
 
@@ -32,65 +33,37 @@ Metrics metricsFor(DeviceIdiom idiom) {
     return {{320, 436}, 18, 34, 44, 14, 20, 92, 300, 16, 13, 18, 44, 22, 12, 46, 18, 42, 16};
 }
 
-template <typename V, typename... A> std::shared_ptr<V> add(View& parent, A&&... args) {
-    auto view = std::make_shared<V>(std::forward<A>(args)...);
-    parent.addSubview(view);
-    return view;
-}
-
 std::shared_ptr<Button> clockButton(View& root, const Rect& frame, const std::string& title, const Metrics& m) {
-    auto button = add<Button>(root, ButtonType::Custom, frame);
+    auto button = shell::add<Button>(root, ButtonType::Custom, frame);
     button->setTitle(title);
     button->setTitleColor(theme::teal());
     button->setBackgroundColor(theme::tealTint());
     button->setCornerRadius(8);
     button->titleLabel().setFont(Font::boldSystem(m.clockSize));
-    button->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
+    button->setAutoresizingMask(shell::centred);
     return button;
 }
 
 std::shared_ptr<View> build(LoginViewController& owner) {
     Application* app = Application::current();
     const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
-    const uint32_t centred = Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin;
     const double columnX = (m.screen.width - m.cardWidth) / 2;
 
-    auto root = std::make_shared<View>(Rect(0, 0, m.screen.width, m.screen.height));
-    root->setBackgroundColor(theme::paper());
-    root->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
-
+    auto root = shell::paperRoot(m.screen);
     // The product's name opens the maker's page.
-    auto name = add<Button>(*root, ButtonType::Custom, Rect(columnX, m.top, m.cardWidth, m.nameHeight));
-    name->setTitle("tavlo");
-    name->setTitleColor(theme::teal());
-    name->titleLabel().setFont(Font::boldSystem(m.nameSize));
-    name->setAutoresizingMask(centred);
-    name->addTarget([&owner](Control&) { owner.tavlo(); }, ControlEvent::TouchUpInside);
-
-    auto subtitle = add<Label>(*root, Rect(columnX, m.top + m.nameHeight, m.cardWidth, m.subtitleHeight));
-    subtitle->setText(localized("Enter your employee number or swipe your card"));
-    subtitle->setFont(Font::system(m.subtitleSize));
-    subtitle->setTextColor(theme::mutedInk());
-    subtitle->setTextAlignment(TextAlignment::Center);
-    subtitle->setAdjustsFontSizeToFitWidth(true);
-    subtitle->setAutoresizingMask(centred);
+    auto name = shell::addHeading(
+        *root, {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
+        localized("Enter your employee number or swipe your card"), [&owner] { owner.tavlo(); });
 
     // The card: the number under its caption, and Login.
     const double inner = m.cardWidth - 2 * m.padding;
     const double fieldTop = m.padding + m.captionHeight + 4;
     const double loginTop = fieldTop + m.fieldHeight + m.gap;
-    auto card = add<View>(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding));
-    card->setBackgroundColor(Color::white());
-    card->setCornerRadius(12);
-    card->setShadow({{0, 2}, 8, 0.18});
-    card->setAutoresizingMask(centred);
+    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding));
+    shell::addCaption(*card, Rect(m.padding, m.padding, inner, m.captionHeight), localized("Employee number"),
+                      m.captionSize);
 
-    auto caption = add<Label>(*card, Rect(m.padding, m.padding, inner, m.captionHeight));
-    caption->setText(localized("Employee number"));
-    caption->setFont(Font::boldSystem(m.captionSize));
-    caption->setTextColor(theme::ink());
-
-    auto number = add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
+    auto number = shell::add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
     number->setBorderStyle(BorderStyle::RoundedRect);
     number->setPlaceholder(localized("Number"));
     number->setFont(Font::system(m.fieldFont));
@@ -98,12 +71,8 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     number->setTextAlignment(TextAlignment::Center);
     number->setKeyboardType(KeyboardType::NumberPad);
 
-    auto login = add<Button>(*card, ButtonType::Custom, Rect(m.padding, loginTop, inner, m.loginHeight));
-    login->setTitle(localized("Login"));
-    login->setBackgroundColor(theme::orange());
-    login->setCornerRadius(8);
-    login->titleLabel().setFont(Font::boldSystem(m.loginSize));
-    login->addTarget([&owner](Control&) { owner.done(); }, ControlEvent::TouchUpInside);
+    auto login = shell::addMainButton(*card, Rect(m.padding, loginTop, inner, m.loginHeight), localized("Login"),
+                                      m.loginSize, [&owner] { owner.done(); });
 
     // The time clock, shown when the store keeps attendance.
     const Rect cardFrame = card->frame();
