@@ -47,8 +47,9 @@ const Size kPad{1024, 768};
 
 // The store; it asks its terminals not to listen to change announcements (a listener joins a
 // multicast group on the machine's network).
-std::string storeData() {
-    return replaceAll(StoreDataGenerator::reply(60), "<param><key>HH_PARAM_0</key>",
+// The asking terminal is its first till.
+std::string storeData(const std::string& deviceId) {
+    return replaceAll(StoreDataGenerator::reply(60, deviceId), "<param><key>HH_PARAM_0</key>",
                       "<param><key>HH_IGNORE_BROADCASTS</key><value>YES</value></param><param><key>HH_PARAM_0</key>");
 }
 
@@ -82,12 +83,14 @@ SetUpScreenPlaces setUpScreenPlaces() {
     return places;
 }
 
-// What the program's window shows once the terminal is set up: the sign-in screen of the store.
+// What the program's window shows once the terminal is set up: the sign-in screen of the store on
+// its first till.
 render::Bitmap readyScreen() {
     tavlo::test::LocalStoreScope store;
     for (auto [name, value] : {std::pair{"IPHONE_STORE_ID", "S-7"}, std::pair{"IPHONE_STORE_NAME", "Generated Store"},
                                std::pair{"HH_IGNORE_BROADCASTS", "YES"}})
         store.addStoreParam(name, std::string(value));
+    store.addThisTerminal("T0")->setValue("name", "Till 0");
     store.save();
     ui::test::Harness h(DeviceIdiom::Tablet);
     h.show(std::make_shared<NavigationController>(
@@ -158,7 +161,7 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
 
     storesim::StoreServer server({"S-7", "pw"});
-    server.setStoreData([data = storeData()](const storesim::StoreDataRequest&) { return data; });
+    server.setStoreData([](const storesim::StoreDataRequest& asked) { return storeData(asked.deviceId); });
     server.start();
     const SetUpScreenPlaces places = setUpScreenPlaces();
     const render::Bitmap ready = readyScreen();
@@ -180,8 +183,11 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     // The store loads in the background, the settings are kept, and the start-up goes on to the
     // sign-in screen.
     const std::filesystem::path defaults = data / UserDefaults::fileName;
-    EXPECT_TRUE(eventually(30, [&] { return UserDefaults(defaults).stringForKey("store_id") == "S-7"; }))
-        << ui::test::readFile(folder + "/tavlo.log");
+    // (The file may be read while the program writes it: the settings count once all are there.)
+    EXPECT_TRUE(eventually(30, [&] {
+        UserDefaults written(defaults);
+        return written.stringForKey("store_id") == "S-7" && written.stringForKey("gateway") == server.url();
+    })) << ui::test::readFile(folder + "/tavlo.log");
     UserDefaults kept(defaults);
     EXPECT_EQ(kept.stringForKey("password"), "pw");
     EXPECT_EQ(kept.stringForKey("gateway"), server.url());
