@@ -6,6 +6,7 @@
 #include "platform/ui/render/Snapshot.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/RootViewController.h"
+#include "screens/shell/SignedInViewController.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/ui/Golden.h"
 
@@ -198,6 +199,46 @@ TEST(PadPanesTest, TheRootPaneShowsTheGatewayOrTheStoreDayInTheStatusLine) {
         EXPECT_EQ(pad.detail().lblStatus()->text(),
                   "Opened " + Utils::naturalStringForDate(pad.root().session()->storeOpenDate()));
     }
+}
+
+} // namespace
+} // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+// The phone: the sign-in screen is the first of the start-up's navigation; the program's stand-in
+// for the next screen says who signed in, and its "Sign Out" brings the sign-in screen back.
+TEST(PhoneSignInTest, TheSignInIsTheFirstScreenAndSigningOutComesBackToIt) {
+    LoginScreen s({DeviceIdiom::Phone, false, {{"HH_IGNORE_TERMINAL_INFO", "YES"}}});
+    registerSignedInStandIns();  // the program's own, in place of the test's
+    DBHelper::saveStoreParam("IPHONE_STORE_ID", std::string("1"), s.store.context().get());
+    s.store.save();
+    auto delegate = std::make_shared<TavloMobileAppDelegate>();
+    delegate->setFreeSpaceReader([] { return uint64_t{8} << 30; });
+    s.h.app().setDelegate(delegate);
+    s.h.app().launch();
+    s.h.runUntilIdle();
+
+    ASSERT_EQ(delegate->splitViewController(), nullptr);
+    ASSERT_NE(delegate->navigationController(), nullptr);
+    auto* login = dynamic_cast<LoginViewController*>(&s.h.visibleController());
+    ASSERT_NE(login, nullptr);
+    s.h.type(*login->textNumber(), "1002");
+    s.h.tap("Login");
+    ASSERT_FALSE(s.h.hasAlert()) << s.alertText();
+    auto* next = dynamic_cast<SignedInViewController*>(&s.h.visibleController());
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->title(), "Orders");
+    EXPECT_NO_THROW(s.h.viewWithText("Bob is signed in"));
+    ui::test::writeTestPicture(render::snapshot(s.h.window(), {320, 480}), "phone_signed_in");
+    std::shared_ptr<Session> session = next->session();
+
+    s.h.tap("Sign Out");
+    EXPECT_FALSE(session->isValid());
+    EXPECT_EQ(&s.h.visibleController(), login);
+    EXPECT_EQ(login->textNumber()->text(), "");
+    delegate->waitForBackgroundWork();
 }
 
 } // namespace

@@ -57,10 +57,9 @@ void SignedInViewController::loadView() {
 void SignedInViewController::viewWillAppear(bool) {
     std::optional<std::string> user = session_ ? session_->userName() : std::nullopt;
     outlet<Label>("lblUser")->setText(format(localized("%@ is signed in"), user.value_or("?")));
-    bool open = session_ && session_->isStoreOpen();
-    outlet<Label>("lblStore")->setText(
-        format("%@ · %@", session_ ? session_->storeName().value_or("") : "",
-               localized(open ? "The store is open" : "The store is closed")));
+    outlet<Label>("lblStore")->setText(session_ ? format("%@ · %@", session_->storeName().value_or(""),
+                                                         session_->terminalName().value_or(""))
+                                                : "");
 }
 
 void SignedInViewController::logout() {

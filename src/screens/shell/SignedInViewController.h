@@ -10,7 +10,7 @@ namespace tavlo::screens {
 
 // Stands in, in the program, for the screens a sign-in opens until they exist: under
 // "OrdersView" (the orders main screen) and "LiteAdminView" (the administration screen) it says
-// who is signed in and whether the store is open, and "Sign Out" brings the sign-in screen back.
+// who is signed in at which store and terminal, and "Sign Out" brings the sign-in screen back.
 class SignedInViewController : public ui::ViewController, public OrdersMainScreen {
 public:
     explicit SignedInViewController(const std::string& interfaceName);
