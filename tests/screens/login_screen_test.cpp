@@ -297,3 +297,34 @@ TEST(LoginScreenTest, AReloadIsRefusedWhileOrdersWaitAndOtherwiseReloadsTheStore
 
 } // namespace
 } // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEnabledTerminal) {
+    LoginScreen s({});
+    InterfaceRegistry::shared().addController(LoginViewController::statusInterface, [] {
+        return std::make_shared<test::SignedInStandIn>(LoginViewController::statusInterface);
+    });
+    s.show();
+    s.h.tap(SystemItem::Search);
+    ViewController* presented = s.login->navigationController()->presentedViewController();
+    ASSERT_NE(presented, nullptr);
+    EXPECT_EQ(presented->modalPresentationStyle(), ModalPresentationStyle::FormSheet);
+    EXPECT_EQ(s.h.visibleController().interfaceName(), LoginViewController::statusInterface);
+    s.login->navigationController()->dismiss(false);
+    s.h.runUntilIdle();
+
+    // A terminal disabled meanwhile: told, logged, and no status screen.
+    s.row("Terminal", "terminalId", "T1")->setValue("disabled", true);
+    s.store.save();
+    s.h.tap(SystemItem::Search);
+    EXPECT_EQ(s.alertText(), "Alert / Terminal has been disabled, contact support personnel to re-enable it");
+    EXPECT_TRUE(tavlo::test::logged("LoginDevices.cpp", "System status attempted on disabled terminal (UID:" +
+                                                            std::string(tavlo::test::LocalStoreScope::deviceId) + ")"));
+    EXPECT_EQ(s.login->navigationController()->presentedViewController(), nullptr);
+    InterfaceRegistry::shared().remove(LoginViewController::statusInterface);
+}
+
+} // namespace
+} // namespace tavlo::screens
