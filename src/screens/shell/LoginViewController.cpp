@@ -29,6 +29,8 @@ using namespace ui;
 LoginViewController::LoginViewController() : ViewController(kInterfaceName) {}
 
 LoginViewController::~LoginViewController() {
+    // Gone without leaving the screen (its window changed hands): no swipe may reach it.
+    MSRMediator::getInstance().unregisterObserver(this);
     if (printerStream_) printerStream_->close();
 }
 
