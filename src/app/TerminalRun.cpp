@@ -9,6 +9,7 @@
 #include "platform/ui/render/ScreenWindow.h"
 #include "platform/ui/render/Snapshot.h"
 #include "screens/entry/ActivityIndicator.h"
+#include "screens/shell/ApplicationIdleTimer.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "sync/handlers/AppShell.h"
 
@@ -79,6 +80,7 @@ int TerminalRun::run() {
 
     auto app = std::make_shared<ui::Application>(phone ? ui::DeviceIdiom::Phone : ui::DeviceIdiom::Tablet);
     ui::Application::install(app);
+    jackmag::IdleTimer::install(std::make_shared<screens::ApplicationIdleTimer>());
     auto delegate = std::make_shared<TavloMobileAppDelegate>();
     app->setDelegate(delegate);
     Error noDisplay;
@@ -123,6 +125,7 @@ int TerminalRun::run() {
     screens::ActivityIndicator::setDrawNow(nullptr);
     LoadProgress::install(nullptr);
     window.reset();
+    jackmag::IdleTimer::install(nullptr);
     ui::Application::install(nullptr);
     return status;
 }

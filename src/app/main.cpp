@@ -14,6 +14,10 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
+#include "printing/KitchenAnnouncer.h"
+#include "screens/entry/options/OptionScreen.h"
+#include "screens/prompts/PromptScreens.h"
+#include "screens/reports/ReportViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/support/LogMailRelay.h"
@@ -71,9 +75,15 @@ int main(int argc, char** argv) {
     // Flagged log entries reach the support service from the logger's own worker.
     LogMailRelay::install();
     AppShell::installPorts();
+    // Sending an order in lite mode prints its kitchen tickets.
+    KitchenAnnouncer::install();
     // The model's messages to the person at the terminal appear as alerts.
     AlertSink::install(std::make_shared<ui::ApplicationAlertSink>());
     screens::registerStartupScreens();
+    screens::registerPromptScreens();
+    screens::registerOptionScreens();
+    // The administration screen shows the report viewer by its name.
+    screens::registerReportView();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";

@@ -2,12 +2,9 @@
 
 #include "core/util/Utils.h"
 #include "platform/foundation/Text.h"
-
-#include <libxml/parser.h>
+#include "xml/XmlEventReader.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstring>
 
 namespace tavlo {
 
@@ -60,30 +57,30 @@ std::string xmlEscape(std::string_view text) {
 std::string money(int64_t cents) { return Utils::formatAmount(cents, 2); }
 
 // Collects the reply's element texts: an element's text becomes the field of its name.
-struct ReplyReader {
-    std::map<std::string, std::string, std::less<>>* fields;
-    std::string text;
-    bool collecting = false;
+class ReplyReader : public XmlEventReader {
+public:
+    explicit ReplyReader(std::map<std::string, std::string, std::less<>>& fields) : fields_(fields) {}
 
-    static ReplyReader& of(void* context) { return *static_cast<ReplyReader*>(context); }
-    static void start(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*, int, const xmlChar**,
-                      int, int, const xmlChar**) {
-        ReplyReader& r = of(context);
-        if (std::strcmp(reinterpret_cast<const char*>(localName), "Response") != 0 && !r.collecting) {
-            r.collecting = true;
-            r.text.clear();
+protected:
+    void startElement(std::string_view name) override {
+        if (name != "Response" && !collecting_) {
+            collecting_ = true;
+            text_.clear();
         }
     }
-    static void end(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*) {
-        ReplyReader& r = of(context);
-        if (!r.text.empty()) (*r.fields)[reinterpret_cast<const char*>(localName)] = r.text;
-        r.collecting = false;
-        r.text.clear();
+    void endElement(std::string_view name) override {
+        if (!text_.empty()) fields_[std::string(name)] = text_;
+        collecting_ = false;
+        text_.clear();
     }
-    static void characters(void* context, const xmlChar* chars, int length) {
-        ReplyReader& r = of(context);
-        if (r.collecting) r.text.append(reinterpret_cast<const char*>(chars), static_cast<size_t>(length));
+    void characters(std::string_view text) override {
+        if (collecting_) text_.append(text);
     }
+
+private:
+    std::map<std::string, std::string, std::less<>>& fields_;
+    std::string text_;
+    bool collecting_ = false;
 };
 
 } // namespace
@@ -222,29 +219,11 @@ std::optional<std::string> LarchTransaction::toFieldValue(std::string_view type)
 
 bool LarchTransaction::fromXml(const std::optional<std::string>& reply) {
     if (!reply) return true;
-    if (reply->size() > static_cast<size_t>(INT_MAX)) return false;
-    xmlSAXHandler sax;
-    std::memset(&sax, 0, sizeof sax);
-    sax.initialized = XML_SAX2_MAGIC;
-    sax.startElementNs = &ReplyReader::start;
-    sax.endElementNs = &ReplyReader::end;
-    sax.characters = &ReplyReader::characters;
-    sax.cdataBlock = &ReplyReader::characters;
-    sax.serror = [](void*, auto*) {};  // a bad reply is reported by the answer, not on stderr
-
     // Only this reply's own Result may approve: a Result left from an earlier exchange (a stored
     // sale being voided or adjusted) must not turn a reply without one into an approval.
     fields_.erase("Result");
-    ReplyReader reader{&fields_, {}, false};
-    xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&sax, &reader, nullptr, 0, nullptr);
-    if (!context) return false;
-    // No network, and entities are never fetched or expanded: a reply is data, not instructions.
-    xmlCtxtUseOptions(context, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlParseChunk(context, reply->data(), static_cast<int>(reply->size()), 1);
-    bool wellFormed = context->wellFormed != 0;
-    if (context->myDoc) xmlFreeDoc(context->myDoc);
-    xmlFreeParserCtxt(context);
-    return wellFormed;
+    ReplyReader reader(fields_);
+    return reader.read(*reply);
 }
 
 } // namespace tavlo

@@ -252,20 +252,7 @@ bool PaymentHandlerAdapter::saveTransaction(PaymentTransaction& transaction, int
 
     std::vector<ManagedObjectPtr> stored = row->toMany("transactionFields");
     for (const std::string& name : transaction.getFields()) {
-        std::optional<std::string> value = transaction.valueForField(name);
-        if (!value) continue;
-        auto it = std::find_if(stored.begin(), stored.end(),
-                               [&](const ManagedObjectPtr& field) { return field->text("name") == name; });
-        ManagedObjectPtr field;
-        if (it != stored.end()) {
-            field = *it;
-        } else {
-            field = context_->insert("TransactionField");
-            field->setValue("name", name);
-            field->setToOne("transaction", row);
-            stored.push_back(field);
-        }
-        field->setValue("value", *value);
+        if (std::optional<std::string> value = transaction.valueForField(name)) storeField(row, stored, name, *value);
     }
 
     Error saveError;
@@ -275,6 +262,22 @@ bool PaymentHandlerAdapter::saveTransaction(PaymentTransaction& transaction, int
         return false;
     }
     return true;
+}
+
+void PaymentHandlerAdapter::storeField(const ManagedObjectPtr& row, std::vector<ManagedObjectPtr>& stored,
+                                       const std::string& name, const std::string& value) {
+    auto it = std::find_if(stored.begin(), stored.end(),
+                           [&](const ManagedObjectPtr& field) { return field->text("name") == name; });
+    ManagedObjectPtr field;
+    if (it != stored.end()) {
+        field = *it;
+    } else {
+        field = context_->insert("TransactionField");
+        field->setValue("name", name);
+        field->setToOne("transaction", row);
+        stored.push_back(field);
+    }
+    field->setValue("value", value);
 }
 
 std::vector<std::string> PaymentHandlerAdapter::transactionIds(int32_t batchId, const std::string& merchant,

@@ -85,6 +85,10 @@ public:
     // data, which is also removed from the transaction, and saves the context.
     bool saveTransaction(PaymentTransaction& transaction, int32_t batchId, const std::string& merchant,
                          const std::string& terminal, Error* error);
+    // Sets the stored field `name` of a Transaction row, inserting it when missing; `stored` is
+    // the row's fields, kept up to date.
+    void storeField(const ManagedObjectPtr& row, std::vector<ManagedObjectPtr>& stored, const std::string& name,
+                    const std::string& value);
     // The batch's transaction numbers as texts, ascending.
     std::vector<std::string> transactionIds(int32_t batchId, const std::string& merchant, const std::string& terminal,
                                             bool includeVoids);

@@ -1,5 +1,6 @@
 #include "payments/PaymentHandlerFactory.h"
 
+#include "payments/LarchHandler.h"
 #include "platform/foundation/Text.h"
 
 namespace tavlo {
@@ -34,7 +35,9 @@ private:
 
 std::shared_ptr<CardBatch> PaymentHandlerFactory::cardBatch() { return std::make_shared<HandlerBatch>(); }
 
-PaymentHandlerFactory::PaymentHandlerFactory(ObjectContext* context) : context_(context) {}
+PaymentHandlerFactory::PaymentHandlerFactory(ObjectContext* context) : context_(context) {
+    registerHandler(LarchHandler::Name, [](ObjectContext* c) { return std::make_shared<LarchHandler>(c); });
+}
 
 PaymentHandlerFactory& PaymentHandlerFactory::initWithMOC(ObjectContext* context) {
     std::lock_guard guard(creationMutex);

@@ -15,7 +15,8 @@ namespace tavlo {
 class ObjectContext;
 
 // The process-wide table of card gateway handlers by gateway name (any case). A handler is made
-// on first use, with the factory's store context, and kept for the life of the process.
+// on first use, with the factory's store context, and kept for the life of the process. The Larch
+// gateway's handler is known from the start under "LARCH".
 class PaymentHandlerFactory {
 public:
     using Maker = std::function<std::shared_ptr<PaymentHandlerAdapter>(ObjectContext* context)>;

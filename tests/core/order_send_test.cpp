@@ -87,6 +87,24 @@ TEST_F(OrderSendTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     EXPECT_EQ(announcer.tickets().size(), 1u);  // no tickets from a terminal that is not lite
 }
 
+TEST_F(OrderSendTest, ATicketThatDidNotPrintLeavesItsErrorAndTheSendStands) {
+    announcer.failWith(Error("StoreServerErrorDomain", -1, "Unable to connect. Take ticket to printer Grill"));
+    Session session = lite();
+    Error error;
+    EXPECT_TRUE(makeOrder("R7", 1)->send(session, &error));
+    EXPECT_EQ(error.localizedDescription(), "Unable to connect. Take ticket to printer Grill");
+
+    // The send with a callback: the callback hears of a send that stood, the caller of the error.
+    bool told = false;
+    const Error* heard = nullptr;
+    Error sendError;
+    EXPECT_TRUE(makeOrder("R8", 1)->send(session, [&](const Error* e) { told = true, heard = e; }, &sendError));
+    EXPECT_TRUE(told);
+    EXPECT_EQ(heard, nullptr);
+    EXPECT_EQ(sendError.localizedDescription(), "Unable to connect. Take ticket to printer Grill");
+    EXPECT_EQ(ports.sender->orders.size(), 2u);
+}
+
 TEST_F(OrderSendTest, AFailedHandOverPrintsNothingAndKeepsTheActivityLog) {
     ports.sender->failure = Error("StoreServerErrorDomain", -1, "Unable to write the order");
     IDBroker::initWithMOC(store.context());

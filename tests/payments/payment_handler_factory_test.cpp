@@ -1,5 +1,7 @@
 #include "payments/PaymentHandlerFactory.h"
 
+#include "payments/LarchHandler.h"
+
 #include "CardStore.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +58,12 @@ TEST(PaymentHandlerFactoryTest, FindsAHandlerWhateverTheCase) {
     EXPECT_FALSE(factory.getPaymentHandler(""));
     EXPECT_FALSE(factory.getPaymentHandler("broken"));
     EXPECT_EQ(made, 1);
+
+    // The Larch gateway's handler is known from the start.
+    std::shared_ptr<PaymentHandlerAdapter> larch = factory.getPaymentHandler("larch");
+    ASSERT_TRUE(std::dynamic_pointer_cast<LarchHandler>(larch));
+    EXPECT_EQ(larch->hostName(), "LARCH");
+    for (const char* name : {"LARCH", "Larch"}) EXPECT_EQ(factory.getPaymentHandler(name), larch) << name;
 }
 
 } // namespace

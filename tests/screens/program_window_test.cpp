@@ -1,8 +1,8 @@
 // The terminal program in a window on Xvfb, used as a person uses it through xdotool: set up by
 // clicking into the store set-up screen, typing the store's id, password and gateway, saving and
 // answering the association prompt, with the store server on loopback serving the store; and,
-// against the demo store server (storesim --demo, as the run command starts it), signed in with
-// the demo store's first user. The user defaults the program wrote, its log and what its window
+// against the demo store (as storesim --demo serves it), signed in with the demo store's first
+// user. The user defaults the program wrote, its log and what its window
 // shows afterwards show the result. Skipped, with the reason, where Xvfb or xdotool is missing or
 // Xvfb cannot start, and while the program has no set-up screen.
 #include "StoreServer.h"
@@ -42,15 +42,12 @@ using ui::test::Child;
 using ui::test::XvfbDisplay;
 
 const std::filesystem::path kProgram = std::filesystem::path(TAVLO_BINARY_DIR) / "src/app/tavlo";
-const std::filesystem::path kStoreServer = std::filesystem::path(TAVLO_BINARY_DIR) / "tools/storesim/storesim";
 const Size kPad{1024, 768};
 
-// The store; it asks its terminals not to listen to change announcements (a listener joins a
-// multicast group on the machine's network).
-// The asking terminal is its first till.
+// The generated store, in which the asking terminal is the first till; it asks its terminals not
+// to listen to change announcements (a listener joins a multicast group on the machine's network).
 std::string storeData(const std::string& deviceId) {
-    return replaceAll(StoreDataGenerator::reply(60, deviceId), "<param><key>HH_PARAM_0</key>",
-                      "<param><key>HH_IGNORE_BROADCASTS</key><value>YES</value></param><param><key>HH_PARAM_0</key>");
+    return StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}}, deviceId);
 }
 
 // Where a person clicks on the set-up screen in the pad's window, found by drawing the same
@@ -183,14 +180,12 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     // The store loads in the background, the settings are kept, and the start-up goes on to the
     // sign-in screen.
     const std::filesystem::path defaults = data / UserDefaults::fileName;
-    // (The file may be read while the program writes it: the settings count once all are there.)
+    // The settings are written one after the other: wait for the last of them.
     EXPECT_TRUE(eventually(30, [&] {
         UserDefaults written(defaults);
         return written.stringForKey("store_id") == "S-7" && written.stringForKey("gateway") == server.url();
     })) << ui::test::readFile(folder + "/tavlo.log");
-    UserDefaults kept(defaults);
-    EXPECT_EQ(kept.stringForKey("password"), "pw");
-    EXPECT_EQ(kept.stringForKey("gateway"), server.url());
+    EXPECT_EQ(UserDefaults(defaults).stringForKey("password"), "pw");
     std::optional<render::Bitmap> shown;
     bool matched = eventually(20, [&] {
         shown = window.picture();
@@ -232,12 +227,12 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
     const SignInPlaces places = signInPlaces();
 
-    // The demo store server as the run command starts it, on a free loopback port.
-    Child server({kStoreServer.string(), "--demo", "--port", "0"}, {}, true, folder + "/storesim.log");
-    ASSERT_TRUE(server.started());
-    std::string listening = server.readLine(20);
-    ASSERT_NE(listening.find(" listening on "), std::string::npos) << listening;
-    std::string url = trim(listening.substr(listening.find(" listening on ") + 14));
+    // The demo store as storesim --demo serves it (store "demo", password "demo", the asking
+    // terminal its first till), without the change announcements.
+    storesim::StoreServer server({"demo", "demo"});
+    server.setStoreData([](const storesim::StoreDataRequest& asked) { return storeData(asked.deviceId); });
+    server.start();
+    const std::string url = server.url();
 
     const std::filesystem::path data = home.path() / "terminal";
     ProgramWindow window(display, folder, {kProgram.string(), "--demo-gateway", url}, data);

@@ -67,6 +67,33 @@ ManagedObjectPtr MenuRows::preparation(const std::string& preparationId, const s
     return row;
 }
 
+ManagedObjectPtr MenuRows::preparationGroup(const std::string& groupId, const std::string& name, int32_t minimum,
+                                            int32_t maximum, const std::vector<ManagedObjectPtr>& preparations) {
+    auto group = context_->insert("PreparationGroup");
+    group->setValue("preparationGroupId", groupId);
+    group->setValue("name", name);
+    group->setValue("minimum", minimum);
+    group->setValue("maximum", maximum);
+    int32_t sequence = 0;
+    for (const ManagedObjectPtr& preparation : preparations) {
+        auto member = context_->insert("PreparationGroupPreparation");
+        member->setValue("sequence", ++sequence);
+        member->setToOne("preparation", preparation);
+        member->setToOne("preparationGroup", group);
+    }
+    return group;
+}
+
+ManagedObjectPtr MenuRows::recipePreparationGroup(const ManagedObjectPtr& recipe, const ManagedObjectPtr& group,
+                                                  int32_t sequence, bool required) {
+    auto row = context_->insert("RecipePreparationGroup");
+    row->setValue("sequence", sequence);
+    row->setValue("required", required);
+    row->setToOne("recipe", recipe);
+    row->setToOne("preparationGroup", group);
+    return row;
+}
+
 ManagedObjectPtr MenuRows::charge(const std::string& entity, const std::string& ownerLink,
                                   const ManagedObjectPtr& owner, const ManagedObjectPtr& preparation,
                                   int32_t charge) {

@@ -30,6 +30,12 @@ public:
     ManagedObjectPtr side(const std::string& sideId, const ManagedObjectPtr& recipe, const ManagedObjectPtr& menu,
                           int32_t price, int32_t additionPrice);
     ManagedObjectPtr preparation(const std::string& preparationId, const std::string& name, int32_t price);
+    // A preparation group holding the preparations in the order given (sequence 1, 2, ...).
+    ManagedObjectPtr preparationGroup(const std::string& groupId, const std::string& name, int32_t minimum,
+                                      int32_t maximum, const std::vector<ManagedObjectPtr>& preparations);
+    // The group offered for the recipe's items, at `sequence` among the recipe's groups.
+    ManagedObjectPtr recipePreparationGroup(const ManagedObjectPtr& recipe, const ManagedObjectPtr& group,
+                                            int32_t sequence, bool required);
     // A charge row (ItemPreparation, SectionPreparation or MenuPreparation) linking `owner` under
     // `ownerLink` to the preparation.
     ManagedObjectPtr charge(const std::string& entity, const std::string& ownerLink, const ManagedObjectPtr& owner,

@@ -7,13 +7,14 @@ namespace tavlo::test {
 struct RecordingAnnouncer::State {
     std::mutex mutex;
     std::vector<Ticket> tickets;
+    std::optional<Error> failure;
 };
 
 namespace {
 class Recorder : public Announcer {
 public:
     explicit Recorder(std::shared_ptr<RecordingAnnouncer::State> state) : state_(std::move(state)) {}
-    void announce(const Order& order, Error*) override;
+    void announce(const Order& order, Error* error) override;
 
 private:
     std::shared_ptr<RecordingAnnouncer::State> state_;
@@ -35,13 +36,19 @@ std::vector<RecordingAnnouncer::Ticket> RecordingAnnouncer::tickets() const {
     return state_->tickets;
 }
 
-void Recorder::announce(const Order& order, Error*) {
+void RecordingAnnouncer::failWith(Error error) {
+    std::lock_guard lock(state_->mutex);
+    state_->failure = std::move(error);
+}
+
+void Recorder::announce(const Order& order, Error* error) {
     RecordingAnnouncer::Ticket ticket;
     ticket.remoteId = order.remoteId();
     ticket.isNew = order.new_();
     for (const SelectionPtr& line : order.activeSelections()) ticket.newUnits.push_back(line->newQuantity());
     std::lock_guard lock(state_->mutex);
     state_->tickets.push_back(std::move(ticket));
+    if (state_->failure) Error::set(error, *state_->failure);
 }
 
 } // namespace tavlo::test

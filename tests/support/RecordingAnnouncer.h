@@ -11,7 +11,8 @@
 namespace tavlo::test {
 
 // Installs, for the life of the scope, an announcer that records each order it is asked to
-// print: its remote id and the unsent units of each active line.
+// print: its remote id and the unsent units of each active line; it can be made to report an
+// error.
 class RecordingAnnouncer {
 public:
     struct Ticket {
@@ -26,6 +27,8 @@ public:
     RecordingAnnouncer& operator=(const RecordingAnnouncer&) = delete;
 
     std::vector<Ticket> tickets() const;
+    // Every later announcement reports this error (as a ticket that did not print does).
+    void failWith(Error error);
 
     struct State;
 

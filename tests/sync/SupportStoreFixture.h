@@ -9,7 +9,7 @@
 #include "support/LoopbackHttpServer.h"
 #include "support/TempHome.h"
 
-#include "SupportServiceFake.h"
+#include "support/SupportServiceFake.h"
 
 #include <gtest/gtest.h>
 

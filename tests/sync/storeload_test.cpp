@@ -568,6 +568,16 @@ TEST_F(StoreLoadTest, GeneratedReplyLoadsWithTheShapeItDescribes) {
     EXPECT_EQ(loggedBy("StoreLoadMenus.cpp"), std::vector<std::string>());
 }
 
+TEST_F(StoreLoadTest, GeneratedReplyCarriesTheStoreParametersItIsGiven) {
+    LoadRun run = load(StoreDataGenerator::reply(20, {{"PAYMENT_CREDIT_HOST", "LARCH"},
+                                                      {"HOST_LARCH_CAPTURE_URL", "http://127.0.0.1:9/capture"}}),
+                       true);
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(param("PAYMENT_CREDIT_HOST"), "LARCH");
+    EXPECT_EQ(param("HOST_LARCH_CAPTURE_URL"), "http://127.0.0.1:9/capture");
+    EXPECT_EQ(param("HH_PARAM_3"), "3");  // beside the generated ones
+}
+
 TEST_F(StoreLoadTest, AFullReloadOfTheSameReplyStoresTheSameRowsUnderTheSameKeys) {
     const std::string reply = StoreDataGenerator::reply(300);
     ASSERT_TRUE(load(reply, true).operation->succeeded());

@@ -7,7 +7,7 @@
 #include "sync/support/MailRelay.h"
 #include "sync/support/SupportService.h"
 
-#include "SupportServiceFake.h"
+#include "support/SupportServiceFake.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "platform/foundation/UserDefaults.h"
-#include "SupportServiceFake.h"
+#include "support/SupportServiceFake.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
 #include "sync/support/SupportService.h"

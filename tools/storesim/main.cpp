@@ -1,9 +1,12 @@
 // storesim: the store server on 127.0.0.1 for the demo and for trying the terminal by hand.
 //   storesim [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]
+//            [--card-gateway URL]
 // --port 0 takes any free port; the "listening on" line tells which. --demo serves the demo store
 // (store "demo", password "demo") with a generated menu of --items items (default 60) unless a
 // fixture is given; the terminal that loads it becomes its first till, where the users "User 0"
-// to "User 9" sign in with the numbers 1000 to 1009. Serves until interrupted (Ctrl-C or SIGTERM).
+// to "User 9" sign in with the numbers 1000 to 1009. --card-gateway makes the generated store's
+// card host the Larch gateway at URL (the loopback gateway, tools/gatewaysim, with its user "demo"
+// and password "demo"). Serves until interrupted (Ctrl-C or SIGTERM).
 #include "StoreServer.h"
 #include "sync/storeload/StoreDataGenerator.h"
 
@@ -13,14 +16,25 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 int usage(const char* program) {
     std::fprintf(stderr,
-                 "usage: %s [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]\n",
+                 "usage: %s [--port N] [--demo] [--items N | --fixture STORE_DATA.xml] [--store ID] [--password PW]"
+                 " [--card-gateway URL]\n",
                  program);
     return 2;
+}
+
+// The store parameters that make the Larch gateway at `url` the store's card host.
+std::vector<std::pair<std::string, std::string>> cardHost(const std::string& url) {
+    return {{"PAYMENT_CREDIT_HOST", "LARCH"},          {"HOST_LARCH_CAPTURE_URL", url + "/capture"},
+            {"HOST_LARCH_DETAILS_URL", url + "/details"}, {"HOST_LARCH_USER", "demo"},
+            {"HOST_LARCH_PASSWORD", "demo"},           {"HOST_LARCH_RP", "1"},
+            {"HOST_LARCH_ALLOW_MANUAL", "YES"},        {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}};
 }
 
 } // namespace
@@ -29,6 +43,7 @@ int main(int argc, char** argv) {
     tavlo::storesim::StoreServer::Options options;
     int port = 4444;
     std::string fixture;
+    std::string cardGateway;
     std::optional<long> items;
     bool demo = false;
     for (int i = 1; i < argc; ++i) {
@@ -49,6 +64,8 @@ int main(int argc, char** argv) {
             options.storeId = value;
         else if (arg == "--password")
             options.password = value;
+        else if (arg == "--card-gateway")
+            cardGateway = value;
         else
             return usage(argv[0]);
     }
@@ -57,6 +74,8 @@ int main(int argc, char** argv) {
         options.storeId = options.password = "demo";
         if (!items && fixture.empty()) items = 60;
     }
+    // The card host is a setting of the generated store only.
+    if (!cardGateway.empty() && !items) return usage(argv[0]);
 
     // The signals are taken by sigwait below, never by a handler.
     sigset_t signals;
@@ -68,15 +87,16 @@ int main(int argc, char** argv) {
     try {
         tavlo::storesim::StoreServer server(options);
         if (!fixture.empty()) server.setStoreDataFile(fixture);
-        if (items && demo) {
+        if (items) {
+            std::vector<std::pair<std::string, std::string>> params;
+            if (!cardGateway.empty()) params = cardHost(cardGateway);
             // The demo store makes whichever terminal asks its first till, so that its users can
             // sign in there.
-            server.setStoreData([items = static_cast<size_t>(*items)](const tavlo::storesim::StoreDataRequest& asked) {
-                return tavlo::StoreDataGenerator::reply(items, asked.deviceId);
+            server.setStoreData([demo, params, count = static_cast<size_t>(*items)](
+                                    const tavlo::storesim::StoreDataRequest& asked) {
+                return demo ? tavlo::StoreDataGenerator::reply(count, params, asked.deviceId)
+                            : tavlo::StoreDataGenerator::reply(count, params);
             });
-        } else if (items) {
-            std::string reply = tavlo::StoreDataGenerator::reply(static_cast<size_t>(*items));
-            server.setStoreData([reply](const tavlo::storesim::StoreDataRequest&) { return reply; });
         }
         server.start(port);
         std::printf("storesim: store %s listening on %s\n", options.storeId.c_str(), server.url().c_str());

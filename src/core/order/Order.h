@@ -84,11 +84,12 @@ public:
     void clearTempData();
     // Hands a modified order to the order handler (OrderSend.cpp); an unmodified one needs nothing.
     // In lite mode the kitchen tickets of the units just sent are printed from a copy taken
-    // before the send; their outcome does not change the answer.
+    // before the send; their outcome does not change the answer, but a ticket that did not print
+    // leaves its error in `error`.
     bool send(Session& session, Error* error);
     // Told once a send is over, whatever its outcome: null when it succeeded, else its error.
     using SendDone = std::function<void(const Error* error)>;
-    // The same send, then `done`.
+    // The same send, then `done`; `error` also receives a ticket's error after a send that stood.
     bool send(Session& session, const SendDone& done, Error* error);
 
     // ---- Lines. A null session changes no availability and logs no user or terminal.

@@ -14,10 +14,9 @@ bool Order::send(Session& session, Error* error) {
     if (!OrderSender::required()->sendOrder(*this, session.userId(), session.managedObjectContext(), error))
         return false;
     if (!session.isLite()) return true;
-    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session)) {
-        Error ignored;
-        announcer->announce(*tickets, &ignored);
-    }
+    // The send stands whatever the tickets do; a ticket that did not print leaves its error for
+    // the order screen to show.
+    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session)) announcer->announce(*tickets, error);
     clearTempData();
     return true;
 }
@@ -26,7 +25,7 @@ bool Order::send(Session& session, const SendDone& done, Error* error) {
     // The callback hears of a failure even when the caller did not ask for the error.
     Error failure;
     bool sent = send(session, &failure);
-    if (!sent) Error::set(error, failure);
+    if (!sent || failure.isSet()) Error::set(error, failure);
     if (done) done(sent ? nullptr : &failure);
     return sent;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"
+#include "platform/graphics/PixelImage.h"
 
 namespace tavlo {
 
@@ -24,6 +25,8 @@ public:
     static std::string formatCurrency(int64_t cents) { return formatAmount(cents, true, 2); }
     static std::string formatAmount(int64_t cents, int decimals) { return formatAmount(cents, false, decimals); }
     static std::string formatAmount(int64_t cents) { return formatAmount(cents, false, 0); }
+    // A rate in hundredths of a percent as a percentage: 825 gives "8.25%".
+    static std::string formatPercent(int64_t hundredths) { return formatAmount(hundredths, false, 2) + "%"; }
     // Money text to cents. The text is expected to carry two decimals, as formatCurrency writes
     // them: "$1,234.50" gives 123450, "12.345" 1234, but "12.5" gives 125 and "12" gives 12.
     static int32_t parseCurrency(const std::optional<std::string>& text);
@@ -58,6 +61,15 @@ public:
     static std::string byteToBinary(uint8_t byte);
     // 32 characters "0"/"1", most significant bit first.
     static std::string intToBinary(int32_t value);
+
+    // Pictures for receipts (UtilsImages.cpp).
+    // The picture scaled by one factor for both sides so that it fits width x height, drawn at
+    // the top-left corner of a transparent canvas of exactly that size; a null picture gives the
+    // empty canvas.
+    static PixelImage imageWithImage(const PixelImage& image, int width, int height);
+    // One byte per pixel, row by row: 0xFF where the pixel, printed on white paper, is dark (red
+    // + green + blue below 631), else 0. Transparent parts are paper. Empty for a null picture.
+    static std::vector<uint8_t> escposBitmapFromImage(const PixelImage& image);
 };
 
 // Each element's answer to `answer`, with "?" where it answers nil.

@@ -58,6 +58,24 @@ void FakeClock::set(Date date) {
     now_ = date;
 }
 
+ScaledClock::ScaledClock(double factor, Date start)
+    : factor_(factor > 0 ? factor : 1.0), start_(start), origin_(std::chrono::steady_clock::now()) {}
+
+Date ScaledClock::now() const {
+    std::chrono::duration<double> real = std::chrono::steady_clock::now() - origin_;
+    return start_.addingSeconds(real.count() * factor_);
+}
+
+void ScaledClock::sleepFor(double seconds) {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(realSeconds(seconds)));
+}
+
+ScopedScaledClock::ScopedScaledClock(double factor) : previous_(Clock::currentShared()) {
+    Clock::install(std::make_shared<ScaledClock>(factor));
+}
+
+ScopedScaledClock::~ScopedScaledClock() { Clock::install(previous_); }
+
 ScopedFakeClock::ScopedFakeClock(Date start)
     : clock_(std::make_shared<FakeClock>(start)), previous_(Clock::currentShared()) {
     Clock::install(clock_);

@@ -39,6 +39,9 @@ public:
     virtual void sleepFor(double seconds) = 0;
     // True when time only moves by hand (waits should not block on the wall clock).
     virtual bool isManual() const { return false; }
+    // The real seconds that pass while this clock moves `seconds` (a wait that blocks in the
+    // kernel, as poll(2) or select(2) do, is given this).
+    virtual double realSeconds(double seconds) const { return seconds; }
 
     static Clock& current();
     static std::shared_ptr<Clock> currentShared();
@@ -65,6 +68,34 @@ public:
 private:
     mutable std::mutex mutex_;
     Date now_;
+};
+
+// Real time run faster by a factor: a wait of 2 seconds of this clock takes 2 / factor real
+// seconds. Tests of code that waits on sockets and threads use it, where a FakeClock cannot
+// stand in for time that other threads and the kernel spend.
+class ScaledClock : public Clock {
+public:
+    explicit ScaledClock(double factor, Date start = Date(1'700'000'000.0));
+    Date now() const override;
+    void sleepFor(double seconds) override;
+    double realSeconds(double seconds) const override { return seconds / factor_; }
+
+private:
+    const double factor_;
+    const Date start_;
+    const std::chrono::steady_clock::time_point origin_;
+};
+
+// Installs a ScaledClock for the life of a scope (tests).
+class ScopedScaledClock {
+public:
+    explicit ScopedScaledClock(double factor);
+    ~ScopedScaledClock();
+    ScopedScaledClock(const ScopedScaledClock&) = delete;
+    ScopedScaledClock& operator=(const ScopedScaledClock&) = delete;
+
+private:
+    std::shared_ptr<Clock> previous_;
 };
 
 // Installs a FakeClock for the life of a scope (tests).

@@ -139,7 +139,7 @@ size_t RunLoop::pass(const std::string& mode, Date limit, bool mayWait) {
         } else if (!std::isfinite(target.timeIntervalSince1970())) {
             timeoutMs = -1;
         } else {
-            double ms = std::ceil(target.secondsSince(clock->now()) * 1000.0);
+            double ms = std::ceil(clock->realSeconds(target.secondsSince(clock->now())) * 1000.0);
             timeoutMs = ms <= 0 ? 0 : ms >= INT_MAX ? INT_MAX : static_cast<int>(ms);
         }
     }

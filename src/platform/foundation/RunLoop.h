@@ -26,7 +26,8 @@ namespace tavlo {
 // All timing follows Clock::current(). With a manual clock (FakeClock) the loop never sleeps:
 // a run with an end skips the clock ahead to each due timer in order and finally to its end;
 // a run with no end waits for real for a wake-up or a ready descriptor, looking at the clock
-// again every few milliseconds so that time moved by another thread is noticed.
+// again every few milliseconds so that time moved by another thread is noticed. With a scaled
+// clock (ScaledClock) a wait lasts the real seconds the clock gives for it.
 //
 // Adding, removing, invalidating, perform() and stop() are safe from any thread; running is for
 // the loop's own thread.

@@ -1,5 +1,8 @@
 #include "platform/foundation/TimeZone.h"
 
+#include "platform/foundation/Text.h"
+#include "platform/foundation/ZoneRules.h"
+
 #include <cctype>
 #include <ctime>
 #include <mutex>
@@ -27,6 +30,30 @@ std::optional<TimeZone> TimeZone::fromOffsetText(const std::string& text) {
     return fixed(text[0] == '-' ? -offset : offset);
 }
 
+std::optional<TimeZone> TimeZone::named(const std::string& name) {
+    std::shared_ptr<const ZoneRules> rules = ZoneRules::named(name);
+    if (!rules) return std::nullopt;
+    TimeZone zone(false, 0);
+    zone.name_ = name;
+    zone.rules_ = std::move(rules);
+    return zone;
+}
+
+std::optional<TimeZone> TimeZone::fromAbbreviation(const std::string& abbreviation) {
+    static const std::pair<const char*, const char*> zones[] = {
+        {"EST", "America/New_York"},   {"EDT", "America/New_York"},    {"CST", "America/Chicago"},
+        {"CDT", "America/Chicago"},    {"MST", "America/Denver"},      {"MDT", "America/Denver"},
+        {"PST", "America/Los_Angeles"}, {"PDT", "America/Los_Angeles"}, {"AKST", "America/Anchorage"},
+        {"AKDT", "America/Anchorage"}, {"HST", "Pacific/Honolulu"},
+    };
+    std::string upper = toUpper(abbreviation);
+    if (upper == "UTC" || upper == "GMT") return utc();
+    for (const auto& [name, zone] : zones) {
+        if (upper == name) return named(zone);
+    }
+    return std::nullopt;
+}
+
 TimeZone TimeZone::defaultTimeZone() {
     std::lock_guard lock(g_zoneMutex);
     return g_default.value_or(local());
@@ -38,6 +65,7 @@ void TimeZone::setDefaultTimeZone(const TimeZone& zone) {
 }
 
 int32_t TimeZone::secondsFromGMT(Date date) const {
+    if (rules_) return rules_->secondsFromGMT(date.wholeSeconds());
     if (!local_) return offset_;
     time_t t = static_cast<time_t>(date.wholeSeconds());
     struct tm parts {};

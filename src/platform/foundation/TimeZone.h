@@ -3,13 +3,16 @@
 #include "platform/foundation/Clock.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace tavlo {
 
-// A time zone: UTC, a fixed offset, or the device's own zone (the process's TZ setting, read
-// through the system's time-zone database, daylight saving included).
+class ZoneRules;
+
+// A time zone: UTC, a fixed offset, a named zone of the system's time-zone database, or the
+// device's own zone (the process's TZ setting); named and device zones follow daylight saving.
 class TimeZone {
 public:
     static TimeZone utc() { return fixed(0); }
@@ -17,6 +20,11 @@ public:
     // "+0200", "-05:30", "Z", "UTC", "GMT"; nullopt for anything else.
     static std::optional<TimeZone> fromOffsetText(const std::string& text);
     static TimeZone local() { return TimeZone(true, 0); }
+    // "America/Chicago"; nullopt when the database has no such zone.
+    static std::optional<TimeZone> named(const std::string& name);
+    // The zone a North American abbreviation stands for ("CST" is Chicago's zone, daylight
+    // saving included, whichever half of the year), "UTC" and "GMT"; nullopt for others.
+    static std::optional<TimeZone> fromAbbreviation(const std::string& abbreviation);
 
     // The zone dates are shown and read in unless a caller names another; the device's zone
     // until a test or the program sets one.
@@ -29,12 +37,16 @@ public:
     Date dateFromLocalSeconds(int64_t localSeconds) const;
     bool isLocal() const { return local_; }
 
-    bool operator==(const TimeZone&) const = default;
+    bool operator==(const TimeZone& other) const {
+        return local_ == other.local_ && offset_ == other.offset_ && name_ == other.name_;
+    }
 
 private:
     TimeZone(bool local, int32_t offset) : local_(local), offset_(offset) {}
     bool local_;
     int32_t offset_;
+    std::string name_;                        // of a named zone
+    std::shared_ptr<const ZoneRules> rules_;  // of a named zone
 };
 
 } // namespace tavlo

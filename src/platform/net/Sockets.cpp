@@ -1,11 +1,14 @@
 #include "platform/net/Sockets.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <linux/sockios.h>
 #include <mutex>
 #include <net/if.h>
 #include <netdb.h>
@@ -18,6 +21,8 @@
 namespace tavlo {
 
 namespace {
+
+using SteadyClock = std::chrono::steady_clock;
 
 // Linux has no per-socket "no SIGPIPE" option, and the printers write to these descriptors with
 // plain write(2); a peer that hangs up must give EPIPE rather than end the program.
@@ -56,7 +61,80 @@ bool sameAddress(const sockaddr* interfaceAddress, const std::string& socketAddr
     return false;
 }
 
+// Waits for the events on fd until the deadline; false when it passed first (or poll failed).
+bool waitFor(int fd, short events, SteadyClock::time_point deadline, int* errorNumber) {
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+        if (left < 0) left = 0;
+        pollfd wait{fd, events, 0};
+        int ready = poll(&wait, 1, static_cast<int>(left));
+        if (ready > 0) return true;
+        if (ready == 0) {
+            setError(errorNumber, ETIMEDOUT);
+            return false;
+        }
+        if (errno != EINTR) {
+            setError(errorNumber, errno);
+            return false;
+        }
+    }
+}
+
+SteadyClock::time_point deadlineAfter(int timeoutSeconds) { return SteadyClock::now() + std::chrono::seconds(std::max(timeoutSeconds, 0)); }
+
 } // namespace
+
+bool Sockets::sendAll(int fd, const void* data, size_t length, int timeoutSeconds, int* errorNumber) {
+    setError(errorNumber, 0);
+    if (fd < 0) {
+        setError(errorNumber, EBADF);
+        return false;
+    }
+    const char* next = static_cast<const char*>(data);
+    while (length > 0) {
+        ssize_t sent = ::send(fd, next, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            next += sent;
+            length -= static_cast<size_t>(sent);
+        } else if (sent < 0 && errno == EINTR) {
+            continue;
+        } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!waitFor(fd, POLLOUT, deadlineAfter(timeoutSeconds), errorNumber)) return false;
+        } else {
+            setError(errorNumber, sent < 0 ? errno : EPIPE);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Sockets::finishSending(int fd, int timeoutSeconds, int* errorNumber) {
+    setError(errorNumber, 0);
+    if (fd < 0 || shutdown(fd, SHUT_WR) != 0) {
+        setError(errorNumber, fd < 0 ? EBADF : errno);
+        return false;
+    }
+    const SteadyClock::time_point deadline = deadlineAfter(timeoutSeconds);
+    char dropped[512];
+    for (;;) {
+        ssize_t got = recv(fd, dropped, sizeof dropped, MSG_DONTWAIT);
+        if (got == 0) return true;
+        if (got > 0 || (got < 0 && errno == EINTR)) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            setError(errorNumber, errno);
+            return false;
+        }
+        if (!waitFor(fd, POLLIN, deadline, errorNumber)) break;
+    }
+    // The peer keeps the connection: what it has acknowledged has reached it.
+    int unacknowledged = 0;
+    if (ioctl(fd, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0) {
+        setError(errorNumber, 0);
+        return true;
+    }
+    setError(errorNumber, ETIMEDOUT);
+    return false;
+}
 
 std::optional<uint32_t> Sockets::parseIPv4(std::string_view text) {
     uint32_t value = 0;

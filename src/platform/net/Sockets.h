@@ -31,6 +31,18 @@ public:
     // Writing to a peer that has gone fails with EPIPE and raises no signal.
     static int openTcp(const std::string& dottedAddress, int port, int timeoutSeconds, int* errorNumber = nullptr);
 
+    // Writes every byte on a connected stream socket (blocking or not), waiting at most
+    // timeoutSeconds each time the socket has no room. False, with *errorNumber (when given)
+    // saying why, when the peer has gone, the wait ran out (ETIMEDOUT) or the descriptor is -1
+    // (EBADF); some bytes may then have been sent.
+    static bool sendAll(int fd, const void* data, size_t length, int timeoutSeconds, int* errorNumber = nullptr);
+    // Ends what this side sends (the peer reads the end of the stream) and waits at most
+    // timeoutSeconds for the peer to close in turn, reading and dropping what it sends meanwhile.
+    // True when the peer closed in order, or when it keeps the connection but has acknowledged
+    // every byte; false when it reset the connection (it closed without reading all that was
+    // sent) or when bytes are still unacknowledged at the end of the wait. Does not close fd.
+    static bool finishSending(int fd, int timeoutSeconds, int* errorNumber = nullptr);
+
     // The first IPv4 address the resolver gives for a host name, as dotted text.
     static std::optional<std::string> lookupIPv4(const std::string& hostName);
 

@@ -67,7 +67,8 @@ std::string name(std::string_view prefix, size_t n) { return std::string(prefix)
 
 } // namespace
 
-std::string StoreDataGenerator::reply(size_t items, const std::string& firstTerminalDevice) {
+std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<std::string, std::string>>& storeParams,
+                                      const std::string& firstTerminalDevice) {
     const size_t sides = sideCount(items), recipes = recipeCount(items), combos = comboCount(items),
                  groups = comboGroupCount(items), sections = sectionCount(items);
     Out o(items * 700 + 64 * 1024);
@@ -89,6 +90,7 @@ std::string StoreDataGenerator::reply(size_t items, const std::string& firstTerm
     o.close("store");
 
     for (int k = 0; k < 10; ++k) o.param("HH_PARAM_" + std::to_string(k), std::to_string(k));
+    for (const auto& [key, value] : storeParams) o.param(key, value);
 
     for (size_t i = 0; i < kShapes; ++i) {
         o.open("areaShape", "S", i).leaf("x", int64_t(i) * 10).leaf("y", 5).leaf("width", 40).leaf("height", 40);

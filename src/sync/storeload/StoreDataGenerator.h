@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tavlo {
 
@@ -17,7 +19,9 @@ namespace tavlo {
 // `firstTerminalDevice` (its TS_UID), the second "device-1".
 class StoreDataGenerator {
 public:
-    static std::string reply(size_t items, const std::string& firstTerminalDevice = "device-0");
+    // `storeParams` are store parameters (key, value) added after the generated ones.
+    static std::string reply(size_t items, const std::vector<std::pair<std::string, std::string>>& storeParams = {},
+                             const std::string& firstTerminalDevice = "device-0");
     static constexpr int kFirstEmployeeNumber = 1000;
 
     // Sizes of the parts, for callers that check what a load stored.

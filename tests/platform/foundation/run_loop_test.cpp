@@ -252,3 +252,28 @@ TEST_F(RunLoopTest, ABusyThreadLoopStoppedFromOutsideEndsAfterTheStopIsDone) {
     busy.get_future().get()->stop();
     thread.join();
 }
+
+namespace {
+
+// A scaled clock runs real time faster: its sleeps and the run loop's waits last their clock time
+// divided by the factor, and the clock has moved at least as far as was waited for.
+TEST(ScaledClockTest, WaitsOfTheClockAndTheLoopFollowItsScale) {
+    ScopedScaledClock scaled(50.0);
+    Clock& clock = Clock::current();
+    EXPECT_DOUBLE_EQ(clock.realSeconds(2.0), 0.04);
+    Date start = Date::now();
+    clock.sleepFor(2.0);
+    EXPECT_GE(Date::now().secondsSince(start), 2.0);
+
+    std::thread([] {
+        RunLoop& loop = RunLoop::current();
+        bool fired = false;
+        auto timer = loop.scheduleTimer(1.0, false, [&] { fired = true; });
+        Date begin = Date::now();
+        EXPECT_TRUE(loop.runFor(3.0));
+        EXPECT_TRUE(fired);
+        EXPECT_GE(Date::now().secondsSince(begin), 3.0);
+    }).join();
+}
+
+} // namespace

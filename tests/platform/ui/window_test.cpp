@@ -11,32 +11,15 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 using namespace tavlo::ui;
 using namespace tavlo::ui::test;
-
-namespace {
-
-// Waits for a file to appear, at most `seconds`.
-bool waitForFile(const std::string& path, double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (std::filesystem::exists(path)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-} // namespace
 
 TEST(ScreenWindowUnderXvfb, ClicksAndTypingFromXdotoolReachTheFieldAndTheButton) {
     tavlo::test::TempHome home;

@@ -19,6 +19,9 @@ std::string findProgram(const std::string& name);
 // The whole of a (small) text file; empty when it cannot be read.
 std::string readFile(const std::string& path);
 
+// Waits for a file to appear, at most `seconds`; false when it did not.
+bool waitForFile(const std::string& path, double seconds);
+
 // A child process, its output on a pipe when asked; killed (SIGTERM) and reaped when it goes.
 class Child {
 public:

@@ -1,4 +1,4 @@
-#include "SupportServiceFake.h"
+#include "support/SupportServiceFake.h"
 
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"

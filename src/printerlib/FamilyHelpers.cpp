@@ -1,0 +1,48 @@
+#include "printerlib/FamilyHelpers.h"
+
+#include "printerlib/Trace.h"
+
+#include <cstring>
+
+namespace tavlo::printerlib {
+
+unsigned long GetModel(std::string_view name) {
+    // The reply is a zero-terminated text: past its end every character reads as zero.
+    auto at = [&](size_t i) { return i < name.size() ? name[i] : '\0'; };
+    if (at(0) != '_') {
+        trace(TraceLevel::Error, "[ERROR] model name should start '_'.");
+        return 0;
+    }
+    if (at(1) == 'M' && at(2) == 'P' && at(3) == 'P' && at(5) == 'R') {
+        if (at(6) == '2') return 200;
+        if (at(6) == '3') return 300;
+        return 0;
+    }
+    if (at(1) == 'E' && at(2) == 'M' && at(4) == '2' && at(5) == '2') return 220;
+    return 0;
+}
+
+uint16_t Checksum(const uint8_t* bytes, long length) {
+    uint32_t sum = 0;
+    for (long i = 0; i + 1 < length; i += 2) sum += static_cast<uint32_t>(bytes[i] << 8 | bytes[i + 1]);
+    if (length % 2 != 0) sum += static_cast<uint32_t>(bytes[length - 1] << 8);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    const auto checksum = static_cast<uint16_t>(~sum & 0xFFFF);
+    return static_cast<uint16_t>(checksum << 8 | checksum >> 8);
+}
+
+long CreateChecksum(std::vector<uint8_t>& packet) {
+    const size_t original = packet.size();
+    if (packet.size() % 2 != 0) packet.push_back(0);
+    packet.insert(packet.end(), {0, 0});
+    const uint16_t checksum = Checksum(packet.data(), static_cast<long>(packet.size()));
+    std::memcpy(&packet[packet.size() - 2], &checksum, 2);  // little endian, as the packets hold it
+    if (Checksum(packet.data(), static_cast<long>(packet.size())) != 0) {
+        trace(TraceLevel::Error, "[ERROR] checkSum Error.");
+        packet.resize(original);
+        return -1;
+    }
+    return static_cast<long>(packet.size());
+}
+
+} // namespace tavlo::printerlib

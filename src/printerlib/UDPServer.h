@@ -1,0 +1,84 @@
+#pragma once
+
+#include "printerlib/UDPPacket.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tavlo::printerlib {
+
+// Hears the datagrams of the discovery sockets, on each socket's own thread.
+class UDPServerDelegate {
+public:
+    virtual ~UDPServerDelegate() = default;
+    virtual void didUDPReceive(const UDPPacket& packet) = 0;
+    // On the socket's thread as it begins and as it ends.
+    virtual void didUDPServiceStart() {}
+    virtual void didUDPServiceStop() {}
+};
+
+// The discovery sockets: one datagram socket for the Wi-Fi replies and one for the Ethernet
+// replies, each with a receiving thread, and the lookup broadcast. stop() wakes and joins the
+// threads before it closes the sockets, so no delegate call comes after it returns.
+class UDPServer {
+public:
+    enum Socket : unsigned { WiFiSocket = 0x1, EthernetSocket = 0x2 };
+    static constexpr uint16_t DefaultWlanPort = 9000;
+    static constexpr uint16_t DefaultEthernetPort = 48780;
+    static constexpr const char* DefaultBroadcastAddress = "255.255.255.255";
+    static constexpr size_t MaxDatagram = 65536;
+
+    UDPServer();
+    ~UDPServer();
+    UDPServer(const UDPServer&) = delete;
+    UDPServer& operator=(const UDPServer&) = delete;
+
+    void start() { start(WiFiSocket | EthernetSocket); }
+    // Opens the sockets the mask asks for; nothing when one is open already.
+    void start(unsigned mask);
+    void stop();
+    // Sends the bytes once, from the Wi-Fi interface's address at srcPort, to the broadcast
+    // address at dstPort. Without a Wi-Fi address nothing is sent. The interface range is not
+    // used. False when nothing went out.
+    bool broadcast(uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes, long size, int interfaceRange);
+
+    int sockWifi() const { return sockWifi_; }
+    int sockEthernet() const { return sockEthernet_; }
+    uint16_t portWlan() const { return portWlan_; }
+    // Only while closed.
+    void setPortWlan(uint16_t port);
+    uint16_t portEthernet() const { return portEthernet_; }
+    void setPortEthernet(uint16_t port);
+    // Where broadcasts go; tests point it at their own network.
+    std::string broadcastAddress() const;
+    void setBroadcastAddress(std::string address);
+    UDPServerDelegate* delegate() const { return delegate_; }
+    void setDelegate(UDPServerDelegate* delegate) { delegate_ = delegate; }
+    bool allowLog() const { return allowLog_; }
+    void setAllowLog(bool allow) { allowLog_ = allow; }
+    int levelLog() const { return levelLog_; }
+    void setLevelLog(int level) { levelLog_ = level; }
+
+private:
+    bool open(std::atomic<int>& socket, uint16_t port, std::thread& thread);
+    void service(int socket);
+
+    std::mutex mutex_;  // start and stop
+    std::atomic<int> sockWifi_{-1};
+    std::atomic<int> sockEthernet_{-1};
+    std::thread threadWifi_;
+    std::thread threadEthernet_;
+    int wakeFd_ = -1;
+    uint16_t portWlan_ = DefaultWlanPort;
+    uint16_t portEthernet_ = DefaultEthernetPort;
+    mutable std::mutex addressMutex_;
+    std::string broadcastAddress_ = DefaultBroadcastAddress;
+    std::atomic<UDPServerDelegate*> delegate_{nullptr};
+    std::atomic<bool> allowLog_{false};
+    std::atomic<int> levelLog_{0};
+};
+
+} // namespace tavlo::printerlib

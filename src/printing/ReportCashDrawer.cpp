@@ -1,0 +1,163 @@
+// The cash in/out reports: a drawer's (worked out here in lite mode, from the server in gateway
+// mode) and a user's (from the server).
+#include "printing/ReportGenerator.h"
+
+#include "core/order/Order.h"
+#include "core/order/Payment.h"
+#include "core/records/CashInOut.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "printing/ReportText.h"
+#include "sync/exchange/CommHelper.h"
+
+#include <algorithm>
+
+namespace tavlo {
+
+using namespace report;
+using Lines = ReportGenerator::Lines;
+
+namespace {
+
+// "Total: $120.00" and the like: the amount in 8, the line at the right one blank before the end.
+std::string totalLine(const std::string& label, int64_t amount, int width) {
+    return right(format("%@: %@", localized(label), right(money(amount), 8)), width - 1);
+}
+
+// A count of notes and coins, smallest denomination first: "$20.00   x       3 =   $60.00".
+void breakDownLines(Lines& lines, const CashInOut::BreakDown& breakDown) {
+    std::vector<std::pair<int64_t, int32_t>> counts;
+    for (const auto& [denomination, count] : breakDown) counts.emplace_back(longLongValue(denomination), count);
+    std::sort(counts.begin(), counts.end());
+    for (const auto& [cents, count] : counts)
+        lines.push_back(format("%@   x%@ =%@", right(money(cents), 8), right(std::to_string(count), 8),
+                               right(money(cents * count), 19)));
+}
+
+// The server's report of a cash in/out: by its id once the server has given it one.
+std::optional<Lines> serverCashReport(const CashInOut& record, const std::optional<std::string>& user,
+                                      std::optional<Date> inDate, const std::optional<std::string>& drawerId,
+                                      const Session& session, Error* error) {
+    const bool hasId = record.cashInOutId() && *record.cashInOutId() != "-1" && !record.cashInOutId()->empty();
+    if (hasId)
+        return CommHelper::getReportCashInOut(record.cashInOutId(), "", std::nullopt, std::nullopt, std::nullopt, true,
+                                              session, error);
+    return CommHelper::getReportCashInOut(std::nullopt, user.value_or(""), inDate, drawerId, record.outDate(), true,
+                                          session, error);
+}
+
+} // namespace
+
+ManagedObjectPtr ReportGenerator::cashRecord(const std::optional<std::string>& drawerId) {
+    ObjectContext* context = session_->managedObjectContext();
+    if (session_->isCashedIn(drawerId))
+        return DBHelper::getObject("CashInOut", "outDate == nil && cashDrawer.cashDrawerId == %@", drawerId, context);
+    std::vector<ManagedObjectPtr> latest =
+        DBHelper::getObjects("CashInOut", "cashDrawer.cashDrawerId == %@", drawerId, "outDate", false, 1, context);
+    return latest.empty() ? nullptr : latest.front();
+}
+
+std::optional<Lines> ReportGenerator::reportCashDrawer(const std::optional<std::string>& drawerId, int width,
+                                                       bool payments) {
+    ManagedObjectPtr row = cashRecord(drawerId);
+    if (session_->isLite()) {
+        if (!row) return std::nullopt;
+        return liteCashDrawer(row, width, payments);
+    }
+    if (!row) return Lines{localized(noReport)};
+    CashInOut record;
+    record.read(*row);
+    Error error;
+    std::optional<Lines> lines = serverCashReport(record, record.outBy() ? record.outBy() : record.inBy(),
+                                                  record.inDate(), record.drawerId(), *session_, &error);
+    return serverLines(lines, error);
+}
+
+std::optional<Lines> ReportGenerator::reportUser(const std::optional<std::string>& userId, int, bool) {
+    if (session_->isLite()) return std::nullopt;
+    std::vector<ManagedObjectPtr> latest = DBHelper::getObjects("CashInOut", "outBy.userId == %@", userId, "outDate",
+                                                                false, 1, session_->managedObjectContext());
+    if (latest.empty()) return Lines{localized(noReport)};
+    CashInOut record;
+    record.read(*latest.front());
+    Error error;
+    std::optional<Lines> lines = serverCashReport(record, record.outBy(), std::nullopt, std::nullopt, *session_, &error);
+    return serverLines(lines, error);
+}
+
+Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bool listPayments) {
+    ObjectContext* context = session_->managedObjectContext();
+    CashInOut record;
+    record.read(*row);
+    Lines lines;
+    lines.reserve(100);
+    lines.push_back(localized("--- CASH IN/OUT REPORT ---"));
+    lines.push_back(Utils::naturalStringForDate(record.inDate()));
+    lines.emplace_back("");
+    lines.push_back(left(format("%@: %@", localized("Cash Drawer"),
+                                Session::cashDrawerName(record.drawerId(), context).value_or("")),
+                         width));
+    lines.push_back(rule('=', width));
+    lines.emplace_back("");
+    lines.push_back(left(localized("CASH IN BREAK DOWN:"), width));
+    lines.emplace_back("");
+    breakDownLines(lines, record.inBreakDown());
+    lines.emplace_back("");
+    lines.push_back(totalLine("Total", record.inAmount(), width));
+    lines.emplace_back("");
+    lines.push_back(rule('=', width));
+    lines.emplace_back("");
+
+    // The drawer's activity: the cash taken in meanwhile; a refund's cash went out.
+    int64_t activity = 0;
+    Lines paymentLines;
+    for (const auto& [paymentId, orderId] : record.payments()) {
+        ManagedObjectPtr payment = DBHelper::getObject(
+            "Payment", {Predicate::format("remoteId == %@", paymentId), Predicate::format("voided == nil")}, context);
+        if (!payment) continue;
+        ManagedObjectPtr order = payment->toOne("order");
+        const int32_t type = payment->int32("type");
+        const int64_t subTotal = payment->int32("subTotal");
+        if (type == Payment::kCash)
+            activity += order && Order::typeFromXMLLabel(order->text("type")) == Order::kRefund ? -subTotal : subTotal;
+        std::optional<std::string> name = order ? order->text("orderId") : std::nullopt;
+        if (!name && order) name = order->text("name");
+        paymentLines.push_back(" " + left(name.value_or(""), 11) + left(Payment::uiLabel(type), 10) +
+                               right(money(subTotal), 7) + right(money(payment->int32("gratuity")), 6) +
+                               right(money(payment->int32("tip")), 6));
+    }
+    if (listPayments && !record.payments().empty()) {
+        lines.push_back(left(localized("PAYMENTS:"), width));
+        lines.emplace_back("");
+        lines.push_back(" ORDER      TYPE      SUBTOTAL  GRAT   TIP");
+        lines.push_back(rule('-', width));
+        lines.insert(lines.end(), paymentLines.begin(), paymentLines.end());
+        lines.emplace_back("");
+        lines.push_back(rule('=', width));
+        lines.emplace_back("");
+    }
+    lines.push_back(totalLine("Total Activity", activity, width));
+    lines.emplace_back("");
+    lines.push_back(rule('=', width));
+    lines.emplace_back("");
+    lines.push_back(left(localized("CASH OUT BREAK DOWN:"), width));
+    lines.emplace_back("");
+    if (!record.outBy() || record.outBy()->empty()) {
+        lines.push_back(totalLine("Calculated Total", record.inAmount() + activity, width));
+        lines.emplace_back("");
+        lines.push_back(localized(endOfReport));
+        return lines;
+    }
+    breakDownLines(lines, record.outBreakDown());
+    lines.push_back(totalLine("Total", record.outAmount(), width));
+    lines.push_back(totalLine("Calculated Total", record.outAmountCalculated(), width));
+    const int64_t difference = int64_t(record.outAmount()) - record.outAmountCalculated();
+    lines.push_back(difference > 0 ? totalLine("Overage", difference, width)
+                                   : totalLine("Shortage", -difference, width));
+    lines.insert(lines.end(), 3, "");
+    lines.push_back(localized(endOfReport));
+    return lines;
+}
+
+} // namespace tavlo

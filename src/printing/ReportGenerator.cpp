@@ -1,0 +1,242 @@
+// The reports as a whole: the period, the day's figures, the close and sales status reports, and
+// the server's reports in gateway mode. The close report's sections are in ReportSections.cpp,
+// the cash drawer's in ReportCashDrawer.cpp.
+#include "printing/ReportGenerator.h"
+
+#include "core/order/ComboSelection.h"
+#include "core/order/Order.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/session/Session.h"
+#include "core/util/Utils.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "printing/ReportText.h"
+#include "sync/exchange/CommHelper.h"
+
+namespace tavlo {
+
+using report::money;
+
+namespace {
+
+bool isVoided(const Payment& payment) { return payment.isVoided() || payment.voided().has_value(); }
+
+bool isCardWithType(const Payment& payment) {
+    return (payment.type() == Payment::kCredit || payment.type() == Payment::kExtCredit) && payment.cardType() &&
+           !payment.cardType()->empty();
+}
+
+// The grand sums by entry type, from the entries of every order type; refunds subtract.
+void sumGrandTotals(ReportValues& v) {
+    const std::string cash = Payment::uiLabel(Payment::kCash);
+    for (const auto& [orderType, byLabel] : v.paymentTotals) {
+        const int64_t sign = orderType == Order::kRefund ? -1 : 1;
+        for (const auto& [label, byCard] : byLabel)
+            for (const auto& [card, entry] : byCard) {
+                v.subGrandTotals[entry.type] += sign * entry.subTotal;
+                v.gratuityGrandTotals[entry.type] += sign * entry.gratuity;
+                v.tipGrandTotals[entry.type] += sign * entry.tip;
+                v.totalGrandTotals[entry.type] += sign * entry.total;
+                v.subGrandTotalCounts[entry.type] += entry.count;
+                v.payGrandTotal += sign * entry.total;
+                v.gratuityGrandTotal += sign * entry.gratuity;
+                v.tipGrandTotal += sign * entry.tip;
+                if (label == cash) v.cashGrandTotal += sign * entry.total;
+            }
+    }
+}
+
+} // namespace
+
+ReportGenerator::Period ReportGenerator::period() {
+    IDBroker& ids = IDBroker::getInstance();
+    if (session_->isStoreOpen()) return {session_->storeOpenDate(), Date::now(), ids.currentBatchId()};
+    return {session_->lastOpenDate(), session_->storeCloseDate(), ids.lastBatchId()};
+}
+
+ReportGenerator::Lines ReportGenerator::reportHeader(const std::string& title, std::optional<Date> from,
+                                                     std::optional<Date> to) {
+    return {title, "", format("%@ %@", localized("FROM:"), Utils::naturalStringForDate(from)),
+            format("%@ %@", localized("TO:"), Utils::naturalStringForDate(to)), ""};
+}
+
+std::string ReportGenerator::recipeGroup(const Selection& selection) {
+    ObjectContext* context = session_->managedObjectContext();
+    if (ManagedObjectPtr recipe = DBHelper::getObject("Recipe", "recipeId == %@", selection.recipeId(), context))
+        if (std::optional<std::string> group = recipe->text("recipeGroup.name")) return *group;
+    if (dynamic_cast<const ComboSelection*>(&selection)) return localized("Combo");
+    return localized("Non grouped");
+}
+
+void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
+    const bool refund = order.orderType() == Order::kRefund;
+    const int64_t sign = refund ? -1 : 1;
+    const int64_t subTotal = order.getSubTotal(), tax = order.getTaxTotal(), comp = order.getCompTotal(),
+                  discount = order.getDiscountTotal();
+    v.orderCount += 1;
+    v.seatCount += sign * order.seats();
+    v.subTotal += sign * subTotal;
+    v.taxTotal += sign * tax;
+    v.compTotal += sign * comp;
+    v.discountTotal += sign * discount;
+    if (order.orderType() == Order::kDineIn) {
+        v.subTotalDineIn += subTotal;
+        v.taxTotalDineIn += tax;
+        v.compTotalDineIn += comp;
+        v.discountTotalDineIn += discount;
+    }
+    v.orderTotals[order.orderType()] += 1;
+
+    for (const auto& payment : order.payments()) {
+        if (isVoided(*payment)) continue;
+        const std::string label = Payment::uiLabel(payment->type());
+        const std::string card = payment->cardType() && !payment->cardType()->empty() ? *payment->cardType() : "none";
+        ReportValues::PaymentEntry& entry = v.paymentTotals[order.orderType()][label][card];
+        entry.type = isCardWithType(*payment) ? format("%@:%@", label, card) : label;
+        entry.count += 1;
+        entry.subTotal += payment->subTotal();
+        entry.total += payment->getTotal();
+        entry.gratuity += payment->gratuity();
+        entry.tip += payment->tip();
+        if (payment->type() != Payment::kCash) v.cashBackTotal += sign * payment->change();
+    }
+
+    // A refund lowers its tax lines as it lowers the tax total, so that the lines add up to it.
+    for (const OrderTax& t : order.taxes())
+        v.taxTotals[report::taxKey(t)] += sign * order.getTax(t.name());
+
+    const std::string area = order.areaId().value_or("-1");
+    for (const SelectionPtr& s : order.activeSelections()) {
+        const std::string group = recipeGroupCached(*s);
+        const int64_t units = s->quantity();
+        v.itemsSoldGroups[group][s->name().value_or("")][s->price()] += sign * units;
+        for (const Preparation& p : s->getPreparations()) {
+            const std::string id = p.preparationId().value_or("");
+            v.itemsSoldPreparations[group][id][s->getCharge(id)] += sign * units;
+        }
+        if (s->compBy()) {
+            ReportValues::CountTotal& c = v.compTotals[s->compName().value_or("")];
+            c.count += sign * units;
+            c.total += sign * order.compPerUnit(*s) * units;
+        }
+        const int64_t charge = sign * int64_t(s->getUnitCharge()) * units;
+        v.areaRecipeGroups[area][group] += charge;
+        v.areaNetTotals[area] += charge;
+    }
+    for (const auto& d : order.activeDiscounts()) {
+        ReportValues::CountTotal& c = v.discountTotals[d->name().value_or("")];
+        c.count += sign;
+        c.total += sign * d->amount();
+    }
+    v.areaCompTotals[area] += sign * comp;
+    v.areaDiscountTotals[area] += sign * discount;
+}
+
+std::string ReportGenerator::recipeGroupCached(const Selection& selection) {
+    // A combo without a recipe has a group of its own.
+    const bool combo = dynamic_cast<const ComboSelection*>(&selection) != nullptr;
+    const std::string key = (combo ? "combo:" : "recipe:") + selection.recipeId().value_or("");
+    auto it = groupNames_.find(key);
+    if (it == groupNames_.end()) it = groupNames_.emplace(key, recipeGroup(selection)).first;
+    return it->second;
+}
+
+void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
+                                   const std::function<void(const Order&)>& visit) {
+    ObjectContext* context = session_->managedObjectContext();
+    // The gratuity rules are the store's, the same for every order: read once, not per order.
+    const Order rules(context);
+    for (const ManagedObjectPtr& row :
+         DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context)) {
+        Order order;
+        order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());
+        order.setTipGratuityBeforeCompDisc(rules.tipGratuityBeforeCompDisc());
+        order.read(*row);
+        visit(order);
+    }
+}
+
+ReportValues ReportGenerator::generateValues(const std::optional<std::string>& batchId) {
+    ReportValues values;
+    groupNames_.clear();
+    forEachOrder(batchId, [&](const Order& order) { addOrder(order, values); });
+    sumGrandTotals(values);
+    return values;
+}
+
+ReportGenerator::Lines ReportGenerator::serverLines(const std::optional<Lines>& lines, const Error& error) {
+    if (lines) return *lines;
+    std::string why = error.localizedDescription();
+    return {why.empty() ? localized("Unable to get report, verify your connection") : why};
+}
+
+ReportGenerator::Lines ReportGenerator::reportTotalSales(bool preview, int width) {
+    if (!session_->isLite()) {
+        Error error;
+        return serverLines(CommHelper::getReport("getTotalSalesReport", std::nullopt, *session_, &error), error);
+    }
+    const Period p = period();
+    const ReportValues values = generateValues(p.batchId);
+    ObjectContext* context = session_->managedObjectContext();
+    auto on = [&](const char* name) { return boolValue(DBHelper::getValue(name, context)); };
+
+    Lines lines = reportHeader(localized("--- CLOSE REPORT ---"), p.from, p.to);
+    if (preview) {
+        lines.emplace_back("");
+        lines.push_back(localized("**** PREVIEW ONLY ****"));
+    }
+    using Section = Lines (ReportGenerator::*)(const ReportValues&, int);
+    static const std::pair<const char*, Section> sections[] = {
+        {"REPORT_SUMMARY_ORDERS_SECTION", &ReportGenerator::sectionOrders},
+        {"REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION", &ReportGenerator::sectionPaymentsSummary},
+        {"REPORT_SUMMARY_TAXES_SECTION", &ReportGenerator::sectionTaxes},
+        {"REPORT_SUMMARY_SALES_SECTION", &ReportGenerator::sectionSales},
+        {"REPORT_SUMMARY_STATS_SECTION", &ReportGenerator::sectionStats},
+        {"REPORT_SUMMARY_DISCOUNTS_SECTION", &ReportGenerator::sectionDiscounts},
+        {"REPORT_SUMMARY_COMP_SECTION", &ReportGenerator::sectionComps},
+        {"REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION", &ReportGenerator::sectionGroupSalesByArea},
+        {"REPORT_SUMMARY_ITEMS_SOLD_SECTION", &ReportGenerator::sectionItemsSold},
+        {"REPORT_SUMMARY_MISC_SECTION", &ReportGenerator::sectionMiscellaneous},
+    };
+    for (const auto& [name, section] : sections)
+        if (on(name)) {
+            Lines part = (this->*section)(values, width);
+            lines.insert(lines.end(), part.begin(), part.end());
+        }
+    lines.emplace_back("");
+    lines.push_back(localized(endOfReport));
+    return lines;
+}
+
+ReportGenerator::Lines ReportGenerator::reportSalesStatus(int width) {
+    if (!session_->isLite()) {
+        Error error;
+        return serverLines(CommHelper::getReport("getSalesStatus", std::nullopt, *session_, &error), error);
+    }
+    const Period p = period();
+    int64_t gross = 0;
+    std::map<std::string, int64_t> taxes;
+    forEachOrder(p.batchId, [&](const Order& order) {
+        const int64_t sign = order.orderType() == Order::kRefund ? -1 : 1;
+        gross += sign * order.getTotal();
+        for (const OrderTax& t : order.taxes()) taxes[t.name().value_or("")] += sign * order.getTax(t.name());
+    });
+    int64_t net = gross;
+    for (const auto& [name, amount] : taxes) net -= amount;
+
+    const unsigned labelWidth = static_cast<unsigned>(std::max(width - 13, 0));
+    Lines lines = reportHeader(localized("--- SALES STATUS REPORT ---"), p.from, p.to);
+    lines.push_back(format("%@ %@", Utils::rpad(localized("GROSS SALES TOTAL"), ' ', labelWidth),
+                           Utils::lpad(money(gross), ' ', 12)));
+    for (const auto& [name, amount] : taxes)
+        lines.push_back(format("%@ %@", Utils::lpad(name, ' ', labelWidth), Utils::lpad(money(amount), ' ', 12)));
+    if (gross != net) lines.push_back(Utils::lpad("--------------", ' ', width));
+    lines.push_back(format("%@ %@", Utils::rpad(localized("NET SALES TOTAL"), ' ', labelWidth),
+                           Utils::lpad(money(net), ' ', 12)));
+    lines.emplace_back("");
+    lines.push_back(localized(endOfReport));
+    return lines;
+}
+
+} // namespace tavlo

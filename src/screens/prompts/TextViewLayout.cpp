@@ -1,0 +1,52 @@
+// The interface "TextView": the text in a white card at the top, and below it the limit on the
+// left and Save on the right, all above where the phone's keyboard comes up.
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/render/Theme.h"
+#include "screens/prompts/PromptLayout.h"
+#include "screens/prompts/PromptScreens.h"
+#include "screens/prompts/TextViewController.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+using namespace prompt_layout;
+namespace theme = ui::render::theme;
+
+namespace {
+
+std::shared_ptr<View> build(TextViewController& owner) {
+    const bool pad = onPad();
+    const double m = margin(), width = contentSize().width - 2 * m;
+    const double cardHeight = pad ? 320 : 110, buttonWidth = pad ? 140 : 100, buttonHeight = pad ? 44 : 36;
+    auto root = makeRoot();
+
+    auto card = addCard(*root, {m, m, width, cardHeight});
+    auto text = add<TextView>(*card, Rect(2, 2, width - 4, cardHeight - 4));
+    text->setBackgroundColor(Color::white());
+    text->setFont(Font::system(pad ? 19 : 17));
+    text->setTextColor(theme::ink());
+    text->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+
+    const double rowTop = m + cardHeight + (pad ? 16 : 8);
+    auto limit = addCaption(*root, {m, rowTop, width - buttonWidth - m, buttonHeight}, "", Font::system(pad ? 16 : 14),
+                            theme::mutedInk());
+    limit->setHidden(true);
+    auto save = addPrimaryButton(*root, {m + width - buttonWidth, rowTop, buttonWidth, buttonHeight},
+                                 localized("Save"), [&owner] { owner.saveText(); });
+    save->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleBottomMargin);
+
+    owner.connect("textView", text);
+    owner.connect("maxLabel", limit);
+    owner.connect("btnDone", save);
+    return root;
+}
+
+} // namespace
+
+void registerTextView() {
+    InterfaceRegistry::shared().add<TextViewController>(
+        TextViewController::kInterfaceName, std::function<std::shared_ptr<View>(TextViewController&)>(build));
+}
+
+} // namespace tavlo::screens

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "support/LoopbackListener.h"
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tavlo::test {
+
+using PrinterBytes = std::vector<uint8_t>;
+
+// A receipt printer on 127.0.0.1 for the printer library's tests. It takes one connection at a
+// time (a new one replaces the old), keeps every byte each connection sent, and answers the
+// library's status and query commands: the automatic status back switch (GS a) with a status
+// block, memory switch reads and writes (GS ( E), and any request a test scripts. It can send
+// status blocks and card records on its own.
+class PrinterPeer {
+public:
+    PrinterPeer();
+    ~PrinterPeer();
+    PrinterPeer(const PrinterPeer&) = delete;
+    PrinterPeer& operator=(const PrinterPeer&) = delete;
+
+    int port() const { return listener_.port(); }
+
+    // Answer GS a 1 with this block (none: stay silent).
+    void setStatusBackAnswer(std::optional<PrinterBytes> block);
+    // The 8 settings of a memory switch ('0' or '1' each), as read and written.
+    void setMemorySwitch(int number, const std::string& settings);
+    std::string memorySwitch(int number) const;
+    // Answers these exact request bytes with the reply.
+    void setReply(PrinterBytes request, PrinterBytes reply);
+
+    // Sends bytes to the connected client; false without one.
+    bool sendToClient(const PrinterBytes& bytes);
+    // The printer drops the connection.
+    void closeClient();
+
+    // Everything received, per connection, in order.
+    std::vector<PrinterBytes> connections() const;
+    // Everything received over every connection.
+    PrinterBytes received() const;
+    bool clientConnected() const;
+
+    // Waits (real time, bounded) until the condition holds; false when it never did.
+    bool waitUntil(const std::function<bool()>& condition, double seconds = 10.0);
+
+private:
+    void serve();
+    void handle(PrinterBytes& pending);
+    // Whether `pending` could still become a known command.
+    bool couldGrow(const PrinterBytes& pending) const;
+    void sendLocked(const PrinterBytes& bytes);
+
+    LoopbackListener listener_;
+    int wakeFd_ = -1;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    int client_ = -1;
+    std::vector<PrinterBytes> connections_;
+    std::optional<PrinterBytes> statusBackAnswer_ = PrinterBytes{0x10, 0x00, 0x00, 0x0F};
+    std::map<int, std::string> memorySwitches_;
+    std::vector<std::pair<PrinterBytes, PrinterBytes>> replies_;
+};
+
+} // namespace tavlo::test

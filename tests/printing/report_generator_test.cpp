@@ -1,0 +1,333 @@
+// The text reports: the close report's sections over a small day of orders (a dine-in order with a
+// comp, a take-out order with a discount and a card tip, a refund), the sales status and cash
+// drawer reports worked out in lite mode, and the server's lines in gateway mode.
+#include "StoreServer.h"
+#include "core/records/CashInOut.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/session/Session.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
+#include "printing/ReportGenerator.h"
+#include "support/GoldenText.h"
+#include "support/SalesDay.h"
+#include "support/StoreFixture.h"
+#include "support/TimeZoneScope.h"
+#include "sync/exchange/CommHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace tavlo {
+namespace {
+
+using Lines = ReportGenerator::Lines;
+using namespace test::salesday;
+
+const Date kOpened(1'700'000'000);  // Nov 14, 2023, 22:13 UTC
+
+size_t characters(const std::string& text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        store.buildSmallStore();
+        addMenu(*store.context());
+        store.addStoreParam("TAVLO_LITE", "YES");
+        store.addStoreBatch("B1", kOpened, std::nullopt);
+        store.save();
+        IDBroker::initWithMOC(store.context());
+        clock->advance(3 * 3600);
+        session = std::make_shared<Session>(context());
+        session->setUserId("U-ANN");
+        session->setTerminalId("T1");
+    }
+
+    ObjectContext* context() { return store.context().get(); }
+    void setConfig(const std::string& name, const std::string& value) {
+        DBHelper::saveStoreParam(name, value, context());
+        store.save();
+    }
+
+    // A dine-in order at table L1 (area A1) for two: two burgers with extra cheese and a soda on
+    // the house, paid in cash with $5.00 change.
+    std::unique_ptr<Order> dineIn() {
+        auto o = order("o1", "Table 1", Order::kDineIn, 2, std::string("L1"));
+        SelectionPtr burger = line("o1-1", "r-burger", "Burger", 1200, 2);
+        burger->addPreparation(Preparation(std::string("p-cheese"), 100));
+        o->addSelection(burger, nullptr);
+        SelectionPtr soda = line("o1-2", "r-soda", "Soda", 250);
+        soda->setCompName(std::string("Manager"));
+        soda->setCompBy(std::string("U-BOB"));
+        soda->setCompPercent(10000);
+        o->addSelection(soda, nullptr);
+        o->addPayment(payment("o1-p", Payment::kCash, o->getTotal(), 0, 0, 500));
+        return o;
+    }
+    // A take-out order of fries with a $1.00 coupon, paid by card with a $2.00 tip and $10.00 cash back.
+    std::unique_ptr<Order> takeOut() {
+        auto o = order("o2", "Quick 2", Order::kTakeOut, 0, std::nullopt);
+        o->addSelection(line("o2-1", "r-fries", "Fries", 400), nullptr);
+        auto coupon = std::make_shared<OrderDiscount>();
+        coupon->setRemoteId("o2-d");
+        coupon->setName(std::string("Coupon"));
+        coupon->setAmount(100);
+        o->addDiscount(coupon);
+        o->addPayment(payment("o2-p", Payment::kCredit, o->getTotal(), 200, 0, 1000, std::string("VISA")));
+        return o;
+    }
+    // A burger given back, its money returned in cash.
+    std::unique_ptr<Order> refund() {
+        auto o = order("o3", "Refund 3", Order::kRefund, 0, std::nullopt);
+        o->addSelection(line("o3-1", "r-burger", "Burger", 1200), nullptr);
+        o->addPayment(payment("o3-p", Payment::kCash, o->getTotal()));
+        return o;
+    }
+    void storeDay(bool withRefund = true) {
+        dineIn()->write(*context());
+        takeOut()->write(*context());
+        if (withRefund) refund()->write(*context());
+        store.save();
+    }
+    void allSections(bool on) {
+        for (const char* name :
+             {"REPORT_SUMMARY_ORDERS_SECTION", "REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION", "REPORT_SUMMARY_TAXES_SECTION",
+              "REPORT_SUMMARY_SALES_SECTION", "REPORT_SUMMARY_STATS_SECTION", "REPORT_SUMMARY_DISCOUNTS_SECTION",
+              "REPORT_SUMMARY_COMP_SECTION", "REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION",
+              "REPORT_SUMMARY_ITEMS_SOLD_SECTION", "REPORT_SUMMARY_MISC_SECTION"})
+            setConfig(name, on ? "YES" : "NO");
+    }
+    static void expectFits(const Lines& lines, size_t width = 42) {
+        for (const std::string& line : lines) EXPECT_LE(characters(line), width) << "\"" << line << "\"";
+    }
+    Lines header(const std::string& title) {
+        return {title, "", "FROM: Yesterday at 10:13 PM", "TO: Today at 1:13 AM", ""};
+    }
+
+    test::TimeZoneScope zone{"UTC"};
+    ScopedFakeClock clock{kOpened};
+    test::StoreFixture store;
+    std::shared_ptr<Session> session;
+};
+
+TEST_F(ReportTest, WithEverySectionOffTheCloseReportIsItsHeaderAndItsEnd) {
+    storeDay();
+    allSections(false);
+    ReportGenerator reports(session);
+    Lines want = header("--- CLOSE REPORT ---");
+    want.insert(want.end(), {"", "------ END OF REPORT ------"});
+    EXPECT_EQ(reports.reportTotalSales(false, 42), want);
+
+    // A preview says so after the header.
+    want.insert(want.begin() + 5, {"", "**** PREVIEW ONLY ****"});
+    EXPECT_EQ(reports.reportTotalSales(true, 42), want);
+}
+
+TEST_F(ReportTest, EachSectionAloneFollowsTheHeaderAndFitsTheWidth) {
+    storeDay();
+    struct Case {
+        const char* name;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"REPORT_SUMMARY_ORDERS_SECTION", "ORDERS"},
+        {"REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION", "PAYMENTS SUMMARY"},
+        {"REPORT_SUMMARY_TAXES_SECTION", "TAXES"},
+        {"REPORT_SUMMARY_SALES_SECTION", "SALES"},
+        {"REPORT_SUMMARY_STATS_SECTION", "STATISTICS"},
+        {"REPORT_SUMMARY_DISCOUNTS_SECTION", "DISCOUNT SUMMARY"},
+        {"REPORT_SUMMARY_COMP_SECTION", "COMPLIMENTARY SUMMARY"},
+        {"REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION", "GROUP SALES BY AREA"},
+        {"REPORT_SUMMARY_ITEMS_SOLD_SECTION", "ITEMS SOLD"},
+        {"REPORT_SUMMARY_MISC_SECTION", "MISCELLANEOUS"},
+    };
+    ReportGenerator reports(session);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        allSections(false);
+        setConfig(c.name, "YES");
+        Lines lines = reports.reportTotalSales(false, 42);
+        ASSERT_GT(lines.size(), 10u);
+        EXPECT_EQ(lines[5], std::string(42, '='));
+        EXPECT_EQ(lines[6], "");
+        EXPECT_EQ(trim(lines[7]), c.title);
+        EXPECT_EQ(lines.back(), "------ END OF REPORT ------");
+        expectFits(lines);
+    }
+}
+
+TEST_F(ReportTest, TheWholeCloseReport) {
+    storeDay();
+    allSections(true);
+    Lines lines = ReportGenerator(session).reportTotalSales(true, 42);
+    expectFits(lines);
+    // Whole labels, the refund's tax lowering its line as it lowers the total.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "     CASH BACK         ($10.00)"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " State (8.25%):                     $1.40 "), lines.end());
+    EXPECT_TRUE(test::matchesGoldenText(test::joinLines(lines), "reports/close_report.txt"));
+}
+
+TEST_F(ReportTest, ARefundOrderLowersTheSalesAndTheTaxLinesAddUpToTheTaxTotal) {
+    storeDay(false);
+    ReportGenerator reports(session);
+    const ReportValues before = reports.generateValues("B1");
+    refund()->write(*context());
+    store.save();
+    const ReportValues after = reports.generateValues("B1");
+    auto o = refund();
+
+    EXPECT_EQ(after.orderCount, before.orderCount + 1);
+    EXPECT_EQ(after.subTotal, before.subTotal - o->getSubTotal());
+    EXPECT_EQ(after.taxTotal, before.taxTotal - o->getTaxTotal());
+    EXPECT_EQ(after.payGrandTotal, before.payGrandTotal - o->getTotal());
+    EXPECT_EQ(after.cashGrandTotal, before.cashGrandTotal - o->getTotal());
+    EXPECT_EQ(after.areaNetTotals.at("-1"), before.areaNetTotals.at("-1") - o->getSubTotal());
+    EXPECT_EQ(after.itemsSoldGroups.at("Food").at("Burger").at(1200),
+              before.itemsSoldGroups.at("Food").at("Burger").at(1200) - 1);
+    for (const ReportValues* v : {&before, &after}) {
+        int64_t lines = 0;
+        for (const auto& [key, amount] : v->taxTotals) lines += amount;
+        EXPECT_EQ(lines, v->taxTotal);
+    }
+    EXPECT_EQ(after.taxTotals.at("State (8.25%):"), after.taxTotal);
+    // The payment entries themselves always add; the refund has an entry of its own type.
+    EXPECT_EQ(after.paymentTotals.at(Order::kRefund).at("Cash").at("none").total, o->getTotal());
+}
+
+TEST_F(ReportTest, TheSalesStatusReport) {
+    storeDay();
+    // 2 x (12.00 + 1.00) + 2.50 comped = 26.00 + tax 2.15; fries 4.00 - 1.00 + tax 0.24;
+    // less the refund, 12.00 + tax 0.99.
+    Lines want = header("--- SALES STATUS REPORT ---");
+    want.insert(want.end(), {"GROSS SALES TOTAL                   $18.40",
+                             "                        State        $1.40",
+                             std::string(28, ' ') + "--------------",
+                             "NET SALES TOTAL                     $17.00", "", "------ END OF REPORT ------"});
+    EXPECT_EQ(ReportGenerator(session).reportSalesStatus(42), want);
+}
+
+TEST_F(ReportTest, TheCashDrawerReportInLiteMode) {
+    storeDay();
+    ReportGenerator reports(session);
+    EXPECT_EQ(reports.reportCashDrawer("D2", 42), std::nullopt);  // never cashed in
+
+    // D1 was cashed in with $100.00; the dine-in order's cash went into it.
+    ManagedObjectPtr cash = context()->fetchFirst("CashInOut", "cashDrawer.cashDrawerId == %@", std::string("D1"));
+    ASSERT_TRUE(cash);
+    cash->setValue("inAmount", 10000);
+    for (const auto& [denomination, count] : {std::pair{"2000", 4}, std::pair{"500", 4}}) {
+        ManagedObjectPtr amount = context()->insert("CashAmount");
+        amount->setValue("denomination", std::string(denomination));
+        amount->setValue("amount", count);
+        cash->addTo("inBreakDown", amount);
+    }
+    for (const char* id : {"o1-p", "o3-p"})
+        context()->fetchFirst("Payment", "remoteId == %@", std::string(id))->setToOne("cashInOut", cash);
+    store.save();
+
+    std::optional<Lines> open = reports.reportCashDrawer("D1", 42);
+    ASSERT_TRUE(open);
+    expectFits(*open);
+    // 28.14 taken, 12.99 refunded.
+    EXPECT_NE(std::find(open->begin(), open->end(), "                 Total Activity:   $15.15"), open->end());
+    EXPECT_EQ((*open)[open->size() - 3], "               Calculated Total:  $115.15");
+    EXPECT_NE(std::find(open->begin(), open->end(), "   $5.00   x       4 =             $20.00"), open->end());
+    EXPECT_NE(std::find(open->begin(), open->end(), " Table 1    Cash       $28.14 $0.00 $0.00"), open->end());
+    // Without the payments the list is left out and the activity stays.
+    std::optional<Lines> brief = reports.reportCashDrawer("D1", 42, false);
+    ASSERT_TRUE(brief);
+    EXPECT_EQ(std::find_if(brief->begin(), brief->end(), [](const std::string& l) { return l.rfind("PAYMENTS:", 0) == 0; }),
+              brief->end());
+    EXPECT_EQ(brief->back(), "------ END OF REPORT ------");
+
+    // Cashed out with exactly what was expected: a shortage of nothing.
+    cash->setValue("outDate", Date::now());
+    cash->setToOne("outBy", context()->fetchFirst("User", "userId == %@", std::string("U-ANN")));
+    cash->setValue("outAmount", 11515);
+    cash->setValue("outAmountCalculated", 11515);
+    store.save();
+    std::optional<Lines> closed = reports.reportCashDrawer("D1", 42);
+    ASSERT_TRUE(closed);
+    expectFits(*closed);
+    EXPECT_EQ((*closed)[closed->size() - 5], "                       Shortage:    $0.00");
+    EXPECT_EQ((*closed)[closed->size() - 6], "               Calculated Total:  $115.15");
+
+    cash->setValue("outAmount", 12000);
+    store.save();
+    closed = reports.reportCashDrawer("D1", 42);
+    EXPECT_EQ((*closed)[closed->size() - 5], "                        Overage:    $4.85");
+}
+
+class GatewayReportTest : public ReportTest {
+protected:
+    void SetUp() override {
+        ReportTest::SetUp();
+        setConfig("TAVLO_LITE", "NO");
+        session = std::make_shared<Session>(context());
+        session->setUserId("U-ANN");
+        session->setStoreId("1");
+        session->setPassword("secret");
+        server.start();
+        CommHelper::setGateway(server.url());
+    }
+    void TearDown() override {
+        server.stop();
+        CommHelper::setGateway(std::nullopt);
+    }
+
+    storesim::StoreServer server{storesim::StoreServer::Options{"1", "secret", 5}};
+};
+
+TEST_F(GatewayReportTest, TheReportsAreTheServersLines) {
+    ASSERT_FALSE(session->isLite());
+    server.setReport("getTotalSalesReport", {"CLOSE", "", "Total   $12.50"});
+    server.setReport("getSalesStatus", {"STATUS"});
+    ReportGenerator reports(session);
+    EXPECT_EQ(reports.reportTotalSales(false, 42), (Lines{"CLOSE", "", "Total   $12.50"}));
+    EXPECT_EQ(reports.reportSalesStatus(42), Lines{"STATUS"});
+}
+
+TEST_F(GatewayReportTest, AServerErrorGivesItsOneLineReport) {
+    server.setFault("getTotalSalesReport", storesim::Fault::ErrorElement, 0, std::string("Day is being closed"));
+    ReportGenerator reports(session);
+    EXPECT_EQ(reports.reportTotalSales(false, 42), Lines{"Day is being closed"});
+    server.setFault("getSalesStatus", storesim::Fault::RefuseConnection);
+    Lines lines = reports.reportSalesStatus(42);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_FALSE(lines[0].empty());
+}
+
+TEST_F(GatewayReportTest, TheDrawerAndUserReportsAskForTheirCashInOut) {
+    ReportGenerator reports(session);
+    EXPECT_EQ(reports.reportCashDrawer("D2", 42), Lines{"No report available"});
+    EXPECT_EQ(reports.reportUser("U-BOB", 42, true), Lines{"No report available"});
+
+    server.setReport("getCashInOutReport", {"DRAWER D1"});
+    ManagedObjectPtr cash = context()->fetchFirst("CashInOut", "cashDrawer.cashDrawerId == %@", std::string("D1"));
+    cash->setValue("cashInOutId", std::string("CIO-9"));
+    store.save();
+    EXPECT_EQ(reports.reportCashDrawer("D1", 42), Lines{"DRAWER D1"});
+    EXPECT_NE(server.requests().back().body.find("<cashInOutId>CIO-9</cashInOutId>"), std::string::npos);
+
+    // Not yet known to the server: asked for by who, which drawer and when.
+    cash->setValue("cashInOutId", std::string("-1"));
+    cash->setValue("outDate", Date::now());
+    cash->setToOne("outBy", context()->fetchFirst("User", "userId == %@", std::string("U-BOB")));
+    store.save();
+    EXPECT_EQ(reports.reportUser("U-BOB", 42, true), Lines{"DRAWER D1"});
+    const std::string body = server.requests().back().body;
+    EXPECT_EQ(body.find("<cashInOutId>"), std::string::npos);
+    EXPECT_NE(body.find("<userId>U-BOB</userId>"), std::string::npos);
+
+    // Lite mode has no user report.
+    setConfig("TAVLO_LITE", "YES");
+    ReportGenerator lite(std::make_shared<Session>(context()));
+    EXPECT_EQ(lite.reportUser("U-BOB", 42, true), std::nullopt);
+}
+
+} // namespace
+} // namespace tavlo
