@@ -57,33 +57,10 @@ public:
     bool quickSale = false;
 };
 
-// The clock tickets as lines on the recording printer, between its open and close.
-class RecordingClockTickets : public ClockTicketLayout {
-public:
-    bool printClockIn(const std::optional<std::string>& name, const std::optional<std::string>& storeName, Date,
-                      int trailLines, Error*, ObjectContext*, PrinterStream& stream) override {
-        record(stream, "clock in " + name.value_or("?") + " at " + storeName.value_or("?"), trailLines);
-        return true;
-    }
-    bool printClockOut(const std::optional<std::string>& name, const std::optional<std::string>& storeName, Date in,
-                       Date out, int trailLines, Error*, ObjectContext*, PrinterStream& stream) override {
-        record(stream, std::string(in <= out ? "clock out " : "clock out before in ") + name.value_or("?") + " at " +
-                           storeName.value_or("?"),
-               trailLines);
-        return true;
-    }
-
-private:
-    static void record(PrinterStream& stream, const std::string& line, int trailLines) {
-        if (auto* printer = dynamic_cast<tavlo::test::RecordingPrinterStream*>(&stream))
-            printer->calls.push_back(line + " +" + std::to_string(trailLines));
-    }
-};
-
 // The sign-in screen on a terminal of the small store (this device is "Front", T1), against the
 // store server on loopback as its gateway (store "1", password "secret"), with the handlers set
-// up and paused, Wi-Fi up, announcements ignored unless asked for, the receipt printer of type "escpos" a recording one and the clock
-// tickets recorded on it. Users sign in with the numbers 1001 (Ann) and 1002 (Bob).
+// up and paused, Wi-Fi up, announcements ignored unless asked for, and the receipt printer of
+// type "escpos" a recording one. Users sign in with the numbers 1001 (Ann) and 1002 (Bob).
 class LoginScreen {
 public:
     struct Options {
@@ -116,7 +93,6 @@ public:
             printerSettings = settings;
             return printer;
         });
-        ClockTicketLayout::install(std::make_shared<RecordingClockTickets>());
         NetworkProbe::install(std::make_shared<FixedNetworkProbe>(true, "10.1.1.20", "Bistro-Staff"));
 
         server.start();
@@ -132,7 +108,6 @@ public:
         AppShell::endHandlers();
         server.stop();
         ReceiptPrinters::removeMaker("escpos");
-        ClockTicketLayout::install(nullptr);
         NetworkProbe::install(nullptr);
         CommHelper::setGateway(std::nullopt);
         for (const char* name : {LoginViewController::ordersInterface, LoginViewController::adminInterface, "OrderView"})

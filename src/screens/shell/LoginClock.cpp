@@ -10,11 +10,10 @@
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
-#include "screens/shell/ReceiptPrinters.h"
+#include "printing/ReceiptHelper.h"
+#include "screens/prompts/AmountViewController.h"
 #include "sync/handlers/OrderHandler.h"
 
-#include <algorithm>
-#include <limits>
 
 namespace tavlo::screens {
 
@@ -186,16 +185,13 @@ void LoginViewController::printClockTicket(Session& session, const ManagedObject
         showAlert("Error", localized("Unable to print receipt, verify your printer is on and connected"));
         return;
     }
-    std::shared_ptr<ClockTicketLayout> layout = ClockTicketLayout::current();
-    if (!layout) TAVLO_LOG("No clock ticket layout is installed: the ticket is not printed");
     int trailLines = intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", moc));
     std::optional<std::string> name = user->text("name");
-    for (int copy = 0; layout && copy < copies; ++copy) {
-        bool printed = out ? layout->printClockOut(name, session.storeName(), in, *out, trailLines, &error, moc,
-                                                   *printerStream_)
-                           : layout->printClockIn(name, session.storeName(), in, trailLines, &error, moc,
-                                                  *printerStream_);
-        if (!printed) TAVLO_LOG("Unable to print the clock ticket: %@", error.localizedDescription());
+    for (int copy = 0; copy < copies; ++copy) {
+        if (out)
+            ReceiptHelper::printClockOut(name, session.storeName(), in, *out, trailLines, &error, moc, *printerStream_);
+        else
+            ReceiptHelper::printClockIn(name, session.storeName(), in, trailLines, &error, moc, *printerStream_);
     }
     printerStream_->close();
 }
@@ -205,18 +201,9 @@ void LoginViewController::printClockTicket(Session& session, const ManagedObject
 bool LoginViewController::textFieldShouldChangeCharacters(TextField& field, TextRange range,
                                                           const std::string& replacement) {
     if (field.tag() != amountFieldTag) return true;
-    std::string text = replacingCharacters(field.text(), range, replacement);
-    if (size_t symbol = text.find(Utils::currencySymbol); symbol != std::string::npos)
-        text.erase(symbol, std::string_view(Utils::currencySymbol).size());
-    if (size_t point = text.find('.'); point != std::string::npos) text.erase(point, 1);
-    // Anything but digits, or digits past what an amount can hold, is refused: the amount shown
-    // stays the one typed.
-    if (text.find_first_not_of("0123456789") != std::string::npos) return false;
-    text.erase(0, std::min(text.find_first_not_of('0'), text.size()));
-    if (text.size() > 10) return false;
-    int64_t cents = text.empty() ? 0 : std::stoll(text);
-    if (cents > std::numeric_limits<int32_t>::max()) return false;
-    field.setText(Utils::formatCurrency(cents));
+    // Cents entry as the amount prompt does it: an edit it refuses leaves the field as it was.
+    if (std::optional<std::string> shown = AmountViewController::centsAfterEdit(field.text(), range, replacement))
+        field.setText(*shown);
     return false;
 }
 

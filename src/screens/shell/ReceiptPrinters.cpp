@@ -3,6 +3,7 @@
 #include "core/session/DBHelper.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
+#include "printing/EscPosPrinter.h"
 
 #include <map>
 #include <mutex>
@@ -64,6 +65,13 @@ std::shared_ptr<PrinterStream> ReceiptPrinters::printerFor(const std::optional<s
         return nullptr;
     }
     return maker(settings, current);
+}
+
+void ReceiptPrinters::registerDrivers() {
+    registerMaker("escpos", [](const Settings& settings, const std::shared_ptr<PrinterStream>& current) {
+        if (current && current->type() == PrinterStream::EscPosType) return current;
+        return std::shared_ptr<PrinterStream>(std::make_shared<EscPosPrinter>(settings.url, settings.timeout));
+    });
 }
 
 } // namespace tavlo::screens

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "core/ports/Port.h"
 #include "core/ports/PrinterStream.h"
-#include "platform/foundation/Clock.h"
 #include "platform/store/ObjectContext.h"
 
 #include <functional>
@@ -42,23 +40,10 @@ public:
     static std::shared_ptr<PrinterStream> printerFor(const std::optional<std::string>& terminalId,
                                                      ObjectContext* context,
                                                      const std::shared_ptr<PrinterStream>& current);
-};
 
-// The clock-in and clock-out tickets' layout on an open receipt printer. The receipt layout
-// installs it; while none is installed the screens print no ticket (and log that).
-class ClockTicketLayout : public Port<ClockTicketLayout> {
-public:
-    static constexpr const char* className = "ClockTicketLayout";
-
-    virtual ~ClockTicketLayout() = default;
-    // The store's header, "Clock In" and the time in, then `trailLines` blank lines and a cut.
-    virtual bool printClockIn(const std::optional<std::string>& name, const std::optional<std::string>& storeName,
-                              Date in, int trailLines, Error* error, ObjectContext* context,
-                              PrinterStream& stream) = 0;
-    // The same with "Clock Out" and the times in and out.
-    virtual bool printClockOut(const std::optional<std::string>& name, const std::optional<std::string>& storeName,
-                               Date in, Date out, int trailLines, Error* error, ObjectContext* context,
-                               PrinterStream& stream) = 0;
+    // The drivers the program has: "escpos", the network ESC/POS printer (the current printer
+    // when it is one).
+    static void registerDrivers();
 };
 
 } // namespace tavlo::screens

@@ -1,6 +1,7 @@
 #include "screens/shell/StartupScreens.h"
 
 #include "screens/shell/LoginViewController.h"
+#include "screens/shell/ReceiptPrinters.h"
 #include "screens/shell/SettingsViewController.h"
 #include "screens/shell/SignedInViewController.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
@@ -11,6 +12,7 @@ void registerStartupScreens() {
     registerSettingsView();
     TavloMobileAppDelegate::registerSettingsController<SettingsViewController>();
     registerLoginView();
+    ReceiptPrinters::registerDrivers();
     registerSignedInStandIns();
 }
 
