@@ -329,3 +329,21 @@ TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEna
 
 } // namespace
 } // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+TEST(ReceiptPrintersTest, TheProgramsDriverMakesANetworkPrinterAndKeepsTheCurrentOne) {
+    LoginScreen s({});
+    ReceiptPrinters::registerDrivers();  // in place of the fixture's recording printer
+    std::shared_ptr<PrinterStream> printer = ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr);
+    ASSERT_NE(printer, nullptr);
+    EXPECT_EQ(printer->type(), PrinterStream::EscPosType);
+    EXPECT_EQ(ReceiptPrinters::printerFor("T1", s.store.context().get(), printer), printer);
+    // A current printer of another kind is not kept.
+    s.printer->printerType = PrinterStream::EmailType;
+    EXPECT_NE(ReceiptPrinters::printerFor("T1", s.store.context().get(), s.printer), s.printer);
+}
+
+} // namespace
+} // namespace tavlo::screens
