@@ -16,7 +16,8 @@
 #include "screens/shell/SettingsViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
-#include "screens/shell/TerminalReadyViewController.h"
+#include "screens/shell/LoginViewController.h"
+#include "screens/shell/RootViewController.h"
 #include "support/LocalStoreScope.h"
 #include "support/LogLines.h"
 #include "support/ui/Golden.h"
@@ -144,8 +145,10 @@ TEST_F(AppDelegateTest, AConfiguredTerminalOfTheSameStoreLoadsNothingAndShowsThe
 
     EXPECT_EQ(loads(), 0u);
     EXPECT_EQ(t.visibleInterface(), "LoginView");
-    ASSERT_NE(t.delegate->navigationController(), nullptr);
-    EXPECT_EQ(t.h.window().rootViewController(), t.delegate->navigationController());
+    // The pad: the sign-in screen is presented by the root pane over the split view.
+    ASSERT_NE(t.delegate->splitViewController(), nullptr);
+    EXPECT_EQ(t.h.window().rootViewController(), t.delegate->splitViewController());
+    EXPECT_NE(t.delegate->splitViewController()->presentedViewController(), nullptr);
     EXPECT_FALSE(t.h.hasAlert());
     EXPECT_TRUE(t.delegate->handlersSetupCompleted());
     EXPECT_TRUE(StoreHandler::getInstance()->isRunning());
@@ -360,19 +363,20 @@ TEST_F(AppDelegateTest, TheEndSavesWhatTheMainContextHolds) {
     EXPECT_TRUE(tavlo::test::logged("TavloMobileAppDelegate.cpp", "Application will Terminate"));
 }
 
-// The program's stand-in for the sign-in screen, reached as a configured terminal reaches it.
-TEST_F(AppDelegateTest, TheReadyScreenNamesTheStore) {
-    registerTerminalReadyView();
+// The program's sign-in screen, reached as a configured terminal reaches it: presented by the pad's
+// root pane, titled with the store and the terminal.
+TEST_F(AppDelegateTest, TheSignInScreenNamesTheStoreAndTheTerminal) {
+    registerLoginView();
     Terminal t;
+    UserDefaults::standardUserDefaults().setObject(std::string("device-0"), "device_id");
     configure();
-    t.loaded("S-7", {{"IPHONE_STORE_NAME", "Corner Kitchen"}, {"HH_IGNORE_BROADCASTS", "YES"}});
     t.launch();
-    auto& ready = t.h.visible<TerminalReadyViewController>();
-    EXPECT_EQ(ready.storeName()->text(), "Store: Corner Kitchen");
-    EXPECT_NO_THROW(t.h.viewWithText(TerminalReadyViewController::readyText));
-    ASSERT_NE(ready.broadcastListener(), nullptr);
-    EXPECT_EQ(ready.broadcastListener()->udpDelegate(), nullptr);  // broadcasts are ignored
-    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "terminal_ready");
+    auto& login = t.h.visible<LoginViewController>();
+    EXPECT_EQ(login.title(), "Generated Store (Till 0)");
+    EXPECT_FALSE(t.h.hasAlert());
+    EXPECT_TRUE(login.textNumber()->isFirstResponder());
+    ASSERT_NE(login.broadcastListener(), nullptr);
+    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "terminal_sign_in");
 }
 
 // The real set-up screen, shown by the start-up and answered as a person answers it.

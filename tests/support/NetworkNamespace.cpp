@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <arpa/inet.h>
 #include <net/if.h>
+#include <net/route.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -76,6 +79,40 @@ std::string bringLoopbackUp() {
     }
     ::close(fd);
     return failure;
+}
+
+std::string bringLoopbackUpForMulticast() {
+    if (std::string failure = bringLoopbackUp(); !failure.empty()) return failure;
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) return std::string("socket: ") + std::strerror(errno);
+    rtentry route{};
+    auto* dst = reinterpret_cast<sockaddr_in*>(&route.rt_dst);
+    dst->sin_family = AF_INET;
+    dst->sin_addr.s_addr = inet_addr("224.0.0.0");
+    auto* mask = reinterpret_cast<sockaddr_in*>(&route.rt_genmask);
+    mask->sin_family = AF_INET;
+    mask->sin_addr.s_addr = inet_addr("240.0.0.0");
+    route.rt_flags = RTF_UP;
+    char device[] = "lo";
+    route.rt_dev = device;
+    std::string failure;
+    if (ioctl(fd, SIOCADDRT, &route) != 0) failure = std::string("multicast route: ") + std::strerror(errno);
+    ::close(fd);
+    return failure;
+}
+
+std::string announcementDatagram(int32_t type, const std::vector<std::string>& texts, size_t padTo) {
+    std::string d("\xAC\xED\x00\x05\x77\x04", 6);
+    uint32_t t = static_cast<uint32_t>(type);
+    for (int shift = 24; shift >= 0; shift -= 8) d += static_cast<char>((t >> shift) & 0xFF);
+    for (const std::string& text : texts) {
+        d += '\x74';
+        d += static_cast<char>(text.size() >> 8);
+        d += static_cast<char>(text.size() & 0xFF);
+        d += text;
+    }
+    if (d.size() < padTo) d.append(padTo - d.size(), '\0');
+    return d;
 }
 
 } // namespace tavlo::test

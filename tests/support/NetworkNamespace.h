@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tavlo::test {
 
@@ -21,5 +24,13 @@ NamespaceRun runInNetworkNamespace(const std::function<std::string()>& setUp, co
 
 // Brings the loopback interface up, with multicast; "" or what failed.
 std::string bringLoopbackUp();
+
+// bringLoopbackUp, then routes the multicast range (224.0.0.0/4) over the loopback, so that a
+// listener can join a group there; "" or what failed.
+std::string bringLoopbackUpForMulticast();
+
+// An announcement datagram as the store server writes it: the stream header, the type's block,
+// then the text records, padded with zero bytes to `padTo`.
+std::string announcementDatagram(int32_t type, const std::vector<std::string>& texts = {}, size_t padTo = 11);
 
 } // namespace tavlo::test

@@ -32,19 +32,8 @@ public:
     void wakeOrders() override { ++orders; }
 };
 
-// A datagram as the server writes it: stream header, the type's block, then string records.
 std::string datagram(int32_t type, const Lines& strings = {}, size_t padTo = 11) {
-    std::string d("\xAC\xED\x00\x05\x77\x04", 6);
-    uint32_t t = static_cast<uint32_t>(type);
-    for (int shift = 24; shift >= 0; shift -= 8) d += static_cast<char>((t >> shift) & 0xFF);
-    for (const std::string& s : strings) {
-        d += '\x74';
-        d += static_cast<char>(s.size() >> 8);
-        d += static_cast<char>(s.size() & 0xFF);
-        d += s;
-    }
-    if (d.size() < padTo) d.append(padTo - d.size(), '\0');
-    return d;
+    return test::announcementDatagram(type, strings, padTo);
 }
 
 // What the listener wrote to the log (its own lines only, without time stamps).
@@ -271,26 +260,6 @@ TEST_F(UDPDelegateTest, ABusyPortStallsTheListenerBeforeAnyJoin) {
 
 namespace {
 
-// Brings the namespace's loopback up with multicast and routes the multicast range over it.
-std::string setUpLoopback() {
-    if (std::string failure = test::bringLoopbackUp(); !failure.empty()) return failure;
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) return std::string("socket: ") + std::strerror(errno);
-    rtentry route{};
-    auto* dst = reinterpret_cast<sockaddr_in*>(&route.rt_dst);
-    dst->sin_family = AF_INET;
-    dst->sin_addr.s_addr = inet_addr("224.0.0.0");
-    auto* mask = reinterpret_cast<sockaddr_in*>(&route.rt_genmask);
-    mask->sin_family = AF_INET;
-    mask->sin_addr.s_addr = inet_addr("240.0.0.0");
-    route.rt_flags = RTF_UP;
-    char device[] = "lo";
-    route.rt_dev = device;
-    if (ioctl(fd, SIOCADDRT, &route) != 0) return std::string("multicast route: ") + std::strerror(errno);
-    ::close(fd);
-    return "";
-}
-
 void sendToGroup(const std::string& d) {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
@@ -336,7 +305,7 @@ void listenInNamespace() {
 
 TEST(UDPDelegateInNamespace, MonitorHearsTheGroupAndWakesTheHandlers) {
     test::TempHome home;
-    test::NamespaceRun run = test::runInNetworkNamespace(setUpLoopback, listenInNamespace);
+    test::NamespaceRun run = test::runInNetworkNamespace(test::bringLoopbackUpForMulticast, listenInNamespace);
     if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace can be made here: " << run.unavailable;
     EXPECT_EQ(run.exitCode, 0) << "the listener in its namespace failed (see its output above)";
 }

@@ -327,7 +327,8 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
                              XmlHelper::getAttributeValue(what, "terminalId"),
                              request.has_header("association")
                                  ? std::optional<std::string>(request.get_header_value("association"))
-                                 : std::nullopt};
+                                 : std::nullopt,
+                             request.get_header_value("uid")};
         whole = storeData(ask);
     }
     if (whole) return answer(200, *whole);

@@ -42,6 +42,7 @@ struct StoreDataRequest {
     std::string menuDateUpdated;
     std::optional<std::string> terminalId;
     std::optional<std::string> associationCode;
+    std::string deviceId;  // the asking terminal's "uid"
 };
 
 // One request as it arrived.

@@ -3,9 +3,10 @@
 //            [--card-gateway URL]
 // --port 0 takes any free port; the "listening on" line tells which. --demo serves the demo store
 // (store "demo", password "demo") with a generated menu of --items items (default 60) unless a
-// fixture is given. --card-gateway makes the generated store's card host the Larch gateway at URL
-// (the loopback gateway, tools/gatewaysim, with its user "demo" and password "demo"). Serves
-// until interrupted (Ctrl-C or SIGTERM).
+// fixture is given; the terminal that loads it becomes its first till, where the users "User 0"
+// to "User 9" sign in with the numbers 1000 to 1009. --card-gateway makes the generated store's
+// card host the Larch gateway at URL (the loopback gateway, tools/gatewaysim, with its user "demo"
+// and password "demo"). Serves until interrupted (Ctrl-C or SIGTERM).
 #include "StoreServer.h"
 #include "sync/storeload/StoreDataGenerator.h"
 
@@ -89,8 +90,13 @@ int main(int argc, char** argv) {
         if (items) {
             std::vector<std::pair<std::string, std::string>> params;
             if (!cardGateway.empty()) params = cardHost(cardGateway);
-            std::string reply = tavlo::StoreDataGenerator::reply(static_cast<size_t>(*items), params);
-            server.setStoreData([reply](const tavlo::storesim::StoreDataRequest&) { return reply; });
+            // The demo store makes whichever terminal asks its first till, so that its users can
+            // sign in there.
+            server.setStoreData([demo, params, count = static_cast<size_t>(*items)](
+                                    const tavlo::storesim::StoreDataRequest& asked) {
+                return demo ? tavlo::StoreDataGenerator::reply(count, params, asked.deviceId)
+                            : tavlo::StoreDataGenerator::reply(count, params);
+            });
         }
         server.start(port);
         std::printf("storesim: store %s listening on %s\n", options.storeId.c_str(), server.url().c_str());

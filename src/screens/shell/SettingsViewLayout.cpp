@@ -7,6 +7,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/shell/ShellLayout.h"
 
 namespace tavlo::screens {
 
@@ -34,22 +35,8 @@ Metrics metricsFor(DeviceIdiom idiom) {
     return {{320, 480}, 24, 34, 44, 14, 20, 98, 300, 16, 13, 18, 36, 12, 70, 8, 44, 17, 12};
 }
 
-template <typename V, typename... A> std::shared_ptr<V> add(View& parent, A&&... args) {
-    auto view = std::make_shared<V>(std::forward<A>(args)...);
-    parent.addSubview(view);
-    return view;
-}
-
-std::shared_ptr<Label> caption(View& card, const Rect& frame, const std::string& text, const Metrics& m) {
-    auto label = add<Label>(card, frame);
-    label->setText(text);
-    label->setFont(Font::boldSystem(m.captionSize));
-    label->setTextColor(theme::ink());
-    return label;
-}
-
 std::shared_ptr<TextField> field(View& card, const Rect& frame, const std::string& placeholder) {
-    auto field = add<TextField>(card, frame);
+    auto field = shell::add<TextField>(card, frame);
     field->setBorderStyle(BorderStyle::RoundedRect);
     field->setPlaceholder(placeholder);
     field->setFont(Font::system(17));
@@ -60,72 +47,53 @@ std::shared_ptr<TextField> field(View& card, const Rect& frame, const std::strin
 std::shared_ptr<View> build(SettingsViewController& owner) {
     Application* app = Application::current();
     const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
-    const uint32_t centred = Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin;
     const double columnX = (m.screen.width - m.cardWidth) / 2;
 
-    auto root = std::make_shared<View>(Rect(0, 0, m.screen.width, m.screen.height));
-    root->setBackgroundColor(theme::paper());
-    root->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
-
+    auto root = shell::paperRoot(m.screen);
     // The product's name opens the maker's contact page.
-    auto name = add<Button>(*root, ButtonType::Custom, Rect(columnX, m.top, m.cardWidth, m.nameHeight));
-    name->setTitle("tavlo");
-    name->setTitleColor(theme::teal());
-    name->titleLabel().setFont(Font::boldSystem(m.nameSize));
-    name->setAutoresizingMask(centred);
-    name->addTarget([&owner](Control&) { owner.tavlo(); }, ControlEvent::TouchUpInside);
-
-    auto subtitle = add<Label>(*root, Rect(columnX, m.top + m.nameHeight, m.cardWidth, m.subtitleHeight));
-    subtitle->setText(localized("Set up this terminal for its store"));
-    subtitle->setFont(Font::system(m.subtitleSize));
-    subtitle->setTextColor(theme::mutedInk());
-    subtitle->setTextAlignment(TextAlignment::Center);
-    subtitle->setAutoresizingMask(centred);
+    shell::addHeading(*root,
+                      {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
+                      localized("Set up this terminal for its store"), [&owner] { owner.tavlo(); });
 
     // The card: three captioned fields (the gateway with its test button) and Save.
     const double inner = m.cardWidth - 2 * m.padding;
     const double rowHeight = m.captionHeight + 4 + m.fieldHeight + m.rowGap;
     const double saveTop = m.padding + 3 * rowHeight + 4;
-    auto card = add<View>(*root, Rect(columnX, m.cardTop, m.cardWidth, saveTop + m.saveHeight + m.padding));
-    card->setBackgroundColor(Color::white());
-    card->setCornerRadius(12);
-    card->setShadow({{0, 2}, 8, 0.18});
-    card->setAutoresizingMask(centred);
+    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, saveTop + m.saveHeight + m.padding));
 
     auto row = [&](int index) { return m.padding + index * rowHeight; };
     auto fieldFrame = [&](int index, double width) {
         return Rect(m.padding, row(index) + m.captionHeight + 4, width, m.fieldHeight);
     };
-    caption(*card, {m.padding, row(0), inner, m.captionHeight}, localized("Store id"), m);
+    auto caption = [&](int index, const std::string& text) {
+        shell::addCaption(*card, {m.padding, row(index), inner, m.captionHeight}, text, m.captionSize);
+    };
+    caption(0, localized("Store id"));
     auto storeId = field(*card, fieldFrame(0, inner), localized("Store id"));
     storeId->setKeyboardType(KeyboardType::NumbersAndPunctuation);
-    caption(*card, {m.padding, row(1), inner, m.captionHeight}, localized("Password"), m);
+    caption(1, localized("Password"));
     auto password = field(*card, fieldFrame(1, inner), localized("Password"));
     password->setSecureTextEntry(true);
-    caption(*card, {m.padding, row(2), inner, m.captionHeight}, localized("Gateway"), m);
+    caption(2, localized("Gateway"));
     auto gateway = field(*card, fieldFrame(2, inner - m.testWidth - m.gap), localized("Name or address"));
     gateway->setKeyboardType(KeyboardType::URL);
 
-    auto test = add<Button>(*card, ButtonType::RoundedRect,
+    auto test = shell::add<Button>(*card, ButtonType::RoundedRect,
                             Rect(m.padding + inner - m.testWidth, fieldFrame(2, 0).minY(), m.testWidth, m.fieldHeight));
     test->setTitle(localized("Test"));
     test->setCornerRadius(6);
     test->titleLabel().setFont(Font::boldSystem(m.captionSize + 2));
     test->addTarget([&owner](Control&) { owner.testGateway(); }, ControlEvent::TouchUpInside);
 
-    auto save = add<Button>(*card, ButtonType::Custom, Rect(m.padding, saveTop, inner, m.saveHeight));
-    save->setTitle(localized("Save"));
-    save->setBackgroundColor(theme::orange());
-    save->setCornerRadius(8);
-    save->titleLabel().setFont(Font::boldSystem(m.saveSize));
-    save->addTarget([&owner](Control&) { owner.saveSettings(); }, ControlEvent::TouchUpInside);
+    shell::addMainButton(*card, Rect(m.padding, saveTop, inner, m.saveHeight), localized("Save"), m.saveSize,
+                         [&owner] { owner.saveSettings(); });
 
     const Rect cardFrame = card->frame();
-    auto info = add<Label>(*root, Rect(columnX, cardFrame.maxY() + m.rowGap, m.cardWidth, m.infoSize + 8));
+    auto info = shell::add<Label>(*root, Rect(columnX, cardFrame.maxY() + m.rowGap, m.cardWidth, m.infoSize + 8));
     info->setFont(Font::system(m.infoSize));
     info->setTextColor(theme::mutedInk());
     info->setTextAlignment(TextAlignment::Center);
-    info->setAutoresizingMask(centred);
+    info->setAutoresizingMask(shell::centred);
 
     owner.connect("textStoreId", storeId);
     owner.connect("textStorePassword", password);

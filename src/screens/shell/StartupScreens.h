@@ -2,9 +2,10 @@
 
 namespace tavlo::screens {
 
-// Registers the screens the start-up shows by their interface names: "LoginView" (until sign-in
-// exists, the terminal-ready stand-in) and the store set-up screen "SettingsView". The program
-// calls it once; so do tests that show the program's own screens.
+// Registers the screens the start-up shows by their interface names: the store set-up screen
+// "SettingsView", the sign-in screen "LoginView" and, until the screens a sign-in opens exist,
+// their stand-in under "OrdersView" and "LiteAdminView"; and the receipt printer drivers by type.
+// The program calls it once; so do tests that show the program's own screens.
 void registerStartupScreens();
 
 } // namespace tavlo::screens

@@ -7,6 +7,9 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "screens/shell/DetailViewController.h"
+#include "screens/shell/LoginViewController.h"
+#include "screens/shell/RootViewController.h"
 #include "screens/shell/SettingsViewController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/storeload/OperationSynchStore.h"
@@ -59,6 +62,18 @@ std::shared_ptr<ObjectStore> TavloMobileAppDelegate::persistentStoreCoordinator(
 
 void TavloMobileAppDelegate::applicationDidFinishLaunching(Application& app) {
     app_ = &app;
+    if (app.idiom() == DeviceIdiom::Tablet) {
+        rootViewController_ = std::make_shared<RootViewController>();
+        detailViewController_ = std::make_shared<DetailViewController>();
+        rootViewController_->setDetailViewController(detailViewController_);
+        detailViewController_->setRootPane(rootViewController_);
+        splitViewController_ = std::make_shared<SplitViewController>();
+        splitViewController_->setViewControllers(std::make_shared<NavigationController>(rootViewController_),
+                                                 std::make_shared<NavigationController>(detailViewController_));
+        splitViewController_->setDelegate(detailViewController_.get());
+        splitViewController_->setPresentsWithGesture(false);
+    }
+    uiLoaded_ = false;
     handlersSetupCompleted_ = false;
     // The first use of the main context opens the object store.
     std::shared_ptr<ObjectContext> context = managedObjectContext();
@@ -66,6 +81,10 @@ void TavloMobileAppDelegate::applicationDidFinishLaunching(Application& app) {
     // Without its store the terminal can do nothing; the failure is logged above.
     if (!context) return;
     shell_ = std::make_unique<AppShell>(context);
+    if (rootViewController_) {
+        rootViewController_->setManagedObjectContext(context);
+        rootViewController_->setPersistentStoreCoordinator(context->store());
+    }
     home();
 }
 
@@ -86,6 +105,10 @@ void TavloMobileAppDelegate::home() {
         if (loadedStoreId != storeId) configured = loadStore(url, *storeId, *password, loadedStoreId);
     }
 
+    if (splitViewController_ && !uiLoaded_) {
+        window().setRootViewController(splitViewController_);
+        uiLoaded_ = true;
+    }
     window().makeKeyAndVisible();
     if (!configured) {
         settings();
@@ -135,10 +158,26 @@ void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
     verifySpace(freeBytes);
     if (!ignoreTerminalInfo) background_.addOperation([] { CommHelper::sendTerminalInfo(); });
 
-    if (!navigationController_)
-        navigationController_ =
-            std::make_shared<NavigationController>(InterfaceRegistry::shared().instantiate(loginInterface));
+    if (rootViewController_) {
+        rootViewController_->displayLogin();
+        return;
+    }
+    if (!navigationController_) {
+        std::shared_ptr<ViewController> login = InterfaceRegistry::shared().instantiate(loginInterface);
+        if (auto* screen = dynamic_cast<LoginViewController*>(login.get())) {
+            screen->setManagedObjectContext(context);
+            screen->setPersistentStoreCoordinator(context->store());
+        }
+        navigationController_ = std::make_shared<NavigationController>(login);
+    }
     window().setRootViewController(navigationController_);
+}
+
+void TavloMobileAppDelegate::pushDetailsView(std::shared_ptr<ViewController> controller, bool animated) {
+    NavigationController* detail = detailViewController_ ? detailViewController_->navigationController() : nullptr;
+    if (!detail) return;
+    if (controller) detail->push(std::move(controller), animated);
+    else detail->pop(animated);
 }
 
 void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
@@ -153,10 +192,21 @@ void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
 
 void TavloMobileAppDelegate::settings() {
     TAVLO_LOG("*** NOTE: Terminal does not contain configuration!");
-    window().setRootViewController(InterfaceRegistry::shared().instantiate(settingsInterface));
+    std::shared_ptr<ViewController> setup = InterfaceRegistry::shared().instantiate(settingsInterface);
+    if (splitViewController_) splitViewController_->present(setup, false);
+    else window().setRootViewController(setup);
 }
 
-void TavloMobileAppDelegate::settingsSaved() { home(); }
+void TavloMobileAppDelegate::settingsSaved() {
+    if (!splitViewController_ || !splitViewController_->presentedViewController()) {
+        home();
+        return;
+    }
+    std::weak_ptr<TavloMobileAppDelegate> self = weak_from_this();
+    splitViewController_->dismiss(false, [self] {
+        if (auto delegate = self.lock()) delegate->home();
+    });
+}
 
 void TavloMobileAppDelegate::applicationWillTerminate(Application&) {
     TAVLO_LOG("Application will Terminate");

@@ -7,6 +7,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/SplitViewController.h"
 #include "sync/handlers/AppShell.h"
 
 #include <cstdint>
@@ -16,6 +17,9 @@
 #include <string>
 
 namespace tavlo::screens {
+
+class DetailViewController;
+class RootViewController;
 
 // The terminal's application delegate: the start-up.
 //
@@ -27,8 +31,9 @@ namespace tavlo::screens {
 // again. Both screens are made by their interface names ("LoginView", "SettingsView") through the
 // interface registry, so the start-up needs neither class. At the end it saves the main context.
 //
-// The pad shows the same screens as the phone, filling the window, until the administration panes
-// of a split view exist.
+// The phone shows the sign-in screen first in a navigation of its own. The pad shows a split view
+// of the root pane beside the detail pane: the root pane presents the sign-in screen, and the
+// set-up screen is presented over the split view.
 class TavloMobileAppDelegate : public ui::ApplicationDelegate,
                                public std::enable_shared_from_this<TavloMobileAppDelegate> {
 public:
@@ -79,8 +84,14 @@ public:
     // logged and mailed once).
     std::shared_ptr<ObjectContext> managedObjectContext();
     std::shared_ptr<ObjectStore> persistentStoreCoordinator();
-    // The sign-in screen's navigation; null before sign-in.
+    // Phone: the sign-in screen's navigation; null before sign-in and on the pad.
     ui::NavigationController* navigationController() const { return navigationController_.get(); }
+    // Pad: the split view and its panes, made at launch; null on the phone.
+    ui::SplitViewController* splitViewController() const { return splitViewController_.get(); }
+    const std::shared_ptr<RootViewController>& rootViewController() const { return rootViewController_; }
+    const std::shared_ptr<DetailViewController>& detailViewController() const { return detailViewController_; }
+    // Pad: pushes the controller on the detail pane's navigation, or pops its top one for null.
+    void pushDetailsView(std::shared_ptr<ui::ViewController> controller, bool animated);
 
     // --- state
     bool handlersSetupCompleted() const { return handlersSetupCompleted_; }
@@ -106,6 +117,10 @@ private:
     std::unique_ptr<AppShell> shell_;
     bool handlersSetupCompleted_ = false;
     std::shared_ptr<ui::NavigationController> navigationController_;
+    std::shared_ptr<ui::SplitViewController> splitViewController_;
+    std::shared_ptr<RootViewController> rootViewController_;
+    std::shared_ptr<DetailViewController> detailViewController_;
+    bool uiLoaded_ = false;
     std::optional<Error> storeLoadError_;
     int terminationStatus_ = 0;
     std::function<uint64_t()> freeSpace_;

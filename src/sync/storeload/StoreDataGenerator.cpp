@@ -67,7 +67,8 @@ std::string name(std::string_view prefix, size_t n) { return std::string(prefix)
 
 } // namespace
 
-std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<std::string, std::string>>& storeParams) {
+std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<std::string, std::string>>& storeParams,
+                                      const std::string& firstTerminalDevice) {
     const size_t sides = sideCount(items), recipes = recipeCount(items), combos = comboCount(items),
                  groups = comboGroupCount(items), sections = sectionCount(items);
     Out o(items * 700 + 64 * 1024);
@@ -111,11 +112,14 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     for (size_t t = 0; t < kTerminals; ++t) {
         o.open("terminal", "T", t).leaf("terminalName", name("Till", t)).leaf("number", int64_t(t) + 1);
         o.leaf("log", "false").leaf("disabled", "false").ref("areaId", "A", t % kAreas);
-        o.param("TS_UID", "device-" + std::to_string(t)).param("TS_PRINTER_URL", "10.0.0." + std::to_string(t + 5));
+        o.param("TS_UID", t == 0 ? firstTerminalDevice : "device-" + std::to_string(t));
+        o.param("TS_PRINTER_URL", "10.0.0." + std::to_string(t + 5));
         o.open("terminalCashDrawer").ref("cashDrawerId", "D", t % kDrawers).leaf("url", "10.0.0.9:9100");
         o.close("terminalCashDrawer").close("terminal");
     }
-    for (size_t p = 0; p < kPermissions; ++p) o.open("permission", "PM", p).leaf("permissionName", name("Permission", p)).close("permission");
+    // Every role holds the first permission: every user may sign in.
+    const char* const permissions[kPermissions] = {"STORE_LOGIN", "NEW_ORDER", "ADD_ITEM", "REPORT_TIPS", "ALL_ORDERS"};
+    for (size_t p = 0; p < kPermissions; ++p) o.open("permission", "PM", p).leaf("permissionName", permissions[p]).close("permission");
     for (size_t r = 0; r < kRoles; ++r) {
         o.open("role", "R", r).leaf("roleName", name("Role", r)).leaf("jobTitle", "true");
         for (size_t p = 0; p <= r * 2 && p < kPermissions; ++p) o.ref("permissionId", "PM", p);
@@ -123,7 +127,7 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     }
     for (size_t u = 0; u < kUsers; ++u) {
         o.open("user", "U", u).leaf("firstName", "User").leaf("lastName", std::to_string(u));
-        o.leaf("employeeNumber", int64_t(1000 + u)).leaf("email", "u" + std::to_string(u) + "@store.test");
+        o.leaf("employeeNumber", int64_t(kFirstEmployeeNumber + u)).leaf("email", "u" + std::to_string(u) + "@store.test");
         o.leaf("disabled", "false").ref("roleId", "R", u % kRoles).ref("permissionId", "PM", u % kPermissions);
         o.close("user");
     }

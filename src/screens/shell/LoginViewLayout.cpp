@@ -1,0 +1,104 @@
+// The interface "LoginView": a column centred on the screen with the product's name, a white card
+// holding the number field and Login, and the clock buttons below it.
+#include "screens/shell/LoginViewController.h"
+
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/render/Theme.h"
+#include "screens/shell/ShellLayout.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+namespace theme = ui::render::theme;
+
+namespace {
+
+// Sizes for the pad in landscape and the phone in portrait, below the navigation bar.
+struct Metrics {
+    Size screen;
+    double top;  // of the product's name
+    double nameSize, nameHeight;
+    double subtitleSize, subtitleHeight;
+    double cardTop, cardWidth, padding;
+    double captionSize, captionHeight, fieldHeight, fieldFont, gap;
+    double loginHeight, loginSize;
+    double clockHeight, clockSize;
+};
+
+Metrics metricsFor(DeviceIdiom idiom) {
+    if (idiom == DeviceIdiom::Tablet)
+        return {{1024, 724}, 70, 48, 60, 18, 26, 190, 420, 32, 15, 20, 52, 26, 20, 56, 20, 48, 17};
+    return {{320, 436}, 18, 34, 44, 14, 20, 92, 300, 16, 13, 18, 44, 22, 12, 46, 18, 42, 16};
+}
+
+std::shared_ptr<Button> clockButton(View& root, const Rect& frame, const std::string& title, const Metrics& m) {
+    auto button = shell::add<Button>(root, ButtonType::Custom, frame);
+    button->setTitle(title);
+    button->setTitleColor(theme::teal());
+    button->setBackgroundColor(theme::tealTint());
+    button->setCornerRadius(8);
+    button->titleLabel().setFont(Font::boldSystem(m.clockSize));
+    button->setAutoresizingMask(shell::centred);
+    return button;
+}
+
+std::shared_ptr<View> build(LoginViewController& owner) {
+    Application* app = Application::current();
+    const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
+    const double columnX = (m.screen.width - m.cardWidth) / 2;
+
+    auto root = shell::paperRoot(m.screen);
+    // The product's name opens the maker's page.
+    auto name = shell::addHeading(
+        *root, {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
+        localized("Enter your employee number or swipe your card"), [&owner] { owner.tavlo(); });
+
+    // The card: the number under its caption, and Login.
+    const double inner = m.cardWidth - 2 * m.padding;
+    const double fieldTop = m.padding + m.captionHeight + 4;
+    const double loginTop = fieldTop + m.fieldHeight + m.gap;
+    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding));
+    shell::addCaption(*card, Rect(m.padding, m.padding, inner, m.captionHeight), localized("Employee number"),
+                      m.captionSize);
+
+    auto number = shell::add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
+    number->setBorderStyle(BorderStyle::RoundedRect);
+    number->setPlaceholder(localized("Number"));
+    number->setFont(Font::system(m.fieldFont));
+    number->setTextColor(theme::ink());
+    number->setTextAlignment(TextAlignment::Center);
+    number->setKeyboardType(KeyboardType::NumberPad);
+
+    auto login = shell::addMainButton(*card, Rect(m.padding, loginTop, inner, m.loginHeight), localized("Login"),
+                                      m.loginSize, [&owner] { owner.done(); });
+
+    // The time clock, shown when the store keeps attendance.
+    const Rect cardFrame = card->frame();
+    const double clockTop = cardFrame.maxY() + 2 * m.gap;
+    const double clockWidth = (m.cardWidth - m.gap) / 2;
+    auto clockIn = clockButton(*root, Rect(columnX, clockTop, clockWidth, m.clockHeight), localized("Clock In"), m);
+    clockIn->addTarget([&owner](Control&) { owner.clockIn(); }, ControlEvent::TouchUpInside);
+    auto clockOut = clockButton(*root, Rect(columnX + clockWidth + m.gap, clockTop, clockWidth, m.clockHeight),
+                                localized("Clock Out"), m);
+    clockOut->addTarget([&owner](Control&) { owner.clockOut(); }, ControlEvent::TouchUpInside);
+
+    owner.connect("iconImage", name);
+    owner.connect("textNumber", number);
+    owner.connect("btnLogin", login);
+    owner.connect("btnClockIn", clockIn);
+    owner.connect("btnClockOut", clockOut);
+    return root;
+}
+
+} // namespace
+
+void registerLoginView() {
+    InterfaceRegistry& registry = InterfaceRegistry::shared();
+    registry.add<LoginViewController>(LoginViewController::kInterfaceName,
+                                      std::function<std::shared_ptr<View>(LoginViewController&)>(build));
+    registry.addController(LoginViewController::kInterfaceName, [] { return std::make_shared<LoginViewController>(); });
+}
+
+} // namespace tavlo::screens
