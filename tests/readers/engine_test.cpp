@@ -253,3 +253,22 @@ TEST(JackMagChunkQueue, HandsChunksOverInOrderAndClears) {
 
 } // namespace
 } // namespace tavlo::jackmag
+
+namespace tavlo::test {
+namespace {
+
+// The engine made by init() stays the process's shared engine after its last other owner lets
+// go; the process must still end cleanly when that shared reference is destroyed at exit.
+TEST(JackMagEngineLifetime, TheSharedEngineEndsWithTheProcess) {
+    EXPECT_EXIT(
+        {
+            ScopedFakeAudioSession audio;
+            std::shared_ptr<jackmag::JackMagEngine> engine = jackmag::JackMagEngine::init();
+            engine.reset();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+} // namespace tavlo::test

@@ -5,7 +5,9 @@
 namespace tavlo {
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
+    // Never destroyed: observers held by other process-long objects still remove themselves while
+    // the process ends, whatever order its statics go in.
+    static NotificationCenter& center = *new NotificationCenter;
     return center;
 }
 

@@ -20,7 +20,10 @@ namespace tavlo::jackmag {
 namespace {
 
 std::mutex g_sharedMutex;
-std::shared_ptr<JackMagEngine> g_shared;
+// The process's shared engine lives until the process ends and is never torn down at exit: its
+// tear-down would reach the audio session and the notification centre in whatever state the
+// ending process left them.
+std::shared_ptr<JackMagEngine>& g_shared = *new std::shared_ptr<JackMagEngine>;
 
 constexpr float kMinimumVolume = 0.8f;
 constexpr float kRaiseVolumeBelow = 0.78125f;
