@@ -84,7 +84,7 @@ TEST(ItemFlowWindowUnderXvfb, APersonPicksTheSeatTheTemperatureTheSidesAndTheDre
     }
     ASSERT_TRUE(ui::test::waitForFile(result, 20)) << "the flow never finished; " << ui::test::readFile(folder + "/helper.log");
     EXPECT_EQ(ui::test::readFile(result), "seat 2, course 1, price 2450, P-MED; Side Salad x1 P-RANCH; Fries x1\n");
-    EXPECT_EQ(program.wait(20), 0);
+    EXPECT_EQ(program.wait(20), 0) << ui::test::readFile(folder + "/helper.log");
 }
 
 } // namespace
