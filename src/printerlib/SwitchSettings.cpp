@@ -33,7 +33,9 @@ long SwitchSetting::convertFromDefine(long code, uint8_t* bits, long size) const
         if (found != patterns.end()) pattern = found->first;
     }
     if (pattern.empty()) pattern = unknownCode;
-    if (pattern.empty()) return (code == OVL_CS_NOTSET || code == 0xFF) ? OVL_SUCCESS : OVL_BAD_ARGMENT;
+    // A slot never loaded (0) or loaded from a pattern no code stands for (-1, as a byte 255)
+    // leaves the printer's bits as they are.
+    if (pattern.empty()) return (code == 0 || code == OVL_CS_NOTSET || code == 0xFF) ? OVL_SUCCESS : OVL_BAD_ARGMENT;
     std::memset(bits, 0, static_cast<size_t>(size));
     std::memcpy(bits, pattern.data(), std::min(pattern.size(), static_cast<size_t>(size)));
     return OVL_SUCCESS;

@@ -69,8 +69,8 @@ struct SwitchSetting {
     std::optional<long> convertFromSettingParam(const uint8_t* bits, long size) const;
     // Zeroes `size` characters and writes the code's pattern. 109 when size is below the width;
     // for a code not listed, writes `unknownCode` when there is one and answers 0, else leaves the
-    // characters, answering 0 for a code that means "not set" (-1, or 255 as a slot holds it) and
-    // 108 for any other.
+    // characters, answering 0 for a code that means "not set" (0 in a slot never loaded, -1, or
+    // 255 as a slot holds -1) and 108 for any other.
     long convertFromDefine(long code, uint8_t* bits, long size) const;
 };
 

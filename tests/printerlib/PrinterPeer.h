@@ -20,7 +20,8 @@ using PrinterBytes = std::vector<uint8_t>;
 // A receipt printer on 127.0.0.1 for the printer library's tests. It takes one connection at a
 // time (a new one replaces the old), keeps every byte each connection sent, and answers the
 // library's status and query commands: the automatic status back switch (GS a) with a status
-// block, memory switch reads and writes (GS ( E), and any request a test scripts. It can send
+// block, memory switch reads and writes and the user setting mode (GS ( E), and any request a
+// test scripts. It can send
 // status blocks and card records on its own.
 class PrinterPeer {
 public:
