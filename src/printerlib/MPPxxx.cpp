@@ -401,7 +401,7 @@ long MPPxxx::msrReadFullTrack(Bytes* response) {
 }
 
 long MPPR210::printBitmapWithImage(const PixelImage& image, long width, long level) {
-    return printPicture(image, width, level, {.strictAlignment = false});
+    return printPicture(image, width, level, {.bands = PictureSending::Bands::Compressed, .strictAlignment = false});
 }
 
 } // namespace tavlo::printerlib

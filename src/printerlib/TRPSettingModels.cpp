@@ -123,7 +123,7 @@ long TRPxxx_RX::savePrinterConfiguration() {
 }
 
 long TRPxxx_RX::printBitmapWithImage(const PixelImage& image, long width, long level) {
-    return printPicture(image, width, level, {.paced = true});
+    return printPicture(image, width, level, {.bands = PictureSending::Bands::Compressed, .paced = true});
 }
 
 // --- TRP350II
@@ -232,7 +232,7 @@ Bytes TRP275::makeAttribute() const {
 }
 
 long TRP275::printBitmapWithImage(const PixelImage& image, long width, long level) {
-    return printPicture(image, width, level, {.eightDotColumns = true, .paced = true});
+    return printPicture(image, width, level, {.bands = PictureSending::Bands::EightDotColumns, .paced = true});
 }
 
 } // namespace tavlo::printerlib

@@ -125,7 +125,7 @@ long TRPxxx::cutPaper() {
 }
 
 long TRPF310::printBitmapWithImage(const PixelImage& image, long width, long level) {
-    return printPicture(image, width, level, {});
+    return printPicture(image, width, level, {.bands = PictureSending::Bands::Compressed});
 }
 
 long TRPF310::enableUpsideDownMode(bool enable) {

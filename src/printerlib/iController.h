@@ -330,12 +330,14 @@ protected:
     // `stx` 0 one reply of `size` bytes is read, else a zero-terminated text starting at `stx`.
     // Answers the count read, 0 when nothing came.
     long awaitReply(uint8_t* buffer, long size, uint8_t stx, int attempts);
-    // How a family sends a picture: as run-length compressed raster (split into bands) or as
-    // 8-dot column bands; an alignment outside 0 to 2 refused with 108 or left unsent; paced
-    // sleeps after the data, (pendingWaitTime - 0.2) seconds per started 60000 bytes, so the
-    // printer can take it in.
+    // How a model sends a picture: as the level chooses (24-dot column bands or GS v 0 raster
+    // bands, the base's way), as run-length compressed raster split into bands, or as 8-dot
+    // column bands; an alignment outside 0 to 2 refused with 108 or left unsent; paced sleeps
+    // after the data, (pendingWaitTime - 0.2) seconds per started 60000 bytes, so the printer
+    // can take it in.
     struct PictureSending {
-        bool eightDotColumns = false;
+        enum class Bands { ByLevel, Compressed, EightDotColumns };
+        Bands bands = Bands::ByLevel;
         bool strictAlignment = true;
         bool paced = false;
     };

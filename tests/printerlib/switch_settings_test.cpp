@@ -245,6 +245,31 @@ TEST_F(TwoColourTest, SecondColourEndsTheAttributeBytes) {
     EXPECT_TRUE(contains(sentBy([&] { return controller.printText("A"); }), bytes({0x1B, 0x72, 0x01})));
 }
 
+PixelImage blackPicture(int width, int height) {
+    std::vector<uint8_t> rgba(static_cast<size_t>(width * height * 4), 0);
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+    return PixelImage(width, height, std::move(rgba));
+}
+
+TEST_F(TwoColourTest, PicturesGoAsEightDotColumns) {
+    const PixelImage image = blackPicture(8, 4);
+    PrinterBytes sent = sentBy([&] { return controller.printBitmapWithImage(image, 8, 50); });
+    const std::vector<uint8_t> pixels = controller.getRGBDatafromOptimizationImage(image, 8, 50, nullptr);
+    EXPECT_EQ(sent, concat({bytes({0x1B, 0x61, 0x00}), iControlMisc::make8bitMonoImageData(pixels, 8, 4, 50)}));
+    controller.setAlignment(5);
+    EXPECT_EQ(controller.printBitmapWithImage(image, 8, 50), OVL_BAD_ARGMENT);
+}
+
+class ImageMobileTest : public test::ModelFixture<MPPR210> {};
+
+TEST_F(ImageMobileTest, AnAlignmentOutOfRangeIsLeftOut) {
+    const PixelImage image = blackPicture(8, 4);
+    controller.setAlignment(5);
+    PrinterBytes sent = sentBy([&] { return controller.printBitmapWithImage(image, 8, 50); });
+    const std::vector<uint8_t> pixels = controller.getRGBDatafromOptimizationImage(image, 8, 50, nullptr);
+    EXPECT_EQ(sent, iControlMisc::makeCompressImageData(pixels, 8, 4, 50, true));
+}
+
 TEST_F(TwoColourTest, HasNoBarcodesOrBoxes) {
     EXPECT_FALSE(controller.isSupport_Barcode());
     EXPECT_EQ(controller.printBox(4, 3), OVL_NOT_SUPPORT);
