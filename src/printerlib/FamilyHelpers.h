@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -21,5 +22,12 @@ uint16_t Checksum(const uint8_t* bytes, long length);
 // Pads the packet to an even length with a zero byte and appends its checksum, so that the
 // checksum of the whole is 0. The new length, or -1 (packet unchanged) when the check fails.
 long CreateChecksum(std::vector<uint8_t>& packet);
+
+class iController;
+
+// Gives a model whose barcode support table is still empty the table of the 29 symbologies the model
+// families list, in their order: 101 "UPC-A" to 111 "Code128" (no ITF), 200 "PDF417", 202 to 213,
+// then six further GS1 DataBar kinds listed under 208. `supported` decides each entry's flag.
+void fillBarcodeTable(iController& model, const std::function<bool(long number)>& supported);
 
 } // namespace tavlo::printerlib

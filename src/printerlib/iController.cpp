@@ -337,6 +337,17 @@ long iController::lsbPause(bool resume) {
     return enableLSB(false);
 }
 
+long iController::awaitReply(uint8_t* buffer, long size, uint8_t stx, int attempts) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        long got = stx == 0 ? recv(buffer, size) : recvValue(buffer, size, stx);
+        if (got > 0) return got;
+        if (!ifFunctions_->isConnected()) break;
+        Clock::current().sleepFor(0.2);
+        wait(RecvQueue::StepSeconds);
+    }
+    return 0;
+}
+
 bool iController::canISendImage() const { return (state_ & (OVL_STS_PAPER_EMPTY | OVL_STS_COVER_OPEN)) == 0; }
 
 } // namespace tavlo::printerlib

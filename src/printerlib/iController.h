@@ -40,6 +40,10 @@ public:
     virtual void didDisconnect(iController&) {}
     // The printer's state changed (PrinterState bits).
     virtual void didUpdateStatus(iController&, long) {}
+    // A card was read: `track` adds up 1, 2 and 4 for the tracks it gave, 8 for an encrypted record.
+    virtual void msrArrived(iController&, long /*track*/) {}
+    // The card reader was disarmed after a card, or its read was cancelled.
+    virtual void msrTerminated(iController&) {}
 };
 
 // One printer's model object: its transport, the queue the read thread fills with what the
@@ -69,7 +73,7 @@ public:
     iController& operator=(const iController&) = delete;
 
     // --- connection
-    bool connect();
+    virtual bool connect();
     void disconnect() { disconnectWithTimeout(0); }
     void disconnectWithTimeout(long seconds) { disconnectWithTimeout(seconds, 0); }
     // Waits up to `seconds` (-1: without end, 0: not at all) for the printer to finish (its
@@ -130,7 +134,7 @@ public:
     // The 3-byte alignment command for 0, 1 or 2; nothing for other values.
     Bytes makeAlignment() const;
     // The 12 command bytes of the attribute block: style, reverse, code table, international set.
-    Bytes makeAttribute() const;
+    virtual Bytes makeAttribute() const;
     Bytes makeSize() const;
     long printText(const std::string& text);
     long lineFeed(long lines);
@@ -141,7 +145,7 @@ public:
     long setVerticalPosition(long position);
     long printDataInPageMode();
     // A box of `width` characters by `height` lines drawn with line characters.
-    long printBox(long width, long height);
+    virtual long printBox(long width, long height);
     long setLabelMode(bool on);
     // Sends raw bytes; with requiredSize above 0 reads exactly that many bytes of reply.
     long directIO(const Bytes& request, long requiredSize, Bytes* response);
@@ -307,13 +311,41 @@ public:
 
 protected:
     // Runs a printing or command operation inside the per-command connection rule.
+    // An operation run inside another's command (a settings load reading its memory switches)
+    // shares the outer connection: only the outermost connects and disconnects.
     template <class Command>
     long withConnection(Command command) {
+        if (commandThread_ == std::this_thread::get_id()) return command();
         bool perCommand = autoConnection_ < KeepConnection;
         if (perCommand && !ifFunctions_->isConnected() && !connect()) return OVL_CONNECT_ERROR;
+        commandThread_ = std::this_thread::get_id();
         long result = command();
+        commandThread_ = std::thread::id();
         if (perCommand && ifFunctions_->isConnected()) disconnect();
         return result;
+    }
+    // Waits for a status reply as the families' status checks do: up to `attempts` reads from
+    // the receive queue, each with the queue's own time-out, and after an empty one a pause of
+    // 0.2 second and 0.1 second of the run loop; it stops early when the connection drops. With
+    // `stx` 0 one reply of `size` bytes is read, else a zero-terminated text starting at `stx`.
+    // Answers the count read, 0 when nothing came.
+    long awaitReply(uint8_t* buffer, long size, uint8_t stx, int attempts);
+    // How a model sends a picture: as the level chooses (24-dot column bands or GS v 0 raster
+    // bands, the base's way), as run-length compressed raster split into bands, or as 8-dot
+    // column bands; an alignment outside 0 to 2 refused with 108 or left unsent; paced sleeps
+    // after the data, (pendingWaitTime - 0.2) seconds per started 60000 bytes, so the printer
+    // can take it in.
+    struct PictureSending {
+        enum class Bands { ByLevel, Compressed, EightDotColumns };
+        Bands bands = Bands::ByLevel;
+        bool strictAlignment = true;
+        bool paced = false;
+    };
+    long printPicture(const PixelImage& image, long width, long level, PictureSending how);
+    // Hands `call` the delegate on the main thread.
+    template <class Call>
+    void notifyDelegate(Call call) const {
+        delegate_.dispatch(std::move(call));
     }
     // Sends a whole command; 300 when fewer bytes went out.
     long sendCommand(const Bytes& command, bool absolute = true);
@@ -397,6 +429,7 @@ private:
     Bytes settingConfig_;
     std::atomic<bool> allowLog_{false};
     std::unique_ptr<OVBarcodeInfo> barcodeSupport_;
+    std::atomic<std::thread::id> commandThread_{};
 };
 
 } // namespace tavlo::printerlib

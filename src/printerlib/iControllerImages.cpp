@@ -1,6 +1,7 @@
 // iController: pictures and PDF pages printed as raster or column bands.
 #include "printerlib/iController.h"
 
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Directories.h"
 #include "platform/graphics/PdfDocument.h"
 #include "printerlib/Trace.h"
@@ -52,33 +53,50 @@ std::vector<uint8_t> iController::getRGBDatafromOptimizationImage(const PixelIma
 }
 
 long iController::printBitmapWithImage(const PixelImage& image, long width, long level) {
-    return withConnection([&] {
-        if (alignment() < 0 || alignment() > 2) {
+    return printPicture(image, width, level, {});
+}
+
+long iController::printPicture(const PixelImage& image, long width, long level, PictureSending how) {
+    return withConnection([&]() -> long {
+        const bool validAlignment = alignment() >= 0 && alignment() <= 2;
+        if (!validAlignment && how.strictAlignment) {
             trace(TraceLevel::Error, "[ERROR] alignment[%ld] is invalid.", alignment());
-            return static_cast<long>(OVL_BAD_ARGMENT);
+            return OVL_BAD_ARGMENT;
         }
-        const Bytes alignmentBytes = makeAlignment();
-        if (send(alignmentBytes) < static_cast<long>(alignmentBytes.size())) {
+        if (validAlignment && send(makeAlignment()) < 3) {
             trace(TraceLevel::Error, "[ERROR] can not send data to printer.");
-            return static_cast<long>(OVL_WRITE_ERROR);
+            return OVL_WRITE_ERROR;
         }
         RasterSize size;
         std::vector<uint8_t> pixels = getRGBDatafromOptimizationImage(image, width, level, &size);
         if (pixels.empty()) {
             trace(TraceLevel::Error, "[ERROR] can not convert image data to rgba data");
-            return static_cast<long>(OVL_RGBA_ERROR);
+            return OVL_RGBA_ERROR;
         }
         const ImageLevel decoded = ImageLevel::decode(level);
         trace(TraceLevel::Detail, "image mode: %d", decoded.mode());
         if (decoded.dither)
             iControlMisc::makeDiffusionImageData(pixels, size.width, size.height, decoded.threshold,
                                                  imageDitheringWithIgnoreWhite());
-        const Bytes bands = decoded.columnBands
-                                ? iControlMisc::makeMonoImageData(pixels, size.width, size.height, decoded.threshold)
-                                : iControlMisc::makeMonoGsvData(pixels, size.width, size.height, decoded.threshold, true);
-        if (!bands.empty() && send(bands) < static_cast<long>(bands.size()))
-            trace(TraceLevel::Error, "sent data size  is smaller than printerData.");
-        return static_cast<long>(OVL_SUCCESS);
+        Bytes data;
+        switch (how.bands) {
+        case PictureSending::Bands::ByLevel:
+            data = decoded.columnBands ? iControlMisc::makeMonoImageData(pixels, size.width, size.height, decoded.threshold)
+                                       : iControlMisc::makeMonoGsvData(pixels, size.width, size.height, decoded.threshold, true);
+            break;
+        case PictureSending::Bands::Compressed:  // the level's column-band bit has no effect
+            data = iControlMisc::makeCompressImageData(pixels, size.width, size.height, decoded.threshold, true);
+            break;
+        case PictureSending::Bands::EightDotColumns:
+            data = iControlMisc::make8bitMonoImageData(pixels, size.width, size.height, decoded.threshold);
+            break;
+        }
+        trace(TraceLevel::Detail, "send image data");
+        // A short send is the printer's loss of the connection, which the transport reports.
+        if (!data.empty() && send(data) < static_cast<long>(data.size())) trace(TraceLevel::Error, "sent data size  is smaller than printerData.");
+        if (how.paced && !data.empty() && pendingWaitTime() > 0)
+            Clock::current().sleepFor((pendingWaitTime() - 0.2) * static_cast<double>(data.size() / 60000 + 1));
+        return OVL_SUCCESS;
     });
 }
 

@@ -58,7 +58,9 @@ private:
     std::vector<std::string> tracks;
 };
 
-class ControllerFixture : public ::testing::Test {
+// A model object whose target is the loopback printer peer.
+template <class Model>
+class ModelFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         RunLoop::main().reset();
@@ -107,8 +109,10 @@ protected:
     TempHome home;
     PrinterPeer printer;
     std::shared_ptr<OVPrinter> target = std::make_shared<OVPrinter>();
-    TestModel controller;
+    Model controller;
     RecordingControllerDelegate events;
 };
+
+using ControllerFixture = ModelFixture<TestModel>;
 
 } // namespace tavlo::test

@@ -55,6 +55,16 @@ std::string PrinterPeer::memorySwitch(int number) const {
     return found == memorySwitches_.end() ? "" : found->second;
 }
 
+void PrinterPeer::setSettingModeAnswer(std::optional<PrinterBytes> answer) {
+    std::lock_guard lock(mutex_);
+    settingModeAnswer_ = std::move(answer);
+}
+
+bool PrinterPeer::inSettingMode() const {
+    std::lock_guard lock(mutex_);
+    return settingMode_;
+}
+
 void PrinterPeer::setReply(PrinterBytes request, PrinterBytes reply) {
     std::lock_guard lock(mutex_);
     replies_.emplace_back(std::move(request), std::move(reply));
@@ -134,6 +144,11 @@ void PrinterPeer::handle(PrinterBytes& pending) {
                 sendLocked(reply);
             } else if (function == 0x03 && used >= 15) {  // write
                 memorySwitches_[number] = std::string(pending.begin() + 7, pending.begin() + 15);
+            } else if (function == 0x01) {  // enter the user setting mode
+                settingMode_ = true;
+                if (settingModeAnswer_) sendLocked(*settingModeAnswer_);
+            } else if (function == 0x02) {  // leave it
+                settingMode_ = false;
             }
         } else {
             for (const auto& [request, reply] : replies_) {
@@ -194,6 +209,55 @@ void PrinterPeer::serve() {
             changed_.notify_all();
         }
     }
+}
+
+} // namespace tavlo::test
+
+namespace tavlo::test {
+
+InterfaceBlockPeer::InterfaceBlockPeer() {
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) throw std::runtime_error("eventfd failed");
+    thread_ = std::thread([this] {
+        for (;;) {
+            pollfd watch[2] = {{wakeFd_, POLLIN, 0}, {listener_.fd(), POLLIN, 0}};
+            if (::poll(watch, 2, 100) < 0) continue;
+            if (watch[0].revents) return;
+            if (!(watch[1].revents & POLLIN)) continue;
+            int client = listener_.accept();
+            PrinterBytes request;
+            uint8_t buffer[64];
+            while (request.size() < 20) {
+                pollfd in{client, POLLIN, 0};
+                if (::poll(&in, 1, 2000) <= 0) break;
+                ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+                if (got <= 0) break;
+                request.insert(request.end(), buffer, buffer + got);
+            }
+            std::lock_guard lock(mutex_);
+            requests_.push_back(request);
+            if (!block_.empty()) [[maybe_unused]] ssize_t n = ::send(client, block_.data(), block_.size(), MSG_NOSIGNAL);
+            ::shutdown(client, SHUT_RDWR);
+            ::close(client);
+        }
+    });
+}
+
+InterfaceBlockPeer::~InterfaceBlockPeer() {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    thread_.join();
+    ::close(wakeFd_);
+}
+
+void InterfaceBlockPeer::setBlock(PrinterBytes block) {
+    std::lock_guard lock(mutex_);
+    block_ = std::move(block);
+}
+
+std::vector<PrinterBytes> InterfaceBlockPeer::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
 }
 
 } // namespace tavlo::test

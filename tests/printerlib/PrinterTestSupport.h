@@ -66,6 +66,12 @@ struct RecordingControllerDelegate : printerlib::iControllerDelegate {
     }
     void didDisconnect(printerlib::iController&) override { events.push_back("didDisconnect"); }
     void didUpdateStatus(printerlib::iController&, long status) override { states.push_back(status); }
+    void msrArrived(printerlib::iController&, long track) override {
+        events.push_back("msrArrived");
+        cardTracks.push_back(track);
+    }
+    void msrTerminated(printerlib::iController&) override { events.push_back("msrTerminated"); }
+    std::vector<long> cardTracks;
 };
 
 } // namespace tavlo::test

@@ -51,7 +51,7 @@ Raster rasterOf(const PrinterBytes& data, size_t from, std::vector<long>* bandRo
 class ImagePrintingTest : public test::ControllerFixture {
 protected:
     void SetUp() override {
-        ControllerFixture::SetUp();
+        test::ControllerFixture::SetUp();
         controller.setMaxWidth(576);
     }
     std::filesystem::path writePng(const std::string& name, const PixelImage& image) {
