@@ -16,11 +16,14 @@
 #include "screens/shell/AreaListViewController.h"
 #include "screens/shell/OrdersClosedViewController.h"
 #include "screens/shell/OrdersMainController.h"
+#include "StoreServer.h"
+#include "platform/foundation/UserDefaults.h"
 #include "support/FakePorts.h"
 #include "support/RecordingPrinterStream.h"
 #include "support/StoreFixture.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
+#include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
 #include <gtest/gtest.h>
@@ -343,6 +346,62 @@ TEST_F(LiteOrdersMainTest, NoSaleWhenAssignedOpensOnlyTheUsersOwnDrawer) {
     h.clickAlert("Till B");  // cashed in by Ann
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 2", "close"}));
     EXPECT_EQ(main->presentedViewController(), nullptr);
+}
+
+// The terminal talks to the loopback store server: closed orders are re-opened and re-printed
+// from the server's copy.
+class GatewayOrdersMainTest : public OrdersMainTest {
+protected:
+    GatewayOrdersMainTest() {
+        auto& defaults = UserDefaults::standardUserDefaults();
+        defaults.setObject(std::string("1"), "store_id");
+        defaults.setObject(std::string("secret"), "password");
+        server.start();
+        CommHelper::setGateway(server.url());
+        IDBroker::initWithMOC(store.context());
+        handler = OrderHandler::getInstance(DBHelper::sharedStore(), server.url(), 600, false);
+    }
+    ~GatewayOrdersMainTest() override {
+        server.stop();
+        CommHelper::setGateway(std::nullopt);
+    }
+    ManagedObjectPtr closedOrder(const std::string& remoteId) {
+        ManagedObjectPtr row = addOrder(remoteId, "Paid table", "U-ANN", 2500);
+        row->setValue("closed", Date::now().addingSeconds(-60));
+        store.save();
+        return row;
+    }
+    void chooseOnClosedRow(const std::string& button) {
+        open("U-ANN");
+        h.pickSegment(*main->segmentedControl(), "Closed");
+        h.tapRow(table(), {0, 0});
+        h.clickAlert(button);
+    }
+
+    storesim::StoreServer server{{"1", "secret", 5}};
+    std::shared_ptr<OrderHandler> handler;
+};
+
+TEST_F(GatewayOrdersMainTest, ReOpenOfAnOrderTheServerNoLongerHasFails) {
+    closedOrder("O-7");
+    chooseOnClosedRow("Re-Open");
+    EXPECT_EQ(alertText(), "Error / Unable to reopen (Order not found, must have been closed)");
+    EXPECT_EQ(openedOrder(), nullptr);
+    EXPECT_FALSE(store->fetchFirst("Order", "remoteId == %@", std::string("O-7"))->isNil("closed"));
+    snap("orders_reopen_failed_phone");
+}
+
+TEST_F(GatewayOrdersMainTest, RePrintHasTheServerPrintTheReceiptOnTheTerminalsPrinter) {
+    ManagedObjectPtr row = closedOrder("O-8");
+    Order copy(*row, store.context().get());
+    ASSERT_TRUE(handler->sendOrder(copy, std::string("U-ANN"), store.context().get(), nullptr));
+    size_t sent = server.requestCount("customerOrder");
+
+    chooseOnClosedRow("Re-Print");
+    EXPECT_FALSE(h.hasAlert()) << alertText();
+    EXPECT_EQ(server.requestCount("customerOrder"), sent + 1);
+    EXPECT_NE(server.requests().back().body.find("receipt.local:9100"), std::string::npos) << server.requests().back().body;
+    EXPECT_TRUE(printer->calls.empty());  // the server prints
 }
 
 TEST_F(OrdersMainTest, OrdersChangePostedFromABackgroundThreadRefreshesTheListOnTheMainThread) {
