@@ -51,6 +51,9 @@ public:
 struct Row {
     std::string name, server, total;
     bool operator==(const Row&) const = default;
+    friend void PrintTo(const Row& row, std::ostream* out) {
+        *out << "{" << row.name << " | " << row.server << " | " << row.total << "}";
+    }
 };
 
 class OrdersMainTest : public ::testing::Test {
@@ -402,6 +405,28 @@ TEST_F(GatewayOrdersMainTest, RePrintHasTheServerPrintTheReceiptOnTheTerminalsPr
     EXPECT_EQ(server.requestCount("customerOrder"), sent + 1);
     EXPECT_NE(server.requests().back().body.find("receipt.local:9100"), std::string::npos) << server.requests().back().body;
     EXPECT_TRUE(printer->calls.empty());  // the server prints
+}
+
+TEST_F(GatewayOrdersMainTest, RefreshReplacesTheLocalOrdersWithTheServersAndReportsAFailure) {
+    ManagedObjectPtr row = addOrder("O-20", "From the bar", "U-ANN", 900);
+    store.save();
+    Order copy(*row, store.context().get());
+    ASSERT_TRUE(handler->sendOrder(copy, std::string("U-ANN"), store.context().get(), nullptr));
+    store->deleteObject(row);
+    store.save();
+    open("U-ANN");
+    ASSERT_TRUE(rows().empty());
+
+    main->refresh();
+    EXPECT_FALSE(h.hasAlert()) << alertText();
+    // The server's summary: an order without items totals nothing.
+    EXPECT_EQ(rows(), (std::vector<Row>{{"From the bar", "Ann Marie Lee", "$0.00"}}));
+
+    server.setFault("getOrders", storesim::Fault::ErrorElement, 1, std::string("Store is offline"));
+    main->refresh();
+    EXPECT_EQ(alertText(), "Alert / Store is offline");
+    h.clickAlert("Ok");
+    EXPECT_EQ(rows().size(), 1u);  // the list keeps what it had
 }
 
 TEST_F(OrdersMainTest, OrdersChangePostedFromABackgroundThreadRefreshesTheListOnTheMainThread) {
