@@ -16,6 +16,7 @@
 #include "screens/shell/AreaListViewController.h"
 #include "screens/shell/OrdersClosedViewController.h"
 #include "screens/shell/OrdersMainController.h"
+#include "screens/shell/TableLayoutScreen.h"
 #include "StoreServer.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/FakePorts.h"
@@ -46,6 +47,23 @@ public:
     std::shared_ptr<Session> session;
     std::optional<std::string> remoteId, areaLocationId;
     bool quickSale = false;
+};
+
+// What the main screen hands the table layout ("TableLayoutView"), which comes later.
+class TableLayoutStandIn : public ViewController, public TableLayoutScreen {
+public:
+    void setSession(std::shared_ptr<Session> s) override { session = std::move(s); }
+    void setUpdateOnAppear(bool update) override { updateOnAppear = update; }
+    void setObserver(TableSelected s, Action l, Action o) override {
+        selected = std::move(s);
+        logout = std::move(l);
+        orders = std::move(o);
+    }
+
+    std::shared_ptr<Session> session;
+    bool updateOnAppear = true;
+    TableSelected selected;
+    Action logout, orders;
 };
 
 struct Row {
@@ -322,7 +340,7 @@ TEST_F(LiteOrdersMainTest, NoSaleWithTwoDrawersAsksWhichAndWithoutTheRightAsksFo
     snap("orders_no_sale_drawers_phone", true);
     h.clickAlert("Cancel");
     EXPECT_TRUE(printer->calls.empty());
-    EXPECT_EQ(main->presentedViewController(), nullptr);
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
 
     // Ann holds neither NO_SALE nor NO_SALE_WHEN_ASSIGNED: a manager authorises.
     store.row("User", "userId", "U-DAN")->setValue("number", "1004");
@@ -336,7 +354,7 @@ TEST_F(LiteOrdersMainTest, NoSaleWithTwoDrawersAsksWhichAndWithoutTheRightAsksFo
     h.type(h.outlet<TextField>("textNumber"), "1004");  // Dan holds NO_SALE
     h.tap("Done");
     h.runUntilIdle();
-    EXPECT_EQ(main->presentedViewController(), nullptr);
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 1", "close"}));
     ASSERT_EQ(ports.sender->noSales.size(), 1u);
     EXPECT_EQ(ports.sender->noSales[0].rowId, "D2");
@@ -348,7 +366,7 @@ TEST_F(LiteOrdersMainTest, NoSaleWhenAssignedOpensOnlyTheUsersOwnDrawer) {
     h.tap("No Sale");
     h.clickAlert("Till B");  // cashed in by Ann
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 2", "close"}));
-    EXPECT_EQ(main->presentedViewController(), nullptr);
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
 }
 
 // The terminal talks to the loopback store server: closed orders are re-opened and re-printed
@@ -521,6 +539,53 @@ TEST_F(TablesTest, TableRowsOpenTheirOrderANewOneOrRefuse) {
     h.tapRow(table(), {1, 0});  // OTHER
     ASSERT_NE(openedOrder(), nullptr);
     EXPECT_EQ(openedOrder()->remoteId, "O-9");
+}
+
+TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
+    InterfaceRegistry::shared().addController(OrdersMainController::kTableLayoutInterface,
+                                              [] { return std::make_shared<TableLayoutStandIn>(); });
+    showTables();
+    main->showTableLayout(false);
+    auto* navigation = dynamic_cast<NavigationController*>(nav->presentedViewController());
+    ASSERT_NE(navigation, nullptr) << alertText();
+    auto* layout = dynamic_cast<TableLayoutStandIn*>(navigation->topViewController());
+    ASSERT_NE(layout, nullptr);
+    EXPECT_EQ(navigation->modalPresentationStyle(), ModalPresentationStyle::FullScreen);
+    EXPECT_EQ(layout->session, session);
+    EXPECT_FALSE(layout->updateOnAppear);
+    EXPECT_TRUE(main->showLayout());
+
+    // "Orders" goes back to the lists.
+    layout->orders();
+    h.runUntilIdle();
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
+    EXPECT_FALSE(main->showLayout());
+
+    // A table with one order of Ann's opens it and closes the layout, which stays the way back.
+    main->showTableLayout(true);
+    layout = dynamic_cast<TableLayoutStandIn*>(
+        dynamic_cast<NavigationController*>(nav->presentedViewController())->topViewController());
+    ASSERT_NE(layout, nullptr);
+    ManagedObjectPtr table = store.row("AreaLocation", "areaLocationId", "L1");
+    addOrder("O-30", "Corner booth", "U-ANN", 100)->setToOne("areaLocation", table);
+    store.save();
+    layout->selected(table);
+    h.runUntilIdle();
+    ASSERT_NE(openedOrder(), nullptr) << alertText();
+    EXPECT_EQ(openedOrder()->remoteId, "O-30");
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
+    EXPECT_TRUE(main->showLayout());
+    main->showTableLayout(false);  // while the order is open
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
+}
+
+TEST_F(OrdersMainTest, WithTheStoreClosedTheLayoutIsNotShown) {
+    batch->setValue("closedOn", Date::now());
+    open("U-ANN");
+    main->showTableLayout(false);
+    EXPECT_EQ(alertText(), "Alert / Store is currently closed. A manager must open the store before taking orders.");
+    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"Ok"});
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
 }
 
 TEST_F(TablesTest, AnEmptyTableWithoutTheNewOrderRightIsRefused) {

@@ -43,6 +43,15 @@ void alert(const char* title, const std::string& message, const char* button = "
     AlertView::make(localized(title), message, localized(button))->show();
 }
 
+// The screen registered under the name; none, with a log line, while nothing is registered there.
+std::shared_ptr<ViewController> instantiate(const char* name) {
+    if (!InterfaceRegistry::shared().containsController(name)) {
+        TAVLO_LOG("No screen is registered under %@", std::string(name));
+        return nullptr;
+    }
+    return InterfaceRegistry::shared().instantiate(name);
+}
+
 void alertNoAccess(const char* button) { alert("Alert", localized("You do not have the required access"), button); }
 
 void alertStoreClosed(const char* button) {
@@ -213,7 +222,7 @@ void OrdersMainController::refresh() {
 void OrdersMainController::logout() {
     showLayout_ = false;
     if (session_) session_->invalidate();
-    if (presentedViewController()) dismiss(false);
+    if (rootAncestor().presentedViewController()) dismiss(false);
     if (NavigationController* navigation = navigationController()) navigation->popToRoot(animated());
 }
 
@@ -224,7 +233,8 @@ void OrdersMainController::admin() {
         navigation->pop(animated());
         return;
     }
-    std::shared_ptr<ViewController> screen = InterfaceRegistry::shared().instantiate(kAdminInterface);
+    std::shared_ptr<ViewController> screen = instantiate(kAdminInterface);
+    if (!screen) return;
     if (auto* admin = dynamic_cast<SessionScreen*>(screen.get())) admin->setSession(session_);
     navigation->push(screen, animated());
 }
@@ -235,7 +245,8 @@ void OrdersMainController::systemStatus() {
         TAVLO_LOG_MAIL("System status attempted on disabled terminal (UID:%@)", IDBroker::deviceIdentifier());
         return;
     }
-    std::shared_ptr<ViewController> screen = InterfaceRegistry::shared().instantiate(kSystemStatusInterface);
+    std::shared_ptr<ViewController> screen = instantiate(kSystemStatusInterface);
+    if (!screen) return;
     if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session_);
     auto navigation = std::make_shared<NavigationController>(screen);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
@@ -247,8 +258,9 @@ void OrdersMainController::systemStatus() {
 void OrdersMainController::loadOrderView(const std::optional<std::string>& remoteId,
                                          const std::optional<std::string>& areaLocationId, bool quickSale,
                                          bool /*updateOrders: the pad's root pane uses it*/) {
+    std::shared_ptr<ViewController> order = instantiate(kOrderInterface);
+    if (!order) return;
     inOrder_ = true;
-    std::shared_ptr<ViewController> order = InterfaceRegistry::shared().instantiate(kOrderInterface);
     if (auto* screen = dynamic_cast<OrderScreen*>(order.get())) {
         screen->setRemoteId(remoteId);
         screen->setAreaLocationId(areaLocationId);
@@ -256,7 +268,7 @@ void OrdersMainController::loadOrderView(const std::optional<std::string>& remot
         screen->setSession(session_);
     }
     if (NavigationController* navigation = navigationController()) navigation->push(order, animated());
-    if (presentedViewController()) dismiss(false);
+    if (rootAncestor().presentedViewController()) dismiss(false);
 }
 
 void OrdersMainController::loadOrder(const std::optional<std::string>& remoteId) {
@@ -363,9 +375,10 @@ void OrdersMainController::quickSale() {
 void OrdersMainController::showTableLayout(bool updateOnAppear) {
     if (inOrder_) return;
     if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Ok");
+    std::shared_ptr<ViewController> layout = instantiate(kTableLayoutInterface);
+    if (!layout) return;
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Opening Layout"));
-    std::shared_ptr<ViewController> layout = InterfaceRegistry::shared().instantiate(kTableLayoutInterface);
     if (auto* screen = dynamic_cast<TableLayoutScreen*>(layout.get())) {
         std::weak_ptr<ViewController> weak = shared_from_this();
         auto self = [weak] { return std::static_pointer_cast<OrdersMainController>(weak.lock()); };
@@ -391,7 +404,7 @@ void OrdersMainController::showTableLayout(bool updateOnAppear) {
 
 void OrdersMainController::showOrders() {
     showLayout_ = false;
-    if (presentedViewController()) dismiss(animated());
+    if (rootAncestor().presentedViewController()) dismiss(animated());
 }
 
 // ---- no sale
