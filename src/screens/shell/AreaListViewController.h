@@ -27,7 +27,7 @@ public:
 protected:
     std::unique_ptr<FetchedResultsController> makeFetchedResultsController() override;
     bool keepsQuery() const override { return true; }
-    std::string readFailureText() const override { return "Unable to read items for Area List: %@"; }
+    std::string recordsName() const override { return "items for Area List"; }
 
 private:
     bool isOtherSection(int section);

@@ -27,7 +27,7 @@ public:
 protected:
     std::unique_ptr<FetchedResultsController> makeFetchedResultsController() override;
     bool keepsQuery() const override { return true; }
-    std::string readFailureText() const override { return "Unable to read closed orders: %@"; }
+    std::string recordsName() const override { return "closed orders"; }
     void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order) override;
 
 private:

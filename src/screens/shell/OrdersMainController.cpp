@@ -73,6 +73,13 @@ void OrdersMainController::alertTerminalDisabled(const char* title) {
     alert(title, localized("Terminal has been disabled, contact support personnel to re-enable it"));
 }
 
+void OrdersMainController::warnOfPortraitPad() {
+    Application* app = Application::current();
+    if (!app || !onPad() || !isPortrait(app->device().orientation())) return;
+    alert("Alert", localized("Application cannot run on portrait mode, make sure your iPad's orientation is not "
+                             "locked and restart Tavlo"));
+}
+
 void OrdersMainController::alertWiFiDisconnected() {
     alert("Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"));
 }
@@ -129,9 +136,7 @@ void OrdersMainController::viewDidLoad() {
     segmentedControl_->addTarget([this](Control&) { didChangeForSegmentedControl(); }, ControlEvent::ValueChanged);
     navigationItem().setTitleView(segmentedControl_);
     buildToolbar();
-    if (Application* app = Application::current(); app && onPad() && isPortrait(app->device().orientation()))
-        alert("Alert", localized("Application cannot run on portrait mode, make sure your iPad's orientation is not "
-                                 "locked and restart Tavlo"));
+    warnOfPortraitPad();
 }
 
 void OrdersMainController::buildToolbar() {

@@ -14,6 +14,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/ActivityIndicator.h"
+#include "screens/entry/options/OptionScreen.h"
 #include "screens/shell/OrdersMainController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
@@ -98,8 +99,15 @@ FetchedResultsController* OrdersOpenViewController::fetchedResultsController() {
 void OrdersOpenViewController::refreshData() {
     FetchedResultsController* results = fetchedResultsController();
     if (Error error; results && !results->performFetch(&error))
-        TAVLO_LOG_MAIL(readFailureText().c_str(), error.localizedDescription());
+        return readFailed(format("Unable to read %@: %@", recordsName(), error.localizedDescription()));
     tableView().reloadData();
+}
+
+void OrdersOpenViewController::readFailed(const std::string& logText) {
+    TAVLO_LOG_MAIL("%@", logText);
+    ViewController& lists = main_ ? static_cast<ViewController&>(*main_) : *this;
+    leaveAfterReadFailure(lists, format(localized("Unable to read %@, contact technical support"), recordsName()),
+                          animated());
 }
 
 // ---- refreshing from the server
@@ -152,15 +160,10 @@ void OrdersOpenViewController::viewDidLoad() {
     tableView().setRowHeight(50);
     if (FetchedResultsController* results = fetchedResultsController()) {
         if (Error error; !results->performFetch(&error))
-            TAVLO_LOG_MAIL("Unable to read orders: %@", error.localizedDescription());
+            readFailed(format("Unable to read orders: %@", error.localizedDescription()));
     }
     if (onPad()) {
-        if (Application* app = Application::current(); app && isPortrait(app->device().orientation()))
-            AlertView::make(localized("Alert"),
-                            localized("Application cannot run on portrait mode, make sure your iPad's orientation is "
-                                      "not locked and restart Tavlo"),
-                            localized("Ok"))
-                ->show();
+        OrdersMainController::warnOfPortraitPad();
     } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {
         std::weak_ptr<ViewController> self = shared_from_this();
         orientation_ = ScopedObserver(Device::orientationDidChangeNotification, nullptr, [self](const Notification&) {

@@ -74,8 +74,11 @@ protected:
     virtual std::unique_ptr<FetchedResultsController> makeFetchedResultsController();
     // Whether fetchedResultsController keeps the query it built.
     virtual bool keepsQuery() const;
-    // What refreshData logs when a read fails.
-    virtual std::string readFailureText() const { return "Unable to read open orders: %@"; }
+    // What the list reads, as its read failures name it.
+    virtual std::string recordsName() const { return "open orders"; }
+    // A failed read: logged (with `logText`), then an "Error" alert naming the records, and the
+    // order lists are left.
+    void readFailed(const std::string& logText);
     // Fills a row's labels with an order (nil: "UNKNOWN").
     virtual void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order);
     // The terminal is missing or disabled: alert and sign out through the main screen.
