@@ -28,6 +28,7 @@
 #include "sync/handlers/OrderHandler.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <thread>
 
@@ -122,7 +123,7 @@ protected:
     }
 
     // Signs the user in and shows the main screen as the sign-in does: the root of a navigation.
-    void open(const std::string& userId) {
+    void open(const std::string& userId, bool pushed = false) {
         store.save();
         session = std::make_shared<Session>(store.context().get());
         ASSERT_TRUE(session->authenticate(userId));
@@ -133,7 +134,9 @@ protected:
         main->setSession(session);
         main->setRoot(true);
         main->setUpdateOnExit(true);
-        nav = std::make_shared<NavigationController>(screen);
+        // Pushed on a first screen, as the sign-in screen pushes it; else the navigation's root.
+        nav = std::make_shared<NavigationController>(pushed ? std::make_shared<ViewController>() : screen);
+        if (pushed) nav->push(screen, false);
         h.show(nav);
         h.runUntilIdle();
     }
@@ -604,6 +607,22 @@ TEST_F(OrdersMainTest, ADisabledTerminalSignsTheUserOutWhenTheListAppears) {
     EXPECT_EQ(alertText(), "Alert / Terminal has been disabled, contact support personnel to re-enable it");
     snap("orders_disabled_terminal_phone");
     EXPECT_FALSE(session->isValid());
+}
+
+TEST_F(OrdersMainTest, AFailedReadSaysWhichRecordsAndLeavesTheLists) {
+    addOrder("O-1", "Window seat", "U-ANN", 1250)->setValue("closed", Date::now());
+    open("U-ANN", true);
+    // The store loses its orders' table under the screen.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.context()->store()->path().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE \"Order\" RENAME TO \"OrderGone\"", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    h.pickSegment(*main->segmentedControl(), "Closed");
+    EXPECT_EQ(alertText(), "Error / Unable to read closed orders, contact technical support");
+    snap("orders_read_failed_phone");
+    h.clickAlert("Ok");
+    EXPECT_NE(nav->topViewController(), main.get());
 }
 
 TEST_F(OrdersMainTest, TheToolbarFollowsLiteModeAdminAndDrawers) {
