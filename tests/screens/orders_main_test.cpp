@@ -645,7 +645,7 @@ protected:
 TEST_F(PadOrdersMainTest, PortraitShowsTheWarning) {
     h.rotate(DeviceOrientation::Portrait);
     open("U-ANN");
-    EXPECT_EQ(alertText(), "Alert / Application cannot run on portrait mode, make sure your iPad's orientation is not "
+    EXPECT_EQ(alertText(), "Alert / Application cannot run on portrait mode, make sure your tablet's orientation is not "
                            "locked and restart Tavlo");
     snap("orders_pad_portrait");
 }

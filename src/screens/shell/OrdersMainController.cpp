@@ -76,7 +76,7 @@ void OrdersMainController::alertTerminalDisabled(const char* title) {
 void OrdersMainController::warnOfPortraitPad() {
     Application* app = Application::current();
     if (!app || !onPad() || !isPortrait(app->device().orientation())) return;
-    alert("Alert", localized("Application cannot run on portrait mode, make sure your iPad's orientation is not "
+    alert("Alert", localized("Application cannot run on portrait mode, make sure your tablet's orientation is not "
                              "locked and restart Tavlo"));
 }
 
