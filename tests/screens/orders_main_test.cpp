@@ -582,6 +582,23 @@ TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
     EXPECT_EQ(nav->presentedViewController(), nullptr);
 }
 
+TEST_F(OrdersMainTest, TurningThePhoneToLandscapeShowsTheLayoutUnlessSetNotTo) {
+    InterfaceRegistry::shared().addController(OrdersMainController::kTableLayoutInterface,
+                                              [] { return std::make_shared<TableLayoutStandIn>(); });
+    for (bool noAutoShow : {false, true}) {
+        SCOPED_TRACE(noAutoShow ? "HH_LAYOUT_NO_AUTO_SHOW" : "default");
+        if (noAutoShow) setParam("HH_LAYOUT_NO_AUTO_SHOW", "YES");
+        open("U-ANN");
+        h.rotate(DeviceOrientation::LandscapeLeft);
+        h.runUntilIdle();
+        auto* navigation = dynamic_cast<NavigationController*>(nav->presentedViewController());
+        EXPECT_EQ(navigation && dynamic_cast<TableLayoutStandIn*>(navigation->topViewController()), !noAutoShow);
+        if (navigation) main->showOrders();
+        h.rotate(DeviceOrientation::Portrait);
+        h.runUntilIdle();
+    }
+}
+
 TEST_F(OrdersMainTest, WithTheStoreClosedTheLayoutIsNotShown) {
     batch->setValue("closedOn", Date::now());
     open("U-ANN");
