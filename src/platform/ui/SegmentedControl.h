@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/Control.h"
+#include "platform/ui/Font.h"
 
 #include <string>
 #include <vector>
@@ -29,6 +30,14 @@ public:
     void setSelectedSegmentIndex(int index);
     SegmentedControlStyle style() const { return style_; }
     void setStyle(SegmentedControlStyle style) { style_ = style; }
+    // The titles' font: smaller in a bar.
+    Font titleFont() const { return style_ == SegmentedControlStyle::Bar ? Font::boldSystem(13) : Font::boldSystem(15); }
+    // The segments' widths across `width`, where a title takes its own width and `padding` on
+    // each side: equal shares while every title fits its share; otherwise each segment gets its
+    // title's room and an equal part of what is left, so that no title is cut while all fit.
+    std::vector<double> segmentWidths(double width, double padding) const;
+    // The segment under x (from the control's left edge) when the segments span `width`.
+    int segmentAt(double x, double width, double padding) const;
 
 private:
     struct Segment {

@@ -200,3 +200,30 @@ TEST(Pointer, SegmentsSlidersAndTabFollowThePointerAndKeys) {
     pointer.key(PointerInput::Key::BackTab);
     EXPECT_TRUE(first->isFirstResponder());
 }
+
+// Segments too narrow for a long title share the width by their titles, and a press lands on
+// the segment drawn under it.
+TEST(Pointer, NarrowSegmentsFitTheirTitlesAndTakeThePressWhereTheyAreDrawn) {
+    Harness h(DeviceIdiom::Phone);
+    auto screen = std::make_shared<ViewController>();
+    h.show(screen);
+    auto segments = std::make_shared<SegmentedControl>(std::vector<std::string>{"I", "Tables", "Closed orders"},
+                                                       Rect(10, 10, 260, 40));
+    screen->view()->addSubview(segments);
+    std::vector<double> widths = segments->segmentWidths(258, 4);
+    ASSERT_EQ(widths.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_GE(widths[i], segments->titleFont().measure(segments->titleForSegment(i)).width + 8) << i;
+    EXPECT_NEAR(widths[0] + widths[1] + widths[2], 258, 1e-9);
+    EXPECT_EQ(segments->segmentWidths(600, 4), (std::vector<double>{200, 200, 200}));  // room for all: equal
+
+    PointerInput pointer([&] { return render::fingerprintScreen(h.app()).regions; });
+    double secondMiddle = 10 + 1 + widths[0] + widths[1] / 2;
+    pointer.press({secondMiddle, 30}, 1);
+    pointer.release({secondMiddle, 30}, 1.1);
+    EXPECT_EQ(segments->selectedSegmentIndex(), 1);
+    double thirdStart = 10 + 1 + widths[0] + widths[1] + 2;
+    pointer.press({thirdStart, 30}, 2);
+    pointer.release({thirdStart, 30}, 2.1);
+    EXPECT_EQ(segments->selectedSegmentIndex(), 2);
+}

@@ -157,7 +157,8 @@ void PointerInput::tap(const Target& target, int clicks) {
         if (auto* segments = dynamic_cast<SegmentedControl*>(v)) {
             int count = segments->numberOfSegments();
             if (!segments->isEnabled() || count == 0) return;
-            int index = std::clamp(static_cast<int>(local.x / (segments->bounds().width() / count)), 0, count - 1);
+            // As the renderer lays them out: inside a one-point edge.
+            int index = segments->segmentAt(local.x - 1, segments->bounds().width() - 2, theme::segmentPadding);
             if (segments->isEnabledForSegment(index)) interaction::pickSegment(*segments, index);
             return;
         }

@@ -80,11 +80,13 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
         context_.fillRoundedRect(frame, radius);
     }
     if (count == 0) return;
-    double width = frame.width() / count;
-    Font font = control.style() == SegmentedControlStyle::Bar ? Font::boldSystem(13) : Font::boldSystem(15);
+    std::vector<double> widths = control.segmentWidths(frame.width(), theme::segmentPadding);
+    Font font = control.titleFont();
     double textHeight = Typesetter::shared().measure("Ag", font).height;
+    double left = frame.minX();
     for (int i = 0; i < count; ++i) {
-        Rect segment{frame.minX() + width * i, frame.minY(), width, frame.height()};
+        Rect segment{left, frame.minY(), widths[i], frame.height()};
+        left += widths[i];
         bool selected = control.selectedSegmentIndex() == i;
         if (selected) {
             // Rounded at the ends of the control only.
@@ -100,7 +102,9 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
         Color text = selected ? Color::white() : control.isEnabledForSegment(i) ? theme::teal() : theme::mutedInk();
         context_.setFillColor(text);
         context_.drawText(control.titleForSegment(i),
-                          {segment.minX() + 4, segment.midY() - textHeight / 2, segment.width() - 8, textHeight}, font,
+                          {segment.minX() + theme::segmentPadding, segment.midY() - textHeight / 2,
+                           segment.width() - 2 * theme::segmentPadding, textHeight},
+                          font,
                           TextAlignment::Center, {1, LineBreakMode::TruncateTail});
     }
     context_.setStrokeColor(theme::teal());

@@ -36,5 +36,6 @@ constexpr double fieldInset = 8;
 constexpr double barButtonHeight = 32;
 constexpr double alertWidth = 320;
 constexpr double pickerRowHeight = 40;
+constexpr double segmentPadding = 4;  // room beside a segment's title
 
 } // namespace tavlo::ui::render::theme

@@ -1,0 +1,118 @@
+#include "screens/shell/OrdersClosedViewController.h"
+
+#include "core/order/Order.h"
+#include "core/ports/PrinterStream.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Label.h"
+#include "printing/ReceiptHelper.h"
+#include "screens/shell/OrdersMainController.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+enum ClosedRowButton { kReOpenButton = 1, kRePrintButton = 2 };
+
+void alertError(const std::string& message) { AlertView::make(localized("Error"), message, localized("Cancel"))->show(); }
+
+} // namespace
+
+OrdersClosedViewController::OrdersClosedViewController() { openOrders_ = false; }
+
+std::unique_ptr<FetchedResultsController> OrdersClosedViewController::makeFetchedResultsController() {
+    FetchRequest request("Order", Predicate::format("closed != nil && storeBatch.closedOn == nil"), {{"name"}});
+    return std::make_unique<FetchedResultsController>(*context(), std::move(request));
+}
+
+void OrdersClosedViewController::showOrder(TableViewCell& cell, const ManagedObjectPtr& order) {
+    if (!order) return;
+    cell.setBackgroundColor(Color::lightGray());
+    cell.contentView().setBackgroundColor(Color::lightGray());
+    for (int tag : {kMarkTag, kNameTag, kServerTag, kTotalTag, kCreatedTag})
+        if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(tag))) label->setBackgroundColor(Color::lightGray());
+    bool own = session() && order->text("user.userId") == session()->userId();
+    showOrderRow(cell, *order, own ? Color::black() : Color::red(), own ? Color::blue() : Color::red());
+    for (int tag : {kServerTag, kCreatedTag})
+        if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(tag))) label->setTextColor(Color::white());
+}
+
+void OrdersClosedViewController::didSelectRow(TableView&, IndexPath path) {
+    FetchedResultsController* results = fetchedResultsController();
+    ManagedObjectPtr order = results ? results->objectAt(path.section, path.row) : nullptr;
+    if (!order) return;
+    auto alert = AlertView::make(localized("Confirmation"), localized("What would you like to do with this order?"),
+                                 localized("Cancel"), {localized("Re-Open"), localized("Re-Print")});
+    std::weak_ptr<ViewController> self = shared_from_this();
+    alert->setClickHandler([self, order](AlertView&, int button) {
+        auto list = std::static_pointer_cast<OrdersClosedViewController>(self.lock());
+        if (!list) return;
+        if (button == kReOpenButton) list->reopen(order);
+        if (button == kRePrintButton) list->reprint(order);
+    });
+    alert->show();
+}
+
+void OrdersClosedViewController::refuse() { alertError(localized("You do not have the required access")); }
+
+std::shared_ptr<Order> OrdersClosedViewController::currentOrder(const ManagedObject& row, Error& error) {
+    if (session()->isLite()) return std::make_shared<Order>(row, context());
+    std::vector<std::shared_ptr<Order>> found;
+    CommHelper::getOrder(row.text("remoteId").value_or(""), CommHelper::gateway().value_or(""), session()->userId(),
+                         CommHelper::loadOrders(found, context()), context(), &error);
+    return found.empty() ? nullptr : found.front();
+}
+
+void OrdersClosedViewController::reopen(const ManagedObjectPtr& row) {
+    if (!session() || !session()->isGranted("RE_OPEN_ORDER")) return refuse();
+    Error error;
+    std::shared_ptr<Order> order = currentOrder(*row, error);
+    bool sent = false;
+    if (order) {
+        order->reOpen(session()->userId(), session().get());
+        std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
+        sent = handler && handler->sendOrder(*order, session()->userId(), context(), &error);
+        if (!handler) error = Error("Tavlo", 1, "No order handler");
+    }
+    if (!sent) {
+        alertError(format("%@ (%@)", localized("Unable to reopen"), error.localizedDescription()));
+        TAVLO_LOG_MAIL("Unable to reopen order: %@", error.localizedDescription());
+        return;
+    }
+    order->clearTempData();
+    refreshData();
+    if (mainViewController())
+        mainViewController()->loadOrderView(order->remoteId(), order->areaLocationId(), false, false);
+    AlertView::make(localized("Confirmation"), localized("Order was reopened"), localized("Ok"))->show();
+}
+
+void OrdersClosedViewController::reprint(const ManagedObjectPtr& row) {
+    if (!session() || !session()->isGranted("PRINT_ORDER")) return refuse();
+    Error error;
+    if (session()->isLite()) {
+        const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
+        if (!printer) return alertError(localized("No printer configured"));
+        if (!printer->open(&error)) return alertError(error.localizedDescription());
+        // What the printer says is not reported: the receipt is a copy.
+        ReceiptHelper::printReceipt(Order(*row, context()), *session(), nullptr, *printer);
+        printer->close();
+        return;
+    }
+    std::shared_ptr<Order> order = currentOrder(*row, error);
+    std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
+    if (!handler) error = Error("Tavlo", 1, "No order handler");
+    if (!order || !handler ||
+        !handler->sendOrder(*order, session()->userId(), session()->printerURL(), std::nullopt, true, context(),
+                            &error))
+        alertError(error.localizedDescription());
+}
+
+} // namespace tavlo::screens

@@ -1,0 +1,503 @@
+#include "screens/shell/OrdersMainController.h"
+
+#include "core/order/Order.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TableView.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/shell/AlertHandlerLocationOrders.h"
+#include "screens/shell/AreaListViewController.h"
+#include "screens/shell/OrdersClosedViewController.h"
+#include "screens/shell/TableLayoutScreen.h"
+#include "sync/exchange/CommHelper.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+bool onPad() {
+    Application* app = Application::current();
+    return app && app->device().isTablet();
+}
+
+Rect windowFrame() {
+    Application* app = Application::current();
+    return app ? app->window().bounds() : Rect(0, 0, 320, 480);
+}
+
+void alert(const char* title, const std::string& message, const char* button = "Ok") {
+    AlertView::make(localized(title), message, localized(button))->show();
+}
+
+// The screen registered under the name; none, with a log line, while nothing is registered there.
+std::shared_ptr<ViewController> instantiate(const char* name) {
+    if (!InterfaceRegistry::shared().containsController(name)) {
+        TAVLO_LOG("No screen is registered under %@", std::string(name));
+        return nullptr;
+    }
+    return InterfaceRegistry::shared().instantiate(name);
+}
+
+void alertNoAccess(const char* button) { alert("Alert", localized("You do not have the required access"), button); }
+
+void alertStoreClosed(const char* button) {
+    alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."), button);
+}
+
+} // namespace
+
+OrdersMainController::OrdersMainController() : ViewController(kInterfaceName) {}
+
+OrdersMainController::~OrdersMainController() = default;
+
+bool OrdersMainController::isTerminalDisabled(ObjectContext* context) {
+    ManagedObjectPtr terminal = DBHelper::getTerminal(IDBroker::deviceIdentifier(), context);
+    return !terminal || terminal->boolean("disabled");
+}
+
+void OrdersMainController::alertTerminalDisabled(const char* title) {
+    alert(title, localized("Terminal has been disabled, contact support personnel to re-enable it"));
+}
+
+void OrdersMainController::warnOfPortraitPad() {
+    Application* app = Application::current();
+    if (!app || !onPad() || !isPortrait(app->device().orientation())) return;
+    alert("Alert", localized("Application cannot run on portrait mode, make sure your tablet's orientation is not "
+                             "locked and restart Tavlo"));
+}
+
+void OrdersMainController::alertWiFiDisconnected() {
+    alert("Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"));
+}
+
+ObjectContext* OrdersMainController::context() const { return contextOf(session_.get()); }
+
+bool OrdersMainController::animated() const { return session_ && session_->useAnimation(); }
+
+bool OrdersMainController::flag(const char* name) const {
+    return boolValue(DBHelper::getValue(name, context()).value_or(""));
+}
+
+template <typename Call> void OrdersMainController::withoutLayout(Call call) {
+    bool shown = showLayout_;
+    showLayout_ = false;
+    call();
+    showLayout_ = shown;
+}
+
+// ---- furniture
+
+std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::segmentedViewControllerContent() {
+    auto self = this;
+    auto make = [self](std::shared_ptr<OrdersOpenViewController> list, const std::string& title, bool root) {
+        list->setTitle(title);
+        list->setSession(self->session_);
+        list->setMainViewController(self);
+        list->setUpdateOnAppear(false);
+        list->setRoot(root);
+        return list;
+    };
+    std::vector<std::shared_ptr<OrdersOpenViewController>> lists;
+    lists.push_back(make(std::make_shared<OrdersOpenViewController>(), localized("Open"), false));
+    lists.back()->setUpdateOnExit(updateOnExit_);
+    if (flag("MODULE_TABLE_LAYOUT")) {
+        bool lite = session_ && session_->isLite();
+        lists.push_back(make(std::make_shared<AreaListViewController>(), localized(lite ? "Tables" : "Areas"), true));
+        lists.back()->setUpdateOnExit(updateOnExit_);
+    }
+    lists.push_back(make(std::make_shared<OrdersClosedViewController>(), localized("Closed"), true));
+    return lists;
+}
+
+void OrdersMainController::viewDidLoad() {
+    navigationItem().setLeftBarButtonItem(
+        BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
+    navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Add, [this](BarButtonItem&) { quickSale(); }));
+    lists_ = segmentedViewControllerContent();
+    std::vector<std::string> titles;
+    for (const auto& list : lists_) titles.push_back(list->title().value_or(""));
+    segmentedControl_ = std::make_shared<SegmentedControl>(titles, Rect(0, 0, 64.0 * titles.size(), 30));
+    segmentedControl_->setStyle(SegmentedControlStyle::Bar);
+    segmentedControl_->setSelectedSegmentIndex(0);
+    segmentedControl_->addTarget([this](Control&) { didChangeForSegmentedControl(); }, ControlEvent::ValueChanged);
+    navigationItem().setTitleView(segmentedControl_);
+    buildToolbar();
+    warnOfPortraitPad();
+}
+
+void OrdersMainController::buildToolbar() {
+    auto user = std::make_shared<Label>(Rect(0, 0, 140, 30));
+    user->setText(session_ ? session_->userName() : std::nullopt);
+    user->setTextAlignment(TextAlignment::Center);
+    user->setFont(Font::system(16));
+    user->setTextColor(Color::black());
+    user->setBackgroundColor(Color::clear());
+    user->setAdjustsFontSizeToFitWidth(true);
+    auto userItem = BarButtonItem::withCustomView(user);
+    auto space = [] { return BarButtonItem::flexibleSpace(); };
+    auto noSaleItem = [this](BarButtonStyle style) {
+        return BarButtonItem::titled(localized("No Sale"), style, [this](BarButtonItem&) { noSale(); });
+    };
+    auto status = BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); });
+    if ((session_ && session_->isLite()) || flag("HH_ALLOW_ADMIN")) {
+        auto adminItem = BarButtonItem::titled(localized("Admin"), BarButtonStyle::Done, [this](BarButtonItem&) { admin(); });
+        setToolbarItems({adminItem, space(), userItem, space(), noSaleItem(BarButtonStyle::Done)});
+    } else if (session_ && session_->hasCashDrawer()) {
+        setToolbarItems({status, space(), userItem, space(), space(), noSaleItem(BarButtonStyle::Plain)});
+    } else {
+        setToolbarItems({status, space(), userItem, space(),
+                         BarButtonItem::system(SystemItem::Refresh, [this](BarButtonItem&) { refresh(); })});
+    }
+}
+
+uint32_t OrdersMainController::supportedInterfaceOrientations() const {
+    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+}
+
+// ---- life cycle
+
+void OrdersMainController::viewWillAppear(bool) {
+    if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(false);
+}
+
+void OrdersMainController::viewDidAppear(bool) {
+    inOrder_ = false;
+    if (session_ && session_->isValid()) {
+        if (updateOnAppear_) {
+            refresh();
+            for (const auto& list : lists_) list->setUpdateOnAppear(true);
+        } else {
+            updateOnAppear_ = true;
+        }
+    }
+    didChangeForSegmentedControl();
+    if (showLayout_) showTableLayout(false);
+}
+
+void OrdersMainController::viewDidDisappear(bool) {
+    for (const auto& list : lists_) list->setUpdateOnAppear(false);
+}
+
+void OrdersMainController::didChangeForSegmentedControl() {
+    int index = segmentedControl_ ? segmentedControl_->selectedSegmentIndex() : -1;
+    if (index < 0 || index >= static_cast<int>(lists_.size())) return;
+    std::shared_ptr<OrdersOpenViewController> chosen = lists_[index];
+    if (chosen == active_ && chosen->isViewLoaded() && chosen->view()->superview()) return;
+    // The lists are this screen's children: they come into and go out of view with it.
+    bool onScreen = isOnScreen();
+    if (active_ && active_->isViewLoaded()) {
+        if (onScreen) active_->beginAppearanceTransition(false, false);
+        active_->view()->removeFromSuperview();
+        if (onScreen) active_->endAppearanceTransition();
+    }
+    active_ = chosen;
+    std::shared_ptr<View> shown = active_->view();
+    shown->setFrame(view()->bounds());
+    shown->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+    if (onScreen) active_->beginAppearanceTransition(true, false);
+    view()->addSubview(shown);
+    if (onScreen) active_->endAppearanceTransition();
+}
+
+std::vector<ViewController*> OrdersMainController::visibleChildren() const {
+    if (!active_) return {};
+    return {active_.get()};
+}
+
+void OrdersMainController::refresh() {
+    if (active_) active_->refresh();
+}
+
+// ---- signing out, the other screens
+
+void OrdersMainController::logout() {
+    showLayout_ = false;
+    if (session_) session_->invalidate();
+    if (rootAncestor().presentedViewController()) dismiss(false);
+    if (NavigationController* navigation = navigationController()) navigation->popToRoot(animated());
+}
+
+void OrdersMainController::admin() {
+    NavigationController* navigation = navigationController();
+    if (!navigation) return;
+    if (!root_) {
+        navigation->pop(animated());
+        return;
+    }
+    std::shared_ptr<ViewController> screen = instantiate(kAdminInterface);
+    if (!screen) return;
+    if (auto* admin = dynamic_cast<SessionScreen*>(screen.get())) admin->setSession(session_);
+    navigation->push(screen, animated());
+}
+
+void OrdersMainController::systemStatus() {
+    if (isTerminalDisabled(context())) {
+        alertTerminalDisabled("Tavlo");
+        TAVLO_LOG_MAIL("System status attempted on disabled terminal (UID:%@)", IDBroker::deviceIdentifier());
+        return;
+    }
+    std::shared_ptr<ViewController> screen = instantiate(kSystemStatusInterface);
+    if (!screen) return;
+    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session_);
+    auto navigation = std::make_shared<NavigationController>(screen);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    present(navigation, true);
+}
+
+// ---- opening orders
+
+void OrdersMainController::loadOrderView(const std::optional<std::string>& remoteId,
+                                         const std::optional<std::string>& areaLocationId, bool quickSale,
+                                         bool /*updateOrders: the pad's root pane uses it*/) {
+    std::shared_ptr<ViewController> order = instantiate(kOrderInterface);
+    if (!order) return;
+    inOrder_ = true;
+    if (auto* screen = dynamic_cast<OrderScreen*>(order.get())) {
+        screen->setRemoteId(remoteId);
+        screen->setAreaLocationId(areaLocationId);
+        screen->setQuickSale(quickSale);
+        screen->setSession(session_);
+    }
+    if (NavigationController* navigation = navigationController()) navigation->push(order, animated());
+    if (rootAncestor().presentedViewController()) dismiss(false);
+}
+
+void OrdersMainController::loadOrder(const std::optional<std::string>& remoteId) {
+    if (!remoteId) {
+        loadOrderView(std::nullopt, std::nullopt, false, updateOnExit_);
+        return;
+    }
+    if (!session_ || !session_->canAccessOrder(remoteId)) {
+        alert("Alert", localized("Unable to work on an order opened by somebody else. If you need to work on it, "
+                                 "have the manager transfer it to you"));
+        return;
+    }
+    ManagedObjectPtr order = context() ? context()->fetchFirst("Order", "remoteId == %@", *remoteId) : nullptr;
+    std::optional<std::string> areaLocationId = order ? order->text("areaLocation.areaLocationId") : std::nullopt;
+    // An order at no table is a quick sale, as the other openers have it.
+    loadOrderView(remoteId, areaLocationId, !areaLocationId, updateOnExit_);
+}
+
+std::vector<OrdersMainController::OpenOrder> OrdersMainController::localOpenOrders(
+    const std::string& areaLocationId) const {
+    std::vector<OpenOrder> orders;
+    if (!context()) return orders;
+    FetchRequest request("Order", Predicate::format("closed==nil && areaLocation.areaLocationId== %@", areaLocationId),
+                         {{"name"}});
+    for (const ManagedObjectPtr& order : context()->fetch(request))
+        orders.push_back({order->text("remoteId"), order->text("name")});
+    return orders;
+}
+
+std::vector<OrdersMainController::OpenOrder> OrdersMainController::serverOpenOrders(
+    const std::string& areaLocationId) const {
+    std::vector<OpenOrder> orders;
+    if (!session_ || session_->isLite()) return orders;
+    std::vector<std::shared_ptr<Order>> summaries;
+    summaries.reserve(10);
+    // A failed request leaves the table without orders on the server: a new order, with the right.
+    CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, context()), *session_,
+                                  nullptr);
+    for (const std::shared_ptr<Order>& summary : summaries) orders.push_back({summary->remoteId(), summary->name()});
+    return orders;
+}
+
+void OrdersMainController::pickOrder(std::vector<OpenOrder> orders) {
+    std::vector<AlertHandlerLocationOrders::Choice> choices;
+    for (OpenOrder& order : orders) choices.push_back({std::move(order.remoteId), std::move(order.name)});
+    std::weak_ptr<ViewController> self = shared_from_this();
+    AlertHandlerLocationOrders::show(std::move(choices), [self](const std::string& remoteId) {
+        if (auto main = std::static_pointer_cast<OrdersMainController>(self.lock())) main->loadOrder(remoteId);
+    });
+}
+
+void OrdersMainController::tableSelected(const ManagedObjectPtr& table) {
+    if (!table) return;
+    if (isTerminalDisabled(context())) {
+        alertTerminalDisabled();
+        logout();
+        return;
+    }
+    if (session_ && !session_->isLite() && !CommHelper::isWiFiConnected()) return alertWiFiDisconnected();
+    std::string locationId = table->text("areaLocationId").value_or("");
+    std::vector<OpenOrder> orders = localOpenOrders(locationId);
+    if (orders.size() == 1) return withoutLayout([&] { loadOrder(orders.front().remoteId); });
+    if (orders.size() > 1) return pickOrder(std::move(orders));
+    if (session_ && !session_->isLite()) {
+        getOrderSummaries(locationId);
+    } else {
+        completeTableSelected({}, locationId);
+    }
+}
+
+void OrdersMainController::getOrderSummaries(const std::string& areaLocationId) {
+    ActivityIndicator::show(view(), false);
+    ActivityIndicator::refresh(localized("Opening Table"));
+    completeTableSelected(serverOpenOrders(areaLocationId), areaLocationId);
+    ActivityIndicator::hide();
+}
+
+void OrdersMainController::completeTableSelected(const std::vector<OpenOrder>& orders, const std::string& locationId) {
+    if (orders.size() > 1) return pickOrder(orders);
+    if (orders.size() == 1)
+        return withoutLayout([&] { loadOrderView(orders.front().remoteId, locationId, false, true); });
+    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    withoutLayout([&] { loadOrderView(std::nullopt, locationId, false, true); });
+}
+
+void OrdersMainController::loadOrderAt(const std::string& areaLocationId) {
+    std::vector<OpenOrder> orders = localOpenOrders(areaLocationId);
+    if (orders.size() == 1) return loadOrder(orders.front().remoteId);
+    if (orders.empty()) orders = serverOpenOrders(areaLocationId);
+    if (orders.size() > 1) return pickOrder(std::move(orders));
+    if (orders.size() == 1) return loadOrderView(orders.front().remoteId, areaLocationId, false, true);
+    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    loadOrderView(std::nullopt, areaLocationId, false, true);
+}
+
+void OrdersMainController::quickSale() {
+    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Cancel");
+    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Cancel");
+    loadOrderView(std::nullopt, std::nullopt, true, updateOnExit_);
+}
+
+// ---- the table layout
+
+void OrdersMainController::showTableLayout(bool updateOnAppear) {
+    if (inOrder_) return;
+    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Ok");
+    std::shared_ptr<ViewController> layout = instantiate(kTableLayoutInterface);
+    if (!layout) return;
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Opening Layout"));
+    if (auto* screen = dynamic_cast<TableLayoutScreen*>(layout.get())) {
+        std::weak_ptr<ViewController> weak = shared_from_this();
+        auto self = [weak] { return std::static_pointer_cast<OrdersMainController>(weak.lock()); };
+        screen->setSession(session_);
+        screen->setUpdateOnAppear(updateOnAppear);
+        screen->setObserver(
+            [self](const ManagedObjectPtr& table) {
+                if (auto main = self()) main->tableSelected(table);
+            },
+            [self] {
+                if (auto main = self()) main->logout();
+            },
+            [self] {
+                if (auto main = self()) main->showOrders();
+            });
+    }
+    auto navigation = std::make_shared<NavigationController>(layout);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
+    present(navigation, false);
+    showLayout_ = true;
+    ActivityIndicator::hide();
+}
+
+void OrdersMainController::showOrders() {
+    showLayout_ = false;
+    if (rootAncestor().presentedViewController()) dismiss(animated());
+}
+
+// ---- no sale
+
+void OrdersMainController::noSale() {
+    std::vector<std::string> drawers = session_ ? session_->cashDrawerIds() : std::vector<std::string>{};
+    if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"));
+    if (drawers.size() == 1) return noSaleCheckAuth(drawers.front());
+    auto picker = AlertView::make(localized("Select a drawer:"), std::nullopt, localized("Cancel"));
+    for (const std::string& drawer : drawers) {
+        ManagedObjectPtr row = context() ? context()->fetchFirst("CashDrawer", "cashDrawerId==%@", drawer) : nullptr;
+        picker->addButton(row ? row->text("name").value_or("") : std::string());
+    }
+    picker->setTag(kDrawerAlertTag);
+    std::weak_ptr<ViewController> weak = shared_from_this();
+    picker->setClickHandler([weak, drawers](AlertView&, int button) {
+        auto main = std::static_pointer_cast<OrdersMainController>(weak.lock());
+        if (main && button >= 1 && button <= static_cast<int>(drawers.size())) main->noSaleCheckAuth(drawers[button - 1]);
+    });
+    picker->show();
+}
+
+void OrdersMainController::noSaleCheckAuth(const std::string& drawerId) {
+    const std::optional<std::string>& user = session_->userId();
+    bool allowed = session_->isGranted("NO_SALE") ||
+                   (session_->cashedInDrawers(user).contains(drawerId) && session_->isGranted("NO_SALE_WHEN_ASSIGNED"));
+    if (allowed) return session_->isLite() ? noSaleDirect(drawerId, user) : noSaleRemote(drawerId, user);
+    if (!session_->isLite()) return alertNoAccess("Ok");
+    auto prompt = std::make_shared<AuthenticateViewController>();
+    prompt->setTitle(localized("No Sale"));
+    prompt->setSession(session_.get());
+    prompt->setParam(drawerId);
+    prompt->setPermissions({"NO_SALE"});
+    prompt->setPopWhenDone(false);
+    std::weak_ptr<ViewController> weak = shared_from_this();
+    prompt->setObserver([weak](const std::any& param, const std::string& userId) {
+        auto main = std::static_pointer_cast<OrdersMainController>(weak.lock());
+        if (!main) return;
+        main->dismiss(main->animated());
+        main->noSaleDirect(std::any_cast<std::string>(param), userId);
+    });
+    auto navigation = std::make_shared<NavigationController>(prompt);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    present(navigation, animated());
+}
+
+void OrdersMainController::noSaleDirect(const std::string& drawerId, const std::optional<std::string>& authorizedBy) {
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Opening drawer"));
+    if (!session_->noSale(drawerId, authorizedBy, nullptr))
+        alert("Error", localized("Unable to open drawer. Verify printer is on and has paper"));
+    ActivityIndicator::hide();
+}
+
+void OrdersMainController::noSaleRemote(const std::string& drawerId, const std::optional<std::string>&) {
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Opening drawer"));
+    Error error;
+    bool opened = CommHelper::noSale(session_->storeId(), session_->password(), drawerId, session_->userId(),
+                                     std::nullopt, session_->terminalId(), CommHelper::gateway().value_or(""),
+                                     context(), &error);
+    if (opened && error.isSet()) {
+        alert("Warning", error.localizedDescription());
+    } else if (!opened) {
+        alert("Error", format("%@ (%@)", localized("Unable to open drawer. Verify printer is on and has paper"),
+                              error.localizedDescription()));
+    }
+    ActivityIndicator::hide();
+}
+
+// ---- registration
+
+void registerOrderListScreens() {
+    InterfaceRegistry& registry = InterfaceRegistry::shared();
+    registry.add(OrdersMainController::kInterfaceName, [](ViewController&) {
+        auto root = std::make_shared<View>(windowFrame());
+        root->setBackgroundColor(Color::white());
+        root->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+        return root;
+    });
+    registry.add(OrdersOpenViewController::kInterfaceName, [](ViewController&) {
+        auto table = std::make_shared<TableView>(windowFrame(), TableViewStyle::Plain);
+        table->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+        return std::static_pointer_cast<View>(table);
+    });
+    registry.addController(OrdersMainController::kInterfaceName, [] { return std::make_shared<OrdersMainController>(); });
+    registry.addController(OrdersOpenViewController::kInterfaceName,
+                           [] { return std::make_shared<OrdersOpenViewController>(); });
+}
+
+} // namespace tavlo::screens

@@ -1,0 +1,277 @@
+#include "screens/shell/OrdersOpenViewController.h"
+
+#include "core/order/Order.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/entry/options/OptionScreen.h"
+#include "screens/shell/OrdersMainController.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr const char* kCellIdentifier = "Cell";
+
+std::shared_ptr<Label> cellLabel(View& content, Rect frame, const Font& font, int tag) {
+    auto label = std::make_shared<Label>(frame);
+    label->setFont(font);
+    label->setTag(tag);
+    label->setBackgroundColor(Color::clear());
+    content.addSubview(label);
+    return label;
+}
+
+Label* labelOf(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.viewWithTag(tag)); }
+
+bool onPad() {
+    Application* app = Application::current();
+    return app && app->device().isTablet();
+}
+
+} // namespace
+
+void showOrderRow(TableViewCell& cell, const ManagedObject& order, const Color& name, const Color& total) {
+    if (Label* label = labelOf(cell, OrdersOpenViewController::kNameTag)) {
+        label->setText(order.text("name"));
+        label->setTextColor(name);
+    }
+    if (Label* label = labelOf(cell, OrdersOpenViewController::kServerTag)) label->setText(order.text("user.name"));
+    if (Label* label = labelOf(cell, OrdersOpenViewController::kTotalTag)) {
+        label->setText(Utils::formatCurrency(order.int64("total")));
+        label->setTextColor(total);
+    }
+    if (Label* label = labelOf(cell, OrdersOpenViewController::kCreatedTag))
+        label->setText(Utils::naturalStringForDate(order.date("created")));
+}
+
+OrdersOpenViewController::OrdersOpenViewController() : TableViewController(kInterfaceName) {}
+
+OrdersOpenViewController::~OrdersOpenViewController() = default;
+
+ObjectContext* OrdersOpenViewController::context() const { return contextOf(session_.get()); }
+
+bool OrdersOpenViewController::flag(const char* name) const {
+    return boolValue(DBHelper::getValue(name, context()).value_or(""));
+}
+
+bool OrdersOpenViewController::animated() const { return session_ && session_->useAnimation(); }
+
+// ---- the query
+
+bool OrdersOpenViewController::keepsQuery() const { return flag("HH_OPEN_ORDERS_CACHED"); }
+
+std::unique_ptr<FetchedResultsController> OrdersOpenViewController::makeFetchedResultsController() {
+    std::vector<Predicate> filters{Predicate::format("closed == nil"), Predicate::format("storeBatch.closedOn == nil")};
+    if (!session_->isGranted("ALL_ORDERS") && !session_->isGranted("ALL_AREA_ORDERS"))
+        filters.push_back(Predicate::format("user.userId == %@", session_->userId().value_or("")));
+    FetchRequest request("Order", Predicate::andPredicates(filters));
+    std::optional<std::string> sections;
+    if (flag("HH_OPEN_ORDERS_GROUPED")) {
+        request.sortDescriptors = {{"type"}, {"name"}};
+        sections = "type";
+    } else {
+        request.sortDescriptors = {{"name"}};
+    }
+    return std::make_unique<FetchedResultsController>(*context(), std::move(request), sections);
+}
+
+FetchedResultsController* OrdersOpenViewController::fetchedResultsController() {
+    if (!context()) return nullptr;
+    if (!results_ || !keepsQuery()) results_ = makeFetchedResultsController();
+    return results_.get();
+}
+
+void OrdersOpenViewController::refreshData() {
+    FetchedResultsController* results = fetchedResultsController();
+    if (Error error; results && !results->performFetch(&error))
+        return readFailed(format("Unable to read %@: %@", recordsName(), error.localizedDescription()));
+    tableView().reloadData();
+}
+
+void OrdersOpenViewController::readFailed(const std::string& logText) {
+    TAVLO_LOG_MAIL("%@", logText);
+    ViewController& lists = main_ ? static_cast<ViewController&>(*main_) : *this;
+    leaveAfterReadFailure(lists, format(localized("Unable to read %@, contact technical support"), recordsName()),
+                          animated());
+}
+
+// ---- refreshing from the server
+
+bool OrdersOpenViewController::signedOutOnDisabledTerminal() {
+    if (!OrdersMainController::isTerminalDisabled(context())) return false;
+    OrdersMainController::alertTerminalDisabled();
+    if (main_) main_->logout();
+    return true;
+}
+
+void OrdersOpenViewController::refresh() {
+    if (session_ && OrdersMainController::isTerminalDisabled(context())) {
+        TAVLO_LOG("%@", session_->terminalName().value_or(""));
+        signedOutOnDisabledTerminal();
+        return;
+    }
+    if (!session_ || !session_->isValid()) {
+        NavigationController* navigation = main_ ? main_->navigationController() : navigationController();
+        if (navigation) navigation->popToRoot(animated());
+        return;
+    }
+    if (session_->isLite()) {
+        refreshData();
+        return;
+    }
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Refreshing orders"));
+    completeRefresh();
+    ActivityIndicator::hide();
+}
+
+void OrdersOpenViewController::completeRefresh() {
+    Error error;
+    std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
+    bool updated = handler && handler->updateOrderSummaries(session_->storeId(), session_->password(),
+                                                            session_->userId(), CommHelper::gateway().value_or(""),
+                                                            openOrders_, context(), &error);
+    if (!handler) error = Error("Tavlo", 1, "No order handler");
+    if (updated) {
+        refreshData();
+    } else {
+        AlertView::make(localized("Alert"), error.localizedDescription(), localized("Ok"))->show();
+    }
+}
+
+// ---- life cycle
+
+void OrdersOpenViewController::viewDidLoad() {
+    tableView().setRowHeight(50);
+    if (FetchedResultsController* results = fetchedResultsController()) {
+        if (Error error; !results->performFetch(&error))
+            readFailed(format("Unable to read orders: %@", error.localizedDescription()));
+    }
+    if (onPad()) {
+        OrdersMainController::warnOfPortraitPad();
+    } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {
+        std::weak_ptr<ViewController> self = shared_from_this();
+        orientation_ = ScopedObserver(Device::orientationDidChangeNotification, nullptr, [self](const Notification&) {
+            performOnMainThread([self] {
+                if (auto list = std::static_pointer_cast<OrdersOpenViewController>(self.lock()))
+                    list->orientationChanged();
+            });
+        });
+    }
+}
+
+void OrdersOpenViewController::orientationChanged() {
+    Application* app = Application::current();
+    if (!app || !isLandscape(app->device().orientation())) return;
+    if (session_ && session_->isStoreOpen() && main_) main_->showTableLayout(false);
+}
+
+void OrdersOpenViewController::viewWillAppear(bool animated) {
+    TableViewController::viewWillAppear(animated);
+    if (!session_ || !session_->isValid() || !context()) return;
+    if (OrdersMainController::isTerminalDisabled(context())) {
+        OrdersMainController::alertTerminalDisabled();
+        TAVLO_LOG_MAIL("Login attempt on disabled terminal, user was not allowed");
+        if (main_) main_->logout();
+        return;
+    }
+    if (updateOnAppear_) refresh();
+    updateOnAppear_ = true;
+}
+
+void OrdersOpenViewController::viewDidAppear(bool) {
+    if (!session_ || session_->isLite() || !flag("HH_SYNCH_ORDERS_AUTO")) return;
+    // Posted by the handlers' background operations too: the re-read waits for the main thread.
+    std::weak_ptr<ViewController> self = shared_from_this();
+    ordersChange_ = ScopedObserver(OrderHandler::kOrdersChangeNotification, nullptr, [self](const Notification&) {
+        performOnMainThread([self] {
+            if (auto list = std::static_pointer_cast<OrdersOpenViewController>(self.lock())) list->refreshData();
+        });
+    });
+}
+
+void OrdersOpenViewController::viewWillDisappear(bool) { ordersChange_.reset(); }
+
+uint32_t OrdersOpenViewController::supportedInterfaceOrientations() const {
+    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+}
+
+// ---- the table
+
+int OrdersOpenViewController::numberOfSections(TableView&) {
+    FetchedResultsController* results = results_.get();
+    return results ? static_cast<int>(results->sections().size()) : 0;
+}
+
+int OrdersOpenViewController::numberOfRows(TableView&, int section) {
+    if (!results_ || section < 0 || section >= static_cast<int>(results_->sections().size())) return 0;
+    return static_cast<int>(results_->sections()[section].numberOfObjects());
+}
+
+std::optional<std::string> OrdersOpenViewController::titleForHeader(TableView&, int section) {
+    if (!results_ || !results_->sectionNameKeyPath()) return std::string();
+    if (section < 0 || section >= static_cast<int>(results_->sections().size())) return std::string();
+    return Order::typeUILabel(Order::typeFromXMLLabel(results_->sections()[section].name));
+}
+
+std::vector<std::string> OrdersOpenViewController::sectionIndexTitles(TableView&) {
+    if (!results_ || !results_->sectionNameKeyPath()) return {std::string()};
+    std::vector<std::string> titles;
+    for (const FetchedResultsController::Section& section : results_->sections())
+        titles.push_back(Order::typeAbbreviation(Order::typeFromXMLLabel(section.name)));
+    return titles;
+}
+
+std::shared_ptr<TableViewCell> OrdersOpenViewController::getCellContentView(const std::string& identifier) {
+    const double width = tableView().bounds().width();
+    auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier, Rect(0, 0, width, 60));
+    View& content = cell->contentView();
+    cellLabel(content, Rect(10, 3, 10, 25), Font::system(14), kMarkTag);
+    cellLabel(content, Rect(20, 3, 180, 25), Font::system(18), kNameTag);
+    cellLabel(content, Rect(20, 25, 180, 25), Font::boldSystem(10), kServerTag)->setTextColor(Color::lightGray());
+    auto total = cellLabel(content, Rect(width - 128, 3, 100, 25), Font::boldSystem(12), kTotalTag);
+    total->setTextAlignment(TextAlignment::Right);
+    total->setTextColor(Color::blue());
+    total->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
+    auto created = cellLabel(content, Rect(width - 138, 25, 110, 25), Font::boldSystem(10), kCreatedTag);
+    created->setTextAlignment(TextAlignment::Right);
+    created->setTextColor(Color::lightGray());
+    created->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
+    return cell;
+}
+
+void OrdersOpenViewController::showOrder(TableViewCell& cell, const ManagedObjectPtr& order) {
+    if (!order) return;
+    bool own = session_ && order->text("user.userId") == session_->userId();
+    showOrderRow(cell, *order, own ? Color::black() : Color::lightGray(), own ? Color::blue() : Color::lightGray());
+}
+
+std::shared_ptr<TableViewCell> OrdersOpenViewController::cellForRow(TableView& table, IndexPath path) {
+    std::shared_ptr<TableViewCell> cell = table.dequeueReusableCell(kCellIdentifier);
+    if (!cell) cell = getCellContentView(kCellIdentifier);
+    showOrder(*cell, results_ ? results_->objectAt(path.section, path.row) : nullptr);
+    return cell;
+}
+
+void OrdersOpenViewController::didSelectRow(TableView& table, IndexPath path) {
+    ManagedObjectPtr order = results_ ? results_->objectAt(path.section, path.row) : nullptr;
+    if (order && main_) main_->loadOrder(order->text("remoteId"));
+    table.deselectRow(path, animated());
+}
+
+} // namespace tavlo::screens
