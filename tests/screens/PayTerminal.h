@@ -19,6 +19,8 @@
 #include "support/StoreFixture.h"
 #include "support/ui/Harness.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +58,12 @@ public:
         IDBroker::initWithMOC(store.context());
         PaymentHandlerFactory::initWithMOC(context);
         OrderSender::install(sender);
+        // The business day's card batch, as opening the store opens it.
+        Error error;
+        EXPECT_GT(PaymentHandlerFactory::getInstance().getPaymentHandler(std::string("LARCH"))->openBatch(
+                      Session::getHostConfig(std::string("LARCH"), context), Date(1'700'000'000.0), &error),
+                  0)
+            << error.localizedDescription();
         registerPromptScreens();
         registerPayScreens();
 

@@ -160,9 +160,8 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
 }
 
 void PayViewController::localFinalize() {
-    // Back from the signature screen first, so what follows shows over the pay screen.
-    if (NavigationController* navigation = navigationController(); navigation && navigation->topViewController() != this)
-        navigation->popTo(*this, session_->useAnimation());
+    // The signature screen stays until the screen is finished: going back to the pay screen
+    // would start it afresh.
     Error error;
     if (!OrderSender::required()->sendOrder(*order_, session_->userId(), session_->managedObjectContext(), &error)) {
         order_->setClosed(std::nullopt);
@@ -200,8 +199,11 @@ void PayViewController::gatewayPayVia(const std::string& address) {
     ObjectContext* context = session_->managedObjectContext();
     const std::string url = CommHelper::formatTavloURL(address).value_or(address);
     if (needsSignature(payment_->type())) {
+        // Back from the signature screen; the pay screen's appearance must not drop the payment.
+        std::shared_ptr<Payment> paying = payment_;
         if (NavigationController* navigation = navigationController(); navigation && navigation->topViewController() != this)
             navigation->popTo(*this, session_->useAnimation());
+        payment_ = paying;
     }
     showActivity();
     ActivityIndicator::refresh(format("%@ %@", localized("Processing"), url));

@@ -265,7 +265,10 @@ void SignatureCapture::done() {
     }
     if (TextField* field = tipAmount()) payment_->setTip(Utils::parseCurrency(field->text()));
     if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(true);
-    if (completion_) completion_();
+    // The completion may take this screen off the stack: both stay alive until it returns.
+    std::shared_ptr<ViewController> keep = shared_from_this();
+    std::function<void()> completion = completion_;
+    if (completion) completion();
 }
 
 void SignatureCapture::cancel() {
