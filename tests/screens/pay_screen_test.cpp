@@ -307,3 +307,61 @@ TEST_F(PayScreenTest, ARefundAsksForTheOriginalReference) {
 
 } // namespace
 } // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+using namespace ui;
+
+// ---- pictures
+
+TEST(PayScreenPictureTest, CashAndCreditOnAPad) {
+    test::PayTerminal t;
+    t.setParam("PAYMENT_TIP_PERCENTAGE_1", "15");
+    t.setParam("PAYMENT_TIP_PERCENTAGE_2", "18");
+    t.setParam("PAYMENT_TIP_PERCENTAGE_3", "20");
+    t.open();
+    t.h.tap("$20");
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_cash_pad"));
+    t.pickTender("Credit");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_credit_pad");
+    t.h.tap("Process");
+    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_approved_pad");
+}
+
+TEST(PayScreenPictureTest, CashOnAPhone) {
+    test::PayTerminal t(true, DeviceIdiom::Phone);
+    t.open();
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {320, 480}), "pay_screen_cash_phone"));
+}
+
+TEST(PayScreenPictureTest, TheChangeDue) {
+    test::PayTerminal t;
+    t.open();
+    t.h.tap("$20");
+    t.h.tap("Process");
+    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_change_pad");
+}
+
+TEST(PayScreenPictureTest, TheSignatureScreen) {
+    test::PayTerminal t;
+    t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
+    t.setParam("PAYMENT_TIP_PERCENTAGE_1", "18");
+    t.setParam("PAYMENT_TIP_PERCENTAGE_2", "20");
+    t.open();
+    t.pickTender("Credit");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "signature_capture_empty_pad");
+    auto& capture = t.h.visible<SignatureCapture>();
+    t.h.drag(*capture.touchView(), {{120, 260}, {160, 200}, {200, 280}, {240, 190}, {300, 270}, {380, 210}});
+    t.h.drag(*capture.touchView(), {{100, 300}, {420, 300}});
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "signature_capture_pad"));
+}
+
+} // namespace
+} // namespace tavlo::screens

@@ -61,7 +61,8 @@ std::shared_ptr<View> build(PayViewController& owner) {
     // A row of keys under a field, from the field's left edge to the right margin.
     auto keys = [&](const std::vector<std::pair<std::string, std::string>>& titled,
                     const std::function<void(size_t)>& pressed) {
-        const double left = g.fieldX, span = g.m + g.width - left, keyGap = pad ? 6 : 3;
+        // A phone's keys take the whole width: under the field they would be too narrow.
+        const double left = pad ? g.fieldX : g.m, span = g.m + g.width - left, keyGap = pad ? 6 : 3;
         const double keyWidth = (span - keyGap * (titled.size() - 1)) / titled.size();
         for (size_t i = 0; i < titled.size(); ++i) {
             auto key = addSecondaryButton(*root, {left + i * (keyWidth + keyGap), g.y, keyWidth, g.rowHeight - 4},
@@ -104,7 +105,7 @@ std::shared_ptr<View> build(PayViewController& owner) {
 
     // Expiry and security code share a row.
     const double half = (g.m + g.width - g.fieldX - (pad ? 8 : 4)) / 2;
-    caption("lblExpDate", "Exp (MMYY):", g.m, g.captionWidth);
+    caption("lblExpDate", "Expiry:", g.m, g.captionWidth);
     field("expDate", g.fieldX, half * 0.8, false);
     const double secX = g.fieldX + half * 0.8 + (pad ? 8 : 4);
     caption("lblSecCode", "CVV:", secX, half * 0.5);

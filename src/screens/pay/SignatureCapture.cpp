@@ -115,8 +115,8 @@ void SignatureCapture::viewWillAppear(bool) {
 
     BarItems items{BarButtonItem::fixedSpace(0)};
     if (!boolValue(value("HIDE_TIP_LINE").value_or(""))) {
-        auto caption = std::make_shared<Label>(Rect(0, 0, 40, 30));
-        caption->setText(localized("Tip"));
+        auto caption = std::make_shared<Label>(Rect(0, 0, 44, 30));
+        caption->setText(localized("Tip") + " ");
         caption->setTextAlignment(TextAlignment::Right);
         caption->setTextColor(Color::white());
         caption->setBackgroundColor(Color::clear());
