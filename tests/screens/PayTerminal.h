@@ -75,6 +75,7 @@ public:
         session->setPrinterStream(printer);
 
         order = std::make_shared<Order>(context);
+        order->setRemoteId(std::string("1-1700000000-1"));
         order->setName(std::string("Table 1"));
         order->setOrderType(Order::kDineIn);
         order->setAreaLocationId(std::string("L1"));
