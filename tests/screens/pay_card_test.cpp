@@ -113,6 +113,20 @@ TEST_F(PayCardTest, APartialApprovalIsSpreadOverSubtotalTaxTipAndGratuity) {
     EXPECT_EQ(t.gateway.requests().at(0).fields.at("Amount"), "14.34");
 }
 
+TEST_F(PayCardTest, CashTenderedBeforeChoosingACardLeavesNoChangeOnTheCard) {
+    t.open();
+    t.h.tap("$20");
+    t.pickTender("Credit");
+    EXPECT_EQ(t.field("tendered").text(), "$12.34");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.order->payments().front()->change(), 0);
+    EXPECT_EQ(t.order->payments().front()->subTotal(), 1234);
+}
+
 TEST_F(PayCardTest, ADeclineShowsItsTextAndTakesNothing) {
     t.gateway.script("Sale", Answer::DeclineMessage, "Insufficient funds");
     typedCard(t);

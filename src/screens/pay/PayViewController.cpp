@@ -253,6 +253,13 @@ void PayViewController::paymentTypeChanged() {
     } else if (!amountModified_) {
         write(amount(), order_->getDue());
     }
+    if (!row.tendered && type != Payment::kTab) {
+        // A tender without cash in hand pays exactly what it covers: a tendered left from cash
+        // would record change on a card.
+        const int32_t covered = parsed(amount()) + parsed(gratuity()) + parsed(tip());
+        write(tendered(), covered);
+        label("lblDue")->setText(Utils::formatCurrency(covered));
+    }
     for (const char* key : kQuickCash) setEnabled(button(key), row.quickCash);
     setEnabled(button("next"), row.next);
     setEnabled(label("lblTendered"), row.tendered);
