@@ -32,10 +32,10 @@ namespace tavlo::screens::test {
 // printer, a fake order sender, and an order of one line for 12.34 without tax; a host screen
 // presents the pay screen for it as the order screen does (by its name, in a navigation
 // controller, as a form sheet). `lite` makes the terminal its own till; the loopback card gateway
-// is then the store's card host.
-class PayTerminal {
+// is then the store's card host. The application that shows the host is the caller's.
+class PayStore {
 public:
-    explicit PayTerminal(bool lite = true, ui::DeviceIdiom idiom = ui::DeviceIdiom::Tablet) : h(idiom) {
+    explicit PayStore(bool lite = true) {
         store.buildSmallStore();
         ObjectContext* context = store.context().get();
         auto role = store.addRole("R-CASHIER", {"STORE_LOGIN", "PAY", "NEW_PAYMENT_TIP_ADJUST", "PAY_CREDIT_MANUAL"});
@@ -80,17 +80,16 @@ public:
         order->setOrderType(Order::kDineIn);
         order->setAreaLocationId(std::string("L1"));
         order->addSelection(tavlo::test::salesday::line("o1-1", "r-burger", "Burger", 1234), nullptr);
-        h.show(host);
     }
-    ~PayTerminal() { OrderSender::install(nullptr); }
+    ~PayStore() { OrderSender::install(nullptr); }
 
     void setParam(const std::string& name, const std::optional<std::string>& value) {
         DBHelper::saveStoreParam(name, value, store.context().get());
         store.save();
     }
 
-    // Opens the pay screen the way the order screen does.
-    PayViewController& open() {
+    // Presents the pay screen the way the order screen does.
+    PayViewController& present() {
         auto made = std::dynamic_pointer_cast<PayViewController>(
             ui::InterfaceRegistry::shared().instantiate(PayViewController::kInterfaceName));
         made->setSession(session.get());
@@ -103,8 +102,34 @@ public:
         nav = std::make_shared<ui::NavigationController>(made);
         nav->setModalPresentationStyle(ui::ModalPresentationStyle::FormSheet);
         host->present(nav, false);
-        h.runUntilIdle();
         return *made;
+    }
+
+    tavlo::test::StoreFixture store;
+    ManagedObjectPtr pat;
+    gatewaysim::CardGateway gateway{gatewaysim::CardGateway::Options{"merchant1", "secret", 3}};
+    std::shared_ptr<tavlo::test::FakeOrderSender> sender = std::make_shared<tavlo::test::FakeOrderSender>();
+    std::shared_ptr<tavlo::test::RecordingPrinterStream> printer =
+        std::make_shared<tavlo::test::RecordingPrinterStream>();
+    std::shared_ptr<Session> session;
+    std::shared_ptr<Order> order;
+    std::shared_ptr<ui::ViewController> host = std::make_shared<ui::ViewController>();
+    std::shared_ptr<ui::NavigationController> nav;
+    std::shared_ptr<PayViewController> screen;
+    int finished = 0;
+};
+
+// The same terminal shown headless by the harness.
+class PayTerminal : public PayStore {
+public:
+    explicit PayTerminal(bool lite = true, ui::DeviceIdiom idiom = ui::DeviceIdiom::Tablet) : PayStore(lite), h(idiom) {
+        h.show(host);
+    }
+
+    PayViewController& open() {
+        PayViewController& shown = present();
+        h.runUntilIdle();
+        return shown;
     }
 
     ui::TextField& field(const std::string& name) { return h.outlet<ui::TextField>(name); }
@@ -124,18 +149,6 @@ public:
     }
 
     ui::test::Harness h;
-    tavlo::test::StoreFixture store;
-    ManagedObjectPtr pat;
-    gatewaysim::CardGateway gateway{gatewaysim::CardGateway::Options{"merchant1", "secret", 3}};
-    std::shared_ptr<tavlo::test::FakeOrderSender> sender = std::make_shared<tavlo::test::FakeOrderSender>();
-    std::shared_ptr<tavlo::test::RecordingPrinterStream> printer =
-        std::make_shared<tavlo::test::RecordingPrinterStream>();
-    std::shared_ptr<Session> session;
-    std::shared_ptr<Order> order;
-    std::shared_ptr<ui::ViewController> host = std::make_shared<ui::ViewController>();
-    std::shared_ptr<ui::NavigationController> nav;
-    std::shared_ptr<PayViewController> screen;
-    int finished = 0;
 };
 
 } // namespace tavlo::screens::test
