@@ -281,6 +281,13 @@ std::string CardGateway::card(const std::map<std::string, std::string>& fields, 
     if (type == "Sale" || type == "Return") {
         std::optional<int64_t> amount = cents(value(fields, "Amount"));
         if (!amount || *amount <= 0 || !tip) return reply(result(4, "Invalid Amount"));
+        // A partial approval names the amount it approved; the rest of the card is not charged.
+        std::string approvedAmount;
+        if (scripted.answer == Answer::ApprovePartial && scripted.text) {
+            amount = cents(*scripted.text);
+            if (!amount) return reply(result(4, "Invalid Amount"));
+            approvedAmount = element("Amount", *scripted.text);
+        }
         if (value(fields, "CardNum").empty() && value(fields, "MagData").empty())
             return reply(result(23, "Invalid Account Number"));
         std::string newReference = "P" + std::to_string(nextReference_++);
@@ -288,7 +295,7 @@ std::string CardGateway::card(const std::map<std::string, std::string>& fields, 
         char code[16];
         std::snprintf(code, sizeof code, "%06ld", nextReference_ % 1000000);
         return reply(result(0, "Approved", "APPROVAL") + element("AuthCode", code) + element("PNRef", newReference) +
-                        element("CVResult", "M"));
+                        element("CVResult", "M") + approvedAmount);
     }
     if (type == "CaptureAll") {
         bool open = std::any_of(kept_.begin(), kept_.end(),

@@ -22,6 +22,7 @@ namespace tavlo::gatewaysim {
 // How the gateway answers one request, in place of what it would do by itself.
 enum class Answer {
     Approve,            // approved; a sale or return is kept under a new reference
+    ApprovePartial,     // a sale approved for less: the text given is the amount approved ("11.50")
     DeclineMessage,     // Result 12 with both RespMSG and Message (the text given goes in Message)
     DeclineRespMsg,     // Result 12 with RespMSG only (the text given)
     DeclineBare,        // Result 12 and nothing else

@@ -8,6 +8,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tavlo {
@@ -227,6 +228,20 @@ void Payment::setAccountNumber(const Text& v) {
     accountNumber_ = v;
     cardType_ = CreditCardSwipe::getCardLabel(v);
     if (v->size() >= 4) number_ = v->substr(v->size() - 4);
+}
+
+void Payment::applyApprovedAmount(int32_t approved) {
+    int32_t rest = std::max(approved, 0);
+    auto take = [&rest](int32_t part) {
+        int32_t kept = std::min(rest, std::max(part, 0));
+        rest -= kept;
+        return kept;
+    };
+    setSubTotal(take(subTotal_));
+    setTax(take(tax_));
+    int32_t gratuity = take(gratuity_);
+    setTip(take(tip_));
+    setGratuity(gratuity);
 }
 
 } // namespace tavlo

@@ -73,6 +73,10 @@ public:
     bool isEncrypted() const { return encryptedTrack1_ || encryptedTrack2_ || encryptedTrack3_; }
     bool isNew() const { return isNew_; }
     int32_t getTotal() const { return subTotal_ + tip_ + gratuity_; }
+    // A card host that approved less than the total: the approved cents are laid over the
+    // subtotal, then the tax, then the tip and gratuity, so the payment never records more than
+    // was approved; what falls short comes off the tip first, then the gratuity.
+    void applyApprovedAmount(int32_t approved);
 
     // Money setters mark the payment modified when the value changes.
     int32_t subTotal() const { return subTotal_; }

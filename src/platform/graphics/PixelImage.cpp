@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -134,6 +135,49 @@ std::optional<PixelImage> PixelImage::fromFile(const std::filesystem::path& path
     }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return fromData(data, error);
+}
+
+std::optional<std::vector<uint8_t>> PixelImage::jpegData(double quality, Error* error) const {
+    if (isNull()) {
+        Error::set(error, ImageErrorDomain, -1, "Unable to write the picture: it is empty");
+        return std::nullopt;
+    }
+    jpeg_compress_struct info{};
+    JpegErrors errors{};
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jpegFailed;
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    std::vector<uint8_t> row(static_cast<size_t>(width_) * 3);
+    if (setjmp(errors.back)) {
+        jpeg_destroy_compress(&info);
+        std::free(out);
+        Error::set(error, ImageErrorDomain, -1, std::string("Unable to write the picture: ") + errors.message);
+        return std::nullopt;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = static_cast<JDIMENSION>(width_);
+    info.image_height = static_cast<JDIMENSION>(height_);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, std::clamp(static_cast<int>(quality * 100 + 0.5), 1, 100), TRUE);
+    jpeg_start_compress(&info, TRUE);
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            const uint8_t* p = pixel(x, y);
+            // Straight alpha over white.
+            for (int c = 0; c < 3; ++c) row[x * 3 + c] = static_cast<uint8_t>((p[c] * p[3] + 255 * (255 - p[3])) / 255);
+        }
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&info, &line, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<uint8_t> bytes(out, out + size);
+    std::free(out);
+    return bytes;
 }
 
 } // namespace tavlo

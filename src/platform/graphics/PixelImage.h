@@ -26,6 +26,10 @@ public:
     static std::optional<PixelImage> fromData(std::span<const uint8_t> data, Error* error);
     static std::optional<PixelImage> fromFile(const std::filesystem::path& path, Error* error);
 
+    // The picture as JPEG bytes at `quality` (0 to 1, as a share of libjpeg's best), laid on white
+    // paper where it is transparent; nothing, with `error`, for a null picture.
+    std::optional<std::vector<uint8_t>> jpegData(double quality, Error* error) const;
+
     bool isNull() const { return width_ <= 0 || height_ <= 0; }
     int width() const { return width_; }
     int height() const { return height_; }

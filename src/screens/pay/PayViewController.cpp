@@ -1,0 +1,520 @@
+// The pay screen's set-up, the tender table, the amount fields with their adjustment rules, the
+// quick-cash and tip-percent keys and the entry rules of its fields.
+#include "screens/pay/PayViewController.h"
+
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
+#include "devices/MSRMediator.h"
+#include "payments/PaymentHandlerFactory.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Orientation.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/prompts/AmountViewController.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr const char* kPercentKeys[] = {"percent1", "percent2", "percent3"};
+constexpr const char* kPercentParams[] = {"PAYMENT_TIP_PERCENTAGE_1", "PAYMENT_TIP_PERCENTAGE_2",
+                                          "PAYMENT_TIP_PERCENTAGE_3"};
+constexpr const char* kQuickCash[] = {"amount1", "amount5", "amount10", "amount20", "amount100"};
+
+bool onPhone() {
+    Application* app = Application::current();
+    return !app || app->idiom() == DeviceIdiom::Phone;
+}
+
+} // namespace
+
+PayViewController::PayViewController() : ViewController(kInterfaceName) {}
+
+PayViewController::~PayViewController() { MSRMediator::getInstance().unregisterObserver(this); }
+
+// ---- helpers
+
+std::optional<std::string> PayViewController::value(const char* name) const {
+    return DBHelper::getValue(name, session_ ? session_->managedObjectContext() : nullptr);
+}
+
+bool PayViewController::isTrue(const char* name) const { return boolValue(value(name).value_or("")); }
+
+std::optional<std::string> PayViewController::creditHost() const {
+    return DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", session_ ? session_->managedObjectContext() : nullptr);
+}
+
+int32_t PayViewController::parsed(TextField* field) const {
+    return field ? Utils::parseCurrency(field->text()) : 0;
+}
+
+void PayViewController::write(TextField* field, int32_t cents) {
+    if (field) field->setText(Utils::formatCurrency(cents));
+}
+
+void PayViewController::setEnabled(View* view, bool enabled) {
+    if (auto* control = dynamic_cast<Control*>(view)) control->setEnabled(enabled);
+    // A caption of a field that is off is greyed with it.
+    if (auto* caption = dynamic_cast<Label*>(view)) caption->setAlpha(enabled ? 1 : 0.4);
+}
+
+int32_t PayViewController::gratuityDue() const { return order_->getGratuity() - order_->getGratuityPaid(); }
+
+std::shared_ptr<AlertView> PayViewController::alert(const std::string& title, const std::optional<std::string>& message,
+                                                    const std::string& cancel, const std::vector<std::string>& others,
+                                                    int tag) {
+    auto shown = AlertView::make(localized(title), message, localized(cancel));
+    for (const std::string& other : others) shown->addButton(other);
+    shown->setTag(tag);
+    if (tag != 0) {
+        std::weak_ptr<ViewController> self = weak_from_this();
+        shown->setClickHandler([self](AlertView& answered, int index) {
+            if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock()))
+                screen->alertClicked(answered, index);
+        });
+    }
+    shown->show();
+    return shown;
+}
+
+void PayViewController::showError(const std::string& title, const Error& error, const std::string& fallback,
+                                  const std::string& button) {
+    std::string text = error.isSet() ? error.localizedDescription() : "";
+    alert(title, text.empty() ? localized(fallback) : text, button);
+}
+
+void PayViewController::showActivity() {
+    ActivityIndicator::show(view(), true);
+    ActivityIndicator::refresh(localized("Processing"));
+}
+
+void PayViewController::hideActivity() { ActivityIndicator::hide(); }
+
+void PayViewController::endEditing() {
+    if (View* editing = View::currentFirstResponder()) editing->resignFirstResponder();
+}
+
+// ---- set-up and appearance
+
+void PayViewController::viewDidLoad() {
+    payTypeIds_ = session_->paymentTypes();
+    captured_ = tipButtonUsed_ = false;
+    navigationItem().setLeftBarButtonItem(
+        BarButtonItem::titled(localized("Cancel"), BarButtonStyle::Done, [this](BarButtonItem&) { cancel(); }));
+    if (payTypeIds_.empty()) {
+        alert("Alert", localized("No payment types are defined, please contact support"), "Ok");
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        int32_t percent = intValue(value(kPercentParams[i]));
+        if (percent >= 1) {
+            button(kPercentKeys[i])->setHidden(false);
+            button(kPercentKeys[i])->setTitle(format("%i%%", percent));
+        }
+    }
+    const bool tipAllowed = isTrue("ALLOW_CASH_TIP") && session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
+    for (View* tipView : std::initializer_list<View*>{label("lblTip"), tip(), button("percent1"), button("percent2"),
+                                                      button("percent3"), button("percentCustom")})
+        setEnabled(tipView, tipAllowed);
+
+    SegmentedControl& types = *payTypes();
+    types.removeAllSegments();
+    for (int32_t code : payTypeIds_) types.insertSegment(Payment::uiLabel(code), types.numberOfSegments());
+    types.setStyle(SegmentedControlStyle::Bar);
+    types.setSelectedSegmentIndex(0);
+    types.addTarget([this](Control&) { paymentTypeChanged(); }, ControlEvent::ValueChanged);
+    navigationItem().setTitleView(types.shared_from_this());
+
+    incrementing_ = false;
+    payTerminals_ = readPayTerminals();
+    if (order_->orderType() == kRefundOrderType)
+        alert("Alert", localized("This order is a Refund. When you process the payment, funds will go to the customer"),
+              "Ok");
+    // The first tender's row, so the fields match the selected segment from the start.
+    paymentTypeChanged();
+}
+
+std::vector<ManagedObjectPtr> PayViewController::readPayTerminals() {
+    ObjectContext* context = session_->managedObjectContext();
+    std::vector<ManagedObjectPtr> usable;
+    for (const ManagedObjectPtr& terminal :
+         DBHelper::getObjects("Terminal", "networkName != nil and disabled='NO'", {}, "number", context)) {
+        std::optional<std::string> accessible =
+            DBHelper::getTerminalValue("HH_ACCESSIBLE", terminal->text("terminalId"), context);
+        // Only an explicit "no" keeps a terminal from taking payments for others.
+        if (!accessible || boolValue(*accessible)) usable.push_back(terminal);
+    }
+    return usable;
+}
+
+void PayViewController::viewWillAppear(bool) {
+    appeared_ = false;
+    payment_.reset();
+    const int32_t due = order_->getDue();
+    write(amount(), due);
+    write(tip(), 0);
+    int32_t shownDue = due;
+    const bool usingGratuity = session_->isUsingGratuity();
+    if (usingGratuity) {
+        int32_t owed = order_->getGratuity() <= 0 ? order_->getGratuity() : std::max(gratuityDue(), 0);
+        write(gratuity(), owed);
+        shownDue += owed;
+    }
+    setEnabled(label("lblGratuity"), usingGratuity);
+    setEnabled(gratuity(), usingGratuity);
+    write(tendered(), shownDue);
+    label("lblDue")->setText(Utils::formatCurrency(shownDue));
+}
+
+void PayViewController::viewDidAppear(bool) {
+    appeared_ = true;
+    std::weak_ptr<ViewController> self = weak_from_this();
+    MSRMediator::getInstance().registerObserver(this, [self](const Notification& notification) {
+        if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock()))
+            screen->handleMSRNotification(notification);
+    });
+}
+
+void PayViewController::viewWillDisappear(bool) { MSRMediator::getInstance().unregisterObserver(this); }
+
+uint32_t PayViewController::supportedInterfaceOrientations() const {
+    return onPhone() ? OrientationMask::Portrait : OrientationMask::Landscape;
+}
+
+// ---- the tender table
+
+int32_t PayViewController::selectedType() const {
+    int index = payTypes() ? payTypes()->selectedSegmentIndex() : -1;
+    return index >= 0 && index < static_cast<int>(payTypeIds_.size()) ? payTypeIds_[index] : Payment::kUnknownType;
+}
+
+void PayViewController::paymentTypeChanged() {
+    const int32_t type = selectedType();
+    const bool lite = session_->isLite();
+    const std::optional<std::string> host = creditHost();
+    bool manual = !lite;
+    if (lite && host) {
+        if (auto handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host)) manual = handler->allowManual();
+    }
+    const bool card = type == Payment::kCredit || type == Payment::kTab;
+    const bool tipRight = session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
+
+    struct Row {
+        bool quickCash = false, next = false, tendered = false, number = false, secure = false, exp = false,
+             sec = false, zip = false, tip = false, percent = false;
+        std::string numberLabel = "Number:";
+    } row;
+    switch (type) {
+    case Payment::kCash:
+        row.quickCash = row.next = row.tendered = true;
+        row.tip = isTrue("ALLOW_CASH_TIP") && tipRight;
+        if (!row.tip) write(tip(), 0);
+        swipe_.reset();
+        break;
+    case Payment::kCredit:
+    case Payment::kTab:
+        row.number = row.exp = manual;
+        row.secure = row.sec = true;
+        row.zip = boolValue(DBHelper::getStoreValue("AVS_ZIP_ONLY_SUPPORT", session_->managedObjectContext())
+                                .value_or(""));
+        if (type == Payment::kCredit) {
+            const bool zelta = !host || toUpper(*host) == "ZELTA";
+            row.tip = tipRight && !(lite && zelta);
+            row.percent = true;
+        }
+        break;
+    case Payment::kGift: row.number = row.exp = row.tip = true; break;
+    case Payment::kCheck: row.quickCash = row.tendered = row.number = row.tip = true; break;
+    case Payment::kExtCredit:
+    case Payment::kExtDebit:
+    case Payment::kExtGift: row.tip = true; break;
+    case Payment::kRoomCharge:
+        row.numberLabel = "Room";
+        row.number = row.tip = true;
+        break;
+    case Payment::kOther: row.number = row.tip = true; break;
+    default: break;
+    }
+
+    if (type == Payment::kTab) {
+        write(amount(), intValue(DBHelper::getStoreValue("CREDIT_AUTH_ONLY_AMOUNT", session_->managedObjectContext())));
+        write(tendered(), 0);
+        amountModified_ = false;
+    } else if (!amountModified_) {
+        write(amount(), order_->getDue());
+    }
+    if (!row.tendered && type != Payment::kTab) {
+        // A tender without cash in hand pays exactly what it covers: a tendered left from cash
+        // would record change on a card.
+        const int32_t covered = parsed(amount()) + parsed(gratuity()) + parsed(tip());
+        write(tendered(), covered);
+        label("lblDue")->setText(Utils::formatCurrency(covered));
+    }
+    for (const char* key : kQuickCash) setEnabled(button(key), row.quickCash);
+    setEnabled(button("next"), row.next);
+    setEnabled(label("lblTendered"), row.tendered);
+    setEnabled(tendered(), row.tendered);
+    label("lblNumber")->setText(localized(row.numberLabel));
+    setEnabled(label("lblNumber"), row.number);
+    setEnabled(number(), row.number);
+    number()->setSecureTextEntry(row.secure);
+    setEnabled(label("lblExpDate"), row.exp);
+    setEnabled(expDate(), row.exp);
+    setEnabled(label("lblSecCode"), row.sec);
+    setEnabled(secCode(), row.sec);
+    setEnabled(label("lblZip"), row.zip);
+    setEnabled(zip(), row.zip);
+    label("lblZip")->setHidden(!row.zip);
+    zip()->setHidden(!row.zip);
+    setEnabled(label("lblTip"), row.tip);
+    setEnabled(tip(), row.tip);
+    for (const char* key : {"percent1", "percent2", "percent3", "percentCustom"}) setEnabled(button(key), row.percent);
+    if (!card) {
+        for (TextField* cardField : {number(), expDate(), secCode()}) cardField->setText("");
+    }
+    Button& forceButton = *button("forceButton");
+    if (card && order_->orderType() != kRefundOrderType) {
+        const bool forceable = lite && boolValue(DBHelper::getStoreValue("HH_ALLOW_FORCE_CC",
+                                                                          session_->managedObjectContext())
+                                                      .value_or(""));
+        forceButton.setHidden(!forceable);
+        forceButton.setEnabled(forceable);
+    } else if (!card) {
+        forceButton.setHidden(true);
+        forceButton.setEnabled(false);
+    }
+}
+
+// ---- quick cash and tip keys
+
+void PayViewController::incrementTendered(int32_t cents) {
+    int32_t base = incrementing_ ? parsed(tendered()) : 0;
+    incrementing_ = true;
+    write(tendered(), base + cents);
+    validateTendered();
+}
+
+void PayViewController::nextUp() {
+    const std::string& text = tendered()->text();
+    int32_t cents = Utils::parseCurrency(text.size() < 3 ? text : text.substr(text.size() - 2));
+    if (cents < 1) return;
+    incrementing_ = true;
+    write(tendered(), parsed(tendered()) + 100 - cents);
+    validateTendered();
+}
+
+void PayViewController::percent(int index) {
+    int32_t rate = intValue(button(kPercentKeys[index])->title().value_or(""));
+    write(tip(), static_cast<int32_t>(int64_t{rate} * parsed(amount()) / 100));
+    validateTip();
+    tipButtonUsed_ = true;
+}
+
+void PayViewController::percentCustom() {
+    auto prompt = std::make_shared<AmountViewController>();
+    prompt->setUseAnimation(session_->useAnimation());
+    prompt->setTitle(localized("Enter percentage"));
+    prompt->setAmount(std::string("0"));
+    prompt->setDecimals(0);
+    prompt->setAllowNothing(false);
+    prompt->setAllowCancel(false);
+    std::weak_ptr<ViewController> self = weak_from_this();
+    prompt->setObserver([self](const std::optional<std::string>& answer, const std::optional<std::string>&) {
+        if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock())) screen->savePercent(answer);
+    });
+    auto navigation = std::make_shared<NavigationController>(prompt);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    present(navigation, session_->useAnimation());
+    tipButtonUsed_ = true;
+}
+
+void PayViewController::savePercent(const std::optional<std::string>& answer) {
+    dismiss(session_->useAnimation());
+    if (!answer) return;
+    write(tip(), static_cast<int32_t>(int64_t{intValue(*answer)} * parsed(amount()) / 100));
+    validateTip();
+}
+
+// ---- field rules
+
+void PayViewController::validateTendered() {
+    const int32_t t = parsed(tendered()), a = parsed(amount()), g = parsed(gratuity()), p = parsed(tip());
+    if (t < a) {
+        write(tip(), 0);
+        write(gratuity(), 0);
+        write(amount(), t);
+    } else if (t < a + g) {
+        write(tip(), 0);
+        write(gratuity(), t - a);
+    } else if (t < a + g + p) {
+        write(tip(), t - a - g);
+    } else if (t > a) {
+        const int32_t due = order_->getDue();
+        if (t <= due) {
+            write(amount(), t);
+        } else {
+            write(amount(), due);
+            const int32_t owed = gratuityDue();
+            if (t - due <= owed && tip()->isEnabled()) write(tip(), 0);
+            if (gratuity()->isEnabled()) write(gratuity(), owed);
+        }
+    }
+}
+
+void PayViewController::validateAmount() {
+    const int32_t t = parsed(tendered()), a = parsed(amount()), g = parsed(gratuity()), p = parsed(tip());
+    const int32_t due = order_->getDue();
+    const bool tenderedOn = tendered()->isEnabled();
+    auto setTendered = [this](int32_t cents) {
+        write(tendered(), cents);
+        label("lblDue")->setText(Utils::formatCurrency(cents));
+    };
+    if (payment_ && payment_->type() == Payment::kTab && a < 1) {
+        alert("Error", localized("Amount to be authorized must be more than 0"), "Cancel");
+        return;
+    }
+    if (a > due) {
+        alert("Error",
+              localized("Amount to be paid cannot be higher than total due for the order, Amount was auto adjusted, "
+                        "verify it."),
+              "Cancel");
+        if (tenderedOn) {
+            write(amount(), std::min(due, t - g - p));
+        } else {
+            write(amount(), due);
+            write(tendered(), due);
+        }
+        return;
+    }
+    const int32_t needed = a + g + p;
+    if (needed > t) {
+        if (tenderedOn)
+            alert("Error",
+                  localized("Tendered was incremented in order to fulfill the specified Amount. Verify that new "
+                            "Tendered is correct"),
+                  "Cancel");
+        setTendered(needed);
+    } else if (needed < t && !tenderedOn) {
+        setTendered(needed);
+    }
+}
+
+void PayViewController::validateGratuity() {
+    const int32_t t = parsed(tendered()), a = parsed(amount()), p = parsed(tip());
+    int32_t g = parsed(gratuity());
+    const int32_t owed = gratuityDue();
+    std::optional<std::string> message, followUp;
+    if (g > owed) {
+        write(gratuity(), owed);
+        g = owed;
+        message = localized("Gratuity was adjusted based on gratuity due");
+        followUp = localized("If you want to increase gratuity further do so from the order details.");
+    }
+    const int32_t needed = p + a + g;
+    const bool tenderedOn = tendered()->isEnabled();
+    if (needed > t) {
+        write(tendered(), needed);
+        label("lblDue")->setText(Utils::formatCurrency(needed));
+        if (tenderedOn) {
+            message = message ? *message + localized(", as a result, Tendered was incremented. Verify that new "
+                                                     "Tendered is correct")
+                              : localized("Tendered was incremented in order to fulfill the specified gratuity. Verify "
+                                          "that new Tendered is correct");
+        }
+    } else if (needed < t && !tenderedOn) {
+        write(tendered(), needed);
+        label("lblDue")->setText(Utils::formatCurrency(needed));
+    }
+    if (message) alert("Alert", followUp ? format("%@. %@", *message, *followUp) : *message, "Ok");
+}
+
+void PayViewController::validateTip() {
+    const int32_t t = parsed(tendered()), needed = parsed(gratuity()) + parsed(amount()) + parsed(tip());
+    const bool tenderedOn = tendered()->isEnabled();
+    auto setTendered = [this](int32_t cents) {
+        write(tendered(), cents);
+        label("lblDue")->setText(Utils::formatCurrency(cents));
+    };
+    if (needed > t) {
+        if (tenderedOn)
+            alert("Alert",
+                  localized("Tendered was incremented in order to fulfill the specified tip. Verify that new Tendered "
+                            "is correct"),
+                  "Ok");
+        setTendered(needed);
+    } else if (tipButtonUsed_ || (needed < t && !tenderedOn)) {
+        setTendered(needed);
+    }
+}
+
+void PayViewController::validateExpiration() {
+    const std::string& text = expDate()->text();
+    const bool digits = text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int month = digits ? std::stoi(text.substr(0, 2)) : 0;
+    if (month < 1 || month > 12) {
+        alert("Alert", localized("Invalid date specified"), "Ok");
+        return;
+    }
+    // Expired from midnight at the start of the month's last day.
+    std::tm last{};
+    last.tm_year = 2000 + std::stoi(text.substr(2, 2)) - 1900;
+    last.tm_mon = month;  // day 0 of the next month: the last day of this one
+    last.tm_mday = 0;
+    last.tm_isdst = -1;
+    std::time_t start = std::mktime(&last);
+    if (Date(static_cast<double>(start)) < Date::now()) alert("Alert", localized("Date has expired"), "Ok");
+}
+
+// ---- entry rules
+
+bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
+    TAVLO_LOG("Called should Begin");
+    if (!appeared_) {
+        TAVLO_LOG("Called early");
+        return false;
+    }
+    const int32_t type = selectedType();
+    if ((type == Payment::kCredit || type == Payment::kTab) && (&field == number() || &field == expDate()) &&
+        !session_->isGranted("PAY_CREDIT_MANUAL")) {
+        alert("Alert", localized("You do not have the required access"), "Cancel");
+        return false;
+    }
+    return true;
+}
+
+bool PayViewController::textFieldShouldChangeCharacters(TextField& field, TextRange range, const std::string& typed) {
+    if (&field == number() || &field == expDate() || &field == zip() || &field == secCode()) return true;
+    // Money: each digit moves in from the right, as on a cash register.
+    if (std::optional<std::string> shown = AmountViewController::centsAfterEdit(field.text(), range, typed)) {
+        field.setText(*shown);
+        if (&field == amount()) amountModified_ = true;
+    }
+    return false;
+}
+
+bool PayViewController::textFieldShouldClear(TextField&) { return appeared_; }
+
+bool PayViewController::textFieldShouldReturn(TextField& field) {
+    field.resignFirstResponder();
+    return true;
+}
+
+void PayViewController::textFieldDidEndEditing(TextField& field) {
+    if (&field == tendered()) validateTendered();
+    else if (&field == amount()) validateAmount();
+    else if (&field == gratuity()) validateGratuity();
+    else if (&field == tip()) validateTip();
+    else if (&field == expDate() && !field.text().empty()) validateExpiration();
+}
+
+} // namespace tavlo::screens

@@ -1,0 +1,265 @@
+// The pay screen's two roads for a verified payment: on a terminal that is its own till a card is
+// charged through the store's card gateway here and the order is queued; otherwise the order goes
+// with the payment to the store gateway or to a terminal that takes payments for the others.
+#include "screens/pay/PayViewController.h"
+
+#include "core/ports/OrderSender.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
+#include "payments/PaymentHandlerFactory.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/NavigationController.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/pay/SignatureCapture.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+// The card fields the gateway is given, each set only when the payment has it.
+void fillTransaction(PaymentTransaction& transaction, const Payment& payment) {
+    auto set = [&transaction](const char* field, const std::optional<std::string>& value) {
+        if (value) transaction.setValue(value, field);
+    };
+    set("TAVLO_ORDER", payment.order());
+    set("TAVLO_CUSTOMER", payment.customer());
+    set("TAVLO_NAME", payment.name());
+    set("NUMBER", payment.accountNumber());
+    set("EXP_DATE", payment.expDate());
+    set("TAVLO_STREET", payment.street());
+    set("TAVLO_ZIP", payment.zipCode());
+    set("SUB_TOTAL", format("%ld", static_cast<long>(payment.subTotal())));
+    set("TAX", format("%ld", static_cast<long>(payment.tax())));
+    set("CARD_CONF", payment.securityCode());
+    set("TAVLO_RAW_SWIPE", payment.rawSwipe());
+    set("TRACK_1", payment.track1());
+    set("TRACK_2", payment.track2());
+    set("TRACK_3", payment.track3());
+    set("TRACK_1_ENCRYPTED", payment.encryptedTrack1());
+    set("TRACK_2_ENCRYPTED", payment.encryptedTrack2());
+    set("TRACK_3_ENCRYPTED", payment.encryptedTrack3());
+    set("ENCRYPT_KEY", payment.encryptionKey());
+    set("ENCRYPT_DATA", payment.encryptedData());
+    set("ENCRYPT_STATUS", payment.encryptedStatus());
+    set("APPROVAL", payment.approval());
+    if (payment.tip() >= 1 || payment.gratuity() >= 1)
+        set("TIP", format("%ld", static_cast<long>(payment.tip() + payment.gratuity())));
+}
+
+} // namespace
+
+bool PayViewController::needsSignature(int32_t type) {
+    const char* key = nullptr;
+    switch (type) {
+    case Payment::kCredit: key = "SIGNATURE_CAPTURE_CREDIT"; break;
+    case Payment::kDebit: key = "SIGNATURE_CAPTURE_DEBIT"; break;
+    case Payment::kGift: key = "SIGNATURE_CAPTURE_GIFT"; break;
+    case Payment::kCoupon: key = "SIGNATURE_CAPTURE_COUPON"; break;
+    case Payment::kCheck: key = "SIGNATURE_CAPTURE_CHECK"; break;
+    case Payment::kBill: key = "SIGNATURE_CAPTURE_BILL"; break;
+    case Payment::kTab: key = "SIGNATURE_CAPTURE_TAB"; break;
+    case Payment::kRoomCharge: key = "SIGNATURE_CAPTURE_ROOM"; break;
+    case Payment::kOther: key = "SIGNATURE_CAPTURE_OTHER"; break;
+    default: return false;
+    }
+    return isTrue(key);
+}
+
+void PayViewController::captureSignature(std::function<void()> completion) {
+    auto capture = std::make_shared<SignatureCapture>(session_, payment_, false, std::move(completion));
+    navigationController()->push(capture, session_->useAnimation());
+    captured_ = true;
+}
+
+// ---- lite: this terminal is its own till
+
+void PayViewController::localProcess(const std::optional<std::string>& reference) {
+    showActivity();
+    const int32_t type = payment_->type();
+    switch (type) {
+    case Payment::kCash:
+    case Payment::kCoupon:
+    case Payment::kCheck:
+    case Payment::kExtCredit:
+    case Payment::kExtDebit:
+    case Payment::kExtGift:
+    case Payment::kOther: break;
+    case Payment::kCredit:
+    case Payment::kTab: {
+        ObjectContext* context = session_->managedObjectContext();
+        const std::optional<std::string> host = creditHost();
+        if (!host) {
+            hideActivity();
+            alert("Alert", localized("Merchant account has not been setup"), "Ok");
+            return;
+        }
+        std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
+        if (!handler) {
+            hideActivity();
+            alert("Error", format("%@ (%@)", localized("Host not supported, please contact support"), *host), "Cancel");
+            return;
+        }
+        const HostConfig config = Session::getHostConfig(host, context);
+        Error error;
+        std::shared_ptr<PaymentTransaction> transaction = handler->newTransaction(config, &error);
+        bool approved = false;
+        if (transaction) {
+            fillTransaction(*transaction, *payment_);
+            const bool refund = order_->orderType() == kRefundOrderType;
+            if (refund && toUpper(*host) == "LARCH") transaction->setHostData(reference);
+            // A tab is an authorisation only, which this terminal cannot take on its own.
+            const bool called = refund                      ? handler->refund(*transaction, config, &error)
+                                : type == Payment::kCredit ? handler->sale(*transaction, config, &error)
+                                                            : false;
+            approved = called && transaction->wasApproved();
+        }
+        if (!approved) {
+            hideActivity();
+            showError("Error", error, "Unable to process payment", "Cancel");
+            return;
+        }
+        payment_->setApproval(transaction->approvalCode());
+        payment_->setRefNum(transaction->transactionId());
+        payment_->setHostData(transaction->hostData());
+        const bool partial = transaction->approvedAmount() != payment_->getTotal();
+        if (partial) payment_->applyApprovedAmount(transaction->approvedAmount());
+        if (!payment_->accountNumber()) payment_->setAccountNumber(transaction->valueForField("NUMBER"));
+        std::string text;
+        if (partial)
+            text = format("%@ %@", localized("Partial approval"), Utils::formatCurrency(payment_->getTotal()));
+        else if (std::optional<std::string> message = transaction->responseMessage())
+            text = *message;
+        else
+            text = format("%@ (%@)", localized("Payment was approved"), transaction->approvalCode().value_or(""));
+        if (partial || !isTrue("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, "Ok");
+        break;
+    }
+    default:
+        // Debit, gift, bills and room charges have no road on a terminal that is its own till:
+        // say so instead of taking nothing.
+        hideActivity();
+        alert("Alert", format(localized("%@ payments are not available on this terminal"), Payment::uiLabel(type)),
+              "Ok");
+        return;
+    }
+
+    order_->addPayment(payment_);
+    if (order_->getDue() == 0 && !order_->hasOpenTab() && order_->needsAutoClose(*session_))
+        order_->setClosed(Date::now());
+    order_->clearTempData();
+    hideActivity();
+    if (needsSignature(type)) captureSignature([this] { localFinalize(); });
+    else localFinalize();
+}
+
+void PayViewController::localFinalize() {
+    // The signature screen stays until the screen is finished: going back to the pay screen
+    // would start it afresh.
+    Error error;
+    if (!OrderSender::required()->sendOrder(*order_, session_->userId(), session_->managedObjectContext(), &error)) {
+        order_->setClosed(std::nullopt);
+        alert("Error", error.localizedDescription(), "Ok");
+        TavloLog::logFile(__FILE__, __LINE__, error.code() != -95, "Unable to save payment: %@",
+                          error.localizedDescription());
+        return;
+    }
+    if (payment_->type() == Payment::kCash) showChangeDue();
+    Error drawerError;
+    if (openDrawer(&drawerError) && !drawerError.isSet()) printPaymentReceipts(captured_);
+    else paid();
+}
+
+// ---- gateway: the order travels with the payment
+
+void PayViewController::gatewaySelect() {
+    if (payTerminals_.empty()) {
+        alert("Alert", localized("No terminal available to use for payment"), "Cancel");
+        return;
+    }
+    order_->addPayment(payment_);
+    const std::optional<std::string> gateway = CommHelper::gateway();
+    const bool promptTerminals =
+        boolValue(DBHelper::getStoreValue("HH_PROMPT_PAY_TS", session_->managedObjectContext()).value_or(""));
+    if (gateway && (!promptTerminals || session_->hasCashDrawer())) return gatewayPayVia(*gateway);
+    if (payTerminals_.size() == 1) return gatewayPayVia(payTerminals_.front()->text("networkName").value_or(""));
+    offeredTerminals_ = payTerminals_;
+    std::vector<std::string> names;
+    for (const ManagedObjectPtr& terminal : offeredTerminals_) names.push_back(terminal->text("name").value_or(""));
+    alert("Payments", localized("Where would you like to pay?"), "Cancel", names, kTerminalTag);
+}
+
+void PayViewController::gatewayPayVia(const std::string& address) {
+    ObjectContext* context = session_->managedObjectContext();
+    const std::string url = CommHelper::formatTavloURL(address).value_or(address);
+    if (needsSignature(payment_->type())) {
+        // Back from the signature screen; the pay screen's appearance must not drop the payment.
+        std::shared_ptr<Payment> paying = payment_;
+        if (NavigationController* navigation = navigationController(); navigation && navigation->topViewController() != this)
+            navigation->popTo(*this, session_->useAnimation());
+        payment_ = paying;
+    }
+    showActivity();
+    ActivityIndicator::refresh(format("%@ %@", localized("Processing"), url));
+    bool receipt = false;
+    if (order_->getDue() == 0 && !order_->hasOpenTab()) {
+        const bool close = payment_->type() == Payment::kCash ? order_->needsCashAutoClose(*session_)
+                                                              : order_->needsAutoClose(*session_);
+        if (close) {
+            order_->setClosed(Date::now());
+            receipt = order_->needsOrderCloseReceipt(*session_);
+        }
+    }
+    std::optional<std::string> drawerURL;
+    if (payment_->drawerId())
+        drawerURL = format("%ld", static_cast<long>(Session::cashDrawerURL(payment_->drawerId(),
+                                                                            session_->terminalId(), context)));
+    Error error;
+    const bool sent = OrderHandler::getInstance()->sendOrder(*order_, session_->userId(), url, session_->printerURL(),
+                                                              drawerURL, receipt, context, &error);
+    const bool warning = error.isSet() && error.code() == 0;
+    if ((sent && !error.isSet()) || warning) {
+        if (payment_->isNew()) payment_->setNew(false);
+        order_->write(*context);
+        Error saveError;
+        if (!context->save(&saveError)) TAVLO_LOG_MAIL("Unable to save order %@", order_->remoteId());
+        else order_->clearTempData();
+        if (payment_->type() == Payment::kCash) showChangeDue();
+        if (warning) alert("Warning", error.localizedDescription(), "Ok");
+        hideActivity();
+        paid();
+        return;
+    }
+    order_->setClosed(std::nullopt);
+    hideActivity();
+    const std::string description = error.isSet() ? error.localizedDescription() : "";
+    if (!CommHelper::isWiFiConnected()) {
+        alert("Error", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"), "Ok");
+        return;
+    }
+    if (error.code() == -95) {
+        offeredTerminals_ = Session::getOtherTerminals(address, context);
+        if (!offeredTerminals_.empty()) {
+            const std::string question = localized("Would you like to pay via a different terminal?");
+            std::vector<std::string> names;
+            for (const ManagedObjectPtr& terminal : offeredTerminals_)
+                names.push_back(terminal->text("name").value_or(""));
+            alert("Error", description.empty() ? question : format("%@ %@", description, question), "Cancel", names,
+                  kTerminalTag);
+            return;
+        }
+    }
+    alert("Error",
+          description.empty() ? format("%@ (%@)", localized("Unable to connect to the current gateway"),
+                                       CommHelper::gateway().value_or(""))
+                              : description,
+          "Cancel");
+}
+
+} // namespace tavlo::screens

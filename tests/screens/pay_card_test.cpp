@@ -1,0 +1,250 @@
+// Card sales from the pay screen on a terminal that is its own till, at the loopback card
+// gateway: approval, partial approval, decline, the signature and the slips; and what is kept of
+// a swiped card.
+#include "PayTerminal.h"
+
+#include "devices/MSRMediator.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/graphics/PixelImage.h"
+#include "platform/store/ObjectStore.h"
+#include "screens/pay/SignatureCapture.h"
+#include "support/LogLines.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace tavlo::screens {
+namespace {
+
+using namespace ui;
+using test::PayTerminal;
+using Answer = gatewaysim::Answer;
+
+constexpr const char* kTrack2 = "4111111111111111=28121010000000000000";
+constexpr const char* kSwipe = "%B4111111111111111^LEE/ANN^28121010000000000000?;4111111111111111=28121010000000000000?";
+
+long count(const std::vector<std::string>& calls, const std::string& call) {
+    return std::count(calls.begin(), calls.end(), call);
+}
+
+class PayCardTest : public ::testing::Test {
+protected:
+    // Credit for the whole due with a typed card.
+    void typedCard(PayTerminal& terminal, const std::string& amount = "$12.34") {
+        terminal.open();
+        terminal.pickTender("Credit");
+        terminal.field("amount").setText(amount);
+        terminal.field("tendered").setText(amount);
+        terminal.field("number").setText("4111111111111111");
+        terminal.field("expDate").setText("1228");
+    }
+
+    PayTerminal t;
+};
+
+TEST_F(PayCardTest, AnApprovedSaleIsAddedQueuedAndPrintsBothCopies) {
+    typedCard(t);
+    t.h.tap("Process");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.frontAlert(), "Alert / Approved");
+    t.acknowledgeAlerts();
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    const Payment& taken = *t.order->payments().front();
+    EXPECT_EQ(taken.subTotal(), 1234);
+    EXPECT_EQ(taken.refNum(), t.gateway.kept().at(0).invoice);
+    EXPECT_TRUE(taken.approval());
+    EXPECT_EQ(t.gateway.requests().at(0).fields.at("Amount"), "12.34");
+    EXPECT_EQ(t.sender->orders.size(), 1u);
+    // No drawer for a card; the merchant copy, then the customer copy.
+    EXPECT_EQ(count(t.printer->calls, "open"), 2);
+    EXPECT_EQ(count(t.printer->calls, "drawer 2") + count(t.printer->calls, "drawer 1"), 0);
+    EXPECT_EQ(t.finished, 1);
+}
+
+TEST_F(PayCardTest, TheApprovalAlertCanBeSwitchedOffButNotForAPartialApproval) {
+    t.setParam("DO_NOT_SHOW_APPROVAL", "YES");
+    typedCard(t);
+    t.h.tap("Process");
+    EXPECT_FALSE(t.h.hasAlert());
+    EXPECT_EQ(t.order->payments().size(), 1u);
+
+    PayTerminal partial;
+    partial.setParam("DO_NOT_SHOW_APPROVAL", "YES");
+    partial.gateway.script("Sale", Answer::ApprovePartial, "10.00");
+    typedCard(partial);
+    partial.h.tap("Process");
+    EXPECT_EQ(partial.frontAlert(), "Alert / Partial approval $10.00");
+}
+
+TEST_F(PayCardTest, APartialApprovalIsSpreadOverSubtotalTaxTipAndGratuity) {
+    // 10.00 with a tip of 1.50 and a gratuity of 2.00 is 13.50; the card approves 11.50. The
+    // payment keeps 11.50: the shortfall comes off the tip, then the gratuity.
+    struct Case {
+        std::string approved;
+        int32_t subTotal, tip, gratuity;
+    };
+    const Case cases[] = {{"11.50", 1000, 0, 150}, {"12.00", 1000, 0, 200}, {"8.00", 800, 0, 0}};
+    for (const Case& c : cases) {
+        Payment payment;
+        payment.setSubTotal(1000);
+        payment.setTip(150);
+        payment.setGratuity(200);
+        payment.applyApprovedAmount(Utils::parseCurrency(c.approved));
+        EXPECT_EQ(payment.subTotal(), c.subTotal) << c.approved;
+        EXPECT_EQ(payment.tip(), c.tip) << c.approved;
+        EXPECT_EQ(payment.gratuity(), c.gratuity) << c.approved;
+        EXPECT_EQ(payment.getTotal(), Utils::parseCurrency(c.approved));
+    }
+
+    // Through the screen: 12.34 with a 2.00 tip, approved for 13.00.
+    t.gateway.script("Sale", Answer::ApprovePartial, "13.00");
+    typedCard(t);
+    t.field("tip").setText("$2.00");
+    t.field("tendered").setText("$14.34");
+    t.h.tap("Process");
+    EXPECT_EQ(t.frontAlert(), "Alert / Partial approval $13.00");
+    t.acknowledgeAlerts();
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.order->payments().front()->subTotal(), 1234);
+    EXPECT_EQ(t.order->payments().front()->tip(), 66);
+    EXPECT_EQ(t.gateway.requests().at(0).fields.at("Amount"), "14.34");
+}
+
+TEST_F(PayCardTest, CashTenderedBeforeChoosingACardLeavesNoChangeOnTheCard) {
+    t.open();
+    t.h.tap("$20");
+    t.pickTender("Credit");
+    EXPECT_EQ(t.field("tendered").text(), "$12.34");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.order->payments().front()->change(), 0);
+    EXPECT_EQ(t.order->payments().front()->subTotal(), 1234);
+}
+
+TEST_F(PayCardTest, ADeclineShowsItsTextAndTakesNothing) {
+    t.gateway.script("Sale", Answer::DeclineMessage, "Insufficient funds");
+    typedCard(t);
+    t.h.tap("Process");
+    EXPECT_EQ(t.frontAlert(), "Error / Insufficient funds");
+    t.acknowledgeAlerts();
+    EXPECT_FALSE(t.order->hasPayments());
+    EXPECT_TRUE(t.sender->orders.empty());
+    EXPECT_TRUE(t.printer->calls.empty());
+    EXPECT_EQ(t.finished, 0);
+    ASSERT_TRUE(t.screen->payment()) << "kept for another try";
+}
+
+TEST_F(PayCardTest, ATabCannotBeAuthorisedOnTheTerminal) {
+    t.setParam("CREDIT_AUTH_ONLY_AMOUNT", "5000");
+    t.open();
+    t.pickTender("Tab");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    t.h.tap("Process");
+    EXPECT_EQ(t.frontAlert(), "Error / Unable to process payment");
+    EXPECT_FALSE(t.order->hasPayments());
+}
+
+TEST_F(PayCardTest, AutoCloseClosesAPaidOrder) {
+    t.setParam("ORDER_AUTO_CLOSE", "YES");
+    typedCard(t);
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    EXPECT_TRUE(t.order->closed());
+
+    PayTerminal part;
+    part.setParam("ORDER_AUTO_CLOSE", "YES");
+    typedCard(part, "$10.00");
+    part.h.tap("Process");
+    part.acknowledgeAlerts();
+    EXPECT_FALSE(part.order->closed()) << "2.34 still due";
+}
+
+TEST_F(PayCardTest, TheSignatureIsStoredAsAJpegOfTheConfiguredWidthWithTheTip) {
+    t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
+    t.setParam("SIGNATURE_CAPTURE_QUALITY", "0.8");
+    t.setParam("PAYMENT_TIP_PERCENTAGE_1", "20");
+    t.setParam("SUPPRESS_RECEIPT_IF_CAPTURED", "YES");
+    typedCard(t);
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    auto& capture = t.h.visible<SignatureCapture>();
+    EXPECT_EQ(capture.title(), "Paid $12.34");
+    EXPECT_TRUE(t.sender->orders.empty()) << "queued once signed";
+    View& pad = *capture.touchView();
+    t.h.drag(pad, {{100, 200}, {200, 150}, {300, 220}, {400, 160}});
+    ASSERT_TRUE(capture.cacheImage());
+    t.h.tap("20%");
+    EXPECT_EQ(capture.tipAmount()->text(), "$2.46");
+    const double aspect = pad.bounds().width() / pad.bounds().height();
+    t.h.tap("Done");
+    t.acknowledgeAlerts();
+
+    const Payment& taken = *t.order->payments().front();
+    ASSERT_TRUE(taken.captured());
+    EXPECT_EQ(taken.mimeType(), "image/jpeg");
+    EXPECT_EQ(taken.tip(), 246);
+    Error error;
+    std::optional<PixelImage> stored = PixelImage::fromData(*taken.captured(), &error);
+    ASSERT_TRUE(stored) << error.localizedDescription();
+    EXPECT_EQ(stored->width(), 250);
+    EXPECT_NEAR(stored->height(), 250 / aspect, 1);
+    // Some ink: a dark pixel somewhere.
+    bool ink = false;
+    for (int y = 0; y < stored->height() && !ink; ++y)
+        for (int x = 0; x < stored->width() && !ink; ++x) ink = stored->pixel(x, y)[0] < 100;
+    EXPECT_TRUE(ink);
+    // Signed: only the customer copy.
+    EXPECT_EQ(count(t.printer->calls, "open"), 1);
+    EXPECT_EQ(t.sender->orders.size(), 1u);
+    EXPECT_EQ(t.finished, 1);
+}
+
+TEST_F(PayCardTest, DoneWithoutAStrokeStoresNoSignature) {
+    t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
+    typedCard(t);
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    t.h.tap("Done");
+    t.acknowledgeAlerts();
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_FALSE(t.order->payments().front()->captured());
+}
+
+TEST_F(PayCardTest, TheRawSwipeIsNeitherStoredNorLogged) {
+    TavloLog::setLogOn(true);
+    t.setParam("PAYMENT_CREDIT_DEBUG", "YES");
+    t.open();
+    t.pickTender("Credit");
+    NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(std::string(kSwipe)));
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.gateway.requests().at(0).fields.at("MagData"), kTrack2) << "the gateway got the track";
+    // The order as the queue keeps it, saved.
+    t.order->write(*t.store.context());
+    t.store.save();
+
+    std::string stored;
+    const std::string path = t.store.context()->store()->path().string();
+    for (const std::string& name : {path, path + "-wal", path + "-journal"}) {
+        std::ifstream file(name, std::ios::binary);
+        stored.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    ASSERT_FALSE(stored.empty());
+    const std::string log = tavlo::test::logText();
+    // The cardholder's name is kept for the slip; the track, the whole number and the expiry are not.
+    for (const char* secret : {kTrack2, "4111111111111111", "=2812", "B4111"}) {
+        EXPECT_EQ(stored.find(secret), std::string::npos) << "stored: " << secret;
+        EXPECT_EQ(log.find(secret), std::string::npos) << "logged: " << secret;
+    }
+}
+
+} // namespace
+} // namespace tavlo::screens
