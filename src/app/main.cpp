@@ -16,6 +16,7 @@
 #include "platform/ui/ApplicationAlertSink.h"
 #include "printing/KitchenAnnouncer.h"
 #include "screens/entry/options/OptionScreen.h"
+#include "screens/entry/menu/MenuScreens.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/StartupScreens.h"
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
     screens::registerOptionScreens();
     // The administration screen shows the report viewer by its name.
     screens::registerReportView();
+    screens::registerMenuScreens();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";

@@ -18,13 +18,6 @@ size_t prefixBytes(std::string_view text, size_t count) {
     return i;
 }
 
-size_t characterCount(std::string_view text) {
-    size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 // Days since 1970 of the calendar day that holds `date` in the device's zone.
 int64_t localDayNumber(Date date) {
     DateComponents c = Calendar().components(date);

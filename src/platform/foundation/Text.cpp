@@ -229,6 +229,20 @@ void trimInPlace(std::string& text) {
     text.erase(0, b);
 }
 
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+    return count;
+}
+
+std::string characterPrefix(std::string_view text, size_t count) {
+    size_t end = 0, seen = 0;
+    for (; end < text.size(); ++end)
+        if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80 && seen++ == count) break;
+    return std::string(text.substr(0, end));
+}
+
 std::string toUpper(std::string_view text) {
     std::string s(text);
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });

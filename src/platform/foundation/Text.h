@@ -88,6 +88,10 @@ std::string trim(std::string_view text);
 // The same in place, without a copy of a large text.
 void trimInPlace(std::string& text);
 std::string toUpper(std::string_view text);
+// Lengths and cuts of UTF-8 text in characters (code points), as names are counted on screen.
+size_t characterCount(std::string_view text);
+// The first `count` characters (all of a shorter text).
+std::string characterPrefix(std::string_view text, size_t count);
 std::string toLower(std::string_view text);
 // ASCII letters compared without case.
 bool equalsNoCase(std::string_view a, std::string_view b);

@@ -1,5 +1,7 @@
 #include "platform/ui/Font.h"
 
+#include "platform/foundation/Text.h"
+
 #include <atomic>
 
 namespace tavlo::ui {
@@ -15,13 +17,6 @@ void Font::setMeasurer(Measurer measurer) { installedMeasurer.store(measurer); }
 Size Font::measure(std::string_view text) const {
     if (Measurer m = installedMeasurer.load()) return m(*this, text);
     return measureHeadless(text);
-}
-
-size_t characterCount(std::string_view text) {
-    size_t count = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++count;
-    return count;
 }
 
 Size Font::measureHeadless(std::string_view text) const {

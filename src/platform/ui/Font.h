@@ -44,7 +44,4 @@ private:
     double size_ = 17;
 };
 
-// Number of characters (code points) in UTF-8 text.
-size_t characterCount(std::string_view text);
-
 } // namespace tavlo::ui

@@ -1,3 +1,4 @@
+#include "platform/foundation/Text.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Toolbar.h"
 #include "support/ui/Harness.h"
@@ -38,7 +39,7 @@ public:
         comment->setDelegate(this);
     }
     void textViewDidChange(TextView& v) override {
-        if (characterCount(v.text()) > 5) v.setText(v.text().substr(0, v.text().size() - 1));
+        if (tavlo::characterCount(v.text()) > 5) v.setText(v.text().substr(0, v.text().size() - 1));
     }
 };
 

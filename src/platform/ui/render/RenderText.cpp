@@ -1,4 +1,5 @@
 // Labels and the views people type into.
+#include "platform/foundation/Text.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TextField.h"
