@@ -17,6 +17,7 @@
 #include "printing/KitchenAnnouncer.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/menu/MenuScreens.h"
+#include "screens/entry/order/OrderViewController.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/StartupScreens.h"
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
     // The administration screen shows the report viewer by its name.
     screens::registerReportView();
     screens::registerMenuScreens();
+    // The order lists push the order screen by its name.
+    screens::registerOrderView();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";
