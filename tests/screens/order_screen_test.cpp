@@ -1,10 +1,16 @@
 #include "OrderScreenTerminal.h"
 
+#include "core/order/ComboSelection.h"
 #include "core/order/OrderDiscount.h"
 #include "core/order/Payment.h"
 #include "core/order/Preparation.h"
 #include "core/util/Utils.h"
+#include "support/RecordingAnnouncer.h"
 #include "support/ui/Golden.h"
+
+#include "platform/foundation/UserDefaults.h"
+#include "platform/net/NetworkProbe.h"
+#include "sync/exchange/CommHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -241,6 +247,101 @@ TEST(OrderScreen, RowsShowTheirLinesAndAreAsHighAsThem) {
     EXPECT_EQ(cell->contentView().viewWithTag(6)->displayedText(), "Seat: 2");
     EXPECT_EQ(cell->contentView().viewWithTag(100)->displayedText(), "Birthday (-$3.20)");
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_table"));
+}
+
+TEST(OrderScreen, AComboRowDrawsAndCountsEveryLineOfItsItems) {
+    OrderScreenTerminal t;
+    auto combo = std::make_shared<ComboSelection>();
+    combo->setItemId(std::string("I-MEAL"));
+    combo->setName(std::string("Burger Meal"));
+    combo->setPrice(1500);
+    auto burger = t.line("Burger", 400);
+    burger->setCompName(std::string("Staff"));
+    burger->setCompBy(std::string("U-ANN"));
+    burger->setCompPercent(10000);
+    burger->addTaxExemption("City Tax");
+    auto drink = t.line("Cola", 0, 2);
+    drink->setAdditionPrice(50);
+    combo->addSelection(burger, "G-MAIN");
+    combo->addSelection(drink, "G-DRINK");
+    OrderViewController& screen = t.open();
+    screen.order()->addSelection(combo, t.session.get());
+    t.h.tapBack();
+    t.h.runUntilIdle();
+    std::vector<std::string> lines;
+    for (const auto& line : screen.detailLines(*screen.sortedSelections()[0])) lines.push_back(line.text);
+    // The items by their groups, each followed by its own lines.
+    EXPECT_EQ(lines, (std::vector<std::string>{"2 Cola ($0.50)", "Burger", "Staff (-$4.00)",
+                                               "Tax Exemption (City Tax)"}));
+    ui::TableView& table = screen.selectionsTable();
+    EXPECT_EQ(screen.heightForRow(table, {0, 0}), 30 + 18 * 4) << "the row is as high as what it draws";
+    ui::TableViewCell* cell = table.cellForRow({0, 0});
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->contentView().viewWithTag(10)->displayedText(), "2 Cola ($0.50)");
+    EXPECT_EQ(cell->contentView().viewWithTag(11)->displayedText(), "Burger");
+    EXPECT_EQ(cell->contentView().viewWithTag(300)->displayedText(), "Staff (-$4.00)");
+    EXPECT_EQ(cell->contentView().viewWithTag(302)->displayedText(), "Tax Exemption (City Tax)");
+    EXPECT_EQ(cell->contentView().backgroundColor(), ui::Color(1.0, 0.97, 0.7)) << "an unsent line is marked";
+}
+
+// Wi-Fi up, whatever the machine has.
+class WiFiUp : public NetworkProbe {
+public:
+    bool isWiFiConnected() const override { return true; }
+    std::string localIPAddress() const override { return "127.0.0.1"; }
+    std::string ssid() const override { return "store"; }
+};
+
+TEST(OrderScreen, AFailedGatewaySendOffersTheOtherTerminalsAndSendsThroughTheOneChosen) {
+    OrderScreenTerminal t(false);
+    auto kitchen = t.store.addTerminal("T4", std::string("4"));
+    kitchen->setValue("name", std::string("Kitchen"));
+    kitchen->setValue("networkName", std::string("kitchen"));
+    kitchen->setValue("disabled", false);
+    t.store.save();
+    NetworkProbe::install(std::make_shared<WiFiUp>());
+    CommHelper::setGateway(CommHelper::formatTavloURL(std::string("front")));
+    OrderViewController& screen = t.open(std::nullopt, std::string("L1"));
+    ASSERT_NE(screen.order(), nullptr);
+    screen.order()->addSelection(t.line("Fries", 300), t.session.get());
+    t.h.tapBack();  // from the menu screen
+    t.h.runUntilIdle();
+    t.sender->failure = Error("StoreServerErrorDomain", -95, "No reply");
+    t.h.tap("Send");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().title(), "Unable to send");
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Bar", "Kitchen"}));
+    t.sender->failure.reset();
+    t.h.clickAlert("Kitchen");
+    t.h.runUntilIdle();
+    EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey("gateway"), "kitchen");
+    EXPECT_EQ(t.sender->orders.size(), 2u) << "the failed hand-over, then the one through the chosen gateway";
+    EXPECT_FALSE(screen.order()->modified());
+    EXPECT_FALSE(t.onScreen()) << "the screen leaves once sent";
+    NetworkProbe::install(nullptr);
+}
+
+TEST(OrderScreen, PrintWithEmailedReceiptsAsksPrintOrEmail) {
+    OrderScreenTerminal t;
+    t.setParam("EMAIL_RECEIPTS", "YES");
+    quickSaleWith(t, 500);
+    t.h.tap("Print");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "Customer wants the receipt printed or emailed?");
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Print", "Email"}));
+    t.h.clickAlert("Email");
+    t.h.runUntilIdle();
+    EXPECT_EQ(t.h.visibleController().title(), "Enter email address to send receipt to:");
+}
+
+TEST(OrderScreen, AnnounceHandsTheOrderToTheKitchen) {
+    OrderScreenTerminal t;
+    tavlo::test::RecordingAnnouncer kitchen;
+    OrderViewController& screen = quickSaleWith(t, 500);
+    screen.announce();
+    ASSERT_EQ(kitchen.tickets().size(), 1u);
+    EXPECT_EQ(kitchen.tickets()[0].remoteId, screen.order()->remoteId());
+    EXPECT_FALSE(t.h.hasAlert());
 }
 
 } // namespace
