@@ -76,6 +76,12 @@ TEST(OrderScreen, TheCashButtonsOfferTheDueAndTheNextWholeAmount) {
     }
 }
 
+TEST(OrderScreen, ALiteQuickSaleShowsItsCashButtons) {
+    OrderScreenTerminal t;
+    quickSaleWith(t, 1234);
+    EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_quick_sale"));
+}
+
 TEST(OrderScreen, TheCashButtonsPayTheGratuityTheDueShows) {
     OrderScreenTerminal t;
     OrderViewController& screen = quickSaleWith(t, 1000);
@@ -161,6 +167,20 @@ TEST(OrderScreen, TwoCashedInDrawersAskWhichOne) {
     t.h.runUntilIdle();
     ASSERT_EQ(paid->payments().size(), 1u);
     EXPECT_EQ(paid->payments()[0]->drawerId(), "D2");
+}
+
+TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockOrAllowedWithoutIt) {
+    OrderScreenTerminal t;
+    t.store.row("User", "userId", "U-EVE")->addTo("permissions", t.store.addPermission("ALLOW_LOGIN_WITHOUT_CLOCKIN"));
+    t.store.save();
+    t.storedOrder({t.line("Burger", 500)});
+    OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
+    // Bob is off the clock, Cat disabled, Dan may not sign in.
+    EXPECT_EQ(screen.serverIdsOrdered(), (std::vector<std::string>{"U-ANN", "U-EVE"}));
+    screen.chooseServer(1);
+    EXPECT_EQ(screen.order()->serverId(), "U-EVE");
+    ASSERT_FALSE(screen.order()->logs().empty());
+    EXPECT_EQ(screen.order()->logs().back().action(), "transferOrder");
 }
 
 TEST(OrderScreen, CloseRefusesADueAndAnOverpaidOrder) {
