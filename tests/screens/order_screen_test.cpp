@@ -341,6 +341,30 @@ TEST(OrderScreen, AFailedGatewaySendOffersTheOtherTerminalsAndSendsThroughTheOne
     NetworkProbe::install(nullptr);
 }
 
+TEST(OrderScreen, ADiscountRowShowsItsAmountNegatedAndATapOffersToRemoveIt) {
+    OrderScreenTerminal t;
+    OrderViewController& screen = quickSaleWith(t, 1234);
+    auto discount = std::make_shared<OrderDiscount>();
+    discount->setRemoteId(std::string("DSC-1"));
+    discount->setName(std::string("Happy Hour"));
+    discount->setAmount(200);
+    screen.order()->addDiscount(discount);
+    screen.refresh();
+    ui::TableView& table = screen.selectionsTable();
+    ASSERT_EQ(table.numberOfRows(0), 2);
+    ui::TableViewCell* cell = table.cellForRow({0, 1});
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->contentView().viewWithTag(2)->displayedText(), "Happy Hour");
+    EXPECT_EQ(cell->contentView().viewWithTag(4)->displayedText(), "-$2.00");
+    EXPECT_TRUE(cell->contentView().viewWithTag(1)->isHidden());
+    EXPECT_EQ(screen.heightForRow(table, {0, 1}), 45);
+    t.h.tapRow(table, {0, 1});
+    ASSERT_TRUE(t.h.hasAlert());
+    t.h.clickAlert("Yes");
+    EXPECT_TRUE(screen.order()->activeDiscounts().empty());
+    EXPECT_EQ(table.numberOfRows(0), 1);
+}
+
 TEST(OrderScreen, PrintWithEmailedReceiptsAsksPrintOrEmail) {
     OrderScreenTerminal t;
     t.setParam("EMAIL_RECEIPTS", "YES");

@@ -145,13 +145,7 @@ std::vector<ManagedObjectPtr> OrderViewController::otherTerminals() {
 void OrderViewController::offerOtherGateways(const std::string& title, const std::string& message, int tag) {
     std::vector<std::string> names;
     for (const ManagedObjectPtr& terminal : otherTerminals()) names.push_back(terminal->text("name").value_or(""));
-    auto shown = AlertView::make(title, message, localized("Cancel"), names);
-    shown->setTag(tag);
-    std::weak_ptr<ViewController> self = weak_from_this();
-    shown->setClickHandler([self](AlertView& answered, int index) {
-        if (auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock())) screen->alertClicked(answered, index);
-    });
-    shown->show();
+    showAnswered(AlertView::make(title, message, localized("Cancel"), names), tag);
 }
 
 bool OrderViewController::switchGateway(int buttonIndex) {
@@ -412,6 +406,9 @@ void OrderViewController::amountPressed(Control& tapped) {
 
 void OrderViewController::alertClicked(AlertView& answered, int index) {
     switch (answered.tag()) {
+    case kRemoveDiscountTag:
+        if (index == 1) removeTappedDiscount();
+        return;
     case kDrawerTag: {
         if (index < 1) return;
         const auto drawers = drawersByName();

@@ -68,14 +68,16 @@ Button* OrderViewController::button(const char* name) const { return outlet<Butt
 void OrderViewController::alert(const std::string& title, const std::string& message, const std::string& button,
                                 int tag, const std::vector<std::string>& others) {
     auto shown = AlertView::make(localized(title), message, localized(button), others);
-    if (tag) {
-        shown->setTag(tag);
-        std::weak_ptr<ViewController> self = weak_from_this();
-        shown->setClickHandler([self](AlertView& answered, int index) {
-            if (auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock()))
-                screen->alertClicked(answered, index);
-        });
-    }
+    if (tag) showAnswered(shown, tag);
+    else shown->show();
+}
+
+void OrderViewController::showAnswered(const std::shared_ptr<AlertView>& shown, int tag) {
+    shown->setTag(tag);
+    std::weak_ptr<ViewController> self = weak_from_this();
+    shown->setClickHandler([self](AlertView& answered, int index) {
+        if (auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock())) screen->alertClicked(answered, index);
+    });
     shown->show();
 }
 
@@ -321,14 +323,7 @@ bool OrderViewController::promptAsNeeded() {
         std::vector<std::string> types;
         for (int32_t type : session()->qsOrderTypes(true)) types.push_back(Order::typeUILabel(type));
         if (!types.empty()) {
-            auto shown = AlertView::make(localized("Order Type"), std::nullopt, std::nullopt, types);
-            shown->setTag(kOrderTypeTag);
-            std::weak_ptr<ViewController> self = weak_from_this();
-            shown->setClickHandler([self](AlertView& answered, int index) {
-                if (auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock()))
-                    screen->alertClicked(answered, index);
-            });
-            shown->show();
+            showAnswered(AlertView::make(localized("Order Type"), std::nullopt, std::nullopt, types), kOrderTypeTag);
         }
         return true;
     }
@@ -563,21 +558,19 @@ void OrderViewController::didSelectRow(TableView& table, IndexPath path) {
         return;
     }
     table.deselectRow(path);
-    auto shown = AlertView::make(localized("Would you like to remove the discount?"), std::nullopt, localized("No"),
-                                 {localized("Yes")});
-    shown->setTag(kRemoveDiscountTag);
-    const int row = path.row;
-    std::weak_ptr<ViewController> self = weak_from_this();
-    shown->setClickHandler([self, row](AlertView&, int index) {
-        auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock());
-        if (!screen || index != 1 || !screen->order()) return;
-        const auto discounts = screen->order()->activeDiscounts();
-        const int at = row - static_cast<int>(screen->order()->activeSelections().size());
-        if (at < 0 || at >= static_cast<int>(discounts.size())) return;
-        screen->order()->removeDiscount(discounts[at]);
-        screen->refresh();
-    });
-    shown->show();
+    discountRow_ = path.row;
+    showAnswered(AlertView::make(localized("Would you like to remove the discount?"), std::nullopt, localized("No"),
+                                 {localized("Yes")}),
+                 kRemoveDiscountTag);
+}
+
+void OrderViewController::removeTappedDiscount() {
+    if (!order()) return;
+    const auto discounts = order()->activeDiscounts();
+    const int at = discountRow_ - static_cast<int>(order()->activeSelections().size());
+    if (at < 0 || at >= static_cast<int>(discounts.size())) return;
+    order()->removeDiscount(discounts[at]);
+    refresh();
 }
 
 void OrderViewController::orderDetails() {

@@ -80,6 +80,8 @@ public:
     std::shared_ptr<Order> createOrder(Error* error);
     void menu();
     void orderDetails();
+    // The answer "Yes" to removing the discount of the row tapped; nothing when it is no longer one.
+    void removeTappedDiscount();
     // The order details' and split screen's answer.
     void replaceOrder(const std::shared_ptr<Order>& order);
     void chooseServer(int row);
@@ -121,6 +123,8 @@ private:
     bool storeFlag(const char* name) const;
     void alert(const std::string& title, const std::string& message, const std::string& button, int tag = 0,
                const std::vector<std::string>& others = {});
+    // Shows the alert with its tag; its answer goes to alertClicked.
+    void showAnswered(const std::shared_ptr<ui::AlertView>& alert, int tag);
     void completeViewDidLoad(std::shared_ptr<Order> order, const Error& error);
     std::shared_ptr<Order> loadOrder(Error& error);
     void setupOrderScreen();
@@ -156,6 +160,7 @@ private:
          promptForMenu_ = false, loadDefaultItems_ = false;
     bool handlerPaused_ = false;
     int32_t quickTendered_ = 0;
+    int discountRow_ = -1;
 };
 
 void registerOrderView();
