@@ -365,6 +365,24 @@ TEST(OrderScreen, ADiscountRowShowsItsAmountNegatedAndATapOffersToRemoveIt) {
     EXPECT_EQ(table.numberOfRows(0), 1);
 }
 
+TEST(OrderScreen, SendingAnEmptyNewOrderSendsATableOrderButLeavesAQuickSaleUnsent) {
+    struct Case {
+        std::optional<std::string> table;
+        size_t handedOver;
+    };
+    for (const Case& c : {Case{std::string("L1"), 1u}, Case{std::nullopt, 0u}}) {
+        SCOPED_TRACE(c.table.value_or("quick sale"));
+        OrderScreenTerminal t;
+        t.open(std::nullopt, c.table);
+        t.h.tapBack();  // from the menu screen
+        t.h.runUntilIdle();
+        t.h.tap("Send");
+        t.h.runUntilIdle();
+        EXPECT_EQ(t.sender->orders.size(), c.handedOver);
+        EXPECT_FALSE(t.onScreen());
+    }
+}
+
 TEST(OrderScreen, PrintWithEmailedReceiptsAsksPrintOrEmail) {
     OrderScreenTerminal t;
     t.setParam("EMAIL_RECEIPTS", "YES");

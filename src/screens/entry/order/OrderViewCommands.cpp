@@ -340,7 +340,6 @@ void OrderViewController::closeViaTavlo() {
     order()->setClosed(Date::now());
     Error error;
     if (OrderSender::required()->sendOrder(*order(), session()->userId(), context(), &error)) {
-        order()->savedRemotely();
         cancelAndRefreshOrders();
         loadDefaultItems_ = true;
         return;

@@ -182,7 +182,8 @@ std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
         if (ManagedObjectPtr terminal = moc->fetchFirst("Terminal", "terminalId==%@", session()->terminalId().value_or("")))
             order->setAreaId(terminal->text("area.areaId"));
     }
-    order->setModified(false);
+    // Nothing of it has reached the store or the server yet, even when no table gave it seats.
+    order->setModified(true);
     return order;
 }
 
