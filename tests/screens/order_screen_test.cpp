@@ -172,13 +172,20 @@ TEST(OrderScreen, TwoCashedInDrawersAskWhichOne) {
 TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockOrAllowedWithoutIt) {
     OrderScreenTerminal t;
     t.store.row("User", "userId", "U-EVE")->addTo("permissions", t.store.addPermission("ALLOW_LOGIN_WITHOUT_CLOCKIN"));
+    t.store.row("Role", "roleId", "R-SERVER")->addTo("permissions", t.store.addPermission("TRANSFER_ORDER"));
     t.store.save();
     t.storedOrder({t.line("Burger", 500)});
     OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
     // Bob is off the clock, Cat disabled, Dan may not sign in.
     EXPECT_EQ(screen.serverIdsOrdered(), (std::vector<std::string>{"U-ANN", "U-EVE"}));
-    screen.chooseServer(1);
+    t.h.tap("Ann Marie Lee");
+    ASSERT_NE(screen.serverPicker(), nullptr);
+    EXPECT_EQ(screen.serverPicker()->selectedRow(0), 0) << "the picker starts on the order's server";
+    EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_server_picker"));
+    t.h.pick(*screen.serverPicker(), "Eve");
     EXPECT_EQ(screen.order()->serverId(), "U-EVE");
+    EXPECT_EQ(screen.serverPicker(), nullptr) << "the picker closes";
+    EXPECT_EQ(screen.btnServer()->title(), "Eve");
     ASSERT_FALSE(screen.order()->logs().empty());
     EXPECT_EQ(screen.order()->logs().back().action(), "transferOrder");
 }

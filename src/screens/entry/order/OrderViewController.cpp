@@ -22,6 +22,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/Toolbar.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/menu/MenuButtonsViewController.h"
@@ -223,7 +224,7 @@ void OrderViewController::setupOrderScreen() {
     if (ManagedObjectPtr user = moc->fetchFirst("User", "(userId == %@)", order()->serverId().value_or("")))
         serverName = user->text("name").value_or("");
     if (session()->isGranted("TRANSFER_ORDER") && !servers_.empty()) {
-        btnServer_ = BarButtonItem::titled(serverName, BarButtonStyle::Plain, [](BarButtonItem&) {});
+        btnServer_ = BarButtonItem::titled(serverName, BarButtonStyle::Plain, [this](BarButtonItem&) { someButtonTouched(); });
     } else {
         auto name = std::make_shared<Label>(Rect(0, 0, 160, 30));
         name->setText(serverName);
@@ -277,6 +278,49 @@ void OrderViewController::chooseServer(int row) {
     order()->addLog(std::string("transferOrder"), order()->name(), std::string("Changed order owner"),
                     session()->userId(), std::nullopt, session()->terminalId(), previous, chosen, session());
     if (btnServer_) btnServer_->setTitle(servers_[chosen]);
+    view()->setNeedsDisplay();
+}
+
+void OrderViewController::someButtonTouched() {
+    if (pickerPanel_) return;
+    const Rect bounds = view()->bounds();
+    constexpr double toolbarHeight = 44, pickerHeight = 216;
+    pickerPanel_ = std::make_shared<View>(
+        Rect(0, bounds.height() - toolbarHeight - pickerHeight, bounds.width(), toolbarHeight + pickerHeight));
+    pickerPanel_->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleTopMargin);
+    pickerPanel_->setBackgroundColor(Color::white());
+    auto toolbar = std::make_shared<Toolbar>(Rect(0, 0, bounds.width(), toolbarHeight));
+    toolbar->setBarStyle(BarStyle::Black);
+    toolbar->setAutoresizingMask(Autoresizing::FlexibleWidth);
+    toolbar->setItems({BarButtonItem::system(SystemItem::Cancel, [this](BarButtonItem&) { closeServerPicker(); }),
+                       BarButtonItem::flexibleSpace(),
+                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { closeServerPicker(); })});
+    pickerPanel_->addSubview(toolbar);
+    serverPicker_ = std::make_shared<PickerView>(Rect(0, toolbarHeight, bounds.width(), pickerHeight));
+    serverPicker_->setAutoresizingMask(Autoresizing::FlexibleWidth);
+    serverPicker_->setShowsSelectionIndicator(true);
+    serverPicker_->setDataSource(this);
+    serverPicker_->setDelegate(this);
+    const auto current = std::find(serverIdsOrdered_.begin(), serverIdsOrdered_.end(), order()->serverId().value_or(""));
+    serverPicker_->selectRow(current == serverIdsOrdered_.end() ? 0 : int(current - serverIdsOrdered_.begin()), 0);
+    pickerPanel_->addSubview(serverPicker_);
+    view()->addSubview(pickerPanel_);
+}
+
+void OrderViewController::closeServerPicker() {
+    if (pickerPanel_) pickerPanel_->removeFromSuperview();
+    pickerPanel_.reset();
+    serverPicker_.reset();
+}
+
+std::optional<std::string> OrderViewController::titleForRow(PickerView&, int row, int) {
+    if (row < 0 || row >= static_cast<int>(serverIdsOrdered_.size())) return std::nullopt;
+    return servers_[serverIdsOrdered_[row]];
+}
+
+void OrderViewController::didSelectRow(PickerView&, int row, int) {
+    chooseServer(row);
+    closeServerPicker();
 }
 
 // ---- opening questions

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Error.h"
+#include "platform/ui/PickerView.h"
 #include "screens/entry/order/OrderTableViewController.h"
 #include "screens/shell/SignedInScreens.h"
 
@@ -37,7 +38,10 @@ class MenuViewController;
 // Files: OrderViewController.cpp (loading, the checks, prompts and totals), OrderViewCommands.cpp
 // (the commands and the alert answers), OrderViewPrint.cpp (print, e-mail, announce),
 // OrderViewLayout.cpp (the layout).
-class OrderViewController : public OrderTableViewController, public OrderScreen {
+class OrderViewController : public OrderTableViewController,
+                            public OrderScreen,
+                            public ui::PickerViewDataSource,
+                            public ui::PickerViewDelegate {
 public:
     static constexpr const char* kInterfaceName = "OrderView";
     // Alert tags: what an alert's answer leads to.
@@ -85,6 +89,15 @@ public:
     // The order details' and split screen's answer.
     void replaceOrder(const std::shared_ptr<Order>& order);
     void chooseServer(int row);
+    // The server picker under the screen (the server item opens it); choosing a row transfers the
+    // order at once, Cancel and Done only close it.
+    void someButtonTouched();
+    void closeServerPicker();
+    ui::PickerView* serverPicker() const { return serverPicker_.get(); }
+    int numberOfComponents(ui::PickerView&) override { return 1; }
+    int numberOfRows(ui::PickerView&, int) override { return static_cast<int>(serverIdsOrdered_.size()); }
+    std::optional<std::string> titleForRow(ui::PickerView&, int row, int) override;
+    void didSelectRow(ui::PickerView&, int row, int) override;
 
     // ---- commands (OrderViewCommands.cpp)
     void cancelAndRefreshOrders();
@@ -154,6 +167,8 @@ private:
     std::optional<std::string> remoteId_, areaLocationId_;
     std::shared_ptr<MenuViewController> menuView_;
     std::shared_ptr<ui::BarButtonItem> btnPrint_, btnServer_;
+    std::shared_ptr<ui::View> pickerPanel_;
+    std::shared_ptr<ui::PickerView> serverPicker_;
     std::map<std::string, std::string> servers_;
     std::vector<std::string> serverIdsOrdered_;
     bool promptForOrderType_ = false, promptForCustomer_ = false, promptForName_ = false, promptForSeats_ = false,
