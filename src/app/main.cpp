@@ -16,11 +16,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
 #include "printing/KitchenAnnouncer.h"
-#include "screens/entry/options/OptionScreen.h"
-#include "screens/entry/menu/MenuScreens.h"
-#include "screens/prompts/PromptScreens.h"
-#include "screens/reports/ReportViewController.h"
-#include "screens/shell/StartupScreens.h"
+#include "screens/Screens.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/support/LogMailRelay.h"
 #include "sync/support/TerminalLogInfo.h"
@@ -87,12 +83,7 @@ int main(int argc, char** argv) {
                                                            &accessoriesError)) {
         TAVLO_LOG("%@", accessoriesError.localizedDescription());
     }
-    screens::registerStartupScreens();
-    screens::registerPromptScreens();
-    screens::registerOptionScreens();
-    // The administration screen shows the report viewer by its name.
-    screens::registerReportView();
-    screens::registerMenuScreens();
+    screens::registerScreens();
 
     if (demoGateway) configureDemo(UserDefaults::standardUserDefaults(), *demoGateway);
     terminal.firstScreenPath = documentsDirectory() / "first-screen.png";

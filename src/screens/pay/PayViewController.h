@@ -11,6 +11,7 @@
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/entry/order/OrderScreens.h"
 
 #include <functional>
 #include <memory>
@@ -35,10 +36,10 @@ namespace tavlo::screens {
 // Files: PayViewController.cpp (set-up, tenders, amounts), PayViewStart.cpp (swipes, starting a
 // payment), PayViewProcess.cpp (the two roads), PayViewFinish.cpp (change, drawer, receipts,
 // leaving, the alert answers), PayViewLayout.cpp (the layout).
-class PayViewController : public ui::ViewController, public ui::TextFieldDelegate {
+class PayViewController : public ui::ViewController, public ui::TextFieldDelegate, public OrderTaskScreen {
 public:
     // Other screens open the pay screen by this name.
-    static constexpr const char* kInterfaceName = "PayViewController";
+    static constexpr const char* kInterfaceName = OrderTaskScreen::kPayInterface;
 
     // Alert tags: what an alert's answer leads to.
     static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kRefundConfirmTag = 96,
@@ -49,11 +50,11 @@ public:
     ~PayViewController() override;
 
     Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
+    void setSession(Session* session) override { session_ = session; }
     const std::shared_ptr<Order>& order() const { return order_; }
-    void setOrder(std::shared_ptr<Order> order) { order_ = std::move(order); }
+    void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     // Told when the screen is finished (the target's action).
-    void setAction(std::function<void()> action) { action_ = std::move(action); }
+    void setAction(std::function<void()> action) override { action_ = std::move(action); }
     // The payment under construction: none until the entry passed verification.
     const std::shared_ptr<Payment>& payment() const { return payment_; }
     const std::vector<int32_t>& payTypeIds() const { return payTypeIds_; }

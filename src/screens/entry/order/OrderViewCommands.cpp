@@ -1,0 +1,452 @@
+// The order screen's commands: leaving, cancel, send, total, pay, the quick cash payment, close,
+// one more unit of a line, and the answers of the screen's alerts.
+#include "screens/entry/order/OrderViewController.h"
+
+#include "core/order/Order.h"
+#include "core/order/Payment.h"
+#include "core/order/Selection.h"
+#include "core/ports/OrderSender.h"
+#include "core/ports/PrinterStream.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+#include "printing/ReceiptHelper.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/entry/menu/MenuViewController.h"
+#include "screens/entry/order/OrderScreens.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr int kConnectionFailure = -95;
+constexpr int32_t kRefund = -9;
+const char* const kNoAccess = "You do not have the required access";
+const char* const kWiFiDown = "WiFi Disconnected! Make sure you are within the WiFi area of the store";
+
+// Logs a failure; mailed unless the connection failed.
+void logFailure(const char* message, const Error& error) {
+    if (error.code() == kConnectionFailure) TAVLO_LOG(message, error.localizedDescription());
+    else TAVLO_LOG_MAIL(message, error.localizedDescription());
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+} // namespace
+
+// ---- leaving, cancel
+
+void OrderViewController::cancelAndRefreshOrders() {
+    if (NavigationController* navigation = navigationController()) {
+        // The menu screen pushed over this one leaves with it.
+        while (navigation->topViewController() && navigation->topViewController() != this &&
+               navigation->viewControllers().size() > 1)
+            navigation->pop(false);
+        if (navigation->topViewController() == this && navigation->viewControllers().size() > 1)
+            navigation->pop(animated());
+    }
+    if (order()) order()->rollbackAvailability(context());
+    if (handlerPaused_) {
+        handlerPaused_ = false;
+        if (auto handler = OrderHandler::instance()) {
+            handler->resume();
+            handler->wakeUp();
+        }
+    }
+}
+
+void OrderViewController::cancel() {
+    if (session()->isGranted("CANCEL_ORDER")) cancelAndRefreshOrders();
+    else alert("Alert", localized(kNoAccess), "Ok");
+}
+
+// ---- send
+
+void OrderViewController::send() {
+    if (!order()) return;
+    if (order()->new_() && order()->isEmpty() && quickSale() && !storeFlag("HH_CANCEL_EMPTY_ORDERS")) {
+        cancelAndRefreshOrders();
+        return;
+    }
+    const char* needed = order()->new_() ? "NEW_ORDER" : order()->modified() ? "ADD_ITEM" : nullptr;
+    if (needed && !session()->isGranted(needed)) {
+        alert("Alert", localized(kNoAccess), "Ok");
+        return;
+    }
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Sending"));
+    const bool sent = session()->isLite() ? sendViaTavlo() : sendViaGateway();
+    ActivityIndicator::hide();
+    if (sent) cancelAndRefreshOrders();
+}
+
+bool OrderViewController::sendViaTavlo() {
+    Error error;
+    const bool sent = order()->send(*session(), &error);
+    if (error.isSet()) {
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
+        logFailure("Unable to send order: %@", error);
+    }
+    return sent;
+}
+
+bool OrderViewController::sendViaGateway() {
+    Error error;
+    const bool sent = order()->send(*session(), &error);
+    if (error.isSet()) logFailure("Unable to send order: %@", error);
+    if (!sent) {
+        const std::string gateway = CommHelper::gateway().value_or("");
+        const std::string reason =
+            error.isSet() ? error.localizedDescription() : format(localized("Cannot connect to %@."), gateway);
+        if (!CommHelper::isWiFiConnected()) {
+            alert("Error", localized(kWiFiDown), "Ok");
+        } else if (!otherTerminals().empty()) {
+            offerOtherGateways(localized("Unable to send"),
+                               format(localized("%@. Would you like to select a different terminal as gateway?"), reason),
+                               kSendGatewayTag);
+        } else {
+            alert("Error",
+                  error.isSet() ? error.localizedDescription()
+                                : format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway),
+                  "Cancel");
+        }
+    } else if (error.isSet()) {
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
+    }
+    return sent;
+}
+
+std::vector<ManagedObjectPtr> OrderViewController::otherTerminals() {
+    return Session::getOtherTerminals(CommHelper::gateway(), context());
+}
+
+void OrderViewController::offerOtherGateways(const std::string& title, const std::string& message, int tag) {
+    std::vector<std::string> names;
+    for (const ManagedObjectPtr& terminal : otherTerminals()) names.push_back(terminal->text("name").value_or(""));
+    showAnswered(AlertView::make(title, message, localized("Cancel"), names), tag);
+}
+
+bool OrderViewController::switchGateway(int buttonIndex) {
+    const std::vector<ManagedObjectPtr> terminals = otherTerminals();
+    const int at = buttonIndex - 1;
+    if (at < 0 || at >= static_cast<int>(terminals.size())) return false;
+    const auto networkName = terminals[at]->text("networkName");
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(networkName.value_or(""), "gateway");
+    defaults.synchronize();
+    CommHelper::setGateway(CommHelper::formatTavloURL(networkName));
+    return true;
+}
+
+// ---- total
+
+void OrderViewController::totalOrder() {
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Totaling"));
+    totalOrderNow();
+    ActivityIndicator::hide();
+}
+
+bool OrderViewController::totalOrderNow() {
+    if (order()->new_() && order()->isEmpty()) {
+        alert("Alert", localized("Add items to the order first"), "Ok");
+        return false;
+    }
+    if (!(session()->isLite() ? sendViaTavlo() : sendViaGateway())) return false;
+    if (Button* total = button("totalButton")) total->setHidden(true);
+    if (menuView()) menuView()->forgetActions();
+    refresh();
+    return true;
+}
+
+// ---- pay
+
+void OrderViewController::pay() {
+    if (!session()->isGranted("PAY")) {
+        alert("Alert", localized(kNoAccess), "Cancel");
+        return;
+    }
+    Error error;
+    const bool sent = order()->send(*session(), &error);
+    if (!sent) {
+        alert("Error", error.localizedDescription(), "Ok");
+        logFailure("Unable to save order: %@", error);
+        return;
+    }
+    if (error.isSet()) alert("Error", error.localizedDescription(), "Ok");
+    const char* name = order()->hasPayments() ? OrderTaskScreen::kPaymentsInterface : OrderTaskScreen::kPayInterface;
+    std::shared_ptr<ViewController> payScreen = InterfaceRegistry::shared().instantiate(name);
+    if (auto* screen = dynamic_cast<OrderTaskScreen*>(payScreen.get())) {
+        screen->setSession(session());
+        screen->setOrder(order());
+        std::weak_ptr<ViewController> self = weak_from_this();
+        screen->setAction([self] {
+            if (auto me = std::dynamic_pointer_cast<OrderViewController>(self.lock())) me->paid();
+        });
+    }
+    auto navigation = std::make_shared<NavigationController>(payScreen);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    present(navigation, animated());
+}
+
+void OrderViewController::paid() {
+    dismissPresented();
+    if (isPad()) setupScreen();
+    refresh();
+}
+
+// ---- the quick cash payment
+
+void OrderViewController::exactAmount() {
+    if (Button* exact = button("payExact")) payAmount(Utils::parseCurrency(exact->title()));
+}
+
+void OrderViewController::upAmount() {
+    if (Button* up = button("payUp")) payAmount(Utils::parseCurrency(up->title()));
+}
+
+// The drawers the signed-in user has cashed in here, as (name, id), by name without regard to case.
+std::vector<std::pair<std::string, std::string>> OrderViewController::drawersByName() {
+    std::vector<std::pair<std::string, std::string>> drawers;
+    for (const auto& [id, name] : session()->cashedInDrawers(session()->userId())) drawers.emplace_back(name, id);
+    std::stable_sort(drawers.begin(), drawers.end(),
+                     [](const auto& a, const auto& b) { return lowered(a.first) < lowered(b.first); });
+    return drawers;
+}
+
+void OrderViewController::payAmount(int32_t cents) {
+    const auto drawers = drawersByName();
+    if (drawers.empty()) {
+        quickPay(cents, std::nullopt);
+    } else if (drawers.size() == 1) {
+        quickPay(cents, drawers.front().second);
+    } else {
+        quickTendered_ = cents;
+        std::vector<std::string> names;
+        for (const auto& drawer : drawers) names.push_back(drawer.first);
+        alert("Select a drawer", std::string(), "Cancel", kDrawerTag, names);
+    }
+}
+
+void OrderViewController::quickPay(int32_t tendered, const std::optional<std::string>& drawerId) {
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Sending"));
+    const int32_t due = order()->getDue();
+    const int32_t amount = std::min(tendered, due);
+    const int32_t change = tendered > due ? tendered - due : 0;
+    if (auto refused = Payment::verify(Payment::kCash, drawerId, Utils::formatCurrency(tendered),
+                                       Utils::formatCurrency(amount), std::nullopt, std::nullopt, std::nullopt, nullptr,
+                                       *session())) {
+        alert("Error", *refused, "Ok");
+        ActivityIndicator::hide();
+        return;
+    }
+    auto payment = Payment::initWithSession(*session(), drawerId, order()->name(), Payment::kCash, amount, 0, change, 0,
+                                            0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
+    order()->addPayment(payment);
+    const std::optional<Date> wasClosed = order()->closed();
+    if (order()->needsCashAutoClose(*session()) && !order()->hasOpenTab()) order()->setClosed(Date::now());
+    Error error;
+    if (!order()->send(*session(), &error)) {
+        alert("Unexpected Error", error.localizedDescription(), "Ok");
+        logFailure("Unable to save payment: %@", error);
+        order()->setClosed(wasClosed);
+        ActivityIndicator::hide();
+        refresh();
+        return;
+    }
+    bool failed = false;
+    if (error.isSet()) {
+        alert("Error", error.localizedDescription(), "Ok");
+        failed = true;
+    }
+    if (change - payment->gratuity() >= 1) {
+        alert("Change Due",
+              format("%@: %@\n%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
+                     localized("Amount"), Utils::formatCurrency(amount), localized("Change"),
+                     Utils::formatCurrency(change)),
+              "Ok");
+    }
+    const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
+    if (printer && payment->drawerId()) {
+        if (!printer->open(nullptr)) {
+            alert("Alert", localized("Unable to open drawer. Verify printer is on and has paper"), "Ok");
+            failed = true;
+        } else {
+            printer->openDrawer(Session::cashDrawerURL(payment->drawerId(), session()->terminalId(), context()));
+            printer->close();
+        }
+    }
+    const bool skipCopy = storeFlag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") ||
+                          (quickSale() && storeFlag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
+    if (!failed && !skipCopy) {
+        Error printError;
+        if (!printer) {
+            alert("Error", localized("No printer configured"), "Cancel");
+        } else if (!printer->open(&printError)) {
+            alert("Error", printError.localizedDescription(), "Cancel");
+        } else {
+            ReceiptHelper::printPayment(*payment, *order(), false, false, *session(), nullptr, *printer);
+            printer->close();
+        }
+    }
+    setupScreen();
+    ActivityIndicator::hide();
+}
+
+// ---- close
+
+void OrderViewController::close() {
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Closing"));
+    const int32_t due = order()->getDue();
+    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "Cancel");
+    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "Cancel");
+    else if (order()->hasOpenTab())
+        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "Cancel");
+    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "Cancel");
+    else if (order()->new_() && order()->isEmpty()) cancelAndRefreshOrders();
+    else if (session()->isLite()) closeViaTavlo();
+    else closeViaGateway();
+    ActivityIndicator::hide();
+}
+
+// A close that fails puts the closing time back as it was, so that the next screen check does not
+// take the order that is still open in the store and on the server for a closed one.
+void OrderViewController::closeViaTavlo() {
+    const std::optional<Date> wasClosed = order()->closed();
+    order()->setClosed(Date::now());
+    Error error;
+    if (OrderSender::required()->sendOrder(*order(), session()->userId(), context(), &error)) {
+        cancelAndRefreshOrders();
+        loadDefaultItems_ = true;
+        return;
+    }
+    order()->setClosed(wasClosed);
+    alert("Error", error.localizedDescription(), "Ok");
+    logFailure("Unable to close order: %@", error);
+    refresh();
+}
+
+void OrderViewController::closeViaGateway() {
+    const std::optional<Date> wasClosed = order()->closed();
+    if (!wasClosed) order()->setClosed(Date::now());
+    Error error;
+    std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
+    const bool closed = handler && handler->sendOrder(*order(), session()->userId(), std::nullopt, std::nullopt,
+                                                      storeFlag("PRINT_ORDER_CLOSE_RECEIPT"), context(), &error);
+    if (closed) {
+        cancelAndRefreshOrders();
+        loadDefaultItems_ = true;
+        if (error.isSet()) alert("Warning", error.localizedDescription(), "Ok");
+        return;
+    }
+    order()->setClosed(wasClosed);
+    TAVLO_LOG("Unable to close order (%@)", error.localizedDescription());
+    const std::string gateway = CommHelper::gateway().value_or("");
+    if (!CommHelper::isWiFiConnected()) {
+        alert("Error", localized(kWiFiDown), "Ok");
+    } else if (!otherTerminals().empty()) {
+        offerOtherGateways(localized("Alert"),
+                           format("%@ (%@) %@", localized("Unable to connect to the current gateway"), gateway,
+                                  localized("Would you like to select a different terminal as gateway?")),
+                           kCloseGatewayTag);
+    } else {
+        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "Cancel");
+    }
+    refresh();
+}
+
+// ---- one more unit
+
+void OrderViewController::amountPressed(Control& tapped) {
+    View* view = &tapped;
+    while (view && !dynamic_cast<TableViewCell*>(view)) view = view->superview();
+    auto* cell = dynamic_cast<TableViewCell*>(view);
+    if (!cell) return;
+    const auto path = tableView().indexPathForCell(*cell);
+    const auto selections = sortedSelections();
+    if (!path || path->row >= static_cast<int>(selections.size())) return;
+    const SelectionPtr& selection = selections[path->row];
+    if (selection->recipeId() && order()->orderType() != kRefund) {
+        if (Selection::available(selection->recipeId(), context()) == 0) {
+            alert("Alert", localized("Unable to order, we are currently out of this item"), "Ok");
+            return;
+        }
+    }
+    order()->increment(selection, session());
+    if (menuView()) menuView()->refresh();
+    refresh();
+}
+
+// ---- alert answers
+
+void OrderViewController::alertClicked(AlertView& answered, int index) {
+    switch (answered.tag()) {
+    case kRemoveDiscountTag:
+        if (index == 1) removeTappedDiscount();
+        return;
+    case kDrawerTag: {
+        if (index < 1) return;
+        const auto drawers = drawersByName();
+        const int at = index - 1;
+        if (at >= static_cast<int>(drawers.size())) return;
+        const int32_t tendered = quickTendered_;
+        quickTendered_ = 0;
+        quickPay(tendered, drawers[at].second);
+        return;
+    }
+    case kPrintOrEmailTag:
+        if (index == 1) print();
+        else if (index == 2) emailPrompt();
+        return;
+    case kPrintTargetTag: {
+        if (index < 1) return;
+        const PrintTargets targets = printTargets();
+        const size_t at = static_cast<size_t>(index - 1);
+        ActivityIndicator::show(view());
+        ActivityIndicator::refresh(localized("Printing"));
+        if (at < targets.printers.size())
+            printVia(CommHelper::gateway(), targets.printers[at]->text("url"));
+        else if (at - targets.printers.size() < targets.terminals.size())
+            printVia(targets.terminals[at - targets.printers.size()]->text("networkName"), std::nullopt);
+        ActivityIndicator::hide();
+        return;
+    }
+    case kCloseGatewayTag:
+        if (index >= 1 && switchGateway(index)) closeViaGateway();
+        return;
+    case kSendGatewayTag:
+        if (index >= 1 && switchGateway(index) && sendViaGateway()) cancelAndRefreshOrders();
+        return;
+    case kOrderTypeTag:
+        if (index >= 0 && index < answered.numberOfButtons()) orderTypeChosen(answered.buttonTitle(index));
+        return;
+    default:
+        return;
+    }
+}
+
+} // namespace tavlo::screens

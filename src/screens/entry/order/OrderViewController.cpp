@@ -1,0 +1,645 @@
+#include "screens/entry/order/OrderViewController.h"
+
+#include "core/order/Order.h"
+#include "core/order/OrderDiscount.h"
+#include "core/order/OrderTax.h"
+#include "core/order/Selection.h"
+#include "core/records/Customer.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/Toolbar.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/entry/menu/CustomerPicker.h"
+#include "screens/entry/menu/MenuButtonsViewController.h"
+#include "screens/entry/menu/MenuViewController.h"
+#include "screens/entry/menu/SlideMenuViewController.h"
+#include "screens/entry/order/OrderScreens.h"
+#include "screens/prompts/AmountViewController.h"
+#include "screens/prompts/SeatsViewController.h"
+#include "screens/prompts/TextViewController.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/handlers/OrderHandler.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr int32_t kDineIn = -3, kTakeOut = -1, kDelivery = -2, kRefund = -9;
+
+Error screenError(const std::string& message) { return Utils::getError(localized(message), "Tavlo", -1); }
+
+} // namespace
+
+OrderViewController::OrderViewController() : OrderTableViewController(kInterfaceName) {}
+
+OrderViewController::~OrderViewController() = default;
+
+ObjectContext* OrderViewController::context() const { return contextOf(session()); }
+
+bool OrderViewController::animated() const { return session() && session()->useAnimation(); }
+
+bool OrderViewController::isPad() const {
+    Application* app = Application::current();
+    return app && app->idiom() == DeviceIdiom::Tablet;
+}
+
+bool OrderViewController::storeFlag(const char* name) const { return boolValue(DBHelper::getValue(name, context())); }
+
+Label* OrderViewController::label(const char* name) const { return outlet<Label>(name); }
+
+Button* OrderViewController::button(const char* name) const { return outlet<Button>(name); }
+
+void OrderViewController::alert(const std::string& title, const std::string& message, const std::string& button,
+                                int tag, const std::vector<std::string>& others) {
+    auto shown = AlertView::make(localized(title), message, localized(button), others);
+    if (tag) showAnswered(shown, tag);
+    else shown->show();
+}
+
+void OrderViewController::showAnswered(const std::shared_ptr<AlertView>& shown, int tag) {
+    shown->setTag(tag);
+    std::weak_ptr<ViewController> self = weak_from_this();
+    shown->setClickHandler([self](AlertView& answered, int index) {
+        if (auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock())) screen->alertClicked(answered, index);
+    });
+    shown->show();
+}
+
+// ---- loading
+
+void OrderViewController::viewDidLoad() {
+    setSelectionTaxes(storeFlag("HH_SHOW_SELECTION_TAX"));
+    if (session() && !session()->isLite()) {
+        if (auto handler = OrderHandler::instance()) {
+            handler->pause();
+            handlerPaused_ = true;
+        }
+    }
+    Error error;
+    std::shared_ptr<Order> loaded;
+    if (!session()) {
+        error = screenError("Unable to find order specified");
+    } else if (session()->orderTypes().empty()) {
+        TAVLO_LOG_MAIL("No order type defined");
+        error = screenError("No order type has been defined. Please contact Tavlo support");
+    } else if (session()->isLite() && !session()->isStoreOpen()) {
+        error = screenError("Store is currently closed. A manager must open the store before taking orders.");
+    } else if (remoteId_) {
+        loaded = loadOrder(error);
+    } else {
+        loaded = createOrder(nullptr);
+        if (loaded) remoteId_ = loaded->remoteId();
+    }
+    completeViewDidLoad(loaded, error);
+}
+
+std::shared_ptr<Order> OrderViewController::loadOrder(Error& error) {
+    ObjectContext* moc = context();
+    if (!session()->isLite()) {
+        ActivityIndicator::show(view());
+        ActivityIndicator::refresh(localized("Getting order"));
+        std::vector<std::shared_ptr<Order>> orders;
+        std::shared_ptr<Order> fetched;
+        Error fetchError;
+        if (CommHelper::getOrder(*remoteId_, CommHelper::gateway().value_or(""), session()->userId(),
+                                 CommHelper::loadOrders(orders, moc), moc, &fetchError) &&
+            !orders.empty()) {
+            fetched = orders.front();
+            fetched->write(*moc);
+            if (Error saveError; !moc->save(&saveError))
+                TAVLO_LOG_MAIL("Unable to save order %@", saveError.localizedDescription());
+        } else {
+            error = fetchError.isSet() ? fetchError : screenError("Unable to find order specified");
+        }
+        ActivityIndicator::hide();
+        return fetched;
+    }
+    ManagedObjectPtr row = moc->fetchFirst("Order", "remoteId == %@", *remoteId_);
+    if (!row) {
+        error = screenError("Unable to find order specified");
+        return nullptr;
+    }
+    return std::make_shared<Order>(*row, moc);
+}
+
+std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
+    ObjectContext* moc = context();
+    auto order = std::make_shared<Order>(moc);
+    order->setTaxOverride(boolValue(DBHelper::getStoreValue("TAX_OVERRIDE", moc)));
+    for (const ManagedObjectPtr& tax : moc->fetch(FetchRequest("Tax", std::nullopt, {{"name"}}))) {
+        OrderTax line;
+        line.setTaxId(tax->text("taxId"));
+        line.setName(tax->text("name"));
+        line.setPercentage(tax->int32("percentage"));
+        line.setRounding(tax->text("roundingMethod"));
+        order->addTax(std::move(line));
+    }
+    order->setTipGratuityAfterTax(boolValue(DBHelper::getValue("TIP_AND_GRATUITY_AFTER_TAX", moc)));
+    order->setTipGratuityBeforeCompDisc(boolValue(DBHelper::getValue("TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC", moc)));
+    IDBroker& ids = IDBroker::getInstance();
+    order->setRemoteId(ids.generateRemoteIdOrder());
+    order->setCreated(Date::now());
+    order->setUpdated(order->created());
+    order->setServerId(session()->userId());
+    order->setBatchId(ids.currentBatchId());
+    order->setTerminalId(session()->terminalId());
+    if (session()->isUsingGratuity()) {
+        if (auto seats = DBHelper::getValue("GRATUITY_MIN_SEATS", moc)) order->setGratuityMinSeats(intValue(*seats));
+        if (auto percentage = DBHelper::getValue("GRATUITY", moc)) order->setGratuityPercentage(intValue(*percentage));
+    }
+    if (areaLocationId_) {
+        ManagedObjectPtr table = moc->fetchFirst("AreaLocation", "(areaLocationId == %@)", *areaLocationId_);
+        if (table) {
+            order->setName(table->text("name"));
+            order->setAreaId(table->text("area.areaId"));
+            order->setAreaLocationId(areaLocationId_);
+            order->setSeats(storeFlag("FORCE_SET_SEATS") ? 0 : table->int32("seats"));
+        } else {
+            order->setAreaLocationId(areaLocationId_);
+        }
+        order->setOrderType(kDineIn);
+    } else {
+        order->setName(ids.generateQSNum());
+        const auto type = DBHelper::getValue("QS_ORDER_TYPE", moc);
+        order->setOrderType(type ? intValue(*type) : kTakeOut);
+        order->setSeats(order->orderType() == kDineIn ? 1 : 0);
+        if (ManagedObjectPtr terminal = moc->fetchFirst("Terminal", "terminalId==%@", session()->terminalId().value_or("")))
+            order->setAreaId(terminal->text("area.areaId"));
+    }
+    // Nothing of it has reached the store or the server yet, even when no table gave it seats.
+    order->setModified(true);
+    return order;
+}
+
+void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, const Error& error) {
+    if (!order) {
+        alert(error.code() != 0 ? "Error" : "Warning", error.localizedDescription(), "Ok");
+        if (error.code() >= 1 && session()) session()->invalidate();
+        return;
+    }
+    if (!order->isOpen()) {
+        alert("Error", localized("Order was already closed"), "Ok");
+        return;
+    }
+    if (order->serverId() != session()->userId() && !session()->isGranted("ALL_ORDERS") &&
+        !session()->isGranted("ALL_AREA_ORDERS")) {
+        alert("Alert",
+              localized("Unable to work on an order opened by somebody else. If you need to work on it, have the "
+                        "manager transfer it to you"),
+              "Ok");
+        return;
+    }
+    setOrder(std::move(order));
+    setupOrderScreen();
+}
+
+void OrderViewController::setupOrderScreen() {
+    ObjectContext* moc = context();
+    setCourseView(boolValue(DBHelper::getStoreValue("COURSE_VIEW", moc)));
+    setSeatView(boolValue(DBHelper::getStoreValue("SEAT_VIEW", moc)));
+    if (!order()->terminalId()) order()->setTerminalId(session()->terminalId());
+    setTitleButton(order()->name().value_or(""));
+    navigationItem().setLeftBarButtonItem(
+        BarButtonItem::titled(localized("Cancel"), BarButtonStyle::Done, [this](BarButtonItem&) { cancel(); }));
+
+    setupPicker();
+    std::string serverName;
+    if (ManagedObjectPtr user = moc->fetchFirst("User", "(userId == %@)", order()->serverId().value_or("")))
+        serverName = user->text("name").value_or("");
+    if (session()->isGranted("TRANSFER_ORDER") && !servers_.empty()) {
+        btnServer_ = BarButtonItem::titled(serverName, BarButtonStyle::Plain, [this](BarButtonItem&) { someButtonTouched(); });
+    } else {
+        auto name = std::make_shared<Label>(Rect(0, 0, 160, 30));
+        name->setText(serverName);
+        name->setTextAlignment(TextAlignment::Center);
+        name->setFont(Font::system(16));
+        name->setTextColor(Color::white());
+        name->setAdjustsFontSizeToFitWidth(true);
+        name->setBackgroundColor(Color::clear());
+        btnServer_ = BarButtonItem::withCustomView(name);
+    }
+    btnPrint_ = BarButtonItem::titled(localized("Print"), BarButtonStyle::Done, [this](BarButtonItem&) { printCommand(); });
+    setToolbarItems({BarButtonItem::titled(localized("Send"), BarButtonStyle::Done, [this](BarButtonItem&) { send(); }),
+                     BarButtonItem::flexibleSpace(), btnServer_, BarButtonItem::flexibleSpace(), btnPrint_});
+    OrderTableViewController::setQuickSale(!areaLocationId_);
+    if (order()->new_()) newOrderPrompts();
+    setPlusAction([this](Control& tapped) { amountPressed(tapped); });
+    if (isPad()) menu();
+    else
+        navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Add, [this](BarButtonItem&) { menu(); }));
+}
+
+void OrderViewController::setTitleButton(const std::string& name) {
+    auto title = Button::make(ButtonType::RoundedRect, Rect(0, 0, 180, 32));
+    title->setTitle(name);
+    title->setTitleColor(Color::white());
+    title->setBackgroundColor(Color(0.75, 0.12, 0.12));
+    title->addTarget([this](Control&) { orderDetails(); }, ControlEvent::TouchDown);
+    navigationItem().setTitleView(title);
+    setTitle(name);
+}
+
+void OrderViewController::setupPicker() {
+    servers_.clear();
+    serverIdsOrdered_.clear();
+    ObjectContext* moc = context();
+    for (const ManagedObjectPtr& user : moc->fetch(FetchRequest("User", std::nullopt, {{"name"}}))) {
+        if (user->boolean("disabled")) continue;
+        const auto userId = user->text("userId");
+        if (!session()->isGranted("STORE_LOGIN", user)) continue;
+        if (!session()->isClockedIn(userId) && !session()->isGranted("ALLOW_LOGIN_WITHOUT_CLOCKIN", user)) continue;
+        serverIdsOrdered_.push_back(userId.value_or(""));
+        servers_[userId.value_or("")] = user->text("name").value_or("");
+    }
+}
+
+void OrderViewController::chooseServer(int row) {
+    if (row < 0 || row >= static_cast<int>(serverIdsOrdered_.size()) || !order()) return;
+    const std::string chosen = serverIdsOrdered_[row];
+    const auto previous = order()->serverId();
+    order()->setServerId(chosen);
+    order()->addLog(std::string("transferOrder"), order()->name(), std::string("Changed order owner"),
+                    session()->userId(), std::nullopt, session()->terminalId(), previous, chosen, session());
+    if (btnServer_) btnServer_->setTitle(servers_[chosen]);
+    view()->setNeedsDisplay();
+}
+
+void OrderViewController::someButtonTouched() {
+    if (pickerPanel_) return;
+    const Rect bounds = view()->bounds();
+    constexpr double toolbarHeight = 44, pickerHeight = 216;
+    pickerPanel_ = std::make_shared<View>(
+        Rect(0, bounds.height() - toolbarHeight - pickerHeight, bounds.width(), toolbarHeight + pickerHeight));
+    pickerPanel_->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleTopMargin);
+    pickerPanel_->setBackgroundColor(Color::white());
+    auto toolbar = std::make_shared<Toolbar>(Rect(0, 0, bounds.width(), toolbarHeight));
+    toolbar->setBarStyle(BarStyle::Black);
+    toolbar->setAutoresizingMask(Autoresizing::FlexibleWidth);
+    toolbar->setItems({BarButtonItem::system(SystemItem::Cancel, [this](BarButtonItem&) { closeServerPicker(); }),
+                       BarButtonItem::flexibleSpace(),
+                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { closeServerPicker(); })});
+    pickerPanel_->addSubview(toolbar);
+    serverPicker_ = std::make_shared<PickerView>(Rect(0, toolbarHeight, bounds.width(), pickerHeight));
+    serverPicker_->setAutoresizingMask(Autoresizing::FlexibleWidth);
+    serverPicker_->setShowsSelectionIndicator(true);
+    serverPicker_->setDataSource(this);
+    serverPicker_->setDelegate(this);
+    const auto current = std::find(serverIdsOrdered_.begin(), serverIdsOrdered_.end(), order()->serverId().value_or(""));
+    serverPicker_->selectRow(current == serverIdsOrdered_.end() ? 0 : int(current - serverIdsOrdered_.begin()), 0);
+    pickerPanel_->addSubview(serverPicker_);
+    view()->addSubview(pickerPanel_);
+}
+
+void OrderViewController::closeServerPicker() {
+    if (pickerPanel_) pickerPanel_->removeFromSuperview();
+    pickerPanel_.reset();
+    serverPicker_.reset();
+}
+
+std::optional<std::string> OrderViewController::titleForRow(PickerView&, int row, int) {
+    if (row < 0 || row >= static_cast<int>(serverIdsOrdered_.size())) return std::nullopt;
+    return servers_[serverIdsOrdered_[row]];
+}
+
+void OrderViewController::didSelectRow(PickerView&, int row, int) {
+    chooseServer(row);
+    closeServerPicker();
+}
+
+// ---- opening questions
+
+void OrderViewController::newOrderPrompts() {
+    loadDefaultItems_ = true;
+    if (quickSale()) {
+        promptForName_ = storeFlag("QS_PROMPT_NAME");
+        promptForOrderType_ = storeFlag("HH_PROMPT_ORDER_TYPE") || storeFlag("QS_PROMPT_ORDER_TYPE");
+        if (storeFlag("HH_ALLOW_SEATS")) {
+            if (seatView()) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
+            if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
+        }
+    } else if (seatView() && order()->orderType() == kTakeOut) {
+        promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
+        if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
+    }
+    promptForMenu_ = !isPad();
+}
+
+void OrderViewController::presentSheet(const std::shared_ptr<ViewController>& screen, bool inNavigation) {
+    std::shared_ptr<ViewController> shown = screen;
+    if (inNavigation) shown = std::make_shared<NavigationController>(screen);
+    shown->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    present(shown, animated());
+}
+
+// Sheets are presented from the outermost container (the navigation controller).
+void OrderViewController::dismissPresented() {
+    ViewController* presenter = navigationController() ? static_cast<ViewController*>(navigationController()) : this;
+    if (presenter->presentedViewController()) presenter->dismiss(animated());
+}
+
+// A sheet that left this screen in sight brings no new appearance, so the check runs now; one that
+// covered it runs when the screen appears again.
+void OrderViewController::dismissSheet() {
+    const bool stayedInSight = isVisible();
+    dismissPresented();
+    if (stayedInSight) setupScreen();
+}
+
+bool OrderViewController::promptAsNeeded() {
+    if (promptForOrderType_) {
+        promptForOrderType_ = false;
+        std::vector<std::string> types;
+        for (int32_t type : session()->qsOrderTypes(true)) types.push_back(Order::typeUILabel(type));
+        if (!types.empty()) {
+            showAnswered(AlertView::make(localized("Order Type"), std::nullopt, std::nullopt, types), kOrderTypeTag);
+        }
+        return true;
+    }
+    if (promptForCustomer_) {
+        promptForCustomer_ = false;
+        std::shared_ptr<ViewController> customers = InterfaceRegistry::shared().instantiate(CustomerPicker::kInterfaceName);
+        if (auto* picker = dynamic_cast<CustomerPicker*>(customers.get())) {
+            picker->setSession(session());
+            picker->setAllowRemove(false);
+            picker->setObserver([this](const std::optional<Customer>& customer) { saveCustomer(customer); });
+        }
+        customers->setTitle(localized("Customers"));
+        presentSheet(customers, true);
+        return true;
+    }
+    if (promptForName_) {
+        promptForName_ = false;
+        auto text = std::make_shared<TextViewController>();
+        text->setTitle(localized("Order Name"));
+        text->setText(order()->name());
+        text->setMaxLength(128);
+        text->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) { saveName(value); });
+        presentSheet(text, true);
+        return true;
+    }
+    if (promptForSeats_) {
+        promptForSeats_ = false;
+        if (storeFlag("HH_SEATS_USE_SCROLLER")) {
+            auto seats = std::make_shared<SeatsViewController>();
+            seats->setUseAnimation(animated());
+            seats->setOrder(order());
+            seats->setObserver([this] { promptAsNeeded(); });
+            presentSheet(seats, true);
+        } else {
+            auto amount = std::make_shared<AmountViewController>();
+            amount->setAmount(std::string("1"));
+            amount->setDecimals(0);
+            amount->setTitle(localized("Enter seats"));
+            amount->setAllowNothing(false);
+            amount->setAllowCancel(false);
+            amount->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) { saveSeats(value); });
+            presentSheet(amount, true);
+        }
+        return true;
+    }
+    if (promptForMenu_) {
+        menu();
+        return true;
+    }
+    if (loadDefaultItems_) {
+        if (menuView_) menuView_->addDefaultItems();
+        loadDefaultItems_ = false;
+        return true;
+    }
+    return false;
+}
+
+void OrderViewController::orderTypeChosen(const std::string& title) {
+    const int32_t type = Order::typeFromUILabel(title);
+    order()->setOrderType(type);
+    if (menuView_) menuView_->setOrderType(type);
+    if (quickSale() && type == kDelivery) promptForCustomer_ = true;
+    setupScreen();
+}
+
+void OrderViewController::saveName(const std::optional<std::string>& name) {
+    if (name && !name->empty() && name != order()->name()) {
+        order()->setName(name);
+        setTitleButton(*name);
+    }
+    dismissSheet();
+}
+
+void OrderViewController::saveCustomer(const std::optional<Customer>& customer) {
+    if (!customer) {
+        order()->setCustomerId(std::nullopt);
+        order()->setCustomerRemoteId(std::nullopt);
+    } else {
+        order()->setCustomerId(customer->customerId());
+        order()->setCustomerRemoteId(customer->remoteId());
+        std::string name = customer->name().value_or(customer->company().value_or("-"));
+        order()->setName(name);
+        setTitleButton(name);
+    }
+    dismissSheet();
+}
+
+void OrderViewController::saveSeats(const std::optional<std::string>& seats) {
+    order()->setSeats(seats ? intValue(*seats) : 0);
+    setDueCaption();
+    dismissSheet();
+}
+
+void OrderViewController::menu() {
+    if (isPad() && menuView_) {
+        promptForMenu_ = false;
+        return;
+    }
+    menuView_.reset();
+    // A controller registered under the menu's name stands in for it (tests register their own).
+    const bool list = storeFlag("HH_MENU_LIST");
+    const char* name = list ? SlideMenuViewController::kInterfaceName : MenuButtonsViewController::kInterfaceName;
+    std::shared_ptr<ViewController> made;
+    if (InterfaceRegistry::shared().containsController(name)) made = InterfaceRegistry::shared().instantiate(name);
+    else if (list) made = std::make_shared<SlideMenuViewController>();
+    else made = std::make_shared<MenuButtonsViewController>();
+    menuView_ = std::dynamic_pointer_cast<MenuViewController>(made);
+    promptForMenu_ = false;
+    if (!menuView_) return;
+    menuView_->setOrder(order());
+    menuView_->setSession(session());
+    menuView_->setSelectSeat(seatView());
+    menuView_->setSelectCourse(courseView());
+    if (isPad()) {
+        menuView_->setRefreshAction([this] { refresh(); });
+        // The pad's detail pane belongs to the shell; without one the menu sits over this screen.
+        if (NavigationController* navigation = navigationController()) navigation->push(menuView_, animated());
+    } else if (NavigationController* navigation = navigationController()) {
+        navigation->push(menuView_, animated());
+    }
+}
+
+// ---- the screen check and the totals
+
+void OrderViewController::viewWillAppear(bool animated) {
+    OrderTableViewController::viewWillAppear(animated);
+    if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(false, animated);
+    setDueCaption();
+}
+
+void OrderViewController::viewDidAppear(bool animated) {
+    OrderTableViewController::viewDidAppear(animated);
+    setupScreen();
+}
+
+void OrderViewController::setDueCaption() {
+    Label* caption = label("lblDue");
+    if (!caption || !order()) return;
+    const bool gratuity = session()->isUsingGratuity() && order()->seats() >= order()->gratuityMinSeats();
+    caption->setText(localized(gratuity ? "Due + gratuity" : "Due"));
+}
+
+void OrderViewController::setupScreen() {
+    if (!order() || !session() || !session()->isValid()) {
+        cancelAndRefreshOrders();
+        return;
+    }
+    if (!order()->isOpen()) {
+        if (!quickSale()) {
+            cancelAndRefreshOrders();
+            return;
+        }
+        std::shared_ptr<Order> fresh = createOrder(nullptr);
+        if (!fresh) {
+            alert("Error", localized("Unable to create new order, verify the device has space available"), "Cancel");
+            TAVLO_LOG("Unable to create new order (%@)", std::string());
+            cancelAndRefreshOrders();
+            return;
+        }
+        setOrder(fresh);
+        remoteId_ = fresh->remoteId();
+        if (menuView_) menuView_->setOrder(fresh);
+        setTitleButton(fresh->name().value_or(""));
+        newOrderPrompts();
+        promptAsNeeded();
+        refresh();
+        return;
+    }
+    if (order()->new_()) promptAsNeeded();
+    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
+    refresh();
+}
+
+int32_t OrderViewController::dueShown() const {
+    const int32_t unpaidGratuity = order()->getGratuity() - order()->getGratuityPaid();
+    return order()->getDue() + std::max(0, unpaidGratuity);
+}
+
+void OrderViewController::refresh() {
+    if (!order()) return;
+    const int sign = order()->orderType() == kRefund ? -1 : 1;
+    auto show = [this](const char* name, int64_t cents) {
+        if (Label* shown = label(name)) shown->setText(Utils::formatCurrency(cents));
+    };
+    show("subTotal", sign * int64_t(order()->getSubTotal()));
+    show("discount", sign * (int64_t(order()->getDiscountTotal()) + order()->getCompTotal()));
+    show("taxLbl", sign * int64_t(order()->getTaxTotal()));
+    show("total", sign * int64_t(order()->getTotal()));
+    show("due", dueShown());
+    tableView().reloadData();
+    if (btnPrint_) btnPrint_->setEnabled(!order()->isEmpty());
+    if (Button* close = button("close")) close->setEnabled(order()->getDue() < 1);
+    if (!quickSale()) return;
+    if (Button* total = button("totalButton"))
+        if (boolValue(DBHelper::getStoreValue("QS_SHOW_TOTAL_BUTTON", context())) && order()->modified())
+            total->setHidden(false);
+    if (session()->isLite()) {
+        Button* exact = button("payExact");
+        Button* up = button("payUp");
+        if (!exact || !up) return;
+        up->setHidden(storeFlag("HH_HIDE_PAY_UP"));
+        exact->setHidden(storeFlag("HH_HIDE_PAY_EXACT"));
+        // The buttons pay the due the due label shows, gratuity included, so that paying it
+        // leaves nothing open.
+        const int32_t due = std::max(0, dueShown());
+        const bool payable = due >= 1 && !order()->isEmpty();
+        exact->setEnabled(payable && !exact->isHidden());
+        up->setEnabled(payable && !up->isHidden());
+        const int32_t rounded = due % 100 != 0 ? (due / 100 + 1) * 100 : due;
+        exact->setTitle(Utils::formatCurrency(due));
+        up->setTitle(Utils::formatCurrency(rounded));
+    } else if (Label* big = label("lblBigDue")) {
+        big->setText(label("due") ? label("due")->text() : std::nullopt);
+        big->setHidden(false);
+    }
+}
+
+// ---- rows, details
+
+void OrderViewController::didSelectRow(TableView& table, IndexPath path) {
+    const int selections = static_cast<int>(order()->activeSelections().size());
+    if (path.row < selections) {
+        std::shared_ptr<ViewController> editor;
+        if (InterfaceRegistry::shared().containsController(OrderTaskScreen::kSelectionInterface))
+            editor = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kSelectionInterface);
+        if (auto* screen = dynamic_cast<OrderTaskScreen*>(editor.get())) {
+            screen->setSession(session());
+            screen->setOrder(order());
+            if (NavigationController* navigation = navigationController()) navigation->push(editor, animated());
+        }
+        table.deselectRow(path);
+        return;
+    }
+    table.deselectRow(path);
+    discountRow_ = path.row;
+    showAnswered(AlertView::make(localized("Would you like to remove the discount?"), std::nullopt, localized("No"),
+                                 {localized("Yes")}),
+                 kRemoveDiscountTag);
+}
+
+void OrderViewController::removeTappedDiscount() {
+    if (!order()) return;
+    const auto discounts = order()->activeDiscounts();
+    const int at = discountRow_ - static_cast<int>(order()->activeSelections().size());
+    if (at < 0 || at >= static_cast<int>(discounts.size())) return;
+    order()->removeDiscount(discounts[at]);
+    refresh();
+}
+
+void OrderViewController::orderDetails() {
+    if (!order() || !InterfaceRegistry::shared().containsController(OrderTaskScreen::kOrderDetailsInterface)) return;
+    std::shared_ptr<ViewController> details = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kOrderDetailsInterface);
+    if (auto* screen = dynamic_cast<OrderReplacingScreen*>(details.get())) {
+        screen->setSession(session());
+        screen->setOrder(order());
+        screen->setReplaceAction([this](std::shared_ptr<Order> replaced) { replaceOrder(replaced); });
+    }
+    if (NavigationController* navigation = navigationController()) navigation->push(details, animated());
+}
+
+void OrderViewController::replaceOrder(const std::shared_ptr<Order>& replaced) {
+    if (replaced && order()) {
+        const auto kept = replaced->activeSelections();
+        for (const SelectionPtr& selection : order()->activeSelections()) {
+            const bool found = std::any_of(kept.begin(), kept.end(), [&](const SelectionPtr& other) {
+                return other->remoteId() == selection->remoteId();
+            });
+            if (!found) order()->removeSelection(selection, session()->userId(), session());
+        }
+    }
+    refresh();
+}
+
+} // namespace tavlo::screens

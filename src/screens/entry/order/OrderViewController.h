@@ -1,0 +1,183 @@
+#pragma once
+
+#include "platform/foundation/Error.h"
+#include "platform/ui/PickerView.h"
+#include "screens/entry/order/OrderTableViewController.h"
+#include "screens/shell/SignedInScreens.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavlo {
+class Customer;
+class ManagedObject;
+class ObjectContext;
+using ManagedObjectPtr = std::shared_ptr<ManagedObject>;
+} // namespace tavlo
+
+namespace tavlo::ui {
+class AlertView;
+class BarButtonItem;
+class Button;
+class Label;
+} // namespace tavlo::ui
+
+namespace tavlo::screens {
+
+class MenuViewController;
+
+// The screen on which one order is built and worked ("OrderView"): it creates a new order (for a
+// table or as a quick sale) or loads an existing one, asks the opening questions (order type,
+// customer, name, guest count), opens the menu screen that adds the items, shows the lines and the
+// totals, lets the order change owner, and runs the order's commands: send, print, pay, close,
+// cancel, and on a lite quick sale the cash buttons that pay the due at once.
+//
+// Files: OrderViewController.cpp (loading, the checks, prompts and totals), OrderViewCommands.cpp
+// (the commands and the alert answers), OrderViewPrint.cpp (print, e-mail, announce),
+// OrderViewLayout.cpp (the layout).
+class OrderViewController : public OrderTableViewController,
+                            public OrderScreen,
+                            public ui::PickerViewDataSource,
+                            public ui::PickerViewDelegate {
+public:
+    static constexpr const char* kInterfaceName = "OrderView";
+    // Alert tags: what an alert's answer leads to.
+    static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
+                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99;
+
+    OrderViewController();
+    ~OrderViewController() override;
+
+    // ---- what the opener sets (OrderScreen)
+    void setSession(std::shared_ptr<Session> session) override { OrderTableViewController::setSession(std::move(session)); }
+    void setRemoteId(std::optional<std::string> remoteId) override { remoteId_ = std::move(remoteId); }
+    void setAreaLocationId(std::optional<std::string> areaLocationId) override { areaLocationId_ = std::move(areaLocationId); }
+    void setQuickSale(bool quickSale) override { OrderTableViewController::setQuickSale(quickSale); }
+    const std::optional<std::string>& remoteId() const { return remoteId_; }
+    const std::optional<std::string>& areaLocationId() const { return areaLocationId_; }
+    const std::shared_ptr<MenuViewController>& menuView() const { return menuView_; }
+
+    // ---- outlets
+    ui::Label* label(const char* name) const;
+    ui::Button* button(const char* name) const;
+    ui::BarButtonItem* btnPrint() const { return btnPrint_.get(); }
+    ui::BarButtonItem* btnServer() const { return btnServer_.get(); }
+    const std::vector<std::string>& serverIdsOrdered() const { return serverIdsOrdered_; }
+    // Cents waiting for the person to choose a drawer.
+    int32_t quickTendered() const { return quickTendered_; }
+
+    // ---- the screen (OrderViewController.cpp)
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+    void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
+    // Totals and the table again.
+    void refresh();
+    // Re-checks the order and goes on with the questions; runs on every appearance.
+    void setupScreen();
+    // Asks the next question due; false when none was.
+    bool promptAsNeeded();
+    // A new order as this screen makes it (Error is never filled).
+    std::shared_ptr<Order> createOrder(Error* error);
+    void menu();
+    void orderDetails();
+    // The answer "Yes" to removing the discount of the row tapped; nothing when it is no longer one.
+    void removeTappedDiscount();
+    // The order details' and split screen's answer.
+    void replaceOrder(const std::shared_ptr<Order>& order);
+    void chooseServer(int row);
+    // The server picker under the screen (the server item opens it); choosing a row transfers the
+    // order at once, Cancel and Done only close it.
+    void someButtonTouched();
+    void closeServerPicker();
+    ui::PickerView* serverPicker() const { return serverPicker_.get(); }
+    int numberOfComponents(ui::PickerView&) override { return 1; }
+    int numberOfRows(ui::PickerView&, int) override { return static_cast<int>(serverIdsOrdered_.size()); }
+    std::optional<std::string> titleForRow(ui::PickerView&, int row, int) override;
+    void didSelectRow(ui::PickerView&, int row, int) override;
+
+    // ---- commands (OrderViewCommands.cpp)
+    void cancelAndRefreshOrders();
+    void cancel();
+    void send();
+    bool sendViaTavlo();
+    bool sendViaGateway();
+    void totalOrder();
+    bool totalOrderNow();
+    void pay();
+    void paid();
+    void exactAmount();
+    void upAmount();
+    void payAmount(int32_t cents);
+    void quickPay(int32_t tendered, const std::optional<std::string>& drawerId);
+    void close();
+    void closeViaTavlo();
+    void closeViaGateway();
+    void amountPressed(ui::Control& button);
+    void alertClicked(ui::AlertView& alert, int buttonIndex);
+
+    // ---- printing (OrderViewPrint.cpp)
+    void printCommand();
+    void print();
+    void printLocally();
+    void printViaGateway(const std::string& message);
+    void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
+    void emailPrompt();
+    void email(const std::optional<std::string>& address);
+    void announce();
+
+private:
+    ObjectContext* context() const;
+    bool animated() const;
+    bool isPad() const;
+    bool storeFlag(const char* name) const;
+    void alert(const std::string& title, const std::string& message, const std::string& button, int tag = 0,
+               const std::vector<std::string>& others = {});
+    // Shows the alert with its tag; its answer goes to alertClicked.
+    void showAnswered(const std::shared_ptr<ui::AlertView>& alert, int tag);
+    void completeViewDidLoad(std::shared_ptr<Order> order, const Error& error);
+    std::shared_ptr<Order> loadOrder(Error& error);
+    void setupOrderScreen();
+    void setupPicker();
+    void setTitleButton(const std::string& name);
+    void newOrderPrompts();
+    void setDueCaption();
+    void saveName(const std::optional<std::string>& name);
+    void saveSeats(const std::optional<std::string>& seats);
+    void saveCustomer(const std::optional<Customer>& customer);
+    void orderTypeChosen(const std::string& label);
+    void presentSheet(const std::shared_ptr<ui::ViewController>& screen, bool inNavigation);
+    void dismissSheet();
+    void dismissPresented();
+    // The due the due label shows: the order's due and its unpaid gratuity.
+    int32_t dueShown() const;
+    std::vector<std::pair<std::string, std::string>> drawersByName();
+    // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
+    void offerOtherGateways(const std::string& title, const std::string& message, int tag);
+    bool switchGateway(int buttonIndex);
+    std::vector<ManagedObjectPtr> otherTerminals();
+    struct PrintTargets {
+        std::vector<ManagedObjectPtr> printers, terminals;
+    };
+    PrintTargets printTargets();
+
+    std::optional<std::string> remoteId_, areaLocationId_;
+    std::shared_ptr<MenuViewController> menuView_;
+    std::shared_ptr<ui::BarButtonItem> btnPrint_, btnServer_;
+    std::shared_ptr<ui::View> pickerPanel_;
+    std::shared_ptr<ui::PickerView> serverPicker_;
+    std::map<std::string, std::string> servers_;
+    std::vector<std::string> serverIdsOrdered_;
+    bool promptForOrderType_ = false, promptForCustomer_ = false, promptForName_ = false, promptForSeats_ = false,
+         promptForMenu_ = false, loadDefaultItems_ = false;
+    bool handlerPaused_ = false;
+    int32_t quickTendered_ = 0;
+    int discountRow_ = -1;
+};
+
+void registerOrderView();
+
+} // namespace tavlo::screens

@@ -1,0 +1,193 @@
+// The order screen's printing: the receipt on this terminal's printer, on a printer or terminal
+// reached through the gateway, or by e-mail, and the kitchen tickets (announce).
+#include "screens/entry/order/OrderViewController.h"
+
+#include "core/order/Order.h"
+#include "core/ports/Announcer.h"
+#include "core/ports/PrinterStream.h"
+#include "core/records/Customer.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TextInput.h"
+#include "printing/EmailPrinter.h"
+#include "printing/ReceiptHelper.h"
+#include "screens/entry/ActivityIndicator.h"
+#include "screens/prompts/TextViewController.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/exchange/OrderDocument.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr int kConnectionFailure = -95;
+const char* const kWiFiDown = "WiFi Disconnected! Make sure you are within the WiFi area of the store";
+
+void logFailure(const char* message, const Error& error) {
+    if (error.code() == kConnectionFailure) TAVLO_LOG(message, error.localizedDescription());
+    else TAVLO_LOG_MAIL(message, error.localizedDescription());
+}
+
+} // namespace
+
+void OrderViewController::printCommand() {
+    if (!session()->isGranted("PRINT_ORDER")) {
+        alert("Error", localized("You do not have the required access"), "Cancel");
+        return;
+    }
+    if (boolValue(DBHelper::getStoreValue("EMAIL_RECEIPTS", context())))
+        alert("Question", localized("Customer wants the receipt printed or emailed?"), "Cancel", kPrintOrEmailTag,
+              {localized("Print"), localized("Email")});
+    else print();
+}
+
+void OrderViewController::print() {
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Printing"));
+    if (session()->isLite()) printLocally();
+    else if (auto printer = session()->printerURL()) printVia(CommHelper::gateway(), printer);
+    else printViaGateway(localized("Where would you like to print the receipt?"));
+    ActivityIndicator::hide();
+}
+
+void OrderViewController::printLocally() {
+    if (!totalOrderNow()) return;
+    const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
+    if (!printer) {
+        alert("Alert", localized("No printer configured"), "Cancel");
+        return;
+    }
+    Error error;
+    if (!printer->open(&error)) {
+        alert("Error", error.localizedDescription(), "Cancel");
+        return;
+    }
+    ReceiptHelper::printReceipt(*order(), *session(), nullptr, *printer);
+    printer->close();
+}
+
+OrderViewController::PrintTargets OrderViewController::printTargets() {
+    PrintTargets targets;
+    ObjectContext* moc = context();
+    if (!boolValue(DBHelper::getStoreValue("DO_NOT_PRINT_TO_NETWORK", moc)))
+        for (const ManagedObjectPtr& printer :
+             moc->fetch(FetchRequest("Printer", Predicate::format("type != nil && disabled='NO'"), {{"name"}})))
+            if (printer->boolean("handheldAccessible")) targets.printers.push_back(printer);
+    for (const ManagedObjectPtr& terminal :
+         moc->fetch(FetchRequest("Terminal", Predicate::format("networkName != nil && disabled='NO'"), {{"number"}}))) {
+        const auto accessible = DBHelper::getTerminalValue("HH_ACCESSIBLE", terminal->text("terminalId"), moc);
+        if (!accessible || boolValue(*accessible)) targets.terminals.push_back(terminal);
+    }
+    return targets;
+}
+
+void OrderViewController::printViaGateway(const std::string& message) {
+    const PrintTargets targets = printTargets();
+    std::vector<std::string> names;
+    for (const auto& printer : targets.printers) names.push_back(printer->text("name").value_or(""));
+    for (const auto& terminal : targets.terminals) names.push_back(terminal->text("name").value_or(""));
+    if (names.empty()) alert("Alert", localized("No terminal available to print to"), "Cancel");
+    else alert("Alert", message, "Cancel", kPrintTargetTag, names);
+}
+
+void OrderViewController::printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer) {
+    const std::string address = CommHelper::formatTavloURL(terminal).value_or("");
+    ObjectContext* moc = context();
+    OrderDocument document(*order());
+    Error error;
+    if (CommHelper::sendOrder(document, address, session()->userId(), true, printer, std::nullopt, false, moc, &error)) {
+        std::vector<std::shared_ptr<Order>> fetched;
+        Error fetchError;
+        if (CommHelper::getOrder(remoteId_.value_or(""), CommHelper::gateway().value_or(""), session()->userId(),
+                                 CommHelper::loadOrders(fetched, moc), moc, &fetchError) &&
+            !fetched.empty()) {
+            order()->copy(*fetched.front());
+            order()->write(*moc);
+            if (Error saveError; !moc->save(&saveError))
+                TAVLO_LOG_MAIL("Unable to save order %@", saveError.localizedDescription());
+        }
+        order()->clearTempData();
+        if (Button* total = button("totalButton")) total->setHidden(true);
+        tableView().reloadData();
+        if (error.isSet()) {
+            TAVLO_LOG("Unable to print order: %@", error.localizedDescription());
+            alert("Warning", error.localizedDescription(), "Ok");
+        }
+        return;
+    }
+    logFailure("Unable to send order: %@", error);
+    if (!CommHelper::isWiFiConnected()) {
+        alert("Error", localized(kWiFiDown), "Ok");
+        return;
+    }
+    const std::string failed = printer && printer == session()->printerURL() ? *printer : address;
+    printViaGateway(format("%@ (%@) %@", localized("Unable to print"), failed,
+                           localized("Would you like to print the receipt somewhere else?")));
+}
+
+void OrderViewController::emailPrompt() {
+    auto prompt = std::make_shared<TextViewController>();
+    prompt->setTitle(localized("Enter email address to send receipt to:"));
+    prompt->setKeyboardType(KeyboardType::EmailAddress);
+    prompt->setMaxLength(250);
+    ObjectContext* moc = context();
+    ManagedObjectPtr row;
+    if (order()->customerId()) row = moc->fetchFirst("Customer", "customerId == %@", *order()->customerId());
+    if (!row && order()->customerRemoteId())
+        row = moc->fetchFirst("Customer", "remoteId == %@", *order()->customerRemoteId());
+    if (!row) prompt->setText(std::string());
+    else if (auto address = row->text("email")) prompt->setText(address);
+    prompt->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) { email(value); });
+    presentSheet(prompt, true);
+}
+
+void OrderViewController::email(const std::optional<std::string>& address) {
+    dismissPresented();
+    if (!address) return;
+    ObjectContext* moc = context();
+    const auto from = DBHelper::getStoreValue("EMAIL_FROM", moc);
+    if (!from) {
+        alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
+              "Cancel");
+        return;
+    }
+    Error error;
+    if (!order()->send(*session(), &error)) {
+        alert("Error", error.localizedDescription(), "Ok");
+        logFailure("Unable to send order: %@", error);
+        return;
+    }
+    EmailPrinter mail(*address, *from, session()->storeName(), session()->storeId(), session()->password(), nullptr);
+    Error openError;
+    if (!mail.open(&openError)) {
+        alert("Error", openError.localizedDescription(), "Cancel");
+    } else {
+        ReceiptHelper::printReceipt(*order(), *session(), nullptr, mail);
+        mail.close();
+    }
+    tableView().reloadData();
+}
+
+void OrderViewController::announce() {
+    std::unique_ptr<Announcer> announcer = Announcer::initWithSession(*session());
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Announcing"));
+    Error error;
+    if (announcer) announcer->announce(*order(), &error);
+    if (error.isSet()) {
+        alert("Error", error.localizedDescription(), "Ok");
+        logFailure("Unable to announce order: %@", error);
+    }
+    ActivityIndicator::hide();
+}
+
+} // namespace tavlo::screens
