@@ -84,6 +84,22 @@ TEST_F(PayGatewayTest, NoAnswerOffersTheOtherTerminals) {
     EXPECT_FALSE(t.order->hasPayments()) << "Cancel drops the unsent payment";
 }
 
+TEST_F(PayGatewayTest, AWarningOnTheResendIsShownAndThePaymentStands) {
+    // A warning reaches the pay screen when the first send was answered with a new key and the
+    // resend with a warning.
+    server.setFault("customerOrder", Fault::KeyMismatchWarning, 1);
+    server.thenFault("customerOrder", Fault::Warning, 1, "Printer offline");
+    payCash();
+    t.acknowledgeAlerts();
+    // The warning shows over the change, so it is read first.
+    EXPECT_EQ(t.alertTexts, (std::vector<std::string>{"Warning / Printer offline",
+                                                      "Change Due / Tendered: $20.00\nAmount: $12.34\nChange: $7.66"}));
+    EXPECT_EQ(server.requestCount("customerOrder"), 2u);
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_FALSE(t.order->payments().front()->isNew()) << "the server has it";
+    EXPECT_EQ(t.finished, 1);
+}
+
 TEST_F(PayGatewayTest, WithoutWiFiItSaysSo) {
     server.setFault("customerOrder", Fault::RefuseConnection);
     NetworkProbe::install(std::make_shared<WiFi>(false));

@@ -191,7 +191,12 @@ void StoreServer::setCannedReply(const std::string& kind, std::optional<std::str
 
 void StoreServer::setFault(const std::string& kind, Fault fault, int times, std::optional<std::string> text) {
     std::lock_guard lock(mutex_);
-    faults_[kind] = FaultPlan{fault, std::max(times, 0), std::move(text)};
+    faults_[kind] = {FaultPlan{fault, std::max(times, 0), std::move(text)}};
+}
+
+void StoreServer::thenFault(const std::string& kind, Fault fault, int times, std::optional<std::string> text) {
+    std::lock_guard lock(mutex_);
+    faults_[kind].push_back(FaultPlan{fault, std::max(times, 0), std::move(text)});
 }
 
 void StoreServer::clearFaults() {
@@ -235,9 +240,12 @@ size_t StoreServer::requestCount(const std::string& kind) const {
 
 StoreServer::FaultPlan StoreServer::takeFault(const std::string& kind) {
     auto it = faults_.find(kind);
-    if (it == faults_.end()) return {};
-    FaultPlan plan = it->second;
-    if (plan.remaining > 0 && --it->second.remaining == 0) faults_.erase(it);
+    if (it == faults_.end() || it->second.empty()) return {};
+    FaultPlan plan = it->second.front();
+    if (plan.remaining > 0 && --it->second.front().remaining == 0) {
+        it->second.pop_front();
+        if (it->second.empty()) faults_.erase(it);
+    }
     return plan;
 }
 

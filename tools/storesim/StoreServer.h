@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -103,6 +104,10 @@ public:
     // Misbehaves for the next `times` requests of the kind (0: every one until cleared). The
     // text replaces the standard "error" or "warning" text.
     void setFault(const std::string& kind, Fault fault, int times = 0, std::optional<std::string> text = {});
+    // Queues a further fault for the requests of `kind` after the ones set (which must end:
+    // times > 0), e.g. a key-mismatch warning answered to the first send and a plain warning to
+    // the resend.
+    void thenFault(const std::string& kind, Fault fault, int times = 0, std::optional<std::string> text = {});
     void clearFaults();
 
     // ---- what it holds ----
@@ -141,7 +146,7 @@ private:
     std::condition_variable stopping_;
     bool stopped_ = false;
     std::unique_ptr<Held> held_;
-    std::map<std::string, FaultPlan> faults_;
+    std::map<std::string, std::deque<FaultPlan>> faults_;  // taken front first
     std::map<std::string, std::string> canned_;
     std::function<std::string(const StoreDataRequest&)> storeData_;
     std::string publicKey_;
