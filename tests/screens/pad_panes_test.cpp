@@ -1,6 +1,7 @@
 // The pad's panes as the start-up sets them up: the root pane presents the sign-in screen, takes
 // the screen a sign-in opens, signs out, and opens orders for a table or by remote id; the detail
-// pane's status line.
+// pane's status line; the orders main screen in the root pane, which opens orders and signs out
+// through it.
 #include "LoginScreen.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/TableView.h"

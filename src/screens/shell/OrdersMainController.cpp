@@ -239,6 +239,7 @@ void OrdersMainController::logout() {
     if (onPad()) {
         // The root pane brings the sign-in back, once the layout (if shown) is gone.
         if (std::shared_ptr<RootViewController> pane = padRootPane()) pane->dismissAndLogout();
+        else TAVLO_LOG("No root pane brings the sign-in back");
         return;
     }
     if (rootAncestor().presentedViewController()) dismiss(false);
