@@ -1,10 +1,13 @@
 // The pad's panes as the start-up sets them up: the root pane presents the sign-in screen, takes
 // the screen a sign-in opens, signs out, and opens orders for a table or by remote id; the detail
-// pane's status line.
+// pane's status line; the orders main screen in the root pane, which opens orders and signs out
+// through it.
 #include "LoginScreen.h"
 #include "platform/ui/SplitViewController.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/render/Snapshot.h"
 #include "screens/shell/DetailViewController.h"
+#include "screens/shell/OrdersMainController.h"
 #include "screens/shell/RootViewController.h"
 #include "screens/shell/SignedInViewController.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
@@ -198,6 +201,102 @@ TEST(PadPanesTest, TheRootPaneShowsTheGatewayOrTheStoreDayInTheStatusLine) {
         pad.root().viewWillAppear(false);
         EXPECT_EQ(pad.detail().lblStatus()->text(),
                   "Opened " + Utils::naturalStringForDate(pad.root().session()->storeOpenDate()));
+    }
+}
+
+// The orders main screen itself in the root pane (a lite pad with the store open), with Ann's
+// order at table L1 in the open business day.
+class PadOrdersMain {
+public:
+    PadOrdersMain() {
+        registerOrderListScreens();  // the real "OrdersView" in place of the stand-in
+        ManagedObjectPtr batch = pad.s.store.addStoreBatch("B-1", Date::now().addingSeconds(-3600), std::nullopt);
+        pad.addOrder("O-1", "Window seat", "L1");
+        ManagedObjectPtr order = pad.s.store->fetchFirst("Order", "remoteId == %@", std::string("O-1"));
+        order->setValue("total", 1250);
+        order->setValue("type", "dineIn");
+        order->setValue("created", Date::now().addingSeconds(-600));
+        order->setToOne("storeBatch", batch);
+        pad.s.store.save();
+        pad.signIn("1001");
+    }
+    OrdersMainController* main() {
+        return dynamic_cast<OrdersMainController*>(pad.root().navigationController()->topViewController());
+    }
+    TableView& list() { return *pad.s.h.viewsOf<TableView>().front(); }
+    test::SignedInStandIn* openedOrder() {
+        return dynamic_cast<test::SignedInStandIn*>(pad.root().navigationController()->topViewController());
+    }
+
+    Pad pad{true};
+};
+
+TEST(PadMainScreenTest, AfterSignInTheMainScreenOpensTheTappedOrderThroughTheRootPane) {
+    PadOrdersMain p;
+    OrdersMainController* main = p.main();
+    ASSERT_NE(main, nullptr) << p.pad.s.alertText();
+    EXPECT_EQ(p.pad.root().mainController().get(), main);
+    EXPECT_EQ(main->session(), p.pad.root().session());
+    ASSERT_EQ(p.list().dataSource()->numberOfRows(p.list(), 0), 1);
+    ui::test::writeTestPicture(render::snapshot(p.pad.s.h.window(), {1024, 768}), "pad_orders_main");
+
+    bool onAppear = main->updateOnAppear();
+    p.pad.s.h.tapRow(p.list(), {0, 0});
+    test::SignedInStandIn* order = p.openedOrder();
+    ASSERT_NE(order, nullptr) << p.pad.s.alertText();
+    EXPECT_EQ(order->interfaceName(), "OrderView");
+    EXPECT_EQ(order->remoteId, "O-1");
+    EXPECT_EQ(order->areaLocationId, "L1");
+    EXPECT_FALSE(order->quickSale);
+    EXPECT_EQ(order->session, p.pad.root().session());
+    EXPECT_TRUE(main->inOrder());
+    EXPECT_EQ(main->updateOnAppear(), onAppear);  // the root pane gives it back
+    ui::test::writeTestPicture(render::snapshot(p.pad.s.h.window(), {1024, 768}), "pad_order_opened");
+
+    // Back on the main screen, the table's single local order opens through the root pane too.
+    p.pad.root().navigationController()->pop(false);
+    p.pad.s.h.runUntilIdle();
+    EXPECT_FALSE(main->inOrder());
+    size_t before = p.pad.s.opened.size();
+    p.pad.root().loadOrderAt("L1");
+    ASSERT_EQ(p.pad.s.opened.size(), before + 1) << p.pad.s.alertText();
+    EXPECT_EQ(p.openedOrder(), p.pad.s.openedScreen());
+    EXPECT_EQ(p.openedOrder()->remoteId, "O-1");
+    EXPECT_EQ(p.openedOrder()->areaLocationId, "L1");
+    EXPECT_FALSE(p.pad.s.h.hasAlert()) << p.pad.s.alertText();
+}
+
+TEST(PadMainScreenTest, LogoutFromTheMainScreenBringsTheSignInBack) {
+    PadOrdersMain p;
+    ASSERT_NE(p.main(), nullptr) << p.pad.s.alertText();
+    std::shared_ptr<Session> session = p.pad.root().session();
+    p.pad.s.h.tap("Logout");
+    p.pad.s.h.runUntilIdle();
+    EXPECT_FALSE(session->isValid());
+    ASSERT_NE(p.pad.login(), nullptr);
+    EXPECT_EQ(p.pad.root().navigationController()->topViewController(), &p.pad.root());
+    EXPECT_FALSE(p.pad.root().loginOnAppear());
+    ui::test::writeTestPicture(render::snapshot(p.pad.s.h.window(), {1024, 768}), "pad_orders_logout");
+}
+
+// The table layout covers the split view; signing out from it (through the main screen) or from
+// the detail pane takes it away before the sign-in comes back.
+TEST(PadMainScreenTest, SigningOutOverAPresentedScreenDismissesItFirst) {
+    for (bool fromDetail : {false, true}) {
+        SCOPED_TRACE(fromDetail ? "detail pane" : "main screen");
+        PadOrdersMain p;
+        OrdersMainController* main = p.main();
+        ASSERT_NE(main, nullptr) << p.pad.s.alertText();
+        auto layout = std::make_shared<ViewController>();
+        main->present(std::make_shared<NavigationController>(layout), false);
+        p.pad.s.h.runUntilIdle();
+        ASSERT_NE(p.pad.s.h.window().rootViewController()->presentedViewController(), nullptr);
+        if (fromDetail) p.pad.detail().logout();
+        else main->logout();
+        p.pad.s.h.runUntilIdle();
+        EXPECT_FALSE(p.pad.root().session()->isValid());
+        ASSERT_NE(p.pad.login(), nullptr);
+        EXPECT_FALSE(layout->isOnScreen());
     }
 }
 

@@ -65,12 +65,7 @@ void DetailViewController::setStatus(const std::string& text) {
 void DetailViewController::logout() {
     if (auto* main = dynamic_cast<OrdersMainScreen*>(mainController_.get())) main->setShowLayout(false);
     if (session_ && session_->isValid()) session_->invalidate();
-    std::weak_ptr<RootViewController> root = root_;
-    auto signOut = [root] {
-        if (auto pane = root.lock()) pane->logout();
-    };
-    if (presentedViewController()) dismiss(false, signOut);
-    else signOut();
+    if (auto pane = root_.lock()) pane->dismissAndLogout();
 }
 
 void DetailViewController::requestedtableLayout() {

@@ -20,7 +20,9 @@
 #include "screens/shell/AlertHandlerLocationOrders.h"
 #include "screens/shell/AreaListViewController.h"
 #include "screens/shell/OrdersClosedViewController.h"
+#include "screens/shell/RootViewController.h"
 #include "screens/shell/TableLayoutScreen.h"
+#include "screens/shell/TavloMobileAppDelegate.h"
 #include "sync/exchange/CommHelper.h"
 
 namespace tavlo::screens {
@@ -32,6 +34,13 @@ namespace {
 bool onPad() {
     Application* app = Application::current();
     return app && app->device().isTablet();
+}
+
+// The pad's root pane, which opens the order screens and signs out there; none on the phone.
+std::shared_ptr<RootViewController> padRootPane() {
+    if (!onPad()) return nullptr;
+    TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
+    return delegate ? delegate->rootViewController() : nullptr;
 }
 
 Rect windowFrame() {
@@ -227,6 +236,12 @@ void OrdersMainController::refresh() {
 void OrdersMainController::logout() {
     showLayout_ = false;
     if (session_) session_->invalidate();
+    if (onPad()) {
+        // The root pane brings the sign-in back, once the layout (if shown) is gone.
+        if (std::shared_ptr<RootViewController> pane = padRootPane()) pane->dismissAndLogout();
+        else TAVLO_LOG("No root pane brings the sign-in back");
+        return;
+    }
     if (rootAncestor().presentedViewController()) dismiss(false);
     if (NavigationController* navigation = navigationController()) navigation->popToRoot(animated());
 }
@@ -262,7 +277,15 @@ void OrdersMainController::systemStatus() {
 
 void OrdersMainController::loadOrderView(const std::optional<std::string>& remoteId,
                                          const std::optional<std::string>& areaLocationId, bool quickSale,
-                                         bool /*updateOrders: the pad's root pane uses it*/) {
+                                         bool updateOrders) {
+    if (onPad()) {
+        // On the pad the order screen goes on the root pane's stack, never on this screen's.
+        inOrder_ = true;
+        if (std::shared_ptr<RootViewController> pane = padRootPane())
+            pane->loadOrderView(remoteId, areaLocationId, quickSale, updateOrders);
+        else TAVLO_LOG("No root pane opens the order %@", remoteId.value_or("(new)"));
+        return;
+    }
     std::shared_ptr<ViewController> order = instantiate(kOrderInterface);
     if (!order) return;
     inOrder_ = true;

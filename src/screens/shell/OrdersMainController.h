@@ -20,7 +20,8 @@ namespace tavlo::screens {
 // The waiter's home screen ("OrdersView"): the open orders, the tables (with the table-layout
 // module) and the closed orders behind a segmented title; Logout, "+" for a quick sale, No Sale,
 // the administration and system status screens. It opens the order screen ("OrderView") for a
-// picked order, a table or a quick sale, and presents the table layout ("TableLayoutView").
+// picked order, a table or a quick sale, and presents the table layout ("TableLayoutView"). On
+// the pad it sits in the root pane, which opens the order screens and signs out for it.
 class OrdersMainController : public ui::ViewController, public OrdersMainScreen {
 public:
     static constexpr const char* kInterfaceName = "OrdersView";

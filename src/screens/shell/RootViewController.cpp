@@ -99,6 +99,15 @@ void RootViewController::logout() {
     }
 }
 
+void RootViewController::dismissAndLogout() {
+    ViewController& outermost = rootAncestor();
+    if (!outermost.presentedViewController()) return logout();
+    std::weak_ptr<RootViewController> self = std::static_pointer_cast<RootViewController>(shared_from_this());
+    outermost.dismiss(false, [self] {
+        if (auto pane = self.lock()) pane->logout();
+    });
+}
+
 void RootViewController::dismissPresented() {
     ViewController& outermost = rootAncestor();
     if (outermost.presentedViewController()) outermost.dismiss(false);

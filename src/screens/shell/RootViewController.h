@@ -46,6 +46,9 @@ public:
     // Signs the user out: the sign-in screen comes back when this pane next appears, which the
     // pop to the first screen brings about.
     void logout();
+    // Signs out as logout() does once what covers the split view (the table layout) is
+    // dismissed, without animation.
+    void dismissAndLogout();
     // The sign-in screen's hand-over: the session and the main controller for both panes, and
     // its title for the detail pane.
     void signedIn(const std::shared_ptr<Session>& session, const std::optional<std::string>& title,
