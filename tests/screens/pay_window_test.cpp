@@ -98,7 +98,7 @@ std::string pay(const Places& at, const std::vector<Act>& acts, const std::strin
     }
     EXPECT_TRUE(ui::test::waitForFile(result, 30)) << "the payment never finished; "
                                                     << ui::test::readFile(folder + "/helper.log");
-    EXPECT_EQ(program.wait(20), 0);
+    EXPECT_EQ(program.wait(20), 0) << ui::test::readFile(folder + "/helper.log");
     const std::string taken = ui::test::readFile(result);
     if (taken.empty()) std::cerr << ui::test::readFile(folder + "/helper.log");
     return taken;
