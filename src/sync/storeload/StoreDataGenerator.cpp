@@ -59,7 +59,7 @@ private:
     std::string s_;
 };
 
-constexpr size_t kUsers = 10, kRoles = 2, kPermissions = 5, kTerminals = 2, kDrawers = 2, kPrinters = 2;
+constexpr size_t kUsers = 10, kRoles = 2, kPermissions = 8, kTerminals = 2, kDrawers = 2, kPrinters = 2;
 constexpr size_t kAreas = 2, kLocationsPerArea = 10, kShapes = 4, kRecipeGroups = 5, kSchedules = 2;
 constexpr const char* kOpened = "1700000000000";
 
@@ -79,7 +79,8 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     o.open("store").leaf("storeName", "Generated Store").leaf("address", "1 Test Road").leaf("city", "Loopback");
     o.leaf("batchId", "GB-1").leaf("openedBy", "U0").leaf("openedOn", kOpened).leaf("openedFrom", "T0");
     for (size_t m = 0; m < kMenus; ++m) o.ref("menuId", "M", m);
-    for (int t = 1; t <= 4; ++t) o.leaf("orderType", t);
+    // Dine in, take out, delivery and pick up, by the codes orders carry.
+    for (int type : {-3, -1, -2, -12}) o.leaf("orderType", type);
     for (int t = 1; t <= 3; ++t) o.leaf("paymentType", t);
     for (size_t i = 0; i < kTaxes; ++i) o.ref("taxId", "TX", i);
     for (size_t i = 0; i < kTerminals; ++i) o.ref("terminalId", "T", i);
@@ -110,19 +111,24 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     o.close("comp");
     for (size_t d = 0; d < kDrawers; ++d) o.open("cashDrawer", "D", d).leaf("cashDrawerName", name("Drawer", d)).close("cashDrawer");
     for (size_t t = 0; t < kTerminals; ++t) {
+        // Each till has its address on the store's network, so payments can go through it.
         o.open("terminal", "T", t).leaf("terminalName", name("Till", t)).leaf("number", int64_t(t) + 1);
+        o.leaf("networkName", "10.0.0." + std::to_string(t + 20));
         o.leaf("log", "false").leaf("disabled", "false").ref("areaId", "A", t % kAreas);
         o.param("TS_UID", t == 0 ? firstTerminalDevice : "device-" + std::to_string(t));
         o.param("TS_PRINTER_URL", "10.0.0." + std::to_string(t + 5));
         o.open("terminalCashDrawer").ref("cashDrawerId", "D", t % kDrawers).leaf("url", "10.0.0.9:9100");
         o.close("terminalCashDrawer").close("terminal");
     }
-    // Every role holds the first permission: every user may sign in.
-    const char* const permissions[kPermissions] = {"STORE_LOGIN", "NEW_ORDER", "ADD_ITEM", "REPORT_TIPS", "ALL_ORDERS"};
+    // Every role holds the first permission: every user may sign in. The last role holds them all,
+    // so its users (the odd ones, from 1001) can take a quick sale, send it, and pay and close it.
+    const char* const permissions[kPermissions] = {"STORE_LOGIN", "NEW_ORDER", "ADD_ITEM",   "REPORT_TIPS",
+                                                   "ALL_ORDERS",  "QUICK_SALE", "PAY",       "CLOSE_ORDER"};
     for (size_t p = 0; p < kPermissions; ++p) o.open("permission", "PM", p).leaf("permissionName", permissions[p]).close("permission");
     for (size_t r = 0; r < kRoles; ++r) {
         o.open("role", "R", r).leaf("roleName", name("Role", r)).leaf("jobTitle", "true");
-        for (size_t p = 0; p <= r * 2 && p < kPermissions; ++p) o.ref("permissionId", "PM", p);
+        const size_t held = r + 1 == kRoles ? kPermissions : r * 2 + 1;
+        for (size_t p = 0; p < held; ++p) o.ref("permissionId", "PM", p);
         o.close("role");
     }
     for (size_t u = 0; u < kUsers; ++u) {
