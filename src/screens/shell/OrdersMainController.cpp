@@ -153,7 +153,7 @@ void OrdersMainController::buildToolbar() {
     user->setText(session_ ? session_->userName() : std::nullopt);
     user->setTextAlignment(TextAlignment::Center);
     user->setFont(Font::system(16));
-    user->setTextColor(Color::black());
+    user->setTextColor(Color::white());  // readable on the dark bar
     user->setBackgroundColor(Color::clear());
     user->setAdjustsFontSizeToFitWidth(true);
     auto userItem = BarButtonItem::withCustomView(user);
