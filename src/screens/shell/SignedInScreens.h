@@ -51,4 +51,13 @@ public:
     virtual void setQuickSale(bool quickSale) = 0;
 };
 
+// The open batch's payments as the administration screen opens them. The same layout
+// ("PaymentsView") also lists one order's payments for the order screen, so this controller is
+// registered under its own name.
+class AdminPaymentsScreen : public SessionScreen {
+public:
+    static constexpr const char* kInterfaceName = "AdminPaymentsViewController";
+    virtual void setShowGratuity(bool show) = 0;
+};
+
 } // namespace tavlo::screens

@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace tavlo {
 class Order;
@@ -32,6 +34,22 @@ public:
 class OrderReplacingScreen : public OrderTaskScreen {
 public:
     virtual void setReplaceAction(std::function<void(std::shared_ptr<Order> order)> action) = 0;
+};
+
+// The comp list ("CompListView") as the selection editor and the order details push it: it answers
+// with the reason chosen (nil: "REMOVE COMP") and who authorised it (nil: the session's own
+// right), or not at all when the person backs out.
+class CompListScreen {
+public:
+    static constexpr const char* kInterfaceName = "CompListView";
+    using Answer =
+        std::function<void(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy)>;
+
+    virtual ~CompListScreen() = default;
+    virtual void setSession(Session* session) = 0;
+    // The name of the comp the line or order has now: its row carries the check mark.
+    virtual void setCurrentComp(std::optional<std::string> compName) = 0;
+    virtual void setAnswer(Answer answer) = 0;
 };
 
 } // namespace tavlo::screens
