@@ -1,5 +1,6 @@
 #include "screens/Screens.h"
 
+#include "screens/attendance/AttendanceViewController.h"
 #include "screens/entry/items/ItemsViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
@@ -24,6 +25,8 @@ void registerScreens() {
     registerPayScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
+    // Opened by name from the administration screen.
+    registerAttendanceView();
     registerItemsView();
 }
 
