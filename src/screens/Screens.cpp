@@ -10,6 +10,7 @@
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/OrdersMainController.h"
 #include "screens/shell/StartupScreens.h"
+#include "screens/status/SystemStatusViewController.h"
 
 namespace tavlo::screens {
 
@@ -25,7 +26,8 @@ void registerScreens() {
     registerPayScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
-    // Opened by name from the administration screen.
+    // Opened by name from the sign-in, orders and administration screens.
+    registerSystemStatusView();
     registerAttendanceView();
     registerItemsView();
 }
