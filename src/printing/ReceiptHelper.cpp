@@ -39,6 +39,11 @@ int ReceiptHelper::trailingLines(ObjectContext* context) {
     return intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", context));
 }
 
+int ReceiptHelper::clockOutCopies(ObjectContext* context) {
+    return (boolValue(DBHelper::getValue("PRINT_CLOCK_OUT_RECEIPT", context)) ? 1 : 0) +
+           (boolValue(DBHelper::getValue("PRINT_CLOCK_OUT_RECEIPT_COPY", context)) ? 1 : 0);
+}
+
 void ReceiptHelper::printReceipt(const Order& order, Session& session, Error*, PrinterStream& s) {
     ObjectContext* context = session.managedObjectContext();
     const int w = charsPerLine(context);

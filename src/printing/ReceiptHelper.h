@@ -66,6 +66,9 @@ public:
     // The terminal's characters per line (42 when unset) and trailing blank lines (0).
     static int charsPerLine(ObjectContext* context);
     static int trailingLines(ObjectContext* context);
+    // How many clock-out tickets the store asks for: one for PRINT_CLOCK_OUT_RECEIPT and one more
+    // for PRINT_CLOCK_OUT_RECEIPT_COPY.
+    static int clockOutCopies(ObjectContext* context);
     // The label, then the value right-aligned to end at `width`.
     static std::string rightAligned(const std::string& label, const std::string& value, int width);
 };

@@ -1,5 +1,7 @@
 #include "screens/Screens.h"
 
+#include "screens/attendance/AttendanceViewController.h"
+#include "screens/entry/items/ItemsViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
@@ -8,6 +10,7 @@
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/OrdersMainController.h"
 #include "screens/shell/StartupScreens.h"
+#include "screens/status/SystemStatusViewController.h"
 
 namespace tavlo::screens {
 
@@ -23,6 +26,10 @@ void registerScreens() {
     registerPayScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
+    // Opened by name from the sign-in, orders and administration screens.
+    registerSystemStatusView();
+    registerAttendanceView();
+    registerItemsView();
 }
 
 } // namespace tavlo::screens

@@ -174,18 +174,14 @@ void LoginViewController::clockOut(const std::string& numberOrCard, int32_t cash
 void LoginViewController::printClockTicket(Session& session, const ManagedObjectPtr& user, Date in,
                                            std::optional<Date> out) {
     ObjectContext* moc = session.managedObjectContext();
-    int copies = 1;
-    if (out) {
-        copies = (boolValue(DBHelper::getValue("PRINT_CLOCK_OUT_RECEIPT", moc)) ? 1 : 0) +
-                 (boolValue(DBHelper::getValue("PRINT_CLOCK_OUT_RECEIPT_COPY", moc)) ? 1 : 0);
-    }
+    const int copies = out ? ReceiptHelper::clockOutCopies(moc) : 1;
     if (!printerStream_ || copies == 0) return;
     Error error;
     if (!printerStream_->open(&error)) {
         showAlert("Error", localized("Unable to print receipt, verify your printer is on and connected"));
         return;
     }
-    int trailLines = intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", moc));
+    const int trailLines = ReceiptHelper::trailingLines(moc);
     std::optional<std::string> name = user->text("name");
     for (int copy = 0; copy < copies; ++copy) {
         if (out)

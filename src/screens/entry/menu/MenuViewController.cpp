@@ -17,7 +17,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/SelectionFlowControl.h"
+#include "screens/entry/ItemEntry.h"
 #include "screens/entry/SlideView.h"
 #include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/menu/MenuFetchedResultsController.h"
@@ -348,13 +348,6 @@ void MenuViewController::alert(const std::string& message) {
     AlertView::make(localized("Alert"), localized(message), localized("Ok"))->show();
 }
 
-std::optional<std::string> MenuViewController::recipeGroupName(const Selection& selection) {
-    if (!selection.recipeId()) return std::nullopt;
-    ManagedObjectPtr recipe = DBHelper::getObject("Recipe", "recipeId == %@", *selection.recipeId(), context());
-    ManagedObjectPtr group = recipe ? recipe->toOne("recipeGroup") : nullptr;
-    return group ? group->text("name") : std::nullopt;
-}
-
 void MenuViewController::applyTaxExemptions(Selection& selection, const std::optional<std::string>& recipeGroup) {
     const std::string orderType = format("%ld", static_cast<long>(order_->orderType()));
     for (const Rule& rule : session_->rules(std::string("CustomerOrderTaxExempt"))) {
@@ -371,49 +364,10 @@ bool MenuViewController::prepareSelection(const ManagedObjectPtr& item, Selectio
 }
 
 bool MenuViewController::enterItem(const ManagedObjectPtr& item, SelectionAction action) {
-    if (!item || item->isDeleted()) {
-        alert("Item no longer available, menu was modified");
-        return false;
-    }
-    ObjectContext* store = context();
-    SelectionPtr selection = Selection::newFrom(item, userOf(session_), store);
-    TAVLO_LOG("Item Selected: %@", item->text("itemId").value_or(""));
-    if (!selection) {
-        alert("Unable to order, we are currently out of this item");
-        return false;
-    }
-    const bool promptComments = flag("ITEM_PROMPT_COMMENTS", store);
-    const bool promptQuantity = flag("ITEM_PROMPT_QUANTITY", store);
-    if (flag("ITEM_TAX_INCLUDED", store)) selection->setTaxIncluded(true);
-
-    // The combo groups' own screens come with the combo flow; until then a combo steps through
-    // the same prompts as a plain item.
-    auto flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
-
-    // Seats and courses only for an order at a table.
-    std::optional<std::string> recipeGroup;
-    if (order_->areaLocationId()) {
-        flow->setSeats(selectSeat_ && !flag("HH_PROMPT_SEAT_SUPPRESS", store));
-        bool courses = selectCourse_ && !flag("HH_PROMPT_COURSE_SUPPRESS", store);
-        const std::optional<std::string> salesGroups = DBHelper::getValue("HH_COURSE_SALES_GROUPS", store);
-        if (salesGroups && selection->recipeId()) {
-            recipeGroup = recipeGroupName(*selection);
-            courses = courses && recipeGroup && salesGroups->find(*recipeGroup) != std::string::npos;
-        }
-        flow->setCourses(courses);
-    }
-    flow->setPricePrompt(item->boolean("promptForPrice"));
-    flow->setQuantityPrompt(item->boolean("promptForQuantity") || promptQuantity);
-    flow->setCommentPrompt(promptComments);
-
-    if (flow->hasNextView()) {
-        auto navigation = std::make_shared<NavigationController>(flow->nextView());
-        navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
-        present(navigation, animated());
-    } else {
-        flow->done();
-    }
-    applyTaxExemptions(*selection, recipeGroup);
+    ItemEntry entry(session_, order_, selectSeat_, selectCourse_);
+    SelectionPtr selection = entry.start(*this, item, std::move(action));
+    if (!selection) return false;
+    applyTaxExemptions(*selection, entry.recipeGroup());
     return true;
 }
 
@@ -425,28 +379,20 @@ void MenuViewController::completeSelection(const SelectionPtr& selection) {
     if (additions_.empty()) enableUndoRedo(true);
     if (!selection->remoteId()) selection->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
     order_->addSelection(selection, session_);
-    additions_.push_back(selection);
+    additions_.add(selection);
     if (refreshAction_) refreshAction_();
     if (selection->hasAvailability(context())) refresh();
     showAdded(*selection);
     dismissPresented();
 }
 
-void MenuViewController::dismissPresented() {
-    // Screens are presented from the outermost container (the navigation that shows this one).
-    ViewController* root = this;
-    while (root->parentViewController()) root = root->parentViewController();
-    if (root->presentedViewController()) dismiss(animated());
-}
+void MenuViewController::dismissPresented() { ItemEntry::dismissPresented(*this, animated()); }
 
 // ---- undo and redo
 
 void MenuViewController::showAction(const std::string& text) { lblAction_->setText(text); }
 
-void MenuViewController::showAdded(const Selection& selection) {
-    showAction(format("%@: %ld %@", localized("Added"), static_cast<long>(selection.quantity()),
-                      selection.name().value_or("")));
-}
+void MenuViewController::showAdded(const Selection& selection) { showAction(SelectionAdditions::addedText(selection)); }
 
 void MenuViewController::enableUndoRedo(bool enabled) {
     if (undoButton_) undoButton_->setEnabled(enabled);
@@ -460,30 +406,15 @@ void MenuViewController::afterChange() {
 }
 
 void MenuViewController::undo() {
-    if (additions_.empty()) return;
-    SelectionPtr last = additions_.back();
-    if (last->quantity() < 2) {
-        additions_.pop_back();
-        order_->removeSelection(last, std::nullopt, session_);
-        if (additions_.empty()) showAction(localized("Select an item"));
-        else showAdded(*additions_.back());
-    } else {
-        order_->decrement(last, userOf(session_), session_);
-        showAdded(*last);
-    }
+    if (!additions_.undo(*order_, session_, std::nullopt)) return;
+    if (additions_.empty()) showAction(localized("Select an item"));
+    else showAdded(*additions_.last());
     afterChange();
 }
 
 void MenuViewController::redo() {
-    if (additions_.empty()) return;
-    SelectionPtr last = additions_.back();
-    if (last->recipeId() && Selection::available(last->recipeId(), context()) == 0 &&
-        order_->orderType() != Order::kRefund) {
-        alert("Unable to order, we are currently out of this item");
-        return;
-    }
-    order_->increment(last, session_);
-    showAdded(*last);
+    if (!additions_.redo(*order_, session_)) return;
+    showAdded(*additions_.last());
     afterChange();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
+#include "screens/entry/SelectionAdditions.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,7 +62,7 @@ public:
 
     // What the screen shows and holds.
     ui::Label* lblAction() const { return lblAction_.get(); }
-    const std::vector<SelectionPtr>& additions() const { return additions_; }
+    const std::vector<SelectionPtr>& additions() const { return additions_.list(); }
     // "-999" for the shortcuts.
     const std::optional<std::string>& currentMenuId() const { return currentMenuId_; }
     void setCurrentMenuId(std::optional<std::string> menuId) { currentMenuId_ = std::move(menuId); }
@@ -139,8 +140,6 @@ private:
     void afterChange();
     // Dismisses the flow or the customers list presented over this screen, when one is.
     void dismissPresented();
-    // The recipe group of the line's recipe when the store values ask for courses by group.
-    std::optional<std::string> recipeGroupName(const Selection& selection);
     void applyTaxExemptions(Selection& selection, const std::optional<std::string>& recipeGroup);
     bool enterItem(const ManagedObjectPtr& item, SelectionAction action);
     static void alert(const std::string& message);
@@ -150,7 +149,7 @@ private:
     std::function<void()> refreshAction_;
     bool selectSeat_ = false, selectCourse_ = false;
     std::shared_ptr<ui::Label> lblAction_;
-    std::vector<SelectionPtr> additions_;
+    SelectionAdditions additions_;
     std::optional<std::string> currentMenuId_;
     std::vector<ManagedObjectPtr> defaultItems_;
     std::shared_ptr<ui::BarButtonItem> undoButton_, redoButton_;
