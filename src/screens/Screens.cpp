@@ -1,5 +1,6 @@
 #include "screens/Screens.h"
 
+#include "screens/admin/LiteAdminViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
@@ -23,6 +24,7 @@ void registerScreens() {
     registerPayScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
+    registerAdminScreens();
 }
 
 } // namespace tavlo::screens
