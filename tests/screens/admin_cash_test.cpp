@@ -180,6 +180,25 @@ TEST(AdminCashTest, TheSummariesSplitThePaymentsByType) {
 
 // ---- gateway mode
 
+TEST(AdminCashTest, AGatewayCashInSendsTheWholeAmountAndShowsTheGatewaysWarning) {
+    AdminTerminal t(false);
+    t.openDay();
+    t.grant("U-ANN", {"CASH_IN_CASH_DRAWER"});
+    t.server.setFault("cashInCashDrawer", storesim::Fault::Warning, 1, std::string("Drawer counted short"));
+    t.open();
+    t.tapRow(kCash, 0);
+    t.h.clickAlert("Yes");
+    t.enterAmount("1234");
+    EXPECT_EQ(t.alertText(), "Error / Drawer counted short");
+    ASSERT_EQ(t.server.requestCount("cashInCashDrawer"), 1u);
+    std::string body = t.server.requests().back().body;
+    EXPECT_NE(body.find("<amount>1</amount><count>1234</count>"), std::string::npos) << body;
+    EXPECT_NE(body.find("receipt.local:9100"), std::string::npos) << body;
+    // The terminal neither queues nor prints: the gateway does.
+    EXPECT_TRUE(queued(t).empty());
+    EXPECT_TRUE(t.printer->calls.empty());
+}
+
 TEST(AdminCashTest, WithoutAPrinterAddressNoDrawerActionReachesTheGateway) {
     AdminTerminal t(false);
     t.openDay();
