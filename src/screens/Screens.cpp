@@ -1,5 +1,6 @@
 #include "screens/Screens.h"
 
+#include "screens/admin/LiteAdminViewController.h"
 #include "screens/attendance/AttendanceViewController.h"
 #include "screens/entry/items/ItemsViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
@@ -30,6 +31,7 @@ void registerScreens() {
     registerSystemStatusView();
     registerAttendanceView();
     registerItemsView();
+    registerAdminScreens();
 }
 
 } // namespace tavlo::screens

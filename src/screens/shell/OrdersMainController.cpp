@@ -16,9 +16,9 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "screens/entry/ActivityIndicator.h"
-#include "screens/prompts/AuthenticateViewController.h"
 #include "screens/shell/AlertHandlerLocationOrders.h"
 #include "screens/shell/AreaListViewController.h"
+#include "screens/shell/NoSale.h"
 #include "screens/shell/OrdersClosedViewController.h"
 #include "screens/shell/RootViewController.h"
 #include "screens/shell/TableLayoutScreen.h"
@@ -437,70 +437,18 @@ void OrdersMainController::showOrders() {
 
 // ---- no sale
 
-void OrdersMainController::noSale() {
-    std::vector<std::string> drawers = session_ ? session_->cashDrawerIds() : std::vector<std::string>{};
-    if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"));
-    if (drawers.size() == 1) return noSaleCheckAuth(drawers.front());
-    auto picker = AlertView::make(localized("Select a drawer:"), std::nullopt, localized("Cancel"));
-    for (const std::string& drawer : drawers) {
-        ManagedObjectPtr row = context() ? context()->fetchFirst("CashDrawer", "cashDrawerId==%@", drawer) : nullptr;
-        picker->addButton(row ? row->text("name").value_or("") : std::string());
-    }
-    picker->setTag(kDrawerAlertTag);
-    std::weak_ptr<ViewController> weak = shared_from_this();
-    picker->setClickHandler([weak, drawers](AlertView&, int button) {
-        auto main = std::static_pointer_cast<OrdersMainController>(weak.lock());
-        if (main && button >= 1 && button <= static_cast<int>(drawers.size())) main->noSaleCheckAuth(drawers[button - 1]);
-    });
-    picker->show();
-}
+namespace {
+
+// The orders main screen refuses outside lite mode a user without the right, and records a user
+// who may open the drawer as its authoriser.
+const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true};
+
+} // namespace
+
+void OrdersMainController::noSale() { NoSale::start(*this, session_, kNoSaleRules); }
 
 void OrdersMainController::noSaleCheckAuth(const std::string& drawerId) {
-    const std::optional<std::string>& user = session_->userId();
-    bool allowed = session_->isGranted("NO_SALE") ||
-                   (session_->cashedInDrawers(user).contains(drawerId) && session_->isGranted("NO_SALE_WHEN_ASSIGNED"));
-    if (allowed) return session_->isLite() ? noSaleDirect(drawerId, user) : noSaleRemote(drawerId, user);
-    if (!session_->isLite()) return alertNoAccess("Ok");
-    auto prompt = std::make_shared<AuthenticateViewController>();
-    prompt->setTitle(localized("No Sale"));
-    prompt->setSession(session_.get());
-    prompt->setParam(drawerId);
-    prompt->setPermissions({"NO_SALE"});
-    prompt->setPopWhenDone(false);
-    std::weak_ptr<ViewController> weak = shared_from_this();
-    prompt->setObserver([weak](const std::any& param, const std::string& userId) {
-        auto main = std::static_pointer_cast<OrdersMainController>(weak.lock());
-        if (!main) return;
-        main->dismiss(main->animated());
-        main->noSaleDirect(std::any_cast<std::string>(param), userId);
-    });
-    auto navigation = std::make_shared<NavigationController>(prompt);
-    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
-    present(navigation, animated());
-}
-
-void OrdersMainController::noSaleDirect(const std::string& drawerId, const std::optional<std::string>& authorizedBy) {
-    ActivityIndicator::show(view());
-    ActivityIndicator::refresh(localized("Opening drawer"));
-    if (!session_->noSale(drawerId, authorizedBy, nullptr))
-        alert("Error", localized("Unable to open drawer. Verify printer is on and has paper"));
-    ActivityIndicator::hide();
-}
-
-void OrdersMainController::noSaleRemote(const std::string& drawerId, const std::optional<std::string>&) {
-    ActivityIndicator::show(view());
-    ActivityIndicator::refresh(localized("Opening drawer"));
-    Error error;
-    bool opened = CommHelper::noSale(session_->storeId(), session_->password(), drawerId, session_->userId(),
-                                     std::nullopt, session_->terminalId(), CommHelper::gateway().value_or(""),
-                                     context(), &error);
-    if (opened && error.isSet()) {
-        alert("Warning", error.localizedDescription());
-    } else if (!opened) {
-        alert("Error", format("%@ (%@)", localized("Unable to open drawer. Verify printer is on and has paper"),
-                              error.localizedDescription()));
-    }
-    ActivityIndicator::hide();
+    NoSale::checkAuth(*this, session_, kNoSaleRules, drawerId);
 }
 
 // ---- registration

@@ -3,6 +3,7 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
+#include "screens/shell/NoSale.h"
 #include "screens/shell/OrdersOpenViewController.h"
 #include "screens/shell/SignedInScreens.h"
 
@@ -30,7 +31,7 @@ public:
     static constexpr const char* kAdminInterface = "LiteAdminView";
     static constexpr const char* kSystemStatusInterface = "SystemStatusView";
     // The tag of the "Select a drawer:" alert.
-    static constexpr int kDrawerAlertTag = 90;
+    static constexpr int kDrawerAlertTag = NoSale::kDrawerAlertTag;
 
     OrdersMainController();
     ~OrdersMainController() override;
@@ -79,8 +80,6 @@ public:
     void admin();
     void noSale();
     void noSaleCheckAuth(const std::string& drawerId);
-    void noSaleDirect(const std::string& drawerId, const std::optional<std::string>& authorizedBy);
-    void noSaleRemote(const std::string& drawerId, const std::optional<std::string>& authorizedBy);
     void loadOrder(const std::optional<std::string>& remoteId);
     void loadOrderAt(const std::string& areaLocationId);
     void quickSale();
