@@ -1,5 +1,7 @@
 #include "screens/Screens.h"
 
+#include "screens/customers/CustomerScreens.h"
+#include "screens/details/DetailsScreens.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
@@ -21,6 +23,8 @@ void registerScreens() {
     registerOrderListScreens();
     registerOrderView();
     registerPayScreens();
+    registerDetailsScreens();
+    registerCustomerScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
 }
