@@ -58,7 +58,8 @@ public:
         return made;
     }
 
-    // A table order named "12" with the lines, made now, never sent.
+    // A table order named "12" with the lines (each with an id, "S-" and its name), made now,
+    // never sent.
     std::shared_ptr<Order> order(const std::vector<SelectionPtr>& lines) {
         auto made = std::make_shared<Order>(store.context().get());
         made->setRemoteId(std::string("O-12"));
@@ -69,7 +70,10 @@ public:
         made->setOrderType(Order::kDineIn);
         made->setSeats(2);
         made->setCreated(Date::now());
-        for (const auto& line : lines) made->addSelection(line, session.get());
+        for (const auto& line : lines) {
+            if (!line->remoteId()) line->setRemoteId("S-" + line->name().value_or(""));
+            made->addSelection(line, session.get());
+        }
         return made;
     }
 

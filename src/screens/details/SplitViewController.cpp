@@ -13,6 +13,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/entry/SlideView.h"
 
@@ -23,6 +24,13 @@ using namespace ui;
 namespace {
 
 constexpr double kStripHeight = 74;
+
+// An order's button on the strip; the one shown is disabled, its title still readable.
+std::shared_ptr<Button> orderButton(const std::string& title, int tag, Control::Action action) {
+    auto button = SlideView::button(title, tag, std::string("Receipt"), 64, 64, std::move(action));
+    button->setTitleColor(Color::black(), ControlState::Disabled);
+    return button;
+}
 
 } // namespace
 
@@ -55,8 +63,7 @@ void SplitViewController::viewDidLoad() {
 
     auto add = SlideView::button(localized("Split"), kAddTag, std::string("Add"), 64, 64, [this](Control&) { newSplit(); });
     add->setTitleColor(Color::black());
-    auto source = SlideView::button(original_->name().value_or(""), 0, std::string("Receipt"), 64, 64,
-                                    [this](Control& tapped) { selectOrder(tapped); });
+    auto source = orderButton(original_->name().value_or(""), 0, [this](Control& tapped) { selectOrder(tapped); });
     source->setEnabled(false);
     current_ = source.get();
     slideView_ = SlideView::make(Rect(0, 0, view()->bounds().width(), kStripHeight), Color::white(), {add, source}, 1, 5, 5);
@@ -65,15 +72,21 @@ void SplitViewController::viewDidLoad() {
     newSplit();
 }
 
+std::shared_ptr<TableViewCell> SplitViewController::cellForRow(TableView& table, IndexPath path) {
+    std::shared_ptr<TableViewCell> cell = OrderTableViewController::cellForRow(table, path);
+    // Every line here is a copy waiting to be sent: no unsent tint, so a selected row shows.
+    cell->contentView().setBackgroundColor(Color::clear());
+    return cell;
+}
+
 void SplitViewController::newSplit() {
     auto split = original_->shallowClone();
     split->setName(format("%@-%lu", original_->name().value_or(""), static_cast<unsigned long>(splits_.size() + 1)));
     split->setSplit(true);
     split->setRemoteId(IDBroker::getInstance().generateRemoteIdOrder());
     splits_.push_back(split);
-    slideView_->addButton(SlideView::button(split->name().value_or(""), static_cast<int>(splits_.size()),
-                                            std::string("Receipt"), 64, 64,
-                                            [this](Control& tapped) { selectOrder(tapped); }));
+    slideView_->addButton(orderButton(split->name().value_or(""), static_cast<int>(splits_.size()),
+                                      [this](Control& tapped) { selectOrder(tapped); }));
 }
 
 void SplitViewController::selectOrder(Control& tapped) {

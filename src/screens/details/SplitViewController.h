@@ -50,6 +50,7 @@ public:
     std::shared_ptr<Order> orderByTag(int tag) const;
 
     void viewDidLoad() override;
+    std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath path) override;
     void newSplit();
     void selectOrder(ui::Control& button);
     void send();
