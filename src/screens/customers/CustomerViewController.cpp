@@ -144,14 +144,15 @@ void CustomerViewController::setupHeaderView(bool editing) {
     } else {
         setTitle(localized(customer_.new_() ? "New Customer" : "Edit Customer"));
         header_ = std::make_shared<View>(Rect(0, 0, width, kHeaderEditingHeight));
-        auto caption = std::make_shared<Label>(Rect(10, 16, 50, 20));
+        auto caption = std::make_shared<Label>(Rect(4, 16, 44, 20));
         caption->setText(localized("name"));
         caption->setTextAlignment(TextAlignment::Right);
         caption->setFont(Font::boldSystem(14));
         caption->setTextColor(Color(0.2, 0.3, 0.6));
         caption->setBackgroundColor(Color::clear());
         header_->addSubview(caption);
-        const double left = 66, room = width - left - 14;
+        const double left = 54, room = width - left - 10, gap = 5, initialWidth = 64;
+        const double nameWidth = (room - initialWidth - 2 * gap) / 2;
         struct Field {
             int tag;
             Rect frame;
@@ -159,9 +160,9 @@ void CustomerViewController::setupHeaderView(bool editing) {
             std::optional<std::string> text;
         };
         const Field fields[] = {
-            {kFirstNameTag, Rect(left, 10, room * 0.42, 32), "First", customer_.firstName()},
-            {kInitialTag, Rect(left + room * 0.42 + 6, 10, room * 0.16 - 12, 32), "initial", customer_.initial()},
-            {kLastNameTag, Rect(left + room * 0.58, 10, room * 0.42, 32), "Last", customer_.lastName()},
+            {kFirstNameTag, Rect(left, 10, nameWidth, 32), "First", customer_.firstName()},
+            {kInitialTag, Rect(left + nameWidth + gap, 10, initialWidth, 32), "initial", customer_.initial()},
+            {kLastNameTag, Rect(left + nameWidth + initialWidth + 2 * gap, 10, nameWidth, 32), "Last", customer_.lastName()},
             {kCompanyTag, Rect(left, 52, room, 32), "Company", company},
         };
         for (const Field& f : fields) {
@@ -169,7 +170,7 @@ void CustomerViewController::setupHeaderView(bool editing) {
             field->setTag(f.tag);
             field->setBorderStyle(BorderStyle::RoundedRect);
             field->setPlaceholder(localized(f.placeholder));
-            field->setFont(Font::system(16));
+            field->setFont(Font::system(15));
             field->setText(f.text.value_or(""));
             header_->addSubview(field);
         }

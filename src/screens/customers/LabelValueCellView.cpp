@@ -8,7 +8,7 @@ using namespace ui;
 
 namespace {
 
-constexpr double kLabelWidth = 90;
+constexpr double kLabelWidth = 100;
 
 } // namespace
 
@@ -21,6 +21,7 @@ LabelValueCellView::LabelValueCellView(TableViewCellStyle style, std::string reu
     label_->setTextColor(Color(0.2, 0.3, 0.6));
     label_->setTextAlignment(TextAlignment::Right);
     label_->setBackgroundColor(Color::clear());
+    label_->setAdjustsFontSizeToFitWidth(true);
     contentView().addSubview(label_);
     const Rect valueFrame(kLabelWidth + 4, multiLine ? 6 : 9, bounds.width() - kLabelWidth - 14, multiLine ? height - 12 : 24);
     if (multiLine) {
