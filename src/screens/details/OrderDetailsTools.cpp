@@ -33,7 +33,7 @@ void OrderDetailsViewController::noAccess() {
     AlertView::make(localized("Alert"), localized("You do not have the required access"), localized("Cancel"))->show();
 }
 
-void OrderDetailsViewController::present(const std::shared_ptr<ViewController>& screen) {
+void OrderDetailsViewController::presentSheet(const std::shared_ptr<ViewController>& screen) {
     auto sheet = std::make_shared<NavigationController>(screen);
     sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     ViewController* presenter = navigationController() ? static_cast<ViewController*>(navigationController()) : this;
@@ -63,7 +63,7 @@ void OrderDetailsViewController::orderName() {
     prompt->setText(order_->name());
     prompt->setMaxLength(128);
     prompt->setObserver([this](const std::optional<std::string>& text, const std::optional<std::string>&) { saveName(text); });
-    present(prompt);
+    presentSheet(prompt);
 }
 
 void OrderDetailsViewController::saveName(const std::optional<std::string>& name) {
@@ -82,7 +82,7 @@ void OrderDetailsViewController::showCustomers() {
     list->setSession(session_);
     list->setAllowRemove(customer_.has_value());
     list->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
-    present(list);
+    presentSheet(list);
 }
 
 void OrderDetailsViewController::showCustomer() {
@@ -94,7 +94,7 @@ void OrderDetailsViewController::showCustomer() {
     form->setCustomerId(customer_->customerId());
     form->setDone(true);
     form->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
-    present(form);
+    presentSheet(form);
 }
 
 void OrderDetailsViewController::saveCustomer(const std::optional<Customer>& chosen) {
@@ -148,7 +148,7 @@ void OrderDetailsViewController::voidAll() {
         prompt->setPermissions({"REMOVE_ITEM"});
         prompt->setPopWhenDone(false);
         prompt->setObserver([this](const std::any&, const std::string& userId) { voidAll(userId); });
-        present(prompt);
+        presentSheet(prompt);
         return;
     }
     voidAll(session_->userId());
@@ -213,7 +213,7 @@ void OrderDetailsViewController::comped(const std::optional<std::string>& compId
         prompt->setMaxLength(128);
         prompt->setObserver(
             [this](const std::optional<std::string>& text, const std::optional<std::string>&) { saveCompComment(text); });
-        present(prompt);
+        presentSheet(prompt);
         return;
     }
     finishComps();
@@ -247,7 +247,7 @@ void OrderDetailsViewController::split() {
     splitScreen->setSession(session_);
     splitScreen->setOrder(order_);
     splitScreen->setReplaceAction(replaceAction_);
-    present(splitScreen);
+    presentSheet(splitScreen);
 }
 
 // ---- discount
@@ -264,7 +264,7 @@ void OrderDetailsViewController::discount() {
     prompt->setObserver([this](const std::optional<std::string>& amount, const std::optional<std::string>& by) {
         saveDiscount(amount, by);
     });
-    present(prompt);
+    presentSheet(prompt);
 }
 
 void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& amount,

@@ -104,7 +104,8 @@ private:
     void noAccess();
     void loadCustomer();
     void setTitleButton(const std::string& name);
-    void present(const std::shared_ptr<ui::ViewController>& screen);
+    // In a navigation controller of its own, as a form sheet.
+    void presentSheet(const std::shared_ptr<ui::ViewController>& screen);
     void dismissPresented();
     void stopTimer();
     // Pops the comp list and tells the order screen.
