@@ -6,6 +6,9 @@
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/SlideView.h"
 #include "support/ui/Golden.h"
+#include "sync/handlers/AppShell.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/handlers/OrderQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +116,39 @@ TEST(SplitOrder, SelectedLinesMoveWithLineIdsAndSendReportsTheSourceToTheOrderSc
     EXPECT_EQ(s.activeNames(*s.orderScreen->order()), std::vector<std::string>{"Soda"})
         << "the order screen voids the lines that moved";
     EXPECT_EQ(s.orderScreen->order()->deletedSelections().size(), 2u);
+}
+
+TEST(SplitOrder, ALiteTerminalQueuesTheSourceAndTheNewOrderWithItsLines) {
+    SplitOrder s;
+    // The order handler of a lite terminal (not running: rows stay queued) behind the sender.
+    struct LiteHandler {
+        LiteHandler() {
+            OrderHandler::getInstance(DBHelper::sharedStore(), "http://127.0.0.1:9/xml", 60, true);
+            OrderSender::install(AppShell::orderSender());
+        }
+        ~LiteHandler() {
+            OrderSender::install(nullptr);
+            OrderHandler::releaseInstance();
+        }
+    } handler;
+    s.move({0, 2}, "12-1");
+    const std::string moved = s.split().splits().front()->remoteId().value_or("");
+    s.t.h.tap("Send");
+    s.t.h.runUntilIdle();
+    std::vector<std::string> queued;
+    for (const auto& row : s.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kOrder)))
+        queued.push_back(row->text("remoteId").value_or(""));
+    std::vector<std::string> sent{"O-12", moved};
+    std::sort(queued.begin(), queued.end());
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(queued, sent);
+    auto stored = s.t.store->fetchFirst("Order", "remoteId == %@", moved);
+    ASSERT_NE(stored, nullptr);
+    Order newOrder(s.t.store.context().get());
+    newOrder.read(*stored);
+    EXPECT_EQ(s.activeNames(newOrder), (std::vector<std::string>{"Burger", "Soda"}));
+    EXPECT_EQ(newOrder.name(), "12-1");
+    EXPECT_EQ(s.activeNames(*s.orderScreen->order()), std::vector<std::string>{"Fries"});
 }
 
 TEST(SplitOrder, ALineCanMoveBackToTheSource) {
