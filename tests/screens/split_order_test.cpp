@@ -110,6 +110,7 @@ TEST(SplitOrder, SelectedLinesMoveWithLineIdsAndSendReportsTheSourceToTheOrderSc
 
     s.t.h.tap("Send");
     s.t.h.runUntilIdle();
+    EXPECT_NE(dynamic_cast<OrderDetailsViewController*>(&s.t.h.visibleController()), nullptr) << "the sheet is gone";
     ASSERT_EQ(s.t.sender->orders.size(), 2u) << "12 and 12-1; the empty new orders stay unsent";
     EXPECT_EQ(s.t.sender->orders[0].remoteId, "O-12");
     EXPECT_EQ(s.t.sender->orders[1].remoteId, moved->remoteId());
@@ -166,6 +167,7 @@ TEST(SplitOrder, CancelBeforeAnySendLeavesTheOrderAsItWas) {
     s.move({0, 1}, "12-1");
     s.t.h.tap("Cancel");
     s.t.h.runUntilIdle();
+    EXPECT_NE(dynamic_cast<OrderDetailsViewController*>(&s.t.h.visibleController()), nullptr) << "back on the details";
     EXPECT_TRUE(s.t.sender->orders.empty());
     EXPECT_EQ(s.activeNames(*s.orderScreen->order()), (std::vector<std::string>{"Burger", "Fries", "Soda"}));
     EXPECT_EQ(s.t.store->fetch("Order", "remoteId != %@", std::string("O-12")).size(), 0u);
