@@ -139,6 +139,16 @@ TEST(Customers, TheAccessoryShowsTheCustomerWithItsMapOutsideEditing) {
     c.t.h.tap("Edit");
     EXPECT_TRUE(mobile->field()->isEnabled());
     EXPECT_EQ(form.title(), "Edit Customer");
+    c.t.h.type(*mobile->field(), "9");  // 12 characters already: refused
+    EXPECT_EQ(mobile->valueText(), "503-555-1234");
+    c.t.h.type(c.t.h.viewWithTag<ui::TextField>(CustomerViewController::kCompanyTag), "s");
+    c.t.h.tap("Done");
+    c.t.h.runUntilIdle();
+    EXPECT_FALSE(c.t.h.hasAlert());
+    EXPECT_FALSE(form.isEditing());
+    EXPECT_EQ(form.customer().companyField(), "Café Unos");
+    EXPECT_EQ(c.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kCustomer)).size(), 1u);
+    EXPECT_TRUE(c.answers.empty()) << "a stored customer saved is no answer";
 }
 
 TEST(Customers, LengthLimitsRefuseInsertionsPastTheMaximumButTakeReplacements) {
