@@ -2,6 +2,8 @@
 
 #include "screens/admin/LiteAdminViewController.h"
 #include "screens/attendance/AttendanceViewController.h"
+#include "screens/customers/CustomerScreens.h"
+#include "screens/details/DetailsScreens.h"
 #include "screens/entry/items/ItemsViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
@@ -25,6 +27,8 @@ void registerScreens() {
     registerOrderListScreens();
     registerOrderView();
     registerPayScreens();
+    registerDetailsScreens();
+    registerCustomerScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
     // Opened by name from the sign-in, orders and administration screens.

@@ -60,6 +60,36 @@ bool wildcard(const std::u32string& t, const std::u32string& p) {
     return pi == p.size();
 }
 
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// ASCII texts have no marks to fold: their case is folded byte by byte, without copies (a list's
+// search compares every row this way).
+bool asciiMatches(TextOperator op, std::string_view t, std::string_view p) {
+    auto same = [](std::string_view a, std::string_view b) {
+        for (size_t i = 0; i < a.size(); ++i)
+            if (lower(a[i]) != lower(b[i])) return false;
+        return true;
+    };
+    switch (op) {
+    case TextOperator::Contains:
+        if (p.size() > t.size()) return false;
+        for (size_t at = 0; at + p.size() <= t.size(); ++at)
+            if (same(t.substr(at, p.size()), p)) return true;
+        return false;
+    case TextOperator::BeginsWith: return t.size() >= p.size() && same(t.substr(0, p.size()), p);
+    case TextOperator::EndsWith: return t.size() >= p.size() && same(t.substr(t.size() - p.size()), p);
+    case TextOperator::Equal: return t.size() == p.size() && same(t, p);
+    case TextOperator::Like: break;
+    }
+    return false;
+}
+
 } // namespace
 
 bool textMatches(TextOperator op, std::string_view text, std::string_view pattern, TextOptions options) {
@@ -72,6 +102,10 @@ bool textMatches(TextOperator op, std::string_view text, std::string_view patter
         case TextOperator::Equal: return text == pattern;
         case TextOperator::Like: break;
         }
+    }
+    if (op != TextOperator::Like && isAscii(text) && isAscii(pattern)) {
+        if (options.caseInsensitive) return asciiMatches(op, text, pattern);
+        return textMatches(op, text, pattern, TextOptions{});
     }
     std::u32string t = fold(text, options), p = fold(pattern, options);
     switch (op) {

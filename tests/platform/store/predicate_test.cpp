@@ -1,5 +1,7 @@
 #include "StoreTestModel.h"
 
+#include "platform/store/TextMatch.h"
+
 #include <map>
 #include <set>
 
@@ -213,6 +215,33 @@ TEST_F(StoreTest, SortsAcrossToOnesAgreeBetweenSqlAndMemory) {
     auto first = saved->fetch(byClosed);
     EXPECT_EQ(first.front()->text("remoteId"), "o2");
     EXPECT_EQ(first.back()->text("remoteId"), "o3");
+}
+
+TEST(PredicateTest, TextMatchesFoldAsciiAndOtherTextsAlike) {
+    struct Case {
+        TextOperator op;
+        const char* text;
+        const char* pattern;
+        TextOptions options;
+        bool matches;
+    };
+    const TextOptions none{}, c{true, false}, cd{true, true};
+    const Case cases[] = {
+        {TextOperator::Contains, "Jonsson12", "SSON1", c, true},
+        {TextOperator::Contains, "Jonsson12", "SSON1", none, false},
+        {TextOperator::Contains, "Jonsson12", "", c, true},
+        {TextOperator::Contains, "Jon", "Jonsson", c, false},
+        {TextOperator::Contains, "Jónsson", "jons", cd, true},
+        {TextOperator::Contains, "Jónsson", "jons", c, false},
+        {TextOperator::BeginsWith, "Baker", "bA", c, true},
+        {TextOperator::EndsWith, "Baker", "KER", c, true},
+        {TextOperator::EndsWith, "er", "baker", c, false},
+        {TextOperator::Equal, "BAKER", "baker", c, true},
+        {TextOperator::Equal, "BAKER", "bake", c, false},
+        {TextOperator::Like, "Baker", "b*R", c, true},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(textMatches(k.op, k.text, k.pattern, k.options), k.matches) << k.text << " / " << k.pattern;
 }
 
 TEST(PredicateTest, ParsesOnceAndWritesItselfBack) {
