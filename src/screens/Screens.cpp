@@ -4,6 +4,7 @@
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
 #include "screens/pay/PayViewController.h"
+#include "screens/payments/PaymentsViewController.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/OrdersMainController.h"
@@ -21,6 +22,8 @@ void registerScreens() {
     registerOrderListScreens();
     registerOrderView();
     registerPayScreens();
+    // The order screen's and the administration screen's payment lists.
+    registerPaymentsScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
 }
