@@ -85,15 +85,15 @@ public:
             ++finished;
             host->dismiss(false);
         });
-        return present<OrderPaymentsViewController>(made);
+        return presentList<OrderPaymentsViewController>(made);
     }
-    // The day's payments, as the administration screen opens them.
+    // The day's payments, as the administration screen opens them (over the whole screen).
     AdminPaymentsViewController& openDayList(bool showGratuity = false) {
         auto made = ui::InterfaceRegistry::shared().instantiate(AdminPaymentsScreen::kInterfaceName);
         auto* admin = dynamic_cast<AdminPaymentsScreen*>(made.get());
         admin->setSession(session);
         admin->setShowGratuity(showGratuity);
-        return present<AdminPaymentsViewController>(made);
+        return presentList<AdminPaymentsViewController>(made, ui::ModalPresentationStyle::FullScreen);
     }
 
     ui::TableView& table() { return list->tableView(); }
@@ -129,10 +129,12 @@ public:
     std::shared_ptr<PaymentsViewController> list;
 
 private:
-    template <typename T> T& present(const std::shared_ptr<ui::ViewController>& made) {
+    template <typename T>
+    T& presentList(const std::shared_ptr<ui::ViewController>& made,
+                   ui::ModalPresentationStyle style = ui::ModalPresentationStyle::FormSheet) {
         list = std::dynamic_pointer_cast<PaymentsViewController>(made);
         nav = std::make_shared<ui::NavigationController>(made);
-        nav->setModalPresentationStyle(ui::ModalPresentationStyle::FormSheet);
+        nav->setModalPresentationStyle(style);
         host->present(nav, false);
         h.runUntilIdle();
         return dynamic_cast<T&>(*made);

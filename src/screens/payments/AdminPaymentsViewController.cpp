@@ -10,6 +10,8 @@
 #include "screens/entry/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 
+#include <algorithm>
+
 namespace tavlo::screens {
 
 using namespace ui;
@@ -30,7 +32,9 @@ void AdminPaymentsViewController::viewDidLoad() {
 
     typeIds_ = session()->paymentTypes();
     if (typeIds_.empty()) return alert(localized("No payment types are defined, please contact support"));
-    payTypes_ = std::make_shared<SegmentedControl>();
+    // Room for every tender's label on a pad's full screen; a narrower bar narrows it.
+    const double width = std::min(90.0 * static_cast<double>(typeIds_.size()), 640.0);
+    payTypes_ = std::make_shared<SegmentedControl>(std::vector<std::string>{}, Rect(0, 0, width, 30));
     for (int32_t type : typeIds_) payTypes_->insertSegment(Payment::uiLabel(type), payTypes_->numberOfSegments());
     payTypes_->setStyle(SegmentedControlStyle::Bar);
     payTypes_->setSelectedSegmentIndex(0);

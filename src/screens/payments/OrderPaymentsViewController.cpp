@@ -6,7 +6,6 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/pay/PayViewController.h"
 
@@ -29,17 +28,22 @@ void OrderPaymentsViewController::viewDidLoad() {
                                                                 [this](BarButtonItem&) {
                                                                     if (action_) action_();
                                                                 }));
-    auto pay = Button::make(ButtonType::RoundedRect, Rect(0, 0, 160, 32));
-    pay->setTitle(localized("New Payment"));
-    pay->addTarget([this](Control&) { newPayment(); }, ControlEvent::TouchUpInside);
-    pay->setEnabled(order_ && order_->getDue() >= 1);
-    navigationItem().setTitleView(pay);
+    newPaymentButton_ = Button::make(ButtonType::RoundedRect, Rect(0, 0, 160, 32));
+    newPaymentButton_->setTitle(localized("New Payment"));
+    newPaymentButton_->addTarget([this](Control&) { newPayment(); }, ControlEvent::TouchUpInside);
+    newPaymentButton_->setEnabled(order_ && order_->getDue() >= 1);
+    navigationItem().setTitleView(newPaymentButton_);
     navigationItem().setRightBarButtonItem(editButtonItem());
 }
 
 void OrderPaymentsViewController::viewWillAppear(bool animated) {
     PaymentsViewController::viewWillAppear(animated);
     refetch();
+}
+
+void OrderPaymentsViewController::listReloaded() {
+    std::shared_ptr<Order> order = storedOrder();
+    if (newPaymentButton_) newPaymentButton_->setEnabled(order && order->getDue() >= 1);
 }
 
 std::unique_ptr<FetchedResultsController> OrderPaymentsViewController::makeFetchedResultsController() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/entry/order/OrderScreens.h"
+#include "platform/ui/Button.h"
 #include "screens/payments/PaymentsViewController.h"
 
 #include <functional>
@@ -29,6 +30,8 @@ public:
 
 protected:
     std::unique_ptr<FetchedResultsController> makeFetchedResultsController() override;
+    // "New Payment" follows what the order owes now.
+    void listReloaded() override;
 
 private:
     // The order as stored now (the list's voids and adjustments are in it), else as handed over.
@@ -36,6 +39,7 @@ private:
 
     std::shared_ptr<Order> order_;
     std::function<void()> action_;
+    std::shared_ptr<ui::Button> newPaymentButton_;
 };
 
 } // namespace tavlo::screens

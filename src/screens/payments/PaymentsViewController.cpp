@@ -116,6 +116,7 @@ void PaymentsViewController::refetch() {
             TAVLO_LOG_MAIL("Unable to read Payments: %@", error.localizedDescription());
     }
     tableView().reloadData();
+    listReloaded();
 }
 
 ManagedObjectPtr PaymentsViewController::paymentAt(IndexPath path) {

@@ -100,6 +100,8 @@ protected:
     virtual std::unique_ptr<FetchedResultsController> makeFetchedResultsController() = 0;
     // Reads the list again and reloads the table; a failure is logged and mailed.
     void refetch();
+    // Told after the list was read again (a void or an adjustment may have changed the order).
+    virtual void listReloaded() {}
     // Drops the query, so the next use builds it again.
     void resetFetchedResultsController() { results_.reset(); }
     // An alert "Alert" with "Ok".
