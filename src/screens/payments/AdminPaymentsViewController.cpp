@@ -19,8 +19,9 @@ using namespace ui;
 AdminPaymentsViewController::AdminPaymentsViewController() { setShowOrderName(true); }
 
 void AdminPaymentsViewController::setSession(std::shared_ptr<Session> session) {
-    keptSession_ = std::move(session);
-    PaymentsViewController::setSession(keptSession_.get());
+    // Kept for as long as the list lives: the list itself holds it by pointer.
+    ownedSession_ = std::move(session);
+    PaymentsViewController::setSession(ownedSession_.get());
 }
 
 void AdminPaymentsViewController::viewDidLoad() {

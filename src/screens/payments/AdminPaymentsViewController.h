@@ -35,6 +35,7 @@ private:
     // The day's orders from the store server, stamped with the open batch and stored.
     void downloadOrders();
 
+    std::shared_ptr<Session> ownedSession_;
     std::shared_ptr<ui::SegmentedControl> payTypes_;
     std::vector<int32_t> typeIds_;
     int32_t currentType_ = Payment::kUnknownType;

@@ -45,13 +45,13 @@ bool PaymentsViewController::textFieldShouldChangeCharacters(TextField& field, T
                                                              const std::string& typed) {
     if (std::optional<std::string> shown = AmountViewController::centsAfterEdit(field.text(), range, typed)) {
         field.setText(*shown);
-        lastEditedField_ = &field;
+        lastEditedField_ = field.shared_from_this();
     }
     return false;
 }
 
 void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
-    if (lastEditedField_ == &field) lastEditedField_ = nullptr;
+    if (lastEditedField_.lock().get() == &field) lastEditedField_.reset();
     PaymentCellView* cell = cellOf(field);
     std::optional<IndexPath> path = cell ? tableView().indexPathForCell(*cell) : std::nullopt;
     ManagedObjectPtr payment = path ? paymentAt(*path) : nullptr;

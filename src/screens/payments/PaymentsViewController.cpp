@@ -97,7 +97,7 @@ void PaymentsViewController::showActivity(const std::string& text) {
 
 void PaymentsViewController::refuseEditing() { alert(localized("These type of payments are not adjustable")); }
 
-PaymentCellView* PaymentsViewController::cellOf(View& view) const {
+PaymentCellView* PaymentsViewController::cellOf(View& view) {
     for (View* v = &view; v; v = v->superview())
         if (auto* cell = dynamic_cast<PaymentCellView*>(v)) return cell;
     return nullptr;
@@ -139,9 +139,8 @@ void PaymentsViewController::viewDidLoad() {
 
 void PaymentsViewController::setEditing(bool editing, bool animated) {
     // The field being typed in keeps its amount: ending it queues the adjustment.
-    if (!editing && lastEditedField_) {
-        TextField* last = lastEditedField_;
-        lastEditedField_ = nullptr;
+    if (std::shared_ptr<View> last = lastEditedField_.lock(); !editing && last) {
+        lastEditedField_.reset();
         if (last->isFirstResponder()) last->resignFirstResponder();
     }
     TableViewController::setEditing(editing, animated);
@@ -269,9 +268,14 @@ void PaymentsViewController::reprint(const ManagedObjectPtr& row, int buttonInde
         alert("Error", error.localizedDescription(), "Cancel", {}, {});
         return;
     }
+    ManagedObjectPtr orderRow = row->toOne("order");
+    if (!orderRow) {
+        stream->close();
+        alert("Error", localized("Unable to find the payment's order"), "Cancel", {}, {});
+        return;
+    }
     Payment payment;
     payment.read(*row);
-    ManagedObjectPtr orderRow = row->toOne("order");
     Order order(*orderRow, context());
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Printing"));

@@ -123,9 +123,7 @@ protected:
     void refuseEditing();
 
     // The row cell a view (an amount field) sits in; null for none.
-    PaymentCellView* cellOf(ui::View& view) const;
-
-    std::shared_ptr<Session> keptSession_;
+    static PaymentCellView* cellOf(ui::View& view);
 
 private:
     void reprint(const ManagedObjectPtr& payment, int buttonIndex, int32_t type);
@@ -145,7 +143,8 @@ private:
     bool showGratuity_ = false;
     bool showOrderName_ = false;
     std::vector<std::shared_ptr<Payment>> paymentsToAdjust_;
-    ui::TextField* lastEditedField_ = nullptr;
+    // The amount field typed in last, until its editing ends.
+    std::weak_ptr<ui::View> lastEditedField_;
 };
 
 void registerPaymentsScreens();

@@ -13,6 +13,8 @@
 #include "screens/payments/PaymentsViewController.h"
 #include "screens/prompts/AuthenticateViewController.h"
 
+#include <algorithm>
+
 namespace tavlo::screens {
 
 using namespace ui;
@@ -57,13 +59,25 @@ bool PaymentsViewController::changeOnOrder(const ManagedObject& payment,
         return false;
     }
     Order order(*orderRow, store);
-    for (const std::shared_ptr<Payment>& onOrder : order.payments())
-        if (onOrder->remoteId() == payment.text("remoteId")) change(order, *onOrder);
+    const std::vector<std::shared_ptr<Payment>>& payments = order.payments();
+    auto onOrder = std::find_if(payments.begin(), payments.end(), [&payment](const std::shared_ptr<Payment>& p) {
+        return p->remoteId() && p->remoteId() == payment.text("remoteId");
+    });
+    // Sending the order without the change would report a change that never happened.
+    if (onOrder == payments.end()) {
+        Error::set(error, Utils::StoreServerErrorDomain, -1, localized("Unable to find the payment on its order"));
+        return false;
+    }
+    change(order, **onOrder);
     if (storeFirst) {
         order.write(*store);
         if (!store->save(error)) return false;
     }
-    if (!OrderSender::required()->sendOrder(order, session_->userId(), store, error)) return false;
+    if (!OrderSender::required()->sendOrder(order, session_->userId(), store, error)) {
+        // A refused change leaves nothing behind in the store, not even unsaved in the context.
+        if (!storeFirst) store->rollback();
+        return false;
+    }
     if (storeFirst) return true;
     order.write(*store);
     return store->save(error);
