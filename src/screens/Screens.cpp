@@ -9,6 +9,7 @@
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
 #include "screens/pay/PayViewController.h"
+#include "screens/payments/PaymentsViewController.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/OrdersMainController.h"
@@ -29,6 +30,8 @@ void registerScreens() {
     registerPayScreens();
     registerDetailsScreens();
     registerCustomerScreens();
+    // The order screen's and the administration screen's payment lists.
+    registerPaymentsScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
     // Opened by name from the sign-in, orders and administration screens.

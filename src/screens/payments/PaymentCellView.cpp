@@ -1,0 +1,146 @@
+#include "screens/payments/PaymentCellView.h"
+
+#include "core/util/Utils.h"
+#include "platform/foundation/LocalizedStrings.h"
+
+#include <vector>
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr double kMargin = 10;
+constexpr int kCaptionTagOffset = 5;
+// The columns share out the width the editing control leaves; the right-hand texts keep to the
+// right edge.
+constexpr uint32_t kColumn =
+    Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleWidth | Autoresizing::FlexibleRightMargin;
+
+std::shared_ptr<Label> addLabel(View& content, Rect frame, const Font& font, const Color& color,
+                                TextAlignment alignment = TextAlignment::Left) {
+    auto label = std::make_shared<Label>(frame);
+    label->setFont(font);
+    label->setTextColor(color);
+    label->setTextAlignment(alignment);
+    label->setBackgroundColor(Color::clear());
+    content.addSubview(label);
+    return label;
+}
+
+} // namespace
+
+namespace {
+
+// Where a row's texts go. A pad's row has the tender, the order and the taker on its first line
+// and the card details with the time on its second; a phone's row, too narrow for that, gives
+// the taker and the card details a line each.
+struct RowGeometry {
+    double line1, line2, line3;  // tops of the text lines (line3: the phone's details)
+    double caption, value;       // tops of the amounts' captions and values
+    double titleSize, textSize, smallSize, captionSize, valueSize;
+};
+constexpr RowGeometry kPadRow{4, 26, 26, 46, 60, 17, 15, 13, 11, 15};
+constexpr RowGeometry kPhoneRow{3, 23, 38, 53, 64, 16, 13, 11, 10, 14};
+
+} // namespace
+
+PaymentCellView::PaymentCellView(bool gratuity, const std::string& reuseIdentifier, Rect bounds)
+    : TableViewCell(TableViewCellStyle::Default, reuseIdentifier, Rect(0, 0, bounds.width(), kRowHeight)),
+      gratuity_(gratuity) {
+    View& content = contentView();
+    const double width = bounds.width();
+    const double right = width - kMargin;
+    const bool phone = width < 480;
+    const RowGeometry& g = phone ? kPhoneRow : kPadRow;
+
+    type_ = addLabel(content, Rect(kMargin, g.line1, 110, 20), Font::boldSystem(g.titleSize), Color::black());
+    voided_ = addLabel(content, Rect(phone ? 120 : right - 245, g.line1, 90, 20), Font::boldSystem(g.textSize),
+                       Color::lightGray(), phone ? TextAlignment::Left : TextAlignment::Right);
+    voided_->setText(localized("VOIDED"));
+    voided_->setHidden(true);
+    if (phone) {
+        order_ = addLabel(content, Rect(kMargin, g.line2, 0, 0), Font::system(g.textSize), Color::darkGray());
+        order_->setHidden(true);
+        user_ = addLabel(content, Rect(kMargin, g.line2, width - 2 * kMargin, 15), Font::system(g.textSize),
+                         Color::black());
+        created_ = addLabel(content, Rect(right - 130, g.line1 + 3, 130, 16), Font::system(g.smallSize), Color::gray(),
+                            TextAlignment::Right);
+        detail_ = addLabel(content, Rect(kMargin, g.line3, width - 2 * kMargin, 15), Font::system(g.smallSize),
+                           Color::darkGray());
+    } else {
+        order_ = addLabel(content, Rect(kMargin + 115, g.line1, right - 245 - kMargin - 120, 20),
+                          Font::system(g.textSize), Color::darkGray());
+        user_ = addLabel(content, Rect(right - 150, g.line1, 150, 20), Font::system(g.textSize), Color::black(),
+                         TextAlignment::Right);
+        created_ = addLabel(content, Rect(right - 170, g.line2, 170, 18), Font::system(g.smallSize), Color::gray(),
+                            TextAlignment::Right);
+        detail_ = addLabel(content, Rect(kMargin, g.line2, width - 2 * kMargin - 175, 18), Font::system(g.smallSize),
+                           Color::darkGray());
+        voided_->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
+        user_->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
+    }
+    created_->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
+    detail_->setAutoresizingMask(Autoresizing::FlexibleWidth);
+
+    // The amounts in equal columns, each with its caption above.
+    std::vector<std::pair<const char*, int>> columns{{"Sub-total", kSubTotalTag}, {"Tip", kTipTag}};
+    if (gratuity_) columns.emplace_back("Gratuity", kGratuityTag);
+    columns.emplace_back("Total", 0);
+    const double column = (width - 2 * kMargin) / static_cast<double>(columns.size());
+    const double valueHeight = kRowHeight - 2 - g.value;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const double x = kMargin + column * static_cast<double>(i);
+        auto caption = addLabel(content, Rect(x, g.caption, column - 8, g.value - g.caption), Font::system(g.captionSize),
+                                Color::gray());
+        caption->setText(localized(columns[i].first));
+        caption->setAutoresizingMask(kColumn);
+        const int tag = columns[i].second;
+        auto value = addLabel(content, Rect(x, g.value, column - 8, valueHeight), Font::boldSystem(g.valueSize),
+                              Color::black());
+        value->setAutoresizingMask(kColumn);
+        if (tag == 0) {
+            total_ = value;
+            continue;
+        }
+        caption->setTag(tag + kCaptionTagOffset);
+        value->setTag(tag);
+        auto entry = std::make_shared<TextField>(Rect(x, g.value, column - 8, valueHeight));
+        entry->setTag(tag + 1);
+        entry->setBorderStyle(BorderStyle::RoundedRect);
+        entry->setFont(Font::boldSystem(g.valueSize));
+        entry->setHidden(true);
+        entry->setAutoresizingMask(kColumn);
+        content.addSubview(entry);
+    }
+}
+
+Label& PaymentCellView::valueLabel(int tag) { return *dynamic_cast<Label*>(viewWithTag(tag)); }
+
+TextField& PaymentCellView::field(int tag) { return *dynamic_cast<TextField*>(viewWithTag(tag + 1)); }
+
+int32_t PaymentCellView::cents(int fieldTag) {
+    const int labelTag = fieldTag - 1;
+    if (!viewWithTag(labelTag)) return 0;
+    TextField& entry = field(labelTag);
+    return Utils::parseCurrency(entry.isHidden() ? valueLabel(labelTag).text() : entry.text());
+}
+
+void PaymentCellView::willTransitionToState(uint32_t state) {
+    TableViewCell::willTransitionToState(state);
+    if (!adjustable_) return;
+    const bool editing = (state & CellState::ShowingEditControl) != 0;
+    if (editing == ((cellState() & CellState::ShowingEditControl) != 0)) return;
+    for (int tag : {kSubTotalTag, kTipTag, kGratuityTag}) {
+        if (!viewWithTag(tag)) continue;
+        Label& value = valueLabel(tag);
+        TextField& entry = field(tag);
+        if (editing) entry.setText(value.text().value_or(""));
+        else value.setText(entry.text());
+        value.setHidden(editing);
+        entry.setHidden(!editing);
+    }
+}
+
+} // namespace tavlo::screens
