@@ -1,5 +1,6 @@
 #include "PrinterTestSupport.h"
 #include "platform/foundation/Clock.h"
+#include "platform/accessory/SerialAccessories.h"
 #include "printerlib/BTFunctions.h"
 #include "support/FakeAccessories.h"
 #include "support/TempHome.h"
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 using namespace tavlo;
 using namespace tavlo::printerlib;
@@ -171,6 +174,38 @@ TEST_F(BTFunctionsTest, ASessionTheAccessoryRefusesIsReportedAndLeavesItClosed) 
     EXPECT_FALSE(bt->isConnected());
     EXPECT_FALSE(bt->selectedAccessory());
     EXPECT_EQ(bt->send(reinterpret_cast<const uint8_t*>("x"), 1), -1);
+}
+
+} // namespace
+
+namespace {
+
+// A printer paired over Bluetooth and bound to an RFCOMM device, named by the environment:
+// TAVLO_BT_PRINTER_DEVICE (such as /dev/rfcomm0) and TAVLO_BT_PRINTER_MAC (its device address).
+TEST(BTFunctionsRealPrinter, ConnectsAndInitialisesTheRealPrinter) {
+    const char* device = std::getenv("TAVLO_BT_PRINTER_DEVICE");
+    const char* mac = std::getenv("TAVLO_BT_PRINTER_MAC");
+    if (!device || !mac) GTEST_SKIP() << "no real Bluetooth printer: TAVLO_BT_PRINTER_DEVICE and TAVLO_BT_PRINTER_MAC are not set";
+    if (!std::filesystem::exists(device)) GTEST_SKIP() << "no real Bluetooth printer: " << device << " does not exist";
+    AccessoryManager::shared().reset();
+    RunLoop::main().reset();
+    auto serial = SerialAccessories::create({{device, 115200, "Printer", {BTFunctions::ProtocolString}, mac}});
+    serial->rescan();
+    {
+        test::RecordingTransportDelegate events;
+        BTFunctions bt;
+        bt.setDelegate(&events);
+        ASSERT_TRUE(bt.connect(mac, "", 0));
+        ASSERT_TRUE(test::runMainUntil([&] {
+            return std::count(events.events.begin(), events.events.end(), "didConnect") == 1;
+        }));
+        const uint8_t initialise[] = {0x1B, 0x40};
+        EXPECT_EQ(bt.send(initialise, sizeof initialise, true), 2);
+        bt.disconnectWithTimeout(2);
+        bt.setDelegate(nullptr);
+    }
+    AccessoryManager::shared().reset();
+    RunLoop::main().reset();
 }
 
 } // namespace

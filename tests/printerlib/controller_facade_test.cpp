@@ -393,3 +393,51 @@ TEST(FacadeLookupInNamespace, FourRoundsThenTheFoundList) {
 }
 
 } // namespace
+
+namespace {
+
+// A mobile printer paired over Bluetooth, through the fake accessory bus: chosen by its device
+// address, identified by its name, printed on and read cards from.
+TEST(FacadeBluetooth, DrivesAPairedPrinterThroughItsAccessory) {
+    ScopedScaledClock clock(10.0);
+    test::TempHome home;
+    AccessoryManager::shared().reset();
+    RunLoop::main().reset();
+    auto accessories = test::FakeAccessories::create();
+    auto accessory = accessories->plugIn("MPP-R300", {BTFunctions::ProtocolString}, "00:11:22:AA:BB:CC");
+    {
+        RecordingFacadeDelegate events;
+        OVPrinterController controller;
+        controller.setDelegate(&events);
+        auto printer = std::make_shared<OVPrinter>();
+        printer->setName(std::string("MPP-R300"));
+        printer->setMacAddress(std::string("00:11:22:aa:bb:cc"));
+        printer->setConnectionClass(OVPrinter::Bluetooth);
+        controller.setTarget(printer);
+        controller.setAutoConnection(iController::KeepConnection);
+        ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
+        ASSERT_TRUE(controller.connect());
+        ASSERT_TRUE(test::runMainUntil([&] { return events.has("didConnect"); }));
+        auto peer = accessories->peer(*accessory);
+        ASSERT_TRUE(peer);
+
+        EXPECT_EQ(controller.printText("Paired\r\n"), OVL_SUCCESS);
+        EXPECT_TRUE(peer->waitForReceived("Paired\r\n"));
+
+        ASSERT_EQ(controller.msrReadReady(), OVL_SUCCESS);
+        EXPECT_TRUE(peer->waitForReceived("\x1B\x4D\x42"));
+        peer->send(std::string("\x02" "B11\x1C;4111111111111111=2512?\x03\r\n"));
+        ASSERT_TRUE(test::runMainUntil([&] { return events.has("msrArrived"); }));
+        Bytes full;
+        EXPECT_EQ(controller.msrReadFullTrack(&full), OVL_SUCCESS);
+        EXPECT_EQ(std::string(full.begin(), full.end()), ";4111111111111111=2512?\x1C");
+
+        EXPECT_EQ(controller.disconnect(), OVL_SUCCESS);
+        ASSERT_TRUE(test::runMainUntil([&] { return events.has("didDisconnect"); }));
+        controller.setDelegate(nullptr);
+    }
+    AccessoryManager::shared().reset();
+    RunLoop::main().reset();
+}
+
+} // namespace
