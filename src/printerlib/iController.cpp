@@ -90,8 +90,8 @@ bool iController::connect() {
     // connect must not find the stop of an earlier connection.
     recvQueue_.setDoTerminate(false);
     if (!ifFunctions_->connect(printer->macAddress().value_or(""), printer->address().value_or(""), printer->port())) {
-        // The TCP transport reports its own failures; the Bluetooth one only a session it could
-        // not open.
+        // The TCP transport reports its own failures; the Bluetooth one reports only a session
+        // it could not open, not a printer it did not find.
         if (bluetooth_) reportNotConnected(ENOTCONN);
         return false;
     }
