@@ -15,6 +15,7 @@ enum ResultCode : long {
     OVL_BAD_ARGMENT = 108,       // an argument is out of range
     OVL_BUFFER_ERROR = 109,      // the caller's buffer is too small
     OVL_RGBA_ERROR = 111,        // the image could not be turned into pixels
+    OVL_NOT_CONNECTED = 110,     // the printer is not connected
     OVL_MEMORY_ERROR = 112,      // a buffer could not be allocated
     OVL_TOO_LARGE_IMAGE = 113,   // the image is too large for the printer's memory
     OVL_NOT_SUPPORT_DEVICE = 114,  // the device has no such part

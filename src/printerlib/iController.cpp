@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
+#include "printerlib/BTFunctions.h"
 #include "printerlib/NetFunctions.h"
 #include "printerlib/Trace.h"
 
@@ -22,7 +23,8 @@ bool isStatusBlock(const uint8_t* b) {
 } // namespace
 
 iController::iController(long interface)
-    : ifFunctions_(interface == BluetoothInterface ? std::make_unique<interfaceFunctions>() : std::make_unique<NetFunctions>()),
+    : ifFunctions_(interface == BluetoothInterface ? std::unique_ptr<interfaceFunctions>(std::make_unique<BTFunctions>())
+                                                  : std::make_unique<NetFunctions>()),
       bluetooth_(interface == BluetoothInterface) {
     ifFunctions_->setDelegate(this);
     targetChange_ = ScopedObserver(ChangeNotification, nullptr, [this](const Notification&) { didChangeTarget_ = true; });
@@ -65,11 +67,13 @@ bool iController::connect() {
     std::lock_guard lock(connectionMutex_);
     didReceiveConnectedMsg_ = false;
     std::shared_ptr<OVPrinter> printer = target();
-    if (!printer || !printer->address() || printer->address()->empty()) {
+    bool bluetoothTarget = printer && printer->connectionClass() >= OVPrinter::Bluetooth;
+    // A network printer is reached by its address, a Bluetooth printer by its device address.
+    std::optional<std::string> reachedBy = !printer ? std::nullopt : bluetoothTarget ? printer->macAddress() : printer->address();
+    if (!reachedBy || reachedBy->empty()) {
         reportNotConnected(EDESTADDRREQ);
         return false;
     }
-    bool bluetoothTarget = printer->connectionClass() >= OVPrinter::Bluetooth;
     if (bluetoothTarget && autoConnection_ != KeepConnection) {
         trace(TraceLevel::Error, "[ERROR] connection mode is not auto.");
         reportNotConnected(EOPNOTSUPP);
@@ -85,8 +89,9 @@ bool iController::connect() {
     // Set here rather than when the main thread hears willConnect: a pop right after this
     // connect must not find the stop of an earlier connection.
     recvQueue_.setDoTerminate(false);
-    if (!ifFunctions_->connect(printer->macAddress().value_or(""), *printer->address(), printer->port())) {
-        // The TCP transport reports its own failures; the Bluetooth one may not.
+    if (!ifFunctions_->connect(printer->macAddress().value_or(""), printer->address().value_or(""), printer->port())) {
+        // The TCP transport reports its own failures; the Bluetooth one reports only a session
+        // it could not open, not a printer it did not find.
         if (bluetooth_) reportNotConnected(ENOTCONN);
         return false;
     }

@@ -65,8 +65,7 @@ public:
     static constexpr float DefaultReceiveTimeout = 20.0f;
     static constexpr double LSBWaitSeconds = 5.0;
 
-    // A Bluetooth controller for interface 2, else a TCP one. There is no Bluetooth transport
-    // yet: a Bluetooth controller reaches nothing and reports every connect as failed.
+    // A Bluetooth controller for interface 2, else a TCP one.
     explicit iController(long interface = TcpInterface);
     ~iController() override;
     iController(const iController&) = delete;
@@ -103,7 +102,7 @@ public:
     long directRecvLine(uint8_t* buffer, long size);
 
     // Reads what a Bluetooth printer sent, as its transport asks when bytes arrive.
-    void bluetoothReadAvailableProcess();
+    void bluetoothReadAvailableProcess() override;
 
     // --- automatic status back
     // Switches the printer's automatic status back on or off (only with AutoConnection 100);

@@ -24,6 +24,8 @@ public:
     virtual void didBeBrokenConnection(const Error&) {}
     // The transport closed the connection.
     virtual void didDisconnect() {}
+    // Bytes arrived on a Bluetooth connection: read them now.
+    virtual void bluetoothReadAvailableProcess() {}
 };
 
 // One byte transport to a printer. This base answers as a transport that can reach nothing;

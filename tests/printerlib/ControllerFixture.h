@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PrinterPeer.h"
+#include "support/PrinterPeer.h"
 #include "PrinterTestSupport.h"
 #include "platform/foundation/Clock.h"
 #include "printerlib/iController.h"

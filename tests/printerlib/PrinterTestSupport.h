@@ -46,6 +46,7 @@ struct RecordingTransportDelegate : printerlib::InterfaceFunctionsDelegate {
         errors.push_back(error);
     }
     void didDisconnect() override { note("didDisconnect"); }
+    void bluetoothReadAvailableProcess() override { note("bytesAvailable"); }
 };
 
 // What a controller reported, in order.

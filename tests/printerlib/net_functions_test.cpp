@@ -1,4 +1,4 @@
-#include "PrinterPeer.h"
+#include "support/PrinterPeer.h"
 #include "PrinterTestSupport.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"

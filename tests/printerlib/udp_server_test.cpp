@@ -13,12 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <linux/if_tun.h>
 #include <mutex>
-#include <net/if.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -153,31 +149,6 @@ TEST(UDPServerTest, NothingIsBroadcastWithoutAnInterfaceAddress) {
     EXPECT_FALSE(Common::localIPAddress());
 }
 
-// Makes a tap interface named `name` with the address, inside the test's own namespace; the
-// descriptor stays open for the interface to stay.
-std::string makeInterface(const char* name, const char* address) {
-    int tun = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
-    if (tun < 0) return std::string("/dev/net/tun: ") + std::strerror(errno);
-    ifreq request{};
-    request.ifr_flags = IFF_TAP | IFF_NO_PI;
-    std::strncpy(request.ifr_name, name, IFNAMSIZ - 1);
-    if (::ioctl(tun, TUNSETIFF, &request) != 0) return std::string("TUNSETIFF: ") + std::strerror(errno);
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in in{};
-    in.sin_family = AF_INET;
-    ::inet_pton(AF_INET, address, &in.sin_addr);
-    std::memcpy(&request.ifr_addr, &in, sizeof in);
-    std::string failure;
-    if (::ioctl(fd, SIOCSIFADDR, &request) != 0) failure = std::string("SIOCSIFADDR: ") + std::strerror(errno);
-    else if (::ioctl(fd, SIOCGIFFLAGS, &request) != 0) failure = std::string("SIOCGIFFLAGS: ") + std::strerror(errno);
-    else {
-        request.ifr_flags |= IFF_UP;
-        if (::ioctl(fd, SIOCSIFFLAGS, &request) != 0) failure = std::string("SIOCSIFFLAGS: ") + std::strerror(errno);
-    }
-    ::close(fd);
-    return failure;
-}
-
 // In a namespace of the test's own: the lookup goes from the configured interface's address and
 // the source port to the injected destination, and to nowhere else.
 void broadcastInNamespace() {
@@ -204,7 +175,7 @@ TEST(UDPServerInNamespace, TheBroadcastGoesFromTheInterfaceToTheInjectedDestinat
     test::NamespaceRun run = test::runInNetworkNamespace(
         [] {
             std::string failure = test::bringLoopbackUp();
-            return failure.empty() ? makeInterface("ovtest0", "192.0.2.10") : failure;
+            return failure.empty() ? test::makeTapInterface("ovtest0", "192.0.2.10") : failure;
         },
         broadcastInNamespace);
     if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace with an interface of its own: " << run.unavailable;

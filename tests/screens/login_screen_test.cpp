@@ -3,8 +3,11 @@
 // the disabled terminal, another terminal as the gateway, the receipt printer and the bar.
 #include "LoginScreen.h"
 #include "devices/MSRMediator.h"
+#include "devices/OrvanPrinter.h"
+#include "devices/PrinterCardReader.h"
 #include "platform/ui/render/Snapshot.h"
 #include "support/LogLines.h"
+#include "support/NetworkNamespace.h"
 #include "support/ui/Golden.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/StoreHandler.h"
@@ -343,6 +346,43 @@ TEST(ReceiptPrintersTest, TheProgramsDriverMakesANetworkPrinterAndKeepsTheCurren
     // A current printer of another kind is not kept.
     s.printer->printerType = PrinterStream::EmailType;
     EXPECT_NE(ReceiptPrinters::printerFor("T1", s.store.context().get(), s.printer), s.printer);
+}
+
+} // namespace
+} // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+// In a network namespace of the test's own: the library's printer searches and connects at once.
+void orvanPrinterOfTheTerminal() {
+    ScopedScaledClock clock(10.0);
+    LoginScreen s({});
+    ManagedObjectPtr front = s.row("Terminal", "terminalId", "T1");
+    for (const ManagedObjectPtr& param : front->toMany("terminalParams")) {
+        if (param->text("name") == "TS_PRINTER_TYPE") param->setValue("value", Value(std::string("orvan")));
+        if (param->text("name") == "TS_PRINTER_URL") param->setValue("value", Value(std::string("127.0.0.1")));
+    }
+    s.store.addTerminalParam(front, "TS_PRINTER_CONNECTION_TYPE", std::string("TCP"));
+    s.store.addTerminalParam(front, "TS_PRINTER_DEBUG", std::string("YES"));
+    s.store.save();
+    ReceiptPrinters::registerDrivers();
+    std::shared_ptr<PrinterStream> printer = ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr);
+    std::shared_ptr<OrvanPrinter> orvan = OrvanPrinter::getInstance();
+    ASSERT_EQ(printer, std::static_pointer_cast<PrinterStream>(orvan));
+    EXPECT_EQ(printer->type(), PrinterStream::LibraryType);
+    EXPECT_EQ(orvan->url(), std::optional<std::string>("127.0.0.1"));
+    EXPECT_EQ(orvan->connectionType(), std::optional<std::string>("TCP"));
+    EXPECT_TRUE(orvan->debug());
+    EXPECT_EQ(PrinterCardReader::make(), std::static_pointer_cast<PrinterCardReader>(orvan));
+    PrinterCardReader::setMaker(nullptr);
+}
+
+TEST(ReceiptPrintersTest, TheLibrarysPrinterIsTheTerminalsAndItsCardReader) {
+    tavlo::test::NamespaceRun run =
+        tavlo::test::runInNetworkNamespace([] { return tavlo::test::bringLoopbackUp(); }, orvanPrinterOfTheTerminal);
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace of the test's own: " << run.unavailable;
+    EXPECT_EQ(run.exitCode, 0) << "the printer in its namespace failed (see its output above)";
 }
 
 } // namespace

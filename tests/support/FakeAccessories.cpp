@@ -7,8 +7,9 @@
 
 namespace tavlo::test {
 
-std::shared_ptr<Accessory> FakeAccessories::plugIn(const std::string& name, const std::vector<std::string>& protocolStrings) {
-    auto accessory = std::make_shared<Accessory>(name, protocolStrings, weak_from_this());
+std::shared_ptr<Accessory> FakeAccessories::plugIn(const std::string& name, const std::vector<std::string>& protocolStrings,
+                                                   const std::string& macAddress, const std::string& modelNumber) {
+    auto accessory = std::make_shared<Accessory>(name, protocolStrings, weak_from_this(), macAddress, modelNumber);
     AccessoryManager::shared().attach(accessory);
     return accessory;
 }

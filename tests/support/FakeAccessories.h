@@ -23,7 +23,8 @@ class FakeAccessories : public AccessoryBackend, public std::enable_shared_from_
 public:
     static std::shared_ptr<FakeAccessories> create() { return std::shared_ptr<FakeAccessories>(new FakeAccessories()); }
 
-    std::shared_ptr<Accessory> plugIn(const std::string& name, const std::vector<std::string>& protocolStrings);
+    std::shared_ptr<Accessory> plugIn(const std::string& name, const std::vector<std::string>& protocolStrings,
+                                      const std::string& macAddress = {}, const std::string& modelNumber = {});
     void pullOut(const std::shared_ptr<Accessory>& accessory);
 
     void setRefusesSessions(bool refuses);

@@ -11,12 +11,16 @@ namespace tavlo::test {
 
 namespace {
 
+// Binds `*port` (0: any free one) and tells the port bound.
 int bindLoopback(int* port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("socket failed");
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(*port));
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     socklen_t length = sizeof a;
     if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
@@ -29,7 +33,7 @@ int bindLoopback(int* port) {
 
 } // namespace
 
-LoopbackListener::LoopbackListener(int backlog) {
+LoopbackListener::LoopbackListener(int backlog, int port) : port_(port) {
     fd_ = bindLoopback(&port_);
     if (listen(fd_, backlog) != 0) {
         close(fd_);

@@ -4,11 +4,11 @@
 
 namespace tavlo::test {
 
-// A TCP listening socket on 127.0.0.1 with a system-chosen port (a stand-in for a printer or a
-// server that accepts connections).
+// A TCP listening socket on 127.0.0.1 with a system-chosen port, or a given one (a stand-in for a
+// printer or a server that accepts connections).
 class LoopbackListener {
 public:
-    explicit LoopbackListener(int backlog = 8);
+    explicit LoopbackListener(int backlog = 8, int port = 0);
     ~LoopbackListener();
     LoopbackListener(const LoopbackListener&) = delete;
     LoopbackListener& operator=(const LoopbackListener&) = delete;

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <linux/if_tun.h>
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <net/route.h>
@@ -113,6 +115,29 @@ std::string announcementDatagram(int32_t type, const std::vector<std::string>& t
     }
     if (d.size() < padTo) d.append(padTo - d.size(), '\0');
     return d;
+}
+
+std::string makeTapInterface(const char* name, const char* address) {
+    int tun = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
+    if (tun < 0) return std::string("/dev/net/tun: ") + std::strerror(errno);
+    ifreq request{};
+    request.ifr_flags = IFF_TAP | IFF_NO_PI;
+    std::strncpy(request.ifr_name, name, IFNAMSIZ - 1);
+    if (::ioctl(tun, TUNSETIFF, &request) != 0) return std::string("TUNSETIFF: ") + std::strerror(errno);
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address, &in.sin_addr);
+    std::memcpy(&request.ifr_addr, &in, sizeof in);
+    std::string failure;
+    if (::ioctl(fd, SIOCSIFADDR, &request) != 0) failure = std::string("SIOCSIFADDR: ") + std::strerror(errno);
+    else if (::ioctl(fd, SIOCGIFFLAGS, &request) != 0) failure = std::string("SIOCGIFFLAGS: ") + std::strerror(errno);
+    else {
+        request.ifr_flags |= IFF_UP;
+        if (::ioctl(fd, SIOCSIFFLAGS, &request) != 0) failure = std::string("SIOCSIFFLAGS: ") + std::strerror(errno);
+    }
+    ::close(fd);
+    return failure;
 }
 
 } // namespace tavlo::test

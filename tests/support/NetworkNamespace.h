@@ -29,6 +29,10 @@ std::string bringLoopbackUp();
 // listener can join a group there; "" or what failed.
 std::string bringLoopbackUpForMulticast();
 
+// Makes a tap interface named `name` with the IPv4 address and brings it up, inside the test's
+// own namespace (its descriptor stays open for the interface to stay); "" or what failed.
+std::string makeTapInterface(const char* name, const char* address);
+
 // An announcement datagram as the store server writes it: the stream header, the type's block,
 // then the text records, padded with zero bytes to `padTo`.
 std::string announcementDatagram(int32_t type, const std::vector<std::string>& texts = {}, size_t padTo = 11);

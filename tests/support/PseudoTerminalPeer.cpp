@@ -63,7 +63,7 @@ void PseudoTerminalPeer::serve() {
         }
         pollfd entry{fd, POLLIN, 0};
         // A master without an open slave side reports a hang-up at once; wait a little then.
-        if (fd < 0 || ::poll(&entry, 1, 5) <= 0 || !(entry.revents & POLLIN)) {
+        if (fd < 0 || !reading_ || ::poll(&entry, 1, 5) <= 0 || !(entry.revents & POLLIN)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }

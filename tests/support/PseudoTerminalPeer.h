@@ -35,6 +35,9 @@ public:
     bool waitForReceived(const std::string& bytes) const;
     // Closes the master side.
     void hangUp();
+    // Stops and starts taking what the terminal writes: while stopped, the pseudo-terminal's
+    // buffer fills and the terminal's side finds no more room to write.
+    void setReading(bool reading) { reading_ = reading; }
 
 private:
     void serve();
@@ -45,6 +48,7 @@ private:
     std::string received_;
     std::vector<std::pair<std::string, std::string>> replies_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> reading_{true};
     std::thread thread_;
 };
 

@@ -22,12 +22,19 @@ public:
 };
 
 // A device attached to the terminal that speaks one or more protocols, named by reverse-domain
-// protocol strings. `connectionID` tells accessories apart; it is never reused in a process.
+// protocol strings. `connectionID` tells accessories apart; it is never reused in a process. A
+// Bluetooth accessory also knows its device address ("00:11:22:AA:BB:CC"; empty when unknown).
 class Accessory {
 public:
-    Accessory(std::string name, std::vector<std::string> protocolStrings, std::weak_ptr<AccessoryBackend> backend);
+    Accessory(std::string name, std::vector<std::string> protocolStrings, std::weak_ptr<AccessoryBackend> backend,
+              std::string macAddress = {}, std::string modelNumber = {});
 
     const std::string& name() const { return name_; }
+    const std::string& modelNumber() const { return modelNumber_; }
+    const std::string& macAddress() const { return macAddress_; }
+    // What the accessory says of itself, one "key: value" a line: name, modelNumber,
+    // connectionID, macAddress (the last line only when the address is known).
+    std::string description() const;
     uint32_t connectionID() const { return connectionID_; }
     const std::vector<std::string>& protocolStrings() const { return protocolStrings_; }
     bool isConnected() const;
@@ -37,6 +44,8 @@ public:
 
 private:
     const std::string name_;
+    const std::string macAddress_;
+    const std::string modelNumber_;
     const uint32_t connectionID_;
     const std::vector<std::string> protocolStrings_;
     const std::weak_ptr<AccessoryBackend> backend_;

@@ -17,6 +17,8 @@ namespace tavlo {
 namespace {
 
 const char* const kSerialErrorDomain = "SerialAccessoryErrorDomain";
+// The word of a configuration line that gives a Bluetooth device's address.
+const char* const kMacWord = "mac=";
 
 speed_t speedFor(int baudRate) {
     switch (baudRate) {
@@ -52,11 +54,14 @@ std::vector<SerialAccessoryConfig> SerialAccessories::readConfiguration(const st
         config.device = device;
         std::string protocol;
         bool readable = (words >> config.baudRate >> config.name) && speedFor(config.baudRate) != B0;
-        while (readable && words >> protocol) config.protocolStrings.push_back(protocol);
+        while (readable && words >> protocol) {
+            if (protocol.starts_with(kMacWord)) config.macAddress = protocol.substr(std::strlen(kMacWord));
+            else config.protocolStrings.push_back(protocol);
+        }
         if (!readable || config.protocolStrings.empty()) {
             Error::set(error, kSerialErrorDomain, EINVAL,
                        file.string() + ":" + std::to_string(lineNumber) +
-                           ": expected \"<device> <baud> <name> <protocol>...\" with a standard speed");
+                           ": expected \"<device> <baud> <name> <protocol>... [mac=<address>]\" with a standard speed");
             continue;
         }
         configs.push_back(std::move(config));
@@ -111,7 +116,8 @@ void SerialAccessories::rescan() {
             bool present = std::filesystem::exists(configs_[i].device, ignored);
             auto found = attached_.find(i);
             if (present && found == attached_.end()) {
-                auto accessory = std::make_shared<Accessory>(configs_[i].name, configs_[i].protocolStrings, weak_from_this());
+                auto accessory = std::make_shared<Accessory>(configs_[i].name, configs_[i].protocolStrings, weak_from_this(),
+                                                             configs_[i].macAddress);
                 attached_[i] = accessory;
                 arrived.push_back(accessory);
             } else if (!present && found != attached_.end()) {

@@ -20,6 +20,7 @@ struct SerialAccessoryConfig {
     int baudRate = 9600;
     std::string name;
     std::vector<std::string> protocolStrings;
+    std::string macAddress{};  // a Bluetooth (RFCOMM) device's address; empty for a wired one
 };
 
 // The real accessory back end on Linux: card readers and printers reached as serial devices.
@@ -27,8 +28,9 @@ struct SerialAccessoryConfig {
 // away is detached. A session opens the device in raw mode at its configured speed.
 class SerialAccessories : public AccessoryBackend, public std::enable_shared_from_this<SerialAccessories> {
 public:
-    // One accessory a line: "<device> <baud> <name> <protocol> [<protocol>...]"; blank lines and
-    // lines starting with '#' are skipped. A line that cannot be read is left out and named in
+    // One accessory a line: "<device> <baud> <name> <protocol> [<protocol>...] [mac=<address>]"
+    // (the address of an RFCOMM device, "00:11:22:AA:BB:CC"); blank lines and lines starting
+    // with '#' are skipped. A line that cannot be read is left out and named in
     // `error` (the others are kept).
     static std::vector<SerialAccessoryConfig> readConfiguration(const std::filesystem::path& file, Error* error = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include "core/session/DBHelper.h"
 #include "core/util/TavloLog.h"
+#include "devices/OrvanPrinter.h"
 #include "platform/foundation/Text.h"
 #include "printing/EscPosPrinter.h"
 
@@ -72,6 +73,14 @@ void ReceiptPrinters::registerDrivers() {
         if (current && current->type() == PrinterStream::EscPosType) return current;
         return std::shared_ptr<PrinterStream>(std::make_shared<EscPosPrinter>(settings.url, settings.timeout));
     });
+    registerMaker("orvan", [](const Settings& settings, const std::shared_ptr<PrinterStream>&) {
+        std::shared_ptr<OrvanPrinter> printer = OrvanPrinter::getInstance();
+        printer->setDebug(settings.debug);
+        printer->setUrl(settings.url);
+        printer->setConnectionType(settings.connectionType);
+        return std::shared_ptr<PrinterStream>(printer);
+    });
+    OrvanPrinter::installCardReader();
 }
 
 } // namespace tavlo::screens

@@ -42,7 +42,9 @@ public:
                                                      const std::shared_ptr<PrinterStream>& current);
 
     // The drivers the program has: "escpos", the network ESC/POS printer (the current printer
-    // when it is one).
+    // when it is one), and "orvan", the printer library's printer (the process's one, given the
+    // url, connection type and debug flag), which is also the card reader of the reader type
+    // "orvan".
     static void registerDrivers();
 };
 

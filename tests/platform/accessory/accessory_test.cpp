@@ -137,15 +137,27 @@ TEST(SerialAccessoriesConfiguration, ReadsGoodLinesAndNamesTheBadOne) {
                            "\n"
                            "/dev/rfcomm0 12345 printer com.example.print\n"
                            "/dev/ttyS1 115200 vdock com.varda.vdock com.tillware.tillreader\n"
-                           "/dev/ttyS2 9600 lonely\n";
+                           "/dev/ttyS2 9600 lonely\n"
+                           "/dev/rfcomm1 115200 printer com.orvan.btlink mac=00:11:22:AA:BB:CC\n";
     Error error;
     auto configs = SerialAccessories::readConfiguration(file, &error);
-    ASSERT_EQ(configs.size(), 2u);
+    ASSERT_EQ(configs.size(), 3u);
     EXPECT_EQ(configs[0].device, "/dev/ttyUSB0");
     EXPECT_EQ(configs[0].name, "dockReader");
     EXPECT_EQ(configs[1].baudRate, 115200);
     EXPECT_EQ(configs[1].protocolStrings, (std::vector<std::string>{"com.varda.vdock", "com.tillware.tillreader"}));
+    EXPECT_TRUE(configs[1].macAddress.empty());
+    EXPECT_EQ(configs[2].protocolStrings, std::vector<std::string>{"com.orvan.btlink"});
+    EXPECT_EQ(configs[2].macAddress, "00:11:22:AA:BB:CC");
     EXPECT_NE(error.localizedDescription().find(":6:"), std::string::npos) << error.localizedDescription();
+}
+
+TEST(AccessoryDescription, NamesTheAddressOnlyWhenKnown) {
+    Accessory wired("reader", {"com.calder.reader"}, {});
+    Accessory paired("printer", {"com.orvan.btlink"}, {}, "00:11:22:AA:BB:CC", "MPP-R300");
+    EXPECT_EQ(wired.description().find("macAddress"), std::string::npos);
+    EXPECT_NE(paired.description().find("\nmodelNumber: MPP-R300\n"), std::string::npos);
+    EXPECT_NE(paired.description().find("\nmacAddress: 00:11:22:AA:BB:CC"), std::string::npos);
 }
 
 TEST_F(AccessoryLayer, SerialDeviceComesAndGoesWithItsPathAndOpensRaw) {

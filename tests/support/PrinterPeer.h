@@ -17,7 +17,8 @@ namespace tavlo::test {
 
 using PrinterBytes = std::vector<uint8_t>;
 
-// A receipt printer on 127.0.0.1 for the printer library's tests. It takes one connection at a
+// A receipt printer on 127.0.0.1 (at a free port, or the one given) for the printer library's
+// tests and its driver's. It takes one connection at a
 // time (a new one replaces the old), keeps every byte each connection sent, and answers the
 // library's status and query commands: the automatic status back switch (GS a) with a status
 // block, memory switch reads and writes and the user setting mode (GS ( E), and any request a
@@ -25,7 +26,7 @@ using PrinterBytes = std::vector<uint8_t>;
 // status blocks and card records on its own.
 class PrinterPeer {
 public:
-    PrinterPeer();
+    explicit PrinterPeer(int port = 0);
     ~PrinterPeer();
     PrinterPeer(const PrinterPeer&) = delete;
     PrinterPeer& operator=(const PrinterPeer&) = delete;

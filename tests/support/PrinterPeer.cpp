@@ -1,4 +1,4 @@
-#include "PrinterPeer.h"
+#include "support/PrinterPeer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,7 +25,7 @@ const PrinterBytes kMemorySwitch{0x1D, 0x28, 0x45};
 
 } // namespace
 
-PrinterPeer::PrinterPeer() {
+PrinterPeer::PrinterPeer(int port) : listener_(8, port) {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) throw std::runtime_error("eventfd failed");
     thread_ = std::thread([this] { serve(); });
