@@ -1,5 +1,6 @@
 #include "screens/entry/menu/MenuViewController.h"
 
+#include "core/order/ComboSelection.h"
 #include "core/order/Order.h"
 #include "core/order/Selection.h"
 #include "core/records/Customer.h"
@@ -19,6 +20,7 @@
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/SelectionFlowControl.h"
 #include "screens/entry/SlideView.h"
+#include "screens/entry/combo/ComboFlowControl.h"
 #include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 #include "screens/entry/options/OptionScreen.h"
@@ -386,9 +388,11 @@ bool MenuViewController::enterItem(const ManagedObjectPtr& item, SelectionAction
     const bool promptQuantity = flag("ITEM_PROMPT_QUANTITY", store);
     if (flag("ITEM_TAX_INCLUDED", store)) selection->setTaxIncluded(true);
 
-    // The combo groups' own screens come with the combo flow; until then a combo steps through
-    // the same prompts as a plain item.
-    auto flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
+    std::shared_ptr<FlowControl> flow;
+    if (auto combo = std::dynamic_pointer_cast<ComboSelection>(selection))
+        flow = std::make_shared<ComboFlowControl>(combo, session_, order_, std::move(action));
+    else
+        flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
 
     // Seats and courses only for an order at a table.
     std::optional<std::string> recipeGroup;
