@@ -1,5 +1,6 @@
 #include "screens/Screens.h"
 
+#include "screens/entry/editor/EditorScreens.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
@@ -20,6 +21,7 @@ void registerScreens() {
     registerMenuScreens();
     registerOrderListScreens();
     registerOrderView();
+    registerEditorScreens();
     registerPayScreens();
     // The administration screen shows the report viewer by its name.
     registerReportView();
