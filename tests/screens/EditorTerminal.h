@@ -5,6 +5,7 @@
 #include "screens/entry/editor/SelectionViewController.h"
 #include "support/MenuRows.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,13 +58,16 @@ public:
         return selection;
     }
 
-    // Opens the order with the line and taps it: the editor is shown.
-    SelectionViewController& edit(const SelectionPtr& selection, int32_t seats = 4) {
+    // Opens the order with the line (`adjust` changes the order first) and taps the line: the
+    // editor is shown.
+    SelectionViewController& edit(const SelectionPtr& selection, int32_t seats = 4,
+                                  const std::function<void(Order&)>& adjust = {}) {
         auto stored = storedOrder({selection});
         stored->setSeats(seats);
         stored->write(*store.context());
         store.save();
         open(std::string("O-1"), std::string("L1"));
+        if (adjust) adjust(*screen->order());
         h.tapRow(screen->selectionsTable(), {0, 0});
         h.runUntilIdle();
         return h.visible<SelectionViewController>();

@@ -183,5 +183,34 @@ TEST_F(ComboFlowTest, AComboWithNothingToAskIsAddedAtOnce) {
     EXPECT_EQ(f.order->getSubTotal(), 900);
 }
 
+TEST_F(ComboFlowTest, OutsideAFlowTheGroupStaysCappedAndDoneGoesBack) {
+    auto combo = std::make_shared<ComboSelection>();
+    combo->setName(std::string("Burger Deal"));
+    auto screen = std::make_shared<ComboGroupViewController>();
+    screen->setSession(&f.session);
+    screen->setSelection(combo);
+    screen->setComboGroupId("CG-DRINK");
+    screen->setCount(1);
+    auto opener = std::make_shared<ViewController>();
+    opener->setTitle(std::string("Opener"));
+    auto navigation = std::make_shared<NavigationController>(opener);
+    f.h.show(navigation);
+    navigation->push(screen, false);
+    f.h.runUntilIdle();
+
+    EXPECT_EQ(backTitle(), "Back");
+    groups.tapRow("Cola");  // full, but no flow to move on
+    EXPECT_EQ(groups.count("Cola"), "1");
+    groups.step("Shake", "+");
+    ASSERT_TRUE(f.h.hasAlert());
+    EXPECT_EQ(f.h.frontAlert().message(), "You can only select 1 Decrement something else first");
+    f.h.clickAlert("Ok");
+    groups.step("Shake", "-");  // not chosen: nothing changes
+    EXPECT_EQ(groups.count("Shake"), "");
+    EXPECT_EQ(combo->getSelectionCount("CG-DRINK"), 1);
+    f.h.tap(SystemItem::Done);
+    EXPECT_EQ(f.h.visibleController().title(), "Opener");
+}
+
 } // namespace
 } // namespace tavlo::screens

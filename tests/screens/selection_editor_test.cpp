@@ -4,6 +4,7 @@
 // keeps it), the comp with the comp list, and the seat row of an order without seats.
 #include "EditorTerminal.h"
 #include "core/order/ActivityLog.h"
+#include "core/order/ComboSelection.h"
 #include "platform/ui/Slider.h"
 #include "screens/entry/editor/CompListViewController.h"
 #include "screens/entry/options/QuantityCellView.h"
@@ -102,6 +103,37 @@ TEST_F(SelectionEditorTest, AnOrderWithoutSeatsDisablesTheSeatRow) {
     EXPECT_FALSE(seat.isEnabled());
     EXPECT_EQ(seat.minimumValue(), 1);
     EXPECT_EQ(seat.maximumValue(), 1);
+}
+
+TEST(SelectionEditorSeatCourse, TheRowsFollowTheOrderAndTheStoreValues) {
+    struct Case {
+        std::string name;
+        bool quickSale;
+        int32_t orderType;
+        std::vector<Section> rows;  // after the sides
+        bool enabled;
+    };
+    for (const Case& c : {Case{"dine in", false, Order::kDineIn, {Section::Seat, Section::Course}, true},
+                          Case{"take-out quick sale", true, Order::kTakeOut, {Section::Seat}, false},
+                          Case{"delivery at a table", false, Order::kDelivery, {}, true}}) {
+        SCOPED_TRACE(c.name);
+        EditorTerminal t;
+        t.setParam("SEAT_VIEW", "YES");
+        t.setParam("COURSE_VIEW", "YES");
+        t.setParam("HH_QS_USE_SEATS", "YES");
+        SelectionViewController& editor = t.edit(t.steak(), 4, [&](Order& order) {
+            if (c.quickSale) order.setAreaLocationId(std::nullopt);
+            order.setOrderType(c.orderType);
+        });
+        const auto& sections = editor.sections();
+        EXPECT_EQ(std::vector<Section>(sections.begin() + 5, sections.end() - 2), c.rows);
+        for (size_t i = 0; i < c.rows.size(); ++i) {
+            auto& slider = dynamic_cast<Slider&>(
+                *editor.tableView().cellForRow({5 + static_cast<int>(i), 0})->viewWithTag(SelectionViewController::kSliderTag));
+            EXPECT_EQ(slider.isEnabled(), c.enabled);
+            EXPECT_EQ(slider.maximumValue(), c.rows[i] == Section::Seat ? 4 : 10);
+        }
+    }
 }
 
 TEST(SelectionEditorQuantity, PlusChecksTheStockUnlessTheOrderIsARefund) {
@@ -278,6 +310,39 @@ TEST_F(SelectionEditorTest, CompsDisabledOnHandheldsAreRefused) {
     tapRow("Complimentary");
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().message(), "Comps disabled on handhelds");
+}
+
+TEST_F(SelectionEditorTest, TheSidesOfAComboAreGreyAndDoNothing) {
+    auto combo = std::make_shared<ComboSelection>();
+    combo->setName(std::string("Burger Deal"));
+    combo->setItemId(std::string("I-DEAL"));
+    combo->setMenuId(std::string("M1"));
+    combo->setPrice(1500);
+    combo->setRemoteId(std::string("SEL-2"));
+    combo->addSelection(t.steak());
+    t.edit(combo);
+    tapRow("Sides");
+    EXPECT_EQ(&t.h.visibleController(), &editor());
+    const IndexPath sides{4, 0};
+    EXPECT_EQ(editor().cellForRow(table(), sides)->textLabel().textColor(), Color::lightGray());
+    EXPECT_EQ(editor().cellForRow(table(), {3, 0})->textLabel().textColor(), Color::black());
+}
+
+TEST(SelectionEditorComps, AUserHoldingTheRightCompsWithoutThePromptAndAnEmptyListOffersRemoveOnly) {
+    EditorTerminal t;
+    t.signIn("U-BOB");
+    SelectionViewController& editor = t.edit(t.steak());
+    t.h.tapRow(editor.tableView(), {3, 0});
+    t.h.tapRow(t.h.visible<CompListViewController>().tableView(), {0, 1});  // Manager Meal
+    ASSERT_EQ(&t.h.visibleController(), &editor);
+    EXPECT_EQ(t.edited().compName(), "Manager Meal");
+    EXPECT_EQ(t.edited().compBy(), "U-BOB");
+
+    for (const auto& comp : t.store->fetch("Complimentary", "disabled == NO")) comp->setValue("disabled", true);
+    t.h.tapRow(editor.tableView(), {3, 0});
+    TableView& list = t.h.visible<CompListViewController>().tableView();
+    ASSERT_EQ(list.numberOfRows(0), 1);
+    EXPECT_EQ(list.cellForRow({0, 0})->textLabel().text(), "REMOVE COMP");
 }
 
 } // namespace
