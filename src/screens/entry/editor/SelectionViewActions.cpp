@@ -148,9 +148,7 @@ void SelectionViewController::showQuantity(QuantityCellView& cell, int quantity)
 }
 
 QuantityCellView* SelectionViewController::quantityCellOf(Control& sender) {
-    for (View* view = sender.superview(); view; view = view->superview())
-        if (auto* cell = dynamic_cast<QuantityCellView*>(view)) return cell;
-    return nullptr;
+    return dynamic_cast<QuantityCellView*>(QuantityCellView::rowHolding(sender));
 }
 
 void SelectionViewController::plusQuantity(Control& sender) {
