@@ -19,7 +19,7 @@ namespace tavlo::screens::test {
 // - I-PAIR "Soup Pair" ($9.00): two fixed items that need nothing, no group.
 class ComboMenuTerminal : public MenuTerminal {
 public:
-    ComboMenuTerminal() {
+    explicit ComboMenuTerminal(ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone) : MenuTerminal(idiom) {
         tavlo::test::MenuRows rows(store.context().get());
         auto combos = rows.menu("M7", "Combos");
         combos->setValue("sequence", 7);

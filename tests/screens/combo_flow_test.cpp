@@ -28,7 +28,7 @@ std::string preparationsOf(const Selection& line) {
 
 class ComboFlowTest : public ::testing::Test {
 protected:
-    ComboFlowTest() { f.order->setSeats(2); }
+    explicit ComboFlowTest(DeviceIdiom idiom = DeviceIdiom::Phone) : f(idiom) { f.order->setSeats(2); }
 
     // Opens the list on the combos and taps the item.
     void order(const std::string& name) {
@@ -210,6 +210,20 @@ TEST_F(ComboFlowTest, OutsideAFlowTheGroupStaysCappedAndDoneGoesBack) {
     EXPECT_EQ(combo->getSelectionCount("CG-DRINK"), 1);
     f.h.tap(SystemItem::Done);
     EXPECT_EQ(f.h.visibleController().title(), "Opener");
+}
+
+class ComboFlowPad : public ComboFlowTest {
+protected:
+    ComboFlowPad() : ComboFlowTest(DeviceIdiom::Tablet) {}
+};
+
+TEST_F(ComboFlowPad, TheGroupScreenInTheFormSheet) {
+    order("Burger Deal");
+    f.h.tap("Save");
+    choose("Rare");
+    groups.step("Shake", "-");  // nothing chosen: the counts stay empty
+    ASSERT_EQ(header(), "Includes 1");
+    EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "combo_group_pad"));
 }
 
 } // namespace
