@@ -78,10 +78,11 @@ void SelectionViewController::comments() {
 }
 
 void SelectionViewController::saveComment(const std::optional<std::string>& text) {
+    // An answer that changes nothing leaves the line unmodified.
     if (text) {
-        const std::optional<std::string> comment = text->empty() ? std::nullopt : text;
-        if (comment != selection_->comment() && (comment || !selection_->comment()->empty()))
-            selection_->setComment(comment);
+        const bool hadComment = selection_->comment() && !selection_->comment()->empty();
+        if (text->empty() ? hadComment : text != selection_->comment())
+            selection_->setComment(text->empty() ? std::nullopt : text);
     }
     dismiss(animated());
 }
