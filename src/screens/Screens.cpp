@@ -4,6 +4,7 @@
 #include "screens/attendance/AttendanceViewController.h"
 #include "screens/customers/CustomerScreens.h"
 #include "screens/details/DetailsScreens.h"
+#include "screens/entry/editor/EditorScreens.h"
 #include "screens/entry/items/ItemsViewController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
@@ -27,6 +28,7 @@ void registerScreens() {
     registerMenuScreens();
     registerOrderListScreens();
     registerOrderView();
+    registerEditorScreens();
     registerPayScreens();
     registerDetailsScreens();
     registerCustomerScreens();

@@ -292,6 +292,22 @@ TEST(ComboSelectionGroups, RemovingTheGroupsOwnElementAnswersIt) {
     EXPECT_TRUE(combo.getSelections("drinks")->empty());
 }
 
+TEST(ComboSelectionGroups, RemovingAUnitAnswersTheGroupsComponentNotTheArgument) {
+    // The combo group screen counts the answer's units to send down with it: that must be the
+    // group's own component, which keeps its remaining unit.
+    ComboSelection combo;
+    combo.addSelection(side("g1", "cola", 0, 150), "drinks");
+    SelectionPtr kept = combo.addSelection(side("g2", "cola", 0, 150), "drinks");
+    auto asked = side("g3", "cola", 0, 150);
+    SelectionPtr removed = combo.removeSelection(asked, "drinks");
+    EXPECT_EQ(removed, kept);
+    EXPECT_NE(removed, asked);
+    EXPECT_EQ(removed->quantity(), 1);
+    EXPECT_EQ(combo.getSelectionCount("drinks"), 1);
+    auto unknown = side("g4", "tea", 0, 0);
+    EXPECT_EQ(combo.removeSelection(unknown, "sauces"), unknown);  // no such group: the argument
+}
+
 TEST(ComboSelectionGroups, FixedComponentsAndAllSelections) {
     ComboSelection combo;
     auto burger = side("k1", "burger", 0, 0);

@@ -48,6 +48,28 @@ ManagedObjectPtr MenuRows::item(const std::string& itemId, const std::string& na
     return row;
 }
 
+ManagedObjectPtr MenuRows::comboGroup(const std::string& groupId, const std::string& name, const ManagedObjectPtr& combo,
+                                      int32_t count, int32_t sequence,
+                                      const std::vector<std::pair<ManagedObjectPtr, int32_t>>& items) {
+    auto group = context_->insert("ComboGroup");
+    group->setValue("comboGroupId", groupId);
+    group->setValue("name", name);
+    int32_t itemSequence = 0;
+    for (const auto& [item, additionPrice] : items) {
+        auto row = context_->insert("ComboGroupItem");
+        row->setValue("sequence", ++itemSequence);
+        row->setValue("additionPrice", additionPrice);
+        row->setToOne("comboGroup", group);
+        row->setToOne("item", item);
+    }
+    auto link = context_->insert("ItemComboGroup");
+    link->setValue("count", count);
+    link->setValue("sequence", sequence);
+    link->setToOne("item", combo);
+    link->setToOne("comboGroup", group);
+    return group;
+}
+
 ManagedObjectPtr MenuRows::side(const std::string& sideId, const ManagedObjectPtr& recipe,
                                 const ManagedObjectPtr& menu, int32_t price, int32_t additionPrice) {
     auto row = context_->insert("Side");

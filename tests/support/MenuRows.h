@@ -27,6 +27,11 @@ public:
     // An item; without a recipe it is a combo.
     ManagedObjectPtr item(const std::string& itemId, const std::string& name, int32_t price,
                           const ManagedObjectPtr& recipe, const ManagedObjectPtr& menu, int32_t sideCount = 0);
+    // A combo group of the combo item, at `sequence` among its groups, from which `count` items are
+    // chosen: the items with their addition prices, in that order (sequence 1, 2, ...).
+    ManagedObjectPtr comboGroup(const std::string& groupId, const std::string& name, const ManagedObjectPtr& combo,
+                                int32_t count, int32_t sequence,
+                                const std::vector<std::pair<ManagedObjectPtr, int32_t>>& items);
     ManagedObjectPtr side(const std::string& sideId, const ManagedObjectPtr& recipe, const ManagedObjectPtr& menu,
                           int32_t price, int32_t additionPrice);
     ManagedObjectPtr preparation(const std::string& preparationId, const std::string& name, int32_t price);

@@ -17,16 +17,19 @@ SelectionPtr addUnit(std::vector<SelectionPtr>& list, const SelectionPtr& compon
     return component;
 }
 
-// Takes one unit off the first component of the same recipe, dropping it at its last unit.
-void removeUnit(std::vector<SelectionPtr>& list, const Selection& component) {
+// Takes one unit off the first component of the same recipe, dropping it at its last unit;
+// answers that component, null when none matches.
+SelectionPtr removeUnit(std::vector<SelectionPtr>& list, const Selection& component) {
     for (auto it = list.begin(); it != list.end(); ++it)
         if ((*it)->recipeId() == component.recipeId()) {
-            if ((*it)->quantity() < 2)
+            SelectionPtr found = *it;
+            if (found->quantity() < 2)
                 list.erase(it);
             else
-                (*it)->setQuantity((*it)->quantity() - 1);
-            return;
+                found->setQuantity(found->quantity() - 1);
+            return found;
         }
+    return nullptr;
 }
 
 } // namespace
@@ -67,12 +70,13 @@ SelectionPtr ComboSelection::addSelection(const SelectionPtr& component, const s
 }
 
 SelectionPtr ComboSelection::removeSelection(const SelectionPtr& component, const std::string& groupId) {
-    // `component` may be the group's own element, which the removal erases: answer a copy.
-    SelectionPtr removed = component;
+    // The group's own component, which the caller counts down with it (its units to send); the
+    // argument when the group has none of that recipe.
+    SelectionPtr removed;
     auto it = groupSelections_.find(groupId);
-    if (it != groupSelections_.end()) removeUnit(it->second, *removed);
+    if (it != groupSelections_.end() && component) removed = removeUnit(it->second, *component);
     setModified(true);
-    return removed;
+    return removed ? removed : component;
 }
 
 std::vector<std::string> ComboSelection::getGroups() const {

@@ -49,6 +49,42 @@ int FlowControl::popFlowTo(const FlowControl& flow) {
 
 void FlowControl::popAllFlows() { subFlows_.clear(); }
 
+FlowControl* FlowControl::subFlowAtPosition() const {
+    for (auto it = subFlows_.rbegin(); it != subFlows_.rend(); ++it)
+        if ((*it)->hasCurrentView()) return it->get();
+    return nullptr;
+}
+
+bool FlowControl::earlierSubFlowShown(const FlowControl* position) const {
+    for (const auto& flow : subFlows_) {
+        if (flow.get() == position) return false;
+        if (flow->hasCurrentView()) return true;
+    }
+    return false;
+}
+
+std::shared_ptr<ViewController> FlowControl::stepBackInSubFlows(bool& wasInSubFlows) {
+    wasInSubFlows = false;
+    while (!subFlows_.empty()) {
+        FlowControl& top = *subFlows_.back();
+        if (top.hasCurrentView()) {
+            if (wasInSubFlows) return top.currentView();  // an earlier sub-flow's screen
+            wasInSubFlows = true;
+            if (auto screen = top.previousView()) return screen;
+        }
+        dropTopSubFlow();
+    }
+    return nullptr;
+}
+
+std::shared_ptr<ViewController> FlowControl::currentInSubFlows() {
+    while (!subFlows_.empty()) {
+        if (auto screen = subFlows_.back()->currentView()) return screen;
+        dropTopSubFlow();
+    }
+    return nullptr;
+}
+
 void FlowControl::moveOn(ViewController& screen, FlowControl* flow, bool animated) {
     NavigationController* navigation = screen.navigationController();
     if (!flow) {

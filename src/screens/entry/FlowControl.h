@@ -80,6 +80,23 @@ public:
 protected:
     explicit FlowControl(Session* session = nullptr, std::shared_ptr<Order> order = nullptr);
 
+    // The position among the sub-flows, which every kind of flow keeps the same way: the topmost
+    // sub-flow that has shown a screen is the position; sub-flows above it showed nothing.
+    FlowControl* subFlowAtPosition() const;
+    // A sub-flow below `position` has shown a screen.
+    bool earlierSubFlowShown(const FlowControl* position) const;
+    // One screen back among the sub-flows: within the sub-flow at the position, else to the last
+    // screen of the nearest earlier one that showed a screen (the sub-flows above it go). Null when
+    // no sub-flow is left to land on; `wasInSubFlows` then says whether the position had been in
+    // one, so that the flow lands on its own screen before them.
+    std::shared_ptr<ui::ViewController> stepBackInSubFlows(bool& wasInSubFlows);
+    // The screen at the position among the sub-flows, dropping those that showed nothing; null
+    // when none showed a screen.
+    std::shared_ptr<ui::ViewController> currentInSubFlows();
+    // Removes the top sub-flow while stepping back; flows that count their sub-flows keep the
+    // count in step.
+    virtual void dropTopSubFlow() { popFlow(); }
+
     Session* session_;
     std::shared_ptr<Order> order_;
     bool pricePrompt_ = false, quantityPrompt_ = false, commentPrompt_ = false;

@@ -1,6 +1,7 @@
 #include "screens/entry/ItemEntry.h"
 
 #include "core/order/Order.h"
+#include "core/order/ComboSelection.h"
 #include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
@@ -10,6 +11,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/SelectionFlowControl.h"
+#include "screens/entry/combo/ComboFlowControl.h"
 
 namespace tavlo::screens {
 
@@ -61,9 +63,11 @@ SelectionPtr ItemEntry::start(ViewController& presenter, const ManagedObjectPtr&
     const bool promptQuantity = flag("ITEM_PROMPT_QUANTITY", store);
     if (flag("ITEM_TAX_INCLUDED", store)) selection->setTaxIncluded(true);
 
-    // The combo groups' own screens come with the combo flow; until then a combo steps through
-    // the same prompts as a plain item.
-    auto flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
+    std::shared_ptr<FlowControl> flow;
+    if (auto combo = std::dynamic_pointer_cast<ComboSelection>(selection))
+        flow = std::make_shared<ComboFlowControl>(combo, session_, order_, std::move(action));
+    else
+        flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
 
     // Seats and courses only for an order at a table.
     if (order_->areaLocationId()) {

@@ -151,52 +151,29 @@ SelectionFlowControl::Place SelectionFlowControl::placeBefore(Place place) const
     return {};
 }
 
-FlowControl* SelectionFlowControl::sideFlowAtPosition() const {
-    for (auto it = subFlows().rbegin(); it != subFlows().rend(); ++it)
-        if ((*it)->hasCurrentView()) return it->get();
-    return nullptr;
-}
-
-void SelectionFlowControl::dropTopSideFlow() {
+void SelectionFlowControl::dropTopSubFlow() {
     popFlow();
     currentSide_ = std::max(-1, currentSide_ - 1);
 }
 
-bool SelectionFlowControl::hasCurrentView() { return sideFlowAtPosition() || ownPlace().stage != Stage::None; }
+bool SelectionFlowControl::hasCurrentView() { return subFlowAtPosition() || ownPlace().stage != Stage::None; }
 
 bool SelectionFlowControl::hasPreviousView() {
-    if (FlowControl* position = sideFlowAtPosition()) {
-        if (position->hasPreviousView()) return true;
-        for (const auto& flow : subFlows()) {
-            if (flow.get() == position) break;
-            if (flow->hasCurrentView()) return true;
-        }
-        return ownPlace().stage != Stage::None;
-    }
+    if (FlowControl* position = subFlowAtPosition())
+        return position->hasPreviousView() || earlierSubFlowShown(position) || ownPlace().stage != Stage::None;
     return placeBefore(ownPlace()).stage != Stage::None;
 }
 
 std::shared_ptr<ViewController> SelectionFlowControl::previousView() {
     if (!hasPreviousView()) return nullptr;
     bool fromSideFlows = false;
-    while (!subFlows().empty()) {
-        FlowControl& top = *subFlows().back();
-        if (top.hasCurrentView()) {
-            if (fromSideFlows) return top.currentView();  // an earlier side flow's screen
-            fromSideFlows = true;
-            if (auto screen = top.previousView()) return screen;
-        }
-        dropTopSideFlow();
-    }
+    if (auto screen = stepBackInSubFlows(fromSideFlows)) return screen;
     return land(placeBefore(fromSideFlows ? Place{Stage::SideFlows} : ownPlace()));
 }
 
 std::shared_ptr<ViewController> SelectionFlowControl::currentView() {
     if (!hasCurrentView()) return nullptr;
-    while (!subFlows().empty()) {
-        if (auto screen = subFlows().back()->currentView()) return screen;
-        dropTopSideFlow();
-    }
+    if (auto screen = currentInSubFlows()) return screen;
     return land(ownPlace());
 }
 

@@ -86,10 +86,8 @@ private:
     Place ownPlace() const;
     // The own screen shown before `place`; None when there is none.
     Place placeBefore(Place place) const;
-    // The topmost side flow that has shown a screen: the position when there is one.
-    FlowControl* sideFlowAtPosition() const;
     // Drops side flows from the top, keeping `currentSide` in step.
-    void dropTopSideFlow();
+    void dropTopSubFlow() override;
     // Moves the position to an own screen, restarting every stage after it, and makes its screen.
     std::shared_ptr<ui::ViewController> land(Place place);
     std::shared_ptr<ui::ViewController> screenFor(Place place);

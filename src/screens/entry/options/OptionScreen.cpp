@@ -6,6 +6,7 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
+#include "screens/entry/combo/ComboGroupViewController.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
 #include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
@@ -26,6 +27,7 @@ void registerOptionScreens() {
     registerSeatCourseView();
     registerPreparationGroupView();
     registerSidesView();
+    registerComboGroupView();
 }
 
 void leaveAfterReadFailure(ViewController& screen, const std::string& message, bool animated) {

@@ -17,7 +17,8 @@ namespace tavlo::screens {
 // The interface of a list option screen: a grouped table that fills the screen.
 void registerOptionTable(const std::string& interfaceName);
 // Registers the option screens' interfaces ("SeatCourseView", "PreparationGroupView",
-// "SidesView"). The program calls it once, and so do tests that show them.
+// "SidesView", and the combo flow's "ComboGroupView"). The program calls it once, and so do
+// tests that show them.
 void registerOptionScreens();
 // A list the screen needs could not be read: the person is told (`message`, "Ok") and the screen
 // leaves once the push that is showing it is over.

@@ -30,6 +30,18 @@ public:
     // The count of a counting row: system font 18 on a clear background.
     static std::shared_ptr<ui::Label> countLabel(ui::Rect frame, int tag);
 
+    // A counting row of a list of things to choose (sides, a combo group's items), `width` x
+    // `height` points: "-" at the left with the count beside it, the name in the middle (tags
+    // below) and "+" at the right edge.
+    static constexpr int rowCountTag = 1, rowNameTag = 2;
+    static std::shared_ptr<ui::TableViewCell> counterRow(const std::string& identifier, double width, double height,
+                                                         ui::Control::Action minusPressed,
+                                                         ui::Control::Action plusPressed);
+    // Shows a counting row's count; empty below 1.
+    static void showRowCount(ui::TableViewCell& cell, int count);
+    // The table row that holds a button; null when the button is in none.
+    static ui::TableViewCell* rowHolding(ui::Control& button);
+
 private:
     std::shared_ptr<ui::Label> count_;
     std::shared_ptr<ui::Button> plus_, minus_;

@@ -9,7 +9,6 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/options/QuantityCellView.h"
 
 namespace tavlo::screens {
 
@@ -45,23 +44,6 @@ std::optional<std::string> SidesViewController::titleForHeader(TableView&, int) 
     return format("%@ %ld", localized("Includes"), selection()->includedSides());
 }
 
-std::shared_ptr<TableViewCell> SidesViewController::getCellContentView(const std::string& identifier) {
-    const Rect bounds(0, 0, tableView().bounds().width() - 2 * tableView().groupInset(), 44);
-    auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier, bounds);
-    cell->setSelectionStyle(SelectionStyle::None);
-    View& content = cell->contentView();
-    content.addSubview(QuantityCellView::stepButton("-", {10, 2}, 0, [this](Control& b) { minusPressed(b); }));
-    content.addSubview(QuantityCellView::countLabel(Rect(66, 10, 30, 25), countTag));
-    auto name = QuantityCellView::countLabel(Rect((bounds.width() - 180) / 2, 10, 180, 25), nameTag);
-    name->setTextAlignment(TextAlignment::Center);
-    name->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
-    content.addSubview(name);
-    auto plus = QuantityCellView::stepButton("+", {bounds.width() - 58, 2}, 0, [this](Control& b) { plusPressed(b); });
-    plus->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
-    content.addSubview(plus);
-    return cell;
-}
-
 SelectionPtr SidesViewController::rowSide(const ManagedObject& side) const {
     auto line = std::make_shared<Selection>();
     line->setQuantity(1);
@@ -74,17 +56,14 @@ SelectionPtr SidesViewController::rowSide(const ManagedObject& side) const {
     return line;
 }
 
-void SidesViewController::showCount(TableViewCell& cell, int count) {
-    if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(countTag)))
-        label->setText(count > 0 ? format("%ld", count) : std::string());
-}
-
 std::shared_ptr<TableViewCell> SidesViewController::cellForRow(TableView& table, IndexPath path) {
     auto cell = table.dequeueReusableCell("Cell");
-    if (!cell) cell = getCellContentView("Cell");
+    if (!cell)
+        cell = QuantityCellView::counterRow("Cell", table.bounds().width() - 2 * table.groupInset(), 44,
+                                            [this](Control& b) { minusPressed(b); }, [this](Control& b) { plusPressed(b); });
     const ManagedObject& side = *sides_[static_cast<size_t>(path.row)];
     if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(nameTag))) name->setText(side.text("recipe.name"));
-    showCount(*cell, selection()->getQuantity(*rowSide(side)));
+    QuantityCellView::showRowCount(*cell, selection()->getQuantity(*rowSide(side)));
     return cell;
 }
 
@@ -95,14 +74,11 @@ void SidesViewController::didSelectRow(TableView& table, IndexPath path) {
 }
 
 ManagedObjectPtr SidesViewController::sideOf(Control& button, TableViewCell** cell) {
-    for (View* view = button.superview(); view; view = view->superview())
-        if (auto* row = dynamic_cast<TableViewCell*>(view)) {
-            std::optional<IndexPath> path = tableView().indexPathForCell(*row);
-            if (!path || path->row >= static_cast<int>(sides_.size())) return nullptr;
-            *cell = row;
-            return sides_[static_cast<size_t>(path->row)];
-        }
-    return nullptr;
+    TableViewCell* row = QuantityCellView::rowHolding(button);
+    std::optional<IndexPath> path = row ? tableView().indexPathForCell(*row) : std::nullopt;
+    if (!path || path->row >= static_cast<int>(sides_.size())) return nullptr;
+    *cell = row;
+    return sides_[static_cast<size_t>(path->row)];
 }
 
 void SidesViewController::plusPressed(Control& sender) {
@@ -127,7 +103,7 @@ void SidesViewController::addSide(const ManagedObjectPtr& side, TableViewCell& c
     if (chosen != added) chosen->setNewQuantity(chosen->newQuantity() + 1);  // one more unit to send
     added->setOrderedBy(userOf(session()));
     if (count == 1) added->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
-    showCount(cell, count);
+    QuantityCellView::showRowCount(cell, count);
     if (flowControl() && selection()->getSideCount() >= included) done();
 }
 
@@ -141,7 +117,7 @@ void SidesViewController::minusPressed(Control& sender) {
     SelectionPtr lowered = selection()->removeSide(rowSide(*side), std::nullopt, session());
     const int count = selection()->getQuantity(*lowered);
     lowered->setNewQuantity(lowered->newQuantity() - 1);
-    showCount(*cell, count);
+    QuantityCellView::showRowCount(*cell, count);
 }
 
 void SidesViewController::done() { moveOn(); }

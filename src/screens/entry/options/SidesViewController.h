@@ -4,6 +4,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/entry/options/OptionScreen.h"
+#include "screens/entry/options/QuantityCellView.h"
 
 #include <optional>
 #include <string>
@@ -23,7 +24,7 @@ namespace tavlo::screens {
 class SidesViewController : public OptionScreen<ui::TableViewController> {
 public:
     static constexpr const char* kInterfaceName = "SidesView";
-    static constexpr int countTag = 1, nameTag = 2;
+    static constexpr int countTag = QuantityCellView::rowCountTag, nameTag = QuantityCellView::rowNameTag;
 
     SidesViewController();
     ~SidesViewController() override;
@@ -44,12 +45,10 @@ public:
 private:
     // The Side rows of the line's menu (all when it has none) by sequence; false on a store failure.
     bool fetch(Error& error);
-    std::shared_ptr<ui::TableViewCell> getCellContentView(const std::string& identifier);
     // The row's side as a line of its own, to find it among the line's sides by its recipe.
     SelectionPtr rowSide(const ManagedObject& side) const;
     // The row of the cell that holds a button; null when the button is in none.
     ManagedObjectPtr sideOf(ui::Control& button, ui::TableViewCell** cell);
-    static void showCount(ui::TableViewCell& cell, int count);
 
     std::vector<ManagedObjectPtr> sides_;
 };

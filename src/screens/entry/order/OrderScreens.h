@@ -7,7 +7,9 @@
 
 namespace tavlo {
 class Order;
+class Selection;
 class Session;
+using SelectionPtr = std::shared_ptr<Selection>;
 } // namespace tavlo
 
 namespace tavlo::screens {
@@ -28,6 +30,16 @@ public:
     virtual void setOrder(std::shared_ptr<Order> order) = 0;
     // Told when the screen is finished (the pay screens' answer).
     virtual void setAction(std::function<void()> action) = 0;
+};
+
+class MenuViewController;
+
+// The selection editor ("SelectionView") edits the line the person tapped in place; the order
+// screen also hands it its menu screen, told to refresh after the line's quantity changes.
+class SelectionEditorScreen : public OrderTaskScreen {
+public:
+    virtual void setSelection(SelectionPtr selection) = 0;
+    virtual void setMenuView(std::shared_ptr<MenuViewController> menuView) = 0;
 };
 
 // The order details and split screens answer with the order as they left it (null: unchanged).

@@ -594,9 +594,11 @@ void OrderViewController::didSelectRow(TableView& table, IndexPath path) {
         std::shared_ptr<ViewController> editor;
         if (InterfaceRegistry::shared().containsController(OrderTaskScreen::kSelectionInterface))
             editor = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kSelectionInterface);
-        if (auto* screen = dynamic_cast<OrderTaskScreen*>(editor.get())) {
+        if (auto* screen = dynamic_cast<SelectionEditorScreen*>(editor.get())) {
             screen->setSession(session());
             screen->setOrder(order());
+            screen->setSelection(sortedSelections()[static_cast<size_t>(path.row)]);
+            screen->setMenuView(menuView_);
             if (NavigationController* navigation = navigationController()) navigation->push(editor, animated());
         }
         table.deselectRow(path);

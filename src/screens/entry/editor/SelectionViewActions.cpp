@@ -1,0 +1,207 @@
+// The editor's actions: the price, the comment, the comp, and the quantity with its voids.
+#include "core/order/Order.h"
+#include "core/order/Selection.h"
+#include "core/records/Menu.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "core/util/Utils.h"
+#include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/NavigationController.h"
+#include "screens/entry/editor/SelectionViewController.h"
+#include "screens/entry/menu/MenuViewController.h"
+#include "screens/entry/options/QuantityCellView.h"
+#include "screens/prompts/AmountViewController.h"
+#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/prompts/TextViewController.h"
+
+namespace tavlo::screens {
+
+using namespace ui;
+
+namespace {
+
+constexpr const char* kNoAccess = "You do not have the required access";
+
+// The prompt's answer goes to the editor while it is there.
+PromptViewController::Observer answerTo(const std::shared_ptr<ViewController>& editor,
+                                        void (SelectionViewController::*answer)(const std::optional<std::string>&)) {
+    std::weak_ptr<ViewController> weak = editor;
+    return [weak, answer](const std::optional<std::string>& value, const std::optional<std::string>&) {
+        if (auto self = std::static_pointer_cast<SelectionViewController>(weak.lock())) ((*self).*answer)(value);
+    };
+}
+
+} // namespace
+
+void SelectionViewController::alert(const std::string& message, const std::string& button) {
+    AlertView::make(localized("Alert"), localized(message), localized(button))->show();
+}
+
+void SelectionViewController::presentSheet(const std::shared_ptr<ViewController>& prompt) {
+    auto navigation = std::make_shared<NavigationController>(prompt);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    present(navigation, animated());
+}
+
+// ---- price and comment
+
+void SelectionViewController::price() {
+    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert(kNoAccess, "Cancel");
+    auto prompt = std::make_shared<AmountViewController>();
+    prompt->setTitle(localized("Price Modification"));
+    prompt->setDecimals(2);
+    prompt->setAmount(Utils::formatCurrency(selection_->price()));
+    prompt->setAllowCancel(false);
+    prompt->setUseAnimation(animated());
+    prompt->setObserver(answerTo(shared_from_this(), &SelectionViewController::savePrice));
+    presentSheet(prompt);
+}
+
+void SelectionViewController::savePrice(const std::optional<std::string>& text) {
+    if (text) selection_->setPrice(Utils::parseCurrency(text));
+    dismiss(animated());
+}
+
+void SelectionViewController::comments() {
+    if (!session_ || !session_->isGranted("COMMENTS")) return alert(kNoAccess, "Cancel");
+    auto prompt = std::make_shared<TextViewController>();
+    prompt->setTitle(localized("Comments"));
+    prompt->setText(selection_->comment());
+    prompt->setMaxLength(250);
+    prompt->setUseAnimation(animated());
+    prompt->setObserver(answerTo(shared_from_this(), &SelectionViewController::saveComment));
+    presentSheet(prompt);
+}
+
+void SelectionViewController::saveComment(const std::optional<std::string>& text) {
+    // An answer that changes nothing leaves the line unmodified.
+    if (text) {
+        const bool hadComment = selection_->comment() && !selection_->comment()->empty();
+        if (text->empty() ? hadComment : text != selection_->comment())
+            selection_->setComment(text->empty() ? std::nullopt : text);
+    }
+    dismiss(animated());
+}
+
+// ---- comp
+
+void SelectionViewController::comps() {
+    if (boolValue(DBHelper::getStoreValue("HH_COMPS_DISABLED", context())))
+        return alert("Comps disabled on handhelds", "Ok");
+    if (!InterfaceRegistry::shared().containsController(CompListScreen::kInterfaceName)) return;
+    std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(CompListScreen::kInterfaceName);
+    auto* comps = dynamic_cast<CompListScreen*>(list.get());
+    if (!comps) return;
+    comps->setSession(session_);
+    comps->setCurrentComp(selection_->compName());
+    std::weak_ptr<ViewController> weak = shared_from_this();
+    comps->setAnswer([weak](const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy) {
+        if (auto self = std::static_pointer_cast<SelectionViewController>(weak.lock())) self->comped(compId, authorizedBy);
+    });
+    if (NavigationController* navigation = navigationController()) navigation->push(list, animated());
+}
+
+void SelectionViewController::comped(const std::optional<std::string>& compId,
+                                     const std::optional<std::string>& authorizedBy) {
+    if (!compId) {
+        selection_->setCompName(std::nullopt);
+        selection_->setCompBy(std::nullopt);
+        selection_->setCompDescription(std::nullopt);
+        selection_->setCompPercent(0);
+        return popCompList();
+    }
+    ObjectContext* store = context();
+    ManagedObjectPtr comp = DBHelper::getObject("Complimentary", "complimentaryId == %@", *compId, store);
+    if (!comp) return popCompList();
+    selection_->setCompName(comp->text("name"));
+    selection_->setCompBy(authorizedBy);
+    selection_->setCompPercent(comp->int32("percentage"));
+    if (!boolValue(DBHelper::getStoreValue("COMP_COMMENTS", store)) ||
+        !boolValue(DBHelper::getStoreValue("HH_TEMP_COMP_COMMENTS", store)))
+        return popCompList();
+    auto prompt = std::make_shared<TextViewController>();
+    prompt->setTitle(localized("Enter Comment for Comp"));
+    prompt->setText(std::string());
+    prompt->setMaxLength(128);
+    prompt->setUseAnimation(animated());
+    prompt->setObserver(answerTo(shared_from_this(), &SelectionViewController::saveCompComment));
+    presentSheet(prompt);
+}
+
+void SelectionViewController::saveCompComment(const std::optional<std::string>& text) {
+    dismiss(animated());
+    selection_->setCompDescription(text);
+    popCompList();
+}
+
+void SelectionViewController::popCompList() {
+    if (NavigationController* navigation = navigationController()) navigation->popTo(*this, animated());
+}
+
+// ---- quantity
+
+void SelectionViewController::showQuantity(QuantityCellView& cell, int quantity) {
+    cell.countLabel().setText(format("%@: %ld", localized("Quantity"), quantity));
+}
+
+QuantityCellView* SelectionViewController::quantityCellOf(Control& sender) {
+    return dynamic_cast<QuantityCellView*>(QuantityCellView::rowHolding(sender));
+}
+
+void SelectionViewController::plusQuantity(Control& sender) {
+    QuantityCellView* cell = quantityCellOf(sender);
+    if (!cell) return;
+    ObjectContext* store = context();
+    ManagedObjectPtr menu = DBHelper::getObject("Menu", "menuId == %@", selection_->menuId().value_or(""), store);
+    if (!menu || !Menu::isActive(*menu)) return alert("Menu is no longer available", "Ok");
+    // An untracked recipe (-1) or a positive count passes; a refund takes the unit back.
+    if (selection_->recipeId() && Selection::available(selection_->recipeId(), store) == 0 &&
+        order_->orderType() != Order::kRefund)
+        return alert("Unable to order, we are currently out of this item", "Ok");
+    order_->increment(selection_, session_);
+    showQuantity(*cell, selection_->quantity());
+    if (menuView_) menuView_->refresh();
+}
+
+void SelectionViewController::minusQuantity(Control& sender) {
+    QuantityCellView* cell = quantityCellOf(sender);
+    if (!cell) return;
+    if (selection_->newQuantity() >= 1 || (session_ && session_->isGranted("REMOVE_ITEM")))
+        return voidItem(*cell, std::nullopt);
+    // Every unit was sent: voiding one needs a manager.
+    auto prompt = std::make_shared<AuthenticateViewController>();
+    prompt->setTitle(localized("Void Item"));
+    prompt->setSession(session_);
+    prompt->setParam(std::static_pointer_cast<QuantityCellView>(cell->shared_from_this()));
+    prompt->setPermissions({"REMOVE_ITEM"});
+    prompt->setPopWhenDone(false);
+    std::weak_ptr<ViewController> weak = shared_from_this();
+    prompt->setObserver([weak](const std::any& param, const std::string& userId) {
+        auto self = std::static_pointer_cast<SelectionViewController>(weak.lock());
+        if (auto cell = std::any_cast<std::shared_ptr<QuantityCellView>>(param); self && cell)
+            self->voidItemAuthenticated(*cell, userId);
+    });
+    presentSheet(prompt);
+}
+
+void SelectionViewController::voidItemAuthenticated(QuantityCellView& cell, const std::string& authorizedBy) {
+    dismiss(animated());
+    voidItem(cell, authorizedBy);
+}
+
+void SelectionViewController::voidItem(QuantityCellView& cell, const std::optional<std::string>& authorizedBy) {
+    const int32_t quantity = selection_->quantity();
+    order_->decrement(selection_, authorizedBy, session_);
+    if (quantity > 1) showQuantity(cell, quantity - 1);
+    auto keep = shared_from_this();  // leaving the editor below may release it
+    if (quantity == 1)
+        if (NavigationController* navigation = navigationController(); navigation && navigation->viewControllers().size() > 1)
+            navigation->pop(animated());
+    if (menuView_) menuView_->refresh();
+}
+
+} // namespace tavlo::screens
