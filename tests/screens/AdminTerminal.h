@@ -186,7 +186,6 @@ public:
     // The window with the table scrolled back to its top.
     ui::render::Bitmap picture() {
         table().setContentOffset({0, 0});
-        table().setNeedsLayout();  // the rows come back into view
         h.runUntilIdle();
         return ui::render::snapshot(h.window(), h.window().bounds().size);
     }

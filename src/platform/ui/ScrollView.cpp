@@ -5,7 +5,10 @@
 namespace tavlo::ui {
 
 void ScrollView::setContentOffset(Point offset, bool) {
+    const bool moved = offset != bounds().origin;
     setBounds({offset, bounds().size});
+    // What is in view changed: a table lays out the rows that came into view.
+    if (moved) setNeedsLayout();
     if (delegate_) delegate_->scrollViewDidScroll(*this);
 }
 

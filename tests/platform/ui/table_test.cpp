@@ -119,4 +119,10 @@ TEST(Tables, RowsOutOfSightGiveTheirCellsToTheRowsComingIn) {
     EXPECT_EQ(table.cellForRow({0, 0}), nullptr);
     EXPECT_LE(screen->cellsMade, shown + 1) << "scrolling reuses the cells";
     EXPECT_TRUE(table.cellForRow({0, 39})->isSelected());
+
+    // Scrolled back by its offset, the top rows come into view again.
+    table.setContentOffset({0, 0});
+    h.runUntilIdle();
+    ASSERT_NE(table.cellForRow({0, 0}), nullptr);
+    EXPECT_EQ(table.cellForRow({0, 0})->textLabel().text(), "Item 0");
 }
