@@ -3,6 +3,7 @@
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
+#include "screens/layout/TableLayoutViewController.h"
 #include "screens/pay/PayViewController.h"
 #include "screens/prompts/PromptScreens.h"
 #include "screens/reports/ReportViewController.h"
@@ -19,6 +20,7 @@ void registerScreens() {
     registerOptionScreens();
     registerMenuScreens();
     registerOrderListScreens();
+    registerTableLayoutScreen();
     registerOrderView();
     registerPayScreens();
     // The administration screen shows the report viewer by its name.
