@@ -1,7 +1,7 @@
 #pragma once
 
 // The small store with floor plans, signed in as Ann (a server), and the table layout shown as
-// the orders main screen shows it: full screen in a navigation controller on the pad.
+// the orders main screen shows it: full screen in a navigation controller (on the pad unless told).
 //
 // Areas: "Dining" (A1, the terminal's displayed area) with tables T1 (rectangle 100,100 160x100),
 // T2 (ellipse 350,100 140x140), T3 (rectangle 600,100 120x80), the fixture "Bar" (rectangle
@@ -25,7 +25,7 @@ namespace tavlo::test {
 
 class TableLayoutHost {
 public:
-    TableLayoutHost() {
+    explicit TableLayoutHost(ui::DeviceIdiom idiom = ui::DeviceIdiom::Tablet) : h(idiom) {
         store.buildSmallStore();
         store.row("Terminal", "terminalId", "T1")->setToOne("areaDisplayed", store.row("Area", "areaId", "A1"));
         store.row("Area", "areaId", "A1")->setValue("disabled", false);
@@ -98,7 +98,7 @@ public:
         return h.frontAlert().title().value_or("") + " / " + h.frontAlert().message().value_or("");
     }
 
-    ui::test::Harness h{ui::DeviceIdiom::Tablet};
+    ui::test::Harness h;
     StoreFixture store;
     FakePorts ports;
     std::shared_ptr<Session> session;
