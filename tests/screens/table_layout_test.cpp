@@ -103,8 +103,10 @@ TEST_F(TableLayoutTest, TheFloorPlanShowsWhoseTablesAreOpenAndForHowLong) {
 
 TEST_F(TableLayoutTest, OneOrderShowsItsTimeWithoutACount) {
     addOrder("O-1", "Window", "U-BOB", "L3", 125, 1000);
+    addOrder("O-2", "Corner", "U-BOB", "L1", -3, 1000);  // stamped ahead of this terminal's clock
     open();
     EXPECT_NE(record().text("T3 (02:05)"), nullptr);
+    EXPECT_NE(record().text("T1 (00:00)"), nullptr);
 }
 
 TEST_F(TableLayoutTest, ThePictureOfTheFloorPlan) {

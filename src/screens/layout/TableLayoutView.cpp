@@ -8,6 +8,7 @@
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/GraphicsContext.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavlo::screens {
@@ -19,7 +20,8 @@ namespace {
 // How long ago the order was opened, "(hh:mm)" after the table's short name, with the count of
 // open orders between them when there are several.
 std::string tableTitle(const std::string& shortName, const Order& first, size_t count) {
-    long seconds = first.created() ? static_cast<long>(Date::now().secondsSince(*first.created())) : 0;
+    // An order stamped ahead of this terminal's clock has been open no time yet.
+    long seconds = first.created() ? std::max(0L, static_cast<long>(Date::now().secondsSince(*first.created()))) : 0;
     int hours = static_cast<int>(seconds / 3600);
     int minutes = static_cast<int>((seconds / 60) % 60);
     if (count == 1) return format("%@ (%02d:%02d)", shortName, hours, minutes);
