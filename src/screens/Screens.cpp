@@ -9,6 +9,7 @@
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/entry/order/OrderViewController.h"
+#include "screens/layout/TableLayoutViewController.h"
 #include "screens/pay/PayViewController.h"
 #include "screens/payments/PaymentsViewController.h"
 #include "screens/prompts/PromptScreens.h"
@@ -27,6 +28,7 @@ void registerScreens() {
     registerOptionScreens();
     registerMenuScreens();
     registerOrderListScreens();
+    registerTableLayoutScreen();
     registerOrderView();
     registerEditorScreens();
     registerPayScreens();

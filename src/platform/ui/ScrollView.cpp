@@ -18,13 +18,22 @@ void ScrollView::setZoomScale(double scale, bool) {
     zoom_ = std::clamp(scale, minZoom_, std::max(minZoom_, maxZoom_));
     zoomed->setTransformScale(zoom_);
     contentSize_ = zoomed->frame().size;
+    // Zoomed out, what was in sight may lie beyond the smaller content: come back to its edge.
+    Point offset = contentOffset();
+    if (Point within = withinContent(offset); within != offset) setBounds({within, bounds().size});
     delegate_->scrollViewDidZoom(*this);
+}
+
+Point ScrollView::withinContent(Point offset) const {
+    return {std::clamp(offset.x, 0.0, std::max(0.0, contentSize_.width - bounds().width())),
+            std::clamp(offset.y, 0.0, std::max(0.0, contentSize_.height - bounds().height()))};
 }
 
 void ScrollView::zoomToRect(const Rect& rect, bool animated) {
     if (rect.isEmpty()) return;
     setZoomScale(std::min(bounds().width() / rect.width(), bounds().height() / rect.height()), animated);
-    setContentOffset({rect.x() * zoom_, rect.y() * zoom_}, animated);
+    // A rectangle near an edge scrolls only as far as the content reaches.
+    setContentOffset(withinContent({rect.x() * zoom_, rect.y() * zoom_}), animated);
 }
 
 } // namespace tavlo::ui

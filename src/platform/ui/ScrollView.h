@@ -27,13 +27,15 @@ public:
     void setContentOffset(Point offset, bool animated = false);
 
     double zoomScale() const { return zoom_; }
-    // Kept within the limits; the zooming view and the content size follow.
+    // Kept within the limits; the zooming view and the content size follow, and the offset stays
+    // within the content.
     void setZoomScale(double scale, bool animated = false);
     double minimumZoomScale() const { return minZoom_; }
     void setMinimumZoomScale(double scale) { minZoom_ = scale; }
     double maximumZoomScale() const { return maxZoom_; }
     void setMaximumZoomScale(double scale) { maxZoom_ = scale; }
-    // Zooms so that a rectangle of the zooming view fills the scroll view.
+    // Zooms so that a rectangle of the zooming view fills the scroll view, scrolling no farther
+    // than the content's edges.
     void zoomToRect(const Rect& rect, bool animated = false);
 
     ScrollViewDelegate* delegate() const { return delegate_; }
@@ -48,6 +50,9 @@ public:
     void setShowsVerticalScrollIndicator(bool shows) { verticalIndicator_ = shows; }
 
 private:
+    // The nearest offset that shows no more than the content (none beyond its edges).
+    Point withinContent(Point offset) const;
+
     Size contentSize_;
     double zoom_ = 1;
     double minZoom_ = 1;

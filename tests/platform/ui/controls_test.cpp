@@ -152,6 +152,25 @@ TEST(Controls, GesturesFindTheirPointInTheZoomedPlan) {
     EXPECT_THROW(h.tapAt(*screen->scroll, {140, 90}, 1, 2), HarnessError) << "no two-finger tap is set up";
 }
 
+TEST(Controls, ZoomingKeepsTheOffsetWithinTheContent) {
+    Harness h;
+    auto screen = std::make_shared<Plan>();
+    h.show(screen);
+    // Zoomed in on the far corner, then out: the offset comes back to the smaller content's edge.
+    screen->scroll->setZoomScale(4);
+    screen->scroll->setContentOffset({4096 - 480, 3072 - 320});
+    screen->scroll->setZoomScale(1);
+    EXPECT_EQ(screen->scroll->contentOffset(), (Point{1024 - 480, 768 - 320}));
+    screen->scroll->setZoomScale(0.25);  // below the minimum: half size
+    EXPECT_EQ(screen->scroll->zoomScale(), 0.5);
+    EXPECT_EQ(screen->scroll->contentOffset(), (Point{512 - 480, 384 - 320}));
+
+    // A rectangle at the plan's edge scrolls no farther than the edge.
+    screen->scroll->zoomToRect({-40, 700, 240, 160});
+    EXPECT_EQ(screen->scroll->zoomScale(), 2);
+    EXPECT_EQ(screen->scroll->contentOffset(), (Point{0, 1536 - 320}));
+}
+
 TEST(Controls, FindingViewsByTagTextAndClass) {
     Harness h;
     auto panel = std::make_shared<Panel>();

@@ -165,6 +165,26 @@ TEST(Pointer, AHoldIsALongPressAndNoTap) {
     EXPECT_EQ(presses, 1);
 }
 
+TEST(Pointer, ASecondaryClickIsATwoFingerTap) {
+    Harness h(DeviceIdiom::Phone);
+    auto screen = std::make_shared<ViewController>();
+    h.show(screen);
+    int taps = 0, twoFingerTaps = 0;
+    auto pad = std::make_shared<View>(Rect(20, 20, 200, 200));
+    pad->addGestureRecognizer(std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { ++taps; }));
+    auto twoFingers = std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { ++twoFingerTaps; });
+    twoFingers->setNumberOfTouchesRequired(2);
+    pad->addGestureRecognizer(twoFingers);
+    screen->view()->addSubview(pad);
+    PointerInput pointer([&] { return render::fingerprintScreen(h.app()).regions; });
+
+    pointer.secondaryClick({100, 100});
+    EXPECT_EQ(twoFingerTaps, 1);
+    EXPECT_EQ(taps, 0);
+    pointer.secondaryClick({300, 300});  // outside the pad
+    EXPECT_EQ(twoFingerTaps, 1);
+}
+
 TEST(Pointer, SegmentsSlidersAndTabFollowThePointerAndKeys) {
     Harness h(DeviceIdiom::Phone);
     auto screen = std::make_shared<ViewController>();

@@ -139,6 +139,12 @@ bool PointerInput::longPress(double seconds) {
     return target_.view && interaction::recognize(*target_.view, target_.local, 1, 1, seconds);
 }
 
+void PointerInput::secondaryClick(Point at) {
+    if (pressed_) return;
+    Target target = targetAt(at);
+    if (target.view) interaction::recognize(*target.view, target.local, 2, 1, 0);
+}
+
 void PointerInput::tap(const Target& target, int clicks) {
     if (target.action) return target.action();
     View* hit = target.view.get();

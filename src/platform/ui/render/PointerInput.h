@@ -20,6 +20,7 @@ namespace tavlo::ui::render {
 //   when it ends; a tap when none takes it;
 // - moved: a drag (touches to the view, scrolling the scroll view under it, moving a slider);
 //   a quick sideways flick to the left over a table row shows its delete button;
+// - a click of the secondary button is a tap with two fingers (the recognisers there);
 // - the wheel scrolls what is under the pointer (a picker turns);
 // - typed text, backspace and return go to the first responder; tab moves it to the next field.
 // Times are seconds on any steady scale.
@@ -42,6 +43,8 @@ public:
     // The pointer is still down at this time: a long enough hold is a long press.
     void hold(double time);
     bool isPressed() const { return pressed_; }
+    // The secondary button clicked: a two-finger tap.
+    void secondaryClick(Point at);
     void wheel(Point at, double dx, double dy);
 
     enum class Key { Backspace, Return, Tab, BackTab };

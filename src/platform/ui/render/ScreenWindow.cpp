@@ -169,6 +169,7 @@ void ScreenWindow::State::handle(const SDL_Event& e) {
             if (pointer.isPressed()) pointer.move({double(e.motion.x), double(e.motion.y)}, e.motion.timestamp / 1000.0);
             break;
         case SDL_MOUSEBUTTONUP:
+            if (e.button.button == SDL_BUTTON_RIGHT) pointer.secondaryClick({double(e.button.x), double(e.button.y)});
             if (e.button.button != SDL_BUTTON_LEFT) break;
             if (holdTimer) holdTimer->invalidate();
             pointer.release({double(e.button.x), double(e.button.y)}, e.button.timestamp / 1000.0, e.button.clicks);
