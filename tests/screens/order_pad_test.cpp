@@ -113,6 +113,7 @@ TEST(PadOrderScreen, TheMenuSitsInTheDetailPaneBesideTheOrderAndASentOrderOpensO
     EXPECT_EQ(pad.order(), nullptr) << "the screen leaves once sent";
     EXPECT_EQ(pad.detailPane().topViewController(), pad.delegate->detailViewController().get())
         << "the menu leaves the detail pane with the order";
+    EXPECT_EQ(pad.detailPane().toolbar().barStyle(), BarStyle::Default) << "the pane's own bar again, not the menu's";
 
     // The sent order opened again: the order in the root pane, the menu beside it.
     pad.delegate->rootViewController()->loadOrder(remoteId);
