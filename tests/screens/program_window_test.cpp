@@ -5,8 +5,10 @@
 // user. The user defaults the program wrote, its log and what its window
 // shows afterwards show the result. Skipped, with the reason, where Xvfb or xdotool is missing or
 // Xvfb cannot start, and while the program has no set-up screen.
-#include "PayTerminal.h"
 #include "StoreServer.h"
+#include "core/order/Order.h"
+#include "core/order/Selection.h"
+#include "core/session/Session.h"
 #include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -17,10 +19,12 @@
 #include "platform/ui/render/Renderer.h"
 #include "platform/ui/render/Snapshot.h"
 #include "platform/foundation/RunLoop.h"
+#include "screens/pay/PayViewController.h"
 #include "screens/shell/LoginViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/LocalStoreScope.h"
+#include "support/StoreFixture.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
 #include "support/ui/Xvfb.h"
@@ -275,7 +279,7 @@ namespace {
 // Where a person clicks in the pad's window once signed in. The orders main screen and the order
 // screen sit in the split view's root pane (320 points wide), the menu beside the order in the
 // detail pane (from x 321); both panes are laid out in code with fixed sizes, so these points
-// follow from that layout. The pay screen's come from the pay screen laid out here.
+// follow from that layout. The pay screen's come from the pay screen laid out here (below).
 struct OrderPlaces {
     Point plus{290, 22};        // the orders main screen's "+" (a quick sale)
     Point areas{160, 22};       // its middle segment, "Areas": the tables by area
@@ -288,12 +292,35 @@ struct OrderPlaces {
     Point alertOk{512, 437};    // "Ok" of a one-button alert in the middle of the window
 };
 
+// The pay screen's places, from the pay screen of a gateway terminal as the order screen presents
+// it on the pad (a form sheet in the middle of the window), laid out here. Without a card host of
+// its own it needs no card gateway handler, so nothing process-wide is left behind.
 OrderPlaces orderPlaces() {
     OrderPlaces places;
-    test::PayTerminal t;
-    t.open();
-    places.twenty = centreInWindow(t.h.viewWithText("$20"));
-    places.process = centreInWindow(t.h.viewWithText("Process"));
+    tavlo::test::StoreFixture store;
+    store.buildSmallStore();
+    registerPayScreens();
+    Session session(store.context().get());
+    session.setUserId(std::string("U-ANN"));
+    session.setTerminalId(std::string("T1"));
+    auto order = std::make_shared<Order>(store.context().get());
+    auto line = std::make_shared<Selection>();
+    line->setName(std::string("Item 0"));
+    line->setPrice(455);
+    order->addSelection(line, nullptr);
+    std::shared_ptr<ViewController> pay = InterfaceRegistry::shared().instantiate(PayViewController::kInterfaceName);
+    auto& screen = dynamic_cast<PayViewController&>(*pay);
+    screen.setSession(&session);
+    screen.setOrder(order);
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    auto host = std::make_shared<ViewController>();
+    h.show(host);
+    auto sheet = std::make_shared<NavigationController>(pay);
+    sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    host->present(sheet, false);
+    h.runUntilIdle();
+    places.twenty = centreInWindow(h.viewWithText("$20"));
+    places.process = centreInWindow(h.viewWithText("Process"));
     return places;
 }
 
@@ -416,6 +443,8 @@ TEST(TerminalWindowUnderXvfb, ThePersonServesATableAndAQuickSaleAndTakesCashForB
         held = server.order(*tableOrder);
         return holds(held, "type=\"cash\"");
     })) << held.value_or("no order");
+    EXPECT_TRUE(holds(held, "<subTotal>455</subTotal>") && holds(held, "<change>1545</change>"))
+        << "$20.00 tendered on $4.55: " << held.value_or("no order");
     ASSERT_TRUE(person.settled());
     person.picture("terminal_window_table_change_due");
     ASSERT_TRUE(person.click(at.alertOk)) << person.picture("terminal_window_table_change_seen");
