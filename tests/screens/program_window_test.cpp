@@ -6,6 +6,9 @@
 // shows afterwards show the result. Skipped, with the reason, where Xvfb or xdotool is missing or
 // Xvfb cannot start, and while the program has no set-up screen.
 #include "StoreServer.h"
+#include "core/order/Order.h"
+#include "core/order/Selection.h"
+#include "core/session/Session.h"
 #include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -16,10 +19,12 @@
 #include "platform/ui/render/Renderer.h"
 #include "platform/ui/render/Snapshot.h"
 #include "platform/foundation/RunLoop.h"
+#include "screens/pay/PayViewController.h"
 #include "screens/shell/LoginViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/LocalStoreScope.h"
+#include "support/StoreFixture.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
 #include "support/ui/Xvfb.h"
@@ -27,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -262,6 +268,212 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     ASSERT_TRUE(shown) << "the window could not be read";
     std::string picture = ui::test::writeTestPicture(*shown, "terminal_window_signed_in");
     EXPECT_TRUE(changed) << "the window still shows the sign-in screen: " << picture;
+}
+
+} // namespace
+} // namespace tavlo::screens
+
+namespace tavlo::screens {
+namespace {
+
+// Where a person clicks in the pad's window once signed in. The orders main screen and the order
+// screen sit in the split view's root pane (320 points wide), the menu beside the order in the
+// detail pane (from x 321); both panes are laid out in code with fixed sizes, so these points
+// follow from that layout. The pay screen's come from the pay screen laid out here (below).
+struct OrderPlaces {
+    Point plus{290, 22};        // the orders main screen's "+" (a quick sale)
+    Point areas{160, 22};       // its middle segment, "Areas": the tables by area
+    Point firstOrder{140, 68};  // the first row of its open orders
+    Point table1{140, 141};     // "Table 1", the second table under the first area's header
+    Point item0{374, 137}, item1{472, 137}, item2{570, 137};  // the menu's first buttons
+    Point send{45, 746};        // the order screen's toolbar
+    Point pay{198, 695}, close{277, 695};  // under its totals
+    Point twenty, process;      // the pay screen's "$20" and "Process"
+    Point alertOk{512, 437};    // "Ok" of a one-button alert in the middle of the window
+};
+
+// The pay screen's places, from the pay screen of a gateway terminal as the order screen presents
+// it on the pad (a form sheet in the middle of the window), laid out here. Without a card host of
+// its own it needs no card gateway handler, so nothing process-wide is left behind.
+OrderPlaces orderPlaces() {
+    OrderPlaces places;
+    tavlo::test::StoreFixture store;
+    store.buildSmallStore();
+    registerPayScreens();
+    Session session(store.context().get());
+    session.setUserId(std::string("U-ANN"));
+    session.setTerminalId(std::string("T1"));
+    auto order = std::make_shared<Order>(store.context().get());
+    auto line = std::make_shared<Selection>();
+    line->setName(std::string("Item 0"));
+    line->setPrice(455);
+    order->addSelection(line, nullptr);
+    std::shared_ptr<ViewController> pay = InterfaceRegistry::shared().instantiate(PayViewController::kInterfaceName);
+    auto& screen = dynamic_cast<PayViewController&>(*pay);
+    screen.setSession(&session);
+    screen.setOrder(order);
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    auto host = std::make_shared<ViewController>();
+    h.show(host);
+    auto sheet = std::make_shared<NavigationController>(pay);
+    sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    host->present(sheet, false);
+    h.runUntilIdle();
+    places.twenty = centreInWindow(h.viewWithText("$20"));
+    places.process = centreInWindow(h.viewWithText("Process"));
+    return places;
+}
+
+// The program's window, used by a person who waits for what each click does: the window's
+// picture changes and then holds still. What the click led to (an order at the store server, a
+// line in the program's log) is waited for after each step.
+class Person {
+public:
+    Person(ProgramWindow& window, std::string log) : window_(window), log_(std::move(log)) {}
+
+    // Clicks and waits until the window shows the outcome; false when it never changed or never
+    // held still.
+    bool click(Point at) {
+        std::optional<render::Bitmap> before = window_.picture();
+        window_.click(at);
+        return eventually(kPatience, [&] {
+            std::optional<render::Bitmap> now = window_.picture();
+            return now && (!before || !(*now == *before));
+        }) && settled();
+    }
+    // Waits until the window holds still: the same picture over half a second (a screen waiting
+    // for the server shows its overlay until the answer comes, then what the answer led to).
+    bool settled() {
+        return eventually(kPatience, [&] {
+            std::optional<render::Bitmap> first = window_.picture();
+            for (int look = 0; first && look < 3; ++look) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                std::optional<render::Bitmap> again = window_.picture();
+                if (!again || !(*again == *first)) return false;
+            }
+            return first.has_value();
+        });
+    }
+    bool logged(const std::string& text) const { return ui::test::readFile(log_).find(text) != std::string::npos; }
+    std::string log() const { return ui::test::readFile(log_); }
+    // Writes what the window shows under test-output; its path.
+    std::string picture(const std::string& name) {
+        std::optional<render::Bitmap> shown = window_.picture();
+        return shown ? ui::test::writeTestPicture(*shown, name) : "(the window could not be read)";
+    }
+
+    static constexpr double kPatience = 30;  // seconds at most for any one step; the sanitizers' build is slow
+
+private:
+    ProgramWindow& window_;
+    std::string log_;
+};
+
+// The demo store with the tables listed by area (the middle segment of the orders main screen).
+std::string storeDataWithTables(const std::string& deviceId) {
+    return StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}, {"MODULE_TABLE_LAYOUT", "YES"}}, deviceId);
+}
+
+// The order the store server holds now with a remote id other than those given; none when none.
+std::optional<std::string> newOrder(const storesim::StoreServer& server, const std::vector<std::string>& known) {
+    for (const std::string& id : server.orderRemoteIds())
+        if (std::find(known.begin(), known.end(), id) == known.end()) return id;
+    return std::nullopt;
+}
+
+bool holds(const std::optional<std::string>& xml, const std::string& part) {
+    return xml && xml->find(part) != std::string::npos;
+}
+
+TEST(TerminalWindowUnderXvfb, ThePersonServesATableAndAQuickSaleAndTakesCashForBoth) {
+    registerStartupScreens();
+    tavlo::test::TempHome home;
+    const std::string folder = home.path().string();
+    XvfbDisplay display(folder + "/xvfb.log");
+    if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
+    const SignInPlaces signIn = signInPlaces();
+    const OrderPlaces at = orderPlaces();
+
+    storesim::StoreServer server({"demo", "demo"});
+    server.setStoreData([](const storesim::StoreDataRequest& asked) { return storeDataWithTables(asked.deviceId); });
+    server.start();
+    const std::filesystem::path data = home.path() / "terminal";
+    ProgramWindow window(display, folder, {kProgram.string(), "--demo-gateway", server.url()}, data);
+    ASSERT_FALSE(window.id.empty()) << window.output();
+    Person person(window, (data / "system.log").string());
+    ASSERT_TRUE(eventually(Person::kPatience, [&] { return person.logged("*** Ready for Login!"); }))
+        << window.output();
+    std::optional<render::Bitmap> signInScreen;
+    ASSERT_TRUE(eventually(Person::kPatience, [&] {
+        signInScreen = window.picture();
+        return signInScreen && !(*signInScreen == render::Bitmap());
+    }));
+
+    // User 1 (1001) holds the demo store's role with the rights to take, send and pay orders.
+    window.click(signIn.number);
+    window.type(std::to_string(StoreDataGenerator::kFirstEmployeeNumber + 1));
+    ASSERT_TRUE(person.click(signIn.login)) << person.picture("terminal_window_signing_in");
+    ASSERT_TRUE(eventually(Person::kPatience, [&] { return person.logged("*** User: User 1"); })) << person.log();
+
+    // A table: the new order opens with the menu beside it; two items, sent.
+    ASSERT_TRUE(person.click(at.areas)) << person.picture("terminal_window_areas");
+    ASSERT_TRUE(person.click(at.table1)) << person.picture("terminal_window_table");
+    ASSERT_TRUE(person.click(at.item0)) << person.picture("terminal_window_table_item0");
+    ASSERT_TRUE(person.click(at.item1)) << person.picture("terminal_window_table_item1");
+    EXPECT_TRUE(person.logged("Item Selected: I0") && person.logged("Item Selected: I1")) << person.log();
+    person.picture("terminal_window_table_order");
+    ASSERT_TRUE(person.click(at.send)) << person.picture("terminal_window_table_sending");
+    std::optional<std::string> tableOrder;
+    ASSERT_TRUE(eventually(Person::kPatience, [&] { return (tableOrder = newOrder(server, {})).has_value(); }))
+        << person.log();
+    std::optional<std::string> held = server.order(*tableOrder);
+    EXPECT_TRUE(holds(held, "<areaLocationId>L1</areaLocationId>")) << held.value_or("");
+    EXPECT_TRUE(holds(held, "<selectionName>Item 0</selectionName>") && holds(held, "<selectionName>Item 1</selectionName>"))
+        << held.value_or("");
+
+    // The table again: its order, read back from the server; paid by cash and closed.
+    const size_t reads = server.requestCount("getOrder");
+    ASSERT_TRUE(person.click(at.table1)) << person.picture("terminal_window_table_again");
+    EXPECT_GT(server.requestCount("getOrder"), reads) << "the order comes from the server";
+    person.picture("terminal_window_table_reopened");
+    ASSERT_TRUE(person.click(at.pay)) << person.picture("terminal_window_table_pay");
+    ASSERT_TRUE(person.click(at.twenty)) << person.picture("terminal_window_table_twenty");
+    ASSERT_TRUE(person.click(at.process)) << person.picture("terminal_window_table_processing");
+    EXPECT_TRUE(eventually(Person::kPatience, [&] {
+        held = server.order(*tableOrder);
+        return holds(held, "type=\"cash\"");
+    })) << held.value_or("no order");
+    EXPECT_TRUE(holds(held, "<subTotal>455</subTotal>") && holds(held, "<change>1545</change>"))
+        << "$20.00 tendered on $4.55: " << held.value_or("no order");
+    ASSERT_TRUE(person.settled());
+    person.picture("terminal_window_table_change_due");
+    ASSERT_TRUE(person.click(at.alertOk)) << person.picture("terminal_window_table_change_seen");
+    person.picture("terminal_window_table_paid");
+    ASSERT_TRUE(person.click(at.close)) << person.picture("terminal_window_table_closing");
+    EXPECT_TRUE(eventually(Person::kPatience, [&] { return holds(server.order(*tableOrder), "<closed>true</closed>"); }))
+        << server.order(*tableOrder).value_or("");
+
+    // A quick sale: one item, paid straight away by cash, closed.
+    ASSERT_TRUE(person.click(at.plus)) << person.picture("terminal_window_quick_sale");
+    ASSERT_TRUE(person.click(at.item2)) << person.picture("terminal_window_quick_sale_item");
+    ASSERT_TRUE(person.click(at.pay)) << person.picture("terminal_window_quick_sale_pay");
+    std::optional<std::string> quickSale;
+    ASSERT_TRUE(eventually(Person::kPatience, [&] { return (quickSale = newOrder(server, {*tableOrder})).has_value(); }))
+        << "paying sends the order first; " << person.log();
+    ASSERT_TRUE(person.click(at.twenty)) << person.picture("terminal_window_quick_sale_twenty");
+    ASSERT_TRUE(person.click(at.process)) << person.picture("terminal_window_quick_sale_processing");
+    EXPECT_TRUE(eventually(Person::kPatience, [&] { return holds(server.order(*quickSale), "type=\"cash\""); }));
+    ASSERT_TRUE(person.settled());
+    ASSERT_TRUE(person.click(at.alertOk)) << person.picture("terminal_window_quick_sale_change_seen");
+    ASSERT_TRUE(person.click(at.close)) << person.picture("terminal_window_quick_sale_closing");
+    EXPECT_TRUE(eventually(Person::kPatience, [&] {
+        held = server.order(*quickSale);
+        return holds(held, "<closed>true</closed>");
+    })) << held.value_or("no order");
+    EXPECT_TRUE(holds(held, "<quickSale>true</quickSale>") && holds(held, "<selectionName>Item 2</selectionName>"))
+        << held.value_or("no order");
+    ASSERT_TRUE(person.settled());
+    person.picture("terminal_window_orders_served");
 }
 
 } // namespace

@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
         if (items) {
             std::vector<std::pair<std::string, std::string>> params;
             if (!cardGateway.empty()) params = cardHost(cardGateway);
+            // The demo lists its tables by area on the orders main screen, where a person opens one.
+            if (demo) params.emplace_back("MODULE_TABLE_LAYOUT", "YES");
             // The demo store makes whichever terminal asks its first till, so that its users can
             // sign in there.
             server.setStoreData([demo, params, count = static_cast<size_t>(*items)](

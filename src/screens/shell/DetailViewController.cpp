@@ -45,7 +45,11 @@ void DetailViewController::viewDidLoad() {
 void DetailViewController::viewWillAppear(bool animated) {
     ObjectContext* moc = session_ ? session_->managedObjectContext() : DBHelper::mainContext().get();
     layout_->setEnabled(boolValue(DBHelper::getValue("MODULE_TABLE_LAYOUT", moc)));
-    if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(false, animated);
+    if (NavigationController* navigation = navigationController()) {
+        // The screens pushed on this pane (the order's menu) may leave the bar black.
+        navigation->toolbar().setBarStyle(BarStyle::Default);
+        navigation->setToolbarHidden(false, animated);
+    }
     setStatus(session_ ? session_->terminalName().value_or("") : "");
 }
 

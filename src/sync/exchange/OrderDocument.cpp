@@ -157,7 +157,8 @@ void OrderDocument::appendDiscounts(XmlStreamWriter& w) const {
 void OrderDocument::appendOrderTax(const OrderTax& tax, XmlStreamWriter& w) {
     w.writeStartElement("customerOrderTax");
     w.writeAttribute("type", "state");
-    w.writeAttribute("roundingMethod", tax.rounding().value_or(""));
+    // A tax without a rule rounds half away from zero; an empty rule would round up once read back.
+    w.writeAttribute("roundingMethod", tax.rounding().value_or("round"));
     element(w, "customerOrderTaxName", tax.name().value_or(""));
     element(w, "taxPercentage", tax.percentage());
     w.writeEndElement();

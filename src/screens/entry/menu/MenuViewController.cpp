@@ -223,8 +223,9 @@ void MenuViewController::loadToolBars() {
     redoButton_ = BarButtonItem::system(SystemItem::Redo, [this](BarButtonItem&) { redo(); });
     setToolbarItems({undoButton_, BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(lblAction_),
                      BarButtonItem::flexibleSpace(), redoButton_});
-    // The pad's menu alone in a pane has nowhere to go back to; pushed over the order screen, the
-    // back button is the way to the order (to send or pay it).
+    // The pad's menu alone in a pane has nowhere to go back to (in the detail pane beside the order
+    // the order screen hides it too); pushed over the order screen, the back button is the way to
+    // the order (to send or pay it).
     NavigationController* navigation = navigationController();
     const bool overAnother = navigation && navigation->viewControllers().size() > 1;
     if (pad && !overAnother) navigationItem().setHidesBackButton(true);

@@ -59,6 +59,12 @@ std::string lowered(std::string text) {
 // ---- leaving, cancel
 
 void OrderViewController::cancelAndRefreshOrders() {
+    // The pad's menu leaves the detail pane with this screen, and so do the screens it opened there.
+    if (NavigationController* detail = detailPane(); detail && menuView_) {
+        const NavigationController::Stack& stack = detail->viewControllers();
+        const auto menu = std::find(stack.begin(), stack.end(), menuView_);
+        if (menu != stack.end() && menu != stack.begin()) detail->popTo(**(menu - 1), animated());
+    }
     if (NavigationController* navigation = navigationController()) {
         // The menu screen pushed over this one leaves with it.
         while (navigation->topViewController() && navigation->topViewController() != this &&

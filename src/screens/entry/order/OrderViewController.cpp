@@ -32,6 +32,8 @@
 #include "screens/prompts/AmountViewController.h"
 #include "screens/prompts/SeatsViewController.h"
 #include "screens/prompts/TextViewController.h"
+#include "screens/shell/DetailViewController.h"
+#include "screens/shell/TavloMobileAppDelegate.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -348,9 +350,11 @@ void OrderViewController::presentSheet(const std::shared_ptr<ViewController>& sc
     present(shown, animated());
 }
 
-// Sheets are presented from the outermost container (the navigation controller).
+// Sheets are presented from the outermost container: the navigation controller on the phone, the
+// split view holding both panes on the pad.
 void OrderViewController::dismissPresented() {
-    ViewController* presenter = navigationController() ? static_cast<ViewController*>(navigationController()) : this;
+    ViewController* presenter = this;
+    while (presenter->parentViewController()) presenter = presenter->parentViewController();
     if (presenter->presentedViewController()) presenter->dismiss(animated());
 }
 
@@ -484,11 +488,25 @@ void OrderViewController::menu() {
     menuView_->setSelectCourse(courseView());
     if (isPad()) {
         menuView_->setRefreshAction([this] { refresh(); });
-        // The pad's detail pane belongs to the shell; without one the menu sits over this screen.
-        if (NavigationController* navigation = navigationController()) navigation->push(menuView_, animated());
+        // Beside this screen, in the detail pane, where the order stays in sight and a back button
+        // would only empty the pane. A pad screen shown without the shell's panes has the menu over it.
+        if (loadDetailView(menuView_)) menuView_->navigationItem().setHidesBackButton(true);
+        else if (NavigationController* navigation = navigationController()) navigation->push(menuView_, animated());
     } else if (NavigationController* navigation = navigationController()) {
         navigation->push(menuView_, animated());
     }
+}
+
+NavigationController* OrderViewController::detailPane() const {
+    TavloMobileAppDelegate* delegate = isPad() ? TavloMobileAppDelegate::current() : nullptr;
+    DetailViewController* detail = delegate ? delegate->detailViewController().get() : nullptr;
+    return detail ? detail->navigationController() : nullptr;
+}
+
+bool OrderViewController::loadDetailView(std::shared_ptr<ViewController> screen) {
+    if (!detailPane()) return false;
+    TavloMobileAppDelegate::current()->pushDetailsView(std::move(screen), animated());
+    return true;
 }
 
 // ---- the screen check and the totals

@@ -23,6 +23,7 @@ class AlertView;
 class BarButtonItem;
 class Button;
 class Label;
+class NavigationController;
 } // namespace tavlo::ui
 
 namespace tavlo::screens {
@@ -83,6 +84,9 @@ public:
     // A new order as this screen makes it (Error is never filled).
     std::shared_ptr<Order> createOrder(Error* error);
     void menu();
+    // Pad: shows a screen in the detail pane beside this one, or takes the pane's top screen off
+    // for null; false where there is no detail pane (a screen shown without the shell's panes).
+    bool loadDetailView(std::shared_ptr<ui::ViewController> screen);
     void orderDetails();
     // The answer "Yes" to removing the discount of the row tapped; nothing when it is no longer one.
     void removeTappedDiscount();
@@ -131,6 +135,8 @@ public:
 
 private:
     ObjectContext* context() const;
+    // The pad's detail pane (its navigation); null on the phone and without the shell's panes.
+    ui::NavigationController* detailPane() const;
     bool animated() const;
     bool isPad() const;
     bool storeFlag(const char* name) const;
