@@ -1,6 +1,7 @@
 #include "sync/storeload/StoreDataGenerator.h"
 
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 namespace tavlo {
@@ -24,6 +25,18 @@ public:
         s_ += " id=\"";
         s_ += idPrefix;
         s_ += std::to_string(id);
+        s_ += "\">";
+        return *this;
+    }
+    // An element with its id and one more attribute.
+    Out& open(std::string_view name, std::string_view idPrefix, size_t id, std::string_view attribute,
+              std::string_view value) {
+        open(name, idPrefix, id);
+        s_.pop_back();
+        s_ += ' ';
+        s_ += attribute;
+        s_ += "=\"";
+        s_ += value;
         s_ += "\">";
         return *this;
     }
@@ -59,7 +72,7 @@ private:
     std::string s_;
 };
 
-constexpr size_t kUsers = 10, kRoles = 2, kPermissions = 8, kTerminals = 2, kDrawers = 2, kPrinters = 2;
+constexpr size_t kUsers = 10, kRoles = 2, kTerminals = 2, kDrawers = 2, kPrinters = 2;
 constexpr size_t kAreas = 2, kLocationsPerArea = 10, kShapes = 4, kRecipeGroups = 5, kSchedules = 2;
 constexpr const char* kOpened = "1700000000000";
 
@@ -93,14 +106,21 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     for (int k = 0; k < 10; ++k) o.param("HH_PARAM_" + std::to_string(k), std::to_string(k));
     for (const auto& [key, value] : storeParams) o.param(key, value);
 
+    // Square and round tables, in two sizes.
     for (size_t i = 0; i < kShapes; ++i) {
-        o.open("areaShape", "S", i).leaf("x", int64_t(i) * 10).leaf("y", 5).leaf("width", 40).leaf("height", 40);
+        const int64_t side = i < 2 ? 110 : 130;
+        o.open("areaShape", "S", i, "type", i % 2 ? "ellipse" : "rectangle").leaf("x", 0).leaf("y", 0);
+        o.leaf("width", side).leaf("height", side);
         o.leaf("rgbStrokeColor", 0).leaf("rgbFillColor", 65280).leaf("disabled", "false").close("areaShape");
     }
+    // Each area's tables in two rows of five on its floor plan.
+    constexpr size_t kColumns = 5;
     for (size_t i = 0; i < kAreas * kLocationsPerArea; ++i) {
-        o.open("areaLocation", "L", i);
+        const size_t place = i % kLocationsPerArea;
+        o.open("areaLocation", "L", i, "shapeId", "S" + std::to_string(place % kShapes));
         o.leaf("areaLocationName", name("Table", i)).leaf("shortName", "T" + std::to_string(i)).leaf("seats", 4);
-        o.leaf("x", int64_t(i) * 3).leaf("y", int64_t(i) * 2).leaf("disabled", "false").close("areaLocation");
+        o.leaf("x", int64_t(60 + place % kColumns * 190)).leaf("y", int64_t(120 + place / kColumns * 280));
+        o.leaf("disabled", "false").close("areaLocation");
     }
     for (size_t a = 0; a < kAreas; ++a) {
         o.open("area", "A", a).leaf("areaName", name("Area", a)).leaf("disabled", "false");
@@ -121,9 +141,20 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
         o.close("terminalCashDrawer").close("terminal");
     }
     // Every role holds the first permission: every user may sign in. The last role holds them all,
-    // so its users (the odd ones, from 1001) can take a quick sale, send it, and pay and close it.
-    const char* const permissions[kPermissions] = {"STORE_LOGIN", "NEW_ORDER", "ADD_ITEM",   "REPORT_TIPS",
-                                                   "ALL_ORDERS",  "QUICK_SALE", "PAY",       "CLOSE_ORDER"};
+    // so its users (the odd ones, from 1001) can do what a manager does: sell, pay, void, comp,
+    // cash drawers in and out, and open and close the store.
+    const char* const permissions[] = {"STORE_LOGIN",         "NEW_ORDER",                 "ADD_ITEM",
+                                       "REPORT_TIPS",         "ALL_ORDERS",                "QUICK_SALE",
+                                       "PAY",                 "CLOSE_ORDER",               "CANCEL_ORDER",
+                                       "PRINT_ORDER",         "RE_OPEN_ORDER",             "TRANSFER_ORDER",
+                                       "ALL_AREA_ORDERS",     "REMOVE_ITEM",               "VOID",
+                                       "REFUND",              "COMMENTS",                  "COMPLIMENTARY",
+                                       "MODIFY_ITEM_PRICE",   "TIP_ADJUST",                "NEW_PAYMENT_TIP_ADJUST",
+                                       "PAY_CREDIT_MANUAL",   "NO_SALE",                   "CLOSE_STORE",
+                                       "CASH_IN_CASH_DRAWER", "CASH_OUT_CASH_DRAWER",      "CASH_OUT_CASH_DRAWER_VIEW",
+                                       "CASH_OUT_USER",       "CASH_OUT_OTHERS",           "FORCE_CLOCK_IN",
+                                       "PRINT_DAILY_REPORT",  "PRINT_SALES_STATUS_REPORT"};
+    constexpr size_t kPermissions = std::size(permissions);
     for (size_t p = 0; p < kPermissions; ++p) o.open("permission", "PM", p).leaf("permissionName", permissions[p]).close("permission");
     for (size_t r = 0; r < kRoles; ++r) {
         o.open("role", "R", r).leaf("roleName", name("Role", r)).leaf("jobTitle", "true");
@@ -210,7 +241,8 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     }
     for (size_t m = 0; m < kMenus; ++m) {
         o.open("menu", "M", m).leaf("menuName", name("Menu", m)).leaf("disabled", "false");
-        for (size_t s = 0; s < 5 && s < sides; ++s) o.ref("sideItemId", "SD", s);
+        // A side belongs to one menu: the sides are dealt out among the menus.
+        for (size_t s = m; s < sides; s += kMenus) o.ref("sideItemId", "SD", s);
         for (size_t parent = 4 * m; parent < sections; parent += 4 * kMenus) o.ref("sectionId", "S", parent);
         o.open("preparationCharge").ref("preparationId", "PR", m).leaf("price", 30).close("preparationCharge");
         o.ref("scheduleId", "SC", m % kSchedules).ref("areaId", "A", m % kAreas).close("menu");
