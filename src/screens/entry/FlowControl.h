@@ -44,9 +44,12 @@ public:
     virtual std::shared_ptr<ui::ViewController> currentView();
     // The flow's end: hands the finished line to whoever started the flow.
     virtual void done();
-    // Flows that offer the seat and course screen take these; others ignore them.
-    virtual void setSeats(bool) {}
-    virtual void setCourses(bool) {}
+    // Whether the seat and course screen is shown and which questions it asks; flows without
+    // that screen ignore them.
+    bool seats() const { return seats_; }
+    void setSeats(bool seats) { seats_ = seats; }
+    bool courses() const { return courses_; }
+    void setCourses(bool courses) { courses_ = courses; }
 
     // The stack of sub-flows; its top is the last one pushed.
     void pushFlow(std::shared_ptr<FlowControl> flow);
@@ -97,8 +100,14 @@ protected:
     // count in step.
     virtual void dropTopSubFlow() { popFlow(); }
 
+    bool wantsSeatCourse() const { return seats_ || courses_; }
+    // The seat and course screen for the line, answering to `owner`.
+    std::shared_ptr<ui::ViewController> seatCourseScreen(const std::shared_ptr<Selection>& selection,
+                                                         std::shared_ptr<FlowControl> owner) const;
+
     Session* session_;
     std::shared_ptr<Order> order_;
+    bool seats_ = false, courses_ = false;
     bool pricePrompt_ = false, quantityPrompt_ = false, commentPrompt_ = false;
     bool showedPricePrompt_ = false, showedQuantityPrompt_ = false, showedCommentPrompt_ = false;
 

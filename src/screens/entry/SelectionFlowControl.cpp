@@ -7,7 +7,6 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
-#include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
 #include "screens/prompts/AmountViewController.h"
 #include "screens/prompts/TextViewController.h"
@@ -52,7 +51,7 @@ std::shared_ptr<ViewController> SelectionFlowControl::nextView() {
         if (auto screen = subFlows().back()->nextView()) return screen;
     if (wantsSeatCourse() && !showedSeatsCourses_) {
         showedSeatsCourses_ = true;
-        return seatCourseScreen();
+        return seatCourseScreen(selection_, root());
     }
     if (pricePrompt_ && !showedPricePrompt_) {
         showedPricePrompt_ = true;
@@ -193,7 +192,7 @@ std::shared_ptr<ViewController> SelectionFlowControl::land(Place place) {
 
 std::shared_ptr<ViewController> SelectionFlowControl::screenFor(Place place) {
     switch (place.stage) {
-    case Stage::SeatCourse: return seatCourseScreen();
+    case Stage::SeatCourse: return seatCourseScreen(selection_, root());
     case Stage::Price: return priceScreen();
     case Stage::Quantity: return quantityScreen();
     case Stage::Comment: return commentScreen();
@@ -208,17 +207,6 @@ std::shared_ptr<ViewController> SelectionFlowControl::screenFor(Place place) {
 }
 
 // ---- the screens
-
-std::shared_ptr<ViewController> SelectionFlowControl::seatCourseScreen() {
-    auto screen = std::make_shared<SeatCourseViewController>();
-    screen->setSession(session_);
-    screen->setSelection(selection_);
-    screen->setOrder(order_);
-    screen->setSelectSeat(seats_);
-    screen->setSelectCourse(courses_);
-    screen->setFlowControl(root());
-    return screen;
-}
 
 // A prompt of this flow: the root drives it, this flow (perhaps a side flow) takes its answer.
 template <typename Prompt>

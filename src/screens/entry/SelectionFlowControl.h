@@ -62,11 +62,6 @@ public:
     std::shared_ptr<ui::ViewController> nextSideView();
 
     const SelectionPtr& selection() const { return selection_; }
-    // Whether the seat and course screen is shown and which questions it asks.
-    bool seats() const { return seats_; }
-    void setSeats(bool seats) override { seats_ = seats; }
-    bool courses() const { return courses_; }
-    void setCourses(bool courses) override { courses_ = courses; }
     int currentPreparation() const { return currentPreparation_; }
     int currentSide() const { return currentSide_; }
 
@@ -80,7 +75,6 @@ private:
 
     // The flow the screens talk to: the root.
     std::shared_ptr<FlowControl> root();
-    bool wantsSeatCourse() const { return seats_ || courses_; }
     bool hasPreparationStage() const;
     // The last own screen shown; None when none was.
     Place ownPlace() const;
@@ -97,7 +91,6 @@ private:
     std::shared_ptr<Prompt> prompt(const std::string& title,
                                    void (SelectionFlowControl::*answer)(const std::optional<std::string>&));
     // The screens, each given the root flow.
-    std::shared_ptr<ui::ViewController> seatCourseScreen();
     std::shared_ptr<ui::ViewController> priceScreen();
     std::shared_ptr<ui::ViewController> quantityScreen();
     std::shared_ptr<ui::ViewController> commentScreen();
@@ -107,7 +100,6 @@ private:
     SelectionPtr selection_;
     std::weak_ptr<FlowControl> master_;
     Action action_;
-    bool seats_ = false, courses_ = false;
     bool showedSeatsCourses_ = false, showedSides_ = false;
     int currentPreparation_ = -1;
     int currentSide_ = -1;

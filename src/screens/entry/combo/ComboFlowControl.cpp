@@ -7,7 +7,6 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "screens/entry/SelectionFlowControl.h"
 #include "screens/entry/combo/GroupFlowControl.h"
-#include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/prompts/AmountViewController.h"
 
 #include <algorithm>
@@ -51,7 +50,7 @@ std::shared_ptr<ViewController> ComboFlowControl::nextView() {
         if (auto screen = subFlows().back()->nextView()) return screen;
     if (wantsSeatCourse() && !showedSeatsCourses_) {
         showedSeatsCourses_ = true;
-        return seatCourseScreen();
+        return seatCourseScreen(selection_, shared_from_this());
     }
     if (pricePrompt_ && !showedPricePrompt_) {
         showedPricePrompt_ = true;
@@ -144,24 +143,13 @@ std::shared_ptr<ViewController> ComboFlowControl::land(Stage place) {
     if (place < Stage::Price) showedPricePrompt_ = false;
     if (place < Stage::SeatCourse) showedSeatsCourses_ = false;
     switch (place) {
-    case Stage::SeatCourse: return seatCourseScreen();
+    case Stage::SeatCourse: return seatCourseScreen(selection_, shared_from_this());
     case Stage::Price: return priceScreen();
     default: return nullptr;
     }
 }
 
 // ---- the screens
-
-std::shared_ptr<ViewController> ComboFlowControl::seatCourseScreen() {
-    auto screen = std::make_shared<SeatCourseViewController>();
-    screen->setSession(session_);
-    screen->setSelection(selection_);
-    screen->setOrder(order_);
-    screen->setSelectSeat(seats_);
-    screen->setSelectCourse(courses_);
-    screen->setFlowControl(shared_from_this());
-    return screen;
-}
 
 // Unlike a plain item's, the combo's price screen opens empty.
 std::shared_ptr<ViewController> ComboFlowControl::priceScreen() {

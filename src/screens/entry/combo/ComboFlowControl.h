@@ -48,10 +48,6 @@ public:
     void savePrice(const std::optional<std::string>& text);
 
     const std::shared_ptr<ComboSelection>& selection() const { return selection_; }
-    bool seats() const { return seats_; }
-    void setSeats(bool seats) override { seats_ = seats; }
-    bool courses() const { return courses_; }
-    void setCourses(bool courses) override { courses_ = courses; }
     // The last fixed item and the last combo group whose flows were started; -1 before the first.
     int currentItem() const { return currentItem_; }
     int currentGroup() const { return currentGroup_; }
@@ -64,19 +60,16 @@ private:
     enum class Stage { None, SeatCourse, Price, SubFlows };
 
     void dropTopSubFlow() override;
-    bool wantsSeatCourse() const { return seats_ || courses_; }
     Stage ownPlace() const;
     Stage placeBefore(Stage place) const;
     // Moves the position to an own screen, dropping every sub-flow, and makes its screen.
     std::shared_ptr<ui::ViewController> land(Stage place);
     std::shared_ptr<FlowControl> itemFlow(const SelectionPtr& item);
     std::shared_ptr<FlowControl> groupFlow(const ManagedObjectPtr& comboGroup);
-    std::shared_ptr<ui::ViewController> seatCourseScreen();
     std::shared_ptr<ui::ViewController> priceScreen();
 
     std::shared_ptr<ComboSelection> selection_;
     Action action_;
-    bool seats_ = false, courses_ = false;
     bool showedSeatsCourses_ = false;
     int currentItem_ = -1;
     int currentGroup_ = -1;
