@@ -285,7 +285,8 @@ struct OrderPlaces {
     Point areas{160, 22};       // its middle segment, "Areas": the tables by area
     Point firstOrder{140, 68};  // the first row of its open orders
     Point table1{140, 141};     // "Table 1", the second table under the first area's header
-    Point item0{374, 137}, item1{472, 137}, item2{570, 137};  // the menu's first buttons
+    // The menu's first row: Combo 0, Item 0, Combo 1, Item 1, Combo 2, Item 2.
+    Point item0{472, 137}, item1{668, 137}, item2{864, 137};
     Point send{45, 746};        // the order screen's toolbar
     Point pay{198, 695}, close{277, 695};  // under its totals
     Point twenty, process;      // the pay screen's "$20" and "Process"

@@ -228,6 +228,8 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     auto section = [&](size_t s, bool parent) {
         o.open("section", "S", s).leaf("sectionName", name("Section", s));
         for (size_t i = s * kItemsPerSection; i < items && i < (s + 1) * kItemsPerSection; ++i) o.ref("itemId", "I", i);
+        // The combos are offered after the first section's items.
+        for (size_t c = 0; s == 0 && c < combos; ++c) o.ref("itemId", "CI", c);
         for (size_t sub = s + 1; parent && sub < s + 4 && sub < sections; ++sub) o.ref("sectionId", "S", sub);
         o.close("section");
     };
@@ -235,12 +237,16 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
         for (size_t s = first + 1; s < first + 4 && s < sections; ++s) section(s, false);
         section(first, true);
     }
+    // Every day of the week (Sunday first), from 1970 to 2100: one schedule until five, the other after.
     for (size_t s = 0; s < kSchedules; ++s) {
-        o.open("schedule", "SC", s).leaf("startDailyTime", s ? "17:00:00" : "06:00:00");
-        o.leaf("endDailyTime", s ? "23:00:00" : "16:59:59").leaf("daysOfWeek", "1,2,3,4,5,6,7").close("schedule");
+        o.open("schedule", "SC", s).leaf("startDate", 0).leaf("endDate", "4102444800000");
+        o.leaf("startDailyTime", s ? "17:00:00" : "00:00:00").leaf("endDailyTime", s ? "23:59:59" : "16:59:59");
+        o.leaf("daysOfWeek", "1111111").close("schedule");
     }
     for (size_t m = 0; m < kMenus; ++m) {
-        o.open("menu", "M", m).leaf("menuName", name("Menu", m)).leaf("disabled", "false");
+        // A menu that no section falls to is kept, switched off.
+        const bool hasSections = 4 * m < sections;
+        o.open("menu", "M", m).leaf("menuName", name("Menu", m)).leaf("disabled", hasSections ? "false" : "true");
         // A side belongs to one menu: the sides are dealt out among the menus.
         for (size_t s = m; s < sides; s += kMenus) o.ref("sideItemId", "SD", s);
         for (size_t parent = 4 * m; parent < sections; parent += 4 * kMenus) o.ref("sectionId", "S", parent);
