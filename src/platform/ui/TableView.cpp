@@ -1,6 +1,7 @@
 #include "platform/ui/TableView.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavlo::ui {
 
@@ -85,12 +86,21 @@ double TableView::groupInset() const {
     return bounds().width() >= 600 ? 45 : 10;
 }
 
+double TableView::indexWidth() {
+    const std::vector<std::string> titles = sectionIndexTitles();
+    if (titles.empty()) return 0;
+    double widest = 0;
+    const Font font = indexFont();
+    for (const std::string& title : titles) widest = std::max(widest, font.measure(title).width);
+    return std::clamp(std::ceil(widest) + 8, kIndexWidth, kMaxIndexWidth);
+}
+
 TableView::Frames TableView::frames() {
     Frames frames;
     double y = headerView_ ? headerView_->frame().height() : 0;
     double width = bounds().width();
     double inset = groupInset();
-    double rowWidth = std::max(0.0, width - 2 * inset - (sectionIndexTitles().empty() ? 0 : indexWidth));
+    double rowWidth = std::max(0.0, width - 2 * inset - indexWidth());
     for (int s = 0; s < numberOfSections(); ++s) {
         SectionFrame section;
         auto title = headerTitle(s);

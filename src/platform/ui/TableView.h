@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/Font.h"
 #include "platform/ui/IndexPath.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TableViewCell.h"
@@ -95,8 +96,11 @@ public:
     std::vector<SectionFrame> sectionFrames();
     // How far a grouped table's rows stand in from its sides (0 for a plain one).
     double groupInset() const;
-    // The strip of section index titles at the right; rows leave room for it when there is one.
-    static constexpr double indexWidth = 28;
+    // The strip of section index titles at the right, as wide as its widest title needs (within
+    // kIndexWidth and kMaxIndexWidth); rows leave room for it. 0 without titles.
+    static constexpr double kIndexWidth = 28, kMaxIndexWidth = 80;
+    static Font indexFont() { return Font::boldSystem(11); }
+    double indexWidth();
     void scrollToRow(IndexPath path, bool animated = false);
     bool isValid(IndexPath path);
 

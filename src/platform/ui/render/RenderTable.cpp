@@ -88,8 +88,8 @@ void Renderer::drawTableDecorations(TableView& table) {
 void Renderer::drawIndexStrip(TableView& table, const Rect& bounds) {
     std::vector<std::string> titles = table.sectionIndexTitles();
     if (titles.empty()) return;
-    Rect strip{bounds.maxX() - TableView::indexWidth, bounds.minY() + 4, TableView::indexWidth,
-               std::max(0.0, bounds.height() - 8)};
+    const double width = table.indexWidth();
+    Rect strip{bounds.maxX() - width, bounds.minY() + 4, width, std::max(0.0, bounds.height() - 8)};
     double slot = std::min(18.0, strip.height() / titles.size());
     double top = strip.minY() + (strip.height() - slot * titles.size()) / 2;
     Font font = theme::indexFont();

@@ -2,6 +2,7 @@
 
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/Toolbar.h"
 
 namespace tavlo::ui::render::theme {
@@ -29,7 +30,7 @@ inline Color dim() { return {0, 0, 0, 0.45}; }
 inline Font barTitleFont() { return Font::boldSystem(19); }
 inline Font barItemFont() { return Toolbar::titleFont(); }  // toolbars measure their items in it
 inline Font headerFont() { return Font::boldSystem(15); }
-inline Font indexFont() { return Font::boldSystem(11); }
+inline Font indexFont() { return TableView::indexFont(); }
 
 constexpr double hairline = 1;
 constexpr double fieldInset = 8;
