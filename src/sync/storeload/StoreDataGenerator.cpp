@@ -228,7 +228,7 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     auto section = [&](size_t s, bool parent) {
         o.open("section", "S", s).leaf("sectionName", name("Section", s));
         for (size_t i = s * kItemsPerSection; i < items && i < (s + 1) * kItemsPerSection; ++i) o.ref("itemId", "I", i);
-        // The combos are offered after the first section's items.
+        // The combos are offered in the first section too.
         for (size_t c = 0; s == 0 && c < combos; ++c) o.ref("itemId", "CI", c);
         for (size_t sub = s + 1; parent && sub < s + 4 && sub < sections; ++sub) o.ref("sectionId", "S", sub);
         o.close("section");
