@@ -20,6 +20,7 @@
 #include "screens/shell/NoSale.h"
 #include "screens/shell/OrdersMainController.h"
 #include "screens/shell/RootViewController.h"
+#include "screens/shell/ShellLayout.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 
 namespace tavlo::screens {
@@ -92,13 +93,7 @@ void LiteAdminViewController::buildBars() {
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
     navigationItem().setRightBarButtonItem(
         BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
-    auto user = std::make_shared<Label>(Rect(0, 0, 140, 30));
-    user->setText(session_ ? session_->userName() : std::nullopt);
-    user->setTextAlignment(TextAlignment::Center);
-    user->setFont(Font::system(16));
-    user->setTextColor(Color::white());  // readable on the dark bar
-    user->setBackgroundColor(Color::clear());
-    user->setAdjustsFontSizeToFitWidth(true);
+    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
     setToolbarItems({BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
                      BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user),
                      BarButtonItem::flexibleSpace(),

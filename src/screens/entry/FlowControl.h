@@ -2,6 +2,7 @@
 
 #include "platform/ui/ViewController.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,9 @@ namespace tavlo::screens {
 // those of previousView and currentView only signal whether there is one.
 class FlowControl : public std::enable_shared_from_this<FlowControl> {
 public:
+    // Receives the finished line in done().
+    using Action = std::function<void(const std::shared_ptr<Selection>&)>;
+
     virtual ~FlowControl();
     FlowControl(const FlowControl&) = delete;
     FlowControl& operator=(const FlowControl&) = delete;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/store/ManagedObject.h"
+#include "screens/entry/FlowControl.h"
 
 #include <functional>
 #include <memory>
@@ -27,7 +28,7 @@ namespace tavlo::screens {
 class ItemEntry {
 public:
     // Receives the finished line: the end of the flow.
-    using Action = std::function<void(const SelectionPtr&)>;
+    using Action = FlowControl::Action;
 
     ItemEntry(Session* session, std::shared_ptr<Order> order, bool selectSeat, bool selectCourse);
 

@@ -31,9 +31,6 @@ namespace tavlo::screens {
 // going forward shows those screens again (their earlier answers stay in the line).
 class SelectionFlowControl : public FlowControl {
 public:
-    // Receives the finished line in done().
-    using Action = std::function<void(const SelectionPtr&)>;
-
     // `master` is the root flow when this is a side flow, null for a root. A null action: done()
     // does nothing.
     SelectionFlowControl(SelectionPtr selection, const std::shared_ptr<FlowControl>& master, Session* session,

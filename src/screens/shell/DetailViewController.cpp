@@ -8,6 +8,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/render/Theme.h"
 #include "screens/shell/RootViewController.h"
+#include "screens/shell/ShellLayout.h"
 #include "screens/shell/SignedInScreens.h"
 
 namespace tavlo::screens {
@@ -28,14 +29,8 @@ void DetailViewController::loadView() {
 
 void DetailViewController::viewDidLoad() {
     lockRotation_ = false;
-    status_ = std::make_shared<Label>(Rect(0, 0, 400, 30));
-    status_->setTextAlignment(TextAlignment::Center);
-    status_->setFont(Font::system(16));
-    status_->setTextColor(Color::white());  // readable on the dark bar
-    status_->setBackgroundColor(Color::clear());
-    status_->setAdjustsFontSizeToFitWidth(true);
+    status_ = shell::barLabel(400, std::string());
     status_->setMinimumScaleFactor(12.0 / 16);
-    status_->setText(std::string());
     layout_ = BarButtonItem::titled(localized("Layout"), BarButtonStyle::Plain,
                                     [this](BarButtonItem&) { requestedtableLayout(); });
     setToolbarItems({BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(status_),

@@ -17,6 +17,7 @@
 #include "platform/ui/TableView.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/shell/AlertHandlerLocationOrders.h"
+#include "screens/shell/ShellLayout.h"
 #include "screens/shell/AreaListViewController.h"
 #include "screens/shell/NoSale.h"
 #include "screens/shell/OrdersClosedViewController.h"
@@ -149,13 +150,7 @@ void OrdersMainController::viewDidLoad() {
 }
 
 void OrdersMainController::buildToolbar() {
-    auto user = std::make_shared<Label>(Rect(0, 0, 140, 30));
-    user->setText(session_ ? session_->userName() : std::nullopt);
-    user->setTextAlignment(TextAlignment::Center);
-    user->setFont(Font::system(16));
-    user->setTextColor(Color::white());  // readable on the dark bar
-    user->setBackgroundColor(Color::clear());
-    user->setAdjustsFontSizeToFitWidth(true);
+    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
     auto userItem = BarButtonItem::withCustomView(user);
     auto space = [] { return BarButtonItem::flexibleSpace(); };
     auto noSaleItem = [this](BarButtonStyle style) {

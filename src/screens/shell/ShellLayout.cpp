@@ -50,6 +50,17 @@ std::shared_ptr<Label> addCaption(View& card, const Rect& frame, const std::stri
     return label;
 }
 
+std::shared_ptr<Label> barLabel(double width, std::optional<std::string> text) {
+    auto label = std::make_shared<Label>(Rect(0, 0, width, 30));
+    label->setText(std::move(text));
+    label->setTextAlignment(TextAlignment::Center);
+    label->setFont(Font::system(16));
+    label->setTextColor(Color::white());
+    label->setBackgroundColor(Color::clear());
+    label->setAdjustsFontSizeToFitWidth(true);
+    return label;
+}
+
 std::shared_ptr<Button> addMainButton(View& card, const Rect& frame, const std::string& title, double fontSize,
                                       std::function<void()> tapped) {
     auto button = add<Button>(card, ButtonType::Custom, frame);

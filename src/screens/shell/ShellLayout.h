@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -43,6 +44,10 @@ std::shared_ptr<ui::View> addCard(ui::View& root, const ui::Rect& frame);
 
 // A caption in bold ink over a field of the card.
 std::shared_ptr<ui::Label> addCaption(ui::View& card, const ui::Rect& frame, const std::string& text, double fontSize);
+
+// A text on a dark bar (the signed-in user's name, a status line): centred, white, shrinking to
+// fit its width.
+std::shared_ptr<ui::Label> barLabel(double width, std::optional<std::string> text);
 
 // The orange button of the card.
 std::shared_ptr<ui::Button> addMainButton(ui::View& card, const ui::Rect& frame, const std::string& title,

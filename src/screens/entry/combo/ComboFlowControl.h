@@ -29,9 +29,6 @@ namespace tavlo::screens {
 // going forward starts the fixed items and groups afresh (their earlier choices stay in the line).
 class ComboFlowControl : public FlowControl {
 public:
-    // Receives the finished combo in done().
-    using Action = std::function<void(const SelectionPtr&)>;
-
     ComboFlowControl(std::shared_ptr<ComboSelection> selection, Session* session, std::shared_ptr<Order> order,
                      Action action);
     ~ComboFlowControl() override;

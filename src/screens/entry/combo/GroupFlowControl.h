@@ -23,9 +23,7 @@ namespace tavlo::screens {
 // flow steps back past it.
 class GroupFlowControl : public FlowControl {
 public:
-    // Receives the combo in done(); the combo flow gives none.
-    using Action = std::function<void(const SelectionPtr&)>;
-
+    // The combo flow gives no action (done() hands the combo to none).
     GroupFlowControl(std::string groupId, const std::shared_ptr<FlowControl>& master,
                      std::shared_ptr<ComboSelection> comboSelection, std::shared_ptr<Order> order, int count,
                      Session* session, Action action);
