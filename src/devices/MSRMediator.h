@@ -3,6 +3,7 @@
 #include "platform/accessory/AccessorySession.h"
 #include "platform/accessory/Stream.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "readers/dockmag/SwipePacket.h"
 
 #include <cstdint>
 #include <map>
@@ -130,6 +131,9 @@ private:
     std::unique_ptr<AudioJackReader> jackMag_;
     std::shared_ptr<PrinterCardReader> printerReader_;
     std::shared_ptr<AccessorySession> vardaSession_;
+    // The vDock's swipes, gathered from the pieces its stream hands over.
+    dockmag::SwipePacketAssembler vardaSwipes_{
+        [this](const std::string& swipe) { post(kMsrReceivedDataNotification, swipe); }};
     bool vardaRegistered_ = false;
     int jackMagDidReceiveDataNotifications_ = 0;
     bool uniConnected_ = false;

@@ -2,6 +2,7 @@
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "readers/dockmag/DockMag.h"
+#include "readers/dockmag/SwipePacket.h"
 #include "readers/jackmag/Notifications.h"
 
 namespace tavlo {
@@ -164,6 +165,33 @@ TEST_F(MSRMediatorReaders, VardaSwipeIsTheTextUpToTheFirstZeroAndAStreamErrorAle
     EXPECT_EQ(fake->sessionsOpened(*vdock), 2);
     mediator.unregisterObserver(this);
     AlertSink::install(nullptr);
+}
+
+TEST_F(MSRMediatorReaders, VardaSwipeInPiecesReachesTheScreenOnce) {
+    auto vdock = fake->plugIn("vDock", {"com.varda.vdock"});
+    MSRMediator mediator(std::string("varda"));
+    registerScreen(mediator);
+    const std::string tracks = "%B4111111111111111^VARDA/TEST^2512?;4111111111111111=2512?";
+    struct Case {
+        std::string sent;
+        std::string posted;
+    } cases[] = {
+        {tracks + "\r", tracks},
+        {dockmag::framedSwipePacket(tracks), tracks},
+        {tracks.substr(0, 20), tracks.substr(0, 20)},  // stops: the parser judges what came
+    };
+    for (const Case& c : cases) {
+        screen.clear();
+        for (size_t at = 0; at < c.sent.size(); at += 7) {
+            fake->peer(*vdock)->send(c.sent.substr(at, 7));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            RunLoop::main().runUntilIdle();
+        }
+        ASSERT_TRUE(runMainUntil([&] { return !screen.empty(); }));
+        RunLoop::main().runFor(0.4);
+        EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, c.posted}}));
+    }
+    mediator.unregisterObserver(this);
 }
 
 TEST_F(MSRMediatorReaders, VardaIsKnownByItsNameOrItsFirstProtocolIgnoringCase) {
