@@ -134,6 +134,8 @@ public:
     Bytes makeAlignment() const;
     // The 12 command bytes of the attribute block: style, reverse, code table, international set.
     virtual Bytes makeAttribute() const;
+    // The code pages the model prints text in (StringEncodingPrinterCodePage), best first.
+    virtual const std::vector<CodePage>& codePages() const { return printerCodePages(); }
     Bytes makeSize() const;
     long printText(const std::string& text);
     long lineFeed(long lines);

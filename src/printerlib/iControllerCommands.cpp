@@ -63,11 +63,23 @@ long iController::printText(const std::string& text) {
         trace(TraceLevel::Error, "[ERROR] printText, Invalid parameter - OVL_BAD_ARGMENT");
         return OVL_BAD_ARGMENT;
     }
+    if (text.empty()) return OVL_SUCCESS;
     Bytes block = textHeader();
-    // Nothing to print (or nothing the encoding can write) sends nothing.
-    std::optional<std::string> encoded = encodeText(text, textEncoding_);
-    if (!encoded || encoded->empty()) return OVL_SUCCESS;
-    block.insert(block.end(), encoded->begin(), encoded->end());
+    std::string encoded;
+    if (textEncoding_ == StringEncodingPrinterCodePage) {
+        // The code page that holds the text follows the header's code table and overrides it.
+        CodePageText inPage = encodeForCodePages(text, codePages());
+        if (inPage.replaced > 0) trace(TraceLevel::Detail, "[DETAIL] printText, %zu characters no code page holds.", inPage.replaced);
+        append(block, {0x1B, 0x74, inPage.table});
+        encoded = std::move(inPage.bytes);
+    } else if (auto converted = encodeText(text, textEncoding_)) {
+        encoded = std::move(*converted);
+    } else {
+        // Text the encoding cannot write is not printed, and the caller hears of it.
+        trace(TraceLevel::Error, "[ERROR] printText, text not in the encoding %lu - OVL_BAD_ARGMENT", textEncoding_.load());
+        return OVL_BAD_ARGMENT;
+    }
+    block.insert(block.end(), encoded.begin(), encoded.end());
     return withConnection([&] { return send(block) == SOCKET_ERROR ? OVL_WRITE_ERROR : OVL_SUCCESS; });
 }
 

@@ -32,12 +32,34 @@ TEST_F(TextCommandsTest, KoreanTextIsSentInCodePage949) {
     EXPECT_EQ(PrinterBytes(sent.end() - 4, sent.end()), bytes({0xC7, 0xD1, 0xB1, 0xDB}));
 }
 
-TEST_F(TextCommandsTest, NothingToPrintSendsNothing) {
+TEST_F(TextCommandsTest, NothingToPrintSendsNothingAndTextTheEncodingLacksIsRefused) {
     EXPECT_EQ(controller.printText(""), OVL_SUCCESS);
-    EXPECT_EQ(controller.printText("\xF0\x9F\x98\x80"), OVL_SUCCESS);  // no such character in the code page
+    EXPECT_EQ(controller.printText("\xF0\x9F\x98\x80"), OVL_BAD_ARGMENT);  // no such character in the code page
     controller.setTextEncoding(StringEncodingASCII);
-    EXPECT_EQ(controller.printText("caf\xC3\xA9"), OVL_SUCCESS);
+    EXPECT_EQ(controller.printText("caf\xC3\xA9"), OVL_BAD_ARGMENT);
     EXPECT_TRUE(printer.connections().empty());
+}
+
+TEST_F(TextCommandsTest, EachTextGoesOutInTheCodePageThatHoldsIt) {
+    controller.setTextEncoding(StringEncodingPrinterCodePage);
+    struct Case {
+        std::string text;
+        uint8_t table;
+        PrinterBytes bytes;
+    } cases[] = {
+        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", 0, bytes({0x82, ' ', 0x9C, ' ', 0x81, ' ', 0xA4})},  // PC437
+        {"\xE2\x82\xAC" "5 \xC3\xA9", 16, bytes({0x80, '5', ' ', 0xE9})},                                  // WPC1252
+        {"\xD0\xA9\xD0\xB8", 17, bytes({0x99, 0xA8})},                                                   // PC866
+        {"\xE2\x98\x83 ok", 0, bytes({'?', ' ', 'o', 'k'})},  // no code page holds the snowman
+        {"a\xFF" "b", 0, bytes({'a', '?', 'b'})},                  // a byte that is no UTF-8
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        PrinterBytes sent = sentBy([&] { return controller.printText(c.text); });
+        ASSERT_EQ(sent.size(), 26u + 3u + c.bytes.size());
+        EXPECT_EQ(PrinterBytes(sent.begin() + 26, sent.begin() + 29), bytes({0x1B, 0x74, c.table}));
+        EXPECT_EQ(PrinterBytes(sent.begin() + 29, sent.end()), c.bytes);
+    }
 }
 
 struct RangeCase {
