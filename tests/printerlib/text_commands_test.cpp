@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 using namespace tavlo;
 using namespace tavlo::printerlib;
@@ -139,6 +140,13 @@ TEST_F(TextCommandsTest, ABoxIsDrawnInLineCharactersWithoutTouchingTheSettings) 
     EXPECT_EQ(controller.characterSet(), 3);
 }
 
+TEST_F(TextCommandsTest, TheNarrowestBoxIsItsTwoEdges) {
+    PrinterBytes sent = sentBy([&] { return controller.printBox(2, 3); });
+    ASSERT_EQ(sent.size(), 30u + 12u);
+    EXPECT_EQ(PrinterBytes(sent.begin() + 30, sent.end()),
+              bytes({0xDA, 0xBF, 0x0D, 0x0A, 0xB3, 0xB3, 0x0D, 0x0A, 0xC0, 0xD9, 0x0D, 0x0A}));
+}
+
 TEST_F(TextCommandsTest, DirectIOPassesARequestAndReadsItsReply) {
     printer.setReply(bytes({0x1D, 0x49, 0x43}), bytes({'M', 'O', 'D', 'E', 'L'}));
     Bytes reply;
@@ -148,6 +156,10 @@ TEST_F(TextCommandsTest, DirectIOPassesARequestAndReadsItsReply) {
     EXPECT_EQ(controller.directIO({0x1D, 0x49, 0x43}, 6, &reply), OVL_STS_ERROR);
     EXPECT_EQ(controller.directIO({0x1D, 0x49, 0x43}, 5, nullptr), OVL_STS_ERROR);
     EXPECT_EQ(controller.directIO({0x10, 0x04, 0x01}, 0, nullptr), OVL_SUCCESS);
+    // A reply size no memory holds is refused, not thrown.
+    for (long size : {std::numeric_limits<long>::max(), 1L << 40}) {
+        EXPECT_EQ(controller.directIO({0x1D, 0x49, 0x43}, size, &reply), OVL_MEMORY_ERROR) << size;
+    }
 }
 
 TEST_F(TextCommandsTest, MemorySwitchesAreReadAndWritten) {
