@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
@@ -350,6 +351,16 @@ private:
     std::mutex selectionLock_;
     std::mutex accessoryLock_;
     std::mutex disconnectLock_;
+    // Disconnects that first wait for the printer to finish run here, never on the caller's
+    // thread; the controller's end stops their waits and joins them.
+    void disconnectThread(std::shared_ptr<iController> model, long seconds, unsigned afterSleep);
+    std::mutex disconnectThreadsMutex_;
+    struct DisconnectThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<DisconnectThread> disconnectThreads_;
+    std::atomic<bool> ending_{false};
     std::atomic<bool> selecting_{false};
     std::atomic<bool> targetChangeAvailable_{true};
     UDPServer udpServer_;

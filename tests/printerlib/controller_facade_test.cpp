@@ -168,6 +168,35 @@ TEST_F(FacadeTest, ConnectsTheModelObjectAndRelaysItsEvents) {
     EXPECT_TRUE(events.allOnMainThread);
 }
 
+TEST_F(FacadeTest, DisconnectingWaitsForAPrinterThatStoppedAnsweringOffTheCallersThread) {
+    controller.setAutoConnection(iController::KeepConnection);
+    controller.setTarget(peerTarget("TRP-F310"));  // the peer never answers its cover status
+    ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
+    ASSERT_TRUE(controller.connect());
+    ASSERT_TRUE(peer.waitUntil([&] { return peer.clientConnected(); }));
+
+    EXPECT_EQ(controller.disconnectWithTimeout(600), OVL_SUCCESS);
+    // Back at once: the printer is still being asked for its status.
+    EXPECT_TRUE(peer.clientConnected());
+    EXPECT_TRUE(peer.waitUntil([&] {
+        PrinterBytes all = peer.received();
+        const PrinterBytes coverStatus{0x10, 0x04};
+        return std::search(all.begin(), all.end(), coverStatus.begin(), coverStatus.end()) != all.end();
+    }));
+    EXPECT_TRUE(peer.clientConnected());
+}
+
+TEST_F(FacadeTest, ADisconnectThreadGivesUpAtItsTimeOut) {
+    controller.setAutoConnection(iController::KeepConnection);
+    controller.setTarget(peerTarget("TRP-F310"));
+    ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
+    ASSERT_TRUE(controller.connect());
+    ASSERT_TRUE(peer.waitUntil([&] { return peer.clientConnected(); }));
+    EXPECT_EQ(controller.disconnectWithTimeout(1, 1), OVL_SUCCESS);
+    EXPECT_TRUE(peer.waitUntil([&] { return !peer.clientConnected(); }));
+    EXPECT_TRUE(test::runMainUntil([&] { return !controller.isConnected(); }));
+}
+
 TEST_F(FacadeTest, ASecondSelectionWhileOneRunsIs103) {
     controller.setAutoConnection(iController::KeepConnection);
     controller.setTarget(peerTarget("TRP-F310"));
