@@ -314,14 +314,20 @@ protected:
     // Runs a printing or command operation inside the per-command connection rule.
     // An operation run inside another's command (a settings load reading its memory switches)
     // shares the outer connection: only the outermost connects and disconnects.
+    // One command runs at a time on a printer: another thread's command waits for it, so that
+    // its connection is not closed under it.
     template <class Command>
     long withConnection(Command command) {
-        if (commandThread_ == std::this_thread::get_id()) return command();
+        std::lock_guard oneAtATime(commandMutex_);
+        struct Depth {
+            int& depth;
+            explicit Depth(int& d) : depth(d) { ++depth; }
+            ~Depth() { --depth; }
+        } nested(commandDepth_);
+        if (commandDepth_ > 1) return command();
         bool perCommand = autoConnection_ < KeepConnection;
         if (perCommand && !ifFunctions_->isConnected() && !connect()) return OVL_CONNECT_ERROR;
-        commandThread_ = std::this_thread::get_id();
         long result = command();
-        commandThread_ = std::thread::id();
         if (perCommand && ifFunctions_->isConnected()) disconnect();
         return result;
     }
@@ -430,7 +436,8 @@ private:
     Bytes settingConfig_;
     std::atomic<bool> allowLog_{false};
     std::unique_ptr<OVBarcodeInfo> barcodeSupport_;
-    std::atomic<std::thread::id> commandThread_{};
+    std::recursive_mutex commandMutex_;
+    int commandDepth_ = 0;  // commands nested on the thread that holds commandMutex_
 };
 
 } // namespace tavlo::printerlib

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <limits>
+#include <thread>
 
 using namespace tavlo;
 using namespace tavlo::printerlib;
@@ -60,6 +61,21 @@ TEST_F(TextCommandsTest, EachTextGoesOutInTheCodePageThatHoldsIt) {
         ASSERT_EQ(sent.size(), 26u + 3u + c.bytes.size());
         EXPECT_EQ(PrinterBytes(sent.begin() + 26, sent.begin() + 29), bytes({0x1B, 0x74, c.table}));
         EXPECT_EQ(PrinterBytes(sent.begin() + 29, sent.end()), c.bytes);
+    }
+}
+
+TEST_F(TextCommandsTest, CommandsFromTwoThreadsEachHaveTheirOwnConnection) {
+    constexpr int kEach = 15;
+    auto print = [&](const char* text) {
+        for (int i = 0; i < kEach; ++i) EXPECT_EQ(controller.printText(text), OVL_SUCCESS);
+    };
+    std::thread other(print, "B");
+    print("A");
+    other.join();
+    ASSERT_TRUE(printer.waitUntil([&] { return printer.connections().size() == 2 * kEach && !printer.clientConnected(); }));
+    for (const PrinterBytes& connection : printer.connections()) {
+        ASSERT_EQ(connection.size(), 27u) << "one whole command per connection";
+        EXPECT_TRUE(connection.back() == 'A' || connection.back() == 'B');
     }
 }
 
