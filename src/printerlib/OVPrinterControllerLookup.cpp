@@ -133,14 +133,16 @@ std::vector<std::shared_ptr<OVPrinter>> OVPrinterController::foundPrinters() con
 }
 
 void OVPrinterController::lookup() {
+    bool starting = false;
     {
         std::lock_guard lock(foundLock_);
         std::unique_lock selection(selectionLock_, std::try_to_lock);
         if (selection.owns_lock()) {
-            tell([this](OVPrinterControlDelegate& d) { d.willLookupPrinters(*this); });
             found_.clear();
+            starting = true;
         }
     }
+    if (starting) tell([this](OVPrinterControlDelegate& d) { d.willLookupPrinters(*this); });
     std::lock_guard lock(generalLock_);
     if (lookupTimer_) return;
     udpServer_.setPortWlan(lookupLocalPort_);
@@ -151,17 +153,22 @@ void OVPrinterController::lookup() {
 }
 
 void OVPrinterController::lookupTick() {
-    std::lock_guard lock(generalLock_);
-    ++lookupTicks_;
-    // A small allowance, so that 5 ticks of 0.2 second make 1.0.
-    if (static_cast<double>(lookupTicks_) * LookupTick >= lookupDuration_ - 1e-6) {
-        udpServer_.stop();
-        if (lookupTimer_) lookupTimer_->invalidate();
-        lookupTimer_.reset();
-        tell([this](OVPrinterControlDelegate& d) { d.didLookupPrinters(*this); });
-    } else if (lookupTicks_ < lookupCount_) {
-        lookupRound();
+    bool ended = false;
+    {
+        std::lock_guard lock(generalLock_);
+        ++lookupTicks_;
+        // A small allowance, so that 5 ticks of 0.2 second make 1.0.
+        if (static_cast<double>(lookupTicks_) * LookupTick >= lookupDuration_ - 1e-6) {
+            udpServer_.stop();
+            if (lookupTimer_) lookupTimer_->invalidate();
+            lookupTimer_.reset();
+            ended = true;
+        } else if (lookupTicks_ < lookupCount_) {
+            lookupRound();
+        }
     }
+    // The delegate is told with no lock of the library held.
+    if (ended) tell([this](OVPrinterControlDelegate& d) { d.didLookupPrinters(*this); });
 }
 
 void OVPrinterController::lookupRound() {
@@ -275,7 +282,7 @@ long OVPrinterController::askModelName() {
         bool sent = false;
         for (int attempt = 0; attempt < kCommandTries && !sent; ++attempt) {
             sent = send(command.data(), static_cast<long>(command.size())) >= static_cast<long>(command.size());
-            if (!sent) Clock::current().sleepFor(kPauseSeconds);
+            if (!sent) Clock::currentShared()->sleepFor(kPauseSeconds);
         }
         if (!sent) {
             tell([this](OVPrinterControlDelegate& d) { d.message(*this, "[ERROR] can not send the command for modelInfo."); });
@@ -287,7 +294,7 @@ long OVPrinterController::askModelName() {
         uint8_t buffer[kNameReplySize] = {};
         long got = recvValue(buffer, sizeof buffer);
         if (got > 0) reply.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
-        if (reply.size() <= 3) Clock::current().sleepFor(kPauseSeconds);
+        if (reply.size() <= 3) Clock::currentShared()->sleepFor(kPauseSeconds);
     }
     size_t mark = reply.find('_');
     std::string name = mark == std::string::npos ? "" : reply.substr(mark + 1);
