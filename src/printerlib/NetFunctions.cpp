@@ -25,7 +25,7 @@ double secondsSince(Date start) { return Date::now().secondsSince(start); }
 // milliseconds of the current clock.
 int waitMilliseconds(float seconds) {
     double whole = std::floor(std::max(0.0f, seconds));
-    double ms = std::ceil(Clock::current().realSeconds(whole) * 1000.0);
+    double ms = std::ceil(Clock::currentShared()->realSeconds(whole) * 1000.0);
     return ms >= 1e9 ? 1'000'000'000 : static_cast<int>(ms);
 }
 
@@ -80,7 +80,7 @@ bool NetFunctions::connect(const std::string&, const std::string& address, uint1
     trace(TraceLevel::Detail, "connecting to %@:%d", address, port);
     if (isConnected()) {
         disconnect();
-        Clock::current().sleepFor(1.0);
+        Clock::currentShared()->sleepFor(1.0);
     }
     std::lock_guard monitor(monitor_);
     report([](InterfaceFunctionsDelegate& d) { d.willConnect(); });
@@ -89,7 +89,7 @@ bool NetFunctions::connect(const std::string&, const std::string& address, uint1
     int failure = EINVAL;
     int descriptor = -1;
     if (makeAddr(to, address, port)) {
-        double seconds = Clock::current().realSeconds(connectingTimeout());
+        double seconds = Clock::currentShared()->realSeconds(connectingTimeout());
         int timeoutSeconds = std::max(1, static_cast<int>(std::ceil(seconds)));
         descriptor = Sockets::openTcp(Sockets::dottedText(to.sin_addr.s_addr), port, timeoutSeconds, &failure);
     }

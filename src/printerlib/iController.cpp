@@ -347,7 +347,7 @@ long iController::awaitReply(uint8_t* buffer, long size, uint8_t stx, int attemp
         long got = stx == 0 ? recv(buffer, size) : recvValue(buffer, size, stx);
         if (got > 0) return got;
         if (!ifFunctions_->isConnected()) break;
-        Clock::current().sleepFor(0.2);
+        Clock::currentShared()->sleepFor(0.2);
         wait(RecvQueue::StepSeconds);
     }
     return 0;

@@ -211,7 +211,7 @@ long iController::directIO(const Bytes& request, long requiredSize, Bytes* respo
 
 long iController::readMSWReply(uint8_t* reply, long size) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        Clock::current().sleepFor(kMSWSettle);
+        Clock::currentShared()->sleepFor(kMSWSettle);
         wait(RecvQueue::StepSeconds);
         long got = recvValue(reply, size, kMSWReplyStart);
         // The start byte, the switch's number, its 8 settings and the closing zero.

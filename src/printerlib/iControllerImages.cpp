@@ -95,7 +95,7 @@ long iController::printPicture(const PixelImage& image, long width, long level, 
         // A short send is the printer's loss of the connection, which the transport reports.
         if (!data.empty() && send(data) < static_cast<long>(data.size())) trace(TraceLevel::Error, "sent data size  is smaller than printerData.");
         if (how.paced && !data.empty() && pendingWaitTime() > 0)
-            Clock::current().sleepFor((pendingWaitTime() - 0.2) * static_cast<double>(data.size() / 60000 + 1));
+            Clock::currentShared()->sleepFor((pendingWaitTime() - 0.2) * static_cast<double>(data.size() / 60000 + 1));
         return OVL_SUCCESS;
     });
 }

@@ -45,7 +45,7 @@ std::unique_ptr<AudioPlayer> TaskBase::playCmdBytes(const Bytes& bytes, int clos
     return player;
 }
 
-void TaskBase::sleepFor(double seconds) { Clock::current().sleepFor(seconds); }
+void TaskBase::sleepFor(double seconds) { Clock::currentShared()->sleepFor(seconds); }
 
 namespace {
 
