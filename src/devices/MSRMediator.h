@@ -32,7 +32,6 @@ inline constexpr const char* kMsrReceivedDataNotification = "msrReceivedDataNoti
 inline constexpr const char* kMsrErrorNotification = "msrErrorNotification";
 
 // Audio-jack reader events the mediator also listens for, beyond those the reader's facade posts.
-inline const std::string kJackMagInvalidSwipeNotification = "jackMagInvalidSwipeNotification";
 inline const std::string kJackMagInsufficientPowerNotification = "jackMagInsufficientPowerNotification";
 
 // The one card-reader go-between of the process. The sign-in screen creates it for the configured

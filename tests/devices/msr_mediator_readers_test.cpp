@@ -45,7 +45,7 @@ TEST_F(MSRMediatorReaders, EachReaderEventBecomesItsCardReaderNotification) {
         {dockmag::kDidDisconnectNotification, "", {{kMsrDidDisconnectNotification, ""}}, {}},
         {dockmag::kDidReceiveDataNotification, "%B1?", {{kMsrReceivedDataNotification, "%B1?"}}, {}},
         {jackmag::notes::kDidConnect, "", {{kMsrDidConnectNotification, ""}}, {"request"}},
-        {kJackMagInvalidSwipeNotification, "", {{kMsrErrorNotification, "Invalid Swipe"}}, {"cancel", "request"}},
+        {jackmag::notes::kInvalidSwipe, "", {{kMsrErrorNotification, "Invalid Swipe"}}, {"cancel", "request"}},
         {jackmag::notes::kTimeout, "", {}, {"cancel", "request"}},
         {jackmag::notes::kTimeoutSwipe, "", {}, {"cancel", "request"}},
         {jackmag::notes::kDidDisconnect, "", {{kMsrDidDisconnectNotification, ""}}, {"cancel"}},
@@ -104,7 +104,7 @@ TEST_F(MSRMediatorReaders, AudioJackSwipesReachTheScreenAndKeepTheReaderArmed) {
     EXPECT_EQ(screen.size(), 1u);
 
     screen.clear();
-    jack(kJackMagInvalidSwipeNotification);
+    jack(jackmag::notes::kInvalidSwipe);
     EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrErrorNotification, "Invalid Swipe"}}));
     mediator.unregisterObserver(this);
 }
@@ -192,6 +192,17 @@ TEST_F(MSRMediatorReaders, VardaSwipeInPiecesReachesTheScreenOnce) {
         EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, c.posted}}));
     }
     mediator.unregisterObserver(this);
+}
+
+TEST_F(MSRMediatorReaders, AudioJackReaderRefusalsAreShownToThePerson) {
+    auto sink = std::make_shared<RecordingAlertSink>();
+    AlertSink::install(sink);
+    MSRMediator mediator(std::string("jackmag"));
+    jack(jackmag::notes::kLowVolume);
+    jack(jackmag::notes::kMonoAudioError);
+    EXPECT_EQ(sink->alerts, (std::vector<std::string>{"Alert|Turn the volume up to use the card reader|OK",
+                                                      "Alert|Turn Mono Audio off to use the card reader|OK"}));
+    AlertSink::install(nullptr);
 }
 
 TEST_F(MSRMediatorReaders, VardaIsKnownByItsNameOrItsFirstProtocolIgnoringCase) {
