@@ -213,6 +213,12 @@ long MPPxxx::msrReadReady() {
     if (msrIsReady()) return OVL_SUCCESS;
     const uint8_t mode = msrMode_;
     if (mode == 0x38 || mode == 0x48 || mode == 0x60) return OVL_NOT_SUPPORT;
+    // The card arrives over the connection that armed the reader: a connection per command would
+    // close under it, and the swipe would be lost.
+    if (AutoConnection() < KeepConnection) {
+        trace(TraceLevel::Error, "[ERROR] connection mode is not noauto.");
+        return OVL_STATUS_ERROR;
+    }
     resetTrackFlags();
     long result = withConnection([&]() -> long {
         if (mode < 0x32 || mode == 0x41) {

@@ -223,6 +223,13 @@ TEST_F(CardReaderTest, ReaderModesThatCannotBeArmed) {
     EXPECT_FALSE(controller.msrIsReady());
 }
 
+TEST_F(CardReaderTest, ArmingNeedsAKeptConnection) {
+    controller.setAutoConnection(0);  // a connection per command: it would close under the reader
+    EXPECT_EQ(controller.msrReadReady(), OVL_STATUS_ERROR);
+    EXPECT_FALSE(controller.msrIsReady());
+    EXPECT_TRUE(printer.connections().empty());
+}
+
 TEST_F(CardReaderTest, NextPrintPositionIsAFormFeed) {
     EXPECT_EQ(sentBy([&] { return controller.nextPrintPos(); }), bytes({0x0C}));
 }
