@@ -4,6 +4,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Directories.h"
 #include "platform/graphics/PdfDocument.h"
+#include "printerlib/StoredOrientation.h"
 #include "printerlib/Trace.h"
 
 #include <cmath>
@@ -101,12 +102,16 @@ long iController::printPicture(const PixelImage& image, long width, long level, 
 }
 
 long iController::printBitmap(const std::filesystem::path& path, long width, long level) {
-    const std::optional<PixelImage> image = PixelImage::fromFile(path, nullptr);
+    const std::optional<std::vector<uint8_t>> file = readFile(path);
+    const std::optional<PixelImage> image = file ? PixelImage::fromData(*file, nullptr) : std::nullopt;
     if (!image) {
         trace(TraceLevel::Error, "[ERROR] [%@] is not found.", path.string());
         return OVL_BITMAPLOAD_ERROR;
     }
-    return printBitmapWithImage(*image, width, level);
+    // A photo taken sideways is stored sideways, with the turn that makes it upright beside it.
+    const ImageOrientation orientation = storedOrientation(*file);
+    if (orientation == ImageOrientation::Up) return printBitmapWithImage(*image, width, level);
+    return printBitmapWithImage(iControlMisc::rotateImage(*image, orientation), width, level);
 }
 
 long iController::printPDF(const std::filesystem::path& path, long pageNumber, long width, long level) {
