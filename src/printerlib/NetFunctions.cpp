@@ -166,7 +166,9 @@ long NetFunctions::receive(uint8_t* buffer, long size, float timeout, long retry
     long received = 0;
     long receives = 0;
     while (received < size) {
-        Wait wait = waitFor(descriptor, false, timeout);
+        // A plain receive waits out what is left of its time, never its whole time again.
+        const float waitSeconds = passes ? timeout : std::max(0.0f, timeout - static_cast<float>(secondsSince(start)));
+        Wait wait = waitFor(descriptor, false, waitSeconds);
         if (wait == Wait::Failed) {
             int code = errno;
             trace(TraceLevel::Error, "[ERROR] can not recv. code = %d", code);
@@ -229,6 +231,12 @@ std::string NetFunctions::addressForInterface(const std::string& name) {
     for (const InterfaceAddress& entry : Sockets::interfaceAddresses())
         if (entry.name == name && !entry.loopback) return entry.address;
     return "";
+}
+
+std::optional<std::string> NetFunctions::configuredWiFiInterface() {
+    std::optional<std::string> configured = UserDefaults::standardUserDefaults().stringForKey(WiFiInterfaceKey);
+    if (!configured || configured->empty()) return std::nullopt;
+    return configured;
 }
 
 std::string NetFunctions::wifiInterfaceName() { return interfaceName(WiFiInterfaceKey, DefaultWiFiInterface); }

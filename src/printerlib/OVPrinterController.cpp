@@ -321,11 +321,16 @@ long OVPrinterController::recv(uint8_t* buffer, long size, float timeout) {
     return interface_->recv(buffer, size, timeout);
 }
 
-long OVPrinterController::readUntil(uint8_t* buffer, long size, uint8_t end, bool keepEnd) {
+long OVPrinterController::readUntil(uint8_t* buffer, long size, uint8_t end, bool keepEnd, std::optional<Date> giveUp) {
     long count = 0;
     while (count < size) {
         uint8_t byte = 0;
-        if (recv(&byte, 1) <= 0) break;
+        if (giveUp) {
+            const double left = giveUp->secondsSince(Date::now());
+            if (left <= 0 || recv(&byte, 1, static_cast<float>(left)) <= 0) break;
+        } else if (recv(&byte, 1) <= 0) {
+            break;
+        }
         if (byte == end) {
             if (keepEnd) buffer[count++] = byte;
             break;

@@ -39,6 +39,7 @@ protected:
     static OVPrinterController& quietController(OVPrinterController& controller) {
         controller.setLookupLocalPort(0);
         controller.setLookupLocalPortEthernet(0);
+        controller.setBroadcastAddress("127.0.0.1");  // the search stays on this machine
         return controller;
     }
     void SetUp() override { RunLoop::main().reset(); }
