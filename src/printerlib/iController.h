@@ -310,6 +310,8 @@ public:
     // The controller's own transport and queue (the families and tests reach them).
     interfaceFunctions& transport() { return *ifFunctions_; }
     RecvQueue& recvQueue() { return recvQueue_; }
+    // A read thread is held (running, or ended and not yet joined).
+    bool hasReadThread();
 
 protected:
     // Runs a printing or command operation inside the per-command connection rule.
@@ -371,6 +373,8 @@ private:
     void reportNotConnected(int code);
     void startReadThread();
     void stopReadThread();
+    // Joins the read thread once its connection has gone (it broke or was closed).
+    void joinEndedReadThread();
     void iControllerReadThread();
     // One read and what follows it; false when the connection failed. keepAlive counts the
     // quiet reads while the card reader is armed (none over Bluetooth).

@@ -320,6 +320,7 @@ void endToEnd() {
     EXPECT_EQ(log.find("4111111111111111"), std::string::npos) << log;
     EXPECT_EQ(log.find("5500005555555559"), std::string::npos) << log;
     PrinterCardReader::setMaker(nullptr);
+    OVPrinterController::getInstance().disconnect();
 }
 
 TEST(OrvanPrinterEndToEnd, PrintsKicksTheDrawerAndReadsCardsAfterCard) {
