@@ -130,6 +130,7 @@ struct StoreServer::Held {
     std::optional<std::vector<std::string>> paymentRefs;  // given by the test, in place of the day's
     std::map<std::string, CardPayment> dayCardPayments;   // payment remoteId -> what it holds
     bool dayOpen = true;
+    std::map<std::string, long> announced;  // line remoteId -> the units the kitchen has
     std::vector<std::string> usersNotCashedOut;
     std::vector<ReceivedRequest> requests;
 };
@@ -210,6 +211,11 @@ void StoreServer::setPaymentRefs(std::vector<std::string> refs) {
 void StoreServer::setCardGateway(std::string url, std::string user, std::string password) {
     std::lock_guard lock(mutex_);
     cards_ = std::make_unique<CardCharges>(std::move(url), std::move(user), std::move(password));
+}
+
+void StoreServer::setPrinters(StorePrinters printers) {
+    std::lock_guard lock(mutex_);
+    printers_ = std::move(printers);
 }
 
 bool StoreServer::dayOpen() const {
@@ -369,10 +375,11 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
     if (kind == "close" && plan.fault == Fault::None) whole = settle();
     if (whole) return answer(200, *whole);
     std::function<std::string(const StoreDataRequest&)> storeData;
+    std::vector<StorePrinters::Job> jobs;
     {
         std::lock_guard lock(mutex_);
         storeData = storeData_;
-        children = keep(kind, doc.get(), what, whole);
+        children = keep(kind, doc.get(), what, whole, jobs);
     }
     if (kind == "getStoreData" && storeData) {
         StoreDataRequest ask{text(doc.get(), what, "storeDateUpdated"), text(doc.get(), what, "menuDateUpdated"),
@@ -387,6 +394,8 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
 
     std::string head = element("success", "OK");
     if (plan.fault == Fault::Warning) head += element("warning", plan.text.value_or(DefaultWarning));
+    for (const StorePrinters::Job& job : jobs)
+        if (std::optional<std::string> failure = StorePrinters::print(job)) head += element("warning", *failure);
     if (plan.fault == Fault::KeyMismatchWarning) {
         std::lock_guard lock(mutex_);
         head = element("warning", plan.text.value_or(KeyMismatchText)) + element("publicKey", publicKey_);
@@ -402,7 +411,7 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
 }
 
 std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what,
-                              std::optional<std::string>& whole) {
+                              std::optional<std::string>& whole, std::vector<StorePrinters::Job>& jobs) {
     Held& h = *held_;
     std::string children;
     if (kind == "customerOrder") {
@@ -411,7 +420,7 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
             whole = reply(element("error", "Order without a remoteId"));
             return "";
         }
-        keepOrder(*remoteId, doc, what);
+        keepOrder(*remoteId, doc, what, jobs);
         return summaryOf(h.orders[*remoteId]);
     }
     if (kind == "getOrders") {
@@ -443,6 +452,9 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
             for (const auto& [id, payment] : h.dayCardPayments)
                 if (payment.type == *tender) children += element("paymentRef", payment.reference);
         }
+    } else if (kind == "print") {
+        if (printers_)
+            if (std::optional<StorePrinters::Job> job = StorePrinters::printRequest(doc, what)) jobs.push_back(*job);
     } else if (kind == "open" || kind == "close") {
         // A day's card payments are those taken since it opened.
         h.dayOpen = kind == "open";
@@ -460,8 +472,12 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
     return children;
 }
 
-void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what) {
+void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what,
+                            std::vector<StorePrinters::Job>& jobs) {
     Held& h = *held_;
+    // The kitchen hears of what the terminal sent, before it is merged with what was held.
+    if (printers_)
+        for (StorePrinters::Job& job : printers_->kitchenTickets(doc, what, h.announced)) jobs.push_back(std::move(job));
     long& orderId = h.orderIds[remoteId];
     if (orderId == 0) orderId = h.nextOrderId++;
     removeChildren(what, "orderId");
@@ -480,6 +496,8 @@ void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodeP
         h.dayCardPayments[XmlHelper::getAttributeValue(payment, "remoteId").value_or("")] = {type, reference};
     }
     h.orders[remoteId] = dump(doc, what);
+    if (printers_)
+        if (std::optional<StorePrinters::Job> receipt = printers_->receipt(doc, what)) jobs.push_back(std::move(*receipt));
 }
 
 std::optional<std::string> StoreServer::charge(xmlDocPtr doc, xmlNodePtr order) {

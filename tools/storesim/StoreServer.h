@@ -16,6 +16,8 @@
 
 #include <libxml/tree.h>
 
+#include "StorePrinters.h"
+
 namespace httplib {
 class Server;
 struct Request;
@@ -112,6 +114,10 @@ public:
     // another); a declined card is answered with an "error" and nothing is kept. The day's close
     // settles the gateway's batch.
     void setCardGateway(std::string url, std::string user, std::string password);
+    // Prints for the store's terminals as a store server does in gateway mode (StorePrinters):
+    // kitchen tickets of the orders it is sent, receipts and print requests. A job that cannot
+    // be printed is answered with a "warning"; what was sent is kept all the same.
+    void setPrinters(StorePrinters printers);
     // Answers this body (status 200) to every request of the kind, in place of the usual reply.
     void setCannedReply(const std::string& kind, std::optional<std::string> body);
 
@@ -150,8 +156,9 @@ private:
     void hang();
     // Keeps what the request brings and answers the usual reply's children, or sets `whole` to
     // a reply of its own. Under the lock.
-    std::string keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what, std::optional<std::string>& whole);
-    void keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what);
+    std::string keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what, std::optional<std::string>& whole,
+                     std::vector<StorePrinters::Job>& jobs);
+    void keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs);
     // Charges the order's new card payments at the card gateway, or answers why not (a reply of
     // its own). Outside the lock.
     std::optional<std::string> charge(xmlDocPtr doc, xmlNodePtr order);
@@ -172,6 +179,7 @@ private:
     std::function<std::string(const StoreDataRequest&)> storeData_;
     std::string publicKey_;
     std::unique_ptr<CardCharges> cards_;
+    std::optional<StorePrinters> printers_;
 };
 
 } // namespace tavlo::storesim

@@ -6,10 +6,11 @@
 // for a generated menu of N items or a fixture is given; the terminal that loads it becomes its
 // till, and its business day starts closed (the first manager to sign in opens it). --printer
 // gives the demo's printers their addresses (grill=..., bar=..., receipt=...); a printer not
-// given has none. --lite makes the demo's terminals their own tills. --card-gateway makes the
-// store's card host the Larch gateway at URL (the loopback gateway, tools/gatewaysim, with its
-// user "demo" and password "demo"), and outside lite mode the server charges the cards of the
-// orders it is sent there. Serves until interrupted (Ctrl-C or SIGTERM).
+// given has none. Outside lite mode the server prints the demo's kitchen tickets and receipts
+// there itself; --lite makes the demo's terminals their own tills, which print their own.
+// --card-gateway makes the store's card host the Larch gateway at URL (the loopback gateway,
+// tools/gatewaysim, with its user "demo" and password "demo"), and outside lite mode the server
+// charges the cards of the orders it is sent there. Serves until interrupted (Ctrl-C or SIGTERM).
 #include "DemoStore.h"
 #include "StoreServer.h"
 #include "sync/storeload/StoreDataGenerator.h"
@@ -98,13 +99,17 @@ int main(int argc, char** argv) {
         tavlo::storesim::StoreServer server(options);
         std::vector<std::pair<std::string, std::string>> params;
         if (!cardGateway.empty()) params = cardHost(cardGateway);
-        if (lite) params.emplace_back("TAVLO_LITE", "YES");
+        // Said either way, so that a terminal that loaded the store in the other mode follows.
+        if (restaurantServed || lite) params.emplace_back("TAVLO_LITE", lite ? "YES" : "NO");
         // In lite mode the terminal charges its cards itself; otherwise the server does.
         if (!cardGateway.empty() && !lite) server.setCardGateway(cardGateway, "demo", "demo");
         if (!fixture.empty()) server.setStoreDataFile(fixture);
         if (restaurantServed) {
             restaurant.params = params;
-            restaurant.reply("");  // the fixture is readable before anyone asks
+            // Read before anyone asks, so that a missing fixture stops the server at once. Outside
+            // lite mode the server prints the kitchen tickets and receipts.
+            std::string reply = restaurant.reply("");
+            if (!lite) server.setPrinters(tavlo::storesim::StorePrinters::fromStoreData(reply));
             server.setStoreData([restaurant](const tavlo::storesim::StoreDataRequest& asked) {
                 return restaurant.reply(asked.deviceId);
             });
