@@ -664,6 +664,7 @@ TEST_F(StoreLoadTest, TheDemoRestaurantLoadsAsARestaurant) {
     ASSERT_TRUE(till);
     EXPECT_EQ(till->text("terminal.name"), "Till 1");
     EXPECT_EQ(DBHelper::getTerminalValue("TS_PRINTER_URL", std::string("T1"), &view()), "127.0.0.1:9103");
+    EXPECT_EQ(DBHelper::getTerminalValue("TS_PRINTER_TYPE", std::string("T1"), &view()), "escpos");
     EXPECT_EQ(row("TerminalCashDrawer", "url", "1")->text("cashDrawer.name"), "Front drawer");
     // The manager may do all the screens ask; the servers sell, split, discount and pay.
     std::set<std::string> manager, server;

@@ -38,10 +38,17 @@ std::string DemoStore::reply(const std::string& device) const {
                 "</value></param>";
     replaceAll(text, "<!--more params-->", more);
     replaceAll(text, "$TERMINAL_DEVICE", XmlStreamWriter::escape(device));
-    for (const char* printer : {"grill", "bar", "receipt"}) {
+    for (const char* printer : {"grill", "bar"}) {
         auto it = printers.find(printer);
         replaceAll(text, "$PRINTER_" + upper(printer), it == printers.end() ? "" : XmlStreamWriter::escape(it->second));
     }
+    // The till's receipt printer, a network ESC/POS printer.
+    std::string receipt;
+    if (auto it = printers.find("receipt"); it != printers.end())
+        receipt = "<param><key>TS_PRINTER_TYPE</key><value>escpos</value></param>"
+                  "<param><key>TS_PRINTER_CONNECTION_TYPE</key><value>TCP/IP</value></param>"
+                  "<param><key>TS_PRINTER_URL</key><value>" + XmlStreamWriter::escape(it->second) + "</value></param>";
+    replaceAll(text, "<!--receipt printer-->", receipt);
     return text;
 }
 
