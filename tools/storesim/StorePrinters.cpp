@@ -72,38 +72,20 @@ void kitchenLines(xmlNodePtr parent, std::vector<std::pair<xmlNodePtr, std::stri
 
 } // namespace
 
-StorePrinters StorePrinters::fromStoreData(const std::string& reply) {
-    StorePrinters printers;
-    XmlDocPtr doc = XmlHelper::parse(reply);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (!root) return printers;
-    if (xmlNodePtr store = XmlHelper::getFirstChildNode(root, "store")) printers.storeName_ = text(doc.get(), store, "storeName");
-    for (xmlNodePtr p : children(root, "printer")) {
-        Printer printer{text(doc.get(), p, "printerName"), text(doc.get(), p, "url"), {}};
-        for (xmlNodePtr r : children(p, "recipeId")) printer.recipes.insert(XmlHelper::getValue(r, doc.get()).value_or(""));
-        printers.kitchen_.push_back(std::move(printer));
-    }
-    for (xmlNodePtr p : children(root, "preparation"))
-        printers.preparations_[attribute(p, "id")] = text(doc.get(), p, "preparationName");
-    for (xmlNodePtr u : children(root, "user"))
-        printers.users_[attribute(u, "id")] = text(doc.get(), u, "firstName") + " " + text(doc.get(), u, "lastName");
-    return printers;
-}
-
 std::vector<StorePrinters::Job> StorePrinters::kitchenTickets(xmlDocPtr doc, xmlNodePtr order,
                                                               std::map<std::string, long>& announced) const {
     std::vector<Job> jobs;
     if (text(doc, order, "doNotAnnounce") == "true") return jobs;
     std::vector<std::pair<xmlNodePtr, std::string>> lines;
     kitchenLines(order, lines, "");
-    std::map<const Printer*, std::vector<Line>> tickets;
+    std::map<const StoreCatalogue::Printer*, std::vector<Line>> tickets;
     for (const auto& [s, combo] : lines) {
         const std::string id = attribute(s, "remoteId");
         const long wanted = attribute(s, "action") == "delete" ? 0 : number(text(doc, s, "quantity"));
         const long had = announced.contains(id) ? announced[id] : 0;
         if (wanted == had) continue;
-        const Printer* printer = nullptr;
-        for (const Printer& p : kitchen_)
+        const StoreCatalogue::Printer* printer = nullptr;
+        for (const StoreCatalogue::Printer& p : catalogue_.printers)
             if (p.recipes.contains(text(doc, s, "recipeId"))) printer = &p;
         announced[id] = wanted;
         if (!printer || printer->url.empty()) continue;
@@ -115,21 +97,21 @@ std::vector<StorePrinters::Job> StorePrinters::kitchenTickets(xmlDocPtr doc, xml
         }
         ticket.push_back({std::to_string(wanted - had) + " x " + name, true});
         for (xmlNodePtr prep : children(s, "preparation")) {
-            auto known = preparations_.find(text(doc, prep, "preparationId"));
-            ticket.push_back({"    " + (known == preparations_.end() ? text(doc, prep, "preparationId") : known->second)});
+            auto known = catalogue_.preparations.find(text(doc, prep, "preparationId"));
+            ticket.push_back({"    " + (known == catalogue_.preparations.end() ? text(doc, prep, "preparationId") : known->second)});
         }
         for (xmlNodePtr side : children(s, "side"))
             for (xmlNodePtr sideLine : children(side, "selection"))
                 ticket.push_back({"    + " + text(doc, sideLine, "selectionName")});
         if (std::string comment = text(doc, s, "comment"); !comment.empty()) ticket.push_back({"    \"" + comment + "\""});
     }
-    auto server = users_.find(text(doc, order, "serverId"));
+    auto server = catalogue_.users.find(text(doc, order, "serverId"));
     const std::string type = Order::typeUILabel(Order::typeFromXMLLabel(attribute(order, "type")));
     for (auto& [printer, ticketLines] : tickets) {
         Job job{printer->name, printer->url, {{printer->name, true}}, std::nullopt};
         job.lines.push_back({text(doc, order, "orderName"), true});
         job.lines.push_back({columns(type, now())});
-        if (server != users_.end()) job.lines.push_back({"Server: " + server->second});
+        if (server != catalogue_.users.end()) job.lines.push_back({"Server: " + server->second});
         job.lines.push_back({kRule});
         job.lines.insert(job.lines.end(), ticketLines.begin(), ticketLines.end());
         jobs.push_back(std::move(job));
@@ -140,11 +122,11 @@ std::vector<StorePrinters::Job> StorePrinters::kitchenTickets(xmlDocPtr doc, xml
 std::optional<StorePrinters::Job> StorePrinters::receipt(xmlDocPtr held, xmlNodePtr heldOrder) const {
     const std::string url = text(held, heldOrder, "printerUrl");
     if (text(held, heldOrder, "print") != "true" || url.empty()) return std::nullopt;
-    Job job{"receipt printer", url, {{storeName_, true}}, std::nullopt};
+    Job job{"receipt printer", url, {{catalogue_.storeName, true}}, std::nullopt};
     if (std::string drawer = text(held, heldOrder, "cashDrawerUrl"); !drawer.empty()) job.drawer = static_cast<int>(number(drawer));
     job.lines.push_back({text(held, heldOrder, "orderName")});
-    auto server = users_.find(text(held, heldOrder, "serverId"));
-    job.lines.push_back({columns(server == users_.end() ? "" : server->second, now())});
+    auto server = catalogue_.users.find(text(held, heldOrder, "serverId"));
+    job.lines.push_back({columns(server == catalogue_.users.end() ? "" : server->second, now())});
     job.lines.push_back({kRule});
     for (xmlNodePtr s : children(heldOrder, "selection")) {
         const long net = number(text(held, s, "total")) - number(text(held, s, "tax"));

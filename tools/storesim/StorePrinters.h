@@ -1,10 +1,11 @@
 #pragma once
 
+#include "StoreCatalogue.h"
+
 #include <libxml/tree.h>
 
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,6 @@ namespace tavlo::storesim {
 // request (and the drawer it names kicked), and the lines of a print request.
 class StorePrinters {
 public:
-    struct Printer {
-        std::string name;
-        std::string url;  // "host:port"; empty: the printer has no address and gets nothing
-        std::set<std::string> recipes;
-    };
     struct Line {
         std::string text;
         bool bold = false;
@@ -32,8 +28,8 @@ public:
         std::optional<int> drawer;  // the drawer pin to kick after the text
     };
 
-    // The store name, kitchen printers, preparations and users a store-data reply names.
-    static StorePrinters fromStoreData(const std::string& reply);
+    // The printers of the catalogue, which must outlive this object.
+    explicit StorePrinters(const StoreCatalogue& catalogue) : catalogue_(catalogue) {}
 
     // The kitchen tickets of what changed in an order's lines since `announced` (each line's
     // remoteId and the quantity the kitchen has, updated): new lines and added units, and void
@@ -49,13 +45,8 @@ public:
     // Prints the job; the reason when it could not.
     static std::optional<std::string> print(const Job& job);
 
-    const std::vector<Printer>& kitchen() const { return kitchen_; }
-
 private:
-    std::string storeName_;
-    std::vector<Printer> kitchen_;
-    std::map<std::string, std::string> preparations_;  // id -> name
-    std::map<std::string, std::string> users_;         // id -> first and last name
+    const StoreCatalogue& catalogue_;
 };
 
 } // namespace tavlo::storesim

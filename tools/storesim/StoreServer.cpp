@@ -213,9 +213,9 @@ void StoreServer::setCardGateway(std::string url, std::string user, std::string 
     cards_ = std::make_unique<CardCharges>(std::move(url), std::move(user), std::move(password));
 }
 
-void StoreServer::setPrinters(StorePrinters printers) {
+void StoreServer::setCatalogue(StoreCatalogue catalogue) {
     std::lock_guard lock(mutex_);
-    printers_ = std::move(printers);
+    catalogue_ = std::move(catalogue);
 }
 
 bool StoreServer::dayOpen() const {
@@ -453,7 +453,7 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
                 if (payment.type == *tender) children += element("paymentRef", payment.reference);
         }
     } else if (kind == "print") {
-        if (printers_)
+        if (catalogue_)
             if (std::optional<StorePrinters::Job> job = StorePrinters::printRequest(doc, what)) jobs.push_back(*job);
     } else if (kind == "open" || kind == "close") {
         // A day's card payments are those taken since it opened.
@@ -476,8 +476,9 @@ void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodeP
                             std::vector<StorePrinters::Job>& jobs) {
     Held& h = *held_;
     // The kitchen hears of what the terminal sent, before it is merged with what was held.
-    if (printers_)
-        for (StorePrinters::Job& job : printers_->kitchenTickets(doc, what, h.announced)) jobs.push_back(std::move(job));
+    if (catalogue_)
+        for (StorePrinters::Job& job : StorePrinters(*catalogue_).kitchenTickets(doc, what, h.announced))
+            jobs.push_back(std::move(job));
     long& orderId = h.orderIds[remoteId];
     if (orderId == 0) orderId = h.nextOrderId++;
     removeChildren(what, "orderId");
@@ -495,9 +496,11 @@ void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodeP
         std::string type = XmlHelper::getAttributeValue(payment, "type").value_or("");
         h.dayCardPayments[XmlHelper::getAttributeValue(payment, "remoteId").value_or("")] = {type, reference};
     }
+    if (catalogue_) catalogue_->addItemExemptions(doc, what);
     h.orders[remoteId] = dump(doc, what);
-    if (printers_)
-        if (std::optional<StorePrinters::Job> receipt = printers_->receipt(doc, what)) jobs.push_back(std::move(*receipt));
+    if (catalogue_)
+        if (std::optional<StorePrinters::Job> receipt = StorePrinters(*catalogue_).receipt(doc, what))
+            jobs.push_back(std::move(*receipt));
 }
 
 std::optional<std::string> StoreServer::charge(xmlDocPtr doc, xmlNodePtr order) {

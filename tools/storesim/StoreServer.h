@@ -114,10 +114,12 @@ public:
     // another); a declined card is answered with an "error" and nothing is kept. The day's close
     // settles the gateway's batch.
     void setCardGateway(std::string url, std::string user, std::string password);
-    // Prints for the store's terminals as a store server does in gateway mode (StorePrinters):
-    // kitchen tickets of the orders it is sent, receipts and print requests. A job that cannot
-    // be printed is answered with a "warning"; what was sent is kept all the same.
-    void setPrinters(StorePrinters printers);
+    // What it knows of the store beside the orders: with it, it adds the items' tax exemptions
+    // to the lines it keeps, and prints for the store's terminals as a store server does in
+    // gateway mode (StorePrinters): kitchen tickets of the orders it is sent, receipts and print
+    // requests. A job that cannot be printed is answered with a "warning"; what was sent is kept
+    // all the same.
+    void setCatalogue(StoreCatalogue catalogue);
     // Answers this body (status 200) to every request of the kind, in place of the usual reply.
     void setCannedReply(const std::string& kind, std::optional<std::string> body);
 
@@ -179,7 +181,7 @@ private:
     std::function<std::string(const StoreDataRequest&)> storeData_;
     std::string publicKey_;
     std::unique_ptr<CardCharges> cards_;
-    std::optional<StorePrinters> printers_;
+    std::optional<StoreCatalogue> catalogue_;
 };
 
 } // namespace tavlo::storesim

@@ -106,10 +106,12 @@ int main(int argc, char** argv) {
         if (!fixture.empty()) server.setStoreDataFile(fixture);
         if (restaurantServed) {
             restaurant.params = params;
-            // Read before anyone asks, so that a missing fixture stops the server at once. Outside
-            // lite mode the server prints the kitchen tickets and receipts.
+            // Read before anyone asks, so that a missing fixture stops the server at once.
             std::string reply = restaurant.reply("");
-            if (!lite) server.setPrinters(tavlo::storesim::StorePrinters::fromStoreData(reply));
+            tavlo::storesim::StoreCatalogue catalogue = tavlo::storesim::StoreCatalogue::fromStoreData(reply);
+            // In lite mode the terminals print their own tickets.
+            if (lite) catalogue.printers.clear();
+            server.setCatalogue(std::move(catalogue));
             server.setStoreData([restaurant](const tavlo::storesim::StoreDataRequest& asked) {
                 return restaurant.reply(asked.deviceId);
             });

@@ -1,6 +1,7 @@
-// What the store server prints for its terminals in gateway mode: the demo restaurant's kitchen
-// tickets (each line once, on the printer of its recipe; voids as void tickets) and the receipt
-// an order is sent with, on loopback printers, read back as a person reads the paper.
+// The store server of the demo restaurant in gateway mode: what it prints for its terminals (the
+// kitchen tickets, each line once on the printer of its recipe and voids as void tickets; the
+// receipt an order is sent with) on loopback printers, read back as a person reads the paper; and
+// the orders it answers, which carry what it knows of its items.
 #include "DemoStore.h"
 #include "EscPosDecoder.h"
 #include "StoreServerFixture.h"
@@ -17,14 +18,14 @@
 namespace tavlo {
 namespace {
 
-class ServerPrintingTest : public test::StoreServerFixture {
+class DemoServerTest : public test::StoreServerFixture {
 protected:
     void SetUp() override {
         StoreServerFixture::SetUp();
         IDBroker::initWithMOC(store.context());
         storesim::DemoStore demo;
         demo.printers = {{"grill", grill.url()}, {"bar", bar.url()}};
-        server->setPrinters(storesim::StorePrinters::fromStoreData(demo.reply("device-1")));
+        server->setCatalogue(storesim::StoreCatalogue::fromStoreData(demo.reply("device-1")));
         table.setRemoteId(std::string("ORD-1"));
         table.setOrderType(Order::kDineIn);
         table.setName(std::string("Table 3"));
@@ -66,7 +67,7 @@ protected:
     Order table;
 };
 
-TEST_F(ServerPrintingTest, TheKitchenGetsEachLineOnceOnItsPrinterAndHearsOfVoids) {
+TEST_F(DemoServerTest, TheKitchenGetsEachLineOnceOnItsPrinterAndHearsOfVoids) {
     SelectionPtr steak = line("L1", "Ribeye steak", "RC-RIBEYE", 3200);
     steak->addPreparation(Preparation(std::string("PR-MRARE")));
     steak->addSide(line("L1-S", "Fries", "RC-FRIES", 400));
@@ -93,7 +94,7 @@ TEST_F(ServerPrintingTest, TheKitchenGetsEachLineOnceOnItsPrinterAndHearsOfVoids
     EXPECT_EQ(grill.jobs().size(), 1u);
 }
 
-TEST_F(ServerPrintingTest, AnOrderSentWithAPrintRequestIsPrintedAsAReceipt) {
+TEST_F(DemoServerTest, AnOrderSentWithAPrintRequestIsPrintedAsAReceipt) {
     table.addSelection(line("L1", "Harbour burger", "RC-BURGER", 1600), nullptr);
     EXPECT_EQ(send(true), "");
     std::vector<std::string> receipts = paper(receipt, 1);
@@ -105,14 +106,39 @@ TEST_F(ServerPrintingTest, AnOrderSentWithAPrintRequestIsPrintedAsAReceipt) {
     EXPECT_NE(text.find("17.32\n"), std::string::npos) << text;  // 16.00 and 8.25 % tax
 }
 
-TEST_F(ServerPrintingTest, APrinterThatCannotBeReachedIsTheSendsWarning) {
+TEST_F(DemoServerTest, APrinterThatCannotBeReachedIsTheSendsWarning) {
     storesim::DemoStore demo;
     demo.printers = {{"grill", "127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort())}};
-    server->setPrinters(storesim::StorePrinters::fromStoreData(demo.reply("device-1")));
+    server->setCatalogue(storesim::StoreCatalogue::fromStoreData(demo.reply("device-1")));
     table.addSelection(line("L1", "Soup of the day", "RC-SOUP", 650), nullptr);
     const std::string warning = send();
     EXPECT_EQ(warning.rfind("Unable to print to Grill (", 0), 0u) << warning;
     EXPECT_TRUE(server->order("ORD-1"));  // kept all the same
+}
+
+// Terminals do not send a line's item exemptions; the server adds them, so that an order read back
+// costs what it cost when it was sent.
+TEST_F(DemoServerTest, AnOrderReadBackKeepsItsItemsTaxExemptions) {
+    table.addTax(OrderTax(std::string("Liquor Tax"), 1000, std::string("round")));
+    SelectionPtr burger = line("L1", "Harbour burger", "RC-BURGER", 1600);
+    burger->setMenuId(std::string("M-LUNCH"));
+    burger->addDefaultTaxExemption("Liquor Tax");
+    SelectionPtr lager = line("L2", "Draught lager", "RC-LAGER", 700);
+    lager->setMenuId(std::string("M-DRINKS"));
+    table.addSelection(burger, nullptr);
+    table.addSelection(lager, nullptr);
+    const int32_t total = table.getTotal();
+    EXPECT_EQ(total, 1600 + 132 + 700 + 58 + 70);
+    EXPECT_EQ(send(), "");
+
+    std::vector<std::shared_ptr<Order>> back;
+    Error error;
+    ASSERT_TRUE(CommHelper::getOrder("ORD-1", server->url(), "U-SERVER", CommHelper::loadOrders(back, context()),
+                                     context(), &error));
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0]->getSelections()[0]->defaultTaxExemptions(), std::vector<std::string>{"Liquor Tax"});
+    EXPECT_TRUE(back[0]->getSelections()[1]->defaultTaxExemptions().empty());
+    EXPECT_EQ(back[0]->getTotal(), total);
 }
 
 } // namespace
