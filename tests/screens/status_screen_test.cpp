@@ -127,10 +127,11 @@ TEST_F(StatusScreenTest, TestProbesEveryConfiguredAddressAndTheButtonComesBackWh
     t.store.save();
     addPrinter(t, "P1", "Kitchen", "127.0.0.1:" + std::to_string(kitchen.port()));
     addPrinter(t, "P2", "Bar", "127.0.0.1:" + std::to_string(closed));
+    addPrinter(t, "P3", "Pastry", "");  // the store gives it no address
     open(t, t.session);
     EXPECT_EQ(screen->sections(), (std::vector<Screen::Section>{Screen::kDevice, Screen::kNetwork, Screen::kPrinters,
                                                                 Screen::kTerminals}));
-    EXPECT_EQ(table().numberOfRows(section(Screen::kPrinters)), 3);  // the receipt printer and two more
+    EXPECT_EQ(table().numberOfRows(section(Screen::kPrinters)), 4);  // the receipt printer and three more
     EXPECT_EQ(testRow(Screen::kTerminals, 0), "Bar | 127.0.0.1 | ?");
 
     t.h.tap("Test");
@@ -143,6 +144,7 @@ TEST_F(StatusScreenTest, TestProbesEveryConfiguredAddressAndTheButtonComesBackWh
     EXPECT_EQ(testRow(Screen::kPrinters, 0), "Receipt | 127.0.0.1:" + std::to_string(receipt.port()) + " | \u2713");
     EXPECT_EQ(testRow(Screen::kPrinters, 1), "Bar | " + barURL + " | \u2717");
     EXPECT_EQ(testRow(Screen::kPrinters, 2), "Kitchen | " + kitchenURL + " | \u2713");
+    EXPECT_EQ(testRow(Screen::kPrinters, 3), "Pastry | not configured | ?");  // never tried
     // Nothing of ours listens on the terminals' port: the test ends either way.
     const std::string terminal = testRow(Screen::kTerminals, 0);
     EXPECT_TRUE(terminal == "Bar | 127.0.0.1 | \u2713" || terminal == "Bar | 127.0.0.1 | \u2717") << terminal;

@@ -20,6 +20,8 @@
 #include "sync/support/SupportService.h"
 #include "sync/support/UploadHelper.h"
 
+#include <algorithm>
+
 namespace tavlo::screens {
 
 using namespace ui;
@@ -45,8 +47,10 @@ void SystemStatusViewController::test() {
     testButton_->setEnabled(false);
     const std::optional<std::string> support = SupportService::host();
     const bool receipt = receiptURL_ && startsWithTCP(receiptType_);
-    int count = (support ? 1 : 0) + (receipt ? 1 : 0) + static_cast<int>(printers_.size()) +
-                (lite_ ? 0 : static_cast<int>(terminals_.size()));
+    // A printer the store gives no address is not configured: there is nothing to try.
+    const auto configured = static_cast<int>(
+        std::count_if(printers_.begin(), printers_.end(), [](const Printer& p) { return hasAddress(p); }));
+    int count = (support ? 1 : 0) + (receipt ? 1 : 0) + configured + (lite_ ? 0 : static_cast<int>(terminals_.size()));
     if (count == 0) {
         testButton_->setEnabled(true);
         return;
@@ -55,7 +59,7 @@ void SystemStatusViewController::test() {
     if (support) tests_->testInternet(*support);
     if (receipt) tests_->testPrinter(ConnectionTests::kReceiptKey, *receiptURL_);
     for (const Printer& printer : printers_)
-        tests_->testPrinter(printer.printerId().value_or(""), printer.url().value_or(""));
+        if (hasAddress(printer)) tests_->testPrinter(printer.printerId().value_or(""), *printer.url());
     if (!lite_)
         for (const Terminal& terminal : terminals_)
             tests_->testTerminal(terminal.terminalId().value_or(""), terminal.networkName().value_or(""));

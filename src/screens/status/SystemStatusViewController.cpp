@@ -237,8 +237,8 @@ std::shared_ptr<TableViewCell> SystemStatusViewController::cellForRow(TableView&
             return dynamicCell(table, localized("Receipt"), *receiptURL_, tests_->printer(ConnectionTests::kReceiptKey));
         } else {
             const Printer& printer = printers_.at(static_cast<size_t>(row - 1));
-            return dynamicCell(table, printer.name(), printer.url().value_or(""),
-                               tests_->printer(printer.printerId().value_or("")));
+            if (!hasAddress(printer)) return dynamicCell(table, printer.name(), localized("not configured"), "");
+            return dynamicCell(table, printer.name(), *printer.url(), tests_->printer(printer.printerId().value_or("")));
         }
     case kTerminals: {
         const Terminal& terminal = terminals_.at(static_cast<size_t>(row));

@@ -85,6 +85,8 @@ private:
     std::string freeSpace() const;
     // The outgoing queue's rows not yet accepted (0 before the order handler runs).
     static long pendingCount();
+    // Whether the store gives the kitchen printer an address to reach it at.
+    static bool hasAddress(const Printer& printer) { return printer.url() && !printer.url()->empty(); }
     bool enabled() const;
     void testEnded(bool last);
     static void alert(const std::string& title, const std::string& message, const std::string& button);
