@@ -26,6 +26,7 @@
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/entry/menu/MenuViewController.h"
 #include "screens/entry/order/OrderScreens.h"
+#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -111,8 +112,12 @@ void OrderViewController::send() {
 bool OrderViewController::sendViaTavlo() {
     Error error;
     const bool sent = order()->send(*session(), &error);
-    if (error.isSet()) {
-        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
+    if (error.isSet() && sent) {
+        // The order went; only its ticket did not print.
+        logFailure("Unable to announce order: %@", error);
+        kitchenTicketFailed(error, order(), sharedSession());
+    } else if (error.isSet()) {
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "OK");
         logFailure("Unable to send order: %@", error);
     }
     return sent;
@@ -285,7 +290,7 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     }
     bool failed = false;
     if (error.isSet()) {
-        alert("Error", error.localizedDescription(), "Ok");
+        kitchenTicketFailed(error, order(), sharedSession());
         failed = true;
     }
     if (change - payment->gratuity() >= 1) {
@@ -308,14 +313,12 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     const bool skipCopy = storeFlag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") ||
                           (quickSale() && storeFlag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
     if (!failed && !skipCopy) {
-        Error printError;
         if (!printer) {
-            alert("Error", localized("No printer configured"), "Cancel");
-        } else if (!printer->open(&printError)) {
-            alert("Error", printError.localizedDescription(), "Cancel");
+            alert("Error", localized("No printer configured"), "OK");
         } else {
-            ReceiptHelper::printPayment(*payment, *order(), false, false, *session(), nullptr, *printer);
-            printer->close();
+            ReceiptJob::print(printer, [payment, order = order(), session = sharedSession()](PrinterStream& stream) {
+                ReceiptHelper::printPayment(*payment, *order, false, false, *session, nullptr, stream);
+            });
         }
     }
     setupScreen();
@@ -427,6 +430,9 @@ void OrderViewController::alertClicked(AlertView& answered, int index) {
     case kPrintOrEmailTag:
         if (index == 1) print();
         else if (index == 2) emailPrompt();
+        return;
+    case kEmailFailedTag:
+        if (index == 1) print();
         return;
     case kPrintTargetTag: {
         if (index < 1) return;
