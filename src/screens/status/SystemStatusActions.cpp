@@ -85,7 +85,8 @@ void SystemStatusViewController::didSelectRow(TableView& table, IndexPath path) 
         if (row == 2) openPage(CommHelper::gateway());
         else if (row == 3 && SupportService::host()) openPage("http://" + *SupportService::host() + "/");
         break;
-    case kHandlers: break;
+    case kHandlers:
+    case kAccessories: break;
     case kPrinters:
         if (row == 0) {
             testReceiptPrinter();
@@ -142,6 +143,9 @@ std::string SystemStatusViewController::statusBody() const {
     body += format("Status: %@\n", localized(enabled() ? "Enabled" : "Disabled"));
     body += format("Receipt: %@\n", receiptURL_.value_or(notConfigured));
     body += format("MSR: %@\n", UserDefaults::standardUserDefaults().stringForKey("msr").value_or(notConfigured));
+    for (const SerialAccessoryStatus& accessory : accessories_)
+        body += format("Reader %@ (%@): %@\n", accessory.name, accessory.device,
+                       accessory.problem.value_or(localized("connected")));
     body += format("Orders: %ld %@\n", pendingCount(), localized("pending"));
     body += "Payments: TBD\n\n";
     body += format("SSID: %@\n", CommHelper::ssid());
