@@ -225,8 +225,8 @@ TEST_F(SelectionEditorTest, ThePriceNeedsItsRight) {
     tapRow("Price");
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().message(), "You do not have the required access");
-    EXPECT_EQ(t.h.frontAlert().buttonTitle(0), "Cancel");
-    t.h.clickAlert("Cancel");
+    EXPECT_EQ(t.h.frontAlert().buttonTitle(0), "OK");
+    t.h.clickAlert("OK");
     EXPECT_NO_THROW(t.h.visible<SelectionViewController>());
 }
 

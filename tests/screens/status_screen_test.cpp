@@ -272,7 +272,7 @@ TEST_F(StatusScreenTest, LiteReceiptTestPrintUsesTheSessionsPrinter) {
     t.printer->openFailure = Error("Printer", -1, "Printer offline");
     tapRow(t, Screen::kPrinters, 0);
     EXPECT_EQ(t.alertText(), "Error / Printer offline");
-    t.h.clickAlert("Cancel");
+    t.h.clickAlert("OK");
 }
 
 TEST_F(StatusScreenTest, TapsMailTheReportSendTheStoreFileAndOpenPages) {

@@ -22,7 +22,7 @@ namespace {
 
 enum ClosedRowButton { kReOpenButton = 1, kRePrintButton = 2 };
 
-void alertError(const std::string& message) { AlertView::make(localized("Error"), message, localized("Cancel"))->show(); }
+void alertError(const std::string& message) { AlertView::make(localized("Error"), message, localized("OK"))->show(); }
 
 } // namespace
 

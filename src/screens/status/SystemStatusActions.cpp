@@ -119,8 +119,8 @@ void SystemStatusViewController::testReceiptPrinter() {
 void SystemStatusViewController::testPrinter(const std::string& name, const std::optional<std::string>& url,
                                              PrinterStream* stream) {
     if (!session_) return alert("Alert", localized(kNotLoggedIn), "Ok");
-    if (!stream) return alert("Alert", localized("No printer configured"), "Cancel");
-    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "Cancel");
+    if (!stream) return alert("Alert", localized("No printer configured"), "OK");
+    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "OK");
     ReceiptHelper::printTest(name, url, ReceiptHelper::trailingLines(managedObjectContext()), nullptr, *stream);
     stream->close();
 }

@@ -50,7 +50,7 @@ void SelectionViewController::presentSheet(const std::shared_ptr<ViewController>
 // ---- price and comment
 
 void SelectionViewController::price() {
-    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert(kNoAccess, "Cancel");
+    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert(kNoAccess, "OK");
     auto prompt = std::make_shared<AmountViewController>();
     prompt->setTitle(localized("Price Modification"));
     prompt->setDecimals(2);
@@ -67,7 +67,7 @@ void SelectionViewController::savePrice(const std::optional<std::string>& text) 
 }
 
 void SelectionViewController::comments() {
-    if (!session_ || !session_->isGranted("COMMENTS")) return alert(kNoAccess, "Cancel");
+    if (!session_ || !session_->isGranted("COMMENTS")) return alert(kNoAccess, "OK");
     auto prompt = std::make_shared<TextViewController>();
     prompt->setTitle(localized("Comments"));
     prompt->setText(selection_->comment());

@@ -141,7 +141,7 @@ bool OrderViewController::sendViaGateway() {
             alert("Error",
                   error.isSet() ? error.localizedDescription()
                                 : format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway),
-                  "Cancel");
+                  "OK");
         }
     } else if (error.isSet()) {
         alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
@@ -196,7 +196,7 @@ bool OrderViewController::totalOrderNow() {
 
 void OrderViewController::pay() {
     if (!session()->isGranted("PAY")) {
-        alert("Alert", localized(kNoAccess), "Cancel");
+        alert("Alert", localized(kNoAccess), "OK");
         return;
     }
     Error error;
@@ -331,11 +331,11 @@ void OrderViewController::close() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Closing"));
     const int32_t due = order()->getDue();
-    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "Cancel");
-    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "Cancel");
+    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "OK");
+    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "OK");
     else if (order()->hasOpenTab())
-        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "Cancel");
-    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "Cancel");
+        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "OK");
+    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "OK");
     else if (order()->new_() && order()->isEmpty()) cancelAndRefreshOrders();
     else if (session()->isLite()) closeViaTavlo();
     else closeViaGateway();
@@ -383,7 +383,7 @@ void OrderViewController::closeViaGateway() {
                                   localized("Would you like to select a different terminal as gateway?")),
                            kCloseGatewayTag);
     } else {
-        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "Cancel");
+        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "OK");
     }
     refresh();
 }

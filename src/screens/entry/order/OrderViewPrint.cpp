@@ -43,7 +43,7 @@ void logFailure(const char* message, const Error& error) {
 
 void OrderViewController::printCommand() {
     if (!session()->isGranted("PRINT_ORDER")) {
-        alert("Error", localized("You do not have the required access"), "Cancel");
+        alert("Error", localized("You do not have the required access"), "OK");
         return;
     }
     if (boolValue(DBHelper::getStoreValue("EMAIL_RECEIPTS", context())))
@@ -93,7 +93,7 @@ void OrderViewController::printViaGateway(const std::string& message) {
     std::vector<std::string> names;
     for (const auto& printer : targets.printers) names.push_back(printer->text("name").value_or(""));
     for (const auto& terminal : targets.terminals) names.push_back(terminal->text("name").value_or(""));
-    if (names.empty()) alert("Alert", localized("No terminal available to print to"), "Cancel");
+    if (names.empty()) alert("Alert", localized("No terminal available to print to"), "OK");
     else alert("Alert", message, "Cancel", kPrintTargetTag, names);
 }
 
@@ -155,7 +155,7 @@ void OrderViewController::email(const std::optional<std::string>& address) {
     const auto from = DBHelper::getStoreValue("EMAIL_FROM", moc);
     if (!from) {
         alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
-              "Cancel");
+              "OK");
         return;
     }
     Error error;
