@@ -327,6 +327,18 @@ TEST_F(LiteOrdersMainTest, RePrintPrintsTheReceiptOnTheReceiptPrinter) {
     EXPECT_EQ(openedOrder(), nullptr);
 }
 
+TEST_F(LiteOrdersMainTest, ARePrintThePrinterCutSaysWhyAndPrintsAgainFromTheAlert) {
+    printer->failWrites = true;
+    showClosed("O-8");
+    h.clickAlert("Re-Print");
+    EXPECT_EQ(alertText(), "Unable to print receipt / The printer did not take the whole receipt, verify printer is on "
+                           "and has paper");
+    printer->failWrites = false;
+    h.clickAlert("Reprint");
+    EXPECT_FALSE(h.hasAlert()) << alertText();
+    EXPECT_EQ(std::count(printer->calls.begin(), printer->calls.end(), "open"), 2);
+}
+
 TEST_F(LiteOrdersMainTest, RePrintWithoutAPrinterSaysSo) {
     printer.reset();
     showClosed("O-8");
