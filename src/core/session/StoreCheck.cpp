@@ -50,7 +50,7 @@ std::string problemOf(const std::filesystem::path& path) {
     if (rc != SQLITE_OK) return sqliteError(file.db, rc);
     if (verdict != "ok") return verdict;
     if (sqlite3_db_readonly(file.db, "main") == 1) return "attempt to write a readonly database";
-    // A write that changes nothing: the schema cookie's neighbour, the application's version.
+    // A write that leaves nothing behind: a table made and dropped in one transaction.
     char* failure = nullptr;
     rc = sqlite3_exec(file.db,
                       "BEGIN IMMEDIATE; CREATE TABLE Z_WRITE_CHECK (x); DROP TABLE Z_WRITE_CHECK; COMMIT;", nullptr,

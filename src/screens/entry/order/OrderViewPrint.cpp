@@ -39,6 +39,25 @@ void logFailure(const char* message, const Error& error) {
     else TAVLO_LOG_MAIL(message, error.localizedDescription());
 }
 
+// Every line still on the order with all its units new: the ticket of the whole order.
+std::shared_ptr<Order> wholeTicket(const Order& order) {
+    std::shared_ptr<Order> ticket = order.clone();
+    for (const SelectionPtr& line : ticket->getSelections()) {
+        line->setVoidedQuantity(0);
+        if (!line->deleted()) line->setNewQuantity(line->quantity());
+    }
+    return ticket;
+}
+
+// Prints the whole ticket; answers the failure, unset when every printer took it.
+Error printTicketAgain(const Order& order, Session& session) {
+    Error error;
+    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session))
+        announcer->announce(*wholeTicket(order), &error);
+    if (error.isSet()) logFailure("Unable to announce order: %@", error);
+    return error;
+}
+
 } // namespace
 
 void OrderViewController::printCommand() {
@@ -179,29 +198,6 @@ void OrderViewController::email(const std::optional<std::string>& address) {
                                      localized("OK"), {localized("Print")}),
                      kEmailFailedTag);
 }
-
-namespace {
-
-// Every line still on the order with all its units new: the ticket of the whole order.
-std::shared_ptr<Order> wholeTicket(const Order& order) {
-    std::shared_ptr<Order> ticket = order.clone();
-    for (const SelectionPtr& line : ticket->getSelections()) {
-        line->setVoidedQuantity(0);
-        if (!line->deleted()) line->setNewQuantity(line->quantity());
-    }
-    return ticket;
-}
-
-// Prints the whole ticket; answers the failure, unset when every printer took it.
-Error printTicketAgain(const Order& order, Session& session) {
-    Error error;
-    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session))
-        announcer->announce(*wholeTicket(order), &error);
-    if (error.isSet()) logFailure("Unable to announce order: %@", error);
-    return error;
-}
-
-} // namespace
 
 void OrderViewController::announce() {
     ActivityIndicator::show(view());
