@@ -6,6 +6,7 @@
 #include "StoreServer.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
+#include "platform/foundation/Directories.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
@@ -307,6 +308,24 @@ TEST_F(AppDelegateTest, LessThanFiftyMebibytesFreeWarns) {
         EXPECT_EQ(t.visibleInterface(), "LoginView");
     }
     EXPECT_EQ(Session::formatSpace(52428799), "50.00 MB");
+}
+
+TEST_F(AppDelegateTest, SettingsThatCannotBeWrittenAreSaidOnScreen) {
+    Terminal t;
+    // The user defaults file's path is a folder: nothing set up here would last.
+    const std::filesystem::path file = documentsDirectory() / UserDefaults::fileName;
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    t.launch();
+
+    EXPECT_EQ(t.visibleInterface(), "SettingsView");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().title(), "Settings not saved");
+    EXPECT_EQ(t.h.frontAlert().message(), "This terminal's settings cannot be written to " + file.string() +
+                                              " (Is a directory): it will be set up again at every start until "
+                                              "that file can be written.");
+    t.h.clickAlert("OK");
+    EXPECT_EQ(t.visibleInterface(), "SettingsView");
 }
 
 TEST_F(AppDelegateTest, TheTerminalInformationGoesAfterSignInUnlessIgnored) {

@@ -127,7 +127,7 @@ TEST(OrderDetails, VoidAllOfASentLineAsksAManagerAndRemindsOfThePayments) {
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().message(),
               "Items have been voided, however, order contains payments. Remember to void all payments for this order");
-    t.h.clickAlert("Cancel");
+    t.h.clickAlert("OK");
     EXPECT_EQ(t.navigation->topViewController(), t.host.get()) << "back on the order screen";
 }
 

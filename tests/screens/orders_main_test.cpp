@@ -254,9 +254,9 @@ TEST_F(OrdersMainTest, QuickSaleNeedsAnOpenStoreAndBothRights) {
     open("U-ANN");
     h.tap(SystemItem::Add);
     EXPECT_EQ(alertText(), "Alert / Store is currently closed. A manager must open the store before taking orders.");
-    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"Cancel"});
+    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"OK"});  // nothing left to cancel
     snap("orders_store_closed_phone");
-    h.clickAlert("Cancel");
+    h.clickAlert("OK");
     EXPECT_EQ(openedOrder(), nullptr);
 
     store.addStoreBatch("B2", Date::now(), std::nullopt);
@@ -325,6 +325,18 @@ TEST_F(LiteOrdersMainTest, RePrintPrintsTheReceiptOnTheReceiptPrinter) {
     EXPECT_EQ(printer->calls.front(), "open");
     EXPECT_EQ(printer->calls.back(), "close");
     EXPECT_EQ(openedOrder(), nullptr);
+}
+
+TEST_F(LiteOrdersMainTest, ARePrintThePrinterCutSaysWhyAndPrintsAgainFromTheAlert) {
+    printer->failWrites = true;
+    showClosed("O-8");
+    h.clickAlert("Re-Print");
+    EXPECT_EQ(alertText(), "Unable to print receipt / The printer did not take the whole receipt, verify printer is on "
+                           "and has paper");
+    printer->failWrites = false;
+    h.clickAlert("Reprint");
+    EXPECT_FALSE(h.hasAlert()) << alertText();
+    EXPECT_EQ(std::count(printer->calls.begin(), printer->calls.end(), "open"), 2);
 }
 
 TEST_F(LiteOrdersMainTest, RePrintWithoutAPrinterSaysSo) {

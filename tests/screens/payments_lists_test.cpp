@@ -155,7 +155,7 @@ TEST_F(PaymentsListsTest, TheDayListWithAVoidedAndAnAdjustedPayment) {
     t.storeOrder();
     t.openDayList(true);
     pickTender("Credit");
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     t.acknowledgeAlerts();
     t.h.tap("Edit");
     t.h.type(t.cell(0, 1).field(PaymentCellView::kTipTag), "75");
@@ -176,7 +176,7 @@ TEST_F(PaymentsListsTest, TheOrderListEditingWithAVoidedPayment) {
     t.storeOrder();
     t.openOrderList();
     EXPECT_FALSE(t.h.viewWithText<Button>("New Payment").isEnabled()) << "paid in full";
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.h.viewWithText<Button>("New Payment").isEnabled()) << "the voided cash is owed again";
     t.h.tap("Edit");

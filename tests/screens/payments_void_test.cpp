@@ -62,6 +62,7 @@ TEST_F(PaymentsVoidTest, CashOfAClosedDrawerCountIsRefusedWithTheCashMessage) {
     t.openOrderList();
     EXPECT_EQ(t.cell(0, 0).detailLabel().text(), "Cash: Till B");
     EXPECT_EQ(t.h.swipeDelete(t.table(), {0, 0}), "Void");
+    t.h.clickAlert("Void");  // the question before it
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment as it was part of a previous cash drawer cash out or was "
                               "already voided");
     t.acknowledgeAlerts();
@@ -75,7 +76,7 @@ TEST_F(PaymentsVoidTest, WithoutTheRightTheAuthoriserVoidsAndIsRecorded) {
     t.order->setClosed(Date::now());
     t.storeOrder();
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
 
     auto& prompt = t.h.visible<AuthenticateViewController>();
     EXPECT_EQ(prompt.title(), "Void Payment");
@@ -96,6 +97,23 @@ TEST_F(PaymentsVoidTest, WithoutTheRightTheAuthoriserVoidsAndIsRecorded) {
     EXPECT_FALSE(t.cell(0, 0).voidedLabel().isHidden());
 }
 
+TEST_F(PaymentsVoidTest, AVoidIsAskedForFirstAndCancelLeavesThePayment) {
+    t.grant("VOID_CREDIT");
+    t.addCardSale("P-CARD", 1234);
+    t.storeOrder();
+    t.openOrderList();
+    EXPECT_EQ(t.h.swipeDelete(t.table(), {0, 0}), "Void");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.frontAlert(), "Void Payment / Void this payment of $12.34? A void cannot be taken back.");
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Void"}));
+    t.h.clickAlert("Cancel");
+    t.h.runUntilIdle();
+    EXPECT_FALSE(t.h.hasAlert());
+    EXPECT_EQ(t.gateway.requestCount("Void"), 0u);
+    EXPECT_TRUE(t.storedPayment("P-CARD")->isNil("voided"));
+    EXPECT_EQ(t.table().deleteConfirmationTitle({0, 0}), "Void");
+}
+
 TEST_F(PaymentsVoidTest, ALiteCardVoidGoesToTheGatewayThenTheOrderIsReopenedAndSent) {
     t.grant("VOID_CREDIT");
     t.addCardSale("P-CARD", 1234);
@@ -103,7 +121,7 @@ TEST_F(PaymentsVoidTest, ALiteCardVoidGoesToTheGatewayThenTheOrderIsReopenedAndS
     t.storeOrder();
     const std::string reference = t.storedPayment("P-CARD")->text("transactionId").value_or("");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
 
     EXPECT_EQ(t.frontAlert(), "Alert / Payment was voided");
     t.acknowledgeAlerts();
@@ -148,7 +166,7 @@ TEST_F(PaymentsVoidTest, ARefusedVoidLeavesThePaymentAsItWas) {
         t.storeOrder();
         c.refuse(t);
         t.openOrderList();
-        t.h.swipeDelete(t.table(), {0, 0});
+        t.voidRow({0, 0});
         EXPECT_EQ(t.frontAlert(), c.alert);
         t.acknowledgeAlerts();
         EXPECT_EQ(t.gateway.requestCount("Void"), c.voidRequests);
@@ -165,7 +183,7 @@ TEST_F(PaymentsVoidTest, ACashVoidTheOrderSendRefusesIsNotStored) {
     t.storeOrder();
     t.sender->failure = Error("Tavlo", -1, "Queue is full");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment (Queue is full)");
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.storedPayment("P-CASH")->isNil("voided"));
@@ -178,7 +196,7 @@ TEST_F(PaymentsVoidTest, ACardVoidWhoseOrderCannotBeSentStaysVoidedAsAtTheHost) 
     t.storeOrder();
     t.sender->failure = Error("Tavlo", -1, "Queue is full");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment (Queue is full)");
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.gateway.kept().at(0).voided);

@@ -165,7 +165,10 @@ void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy,
     // A voided line gave its stock back already.
     if (selection->deleted()) return;
     const int32_t q = selection->quantity();
-    if (q > selection->newQuantity()) logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
+    if (q > selection->newQuantity()) {
+        logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
+        selection->setVoidedQuantity(selection->voidedQuantity() + q - std::max(selection->newQuantity(), 0));
+    }
     changeAvailability(*selection, q, session);
     selection->setDeleted(Date::now());
     modified_ = true;
@@ -178,10 +181,11 @@ void Order::decrement(const SelectionPtr& selection, const Text& forcedBy, Sessi
     }
     if (selection->deleted()) return;
     const int32_t q = selection->quantity();
-    if (selection->newQuantity() == 0)
+    if (selection->newQuantity() == 0) {
         logVoid(*selection, format("Quantity changed from %ld to %ld", static_cast<long>(q), static_cast<long>(q - 1)),
                 std::to_string(q), std::to_string(q - 1), forcedBy, session);
-    else
+        selection->setVoidedQuantity(selection->voidedQuantity() + 1);
+    } else
         selection->setNewQuantity(selection->newQuantity() - 1);
     if (q == 1) selection->setDeleted(Date::now());
     selection->setQuantity(q - 1);

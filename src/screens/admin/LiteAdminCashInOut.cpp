@@ -144,7 +144,7 @@ void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
     }
     if (started) return amountPrompt(localized("Cash Out"), &LiteAdminViewController::cashOut, drawerId);
     const std::string& reason = error.localizedDescription();
-    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, "Cancel");
+    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, "OK");
 }
 
 void LiteAdminViewController::cashOut(const std::optional<std::string>& text, const std::string& drawerId) {

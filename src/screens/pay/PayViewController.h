@@ -12,6 +12,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "screens/entry/order/OrderScreens.h"
+#include "screens/shell/ReceiptJob.h"
 
 #include <functional>
 #include <memory>
@@ -43,7 +44,7 @@ public:
 
     // Alert tags: what an alert's answer leads to.
     static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kRefundConfirmTag = 96,
-                         kDrawerTag = 98, kTerminalTag = 99;
+                         kDrawerTag = 98, kTerminalTag = 99, kEmailFailedTag = 95;
     static constexpr int32_t kRefundOrderType = -9;
 
     PayViewController();
@@ -117,6 +118,8 @@ public:
     void showChangeDue();
     bool openDrawer(Error* error);
     void printPaymentReceipts(bool captured);
+    // The customer's copy: printed, e-mailed or none, as the store and the person choose.
+    void offerCustomerReceipt(bool customerCopy);
     void printCustomerReceipt();
     void emailPrompt();
     void emailCustomerReceipt(const std::optional<std::string>& address);
@@ -141,6 +144,8 @@ private:
     std::shared_ptr<ui::AlertView> alert(const std::string& title, const std::optional<std::string>& message,
                                          const std::string& cancel, const std::vector<std::string>& others = {},
                                          int tag = 0);
+    // What prints a payment slip (the merchant's or the customer's copy).
+    ReceiptJob::Write slip(bool merchant) const;
     std::optional<std::string> value(const char* name) const;
     bool isTrue(const char* name) const;
     std::optional<std::string> creditHost() const;

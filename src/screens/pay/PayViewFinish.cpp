@@ -11,6 +11,7 @@
 #include "platform/ui/NavigationController.h"
 #include "printing/EmailPrinter.h"
 #include "printing/ReceiptHelper.h"
+#include "screens/shell/ReceiptJob.h"
 #include "screens/prompts/TextViewController.h"
 
 namespace tavlo::screens {
@@ -59,22 +60,29 @@ void PayViewController::printPaymentReceipts(bool captured) {
     if (captured && isTrue("SUPPRESS_RECEIPT_IF_CAPTURED")) merchantCopy = false;
 
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
-    if (merchantCopy) {
-        Error error;
-        if (!stream) {
-            alert("Alert", localized("No printer configured"), "Cancel");
-        } else if (!stream->open(&error)) {
-            alert("Error", error.localizedDescription(), "Cancel");
-        } else {
-            ReceiptHelper::printPayment(*payment_, *order_, true, false, *session_, &error, *stream);
-            stream->close();
-            if (error.isSet()) {
-                alert("Error", error.localizedDescription(), "Ok");
-                TAVLO_LOG("Unable to print merchant receipt %@", error.localizedDescription());
-            }
-        }
+    std::weak_ptr<ViewController> self = weak_from_this();
+    if (merchantCopy && stream) {
+        // The customer's copy follows once the merchant's printed or the person gave up on it.
+        ReceiptJob::print(stream, slip(true), [self, customerCopy] {
+            if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock()))
+                screen->offerCustomerReceipt(customerCopy);
+        });
+        return;
     }
+    if (merchantCopy) alert("Alert", localized("No printer configured"), "OK");
+    offerCustomerReceipt(customerCopy);
+}
+
+ReceiptJob::Write PayViewController::slip(bool merchant) const {
+    return [payment = payment_, order = order_, session = session_, merchant](PrinterStream& stream) {
+        Error error;
+        ReceiptHelper::printPayment(*payment, *order, merchant, false, *session, &error, stream);
+    };
+}
+
+void PayViewController::offerCustomerReceipt(bool customerCopy) {
     if (!customerCopy) return paid();
+    const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     if (boolValue(DBHelper::getStoreValue("EMAIL_CUSTOMER_RECEIPTS", session_->managedObjectContext()).value_or(""))) {
         if (!stream) return emailPrompt();
         alert("Question", localized("Would you like the receipt printed or emailed?"), "No receipt",
@@ -87,14 +95,14 @@ void PayViewController::printPaymentReceipts(bool captured) {
 
 void PayViewController::printCustomerReceipt() {
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
-    Error error;
-    if (!stream || !stream->open(&error)) {
-        alert("Error", stream ? error.localizedDescription() : localized("No printer configured"), "Cancel");
+    if (!stream) {
+        alert("Error", localized("No printer configured"), "OK");
         return paid();
     }
-    ReceiptHelper::printPayment(*payment_, *order_, false, false, *session_, &error, *stream);
-    stream->close();
-    paid();
+    std::weak_ptr<ViewController> self = weak_from_this();
+    ReceiptJob::print(stream, slip(false), [self] {
+        if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock())) screen->paid();
+    });
 }
 
 void PayViewController::emailPrompt() {
@@ -132,11 +140,21 @@ void PayViewController::emailCustomerReceipt(const std::optional<std::string>& a
     if (address && !address->empty() && from && payment_) {
         EmailPrinter mail(*address, *from, session_->storeName(), session_->storeId(), session_->password(), nullptr);
         Error error;
-        if (!mail.open(&error)) {
-            alert("Error", error.localizedDescription(), "Cancel");
-        } else {
-            ReceiptHelper::printPayment(*payment_, *order_, false, false, *session_, &error, mail);
+        if (mail.open(&error)) {
+            slip(false)(mail);
             mail.close();
+            error = mail.lastError();
+        }
+        if (error.isSet()) {
+            // The guest has no receipt yet: printing it is the other way to give one.
+            std::vector<std::string> instead;
+            if (session_->printerStream()) instead.push_back(localized("Print"));
+            alert("Unable to e-mail receipt",
+                  format("%@\n%@", error.localizedDescription(),
+                         localized(instead.empty() ? "The receipt was not sent."
+                                                   : "Would you like the receipt printed instead?")),
+                  "OK", instead, kEmailFailedTag);
+            return;
         }
     }
     paid();
@@ -165,6 +183,10 @@ void PayViewController::alertClicked(AlertView& shown, int index) {
         break;
     case kRefundReferenceTag:
         if (index >= 1) refundByReference(typed());
+        break;
+    case kEmailFailedTag:
+        if (index == 1) printCustomerReceipt();
+        else paid();
         break;
     case kReceiptChoiceTag:
         if (index == 1) printCustomerReceipt();

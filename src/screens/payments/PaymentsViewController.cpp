@@ -190,7 +190,7 @@ std::optional<std::string> PaymentsViewController::titleForDeleteConfirmation(Ta
 
 void PaymentsViewController::commitEditing(TableView&, EditingStyle style, IndexPath path) {
     if (style != EditingStyle::Delete) return alert(localized("This is not supported yet"));
-    if (ManagedObjectPtr payment = paymentAt(path)) requestVoid(payment);
+    if (ManagedObjectPtr payment = paymentAt(path)) confirmVoid(payment);
 }
 
 std::shared_ptr<TableViewCell> PaymentsViewController::cellForRow(TableView& table, IndexPath path) {

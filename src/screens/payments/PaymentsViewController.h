@@ -59,6 +59,8 @@ public:
     static bool canVoidPayment(const ManagedObject& payment);
 
     // ---- voids (PaymentsVoid.cpp)
+    // A void cannot be taken back: asks first, then goes on as requestVoid.
+    void confirmVoid(const ManagedObjectPtr& payment);
     // Asks for the right to void the row's payment (or a manager's authorisation), then voids it.
     void requestVoid(const ManagedObjectPtr& payment);
     // Voids the payment as authorised by the user (none: the signed-in user) and says how it went.

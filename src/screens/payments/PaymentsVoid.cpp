@@ -7,7 +7,9 @@
 #include "core/util/Utils.h"
 #include "payments/PaymentHandlerAdapter.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/payments/PaymentsViewController.h"
@@ -36,6 +38,20 @@ void PaymentsViewController::authorize(const std::string& title, const std::stri
     auto navigation = std::make_shared<NavigationController>(prompt);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     present(navigation, animated());
+}
+
+void PaymentsViewController::confirmVoid(const ManagedObjectPtr& payment) {
+    const int32_t total = payment->int32("subTotal") + payment->int32("tip") + payment->int32("gratuity");
+    auto question = AlertView::make(localized("Void Payment"),
+                                    format(localized("Void this payment of %@? A void cannot be taken back."),
+                                           Utils::formatCurrency(total)),
+                                    localized("Cancel"), {localized("Void")});
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    question->setClickHandler([weak, payment](AlertView&, int index) {
+        auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
+        if (self && index == 1) self->requestVoid(payment);
+    });
+    question->show();
 }
 
 void PaymentsViewController::requestVoid(const ManagedObjectPtr& payment) {

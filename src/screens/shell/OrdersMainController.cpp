@@ -388,8 +388,8 @@ void OrdersMainController::loadOrderAt(const std::string& areaLocationId) {
 }
 
 void OrdersMainController::quickSale() {
-    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Cancel");
-    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Cancel");
+    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("OK");
+    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("OK");
     loadOrderView(std::nullopt, std::nullopt, true, updateOnExit_);
 }
 

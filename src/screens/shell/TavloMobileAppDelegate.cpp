@@ -4,6 +4,7 @@
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerFactory.h"
+#include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
@@ -86,6 +87,20 @@ void TavloMobileAppDelegate::applicationDidFinishLaunching(Application& app) {
         rootViewController_->setPersistentStoreCoordinator(context->store());
     }
     home();
+    warnOfUnsavedSettings();
+}
+
+void TavloMobileAppDelegate::warnOfUnsavedSettings() {
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    std::string reason;
+    if (defaults.isWritable(&reason)) return;
+    TAVLO_LOG("Unable to write the user defaults %@: %@", defaults.file().string(), reason);
+    AlertView::make(localized("Settings not saved"),
+                    format(localized("This terminal's settings cannot be written to %@ (%@): it will be set up "
+                                     "again at every start until that file can be written."),
+                           defaults.file().string(), reason),
+                    localized("OK"))
+        ->show();
 }
 
 void TavloMobileAppDelegate::home() {

@@ -67,6 +67,8 @@ public:
     // configuration value TAVLO_LITE. A configured terminal of another store (or of none yet)
     // loads the whole store first; a failed load shows why and counts as not configured.
     void home();
+    // A user defaults file that cannot be written loses the set-up at every start: says so.
+    void warnOfUnsavedSettings();
     // Sets up the background services through the app shell: once per process.
     void setupHandlers(bool lite, const std::string& gateway);
     // Starts the handlers, warns of low space, sends the terminal's information in the

@@ -26,6 +26,7 @@
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/entry/menu/MenuViewController.h"
 #include "screens/entry/order/OrderScreens.h"
+#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -111,8 +112,12 @@ void OrderViewController::send() {
 bool OrderViewController::sendViaTavlo() {
     Error error;
     const bool sent = order()->send(*session(), &error);
-    if (error.isSet()) {
-        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
+    if (error.isSet() && sent) {
+        // The order went; only its ticket did not print.
+        logFailure("Unable to announce order: %@", error);
+        kitchenTicketFailed(error, order(), sharedSession());
+    } else if (error.isSet()) {
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "OK");
         logFailure("Unable to send order: %@", error);
     }
     return sent;
@@ -136,7 +141,7 @@ bool OrderViewController::sendViaGateway() {
             alert("Error",
                   error.isSet() ? error.localizedDescription()
                                 : format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway),
-                  "Cancel");
+                  "OK");
         }
     } else if (error.isSet()) {
         alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
@@ -191,7 +196,7 @@ bool OrderViewController::totalOrderNow() {
 
 void OrderViewController::pay() {
     if (!session()->isGranted("PAY")) {
-        alert("Alert", localized(kNoAccess), "Cancel");
+        alert("Alert", localized(kNoAccess), "OK");
         return;
     }
     Error error;
@@ -285,7 +290,7 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     }
     bool failed = false;
     if (error.isSet()) {
-        alert("Error", error.localizedDescription(), "Ok");
+        kitchenTicketFailed(error, order(), sharedSession());
         failed = true;
     }
     if (change - payment->gratuity() >= 1) {
@@ -308,14 +313,12 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     const bool skipCopy = storeFlag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") ||
                           (quickSale() && storeFlag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
     if (!failed && !skipCopy) {
-        Error printError;
         if (!printer) {
-            alert("Error", localized("No printer configured"), "Cancel");
-        } else if (!printer->open(&printError)) {
-            alert("Error", printError.localizedDescription(), "Cancel");
+            alert("Error", localized("No printer configured"), "OK");
         } else {
-            ReceiptHelper::printPayment(*payment, *order(), false, false, *session(), nullptr, *printer);
-            printer->close();
+            ReceiptJob::print(printer, [payment, order = order(), session = sharedSession()](PrinterStream& stream) {
+                ReceiptHelper::printPayment(*payment, *order, false, false, *session, nullptr, stream);
+            });
         }
     }
     setupScreen();
@@ -328,11 +331,11 @@ void OrderViewController::close() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Closing"));
     const int32_t due = order()->getDue();
-    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "Cancel");
-    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "Cancel");
+    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "OK");
+    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "OK");
     else if (order()->hasOpenTab())
-        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "Cancel");
-    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "Cancel");
+        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "OK");
+    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "OK");
     else if (order()->new_() && order()->isEmpty()) cancelAndRefreshOrders();
     else if (session()->isLite()) closeViaTavlo();
     else closeViaGateway();
@@ -380,7 +383,7 @@ void OrderViewController::closeViaGateway() {
                                   localized("Would you like to select a different terminal as gateway?")),
                            kCloseGatewayTag);
     } else {
-        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "Cancel");
+        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "OK");
     }
     refresh();
 }
@@ -427,6 +430,9 @@ void OrderViewController::alertClicked(AlertView& answered, int index) {
     case kPrintOrEmailTag:
         if (index == 1) print();
         else if (index == 2) emailPrompt();
+        return;
+    case kEmailFailedTag:
+        if (index == 1) print();
         return;
     case kPrintTargetTag: {
         if (index < 1) return;

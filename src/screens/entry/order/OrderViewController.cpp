@@ -541,7 +541,7 @@ void OrderViewController::setupScreen() {
         }
         std::shared_ptr<Order> fresh = createOrder(nullptr);
         if (!fresh) {
-            alert("Error", localized("Unable to create new order, verify the device has space available"), "Cancel");
+            alert("Error", localized("Unable to create new order, verify the device has space available"), "OK");
             TAVLO_LOG("Unable to create new order (%@)", std::string());
             cancelAndRefreshOrders();
             return;

@@ -47,7 +47,7 @@ public:
     static constexpr const char* kInterfaceName = "OrderView";
     // Alert tags: what an alert's answer leads to.
     static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
-                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99;
+                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99, kEmailFailedTag = 95;
 
     OrderViewController();
     ~OrderViewController() override;
@@ -131,7 +131,11 @@ public:
     void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
     void emailPrompt();
     void email(const std::optional<std::string>& address);
+    // The order's whole ticket (every line still on it) printed for the kitchen again.
     void announce();
+    // A lite send whose kitchen ticket did not print: the order went, the kitchen does not know.
+    // The alert says so and offers to print the whole ticket again (as `announce`).
+    static void kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order, std::shared_ptr<Session> session);
 
 private:
     ObjectContext* context() const;
