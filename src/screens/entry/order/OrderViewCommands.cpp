@@ -219,8 +219,17 @@ void OrderViewController::pay() {
 
 void OrderViewController::paid() {
     dismissPresented();
+    readOrderAgain();
     if (isPad()) setupScreen();
     refresh();
+}
+
+// The pay screen and the payment list store what they changed, the list on its own copy of the
+// order (a void, a payment taken from "New Payment"): the screen shows the order as stored.
+void OrderViewController::readOrderAgain() {
+    if (!order() || !order()->remoteId()) return;
+    if (ManagedObjectPtr stored = context()->fetchFirst("Order", "remoteId == %@", *order()->remoteId()))
+        order()->read(*stored);
 }
 
 // ---- the quick cash payment

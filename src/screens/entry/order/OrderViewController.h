@@ -113,6 +113,8 @@ public:
     bool totalOrderNow();
     void pay();
     void paid();
+    // Reads the order again from the store, where the pay screen and the payment list left it.
+    void readOrderAgain();
     void exactAmount();
     void upAmount();
     void payAmount(int32_t cents);
