@@ -160,8 +160,12 @@ private:
     void presentSheet(const std::shared_ptr<ui::ViewController>& screen, bool inNavigation);
     void dismissSheet();
     void dismissPresented();
+    // The automatic gratuity not paid yet (never below 0).
+    int32_t unpaidGratuity() const;
     // The due the due label shows: the order's due and its unpaid gratuity.
     int32_t dueShown() const;
+    // Nothing left to pay: neither due nor unpaid gratuity.
+    bool isSettled() const;
     std::vector<std::pair<std::string, std::string>> drawersByName();
     // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
     void offerOtherGateways(const std::string& title, const std::string& message, int tag);
