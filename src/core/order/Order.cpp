@@ -158,6 +158,14 @@ void Order::addSelection(const SelectionPtr& selection, Session* session) {
 }
 
 void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session) {
+    voidSelection(selection, forcedBy, session, true);
+}
+
+void Order::removeMovedSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session) {
+    voidSelection(selection, forcedBy, session, false);
+}
+
+void Order::voidSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session, bool giveStockBack) {
     if (!holds(selection)) {
         if (selection) logNotPartOf("remove", *selection);
         return;
@@ -166,7 +174,7 @@ void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy,
     if (selection->deleted()) return;
     const int32_t q = selection->quantity();
     if (q > selection->newQuantity()) logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
-    changeAvailability(*selection, q, session);
+    if (giveStockBack) changeAvailability(*selection, q, session);
     selection->setDeleted(Date::now());
     modified_ = true;
 }

@@ -653,15 +653,9 @@ void OrderViewController::orderDetails() {
 }
 
 void OrderViewController::replaceOrder(const std::shared_ptr<Order>& replaced) {
-    if (replaced && order()) {
-        const auto kept = replaced->activeSelections();
-        for (const SelectionPtr& selection : order()->activeSelections()) {
-            const bool found = std::any_of(kept.begin(), kept.end(), [&](const SelectionPtr& other) {
-                return other->remoteId() == selection->remoteId();
-            });
-            if (!found) order()->removeSelection(selection, session()->userId(), session());
-        }
-    }
+    // The split screen sent the order as it left it, its moved lines voided there (once, their
+    // stock kept): the screen shows it as stored.
+    if (replaced) readOrderAgain();
     refresh();
 }
 
