@@ -13,7 +13,9 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/render/Snapshot.h"
+#include "platform/ui/NavigationController.h"
 #include "screens/shell/BroadcastListener.h"
+#include "screens/shell/DetailViewController.h"
 #include "screens/shell/SettingsViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
@@ -380,6 +382,30 @@ TEST_F(AppDelegateTest, TheEndSavesWhatTheMainContextHolds) {
     ObjectContext reader(t.store.context()->store());
     EXPECT_EQ(DBHelper::getStoreValue("HH_SEND_DATE_ON_OPEN", &reader), "YES");
     EXPECT_TRUE(tavlo::test::logged("TavloMobileAppDelegate.cpp", "Application will Terminate"));
+}
+
+TEST_F(AppDelegateTest, SaveActionSavesTheMainContextAtOnce) {
+    Terminal t;
+    configure();
+    t.loaded("S-7");
+    t.launch();
+    DBHelper::saveStoreParam("HH_SEND_DATE_ON_OPEN", std::string("YES"), t.store.context().get());
+    ASSERT_TRUE(t.store->hasChanges());
+    t.delegate->saveAction();
+    EXPECT_FALSE(t.store->hasChanges());
+    ObjectContext reader(t.store.context()->store());
+    EXPECT_EQ(DBHelper::getStoreValue("HH_SEND_DATE_ON_OPEN", &reader), "YES");
+}
+
+TEST(AppDelegateSplitTest, AFoldingSplitViewDropsOnlyAPaneShowingTheDetailScreen) {
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    auto primary = std::make_shared<ViewController>();
+    auto detail = std::make_shared<NavigationController>(std::make_shared<DetailViewController>());
+    EXPECT_TRUE(TavloMobileAppDelegate::collapseSecondaryViewController(*detail, *primary));
+    detail->push(std::make_shared<ViewController>(), false);
+    EXPECT_FALSE(TavloMobileAppDelegate::collapseSecondaryViewController(*detail, *primary)) << "an order is shown";
+    auto plain = std::make_shared<DetailViewController>();
+    EXPECT_FALSE(TavloMobileAppDelegate::collapseSecondaryViewController(*plain, *primary)) << "not in a navigation";
 }
 
 // The program's sign-in screen, reached as a configured terminal reaches it: presented by the pad's

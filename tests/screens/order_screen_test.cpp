@@ -82,17 +82,66 @@ TEST(OrderScreen, ALiteQuickSaleShowsItsCashButtons) {
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_quick_sale"));
 }
 
-TEST(OrderScreen, TheCashButtonsPayTheGratuityTheDueShows) {
-    OrderScreenTerminal t;
-    OrderViewController& screen = quickSaleWith(t, 1000);
-    // A gratuity of 10% on the one seat of the order.
+// A quick sale (10.00 unless said) with an automatic gratuity of 10% on its one seat.
+OrderViewController& quickSaleWithGratuity(OrderScreenTerminal& t, int32_t price = 1000) {
+    OrderViewController& screen = quickSaleWith(t, price);
     screen.order()->setGratuityMinSeats(1);
     screen.order()->setSeats(1);
     screen.order()->setGratuityPercentage(1000);
     screen.refresh();
-    const int32_t shown = Utils::parseCurrency(t.text("due"));
-    ASSERT_GT(shown, screen.order()->getDue()) << "the due shows the unpaid gratuity";
-    EXPECT_EQ(Utils::parseCurrency(screen.button("payExact")->title()), shown);
+    return screen;
+}
+
+TEST(OrderScreen, TheCashButtonsPayTheGratuityTheDueShowsAndRecordIt) {
+    struct Case {
+        const char* button;
+        std::string title;
+        int32_t change;
+        std::string alert;
+    };
+    // 9.50 and its gratuity of 0.95.
+    for (const Case& c : {Case{"payExact", "$10.45", 0, ""},
+                          Case{"payUp", "$11.00", 55,
+                               "Tendered: $11.00\nAmount: $9.50\nGratuity and/or Tip: $0.95\nChange: $0.55"}}) {
+        OrderScreenTerminal t;
+        OrderViewController& screen = quickSaleWithGratuity(t, 950);
+        EXPECT_EQ(t.text("due"), "$10.45") << "the due shows the unpaid gratuity";
+        EXPECT_EQ(screen.button(c.button)->title(), c.title);
+        std::shared_ptr<Order> paid = screen.order();
+        t.h.tap(*screen.button(c.button));
+        EXPECT_EQ(t.h.hasAlert() ? t.h.frontAlert().message().value_or("") : "", c.alert) << c.button;
+        ASSERT_EQ(paid->payments().size(), 1u);
+        EXPECT_EQ(paid->payments()[0]->subTotal(), 950);
+        EXPECT_EQ(paid->payments()[0]->gratuity(), 95) << c.button;
+        EXPECT_EQ(paid->payments()[0]->change(), c.change) << c.button;
+    }
+}
+
+TEST(OrderScreen, TenderedAboveDueAndGratuityGivesTheRestAsChange) {
+    OrderScreenTerminal t;
+    OrderViewController& screen = quickSaleWithGratuity(t);
+    screen.payAmount(2000);
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "Tendered: $20.00\nAmount: $10.00\nGratuity and/or Tip: $1.00\nChange: $9.00");
+    EXPECT_EQ(screen.order()->payments().at(0)->gratuity(), 100);
+    EXPECT_EQ(screen.order()->payments().at(0)->change(), 900);
+}
+
+TEST(OrderScreen, CloseRefusesAnOrderWhoseGratuityIsUnpaid) {
+    OrderScreenTerminal t;
+    OrderViewController& screen = quickSaleWithGratuity(t);
+    // The due paid, the gratuity not.
+    auto payment = Payment::initWithSession(*t.session, std::nullopt, screen.order()->name(), Payment::kCash, 1000, 0,
+                                            0, 0, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
+    screen.order()->addPayment(payment);
+    screen.refresh();
+    EXPECT_EQ(t.text("due"), "$1.00");
+    EXPECT_FALSE(screen.button("close")->isEnabled());
+    screen.close();
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "Unable to close. Order has to be paid");
+    EXPECT_TRUE(screen.order()->isOpen());
+    EXPECT_TRUE(t.sender->orders.size() <= 1u) << "nothing closed was handed over";
 }
 
 TEST(OrderScreen, ARefundShowsItsTotalsNegatedAndItsDueAsIs) {

@@ -2,7 +2,9 @@
 // holds, the authorisation of a user without the right, the card void at the loopback gateway and
 // what is left when the gateway or the order send refuses.
 #include "PaymentsTerminal.h"
+#include "platform/ui/render/Snapshot.h"
 #include "screens/prompts/AuthenticateViewController.h"
+#include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +138,40 @@ TEST_F(PaymentsVoidTest, ALiteCardVoidGoesToTheGatewayThenTheOrderIsReopenedAndS
     EXPECT_EQ(t.cell(0, 0).voidedLabel().text(), "VOIDED");
     EXPECT_FALSE(t.cell(0, 0).voidedLabel().isHidden());
     EXPECT_FALSE(t.table().deleteConfirmationTitle({0, 0}));
+}
+
+// While the table edits, rows are chosen and voided together; a user without the right has the
+// tender's right authorised once for all of them.
+TEST_F(PaymentsVoidTest, RowsChosenWhileEditingAreVoidedTogether) {
+    t.addPayment("P-CASH", Payment::kCash, 500);
+    t.addCardSale("P-CARD1", 400);
+    t.addCardSale("P-CARD2", 334);
+    t.storeOrder();
+    t.openOrderList();
+    t.h.tap("Edit");
+    ASSERT_TRUE(t.table().allowsMultipleSelectionDuringEditing());
+    t.h.tapRow(t.table(), {1, 0});
+    t.h.tapRow(t.table(), {1, 1});
+    t.h.tapRow(t.table(), {0, 0});
+    t.h.tapRow(t.table(), {0, 0});  // chosen, then not
+    EXPECT_EQ(t.table().indexPathsForSelectedRows().size(), 2u);
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "payments_order_list_chosen_pad"));
+
+    t.h.tap("Void (2)");
+    auto& prompt = t.h.visible<AuthenticateViewController>();
+    EXPECT_EQ(prompt.permissions(), (std::vector<std::string>{"VOID_CREDIT"}));
+    t.h.type(t.h.outlet<TextField>("textNumber"), "1005");
+    t.h.tap(t.h.viewWithText<Button>("Done"));  // the prompt's, not the list's
+    EXPECT_EQ(t.frontAlert(), "Alert / Payment was voided") << "one alert for both";
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.alertTexts.size(), 1u);
+    EXPECT_EQ(t.gateway.requestCount("Void"), 2u);
+    for (const char* id : {"P-CARD1", "P-CARD2"}) {
+        EXPECT_FALSE(t.storedPayment(id)->isNil("voided")) << id;
+        EXPECT_EQ(t.storedPayment(id)->text("voidBy.userId"), "U-MAX") << id;
+    }
+    EXPECT_TRUE(t.storedPayment("P-CASH")->isNil("voided"));
+    EXPECT_TRUE(t.table().indexPathsForSelectedRows().empty());
 }
 
 // What refuses, and what the list says; the payment stays as it was in the store and on screen.

@@ -1,5 +1,6 @@
 #include "DetailsTerminal.h"
 
+#include "core/order/ActivityLog.h"
 #include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
@@ -34,12 +35,19 @@ private:
     int failing_, calls_ = 0;
 };
 
-// Order 12 at a table, stored as sent with Burger, Fries and Soda, open on the order screen; its
+// Order 12 at a table, stored as sent with Burger (its stock counted), Fries and Soda, open on the order screen; its
 // details opened from the title and "Split" tapped.
 class SplitOrder {
 public:
     SplitOrder() {
-        auto order = t.order({t.line("Burger", 900), t.line("Fries", 300), t.line("Soda", 200)});
+        // The burger's recipe is counted: 10 left.
+        auto recipe = t.store->insert("Recipe");
+        recipe->setValue("recipeId", "R-BURGER");
+        recipe->setValue("name", "Burger");
+        recipe->setValue("available", 1000);
+        SelectionPtr burger = t.line("Burger", 900);
+        burger->setRecipeId(std::string("R-BURGER"));
+        auto order = t.order({burger, t.line("Fries", 300), t.line("Soda", 200)});
         order->write(*t.store.context());
         t.store.save();
         orderScreen = &t.open(std::string("O-12"), std::string("L1"));
@@ -117,6 +125,38 @@ TEST(SplitOrder, SelectedLinesMoveWithLineIdsAndSendReportsTheSourceToTheOrderSc
     EXPECT_EQ(s.activeNames(*s.orderScreen->order()), std::vector<std::string>{"Soda"})
         << "the order screen voids the lines that moved";
     EXPECT_EQ(s.orderScreen->order()->deletedSelections().size(), 2u);
+}
+
+// Counts the voids of lines in the orders handed over.
+class VoidCountingSender : public tavlo::test::FakeOrderSender {
+public:
+    bool sendOrder(tavlo::Order& order, const std::optional<std::string>& userId, ObjectContext* context,
+                   Error* error) override {
+        for (const ActivityLog& entry : order.logs())
+            if (entry.action() == "removeMainSelection") voided.push_back(order.remoteId().value_or("") + " " +
+                                                                           entry.name().value_or(""));
+        return FakeOrderSender::sendOrder(order, userId, context, error);
+    }
+    std::vector<std::string> voided;
+};
+
+TEST(SplitOrder, AMovedLineIsVoidedOnceAndKeepsItsStock) {
+    SplitOrder s;
+    auto sender = std::make_shared<VoidCountingSender>();
+    OrderSender::install(sender);
+    auto available = [&s] { return s.t.store.row("Recipe", "recipeId", "R-BURGER")->int32("available"); };
+    s.move({0}, "12-1");
+    EXPECT_EQ(available(), 1000);
+    s.t.h.tap("Send");
+    s.t.h.runUntilIdle();
+    EXPECT_EQ(available(), 1000) << "the burger is still sold, in 12-1";
+    EXPECT_EQ(sender->voided, std::vector<std::string>{"O-12 Burger"});
+    EXPECT_EQ(s.activeNames(*s.orderScreen->order()), (std::vector<std::string>{"Fries", "Soda"}));
+    // The order screen sends the order again as it leaves: no second void.
+    s.orderScreen->send();
+    s.t.h.runUntilIdle();
+    EXPECT_EQ(sender->voided, std::vector<std::string>{"O-12 Burger"});
+    EXPECT_EQ(available(), 1000);
 }
 
 TEST(SplitOrder, ALiteTerminalQueuesTheSourceAndTheNewOrderWithItsLines) {

@@ -158,6 +158,14 @@ void Order::addSelection(const SelectionPtr& selection, Session* session) {
 }
 
 void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session) {
+    voidSelection(selection, forcedBy, session, true);
+}
+
+void Order::removeMovedSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session) {
+    voidSelection(selection, forcedBy, session, false);
+}
+
+void Order::voidSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session, bool giveStockBack) {
     if (!holds(selection)) {
         if (selection) logNotPartOf("remove", *selection);
         return;
@@ -169,7 +177,7 @@ void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy,
         logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
         selection->setVoidedQuantity(selection->voidedQuantity() + q - std::max(selection->newQuantity(), 0));
     }
-    changeAvailability(*selection, q, session);
+    if (giveStockBack) changeAvailability(*selection, q, session);
     selection->setDeleted(Date::now());
     modified_ = true;
 }

@@ -103,6 +103,7 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
             XmlHelper::getXmlCashInCD(session_->userId().value_or(""), session_->terminalId().value_or(""),
                                       {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
         done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
+        if (done) keepGatewayCashIn(cents, drawerId);
     } else {
         error = noPrinter();
     }
@@ -124,6 +125,17 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     if (message) alert("Error", *message);
     else alert("Confirmation", localized("Cash drawer cashed in"));
     ActivityIndicator::hide();
+}
+
+// The gateway took the cash in: the drawer is cashed in here too, as a gateway cash out is kept
+// here. The record stands in for the server's (its id "-1", by which the drawer report asks for it
+// by drawer and time) until the server's own comes with the orders read again.
+void LiteAdminViewController::keepGatewayCashIn(int32_t cents, const std::string& drawerId) {
+    CashInOut record = cashInObject(cents, drawerId);
+    record.setCashInOutId(std::string("-1"));
+    record.write(*context());
+    Error saveError;
+    if (!context()->save(&saveError)) TAVLO_LOG_MAIL("Unable to save cashIn %@", saveError.localizedDescription());
 }
 
 // ---- cash out

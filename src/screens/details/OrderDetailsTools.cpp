@@ -281,6 +281,18 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     discount->setAmount(cents);
     discount->setDiscountBy(session_->userId());
     discount->setAuthBy(authorizedBy);
+    // A discount takes off what the order still costs, never more: an order paid beyond its
+    // total could not be closed.
+    std::shared_ptr<Order> tried = order_->clone();  // the lines and discounts, no payments
+    tried->addDiscount(discount);
+    if (tried->getTotal() < order_->getPaid()) {
+        AlertView::make(localized("Alert"),
+                        format(localized("The discount cannot be more than the order still costs (%@)"),
+                               Utils::formatCurrency(order_->getDue())),
+                        localized("Cancel"))
+            ->show();
+        return;
+    }
     order_->addDiscount(discount);
     tableView().reloadData();
 }

@@ -106,7 +106,7 @@ void SplitViewController::selectOrder(Control& tapped) {
             receiving->addSelection(copy, session());
             moved.push_back(line);
         }
-        for (const SelectionPtr& line : moved) order()->removeSelection(line, std::nullopt, session());
+        for (const SelectionPtr& line : moved) order()->removeMovedSelection(line, std::nullopt, session());
         for (const IndexPath& path : selected) table.deselectRow(path);
         table.reloadData();
         return;

@@ -8,11 +8,14 @@
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "printing/EmailPrinter.h"
 #include "printing/ReceiptHelper.h"
 #include "screens/shell/ReceiptJob.h"
 #include "screens/prompts/TextViewController.h"
+
+#include <algorithm>
 
 namespace tavlo::screens {
 
@@ -162,9 +165,35 @@ void PayViewController::emailCustomerReceipt(const std::optional<std::string>& a
 
 void PayViewController::paid() {
     endEditing();
-    // Paid in full or in part, the opener decides what follows. (A part payment would go on in
-    // the order's payments list, which this terminal does not have yet.)
-    if (action_) action_();
+    // Paid in full: the opener decides what follows.
+    if (order_->getDue() == 0) {
+        if (action_) action_();
+        return;
+    }
+    // A part payment (or none) goes on in the order's payment list: the one below this screen,
+    // else a new one, unless there is no payment to list.
+    NavigationController* navigation = navigationController();
+    const auto isPaymentList = [this](const std::shared_ptr<ViewController>& shown) {
+        return shown.get() != this && dynamic_cast<OrderTaskScreen*>(shown.get()) &&
+               shown->interfaceName() == OrderTaskScreen::kPaymentsInterface;
+    };
+    if (navigation && std::any_of(navigation->viewControllers().begin(), navigation->viewControllers().end(),
+                                  isPaymentList)) {
+        navigation->pop(session_->useAnimation());
+        return;
+    }
+    if (!navigation || !order_->hasPayments() ||
+        !InterfaceRegistry::shared().containsController(OrderTaskScreen::kPaymentsInterface)) {
+        if (action_) action_();
+        return;
+    }
+    std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kPaymentsInterface);
+    if (auto* task = dynamic_cast<OrderTaskScreen*>(list.get())) {
+        task->setSession(session_);
+        task->setOrder(order_);
+        task->setAction(action_);
+    }
+    navigation->push(list, session_->useAnimation());
 }
 
 void PayViewController::cancel() {
@@ -192,6 +221,10 @@ void PayViewController::alertClicked(AlertView& shown, int index) {
         if (index == 1) printCustomerReceipt();
         else if (index == 2) emailPrompt();
         else paid();
+        break;
+    case kTipConfirmTag:
+        if (index < 1) write(tip(), 0);
+        takeTip();
         break;
     case kRefundConfirmTag:
         if (index >= 1) processPayment(std::nullopt, std::nullopt);

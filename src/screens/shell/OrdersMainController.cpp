@@ -436,7 +436,7 @@ namespace {
 
 // The orders main screen refuses outside lite mode a user without the right, and records a user
 // who may open the drawer as its authoriser.
-const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true};
+const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true, std::nullopt};
 
 } // namespace
 

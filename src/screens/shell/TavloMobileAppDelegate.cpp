@@ -8,12 +8,15 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationController.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/LoginViewController.h"
 #include "screens/shell/RootViewController.h"
 #include "screens/shell/SettingsViewController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/storeload/OperationSynchStore.h"
+
+#include <cstdlib>
 
 namespace tavlo::screens {
 
@@ -231,6 +234,19 @@ void TavloMobileAppDelegate::applicationWillTerminate(Application&) {
         TAVLO_LOG_MAIL("Unresolved error, app will terminate:%@", error.localizedDescription());
         terminationStatus_ = -1;
     }
+}
+
+void TavloMobileAppDelegate::saveAction() {
+    std::shared_ptr<ObjectContext> context = managedObjectContext();
+    Error error;
+    if (!context || context->save(&error)) return;
+    TAVLO_LOG_MAIL("Unresolved error: %@", error.localizedDescription());
+    std::exit(-1);
+}
+
+bool TavloMobileAppDelegate::collapseSecondaryViewController(ViewController& secondary, ViewController&) {
+    auto* navigation = dynamic_cast<NavigationController*>(&secondary);
+    return navigation && dynamic_cast<DetailViewController*>(navigation->topViewController()) != nullptr;
 }
 
 std::optional<uint32_t> TavloMobileAppDelegate::supportedInterfaceOrientations(Application& app, Window&) {

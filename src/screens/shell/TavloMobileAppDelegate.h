@@ -61,6 +61,13 @@ public:
     void applicationWillTerminate(ui::Application& app) override;
     // Pad: both landscapes; phone: portrait and both landscapes.
     std::optional<uint32_t> supportedInterfaceOrientations(ui::Application& app, ui::Window& window) override;
+    // Saves the main context now; a failed save is logged and mailed and ends the program with
+    // status -1, as nothing the terminal holds could be kept any more.
+    void saveAction();
+    // Whether a split view folding into one pane drops its secondary pane: yes exactly when that
+    // pane is a navigation showing the detail screen on top (nothing of an order in it). The
+    // platform's split view never folds; the answer is the one it would be given.
+    static bool collapseSecondaryViewController(ui::ViewController& secondary, ui::ViewController& primary);
 
     // --- the start-up's steps (main thread)
     // The configuration decision: the user defaults "store_id", "password" and "gateway" and the

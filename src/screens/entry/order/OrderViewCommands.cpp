@@ -224,8 +224,17 @@ void OrderViewController::pay() {
 
 void OrderViewController::paid() {
     dismissPresented();
+    readOrderAgain();
     if (isPad()) setupScreen();
     refresh();
+}
+
+// The pay screen and the payment list store what they changed, the list on its own copy of the
+// order (a void, a payment taken from "New Payment"): the screen shows the order as stored.
+void OrderViewController::readOrderAgain() {
+    if (!order() || !order()->remoteId()) return;
+    if (ManagedObjectPtr stored = context()->fetchFirst("Order", "remoteId == %@", *order()->remoteId()))
+        order()->read(*stored);
 }
 
 // ---- the quick cash payment
@@ -266,19 +275,22 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     ActivityIndicator::refresh(localized("Sending"));
     const int32_t due = order()->getDue();
     const int32_t amount = std::min(tendered, due);
-    const int32_t change = tendered > due ? tendered - due : 0;
+    // What is tendered above the due pays the automatic gratuity still owed, the rest is change.
+    const int32_t gratuity = std::clamp(tendered - amount, 0, unpaidGratuity());
+    const int32_t change = tendered - amount - gratuity;
     if (auto refused = Payment::verify(Payment::kCash, drawerId, Utils::formatCurrency(tendered),
-                                       Utils::formatCurrency(amount), std::nullopt, std::nullopt, std::nullopt, nullptr,
-                                       *session())) {
+                                       Utils::formatCurrency(amount), Utils::formatCurrency(gratuity), std::nullopt,
+                                       std::nullopt, nullptr, *session())) {
         alert("Error", *refused, "Ok");
         ActivityIndicator::hide();
         return;
     }
     auto payment = Payment::initWithSession(*session(), drawerId, order()->name(), Payment::kCash, amount, 0, change, 0,
-                                            0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
+                                            gratuity, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
     order()->addPayment(payment);
     const std::optional<Date> wasClosed = order()->closed();
-    if (order()->needsCashAutoClose(*session()) && !order()->hasOpenTab()) order()->setClosed(Date::now());
+    if (isSettled() && order()->needsCashAutoClose(*session()) && !order()->hasOpenTab())
+        order()->setClosed(Date::now());
     Error error;
     if (!order()->send(*session(), &error)) {
         alert("Unexpected Error", error.localizedDescription(), "Ok");
@@ -293,12 +305,11 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
         kitchenTicketFailed(error, order(), sharedSession());
         failed = true;
     }
-    if (change - payment->gratuity() >= 1) {
-        alert("Change Due",
-              format("%@: %@\n%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
-                     localized("Amount"), Utils::formatCurrency(amount), localized("Change"),
-                     Utils::formatCurrency(change)),
-              "Ok");
+    if (change >= 1) {
+        std::string message = format("%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
+                                     localized("Amount"), Utils::formatCurrency(amount));
+        if (gratuity >= 1) message += format("\n%@: %@", localized("Gratuity and/or Tip"), Utils::formatCurrency(gratuity));
+        alert("Change Due", message + format("\n%@: %@", localized("Change"), Utils::formatCurrency(change)), "Ok");
     }
     const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
     if (printer && payment->drawerId()) {
@@ -331,7 +342,8 @@ void OrderViewController::close() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Closing"));
     const int32_t due = order()->getDue();
-    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "OK");
+    if (due >= 1 || (due == 0 && unpaidGratuity() >= 1))
+        alert("Error", localized("Unable to close. Order has to be paid"), "OK");
     else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "OK");
     else if (order()->hasOpenTab())
         alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "OK");

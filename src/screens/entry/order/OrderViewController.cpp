@@ -560,10 +560,13 @@ void OrderViewController::setupScreen() {
     refresh();
 }
 
-int32_t OrderViewController::dueShown() const {
-    const int32_t unpaidGratuity = order()->getGratuity() - order()->getGratuityPaid();
-    return order()->getDue() + std::max(0, unpaidGratuity);
+int32_t OrderViewController::unpaidGratuity() const {
+    return std::max(0, order()->getGratuity() - order()->getGratuityPaid());
 }
+
+int32_t OrderViewController::dueShown() const { return order()->getDue() + unpaidGratuity(); }
+
+bool OrderViewController::isSettled() const { return order()->getDue() == 0 && unpaidGratuity() == 0; }
 
 void OrderViewController::refresh() {
     if (!order()) return;
@@ -578,7 +581,7 @@ void OrderViewController::refresh() {
     show("due", dueShown());
     tableView().reloadData();
     if (btnPrint_) btnPrint_->setEnabled(!order()->isEmpty());
-    if (Button* close = button("close")) close->setEnabled(order()->getDue() < 1);
+    if (Button* close = button("close")) close->setEnabled(order()->getDue() < 0 || isSettled());
     if (!quickSale()) return;
     if (Button* total = button("totalButton"))
         if (boolValue(DBHelper::getStoreValue("QS_SHOW_TOTAL_BUTTON", context())) && order()->modified())
@@ -650,15 +653,9 @@ void OrderViewController::orderDetails() {
 }
 
 void OrderViewController::replaceOrder(const std::shared_ptr<Order>& replaced) {
-    if (replaced && order()) {
-        const auto kept = replaced->activeSelections();
-        for (const SelectionPtr& selection : order()->activeSelections()) {
-            const bool found = std::any_of(kept.begin(), kept.end(), [&](const SelectionPtr& other) {
-                return other->remoteId() == selection->remoteId();
-            });
-            if (!found) order()->removeSelection(selection, session()->userId(), session());
-        }
-    }
+    // The split screen sent the order as it left it, its moved lines voided there (once, their
+    // stock kept): the screen shows it as stored.
+    if (replaced) readOrderAgain();
     refresh();
 }
 

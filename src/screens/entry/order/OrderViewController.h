@@ -113,6 +113,8 @@ public:
     bool totalOrderNow();
     void pay();
     void paid();
+    // Reads the order again from the store, where the pay screen and the payment list left it.
+    void readOrderAgain();
     void exactAmount();
     void upAmount();
     void payAmount(int32_t cents);
@@ -162,8 +164,12 @@ private:
     void presentSheet(const std::shared_ptr<ui::ViewController>& screen, bool inNavigation);
     void dismissSheet();
     void dismissPresented();
+    // The automatic gratuity not paid yet (never below 0).
+    int32_t unpaidGratuity() const;
     // The due the due label shows: the order's due and its unpaid gratuity.
     int32_t dueShown() const;
+    // Nothing left to pay: neither due nor unpaid gratuity.
+    bool isSettled() const;
     std::vector<std::pair<std::string, std::string>> drawersByName();
     // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
     void offerOtherGateways(const std::string& title, const std::string& message, int tag);
