@@ -5,6 +5,7 @@
 #include "core/order/Payment.h"
 #include "core/order/Preparation.h"
 #include "core/util/Utils.h"
+#include "screens/prompts/AmountViewController.h"
 #include "support/RecordingAnnouncer.h"
 #include "support/ui/Golden.h"
 
@@ -51,6 +52,19 @@ TEST(OrderScreen, NewQuickSaleAsksTheTypeThenTheNameThenShowsTheMenu) {
     EXPECT_NE(dynamic_cast<MenuViewController*>(&t.h.visibleController()), nullptr)
         << "the menu comes last";
     EXPECT_TRUE(screen.order()->isOpen());
+}
+
+TEST(OrderScreen, ANewTableOrderWithForcedSeatsAsksTheGuestCountBeforeTheMenu) {
+    OrderScreenTerminal t;
+    t.setParam("FORCE_SET_SEATS", "YES");
+    OrderViewController& screen = t.open(std::nullopt, std::string("L1"));
+    EXPECT_EQ(screen.order()->seats(), 0) << "the table's own seats are not taken";
+    ASSERT_EQ(t.h.visibleController().title(), "Enter seats");
+    t.h.type(*t.h.visible<AmountViewController>().amountView(), "3");
+    t.h.tap("Save");
+    t.h.runUntilIdle();
+    EXPECT_EQ(screen.order()->seats(), 3);
+    EXPECT_NE(dynamic_cast<MenuViewController*>(&t.h.visibleController()), nullptr) << "the menu comes next";
 }
 
 struct DueCase {

@@ -336,8 +336,9 @@ void OrderViewController::newOrderPrompts() {
             if (seatView()) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
             if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
         }
-    } else if (seatView() && order()->orderType() == kTakeOut) {
-        promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
+    } else {
+        // A table order always asks when the store forces a guest count: it starts with none.
+        if (seatView() && order()->orderType() == kTakeOut) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
         if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
     }
     promptForMenu_ = !isPad();
