@@ -152,5 +152,28 @@ TEST(PadOrderScreen, ThePayScreenGoesOnceTheGatewayTookTheCash) {
     EXPECT_NE(held->find("<payment "), std::string::npos) << *held;
 }
 
+// A quick sale paid with the exact cash closes and the next takes the screen: the menu beside it
+// starts with nothing to undo.
+TEST(PadOrderScreen, TheNextQuickSaleStartsTheMenuWithNothingToUndo) {
+    PadOrder pad(true);
+    DBHelper::saveStoreParam("QS_CASH_AUTO_CLOSE", std::string("YES"), pad.s.store.context().get());
+    pad.s.store.save();
+    pad.delegate->rootViewController()->loadOrder(std::nullopt);
+    pad.s.h.runUntilIdle();
+    OrderViewController* screen = pad.order();
+    ASSERT_NE(screen, nullptr) << pad.s.alertText();
+    pad.s.h.tap("Soup");
+    pad.s.h.runUntilIdle();
+    ASSERT_EQ(pad.menu()->additions().size(), 1u);
+    const std::shared_ptr<Order> paid = screen->order();
+    pad.s.h.tap(*screen->button("payExact"));
+    pad.s.h.runUntilIdle();
+    ASSERT_FALSE(pad.s.h.hasAlert()) << pad.s.alertText();
+    ASSERT_NE(screen->order(), paid) << "the next sale took the screen";
+    ASSERT_EQ(pad.menu()->order(), screen->order());
+    EXPECT_TRUE(pad.menu()->additions().empty());
+    EXPECT_FALSE(pad.menu()->undoButton()->isEnabled());
+}
+
 }  // namespace
 }  // namespace tavlo::screens

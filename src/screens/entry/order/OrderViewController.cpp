@@ -549,7 +549,11 @@ void OrderViewController::setupScreen() {
         }
         setOrder(fresh);
         remoteId_ = fresh->remoteId();
-        if (menuView_) menuView_->setOrder(fresh);
+        if (menuView_) {
+            // The lines the menu added belong to the sale that closed: its undo list starts empty.
+            menuView_->setOrder(fresh);
+            menuView_->forgetActions();
+        }
         setTitleButton(fresh->name().value_or(""));
         newOrderPrompts();
         promptAsNeeded();
