@@ -561,7 +561,6 @@ void OrderViewController::setupScreen() {
         return;
     }
     if (order()->new_()) promptAsNeeded();
-    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
     refresh();
 }
 
@@ -572,6 +571,8 @@ int32_t OrderViewController::dueShown() const {
 
 void OrderViewController::refresh() {
     if (!order()) return;
+    // The menu beside the order on the pad renames it too (a delivery's customer).
+    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
     const int sign = order()->orderType() == kRefund ? -1 : 1;
     auto show = [this](const char* name, int64_t cents) {
         if (Label* shown = label(name)) shown->setText(Utils::formatCurrency(cents));
