@@ -67,6 +67,30 @@ TEST(OrderScreen, ANewTableOrderWithForcedSeatsAsksTheGuestCountBeforeTheMenu) {
     EXPECT_NE(dynamic_cast<MenuViewController*>(&t.h.visibleController()), nullptr) << "the menu comes next";
 }
 
+TEST(OrderScreen, CancelAsksBeforeLosingUnsentLinesAndLeavesASentOrderAtOnce) {
+    OrderScreenTerminal t;
+    quickSaleWith(t, 500);
+    t.h.tap("Cancel");
+    ASSERT_TRUE(t.h.hasAlert()) << "a line is not sent yet";
+    EXPECT_EQ(t.h.frontAlert().message(), "The items not sent will be lost. Cancel the changes?");
+    t.h.clickAlert("No");
+    t.h.runUntilIdle();
+    EXPECT_TRUE(t.onScreen());
+    t.h.tap("Cancel");
+    t.h.clickAlert("Yes");
+    t.h.runUntilIdle();
+    EXPECT_FALSE(t.onScreen());
+    EXPECT_TRUE(t.sender->orders.empty());
+
+    OrderScreenTerminal sent;
+    sent.storedOrder({sent.line("Burger", 500)});
+    sent.open(std::string("O-1"), std::string("L1"));
+    sent.h.tap("Cancel");
+    EXPECT_FALSE(sent.h.hasAlert()) << "every line was sent";
+    sent.h.runUntilIdle();
+    EXPECT_FALSE(sent.onScreen());
+}
+
 struct DueCase {
     int32_t price;
     std::string exact, up;

@@ -48,6 +48,7 @@ public:
     // Alert tags: what an alert's answer leads to.
     static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
                          kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99;
+    static constexpr int kCancelUnsentTag = 91;
 
     OrderViewController();
     ~OrderViewController() override;
