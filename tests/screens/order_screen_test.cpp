@@ -207,7 +207,7 @@ TEST(OrderScreen, TwoCashedInDrawersAskWhichOne) {
     EXPECT_EQ(paid->payments()[0]->drawerId(), "D2");
 }
 
-TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockOrAllowedWithoutIt) {
+TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockAndDoneTransfersToThePickedOne) {
     OrderScreenTerminal t;
     t.store.row("User", "userId", "U-EVE")->addTo("permissions", t.store.addPermission("ALLOW_LOGIN_WITHOUT_CLOCKIN"));
     t.store.row("Role", "roleId", "R-SERVER")->addTo("permissions", t.store.addPermission("TRANSFER_ORDER"));
@@ -220,7 +220,19 @@ TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockOrAllowedWithoutIt)
     ASSERT_NE(screen.serverPicker(), nullptr);
     EXPECT_EQ(screen.serverPicker()->selectedRow(0), 0) << "the picker starts on the order's server";
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_server_picker"));
+    // Turning the wheel transfers nothing, and Cancel leaves the order with its server.
     t.h.pick(*screen.serverPicker(), "Eve");
+    EXPECT_EQ(screen.order()->serverId(), "U-ANN");
+    ASSERT_NE(screen.serverPicker(), nullptr) << "the picker stays until Done or Cancel";
+    t.h.tap(ui::SystemItem::Cancel);
+    EXPECT_EQ(screen.serverPicker(), nullptr);
+    EXPECT_EQ(screen.order()->serverId(), "U-ANN");
+    EXPECT_EQ(screen.btnServer()->title(), "Ann Marie Lee");
+    EXPECT_TRUE(screen.order()->logs().empty());
+
+    t.h.tap("Ann Marie Lee");
+    t.h.pick(*screen.serverPicker(), "Eve");
+    t.h.tap(ui::SystemItem::Done);
     EXPECT_EQ(screen.order()->serverId(), "U-EVE");
     EXPECT_EQ(screen.serverPicker(), nullptr) << "the picker closes";
     EXPECT_EQ(screen.btnServer()->title(), "Eve");

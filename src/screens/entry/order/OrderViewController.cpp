@@ -296,7 +296,7 @@ void OrderViewController::someButtonTouched() {
     toolbar->setAutoresizingMask(Autoresizing::FlexibleWidth);
     toolbar->setItems({BarButtonItem::system(SystemItem::Cancel, [this](BarButtonItem&) { closeServerPicker(); }),
                        BarButtonItem::flexibleSpace(),
-                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { closeServerPicker(); })});
+                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { transferToPickedServer(); })});
     pickerPanel_->addSubview(toolbar);
     serverPicker_ = std::make_shared<PickerView>(Rect(0, toolbarHeight, bounds.width(), pickerHeight));
     serverPicker_->setAutoresizingMask(Autoresizing::FlexibleWidth);
@@ -320,8 +320,14 @@ std::optional<std::string> OrderViewController::titleForRow(PickerView&, int row
     return servers_[serverIdsOrdered_[row]];
 }
 
-void OrderViewController::didSelectRow(PickerView&, int row, int) {
-    chooseServer(row);
+// Turning the wheel only marks a server: Done transfers the order, Cancel leaves it as it was.
+void OrderViewController::didSelectRow(PickerView&, int, int) {}
+
+void OrderViewController::transferToPickedServer() {
+    const int row = serverPicker_ ? serverPicker_->selectedRow(0) : -1;
+    if (row >= 0 && row < static_cast<int>(serverIdsOrdered_.size()) && order() &&
+        order()->serverId() != serverIdsOrdered_[row])
+        chooseServer(row);
     closeServerPicker();
 }
 
