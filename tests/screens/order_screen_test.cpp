@@ -326,6 +326,28 @@ TEST(OrderScreen, RowsShowTheirLinesAndAreAsHighAsThem) {
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_table"));
 }
 
+TEST(OrderScreen, ALongCommentWrapsUnderItsLineAndTheRowGrowsWithIt) {
+    OrderScreenTerminal t;
+    auto steak = t.line("Steak", 2500);
+    steak->setComment(std::string("No onions & <nuts> allergy - check with the kitchen before cooking"));
+    auto rare = t.store->insert("Preparation");
+    rare->setValue("preparationId", std::string("P-RARE"));
+    rare->setValue("name", std::string("Rare"));
+    steak->addPreparation(Preparation(std::string("P-RARE"), 0));
+    t.storedOrder({steak});
+    OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
+    EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_long_comment"));
+    ui::TableView& table = screen.selectionsTable();
+    ui::TableViewCell* cell = table.cellForRow({0, 0});
+    ASSERT_NE(cell, nullptr);
+    auto* comment = dynamic_cast<ui::Label*>(cell->contentView().viewWithTag(OrderTableViewController::kMainBase + 1));
+    ASSERT_NE(comment, nullptr);
+    const int lines = static_cast<int>(comment->frame().height() / OrderTableViewController::kLineHeight);
+    EXPECT_GE(lines, 2) << "the whole comment shows, over more than one line";
+    EXPECT_EQ(comment->numberOfLines(), 0);
+    EXPECT_EQ(screen.heightForRow(table, {0, 0}), 30 + 18 * (lines + 1)) << "the comment's lines and the preparation's";
+}
+
 TEST(OrderScreen, AComboRowDrawsAndCountsEveryLineOfItsItems) {
     OrderScreenTerminal t;
     auto combo = std::make_shared<ComboSelection>();
