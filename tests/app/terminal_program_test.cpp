@@ -313,6 +313,8 @@ TEST(TerminalProgram, WithoutAStoreTheSetUpScreenIsShown) {
               std::string::npos)
         << none.output;
     EXPECT_EQ(pngSize(home.path() / "first-screen.png"), std::make_pair(1024, 768));
+    // No window system was asked, so none complained (of a missing XDG_RUNTIME_DIR, say).
+    EXPECT_EQ(none.output.find("XDG_RUNTIME_DIR"), std::string::npos) << none.output;
     std::ifstream log(home.path() / "system.log");
     std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("*** NOTE: Terminal does not contain configuration!"), std::string::npos);

@@ -192,7 +192,18 @@ TEST_F(OrdersMainTest, TheOpenListShowsOnlyTheUsersOwnOrdersWithoutAllOrders) {
     EXPECT_EQ(label(*own, OrdersOpenViewController::kNameTag)->textColor(), Color::black());
     EXPECT_EQ(label(*own, OrdersOpenViewController::kTotalTag)->textColor(), Color::blue());
     EXPECT_FALSE(h.hasAlert()) << alertText();
+    EXPECT_EQ(table().tableHeaderView(), nullptr) << "rows to show: no empty text";
     snap("orders_open_phone", true);
+}
+
+TEST_F(OrdersMainTest, AnEmptyListSaysSo) {
+    addOrder("O-5", "Paid", "U-ANN", 100)->setValue("closed", Date::now());
+    open("U-ANN");
+    EXPECT_TRUE(rows().empty());
+    EXPECT_NO_THROW(h.viewWithText("No open orders"));
+    snap("orders_open_empty_phone", true);
+    h.pickSegment(*main->segmentedControl(), "Closed");
+    EXPECT_THROW(h.viewWithText("No closed orders"), ui::test::HarnessError) << "a closed order is listed";
 }
 
 TEST_F(OrdersMainTest, WithAllOrdersOtherUsersOrdersAreGreyAndGroupedByType) {

@@ -39,7 +39,7 @@ private:
 // details opened from the title and "Split" tapped.
 class SplitOrder {
 public:
-    SplitOrder() {
+    explicit SplitOrder(ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone) : t(true, idiom) {
         // The burger's recipe is counted: 10 left.
         auto recipe = t.store->insert("Recipe");
         recipe->setValue("recipeId", "R-BURGER");
@@ -51,6 +51,7 @@ public:
         order->write(*t.store.context());
         t.store.save();
         orderScreen = &t.open(std::string("O-12"), std::string("L1"));
+        if (idiom == ui::DeviceIdiom::Tablet) t.h.tapBack();  // from the menu, pushed here without a detail pane
         t.h.tap(dynamic_cast<ui::Button&>(*orderScreen->navigationItem().titleView()));
         t.h.runUntilIdle();
         t.h.tap("Split");
@@ -239,6 +240,23 @@ TEST(SplitOrder, CancelAfterAFailedSecondSendLosesNoLine) {
     }
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (std::vector<std::string>{"Burger", "Fries"})) << "each moved line is on a stored order";
+}
+
+// Under each order's button its total, following the lines that move; on the pad's sheet the strip
+// is as wide as the sheet.
+TEST(SplitOrder, EachPartShowsItsTotalUnderItsButton) {
+    SplitOrder s(ui::DeviceIdiom::Tablet);
+    auto total = [&](const std::string& order) {
+        ui::View* shown = s.button(order).viewWithTag(SplitViewController::kTotalTag);
+        return shown ? shown->displayedText().value_or("") : std::string("(none)");
+    };
+    EXPECT_EQ(total("12"), "$14.00");
+    EXPECT_EQ(total("12-1"), "$0.00");
+    s.move({0, 2}, "12-1");
+    EXPECT_EQ(total("12"), "$3.00");
+    EXPECT_EQ(total("12-1"), "$11.00");
+    EXPECT_EQ(s.split().slideView()->scroll().frame().width(), s.split().slideView()->frame().width());
+    EXPECT_TRUE(ui::test::matchesGolden(s.t.picture(), "split_order_pad"));
 }
 
 TEST(SplitOrder, LooksRight) {

@@ -85,8 +85,16 @@ void OrderViewController::cancelAndRefreshOrders() {
 }
 
 void OrderViewController::cancel() {
-    if (session()->isGranted("CANCEL_ORDER")) cancelAndRefreshOrders();
-    else alert("Alert", localized(kNoAccess), "Ok");
+    if (!session()->isGranted("CANCEL_ORDER")) return alert("Alert", localized(kNoAccess), "Ok");
+    // Lines not sent yet are lost with the screen: the person says so first.
+    const auto lines = order() ? order()->activeSelections() : std::vector<SelectionPtr>{};
+    const bool unsent = std::any_of(lines.begin(), lines.end(),
+                                    [](const SelectionPtr& line) { return line->new_() || line->newQuantity() > 0; });
+    if (!unsent) return cancelAndRefreshOrders();
+    showAnswered(AlertView::make(localized("Confirmation"),
+                                 localized("The items not sent will be lost. Cancel the changes?"), localized("No"),
+                                 {localized("Yes")}),
+                 kCancelUnsentTag);
 }
 
 // ---- send
@@ -426,6 +434,9 @@ void OrderViewController::amountPressed(Control& tapped) {
 
 void OrderViewController::alertClicked(AlertView& answered, int index) {
     switch (answered.tag()) {
+    case kCancelUnsentTag:
+        if (index == 1) cancelAndRefreshOrders();
+        return;
     case kRemoveDiscountTag:
         if (index == 1) removeTappedDiscount();
         return;

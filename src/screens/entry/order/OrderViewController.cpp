@@ -296,7 +296,7 @@ void OrderViewController::someButtonTouched() {
     toolbar->setAutoresizingMask(Autoresizing::FlexibleWidth);
     toolbar->setItems({BarButtonItem::system(SystemItem::Cancel, [this](BarButtonItem&) { closeServerPicker(); }),
                        BarButtonItem::flexibleSpace(),
-                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { closeServerPicker(); })});
+                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { transferToPickedServer(); })});
     pickerPanel_->addSubview(toolbar);
     serverPicker_ = std::make_shared<PickerView>(Rect(0, toolbarHeight, bounds.width(), pickerHeight));
     serverPicker_->setAutoresizingMask(Autoresizing::FlexibleWidth);
@@ -320,8 +320,14 @@ std::optional<std::string> OrderViewController::titleForRow(PickerView&, int row
     return servers_[serverIdsOrdered_[row]];
 }
 
-void OrderViewController::didSelectRow(PickerView&, int row, int) {
-    chooseServer(row);
+// Turning the wheel only marks a server: Done transfers the order, Cancel leaves it as it was.
+void OrderViewController::didSelectRow(PickerView&, int, int) {}
+
+void OrderViewController::transferToPickedServer() {
+    const int row = serverPicker_ ? serverPicker_->selectedRow(0) : -1;
+    if (row >= 0 && row < static_cast<int>(serverIdsOrdered_.size()) && order() &&
+        order()->serverId() != serverIdsOrdered_[row])
+        chooseServer(row);
     closeServerPicker();
 }
 
@@ -336,8 +342,9 @@ void OrderViewController::newOrderPrompts() {
             if (seatView()) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
             if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
         }
-    } else if (seatView() && order()->orderType() == kTakeOut) {
-        promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
+    } else {
+        // A table order always asks when the store forces a guest count: it starts with none.
+        if (seatView() && order()->orderType() == kTakeOut) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
         if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
     }
     promptForMenu_ = !isPad();
@@ -548,7 +555,11 @@ void OrderViewController::setupScreen() {
         }
         setOrder(fresh);
         remoteId_ = fresh->remoteId();
-        if (menuView_) menuView_->setOrder(fresh);
+        if (menuView_) {
+            // The lines the menu added belong to the sale that closed: its undo list starts empty.
+            menuView_->setOrder(fresh);
+            menuView_->forgetActions();
+        }
         setTitleButton(fresh->name().value_or(""));
         newOrderPrompts();
         promptAsNeeded();
@@ -556,7 +567,6 @@ void OrderViewController::setupScreen() {
         return;
     }
     if (order()->new_()) promptAsNeeded();
-    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
     refresh();
 }
 
@@ -570,6 +580,8 @@ bool OrderViewController::isSettled() const { return order()->getDue() == 0 && u
 
 void OrderViewController::refresh() {
     if (!order()) return;
+    // The menu beside the order on the pad renames it too (a delivery's customer).
+    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
     const int sign = order()->orderType() == kRefund ? -1 : 1;
     auto show = [this](const char* name, int64_t cents) {
         if (Label* shown = label(name)) shown->setText(Utils::formatCurrency(cents));

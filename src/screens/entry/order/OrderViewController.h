@@ -48,6 +48,7 @@ public:
     // Alert tags: what an alert's answer leads to.
     static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
                          kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99, kEmailFailedTag = 95;
+    static constexpr int kCancelUnsentTag = 91;
 
     OrderViewController();
     ~OrderViewController() override;
@@ -93,9 +94,10 @@ public:
     // The order details' and split screen's answer.
     void replaceOrder(const std::shared_ptr<Order>& order);
     void chooseServer(int row);
-    // The server picker under the screen (the server item opens it); choosing a row transfers the
-    // order at once, Cancel and Done only close it.
+    // The server picker under the screen (the server item opens it); Done transfers the order to
+    // the server on the wheel, Cancel closes it with the order as it was.
     void someButtonTouched();
+    void transferToPickedServer();
     void closeServerPicker();
     ui::PickerView* serverPicker() const { return serverPicker_.get(); }
     int numberOfComponents(ui::PickerView&) override { return 1; }
