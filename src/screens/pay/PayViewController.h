@@ -17,12 +17,14 @@
 #include "screens/shell/ReceiptJob.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tavlo {
+class PaymentHandlerAdapter;
 class Session;
 struct Notification;
 }
@@ -115,6 +117,12 @@ public:
     // ---- the two roads (PayViewProcess.cpp)
     void localProcess(const std::optional<std::string>& reference);
     void localFinalize();
+    // No earlier charge of the order is without an answer (the person is told otherwise).
+    bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
+    // An approved card charge not yet stored with the order; null when there is none.
+    std::shared_ptr<Payment> unsentCharge() const;
+    // Voids the unsent approved charges at the card host; false (told) when one stays.
+    bool voidUnsentCharges();
     bool needsSignature(int32_t type);
     void captureSignature(std::function<void()> completion);
     void gatewaySelect();

@@ -6,6 +6,7 @@
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
+#include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/InterfaceRegistry.h"
@@ -197,8 +198,33 @@ void PayViewController::paid() {
 }
 
 void PayViewController::cancel() {
+    if (!voidUnsentCharges()) return;
     deleteFailedPayments();
     paid();
+}
+
+std::shared_ptr<Payment> PayViewController::unsentCharge() const {
+    if (!session_->isLite()) return nullptr;
+    for (const auto& each : order_->payments())
+        if (each->isNew() && Payment::carriesHostFields(each->type()) && each->hostData()) return each;
+    return nullptr;
+}
+
+bool PayViewController::voidUnsentCharges() {
+    // An approved charge is money taken: it leaves the terminal only by a void the host answered.
+    for (std::shared_ptr<Payment> charged = unsentCharge(); charged; charged = unsentCharge()) {
+        const std::optional<std::string> host = creditHost();
+        std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
+        const HostConfig config = Session::getHostConfig(host, session_->managedObjectContext());
+        std::shared_ptr<PaymentTransaction> transaction = handler ? handler->transaction(charged->refNum(), config) : nullptr;
+        Error error;
+        if (!transaction || !handler->cancel(*transaction, config, &error)) {
+            showError("Error", error, "Unable to void payment", "Cancel");
+            return false;
+        }
+        order_->removePayment(charged);
+    }
+    return true;
 }
 
 void PayViewController::alertClicked(AlertView& shown, int index) {

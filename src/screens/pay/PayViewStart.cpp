@@ -163,6 +163,13 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
                                         textOf(expDate()), textOf(secCode()), textOf(zip()), swipe_.get());
     payment_->setApproval(approval);
     if (session_->isLite()) {
+        // A charge the host approved whose order could not be stored is stored now, not charged
+        // again.
+        if (std::shared_ptr<Payment> charged = unsentCharge()) {
+            payment_ = charged;
+            localFinalize();
+            return;
+        }
         localProcess(reference);
     } else if (needsSignature(type)) {
         captureSignature([this] { gatewaySelect(); });
@@ -173,8 +180,9 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
 
 void PayViewController::deleteFailedPayments() {
     std::vector<std::shared_ptr<Payment>> unsent;
+    const std::shared_ptr<Payment> charged = unsentCharge();
     for (const auto& each : order_->payments())
-        if (each->isNew()) unsent.push_back(each);
+        if (each->isNew() && each != charged) unsent.push_back(each);
     for (auto it = unsent.rbegin(); it != unsent.rend(); ++it) order_->removePayment(*it);
     payment_.reset();
 }
