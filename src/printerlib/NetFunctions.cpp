@@ -20,8 +20,6 @@ namespace tavlo::printerlib {
 namespace {
 
 constexpr double kWorkerPause = 0.1;
-
-
 constexpr int kLookupAttempts = 3;
 
 double secondsSince(Date start) { return Date::now().secondsSince(start); }

@@ -1,8 +1,8 @@
 #include "printerlib/iControlMisc.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <cmath>
+#include <filesystem>
 
 namespace tavlo::printerlib {
 
