@@ -7,7 +7,7 @@
 #include "support/GoldenText.h"
 #include "support/SalesDay.h"
 #include "printing/EscPosPrinter.h"
-#include "support/EscPosDecoder.h"
+#include "EscPosDecoder.h"
 #include "support/LoopbackPrinter.h"
 #include "support/StoreFixture.h"
 #include "support/TimeZoneScope.h"
@@ -275,7 +275,7 @@ TEST_F(ReceiptTest, TheNetworkPrinterGetsTheBytesOfTheTranscript) {
 
     test::TranscriptPrinterStream decoded;
     std::string why;
-    ASSERT_TRUE(test::decodeEscPos(jobs[0], decoded, &why)) << why;
+    ASSERT_TRUE(printersim::decodeEscPos(jobs[0], decoded, &why)) << why;
     // The picture travels in whole bands of 24 dot rows.
     std::string want = transcript;
     want.replace(want.find("~ image 40x20"), 13, "~ image 40x24");

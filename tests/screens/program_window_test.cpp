@@ -1,11 +1,17 @@
 // The terminal program in a window on Xvfb, used as a person uses it through xdotool: set up by
 // clicking into the store set-up screen, typing the store's id, password and gateway, saving and
-// answering the association prompt, with the store server on loopback serving the store; and,
-// against the demo store (as storesim --demo serves it), signed in with the demo store's first
-// user. The user defaults the program wrote, its log and what its window
-// shows afterwards show the result. Skipped, with the reason, where Xvfb or xdotool is missing or
-// Xvfb cannot start, and while the program has no set-up screen.
+// answering the association prompt, with the store server on loopback serving the store; against
+// the generated store (as storesim --demo --items 60 serves it), signed in and serving a table and
+// a quick sale; and in the demo restaurant of ./run, whose manager opens the day and serves a
+// table through its kitchen printers and a card. The user defaults the program wrote, its log,
+// what the store server and the printers got and what its window shows afterwards show the
+// result. Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start, and
+// while the program has no set-up screen.
+#include "DemoStore.h"
+#include "CardGateway.h"
+#include "EscPosDecoder.h"
 #include "StoreServer.h"
+#include "TicketText.h"
 #include "core/order/Order.h"
 #include "core/order/Selection.h"
 #include "core/session/Session.h"
@@ -24,6 +30,7 @@
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/LocalStoreScope.h"
+#include "support/LoopbackPrinter.h"
 #include "support/StoreFixture.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
@@ -33,6 +40,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -125,10 +133,9 @@ std::string whyNoWindow(const XvfbDisplay& display) {
 class ProgramWindow {
 public:
     ProgramWindow(const XvfbDisplay& display, const std::string& folder, std::vector<std::string> args,
-                  const std::filesystem::path& data)
+                  const std::filesystem::path& data, std::vector<std::string> environment = {})
         : display_(display), folder_(folder),
-          program_(std::move(args), {display.environment(), "TAVLO_HOME=" + data.string()}, false,
-                   folder + "/tavlo.log") {
+          program_(std::move(args), withData(display, data, std::move(environment)), false, folder + "/tavlo.log") {
         if (!program_.started()) return;
         std::string found = xdo({"search", "--sync", "--onlyvisible", "--name", "^Tavlo$"});
         id = found.substr(0, found.find('\n'));
@@ -145,6 +152,14 @@ public:
     std::string id;  // empty when the window did not come
 
 private:
+    static std::vector<std::string> withData(const XvfbDisplay& display, const std::filesystem::path& data,
+                                             std::vector<std::string> environment) {
+        environment.push_back(display.environment());
+        environment.push_back("TAVLO_HOME=" + data.string());
+        // As on a machine with X11 alone: no runtime folder for a Wayland library to complain of.
+        environment.push_back("XDG_RUNTIME_DIR=");
+        return environment;
+    }
     std::string xdo(std::vector<std::string> args) {
         return ui::test::xdotool(display_, std::move(args), folder_ + "/xdotool.log");
     }
@@ -172,6 +187,8 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     const std::filesystem::path data = home.path() / "terminal";
     ProgramWindow window(display, folder, {kProgram.string()}, data);
     ASSERT_FALSE(window.id.empty()) << window.output();
+    // Without XDG_RUNTIME_DIR (a machine with X11 alone) the window system says nothing on the output.
+    EXPECT_EQ(window.output().find("XDG_RUNTIME_DIR"), std::string::npos) << window.output();
     auto click = [&](Point at) { window.click(at); };
     auto type = [&](const std::string& text) { window.type(text); };
     click(places.storeId);
@@ -233,8 +250,8 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
     const SignInPlaces places = signInPlaces();
 
-    // The demo store as storesim --demo serves it (store "demo", password "demo", the asking
-    // terminal its first till), without the change announcements.
+    // The generated store as storesim --demo --items 60 serves it (store "demo", password "demo",
+    // the asking terminal its first till), without the change announcements.
     storesim::StoreServer server({"demo", "demo"});
     server.setStoreData([](const storesim::StoreDataRequest& asked) { return storeData(asked.deviceId); });
     server.start();
@@ -289,7 +306,7 @@ struct OrderPlaces {
     Point item0{472, 137}, item1{668, 137}, item2{864, 137};
     Point send{45, 746};        // the order screen's toolbar
     Point pay{198, 695}, close{277, 695};  // under its totals
-    Point twenty, process;      // the pay screen's "$20" and "Process"
+    Point twenty, hundred, process;  // the pay screen's "$20", "$100" and "Process"
     Point alertOk{512, 437};    // "Ok" of a one-button alert in the middle of the window
 };
 
@@ -321,6 +338,7 @@ OrderPlaces orderPlaces() {
     host->present(sheet, false);
     h.runUntilIdle();
     places.twenty = centreInWindow(h.viewWithText("$20"));
+    places.hundred = centreInWindow(h.viewWithText("$100"));
     places.process = centreInWindow(h.viewWithText("Process"));
     return places;
 }
@@ -370,7 +388,7 @@ private:
     std::string log_;
 };
 
-// The demo store with the tables listed by area (the middle segment of the orders main screen).
+// The generated store with the tables listed by area (the middle segment of the orders main screen).
 std::string storeDataWithTables(const std::string& deviceId) {
     return StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}, {"MODULE_TABLE_LAYOUT", "YES"}}, deviceId);
 }
@@ -477,5 +495,138 @@ TEST(TerminalWindowUnderXvfb, ThePersonServesATableAndAQuickSaleAndTakesCashForB
     person.picture("terminal_window_orders_served");
 }
 
+
+
+// Where a person clicks in the demo restaurant (storesim --demo), on the pad: the administration
+// screen's Open Store and its two alerts, its Orders button; the lunch menu's Harbour burger, its
+// doneness and its side (fries) in the prompts over the menu, the Drinks menu and its Draught
+// lager.
+struct DemoPlaces {
+    Point openStore{160, 110}, confirmYes{584, 427}, openedOk{512, 418}, orders{52, 746};
+    Point tableAreas{160, 22}, table1{120, 90};
+    Point burger{570, 137}, mediumRare{400, 228}, moreFries{738, 184};
+    Point drinks{450, 74}, lager{373, 137};
+    Point credit{664, 96}, cardNumber{580, 467}, cardExpiry{472, 513};  // on the pay screen
+};
+
+// The program's environment in a time zone where it is about noon now: the demo offers its lunch
+// menu (before four in the afternoon) beside the drinks, whatever the time of the test.
+std::string lunchTimeZone() {
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    int east = 12 - utc.tm_hour;  // hours ahead of UTC
+    if (east > 14) east -= 24;
+    if (east < -12) east += 24;
+    return "TZ=LUNCH" + std::to_string(-east);  // POSIX counts the hours behind UTC
+}
+
+// What a printer printed, as the paper reads: its jobs one after the other.
+std::string paper(tavlo::test::LoopbackPrinter& printer, size_t jobs) {
+    std::string text;
+    for (const std::string& job : printer.jobs(jobs)) {
+        printersim::TicketText ticket;
+        printersim::decodeEscPos(job, ticket);
+        text += ticket.text();
+    }
+    return text;
+}
+
+TEST(TerminalWindowUnderXvfb, TheManagerOpensTheDemoRestaurantsDayAndServesATable) {
+    registerStartupScreens();
+    tavlo::test::TempHome home;
+    const std::string folder = home.path().string();
+    XvfbDisplay display(folder + "/xvfb.log");
+    if (std::string why = whyNoWindow(display); !why.empty()) GTEST_SKIP() << why;
+    const SignInPlaces signIn = signInPlaces();
+    const OrderPlaces at = orderPlaces();
+    const DemoPlaces demoAt;
+
+    // The demo restaurant as ./run serves it: its day closed, its printers and card gateway on
+    // loopback.
+    tavlo::test::LoopbackPrinter grill, bar, receipt;
+    gatewaysim::CardGateway gateway({"demo", "demo", 5});
+    gateway.start();
+    storesim::StoreServer::Options options{"demo", "demo"};
+    options.dayOpen = false;
+    storesim::StoreServer server(options);
+    storesim::DemoStore demo;
+    demo.printers = {{"grill", grill.url()}, {"bar", bar.url()}, {"receipt", receipt.url()}};
+    demo.params = {{"HH_IGNORE_BROADCASTS", "YES"}};
+    server.setStoreData([demo](const storesim::StoreDataRequest& asked) { return demo.reply(asked.deviceId); });
+    server.setCatalogue(storesim::StoreCatalogue::fromStoreData(demo.reply("")));
+    server.setCardGateway(gateway.url(), "demo", "demo");
+    server.start();
+    const std::filesystem::path data = home.path() / "terminal";
+    ProgramWindow window(display, folder, {kProgram.string(), "--demo-gateway", server.url()}, data, {lunchTimeZone()});
+    ASSERT_FALSE(window.id.empty()) << window.output();
+    Person person(window, (data / "system.log").string());
+    ASSERT_TRUE(eventually(Person::kPatience, [&] { return person.logged("*** Ready for Login!"); }))
+        << window.output();
+    ASSERT_TRUE(person.settled());
+
+    // The manager signs in; the day is closed, so the administration screen comes, where she
+    // opens it, then goes to the orders.
+    window.click(signIn.number);
+    window.type(std::to_string(storesim::DemoStore::kManagerNumber));
+    ASSERT_TRUE(person.click(signIn.login)) << person.picture("demo_window_signing_in");
+    ASSERT_TRUE(eventually(Person::kPatience, [&] { return person.logged("*** User: Sam Rivera"); })) << person.log();
+    person.picture("demo_window_admin");
+    ASSERT_TRUE(person.click(demoAt.openStore)) << person.picture("demo_window_open_store");
+    ASSERT_TRUE(person.click(demoAt.confirmYes)) << person.picture("demo_window_opening");
+    EXPECT_TRUE(eventually(Person::kPatience, [&] { return server.dayOpen(); }));
+    ASSERT_TRUE(person.click(demoAt.openedOk)) << person.picture("demo_window_opened");
+    ASSERT_TRUE(person.click(demoAt.orders)) << person.picture("demo_window_orders");
+
+    // Table 1: a burger cooked medium rare with fries, a lager, sent.
+    ASSERT_TRUE(person.click(demoAt.tableAreas)) << person.picture("demo_window_areas");
+    ASSERT_TRUE(person.click(demoAt.table1)) << person.picture("demo_window_table");
+    ASSERT_TRUE(person.click(demoAt.burger)) << person.picture("demo_window_doneness");
+    ASSERT_TRUE(person.click(demoAt.mediumRare)) << person.picture("demo_window_sides");
+    // The burger's one side chosen, the line is whole.
+    ASSERT_TRUE(person.click(demoAt.moreFries)) << person.picture("demo_window_burger");
+    ASSERT_TRUE(person.click(demoAt.drinks)) << person.picture("demo_window_drinks");
+    ASSERT_TRUE(person.click(demoAt.lager)) << person.picture("demo_window_lager");
+    person.picture("demo_window_table_order");
+    ASSERT_TRUE(person.click(at.send)) << person.picture("demo_window_sending");
+
+    // The kitchen got it: the grill the burger as ordered, the bar the lager.
+    const std::string grillTicket = paper(grill, 1);
+    EXPECT_NE(grillTicket.find("Grill\nTable 1\n"), std::string::npos) << grillTicket;
+    EXPECT_NE(grillTicket.find("Server: Sam Rivera\n"), std::string::npos) << grillTicket;
+    EXPECT_NE(grillTicket.find("1 x Harbour burger\n    Medium rare\n    + Fries\n"), std::string::npos) << grillTicket;
+    EXPECT_EQ(grillTicket.find("lager"), std::string::npos) << grillTicket;
+    const std::string barTicket = paper(bar, 1);
+    EXPECT_NE(barTicket.find("1 x Draught lager\n"), std::string::npos) << barTicket;
+
+    // The table again, paid by a card typed in: the store server charges it at the card gateway,
+    // the order closes and its receipt prints.
+    ASSERT_TRUE(person.click(demoAt.table1)) << person.picture("demo_window_table_again");
+    ASSERT_TRUE(person.click(at.pay)) << person.picture("demo_window_pay");
+    ASSERT_TRUE(person.click(demoAt.credit)) << person.picture("demo_window_credit");
+    window.click(demoAt.cardNumber);
+    window.type("4111111111111111");
+    window.click(demoAt.cardExpiry);
+    window.type("1230");
+    ASSERT_TRUE(person.settled());
+    person.picture("demo_window_card_typed");
+    ASSERT_TRUE(person.click(at.process)) << person.picture("demo_window_processing");
+    std::optional<std::string> held;
+    EXPECT_TRUE(eventually(Person::kPatience, [&] {
+        std::vector<std::string> ids = server.orderRemoteIds();
+        held = ids.empty() ? std::nullopt : server.order(ids[0]);
+        return holds(held, "<closed>true</closed>");
+    })) << held.value_or("no order");
+    ASSERT_EQ(gateway.kept().size(), 1u);
+    EXPECT_EQ(gateway.kept()[0].amountCents, 2555);
+    EXPECT_TRUE(holds(held, "type=\"credit\"") && holds(held, "<refNumber>" + gateway.kept()[0].reference + "<"))
+        << held.value_or("");
+    const std::string receiptText = paper(receipt, 1);
+    EXPECT_NE(receiptText.find("Harbour Street Kitchen\nTable 1\n"), std::string::npos) << receiptText;
+    EXPECT_NE(receiptText.find("1 Harbour burger"), std::string::npos) << receiptText;
+    EXPECT_NE(receiptText.find("Total                                25.55"), std::string::npos) << receiptText;
+    ASSERT_TRUE(person.settled());
+    person.picture("demo_window_paid");
+}
 } // namespace
 } // namespace tavlo::screens

@@ -102,3 +102,58 @@ TEST_F(StoreServerTest, FaultsApplyToTheirKindForTheirCount) {
     EXPECT_EQ(server.orderRemoteIds().size(), 2u);
     EXPECT_EQ(server.requestCount("customerOrder"), 4u);
 }
+
+TEST_F(StoreServerTest, AResentOrderKeepsWhatItDoesNotRepeatAndDropsWhatItDeletes) {
+    post("<customerOrder remoteId=\"R1\"><orderName>T2</orderName><discount remoteId=\"d1\" action=\"add\"/>"
+         "<selection remoteId=\"s1\" action=\"add\"/><selection remoteId=\"s2\" action=\"add\"/>"
+         "<payment remoteId=\"p1\" action=\"add\" type=\"cash\"><subTotal>500</subTotal></payment>"
+         "<total>1000</total></customerOrder>");
+    post("<customerOrder remoteId=\"R1\"><orderName>T2</orderName><discount remoteId=\"d1\" action=\"delete\"/>"
+         "<selection remoteId=\"s1\" action=\"add\"/><selection remoteId=\"s2\" action=\"delete\"/>"
+         "<selection remoteId=\"s3\" action=\"add\"/>"
+         "<payment remoteId=\"p2\" action=\"add\" type=\"cash\"><subTotal>100</subTotal></payment>"
+         "<total>900</total></customerOrder>");
+    XmlDocPtr held = XmlHelper::parse(server.order("R1").value_or(""));
+    xmlNodePtr order = xmlDocGetRootElement(held.get());
+    Lines children;
+    for (xmlNodePtr c = xmlFirstElementChild(order); c; c = xmlNextElementSibling(c))
+        children.push_back(std::string(reinterpret_cast<const char*>(c->name)) + " " +
+                           XmlHelper::getAttributeValue(c, "remoteId").value_or(XmlHelper::getValue(c, held.get()).value_or("")));
+    EXPECT_EQ(children, (Lines{"orderId 1001", "orderName T2", "selection s1", "selection s3", "payment p1",
+                               "payment p2", "total 900"}));
+    EXPECT_EQ(server.order("R1")->find("action="), std::string::npos);
+}
+
+TEST_F(StoreServerTest, TheDaysCardPaymentsAreItsPaymentReferences) {
+    StoreServer closed({"1", "secret", 5, false});
+    closed.start();
+    auto isOpen = [&](StoreServer& s) {
+        HttpRequest request;
+        request.url = s.url();
+        request.headers = {{"Content-Type", "text/xml"}, {"from", "1"}, {"store", "1"}, {"authorization", "secret"}, {"uid", "d"}};
+        request.body = "<tavloRequest><getOrders openOnly=\"true\"/></tavloRequest>";
+        XmlDocPtr doc = XmlHelper::parse(HttpClient::post(request)->body);
+        return XmlHelper::getAttributeValue(xmlDocGetRootElement(doc.get()), "isOpen").value_or("");
+    };
+    EXPECT_EQ(isOpen(closed), "false");
+    EXPECT_EQ(isOpen(server), "true");
+
+    auto card = [](const char* id, const char* ref, const char* extra = "") {
+        return std::string("<payment remoteId=\"") + id + "\" action=\"add\" type=\"credit\"><refNumber>" + ref +
+               "</refNumber>" + extra + "</payment>";
+    };
+    post("<open><userId>U1</userId></open>");
+    post("<customerOrder remoteId=\"R1\">" + card("p1", "17") +
+         "<payment remoteId=\"p2\" type=\"cash\" action=\"add\"/></customerOrder>");
+    post("<customerOrder remoteId=\"R2\">" + card("p3", "18") + "</customerOrder>");
+    // A voided card payment is still the host's transaction.
+    post("<customerOrder remoteId=\"R2\">" + card("p3", "18", "<voidBy>U1</voidBy>") + "</customerOrder>");
+    EXPECT_EQ(values(post("<getPaymentRefs><paymentType>2</paymentType></getPaymentRefs>"), "paymentRef"),
+              (Lines{"17", "18"}));
+    EXPECT_TRUE(values(post("<getPaymentRefs><paymentType>1</paymentType></getPaymentRefs>"), "paymentRef").empty());
+    post("<close><userId>U1</userId></close>");
+    EXPECT_FALSE(server.dayOpen());
+    EXPECT_TRUE(values(post("<getPaymentRefs><paymentType>2</paymentType></getPaymentRefs>"), "paymentRef").empty());
+    post("<open><userId>U1</userId></open>");
+    EXPECT_TRUE(server.dayOpen());
+}

@@ -2,6 +2,7 @@
 #include "core/order/ComboSelection.h"
 #include "core/records/Customer.h"
 #include "core/order/Order.h"
+#include "core/session/IDBroker.h"
 #include "platform/foundation/Clock.h"
 #include "support/LocalStoreScope.h"
 #include "sync/exchange/CardFieldEncryptor.h"
@@ -463,6 +464,77 @@ TEST_F(OrderSendReadBackTest, OrdersAndSummariesComeBackAsOrders) {
     EXPECT_FALSE(CommHelper::getOrders(*s, &error));
     EXPECT_EQ(error.code(), CommHelper::Refused);
     EXPECT_EQ(error.localizedDescription(), "Store is closed");
+}
+
+// The terminal sends every line (voided ones as deletes) but only new or changed payments: the
+// server must merge what it is sent into what it holds. A table paid in part, then a line voided,
+// then split: every send leaves the held orders whole.
+TEST_F(OrderSendReadBackTest, AnOrderSentThreeTimesReadsBackWhole) {
+    IDBroker::initWithMOC(store.context());  // a void is logged under an id of its own
+    auto sendAll = [this](std::vector<Order*> orders) {
+        for (Order* order : orders) {
+            OrderDocument document(*order, encryptor);
+            Error error;
+            ASSERT_TRUE(CommHelper::sendOrder(document, server->url(), "u5", false, std::nullopt, std::nullopt, false,
+                                              context(), &error))
+                << error.localizedDescription();
+            // As the pay screen does once the server took them.
+            for (const auto& p : order->getPayments()) {
+                p->setNew(false);
+                p->setModified(false);
+            }
+        }
+    };
+    auto readBack = [this](const char* remoteId) {
+        std::vector<std::shared_ptr<Order>> one;
+        Error error;
+        EXPECT_TRUE(CommHelper::getOrder(remoteId, server->url(), "u5", CommHelper::loadOrders(one, context()),
+                                         context(), &error));
+        return one.size() == 1 ? one[0] : nullptr;
+    };
+    auto names = [](const Order& order) {
+        std::vector<std::string> out;
+        for (const SelectionPtr& s : order.getSelections()) out.push_back(s->name().value_or(""));
+        return out;
+    };
+
+    Order table;
+    table.setRemoteId(std::string("ORD-7"));
+    table.setOrderType(Order::kDineIn);
+    table.setName(std::string("Table 2"));
+    table.setAreaLocationId(std::string("L2"));
+    table.addTax(OrderTax(std::string("State"), 1000, std::string("round")));
+    SelectionPtr burger = line("L1", "Burger", 1000), salad = line("L2", "Salad", 800), soup = line("L3", "Soup", 600);
+    for (const SelectionPtr& s : {burger, salad, soup}) table.addSelection(s, nullptr);
+    table.addPayment(payment("P-1", Payment::kCash, 500));
+    sendAll({&table});
+
+    table.removeSelection(salad, std::nullopt, nullptr);
+    sendAll({&table});
+
+    std::shared_ptr<Order> split = table.shallowClone();
+    split->setRemoteId(std::string("ORD-8"));
+    split->setName(std::string("Table 2-1"));
+    SelectionPtr moved = soup->clone();
+    moved->setRemoteId(std::string("L4"));
+    split->addSelection(moved, nullptr);
+    table.removeSelection(soup, std::nullopt, nullptr);
+    split->setSplit(true);
+    table.setSplit(true);
+    sendAll({&table, split.get()});
+
+    std::shared_ptr<Order> first = readBack("ORD-7");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(names(*first), std::vector<std::string>{"Burger"});
+    ASSERT_EQ(first->getPayments().size(), 1u);  // the cash sent with the first send only
+    EXPECT_EQ(first->getPayments()[0]->subTotal(), 500);
+    EXPECT_EQ(first->getTotal(), 1100);
+    EXPECT_EQ(first->getDue(), 600);
+    std::shared_ptr<Order> second = readBack("ORD-8");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(names(*second), std::vector<std::string>{"Soup"});
+    EXPECT_EQ(second->getTotal(), 660);
+    EXPECT_EQ(server->orderRemoteIds(), (std::vector<std::string>{"ORD-7", "ORD-8"}));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "DemoStore.h"
 #include "core/session/DBHelper.h"
 #include "core/ports/LoadProgress.h"
 #include "core/util/TavloLog.h"
@@ -608,6 +609,76 @@ TEST_F(StoreLoadTest, AFullReloadOfTheSameReplyStoresTheSameRowsUnderTheSameKeys
     ASSERT_TRUE(fresh);
     EXPECT_NE(fresh, item);
     EXPECT_EQ(fresh->toMany("taxes").size(), 1u);
+}
+
+// The demo restaurant of ./run loads whole: every link it names is made, and it holds what a
+// person trying the terminal meets.
+TEST_F(StoreLoadTest, TheDemoRestaurantLoadsAsARestaurant) {
+    storesim::DemoStore demo;
+    demo.printers = {{"grill", "127.0.0.1:9101"}, {"receipt", "127.0.0.1:9103"}};
+    demo.params = {{"TAVLO_LITE", "YES"}};
+    LoadRun run = load(demo.reply("device-7"), true);
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(loggedBy("StoreLoadCatalogue.cpp"), std::vector<std::string>());
+    EXPECT_EQ(loggedBy("StoreLoadMenus.cpp"), std::vector<std::string>());
+    EXPECT_EQ(loggedBy("StoreLoadConfig.cpp"), std::vector<std::string>());
+
+    auto names = [&](std::string_view entity, const std::string& predicate = "TRUEPREDICATE") {
+        std::set<std::string> out;
+        for (const auto& r : view().fetch(FetchRequest(std::string(entity), Predicate::format(predicate))))
+            out.insert(r->text("name").value_or(""));
+        return out;
+    };
+    EXPECT_EQ(names("Menu"), (std::set<std::string>{"Lunch", "Dinner", "Drinks"}));
+    EXPECT_EQ(view().count("Item", "menu == nil AND isCombo == NO"), 0u);
+    ManagedObjectPtr ribeye = row("Item", "itemId", "I-D-RIBEYE");
+    ASSERT_TRUE(ribeye);
+    EXPECT_EQ(ribeye->text("name"), "Ribeye steak");
+    EXPECT_EQ(ribeye->int32("price"), 3200);
+    EXPECT_EQ(ribeye->text("menu.name"), "Dinner");
+    // Steak doneness must be chosen; a burger's side too (none is given by default), a steak
+    // comes with fries that may be changed.
+    ManagedObjectPtr doneness = view().fetchFirst("RecipePreparationGroup", "recipe.recipeId == %@", "RC-RIBEYE");
+    ASSERT_TRUE(doneness);
+    EXPECT_TRUE(doneness->boolean("required"));
+    EXPECT_EQ(doneness->toOne("preparationGroup")->toMany("preparationGroupPreparations").size(), 5u);
+    EXPECT_EQ(row("Item", "itemId", "I-L-BURGER")->int32("sideCount"), 1);
+    EXPECT_TRUE(row("Item", "itemId", "I-L-BURGER")->toMany("defaultSides").empty());
+    EXPECT_EQ(ribeye->toMany("defaultSides").size(), 1u);
+    // Two combos of distinct items; food is free of the liquor tax, beer is not.
+    EXPECT_EQ(names("Item", "isCombo == YES"), (std::set<std::string>{"Burger lunch deal", "Steak night"}));
+    EXPECT_EQ(row("Item", "itemId", "CI-STEAK")->toMany("items")[0]->text("name"), "Sirloin steak");
+    EXPECT_EQ(ribeye->toMany("taxExemptions").size(), 1u);
+    EXPECT_TRUE(row("Item", "itemId", "I-LAGER")->toMany("taxExemptions").empty());
+    EXPECT_EQ(row("Tax", "taxId", "TX-SALES")->int32("percentage"), 825);
+    EXPECT_EQ(row("Complimentary", "complimentaryId", "C-STAFF")->int32("percentage"), 5000);
+    EXPECT_EQ(row("Complimentary", "complimentaryId", "C-MANAGER")->int32("percentage"), 10000);
+    // Two areas of tables; kitchen printers for the grill and the bar, the receipt printer at
+    // the till, which is the asking device; a printer given no address has none.
+    EXPECT_EQ(row("Area", "areaId", "A-DINING")->toMany("areaLocations").size(), 7u);
+    EXPECT_EQ(row("Area", "areaId", "A-PATIO")->toMany("areaLocations").size(), 4u);
+    EXPECT_EQ(row("Printer", "printerId", "P-GRILL")->text("url"), "127.0.0.1:9101");
+    EXPECT_EQ(row("Printer", "printerId", "P-BAR")->text("url").value_or(""), "");
+    EXPECT_EQ(row("Printer", "printerId", "P-BAR")->toMany("recipes").size(), 7u);
+    ManagedObjectPtr till = view().fetchFirst("TerminalParam", "name == %@ AND value == %@", "TS_UID", "device-7");
+    ASSERT_TRUE(till);
+    EXPECT_EQ(till->text("terminal.name"), "Till 1");
+    EXPECT_EQ(DBHelper::getTerminalValue("TS_PRINTER_URL", std::string("T1"), &view()), "127.0.0.1:9103");
+    EXPECT_EQ(DBHelper::getTerminalValue("TS_PRINTER_TYPE", std::string("T1"), &view()), "escpos");
+    EXPECT_EQ(row("TerminalCashDrawer", "url", "1")->text("cashDrawer.name"), "Front drawer");
+    // The manager may do all the screens ask; the servers sell, split, discount and pay.
+    std::set<std::string> manager, server;
+    for (const auto& p : row("Role", "roleId", "R-MANAGER")->toMany("permissions")) manager.insert(*p->text("name"));
+    for (const auto& p : row("Role", "roleId", "R-SERVER")->toMany("permissions")) server.insert(*p->text("name"));
+    EXPECT_EQ(manager.size(), count("Permission"));
+    for (const char* right : {"SPLIT", "ADD_DISCOUNT", "PAY_CREDIT", "QUICK_SALE", "RENAME_ORDER"})
+        EXPECT_TRUE(server.contains(right)) << right;
+    EXPECT_FALSE(server.contains("CLOSE_STORE"));
+    // The close report prints every section; the extra parameters are there.
+    EXPECT_EQ(param("REPORT_SUMMARY_ITEMS_SOLD_SECTION"), "YES");
+    EXPECT_EQ(param("TAVLO_LITE"), "YES");
+    // No day is open: the first manager to sign in opens it.
+    EXPECT_EQ(count("StoreBatch"), 0u);
 }
 
 } // namespace

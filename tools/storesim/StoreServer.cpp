@@ -1,4 +1,6 @@
 #include "StoreServer.h"
+#include "CardCharges.h"
+#include "OrderMerge.h"
 
 #include <httplib.h>
 #include <libxml/tree.h>
@@ -79,9 +81,29 @@ std::optional<std::string> recordKey(xmlNodePtr record) {
     return std::nullopt;
 }
 
-// A reply body: the declaration and the `tavloReply` root around the given children.
-std::string reply(const std::string& children) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><tavloReply>" + children + "</tavloReply>";
+// A reply body: the declaration and the `tavloReply` root (with the given attributes) around the
+// given children.
+std::string reply(const std::string& children, const std::string& attributes = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><tavloReply" + attributes + ">" + children + "</tavloReply>";
+}
+
+// The tender an order document's payment `type` names for a payment-reference request's type.
+std::optional<std::string> tenderLabel(const std::string& paymentType) {
+    if (paymentType == "2") return "credit";
+    if (paymentType == "10") return "creditAuthOnly";
+    return std::nullopt;
+}
+
+std::string withoutBlanks(std::string text) {
+    std::erase_if(text, [](unsigned char c) { return std::isspace(c); });
+    return text;
+}
+
+void removeChildren(xmlNodePtr parent, const char* name) {
+    for (xmlNodePtr node : XmlHelper::getChildRun(parent, name)) {
+        xmlUnlinkNode(node);
+        xmlFreeNode(node);
+    }
 }
 
 // Sends the status line and headers, then closes the connection instead of the body.
@@ -94,12 +116,21 @@ void dropReply(httplib::Response& response) {
 } // namespace
 
 struct StoreServer::Held {
+    // A card payment of the open day: its tender label and its reference at the card host.
+    struct CardPayment {
+        std::string type;
+        std::string reference;
+    };
+
     std::map<std::string, std::string> orders;  // remoteId -> customerOrder element
     std::map<std::string, long> orderIds;
     long nextOrderId = 1001;
     std::map<std::string, std::map<std::string, std::string>> records;  // kind -> remoteId -> element
     std::map<std::string, std::vector<std::string>> reports;
-    std::vector<std::string> paymentRefs;
+    std::optional<std::vector<std::string>> paymentRefs;  // given by the test, in place of the day's
+    std::map<std::string, CardPayment> dayCardPayments;   // payment remoteId -> what it holds
+    bool dayOpen = true;
+    std::map<std::string, long> announced;  // line remoteId -> the units the kitchen has
     std::vector<std::string> usersNotCashedOut;
     std::vector<ReceivedRequest> requests;
 };
@@ -108,6 +139,7 @@ StoreServer::StoreServer() : StoreServer(Options()) {}
 
 StoreServer::StoreServer(Options options)
     : options_(std::move(options)), server_(std::make_unique<httplib::Server>()), held_(std::make_unique<Held>()) {
+    held_->dayOpen = options_.dayOpen;
     server_->Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
         handle(request, response);
     });
@@ -174,6 +206,21 @@ void StoreServer::setReport(const std::string& name, std::vector<std::string> li
 void StoreServer::setPaymentRefs(std::vector<std::string> refs) {
     std::lock_guard lock(mutex_);
     held_->paymentRefs = std::move(refs);
+}
+
+void StoreServer::setCardGateway(std::string url, std::string user, std::string password) {
+    std::lock_guard lock(mutex_);
+    cards_ = std::make_unique<CardCharges>(std::move(url), std::move(user), std::move(password));
+}
+
+void StoreServer::setCatalogue(StoreCatalogue catalogue) {
+    std::lock_guard lock(mutex_);
+    catalogue_ = std::move(catalogue);
+}
+
+bool StoreServer::dayOpen() const {
+    std::lock_guard lock(mutex_);
+    return held_->dayOpen;
 }
 
 void StoreServer::setUsersNotCashedOut(std::vector<std::string> userIds) {
@@ -324,11 +371,15 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
 
     std::string children;
     std::optional<std::string> whole;  // a reply of its own, in place of the usual one
+    if (kind == "customerOrder") whole = charge(doc.get(), what);
+    if (kind == "close" && plan.fault == Fault::None) whole = settle();
+    if (whole) return answer(200, *whole);
     std::function<std::string(const StoreDataRequest&)> storeData;
+    std::vector<StorePrinters::Job> jobs;
     {
         std::lock_guard lock(mutex_);
         storeData = storeData_;
-        children = keep(kind, doc.get(), what, whole);
+        children = keep(kind, doc.get(), what, whole, jobs);
     }
     if (kind == "getStoreData" && storeData) {
         StoreDataRequest ask{text(doc.get(), what, "storeDateUpdated"), text(doc.get(), what, "menuDateUpdated"),
@@ -343,6 +394,8 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
 
     std::string head = element("success", "OK");
     if (plan.fault == Fault::Warning) head += element("warning", plan.text.value_or(DefaultWarning));
+    for (const StorePrinters::Job& job : jobs)
+        if (std::optional<std::string> failure = StorePrinters::print(job)) head += element("warning", *failure);
     if (plan.fault == Fault::KeyMismatchWarning) {
         std::lock_guard lock(mutex_);
         head = element("warning", plan.text.value_or(KeyMismatchText)) + element("publicKey", publicKey_);
@@ -351,11 +404,14 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
         dropReply(response);
         return finish(0);
     }
-    answer(200, reply(head + children));
+    // The order list says whether the store's day is open.
+    std::string attributes;
+    if (kind == "getOrders") attributes = std::string(" isOpen=\"") + (dayOpen() ? "true" : "false") + "\"";
+    answer(200, reply(head + children, attributes));
 }
 
 std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what,
-                              std::optional<std::string>& whole) {
+                              std::optional<std::string>& whole, std::vector<StorePrinters::Job>& jobs) {
     Held& h = *held_;
     std::string children;
     if (kind == "customerOrder") {
@@ -364,17 +420,7 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
             whole = reply(element("error", "Order without a remoteId"));
             return "";
         }
-        long& orderId = h.orderIds[*remoteId];
-        if (orderId == 0) orderId = h.nextOrderId++;
-        if (!XmlHelper::getFirstChildNode(what, "orderId")) {
-            xmlNodePtr idNode = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("orderId"),
-                                              reinterpret_cast<const xmlChar*>(std::to_string(orderId).c_str()));
-            if (what->children)
-                xmlAddPrevSibling(what->children, idNode);
-            else
-                xmlAddChild(what, idNode);
-        }
-        h.orders[*remoteId] = dump(doc, what);
+        keepOrder(*remoteId, doc, what, jobs);
         return summaryOf(h.orders[*remoteId]);
     }
     if (kind == "getOrders") {
@@ -400,7 +446,19 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
     } else if (kind == "getStoreData") {
         if (!storeData_) whole = reply(element("error", "No store data is configured"));
     } else if (kind == "getPaymentRefs") {
-        for (const std::string& ref : h.paymentRefs) children += element("paymentRef", ref);
+        if (h.paymentRefs) {
+            for (const std::string& ref : *h.paymentRefs) children += element("paymentRef", ref);
+        } else if (std::optional<std::string> tender = tenderLabel(text(doc, what, "paymentType"))) {
+            for (const auto& [id, payment] : h.dayCardPayments)
+                if (payment.type == *tender) children += element("paymentRef", payment.reference);
+        }
+    } else if (kind == "print") {
+        if (catalogue_)
+            if (std::optional<StorePrinters::Job> job = StorePrinters::printRequest(doc, what)) jobs.push_back(*job);
+    } else if (kind == "open" || kind == "close") {
+        // A day's card payments are those taken since it opened.
+        h.dayOpen = kind == "open";
+        h.dayCardPayments.clear();
     } else if (kind == "getUsersNotCashedOut") {
         for (const std::string& user : h.usersNotCashedOut) children += element("userId", user);
     } else if (auto report = h.reports.find(kind); report != h.reports.end()) {
@@ -412,6 +470,85 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
         h.records[kind][*key] = dump(doc, what);
     }
     return children;
+}
+
+void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what,
+                            std::vector<StorePrinters::Job>& jobs) {
+    Held& h = *held_;
+    // The kitchen hears of what the terminal sent, before it is merged with what was held.
+    if (catalogue_)
+        for (StorePrinters::Job& job : StorePrinters(*catalogue_).kitchenTickets(doc, what, h.announced))
+            jobs.push_back(std::move(job));
+    long& orderId = h.orderIds[remoteId];
+    if (orderId == 0) orderId = h.nextOrderId++;
+    removeChildren(what, "orderId");
+    xmlNodePtr idNode = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("orderId"),
+                                      reinterpret_cast<const xmlChar*>(std::to_string(orderId).c_str()));
+    if (what->children)
+        xmlAddPrevSibling(what->children, idNode);
+    else
+        xmlAddChild(what, idNode);
+    auto held = h.orders.find(remoteId);
+    mergeOrder(doc, what, held == h.orders.end() ? std::string() : held->second);
+    for (xmlNodePtr payment : XmlHelper::getChildRun(what, "payment")) {
+        std::string reference = text(doc, payment, "refNumber");
+        if (reference.empty()) continue;
+        std::string type = XmlHelper::getAttributeValue(payment, "type").value_or("");
+        h.dayCardPayments[XmlHelper::getAttributeValue(payment, "remoteId").value_or("")] = {type, reference};
+    }
+    if (catalogue_) catalogue_->addItemExemptions(doc, what);
+    h.orders[remoteId] = dump(doc, what);
+    if (catalogue_)
+        if (std::optional<StorePrinters::Job> receipt = StorePrinters(*catalogue_).receipt(doc, what))
+            jobs.push_back(std::move(*receipt));
+}
+
+std::optional<std::string> StoreServer::charge(xmlDocPtr doc, xmlNodePtr order) {
+    CardCharges* cards = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        cards = cards_.get();
+    }
+    if (!cards) return std::nullopt;
+    const std::string orderName = text(doc, order, "orderName");
+    for (xmlNodePtr payment : XmlHelper::getChildRun(order, "payment")) {
+        if (XmlHelper::getAttributeValue(payment, "action").value_or("") != "add" ||
+            XmlHelper::getAttributeValue(payment, "type").value_or("") != "credit" ||
+            !text(doc, payment, "approval").empty())
+            continue;
+        xmlNodePtr signature = XmlHelper::getFirstChildNode(payment, "signature");
+        if (!signature || withoutBlanks(text(doc, signature, "publicKey")) != CardCharges::publicKey())
+            return reply(element("error", KeyMismatchText) + element("publicKey", CardCharges::publicKey()));
+        CardCharges::Outcome outcome = cards->charge(doc, payment, orderName);
+        if (!outcome.approved) return reply(element("error", outcome.text));
+        // The server keeps what the card host answered, never the card's fields.
+        for (const char* sealed : {"signature", "track1", "track2", "track3", "accountNumber", "expDate",
+                                   "cardSecurityCode", "approval", "refNumber"})
+            removeChildren(payment, sealed);
+        xmlNodePtr manual = XmlHelper::getFirstChildNode(payment, "manual");
+        for (const auto& [name, value] : {std::pair<const char*, std::string>{"approval", outcome.approval},
+                                          {"refNumber", outcome.reference}}) {
+            xmlNodePtr node = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>(name),
+                                            reinterpret_cast<const xmlChar*>(escape(value).c_str()));
+            if (manual)
+                xmlAddPrevSibling(manual, node);
+            else
+                xmlAddChild(payment, node);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> StoreServer::settle() {
+    CardCharges* cards = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        cards = cards_.get();
+    }
+    if (!cards) return std::nullopt;
+    CardCharges::Outcome outcome = cards->settle();
+    if (outcome.approved) return std::nullopt;
+    return reply(element("error", "Unable to settle the card batch (" + outcome.text + ")"));
 }
 
 } // namespace tavlo::storesim

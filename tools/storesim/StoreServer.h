@@ -16,6 +16,8 @@
 
 #include <libxml/tree.h>
 
+#include "StorePrinters.h"
+
 namespace httplib {
 class Server;
 struct Request;
@@ -23,6 +25,8 @@ struct Response;
 }
 
 namespace tavlo::storesim {
+
+class CardCharges;
 
 // How the server misbehaves for one kind of request.
 enum class Fault {
@@ -56,11 +60,14 @@ struct ReceivedRequest {
 
 // A store server on 127.0.0.1 for tests and the demo. It checks every request's envelope
 // (Content-Type text/xml, "from" and "store" equal to the store id, "authorization" equal to the
-// password, a "uid"), keeps the orders and records it receives by their remoteId (a resend
-// replaces, never duplicates), answers order summaries (a plain order-list request also gets the
-// whole orders after them), single orders, order and customer
-// downloads, reports and lists from what it holds, and the store data from a fixture.
-// Thread-safe; the server answers on its own threads.
+// password, a "uid"), keeps the orders and records it receives by their remoteId (a resend is the
+// same order: its lines, discounts and payments are merged by their ids, voided lines dropped, see
+// OrderMerge.h), answers order summaries (a plain order-list request also gets the whole orders
+// after them, and says whether the store's day is open), single orders, order and customer
+// downloads, reports and lists from what it holds, the payment references of the open day's card
+// payments, and the store data from a fixture. Given a card gateway it charges the card payments
+// it is sent, as a store server does for its terminals. Thread-safe; the server answers on its own
+// threads.
 class StoreServer {
 public:
     struct Options {
@@ -68,6 +75,8 @@ public:
         std::string password = "secret";
         // Longest wait of a hanging reply (it ends early when the server stops).
         double hangSeconds = 5;
+        // Whether the store's business day is open before any terminal opens it.
+        bool dayOpen = true;
     };
 
     StoreServer();
@@ -96,8 +105,21 @@ public:
     // The lines of a report ("getSalesStatus", "getCashInOutReport", ...), the payment
     // references and the users not cashed out.
     void setReport(const std::string& name, std::vector<std::string> lines);
+    // Payment references given here replace those of the card payments held for the open day.
     void setPaymentRefs(std::vector<std::string> refs);
     void setUsersNotCashedOut(std::vector<std::string> userIds);
+    // Charges the card payments of the orders it is sent at this Larch-style gateway (its base
+    // URL, user and password), their card fields encrypted with the demo key
+    // (CardCharges::publicKey, handed out with a key-mismatch answer to a terminal that used
+    // another); a declined card is answered with an "error" and nothing is kept. The day's close
+    // settles the gateway's batch.
+    void setCardGateway(std::string url, std::string user, std::string password);
+    // What it knows of the store beside the orders: with it, it adds the items' tax exemptions
+    // to the lines it keeps, and prints for the store's terminals as a store server does in
+    // gateway mode (StorePrinters): kitchen tickets of the orders it is sent, receipts and print
+    // requests. A job that cannot be printed is answered with a "warning"; what was sent is kept
+    // all the same.
+    void setCatalogue(StoreCatalogue catalogue);
     // Answers this body (status 200) to every request of the kind, in place of the usual reply.
     void setCannedReply(const std::string& kind, std::optional<std::string> body);
 
@@ -119,6 +141,7 @@ public:
     // record without one is kept under its own "id").
     std::vector<std::string> records(const std::string& kind) const;
     std::vector<ReceivedRequest> requests() const;
+    bool dayOpen() const;
     size_t requestCount(const std::string& kind) const;
 
 private:
@@ -135,7 +158,14 @@ private:
     void hang();
     // Keeps what the request brings and answers the usual reply's children, or sets `whole` to
     // a reply of its own. Under the lock.
-    std::string keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what, std::optional<std::string>& whole);
+    std::string keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what, std::optional<std::string>& whole,
+                     std::vector<StorePrinters::Job>& jobs);
+    void keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs);
+    // Charges the order's new card payments at the card gateway, or answers why not (a reply of
+    // its own). Outside the lock.
+    std::optional<std::string> charge(xmlDocPtr doc, xmlNodePtr order);
+    // Settles the card gateway's batch at the day's close, or answers why not.
+    std::optional<std::string> settle();
 
     Options options_;
     std::unique_ptr<httplib::Server> server_;
@@ -150,6 +180,8 @@ private:
     std::map<std::string, std::string> canned_;
     std::function<std::string(const StoreDataRequest&)> storeData_;
     std::string publicKey_;
+    std::unique_ptr<CardCharges> cards_;
+    std::optional<StoreCatalogue> catalogue_;
 };
 
 } // namespace tavlo::storesim

@@ -77,7 +77,10 @@ bool Session::closeStore(Error* error) {
 bool Session::noSale(const std::optional<std::string>& drawerId, const std::optional<std::string>& authorizedBy,
                      Error* error) {
     std::shared_ptr<PrinterStream> printer = printerStream_;
-    if (!printer) return false;
+    if (!printer) {
+        Error::set(error, Utils::StoreServerErrorDomain, -1, localized("No printer configured"));
+        return false;
+    }
     // A drawer may be wired to several terminals: kick the port this terminal has for it.
     int drawerNumber = cashDrawerURL(drawerId, terminalId_, context_);
     if (drawerNumber < 0) {

@@ -20,6 +20,8 @@
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
+#include <algorithm>
+
 namespace tavlo::screens {
 
 using namespace ui;
@@ -217,7 +219,9 @@ void PayViewController::gatewaySelect() {
         alert("Alert", localized("No terminal available to use for payment"), "Cancel");
         return;
     }
-    order_->addPayment(payment_);
+    // Done on the signature screen may come again after a question was cancelled.
+    const auto& payments = order_->payments();
+    if (std::find(payments.begin(), payments.end(), payment_) == payments.end()) order_->addPayment(payment_);
     const std::optional<std::string> gateway = CommHelper::gateway();
     const bool promptTerminals =
         boolValue(DBHelper::getStoreValue("HH_PROMPT_PAY_TS", session_->managedObjectContext()).value_or(""));

@@ -241,7 +241,7 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
         } else {
             AlertView::make(localized("Error"),
                             format("%@ (%@)", localized("Unable to refresh orders list"), CommHelper::gateway()),
-                            localized("Cancel"))
+                            localized("OK"))
                 ->show();
         }
         return;

@@ -20,6 +20,8 @@
 #include "sync/support/SupportService.h"
 #include "sync/support/UploadHelper.h"
 
+#include <algorithm>
+
 namespace tavlo::screens {
 
 using namespace ui;
@@ -45,8 +47,10 @@ void SystemStatusViewController::test() {
     testButton_->setEnabled(false);
     const std::optional<std::string> support = SupportService::host();
     const bool receipt = receiptURL_ && startsWithTCP(receiptType_);
-    int count = (support ? 1 : 0) + (receipt ? 1 : 0) + static_cast<int>(printers_.size()) +
-                (lite_ ? 0 : static_cast<int>(terminals_.size()));
+    // A printer the store gives no address is not configured: there is nothing to try.
+    const auto configured = static_cast<int>(
+        std::count_if(printers_.begin(), printers_.end(), [](const Printer& p) { return hasAddress(p); }));
+    int count = (support ? 1 : 0) + (receipt ? 1 : 0) + configured + (lite_ ? 0 : static_cast<int>(terminals_.size()));
     if (count == 0) {
         testButton_->setEnabled(true);
         return;
@@ -55,7 +59,7 @@ void SystemStatusViewController::test() {
     if (support) tests_->testInternet(*support);
     if (receipt) tests_->testPrinter(ConnectionTests::kReceiptKey, *receiptURL_);
     for (const Printer& printer : printers_)
-        tests_->testPrinter(printer.printerId().value_or(""), printer.url().value_or(""));
+        if (hasAddress(printer)) tests_->testPrinter(printer.printerId().value_or(""), *printer.url());
     if (!lite_)
         for (const Terminal& terminal : terminals_)
             tests_->testTerminal(terminal.terminalId().value_or(""), terminal.networkName().value_or(""));
@@ -85,7 +89,8 @@ void SystemStatusViewController::didSelectRow(TableView& table, IndexPath path) 
         if (row == 2) openPage(CommHelper::gateway());
         else if (row == 3 && SupportService::host()) openPage("http://" + *SupportService::host() + "/");
         break;
-    case kHandlers: break;
+    case kHandlers:
+    case kAccessories: break;
     case kPrinters:
         if (row == 0) {
             testReceiptPrinter();
@@ -118,8 +123,8 @@ void SystemStatusViewController::testReceiptPrinter() {
 void SystemStatusViewController::testPrinter(const std::string& name, const std::optional<std::string>& url,
                                              PrinterStream* stream) {
     if (!session_) return alert("Alert", localized(kNotLoggedIn), "Ok");
-    if (!stream) return alert("Alert", localized("No printer configured"), "Cancel");
-    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "Cancel");
+    if (!stream) return alert("Alert", localized("No printer configured"), "OK");
+    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "OK");
     ReceiptHelper::printTest(name, url, ReceiptHelper::trailingLines(managedObjectContext()), nullptr, *stream);
     stream->close();
 }
@@ -142,6 +147,9 @@ std::string SystemStatusViewController::statusBody() const {
     body += format("Status: %@\n", localized(enabled() ? "Enabled" : "Disabled"));
     body += format("Receipt: %@\n", receiptURL_.value_or(notConfigured));
     body += format("MSR: %@\n", UserDefaults::standardUserDefaults().stringForKey("msr").value_or(notConfigured));
+    for (const SerialAccessoryStatus& accessory : accessories_)
+        body += format("Reader %@ (%@): %@\n", accessory.name, accessory.device,
+                       accessory.problem.value_or(localized("connected")));
     body += format("Orders: %ld %@\n", pendingCount(), localized("pending"));
     body += "Payments: TBD\n\n";
     body += format("SSID: %@\n", CommHelper::ssid());

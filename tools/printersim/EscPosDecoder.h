@@ -6,7 +6,7 @@ namespace tavlo {
 class PrinterStream;
 }
 
-namespace tavlo::test {
+namespace tavlo::printersim {
 
 // Reads ESC/POS bytes as the network printer writes them back into the PrinterStream calls they
 // stand for, so that what went over the wire can be compared with a transcript of the layout.
@@ -15,4 +15,4 @@ namespace tavlo::test {
 // `why`, at the first byte it cannot read.
 bool decodeEscPos(const std::string& bytes, PrinterStream& into, std::string* why = nullptr);
 
-} // namespace tavlo::test
+} // namespace tavlo::printersim

@@ -1,9 +1,9 @@
-#include "support/EscPosDecoder.h"
+#include "EscPosDecoder.h"
 
 #include "core/ports/PrinterStream.h"
 #include "platform/graphics/PixelImage.h"
 
-namespace tavlo::test {
+namespace tavlo::printersim {
 
 namespace {
 
@@ -113,4 +113,4 @@ bool decodeEscPos(const std::string& bytes, PrinterStream& s, std::string* why) 
     return true;
 }
 
-} // namespace tavlo::test
+} // namespace tavlo::printersim

@@ -1,0 +1,145 @@
+// The store server of the demo restaurant in gateway mode: what it prints for its terminals (the
+// kitchen tickets, each line once on the printer of its recipe and voids as void tickets; the
+// receipt an order is sent with) on loopback printers, read back as a person reads the paper; and
+// the orders it answers, which carry what it knows of its items.
+#include "DemoStore.h"
+#include "EscPosDecoder.h"
+#include "StoreServerFixture.h"
+#include "TicketText.h"
+#include "core/order/Order.h"
+#include "core/session/IDBroker.h"
+#include "support/LoopbackListener.h"
+#include "support/LoopbackPrinter.h"
+#include "sync/exchange/CommHelper.h"
+#include "sync/exchange/OrderDocument.h"
+
+#include <gtest/gtest.h>
+
+namespace tavlo {
+namespace {
+
+class DemoServerTest : public test::StoreServerFixture {
+protected:
+    void SetUp() override {
+        StoreServerFixture::SetUp();
+        IDBroker::initWithMOC(store.context());
+        storesim::DemoStore demo;
+        demo.printers = {{"grill", grill.url()}, {"bar", bar.url()}};
+        server->setCatalogue(storesim::StoreCatalogue::fromStoreData(demo.reply("device-1")));
+        table.setRemoteId(std::string("ORD-1"));
+        table.setOrderType(Order::kDineIn);
+        table.setName(std::string("Table 3"));
+        table.setServerId(std::string("U-SERVER"));
+        table.addTax(OrderTax(std::string("Sales Tax"), 825, std::string("round")));
+    }
+
+    static SelectionPtr line(const char* id, const char* name, const char* recipe, int32_t price, int32_t units = 1) {
+        auto s = std::make_shared<Selection>();
+        s->setRemoteId(std::string(id));
+        s->setName(std::string(name));
+        s->setRecipeId(std::string(recipe));
+        s->setPrice(price);
+        s->setQuantity(units);
+        return s;
+    }
+    // Sends the table as the order screen does; the server's warning, if any.
+    std::string send(bool receiptAt = false) {
+        OrderDocument document(table);
+        Error error;
+        const std::optional<std::string> printer = receiptAt ? std::optional<std::string>(receipt.url()) : std::nullopt;
+        EXPECT_TRUE(CommHelper::sendOrder(document, server->url(), "U-SERVER", receiptAt, printer, std::nullopt, false,
+                                          context(), false, &error));
+        return error.isSet() ? error.localizedDescription() : "";
+    }
+    // A printer's jobs as paper, from the first not read yet; waits for `count` of them.
+    static std::vector<std::string> paper(test::LoopbackPrinter& printer, size_t count) {
+        std::vector<std::string> out;
+        for (const std::string& job : printer.jobs(count)) {
+            printersim::TicketText text;
+            std::string why;
+            EXPECT_TRUE(printersim::decodeEscPos(job, text, &why)) << why;
+            out.push_back(text.text());
+        }
+        return out;
+    }
+
+    test::LoopbackPrinter grill, bar, receipt;
+    Order table;
+};
+
+TEST_F(DemoServerTest, TheKitchenGetsEachLineOnceOnItsPrinterAndHearsOfVoids) {
+    SelectionPtr steak = line("L1", "Ribeye steak", "RC-RIBEYE", 3200);
+    steak->addPreparation(Preparation(std::string("PR-MRARE")));
+    steak->addSide(line("L1-S", "Fries", "RC-FRIES", 400));
+    SelectionPtr beer = line("L2", "Draught lager", "RC-LAGER", 700, 2);
+    table.addSelection(steak, nullptr);
+    table.addSelection(beer, nullptr);
+    EXPECT_EQ(send(), "");
+    std::vector<std::string> grillJobs = paper(grill, 1), barJobs = paper(bar, 1);
+    ASSERT_EQ(grillJobs.size(), 1u);
+    const std::string& ticket = grillJobs[0];
+    EXPECT_EQ(ticket.substr(0, ticket.find("Dine In")), "Grill\nTable 3\n") << ticket;
+    EXPECT_NE(ticket.find("Server: Jo Park\n"), std::string::npos) << ticket;
+    EXPECT_NE(ticket.find("1 x Ribeye steak\n    Medium rare\n    + Fries\n"), std::string::npos) << ticket;
+    EXPECT_EQ(ticket.find("lager"), std::string::npos);
+    ASSERT_EQ(barJobs.size(), 1u);
+    EXPECT_NE(barJobs[0].find("2 x Draught lager\n"), std::string::npos) << barJobs[0];
+
+    // Sent again with a lager voided and nothing new for the grill: only the bar hears of it.
+    table.decrement(beer, std::nullopt, nullptr);
+    EXPECT_EQ(send(), "");
+    barJobs = paper(bar, 2);
+    ASSERT_EQ(barJobs.size(), 2u);
+    EXPECT_NE(barJobs[1].find("VOID 1 x Draught lager\n"), std::string::npos) << barJobs[1];
+    EXPECT_EQ(grill.jobs().size(), 1u);
+}
+
+TEST_F(DemoServerTest, AnOrderSentWithAPrintRequestIsPrintedAsAReceipt) {
+    table.addSelection(line("L1", "Harbour burger", "RC-BURGER", 1600), nullptr);
+    EXPECT_EQ(send(true), "");
+    std::vector<std::string> receipts = paper(receipt, 1);
+    ASSERT_EQ(receipts.size(), 1u);
+    const std::string& text = receipts[0];
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Harbour Street Kitchen");
+    EXPECT_NE(text.find("1 Harbour burger"), std::string::npos) << text;
+    EXPECT_NE(text.find("Total"), std::string::npos) << text;
+    EXPECT_NE(text.find("17.32\n"), std::string::npos) << text;  // 16.00 and 8.25 % tax
+}
+
+TEST_F(DemoServerTest, APrinterThatCannotBeReachedIsTheSendsWarning) {
+    storesim::DemoStore demo;
+    demo.printers = {{"grill", "127.0.0.1:" + std::to_string(test::LoopbackListener::closedPort())}};
+    server->setCatalogue(storesim::StoreCatalogue::fromStoreData(demo.reply("device-1")));
+    table.addSelection(line("L1", "Soup of the day", "RC-SOUP", 650), nullptr);
+    const std::string warning = send();
+    EXPECT_EQ(warning.rfind("Unable to print to Grill (", 0), 0u) << warning;
+    EXPECT_TRUE(server->order("ORD-1"));  // kept all the same
+}
+
+// Terminals do not send a line's item exemptions; the server adds them, so that an order read back
+// costs what it cost when it was sent.
+TEST_F(DemoServerTest, AnOrderReadBackKeepsItsItemsTaxExemptions) {
+    table.addTax(OrderTax(std::string("Liquor Tax"), 1000, std::string("round")));
+    SelectionPtr burger = line("L1", "Harbour burger", "RC-BURGER", 1600);
+    burger->setMenuId(std::string("M-LUNCH"));
+    burger->addDefaultTaxExemption("Liquor Tax");
+    SelectionPtr lager = line("L2", "Draught lager", "RC-LAGER", 700);
+    lager->setMenuId(std::string("M-DRINKS"));
+    table.addSelection(burger, nullptr);
+    table.addSelection(lager, nullptr);
+    const int32_t total = table.getTotal();
+    EXPECT_EQ(total, 1600 + 132 + 700 + 58 + 70);
+    EXPECT_EQ(send(), "");
+
+    std::vector<std::shared_ptr<Order>> back;
+    Error error;
+    ASSERT_TRUE(CommHelper::getOrder("ORD-1", server->url(), "U-SERVER", CommHelper::loadOrders(back, context()),
+                                     context(), &error));
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0]->getSelections()[0]->defaultTaxExemptions(), std::vector<std::string>{"Liquor Tax"});
+    EXPECT_TRUE(back[0]->getSelections()[1]->defaultTaxExemptions().empty());
+    EXPECT_EQ(back[0]->getTotal(), total);
+}
+
+} // namespace
+} // namespace tavlo
