@@ -38,7 +38,8 @@ std::vector<ManagedObjectPtr> PaymentHandlerAdapter::storedCharges(const std::op
          context.fetch("Transaction", "voided == nil AND batch.settled == nil AND batch.host.name == %@", hostName())) {
         std::optional<std::string> order = fieldOf(row, CardAttempts::OrderField);
         std::optional<std::string> reference = hostReference(row);
-        if (order && (!orderId || order == orderId) && reference && fieldOf(row, "TransType") == "Sale" &&
+        std::optional<std::string> type = fieldOf(row, "TransType");
+        if (order && (!orderId || order == orderId) && reference && (type == "Sale" || type == "Return") &&
             !context.exists("Payment", "hostData == %@", *reference))
             charges.push_back(row);
     }
