@@ -367,7 +367,7 @@ bool LarchHandler::handleOrphans(int32_t batchId, const std::vector<std::string>
                                                 isOn(config, "HOST_LARCH_IGNORE_ORPHAN_PAYMENTS"), config, error);
 }
 
-bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::string>& transactionIds, Error* error) {
+bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::string>& references, Error* error) {
     if (!isValid(config, error)) return false;
     const std::string merchant = merchantOf(config), terminal = terminalOf(config);
     int32_t batchId = latestBatchId(merchant, terminal);
@@ -381,6 +381,14 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     if (isOn(config, "HOST_LARCH_AUTO_SETTLE")) return settle(batchId, merchant, terminal, error);
     // A charge whose answer never came is one of the day's or none: the gateway says which.
     if (!checkCharges(config, std::nullopt, error)) return false;
+    // The day's payments that an earlier batch of the day settled (a close that stopped between
+    // the batch's settling and the day's close) are done.
+    std::vector<std::string> transactionIds;
+    for (const std::string& reference : references) {
+        ManagedObjectPtr row = transactionFromDB(reference, merchant, terminal);
+        ManagedObjectPtr batch = row ? row->toOne("batch") : nullptr;
+        if (!batch || batch->isNil("settled")) transactionIds.push_back(reference);
+    }
     std::optional<Date> from = startDate();
     if (!from) {
         Error::set(error, PaymentHandlerAdapter::error("Settlement failed, unable to determine the start date of batch"));
@@ -450,10 +458,11 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::hostDetails(int32_t
     if (!zone) return {};
     std::shared_ptr<PaymentTransaction> query = newTransaction(config, error);
     if (!query) return {};
-    return queryDetails(static_cast<LarchTransaction&>(*query), fromDate, std::nullopt, config, error);
+    return queryDetails(static_cast<LarchTransaction&>(*query), fromDate, Date::now(), std::nullopt, config, error);
 }
 
 std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::queryDetails(LarchTransaction& larch, Date fromDate,
+                                                                          Date toDate,
                                                                           const std::optional<std::string>& invoice,
                                                                           const HostConfig& config, Error* error) {
     std::optional<LarchDetailList::Zone> zone = LarchDetailList::settleZone(config, error);
@@ -464,7 +473,7 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::queryDetails(LarchT
     larch.setValue("FALSE", "ExcludeVoid");
     larch.setValue("0", "Result");
     larch.setValue(DateFormatter("yyyy-MM-dd'T'HH:mm:00", zone->zone).stringFromDate(fromDate), "BeginDt");
-    larch.setValue(DateFormatter("yyyy-MM-dd'T'HH:mm:59", zone->zone).stringFromDate(Date::now()), "EndDt");
+    larch.setValue(DateFormatter("yyyy-MM-dd'T'HH:mm:59", zone->zone).stringFromDate(toDate), "EndDt");
     larch.setValue(setting(config, "HOST_LARCH_SETTLE_TRANS_TYPE").value_or("Sale','Credit"), "TransType");
     if (debugging()) TAVLO_LOG("TimeZone configured %@", zone->name);
 
@@ -596,12 +605,15 @@ bool LarchHandler::checkCharges(const HostConfig& config, const std::optional<st
     bool asked = true;
     for (const ManagedObjectPtr& attempt : attemptsOf(config).unknown(orderId)) {
         const std::string invoice = format("%d", attempt->int32("invoice"));
-        // The query's dates are whole minutes: from the minute before the request to now.
-        Date sent = attempt->date("created").value_or(Date::now());
+        // A day either side of the request: a gateway keeping another time zone than the one
+        // configured must still find it (an invoice number comes again only after 9999 more).
+        const double sent = attempt->date("created").value_or(Date::now()).timeIntervalSince1970();
+        constexpr double kDay = 24 * 3600;
         LarchTransaction query(&config);
         Error queryError;
         std::vector<std::shared_ptr<LarchTransaction>> details =
-            queryDetails(query, Date(sent.timeIntervalSince1970() - 60), invoice, config, &queryError);
+            queryDetails(query, Date(sent - kDay), Date(Date::now().timeIntervalSince1970() + kDay), invoice, config,
+                         &queryError);
         if (queryError.isSet()) {
             TAVLO_LOG("Unable to ask Larch about invoice %@: %@", invoice, queryError.localizedDescription());
             Error::set(error, queryError);
@@ -617,7 +629,7 @@ bool LarchHandler::checkCharges(const HostConfig& config, const std::optional<st
                 (!charge || !type || *type == kind))
                 answer = detail.get();
         }
-        storeAnswer(attempt, answer, config);
+        if (!storeAnswer(attempt, answer, config, error)) asked = false;
     }
     Error attachError;
     if (!attachCharges(orderId, &attachError)) {
@@ -627,8 +639,8 @@ bool LarchHandler::checkCharges(const HostConfig& config, const std::optional<st
     return asked;
 }
 
-void LarchHandler::storeAnswer(const ManagedObjectPtr& attempt, const LarchTransaction* detail,
-                               const HostConfig& config) {
+bool LarchHandler::storeAnswer(const ManagedObjectPtr& attempt, const LarchTransaction* detail,
+                               const HostConfig& config, Error* error) {
     const std::string kind = attempt->text("kind").value_or("");
     const std::string invoice = format("%d", attempt->int32("invoice"));
     const Date sent = attempt->date("created").value_or(Date::now());
@@ -671,7 +683,12 @@ void LarchHandler::storeAnswer(const ManagedObjectPtr& attempt, const LarchTrans
                   detail ? "the gateway has it" : "the gateway does not have it");
         if (saved) saved = managedObjectContext()->save(&saveError);
     }
-    if (!saved) TAVLO_LOG_MAIL("Unable to store the answer of invoice %@: %@", invoice, saveError.localizedDescription());
+    if (saved) return true;
+    // Not stored, the request stays unknown: its order must not be charged again meanwhile.
+    managedObjectContext()->rollback();
+    TAVLO_LOG_MAIL("Unable to store the answer of invoice %@: %@", invoice, saveError.localizedDescription());
+    Error::set(error, saveError);
+    return false;
 }
 
 // ---- restoring the day's batch ----

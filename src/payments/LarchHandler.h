@@ -60,9 +60,9 @@ public:
     // the list fills `error` (the list read so far is still answered).
     std::vector<std::shared_ptr<LarchTransaction>> hostDetails(int32_t batchId, Date fromDate,
                                                                const HostConfig& config, Error* error);
-    // The detail query itself: the gateway's transactions from `fromDate` to now, of one invoice
-    // when `invoice` is given; `query` carries the credentials.
-    std::vector<std::shared_ptr<LarchTransaction>> queryDetails(LarchTransaction& query, Date fromDate,
+    // The detail query itself: the gateway's transactions from `fromDate` to `toDate`, of one
+    // invoice when `invoice` is given; `query` carries the credentials.
+    std::vector<std::shared_ptr<LarchTransaction>> queryDetails(LarchTransaction& query, Date fromDate, Date toDate,
                                                                 const std::optional<std::string>& invoice,
                                                                 const HostConfig& config, Error* error);
     // Asks the gateway about every request without an answer (of one order when `orderId` is
@@ -100,8 +100,10 @@ private:
                         const std::string& merchant, const std::string& terminal);
 
     CardAttempts attemptsOf(const HostConfig& config);
-    // The answer the gateway's detail entry gives to the unknown request `attempt`, stored.
-    void storeAnswer(const ManagedObjectPtr& attempt, const LarchTransaction* detail, const HostConfig& config);
+    // The answer the gateway's detail entry gives to the unknown request `attempt` (none: the
+    // gateway does not have it), stored; false with `error` when it cannot be.
+    bool storeAnswer(const ManagedObjectPtr& attempt, const LarchTransaction* detail, const HostConfig& config,
+                     Error* error);
 
     bool allowManual_;
 };

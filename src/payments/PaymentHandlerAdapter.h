@@ -56,8 +56,9 @@ public:
     // The order (any order when none is given) has a request whose answer is not known: it must
     // not be charged again until checkCharges learnt what became of it.
     virtual bool hasUnknownCharge(const HostConfig& config, const std::optional<std::string>& orderId);
-    // The approved, unvoided sales of the host's open batches that name their order (field
-    // CardAttempts::OrderField): of that order, or of every order.
+    // The approved, unvoided sales and returns of the host's open batches that name their order (field
+    // CardAttempts::OrderField) and that no stored payment holds yet: of that order, or of every
+    // order.
     std::vector<ManagedObjectPtr> storedCharges(const std::optional<std::string>& orderId = std::nullopt);
     // The gateway's reference of a stored charge.
     static std::optional<std::string> hostReference(const ManagedObjectPtr& charge);

@@ -32,11 +32,15 @@ std::optional<std::string> PaymentHandlerAdapter::hostReference(const ManagedObj
 }
 
 std::vector<ManagedObjectPtr> PaymentHandlerAdapter::storedCharges(const std::optional<std::string>& orderId) {
+    ObjectContext& context = *managedObjectContext();
     std::vector<ManagedObjectPtr> charges;
-    for (const ManagedObjectPtr& row : managedObjectContext()->fetch(
-             "Transaction", "voided == nil AND batch.settled == nil AND batch.host.name == %@", hostName())) {
+    for (const ManagedObjectPtr& row :
+         context.fetch("Transaction", "voided == nil AND batch.settled == nil AND batch.host.name == %@", hostName())) {
         std::optional<std::string> order = fieldOf(row, CardAttempts::OrderField);
-        if (order && (!orderId || order == orderId) && hostReference(row) && fieldOf(row, "TransType") == "Sale")
+        std::optional<std::string> reference = hostReference(row);
+        std::optional<std::string> type = fieldOf(row, "TransType");
+        if (order && (!orderId || order == orderId) && reference && (type == "Sale" || type == "Return") &&
+            !context.exists("Payment", "hostData == %@", *reference))
             charges.push_back(row);
     }
     return charges;
@@ -65,7 +69,7 @@ bool PaymentHandlerAdapter::attachCharges(const std::optional<std::string>& held
     for (const ManagedObjectPtr& charge : storedCharges()) {
         const std::string orderId = fieldOf(charge, CardAttempts::OrderField).value_or("");
         const std::string reference = hostReference(charge).value_or("");
-        if (orderId == heldOrderId || context.exists("Payment", "hostData == %@", reference)) continue;
+        if (orderId == heldOrderId) continue;
         ManagedObjectPtr stored = context.fetchFirst("Order", "remoteId == %@", orderId);
         if (!stored) {
             TAVLO_LOG_MAIL("Card charge %@ pays order %@, which this terminal does not have", reference, orderId);

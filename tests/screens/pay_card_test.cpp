@@ -72,6 +72,8 @@ TEST_F(PayCardTest, TheApprovalAlertCanBeSwitchedOffButNotForAPartialApproval) {
     EXPECT_EQ(t.order->payments().size(), 1u);
 
     PayTerminal partial;
+    // Another order: the card handler of this process still keeps the first terminal's charge.
+    partial.order->setRemoteId(std::string("1-1700000000-2"));
     partial.setParam("DO_NOT_SHOW_APPROVAL", "YES");
     partial.gateway.script("Sale", Answer::ApprovePartial, "10.00");
     typedCard(partial);
