@@ -2,6 +2,8 @@
 
 #include "xml/XmlHelper.h"
 
+#include <cstdlib>
+
 namespace tavlo::storesim {
 
 namespace {
@@ -41,6 +43,11 @@ StoreCatalogue StoreCatalogue::fromStoreData(const std::string& reply) {
     for (xmlNodePtr p : children(root, "preparation")) catalogue.preparations[id(p)] = text(doc, p, "preparationName");
     for (xmlNodePtr u : children(root, "user"))
         catalogue.users[id(u)] = text(doc, u, "firstName") + " " + text(doc, u, "lastName");
+
+    for (xmlNodePtr d : children(root, "cashDrawer")) catalogue.drawers[id(d)] = text(doc, d, "cashDrawerName");
+    for (xmlNodePtr t : children(root, "terminal"))
+        for (xmlNodePtr link : children(t, "terminalCashDrawer"))
+            catalogue.drawerPins[text(doc, link, "cashDrawerId")] = std::atoi(text(doc, link, "url").c_str());
 
     // An item's menu is the menu of the section that lists it.
     std::map<std::string, std::string> taxNames, sectionMenus, itemMenus;

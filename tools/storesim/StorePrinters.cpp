@@ -159,6 +159,22 @@ std::optional<StorePrinters::Job> StorePrinters::receipt(xmlDocPtr held, xmlNode
     return job;
 }
 
+std::optional<StorePrinters::Job> StorePrinters::cashIn(xmlDocPtr request, xmlNodePtr cashIn, xmlDocPtr record,
+                                                        xmlNodePtr cashInOut) const {
+    const std::string url = text(request, cashIn, "printerUrl");
+    if (url.empty()) return std::nullopt;
+    const std::string drawer = text(record, cashInOut, "cashDrawerId");
+    Job job{"receipt printer", url, {{catalogue_.storeName, true}, {"Cash In", true}}, std::nullopt};
+    auto name = catalogue_.drawers.find(drawer);
+    job.lines.push_back({name == catalogue_.drawers.end() ? drawer : name->second});
+    auto user = catalogue_.users.find(text(record, cashInOut, "userId"));
+    job.lines.push_back({columns(user == catalogue_.users.end() ? "" : user->second, now())});
+    job.lines.push_back({kRule});
+    job.lines.push_back({columns("Float", money(number(text(record, cashInOut, "cashInAmount")))), true});
+    if (auto pin = catalogue_.drawerPins.find(drawer); pin != catalogue_.drawerPins.end()) job.drawer = pin->second;
+    return job;
+}
+
 std::optional<StorePrinters::Job> StorePrinters::printRequest(xmlDocPtr doc, xmlNodePtr request) {
     const std::string url = text(doc, request, "printerUrl");
     if (url.empty()) return std::nullopt;

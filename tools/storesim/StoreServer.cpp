@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
 #include "xml/XmlStreamWriter.h"
@@ -131,6 +133,8 @@ struct StoreServer::Held {
     std::map<std::string, CardPayment> dayCardPayments;   // payment remoteId -> what it holds
     bool dayOpen = true;
     std::map<std::string, long> announced;  // line remoteId -> the units the kitchen has
+    std::map<std::string, std::string> cash;  // the drawers' cashInOut records by id, in order
+    long nextCashId = 1;
     std::vector<std::string> usersNotCashedOut;
     std::vector<ReceivedRequest> requests;
 };
@@ -441,6 +445,11 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
         if (it != h.orders.end()) children = it->second;
     } else if (kind == "getOrderData") {
         for (const auto& entry : h.orders) children += entry.second;
+        for (const auto& entry : h.cash) children += entry.second;
+    } else if (kind == "cashInCashDrawer") {
+        children = keepCashIn(doc, what, jobs);
+    } else if (kind == "cashOutCashDrawer") {
+        keepCashOut(doc, what);
     } else if (kind == "getCustomers") {
         for (const auto& entry : h.records["customer"]) children += entry.second;
     } else if (kind == "getStoreData") {
@@ -549,6 +558,45 @@ std::optional<std::string> StoreServer::settle() {
     CardCharges::Outcome outcome = cards->settle();
     if (outcome.approved) return std::nullopt;
     return reply(element("error", "Unable to settle the card batch (" + outcome.text + ")"));
+}
+
+std::string StoreServer::keepCashIn(xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs) {
+    Held& h = *held_;
+    long cents = 0;
+    for (xmlNodePtr count : XmlHelper::getChildRun(what, "cashInBreakDown"))
+        cents += std::atol(text(doc, count, "amount").c_str()) * std::atol(text(doc, count, "count").c_str());
+    const std::string id = "CIO-" + std::to_string(h.nextCashId++);
+    const std::string record =
+        "<cashInOut id=\"" + id + "\">" + element("cashDrawerId", text(doc, what, "cashDrawerId")) +
+        element("userId", text(doc, what, "userId")) + element("cashInAmount", std::to_string(cents)) +
+        element("cashInDate", XmlHelper::wireDate(Date::now())) +
+        element("cashInTerminalId", text(doc, what, "cashInTerminalId")) + "</cashInOut>";
+    h.cash[id] = record;
+    if (catalogue_) {
+        XmlDocPtr kept = XmlHelper::parse(record);
+        if (std::optional<StorePrinters::Job> slip =
+                StorePrinters(*catalogue_).cashIn(doc, what, kept.get(), xmlDocGetRootElement(kept.get())))
+            jobs.push_back(std::move(*slip));
+    }
+    return record;
+}
+
+void StoreServer::keepCashOut(xmlDocPtr doc, xmlNodePtr what) {
+    Held& h = *held_;
+    const std::string drawer = text(doc, what, "cashDrawerId");
+    long cents = 0;
+    for (xmlNodePtr count : XmlHelper::getChildRun(what, "cashOutBreakDown"))
+        cents += std::atol(text(doc, count, "amount").c_str()) * std::atol(text(doc, count, "count").c_str());
+    for (auto& [id, record] : h.cash) {
+        XmlDocPtr kept = XmlHelper::parse(record);
+        xmlNodePtr cash = xmlDocGetRootElement(kept.get());
+        if (text(kept.get(), cash, "cashDrawerId") != drawer || XmlHelper::getFirstChildNode(cash, "cashOutDate")) continue;
+        record = record.substr(0, record.size() - std::string("</cashInOut>").size()) +
+                 element("cashOutAmount", std::to_string(cents)) +
+                 element("cashOutDate", XmlHelper::wireDate(Date::now())) +
+                 element("cashOutTerminalId", text(doc, what, "cashOutTerminalId")) +
+                 element("cashOutCount", text(doc, what, "count")) + "</cashInOut>";
+    }
 }
 
 } // namespace tavlo::storesim
