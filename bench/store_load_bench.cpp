@@ -5,7 +5,9 @@
 // INSERT, and for every element the look-ups the readers make (the row by its id, each row it
 // names by id, each link row by its two ends) as SQLite SELECTs on the store's own indexed tables,
 // all in one transaction. The floor checks that its file holds what the load's does (rows per
-// table, values per column). The file bench reports the store's size after each of seven loads.
+// table, values per column). The tight floor reads the reply once as a stream instead and looks
+// nothing up. The sync is the store handler's load (no clean) over a store that holds the reply.
+// The file bench reports the store's size after each of seven loads.
 //
 //   build/bench/store_load_bench --benchmark_counters_tabular=true
 
@@ -18,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
+#include <libxml/xmlreader.h>
 #include <sqlite3.h>
 
 #include <cctype>
@@ -117,6 +120,33 @@ void BM_StoreReload(benchmark::State& state) {
         fullLoad(store, reply);
 
         state.PauseTiming();
+        rows = storedRows(store);
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
+// The store handler's sync (not a full reload) of the same reply over a store that holds it: every
+// row is found and updated in place, the link lists of each row read and written again.
+void BM_StoreSync(benchmark::State& state) {
+    const std::string& reply = replyOf(static_cast<size_t>(state.range(0)));
+    size_t rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scratch scratch;
+        std::shared_ptr<ObjectStore> store = openStore(scratch.path / "store.sqlite");
+        fullLoad(store, reply);
+        state.ResumeTiming();
+
+        OperationSynchStore sync("http://127.0.0.1/", "BENCH", "secret", false, std::nullopt, 30, false, store);
+        sync.setDataSource([&reply](const StoreDataRequest&, Error*) { return reply; });
+        sync.start();
+
+        state.PauseTiming();
+        if (!sync.succeeded()) {
+            state.SkipWithError("the sync failed");
+            break;
+        }
         rows = storedRows(store);
         state.ResumeTiming();
     }
@@ -431,15 +461,74 @@ void BM_Floor(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(rows);
 }
 
+// Every node of the reply read once with libxml2's streaming reader: its name, each attribute's
+// name and value, its value. Answers the nodes read; throws on a reply it cannot read whole.
+size_t streamReply(const std::string& reply) {
+    xmlTextReaderPtr reader = xmlReaderForMemory(reply.data(), static_cast<int>(reply.size()), nullptr, nullptr, 0);
+    if (!reader) throw std::runtime_error("cannot read the reply");
+    size_t nodes = 0, touched = 0;
+    int rc;
+    while ((rc = xmlTextReaderRead(reader)) == 1) {
+        ++nodes;
+        if (const xmlChar* name = xmlTextReaderConstName(reader)) touched += name[0];
+        while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
+            touched += xmlTextReaderConstName(reader)[0];
+            if (const xmlChar* value = xmlTextReaderConstValue(reader)) touched += value[0];
+        }
+        if (const xmlChar* value = xmlTextReaderConstValue(reader)) touched += value[0];
+    }
+    xmlFreeTextReader(reader);
+    if (rc != 0) throw std::runtime_error("the reply is not well formed");
+    benchmark::DoNotOptimize(touched);
+    return nodes;
+}
+
+// The tight floor: the reply read once as a stream (every node's name, attributes and value), and
+// exactly the rows the load writes, each one prepared INSERT, in one transaction (WAL,
+// synchronous=FULL) into a file with the store's tables and indexes. Checked by count.
+void BM_TightFloor(benchmark::State& state) {
+    const size_t items = static_cast<size_t>(state.range(0));
+    const std::string& reply = replyOf(items);
+    const LoadedRows& loaded = loadedRowsOf(items);
+    size_t rows = 0, nodes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scratch scratch;
+        openStore(scratch.path / "floor.sqlite");
+        Sql sql(scratch.path / "floor.sqlite");
+        state.ResumeTiming();
+
+        sql.exec("BEGIN");
+        nodes = streamReply(reply);
+        for (const LoadedRows::Table& t : loaded.tables) sql.write(t);
+        sql.exec("COMMIT");
+
+        state.PauseTiming();
+        rows = sql.rows;
+        bool same = sql.shape() == loaded.shape;
+        state.ResumeTiming();
+        if (!same) {
+            state.SkipWithError("the floor wrote other rows than the load");
+            break;
+        }
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["nodes"] = static_cast<double>(nodes);
+}
+
 // 5,000 and 20,000 items three times each, 100,000 once (a run takes seconds).
 void itemCounts(benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond)->ArgName("items"); }
 
 BENCHMARK(BM_StoreLoad)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
 BENCHMARK(BM_StoreReload)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
 BENCHMARK(BM_Floor)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
+BENCHMARK(BM_TightFloor)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
+BENCHMARK(BM_StoreSync)->Apply(itemCounts)->Arg(5'000)->Arg(20'000)->Iterations(3);
 BENCHMARK(BM_StoreLoad)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
 BENCHMARK(BM_StoreReload)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
 BENCHMARK(BM_Floor)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
+BENCHMARK(BM_TightFloor)->Apply(itemCounts)->Arg(100'000)->Iterations(1);
+BENCHMARK(BM_StoreSync)->Apply(itemCounts)->Arg(50'000)->Arg(100'000)->Iterations(1);
 BENCHMARK(BM_StoreFileOverLoads)->Apply(itemCounts)->Arg(20'000)->Iterations(1);
 
 } // namespace

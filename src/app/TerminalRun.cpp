@@ -2,7 +2,10 @@
 
 #include "core/ports/LoadProgress.h"
 #include "core/session/DBHelper.h"
+#include "core/session/LocalStoreModel.h"
+#include "core/session/StoreCheck.h"
 #include "platform/foundation/FdSource.h"
+#include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -74,9 +77,14 @@ void blockStopSignals() {
 }
 
 int TerminalRun::run() {
+    // A store that fails its check is set aside before anything opens it.
+    const StoreCheck::Result check = StoreCheck::run(DBHelper::storePath(), LocalStoreModel::build());
     // Without its store the terminal can do nothing at all.
     Error openError;
-    if (!DBHelper::sharedStore(&openError)) return fail(openError.localizedDescription());
+    if (!DBHelper::sharedStore(&openError)) {
+        const std::string checked = StoreCheck::message(check);
+        return fail(openError.localizedDescription() + (checked.empty() ? "" : " " + checked));
+    }
 
     auto app = std::make_shared<ui::Application>(phone ? ui::DeviceIdiom::Phone : ui::DeviceIdiom::Tablet);
     ui::Application::install(app);
@@ -92,6 +100,8 @@ int TerminalRun::run() {
     int status = 0;
     try {
         app->launch();
+        if (!check.healthy)
+            ui::AlertView::make(localized("Store set aside"), StoreCheck::message(check), localized("OK"))->show();
         if (window) {
             window->displayNow();
             StopOnSignal stop;

@@ -95,8 +95,8 @@ void MSRMediator::attachJackMag()
 {
     using namespace jackmag::notes;
     observe({kPowering, kTimeout, kSwipe, kDidConnect, kDidDisconnect, kDidReceiveData, kTimeoutSwipe, kAttachment,
-             kJackMagInsufficientPowerNotification, kDataProcessing, kJackMagInvalidSwipeNotification, kCmdSending, kCommandTimeout,
-             kDidReceiveCmd, kSystemMessage});
+             kJackMagInsufficientPowerNotification, kDataProcessing, kInvalidSwipe, kCmdSending, kCommandTimeout,
+             kDidReceiveCmd, kSystemMessage, kMonoAudioError, kLowVolume});
     jackMag_ = AudioJackReader::make();
     uniConnected_ = false;
 }

@@ -3,6 +3,7 @@
 #include "platform/accessory/AccessorySession.h"
 #include "platform/accessory/Stream.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "readers/dockmag/SwipePacket.h"
 
 #include <cstdint>
 #include <map>
@@ -31,7 +32,6 @@ inline constexpr const char* kMsrReceivedDataNotification = "msrReceivedDataNoti
 inline constexpr const char* kMsrErrorNotification = "msrErrorNotification";
 
 // Audio-jack reader events the mediator also listens for, beyond those the reader's facade posts.
-inline const std::string kJackMagInvalidSwipeNotification = "jackMagInvalidSwipeNotification";
 inline const std::string kJackMagInsufficientPowerNotification = "jackMagInsufficientPowerNotification";
 
 // The one card-reader go-between of the process. The sign-in screen creates it for the configured
@@ -130,6 +130,9 @@ private:
     std::unique_ptr<AudioJackReader> jackMag_;
     std::shared_ptr<PrinterCardReader> printerReader_;
     std::shared_ptr<AccessorySession> vardaSession_;
+    // The vDock's swipes, gathered from the pieces its stream hands over.
+    dockmag::SwipePacketAssembler vardaSwipes_{
+        [this](const std::string& swipe) { post(kMsrReceivedDataNotification, swipe); }};
     bool vardaRegistered_ = false;
     int jackMagDidReceiveDataNotifications_ = 0;
     bool uniConnected_ = false;

@@ -4,6 +4,7 @@
 #include "core/util/TavloLog.h"
 #include "devices/AudioJackReader.h"
 #include "platform/accessory/AccessoryManager.h"
+#include "platform/foundation/AlertSink.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "readers/dockmag/DockMag.h"
 #include "readers/jackmag/Notifications.h"
@@ -58,9 +59,14 @@ void MSRMediator::handleMSRNotification(const Notification& notification)
         TAVLO_LOG("jackMag Powering");
     } else if (name == kTimeout || name == kTimeoutSwipe) {
         swipeAgain();
-    } else if (name == kJackMagInvalidSwipeNotification) {
+    } else if (name == kInvalidSwipe) {
         post(kMsrErrorNotification, localized("Invalid Swipe"));
         swipeAgain();
+    } else if (name == kLowVolume) {
+        // The reader could not be powered: only the person can change that.
+        AlertSink::show(localized("Alert"), localized("Turn the volume up to use the card reader"), localized("OK"));
+    } else if (name == kMonoAudioError) {
+        AlertSink::show(localized("Alert"), localized("Turn Mono Audio off to use the card reader"), localized("OK"));
     } else if (name == kSwipe) {
         if (logEvents_) TAVLO_LOG("jackMag ready for swipe");
     } else if (name == kDidConnect) {

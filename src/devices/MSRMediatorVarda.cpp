@@ -71,6 +71,7 @@ void MSRMediator::disconnectVarda()
         stream->setDelegate(nullptr);
     }
     vardaSession_.reset();
+    vardaSwipes_.reset();
 }
 
 void MSRMediator::stream(Stream& stream, StreamEvent event)
@@ -109,9 +110,8 @@ void MSRMediator::readVardaSwipe(InputStream& input)
     }
     if (count == 0) return;
     buffer.resize(static_cast<size_t>(count));
-    // The swipe is the text up to the first zero byte.
-    buffer.resize(std::min(buffer.find('\0'), buffer.size()));
-    post(kMsrReceivedDataNotification, buffer);
+    // A swipe ends at its packet's end (a plain one at CR or a zero byte), not where a read ends.
+    vardaSwipes_.add(buffer);
 }
 
 } // namespace tavlo

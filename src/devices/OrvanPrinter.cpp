@@ -49,6 +49,9 @@ OrvanPrinter::OrvanPrinter(OVPrinterController& controller) : controller_(contro
     controller_.setDelegate(this);
     controller_.setLookupCount(kLookupRounds);
     controller_.setAutoConnection(printerlib::iController::KeepConnection);
+    // Receipts hold names and prices in any language: each line goes out in the printer's code page
+    // that holds it.
+    controller_.setTextEncoding(printerlib::StringEncodingPrinterCodePage);
     controller_.open();
     controller_.lookup();
 }

@@ -3,6 +3,7 @@
 #include "core/session/DBHelper.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
+#include "payments/CardAttempts.h"
 #include "payments/LarchDetailList.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Text.h"
@@ -157,7 +158,17 @@ bool LarchHandler::capture(PaymentTransaction& transaction, const HostConfig& co
         return false;
     }
 
-    std::optional<std::string> body = larch->toFieldValue(larch->valueForField("TransType").value_or(""));
+    const std::string transType = larch->valueForField("TransType").value_or("");
+    std::optional<std::string> body = larch->toFieldValue(transType);
+    // Written down before it is sent: a request whose answer never comes stays "unknown" until the
+    // gateway was asked about it. (The close's voids of the host's own entries have no number of
+    // ours and are sent again by the next close.)
+    CardAttempts attempts = attemptsOf(config);
+    ManagedObjectPtr attempt;
+    if (larch->transactionId()) {
+        attempt = attempts.record(*larch, transType, batchId, error);
+        if (!attempt) return false;
+    }
     // What is read as the answer must be this exchange's own, not a stored earlier reply's.
     larch->removeField("Result");
     larch->removeField("RespMSG");
@@ -171,18 +182,25 @@ bool LarchHandler::capture(PaymentTransaction& transaction, const HostConfig& co
         return false;
     }
     if (!larch->fromXml(*reply)) {
-        // A broken page may have carried an approval before it broke off: it approves nothing.
+        // A broken page may have carried an approval before it broke off: it approves nothing
+        // here, and the gateway is asked later what became of it.
         larch->removeField("Result");
         TAVLO_LOG("Error Larch reply unreadable (%@)", redacted(*reply));
         Error::set(error, PaymentHandlerAdapter::error("Unable to read the reply from Larch, the payment was not approved"));
         return false;
     }
+    // The answer is known: the caller's save of the result (or, for a decline, this one) ends
+    // the attempt.
+    attempts.settle(attempt);
     if (larch->wasApproved()) {
         std::optional<std::string> number = larch->valueForField("NUMBER");
         if (number && number->size() >= 5) larch->setValue(number->substr(number->size() - 4), "NUMBER");
         for (const char* field : {"ExpDate", "MagData", "CVNum"}) larch->removeField(field);
         return true;
     }
+    Error settleError;
+    if (attempt && !managedObjectContext()->save(&settleError))
+        TAVLO_LOG("Unable to save a declined card request: %@", settleError.localizedDescription());
     std::optional<std::string> text = larch->valueForField("Message");
     if (!text) text = larch->valueForField("RespMSG");
     Error::set(error, PaymentHandlerAdapter::error(text.value_or("Transaction declined")));
@@ -361,6 +379,8 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     auto guard = lock();
     if (!isBatchOpen(batchId, merchant, terminal)) return true;
     if (isOn(config, "HOST_LARCH_AUTO_SETTLE")) return settle(batchId, merchant, terminal, error);
+    // A charge whose answer never came is one of the day's or none: the gateway says which.
+    if (!checkCharges(config, std::nullopt, error)) return false;
     std::optional<Date> from = startDate();
     if (!from) {
         Error::set(error, PaymentHandlerAdapter::error("Settlement failed, unable to determine the start date of batch"));
@@ -392,6 +412,11 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
         return false;
     }
     if (!synchronizeTransactions(details, batchId, config, error)) return false;
+    if (capturedOnHost(details, batchId, merchant, terminal)) {
+        // A close stopped after the gateway took the capture: the batch is closed there already.
+        TAVLO_LOG_MAIL("Larch batch %d was captured on host already, settling it here", batchId);
+        return settle(batchId, merchant, terminal, error);
+    }
 
     std::shared_ptr<PaymentTransaction> captureAll = newTransaction(config, error);
     if (!captureAll) return false;
@@ -425,8 +450,16 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::hostDetails(int32_t
     if (!zone) return {};
     std::shared_ptr<PaymentTransaction> query = newTransaction(config, error);
     if (!query) return {};
-    auto& larch = static_cast<LarchTransaction&>(*query);
+    return queryDetails(static_cast<LarchTransaction&>(*query), fromDate, std::nullopt, config, error);
+}
+
+std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::queryDetails(LarchTransaction& larch, Date fromDate,
+                                                                          const std::optional<std::string>& invoice,
+                                                                          const HostConfig& config, Error* error) {
+    std::optional<LarchDetailList::Zone> zone = LarchDetailList::settleZone(config, error);
+    if (!zone) return {};
     larch.removeField("Force");
+    larch.setValue(invoice, "invoiceId");
     larch.setValue("TrxDetail", "WebService");
     larch.setValue("FALSE", "ExcludeVoid");
     larch.setValue("0", "Result");
@@ -443,12 +476,20 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::hostDetails(int32_t
         Error::set(error, PaymentHandlerAdapter::error(kUnreachable));
         return {};
     }
-    // A refused or unreadable query lists nothing: the close must not take that for an empty day.
-    bool readable = larch.fromXml(*reply);
-    if (!readable || !larch.wasApproved()) {
+    // The detail service answers with a bare `string` holding the list document; a Result outside
+    // it is a refusal of the query itself. A refused or unreadable query lists nothing, which the
+    // close must not take for an empty day.
+    larch.removeField("Result");
+    const bool readable = larch.fromXml(*reply);
+    const bool refused = readable && larch.contains("Result") && !larch.wasApproved();
+    if (!readable || refused) {
         Error::set(error, PaymentHandlerAdapter::error(
                               format("Unable to get the transaction details from Larch (%@)",
                                      readable ? larch.responseMessage().value_or("") : "its reply could not be read")));
+        return {};
+    }
+    if (std::optional<std::string> outer = larch.valueForField("Error")) {
+        Error::set(error, PaymentHandlerAdapter::error(*outer));
         return {};
     }
     std::optional<std::string> list = larch.valueForField("string");
@@ -478,12 +519,19 @@ bool LarchHandler::synchronizeTransactions(const std::vector<std::shared_ptr<Lar
             }
             int32_t hostTip = Utils::parseCurrency(detail->valueForField("Tip_Amt_MN"));
             int32_t ourTip = Utils::parseCurrency(ours.valueForField("TipAmt"));
-            if (hostTip != ourTip) {
+            if (hostTip != ourTip && settledOnHost(*detail)) {
+                // Captured already (a close that stopped after the capture): no tip can change now.
+                TAVLO_LOG_MAIL("Transaction %@ was settled on host with a tip of %@, we had %@", key,
+                               Utils::formatAmount(hostTip, 2), Utils::formatAmount(ourTip, 2));
+            } else if (hostTip != ourTip) {
                 TAVLO_LOG_MAIL("Auto-Adjusting transaction %@. Host had tip of %@, we had %@", key,
                                Utils::formatAmount(hostTip, 2), Utils::formatAmount(ourTip, 2));
                 ours.setValue(Utils::formatAmount(ourTip, 2), "TipAmt");
                 if (!adjust(ours, config, error)) return false;
             }
+        } else if (!detail->voided() && detail->wasApproved() && settledOnHost(*detail)) {
+            // An earlier day's capture that the query's dates reach: nothing can change it now.
+            TAVLO_LOG("Passing over a host transaction settled before (TRX_HD_Key: %@)", key);
         } else if (!detail->voided() && detail->wasApproved()) {
             if (!isOn(config, "HOST_LARCH_CANCEL_ORPHAN_PAYMENTS")) {
                 TAVLO_LOG_MAIL("Host has a payment which does not exist or is voided on tavlo (%@)", key);
@@ -507,6 +555,123 @@ bool LarchHandler::synchronizeTransactions(const std::vector<std::shared_ptr<Lar
         }
     }
     return true;
+}
+
+bool LarchHandler::settledOnHost(const PaymentTransaction& detail) {
+    return detail.valueForField("Settle_Flag_CH") == "1";
+}
+
+bool LarchHandler::capturedOnHost(const std::vector<std::shared_ptr<LarchTransaction>>& details, int32_t batchId,
+                                  const std::string& merchant, const std::string& terminal) {
+    std::vector<std::string> ours = transactionIds(batchId, merchant, terminal, false);
+    if (ours.empty()) return false;
+    ManagedObjectPtr batch = getBatch(batchId, merchant, terminal);
+    for (const std::string& id : ours) {
+        ManagedObjectPtr row = transactionInBatch(intValue(id), batch);
+        if (!row) return false;
+        LarchTransaction stored;
+        stored.read(*row);
+        std::optional<std::string> key = stored.hostData();
+        auto listed = std::find_if(details.begin(), details.end(), [&](const std::shared_ptr<LarchTransaction>& d) {
+            return key && d->valueForField("TRX_HD_Key") == key;
+        });
+        if (listed == details.end() || !settledOnHost(**listed)) return false;
+    }
+    return true;
+}
+
+// ---- requests without an answer ----
+
+CardAttempts LarchHandler::attemptsOf(const HostConfig& config) {
+    return CardAttempts(managedObjectContext(), hostName(), merchantOf(config), terminalOf(config));
+}
+
+bool LarchHandler::hasUnknownCharge(const HostConfig& config, const std::optional<std::string>& orderId) {
+    return !attemptsOf(config).unknown(orderId).empty();
+}
+
+bool LarchHandler::checkCharges(const HostConfig& config, const std::optional<std::string>& orderId, Error* error) {
+    if (!isValid(config, error)) return false;
+    auto guard = lock();
+    bool asked = true;
+    for (const ManagedObjectPtr& attempt : attemptsOf(config).unknown(orderId)) {
+        const std::string invoice = format("%d", attempt->int32("invoice"));
+        // The query's dates are whole minutes: from the minute before the request to now.
+        Date sent = attempt->date("created").value_or(Date::now());
+        LarchTransaction query(&config);
+        Error queryError;
+        std::vector<std::shared_ptr<LarchTransaction>> details =
+            queryDetails(query, Date(sent.timeIntervalSince1970() - 60), invoice, config, &queryError);
+        if (queryError.isSet()) {
+            TAVLO_LOG("Unable to ask Larch about invoice %@: %@", invoice, queryError.localizedDescription());
+            Error::set(error, queryError);
+            asked = false;
+            continue;
+        }
+        const std::string kind = attempt->text("kind").value_or("");
+        const LarchTransaction* answer = nullptr;
+        for (const std::shared_ptr<LarchTransaction>& detail : details) {
+            std::optional<std::string> type = detail->valueForField("Trans_Type_ID");
+            const bool charge = kind == "Sale" || kind == "Return";
+            if (detail->valueForField("invoiceId") == invoice && detail->wasApproved() &&
+                (!charge || !type || *type == kind))
+                answer = detail.get();
+        }
+        storeAnswer(attempt, answer, config);
+    }
+    Error attachError;
+    if (!attachCharges(orderId, &attachError)) {
+        Error::set(error, attachError);
+        return false;
+    }
+    return asked;
+}
+
+void LarchHandler::storeAnswer(const ManagedObjectPtr& attempt, const LarchTransaction* detail,
+                               const HostConfig& config) {
+    const std::string kind = attempt->text("kind").value_or("");
+    const std::string invoice = format("%d", attempt->int32("invoice"));
+    const Date sent = attempt->date("created").value_or(Date::now());
+    const std::optional<std::string> orderId = attempt->text("orderId");
+    const int32_t batchId = attempt->int32("batchId");
+    const std::string merchant = merchantOf(config), terminal = terminalOf(config);
+    attemptsOf(config).settle(attempt);
+    Error saveError;
+    bool saved = true;
+    if (detail && !detail->voided() && (kind == "Sale" || kind == "Return")) {
+        // The gateway approved it: it is this terminal's charge as if the answer had come.
+        LarchTransaction found(&config);
+        found.setTransactionId(invoice);
+        found.setCreated(sent);
+        found.setValue("ProcessCreditCard", "WebService");
+        found.setValue(kind, "TransType");
+        found.setValue(invoice, "REF_NUMBER");
+        found.setValue(orderId, CardAttempts::OrderField);
+        found.setValue(detail->valueForField("Auth_Amt_MN"), "Amount");
+        if (Utils::parseCurrency(detail->valueForField("Tip_Amt_MN")) >= 1)
+            found.setValue(detail->valueForField("Tip_Amt_MN"), "TipAmt");
+        found.setValue(detail->valueForField("Approval_Code_CH"), "APPROVAL");
+        found.setValue(detail->valueForField("Acct_Num_CH"), "NUMBER");
+        found.setHostData(detail->valueForField("TRX_HD_Key"));
+        found.setValue("0", "Result");
+        found.setValue("Approved", "RespMSG");
+        TAVLO_LOG_MAIL("Larch approved invoice %@ (%@) while its answer was lost: stored", invoice,
+                       found.hostData().value_or(""));
+        saved = saveTransaction(found, batchId, merchant, terminal, &saveError);
+    } else {
+        if (detail && detail->voided() && kind == "Void") {
+            // The void went through at the gateway: ours is voided too.
+            if (std::shared_ptr<PaymentTransaction> ours = transaction(invoice, config)) {
+                ours->setVoided(Date::now());
+                saved = saveTransaction(*ours, storedBatchId(*ours, merchant, terminal), merchant, terminal,
+                                        &saveError);
+            }
+        }
+        TAVLO_LOG("Larch request %@ of invoice %@ without an answer: %@", kind, invoice,
+                  detail ? "the gateway has it" : "the gateway does not have it");
+        if (saved) saved = managedObjectContext()->save(&saveError);
+    }
+    if (!saved) TAVLO_LOG_MAIL("Unable to store the answer of invoice %@: %@", invoice, saveError.localizedDescription());
 }
 
 // ---- restoring the day's batch ----

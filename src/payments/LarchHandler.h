@@ -1,5 +1,6 @@
 #pragma once
 
+#include "payments/CardAttempts.h"
 #include "payments/LarchTransaction.h"
 #include "payments/PaymentHandlerAdapter.h"
 
@@ -59,6 +60,18 @@ public:
     // the list fills `error` (the list read so far is still answered).
     std::vector<std::shared_ptr<LarchTransaction>> hostDetails(int32_t batchId, Date fromDate,
                                                                const HostConfig& config, Error* error);
+    // The detail query itself: the gateway's transactions from `fromDate` to now, of one invoice
+    // when `invoice` is given; `query` carries the credentials.
+    std::vector<std::shared_ptr<LarchTransaction>> queryDetails(LarchTransaction& query, Date fromDate,
+                                                                const std::optional<std::string>& invoice,
+                                                                const HostConfig& config, Error* error);
+    // Asks the gateway about every request without an answer (of one order when `orderId` is
+    // given): an approved sale or return it holds is stored as this terminal's and put on its
+    // order as a payment, a void it holds marks ours voided, and the rest are dropped. Then every
+    // approved charge of the open batches that its order lacks is put on it. False with `error`
+    // when the gateway could not be asked: those requests stay unknown.
+    bool checkCharges(const HostConfig& config, const std::optional<std::string>& orderId, Error* error) override;
+    bool hasUnknownCharge(const HostConfig& config, const std::optional<std::string>& orderId) override;
     // Settles differences between the detail list and the stored transactions: tips the host has
     // otherwise are sent again, host-only payments are voided or refused.
     bool synchronizeTransactions(const std::vector<std::shared_ptr<LarchTransaction>>& details, int32_t batchId,
@@ -79,6 +92,16 @@ private:
     int32_t storedBatchId(const PaymentTransaction& transaction, const std::string& merchant,
                           const std::string& terminal);
     bool debugging();
+    // A detail entry the gateway has captured (settled) already.
+    static bool settledOnHost(const PaymentTransaction& detail);
+    // Every open transaction of the batch is in the detail list and settled there: the gateway
+    // captured the batch.
+    bool capturedOnHost(const std::vector<std::shared_ptr<LarchTransaction>>& details, int32_t batchId,
+                        const std::string& merchant, const std::string& terminal);
+
+    CardAttempts attemptsOf(const HostConfig& config);
+    // The answer the gateway's detail entry gives to the unknown request `attempt`, stored.
+    void storeAnswer(const ManagedObjectPtr& attempt, const LarchTransaction* detail, const HostConfig& config);
 
     bool allowManual_;
 };

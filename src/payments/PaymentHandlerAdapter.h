@@ -10,6 +10,9 @@
 
 namespace tavlo {
 
+class Order;
+class Payment;
+
 // The base of every card gateway handler: capability defaults, the abstract gateway operations,
 // and the terminal's own record of card batches and transactions in the object store (Host,
 // Batch, Transaction, TransactionField). A host is one (gateway name, merchant, terminal); its
@@ -43,6 +46,27 @@ public:
     bool refund(PaymentTransaction& transaction, const HostConfig& config, Error* error) override;
     bool cancel(PaymentTransaction& transaction, const HostConfig& config, Error* error) override;
     void restoreBatch(std::optional<Date> openDate, ObjectContext& context) override;
+
+    // Requests sent without an answer: the handler asks its gateway about them (of one order when
+    // `orderId` is given) and stores what it learns; then every approved charge is put on its
+    // stored order (attachCharges), but for the order `orderId`, which the caller holds and
+    // completes itself (storedCharges). False with `error` when a request stays unknown. Here:
+    // nothing is ever unknown.
+    virtual bool checkCharges(const HostConfig& config, const std::optional<std::string>& orderId, Error* error);
+    // The order (any order when none is given) has a request whose answer is not known: it must
+    // not be charged again until checkCharges learnt what became of it.
+    virtual bool hasUnknownCharge(const HostConfig& config, const std::optional<std::string>& orderId);
+    // The approved, unvoided sales of the host's open batches that name their order (field
+    // CardAttempts::OrderField): of that order, or of every order.
+    std::vector<ManagedObjectPtr> storedCharges(const std::optional<std::string>& orderId = std::nullopt);
+    // The gateway's reference of a stored charge.
+    static std::optional<std::string> hostReference(const ManagedObjectPtr& charge);
+    // The new card payment of `order` a stored charge is.
+    static std::shared_ptr<Payment> paymentOf(const ManagedObjectPtr& charge, const Order& order);
+    // Every stored charge whose order is stored without it gets it as a card payment, handed over
+    // like any changed order (OrderSender); the order `heldOrderId` is left to its holder. False
+    // with `error` when an order could not take it.
+    bool attachCharges(const std::optional<std::string>& heldOrderId, Error* error);
 
     // The fields that carry card track data in any form; they are never stored.
     static const std::vector<std::string>& trackDataFields();

@@ -117,30 +117,37 @@ bool BTFunctions::getEAAccessory(const std::string& macAddress, const std::strin
 }
 
 bool BTFunctions::connect(const std::string& macAddress, const std::string& address, uint16_t, bool) {
-    std::lock_guard monitor(monitor_);
-    isNotifiedConnect_ = false;
-    if (!getEAAccessory(macAddress, address)) {
-        trace(TraceLevel::Error, "[ERROR] get EAAccessory(%@) Fail.", macAddress);
-        return false;
+    // The delegate hears of the outcome once the monitor is left.
+    std::optional<Error> refused;
+    {
+        std::lock_guard monitor(monitor_);
+        isNotifiedConnect_ = false;
+        if (!getEAAccessory(macAddress, address)) {
+            trace(TraceLevel::Error, "[ERROR] get EAAccessory(%@) Fail.", macAddress);
+            return false;
+        }
+        isAvailableTarget_ = true;
+        if (session_) {
+            trace(TraceLevel::Error, "[ERROR] eaSession already alloced.");
+            return false;
+        }
+        Error failure;
+        session_ = AccessorySession::open(selected_, protocolString_, &failure);
+        if (!session_) {
+            trace(TraceLevel::Error, "[ERROR] @@@@@@@@@@@@@@@@@@@@@@@@@@@  creating session failed");
+            selected_.reset();
+            refused = interfaceFunctions::error(failure.code() ? failure.code() : ENODEV);
+            trace(TraceLevel::Error, "[ERROR] connect fail. unknown error");
+        }
     }
-    isAvailableTarget_ = true;
-    if (session_) {
-        trace(TraceLevel::Error, "[ERROR] eaSession already alloced.");
-        return false;
-    }
-    Error failure;
-    session_ = AccessorySession::open(selected_, protocolString_, &failure);
-    if (!session_) {
-        trace(TraceLevel::Error, "[ERROR] @@@@@@@@@@@@@@@@@@@@@@@@@@@  creating session failed");
-        selected_.reset();
-        Error error = interfaceFunctions::error(failure.code() ? failure.code() : ENODEV);
-        report([error](InterfaceFunctionsDelegate& d) { d.didNotConnectWithError(error); });
-        trace(TraceLevel::Error, "[ERROR] connect fail. unknown error");
+    if (refused) {
+        report([error = *refused](InterfaceFunctionsDelegate& d) { d.didNotConnectWithError(error); });
         return false;
     }
     report([](InterfaceFunctionsDelegate& d) { d.willConnect(); });
-    for (Stream* stream : {static_cast<Stream*>(session_->inputStream().get()),
-                           static_cast<Stream*>(session_->outputStream().get())}) {
+    std::shared_ptr<AccessorySession> opened = session();
+    if (!opened) return false;  // closed meanwhile
+    for (Stream* stream : {static_cast<Stream*>(opened->inputStream().get()), static_cast<Stream*>(opened->outputStream().get())}) {
         stream->setDelegate(this);
         stream->schedule(RunLoop::main(), RunLoop::defaultMode);
         stream->open();
@@ -252,7 +259,7 @@ void BTFunctions::drainInput() {
     const std::shared_ptr<InputStream>& input = open->inputStream();
     for (int round = 0; round < kDrainRounds; ++round) {
         // Before the first stream event of a connection the printer may still be waking up.
-        if (round > 0) Clock::current().sleepFor(1.0);
+        if (round > 0) Clock::currentShared()->sleepFor(1.0);
         while (input->hasBytesAvailable()) {
             uint8_t chunk[ReadChunk];
             ssize_t got = input->read(chunk, sizeof chunk);
@@ -294,7 +301,7 @@ long BTFunctions::recv(uint8_t* buffer, long size, float timeout) {
         }
         // The buffer is not drained again before the time-out: nothing can come meanwhile, so
         // the wait sleeps instead of spinning.
-        Clock::current().sleepFor(0.01);
+        Clock::currentShared()->sleepFor(0.01);
     }
 }
 
@@ -343,7 +350,7 @@ void BTFunctions::disconnectWithTimeout(long seconds, unsigned afterSleep) {
             if (remaining == 0) break;
         }
     }
-    if (afterSleep > 0) Clock::current().sleepFor(afterSleep);
+    if (afterSleep > 0) Clock::currentShared()->sleepFor(afterSleep);
     disconnect(true);
 }
 

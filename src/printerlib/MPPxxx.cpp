@@ -1,6 +1,7 @@
 // MPPxxx: creation, the status check, the card reader and the models' picture sender.
 #include "printerlib/MPPxxx.h"
 
+#include "platform/foundation/Clock.h"
 #include "printerlib/FamilyHelpers.h"
 #include "printerlib/Trace.h"
 
@@ -15,6 +16,9 @@ std::atomic<bool> g_checking{false};
 std::atomic<bool> g_arming{false};
 
 constexpr uint8_t STX = 0x02, ETX = 0x03, LF = 0x0A, CR = 0x0D, FS = 0x1C;
+// Firmware from this type on keeps the reader's sentinel mode.
+constexpr long kSentinelFirmware = 20001;
+constexpr float kSentinelReplySeconds = 1.0f;
 
 // Clears the flag on every way out.
 struct BusyFlag {
@@ -213,6 +217,12 @@ long MPPxxx::msrReadReady() {
     if (msrIsReady()) return OVL_SUCCESS;
     const uint8_t mode = msrMode_;
     if (mode == 0x38 || mode == 0x48 || mode == 0x60) return OVL_NOT_SUPPORT;
+    // The card arrives over the connection that armed the reader: a connection per command would
+    // close under it, and the swipe would be lost.
+    if (AutoConnection() < KeepConnection) {
+        trace(TraceLevel::Error, "[ERROR] connection mode is not noauto.");
+        return OVL_STATUS_ERROR;
+    }
     resetTrackFlags();
     long result = withConnection([&]() -> long {
         if (mode < 0x32 || mode == 0x41) {
@@ -242,6 +252,61 @@ long MPPxxx::msrReadCancel() {
     msrLock_.leave();
     withConnection([&] { return send(Bytes{0x1B, 0x4D, 0x63}, true) == 3 ? OVL_SUCCESS : OVL_WRITE_ERROR; });
     return OVL_SUCCESS;
+}
+
+long MPPxxx::getMsr() {
+    return withConnection([&]() -> long {
+        if (send(Bytes{0x1B, 0x4D, 0x49}, true) != 3) return OVL_WRITE_ERROR;
+        uint8_t reply[4] = {};
+        if (awaitReply(reply, sizeof reply, 0, ReplyAttempts) != 4 || reply[0] != '7') {
+            trace(TraceLevel::Error, "[ERROR] invalid MSR value. MSR[0]: %02xh", reply[0]);
+            return OVL_READ_ERROR;
+        }
+        if (reply[1] != 0x80 || reply[3] != 0x00) {
+            trace(TraceLevel::Error, "[ERROR] invalid MSR value. MSR[1]: %02xh, MSR[3]: %02xh", reply[1], reply[3]);
+            return OVL_READ_ERROR;
+        }
+        msrMode_ = reply[2];
+        cardMode_ = reply[2] == 0x60 ? 2 : 1;
+        if (fwVersionType_ >= kSentinelFirmware) return checkMsrMode();
+        sentinelMode_ = 0;
+        return OVL_SUCCESS;
+    });
+}
+
+long MPPxxx::checkMsrMode() {
+    return withConnection([&]() -> long {
+        const uint8_t family = modelCode() < 221 ? '^' : '(';
+        const Bytes ask{0x1D, family, 0x45, 0x02, 0x00, 0x04, 0x08};
+        if (send(ask, true) != static_cast<long>(ask.size())) return OVL_WRITE_ERROR;
+        uint8_t reply[11] = {};
+        // "7", then "!" or the switch's settings closed by a zero byte.
+        bool valid = awaitReply(reply, sizeof reply, 0, ReplyAttempts) == sizeof reply && reply[0] == '7' &&
+                     (reply[1] == '!' || reply[10] == 0);
+        if (!valid) {
+            trace(TraceLevel::Error, "[ERROR] checkMsrMode - data is not vaild.");
+            return OVL_READ_ERROR;
+        }
+        sentinelMode_ = 2 * (reply[3] - '0') + (reply[4] - '0');
+        if (sentinelMode_ != 2) return OVL_SUCCESS;
+        for (long number = 1; number <= 3; ++number)
+            if (long result = getSetinelCode(number); result != OVL_SUCCESS) return result;
+        return OVL_SUCCESS;
+    });
+}
+
+long MPPxxx::getSetinelCode(long number) {
+    return withConnection([&]() -> long {
+        const Bytes ask{0x08, 0x4D, 0x53, 0x02, 0x00, 0x34, static_cast<uint8_t>(0x30 + number)};
+        if (send(ask, true) != static_cast<long>(ask.size())) return OVL_WRITE_ERROR;
+        Clock::currentShared()->sleepFor(0.01);
+        // The read thread owns the connection's bytes: the reply is taken from its queue.
+        uint8_t reply[30] = {};
+        long got = recv(reply, sizeof reply, kSentinelReplySeconds);
+        for (long i = 0; i + 1 < got; ++i)
+            if (reply[i] == '7' && reply[i + 1] == 0x81) return OVL_SUCCESS;
+        return OVL_READ_ERROR;
+    });
 }
 
 long MPPxxx::msrReadCancelEx() {

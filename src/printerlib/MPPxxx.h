@@ -61,6 +61,15 @@ public:
     long msrReadTrack(Bytes* data1, Bytes* data2, Bytes* data3) override;
     long msrReadFullTrack(Bytes* response) override;
     void resetTrackFlags();
+    // Asks the reader for its mode (ESC M I; the reply "7", 0x80, the mode, 0): keeps the mode and
+    // the card kind, and with firmware type 20001 or later reads the sentinel mode too. 301 for
+    // a reply of another shape or none.
+    long getMsr();
+    // Reads the sentinel mode from memory switch 8; in sentinel mode 2 also checks the three
+    // sentinel codes. 301 for a reply of another shape or none.
+    long checkMsrMode();
+    // Asks for sentinel code `number` (1 to 3): 0 when the printer acknowledges it ("7", 0x81).
+    long getSetinelCode(long number);
     bool processNormalTrack(const uint8_t* bytes, long length);
     bool processSentinel(const uint8_t* bytes, long length);
     bool processEncryptedTrack(const uint8_t* bytes, long length);
@@ -87,6 +96,9 @@ public:
     void setConfigurationPort(uint16_t port) { configurationPort_ = port; }
 
     long fwVersionType() const { return fwVersionType_; }
+    void setFwVersionType(long type) { fwVersionType_ = type; }
+    // 1 for normal cards, 2 when the reader's mode is 0x60; 0 until getMsr has asked.
+    uint8_t cardMode() const { return cardMode_; }
     uint8_t msrMode() const { return msrMode_; }
     void setMsrMode(uint8_t mode) { msrMode_ = mode; }
     long sentinelMode() const { return sentinelMode_; }

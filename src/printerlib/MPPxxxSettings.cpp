@@ -90,7 +90,7 @@ long MPPxxx::savePrinterConfiguration() {
         uint8_t reply[3] = {};
         long got = recv(reply, 3);
         if (got <= 0) {
-            Clock::current().sleepFor(1.0);
+            Clock::currentShared()->sleepFor(1.0);
             got = recv(reply, 3);
         }
         long result = OVL_SUCCESS;

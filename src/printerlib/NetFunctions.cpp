@@ -25,7 +25,7 @@ double secondsSince(Date start) { return Date::now().secondsSince(start); }
 // milliseconds of the current clock.
 int waitMilliseconds(float seconds) {
     double whole = std::floor(std::max(0.0f, seconds));
-    double ms = std::ceil(Clock::current().realSeconds(whole) * 1000.0);
+    double ms = std::ceil(Clock::currentShared()->realSeconds(whole) * 1000.0);
     return ms >= 1e9 ? 1'000'000'000 : static_cast<int>(ms);
 }
 
@@ -80,7 +80,7 @@ bool NetFunctions::connect(const std::string&, const std::string& address, uint1
     trace(TraceLevel::Detail, "connecting to %@:%d", address, port);
     if (isConnected()) {
         disconnect();
-        Clock::current().sleepFor(1.0);
+        Clock::currentShared()->sleepFor(1.0);
     }
     std::lock_guard monitor(monitor_);
     report([](InterfaceFunctionsDelegate& d) { d.willConnect(); });
@@ -89,7 +89,7 @@ bool NetFunctions::connect(const std::string&, const std::string& address, uint1
     int failure = EINVAL;
     int descriptor = -1;
     if (makeAddr(to, address, port)) {
-        double seconds = Clock::current().realSeconds(connectingTimeout());
+        double seconds = Clock::currentShared()->realSeconds(connectingTimeout());
         int timeoutSeconds = std::max(1, static_cast<int>(std::ceil(seconds)));
         descriptor = Sockets::openTcp(Sockets::dottedText(to.sin_addr.s_addr), port, timeoutSeconds, &failure);
     }
@@ -166,7 +166,9 @@ long NetFunctions::receive(uint8_t* buffer, long size, float timeout, long retry
     long received = 0;
     long receives = 0;
     while (received < size) {
-        Wait wait = waitFor(descriptor, false, timeout);
+        // A plain receive waits out what is left of its time, never its whole time again.
+        const float waitSeconds = passes ? timeout : std::max(0.0f, timeout - static_cast<float>(secondsSince(start)));
+        Wait wait = waitFor(descriptor, false, waitSeconds);
         if (wait == Wait::Failed) {
             int code = errno;
             trace(TraceLevel::Error, "[ERROR] can not recv. code = %d", code);
@@ -229,6 +231,12 @@ std::string NetFunctions::addressForInterface(const std::string& name) {
     for (const InterfaceAddress& entry : Sockets::interfaceAddresses())
         if (entry.name == name && !entry.loopback) return entry.address;
     return "";
+}
+
+std::optional<std::string> NetFunctions::configuredWiFiInterface() {
+    std::optional<std::string> configured = UserDefaults::standardUserDefaults().stringForKey(WiFiInterfaceKey);
+    if (!configured || configured->empty()) return std::nullopt;
+    return configured;
 }
 
 std::string NetFunctions::wifiInterfaceName() { return interfaceName(WiFiInterfaceKey, DefaultWiFiInterface); }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <string>
 
 namespace tavlo::printerlib {
@@ -60,6 +61,8 @@ public:
     static std::string localWiFiAddress();
     static std::string localCellularAddress();
     static std::string wifiInterfaceName();
+    // The Wi-Fi interface the settings name, if any.
+    static std::optional<std::string> configuredWiFiInterface();
     static std::string cellularInterfaceName();
 
 protected:

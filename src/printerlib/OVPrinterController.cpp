@@ -32,6 +32,7 @@ OVPrinterController::OVPrinterController() : config_(kConfigSize, 0), settingCon
 
 OVPrinterController::~OVPrinterController() {
     delegate_.set(nullptr);
+    ending_ = true;
     if (lookupTimer_) lookupTimer_->invalidate();
     udpServer_.stop();
     udpServer_.setDelegate(nullptr);
@@ -40,6 +41,13 @@ OVPrinterController::~OVPrinterController() {
         m->setDelegate(nullptr);
         m->disconnect();
     }
+    // A disconnect still waiting for its printer finds the connection gone and ends.
+    std::vector<DisconnectThread> threads;
+    {
+        std::lock_guard lock(disconnectThreadsMutex_);
+        threads = std::move(disconnectThreads_);
+    }
+    for (DisconnectThread& running : threads) running.thread.join();
     disconnect_noDelegate();
     std::lock_guard lock(foundLock_);
     found_.clear();
@@ -81,7 +89,7 @@ void OVPrinterController::setTarget(std::shared_ptr<OVPrinter> printer) {
         m->disconnect();
         while (m->isConnected()) {
             RunLoop::current().runFor(kStepSeconds);
-            Clock::current().sleepFor(1.0);
+            Clock::currentShared()->sleepFor(1.0);
         }
     }
     std::lock_guard lock(mutex_);
@@ -150,19 +158,40 @@ long OVPrinterController::disconnectWithTimeout(long seconds, unsigned afterSlee
         m->disconnect();
         return OVL_SUCCESS;
     }
-    // The printer first finishes what it was given: its cover status answers once it has.
+    // The printer first finishes what it was given (its cover status answers once it has); the
+    // caller does not wait for that.
+    std::lock_guard threads(disconnectThreadsMutex_);
+    std::erase_if(disconnectThreads_, [](DisconnectThread& ended) {
+        if (!*ended.done) return false;
+        ended.thread.join();
+        return true;
+    });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    disconnectThreads_.push_back({std::thread([this, m, seconds, afterSleep, done] {
+                                      disconnectThread(m, seconds, afterSleep);
+                                      *done = true;
+                                  }),
+                                  done});
+    return OVL_SUCCESS;
+}
+
+void OVPrinterController::disconnectThread(std::shared_ptr<iController> m, long seconds, unsigned afterSleep) {
     std::unique_lock disconnecting(disconnectLock_, std::defer_lock);
-    while (!disconnecting.try_lock()) RunLoop::current().runFor(kStepSeconds);
+    while (!disconnecting.try_lock()) {
+        if (ending_) return;
+        Clock::currentShared()->sleepFor(kStepSeconds);
+    }
     if (m->isSetLSB()) m->enableLSB(false);
     Date start = Date::now();
-    for (;;) {
+    // Without a time-out it waits as long as the printer keeps its connection, or the controller
+    // lives.
+    while (!ending_) {
         long result = m->checkPrinter(1);
-        if (result == OVL_SUCCESS || result == SOCKET_ERROR) break;
+        if (result == OVL_SUCCESS || result == SOCKET_ERROR || result == OVL_WRITE_ERROR) break;
         if (seconds > 0 && Date::now().secondsSince(start) >= static_cast<double>(seconds)) break;
-        RunLoop::current().runFor(kStepSeconds);
+        Clock::currentShared()->sleepFor(kStepSeconds);
     }
     m->disconnectWithTimeout(0, afterSleep);
-    return OVL_SUCCESS;
 }
 
 // --- the model object's events (on the main thread)
@@ -292,11 +321,16 @@ long OVPrinterController::recv(uint8_t* buffer, long size, float timeout) {
     return interface_->recv(buffer, size, timeout);
 }
 
-long OVPrinterController::readUntil(uint8_t* buffer, long size, uint8_t end, bool keepEnd) {
+long OVPrinterController::readUntil(uint8_t* buffer, long size, uint8_t end, bool keepEnd, std::optional<Date> giveUp) {
     long count = 0;
     while (count < size) {
         uint8_t byte = 0;
-        if (recv(&byte, 1) <= 0) break;
+        if (giveUp) {
+            const double left = giveUp->secondsSince(Date::now());
+            if (left <= 0 || recv(&byte, 1, static_cast<float>(left)) <= 0) break;
+        } else if (recv(&byte, 1) <= 0) {
+            break;
+        }
         if (byte == end) {
             if (keepEnd) buffer[count++] = byte;
             break;

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +64,8 @@ public:
     static constexpr long UnknownModel = 300;
     static constexpr int LogLevelAccessCode = 9638;
     static constexpr double LookupTick = 0.2;
+    // Seconds a printer that took the connection has to tell its model name.
+    static constexpr double IdentifyTimeout = 10.0;
     // The search datagrams and the replies' tags.
     static constexpr const char* WiFiFindRequest = "__[I_F]__[FINDREG]";
     static constexpr const char* WiFiRegisterRequest = "__[I_F]__[PRT_REG]";
@@ -97,9 +100,12 @@ public:
 
     // --- discovery
     // Empties the found list and broadcasts the search rounds (one per tick of 0.2 second while
-    // fewer than lookupCount ticks passed, with a look at the connected accessories), then after
-    // lookupDuration tells the delegate didLookupPrinters.
+    // fewer than lookupCount ticks passed, and at least one, with a look at the connected
+    // accessories), then after lookupDuration tells the delegate didLookupPrinters. When no
+    // search could go out on any interface, the delegate hears didNotLookup.
     void lookup();
+    // Ends a running lookup now: the delegate hears didLookupPrinters with what was found.
+    void stopLookup();
     std::vector<std::shared_ptr<OVPrinter>> foundPrinters() const;
     void setLookupCount(long count) { lookupCount_ = count; }
     long lookupCount() const { return lookupCount_; }
@@ -314,11 +320,15 @@ private:
     // Gives a new model object what the application set.
     void configure(iController& m) const;
     bool configurationOpens() const;
-    long readUntil(uint8_t* buffer, long size, uint8_t end, bool keepEnd);
+    // Reads up to `end`; with `giveUp`, no later than that.
+    long readUntil(uint8_t* buffer, long size, uint8_t end, bool keepEnd, std::optional<Date> giveUp = std::nullopt);
 
     // Lookup.
     void lookupTick();
-    void lookupRound();
+    // False when no search went out on any interface.
+    bool lookupRound();
+    // Stops the timer and the discovery sockets; false when no lookup ran. Under the general lock.
+    bool endLookup();
     void findExternalAccessory(const std::vector<std::string>& protocolStrings);
     void found(const std::shared_ptr<OVPrinter>& printer);
     void didUDPReceive(const UDPPacket& packet) override;
@@ -350,11 +360,22 @@ private:
     std::mutex selectionLock_;
     std::mutex accessoryLock_;
     std::mutex disconnectLock_;
+    // Disconnects that first wait for the printer to finish run here, never on the caller's
+    // thread; the controller's end stops their waits and joins them.
+    void disconnectThread(std::shared_ptr<iController> model, long seconds, unsigned afterSleep);
+    std::mutex disconnectThreadsMutex_;
+    struct DisconnectThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<DisconnectThread> disconnectThreads_;
+    std::atomic<bool> ending_{false};
     std::atomic<bool> selecting_{false};
     std::atomic<bool> targetChangeAvailable_{true};
     UDPServer udpServer_;
     std::shared_ptr<Timer> lookupTimer_;
     long lookupTicks_ = 0;
+    bool lookupFailureTold_ = false;
     std::atomic<long> lookupCount_{1};
     std::atomic<float> lookupDuration_{1.0f};
     std::atomic<uint16_t> lookupLocalPort_{9000};

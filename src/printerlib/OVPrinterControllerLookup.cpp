@@ -13,6 +13,7 @@
 #include "printerlib/Trace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -133,16 +134,19 @@ std::vector<std::shared_ptr<OVPrinter>> OVPrinterController::foundPrinters() con
 }
 
 void OVPrinterController::lookup() {
+    bool starting = false;
     {
         std::lock_guard lock(foundLock_);
         std::unique_lock selection(selectionLock_, std::try_to_lock);
         if (selection.owns_lock()) {
-            tell([this](OVPrinterControlDelegate& d) { d.willLookupPrinters(*this); });
             found_.clear();
+            starting = true;
         }
     }
+    if (starting) tell([this](OVPrinterControlDelegate& d) { d.willLookupPrinters(*this); });
     std::lock_guard lock(generalLock_);
     if (lookupTimer_) return;
+    lookupFailureTold_ = false;
     udpServer_.setPortWlan(lookupLocalPort_);
     udpServer_.setPortEthernet(lookupLocalPortEthernet_);
     udpServer_.start();
@@ -151,32 +155,60 @@ void OVPrinterController::lookup() {
 }
 
 void OVPrinterController::lookupTick() {
-    std::lock_guard lock(generalLock_);
-    ++lookupTicks_;
-    // A small allowance, so that 5 ticks of 0.2 second make 1.0.
-    if (static_cast<double>(lookupTicks_) * LookupTick >= lookupDuration_ - 1e-6) {
-        udpServer_.stop();
-        if (lookupTimer_) lookupTimer_->invalidate();
-        lookupTimer_.reset();
-        tell([this](OVPrinterControlDelegate& d) { d.didLookupPrinters(*this); });
-    } else if (lookupTicks_ < lookupCount_) {
-        lookupRound();
+    bool ended = false;
+    bool failed = false;
+    {
+        std::lock_guard lock(generalLock_);
+        ++lookupTicks_;
+        // A small allowance, so that 5 ticks of 0.2 second make 1.0.
+        if (static_cast<double>(lookupTicks_) * LookupTick >= lookupDuration_ - 1e-6) {
+            ended = endLookup();
+        } else if (lookupTicks_ < lookupCount_ || lookupTicks_ == 1) {
+            // Every lookup searches at least once, whatever lookupCount says.
+            failed = !lookupRound() && !std::exchange(lookupFailureTold_, true);
+        }
     }
+    // The delegate is told with no lock of the library held.
+    if (failed) {
+        trace(TraceLevel::Error, "[ERROR] no network interface to search on.");
+        Error error(interfaceFunctions::ErrorDomain, ENETUNREACH, "No network interface to search for printers on");
+        tell([this, error](OVPrinterControlDelegate& d) { d.didNotLookup(*this, error); });
+    }
+    if (ended) tell([this](OVPrinterControlDelegate& d) { d.didLookupPrinters(*this); });
 }
 
-void OVPrinterController::lookupRound() {
+void OVPrinterController::stopLookup() {
+    bool ended = false;
+    {
+        std::lock_guard lock(generalLock_);
+        ended = endLookup();
+    }
+    if (ended) tell([this](OVPrinterControlDelegate& d) { d.didLookupPrinters(*this); });
+}
+
+bool OVPrinterController::endLookup() {
+    if (!lookupTimer_) return false;
+    udpServer_.stop();
+    lookupTimer_->invalidate();
+    lookupTimer_.reset();
+    return true;
+}
+
+bool OVPrinterController::lookupRound() {
     {
         std::unique_lock selection(selectionLock_, std::try_to_lock);
-        if (!selection.owns_lock()) return;
+        if (!selection.owns_lock()) return true;  // a selection runs: no search now, no failure
     }
+    bool sent = false;
     for (const char* request : {WiFiFindRequest, WiFiRegisterRequest})
-        udpServer_.broadcast(lookupRemotePort_, lookupLocalPort_, reinterpret_cast<const uint8_t*>(request),
-                             static_cast<long>(std::strlen(request)), 0);
-    udpServer_.broadcast(lookupRemotePortEthernet_, lookupLocalPortEthernet_,
-                         reinterpret_cast<const uint8_t*>(EthernetFindRequest),
-                         static_cast<long>(std::strlen(EthernetFindRequest)), 0);
+        sent = udpServer_.broadcast(lookupRemotePort_, lookupLocalPort_, reinterpret_cast<const uint8_t*>(request),
+                                    static_cast<long>(std::strlen(request)), 0) || sent;
+    sent = udpServer_.broadcast(lookupRemotePortEthernet_, lookupLocalPortEthernet_,
+                                reinterpret_cast<const uint8_t*>(EthernetFindRequest),
+                                static_cast<long>(std::strlen(EthernetFindRequest)), 0) || sent;
     std::unique_lock accessories(accessoryLock_, std::try_to_lock);
     if (accessories.owns_lock()) findExternalAccessory({BTFunctions::ProtocolString, BTFunctions::BTLinkProtocolString});
+    return sent;
 }
 
 void OVPrinterController::findExternalAccessory(const std::vector<std::string>& protocolStrings) {
@@ -275,19 +307,23 @@ long OVPrinterController::askModelName() {
         bool sent = false;
         for (int attempt = 0; attempt < kCommandTries && !sent; ++attempt) {
             sent = send(command.data(), static_cast<long>(command.size())) >= static_cast<long>(command.size());
-            if (!sent) Clock::current().sleepFor(kPauseSeconds);
+            if (!sent) Clock::currentShared()->sleepFor(kPauseSeconds);
         }
         if (!sent) {
             tell([this](OVPrinterControlDelegate& d) { d.message(*this, "[ERROR] can not send the command for modelInfo."); });
             return OVL_WRITE_ERROR;
         }
     }
+    // A printer that takes the connection but never answers is given up after a while, not
+    // after every read has waited its own time.
     std::string reply;
-    for (int attempt = 0; attempt < kNameReads && reply.size() <= 3; ++attempt) {
+    const Date giveUp = Date::now().addingSeconds(IdentifyTimeout);
+    auto remaining = [&] { return std::max(0.0, giveUp.secondsSince(Date::now())); };
+    for (int attempt = 0; attempt < kNameReads && reply.size() <= 3 && remaining() > 0; ++attempt) {
         uint8_t buffer[kNameReplySize] = {};
-        long got = recvValue(buffer, sizeof buffer);
+        long got = readUntil(buffer, sizeof buffer, 0x00, false, giveUp);
         if (got > 0) reply.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
-        if (reply.size() <= 3) Clock::current().sleepFor(kPauseSeconds);
+        if (reply.size() <= 3) Clock::currentShared()->sleepFor(std::min(kPauseSeconds, remaining()));
     }
     size_t mark = reply.find('_');
     std::string name = mark == std::string::npos ? "" : reply.substr(mark + 1);

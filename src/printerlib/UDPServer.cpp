@@ -7,6 +7,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
@@ -126,27 +128,58 @@ void UDPServer::stop() {
     n = ::read(wakeFd_, &count, sizeof count);  // ready for the next start
 }
 
+std::vector<UDPServer::BroadcastRoute> UDPServer::broadcastRoutes() const {
+    const std::string destination = broadcastAddress();
+    const bool ownDestination = destination != DefaultBroadcastAddress;
+    std::vector<BroadcastRoute> routes;
+    // A named interface is the only one searched, as before.
+    if (std::optional<std::string> named = NetFunctions::configuredWiFiInterface()) {
+        std::optional<uint32_t> from = Sockets::parseIPv4(NetFunctions::addressForInterface(*named));
+        std::optional<uint32_t> to = Sockets::parseIPv4(destination);
+        if (from && to) routes.push_back({*from, *to});
+        return routes;
+    }
+    // Otherwise every interface that is up and can broadcast, each to its own network's
+    // broadcast address (unless a destination was given).
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return routes;
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
+        if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK) || !(entry->ifa_flags & IFF_BROADCAST)) continue;
+        if (!entry->ifa_broadaddr) continue;
+        uint32_t from = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
+        uint32_t own = reinterpret_cast<const sockaddr_in*>(entry->ifa_broadaddr)->sin_addr.s_addr;
+        std::optional<uint32_t> to = ownDestination ? Sockets::parseIPv4(destination) : std::optional<uint32_t>(own);
+        if (to) routes.push_back({from, *to});
+    }
+    ::freeifaddrs(list);
+    return routes;
+}
+
 bool UDPServer::broadcast(uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes, long size, int) {
+    const std::vector<BroadcastRoute> routes = broadcastRoutes();
+    if (routes.empty() && allowLog_) trace(TraceLevel::Error, "[ERROR] WiFi is not used.");
+    bool sent = false;
+    for (const BroadcastRoute& route : routes) sent = broadcastOn(route, dstPort, srcPort, bytes, size) || sent;
+    return sent;
+}
+
+bool UDPServer::broadcastOn(const BroadcastRoute& route, uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes, long size) {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         if (allowLog_) trace(TraceLevel::Error, "[ERROR] broadcast: socket() failure. error code = %d", errno);
         return false;
     }
     bool sent = false;
-    std::string local = NetFunctions::localWiFiAddress();
-    std::optional<uint32_t> from = Sockets::parseIPv4(local);
-    std::optional<uint32_t> to = Sockets::parseIPv4(broadcastAddress());
-    if (!from) {
-        if (allowLog_) trace(TraceLevel::Error, "[ERROR] WiFi is not used.");
-    } else if (!bindTo(fd, *from, srcPort)) {
+    if (!bindTo(fd, route.from, srcPort)) {
         trace(TraceLevel::Error, "failed to bind event socket. %s[%d]", std::strerror(errno), errno);
-    } else if (to) {
+    } else {
         int one = 1;
         setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
         sockaddr_in target{};
         target.sin_family = AF_INET;
         target.sin_port = htons(dstPort);
-        target.sin_addr.s_addr = *to;
+        target.sin_addr.s_addr = route.to;
         sent = ::sendto(fd, bytes, static_cast<size_t>(size), 0, reinterpret_cast<const sockaddr*>(&target),
                         sizeof target) == size;
         if (!sent) trace(TraceLevel::Error, "sendto() failure. %s[%d]", std::strerror(errno), errno);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tavlo::printerlib {
 
@@ -40,9 +41,11 @@ public:
     // Opens the sockets the mask asks for; nothing when one is open already.
     void start(unsigned mask);
     void stop();
-    // Sends the bytes once, from the Wi-Fi interface's address at srcPort, to the broadcast
-    // address at dstPort. Without a Wi-Fi address nothing is sent. The interface range is not
-    // used. False when nothing went out.
+    // Sends the bytes from srcPort to dstPort: from the named Wi-Fi interface's address (the
+    // setting NetFunctions::WiFiInterfaceKey) to the broadcast address, or, when no interface is
+    // named, from every interface that is up and can broadcast, to its network's broadcast
+    // address (or to the broadcast address, when one other than the default was set). The
+    // interface range is not used. False when nothing went out.
     bool broadcast(uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes, long size, int interfaceRange);
 
     int sockWifi() const { return sockWifi_; }
@@ -63,6 +66,13 @@ public:
     void setLevelLog(int level) { levelLog_ = level; }
 
 private:
+    // Where one broadcast goes: from an interface's address to a destination (network order).
+    struct BroadcastRoute {
+        uint32_t from;
+        uint32_t to;
+    };
+    std::vector<BroadcastRoute> broadcastRoutes() const;
+    bool broadcastOn(const BroadcastRoute& route, uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes, long size);
     bool open(std::atomic<int>& socket, uint16_t port, std::thread& thread);
     void service(int socket);
 

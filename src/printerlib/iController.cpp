@@ -141,6 +141,18 @@ void iController::startReadThread() {
     readThread_ = std::thread([this] { iControllerReadThread(); });
 }
 
+void iController::joinEndedReadThread() {
+    // A connect or disconnect in progress deals with the thread itself. Otherwise, with the
+    // connection gone, its thread has seen its last read fail and is ending.
+    std::unique_lock lock(connectionMutex_, std::try_to_lock);
+    if (lock.owns_lock() && !ifFunctions_->isConnected() && readThread_.joinable()) readThread_.join();
+}
+
+bool iController::hasReadThread() {
+    std::lock_guard lock(connectionMutex_);
+    return readThread_.joinable();
+}
+
 void iController::stopReadThread() {
     terminateReadThread_ = true;
     if (readThread_.joinable()) readThread_.join();
@@ -166,12 +178,15 @@ void iController::didNotConnectWithError(const Error& error) {
 
 void iController::didBeBrokenConnection(const Error& error) {
     didReceiveConnectedMsg_ = false;
+    // The connection's read thread has ended with it (or is ending): it goes with the connection.
+    joinEndedReadThread();
     if (terminateReadThread_) return;
     delegate_.dispatch([this, error](iControllerDelegate& d) { d.didBeBrokenConnection(*this, error); });
 }
 
 void iController::didDisconnect() {
     didReceiveConnectedMsg_ = false;
+    joinEndedReadThread();
     // Heard late, this may belong to an earlier connection: the waits of a newer one go on.
     if (!ifFunctions_->isConnected()) recvQueue_.setDoTerminate(true);
     if (autoConnection_ == KeepConnection) delegate_.dispatch([this](iControllerDelegate& d) { d.didDisconnect(*this); });
@@ -347,7 +362,7 @@ long iController::awaitReply(uint8_t* buffer, long size, uint8_t stx, int attemp
         long got = stx == 0 ? recv(buffer, size) : recvValue(buffer, size, stx);
         if (got > 0) return got;
         if (!ifFunctions_->isConnected()) break;
-        Clock::current().sleepFor(0.2);
+        Clock::currentShared()->sleepFor(0.2);
         wait(RecvQueue::StepSeconds);
     }
     return 0;

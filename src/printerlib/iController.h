@@ -134,6 +134,8 @@ public:
     Bytes makeAlignment() const;
     // The 12 command bytes of the attribute block: style, reverse, code table, international set.
     virtual Bytes makeAttribute() const;
+    // The code pages the model prints text in (StringEncodingPrinterCodePage), best first.
+    virtual const std::vector<CodePage>& codePages() const { return printerCodePages(); }
     Bytes makeSize() const;
     long printText(const std::string& text);
     long lineFeed(long lines);
@@ -170,7 +172,8 @@ public:
 
     // The premultiplied RGBA pixels of a picture scaled to the printed width (-1 or more than
     // maxWidth: maxWidth), its height in proportion; `size` receives the pixel size. Pictures are
-    // printed as their pixels stand: turn one upright first (iControlMisc::rotateImage). Empty
+    // printed as their pixels stand: turn one upright first (iControlMisc::rotateImage; a file
+    // printed by printBitmap is turned as it says). Empty
     // when there is nothing to draw.
     std::vector<uint8_t> getRGBDatafromOptimizationImage(const PixelImage& image, long width, long level,
                                                          RasterSize* size) const;
@@ -307,19 +310,27 @@ public:
     // The controller's own transport and queue (the families and tests reach them).
     interfaceFunctions& transport() { return *ifFunctions_; }
     RecvQueue& recvQueue() { return recvQueue_; }
+    // A read thread is held (running, or ended and not yet joined).
+    bool hasReadThread();
 
 protected:
     // Runs a printing or command operation inside the per-command connection rule.
     // An operation run inside another's command (a settings load reading its memory switches)
     // shares the outer connection: only the outermost connects and disconnects.
+    // One command runs at a time on a printer: another thread's command waits for it, so that
+    // its connection is not closed under it.
     template <class Command>
     long withConnection(Command command) {
-        if (commandThread_ == std::this_thread::get_id()) return command();
+        std::lock_guard oneAtATime(commandMutex_);
+        struct Depth {
+            int& depth;
+            explicit Depth(int& d) : depth(d) { ++depth; }
+            ~Depth() { --depth; }
+        } nested(commandDepth_);
+        if (commandDepth_ > 1) return command();
         bool perCommand = autoConnection_ < KeepConnection;
         if (perCommand && !ifFunctions_->isConnected() && !connect()) return OVL_CONNECT_ERROR;
-        commandThread_ = std::this_thread::get_id();
         long result = command();
-        commandThread_ = std::thread::id();
         if (perCommand && ifFunctions_->isConnected()) disconnect();
         return result;
     }
@@ -362,6 +373,8 @@ private:
     void reportNotConnected(int code);
     void startReadThread();
     void stopReadThread();
+    // Joins the read thread once its connection has gone (it broke or was closed).
+    void joinEndedReadThread();
     void iControllerReadThread();
     // One read and what follows it; false when the connection failed. keepAlive counts the
     // quiet reads while the card reader is armed (none over Bluetooth).
@@ -428,7 +441,8 @@ private:
     Bytes settingConfig_;
     std::atomic<bool> allowLog_{false};
     std::unique_ptr<OVBarcodeInfo> barcodeSupport_;
-    std::atomic<std::thread::id> commandThread_{};
+    std::recursive_mutex commandMutex_;
+    int commandDepth_ = 0;  // commands nested on the thread that holds commandMutex_
 };
 
 } // namespace tavlo::printerlib

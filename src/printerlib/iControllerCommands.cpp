@@ -5,7 +5,9 @@
 #include "printerlib/CommandBytes.h"
 #include "printerlib/Trace.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace tavlo::printerlib {
 
@@ -13,6 +15,7 @@ namespace {
 
 // A box larger than this is refused rather than built in memory.
 constexpr long kMaxBoxBytes = 1 << 20;
+constexpr long kMaxDirectIOReply = 64L << 20;
 constexpr size_t kMSWSize = 8;
 constexpr uint8_t kMSWReplyStart = 0x37;
 constexpr double kMSWSettle = 0.5;
@@ -63,11 +66,23 @@ long iController::printText(const std::string& text) {
         trace(TraceLevel::Error, "[ERROR] printText, Invalid parameter - OVL_BAD_ARGMENT");
         return OVL_BAD_ARGMENT;
     }
+    if (text.empty()) return OVL_SUCCESS;
     Bytes block = textHeader();
-    // Nothing to print (or nothing the encoding can write) sends nothing.
-    std::optional<std::string> encoded = encodeText(text, textEncoding_);
-    if (!encoded || encoded->empty()) return OVL_SUCCESS;
-    block.insert(block.end(), encoded->begin(), encoded->end());
+    std::string encoded;
+    if (textEncoding_ == StringEncodingPrinterCodePage) {
+        // The code page that holds the text follows the header's code table and overrides it.
+        CodePageText inPage = encodeForCodePages(text, codePages());
+        if (inPage.replaced > 0) trace(TraceLevel::Detail, "[DETAIL] printText, %zu characters no code page holds.", inPage.replaced);
+        append(block, {0x1B, 0x74, inPage.table});
+        encoded = std::move(inPage.bytes);
+    } else if (auto converted = encodeText(text, textEncoding_)) {
+        encoded = std::move(*converted);
+    } else {
+        // Text the encoding cannot write is not printed, and the caller hears of it.
+        trace(TraceLevel::Error, "[ERROR] printText, text not in the encoding %lu - OVL_BAD_ARGMENT", textEncoding_.load());
+        return OVL_BAD_ARGMENT;
+    }
+    block.insert(block.end(), encoded.begin(), encoded.end());
     return withConnection([&] { return send(block) == SOCKET_ERROR ? OVL_WRITE_ERROR : OVL_SUCCESS; });
 }
 
@@ -125,12 +140,14 @@ long iController::printDataInPageMode() {
 }
 
 Bytes iController::drawBox(long width, long height) const {
+    // The narrowest box (2) is its two edges with nothing between them.
+    const size_t inside = static_cast<size_t>(std::max(width - 3, 0L));
     Bytes lines;
-    lines.reserve(static_cast<size_t>(height * (width + 1)));
+    lines.reserve(static_cast<size_t>(height) * (inside + 4));
     for (long row = 0; row < height; ++row) {
         bool top = row == 0, bottom = row == height - 1;
         lines.push_back(top ? kTopLeft : bottom ? kBottomLeft : kVertical);
-        lines.insert(lines.end(), static_cast<size_t>(width - 3), (top || bottom) ? kHorizontal : 0x20);
+        lines.insert(lines.end(), inside, (top || bottom) ? kHorizontal : 0x20);
         lines.push_back(top ? kTopRight : bottom ? kBottomRight : kVertical);
         lines.push_back(0x0D);
         lines.push_back(0x0A);
@@ -140,7 +157,7 @@ Bytes iController::drawBox(long width, long height) const {
 
 long iController::printBox(long width, long height) {
     if (width < 2 || height < 2) return OVL_BAD_ARGMENT;
-    if (height * (width + 1) > kMaxBoxBytes) return OVL_MEMORY_ERROR;
+    if (width >= kMaxBoxBytes || height >= kMaxBoxBytes || height * (width + 1) > kMaxBoxBytes) return OVL_MEMORY_ERROR;
     if (!validAlignment(alignment_)) return OVL_BAD_ARGMENT;
     // The box is drawn in plain characters of code table 0 at normal size, whatever the text
     // settings are; they are left as they were.
@@ -172,7 +189,16 @@ long iController::directIO(const Bytes& request, long requiredSize, Bytes* respo
             return OVL_WRITE_ERROR;
         }
         if (requiredSize <= 0) return OVL_SUCCESS;
-        Bytes reply(static_cast<size_t>(requiredSize));
+        Bytes reply;
+        try {
+            // No printer answers more than this; a larger size is a caller's mistake, refused
+            // before it can exhaust memory.
+            if (requiredSize > kMaxDirectIOReply) throw std::bad_alloc();
+            reply.resize(static_cast<size_t>(requiredSize));
+        } catch (const std::exception&) {
+            trace(TraceLevel::Error, "[ERROR] can not allocate the response buffer[SIZE:%ld]", requiredSize);
+            return OVL_MEMORY_ERROR;
+        }
         long got = recv(reply.data(), requiredSize, DefaultReceiveTimeout);
         if (got != requiredSize || !response) {
             trace(TraceLevel::Error, "[ERROR] received response size is not match with requiredSize[%ld] or response is nil.", requiredSize);
@@ -185,7 +211,7 @@ long iController::directIO(const Bytes& request, long requiredSize, Bytes* respo
 
 long iController::readMSWReply(uint8_t* reply, long size) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        Clock::current().sleepFor(kMSWSettle);
+        Clock::currentShared()->sleepFor(kMSWSettle);
         wait(RecvQueue::StepSeconds);
         long got = recvValue(reply, size, kMSWReplyStart);
         // The start byte, the switch's number, its 8 settings and the closing zero.

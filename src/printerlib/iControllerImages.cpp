@@ -4,6 +4,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Directories.h"
 #include "platform/graphics/PdfDocument.h"
+#include "printerlib/StoredOrientation.h"
 #include "printerlib/Trace.h"
 
 #include <cmath>
@@ -95,18 +96,22 @@ long iController::printPicture(const PixelImage& image, long width, long level, 
         // A short send is the printer's loss of the connection, which the transport reports.
         if (!data.empty() && send(data) < static_cast<long>(data.size())) trace(TraceLevel::Error, "sent data size  is smaller than printerData.");
         if (how.paced && !data.empty() && pendingWaitTime() > 0)
-            Clock::current().sleepFor((pendingWaitTime() - 0.2) * static_cast<double>(data.size() / 60000 + 1));
+            Clock::currentShared()->sleepFor((pendingWaitTime() - 0.2) * static_cast<double>(data.size() / 60000 + 1));
         return OVL_SUCCESS;
     });
 }
 
 long iController::printBitmap(const std::filesystem::path& path, long width, long level) {
-    const std::optional<PixelImage> image = PixelImage::fromFile(path, nullptr);
+    const std::optional<std::vector<uint8_t>> file = readFile(path);
+    const std::optional<PixelImage> image = file ? PixelImage::fromData(*file, nullptr) : std::nullopt;
     if (!image) {
         trace(TraceLevel::Error, "[ERROR] [%@] is not found.", path.string());
         return OVL_BITMAPLOAD_ERROR;
     }
-    return printBitmapWithImage(*image, width, level);
+    // A photo taken sideways is stored sideways, with the turn that makes it upright beside it.
+    const ImageOrientation orientation = storedOrientation(*file);
+    if (orientation == ImageOrientation::Up) return printBitmapWithImage(*image, width, level);
+    return printBitmapWithImage(iControlMisc::rotateImage(*image, orientation), width, level);
 }
 
 long iController::printPDF(const std::filesystem::path& path, long pageNumber, long width, long level) {

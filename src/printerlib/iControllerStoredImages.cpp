@@ -84,7 +84,7 @@ long iController::downloadNVImage(long key, const PixelImage& image, long width,
     });
     if (result == OVL_SUCCESS && pendingWaitTime() > 0) {
         const auto seconds = static_cast<long>(pendingWaitTime() * static_cast<float>(length / kStoredBytesPerWait + 1));
-        if (seconds > 0) Clock::current().sleepFor(static_cast<double>(seconds));
+        if (seconds > 0) Clock::currentShared()->sleepFor(static_cast<double>(seconds));
     }
     return result;
 }
@@ -97,7 +97,7 @@ long iController::nvImageList(std::vector<long>* keys) {
         // A list of at most a hundred keys never needs a hundred blocks: a printer that goes on
         // is not answering the list.
         for (long block = 0; block < StoredImageKeys; ++block) {
-            Clock::current().sleepFor(1.0);
+            Clock::currentShared()->sleepFor(1.0);
             uint8_t reply[StoredImageListReplySize] = {};
             const long got = recvQueue().pop(reply, StoredImageListReplySize);
             if (got < 4 || reply[0] != kListReplyStart0 || reply[1] != kListReplyStart1)

@@ -104,9 +104,10 @@ void KitchenAnnouncer::announce(const Order& order, Error* error) {
         const std::string name = printer->text("name").value_or("");
         const int lead = printer->int32("leadLines"), trail = printer->int32("trailLines");
         Error failure;
-        if (announce(order, name, *printer, false, lead, trail, &failure)) continue;
+        bool reached = false;
+        if (printOnKitchenPrinter(order, name, *printer, lead, trail, &reached, &failure)) continue;
         Error local;
-        bool taken = announce(order, name, *printer, true, lead, trail, &local);
+        bool taken = printLocally(order, name, *printer, lead, trail, reached, &local);
         if (!taken) TAVLO_LOG("Unable to print the ticket for %@ locally: %@", name, local.localizedDescription());
         std::string notice = localized(taken ? "Unable to connect. Take ticket to printer"
                                              : "Unable to connect. Verify there is paper in printer");
@@ -118,12 +119,12 @@ void KitchenAnnouncer::announce(const Order& order, Error* error) {
 
 bool KitchenAnnouncer::announce(const Order& order, const std::string& name, const ManagedObject& printer,
                                 bool printLocal, int leadLines, int trailLines, Error* error) {
-    if (printLocal) return printLocally(order, name, printer, leadLines, trailLines, error);
-    return printOnKitchenPrinter(order, name, printer, leadLines, trailLines, error);
+    if (printLocal) return printLocally(order, name, printer, leadLines, trailLines, false, error);
+    return printOnKitchenPrinter(order, name, printer, leadLines, trailLines, nullptr, error);
 }
 
 bool KitchenAnnouncer::printOnKitchenPrinter(const Order& order, const std::string& name, const ManagedObject& printer,
-                                             int leadLines, int trailLines, Error* error) const {
+                                             int leadLines, int trailLines, bool* reached, Error* error) const {
     std::optional<std::string> url = printer.text("url");
     if (url && isNoPrinter(*url)) return true;
     const int timeout = session_.printTimeout();
@@ -138,6 +139,7 @@ bool KitchenAnnouncer::printOnKitchenPrinter(const Order& order, const std::stri
     // Taken whole only when every byte went out and the printer closed in order after them.
     bool taken = EscPos::send(ticket.commands(), sock) >= 0 && Sockets::finishSending(sock, std::max(timeout, 1));
     ::close(sock);
+    if (reached) *reached = !taken;
     if (!taken) {
         Error::set(error, ticketError(localized(
                               "The printer did not take the whole ticket, verify printer is on and has paper")));
@@ -147,7 +149,7 @@ bool KitchenAnnouncer::printOnKitchenPrinter(const Order& order, const std::stri
 }
 
 bool KitchenAnnouncer::printLocally(const Order& order, const std::string& name, const ManagedObject& printer,
-                                    int leadLines, int trailLines, Error* error) const {
+                                    int leadLines, int trailLines, bool mayBeDuplicate, Error* error) const {
     std::shared_ptr<PrinterStream> stream = session_.printerStream();
     if (!stream) {
         Error::set(error, ticketError(localized("This terminal has no receipt printer")));
@@ -155,7 +157,7 @@ bool KitchenAnnouncer::printLocally(const Order& order, const std::string& name,
     }
     if (!stream->open(error)) return false;
     StreamTicketOutput ticket(*stream);
-    writeTicket(order, name, recipes(printer), true, leadLines, trailLines, ticket);
+    writeTicket(order, name, recipes(printer), true, leadLines, trailLines, ticket, mayBeDuplicate);
     stream->close();
     if (stream->writeFailed()) {
         Error::set(error, ticketError(localized(
@@ -165,9 +167,14 @@ bool KitchenAnnouncer::printLocally(const Order& order, const std::string& name,
     return true;
 }
 
-bool KitchenAnnouncer::isChange(const Selection& selection) const {
+bool KitchenAnnouncer::printsUnits(const Selection& selection) const {
+    if (selection.deleted()) return false;
     if (selection.new_()) return selection.newQuantity() > 0;
     return selection.modified() && !newItemsOnly_;
+}
+
+bool KitchenAnnouncer::isChange(const Selection& selection) const {
+    return printsUnits(selection) || selection.voidedQuantity() > 0;
 }
 
 bool KitchenAnnouncer::needsAnnouncement(const Order& order, const ManagedObject& printer) const {

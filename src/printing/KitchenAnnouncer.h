@@ -19,8 +19,9 @@ class Session;
 // Kitchen tickets: when an order is sent, every enabled kitchen printer that makes at least one
 // of its new or changed lines gets a ticket over a TCP connection of its own, in ESC/POS. A
 // printer that cannot be reached, or that does not take the whole ticket, has its ticket
-// printed on this terminal's receipt printer with a notice to take it over, and the error names
-// the printer. Settings are the store's (this terminal's first), read when the announcer is made.
+// printed on this terminal's receipt printer with a notice to take it over (and, when the kitchen
+// printer was reached and may still print it, a warning that it may be a duplicate), and the error
+// names the printer. Settings are the store's (this terminal's first), read when the announcer is made.
 // Synchronous, on the caller's thread.
 class KitchenAnnouncer : public Announcer {
 public:
@@ -47,16 +48,23 @@ public:
     // The kitchen message of the order's type, nil when none.
     std::optional<std::string> kitchenMessage(const Order& order) const;
 
-    // The whole ticket for one printer, written to `out`.
+    // The whole ticket for one printer, written to `out`. A local copy `mayBeDuplicate` stands
+    // for a ticket the kitchen printer took in part and may still print: it says so at its top.
     void writeTicket(const Order& order, const std::string& name, const std::vector<std::string>& recipes,
-                     bool printLocal, int leadLines, int trailLines, KitchenTicketOutput& out) const;
+                     bool printLocal, int leadLines, int trailLines, KitchenTicketOutput& out,
+                     bool mayBeDuplicate = false) const;
 
     bool supportsColors() const { return supportsColors_; }
     void setSupportsColors(bool v) { supportsColors_ = v; }
 
 private:
-    // A line to print: new with units not yet sent, or changed (unless only new lines print).
+    // A line whose units print: not voided, and new with units not yet sent, or changed (unless
+    // only new lines print).
+    bool printsUnits(const Selection& selection) const;
+    // A line the ticket lists: its units print, or units already sent were voided since.
     bool isChange(const Selection& selection) const;
+    // "VOID 2 Burger": the sent units taken off a line, or off each part of a combo the printer makes.
+    void writeVoid(const Selection& selection, const std::vector<std::string>& recipes, KitchenTicketOutput& out) const;
     void write(const Order& order, const std::vector<SelectionPtr>& selections, const Selection* parent,
                const std::vector<std::string>& recipes, KitchenTicketOutput& out) const;
     void writeSelection(const Selection& selection, const std::string& label, bool side, int padding,
@@ -64,12 +72,13 @@ private:
     // The font of a selection line; answers the line's width in characters.
     int writeFontProperties(const Selection& selection, KitchenTicketOutput& out) const;
     void color(bool second, KitchenTicketOutput& out) const;
-    // The ticket over the kitchen printer's own connection.
+    // The ticket over the kitchen printer's own connection. `reached` tells whether a failed
+    // ticket went out to the printer in part (it was connected), so that it may print late.
     bool printOnKitchenPrinter(const Order& order, const std::string& name, const ManagedObject& printer, int leadLines,
-                               int trailLines, Error* error) const;
+                               int trailLines, bool* reached, Error* error) const;
     // The ticket on this terminal's receipt printer.
     bool printLocally(const Order& order, const std::string& name, const ManagedObject& printer, int leadLines,
-                      int trailLines, Error* error) const;
+                      int trailLines, bool mayBeDuplicate, Error* error) const;
     std::optional<std::string> value(const char* name) const;
 
     Session& session_;

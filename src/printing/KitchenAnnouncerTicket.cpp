@@ -51,7 +51,8 @@ bool KitchenAnnouncer::needsAnounce(const Selection& selection, const std::vecto
 }
 
 void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, const std::vector<std::string>& recipes,
-                                   bool printLocal, int leadLines, int trailLines, KitchenTicketOutput& out) const {
+                                   bool printLocal, int leadLines, int trailLines, KitchenTicketOutput& out,
+                                   bool mayBeDuplicate) const {
     if (leadLines >= 1) out.feed(leadLines);
     out.reset();
     out.printMode(Normal);
@@ -60,6 +61,7 @@ void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, 
     if (printLocal) {
         out.line(format(localized("Unable to print to %@"), name));
         out.line(format(localized("Please take to %@"), name));
+        if (mayBeDuplicate) out.line(localized("CHECK KITCHEN - MAY BE DUPLICATE"));
         out.line("");
     }
     out.line(format("TAVLO (%@)", DateFormatter::format(Date::now(), "MMM d, yyyy h:mm a")));
@@ -108,10 +110,15 @@ void KitchenAnnouncer::write(const Order& order, const std::vector<SelectionPtr>
         std::stable_sort(lines.begin(), lines.end(), [](const SelectionPtr& a, const SelectionPtr& b) {
             return a->name().value_or("") < b->name().value_or("");
         });
-    const bool parentPrints = parent && needsAnounce(*parent, recipes) && isChange(*parent);
+    const bool parentPrints = parent && needsAnounce(*parent, recipes) && printsUnits(*parent);
     const bool absolute = parent && boolValue(value("ANNOUNCER_SHOW_COMBO_ABSOLUTE_QUANTITIES"));
     for (const SelectionPtr& selection : lines) {
-        if (!(needsAnounce(*selection, recipes) && isChange(*selection)) && !parentPrints) continue;
+        const bool own = needsAnounce(*selection, recipes);
+        if (!parent && own && selection->voidedQuantity() > 0 && !printsUnits(*selection)) {
+            writeVoid(*selection, recipes, out);
+            continue;
+        }
+        if (!(own && printsUnits(*selection)) && !parentPrints) continue;
         const int units =
             !parent ? selection->newQuantity() : selection->quantity() * (absolute ? parent->newQuantity() : 1);
         const std::string quantity = format("%d-", units);
@@ -128,7 +135,21 @@ void KitchenAnnouncer::write(const Order& order, const std::vector<SelectionPtr>
         } else {
             writeSelection(*selection, label, false, 0, out);
         }
+        if (!parent && selection->voidedQuantity() > 0) writeVoid(*selection, recipes, out);
     }
+}
+
+void KitchenAnnouncer::writeVoid(const Selection& selection, const std::vector<std::string>& recipes,
+                                 KitchenTicketOutput& out) const {
+    const auto line = [&](const Selection& voided, int units) {
+        writeFontProperties(selection, out);
+        color(colorMainSelection_, out);
+        out.line(format("%@ %d %@", localized("VOID"), units, voided.name().value_or("")));
+    };
+    const auto* combo = dynamic_cast<const ComboSelection*>(&selection);
+    if (!combo) return line(selection, selection.voidedQuantity());
+    for (const SelectionPtr& part : combo->getAllSelections())
+        if (contains(recipes, part->recipeId())) line(*part, part->quantity() * selection.voidedQuantity());
 }
 
 void KitchenAnnouncer::writeSelection(const Selection& selection, const std::string& label, bool side, int padding,

@@ -20,9 +20,10 @@ using Lines = ReportGenerator::Lines;
 
 namespace {
 
-// "Total: $120.00" and the like: the amount in 8, the line at the right one blank before the end.
+// "Total: $120.00" and the like: the amount in 8 (or as wide as it is), the line at the right one
+// blank before the end.
 std::string totalLine(const std::string& label, int64_t amount, int width) {
-    return right(format("%@: %@", localized(label), right(money(amount), 8)), width - 1);
+    return right(format("%@: %@", localized(label), rightWhole(money(amount), 8)), width - 1);
 }
 
 // A count of notes and coins, smallest denomination first: "$20.00   x       3 =   $60.00".
@@ -31,8 +32,8 @@ void breakDownLines(Lines& lines, const CashInOut::BreakDown& breakDown) {
     for (const auto& [denomination, count] : breakDown) counts.emplace_back(longLongValue(denomination), count);
     std::sort(counts.begin(), counts.end());
     for (const auto& [cents, count] : counts)
-        lines.push_back(format("%@   x%@ =%@", right(money(cents), 8), right(std::to_string(count), 8),
-                               right(money(cents * count), 19)));
+        lines.push_back(format("%@   x%@ =%@", rightWhole(money(cents), 8), right(std::to_string(count), 8),
+                               rightWhole(money(cents * count), 19)));
 }
 
 // The server's report of a cash in/out: by its id once the server has given it one.
@@ -46,6 +47,43 @@ std::optional<Lines> serverCashReport(const CashInOut& record, const std::option
     return CommHelper::getReportCashInOut(std::nullopt, user.value_or(""), inDate, drawerId, record.outDate(), true,
                                           session, error);
 }
+
+// The drawer's payments as a table, one blank before the end of the line: the order, the tender
+// and the three amounts. An amount column is as wide as its widest amount needs (at least its
+// usual width), so no amount is ever cut; the tender and then the order give up the room.
+class PaymentTable {
+public:
+    struct Row {
+        std::string order, type;
+        int64_t subTotal, gratuity, tip;
+    };
+
+    void add(Row row) { rows_.push_back(std::move(row)); }
+
+    Lines lines(int width) const {
+        int sub = 7, grat = 6, tip = 6;
+        for (const Row& row : rows_) {
+            sub = std::max(sub, wide(row.subTotal));
+            grat = std::max(grat, wide(row.gratuity));
+            tip = std::max(tip, wide(row.tip));
+        }
+        const int amounts = sub + grat + tip;
+        int type = std::clamp(width - 2 - amounts - 11, 6, 10);
+        const int order = std::max(1, width - 2 - amounts - type);
+        Lines out{" " + left(localized("ORDER"), order) + left(localized("TYPE"), type - 1) +
+                  right(localized("SUBTOTAL"), sub + 1) + right(localized("GRAT"), grat) + right(localized("TIP"), tip)};
+        for (const Row& row : rows_)
+            out.push_back(" " + left(row.order, order) + left(row.type, type) + right(money(row.subTotal), sub) +
+                          right(money(row.gratuity), grat) + right(money(row.tip), tip));
+        return out;
+    }
+
+private:
+    // An amount with the blank before it.
+    static int wide(int64_t cents) { return static_cast<int>(money(cents).size()) + 1; }
+
+    std::vector<Row> rows_;
+};
 
 } // namespace
 
@@ -111,7 +149,7 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
 
     // The drawer's activity: the cash taken in meanwhile; a refund's cash went out.
     int64_t activity = 0;
-    Lines paymentLines;
+    PaymentTable table;
     for (const auto& [paymentId, orderId] : record.payments()) {
         ManagedObjectPtr payment = DBHelper::getObject(
             "Payment", {Predicate::format("remoteId == %@", paymentId), Predicate::format("voided == nil")}, context);
@@ -123,16 +161,16 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
             activity += order && Order::typeFromXMLLabel(order->text("type")) == Order::kRefund ? -subTotal : subTotal;
         std::optional<std::string> name = order ? order->text("orderId") : std::nullopt;
         if (!name && order) name = order->text("name");
-        paymentLines.push_back(" " + left(name.value_or(""), 11) + left(Payment::uiLabel(type), 10) +
-                               right(money(subTotal), 7) + right(money(payment->int32("gratuity")), 6) +
-                               right(money(payment->int32("tip")), 6));
+        table.add({name.value_or(""), Payment::uiLabel(type), subTotal, payment->int32("gratuity"),
+                   payment->int32("tip")});
     }
     if (listPayments && !record.payments().empty()) {
         lines.push_back(left(localized("PAYMENTS:"), width));
         lines.emplace_back("");
-        lines.push_back(" ORDER      TYPE      SUBTOTAL  GRAT   TIP");
+        Lines rows = table.lines(width);
+        lines.push_back(rows.front());
         lines.push_back(rule('-', width));
-        lines.insert(lines.end(), paymentLines.begin(), paymentLines.end());
+        lines.insert(lines.end(), rows.begin() + 1, rows.end());
         lines.emplace_back("");
         lines.push_back(rule('=', width));
         lines.emplace_back("");

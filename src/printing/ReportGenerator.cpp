@@ -14,6 +14,8 @@
 #include "printing/ReportText.h"
 #include "sync/exchange/CommHelper.h"
 
+#include <deque>
+
 namespace tavlo {
 
 using report::money;
@@ -145,10 +147,25 @@ std::string ReportGenerator::recipeGroupCached(const Selection& selection) {
 void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
                                    const std::function<void(const Order&)>& visit) {
     ObjectContext* context = session_->managedObjectContext();
+    // The whole walk in one read of the file: one state of the day, and the file's lock taken
+    // once instead of once per statement.
+    ObjectContext::ReadScope read(*context);
     // The gratuity rules are the store's, the same for every order: read once, not per order.
     const Order rules(context);
-    for (const ManagedObjectPtr& row :
-         DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context)) {
+    const std::vector<ManagedObjectPtr> rows =
+        DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context);
+    // What the orders hold, read by relationship for all of them at once (kept until the walk
+    // ends) instead of one list of one order at a time.
+    std::deque<std::vector<ManagedObjectPtr>> held;
+    auto prefetch = [&](const std::vector<ManagedObjectPtr>& owners, const char* relationship) -> const auto& {
+        return held.emplace_back(context->prefetch(owners, relationship));
+    };
+    for (const char* relationship : {"orderTaxes", "payments", "discounts"}) prefetch(rows, relationship);
+    const std::vector<ManagedObjectPtr> lines = context->prefetch(rows, "selections");
+    for (const char* relationship : {"taxes", "taxExemptions", "defaultTaxExemptions", "sides", "comboSelections"})
+        prefetch(lines, relationship);
+    prefetch(prefetch(lines, "preparations"), "taxes");
+    for (const ManagedObjectPtr& row : rows) {
         Order order;
         order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());
         order.setTipGratuityBeforeCompDisc(rules.tipGratuityBeforeCompDisc());

@@ -114,6 +114,29 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     EXPECT_EQ(pngSize(firstScreen), std::make_pair(320, 480));  // the phone upright
 }
 
+TEST(TerminalProgram, ADamagedStoreIsSetAsideSaidOnScreenAndLoadedAfresh) {
+    test::TempHome home;
+    DemoServer server;
+    ProgramRun first = terminal(home.path(), "--demo-gateway " + server.url());
+    ASSERT_EQ(first.status, 0) << first.output;
+    const std::filesystem::path store = home.path() / "TavloMobile.sqlite";
+    {
+        std::fstream file(store, std::ios::in | std::ios::out | std::ios::binary);
+        file << std::string(16, 'Z');  // its header
+    }
+    ProgramRun second = terminal(home.path(), "--demo-gateway " + server.url());
+    EXPECT_EQ(second.status, 0) << second.output;
+    EXPECT_NE(second.output.find("it shows \"Store set aside\": This terminal's store cannot be used (file is not a "
+                                 "database)."),
+              std::string::npos)
+        << second.output;
+    EXPECT_EQ(server.storeLoads(), 2u) << "loaded afresh";
+    bool setAside = false;
+    for (const auto& entry : std::filesystem::directory_iterator(home.path()))
+        setAside |= entry.path().filename().string().starts_with("TavloMobile.sqlite.broken-");
+    EXPECT_TRUE(setAside) << "kept beside the new store";
+}
+
 TEST(TerminalProgram, TheLogHeaderShowsThisTerminal) {
     test::TempHome home;
     DemoServer server;
@@ -290,6 +313,8 @@ TEST(TerminalProgram, WithoutAStoreTheSetUpScreenIsShown) {
               std::string::npos)
         << none.output;
     EXPECT_EQ(pngSize(home.path() / "first-screen.png"), std::make_pair(1024, 768));
+    // No window system was asked, so none complained (of a missing XDG_RUNTIME_DIR, say).
+    EXPECT_EQ(none.output.find("XDG_RUNTIME_DIR"), std::string::npos) << none.output;
     std::ifstream log(home.path() / "system.log");
     std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("*** NOTE: Terminal does not contain configuration!"), std::string::npos);

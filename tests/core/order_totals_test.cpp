@@ -298,6 +298,40 @@ TEST(OrderTotals, DiscountsLowerTheTaxAtEveryPortion) {
         }
 }
 
+// The discount share of a line at a portion is round(D x A / C), half away from zero: 3 x 19.97
+// at half portion (charge 29.97, whole-portion amount 59.91) with 25.00 off shares 49.97, which
+// leaves 9.94 taxed at 8 %: 26.51 a unit -> 27, 14 at the half portion, 42 for the three (a
+// share rounded up, 49.98, left 0.03 less of tax for each unit).
+TEST(OrderTotals, TheDiscountShareAtAPortionIsRoundedHalfAwayFromZero) {
+    Order order;
+    order.addTax(tax("State", 800));
+    auto s = line(order, "L", 1997, 3);
+    s->setMultiplier(50);
+    order.addDiscount(discount(2500));
+    EXPECT_EQ(order.getSubTotal(), 2997);
+    EXPECT_EQ(order.getTaxTotal(), 42);
+    EXPECT_EQ(order.getTaxFor(*s), 42);
+}
+
+// A discounted tax-included line splits its tax as the undiscounted one: each tax but the last
+// by its own rule on the net kept, the last the rest. 0.54 holds 0.04 (net 0.50: City 3 % 0.02,
+// State the rest 0.02); 0.10 off keeps 0.40 and round(4 x 40 / 50) = 3 of tax: City 3 % of 0.40
+// = 0.01, State 0.02, neither above its own rule on the net.
+TEST(OrderTotals, ADiscountedTaxIncludedLineSplitsItsTaxByEachTaxsRule) {
+    Order order;
+    order.addTax(tax("State", 500));
+    order.addTax(tax("City", 300));
+    auto s = line(order, "L", 54);
+    s->setTaxIncluded(true);
+    EXPECT_EQ(order.getTax(std::string("City")), 2);
+    EXPECT_EQ(order.getTax(std::string("State")), 2);
+    order.addDiscount(discount(10));
+    EXPECT_EQ(order.getTaxTotal(), 3);
+    EXPECT_EQ(order.getTax(std::string("City")), 1);
+    EXPECT_EQ(order.getTax(std::string("State")), 2);
+    EXPECT_EQ(order.getTax(std::string("City"), s.get()) + order.getTax(std::string("State"), s.get()), 3);
+}
+
 TEST(OrderTotals, WithoutTaxLines) {
     Order order;
     auto a = line(order, "a", 1000, 2);

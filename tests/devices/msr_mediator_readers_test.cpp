@@ -2,6 +2,7 @@
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "readers/dockmag/DockMag.h"
+#include "readers/dockmag/SwipePacket.h"
 #include "readers/jackmag/Notifications.h"
 
 namespace tavlo {
@@ -44,7 +45,7 @@ TEST_F(MSRMediatorReaders, EachReaderEventBecomesItsCardReaderNotification) {
         {dockmag::kDidDisconnectNotification, "", {{kMsrDidDisconnectNotification, ""}}, {}},
         {dockmag::kDidReceiveDataNotification, "%B1?", {{kMsrReceivedDataNotification, "%B1?"}}, {}},
         {jackmag::notes::kDidConnect, "", {{kMsrDidConnectNotification, ""}}, {"request"}},
-        {kJackMagInvalidSwipeNotification, "", {{kMsrErrorNotification, "Invalid Swipe"}}, {"cancel", "request"}},
+        {jackmag::notes::kInvalidSwipe, "", {{kMsrErrorNotification, "Invalid Swipe"}}, {"cancel", "request"}},
         {jackmag::notes::kTimeout, "", {}, {"cancel", "request"}},
         {jackmag::notes::kTimeoutSwipe, "", {}, {"cancel", "request"}},
         {jackmag::notes::kDidDisconnect, "", {{kMsrDidDisconnectNotification, ""}}, {"cancel"}},
@@ -103,7 +104,7 @@ TEST_F(MSRMediatorReaders, AudioJackSwipesReachTheScreenAndKeepTheReaderArmed) {
     EXPECT_EQ(screen.size(), 1u);
 
     screen.clear();
-    jack(kJackMagInvalidSwipeNotification);
+    jack(jackmag::notes::kInvalidSwipe);
     EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrErrorNotification, "Invalid Swipe"}}));
     mediator.unregisterObserver(this);
 }
@@ -163,6 +164,44 @@ TEST_F(MSRMediatorReaders, VardaSwipeIsTheTextUpToTheFirstZeroAndAStreamErrorAle
     EXPECT_EQ(screen[0].name, kMsrDidConnectNotification);
     EXPECT_EQ(fake->sessionsOpened(*vdock), 2);
     mediator.unregisterObserver(this);
+    AlertSink::install(nullptr);
+}
+
+TEST_F(MSRMediatorReaders, VardaSwipeInPiecesReachesTheScreenOnce) {
+    auto vdock = fake->plugIn("vDock", {"com.varda.vdock"});
+    MSRMediator mediator(std::string("varda"));
+    registerScreen(mediator);
+    const std::string tracks = "%B4111111111111111^VARDA/TEST^2512?;4111111111111111=2512?";
+    struct Case {
+        std::string sent;
+        std::string posted;
+    } cases[] = {
+        {tracks + "\r", tracks},
+        {dockmag::framedSwipePacket(tracks), tracks},
+        {tracks.substr(0, 20), tracks.substr(0, 20)},  // stops: the parser judges what came
+    };
+    for (const Case& c : cases) {
+        screen.clear();
+        for (size_t at = 0; at < c.sent.size(); at += 7) {
+            fake->peer(*vdock)->send(c.sent.substr(at, 7));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            RunLoop::main().runUntilIdle();
+        }
+        ASSERT_TRUE(runMainUntil([&] { return !screen.empty(); }));
+        RunLoop::main().runFor(0.4);
+        EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, c.posted}}));
+    }
+    mediator.unregisterObserver(this);
+}
+
+TEST_F(MSRMediatorReaders, AudioJackReaderRefusalsAreShownToThePerson) {
+    auto sink = std::make_shared<RecordingAlertSink>();
+    AlertSink::install(sink);
+    MSRMediator mediator(std::string("jackmag"));
+    jack(jackmag::notes::kLowVolume);
+    jack(jackmag::notes::kMonoAudioError);
+    EXPECT_EQ(sink->alerts, (std::vector<std::string>{"Alert|Turn the volume up to use the card reader|OK",
+                                                      "Alert|Turn Mono Audio off to use the card reader|OK"}));
     AlertSink::install(nullptr);
 }
 

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iconv.h>
+#include <map>
 #include <sstream>
 
 using namespace tavlo;
@@ -37,6 +39,7 @@ protected:
     static OVPrinterController& quietController(OVPrinterController& controller) {
         controller.setLookupLocalPort(0);
         controller.setLookupLocalPortEthernet(0);
+        controller.setBroadcastAddress("127.0.0.1");  // the search stays on this machine
         return controller;
     }
     void SetUp() override { RunLoop::main().reset(); }
@@ -167,6 +170,62 @@ size_t occurrences(const PrinterBytes& bytes, const PrinterBytes& part) {
     return count;
 }
 
+// The text of a printed line, read back in the code table its block selected last (ESC t n).
+std::string readBack(const PrinterBytes& block) {
+    static const std::map<int, const char*> charsets{{0, "CP437"},   {2, "CP850"},   {3, "CP860"},   {4, "CP863"},
+                                                     {5, "CP865"},   {16, "CP1252"}, {17, "CP866"},  {18, "CP852"},
+                                                     {19, "CP858"},  {45, "CP1250"}, {46, "CP1251"}, {47, "CP1253"},
+                                                     {48, "CP1254"}, {51, "CP1257"}};
+    const PrinterBytes select{0x1B, 0x74};
+    auto last = std::find_end(block.begin(), block.end(), select.begin(), select.end());
+    if (last == block.end() || block.end() - last < 3) return "(no code table)";
+    auto charset = charsets.find(last[2]);
+    if (charset == charsets.end()) return "(unknown code table " + std::to_string(last[2]) + ")";
+    std::string bytes(last + 3, block.end());
+    iconv_t converter = iconv_open("UTF-8", charset->second);
+    std::string out(bytes.size() * 4, '\0');
+    char* in = bytes.data();
+    size_t inLeft = bytes.size();
+    char* to = out.data();
+    size_t outLeft = out.size();
+    iconv(converter, &in, &inLeft, &to, &outLeft);
+    iconv_close(converter);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+TEST_F(OrvanPrinterTest, ReceiptTextBeyondAsciiIsPrintedInACodePageThatHoldsIt) {
+    test::PrinterPeer peer;
+    peer.setReply({0x1D, 0x49, 0x43}, {'_', 'M', 'P', 'P', '-', 'R', '3', '0', '0', 0x00});
+    auto target = std::make_shared<OVPrinter>();
+    target->setAddress(std::string("127.0.0.1"));
+    target->setPort(static_cast<uint16_t>(peer.port()));
+    target->setConnectionClass(OVPrinter::Tcp);
+    controller.setTarget(target);
+    ASSERT_EQ(controller.selectTarget(), printerlib::OVL_SUCCESS);
+    Error error;
+    ASSERT_TRUE(printer.open(&error));
+
+    const std::vector<std::pair<std::string, std::string>> lines{
+        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", "\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1"},  // é £ ü ñ
+        {"Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e  \xE2\x82\xAC" "4.50", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e  \xE2\x82\xAC" "4.50"},  // euro
+        {"\xD0\x91\xD0\xBE\xD1\x80\xD1\x89", "\xD0\x91\xD0\xBE\xD1\x80\xD1\x89"},  // Cyrillic
+        {"\xED\x95\x9C caf\xC3\xA9", "? caf\xC3\xA9"},  // no code page holds the Korean syllable
+    };
+    for (const auto& [line, printed] : lines) printer.writeLine(line);
+    printer.close();
+    ASSERT_TRUE(peer.waitUntil([&] { return occurrences(peer.received(), {CR, LF}) >= lines.size(); }));
+    PrinterBytes received = peer.received();
+    const PrinterBytes lineEnd{CR, LF};
+    auto from = received.begin();
+    for (const auto& [line, printed] : lines) {
+        auto end = std::search(from, received.end(), lineEnd.begin(), lineEnd.end());
+        ASSERT_NE(end, received.end());
+        EXPECT_EQ(readBack(PrinterBytes(from, end)), printed);
+        from = end + 2;
+    }
+}
+
 // Plays a receipt's transcript on the printer; answers its text lines in order.
 std::vector<std::string> replay(const std::string& transcript, PrinterStream& printer) {
     std::vector<std::string> lines;
@@ -261,6 +320,7 @@ void endToEnd() {
     EXPECT_EQ(log.find("4111111111111111"), std::string::npos) << log;
     EXPECT_EQ(log.find("5500005555555559"), std::string::npos) << log;
     PrinterCardReader::setMaker(nullptr);
+    OVPrinterController::getInstance().disconnect();
 }
 
 TEST(OrvanPrinterEndToEnd, PrintsKicksTheDrawerAndReadsCardsAfterCard) {

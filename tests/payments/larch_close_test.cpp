@@ -1,12 +1,35 @@
 #include "LarchGateway.h"
 
+#include "core/ports/CardBatch.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "payments/LarchDetailList.h"
+
+#include <chrono>
+#include <thread>
 
 namespace tavlo::test {
 namespace {
 
 using Ids = std::vector<std::string>;
+
+// The card batch port of a till on the test's handler.
+class HandlerBatch : public CardBatch {
+public:
+    explicit HandlerBatch(LarchHandler& handler) : handler_(handler) {}
+    bool hasHandler(const std::string& host) override { return host == LarchHandler::Name; }
+    int32_t openBatch(const std::string&, const HostConfig& config, Date openDate, Error* error) override {
+        return handler_.openBatch(config, openDate, error);
+    }
+    bool closeBatch(const std::string&, const HostConfig& config, const std::vector<std::string>& ids,
+                    Error* error) override {
+        return handler_.closeBatch(config, ids, error);
+    }
+
+private:
+    LarchHandler& handler_;
+};
 
 class LarchCloseTest : public LarchGateway {
 protected:
@@ -152,7 +175,7 @@ TEST_F(LarchCloseTest, OrphansAreMarkedVoidedHereWithTheIgnoreSwitch) {
 
 TEST_F(LarchCloseTest, DetailListWithVoidedEntriesAndAnErrorElement) {
     std::string first = sale(1000), second = sale(2000, "2.50");
-    gateway.addHostTransaction({"H900", "900", "Sale", 5000, 0, true, false, true});
+    gateway.addHostTransaction({"H900", "900", "Sale", 5000, 0, true, false, true, 0, "", ""});
     gateway.setDetailError("Database <busy> & retrying");
     Error error;
     std::vector<std::shared_ptr<LarchTransaction>> details = handler->hostDetails(batchId, dayOpened, config, &error);
@@ -215,8 +238,8 @@ TEST_F(LarchCloseTest, AVoidAnsweredPreviouslyVoidedLetsTheCloseThrough) {
 
 TEST_F(LarchCloseTest, AHostOnlyPaymentIsVoidedWithTheCancelSwitchElseRefused) {
     std::string id = sale(1000);
-    gateway.addHostTransaction({"H500", "500", "Sale", 1500, 0, false, false, true});
-    gateway.addHostTransaction({"H501", "501", "Sale", 1500, 0, false, false, false});  // declined: passed over
+    gateway.addHostTransaction({"H500", "500", "Sale", 1500, 0, false, false, true, 0, "", ""});
+    gateway.addHostTransaction({"H501", "501", "Sale", 1500, 0, false, false, false, 0, "", ""});  // declined: passed over
     expectRefused({id}, "Host has a payment which is voided on tavlo (H500), please contact support to verify.");
 
     config["HOST_LARCH_CANCEL_ORPHAN_PAYMENTS"] = "YES";
@@ -272,7 +295,7 @@ TEST_F(LarchCloseTest, ARefusedOrFailedDetailQueryStopsTheClose) {
         std::string message;
     };
     const Case cases[] = {
-        {Answer::DeclineRespMsg, "Unable to get the transaction details from Larch (Access denied)"},
+        {Answer::DeclineRespMsg, "Access denied"},  // an Error element in the list
         {Answer::BrokenPage, "Unable to get the transaction details from Larch (its reply could not be read)"},
         {Answer::RefuseConnection, "Unable to communicate with Larch, verify Internet connection"},
     };
@@ -282,6 +305,80 @@ TEST_F(LarchCloseTest, ARefusedOrFailedDetailQueryStopsTheClose) {
     }
     EXPECT_EQ(gateway.requestCount("CaptureAll"), 0u);
     expectClosed({id});
+}
+
+TEST_F(LarchCloseTest, TheDetailListIsReadFromTheBareStringWithoutAnOuterResult) {
+    // No sale, one, many: the reply has no Result of its own, only one in each row.
+    expectClosed({});
+    for (int sales : {1, 3}) {
+        batchId = openBatch();
+        Ids ids;
+        for (int i = 0; i < sales; ++i) ids.push_back(sale(1000 + i));
+        expectClosed(ids);
+    }
+    // Refused credentials come back as an Error element in the list.
+    batchId = openBatch();
+    std::string id = sale(500);
+    config["HOST_LARCH_DETAILS_URL"] = gateway.detailsUrl();
+    HostConfig wrong = config;
+    wrong["HOST_LARCH_PASSWORD"] = "other";
+    Error error;
+    handler->hostDetails(batchId, dayOpened, wrong, &error);
+    EXPECT_EQ(error.localizedDescription(), "User authentication failed");
+    expectClosed({id});
+}
+
+TEST_F(LarchCloseTest, ACloseStoppedAfterTheCaptureIsFinishedByTheNextOne) {
+    std::string first = sale(1000), second = sale(2000, "3.00");
+    config["HOST_LARCH_READ_TIMEOUT"] = "1";
+    // The gateway captures the batch; its answer never reaches the terminal.
+    gateway.onCarriedOut([](const gatewaysim::GatewayRequest& request) {
+        if (request.fields.count("TransType") && request.fields.at("TransType") == "CaptureAll")
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    });
+    Error error;
+    EXPECT_FALSE(close({first, second}, &error));
+    gateway.onCarriedOut(nullptr);
+    for (const gatewaysim::KeptTransaction& kept : gateway.kept()) EXPECT_TRUE(kept.settled);
+    EXPECT_FALSE(isSettled(batchId));
+    // The next close sees the batch captured on the host and settles it without capturing again.
+    expectClosed({first, second});
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the first capture's late answer is noted
+    EXPECT_EQ(gateway.requestCount("CaptureAll"), 1u);
+    // The next day's close passes over the earlier capture the query's dates still reach.
+    batchId = openBatch();
+    std::string third = sale(700);
+    expectClosed({third});
+}
+
+TEST_F(LarchCloseTest, ATerminalJoiningAnOpenDayOpensItsBatchForThatDay) {
+    // A second till of the same store, signed in while the day is open: no batch of its own.
+    HostConfig other = config;
+    other["HOST_LARCH_RP"] = "43";
+    Error error;
+    EXPECT_FALSE(handler->newTransaction(other, &error));
+    EXPECT_EQ(error.localizedDescription(), "Larch Batch is closed, please open store");
+    CardBatch::install(std::make_shared<HandlerBatch>(*handler));
+    for (const auto& [name, value] : other) DBHelper::saveStoreParam(name, value, store.context().get());
+    DBHelper::saveStoreParam("TAVLO_LITE", "YES", store.context().get());
+    DBHelper::saveStoreParam("PAYMENT_CREDIT_HOST", "LARCH", store.context().get());
+    store.save();
+    Session session(store.context().get());
+    ASSERT_TRUE(session.isLite());
+    ASSERT_TRUE(session.joinOpenDay(&error)) << error.localizedDescription();
+    ManagedObjectPtr batch = saved()->fetchFirst("Batch", "host.terminalId == %@", "43");
+    ASSERT_TRUE(batch);
+    EXPECT_EQ(batch->date("created"), dayOpened);
+    ASSERT_TRUE(session.joinOpenDay(&error));  // signing in again keeps that batch
+    EXPECT_EQ(saved()->count("Batch", "host.terminalId == %@", "43"), 1u);
+    std::shared_ptr<PaymentTransaction> t = handler->newTransaction(other, &error);
+    ASSERT_TRUE(t) << error.localizedDescription();
+    t->setValue("900", "SUB_TOTAL");
+    t->setValue(kCard, "NUMBER");
+    t->setValue(kExpiry, "EXP_DATE");
+    ASSERT_TRUE(handler->sale(*t, other, &error)) << error.localizedDescription();
+    EXPECT_TRUE(handler->closeBatch(other, {*t->transactionId()}, &error)) << error.localizedDescription();
+    CardBatch::install(nullptr);
 }
 
 TEST_F(LarchCloseTest, AnEmptyBatchSettlesAfterAskingForTheDetails) {

@@ -357,7 +357,7 @@ TEST_F(LarchHandlerTest, RestoredBatchHoldsTheDaysCreditPaymentsOnce) {
     ASSERT_TRUE(next) << error.localizedDescription();
     EXPECT_EQ(next->transactionId(), "13");
     // And the restored payment can be voided at the gateway by its reference.
-    gateway.addHostTransaction({"P12", "12", "Sale", 2800, 300, false, false, true});
+    gateway.addHostTransaction({"P12", "12", "Sale", 2800, 300, false, false, true, 0, "", ""});
     std::shared_ptr<PaymentTransaction> restored = handler->transaction("12", config);
     ASSERT_TRUE(handler->cancel(*restored, config, &error)) << error.localizedDescription();
     EXPECT_TRUE(isVoided("12"));

@@ -54,6 +54,7 @@ struct RecordingFacadeDelegate : OVPrinterControlDelegate {
     void didDisconnect(OVPrinterController&, const std::shared_ptr<OVPrinter>&) override { note("didDisconnect"); }
     void willLookupPrinters(OVPrinterController&) override { note("willLookupPrinters"); }
     void didLookupPrinters(OVPrinterController&) override { note("didLookupPrinters"); }
+    void didNotLookup(OVPrinterController&, const Error&) override { note("didNotLookup"); }
     void didStart() override { note("didStart"); }
     void didStop() override { note("didStop"); }
     void message(OVPrinterController&, const std::string& text) override { messages.push_back(text); }
@@ -166,6 +167,57 @@ TEST_F(FacadeTest, ConnectsTheModelObjectAndRelaysItsEvents) {
     EXPECT_EQ(controller.disconnect(), OVL_SUCCESS);
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("didDisconnect"); }));
     EXPECT_TRUE(events.allOnMainThread);
+}
+
+TEST_F(FacadeTest, DisconnectingWaitsForAPrinterThatStoppedAnsweringOffTheCallersThread) {
+    controller.setAutoConnection(iController::KeepConnection);
+    controller.setTarget(peerTarget("TRP-F310"));  // the peer never answers its cover status
+    ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
+    ASSERT_TRUE(controller.connect());
+    ASSERT_TRUE(peer.waitUntil([&] { return peer.clientConnected(); }));
+
+    EXPECT_EQ(controller.disconnectWithTimeout(600), OVL_SUCCESS);
+    // Back at once: the printer is still being asked for its status.
+    EXPECT_TRUE(peer.clientConnected());
+    EXPECT_TRUE(peer.waitUntil([&] {
+        PrinterBytes all = peer.received();
+        const PrinterBytes coverStatus{0x10, 0x04};
+        return std::search(all.begin(), all.end(), coverStatus.begin(), coverStatus.end()) != all.end();
+    }));
+    EXPECT_TRUE(peer.clientConnected());
+}
+
+TEST_F(FacadeTest, ADisconnectThreadGivesUpAtItsTimeOut) {
+    controller.setAutoConnection(iController::KeepConnection);
+    controller.setTarget(peerTarget("TRP-F310"));
+    ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
+    ASSERT_TRUE(controller.connect());
+    ASSERT_TRUE(peer.waitUntil([&] { return peer.clientConnected(); }));
+    EXPECT_EQ(controller.disconnectWithTimeout(1, 1), OVL_SUCCESS);
+    EXPECT_TRUE(peer.waitUntil([&] { return !peer.clientConnected(); }));
+    EXPECT_TRUE(test::runMainUntil([&] { return !controller.isConnected(); }));
+}
+
+TEST_F(FacadeTest, APrinterThatNeverTellsItsModelIsGivenUpAfterTheIdentificationTimeOut) {
+    controller.setTarget(peerTarget());  // the peer takes the connection but never answers GS I C
+    Date start = Date::now();
+    EXPECT_EQ(controller.selectTarget(), OVL_READ_ERROR);
+    EXPECT_LE(Date::now().secondsSince(start), OVPrinterController::IdentifyTimeout + 2.0);
+    EXPECT_FALSE(controller.model());
+}
+
+TEST_F(FacadeTest, ARunningLookupCanBeStopped) {
+    controller.setLookupLocalPort(0);
+    controller.setLookupLocalPortEthernet(0);
+    controller.setBroadcastAddress("127.0.0.1");  // the search stays on this machine
+    controller.setLookupDuration(600);
+    controller.lookup();
+    ASSERT_TRUE(test::runMainUntil([&] { return events.has("willLookupPrinters"); }));
+    controller.stopLookup();
+    ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
+    controller.stopLookup();  // nothing runs any more: nothing more is told
+    RunLoop::main().runFor(0.5);
+    EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "didLookupPrinters"), 1);
 }
 
 TEST_F(FacadeTest, ASecondSelectionWhileOneRunsIs103) {
@@ -379,6 +431,58 @@ void lookupInNamespace() {
     EXPECT_TRUE(events.allOnMainThread);
     controller.setDelegate(nullptr);
     AccessoryManager::shared().reset();
+}
+
+// One search round even with the default lookupCount of 1; with no interface named, the search
+// goes out on every interface that is up; with none, the delegate hears that it could not run.
+void lookupOnEveryInterface() {
+    ScopedScaledClock clock(2.0);
+    test::TempHome home;
+    RunLoop::main().reset();
+    OVPrinterController controller;
+    FakeResponder wifi(controller.lookupRemotePort());
+    ASSERT_TRUE(wifi.bound());
+    RecordingFacadeDelegate events;
+    controller.setDelegate(&events);
+    controller.setBroadcastAddress("127.0.0.1");
+    EXPECT_EQ(controller.lookupCount(), 1);
+    controller.lookup();
+    ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
+    ASSERT_TRUE(test::runMainUntil([&] { return wifi.count(OVPrinterController::WiFiFindRequest) == 2; }));
+    EXPECT_FALSE(events.has("didNotLookup"));
+    controller.setDelegate(nullptr);
+}
+
+TEST(FacadeLookupInNamespace, OneRoundAtLeastOnEveryInterfaceThatIsUp) {
+    test::NamespaceRun run = test::runInNetworkNamespace(
+        [] {
+            std::string failure = test::bringLoopbackUp();
+            if (failure.empty()) failure = test::makeTapInterface("ovlook0", "192.0.2.10");
+            return failure.empty() ? test::makeTapInterface("ovlook1", "198.51.100.10") : failure;
+        },
+        lookupOnEveryInterface);
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace with interfaces of its own: " << run.unavailable;
+    EXPECT_EQ(run.exitCode, 0) << "the lookup in its namespace failed (see its output above)";
+}
+
+void lookupWithoutAnInterface() {
+    ScopedScaledClock clock(2.0);
+    test::TempHome home;
+    RunLoop::main().reset();
+    OVPrinterController controller;
+    RecordingFacadeDelegate events;
+    controller.setDelegate(&events);
+    controller.setLookupCount(5);
+    controller.lookup();
+    ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
+    EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "didNotLookup"), 1) << "told once per lookup";
+    controller.setDelegate(nullptr);
+}
+
+TEST(FacadeLookupInNamespace, WithoutAnInterfaceTheDelegateHearsTheLookupCouldNotRun) {
+    test::NamespaceRun run = test::runInNetworkNamespace([] { return test::bringLoopbackUp(); }, lookupWithoutAnInterface);
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace of the test's own: " << run.unavailable;
+    EXPECT_EQ(run.exitCode, 0) << "the lookup in its namespace failed (see its output above)";
 }
 
 TEST(FacadeLookupInNamespace, FourRoundsThenTheFoundList) {

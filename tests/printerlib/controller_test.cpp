@@ -155,6 +155,7 @@ TEST_F(ControllerTest, ThePrinterGoingAwayIsABrokenConnection) {
     EXPECT_EQ(events.events,
               (std::vector<std::string>{"willConnect", "didConnect", "didBeBrokenConnection", "didDisconnect"}));
     EXPECT_FALSE(controller.isConnected());
+    EXPECT_FALSE(controller.hasReadThread()) << "the connection's read thread went with it";
     EXPECT_EQ(controller.openDrawer(), OVL_WRITE_ERROR);  // kept mode does not connect again by itself
 }
 

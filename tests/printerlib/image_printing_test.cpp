@@ -160,6 +160,56 @@ TEST_F(ImagePrintingTest, APictureFileIsReadAndPrinted) {
     EXPECT_EQ(raster.rows, bytes({0x00, 0x00, 0x3F, 0xFC, 0x00, 0x00}));
 }
 
+// A JPEG whose Exif block carries the orientation tag (`value` 1 to 8), in the byte order given.
+std::vector<uint8_t> jpegWithOrientation(const PixelImage& image, uint16_t value, bool littleEndian) {
+    std::vector<uint8_t> jpeg = *image.jpegData(1.0, nullptr);
+    auto put16 = [&](std::vector<uint8_t>& out, uint16_t v) {
+        if (littleEndian) out.insert(out.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+        else out.insert(out.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+    };
+    std::vector<uint8_t> tiff = littleEndian ? std::vector<uint8_t>{'I', 'I'} : std::vector<uint8_t>{'M', 'M'};
+    put16(tiff, 42);
+    if (littleEndian) tiff.insert(tiff.end(), {8, 0, 0, 0});
+    else tiff.insert(tiff.end(), {0, 0, 0, 8});
+    put16(tiff, 2);  // two entries: another tag first
+    put16(tiff, 0x010F); put16(tiff, 2); tiff.insert(tiff.end(), {0, 0, 0, 0, 0, 0, 0, 0});
+    put16(tiff, 0x0112); put16(tiff, 3);
+    if (littleEndian) tiff.insert(tiff.end(), {1, 0, 0, 0});
+    else tiff.insert(tiff.end(), {0, 0, 0, 1});
+    put16(tiff, value); put16(tiff, 0);
+    tiff.insert(tiff.end(), {0, 0, 0, 0});
+    std::vector<uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    const size_t length = segment.size() + 2;
+    std::vector<uint8_t> out{jpeg[0], jpeg[1], 0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+    out.insert(out.end(), segment.begin(), segment.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+TEST_F(ImagePrintingTest, APhotoStoredSidewaysIsPrintedUpright) {
+    // Stored 8 wide and 16 high: the picture itself is 16 wide and 8 high, a stroke across it.
+    PixelImage stored = solid(8, 16, 255);
+    for (int y = 2; y < 14; ++y) std::fill_n(stored.pixel(4, y), 3, 0);
+    struct Case {
+        uint16_t tag;
+        bool littleEndian;
+        long printedRows;
+    } cases[] = {{6, true, 8}, {8, false, 8}, {5, true, 8}, {1, true, 32}, {3, false, 32}, {0, true, 32}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        const auto path = home.path() / "photo.jpg";
+        const std::vector<uint8_t> file = jpegWithOrientation(stored, c.tag, c.littleEndian);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        const Raster raster = rasterOf(sentBy([&] { return controller.printBitmap(path, 16, 50); }), 3);
+        EXPECT_EQ(raster.height(), c.printedRows);
+        if (c.printedRows == 8) {
+            EXPECT_TRUE(raster.dot(8, 4) || raster.dot(8, 3)) << "the stroke runs across the printed picture";
+            EXPECT_FALSE(raster.dot(8, 0));
+        }
+    }
+}
+
 TEST_F(ImagePrintingTest, APdfPageIsPrintedAtThePrinterWidth) {
     // A 200 x 100 point page, black in its top-left quarter.
     const auto path = home.path() / "page.pdf";

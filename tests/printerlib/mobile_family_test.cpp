@@ -223,6 +223,37 @@ TEST_F(CardReaderTest, ReaderModesThatCannotBeArmed) {
     EXPECT_FALSE(controller.msrIsReady());
 }
 
+TEST_F(CardReaderTest, ArmingNeedsAKeptConnection) {
+    controller.setAutoConnection(0);  // a connection per command: it would close under the reader
+    EXPECT_EQ(controller.msrReadReady(), OVL_STATUS_ERROR);
+    EXPECT_FALSE(controller.msrIsReady());
+    EXPECT_TRUE(printer.connections().empty());
+}
+
+TEST_F(CardReaderTest, TheReadersModeAndSentinelModeAreAsked) {
+    printer.setReply(bytes({0x1B, 0x4D, 0x49}), bytes({'7', 0x80, 0x60, 0x00}));
+    EXPECT_EQ(controller.getMsr(), OVL_SUCCESS);
+    EXPECT_EQ(controller.msrMode(), 0x60);
+    EXPECT_EQ(controller.cardMode(), 2);
+    EXPECT_EQ(controller.sentinelMode(), 0);
+
+    // Later firmware: the sentinel mode from memory switch 8 (its second and third settings), and
+    // in mode 2 the three sentinel codes.
+    controller.setFwVersionType(20001);
+    printer.setMemorySwitch(8, "01000000");
+    for (uint8_t code : {'1', '2', '3'}) printer.setReply(bytes({0x08, 0x4D, 0x53, 0x02, 0x00, 0x34, code}), bytes({'7', 0x81}));
+    EXPECT_EQ(controller.getMsr(), OVL_SUCCESS);
+    EXPECT_EQ(controller.sentinelMode(), 2);
+    EXPECT_EQ(controller.getSetinelCode(2), OVL_SUCCESS);
+}
+
+TEST_F(CardReaderTest, AReaderModeReplyOfAnotherShapeIs301) {
+    printer.setReply(bytes({0x1B, 0x4D, 0x49}), bytes({'7', 0x81, 0x42, 0x00}));
+    EXPECT_EQ(controller.getMsr(), OVL_READ_ERROR);
+    EXPECT_EQ(controller.msrMode(), 0);
+    EXPECT_EQ(controller.getSetinelCode(1), OVL_READ_ERROR);  // no acknowledgement
+}
+
 TEST_F(CardReaderTest, NextPrintPositionIsAFormFeed) {
     EXPECT_EQ(sentBy([&] { return controller.nextPrintPos(); }), bytes({0x0C}));
 }

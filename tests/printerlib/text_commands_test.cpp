@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <thread>
 
 using namespace tavlo;
 using namespace tavlo::printerlib;
@@ -32,12 +34,49 @@ TEST_F(TextCommandsTest, KoreanTextIsSentInCodePage949) {
     EXPECT_EQ(PrinterBytes(sent.end() - 4, sent.end()), bytes({0xC7, 0xD1, 0xB1, 0xDB}));
 }
 
-TEST_F(TextCommandsTest, NothingToPrintSendsNothing) {
+TEST_F(TextCommandsTest, NothingToPrintSendsNothingAndTextTheEncodingLacksIsRefused) {
     EXPECT_EQ(controller.printText(""), OVL_SUCCESS);
-    EXPECT_EQ(controller.printText("\xF0\x9F\x98\x80"), OVL_SUCCESS);  // no such character in the code page
+    EXPECT_EQ(controller.printText("\xF0\x9F\x98\x80"), OVL_BAD_ARGMENT);  // no such character in the code page
     controller.setTextEncoding(StringEncodingASCII);
-    EXPECT_EQ(controller.printText("caf\xC3\xA9"), OVL_SUCCESS);
+    EXPECT_EQ(controller.printText("caf\xC3\xA9"), OVL_BAD_ARGMENT);
     EXPECT_TRUE(printer.connections().empty());
+}
+
+TEST_F(TextCommandsTest, EachTextGoesOutInTheCodePageThatHoldsIt) {
+    controller.setTextEncoding(StringEncodingPrinterCodePage);
+    struct Case {
+        std::string text;
+        uint8_t table;
+        PrinterBytes bytes;
+    } cases[] = {
+        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", 0, bytes({0x82, ' ', 0x9C, ' ', 0x81, ' ', 0xA4})},  // PC437
+        {"\xE2\x82\xAC" "5 \xC3\xA9", 16, bytes({0x80, '5', ' ', 0xE9})},                                  // WPC1252
+        {"\xD0\xA9\xD0\xB8", 17, bytes({0x99, 0xA8})},                                                   // PC866
+        {"\xE2\x98\x83 ok", 0, bytes({'?', ' ', 'o', 'k'})},  // no code page holds the snowman
+        {"a\xFF" "b", 0, bytes({'a', '?', 'b'})},                  // a byte that is no UTF-8
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        PrinterBytes sent = sentBy([&] { return controller.printText(c.text); });
+        ASSERT_EQ(sent.size(), 26u + 3u + c.bytes.size());
+        EXPECT_EQ(PrinterBytes(sent.begin() + 26, sent.begin() + 29), bytes({0x1B, 0x74, c.table}));
+        EXPECT_EQ(PrinterBytes(sent.begin() + 29, sent.end()), c.bytes);
+    }
+}
+
+TEST_F(TextCommandsTest, CommandsFromTwoThreadsEachHaveTheirOwnConnection) {
+    constexpr int kEach = 15;
+    auto print = [&](const char* text) {
+        for (int i = 0; i < kEach; ++i) EXPECT_EQ(controller.printText(text), OVL_SUCCESS);
+    };
+    std::thread other(print, "B");
+    print("A");
+    other.join();
+    ASSERT_TRUE(printer.waitUntil([&] { return printer.connections().size() == 2 * kEach && !printer.clientConnected(); }));
+    for (const PrinterBytes& connection : printer.connections()) {
+        ASSERT_EQ(connection.size(), 27u) << "one whole command per connection";
+        EXPECT_TRUE(connection.back() == 'A' || connection.back() == 'B');
+    }
 }
 
 struct RangeCase {
@@ -117,6 +156,13 @@ TEST_F(TextCommandsTest, ABoxIsDrawnInLineCharactersWithoutTouchingTheSettings) 
     EXPECT_EQ(controller.characterSet(), 3);
 }
 
+TEST_F(TextCommandsTest, TheNarrowestBoxIsItsTwoEdges) {
+    PrinterBytes sent = sentBy([&] { return controller.printBox(2, 3); });
+    ASSERT_EQ(sent.size(), 30u + 12u);
+    EXPECT_EQ(PrinterBytes(sent.begin() + 30, sent.end()),
+              bytes({0xDA, 0xBF, 0x0D, 0x0A, 0xB3, 0xB3, 0x0D, 0x0A, 0xC0, 0xD9, 0x0D, 0x0A}));
+}
+
 TEST_F(TextCommandsTest, DirectIOPassesARequestAndReadsItsReply) {
     printer.setReply(bytes({0x1D, 0x49, 0x43}), bytes({'M', 'O', 'D', 'E', 'L'}));
     Bytes reply;
@@ -126,6 +172,10 @@ TEST_F(TextCommandsTest, DirectIOPassesARequestAndReadsItsReply) {
     EXPECT_EQ(controller.directIO({0x1D, 0x49, 0x43}, 6, &reply), OVL_STS_ERROR);
     EXPECT_EQ(controller.directIO({0x1D, 0x49, 0x43}, 5, nullptr), OVL_STS_ERROR);
     EXPECT_EQ(controller.directIO({0x10, 0x04, 0x01}, 0, nullptr), OVL_SUCCESS);
+    // A reply size no memory holds is refused, not thrown.
+    for (long size : {std::numeric_limits<long>::max(), 1L << 40}) {
+        EXPECT_EQ(controller.directIO({0x1D, 0x49, 0x43}, size, &reply), OVL_MEMORY_ERROR) << size;
+    }
 }
 
 TEST_F(TextCommandsTest, MemorySwitchesAreReadAndWritten) {

@@ -262,6 +262,46 @@ TEST_F(ReportTest, TheCashDrawerReportInLiteMode) {
     EXPECT_EQ((*closed)[closed->size() - 5], "                        Overage:    $4.85");
 }
 
+TEST_F(ReportTest, TheCashDrawerReportPrintsEveryAmountWhole) {
+    storeDay();
+    ManagedObjectPtr cash = context()->fetchFirst("CashInOut", "cashDrawer.cashDrawerId == %@", std::string("D1"));
+    ASSERT_TRUE(cash);
+    cash->setValue("inAmount", 123456);
+    ManagedObjectPtr amount = context()->insert("CashAmount");
+    amount->setValue("denomination", std::string("123456"));
+    amount->setValue("amount", 1);
+    cash->addTo("inBreakDown", amount);
+    ManagedObjectPtr payment = context()->fetchFirst("Payment", "remoteId == %@", std::string("o1-p"));
+    payment->setToOne("cashInOut", cash);
+    payment->setValue("subTotal", 123456);
+    payment->setValue("gratuity", 10000);
+    payment->setValue("tip", 10000);
+    store.save();
+    ReportGenerator reports(session);
+    for (int width : {42, 53}) {
+        SCOPED_TRACE(width);
+        std::optional<Lines> lines = reports.reportCashDrawer("D1", width);
+        ASSERT_TRUE(lines);
+        expectFits(*lines, static_cast<size_t>(width));
+        const auto row = std::find_if(lines->begin(), lines->end(),
+                                      [](const std::string& l) { return l.rfind(" Table", 0) == 0; });
+        ASSERT_NE(row, lines->end());
+        EXPECT_NE(row->find(" Cash "), std::string::npos) << *row;
+        EXPECT_NE(row->find(" $1234.56 $100.00 $100.00"), std::string::npos) << *row;
+        const auto has = [&lines](const std::string& line) {
+            return std::find(lines->begin(), lines->end(), line) != lines->end();
+        };
+        EXPECT_TRUE(has(std::string(static_cast<size_t>(width) - 25, ' ') + "Total Activity: $1234.56")) << width;
+        EXPECT_TRUE(has("$1234.56   x       1 =           $1234.56"));
+        // The heads stand over their columns: SUBTOTAL ends where the amounts end.
+        const auto head = std::find_if(lines->begin(), lines->end(),
+                                       [](const std::string& l) { return l.rfind(" ORDER", 0) == 0; });
+        ASSERT_NE(head, lines->end());
+        EXPECT_EQ(head->size(), row->size());
+        EXPECT_EQ(head->find("SUBTOTAL") + 8, row->find("$1234.56") + 8) << *head << "\n" << *row;
+    }
+}
+
 class GatewayReportTest : public ReportTest {
 protected:
     void SetUp() override {

@@ -5,6 +5,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "readers/dockmag/DockMag.h"
 #include "readers/dockmag/EventThreadStarter.h"
+#include "readers/dockmag/SwipePacket.h"
 #include "support/FakeAccessories.h"
 #include "support/RunMainUntil.h"
 #include "support/TempHome.h"
@@ -214,6 +215,70 @@ TEST_F(DockMagTest, SerialReaderOnAPseudoTerminalConnectsSwipesAndLeaves) {
     serial->rescan();
     EXPECT_FALSE(dockMag.dockMagConnected());
     EXPECT_EQ(notes.count(kDidDisconnectNotification), 1u);
+}
+
+// A reader at 9600 baud: the swipe reaches the line in pieces a few milliseconds apart.
+void sendInPieces(test::PseudoTerminalPeer& device, const std::string& bytes, size_t pieceSize = 9) {
+    for (size_t at = 0; at < bytes.size(); at += pieceSize) {
+        device.send(bytes.substr(at, pieceSize));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+TEST_F(DockMagTest, SerialSwipeSentInPiecesIsOneNotificationOfItsCardData) {
+    test::TempHome home;
+    test::PseudoTerminalPeer device;
+    auto link = home.path() / "ttyReader";
+    std::filesystem::create_symlink(device.devicePath(), link);
+    auto serial = SerialAccessories::create({{link, 9600, "dock reader", {kReaderProtocol}}});
+    serial->rescan();
+    DockMag dockMag;
+    ASSERT_TRUE(dockMag.dockMagConnected());
+
+    const std::string tracks = "%B5454545454545454^SERIAL/TEST^2901?;5454545454545454=2901?";
+    std::string corrupted = framedSwipePacket(tracks);
+    corrupted[10] ^= 0x10;  // a bit flipped on the line: the check no longer matches
+    struct Case {
+        std::string sent;
+        std::string posted;
+    } cases[] = {
+        {framedSwipePacket(tracks), tracks},
+        {"\x7f" + framedSwipePacket(tracks), tracks},  // noise before the packet
+        {tracks + "\r", tracks},                      // a plain swipe ends at its CR
+        {corrupted, SwipePacketAssembler::kErrorMark},
+        {framedSwipePacket(tracks).substr(0, 30), SwipePacketAssembler::kErrorMark},  // stops halfway
+    };
+    size_t expected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.sent));
+        sendInPieces(device, c.sent);
+        ASSERT_TRUE(waitForData(++expected));
+        // The time-out of an unfinished packet has passed: no second notification follows.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        RunLoop::main().runUntilIdle();
+        ASSERT_EQ(notes.data().size(), expected);
+        EXPECT_EQ(notes.data().back(), c.posted);
+    }
+}
+
+TEST_F(DockMagTest, SynchronousCommandReadsItsReplyAndPostsASwipeThatCameFirst) {
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    DockMag dockMag;
+    auto peer = fake->peer(*reader);
+    const std::string serialFrame("\x02\x52\x4E\x03\x1D", 5);
+    peer->replyTo(serialFrame, std::string(";4111=2512?\r") + "\x06\x02" "SN0042\x03\x77");
+
+    EXPECT_EQ(dockMag.transmitPacket(serialFrame), "SN0042");
+    EXPECT_TRUE(waitForData(1));
+    EXPECT_EQ(notes.data(), std::vector<std::string>{";4111=2512?"});
+
+    peer->replyTo(std::string("\x02\x58\x03\x59", 4), "\x15");
+    EXPECT_EQ(dockMag.transmitPacket(DockMag::preparePacket("X")), "\x15") << "a refusal is a lone NAK";
+
+    // The event thread has the input stream again: a swipe after the command is posted.
+    peer->send(framedSwipePacket(";5500=2201?"));
+    ASSERT_TRUE(waitForData(2));
+    EXPECT_EQ(notes.data().back(), ";5500=2201?");
 }
 
 TEST(EventThreadStarterTest, StartAndStopTwiceOnlyWarn) {

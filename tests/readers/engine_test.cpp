@@ -192,6 +192,24 @@ TEST_F(JackMagEngineTest, AutoConnectStartsAConnectAtPlugIn) {
     EXPECT_EQ(notes.names(), (std::vector<std::string>{notes::kPowering, notes::kAttachment, notes::kDidConnect}));
 }
 
+TEST_F(JackMagEngineTest, AConnectRefusedAtPlugInIsTold) {
+    engine->setAutoConnect(true);
+    audio->setVolume(0.5f);
+    audio->plugHeadset(true);
+    settle();
+    EXPECT_EQ(notes.names(), (std::vector<std::string>{notes::kAttachment, notes::kLowVolume}));
+
+    audio->plugHeadset(false);
+    audio->setVolume(1.0f);
+    audio->setMonoAudio(true);
+    settle();
+    notes.clear();
+    audio->plugHeadset(true);
+    settle();
+    EXPECT_EQ(notes.names(), (std::vector<std::string>{notes::kMonoAudioError, notes::kAttachment}));
+    EXPECT_TRUE(reader.commands().empty());
+}
+
 TEST_F(JackMagEngineTest, DeferredActivationWaitsForTheFirstTask) {
     engine->setDeferredActivateAudioSession(true);
     audio->plugHeadset(true);

@@ -88,6 +88,7 @@ TEST_F(JackMagTasksTest, SwipeReturnsTheCardDataWithoutTheStatusByte) {
     EXPECT_EQ(engine->getFlagByte(), (Bytes{0x06}));
     EXPECT_EQ(notes.count(notes::kSwipe), 1u);
     EXPECT_EQ(notes.count(notes::kDataProcessing), 1u);
+    EXPECT_EQ(notes.count(notes::kInvalidSwipe), 1u) << "the invalid read is told";
     EXPECT_EQ(engine->getRunningTask(), 0);
 }
 
@@ -135,14 +136,20 @@ TEST_F(JackMagTasksTest, CommandAnswersWithTheReplyOrTimesOutAfterItsSetting) {
     EXPECT_EQ(notes.count(notes::kCmdSending), 2u);
 }
 
-TEST_F(JackMagTasksTest, NoAudioInputEndsATaskWithoutANotification) {
-    audio->plugHeadset(true);
+TEST_F(JackMagTasksTest, WithoutAudioInputATaskTimesOutWithItsNotification) {
+    plugAndConnect();
     audio->setInputAvailable(false);
+    ASSERT_TRUE(engine->setCmdTimeoutDuration(5));
+    Date start = Date::now();
     ASSERT_EQ(engine->sendCommandGetVersion(), JMRET_SUCCESS);
-    settle();
-    EXPECT_EQ(engine->getRunningTask(), 0);
-    EXPECT_EQ(notes.count(notes::kCommandTimeout), 0u);
+    ASSERT_TRUE(waitFor(notes::kCommandTimeout));
+    EXPECT_NEAR(Date::now().secondsSince(start), 5.0, 0.2) << "it waits its time: no hurried retries";
     EXPECT_EQ(notes.count(notes::kDidReceiveCmd), 0u);
+
+    engine->setSwipeTimeoutDuration(15);
+    ASSERT_EQ(engine->requestSwipe(), JMRET_SUCCESS);
+    ASSERT_TRUE(waitFor(notes::kTimeoutSwipe)) << "the mediator arms the reader again on this";
+    EXPECT_EQ(engine->getRunningTask(), 0);
 }
 
 TEST_F(JackMagTasksTest, ClearBufferSendsItsSecondFrameAfterAnAck) {

@@ -37,7 +37,8 @@ private:
 // to void, the details, split and customer screens, and the comp list's stand-in.
 class DetailsTerminal : public OrderScreenTerminal {
 public:
-    explicit DetailsTerminal(bool lite = true) : OrderScreenTerminal(lite) {
+    explicit DetailsTerminal(bool lite = true, ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone)
+        : OrderScreenTerminal(lite, idiom) {
         for (const char* right : {"SPLIT", "COMPLIMENTARY", "ADD_DISCOUNT", "RENAME_ORDER", "INC_GRATUITY"})
             store.row("Role", "roleId", "R-SERVER")->addTo("permissions", store.addPermission(right));
         store.row("Role", "roleId", "R-MANAGER")->addTo("permissions", store.addPermission("REMOVE_ITEM"));

@@ -97,6 +97,14 @@ public:
     }
 
     ui::TableView& table() { return list->tableView(); }
+    // Swipes the row's Void and answers "Void" to the question that follows.
+    void voidRow(ui::IndexPath path) {
+        h.swipeDelete(table(), path);
+        if (!h.hasAlert() || h.frontAlert().title() != "Void Payment")
+            throw ui::test::HarnessError("no question before the void");
+        h.clickAlert("Void");
+        h.runUntilIdle();
+    }
     PaymentCellView& cell(int section, int row) {
         auto* shown = dynamic_cast<PaymentCellView*>(table().cellForRow({section, row}));
         if (!shown) throw ui::test::HarnessError("no payment row there");

@@ -199,6 +199,28 @@ TEST(AdminCashTest, AGatewayCashInSendsTheWholeAmountAndShowsTheGatewaysWarning)
     EXPECT_TRUE(t.printer->calls.empty());
 }
 
+TEST(AdminCashTest, ADrawerTheGatewayCashedInShowsCashedIn) {
+    AdminTerminal t(false);
+    t.openDay();
+    t.grant("U-ANN", {"CASH_IN_CASH_DRAWER", "CASH_OUT_CASH_DRAWER"});
+    t.open();
+    ASSERT_EQ(t.sectionRows(kCash)[0].rfind("Cash In Till A", 0), 0u);
+    t.tapRow(kCash, 0);
+    t.h.clickAlert("Yes");
+    t.enterAmount("1234");
+    EXPECT_EQ(t.alertText(), "Confirmation / Cash drawer cashed in");
+    t.h.clickAlert("Ok");
+    EXPECT_EQ(t.sectionRows(kCash)[0].rfind("Cash Out Till A", 0), 0u) << t.sectionRows(kCash)[0];
+    ManagedObjectPtr kept = t.cashRecord("D2");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->text("cashInOutId"), "-1");
+    EXPECT_EQ(kept->int32("inAmount"), 1234);
+    // Tapped again it offers the cash out, not a second cash in.
+    t.tapRow(kCash, 0);
+    EXPECT_EQ(t.alertText(), "Confirmation / Are you sure you want to cash out?");
+    EXPECT_EQ(t.server.requestCount("cashInCashDrawer"), 1u);
+}
+
 TEST(AdminCashTest, WithoutAPrinterAddressNoDrawerActionReachesTheGateway) {
     AdminTerminal t(false);
     t.openDay();
@@ -216,8 +238,8 @@ TEST(AdminCashTest, WithoutAPrinterAddressNoDrawerActionReachesTheGateway) {
     t.tapRow(kCash, 1);
     t.h.clickAlert("Yes");
     EXPECT_EQ(t.alertText(), "Error / No printer configured");
-    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (Rows{"Cancel"}));
-    t.h.clickAlert("Cancel");
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (Rows{"OK"}));  // the cash out did not start: nothing to cancel
+    t.h.clickAlert("OK");
 
     t.tapRow(kCash, 2);
     ASSERT_EQ(t.alertText(), "Confirmation / Who would you like to cash out?");

@@ -52,5 +52,37 @@ TEST(AdminPadTest, TheAdministrationPaneSitsInTheMasterPaneAndSignsOutThroughThe
     delegate->waitForBackgroundWork();
 }
 
+// The store opened from the administration pane, Orders puts the orders main screen in the root
+// pane, and the detail pane's "Layout" asks that screen for the floor plan.
+TEST(AdminPadTest, AfterOrdersTheDetailPanesLayoutButtonReachesTheOrdersMainScreen) {
+    LoginScreen s({DeviceIdiom::Tablet, true, {{"HH_IGNORE_TERMINAL_INFO", "YES"}, {"MODULE_TABLE_LAYOUT", "YES"}}});
+    DBHelper::saveStoreParam("IPHONE_STORE_ID", std::string("1"), s.store.context().get());
+    s.store.save();
+    registerAdminScreens();
+    auto delegate = std::make_shared<TavloMobileAppDelegate>();
+    delegate->setFreeSpaceReader([] { return uint64_t{8} << 30; });
+    s.h.app().setDelegate(delegate);
+    s.h.app().launch();
+    s.h.runUntilIdle();
+    s.h.type(*dynamic_cast<LoginViewController&>(s.h.visibleController()).textNumber(), "1001");
+    s.h.tap("Login");
+    ASSERT_FALSE(s.h.hasAlert()) << s.alertText();
+    ASSERT_NE(dynamic_cast<PadAdminViewController*>(delegate->rootViewController()->navigationController()->topViewController()),
+              nullptr);
+
+    s.store.addStoreBatch("B-1", Date::now().addingSeconds(-60), std::nullopt);  // the store opened
+    s.store.save();
+    s.h.tap("Orders");
+    s.h.runUntilIdle();
+    ASSERT_FALSE(s.h.hasAlert()) << s.alertText();
+    test::SignedInStandIn* main = s.openedScreen();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(delegate->rootViewController()->mainController().get(), main);
+    ASSERT_TRUE(delegate->detailViewController()->btnLayout()->isEnabled());
+    s.h.tap("Layout");
+    EXPECT_TRUE(main->layoutRequested);
+    delegate->waitForBackgroundWork();
+}
+
 } // namespace
 } // namespace tavlo::screens

@@ -252,6 +252,17 @@ TEST(AdminScreenTest, NoSaleOffersTheDrawersAndOpensTheOneChosen) {
     EXPECT_EQ(t.h.visibleController().title(), "No Sale");
 }
 
+TEST(AdminScreenTest, ALiteNoSaleThatFailsSaysWhy) {
+    AdminTerminal t(true);
+    t.openDay();
+    t.open();
+    t.grant("U-ANN", {"NO_SALE_WHEN_ASSIGNED"});
+    t.printer->openFailure = Error("Printer", 5, "The printer does not answer");
+    t.h.tap("No Sale");
+    t.h.clickAlert("Till B");
+    EXPECT_EQ(t.alertText(), "Error / Unable to open drawer! (The printer does not answer)");
+}
+
 TEST(AdminScreenTest, NoSaleIsOffWithoutADrawer) {
     AdminTerminal t(false);
     t.openDay();

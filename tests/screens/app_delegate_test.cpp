@@ -6,13 +6,16 @@
 #include "StoreServer.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
+#include "platform/foundation/Directories.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/render/Snapshot.h"
+#include "platform/ui/NavigationController.h"
 #include "screens/shell/BroadcastListener.h"
+#include "screens/shell/DetailViewController.h"
 #include "screens/shell/SettingsViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
@@ -309,6 +312,24 @@ TEST_F(AppDelegateTest, LessThanFiftyMebibytesFreeWarns) {
     EXPECT_EQ(Session::formatSpace(52428799), "50.00 MB");
 }
 
+TEST_F(AppDelegateTest, SettingsThatCannotBeWrittenAreSaidOnScreen) {
+    Terminal t;
+    // The user defaults file's path is a folder: nothing set up here would last.
+    const std::filesystem::path file = documentsDirectory() / UserDefaults::fileName;
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    t.launch();
+
+    EXPECT_EQ(t.visibleInterface(), "SettingsView");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().title(), "Settings not saved");
+    EXPECT_EQ(t.h.frontAlert().message(), "This terminal's settings cannot be written to " + file.string() +
+                                              " (Is a directory): it will be set up again at every start until "
+                                              "that file can be written.");
+    t.h.clickAlert("OK");
+    EXPECT_EQ(t.visibleInterface(), "SettingsView");
+}
+
 TEST_F(AppDelegateTest, TheTerminalInformationGoesAfterSignInUnlessIgnored) {
     Terminal t;
     // This device is the generated store's first terminal.
@@ -361,6 +382,30 @@ TEST_F(AppDelegateTest, TheEndSavesWhatTheMainContextHolds) {
     ObjectContext reader(t.store.context()->store());
     EXPECT_EQ(DBHelper::getStoreValue("HH_SEND_DATE_ON_OPEN", &reader), "YES");
     EXPECT_TRUE(tavlo::test::logged("TavloMobileAppDelegate.cpp", "Application will Terminate"));
+}
+
+TEST_F(AppDelegateTest, SaveActionSavesTheMainContextAtOnce) {
+    Terminal t;
+    configure();
+    t.loaded("S-7");
+    t.launch();
+    DBHelper::saveStoreParam("HH_SEND_DATE_ON_OPEN", std::string("YES"), t.store.context().get());
+    ASSERT_TRUE(t.store->hasChanges());
+    t.delegate->saveAction();
+    EXPECT_FALSE(t.store->hasChanges());
+    ObjectContext reader(t.store.context()->store());
+    EXPECT_EQ(DBHelper::getStoreValue("HH_SEND_DATE_ON_OPEN", &reader), "YES");
+}
+
+TEST(AppDelegateSplitTest, AFoldingSplitViewDropsOnlyAPaneShowingTheDetailScreen) {
+    ui::test::Harness h(DeviceIdiom::Tablet);
+    auto primary = std::make_shared<ViewController>();
+    auto detail = std::make_shared<NavigationController>(std::make_shared<DetailViewController>());
+    EXPECT_TRUE(TavloMobileAppDelegate::collapseSecondaryViewController(*detail, *primary));
+    detail->push(std::make_shared<ViewController>(), false);
+    EXPECT_FALSE(TavloMobileAppDelegate::collapseSecondaryViewController(*detail, *primary)) << "an order is shown";
+    auto plain = std::make_shared<DetailViewController>();
+    EXPECT_FALSE(TavloMobileAppDelegate::collapseSecondaryViewController(*plain, *primary)) << "not in a navigation";
 }
 
 // The program's sign-in screen, reached as a configured terminal reaches it: presented by the pad's

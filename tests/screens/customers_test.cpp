@@ -163,6 +163,9 @@ TEST(Customers, LengthLimitsRefuseInsertionsPastTheMaximumButTakeReplacements) {
         {"OR", 2, {2, 0}, false, "OR"},          {"O", 2, {1, 0}, true, "O"},
         {"Oregon", 2, {6, 0}, false, "Or"},      {"OR", 2, {0, 2}, true, "OR"},
         {"anything", 0, {8, 0}, true, "anything"}, {"anything", -1, {8, 0}, true, "anything"},
+        // Characters are counted, not bytes: one accented letter leaves room for another.
+        {"\u00d6", 2, {2, 0}, true, "\u00d6"},  {"\u00d6\u00c4", 2, {4, 0}, false, "\u00d6\u00c4"},
+        {"\u00d6\u00c4\u00dc", 2, {6, 0}, false, "\u00d6\u00c4"},
     };
     for (const Case& k : cases) {
         std::string text = k.text;

@@ -108,34 +108,53 @@ TEST(LoginClockTest, WithOneJobTitleOrNoneTheClockInGoesStraightThrough) {
     }
 }
 
-TEST(LoginClockTest, WhatCannotClockInOrOutIsTold) {
-    LoginScreen s(clockOptions());
+TEST(LoginClockTest, WhatCannotClockInOrOutIsToldInBothModes) {
+    for (bool lite : {true, false}) {
+        SCOPED_TRACE(lite ? "lite" : "gateway");
+        LoginScreen s(clockOptions(DeviceIdiom::Phone, lite));
+        prepare(s);
+        s.show();
+        struct Case {
+            const char* what;
+            const char* number;
+            const char* button;
+            std::string alert;
+            const char* role = nullptr;  // the answer to the role question
+        };
+        const Case cases[] = {
+            {"an unknown number in", "4242", "Clock In", "Error / Unable to clock in, retry"},
+            {"an unknown number out", "4242", "Clock Out", "Alert / Unable to clock out, retry"},
+            {"on the clock already", "1001", "Clock In", "Error / User already clocked in", "Server"},
+            {"not on the clock", "1002", "Clock Out", "Tavlo / User is not clocked in"},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            s.h.type(*s.login->textNumber(), c.number);
+            s.h.tap(c.button);
+            if (c.role) s.h.clickAlert(c.role);
+            EXPECT_EQ(s.alertText(), c.alert);
+            s.h.clickAlert("Ok");
+            EXPECT_EQ(s.login->textNumber()->text(), "");
+        }
+        EXPECT_TRUE(queued(s).empty());
+        EXPECT_TRUE(s.server.records("attendance").empty());
+        EXPECT_TRUE(s.printer->calls.empty());
+    }
+}
+
+// The gateway took Bob's shift: the terminal knows he is on the clock until he clocks out.
+TEST(LoginClockTest, AShiftTheGatewayTookIsCheckedByTheNextClockInAndOut) {
+    LoginScreen s(clockOptions(DeviceIdiom::Phone, false));
     prepare(s);
     s.show();
-    struct Case {
-        const char* what;
-        const char* number;
-        const char* button;
-        std::string alert;
-        const char* role = nullptr;  // the answer to the role question
-    };
-    const Case cases[] = {
-        {"an unknown number in", "4242", "Clock In", "Error / Unable to clock in, retry"},
-        {"an unknown number out", "4242", "Clock Out", "Alert / Unable to clock out, retry"},
-        {"on the clock already", "1001", "Clock In", "Error / User already clocked in", "Server"},
-        {"not on the clock", "1002", "Clock Out", "Tavlo / User is not clocked in"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        s.h.type(*s.login->textNumber(), c.number);
-        s.h.tap(c.button);
-        if (c.role) s.h.clickAlert(c.role);
-        EXPECT_EQ(s.alertText(), c.alert);
+    for (const char* button : {"Clock In", "Clock In", "Clock Out", "Clock Out"}) {
+        s.h.type(*s.login->textNumber(), "1002");
+        s.h.tap(button);
+        if (s.h.hasAlert() && s.h.frontAlert().title() == "Role") s.h.clickAlert("Server");
         s.h.clickAlert("Ok");
-        EXPECT_EQ(s.login->textNumber()->text(), "");
     }
-    EXPECT_TRUE(queued(s).empty());
-    EXPECT_TRUE(s.printer->calls.empty());
+    EXPECT_EQ(s.server.requestCount("attendance"), 2u) << "the second clock in and out were refused";
+    EXPECT_EQ(s.store->fetchFirst("Attendance", "user.userId == %@ && end == nil", std::string("U-BOB")), nullptr);
 }
 
 TEST(LoginClockTest, ClockingOutWithTipsAsksForTheCashTipsAndTheTipOutAsMoney) {

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace tavlo::screens {
 namespace {
 
@@ -22,6 +24,26 @@ using test::LoginScreen;
 
 void swipe(const std::string& card) {
     NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(card));
+}
+
+// The number field waiting for a key: its caret stands before the placeholder, not through it.
+TEST(LoginScreenTest, TheCaretOfTheEmptyNumberStandsBeforeThePlaceholder) {
+    LoginScreen s({});
+    s.show();
+    TextField& number = *s.login->textNumber();
+    ASSERT_TRUE(number.becomeFirstResponder());
+    s.h.runUntilIdle();
+    render::Bitmap picture = render::snapshot(s.h.window(), s.h.window().bounds().size);
+    EXPECT_TRUE(ui::test::matchesGolden(picture, "login_caret_phone"));
+    // Nothing drawn over the placeholder's middle but its own grey ink.
+    const Rect field = number.convertRect(number.bounds(), nullptr);
+    const Color caret(0xE5 / 255.0, 0x7E / 255.0, 0x31 / 255.0);
+    for (int y = static_cast<int>(field.minY()) + 4; y < static_cast<int>(field.maxY()) - 4; ++y) {
+        const Color at = picture.colorAt(static_cast<int>(field.midX()), y);
+        EXPECT_FALSE(std::abs(at.r() - caret.r()) < 0.05 && std::abs(at.g() - caret.g()) < 0.05 &&
+                     std::abs(at.b() - caret.b()) < 0.05)
+            << "the caret at " << y;
+    }
 }
 
 TEST(LoginScreenTest, AValidNumberOpensTheOrdersMainScreenWhenTheGatewaySaysTheStoreIsOpen) {

@@ -127,7 +127,7 @@ TEST(OrderDetails, VoidAllOfASentLineAsksAManagerAndRemindsOfThePayments) {
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().message(),
               "Items have been voided, however, order contains payments. Remember to void all payments for this order");
-    t.h.clickAlert("Cancel");
+    t.h.clickAlert("OK");
     EXPECT_EQ(t.navigation->topViewController(), t.host.get()) << "back on the order screen";
 }
 
@@ -144,15 +144,26 @@ TEST(OrderDetails, VoidAllOfUnsentLinesNeedsNoRight) {
     EXPECT_EQ(t.navigation->topViewController(), t.host.get());
 }
 
-TEST(OrderDetails, ADiscountMustBeAtLeastACent) {
+TEST(OrderDetails, ADiscountMustBeAtLeastACentAndNoMoreThanTheOrderStillCosts) {
     struct Case {
         std::string typed;
+        int32_t paid;
         bool added;
+        std::string refusal;
     };
-    for (const Case& c : {Case{"", false}, Case{"0", false}, Case{"250", true}}) {
+    const std::string tooMuch = "The discount cannot be more than the order still costs ($";
+    for (const Case& c : {Case{"", 0, false, "Discount amount must be greater than 0"},
+                          Case{"0", 0, false, "Discount amount must be greater than 0"}, Case{"250", 0, true, ""},
+                          Case{"900", 0, true, ""}, Case{"901", 0, false, tooMuch + "9.00)"},
+                          Case{"500", 500, false, tooMuch + "4.00)"}}) {
         SCOPED_TRACE(c.typed);
         DetailsTerminal t;
         auto order = t.order({t.line("Burger", 900)});
+        if (c.paid) {
+            order->addPayment(Payment::initWithSession(*t.session, std::nullopt, order->name(), Payment::kCash, c.paid,
+                                                       0, 0, 0, 0, std::nullopt, std::nullopt, std::nullopt,
+                                                       std::nullopt, nullptr));
+        }
         t.details(order);
         t.h.tap("Discount");
         t.h.runUntilIdle();
@@ -162,16 +173,18 @@ TEST(OrderDetails, ADiscountMustBeAtLeastACent) {
         t.h.tap("Save");
         t.h.runUntilIdle();
         ASSERT_EQ(order->activeDiscounts().size(), c.added ? 1u : 0u);
+        EXPECT_GE(order->getDue(), 0);
         if (c.added) {
             const auto discount = order->activeDiscounts().front();
             EXPECT_EQ(discount->name(), "Open Discount");
-            EXPECT_EQ(discount->amount(), 250);
+            EXPECT_EQ(discount->amount(), std::stoi(c.typed));
             EXPECT_EQ(discount->discountBy(), "U-ANN");
             EXPECT_EQ(discount->authBy(), "U-ANN");
             EXPECT_FALSE(t.h.hasAlert());
         } else {
             ASSERT_TRUE(t.h.hasAlert());
-            EXPECT_EQ(t.h.frontAlert().message(), "Discount amount must be greater than 0");
+            EXPECT_EQ(t.h.frontAlert().message(), c.refusal);
+            EXPECT_TRUE(order->discounts().empty()) << "nothing left behind, not even removed";
         }
     }
 }

@@ -6,8 +6,10 @@
 #include "core/ports/BusinessDay.h"
 #include "core/ports/CardBatch.h"
 #include "core/ports/OrderSender.h"
+#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/render/Snapshot.h"
+#include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/menu/MenuViewController.h"
 #include "screens/entry/options/OptionScreen.h"
@@ -150,6 +152,61 @@ TEST(PadOrderScreen, ThePayScreenGoesOnceTheGatewayTookTheCash) {
     const std::optional<std::string> held = pad.s.server.order(screen->order()->remoteId().value_or(""));
     ASSERT_TRUE(held);
     EXPECT_NE(held->find("<payment "), std::string::npos) << *held;
+}
+
+// A quick sale paid with the exact cash closes and the next takes the screen: the menu beside it
+// starts with nothing to undo.
+TEST(PadOrderScreen, TheNextQuickSaleStartsTheMenuWithNothingToUndo) {
+    PadOrder pad(true);
+    DBHelper::saveStoreParam("QS_CASH_AUTO_CLOSE", std::string("YES"), pad.s.store.context().get());
+    pad.s.store.save();
+    pad.delegate->rootViewController()->loadOrder(std::nullopt);
+    pad.s.h.runUntilIdle();
+    OrderViewController* screen = pad.order();
+    ASSERT_NE(screen, nullptr) << pad.s.alertText();
+    pad.s.h.tap("Soup");
+    pad.s.h.runUntilIdle();
+    ASSERT_EQ(pad.menu()->additions().size(), 1u);
+    const std::shared_ptr<Order> paid = screen->order();
+    pad.s.h.tap(*screen->button("payExact"));
+    pad.s.h.runUntilIdle();
+    ASSERT_FALSE(pad.s.h.hasAlert()) << pad.s.alertText();
+    ASSERT_NE(screen->order(), paid) << "the next sale took the screen";
+    ASSERT_EQ(pad.menu()->order(), screen->order());
+    EXPECT_TRUE(pad.menu()->additions().empty());
+    EXPECT_FALSE(pad.menu()->undoButton()->isEnabled());
+}
+
+// The customers list the menu opens for a delivery, answering with the test's customer.
+class PickedCustomer : public ViewController, public CustomerPicker {
+public:
+    void setObserver(Observer observer) override { observer_ = std::move(observer); }
+    void setSession(Session*) override {}
+    void setAllowRemove(bool) override {}
+    Observer observer_;
+};
+
+TEST(PadOrderScreen, ADeliveryCustomerPickedInTheMenuTitlesTheOrderBesideIt) {
+    PadOrder pad(true);
+    InterfaceRegistry::shared().addController(CustomerPicker::kInterfaceName, [] { return std::make_shared<PickedCustomer>(); });
+    pad.delegate->rootViewController()->loadOrder(std::nullopt);
+    pad.s.h.runUntilIdle();
+    OrderViewController* screen = pad.order();
+    ASSERT_NE(screen, nullptr) << pad.s.alertText();
+    ASSERT_NE(pad.menu()->orderTypes(), nullptr);
+    pad.s.h.pickSegment(*pad.menu()->orderTypes(), Order::typeAbbreviation(Order::kDelivery));
+    Customer guest;
+    guest.setCustomerId(std::string("C-7"));
+    guest.setFirstName(std::string("Dana"));
+    guest.setLastName(std::string("Cruz"));
+    pad.s.h.visible<PickedCustomer>().observer_(guest);
+    pad.s.h.runUntilIdle();
+    EXPECT_EQ(screen->order()->name(), "Dana Cruz");
+    EXPECT_EQ(screen->title(), "Dana Cruz");
+    auto* title = dynamic_cast<Button*>(screen->navigationItem().titleView().get());
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->title(), "Dana Cruz");
+    InterfaceRegistry::shared().remove(CustomerPicker::kInterfaceName);
 }
 
 }  // namespace

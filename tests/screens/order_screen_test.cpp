@@ -5,6 +5,7 @@
 #include "core/order/Payment.h"
 #include "core/order/Preparation.h"
 #include "core/util/Utils.h"
+#include "screens/prompts/AmountViewController.h"
 #include "support/RecordingAnnouncer.h"
 #include "support/ui/Golden.h"
 
@@ -53,6 +54,43 @@ TEST(OrderScreen, NewQuickSaleAsksTheTypeThenTheNameThenShowsTheMenu) {
     EXPECT_TRUE(screen.order()->isOpen());
 }
 
+TEST(OrderScreen, ANewTableOrderWithForcedSeatsAsksTheGuestCountBeforeTheMenu) {
+    OrderScreenTerminal t;
+    t.setParam("FORCE_SET_SEATS", "YES");
+    OrderViewController& screen = t.open(std::nullopt, std::string("L1"));
+    EXPECT_EQ(screen.order()->seats(), 0) << "the table's own seats are not taken";
+    ASSERT_EQ(t.h.visibleController().title(), "Enter seats");
+    t.h.type(*t.h.visible<AmountViewController>().amountView(), "3");
+    t.h.tap("Save");
+    t.h.runUntilIdle();
+    EXPECT_EQ(screen.order()->seats(), 3);
+    EXPECT_NE(dynamic_cast<MenuViewController*>(&t.h.visibleController()), nullptr) << "the menu comes next";
+}
+
+TEST(OrderScreen, CancelAsksBeforeLosingUnsentLinesAndLeavesASentOrderAtOnce) {
+    OrderScreenTerminal t;
+    quickSaleWith(t, 500);
+    t.h.tap("Cancel");
+    ASSERT_TRUE(t.h.hasAlert()) << "a line is not sent yet";
+    EXPECT_EQ(t.h.frontAlert().message(), "The items not sent will be lost. Cancel the changes?");
+    t.h.clickAlert("No");
+    t.h.runUntilIdle();
+    EXPECT_TRUE(t.onScreen());
+    t.h.tap("Cancel");
+    t.h.clickAlert("Yes");
+    t.h.runUntilIdle();
+    EXPECT_FALSE(t.onScreen());
+    EXPECT_TRUE(t.sender->orders.empty());
+
+    OrderScreenTerminal sent;
+    sent.storedOrder({sent.line("Burger", 500)});
+    sent.open(std::string("O-1"), std::string("L1"));
+    sent.h.tap("Cancel");
+    EXPECT_FALSE(sent.h.hasAlert()) << "every line was sent";
+    sent.h.runUntilIdle();
+    EXPECT_FALSE(sent.onScreen());
+}
+
 struct DueCase {
     int32_t price;
     std::string exact, up;
@@ -82,17 +120,66 @@ TEST(OrderScreen, ALiteQuickSaleShowsItsCashButtons) {
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_quick_sale"));
 }
 
-TEST(OrderScreen, TheCashButtonsPayTheGratuityTheDueShows) {
-    OrderScreenTerminal t;
-    OrderViewController& screen = quickSaleWith(t, 1000);
-    // A gratuity of 10% on the one seat of the order.
+// A quick sale (10.00 unless said) with an automatic gratuity of 10% on its one seat.
+OrderViewController& quickSaleWithGratuity(OrderScreenTerminal& t, int32_t price = 1000) {
+    OrderViewController& screen = quickSaleWith(t, price);
     screen.order()->setGratuityMinSeats(1);
     screen.order()->setSeats(1);
     screen.order()->setGratuityPercentage(1000);
     screen.refresh();
-    const int32_t shown = Utils::parseCurrency(t.text("due"));
-    ASSERT_GT(shown, screen.order()->getDue()) << "the due shows the unpaid gratuity";
-    EXPECT_EQ(Utils::parseCurrency(screen.button("payExact")->title()), shown);
+    return screen;
+}
+
+TEST(OrderScreen, TheCashButtonsPayTheGratuityTheDueShowsAndRecordIt) {
+    struct Case {
+        const char* button;
+        std::string title;
+        int32_t change;
+        std::string alert;
+    };
+    // 9.50 and its gratuity of 0.95.
+    for (const Case& c : {Case{"payExact", "$10.45", 0, ""},
+                          Case{"payUp", "$11.00", 55,
+                               "Tendered: $11.00\nAmount: $9.50\nGratuity and/or Tip: $0.95\nChange: $0.55"}}) {
+        OrderScreenTerminal t;
+        OrderViewController& screen = quickSaleWithGratuity(t, 950);
+        EXPECT_EQ(t.text("due"), "$10.45") << "the due shows the unpaid gratuity";
+        EXPECT_EQ(screen.button(c.button)->title(), c.title);
+        std::shared_ptr<Order> paid = screen.order();
+        t.h.tap(*screen.button(c.button));
+        EXPECT_EQ(t.h.hasAlert() ? t.h.frontAlert().message().value_or("") : "", c.alert) << c.button;
+        ASSERT_EQ(paid->payments().size(), 1u);
+        EXPECT_EQ(paid->payments()[0]->subTotal(), 950);
+        EXPECT_EQ(paid->payments()[0]->gratuity(), 95) << c.button;
+        EXPECT_EQ(paid->payments()[0]->change(), c.change) << c.button;
+    }
+}
+
+TEST(OrderScreen, TenderedAboveDueAndGratuityGivesTheRestAsChange) {
+    OrderScreenTerminal t;
+    OrderViewController& screen = quickSaleWithGratuity(t);
+    screen.payAmount(2000);
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "Tendered: $20.00\nAmount: $10.00\nGratuity and/or Tip: $1.00\nChange: $9.00");
+    EXPECT_EQ(screen.order()->payments().at(0)->gratuity(), 100);
+    EXPECT_EQ(screen.order()->payments().at(0)->change(), 900);
+}
+
+TEST(OrderScreen, CloseRefusesAnOrderWhoseGratuityIsUnpaid) {
+    OrderScreenTerminal t;
+    OrderViewController& screen = quickSaleWithGratuity(t);
+    // The due paid, the gratuity not.
+    auto payment = Payment::initWithSession(*t.session, std::nullopt, screen.order()->name(), Payment::kCash, 1000, 0,
+                                            0, 0, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
+    screen.order()->addPayment(payment);
+    screen.refresh();
+    EXPECT_EQ(t.text("due"), "$1.00");
+    EXPECT_FALSE(screen.button("close")->isEnabled());
+    screen.close();
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "Unable to close. Order has to be paid");
+    EXPECT_TRUE(screen.order()->isOpen());
+    EXPECT_TRUE(t.sender->orders.size() <= 1u) << "nothing closed was handed over";
 }
 
 TEST(OrderScreen, ARefundShowsItsTotalsNegatedAndItsDueAsIs) {
@@ -169,7 +256,7 @@ TEST(OrderScreen, TwoCashedInDrawersAskWhichOne) {
     EXPECT_EQ(paid->payments()[0]->drawerId(), "D2");
 }
 
-TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockOrAllowedWithoutIt) {
+TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockAndDoneTransfersToThePickedOne) {
     OrderScreenTerminal t;
     t.store.row("User", "userId", "U-EVE")->addTo("permissions", t.store.addPermission("ALLOW_LOGIN_WITHOUT_CLOCKIN"));
     t.store.row("Role", "roleId", "R-SERVER")->addTo("permissions", t.store.addPermission("TRANSFER_ORDER"));
@@ -182,7 +269,19 @@ TEST(OrderScreen, TheServerListHoldsTheEnabledUsersOnTheClockOrAllowedWithoutIt)
     ASSERT_NE(screen.serverPicker(), nullptr);
     EXPECT_EQ(screen.serverPicker()->selectedRow(0), 0) << "the picker starts on the order's server";
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_server_picker"));
+    // Turning the wheel transfers nothing, and Cancel leaves the order with its server.
     t.h.pick(*screen.serverPicker(), "Eve");
+    EXPECT_EQ(screen.order()->serverId(), "U-ANN");
+    ASSERT_NE(screen.serverPicker(), nullptr) << "the picker stays until Done or Cancel";
+    t.h.tap(ui::SystemItem::Cancel);
+    EXPECT_EQ(screen.serverPicker(), nullptr);
+    EXPECT_EQ(screen.order()->serverId(), "U-ANN");
+    EXPECT_EQ(screen.btnServer()->title(), "Ann Marie Lee");
+    EXPECT_TRUE(screen.order()->logs().empty());
+
+    t.h.tap("Ann Marie Lee");
+    t.h.pick(*screen.serverPicker(), "Eve");
+    t.h.tap(ui::SystemItem::Done);
     EXPECT_EQ(screen.order()->serverId(), "U-EVE");
     EXPECT_EQ(screen.serverPicker(), nullptr) << "the picker closes";
     EXPECT_EQ(screen.btnServer()->title(), "Eve");
@@ -274,6 +373,28 @@ TEST(OrderScreen, RowsShowTheirLinesAndAreAsHighAsThem) {
     EXPECT_EQ(cell->contentView().viewWithTag(6)->displayedText(), "Seat: 2");
     EXPECT_EQ(cell->contentView().viewWithTag(100)->displayedText(), "Birthday (-$3.20)");
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_table"));
+}
+
+TEST(OrderScreen, ALongCommentWrapsUnderItsLineAndTheRowGrowsWithIt) {
+    OrderScreenTerminal t;
+    auto steak = t.line("Steak", 2500);
+    steak->setComment(std::string("No onions & <nuts> allergy - check with the kitchen before cooking"));
+    auto rare = t.store->insert("Preparation");
+    rare->setValue("preparationId", std::string("P-RARE"));
+    rare->setValue("name", std::string("Rare"));
+    steak->addPreparation(Preparation(std::string("P-RARE"), 0));
+    t.storedOrder({steak});
+    OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
+    EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_long_comment"));
+    ui::TableView& table = screen.selectionsTable();
+    ui::TableViewCell* cell = table.cellForRow({0, 0});
+    ASSERT_NE(cell, nullptr);
+    auto* comment = dynamic_cast<ui::Label*>(cell->contentView().viewWithTag(OrderTableViewController::kMainBase + 1));
+    ASSERT_NE(comment, nullptr);
+    const int lines = static_cast<int>(comment->frame().height() / OrderTableViewController::kLineHeight);
+    EXPECT_GE(lines, 2) << "the whole comment shows, over more than one line";
+    EXPECT_EQ(comment->numberOfLines(), 0);
+    EXPECT_EQ(screen.heightForRow(table, {0, 0}), 30 + 18 * (lines + 1)) << "the comment's lines and the preparation's";
 }
 
 TEST(OrderScreen, AComboRowDrawsAndCountsEveryLineOfItsItems) {

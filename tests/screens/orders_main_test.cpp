@@ -192,7 +192,18 @@ TEST_F(OrdersMainTest, TheOpenListShowsOnlyTheUsersOwnOrdersWithoutAllOrders) {
     EXPECT_EQ(label(*own, OrdersOpenViewController::kNameTag)->textColor(), Color::black());
     EXPECT_EQ(label(*own, OrdersOpenViewController::kTotalTag)->textColor(), Color::blue());
     EXPECT_FALSE(h.hasAlert()) << alertText();
+    EXPECT_EQ(table().tableHeaderView(), nullptr) << "rows to show: no empty text";
     snap("orders_open_phone", true);
+}
+
+TEST_F(OrdersMainTest, AnEmptyListSaysSo) {
+    addOrder("O-5", "Paid", "U-ANN", 100)->setValue("closed", Date::now());
+    open("U-ANN");
+    EXPECT_TRUE(rows().empty());
+    EXPECT_NO_THROW(h.viewWithText("No open orders"));
+    snap("orders_open_empty_phone", true);
+    h.pickSegment(*main->segmentedControl(), "Closed");
+    EXPECT_THROW(h.viewWithText("No closed orders"), ui::test::HarnessError) << "a closed order is listed";
 }
 
 TEST_F(OrdersMainTest, WithAllOrdersOtherUsersOrdersAreGreyAndGroupedByType) {
@@ -254,9 +265,9 @@ TEST_F(OrdersMainTest, QuickSaleNeedsAnOpenStoreAndBothRights) {
     open("U-ANN");
     h.tap(SystemItem::Add);
     EXPECT_EQ(alertText(), "Alert / Store is currently closed. A manager must open the store before taking orders.");
-    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"Cancel"});
+    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"OK"});  // nothing left to cancel
     snap("orders_store_closed_phone");
-    h.clickAlert("Cancel");
+    h.clickAlert("OK");
     EXPECT_EQ(openedOrder(), nullptr);
 
     store.addStoreBatch("B2", Date::now(), std::nullopt);
@@ -325,6 +336,18 @@ TEST_F(LiteOrdersMainTest, RePrintPrintsTheReceiptOnTheReceiptPrinter) {
     EXPECT_EQ(printer->calls.front(), "open");
     EXPECT_EQ(printer->calls.back(), "close");
     EXPECT_EQ(openedOrder(), nullptr);
+}
+
+TEST_F(LiteOrdersMainTest, ARePrintThePrinterCutSaysWhyAndPrintsAgainFromTheAlert) {
+    printer->failWrites = true;
+    showClosed("O-8");
+    h.clickAlert("Re-Print");
+    EXPECT_EQ(alertText(), "Unable to print receipt / The printer did not take the whole receipt, verify printer is on "
+                           "and has paper");
+    printer->failWrites = false;
+    h.clickAlert("Reprint");
+    EXPECT_FALSE(h.hasAlert()) << alertText();
+    EXPECT_EQ(std::count(printer->calls.begin(), printer->calls.end(), "open"), 2);
 }
 
 TEST_F(LiteOrdersMainTest, RePrintWithoutAPrinterSaysSo) {

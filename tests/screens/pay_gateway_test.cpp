@@ -4,6 +4,7 @@
 
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
+#include "screens/pay/SignatureCapture.h"
 #include "StoreServer.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
@@ -66,6 +67,27 @@ TEST_F(PayGatewayTest, TheOrderGoesWithThePaymentAndThePayingTerminalPrints) {
     EXPECT_EQ(server.requestCount("customerOrder"), 1u);
     EXPECT_TRUE(t.printer->calls.empty()) << "the paying terminal prints";
     EXPECT_EQ(t.finished, 1);
+}
+
+TEST_F(PayGatewayTest, TheSignatureScreenStaysUsableWhenThePaymentStallsAndAddsThePaymentOnce) {
+    t.setParam("SIGNATURE_CAPTURE_OTHER", "YES");
+    // No gateway known: the terminal to pay at is asked for.
+    CommHelper::setGateway(std::nullopt);
+    t.open();
+    t.pickTender("Other");
+    t.field("number").setText("R-12");
+    t.h.tap("Process");
+    t.h.visible<SignatureCapture>();
+    for (int round = 0; round < 2; ++round) {
+        t.h.tap("Done");
+        ASSERT_TRUE(t.h.hasAlert());
+        EXPECT_EQ(t.h.frontAlert().tag(), PayViewController::kTerminalTag);
+        t.h.clickAlert("Cancel");
+        t.h.runUntilIdle();
+        ASSERT_NO_THROW(t.h.visible<SignatureCapture>()) << "still the signature screen";
+        EXPECT_EQ(t.order->payments().size(), 1u) << "round " << round;
+    }
+    EXPECT_EQ(server.requestCount("customerOrder"), 0u);
 }
 
 TEST_F(PayGatewayTest, NoAnswerOffersTheOtherTerminals) {

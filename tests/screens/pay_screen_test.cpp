@@ -194,6 +194,74 @@ TEST_F(PayScreenTest, ATabAuthorisesTheStoreAmount) {
     EXPECT_EQ(t.field("tendered").text(), "$0.00");
 }
 
+TEST_F(PayScreenTest, AnAmountStillBeingTypedIsCheckedBeforeProcessNeverAfter) {
+    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D1"), t.pat);
+    t.store.save();
+    t.open();
+    t.h.tap("$10");  // a part payment: the amount follows the tendered down to 10.00
+    t.h.type(t.field("amount"), "1000");
+    ASSERT_TRUE(t.field("amount").isFirstResponder());
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.alertTexts, std::vector<std::string>{}) << "a correct part payment says nothing afterwards";
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.order->payments().front()->subTotal(), 1000);
+    EXPECT_EQ(t.order->getDue(), 234);
+}
+
+TEST_F(PayScreenTest, AnAmountBeyondTheDueIsCutBackBeforeAnythingIsTaken) {
+    t.open();
+    t.h.type(t.field("amount"), "2000");
+    t.h.tap("Process");
+    EXPECT_EQ(t.frontAlert(), "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
+                              "adjusted, verify it.");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.field("amount").text(), "$12.34");
+    EXPECT_FALSE(t.order->hasPayments()) << "the person verifies the cut-back amount first";
+}
+
+TEST_F(PayScreenTest, TheDueHeadlineIsTheOrdersDueAndTypingStartsFromTheKeys) {
+    t.open();
+    Label& due = *t.screen->label("lblDue");
+    EXPECT_EQ(due.text(), "$12.34");
+    t.h.type(t.field("tip"), "150");
+    EXPECT_EQ(t.field("tip").text(), "$1.50") << "the pre-filled tip gives way to the first key";
+    t.field("tip").resignFirstResponder();
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.field("tendered").text(), "$13.84");
+    EXPECT_EQ(due.text(), "$12.34") << "the tendered grew with the tip, the due did not";
+    t.h.type(t.field("amount"), "1");
+    EXPECT_EQ(t.field("amount").text(), "$0.01") << "the pre-filled amount gives way to the first key";
+    t.h.type(t.field("amount"), "2");
+    EXPECT_EQ(t.field("amount").text(), "$0.12");
+    t.pickTender("Credit");
+    EXPECT_EQ(t.field("tendered").text(), "$1.62");
+    EXPECT_EQ(due.text(), "$12.34");
+}
+
+TEST_F(PayScreenTest, ATipAboveTheAmountIsAskedAboutAndOneTooLargeRefused) {
+    t.open();
+    t.h.type(t.field("tip"), "abc99999999");
+    t.field("tip").resignFirstResponder();
+    EXPECT_EQ(t.frontAlert(),
+              "Confirmation / The tip of $999999.99 is larger than the amount of $12.34. Is it correct?");
+    t.h.clickAlert("No");
+    EXPECT_EQ(t.field("tip").text(), "$0.00");
+    EXPECT_EQ(t.field("tendered").text(), "$12.34");
+
+    t.h.type(t.field("tip"), "1500");
+    t.field("tip").resignFirstResponder();
+    t.h.clickAlert("Yes");
+    EXPECT_EQ(t.field("tip").text(), "$15.00");
+    EXPECT_EQ(t.field("tendered").text(), "$27.34");
+
+    t.acknowledgeAlerts();
+    t.h.type(t.field("tip"), "2147483647");
+    t.field("tip").resignFirstResponder();
+    EXPECT_EQ(t.frontAlert(), "Alert / The tip is too large to be taken");
+    EXPECT_EQ(t.field("tip").text(), "$0.00");
+}
+
 // ---- swipes
 
 TEST_F(PayScreenTest, ASwipeFillsTheCardFieldsOnlyForACardTender) {
@@ -335,6 +403,40 @@ TEST(PayScreenPictureTest, CashOnAPhone) {
     test::PayTerminal t(true, DeviceIdiom::Phone);
     t.open();
     EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {320, 480}), "pay_screen_cash_phone"));
+}
+
+// A touch terminal has no Return key: the bar over a field being edited ends the editing (which
+// runs the field's rules) and moves through the fields the tender takes.
+TEST(PayScreenDoneBarTest, TheBarEndsTheEditingAndMovesBetweenTheFields) {
+    test::PayTerminal t;
+    t.open();
+    PayViewController& s = *t.screen;
+    t.h.type(t.field("tendered"), "");
+    ASSERT_EQ(s.currentField(), &t.field("tendered"));
+    ASSERT_EQ(t.field("tendered").inputAccessoryView().get(), s.doneBar());
+    EXPECT_TRUE(s.doneButton()->isEnabled());
+    t.h.tap("\u25B6");
+    EXPECT_TRUE(t.field("amount").isFirstResponder());
+    t.h.tap("\u25B6");
+    EXPECT_TRUE(t.field("tip").isFirstResponder()) << "the gratuity is off without gratuities";
+    t.h.tap("\u25C0");
+    ASSERT_TRUE(t.field("amount").isFirstResponder());
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_done_bar_pad"));
+    t.h.type(t.field("amount"), "2000");
+    t.h.tap("Done");
+    EXPECT_EQ(View::currentFirstResponder(), nullptr);
+    EXPECT_FALSE(s.doneButton()->isEnabled()) << "no keyboard, no Done";
+    EXPECT_EQ(t.frontAlert(), "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
+                              "adjusted, verify it.");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.field("amount").text(), "$12.34");
+}
+
+TEST(PayScreenPictureTest, TheDoneBarOnAPhone) {
+    test::PayTerminal t(true, DeviceIdiom::Phone);
+    t.open();
+    t.h.type(t.field("amount"), "5");
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {320, 480}), "pay_screen_done_bar_phone"));
 }
 
 TEST(PayScreenPictureTest, TheChangeDue) {

@@ -56,6 +56,44 @@ TEST_F(PaymentsAdjustTest, TwoEditsOfOnePaymentSendOneAdjustmentWithBoth) {
     EXPECT_EQ(t.cell(0, 0).totalLabel().text(), "$13.23");
 }
 
+TEST_F(PaymentsAdjustTest, ATipAboveThePaymentIsAskedAboutAndOneTooLargeRefused) {
+    t.grant("TIP_ADJUST");
+    t.addCardSale("P-CARD", 471);
+    t.storeOrder();
+    t.openOrderList();
+    auto typeTip = [this](const std::string& keys) {
+        t.h.tap("Edit");
+        t.h.type(field(0, 0, PaymentCellView::kTipTag), keys);
+        t.h.tap("Done");
+    };
+
+    typeTip("abc99999999");
+    EXPECT_EQ(t.frontAlert(),
+              "Confirmation / The tip of $999999.99 is larger than the amount of $4.71. Is it correct?");
+    t.h.clickAlert("No");
+    t.h.runUntilIdle();
+    EXPECT_FALSE(t.h.hasAlert());
+    EXPECT_EQ(t.gateway.requestCount("Adjustment"), 0u);
+    EXPECT_EQ(t.storedPayment("P-CARD")->int32("tip"), 0);
+
+    typeTip("500");
+    t.h.clickAlert("Yes");
+    t.h.runUntilIdle();
+    EXPECT_EQ(t.frontAlert(), "Alert / Payment was adjusted");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.gateway.requestCount("Adjustment"), 1u);
+    EXPECT_EQ(t.storedPayment("P-CARD")->int32("tip"), 500);
+
+    t.h.tap("Edit");
+    t.h.backspace(field(0, 0, PaymentCellView::kTipTag), 3);
+    t.h.type(field(0, 0, PaymentCellView::kTipTag), "2147483647");
+    t.h.tap("Done");
+    EXPECT_EQ(t.frontAlert(), "Alert / The tip is too large to be taken");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.gateway.requestCount("Adjustment"), 1u);
+    EXPECT_EQ(t.storedPayment("P-CARD")->int32("tip"), 500);
+}
+
 TEST_F(PaymentsAdjustTest, ATabSubTotalAboveTheAmountDueIsRefusedAndRestored) {
     t.grant("TIP_ADJUST");
     t.addPayment("P-CASH", Payment::kCash, 500);

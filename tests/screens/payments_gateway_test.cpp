@@ -56,7 +56,7 @@ TEST_F(PaymentsGatewayTest, AVoidGoesWithTheOrderToTheStoreServer) {
     t.addPayment("P-CASH", Payment::kCash, 500, 0, std::string("D1"));
     t.storeOrder();
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     EXPECT_EQ(t.frontAlert(), "Alert / Payment was voided");
     t.acknowledgeAlerts();
     ASSERT_EQ(server.requestCount("customerOrder"), 1u);
@@ -73,7 +73,7 @@ TEST_F(PaymentsGatewayTest, AVoidTheStoreServerRefusesLeavesThePaymentAsItWas) {
     t.storeOrder();
     server.setFault("customerOrder", Fault::ErrorElement, 0, "Order is locked");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment (Order is locked)");
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.storedPayment("P-CASH")->isNil("voided"));

@@ -145,6 +145,40 @@ TEST_F(PaymentsListsTest, NewPaymentGoesBackToThePayScreenItWasOpenedFrom) {
     EXPECT_EQ(t.nav->viewControllers().size(), 1u);
 }
 
+TEST_F(PaymentsListsTest, APartPaymentGoesOnInTheOrdersPaymentList) {
+    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D1"), t.pat);
+    t.store.save();
+    t.present();
+    t.h.runUntilIdle();
+    t.h.tap("$10");
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    auto& list = t.h.visible<OrderPaymentsViewController>();
+    EXPECT_EQ(t.finished, 0) << "the order still owes 2.34";
+    EXPECT_EQ(list.tableView().numberOfRows(0), 1);
+    t.h.tap("Cancel");
+    EXPECT_EQ(t.finished, 1);
+}
+
+TEST_F(PaymentsListsTest, CancelOnAPayScreenTheListPushedReturnsToTheList) {
+    t.addPayment("P-CASH", Payment::kCash, 500);
+    t.storeOrder();
+    OrderPaymentsViewController& list = t.openOrderList();
+    t.h.tap("New Payment");
+    t.h.visible<PayViewController>();
+    t.h.tap("Cancel");
+    EXPECT_EQ(&t.h.visibleController(), &list);
+    EXPECT_EQ(t.finished, 0);
+
+    // Paid in full from there, the opener is told.
+    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D1"), t.pat);
+    t.store.save();
+    t.h.tap("New Payment");
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.finished, 1);
+}
+
 // The day's credit payments after one was voided and the other adjusted through the list.
 TEST_F(PaymentsListsTest, TheDayListWithAVoidedAndAnAdjustedPayment) {
     tavlo::test::TimeZoneScope zone("UTC");
@@ -155,7 +189,7 @@ TEST_F(PaymentsListsTest, TheDayListWithAVoidedAndAnAdjustedPayment) {
     t.storeOrder();
     t.openDayList(true);
     pickTender("Credit");
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     t.acknowledgeAlerts();
     t.h.tap("Edit");
     t.h.type(t.cell(0, 1).field(PaymentCellView::kTipTag), "75");
@@ -176,7 +210,7 @@ TEST_F(PaymentsListsTest, TheOrderListEditingWithAVoidedPayment) {
     t.storeOrder();
     t.openOrderList();
     EXPECT_FALSE(t.h.viewWithText<Button>("New Payment").isEnabled()) << "paid in full";
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.h.viewWithText<Button>("New Payment").isEnabled()) << "the voided cash is owed again";
     t.h.tap("Edit");

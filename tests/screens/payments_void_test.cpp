@@ -2,7 +2,9 @@
 // holds, the authorisation of a user without the right, the card void at the loopback gateway and
 // what is left when the gateway or the order send refuses.
 #include "PaymentsTerminal.h"
+#include "platform/ui/render/Snapshot.h"
 #include "screens/prompts/AuthenticateViewController.h"
+#include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,7 @@ TEST_F(PaymentsVoidTest, CashOfAClosedDrawerCountIsRefusedWithTheCashMessage) {
     t.openOrderList();
     EXPECT_EQ(t.cell(0, 0).detailLabel().text(), "Cash: Till B");
     EXPECT_EQ(t.h.swipeDelete(t.table(), {0, 0}), "Void");
+    t.h.clickAlert("Void");  // the question before it
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment as it was part of a previous cash drawer cash out or was "
                               "already voided");
     t.acknowledgeAlerts();
@@ -75,7 +78,7 @@ TEST_F(PaymentsVoidTest, WithoutTheRightTheAuthoriserVoidsAndIsRecorded) {
     t.order->setClosed(Date::now());
     t.storeOrder();
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
 
     auto& prompt = t.h.visible<AuthenticateViewController>();
     EXPECT_EQ(prompt.title(), "Void Payment");
@@ -96,6 +99,23 @@ TEST_F(PaymentsVoidTest, WithoutTheRightTheAuthoriserVoidsAndIsRecorded) {
     EXPECT_FALSE(t.cell(0, 0).voidedLabel().isHidden());
 }
 
+TEST_F(PaymentsVoidTest, AVoidIsAskedForFirstAndCancelLeavesThePayment) {
+    t.grant("VOID_CREDIT");
+    t.addCardSale("P-CARD", 1234);
+    t.storeOrder();
+    t.openOrderList();
+    EXPECT_EQ(t.h.swipeDelete(t.table(), {0, 0}), "Void");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.frontAlert(), "Void Payment / Void this payment of $12.34? A void cannot be taken back.");
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Void"}));
+    t.h.clickAlert("Cancel");
+    t.h.runUntilIdle();
+    EXPECT_FALSE(t.h.hasAlert());
+    EXPECT_EQ(t.gateway.requestCount("Void"), 0u);
+    EXPECT_TRUE(t.storedPayment("P-CARD")->isNil("voided"));
+    EXPECT_EQ(t.table().deleteConfirmationTitle({0, 0}), "Void");
+}
+
 TEST_F(PaymentsVoidTest, ALiteCardVoidGoesToTheGatewayThenTheOrderIsReopenedAndSent) {
     t.grant("VOID_CREDIT");
     t.addCardSale("P-CARD", 1234);
@@ -103,7 +123,7 @@ TEST_F(PaymentsVoidTest, ALiteCardVoidGoesToTheGatewayThenTheOrderIsReopenedAndS
     t.storeOrder();
     const std::string reference = t.storedPayment("P-CARD")->text("transactionId").value_or("");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
 
     EXPECT_EQ(t.frontAlert(), "Alert / Payment was voided");
     t.acknowledgeAlerts();
@@ -118,6 +138,40 @@ TEST_F(PaymentsVoidTest, ALiteCardVoidGoesToTheGatewayThenTheOrderIsReopenedAndS
     EXPECT_EQ(t.cell(0, 0).voidedLabel().text(), "VOIDED");
     EXPECT_FALSE(t.cell(0, 0).voidedLabel().isHidden());
     EXPECT_FALSE(t.table().deleteConfirmationTitle({0, 0}));
+}
+
+// While the table edits, rows are chosen and voided together; a user without the right has the
+// tender's right authorised once for all of them.
+TEST_F(PaymentsVoidTest, RowsChosenWhileEditingAreVoidedTogether) {
+    t.addPayment("P-CASH", Payment::kCash, 500);
+    t.addCardSale("P-CARD1", 400);
+    t.addCardSale("P-CARD2", 334);
+    t.storeOrder();
+    t.openOrderList();
+    t.h.tap("Edit");
+    ASSERT_TRUE(t.table().allowsMultipleSelectionDuringEditing());
+    t.h.tapRow(t.table(), {1, 0});
+    t.h.tapRow(t.table(), {1, 1});
+    t.h.tapRow(t.table(), {0, 0});
+    t.h.tapRow(t.table(), {0, 0});  // chosen, then not
+    EXPECT_EQ(t.table().indexPathsForSelectedRows().size(), 2u);
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "payments_order_list_chosen_pad"));
+
+    t.h.tap("Void (2)");
+    auto& prompt = t.h.visible<AuthenticateViewController>();
+    EXPECT_EQ(prompt.permissions(), (std::vector<std::string>{"VOID_CREDIT"}));
+    t.h.type(t.h.outlet<TextField>("textNumber"), "1005");
+    t.h.tap(t.h.viewWithText<Button>("Done"));  // the prompt's, not the list's
+    EXPECT_EQ(t.frontAlert(), "Alert / Payment was voided") << "one alert for both";
+    t.acknowledgeAlerts();
+    EXPECT_EQ(t.alertTexts.size(), 1u);
+    EXPECT_EQ(t.gateway.requestCount("Void"), 2u);
+    for (const char* id : {"P-CARD1", "P-CARD2"}) {
+        EXPECT_FALSE(t.storedPayment(id)->isNil("voided")) << id;
+        EXPECT_EQ(t.storedPayment(id)->text("voidBy.userId"), "U-MAX") << id;
+    }
+    EXPECT_TRUE(t.storedPayment("P-CASH")->isNil("voided"));
+    EXPECT_TRUE(t.table().indexPathsForSelectedRows().empty());
 }
 
 // What refuses, and what the list says; the payment stays as it was in the store and on screen.
@@ -148,7 +202,7 @@ TEST_F(PaymentsVoidTest, ARefusedVoidLeavesThePaymentAsItWas) {
         t.storeOrder();
         c.refuse(t);
         t.openOrderList();
-        t.h.swipeDelete(t.table(), {0, 0});
+        t.voidRow({0, 0});
         EXPECT_EQ(t.frontAlert(), c.alert);
         t.acknowledgeAlerts();
         EXPECT_EQ(t.gateway.requestCount("Void"), c.voidRequests);
@@ -165,7 +219,7 @@ TEST_F(PaymentsVoidTest, ACashVoidTheOrderSendRefusesIsNotStored) {
     t.storeOrder();
     t.sender->failure = Error("Tavlo", -1, "Queue is full");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment (Queue is full)");
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.storedPayment("P-CASH")->isNil("voided"));
@@ -178,7 +232,7 @@ TEST_F(PaymentsVoidTest, ACardVoidWhoseOrderCannotBeSentStaysVoidedAsAtTheHost) 
     t.storeOrder();
     t.sender->failure = Error("Tavlo", -1, "Queue is full");
     t.openOrderList();
-    t.h.swipeDelete(t.table(), {0, 0});
+    t.voidRow({0, 0});
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment (Queue is full)");
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.gateway.kept().at(0).voided);

@@ -171,7 +171,7 @@ TEST_F(ReportViewTest, LitePrintFailuresAreShown) {
     ASSERT_TRUE(h.hasAlert());
     EXPECT_EQ(h.frontAlert().title(), "Alert");
     EXPECT_EQ(h.frontAlert().message(), "No printer configured");
-    h.clickAlert("Cancel");
+    h.clickAlert("OK");
 
     auto s = session();
     auto printer = std::make_shared<tavlo::test::RecordingPrinterStream>();
@@ -206,7 +206,7 @@ TEST_F(ReportViewTest, GatewayPrintIsAPrintRequestToTheServer) {
     ASSERT_TRUE(h.hasAlert());
     EXPECT_EQ(h.frontAlert().title(), "Error");
     EXPECT_NE(h.frontAlert().message().value_or("").find("Printer not found"), std::string::npos);
-    h.clickAlert("Cancel");
+    h.clickAlert("OK");
 
     // A terminal without a printer address has nothing to print on.
     for (const ManagedObjectPtr& param : store->fetch("TerminalParam", "name == %@", std::string("TS_PRINTER_URL")))
@@ -217,7 +217,7 @@ TEST_F(ReportViewTest, GatewayPrintIsAPrintRequestToTheServer) {
     EXPECT_EQ(h.frontAlert().title(), "Error");
     EXPECT_EQ(h.frontAlert().message(), "No printer configured");
     EXPECT_EQ(server.requestCount("print"), 2u);
-    h.clickAlert("Cancel");
+    h.clickAlert("OK");
     server.stop();
     CommHelper::setGateway(std::nullopt);
 }

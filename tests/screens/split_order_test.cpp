@@ -1,5 +1,6 @@
 #include "DetailsTerminal.h"
 
+#include "core/order/ActivityLog.h"
 #include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
@@ -34,15 +35,23 @@ private:
     int failing_, calls_ = 0;
 };
 
-// Order 12 at a table, stored as sent with Burger, Fries and Soda, open on the order screen; its
+// Order 12 at a table, stored as sent with Burger (its stock counted), Fries and Soda, open on the order screen; its
 // details opened from the title and "Split" tapped.
 class SplitOrder {
 public:
-    SplitOrder() {
-        auto order = t.order({t.line("Burger", 900), t.line("Fries", 300), t.line("Soda", 200)});
+    explicit SplitOrder(ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone) : t(true, idiom) {
+        // The burger's recipe is counted: 10 left.
+        auto recipe = t.store->insert("Recipe");
+        recipe->setValue("recipeId", "R-BURGER");
+        recipe->setValue("name", "Burger");
+        recipe->setValue("available", 1000);
+        SelectionPtr burger = t.line("Burger", 900);
+        burger->setRecipeId(std::string("R-BURGER"));
+        auto order = t.order({burger, t.line("Fries", 300), t.line("Soda", 200)});
         order->write(*t.store.context());
         t.store.save();
         orderScreen = &t.open(std::string("O-12"), std::string("L1"));
+        if (idiom == ui::DeviceIdiom::Tablet) t.h.tapBack();  // from the menu, pushed here without a detail pane
         t.h.tap(dynamic_cast<ui::Button&>(*orderScreen->navigationItem().titleView()));
         t.h.runUntilIdle();
         t.h.tap("Split");
@@ -117,6 +126,38 @@ TEST(SplitOrder, SelectedLinesMoveWithLineIdsAndSendReportsTheSourceToTheOrderSc
     EXPECT_EQ(s.activeNames(*s.orderScreen->order()), std::vector<std::string>{"Soda"})
         << "the order screen voids the lines that moved";
     EXPECT_EQ(s.orderScreen->order()->deletedSelections().size(), 2u);
+}
+
+// Counts the voids of lines in the orders handed over.
+class VoidCountingSender : public tavlo::test::FakeOrderSender {
+public:
+    bool sendOrder(tavlo::Order& order, const std::optional<std::string>& userId, ObjectContext* context,
+                   Error* error) override {
+        for (const ActivityLog& entry : order.logs())
+            if (entry.action() == "removeMainSelection") voided.push_back(order.remoteId().value_or("") + " " +
+                                                                           entry.name().value_or(""));
+        return FakeOrderSender::sendOrder(order, userId, context, error);
+    }
+    std::vector<std::string> voided;
+};
+
+TEST(SplitOrder, AMovedLineIsVoidedOnceAndKeepsItsStock) {
+    SplitOrder s;
+    auto sender = std::make_shared<VoidCountingSender>();
+    OrderSender::install(sender);
+    auto available = [&s] { return s.t.store.row("Recipe", "recipeId", "R-BURGER")->int32("available"); };
+    s.move({0}, "12-1");
+    EXPECT_EQ(available(), 1000);
+    s.t.h.tap("Send");
+    s.t.h.runUntilIdle();
+    EXPECT_EQ(available(), 1000) << "the burger is still sold, in 12-1";
+    EXPECT_EQ(sender->voided, std::vector<std::string>{"O-12 Burger"});
+    EXPECT_EQ(s.activeNames(*s.orderScreen->order()), (std::vector<std::string>{"Fries", "Soda"}));
+    // The order screen sends the order again as it leaves: no second void.
+    s.orderScreen->send();
+    s.t.h.runUntilIdle();
+    EXPECT_EQ(sender->voided, std::vector<std::string>{"O-12 Burger"});
+    EXPECT_EQ(available(), 1000);
 }
 
 TEST(SplitOrder, ALiteTerminalQueuesTheSourceAndTheNewOrderWithItsLines) {
@@ -199,6 +240,23 @@ TEST(SplitOrder, CancelAfterAFailedSecondSendLosesNoLine) {
     }
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (std::vector<std::string>{"Burger", "Fries"})) << "each moved line is on a stored order";
+}
+
+// Under each order's button its total, following the lines that move; on the pad's sheet the strip
+// is as wide as the sheet.
+TEST(SplitOrder, EachPartShowsItsTotalUnderItsButton) {
+    SplitOrder s(ui::DeviceIdiom::Tablet);
+    auto total = [&](const std::string& order) {
+        ui::View* shown = s.button(order).viewWithTag(SplitViewController::kTotalTag);
+        return shown ? shown->displayedText().value_or("") : std::string("(none)");
+    };
+    EXPECT_EQ(total("12"), "$14.00");
+    EXPECT_EQ(total("12-1"), "$0.00");
+    s.move({0, 2}, "12-1");
+    EXPECT_EQ(total("12"), "$3.00");
+    EXPECT_EQ(total("12-1"), "$11.00");
+    EXPECT_EQ(s.split().slideView()->scroll().frame().width(), s.split().slideView()->frame().width());
+    EXPECT_TRUE(ui::test::matchesGolden(s.t.picture(), "split_order_pad"));
 }
 
 TEST(SplitOrder, LooksRight) {

@@ -4,12 +4,14 @@
 // report mailed and the store file sent to the support service, the pages a tap opens.
 #include "RunUntil.h"
 #include "SignedInTerminal.h"
+#include "platform/accessory/AccessoryManager.h"
 #include "platform/net/Sockets.h"
 #include "platform/ui/ActivitySpinner.h"
 #include "screens/status/ConnectionTests.h"
 #include "screens/status/SystemStatusViewController.h"
 #include "support/LoopbackListener.h"
 #include "support/LoopbackPrinter.h"
+#include "support/PseudoTerminalPeer.h"
 #include "support/SupportServiceFake.h"
 #include "support/TempHome.h"
 #include "support/ui/Golden.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <unistd.h>
 
 namespace tavlo::screens {
@@ -113,6 +116,36 @@ TEST_F(StatusScreenTest, LiteShowsThePendingCountAndNoTerminals) {
     EXPECT_EQ(testRow(Screen::kPrinters, 0), "Receipt | receipt.local:9100 | ?");
     fixFreeSpace();
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "status_lite_pad"));
+}
+
+TEST_F(StatusScreenTest, EachConfiguredCardReaderShowsWhetherItIsConnectedOrWhyNot) {
+    SignedInTerminal t({DeviceIdiom::Tablet, true, {}});
+    tavlo::test::TempHome home;
+    tavlo::test::PseudoTerminalPeer counter;
+    const std::filesystem::path file = home.path() / AccessoryManager::configurationFile;
+    std::ofstream(file) << "# the card readers\n"
+                        << counter.devicePath().string() << " 9600 Counter com.example.reader\n"
+                        << "/dev/tavlo-no-such-reader 9600 Bar com.example.reader\n"
+                        << "/dev/ttyS9 fast Patio\n";
+    Error unread;
+    EXPECT_FALSE(AccessoryManager::shared().watchSerialAccessories(file, &unread));
+    open(t, t.session);
+
+    EXPECT_EQ(screen->sections(), (std::vector<Screen::Section>{Screen::kDevice, Screen::kAccessories, Screen::kNetwork,
+                                                                Screen::kHandlers, Screen::kPrinters}));
+    EXPECT_EQ(table().headerTitle(1), "Card readers");
+    ASSERT_EQ(table().numberOfRows(1), 3);
+    EXPECT_EQ(cell(Screen::kAccessories, 0).textLabel().text(), "accessories.conf");
+    EXPECT_EQ(value(Screen::kAccessories, 0),
+              file.string() + ":4: expected \"<device> <baud> <name> <protocol>... [mac=<address>]\" with a "
+                              "standard speed");
+    EXPECT_EQ(cell(Screen::kAccessories, 1).textLabel().text(), "Counter");
+    EXPECT_EQ(value(Screen::kAccessories, 1), "connected");
+    EXPECT_EQ(value(Screen::kAccessories, 2), "/dev/tavlo-no-such-reader: No such file or directory");
+    EXPECT_NE(screen->statusBody().find("Reader Bar (/dev/tavlo-no-such-reader): /dev/tavlo-no-such-reader: No such "
+                                        "file or directory\n"),
+              std::string::npos);
+    AccessoryManager::shared().reset();
 }
 
 TEST_F(StatusScreenTest, TestProbesEveryConfiguredAddressAndTheButtonComesBackWhenAllHaveEnded) {
@@ -241,7 +274,7 @@ TEST_F(StatusScreenTest, LiteReceiptTestPrintUsesTheSessionsPrinter) {
     t.printer->openFailure = Error("Printer", -1, "Printer offline");
     tapRow(t, Screen::kPrinters, 0);
     EXPECT_EQ(t.alertText(), "Error / Printer offline");
-    t.h.clickAlert("Cancel");
+    t.h.clickAlert("OK");
 }
 
 TEST_F(StatusScreenTest, TapsMailTheReportSendTheStoreFileAndOpenPages) {

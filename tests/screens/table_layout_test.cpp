@@ -2,6 +2,8 @@
 // names with the time open and the count, server and amount), its picture, picking a table with a
 // press, zooming between its limits, the area picker and the toolbar.
 #include "TableLayoutHost.h"
+#include "sync/handlers/OrderHandler.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/RecordingGraphicsContext.h"
 #include "platform/ui/render/Snapshot.h"
 #include "support/ui/Golden.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 namespace tavlo::screens {
 namespace {
@@ -107,6 +110,28 @@ TEST_F(TableLayoutTest, OneOrderShowsItsTimeWithoutACount) {
     open();
     EXPECT_NE(record().text("T3 (02:05)"), nullptr);
     EXPECT_NE(record().text("T1 (00:00)"), nullptr);
+}
+
+// A host stand keeps the plan in sight: an order sent or read from the server (posted from the
+// handlers' threads) draws it again, on the main thread, while it is shown and not after.
+TEST_F(TableLayoutTest, TheShownPlanIsDrawnAgainWhenTheOrdersChange) {
+    open();
+    h.runUntilIdle();
+    const int before = plan().displayCount();
+    addOrder("O-1", "Window", "U-BOB", "L3", 5, 1000);
+    std::thread poster([] { NotificationCenter::defaultCenter().post(OrderHandler::kOrdersChangeNotification); });
+    poster.join();
+    EXPECT_EQ(plan().displayCount(), before) << "drawn on the main thread only";
+    h.runUntilIdle();
+    EXPECT_EQ(plan().displayCount(), before + 1);
+    snap("table_layout_orders_change");
+
+    nav->push(std::make_shared<ViewController>(), false);
+    h.runUntilIdle();
+    const int hidden = plan().displayCount();
+    NotificationCenter::defaultCenter().post(OrderHandler::kOrdersChangeNotification);
+    h.runUntilIdle();
+    EXPECT_EQ(plan().displayCount(), hidden) << "out of sight, the plan no longer listens";
 }
 
 TEST_F(TableLayoutTest, ThePictureOfTheFloorPlan) {

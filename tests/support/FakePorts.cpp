@@ -2,6 +2,7 @@
 
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "platform/store/ObjectContext.h"
 
 namespace tavlo::test {
 
@@ -22,6 +23,11 @@ bool FakeOrderSender::sendOrder(tavlo::Order& order, const std::optional<std::st
         payment->setModified(false);
     }
     order.savedRemotely();
+    // The terminal's own queue keeps the order as handed over.
+    if (context) {
+        order.write(*context);
+        return context->save(error);
+    }
     return true;
 }
 

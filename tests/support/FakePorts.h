@@ -13,7 +13,8 @@
 namespace tavlo::test {
 
 // The order sender of a test: records each hand-over and, unless told to fail, leaves the order
-// as a hand-over does (every unit counted as sent, nothing modified).
+// as a hand-over does (every unit counted as sent, nothing modified, the order written to the
+// store it was handed over with).
 class FakeOrderSender : public OrderSender {
 public:
     struct Order {

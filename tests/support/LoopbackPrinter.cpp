@@ -30,6 +30,7 @@ LoopbackPrinter::LoopbackPrinter(std::optional<size_t> dropAfter) : dropAfter_(d
 }
 
 LoopbackPrinter::~LoopbackPrinter() {
+    release();
     (void)!write(wakeFds_[1], "x", 1);
     thread_.join();
     close(listenFd_);
@@ -45,10 +46,28 @@ std::vector<std::string> LoopbackPrinter::jobs(size_t count) {
     return jobs_;
 }
 
+void LoopbackPrinter::stall() {
+    // The smallest window the kernel allows, so that a few kilobytes stay unacknowledged.
+    int size = 1;
+    setsockopt(listenFd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    std::lock_guard lock(mutex_);
+    stalled_ = true;
+}
+
+void LoopbackPrinter::release() {
+    std::lock_guard lock(mutex_);
+    stalled_ = false;
+    released_.notify_all();
+}
+
 void LoopbackPrinter::serve() {
     while (readable(listenFd_, wakeFds_[0])) {
         int connection = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0) continue;
+        {
+            std::unique_lock lock(mutex_);
+            released_.wait(lock, [&] { return !stalled_; });
+        }
         std::string job;
         char buffer[4096];
         while (readable(connection, wakeFds_[0])) {

@@ -62,6 +62,18 @@ protected:
         }
         RunLoop::main().runUntilIdle();
     }
+    // Serves the main loop (fake time standing still, so no timer of the handler comes due) until
+    // `done` holds; false when it still does not after 20 s of real time.
+    template <class Done>
+    bool serveUntil(Done done) {
+        auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > giveUp) return false;
+            RunLoop::main().runUntilIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
     // One whole cycle at once and its posts.
     void cycle() {
         handler->wakeUp();

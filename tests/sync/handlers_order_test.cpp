@@ -128,7 +128,7 @@ TEST_F(OrderHandlerTest, NoSalesCustomersAndClockRecordsGoFirstOrdersWaitForTheA
     EXPECT_TRUE(server->order("R1"));
 }
 
-TEST_F(OrderHandlerTest, ARunWithOperationsStillPendingQueuesNothing) {
+TEST_F(OrderHandlerTest, ARunWithOperationsStillPendingQueuesNothingAndRunsOnceTheyHaveEnded) {
     makeHandler(true);
     openDay(true);
     server->setFault("customerOrder", Fault::Hang, 1);
@@ -136,11 +136,11 @@ TEST_F(OrderHandlerTest, ARunWithOperationsStillPendingQueuesNothing) {
     handler->start();  // the post hangs until the 1 s time-out
     handler->wakeUp();
     EXPECT_TRUE(logged("OrderHandler.cpp", "OrderHandler unable to run, processing 1 pending"));
+    EXPECT_EQ(handler->queuedCount(), 1u);  // nothing queued twice
+    // The skipped run comes once the hung post has failed, not at the next timer.
+    EXPECT_TRUE(serveUntil([&] { return server->order("R1").has_value(); }));
     drain();
-    EXPECT_FALSE(server->order("R1"));
-    EXPECT_EQ(handler->pendingCount(), 1);
-    cycle();
-    EXPECT_TRUE(server->order("R1"));
+    EXPECT_EQ(kinds(true), Kinds{"customerOrder"});  // posted once more, and only once
     EXPECT_EQ(handler->pendingCount(), 0);
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace tavlo;
 using namespace tavlo::test;
 using storesim::Fault;
@@ -96,6 +98,23 @@ TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
     EXPECT_FALSE(handler->sendOrder(*makeOrder("R3"), std::string("u5"), context(), &error));
     EXPECT_FALSE(server->order("R3"));
     EXPECT_EQ(changes.size(), 2u);  // posted whatever the outcome
+}
+
+TEST_F(SendOrderTest, LiteOrdersSentBackToBackEachReachTheServerWithoutWaitingForTheTimer) {
+    openDay(true);
+    makeHandler(true);
+    handler->start();
+    // The first post is still out (hanging until its time-out) while the next ones are handed over.
+    server->setFault("customerOrder", Fault::Hang, 1);
+    const Date start = Date::now();
+    const std::vector<std::string> ids{"R1", "R2", "R3"};
+    for (const std::string& id : ids) ASSERT_TRUE(handler->sendOrder(*makeOrder(id), std::string("u5"), context(), nullptr));
+    EXPECT_TRUE(serveUntil([&] {
+        return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) { return server->order(id).has_value(); });
+    }));
+    EXPECT_LT(Date::now().secondsSince(start), 1.0);  // the handler's clock: its 60 s timer never fired
+    drain();
+    EXPECT_EQ(handler->pendingCount(), 0);
 }
 
 TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {

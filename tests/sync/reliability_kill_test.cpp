@@ -4,6 +4,7 @@
 #include "core/session/IDBroker.h"
 #include "core/order/Order.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/ChildProcess.h"
 #include "support/LocalStoreScope.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/OrderQueue.h"
@@ -14,25 +15,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <random>
 #include <set>
 #include <signal.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 using namespace tavlo;
 using namespace tavlo::test;
 
 namespace {
 
-constexpr const char* kChildFd = "TAVLO_KILL_CHILD_FD";
 constexpr int kKills = 200;
 
 std::unique_ptr<Order> soupOrder(const std::string& remoteId) {
@@ -68,48 +62,14 @@ std::string integrityCheck(const std::string& path) {
     return answer;
 }
 
-// Starts this test program as the child that hands orders over until it is killed; answers its
-// pid once it is inside its loop.
-pid_t spawnChild() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
-    ::fcntl(fds[1], F_SETFD, 0);  // the child inherits the write end
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    env.push_back(std::string(kChildFd) + "=" + std::to_string(fds[1]));
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string self = "/proc/self/exe";
-    std::string filter = "--gtest_filter=ReliabilityKillChild.*";
-    char* argv[] = {self.data(), filter.data(), nullptr};
-    pid_t pid = -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    char ready = 0;
-    if (pid > 0 && ::read(fds[0], &ready, 1) != 1) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-    ::close(fds[0]);
-    return pid;
-}
-
 // The child: hands orders over, each stored with its queue row in one save, until killed.
 TEST(ReliabilityKillChild, HandsOrdersOverUntilKilled) {
-    const char* fd = std::getenv(kChildFd);
-    if (!fd) GTEST_SKIP() << "runs only as the child of the kill test";
+    if (!isChild()) GTEST_SKIP() << "runs only as the child of the kill test";
     auto context = DBHelper::mainContext();
     ASSERT_TRUE(context);
     IDBroker::initWithMOC(context);
     auto handler = std::make_shared<OrderHandler>("http://127.0.0.1:9", DBHelper::sharedStore(), 60, true);
-    char ready = 'r';
-    ASSERT_EQ(::write(std::atoi(fd), &ready, 1), 1);
+    childReady();
     for (;;) {
         auto order = soupOrder(IDBroker::getInstance().generateRemoteIdOrder());
         handler->sendOrder(*order, std::string("u5"), context.get(), nullptr);
@@ -133,13 +93,11 @@ TEST(ReliabilityKill, EveryOrderIsStoredWithItsQueueRowOrNotAtAll) {
     size_t previous = 0, runsWithoutOrders = 0, maxPerRun = 0;
     for (int kill = 1; kill <= kKills; ++kill) {
         SCOPED_TRACE(testing::Message() << "kill " << kill << " seed " << seed);
-        pid_t child = spawnChild();
+        pid_t child = spawnSelf("ReliabilityKillChild.*", {}, true);
         ASSERT_GT(child, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delayMicros(random)));
         ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status));
+        ASSERT_EQ(waitChild(child), -SIGKILL);
 
         ASSERT_EQ(integrityCheck(DBHelper::storePath().string()), "ok");
         store.reopen();

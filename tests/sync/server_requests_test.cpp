@@ -2,6 +2,7 @@
 #include "core/util/Base64.h"
 #include "core/session/DBHelper.h"
 #include "payments/Encryption.h"
+#include "support/LogLines.h"
 #include "support/LoopbackListener.h"
 #include "sync/exchange/OrderDocumentWriter.h"
 #include "xml/XmlHelper.h"
@@ -15,6 +16,9 @@
 
 using namespace tavlo;
 using tavlo::storesim::Fault;
+using tavlo::test::logged;
+using tavlo::test::loggedBy;
+using tavlo::test::logText;
 using Text = std::optional<std::string>;
 using Lines = std::vector<std::string>;
 
@@ -306,6 +310,23 @@ TEST_F(StatusOnlyTest, StoreLoad) {
     std::string closed = "http://127.0.0.1:" + std::to_string(tavlo::test::LoopbackListener::closedPort());
     EXPECT_EQ(CommHelper::getStoreMenuData("1", "secret", {}, closed, 1, {}, {}, {}, "2.0", false, &error), "");
     EXPECT_EQ(error.localizedDescription(), "Unable to connect to Tavlo terminal, make sure your gateway is running");
+}
+
+TEST_F(StatusOnlyTest, TheStoreLoadsExchangeLogTellsTheReplysSizeAndOutcomeNotItsBody) {
+    const std::string reply = "<storeData><store id=\"1\"/><param name=\"BODY-MARK\"/></storeData>";
+    server->setStoreData([&](const storesim::StoreDataRequest&) { return reply; });
+    Error error;
+    EXPECT_EQ(CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", true, &error), reply);
+    EXPECT_TRUE(logged("CommHelper.cpp", "Received: " + std::to_string(reply.size()) + " bytes"));
+    EXPECT_EQ(logText().find("BODY-MARK"), std::string::npos);
+
+    server->setFault("getStoreData", Fault::ServerErrorPage);
+    CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", true, &error);
+    bool outcome = false;
+    for (const std::string& line : loggedBy("CommHelper.cpp"))
+        outcome = outcome || line.rfind("Response code:500, size:", 0) == 0;
+    EXPECT_TRUE(outcome);
+    EXPECT_EQ(logText().find("<html>"), std::string::npos);
 }
 
 TEST_F(StatusOnlyTest, TerminalInfo) {

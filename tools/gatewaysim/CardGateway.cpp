@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <set>
 #include <stdexcept>
 
@@ -107,6 +108,28 @@ std::string value(const std::map<std::string, std::string>& fields, const char* 
     return it == fields.end() ? "" : it->second;
 }
 
+// "2023-11-14T22:13:00" read as UTC; nullopt when it is not that.
+std::optional<int64_t> utcTime(const std::string& text) {
+    std::tm parts{};
+    char rest = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
+                    &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &rest) != 6)
+        return std::nullopt;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    return static_cast<int64_t>(timegm(&parts));
+}
+
+int64_t nowSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The detail service's answer: the list document, escaped, as the text of a bare `string`.
+std::string detailReply(const std::string& list) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><string xmlns=\"urn:larch:details\">" + escape(list) +
+           "</string>";
+}
+
 std::string reply(const std::string& children) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?><Response>" + children + "</Response>";
 }
@@ -158,6 +181,7 @@ void CardGateway::script(const std::string& transType, Answer answer, std::optio
 
 void CardGateway::addHostTransaction(KeptTransaction transaction) {
     std::lock_guard lock(mutex_);
+    if (transaction.time == 0) transaction.time = nowSeconds();
     kept_.push_back(std::move(transaction));
 }
 
@@ -177,6 +201,11 @@ void CardGateway::voidOnHost(const std::string& reference) {
 void CardGateway::setDetailError(std::optional<std::string> text) {
     std::lock_guard lock(mutex_);
     detailError_ = std::move(text);
+}
+
+void CardGateway::onCarriedOut(std::function<void(const GatewayRequest&)> hook) {
+    std::lock_guard lock(mutex_);
+    carriedOut_ = std::move(hook);
 }
 
 std::vector<KeptTransaction> CardGateway::kept() const {
@@ -253,13 +282,23 @@ void CardGateway::handle(const httplib::Request& request, httplib::Response& res
     }
 
     std::string body;
+    std::function<void(const GatewayRequest&)> carriedOut;
     {
         std::lock_guard lock(mutex_);
-        if (value(*fields, "UserName") != options_.user || value(*fields, "Password") != options_.password)
+        const bool known = value(*fields, "UserName") == options_.user && value(*fields, "Password") == options_.password;
+        if (detail && !known)
+            body = detailReply("<RichDBDS>" + element("Error", "User authentication failed") + "</RichDBDS>");
+        else if (detail && scripted.answer != Answer::Approve)
+            body = detailReply("<RichDBDS>" + element("Error", scripted.text.value_or("Query refused")) + "</RichDBDS>");
+        else if (detail)
+            body = details(*fields);
+        else if (!known)
             body = reply(result(1, "User authentication failed"));
         else
-            body = detail && scripted.answer == Answer::Approve ? details() : card(*fields, scripted);
+            body = card(*fields, scripted);
+        carriedOut = carriedOut_;
     }
+    if (carriedOut) carriedOut(received);
     answer(200, body, "text/xml");
 }
 
@@ -291,9 +330,11 @@ std::string CardGateway::card(const std::map<std::string, std::string>& fields, 
         if (value(fields, "CardNum").empty() && value(fields, "MagData").empty())
             return reply(result(23, "Invalid Account Number"));
         std::string newReference = "P" + std::to_string(nextReference_++);
-        kept_.push_back({newReference, value(fields, "InvNum"), type, *amount, *tip, false, false, true});
         char code[16];
         std::snprintf(code, sizeof code, "%06ld", nextReference_ % 1000000);
+        std::string card = value(fields, "CardNum");
+        kept_.push_back({newReference, value(fields, "InvNum"), type, *amount, *tip, false, false, true, nowSeconds(),
+                         code, card.size() > 4 ? card.substr(card.size() - 4) : card});
         return reply(result(0, "Approved", "APPROVAL") + element("AuthCode", code) + element("PNRef", newReference) +
                         element("CVResult", "M") + approvedAmount);
     }
@@ -319,18 +360,23 @@ std::string CardGateway::card(const std::map<std::string, std::string>& fields, 
     return reply(result(0, "Approved") + element("PNRef", reference));
 }
 
-std::string CardGateway::details() {
+std::string CardGateway::details(const std::map<std::string, std::string>& query) {
+    const std::optional<int64_t> begin = utcTime(value(query, "BeginDt")), end = utcTime(value(query, "EndDt"));
+    const std::string invoice = value(query, "invoiceId");
     std::string inner = "<RichDBDS>";
     for (const KeptTransaction& t : kept_) {
-        if (t.settled) continue;
+        if ((begin && t.time < *begin) || (end && t.time > *end) || (!invoice.empty() && t.invoice != invoice))
+            continue;
         inner += "<TrxDetailCard>" + element("TRX_HD_Key", t.reference) + element("invoiceId", t.invoice) +
                  element("Trans_Type_ID", t.transType) + element("Auth_Amt_MN", money(t.amountCents)) +
                  element("Tip_Amt_MN", money(t.tipCents)) + element("Void_Flag_CH", t.voided ? "1" : "0") +
-                 element("Result", t.approved ? "0" : "12") + "</TrxDetailCard>";
+                 element("Settle_Flag_CH", t.settled ? "1" : "0") + element("Result", t.approved ? "0" : "12") +
+                 element("Approval_Code_CH", t.approvalCode) + element("Acct_Num_CH", t.lastFour) +
+                 "</TrxDetailCard>";
     }
     if (detailError_) inner += element("Error", *detailError_);
     inner += "</RichDBDS>";
-    return reply(result(0, "Approved") + element("string", inner));
+    return detailReply(inner);
 }
 
 } // namespace tavlo::gatewaysim

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,11 +54,17 @@ struct KeptTransaction {
     bool voided = false;
     bool settled = false;
     bool approved = true;  // false: a declined entry the detail list also shows
+    int64_t time = 0;      // when it was kept, seconds since 1970 (0: the moment it is added)
+    std::string approvalCode;
+    std::string lastFour;  // of the card number
 };
 
 // A card gateway on 127.0.0.1 for tests and the demo. It takes form-encoded POSTs: card requests
 // (sale, return, adjustment, void, capture-all) at /capture and transaction detail queries at
-// /details, checks the credentials, keeps what it approved, and answers in XML. Unscripted
+// /details, checks the credentials, keeps what it approved, and answers in XML. A detail query
+// is answered as a bare `string` element whose text is the escaped list document: every kept
+// transaction from BeginDt to EndDt (read as UTC), of the invoice `invoiceId` when one is asked
+// for, settled ones with their settle flag, and an Error element for what went wrong. Unscripted
 // requests are handled as a real gateway would: a void of a voided reference answers "previously
 // voided", a capture-all with nothing open answers 1015. A body that is not form-encoded
 // name=value pairs, or that names no known transaction type, is refused with status 400.
@@ -97,6 +104,10 @@ public:
     void setHostTip(const std::string& reference, int64_t cents);
     void voidOnHost(const std::string& reference);
     void setDetailError(std::optional<std::string> text);
+    // Called on the gateway's thread with each request it answers (not a scripted failure) after
+    // it was carried out and before its reply goes out (a sale is kept by then): a test stops its
+    // client there.
+    void onCarriedOut(std::function<void(const GatewayRequest&)> hook);
 
     // ---- what it holds ----
 
@@ -113,7 +124,7 @@ private:
     void handle(const httplib::Request& request, httplib::Response& response);
     // Under the lock: the reply body of a card request or a detail query.
     std::string card(const std::map<std::string, std::string>& fields, const Scripted& scripted);
-    std::string details();
+    std::string details(const std::map<std::string, std::string>& query);
     KeptTransaction* find(const std::string& reference);
     void hang();
 
@@ -129,6 +140,7 @@ private:
     std::vector<KeptTransaction> kept_;
     std::optional<std::string> detailError_;
     std::vector<GatewayRequest> requests_;
+    std::function<void(const GatewayRequest&)> carriedOut_;
     long nextReference_ = 100001;
 };
 

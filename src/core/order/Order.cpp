@@ -158,6 +158,14 @@ void Order::addSelection(const SelectionPtr& selection, Session* session) {
 }
 
 void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session) {
+    voidSelection(selection, forcedBy, session, true);
+}
+
+void Order::removeMovedSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session) {
+    voidSelection(selection, forcedBy, session, false);
+}
+
+void Order::voidSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session, bool giveStockBack) {
     if (!holds(selection)) {
         if (selection) logNotPartOf("remove", *selection);
         return;
@@ -165,8 +173,11 @@ void Order::removeSelection(const SelectionPtr& selection, const Text& forcedBy,
     // A voided line gave its stock back already.
     if (selection->deleted()) return;
     const int32_t q = selection->quantity();
-    if (q > selection->newQuantity()) logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
-    changeAvailability(*selection, q, session);
+    if (q > selection->newQuantity()) {
+        logVoid(*selection, "Voided", std::to_string(q), "0", forcedBy, session);
+        selection->setVoidedQuantity(selection->voidedQuantity() + q - std::max(selection->newQuantity(), 0));
+    }
+    if (giveStockBack) changeAvailability(*selection, q, session);
     selection->setDeleted(Date::now());
     modified_ = true;
 }
@@ -178,10 +189,11 @@ void Order::decrement(const SelectionPtr& selection, const Text& forcedBy, Sessi
     }
     if (selection->deleted()) return;
     const int32_t q = selection->quantity();
-    if (selection->newQuantity() == 0)
+    if (selection->newQuantity() == 0) {
         logVoid(*selection, format("Quantity changed from %ld to %ld", static_cast<long>(q), static_cast<long>(q - 1)),
                 std::to_string(q), std::to_string(q - 1), forcedBy, session);
-    else
+        selection->setVoidedQuantity(selection->voidedQuantity() + 1);
+    } else
         selection->setNewQuantity(selection->newQuantity() - 1);
     if (q == 1) selection->setDeleted(Date::now());
     selection->setQuantity(q - 1);

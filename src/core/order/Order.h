@@ -96,6 +96,8 @@ public:
     void addSelection(const SelectionPtr& selection, Session* session);
     // Voids the line (it stays, with a `deleted` date). `forcedBy`: the authorising user.
     void removeSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session);
+    // A line moved to another order (a split): voided here, its stock kept, as it is still sold.
+    void removeMovedSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session);
     void decrement(const SelectionPtr& selection, const Text& forcedBy, Session* session);
     void increment(const SelectionPtr& selection, Session* session);
     // Gives back the stock that the unsent units of the active lines took.
@@ -250,6 +252,7 @@ private:
     void changeAvailability(const Selection& selection, int32_t units, Session* session) const;
     bool holds(const SelectionPtr& selection) const;
     void logNotPartOf(const char* verb, const Selection& selection) const;
+    void voidSelection(const SelectionPtr& selection, const Text& forcedBy, Session* session, bool giveStockBack);
     void logVoid(const Selection& selection, const std::string& description, const std::string& oldValue,
                  const std::string& newValue, const Text& forcedBy, Session* session);
     // Persistence helpers (OrderPersistence.cpp).

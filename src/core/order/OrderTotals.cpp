@@ -26,13 +26,13 @@ bool sameLine(const Selection& a, const Selection& b) {
 
 // A line's discount share comes out of what it charges after its comp, at its portion; its tax
 // bases count whole portions. The share takes the same part of the line's whole-portion amount
-// after the comp, rounded up, so that a line discounted to nothing keeps no base. At a whole
-// portion both amounts are the same and so is the share.
+// after the comp, round(D x A / C) (half away from zero), so that a line discounted to nothing
+// keeps no base. At a whole portion both amounts are the same and so is the share.
 int64_t discountOfBase(const Selection& s, int32_t discount, int32_t afterComp) {
     if (discount <= 0 || afterComp <= 0) return 0;
     const int64_t whole = static_cast<int64_t>(s.quantity()) * (s.price() + s.getExtraCharges());
     const int64_t wholeAfterComp = std::max<int64_t>(0, whole - s.compAmount(static_cast<int32_t>(whole)));
-    return (static_cast<int64_t>(discount) * wholeAfterComp + afterComp - 1) / afterComp;
+    return (2 * static_cast<int64_t>(discount) * wholeAfterComp + afterComp) / (2 * static_cast<int64_t>(afterComp));
 }
 
 } // namespace
@@ -141,8 +141,8 @@ int32_t Order::unitsTax(const Text& taxName, const Selection& s, int32_t units, 
 
 // A unit's price holds its taxes: each tax but the last its own tax of the unit's net, the last
 // the rest. A discount lowers the net the line keeps, and the tax follows it: the line's tax is
-// the included tax scaled to the net kept, round(I x (units x V - D) / V), each tax but the last
-// its share scaled alike (by its own rounding, never past the line's tax) and the last the rest.
+// the included tax scaled to the net kept, round(I x (units x V - D) / V), split the same way:
+// each tax but the last its own tax of the net kept (never past the line's tax), the last the rest.
 int32_t Order::includedTax(const Text& taxName, const Selection& s, const std::vector<const OrderTax*>& paid,
                            int32_t units, int32_t gross, int32_t discount, const TaxPlan& plan) const {
     const int32_t net = netOfIncludedTax(s, gross, plan);
@@ -160,10 +160,8 @@ int32_t Order::includedTax(const Text& taxName, const Selection& s, const std::v
         if (i + 1 < paid.size()) {
             const int32_t unitShare = tax.calculateTax(net);
             unitSum += unitShare;
-            t = static_cast<int64_t>(units) * unitShare;
-            if (scaled)
-                t = std::min<int64_t>(lineTax - sum, tax.round(static_cast<double>(t) * static_cast<double>(kept) /
-                                                               static_cast<double>(lineNet)));
+            t = scaled ? std::min<int64_t>(lineTax - sum, tax.calculateTax(kept))
+                       : static_cast<int64_t>(units) * unitShare;
         } else {
             // Each tax rounds on its own, so a cent per tax is expected; only more is worth a log
             // line (totals are recomputed on every refresh).

@@ -194,6 +194,10 @@ public:
     void setOrderedBy(Text v) { orderedBy_ = std::move(v), modified_ = true; }  // modifies
     int32_t newQuantity() const { return newQuantity_; }
     void setNewQuantity(int32_t v) { newQuantity_ = v, modified_ = true; }  // modifies
+    // Units already sent that were voided or taken off since: the kitchen hears of them with the
+    // next send. Storing or sending the line clears it, as it does `newQuantity`.
+    int32_t voidedQuantity() const { return voidedQuantity_; }
+    void setVoidedQuantity(int32_t v) { voidedQuantity_ = v, modified_ = true; }  // modifies
     const std::optional<Date>& created() const { return created_; }
     void setCreated(std::optional<Date> v) { created_ = v; }
     const std::optional<Date>& deleted() const { return deleted_; }
@@ -240,7 +244,7 @@ private:
     Text compName_, compDescription_;
     int32_t compPercent_ = 0;
     Text compBy_, orderedBy_;
-    int32_t newQuantity_ = 0;
+    int32_t newQuantity_ = 0, voidedQuantity_ = 0;
     bool isNew_ = true, modified_ = false;
     std::optional<Date> created_;
     std::optional<Date> deleted_;

@@ -177,6 +177,7 @@ ManagedObjectPtr Selection::write(const ManagedObjectPtr& row, ObjectContext& co
     writeSides(*this, row, context);
     writePredefinedTaxes(*this, row, context);
     newQuantity_ = 0;
+    voidedQuantity_ = 0;
     modified_ = false;
     isNew_ = false;
     return row;
@@ -315,6 +316,7 @@ void Selection::copy(Selection& t) const {
     t.menuId_ = menuId_;
     t.name_ = name_;
     t.newQuantity_ = newQuantity_;
+    t.voidedQuantity_ = voidedQuantity_;
     t.orderedBy_ = orderedBy_;
     t.price_ = price_;
     t.quantity_ = quantity_;

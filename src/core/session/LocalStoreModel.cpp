@@ -398,6 +398,15 @@ void cardBatches(Model& m) {
     attributes(m.entity("TransactionField"), T::Text, {"name"});
     indexed(m.entity("TransactionField"), T::Text, {"value"});
     link(m, "TransactionField", "transaction", "Transaction", "transactionFields");
+
+    // A card request written down before it is sent and removed in the save that stores its
+    // answer: a row left over is a charge whose answer never came.
+    EntityDescription& attempt = m.entity("CardAttempt");
+    indexed(attempt, T::Int32, {"invoice"});
+    indexed(attempt, T::Text, {"orderId"});
+    attributes(attempt, T::Text, {"kind", "hostName", "merchantId", "terminalId"});
+    attributes(attempt, T::Int32, {"amount", "batchId"});
+    attributes(attempt, T::Date, {"created"});
 }
 
 } // namespace

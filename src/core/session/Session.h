@@ -83,6 +83,10 @@ public:
     // store's card host. YES once the day is open, even when the batch failed (then `error` says
     // "Unable to open batch (...)"). SessionStoreDay.cpp.
     bool openStore(Error* error);
+    // A terminal that signs in while the day is open (a new or replaced till) takes part in it:
+    // in lite mode its card batch is opened for the day's opening date unless it has one open
+    // already. NO with "Unable to open batch (...)" when that failed; YES when the day is closed.
+    bool joinOpenDay(Error* error);
     // Closes the business day with both handlers paused meanwhile (and resumed in every case);
     // in lite mode after the close checks and the card batch's settlement.
     bool closeStore(Error* error);
@@ -161,6 +165,8 @@ private:
     ManagedObjectPtr latestBatch();
     std::vector<int32_t> listedOrderTypes(const std::function<bool(int32_t)>& offered);
     void logFailedTerminal();
+    // In lite mode, the card host's batch opened for the day that opened at `openDate`.
+    bool openCardBatch(Date openDate, Error* error);
 
     const Model* model_ = nullptr;
     ObjectContext* context_ = nullptr;

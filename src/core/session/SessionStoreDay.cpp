@@ -18,17 +18,27 @@ namespace tavlo {
 bool Session::openStore(Error* error) {
     Date now = Date::now();
     if (!BusinessDay::required()->openStore(userId_, now, context_, error)) return false;
+    openCardBatch(now, error);
+    return true;
+}
+
+bool Session::joinOpenDay(Error* error) {
+    std::optional<Date> opened = storeOpenDate();
+    return !opened || openCardBatch(*opened, error);
+}
+
+bool Session::openCardBatch(Date openDate, Error* error) {
     if (!lite_) return true;
     std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context_);
     if (!host) return true;
     std::shared_ptr<CardBatch> cards = CardBatch::required();
     if (!cards->hasHandler(*host)) return true;
     Error batchError;
-    if (cards->openBatch(*host, getHostConfig(host, context_), now, &batchError) == -1)
-        Error::set(error, Utils::getError(format("%@ (%@)", localized("Unable to open batch"),
-                                                 batchError.localizedDescription()),
-                                          Utils::StoreServerErrorDomain, -1));
-    return true;
+    if (cards->openBatch(*host, getHostConfig(host, context_), openDate, &batchError) != -1) return true;
+    Error::set(error, Utils::getError(format("%@ (%@)", localized("Unable to open batch"),
+                                             batchError.localizedDescription()),
+                                      Utils::StoreServerErrorDomain, -1));
+    return false;
 }
 
 bool Session::closeStore(Error* error) {
@@ -67,7 +77,10 @@ bool Session::closeStore(Error* error) {
 bool Session::noSale(const std::optional<std::string>& drawerId, const std::optional<std::string>& authorizedBy,
                      Error* error) {
     std::shared_ptr<PrinterStream> printer = printerStream_;
-    if (!printer) return false;
+    if (!printer) {
+        Error::set(error, Utils::StoreServerErrorDomain, -1, localized("No printer configured"));
+        return false;
+    }
     // A drawer may be wired to several terminals: kick the port this terminal has for it.
     int drawerNumber = cashDrawerURL(drawerId, terminalId_, context_);
     if (drawerNumber < 0) {

@@ -23,15 +23,30 @@ AccessoryManager& AccessoryManager::shared() {
 bool AccessoryManager::watchSerialAccessories(const std::filesystem::path& configuration, Error* error) {
     std::error_code ignored;
     if (!std::filesystem::exists(configuration, ignored)) return true;
-    auto serial = SerialAccessories::create(SerialAccessories::readConfiguration(configuration, error));
+    std::vector<std::string> unread;
+    auto serial = SerialAccessories::create(SerialAccessories::readConfiguration(configuration, error, &unread));
     std::shared_ptr<SerialAccessories> previous;
     {
         std::lock_guard lock(mutex_);
         previous = std::exchange(serial_, serial);
+        unreadLines_ = std::move(unread);
     }
     if (previous) previous->stopWatching();
     serial->watch(RunLoop::main(), kSerialRescanSeconds);
     return !error || !error->isSet();
+}
+
+std::vector<SerialAccessoryStatus> AccessoryManager::serialAccessoryStatus() const {
+    std::vector<SerialAccessoryStatus> states;
+    std::shared_ptr<SerialAccessories> serial;
+    {
+        std::lock_guard lock(mutex_);
+        for (const std::string& line : unreadLines_) states.push_back({AccessoryManager::configurationFile, "", line});
+        serial = serial_;
+    }
+    if (serial)
+        for (SerialAccessoryStatus& state : serial->status()) states.push_back(std::move(state));
+    return states;
 }
 
 std::vector<std::shared_ptr<Accessory>> AccessoryManager::connectedAccessories() const {
@@ -80,6 +95,7 @@ void AccessoryManager::reset() {
         for (const auto& accessory : accessories_) accessory->setConnected(false);
         accessories_.clear();
         registrations_ = 0;
+        unreadLines_.clear();
         serial = std::move(serial_);
     }
     if (serial) serial->stopWatching();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/accessory/Accessory.h"
+#include "platform/accessory/SerialAccessories.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace tavlo {
-
-class SerialAccessories;
 
 // The accessories attached to the terminal. Back ends attach and detach them; while anyone has
 // registered for local notifications, each attach and detach posts a notification to the default
@@ -33,6 +32,9 @@ public:
     bool watchSerialAccessories(const std::filesystem::path& configuration, Error* error = nullptr);
 
     std::vector<std::shared_ptr<Accessory>> connectedAccessories() const;
+    // The serial devices the terminal was told to watch, each connected or with why it is not,
+    // after one entry per configuration line that could not be read (its problem, no device).
+    std::vector<SerialAccessoryStatus> serialAccessoryStatus() const;
 
     // Counted: notifications are posted while registrations outnumber unregistrations.
     void registerForLocalNotifications();
@@ -57,6 +59,7 @@ private:
     std::vector<std::shared_ptr<Accessory>> accessories_;
     int registrations_ = 0;
     std::shared_ptr<SerialAccessories> serial_;
+    std::vector<std::string> unreadLines_;  // of the serial configuration
 };
 
 } // namespace tavlo

@@ -37,11 +37,13 @@ speed_t speedFor(int baudRate) {
 
 } // namespace
 
-std::vector<SerialAccessoryConfig> SerialAccessories::readConfiguration(const std::filesystem::path& file, Error* error) {
+std::vector<SerialAccessoryConfig> SerialAccessories::readConfiguration(const std::filesystem::path& file, Error* error,
+                                                                        std::vector<std::string>* unread) {
     std::vector<SerialAccessoryConfig> configs;
     std::ifstream in(file);
     if (!in) {
         Error::set(error, kSerialErrorDomain, ENOENT, "Cannot read " + file.string());
+        if (unread) unread->push_back("Cannot read " + file.string());
         return configs;
     }
     int lineNumber = 0;
@@ -59,9 +61,11 @@ std::vector<SerialAccessoryConfig> SerialAccessories::readConfiguration(const st
             else config.protocolStrings.push_back(protocol);
         }
         if (!readable || config.protocolStrings.empty()) {
-            Error::set(error, kSerialErrorDomain, EINVAL,
-                       file.string() + ":" + std::to_string(lineNumber) +
-                           ": expected \"<device> <baud> <name> <protocol>... [mac=<address>]\" with a standard speed");
+            const std::string problem =
+                file.string() + ":" + std::to_string(lineNumber) +
+                ": expected \"<device> <baud> <name> <protocol>... [mac=<address>]\" with a standard speed";
+            Error::set(error, kSerialErrorDomain, EINVAL, problem);
+            if (unread) unread->push_back(problem);
             continue;
         }
         configs.push_back(std::move(config));
@@ -163,7 +167,39 @@ int SerialAccessories::openChannel(const Accessory& accessory, const std::string
         Error::set(error, kSerialErrorDomain, ENODEV, "The accessory " + accessory.name() + " is not attached");
         return -1;
     }
-    return openSerialDevice(device, baudRate, error);
+    Error failure;
+    int fd = openSerialDevice(device, baudRate, &failure);
+    {
+        std::lock_guard lock(mutex_);
+        for (size_t i = 0; i < configs_.size(); ++i) {
+            if (configs_[i].device != device) continue;
+            if (fd < 0) openFailures_[i] = failure.localizedDescription();
+            else openFailures_.erase(i);
+        }
+    }
+    if (fd < 0) Error::set(error, failure);
+    return fd;
+}
+
+std::vector<SerialAccessoryStatus> SerialAccessories::status() {
+    std::vector<SerialAccessoryStatus> states;
+    std::lock_guard lock(mutex_);
+    for (size_t i = 0; i < configs_.size(); ++i) {
+        const SerialAccessoryConfig& config = configs_[i];
+        SerialAccessoryStatus state{config.name, config.device.string(), std::nullopt};
+        std::error_code ignored;
+        auto failed = openFailures_.find(i);
+        if (!std::filesystem::exists(config.device, ignored))
+            state.problem = state.device + ": " + std::strerror(ENOENT);
+        else if (::access(config.device.c_str(), R_OK | W_OK) != 0)
+            state.problem = "Cannot open " + state.device + ": " + std::strerror(errno);
+        else if (failed != openFailures_.end())
+            state.problem = failed->second;
+        else if (attached_.find(i) == attached_.end())
+            state.problem = "Not attached yet";
+        states.push_back(std::move(state));
+    }
+    return states;
 }
 
 } // namespace tavlo

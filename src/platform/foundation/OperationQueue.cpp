@@ -109,6 +109,11 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
     changed_.wait(lock, [this] { return waiting_.empty() && executing_.empty(); });
 }
 
+void OperationQueue::setIdleHandler(std::function<void()> handler) {
+    std::lock_guard lock(mutex_);
+    idleHandler_ = std::move(handler);
+}
+
 void OperationQueue::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -131,9 +136,12 @@ void OperationQueue::work() {
         }
         lock.lock();
         std::erase(executing_, operation);
+        const bool idle = waiting_.empty() && executing_.empty();
+        std::function<void()> onIdle = idle ? idleHandler_ : nullptr;
         changed_.notify_all();
         lock.unlock();
         operation.reset();  // its destructor may take locks of its own
+        if (onIdle) onIdle();
         lock.lock();
     }
 }

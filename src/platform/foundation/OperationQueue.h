@@ -41,6 +41,9 @@ public:
     void cancelAllOperations();
     // Blocks until every operation has finished (forever when the queue is suspended with work).
     void waitUntilAllOperationsAreFinished();
+    // Called on the queue's thread each time its last operation has finished (the count is then
+    // zero), outside the queue's lock. Set it before adding operations.
+    void setIdleHandler(std::function<void()> handler);
 
 private:
     int width() const;  // under the lock
@@ -55,6 +58,7 @@ private:
     int maxConcurrent_;
     bool suspended_ = false;
     bool closing_ = false;
+    std::function<void()> idleHandler_;
 };
 
 } // namespace tavlo

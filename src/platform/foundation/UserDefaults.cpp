@@ -3,9 +3,11 @@
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/Text.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
@@ -101,7 +103,11 @@ bool UserDefaults::save() {
     std::filesystem::create_directories(file_.parent_path(), ec);
     std::string temp = file_.string() + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // owner-only: the file holds the store password
-    if (fd < 0) return false;
+    if (fd < 0) {
+        writeError_ = std::strerror(errno);
+        dirty_ = true;
+        return false;
+    }
     bool ok = true;
     for (size_t done = 0; ok && done < data.size();) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -111,9 +117,19 @@ bool UserDefaults::save() {
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(temp.c_str(), file_.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    if (!ok) {
+        writeError_ = std::strerror(errno);
+        ::unlink(temp.c_str());
+    }
     dirty_ = !ok;
     return ok;
+}
+
+bool UserDefaults::isWritable(std::string* reason) {
+    std::lock_guard lock(mutex_);
+    if (save()) return true;
+    if (reason) *reason = writeError_;
+    return false;
 }
 
 std::optional<UserDefaults::Value> UserDefaults::objectForKey(const std::string& key) const {

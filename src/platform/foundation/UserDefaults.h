@@ -44,6 +44,9 @@ public:
 
     // Writes what an earlier failed write left unsaved; false when the file cannot be written.
     bool synchronize();
+    // Writes the file again: false, with the reason, when it cannot be (its path a folder, a
+    // folder without the right to write), so that the terminal can say its settings will not last.
+    bool isWritable(std::string* reason = nullptr);
     const std::filesystem::path& file() const { return file_; }
 
 private:
@@ -54,6 +57,7 @@ private:
     std::filesystem::path file_;
     std::map<std::string, Value> values_;
     bool dirty_ = false;
+    std::string writeError_;  // why the last write failed
 };
 
 } // namespace tavlo

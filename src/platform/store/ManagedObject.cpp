@@ -112,6 +112,9 @@ std::vector<ManagedObjectPtr> ManagedObject::toMany(std::string_view name) const
     const RelationshipDescription& r = requireRelationship(name, true);
     std::vector<ManagedObjectPtr> out;
     if (!context_) return out;
+    // The members read now stay alive until they are handed out, not read again one by one.
+    std::vector<ManagedObjectPtr> read;
+    if (ToMany& st = toManyState(r); !st.loaded) context_->loadToMany(*this, r, &read);
     std::vector<int64_t> keys(members(r).begin(), members(r).end());
     out.reserve(keys.size());
     for (int64_t pk : keys) {
@@ -190,6 +193,7 @@ void ManagedObject::markChanged(size_t slot) { changed_[slot] = 1; }
 void ManagedObject::primitiveSetToOne(const RelationshipDescription& r, int64_t pk) {
     if (toOnes_[r.index] == pk) return;
     willChange();
+    context_->linkMoved(*this, r, toOnes_[r.index], pk);
     toOnes_[r.index] = pk;
     markChanged(entity_->attributes().size() + r.index);
 }

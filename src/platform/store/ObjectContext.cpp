@@ -67,6 +67,7 @@ void ObjectContext::closeConnection() {
     endRead();
     queries_.clear();
     for (auto& slots : entityStatements_) slots.fill(nullptr);
+    toManyStatements_.clear();
     rowCleanups_.clear();
     connection_.reset();
 }
@@ -95,12 +96,45 @@ void ObjectContext::registerObject(const ManagedObjectPtr& object) {
 void ObjectContext::noteChanged(ManagedObject& object) {
     changed_.push_back(object.shared_from_this());
     changedByEntity_[object.entity_->index()].push_back(&object);
+    indexLinks(object);
 }
 
 void ObjectContext::forgetChanged(ManagedObject& object) {
+    unindexLinks(object);
     auto& list = changedByEntity_[object.entity_->index()];
     std::erase(list, &object);
     std::erase_if(changed_, [&](const ManagedObjectPtr& p) { return p.get() == &object; });
+}
+
+bool ObjectContext::listsInverse(const RelationshipDescription& r) {
+    return !r.toMany && r.inverse && r.inverse->toMany && r.inverse->storedByInverse;
+}
+
+void ObjectContext::indexLinks(ManagedObject& object) {
+    for (const RelationshipDescription& r : object.entity_->relationships())
+        if (listsInverse(r)) linkMoved(object, r, 0, object.toOnes_[r.index]);
+}
+
+void ObjectContext::unindexLinks(ManagedObject& object) {
+    for (const RelationshipDescription& r : object.entity_->relationships())
+        if (listsInverse(r)) linkMoved(object, r, object.toOnes_[r.index], 0);
+}
+
+void ObjectContext::linkMoved(ManagedObject& object, const RelationshipDescription& r, int64_t from, int64_t to) {
+    if (from == to || !listsInverse(r)) return;
+    auto& byKey = changedByLink_[&r];
+    if (from) {
+        auto list = byKey.find(from);
+        if (list != byKey.end()) {
+            auto& objects = list->second;
+            if (auto at = std::find(objects.begin(), objects.end(), &object); at != objects.end()) {
+                *at = objects.back();
+                objects.pop_back();
+            }
+            if (objects.empty()) byKey.erase(list);
+        }
+    }
+    if (to) byKey[to].push_back(&object);
 }
 
 void ObjectContext::detach(ManagedObject& object) {
@@ -197,50 +231,112 @@ ManagedObjectPtr ObjectContext::objectWithID(const ObjectID& id) {
     return objectFor(*id.entity(), id.primaryKey());
 }
 
-void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDescription& r) {
-    applyNullifiedLinks();
-    ManagedObject::ToMany& st = owner.toManyState(r);
-    st.members.clear();
+SqlStatement* ObjectContext::toManyStatement(const RelationshipDescription& r, size_t owners) {
+    SqlStatement*& slot = toManyStatements_[&r][owners > 1 ? 1 : 0];
+    if (slot) return slot;
+    SqlConnection* c = connection(nullptr);
+    if (!c) return nullptr;
     const EntityDescription& target = *r.target;
-    SqlConnection* c = owner.inserted_ ? nullptr : connection(nullptr);
+    std::string owner, from = " FROM " + quoteName(target.name()) + " t0";
     if (r.storedByInverse) {
-        const RelationshipDescription& inv = *r.inverse;
-        if (c) {
-            SqlStatement* s = c->statement("SELECT " + QueryCompiler::columns(target, "t0") + " FROM " +
-                                               quoteName(target.name()) + " t0 WHERE t0." + quoteName(inv.name) +
-                                               " = ? ORDER BY t0.Z_PK",
-                                           nullptr);
-            if (s) {
-                StatementUse use(s);
-                s->bindInt(1, owner.primaryKey_);
-                while (s->step() == SQLITE_ROW) {
-                    if (isDoomed(target, s->columnInt(0))) continue;
-                    ManagedObjectPtr o = objectFromRow(target, *s);
-                    if (!o->hasChanges()) st.members.insert(o->primaryKey_);
-                }
-            }
-        }
-        // Changed objects count by their current key, stored or not.
-        for (ManagedObject* o : changedByEntity_[target.index()])
-            if (!o->deleted_ && o->toOnes_[inv.index] == owner.primaryKey_) st.members.insert(o->primaryKey_);
+        owner = "t0." + quoteName(r.inverse->name);
     } else {
-        if (c) {
-            std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
-            SqlStatement* s = c->statement("SELECT " + QueryCompiler::columns(target, "t0") + " FROM " +
-                                               quoteName(target.name()) + " t0 JOIN " + quoteName(r.joinTable) +
-                                               " j ON t0.Z_PK = j." + theirs + " WHERE j." + mine + " = ? ORDER BY t0.Z_PK",
-                                           nullptr);
-            if (s) {
-                StatementUse use(s);
-                s->bindInt(1, owner.primaryKey_);
-                while (s->step() == SQLITE_ROW)
-                    if (!isDoomed(target, s->columnInt(0))) st.members.insert(objectFromRow(target, *s)->primaryKey_);
+        std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
+        owner = "j." + mine;
+        from += " JOIN " + quoteName(r.joinTable) + " j ON t0.Z_PK = j." + theirs;
+    }
+    std::string sql = "SELECT " + QueryCompiler::columns(target, "t0");
+    if (owners > 1) {
+        std::string marks = "?";
+        for (size_t i = 1; i < owners; ++i) marks += ", ?";
+        sql += ", " + owner + from + " WHERE " + owner + " IN (" + marks + ") ORDER BY t0.Z_PK";
+    } else {
+        sql += from + " WHERE " + owner + " = ? ORDER BY t0.Z_PK";
+    }
+    slot = c->statement(sql, nullptr);
+    return slot;
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::prefetch(const std::vector<ManagedObjectPtr>& owners,
+                                                      std::string_view relationship) {
+    std::vector<ManagedObjectPtr> out;
+    if (owners.empty()) return out;
+    const EntityDescription& e = owners.front()->entity();
+    const RelationshipDescription* r = e.relationshipNamed(relationship);
+    if (!r || !r->toMany)
+        throw std::invalid_argument("Entity " + e.name() + " has no to-many relationship \"" + std::string(relationship) + "\"");
+    applyNullifiedLinks();
+    // The stored owners whose lists are not read yet; the others read their own (inserted ones
+    // have nothing stored).
+    std::unordered_map<int64_t, ManagedObject*> waiting;
+    for (const ManagedObjectPtr& o : owners) {
+        if (&o->entity() != &e) throw std::invalid_argument("Owners of more than one entity");
+        const ManagedObject::ToMany* st = o->toManys_[r->index].get();
+        if (!o->inserted_ && o->context_ == this && !(st && st->loaded)) waiting.emplace(o->primaryKey_, o.get());
+    }
+    const EntityDescription& target = *r->target;
+    SqlStatement* s = waiting.empty() ? nullptr : toManyStatement(*r, kPrefetchOwners);
+    std::unordered_map<int64_t, std::set<int64_t>> stored;  // owner -> members read from the file
+    if (s) {
+        const int ownerColumn = 2 + static_cast<int>(target.attributes().size()) +
+                                static_cast<int>(std::count_if(target.relationships().begin(), target.relationships().end(),
+                                                               [](const RelationshipDescription& t) { return !t.toMany; }));
+        std::vector<int64_t> keys;
+        for (const auto& [pk, o] : waiting) keys.push_back(pk);
+        for (size_t at = 0; at < keys.size(); at += kPrefetchOwners) {
+            StatementUse use(s);
+            for (size_t i = 0; i < kPrefetchOwners; ++i)  // the last chunk repeats its last key
+                s->bindInt(static_cast<int>(i + 1), keys[std::min(at + i, keys.size() - 1)]);
+            while (s->step() == SQLITE_ROW) {
+                if (isDoomed(target, s->columnInt(0))) continue;
+                ManagedObjectPtr member = objectFromRow(target, *s);
+                if (r->storedByInverse && member->hasChanges()) continue;  // counted by its current key below
+                stored[s->columnInt(ownerColumn)].insert(member->primaryKey_);
             }
         }
+    }
+    for (const auto& [pk, o] : waiting) {
+        ManagedObject::ToMany& st = o->toManyState(*r);
+        st.members = std::move(stored[pk]);
+        addUnsavedMembers(st, *r, pk);
+    }
+    for (const ManagedObjectPtr& o : owners)
+        for (const ManagedObjectPtr& member : o->toMany(r->name)) out.push_back(member);
+    return out;
+}
+
+void ObjectContext::addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner) {
+    if (r.storedByInverse) {
+        // Changed objects count by their current key, stored or not.
+        if (auto byKey = changedByLink_.find(r.inverse); byKey != changedByLink_.end())
+            if (auto linked = byKey->second.find(owner); linked != byKey->second.end())
+                for (ManagedObject* o : linked->second)
+                    if (!o->deleted_) st.members.insert(o->primaryKey_);
+    } else {
         for (int64_t pk : st.added) st.members.insert(pk);
         for (int64_t pk : st.removed) st.members.erase(pk);
     }
     st.loaded = true;
+}
+
+void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDescription& r,
+                               std::vector<ManagedObjectPtr>* read) {
+    applyNullifiedLinks();
+    ManagedObject::ToMany& st = owner.toManyState(r);
+    st.members.clear();
+    const EntityDescription& target = *r.target;
+    if (SqlStatement* s = owner.inserted_ ? nullptr : toManyStatement(r)) {
+        StatementUse use(s);
+        s->bindInt(1, owner.primaryKey_);
+        while (s->step() == SQLITE_ROW) {
+            if (isDoomed(target, s->columnInt(0))) continue;
+            ManagedObjectPtr o = objectFromRow(target, *s);
+            // A changed member of a list kept by its column counts by its current key, below.
+            if (!r.storedByInverse || !o->hasChanges()) st.members.insert(o->primaryKey_);
+            if (read) read->push_back(std::move(o));
+        }
+    }
+    addUnsavedMembers(st, r, owner.primaryKey_);
 }
 
 // ---- changes ----
@@ -326,6 +422,7 @@ void ObjectContext::rollback() {
     std::vector<ManagedObjectPtr> changed;
     changed.swap(changed_);
     for (auto& list : changedByEntity_) list.clear();
+    changedByLink_.clear();
     for (auto& o : changed) {
         if (o->inserted_) {
             detach(*o);
@@ -350,6 +447,7 @@ void ObjectContext::reset() {
     registered_.clear();
     changed_.clear();
     for (auto& list : changedByEntity_) list.clear();
+    changedByLink_.clear();
     forgetDoomed(false);
 }
 
@@ -493,6 +591,7 @@ bool ObjectContext::save(Error* error) {
     std::vector<ManagedObjectPtr> done;
     done.swap(changed_);
     for (auto& list : changedByEntity_) list.clear();
+    changedByLink_.clear();
     for (size_t i = 0; i < done.size(); ++i) {
         ManagedObject& o = *done[i];
         if (o.deleted_) {
@@ -550,8 +649,10 @@ void ObjectContext::mergeChanges(const Notification& didSave) {
         size_t attributes = values.size();
         for (size_t i = 0; i < values.size(); ++i)
             if (!o->changed_[i]) o->values_[i] = values[i];
+        unindexLinks(*o);
         for (size_t i = 0; i < toOnes.size(); ++i)
             if (!o->changed_[attributes + i]) o->toOnes_[i] = toOnes[i];
+        indexLinks(*o);
         if (o->snapshot_) *o->snapshot_ = ManagedObject::Snapshot{std::move(values), std::move(toOnes), version};
         o->version_ = version;
     }

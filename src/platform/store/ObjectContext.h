@@ -127,6 +127,12 @@ public:
         return fetchFirst(entity, format, args...) != nullptr;
     }
 
+    // Reads the members of the to-many `relationship` of many owners (all of one entity) at once:
+    // one statement per few hundred owners instead of one per owner, each owner's list then as
+    // its toMany would read it. Answers every owner's members (of lists read before too). An
+    // unknown relationship throws std::invalid_argument.
+    std::vector<ManagedObjectPtr> prefetch(const std::vector<ManagedObjectPtr>& owners, std::string_view relationship);
+
     // The largest value of a key path over the entity's stored rows, computed by the store (saved
     // rows only); nil when the entity has no row with a value, or on failure (with `error`).
     Value max(std::string_view entity, std::string_view keyPath, Error* error = nullptr);
@@ -160,10 +166,24 @@ private:
     void registerObject(const ManagedObjectPtr& object);
     void noteChanged(ManagedObject& object);
     void forgetChanged(ManagedObject& object);
+    // The index of changed objects by the row their to-ones name (see changedByLink_).
+    static bool listsInverse(const RelationshipDescription& toOne);
+    void indexLinks(ManagedObject& object);
+    void unindexLinks(ManagedObject& object);
+    void linkMoved(ManagedObject& object, const RelationshipDescription& toOne, int64_t from, int64_t to);
     void detach(ManagedObject& object);
     void dropToManyCaches();
     static void dropToManyCaches(ManagedObject& object);
-    void loadToMany(const ManagedObject& owner, const RelationshipDescription& r);
+    // `read` (when given) keeps the objects read from the file alive for the caller, who would
+    // otherwise read each again by its key.
+    void loadToMany(const ManagedObject& owner, const RelationshipDescription& r,
+                    std::vector<ManagedObjectPtr>* read = nullptr);
+    // A list's members as this context sees them beyond the stored ones; the list is then loaded.
+    void addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner);
+    // The SELECT of a to-many's members by their owner, prepared once per relationship; with
+    // `owners` > 1, by that many owners at once, the owner's key last in each row.
+    SqlStatement* toManyStatement(const RelationshipDescription& r, size_t owners = 1);
+    static constexpr size_t kPrefetchOwners = 200;
     bool isDoomed(const EntityDescription& entity, int64_t pk) const;
 
     // Deletes by key (ObjectContextDeleteAll.cpp).
@@ -205,7 +225,13 @@ private:
     size_t sweepAt_ = 1024;
     std::vector<ManagedObjectPtr> changed_;  // keeps changed objects alive until save or rollback
     std::vector<std::vector<ManagedObject*>> changedByEntity_;
+    // Changed objects by the key their to-one holds, for each to-one whose inverse to-many is
+    // kept by it: a member list is read with the changed members of its owner alone, not a walk
+    // over every changed object of the entity for each owner. Per relationship: key -> objects.
+    std::unordered_map<const RelationshipDescription*, std::unordered_map<int64_t, std::vector<ManagedObject*>>>
+        changedByLink_;
     std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
+    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> toManyStatements_;  // one, many
     std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_;  // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
     std::vector<std::unordered_set<int64_t>> doomed_;  // per entity

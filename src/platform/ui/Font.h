@@ -33,11 +33,17 @@ public:
     using Measurer = Size (*)(const Font& font, std::string_view text);
     // Null goes back to the headless metrics. Any thread.
     static void setMeasurer(Measurer measurer);
+    // How many lines the text takes wrapped at its word breaks to a width (a word wider than the
+    // width broken too), as the drawing backend lays it out once it installed its count.
+    int lineCount(std::string_view text, double width) const;
+    using LineCounter = int (*)(const Font& font, std::string_view text, double width);
+    static void setLineCounter(LineCounter counter);
 
     bool operator==(const Font&) const = default;
 
 private:
     Size measureHeadless(std::string_view text) const;
+    int lineCountHeadless(std::string_view text, double width) const;
     Font(std::string family, Weight weight, double size) : family_(std::move(family)), weight_(weight), size_(size) {}
     std::string family_;
     Weight weight_ = Weight::Regular;

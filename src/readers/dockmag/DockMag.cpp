@@ -7,6 +7,7 @@
 #include "platform/foundation/Text.h"
 #include "readers/dockmag/DockMagLog.h"
 #include "readers/dockmag/EventThreadStarter.h"
+#include "readers/dockmag/SwipePacket.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +20,12 @@ namespace {
 
 constexpr char kSTX = 0x02;
 constexpr char kETX = 0x03;
+constexpr char kACK = 0x06;
+constexpr char kNAK = 0x15;
+constexpr int kSpaceAttempts = 5;
+constexpr size_t kReadCmdCapacity = 300;
+constexpr int kReadCmdPasses = 50;
+constexpr double kReadCmdPauseSeconds = 0.01;
 constexpr size_t kReadCapacity = 1024;
 constexpr int kReplyPolls = 50;
 constexpr double kReplyPollSeconds = 0.05;
@@ -37,6 +44,9 @@ struct Shared {
     std::mutex replyLock;
     std::vector<std::string> replies;
     std::atomic<bool> awaitingReply{false};
+
+    // Card data is read on the event thread only; a swipe reaches the main thread whole.
+    SwipePacketAssembler swipes{[](const std::string& packet) { DockMag::notifyDataReceived(packet); }};
 };
 
 Shared& shared() {
@@ -154,7 +164,7 @@ void DockMag::attemptConnect() {
 
 void DockMag::sessionOpen(const std::shared_ptr<Accessory>& accessory) {
     // The reader needs a moment after attaching before it answers a session.
-    Clock::current().sleepFor(kSettleSeconds);
+    Clock::currentShared()->sleepFor(kSettleSeconds);
     RunLoop* loop = eventLoop();
     std::lock_guard lock(sessionMutex_);
     auto session = loop ? AccessorySession::open(accessory, kReaderProtocol) : nullptr;
@@ -175,6 +185,7 @@ void DockMag::sessionOpen(const std::shared_ptr<Accessory>& accessory) {
 
 void DockMag::sessionClose() {
     shared().connected = false;
+    shared().swipes.reset();
     std::lock_guard lock(sessionMutex_);
     if (!session_) return;
     RunLoop* loop = eventLoop();
@@ -208,7 +219,7 @@ void DockMag::bytesAvailable(InputStream& input) {
         std::lock_guard lock(state.replyLock);
         state.replies.push_back(std::move(chunk));
     } else {
-        notifyDataReceived(chunk);
+        state.swipes.add(chunk);
     }
 }
 
@@ -286,10 +297,87 @@ std::optional<std::string> DockMag::transmitPacket_withBackgroundEt(const std::s
             std::lock_guard lock(state.replyLock);
             if (!state.replies.empty()) return state.replies.front();
         }
-        Clock::current().sleepFor(kReplyPollSeconds);
+        Clock::currentShared()->sleepFor(kReplyPollSeconds);
     }
     logInfo("transmitPacket: waiting for response timed out");
     return std::nullopt;
+}
+
+std::optional<std::string> DockMag::transmitPacket(const std::string& frame) {
+    std::shared_ptr<OutputStream> output;
+    std::shared_ptr<InputStream> input;
+    {
+        std::lock_guard lock(sessionMutex_);
+        if (session_) {
+            output = session_->outputStream();
+            input = session_->inputStream();
+        }
+    }
+    if (!output || !input) {
+        logInfo("transmitPacket: no output/input stream");
+        return std::nullopt;
+    }
+    // The event thread lets go of the input stream before the frame leaves, so that a reader
+    // quick to answer does not have its reply taken for card data.
+    input->setDelegate(nullptr);
+    ssize_t written = 0;
+    for (int attempt = 0; attempt < kSpaceAttempts; ++attempt) {
+        if (output->hasSpaceAvailable()) {
+            written = output->write(reinterpret_cast<const uint8_t*>(frame.data()), frame.size());
+            break;
+        }
+        Clock::currentShared()->sleepFor(kReplyPollSeconds);
+    }
+    if (written <= 0) {
+        input->setDelegate(this);
+        return std::nullopt;
+    }
+    Clock::currentShared()->sleepFor(kReplyPollSeconds);
+    std::optional<std::string> reply = DoReadCmd(*input);
+    input->setDelegate(this);
+    if (!reply || reply->size() < 5) return reply;
+    return reply->substr(2, reply->size() - 4);
+}
+
+std::optional<std::string> DockMag::DoReadCmd(InputStream& input) {
+    std::string buffer;
+    for (int pass = 0; pass <= kReadCmdPasses; ++pass) {
+        uint8_t chunk[kReadCmdCapacity];
+        while (input.hasBytesAvailable()) {
+            ssize_t count = input.read(chunk, sizeof chunk);
+            if (count <= 0) break;
+            buffer.append(reinterpret_cast<const char*>(chunk), static_cast<size_t>(count));
+            Clock::currentShared()->sleepFor(kReadCmdPauseSeconds);
+        }
+        if (buffer.size() == 1 && (buffer[0] == kNAK || buffer[0] == kACK)) return buffer;
+        if (buffer.size() > 4 && buffer.front() == kACK && buffer[buffer.size() - 2] == kETX &&
+            computeLRC(buffer.substr(1, buffer.size() - 2)) == static_cast<uint8_t>(buffer.back())) {
+            return buffer;
+        }
+        // A swipe that came in meanwhile is card data, not the reply: it is posted, and the
+        // reply is still awaited.
+        std::optional<size_t> swipeEnd;
+        if (buffer.size() > 4 && buffer.front() == kSTX && buffer.back() == kETX) {
+            notifyDataReceived(buffer.substr(1, buffer.size() - 2));
+            swipeEnd = buffer.size();
+        } else if (buffer.size() > 4 && (buffer.front() == ';' || buffer.front() == '%')) {
+            size_t end = buffer.find('\r', 1);
+            if (end != std::string::npos) {
+                // The swipe's CR ends it; what follows is the reply.
+                notifyDataReceived(buffer.substr(0, end));
+                swipeEnd = end + 1;
+            }
+        }
+        if (swipeEnd) {
+            buffer.erase(0, *swipeEnd);
+            pass = -1;
+            continue;
+        }
+        Clock::currentShared()->sleepFor(kReadCmdPauseSeconds);
+    }
+    logInfo("--- time out");
+    if (buffer.empty()) return std::nullopt;
+    return buffer;
 }
 
 void DockMag::accessoryConnected(const Notification&) { attemptConnect(); }

@@ -14,13 +14,15 @@ namespace tavlo::dockmag {
 // The accessory reader's notifications, on the default centre.
 inline const std::string kDidConnectNotification = "dockMagDidConnectNotification";        // object: std::shared_ptr<Accessory>
 inline const std::string kDidDisconnectNotification = "dockMagDidDisconnectNotification";  // no object
-inline const std::string kDidReceiveDataNotification = "dockMagDidReceiveDataNotification";  // object: std::string, the bytes read
+// object: std::string, the card data of one swipe (its packet gathered whole), or "E" for a swipe
+// that came broken (its check failed or it stopped halfway).
+inline const std::string kDidReceiveDataNotification = "dockMagDidReceiveDataNotification";
 // The protocol the reader speaks.
 inline const std::string kReaderProtocol = "com.calder.reader";
 
 // The accessory card reader. It connects to the first attached accessory that speaks the
-// reader's protocol, services the session's streams on one event thread, hands every chunk the
-// reader sends to the main thread as a data notification, reopens once after a stream error,
+// reader's protocol, services the session's streams on one event thread, gathers what the reader
+// sends into its packets and hands each swipe to the main thread as a data notification, reopens once after a stream error,
 // lets go of the reader in the background and takes it again in the foreground, and sends framed
 // commands, waiting for their reply.
 //
@@ -57,6 +59,12 @@ public:
     static std::string preparePacket(const std::string& command);
     static uint8_t computeLRC(const std::string& bytes);
     std::optional<std::string> transmitPacket_withBackgroundEt(const std::string& frame);
+    // Sends a frame and reads the reply on the calling thread, the event thread kept off the
+    // input stream meanwhile: a lone ACK or NAK, or the reply without its ACK, STX, ETX and check
+    // (a reply shorter than 5 bytes unchanged). Card data read meanwhile is posted as swipes.
+    std::optional<std::string> transmitPacket(const std::string& frame);
+    // Reads a reply from the input stream (see transmitPacket); nullopt when none came in time.
+    std::optional<std::string> DoReadCmd(InputStream& input);
 
     // Observer callbacks.
     void accessoryConnected(const Notification& notification);

@@ -203,17 +203,20 @@ int JackMagEngine::warnIfRefused(int result, const char* start) {
     return result;
 }
 
-int JackMagEngine::runTask(RunningTask code, std::shared_ptr<TaskBase> task, TaskArgs args, const std::string& note) {
+int JackMagEngine::runTask(RunningTask code, std::shared_ptr<TaskBase> task, TaskArgs args, const std::string& note,
+                           const std::string& alsoNote) {
     runningTask_ = static_cast<int>(code);
     startTask_hook();
     args.bq = recorderQueue();
     task->setArgs(std::move(args));
-    taskQueue_->addOperation(std::move(task));
+    // Posted before the task can end and post its own.
     if (!note.empty()) postNote(note);
+    if (!alsoNote.empty()) postNote(alsoNote);
+    taskQueue_->addOperation(std::move(task));
     return JMRET_SUCCESS;
 }
 
-int JackMagEngine::startConnect() {
+int JackMagEngine::startConnect(const std::string& alsoNote) {
     if (int result = readiness(false); result != JMRET_SUCCESS) return result;
     if (connected_) return JMRET_ALREADY_CONNECTED;
     startTask_hook();
@@ -227,7 +230,7 @@ int JackMagEngine::startConnect() {
         postNote(notes::kMonoAudioError);
         return JMRET_MONO_AUDIO;
     }
-    return runTask(RunningTask::Connect, std::make_shared<TaskConnect>(*this), {}, notes::kPowering);
+    return runTask(RunningTask::Connect, std::make_shared<TaskConnect>(*this), {}, notes::kPowering, alsoNote);
 }
 
 int JackMagEngine::startJackMag(bool start) {

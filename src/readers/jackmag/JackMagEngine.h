@@ -157,7 +157,9 @@ private:
     void audioRouteChangeListenerCallback(const Notification& note);
     void handleInterruptionNotification(const Notification& note);
     void startTask_hook();
-    int startConnect();
+    // `alsoNote`, when given, is posted after the powering notification and before the task can
+    // post its own.
+    int startConnect(const std::string& alsoNote = {});
     int startCommand(const std::string& hexFrame);
     int startCommandBytes(const Bytes& frame);
     int startFirmwareUpdate(bool encrypted, const std::string& key, const std::optional<std::string>& path,
@@ -168,7 +170,8 @@ private:
     static int warnIfRefused(int result, const char* start);
     // Marks the task running, activates a deferred audio session, queues the task with the
     // recorder's chunk queue and posts the start's notification (none when empty).
-    int runTask(RunningTask code, std::shared_ptr<TaskBase> task, TaskArgs args, const std::string& note);
+    int runTask(RunningTask code, std::shared_ptr<TaskBase> task, TaskArgs args, const std::string& note,
+                const std::string& alsoNote = {});
 
     std::shared_ptr<AudioSession> session_;
     std::atomic<bool> cfgEnableAutoConnect_{false};

@@ -3,6 +3,7 @@
 #include "readers/jackmag/JackMagEngine.h"
 
 #include "platform/foundation/Directories.h"
+#include "readers/jackmag/JmRet.h"
 #include "readers/jackmag/Notifications.h"
 #include "readers/jackmag/ReaderLog.h"
 #include "readers/jackmag/SdkLock.h"
@@ -92,14 +93,23 @@ void JackMagEngine::event_attachStateChanged(bool attached) {
         }
         if (!cfgEnableDeferredActivateAudioSession_) activateAudioSession(true);
         remoteControlEventEnable(true);
-        if (cfgEnableAutoConnect_) startConnect();
-    } else {
-        stopConnection();
-        stopTask();
-        activateAudioSession(false);
-        remoteControlEventEnable(false);
+        int connect = cfgEnableAutoConnect_ ? startConnect(notes::kAttachment) : JMRET_SUCCESS;
+        // A started connect has told its powering, then the attachment, before its task can
+        // answer.
+        if (!cfgEnableAutoConnect_ || connect != JMRET_SUCCESS) postNote(notes::kAttachment);
+        // A connect refused at plug-in is told, so that the person can act on it (the mono-audio
+        // refusal has told already).
+        if (connect == JMRET_LOW_VOLUME) {
+            logWarning("StartConnect: %@", jmRetText(connect));
+            postNote(notes::kLowVolume);
+        }
+        return;
     }
-    postNote(attached ? notes::kAttachment : notes::kDetachment);
+    stopConnection();
+    stopTask();
+    activateAudioSession(false);
+    remoteControlEventEnable(false);
+    postNote(notes::kDetachment);
 }
 
 void JackMagEngine::checkAndFireOnlyAttachmentEvent() {

@@ -12,6 +12,10 @@ inline const std::string kAttachment = "jackMagAttachmentNotification";
 inline const std::string kDetachment = "jackMagDetachmentNotification";
 inline const std::string kPowering = "jackMagPoweringNotification";
 inline const std::string kMonoAudioError = "jackMagMonoAudioErrorNotification";
+// A connect the reader's plugging in started was refused: the output volume is too low to power it.
+inline const std::string kLowVolume = "jackMagLowVolumeNotification";
+// A swipe was read but its data is not valid (the swipe goes on listening).
+inline const std::string kInvalidSwipe = "jackMagInvalidSwipeNotification";
 inline const std::string kDidConnect = "jackMagDidConnectNotification";
 inline const std::string kDidDisconnect = "jackMagDidDisconnectNotification";
 inline const std::string kTimeout = "jackMagTimeoutNotification";

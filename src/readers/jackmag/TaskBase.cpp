@@ -5,6 +5,10 @@
 
 namespace tavlo::jackmag {
 
+namespace {
+constexpr double kNoInputStep = 0.05;
+} // namespace
+
 void TaskBase::main() {
     logInfo("%@task start. %@ mode", taskTag(), "um");
     TaskResult result = taskMain();
@@ -45,7 +49,7 @@ std::unique_ptr<AudioPlayer> TaskBase::playCmdBytes(const Bytes& bytes, int clos
     return player;
 }
 
-void TaskBase::sleepFor(double seconds) { Clock::current().sleepFor(seconds); }
+void TaskBase::sleepFor(double seconds) { Clock::currentShared()->sleepFor(seconds); }
 
 namespace {
 
@@ -69,8 +73,13 @@ std::string readBytesText(const Bytes& bytes) {
 RecordResult TaskBase::recordDecode(double duration) {
     std::shared_ptr<BQ> bq = ta_.bq;
     if (!engine_.session().isInputAvailable() || !bq) {
+        // Nothing can be heard: the task waits out its time and ends as a time-out does, so that
+        // whoever waits for it hears of it (and does not try again at once).
         logError("RD: audio input not available");
-        return {RecordResult::NoAudioInput, {}};
+        Date start = Date::now();
+        while (!isCancelled() && (duration <= 0 || Date::now().secondsSince(start) < duration)) sleepFor(kNoInputStep);
+        if (isCancelled()) return {RecordResult::Cancelled, {}};
+        return {RecordResult::TimedOut, {}};
     }
     if (isCancelled()) {
         logInfo("RD: cancelled");

@@ -21,7 +21,8 @@ struct RecordResult {
     enum Status { TimedOut = 0, Decoded = 1, NoAudioInput = 2, Cancelled = 3 };
     Status status = TimedOut;
     Bytes bytes;
-    // No audio input or cancelled: the task ends at once without a notification.
+    // Cancelled: the task ends at once without a notification. (Without audio input a recording
+    // waits out its time and times out.)
     bool endsTask() const { return status == NoAudioInput || status == Cancelled; }
 };
 

@@ -24,6 +24,8 @@ bool TaskSwipe::processParsedData(const Bytes& bytes) {
     gotValidSwipe_ = isValidSwipe(data);
     logInfo("Swipe: received %@ swipe data. %@ recording", gotValidSwipe_ ? "valid" : "invalid",
             gotValidSwipe_ ? "stopping" : "continuing");
+    // The person is told at once; the reader keeps listening for the next swipe.
+    if (!gotValidSwipe_) engine_.postNote(notes::kInvalidSwipe);
     return !gotValidSwipe_;
 }
 

@@ -103,6 +103,7 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
             XmlHelper::getXmlCashInCD(session_->userId().value_or(""), session_->terminalId().value_or(""),
                                       {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
         done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
+        if (done) keepGatewayCashIn(cents, drawerId);
     } else {
         error = noPrinter();
     }
@@ -126,6 +127,17 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     ActivityIndicator::hide();
 }
 
+// The gateway took the cash in: the drawer is cashed in here too, as a gateway cash out is kept
+// here. The record stands in for the server's (its id "-1", by which the drawer report asks for it
+// by drawer and time) until the server's own comes with the orders read again.
+void LiteAdminViewController::keepGatewayCashIn(int32_t cents, const std::string& drawerId) {
+    CashInOut record = cashInObject(cents, drawerId);
+    record.setCashInOutId(std::string("-1"));
+    record.write(*context());
+    Error saveError;
+    if (!context()->save(&saveError)) TAVLO_LOG_MAIL("Unable to save cashIn %@", saveError.localizedDescription());
+}
+
 // ---- cash out
 
 void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
@@ -144,7 +156,7 @@ void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
     }
     if (started) return amountPrompt(localized("Cash Out"), &LiteAdminViewController::cashOut, drawerId);
     const std::string& reason = error.localizedDescription();
-    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, "Cancel");
+    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, "OK");
 }
 
 void LiteAdminViewController::cashOut(const std::optional<std::string>& text, const std::string& drawerId) {

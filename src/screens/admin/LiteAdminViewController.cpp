@@ -37,7 +37,7 @@ bool onPad() {
 
 // The administration screen may ask a manager for No Sale in both modes and records no
 // authoriser for a user who may open the drawer.
-const NoSale::Rules kNoSaleRules{"Select a drawer", true, false};
+const NoSale::Rules kNoSaleRules{"Select a drawer", true, false, "Unable to open drawer!"};
 
 } // namespace
 

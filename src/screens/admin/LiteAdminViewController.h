@@ -115,6 +115,8 @@ public:
                                                            const std::string& drawerId);
     void amountPrompt(const std::string& title, AmountAnswer answer, const std::string& drawerId);
     void cashIn(const std::optional<std::string>& text, const std::string& drawerId);
+    // Keeps the cash in the gateway took as the drawer's open record here.
+    void keepGatewayCashIn(int32_t cents, const std::string& drawerId);
     void preCashOutCD(const std::string& drawerId);
     void cashOut(const std::optional<std::string>& text, const std::string& drawerId);
 

@@ -1,5 +1,6 @@
 #include "screens/customers/LabelValueCellView.h"
 
+#include "platform/foundation/Text.h"
 #include "platform/ui/Label.h"
 
 namespace tavlo::screens {
@@ -65,12 +66,10 @@ void LabelValueCellView::willTransitionToState(uint32_t state) {
 bool LabelValueCellView::acceptsChange(std::string& text, int maxLength, TextRange range, const std::string&) {
     // No limit below 1; replacing or deleting is always taken.
     if (maxLength <= 0 || range.length > 0) return true;
+    // The limit counts characters, as a person does: an accented letter is one.
     const size_t limit = static_cast<size_t>(maxLength);
-    if (text.size() < limit) return true;
-    // Cut to the limit, not inside a character.
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    text.resize(cut);
+    if (characterCount(text) < limit) return true;
+    text = characterPrefix(text, limit);
     return false;
 }
 

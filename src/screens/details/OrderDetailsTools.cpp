@@ -30,7 +30,7 @@ namespace tavlo::screens {
 using namespace ui;
 
 void OrderDetailsViewController::noAccess() {
-    AlertView::make(localized("Alert"), localized("You do not have the required access"), localized("Cancel"))->show();
+    AlertView::make(localized("Alert"), localized("You do not have the required access"), localized("OK"))->show();
 }
 
 void OrderDetailsViewController::presentSheet(const std::shared_ptr<ViewController>& screen) {
@@ -161,7 +161,7 @@ void OrderDetailsViewController::voidAll(const std::optional<std::string>& force
         AlertView::make(localized("Alert"),
                         localized("Items have been voided, however, order contains payments. Remember to void all "
                                   "payments for this order"),
-                        localized("Cancel"))
+                        localized("OK"))
             ->show();
     orderView();
 }
@@ -272,7 +272,7 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     dismissPresented();
     const int32_t cents = amount ? Utils::parseCurrency(amount) : 0;
     if (cents < 1) {
-        AlertView::make(localized("Alert"), localized("Discount amount must be greater than 0"), localized("Cancel"))->show();
+        AlertView::make(localized("Alert"), localized("Discount amount must be greater than 0"), localized("OK"))->show();
         return;
     }
     auto discount = std::make_shared<OrderDiscount>();
@@ -281,6 +281,18 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     discount->setAmount(cents);
     discount->setDiscountBy(session_->userId());
     discount->setAuthBy(authorizedBy);
+    // A discount takes off what the order still costs, never more: an order paid beyond its
+    // total could not be closed.
+    std::shared_ptr<Order> tried = order_->clone();  // the lines and discounts, no payments
+    tried->addDiscount(discount);
+    if (tried->getTotal() < order_->getPaid()) {
+        AlertView::make(localized("Alert"),
+                        format(localized("The discount cannot be more than the order still costs (%@)"),
+                               Utils::formatCurrency(order_->getDue())),
+                        localized("Cancel"))
+            ->show();
+        return;
+    }
     order_->addDiscount(discount);
     tableView().reloadData();
 }

@@ -5,6 +5,7 @@
 #include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
+#include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
@@ -12,6 +13,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/InterfaceRegistry.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 #include "screens/entry/ActivityIndicator.h"
@@ -23,12 +25,20 @@ using namespace ui;
 
 namespace {
 
-constexpr double kStripHeight = 74;
+constexpr double kStripHeight = 92;
 
-// An order's button on the strip; the one shown is disabled, its title still readable.
+// An order's button on the strip, its total under it; the one shown is disabled, its title still
+// readable.
 std::shared_ptr<Button> orderButton(const std::string& title, int tag, Control::Action action) {
     auto button = SlideView::button(title, tag, std::string("Receipt"), 64, 64, std::move(action));
     button->setTitleColor(Color::black(), ControlState::Disabled);
+    auto total = std::make_shared<Label>(Rect(-6, 66, 76, 16));
+    total->setTag(SplitViewController::kTotalTag);
+    total->setFont(Font::boldSystem(12));
+    total->setTextAlignment(TextAlignment::Center);
+    total->setAdjustsFontSizeToFitWidth(true);
+    total->setBackgroundColor(Color::clear());
+    button->addSubview(total);
     return button;
 }
 
@@ -87,6 +97,15 @@ void SplitViewController::newSplit() {
     splits_.push_back(split);
     slideView_->addButton(orderButton(split->name().value_or(""), static_cast<int>(splits_.size()),
                                       [this](Control& tapped) { selectOrder(tapped); }));
+    showTotals();
+}
+
+void SplitViewController::showTotals() {
+    for (const auto& button : slideView_->buttons()) {
+        auto* total = dynamic_cast<Label*>(button->viewWithTag(kTotalTag));
+        std::shared_ptr<Order> order = total ? orderByTag(button->tag()) : nullptr;
+        if (order) total->setText(Utils::formatCurrency(order->getTotal()));
+    }
 }
 
 void SplitViewController::selectOrder(Control& tapped) {
@@ -106,9 +125,10 @@ void SplitViewController::selectOrder(Control& tapped) {
             receiving->addSelection(copy, session());
             moved.push_back(line);
         }
-        for (const SelectionPtr& line : moved) order()->removeSelection(line, std::nullopt, session());
+        for (const SelectionPtr& line : moved) order()->removeMovedSelection(line, std::nullopt, session());
         for (const IndexPath& path : selected) table.deselectRow(path);
         table.reloadData();
+        showTotals();
         return;
     }
     if (current_) current_->setEnabled(true);

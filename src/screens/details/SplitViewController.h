@@ -31,6 +31,8 @@ class SplitViewController : public OrderTableViewController, public OrderReplaci
 public:
     static constexpr const char* kInterfaceName = "SplitView";
     static constexpr int kAddTag = 100;
+    // The label under an order's button that shows its total.
+    static constexpr int kTotalTag = 901;
 
     SplitViewController();
 
@@ -52,6 +54,8 @@ public:
     void viewDidLoad() override;
     std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath path) override;
     void newSplit();
+    // Writes each order's total under its button.
+    void showTotals();
     void selectOrder(ui::Control& button);
     void send();
     void cancel();

@@ -68,8 +68,10 @@ std::shared_ptr<Button> SlideView::button(const std::string& title, int tag, con
 SlideView::SlideView(Rect frame, const Color& backgroundColor, const std::vector<std::shared_ptr<Button>>& buttons,
                      int rows, int columns, int xMargin, int yMargin, int scrollPadding)
     : View(frame), rows_(std::max(rows, 1)), columns_(columns), xMargin_(xMargin), yMargin_(yMargin) {
-    setBackgroundColor(Color::yellow());
+    setBackgroundColor(backgroundColor);
     scroll_ = std::make_shared<ScrollView>(Rect(0, 0, frame.size.width, frame.size.height));
+    // A grid made before its screen had its size grows with it, the scrolling part too.
+    scroll_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     scroll_->setBackgroundColor(backgroundColor);
     scroll_->setShowsHorizontalScrollIndicator(true);
     scroll_->setShowsVerticalScrollIndicator(false);

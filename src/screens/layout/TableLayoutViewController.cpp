@@ -5,6 +5,7 @@
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/AlertView.h"
@@ -124,7 +125,17 @@ void TableLayoutViewController::viewDidAppear(bool) {
     // The first showing refreshes only when the opener asked for it.
     if (updateOnAppear_) refreshOrders();
     else updateOnAppear_ = true;
+    // A host stand keeps the plan in sight: colours and times follow every order sent or read.
+    // The handlers post from their own threads; the plan is drawn on the main one.
+    std::weak_ptr<ViewController> self = weak_from_this();
+    ordersChange_ = ScopedObserver(OrderHandler::kOrdersChangeNotification, nullptr, [self](const Notification&) {
+        performOnMainThread([self] {
+            if (auto layout = std::static_pointer_cast<TableLayoutViewController>(self.lock())) layout->refreshView();
+        });
+    });
 }
+
+void TableLayoutViewController::viewWillDisappear(bool) { ordersChange_.reset(); }
 
 uint32_t TableLayoutViewController::supportedInterfaceOrientations() const { return OrientationMask::Landscape; }
 

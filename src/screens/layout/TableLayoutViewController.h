@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/records/Area.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
@@ -19,7 +20,7 @@ namespace tavlo::screens {
 // from 0.5 to 6 times (two taps zoom in on the point, a two-finger tap zooms out), kept centred
 // while smaller than the screen. A press on a table hands its AreaLocation row to the observer.
 // The toolbar has "Logout", the shown area's name, which opens a picker of the enabled areas,
-// and "Orders".
+// and "Orders". While shown, the plan is drawn again whenever the stored orders change.
 class TableLayoutViewController : public ui::ViewController,
                                   public TableLayoutScreen,
                                   public ui::ScrollViewDelegate,
@@ -66,6 +67,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
     uint32_t supportedInterfaceOrientations() const override;
 
     ui::View* viewForZooming(ui::ScrollView&) override;
@@ -96,6 +98,7 @@ private:
     TableSelected selected_;
     Action logout_, orders_;
     bool updateOnAppear_ = false;
+    ScopedObserver ordersChange_;
 };
 
 // Registers the table layout ("TableLayoutView").

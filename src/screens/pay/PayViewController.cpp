@@ -15,6 +15,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Orientation.h"
 #include "screens/entry/ActivityIndicator.h"
+#include "screens/pay/TipLimits.h"
 #include "screens/prompts/AmountViewController.h"
 
 #include <algorithm>
@@ -40,7 +41,10 @@ bool onPhone() {
 
 PayViewController::PayViewController() : ViewController(kInterfaceName) {}
 
-PayViewController::~PayViewController() { MSRMediator::getInstance().unregisterObserver(this); }
+PayViewController::~PayViewController() {
+    MSRMediator::getInstance().unregisterObserver(this);
+    forgetKeyboard();
+}
 
 // ---- helpers
 
@@ -69,6 +73,15 @@ void PayViewController::setEnabled(View* view, bool enabled) {
 }
 
 int32_t PayViewController::gratuityDue() const { return order_->getGratuity() - order_->getGratuityPaid(); }
+
+int32_t PayViewController::gratuityOwed() const {
+    return order_->getGratuity() <= 0 ? order_->getGratuity() : std::max(gratuityDue(), 0);
+}
+
+// The headline: what the order still asks for, whatever a tender's fields say.
+int32_t PayViewController::orderDue() const {
+    return order_->getDue() + (session_->isUsingGratuity() ? gratuityOwed() : 0);
+}
 
 std::shared_ptr<AlertView> PayViewController::alert(const std::string& title, const std::optional<std::string>& message,
                                                     const std::string& cancel, const std::vector<std::string>& others,
@@ -159,21 +172,17 @@ std::vector<ManagedObjectPtr> PayViewController::readPayTerminals() {
 
 void PayViewController::viewWillAppear(bool) {
     appeared_ = false;
+    if (keyboardTokens_.empty()) observeKeyboard();
     payment_.reset();
     const int32_t due = order_->getDue();
     write(amount(), due);
     write(tip(), 0);
-    int32_t shownDue = due;
     const bool usingGratuity = session_->isUsingGratuity();
-    if (usingGratuity) {
-        int32_t owed = order_->getGratuity() <= 0 ? order_->getGratuity() : std::max(gratuityDue(), 0);
-        write(gratuity(), owed);
-        shownDue += owed;
-    }
+    if (usingGratuity) write(gratuity(), gratuityOwed());
     setEnabled(label("lblGratuity"), usingGratuity);
     setEnabled(gratuity(), usingGratuity);
-    write(tendered(), shownDue);
-    label("lblDue")->setText(Utils::formatCurrency(shownDue));
+    write(tendered(), orderDue());
+    label("lblDue")->setText(Utils::formatCurrency(orderDue()));
 }
 
 void PayViewController::viewDidAppear(bool) {
@@ -185,7 +194,10 @@ void PayViewController::viewDidAppear(bool) {
     });
 }
 
-void PayViewController::viewWillDisappear(bool) { MSRMediator::getInstance().unregisterObserver(this); }
+void PayViewController::viewWillDisappear(bool) {
+    MSRMediator::getInstance().unregisterObserver(this);
+    forgetKeyboard();
+}
 
 uint32_t PayViewController::supportedInterfaceOrientations() const {
     return onPhone() ? OrientationMask::Portrait : OrientationMask::Landscape;
@@ -258,7 +270,6 @@ void PayViewController::paymentTypeChanged() {
         // would record change on a card.
         const int32_t covered = parsed(amount()) + parsed(gratuity()) + parsed(tip());
         write(tendered(), covered);
-        label("lblDue")->setText(Utils::formatCurrency(covered));
     }
     for (const char* key : kQuickCash) setEnabled(button(key), row.quickCash);
     setEnabled(button("next"), row.next);
@@ -375,10 +386,7 @@ void PayViewController::validateAmount() {
     const int32_t t = parsed(tendered()), a = parsed(amount()), g = parsed(gratuity()), p = parsed(tip());
     const int32_t due = order_->getDue();
     const bool tenderedOn = tendered()->isEnabled();
-    auto setTendered = [this](int32_t cents) {
-        write(tendered(), cents);
-        label("lblDue")->setText(Utils::formatCurrency(cents));
-    };
+    auto setTendered = [this](int32_t cents) { write(tendered(), cents); };
     if (payment_ && payment_->type() == Payment::kTab && a < 1) {
         alert("Error", localized("Amount to be authorized must be more than 0"), "Cancel");
         return;
@@ -424,7 +432,6 @@ void PayViewController::validateGratuity() {
     const bool tenderedOn = tendered()->isEnabled();
     if (needed > t) {
         write(tendered(), needed);
-        label("lblDue")->setText(Utils::formatCurrency(needed));
         if (tenderedOn) {
             message = message ? *message + localized(", as a result, Tendered was incremented. Verify that new "
                                                      "Tendered is correct")
@@ -433,18 +440,29 @@ void PayViewController::validateGratuity() {
         }
     } else if (needed < t && !tenderedOn) {
         write(tendered(), needed);
-        label("lblDue")->setText(Utils::formatCurrency(needed));
     }
     if (message) alert("Alert", followUp ? format("%@. %@", *message, *followUp) : *message, "Ok");
 }
 
 void PayViewController::validateTip() {
+    switch (judgeTip(parsed(amount()), parsed(tip()), parsed(gratuity()))) {
+    case TipVerdict::Refused:
+        write(tip(), 0);
+        alert("Alert", tipTooLarge(), "Ok");
+        return;
+    case TipVerdict::AskFirst:
+        alert("Confirmation", largeTipQuestion(parsed(tip()), parsed(amount())), "No", {localized("Yes")},
+              kTipConfirmTag);
+        return;
+    case TipVerdict::Fine: break;
+    }
+    takeTip();
+}
+
+void PayViewController::takeTip() {
     const int32_t t = parsed(tendered()), needed = parsed(gratuity()) + parsed(amount()) + parsed(tip());
     const bool tenderedOn = tendered()->isEnabled();
-    auto setTendered = [this](int32_t cents) {
-        write(tendered(), cents);
-        label("lblDue")->setText(Utils::formatCurrency(cents));
-    };
+    auto setTendered = [this](int32_t cents) { write(tendered(), cents); };
     if (needed > t) {
         if (tenderedOn)
             alert("Alert",
@@ -489,13 +507,20 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
         alert("Alert", localized("You do not have the required access"), "Cancel");
         return false;
     }
+    typedSinceBegin_ = false;
+    currentField_ = &field;
+    addDone(field);
     return true;
 }
 
 bool PayViewController::textFieldShouldChangeCharacters(TextField& field, TextRange range, const std::string& typed) {
     if (&field == number() || &field == expDate() || &field == zip() || &field == secCode()) return true;
     // Money: each digit moves in from the right, as on a cash register.
-    if (std::optional<std::string> shown = AmountViewController::centsAfterEdit(field.text(), range, typed)) {
+    // The first digit typed into a field replaces what it showed; later ones enter from the right.
+    const bool fresh = !typedSinceBegin_ && !typed.empty();
+    typedSinceBegin_ = true;
+    if (std::optional<std::string> shown = fresh ? AmountViewController::centsAfterEdit("", {}, typed)
+                                                 : AmountViewController::centsAfterEdit(field.text(), range, typed)) {
         field.setText(*shown);
         if (&field == amount()) amountModified_ = true;
     }

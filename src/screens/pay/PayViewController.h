@@ -6,20 +6,25 @@
 #include "platform/foundation/Error.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/Toolbar.h"
 #include "platform/ui/ViewController.h"
 #include "screens/entry/order/OrderScreens.h"
+#include "screens/shell/ReceiptJob.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tavlo {
+class PaymentHandlerAdapter;
 class Session;
 struct Notification;
 }
@@ -35,15 +40,16 @@ namespace tavlo::screens {
 //
 // Files: PayViewController.cpp (set-up, tenders, amounts), PayViewStart.cpp (swipes, starting a
 // payment), PayViewProcess.cpp (the two roads), PayViewFinish.cpp (change, drawer, receipts,
-// leaving, the alert answers), PayViewLayout.cpp (the layout).
+// leaving, the alert answers), PayViewDoneBar.cpp (the bar over a field being edited),
+// PayViewLayout.cpp (the layout).
 class PayViewController : public ui::ViewController, public ui::TextFieldDelegate, public OrderTaskScreen {
 public:
     // Other screens open the pay screen by this name.
     static constexpr const char* kInterfaceName = OrderTaskScreen::kPayInterface;
 
     // Alert tags: what an alert's answer leads to.
-    static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kRefundConfirmTag = 96,
-                         kDrawerTag = 98, kTerminalTag = 99;
+    static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kTipConfirmTag = 95,
+                         kRefundConfirmTag = 96, kEmailFailedTag = 97, kDrawerTag = 98, kTerminalTag = 99;
     static constexpr int32_t kRefundOrderType = -9;
 
     PayViewController();
@@ -88,7 +94,10 @@ public:
     void validateTendered();
     void validateAmount();
     void validateGratuity();
+    // A tip larger than the amount is asked about, one too large for a payment refused.
     void validateTip();
+    // The tip as it stands moves the tendered up.
+    void takeTip();
     void validateExpiration();
 
     // ---- swipes and starting a payment (PayViewStart.cpp)
@@ -108,6 +117,12 @@ public:
     // ---- the two roads (PayViewProcess.cpp)
     void localProcess(const std::optional<std::string>& reference);
     void localFinalize();
+    // No earlier charge of the order is without an answer (the person is told otherwise).
+    bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
+    // An approved card charge not yet stored with the order; null when there is none.
+    std::shared_ptr<Payment> unsentCharge() const;
+    // Voids the unsent approved charges at the card host; false (told) when one stays.
+    bool voidUnsentCharges();
     bool needsSignature(int32_t type);
     void captureSignature(std::function<void()> completion);
     void gatewaySelect();
@@ -117,12 +132,26 @@ public:
     void showChangeDue();
     bool openDrawer(Error* error);
     void printPaymentReceipts(bool captured);
+    // The customer's copy: printed, e-mailed or none, as the store and the person choose.
+    void offerCustomerReceipt(bool customerCopy);
     void printCustomerReceipt();
     void emailPrompt();
     void emailCustomerReceipt(const std::optional<std::string>& address);
     void paid();
     void cancel();
     void alertClicked(ui::AlertView& alert, int buttonIndex);
+
+    // ---- the Done bar over a field being edited (PayViewDoneBar.cpp)
+    void addDone(ui::TextField& field);
+    // Ends the editing of the current field, which runs its rules.
+    void done();
+    // To the previous (-1) or next (1) field the tender takes.
+    void moveField(int step);
+    void keyboardShow();
+    void keyboardHide();
+    ui::TextField* currentField() const { return currentField_; }
+    ui::Toolbar* doneBar() const { return doneBar_.get(); }
+    ui::BarButtonItem* doneButton() const { return doneButton_.get(); }
 
     // ---- controller and field events
     void viewDidLoad() override;
@@ -141,6 +170,8 @@ private:
     std::shared_ptr<ui::AlertView> alert(const std::string& title, const std::optional<std::string>& message,
                                          const std::string& cancel, const std::vector<std::string>& others = {},
                                          int tag = 0);
+    // What prints a payment slip (the merchant's or the customer's copy).
+    ReceiptJob::Write slip(bool merchant) const;
     std::optional<std::string> value(const char* name) const;
     bool isTrue(const char* name) const;
     std::optional<std::string> creditHost() const;
@@ -148,10 +179,18 @@ private:
     void write(ui::TextField* field, int32_t cents);
     void setEnabled(ui::View* view, bool enabled);
     int32_t gratuityDue() const;
+    // The gratuity the screen starts from: the unpaid part (a negative gratuity as it is).
+    int32_t gratuityOwed() const;
+    int32_t orderDue() const;
     void showError(const std::string& title, const Error& error, const std::string& fallback,
                    const std::string& button);
     void endEditing();
+    // Ends editing, so the field's rules run before a payment is built: false when they changed an
+    // amount or said something, for the person to look at before trying again.
+    bool editingChecked();
     void showActivity();
+    void observeKeyboard();
+    void forgetKeyboard();
     void hideActivity();
 
     Session* session_ = nullptr;
@@ -165,8 +204,13 @@ private:
     // Drawer ids of the last drawer prompt, in button order.
     std::vector<std::string> offeredDrawers_;
     std::shared_ptr<CreditCardSwipe> swipe_;
+    // The field being edited (not owned) and the bar over it.
+    ui::TextField* currentField_ = nullptr;
+    std::shared_ptr<ui::Toolbar> doneBar_;
+    std::shared_ptr<ui::BarButtonItem> doneButton_;
+    std::vector<uint64_t> keyboardTokens_;
     bool appeared_ = false, amountModified_ = false, tipButtonUsed_ = false, captured_ = false,
-         incrementing_ = false;
+         incrementing_ = false, typedSinceBegin_ = false;
 };
 
 void registerPayScreens();

@@ -6,12 +6,17 @@
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
+#include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "printing/EmailPrinter.h"
 #include "printing/ReceiptHelper.h"
+#include "screens/shell/ReceiptJob.h"
 #include "screens/prompts/TextViewController.h"
+
+#include <algorithm>
 
 namespace tavlo::screens {
 
@@ -59,22 +64,29 @@ void PayViewController::printPaymentReceipts(bool captured) {
     if (captured && isTrue("SUPPRESS_RECEIPT_IF_CAPTURED")) merchantCopy = false;
 
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
-    if (merchantCopy) {
-        Error error;
-        if (!stream) {
-            alert("Alert", localized("No printer configured"), "Cancel");
-        } else if (!stream->open(&error)) {
-            alert("Error", error.localizedDescription(), "Cancel");
-        } else {
-            ReceiptHelper::printPayment(*payment_, *order_, true, false, *session_, &error, *stream);
-            stream->close();
-            if (error.isSet()) {
-                alert("Error", error.localizedDescription(), "Ok");
-                TAVLO_LOG("Unable to print merchant receipt %@", error.localizedDescription());
-            }
-        }
+    std::weak_ptr<ViewController> self = weak_from_this();
+    if (merchantCopy && stream) {
+        // The customer's copy follows once the merchant's printed or the person gave up on it.
+        ReceiptJob::print(stream, slip(true), [self, customerCopy] {
+            if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock()))
+                screen->offerCustomerReceipt(customerCopy);
+        });
+        return;
     }
+    if (merchantCopy) alert("Alert", localized("No printer configured"), "OK");
+    offerCustomerReceipt(customerCopy);
+}
+
+ReceiptJob::Write PayViewController::slip(bool merchant) const {
+    return [payment = payment_, order = order_, session = session_, merchant](PrinterStream& stream) {
+        Error error;
+        ReceiptHelper::printPayment(*payment, *order, merchant, false, *session, &error, stream);
+    };
+}
+
+void PayViewController::offerCustomerReceipt(bool customerCopy) {
     if (!customerCopy) return paid();
+    const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     if (boolValue(DBHelper::getStoreValue("EMAIL_CUSTOMER_RECEIPTS", session_->managedObjectContext()).value_or(""))) {
         if (!stream) return emailPrompt();
         alert("Question", localized("Would you like the receipt printed or emailed?"), "No receipt",
@@ -87,14 +99,14 @@ void PayViewController::printPaymentReceipts(bool captured) {
 
 void PayViewController::printCustomerReceipt() {
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
-    Error error;
-    if (!stream || !stream->open(&error)) {
-        alert("Error", stream ? error.localizedDescription() : localized("No printer configured"), "Cancel");
+    if (!stream) {
+        alert("Error", localized("No printer configured"), "OK");
         return paid();
     }
-    ReceiptHelper::printPayment(*payment_, *order_, false, false, *session_, &error, *stream);
-    stream->close();
-    paid();
+    std::weak_ptr<ViewController> self = weak_from_this();
+    ReceiptJob::print(stream, slip(false), [self] {
+        if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock())) screen->paid();
+    });
 }
 
 void PayViewController::emailPrompt() {
@@ -132,11 +144,21 @@ void PayViewController::emailCustomerReceipt(const std::optional<std::string>& a
     if (address && !address->empty() && from && payment_) {
         EmailPrinter mail(*address, *from, session_->storeName(), session_->storeId(), session_->password(), nullptr);
         Error error;
-        if (!mail.open(&error)) {
-            alert("Error", error.localizedDescription(), "Cancel");
-        } else {
-            ReceiptHelper::printPayment(*payment_, *order_, false, false, *session_, &error, mail);
+        if (mail.open(&error)) {
+            slip(false)(mail);
             mail.close();
+            error = mail.lastError();
+        }
+        if (error.isSet()) {
+            // The guest has no receipt yet: printing it is the other way to give one.
+            std::vector<std::string> instead;
+            if (session_->printerStream()) instead.push_back(localized("Print"));
+            alert("Unable to e-mail receipt",
+                  format("%@\n%@", error.localizedDescription(),
+                         localized(instead.empty() ? "The receipt was not sent."
+                                                   : "Would you like the receipt printed instead?")),
+                  "OK", instead, kEmailFailedTag);
+            return;
         }
     }
     paid();
@@ -144,14 +166,65 @@ void PayViewController::emailCustomerReceipt(const std::optional<std::string>& a
 
 void PayViewController::paid() {
     endEditing();
-    // Paid in full or in part, the opener decides what follows. (A part payment would go on in
-    // the order's payments list, which this terminal does not have yet.)
-    if (action_) action_();
+    // Paid in full: the opener decides what follows.
+    if (order_->getDue() == 0) {
+        if (action_) action_();
+        return;
+    }
+    // A part payment (or none) goes on in the order's payment list: the one below this screen,
+    // else a new one, unless there is no payment to list.
+    NavigationController* navigation = navigationController();
+    const auto isPaymentList = [this](const std::shared_ptr<ViewController>& shown) {
+        return shown.get() != this && dynamic_cast<OrderTaskScreen*>(shown.get()) &&
+               shown->interfaceName() == OrderTaskScreen::kPaymentsInterface;
+    };
+    if (navigation && std::any_of(navigation->viewControllers().begin(), navigation->viewControllers().end(),
+                                  isPaymentList)) {
+        navigation->pop(session_->useAnimation());
+        return;
+    }
+    if (!navigation || !order_->hasPayments() ||
+        !InterfaceRegistry::shared().containsController(OrderTaskScreen::kPaymentsInterface)) {
+        if (action_) action_();
+        return;
+    }
+    std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kPaymentsInterface);
+    if (auto* task = dynamic_cast<OrderTaskScreen*>(list.get())) {
+        task->setSession(session_);
+        task->setOrder(order_);
+        task->setAction(action_);
+    }
+    navigation->push(list, session_->useAnimation());
 }
 
 void PayViewController::cancel() {
+    if (!voidUnsentCharges()) return;
     deleteFailedPayments();
     paid();
+}
+
+std::shared_ptr<Payment> PayViewController::unsentCharge() const {
+    if (!session_->isLite()) return nullptr;
+    for (const auto& each : order_->payments())
+        if (each->isNew() && Payment::carriesHostFields(each->type()) && each->hostData()) return each;
+    return nullptr;
+}
+
+bool PayViewController::voidUnsentCharges() {
+    // An approved charge is money taken: it leaves the terminal only by a void the host answered.
+    for (std::shared_ptr<Payment> charged = unsentCharge(); charged; charged = unsentCharge()) {
+        const std::optional<std::string> host = creditHost();
+        std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
+        const HostConfig config = Session::getHostConfig(host, session_->managedObjectContext());
+        std::shared_ptr<PaymentTransaction> transaction = handler ? handler->transaction(charged->refNum(), config) : nullptr;
+        Error error;
+        if (!transaction || !handler->cancel(*transaction, config, &error)) {
+            showError("Error", error, "Unable to void payment", "Cancel");
+            return false;
+        }
+        order_->removePayment(charged);
+    }
+    return true;
 }
 
 void PayViewController::alertClicked(AlertView& shown, int index) {
@@ -166,10 +239,18 @@ void PayViewController::alertClicked(AlertView& shown, int index) {
     case kRefundReferenceTag:
         if (index >= 1) refundByReference(typed());
         break;
+    case kEmailFailedTag:
+        if (index == 1) printCustomerReceipt();
+        else paid();
+        break;
     case kReceiptChoiceTag:
         if (index == 1) printCustomerReceipt();
         else if (index == 2) emailPrompt();
         else paid();
+        break;
+    case kTipConfirmTag:
+        if (index < 1) write(tip(), 0);
+        takeTip();
         break;
     case kRefundConfirmTag:
         if (index >= 1) processPayment(std::nullopt, std::nullopt);

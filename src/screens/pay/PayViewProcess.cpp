@@ -3,11 +3,14 @@
 // with the payment to the store gateway or to a terminal that takes payments for the others.
 #include "screens/pay/PayViewController.h"
 
+#include <algorithm>
+
 #include "core/ports/OrderSender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
+#include "payments/CardAttempts.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
@@ -16,6 +19,8 @@
 #include "screens/pay/SignatureCapture.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
+
+#include <algorithm>
 
 namespace tavlo::screens {
 
@@ -107,11 +112,13 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
             return;
         }
         const HostConfig config = Session::getHostConfig(host, context);
+        if (!chargeable(*handler, config)) return;
         Error error;
         std::shared_ptr<PaymentTransaction> transaction = handler->newTransaction(config, &error);
         bool approved = false;
         if (transaction) {
             fillTransaction(*transaction, *payment_);
+            transaction->setValue(order_->remoteId(), CardAttempts::OrderField);
             const bool refund = order_->orderType() == kRefundOrderType;
             if (refund && toUpper(*host) == "LARCH") transaction->setHostData(reference);
             // A tab is an authorisation only, which this terminal cannot take on its own.
@@ -159,6 +166,35 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
     else localFinalize();
 }
 
+bool PayViewController::chargeable(PaymentHandlerAdapter& handler, const HostConfig& config) {
+    // An earlier charge of this order whose answer never came is asked about first: charged again
+    // the order could be paid twice.
+    Error error;
+    handler.checkCharges(config, order_->remoteId(), &error);
+    std::shared_ptr<Payment> recovered;
+    for (const ManagedObjectPtr& charge : handler.storedCharges(order_->remoteId())) {
+        const auto& payments = order_->payments();
+        const std::optional<std::string> reference = PaymentHandlerAdapter::hostReference(charge);
+        if (std::none_of(payments.begin(), payments.end(), [&](const auto& p) { return p->hostData() == reference; }))
+            order_->addPayment(recovered = PaymentHandlerAdapter::paymentOf(charge, *order_));
+    }
+    if (recovered) {
+        hideActivity();
+        alert("Alert", localized("An earlier card charge of this order was approved by the card host: the order is "
+                                 "paid with it"),
+              "Ok");
+        payment_ = recovered;
+        localFinalize();
+        return false;
+    }
+    if (!handler.hasUnknownCharge(config, order_->remoteId())) return true;
+    hideActivity();
+    alert("Alert", localized("An earlier card charge of this order got no answer from the card host. The order is "
+                             "not charged again until the host says what became of it: try again shortly"),
+          "Ok");
+    return false;
+}
+
 void PayViewController::localFinalize() {
     // The signature screen stays until the screen is finished: going back to the pay screen
     // would start it afresh.
@@ -183,7 +219,9 @@ void PayViewController::gatewaySelect() {
         alert("Alert", localized("No terminal available to use for payment"), "Cancel");
         return;
     }
-    order_->addPayment(payment_);
+    // Done on the signature screen may come again after a question was cancelled.
+    const auto& payments = order_->payments();
+    if (std::find(payments.begin(), payments.end(), payment_) == payments.end()) order_->addPayment(payment_);
     const std::optional<std::string> gateway = CommHelper::gateway();
     const bool promptTerminals =
         boolValue(DBHelper::getStoreValue("HH_PROMPT_PAY_TS", session_->managedObjectContext()).value_or(""));

@@ -10,6 +10,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
 
 #include <algorithm>
 
@@ -66,9 +67,20 @@ bool PayViewController::processSwipe(const std::string& bytes) {
 
 void PayViewController::manual() { swipe_.reset(); }
 
-void PayViewController::process() {
-    if (order_->orderType() != kRefundOrderType) return processPayment(std::nullopt, std::nullopt);
+bool PayViewController::editingChecked() {
+    auto amounts = [this] {
+        return std::vector<std::string>{tendered()->text(), amount()->text(), gratuity()->text(), tip()->text()};
+    };
+    const std::vector<std::string> before = amounts();
+    Application* app = Application::current();
+    const AlertView* shownBefore = app ? app->frontAlert() : nullptr;
     endEditing();
+    return amounts() == before && (app ? app->frontAlert() : nullptr) == shownBefore;
+}
+
+void PayViewController::process() {
+    if (!editingChecked()) return;
+    if (order_->orderType() != kRefundOrderType) return processPayment(std::nullopt, std::nullopt);
     const int32_t type = selectedType();
     if ((type == Payment::kCredit || type == Payment::kTab) && toUpper(creditHost().value_or("")) == "LARCH") {
         askForText(alert("Larch", localized("Enter original Larch reference:"), "Cancel", {localized("Process")},
@@ -82,6 +94,7 @@ void PayViewController::process() {
 }
 
 void PayViewController::force() {
+    if (!editingChecked()) return;
     if (!session_->isGranted("PAY_CREDIT_FORCE")) {
         alert("Alert", localized("You do not have access to force transactions"), "Ok");
         return;
@@ -150,6 +163,13 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
                                         textOf(expDate()), textOf(secCode()), textOf(zip()), swipe_.get());
     payment_->setApproval(approval);
     if (session_->isLite()) {
+        // A charge the host approved whose order could not be stored is stored now, not charged
+        // again.
+        if (std::shared_ptr<Payment> charged = unsentCharge()) {
+            payment_ = charged;
+            localFinalize();
+            return;
+        }
         localProcess(reference);
     } else if (needsSignature(type)) {
         captureSignature([this] { gatewaySelect(); });
@@ -160,8 +180,9 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
 
 void PayViewController::deleteFailedPayments() {
     std::vector<std::shared_ptr<Payment>> unsent;
+    const std::shared_ptr<Payment> charged = unsentCharge();
     for (const auto& each : order_->payments())
-        if (each->isNew()) unsent.push_back(each);
+        if (each->isNew() && each != charged) unsent.push_back(each);
     for (auto it = unsent.rbegin(); it != unsent.rend(); ++it) order_->removePayment(*it);
     payment_.reset();
 }

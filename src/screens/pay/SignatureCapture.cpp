@@ -7,6 +7,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/graphics/PixelImage.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
@@ -14,6 +15,7 @@
 #include "platform/ui/Orientation.h"
 #include "platform/ui/render/CairoGraphicsContext.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/pay/TipLimits.h"
 #include "screens/prompts/AmountViewController.h"
 
 #include <cmath>
@@ -244,6 +246,29 @@ bool SignatureCapture::textFieldShouldReturn(TextField& field) {
 // ---- leaving
 
 void SignatureCapture::done() {
+    TextField* field = tipAmount();
+    const int32_t tip = field ? Utils::parseCurrency(field->text()) : payment_->tip();
+    const TipVerdict verdict = judgeTip(payment_->subTotal(), tip, payment_->gratuity());
+    if (!field || verdict == TipVerdict::Fine) return keep();
+    // A tip not taken shows the payment's own again.
+    field->setText(Utils::formatCurrency(payment_->tip()));
+    if (verdict == TipVerdict::Refused) {
+        AlertView::make(localized("Alert"), tipTooLarge(), localized("Ok"))->show();
+        return;
+    }
+    auto question = AlertView::make(localized("Confirmation"), largeTipQuestion(tip, payment_->subTotal()),
+                                    localized("No"), {localized("Yes")});
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    question->setClickHandler([weak, tip](AlertView&, int index) {
+        auto self = std::dynamic_pointer_cast<SignatureCapture>(weak.lock());
+        if (!self || index != 1) return;
+        if (TextField* shown = self->tipAmount()) shown->setText(Utils::formatCurrency(tip));
+        self->keep();
+    });
+    question->show();
+}
+
+void SignatureCapture::keep() {
     if (cache_ && !cache_->isEmpty()) {
         double quality = doubleValue(value("SIGNATURE_CAPTURE_QUALITY"));
         if (quality <= 0) quality = 0.5;
@@ -264,7 +289,9 @@ void SignatureCapture::done() {
         }
     }
     if (TextField* field = tipAmount()) payment_->setTip(Utils::parseCurrency(field->text()));
-    if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(true);
+    // The bars stay until the screen leaves: a payment that cannot go on yet (a question
+    // cancelled, no terminal to pay at, an order that could not be queued) keeps the screen here
+    // with Done to try again.
     // The completion may take this screen off the stack: both stay alive until it returns.
     std::shared_ptr<ViewController> keep = shared_from_this();
     std::function<void()> completion = completion_;
@@ -272,10 +299,12 @@ void SignatureCapture::done() {
 }
 
 void SignatureCapture::cancel() {
-    if (NavigationController* navigation = navigationController()) {
-        navigation->setToolbarHidden(true);
-        navigation->pop(session_ && session_->useAnimation());
-    }
+    if (NavigationController* navigation = navigationController()) navigation->pop(session_ && session_->useAnimation());
+}
+
+void SignatureCapture::viewWillDisappear(bool animated) {
+    ViewController::viewWillDisappear(animated);
+    if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(true);
 }
 
 } // namespace tavlo::screens

@@ -66,7 +66,10 @@ public:
     void showSignHere(bool shows);
     void draw();
     void clear();
+    // Done: a tip larger than the payment is asked about, one too large refused; then keep.
     void done();
+    // Stores the signature and the tip on the payment and calls the completion.
+    void keep();
     void cancel();
     void percent(int index);  // 0, 1: the two percent keys
     void other();
@@ -74,6 +77,7 @@ public:
 
     void loadView() override;
     void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
     uint32_t supportedInterfaceOrientations() const override;
     void touchesBegan(const std::vector<ui::Touch>& touches) override;
     void touchesMoved(const std::vector<ui::Touch>& touches) override;

@@ -10,6 +10,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "screens/entry/ActivityIndicator.h"
+#include "screens/pay/TipLimits.h"
 #include "screens/payments/PaymentCellView.h"
 #include "screens/payments/PaymentsViewController.h"
 #include "screens/prompts/AmountViewController.h"
@@ -61,8 +62,39 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
         field.setText(Utils::formatCurrency(payment->int32("subTotal")));
         return alert(localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"));
     }
-    if (session_->isGranted("TIP_ADJUST")) return saveAdjustment(*cell);
-    std::weak_ptr<View> weakCell = cell->shared_from_this();
+    const int32_t subTotal = cell->cents(PaymentCellView::kSubTotalField), tip = cell->cents(PaymentCellView::kTipField);
+    const int32_t gratuity = showGratuity_ ? cell->cents(PaymentCellView::kGratuityField) : payment->int32("gratuity");
+    const TipVerdict verdict = std::max(judgeTip(subTotal, tip, gratuity), judgeTip(subTotal, gratuity, tip));
+    // An amount not taken shows the payment's own again, in its field and its label.
+    auto restore = [payment](TextField& edited) {
+        const char* column = edited.tag() == PaymentCellView::kSubTotalField ? "subTotal"
+                             : edited.tag() == PaymentCellView::kTipField    ? "tip"
+                                                                              : "gratuity";
+        const std::string kept = Utils::formatCurrency(payment->int32(column));
+        edited.setText(kept);
+        if (PaymentCellView* row = cellOf(edited)) row->valueLabel(edited.tag() - 1).setText(kept);
+    };
+    if (verdict == TipVerdict::Refused) {
+        restore(field);
+        return alert(tipTooLarge());
+    }
+    if (verdict == TipVerdict::Fine) return adjustEdited(*cell);
+    std::weak_ptr<View> weakField = field.shared_from_this();
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    alert("Confirmation", largeTipQuestion(std::max(tip, gratuity), subTotal), "No", {"Yes"},
+          [weak, weakField, restore](int index) {
+              auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
+              auto edited = std::dynamic_pointer_cast<TextField>(weakField.lock());
+              PaymentCellView* shown = edited ? cellOf(*edited) : nullptr;
+              if (!self || !edited || !shown) return;
+              if (index == 1) self->adjustEdited(*shown);
+              else restore(*edited);
+          });
+}
+
+void PaymentsViewController::adjustEdited(PaymentCellView& cell) {
+    if (session_->isGranted("TIP_ADJUST")) return saveAdjustment(cell);
+    std::weak_ptr<View> weakCell = cell.shared_from_this();
     std::weak_ptr<ViewController> weak = weak_from_this();
     authorize("Adjust Payment", "TIP_ADJUST", [weak, weakCell](const std::string&) {
         auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());

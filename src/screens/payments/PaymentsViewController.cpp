@@ -13,6 +13,8 @@
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/Orientation.h"
 #include "printing/ReceiptHelper.h"
 #include "screens/entry/ActivityIndicator.h"
@@ -135,6 +137,10 @@ bool PaymentsViewController::canVoidPayment(const ManagedObject& payment) {
 
 void PaymentsViewController::viewDidLoad() {
     tableView().setRowHeight(PaymentCellView::kRowHeight);
+    // While editing, rows are chosen to be voided together (the bar's "Void").
+    tableView().setAllowsMultipleSelectionDuringEditing(true);
+    voidButton_ = BarButtonItem::titled(localized("Void"), BarButtonStyle::Done, [this](BarButtonItem&) { voidSelected(); });
+    setToolbarItems({BarButtonItem::flexibleSpace(), voidButton_});
 }
 
 void PaymentsViewController::setEditing(bool editing, bool animated) {
@@ -144,7 +150,17 @@ void PaymentsViewController::setEditing(bool editing, bool animated) {
         if (last->isFirstResponder()) last->resignFirstResponder();
     }
     TableViewController::setEditing(editing, animated);
+    if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(!editing, animated);
+    showChosen();
     if (!editing) adjustAllNeeded();
+}
+
+void PaymentsViewController::showChosen() {
+    if (!voidButton_) return;
+    const size_t chosen = tableView().indexPathsForSelectedRows().size();
+    voidButton_->setTitle(chosen == 0 ? localized("Void") : format("%@ (%lu)", localized("Void"),
+                                                                   static_cast<unsigned long>(chosen)));
+    voidButton_->setEnabled(chosen > 0);
 }
 
 uint32_t PaymentsViewController::supportedInterfaceOrientations() const {
@@ -190,7 +206,7 @@ std::optional<std::string> PaymentsViewController::titleForDeleteConfirmation(Ta
 
 void PaymentsViewController::commitEditing(TableView&, EditingStyle style, IndexPath path) {
     if (style != EditingStyle::Delete) return alert(localized("This is not supported yet"));
-    if (ManagedObjectPtr payment = paymentAt(path)) requestVoid(payment);
+    if (ManagedObjectPtr payment = paymentAt(path)) confirmVoid(payment);
 }
 
 std::shared_ptr<TableViewCell> PaymentsViewController::cellForRow(TableView& table, IndexPath path) {
@@ -237,7 +253,14 @@ void PaymentsViewController::showRow(PaymentCellView& cell, const ManagedObject&
 
 // ---- reprint
 
+void PaymentsViewController::didDeselectRow(TableView&, IndexPath) { showChosen(); }
+
 void PaymentsViewController::didSelectRow(TableView& table, IndexPath path) {
+    if (isEditing()) {
+        // A voided row has nothing left to void: it is not chosen.
+        if (!canEditRow(table, path)) table.deselectRow(path, animated());
+        return showChosen();
+    }
     ManagedObjectPtr payment = paymentAt(path);
     if (!payment || !session_ || !session_->isLite()) return table.deselectRow(path, animated());
     const int32_t type = payment->int32("type");

@@ -4,6 +4,7 @@
 #include "platform/store/FetchedResultsController.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/TableViewController.h"
 #include "platform/ui/TextField.h"
 
@@ -59,12 +60,20 @@ public:
     static bool canVoidPayment(const ManagedObject& payment);
 
     // ---- voids (PaymentsVoid.cpp)
+    // A void cannot be taken back: asks first, then goes on as requestVoid.
+    void confirmVoid(const ManagedObjectPtr& payment);
     // Asks for the right to void the row's payment (or a manager's authorisation), then voids it.
     void requestVoid(const ManagedObjectPtr& payment);
     // Voids the payment as authorised by the user (none: the signed-in user) and says how it went.
     void voidPayment(const ManagedObjectPtr& payment, const std::optional<std::string>& authorizedBy);
+    // The rows chosen while editing, voided together once the right is there (or authorised).
+    void voidSelected();
+    // Voids each payment in turn, then says in one alert how it went.
+    void voidPayments(const std::vector<ManagedObjectPtr>& payments, const std::optional<std::string>& authorizedBy);
 
     // ---- adjustments (PaymentsAdjust.cpp)
+    // The row's amounts as edited, taken with the right to adjust (or a manager's authorisation).
+    void adjustEdited(PaymentCellView& cell);
     // Queues the amounts of the row's fields as the adjustment of its payment; sends at once when
     // the table is not editing.
     void saveAdjustment(PaymentCellView& cell);
@@ -90,6 +99,7 @@ public:
     ui::EditingStyle editingStyleForRow(ui::TableView& table, ui::IndexPath path) override;
     double heightForRow(ui::TableView&, ui::IndexPath) override;
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
+    void didDeselectRow(ui::TableView& table, ui::IndexPath path) override;
 
     bool textFieldShouldBeginEditing(ui::TextField& field) override;
     bool textFieldShouldChangeCharacters(ui::TextField& field, ui::TextRange range, const std::string& typed) override;
@@ -126,6 +136,10 @@ protected:
     static PaymentCellView* cellOf(ui::View& view);
 
 private:
+    // The bar's "Void" names how many rows are chosen.
+    void showChosen();
+    // One payment's void; answers the text to show.
+    std::string voidOne(const ManagedObjectPtr& payment, const std::optional<std::string>& authorizedBy);
     void reprint(const ManagedObjectPtr& payment, int buttonIndex, int32_t type);
     void showRow(PaymentCellView& cell, const ManagedObject& payment);
     // Opens the authorisation prompt; its answer goes to `granted` with the authorising user.
@@ -145,6 +159,7 @@ private:
     std::vector<std::shared_ptr<Payment>> paymentsToAdjust_;
     // The amount field typed in last, until its editing ends.
     std::weak_ptr<ui::View> lastEditedField_;
+    std::shared_ptr<ui::BarButtonItem> voidButton_;
 };
 
 void registerPaymentsScreens();

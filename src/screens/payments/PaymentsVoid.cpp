@@ -7,13 +7,16 @@
 #include "core/util/Utils.h"
 #include "payments/PaymentHandlerAdapter.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/payments/PaymentsViewController.h"
 #include "screens/prompts/AuthenticateViewController.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tavlo::screens {
 
@@ -36,6 +39,20 @@ void PaymentsViewController::authorize(const std::string& title, const std::stri
     auto navigation = std::make_shared<NavigationController>(prompt);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     present(navigation, animated());
+}
+
+void PaymentsViewController::confirmVoid(const ManagedObjectPtr& payment) {
+    const int32_t total = payment->int32("subTotal") + payment->int32("tip") + payment->int32("gratuity");
+    auto question = AlertView::make(localized("Void Payment"),
+                                    format(localized("Void this payment of %@? A void cannot be taken back."),
+                                           Utils::formatCurrency(total)),
+                                    localized("Cancel"), {localized("Void")});
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    question->setClickHandler([weak, payment](AlertView&, int index) {
+        auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
+        if (self && index == 1) self->requestVoid(payment);
+    });
+    question->show();
 }
 
 void PaymentsViewController::requestVoid(const ManagedObjectPtr& payment) {
@@ -85,6 +102,47 @@ bool PaymentsViewController::changeOnOrder(const ManagedObject& payment,
 
 void PaymentsViewController::voidPayment(const ManagedObjectPtr& payment,
                                          const std::optional<std::string>& authorizedBy) {
+    const std::string said = voidOne(payment, authorizedBy);
+    refetch();
+    alert(said);
+}
+
+void PaymentsViewController::voidSelected() {
+    std::vector<ManagedObjectPtr> chosen;
+    for (const IndexPath& path : tableView().indexPathsForSelectedRows())
+        if (ManagedObjectPtr payment = paymentAt(path)) chosen.push_back(payment);
+    if (chosen.empty()) return;
+    // The right to void each tender chosen; what is missing a manager authorises: the tender's own
+    // right when one tender lacks it, else the right to void anything.
+    std::set<std::string> missing;
+    if (!session_->isGranted("VOID"))
+        for (const ManagedObjectPtr& payment : chosen) {
+            const std::string permission = Payment::voidPermission(payment->int32("type"));
+            if (permission.empty() || !session_->isGranted(permission)) missing.insert(permission);
+        }
+    if (missing.empty()) return voidPayments(chosen, std::nullopt);
+    const std::string needed = missing.size() == 1 && !missing.begin()->empty() ? *missing.begin() : "VOID";
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    authorize("Void Payment", needed, [weak, chosen](const std::string& userId) {
+        if (auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock())) self->voidPayments(chosen, userId);
+    });
+}
+
+void PaymentsViewController::voidPayments(const std::vector<ManagedObjectPtr>& payments,
+                                          const std::optional<std::string>& authorizedBy) {
+    std::string text;
+    for (const ManagedObjectPtr& payment : payments) {
+        const std::string said = voidOne(payment, authorizedBy);
+        if (text.empty()) text = said;
+        else if (text.find(said) == std::string::npos) text = format("%@\n%@", text, said);
+    }
+    refetch();
+    showChosen();
+    alert(text);
+}
+
+std::string PaymentsViewController::voidOne(const ManagedObjectPtr& payment,
+                                            const std::optional<std::string>& authorizedBy) {
     const int32_t type = payment->int32("type");
     // Who voided it is who authorised it, else the signed-in user.
     const std::optional<std::string> voidBy = authorizedBy ? authorizedBy : session_->userId();
@@ -97,29 +155,27 @@ void PaymentsViewController::voidPayment(const ManagedObjectPtr& payment,
         HostConfig config;
         std::string message;
         std::shared_ptr<PaymentHandlerAdapter> handler = creditHandler(config, message);
-        if (!handler) return alert(message);
+        if (!handler) return message;
         std::shared_ptr<PaymentTransaction> transaction = handler->transaction(payment->text("transactionId"), config);
-        if (!transaction) return alert(localized("Unable to find transaction"));
+        if (!transaction) return localized("Unable to find transaction");
         showActivity("Voiding");
         if (!handler->cancel(*transaction, config, &error)) {
             ActivityIndicator::hide();
-            return alert(failure("Unable to void payment", error));
+            return failure("Unable to void payment", error);
         }
         // Voided at the host: the payment stays voided here even when the order cannot be sent.
         const bool sent = changeOnOrder(*payment, voidOnOrder, true, &error);
         ActivityIndicator::hide();
-        refetch();
-        return alert(sent ? localized("Payment was voided") : failure("Unable to void payment", error));
+        return sent ? localized("Payment was voided") : failure("Unable to void payment", error);
     }
     if (!canVoidPayment(*payment)) {
-        return alert(type == Payment::kCash
-                         ? localized("Unable to void payment as it was part of a previous cash drawer cash out or "
-                                     "was already voided")
-                         : localized("Unable to void payment"));
+        return type == Payment::kCash
+                   ? localized("Unable to void payment as it was part of a previous cash drawer cash out or was "
+                               "already voided")
+                   : localized("Unable to void payment");
     }
-    if (!changeOnOrder(*payment, voidOnOrder, false, &error)) return alert(failure("Unable to void payment", error));
-    refetch();
-    alert(localized("Payment was voided"));
+    if (!changeOnOrder(*payment, voidOnOrder, false, &error)) return failure("Unable to void payment", error);
+    return localized("Payment was voided");
 }
 
 } // namespace tavlo::screens

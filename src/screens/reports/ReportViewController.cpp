@@ -27,7 +27,7 @@ bool onTablet() {
 }
 
 void alert(const std::string& title, const std::string& message) {
-    AlertView::make(localized(title), message, localized("Cancel"))->show();
+    AlertView::make(localized(title), message, localized("OK"))->show();
 }
 
 // The wait overlay for the length of a scope.

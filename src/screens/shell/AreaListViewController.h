@@ -28,6 +28,7 @@ protected:
     std::unique_ptr<FetchedResultsController> makeFetchedResultsController() override;
     bool keepsQuery() const override { return true; }
     std::string recordsName() const override { return "items for Area List"; }
+    std::string emptyText() const override { return "No tables"; }
 
 private:
     bool isOtherSection(int section);

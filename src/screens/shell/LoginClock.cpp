@@ -26,6 +26,15 @@ ManagedObjectPtr openAttendance(ObjectContext& context, const std::optional<std:
     return context.fetchFirst("Attendance", "user.userId == %@ && end == nil && endReconciled == nil", userId);
 }
 
+// The gateway took the shift: the store's attendance follows it at once (a queueing terminal wrote
+// it with the queue row), so the next clock in or out is checked against it.
+void keepAttendance(Session& session, Attendance& record, ObjectContext& context) {
+    if (session.isLite()) return;
+    record.write(context);
+    if (Error error; !context.save(&error))
+        TAVLO_LOG_MAIL("Unable to save clock in/out (%@)", error.localizedDescription());
+}
+
 // The user's roles that are job titles, in the store's order.
 std::vector<ManagedObjectPtr> jobTitles(const ManagedObjectPtr& user) {
     std::vector<ManagedObjectPtr> roles;
@@ -83,7 +92,7 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
     } else {
         Session session(context.get());
         std::optional<std::string> userId = user->text("userId");
-        if (session.isLite() && openAttendance(*context, userId)) {
+        if (openAttendance(*context, userId)) {
             showAlert("Error", localized("User already clocked in"));
         } else {
             Attendance record;
@@ -96,6 +105,7 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
             if (!OrderHandler::getInstance()->sendAttendance(record, userId, context.get(), &error)) {
                 showAlert("Error", error.localizedDescription());
             } else {
+                keepAttendance(session, record, *context);
                 showAlert("Confirmation", localized("User clocked in"));
                 if (session.isLite() && boolValue(DBHelper::getValue("PRINT_CLOCK_IN_RECEIPT", context.get())))
                     printClockTicket(session, user, *record.start(), std::nullopt);
@@ -147,7 +157,7 @@ void LoginViewController::clockOut(const std::string& numberOrCard, int32_t cash
         Session session(context.get());
         std::optional<std::string> userId = user->text("userId");
         ManagedObjectPtr open = openAttendance(*context, userId);
-        if (session.isLite() && !open) {
+        if (!open) {
             showAlert("Tavlo", localized("User is not clocked in"));
         } else {
             Attendance record(open);
@@ -156,11 +166,11 @@ void LoginViewController::clockOut(const std::string& numberOrCard, int32_t cash
             record.setEnd(now);
             record.setTipsCash(cashTips);
             record.setTipOut(tipOut);
-            if (!open) record.setStart(now);
             Error error;
             if (!OrderHandler::getInstance()->sendAttendance(record, userId, context.get(), &error)) {
                 showAlert("Error", error.localizedDescription());
             } else {
+                keepAttendance(session, record, *context);
                 showAlert("Confirmation", localized("User clocked out"));
                 if (session.isLite()) printClockTicket(session, user, record.start().value_or(now), now);
             }

@@ -209,6 +209,11 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
     Error error;
     if (lite) {
         storeOpen = session->isStoreOpen();
+        // Paying by card needs this terminal's own batch of the open day; without it the store's
+        // day is not one this terminal can close either.
+        Error batchError;
+        if (storeOpen && !session->joinOpenDay(&batchError))
+            TAVLO_LOG_MAIL("Login: %@", batchError.localizedDescription());
     } else {
         ActivityIndicator::show(view(), false);
         ActivityIndicator::setStatus(localized("Updating orders"));
@@ -236,7 +241,7 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
         } else {
             AlertView::make(localized("Error"),
                             format("%@ (%@)", localized("Unable to refresh orders list"), CommHelper::gateway()),
-                            localized("Cancel"))
+                            localized("OK"))
                 ->show();
         }
         return;

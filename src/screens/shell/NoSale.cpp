@@ -53,7 +53,8 @@ void NoSale::checkAuth(ViewController& opener, const std::shared_ptr<Session>& s
     const std::optional<std::string>& user = session->userId();
     bool allowed = session->isGranted("NO_SALE") ||
                    (session->cashedInDrawers(user).contains(drawerId) && session->isGranted("NO_SALE_WHEN_ASSIGNED"));
-    if (allowed) return open(opener, *session, drawerId, rules.selfAuthorized && session->isLite() ? user : std::nullopt);
+    if (allowed)
+        return open(opener, *session, rules, drawerId, rules.selfAuthorized && session->isLite() ? user : std::nullopt);
     if (!session->isLite() && !rules.authorizeInGateway)
         return alert("Alert", localized("You do not have the required access"));
     auto prompt = std::make_shared<AuthenticateViewController>();
@@ -63,24 +64,28 @@ void NoSale::checkAuth(ViewController& opener, const std::shared_ptr<Session>& s
     prompt->setPermissions({"NO_SALE"});
     prompt->setPopWhenDone(false);
     std::weak_ptr<ViewController> weak = opener.shared_from_this();
-    prompt->setObserver([weak, session](const std::any& param, const std::string& userId) {
+    prompt->setObserver([weak, session, rules](const std::any& param, const std::string& userId) {
         auto screen = weak.lock();
         if (!screen) return;
         screen->dismiss(session->useAnimation());
-        open(*screen, *session, std::any_cast<std::string>(param), userId);
+        open(*screen, *session, rules, std::any_cast<std::string>(param), userId);
     });
     auto navigation = std::make_shared<NavigationController>(prompt);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     opener.present(navigation, session->useAnimation());
 }
 
-void NoSale::open(ViewController& opener, Session& session, const std::string& drawerId,
+void NoSale::open(ViewController& opener, Session& session, const Rules& rules, const std::string& drawerId,
                   const std::optional<std::string>& authorizedBy) {
     ActivityIndicator::show(opener.view());
     ActivityIndicator::refresh(localized("Opening drawer"));
     const std::string failed = localized("Unable to open drawer. Verify printer is on and has paper");
     if (session.isLite()) {
-        if (!session.noSale(drawerId, authorizedBy, nullptr)) alert("Error", failed);
+        Error error;
+        if (!session.noSale(drawerId, authorizedBy, &error))
+            alert("Error", rules.liteFailure
+                               ? format("%@ (%@)", localized(*rules.liteFailure), error.localizedDescription())
+                               : failed);
     } else {
         Error error;
         bool opened = CommHelper::noSale(session.storeId(), session.password(), drawerId, session.userId(),

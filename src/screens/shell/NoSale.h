@@ -38,6 +38,9 @@ public:
         bool authorizeInGateway = false;
         // In lite mode a user allowed to open the drawer is recorded as its own authoriser.
         bool selfAuthorized = false;
+        // In lite mode a drawer that did not open says "failure (the reason)" when set, else only
+        // that it could not open and what to check.
+        std::optional<std::string> liteFailure;
     };
     static constexpr int kDrawerAlertTag = 90;
 
@@ -47,7 +50,7 @@ public:
     static void checkAuth(ui::ViewController& opener, const std::shared_ptr<Session>& session, const Rules& rules,
                           const std::string& drawerId);
     // Opens the drawer under the wait overlay; a failure is shown in an alert.
-    static void open(ui::ViewController& opener, Session& session, const std::string& drawerId,
+    static void open(ui::ViewController& opener, Session& session, const Rules& rules, const std::string& drawerId,
                      const std::optional<std::string>& authorizedBy);
 };
 

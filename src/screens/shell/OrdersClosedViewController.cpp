@@ -11,6 +11,7 @@
 #include "platform/ui/Label.h"
 #include "printing/ReceiptHelper.h"
 #include "screens/shell/OrdersMainController.h"
+#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 enum ClosedRowButton { kReOpenButton = 1, kRePrintButton = 2 };
 
-void alertError(const std::string& message) { AlertView::make(localized("Error"), message, localized("Cancel"))->show(); }
+void alertError(const std::string& message) { AlertView::make(localized("Error"), message, localized("OK"))->show(); }
 
 } // namespace
 
@@ -100,10 +101,10 @@ void OrdersClosedViewController::reprint(const ManagedObjectPtr& row) {
     if (session()->isLite()) {
         const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
         if (!printer) return alertError(localized("No printer configured"));
-        if (!printer->open(&error)) return alertError(error.localizedDescription());
-        // What the printer says is not reported: the receipt is a copy.
-        ReceiptHelper::printReceipt(Order(*row, context()), *session(), nullptr, *printer);
-        printer->close();
+        auto order = std::make_shared<Order>(*row, context());
+        ReceiptJob::print(printer, [order, session = session()](PrinterStream& stream) {
+            ReceiptHelper::printReceipt(*order, *session, nullptr, stream);
+        });
         return;
     }
     std::shared_ptr<Order> order = currentOrder(*row, error);

@@ -28,6 +28,7 @@ protected:
     std::unique_ptr<FetchedResultsController> makeFetchedResultsController() override;
     bool keepsQuery() const override { return true; }
     std::string recordsName() const override { return "closed orders"; }
+    std::string emptyText() const override { return "No closed orders"; }
     void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order) override;
 
 private:

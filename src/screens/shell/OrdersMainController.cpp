@@ -388,8 +388,8 @@ void OrdersMainController::loadOrderAt(const std::string& areaLocationId) {
 }
 
 void OrdersMainController::quickSale() {
-    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Cancel");
-    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Cancel");
+    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("OK");
+    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("OK");
     loadOrderView(std::nullopt, std::nullopt, true, updateOnExit_);
 }
 
@@ -436,7 +436,7 @@ namespace {
 
 // The orders main screen refuses outside lite mode a user without the right, and records a user
 // who may open the drawer as its authoriser.
-const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true};
+const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true, std::nullopt};
 
 } // namespace
 

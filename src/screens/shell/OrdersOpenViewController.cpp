@@ -101,6 +101,25 @@ void OrdersOpenViewController::refreshData() {
     if (Error error; results && !results->performFetch(&error))
         return readFailed(format("Unable to read %@: %@", recordsName(), error.localizedDescription()));
     tableView().reloadData();
+    showWhenEmpty();
+}
+
+void OrdersOpenViewController::showWhenEmpty() {
+    TableView& table = tableView();
+    bool empty = true;
+    for (int section = 0; empty && section < numberOfSections(table); ++section) empty = numberOfRows(table, section) == 0;
+    if (!empty) {
+        if (table.tableHeaderView()) table.setTableHeaderView(nullptr);
+        return;
+    }
+    auto note = std::make_shared<Label>(Rect(0, 0, table.bounds().width(), 80));
+    note->setAutoresizingMask(Autoresizing::FlexibleWidth);
+    note->setText(localized(emptyText()));
+    note->setFont(Font::boldSystem(17));
+    note->setTextColor(Color::gray());
+    note->setTextAlignment(TextAlignment::Center);
+    note->setBackgroundColor(Color::clear());
+    table.setTableHeaderView(note);
 }
 
 void OrdersOpenViewController::readFailed(const std::string& logText) {
@@ -162,6 +181,7 @@ void OrdersOpenViewController::viewDidLoad() {
         if (Error error; !results->performFetch(&error))
             readFailed(format("Unable to read orders: %@", error.localizedDescription()));
     }
+    showWhenEmpty();
     if (onPad()) {
         OrdersMainController::warnOfPortraitPad();
     } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {

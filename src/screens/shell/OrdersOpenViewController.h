@@ -76,9 +76,13 @@ protected:
     virtual bool keepsQuery() const;
     // What the list reads, as its read failures name it.
     virtual std::string recordsName() const { return "open orders"; }
+    // What the list says in place of rows when it has none (the table's header while it is empty).
+    virtual std::string emptyText() const { return "No open orders"; }
     // A failed read: logged (with `logText`), then an "Error" alert naming the records, and the
     // order lists are left.
     void readFailed(const std::string& logText);
+    // The empty text in place of rows while the list has none.
+    void showWhenEmpty();
     // Fills a row's labels with an order (nil: "UNKNOWN").
     virtual void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order);
     // The terminal is missing or disabled: alert and sign out through the main screen.

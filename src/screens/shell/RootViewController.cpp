@@ -80,12 +80,16 @@ void RootViewController::displayLogin() {
 void RootViewController::signedIn(const std::shared_ptr<Session>& session, const std::optional<std::string>& title,
                                   std::shared_ptr<ViewController> mainController) {
     session_ = session;
-    mainController_ = mainController;
     if (DetailViewController* detail = detailViewController()) {
         detail->setSession(session);
         detail->setTitle(title);
-        detail->setMainController(std::move(mainController));
     }
+    setMainController(std::move(mainController));
+}
+
+void RootViewController::setMainController(std::shared_ptr<ViewController> main) {
+    if (DetailViewController* detail = detailViewController()) detail->setMainController(main);
+    mainController_ = std::move(main);
 }
 
 void RootViewController::logout() {

@@ -36,7 +36,8 @@ public:
     // The orders main screen of the current sign-in (an OrdersMainScreen); none for the
     // administration screen.
     const std::shared_ptr<ui::ViewController>& mainController() const { return mainController_; }
-    void setMainController(std::shared_ptr<ui::ViewController> main) { mainController_ = std::move(main); }
+    // The main screen both panes act on (the detail pane's "Layout" too).
+    void setMainController(std::shared_ptr<ui::ViewController> main);
     // What the sign-in screen works on; DBHelper's shared ones by default.
     void setManagedObjectContext(std::shared_ptr<ObjectContext> context) { context_ = std::move(context); }
     void setPersistentStoreCoordinator(std::shared_ptr<ObjectStore> store) { coordinator_ = std::move(store); }

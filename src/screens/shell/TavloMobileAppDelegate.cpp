@@ -4,15 +4,19 @@
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerFactory.h"
+#include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationController.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/LoginViewController.h"
 #include "screens/shell/RootViewController.h"
 #include "screens/shell/SettingsViewController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/storeload/OperationSynchStore.h"
+
+#include <cstdlib>
 
 namespace tavlo::screens {
 
@@ -86,6 +90,20 @@ void TavloMobileAppDelegate::applicationDidFinishLaunching(Application& app) {
         rootViewController_->setPersistentStoreCoordinator(context->store());
     }
     home();
+    warnOfUnsavedSettings();
+}
+
+void TavloMobileAppDelegate::warnOfUnsavedSettings() {
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    std::string reason;
+    if (defaults.isWritable(&reason)) return;
+    TAVLO_LOG("Unable to write the user defaults %@: %@", defaults.file().string(), reason);
+    AlertView::make(localized("Settings not saved"),
+                    format(localized("This terminal's settings cannot be written to %@ (%@): it will be set up "
+                                     "again at every start until that file can be written."),
+                           defaults.file().string(), reason),
+                    localized("OK"))
+        ->show();
 }
 
 void TavloMobileAppDelegate::home() {
@@ -216,6 +234,19 @@ void TavloMobileAppDelegate::applicationWillTerminate(Application&) {
         TAVLO_LOG_MAIL("Unresolved error, app will terminate:%@", error.localizedDescription());
         terminationStatus_ = -1;
     }
+}
+
+void TavloMobileAppDelegate::saveAction() {
+    std::shared_ptr<ObjectContext> context = managedObjectContext();
+    Error error;
+    if (!context || context->save(&error)) return;
+    TAVLO_LOG_MAIL("Unresolved error: %@", error.localizedDescription());
+    std::exit(-1);
+}
+
+bool TavloMobileAppDelegate::collapseSecondaryViewController(ViewController& secondary, ViewController&) {
+    auto* navigation = dynamic_cast<NavigationController*>(&secondary);
+    return navigation && dynamic_cast<DetailViewController*>(navigation->topViewController()) != nullptr;
 }
 
 std::optional<uint32_t> TavloMobileAppDelegate::supportedInterfaceOrientations(Application& app, Window&) {

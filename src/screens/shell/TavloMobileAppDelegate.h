@@ -61,12 +61,21 @@ public:
     void applicationWillTerminate(ui::Application& app) override;
     // Pad: both landscapes; phone: portrait and both landscapes.
     std::optional<uint32_t> supportedInterfaceOrientations(ui::Application& app, ui::Window& window) override;
+    // Saves the main context now; a failed save is logged and mailed and ends the program with
+    // status -1, as nothing the terminal holds could be kept any more.
+    void saveAction();
+    // Whether a split view folding into one pane drops its secondary pane: yes exactly when that
+    // pane is a navigation showing the detail screen on top (nothing of an order in it). The
+    // platform's split view never folds; the answer is the one it would be given.
+    static bool collapseSecondaryViewController(ui::ViewController& secondary, ui::ViewController& primary);
 
     // --- the start-up's steps (main thread)
     // The configuration decision: the user defaults "store_id", "password" and "gateway" and the
     // configuration value TAVLO_LITE. A configured terminal of another store (or of none yet)
     // loads the whole store first; a failed load shows why and counts as not configured.
     void home();
+    // A user defaults file that cannot be written loses the set-up at every start: says so.
+    void warnOfUnsavedSettings();
     // Sets up the background services through the app shell: once per process.
     void setupHandlers(bool lite, const std::string& gateway);
     // Starts the handlers, warns of low space, sends the terminal's information in the

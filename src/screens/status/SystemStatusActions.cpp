@@ -89,7 +89,8 @@ void SystemStatusViewController::didSelectRow(TableView& table, IndexPath path) 
         if (row == 2) openPage(CommHelper::gateway());
         else if (row == 3 && SupportService::host()) openPage("http://" + *SupportService::host() + "/");
         break;
-    case kHandlers: break;
+    case kHandlers:
+    case kAccessories: break;
     case kPrinters:
         if (row == 0) {
             testReceiptPrinter();
@@ -122,8 +123,8 @@ void SystemStatusViewController::testReceiptPrinter() {
 void SystemStatusViewController::testPrinter(const std::string& name, const std::optional<std::string>& url,
                                              PrinterStream* stream) {
     if (!session_) return alert("Alert", localized(kNotLoggedIn), "Ok");
-    if (!stream) return alert("Alert", localized("No printer configured"), "Cancel");
-    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "Cancel");
+    if (!stream) return alert("Alert", localized("No printer configured"), "OK");
+    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "OK");
     ReceiptHelper::printTest(name, url, ReceiptHelper::trailingLines(managedObjectContext()), nullptr, *stream);
     stream->close();
 }
@@ -146,6 +147,9 @@ std::string SystemStatusViewController::statusBody() const {
     body += format("Status: %@\n", localized(enabled() ? "Enabled" : "Disabled"));
     body += format("Receipt: %@\n", receiptURL_.value_or(notConfigured));
     body += format("MSR: %@\n", UserDefaults::standardUserDefaults().stringForKey("msr").value_or(notConfigured));
+    for (const SerialAccessoryStatus& accessory : accessories_)
+        body += format("Reader %@ (%@): %@\n", accessory.name, accessory.device,
+                       accessory.problem.value_or(localized("connected")));
     body += format("Orders: %ld %@\n", pendingCount(), localized("pending"));
     body += "Payments: TBD\n\n";
     body += format("SSID: %@\n", CommHelper::ssid());

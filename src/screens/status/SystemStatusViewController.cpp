@@ -4,6 +4,7 @@
 #include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
+#include "platform/accessory/AccessoryManager.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -102,7 +103,10 @@ void SystemStatusViewController::load() {
     receiptURL_ = DBHelper::getValue("TS_PRINTER_URL", context);
     if (receiptURL_ && receiptURL_->empty()) receiptURL_.reset();
     receiptType_ = DBHelper::getValue("TS_PRINTER_CONNECTION_TYPE", context);
-    sections_ = {kDevice, kNetwork};
+    accessories_ = AccessoryManager::shared().serialAccessoryStatus();
+    sections_ = {kDevice};
+    if (!accessories_.empty()) sections_.push_back(kAccessories);
+    sections_.push_back(kNetwork);
     if (lite_) sections_.push_back(kHandlers);
     sections_.push_back(kPrinters);
     if (!lite_) sections_.push_back(kTerminals);
@@ -123,13 +127,14 @@ int SystemStatusViewController::numberOfRows(TableView&, int section) {
     case kHandlers: return 2;
     case kPrinters: return static_cast<int>(printers_.size()) + 1;
     case kTerminals: return static_cast<int>(terminals_.size());
+    case kAccessories: return static_cast<int>(accessories_.size());
     }
     return 0;
 }
 
 std::optional<std::string> SystemStatusViewController::titleForHeader(TableView&, int section) {
     if (section < 0 || section >= static_cast<int>(sections_.size())) return std::nullopt;
-    static const char* const titles[] = {"Device", "Network", "Handlers", "Printers", "Terminals"};
+    static const char* const titles[] = {"Device", "Network", "Handlers", "Printers", "Terminals", "Card readers"};
     return localized(titles[sections_[static_cast<size_t>(section)]]);
 }
 
@@ -240,6 +245,10 @@ std::shared_ptr<TableViewCell> SystemStatusViewController::cellForRow(TableView&
             if (!hasAddress(printer)) return dynamicCell(table, printer.name(), localized("not configured"), "");
             return dynamicCell(table, printer.name(), *printer.url(), tests_->printer(printer.printerId().value_or("")));
         }
+    case kAccessories: {
+        const SerialAccessoryStatus& accessory = accessories_.at(static_cast<size_t>(row));
+        return fixedCell(table, accessory.name, accessory.problem.value_or(localized("connected")));
+    }
     case kTerminals: {
         const Terminal& terminal = terminals_.at(static_cast<size_t>(row));
         return dynamicCell(table, terminal.name(), terminal.networkName().value_or(""),

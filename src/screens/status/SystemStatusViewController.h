@@ -2,6 +2,7 @@
 
 #include "core/records/Printer.h"
 #include "core/records/Terminal.h"
+#include "platform/accessory/SerialAccessories.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/shell/SignedInScreens.h"
 
@@ -30,7 +31,7 @@ public:
     static constexpr const char* kInterfaceName = "SystemStatusView";
     static constexpr const char* kFixedCell = "StatusFixedCell";
     static constexpr const char* kDynamicCell = "StatusDynamicCell";
-    enum Section { kDevice, kNetwork, kHandlers, kPrinters, kTerminals };
+    enum Section { kDevice, kNetwork, kHandlers, kPrinters, kTerminals, kAccessories };
     enum DynamicCellTag { kHostTag = 11, kSpinnerTag = 12, kStatusTag = 13 };
 
     SystemStatusViewController();
@@ -49,6 +50,8 @@ public:
     const std::vector<Section>& sections() const { return sections_; }
     const std::vector<Terminal>& terminals() const { return terminals_; }
     const std::vector<Printer>& printers() const { return printers_; }
+    // The configured serial devices (card readers), each connected or with why it is not.
+    const std::vector<SerialAccessoryStatus>& accessories() const { return accessories_; }
     const std::optional<std::string>& receiptURL() const { return receiptURL_; }
     ui::BarButtonItem* testButton() const { return testButton_.get(); }
     const std::shared_ptr<ConnectionTests>& connectionTests() const { return tests_; }
@@ -98,6 +101,7 @@ private:
     std::optional<Terminal> thisTerminal_;
     std::vector<Terminal> terminals_;
     std::vector<Printer> printers_;
+    std::vector<SerialAccessoryStatus> accessories_;
     std::optional<std::string> receiptURL_, receiptType_;
     std::vector<Section> sections_;
     std::shared_ptr<ui::BarButtonItem> testButton_;

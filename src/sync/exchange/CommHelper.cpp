@@ -91,16 +91,20 @@ std::optional<std::string> replyValue(const XmlDocPtr& doc, const char* name) {
     return XmlHelper::getNodeValue(doc.get(), xmlDocGetRootElement(doc.get()), name);
 }
 
-// The log lines of a request that reports its exchange.
+// The log lines of a request that reports its exchange. A reply too large for the log (the store
+// data: megabytes) is logged by its size and outcome only.
 void logExchange(const std::string& what, const std::string& url, const std::optional<HttpResponse>& response,
                  const std::string& reply, const std::optional<std::string>& request, const Error& error,
-                 const char* codeFormat = "Response code:%d, size:%d, for request:%@") {
+                 const char* codeFormat = "Response code:%d, size:%d, for request:%@", bool withReply = true) {
     TAVLO_LOG("URL (%@): %@", what, url);
     if (response)
         TAVLO_LOG(codeFormat, static_cast<int>(response->status), static_cast<int>(reply.size()), request);
     else
         TAVLO_LOG("Response code:");
-    TAVLO_LOG("Received: %@", reply);
+    if (withReply)
+        TAVLO_LOG("Received: %@", reply);
+    else
+        TAVLO_LOG("Received: %d bytes", static_cast<int>(reply.size()));
     if (error.isSet()) TAVLO_LOG("Error: %@", error.localizedDescription());
 }
 
@@ -313,6 +317,7 @@ struct StatusOnlyTexts {
     const char* what;         // the request's name in the log
     const char* withStatus;   // "... (statusCode:%ld)"
     const char* noResponse;
+    bool replyInLog = true;   // false: the reply's size only
 };
 
 // Terminal info and store load: the status alone decides. The trimmed reply text comes back.
@@ -321,7 +326,9 @@ std::string statusOnlyExchange(const HttpRequest& request, const StatusOnlyTexts
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(std::move(response->body)) : std::string();
-    if (logXML) logExchange(texts.what, request.url, response, reply, request.body, transport);
+    if (logXML)
+        logExchange(texts.what, request.url, response, reply, request.body, transport,
+                    "Response code:%d, size:%d, for request:%@", texts.replyInLog);
     *accepted = response && isGoodStatus(response->status);
     if (!*accepted)
         Error::set(error, storeServerError(CommHelper::NoResponse, response && response->status != 0
@@ -375,7 +382,7 @@ std::string CommHelper::getStoreMenuData(const std::optional<std::string>& store
     bool accepted = false;
     return statusOnlyExchange(request,
                               {"getStoreMenuData", "Unable to connect to Tavlo terminal (statusCode:%ld)",
-                               "Unable to connect to Tavlo terminal, make sure your gateway is running"},
+                               "Unable to connect to Tavlo terminal, make sure your gateway is running", false},
                               logXML, &accepted, error);
 }
 

@@ -3,6 +3,7 @@
 #include "core/ports/CardBatch.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/util/TavloLog.h"
 #include "payments/Encryption.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/RunLoop.h"
@@ -114,12 +115,23 @@ void AppShell::setupHandlers(bool queueing, const std::string& gateway) {
     auto orderHandler = OrderHandler::getInstance(coordinator, gateway,
                                                   intervalSeconds(value("TS_ORDER_MANAGER_SLEEP_INTERVAL")), queueing);
     orderHandler->setSynchDown(!queueing && boolValue(value("HH_SYNCH_ORDERS_AUTO")));
-    if (queueing) return;
+    if (queueing) return checkCardCharges();
 
     Encryption& encryption = Encryption::getInstance();
     int keyLength = intValue(value("HH_ENC_KEY_LENGTH").value_or("2048"));
     encryption.setKeyLength(keyLength);
     if (!encryption.getPublicKey()) encryption.setPublicKey(builtInServerKey(keyLength));
+}
+
+void AppShell::checkCardCharges() {
+    ObjectContext* context = mainContext_.get();
+    std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context);
+    if (!host) return;
+    std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
+    if (!handler) return;
+    Error error;
+    if (!handler->checkCharges(PaymentHandlerAdapter::getHostConfig(*host, *context), std::nullopt, &error))
+        TAVLO_LOG_MAIL("Card charges without an answer remain: %@", error.localizedDescription());
 }
 
 std::string AppShell::builtInServerKey(int keyLength) { return keyLength == 2048 ? kServerKey2048 : kServerKey1024; }

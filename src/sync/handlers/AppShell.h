@@ -29,6 +29,10 @@ public:
     // card-field encryption's key length (HH_ENC_KEY_LENGTH, 2048 when absent) and, when no key
     // is installed yet, the store server's built-in key of that length.
     void setupHandlers(bool queueing, const std::string& gateway);
+    // On a terminal that is its own till: the card host is asked about every charge sent
+    // without an answer, and approved charges their orders lack are put on them (at start-up,
+    // before anyone can charge again).
+    void checkCardCharges();
     // After a good sign-in: the store handler, then the order handler.
     void login();
     // At the end of the program: both handlers paused and let go, waiting for the operations

@@ -10,7 +10,14 @@ namespace tavlo {
 
 OperationHandler::OperationHandler(std::string url, std::shared_ptr<ObjectStore> coordinator, int interval,
                                    bool queueing)
-    : queueing_(queueing), interval_(interval), coordinator_(std::move(coordinator)), url_(std::move(url)) {}
+    : queueing_(queueing), interval_(interval), coordinator_(std::move(coordinator)), url_(std::move(url)) {
+    queue_.setIdleHandler([this] {
+        if (!runWhenIdle_.exchange(false)) return;
+        performOnMainThread([self = weak_from_this()] {
+            if (auto handler = self.lock()) handler->wakeUp();
+        });
+    });
+}
 
 OperationHandler::~OperationHandler() { disarm(); }
 
@@ -75,6 +82,15 @@ void OperationHandler::wakeUp() {
         timer = resendTimer_;
     }
     if (timer && timer->isValid()) timer->fire();
+}
+
+size_t OperationHandler::deferWhileQueued() {
+    // Asked before counting: an operation ending in between then wakes the cycle once more, and
+    // nothing is missed.
+    runWhenIdle_ = true;
+    size_t queued = queuedCount();
+    if (queued == 0) runWhenIdle_ = false;
+    return queued;
 }
 
 std::unique_ptr<ObjectContext> OperationHandler::newContext() const {

@@ -71,6 +71,10 @@ protected:
     // Step 4 of the cycle, with the queue's lock held: adds operations, reads the local store.
     virtual void work() = 0;
     void addOperation(std::shared_ptr<Operation> operation) { queue_.addOperation(std::move(operation)); }
+    // For a run that must not add to operations still queued: the number queued, and when there
+    // are any, the cycle runs again (on the main loop) as soon as the last of them has finished,
+    // so that what was handed over meanwhile does not wait for the next timer. 0: go ahead.
+    size_t deferWhileQueued();
     void setQueueWidthOne() { queue_.setMaxConcurrentOperationCount(1); }
     void setRunning(bool running) { running_ = running; }
     // Where the operations talk to: the terminal's gateway, else the URL given at creation.
@@ -99,6 +103,7 @@ private:
     std::recursive_mutex handlerLock_;
 
     std::atomic<bool> running_{false};
+    std::atomic<bool> runWhenIdle_{false};  // declared before the queue, whose last thread reads it
     const bool queueing_;
     const int interval_;
     const std::shared_ptr<ObjectStore> coordinator_;

@@ -148,6 +148,9 @@ xmlNodePtr OperationSynchOrders::synchCashInOut(xmlNodePtr first, xmlDocPtr doc,
     for (; named(node, "cashInOut"); node = xmlNextElementSibling(node)) {
         CashInOut record;
         record.read(node, doc);
+        // A gateway cash in kept here before the server's record came (id "-1") gives way to it.
+        for (const ManagedObjectPtr& kept : context.fetch("CashInOut", "cashDrawer.cashDrawerId == %@", record.drawerId()))
+            if (kept->text("cashInOutId") == "-1") context.deleteObject(kept);
         // A record that names no day opens none: it would close the current day for nothing.
         if (const std::optional<std::string>& batchId = record.batchId())
             if (!context.exists("StoreBatch", "remoteId == %@", *batchId)) openDay(*batchId, context);

@@ -117,7 +117,7 @@ bool OrderHandler::updateOrderSummaries(const std::optional<std::string>& storeI
 // ---- the cycle
 
 void OrderHandler::work() {
-    if (size_t pending = queuedCount(); pending > 0) {
+    if (size_t pending = deferWhileQueued(); pending > 0) {
         TAVLO_LOG("OrderHandler unable to run, processing %d pending", static_cast<int>(pending));
         return;
     }

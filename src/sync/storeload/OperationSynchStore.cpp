@@ -91,19 +91,6 @@ constexpr const char* kCleanedEntities[] = {
 
 bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed(node, name); }
 
-// Reads the whole reply, keeping nothing of it: false when it is cut short or not well formed;
-// else `refusal` is the text of the root's first "error" element, when it has one with text.
-bool checkReply(std::string_view data, std::optional<std::string>& refusal) {
-    XmlChildStream reply(data);
-    bool errorSeen = false;
-    for (xmlNodePtr node = reply.next(); node; node = reply.next()) {
-        if (errorSeen || !named(node, "error")) continue;
-        errorSeen = true;
-        refusal = XmlHelper::getValue(node, reply.doc());
-    }
-    return reply.complete();
-}
-
 } // namespace
 
 OperationSynchStore::OperationSynchStore(std::string url, std::string storeId, std::string password, bool fullReload,
@@ -183,23 +170,16 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
     progress("Synching Store");
     std::lock_guard lock(loadLock());
 
-    // The reply is read twice, as a stream each time, so that its document never stands whole in
-    // memory: once to check it, before anything is cleaned or read, and once to read it, letting
-    // its text go as it is read.
+    // The reply is read once, as a stream, so that its document never stands whole in memory, and
+    // let go as it is read. A cut or garbled reply, or one that holds an "error" element, is read
+    // into the context all the same and then refused: nothing of it is saved, and the store
+    // stays as it was.
     const unsigned long bytes = data.size();
     auto unreadable = [&] {
         TAVLO_LOG_MAIL("Unable to read the store data received (%lu bytes)", bytes);
         setError(Error(kErrorDomain, -1, "Unable to read the store data received"));
         return false;
     };
-    std::optional<std::string> refusal;
-    // A cut or garbled reply: nothing of it is read, and the store stays as it was.
-    if (!checkReply(data, refusal)) return unreadable();
-    if (refusal) {
-        TAVLO_LOG_MAIL("Unable to synchronize store: %@", *refusal);
-        setError(Error(kErrorDomain, -1, *refusal));
-        return false;
-    }
 
     std::optional<std::string> storedId = DBHelper::getStoreValue("IPHONE_STORE_ID", &context);
     int32_t menuSequenceBase = 0;
@@ -222,8 +202,15 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
     xmlNodePtr store = nullptr;
     bool dates = false, elements = false;
 
+    std::optional<std::string> refusal;  // the text of the reply's first "error" element, if it has text
+    bool errorSeen = false;
+
     while (node) {
         if (named(node, "success")) {
+            node = StoreLoadReader::next(node);
+        } else if (named(node, "error")) {
+            if (!errorSeen) refusal = XmlHelper::getValue(node, reply.doc());
+            errorSeen = true;
             node = StoreLoadReader::next(node);
         } else if (named(node, "menuDateUpdated") || named(node, "storeDateUpdated")) {
             const bool menu = named(node, "menuDateUpdated");
@@ -297,9 +284,12 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
         }
     }
 
-    // Checked whole a moment ago: only a failure to allocate could stop the stream now. What was
-    // read is then not saved.
     if (!reply.complete()) return unreadable();
+    if (refusal) {
+        TAVLO_LOG_MAIL("Unable to synchronize store: %@", *refusal);
+        setError(Error(kErrorDomain, -1, *refusal));
+        return false;
+    }
     if (store) {
         progress("Updating Store Batch");
         config.updateStoreBatch(store);

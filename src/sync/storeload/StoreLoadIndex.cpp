@@ -25,52 +25,57 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
         t.keys.emplace_back(k);
         t.relation.push_back(r != nullptr);
     }
-    for (ManagedObjectPtr& row : context_.fetchAll(entity))
-        if (std::optional<Key> key = keyOf(t, *row)) t.rows.emplace(std::move(*key), std::move(row));
+    std::vector<ManagedObjectPtr> stored = context_.fetchAll(entity);
+    t.rows.reserve(stored.size());
+    for (ManagedObjectPtr& row : stored) {
+        std::optional<std::string> text;
+        if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.emplace(Key(*key), std::move(row));
+    }
     return tables_.emplace(std::string(entity), std::move(t)).first->second;
 }
 
-namespace {
-
-// A primary key in seven-bit groups, the last one without the high bit; zigzag-coded first, so
-// that a negative key stays short too.
-void appendRowPart(std::string& key, int64_t primaryKey) {
-    uint64_t n = (static_cast<uint64_t>(primaryKey) << 1) ^ static_cast<uint64_t>(primaryKey >> 63);
-    for (; n >= 0x80; n >>= 7) key += static_cast<char>((n & 0x7f) | 0x80);
-    key += static_cast<char>(n);
+void StoreLoadIndex::hash(Probe& p) {
+    // The text's hash, then each row's key mixed in (a multiply and a shift, as 64-bit mixers do).
+    uint64_t h = std::hash<std::string_view>()(p.text);
+    for (int64_t row : p.rows) {
+        h ^= static_cast<uint64_t>(row) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+        h *= 0xff51afd7ed558ccdull;
+        h ^= h >> 33;
+    }
+    p.hash = static_cast<size_t>(h);
 }
 
-} // namespace
-
-std::optional<StoreLoadIndex::Key> StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row) {
-    Key key;
-    std::optional<std::string> text;
+std::optional<StoreLoadIndex::Probe> StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row,
+                                                           std::optional<std::string>& text) {
+    Probe p;
+    size_t part = 0;
     for (size_t i = 0; i < t.keys.size(); ++i) {
         if (t.relation[i]) {
-            appendRowPart(key, row.toOneID(t.keys[i]).primaryKey());
+            p.rows[part++] = row.toOneID(t.keys[i]).primaryKey();
         } else {
             text = row.text(t.keys[i]);
             if (!text) return std::nullopt;
+            p.text = *text;
         }
     }
-    if (text) key += *text;
-    return key;
+    hash(p);
+    return p;
 }
 
-StoreLoadIndex::Key StoreLoadIndex::keyOf(const Table& t, std::initializer_list<KeyValue> values) {
+StoreLoadIndex::Probe StoreLoadIndex::keyOf(const Table& t, std::initializer_list<KeyValue> values) {
     if (values.size() != t.keys.size()) throw std::invalid_argument("Key values do not match the keys");
-    Key key;
-    std::string_view text;
+    Probe p;
+    size_t part = 0;
     for (const KeyValue& v : values) {
-        if (const auto* part = std::get_if<std::string_view>(&v)) {
-            text = *part;
+        if (const auto* text = std::get_if<std::string_view>(&v)) {
+            p.text = *text;
         } else {
             const ManagedObject* row = std::get<const ManagedObject*>(v);
-            appendRowPart(key, row ? row->objectID().primaryKey() : 0);
+            p.rows[part++] = row ? row->objectID().primaryKey() : 0;
         }
     }
-    key += text;
-    return key;
+    hash(p);
+    return p;
 }
 
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
@@ -88,7 +93,7 @@ ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_
 ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initializer_list<std::string_view> keys,
                                         std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    Key key = keyOf(t, values);
+    Probe key = keyOf(t, values);
     ManagedObjectPtr row = context_.insert(entity);
     auto value = values.begin();
     for (size_t i = 0; i < t.keys.size(); ++i, ++value) {
@@ -99,7 +104,7 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
             row->setToOne(t.keys[i], target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
         }
     }
-    t.rows[std::move(key)] = row;
+    t.rows.insert_or_assign(Key(key), row);
     return row;
 }
 

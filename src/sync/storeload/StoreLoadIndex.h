@@ -3,6 +3,7 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/store/ObjectContext.h"
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -19,8 +20,8 @@ namespace tavlo {
 // rows the load inserts through here join at once. So every look-up of a load costs a hash probe
 // whatever the number of unsaved rows, instead of a fetch that weighs them all.
 //
-// A key is at most one attribute and two to-ones. Each entity is keyed one way for the life of the index, and its rows must be inserted through
-// insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
+// A key is at most one attribute and two to-ones. Each entity is keyed one way for the life of
+// the index, and its rows must be inserted through insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
 class StoreLoadIndex {
 public:
     // A key part: a text for an attribute, a row for a to-one relationship.
@@ -44,22 +45,45 @@ public:
     ObjectContext& context() const { return context_; }
 
 private:
-    // A row's key as one text: the row parts (the primary keys of the to-ones, in the order the
-    // table's keys give, each as a self-delimiting variable-length number), then the attribute's
-    // text. Most keys stay within the string's own buffer, so an entry of the index is one small
-    // allocation. A row whose key attribute is nil is not indexed: no look-up names nil.
-    using Key = std::string;
+    // A row's key: the primary keys of its to-ones (in the order the table's keys give, 0 for
+    // none or unused) and the attribute's text, with its hash worked out once. A look-up probes
+    // with the same parts over the caller's text, so it makes no string; the hash is kept in the
+    // key, so a step along a bucket's chain compares numbers before texts and never hashes again.
+    // A row whose key attribute is nil is not indexed: no look-up names nil.
+    struct Probe {
+        int64_t rows[2] = {0, 0};
+        std::string_view text;
+        size_t hash = 0;
+    };
+    struct Key {
+        explicit Key(const Probe& p) : rows{p.rows[0], p.rows[1]}, text(p.text), hash(p.hash) {}
+        int64_t rows[2];
+        std::string text;
+        size_t hash;
+    };
     struct KeyHash {
-        size_t operator()(const Key& k) const noexcept { return std::hash<std::string_view>()(k); }
+        using is_transparent = void;
+        size_t operator()(const Key& k) const noexcept { return k.hash; }
+        size_t operator()(const Probe& p) const noexcept { return p.hash; }
+    };
+    struct KeyEqual {
+        using is_transparent = void;
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const noexcept {
+            return a.hash == b.hash && a.rows[0] == b.rows[0] && a.rows[1] == b.rows[1] &&
+                   std::string_view(a.text) == std::string_view(b.text);
+        }
     };
     struct Table {
         std::vector<std::string> keys;
         std::vector<bool> relation;  // per key: a to-one (else an attribute)
-        std::unordered_map<Key, ManagedObjectPtr, KeyHash> rows;
+        std::unordered_map<Key, ManagedObjectPtr, KeyHash, KeyEqual> rows;
     };
     Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);
-    static std::optional<Key> keyOf(const Table& t, const ManagedObject& row);
-    static Key keyOf(const Table& t, std::initializer_list<KeyValue> values);
+    // The row's key (nil when its key attribute is nil); `text` holds its text meanwhile.
+    static std::optional<Probe> keyOf(const Table& t, const ManagedObject& row, std::optional<std::string>& text);
+    static Probe keyOf(const Table& t, std::initializer_list<KeyValue> values);
+    static void hash(Probe& probe);
 
     struct NameHash {
         using is_transparent = void;

@@ -184,14 +184,24 @@ void Renderer::drawNavigationBar(NavigationController& nav, const Rect& bounds) 
         double x = std::clamp(bar.midX() - w / 2, left, std::max(left, right - w));
         drawDetached(*titleView, {x, bar.midY() - h / 2, w, h});
     } else if (auto title = item.title(); title && !title->empty()) {
+        Typesetter& typesetter = Typesetter::shared();
         Font font = theme::barTitleFont();
-        Size text = Typesetter::shared().measure(*title, font);
+        Size text = typesetter.measure(*title, font);
+        // A title wider than the room left shrinks (to 12 points at least), then takes two lines.
+        TextWrap wrap{1, LineBreakMode::TruncateTail};
+        if (text.width + 2 > room) {
+            font = font.withSize(std::max(12.0, std::floor(font.pointSize() * room / (text.width + 2) * 2) / 2));
+            text = typesetter.measure(*title, font);
+            if (text.width + 2 > room) {
+                wrap = {2, LineBreakMode::TruncateTail};
+                text = typesetter.measure(*title, font, room, wrap);
+            }
+        }
         double w = std::min(text.width + 2, room);
         // In the middle of the bar when the items leave room, else in the middle of what they leave.
         double x = std::clamp(bar.midX() - w / 2, left, std::max(left, right - w));
         context_.setFillColor(Color::white());
-        context_.drawText(*title, {x, bar.midY() - text.height / 2, w, text.height}, font, TextAlignment::Center,
-                          {1, LineBreakMode::TruncateTail});
+        context_.drawText(*title, {x, bar.midY() - text.height / 2, w, text.height}, font, TextAlignment::Center, wrap);
     }
 }
 

@@ -124,6 +124,7 @@ void Renderer::drawCell(TableViewCell& cell, const Rect& bounds) {
     EditingStyle style = table->tableDelegate() ? table->tableDelegate()->editingStyleForRow(*table, *path)
                                                 : EditingStyle::Delete;
     if (style == EditingStyle::None) return;
+    if (table->allowsMultipleSelectionDuringEditing()) return drawSelectionControl(cell, *table, *path, bounds);
     Rect circle{10, bounds.midY() - 11, 22, 22};
     context_.setFillColor(style == EditingStyle::Delete ? theme::red() : theme::teal());
     context_.fillEllipse(circle);
@@ -137,6 +138,31 @@ void Renderer::drawCell(TableViewCell& cell, const Rect& bounds) {
                             if (table->dataSource()) table->dataSource()->commitEditing(*table, EditingStyle::Insert, row);
                         });
     addRegion({0, 0, TableViewCell::editingIndent, bounds.height()}, action, "editing control");
+}
+
+// Several rows are chosen while editing: each row that has an editing control shows a ring instead,
+// filled with a check mark once the row is chosen; the control (like the row) toggles it.
+void Renderer::drawSelectionControl(TableViewCell& cell, TableView& table, IndexPath row, const Rect& bounds) {
+    Rect circle{10, bounds.midY() - 11, 22, 22};
+    context_.saveState();
+    if (cell.isSelected()) {
+        context_.setFillColor(cell.selectionStyle() == SelectionStyle::Blue ? Color::white() : theme::teal());
+        context_.fillEllipse(circle);
+        context_.setStrokeColor(cell.selectionStyle() == SelectionStyle::Blue ? theme::teal() : Color::white());
+        context_.setLineWidth(2.5);
+        context_.strokePath(Path()
+                                .moveTo({circle.minX() + 6, circle.midY()})
+                                .lineTo({circle.minX() + 10, circle.midY() + 4})
+                                .lineTo({circle.maxX() - 5, circle.minY() + 7}));
+    } else {
+        context_.setStrokeColor(theme::line());
+        context_.setLineWidth(1.5);
+        context_.strokeEllipse(circle.insetBy(0.75, 0.75));
+    }
+    context_.restoreState();
+    TableView* target = &table;
+    addRegion({0, 0, TableViewCell::editingIndent, bounds.height()}, [target, row] { target->tapRow(row); },
+              "selection control");
 }
 
 void Renderer::drawAccessory(TableViewCell& cell, const Rect& bounds) {

@@ -78,15 +78,18 @@ void Renderer::drawEditableLine(View& owner, const std::string& shown, size_t ca
     context_.saveState();
     context_.clip(box);
     if (shown.empty()) {
+        double hint = 0;  // the placeholder's width
         if (placeholder && !placeholder->empty()) {
             context_.setFillColor(theme::mutedInk());
             context_.drawText(*placeholder, line, font, alignment, {1, LineBreakMode::TruncateTail});
+            hint = std::min(typesetter.measure(*placeholder, font).width, line.width());
         }
         if (editing) {
-            double x = alignment == TextAlignment::Center  ? line.midX()
-                       : alignment == TextAlignment::Right ? line.maxX() - 2
+            // Where the first key will appear, just before the placeholder rather than through it.
+            double x = alignment == TextAlignment::Center  ? line.midX() - hint / 2 - 3
+                       : alignment == TextAlignment::Right ? line.maxX() - hint - 4
                                                            : line.x();
-            drawCaret({x, line.y(), 2, line.height()});
+            drawCaret({std::max(line.x(), x), line.y(), 2, line.height()});
         }
         context_.restoreState();
         return;

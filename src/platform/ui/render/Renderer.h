@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/IndexPath.h"
 #include "platform/ui/View.h"
 
 #include <functional>
@@ -116,6 +117,7 @@ private:
     void drawIndexStrip(TableView& table, const Rect& bounds);
     void drawCell(TableViewCell& cell, const Rect& bounds);
     void drawAccessory(TableViewCell& cell, const Rect& bounds);
+    void drawSelectionControl(TableViewCell& cell, TableView& table, IndexPath row, const Rect& bounds);
 
     // --- bars (RenderBars.cpp)
     void drawNavigationBar(NavigationController& nav, const Rect& bounds);

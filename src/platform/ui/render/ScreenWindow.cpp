@@ -79,6 +79,17 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // A tap that gives the window the focus is a tap all the same: a terminal has no other use for it.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    const char* kNoDisplay = "No display to open a window on (no X11 or Wayland display is set)";
+    if (!std::getenv("SDL_VIDEODRIVER")) {
+        const bool x11 = std::getenv("DISPLAY"), wayland = std::getenv("WAYLAND_DISPLAY");
+        if (!x11 && !wayland) {
+            Error::set(error, errorDomain, 1, kNoDisplay);
+            return nullptr;
+        }
+        // Without a Wayland display its library is not even asked: it complains on the terminal's
+        // output when XDG_RUNTIME_DIR is missing, as it is on a machine with X11 alone.
+        if (!wayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         Error::set(error, errorDomain, 1, std::string("No display to open a window on: ") + SDL_GetError());
         return nullptr;
@@ -88,7 +99,7 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
     std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
     if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        Error::set(error, errorDomain, 1, "No display to open a window on (no X11 or Wayland display is set)");
+        Error::set(error, errorDomain, 1, kNoDisplay);
         return nullptr;
     }
     Typesetter::shared();

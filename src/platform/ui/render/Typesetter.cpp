@@ -71,6 +71,10 @@ double heightOfLines(PangoLayout* layout, int lines) {
 
 Size measureForFont(const Font& font, std::string_view text) { return Typesetter::shared().measure(text, font); }
 
+int countForFont(const Font& font, std::string_view text, double width) {
+    return Typesetter::shared().lineCount(text, font, width);
+}
+
 } // namespace
 
 Typesetter& Typesetter::shared() {
@@ -108,6 +112,7 @@ Typesetter::Typesetter() {
     cairo_font_options_destroy(options);
     pango_context_set_round_glyph_positions(context_, FALSE);
     Font::setMeasurer(&measureForFont);
+    Font::setLineCounter(&countForFont);
 }
 
 Typesetter::~Typesetter() {
@@ -172,6 +177,15 @@ Size Typesetter::measure(std::string_view text, const Font& font, double width, 
     if (cache_.size() >= measureCacheLimit) cache_.clear();
     cache_.emplace(std::move(key), size);
     return size;
+}
+
+int Typesetter::lineCount(std::string_view text, const Font& font, double width) {
+    if (width <= 0) return 1;
+    std::lock_guard lock(mutex_);
+    PangoLayout* l = layout(text, font, width, 0, TextWrap{0, LineBreakMode::WordWrap}, TextAlignment::Left);
+    const int lines = std::max(1, pango_layout_get_line_count(l));
+    g_object_unref(l);
+    return lines;
 }
 
 Rect Typesetter::caret(std::string_view text, const Font& font, double width, const TextWrap& wrap, size_t index) {

@@ -28,6 +28,8 @@ public:
 
     // The size of the text in the font: unwrapped when width is 0, else wrapped to it.
     Size measure(std::string_view text, const Font& font, double width = 0, const TextWrap& wrap = {});
+    // The lines of the text wrapped at word breaks to the width.
+    int lineCount(std::string_view text, const Font& font, double width);
     // Where the caret stands before the byte `index` of the text laid out at that width, in the
     // layout's coordinates.
     Rect caret(std::string_view text, const Font& font, double width, const TextWrap& wrap, size_t index);

@@ -50,7 +50,7 @@ void SelectionViewController::presentSheet(const std::shared_ptr<ViewController>
 // ---- price and comment
 
 void SelectionViewController::price() {
-    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert(kNoAccess, "Cancel");
+    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert(kNoAccess, "OK");
     auto prompt = std::make_shared<AmountViewController>();
     prompt->setTitle(localized("Price Modification"));
     prompt->setDecimals(2);
@@ -67,7 +67,7 @@ void SelectionViewController::savePrice(const std::optional<std::string>& text) 
 }
 
 void SelectionViewController::comments() {
-    if (!session_ || !session_->isGranted("COMMENTS")) return alert(kNoAccess, "Cancel");
+    if (!session_ || !session_->isGranted("COMMENTS")) return alert(kNoAccess, "OK");
     auto prompt = std::make_shared<TextViewController>();
     prompt->setTitle(localized("Comments"));
     prompt->setText(selection_->comment());
@@ -170,13 +170,30 @@ void SelectionViewController::plusQuantity(Control& sender) {
 void SelectionViewController::minusQuantity(Control& sender) {
     QuantityCellView* cell = quantityCellOf(sender);
     if (!cell) return;
+    if (selection_->quantity() > 1 || selection_->newQuantity() >= 1) return reduceQuantity(*cell);
+    // The last unit, and the kitchen has it: the line goes from the order and the kitchen
+    // hears of the void, so ask first.
+    auto question = AlertView::make(
+        localized("Void Item"),
+        format(localized("%@ was sent. Void it?"), selection_->name().value_or(localized("This item"))),
+        localized("Cancel"), {localized("Void")});
+    std::weak_ptr<ViewController> weak = shared_from_this();
+    auto kept = std::static_pointer_cast<QuantityCellView>(cell->shared_from_this());
+    question->setClickHandler([weak, kept](AlertView&, int index) {
+        auto self = std::static_pointer_cast<SelectionViewController>(weak.lock());
+        if (self && index == 1) self->reduceQuantity(*kept);
+    });
+    question->show();
+}
+
+void SelectionViewController::reduceQuantity(QuantityCellView& cell) {
     if (selection_->newQuantity() >= 1 || (session_ && session_->isGranted("REMOVE_ITEM")))
-        return voidItem(*cell, std::nullopt);
+        return voidItem(cell, std::nullopt);
     // Every unit was sent: voiding one needs a manager.
     auto prompt = std::make_shared<AuthenticateViewController>();
     prompt->setTitle(localized("Void Item"));
     prompt->setSession(session_);
-    prompt->setParam(std::static_pointer_cast<QuantityCellView>(cell->shared_from_this()));
+    prompt->setParam(std::static_pointer_cast<QuantityCellView>(cell.shared_from_this()));
     prompt->setPermissions({"REMOVE_ITEM"});
     prompt->setPopWhenDone(false);
     std::weak_ptr<ViewController> weak = shared_from_this();

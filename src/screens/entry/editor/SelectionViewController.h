@@ -66,6 +66,8 @@ public:
     // The quantity row's buttons (the sender is the button, inside the quantity cell).
     void plusQuantity(ui::Control& sender);
     void minusQuantity(ui::Control& sender);
+    // One unit less: at once for a unit not sent, else with the right to void (or a manager's).
+    void reduceQuantity(QuantityCellView& cell);
     // One unit less, authorised by the user given (nil: the signed-in user's own right).
     void voidItem(QuantityCellView& cell, const std::optional<std::string>& authorizedBy);
     // The sliders.

@@ -304,6 +304,7 @@ void MenuViewController::saveCustomer(const std::optional<Customer>& customer) {
         order_->setCustomerRemoteId(std::nullopt);
     }
     dismissPresented();
+    if (refreshAction_) refreshAction_();
 }
 
 void MenuViewController::itemDescription() {

@@ -43,6 +43,8 @@ std::shared_ptr<Label> caption(Rect frame, int tag, const Font& font, const Colo
 
 std::string money(int64_t cents) { return Utils::formatCurrency(cents); }
 
+Font detailFont() { return Font::boldSystem(12); }
+
 // "name (charge)" when the charge is at least a cent.
 std::string withCharge(const std::string& text, int64_t charge) {
     return charge >= 1 ? format("%@ (%@)", text, money(charge)) : text;
@@ -126,11 +128,22 @@ int OrderTableViewController::numberOfRows(TableView&, int) {
     return static_cast<int>(order_->activeSelections().size() + order_->activeDiscounts().size());
 }
 
-double OrderTableViewController::heightForRow(TableView&, IndexPath path) {
+int OrderTableViewController::lineCount(const DetailLine& line, double rowWidth) {
+    return detailFont().lineCount(line.text, rowWidth - line.x - kAmountWidth);
+}
+
+double OrderTableViewController::rowWidth(TableView& table) {
+    return std::max(0.0, table.bounds().width() - 2 * table.groupInset() - table.indexWidth());
+}
+
+double OrderTableViewController::heightForRow(TableView& table, IndexPath path) {
     const std::vector<SelectionPtr> selections = sortedSelections();
     if (path.row >= static_cast<int>(selections.size())) return kDiscountRowHeight;
-    // Every line the row draws counts, the combo items' comps and exemptions too.
-    size_t lines = detailLines(*selections[path.row]).size();
+    // Every line the row draws counts, the combo items' comps and exemptions too, and a long
+    // comment as many times as it wraps.
+    size_t lines = 0;
+    for (const DetailLine& line : detailLines(*selections[path.row]))
+        lines += static_cast<size_t>(lineCount(line, rowWidth(table)));
     if (!quickSale_) {
         if (courseView_ && seatView_) lines = std::max<size_t>(lines, 2);
         else if (courseView_ || seatView_) lines = std::max<size_t>(lines, 1);
@@ -200,7 +213,7 @@ std::shared_ptr<TableViewCell> OrderTableViewController::cellForRow(TableView& t
     }
     std::shared_ptr<TableViewCell> cell = table.dequeueReusableCell(identifier);
     if (!cell) cell = getCellContentView(identifier, table.bounds().width());
-    if (isSelection) fillSelection(*cell, *selections[path.row]);
+    if (isSelection) fillSelection(*cell, *selections[path.row], rowWidth(table));
     else fillDiscount(*cell, path.row - static_cast<int>(selections.size()));
     return cell;
 }
@@ -215,7 +228,7 @@ void setText(View& content, int tag, const std::string& text) {
 
 } // namespace
 
-void OrderTableViewController::fillSelection(TableViewCell& cell, const Selection& selection) {
+void OrderTableViewController::fillSelection(TableViewCell& cell, const Selection& selection, double rowWidth) {
     View& content = cell.contentView();
     if (View* quantity = content.viewWithTag(kQuantityTag)) quantity->setHidden(false);
     setText(content, kQuantityTag, format("%ld", long(selection.quantity())));
@@ -239,15 +252,19 @@ void OrderTableViewController::fillSelection(TableViewCell& cell, const Selectio
         y += kLineHeight;
         auto* label = dynamic_cast<Label*>(content.viewWithTag(line.tag));
         if (!label) {
-            auto made = caption(Rect(line.x, y, width - line.x - kAmountWidth, kLineHeight), line.tag,
-                                Font::boldSystem(12), line.colour, TextAlignment::Left);
+            auto made = caption(Rect(line.x, y, width - line.x - kAmountWidth, kLineHeight), line.tag, detailFont(),
+                                line.colour, TextAlignment::Left);
             made->setAutoresizingMask(Autoresizing::FlexibleWidth);
             content.addSubview(made);
             label = made.get();
         }
-        label->setFrame(Rect(line.x, y, width - line.x - kAmountWidth, kLineHeight));
+        const int lines = lineCount(line, rowWidth);
+        label->setNumberOfLines(lines == 1 ? 1 : 0);
+        label->setLineBreakMode(lines == 1 ? LineBreakMode::TruncateTail : LineBreakMode::WordWrap);
+        label->setFrame(Rect(line.x, y, width - line.x - kAmountWidth, kLineHeight * lines));
         label->setTextColor(line.colour);
         label->setText(line.text);
+        y += kLineHeight * (lines - 1);
     }
 }
 

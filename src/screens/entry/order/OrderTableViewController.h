@@ -67,6 +67,8 @@ public:
     std::vector<SelectionPtr> sortedSelections() const;
     // The lines a selection row draws under its top text, top to bottom.
     std::vector<DetailLine> detailLines(const Selection& selection) const;
+    // How many lines of text one of them takes in a row of that width: a long one wraps.
+    static int lineCount(const DetailLine& line, double rowWidth);
 
     int numberOfSections(ui::TableView&) override { return 1; }
     int numberOfRows(ui::TableView&, int section) override;
@@ -82,7 +84,9 @@ protected:
 private:
     std::string preparationName(const Preparation& preparation) const;
     void addLines(const Selection& selection, int base, double x, std::vector<DetailLine>& lines) const;
-    void fillSelection(ui::TableViewCell& cell, const Selection& selection);
+    void fillSelection(ui::TableViewCell& cell, const Selection& selection, double rowWidth);
+    // The width the table gives its rows.
+    static double rowWidth(ui::TableView& table);
     void fillDiscount(ui::TableViewCell& cell, int index);
 
     std::shared_ptr<Order> order_;

@@ -26,6 +26,7 @@
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/entry/menu/MenuViewController.h"
 #include "screens/entry/order/OrderScreens.h"
+#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -84,8 +85,16 @@ void OrderViewController::cancelAndRefreshOrders() {
 }
 
 void OrderViewController::cancel() {
-    if (session()->isGranted("CANCEL_ORDER")) cancelAndRefreshOrders();
-    else alert("Alert", localized(kNoAccess), "Ok");
+    if (!session()->isGranted("CANCEL_ORDER")) return alert("Alert", localized(kNoAccess), "Ok");
+    // Lines not sent yet are lost with the screen: the person says so first.
+    const auto lines = order() ? order()->activeSelections() : std::vector<SelectionPtr>{};
+    const bool unsent = std::any_of(lines.begin(), lines.end(),
+                                    [](const SelectionPtr& line) { return line->new_() || line->newQuantity() > 0; });
+    if (!unsent) return cancelAndRefreshOrders();
+    showAnswered(AlertView::make(localized("Confirmation"),
+                                 localized("The items not sent will be lost. Cancel the changes?"), localized("No"),
+                                 {localized("Yes")}),
+                 kCancelUnsentTag);
 }
 
 // ---- send
@@ -111,8 +120,12 @@ void OrderViewController::send() {
 bool OrderViewController::sendViaTavlo() {
     Error error;
     const bool sent = order()->send(*session(), &error);
-    if (error.isSet()) {
-        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
+    if (error.isSet() && sent) {
+        // The order went; only its ticket did not print.
+        logFailure("Unable to announce order: %@", error);
+        kitchenTicketFailed(error, order(), sharedSession());
+    } else if (error.isSet()) {
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "OK");
         logFailure("Unable to send order: %@", error);
     }
     return sent;
@@ -136,7 +149,7 @@ bool OrderViewController::sendViaGateway() {
             alert("Error",
                   error.isSet() ? error.localizedDescription()
                                 : format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway),
-                  "Cancel");
+                  "OK");
         }
     } else if (error.isSet()) {
         alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
@@ -191,7 +204,7 @@ bool OrderViewController::totalOrderNow() {
 
 void OrderViewController::pay() {
     if (!session()->isGranted("PAY")) {
-        alert("Alert", localized(kNoAccess), "Cancel");
+        alert("Alert", localized(kNoAccess), "OK");
         return;
     }
     Error error;
@@ -219,8 +232,17 @@ void OrderViewController::pay() {
 
 void OrderViewController::paid() {
     dismissPresented();
+    readOrderAgain();
     if (isPad()) setupScreen();
     refresh();
+}
+
+// The pay screen and the payment list store what they changed, the list on its own copy of the
+// order (a void, a payment taken from "New Payment"): the screen shows the order as stored.
+void OrderViewController::readOrderAgain() {
+    if (!order() || !order()->remoteId()) return;
+    if (ManagedObjectPtr stored = context()->fetchFirst("Order", "remoteId == %@", *order()->remoteId()))
+        order()->read(*stored);
 }
 
 // ---- the quick cash payment
@@ -261,19 +283,22 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     ActivityIndicator::refresh(localized("Sending"));
     const int32_t due = order()->getDue();
     const int32_t amount = std::min(tendered, due);
-    const int32_t change = tendered > due ? tendered - due : 0;
+    // What is tendered above the due pays the automatic gratuity still owed, the rest is change.
+    const int32_t gratuity = std::clamp(tendered - amount, 0, unpaidGratuity());
+    const int32_t change = tendered - amount - gratuity;
     if (auto refused = Payment::verify(Payment::kCash, drawerId, Utils::formatCurrency(tendered),
-                                       Utils::formatCurrency(amount), std::nullopt, std::nullopt, std::nullopt, nullptr,
-                                       *session())) {
+                                       Utils::formatCurrency(amount), Utils::formatCurrency(gratuity), std::nullopt,
+                                       std::nullopt, nullptr, *session())) {
         alert("Error", *refused, "Ok");
         ActivityIndicator::hide();
         return;
     }
     auto payment = Payment::initWithSession(*session(), drawerId, order()->name(), Payment::kCash, amount, 0, change, 0,
-                                            0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
+                                            gratuity, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
     order()->addPayment(payment);
     const std::optional<Date> wasClosed = order()->closed();
-    if (order()->needsCashAutoClose(*session()) && !order()->hasOpenTab()) order()->setClosed(Date::now());
+    if (isSettled() && order()->needsCashAutoClose(*session()) && !order()->hasOpenTab())
+        order()->setClosed(Date::now());
     Error error;
     if (!order()->send(*session(), &error)) {
         alert("Unexpected Error", error.localizedDescription(), "Ok");
@@ -285,15 +310,14 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     }
     bool failed = false;
     if (error.isSet()) {
-        alert("Error", error.localizedDescription(), "Ok");
+        kitchenTicketFailed(error, order(), sharedSession());
         failed = true;
     }
-    if (change - payment->gratuity() >= 1) {
-        alert("Change Due",
-              format("%@: %@\n%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
-                     localized("Amount"), Utils::formatCurrency(amount), localized("Change"),
-                     Utils::formatCurrency(change)),
-              "Ok");
+    if (change >= 1) {
+        std::string message = format("%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
+                                     localized("Amount"), Utils::formatCurrency(amount));
+        if (gratuity >= 1) message += format("\n%@: %@", localized("Gratuity and/or Tip"), Utils::formatCurrency(gratuity));
+        alert("Change Due", message + format("\n%@: %@", localized("Change"), Utils::formatCurrency(change)), "Ok");
     }
     const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
     if (printer && payment->drawerId()) {
@@ -308,14 +332,12 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     const bool skipCopy = storeFlag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") ||
                           (quickSale() && storeFlag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
     if (!failed && !skipCopy) {
-        Error printError;
         if (!printer) {
-            alert("Error", localized("No printer configured"), "Cancel");
-        } else if (!printer->open(&printError)) {
-            alert("Error", printError.localizedDescription(), "Cancel");
+            alert("Error", localized("No printer configured"), "OK");
         } else {
-            ReceiptHelper::printPayment(*payment, *order(), false, false, *session(), nullptr, *printer);
-            printer->close();
+            ReceiptJob::print(printer, [payment, order = order(), session = sharedSession()](PrinterStream& stream) {
+                ReceiptHelper::printPayment(*payment, *order, false, false, *session, nullptr, stream);
+            });
         }
     }
     setupScreen();
@@ -328,11 +350,12 @@ void OrderViewController::close() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Closing"));
     const int32_t due = order()->getDue();
-    if (due >= 1) alert("Error", localized("Unable to close. Order has to be paid"), "Cancel");
-    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "Cancel");
+    if (due >= 1 || (due == 0 && unpaidGratuity() >= 1))
+        alert("Error", localized("Unable to close. Order has to be paid"), "OK");
+    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "OK");
     else if (order()->hasOpenTab())
-        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "Cancel");
-    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "Cancel");
+        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "OK");
+    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "OK");
     else if (order()->new_() && order()->isEmpty()) cancelAndRefreshOrders();
     else if (session()->isLite()) closeViaTavlo();
     else closeViaGateway();
@@ -380,7 +403,7 @@ void OrderViewController::closeViaGateway() {
                                   localized("Would you like to select a different terminal as gateway?")),
                            kCloseGatewayTag);
     } else {
-        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "Cancel");
+        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "OK");
     }
     refresh();
 }
@@ -411,6 +434,9 @@ void OrderViewController::amountPressed(Control& tapped) {
 
 void OrderViewController::alertClicked(AlertView& answered, int index) {
     switch (answered.tag()) {
+    case kCancelUnsentTag:
+        if (index == 1) cancelAndRefreshOrders();
+        return;
     case kRemoveDiscountTag:
         if (index == 1) removeTappedDiscount();
         return;
@@ -427,6 +453,9 @@ void OrderViewController::alertClicked(AlertView& answered, int index) {
     case kPrintOrEmailTag:
         if (index == 1) print();
         else if (index == 2) emailPrompt();
+        return;
+    case kEmailFailedTag:
+        if (index == 1) print();
         return;
     case kPrintTargetTag: {
         if (index < 1) return;

@@ -296,7 +296,7 @@ void OrderViewController::someButtonTouched() {
     toolbar->setAutoresizingMask(Autoresizing::FlexibleWidth);
     toolbar->setItems({BarButtonItem::system(SystemItem::Cancel, [this](BarButtonItem&) { closeServerPicker(); }),
                        BarButtonItem::flexibleSpace(),
-                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { closeServerPicker(); })});
+                       BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { transferToPickedServer(); })});
     pickerPanel_->addSubview(toolbar);
     serverPicker_ = std::make_shared<PickerView>(Rect(0, toolbarHeight, bounds.width(), pickerHeight));
     serverPicker_->setAutoresizingMask(Autoresizing::FlexibleWidth);
@@ -320,8 +320,14 @@ std::optional<std::string> OrderViewController::titleForRow(PickerView&, int row
     return servers_[serverIdsOrdered_[row]];
 }
 
-void OrderViewController::didSelectRow(PickerView&, int row, int) {
-    chooseServer(row);
+// Turning the wheel only marks a server: Done transfers the order, Cancel leaves it as it was.
+void OrderViewController::didSelectRow(PickerView&, int, int) {}
+
+void OrderViewController::transferToPickedServer() {
+    const int row = serverPicker_ ? serverPicker_->selectedRow(0) : -1;
+    if (row >= 0 && row < static_cast<int>(serverIdsOrdered_.size()) && order() &&
+        order()->serverId() != serverIdsOrdered_[row])
+        chooseServer(row);
     closeServerPicker();
 }
 
@@ -336,8 +342,9 @@ void OrderViewController::newOrderPrompts() {
             if (seatView()) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
             if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
         }
-    } else if (seatView() && order()->orderType() == kTakeOut) {
-        promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
+    } else {
+        // A table order always asks when the store forces a guest count: it starts with none.
+        if (seatView() && order()->orderType() == kTakeOut) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
         if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
     }
     promptForMenu_ = !isPad();
@@ -541,14 +548,18 @@ void OrderViewController::setupScreen() {
         }
         std::shared_ptr<Order> fresh = createOrder(nullptr);
         if (!fresh) {
-            alert("Error", localized("Unable to create new order, verify the device has space available"), "Cancel");
+            alert("Error", localized("Unable to create new order, verify the device has space available"), "OK");
             TAVLO_LOG("Unable to create new order (%@)", std::string());
             cancelAndRefreshOrders();
             return;
         }
         setOrder(fresh);
         remoteId_ = fresh->remoteId();
-        if (menuView_) menuView_->setOrder(fresh);
+        if (menuView_) {
+            // The lines the menu added belong to the sale that closed: its undo list starts empty.
+            menuView_->setOrder(fresh);
+            menuView_->forgetActions();
+        }
         setTitleButton(fresh->name().value_or(""));
         newOrderPrompts();
         promptAsNeeded();
@@ -556,17 +567,21 @@ void OrderViewController::setupScreen() {
         return;
     }
     if (order()->new_()) promptAsNeeded();
-    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
     refresh();
 }
 
-int32_t OrderViewController::dueShown() const {
-    const int32_t unpaidGratuity = order()->getGratuity() - order()->getGratuityPaid();
-    return order()->getDue() + std::max(0, unpaidGratuity);
+int32_t OrderViewController::unpaidGratuity() const {
+    return std::max(0, order()->getGratuity() - order()->getGratuityPaid());
 }
+
+int32_t OrderViewController::dueShown() const { return order()->getDue() + unpaidGratuity(); }
+
+bool OrderViewController::isSettled() const { return order()->getDue() == 0 && unpaidGratuity() == 0; }
 
 void OrderViewController::refresh() {
     if (!order()) return;
+    // The menu beside the order on the pad renames it too (a delivery's customer).
+    if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
     const int sign = order()->orderType() == kRefund ? -1 : 1;
     auto show = [this](const char* name, int64_t cents) {
         if (Label* shown = label(name)) shown->setText(Utils::formatCurrency(cents));
@@ -578,7 +593,7 @@ void OrderViewController::refresh() {
     show("due", dueShown());
     tableView().reloadData();
     if (btnPrint_) btnPrint_->setEnabled(!order()->isEmpty());
-    if (Button* close = button("close")) close->setEnabled(order()->getDue() < 1);
+    if (Button* close = button("close")) close->setEnabled(order()->getDue() < 0 || isSettled());
     if (!quickSale()) return;
     if (Button* total = button("totalButton"))
         if (boolValue(DBHelper::getStoreValue("QS_SHOW_TOTAL_BUTTON", context())) && order()->modified())
@@ -650,15 +665,9 @@ void OrderViewController::orderDetails() {
 }
 
 void OrderViewController::replaceOrder(const std::shared_ptr<Order>& replaced) {
-    if (replaced && order()) {
-        const auto kept = replaced->activeSelections();
-        for (const SelectionPtr& selection : order()->activeSelections()) {
-            const bool found = std::any_of(kept.begin(), kept.end(), [&](const SelectionPtr& other) {
-                return other->remoteId() == selection->remoteId();
-            });
-            if (!found) order()->removeSelection(selection, session()->userId(), session());
-        }
-    }
+    // The split screen sent the order as it left it, its moved lines voided there (once, their
+    // stock kept): the screen shows it as stored.
+    if (replaced) readOrderAgain();
     refresh();
 }
 

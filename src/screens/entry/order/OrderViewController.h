@@ -47,7 +47,8 @@ public:
     static constexpr const char* kInterfaceName = "OrderView";
     // Alert tags: what an alert's answer leads to.
     static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
-                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99;
+                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99, kEmailFailedTag = 95;
+    static constexpr int kCancelUnsentTag = 91;
 
     OrderViewController();
     ~OrderViewController() override;
@@ -93,9 +94,10 @@ public:
     // The order details' and split screen's answer.
     void replaceOrder(const std::shared_ptr<Order>& order);
     void chooseServer(int row);
-    // The server picker under the screen (the server item opens it); choosing a row transfers the
-    // order at once, Cancel and Done only close it.
+    // The server picker under the screen (the server item opens it); Done transfers the order to
+    // the server on the wheel, Cancel closes it with the order as it was.
     void someButtonTouched();
+    void transferToPickedServer();
     void closeServerPicker();
     ui::PickerView* serverPicker() const { return serverPicker_.get(); }
     int numberOfComponents(ui::PickerView&) override { return 1; }
@@ -113,6 +115,8 @@ public:
     bool totalOrderNow();
     void pay();
     void paid();
+    // Reads the order again from the store, where the pay screen and the payment list left it.
+    void readOrderAgain();
     void exactAmount();
     void upAmount();
     void payAmount(int32_t cents);
@@ -131,7 +135,11 @@ public:
     void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
     void emailPrompt();
     void email(const std::optional<std::string>& address);
+    // The order's whole ticket (every line still on it) printed for the kitchen again.
     void announce();
+    // A lite send whose kitchen ticket did not print: the order went, the kitchen does not know.
+    // The alert says so and offers to print the whole ticket again (as `announce`).
+    static void kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order, std::shared_ptr<Session> session);
 
 private:
     ObjectContext* context() const;
@@ -158,8 +166,12 @@ private:
     void presentSheet(const std::shared_ptr<ui::ViewController>& screen, bool inNavigation);
     void dismissSheet();
     void dismissPresented();
+    // The automatic gratuity not paid yet (never below 0).
+    int32_t unpaidGratuity() const;
     // The due the due label shows: the order's due and its unpaid gratuity.
     int32_t dueShown() const;
+    // Nothing left to pay: neither due nor unpaid gratuity.
+    bool isSettled() const;
     std::vector<std::pair<std::string, std::string>> drawersByName();
     // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
     void offerOtherGateways(const std::string& title, const std::string& message, int tag);

@@ -3,6 +3,7 @@
 #include "screens/entry/order/OrderViewController.h"
 
 #include "core/order/Order.h"
+#include "core/order/Selection.h"
 #include "core/ports/Announcer.h"
 #include "core/ports/PrinterStream.h"
 #include "core/records/Customer.h"
@@ -20,6 +21,7 @@
 #include "printing/ReceiptHelper.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/prompts/TextViewController.h"
+#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/exchange/OrderDocument.h"
 
@@ -37,11 +39,30 @@ void logFailure(const char* message, const Error& error) {
     else TAVLO_LOG_MAIL(message, error.localizedDescription());
 }
 
+// Every line still on the order with all its units new: the ticket of the whole order.
+std::shared_ptr<Order> wholeTicket(const Order& order) {
+    std::shared_ptr<Order> ticket = order.clone();
+    for (const SelectionPtr& line : ticket->getSelections()) {
+        line->setVoidedQuantity(0);
+        if (!line->deleted()) line->setNewQuantity(line->quantity());
+    }
+    return ticket;
+}
+
+// Prints the whole ticket; answers the failure, unset when every printer took it.
+Error printTicketAgain(const Order& order, Session& session) {
+    Error error;
+    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session))
+        announcer->announce(*wholeTicket(order), &error);
+    if (error.isSet()) logFailure("Unable to announce order: %@", error);
+    return error;
+}
+
 } // namespace
 
 void OrderViewController::printCommand() {
     if (!session()->isGranted("PRINT_ORDER")) {
-        alert("Error", localized("You do not have the required access"), "Cancel");
+        alert("Error", localized("You do not have the required access"), "OK");
         return;
     }
     if (boolValue(DBHelper::getStoreValue("EMAIL_RECEIPTS", context())))
@@ -63,16 +84,12 @@ void OrderViewController::printLocally() {
     if (!totalOrderNow()) return;
     const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
     if (!printer) {
-        alert("Alert", localized("No printer configured"), "Cancel");
+        alert("Alert", localized("No printer configured"), "OK");
         return;
     }
-    Error error;
-    if (!printer->open(&error)) {
-        alert("Error", error.localizedDescription(), "Cancel");
-        return;
-    }
-    ReceiptHelper::printReceipt(*order(), *session(), nullptr, *printer);
-    printer->close();
+    ReceiptJob::print(printer, [order = order(), session = sharedSession()](PrinterStream& stream) {
+        ReceiptHelper::printReceipt(*order, *session, nullptr, stream);
+    });
 }
 
 OrderViewController::PrintTargets OrderViewController::printTargets() {
@@ -95,7 +112,7 @@ void OrderViewController::printViaGateway(const std::string& message) {
     std::vector<std::string> names;
     for (const auto& printer : targets.printers) names.push_back(printer->text("name").value_or(""));
     for (const auto& terminal : targets.terminals) names.push_back(terminal->text("name").value_or(""));
-    if (names.empty()) alert("Alert", localized("No terminal available to print to"), "Cancel");
+    if (names.empty()) alert("Alert", localized("No terminal available to print to"), "OK");
     else alert("Alert", message, "Cancel", kPrintTargetTag, names);
 }
 
@@ -157,7 +174,7 @@ void OrderViewController::email(const std::optional<std::string>& address) {
     const auto from = DBHelper::getStoreValue("EMAIL_FROM", moc);
     if (!from) {
         alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
-              "Cancel");
+              "OK");
         return;
     }
     Error error;
@@ -167,27 +184,40 @@ void OrderViewController::email(const std::optional<std::string>& address) {
         return;
     }
     EmailPrinter mail(*address, *from, session()->storeName(), session()->storeId(), session()->password(), nullptr);
-    Error openError;
-    if (!mail.open(&openError)) {
-        alert("Error", openError.localizedDescription(), "Cancel");
-    } else {
+    Error mailError;
+    if (mail.open(&mailError)) {
         ReceiptHelper::printReceipt(*order(), *session(), nullptr, mail);
         mail.close();
+        mailError = mail.lastError();
     }
     tableView().reloadData();
+    if (mailError.isSet())
+        showAnswered(AlertView::make(localized("Unable to e-mail receipt"),
+                                     format("%@\n%@", mailError.localizedDescription(),
+                                            localized("Would you like the receipt printed instead?")),
+                                     localized("OK"), {localized("Print")}),
+                     kEmailFailedTag);
 }
 
 void OrderViewController::announce() {
-    std::unique_ptr<Announcer> announcer = Announcer::initWithSession(*session());
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Announcing"));
-    Error error;
-    if (announcer) announcer->announce(*order(), &error);
-    if (error.isSet()) {
-        alert("Error", error.localizedDescription(), "Ok");
-        logFailure("Unable to announce order: %@", error);
-    }
+    Error error = printTicketAgain(*order(), *session());
     ActivityIndicator::hide();
+    if (error.isSet()) kitchenTicketFailed(error, order(), sharedSession());
+}
+
+void OrderViewController::kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order,
+                                              std::shared_ptr<Session> session) {
+    auto shown = AlertView::make(
+        localized("Kitchen ticket"),
+        format("%@: %@", localized("Sent, but the kitchen ticket did not print"), error.localizedDescription()),
+        localized("OK"), {localized("Print ticket again")});
+    shown->setClickHandler([order, session](AlertView&, int index) {
+        if (index != 1) return;
+        if (Error again = printTicketAgain(*order, *session); again.isSet()) kitchenTicketFailed(again, order, session);
+    });
+    shown->show();
 }
 
 } // namespace tavlo::screens
