@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace tavlo {
 namespace {
 
@@ -19,6 +21,8 @@ class LiteCardDayTest : public test::HandlerServerFixture {
 protected:
     void SetUp() override {
         HandlerServerFixture::SetUp();
+        // The gateway keeps its charges at the real time: the terminal's day runs at it too.
+        clock().set(Date(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()));
         gateway.start();
         setConfig("PAYMENT_CREDIT_HOST", "LARCH");
         for (const auto& [key, value] : std::map<std::string, std::string>{
@@ -83,6 +87,7 @@ TEST_F(LiteCardDayTest, ADayWithCardSalesCloses) {
     payByCard("R2", 1450);
     ASSERT_EQ(gateway.kept().size(), 2u);
 
+    clock().advance(60);
     ASSERT_TRUE(session->closeStore(&error)) << error.localizedDescription();
     EXPECT_FALSE(session->isStoreOpen());
     EXPECT_EQ(gateway.requestCount("CaptureAll"), 1u);

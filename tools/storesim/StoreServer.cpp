@@ -444,7 +444,7 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
         for (const auto& entry : h.orders) children += entry.second;
         for (const auto& entry : h.cash) children += entry.second;
     } else if (kind == "cashInCashDrawer") {
-        children = keepCashIn(doc, what, jobs);
+        keepCashIn(doc, what, jobs);
     } else if (kind == "cashOutCashDrawer") {
         keepCashOut(doc, what);
     } else if (kind == "getCustomers") {
@@ -557,7 +557,7 @@ std::optional<std::string> StoreServer::settle() {
     return reply(element("error", "Unable to settle the card batch (" + outcome.text + ")"));
 }
 
-std::string StoreServer::keepCashIn(xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs) {
+void StoreServer::keepCashIn(xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs) {
     Held& h = *held_;
     long cents = 0;
     for (xmlNodePtr count : XmlHelper::getChildRun(what, "cashInBreakDown"))
@@ -575,7 +575,6 @@ std::string StoreServer::keepCashIn(xmlDocPtr doc, xmlNodePtr what, std::vector<
                 StorePrinters(*catalogue_).cashIn(doc, what, kept.get(), xmlDocGetRootElement(kept.get())))
             jobs.push_back(std::move(*slip));
     }
-    return record;
 }
 
 void StoreServer::keepCashOut(xmlDocPtr doc, xmlNodePtr what) {
