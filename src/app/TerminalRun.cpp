@@ -115,6 +115,8 @@ int TerminalRun::run() {
             else
                 std::printf("tavlo: %s; the first screen is in %s\n", noDisplay.localizedDescription().c_str(),
                             firstScreenPath.c_str());
+            // Out at once, also into a pipe: whoever waits for the first screen reads it now.
+            std::fflush(stdout);
             if (const ui::AlertView* alert = app->frontAlert())
                 std::printf("tavlo: it shows \"%s\": %s\n", alert->title().value_or("").c_str(),
                             alert->message().value_or("").c_str());

@@ -1,6 +1,8 @@
 #include "printerlib/NetFunctions.h"
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FdSource.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/Sockets.h"
 #include "printerlib/Trace.h"
@@ -17,6 +19,7 @@ namespace tavlo::printerlib {
 
 namespace {
 
+constexpr double kWorkerPause = 0.1;
 constexpr int kLookupAttempts = 3;
 
 double secondsSince(Date start) { return Date::now().secondsSince(start); }
@@ -204,6 +207,41 @@ long NetFunctions::receive(uint8_t* buffer, long size, float timeout, long retry
 
 bool NetFunctions::isConnected() { return descriptor() != nullptr; }
 
+void NetFunctions::addWorker() {
+    std::shared_ptr<Descriptor> open = descriptor();
+    if (!open) return;
+    std::weak_ptr<Descriptor> watched = open;
+    auto source = std::make_shared<std::weak_ptr<FdSource>>();
+    auto watch = FdSource::create(
+        open->fd, FdSource::Read,
+        [this, watched, source](unsigned) {
+            std::shared_ptr<Descriptor> still = watched.lock();
+            if (!still || still != descriptor()) return;
+            // A look without taking anything: the read thread keeps the bytes; only an end counts.
+            uint8_t byte = 0;
+            if (::recv(still->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+                broken(ECONNRESET);
+                return;
+            }
+            // Bytes the read thread has not taken yet: look again a little later.
+            RunLoop::main().performAfterDelay(kWorkerPause, [source] {
+                if (auto again = source->lock()) again->enable(FdSource::Read);
+            });
+        },
+        false);
+    *source = watch;
+    {
+        std::lock_guard lock(slock_);
+        if (worker_) worker_->invalidate();
+        worker_ = watch;
+    }
+    RunLoop::main().addSource(watch, {RunLoop::commonModes});
+}
+
+void NetFunctions::removeWorker() { disconnect(false); }
+
+void NetFunctions::worker() { RunLoop::current().run(); }
+
 void NetFunctions::broken(int code) {
     Error error(ErrorDomain, code, std::strerror(code));
     report([error](InterfaceFunctionsDelegate& d) { d.didBeBrokenConnection(error); });
@@ -213,10 +251,13 @@ void NetFunctions::broken(int code) {
 void NetFunctions::disconnect(bool notify) {
     std::lock_guard monitor(monitor_);
     std::shared_ptr<Descriptor> open;
+    std::shared_ptr<FdSource> watching;
     {
         std::lock_guard lock(slock_);
         open.swap(socket_);
+        watching.swap(worker_);
     }
+    if (watching) watching->invalidate();
     if (open) {
         // Ends a wait of another thread on it now; the descriptor goes with the last user.
         ::shutdown(open->fd, SHUT_RDWR);

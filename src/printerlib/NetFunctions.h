@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 
+namespace tavlo {
+class FdSource;
+}
+
 namespace tavlo::printerlib {
 
 // The transport to a printer on the network: one IPv4 TCP connection. Sends and receives block
@@ -56,6 +60,14 @@ public:
     bool isConnected() override;
     void disconnect(bool notify) override;
 
+    // Watches the open socket from the main run loop (common modes): a printer that closes the
+    // connection is then found without a read, as a broken connection. Nothing when closed.
+    void addWorker();
+    // Closes the connection as disconnect does, without telling the delegate.
+    void removeWorker();
+    // Runs the calling thread's run loop until it is stopped.
+    static void worker();
+
     // Dotted IPv4 text of the first non-loopback address of the interface so named; "" without.
     static std::string addressForInterface(const std::string& name);
     static std::string localWiFiAddress();
@@ -90,6 +102,7 @@ private:
     mutable std::mutex slock_;        // guards socket_
     std::recursive_mutex monitor_;    // connecting and closing
     std::shared_ptr<Descriptor> socket_;
+    std::shared_ptr<FdSource> worker_;  // under slock_
 };
 
 } // namespace tavlo::printerlib

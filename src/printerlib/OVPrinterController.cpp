@@ -187,7 +187,7 @@ void OVPrinterController::disconnectThread(std::shared_ptr<iController> m, long 
     // lives.
     while (!ending_) {
         long result = m->checkPrinter(1);
-        if (result == OVL_SUCCESS || result == SOCKET_ERROR || result == OVL_WRITE_ERROR) break;
+        if (result == OVL_SUCCESS || result == SOCKET_ERROR) break;
         if (seconds > 0 && Date::now().secondsSince(start) >= static_cast<double>(seconds)) break;
         Clock::currentShared()->sleepFor(kStepSeconds);
     }

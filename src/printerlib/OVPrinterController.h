@@ -17,9 +17,9 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tavlo::printerlib {

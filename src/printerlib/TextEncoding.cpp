@@ -1,6 +1,5 @@
 #include "printerlib/TextEncoding.h"
 
-#include <array>
 #include <cerrno>
 #include <iconv.h>
 #include <map>

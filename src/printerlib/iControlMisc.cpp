@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace tavlo::printerlib {
 
@@ -122,11 +123,23 @@ PixelImage iControlMisc::rotateImage(const PixelImage& image, ImageOrientation o
     return upright;
 }
 
+PixelImage iControlMisc::rotateImage(const PixelImage& image, ImageOrientation orientation, float width, float height) {
+    if (image.isNull() || width < 1 || height < 1) return {};
+    // The upright picture fills width x height, or height x width when it was stored sideways.
+    const bool sideways = isSideways(orientation);
+    return scaleImage(rotateImage(image, orientation), static_cast<long>(sideways ? height : width),
+                      static_cast<long>(sideways ? width : height));
+}
+
 PixelImage iControlMisc::resizeImage(const PixelImage& image, float width) {
     if (image.isNull() || width < 1) return {};
     const long targetWidth = static_cast<long>(width);
     const long targetHeight =
         std::max(1L, std::lround(static_cast<double>(image.height()) * targetWidth / image.width()));
+    return scaleImage(image, targetWidth, targetHeight);
+}
+
+PixelImage iControlMisc::scaleImage(const PixelImage& image, long targetWidth, long targetHeight) {
     long size = 0;
     std::vector<uint8_t> pixels = rgbaDataFromImage(image, targetWidth, targetHeight, &size);
     // Back to straight alpha, as pictures hold it.
@@ -136,6 +149,14 @@ PixelImage iControlMisc::resizeImage(const PixelImage& image, float width) {
             pixels[i + c] = alpha == 0 ? 0 : toByte(pixels[i + c] * 255.0 / alpha);
     }
     return PixelImage(static_cast<int>(targetWidth), static_cast<int>(targetHeight), std::move(pixels));
+}
+
+std::optional<PixelImage> iControlMisc::imageNamed(const std::string& name) {
+    const std::filesystem::path resources(TAVLO_RESOURCES_DIR);
+    for (const std::filesystem::path& folder : {resources / "images", resources}) {
+        if (auto image = PixelImage::fromFile(folder / name, nullptr)) return image;
+    }
+    return std::nullopt;
 }
 
 long iControlMisc::leveledColor(long grey, long level, bool ignoreWhite) {

@@ -3,6 +3,8 @@
 #include "platform/graphics/PixelImage.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <span>
 #include <vector>
 
@@ -47,14 +49,25 @@ public:
     static std::vector<uint8_t> rgbaDataFromImage(const PixelImage& image, long width, long height, long* size);
     // The picture turned upright as its orientation says.
     static PixelImage rotateImage(const PixelImage& image, ImageOrientation orientation);
+    // The same, drawn width x height (height x width for the sideways orientations).
+    static PixelImage rotateImage(const PixelImage& image, ImageOrientation orientation, float width, float height);
     // The picture scaled to `width`, its height in proportion.
     static PixelImage resizeImage(const PixelImage& image, float width);
+    // The picture scaled to width x height.
+    static PixelImage scaleImage(const PixelImage& image, long width, long height);
+    // A picture of the terminal's resources (resources/images, then resources) by its file name.
+    static std::optional<PixelImage> imageNamed(const std::string& name);
 
     // The threshold of a level: level x 255 / 100, truncated.
     static long threshold(long level) { return level * 255 / 100; }
     // 1 (a dot) when one of the colours is at most the level's threshold, else 0; white (all
     // three 255) is 0 at every level.
     static int getMonoDotWithRed(long red, long green, long blue, long level);
+    // The same for a pixel with alpha: a pixel that would print prints only when its opacity is
+    // at most the threshold.
+    static int getMonoDotWithRed(long red, long green, long blue, long level, long opacity);
+    // A dot of the 8-dot column bands, which print every pixel they are given: always 1.
+    static int get8bitMonoDot(long, long) { return 1; }
     // A grey adjusted for a level: above 50 lighter, below 50 darker (2.55 per step), limited to
     // 0..255; with `ignoreWhite`, white stays white at levels up to 50.
     static long leveledColor(long grey, long level, bool ignoreWhite);

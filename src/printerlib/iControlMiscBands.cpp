@@ -93,6 +93,11 @@ int iControlMisc::getMonoDotWithRed(long red, long green, long blue, long level)
     return anyColourAtMost(red, green, blue, threshold(level)) ? 1 : 0;
 }
 
+int iControlMisc::getMonoDotWithRed(long red, long green, long blue, long level, long opacity) {
+    if (getMonoDotWithRed(red, green, blue, level) == 0) return 0;
+    return threshold(level) >= opacity ? 1 : 0;
+}
+
 std::vector<uint8_t> iControlMisc::makeMonoGsvData(std::span<const uint8_t> pixels, long width, long height,
                                                    long level, bool splitHeight) {
     if (!fits(pixels, width, height)) return {};

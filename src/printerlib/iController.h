@@ -173,8 +173,7 @@ public:
     // The premultiplied RGBA pixels of a picture scaled to the printed width (-1 or more than
     // maxWidth: maxWidth), its height in proportion; `size` receives the pixel size. Pictures are
     // printed as their pixels stand: turn one upright first (iControlMisc::rotateImage; a file
-    // printed by printBitmap is turned as it says). Empty
-    // when there is nothing to draw.
+    // printed by printBitmap is turned as it says). Empty when there is nothing to draw.
     std::vector<uint8_t> getRGBDatafromOptimizationImage(const PixelImage& image, long width, long level,
                                                          RasterSize* size) const;
     virtual long printBitmapWithImage(const PixelImage& image, long width, long level);

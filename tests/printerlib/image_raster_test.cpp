@@ -281,6 +281,31 @@ TEST(ImageRaster, ResizeKeepsTheProportionsAndStraightAlpha) {
     EXPECT_EQ(resized.rgba(), solid(5, 2, 255, 255, 255, 128));
 }
 
+TEST(ImageRaster, TheOperationsNoPrintingPathUses) {
+    // Rotated into a size: a picture stored sideways fills the size turned.
+    const PixelImage stored(4, 2, solid(4, 2, 0, 0, 0, 255));
+    const PixelImage upright = iControlMisc::rotateImage(stored, ImageOrientation::Right, 10, 20);
+    EXPECT_EQ(upright.width(), 20);
+    EXPECT_EQ(upright.height(), 10);
+    const PixelImage same = iControlMisc::rotateImage(stored, ImageOrientation::Down, 10, 20);
+    EXPECT_EQ(same.width(), 10);
+    EXPECT_EQ(same.height(), 20);
+    EXPECT_TRUE(iControlMisc::rotateImage(stored, ImageOrientation::Up, 0, 5).isNull());
+
+    // With opacity: nothing for a light pixel; a dark one only when the threshold reaches its
+    // opacity.
+    EXPECT_EQ(iControlMisc::getMonoDotWithRed(255, 255, 255, 100, 0), 0);
+    EXPECT_EQ(iControlMisc::getMonoDotWithRed(10, 200, 200, 50, 100), 1);
+    EXPECT_EQ(iControlMisc::getMonoDotWithRed(10, 200, 200, 50, 200), 0);
+    EXPECT_EQ(iControlMisc::get8bitMonoDot(255, 0), 1);
+
+    // The terminal's own pictures by name.
+    const std::optional<PixelImage> button = iControlMisc::imageNamed("blueButton.png");
+    ASSERT_TRUE(button);
+    EXPECT_GT(button->width(), 0);
+    EXPECT_FALSE(iControlMisc::imageNamed("no-such-picture.png"));
+}
+
 TEST(ImageRaster, ABufferTooSmallForItsSizeGivesNothing) {
     const Bytes pixels = solid(2, 2, 0, 0, 0, 255);
     EXPECT_TRUE(iControlMisc::makeMonoGsvData(pixels, 2, 3, 50, false).empty());

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <chrono>
 #include <sys/socket.h>
 #include <thread>
@@ -106,6 +108,42 @@ TEST_F(NetFunctionsTest, ThePrinterClosingGivesZeroAndClosesTheConnection) {
     EXPECT_EQ(events.events,
               (std::vector<std::string>{"willConnect", "didConnect", "didBeBrokenConnection", "didDisconnect"}));
     EXPECT_EQ(events.errors.at(0).domain(), "OVL");
+}
+
+TEST_F(NetFunctionsTest, AWatchedConnectionIsFoundClosedWithoutARead) {
+    int peer = connectToListener();
+    net.addWorker();
+    ASSERT_EQ(::send(peer, "AB", 2, 0), 2);  // bytes nobody has read yet are left where they are
+    RunLoop::main().runFor(0.3);
+    EXPECT_TRUE(net.isConnected());
+    std::vector<uint8_t> buffer(2);
+    EXPECT_EQ(net.recv(buffer.data(), 2, 1.0f), 2);
+    ::close(peer);
+    ASSERT_TRUE(test::runMainUntil([&] { return !net.isConnected(); }));
+    ASSERT_TRUE(test::runMainUntil([&] { return events.events.size() >= 4; }));
+    EXPECT_EQ(events.events[2], "didBeBrokenConnection");
+}
+
+TEST_F(NetFunctionsTest, RemovingTheWorkerClosesWithoutTellingAndWorkerRunsTheThreadsLoop) {
+    int peer = connectToListener();
+    net.addWorker();
+    net.removeWorker();
+    EXPECT_FALSE(net.isConnected());
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(events.events, (std::vector<std::string>{"willConnect", "didConnect"}));
+    ::close(peer);
+
+    std::atomic<RunLoop*> loop{nullptr};
+    std::thread thread([&] {
+        loop = &RunLoop::current();
+        NetFunctions::worker();
+    });
+    while (!loop) std::this_thread::yield();
+    bool ran = false;
+    loop.load()->perform([&] { ran = true; }, true);
+    EXPECT_TRUE(ran);
+    loop.load()->stop();
+    thread.join();
 }
 
 TEST_F(NetFunctionsTest, ARefusedConnectReportsWithTheLibrarysDomain) {

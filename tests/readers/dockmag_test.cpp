@@ -196,14 +196,23 @@ TEST_F(DockMagTest, ForegroundReconnectsOnlyAfterBackgroundWhileConnected) {
     EXPECT_EQ(fake->sessionsOpened(*reader), 3);
 }
 
-TEST_F(DockMagTest, SerialReaderOnAPseudoTerminalConnectsSwipesAndLeaves) {
+// A serial reader at 9600 baud on a pseudo-terminal, listed under a link of its own.
+class SerialDockMagTest : public DockMagTest {
+protected:
+    void SetUp() override {
+        DockMagTest::SetUp();
+        std::filesystem::create_symlink(device.devicePath(), link);
+        serial = SerialAccessories::create({{link, 9600, "dock reader", {kReaderProtocol}}});
+        serial->rescan();
+    }
+
     test::TempHome home;
     test::PseudoTerminalPeer device;
-    auto link = home.path() / "ttyReader";
-    std::filesystem::create_symlink(device.devicePath(), link);
-    auto serial = SerialAccessories::create({{link, 9600, "dock reader", {kReaderProtocol}}});
-    serial->rescan();
+    std::filesystem::path link = home.path() / "ttyReader";
+    std::shared_ptr<SerialAccessories> serial;
+};
 
+TEST_F(SerialDockMagTest, SerialReaderOnAPseudoTerminalConnectsSwipesAndLeaves) {
     DockMag dockMag;
     ASSERT_TRUE(dockMag.dockMagConnected());
     EXPECT_EQ(notes.connectedTo()->name(), "dock reader");
@@ -225,13 +234,7 @@ void sendInPieces(test::PseudoTerminalPeer& device, const std::string& bytes, si
     }
 }
 
-TEST_F(DockMagTest, SerialSwipeSentInPiecesIsOneNotificationOfItsCardData) {
-    test::TempHome home;
-    test::PseudoTerminalPeer device;
-    auto link = home.path() / "ttyReader";
-    std::filesystem::create_symlink(device.devicePath(), link);
-    auto serial = SerialAccessories::create({{link, 9600, "dock reader", {kReaderProtocol}}});
-    serial->rescan();
+TEST_F(SerialDockMagTest, SerialSwipeSentInPiecesIsOneNotificationOfItsCardData) {
     DockMag dockMag;
     ASSERT_TRUE(dockMag.dockMagConnected());
 

@@ -79,6 +79,9 @@ TEST(PaymentsWiringTest, APaymentVoidedInTheListReopensTheDueOnTheOrderScreen) {
     auto& list = t.h.visible<OrderPaymentsViewController>();
     EXPECT_EQ(t.h.swipeDelete(list.tableView(), {0, 0}), "Void");
     ASSERT_TRUE(t.h.hasAlert());
+    t.h.clickAlert("Void");
+    t.h.runUntilIdle();
+    ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().message(), "Payment was voided");
     acknowledgeAlerts(t);
     t.h.tap("Cancel");

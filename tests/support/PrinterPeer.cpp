@@ -82,13 +82,11 @@ bool PrinterPeer::sendToClient(const PrinterBytes& bytes) {
 }
 
 void PrinterPeer::closeClient() {
-    std::lock_guard lock(mutex_);
-    if (client_ >= 0) {
-        ::shutdown(client_, SHUT_RDWR);
-        ::close(client_);
-        client_ = -1;
-    }
-    changed_.notify_all();
+    std::unique_lock lock(mutex_);
+    if (client_ < 0) return;
+    // The serving thread may be reading the descriptor: it sees the end and closes it itself.
+    ::shutdown(client_, SHUT_RDWR);
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return client_ < 0; });
 }
 
 std::vector<PrinterBytes> PrinterPeer::connections() const {

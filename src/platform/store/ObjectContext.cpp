@@ -18,6 +18,25 @@ struct ObjectContext::QueryCacheEntry {
     SqlStatement* statement = nullptr;
 };
 
+namespace {
+
+using LinkIndex = std::unordered_map<int64_t, std::vector<ManagedObject*>>;
+
+// The changed objects by the key their to-one `r` holds. A relationship is indexed from the first
+// read of one of its lists (made then from the entity's changed objects) until the next save, so a
+// load that reads no list keeps no index.
+const LinkIndex& linksOf(std::unordered_map<const RelationshipDescription*, LinkIndex>& indexes,
+                         const std::vector<ManagedObject*>& changedOfEntity, const RelationshipDescription& r,
+                         const std::function<int64_t(const ManagedObject&)>& keyOf) {
+    auto [indexed, made] = indexes.try_emplace(&r);
+    if (made)
+        for (ManagedObject* o : changedOfEntity)
+            if (int64_t key = keyOf(*o)) indexed->second[key].push_back(o);
+    return indexed->second;
+}
+
+} // namespace
+
 ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store) : store_(std::move(store)) {
     if (!store_) throw std::invalid_argument("A context needs a store");
     size_t entities = model().entities().size();
@@ -121,8 +140,10 @@ void ObjectContext::unindexLinks(ManagedObject& object) {
 }
 
 void ObjectContext::linkMoved(ManagedObject& object, const RelationshipDescription& r, int64_t from, int64_t to) {
-    if (from == to || !listsInverse(r)) return;
-    auto& byKey = changedByLink_[&r];
+    if (from == to) return;
+    auto indexed = changedByLink_.find(&r);
+    if (indexed == changedByLink_.end()) return;  // not indexed: no list of it read since the last save
+    auto& byKey = indexed->second;
     if (from) {
         auto list = byKey.find(from);
         if (list != byKey.end()) {
@@ -308,10 +329,12 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetch(const std::vector<ManagedO
 void ObjectContext::addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner) {
     if (r.storedByInverse) {
         // Changed objects count by their current key, stored or not.
-        if (auto byKey = changedByLink_.find(r.inverse); byKey != changedByLink_.end())
-            if (auto linked = byKey->second.find(owner); linked != byKey->second.end())
-                for (ManagedObject* o : linked->second)
-                    if (!o->deleted_) st.members.insert(o->primaryKey_);
+        const RelationshipDescription& link = *r.inverse;
+        const LinkIndex& byKey = linksOf(changedByLink_, changedByEntity_[link.source->index()], link,
+                                         [&](const ManagedObject& o) { return o.toOnes_[link.index]; });
+        if (auto linked = byKey.find(owner); linked != byKey.end())
+            for (ManagedObject* o : linked->second)
+                if (!o->deleted_) st.members.insert(o->primaryKey_);
     } else {
         for (int64_t pk : st.added) st.members.insert(pk);
         for (int64_t pk : st.removed) st.members.erase(pk);

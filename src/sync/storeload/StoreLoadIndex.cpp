@@ -29,9 +29,51 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
     t.rows.reserve(stored.size());
     for (ManagedObjectPtr& row : stored) {
         std::optional<std::string> text;
-        if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.emplace(Key(*key), std::move(row));
+        if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.set(*key, std::move(row));
     }
     return tables_.emplace(std::string(entity), std::move(t)).first->second;
+}
+
+void StoreLoadIndex::Rows::reserve(size_t rows) {
+    entries_.reserve(rows);
+    size_t slots = 16;
+    while (slots < 2 * rows) slots *= 2;
+    if (slots > slots_.size()) rehash(slots);
+}
+
+size_t StoreLoadIndex::Rows::slotOf(const Probe& key) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = key.hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.entry == 0 || (slot.hash == key.hash && entries_[slot.entry - 1].key == key)) return i;
+    }
+}
+
+ManagedObjectPtr* StoreLoadIndex::Rows::find(const Probe& key) {
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[slotOf(key)];
+    return slot.entry ? &entries_[slot.entry - 1].row : nullptr;
+}
+
+void StoreLoadIndex::Rows::set(const Probe& key, ManagedObjectPtr row) {
+    if (2 * (entries_.size() + 1) > slots_.size()) rehash(std::max<size_t>(16, 2 * slots_.size()));
+    Slot& slot = slots_[slotOf(key)];
+    if (slot.entry) {
+        entries_[slot.entry - 1].row = std::move(row);
+        return;
+    }
+    entries_.push_back({Key(key), std::move(row)});
+    slot = {key.hash, static_cast<uint32_t>(entries_.size())};
+}
+
+void StoreLoadIndex::Rows::rehash(size_t slots) {
+    slots_.assign(slots, Slot{});
+    const size_t mask = slots - 1;
+    for (size_t e = 0; e < entries_.size(); ++e) {
+        size_t i = entries_[e].key.hash & mask;
+        while (slots_[i].entry) i = (i + 1) & mask;
+        slots_[i] = {entries_[e].key.hash, static_cast<uint32_t>(e + 1)};
+    }
 }
 
 void StoreLoadIndex::hash(Probe& p) {
@@ -81,13 +123,13 @@ StoreLoadIndex::Probe StoreLoadIndex::keyOf(const Table& t, std::initializer_lis
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
                                       std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    auto found = t.rows.find(keyOf(t, values));
-    if (found == t.rows.end()) return nullptr;
-    if (found->second->isDeleted() || !found->second->managedObjectContext()) {
-        t.rows.erase(found);
+    ManagedObjectPtr* found = t.rows.find(keyOf(t, values));
+    if (!found || !*found) return nullptr;
+    if ((*found)->isDeleted() || !(*found)->managedObjectContext()) {
+        found->reset();  // let go: the key may serve a new row
         return nullptr;
     }
-    return found->second;
+    return *found;
 }
 
 ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initializer_list<std::string_view> keys,
@@ -104,7 +146,7 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
             row->setToOne(t.keys[i], target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
         }
     }
-    t.rows.insert_or_assign(Key(key), row);
+    t.rows.set(key, row);
     return row;
 }
 

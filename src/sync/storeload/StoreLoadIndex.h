@@ -47,9 +47,8 @@ public:
 private:
     // A row's key: the primary keys of its to-ones (in the order the table's keys give, 0 for
     // none or unused) and the attribute's text, with its hash worked out once. A look-up probes
-    // with the same parts over the caller's text, so it makes no string; the hash is kept in the
-    // key, so a step along a bucket's chain compares numbers before texts and never hashes again.
-    // A row whose key attribute is nil is not indexed: no look-up names nil.
+    // with the same parts over the caller's text, so it makes no string. A row whose key
+    // attribute is nil is not indexed: no look-up names nil.
     struct Probe {
         int64_t rows[2] = {0, 0};
         std::string_view text;
@@ -57,27 +56,43 @@ private:
     };
     struct Key {
         explicit Key(const Probe& p) : rows{p.rows[0], p.rows[1]}, text(p.text), hash(p.hash) {}
+        bool operator==(const Probe& p) const {
+            return hash == p.hash && rows[0] == p.rows[0] && rows[1] == p.rows[1] && text == p.text;
+        }
         int64_t rows[2];
         std::string text;
         size_t hash;
     };
-    struct KeyHash {
-        using is_transparent = void;
-        size_t operator()(const Key& k) const noexcept { return k.hash; }
-        size_t operator()(const Probe& p) const noexcept { return p.hash; }
-    };
-    struct KeyEqual {
-        using is_transparent = void;
-        template <class A, class B>
-        bool operator()(const A& a, const B& b) const noexcept {
-            return a.hash == b.hash && a.rows[0] == b.rows[0] && a.rows[1] == b.rows[1] &&
-                   std::string_view(a.text) == std::string_view(b.text);
-        }
+    // The rows of one table by key, in open addressing: a slot holds an entry's number beside
+    // its hash, so a look-up reads one slot or a few neighbours, and an entry only on a hash
+    // match (a chained map reads a bucket, a node before the chain and each node on it).
+    class Rows {
+    public:
+        void reserve(size_t rows);
+        // The row stored under the key (null when it was let go), or null when none is.
+        ManagedObjectPtr* find(const Probe& key);
+        void set(const Probe& key, ManagedObjectPtr row);
+
+    private:
+        struct Slot {
+            size_t hash = 0;
+            uint32_t entry = 0;  // 0: empty, else the entry's index + 1
+        };
+        struct Entry {
+            Key key;
+            ManagedObjectPtr row;
+        };
+        // The slot of the key's entry, or the empty slot where it goes.
+        size_t slotOf(const Probe& key) const;
+        void rehash(size_t slots);
+
+        std::vector<Slot> slots_;  // a power of two, at most half full
+        std::vector<Entry> entries_;
     };
     struct Table {
         std::vector<std::string> keys;
         std::vector<bool> relation;  // per key: a to-one (else an attribute)
-        std::unordered_map<Key, ManagedObjectPtr, KeyHash, KeyEqual> rows;
+        Rows rows;
     };
     Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);
     // The row's key (nil when its key attribute is nil); `text` holds its text meanwhile.
