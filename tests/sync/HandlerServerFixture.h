@@ -4,9 +4,12 @@
 #include "StoreServerFixture.h"
 #include "core/ports/CardBatch.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Session.h"
+#include "payments/PaymentHandlerFactory.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/OrderQueue.h"
+#include "sync/handlers/StoreHandler.h"
 #include "xml/XmlHelper.h"
 
 #include <chrono>
@@ -94,6 +97,28 @@ protected:
     static std::string noSaleDocument(const std::string& drawer) {
         return *XmlHelper::getXmlNoSale(std::string("u5"), std::string("T1"), drawer, Date::now(), std::nullopt);
     }
+    // The terminal as its own till (lite mode) as after a sign-in: the card handlers on the store,
+    // the store and order handlers queueing and running, and a session of u5 on T1 with the
+    // terminal's credentials.
+    std::unique_ptr<Session> startLiteTerminal() {
+        setConfig("TAVLO_LITE", "YES");
+        PaymentHandlerFactory::initWithMOC(context());
+        StoreHandler::releaseInstance();
+        OrderHandler::releaseInstance();
+        auto storeHandler = StoreHandler::getInstance(DBHelper::sharedStore(), server->url(), std::nullopt, 60, true);
+        storeHandler->setOperations({});
+        handler = OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), 60, true);
+        storeHandler->start();
+        handler->start();
+        handler->waitForOpenReports();
+        auto session = std::make_unique<Session>(context());
+        session->setUserId("u5");
+        session->setTerminalId("T1");
+        session->setStoreId("1");
+        session->setPassword("secret");
+        return session;
+    }
+
     // A business day, open; `reported` when the server has accepted its open.
     ManagedObjectPtr openDay(bool reported) {
         ManagedObjectPtr day = context()->insert("StoreBatch");

@@ -30,21 +30,7 @@ protected:
             link->setToOne("terminal", terminal);
             link->setToOne("cashDrawer", drawer);
         }
-        setConfig("TAVLO_LITE", "YES");
-        PaymentHandlerFactory::initWithMOC(context());
-        StoreHandler::releaseInstance();
-        OrderHandler::releaseInstance();
-        auto storeHandler = StoreHandler::getInstance(DBHelper::sharedStore(), server->url(), std::nullopt, 60, true);
-        storeHandler->setOperations({});
-        handler = OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), 60, true);
-        storeHandler->start();
-        handler->start();
-        handler->waitForOpenReports();
-        session = std::make_unique<Session>(context());
-        session->setUserId("u5");
-        session->setTerminalId("T1");
-        session->setStoreId("1");
-        session->setPassword("secret");
+        session = startLiteTerminal();
         ASSERT_TRUE(session->isLite());
     }
     void TearDown() override {

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace tavlo {
 namespace {
 
@@ -19,28 +21,16 @@ class LiteCardDayTest : public test::HandlerServerFixture {
 protected:
     void SetUp() override {
         HandlerServerFixture::SetUp();
+        // The gateway keeps its charges at the real time: the terminal's day runs at it too.
+        clock().set(Date(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()));
         gateway.start();
-        setConfig("TAVLO_LITE", "YES");
         setConfig("PAYMENT_CREDIT_HOST", "LARCH");
         for (const auto& [key, value] : std::map<std::string, std::string>{
                  {"HOST_LARCH_CAPTURE_URL", gateway.captureUrl()}, {"HOST_LARCH_DETAILS_URL", gateway.detailsUrl()},
                  {"HOST_LARCH_USER", "demo"}, {"HOST_LARCH_PASSWORD", "demo"}, {"HOST_LARCH_RP", "1"},
                  {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}})
             setConfig(key, value);
-        PaymentHandlerFactory::initWithMOC(context());
-        StoreHandler::releaseInstance();
-        OrderHandler::releaseInstance();
-        auto storeHandler = StoreHandler::getInstance(DBHelper::sharedStore(), server->url(), std::nullopt, 60, true);
-        storeHandler->setOperations({});
-        handler = OrderHandler::getInstance(DBHelper::sharedStore(), server->url(), 60, true);
-        storeHandler->start();
-        handler->start();
-        handler->waitForOpenReports();
-        session = std::make_unique<Session>(context());
-        session->setUserId("u5");
-        session->setTerminalId("T1");
-        session->setStoreId("1");
-        session->setPassword("secret");
+        session = startLiteTerminal();
     }
     void TearDown() override {
         StoreHandler::releaseInstance();
@@ -97,6 +87,7 @@ TEST_F(LiteCardDayTest, ADayWithCardSalesCloses) {
     payByCard("R2", 1450);
     ASSERT_EQ(gateway.kept().size(), 2u);
 
+    clock().advance(60);
     ASSERT_TRUE(session->closeStore(&error)) << error.localizedDescription();
     EXPECT_FALSE(session->isStoreOpen());
     EXPECT_EQ(gateway.requestCount("CaptureAll"), 1u);

@@ -8,6 +8,7 @@
 #include "TicketText.h"
 #include "core/order/Order.h"
 #include "core/session/IDBroker.h"
+#include "xml/XmlHelper.h"
 #include "support/LoopbackListener.h"
 #include "support/LoopbackPrinter.h"
 #include "sync/exchange/CommHelper.h"
@@ -139,6 +140,37 @@ TEST_F(DemoServerTest, AnOrderReadBackKeepsItsItemsTaxExemptions) {
     EXPECT_EQ(back[0]->getSelections()[0]->defaultTaxExemptions(), std::vector<std::string>{"Liquor Tax"});
     EXPECT_TRUE(back[0]->getSelections()[1]->defaultTaxExemptions().empty());
     EXPECT_EQ(back[0]->getTotal(), total);
+}
+
+// A drawer cashed in at the server: the float's slip prints and the drawer opens; the order data
+// holds the drawer's record, closed by its cash out.
+TEST_F(DemoServerTest, ACashInPrintsItsSlipKicksTheDrawerAndIsInTheOrderData) {
+    Error error;
+    ASSERT_TRUE(CommHelper::send(server->url(), std::string("U-MANAGER"),
+                                 XmlHelper::getXmlCashInCD("U-MANAGER", "T1", {{"1", "10000"}}, "D-1", std::nullopt,
+                                                           receipt.url()),
+                                 context(), false, &error))
+        << error.localizedDescription();
+    const std::vector<std::string> slips = paper(receipt, 1);
+    ASSERT_EQ(slips.size(), 1u);
+    EXPECT_NE(slips[0].find("Cash In\nFront drawer\nSam Rivera"), std::string::npos) << slips[0];
+    EXPECT_NE(slips[0].find("100.00\n"), std::string::npos) << slips[0];
+    EXPECT_NE(slips[0].find("[drawer 1 opened]"), std::string::npos) << slips[0];
+    ASSERT_EQ(server->requestCount("cashInCashDrawer"), 1u);
+
+    ASSERT_TRUE(CommHelper::send(server->url(), std::string("U-MANAGER"),
+                                 XmlHelper::getXmlCashOutCD("U-MANAGER", "T1", {{"1", 9500}}, 1, "D-1", std::nullopt,
+                                                            std::nullopt, receipt.url()),
+                                 context(), false, &error));
+    XmlDocPtr data = CommHelper::getRecords("getOrderData", server->url(), std::string("1"), std::string("secret"),
+                                            std::nullopt, XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd",
+                                                                                   std::nullopt),
+                                            5, context(), &error);
+    ASSERT_TRUE(data) << error.localizedDescription();
+    xmlNodePtr cash = XmlHelper::getFirstChildNode(xmlDocGetRootElement(data.get()), "cashInOut");
+    ASSERT_TRUE(cash);
+    EXPECT_EQ(XmlHelper::getNodeValue(data.get(), cash, "cashInAmount"), "10000");
+    EXPECT_EQ(XmlHelper::getNodeValue(data.get(), cash, "cashOutAmount"), "9500");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "CardCharges.h"
+#include "ElementText.h"
 
 #include <httplib.h>
 #include <openssl/evp.h>
@@ -78,24 +79,6 @@ std::optional<std::vector<unsigned char>> unbase64(std::string text) {
     return out;
 }
 
-std::string child(xmlDocPtr doc, xmlNodePtr parent, const char* name) {
-    return XmlHelper::getNodeValue(doc, parent, name).value_or("");
-}
-
-long number(const std::string& text) {
-    try {
-        return text.empty() ? 0 : std::stol(text);
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
-std::string dollars(long cents) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
-    return text;
-}
-
 std::string field(const std::string& name, const std::string& value) {
     return name + "=" + httplib::detail::encode_query_param(value);
 }
@@ -135,19 +118,19 @@ CardCharges::CardCharges(std::string gatewayUrl, std::string user, std::string p
 
 CardCharges::Outcome CardCharges::charge(xmlDocPtr doc, xmlNodePtr payment, const std::string& orderName) const {
     auto card = [&](const char* name) {
-        std::string sealed = child(doc, payment, name);
+        std::string sealed = childText(doc, payment, name);
         return sealed.empty() ? std::string() : decrypt(sealed).value_or("");
     };
     const std::string number = card("accountNumber"), track2 = card("track2");
     if (number.empty() && track2.empty()) return {false, "", "Unable to read the card's number", "", ""};
-    const long tip = tavlo::storesim::number(child(doc, payment, "tip")) + tavlo::storesim::number(child(doc, payment, "gratuity"));
-    const long amount = tavlo::storesim::number(child(doc, payment, "subTotal")) + tip;
-    std::string ext = "<TipAmt>" + dollars(tip) + "</TipAmt><InvNum>" + XmlStreamWriter::escape(orderName) + "</InvNum>";
+    const long tip = childNumber(doc, payment, "tip") + childNumber(doc, payment, "gratuity");
+    const long amount = childNumber(doc, payment, "subTotal") + tip;
+    std::string ext = "<TipAmt>" + amountText(tip) + "</TipAmt><InvNum>" + XmlStreamWriter::escape(orderName) + "</InvNum>";
     std::string body = field("UserName", user_) + "&" + field("Password", password_) + "&" + field("TransType", "Sale") + "&" +
                        field("CardNum", number) + "&" + field("ExpDate", card("expDate")) + "&" +
-                       field("MagData", track2) + "&" + field("NameOnCard", child(doc, payment, "paymentName")) + "&" +
-                       field("Amount", dollars(amount)) + "&" + field("InvNum", orderName) + "&PNRef=&" +
-                       field("Zip", child(doc, payment, "zipCode")) + "&Street=&" +
+                       field("MagData", track2) + "&" + field("NameOnCard", childText(doc, payment, "paymentName")) + "&" +
+                       field("Amount", amountText(amount)) + "&" + field("InvNum", orderName) + "&PNRef=&" +
+                       field("Zip", childText(doc, payment, "zipCode")) + "&Street=&" +
                        field("CVNum", card("cardSecurityCode")) + "&" + field("ExtData", ext);
     return post(body);
 }
@@ -169,11 +152,11 @@ CardCharges::Outcome CardCharges::post(const std::string& body) const {
     XmlDocPtr reply = XmlHelper::parse(result->body);
     xmlNodePtr root = reply ? xmlDocGetRootElement(reply.get()) : nullptr;
     if (result->status != 200 || !root) return {false, "", "The card gateway's answer could not be read", "", ""};
-    const std::string code = child(reply.get(), root, "Result");
+    const std::string code = childText(reply.get(), root, "Result");
     if (code == "0")
-        return {true, code, "", child(reply.get(), root, "AuthCode"), child(reply.get(), root, "PNRef")};
-    std::string text = child(reply.get(), root, "Message");
-    if (text.empty()) text = child(reply.get(), root, "RespMSG");
+        return {true, code, "", childText(reply.get(), root, "AuthCode"), childText(reply.get(), root, "PNRef")};
+    std::string text = childText(reply.get(), root, "Message");
+    if (text.empty()) text = childText(reply.get(), root, "RespMSG");
     if (text.empty()) text = "Declined";
     return {false, code, text, "", ""};
 }

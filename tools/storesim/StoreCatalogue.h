@@ -25,6 +25,8 @@ struct StoreCatalogue {
     std::vector<Printer> printers;
     std::map<std::string, std::string> preparations;  // id -> name
     std::map<std::string, std::string> users;         // id -> first and last name
+    std::map<std::string, std::string> drawers;       // id -> name
+    std::map<std::string, int> drawerPins;            // id -> the pin its till kicks it through
     // (menuId, recipeId) of an item -> the names of the taxes it is exempt from
     std::map<std::pair<std::string, std::string>, std::vector<std::string>> exemptions;
 

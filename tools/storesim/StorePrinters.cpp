@@ -1,4 +1,5 @@
 #include "StorePrinters.h"
+#include "ElementText.h"
 
 #include "core/order/Order.h"
 #include "platform/foundation/Error.h"
@@ -15,25 +16,7 @@ namespace {
 constexpr size_t kWidth = 42;  // characters on a line of the demo's 80 mm paper
 constexpr int kConnectSeconds = 3;
 
-std::string text(xmlDocPtr doc, xmlNodePtr node, const char* name) {
-    return XmlHelper::getNodeValue(doc, node, name).value_or("");
-}
-
 std::string attribute(xmlNodePtr node, const char* name) { return XmlHelper::getAttributeValue(node, name).value_or(""); }
-
-long number(const std::string& value) {
-    try {
-        return value.empty() ? 0 : std::stol(value);
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
-std::string money(long cents) {
-    char out[32];
-    std::snprintf(out, sizeof out, "%s%ld.%02ld", cents < 0 ? "-" : "", std::labs(cents) / 100, std::labs(cents) % 100);
-    return out;
-}
 
 // The label on the left, the amount on the right of one line.
 std::string columns(const std::string& left, const std::string& right) {
@@ -75,41 +58,41 @@ void kitchenLines(xmlNodePtr parent, std::vector<std::pair<xmlNodePtr, std::stri
 std::vector<StorePrinters::Job> StorePrinters::kitchenTickets(xmlDocPtr doc, xmlNodePtr order,
                                                               std::map<std::string, long>& announced) const {
     std::vector<Job> jobs;
-    if (text(doc, order, "doNotAnnounce") == "true") return jobs;
+    if (childText(doc, order, "doNotAnnounce") == "true") return jobs;
     std::vector<std::pair<xmlNodePtr, std::string>> lines;
     kitchenLines(order, lines, "");
     std::map<const StoreCatalogue::Printer*, std::vector<Line>> tickets;
     for (const auto& [s, combo] : lines) {
         const std::string id = attribute(s, "remoteId");
-        const long wanted = attribute(s, "action") == "delete" ? 0 : number(text(doc, s, "quantity"));
+        const long wanted = attribute(s, "action") == "delete" ? 0 : childNumber(doc, s, "quantity");
         const long had = announced.contains(id) ? announced[id] : 0;
         if (wanted == had) continue;
         const StoreCatalogue::Printer* printer = nullptr;
         for (const StoreCatalogue::Printer& p : catalogue_.printers)
-            if (p.recipes.contains(text(doc, s, "recipeId"))) printer = &p;
+            if (p.recipes.contains(childText(doc, s, "recipeId"))) printer = &p;
         announced[id] = wanted;
         if (!printer || printer->url.empty()) continue;
         std::vector<Line>& ticket = tickets[printer];
-        std::string name = text(doc, s, "selectionName") + (combo.empty() ? "" : " (" + combo + ")");
+        std::string name = childText(doc, s, "selectionName") + (combo.empty() ? "" : " (" + combo + ")");
         if (wanted < had) {
             ticket.push_back({"VOID " + std::to_string(had - wanted) + " x " + name, true});
             continue;
         }
         ticket.push_back({std::to_string(wanted - had) + " x " + name, true});
         for (xmlNodePtr prep : children(s, "preparation")) {
-            auto known = catalogue_.preparations.find(text(doc, prep, "preparationId"));
-            ticket.push_back({"    " + (known == catalogue_.preparations.end() ? text(doc, prep, "preparationId") : known->second)});
+            auto known = catalogue_.preparations.find(childText(doc, prep, "preparationId"));
+            ticket.push_back({"    " + (known == catalogue_.preparations.end() ? childText(doc, prep, "preparationId") : known->second)});
         }
         for (xmlNodePtr side : children(s, "side"))
             for (xmlNodePtr sideLine : children(side, "selection"))
-                ticket.push_back({"    + " + text(doc, sideLine, "selectionName")});
-        if (std::string comment = text(doc, s, "comment"); !comment.empty()) ticket.push_back({"    \"" + comment + "\""});
+                ticket.push_back({"    + " + childText(doc, sideLine, "selectionName")});
+        if (std::string comment = childText(doc, s, "comment"); !comment.empty()) ticket.push_back({"    \"" + comment + "\""});
     }
-    auto server = catalogue_.users.find(text(doc, order, "serverId"));
+    auto server = catalogue_.users.find(childText(doc, order, "serverId"));
     const std::string type = Order::typeUILabel(Order::typeFromXMLLabel(attribute(order, "type")));
     for (auto& [printer, ticketLines] : tickets) {
         Job job{printer->name, printer->url, {{printer->name, true}}, std::nullopt};
-        job.lines.push_back({text(doc, order, "orderName"), true});
+        job.lines.push_back({childText(doc, order, "orderName"), true});
         job.lines.push_back({columns(type, now())});
         if (server != catalogue_.users.end()) job.lines.push_back({"Server: " + server->second});
         job.lines.push_back({kRule});
@@ -120,47 +103,64 @@ std::vector<StorePrinters::Job> StorePrinters::kitchenTickets(xmlDocPtr doc, xml
 }
 
 std::optional<StorePrinters::Job> StorePrinters::receipt(xmlDocPtr held, xmlNodePtr heldOrder) const {
-    const std::string url = text(held, heldOrder, "printerUrl");
-    if (text(held, heldOrder, "print") != "true" || url.empty()) return std::nullopt;
+    const std::string url = childText(held, heldOrder, "printerUrl");
+    if (childText(held, heldOrder, "print") != "true" || url.empty()) return std::nullopt;
     Job job{"receipt printer", url, {{catalogue_.storeName, true}}, std::nullopt};
-    if (std::string drawer = text(held, heldOrder, "cashDrawerUrl"); !drawer.empty()) job.drawer = static_cast<int>(number(drawer));
-    job.lines.push_back({text(held, heldOrder, "orderName")});
-    auto server = catalogue_.users.find(text(held, heldOrder, "serverId"));
+    if (XmlHelper::getFirstChildNode(heldOrder, "cashDrawerUrl"))
+        job.drawer = static_cast<int>(childNumber(held, heldOrder, "cashDrawerUrl"));
+    job.lines.push_back({childText(held, heldOrder, "orderName")});
+    auto server = catalogue_.users.find(childText(held, heldOrder, "serverId"));
     job.lines.push_back({columns(server == catalogue_.users.end() ? "" : server->second, now())});
     job.lines.push_back({kRule});
     for (xmlNodePtr s : children(heldOrder, "selection")) {
-        const long net = number(text(held, s, "total")) - number(text(held, s, "tax"));
-        job.lines.push_back({columns(text(held, s, "quantity") + " " + text(held, s, "selectionName"), money(net))});
+        const long net = childNumber(held, s, "total") - childNumber(held, s, "tax");
+        job.lines.push_back({columns(childText(held, s, "quantity") + " " + childText(held, s, "selectionName"), amountText(net))});
         for (xmlNodePtr side : children(s, "side"))
             for (xmlNodePtr sideLine : children(side, "selection"))
-                job.lines.push_back({"  + " + text(held, sideLine, "selectionName")});
+                job.lines.push_back({"  + " + childText(held, sideLine, "selectionName")});
         if (xmlNodePtr comp = XmlHelper::getFirstChildNode(s, "comp"))
-            job.lines.push_back({"  " + text(held, comp, "compName")});
+            job.lines.push_back({"  " + childText(held, comp, "compName")});
     }
-    const long total = number(text(held, heldOrder, "total")), tax = number(text(held, heldOrder, "tax"));
+    const long total = childNumber(held, heldOrder, "total"), tax = childNumber(held, heldOrder, "tax");
     job.lines.push_back({kRule});
-    job.lines.push_back({columns("Subtotal", money(total - tax))});
-    job.lines.push_back({columns("Tax", money(tax))});
-    job.lines.push_back({columns("Total", money(total)), true});
+    job.lines.push_back({columns("Subtotal", amountText(total - tax))});
+    job.lines.push_back({columns("Tax", amountText(tax))});
+    job.lines.push_back({columns("Total", amountText(total)), true});
     long paid = 0;
     for (xmlNodePtr p : children(heldOrder, "payment")) {
-        if (!text(held, p, "voidBy").empty()) continue;
-        const long amount = number(text(held, p, "subTotal")) + number(text(held, p, "tip")) + number(text(held, p, "gratuity"));
-        paid += number(text(held, p, "subTotal"));
+        if (!childText(held, p, "voidBy").empty()) continue;
+        const long amount = childNumber(held, p, "subTotal") + childNumber(held, p, "tip") + childNumber(held, p, "gratuity");
+        paid += childNumber(held, p, "subTotal");
         std::string label = attribute(p, "type");
         if (!label.empty()) label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
-        if (std::string digits = text(held, p, "number"); !digits.empty()) label += " ..." + digits;
-        job.lines.push_back({columns(label, money(amount))});
-        if (long change = number(text(held, p, "change")); change > 0) job.lines.push_back({columns("Change", money(change))});
+        if (std::string digits = childText(held, p, "number"); !digits.empty()) label += " ..." + digits;
+        job.lines.push_back({columns(label, amountText(amount))});
+        if (long change = childNumber(held, p, "change"); change > 0) job.lines.push_back({columns("Change", amountText(change))});
     }
-    job.lines.push_back({columns("Due", money(total - paid > 0 ? total - paid : 0)), true});
+    job.lines.push_back({columns("Due", amountText(total - paid > 0 ? total - paid : 0)), true});
     job.lines.push_back({""});
     job.lines.push_back({"Thank you!"});
     return job;
 }
 
+std::optional<StorePrinters::Job> StorePrinters::cashIn(xmlDocPtr request, xmlNodePtr cashIn, xmlDocPtr record,
+                                                        xmlNodePtr cashInOut) const {
+    const std::string url = childText(request, cashIn, "printerUrl");
+    if (url.empty()) return std::nullopt;
+    const std::string drawer = childText(record, cashInOut, "cashDrawerId");
+    Job job{"receipt printer", url, {{catalogue_.storeName, true}, {"Cash In", true}}, std::nullopt};
+    auto name = catalogue_.drawers.find(drawer);
+    job.lines.push_back({name == catalogue_.drawers.end() ? drawer : name->second});
+    auto user = catalogue_.users.find(childText(record, cashInOut, "userId"));
+    job.lines.push_back({columns(user == catalogue_.users.end() ? "" : user->second, now())});
+    job.lines.push_back({kRule});
+    job.lines.push_back({columns("Float", amountText(childNumber(record, cashInOut, "cashInAmount"))), true});
+    if (auto pin = catalogue_.drawerPins.find(drawer); pin != catalogue_.drawerPins.end()) job.drawer = pin->second;
+    return job;
+}
+
 std::optional<StorePrinters::Job> StorePrinters::printRequest(xmlDocPtr doc, xmlNodePtr request) {
-    const std::string url = text(doc, request, "printerUrl");
+    const std::string url = childText(doc, request, "printerUrl");
     if (url.empty()) return std::nullopt;
     Job job{"printer", url, {}, std::nullopt};
     for (xmlNodePtr line : children(request, "line")) job.lines.push_back({XmlHelper::getValue(line, doc).value_or("")});

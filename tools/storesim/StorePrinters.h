@@ -39,6 +39,9 @@ public:
     // The receipt of the order as the server holds it, when the document it was last sent asks
     // for one (`print` with a `printerUrl`); the drawer of `cashDrawerUrl` is kicked with it.
     std::optional<Job> receipt(xmlDocPtr doc, xmlNodePtr order) const;
+    // The slip of a cash drawer's cash in (its `cashInOut` record as the server keeps it), on the
+    // request's `printerUrl`, with the drawer kicked for the float.
+    std::optional<Job> cashIn(xmlDocPtr request, xmlNodePtr cashIn, xmlDocPtr record, xmlNodePtr cashInOut) const;
     // The `line`s of a print request, on its `printerUrl`.
     static std::optional<Job> printRequest(xmlDocPtr doc, xmlNodePtr request);
 

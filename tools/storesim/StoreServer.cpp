@@ -1,5 +1,6 @@
 #include "StoreServer.h"
 #include "CardCharges.h"
+#include "ElementText.h"
 #include "OrderMerge.h"
 
 #include <httplib.h>
@@ -8,10 +9,12 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
 #include "xml/XmlStreamWriter.h"
@@ -45,10 +48,6 @@ bool hasElementChildren(xmlNodePtr node) {
     for (xmlNodePtr c = node->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE) return true;
     return false;
-}
-
-std::string text(xmlDocPtr doc, xmlNodePtr parent, const char* name) {
-    return XmlHelper::getNodeValue(doc, parent, name).value_or("");
 }
 
 std::string lower(std::string s) {
@@ -131,6 +130,8 @@ struct StoreServer::Held {
     std::map<std::string, CardPayment> dayCardPayments;   // payment remoteId -> what it holds
     bool dayOpen = true;
     std::map<std::string, long> announced;  // line remoteId -> the units the kitchen has
+    std::map<std::string, std::string> cash;  // the drawers' cashInOut records by id
+    long nextCashId = 1;
     std::vector<std::string> usersNotCashedOut;
     std::vector<ReceivedRequest> requests;
 };
@@ -382,7 +383,7 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
         children = keep(kind, doc.get(), what, whole, jobs);
     }
     if (kind == "getStoreData" && storeData) {
-        StoreDataRequest ask{text(doc.get(), what, "storeDateUpdated"), text(doc.get(), what, "menuDateUpdated"),
+        StoreDataRequest ask{childText(doc.get(), what, "storeDateUpdated"), childText(doc.get(), what, "menuDateUpdated"),
                              XmlHelper::getAttributeValue(what, "terminalId"),
                              request.has_header("association")
                                  ? std::optional<std::string>(request.get_header_value("association"))
@@ -429,18 +430,23 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
         for (const auto& [id, orderXml] : h.orders) {
             XmlDocPtr orderDoc = XmlHelper::parse(orderXml);
             xmlNodePtr o = xmlDocGetRootElement(orderDoc.get());
-            if (openOnly && text(orderDoc.get(), o, "closed") == "true") continue;
-            if (area && text(orderDoc.get(), o, "areaLocationId") != *area) continue;
+            if (openOnly && childText(orderDoc.get(), o, "closed") == "true") continue;
+            if (area && childText(orderDoc.get(), o, "areaLocationId") != *area) continue;
             children += summaryOf(orderXml);
         }
         // A plain request is also the one for whole orders: they follow the summaries.
         if (!openOnly && !area)
             for (const auto& entry : h.orders) children += entry.second;
     } else if (kind == "getOrder") {
-        auto it = h.orders.find(text(doc, what, "remoteId"));
+        auto it = h.orders.find(childText(doc, what, "remoteId"));
         if (it != h.orders.end()) children = it->second;
     } else if (kind == "getOrderData") {
         for (const auto& entry : h.orders) children += entry.second;
+        for (const auto& entry : h.cash) children += entry.second;
+    } else if (kind == "cashInCashDrawer") {
+        keepCashIn(doc, what, jobs);
+    } else if (kind == "cashOutCashDrawer") {
+        keepCashOut(doc, what);
     } else if (kind == "getCustomers") {
         for (const auto& entry : h.records["customer"]) children += entry.second;
     } else if (kind == "getStoreData") {
@@ -448,7 +454,7 @@ std::string StoreServer::keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr
     } else if (kind == "getPaymentRefs") {
         if (h.paymentRefs) {
             for (const std::string& ref : *h.paymentRefs) children += element("paymentRef", ref);
-        } else if (std::optional<std::string> tender = tenderLabel(text(doc, what, "paymentType"))) {
+        } else if (std::optional<std::string> tender = tenderLabel(childText(doc, what, "paymentType"))) {
             for (const auto& [id, payment] : h.dayCardPayments)
                 if (payment.type == *tender) children += element("paymentRef", payment.reference);
         }
@@ -491,7 +497,7 @@ void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodeP
     auto held = h.orders.find(remoteId);
     mergeOrder(doc, what, held == h.orders.end() ? std::string() : held->second);
     for (xmlNodePtr payment : XmlHelper::getChildRun(what, "payment")) {
-        std::string reference = text(doc, payment, "refNumber");
+        std::string reference = childText(doc, payment, "refNumber");
         if (reference.empty()) continue;
         std::string type = XmlHelper::getAttributeValue(payment, "type").value_or("");
         h.dayCardPayments[XmlHelper::getAttributeValue(payment, "remoteId").value_or("")] = {type, reference};
@@ -510,14 +516,14 @@ std::optional<std::string> StoreServer::charge(xmlDocPtr doc, xmlNodePtr order) 
         cards = cards_.get();
     }
     if (!cards) return std::nullopt;
-    const std::string orderName = text(doc, order, "orderName");
+    const std::string orderName = childText(doc, order, "orderName");
     for (xmlNodePtr payment : XmlHelper::getChildRun(order, "payment")) {
         if (XmlHelper::getAttributeValue(payment, "action").value_or("") != "add" ||
             XmlHelper::getAttributeValue(payment, "type").value_or("") != "credit" ||
-            !text(doc, payment, "approval").empty())
+            !childText(doc, payment, "approval").empty())
             continue;
         xmlNodePtr signature = XmlHelper::getFirstChildNode(payment, "signature");
-        if (!signature || withoutBlanks(text(doc, signature, "publicKey")) != CardCharges::publicKey())
+        if (!signature || withoutBlanks(childText(doc, signature, "publicKey")) != CardCharges::publicKey())
             return reply(element("error", KeyMismatchText) + element("publicKey", CardCharges::publicKey()));
         CardCharges::Outcome outcome = cards->charge(doc, payment, orderName);
         if (!outcome.approved) return reply(element("error", outcome.text));
@@ -549,6 +555,44 @@ std::optional<std::string> StoreServer::settle() {
     CardCharges::Outcome outcome = cards->settle();
     if (outcome.approved) return std::nullopt;
     return reply(element("error", "Unable to settle the card batch (" + outcome.text + ")"));
+}
+
+void StoreServer::keepCashIn(xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs) {
+    Held& h = *held_;
+    long cents = 0;
+    for (xmlNodePtr count : XmlHelper::getChildRun(what, "cashInBreakDown"))
+        cents += childNumber(doc, count, "amount") * childNumber(doc, count, "count");
+    const std::string id = "CIO-" + std::to_string(h.nextCashId++);
+    const std::string record =
+        "<cashInOut id=\"" + id + "\">" + element("cashDrawerId", childText(doc, what, "cashDrawerId")) +
+        element("userId", childText(doc, what, "userId")) + element("cashInAmount", std::to_string(cents)) +
+        element("cashInDate", XmlHelper::wireDate(Date::now())) +
+        element("cashInTerminalId", childText(doc, what, "cashInTerminalId")) + "</cashInOut>";
+    h.cash[id] = record;
+    if (catalogue_) {
+        XmlDocPtr kept = XmlHelper::parse(record);
+        if (std::optional<StorePrinters::Job> slip =
+                StorePrinters(*catalogue_).cashIn(doc, what, kept.get(), xmlDocGetRootElement(kept.get())))
+            jobs.push_back(std::move(*slip));
+    }
+}
+
+void StoreServer::keepCashOut(xmlDocPtr doc, xmlNodePtr what) {
+    Held& h = *held_;
+    const std::string drawer = childText(doc, what, "cashDrawerId");
+    long cents = 0;
+    for (xmlNodePtr count : XmlHelper::getChildRun(what, "cashOutBreakDown"))
+        cents += childNumber(doc, count, "amount") * childNumber(doc, count, "count");
+    for (auto& [id, record] : h.cash) {
+        XmlDocPtr kept = XmlHelper::parse(record);
+        xmlNodePtr cash = xmlDocGetRootElement(kept.get());
+        if (childText(kept.get(), cash, "cashDrawerId") != drawer || XmlHelper::getFirstChildNode(cash, "cashOutDate")) continue;
+        record = record.substr(0, record.size() - std::string("</cashInOut>").size()) +
+                 element("cashOutAmount", std::to_string(cents)) +
+                 element("cashOutDate", XmlHelper::wireDate(Date::now())) +
+                 element("cashOutTerminalId", childText(doc, what, "cashOutTerminalId")) +
+                 element("cashOutCount", childText(doc, what, "count")) + "</cashInOut>";
+    }
 }
 
 } // namespace tavlo::storesim

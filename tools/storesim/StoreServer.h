@@ -161,6 +161,10 @@ private:
     std::string keep(const std::string& kind, xmlDocPtr doc, xmlNodePtr what, std::optional<std::string>& whole,
                      std::vector<StorePrinters::Job>& jobs);
     void keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs);
+    // A drawer's cash in: its new record (which the order data answers), its slip and the
+    // drawer's kick. A cash out closes the drawer's open record.
+    void keepCashIn(xmlDocPtr doc, xmlNodePtr what, std::vector<StorePrinters::Job>& jobs);
+    void keepCashOut(xmlDocPtr doc, xmlNodePtr what);
     // Charges the order's new card payments at the card gateway, or answers why not (a reply of
     // its own). Outside the lock.
     std::optional<std::string> charge(xmlDocPtr doc, xmlNodePtr order);

@@ -75,6 +75,9 @@ private:
 constexpr size_t kUsers = 10, kRoles = 2, kTerminals = 2, kDrawers = 2, kPrinters = 2;
 constexpr size_t kAreas = 2, kLocationsPerArea = 10, kShapes = 4, kRecipeGroups = 5, kSchedules = 2;
 constexpr const char* kOpened = "1700000000000";
+// Where the generated printers are: a loopback port nothing listens on, so that printing to them
+// fails at once and reaches no one.
+constexpr const char* kNoPrinter = "127.0.0.1:9";
 
 std::string name(std::string_view prefix, size_t n) { return std::string(prefix) + " " + std::to_string(n); }
 
@@ -131,13 +134,15 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     o.close("comp");
     for (size_t d = 0; d < kDrawers; ++d) o.open("cashDrawer", "D", d).leaf("cashDrawerName", name("Drawer", d)).close("cashDrawer");
     for (size_t t = 0; t < kTerminals; ++t) {
-        // Each till has its address on the store's network, so payments can go through it.
+        // Each till has an address, so payments can go through it: on loopback, as nothing of a
+        // generated store is anywhere else.
         o.open("terminal", "T", t).leaf("terminalName", name("Till", t)).leaf("number", int64_t(t) + 1);
-        o.leaf("networkName", "10.0.0." + std::to_string(t + 20));
+        o.leaf("networkName", "127.0.0." + std::to_string(t + 20));
         o.leaf("log", "false").leaf("disabled", "false").ref("areaId", "A", t % kAreas);
         o.param("TS_UID", t == 0 ? firstTerminalDevice : "device-" + std::to_string(t));
-        o.param("TS_PRINTER_URL", "10.0.0." + std::to_string(t + 5));
-        o.open("terminalCashDrawer").ref("cashDrawerId", "D", t % kDrawers).leaf("url", "10.0.0.9:9100");
+        o.param("TS_PRINTER_URL", kNoPrinter);
+        // The link's url is the pin the till kicks its drawer through.
+        o.open("terminalCashDrawer").ref("cashDrawerId", "D", t % kDrawers).leaf("url", int64_t(t % kDrawers) + 1);
         o.close("terminalCashDrawer").close("terminal");
     }
     // Every role holds the first permission: every user may sign in. The last role holds them all,
@@ -196,7 +201,7 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
         o.close("recipe");
     }
     for (size_t p = 0; p < kPrinters; ++p) {
-        o.open("printer", "P", p).leaf("printerName", name("Printer", p)).leaf("url", "10.0.1." + std::to_string(p));
+        o.open("printer", "P", p).leaf("printerName", name("Printer", p)).leaf("url", kNoPrinter);
         for (size_t r = p; r < recipes && r < 40; r += kPrinters) o.ref("recipeId", "RC", r);
         o.close("printer");
     }
