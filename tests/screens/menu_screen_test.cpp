@@ -362,8 +362,9 @@ protected:
     MenuTerminal f;
 };
 
-TEST_F(MenuButtonsTest, ThirteenItemsFillThreeRowsOfFourAndStartASecondScreenful) {
-    // Paddings that leave room for 3 rows of 4 on the phone's 320 x 372 points under the bars.
+TEST_F(MenuButtonsTest, ThirteenItemsFillThreeRowsOfThreeWholeColumnsAndStartASecondScreenful) {
+    // Paddings that leave room for 3 rows of 3 whole columns on the phone's 320 x 372 points under
+    // the bars (a fourth would be cut at the edge).
     f.setParam("HH_MENU_X_PADDING", std::string("1"));
     f.setParam("HH_MENU_Y_PADDING", std::string("30"));
     auto& screen = openButtons();
@@ -371,33 +372,36 @@ TEST_F(MenuButtonsTest, ThirteenItemsFillThreeRowsOfFourAndStartASecondScreenful
     SlideView& grid = *screen.grid();
     ASSERT_EQ(grid.buttons().size(), 13u);
     EXPECT_EQ(grid.rows(), 3);
-    EXPECT_EQ(grid.columns(), 4);
-    // The grid is as wide as the screen; its content holds both screenfuls, and scrolling
-    // brings the second into sight.
-    EXPECT_EQ(grid.frame().width(), 320);
+    EXPECT_EQ(grid.columns(), 3);
+    // The grid is as wide as a screenful, in the middle; its content holds both screenfuls, and a
+    // swipe moves by a screenful.
+    EXPECT_EQ(grid.frame(), Rect(23, grid.frame().y(), 3 * 91 + 1, grid.frame().height()));
+    EXPECT_EQ(grid.scroll().pageWidth(), grid.maxWidth());
     EXPECT_GE(grid.scroll().contentSize().width, grid.maxWidth() + 91);
     grid.scroll().setContentOffset(Point(grid.maxWidth(), 0));
     EXPECT_EQ(grid.scroll().bounds().x(), grid.maxWidth());
     const auto& buttons = grid.buttons();
     EXPECT_EQ(buttons[0]->frame(), Rect(1, 0, 90, 50));
-    EXPECT_EQ(buttons[3]->frame().y(), 0);
-    EXPECT_EQ(buttons[4]->frame().y(), 80);  // the second row
-    EXPECT_EQ(buttons[12]->frame(), Rect(grid.maxWidth() + 1, 0, 90, 50));  // the second screenful
-    EXPECT_EQ(buttons[12]->title(), "Special 13");
+    EXPECT_EQ(buttons[2]->frame().y(), 0);
+    EXPECT_EQ(buttons[3]->frame().y(), 80);  // the second row
+    EXPECT_EQ(buttons[9]->frame(), Rect(grid.maxWidth() + 1, 0, 90, 50));  // the second screenful
+    EXPECT_EQ(buttons[9]->title(), "Special 10");
     EXPECT_EQ(buttons[0]->backgroundImage(ControlState::Normal)->name(), "blueButton.png");
     EXPECT_EQ(buttons[0]->titleColor(ControlState::Normal), Color::white());
 }
 
-TEST_F(MenuButtonsTest, TwelveItemsFitOneScreenful) {
+TEST_F(MenuButtonsTest, NineItemsFitOneScreenful) {
     f.setParam("HH_MENU_X_PADDING", std::string("1"));
     f.setParam("HH_MENU_Y_PADDING", std::string("30"));
-    f.store->deleteObject(f.store->fetchFirst("Item", "itemId == %@", std::string("I-SP13")));
+    for (const char* id : {"I-SP10", "I-SP11", "I-SP12", "I-SP13"})
+        f.store->deleteObject(f.store->fetchFirst("Item", "itemId == %@", std::string(id)));
     f.store.save();
     auto& screen = openButtons();
     f.h.tap(*screen.menuBar()->getButton("Specials"));
-    EXPECT_EQ(screen.grid()->buttons().size(), 12u);
+    EXPECT_EQ(screen.grid()->buttons().size(), 9u);
     EXPECT_EQ(screen.grid()->rows(), 3);
     EXPECT_EQ(screen.grid()->frame().width(), 320);
+    EXPECT_EQ(screen.grid()->scroll().pageWidth(), 0) << "nothing to page to";
     EXPECT_EQ(screen.grid()->scroll().contentSize().width, screen.grid()->width());
 }
 

@@ -2,6 +2,9 @@
 // the toolbar after an addition) and the buttons on the pad (the blue grid under a bar of menus
 // with icons); the keys are compared with golden files.
 #include "MenuHost.h"
+#include "platform/ui/render/FingerprintContext.h"
+#include "platform/ui/render/PointerInput.h"
+#include "support/MenuRows.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +42,53 @@ TEST(MenuSnapshot, TheButtonsOnThePhone) {
     auto& screen = f.open<MenuButtonsViewController>();
     f.h.tap(*screen.menuBar()->getButton("Specials"));
     ui::test::writeTestPicture(f.picture(), "menu_buttons_phone");
+}
+
+// Thirty specials on the phone: a screenful of whole columns in the middle, and a swipe or a wheel
+// notch comes to rest on the next screenful, so that every button in sight shows whole.
+TEST(MenuSnapshot, ThePhonesGridPagesByWholeColumns) {
+    MenuTerminal f(DeviceIdiom::Phone);
+    tavlo::test::MenuRows rows(f.store.context().get());
+    ManagedObjectPtr today = f.store.row("Section", "sectionId", "S7");
+    for (int i = 14; i <= 30; ++i) {
+        const std::string id = "I-SP" + std::to_string(i), name = "Special " + std::to_string(i);
+        ManagedObjectPtr item = rows.item(id, name, 500, rows.recipe("R-" + id, name), today->toOne("menu"));
+        item->setToOne("section", today);
+        item->setValue("sequence", 100 + i);
+    }
+    f.store.save();
+    auto& screen = f.open<MenuButtonsViewController>();
+    f.h.tap(*screen.menuBar()->getButton("Specials"));
+    SlideView& grid = *screen.grid();
+    ASSERT_EQ(grid.buttons().size(), 30u);
+    ScrollView& scroll = grid.scroll();
+    // No button in sight is cut at either edge.
+    auto cut = [&] {
+        std::vector<std::string> names;
+        const Rect shown = scroll.bounds();
+        for (const auto& button : grid.buttons()) {
+            const Rect at = button->frame();
+            if (at.maxX() > shown.minX() && at.minX() < shown.maxX() && (at.minX() < shown.minX() || at.maxX() > shown.maxX()))
+                names.push_back(button->title().value_or(""));
+        }
+        return names;
+    };
+    EXPECT_TRUE(cut().empty()) << cut().front();
+
+    render::PointerInput pointer([&] { return render::fingerprintScreen(f.h.app()).regions; });
+    const Point middle = scroll.convertRect(scroll.bounds(), nullptr).center();
+    pointer.press(middle, 10);
+    pointer.move({middle.x - 80, middle.y}, 10.1);
+    pointer.move({middle.x - 190, middle.y}, 10.2);
+    pointer.release({middle.x - 190, middle.y}, 10.3);
+    f.h.runUntilIdle();
+    EXPECT_EQ(scroll.contentOffset().x, 3 * 98) << "three columns on, the screenful nearest to where the finger left it";
+    EXPECT_TRUE(cut().empty()) << cut().front();
+    EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "menu_buttons_paged_phone"));
+    pointer.wheel(middle, 1, 0);
+    f.h.runUntilIdle();
+    EXPECT_EQ(scroll.contentOffset().x, 0) << "a wheel notch back moves a screenful";
+    EXPECT_TRUE(cut().empty()) << cut().front();
 }
 
 // Every menu icon in one bar, to look at.

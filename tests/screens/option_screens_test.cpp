@@ -106,6 +106,18 @@ TEST_F(OptionScreenTest, OutsideAFlowDoneInsistsOnTheMinimumAndAChoiceIsReplaced
     EXPECT_TRUE(onEditor());
 }
 
+// A title longer than the bar leaves between Back and Done shows whole, smaller.
+TEST_F(OptionScreenTest, ALongTitleShowsWholeBetweenTheBarsButtons) {
+    f.store->fetchFirst("PreparationGroup", "preparationGroupId == %@", std::string("G-TEMP"))
+        ->setValue("name", std::string("Choices 0"));
+    f.store.save();
+    SelectionPtr steak = f.line("I-STEAK");
+    steak->setName(std::string("Item 2"));
+    f.openAlone(group(steak, "G-TEMP"));
+    EXPECT_EQ(f.title(), "Choices 0 - Item 2");
+    EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "flow_preparation_long_title_phone"));
+}
+
 TEST_F(OptionScreenTest, TheMaximumLeavesTheScreenAndThenRefusesAnotherChoice) {
     SelectionPtr steak = f.line("I-STEAK");
     f.openAlone(group(steak, "G-TOP"));

@@ -1,6 +1,7 @@
 #include "platform/ui/ScrollView.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavlo::ui {
 
@@ -27,6 +28,13 @@ void ScrollView::setZoomScale(double scale, bool) {
 Point ScrollView::withinContent(Point offset) const {
     return {std::clamp(offset.x, 0.0, std::max(0.0, contentSize_.width - bounds().width())),
             std::clamp(offset.y, 0.0, std::max(0.0, contentSize_.height - bounds().height()))};
+}
+
+Point ScrollView::settledOffset(Point offset) const {
+    Point within = withinContent(offset);
+    if (pageWidth_ <= 0) return within;
+    const double last = std::ceil(std::max(0.0, contentSize_.width - bounds().width()) / pageWidth_);
+    return {std::clamp(std::round(offset.x / pageWidth_), 0.0, last) * pageWidth_, within.y};
 }
 
 void ScrollView::zoomToRect(const Rect& rect, bool animated) {

@@ -48,6 +48,12 @@ public:
     void setShowsHorizontalScrollIndicator(bool shows) { horizontalIndicator_ = shows; }
     bool showsVerticalScrollIndicator() const { return verticalIndicator_; }
     void setShowsVerticalScrollIndicator(bool shows) { verticalIndicator_ = shows; }
+    // Sideways paging: a drag or the wheel comes to rest on whole pages of this width (0: anywhere).
+    double pageWidth() const { return pageWidth_; }
+    void setPageWidth(double width) { pageWidth_ = width; }
+    // Where a move to `offset` comes to rest: across, on the nearest whole page (the last may reach
+    // past the content's edge, so that it shows whole); down, within the content.
+    Point settledOffset(Point offset) const;
 
 private:
     // The nearest offset that shows no more than the content (none beyond its edges).
@@ -62,6 +68,7 @@ private:
     bool bounces_ = true;
     bool horizontalIndicator_ = true;
     bool verticalIndicator_ = true;
+    double pageWidth_ = 0;
 };
 
 } // namespace tavlo::ui

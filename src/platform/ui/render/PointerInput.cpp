@@ -121,6 +121,7 @@ void PointerInput::release(Point at, double time, int clicks) {
         if (!taken) tap(target, std::max(1, clicks));
         return;
     }
+    if (view) settle(*view);
     double dx = at.x - start_.x, dy = at.y - start_.y;
     if (dx < -swipeDistance && std::abs(dx) > 2 * std::abs(dy) && time - startTime_ < swipeSeconds)
         if (auto* cell = nearest<TableViewCell>(view))
@@ -197,7 +198,7 @@ void PointerInput::tap(const Target& target, int clicks) {
     }
 }
 
-void PointerInput::scroll(View& from, double dx, double dy) {
+void PointerInput::scroll(View& from, double dx, double dy, bool byPage) {
     for (View* v = &from; v; v = v->superview()) {
         auto* scrollView = dynamic_cast<ScrollView*>(v);
         if (!scrollView || !scrollView->isScrollEnabled()) continue;
@@ -206,6 +207,10 @@ void PointerInput::scroll(View& from, double dx, double dy) {
         Rect bounds = scrollView->bounds();
         Point next{std::clamp(offset.x + dx, 0.0, std::max(0.0, content.width - bounds.width())),
                    std::clamp(offset.y + dy, 0.0, std::max(0.0, content.height - bounds.height()))};
+        if (const double page = scrollView->pageWidth(); byPage && page > 0 && dx != 0) {
+            const double pages = std::max(1.0, std::round(std::abs(dx) / page));
+            next = scrollView->settledOffset({offset.x + std::copysign(pages * page, dx), next.y});
+        }
         if (next == offset) continue;  // at its end: an outer one may scroll
         scrollView->setContentOffset(next);
         scrollView->setNeedsLayout();
@@ -225,7 +230,20 @@ void PointerInput::wheel(Point at, double dx, double dy) {
         if (row >= 0 && row < picker->numberOfRows(component)) interaction::pickRow(*picker, row, component);
         return;
     }
-    scroll(*target.view, -dx * wheelStep, -dy * wheelStep);
+    scroll(*target.view, -dx * wheelStep, -dy * wheelStep, true);
+}
+
+void PointerInput::settle(View& from) {
+    for (View* v = &from; v; v = v->superview()) {
+        auto* scrollView = dynamic_cast<ScrollView*>(v);
+        if (!scrollView || scrollView->pageWidth() <= 0) continue;
+        Point settled = scrollView->settledOffset(scrollView->contentOffset());
+        if (settled != scrollView->contentOffset()) {
+            scrollView->setContentOffset(settled);
+            scrollView->setNeedsLayout();
+        }
+        return;
+    }
 }
 
 void PointerInput::text(std::string_view typed) {

@@ -21,7 +21,8 @@ namespace tavlo::ui::render {
 // - moved: a drag (touches to the view, scrolling the scroll view under it, moving a slider);
 //   a quick sideways flick to the left over a table row shows its delete button;
 // - a click of the secondary button is a tap with two fingers (the recognisers there);
-// - the wheel scrolls what is under the pointer (a picker turns);
+// - the wheel scrolls what is under the pointer (a picker turns); a scroll view that pages (a grid
+//   of buttons) moves a page a notch, and comes to rest on a whole page when a drag lets it go;
 // - typed text, backspace and return go to the first responder; tab moves it to the next field.
 // Times are seconds on any steady scale.
 class PointerInput {
@@ -62,7 +63,11 @@ private:
     Target targetAt(Point at) const;
     void tap(const Target& target, int clicks);
     bool longPress(double seconds);
-    void scroll(View& from, double dx, double dy);
+    // Scrolls the nearest scroll view under `from` that can still move; by whole pages across (at
+    // least one for any move) where it pages and `byPage` says so.
+    void scroll(View& from, double dx, double dy, bool byPage = false);
+    // A drag let go over a scroll view that pages: it comes to rest on a whole page.
+    void settle(View& from);
     std::vector<View*> focusableViews() const;
 
     Regions regions_;

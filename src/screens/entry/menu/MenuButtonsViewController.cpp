@@ -80,21 +80,28 @@ int MenuButtonsViewController::loadItems() {
     const int cellWidth = xPadding + kButtonWidth;
     const int count = static_cast<int>(buttons.size());
     const int rowsThatFit = std::max(1, static_cast<int>(std::floor(height / (yPadding + kButtonHeight))));
-    const int columnsThatFit = std::max(1, static_cast<int>(std::lround(width / cellWidth)));
+    // Whole columns only, with the margin after the last: none is cut at the screen's edge.
+    const int columnsThatFit = std::max(1, static_cast<int>(std::floor((width - xPadding) / cellWidth)));
     // More than a screenful: full screenfuls of the rows and columns that fit, side by side. The
     // grid stays as wide as the screen and its content scrolls to the later screenfuls (a grid as
     // wide as all of them would leave them beyond the screen's edge, out of reach).
     int rows = 0, columns = columnsThatFit, scrollPadding = 0;
-    if (count > rowsThatFit * columnsThatFit) {
+    // A grid that scrolls is as wide as its screenful, in the middle of the screen, and a swipe
+    // moves it by a screenful of whole columns: every button in sight shows whole.
+    double gridWidth = width;
+    const bool pages = count > rowsThatFit * columnsThatFit;
+    if (pages) {
         rows = rowsThatFit;
         scrollPadding = (count / rowsThatFit - columnsThatFit) * cellWidth;
+        gridWidth = columnsThatFit * cellWidth + xPadding;
     } else {
         rows = (count + columnsThatFit - 1) / columnsThatFit;
     }
 
     if (grid_) grid_->removeFromSuperview();
-    grid_ = std::make_shared<SlideView>(Rect(0, menuBarHeight() + yPadding, width, height), Color::white(), buttons,
-                                        rows, columns, xPadding, yPadding, scrollPadding);
+    grid_ = std::make_shared<SlideView>(Rect(std::floor((width - gridWidth) / 2), menuBarHeight() + yPadding, gridWidth, height),
+                                        Color::white(), buttons, rows, columns, xPadding, yPadding, scrollPadding);
+    if (pages) grid_->scroll().setPageWidth(columnsThatFit * cellWidth);
     view()->addSubview(grid_);
     return static_cast<int>(height) + yPadding;
 }

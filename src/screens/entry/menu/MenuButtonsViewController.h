@@ -6,7 +6,7 @@ namespace tavlo::screens {
 
 // The button form of the menu screen (the interface "MenuButtonsView", chosen when HH_MENU_LIST
 // is off): under the menu bar the current menu's items as blue 90 x 50 buttons in a grid that
-// scrolls sideways by screenfuls. A tap on a button enters the item.
+// scrolls sideways by screenfuls of whole columns. A tap on a button enters the item.
 class MenuButtonsViewController : public MenuViewController {
 public:
     static constexpr const char* kInterfaceName = "MenuButtonsView";
