@@ -191,6 +191,28 @@ TEST_F(OrderDownloadTest, AFullReloadReplacesEveryOrderAndCashRecord) {
     EXPECT_EQ(changes, (std::vector<Names>{{"Bar 1"}}));
 }
 
+TEST_F(OrderDownloadTest, TheServersCashRecordReplacesTheCashInKeptHereForItsDrawer) {
+    ManagedObjectPtr b1 = addDay("B1", Date(T0));
+    ManagedObjectPtr drawer = context()->fetchFirst("CashDrawer", "cashDrawerId == %@", std::string("D1"));
+    ManagedObjectPtr other = context()->insert("CashDrawer");
+    other->setValue("cashDrawerId", "D9");
+    for (const ManagedObjectPtr& kept : {drawer, other}) {
+        ManagedObjectPtr standIn = context()->insert("CashInOut");
+        standIn->setValue("cashInOutId", "-1");
+        standIn->setValue("inDate", Date(T0 + 30));
+        standIn->setToOne("storeBatch", b1);
+        standIn->setToOne("cashDrawer", kept);
+    }
+    store.save();
+    server->setCannedReply("getOrderData", orderData("1700010000000"));
+    auto op = download();
+    EXPECT_TRUE(op->succeeded());
+    EXPECT_EQ(remoteIds("CashInOut", "cashInOutId"), (Names{"-1", "C1", "C2", "C3"}));
+    EXPECT_EQ(reader()->fetchFirst("CashInOut", "cashInOutId == %@", std::string("-1"))->text("cashDrawer.cashDrawerId"),
+              "D9")
+        << "only the drawer the server named gives up its stand-in";
+}
+
 TEST_F(OrderDownloadTest, AFailedDownloadWritesNothingAndTellsWhy) {
     ManagedObjectPtr b1 = addDay("B1", Date(T0));
     addOrder("L1", b1, std::nullopt);

@@ -158,6 +158,14 @@ std::shared_ptr<Payment> Payment::initWithSession(Session& session, const Text& 
     return p;
 }
 
+std::string Payment::changeDueText(int64_t tendered, int64_t amount, int64_t gratuityAndTip, int64_t change) {
+    std::string text = format("%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
+                              localized("Amount"), Utils::formatCurrency(amount));
+    if (gratuityAndTip >= 1)
+        text += format("\n%@: %@", localized("Gratuity and/or Tip"), Utils::formatCurrency(gratuityAndTip));
+    return text + format("\n%@: %@", localized("Change"), Utils::formatCurrency(change));
+}
+
 Payment::Text Payment::verify(int32_t type, const Text& drawerId, const Text& tendered, const Text& amount,
                               const Text& gratuity, const Text& number, const Text& expDate,
                               const CreditCardSwipe* swipe, Session& session) {

@@ -39,6 +39,9 @@ public:
                                                     int32_t paymentType, int32_t subTotal, int32_t tax, int32_t change,
                                                     int32_t tip, int32_t gratuity, const Text& number, const Text& exp,
                                                     const Text& secCode, const Text& zip, const CreditCardSwipe* swipe);
+    // The change a cash payment gives back, one "caption: amount" line each: tendered, amount,
+    // gratuity and tip together (only when some), change.
+    static std::string changeDueText(int64_t tendered, int64_t amount, int64_t gratuityAndTip, int64_t change);
     // Nil when the tender may be taken, else the localised reason it may not.
     static Text verify(int32_t type, const Text& drawerId, const Text& tendered, const Text& amount,
                        const Text& gratuity, const Text& number, const Text& expDate, const CreditCardSwipe* swipe,

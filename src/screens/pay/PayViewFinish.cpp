@@ -26,11 +26,7 @@ void PayViewController::showChangeDue() {
     const int32_t t = parsed(tendered()), a = parsed(amount()), g = parsed(gratuity()), p = parsed(tip());
     const int32_t change = t - a - g - p;
     if (t < 1 || change < 1) return;
-    std::string message = format("%@: %@\n%@: %@", localized("Tendered"), tendered()->text(), localized("Amount"),
-                                 amount()->text());
-    if (g + p >= 1) message += format("\n%@: %@", localized("Gratuity and/or Tip"), Utils::formatCurrency(g + p));
-    message += format("\n%@: %@", localized("Change"), Utils::formatCurrency(change));
-    alert("Change Due", message, "Ok");
+    alert("Change Due", Payment::changeDueText(t, a, g + p, change), "Ok");
 }
 
 bool PayViewController::openDrawer(Error* error) {

@@ -313,12 +313,7 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
         kitchenTicketFailed(error, order(), sharedSession());
         failed = true;
     }
-    if (change >= 1) {
-        std::string message = format("%@: %@\n%@: %@", localized("Tendered"), Utils::formatCurrency(tendered),
-                                     localized("Amount"), Utils::formatCurrency(amount));
-        if (gratuity >= 1) message += format("\n%@: %@", localized("Gratuity and/or Tip"), Utils::formatCurrency(gratuity));
-        alert("Change Due", message + format("\n%@: %@", localized("Change"), Utils::formatCurrency(change)), "Ok");
-    }
+    if (change >= 1) alert("Change Due", Payment::changeDueText(tendered, amount, gratuity, change), "Ok");
     const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
     if (printer && payment->drawerId()) {
         if (!printer->open(nullptr)) {
