@@ -23,7 +23,7 @@ AccessoryManager& AccessoryManager::shared() {
 bool AccessoryManager::watchSerialAccessories(const std::filesystem::path& configuration, Error* error) {
     std::error_code ignored;
     if (!std::filesystem::exists(configuration, ignored)) return true;
-    std::vector<std::string> unread;
+    std::vector<SerialAccessoryStatus> unread;
     auto serial = SerialAccessories::create(SerialAccessories::readConfiguration(configuration, error, &unread));
     std::shared_ptr<SerialAccessories> previous;
     {
@@ -41,7 +41,7 @@ std::vector<SerialAccessoryStatus> AccessoryManager::serialAccessoryStatus() con
     std::shared_ptr<SerialAccessories> serial;
     {
         std::lock_guard lock(mutex_);
-        for (const std::string& line : unreadLines_) states.push_back({AccessoryManager::configurationFile, "", line});
+        states = unreadLines_;
         serial = serial_;
     }
     if (serial)

@@ -33,7 +33,7 @@ public:
 
     std::vector<std::shared_ptr<Accessory>> connectedAccessories() const;
     // The serial devices the terminal was told to watch, each connected or with why it is not,
-    // after one entry per configuration line that could not be read (its problem, no device).
+    // after one entry per configuration line that could not be read.
     std::vector<SerialAccessoryStatus> serialAccessoryStatus() const;
 
     // Counted: notifications are posted while registrations outnumber unregistrations.
@@ -59,7 +59,7 @@ private:
     std::vector<std::shared_ptr<Accessory>> accessories_;
     int registrations_ = 0;
     std::shared_ptr<SerialAccessories> serial_;
-    std::vector<std::string> unreadLines_;  // of the serial configuration
+    std::vector<SerialAccessoryStatus> unreadLines_;  // of the serial configuration
 };
 
 } // namespace tavlo

@@ -38,12 +38,12 @@ speed_t speedFor(int baudRate) {
 } // namespace
 
 std::vector<SerialAccessoryConfig> SerialAccessories::readConfiguration(const std::filesystem::path& file, Error* error,
-                                                                        std::vector<std::string>* unread) {
+                                                                        std::vector<SerialAccessoryStatus>* unread) {
     std::vector<SerialAccessoryConfig> configs;
     std::ifstream in(file);
     if (!in) {
         Error::set(error, kSerialErrorDomain, ENOENT, "Cannot read " + file.string());
-        if (unread) unread->push_back("Cannot read " + file.string());
+        if (unread) unread->push_back({file.filename().string(), file.string(), "Cannot read " + file.string()});
         return configs;
     }
     int lineNumber = 0;
@@ -61,11 +61,13 @@ std::vector<SerialAccessoryConfig> SerialAccessories::readConfiguration(const st
             else config.protocolStrings.push_back(protocol);
         }
         if (!readable || config.protocolStrings.empty()) {
-            const std::string problem =
-                file.string() + ":" + std::to_string(lineNumber) +
-                ": expected \"<device> <baud> <name> <protocol>... [mac=<address>]\" with a standard speed";
-            Error::set(error, kSerialErrorDomain, EINVAL, problem);
-            if (unread) unread->push_back(problem);
+            const std::string expected =
+                "expected \"<device> <baud> <name> <protocol>... [mac=<address>]\" with a standard speed";
+            Error::set(error, kSerialErrorDomain, EINVAL,
+                       file.string() + ":" + std::to_string(lineNumber) + ": " + expected);
+            if (unread)
+                unread->push_back({file.filename().string() + " line " + std::to_string(lineNumber), file.string(),
+                                   "not understood (device, speed, name, protocols)"});
             continue;
         }
         configs.push_back(std::move(config));

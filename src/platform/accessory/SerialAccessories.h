@@ -40,9 +40,9 @@ public:
     // (the address of an RFCOMM device, "00:11:22:AA:BB:CC"); blank lines and lines starting
     // with '#' are skipped. A line that cannot be read is left out and named in
     // `error` (the others are kept).
-    // Every line left out is also added to `unread` when given.
+    // Every line left out is also added to `unread` when given, named by the file and its number.
     static std::vector<SerialAccessoryConfig> readConfiguration(const std::filesystem::path& file, Error* error = nullptr,
-                                                                std::vector<std::string>* unread = nullptr);
+                                                                std::vector<SerialAccessoryStatus>* unread = nullptr);
 
     static std::shared_ptr<SerialAccessories> create(std::vector<SerialAccessoryConfig> configs);
 
