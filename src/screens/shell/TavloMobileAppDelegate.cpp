@@ -103,6 +103,8 @@ void TavloMobileAppDelegate::home() {
         std::optional<std::string> loadedStoreId = DBHelper::getStoreValue("IPHONE_STORE_ID", context.get());
         url = CommHelper::formatTavloURL(gateway).value_or("");
         if (loadedStoreId != storeId) configured = loadStore(url, *storeId, *password, loadedStoreId);
+        // The store just loaded says how this terminal works, not what the folder held before.
+        lite = boolValue(DBHelper::getValue("TAVLO_LITE", context.get()));
     }
 
     if (splitViewController_ && !uiLoaded_) {

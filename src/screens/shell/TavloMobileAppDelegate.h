@@ -65,7 +65,8 @@ public:
     // --- the start-up's steps (main thread)
     // The configuration decision: the user defaults "store_id", "password" and "gateway" and the
     // configuration value TAVLO_LITE. A configured terminal of another store (or of none yet)
-    // loads the whole store first; a failed load shows why and counts as not configured.
+    // loads the whole store first; a failed load shows why and counts as not configured. The
+    // handlers' mode (lite or gateway) is read after that load, from the store it loaded.
     void home();
     // Sets up the background services through the app shell: once per process.
     void setupHandlers(bool lite, const std::string& gateway);
