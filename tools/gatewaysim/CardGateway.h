@@ -31,6 +31,7 @@ enum class Answer {
     NothingToSettle,    // Result 1015: the batch holds nothing to capture
     RefuseConnection,   // the connection is closed before any reply
     Hang,               // no reply until the client gives up (or the gateway stops)
+    ApproveWhenReleased,  // approved as Approve, but only once release() is called (or the hang time is up)
     BrokenPage,         // status 200 with a page that is not well-formed XML
     ErrorPage,          // status 500 with an HTML page
 };
@@ -97,6 +98,10 @@ public:
     void setHostTip(const std::string& reference, int64_t cents);
     void voidOnHost(const std::string& reference);
     void setDetailError(std::optional<std::string> text);
+    // Lets the replies held by ApproveWhenReleased go.
+    void release();
+    // Requests that wait now for release().
+    size_t heldCount() const;
 
     // ---- what it holds ----
 
@@ -116,6 +121,7 @@ private:
     std::string details();
     KeptTransaction* find(const std::string& reference);
     void hang();
+    void holdUntilReleased();
 
     Options options_;
     std::unique_ptr<httplib::Server> server_;
@@ -130,6 +136,8 @@ private:
     std::optional<std::string> detailError_;
     std::vector<GatewayRequest> requests_;
     long nextReference_ = 100001;
+    size_t held_ = 0;
+    long releases_ = 0;
 };
 
 } // namespace tavlo::gatewaysim

@@ -3,6 +3,7 @@
 #include "core/order/CreditCardSwipe.h"
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "payments/PaymentHandler.h"
 #include "platform/foundation/Error.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"
@@ -20,7 +21,9 @@
 #include <vector>
 
 namespace tavlo {
+class CardRequest;
 class Session;
+class Timer;
 struct Notification;
 }
 
@@ -107,6 +110,8 @@ public:
 
     // ---- the two roads (PayViewProcess.cpp)
     void localProcess(const std::optional<std::string>& reference);
+    // A card charge is in flight at the card host: the screen waits for its answer.
+    bool isCharging() const;
     void localFinalize();
     bool needsSignature(int32_t type);
     void captureSignature(std::function<void()> completion);
@@ -153,6 +158,14 @@ private:
     void endEditing();
     void showActivity();
     void hideActivity();
+    // The lite road's card call, run off the main thread; its answer comes back to charged().
+    void charge(const std::string& host, const HostConfig& config, std::shared_ptr<PaymentTransaction> transaction,
+                bool refund);
+    void charged(const PaymentTransaction& transaction, bool called, const Error& error);
+    // The overlay's text while the charge waits: which host, and for how long.
+    void showWaiting();
+    // The accepted payment joins the order, then the signature or the order's send.
+    void accept();
 
     Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
@@ -165,6 +178,8 @@ private:
     // Drawer ids of the last drawer prompt, in button order.
     std::vector<std::string> offeredDrawers_;
     std::shared_ptr<CreditCardSwipe> swipe_;
+    std::shared_ptr<CardRequest> charging_;
+    std::shared_ptr<Timer> waitingTimer_;
     bool appeared_ = false, amountModified_ = false, tipButtonUsed_ = false, captured_ = false,
          incrementing_ = false;
 };

@@ -3,6 +3,7 @@
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
+#include "payments/CardRequest.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -212,6 +213,8 @@ void TavloMobileAppDelegate::settingsSaved() {
 
 void TavloMobileAppDelegate::applicationWillTerminate(Application&) {
     TAVLO_LOG("Application will Terminate");
+    // A card charge in flight may have been taken by the host: its answer is stored first.
+    CardRequest::waitForAll();
     if (!context_ || !context_->hasChanges()) return;
     Error error;
     if (!context_->save(&error)) {

@@ -56,8 +56,9 @@ public:
 
     // --- the application's delegate
     void applicationDidFinishLaunching(ui::Application& app) override;
-    // Saves the main context when it has changes; a failed save is logged and mailed, and the
-    // program's exit status becomes -1 (terminationStatus).
+    // Waits for the card charges in flight (their answers stored as they come), then saves the
+    // main context when it has changes; a failed save is logged and mailed, and the program's
+    // exit status becomes -1 (terminationStatus).
     void applicationWillTerminate(ui::Application& app) override;
     // Pad: both landscapes; phone: portrait and both landscapes.
     std::optional<uint32_t> supportedInterfaceOrientations(ui::Application& app, ui::Window& window) override;
