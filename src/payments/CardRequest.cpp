@@ -59,10 +59,13 @@ void CardRequest::run(std::shared_ptr<ObjectStore> store, Call call) {
 
 void CardRequest::finish(bool succeeded, Error error) {
     finished_ = true;
+    {
+        // Answered from here on, whatever its handling does: the program's end waits no more.
+        std::lock_guard lock(countMutex);
+        --unanswered;
+    }
     Done done = std::move(done_);
     if (done) done(succeeded, error);
-    std::lock_guard lock(countMutex);
-    --unanswered;
 }
 
 int CardRequest::elapsedSeconds() const {

@@ -144,7 +144,11 @@ void PayViewController::charge(const std::string& host, const HostConfig& config
         [transaction, config, refund](PaymentHandlerAdapter& handler, Error* error) {
             return refund ? handler.refund(*transaction, config, error) : handler.sale(*transaction, config, error);
         },
-        [self, transaction](bool called, const Error& error) { self->charged(*transaction, called, error); });
+        [self, transaction, paying = payment_](bool called, const Error& error) {
+            // The payment charged, whatever the screen went through meanwhile.
+            self->payment_ = paying;
+            self->charged(*transaction, called, error);
+        });
     showWaiting();
     std::weak_ptr<ViewController> weak = weak_from_this();
     waitingTimer_ = RunLoop::main().scheduleTimer(1, true, [weak] {
