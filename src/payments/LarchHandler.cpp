@@ -42,9 +42,9 @@ int readTimeout(const HostConfig& config) { return timeout(config, "HOST_LARCH_R
 // Values the log never shows: card data in every form, the cardholder's name and address, and
 // the gateway password.
 bool isSecret(std::string_view name) {
-    static const std::vector<std::string> names = {
-        "CardNum", "ExpDate",   "MagData",    "CVNum",        "NameOnCard", "Street", "Zip",
-        "NUMBER",  "EXP_DATE",  "CARD_CONF",  "TAVLO_NAME",   "TAVLO_STREET", "TAVLO_ZIP", "Password"};
+    static const std::vector<std::string> names = {"CardNum",    "ExpDate",      "MagData",   "CVNum",    "NameOnCard",
+                                                   "Street",     "Zip",          "NUMBER",    "EXP_DATE", "CARD_CONF",
+                                                   "TAVLO_NAME", "TAVLO_STREET", "TAVLO_ZIP", "Password"};
     if (std::find(names.begin(), names.end(), name) != names.end()) return true;
     const std::vector<std::string>& tracks = PaymentHandlerAdapter::trackDataFields();
     return std::find(tracks.begin(), tracks.end(), name) != tracks.end();

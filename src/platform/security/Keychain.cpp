@@ -59,17 +59,17 @@ bool setAside(const std::filesystem::path& file) {
     return false;
 }
 
-Keychain::Status read(Items& items);
+Keychain::Status readItems(Items& items);
 
 // The keychain's items; a damaged file is set aside and counts as an empty keychain.
 Keychain::Status load(Items& items) {
-    Keychain::Status status = read(items);
+    Keychain::Status status = readItems(items);
     if (status != Keychain::Status::Corrupt) return status;
     items.clear();
     return setAside(Keychain::path()) ? Keychain::Status::Success : Keychain::Status::Corrupt;
 }
 
-Keychain::Status read(Items& items) {
+Keychain::Status readItems(Items& items) {
     items.clear();
     const std::filesystem::path file = Keychain::path();
     std::error_code ec;
