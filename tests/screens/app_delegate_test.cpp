@@ -24,6 +24,7 @@
 #include "support/ui/Harness.h"
 #include "sync/exchange/CommHelper.h"
 #include "core/records/CashInOut.h"
+#include "printing/ReportGenerator.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/StoreHandler.h"
@@ -254,6 +255,14 @@ TEST_F(AppDelegateTest, AFreshTerminalOfALiteStoreWorksAsItsOwnTillFromItsFirstR
     ASSERT_TRUE(OrderHandler::getInstance()->sendCashInOut(cashIn, user, context, &error)) << error.localizedDescription();
     EXPECT_EQ(t.store->count(FetchRequest("CashInOut", Predicate::format("cashDrawer.cashDrawerId == %@", "D0"))), 1u);
     EXPECT_EQ(t.store->count(FetchRequest("OrderQueue", Predicate::format("remoteId == %@", "D0"))), 1u);
+    // The drawer's report is made here from that record.
+    auto session = std::make_shared<Session>(context);
+    ASSERT_TRUE(session->isLite());
+    std::optional<ReportGenerator::Lines> report = ReportGenerator(session).reportCashDrawer(std::string("D0"), 40, true);
+    ASSERT_TRUE(report);
+    std::string text;
+    for (const std::string& line : *report) text += line + "\n";
+    EXPECT_NE(text.find("100.00"), std::string::npos) << text;
 }
 
 TEST_F(AppDelegateTest, ARefusedFirstLoadSaysSoAndShowsTheSetUpScreen) {
