@@ -43,6 +43,23 @@ PKey readKey(const Encryption::Bytes& rsaPublicKey) {
     return PKey(key, &EVP_PKEY_free);
 }
 
+// A damaged keychain is set aside by the keychain itself; support hears of it.
+void reportSetAside() {
+    std::filesystem::path aside = Keychain::takeSetAside();
+    if (!aside.empty())
+        TAVLO_LOG_MAIL("The keychain was damaged: it was kept as %@ and a new one was started", aside.filename().string());
+}
+
+// The server key the keychain holds; nil when it holds none (or the keychain cannot be read).
+std::optional<Encryption::Bytes> storedKey(Keychain::Status* status = nullptr) {
+    Encryption::Bytes stored;
+    Keychain::Status found = Keychain::findItem(Encryption::KeyTag, &stored);
+    reportSetAside();
+    if (status) *status = found;
+    if (found != Keychain::Status::Success) return std::nullopt;
+    return stored;
+}
+
 int openSslCode() {
     unsigned long code = ERR_get_error();
     ERR_clear_error();
@@ -68,8 +85,9 @@ int32_t Encryption::keyLength() const {
 
 std::optional<std::string> Encryption::getPublicKey() const {
     // The keychain is what encrypts: the text must name its key, whatever this object saw.
-    Bytes stored;
-    if (Keychain::findItem(KeyTag, &stored) != Keychain::Status::Success) return std::nullopt;
+    std::optional<Bytes> found = storedKey();
+    if (!found) return std::nullopt;
+    const Bytes& stored = *found;
     {
         std::lock_guard lock(mutex_);
         if (publicKey_ && stored == installedKey_) return publicKey_;
@@ -125,6 +143,7 @@ void Encryption::setPublicKey(std::string_view base64) {
         return;
     }
     Keychain::Status status = Keychain::deleteItem(KeyTag);
+    reportSetAside();
     if (status != Keychain::Status::Success && status != Keychain::Status::ItemNotFound) {
         fail(static_cast<int>(status), "Problem removing public key from keychain");
         return;
@@ -139,14 +158,22 @@ void Encryption::setPublicKey(std::string_view base64) {
     installedKey_ = std::move(*key);
 }
 
+bool Encryption::canEncrypt() const {
+    std::optional<Bytes> stored = storedKey();
+    if (!stored) return false;
+    const bool usable = readKey(*stored) != nullptr;
+    ERR_clear_error();
+    return usable;
+}
+
 std::optional<Encryption::Bytes> Encryption::encryptWithPublicKey(std::string_view text) {
-    Bytes stored;
-    Keychain::Status status = Keychain::findItem(KeyTag, &stored);
-    if (status != Keychain::Status::Success) {
+    Keychain::Status status = Keychain::Status::Success;
+    std::optional<Bytes> stored = storedKey(&status);
+    if (!stored) {
         fail(static_cast<int>(status), format("Unable to get encryption key, result code: %d", static_cast<int>(status)));
         return std::nullopt;
     }
-    PKey key = readKey(stored);
+    PKey key = readKey(*stored);
     if (!key) {
         int code = openSslCode();
         fail(code, format("Unable to get encryption key, result code: %d", code));

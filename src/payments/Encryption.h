@@ -13,7 +13,9 @@
 namespace tavlo {
 
 // Encrypts card fields with the store server's RSA public key, one block per field. The key
-// lives in the keychain; this object remembers the text it was installed from.
+// lives in the keychain; this object remembers the text it was installed from. A keychain found
+// damaged is set aside by the keychain; that is logged and mailed here, and the key installed
+// next goes into the fresh one.
 class Encryption {
 public:
     using Bytes = std::vector<uint8_t>;
@@ -38,6 +40,8 @@ public:
     // One PKCS #1 v1.5 block (random fill, so equal texts give different blocks); nil when no
     // key is installed or the text is longer than the block can carry (block size - 11 bytes).
     std::optional<Bytes> encryptWithPublicKey(std::string_view text);
+    // A usable key is installed: card fields can be encrypted now. Logs nothing.
+    bool canEncrypt() const;
 
     // The last failure of an installation or an encryption (empty when none happened yet).
     // Every failure is also logged and mailed.

@@ -40,21 +40,15 @@ int timeout(const HostConfig& config, const char* key) {
 int connectTimeout(const HostConfig& config) { return timeout(config, "HOST_LARCH_CONNECT_TIMEOUT"); }
 int readTimeout(const HostConfig& config) { return timeout(config, "HOST_LARCH_READ_TIMEOUT"); }
 
-// Values the log never shows: card data in every form, and the gateway password.
+// Values the log never shows: card data in every form, the cardholder's name and address, and
+// the gateway password.
 bool isSecret(std::string_view name) {
-    static const std::vector<std::string> names = {"CardNum", "ExpDate", "MagData", "CVNum", "Password",
-                                                   "NUMBER", "EXP_DATE", "CARD_CONF"};
+    static const std::vector<std::string> names = {"CardNum",    "ExpDate",      "MagData",   "CVNum",    "NameOnCard",
+                                                   "Street",     "Zip",          "NUMBER",    "EXP_DATE", "CARD_CONF",
+                                                   "TAVLO_NAME", "TAVLO_STREET", "TAVLO_ZIP", "Password"};
     if (std::find(names.begin(), names.end(), name) != names.end()) return true;
     const std::vector<std::string>& tracks = PaymentHandlerAdapter::trackDataFields();
     return std::find(tracks.begin(), tracks.end(), name) != tracks.end();
-}
-
-// The transaction's fields as one text for the log, secrets blanked.
-std::string describe(const PaymentTransaction& transaction) {
-    std::vector<std::string> parts;
-    for (const std::string& name : transaction.getFields())
-        parts.push_back(name + "=" + (isSecret(name) ? "***" : transaction.valueForField(name).value_or("")));
-    return "{" + join(parts, ", ") + "}";
 }
 
 LarchTransaction* asLarch(PaymentTransaction& transaction, Error* error) {
@@ -204,7 +198,7 @@ bool LarchHandler::capture(PaymentTransaction& transaction, const HostConfig& co
     std::optional<std::string> text = larch->valueForField("Message");
     if (!text) text = larch->valueForField("RespMSG");
     Error::set(error, PaymentHandlerAdapter::error(text.value_or("Transaction declined")));
-    if (!debugging()) TAVLO_LOG("Error Larch declined (%@)", describe(*larch));
+    if (!debugging()) TAVLO_LOG("Error Larch declined (%@)", redacted(*reply));
     return false;
 }
 
@@ -737,7 +731,6 @@ void LarchHandler::restoreBatch(std::optional<Date> openDate, ObjectContext& con
             {"PNRef", payment->text("hostData")},
             {"RPNum", setting(config, kTerminal)},
             {"User", setting(config, kUser)},
-            {"Password", setting(config, kPassword)},
             {"AuthCode", approval},
             {"CardNum", payment->text("number")},
             {"InvNum", payment->text("transactionId")},

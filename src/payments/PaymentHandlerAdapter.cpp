@@ -251,7 +251,12 @@ bool PaymentHandlerAdapter::saveTransaction(PaymentTransaction& transaction, int
     for (const std::string& name : trackDataFields()) transaction.removeField(name);
 
     std::vector<ManagedObjectPtr> stored = row->toMany("transactionFields");
+    // The gateway's credentials come from the configuration: a row (which the server may have
+    // mailed) keeps none, and a credential an older version stored goes now.
+    for (const ManagedObjectPtr& field : stored)
+        if (PaymentTransaction::isCredential(field->text("name").value_or(""))) context_->deleteObject(field);
     for (const std::string& name : transaction.getFields()) {
+        if (PaymentTransaction::isCredential(name)) continue;
         if (std::optional<std::string> value = transaction.valueForField(name)) storeField(row, stored, name, *value);
     }
 

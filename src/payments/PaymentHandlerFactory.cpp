@@ -42,6 +42,7 @@ PaymentHandlerFactory::PaymentHandlerFactory(ObjectContext* context) : context_(
 PaymentHandlerFactory& PaymentHandlerFactory::initWithMOC(ObjectContext* context) {
     std::lock_guard guard(creationMutex);
     if (!instance) instance = new PaymentHandlerFactory(context);  // lives for the whole process
+    else instance->setContext(context);
     return *instance;
 }
 
@@ -49,6 +50,19 @@ PaymentHandlerFactory& PaymentHandlerFactory::getInstance() {
     std::lock_guard guard(creationMutex);
     if (!instance) throw InconsistencyError::notInitialised("PaymentHandlerFactory", "getInstance");
     return *instance;
+}
+
+void PaymentHandlerFactory::setContext(ObjectContext* context) {
+    std::lock_guard guard(mutex_);
+    if (context == context_) return;
+    // The handlers made so far work in the old context, which may be gone.
+    context_ = context;
+    handlers_.clear();
+}
+
+ObjectContext* PaymentHandlerFactory::managedObjectContext() const {
+    std::lock_guard guard(mutex_);
+    return context_;
 }
 
 void PaymentHandlerFactory::registerHandler(const std::string& name, Maker maker) {
@@ -66,6 +80,19 @@ std::shared_ptr<PaymentHandlerAdapter> PaymentHandlerFactory::getPaymentHandler(
     std::shared_ptr<PaymentHandlerAdapter> handler = maker->second(context_);
     if (handler) handlers_[key] = handler;
     return handler;
+}
+
+std::shared_ptr<PaymentHandlerAdapter> PaymentHandlerFactory::makePaymentHandler(const std::optional<std::string>& name,
+                                                                                ObjectContext* context) {
+    if (!name) return nullptr;
+    Maker maker;
+    {
+        std::lock_guard guard(mutex_);
+        auto it = makers_.find(toUpper(*name));
+        if (it == makers_.end()) return nullptr;
+        maker = it->second;
+    }
+    return maker(context);
 }
 
 } // namespace tavlo

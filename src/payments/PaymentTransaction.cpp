@@ -3,6 +3,8 @@
 #include "platform/foundation/Text.h"
 #include "platform/store/ManagedObject.h"
 
+#include <algorithm>
+
 namespace tavlo {
 
 void PaymentTransaction::read(const ManagedObject& row) {
@@ -13,8 +15,20 @@ void PaymentTransaction::read(const ManagedObject& row) {
     setVoided(row.date("voided"));
     setOffline(row.boolean("offline"));
     for (const ManagedObjectPtr& field : row.toMany("transactionFields")) {
-        if (std::optional<std::string> name = field->text("name")) setValue(field->text("value"), *name);
+        std::optional<std::string> name = field->text("name");
+        if (!name || (isCredential(*name) && contains(*name))) continue;
+        setValue(field->text("value"), *name);
     }
+}
+
+const std::vector<std::string>& PaymentTransaction::credentialFields() {
+    static const std::vector<std::string> fields = {"Password"};
+    return fields;
+}
+
+bool PaymentTransaction::isCredential(std::string_view field) {
+    const std::vector<std::string>& fields = credentialFields();
+    return std::find(fields.begin(), fields.end(), field) != fields.end();
 }
 
 } // namespace tavlo

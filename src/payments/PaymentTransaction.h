@@ -53,8 +53,14 @@ public:
     virtual void removeField(std::string_view field) = 0;
 
     // Fills this transaction from a stored Transaction row: its number, dates and offline flag,
-    // then every stored field through setValue.
+    // then every stored field through setValue. A credential the transaction holds already (from
+    // the configuration) stays: one kept by a row of an older version is only a fallback.
     void read(const ManagedObject& row);
+
+    // The fields that hold the gateway's credentials: the configuration supplies them to every
+    // call, and no stored row keeps them.
+    static const std::vector<std::string>& credentialFields();
+    static bool isCredential(std::string_view field);
 
 private:
     std::optional<std::string> transactionId_;

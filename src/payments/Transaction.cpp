@@ -1,5 +1,6 @@
 #include "payments/Transaction.h"
 
+#include "payments/PaymentTransaction.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ManagedObject.h"
 #include "xml/XmlFields.h"
@@ -64,8 +65,11 @@ CardTransactionValues Transaction::cardTransactionValues(const ManagedObject& ro
     values.created = row.date("created").value_or(Date());
     values.adjusted = row.date("adjusted");
     values.voided = row.date("voided");
-    for (const ManagedObjectPtr& field : row.toMany("transactionFields"))
-        values.fields.emplace_back(field->text("name").value_or(""), field->text("value").value_or(""));
+    // A credential kept by a row of an older version goes nowhere: the dumps are mailed.
+    for (const ManagedObjectPtr& field : row.toMany("transactionFields")) {
+        std::string name = field->text("name").value_or("");
+        if (!PaymentTransaction::isCredential(name)) values.fields.emplace_back(name, field->text("value").value_or(""));
+    }
     return values;
 }
 

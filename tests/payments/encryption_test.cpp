@@ -234,13 +234,6 @@ TEST(Encryption, EveryFailureIsLoggedAndMailed) {
          "Unable to get encryption key, result code: 1"},
         {"not an RSA key", [&] { encryption.setPublicKey(base64(wrapKey(Bytes(140, 0x42)))); },
          "Problem adding public key to keychain"},
-        {"keychain unreadable",
-         [&] {
-             std::ofstream(Keychain::path()) << "not a keychain\n";
-             encryption.setPublicKey(keyText);
-             std::filesystem::remove(Keychain::path());
-         },
-         "Problem removing public key from keychain"},
         {"text too long for the block",
          [&] {
              encryption.setPublicKey(keyText);
@@ -266,4 +259,37 @@ TEST(Encryption, EveryFailureIsLoggedAndMailed) {
     ASSERT_TRUE(encryption.encryptWithPublicKey("4111111111111111"));
     EXPECT_TRUE(test::loggedBy("Encryption.cpp").empty()) << "a good encryption logs nothing";
     EXPECT_TRUE(mail.sender().mails().empty());
+}
+
+TEST(Encryption, ADamagedKeychainIsKeptAsideAndTheServerKeyGoesIntoAFreshOne) {
+    test::TempHome home;
+    test::MailScope mail;
+    Encryption& encryption = Encryption::getInstance();
+    PKey key = generateRsa(1024);
+    const std::string keyText = base64(subjectPublicKeyInfo(key.get()));
+    const std::string damaged[] = {"not a keychain\n", "tavlo-keychain 1\n6b6579 zz\n",
+                                   std::string("\x89PNG\r\n\x1a\n\0\xff", 10)};
+    for (const std::string& text : damaged) {
+        SCOPED_TRACE(text);
+        std::filesystem::remove(Keychain::path().string() + ".damaged");
+        std::ofstream(Keychain::path(), std::ios::binary | std::ios::trunc) << text;
+        mail.sender().clear();
+        std::filesystem::remove(TavloLog::logFilePath());
+
+        // The start-up's question finds no key, and the key it then installs works.
+        EXPECT_FALSE(encryption.getPublicKey());
+        EXPECT_FALSE(encryption.canEncrypt());
+        encryption.setPublicKey(keyText);
+        EXPECT_EQ(encryption.getPublicKey(), keyText);
+        EXPECT_TRUE(encryption.canEncrypt());
+        std::optional<Bytes> block = encryption.encryptWithPublicKey("4111111111111111");
+        ASSERT_TRUE(block);
+        EXPECT_EQ(decrypt(key.get(), *block), "4111111111111111");
+
+        const std::string said = "The keychain was damaged: it was kept as keychain.damaged and a new one was started";
+        EXPECT_EQ(test::loggedBy("Encryption.cpp"), std::vector<std::string>{said});
+        ASSERT_EQ(mail.sender().mails().size(), 1u);
+        std::ifstream kept(Keychain::path().string() + ".damaged", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), text);
+    }
 }

@@ -285,13 +285,17 @@ TEST_F(LarchHandlerTest, DeclineIsLoggedWithoutCardDataWhenNotDebugging) {
     gateway.script("Sale", Answer::DeclineMessage, "Pick up card");
     std::shared_ptr<PaymentTransaction> declined = swiped(1800);
     declined->setValue("%B4111111111111111^DOE/JOHN^2811101?", "TAVLO_RAW_SWIPE");
+    declined->setValue("JOHN DOE", "TAVLO_NAME");
+    declined->setValue("12 Elm Street", "TAVLO_STREET");
+    declined->setValue("60601", "TAVLO_ZIP");
     EXPECT_FALSE(handler->sale(*declined, config, nullptr));
     std::vector<std::string> lines = loggedBy("LarchHandler.cpp");
+    // The gateway's reply, as it came.
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.find("Error Larch declined (") == 0 && l.find("Message=Pick up card") != std::string::npos;
+        return l.find("Error Larch declined (") == 0 && l.find("<Message>Pick up card</Message>") != std::string::npos;
     }));
     std::string log = logText();
-    for (const char* secret : {"411111111111", kExpiry, kSecurityCode, "secret"})
+    for (const char* secret : {"411111111111", kExpiry, kSecurityCode, "secret", "DOE", "Elm", "60601"})
         EXPECT_EQ(log.find(secret), std::string::npos) << secret;
 }
 
@@ -303,6 +307,15 @@ TEST(LarchRedactionTest, BlanksCardAndCredentialValuesInBodiesAndReplies) {
     EXPECT_EQ(LarchHandler::redacted("<Response><CardNum>4111111111111111</CardNum><Result>0</Result></Response>"),
               "<Response><CardNum>***</CardNum><Result>0</Result></Response>");
     EXPECT_EQ(LarchHandler::redacted("Result=0"), "Result=0");
+    // The cardholder's name and address, in the request and in any reply that repeats them.
+    EXPECT_EQ(LarchHandler::redacted("NameOnCard=DOE/JOHN&Amount=1.00&InvNum=7&PNRef=&Zip=60601&Street=12 Elm St&CVNum="),
+              "NameOnCard=***&Amount=1.00&InvNum=7&PNRef=&Zip=***&Street=***&CVNum=");
+    EXPECT_EQ(LarchHandler::redacted("<TrxDetailCard><NameOnCard>DOE/JOHN</NameOnCard><Zip>60601</Zip>"
+                                     "<Street>12 Elm St</Street><invoiceId>7</invoiceId></TrxDetailCard>"),
+              "<TrxDetailCard><NameOnCard>***</NameOnCard><Zip>***</Zip><Street>***</Street>"
+              "<invoiceId>7</invoiceId></TrxDetailCard>");
+    EXPECT_EQ(LarchHandler::redacted("TAVLO_NAME=JOHN DOE&TAVLO_STREET=12 Elm St&TAVLO_ZIP=60601"),
+              "TAVLO_NAME=***&TAVLO_STREET=***&TAVLO_ZIP=***");
 }
 
 TEST_F(LarchHandlerTest, RestoredBatchHoldsTheDaysCreditPaymentsOnce) {

@@ -337,8 +337,13 @@ TEST_F(StoredLarchTransaction, ReadsBackWhatWasStored) {
     EXPECT_EQ(row->text("approval"), Text("A12345"));
     EXPECT_EQ(row->text("number"), Text("1111"));
 
+    // The gateway password is no part of the record: the configuration supplies it again.
+    for (const ManagedObjectPtr& field : row->toMany("transactionFields"))
+        EXPECT_NE(field->text("name"), Text("Password"));
+
     clock->advance(5);
-    LarchTransaction back(&config);
+    const HostConfig settings = ::config();
+    LarchTransaction back(&settings);
     back.read(*row);
     EXPECT_EQ(back.transactionId(), Text("17"));
     EXPECT_EQ(back.created(), sale.created());
@@ -354,6 +359,36 @@ TEST_F(StoredLarchTransaction, ReadsBackWhatWasStored) {
     EXPECT_FALSE(back.contains("TRACK_1"));
     EXPECT_EQ(back.fields(), sale.fields());
     EXPECT_EQ(back.toFieldValue("Adjustment"), sale.toFieldValue("Adjustment"));
+}
+
+TEST_F(StoredLarchTransaction, ThePasswordOfAnOlderRowGivesWayToTheConfigurationAndGoesAtTheNextSave) {
+    openBatch();
+    handler->getHost("merchant1", "T1")->setValue("lastTransactionId", 16);
+    LarchTransaction sale = approvedSale();
+    sale.setTransactionId("17");
+    Error error;
+    ASSERT_TRUE(handler->saveTransaction(sale, 1, "merchant1", "T1", &error)) << error.localizedDescription();
+    // A row as an older version stored it, with the password of that time.
+    ObjectContext* context = handler->managedObjectContext();
+    ManagedObjectPtr row = context->fetchFirst("Transaction", "transactionId == 17");
+    ASSERT_TRUE(row);
+    ManagedObjectPtr kept = context->insert("TransactionField");
+    kept->setValue("name", std::string("Password"));
+    kept->setValue("value", std::string("old-pw"));
+    kept->setToOne("transaction", row);
+    ASSERT_TRUE(context->save(&error));
+
+    const HostConfig current = ::config("new-pw");
+    LarchTransaction configured(&current);
+    configured.read(*row);
+    EXPECT_EQ(configured.valueForField("Password"), Text("new-pw"));
+    LarchTransaction bare;  // no configuration at hand: the row's own still serves
+    bare.read(*row);
+    EXPECT_EQ(bare.valueForField("Password"), Text("old-pw"));
+
+    ASSERT_TRUE(handler->saveTransaction(configured, 1, "merchant1", "T1", &error)) << error.localizedDescription();
+    EXPECT_EQ(freshContext()->count(FetchRequest("TransactionField", Predicate::format("name == %@", "Password"))), 0u);
+    EXPECT_EQ(freshContext()->count(FetchRequest("TransactionField", Predicate::format("name == %@", "PNRef"))), 1u);
 }
 
 } // namespace

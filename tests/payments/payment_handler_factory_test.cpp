@@ -33,9 +33,8 @@ TEST(PaymentHandlerFactoryTest, FindsAHandlerWhateverTheCase) {
     TempHome home;
     auto store = ObjectStore::open(LocalStoreModel::build(), ObjectStore::defaultPath(), nullptr);
     ASSERT_TRUE(store);
-    ObjectContext main(store), other(store);
+    ObjectContext main(store);
     PaymentHandlerFactory& factory = PaymentHandlerFactory::initWithMOC(&main);
-    EXPECT_EQ(&PaymentHandlerFactory::initWithMOC(&other), &factory);  // the first initialiser holds
     EXPECT_EQ(&PaymentHandlerFactory::getInstance(), &factory);
     EXPECT_EQ(factory.managedObjectContext(), &main);
 
@@ -64,6 +63,38 @@ TEST(PaymentHandlerFactoryTest, FindsAHandlerWhateverTheCase) {
     ASSERT_TRUE(std::dynamic_pointer_cast<LarchHandler>(larch));
     EXPECT_EQ(larch->hostName(), "LARCH");
     for (const char* name : {"LARCH", "Larch"}) EXPECT_EQ(factory.getPaymentHandler(name), larch) << name;
+}
+
+TEST(PaymentHandlerFactoryTest, HandlersFollowTheContextTheFactoryIsGiven) {
+    TempHome home;
+    auto store = ObjectStore::open(LocalStoreModel::build(), ObjectStore::defaultPath(), nullptr);
+    ASSERT_TRUE(store);
+    auto first = std::make_unique<ObjectContext>(store);
+    PaymentHandlerFactory& factory = PaymentHandlerFactory::initWithMOC(first.get());
+    std::shared_ptr<PaymentHandlerAdapter> old = factory.getPaymentHandler("LARCH");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->managedObjectContext(), first.get());
+
+    // The store opened again: the first context is gone, and no handler may still use it.
+    first.reset();
+    ObjectContext second(store);
+    EXPECT_EQ(&PaymentHandlerFactory::initWithMOC(&second), &factory);
+    EXPECT_EQ(factory.managedObjectContext(), &second);
+    std::shared_ptr<PaymentHandlerAdapter> now = factory.getPaymentHandler("larch");
+    ASSERT_TRUE(now);
+    EXPECT_NE(now, old);
+    EXPECT_EQ(now->managedObjectContext(), &second);
+    EXPECT_EQ(factory.getPaymentHandler("LARCH"), now);  // kept again for this context
+
+    // A thread's own handler: made for the context it is given, and kept by nobody.
+    ObjectContext threads(store);
+    std::shared_ptr<PaymentHandlerAdapter> own = factory.makePaymentHandler("Larch", &threads);
+    ASSERT_TRUE(std::dynamic_pointer_cast<LarchHandler>(own));
+    EXPECT_EQ(own->managedObjectContext(), &threads);
+    EXPECT_NE(own, factory.makePaymentHandler("LARCH", &threads));
+    EXPECT_EQ(factory.getPaymentHandler("LARCH"), now);
+    EXPECT_FALSE(factory.makePaymentHandler("VISA", &threads));
+    EXPECT_FALSE(factory.makePaymentHandler(std::nullopt, &threads));
 }
 
 } // namespace

@@ -93,6 +93,22 @@ TEST_F(TransactionTest, ReadsAServerElement) {
     }
 }
 
+TEST_F(TransactionTest, TheDumpOfAnOlderRowLeavesItsPasswordOut) {
+    ManagedObjectPtr sale = storedSale();
+    ASSERT_TRUE(sale);
+    ObjectContext* context = freshContext();
+    ManagedObjectPtr row = context->fetchFirst("Transaction", "transactionId == %d", sale->int32("transactionId"));
+    ASSERT_TRUE(row);
+    ManagedObjectPtr kept = context->insert("TransactionField");
+    kept->setValue("name", std::string("Password"));
+    kept->setValue("value", std::string("old-secret"));
+    kept->setToOne("transaction", row);
+    std::optional<std::string> dump = XmlHelper::getXmlTransaction(Transaction::cardTransactionValues(*row));
+    ASSERT_TRUE(dump);
+    EXPECT_EQ(dump->find("old-secret"), std::string::npos) << *dump;
+    EXPECT_EQ(dump->find("Password"), std::string::npos) << *dump;
+}
+
 TEST_F(TransactionTest, DumpDocumentsReadBack) {
     ManagedObjectPtr row = storedSale();
     ASSERT_TRUE(row);

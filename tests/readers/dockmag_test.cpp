@@ -3,6 +3,7 @@
 #include "platform/foundation/ApplicationNotifications.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "readers/dockmag/DockMag.h"
 #include "readers/dockmag/EventThreadStarter.h"
 #include "readers/dockmag/SwipePacket.h"
@@ -130,6 +131,27 @@ TEST_F(DockMagTest, ChunkDuringACommandIsItsReply) {
     peer->send(";5500=2201?");
     ASSERT_TRUE(waitForData(1));
     EXPECT_EQ(notes.data(), std::vector<std::string>{";5500=2201?"}) << "the reply is not card data";
+}
+
+TEST_F(DockMagTest, ACardSwipedWhileACommandWaitsNeverReachesTheLog) {
+    auto reader = fake->plugIn("reader", {kReaderProtocol});
+    DockMag dockMag;
+    auto peer = fake->peer(*reader);
+    const std::string versionFrame("\x02\x52\x22\x03\x71", 5);
+    const std::string serialFrame("\x02\x52\x4E\x03\x1D", 5);
+    // The person swipes just as the first command goes out; the second gets its own reply.
+    peer->replyTo(versionFrame, ";4111111111111111=2512?");
+    peer->replyTo(serialFrame, std::string("\x06\x02" "SN0042\x03\x77", 10));
+    DockMag::enableLogging(true);
+    ::testing::internal::CaptureStderr();
+    dockMag.SendCMDGetVersion();
+    dockMag.SendCMDGetSerialNumber();
+    const std::string lines = ::testing::internal::GetCapturedStderr();
+    DockMag::enableLogging(false);
+    EXPECT_EQ(lines.find(hexEncode("1111")), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("1111"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("--- received card data: 23 bytes"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("--- received Data: 10 bytes: [0602534e303034320377]"), std::string::npos) << lines;
 }
 
 TEST(DockMagFrame, FramesEveryCommandWithTheXorOfAllBytesBeforeIt) {

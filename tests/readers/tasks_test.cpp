@@ -92,6 +92,25 @@ TEST_F(JackMagTasksTest, SwipeReturnsTheCardDataWithoutTheStatusByte) {
     EXPECT_EQ(engine->getRunningTask(), 0);
 }
 
+TEST_F(JackMagTasksTest, ASwipeLeavesNeitherItsSoundNorItsBytesBehindWhateverTheDebugSwitches) {
+    plugAndConnect();
+    auto folder = test::scratchFolder("swipe-wave");
+    ASSERT_TRUE(engine->setWavePath((folder / "reader.wav").string()));
+    JackMagEngine::enableLogging(true);
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(engine->requestSwipe(), JMRET_SUCCESS);
+    waitUntilRecording();
+    reader.send(trackReply(0x06, "%B4111111111111111^TEST/CARD^2912101?;4111111111111111=2912101?\r"));
+    const bool received = waitFor(notes::kDidReceiveData);
+    const std::string lines = ::testing::internal::GetCapturedStderr();
+    JackMagEngine::enableLogging(false);
+    ASSERT_TRUE(received);
+    EXPECT_NE(lines.find("[JM Info] RD: read 65 bytes\n"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find(" 34 31 31 31"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("1111"), std::string::npos) << lines;
+    EXPECT_FALSE(std::filesystem::exists(folder / "reader.wav"));
+}
+
 TEST_F(JackMagTasksTest, SwipeTimesOutOnTheTestClock) {
     plugAndConnect();
     engine->setSwipeTimeoutDuration(15);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CardGateway.h"
+#include "RunUntil.h"
 #include "core/order/Order.h"
 #include "core/order/Selection.h"
 #include "core/ports/OrderSender.h"
@@ -133,6 +134,15 @@ public:
     }
 
     ui::TextField& field(const std::string& name) { return h.outlet<ui::TextField>(name); }
+    // Process, as a person taps it, and the wait for the card host's answer when a card is charged.
+    void process() {
+        h.tap("Process");
+        waitForCharge();
+    }
+    // The main loop runs until no card charge of the pay screen is in flight.
+    void waitForCharge() {
+        EXPECT_TRUE(runUntil(h, [this] { return !screen || !screen->isCharging(); })) << "the card host never answered";
+    }
     void pickTender(const std::string& title) { h.pickSegment(*screen->payTypes(), title); }
     // Every alert shown, oldest first, answered with its first button unless it asks a question.
     std::vector<std::string> alertTexts;

@@ -26,7 +26,10 @@
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
 #include "sync/exchange/CommHelper.h"
+#include "core/records/CashInOut.h"
+#include "printing/ReportGenerator.h"
 #include "sync/handlers/AppShell.h"
+#include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/StoreHandler.h"
 #include "sync/storeload/StoreDataGenerator.h"
 
@@ -224,6 +227,45 @@ TEST_F(AppDelegateTest, LiteModeNeedsNoGateway) {
     t.launch();
     EXPECT_EQ(t.visibleInterface(), "LoginView");
     EXPECT_TRUE(StoreHandler::getInstance()->isQueueing());
+}
+
+TEST_F(AppDelegateTest, AFreshTerminalOfALiteStoreWorksAsItsOwnTillFromItsFirstRun) {
+    // An empty data folder: the mode is known only once the store is loaded.
+    server.setStoreData(
+        [](const storesim::StoreDataRequest&) { return StoreDataGenerator::reply(20, {{"TAVLO_LITE", "YES"}}); });
+    Terminal t;
+    configure();
+    t.launch();
+    ASSERT_EQ(t.visibleInterface(), "LoginView");
+    ASSERT_TRUE(boolValue(DBHelper::getValue("TAVLO_LITE", t.store.context().get())));
+    EXPECT_TRUE(StoreHandler::getInstance()->isQueueing());
+    ASSERT_TRUE(OrderHandler::getInstance()->isQueueing());
+
+    // Opening the day and cashing a drawer in are written here, to go out with the queue.
+    ObjectContext* context = t.store.context().get();
+    const std::optional<std::string> user = std::string("U-0");
+    Error error;
+    ASSERT_TRUE(OrderHandler::getInstance()->openStore(user, Date::now(), context, &error)) << error.localizedDescription();
+    ManagedObjectPtr day = context->fetchFirst("StoreBatch", "closedOn == nil");
+    ASSERT_TRUE(day);
+    CashInOut cashIn;
+    cashIn.setCashInOutId(std::string("C-1"));
+    cashIn.setBatchId(day->text("remoteId"));
+    cashIn.setDrawerId(std::string("D0"));
+    cashIn.setInBy(user);
+    cashIn.setInAmount(10000);
+    cashIn.setInDate(Date::now());
+    ASSERT_TRUE(OrderHandler::getInstance()->sendCashInOut(cashIn, user, context, &error)) << error.localizedDescription();
+    EXPECT_EQ(t.store->count(FetchRequest("CashInOut", Predicate::format("cashDrawer.cashDrawerId == %@", "D0"))), 1u);
+    EXPECT_EQ(t.store->count(FetchRequest("OrderQueue", Predicate::format("remoteId == %@", "D0"))), 1u);
+    // The drawer's report is made here from that record.
+    auto session = std::make_shared<Session>(context);
+    ASSERT_TRUE(session->isLite());
+    std::optional<ReportGenerator::Lines> report = ReportGenerator(session).reportCashDrawer(std::string("D0"), 40, true);
+    ASSERT_TRUE(report);
+    std::string text;
+    for (const std::string& line : *report) text += line + "\n";
+    EXPECT_NE(text.find("100.00"), std::string::npos) << text;
 }
 
 TEST_F(AppDelegateTest, ARefusedFirstLoadSaysSoAndShowsTheSetUpScreen) {

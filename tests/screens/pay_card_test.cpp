@@ -2,19 +2,28 @@
 // gateway: approval, partial approval, decline, the signature and the slips; and what is kept of
 // a swiped card.
 #include "PayTerminal.h"
+#include "RunUntil.h"
 
 #include "devices/MSRMediator.h"
+#include "payments/CardRequest.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/PixelImage.h"
 #include "platform/store/ObjectStore.h"
+#include "screens/entry/ActivityIndicator.h"
 #include "screens/pay/SignatureCapture.h"
+#include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/LogLines.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
+#include <thread>
 
 namespace tavlo::screens {
 namespace {
@@ -47,7 +56,7 @@ protected:
 
 TEST_F(PayCardTest, AnApprovedSaleIsAddedQueuedAndPrintsBothCopies) {
     typedCard(t);
-    t.h.tap("Process");
+    t.process();
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.frontAlert(), "Alert / Approved");
     t.acknowledgeAlerts();
@@ -67,7 +76,7 @@ TEST_F(PayCardTest, AnApprovedSaleIsAddedQueuedAndPrintsBothCopies) {
 TEST_F(PayCardTest, TheApprovalAlertCanBeSwitchedOffButNotForAPartialApproval) {
     t.setParam("DO_NOT_SHOW_APPROVAL", "YES");
     typedCard(t);
-    t.h.tap("Process");
+    t.process();
     EXPECT_FALSE(t.h.hasAlert());
     EXPECT_EQ(t.order->payments().size(), 1u);
 
@@ -77,7 +86,7 @@ TEST_F(PayCardTest, TheApprovalAlertCanBeSwitchedOffButNotForAPartialApproval) {
     partial.setParam("DO_NOT_SHOW_APPROVAL", "YES");
     partial.gateway.script("Sale", Answer::ApprovePartial, "10.00");
     typedCard(partial);
-    partial.h.tap("Process");
+    partial.process();
     EXPECT_EQ(partial.frontAlert(), "Alert / Partial approval $10.00");
 }
 
@@ -106,7 +115,7 @@ TEST_F(PayCardTest, APartialApprovalIsSpreadOverSubtotalTaxTipAndGratuity) {
     typedCard(t);
     t.field("tip").setText("$2.00");
     t.field("tendered").setText("$14.34");
-    t.h.tap("Process");
+    t.process();
     EXPECT_EQ(t.frontAlert(), "Alert / Partial approval $13.00");
     t.acknowledgeAlerts();
     ASSERT_EQ(t.order->payments().size(), 1u);
@@ -122,7 +131,7 @@ TEST_F(PayCardTest, CashTenderedBeforeChoosingACardLeavesNoChangeOnTheCard) {
     EXPECT_EQ(t.field("tendered").text(), "$12.34");
     t.field("number").setText("4111111111111111");
     t.field("expDate").setText("1228");
-    t.h.tap("Process");
+    t.process();
     t.acknowledgeAlerts();
     ASSERT_EQ(t.order->payments().size(), 1u);
     EXPECT_EQ(t.order->payments().front()->change(), 0);
@@ -132,7 +141,7 @@ TEST_F(PayCardTest, CashTenderedBeforeChoosingACardLeavesNoChangeOnTheCard) {
 TEST_F(PayCardTest, ADeclineShowsItsTextAndTakesNothing) {
     t.gateway.script("Sale", Answer::DeclineMessage, "Insufficient funds");
     typedCard(t);
-    t.h.tap("Process");
+    t.process();
     EXPECT_EQ(t.frontAlert(), "Error / Insufficient funds");
     t.acknowledgeAlerts();
     EXPECT_FALSE(t.order->hasPayments());
@@ -148,7 +157,7 @@ TEST_F(PayCardTest, ATabCannotBeAuthorisedOnTheTerminal) {
     t.pickTender("Tab");
     t.field("number").setText("4111111111111111");
     t.field("expDate").setText("1228");
-    t.h.tap("Process");
+    t.process();
     EXPECT_EQ(t.frontAlert(), "Error / Unable to process payment");
     EXPECT_FALSE(t.order->hasPayments());
 }
@@ -156,14 +165,14 @@ TEST_F(PayCardTest, ATabCannotBeAuthorisedOnTheTerminal) {
 TEST_F(PayCardTest, AutoCloseClosesAPaidOrder) {
     t.setParam("ORDER_AUTO_CLOSE", "YES");
     typedCard(t);
-    t.h.tap("Process");
+    t.process();
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.order->closed());
 
     PayTerminal part;
     part.setParam("ORDER_AUTO_CLOSE", "YES");
     typedCard(part, "$10.00");
-    part.h.tap("Process");
+    part.process();
     part.acknowledgeAlerts();
     EXPECT_FALSE(part.order->closed()) << "2.34 still due";
 }
@@ -174,7 +183,7 @@ TEST_F(PayCardTest, TheSignatureIsStoredAsAJpegOfTheConfiguredWidthWithTheTip) {
     t.setParam("PAYMENT_TIP_PERCENTAGE_1", "20");
     t.setParam("SUPPRESS_RECEIPT_IF_CAPTURED", "YES");
     typedCard(t);
-    t.h.tap("Process");
+    t.process();
     t.acknowledgeAlerts();
     auto& capture = t.h.visible<SignatureCapture>();
     EXPECT_EQ(capture.title(), "Paid $12.34");
@@ -211,7 +220,7 @@ TEST_F(PayCardTest, TheSignatureIsStoredAsAJpegOfTheConfiguredWidthWithTheTip) {
 TEST_F(PayCardTest, DoneWithoutAStrokeStoresNoSignature) {
     t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
     typedCard(t);
-    t.h.tap("Process");
+    t.process();
     t.acknowledgeAlerts();
     t.h.tap("Done");
     t.acknowledgeAlerts();
@@ -225,7 +234,7 @@ TEST_F(PayCardTest, TheRawSwipeIsNeitherStoredNorLogged) {
     t.open();
     t.pickTender("Credit");
     NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(std::string(kSwipe)));
-    t.h.tap("Process");
+    t.process();
     t.acknowledgeAlerts();
     ASSERT_EQ(t.order->payments().size(), 1u);
     EXPECT_EQ(t.gateway.requests().at(0).fields.at("MagData"), kTrack2) << "the gateway got the track";
@@ -245,6 +254,164 @@ TEST_F(PayCardTest, TheRawSwipeIsNeitherStoredNorLogged) {
     for (const char* secret : {kTrack2, "4111111111111111", "=2812", "B4111"}) {
         EXPECT_EQ(stored.find(secret), std::string::npos) << "stored: " << secret;
         EXPECT_EQ(log.find(secret), std::string::npos) << "logged: " << secret;
+    }
+}
+
+// ---- a card host that takes its time
+
+std::string overlayText() {
+    std::shared_ptr<View> overlay = ActivityIndicator::overlay();
+    auto* label = overlay ? dynamic_cast<Label*>(overlay->viewWithTag(ActivityIndicator::labelTag)) : nullptr;
+    return label ? label->text().value_or("") : "(no overlay)";
+}
+
+TEST_F(PayCardTest, TheWindowStaysLiveWhileTheCardHostTakesItsTimeAndTheChargeCannotBeCancelled) {
+    t.gateway.script("Sale", Answer::ApproveWhenReleased);
+    typedCard(t);
+    t.h.tap("Process");  // back at once: the charge runs beside the main loop
+    ASSERT_TRUE(test::runUntil(t.h, [&] { return t.gateway.heldCount() == 1; }));
+    EXPECT_TRUE(t.screen->isCharging());
+    // What it waits for, and for how long by the clock.
+    auto waited = [] {
+        int seconds = -1;
+        const std::string text = overlayText();
+        return std::sscanf(text.c_str(), "Waiting for LARCH to answer (%d s) ...", &seconds) == 1 ? seconds : -1;
+    };
+    const int before = waited();
+    ASSERT_GE(before, 0) << overlayText();
+    t.h.advance(7);
+    EXPECT_EQ(waited(), before + 7) << overlayText();
+
+    // Cancel says why it cannot; a swipe or a second Process changes nothing.
+    t.h.tap("Cancel");
+    EXPECT_EQ(t.frontAlert(), "Alert / The card is being charged and this cannot be cancelled, please wait for the "
+                              "answer");
+    t.acknowledgeAlerts();
+    NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(std::string(kSwipe)));
+    t.screen->process();
+    t.h.runUntilIdle();
+    EXPECT_EQ(t.field("number").text(), "4111111111111111");
+    EXPECT_FALSE(t.screen->swipe());
+    EXPECT_EQ(t.finished, 0);
+    EXPECT_FALSE(t.order->hasPayments());
+    EXPECT_EQ(t.gateway.requestCount("Sale"), 0u) << "the one sale is still held";
+
+    t.gateway.release();
+    ASSERT_TRUE(test::runUntil(t.h, [&] { return t.h.hasAlert(); }));
+    EXPECT_EQ(t.frontAlert(), "Alert / Approved");
+    t.acknowledgeAlerts();
+    EXPECT_FALSE(t.screen->isCharging());
+    EXPECT_FALSE(ActivityIndicator::overlay());
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.order->payments().front()->refNum(), t.gateway.kept().at(0).invoice);
+    EXPECT_EQ(t.gateway.requestCount("Sale"), 1u);
+    EXPECT_EQ(t.sender->orders.size(), 1u);
+    EXPECT_EQ(t.finished, 1);
+}
+
+TEST_F(PayCardTest, ADeclineAfterAWaitIsShownAndTakesNothing) {
+    t.gateway.script("Sale", Answer::Hang);
+    typedCard(t);
+    t.h.tap("Process");
+    ASSERT_TRUE(test::runUntil(t.h, [&] { return t.h.hasAlert(); }));
+    EXPECT_EQ(t.frontAlert(), "Error / Unable to communicate with Larch, verify Internet connection");
+    t.acknowledgeAlerts();
+    EXPECT_FALSE(t.screen->isCharging());
+    EXPECT_FALSE(t.order->hasPayments());
+    EXPECT_EQ(t.finished, 0);
+    t.h.tap("Cancel");
+    EXPECT_EQ(t.finished, 1);
+}
+
+TEST_F(PayCardTest, ClosingTheWindowWaitsForTheCardHostsAnswerAndStoresIt) {
+    // Nobody is left to sign at the end: the charge is stored without the signature.
+    t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
+    t.gateway.script("Sale", Answer::ApproveWhenReleased);
+    typedCard(t);
+    t.h.tap("Process");
+    ASSERT_TRUE(test::runUntil(t.h, [&] { return t.gateway.heldCount() == 1; }));
+
+    // The window is closed while the host still thinks it over.
+    std::thread host([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        t.gateway.release();
+    });
+    auto delegate = std::make_shared<TavloMobileAppDelegate>();
+    delegate->applicationWillTerminate(t.h.app());
+    host.join();
+    EXPECT_EQ(CardRequest::inFlight(), 0);
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.order->payments().front()->refNum(), t.gateway.kept().at(0).invoice);
+    EXPECT_EQ(t.sender->orders.size(), 1u) << "the order went with its payment";
+    EXPECT_EQ(t.store->count(FetchRequest("Transaction")), 1u) << "the batch holds the charge";
+}
+
+// ---- keyed and swiped cards
+
+TEST_F(PayCardTest, ACardKeyedAfterASwipeGoesWithoutTheSwipedCardsTrack) {
+    auto swipe = [] { NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(std::string(kSwipe))); };
+    struct Case {
+        const char* how;
+        std::function<void(PayTerminal&)> key;
+    };
+    const Case cases[] = {
+        {"Manual, then typed",
+         [](PayTerminal& terminal) {
+             terminal.h.tap("Manual");
+             EXPECT_EQ(terminal.field("number").text(), "");
+             EXPECT_EQ(terminal.field("expDate").text(), "");
+             EXPECT_FALSE(terminal.screen->swipe());
+             terminal.h.type(terminal.field("number"), "5454545454545454");
+             terminal.h.type(terminal.field("expDate"), "0130");
+         }},
+        {"typed over the swiped number",
+         [](PayTerminal& terminal) {
+             terminal.field("number").setText("");
+             terminal.field("expDate").setText("");
+             terminal.h.type(terminal.field("number"), "5454545454545454");
+             terminal.h.type(terminal.field("expDate"), "0130");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        PayTerminal terminal;
+        typedCard(terminal);
+        terminal.field("number").setText("");
+        terminal.field("expDate").setText("");
+        swipe();
+        ASSERT_EQ(terminal.field("number").text(), "4111111111111111");
+        ASSERT_TRUE(terminal.screen->swipe());
+        c.key(terminal);
+        terminal.h.tap("Process");
+        ASSERT_TRUE(test::runUntil(terminal.h, [&] { return terminal.h.hasAlert(); }));
+        terminal.acknowledgeAlerts();
+        ASSERT_EQ(terminal.gateway.requests().size(), 1u);
+        const std::map<std::string, std::string> fields = terminal.gateway.requests().at(0).fields;
+        EXPECT_EQ(fields.at("CardNum"), "5454545454545454");
+        EXPECT_EQ(fields.at("ExpDate"), "0130");
+        EXPECT_EQ(fields.at("MagData"), "") << "no track of the swiped card";
+        ASSERT_EQ(terminal.order->payments().size(), 1u);
+        EXPECT_TRUE(terminal.order->payments().front()->manual());
+    }
+}
+
+TEST(PayCardProcessTest, TwoPayScreensOfTwoStoresInOneProcess) {
+    // Each terminal opens its own store and gives the factory its context: the second must not
+    // charge through a handler of the first's freed context.
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        PayTerminal terminal;
+        terminal.open();
+        terminal.pickTender("Credit");
+        terminal.field("amount").setText("$12.34");
+        terminal.field("tendered").setText("$12.34");
+        terminal.field("number").setText("4111111111111111");
+        terminal.field("expDate").setText("1228");
+        terminal.h.tap("Process");
+        ASSERT_TRUE(test::runUntil(terminal.h, [&] { return terminal.h.hasAlert(); }));
+        terminal.acknowledgeAlerts();
+        EXPECT_EQ(terminal.order->payments().size(), 1u);
+        EXPECT_EQ(terminal.store->count(FetchRequest("Transaction")), 1u);
     }
 }
 

@@ -1,13 +1,19 @@
 // The pay screen on a terminal that is not its own till: the order goes with the payment to the
-// store gateway (the loopback store server), its silence and a lost Wi-Fi.
+// store gateway (the loopback store server), its silence, a lost Wi-Fi, and card fields that
+// cannot be encrypted.
 #include "PayTerminal.h"
 
+#include "payments/Encryption.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/security/Keychain.h"
 #include "platform/net/NetworkProbe.h"
 #include "screens/pay/SignatureCapture.h"
 #include "StoreServer.h"
 #include "sync/exchange/CommHelper.h"
+#include "sync/handlers/AppShell.h"
 #include "sync/handlers/OrderHandler.h"
+
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +133,30 @@ TEST_F(PayGatewayTest, WithoutWiFiItSaysSo) {
     NetworkProbe::install(std::make_shared<WiFi>(false));
     payCash();
     EXPECT_EQ(t.frontAlert(), "Error / WiFi Disconnected! Make sure you are within the WiFi area of the store");
+}
+
+TEST_F(PayGatewayTest, ATerminalThatCannotEncryptCardFieldsSaysSoAndTakesNoCard) {
+    // The keychain is damaged and no server key could be installed since.
+    std::ofstream(Keychain::path(), std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\xff", 10);
+    t.open();
+    t.pickTender("Credit");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    t.h.tap("Process");
+    EXPECT_EQ(t.frontAlert(), "Error / Card data cannot be encrypted on this terminal, so it takes no card payment. "
+                              "Please contact support");
+    t.acknowledgeAlerts();
+    EXPECT_FALSE(t.order->hasPayments());
+    EXPECT_EQ(server.requestCount("customerOrder"), 0u);
+
+    // Cash still goes; and once the server's key is in a fresh keychain, so do cards.
+    Encryption::getInstance().setPublicKey(AppShell::builtInServerKey(2048));
+    ASSERT_TRUE(Encryption::getInstance().canEncrypt());
+    t.h.tap("Process");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(server.requestCount("customerOrder"), 1u);
+    ASSERT_EQ(t.order->payments().size(), 1u);
+    EXPECT_EQ(t.finished, 1);
 }
 
 } // namespace

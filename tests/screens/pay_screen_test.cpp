@@ -325,7 +325,7 @@ TEST_F(PayScreenTest, TwoCashedInDrawersAskWhichSortedByName) {
     t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D2"), t.pat);  // "Till A"
     t.store.save();
     t.open();
-    t.h.tap("Process");
+    t.process();
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().title(), "Select a drawer");
     EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Till A", "Till B"}));
@@ -339,7 +339,7 @@ TEST_F(PayScreenTest, TwoCashedInDrawersAskWhichSortedByName) {
 TEST_F(PayScreenTest, TendersWithoutARoadHereSaySoAndTakeNothing) {
     t.open();
     t.pickTender("Debit");
-    t.h.tap("Process");
+    t.process();
     EXPECT_EQ(t.frontAlert(), "Alert / Debit payments are not available on this terminal");
     EXPECT_FALSE(t.order->hasPayments());
     EXPECT_TRUE(t.sender->orders.empty());
@@ -363,12 +363,12 @@ TEST_F(PayScreenTest, ARefundAsksForTheOriginalReference) {
               "Alert / This order is a Refund. When you process the payment, funds will go to the customer");
     t.h.clickAlert(0);
     t.pickTender("Credit");
-    t.h.tap("Process");
+    t.process();
     EXPECT_EQ(t.frontAlert(), "Larch / Enter original Larch reference:");
     EXPECT_EQ(t.h.frontAlert().tag(), PayViewController::kRefundReferenceTag);
     t.h.clickAlert("Cancel");
     t.pickTender("Cash");
-    t.h.tap("Process");
+    t.process();
     EXPECT_EQ(t.frontAlert(), "Confirmation / If you process this as a refund, funds will go to the customer. Are you "
                               "sure you want to process this as a refund?");
 }
@@ -395,8 +395,22 @@ TEST(PayScreenPictureTest, CashAndCreditOnAPad) {
     t.field("number").setText("4111111111111111");
     t.field("expDate").setText("1228");
     ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_credit_pad");
-    t.h.tap("Process");
+    t.process();
     ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_approved_pad");
+}
+
+TEST(PayScreenPictureTest, TheWaitForTheCardHost) {
+    test::PayTerminal t;
+    t.gateway.script("Sale", gatewaysim::Answer::ApproveWhenReleased);
+    t.open();
+    t.pickTender("Credit");
+    t.field("number").setText("4111111111111111");
+    t.field("expDate").setText("1228");
+    t.h.tap("Process");
+    t.h.advance(12);
+    ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_waiting_pad");
+    t.gateway.release();
+    t.waitForCharge();
 }
 
 TEST(PayScreenPictureTest, CashOnAPhone) {
@@ -443,7 +457,7 @@ TEST(PayScreenPictureTest, TheChangeDue) {
     test::PayTerminal t;
     t.open();
     t.h.tap("$20");
-    t.h.tap("Process");
+    t.process();
     ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "pay_screen_change_pad");
 }
 
@@ -456,7 +470,7 @@ TEST(PayScreenPictureTest, TheSignatureScreen) {
     t.pickTender("Credit");
     t.field("number").setText("4111111111111111");
     t.field("expDate").setText("1228");
-    t.h.tap("Process");
+    t.process();
     t.acknowledgeAlerts();
     ui::test::writeTestPicture(render::snapshot(t.h.window(), {1024, 768}), "signature_capture_empty_pad");
     auto& capture = t.h.visible<SignatureCapture>();

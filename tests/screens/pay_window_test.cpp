@@ -1,6 +1,7 @@
 // The pay screen in a real window on Xvfb: a person pays the 12.34 order by cash ($20, Process)
 // and, in a second run, by a typed card at the loopback card gateway (Credit, the number and the
-// expiry typed on the keyboard, Process). Where to click comes from the same screen laid out here.
+// expiry typed on the keyboard, Process), and once more while the card host takes its time.
+// Where to click comes from the same screen laid out here.
 // Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start.
 #include "PayTerminal.h"
 #include "platform/ui/NavigationController.h"
@@ -23,16 +24,18 @@ using ui::test::XvfbDisplay;
 
 Point centreInWindow(View& view) { return view.convertRect(view.bounds(), nullptr).center(); }
 
-// One thing a person does: click at a point, type keys, or click a tender's segment.
+// One thing a person does: click at a point, type keys, or click a tender's segment; or waiting
+// until the program says a line.
 struct Act {
     Point at;
     std::string keys;
     int segment = -1;
+    std::string waitFor = "";
 };
 
 // Where the pay screen's controls are, from the screen laid out headless.
 struct Places {
-    Point twenty, process, number, expDate;
+    Point twenty, process, number, expDate, cancel;
     Rect bar;             // the pay screen's navigation bar, in the window
     double segmentsWidth;  // the tender control's width
     int segments;
@@ -46,6 +49,8 @@ Places places() {
     Rect frame = sheet.convertRect(sheet.bounds(), nullptr);
     return {centreInWindow(t.h.viewWithText("$20")), centreInWindow(t.h.viewWithText("Process")),
             centreInWindow(t.field("number")), centreInWindow(t.field("expDate")),
+            // Cancel is the bar's left item.
+            {frame.x() + 40, frame.y() + NavigationController::navigationBarHeight / 2},
             {frame.x(), frame.y(), frame.width(), NavigationController::navigationBarHeight},
             types.bounds().width(), types.numberOfSegments()};
 }
@@ -62,7 +67,7 @@ Point segmentCentre(const render::Bitmap& picture, const Places& at, int index) 
     return {right - at.segmentsWidth + width * (index + 0.5), at.bar.midY()};
 }
 
-std::string pay(const Places& at, const std::vector<Act>& acts, const std::string& name) {
+std::string pay(const Places& at, const std::vector<Act>& acts, const std::string& name, bool slowHost = false) {
     tavlo::test::TempHome home;
     const std::string folder = home.path().string();
     XvfbDisplay display(folder + "/xvfb.log");
@@ -70,7 +75,9 @@ std::string pay(const Places& at, const std::vector<Act>& acts, const std::strin
     if (ui::test::findProgram("xdotool").empty())
         return "skip:xdotool is not installed (scripts/setup installs the package xdotool)";
     const std::string result = folder + "/payment.txt", shot = folder + "/screen.png";
-    Child program({TAVLO_PAY_WINDOW_HELPER, result, shot}, {display.environment()}, true, folder + "/helper.log");
+    std::vector<std::string> command = {TAVLO_PAY_WINDOW_HELPER, result, shot};
+    if (slowHost) command.push_back("slow");
+    Child program(command, {display.environment()}, true, folder + "/helper.log");
     auto xdo = [&](std::vector<std::string> args) {
         return ui::test::xdotool(display, std::move(args), folder + "/xdotool.log");
     };
@@ -88,6 +95,12 @@ std::string pay(const Places& at, const std::vector<Act>& acts, const std::strin
     xdo({"mousemove", "--sync", "--window", id, "10", "10", "click", "1"});
     xdo({"mousemove", "--sync", "--window", id, "12", "12", "click", "1"});
     for (const Act& act : acts) {
+        if (!act.waitFor.empty()) {
+            EXPECT_EQ(program.readLine(20), act.waitFor) << ui::test::readFile(folder + "/helper.log");
+            if (std::optional<render::Bitmap> waiting = render::Bitmap::readPng(shot + ".waiting.png"))
+                ui::test::writeTestPicture(*waiting, name + "_waiting");
+            continue;
+        }
         if (!act.keys.empty()) {
             xdo({"type", "--window", id, "--delay", "30", act.keys});
             continue;
@@ -118,6 +131,24 @@ TEST(PayWindowUnderXvfb, APersonPaysByCashThenByATypedCard) {
                             {at.process, ""}},
                            "pay_window_card");
     EXPECT_EQ(card, "2 1234 0 approved\n");
+}
+
+TEST(PayWindowUnderXvfb, TheWindowAnswersWhileTheCardHostTakesItsTime) {
+    // The host holds the sale: the window keeps drawing the wait, a click on Cancel is answered
+    // (the charge cannot be called off), and the approval arrives afterwards.
+    const Places at = places();
+    std::string card = pay(at,
+                           {{{}, "", 1},  // Credit
+                            {at.number, ""},
+                            {{}, "4111111111111111"},
+                            {at.expDate, ""},
+                            {{}, "1228"},
+                            {at.process, ""},
+                            {{}, "", -1, "charging"},
+                            {at.cancel, ""}},
+                           "pay_window_slow_host", true);
+    if (card.rfind("skip:", 0) == 0) GTEST_SKIP() << card.substr(5);
+    EXPECT_EQ(card, "2 1234 0 approved refused\n");
 }
 
 } // namespace

@@ -1,8 +1,14 @@
 #include "HandlerServerFixture.h"
 
 #include "core/order/Order.h"
+#include "core/order/Payment.h"
 #include "core/session/Session.h"
+#include "core/util/TavloLog.h"
+#include "support/LogLines.h"
 #include "support/RecordingAnnouncer.h"
+#include "sync/exchange/OrderDocument.h"
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -235,6 +241,52 @@ TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {
     EXPECT_EQ(day->int32("salesGross"), 2166 + 1083);
     EXPECT_EQ(day->int32("salesNet"), 3000);
     EXPECT_EQ(day->text("closedBy.userId"), "u5");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SendOrderTest, LoggedExchangesKeepNoCardholderNameOrPostalCode) {
+    setConfig("HH_LOG_XML", "YES");
+    openDay(true);
+    for (bool lite : {false, true}) {
+        SCOPED_TRACE(lite ? "queued" : "posted at once");
+        std::filesystem::remove(TavloLog::logFilePath());
+        makeHandler(lite);
+        handler->start();
+        const std::string remoteId = lite ? "R9" : "R8";
+        auto order = makeOrder(remoteId);
+        auto payment = std::make_shared<Payment>();
+        payment->setRemoteId(remoteId + "-P1");
+        payment->setType(Payment::kCredit);
+        payment->setName(std::string("ANN Q LEE"));
+        payment->setZipCode(std::string("60601"));
+        payment->setSubTotal(2165);
+        payment->setNew(true);
+        order->addPayment(payment);
+        Error error;
+        ASSERT_TRUE(handler->sendOrder(*order, std::string("u5"), context(), &error)) << error.localizedDescription();
+        if (lite) cycle();
+        ASSERT_TRUE(server->order(remoteId));
+        EXPECT_NE(server->order(remoteId)->find("ANN Q LEE"), std::string::npos) << "the server gets the name";
+
+        const std::string log = logText();
+        EXPECT_NE(log.find("<paymentName>***</paymentName>"), std::string::npos) << log;
+        EXPECT_NE(log.find("<zipCode>***</zipCode>"), std::string::npos) << log;
+        for (const char* secret : {"ANN Q LEE", "60601"}) EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+        handler->pause();
+        OrderHandler::releaseInstance();
+    }
+}
+
+TEST(OrderDocumentForLog, BlanksTheNameAndPostalCodeOfEveryPaymentEvenInACutDocument) {
+    EXPECT_EQ(OrderDocument::forLog("<payment><paymentName>ANN LEE</paymentName><subTotal>5</subTotal><zipCode>60601"
+                                    "</zipCode></payment><payment><paymentName></paymentName></payment>"),
+              "<payment><paymentName>***</paymentName><subTotal>5</subTotal><zipCode>***</zipCode></payment>"
+              "<payment><paymentName>***</paymentName></payment>");
+    EXPECT_EQ(OrderDocument::forLog("<name>Table 4</name><paymentName>ANN LE"), "<name>Table 4</name><paymentName>***");
+    EXPECT_EQ(OrderDocument::forLog("<reply>success</reply>"), "<reply>success</reply>");
 }
 
 } // namespace

@@ -235,6 +235,28 @@ void CardGateway::hang() {
     stopping_.wait_for(lock, std::chrono::duration<double>(options_.hangSeconds), [this] { return stopped_; });
 }
 
+void CardGateway::release() {
+    {
+        std::lock_guard lock(mutex_);
+        ++releases_;
+    }
+    stopping_.notify_all();
+}
+
+size_t CardGateway::heldCount() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+}
+
+void CardGateway::holdUntilReleased() {
+    std::unique_lock lock(mutex_);
+    const long seen = releases_;
+    ++held_;
+    stopping_.wait_for(lock, std::chrono::duration<double>(options_.hangSeconds),
+                       [this, seen] { return stopped_ || releases_ != seen; });
+    --held_;
+}
+
 void CardGateway::handle(const httplib::Request& request, httplib::Response& response) {
     GatewayRequest received{request.path, request.body, {}, 0};
     auto answer = [&](int status, const std::string& body, const char* type) {
@@ -276,6 +298,7 @@ void CardGateway::handle(const httplib::Request& request, httplib::Response& res
             requests_.push_back(std::move(received));
         }
         return;
+    case Answer::ApproveWhenReleased: holdUntilReleased(); break;
     case Answer::BrokenPage: return answer(200, kBrokenPage, "text/xml");
     case Answer::ErrorPage: return answer(500, kErrorPage, "text/html");
     default: break;

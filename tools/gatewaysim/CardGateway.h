@@ -32,6 +32,7 @@ enum class Answer {
     NothingToSettle,    // Result 1015: the batch holds nothing to capture
     RefuseConnection,   // the connection is closed before any reply
     Hang,               // no reply until the client gives up (or the gateway stops)
+    ApproveWhenReleased,  // approved as Approve, but only once release() is called (or the hang time is up)
     BrokenPage,         // status 200 with a page that is not well-formed XML
     ErrorPage,          // status 500 with an HTML page
 };
@@ -108,6 +109,10 @@ public:
     // it was carried out and before its reply goes out (a sale is kept by then): a test stops its
     // client there.
     void onCarriedOut(std::function<void(const GatewayRequest&)> hook);
+    // Lets the replies held by ApproveWhenReleased go.
+    void release();
+    // Requests that wait now for release().
+    size_t heldCount() const;
 
     // ---- what it holds ----
 
@@ -127,6 +132,7 @@ private:
     std::string details(const std::map<std::string, std::string>& query);
     KeptTransaction* find(const std::string& reference);
     void hang();
+    void holdUntilReleased();
 
     Options options_;
     std::unique_ptr<httplib::Server> server_;
@@ -142,6 +148,8 @@ private:
     std::vector<GatewayRequest> requests_;
     std::function<void(const GatewayRequest&)> carriedOut_;
     long nextReference_ = 100001;
+    size_t held_ = 0;
+    long releases_ = 0;
 };
 
 } // namespace tavlo::gatewaysim

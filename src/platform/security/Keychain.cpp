@@ -42,7 +42,34 @@ bool fromHex(std::string_view hex, std::string& out) {
     return true;
 }
 
+std::filesystem::path g_setAside;
+
+// Moves a damaged file out of the way, under the first free "keychain.damaged[.N]"; false when
+// it cannot be moved (it is then left as it is).
+bool setAside(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (int n = 0; n < 1000; ++n) {
+        std::filesystem::path aside = file.string() + ".damaged" + (n == 0 ? "" : "." + std::to_string(n));
+        if (std::filesystem::exists(aside, ec) || ec) continue;
+        std::filesystem::rename(file, aside, ec);
+        if (ec) return false;
+        g_setAside = aside;
+        return true;
+    }
+    return false;
+}
+
+Keychain::Status readItems(Items& items);
+
+// The keychain's items; a damaged file is set aside and counts as an empty keychain.
 Keychain::Status load(Items& items) {
+    Keychain::Status status = readItems(items);
+    if (status != Keychain::Status::Corrupt) return status;
+    items.clear();
+    return setAside(Keychain::path()) ? Keychain::Status::Success : Keychain::Status::Corrupt;
+}
+
+Keychain::Status readItems(Items& items) {
     items.clear();
     const std::filesystem::path file = Keychain::path();
     std::error_code ec;
@@ -104,6 +131,11 @@ auto findTag(Items& items, std::string_view tag) {
 } // namespace
 
 std::filesystem::path Keychain::path() { return documentsDirectory() / "keychain"; }
+
+std::filesystem::path Keychain::takeSetAside() {
+    std::lock_guard lock(g_mutex);
+    return std::exchange(g_setAside, std::filesystem::path());
+}
 
 Keychain::Status Keychain::addItem(std::string_view tag, const Bytes& data) {
     std::lock_guard lock(g_mutex);

@@ -9,7 +9,9 @@ namespace tavlo {
 
 // The device's store of secrets: items of bytes under an application tag, kept in one file of
 // the data directory that only the owner may read or write. Each change rewrites the file whole
-// (written aside, then renamed), so a crash leaves either the old or the new contents.
+// (written aside, then renamed), so a crash leaves either the old or the new contents. A file that
+// is not a keychain (a wrong header, a line that is not hex, binary) is set aside, kept under
+// "keychain.damaged" (numbered when that name is taken), and the keychain starts empty.
 class Keychain {
 public:
     enum class Status : int {
@@ -17,7 +19,7 @@ public:
         ItemNotFound = 1,
         DuplicateItem = 2,
         IOError = 3,      // the file cannot be read or written
-        Corrupt = 4,      // the file holds something that is not a keychain
+        Corrupt = 4,      // the file holds something that is not a keychain, and it could not be set aside
     };
     using Bytes = std::vector<uint8_t>;
 
@@ -27,6 +29,8 @@ public:
 
     // documentsDirectory()/"keychain"
     static std::filesystem::path path();
+    // Where a damaged keychain was set aside since the last call, once; empty when none was.
+    static std::filesystem::path takeSetAside();
 };
 
 } // namespace tavlo

@@ -59,10 +59,19 @@ RunLoop* eventLoop() {
     return shared().starter ? shared().starter->runloop() : nullptr;
 }
 
+// What arrives while a command waits is taken for its reply, but a card swiped meanwhile arrives
+// the same way: only a chunk that opens as a reply (ACK, NAK or STX) and holds no track sentinel
+// is shown in hex.
+bool looksLikeReply(const std::string& chunk) {
+    constexpr char kACK = 0x06, kNAK = 0x15;
+    return !chunk.empty() && (chunk[0] == kACK || chunk[0] == kNAK || chunk[0] == kSTX) &&
+           chunk.find_first_of("%;") == std::string::npos;
+}
+
 // A reply is logged whole when short, else by its first four and last two bytes; card data only
 // by its length, since the log leaves the terminal.
 void logChunk(const std::string& chunk, bool isReply) {
-    if (!isReply) {
+    if (!isReply || !looksLikeReply(chunk)) {
         logInfo("--- received card data: %d bytes", static_cast<int>(chunk.size()));
     } else if (chunk.size() < 11) {
         logInfo("--- received Data: %d bytes: [%@]", static_cast<int>(chunk.size()), hexEncode(chunk));

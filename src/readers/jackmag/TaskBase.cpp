@@ -86,7 +86,7 @@ RecordResult TaskBase::recordDecode(double duration) {
         return {RecordResult::Cancelled, {}};
     }
     Parser parser(this, engine_.rec_getFile());
-    parser.setLog(engine_.keepsWavePath(), false);
+    parser.setLog(engine_.keepsWavePath() && !mayHearSwipe(), false);
     engine_.rec_start();
     Date start = Date::now();
     std::optional<Bytes> bytes;
@@ -106,7 +106,8 @@ RecordResult TaskBase::recordDecode(double duration) {
         logInfo("RD: timed out");
         return {RecordResult::TimedOut, {}};
     }
-    logInfo("%@", readBytesText(*bytes));
+    if (mayHearSwipe()) logInfo("RD: read %ld bytes", static_cast<long>(bytes->size()));
+    else logInfo("%@", readBytesText(*bytes));
     return {RecordResult::Decoded, std::move(*bytes)};
 }
 

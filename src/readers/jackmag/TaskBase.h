@@ -42,6 +42,9 @@ public:
 
 protected:
     virtual std::string taskTag() const { return ""; }
+    // A task whose recording may hold a swipe: neither its sound nor its bytes are ever written
+    // down, whatever the debugging switches say.
+    virtual bool mayHearSwipe() const { return false; }
     virtual TaskResult taskMain() { return {}; }
     virtual void taskCleanUp() {}
 

@@ -11,6 +11,7 @@ public:
 
 protected:
     std::string taskTag() const override { return "CancelJackLinkSwipe: "; }
+    bool mayHearSwipe() const override { return true; }
     TaskResult taskMain() override;
 };
 

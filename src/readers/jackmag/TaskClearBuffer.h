@@ -11,6 +11,7 @@ public:
 
 protected:
     std::string taskTag() const override { return "ClearBuffer: "; }
+    bool mayHearSwipe() const override { return true; }
     TaskResult taskMain() override;
     void taskCleanUp() override;
 };

@@ -16,6 +16,7 @@ public:
 
 protected:
     std::string taskTag() const override { return "Swipe: "; }
+    bool mayHearSwipe() const override { return true; }
     TaskResult taskMain() override;
 
 private:

@@ -278,6 +278,7 @@ void PayViewController::paymentTypeChanged() {
     label("lblNumber")->setText(localized(row.numberLabel));
     setEnabled(label("lblNumber"), row.number);
     setEnabled(number(), row.number);
+    setEnabled(button("manual"), card && row.number);
     number()->setSecureTextEntry(row.secure);
     setEnabled(label("lblExpDate"), row.exp);
     setEnabled(expDate(), row.exp);
@@ -514,6 +515,8 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
 }
 
 bool PayViewController::textFieldShouldChangeCharacters(TextField& field, TextRange range, const std::string& typed) {
+    // A card typed over a swiped one is keyed: the swipe's tracks would name another card.
+    if (&field == number() || &field == expDate()) swipe_.reset();
     if (&field == number() || &field == expDate() || &field == zip() || &field == secCode()) return true;
     // Money: each digit moves in from the right, as on a cash register.
     // The first digit typed into a field replaces what it showed; later ones enter from the right.

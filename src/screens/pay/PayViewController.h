@@ -3,6 +3,7 @@
 #include "core/order/CreditCardSwipe.h"
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "payments/PaymentHandler.h"
 #include "platform/foundation/Error.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"
@@ -25,7 +26,9 @@
 
 namespace tavlo {
 class PaymentHandlerAdapter;
+class CardRequest;
 class Session;
+class Timer;
 struct Notification;
 }
 
@@ -116,6 +119,8 @@ public:
 
     // ---- the two roads (PayViewProcess.cpp)
     void localProcess(const std::optional<std::string>& reference);
+    // A card charge is in flight at the card host: the screen waits for its answer.
+    bool isCharging() const;
     void localFinalize();
     // No earlier charge of the order is without an answer (the person is told otherwise).
     bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
@@ -192,6 +197,14 @@ private:
     void observeKeyboard();
     void forgetKeyboard();
     void hideActivity();
+    // The lite road's card call, run off the main thread; its answer comes back to charged().
+    void charge(const std::string& host, const HostConfig& config, std::shared_ptr<PaymentTransaction> transaction,
+                bool refund);
+    void charged(const PaymentTransaction& transaction, bool called, const Error& error);
+    // The overlay's text while the charge waits: which host, and for how long.
+    void showWaiting();
+    // The accepted payment joins the order, then the signature or the order's send.
+    void accept();
 
     Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
@@ -209,6 +222,8 @@ private:
     std::shared_ptr<ui::Toolbar> doneBar_;
     std::shared_ptr<ui::BarButtonItem> doneButton_;
     std::vector<uint64_t> keyboardTokens_;
+    std::shared_ptr<CardRequest> charging_;
+    std::shared_ptr<Timer> waitingTimer_;
     bool appeared_ = false, amountModified_ = false, tipButtonUsed_ = false, captured_ = false,
          incrementing_ = false, typedSinceBegin_ = false;
 };

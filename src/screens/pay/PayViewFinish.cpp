@@ -194,6 +194,12 @@ void PayViewController::paid() {
 }
 
 void PayViewController::cancel() {
+    if (isCharging()) {
+        // The host may have charged the card already: the answer must be taken, not dropped.
+        alert("Alert", localized("The card is being charged and this cannot be cancelled, please wait for the answer"),
+              "Ok");
+        return;
+    }
     if (!voidUnsentCharges()) return;
     deleteFailedPayments();
     paid();

@@ -1,7 +1,7 @@
 // The interface of the pay screen: the total due across the top; tendered with the quick-cash keys
-// under it; the amount paying, the gratuity and the tip with its percent keys; the card fields;
-// Process (and Force, for a forced card sale) at the bottom. The tenders are a segmented control
-// in the navigation bar.
+// under it; the amount paying, the gratuity and the tip with its percent keys; the card fields
+// with Manual (to key a card by hand); Process (and Force, for a forced card sale) at the bottom.
+// The tenders are a segmented control in the navigation bar.
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
@@ -99,8 +99,14 @@ std::shared_ptr<View> build(PayViewController& owner) {
          });
     for (const char* hidden : {"percent1", "percent2", "percent3"}) owner.outlet(hidden)->setHidden(true);
 
+    // Manual: the card is keyed by hand, whatever was swiped before.
+    const double manualWidth = pad ? 110 : 76, manualGap = pad ? 8 : 4;
     caption("lblNumber", "Number:", g.m, g.captionWidth);
-    field("number", g.fieldX, g.m + g.width - g.fieldX, false);
+    field("number", g.fieldX, g.m + g.width - g.fieldX - manualWidth - manualGap, false);
+    auto manual = addSecondaryButton(*root, {g.m + g.width - manualWidth, g.y + 2, manualWidth, g.rowHeight - 4},
+                                     localized("Manual"), [&owner] { owner.manual(); });
+    manual->titleLabel().setFont(g.keyFont);
+    owner.connect("manual", manual);
     g.y += g.rowHeight + g.gap;
 
     // Expiry and security code share a row.

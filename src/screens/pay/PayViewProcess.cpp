@@ -11,8 +11,10 @@
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "payments/CardAttempts.h"
+#include "payments/CardRequest.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/ActivityIndicator.h"
@@ -86,6 +88,7 @@ void PayViewController::captureSignature(std::function<void()> completion) {
 // ---- lite: this terminal is its own till
 
 void PayViewController::localProcess(const std::optional<std::string>& reference) {
+    if (isCharging()) return;
     showActivity();
     const int32_t type = payment_->type();
     switch (type) {
@@ -115,38 +118,18 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         if (!chargeable(*handler, config)) return;
         Error error;
         std::shared_ptr<PaymentTransaction> transaction = handler->newTransaction(config, &error);
-        bool approved = false;
-        if (transaction) {
-            fillTransaction(*transaction, *payment_);
-            transaction->setValue(order_->remoteId(), CardAttempts::OrderField);
-            const bool refund = order_->orderType() == kRefundOrderType;
-            if (refund && toUpper(*host) == "LARCH") transaction->setHostData(reference);
-            // A tab is an authorisation only, which this terminal cannot take on its own.
-            const bool called = refund                      ? handler->refund(*transaction, config, &error)
-                                : type == Payment::kCredit ? handler->sale(*transaction, config, &error)
-                                                            : false;
-            approved = called && transaction->wasApproved();
-        }
-        if (!approved) {
+        const bool refund = order_->orderType() == kRefundOrderType;
+        // A tab is an authorisation only, which this terminal cannot take on its own.
+        if (!transaction || (!refund && type != Payment::kCredit)) {
             hideActivity();
             showError("Error", error, "Unable to process payment", "Cancel");
             return;
         }
-        payment_->setApproval(transaction->approvalCode());
-        payment_->setRefNum(transaction->transactionId());
-        payment_->setHostData(transaction->hostData());
-        const bool partial = transaction->approvedAmount() != payment_->getTotal();
-        if (partial) payment_->applyApprovedAmount(transaction->approvedAmount());
-        if (!payment_->accountNumber()) payment_->setAccountNumber(transaction->valueForField("NUMBER"));
-        std::string text;
-        if (partial)
-            text = format("%@ %@", localized("Partial approval"), Utils::formatCurrency(payment_->getTotal()));
-        else if (std::optional<std::string> message = transaction->responseMessage())
-            text = *message;
-        else
-            text = format("%@ (%@)", localized("Payment was approved"), transaction->approvalCode().value_or(""));
-        if (partial || !isTrue("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, "Ok");
-        break;
+        fillTransaction(*transaction, *payment_);
+        transaction->setValue(order_->remoteId(), CardAttempts::OrderField);
+        if (refund && toUpper(*host) == "LARCH") transaction->setHostData(reference);
+        charge(*host, config, transaction, refund);
+        return;
     }
     default:
         // Debit, gift, bills and room charges have no road on a terminal that is its own till:
@@ -156,13 +139,72 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
               "Ok");
         return;
     }
+    accept();
+}
 
+void PayViewController::charge(const std::string& host, const HostConfig& config,
+                               std::shared_ptr<PaymentTransaction> transaction, bool refund) {
+    // The screen stays until the answer is in: what the host charged must reach the order.
+    auto self = std::static_pointer_cast<PayViewController>(shared_from_this());
+    charging_ = CardRequest::start(
+        session_->managedObjectContext()->store(), host,
+        [transaction, config, refund](PaymentHandlerAdapter& handler, Error* error) {
+            return refund ? handler.refund(*transaction, config, error) : handler.sale(*transaction, config, error);
+        },
+        [self, transaction, paying = payment_](bool called, const Error& error) {
+            // The payment charged, whatever the screen went through meanwhile.
+            self->payment_ = paying;
+            self->charged(*transaction, called, error);
+        });
+    showWaiting();
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    waitingTimer_ = RunLoop::main().scheduleTimer(1, true, [weak] {
+        if (auto screen = std::dynamic_pointer_cast<PayViewController>(weak.lock())) screen->showWaiting();
+    });
+}
+
+bool PayViewController::isCharging() const { return charging_ && !charging_->isFinished(); }
+
+void PayViewController::showWaiting() {
+    if (!charging_) return;
+    ActivityIndicator::setStatus(format(localized("Waiting for %@ to answer (%d s)"), charging_->host(),
+                                        charging_->elapsedSeconds()));
+}
+
+void PayViewController::charged(const PaymentTransaction& transaction, bool called, const Error& error) {
+    if (waitingTimer_) waitingTimer_->invalidate();
+    waitingTimer_.reset();
+    charging_.reset();
+    if (!called || !transaction.wasApproved()) {
+        hideActivity();
+        showError("Error", error, "Unable to process payment", "Cancel");
+        return;
+    }
+    payment_->setApproval(transaction.approvalCode());
+    payment_->setRefNum(transaction.transactionId());
+    payment_->setHostData(transaction.hostData());
+    const bool partial = transaction.approvedAmount() != payment_->getTotal();
+    if (partial) payment_->applyApprovedAmount(transaction.approvedAmount());
+    if (!payment_->accountNumber()) payment_->setAccountNumber(transaction.valueForField("NUMBER"));
+    std::string text;
+    if (partial)
+        text = format("%@ %@", localized("Partial approval"), Utils::formatCurrency(payment_->getTotal()));
+    else if (std::optional<std::string> message = transaction.responseMessage())
+        text = *message;
+    else
+        text = format("%@ (%@)", localized("Payment was approved"), transaction.approvalCode().value_or(""));
+    if (partial || !isTrue("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, "Ok");
+    accept();
+}
+
+void PayViewController::accept() {
     order_->addPayment(payment_);
     if (order_->getDue() == 0 && !order_->hasOpenTab() && order_->needsAutoClose(*session_))
         order_->setClosed(Date::now());
     order_->clearTempData();
     hideActivity();
-    if (needsSignature(type)) captureSignature([this] { localFinalize(); });
+    // At the program's end nobody is left to sign: the payment is stored as it stands.
+    if (needsSignature(payment_->type()) && !CardRequest::isClosing()) captureSignature([this] { localFinalize(); });
     else localFinalize();
 }
 

@@ -7,6 +7,7 @@
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "devices/MSRMediator.h"
+#include "payments/Encryption.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
@@ -36,6 +37,8 @@ void askForText(std::shared_ptr<AlertView> prompt) { prompt->setStyle(AlertViewS
 } // namespace
 
 void PayViewController::handleMSRNotification(const Notification& notification) {
+    // The card being charged stays the one in the fields until the host has answered.
+    if (isCharging()) return;
     if (notification.name == kMsrReceivedDataNotification) {
         const int32_t type = selectedType();
         const bool takesSwipes = type == Payment::kCredit || type == Payment::kDebit || type == Payment::kGift ||
@@ -65,7 +68,12 @@ bool PayViewController::processSwipe(const std::string& bytes) {
     return true;
 }
 
-void PayViewController::manual() { swipe_.reset(); }
+void PayViewController::manual() {
+    // The card is keyed by hand from here: nothing of the swiped card may go with it.
+    swipe_.reset();
+    number()->setText("");
+    expDate()->setText("");
+}
 
 bool PayViewController::editingChecked() {
     auto amounts = [this] {
@@ -79,7 +87,7 @@ bool PayViewController::editingChecked() {
 }
 
 void PayViewController::process() {
-    if (!editingChecked()) return;
+    if (isCharging() || !editingChecked()) return;
     if (order_->orderType() != kRefundOrderType) return processPayment(std::nullopt, std::nullopt);
     const int32_t type = selectedType();
     if ((type == Payment::kCredit || type == Payment::kTab) && toUpper(creditHost().value_or("")) == "LARCH") {
@@ -94,7 +102,7 @@ void PayViewController::process() {
 }
 
 void PayViewController::force() {
-    if (!editingChecked()) return;
+    if (isCharging() || !editingChecked()) return;
     if (!session_->isGranted("PAY_CREDIT_FORCE")) {
         alert("Alert", localized("You do not have access to force transactions"), "Ok");
         return;
@@ -153,6 +161,14 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
             Payment::verify(type, drawerId, textOf(tendered()), textOf(amount()), textOf(gratuity()), textOf(number()),
                             textOf(expDate()), swipe_.get(), *session_)) {
         alert("Error", *problem, "Cancel");
+        return;
+    }
+    if (!session_->isLite() && Payment::sendsCardFields(type) && !Encryption::getInstance().canEncrypt()) {
+        // The card fields would go to the server without the card: nobody could charge it.
+        alert("Error",
+              localized("Card data cannot be encrypted on this terminal, so it takes no card payment. Please contact "
+                        "support"),
+              "Cancel");
         return;
     }
     const int32_t t = parsed(tendered()), a = parsed(amount());

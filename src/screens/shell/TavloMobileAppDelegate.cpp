@@ -3,6 +3,7 @@
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
+#include "payments/CardRequest.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
@@ -121,6 +122,8 @@ void TavloMobileAppDelegate::home() {
         std::optional<std::string> loadedStoreId = DBHelper::getStoreValue("IPHONE_STORE_ID", context.get());
         url = CommHelper::formatTavloURL(gateway).value_or("");
         if (loadedStoreId != storeId) configured = loadStore(url, *storeId, *password, loadedStoreId);
+        // The store just loaded says how this terminal works, not what the folder held before.
+        lite = boolValue(DBHelper::getValue("TAVLO_LITE", context.get()));
     }
 
     if (splitViewController_ && !uiLoaded_) {
@@ -228,6 +231,8 @@ void TavloMobileAppDelegate::settingsSaved() {
 
 void TavloMobileAppDelegate::applicationWillTerminate(Application&) {
     TAVLO_LOG("Application will Terminate");
+    // A card charge in flight may have been taken by the host: its answer is stored first.
+    CardRequest::waitForAll();
     if (!context_ || !context_->hasChanges()) return;
     Error error;
     if (!context_->save(&error)) {

@@ -56,8 +56,9 @@ public:
 
     // --- the application's delegate
     void applicationDidFinishLaunching(ui::Application& app) override;
-    // Saves the main context when it has changes; a failed save is logged and mailed, and the
-    // program's exit status becomes -1 (terminationStatus).
+    // Waits for the card charges in flight (their answers stored as they come), then saves the
+    // main context when it has changes; a failed save is logged and mailed, and the program's
+    // exit status becomes -1 (terminationStatus).
     void applicationWillTerminate(ui::Application& app) override;
     // Pad: both landscapes; phone: portrait and both landscapes.
     std::optional<uint32_t> supportedInterfaceOrientations(ui::Application& app, ui::Window& window) override;
@@ -72,7 +73,8 @@ public:
     // --- the start-up's steps (main thread)
     // The configuration decision: the user defaults "store_id", "password" and "gateway" and the
     // configuration value TAVLO_LITE. A configured terminal of another store (or of none yet)
-    // loads the whole store first; a failed load shows why and counts as not configured.
+    // loads the whole store first; a failed load shows why and counts as not configured. The
+    // handlers' mode (lite or gateway) is read after that load, from the store it loaded.
     void home();
     // A user defaults file that cannot be written loses the set-up at every start: says so.
     void warnOfUnsavedSettings();

@@ -24,6 +24,7 @@
 #include "platform/net/NetworkReachability.h"
 #include "platform/net/Sockets.h"
 #include "platform/store/ObjectContext.h"
+#include "sync/exchange/OrderDocument.h"
 #include "sync/exchange/OrderDocumentWriter.h"
 #include "xml/XmlHelper.h"
 
@@ -98,11 +99,12 @@ void logExchange(const std::string& what, const std::string& url, const std::opt
                  const char* codeFormat = "Response code:%d, size:%d, for request:%@", bool withReply = true) {
     TAVLO_LOG("URL (%@): %@", what, url);
     if (response)
-        TAVLO_LOG(codeFormat, static_cast<int>(response->status), static_cast<int>(reply.size()), request);
+        TAVLO_LOG(codeFormat, static_cast<int>(response->status), static_cast<int>(reply.size()),
+                  request ? std::optional(OrderDocument::forLog(*request)) : std::nullopt);
     else
         TAVLO_LOG("Response code:");
     if (withReply)
-        TAVLO_LOG("Received: %@", reply);
+        TAVLO_LOG("Received: %@", OrderDocument::forLog(reply));
     else
         TAVLO_LOG("Received: %d bytes", static_cast<int>(reply.size()));
     if (error.isSet()) TAVLO_LOG("Error: %@", error.localizedDescription());

@@ -275,6 +275,19 @@ void OrderDocument::appendPayment(const Payment& p, XmlStreamWriter& w) const {
     w.writeEndElement();
 }
 
+std::string OrderDocument::forLog(std::string document) {
+    for (std::string_view name : {"paymentName", "zipCode"}) {
+        const std::string open = "<" + std::string(name) + ">", close = "</" + std::string(name) + ">";
+        for (size_t at = document.find(open); at != std::string::npos; at = document.find(open, at + 1)) {
+            const size_t from = at + open.size();
+            const size_t end = document.find(close, from);
+            // A document cut short loses all after the opening: nothing of the name is kept.
+            document.replace(from, end == std::string::npos ? std::string::npos : end - from, "***");
+        }
+    }
+    return document;
+}
+
 void OrderDocument::appendLog(const ActivityLog& entry, XmlStreamWriter& w) {
     const Text& action = entry.action();
     bool quantities = !action || action->find("remove") != std::string::npos;

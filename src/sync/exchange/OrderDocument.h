@@ -41,6 +41,10 @@ public:
                                         bool sendBackVoids, ObjectContext* context) override;
     void saveOrderSummary(xmlDocPtr doc, xmlNodePtr summary, ObjectContext* context) override;
 
+    // An exchanged document as the log may keep it: the cardholder's name and postal code of its
+    // payments blanked, as their encrypted card fields are unreadable.
+    static std::string forLog(std::string document);
+
 private:
     // The order's customer as the local store holds it; nothing when it holds none.
     void appendCustomer(XmlStreamWriter& writer, ObjectContext* context) const;

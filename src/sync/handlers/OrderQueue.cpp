@@ -4,6 +4,7 @@
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "sync/exchange/OrderDocument.h"
 #include "sync/exchange/CommHelper.h"
 
 namespace tavlo {
@@ -54,8 +55,8 @@ std::optional<std::string> OrderQueue::logExchange(ObjectContext& context, const
                                                    const std::optional<std::string>& reply) {
     std::optional<std::string> logXml = DBHelper::getValue("HH_LOG_XML", &context);
     if (boolValue(logXml)) {
-        TAVLO_LOG("Request: %@", request);
-        TAVLO_LOG("Response: %@", trim(reply.value_or("")));
+        TAVLO_LOG("Request: %@", request ? std::optional(OrderDocument::forLog(*request)) : std::nullopt);
+        TAVLO_LOG("Response: %@", OrderDocument::forLog(trim(reply.value_or(""))));
     }
     return logXml;
 }

@@ -66,15 +66,31 @@ TEST(Keychain, FileIsOwnerOnlyWhateverWasThereBefore) {
     EXPECT_EQ(Keychain::findItem("a", nullptr), Status::Success);
 }
 
-TEST(Keychain, DamagedFileIsReportedAndLeftAlone) {
+TEST(Keychain, ADamagedFileIsSetAsideKeptAndAFreshKeychainStarted) {
     test::TempHome home;
     const std::string junk[] = {"not a keychain\n", "tavlo-keychain 1\n6b6579\n", "tavlo-keychain 1\n6b 0g\n",
-                                "tavlo-keychain 1\n6b6 00\n"};
+                                "tavlo-keychain 1\n6b6 00\n", std::string("\x89PNG\r\n\x1a\n\0\0\xff", 11)};
+    const std::filesystem::path folder = Keychain::path().parent_path();
+    EXPECT_TRUE(Keychain::takeSetAside().empty());
+    int n = 0;
     for (const std::string& text : junk) {
+        SCOPED_TRACE(text);
         std::ofstream(Keychain::path(), std::ios::binary | std::ios::trunc) << text;
-        EXPECT_EQ(Keychain::findItem("k", nullptr), Status::Corrupt) << text;
-        EXPECT_EQ(Keychain::addItem("k", {1}), Status::Corrupt) << text;
-        EXPECT_EQ(Keychain::deleteItem("k"), Status::Corrupt) << text;
-        EXPECT_EQ(fileText(Keychain::path()), text);
+        // The damaged file counts as an empty keychain, which takes a key again.
+        EXPECT_EQ(Keychain::findItem("k", nullptr), Status::ItemNotFound);
+        const std::filesystem::path aside = folder / (n == 0 ? "keychain.damaged" : "keychain.damaged." + std::to_string(n));
+        EXPECT_EQ(Keychain::takeSetAside(), aside);
+        EXPECT_TRUE(Keychain::takeSetAside().empty());  // told once
+        EXPECT_EQ(fileText(aside), text);  // kept as it was
+        EXPECT_EQ(Keychain::addItem("k", {1}), Status::Success);
+        Keychain::Bytes found;
+        EXPECT_EQ(Keychain::findItem("k", &found), Status::Success);
+        EXPECT_EQ(found, Keychain::Bytes{1});
+        EXPECT_TRUE(Keychain::takeSetAside().empty());
+        ++n;
     }
+    // Each write of a damaged file is set aside on its own: the first changes too.
+    std::ofstream(Keychain::path(), std::ios::binary | std::ios::trunc) << "junk";
+    EXPECT_EQ(Keychain::deleteItem("k"), Status::ItemNotFound);
+    EXPECT_EQ(fileText(folder / ("keychain.damaged." + std::to_string(n))), "junk");
 }

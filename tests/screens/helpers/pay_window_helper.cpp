@@ -1,10 +1,12 @@
 // The program the pay screen's window test runs under Xvfb: the pay screen of a 12.34 order on a
 // pad, in a real window, on a terminal that is its own till with the loopback card gateway as its
 // card host.
-//   pay_window_helper RESULT_FILE SHOT
+//   pay_window_helper RESULT_FILE SHOT [slow]
 // Once the screen is up it writes what the window shows to SHOT and prints "ready"; when the
 // screen is finished it writes the payment taken ("type subtotal change approved") to
-// RESULT_FILE and exits.
+// RESULT_FILE and exits. With "slow" the card host holds the sale: while it waits the helper
+// writes the window to SHOT.waiting.png and prints "charging"; once the window has answered a
+// person's Cancel (with its alert) the host approves, and the result line ends with "refused".
 #include "../PayTerminal.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
@@ -18,11 +20,12 @@ using namespace tavlo;
 using namespace tavlo::ui;
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s RESULT_FILE SHOT\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s RESULT_FILE SHOT [slow]\n", argv[0]);
         return 2;
     }
     const std::string resultPath = argv[1], shotPath = argv[2];
+    const bool slow = argc == 4 && std::string(argv[3]) == "slow";
     RunLoop::main();
     auto app = std::make_shared<Application>(DeviceIdiom::Tablet);
     Application::install(app);
@@ -36,8 +39,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.localizedDescription().c_str());
         return 1;
     }
+    if (slow) terminal.gateway.script("Sale", gatewaysim::Answer::ApproveWhenReleased);
     terminal.present();
-    bool shown = false;
+    bool shown = false, waiting = false, refused = false;
     auto watch = RunLoop::main().scheduleTimer(0.05, true, [&] {
         if (!shown && terminal.screen->isVisible()) {
             shown = true;
@@ -46,13 +50,27 @@ int main(int argc, char** argv) {
             std::printf("ready\n");
             std::fflush(stdout);
         }
+        if (slow && terminal.screen->isCharging()) {
+            if (!waiting && terminal.gateway.heldCount() == 1) {
+                waiting = true;
+                window->displayNow();
+                window->screenshot().writePng(shotPath + ".waiting.png");
+                std::printf("charging\n");
+                std::fflush(stdout);
+            }
+            // The person's Cancel was answered while the host still held the sale.
+            if (waiting && !refused && app->frontAlert()) {
+                refused = true;
+                terminal.gateway.release();
+            }
+        }
         if (terminal.finished == 0) return;
         const std::string partial = resultPath + ".partial";
         {
             std::ofstream out(partial);
             for (const auto& taken : terminal.order->payments())
                 out << taken->type() << " " << taken->subTotal() << " " << taken->change() << " "
-                    << (taken->approval() ? "approved" : "-") << "\n";
+                    << (taken->approval() ? "approved" : "-") << (refused ? " refused" : "") << "\n";
         }
         std::filesystem::rename(partial, resultPath);
         RunLoop::main().stop();
