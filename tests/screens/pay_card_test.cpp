@@ -143,6 +143,8 @@ TEST_F(PayCardTest, ADeclineShowsItsTextAndTakesNothing) {
     typedCard(t);
     t.process();
     EXPECT_EQ(t.frontAlert(), "Error / Insufficient funds");
+    // The charge is over: nothing is left to cancel.
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"OK"}));
     t.acknowledgeAlerts();
     EXPECT_FALSE(t.order->hasPayments());
     EXPECT_TRUE(t.sender->orders.empty());

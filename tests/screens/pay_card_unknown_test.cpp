@@ -26,7 +26,7 @@ protected:
     }
     // Process; the first alert it shows, answered.
     std::string process() {
-        t.h.tap("Process");
+        t.process();
         std::string shown = t.frontAlert();
         t.acknowledgeAlerts();
         return shown;

@@ -179,6 +179,7 @@ TEST_F(PayScreenTest, VerificationStopsAnEntryWithItsReason) {
         terminal.field("expDate").setText(c.expDate);
         terminal.h.tap("Process");
         EXPECT_EQ(terminal.frontAlert(), c.alert) << c.alert;
+        EXPECT_EQ(terminal.h.frontAlert().buttonTitles(), (std::vector<std::string>{"OK"})) << c.alert;
         EXPECT_FALSE(terminal.screen->payment());
         EXPECT_FALSE(terminal.order->hasPayments());
     }

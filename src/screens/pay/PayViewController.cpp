@@ -389,14 +389,14 @@ void PayViewController::validateAmount() {
     const bool tenderedOn = tendered()->isEnabled();
     auto setTendered = [this](int32_t cents) { write(tendered(), cents); };
     if (payment_ && payment_->type() == Payment::kTab && a < 1) {
-        alert("Error", localized("Amount to be authorized must be more than 0"), "Cancel");
+        alert("Error", localized("Amount to be authorized must be more than 0"), "OK");
         return;
     }
     if (a > due) {
         alert("Error",
               localized("Amount to be paid cannot be higher than total due for the order, Amount was auto adjusted, "
                         "verify it."),
-              "Cancel");
+              "OK");
         if (tenderedOn) {
             write(amount(), std::min(due, t - g - p));
         } else {
@@ -411,7 +411,7 @@ void PayViewController::validateAmount() {
             alert("Error",
                   localized("Tendered was incremented in order to fulfill the specified Amount. Verify that new "
                             "Tendered is correct"),
-                  "Cancel");
+                  "OK");
         setTendered(needed);
     } else if (needed < t && !tenderedOn) {
         setTendered(needed);
@@ -505,7 +505,7 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
     const int32_t type = selectedType();
     if ((type == Payment::kCredit || type == Payment::kTab) && (&field == number() || &field == expDate()) &&
         !session_->isGranted("PAY_CREDIT_MANUAL")) {
-        alert("Alert", localized("You do not have the required access"), "Cancel");
+        alert("Alert", localized("You do not have the required access"), "OK");
         return false;
     }
     typedSinceBegin_ = false;

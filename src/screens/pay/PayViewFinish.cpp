@@ -110,7 +110,7 @@ void PayViewController::emailPrompt() {
     if (!DBHelper::getStoreValue("EMAIL_FROM", context)) {
         paid();
         alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
-              "Cancel");
+              "OK");
         return;
     }
     std::string address;
@@ -221,7 +221,7 @@ bool PayViewController::voidUnsentCharges() {
         std::shared_ptr<PaymentTransaction> transaction = handler ? handler->transaction(charged->refNum(), config) : nullptr;
         Error error;
         if (!transaction || !handler->cancel(*transaction, config, &error)) {
-            showError("Error", error, "Unable to void payment", "Cancel");
+            showError("Error", error, "Unable to void payment", "OK");
             return false;
         }
         order_->removePayment(charged);

@@ -111,7 +111,7 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
         if (!handler) {
             hideActivity();
-            alert("Error", format("%@ (%@)", localized("Host not supported, please contact support"), *host), "Cancel");
+            alert("Error", format("%@ (%@)", localized("Host not supported, please contact support"), *host), "OK");
             return;
         }
         const HostConfig config = Session::getHostConfig(host, context);
@@ -122,7 +122,7 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         // A tab is an authorisation only, which this terminal cannot take on its own.
         if (!transaction || (!refund && type != Payment::kCredit)) {
             hideActivity();
-            showError("Error", error, "Unable to process payment", "Cancel");
+            showError("Error", error, "Unable to process payment", "OK");
             return;
         }
         fillTransaction(*transaction, *payment_);
@@ -177,7 +177,7 @@ void PayViewController::charged(const PaymentTransaction& transaction, bool call
     charging_.reset();
     if (!called || !transaction.wasApproved()) {
         hideActivity();
-        showError("Error", error, "Unable to process payment", "Cancel");
+        showError("Error", error, "Unable to process payment", "OK");
         return;
     }
     payment_->setApproval(transaction.approvalCode());
@@ -258,7 +258,7 @@ void PayViewController::localFinalize() {
 
 void PayViewController::gatewaySelect() {
     if (payTerminals_.empty()) {
-        alert("Alert", localized("No terminal available to use for payment"), "Cancel");
+        alert("Alert", localized("No terminal available to use for payment"), "OK");
         return;
     }
     // Done on the signature screen may come again after a question was cancelled.
@@ -339,7 +339,7 @@ void PayViewController::gatewayPayVia(const std::string& address) {
           description.empty() ? format("%@ (%@)", localized("Unable to connect to the current gateway"),
                                        CommHelper::gateway().value_or(""))
                               : description,
-          "Cancel");
+          "OK");
 }
 
 } // namespace tavlo::screens

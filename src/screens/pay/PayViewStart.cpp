@@ -110,7 +110,7 @@ void PayViewController::force() {
     if (std::optional<std::string> problem =
             Payment::verify(selectedType(), std::nullopt, textOf(tendered()), textOf(amount()), textOf(gratuity()),
                             textOf(number()), textOf(expDate()), swipe_.get(), *session_)) {
-        alert("Error", *problem, "Cancel");
+        alert("Error", *problem, "OK");
         return;
     }
     askForText(alert("Alert", localized("Enter Approval Code:"), "Cancel", {localized("Process")}, kForceTag));
@@ -160,7 +160,7 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
     if (std::optional<std::string> problem =
             Payment::verify(type, drawerId, textOf(tendered()), textOf(amount()), textOf(gratuity()), textOf(number()),
                             textOf(expDate()), swipe_.get(), *session_)) {
-        alert("Error", *problem, "Cancel");
+        alert("Error", *problem, "OK");
         return;
     }
     if (!session_->isLite() && Payment::sendsCardFields(type) && !Encryption::getInstance().canEncrypt()) {
@@ -168,7 +168,7 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
         alert("Error",
               localized("Card data cannot be encrypted on this terminal, so it takes no card payment. Please contact "
                         "support"),
-              "Cancel");
+              "OK");
         return;
     }
     const int32_t t = parsed(tendered()), a = parsed(amount());
