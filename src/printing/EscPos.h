@@ -5,6 +5,7 @@
 #include "platform/foundation/Error.h"
 
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -32,6 +33,13 @@ public:
     static ssize_t writeByte(uint8_t b, int sock);
     static ssize_t write(std::string_view text, int sock);
     static ssize_t write(const uint8_t* bytes, size_t length, int sock);
+    // An object's description text: what it writes to a stream.
+    template <class T>
+    static ssize_t writeObject(const T& object, int sock) {
+        std::ostringstream description;
+        description << object;
+        return write(description.str(), sock);
+    }
     static ssize_t writeLine(int sock);
     static ssize_t writeLine(std::string_view text, int sock);
     // -1 without sending for data the symbol cannot carry (see EscPosCommands::barCode).

@@ -73,11 +73,12 @@ TEST(EscPosCommands, LinesFeedsCutsAndTheTestPattern) {
         EscPos::feedAndcut(3, sock);
         EscPos::writeByte(0x07, sock);
         EscPos::write("ok", sock);
+        EscPos::writeObject(42, sock);
     });
     EXPECT_EQ(hex(wire), hex("Soup\n\n" +
                              bytes({0x1B, 0x40, 0x1B, 0x61, 1,    0x1B, 0x2A, 33,   2,    0x1B, 0x44, 5, 0x0A, 0x1D,
                                     0x56, 0,    0x0A, 0x1D, 0x56, 0x42, 0,    0x0A, 0x1D, 0x56, 0x42, 3, 0x0A, 0x07}) +
-                             "ok"));
+                             "ok42"));
 
     std::string zigzag = bytes({1, 2, 4, 8, 16, 32, 64, 128, 64, 32, 16, 8, 4, 2});
     std::string pattern = bytes({0x1B, 0x33, 24, 0x1B, 0x2A, 1, 70, 0});
