@@ -49,7 +49,7 @@ struct CustomerFile {
         h.show(std::make_shared<NavigationController>(list));
     }
 
-    size_t shown() { return list->fetchedResultsController()->fetchedObjects().size(); }
+    size_t shown() { return list->fetchedResultsController()->numberOfObjects(); }
 };
 
 void search(benchmark::State& state, const std::string& text) {

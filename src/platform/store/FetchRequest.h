@@ -18,7 +18,9 @@ struct SortDescriptor {
 };
 
 // What to fetch: the rows of an entity that match the predicate (all when there is none), in the
-// order of the sort keys, at most fetchLimit of them (0 or less: no limit).
+// order of the sort keys, at most fetchLimit of them (0 or less: no limit). A list given a
+// fetchBatchSize reads only the rows' ids at first and their objects that many at a time, as it is
+// asked for them (0: every object at once).
 struct FetchRequest {
     explicit FetchRequest(std::string entity, std::optional<Predicate> filter = std::nullopt,
                           std::vector<SortDescriptor> sorts = {}, int64_t limit = 0)
@@ -29,6 +31,7 @@ struct FetchRequest {
     std::optional<Predicate> predicate;
     std::vector<SortDescriptor> sortDescriptors;
     int64_t fetchLimit = 0;
+    size_t fetchBatchSize = 0;
 };
 
 } // namespace tavlo

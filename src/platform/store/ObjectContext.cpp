@@ -685,13 +685,13 @@ void ObjectContext::mergeChanges(const Notification& didSave) {
 // ---- fetching ----
 
 ObjectContext::QueryCacheEntry* ObjectContext::compiled(const EntityDescription& e, const FetchRequest& request,
-                                                        bool count, bool limited, Error* error) {
-    std::string key = QueryCompiler::shapeKey(e, request, count, limited);
+                                                        QueryCompiler::Answer answer, bool limited, Error* error) {
+    std::string key = QueryCompiler::shapeKey(e, request, answer, limited);
     auto it = queries_.find(key);
     if (it != queries_.end()) return it->second.get();
     auto entry = std::make_unique<QueryCacheEntry>();
     entry->query = QueryCompiler::compile(e, request.predicate ? &*request.predicate : nullptr, request.sortDescriptors,
-                                          count, limited);
+                                          answer, limited);
     SqlConnection* c = connection(error);
     if (!c) return nullptr;
     entry->statement = c->statement(entry->query.sql, error);
@@ -807,7 +807,7 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
         if (!ok) return out;
     }
     if (countOnly && !overlay) {
-        QueryCacheEntry* q = compiled(e, request, true, false, error);
+        QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Count, false, error);
         if (!q) return out;
         int64_t n = 0;
         if (!runQuery(*q, predicate, aggregates, 0, [&](SqlStatement& row) { n = row.columnInt(0); }, error)) return out;
@@ -821,7 +821,7 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
             if (!o->inserted_) ++sqlLimit;
         sqlLimit += static_cast<int64_t>(doomed.size());
     }
-    QueryCacheEntry* q = compiled(e, request, false, sqlLimit > 0, error);
+    QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Rows, sqlLimit > 0, error);
     if (!q) return out;
     bool ok = runQuery(*q, predicate, aggregates, sqlLimit, [&](SqlStatement& row) {
         if (overlay) {
@@ -900,6 +900,26 @@ void ObjectContext::sortObjects(std::vector<ManagedObjectPtr>& objects, const st
 
 std::vector<ManagedObjectPtr> ObjectContext::fetch(const FetchRequest& request, Error* error) {
     return fetchObjects(request, false, false, nullptr, error);
+}
+
+std::vector<ObjectID> ObjectContext::fetchObjectIDs(const FetchRequest& request, Error* error) {
+    std::vector<ObjectID> out;
+    const EntityDescription& e = model().requireEntity(request.entityName);
+    const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    applyNullifiedLinks();
+    if (!changedByEntity_[e.index()].empty() || !doomed_[e.index()].empty() ||
+        (predicate && !predicate->aggregates().empty())) {
+        // Changed objects are judged in memory, so the fetch takes whole objects.
+        for (const ManagedObjectPtr& o : fetch(request, error)) out.push_back(o->objectID());
+        return out;
+    }
+    const int64_t limit = std::max<int64_t>(request.fetchLimit, 0);
+    QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Keys, limit > 0, error);
+    if (!q) return out;
+    bool ok = runQuery(*q, predicate, {}, limit, [&](SqlStatement& row) { out.emplace_back(&e, row.columnInt(0)); },
+                       error);
+    if (!ok) return {};
+    return out;
 }
 
 ManagedObjectPtr ObjectContext::fetchFirst(const FetchRequest& request, Error* error) {

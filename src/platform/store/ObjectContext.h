@@ -5,6 +5,7 @@
 #include "platform/store/FetchRequest.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/store/ObjectStore.h"
+#include "platform/store/QueryCompiler.h"
 #include "platform/store/StoreError.h"
 
 #include <array>
@@ -107,6 +108,9 @@ public:
     // answers empty with `error`; a bad entity, key path or format throws std::invalid_argument.
     std::vector<ManagedObjectPtr> fetch(const FetchRequest& request, Error* error = nullptr);
     ManagedObjectPtr fetchFirst(const FetchRequest& request, Error* error = nullptr);
+    // The ids of what fetch would answer, in its order, without reading the rows into objects: a
+    // list that shows a few of many rows reads those by id (objectWithID) as it shows them.
+    std::vector<ObjectID> fetchObjectIDs(const FetchRequest& request, Error* error = nullptr);
     size_t count(const FetchRequest& request, Error* error = nullptr);
 
     template <typename... Args>
@@ -209,8 +213,8 @@ private:
     static void sortObjects(std::vector<ManagedObjectPtr>& objects, const std::vector<SortDescriptor>& sorts);
     std::vector<Value> aggregateValues(const EntityDescription& entity, const Predicate& predicate, Error* error,
                                        bool& ok);
-    QueryCacheEntry* compiled(const EntityDescription& entity, const FetchRequest& request, bool count, bool limited,
-                              Error* error);
+    QueryCacheEntry* compiled(const EntityDescription& entity, const FetchRequest& request,
+                              QueryCompiler::Answer answer, bool limited, Error* error);
     bool runQuery(QueryCacheEntry& entry, const Predicate* predicate, const std::vector<Value>& aggregates,
                   int64_t limit, const std::function<void(SqlStatement&)>& onRow, Error* error);
     bool writeChanges(std::vector<int64_t>& versions, Error* error);

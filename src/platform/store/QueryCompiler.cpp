@@ -181,10 +181,10 @@ private:
 
 } // namespace
 
-std::string QueryCompiler::shapeKey(const EntityDescription& entity, const FetchRequest& request, bool count,
+std::string QueryCompiler::shapeKey(const EntityDescription& entity, const FetchRequest& request, Answer answer,
                                     bool limited) {
     std::string key = entity.name();
-    key += count ? "\x01" "c" : "\x01" "o";
+    key += answer == Answer::Count ? "\x01" "c" : answer == Answer::Keys ? "\x01" "k" : "\x01" "o";
     if (limited) key += 'l';
     if (request.predicate) {
         key += '\x01';
@@ -213,7 +213,8 @@ std::string QueryCompiler::columns(const EntityDescription& entity, const std::s
 }
 
 CompiledQuery QueryCompiler::compile(const EntityDescription& entity, const Predicate* predicate,
-                                     const std::vector<SortDescriptor>& sorts, bool count, bool limited) {
+                                     const std::vector<SortDescriptor>& sorts, Answer answer, bool limited) {
+    const bool count = answer == Answer::Count;
     CompiledQuery q;
     Joins joins(entity);
     std::string where;
@@ -230,7 +231,8 @@ CompiledQuery QueryCompiler::compile(const EntityDescription& entity, const Pred
         }
         order += ", t0.Z_PK";
     }
-    q.sql = "SELECT " + (count ? std::string("COUNT(*)") : columns(entity, "t0")) + " FROM " + quoteName(entity.name()) +
+    const std::string what = count ? "COUNT(*)" : answer == Answer::Keys ? "t0.Z_PK" : columns(entity, "t0");
+    q.sql = "SELECT " + what + " FROM " + quoteName(entity.name()) +
             " t0" + joins.sql();
     if (!where.empty()) q.sql += " WHERE " + where;
     q.sql += order;

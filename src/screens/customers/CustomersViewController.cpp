@@ -21,6 +21,8 @@ using namespace ui;
 namespace {
 
 constexpr double kSearchHeight = 44;
+// Rows read from the store at a time: a screenful and more (of thousands of customers).
+constexpr size_t kFetchBatch = 20;
 
 std::shared_ptr<Label> rowText(Rect frame, int tag, const Font& font, const Color& colour, TextAlignment align) {
     auto label = std::make_shared<Label>(frame);
@@ -64,6 +66,7 @@ void CustomersViewController::viewDidLoad() {
     if (SearchBar* bar = searchBar()) bar->setDelegate(this);
     FetchRequest request("Customer", searchPredicate(""),
                          {{"company", true, true}, {"firstName", true, true}, {"lastName", true, true}});
+    request.fetchBatchSize = kFetchBatch;
     if (ObjectContext* context = contextOf(session_))
         fetched_ = std::make_unique<FetchedResultsController>(*context, std::move(request));
     fetch("Unable to read Customers: %@");
@@ -112,7 +115,7 @@ void CustomersViewController::removeCustomer() {
 }
 
 int CustomersViewController::numberOfRows(TableView&, int) {
-    return fetched_ ? static_cast<int>(fetched_->fetchedObjects().size()) : 0;
+    return fetched_ ? static_cast<int>(fetched_->numberOfObjects()) : 0;
 }
 
 std::optional<Customer> CustomersViewController::customerAt(IndexPath path) const {

@@ -53,6 +53,48 @@ TEST_F(StoreTest, SectionsFollowTheKeyPathAndReReadOnDemand) {
     EXPECT_EQ(flat.objectAt(0, 0)->text("name"), "z");
 }
 
+// A long list reads the rows' ids at the fetch and each row's object only when a batch holding it
+// is asked for: a row another context renames after the fetch shows its new name, one renamed
+// after its batch was read keeps the old one until the next fetch.
+TEST_F(StoreTest, ABatchedListReadsItsRowsWhenTheyAreAskedFor) {
+    auto c = newContext();
+    for (int i = 0; i < 50; ++i) c->insert("Order")->setValue("name", (i < 10 ? "order 0" : "order ") + std::to_string(i));
+    ASSERT_TRUE(c->save());
+    FetchRequest request("Order", Predicate::format("name != %@", "order 07"), {{"name", false}});
+    request.fetchBatchSize = 10;
+    FetchedResultsController list(*c, request);
+    ASSERT_TRUE(list.performFetch());
+    ASSERT_EQ(list.numberOfObjects(), 49u);
+
+    auto other = newContext();
+    auto rename = [&](const char* from, const char* to) {
+        auto o = other->fetchFirst("Order", "name == %@", from);
+        ASSERT_TRUE(o);
+        o->setValue("name", to);
+        ASSERT_TRUE(other->save());
+    };
+    EXPECT_EQ(list.objectAt(0, 0)->text("name"), "order 49");  // reads rows 0-9
+    rename("order 45", "renamed 45");                          // row 4: read already
+    rename("order 20", "renamed 20");                          // row 29: not read yet
+    EXPECT_EQ(list.objectAt(0, 4)->text("name"), "order 45");
+    EXPECT_EQ(list.objectAt(0, 29)->text("name"), "renamed 20");
+    EXPECT_EQ(list.objectAt(0, 49), nullptr);
+    EXPECT_EQ(list.objectAt(1, 0), nullptr);
+    EXPECT_EQ(list.indexPathForObject(list.objectAt(0, 29)), std::make_pair(size_t{0}, size_t{29}));
+
+    // The same rows in the same order as a list that reads every object at once, unsaved ones too.
+    c->insert("Order")->setValue("name", "order 99");
+    request.fetchBatchSize = 0;
+    FetchedResultsController whole(*c, request);
+    ASSERT_TRUE(whole.performFetch());
+    ASSERT_TRUE(list.performFetch());
+    ASSERT_EQ(list.numberOfObjects(), 50u);
+    EXPECT_EQ(list.fetchedObjects(), whole.fetchedObjects());
+    ASSERT_EQ(list.sections().size(), 1u);
+    EXPECT_EQ(list.sections()[0].numberOfObjects(), 50u);
+    EXPECT_EQ(list.objectAt(0, 2)->text("name"), "order 99");  // after the two renamed
+}
+
 TEST_F(StoreTest, TheDidSaveNotificationCarriesWhatChanged) {
     auto c = newContext();
     auto keep = c->insert("Terminal");

@@ -1,5 +1,6 @@
 // The renderer's parts: pictures and PNG files, text measured as drawn, images from the
 // resources, views that draw themselves, and the places a tap reaches on a drawn screen.
+#include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/RecordingGraphicsContext.h"
 #include "platform/ui/TableViewController.h"
@@ -18,6 +19,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 using namespace tavlo::ui;
@@ -168,6 +170,76 @@ TEST(Render, HiddenViewsAreNotDrawnAlphaFadesAndViewsDrawThemselves) {
     expectColor(picture.colorAt(25, 75), Color::red(), "the disc's middle");
     expectColor(picture.colorAt(2, 52), Color::white(), "outside the disc");
     EXPECT_GE(disc->displayCount(), 1);
+}
+
+// A background that opaque subviews paint over whole is not filled; one that shows anywhere (a
+// gap, a see-through or rounded subview, a pixel only partly covered) is, so pictures stay the same.
+TEST(Render, ABackgroundHiddenByOpaqueSubviewsIsNotFilled) {
+    struct Case {
+        const char* name;
+        std::function<void(View& top, View& bottom)> change;
+        bool rootFilled;
+    };
+    const std::vector<Case> cases{
+        {"two halves cover it", [](View&, View&) {}, false},
+        {"one overlaps the other", [](View& top, View&) { top.setFrame({0, 0, 100, 60}); }, false},
+        {"a gap of one point", [](View&, View& v) { v.setFrame({0, 51, 100, 49}); }, true},
+        {"both edges across a pixel",
+         [](View& top, View& bottom) {
+             top.setFrame({0, 0, 100, 49.5});
+             bottom.setFrame({0, 49.5, 100, 50.5});
+         },
+         true},
+        {"a half-transparent half", [](View&, View& v) { v.setAlpha(0.5); }, true},
+        {"a see-through colour", [](View&, View& v) { v.setBackgroundColor(Color(0, 0, 1, 0.5)); }, true},
+        {"rounded corners", [](View&, View& v) { v.setCornerRadius(4); }, true},
+        {"a hidden half", [](View&, View& v) { v.setHidden(true); }, true},
+    };
+    for (const Case& c : cases) {
+        auto root = std::make_shared<View>(Rect(0, 0, 100, 100));
+        root->setBackgroundColor(Color::white());
+        auto top = std::make_shared<View>(Rect(0, 0, 100, 50));
+        top->setBackgroundColor(Color::red());
+        auto bottom = std::make_shared<View>(Rect(0, 50, 100, 50));
+        bottom->setBackgroundColor(Color::blue());
+        root->addSubview(top);
+        root->addSubview(bottom);
+        c.change(*top, *bottom);
+        auto controller = std::make_shared<ViewController>();
+        controller->setView(root);
+
+        RecordingGraphicsContext recorder(Size{100, 100});
+        render::Renderer(recorder).drawController(*controller);
+        int whiteFills = 0;
+        for (const DrawCommand* fill : recorder.drawing().ofKind(DrawCommand::Kind::Fill))
+            if (fill->state.fillColor == Color::white()) ++whiteFills;
+        EXPECT_EQ(whiteFills, c.rootFilled ? 1 : 0) << c.name;
+    }
+}
+
+// A label drawn frame after frame is laid out once, and again when its text or width changes.
+TEST(Render, ALabelKeepsItsLayoutUntilItsTextOrWidthChanges) {
+    auto root = std::make_shared<View>(Rect(0, 0, 200, 40));
+    auto label = std::make_shared<Label>(Rect(0, 0, 200, 40));
+    label->setText("Laid out once \u00e9");
+    root->addSubview(label);
+    auto controller = std::make_shared<ViewController>();
+    controller->setView(root);
+    render::CairoGraphicsContext context(Size{200, 40});
+    render::Typesetter& typesetter = render::Typesetter::shared();
+    auto layoutsFor = [&] {
+        size_t before = typesetter.drawnLayoutsMade();
+        render::Renderer(context).drawController(*controller);
+        return typesetter.drawnLayoutsMade() - before;
+    };
+    EXPECT_EQ(layoutsFor(), 1u);
+    EXPECT_EQ(layoutsFor(), 0u) << "drawn again unchanged";
+    label->setText("Laid out twice \u00e9");
+    EXPECT_EQ(layoutsFor(), 1u) << "new text";
+    label->setFrame({0, 0, 150, 40});
+    label->setNumberOfLines(0);
+    EXPECT_EQ(layoutsFor(), 1u) << "wrapped to a new width";
+    EXPECT_EQ(layoutsFor(), 0u);
 }
 
 TEST(Render, AnOffscreenDrawingIsDrawnAgainOnCairo) {

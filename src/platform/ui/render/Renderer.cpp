@@ -20,6 +20,7 @@
 #include "platform/ui/render/Theme.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavlo::ui::render {
 
@@ -32,6 +33,74 @@ bool isDrawn(const View& view) { return !view.isHidden() && view.alpha() >= 0.01
 bool coversWindow(const View& view, const Rect& window) {
     const auto& bg = view.backgroundColor();
     return isDrawn(view) && view.alpha() >= 1 && view.frame() == window && bg && bg->a() >= 1 && !bg->patternImage();
+}
+
+// The colour the view's background is filled with, if it is filled at all.
+std::optional<Color> backgroundFill(View& view) {
+    std::optional<Color> color = view.backgroundColor();
+    auto* table = dynamic_cast<TableView*>(&view);
+    if (table && table->style() == TableViewStyle::Grouped && color == Color::white()) color = theme::groupBackground();
+    // The cells of a grouped table sit on the group's own white.
+    if (auto* cell = dynamic_cast<TableViewCell*>(&view)) {
+        TableView* owner = cell->tableView();
+        if (owner && owner->style() == TableViewStyle::Grouped && color == Color::white()) color.reset();
+    }
+    if (!color || (color->a() <= 0 && !color->patternImage())) return std::nullopt;
+    return color;
+}
+
+// The view's alpha as drawn (a disabled control shows at half).
+double drawnAlpha(View& view) {
+    auto* control = dynamic_cast<Control*>(&view);
+    return control && !control->isEnabled() ? view.alpha() * 0.5 : view.alpha();
+}
+
+// Its background leaves nothing below it showing through its square frame, drawn with `alpha`.
+bool fillsItsFrame(View& view, double alpha) {
+    if (!isDrawn(view) || alpha * drawnAlpha(view) < 1 || view.cornerRadius() > 0 || view.transformScale() != 1)
+        return false;
+    std::optional<Color> color = backgroundFill(view);
+    return color && color->a() >= 1 && !color->patternImage();
+}
+
+// The whole pixels inside a rectangle of the device, and those it touches at all.
+Rect pixelsInside(const Rect& r) {
+    double x0 = std::ceil(r.minX()), y0 = std::ceil(r.minY()), x1 = std::floor(r.maxX()), y1 = std::floor(r.maxY());
+    return x1 > x0 && y1 > y0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{};
+}
+
+Rect pixelsTouched(const Rect& r) {
+    double x0 = std::floor(r.minX()), y0 = std::floor(r.minY()), x1 = std::ceil(r.maxX()), y1 = std::ceil(r.maxY());
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+Rect intersect(const Rect& a, const Rect& b) {
+    double x0 = std::max(a.minX(), b.minX()), y0 = std::max(a.minY(), b.minY());
+    double x1 = std::min(a.maxX(), b.maxX()), y1 = std::min(a.maxY(), b.maxY());
+    return x1 > x0 && y1 > y0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{};
+}
+
+// What is left of the area after taking away each of the rectangles: pieces that do not overlap.
+std::vector<Rect> uncovered(const Rect& area, const std::vector<Rect>& covers) {
+    std::vector<Rect> left{area}, next;
+    for (const Rect& c : covers) {
+        next.clear();
+        for (const Rect& r : left) {
+            if (c.minX() >= r.maxX() || c.maxX() <= r.minX() || c.minY() >= r.maxY() || c.maxY() <= r.minY()) {
+                next.push_back(r);
+                continue;
+            }
+            // The parts of r above, below, left and right of c.
+            if (c.minY() > r.minY()) next.push_back({r.minX(), r.minY(), r.width(), c.minY() - r.minY()});
+            if (c.maxY() < r.maxY()) next.push_back({r.minX(), c.maxY(), r.width(), r.maxY() - c.maxY()});
+            double top = std::max(r.minY(), c.minY()), bottom = std::min(r.maxY(), c.maxY());
+            if (c.minX() > r.minX()) next.push_back({r.minX(), top, c.minX() - r.minX(), bottom - top});
+            if (c.maxX() < r.maxX()) next.push_back({c.maxX(), top, r.maxX() - c.maxX(), bottom - top});
+        }
+        left.swap(next);
+        if (left.empty()) break;
+    }
+    return left;
 }
 
 } // namespace
@@ -80,8 +149,10 @@ void Renderer::drawWindow(Window& window) {
 
     Rect screen = window.bounds();
     context_.saveState();
-    context_.setFillColor(window.backgroundColor().value_or(Color::black()));
-    context_.fillRect(screen);
+    if (std::optional<std::vector<Rect>> showing = partsShowing(window, screen); !showing || !showing->empty()) {
+        context_.setFillColor(window.backgroundColor().value_or(Color::black()));
+        context_.fillRect(screen);
+    }
     drawRootViews(window);
     if (onScreen) {
         drawInputViews(screen);
@@ -200,8 +271,7 @@ void Renderer::drawView(View& view) {
     if (!isDrawn(view)) return;
     Rect frame = view.frame();
     Rect bounds{0, 0, view.bounds().width(), view.bounds().height()};
-    double alpha = view.alpha();
-    if (auto* control = dynamic_cast<Control*>(&view); control && !control->isEnabled()) alpha *= 0.5;
+    double alpha = drawnAlpha(view);
 
     std::optional<Color> outerCellTextColor = cellTextColor_;
     context_.saveState();
@@ -254,18 +324,45 @@ void Renderer::drawShadow(const View& view, const Rect& bounds) {
 }
 
 void Renderer::drawBackground(View& view, const Rect& bounds) {
-    std::optional<Color> color = view.backgroundColor();
-    auto* table = dynamic_cast<TableView*>(&view);
-    if (table && table->style() == TableViewStyle::Grouped && color == Color::white()) color = theme::groupBackground();
-    // The cells of a grouped table sit on the group's own white.
-    if (auto* cell = dynamic_cast<TableViewCell*>(&view)) {
-        TableView* owner = cell->tableView();
-        if (owner && owner->style() == TableViewStyle::Grouped && color == Color::white()) color.reset();
-    }
-    if (!color || (color->a() <= 0 && !color->patternImage())) return;
+    std::optional<Color> color = backgroundFill(view);
+    if (!color) return;
+    std::optional<std::vector<Rect>> showing = partsShowing(view, bounds);
+    if (showing && showing->empty()) return;
     context_.setFillColor(*color);
     if (view.cornerRadius() > 0) context_.fillRoundedRect(bounds, view.cornerRadius());
-    else context_.fillRect(bounds);
+    else if (!showing || color->patternImage()) context_.fillRect(bounds);
+    else fillShowingParts(*showing, bounds);
+}
+
+std::optional<std::vector<Rect>> Renderer::partsShowing(View& view, const Rect& bounds) const {
+    const GraphicsState& state = context_.state();
+    // A clip across pixels lets part of each edge pixel through, to the fill and to what covers it.
+    if (state.clip && pixelsInside(*state.clip) != *state.clip) return std::nullopt;
+    const bool clips = view.clipsToBounds() || dynamic_cast<ScrollView*>(&view);
+    std::vector<Rect> covers;
+    for (const auto& sub : view.subviews()) {
+        if (!fillsItsFrame(*sub, state.alpha)) continue;
+        Rect frame = sub->frame().offsetBy(-view.bounds().x(), -view.bounds().y());
+        if (clips) frame = intersect(frame, bounds);
+        if (Rect inside = pixelsInside(state.toDevice(frame)); !inside.isEmpty()) covers.push_back(inside);
+    }
+    if (covers.empty()) return std::nullopt;
+    return uncovered(pixelsTouched(state.toDevice(bounds)), covers);
+}
+
+void Renderer::fillShowingParts(const std::vector<Rect>& parts, const Rect& bounds) {
+    // Each part is whole pixels but where it meets the edge of the bounds, so every pixel is
+    // covered as much as a fill of the whole bounds covers it.
+    const GraphicsState& state = context_.state();
+    const Rect whole = state.toDevice(bounds);
+    Path path;
+    for (const Rect& part : parts) {
+        Rect r = intersect(part, whole);
+        if (r.isEmpty()) continue;
+        path.addRect({(r.x() - state.translateX) / state.scaleX, (r.y() - state.translateY) / state.scaleY,
+                      r.width() / state.scaleX, r.height() / state.scaleY});
+    }
+    context_.fillPath(path);
 }
 
 void Renderer::drawContent(View& view, const Rect& bounds) {

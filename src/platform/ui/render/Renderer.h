@@ -81,6 +81,10 @@ private:
     void drawInputViews(const Rect& screen);
     void drawView(View& view);
     void drawBackground(View& view, const Rect& bounds);
+    // The parts of the view's background its opaque subviews leave showing, in whole device pixels
+    // (none when they paint over all of it); nullopt when it is filled whole.
+    std::optional<std::vector<Rect>> partsShowing(View& view, const Rect& bounds) const;
+    void fillShowingParts(const std::vector<Rect>& parts, const Rect& bounds);
     void drawShadow(const View& view, const Rect& bounds);
     // A soft shadow under a rounded rectangle: a few widening, fading copies of its outline.
     void drawSoftShadow(const Rect& rect, double radius, Size offset, double blur, double opacity);

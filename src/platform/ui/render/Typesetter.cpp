@@ -21,6 +21,7 @@ constexpr const char* fontFiles[] = {
     "DejaVuSerif.ttf",    "DejaVuSerif-Bold.ttf",    "DejaVuSerif-Italic.ttf",     "DejaVuSerif-BoldItalic.ttf",
 };
 constexpr size_t measureCacheLimit = 20000;
+constexpr size_t drawnCacheLimit = 2000;
 
 std::string lowercase(std::string_view s) {
     std::string out(s);
@@ -116,6 +117,7 @@ Typesetter::Typesetter() {
 }
 
 Typesetter::~Typesetter() {
+    forgetDrawn();
     if (context_) g_object_unref(context_);
     if (fontMap_) g_object_unref(fontMap_);
 }
@@ -197,25 +199,48 @@ Rect Typesetter::caret(std::string_view text, const Font& font, double width, co
     return {fromPango(pos.x), fromPango(pos.y), 0, fromPango(pos.height)};
 }
 
+void Typesetter::forgetDrawn() {
+    for (auto& [key, text] : drawn_) g_object_unref(text.layout);
+    drawn_.clear();
+}
+
+const Typesetter::DrawnText& Typesetter::drawn(std::string_view text, const Font& font, const Rect& box,
+                                               const TextWrap& wrap, TextAlignment alignment) {
+    // One unwrapped line is laid out the same in any box; the box's height counts only where it
+    // decides how many lines fit.
+    const bool unwrapped = isUnwrappedLine(wrap);
+    const bool heightCounts = !unwrapped && wrap.lines <= 0 && ellipsizeFor(wrap.lineBreak) != PANGO_ELLIPSIZE_NONE;
+    DrawnKey key{font.family(), static_cast<int>(font.weight()), font.pointSize(), unwrapped ? 0.0 : box.width(),
+                 heightCounts ? box.height() : 0.0, wrap.lines, static_cast<int>(wrap.lineBreak),
+                 static_cast<int>(alignment), std::string(text)};
+    if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
+    if (drawn_.size() >= drawnCacheLimit) forgetDrawn();
+    DrawnText out;
+    ++drawnLayoutsMade_;
+    out.layout = layout(text, font, box.width(), box.height(), wrap, alignment);
+    PangoRectangle logical;
+    pango_layout_get_extents(out.layout, nullptr, &logical);
+    out.width = fromPango(logical.width);
+    out.height = heightOfLines(out.layout, wrap.lines);
+    return drawn_.emplace(std::move(key), out).first->second;
+}
+
 void Typesetter::draw(cairo_t* cr, std::string_view text, const Rect& box, const Font& font, TextAlignment alignment,
                       const TextWrap& wrap) {
     if (box.isEmpty() || text.empty()) return;
     std::lock_guard lock(mutex_);
-    PangoLayout* l = layout(text, font, box.width(), box.height(), wrap, alignment);
+    const DrawnText& shown = drawn(text, font, box, wrap, alignment);
     double x = box.x();
     if (isUnwrappedLine(wrap) && alignment != TextAlignment::Left) {
-        PangoRectangle logical;
-        pango_layout_get_extents(l, nullptr, &logical);
-        double spare = box.width() - fromPango(logical.width);
+        double spare = box.width() - shown.width;
         x += alignment == TextAlignment::Center ? spare / 2 : spare;
     }
     cairo_save(cr);
-    cairo_rectangle(cr, box.x(), box.y(), box.width(), std::min(box.height(), heightOfLines(l, wrap.lines)));
+    cairo_rectangle(cr, box.x(), box.y(), box.width(), std::min(box.height(), shown.height));
     cairo_clip(cr);
     cairo_move_to(cr, x, box.y());
-    pango_cairo_show_layout(cr, l);
+    pango_cairo_show_layout(cr, shown.layout);
     cairo_restore(cr);
-    g_object_unref(l);
 }
 
 } // namespace tavlo::ui::render

@@ -38,6 +38,9 @@ public:
     void draw(cairo_t* cr, std::string_view text, const Rect& box, const Font& font, TextAlignment alignment,
               const TextWrap& wrap);
 
+    // How many layouts drawing has made so far: text drawn again in the same font and box makes none.
+    size_t drawnLayoutsMade() const { return drawnLayoutsMade_; }
+
     // The pango family a font is drawn in ("DejaVu Sans", "DejaVu Sans Mono", "DejaVu Serif").
     static std::string familyFor(const Font& font);
     // False when the font files were missing and the machine's own fonts stand in (pictures may
@@ -61,6 +64,19 @@ private:
     // Measures already taken: layout and every frame ask for the same ones again and again.
     using MeasureKey = std::tuple<std::string, int, double, double, int, int, std::string>;
     std::map<MeasureKey, Size, std::less<>> cache_;
+    // Text as drawn, laid out once: each frame draws the same labels again until their text, font
+    // or box changes. Key: the measure's, with the box's height and the alignment.
+    struct DrawnText {
+        PangoLayout* layout = nullptr;
+        double width = 0;   // of its logical extents
+        double height = 0;  // of the lines it shows
+    };
+    using DrawnKey = std::tuple<std::string, int, double, double, double, int, int, int, std::string>;
+    const DrawnText& drawn(std::string_view text, const Font& font, const Rect& box, const TextWrap& wrap,
+                           TextAlignment alignment);
+    void forgetDrawn();
+    std::map<DrawnKey, DrawnText, std::less<>> drawn_;
+    size_t drawnLayoutsMade_ = 0;
 };
 
 } // namespace tavlo::ui::render
