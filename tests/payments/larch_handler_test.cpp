@@ -268,7 +268,7 @@ TEST_F(LarchHandlerTest, DebugLogShowsTheExchangeWithoutCardData) {
     std::shared_ptr<PaymentTransaction> declined = swiped(1800);
     EXPECT_FALSE(handler->sale(*declined, config, nullptr));
 
-    std::vector<std::string> lines = loggedBy("LarchHandler.cpp");
+    std::vector<std::string> lines = loggedMessages();
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.find("Sending") == 0 && l.find("TransType=Sale") != std::string::npos &&
@@ -286,7 +286,7 @@ TEST_F(LarchHandlerTest, DeclineIsLoggedWithoutCardDataWhenNotDebugging) {
     std::shared_ptr<PaymentTransaction> declined = swiped(1800);
     declined->setValue("%B4111111111111111^DOE/JOHN^2811101?", "TAVLO_RAW_SWIPE");
     EXPECT_FALSE(handler->sale(*declined, config, nullptr));
-    std::vector<std::string> lines = loggedBy("LarchHandler.cpp");
+    std::vector<std::string> lines = loggedMessages();
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.find("Error Larch declined (") == 0 && l.find("Message=Pick up card") != std::string::npos;
     }));
