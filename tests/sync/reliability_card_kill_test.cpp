@@ -237,7 +237,9 @@ protected:
         victim = -1;
         requestsToKill = 0;
         const bool killed = status == -SIGKILL;
-        if (!killed) EXPECT_EQ(status, kDone) << step << " save " << killAtSave << " request " << killAtRequest;
+        if (!killed) {
+            EXPECT_EQ(status, kDone) << step << " save " << killAtSave << " request " << killAtRequest;
+        }
         kills += killed;
         restart();
         unknownAfterStart += store->fetchAll(CardAttempts::Entity).size();
