@@ -44,7 +44,6 @@ public:
     bool isSupport_IC() override { return true; }
     bool isSupport_PrinterConfig() override { return true; }
     bool isSupport_Config() override;
-    void Test() {}
 
     // One check at a time in the process: a second one meanwhile answers 300 at once.
     long checkPrinter(long mask) override;

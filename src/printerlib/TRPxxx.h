@@ -29,7 +29,6 @@ public:
     bool isSupport_CashDrawer() override { return true; }
     bool isSupport_LSB() override { return true; }
     bool isSupport_MSR() override { return false; }
-    void Test() {}
 
     // Status replies are awaited this many times.
     static constexpr int ReplyAttempts = 32;

@@ -239,8 +239,8 @@ Lines ReportGenerator::sectionItemsSold(const ReportValues& v, int width) {
         lines.push_back(localized("PREPARATIONS"));
         lines.emplace_back("");
         table(v.itemsSoldPreparations, [context](const std::string& id) {
-            ManagedObjectPtr row = DBHelper::getObject("Preparation", "preparationId==%@", id, context);
-            return row ? row->text("name").value_or("") : std::string();
+            ManagedObjectPtr preparation = DBHelper::getObject("Preparation", "preparationId==%@", id, context);
+            return preparation ? preparation->text("name").value_or("") : std::string();
         });
         lines.emplace_back("");
     }

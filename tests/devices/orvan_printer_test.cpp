@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"doubleHeight", [](OrvanPrinter& p) { p.setFontAttribute(16); }, 1},
                       SizeCase{"normal", [](OrvanPrinter& p) { p.setFontAttribute(0); }, 0},
                       SizeCase{"both", [](OrvanPrinter& p) { p.setFontAttribute(48); }, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(OrvanPrinterTest, StyleBitsAndFontShareTheAttribute) {
     printer.setEmphasized(false);
@@ -141,7 +141,7 @@ TEST_F(OrvanPrinterTest, TheLibrarysMessagesAreLoggedAndShown) {
     EXPECT_EQ(controller.selectTarget(), printerlib::OVL_READ_ERROR);
     ASSERT_TRUE(test::runMainUntil([&] { return !alerts->alerts.empty(); }));
     EXPECT_EQ(alerts->alerts, std::vector<std::string>{"Orvan|[ERROR] printer name is invalid.|OK"});
-    EXPECT_TRUE(test::logged("OrvanPrinter.cpp", "Orvan message: [ERROR] printer name is invalid."));
+    EXPECT_TRUE(test::logged("Orvan message: [ERROR] printer name is invalid."));
     AlertSink::install(nullptr);
 }
 
@@ -264,7 +264,7 @@ void endToEnd() {
     printer->setUrl(std::string("127.0.0.1"));
     printer->setConnectionType(std::string("TCP"));
     ASSERT_TRUE(test::runMainUntil([&] { return printer->isConnected(); }));
-    EXPECT_TRUE(test::logged("OrvanPrinter.cpp", "didLookupPrinters"));
+    EXPECT_TRUE(test::logged("didLookupPrinters"));
     EXPECT_EQ(OVPrinterController::getInstance().target()->modelStr(), std::optional<std::string>("MPP-R300"));
     EXPECT_EQ(OVPrinterController::getInstance().target()->port(), OrvanPrinter::NetworkPort);
 

@@ -23,6 +23,12 @@ using namespace tavlo;
 
 namespace {
 
+// What the encryption reported of its failures.
+std::vector<std::string> encryptionLog() {
+    return test::loggedStartingWith({"Unable to get encryption key", "Problem adding public key",
+                                     "Problem removing public key", "SecKeyEncrypt failed"});
+}
+
 using Bytes = Encryption::Bytes;
 using PKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 
@@ -246,7 +252,7 @@ TEST(Encryption, EveryFailureIsLoggedAndMailed) {
         mail.sender().clear();
         std::filesystem::remove(TavloLog::logFilePath());
         c.act();
-        EXPECT_EQ(test::loggedBy("Encryption.cpp"), std::vector<std::string>{c.message});
+        EXPECT_EQ(encryptionLog(), std::vector<std::string>{c.message});
         std::vector<LogMail> mails = mail.sender().mails();
         ASSERT_EQ(mails.size(), 1u);
         EXPECT_THAT(mails[0].body, ::testing::HasSubstr("Location: Encryption.cpp"));
@@ -257,7 +263,7 @@ TEST(Encryption, EveryFailureIsLoggedAndMailed) {
     mail.sender().clear();
     std::filesystem::remove(TavloLog::logFilePath());
     ASSERT_TRUE(encryption.encryptWithPublicKey("4111111111111111"));
-    EXPECT_TRUE(test::loggedBy("Encryption.cpp").empty()) << "a good encryption logs nothing";
+    EXPECT_TRUE(encryptionLog().empty()) << "a good encryption logs nothing";
     EXPECT_TRUE(mail.sender().mails().empty());
 }
 

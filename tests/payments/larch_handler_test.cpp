@@ -268,7 +268,7 @@ TEST_F(LarchHandlerTest, DebugLogShowsTheExchangeWithoutCardData) {
     std::shared_ptr<PaymentTransaction> declined = swiped(1800);
     EXPECT_FALSE(handler->sale(*declined, config, nullptr));
 
-    std::vector<std::string> lines = loggedBy("LarchHandler.cpp");
+    std::vector<std::string> lines = loggedMessages();
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.find("Sending") == 0 && l.find("TransType=Sale") != std::string::npos &&
@@ -289,7 +289,7 @@ TEST_F(LarchHandlerTest, DeclineIsLoggedWithoutCardDataWhenNotDebugging) {
     declined->setValue("12 Elm Street", "TAVLO_STREET");
     declined->setValue("60601", "TAVLO_ZIP");
     EXPECT_FALSE(handler->sale(*declined, config, nullptr));
-    std::vector<std::string> lines = loggedBy("LarchHandler.cpp");
+    std::vector<std::string> lines = loggedMessages();
     // The gateway's reply, as it came.
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.find("Error Larch declined (") == 0 && l.find("<Message>Pick up card</Message>") != std::string::npos;

@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MacCase{"another_address", "00:11:22:AA:BB:CC", "", "00:11:22:AA:BB:CD", false},
                       MacCase{"address_in_a_long_model_number", "", "00:11:22:AA:BB:CD", "00:11:22:aa:bb:cd", true},
                       MacCase{"no_address_at_all", "", "MPP-R300", "00:11:22:AA:BB:CC", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(BTFunctionsTest, AnAllZeroAddressAlsoNeedsTheConnectionIdentifier) {
     auto first = fake->plugIn("First", kPrinterProtocol, "00:00:00:00:00:00");

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"notABlockWithTooHighASensorByte", {0x10, 0x00, 0x10, 0x0F}, 1, 0, 0},
         StatusCase{"notABlockWithOtherBits", {0x11, 0x00, 0x00, 0x0F}, 1, 0, 0},
         StatusCase{"tooShort", {0x10, 0x00, 0x00}, 1, 0, 0}),
-    [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<StatusCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(ControllerTest, AStatusBlockFollowedByDataLeavesTheDataQueued) {
     controller.setDrawerOpenLevel(1);
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"bluetoothOverTcp", OVPrinter::Bluetooth, iController::KeepConnection, iController::TcpInterface},
                       RefusedCase{"networkPrinterOverBluetooth", OVPrinter::Tcp, iController::KeepConnection,
                                   iController::BluetoothInterface}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RefusedCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(ControllerTest, APrinterTheModelRefusesDoesNotStayConnected) {
     controller.available = false;
@@ -315,6 +315,6 @@ TEST_P(NoKeepAlive, IsSent) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, NoKeepAlive,
                          ::testing::Values(QuietCase{"withInactivityZero", 0, true}, QuietCase{"withTheReaderNotArmed", 10, false}),
-                         [](const ::testing::TestParamInfo<QuietCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<QuietCase>& instance) { return std::string(instance.param.name); });
 
 } // namespace

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CoverCase{"printerError", 0x52, OVL_SUCCESS, OVL_STS_PRINTER_ERROR | OVL_STS_ERROR_BIT, false},
                       CoverCase{"notAStatusByte", 0x00, OVL_READ_ERROR, OVL_STS_ERROR_BIT, false},
                       CoverCase{"noReply", std::nullopt, OVL_READ_ERROR, OVL_STS_ERROR_BIT, false}),
-    [](const ::testing::TestParamInfo<CoverCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<CoverCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(MobileFamilyTest, CoverOpenWithPaperPresent) {
     printer.setReply(kCover, {0x16});

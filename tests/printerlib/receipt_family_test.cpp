@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"drawerHighMeansClosed", 0x20, {{kDrawer, 0x14}}, 0, 0, false},
                       // A printer error ends the check before the paper is asked.
                       StatusCase{"printerError", 3, {{kCover, 0x52}}, 0, OVL_STS_PRINTER_ERROR | OVL_STS_ERROR_BIT, false}),
-    [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<StatusCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(ReceiptFamilyTest, PrinterErrorDoesNotAskForThePaper) {
     printer.setReply(kCover, {0x52});

@@ -145,6 +145,6 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"neverBeyondTheCallersBuffer", "ABCDEFGH\n", '\n', 0, 3, "ABC", 0},
         FrameCase{"emptyLineIsDropped", "\nAB\n", '\n', 0, 10, "AB", 0},
         FrameCase{"noBuffer", "AB\n", '\n', 0, 0, "", 3}),
-    [](const ::testing::TestParamInfo<FrameCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FrameCase>& instance) { return std::string(instance.param.name); });
 
 } // namespace

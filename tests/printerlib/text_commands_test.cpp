@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"directIOWithNothing", [](iController& c) { return c.directIO({}, 0, nullptr); }, OVL_BAD_ARGMENT},
         RangeCase{"loadMSWIntoSevenBytes", [](iController& c) { uint8_t b[7]; return c.loadMSW(1, b, 7); }, OVL_BUFFER_ERROR},
         RangeCase{"saveMSWFromSevenBytes", [](iController& c) { uint8_t b[7] = {}; return c.saveMSW(1, b, 7); }, OVL_BUFFER_ERROR}),
-    [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RangeCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(TextCommandsTest, LineFeedsAndTheDrawer) {
     EXPECT_EQ(sentBy([&] { return controller.lineFeed(3); }), bytes({0x0A, 0x0A, 0x0A}));

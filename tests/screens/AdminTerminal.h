@@ -73,9 +73,9 @@ public:
 // records. The fake clock stands at 2023-11-14 22:13:20 UTC.
 class AdminTerminal {
 public:
-    explicit AdminTerminal(bool lite, ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone) : h(idiom), lite(lite) {
+    explicit AdminTerminal(bool liteStore, ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone) : h(idiom), lite(liteStore) {
         store.buildSmallStore();
-        if (lite) store.addStoreParam("TAVLO_LITE", std::string("YES"));
+        if (liteStore) store.addStoreParam("TAVLO_LITE", std::string("YES"));
         store.save();
         BusinessDay::install(day);
         registerPromptScreens();
@@ -86,7 +86,7 @@ public:
         defaults.setObject(std::string("1"), "store_id");
         defaults.setObject(std::string("secret"), "password");
         defaults.setObject(server.url(), "gateway");
-        shell.setupHandlers(lite, server.url());
+        shell.setupHandlers(liteStore, server.url());
     }
     ~AdminTerminal() {
         ActivityIndicator::hide();

@@ -109,7 +109,7 @@ public:
 private:
     void buildMenus() {
         tavlo::test::MenuRows rows(store.context().get());
-        auto menu = [&](const std::string& id, const std::string& name, int32_t sequence) {
+        auto addMenu = [&](const std::string& id, const std::string& name, int32_t sequence) {
             auto row = rows.menu(id, name);
             row->setValue("sequence", sequence);
             row->setValue("disabled", false);
@@ -132,21 +132,21 @@ private:
             return row;
         };
 
-        auto appetizers = menu("M1", "Appetizers", 1);
+        auto appetizers = addMenu("M1", "Appetizers", 1);
         auto hot = section("S1", "Hot Starters", appetizers, 1);
         item("I-WINGS", "Wings", hot, 0);
         item("I-NACHOS", "Nachos", hot, 150);
         item("I-SOUP", "Soup", hot, 1000, 1);
         item("I-CAESAR", "Caesar Salad", section("S2", "Cold Plates and Salads", appetizers, 2), std::nullopt, 0);
 
-        auto mains = section("S3", "Mains", menu("M2", "Steak and Wine", 2), 1);
+        auto mains = section("S3", "Mains", addMenu("M2", "Steak and Wine", 2), 1);
         auto steak = item("I-STEAK", "Steak", mains, std::nullopt);
         auto temperature = rows.preparationGroup(
             "G-TEMP", "Temperature", 1, 1,
             {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-WELL", "Well Done", 0)});
         rows.recipePreparationGroup(steak->toOne("recipe"), temperature, 1, true);
 
-        auto lateNight = menu("M3", "Late Night", 3);
+        auto lateNight = addMenu("M3", "Late Night", 3);
         auto schedule = store->insert("Schedule");
         schedule->setValue("scheduleId", std::string("SC1"));
         schedule->setValue("daysOfWeek", std::string("1111111"));
@@ -155,14 +155,14 @@ private:
         lateNight->addTo("schedules", schedule);
         item("I-FRIES", "Late Fries", section("S4", "Snacks", lateNight, 1), std::nullopt);
 
-        auto patio = menu("M4", "Patio Drinks", 4);
+        auto patio = addMenu("M4", "Patio Drinks", 4);
         patio->addTo("areas", store.row("Area", "areaId", "A2"));
         item("I-LEMONADE", "Lemonade", section("S5", "Drinks", patio, 1), std::nullopt);
-        auto desserts = menu("M5", "Desserts", 5);
+        auto desserts = addMenu("M5", "Desserts", 5);
         desserts->setValue("disabled", true);
         item("I-CAKE", "Cake", section("S6", "Cakes", desserts, 1), std::nullopt);
 
-        auto today = section("S7", "Today", menu("M6", "Specials", 6), 1);
+        auto today = section("S7", "Today", addMenu("M6", "Specials", 6), 1);
         for (int i = 1; i <= 13; ++i)
             item("I-SP" + std::to_string(i), "Special " + std::to_string(i), today, std::nullopt);
     }

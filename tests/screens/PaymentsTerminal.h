@@ -50,10 +50,9 @@ public:
     }
     // A card payment the loopback gateway approved as a sale.
     std::shared_ptr<Payment> addCardSale(const std::string& remoteId, int32_t subTotal, int32_t tip = 0) {
-        ObjectContext* store = &context();
         std::shared_ptr<PaymentHandlerAdapter> handler =
             PaymentHandlerFactory::getInstance().getPaymentHandler(std::string("LARCH"));
-        const HostConfig config = Session::getHostConfig(std::string("LARCH"), store);
+        const HostConfig config = Session::getHostConfig(std::string("LARCH"), &context());
         Error error;
         std::shared_ptr<PaymentTransaction> sale = handler->newTransaction(config, &error);
         sale->setValue(std::string("4111111111111111"), "NUMBER");

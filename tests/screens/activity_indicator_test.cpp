@@ -18,10 +18,14 @@ namespace tavlo::screens {
 namespace {
 
 using namespace ui;
-using tavlo::test::loggedBy;
+using tavlo::test::loggedStartingWith;
 using test::runUntil;
 
-constexpr const char* kSource = "ActivityIndicator.cpp";
+// What the overlay wrote to the log: its waits and the calls it did not expect.
+std::vector<std::string> indicatorLog() {
+    return loggedStartingWith({"Waiting ", "Waited more than expected to hide activity indicator",
+                               "Unexpected call to ActivityIndicator"});
+}
 
 // A screen of plain paper, so that the overlay's dimming shows in its pixels.
 class PaperScreen : public ViewController {
@@ -119,7 +123,7 @@ TEST_F(ActivityIndicatorTest, HideWithNothingUpDoesNothingAndLogsNothing) {
     ActivityIndicator::hideThreaded();
     h.runUntilIdle();
     EXPECT_FALSE(ActivityIndicator::overlay());
-    EXPECT_TRUE(loggedBy(kSource).empty());
+    EXPECT_TRUE(indicatorLog().empty());
 }
 
 TEST_F(ActivityIndicatorTest, ASecondShowReplacesTheFirstOverlay) {
@@ -132,7 +136,7 @@ TEST_F(ActivityIndicatorTest, ASecondShowReplacesTheFirstOverlay) {
     EXPECT_EQ(overlaysIn(view()), 0);
     EXPECT_EQ(overlaysIn(*other), 1);
     EXPECT_EQ(ActivityIndicator::overlay()->superview(), other.get());
-    EXPECT_EQ(loggedBy(kSource),
+    EXPECT_EQ(indicatorLog(),
               std::vector<std::string>{"Unexpected call to ActivityIndicator show when already having a view"});
 }
 
@@ -206,7 +210,7 @@ TEST_F(ActivityIndicatorTest, AHideBeforeAPendingShowWentUpLeavesNoOverlay) {
     }).join();
     h.runUntilIdle();
     EXPECT_EQ(overlaysIn(view()), 0);
-    std::vector<std::string> lines = loggedBy(kSource);
+    std::vector<std::string> lines = indicatorLog();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "Waiting 0.250000 seconds (1)");
     EXPECT_EQ(lines[7], "Waiting 0.250000 seconds (8)");
@@ -255,9 +259,9 @@ TEST_P(ActivityIndicatorSplitTest, CoversTheSplitViewOnlyOnThePadWhenAskedTo) {
 INSTANTIATE_TEST_SUITE_P(Devices, ActivityIndicatorSplitTest,
                          ::testing::Combine(::testing::Values(DeviceIdiom::Tablet, DeviceIdiom::Phone),
                                             ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == DeviceIdiom::Tablet ? "Pad" : "Phone") +
-                                    (std::get<1>(info.param) ? "Split" : "NotSplit");
+                         [](const auto& instance) {
+                             return std::string(std::get<0>(instance.param) == DeviceIdiom::Tablet ? "Pad" : "Phone") +
+                                    (std::get<1>(instance.param) ? "Split" : "NotSplit");
                          });
 
 } // namespace

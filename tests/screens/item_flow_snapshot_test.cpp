@@ -40,7 +40,7 @@ TEST_P(ItemFlowSnapshot, EachScreenOfTheSteaksFlow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, ItemFlowSnapshot, ::testing::Values(DeviceIdiom::Tablet, DeviceIdiom::Phone),
-                         [](const auto& info) { return info.param == DeviceIdiom::Tablet ? "Pad" : "Phone"; });
+                         [](const auto& instance) { return instance.param == DeviceIdiom::Tablet ? "Pad" : "Phone"; });
 
 } // namespace
 } // namespace tavlo::screens

@@ -259,7 +259,7 @@ TEST(LoginScreenTest, TheReceiptPrinterComesFromTheTerminalsValues) {
     EXPECT_EQ(s.printerSettings->url, "receipt.local:9100");
     EXPECT_EQ(s.printerSettings->timeout, 7);
     EXPECT_TRUE(s.printerSettings->debug);
-    EXPECT_TRUE(tavlo::test::logged("ReceiptPrinters.cpp", "*** Printer: EscPos"));
+    EXPECT_TRUE(tavlo::test::logged("*** Printer: EscPos"));
 
     struct Case {
         const char* what;
@@ -280,7 +280,7 @@ TEST(LoginScreenTest, TheReceiptPrinterComesFromTheTerminalsValues) {
         s.store.save();
         EXPECT_EQ(ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr), nullptr);
         if (c.logged) {
-            EXPECT_TRUE(tavlo::test::logged("ReceiptPrinters.cpp", c.logged));
+            EXPECT_TRUE(tavlo::test::logged(c.logged));
         }
     }
 }
@@ -289,10 +289,10 @@ TEST(LoginScreenTest, TheCardReaderIsTheDevicesChoiceBeforeTheStores) {
     LoginScreen s({DeviceIdiom::Phone, false, {{"HH_MSR_TYPE", "accessory"}}});
     UserDefaults::standardUserDefaults().setObject(std::string("jackmag"), "msr");
     s.show();
-    EXPECT_TRUE(tavlo::test::logged("LoginDevices.cpp", "*** MSR (local): jackmag"));
+    EXPECT_TRUE(tavlo::test::logged("*** MSR (local): jackmag"));
     UserDefaults::standardUserDefaults().removeObjectForKey("msr");
     s.login->initMSR();
-    EXPECT_TRUE(tavlo::test::logged("LoginDevices.cpp", "*** MSR (configured): accessory"));
+    EXPECT_TRUE(tavlo::test::logged("*** MSR (configured): accessory"));
 }
 
 TEST(LoginScreenTest, AReloadIsRefusedWhileOrdersWaitAndOtherwiseReloadsTheStore) {
@@ -315,7 +315,7 @@ TEST(LoginScreenTest, AReloadIsRefusedWhileOrdersWaitAndOtherwiseReloadsTheStore
               "Confirmation / Reloading the whole store may take a couple of minutes. Are you sure you want to reload?");
     s.h.clickAlert("Reload");
     // The reload's thread ends with its last log line; the overlay is gone by then.
-    ASSERT_TRUE(test::runUntil(s.h, [] { return tavlo::test::logged("LoginDevices.cpp", "manualReload END"); }));
+    ASSERT_TRUE(test::runUntil(s.h, [] { return tavlo::test::logged("manualReload END"); }));
     ASSERT_TRUE(test::runUntil(s.h, [] { return !ActivityIndicator::overlay() && !ActivityIndicator::isShowPending(); }));
     EXPECT_EQ(s.server.requestCount("getStoreData"), 1u);
     EXPECT_EQ(s.server.requestCount("getOrderData"), 1u);
@@ -346,7 +346,7 @@ TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEna
     s.store.save();
     s.h.tap(SystemItem::Search);
     EXPECT_EQ(s.alertText(), "Alert / Terminal has been disabled, contact support personnel to re-enable it");
-    EXPECT_TRUE(tavlo::test::logged("LoginDevices.cpp", "System status attempted on disabled terminal (UID:" +
+    EXPECT_TRUE(tavlo::test::logged("System status attempted on disabled terminal (UID:" +
                                                             std::string(tavlo::test::LocalStoreScope::deviceId) + ")"));
     EXPECT_EQ(s.login->navigationController()->presentedViewController(), nullptr);
     InterfaceRegistry::shared().remove(LoginViewController::statusInterface);

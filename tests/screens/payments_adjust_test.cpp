@@ -181,31 +181,31 @@ TEST_F(PaymentsAdjustTest, AReprintPrintsTheCopiesAsked) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        PaymentsTerminal t;
-        if (c.type == Payment::kCredit) t.addCardSale("P-1", 1234);
-        else t.addPayment("P-1", c.type, 1234);
-        t.storeOrder();
-        t.openOrderList();
-        t.h.tapRow(t.table(), {0, 0});
-        ASSERT_TRUE(t.h.hasAlert());
-        EXPECT_EQ(t.h.frontAlert().tag(), PaymentsViewController::kReprintTag);
-        EXPECT_EQ(t.h.frontAlert().message(), c.question);
-        t.h.clickAlert(c.answer);
-        t.h.runUntilIdle();
+        PaymentsTerminal terminal;
+        if (c.type == Payment::kCredit) terminal.addCardSale("P-1", 1234);
+        else terminal.addPayment("P-1", c.type, 1234);
+        terminal.storeOrder();
+        terminal.openOrderList();
+        terminal.h.tapRow(terminal.table(), {0, 0});
+        ASSERT_TRUE(terminal.h.hasAlert());
+        EXPECT_EQ(terminal.h.frontAlert().tag(), PaymentsViewController::kReprintTag);
+        EXPECT_EQ(terminal.h.frontAlert().message(), c.question);
+        terminal.h.clickAlert(c.answer);
+        terminal.h.runUntilIdle();
         std::vector<std::string> copies;
-        for (const std::string& call : t.printer->calls) {
+        for (const std::string& call : terminal.printer->calls) {
             if (call.find("Customer Copy") != std::string::npos) copies.push_back("Customer");
             if (call.find("Merchant Copy") != std::string::npos) copies.push_back("Merchant");
         }
         EXPECT_EQ(copies, c.copies);
         if (!c.copies.empty()) {
-            EXPECT_NE(std::find_if(t.printer->calls.begin(), t.printer->calls.end(),
+            EXPECT_NE(std::find_if(terminal.printer->calls.begin(), terminal.printer->calls.end(),
                                    [](const std::string& call) { return call.find("REPRINT") != std::string::npos; }),
-                      t.printer->calls.end());
+                      terminal.printer->calls.end());
         } else {
-            EXPECT_FALSE(t.table().indexPathForSelectedRow()) << "the row is let go";
+            EXPECT_FALSE(terminal.table().indexPathForSelectedRow()) << "the row is let go";
         }
-        EXPECT_FALSE(t.h.hasAlert());
+        EXPECT_FALSE(terminal.h.hasAlert());
     }
 }
 

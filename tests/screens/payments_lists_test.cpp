@@ -87,15 +87,15 @@ TEST_F(PaymentsListsTest, TheOrderListEditsWhenOnePaymentIsAdjustable) {
                           {"no payments", {}, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        PaymentsTerminal t;
-        t.setParam("PAYMENT_CREDIT_HOST", std::nullopt);
+        PaymentsTerminal terminal;
+        terminal.setParam("PAYMENT_CREDIT_HOST", std::nullopt);
         int n = 0;
-        for (int32_t type : c.types) t.addPayment("P-" + std::to_string(++n), type, 300);
-        t.storeOrder();
-        t.openOrderList();
-        t.h.tap("Edit");
-        EXPECT_EQ(t.table().isEditing(), c.edits);
-        EXPECT_EQ(t.frontAlert(), c.edits ? "" : "Alert / These type of payments are not adjustable");
+        for (int32_t type : c.types) terminal.addPayment("P-" + std::to_string(++n), type, 300);
+        terminal.storeOrder();
+        terminal.openOrderList();
+        terminal.h.tap("Edit");
+        EXPECT_EQ(terminal.table().isEditing(), c.edits);
+        EXPECT_EQ(terminal.frontAlert(), c.edits ? "" : "Alert / These type of payments are not adjustable");
     }
 }
 

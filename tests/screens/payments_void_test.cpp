@@ -183,33 +183,33 @@ TEST_F(PaymentsVoidTest, ARefusedVoidLeavesThePaymentAsItWas) {
         size_t voidRequests;
     };
     const Case cases[] = {
-        {"the gateway declines", [](PaymentsTerminal& t) { t.gateway.script("Void", Answer::DeclineMessage, "Void refused"); },
+        {"the gateway declines", [](PaymentsTerminal& terminal) { terminal.gateway.script("Void", Answer::DeclineMessage, "Void refused"); },
          "Alert / Unable to void payment (Void refused)", 1},
-        {"no card host", [](PaymentsTerminal& t) { t.setParam("PAYMENT_CREDIT_HOST", std::nullopt); },
+        {"no card host", [](PaymentsTerminal& terminal) { terminal.setParam("PAYMENT_CREDIT_HOST", std::nullopt); },
          "Alert / Merchant account has not been setup", 0},
         {"the host does not know the transaction",
-         [](PaymentsTerminal& t) {
-             t.storedPayment("P-CARD")->setValue("transactionId", "999999");
-             t.store.save();
+         [](PaymentsTerminal& terminal) {
+             terminal.storedPayment("P-CARD")->setValue("transactionId", "999999");
+             terminal.store.save();
          },
          "Alert / Unable to find transaction", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        PaymentsTerminal t;
-        t.grant("VOID");
-        t.addCardSale("P-CARD", 1234);
-        t.storeOrder();
-        c.refuse(t);
-        t.openOrderList();
-        t.voidRow({0, 0});
-        EXPECT_EQ(t.frontAlert(), c.alert);
-        t.acknowledgeAlerts();
-        EXPECT_EQ(t.gateway.requestCount("Void"), c.voidRequests);
-        EXPECT_TRUE(t.storedPayment("P-CARD")->isNil("voided"));
-        EXPECT_TRUE(t.sender->orders.empty());
-        EXPECT_TRUE(t.cell(0, 0).voidedLabel().isHidden());
-        EXPECT_EQ(t.table().deleteConfirmationTitle({0, 0}), "Void");
+        PaymentsTerminal terminal;
+        terminal.grant("VOID");
+        terminal.addCardSale("P-CARD", 1234);
+        terminal.storeOrder();
+        c.refuse(terminal);
+        terminal.openOrderList();
+        terminal.voidRow({0, 0});
+        EXPECT_EQ(terminal.frontAlert(), c.alert);
+        terminal.acknowledgeAlerts();
+        EXPECT_EQ(terminal.gateway.requestCount("Void"), c.voidRequests);
+        EXPECT_TRUE(terminal.storedPayment("P-CARD")->isNil("voided"));
+        EXPECT_TRUE(terminal.sender->orders.empty());
+        EXPECT_TRUE(terminal.cell(0, 0).voidedLabel().isHidden());
+        EXPECT_EQ(terminal.table().deleteConfirmationTitle({0, 0}), "Void");
     }
 }
 

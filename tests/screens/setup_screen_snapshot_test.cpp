@@ -50,7 +50,7 @@ TEST_P(SetupScreenSnapshot, TheValidationAlertOverTheScreen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, SetupScreenSnapshot, ::testing::Values(DeviceIdiom::Tablet, DeviceIdiom::Phone),
-                         [](const auto& info) { return info.param == DeviceIdiom::Tablet ? "Pad" : "Phone"; });
+                         [](const auto& instance) { return instance.param == DeviceIdiom::Tablet ? "Pad" : "Phone"; });
 
 } // namespace
 } // namespace tavlo::screens

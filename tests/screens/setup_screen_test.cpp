@@ -54,7 +54,7 @@ TEST_F(SetupScreenTest, SaveWithoutStoreOrPasswordAsksForBoth) {
     }
     EXPECT_EQ(s.server.requests().size(), 0u);
     EXPECT_FALSE(ActivityIndicator::overlay());
-    std::vector<std::string> lines = tavlo::test::loggedBy("SettingsViewController.cpp");
+    std::vector<std::string> lines = tavlo::test::loggedMessages();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "*** User did not specify all config settings"), 3);
 }
 
@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                                       "This terminal is not associated with the store"),
                       std::make_tuple("EmptyReply", storesim::Fault::None, "secret",
                                       "Unable to synchronize, verify your store credentials")),
-    [](const auto& info) { return std::string(std::get<0>(info.param)); });
+    [](const auto& instance) { return std::string(std::get<0>(instance.param)); });
 
 TEST_F(SetupScreenTest, AFailedOrdersLoadStillCompletesTheSetUp) {
     s.server.setFault("getOrderData", storesim::Fault::ErrorElement, 1);

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "front"},
         GatewayCase{"PreferredButDisabled", {terminal("1", "front"), terminal("2", "bar", true)}, "bar", "front"},
         GatewayCase{"PreferredButUnknown", {terminal("1", "front")}, "kitchen", "front"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 struct BatchCase {
     const char* name;
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Stores, RestoreBatchesTest,
                                            BatchCase{"NoOpenDay", std::nullopt, false, true, true, 0},
                                            BatchCase{"NoCardHost", std::nullopt, true, true, false, 0},
                                            BatchCase{"AHostWithoutHandler", std::nullopt, true, false, true, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 } // namespace
 } // namespace tavlo::screens

@@ -84,11 +84,11 @@ TEST_F(ServerTableLayoutTest, AFailedReadIsLoggedAndShownOnlyWhenTheStoreSaysSo)
         SCOPED_TRACE(alerting ? "HH_ALERT_LAYOUT_REFRESH_ERRORS" : "default");
         if (alerting) store.addStoreParam("HH_ALERT_LAYOUT_REFRESH_ERRORS", "YES");
         server.setFault("getOrders", storesim::Fault::ErrorElement, 1, std::string("Store is offline"));
-        std::vector<std::string> before = tavlo::test::loggedBy("TableLayoutViewController.cpp");
+        std::vector<std::string> before = tavlo::test::loggedStartingWith("Error refreshing table layout orders: ");
         open(true);
         EXPECT_EQ(alertText(), alerting ? "Alert / Store is offline" : "<no alert>");
         if (alerting) h.clickAlert("Ok");
-        std::vector<std::string> after = tavlo::test::loggedBy("TableLayoutViewController.cpp");
+        std::vector<std::string> after = tavlo::test::loggedStartingWith("Error refreshing table layout orders: ");
         ASSERT_EQ(after.size(), before.size() + 1);
         EXPECT_EQ(after.back(), "Error refreshing table layout orders: Store is offline");
         EXPECT_EQ(firstText(), "T1") << "the layout stays";

@@ -137,7 +137,7 @@ TEST_F(OrderDownloadTest, OrdersAndCashRecordsRunIntoTheStoreClosingTheDayForAnU
         EXPECT_EQ(r->fetchFirst("Order", "remoteId == %@", "R2")->text("storeBatch.remoteId"), "B3");
 
         EXPECT_EQ(changes, (std::vector<Names>{{"Table 3", "Pick-up Lee"}}));
-        EXPECT_TRUE(logged("OperationSynchOrders.cpp", "Unknown orders element notice"));
+        EXPECT_TRUE(logged("Unknown orders element notice"));
     }
 }
 

@@ -55,7 +55,7 @@ TEST_F(BusinessDayTest, ALiteOpenInsertsTheDayAndReportsItUntilTheServerAccepts)
     EXPECT_EQ(server->requestCount("open"), 4u);
     EXPECT_TRUE(days()[0]->date("synchedOn"));
     size_t retries = 0;
-    for (const std::string& line : loggedBy("OperationStoreOpen.cpp"))
+    for (const std::string& line : loggedMessages())
         if (line.starts_with("Unable to open store 1 , will retry in 30 seconds (")) ++retries;
     EXPECT_EQ(retries, 3u);
 }
@@ -128,7 +128,7 @@ TEST_F(BusinessDayTest, StartReportsAnOpenLeftUnreportedAndOnlyThat) {
     handler->openStoreThreaded();
     handler->waitForOpenReports();
     EXPECT_EQ(opensReceived(), 1u);
-    EXPECT_TRUE(logged("OrderHandler.cpp", "Open already sent"));
+    EXPECT_TRUE(logged("Open already sent"));
 
     // An open operation that finds the day reported ends at once.
     OperationStoreOpen again(std::string("u5"), Date::now(), DBHelper::sharedStore(), server->url());
@@ -157,7 +157,7 @@ TEST_F(BusinessDayTest, ADayWithoutOpenerIsNotReported) {
     handler->start();
     handler->waitForOpenReports();
     EXPECT_EQ(opensReceived(), 0u);
-    EXPECT_TRUE(logged("OrderHandler.cpp", "Open Store attempted with no openedBy"));
+    EXPECT_TRUE(logged("Open Store attempted with no openedBy"));
 }
 
 TEST_F(BusinessDayTest, CanCloseTellsWhatStandsInTheWay) {
@@ -236,7 +236,7 @@ TEST_F(BusinessDayTest, ALiteCloseTellsTheServerAndClosesTheDay) {
     EXPECT_FALSE(handler->closeStore(std::string("u5"), Date::now(), context(), &error));
     EXPECT_FALSE(days()[0]->date("closedOn"));
     bool refusalLogged = false;
-    for (const std::string& line : loggedBy("OrderHandler.cpp"))
+    for (const std::string& line : loggedMessages())
         refusalLogged = refusalLogged || line.starts_with("Unable to close store 1: ");
     EXPECT_TRUE(refusalLogged);
 

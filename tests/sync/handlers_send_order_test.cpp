@@ -77,7 +77,7 @@ TEST_F(SendOrderTest, ALiteSendStoresTheOrderAndItsRowInOneSaveThenARunPostsIt) 
     EXPECT_NE(row->text("request")->find("remoteId=\"R1\""), std::string::npos);
     EXPECT_EQ(fresh->count("Order", "remoteId == %@", "R1"), 1u);
     EXPECT_EQ(fresh->fetchFirst("Order", "remoteId == %@", "R1")->text("storeBatch.remoteId"), "B1");
-    EXPECT_TRUE(logged("OrderHandler.cpp", "Queueing orders but OrderHandler is not running"));
+    EXPECT_TRUE(logged("Queueing orders but OrderHandler is not running"));
 
     handler->start();
     drain();

@@ -85,7 +85,7 @@ TEST_F(SessionDayTest, AnUnknownCardHostOpensWithoutBatchAndCannotClose) {
     EXPECT_TRUE(session->isStoreOpen());
     EXPECT_TRUE(bothRunning());
     bool logged = false;
-    for (const std::string& line : loggedBy("SessionStoreDay.cpp"))
+    for (const std::string& line : loggedMessages())
         logged = logged || line.starts_with("Unable to close batch for store 1: ");
     EXPECT_TRUE(logged);
 }

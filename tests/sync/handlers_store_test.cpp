@@ -187,7 +187,7 @@ TEST_F(StoreHandlerTest, ARunWhileThePreviousSetIsPendingQueuesNothing) {
     }
     EXPECT_EQ(handler->queuedCount(), 3u);
     EXPECT_EQ(storeRuns, 1);
-    EXPECT_TRUE(logged("StoreHandler.cpp", "StoreHandler unable to run, processing 3 pending"));
+    EXPECT_TRUE(logged("StoreHandler unable to run, processing 3 pending"));
     gate->open();
     EXPECT_EQ(runs(), 1);
     loop.pump(kInterval + 1);

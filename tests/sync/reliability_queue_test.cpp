@@ -179,9 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"error reply", Fault::ErrorElement, 0, false},
                       FaultCase{"commit then drop", Fault::DropReply, 0, false},
                       FaultCase{"duplicate delivery", Fault::None, 0, true}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) {
+    [](const ::testing::TestParamInfo<FaultCase>& instance) {
         std::string name;
-        for (char ch : std::string(info.param.name))
+        for (char ch : std::string(instance.param.name))
             if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
         return name;
     });

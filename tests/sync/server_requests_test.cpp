@@ -17,7 +17,7 @@
 using namespace tavlo;
 using tavlo::storesim::Fault;
 using tavlo::test::logged;
-using tavlo::test::loggedBy;
+using tavlo::test::loggedMessages;
 using tavlo::test::logText;
 using Text = std::optional<std::string>;
 using Lines = std::vector<std::string>;
@@ -317,13 +317,13 @@ TEST_F(StatusOnlyTest, TheStoreLoadsExchangeLogTellsTheReplysSizeAndOutcomeNotIt
     server->setStoreData([&](const storesim::StoreDataRequest&) { return reply; });
     Error error;
     EXPECT_EQ(CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", true, &error), reply);
-    EXPECT_TRUE(logged("CommHelper.cpp", "Received: " + std::to_string(reply.size()) + " bytes"));
+    EXPECT_TRUE(logged("Received: " + std::to_string(reply.size()) + " bytes"));
     EXPECT_EQ(logText().find("BODY-MARK"), std::string::npos);
 
     server->setFault("getStoreData", Fault::ServerErrorPage);
     CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", true, &error);
     bool outcome = false;
-    for (const std::string& line : loggedBy("CommHelper.cpp"))
+    for (const std::string& line : loggedMessages())
         outcome = outcome || line.rfind("Response code:500, size:", 0) == 0;
     EXPECT_TRUE(outcome);
     EXPECT_EQ(logText().find("<html>"), std::string::npos);

@@ -306,9 +306,9 @@ TEST_P(CommandTable, ChangesTheStoreThenIsClearedReportedAndMailed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, CommandTable, ::testing::ValuesIn(commandCases()),
-                         [](const ::testing::TestParamInfo<CommandCase>& info) {
+                         [](const ::testing::TestParamInfo<CommandCase>& instance) {
                              std::string name;
-                             for (char ch : std::string(info.param.label)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             for (char ch : std::string(instance.param.label)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return name;
                          });
 

@@ -64,7 +64,7 @@ protected:
         OrderHandler::releaseInstance();
         NetworkProbe::install(nullptr);
     }
-    static std::vector<std::string> logged() { return loggedBy("TavloLog.cpp"); }
+    static std::vector<std::string> logged() { return loggedMessages(); }
 
     LocalStoreScope store;
     TimeZoneScope zone_{"UTC0"};

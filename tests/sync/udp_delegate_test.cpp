@@ -4,6 +4,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "support/LogLines.h"
 #include "support/NetworkNamespace.h"
 #include "support/TempHome.h"
 
@@ -36,18 +37,9 @@ std::string datagram(int32_t type, const Lines& strings = {}, size_t padTo = 11)
     return test::announcementDatagram(type, strings, padTo);
 }
 
-// What the listener wrote to the log (its own lines only, without time stamps).
+// What the listener wrote to the log, without time stamps: its lines all speak of UDP.
 Lines listenerLog() {
-    Lines lines;
-    std::ifstream in(TavloLog::logFilePath());
-    const std::string mark = "UDPDelegate.cpp:";
-    for (std::string text; std::getline(in, text);) {
-        size_t at = text.find(mark);
-        if (at == std::string::npos) continue;
-        size_t message = text.find(' ', at);
-        lines.push_back(text.substr(message + 1));
-    }
-    return lines;
+    return test::loggedStartingWith({"UDP ", "Unexpected error from UDP monitor", "No data received for "});
 }
 
 struct Posted {

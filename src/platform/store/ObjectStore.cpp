@@ -97,9 +97,9 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
             if (a.indexed) index("Z_" + e->name() + "_" + a.name, table, quoteName(a.name));
         for (const auto& columns : e->compoundIndexes()) {
             std::string name = "Z_" + e->name(), list;
-            for (const std::string& c : columns) {
-                name += "_" + c;
-                list += (list.empty() ? "" : ", ") + quoteName(c);
+            for (const std::string& column : columns) {
+                name += "_" + column;
+                list += (list.empty() ? "" : ", ") + quoteName(column);
             }
             index(name, table, list);
         }

@@ -162,7 +162,7 @@ void ActivityIndicator::setStatus(const std::string& text) {
             RunLoop::main().perform([] {
                 std::optional<std::string> latest;
                 {
-                    std::lock_guard guard(state().statusLock);
+                    std::lock_guard lock(state().statusLock);
                     latest.swap(state().queuedStatus);
                 }
                 if (latest) setStatus(*latest);

@@ -136,7 +136,7 @@ TEST_P(DeleteAllLinksTest, LinksOfRowsLeftBecomeNilBeforeAndAfterTheSave) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Reads, DeleteAllLinksTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "ReadAfterTheDelete" : "NeverRead"; });
+                         [](const auto& instance) { return instance.param ? "ReadAfterTheDelete" : "NeverRead"; });
 
 TEST_F(DeleteAllTest, ReadObjectsAreMarkedDeletedAndLeaveTheContextWithTheSave) {
     auto main = newContext();

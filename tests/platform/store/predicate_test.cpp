@@ -218,7 +218,7 @@ TEST_F(StoreTest, SortsAcrossToOnesAgreeBetweenSqlAndMemory) {
 }
 
 TEST(PredicateTest, TextMatchesFoldAsciiAndOtherTextsAlike) {
-    struct Case {
+    struct FoldCase {
         TextOperator op;
         const char* text;
         const char* pattern;
@@ -226,7 +226,7 @@ TEST(PredicateTest, TextMatchesFoldAsciiAndOtherTextsAlike) {
         bool matches;
     };
     const TextOptions none{}, c{true, false}, cd{true, true};
-    const Case cases[] = {
+    const FoldCase cases[] = {
         {TextOperator::Contains, "Jonsson12", "SSON1", c, true},
         {TextOperator::Contains, "Jonsson12", "SSON1", none, false},
         {TextOperator::Contains, "Jonsson12", "", c, true},
@@ -240,7 +240,7 @@ TEST(PredicateTest, TextMatchesFoldAsciiAndOtherTextsAlike) {
         {TextOperator::Equal, "BAKER", "bake", c, false},
         {TextOperator::Like, "Baker", "b*R", c, true},
     };
-    for (const Case& k : cases)
+    for (const FoldCase& k : cases)
         EXPECT_EQ(textMatches(k.op, k.text, k.pattern, k.options), k.matches) << k.text << " / " << k.pattern;
 }
 
@@ -260,8 +260,8 @@ TEST(PredicateTest, ParsesOnceAndWritesItselfBack) {
 }
 
 TEST(PredicateTest, NestingIsRefusedPastTheLimitInsteadOfExhaustingTheStack) {
-    struct Case { const char* open; const char* close; int levelsEach; };
-    for (const Case& c : {Case{"(", ")", 1}, Case{"NOT ", "", 1}, Case{"!(", ")", 2}}) {
+    struct NestingCase { const char* open; const char* close; int levelsEach; };
+    for (const NestingCase& c : {NestingCase{"(", ")", 1}, NestingCase{"NOT ", "", 1}, NestingCase{"!(", ")", 2}}) {
         const auto nested = [&](int count) {
             std::string text;
             for (int i = 0; i < count; ++i) text += c.open;

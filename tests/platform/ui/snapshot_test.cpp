@@ -45,4 +45,4 @@ TEST_P(GuestListSnapshot, TheQuestionOverTheScreen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, GuestListSnapshot, ::testing::Values(DeviceIdiom::Tablet, DeviceIdiom::Phone),
-                         [](const auto& info) { return info.param == DeviceIdiom::Tablet ? "Pad" : "Phone"; });
+                         [](const auto& instance) { return instance.param == DeviceIdiom::Tablet ? "Pad" : "Phone"; });

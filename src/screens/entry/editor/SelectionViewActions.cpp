@@ -199,8 +199,8 @@ void SelectionViewController::reduceQuantity(QuantityCellView& cell) {
     std::weak_ptr<ViewController> weak = shared_from_this();
     prompt->setObserver([weak](const std::any& param, const std::string& userId) {
         auto self = std::static_pointer_cast<SelectionViewController>(weak.lock());
-        if (auto cell = std::any_cast<std::shared_ptr<QuantityCellView>>(param); self && cell)
-            self->voidItemAuthenticated(*cell, userId);
+        if (auto quantityCell = std::any_cast<std::shared_ptr<QuantityCellView>>(param); self && quantityCell)
+            self->voidItemAuthenticated(*quantityCell, userId);
     });
     presentSheet(prompt);
 }
