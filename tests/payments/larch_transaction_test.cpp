@@ -369,14 +369,14 @@ TEST_F(StoredLarchTransaction, ThePasswordOfAnOlderRowGivesWayToTheConfiguration
     Error error;
     ASSERT_TRUE(handler->saveTransaction(sale, 1, "merchant1", "T1", &error)) << error.localizedDescription();
     // A row as an older version stored it, with the password of that time.
-    ObjectContext* context = handler->managedObjectContext();
-    ManagedObjectPtr row = context->fetchFirst("Transaction", "transactionId == 17");
+    ObjectContext* rows = handler->managedObjectContext();
+    ManagedObjectPtr row = rows->fetchFirst("Transaction", "transactionId == 17");
     ASSERT_TRUE(row);
-    ManagedObjectPtr kept = context->insert("TransactionField");
+    ManagedObjectPtr kept = rows->insert("TransactionField");
     kept->setValue("name", std::string("Password"));
     kept->setValue("value", std::string("old-pw"));
     kept->setToOne("transaction", row);
-    ASSERT_TRUE(context->save(&error));
+    ASSERT_TRUE(rows->save(&error));
 
     const HostConfig current = ::config("new-pw");
     LarchTransaction configured(&current);

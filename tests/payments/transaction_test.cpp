@@ -96,10 +96,10 @@ TEST_F(TransactionTest, ReadsAServerElement) {
 TEST_F(TransactionTest, TheDumpOfAnOlderRowLeavesItsPasswordOut) {
     ManagedObjectPtr sale = storedSale();
     ASSERT_TRUE(sale);
-    ObjectContext* context = freshContext();
-    ManagedObjectPtr row = context->fetchFirst("Transaction", "transactionId == %d", sale->int32("transactionId"));
+    ObjectContext* fresh = freshContext();
+    ManagedObjectPtr row = fresh->fetchFirst("Transaction", "transactionId == %d", sale->int32("transactionId"));
     ASSERT_TRUE(row);
-    ManagedObjectPtr kept = context->insert("TransactionField");
+    ManagedObjectPtr kept = fresh->insert("TransactionField");
     kept->setValue("name", std::string("Password"));
     kept->setValue("value", std::string("old-secret"));
     kept->setToOne("transaction", row);

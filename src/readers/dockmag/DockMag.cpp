@@ -63,7 +63,6 @@ RunLoop* eventLoop() {
 // the same way: only a chunk that opens as a reply (ACK, NAK or STX) and holds no track sentinel
 // is shown in hex.
 bool looksLikeReply(const std::string& chunk) {
-    constexpr char kACK = 0x06, kNAK = 0x15;
     return !chunk.empty() && (chunk[0] == kACK || chunk[0] == kNAK || chunk[0] == kSTX) &&
            chunk.find_first_of("%;") == std::string::npos;
 }
