@@ -6,7 +6,7 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "printing/ReportGenerator.h"
 #include "screens/admin/AdminAlerts.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/reports/ReportViewController.h"
 
 namespace tavlo::screens {

@@ -10,7 +10,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/render/Theme.h"
 #include "screens/admin/AdminAlerts.h"
-#include "screens/shell/NoSale.h"
+#include "screens/common/NoSale.h"
 
 #include <algorithm>
 

@@ -1,5 +1,6 @@
 #include "screens/admin/LiteAdminViewController.h"
 
+#include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
@@ -10,17 +11,16 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
-#include "core/ports/PrinterStream.h"
 #include "printing/ReceiptHelper.h"
 #include "printing/ReportGenerator.h"
 #include "screens/admin/AdminAlerts.h"
 #include "screens/admin/PadAdminViewController.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/entry/menu/CustomerPicker.h"
-#include "screens/shell/NoSale.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/NoSale.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/shell/OrdersMainController.h"
 #include "screens/shell/RootViewController.h"
-#include "screens/shell/ShellLayout.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 
 namespace tavlo::screens {

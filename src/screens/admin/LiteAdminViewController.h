@@ -4,7 +4,7 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <optional>

@@ -3,7 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/store/FetchedResultsController.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <optional>

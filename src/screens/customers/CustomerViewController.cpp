@@ -14,7 +14,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
-#include "screens/details/RedButton.h"
+#include "screens/common/RedButton.h"
 #include "sync/handlers/OrderHandler.h"
 
 #include <array>

@@ -2,8 +2,8 @@
 
 #include "core/records/Customer.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/customers/LabelValueCellView.h"
-#include "screens/entry/menu/CustomerPicker.h"
 
 #include <memory>
 #include <optional>

@@ -11,8 +11,8 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "screens/common/RedButton.h"
 #include "screens/customers/CustomerViewController.h"
-#include "screens/details/RedButton.h"
 
 namespace tavlo::screens {
 

@@ -16,12 +16,12 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/customers/CustomerViewController.h"
 #include "screens/customers/CustomersViewController.h"
 #include "screens/details/SplitViewController.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/TextViewController.h"
 
 #include <algorithm>
 

@@ -15,10 +15,10 @@
 #include "platform/ui/Slider.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "screens/common/QuantityCellView.h"
+#include "screens/common/RedButton.h"
 #include "screens/details/DetailsScreens.h"
-#include "screens/details/RedButton.h"
 #include "screens/details/SplitViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
 
 #include <cmath>
 

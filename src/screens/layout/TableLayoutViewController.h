@@ -6,8 +6,8 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/layout/TableLayoutView.h"
-#include "screens/shell/TableLayoutScreen.h"
 
 #include <memory>
 #include <optional>

@@ -5,8 +5,8 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/prompts/PromptLayout.h"
 #include "screens/pay/PayViewController.h"
-#include "screens/prompts/PromptLayout.h"
 
 namespace tavlo::screens {
 

@@ -7,9 +7,9 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/shell/RootViewController.h"
-#include "screens/shell/ShellLayout.h"
-#include "screens/shell/SignedInScreens.h"
 
 namespace tavlo::screens {
 

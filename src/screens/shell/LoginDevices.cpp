@@ -13,7 +13,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/shell/ReceiptPrinters.h"
 #include "screens/shell/SettingsViewController.h"
 #include "sync/exchange/CommHelper.h"

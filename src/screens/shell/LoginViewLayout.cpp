@@ -6,7 +6,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/shell/ShellLayout.h"
+#include "screens/common/ScreenKit.h"
 
 namespace tavlo::screens {
 

@@ -3,9 +3,9 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
-#include "screens/shell/NoSale.h"
+#include "screens/common/NoSale.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/OrdersOpenViewController.h"
-#include "screens/shell/SignedInScreens.h"
 
 #include <memory>
 #include <optional>

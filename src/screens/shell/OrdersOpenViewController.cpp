@@ -13,7 +13,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/entry/options/OptionScreen.h"
 #include "screens/shell/OrdersMainController.h"
 #include "sync/exchange/CommHelper.h"

@@ -13,10 +13,10 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/AlertHandlerLocationOrders.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/LoginViewController.h"
-#include "screens/shell/SignedInScreens.h"
 #include "sync/exchange/CommHelper.h"
 
 namespace tavlo::screens {

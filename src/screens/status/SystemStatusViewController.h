@@ -4,7 +4,7 @@
 #include "core/records/Terminal.h"
 #include "platform/accessory/SerialAccessories.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <memory>

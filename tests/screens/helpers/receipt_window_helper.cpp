@@ -10,7 +10,7 @@
 #include "platform/ui/render/ScreenWindow.h"
 #include "printing/EscPosPrinter.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/shell/ReceiptJob.h"
+#include "screens/common/ReceiptJob.h"
 #include "support/LoopbackListener.h"
 #include "support/LoopbackPrinter.h"
 

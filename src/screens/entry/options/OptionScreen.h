@@ -3,7 +3,7 @@
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/Application.h"
-#include "screens/entry/FlowControl.h"
+#include "screens/common/FlowControl.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/ui/PickerView.h"
-#include "screens/entry/order/OrderTableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/OrderTableViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <map>
 #include <memory>

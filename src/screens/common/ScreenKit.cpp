@@ -1,4 +1,4 @@
-#include "screens/shell/ShellLayout.h"
+#include "screens/common/ScreenKit.h"
 
 #include "platform/ui/render/Theme.h"
 

@@ -1,8 +1,8 @@
-#include "screens/entry/BadgeView.h"
+#include "screens/common/BadgeView.h"
 
 #include "platform/ui/Application.h"
 #include "platform/ui/GraphicsContext.h"
-#include "screens/entry/BadgedCell.h"
+#include "screens/common/BadgedCell.h"
 
 namespace tavlo::screens {
 

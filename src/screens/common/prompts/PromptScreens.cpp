@@ -1,4 +1,4 @@
-#include "screens/prompts/PromptScreens.h"
+#include "screens/common/prompts/PromptScreens.h"
 
 namespace tavlo::screens {
 

@@ -1,4 +1,4 @@
-#include "screens/prompts/AmountViewController.h"
+#include "screens/common/prompts/AmountViewController.h"
 
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"

@@ -1,4 +1,4 @@
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Clock.h"

@@ -3,7 +3,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextView.h"
-#include "screens/prompts/PromptViewController.h"
+#include "screens/common/prompts/PromptViewController.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "screens/prompts/PromptLayout.h"
+#include "screens/common/prompts/PromptLayout.h"
 
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"

@@ -1,4 +1,4 @@
-#include "screens/pay/TipLimits.h"
+#include "screens/common/TipLimits.h"
 
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"

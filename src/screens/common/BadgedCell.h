@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ui/TableViewCell.h"
-#include "screens/entry/BadgeView.h"
+#include "screens/common/BadgeView.h"
 
 #include <memory>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "screens/entry/order/OrderTableViewController.h"
+#include "screens/common/OrderTableViewController.h"
 
 #include "core/order/ComboSelection.h"
 #include "core/order/Order.h"

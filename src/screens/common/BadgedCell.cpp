@@ -1,4 +1,4 @@
-#include "screens/entry/BadgedCell.h"
+#include "screens/common/BadgedCell.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "screens/prompts/TextViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"

@@ -1,4 +1,4 @@
-#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 
 #include "core/session/Session.h"
 #include "devices/MSRMediator.h"
@@ -6,7 +6,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/prompts/PromptLayout.h"
+#include "screens/common/prompts/PromptLayout.h"
 #include "xml/XmlCharacters.h"
 
 namespace tavlo::screens {

@@ -1,8 +1,7 @@
-#include "screens/entry/FlowControl.h"
+#include "screens/common/FlowControl.h"
 
 #include "platform/foundation/Error.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/options/SeatCourseViewController.h"
 
 #include <algorithm>
 
@@ -107,18 +106,6 @@ void FlowControl::stepBack(ViewController& screen, FlowControl* flow, bool anima
     }
     if (flow) flow->previousView();
     if (NavigationController* navigation = screen.navigationController()) navigation->pop(animated);
-}
-
-std::shared_ptr<ui::ViewController> FlowControl::seatCourseScreen(const std::shared_ptr<Selection>& selection,
-                                                                std::shared_ptr<FlowControl> owner) const {
-    auto screen = std::make_shared<SeatCourseViewController>();
-    screen->setSession(session_);
-    screen->setSelection(selection);
-    screen->setOrder(order_);
-    screen->setSelectSeat(seats_);
-    screen->setSelectCourse(courses_);
-    screen->setFlowControl(std::move(owner));
-    return screen;
 }
 
 } // namespace tavlo::screens

@@ -1,4 +1,4 @@
-#include "screens/entry/SlideView.h"
+#include "screens/common/SlideView.h"
 
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"

@@ -4,9 +4,9 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/PromptLayout.h"
-#include "screens/prompts/PromptScreens.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/PromptLayout.h"
+#include "screens/common/prompts/PromptScreens.h"
 
 namespace tavlo::screens {
 

@@ -105,9 +105,6 @@ protected:
     virtual void dropTopSubFlow() { popFlow(); }
 
     bool wantsSeatCourse() const { return seats_ || courses_; }
-    // The seat and course screen for the line, answering to `owner`.
-    std::shared_ptr<ui::ViewController> seatCourseScreen(const std::shared_ptr<Selection>& selection,
-                                                         std::shared_ptr<FlowControl> owner) const;
 
     Session* session_;
     std::shared_ptr<Order> order_;

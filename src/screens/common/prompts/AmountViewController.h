@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ui/TextField.h"
-#include "screens/prompts/PromptViewController.h"
+#include "screens/common/prompts/PromptViewController.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "screens/prompts/SeatsViewController.h"
+#include "screens/common/prompts/SeatsViewController.h"
 
 #include "core/order/Order.h"
 #include "platform/foundation/LocalizedStrings.h"

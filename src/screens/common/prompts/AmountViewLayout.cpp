@@ -3,9 +3,9 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/PromptLayout.h"
-#include "screens/prompts/PromptScreens.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/PromptLayout.h"
+#include "screens/common/prompts/PromptScreens.h"
 
 namespace tavlo::screens {
 

@@ -1,4 +1,4 @@
-#include "screens/shell/ReceiptJob.h"
+#include "screens/common/ReceiptJob.h"
 
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"

@@ -1,9 +1,9 @@
-#include "screens/prompts/PromptViewController.h"
+#include "screens/common/prompts/PromptViewController.h"
 
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Toolbar.h"
-#include "screens/prompts/PromptLayout.h"
+#include "screens/common/prompts/PromptLayout.h"
 
 namespace tavlo::screens {
 

@@ -1,4 +1,4 @@
-#include "screens/shell/NoSale.h"
+#include "screens/common/NoSale.h"
 
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -7,8 +7,8 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 #include "sync/exchange/CommHelper.h"
 
 #include <any>

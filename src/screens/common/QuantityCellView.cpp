@@ -1,4 +1,4 @@
-#include "screens/entry/options/QuantityCellView.h"
+#include "screens/common/QuantityCellView.h"
 
 #include "platform/foundation/Text.h"
 
