@@ -17,11 +17,9 @@
 #include "screens/admin/PadAdminViewController.h"
 #include "screens/common/ActivityIndicator.h"
 #include "screens/common/NoSale.h"
+#include "screens/common/PadPanes.h"
 #include "screens/common/ScreenInterfaces.h"
 #include "screens/common/ScreenKit.h"
-#include "screens/shell/OrdersMainController.h"
-#include "screens/shell/RootViewController.h"
-#include "screens/shell/TavloMobileAppDelegate.h"
 
 namespace tavlo::screens {
 
@@ -84,7 +82,7 @@ void LiteAdminViewController::viewDidLoad() {
     view()->setBackgroundColor(Color::white());
     reportGenerator_ = std::make_unique<ReportGenerator>(session_);
     buildBars();
-    OrdersMainController::warnOfPortraitPad();
+    warnOfPortraitPad();
 }
 
 void LiteAdminViewController::buildBars() {
@@ -118,9 +116,8 @@ uint32_t LiteAdminViewController::supportedInterfaceOrientations() const {
 void LiteAdminViewController::logout() {
     if (session_) session_->invalidate();
     if (onPad()) {
-        TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
-        if (delegate && delegate->rootViewController()) delegate->rootViewController()->logout();
-        else TAVLO_LOG("No root pane brings the sign-in back");
+        PadPanes* panes = PadPanes::current();
+        if (!panes || !panes->logoutFromRoot()) TAVLO_LOG("No root pane brings the sign-in back");
         return;
     }
     if (NavigationController* navigation = navigationController()) navigation->popToRoot(animated());
@@ -152,8 +149,7 @@ void LiteAdminViewController::orders() {
         screen->setUpdateOnExit(!onExit || boolValue(*onExit));
     }
     if (onPad()) {
-        TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
-        if (delegate && delegate->rootViewController()) delegate->rootViewController()->setMainController(main);
+        if (PadPanes* panes = PadPanes::current()) panes->setRootMainController(main);
     }
     if (navigation) navigation->push(main, animated());
 }

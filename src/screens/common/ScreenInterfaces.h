@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavlo {
 class Order;
@@ -147,6 +148,31 @@ public:
     virtual void setSession(Session* session) = 0;
     // Whether the list offers to take the order's customer off.
     virtual void setAllowRemove(bool allow) = 0;
+};
+
+// The customer form ("CustomerView") as the order details open it: the order's customer by its
+// ids, answered through the observer as the list answers.
+class CustomerForm {
+public:
+    static constexpr const char* kInterfaceName = "CustomerView";
+
+    virtual ~CustomerForm() = default;
+    virtual void setSession(Session* session) = 0;
+    virtual void setRemoteId(std::optional<std::string> id) = 0;
+    virtual void setCustomerId(std::optional<std::string> id) = 0;
+    virtual void setObserver(CustomerPicker::Observer observer) = 0;
+    // Whether the form shows Done, which answers with the customer shown.
+    virtual void setDone(bool done) = 0;
+};
+
+// The report viewer ("ReportView") as the administration screen opens it: a report's lines, which
+// the person may print or not.
+class ReportViewer : public SessionScreen {
+public:
+    static constexpr const char* kInterfaceName = "ReportView";
+
+    virtual void setLines(std::vector<std::string> lines) = 0;
+    virtual void setPrintable(bool printable) = 0;
 };
 
 } // namespace tavlo::screens

@@ -17,6 +17,7 @@
 #include "platform/ui/TableView.h"
 #include "screens/common/ActivityIndicator.h"
 #include "screens/common/NoSale.h"
+#include "screens/common/PadPanes.h"
 #include "screens/common/ScreenInterfaces.h"
 #include "screens/common/ScreenKit.h"
 #include "screens/shell/AlertHandlerLocationOrders.h"
@@ -81,13 +82,6 @@ bool OrdersMainController::isTerminalDisabled(ObjectContext* context) {
 
 void OrdersMainController::alertTerminalDisabled(const char* title) {
     alert(title, localized("Terminal has been disabled, contact support personnel to re-enable it"));
-}
-
-void OrdersMainController::warnOfPortraitPad() {
-    Application* app = Application::current();
-    if (!app || !onPad() || !isPortrait(app->device().orientation())) return;
-    alert("Alert", localized("Application cannot run on portrait mode, make sure your tablet's orientation is not "
-                             "locked and restart Tavlo"));
 }
 
 void OrdersMainController::alertWiFiDisconnected() {

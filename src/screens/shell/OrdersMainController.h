@@ -56,8 +56,6 @@ public:
     static bool isTerminalDisabled(ObjectContext* context);
     // "Terminal has been disabled, ..." under the title given.
     static void alertTerminalDisabled(const char* title = "Alert");
-    // A pad held in portrait: the screens work in landscape only.
-    static void warnOfPortraitPad();
     // "WiFi Disconnected! ..."
     static void alertWiFiDisconnected();
 

@@ -14,7 +14,8 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/common/ActivityIndicator.h"
-#include "screens/entry/options/OptionScreen.h"
+#include "screens/common/PadPanes.h"
+#include "screens/common/ReadFailure.h"
 #include "screens/shell/OrdersMainController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
@@ -183,7 +184,7 @@ void OrdersOpenViewController::viewDidLoad() {
     }
     showWhenEmpty();
     if (onPad()) {
-        OrdersMainController::warnOfPortraitPad();
+        warnOfPortraitPad();
     } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {
         std::weak_ptr<ViewController> self = shared_from_this();
         orientation_ = ScopedObserver(Device::orientationDidChangeNotification, nullptr, [self](const Notification&) {

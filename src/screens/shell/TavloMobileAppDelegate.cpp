@@ -195,10 +195,26 @@ void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
 }
 
 void TavloMobileAppDelegate::pushDetailsView(std::shared_ptr<ViewController> controller, bool animated) {
-    NavigationController* detail = detailViewController_ ? detailViewController_->navigationController() : nullptr;
+    NavigationController* detail = detailNavigation();
     if (!detail) return;
     if (controller) detail->push(std::move(controller), animated);
     else detail->pop(animated);
+}
+
+NavigationController* TavloMobileAppDelegate::detailNavigation() const {
+    return detailViewController_ ? detailViewController_->navigationController() : nullptr;
+}
+
+bool TavloMobileAppDelegate::logoutFromRoot() {
+    if (!rootViewController_) return false;
+    rootViewController_->logout();
+    return true;
+}
+
+bool TavloMobileAppDelegate::setRootMainController(std::shared_ptr<ViewController> main) {
+    if (!rootViewController_) return false;
+    rootViewController_->setMainController(std::move(main));
+    return true;
 }
 
 void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
