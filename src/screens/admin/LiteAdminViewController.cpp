@@ -91,7 +91,7 @@ void LiteAdminViewController::buildBars() {
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
     navigationItem().setRightBarButtonItem(
         BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
-    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
+    auto user = kit::barLabel(140, session_ ? session_->userName() : std::nullopt);
     setToolbarItems({BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
                      BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user),
                      BarButtonItem::flexibleSpace(),

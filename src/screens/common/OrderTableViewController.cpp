@@ -15,6 +15,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "screens/common/ScreenKit.h"
 
 #include <algorithm>
 
@@ -30,16 +31,6 @@ constexpr double kAmountWidth = 80, kCaptionWidth = 80, kQuantityWidth = 32;
 Color amountBlue() { return {0.1, 0.3, 0.8}; }
 Color compRed() { return {0.8, 0.1, 0.1}; }
 Color unsentYellow() { return {1.0, 0.97, 0.7}; }
-
-std::shared_ptr<Label> caption(Rect frame, int tag, const Font& font, const Color& colour, TextAlignment align) {
-    auto label = std::make_shared<Label>(frame);
-    label->setTag(tag);
-    label->setFont(font);
-    label->setTextColor(colour);
-    label->setTextAlignment(align);
-    label->setBackgroundColor(Color::clear());
-    return label;
-}
 
 std::string money(int64_t cents) { return Utils::formatCurrency(cents); }
 
@@ -164,16 +155,22 @@ std::shared_ptr<TableViewCell> OrderTableViewController::getCellContentView(cons
         plus->addTarget([this](Control& sender) { plusAction_(sender); }, ControlEvent::TouchUpInside);
         content.addSubview(plus);
     } else {
-        content.addSubview(caption(Rect(4, kTopTextY, kQuantityWidth, 20), kQuantityTag, Font::boldSystem(15),
-                                   Color::black(), TextAlignment::Center));
+        content.addSubview(kit::plainLabel(Rect(4, kTopTextY, kQuantityWidth, 20), {.font = Font::boldSystem(15),
+                                                                                    .colour = Color::black(),
+                                                                                    .alignment = TextAlignment::Center,
+                                                                                    .tag = kQuantityTag}));
     }
     double right = width - kAmountWidth - 8;
-    auto amount = caption(Rect(right, kTopTextY, kAmountWidth, 20), kAmountTag, bold, amountBlue(), TextAlignment::Right);
+    auto amount =
+        kit::plainLabel(Rect(right, kTopTextY, kAmountWidth, 20),
+                        {.font = bold, .colour = amountBlue(), .alignment = TextAlignment::Right, .tag = kAmountTag});
     amount->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
     content.addSubview(amount);
     if (selectionTaxes_) {
         right -= kCaptionWidth;
-        auto tax = caption(Rect(right, kTopTextY, kCaptionWidth, 20), kTaxTag, bold, Color::black(), TextAlignment::Right);
+        auto tax = kit::plainLabel(
+            Rect(right, kTopTextY, kCaptionWidth, 20),
+            {.font = bold, .colour = Color::black(), .alignment = TextAlignment::Right, .tag = kTaxTag});
         tax->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
         content.addSubview(tax);
     }
@@ -181,21 +178,24 @@ std::shared_ptr<TableViewCell> OrderTableViewController::getCellContentView(cons
     if (captions) {
         right -= kCaptionWidth;
         if (seatView_) {
-            auto seat = caption(Rect(right, kTopTextY, kCaptionWidth, 18), kSeatTag, bold, Color::lightGray(),
-                                TextAlignment::Right);
+            auto seat = kit::plainLabel(
+                Rect(right, kTopTextY, kCaptionWidth, 18),
+                {.font = bold, .colour = Color::lightGray(), .alignment = TextAlignment::Right, .tag = kSeatTag});
             seat->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
             content.addSubview(seat);
         }
         if (courseView_) {
-            auto course = caption(Rect(right, kTopTextY + (seatView_ ? kLineHeight : 0), kCaptionWidth, 18), kCourseTag,
-                                  bold, Color::lightGray(), TextAlignment::Right);
+            auto course = kit::plainLabel(
+                Rect(right, kTopTextY + (seatView_ ? kLineHeight : 0), kCaptionWidth, 18),
+                {.font = bold, .colour = Color::lightGray(), .alignment = TextAlignment::Right, .tag = kCourseTag});
             course->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
             content.addSubview(course);
         }
     }
     const double nameX = kQuantityWidth + 10;
-    auto name = caption(Rect(nameX, kTopTextY, right - nameX - 4, 20), kNameTag, Font::boldSystem(15), Color::black(),
-                        TextAlignment::Left);
+    auto name = kit::plainLabel(
+        Rect(nameX, kTopTextY, right - nameX - 4, 20),
+        {.font = Font::boldSystem(15), .colour = Color::black(), .alignment = TextAlignment::Left, .tag = kNameTag});
     name->setAutoresizingMask(Autoresizing::FlexibleWidth);
     content.addSubview(name);
     return cell;
@@ -252,8 +252,9 @@ void OrderTableViewController::fillSelection(TableViewCell& cell, const Selectio
         y += kLineHeight;
         auto* label = dynamic_cast<Label*>(content.viewWithTag(line.tag));
         if (!label) {
-            auto made = caption(Rect(line.x, y, width - line.x - kAmountWidth, kLineHeight), line.tag, detailFont(),
-                                line.colour, TextAlignment::Left);
+            auto made = kit::plainLabel(
+                Rect(line.x, y, width - line.x - kAmountWidth, kLineHeight),
+                {.font = detailFont(), .colour = line.colour, .alignment = TextAlignment::Left, .tag = line.tag});
             made->setAutoresizingMask(Autoresizing::FlexibleWidth);
             content.addSubview(made);
             label = made.get();

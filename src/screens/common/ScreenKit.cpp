@@ -1,18 +1,34 @@
 #include "screens/common/ScreenKit.h"
 
+#include "platform/ui/Application.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/render/Theme.h"
 
-namespace tavlo::screens::shell {
+namespace tavlo::screens::kit {
 
 using namespace ui;
 namespace theme = ui::render::theme;
 
-std::shared_ptr<View> paperRoot(Size screen) {
-    auto root = std::make_shared<View>(Rect(0, 0, screen.width, screen.height));
+bool onPad() {
+    Application* app = Application::current();
+    return app && app->idiom() == DeviceIdiom::Tablet;
+}
+
+Size promptSize() {
+    const double bar = NavigationController::navigationBarHeight;
+    return onPad() ? Size{540, 620 - bar} : Size{320, 480 - bar};
+}
+
+double promptMargin() { return onPad() ? 24 : 12; }
+
+std::shared_ptr<View> paperRoot(Size size) {
+    auto root = std::make_shared<View>(Rect(0, 0, size.width, size.height));
     root->setBackgroundColor(theme::paper());
     root->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
     return root;
 }
+
+std::shared_ptr<View> promptRoot() { return paperRoot(promptSize()); }
 
 std::shared_ptr<Button> addHeading(View& root, const Heading& h, const std::string& subtitleText,
                                    std::function<void()> tapped) {
@@ -33,21 +49,50 @@ std::shared_ptr<Button> addHeading(View& root, const Heading& h, const std::stri
     return name;
 }
 
-std::shared_ptr<View> addCard(View& root, const Rect& frame) {
-    auto card = add<View>(root, frame);
+std::shared_ptr<View> addCard(View& parent, const Rect& frame, const CardLook& look) {
+    auto card = add<View>(parent, frame);
     card->setBackgroundColor(Color::white());
-    card->setCornerRadius(12);
-    card->setShadow({{0, 2}, 8, 0.18});
-    card->setAutoresizingMask(centred);
+    card->setCornerRadius(look.cornerRadius);
+    card->setShadow(look.shadow);
+    card->setAutoresizingMask(look.resizing);
     return card;
 }
 
-std::shared_ptr<Label> addCaption(View& card, const Rect& frame, const std::string& text, double fontSize) {
-    auto label = add<Label>(card, frame);
+std::shared_ptr<Label> addCaption(View& parent, const Rect& frame, const std::string& text, const Font& font,
+                                  const Color& colour, uint32_t resizing) {
+    auto label = add<Label>(parent, frame);
     label->setText(text);
-    label->setFont(Font::boldSystem(fontSize));
-    label->setTextColor(theme::ink());
+    label->setFont(font);
+    label->setTextColor(colour);
+    label->setAutoresizingMask(resizing);
     return label;
+}
+
+std::shared_ptr<Button> addMainButton(View& parent, const Rect& frame, const std::string& title, double fontSize,
+                                      std::function<void()> tapped) {
+    auto button = add<Button>(parent, ButtonType::Custom, frame);
+    button->setTitle(title);
+    button->setTitleColor(Color::white());
+    button->setBackgroundColor(theme::orange());
+    button->setCornerRadius(8);
+    button->titleLabel().setFont(Font::boldSystem(fontSize));
+    button->addTarget([tapped = std::move(tapped)](Control&) { tapped(); }, ControlEvent::TouchUpInside);
+    return button;
+}
+
+std::shared_ptr<Button> addPrimaryButton(View& parent, const Rect& frame, const std::string& title,
+                                         std::function<void()> action) {
+    return addMainButton(parent, frame, title, onPad() ? 19 : 17, std::move(action));
+}
+
+std::shared_ptr<Button> addSecondaryButton(View& parent, const Rect& frame, const std::string& title,
+                                           std::function<void()> action) {
+    auto button = add<Button>(parent, ButtonType::RoundedRect, frame);
+    button->setTitle(title);
+    button->setCornerRadius(8);
+    button->titleLabel().setFont(Font::boldSystem(onPad() ? 17 : 15));
+    button->addTarget([action = std::move(action)](Control&) { action(); }, ControlEvent::TouchUpInside);
+    return button;
 }
 
 std::shared_ptr<Label> barLabel(double width, std::optional<std::string> text) {
@@ -61,15 +106,22 @@ std::shared_ptr<Label> barLabel(double width, std::optional<std::string> text) {
     return label;
 }
 
-std::shared_ptr<Button> addMainButton(View& card, const Rect& frame, const std::string& title, double fontSize,
-                                      std::function<void()> tapped) {
-    auto button = add<Button>(card, ButtonType::Custom, frame);
-    button->setTitle(title);
-    button->setBackgroundColor(theme::orange());
-    button->setCornerRadius(8);
-    button->titleLabel().setFont(Font::boldSystem(fontSize));
-    button->addTarget([tapped = std::move(tapped)](Control&) { tapped(); }, ControlEvent::TouchUpInside);
-    return button;
+std::shared_ptr<Label> plainLabel(const Rect& frame, const LabelLook& look) {
+    auto label = std::make_shared<Label>(frame);
+    label->setFont(look.font);
+    if (look.colour) label->setTextColor(*look.colour);
+    if (look.alignment) label->setTextAlignment(*look.alignment);
+    label->setTag(look.tag);
+    label->setAutoresizingMask(look.resizing);
+    if (look.shrinksToFit) label->setAdjustsFontSizeToFitWidth(true);
+    label->setBackgroundColor(Color::clear());
+    return label;
 }
 
-} // namespace tavlo::screens::shell
+std::shared_ptr<Label> addPlainLabel(View& parent, const Rect& frame, const LabelLook& look) {
+    auto label = plainLabel(frame, look);
+    parent.addSubview(label);
+    return label;
+}
+
+} // namespace tavlo::screens::kit

@@ -29,7 +29,7 @@ void DetailViewController::loadView() {
 
 void DetailViewController::viewDidLoad() {
     lockRotation_ = false;
-    status_ = shell::barLabel(400, std::string());
+    status_ = kit::barLabel(400, std::string());
     status_->setMinimumScaleFactor(12.0 / 16);
     layout_ = BarButtonItem::titled(localized("Layout"), BarButtonStyle::Plain,
                                     [this](BarButtonItem&) { requestedtableLayout(); });

@@ -34,13 +34,13 @@ Metrics metricsFor(DeviceIdiom idiom) {
 }
 
 std::shared_ptr<Button> clockButton(View& root, const Rect& frame, const std::string& title, const Metrics& m) {
-    auto button = shell::add<Button>(root, ButtonType::Custom, frame);
+    auto button = kit::add<Button>(root, ButtonType::Custom, frame);
     button->setTitle(title);
     button->setTitleColor(theme::teal());
     button->setBackgroundColor(theme::tealTint());
     button->setCornerRadius(8);
     button->titleLabel().setFont(Font::boldSystem(m.clockSize));
-    button->setAutoresizingMask(shell::centred);
+    button->setAutoresizingMask(kit::centred);
     return button;
 }
 
@@ -49,9 +49,9 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
     const double columnX = (m.screen.width - m.cardWidth) / 2;
 
-    auto root = shell::paperRoot(m.screen);
+    auto root = kit::paperRoot(m.screen);
     // The product's name opens the maker's page.
-    auto name = shell::addHeading(
+    auto name = kit::addHeading(
         *root, {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
         localized("Enter your employee number or swipe your card"), [&owner] { owner.tavlo(); });
 
@@ -59,11 +59,12 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     const double inner = m.cardWidth - 2 * m.padding;
     const double fieldTop = m.padding + m.captionHeight + 4;
     const double loginTop = fieldTop + m.fieldHeight + m.gap;
-    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding));
-    shell::addCaption(*card, Rect(m.padding, m.padding, inner, m.captionHeight), localized("Employee number"),
-                      m.captionSize);
+    auto card = kit::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding),
+                             kit::kColumnCard);
+    kit::addCaption(*card, Rect(m.padding, m.padding, inner, m.captionHeight), localized("Employee number"),
+                    Font::boldSystem(m.captionSize), theme::ink());
 
-    auto number = shell::add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
+    auto number = kit::add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
     number->setBorderStyle(BorderStyle::RoundedRect);
     number->setPlaceholder(localized("Number"));
     number->setFont(Font::system(m.fieldFont));
@@ -71,8 +72,8 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     number->setTextAlignment(TextAlignment::Center);
     number->setKeyboardType(KeyboardType::NumberPad);
 
-    auto login = shell::addMainButton(*card, Rect(m.padding, loginTop, inner, m.loginHeight), localized("Login"),
-                                      m.loginSize, [&owner] { owner.done(); });
+    auto login = kit::addMainButton(*card, Rect(m.padding, loginTop, inner, m.loginHeight), localized("Login"),
+                                    m.loginSize, [&owner] { owner.done(); });
 
     // The time clock, shown when the store keeps attendance.
     const Rect cardFrame = card->frame();

@@ -144,7 +144,7 @@ void OrdersMainController::viewDidLoad() {
 }
 
 void OrdersMainController::buildToolbar() {
-    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
+    auto user = kit::barLabel(140, session_ ? session_->userName() : std::nullopt);
     auto userItem = BarButtonItem::withCustomView(user);
     auto space = [] { return BarButtonItem::flexibleSpace(); };
     auto noSaleItem = [this](BarButtonStyle style) {

@@ -36,7 +36,7 @@ Metrics metricsFor(DeviceIdiom idiom) {
 }
 
 std::shared_ptr<TextField> field(View& card, const Rect& frame, const std::string& placeholder) {
-    auto field = shell::add<TextField>(card, frame);
+    auto field = kit::add<TextField>(card, frame);
     field->setBorderStyle(BorderStyle::RoundedRect);
     field->setPlaceholder(placeholder);
     field->setFont(Font::system(17));
@@ -49,24 +49,25 @@ std::shared_ptr<View> build(SettingsViewController& owner) {
     const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
     const double columnX = (m.screen.width - m.cardWidth) / 2;
 
-    auto root = shell::paperRoot(m.screen);
+    auto root = kit::paperRoot(m.screen);
     // The product's name opens the maker's contact page.
-    shell::addHeading(*root,
-                      {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
-                      localized("Set up this terminal for its store"), [&owner] { owner.tavlo(); });
+    kit::addHeading(*root, {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
+                    localized("Set up this terminal for its store"), [&owner] { owner.tavlo(); });
 
     // The card: three captioned fields (the gateway with its test button) and Save.
     const double inner = m.cardWidth - 2 * m.padding;
     const double rowHeight = m.captionHeight + 4 + m.fieldHeight + m.rowGap;
     const double saveTop = m.padding + 3 * rowHeight + 4;
-    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, saveTop + m.saveHeight + m.padding));
+    auto card = kit::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, saveTop + m.saveHeight + m.padding),
+                             kit::kColumnCard);
 
     auto row = [&](int index) { return m.padding + index * rowHeight; };
     auto fieldFrame = [&](int index, double width) {
         return Rect(m.padding, row(index) + m.captionHeight + 4, width, m.fieldHeight);
     };
     auto caption = [&](int index, const std::string& text) {
-        shell::addCaption(*card, {m.padding, row(index), inner, m.captionHeight}, text, m.captionSize);
+        kit::addCaption(*card, {m.padding, row(index), inner, m.captionHeight}, text, Font::boldSystem(m.captionSize),
+                        theme::ink());
     };
     caption(0, localized("Store id"));
     auto storeId = field(*card, fieldFrame(0, inner), localized("Store id"));
@@ -78,22 +79,23 @@ std::shared_ptr<View> build(SettingsViewController& owner) {
     auto gateway = field(*card, fieldFrame(2, inner - m.testWidth - m.gap), localized("Name or address"));
     gateway->setKeyboardType(KeyboardType::URL);
 
-    auto test = shell::add<Button>(*card, ButtonType::RoundedRect,
-                            Rect(m.padding + inner - m.testWidth, fieldFrame(2, 0).minY(), m.testWidth, m.fieldHeight));
+    auto test =
+        kit::add<Button>(*card, ButtonType::RoundedRect,
+                         Rect(m.padding + inner - m.testWidth, fieldFrame(2, 0).minY(), m.testWidth, m.fieldHeight));
     test->setTitle(localized("Test"));
     test->setCornerRadius(6);
     test->titleLabel().setFont(Font::boldSystem(m.captionSize + 2));
     test->addTarget([&owner](Control&) { owner.testGateway(); }, ControlEvent::TouchUpInside);
 
-    shell::addMainButton(*card, Rect(m.padding, saveTop, inner, m.saveHeight), localized("Save"), m.saveSize,
-                         [&owner] { owner.saveSettings(); });
+    kit::addMainButton(*card, Rect(m.padding, saveTop, inner, m.saveHeight), localized("Save"), m.saveSize,
+                       [&owner] { owner.saveSettings(); });
 
     const Rect cardFrame = card->frame();
-    auto info = shell::add<Label>(*root, Rect(columnX, cardFrame.maxY() + m.rowGap, m.cardWidth, m.infoSize + 8));
+    auto info = kit::add<Label>(*root, Rect(columnX, cardFrame.maxY() + m.rowGap, m.cardWidth, m.infoSize + 8));
     info->setFont(Font::system(m.infoSize));
     info->setTextColor(theme::mutedInk());
     info->setTextAlignment(TextAlignment::Center);
-    info->setAutoresizingMask(shell::centred);
+    info->setAutoresizingMask(kit::centred);
 
     owner.connect("textStoreId", storeId);
     owner.connect("textStorePassword", password);

@@ -3,23 +3,23 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/common/prompts/AmountViewController.h"
-#include "screens/common/prompts/PromptLayout.h"
 #include "screens/common/prompts/PromptScreens.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
-using namespace prompt_layout;
+using namespace kit;
 namespace theme = ui::render::theme;
 
 namespace {
 
 std::shared_ptr<View> build(AmountViewController& owner) {
     const bool pad = onPad();
-    const double m = margin(), width = contentSize().width - 2 * m;
+    const double m = promptMargin(), width = promptSize().width - 2 * m;
     const double fieldHeight = pad ? 60 : 52, buttonWidth = pad ? 140 : 100, buttonHeight = pad ? 44 : 36;
-    auto root = makeRoot();
+    auto root = promptRoot();
 
     auto field = add<TextField>(*root, Rect(m, m, width, fieldHeight));
     field->setBorderStyle(BorderStyle::RoundedRect);

@@ -6,7 +6,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/common/prompts/PromptLayout.h"
+#include "screens/common/ScreenKit.h"
 #include "xml/XmlCharacters.h"
 
 namespace tavlo::screens {
@@ -56,14 +56,14 @@ void AuthenticateViewController::viewWillDisappear(bool) {
 }
 
 uint32_t AuthenticateViewController::supportedInterfaceOrientations() const {
-    return prompt_layout::onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return kit::onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
 }
 
 bool AuthenticateViewController::shouldAutorotate() const {
     Application* app = Application::current();
     if (!app) return false;
     DeviceOrientation held = app->device().orientation();
-    return prompt_layout::onPad() ? isLandscape(held) : held == DeviceOrientation::Portrait;
+    return kit::onPad() ? isLandscape(held) : held == DeviceOrientation::Portrait;
 }
 
 void AuthenticateViewController::done() {

@@ -4,31 +4,31 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/common/prompts/AuthenticateViewController.h"
-#include "screens/common/prompts/PromptLayout.h"
 #include "screens/common/prompts/PromptScreens.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
-using namespace prompt_layout;
+using namespace kit;
 namespace theme = ui::render::theme;
 
 namespace {
 
 std::shared_ptr<View> build(AuthenticateViewController& owner) {
     const bool pad = onPad();
-    const Size size = contentSize();
-    const double m = margin(), width = pad ? 380 : size.width - 2 * m, left = (size.width - width) / 2;
+    const Size size = promptSize();
+    const double m = promptMargin(), width = pad ? 380 : size.width - 2 * m, left = (size.width - width) / 2;
     const double padding = pad ? 20 : 12, inner = width - 2 * padding;
     const double captionHeight = 22, fieldHeight = pad ? 52 : 46, buttonHeight = pad ? 46 : 40, gap = pad ? 14 : 10;
-    auto root = makeRoot();
+    auto root = promptRoot();
 
     const double cardHeight = padding + captionHeight + 4 + fieldHeight + gap + buttonHeight + padding;
-    auto card = addCard(*root, {left, pad ? 56 : m, width, cardHeight});
+    auto card = addCard(*root, {left, pad ? 56 : m, width, cardHeight}, kPromptCard);
     if (pad) card->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
     addCaption(*card, {padding, padding, inner, captionHeight}, localized("Staff number"),
-               Font::boldSystem(pad ? 17 : 15), theme::ink());
+               Font::boldSystem(pad ? 17 : 15), theme::ink(), stretchesAcross);
 
     auto number = add<TextField>(*card, Rect(padding, padding + captionHeight + 4, inner, fieldHeight));
     number->setBorderStyle(BorderStyle::RoundedRect);
@@ -44,8 +44,9 @@ std::shared_ptr<View> build(AuthenticateViewController& owner) {
     addPrimaryButton(*card, {padding + half + gap, buttonsTop, half, buttonHeight}, localized("Done"),
                      [&owner] { owner.done(); });
 
-    auto hint = addCaption(*root, {left, card->frame().maxY() + gap, width, 20},
-                           localized("or swipe the employee's card"), Font::system(pad ? 16 : 14), theme::mutedInk());
+    auto hint =
+        addCaption(*root, {left, card->frame().maxY() + gap, width, 20}, localized("or swipe the employee's card"),
+                   Font::system(pad ? 16 : 14), theme::mutedInk(), stretchesAcross);
     hint->setTextAlignment(TextAlignment::Center);
     if (pad) hint->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
 

@@ -3,7 +3,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Toolbar.h"
-#include "screens/common/prompts/PromptLayout.h"
+#include "screens/common/ScreenKit.h"
 
 namespace tavlo::screens {
 
@@ -22,7 +22,7 @@ Window* secondWindow() {
 PromptViewController::PromptViewController(std::string interfaceName) : ViewController(std::move(interfaceName)) {}
 
 void PromptViewController::viewDidAppear(bool) {
-    if (!prompt_layout::onPad()) return;
+    if (!kit::onPad()) return;
     if (Window* second = secondWindow()) second->setHidden(false);
 }
 
@@ -33,7 +33,7 @@ void PromptViewController::addBackButton() {
 }
 
 void PromptViewController::addDoneToolbar(const std::string& done, std::function<void()> save) {
-    if (prompt_layout::onPad()) return;
+    if (kit::onPad()) return;
     auto bar = std::make_shared<Toolbar>(Rect(0, 0, 320, 50));
     bar->setItems({BarButtonItem::flexibleSpace(),
                    BarButtonItem::titled(done, BarButtonStyle::Done, [save = std::move(save)](BarButtonItem&) { save(); })});
@@ -41,7 +41,7 @@ void PromptViewController::addDoneToolbar(const std::string& done, std::function
 }
 
 void PromptViewController::endEditing() {
-    if (!prompt_layout::onPad()) return;
+    if (!kit::onPad()) return;
     input().resignFirstResponder();
     if (Window* second = secondWindow()) second->setHidden(true);
 }

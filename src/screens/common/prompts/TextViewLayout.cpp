@@ -3,25 +3,25 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/common/prompts/PromptLayout.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/common/prompts/PromptScreens.h"
 #include "screens/common/prompts/TextViewController.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
-using namespace prompt_layout;
+using namespace kit;
 namespace theme = ui::render::theme;
 
 namespace {
 
 std::shared_ptr<View> build(TextViewController& owner) {
     const bool pad = onPad();
-    const double m = margin(), width = contentSize().width - 2 * m;
+    const double m = promptMargin(), width = promptSize().width - 2 * m;
     const double cardHeight = pad ? 320 : 110, buttonWidth = pad ? 140 : 100, buttonHeight = pad ? 44 : 36;
-    auto root = makeRoot();
+    auto root = promptRoot();
 
-    auto card = addCard(*root, {m, m, width, cardHeight});
+    auto card = addCard(*root, {m, m, width, cardHeight}, kPromptCard);
     auto text = add<TextView>(*card, Rect(2, 2, width - 4, cardHeight - 4));
     text->setBackgroundColor(Color::white());
     text->setFont(Font::system(pad ? 19 : 17));
@@ -30,7 +30,7 @@ std::shared_ptr<View> build(TextViewController& owner) {
 
     const double rowTop = m + cardHeight + (pad ? 16 : 8);
     auto limit = addCaption(*root, {m, rowTop, width - buttonWidth - m, buttonHeight}, "", Font::system(pad ? 16 : 14),
-                            theme::mutedInk());
+                            theme::mutedInk(), stretchesAcross);
     limit->setHidden(true);
     auto save = addPrimaryButton(*root, {m + width - buttonWidth, rowTop, buttonWidth, buttonHeight},
                                  localized("Save"), [&owner] { owner.saveText(); });
