@@ -24,16 +24,16 @@ struct Grid {
 
 std::shared_ptr<View> build(PayViewController& owner) {
     const bool pad = onPad();
-    Grid g{promptMargin(),
-           promptSize().width - 2 * promptMargin(),
-           pad ? 38.0 : 27.0,
-           pad ? 8.0 : 4.0,
-           pad ? 130.0 : 92.0,
-           0,
-           pad ? 14.0 : 6.0,
-           Font::boldSystem(pad ? 17 : 13),
-           Font::system(pad ? 19 : 15),
-           Font::boldSystem(pad ? 16 : 13)};
+    Grid g{.m = promptMargin(),
+           .width = promptSize().width - 2 * promptMargin(),
+           .rowHeight = pad ? 38.0 : 27.0,
+           .gap = pad ? 8.0 : 4.0,
+           .captionWidth = pad ? 130.0 : 92.0,
+           .fieldX = 0,
+           .y = pad ? 14.0 : 6.0,
+           .captionFont = Font::boldSystem(pad ? 17 : 13),
+           .fieldFont = Font::system(pad ? 19 : 15),
+           .keyFont = Font::boldSystem(pad ? 16 : 13)};
     g.fieldX = g.m + g.captionWidth + (pad ? 8 : 4);
     auto root = promptRoot();
 

@@ -31,8 +31,26 @@ struct RowGeometry {
     double caption, value;       // tops of the amounts' captions and values
     double titleSize, textSize, smallSize, captionSize, valueSize;
 };
-constexpr RowGeometry kPadRow{4, 26, 26, 46, 60, 17, 15, 13, 11, 15};
-constexpr RowGeometry kPhoneRow{3, 23, 38, 53, 64, 16, 13, 11, 10, 14};
+constexpr RowGeometry kPadRow{.line1 = 4,
+                              .line2 = 26,
+                              .line3 = 26,
+                              .caption = 46,
+                              .value = 60,
+                              .titleSize = 17,
+                              .textSize = 15,
+                              .smallSize = 13,
+                              .captionSize = 11,
+                              .valueSize = 15};
+constexpr RowGeometry kPhoneRow{.line1 = 3,
+                                .line2 = 23,
+                                .line3 = 38,
+                                .caption = 53,
+                                .value = 64,
+                                .titleSize = 16,
+                                .textSize = 13,
+                                .smallSize = 11,
+                                .captionSize = 10,
+                                .valueSize = 14};
 
 } // namespace
 

@@ -27,11 +27,48 @@ struct Metrics {
     double clockHeight, clockSize;
 };
 
-Metrics metricsFor(DeviceIdiom idiom) {
-    if (idiom == DeviceIdiom::Tablet)
-        return {{1024, 724}, 70, 48, 60, 18, 26, 190, 420, 32, 15, 20, 52, 26, 20, 56, 20, 48, 17};
-    return {{320, 436}, 18, 34, 44, 14, 20, 92, 300, 16, 13, 18, 44, 22, 12, 46, 18, 42, 16};
-}
+const Metrics kPadMetrics{
+    .screen = {1024, 724},
+    .top = 70,
+    .nameSize = 48,
+    .nameHeight = 60,
+    .subtitleSize = 18,
+    .subtitleHeight = 26,
+    .cardTop = 190,
+    .cardWidth = 420,
+    .padding = 32,
+    .captionSize = 15,
+    .captionHeight = 20,
+    .fieldHeight = 52,
+    .fieldFont = 26,
+    .gap = 20,
+    .loginHeight = 56,
+    .loginSize = 20,
+    .clockHeight = 48,
+    .clockSize = 17,
+};
+const Metrics kPhoneMetrics{
+    .screen = {320, 436},
+    .top = 18,
+    .nameSize = 34,
+    .nameHeight = 44,
+    .subtitleSize = 14,
+    .subtitleHeight = 20,
+    .cardTop = 92,
+    .cardWidth = 300,
+    .padding = 16,
+    .captionSize = 13,
+    .captionHeight = 18,
+    .fieldHeight = 44,
+    .fieldFont = 22,
+    .gap = 12,
+    .loginHeight = 46,
+    .loginSize = 18,
+    .clockHeight = 42,
+    .clockSize = 16,
+};
+
+const Metrics& metricsFor(DeviceIdiom idiom) { return idiom == DeviceIdiom::Tablet ? kPadMetrics : kPhoneMetrics; }
 
 std::shared_ptr<Button> clockButton(View& root, const Rect& frame, const std::string& title, const Metrics& m) {
     auto button = kit::add<Button>(root, ButtonType::Custom, frame);

@@ -29,11 +29,48 @@ struct Metrics {
     double infoSize;
 };
 
-Metrics metricsFor(DeviceIdiom idiom) {
-    if (idiom == DeviceIdiom::Tablet)
-        return {{1024, 768}, 96, 48, 60, 18, 26, 220, 480, 32, 15, 20, 44, 20, 96, 12, 52, 19, 15};
-    return {{320, 480}, 24, 34, 44, 14, 20, 98, 300, 16, 13, 18, 36, 12, 70, 8, 44, 17, 12};
-}
+const Metrics kPadMetrics{
+    .screen = {1024, 768},
+    .top = 96,
+    .nameSize = 48,
+    .nameHeight = 60,
+    .subtitleSize = 18,
+    .subtitleHeight = 26,
+    .cardTop = 220,
+    .cardWidth = 480,
+    .padding = 32,
+    .captionSize = 15,
+    .captionHeight = 20,
+    .fieldHeight = 44,
+    .rowGap = 20,
+    .testWidth = 96,
+    .gap = 12,
+    .saveHeight = 52,
+    .saveSize = 19,
+    .infoSize = 15,
+};
+const Metrics kPhoneMetrics{
+    .screen = {320, 480},
+    .top = 24,
+    .nameSize = 34,
+    .nameHeight = 44,
+    .subtitleSize = 14,
+    .subtitleHeight = 20,
+    .cardTop = 98,
+    .cardWidth = 300,
+    .padding = 16,
+    .captionSize = 13,
+    .captionHeight = 18,
+    .fieldHeight = 36,
+    .rowGap = 12,
+    .testWidth = 70,
+    .gap = 8,
+    .saveHeight = 44,
+    .saveSize = 17,
+    .infoSize = 12,
+};
+
+const Metrics& metricsFor(DeviceIdiom idiom) { return idiom == DeviceIdiom::Tablet ? kPadMetrics : kPhoneMetrics; }
 
 std::shared_ptr<TextField> field(View& card, const Rect& frame, const std::string& placeholder) {
     auto field = kit::add<TextField>(card, frame);
