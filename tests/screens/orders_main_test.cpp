@@ -89,7 +89,7 @@ protected:
         store.save();
         registerOrderListScreens();
         registerPromptScreens();
-        InterfaceRegistry::shared().addController(OrdersMainController::kOrderInterface,
+        InterfaceRegistry::shared().addController(kOrderInterface,
                                                   [] { return std::make_shared<OrderScreenStandIn>(); });
     }
     ~OrdersMainTest() override {
@@ -568,7 +568,7 @@ TEST_F(TablesTest, TableRowsOpenTheirOrderANewOneOrRefuse) {
 }
 
 TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
-    InterfaceRegistry::shared().addController(OrdersMainController::kTableLayoutInterface,
+    InterfaceRegistry::shared().addController(kTableLayoutInterface,
                                               [] { return std::make_shared<TableLayoutStandIn>(); });
     showTables();
     main->showTableLayout(false);
@@ -606,7 +606,7 @@ TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
 }
 
 TEST_F(OrdersMainTest, TurningThePhoneToLandscapeShowsTheLayoutUnlessSetNotTo) {
-    InterfaceRegistry::shared().addController(OrdersMainController::kTableLayoutInterface,
+    InterfaceRegistry::shared().addController(kTableLayoutInterface,
                                               [] { return std::make_shared<TableLayoutStandIn>(); });
     for (bool noAutoShow : {false, true}) {
         SCOPED_TRACE(noAutoShow ? "HH_LAYOUT_NO_AUTO_SHOW" : "default");

@@ -24,6 +24,18 @@ namespace tavlo::screens {
 
 class MenuViewController;
 
+// The interface names of the screens opened by name across rooms (each screen's own class names
+// the same text kInterfaceName). The texts are what the registry, the tests and the stored
+// settings look up.
+inline constexpr const char* kLoginInterface = "LoginView";
+inline constexpr const char* kSettingsInterface = "SettingsView";
+inline constexpr const char* kOrdersInterface = "OrdersView";
+inline constexpr const char* kAdminInterface = "LiteAdminView";
+inline constexpr const char* kOrderInterface = "OrderView";
+inline constexpr const char* kTableLayoutInterface = "TableLayoutView";
+inline constexpr const char* kSystemStatusInterface = "SystemStatusView";
+inline constexpr const char* kAttendanceInterface = "AttendanceView";
+
 // What the screens opened after sign-in are handed. The sign-in screen and the pad's panes make
 // them by their interface names ("OrdersView", "LiteAdminView", "OrderView") and need not know
 // their classes: a controller registered under such a name answers the interface of its kind.

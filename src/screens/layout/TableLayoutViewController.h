@@ -27,7 +27,7 @@ class TableLayoutViewController : public ui::ViewController,
                                   public ui::PickerViewDataSource,
                                   public ui::PickerViewDelegate {
 public:
-    static constexpr const char* kInterfaceName = "TableLayoutView";
+    static constexpr const char* kInterfaceName = kTableLayoutInterface;
     static constexpr double kMinimumZoom = 0.5;
     static constexpr double kMaximumZoom = 6.0;
     static constexpr double kZoomStep = 1.5;

@@ -254,7 +254,7 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
 
 void LoginViewController::openNextScreen(const std::shared_ptr<Session>& session, bool admin, bool showLayout) {
     std::shared_ptr<ViewController> next =
-        InterfaceRegistry::shared().instantiate(admin ? adminInterface : ordersInterface);
+        InterfaceRegistry::shared().instantiate(admin ? kAdminInterface : kOrdersInterface);
     if (auto* screen = dynamic_cast<SignedInScreen*>(next.get())) {
         screen->setSession(session);
         screen->setRoot(true);

@@ -25,11 +25,7 @@ namespace tavlo::screens {
 // the pad it sits in the root pane, which opens the order screens and signs out for it.
 class OrdersMainController : public ui::ViewController, public OrdersMainScreen {
 public:
-    static constexpr const char* kInterfaceName = "OrdersView";
-    static constexpr const char* kOrderInterface = "OrderView";
-    static constexpr const char* kTableLayoutInterface = "TableLayoutView";
-    static constexpr const char* kAdminInterface = "LiteAdminView";
-    static constexpr const char* kSystemStatusInterface = "SystemStatusView";
+    static constexpr const char* kInterfaceName = kOrdersInterface;
     // The tag of the "Select a drawer:" alert.
     static constexpr int kDrawerAlertTag = NoSale::kDrawerAlertTag;
 

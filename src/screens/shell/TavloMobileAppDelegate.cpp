@@ -184,7 +184,7 @@ void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
         return;
     }
     if (!navigationController_) {
-        std::shared_ptr<ViewController> login = InterfaceRegistry::shared().instantiate(loginInterface);
+        std::shared_ptr<ViewController> login = InterfaceRegistry::shared().instantiate(kLoginInterface);
         if (auto* screen = dynamic_cast<LoginViewController*>(login.get())) {
             screen->setManagedObjectContext(context);
             screen->setPersistentStoreCoordinator(context->store());
@@ -229,7 +229,7 @@ void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
 
 void TavloMobileAppDelegate::settings() {
     TAVLO_LOG("*** NOTE: Terminal does not contain configuration!");
-    std::shared_ptr<ViewController> setup = InterfaceRegistry::shared().instantiate(settingsInterface);
+    std::shared_ptr<ViewController> setup = InterfaceRegistry::shared().instantiate(kSettingsInterface);
     if (splitViewController_) splitViewController_->present(setup, false);
     else window().setRootViewController(setup);
 }

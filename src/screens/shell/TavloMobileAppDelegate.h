@@ -9,6 +9,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
 #include "screens/common/PadPanes.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "sync/handlers/AppShell.h"
 
 #include <cstdint>
@@ -39,8 +40,6 @@ class TavloMobileAppDelegate : public ui::ApplicationDelegate,
                                public PadPanes,
                                public std::enable_shared_from_this<TavloMobileAppDelegate> {
 public:
-    static constexpr const char* settingsInterface = "SettingsView";
-    static constexpr const char* loginInterface = "LoginView";
     // Less free space than this (50 MiB) warns at sign-in.
     static constexpr uint64_t lowSpaceLimit = 52428800;
 
@@ -145,7 +144,7 @@ private:
 };
 
 template <typename C> void TavloMobileAppDelegate::registerSettingsController() {
-    ui::InterfaceRegistry::shared().addController(settingsInterface, [] {
+    ui::InterfaceRegistry::shared().addController(kSettingsInterface, [] {
         auto controller = std::make_shared<C>();
         if (TavloMobileAppDelegate* delegate = current()) {
             std::weak_ptr<TavloMobileAppDelegate> answer = delegate->weak_from_this();
