@@ -164,6 +164,7 @@ protected:
 
         SelectionPtr cola = line("L3", "Cola", 200);
         cola->addTaxExemption("State");
+        cola->addDefaultTaxExemption("City");
         cola->setDeleted(Date(1'700'000'200));
         order.addSelection(cola, nullptr);
 
@@ -247,6 +248,7 @@ TEST_F(OrderDocumentTest, ReadsBackIntoTheSameLines) {
     EXPECT_EQ(burger.additionPredefinedTaxes().amount("City"), 3);
     EXPECT_TRUE(lines[1]->hasComp());
     EXPECT_EQ(lines[2]->taxExemptions(), std::vector<std::string>{"State"});
+    EXPECT_EQ(lines[2]->defaultTaxExemptions(), std::vector<std::string>{"City"});
 
     const auto* combo = dynamic_cast<const ComboSelection*>(lines[3].get());
     ASSERT_TRUE(combo);
