@@ -1,5 +1,6 @@
 // The tender table: each tender's pay-screen fields under the store's and the user's conditions,
-// and the rules of taking it, as the pay screen, the slips and the reports had them.
+// and the rules of taking it, as the pay screen, the slips, the reports and the payment lists had
+// them.
 #include "core/order/Payment.h"
 #include "core/order/Tender.h"
 
@@ -81,7 +82,7 @@ TEST(TenderTable, HowEachTenderIsTaken) {
         TenderKind kind;
         const char* signature;
         // chargedAtHost, authorisesOnly, takenOnTill, needsDrawer, givesChange, merchantCopy,
-        // keepsNumber
+        // keepsNumber, adjustable, voidedAtHost
         const char* taking;
         // slip card, signed slip, names customer
         SlipCard slipCard;
@@ -89,20 +90,20 @@ TEST(TenderTable, HowEachTenderIsTaken) {
     };
     using K = TenderKind;
     const Case cases[] = {
-        {Payment::kCash, K::Cash, nullptr, "..111..", SlipCard::Never, ".."},
-        {Payment::kCredit, K::Card, "SIGNATURE_CAPTURE_CREDIT", "1....1.", SlipCard::Always, "1."},
-        {Payment::kDebit, K::Card, "SIGNATURE_CAPTURE_DEBIT", ".....1.", SlipCard::Never, ".."},
-        {Payment::kGift, K::Card, "SIGNATURE_CAPTURE_GIFT", ".....1.", SlipCard::WithGiftAddress, ".."},
-        {Payment::kCoupon, K::Other, "SIGNATURE_CAPTURE_COUPON", "..1....", SlipCard::Never, ".."},
-        {Payment::kCheck, K::Other, "SIGNATURE_CAPTURE_CHECK", "..1....", SlipCard::Never, ".."},
-        {Payment::kBill, K::Card, "SIGNATURE_CAPTURE_BILL", ".......", SlipCard::Never, ".1"},
-        {Payment::kExtCredit, K::Other, nullptr, "..1....", SlipCard::Always, ".."},
-        {Payment::kExtDebit, K::Other, nullptr, "..1....", SlipCard::Never, ".."},
-        {Payment::kTab, K::Card, "SIGNATURE_CAPTURE_TAB", "11...1.", SlipCard::Never, ".."},
-        {Payment::kExtGift, K::Other, nullptr, "..1....", SlipCard::Never, ".."},
-        {Payment::kRoomCharge, K::Other, "SIGNATURE_CAPTURE_ROOM", "......1", SlipCard::Never, ".."},
-        {Payment::kOther, K::Other, "SIGNATURE_CAPTURE_OTHER", "..1....", SlipCard::Never, ".."},
-        {Payment::kUnknownType, K::Other, nullptr, ".......", SlipCard::Never, ".."},
+        {Payment::kCash, K::Cash, nullptr, "..111....", SlipCard::Never, ".."},
+        {Payment::kCredit, K::Card, "SIGNATURE_CAPTURE_CREDIT", "1....1.11", SlipCard::Always, "1."},
+        {Payment::kDebit, K::Card, "SIGNATURE_CAPTURE_DEBIT", ".....1...", SlipCard::Never, ".."},
+        {Payment::kGift, K::Card, "SIGNATURE_CAPTURE_GIFT", ".....1..1", SlipCard::WithGiftAddress, ".."},
+        {Payment::kCoupon, K::Other, "SIGNATURE_CAPTURE_COUPON", "..1......", SlipCard::Never, ".."},
+        {Payment::kCheck, K::Other, "SIGNATURE_CAPTURE_CHECK", "..1......", SlipCard::Never, ".."},
+        {Payment::kBill, K::Card, "SIGNATURE_CAPTURE_BILL", ".......11", SlipCard::Never, ".1"},
+        {Payment::kExtCredit, K::Other, nullptr, "..1......", SlipCard::Always, ".."},
+        {Payment::kExtDebit, K::Other, nullptr, "..1......", SlipCard::Never, ".."},
+        {Payment::kTab, K::Card, "SIGNATURE_CAPTURE_TAB", "11...1.1.", SlipCard::Never, ".."},
+        {Payment::kExtGift, K::Other, nullptr, "..1......", SlipCard::Never, ".."},
+        {Payment::kRoomCharge, K::Other, "SIGNATURE_CAPTURE_ROOM", "......1..", SlipCard::Never, ".."},
+        {Payment::kOther, K::Other, "SIGNATURE_CAPTURE_OTHER", "..1......", SlipCard::Never, ".."},
+        {Payment::kUnknownType, K::Other, nullptr, ".........", SlipCard::Never, ".."},
     };
     auto word = [](std::initializer_list<bool> on) {
         std::string out;
@@ -114,7 +115,7 @@ TEST(TenderTable, HowEachTenderIsTaken) {
         EXPECT_EQ(t.kind, c.kind) << c.code;
         EXPECT_STREQ(t.signatureParameter ? t.signatureParameter : "", c.signature ? c.signature : "") << c.code;
         EXPECT_EQ(word({t.chargedAtHost, t.authorisesOnly, t.takenOnTill, t.needsDrawer, t.givesChange,
-                        t.merchantCopy, t.keepsNumber}),
+                        t.merchantCopy, t.keepsNumber, t.adjustable, t.voidedAtHost}),
                   c.taking)
             << c.code;
         EXPECT_EQ(t.slipCard, c.slipCard) << c.code;

@@ -42,8 +42,9 @@ enum class SlipCard {
 };
 
 // One tender and every rule that depends on it alone: its labels and rights, the pay screen's
-// fields, how it is taken, and what its slips and the reports show. Rules that also hang on the
-// store or the terminal name their condition in the column's type.
+// fields, how it is taken, what the payment lists may do with it afterwards, and what its slips
+// and the reports show. Rules that also hang on the store or the terminal name their condition in
+// the column's type.
 struct Tender {
     int32_t code;  // as stored, in the order documents and on the wire
     const char* xml;
@@ -79,6 +80,11 @@ struct Tender {
     const char* signatureParameter;  // null: never signed on screen
     bool merchantCopy;  // a merchant's copy of its slip is printed
     bool keepsNumber;   // the number typed (a room) is stored with the payment
+
+    // ---- After it is taken
+    bool adjustable;    // its amounts may be changed in the payment lists
+    // On a terminal that is its own till it is voided at the card host, not only on the order.
+    bool voidedAtHost;
 
     // ---- Card data: the card's fields (number, expiry, security code, swipe) are taken when
     // the payment is made; the order document sends the server's key and the card's fields,
