@@ -61,6 +61,8 @@ TEST(NewOrder, AtATableOrAsAQuickSale) {
         {"quick sale", T(), {}, OrderType::TakeOut, 0, "11", "A1", T()},
         {"quick sale eaten in", T(), {{"QS_ORDER_TYPE", "-3"}}, OrderType::DineIn, 1, "11", "A1", T()},
         {"quick sale picked up", T(), {{"QS_ORDER_TYPE", "-12"}}, OrderType::PickUp, 0, "11", "A1", T()},
+        // A number of no type known here is kept as the store gave it.
+        {"quick sale of another type", T(), {{"QS_ORDER_TYPE", "-8"}}, orderTypeOf(-8), 0, "11", "A1", T()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
