@@ -33,7 +33,7 @@ protected:
         demo.printers = {{"grill", grill.url()}, {"bar", bar.url()}};
         server->setCatalogue(storesim::StoreCatalogue::fromStoreData(demo.reply("device-1")));
         table.setRemoteId(std::string("ORD-1"));
-        table.setOrderType(Order::kDineIn);
+        table.setOrderType(OrderType::DineIn);
         table.setName(std::string("Table 3"));
         table.setServerId(std::string("U-SERVER"));
         table.addTax(OrderTax(std::string("Sales Tax"), 825, std::string("round")));
