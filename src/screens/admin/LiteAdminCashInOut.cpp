@@ -14,7 +14,6 @@
 #include "platform/ui/NavigationController.h"
 #include "printing/ReceiptHelper.h"
 #include "printing/ReportGenerator.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/prompts/AmountViewController.h"
 #include "sync/exchange/CommHelper.h"
@@ -24,7 +23,6 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 namespace {
 
@@ -51,21 +49,21 @@ void LiteAdminViewController::amountPrompt(const std::string& title, AmountAnswe
 }
 
 void LiteAdminViewController::kickDrawer(const std::string& drawerId) {
-    std::shared_ptr<PrinterStream> printer = session_->printerStream();
+    std::shared_ptr<PrinterStream> printer = session()->printerStream();
     if (!printer) return;
-    if (!printer->open(nullptr)) return alert("Error", localized(kOpenDrawerFailed));
-    printer->openDrawer(Session::cashDrawerURL(drawerId, session_->terminalId(), context()));
+    if (!printer->open(nullptr)) return alert("Error", localized(kOpenDrawerFailed), {"Ok"});
+    printer->openDrawer(Session::cashDrawerURL(drawerId, session()->terminalId(), context()));
     printer->close();
 }
 
 std::optional<std::string> LiteAdminViewController::printDrawerReport(const std::string& drawerId,
                                                                       const std::string& title, bool payments,
                                                                       const char* noPrinter, const char* notOpened) {
-    std::shared_ptr<PrinterStream> printer = session_->printerStream();
+    std::shared_ptr<PrinterStream> printer = session()->printerStream();
     if (!printer) return localized(noPrinter);
     if (!printer->open(nullptr)) return localized(notOpened);
     std::optional<std::vector<std::string>> lines = reportGenerator_->reportCashDrawer(drawerId, kReportWidth, payments);
-    ReceiptHelper::printReport(title, session_->storeName(), session_->userName(), lines.value_or(ReportGenerator::Lines{}),
+    ReceiptHelper::printReport(title, session()->storeName(), session()->userName(), lines.value_or(ReportGenerator::Lines{}),
                                trailingBlankLines(), nullptr, *printer);
     printer->close();
     return std::nullopt;
@@ -80,41 +78,41 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
         dismiss(animated());
         return ActivityIndicator::hide();
     }
-    if (session_->isCashedIn(drawerId)) {
+    if (session()->isCashedIn(drawerId)) {
         dismiss(animated());
-        alert("Alert!", localized("Cash drawer was already cashed in"));
+        alert("Alert!", localized("Cash drawer was already cashed in"), {"Ok"});
         return ActivityIndicator::hide();
     }
     if (text->empty()) {
-        alert("Alert", localized("Please specify an amount for cashing in the drawer. If nothing, enter 0."));
+        alert("Alert", localized("Please specify an amount for cashing in the drawer. If nothing, enter 0."), {"Ok"});
         return ActivityIndicator::hide();
     }
     dismiss(animated());
     const int32_t cents = Utils::parseCurrency(text);
     Error error;
     bool done = false;
-    if (session_->isLite()) {
+    if (session()->isLite()) {
         CashInOut record = cashInObject(cents, drawerId);
-        done = OrderHandler::getInstance()->sendCashInOut(record, session_->userId(), context(), &error);
+        done = OrderHandler::getInstance()->sendCashInOut(record, session()->userId(), context(), &error);
         // The drawer opens for the float whether or not the record could be queued.
         kickDrawer(drawerId);
-    } else if (std::optional<std::string> printURL = session_->printerURL()) {
+    } else if (std::optional<std::string> printURL = session()->printerURL()) {
         std::string request =
-            XmlHelper::getXmlCashInCD(session_->userId().value_or(""), session_->terminalId().value_or(""),
+            XmlHelper::getXmlCashInCD(session()->userId().value_or(""), session()->terminalId().value_or(""),
                                       {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
-        done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
+        done = CommHelper::send(gatewayAddress(), session()->userId(), request, context(), flag("HH_LOG_XML"), &error);
         if (done) keepGatewayCashIn(cents, drawerId);
     } else {
         error = noPrinter();
     }
     if (!done) {
-        alert("Error", format("%@ (%@)", localized("Unable to cash in drawer"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to cash in drawer"), error.localizedDescription()), {"Ok"});
         TAVLO_LOG("Unable to cash in drawer (%@)", error.localizedDescription());
         return ActivityIndicator::hide();
     }
     tableView().reloadData();
     std::optional<std::string> message;
-    if (session_->isLite()) {
+    if (session()->isLite()) {
         message = printDrawerReport(drawerId, localized("Cash In"), true,
                                     "Cash drawer was cashed in but report did not print. Printer has not been configured.",
                                     "Cash drawer was cashed in but report did not print. You can print the report by "
@@ -122,8 +120,8 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     } else if (error.isSet()) {
         message = error.localizedDescription();
     }
-    if (message) alert("Error", *message);
-    else alert("Confirmation", localized("Cash drawer cashed in"));
+    if (message) alert("Error", *message, {"Ok"});
+    else alert("Confirmation", localized("Cash drawer cashed in"), {"Ok"});
     ActivityIndicator::hide();
 }
 
@@ -141,30 +139,30 @@ void LiteAdminViewController::keepGatewayCashIn(int32_t cents, const std::string
 // ---- cash out
 
 void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
-    if (session_->isLite()) {
+    if (session()->isLite()) {
         kickDrawer(drawerId);
         return amountPrompt(localized("Cash Out"), &LiteAdminViewController::cashOut, drawerId);
     }
     Error error;
     bool started = false;
-    if (session_->printerURL()) {
-        std::string request = XmlHelper::getXmlPreCashOutCD(session_->userId().value_or(""),
-                                                            session_->terminalId().value_or(""), drawerId, std::nullopt);
-        started = CommHelper::send(gatewayAddress(), session_->userId(), request, flag("HH_LOG_XML"), &error);
+    if (session()->printerURL()) {
+        std::string request = XmlHelper::getXmlPreCashOutCD(session()->userId().value_or(""),
+                                                            session()->terminalId().value_or(""), drawerId, std::nullopt);
+        started = CommHelper::send(gatewayAddress(), session()->userId(), request, flag("HH_LOG_XML"), &error);
     } else {
         error = noPrinter();
     }
     if (started) return amountPrompt(localized("Cash Out"), &LiteAdminViewController::cashOut, drawerId);
     const std::string& reason = error.localizedDescription();
-    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, "OK");
+    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, {"OK"});
 }
 
 void LiteAdminViewController::cashOut(const std::optional<std::string>& text, const std::string& drawerId) {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Cashing out"));
-    if (!session_->isCashedIn(drawerId)) {
+    if (!session()->isCashedIn(drawerId)) {
         dismiss(animated());
-        alert("Alert", localized("Cash drawer was already cashed out"));
+        alert("Alert", localized("Cash drawer was already cashed out"), {"Ok"});
         return ActivityIndicator::hide();
     }
     dismiss(animated());
@@ -181,18 +179,18 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     }
     Error error;
     bool done = false;
-    if (session_->isLite()) {
-        done = OrderHandler::getInstance()->sendCashInOut(record, session_->userId(), context(), &error);
+    if (session()->isLite()) {
+        done = OrderHandler::getInstance()->sendCashInOut(record, session()->userId(), context(), &error);
     } else {
         if (!text) {
             done = true;
-        } else if (std::optional<std::string> printURL = session_->printerURL()) {
+        } else if (std::optional<std::string> printURL = session()->printerURL()) {
             std::vector<std::pair<std::string, int64_t>> counted(record.outBreakDown().begin(),
                                                                  record.outBreakDown().end());
             std::string request = XmlHelper::getXmlCashOutCD(
-                session_->userId().value_or(""), session_->terminalId().value_or(""), counted,
+                session()->userId().value_or(""), session()->terminalId().value_or(""), counted,
                 std::max(record.outCount(), 1), drawerId, std::nullopt, std::nullopt, *printURL);
-            done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
+            done = CommHelper::send(gatewayAddress(), session()->userId(), request, context(), flag("HH_LOG_XML"), &error);
         } else {
             error = noPrinter();
         }
@@ -211,14 +209,14 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
         }
     }
     if (!done) {
-        alert("Error", format("%@ (%@)", localized("Unable to cash out drawer"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to cash out drawer"), error.localizedDescription()), {"Ok"});
         TAVLO_LOG("Unable to cash out drawer (%@)", error.localizedDescription());
         return ActivityIndicator::hide();
     }
     if (!text) return ActivityIndicator::hide();
     tableView().reloadData();
     std::optional<std::string> message;
-    if (session_->isLite()) {
+    if (session()->isLite()) {
         message = printDrawerReport(drawerId, localized("Cash Out"), !flag("CASH_OUT_HIDE_PAYMENTS"),
                                     "Cash drawer was cashed out but report did not print. Printer has not been configured.",
                                     "Cash drawer was cashed out but report did not print. You can print the report by "
@@ -226,8 +224,8 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     } else if (error.isSet()) {
         message = error.localizedDescription();
     }
-    if (message) alert("Error", *message);
-    else alert("Confirmation", localized("Cash drawer cashed out"));
+    if (message) alert("Error", *message, {"Ok"});
+    else alert("Confirmation", localized("Cash drawer cashed out"), {"Ok"});
     ActivityIndicator::hide();
 }
 

@@ -5,14 +5,12 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "printing/ReportGenerator.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/reports/ReportViewController.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 namespace {
 
@@ -34,36 +32,36 @@ std::shared_ptr<ReportViewController> reportView(const std::shared_ptr<Session>&
 } // namespace
 
 void LiteAdminViewController::reportSalesStatus() {
-    if (!session_->isGranted("PRINT_SALES_STATUS_REPORT"))
-        return alert("Alert", localized("You do not have the required access"));
+    if (!session()->isGranted("PRINT_SALES_STATUS_REPORT"))
+        return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
-    if (auto viewer = reportView(session_, "Sales Status", true, reportGenerator_->reportSalesStatus(kReportWidth)))
+    if (auto viewer = reportView(session(), "Sales Status", true, reportGenerator_->reportSalesStatus(kReportWidth)))
         presentModal(viewer);
     ActivityIndicator::hide();
 }
 
 void LiteAdminViewController::reportTotalSales() {
-    if (!session_->isGranted("PRINT_DAILY_REPORT")) return alert("Alert", localized("You do not have the required access"));
+    if (!session()->isGranted("PRINT_DAILY_REPORT")) return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
-    bool preview = session_->isStoreOpen();
-    if (auto viewer = reportView(session_, "Total Sales", true, reportGenerator_->reportTotalSales(preview, kReportWidth)))
+    bool preview = session()->isStoreOpen();
+    if (auto viewer = reportView(session(), "Total Sales", true, reportGenerator_->reportTotalSales(preview, kReportWidth)))
         presentModal(viewer);
     ActivityIndicator::hide();
 }
 
 void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
-    if (!session_->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
-        return alert("Alert", localized("You do not have the required access"));
+    if (!session()->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
+        return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     std::optional<std::vector<std::string>> lines =
         reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth, !flag("CASH_OUT_HIDE_PAYMENTS"));
     ActivityIndicator::hide();
     if (!lines)
-        return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"));
-    if (auto viewer = reportView(session_, "Cash Drawer", true, std::move(*lines))) presentModal(viewer);
+        return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"), {"Ok"});
+    if (auto viewer = reportView(session(), "Cash Drawer", true, std::move(*lines))) presentModal(viewer);
 }
 
 } // namespace tavlo::screens

@@ -9,7 +9,6 @@
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/shell/NoSale.h"
 
 #include <algorithm>
@@ -17,7 +16,6 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 namespace theme = ui::render::theme;
 
 namespace {
@@ -88,31 +86,31 @@ void setLines(TableViewCell& cell, const std::string& title, const std::string& 
 } // namespace
 
 std::optional<std::string> LiteAdminViewController::drawerAt(size_t index) {
-    std::vector<std::string> drawers = session_->cashDrawerIds();
+    std::vector<std::string> drawers = session()->cashDrawerIds();
     if (index >= drawers.size()) return std::nullopt;
     return drawers[index];
 }
 
 // ---- where the rows sit
 
-int LiteAdminViewController::numberOfSections(TableView&) { return session_ && session_->isLite() ? 4 : 3; }
+int LiteAdminViewController::numberOfSections(TableView&) { return session() && session()->isLite() ? 4 : 3; }
 
 std::optional<std::string> LiteAdminViewController::titleForHeader(TableView&, int section) {
     switch (section) {
     case 0: return localized("Store");
     case 1: return localized("Cash Management");
-    case 2: return localized(session_->isLite() ? "Value Added Services" : "Reports");
+    case 2: return localized(session()->isLite() ? "Value Added Services" : "Reports");
     case 3: return localized("Reports");
     default: return std::nullopt;
     }
 }
 
 int LiteAdminViewController::numberOfRows(TableView&, int section) {
-    bool lite = session_->isLite();
+    bool lite = session()->isLite();
     switch (section) {
     case 0: return 2;
     case 1: {
-        size_t rows = drawerRows(session_->cashDrawerIds().size());
+        size_t rows = drawerRows(session()->cashDrawerIds().size());
         if (lite) rows += 2;  // Payments, Petty Cash
         else if (!flag("NO_USER_CASH_OUTS")) rows += 1;  // Users
         return static_cast<int>(rows);
@@ -124,7 +122,7 @@ int LiteAdminViewController::numberOfRows(TableView&, int section) {
 }
 
 LiteAdminViewController::Row LiteAdminViewController::rowAt(IndexPath path) {
-    bool lite = session_->isLite();
+    bool lite = session()->isLite();
     static constexpr Row reports[] = {Row::SalesStatus, Row::TotalSales, Row::CashDrawerReport};
     static constexpr Row services[] = {Row::Customers, Row::ClockInOut};
     if (path.row < 0) return Row::None;
@@ -132,7 +130,7 @@ LiteAdminViewController::Row LiteAdminViewController::rowAt(IndexPath path) {
     switch (path.section) {
     case 0: return row == 0 ? Row::OpenStore : row == 1 ? Row::CloseStore : Row::None;
     case 1: {
-        size_t drawers = session_->cashDrawerIds().size();
+        size_t drawers = session()->cashDrawerIds().size();
         size_t shown = drawerRows(drawers);
         if (row < shown) return drawers == 0 ? Row::NoDrawer : row == 0 ? Row::Drawer0 : Row::Drawer1;
         size_t extra = row - shown;
@@ -173,7 +171,7 @@ std::shared_ptr<TableViewCell> LiteAdminViewController::cellForRow(TableView& ta
     switch (row) {
     case Row::Payments:
         text = localized("Payments");
-        if (!session_->isStoreOpen()) colour = Color::lightGray();
+        if (!session()->isStoreOpen()) colour = Color::lightGray();
         break;
     case Row::PettyCash: text = localized("Petty Cash"); break;
     case Row::Users: text = localized("Users"); break;
@@ -190,7 +188,7 @@ std::shared_ptr<TableViewCell> LiteAdminViewController::cellForRow(TableView& ta
 }
 
 void LiteAdminViewController::showStoreRow(TableViewCell& cell, bool openRow) {
-    bool open = session_->isStoreOpen();
+    bool open = session()->isStoreOpen();
     if (openRow) {
         ManagedObjectPtr day = open ? context()->fetchFirst("StoreBatch", "closedOn == nil") : nullptr;
         setLines(cell, localized("Open Store"),
@@ -210,7 +208,7 @@ void LiteAdminViewController::showDrawerRow(TableViewCell& cell, const std::opti
         return;
     }
     std::string name = Session::cashDrawerName(drawerId, context()).value_or("");
-    if (!session_->isCashedIn(drawerId)) {
+    if (!session()->isCashedIn(drawerId)) {
         setLines(cell, format("%@ %@", localized("Cash In"), name), localized("Cash drawer has not been cashed in"),
                  true);
         return;
@@ -232,16 +230,20 @@ void LiteAdminViewController::didSelectRow(TableView& table, IndexPath path) {
 }
 
 void LiteAdminViewController::processSelect(IndexPath path) {
-    auto self = sharedAs<AlertViewDelegate>();
-    std::vector<std::string> drawers = session_->cashDrawerIds();
+    std::vector<std::string> drawers = session()->cashDrawerIds();
     switch (rowAt(path)) {
     case Row::OpenStore:
-        return admin::confirm(localized("Are you sure you want to open the store?"), kOpenStoreTag, self);
-    case Row::CloseStore:
-        if (session_->isStoreOpen())
-            admin::confirm(localized("Are you sure you want to close the store?"), kCloseStoreTag, self);
+        confirm(localized("Are you sure you want to open the store?"), [this]() {
+            if (granted("CLOSE_STORE")) openStore();
+        });
         return;
-    case Row::NoDrawer: return alert("Alert", localized("No cash drawer has been configured"));
+    case Row::CloseStore:
+        if (!session()->isStoreOpen()) return;
+        confirm(localized("Are you sure you want to close the store?"), [this]() {
+            if (granted("CLOSE_STORE")) closeStore();
+        });
+        return;
+    case Row::NoDrawer: return alert("Alert", localized("No cash drawer has been configured"), {"Ok"});
     case Row::Drawer0: return drawerAction(0);
     case Row::Drawer1: return drawerAction(1);
     case Row::Payments: return payments();
@@ -251,13 +253,10 @@ void LiteAdminViewController::processSelect(IndexPath path) {
     case Row::SalesStatus: return reportSalesStatus();
     case Row::TotalSales: return reportTotalSales();
     case Row::CashDrawerReport: {
-        if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"));
+        if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"), {"Ok"});
         if (drawers.size() == 1) return reportCashDrawer(drawers.front());
-        std::weak_ptr<ViewController> weak = shared_from_this();
-        chooseDrawer(localized("Select a drawer"), kReportDrawerTag, drawers, context(), [weak](const std::string& drawer) {
-            if (auto screen = std::static_pointer_cast<LiteAdminViewController>(weak.lock()))
-                screen->reportCashDrawer(drawer);
-        });
+        chooseDrawer(*this, "Select a drawer", drawers, context(),
+                     [this](const std::string& drawer) { reportCashDrawer(drawer); });
         return;
     }
     case Row::PettyCash:
@@ -268,37 +267,43 @@ void LiteAdminViewController::processSelect(IndexPath path) {
 void LiteAdminViewController::drawerAction(size_t index) {
     std::optional<std::string> drawer = drawerAt(index);
     if (!drawer) return;
-    if (!session_->isStoreOpen())
-        return alert("Alert",
-                     localized("Store is currently closed. A manager must open the store in order to work on the drawer"));
+    if (!session()->isStoreOpen())
+        return alert("Alert", localized("Store is currently closed. A manager must open the store in order to work on the drawer"), {"Ok"});
     Error error;
-    auto self = sharedAs<AlertViewDelegate>();
-    if (canCashIn(*drawer, &error))
-        return admin::confirm(localized("Are you sure you want to cash in?"),
-                              index == 0 ? kCashInDrawer0Tag : kCashInDrawer1Tag, self);
-    if (canCashOut(*drawer, &error))
-        return admin::confirm(localized("Are you sure you want to cash out?"),
-                              index == 0 ? kCashOutDrawer0Tag : kCashOutDrawer1Tag, self);
-    alert("Alert", error.localizedDescription());
+    // The drawer is read again when the answer comes.
+    if (canCashIn(*drawer, &error)) {
+        confirm(localized("Are you sure you want to cash in?"), [this, index]() {
+            if (std::optional<std::string> now = drawerAt(index))
+                amountPrompt(localized("Cash In"), &LiteAdminViewController::cashIn, *now);
+        })->setTag(index == 0 ? kCashInDrawer0Tag : kCashInDrawer1Tag);
+        return;
+    }
+    if (canCashOut(*drawer, &error)) {
+        confirm(localized("Are you sure you want to cash out?"), [this, index]() {
+            if (std::optional<std::string> now = drawerAt(index)) preCashOutCD(*now);
+        })->setTag(index == 0 ? kCashOutDrawer0Tag : kCashOutDrawer1Tag);
+        return;
+    }
+    alert("Alert", error.localizedDescription(), {"Ok"});
 }
 
 bool LiteAdminViewController::canCashIn(const std::string& drawerId, Error* error) {
-    if (session_->isCashedIn(drawerId)) {
+    if (session()->isCashedIn(drawerId)) {
         Error::set(error, refusal("Cash drawer is already cashed in"));
         return false;
     }
-    if (session_->isGranted("CASH_IN_CASH_DRAWER")) return true;
+    if (session()->isGranted("CASH_IN_CASH_DRAWER")) return true;
     Error::set(error, refusal("You do not have access to cash in the drawer, please have the manager do it"));
     return false;
 }
 
 bool LiteAdminViewController::canCashOut(const std::string& drawerId, Error* error) {
-    if (!session_->isCashedIn(drawerId)) return false;
-    if (!session_->isGranted("CASH_OUT_CASH_DRAWER")) {
+    if (!session()->isCashedIn(drawerId)) return false;
+    if (!session()->isGranted("CASH_OUT_CASH_DRAWER")) {
         Error::set(error, refusal("You do not have access to cash out the drawer, please have the manager do it"));
         return false;
     }
-    if (session_->isLite() && ordersOpen()) {
+    if (session()->isLite() && ordersOpen()) {
         Error::set(error, refusal("Please close all orders before cashing out drawer"));
         return false;
     }

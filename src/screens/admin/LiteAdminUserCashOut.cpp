@@ -7,7 +7,6 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 #include "xml/XmlHelper.h"
@@ -18,34 +17,34 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 void LiteAdminViewController::cashOutUsers() {
-    const bool others = session_->isGranted("CASH_OUT_OTHERS");
-    const bool self = session_->isGranted("CASH_OUT_USER");
-    if (!others && !self) return alert("Error", localized("You do not have the required access"));
+    const bool others = session()->isGranted("CASH_OUT_OTHERS");
+    const bool self = session()->isGranted("CASH_OUT_USER");
+    if (!others && !self) return alert("Error", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Getting users"));
     Error error;
     std::optional<std::vector<std::string>> users =
-        CommHelper::getUsersNotCashedOut(session_->storeId(), session_->password(), session_->userId(),
+        CommHelper::getUsersNotCashedOut(session()->storeId(), session()->password(), session()->userId(),
                                          CommHelper::gateway().value_or(""), context(), &error);
     ActivityIndicator::hide();
     if (!users)
-        return alert("Error", format("%@ (%@)", localized("Unable to get users to cash out"), error.localizedDescription()));
-    if (users->empty()) return alert("Error", localized("All users have been cashed out"));
+        return alert("Error", format("%@ (%@)", localized("Unable to get users to cash out"), error.localizedDescription()), {"Ok"});
+    if (users->empty()) return alert("Error", localized("All users have been cashed out"), {"Ok"});
     std::vector<std::string> kept, names;
     for (const std::string& userId : *users) {
         ManagedObjectPtr user = context()->fetchFirst("User", "userId == %@", userId);
         if (!user) continue;
-        bool signedIn = userId == session_->userId();
+        bool signedIn = userId == session()->userId();
         if (signedIn ? !self : !others) continue;
         kept.push_back(userId);
         names.push_back(user->text("name").value_or(""));
     }
-    if (kept.empty()) return alert("Error", localized("You do not have the required access"));
+    if (kept.empty()) return alert("Error", localized("You do not have the required access"), {"Ok"});
     cashOutUsers_ = std::move(kept);
-    admin::choose(localized("Who would you like to cash out?"), names, kUserTag, sharedAs<AlertViewDelegate>());
+    alert("Confirmation", localized("Who would you like to cash out?"), {"Cancel", names},
+          [this](int button) { answerUser(button); });
 }
 
 void LiteAdminViewController::answerUser(int button) {
@@ -55,7 +54,7 @@ void LiteAdminViewController::answerUser(int button) {
     }
     std::string chosen = cashOutUsers_[button - 1];
     // The drawers the manager has cashed in, by name.
-    std::map<std::string, std::string> drawers = session_->cashedInDrawers(session_->userId());
+    std::map<std::string, std::string> drawers = session()->cashedInDrawers(session()->userId());
     if (drawers.size() < 2) {
         cashOutUsers_.clear();
         return cashOutUser(chosen, drawers.empty() ? std::nullopt : std::optional(drawers.begin()->first));
@@ -71,7 +70,8 @@ void LiteAdminViewController::answerUser(int button) {
         names.push_back(name);
         cashDrawers_.push_back(id);
     }
-    admin::choose(localized("What cash drawer do you want to use?"), names, kUserDrawerTag, sharedAs<AlertViewDelegate>());
+    alert("Confirmation", localized("What cash drawer do you want to use?"), {"Cancel", names},
+          [this](int drawer) { answerUserDrawer(drawer); });
 }
 
 void LiteAdminViewController::answerUserDrawer(int button) {
@@ -84,14 +84,14 @@ void LiteAdminViewController::answerUserDrawer(int button) {
 }
 
 void LiteAdminViewController::cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId) {
-    std::optional<std::string> printURL = session_->printerURL();
-    if (!printURL) return alert("Error", localized("No printer configured"));
+    std::optional<std::string> printURL = session()->printerURL();
+    if (!printURL) return alert("Error", localized("No printer configured"), {"Ok"});
     std::string request =
-        XmlHelper::getXmlCashOutUser(userId, session_->terminalId().value_or(""), drawerId, std::nullopt, *printURL);
+        XmlHelper::getXmlCashOutUser(userId, session()->terminalId().value_or(""), drawerId, std::nullopt, *printURL);
     Error error;
-    if (!CommHelper::send(CommHelper::gateway().value_or(""), session_->userId(), request,
+    if (!CommHelper::send(CommHelper::gateway().value_or(""), session()->userId(), request,
                           flag("HH_LOG_XML"), &error))
-        alert("Error", format("%@ (%@)", localized("Unable to cash out user"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to cash out user"), error.localizedDescription()), {"Ok"});
 }
 
 } // namespace tavlo::screens

@@ -13,7 +13,6 @@
 #include "core/ports/PrinterStream.h"
 #include "printing/ReceiptHelper.h"
 #include "printing/ReportGenerator.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/admin/PadAdminViewController.h"
 #include "screens/entry/ActivityIndicator.h"
 #include "screens/entry/menu/CustomerPicker.h"
@@ -26,14 +25,8 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 namespace {
-
-bool onPad() {
-    Application* app = Application::current();
-    return app && app->device().isTablet();
-}
 
 // The administration screen may ask a manager for No Sale in both modes and records no
 // authoriser for a user who may open the drawer.
@@ -41,17 +34,9 @@ const NoSale::Rules kNoSaleRules{"Select a drawer", true, false, "Unable to open
 
 } // namespace
 
-LiteAdminViewController::LiteAdminViewController() : TableViewController(kInterfaceName, TableViewStyle::Grouped) {}
+LiteAdminViewController::LiteAdminViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 LiteAdminViewController::~LiteAdminViewController() = default;
-
-ObjectContext* LiteAdminViewController::context() const { return contextOf(session_.get()); }
-
-bool LiteAdminViewController::animated() const { return session_ && session_->useAnimation(); }
-
-bool LiteAdminViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
-}
 
 int LiteAdminViewController::trailingBlankLines() const {
     return intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", context()));
@@ -82,7 +67,7 @@ void LiteAdminViewController::viewDidLoad() {
     TableViewController::viewDidLoad();
     setTitle(localized("Admin"));
     view()->setBackgroundColor(Color::white());
-    reportGenerator_ = std::make_unique<ReportGenerator>(session_);
+    reportGenerator_ = std::make_unique<ReportGenerator>(session());
     buildBars();
     OrdersMainController::warnOfPortraitPad();
 }
@@ -93,7 +78,7 @@ void LiteAdminViewController::buildBars() {
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
     navigationItem().setRightBarButtonItem(
         BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
-    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
+    auto user = shell::barLabel(140, session() ? session()->userName() : std::nullopt);
     setToolbarItems({BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
                      BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user),
                      BarButtonItem::flexibleSpace(),
@@ -103,21 +88,19 @@ void LiteAdminViewController::buildBars() {
 
 void LiteAdminViewController::viewWillAppear(bool appearing) {
     TableViewController::viewWillAppear(appearing);
-    bool drawers = session_ && session_->hasCashDrawer();
+    bool drawers = session() && session()->hasCashDrawer();
     for (const auto& item : toolbarItems())
         if (item->title() == localized("No Sale")) item->setEnabled(drawers);
     if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(false);
 }
 
-uint32_t LiteAdminViewController::supportedInterfaceOrientations() const {
-    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
-}
+uint32_t LiteAdminViewController::supportedInterfaceOrientations() const { return idiomOrientations(); }
 
 // ---- the bars
 
 void LiteAdminViewController::logout() {
-    if (session_) session_->invalidate();
-    if (onPad()) {
+    if (session()) session()->invalidate();
+    if (isPad()) {
         TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
         if (delegate && delegate->rootViewController()) delegate->rootViewController()->logout();
         else TAVLO_LOG("No root pane brings the sign-in back");
@@ -129,13 +112,13 @@ void LiteAdminViewController::logout() {
 void LiteAdminViewController::systemStatus() {
     std::shared_ptr<ViewController> screen = instantiate(kSystemStatusInterface);
     if (!screen) return;
-    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session_);
+    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session());
     presentModal(screen);
 }
 
 void LiteAdminViewController::orders() {
-    if (!session_ || !session_->isStoreOpen())
-        return alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."));
+    if (!session() || !session()->isStoreOpen())
+        return alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."), {"Ok"});
     loadView(nullptr);
     NavigationController* navigation = navigationController();
     if (!root_) {
@@ -145,32 +128,31 @@ void LiteAdminViewController::orders() {
     std::shared_ptr<ViewController> main = instantiate(kOrdersInterface);
     if (!main) return;
     if (auto* screen = dynamic_cast<OrdersMainScreen*>(main.get())) {
-        screen->setSession(session_);
+        screen->setSession(session());
         screen->setRoot(false);
         screen->setUpdateOnAppear(false);
         std::optional<std::string> onExit = DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", context());
         screen->setUpdateOnExit(!onExit || boolValue(*onExit));
     }
-    if (onPad()) {
+    if (isPad()) {
         TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
         if (delegate && delegate->rootViewController()) delegate->rootViewController()->setMainController(main);
     }
     if (navigation) navigation->push(main, animated());
 }
 
-void LiteAdminViewController::noSale() { NoSale::start(*this, session_, kNoSaleRules); }
+void LiteAdminViewController::noSale() { NoSale::start(*this, session(), kNoSaleRules); }
 
 // ---- rows that open other screens
 
 void LiteAdminViewController::payments() {
-    if (!session_->isStoreOpen())
-        return alert("Alert",
-                     localized("Store is currently closed. Settled payments from a previous batch cannot be modified."));
+    if (!session()->isStoreOpen())
+        return alert("Alert", localized("Store is currently closed. Settled payments from a previous batch cannot be modified."), {"Ok"});
     std::shared_ptr<ViewController> screen = instantiate(AdminPaymentsScreen::kInterfaceName);
     if (!screen) return;
     if (auto* list = dynamic_cast<AdminPaymentsScreen*>(screen.get())) {
-        list->setShowGratuity(session_->isUsingGratuity());
-        list->setSession(session_);
+        list->setShowGratuity(session()->isUsingGratuity());
+        list->setSession(session());
     }
     presentModal(screen);
 }
@@ -178,14 +160,14 @@ void LiteAdminViewController::payments() {
 void LiteAdminViewController::customers() {
     std::shared_ptr<ViewController> screen = instantiate(CustomerPicker::kInterfaceName);
     if (!screen) return;
-    if (auto* list = dynamic_cast<CustomerPicker*>(screen.get())) list->setSession(session_.get());
+    if (auto* list = dynamic_cast<CustomerPicker*>(screen.get())) list->setSession(session().get());
     presentModal(screen);
 }
 
 void LiteAdminViewController::attendance() {
     std::shared_ptr<ViewController> screen = instantiate(kAttendanceInterface);
     if (!screen) return;
-    if (auto* clock = dynamic_cast<SessionScreen*>(screen.get())) clock->setSession(session_);
+    if (auto* clock = dynamic_cast<SessionScreen*>(screen.get())) clock->setSession(session());
     presentModal(screen);
 }
 
@@ -193,13 +175,13 @@ void LiteAdminViewController::attendance() {
 
 void LiteAdminViewController::openStore() {
     Error error;
-    if (session_->openStore(&error)) {
-        if (error.isSet()) alert("Error", error.localizedDescription());
-        else alert("Confirmation", localized("Store was opened"));
+    if (session()->openStore(&error)) {
+        if (error.isSet()) alert("Error", error.localizedDescription(), {"Ok"});
+        else alert("Confirmation", localized("Store was opened"), {"Ok"});
         tableView().reloadData();
         return;
     }
-    alert("Error", format("%@ (%@)", localized("Unable to open store"), error.localizedDescription()));
+    alert("Error", format("%@ (%@)", localized("Unable to open store"), error.localizedDescription()), {"Ok"});
     TAVLO_LOG("Unable to open store (%@)", error.localizedDescription());
 }
 
@@ -207,63 +189,43 @@ void LiteAdminViewController::closeStore() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Closing store"));
     Error error;
-    if (!session_->closeStore(&error)) {
-        alert("Error", error.localizedDescription());
+    if (!session()->closeStore(&error)) {
+        alert("Error", error.localizedDescription(), {"Ok"});
         ActivityIndicator::hide();
         return;
     }
     std::optional<std::string> message;
-    if (session_->isLite()) {
+    if (session()->isLite()) {
         ReportGenerator::Lines lines = reportGenerator_->reportTotalSales(false, kReportWidth);
-        std::shared_ptr<PrinterStream> printer = session_->printerStream();
+        std::shared_ptr<PrinterStream> printer = session()->printerStream();
         if (!printer) {
             message = localized("Store was closed but no printer configured");
         } else if (!printer->open(nullptr)) {
             message = localized("Store was closed but unable to connect to printer");
         } else {
-            ReceiptHelper::printReport(localized("Close Store"), session_->storeName(), session_->userName(), lines,
+            ReceiptHelper::printReport(localized("Close Store"), session()->storeName(), session()->userName(), lines,
                                        trailingBlankLines(), nullptr, *printer);
             printer->close();
         }
     }
-    if (message) alert("Error", *message);
-    else alert("Confirmation", localized("Store was closed!"));
+    if (message) alert("Error", *message, {"Ok"});
+    else alert("Confirmation", localized("Store was closed!"), {"Ok"});
     tableView().reloadData();
     ActivityIndicator::hide();
 }
 
-// ---- alert answers
+// ---- questions
 
-void LiteAdminViewController::alertViewClicked(AlertView& shown, int button) {
-    size_t drawers = session_ ? session_->cashDrawerIds().size() : 0;
-    auto granted = [&](const char* right) {
-        if (session_->isGranted(right)) return true;
-        alert("Alert", localized("You do not have the required access"));
-        return false;
-    };
-    switch (shown.tag()) {
-    case kUserDrawerTag: return answerUserDrawer(button);
-    case kUserTag: return answerUser(button);
-    case kCashInDrawer1Tag:
-        if (button == 1 && drawers >= 2) amountPrompt(localized("Cash In"), &LiteAdminViewController::cashIn, *drawerAt(1));
-        return;
-    case kCashOutDrawer1Tag:
-        if (button == 1 && drawers >= 2) preCashOutCD(*drawerAt(1));
-        return;
-    case kCashInDrawer0Tag:
-        if (button == 1 && drawers >= 1) amountPrompt(localized("Cash In"), &LiteAdminViewController::cashIn, *drawerAt(0));
-        return;
-    case kCashOutDrawer0Tag:
-        if (button == 1 && drawers >= 1) preCashOutCD(*drawerAt(0));
-        return;
-    case kCloseStoreTag:
-        if (button == 1 && granted("CLOSE_STORE")) closeStore();
-        return;
-    case kOpenStoreTag:
-        if (button == 1 && granted("CLOSE_STORE")) openStore();
-        return;
-    default: return;
-    }
+std::shared_ptr<AlertView> LiteAdminViewController::confirm(const std::string& message, std::function<void()> yes) {
+    return showAlert(this, "Confirmation", message, {"No", {localized("Yes")}}, [yes](int button) {
+        if (button == 1) yes();
+    });
+}
+
+bool LiteAdminViewController::granted(const char* right) {
+    if (session()->isGranted(right)) return true;
+    alert("Alert", localized("You do not have the required access"), {"Ok"});
+    return false;
 }
 
 // ---- registration
@@ -278,7 +240,7 @@ void registerAdminScreens() {
         return std::static_pointer_cast<View>(table);
     });
     registry.addController(LiteAdminViewController::kInterfaceName, []() -> std::shared_ptr<ViewController> {
-        if (onPad()) return std::make_shared<PadAdminViewController>();
+        if (SignedInBase::isPad()) return std::make_shared<PadAdminViewController>();
         return std::make_shared<LiteAdminViewController>();
     });
 }

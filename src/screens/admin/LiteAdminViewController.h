@@ -2,10 +2,12 @@
 
 #include "core/records/CashInOut.h"
 #include "platform/store/ManagedObject.h"
-#include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
+#include "screens/shell/NoSale.h"
 #include "screens/shell/SignedInScreens.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,27 +26,17 @@ namespace tavlo::screens {
 // Sale, the system status screen, the orders main screen and signing out. Every row reads the
 // session and the local store when it is drawn or tapped. The screens it opens by their names
 // are presented in a navigation of their own as form sheets.
-class LiteAdminViewController : public ui::TableViewController, public SignedInScreen, public ui::AlertViewDelegate {
+class LiteAdminViewController : public SignedInController<ui::TableViewController, SignedInScreen> {
 public:
     static constexpr const char* kInterfaceName = "LiteAdminView";
     static constexpr const char* kOrdersInterface = "OrdersView";
     static constexpr const char* kSystemStatusInterface = "SystemStatusView";
     static constexpr const char* kAttendanceInterface = "AttendanceView";
-    // Alert tags: the drawer choices of No Sale, of the cash drawer report and of a user cash-out,
-    // the user choice, the confirmations of cash in and out (drawer 1, then drawer 0) and of
-    // closing and opening the store.
-    enum Tag {
-        kNoSaleDrawerTag = 90,
-        kReportDrawerTag = 91,
-        kUserDrawerTag = 92,
-        kUserTag = 93,
-        kCashInDrawer1Tag = 94,
-        kCashOutDrawer1Tag = 95,
-        kCashInDrawer0Tag = 96,
-        kCashOutDrawer0Tag = 97,
-        kCloseStoreTag = 98,
-        kOpenStoreTag = 99,
-    };
+    // Name alerts for those who look for them (their answers are closures): No Sale's drawer
+    // choice and the confirmations of cash in and out of each drawer.
+    static constexpr int kNoSaleDrawerTag = NoSale::kDrawerAlertTag;
+    static constexpr int kCashInDrawer1Tag = 94, kCashOutDrawer1Tag = 95, kCashInDrawer0Tag = 96,
+                         kCashOutDrawer0Tag = 97;
     // The labels of a two-line row.
     static constexpr int kTitleTag = 1;
     static constexpr int kDetailTag = 2;
@@ -73,8 +65,6 @@ public:
     LiteAdminViewController();
     ~LiteAdminViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     bool isRoot() const { return root_; }
     void setRoot(bool root) override { root_ = root; }
     // The users (later the one chosen) and the drawers a user cash-out offers; empty outside it.
@@ -134,8 +124,6 @@ public:
     void cashOutUsers();
     void cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId);
 
-    void alertViewClicked(ui::AlertView& alert, int buttonIndex) override;
-
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     uint32_t supportedInterfaceOrientations() const override;
@@ -147,9 +135,6 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 protected:
-    ObjectContext* context() const;
-    bool animated() const;
-    bool flag(const char* name) const;
     int trailingBlankLines() const;
     // Wrapped in a navigation, as a form sheet.
     void presentModal(std::shared_ptr<ui::ViewController> screen);
@@ -163,6 +148,10 @@ private:
     void drawerAction(size_t index);
     void showDrawerRow(ui::TableViewCell& cell, const std::optional<std::string>& drawerId);
     void showStoreRow(ui::TableViewCell& cell, bool openRow);
+    // "Confirmation" with the message, "No" and "Yes"; `yes` runs on "Yes".
+    std::shared_ptr<ui::AlertView> confirm(const std::string& message, std::function<void()> yes);
+    // The signed-in user has the right, else is told so.
+    bool granted(const char* right);
     void answerUser(int buttonIndex);
     void answerUserDrawer(int buttonIndex);
     // Prints the drawer report under `title` after a cash in or out; the message to show when it
@@ -172,7 +161,6 @@ private:
     // Kicks the drawer open on the receipt printer; says so when the printer does not open.
     void kickDrawer(const std::string& drawerId);
 
-    std::shared_ptr<Session> session_;
     bool root_ = false;
     std::unique_ptr<ReportGenerator> reportGenerator_;
     std::vector<std::string> cashOutUsers_;

@@ -64,7 +64,7 @@ void OrderPaymentsViewController::newPayment() {
         return;
     }
     auto pay = std::make_shared<PayViewController>();
-    pay->setSession(session());
+    pay->setSession(session().get());
     // The payment goes with the order as the list left it: a payment voided here stays voided.
     pay->setOrder(storedOrder());
     pay->setAction(action_);

@@ -15,7 +15,8 @@ class OrderPaymentsViewController : public PaymentsViewController, public OrderT
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kPaymentsInterface;
 
-    void setSession(Session* session) override { PaymentsViewController::setSession(session); }
+    using PaymentsViewController::setSession;
+    void setSession(Session* session) override { keepSession(lent(session)); }
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     void setAction(std::function<void()> action) override { action_ = std::move(action); }

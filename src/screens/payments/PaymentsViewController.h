@@ -7,6 +7,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/TableViewController.h"
 #include "platform/ui/TextField.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <map>
@@ -34,17 +35,16 @@ class PaymentCellView;
 //
 // Files: PaymentsViewController.cpp (the table, rows, reprint), PaymentsVoid.cpp (voids),
 // PaymentsAdjust.cpp (amount editing and adjustments).
-class PaymentsViewController : public ui::TableViewController, public ui::TextFieldDelegate {
+class PaymentsViewController : public SignedInController<ui::TableViewController>, public ui::TextFieldDelegate {
 public:
     // The layout both lists share.
     static constexpr const char* kInterfaceName = "PaymentsView";
+    // Marks the reprint question.
     static constexpr int kReprintTag = 99;
 
     PaymentsViewController();
     ~PaymentsViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
     bool showGratuity() const { return showGratuity_; }
     void setShowGratuity(bool show) { showGratuity_ = show; }
     bool showOrderName() const { return showOrderName_; }
@@ -114,13 +114,6 @@ protected:
     virtual void listReloaded() {}
     // Drops the query, so the next use builds it again.
     void resetFetchedResultsController() { results_.reset(); }
-    // An alert "Alert" with "Ok".
-    void alert(const std::string& message);
-    std::shared_ptr<ui::AlertView> alert(const std::string& title, const std::optional<std::string>& message,
-                                         const std::string& cancel, const std::vector<std::string>& others,
-                                         std::function<void(int buttonIndex)> answer);
-    ObjectContext* context() const;
-    bool animated() const;
     // The card host's handler and settings (the store value PAYMENT_CREDIT_HOST); none: `message`
     // says why.
     std::shared_ptr<PaymentHandlerAdapter> creditHandler(std::map<std::string, std::string>& config,
@@ -152,7 +145,6 @@ private:
     // "text (the error's description)", "unknown reason" without one.
     static std::string failure(const std::string& text, const Error& error);
 
-    Session* session_ = nullptr;
     std::unique_ptr<FetchedResultsController> results_;
     bool showGratuity_ = false;
     bool showOrderName_ = false;

@@ -38,22 +38,21 @@ void DetailViewController::viewDidLoad() {
 }
 
 void DetailViewController::viewWillAppear(bool animated) {
-    ObjectContext* moc = session_ ? session_->managedObjectContext() : DBHelper::mainContext().get();
+    ObjectContext* moc = session() ? session()->managedObjectContext() : DBHelper::mainContext().get();
     layout_->setEnabled(boolValue(DBHelper::getValue("MODULE_TABLE_LAYOUT", moc)));
     if (NavigationController* navigation = navigationController()) {
         // The screens pushed on this pane (the order's menu) may leave the bar black.
         navigation->toolbar().setBarStyle(BarStyle::Default);
         navigation->setToolbarHidden(false, animated);
     }
-    setStatus(session_ ? session_->terminalName().value_or("") : "");
+    setStatus(session() ? session()->terminalName().value_or("") : "");
 }
 
 void DetailViewController::viewDidAppear(bool) { lockRotation_ = true; }
 
 uint32_t DetailViewController::supportedInterfaceOrientations() const {
     if (!lockRotation_) return OrientationMask::All;
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 void DetailViewController::setStatus(const std::string& text) {
@@ -63,7 +62,7 @@ void DetailViewController::setStatus(const std::string& text) {
 
 void DetailViewController::logout() {
     if (auto* main = dynamic_cast<OrdersMainScreen*>(mainController_.get())) main->setShowLayout(false);
-    if (session_ && session_->isValid()) session_->invalidate();
+    if (session() && session()->isValid()) session()->invalidate();
     if (auto pane = root_.lock()) pane->dismissAndLogout();
 }
 

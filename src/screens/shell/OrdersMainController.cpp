@@ -32,14 +32,9 @@ using namespace ui;
 
 namespace {
 
-bool onPad() {
-    Application* app = Application::current();
-    return app && app->device().isTablet();
-}
-
 // The pad's root pane, which opens the order screens and signs out there; none on the phone.
 std::shared_ptr<RootViewController> padRootPane() {
-    if (!onPad()) return nullptr;
+    if (!SignedInBase::isPad()) return nullptr;
     TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
     return delegate ? delegate->rootViewController() : nullptr;
 }
@@ -47,10 +42,6 @@ std::shared_ptr<RootViewController> padRootPane() {
 Rect windowFrame() {
     Application* app = Application::current();
     return app ? app->window().bounds() : Rect(0, 0, 320, 480);
-}
-
-void alert(const char* title, const std::string& message, const char* button = "Ok") {
-    AlertView::make(localized(title), message, localized(button))->show();
 }
 
 // The screen registered under the name; none, with a log line, while nothing is registered there.
@@ -62,15 +53,18 @@ std::shared_ptr<ViewController> instantiate(const char* name) {
     return InterfaceRegistry::shared().instantiate(name);
 }
 
-void alertNoAccess(const char* button) { alert("Alert", localized("You do not have the required access"), button); }
+void alertNoAccess(const char* button) {
+    showAlert(nullptr, "Alert", localized("You do not have the required access"), {button});
+}
 
 void alertStoreClosed(const char* button) {
-    alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."), button);
+    showAlert(nullptr, "Alert",
+              localized("Store is currently closed. A manager must open the store before taking orders."), {button});
 }
 
 } // namespace
 
-OrdersMainController::OrdersMainController() : ViewController(kInterfaceName) {}
+OrdersMainController::OrdersMainController() : SignedInController(kInterfaceName) {}
 
 OrdersMainController::~OrdersMainController() = default;
 
@@ -80,26 +74,21 @@ bool OrdersMainController::isTerminalDisabled(ObjectContext* context) {
 }
 
 void OrdersMainController::alertTerminalDisabled(const char* title) {
-    alert(title, localized("Terminal has been disabled, contact support personnel to re-enable it"));
+    showAlert(nullptr, title, localized("Terminal has been disabled, contact support personnel to re-enable it"), {"Ok"});
 }
 
 void OrdersMainController::warnOfPortraitPad() {
     Application* app = Application::current();
-    if (!app || !onPad() || !isPortrait(app->device().orientation())) return;
-    alert("Alert", localized("Application cannot run on portrait mode, make sure your tablet's orientation is not "
-                             "locked and restart Tavlo"));
+    if (!app || !isPad() || !isPortrait(app->device().orientation())) return;
+    showAlert(nullptr, "Alert",
+              localized("Application cannot run on portrait mode, make sure your tablet's orientation is not "
+                        "locked and restart Tavlo"),
+              {"Ok"});
 }
 
 void OrdersMainController::alertWiFiDisconnected() {
-    alert("Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"));
-}
-
-ObjectContext* OrdersMainController::context() const { return contextOf(session_.get()); }
-
-bool OrdersMainController::animated() const { return session_ && session_->useAnimation(); }
-
-bool OrdersMainController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
+    showAlert(nullptr, "Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"),
+              {"Ok"});
 }
 
 template <typename Call> void OrdersMainController::withoutLayout(Call call) {
@@ -115,7 +104,7 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
     auto self = this;
     auto make = [self](std::shared_ptr<OrdersOpenViewController> list, const std::string& title, bool root) {
         list->setTitle(title);
-        list->setSession(self->session_);
+        list->setSession(self->session());
         list->setMainViewController(self);
         list->setUpdateOnAppear(false);
         list->setRoot(root);
@@ -125,7 +114,7 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
     lists.push_back(make(std::make_shared<OrdersOpenViewController>(), localized("Open"), false));
     lists.back()->setUpdateOnExit(updateOnExit_);
     if (flag("MODULE_TABLE_LAYOUT")) {
-        bool lite = session_ && session_->isLite();
+        bool lite = session() && session()->isLite();
         lists.push_back(make(std::make_shared<AreaListViewController>(), localized(lite ? "Tables" : "Areas"), true));
         lists.back()->setUpdateOnExit(updateOnExit_);
     }
@@ -150,17 +139,17 @@ void OrdersMainController::viewDidLoad() {
 }
 
 void OrdersMainController::buildToolbar() {
-    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
+    auto user = shell::barLabel(140, session() ? session()->userName() : std::nullopt);
     auto userItem = BarButtonItem::withCustomView(user);
     auto space = [] { return BarButtonItem::flexibleSpace(); };
     auto noSaleItem = [this](BarButtonStyle style) {
         return BarButtonItem::titled(localized("No Sale"), style, [this](BarButtonItem&) { noSale(); });
     };
     auto status = BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); });
-    if ((session_ && session_->isLite()) || flag("HH_ALLOW_ADMIN")) {
+    if ((session() && session()->isLite()) || flag("HH_ALLOW_ADMIN")) {
         auto adminItem = BarButtonItem::titled(localized("Admin"), BarButtonStyle::Done, [this](BarButtonItem&) { admin(); });
         setToolbarItems({adminItem, space(), userItem, space(), noSaleItem(BarButtonStyle::Done)});
-    } else if (session_ && session_->hasCashDrawer()) {
+    } else if (session() && session()->hasCashDrawer()) {
         setToolbarItems({status, space(), userItem, space(), space(), noSaleItem(BarButtonStyle::Plain)});
     } else {
         setToolbarItems({status, space(), userItem, space(),
@@ -169,7 +158,7 @@ void OrdersMainController::buildToolbar() {
 }
 
 uint32_t OrdersMainController::supportedInterfaceOrientations() const {
-    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 // ---- life cycle
@@ -180,7 +169,7 @@ void OrdersMainController::viewWillAppear(bool) {
 
 void OrdersMainController::viewDidAppear(bool) {
     inOrder_ = false;
-    if (session_ && session_->isValid()) {
+    if (session() && session()->isValid()) {
         if (updateOnAppear_) {
             refresh();
             for (const auto& list : lists_) list->setUpdateOnAppear(true);
@@ -230,8 +219,8 @@ void OrdersMainController::refresh() {
 
 void OrdersMainController::logout() {
     showLayout_ = false;
-    if (session_) session_->invalidate();
-    if (onPad()) {
+    if (session()) session()->invalidate();
+    if (isPad()) {
         // The root pane brings the sign-in back, once the layout (if shown) is gone.
         if (std::shared_ptr<RootViewController> pane = padRootPane()) pane->dismissAndLogout();
         else TAVLO_LOG("No root pane brings the sign-in back");
@@ -250,7 +239,7 @@ void OrdersMainController::admin() {
     }
     std::shared_ptr<ViewController> screen = instantiate(kAdminInterface);
     if (!screen) return;
-    if (auto* admin = dynamic_cast<SessionScreen*>(screen.get())) admin->setSession(session_);
+    if (auto* admin = dynamic_cast<SessionScreen*>(screen.get())) admin->setSession(session());
     navigation->push(screen, animated());
 }
 
@@ -262,7 +251,7 @@ void OrdersMainController::systemStatus() {
     }
     std::shared_ptr<ViewController> screen = instantiate(kSystemStatusInterface);
     if (!screen) return;
-    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session_);
+    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session());
     auto navigation = std::make_shared<NavigationController>(screen);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     present(navigation, true);
@@ -273,7 +262,7 @@ void OrdersMainController::systemStatus() {
 void OrdersMainController::loadOrderView(const std::optional<std::string>& remoteId,
                                          const std::optional<std::string>& areaLocationId, bool quickSale,
                                          bool updateOrders) {
-    if (onPad()) {
+    if (isPad()) {
         // On the pad the order screen goes on the root pane's stack, never on this screen's.
         inOrder_ = true;
         if (std::shared_ptr<RootViewController> pane = padRootPane())
@@ -288,7 +277,7 @@ void OrdersMainController::loadOrderView(const std::optional<std::string>& remot
         screen->setRemoteId(remoteId);
         screen->setAreaLocationId(areaLocationId);
         screen->setQuickSale(quickSale);
-        screen->setSession(session_);
+        screen->setSession(session());
     }
     if (NavigationController* navigation = navigationController()) navigation->push(order, animated());
     if (rootAncestor().presentedViewController()) dismiss(false);
@@ -299,9 +288,11 @@ void OrdersMainController::loadOrder(const std::optional<std::string>& remoteId)
         loadOrderView(std::nullopt, std::nullopt, false, updateOnExit_);
         return;
     }
-    if (!session_ || !session_->canAccessOrder(remoteId)) {
-        alert("Alert", localized("Unable to work on an order opened by somebody else. If you need to work on it, "
-                                 "have the manager transfer it to you"));
+    if (!session() || !session()->canAccessOrder(remoteId)) {
+        alert("Alert",
+              localized("Unable to work on an order opened by somebody else. If you need to work on it, "
+                        "have the manager transfer it to you"),
+              {"Ok"});
         return;
     }
     ManagedObjectPtr order = context() ? context()->fetchFirst("Order", "remoteId == %@", *remoteId) : nullptr;
@@ -324,11 +315,11 @@ std::vector<OrdersMainController::OpenOrder> OrdersMainController::localOpenOrde
 std::vector<OrdersMainController::OpenOrder> OrdersMainController::serverOpenOrders(
     const std::string& areaLocationId) const {
     std::vector<OpenOrder> orders;
-    if (!session_ || session_->isLite()) return orders;
+    if (!session() || session()->isLite()) return orders;
     std::vector<std::shared_ptr<Order>> summaries;
     summaries.reserve(10);
     // A failed request leaves the table without orders on the server: a new order, with the right.
-    CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, context()), *session_,
+    CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, context()), *session(),
                                   nullptr);
     for (const std::shared_ptr<Order>& summary : summaries) orders.push_back({summary->remoteId(), summary->name()});
     return orders;
@@ -350,12 +341,12 @@ void OrdersMainController::tableSelected(const ManagedObjectPtr& table) {
         logout();
         return;
     }
-    if (session_ && !session_->isLite() && !CommHelper::isWiFiConnected()) return alertWiFiDisconnected();
+    if (session() && !session()->isLite() && !CommHelper::isWiFiConnected()) return alertWiFiDisconnected();
     std::string locationId = table->text("areaLocationId").value_or("");
     std::vector<OpenOrder> orders = localOpenOrders(locationId);
     if (orders.size() == 1) return withoutLayout([&] { loadOrder(orders.front().remoteId); });
     if (orders.size() > 1) return pickOrder(std::move(orders));
-    if (session_ && !session_->isLite()) {
+    if (session() && !session()->isLite()) {
         getOrderSummaries(locationId);
     } else {
         completeTableSelected({}, locationId);
@@ -373,7 +364,7 @@ void OrdersMainController::completeTableSelected(const std::vector<OpenOrder>& o
     if (orders.size() > 1) return pickOrder(orders);
     if (orders.size() == 1)
         return withoutLayout([&] { loadOrderView(orders.front().remoteId, locationId, false, true); });
-    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    if (!session() || !session()->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
     withoutLayout([&] { loadOrderView(std::nullopt, locationId, false, true); });
 }
 
@@ -383,13 +374,13 @@ void OrdersMainController::loadOrderAt(const std::string& areaLocationId) {
     if (orders.empty()) orders = serverOpenOrders(areaLocationId);
     if (orders.size() > 1) return pickOrder(std::move(orders));
     if (orders.size() == 1) return loadOrderView(orders.front().remoteId, areaLocationId, false, true);
-    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    if (!session() || !session()->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
     loadOrderView(std::nullopt, areaLocationId, false, true);
 }
 
 void OrdersMainController::quickSale() {
-    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("OK");
-    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("OK");
+    if (!session() || !session()->isStoreOpen()) return alertStoreClosed("OK");
+    if (!session()->isGranted("QUICK_SALE") || !session()->isGranted("NEW_ORDER")) return alertNoAccess("OK");
     loadOrderView(std::nullopt, std::nullopt, true, updateOnExit_);
 }
 
@@ -397,7 +388,7 @@ void OrdersMainController::quickSale() {
 
 void OrdersMainController::showTableLayout(bool updateOnAppear) {
     if (inOrder_) return;
-    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Ok");
+    if (!session() || !session()->isStoreOpen()) return alertStoreClosed("Ok");
     std::shared_ptr<ViewController> layout = instantiate(kTableLayoutInterface);
     if (!layout) return;
     ActivityIndicator::show(view());
@@ -405,7 +396,7 @@ void OrdersMainController::showTableLayout(bool updateOnAppear) {
     if (auto* screen = dynamic_cast<TableLayoutScreen*>(layout.get())) {
         std::weak_ptr<ViewController> weak = shared_from_this();
         auto self = [weak] { return std::static_pointer_cast<OrdersMainController>(weak.lock()); };
-        screen->setSession(session_);
+        screen->setSession(session());
         screen->setUpdateOnAppear(updateOnAppear);
         screen->setObserver(
             [self](const ManagedObjectPtr& table) {
@@ -440,10 +431,10 @@ const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true, std::nullopt};
 
 } // namespace
 
-void OrdersMainController::noSale() { NoSale::start(*this, session_, kNoSaleRules); }
+void OrdersMainController::noSale() { NoSale::start(*this, session(), kNoSaleRules); }
 
 void OrdersMainController::noSaleCheckAuth(const std::string& drawerId) {
-    NoSale::checkAuth(*this, session_, kNoSaleRules, drawerId);
+    NoSale::checkAuth(*this, session(), kNoSaleRules, drawerId);
 }
 
 // ---- registration

@@ -3,6 +3,7 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/shell/NoSale.h"
 #include "screens/shell/OrdersOpenViewController.h"
 #include "screens/shell/SignedInScreens.h"
@@ -23,21 +24,19 @@ namespace tavlo::screens {
 // the administration and system status screens. It opens the order screen ("OrderView") for a
 // picked order, a table or a quick sale, and presents the table layout ("TableLayoutView"). On
 // the pad it sits in the root pane, which opens the order screens and signs out for it.
-class OrdersMainController : public ui::ViewController, public OrdersMainScreen {
+class OrdersMainController : public SignedInController<ui::ViewController, OrdersMainScreen> {
 public:
     static constexpr const char* kInterfaceName = "OrdersView";
     static constexpr const char* kOrderInterface = "OrderView";
     static constexpr const char* kTableLayoutInterface = "TableLayoutView";
     static constexpr const char* kAdminInterface = "LiteAdminView";
     static constexpr const char* kSystemStatusInterface = "SystemStatusView";
-    // The tag of the "Select a drawer:" alert.
+    // Names the "Select a drawer:" alert among the alerts.
     static constexpr int kDrawerAlertTag = NoSale::kDrawerAlertTag;
 
     OrdersMainController();
     ~OrdersMainController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     bool isRoot() const { return root_; }
     void setRoot(bool root) override { root_ = root; }
     bool updateOnExit() const { return updateOnExit_; }
@@ -94,9 +93,6 @@ public:
     std::vector<ui::ViewController*> visibleChildren() const override;
 
 private:
-    ObjectContext* context() const;
-    bool animated() const;
-    bool flag(const char* name) const;
     void buildToolbar();
     // The local open orders of a table, by name.
     std::vector<OpenOrder> localOpenOrders(const std::string& areaLocationId) const;
@@ -106,7 +102,6 @@ private:
     // Runs `call` with showLayout held NO.
     template <typename Call> void withoutLayout(Call call);
 
-    std::shared_ptr<Session> session_;
     bool root_ = false;
     bool updateOnExit_ = false;
     bool updateOnAppear_ = false;

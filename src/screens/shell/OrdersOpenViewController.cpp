@@ -38,11 +38,6 @@ std::shared_ptr<Label> cellLabel(View& content, Rect frame, const Font& font, in
 
 Label* labelOf(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.viewWithTag(tag)); }
 
-bool onPad() {
-    Application* app = Application::current();
-    return app && app->device().isTablet();
-}
-
 } // namespace
 
 void showOrderRow(TableViewCell& cell, const ManagedObject& order, const Color& name, const Color& total) {
@@ -59,17 +54,9 @@ void showOrderRow(TableViewCell& cell, const ManagedObject& order, const Color& 
         label->setText(Utils::naturalStringForDate(order.date("created")));
 }
 
-OrdersOpenViewController::OrdersOpenViewController() : TableViewController(kInterfaceName) {}
+OrdersOpenViewController::OrdersOpenViewController() : SignedInController(kInterfaceName) {}
 
 OrdersOpenViewController::~OrdersOpenViewController() = default;
-
-ObjectContext* OrdersOpenViewController::context() const { return contextOf(session_.get()); }
-
-bool OrdersOpenViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
-}
-
-bool OrdersOpenViewController::animated() const { return session_ && session_->useAnimation(); }
 
 // ---- the query
 
@@ -77,8 +64,8 @@ bool OrdersOpenViewController::keepsQuery() const { return flag("HH_OPEN_ORDERS_
 
 std::unique_ptr<FetchedResultsController> OrdersOpenViewController::makeFetchedResultsController() {
     std::vector<Predicate> filters{Predicate::format("closed == nil"), Predicate::format("storeBatch.closedOn == nil")};
-    if (!session_->isGranted("ALL_ORDERS") && !session_->isGranted("ALL_AREA_ORDERS"))
-        filters.push_back(Predicate::format("user.userId == %@", session_->userId().value_or("")));
+    if (!session()->isGranted("ALL_ORDERS") && !session()->isGranted("ALL_AREA_ORDERS"))
+        filters.push_back(Predicate::format("user.userId == %@", session()->userId().value_or("")));
     FetchRequest request("Order", Predicate::andPredicates(filters));
     std::optional<std::string> sections;
     if (flag("HH_OPEN_ORDERS_GROUPED")) {
@@ -139,17 +126,17 @@ bool OrdersOpenViewController::signedOutOnDisabledTerminal() {
 }
 
 void OrdersOpenViewController::refresh() {
-    if (session_ && OrdersMainController::isTerminalDisabled(context())) {
-        TAVLO_LOG("%@", session_->terminalName().value_or(""));
+    if (session() && OrdersMainController::isTerminalDisabled(context())) {
+        TAVLO_LOG("%@", session()->terminalName().value_or(""));
         signedOutOnDisabledTerminal();
         return;
     }
-    if (!session_ || !session_->isValid()) {
+    if (!session() || !session()->isValid()) {
         NavigationController* navigation = main_ ? main_->navigationController() : navigationController();
         if (navigation) navigation->popToRoot(animated());
         return;
     }
-    if (session_->isLite()) {
+    if (session()->isLite()) {
         refreshData();
         return;
     }
@@ -162,14 +149,14 @@ void OrdersOpenViewController::refresh() {
 void OrdersOpenViewController::completeRefresh() {
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
-    bool updated = handler && handler->updateOrderSummaries(session_->storeId(), session_->password(),
-                                                            session_->userId(), CommHelper::gateway().value_or(""),
+    bool updated = handler && handler->updateOrderSummaries(session()->storeId(), session()->password(),
+                                                            session()->userId(), CommHelper::gateway().value_or(""),
                                                             openOrders_, context(), &error);
     if (!handler) error = Error("Tavlo", 1, "No order handler");
     if (updated) {
         refreshData();
     } else {
-        AlertView::make(localized("Alert"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Alert", error.localizedDescription(), {"Ok"});
     }
 }
 
@@ -182,7 +169,7 @@ void OrdersOpenViewController::viewDidLoad() {
             readFailed(format("Unable to read orders: %@", error.localizedDescription()));
     }
     showWhenEmpty();
-    if (onPad()) {
+    if (isPad()) {
         OrdersMainController::warnOfPortraitPad();
     } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {
         std::weak_ptr<ViewController> self = shared_from_this();
@@ -198,12 +185,12 @@ void OrdersOpenViewController::viewDidLoad() {
 void OrdersOpenViewController::orientationChanged() {
     Application* app = Application::current();
     if (!app || !isLandscape(app->device().orientation())) return;
-    if (session_ && session_->isStoreOpen() && main_) main_->showTableLayout(false);
+    if (session() && session()->isStoreOpen() && main_) main_->showTableLayout(false);
 }
 
 void OrdersOpenViewController::viewWillAppear(bool animated) {
     TableViewController::viewWillAppear(animated);
-    if (!session_ || !session_->isValid() || !context()) return;
+    if (!session() || !session()->isValid() || !context()) return;
     if (OrdersMainController::isTerminalDisabled(context())) {
         OrdersMainController::alertTerminalDisabled();
         TAVLO_LOG_MAIL("Login attempt on disabled terminal, user was not allowed");
@@ -215,7 +202,7 @@ void OrdersOpenViewController::viewWillAppear(bool animated) {
 }
 
 void OrdersOpenViewController::viewDidAppear(bool) {
-    if (!session_ || session_->isLite() || !flag("HH_SYNCH_ORDERS_AUTO")) return;
+    if (!session() || session()->isLite() || !flag("HH_SYNCH_ORDERS_AUTO")) return;
     // Posted by the handlers' background operations too: the re-read waits for the main thread.
     std::weak_ptr<ViewController> self = shared_from_this();
     ordersChange_ = ScopedObserver(OrderHandler::kOrdersChangeNotification, nullptr, [self](const Notification&) {
@@ -228,7 +215,7 @@ void OrdersOpenViewController::viewDidAppear(bool) {
 void OrdersOpenViewController::viewWillDisappear(bool) { ordersChange_.reset(); }
 
 uint32_t OrdersOpenViewController::supportedInterfaceOrientations() const {
-    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 // ---- the table
@@ -277,7 +264,7 @@ std::shared_ptr<TableViewCell> OrdersOpenViewController::getCellContentView(cons
 
 void OrdersOpenViewController::showOrder(TableViewCell& cell, const ManagedObjectPtr& order) {
     if (!order) return;
-    bool own = session_ && order->text("user.userId") == session_->userId();
+    bool own = session() && order->text("user.userId") == session()->userId();
     showOrderRow(cell, *order, own ? Color::black() : Color::lightGray(), own ? Color::blue() : Color::lightGray());
 }
 

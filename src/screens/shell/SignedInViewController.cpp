@@ -16,7 +16,7 @@ namespace tavlo::screens {
 using namespace ui;
 namespace theme = ui::render::theme;
 
-SignedInViewController::SignedInViewController(const std::string& interfaceName) : ViewController(interfaceName) {
+SignedInViewController::SignedInViewController(const std::string& interfaceName) : SignedInController(interfaceName) {
     setTitle(localized(interfaceName == LoginViewController::adminInterface ? "Administration" : "Orders"));
     navigationItem().setHidesBackButton(true);
 }
@@ -55,10 +55,10 @@ void SignedInViewController::loadView() {
 }
 
 void SignedInViewController::viewWillAppear(bool) {
-    std::optional<std::string> user = session_ ? session_->userName() : std::nullopt;
+    std::optional<std::string> user = session() ? session()->userName() : std::nullopt;
     outlet<Label>("lblUser")->setText(format(localized("%@ is signed in"), user.value_or("?")));
-    outlet<Label>("lblStore")->setText(session_ ? format("%@ · %@", session_->storeName().value_or(""),
-                                                         session_->terminalName().value_or(""))
+    outlet<Label>("lblStore")->setText(session() ? format("%@ · %@", session()->storeName().value_or(""),
+                                                         session()->terminalName().value_or(""))
                                                 : "");
 }
 
@@ -69,7 +69,7 @@ void SignedInViewController::logout() {
         root->logout();
         return;
     }
-    if (session_ && session_->isValid()) session_->invalidate();
+    if (session() && session()->isValid()) session()->invalidate();
     if (navigation) navigation->popToRoot(true);
 }
 
