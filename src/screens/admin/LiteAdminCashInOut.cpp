@@ -49,21 +49,21 @@ void LiteAdminViewController::amountPrompt(const std::string& title, AmountAnswe
 }
 
 void LiteAdminViewController::kickDrawer(const std::string& drawerId) {
-    std::shared_ptr<PrinterStream> printer = session()->printerStream();
+    std::shared_ptr<PrinterStream> printer = session_->printerStream();
     if (!printer) return;
     if (!printer->open(nullptr)) return alert("Error", localized(kOpenDrawerFailed), {"Ok"});
-    printer->openDrawer(Session::cashDrawerURL(drawerId, session()->terminalId(), context()));
+    printer->openDrawer(Session::cashDrawerURL(drawerId, session_->terminalId(), context()));
     printer->close();
 }
 
 std::optional<std::string> LiteAdminViewController::printDrawerReport(const std::string& drawerId,
                                                                       const std::string& title, bool payments,
                                                                       const char* noPrinter, const char* notOpened) {
-    std::shared_ptr<PrinterStream> printer = session()->printerStream();
+    std::shared_ptr<PrinterStream> printer = session_->printerStream();
     if (!printer) return localized(noPrinter);
     if (!printer->open(nullptr)) return localized(notOpened);
     std::optional<std::vector<std::string>> lines = reportGenerator_->reportCashDrawer(drawerId, kReportWidth, payments);
-    ReceiptHelper::printReport(title, session()->storeName(), session()->userName(), lines.value_or(ReportGenerator::Lines{}),
+    ReceiptHelper::printReport(title, session_->storeName(), session_->userName(), lines.value_or(ReportGenerator::Lines{}),
                                trailingBlankLines(), nullptr, *printer);
     printer->close();
     return std::nullopt;
@@ -78,7 +78,7 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
         dismiss(animated());
         return ActivityIndicator::hide();
     }
-    if (session()->isCashedIn(drawerId)) {
+    if (session_->isCashedIn(drawerId)) {
         dismiss(animated());
         alert("Alert!", localized("Cash drawer was already cashed in"), {"Ok"});
         return ActivityIndicator::hide();
@@ -91,16 +91,16 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     const int32_t cents = Utils::parseCurrency(text);
     Error error;
     bool done = false;
-    if (session()->isLite()) {
+    if (session_->isLite()) {
         CashInOut record = cashInObject(cents, drawerId);
-        done = OrderHandler::getInstance()->sendCashInOut(record, session()->userId(), context(), &error);
+        done = OrderHandler::getInstance()->sendCashInOut(record, session_->userId(), context(), &error);
         // The drawer opens for the float whether or not the record could be queued.
         kickDrawer(drawerId);
-    } else if (std::optional<std::string> printURL = session()->printerURL()) {
+    } else if (std::optional<std::string> printURL = session_->printerURL()) {
         std::string request =
-            XmlHelper::getXmlCashInCD(session()->userId().value_or(""), session()->terminalId().value_or(""),
+            XmlHelper::getXmlCashInCD(session_->userId().value_or(""), session_->terminalId().value_or(""),
                                       {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
-        done = CommHelper::send(gatewayAddress(), session()->userId(), request, context(), flag("HH_LOG_XML"), &error);
+        done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
         if (done) keepGatewayCashIn(cents, drawerId);
     } else {
         error = noPrinter();
@@ -112,7 +112,7 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     }
     tableView().reloadData();
     std::optional<std::string> message;
-    if (session()->isLite()) {
+    if (session_->isLite()) {
         message = printDrawerReport(drawerId, localized("Cash In"), true,
                                     "Cash drawer was cashed in but report did not print. Printer has not been configured.",
                                     "Cash drawer was cashed in but report did not print. You can print the report by "
@@ -139,16 +139,16 @@ void LiteAdminViewController::keepGatewayCashIn(int32_t cents, const std::string
 // ---- cash out
 
 void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
-    if (session()->isLite()) {
+    if (session_->isLite()) {
         kickDrawer(drawerId);
         return amountPrompt(localized("Cash Out"), &LiteAdminViewController::cashOut, drawerId);
     }
     Error error;
     bool started = false;
-    if (session()->printerURL()) {
-        std::string request = XmlHelper::getXmlPreCashOutCD(session()->userId().value_or(""),
-                                                            session()->terminalId().value_or(""), drawerId, std::nullopt);
-        started = CommHelper::send(gatewayAddress(), session()->userId(), request, flag("HH_LOG_XML"), &error);
+    if (session_->printerURL()) {
+        std::string request = XmlHelper::getXmlPreCashOutCD(session_->userId().value_or(""),
+                                                            session_->terminalId().value_or(""), drawerId, std::nullopt);
+        started = CommHelper::send(gatewayAddress(), session_->userId(), request, flag("HH_LOG_XML"), &error);
     } else {
         error = noPrinter();
     }
@@ -160,7 +160,7 @@ void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
 void LiteAdminViewController::cashOut(const std::optional<std::string>& text, const std::string& drawerId) {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Cashing out"));
-    if (!session()->isCashedIn(drawerId)) {
+    if (!session_->isCashedIn(drawerId)) {
         dismiss(animated());
         alert("Alert", localized("Cash drawer was already cashed out"), {"Ok"});
         return ActivityIndicator::hide();
@@ -179,18 +179,18 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     }
     Error error;
     bool done = false;
-    if (session()->isLite()) {
-        done = OrderHandler::getInstance()->sendCashInOut(record, session()->userId(), context(), &error);
+    if (session_->isLite()) {
+        done = OrderHandler::getInstance()->sendCashInOut(record, session_->userId(), context(), &error);
     } else {
         if (!text) {
             done = true;
-        } else if (std::optional<std::string> printURL = session()->printerURL()) {
+        } else if (std::optional<std::string> printURL = session_->printerURL()) {
             std::vector<std::pair<std::string, int64_t>> counted(record.outBreakDown().begin(),
                                                                  record.outBreakDown().end());
             std::string request = XmlHelper::getXmlCashOutCD(
-                session()->userId().value_or(""), session()->terminalId().value_or(""), counted,
+                session_->userId().value_or(""), session_->terminalId().value_or(""), counted,
                 std::max(record.outCount(), 1), drawerId, std::nullopt, std::nullopt, *printURL);
-            done = CommHelper::send(gatewayAddress(), session()->userId(), request, context(), flag("HH_LOG_XML"), &error);
+            done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
         } else {
             error = noPrinter();
         }
@@ -216,7 +216,7 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     if (!text) return ActivityIndicator::hide();
     tableView().reloadData();
     std::optional<std::string> message;
-    if (session()->isLite()) {
+    if (session_->isLite()) {
         message = printDrawerReport(drawerId, localized("Cash Out"), !flag("CASH_OUT_HIDE_PAYMENTS"),
                                     "Cash drawer was cashed out but report did not print. Printer has not been configured.",
                                     "Cash drawer was cashed out but report did not print. You can print the report by "

@@ -30,9 +30,9 @@ CashInOut LiteAdminViewController::cashInObject(int32_t cents, const std::string
     record.setBatchId(IDBroker::getInstance().currentBatchId());
     record.setDrawerId(drawerId);
     record.setPaymentsByOrderCreator(flag("PAYMENTS_BY_CREATOR"));
-    record.setInBy(session()->userId());
+    record.setInBy(session_->userId());
     record.setInDate(now);
-    record.setInTerminalId(session()->terminalId());
+    record.setInTerminalId(session_->terminalId());
     record.setInAmount(cents);
     record.inBreakDown() = breakDown(cents);
     for (const std::string& label : PaymentTypeSummary::xmlTypes()) record.summaries()[label].type = label;
@@ -48,9 +48,9 @@ CashInOut LiteAdminViewController::cashOutObject(int32_t cents, const std::strin
         record.read(*stored);
         paid = stored->toMany("payments");
     }
-    record.setOutBy(session()->userId());
+    record.setOutBy(session_->userId());
     record.setOutDate(Date::now());
-    record.setOutTerminalId(session()->terminalId());
+    record.setOutTerminalId(session_->terminalId());
     record.setOutForcedBy(std::nullopt);
     record.setOutAmount(cents);
     record.setOutCount(record.outCount() + 1);

@@ -32,11 +32,11 @@ std::shared_ptr<ReportViewController> reportView(const std::shared_ptr<Session>&
 } // namespace
 
 void LiteAdminViewController::reportSalesStatus() {
-    if (!session()->isGranted("PRINT_SALES_STATUS_REPORT"))
+    if (!session_->isGranted("PRINT_SALES_STATUS_REPORT"))
         return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
-    if (auto viewer = reportView(session(), "Sales Status", true, reportGenerator_->reportSalesStatus(kReportWidth)))
+    if (auto viewer = reportView(session_, "Sales Status", true, reportGenerator_->reportSalesStatus(kReportWidth)))
         presentModal(viewer);
     ActivityIndicator::hide();
 }
@@ -45,14 +45,14 @@ void LiteAdminViewController::reportTotalSales() {
     if (!session()->isGranted("PRINT_DAILY_REPORT")) return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
-    bool preview = session()->isStoreOpen();
-    if (auto viewer = reportView(session(), "Total Sales", true, reportGenerator_->reportTotalSales(preview, kReportWidth)))
+    bool preview = session_->isStoreOpen();
+    if (auto viewer = reportView(session_, "Total Sales", true, reportGenerator_->reportTotalSales(preview, kReportWidth)))
         presentModal(viewer);
     ActivityIndicator::hide();
 }
 
 void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
-    if (!session()->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
+    if (!session_->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
         return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
@@ -61,7 +61,7 @@ void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
     ActivityIndicator::hide();
     if (!lines)
         return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"), {"Ok"});
-    if (auto viewer = reportView(session(), "Cash Drawer", true, std::move(*lines))) presentModal(viewer);
+    if (auto viewer = reportView(session_, "Cash Drawer", true, std::move(*lines))) presentModal(viewer);
 }
 
 } // namespace tavlo::screens

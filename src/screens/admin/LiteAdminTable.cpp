@@ -86,31 +86,31 @@ void setLines(TableViewCell& cell, const std::string& title, const std::string& 
 } // namespace
 
 std::optional<std::string> LiteAdminViewController::drawerAt(size_t index) {
-    std::vector<std::string> drawers = session()->cashDrawerIds();
+    std::vector<std::string> drawers = session_->cashDrawerIds();
     if (index >= drawers.size()) return std::nullopt;
     return drawers[index];
 }
 
 // ---- where the rows sit
 
-int LiteAdminViewController::numberOfSections(TableView&) { return session() && session()->isLite() ? 4 : 3; }
+int LiteAdminViewController::numberOfSections(TableView&) { return session_ && session_->isLite() ? 4 : 3; }
 
 std::optional<std::string> LiteAdminViewController::titleForHeader(TableView&, int section) {
     switch (section) {
     case 0: return localized("Store");
     case 1: return localized("Cash Management");
-    case 2: return localized(session()->isLite() ? "Value Added Services" : "Reports");
+    case 2: return localized(session_->isLite() ? "Value Added Services" : "Reports");
     case 3: return localized("Reports");
     default: return std::nullopt;
     }
 }
 
 int LiteAdminViewController::numberOfRows(TableView&, int section) {
-    bool lite = session()->isLite();
+    bool lite = session_->isLite();
     switch (section) {
     case 0: return 2;
     case 1: {
-        size_t rows = drawerRows(session()->cashDrawerIds().size());
+        size_t rows = drawerRows(session_->cashDrawerIds().size());
         if (lite) rows += 2;  // Payments, Petty Cash
         else if (!flag("NO_USER_CASH_OUTS")) rows += 1;  // Users
         return static_cast<int>(rows);
@@ -122,7 +122,7 @@ int LiteAdminViewController::numberOfRows(TableView&, int section) {
 }
 
 LiteAdminViewController::Row LiteAdminViewController::rowAt(IndexPath path) {
-    bool lite = session()->isLite();
+    bool lite = session_->isLite();
     static constexpr Row reports[] = {Row::SalesStatus, Row::TotalSales, Row::CashDrawerReport};
     static constexpr Row services[] = {Row::Customers, Row::ClockInOut};
     if (path.row < 0) return Row::None;
@@ -130,7 +130,7 @@ LiteAdminViewController::Row LiteAdminViewController::rowAt(IndexPath path) {
     switch (path.section) {
     case 0: return row == 0 ? Row::OpenStore : row == 1 ? Row::CloseStore : Row::None;
     case 1: {
-        size_t drawers = session()->cashDrawerIds().size();
+        size_t drawers = session_->cashDrawerIds().size();
         size_t shown = drawerRows(drawers);
         if (row < shown) return drawers == 0 ? Row::NoDrawer : row == 0 ? Row::Drawer0 : Row::Drawer1;
         size_t extra = row - shown;
@@ -171,7 +171,7 @@ std::shared_ptr<TableViewCell> LiteAdminViewController::cellForRow(TableView& ta
     switch (row) {
     case Row::Payments:
         text = localized("Payments");
-        if (!session()->isStoreOpen()) colour = Color::lightGray();
+        if (!session_->isStoreOpen()) colour = Color::lightGray();
         break;
     case Row::PettyCash: text = localized("Petty Cash"); break;
     case Row::Users: text = localized("Users"); break;
@@ -188,7 +188,7 @@ std::shared_ptr<TableViewCell> LiteAdminViewController::cellForRow(TableView& ta
 }
 
 void LiteAdminViewController::showStoreRow(TableViewCell& cell, bool openRow) {
-    bool open = session()->isStoreOpen();
+    bool open = session_->isStoreOpen();
     if (openRow) {
         ManagedObjectPtr day = open ? context()->fetchFirst("StoreBatch", "closedOn == nil") : nullptr;
         setLines(cell, localized("Open Store"),
@@ -208,7 +208,7 @@ void LiteAdminViewController::showDrawerRow(TableViewCell& cell, const std::opti
         return;
     }
     std::string name = Session::cashDrawerName(drawerId, context()).value_or("");
-    if (!session()->isCashedIn(drawerId)) {
+    if (!session_->isCashedIn(drawerId)) {
         setLines(cell, format("%@ %@", localized("Cash In"), name), localized("Cash drawer has not been cashed in"),
                  true);
         return;
@@ -230,7 +230,7 @@ void LiteAdminViewController::didSelectRow(TableView& table, IndexPath path) {
 }
 
 void LiteAdminViewController::processSelect(IndexPath path) {
-    std::vector<std::string> drawers = session()->cashDrawerIds();
+    std::vector<std::string> drawers = session_->cashDrawerIds();
     switch (rowAt(path)) {
     case Row::OpenStore:
         confirm(localized("Are you sure you want to open the store?"), [this]() {
@@ -267,7 +267,7 @@ void LiteAdminViewController::processSelect(IndexPath path) {
 void LiteAdminViewController::drawerAction(size_t index) {
     std::optional<std::string> drawer = drawerAt(index);
     if (!drawer) return;
-    if (!session()->isStoreOpen())
+    if (!session_->isStoreOpen())
         return alert("Alert", localized("Store is currently closed. A manager must open the store in order to work on the drawer"), {"Ok"});
     Error error;
     // The drawer is read again when the answer comes.
@@ -288,22 +288,22 @@ void LiteAdminViewController::drawerAction(size_t index) {
 }
 
 bool LiteAdminViewController::canCashIn(const std::string& drawerId, Error* error) {
-    if (session()->isCashedIn(drawerId)) {
+    if (session_->isCashedIn(drawerId)) {
         Error::set(error, refusal("Cash drawer is already cashed in"));
         return false;
     }
-    if (session()->isGranted("CASH_IN_CASH_DRAWER")) return true;
+    if (session_->isGranted("CASH_IN_CASH_DRAWER")) return true;
     Error::set(error, refusal("You do not have access to cash in the drawer, please have the manager do it"));
     return false;
 }
 
 bool LiteAdminViewController::canCashOut(const std::string& drawerId, Error* error) {
-    if (!session()->isCashedIn(drawerId)) return false;
-    if (!session()->isGranted("CASH_OUT_CASH_DRAWER")) {
+    if (!session_->isCashedIn(drawerId)) return false;
+    if (!session_->isGranted("CASH_OUT_CASH_DRAWER")) {
         Error::set(error, refusal("You do not have access to cash out the drawer, please have the manager do it"));
         return false;
     }
-    if (session()->isLite() && ordersOpen()) {
+    if (session_->isLite() && ordersOpen()) {
         Error::set(error, refusal("Please close all orders before cashing out drawer"));
         return false;
     }

@@ -19,14 +19,14 @@ namespace tavlo::screens {
 using namespace ui;
 
 void LiteAdminViewController::cashOutUsers() {
-    const bool others = session()->isGranted("CASH_OUT_OTHERS");
-    const bool self = session()->isGranted("CASH_OUT_USER");
+    const bool others = session_->isGranted("CASH_OUT_OTHERS");
+    const bool self = session_->isGranted("CASH_OUT_USER");
     if (!others && !self) return alert("Error", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Getting users"));
     Error error;
     std::optional<std::vector<std::string>> users =
-        CommHelper::getUsersNotCashedOut(session()->storeId(), session()->password(), session()->userId(),
+        CommHelper::getUsersNotCashedOut(session_->storeId(), session_->password(), session_->userId(),
                                          CommHelper::gateway().value_or(""), context(), &error);
     ActivityIndicator::hide();
     if (!users)
@@ -36,7 +36,7 @@ void LiteAdminViewController::cashOutUsers() {
     for (const std::string& userId : *users) {
         ManagedObjectPtr user = context()->fetchFirst("User", "userId == %@", userId);
         if (!user) continue;
-        bool signedIn = userId == session()->userId();
+        bool signedIn = userId == session_->userId();
         if (signedIn ? !self : !others) continue;
         kept.push_back(userId);
         names.push_back(user->text("name").value_or(""));
@@ -54,7 +54,7 @@ void LiteAdminViewController::answerUser(int button) {
     }
     std::string chosen = cashOutUsers_[button - 1];
     // The drawers the manager has cashed in, by name.
-    std::map<std::string, std::string> drawers = session()->cashedInDrawers(session()->userId());
+    std::map<std::string, std::string> drawers = session_->cashedInDrawers(session_->userId());
     if (drawers.size() < 2) {
         cashOutUsers_.clear();
         return cashOutUser(chosen, drawers.empty() ? std::nullopt : std::optional(drawers.begin()->first));
@@ -84,12 +84,12 @@ void LiteAdminViewController::answerUserDrawer(int button) {
 }
 
 void LiteAdminViewController::cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId) {
-    std::optional<std::string> printURL = session()->printerURL();
+    std::optional<std::string> printURL = session_->printerURL();
     if (!printURL) return alert("Error", localized("No printer configured"), {"Ok"});
     std::string request =
-        XmlHelper::getXmlCashOutUser(userId, session()->terminalId().value_or(""), drawerId, std::nullopt, *printURL);
+        XmlHelper::getXmlCashOutUser(userId, session_->terminalId().value_or(""), drawerId, std::nullopt, *printURL);
     Error error;
-    if (!CommHelper::send(CommHelper::gateway().value_or(""), session()->userId(), request,
+    if (!CommHelper::send(CommHelper::gateway().value_or(""), session_->userId(), request,
                           flag("HH_LOG_XML"), &error))
         alert("Error", format("%@ (%@)", localized("Unable to cash out user"), error.localizedDescription()), {"Ok"});
 }

@@ -67,7 +67,7 @@ void LiteAdminViewController::viewDidLoad() {
     TableViewController::viewDidLoad();
     setTitle(localized("Admin"));
     view()->setBackgroundColor(Color::white());
-    reportGenerator_ = std::make_unique<ReportGenerator>(session());
+    reportGenerator_ = std::make_unique<ReportGenerator>(session_);
     buildBars();
     OrdersMainController::warnOfPortraitPad();
 }
@@ -78,7 +78,7 @@ void LiteAdminViewController::buildBars() {
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
     navigationItem().setRightBarButtonItem(
         BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
-    auto user = shell::barLabel(140, session() ? session()->userName() : std::nullopt);
+    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
     setToolbarItems({BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
                      BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user),
                      BarButtonItem::flexibleSpace(),
@@ -88,7 +88,7 @@ void LiteAdminViewController::buildBars() {
 
 void LiteAdminViewController::viewWillAppear(bool appearing) {
     TableViewController::viewWillAppear(appearing);
-    bool drawers = session() && session()->hasCashDrawer();
+    bool drawers = session_ && session_->hasCashDrawer();
     for (const auto& item : toolbarItems())
         if (item->title() == localized("No Sale")) item->setEnabled(drawers);
     if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(false);
@@ -99,7 +99,7 @@ uint32_t LiteAdminViewController::supportedInterfaceOrientations() const { retur
 // ---- the bars
 
 void LiteAdminViewController::logout() {
-    if (session()) session()->invalidate();
+    if (session_) session_->invalidate();
     if (isPad()) {
         TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
         if (delegate && delegate->rootViewController()) delegate->rootViewController()->logout();
@@ -112,12 +112,12 @@ void LiteAdminViewController::logout() {
 void LiteAdminViewController::systemStatus() {
     std::shared_ptr<ViewController> screen = instantiate(kSystemStatusInterface);
     if (!screen) return;
-    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session());
+    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session_);
     presentModal(screen);
 }
 
 void LiteAdminViewController::orders() {
-    if (!session() || !session()->isStoreOpen())
+    if (!session_ || !session_->isStoreOpen())
         return alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."), {"Ok"});
     loadView(nullptr);
     NavigationController* navigation = navigationController();
@@ -128,7 +128,7 @@ void LiteAdminViewController::orders() {
     std::shared_ptr<ViewController> main = instantiate(kOrdersInterface);
     if (!main) return;
     if (auto* screen = dynamic_cast<OrdersMainScreen*>(main.get())) {
-        screen->setSession(session());
+        screen->setSession(session_);
         screen->setRoot(false);
         screen->setUpdateOnAppear(false);
         std::optional<std::string> onExit = DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", context());
@@ -141,18 +141,18 @@ void LiteAdminViewController::orders() {
     if (navigation) navigation->push(main, animated());
 }
 
-void LiteAdminViewController::noSale() { NoSale::start(*this, session(), kNoSaleRules); }
+void LiteAdminViewController::noSale() { NoSale::start(*this, session_, kNoSaleRules); }
 
 // ---- rows that open other screens
 
 void LiteAdminViewController::payments() {
-    if (!session()->isStoreOpen())
+    if (!session_->isStoreOpen())
         return alert("Alert", localized("Store is currently closed. Settled payments from a previous batch cannot be modified."), {"Ok"});
     std::shared_ptr<ViewController> screen = instantiate(AdminPaymentsScreen::kInterfaceName);
     if (!screen) return;
     if (auto* list = dynamic_cast<AdminPaymentsScreen*>(screen.get())) {
-        list->setShowGratuity(session()->isUsingGratuity());
-        list->setSession(session());
+        list->setShowGratuity(session_->isUsingGratuity());
+        list->setSession(session_);
     }
     presentModal(screen);
 }
@@ -160,14 +160,14 @@ void LiteAdminViewController::payments() {
 void LiteAdminViewController::customers() {
     std::shared_ptr<ViewController> screen = instantiate(CustomerPicker::kInterfaceName);
     if (!screen) return;
-    if (auto* list = dynamic_cast<CustomerPicker*>(screen.get())) list->setSession(session().get());
+    if (auto* list = dynamic_cast<CustomerPicker*>(screen.get())) list->setSession(session_.get());
     presentModal(screen);
 }
 
 void LiteAdminViewController::attendance() {
     std::shared_ptr<ViewController> screen = instantiate(kAttendanceInterface);
     if (!screen) return;
-    if (auto* clock = dynamic_cast<SessionScreen*>(screen.get())) clock->setSession(session());
+    if (auto* clock = dynamic_cast<SessionScreen*>(screen.get())) clock->setSession(session_);
     presentModal(screen);
 }
 
@@ -175,7 +175,7 @@ void LiteAdminViewController::attendance() {
 
 void LiteAdminViewController::openStore() {
     Error error;
-    if (session()->openStore(&error)) {
+    if (session_->openStore(&error)) {
         if (error.isSet()) alert("Error", error.localizedDescription(), {"Ok"});
         else alert("Confirmation", localized("Store was opened"), {"Ok"});
         tableView().reloadData();
@@ -189,21 +189,21 @@ void LiteAdminViewController::closeStore() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Closing store"));
     Error error;
-    if (!session()->closeStore(&error)) {
+    if (!session_->closeStore(&error)) {
         alert("Error", error.localizedDescription(), {"Ok"});
         ActivityIndicator::hide();
         return;
     }
     std::optional<std::string> message;
-    if (session()->isLite()) {
+    if (session_->isLite()) {
         ReportGenerator::Lines lines = reportGenerator_->reportTotalSales(false, kReportWidth);
-        std::shared_ptr<PrinterStream> printer = session()->printerStream();
+        std::shared_ptr<PrinterStream> printer = session_->printerStream();
         if (!printer) {
             message = localized("Store was closed but no printer configured");
         } else if (!printer->open(nullptr)) {
             message = localized("Store was closed but unable to connect to printer");
         } else {
-            ReceiptHelper::printReport(localized("Close Store"), session()->storeName(), session()->userName(), lines,
+            ReceiptHelper::printReport(localized("Close Store"), session_->storeName(), session_->userName(), lines,
                                        trailingBlankLines(), nullptr, *printer);
             printer->close();
         }

@@ -42,7 +42,6 @@ protected:
     std::optional<std::string> parameter(std::string_view name) const;
     bool flag(std::string_view name) const;
 
-private:
     std::shared_ptr<Session> session_;
 };
 

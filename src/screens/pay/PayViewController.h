@@ -14,6 +14,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/entry/order/OrderScreens.h"
 #include "screens/shell/ReceiptJob.h"
 
@@ -43,23 +44,21 @@ namespace tavlo::screens {
 //
 // Files: PayViewController.cpp (set-up, tenders, amounts), PayViewStart.cpp (swipes, starting a
 // payment), PayViewProcess.cpp (the two roads), PayViewFinish.cpp (change, drawer, receipts,
-// leaving, the alert answers), PayViewDoneBar.cpp (the bar over a field being edited),
+// leaving), PayViewDoneBar.cpp (the bar over a field being edited),
 // PayViewLayout.cpp (the layout).
-class PayViewController : public ui::ViewController, public ui::TextFieldDelegate, public OrderTaskScreen {
+class PayViewController : public SignedInController<ui::ViewController, OrderTaskScreen>, public ui::TextFieldDelegate {
 public:
     // Other screens open the pay screen by this name.
     static constexpr const char* kInterfaceName = OrderTaskScreen::kPayInterface;
 
-    // Alert tags: what an alert's answer leads to.
-    static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kTipConfirmTag = 95,
-                         kRefundConfirmTag = 96, kEmailFailedTag = 97, kDrawerTag = 98, kTerminalTag = 99;
+    // Name alerts for those who look for them (their answers are closures): the original
+    // reference of a refund and the terminals offered to pay at.
+    static constexpr int kRefundReferenceTag = 93, kTerminalTag = 99;
     static constexpr int32_t kRefundOrderType = -9;
 
     PayViewController();
     ~PayViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) override { session_ = session; }
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     // Told when the screen is finished (the target's action).
@@ -132,6 +131,8 @@ public:
     void captureSignature(std::function<void()> completion);
     void gatewaySelect();
     void gatewayPayVia(const std::string& address);
+    // "Cancel" and the terminals by name: the one chosen takes the payment.
+    void offerTerminals(const std::string& title, const std::string& message, std::vector<ManagedObjectPtr> terminals);
 
     // ---- after a payment (PayViewFinish.cpp)
     void showChangeDue();
@@ -144,7 +145,6 @@ public:
     void emailCustomerReceipt(const std::optional<std::string>& address);
     void paid();
     void cancel();
-    void alertClicked(ui::AlertView& alert, int buttonIndex);
 
     // ---- the Done bar over a field being edited (PayViewDoneBar.cpp)
     void addDone(ui::TextField& field);
@@ -171,14 +171,8 @@ public:
     void textFieldDidEndEditing(ui::TextField& field) override;
 
 private:
-    // An alert whose answer goes to alertClicked (by its tag).
-    std::shared_ptr<ui::AlertView> alert(const std::string& title, const std::optional<std::string>& message,
-                                         const std::string& cancel, const std::vector<std::string>& others = {},
-                                         int tag = 0);
     // What prints a payment slip (the merchant's or the customer's copy).
     ReceiptJob::Write slip(bool merchant) const;
-    std::optional<std::string> value(const char* name) const;
-    bool isTrue(const char* name) const;
     std::optional<std::string> creditHost() const;
     int32_t parsed(ui::TextField* field) const;
     void write(ui::TextField* field, int32_t cents);
@@ -206,16 +200,11 @@ private:
     // The accepted payment joins the order, then the signature or the order's send.
     void accept();
 
-    Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
     std::function<void()> action_;
     std::shared_ptr<Payment> payment_;
     std::vector<int32_t> payTypeIds_;
     std::vector<ManagedObjectPtr> payTerminals_;
-    // Terminals offered by the last "pay elsewhere" prompt, in button order.
-    std::vector<ManagedObjectPtr> offeredTerminals_;
-    // Drawer ids of the last drawer prompt, in button order.
-    std::vector<std::string> offeredDrawers_;
     std::shared_ptr<CreditCardSwipe> swipe_;
     // The field being edited (not owned) and the bar over it.
     ui::TextField* currentField_ = nullptr;

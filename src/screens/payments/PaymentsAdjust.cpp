@@ -91,7 +91,7 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
 }
 
 void PaymentsViewController::adjustEdited(PaymentCellView& cell) {
-    if (session()->isGranted("TIP_ADJUST")) return saveAdjustment(cell);
+    if (session_->isGranted("TIP_ADJUST")) return saveAdjustment(cell);
     std::weak_ptr<View> weakCell = cell.shared_from_this();
     std::weak_ptr<ViewController> weak = weak_from_this();
     authorize("Adjust Payment", "TIP_ADJUST", [weak, weakCell](const std::string&) {
@@ -151,7 +151,7 @@ std::string PaymentsViewController::adjustPayment(Payment& payment) {
         onOrder.setGratuity(payment.gratuity());
     };
     Error error;
-    if (!session()->isLite()) {
+    if (!session_->isLite()) {
         if (!changeOnOrder(*stored, adjustOnOrder, false, &error)) return failure("Unable to adjust payment", error);
         return localized("Payment was adjusted");
     }

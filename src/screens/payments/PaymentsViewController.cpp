@@ -244,7 +244,7 @@ void PaymentsViewController::didSelectRow(TableView& table, IndexPath path) {
         return showChosen();
     }
     ManagedObjectPtr payment = paymentAt(path);
-    if (!payment || !session() || !session()->isLite()) return table.deselectRow(path, animated());
+    if (!payment || !session_ || !session_->isLite()) return table.deselectRow(path, animated());
     const int32_t type = payment->int32("type");
     auto answer = [this, payment, type, path](int index) {
         if (index == 0) return tableView().deselectRow(path, animated());
@@ -260,7 +260,7 @@ void PaymentsViewController::didSelectRow(TableView& table, IndexPath path) {
 }
 
 void PaymentsViewController::reprint(const ManagedObjectPtr& row, int buttonIndex, int32_t type) {
-    const std::shared_ptr<PrinterStream>& stream = session()->printerStream();
+    const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     if (!stream) {
         alert("Alert", localized("No printer configured"), {"Cancel"});
         return;
@@ -284,9 +284,9 @@ void PaymentsViewController::reprint(const ManagedObjectPtr& row, int buttonInde
     // Credit: 1 the customer's copy, 2 the merchant's, 3 both; any other tender: 1 the customer's.
     const bool credit = type == Payment::kCredit;
     if (!credit || buttonIndex == 1 || buttonIndex == 3)
-        ReceiptHelper::printPayment(payment, order, false, true, *session(), &error, *stream);
+        ReceiptHelper::printPayment(payment, order, false, true, *session_, &error, *stream);
     if (credit && (buttonIndex == 2 || buttonIndex == 3))
-        ReceiptHelper::printPayment(payment, order, true, true, *session(), &error, *stream);
+        ReceiptHelper::printPayment(payment, order, true, true, *session_, &error, *stream);
     stream->close();
     ActivityIndicator::hide();
     if (error.isSet()) alert("Error", error.localizedDescription(), {"Ok"});

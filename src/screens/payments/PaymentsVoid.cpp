@@ -57,8 +57,8 @@ void PaymentsViewController::confirmVoid(const ManagedObjectPtr& payment) {
 
 void PaymentsViewController::requestVoid(const ManagedObjectPtr& payment) {
     const std::string permission = Payment::voidPermission(payment->int32("type"));
-    if (session()->isGranted("VOID") || (!permission.empty() && session()->isGranted(permission)))
-        return voidPayment(payment, session()->userId());
+    if (session_->isGranted("VOID") || (!permission.empty() && session_->isGranted(permission)))
+        return voidPayment(payment, session_->userId());
     std::weak_ptr<ViewController> weak = weak_from_this();
     authorize("Void Payment", permission, [weak, payment](const std::string& userId) {
         if (auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock()))
@@ -90,7 +90,7 @@ bool PaymentsViewController::changeOnOrder(const ManagedObject& payment,
         order.write(*store);
         if (!store->save(error)) return false;
     }
-    if (!OrderSender::required()->sendOrder(order, session()->userId(), store, error)) {
+    if (!OrderSender::required()->sendOrder(order, session_->userId(), store, error)) {
         // A refused change leaves nothing behind in the store, not even unsaved in the context.
         if (!storeFirst) store->rollback();
         return false;
@@ -115,10 +115,10 @@ void PaymentsViewController::voidSelected() {
     // The right to void each tender chosen; what is missing a manager authorises: the tender's own
     // right when one tender lacks it, else the right to void anything.
     std::set<std::string> missing;
-    if (!session()->isGranted("VOID"))
+    if (!session_->isGranted("VOID"))
         for (const ManagedObjectPtr& payment : chosen) {
             const std::string permission = Payment::voidPermission(payment->int32("type"));
-            if (permission.empty() || !session()->isGranted(permission)) missing.insert(permission);
+            if (permission.empty() || !session_->isGranted(permission)) missing.insert(permission);
         }
     if (missing.empty()) return voidPayments(chosen, std::nullopt);
     const std::string needed = missing.size() == 1 && !missing.begin()->empty() ? *missing.begin() : "VOID";
@@ -145,13 +145,13 @@ std::string PaymentsViewController::voidOne(const ManagedObjectPtr& payment,
                                             const std::optional<std::string>& authorizedBy) {
     const int32_t type = payment->int32("type");
     // Who voided it is who authorised it, else the signed-in user.
-    const std::optional<std::string> voidBy = authorizedBy ? authorizedBy : session()->userId();
+    const std::optional<std::string> voidBy = authorizedBy ? authorizedBy : session_->userId();
     auto voidOnOrder = [&voidBy](Order& order, Payment& onOrder) {
         onOrder.voidPayment(voidBy);
         order.setClosed(std::nullopt);
     };
     Error error;
-    if (session()->isLite() && goesToCardHost(type)) {
+    if (session_->isLite() && goesToCardHost(type)) {
         HostConfig config;
         std::string message;
         std::shared_ptr<PaymentHandlerAdapter> handler = creditHandler(config, message);

@@ -38,14 +38,14 @@ void DetailViewController::viewDidLoad() {
 }
 
 void DetailViewController::viewWillAppear(bool animated) {
-    ObjectContext* moc = session() ? session()->managedObjectContext() : DBHelper::mainContext().get();
+    ObjectContext* moc = session_ ? session_->managedObjectContext() : DBHelper::mainContext().get();
     layout_->setEnabled(boolValue(DBHelper::getValue("MODULE_TABLE_LAYOUT", moc)));
     if (NavigationController* navigation = navigationController()) {
         // The screens pushed on this pane (the order's menu) may leave the bar black.
         navigation->toolbar().setBarStyle(BarStyle::Default);
         navigation->setToolbarHidden(false, animated);
     }
-    setStatus(session() ? session()->terminalName().value_or("") : "");
+    setStatus(session_ ? session_->terminalName().value_or("") : "");
 }
 
 void DetailViewController::viewDidAppear(bool) { lockRotation_ = true; }
@@ -62,7 +62,7 @@ void DetailViewController::setStatus(const std::string& text) {
 
 void DetailViewController::logout() {
     if (auto* main = dynamic_cast<OrdersMainScreen*>(mainController_.get())) main->setShowLayout(false);
-    if (session() && session()->isValid()) session()->invalidate();
+    if (session_ && session_->isValid()) session_->invalidate();
     if (auto pane = root_.lock()) pane->dismissAndLogout();
 }
 

@@ -104,7 +104,7 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
     auto self = this;
     auto make = [self](std::shared_ptr<OrdersOpenViewController> list, const std::string& title, bool root) {
         list->setTitle(title);
-        list->setSession(self->session());
+        list->setSession(self->session_);
         list->setMainViewController(self);
         list->setUpdateOnAppear(false);
         list->setRoot(root);
@@ -114,7 +114,7 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
     lists.push_back(make(std::make_shared<OrdersOpenViewController>(), localized("Open"), false));
     lists.back()->setUpdateOnExit(updateOnExit_);
     if (flag("MODULE_TABLE_LAYOUT")) {
-        bool lite = session() && session()->isLite();
+        bool lite = session_ && session_->isLite();
         lists.push_back(make(std::make_shared<AreaListViewController>(), localized(lite ? "Tables" : "Areas"), true));
         lists.back()->setUpdateOnExit(updateOnExit_);
     }
@@ -139,17 +139,17 @@ void OrdersMainController::viewDidLoad() {
 }
 
 void OrdersMainController::buildToolbar() {
-    auto user = shell::barLabel(140, session() ? session()->userName() : std::nullopt);
+    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
     auto userItem = BarButtonItem::withCustomView(user);
     auto space = [] { return BarButtonItem::flexibleSpace(); };
     auto noSaleItem = [this](BarButtonStyle style) {
         return BarButtonItem::titled(localized("No Sale"), style, [this](BarButtonItem&) { noSale(); });
     };
     auto status = BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); });
-    if ((session() && session()->isLite()) || flag("HH_ALLOW_ADMIN")) {
+    if ((session_ && session_->isLite()) || flag("HH_ALLOW_ADMIN")) {
         auto adminItem = BarButtonItem::titled(localized("Admin"), BarButtonStyle::Done, [this](BarButtonItem&) { admin(); });
         setToolbarItems({adminItem, space(), userItem, space(), noSaleItem(BarButtonStyle::Done)});
-    } else if (session() && session()->hasCashDrawer()) {
+    } else if (session_ && session_->hasCashDrawer()) {
         setToolbarItems({status, space(), userItem, space(), space(), noSaleItem(BarButtonStyle::Plain)});
     } else {
         setToolbarItems({status, space(), userItem, space(),
@@ -169,7 +169,7 @@ void OrdersMainController::viewWillAppear(bool) {
 
 void OrdersMainController::viewDidAppear(bool) {
     inOrder_ = false;
-    if (session() && session()->isValid()) {
+    if (session_ && session_->isValid()) {
         if (updateOnAppear_) {
             refresh();
             for (const auto& list : lists_) list->setUpdateOnAppear(true);
@@ -219,7 +219,7 @@ void OrdersMainController::refresh() {
 
 void OrdersMainController::logout() {
     showLayout_ = false;
-    if (session()) session()->invalidate();
+    if (session_) session_->invalidate();
     if (isPad()) {
         // The root pane brings the sign-in back, once the layout (if shown) is gone.
         if (std::shared_ptr<RootViewController> pane = padRootPane()) pane->dismissAndLogout();
@@ -239,7 +239,7 @@ void OrdersMainController::admin() {
     }
     std::shared_ptr<ViewController> screen = instantiate(kAdminInterface);
     if (!screen) return;
-    if (auto* admin = dynamic_cast<SessionScreen*>(screen.get())) admin->setSession(session());
+    if (auto* admin = dynamic_cast<SessionScreen*>(screen.get())) admin->setSession(session_);
     navigation->push(screen, animated());
 }
 
@@ -251,7 +251,7 @@ void OrdersMainController::systemStatus() {
     }
     std::shared_ptr<ViewController> screen = instantiate(kSystemStatusInterface);
     if (!screen) return;
-    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session());
+    if (auto* status = dynamic_cast<SessionScreen*>(screen.get())) status->setSession(session_);
     auto navigation = std::make_shared<NavigationController>(screen);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     present(navigation, true);
@@ -277,7 +277,7 @@ void OrdersMainController::loadOrderView(const std::optional<std::string>& remot
         screen->setRemoteId(remoteId);
         screen->setAreaLocationId(areaLocationId);
         screen->setQuickSale(quickSale);
-        screen->setSession(session());
+        screen->setSession(session_);
     }
     if (NavigationController* navigation = navigationController()) navigation->push(order, animated());
     if (rootAncestor().presentedViewController()) dismiss(false);
@@ -288,7 +288,7 @@ void OrdersMainController::loadOrder(const std::optional<std::string>& remoteId)
         loadOrderView(std::nullopt, std::nullopt, false, updateOnExit_);
         return;
     }
-    if (!session() || !session()->canAccessOrder(remoteId)) {
+    if (!session_ || !session_->canAccessOrder(remoteId)) {
         alert("Alert",
               localized("Unable to work on an order opened by somebody else. If you need to work on it, "
                         "have the manager transfer it to you"),
@@ -315,11 +315,11 @@ std::vector<OrdersMainController::OpenOrder> OrdersMainController::localOpenOrde
 std::vector<OrdersMainController::OpenOrder> OrdersMainController::serverOpenOrders(
     const std::string& areaLocationId) const {
     std::vector<OpenOrder> orders;
-    if (!session() || session()->isLite()) return orders;
+    if (!session_ || session_->isLite()) return orders;
     std::vector<std::shared_ptr<Order>> summaries;
     summaries.reserve(10);
     // A failed request leaves the table without orders on the server: a new order, with the right.
-    CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, context()), *session(),
+    CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, context()), *session_,
                                   nullptr);
     for (const std::shared_ptr<Order>& summary : summaries) orders.push_back({summary->remoteId(), summary->name()});
     return orders;
@@ -341,12 +341,12 @@ void OrdersMainController::tableSelected(const ManagedObjectPtr& table) {
         logout();
         return;
     }
-    if (session() && !session()->isLite() && !CommHelper::isWiFiConnected()) return alertWiFiDisconnected();
+    if (session_ && !session_->isLite() && !CommHelper::isWiFiConnected()) return alertWiFiDisconnected();
     std::string locationId = table->text("areaLocationId").value_or("");
     std::vector<OpenOrder> orders = localOpenOrders(locationId);
     if (orders.size() == 1) return withoutLayout([&] { loadOrder(orders.front().remoteId); });
     if (orders.size() > 1) return pickOrder(std::move(orders));
-    if (session() && !session()->isLite()) {
+    if (session_ && !session_->isLite()) {
         getOrderSummaries(locationId);
     } else {
         completeTableSelected({}, locationId);
@@ -364,7 +364,7 @@ void OrdersMainController::completeTableSelected(const std::vector<OpenOrder>& o
     if (orders.size() > 1) return pickOrder(orders);
     if (orders.size() == 1)
         return withoutLayout([&] { loadOrderView(orders.front().remoteId, locationId, false, true); });
-    if (!session() || !session()->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
     withoutLayout([&] { loadOrderView(std::nullopt, locationId, false, true); });
 }
 
@@ -374,13 +374,13 @@ void OrdersMainController::loadOrderAt(const std::string& areaLocationId) {
     if (orders.empty()) orders = serverOpenOrders(areaLocationId);
     if (orders.size() > 1) return pickOrder(std::move(orders));
     if (orders.size() == 1) return loadOrderView(orders.front().remoteId, areaLocationId, false, true);
-    if (!session() || !session()->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
     loadOrderView(std::nullopt, areaLocationId, false, true);
 }
 
 void OrdersMainController::quickSale() {
-    if (!session() || !session()->isStoreOpen()) return alertStoreClosed("OK");
-    if (!session()->isGranted("QUICK_SALE") || !session()->isGranted("NEW_ORDER")) return alertNoAccess("OK");
+    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("OK");
+    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("OK");
     loadOrderView(std::nullopt, std::nullopt, true, updateOnExit_);
 }
 
@@ -388,7 +388,7 @@ void OrdersMainController::quickSale() {
 
 void OrdersMainController::showTableLayout(bool updateOnAppear) {
     if (inOrder_) return;
-    if (!session() || !session()->isStoreOpen()) return alertStoreClosed("Ok");
+    if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("Ok");
     std::shared_ptr<ViewController> layout = instantiate(kTableLayoutInterface);
     if (!layout) return;
     ActivityIndicator::show(view());
@@ -396,7 +396,7 @@ void OrdersMainController::showTableLayout(bool updateOnAppear) {
     if (auto* screen = dynamic_cast<TableLayoutScreen*>(layout.get())) {
         std::weak_ptr<ViewController> weak = shared_from_this();
         auto self = [weak] { return std::static_pointer_cast<OrdersMainController>(weak.lock()); };
-        screen->setSession(session());
+        screen->setSession(session_);
         screen->setUpdateOnAppear(updateOnAppear);
         screen->setObserver(
             [self](const ManagedObjectPtr& table) {
@@ -431,10 +431,10 @@ const NoSale::Rules kNoSaleRules{"Select a drawer:", false, true, std::nullopt};
 
 } // namespace
 
-void OrdersMainController::noSale() { NoSale::start(*this, session(), kNoSaleRules); }
+void OrdersMainController::noSale() { NoSale::start(*this, session_, kNoSaleRules); }
 
 void OrdersMainController::noSaleCheckAuth(const std::string& drawerId) {
-    NoSale::checkAuth(*this, session(), kNoSaleRules, drawerId);
+    NoSale::checkAuth(*this, session_, kNoSaleRules, drawerId);
 }
 
 // ---- registration

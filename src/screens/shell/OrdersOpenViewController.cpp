@@ -64,8 +64,8 @@ bool OrdersOpenViewController::keepsQuery() const { return flag("HH_OPEN_ORDERS_
 
 std::unique_ptr<FetchedResultsController> OrdersOpenViewController::makeFetchedResultsController() {
     std::vector<Predicate> filters{Predicate::format("closed == nil"), Predicate::format("storeBatch.closedOn == nil")};
-    if (!session()->isGranted("ALL_ORDERS") && !session()->isGranted("ALL_AREA_ORDERS"))
-        filters.push_back(Predicate::format("user.userId == %@", session()->userId().value_or("")));
+    if (!session_->isGranted("ALL_ORDERS") && !session_->isGranted("ALL_AREA_ORDERS"))
+        filters.push_back(Predicate::format("user.userId == %@", session_->userId().value_or("")));
     FetchRequest request("Order", Predicate::andPredicates(filters));
     std::optional<std::string> sections;
     if (flag("HH_OPEN_ORDERS_GROUPED")) {
@@ -126,17 +126,17 @@ bool OrdersOpenViewController::signedOutOnDisabledTerminal() {
 }
 
 void OrdersOpenViewController::refresh() {
-    if (session() && OrdersMainController::isTerminalDisabled(context())) {
-        TAVLO_LOG("%@", session()->terminalName().value_or(""));
+    if (session_ && OrdersMainController::isTerminalDisabled(context())) {
+        TAVLO_LOG("%@", session_->terminalName().value_or(""));
         signedOutOnDisabledTerminal();
         return;
     }
-    if (!session() || !session()->isValid()) {
+    if (!session_ || !session_->isValid()) {
         NavigationController* navigation = main_ ? main_->navigationController() : navigationController();
         if (navigation) navigation->popToRoot(animated());
         return;
     }
-    if (session()->isLite()) {
+    if (session_->isLite()) {
         refreshData();
         return;
     }
@@ -149,8 +149,8 @@ void OrdersOpenViewController::refresh() {
 void OrdersOpenViewController::completeRefresh() {
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
-    bool updated = handler && handler->updateOrderSummaries(session()->storeId(), session()->password(),
-                                                            session()->userId(), CommHelper::gateway().value_or(""),
+    bool updated = handler && handler->updateOrderSummaries(session_->storeId(), session_->password(),
+                                                            session_->userId(), CommHelper::gateway().value_or(""),
                                                             openOrders_, context(), &error);
     if (!handler) error = Error("Tavlo", 1, "No order handler");
     if (updated) {
@@ -185,12 +185,12 @@ void OrdersOpenViewController::viewDidLoad() {
 void OrdersOpenViewController::orientationChanged() {
     Application* app = Application::current();
     if (!app || !isLandscape(app->device().orientation())) return;
-    if (session() && session()->isStoreOpen() && main_) main_->showTableLayout(false);
+    if (session_ && session_->isStoreOpen() && main_) main_->showTableLayout(false);
 }
 
 void OrdersOpenViewController::viewWillAppear(bool animated) {
     TableViewController::viewWillAppear(animated);
-    if (!session() || !session()->isValid() || !context()) return;
+    if (!session_ || !session_->isValid() || !context()) return;
     if (OrdersMainController::isTerminalDisabled(context())) {
         OrdersMainController::alertTerminalDisabled();
         TAVLO_LOG_MAIL("Login attempt on disabled terminal, user was not allowed");
@@ -202,7 +202,7 @@ void OrdersOpenViewController::viewWillAppear(bool animated) {
 }
 
 void OrdersOpenViewController::viewDidAppear(bool) {
-    if (!session() || session()->isLite() || !flag("HH_SYNCH_ORDERS_AUTO")) return;
+    if (!session_ || session_->isLite() || !flag("HH_SYNCH_ORDERS_AUTO")) return;
     // Posted by the handlers' background operations too: the re-read waits for the main thread.
     std::weak_ptr<ViewController> self = shared_from_this();
     ordersChange_ = ScopedObserver(OrderHandler::kOrdersChangeNotification, nullptr, [self](const Notification&) {
@@ -264,7 +264,7 @@ std::shared_ptr<TableViewCell> OrdersOpenViewController::getCellContentView(cons
 
 void OrdersOpenViewController::showOrder(TableViewCell& cell, const ManagedObjectPtr& order) {
     if (!order) return;
-    bool own = session() && order->text("user.userId") == session()->userId();
+    bool own = session_ && order->text("user.userId") == session_->userId();
     showOrderRow(cell, *order, own ? Color::black() : Color::lightGray(), own ? Color::blue() : Color::lightGray());
 }
 

@@ -29,7 +29,7 @@ RootViewController::RootViewController() { setTitle(std::string("Tavlo")); }
 RootViewController::~RootViewController() = default;
 
 ObjectContext* RootViewController::context() const {
-    if (session() && session()->managedObjectContext()) return session()->managedObjectContext();
+    if (session_ && session_->managedObjectContext()) return session_->managedObjectContext();
     return context_ ? context_.get() : DBHelper::mainContext().get();
 }
 
@@ -43,14 +43,14 @@ void RootViewController::loadView() {
 uint32_t RootViewController::supportedInterfaceOrientations() const { return OrientationMask::All; }
 
 void RootViewController::viewWillAppear(bool) {
-    if (session() && session()->isValid()) {
+    if (session_ && session_->isValid()) {
         DetailViewController* detail = detailViewController();
         if (!detail) return;
-        if (!session()->isLite()) {
+        if (!session_->isLite()) {
             detail->setStatus(format(localized("Gateway: %@"), CommHelper::hostName(CommHelper::gateway())));
-        } else if (session()->isStoreOpen()) {
-            detail->setStatus(format(localized("Opened %@"), Utils::naturalStringForDate(session()->storeOpenDate())));
-        } else if (std::optional<Date> closed = session()->storeCloseDate()) {
+        } else if (session_->isStoreOpen()) {
+            detail->setStatus(format(localized("Opened %@"), Utils::naturalStringForDate(session_->storeOpenDate())));
+        } else if (std::optional<Date> closed = session_->storeCloseDate()) {
             detail->setStatus(format(localized("Closed %@"), Utils::naturalStringForDate(closed)));
         } else {
             detail->setStatus("");
@@ -93,7 +93,7 @@ void RootViewController::setMainController(std::shared_ptr<ViewController> main)
 }
 
 void RootViewController::logout() {
-    if (session() && session()->isValid()) session()->invalidate();
+    if (session_ && session_->isValid()) session_->invalidate();
     loginOnAppear_ = true;
     if (NavigationController* navigation = navigationController()) navigation->popToRoot(false);
     // Already the pane on show: nothing brings it on screen again.
@@ -126,7 +126,7 @@ void RootViewController::loadOrder(const std::optional<std::string>& remoteId) {
         loadOrderView(std::nullopt, std::nullopt, false, updateOrders);
         return;
     }
-    if (session() && !session()->canAccessOrder(remoteId)) {
+    if (session_ && !session_->canAccessOrder(remoteId)) {
         alert("Alert",
               localized("Unable to work on an order opened by somebody else. If you need to work on it, have "
                         "the manager transfer it to you"),
@@ -161,16 +161,16 @@ void RootViewController::loadOrderAt(const std::string& areaLocationId) {
         return;
     }
     // None here: the gateway may know of the table's orders; a lite terminal knows them all.
-    if (session() && !session()->isLite()) {
+    if (session_ && !session_->isLite()) {
         std::vector<std::shared_ptr<Order>> summaries;
-        CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, moc), *session(), nullptr);
+        CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, moc), *session_, nullptr);
         for (const std::shared_ptr<Order>& summary : summaries) orders.push_back({summary->remoteId(), summary->name()});
     }
     if (orders.size() >= 2) {
         AlertHandlerLocationOrders::show(std::move(orders), choose);
     } else if (orders.size() == 1) {
         loadOrderView(orders.front().remoteId, areaLocationId, false, true);
-    } else if (!session() || !session()->isGranted("NEW_ORDER")) {
+    } else if (!session_ || !session_->isGranted("NEW_ORDER")) {
         alert("Alert", localized("You do not have the required access"), {"Ok"});
     } else {
         loadOrderView(std::nullopt, areaLocationId, false, true);
@@ -185,7 +185,7 @@ void RootViewController::loadOrderView(const std::optional<std::string>& remoteI
         screen->setRemoteId(remoteId);
         screen->setAreaLocationId(areaLocationId);
         screen->setQuickSale(quickSale);
-        screen->setSession(session());
+        screen->setSession(session_);
     }
     auto* main = dynamic_cast<OrdersMainScreen*>(mainController_.get());
     bool updateOnAppear = main && main->updateOnAppear();

@@ -55,10 +55,10 @@ void SignedInViewController::loadView() {
 }
 
 void SignedInViewController::viewWillAppear(bool) {
-    std::optional<std::string> user = session() ? session()->userName() : std::nullopt;
+    std::optional<std::string> user = session_ ? session_->userName() : std::nullopt;
     outlet<Label>("lblUser")->setText(format(localized("%@ is signed in"), user.value_or("?")));
-    outlet<Label>("lblStore")->setText(session() ? format("%@ · %@", session()->storeName().value_or(""),
-                                                         session()->terminalName().value_or(""))
+    outlet<Label>("lblStore")->setText(session_ ? format("%@ · %@", session_->storeName().value_or(""),
+                                                         session_->terminalName().value_or(""))
                                                 : "");
 }
 
@@ -69,7 +69,7 @@ void SignedInViewController::logout() {
         root->logout();
         return;
     }
-    if (session() && session()->isValid()) session()->invalidate();
+    if (session_ && session_->isValid()) session_->invalidate();
     if (navigation) navigation->popToRoot(true);
 }
 
