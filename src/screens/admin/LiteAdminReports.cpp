@@ -42,7 +42,8 @@ void LiteAdminViewController::reportSalesStatus() {
 }
 
 void LiteAdminViewController::reportTotalSales() {
-    if (!session()->isGranted("PRINT_DAILY_REPORT")) return alert("Alert", localized("You do not have the required access"), {"Ok"});
+    if (!session()->isGranted("PRINT_DAILY_REPORT"))
+        return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     bool preview = session_->isStoreOpen();

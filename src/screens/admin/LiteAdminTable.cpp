@@ -268,7 +268,10 @@ void LiteAdminViewController::drawerAction(size_t index) {
     std::optional<std::string> drawer = drawerAt(index);
     if (!drawer) return;
     if (!session_->isStoreOpen())
-        return alert("Alert", localized("Store is currently closed. A manager must open the store in order to work on the drawer"), {"Ok"});
+        return alert(
+            "Alert",
+            localized("Store is currently closed. A manager must open the store in order to work on the drawer"),
+            {"Ok"});
     Error error;
     // The drawer is read again when the answer comes.
     if (canCashIn(*drawer, &error)) {

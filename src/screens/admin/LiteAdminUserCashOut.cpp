@@ -30,7 +30,9 @@ void LiteAdminViewController::cashOutUsers() {
                                          CommHelper::gateway().value_or(""), context(), &error);
     ActivityIndicator::hide();
     if (!users)
-        return alert("Error", format("%@ (%@)", localized("Unable to get users to cash out"), error.localizedDescription()), {"Ok"});
+        return alert("Error",
+                     format("%@ (%@)", localized("Unable to get users to cash out"), error.localizedDescription()),
+                     {"Ok"});
     if (users->empty()) return alert("Error", localized("All users have been cashed out"), {"Ok"});
     std::vector<std::string> kept, names;
     for (const std::string& userId : *users) {

@@ -118,7 +118,9 @@ void LiteAdminViewController::systemStatus() {
 
 void LiteAdminViewController::orders() {
     if (!session_ || !session_->isStoreOpen())
-        return alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."), {"Ok"});
+        return alert("Alert",
+                     localized("Store is currently closed. A manager must open the store before taking orders."),
+                     {"Ok"});
     loadView(nullptr);
     NavigationController* navigation = navigationController();
     if (!root_) {
@@ -147,7 +149,9 @@ void LiteAdminViewController::noSale() { NoSale::start(*this, session_, kNoSaleR
 
 void LiteAdminViewController::payments() {
     if (!session_->isStoreOpen())
-        return alert("Alert", localized("Store is currently closed. Settled payments from a previous batch cannot be modified."), {"Ok"});
+        return alert("Alert",
+                     localized("Store is currently closed. Settled payments from a previous batch cannot be modified."),
+                     {"Ok"});
     std::shared_ptr<ViewController> screen = instantiate(AdminPaymentsScreen::kInterfaceName);
     if (!screen) return;
     if (auto* list = dynamic_cast<AdminPaymentsScreen*>(screen.get())) {

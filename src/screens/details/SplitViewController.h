@@ -37,7 +37,8 @@ public:
     SplitViewController();
 
     // ---- what the opener sets
-    void setSession(Session* session) override;
+    using OrderTableViewController::setSession;
+    void setSession(Session* session) override { keepSession(lent(session)); }
     // The order to split; the screen never changes it.
     void setOrder(std::shared_ptr<Order> order) override { handedIn_ = std::move(order); }
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
@@ -61,7 +62,6 @@ public:
     void cancel();
 
 private:
-    bool animated() const;
     void leave();
     // Stores the new orders with lines that were not sent; false when the store refused them.
     bool keepUnsent(Error* error);

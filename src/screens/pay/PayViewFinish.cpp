@@ -87,12 +87,9 @@ void PayViewController::offerCustomerReceipt(bool customerCopy) {
         if (!stream) return emailPrompt();
         alert("Question", localized("Would you like the receipt printed or emailed?"),
               {"No receipt", {localized("Print"), localized("Email")}}, [this](int button) {
-                  if (button == 1)
-                      printCustomerReceipt();
-                  else if (button == 2)
-                      emailPrompt();
-                  else
-                      paid();
+                  if (button == 1) printCustomerReceipt();
+                  else if (button == 2) emailPrompt();
+                  else paid();
               });
         return;
     }
@@ -162,10 +159,8 @@ void PayViewController::emailCustomerReceipt(const std::optional<std::string>& a
                          localized(instead.empty() ? "The receipt was not sent."
                                                    : "Would you like the receipt printed instead?")),
                   {"OK", instead}, [this](int button) {
-                      if (button == 1)
-                          printCustomerReceipt();
-                      else
-                          paid();
+                      if (button == 1) printCustomerReceipt();
+                      else paid();
                   });
             return;
         }

@@ -26,7 +26,8 @@ void AdminPaymentsViewController::viewDidLoad() {
     setTitle(localized("Payments"));
 
     typeIds_ = session()->paymentTypes();
-    if (typeIds_.empty()) return alert("Alert", localized("No payment types are defined, please contact support"), {"Ok"});
+    if (typeIds_.empty())
+        return alert("Alert", localized("No payment types are defined, please contact support"), {"Ok"});
     // Room for every tender's label on a pad's full screen; a narrower bar narrows it.
     const double width = std::min(90.0 * static_cast<double>(typeIds_.size()), 640.0);
     payTypes_ = std::make_shared<SegmentedControl>(std::vector<std::string>{}, Rect(0, 0, width, 30));

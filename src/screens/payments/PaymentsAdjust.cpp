@@ -60,7 +60,10 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
     if (field.tag() == PaymentCellView::kSubTotalField && payment->int32("type") == Payment::kTab &&
         Utils::parseCurrency(field.text()) > amountDue(*payment, context())) {
         field.setText(Utils::formatCurrency(payment->int32("subTotal")));
-        return alert("Alert", localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"), {"Ok"});
+        return alert(
+            "Alert",
+            localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"),
+            {"Ok"});
     }
     const int32_t subTotal = cell->cents(PaymentCellView::kSubTotalField), tip = cell->cents(PaymentCellView::kTipField);
     const int32_t gratuity = showGratuity_ ? cell->cents(PaymentCellView::kGratuityField) : payment->int32("gratuity");

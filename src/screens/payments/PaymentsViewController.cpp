@@ -79,7 +79,9 @@ void PaymentsViewController::showActivity(const std::string& text) {
     ActivityIndicator::refresh(localized(text));
 }
 
-void PaymentsViewController::refuseEditing() { alert("Alert", localized("These type of payments are not adjustable"), {"Ok"}); }
+void PaymentsViewController::refuseEditing() {
+    alert("Alert", localized("These type of payments are not adjustable"), {"Ok"});
+}
 
 PaymentCellView* PaymentsViewController::cellOf(View& view) {
     for (View* v = &view; v; v = v->superview())
@@ -253,9 +255,9 @@ void PaymentsViewController::didSelectRow(TableView& table, IndexPath path) {
     std::shared_ptr<AlertView> shown =
         type == Payment::kCredit
             ? showAlert(this, "Confirmation", localized("Which receipt would you like to reprint?"),
-                    {"Cancel", {localized("Customer"), localized("Merchant"), localized("Both")}}, answer)
+                        {"Cancel", {localized("Customer"), localized("Merchant"), localized("Both")}}, answer)
             : showAlert(this, "Confirmation", localized("Would you like to reprint the customer's payment receipt?"),
-                    {"No", {localized("Yes")}}, answer);
+                        {"No", {localized("Yes")}}, answer);
     shown->setTag(kReprintTag);
 }
 

@@ -74,7 +74,8 @@ bool OrdersMainController::isTerminalDisabled(ObjectContext* context) {
 }
 
 void OrdersMainController::alertTerminalDisabled(const char* title) {
-    showAlert(nullptr, title, localized("Terminal has been disabled, contact support personnel to re-enable it"), {"Ok"});
+    showAlert(nullptr, title, localized("Terminal has been disabled, contact support personnel to re-enable it"),
+              {"Ok"});
 }
 
 void OrdersMainController::warnOfPortraitPad() {

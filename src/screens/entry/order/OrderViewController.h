@@ -37,7 +37,7 @@ class MenuViewController;
 // cancel, and on a lite quick sale the cash buttons that pay the due at once.
 //
 // Files: OrderViewController.cpp (loading, the checks, prompts and totals), OrderViewCommands.cpp
-// (the commands and the alert answers), OrderViewPrint.cpp (print, e-mail, announce),
+// (the commands), OrderViewPrint.cpp (print, e-mail, announce),
 // OrderViewLayout.cpp (the layout).
 class OrderViewController : public OrderTableViewController,
                             public OrderScreen,
@@ -45,16 +45,12 @@ class OrderViewController : public OrderTableViewController,
                             public ui::PickerViewDelegate {
 public:
     static constexpr const char* kInterfaceName = "OrderView";
-    // Alert tags: what an alert's answer leads to.
-    static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
-                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99, kEmailFailedTag = 95;
-    static constexpr int kCancelUnsentTag = 91;
 
     OrderViewController();
     ~OrderViewController() override;
 
     // ---- what the opener sets (OrderScreen)
-    void setSession(std::shared_ptr<Session> session) override { OrderTableViewController::setSession(std::move(session)); }
+    void setSession(std::shared_ptr<Session> session) override { keepSession(std::move(session)); }
     void setRemoteId(std::optional<std::string> remoteId) override { remoteId_ = std::move(remoteId); }
     void setAreaLocationId(std::optional<std::string> areaLocationId) override { areaLocationId_ = std::move(areaLocationId); }
     void setQuickSale(bool quickSale) override { OrderTableViewController::setQuickSale(quickSale); }
@@ -125,7 +121,6 @@ public:
     void closeViaTavlo();
     void closeViaGateway();
     void amountPressed(ui::Control& button);
-    void alertClicked(ui::AlertView& alert, int buttonIndex);
 
     // ---- printing (OrderViewPrint.cpp)
     void printCommand();
@@ -133,6 +128,8 @@ public:
     void printLocally();
     void printViaGateway(const std::string& message);
     void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
+    // The printer or terminal at that button of the print targets' alert (printers first).
+    void printTo(int button);
     void emailPrompt();
     void email(const std::optional<std::string>& address);
     // The order's whole ticket (every line still on it) printed for the kitchen again.
@@ -142,16 +139,8 @@ public:
     static void kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order, std::shared_ptr<Session> session);
 
 private:
-    ObjectContext* context() const;
     // The pad's detail pane (its navigation); null on the phone and without the shell's panes.
     ui::NavigationController* detailPane() const;
-    bool animated() const;
-    bool isPad() const;
-    bool storeFlag(const char* name) const;
-    void alert(const std::string& title, const std::string& message, const std::string& button, int tag = 0,
-               const std::vector<std::string>& others = {});
-    // Shows the alert with its tag; its answer goes to alertClicked.
-    void showAnswered(const std::shared_ptr<ui::AlertView>& alert, int tag);
     void completeViewDidLoad(std::shared_ptr<Order> order, const Error& error);
     std::shared_ptr<Order> loadOrder(Error& error);
     void setupOrderScreen();
@@ -174,7 +163,8 @@ private:
     bool isSettled() const;
     std::vector<std::pair<std::string, std::string>> drawersByName();
     // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
-    void offerOtherGateways(const std::string& title, const std::string& message, int tag);
+    // "Cancel" and the other terminals by name: the one chosen becomes the gateway, then `then`.
+    void offerOtherGateways(const std::string& title, const std::string& message, std::function<void()> then);
     bool switchGateway(int buttonIndex);
     std::vector<ManagedObjectPtr> otherTerminals();
     struct PrintTargets {
