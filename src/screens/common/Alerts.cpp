@@ -12,7 +12,7 @@ namespace {
 
 std::shared_ptr<AlertView> show(ui::ViewController* owner, const std::string& title,
                                 const std::optional<std::string>& message, const AlertButtons& buttons,
-                                AlertView::ClickHandler answer) {
+                                AlertView::ClickHandler answer, const AlertSetUp& setUp = {}) {
     std::optional<std::string> cancel;
     if (buttons.cancel) cancel = localized(*buttons.cancel);
     auto shown = AlertView::make(localized(title), message, std::move(cancel), buttons.others);
@@ -25,6 +25,7 @@ std::shared_ptr<AlertView> show(ui::ViewController* owner, const std::string& ti
             answer(answered, button);
         });
     }
+    if (setUp) setUp(*shown);
     shown->show();
     return shown;
 }
@@ -40,11 +41,12 @@ std::shared_ptr<AlertView> showAlert(ui::ViewController* owner, const std::strin
 
 std::shared_ptr<AlertView> showAlert(ui::ViewController* owner, const std::string& title,
                                      const std::optional<std::string>& message, const AlertButtons& buttons,
-                                     TextAnswer answer) {
-    return show(owner, title, message, buttons, [answer](AlertView& answered, int button) {
+                                     TextAnswer answer, const AlertSetUp& setUp) {
+    auto heard = [answer](AlertView& answered, int button) {
         ui::TextField* field = answered.textField(0);
         answer(button, field ? field->text() : std::string());
-    });
+    };
+    return show(owner, title, message, buttons, heard, setUp);
 }
 
 } // namespace tavlo::screens

@@ -31,6 +31,8 @@ struct AlertButtons {
 using AlertAnswer = std::function<void(int button)>;
 // The answer to an alert with an input field, with the text typed there ("" without a field).
 using TextAnswer = std::function<void(int button, const std::string& typed)>;
+// Readies an alert before it shows (its input style, its field's keyboard).
+using AlertSetUp = std::function<void(ui::AlertView& alert)>;
 
 // Shows an alert whose answer is the closure given where the question is asked. The title and
 // the cancel button are English texts shown localized; the message and the other buttons are
@@ -41,6 +43,6 @@ std::shared_ptr<ui::AlertView> showAlert(ui::ViewController* owner, const std::s
                                          AlertAnswer answer = {});
 std::shared_ptr<ui::AlertView> showAlert(ui::ViewController* owner, const std::string& title,
                                          const std::optional<std::string>& message, const AlertButtons& buttons,
-                                         TextAnswer answer);
+                                         TextAnswer answer, const AlertSetUp& setUp = {});
 
 } // namespace tavlo::screens

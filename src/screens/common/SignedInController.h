@@ -61,11 +61,11 @@ protected:
                AlertAnswer answer = {}) {
         showAlert(this, title, message, buttons, std::move(answer));
     }
-    // An alert whose answer also reads the text typed in its input field; the caller gives it its
-    // style.
+    // An alert whose answer also reads the text typed in its input field; `setUp` (or the caller,
+    // once it shows) gives it its style.
     std::shared_ptr<ui::AlertView> ask(const std::string& title, const std::optional<std::string>& message,
-                                       const AlertButtons& buttons, TextAnswer answer) {
-        return showAlert(this, title, message, buttons, std::move(answer));
+                                       const AlertButtons& buttons, TextAnswer answer, const AlertSetUp& setUp = {}) {
+        return showAlert(this, title, message, buttons, std::move(answer), setUp);
     }
 };
 
