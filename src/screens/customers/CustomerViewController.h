@@ -2,6 +2,7 @@
 
 #include "core/records/Customer.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/customers/LabelValueCellView.h"
 #include "screens/entry/menu/CustomerPicker.h"
 
@@ -20,7 +21,7 @@ namespace tavlo::screens {
 // editing checks that there is a name or company and a telephone, capitalises the names, and hands
 // the customer to the order handler (queued on a lite terminal); a new customer is then the
 // answer to the observer. Without a customer to show (no remoteId, no customerId) it makes one.
-class CustomerViewController : public ui::TableViewController, public LabelValueCellView::Delegate {
+class CustomerViewController : public SignedInController<ui::TableViewController>, public LabelValueCellView::Delegate {
 public:
     static constexpr const char* kInterfaceName = "CustomerView";
     // The header's fields: first name, initial, last name, company.
@@ -28,7 +29,6 @@ public:
 
     CustomerViewController();
 
-    void setSession(Session* session) { session_ = session; }
     void setRemoteId(std::optional<std::string> id) { remoteId_ = std::move(id); }
     void setCustomerId(std::optional<std::string> id) { customerId_ = std::move(id); }
     void setObserver(CustomerPicker::Observer observer) { observer_ = std::move(observer); }
@@ -57,15 +57,12 @@ public:
 private:
     struct Row;
     static const Row& rowAt(ui::IndexPath path);
-    bool animated() const;
     void setupHeaderView(bool editing);
     std::string headerText(int tag) const;
     bool save();
     // Copies every row's text into the customer.
     void updateFieldValues();
-    void alert(const std::string& message);
 
-    Session* session_ = nullptr;
     std::optional<std::string> remoteId_, customerId_;
     CustomerPicker::Observer observer_;
     bool done_ = false;

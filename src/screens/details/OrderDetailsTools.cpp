@@ -156,7 +156,7 @@ void OrderDetailsViewController::voidAll() {
 
 void OrderDetailsViewController::voidAll(const std::optional<std::string>& forcedBy) {
     dismissPresented();
-    for (const SelectionPtr& selection : order_->activeSelections()) order_->removeSelection(selection, forcedBy, session_);
+    for (const SelectionPtr& selection : order_->activeSelections()) order_->removeSelection(selection, forcedBy, session_.get());
     if (order_->hasPayments())
         AlertView::make(localized("Alert"),
                         localized("Items have been voided, however, order contains payments. Remember to void all "
@@ -175,7 +175,7 @@ void OrderDetailsViewController::comps() {
     }
     std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(CompListScreen::kInterfaceName);
     if (auto* comps = dynamic_cast<CompListScreen*>(list.get())) {
-        comps->setSession(session_);
+        comps->setSession(session_.get());
         comps->setCurrentComp(orderComp());
         comps->setAnswer([this](const std::optional<std::string>& compId, const std::optional<std::string>& by) {
             comped(compId, by);
@@ -197,7 +197,7 @@ void OrderDetailsViewController::comped(const std::optional<std::string>& compId
         finishComps();
         return;
     }
-    ObjectContext* context = contextOf(session_);
+    ObjectContext* context = contextOf(session_.get());
     if (ManagedObjectPtr comp = context ? context->fetchFirst("Complimentary", "complimentaryId == %@", *compId) : nullptr) {
         for (const SelectionPtr& selection : order_->selections()) {
             if (!selection->isCompable(*session_)) continue;

@@ -4,6 +4,7 @@
 #include "platform/foundation/Timer.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/entry/order/OrderScreens.h"
 
 #include <functional>
@@ -32,7 +33,7 @@ namespace tavlo::screens {
 //
 // Files: OrderDetailsViewController.cpp (the table and its rows), OrderDetailsTools.cpp (the
 // tools, the rename and the customer).
-class OrderDetailsViewController : public ui::TableViewController, public OrderReplacingScreen {
+class OrderDetailsViewController : public SignedInController<ui::TableViewController, OrderReplacingScreen> {
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kOrderDetailsInterface;
     static constexpr int kVoidConfirmationTag = 99;
@@ -44,7 +45,6 @@ public:
     ~OrderDetailsViewController() override;
 
     // ---- what the order screen sets (OrderReplacingScreen)
-    void setSession(Session* session) override { session_ = session; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
     void setReplaceAction(std::function<void(std::shared_ptr<Order> order)> action) override {
@@ -97,7 +97,6 @@ public:
     void gratuityChanged(ui::Control& sender);
 
 private:
-    bool animated() const;
     bool flag(const char* name) const;
     bool granted(const char* permission) const;
     // "Alert" / "You do not have the required access" / "Cancel".
@@ -117,7 +116,6 @@ private:
     std::shared_ptr<ui::TableViewCell> gratuityCell(ui::TableView& table);
     void showSeats(ui::View& row);
 
-    Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
     std::function<void()> action_;
     std::function<void(std::shared_ptr<Order>)> replaceAction_;

@@ -6,6 +6,7 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/layout/TableLayoutView.h"
 #include "screens/shell/TableLayoutScreen.h"
 
@@ -21,8 +22,7 @@ namespace tavlo::screens {
 // while smaller than the screen. A press on a table hands its AreaLocation row to the observer.
 // The toolbar has "Logout", the shown area's name, which opens a picker of the enabled areas,
 // and "Orders". While shown, the plan is drawn again whenever the stored orders change.
-class TableLayoutViewController : public ui::ViewController,
-                                  public TableLayoutScreen,
+class TableLayoutViewController : public SignedInController<ui::ViewController, TableLayoutScreen>,
                                   public ui::ScrollViewDelegate,
                                   public ui::PickerViewDataSource,
                                   public ui::PickerViewDelegate {
@@ -39,7 +39,6 @@ public:
     explicit TableLayoutViewController(std::shared_ptr<TableLayoutView> planView = nullptr);
     ~TableLayoutViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
     void setSession(std::shared_ptr<Session> session) override;
     bool updateOnAppear() const { return updateOnAppear_; }
     void setUpdateOnAppear(bool update) override { updateOnAppear_ = update; }
@@ -87,9 +86,7 @@ private:
     void scrollViewDoubleTapped(ui::GestureRecognizer& gesture);
     void someButtonTouched();
     void closePicker();
-    bool animated() const;
 
-    std::shared_ptr<Session> session_;
     std::vector<Area> areas_;
     std::shared_ptr<TableLayoutView> planView_;
     std::shared_ptr<ui::TextField> pickerField_;

@@ -54,7 +54,7 @@ std::shared_ptr<Label> addLabel(View& content, Rect frame, Font font, int tag, u
 
 } // namespace
 
-SystemStatusViewController::SystemStatusViewController() : TableViewController(kInterfaceName, TableViewStyle::Grouped) {}
+SystemStatusViewController::SystemStatusViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 SystemStatusViewController::~SystemStatusViewController() = default;
 
@@ -62,11 +62,6 @@ ObjectContext* SystemStatusViewController::managedObjectContext() const {
     if (context_) return context_.get();
     if (ObjectContext* own = contextOf(session_.get())) return own;
     return DBHelper::mainContext().get();
-}
-
-void SystemStatusViewController::alert(const std::string& title, const std::string& message,
-                                       const std::string& button) {
-    AlertView::make(localized(title), message, localized(button))->show();
 }
 
 // ---- loading

@@ -4,6 +4,7 @@
 #include "core/records/Terminal.h"
 #include "platform/accessory/SerialAccessories.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/shell/SignedInScreens.h"
 
 #include <functional>
@@ -26,7 +27,7 @@ class ConnectionTests;
 // tries to reach each of them in the background; a tap on a row prints a test page, opens a page
 // in the browser, uploads the local store's file or mails a status report to support. The
 // sign-in screen opens it without a session: then nothing can be printed.
-class SystemStatusViewController : public ui::TableViewController, public SessionScreen {
+class SystemStatusViewController : public SignedInController<ui::TableViewController, SessionScreen> {
 public:
     static constexpr const char* kInterfaceName = "SystemStatusView";
     static constexpr const char* kFixedCell = "StatusFixedCell";
@@ -37,8 +38,6 @@ public:
     SystemStatusViewController();
     ~SystemStatusViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     // The store read; the session's context, else the main context, when none is set.
     ObjectContext* managedObjectContext() const;
     void setManagedObjectContext(std::shared_ptr<ObjectContext> context) { context_ = std::move(context); }
@@ -92,9 +91,7 @@ private:
     static bool hasAddress(const Printer& printer) { return printer.url() && !printer.url()->empty(); }
     bool enabled() const;
     void testEnded(bool last);
-    static void alert(const std::string& title, const std::string& message, const std::string& button);
 
-    std::shared_ptr<Session> session_;
     std::shared_ptr<ObjectContext> context_;
     std::function<void()> observer_;
     bool lite_ = false;

@@ -20,7 +20,7 @@ ComboGroupViewController::~ComboGroupViewController() = default;
 ComboSelection& ComboGroupViewController::combo() const { return dynamic_cast<ComboSelection&>(*selection()); }
 
 bool ComboGroupViewController::fetch(Error& error) {
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = contextOf(session_.get());
     if (!context) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;
@@ -50,7 +50,7 @@ SelectionPtr ComboGroupViewController::rowItem(const ManagedObject& row) const {
     auto line = std::make_shared<Selection>();
     line->setQuantity(1);
     line->setAdditionPrice(row.int32("additionPrice"));
-    line->setOrderedBy(userOf(session()));
+    line->setOrderedBy(userOf(session_.get()));
     if (!item) return line;
     line->setName(item->text("name"));
     line->setPrice(item->int32("price"));

@@ -3,6 +3,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/entry/order/OrderScreens.h"
 
 #include <functional>
@@ -26,7 +27,7 @@ class QuantityCellView;
 // and preparations. Every change goes straight into the line (quantities through the order); the
 // order screen saves and sends, and shows the changed line when it is shown again. The interface
 // "SelectionView".
-class SelectionViewController : public ui::TableViewController, public SelectionEditorScreen {
+class SelectionViewController : public SignedInController<ui::TableViewController, SelectionEditorScreen> {
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kSelectionInterface;
     // The sections, in the order they come; the seat and course rows and the two preparation
@@ -37,8 +38,6 @@ public:
     SelectionViewController();
     ~SelectionViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) override { session_ = session; }
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     const SelectionPtr& selection() const { return selection_; }
@@ -90,8 +89,6 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 private:
-    bool animated() const;
-    ObjectContext* context() const;
     bool isCombo() const;
     // The line's menu offers sides (and the line is no combo).
     bool hasSides() const;
@@ -111,9 +108,7 @@ private:
     // Presents a prompt at the root of a navigation controller of its own, as a form sheet.
     void presentSheet(const std::shared_ptr<ui::ViewController>& prompt);
     void popCompList();
-    static void alert(const std::string& message, const std::string& button);
 
-    Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
     SelectionPtr selection_;
     std::shared_ptr<MenuViewController> menuView_;

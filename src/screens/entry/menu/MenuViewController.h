@@ -5,6 +5,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/entry/SelectionAdditions.h"
 
 #include <cstdint>
@@ -39,7 +40,7 @@ class SlideView;
 //
 // The items listed are those of the current menu (or the shortcuts), read through a
 // MenuFetchedResultsController that both screens keep here; a menu bar button changes the menu.
-class MenuViewController : public ui::ViewController {
+class MenuViewController : public SignedInController<ui::ViewController> {
 public:
     // Receives a finished line: the end of an item's flow.
     using SelectionAction = std::function<void(const SelectionPtr&)>;
@@ -50,8 +51,6 @@ public:
     // Set by the order screen.
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) { order_ = std::move(order); }
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
     // Runs after every change this screen makes to the order (the order screen redraws).
     void setRefreshAction(std::function<void()> action) { refreshAction_ = std::move(action); }
     // The order screen's seat and course modes: whether the items' flows offer them.
@@ -120,8 +119,6 @@ public:
 protected:
     explicit MenuViewController(std::string interfaceName);
 
-    bool animated() const;
-    ObjectContext* context() const;
     // A store value that counts in points: its number, or `fallback` when absent or 0.
     int pointsValue(const char* name, int fallback) const;
     // Reads the current menu's items again; false when the store fails.
@@ -142,10 +139,8 @@ private:
     void dismissPresented();
     void applyTaxExemptions(Selection& selection, const std::optional<std::string>& recipeGroup);
     bool enterItem(const ManagedObjectPtr& item, SelectionAction action);
-    static void alert(const std::string& message);
 
     std::shared_ptr<Order> order_;
-    Session* session_ = nullptr;
     std::function<void()> refreshAction_;
     bool selectSeat_ = false, selectCourse_ = false;
     std::shared_ptr<ui::Label> lblAction_;

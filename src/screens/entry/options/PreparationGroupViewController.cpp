@@ -29,7 +29,7 @@ std::string PreparationGroupViewController::headerText(int minimum, int maximum)
 }
 
 bool PreparationGroupViewController::fetch(Error& error) {
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = contextOf(session_.get());
     if (!context) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;
@@ -93,7 +93,7 @@ int PreparationGroupViewController::chosenCount() const {
 }
 
 void PreparationGroupViewController::drop(size_t row) {
-    selection()->removePreparation(preparationId(row), std::nullopt, session());
+    selection()->removePreparation(preparationId(row), std::nullopt, session_.get());
     if (TableViewCell* cell = tableView().cellForRow({0, static_cast<int>(row)}))
         cell->setAccessoryType(AccessoryType::None);
 }
@@ -121,7 +121,7 @@ void PreparationGroupViewController::didSelectRow(TableView& table, IndexPath pa
     }
     if (TableViewCell* cell = table.cellForRow(path)) cell->setAccessoryType(AccessoryType::Checkmark);
     if (ManagedObjectPtr preparation = preparations_[row]->toOne("preparation"))
-        selection()->addPreparation(Preparation::initFromDB(*preparation), contextOf(session()));
+        selection()->addPreparation(Preparation::initFromDB(*preparation), contextOf(session_.get()));
     if (chosen + 1 >= maximum_) done();
 }
 
