@@ -30,7 +30,7 @@ namespace tavlo::screens {
 using namespace ui;
 
 void OrderDetailsViewController::noAccess() {
-    AlertView::make(localized("Alert"), localized("You do not have the required access"), localized("OK"))->show();
+    alert("Alert", localized("You do not have the required access"), {"OK"});
 }
 
 void OrderDetailsViewController::presentSheet(const std::shared_ptr<ViewController>& screen) {
@@ -124,16 +124,10 @@ void OrderDetailsViewController::saveCustomer(const std::optional<Customer>& cho
 // ---- void all
 
 void OrderDetailsViewController::voidConfirmation() {
-    auto confirm = AlertView::make(localized("Confirmation"),
-                                   localized("Are you sure you want to void all items in this order?"), localized("No"),
-                                   {localized("Yes")});
-    confirm->setTag(kVoidConfirmationTag);
-    std::weak_ptr<ViewController> self = weak_from_this();
-    confirm->setClickHandler([self](AlertView& alert, int index) {
-        auto screen = std::dynamic_pointer_cast<OrderDetailsViewController>(self.lock());
-        if (screen && alert.tag() == kVoidConfirmationTag && index != 0) screen->voidAll();
-    });
-    confirm->show();
+    alert("Confirmation", localized("Are you sure you want to void all items in this order?"),
+          {"No", {localized("Yes")}}, [this](int button) {
+              if (button != 0) voidAll();
+          });
 }
 
 void OrderDetailsViewController::voidAll() {
@@ -158,11 +152,10 @@ void OrderDetailsViewController::voidAll(const std::optional<std::string>& force
     dismissPresented();
     for (const SelectionPtr& selection : order_->activeSelections()) order_->removeSelection(selection, forcedBy, session_.get());
     if (order_->hasPayments())
-        AlertView::make(localized("Alert"),
-                        localized("Items have been voided, however, order contains payments. Remember to void all "
-                                  "payments for this order"),
-                        localized("OK"))
-            ->show();
+        alert("Alert",
+              localized("Items have been voided, however, order contains payments. Remember to void all "
+                        "payments for this order"),
+              {"OK"});
     orderView();
 }
 
@@ -240,7 +233,7 @@ void OrderDetailsViewController::split() {
     if (!order_->send(*session_, &error)) {
         if (!error.isSet()) return;
         TAVLO_LOG_MAIL("Unable to send order: %@", error.localizedDescription());
-        AlertView::make(localized("Error"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Error", error.localizedDescription(), {"Ok"});
         return;
     }
     auto splitScreen = std::make_shared<SplitViewController>();
@@ -272,7 +265,7 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     dismissPresented();
     const int32_t cents = amount ? Utils::parseCurrency(amount) : 0;
     if (cents < 1) {
-        AlertView::make(localized("Alert"), localized("Discount amount must be greater than 0"), localized("OK"))->show();
+        alert("Alert", localized("Discount amount must be greater than 0"), {"OK"});
         return;
     }
     auto discount = std::make_shared<OrderDiscount>();
@@ -286,11 +279,10 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     std::shared_ptr<Order> tried = order_->clone();  // the lines and discounts, no payments
     tried->addDiscount(discount);
     if (tried->getTotal() < order_->getPaid()) {
-        AlertView::make(localized("Alert"),
-                        format(localized("The discount cannot be more than the order still costs (%@)"),
-                               Utils::formatCurrency(order_->getDue())),
-                        localized("Cancel"))
-            ->show();
+        alert("Alert",
+              format(localized("The discount cannot be more than the order still costs (%@)"),
+                     Utils::formatCurrency(order_->getDue())),
+              {"Cancel"});
         return;
     }
     order_->addDiscount(discount);

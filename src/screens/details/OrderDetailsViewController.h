@@ -36,7 +36,6 @@ namespace tavlo::screens {
 class OrderDetailsViewController : public SignedInController<ui::TableViewController, OrderReplacingScreen> {
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kOrderDetailsInterface;
-    static constexpr int kVoidConfirmationTag = 99;
     enum class Section { Details, Tools, Customer, Seats, Gratuity };
     // Tags of the parts of a row.
     static constexpr int kCaptionTag = 1, kValueTag = 2, kToolTag = 3, kSliderTag = 4, kSliderLabelTag = 5;

@@ -143,7 +143,7 @@ void SplitViewController::send() {
         Error error;
         if (!order->send(*session(), &error)) {
             ActivityIndicator::hide();
-            AlertView::make(localized("Error"), error.localizedDescription(), localized("Ok"))->show();
+            alert("Error", error.localizedDescription(), {"Ok"});
             return;
         }
         sentAny_ = true;
@@ -160,7 +160,7 @@ void SplitViewController::cancel() {
     Error error;
     if (!keepUnsent(&error)) {
         TAVLO_LOG_MAIL("Unable to store split orders: %@", error.localizedDescription());
-        AlertView::make(localized("Error"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Error", error.localizedDescription(), {"Ok"});
         return;
     }
     leave();

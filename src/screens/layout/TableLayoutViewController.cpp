@@ -158,7 +158,7 @@ void TableLayoutViewController::refreshOrders() {
     if (!handler) error = Error(Utils::StoreServerErrorDomain, -1, "No order handler");
     if (updated) return refreshView();
     if (boolValue(DBHelper::getValue("HH_ALERT_LAYOUT_REFRESH_ERRORS", context)))
-        AlertView::make(localized("Alert"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Alert", error.localizedDescription(), {"Ok"});
     TAVLO_LOG("Error refreshing table layout orders: %@", error.localizedDescription());
 }
 

@@ -95,11 +95,10 @@ void ComboGroupViewController::plusPressed(Control& sender) {
 void ComboGroupViewController::addSelection(TableViewCell& cell, IndexPath path) {
     ComboSelection& group = combo();
     if (group.getSelectionCount(comboGroupId_) >= count_) {
-        AlertView::make(localized("Alert"),
-                        format("%@ %ld %@", localized("You can only select"), count_,
-                               localized("Decrement something else first")),
-                        localized("Ok"))
-            ->show();
+        alert(
+            "Alert",
+            format("%@ %ld %@", localized("You can only select"), count_, localized("Decrement something else first")),
+            {"Ok"});
         return;
     }
     SelectionPtr added = group.addSelection(rowItem(*items_[static_cast<size_t>(path.row)]), comboGroupId_);

@@ -169,17 +169,11 @@ void SelectionViewController::minusQuantity(Control& sender) {
     if (selection_->quantity() > 1 || selection_->newQuantity() >= 1) return reduceQuantity(*cell);
     // The last unit, and the kitchen has it: the line goes from the order and the kitchen
     // hears of the void, so ask first.
-    auto question = AlertView::make(
-        localized("Void Item"),
-        format(localized("%@ was sent. Void it?"), selection_->name().value_or(localized("This item"))),
-        localized("Cancel"), {localized("Void")});
-    std::weak_ptr<ViewController> weak = shared_from_this();
     auto kept = std::static_pointer_cast<QuantityCellView>(cell->shared_from_this());
-    question->setClickHandler([weak, kept](AlertView&, int index) {
-        auto self = std::static_pointer_cast<SelectionViewController>(weak.lock());
-        if (self && index == 1) self->reduceQuantity(*kept);
-    });
-    question->show();
+    alert("Void Item", format(localized("%@ was sent. Void it?"), selection_->name().value_or(localized("This item"))),
+          {"Cancel", {localized("Void")}}, [this, kept](int button) {
+              if (button == 1) reduceQuantity(*kept);
+          });
 }
 
 void SelectionViewController::reduceQuantity(QuantityCellView& cell) {

@@ -300,8 +300,7 @@ void MenuViewController::saveCustomer(const std::optional<Customer>& customer) {
 }
 
 void MenuViewController::itemDescription() {
-    AlertView::make(localized("Error"), localized("Item description not currently supported"), localized("Ok"))
-        ->show();
+    alert("Error", localized("Item description not currently supported"), {"Ok"});
 }
 
 // ---- default items

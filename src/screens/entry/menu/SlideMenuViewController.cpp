@@ -136,7 +136,7 @@ void SlideMenuViewController::didSelectRow(TableView& table, IndexPath path) {
     if (currentMenuId() && !items.listsShortcuts()) {
         ManagedObjectPtr menu = DBHelper::getObject("Menu", "menuId == %@", *currentMenuId(), contextOf(session_.get()));
         if (!menu || !Menu::isActive(*menu)) {
-            AlertView::make(localized("Alert"), localized("Menu is no longer available"), localized("Ok"))->show();
+            alert("Alert", localized("Menu is no longer available"), {"Ok"});
             table.deselectRow(path, animated());
             refresh();
             return;

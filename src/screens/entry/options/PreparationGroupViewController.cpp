@@ -113,10 +113,7 @@ void PreparationGroupViewController::didSelectRow(TableView& table, IndexPath pa
         chosen = 0;
     }
     if (chosen >= maximum_) {
-        AlertView::make(localized("Alert"),
-                        localized("You have the maximum preparations selected, deselect something else first"),
-                        localized("Ok"))
-            ->show();
+        alert("Alert", localized("You have the maximum preparations selected, deselect something else first"), {"Ok"});
         return;
     }
     if (TableViewCell* cell = table.cellForRow(path)) cell->setAccessoryType(AccessoryType::Checkmark);
@@ -127,11 +124,10 @@ void PreparationGroupViewController::didSelectRow(TableView& table, IndexPath pa
 
 void PreparationGroupViewController::done() {
     if (!flowControl() && chosenCount() < minimum_) {
-        AlertView::make(localized("Alert"),
-                        format("%@ (%ld)", localized("You must select at least the minimum amount of preparation choices"),
-                               minimum_),
-                        localized("Ok"))
-            ->show();
+        alert("Alert",
+              format("%@ (%ld)", localized("You must select at least the minimum amount of preparation choices"),
+                     minimum_),
+              {"Ok"});
         return;
     }
     moveOn();

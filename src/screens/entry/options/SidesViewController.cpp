@@ -90,11 +90,10 @@ void SidesViewController::plusPressed(Control& sender) {
 void SidesViewController::addSide(const ManagedObjectPtr& side, TableViewCell& cell) {
     const int included = selection()->includedSides();
     if (flowControl() && selection()->getSideCount() >= included) {
-        AlertView::make(localized("Alert"),
-                        format("%@ %ld %@", localized("You can only select"), included,
-                               localized("Decrement something else first")),
-                        localized("Ok"))
-            ->show();
+        alert("Alert",
+              format("%@ %ld %@", localized("You can only select"), included,
+                     localized("Decrement something else first")),
+              {"Ok"});
         return;
     }
     SelectionPtr added = Selection::initFromSide(side->text("sideId"), contextOf(session_.get()));
