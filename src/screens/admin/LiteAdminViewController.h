@@ -78,10 +78,6 @@ public:
 
     // ---- the table (LiteAdminTable.cpp)
     Row rowAt(ui::IndexPath path);
-    void processSelect(ui::IndexPath path);
-    bool canCashIn(const std::string& drawerId, Error* error);
-    bool canCashOut(const std::string& drawerId, Error* error);
-    bool ordersOpen();
 
     // ---- the bars' and rows' actions
     void logout();
@@ -103,26 +99,14 @@ public:
     // The amount prompt; `answer` gets the text (nil: cancelled) and the drawer.
     using AmountAnswer = void (LiteAdminViewController::*)(const std::optional<std::string>& text,
                                                            const std::string& drawerId);
-    void amountPrompt(const std::string& title, AmountAnswer answer, const std::string& drawerId);
     void cashIn(const std::optional<std::string>& text, const std::string& drawerId);
-    // Keeps the cash in the gateway took as the drawer's open record here.
-    void keepGatewayCashIn(int32_t cents, const std::string& drawerId);
-    void preCashOutCD(const std::string& drawerId);
     void cashOut(const std::optional<std::string>& text, const std::string& drawerId);
 
     // ---- the drawer records (LiteAdminCashRecords.cpp)
-    CashInOut cashInObject(int32_t cents, const std::string& drawerId);
-    CashInOut cashOutObject(int32_t cents, const std::string& drawerId);
     // Fills the record's summaries from the payments; answers the cash total.
     int32_t getSummaries(CashInOut& record, const std::vector<ManagedObjectPtr>& payments);
-    static PaymentTypeSummary typeSummary(const std::string& label, const std::vector<ManagedObjectPtr>& payments);
-    static PaymentTypeSummary nonCashSummary(const std::vector<ManagedObjectPtr>& payments);
     // "100" -> the whole units, "1" -> the cents left (only when there are any).
     static CashInOut::BreakDown breakDown(int32_t cents);
-
-    // ---- user cash-outs, gateway mode (LiteAdminUserCashOut.cpp)
-    void cashOutUsers();
-    void cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId);
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -144,6 +128,20 @@ protected:
     std::optional<std::string> drawerAt(size_t index);
 
 private:
+    void processSelect(ui::IndexPath path);
+    bool canCashIn(const std::string& drawerId, Error* error);
+    bool canCashOut(const std::string& drawerId, Error* error);
+    bool ordersOpen();
+    void amountPrompt(const std::string& title, AmountAnswer answer, const std::string& drawerId);
+    // Keeps the cash in the gateway took as the drawer's open record here.
+    void keepGatewayCashIn(int32_t cents, const std::string& drawerId);
+    void preCashOutCD(const std::string& drawerId);
+    CashInOut cashInObject(int32_t cents, const std::string& drawerId);
+    CashInOut cashOutObject(int32_t cents, const std::string& drawerId);
+    static PaymentTypeSummary typeSummary(const std::string& label, const std::vector<ManagedObjectPtr>& payments);
+    static PaymentTypeSummary nonCashSummary(const std::vector<ManagedObjectPtr>& payments);
+    void cashOutUsers();
+    void cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId);
     void buildBars();
     void drawerAction(size_t index);
     void showDrawerRow(ui::TableViewCell& cell, const std::optional<std::string>& drawerId);

@@ -40,9 +40,6 @@ public:
     // First letter of each word upper case, the rest lower case (ASCII letters).
     static std::string capitalized(const std::string& text);
 
-    void doneAction();
-    void map();
-
     void viewDidLoad() override;
     void setEditing(bool editing, bool animated) override;
     int numberOfSections(ui::TableView&) override { return 4; }
@@ -55,6 +52,8 @@ public:
     void valueDidEndEditing(LabelValueCellView& cell) override;
 
 private:
+    void doneAction();
+    void map();
     struct Row;
     static const Row& rowAt(ui::IndexPath path);
     void setupHeaderView(bool editing);

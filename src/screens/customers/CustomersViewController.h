@@ -31,12 +31,8 @@ public:
     // Null before the view is loaded.
     FetchedResultsController* fetchedResultsController() const { return fetched_.get(); }
 
-    // The condition of a search for the text; the list's own one ("disabled == nil") for "".
-    static Predicate searchPredicate(const std::string& text);
-
     void close();
     void add();
-    void removeCustomer();
     // Filters by the text and draws the list again.
     void search(const std::string& text);
 
@@ -52,6 +48,9 @@ public:
     void searchBarSearchButtonClicked(ui::SearchBar& bar) override;
 
 private:
+    // The condition of a search for the text; the list's own one ("disabled == nil") for "".
+    static Predicate searchPredicate(const std::string& text);
+    void removeCustomer();
     void fetch(const char* failure);
     std::optional<Customer> customerAt(ui::IndexPath path) const;
 

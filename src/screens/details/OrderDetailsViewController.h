@@ -51,15 +51,12 @@ public:
     }
     const std::shared_ptr<Order>& order() const { return order_; }
     const std::optional<Customer>& customer() const { return customer_; }
-    bool elapsedToggle() const { return elapsedToggle_; }
     bool timerRunning() const { return elapsedTimer_ != nullptr; }
 
     // The sections shown now, in order.
     std::vector<Section> sections();
     // "H:MM:SS" of a number of seconds (hours not wrapped at 24).
     static std::string elapsedText(double seconds);
-    // The comp every selection of the order carries; none when one differs or has none.
-    std::optional<std::string> orderComp() const;
 
     // ---- the table
     void viewDidLoad() override;
@@ -74,28 +71,31 @@ public:
     bool canEditRow(ui::TableView&, ui::IndexPath) override { return false; }
 
     // ---- actions (OrderDetailsTools.cpp)
-    // Back to the order screen.
-    void orderView();
-    void orderName();
     void saveName(const std::optional<std::string>& name);
-    void showCustomers();
-    void showCustomer();
     void saveCustomer(const std::optional<Customer>& customer);
-    void voidConfirmation();
-    void voidAll();
-    void voidAll(const std::optional<std::string>& forcedBy);
     void comps();
     void comped(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
     void saveCompComment(const std::optional<std::string>& comment);
     void split();
     void discount();
+
+private:
+    bool elapsedToggle() const { return elapsedToggle_; }
+    // The comp every selection of the order carries; none when one differs or has none.
+    std::optional<std::string> orderComp() const;
+    // Back to the order screen.
+    void orderView();
+    void orderName();
+    void showCustomers();
+    void showCustomer();
+    void voidConfirmation();
+    void voidAll();
+    void voidAll(const std::optional<std::string>& forcedBy);
     void saveDiscount(const std::optional<std::string>& amount, const std::optional<std::string>& authorizedBy);
     void plusSeat(ui::Control& sender);
     void minusSeat(ui::Control& sender);
     void seatsChanged(ui::Control& sender);
     void gratuityChanged(ui::Control& sender);
-
-private:
     bool flag(const char* name) const;
     bool granted(const char* permission) const;
     // "Alert" / "You do not have the required access" / "Cancel".

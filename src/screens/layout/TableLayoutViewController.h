@@ -44,8 +44,6 @@ public:
     void setUpdateOnAppear(bool update) override { updateOnAppear_ = update; }
     void setObserver(TableSelected selected, Action logout, Action orders) override;
 
-    // The enabled areas that have locations, by name.
-    const std::vector<Area>& areas() const { return areas_; }
     TableLayoutView& planView() const { return *planView_; }
     ui::ScrollView& scrollView() const;
     ui::TextField& pickerViewTextField() const { return *pickerField_; }
@@ -54,13 +52,6 @@ public:
     // The table of the shown area under a point of the plan (edges included); none over a fixture,
     // outside every table, or with nobody to hand it to.
     std::optional<AreaLocation> tableAt(int x, int y) const;
-    void centerScrollViewContents();
-    // Shows the area (the toolbar's button takes its name) and draws the plan again now.
-    void showArea(const Area& area);
-    void refreshView();
-    // Reads the open orders from the server (not in lite mode); a failure is logged, and shown when
-    // HH_ALERT_LAYOUT_REFRESH_ERRORS says so.
-    void refreshOrders();
 
     void loadView() override;
     void viewDidLoad() override;
@@ -77,6 +68,15 @@ public:
     void didSelectRow(ui::PickerView&, int row, int component) override;
 
 private:
+    // The enabled areas that have locations, by name.
+    const std::vector<Area>& areas() const { return areas_; }
+    void centerScrollViewContents();
+    // Shows the area (the toolbar's button takes its name) and draws the plan again now.
+    void showArea(const Area& area);
+    void refreshView();
+    // Reads the open orders from the server (not in lite mode); a failure is logged, and shown when
+    // HH_ALERT_LAYOUT_REFRESH_ERRORS says so.
+    void refreshOrders();
     void readAreas();
     void setupZooming();
     void setupPicker();

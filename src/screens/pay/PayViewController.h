@@ -65,8 +65,6 @@ public:
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
     // The payment under construction: none until the entry passed verification.
     const std::shared_ptr<Payment>& payment() const { return payment_; }
-    const std::vector<int32_t>& payTypeIds() const { return payTypeIds_; }
-    const std::vector<ManagedObjectPtr>& payTerminals() const { return payTerminals_; }
     bool captured() const { return captured_; }
     const std::shared_ptr<CreditCardSwipe>& swipe() const { return swipe_; }
 
@@ -86,74 +84,31 @@ public:
 
     // ---- tenders and amounts (PayViewController.cpp)
     void paymentTypeChanged();
-    int32_t selectedType() const;
-    std::vector<ManagedObjectPtr> readPayTerminals();
     void incrementTendered(int32_t cents);
     void nextUp();
     void percent(int index);  // 0..2: the three percent keys
     void percentCustom();
-    void savePercent(const std::optional<std::string>& answer);
-    void validateTendered();
-    void validateAmount();
-    void validateGratuity();
-    // A tip larger than the amount is asked about, one too large for a payment refused.
-    void validateTip();
-    // The tip as it stands moves the tendered up.
-    void takeTip();
-    void validateExpiration();
 
     // ---- swipes and starting a payment (PayViewStart.cpp)
     void handleMSRNotification(const Notification& notification);
-    bool processSwipe(const std::string& bytes);
     void manual();
     void process();
     void force();
-    void forcePayment(const std::optional<std::string>& approval);
-    void refundByReference(const std::optional<std::string>& reference);
-    void processPayment(const std::optional<std::string>& approval, const std::optional<std::string>& reference);
-    void verifyAndProcess(const std::optional<std::string>& drawerId, int32_t type,
-                          const std::optional<std::string>& approval, const std::optional<std::string>& reference);
-    static bool needsDrawer(int32_t type) { return type == Payment::kCash; }
-    void deleteFailedPayments();
 
     // ---- the two roads (PayViewProcess.cpp)
-    void localProcess(const std::optional<std::string>& reference);
     // A card charge is in flight at the card host: the screen waits for its answer.
     bool isCharging() const;
-    void localFinalize();
-    // No earlier charge of the order is without an answer (the person is told otherwise).
-    bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
-    // An approved card charge not yet stored with the order; null when there is none.
-    std::shared_ptr<Payment> unsentCharge() const;
-    // Voids the unsent approved charges at the card host; false (told) when one stays.
-    bool voidUnsentCharges();
-    bool needsSignature(int32_t type);
-    void captureSignature(std::function<void()> completion);
-    void gatewaySelect();
-    void gatewayPayVia(const std::string& address);
-    // "Cancel" and the terminals by name: the one chosen takes the payment.
-    void offerTerminals(const std::string& title, const std::string& message, std::vector<ManagedObjectPtr> terminals);
 
     // ---- after a payment (PayViewFinish.cpp)
-    void showChangeDue();
     bool openDrawer(Error* error);
-    void printPaymentReceipts(bool captured);
-    // The customer's copy: printed, e-mailed or none, as the store and the person choose.
-    void offerCustomerReceipt(bool customerCopy);
-    void printCustomerReceipt();
     void emailPrompt();
     void emailCustomerReceipt(const std::optional<std::string>& address);
     void paid();
     void cancel();
 
     // ---- the Done bar over a field being edited (PayViewDoneBar.cpp)
-    void addDone(ui::TextField& field);
     // Ends the editing of the current field, which runs its rules.
     void done();
-    // To the previous (-1) or next (1) field the tender takes.
-    void moveField(int step);
-    void keyboardShow();
-    void keyboardHide();
     ui::TextField* currentField() const { return currentField_; }
     ui::Toolbar* doneBar() const { return doneBar_.get(); }
     ui::BarButtonItem* doneButton() const { return doneButton_.get(); }
@@ -171,6 +126,51 @@ public:
     void textFieldDidEndEditing(ui::TextField& field) override;
 
 private:
+    const std::vector<int32_t>& payTypeIds() const { return payTypeIds_; }
+    const std::vector<ManagedObjectPtr>& payTerminals() const { return payTerminals_; }
+    int32_t selectedType() const;
+    std::vector<ManagedObjectPtr> readPayTerminals();
+    void savePercent(const std::optional<std::string>& answer);
+    void validateTendered();
+    void validateAmount();
+    void validateGratuity();
+    // A tip larger than the amount is asked about, one too large for a payment refused.
+    void validateTip();
+    // The tip as it stands moves the tendered up.
+    void takeTip();
+    void validateExpiration();
+    bool processSwipe(const std::string& bytes);
+    void forcePayment(const std::optional<std::string>& approval);
+    void refundByReference(const std::optional<std::string>& reference);
+    void processPayment(const std::optional<std::string>& approval, const std::optional<std::string>& reference);
+    void verifyAndProcess(const std::optional<std::string>& drawerId, int32_t type,
+                          const std::optional<std::string>& approval, const std::optional<std::string>& reference);
+    static bool needsDrawer(int32_t type) { return type == Payment::kCash; }
+    void deleteFailedPayments();
+    void localProcess(const std::optional<std::string>& reference);
+    void localFinalize();
+    // No earlier charge of the order is without an answer (the person is told otherwise).
+    bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
+    // An approved card charge not yet stored with the order; null when there is none.
+    std::shared_ptr<Payment> unsentCharge() const;
+    // Voids the unsent approved charges at the card host; false (told) when one stays.
+    bool voidUnsentCharges();
+    bool needsSignature(int32_t type);
+    void captureSignature(std::function<void()> completion);
+    void gatewaySelect();
+    void gatewayPayVia(const std::string& address);
+    // "Cancel" and the terminals by name: the one chosen takes the payment.
+    void offerTerminals(const std::string& title, const std::string& message, std::vector<ManagedObjectPtr> terminals);
+    void showChangeDue();
+    void printPaymentReceipts(bool captured);
+    // The customer's copy: printed, e-mailed or none, as the store and the person choose.
+    void offerCustomerReceipt(bool customerCopy);
+    void printCustomerReceipt();
+    void addDone(ui::TextField& field);
+    // To the previous (-1) or next (1) field the tender takes.
+    void moveField(int step);
+    void keyboardShow();
+    void keyboardHide();
     // What prints a payment slip (the merchant's or the customer's copy).
     ReceiptJob::Write slip(bool merchant) const;
     std::optional<std::string> creditHost() const;

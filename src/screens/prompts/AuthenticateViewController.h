@@ -28,8 +28,6 @@ public:
     AuthenticateViewController();
     ~AuthenticateViewController() override;
 
-    // The signed-in session: finds users, tests their permissions, says whether to animate. Not
-    // owned; it outlives the prompt.
     // Accepted when the user holds any one of them, tested in this order.
     const std::vector<std::string>& permissions() const { return permissions_; }
     void setPermissions(std::vector<std::string> permissions) { permissions_ = std::move(permissions); }

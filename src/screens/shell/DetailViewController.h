@@ -27,7 +27,6 @@ public:
 
     ui::Label* lblStatus() const { return status_.get(); }
     ui::BarButtonItem* btnLayout() const { return layout_.get(); }
-    const std::shared_ptr<ui::PopoverController>& popoverController() const { return popover_; }
     // The orders main screen of the current sign-in (an OrdersMainScreen).
     void setMainController(std::shared_ptr<ui::ViewController> main) { mainController_ = std::move(main); }
     void setRootPane(std::weak_ptr<RootViewController> root) { root_ = std::move(root); }
@@ -36,8 +35,6 @@ public:
     // Signs out: the layout off, the session ended, what this pane presents dismissed, then the
     // root pane's sign-out.
     void logout();
-    // The "Layout" button: the main screen shows the table layout.
-    void requestedtableLayout();
 
     void loadView() override;
     void viewDidLoad() override;
@@ -52,6 +49,9 @@ public:
                                 const std::shared_ptr<ui::BarButtonItem>& item) override;
 
 private:
+    const std::shared_ptr<ui::PopoverController>& popoverController() const { return popover_; }
+    // The "Layout" button: the main screen shows the table layout.
+    void requestedtableLayout();
     std::shared_ptr<ui::Label> status_;
     std::shared_ptr<ui::BarButtonItem> layout_;
     std::shared_ptr<ui::PopoverController> popover_;

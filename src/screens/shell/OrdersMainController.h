@@ -62,23 +62,16 @@ public:
 
     void refresh();
     void logout();
-    // A table pressed on the layout (its AreaLocation row; null does nothing).
-    void tableSelected(const ManagedObjectPtr& table);
     void getOrderSummaries(const std::string& areaLocationId);
     // `orders`: the names and remote ids of the table's open orders.
     struct OpenOrder {
         std::optional<std::string> remoteId;
         std::optional<std::string> name;
     };
-    void completeTableSelected(const std::vector<OpenOrder>& orders, const std::string& locationId);
     void showOrders();
     void showTableLayout(bool updateOnAppear) override;
-    std::vector<std::shared_ptr<OrdersOpenViewController>> segmentedViewControllerContent();
-    void didChangeForSegmentedControl();
     void systemStatus();
-    void admin();
     void noSale();
-    void noSaleCheckAuth(const std::string& drawerId);
     void loadOrder(const std::optional<std::string>& remoteId);
     void loadOrderAt(const std::string& areaLocationId);
     void quickSale();
@@ -93,6 +86,13 @@ public:
     std::vector<ui::ViewController*> visibleChildren() const override;
 
 private:
+    // A table pressed on the layout (its AreaLocation row; null does nothing).
+    void tableSelected(const ManagedObjectPtr& table);
+    void completeTableSelected(const std::vector<OpenOrder>& orders, const std::string& locationId);
+    std::vector<std::shared_ptr<OrdersOpenViewController>> segmentedViewControllerContent();
+    void didChangeForSegmentedControl();
+    void admin();
+    void noSaleCheckAuth(const std::string& drawerId);
     void buildToolbar();
     // The local open orders of a table, by name.
     std::vector<OpenOrder> localOpenOrders(const std::string& areaLocationId) const;

@@ -44,7 +44,6 @@ public:
     FetchedResultsController* fetchedResultsController();
     // From the server (outside lite mode, under the wait overlay), then refreshData.
     void refresh();
-    void completeRefresh();
     // Reads the local store again and reloads the table.
     void refreshData();
     // A landscape phone with the store open shows the table layout.
@@ -90,6 +89,7 @@ protected:
     bool openOrders_ = true;
 
 private:
+    void completeRefresh();
     OrdersMainController* main_ = nullptr;
     std::unique_ptr<FetchedResultsController> results_;
     bool updateOnAppear_ = false;

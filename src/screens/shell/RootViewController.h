@@ -31,7 +31,6 @@ public:
     DetailViewController* detailViewController() const { return detail_.lock().get(); }
     void setDetailViewController(std::weak_ptr<DetailViewController> detail) { detail_ = std::move(detail); }
     bool loginOnAppear() const { return loginOnAppear_; }
-    void setLoginOnAppear(bool login) { loginOnAppear_ = login; }
     // The orders main screen of the current sign-in (an OrdersMainScreen); none for the
     // administration screen.
     const std::shared_ptr<ui::ViewController>& mainController() const { return mainController_; }
@@ -68,6 +67,7 @@ public:
     uint32_t supportedInterfaceOrientations() const override;
 
 private:
+    void setLoginOnAppear(bool login) { loginOnAppear_ = login; }
     // The session's context; signed out, the one the sign-in screen works on.
     ObjectContext* context() const;
     // Dismisses whatever the split view presents, without animation.

@@ -47,23 +47,14 @@ public:
     // What the screen read when it loaded.
     bool lite() const { return lite_; }
     const std::vector<Section>& sections() const { return sections_; }
-    const std::vector<Terminal>& terminals() const { return terminals_; }
-    const std::vector<Printer>& printers() const { return printers_; }
     // The configured serial devices (card readers), each connected or with why it is not.
     const std::vector<SerialAccessoryStatus>& accessories() const { return accessories_; }
-    const std::optional<std::string>& receiptURL() const { return receiptURL_; }
     ui::BarButtonItem* testButton() const { return testButton_.get(); }
-    const std::shared_ptr<ConnectionTests>& connectionTests() const { return tests_; }
 
     void viewDidLoad() override;
     void done();
-    void test();
     // Prints the test page on the stream under the name.
     void testPrinter(const std::string& name, const std::optional<std::string>& url, PrinterStream* stream);
-    void testReceiptPrinter();
-    void emailStatus();
-    // The status report's subject and body.
-    std::string statusSubject() const;
     std::string statusBody() const;
 
     int numberOfSections(ui::TableView&) override { return static_cast<int>(sections_.size()); }
@@ -73,10 +64,18 @@ public:
     bool canEditRow(ui::TableView&, ui::IndexPath) override { return false; }
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
+private:
+    const std::vector<Terminal>& terminals() const { return terminals_; }
+    const std::vector<Printer>& printers() const { return printers_; }
+    const std::optional<std::string>& receiptURL() const { return receiptURL_; }
+    const std::shared_ptr<ConnectionTests>& connectionTests() const { return tests_; }
+    void test();
+    void testReceiptPrinter();
+    void emailStatus();
+    // The status report's subject and body.
+    std::string statusSubject() const;
     // How a test row shows its state besides the spinner of "testing": a tick, a cross or "?".
     static std::string statusSymbol(const std::string& state);
-
-private:
     void load();
     std::shared_ptr<ui::TableViewCell> fixedCell(ui::TableView& table, const std::string& label,
                                                  const std::optional<std::string>& value);

@@ -29,14 +29,9 @@ public:
     CompListViewController();
     ~CompListViewController() override;
 
-    const std::optional<std::string>& currentComp() const { return currentComp_; }
     void setCurrentComp(std::optional<std::string> compName) override { currentComp_ = std::move(compName); }
     void setAnswer(Answer answer) override { answer_ = std::move(answer); }
 
-    // The answer to the opener.
-    void saveComp(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
-    // The authorisation prompt's answer: the reason asked for and the employee who granted it.
-    void authenticated(const std::string& compId, const std::string& authorizedBy);
     // The left bar button: back to the opener, no answer.
     void back();
 
@@ -46,6 +41,11 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 private:
+    const std::optional<std::string>& currentComp() const { return currentComp_; }
+    // The answer to the opener.
+    void saveComp(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
+    // The authorisation prompt's answer: the reason asked for and the employee who granted it.
+    void authenticated(const std::string& compId, const std::string& authorizedBy);
     // The reasons not disabled, by name; false when the store cannot be read.
     bool fetch(Error& error);
     void askAuthorization(const std::string& compId);

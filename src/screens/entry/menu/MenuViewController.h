@@ -80,17 +80,7 @@ public:
     void viewWillAppear(bool animated) override;
     uint32_t supportedInterfaceOrientations() const override;
 
-    // The menu bar, under which the screens lay out their items; answers the height it takes.
-    int loadMenuBar();
-    void loadToolBars();
-    // Shortcuts are on and some item has a shortcut number.
-    bool hasShortcuts();
-
-    // The default items of the order's type and this terminal's area, from the store's rules;
-    // addDefaultItems enters them one after the other, each through its own flow.
-    void loadDefaultItems();
     void addDefaultItems();
-    void completeDefaultSelection(const SelectionPtr& selection);
 
     // Starts the entry of one item: false (after telling the person) when it is gone from the
     // store or sold out, and the items are then read again. The finished line goes to `action`.
@@ -101,17 +91,10 @@ public:
     void redo();
     void forgetActions();
 
-    // Highlights the menu bar button of the menu shown.
-    void selectMenu(ui::Button& button);
-    bool isMenuAvailable(const std::string& menuId);
-    // A menu bar button: shows that menu's items (the shortcuts for kShortcutsTag); a menu no
-    // longer offered greys its button and changes nothing.
-    void changeMenu(ui::Button& button, const std::string& menuId);
     // Shows the items again after the order or the stock changed.
     virtual void refresh() {}
 
     void setOrderType(int32_t type);
-    void orderTypeChanged();
     // The customers list's answer for a delivery.
     void saveCustomer(const std::optional<Customer>& customer);
     void itemDescription();
@@ -129,6 +112,22 @@ protected:
     void leaveUnreadable();
 
 private:
+    // The menu bar, under which the screens lay out their items; answers the height it takes.
+    int loadMenuBar();
+    void loadToolBars();
+    // Shortcuts are on and some item has a shortcut number.
+    bool hasShortcuts();
+    // The default items of the order's type and this terminal's area, from the store's rules;
+    // addDefaultItems enters them one after the other, each through its own flow.
+    void loadDefaultItems();
+    void completeDefaultSelection(const SelectionPtr& selection);
+    // Highlights the menu bar button of the menu shown.
+    void selectMenu(ui::Button& button);
+    bool isMenuAvailable(const std::string& menuId);
+    // A menu bar button: shows that menu's items (the shortcuts for kShortcutsTag); a menu no
+    // longer offered greys its button and changes nothing.
+    void changeMenu(ui::Button& button, const std::string& menuId);
+    void orderTypeChanged();
     std::shared_ptr<ui::Button> menuButton(const std::string& title, const std::string& menuId, int tag, bool icons,
                                            int width, int height);
     void showAction(const std::string& text);

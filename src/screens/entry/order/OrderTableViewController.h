@@ -53,7 +53,6 @@ public:
     void setCourseView(bool on) { courseView_ = on; }
     bool seatView() const { return seatView_; }
     void setSeatView(bool on) { seatView_ = on; }
-    bool selectionTaxes() const { return selectionTaxes_; }
     void setSelectionTaxes(bool on) { selectionTaxes_ = on; }
     // The quantity becomes a button that asks for one unit more; it hands over the tapped button.
     using PlusAction = std::function<void(ui::Control& button)>;
@@ -80,6 +79,7 @@ protected:
     std::shared_ptr<ui::TableViewCell> getCellContentView(const std::string& identifier, double width);
 
 private:
+    bool selectionTaxes() const { return selectionTaxes_; }
     std::string preparationName(const Preparation& preparation) const;
     void addLines(const Selection& selection, int base, double x, std::vector<DetailLine>& lines) const;
     void fillSelection(ui::TableViewCell& cell, const Selection& selection, double rowWidth);

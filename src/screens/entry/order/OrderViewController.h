@@ -61,11 +61,8 @@ public:
     // ---- outlets
     ui::Label* label(const char* name) const;
     ui::Button* button(const char* name) const;
-    ui::BarButtonItem* btnPrint() const { return btnPrint_.get(); }
     ui::BarButtonItem* btnServer() const { return btnServer_.get(); }
     const std::vector<std::string>& serverIdsOrdered() const { return serverIdsOrdered_; }
-    // Cents waiting for the person to choose a drawer.
-    int32_t quickTendered() const { return quickTendered_; }
 
     // ---- the screen (OrderViewController.cpp)
     void viewDidLoad() override;
@@ -76,11 +73,43 @@ public:
     void refresh();
     // Re-checks the order and goes on with the questions; runs on every appearance.
     void setupScreen();
+    void menu();
+    // The server picker under the screen (the server item opens it); Done transfers the order to
+    // the server on the wheel, Cancel closes it with the order as it was.
+    void someButtonTouched();
+    ui::PickerView* serverPicker() const { return serverPicker_.get(); }
+    int numberOfComponents(ui::PickerView&) override { return 1; }
+    int numberOfRows(ui::PickerView&, int) override { return static_cast<int>(serverIdsOrdered_.size()); }
+    std::optional<std::string> titleForRow(ui::PickerView&, int row, int) override;
+    void didSelectRow(ui::PickerView&, int row, int) override;
+
+    // ---- commands (OrderViewCommands.cpp)
+    void cancel();
+    void send();
+    void totalOrder();
+    void pay();
+    void paid();
+    void exactAmount();
+    void upAmount();
+    void payAmount(int32_t cents);
+    void close();
+
+    // ---- printing (OrderViewPrint.cpp)
+    void print();
+    void printLocally();
+    void emailPrompt();
+    void email(const std::optional<std::string>& address);
+    // The order's whole ticket (every line still on it) printed for the kitchen again.
+    void announce();
+
+private:
+    ui::BarButtonItem* btnPrint() const { return btnPrint_.get(); }
+    // Cents waiting for the person to choose a drawer.
+    int32_t quickTendered() const { return quickTendered_; }
     // Asks the next question due; false when none was.
     bool promptAsNeeded();
     // A new order as this screen makes it (Error is never filled).
     std::shared_ptr<Order> createOrder(Error* error);
-    void menu();
     // Pad: shows a screen in the detail pane beside this one, or takes the pane's top screen off
     // for null; false where there is no detail pane (a screen shown without the shell's panes).
     bool loadDetailView(std::shared_ptr<ui::ViewController> screen);
@@ -90,55 +119,26 @@ public:
     // The order details' and split screen's answer.
     void replaceOrder(const std::shared_ptr<Order>& order);
     void chooseServer(int row);
-    // The server picker under the screen (the server item opens it); Done transfers the order to
-    // the server on the wheel, Cancel closes it with the order as it was.
-    void someButtonTouched();
     void transferToPickedServer();
     void closeServerPicker();
-    ui::PickerView* serverPicker() const { return serverPicker_.get(); }
-    int numberOfComponents(ui::PickerView&) override { return 1; }
-    int numberOfRows(ui::PickerView&, int) override { return static_cast<int>(serverIdsOrdered_.size()); }
-    std::optional<std::string> titleForRow(ui::PickerView&, int row, int) override;
-    void didSelectRow(ui::PickerView&, int row, int) override;
-
-    // ---- commands (OrderViewCommands.cpp)
     void cancelAndRefreshOrders();
-    void cancel();
-    void send();
     bool sendViaTavlo();
     bool sendViaGateway();
-    void totalOrder();
     bool totalOrderNow();
-    void pay();
-    void paid();
     // Reads the order again from the store, where the pay screen and the payment list left it.
     void readOrderAgain();
-    void exactAmount();
-    void upAmount();
-    void payAmount(int32_t cents);
     void quickPay(int32_t tendered, const std::optional<std::string>& drawerId);
-    void close();
     void closeViaTavlo();
     void closeViaGateway();
     void amountPressed(ui::Control& button);
-
-    // ---- printing (OrderViewPrint.cpp)
     void printCommand();
-    void print();
-    void printLocally();
     void printViaGateway(const std::string& message);
     void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
     // The printer or terminal at that button of the print targets' alert (printers first).
     void printTo(int button);
-    void emailPrompt();
-    void email(const std::optional<std::string>& address);
-    // The order's whole ticket (every line still on it) printed for the kitchen again.
-    void announce();
     // A lite send whose kitchen ticket did not print: the order went, the kitchen does not know.
     // The alert says so and offers to print the whole ticket again (as `announce`).
     static void kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order, std::shared_ptr<Session> session);
-
-private:
     // The pad's detail pane (its navigation); null on the phone and without the shell's panes.
     ui::NavigationController* detailPane() const;
     void completeViewDidLoad(std::shared_ptr<Order> order, const Error& error);
