@@ -3,6 +3,7 @@
 #include "core/order/CreditCardSwipe.h"
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "core/order/Tender.h"
 #include "payments/PaymentHandler.h"
 #include "platform/foundation/Error.h"
 #include "platform/store/ManagedObject.h"
@@ -54,7 +55,6 @@ public:
     // Name alerts for those who look for them (their answers are closures): the original
     // reference of a refund and the terminals offered to pay at.
     static constexpr int kRefundReferenceTag = 93, kTerminalTag = 99;
-    static constexpr int32_t kRefundOrderType = -9;
 
     PayViewController();
     ~PayViewController() override;

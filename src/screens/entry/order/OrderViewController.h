@@ -108,8 +108,6 @@ private:
     int32_t quickTendered() const { return quickTendered_; }
     // Asks the next question due; false when none was.
     bool promptAsNeeded();
-    // A new order as this screen makes it (Error is never filled).
-    std::shared_ptr<Order> createOrder(Error* error);
     // Pad: shows a screen in the detail pane beside this one, or takes the pane's top screen off
     // for null; false where there is no detail pane (a screen shown without the shell's panes).
     bool loadDetailView(std::shared_ptr<ui::ViewController> screen);
@@ -131,7 +129,10 @@ private:
     void closeViaTavlo();
     void closeViaGateway();
     void amountPressed(ui::Control& button);
+    // Print: the receipt or, once a lite order went, its kitchen ticket again.
     void printCommand();
+    // The receipt: printed, or e-mailed when the store e-mails receipts and the customer wants it.
+    void printReceiptCommand();
     void printViaGateway(const std::string& message);
     void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
     // The printer or terminal at that button of the print targets' alert (printers first).
@@ -162,7 +163,6 @@ private:
     // Nothing left to pay: neither due nor unpaid gratuity.
     bool isSettled() const;
     std::vector<std::pair<std::string, std::string>> drawersByName();
-    // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
     // "Cancel" and the other terminals by name: the one chosen becomes the gateway, then `then`.
     void offerOtherGateways(const std::string& title, const std::string& message, std::function<void()> then);
     bool switchGateway(int buttonIndex);
