@@ -14,7 +14,6 @@
 #include "platform/ui/NavigationController.h"
 #include "printing/ReceiptHelper.h"
 #include "printing/ReportGenerator.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/common/ActivityIndicator.h"
 #include "screens/common/prompts/AmountViewController.h"
 #include "sync/exchange/CommHelper.h"
@@ -24,7 +23,6 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 namespace {
 
@@ -53,7 +51,7 @@ void LiteAdminViewController::amountPrompt(const std::string& title, AmountAnswe
 void LiteAdminViewController::kickDrawer(const std::string& drawerId) {
     std::shared_ptr<PrinterStream> printer = session_->printerStream();
     if (!printer) return;
-    if (!printer->open(nullptr)) return alert("Error", localized(kOpenDrawerFailed));
+    if (!printer->open(nullptr)) return alert("Error", localized(kOpenDrawerFailed), {"Ok"});
     printer->openDrawer(Session::cashDrawerURL(drawerId, session_->terminalId(), context()));
     printer->close();
 }
@@ -82,11 +80,11 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     }
     if (session_->isCashedIn(drawerId)) {
         dismiss(animated());
-        alert("Alert!", localized("Cash drawer was already cashed in"));
+        alert("Alert!", localized("Cash drawer was already cashed in"), {"Ok"});
         return ActivityIndicator::hide();
     }
     if (text->empty()) {
-        alert("Alert", localized("Please specify an amount for cashing in the drawer. If nothing, enter 0."));
+        alert("Alert", localized("Please specify an amount for cashing in the drawer. If nothing, enter 0."), {"Ok"});
         return ActivityIndicator::hide();
     }
     dismiss(animated());
@@ -108,7 +106,7 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
         error = noPrinter();
     }
     if (!done) {
-        alert("Error", format("%@ (%@)", localized("Unable to cash in drawer"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to cash in drawer"), error.localizedDescription()), {"Ok"});
         TAVLO_LOG("Unable to cash in drawer (%@)", error.localizedDescription());
         return ActivityIndicator::hide();
     }
@@ -122,8 +120,8 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     } else if (error.isSet()) {
         message = error.localizedDescription();
     }
-    if (message) alert("Error", *message);
-    else alert("Confirmation", localized("Cash drawer cashed in"));
+    if (message) alert("Error", *message, {"Ok"});
+    else alert("Confirmation", localized("Cash drawer cashed in"), {"Ok"});
     ActivityIndicator::hide();
 }
 
@@ -156,7 +154,7 @@ void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
     }
     if (started) return amountPrompt(localized("Cash Out"), &LiteAdminViewController::cashOut, drawerId);
     const std::string& reason = error.localizedDescription();
-    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, "OK");
+    alert("Error", reason.empty() ? localized("Unable to start cash out") : reason, {"OK"});
 }
 
 void LiteAdminViewController::cashOut(const std::optional<std::string>& text, const std::string& drawerId) {
@@ -164,7 +162,7 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     ActivityIndicator::refresh(localized("Cashing out"));
     if (!session_->isCashedIn(drawerId)) {
         dismiss(animated());
-        alert("Alert", localized("Cash drawer was already cashed out"));
+        alert("Alert", localized("Cash drawer was already cashed out"), {"Ok"});
         return ActivityIndicator::hide();
     }
     dismiss(animated());
@@ -211,7 +209,7 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
         }
     }
     if (!done) {
-        alert("Error", format("%@ (%@)", localized("Unable to cash out drawer"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to cash out drawer"), error.localizedDescription()), {"Ok"});
         TAVLO_LOG("Unable to cash out drawer (%@)", error.localizedDescription());
         return ActivityIndicator::hide();
     }
@@ -226,8 +224,8 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     } else if (error.isSet()) {
         message = error.localizedDescription();
     }
-    if (message) alert("Error", *message);
-    else alert("Confirmation", localized("Cash drawer cashed out"));
+    if (message) alert("Error", *message, {"Ok"});
+    else alert("Confirmation", localized("Cash drawer cashed out"), {"Ok"});
     ActivityIndicator::hide();
 }
 

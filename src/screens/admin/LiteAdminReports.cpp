@@ -5,13 +5,11 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "printing/ReportGenerator.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/common/ActivityIndicator.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 namespace {
 
@@ -34,7 +32,7 @@ std::shared_ptr<ViewController> reportView(const std::shared_ptr<Session>& sessi
 
 void LiteAdminViewController::reportSalesStatus() {
     if (!session_->isGranted("PRINT_SALES_STATUS_REPORT"))
-        return alert("Alert", localized("You do not have the required access"));
+        return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     if (auto viewer = reportView(session_, "Sales Status", true, reportGenerator_->reportSalesStatus(kReportWidth)))
@@ -43,7 +41,8 @@ void LiteAdminViewController::reportSalesStatus() {
 }
 
 void LiteAdminViewController::reportTotalSales() {
-    if (!session_->isGranted("PRINT_DAILY_REPORT")) return alert("Alert", localized("You do not have the required access"));
+    if (!session()->isGranted("PRINT_DAILY_REPORT"))
+        return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     bool preview = session_->isStoreOpen();
@@ -54,14 +53,14 @@ void LiteAdminViewController::reportTotalSales() {
 
 void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
     if (!session_->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
-        return alert("Alert", localized("You do not have the required access"));
+        return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     std::optional<std::vector<std::string>> lines =
         reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth, !flag("CASH_OUT_HIDE_PAYMENTS"));
     ActivityIndicator::hide();
     if (!lines)
-        return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"));
+        return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"), {"Ok"});
     if (auto viewer = reportView(session_, "Cash Drawer", true, std::move(*lines))) presentModal(viewer);
 }
 

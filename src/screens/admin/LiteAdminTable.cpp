@@ -9,7 +9,6 @@
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/common/NoSale.h"
 #include "screens/common/ScreenKit.h"
 
@@ -18,7 +17,6 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 namespace theme = ui::render::theme;
 
 namespace {
@@ -234,16 +232,20 @@ void LiteAdminViewController::didSelectRow(TableView& table, IndexPath path) {
 }
 
 void LiteAdminViewController::processSelect(IndexPath path) {
-    auto self = sharedAs<AlertViewDelegate>();
     std::vector<std::string> drawers = session_->cashDrawerIds();
     switch (rowAt(path)) {
     case Row::OpenStore:
-        return admin::confirm(localized("Are you sure you want to open the store?"), kOpenStoreTag, self);
-    case Row::CloseStore:
-        if (session_->isStoreOpen())
-            admin::confirm(localized("Are you sure you want to close the store?"), kCloseStoreTag, self);
+        confirm(localized("Are you sure you want to open the store?"), [this]() {
+            if (granted("CLOSE_STORE")) openStore();
+        });
         return;
-    case Row::NoDrawer: return alert("Alert", localized("No cash drawer has been configured"));
+    case Row::CloseStore:
+        if (!session()->isStoreOpen()) return;
+        confirm(localized("Are you sure you want to close the store?"), [this]() {
+            if (granted("CLOSE_STORE")) closeStore();
+        });
+        return;
+    case Row::NoDrawer: return alert("Alert", localized("No cash drawer has been configured"), {"Ok"});
     case Row::Drawer0: return drawerAction(0);
     case Row::Drawer1: return drawerAction(1);
     case Row::Payments: return payments();
@@ -253,13 +255,10 @@ void LiteAdminViewController::processSelect(IndexPath path) {
     case Row::SalesStatus: return reportSalesStatus();
     case Row::TotalSales: return reportTotalSales();
     case Row::CashDrawerReport: {
-        if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"));
+        if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"), {"Ok"});
         if (drawers.size() == 1) return reportCashDrawer(drawers.front());
-        std::weak_ptr<ViewController> weak = shared_from_this();
-        chooseDrawer(localized("Select a drawer"), kReportDrawerTag, drawers, context(), [weak](const std::string& drawer) {
-            if (auto screen = std::static_pointer_cast<LiteAdminViewController>(weak.lock()))
-                screen->reportCashDrawer(drawer);
-        });
+        chooseDrawer(*this, "Select a drawer", drawers, context(),
+                     [this](const std::string& drawer) { reportCashDrawer(drawer); });
         return;
     }
     case Row::PettyCash:
@@ -271,17 +270,26 @@ void LiteAdminViewController::drawerAction(size_t index) {
     std::optional<std::string> drawer = drawerAt(index);
     if (!drawer) return;
     if (!session_->isStoreOpen())
-        return alert("Alert",
-                     localized("Store is currently closed. A manager must open the store in order to work on the drawer"));
+        return alert(
+            "Alert",
+            localized("Store is currently closed. A manager must open the store in order to work on the drawer"),
+            {"Ok"});
     Error error;
-    auto self = sharedAs<AlertViewDelegate>();
-    if (canCashIn(*drawer, &error))
-        return admin::confirm(localized("Are you sure you want to cash in?"),
-                              index == 0 ? kCashInDrawer0Tag : kCashInDrawer1Tag, self);
-    if (canCashOut(*drawer, &error))
-        return admin::confirm(localized("Are you sure you want to cash out?"),
-                              index == 0 ? kCashOutDrawer0Tag : kCashOutDrawer1Tag, self);
-    alert("Alert", error.localizedDescription());
+    // The drawer is read again when the answer comes.
+    if (canCashIn(*drawer, &error)) {
+        confirm(localized("Are you sure you want to cash in?"), [this, index]() {
+            if (std::optional<std::string> now = drawerAt(index))
+                amountPrompt(localized("Cash In"), &LiteAdminViewController::cashIn, *now);
+        })->setTag(index == 0 ? kCashInDrawer0Tag : kCashInDrawer1Tag);
+        return;
+    }
+    if (canCashOut(*drawer, &error)) {
+        confirm(localized("Are you sure you want to cash out?"), [this, index]() {
+            if (std::optional<std::string> now = drawerAt(index)) preCashOutCD(*now);
+        })->setTag(index == 0 ? kCashOutDrawer0Tag : kCashOutDrawer1Tag);
+        return;
+    }
+    alert("Alert", error.localizedDescription(), {"Ok"});
 }
 
 bool LiteAdminViewController::canCashIn(const std::string& drawerId, Error* error) {

@@ -7,7 +7,6 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/common/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 #include "xml/XmlHelper.h"
@@ -18,12 +17,11 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 void LiteAdminViewController::cashOutUsers() {
     const bool others = session_->isGranted("CASH_OUT_OTHERS");
     const bool self = session_->isGranted("CASH_OUT_USER");
-    if (!others && !self) return alert("Error", localized("You do not have the required access"));
+    if (!others && !self) return alert("Error", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Getting users"));
     Error error;
@@ -32,8 +30,10 @@ void LiteAdminViewController::cashOutUsers() {
                                          CommHelper::gateway().value_or(""), context(), &error);
     ActivityIndicator::hide();
     if (!users)
-        return alert("Error", format("%@ (%@)", localized("Unable to get users to cash out"), error.localizedDescription()));
-    if (users->empty()) return alert("Error", localized("All users have been cashed out"));
+        return alert("Error",
+                     format("%@ (%@)", localized("Unable to get users to cash out"), error.localizedDescription()),
+                     {"Ok"});
+    if (users->empty()) return alert("Error", localized("All users have been cashed out"), {"Ok"});
     std::vector<std::string> kept, names;
     for (const std::string& userId : *users) {
         ManagedObjectPtr user = context()->fetchFirst("User", "userId == %@", userId);
@@ -43,9 +43,10 @@ void LiteAdminViewController::cashOutUsers() {
         kept.push_back(userId);
         names.push_back(user->text("name").value_or(""));
     }
-    if (kept.empty()) return alert("Error", localized("You do not have the required access"));
+    if (kept.empty()) return alert("Error", localized("You do not have the required access"), {"Ok"});
     cashOutUsers_ = std::move(kept);
-    admin::choose(localized("Who would you like to cash out?"), names, kUserTag, sharedAs<AlertViewDelegate>());
+    alert("Confirmation", localized("Who would you like to cash out?"), {"Cancel", names},
+          [this](int button) { answerUser(button); });
 }
 
 void LiteAdminViewController::answerUser(int button) {
@@ -71,7 +72,8 @@ void LiteAdminViewController::answerUser(int button) {
         names.push_back(name);
         cashDrawers_.push_back(id);
     }
-    admin::choose(localized("What cash drawer do you want to use?"), names, kUserDrawerTag, sharedAs<AlertViewDelegate>());
+    alert("Confirmation", localized("What cash drawer do you want to use?"), {"Cancel", names},
+          [this](int drawer) { answerUserDrawer(drawer); });
 }
 
 void LiteAdminViewController::answerUserDrawer(int button) {
@@ -85,13 +87,13 @@ void LiteAdminViewController::answerUserDrawer(int button) {
 
 void LiteAdminViewController::cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId) {
     std::optional<std::string> printURL = session_->printerURL();
-    if (!printURL) return alert("Error", localized("No printer configured"));
+    if (!printURL) return alert("Error", localized("No printer configured"), {"Ok"});
     std::string request =
         XmlHelper::getXmlCashOutUser(userId, session_->terminalId().value_or(""), drawerId, std::nullopt, *printURL);
     Error error;
     if (!CommHelper::send(CommHelper::gateway().value_or(""), session_->userId(), request,
                           flag("HH_LOG_XML"), &error))
-        alert("Error", format("%@ (%@)", localized("Unable to cash out user"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to cash out user"), error.localizedDescription()), {"Ok"});
 }
 
 } // namespace tavlo::screens

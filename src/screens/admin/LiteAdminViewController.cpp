@@ -13,7 +13,6 @@
 #include "platform/ui/NavigationController.h"
 #include "printing/ReceiptHelper.h"
 #include "printing/ReportGenerator.h"
-#include "screens/admin/AdminAlerts.h"
 #include "screens/admin/PadAdminViewController.h"
 #include "screens/common/ActivityIndicator.h"
 #include "screens/common/NoSale.h"
@@ -24,14 +23,8 @@
 namespace tavlo::screens {
 
 using namespace ui;
-using admin::alert;
 
 namespace {
-
-bool onPad() {
-    Application* app = Application::current();
-    return app && app->device().isTablet();
-}
 
 // The administration screen may ask a manager for No Sale in both modes and records no
 // authoriser for a user who may open the drawer.
@@ -39,17 +32,9 @@ const NoSale::Rules kNoSaleRules{"Select a drawer", true, false, "Unable to open
 
 } // namespace
 
-LiteAdminViewController::LiteAdminViewController() : TableViewController(kInterfaceName, TableViewStyle::Grouped) {}
+LiteAdminViewController::LiteAdminViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 LiteAdminViewController::~LiteAdminViewController() = default;
-
-ObjectContext* LiteAdminViewController::context() const { return contextOf(session_.get()); }
-
-bool LiteAdminViewController::animated() const { return session_ && session_->useAnimation(); }
-
-bool LiteAdminViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
-}
 
 int LiteAdminViewController::trailingBlankLines() const {
     return intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", context()));
@@ -107,15 +92,13 @@ void LiteAdminViewController::viewWillAppear(bool appearing) {
     if (NavigationController* navigation = navigationController()) navigation->setToolbarHidden(false);
 }
 
-uint32_t LiteAdminViewController::supportedInterfaceOrientations() const {
-    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
-}
+uint32_t LiteAdminViewController::supportedInterfaceOrientations() const { return idiomOrientations(); }
 
 // ---- the bars
 
 void LiteAdminViewController::logout() {
     if (session_) session_->invalidate();
-    if (onPad()) {
+    if (isPad()) {
         PadPanes* panes = PadPanes::current();
         if (!panes || !panes->logoutFromRoot()) TAVLO_LOG("No root pane brings the sign-in back");
         return;
@@ -132,7 +115,9 @@ void LiteAdminViewController::systemStatus() {
 
 void LiteAdminViewController::orders() {
     if (!session_ || !session_->isStoreOpen())
-        return alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."));
+        return alert("Alert",
+                     localized("Store is currently closed. A manager must open the store before taking orders."),
+                     {"Ok"});
     loadView(nullptr);
     NavigationController* navigation = navigationController();
     if (!root_) {
@@ -148,7 +133,7 @@ void LiteAdminViewController::orders() {
         std::optional<std::string> onExit = DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", context());
         screen->setUpdateOnExit(!onExit || boolValue(*onExit));
     }
-    if (onPad()) {
+    if (isPad()) {
         if (PadPanes* panes = PadPanes::current()) panes->setRootMainController(main);
     }
     if (navigation) navigation->push(main, animated());
@@ -161,7 +146,8 @@ void LiteAdminViewController::noSale() { NoSale::start(*this, session_, kNoSaleR
 void LiteAdminViewController::payments() {
     if (!session_->isStoreOpen())
         return alert("Alert",
-                     localized("Store is currently closed. Settled payments from a previous batch cannot be modified."));
+                     localized("Store is currently closed. Settled payments from a previous batch cannot be modified."),
+                     {"Ok"});
     std::shared_ptr<ViewController> screen = instantiate(AdminPaymentsScreen::kInterfaceName);
     if (!screen) return;
     if (auto* list = dynamic_cast<AdminPaymentsScreen*>(screen.get())) {
@@ -190,12 +176,12 @@ void LiteAdminViewController::attendance() {
 void LiteAdminViewController::openStore() {
     Error error;
     if (session_->openStore(&error)) {
-        if (error.isSet()) alert("Error", error.localizedDescription());
-        else alert("Confirmation", localized("Store was opened"));
+        if (error.isSet()) alert("Error", error.localizedDescription(), {"Ok"});
+        else alert("Confirmation", localized("Store was opened"), {"Ok"});
         tableView().reloadData();
         return;
     }
-    alert("Error", format("%@ (%@)", localized("Unable to open store"), error.localizedDescription()));
+    alert("Error", format("%@ (%@)", localized("Unable to open store"), error.localizedDescription()), {"Ok"});
     TAVLO_LOG("Unable to open store (%@)", error.localizedDescription());
 }
 
@@ -204,7 +190,7 @@ void LiteAdminViewController::closeStore() {
     ActivityIndicator::refresh(localized("Closing store"));
     Error error;
     if (!session_->closeStore(&error)) {
-        alert("Error", error.localizedDescription());
+        alert("Error", error.localizedDescription(), {"Ok"});
         ActivityIndicator::hide();
         return;
     }
@@ -222,44 +208,24 @@ void LiteAdminViewController::closeStore() {
             printer->close();
         }
     }
-    if (message) alert("Error", *message);
-    else alert("Confirmation", localized("Store was closed!"));
+    if (message) alert("Error", *message, {"Ok"});
+    else alert("Confirmation", localized("Store was closed!"), {"Ok"});
     tableView().reloadData();
     ActivityIndicator::hide();
 }
 
-// ---- alert answers
+// ---- questions
 
-void LiteAdminViewController::alertViewClicked(AlertView& shown, int button) {
-    size_t drawers = session_ ? session_->cashDrawerIds().size() : 0;
-    auto granted = [&](const char* right) {
-        if (session_->isGranted(right)) return true;
-        alert("Alert", localized("You do not have the required access"));
-        return false;
-    };
-    switch (shown.tag()) {
-    case kUserDrawerTag: return answerUserDrawer(button);
-    case kUserTag: return answerUser(button);
-    case kCashInDrawer1Tag:
-        if (button == 1 && drawers >= 2) amountPrompt(localized("Cash In"), &LiteAdminViewController::cashIn, *drawerAt(1));
-        return;
-    case kCashOutDrawer1Tag:
-        if (button == 1 && drawers >= 2) preCashOutCD(*drawerAt(1));
-        return;
-    case kCashInDrawer0Tag:
-        if (button == 1 && drawers >= 1) amountPrompt(localized("Cash In"), &LiteAdminViewController::cashIn, *drawerAt(0));
-        return;
-    case kCashOutDrawer0Tag:
-        if (button == 1 && drawers >= 1) preCashOutCD(*drawerAt(0));
-        return;
-    case kCloseStoreTag:
-        if (button == 1 && granted("CLOSE_STORE")) closeStore();
-        return;
-    case kOpenStoreTag:
-        if (button == 1 && granted("CLOSE_STORE")) openStore();
-        return;
-    default: return;
-    }
+std::shared_ptr<AlertView> LiteAdminViewController::confirm(const std::string& message, std::function<void()> yes) {
+    return showAlert(this, "Confirmation", message, {"No", {localized("Yes")}}, [yes](int button) {
+        if (button == 1) yes();
+    });
+}
+
+bool LiteAdminViewController::granted(const char* right) {
+    if (session()->isGranted(right)) return true;
+    alert("Alert", localized("You do not have the required access"), {"Ok"});
+    return false;
 }
 
 // ---- registration
@@ -274,7 +240,7 @@ void registerAdminScreens() {
         return std::static_pointer_cast<View>(table);
     });
     registry.addController(LiteAdminViewController::kInterfaceName, []() -> std::shared_ptr<ViewController> {
-        if (onPad()) return std::make_shared<PadAdminViewController>();
+        if (SignedInBase::isPad()) return std::make_shared<PadAdminViewController>();
         return std::make_shared<LiteAdminViewController>();
     });
 }

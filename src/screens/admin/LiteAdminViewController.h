@@ -2,10 +2,12 @@
 
 #include "core/records/CashInOut.h"
 #include "platform/store/ManagedObject.h"
-#include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/NoSale.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,24 +26,14 @@ namespace tavlo::screens {
 // Sale, the system status screen, the orders main screen and signing out. Every row reads the
 // session and the local store when it is drawn or tapped. The screens it opens by their names
 // are presented in a navigation of their own as form sheets.
-class LiteAdminViewController : public ui::TableViewController, public SignedInScreen, public ui::AlertViewDelegate {
+class LiteAdminViewController : public SignedInController<ui::TableViewController, SignedInScreen> {
 public:
     static constexpr const char* kInterfaceName = kAdminInterface;
-    // Alert tags: the drawer choices of No Sale, of the cash drawer report and of a user cash-out,
-    // the user choice, the confirmations of cash in and out (drawer 1, then drawer 0) and of
-    // closing and opening the store.
-    enum Tag {
-        kNoSaleDrawerTag = 90,
-        kReportDrawerTag = 91,
-        kUserDrawerTag = 92,
-        kUserTag = 93,
-        kCashInDrawer1Tag = 94,
-        kCashOutDrawer1Tag = 95,
-        kCashInDrawer0Tag = 96,
-        kCashOutDrawer0Tag = 97,
-        kCloseStoreTag = 98,
-        kOpenStoreTag = 99,
-    };
+    // Name alerts for those who look for them (their answers are closures): No Sale's drawer
+    // choice and the confirmations of cash in and out of each drawer.
+    static constexpr int kNoSaleDrawerTag = NoSale::kDrawerAlertTag;
+    static constexpr int kCashInDrawer1Tag = 94, kCashOutDrawer1Tag = 95, kCashInDrawer0Tag = 96,
+                         kCashOutDrawer0Tag = 97;
     // The labels of a two-line row.
     static constexpr int kTitleTag = 1;
     static constexpr int kDetailTag = 2;
@@ -70,8 +62,6 @@ public:
     LiteAdminViewController();
     ~LiteAdminViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     bool isRoot() const { return root_; }
     void setRoot(bool root) override { root_ = root; }
     // The users (later the one chosen) and the drawers a user cash-out offers; empty outside it.
@@ -85,10 +75,6 @@ public:
 
     // ---- the table (LiteAdminTable.cpp)
     Row rowAt(ui::IndexPath path);
-    void processSelect(ui::IndexPath path);
-    bool canCashIn(const std::string& drawerId, Error* error);
-    bool canCashOut(const std::string& drawerId, Error* error);
-    bool ordersOpen();
 
     // ---- the bars' and rows' actions
     void logout();
@@ -110,28 +96,14 @@ public:
     // The amount prompt; `answer` gets the text (nil: cancelled) and the drawer.
     using AmountAnswer = void (LiteAdminViewController::*)(const std::optional<std::string>& text,
                                                            const std::string& drawerId);
-    void amountPrompt(const std::string& title, AmountAnswer answer, const std::string& drawerId);
     void cashIn(const std::optional<std::string>& text, const std::string& drawerId);
-    // Keeps the cash in the gateway took as the drawer's open record here.
-    void keepGatewayCashIn(int32_t cents, const std::string& drawerId);
-    void preCashOutCD(const std::string& drawerId);
     void cashOut(const std::optional<std::string>& text, const std::string& drawerId);
 
     // ---- the drawer records (LiteAdminCashRecords.cpp)
-    CashInOut cashInObject(int32_t cents, const std::string& drawerId);
-    CashInOut cashOutObject(int32_t cents, const std::string& drawerId);
     // Fills the record's summaries from the payments; answers the cash total.
     int32_t getSummaries(CashInOut& record, const std::vector<ManagedObjectPtr>& payments);
-    static PaymentTypeSummary typeSummary(const std::string& label, const std::vector<ManagedObjectPtr>& payments);
-    static PaymentTypeSummary nonCashSummary(const std::vector<ManagedObjectPtr>& payments);
     // "100" -> the whole units, "1" -> the cents left (only when there are any).
     static CashInOut::BreakDown breakDown(int32_t cents);
-
-    // ---- user cash-outs, gateway mode (LiteAdminUserCashOut.cpp)
-    void cashOutUsers();
-    void cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId);
-
-    void alertViewClicked(ui::AlertView& alert, int buttonIndex) override;
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -144,9 +116,6 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 protected:
-    ObjectContext* context() const;
-    bool animated() const;
-    bool flag(const char* name) const;
     int trailingBlankLines() const;
     // Wrapped in a navigation, as a form sheet.
     void presentModal(std::shared_ptr<ui::ViewController> screen);
@@ -156,10 +125,28 @@ protected:
     std::optional<std::string> drawerAt(size_t index);
 
 private:
+    void processSelect(ui::IndexPath path);
+    bool canCashIn(const std::string& drawerId, Error* error);
+    bool canCashOut(const std::string& drawerId, Error* error);
+    bool ordersOpen();
+    void amountPrompt(const std::string& title, AmountAnswer answer, const std::string& drawerId);
+    // Keeps the cash in the gateway took as the drawer's open record here.
+    void keepGatewayCashIn(int32_t cents, const std::string& drawerId);
+    void preCashOutCD(const std::string& drawerId);
+    CashInOut cashInObject(int32_t cents, const std::string& drawerId);
+    CashInOut cashOutObject(int32_t cents, const std::string& drawerId);
+    static PaymentTypeSummary typeSummary(const std::string& label, const std::vector<ManagedObjectPtr>& payments);
+    static PaymentTypeSummary nonCashSummary(const std::vector<ManagedObjectPtr>& payments);
+    void cashOutUsers();
+    void cashOutUser(const std::string& userId, const std::optional<std::string>& drawerId);
     void buildBars();
     void drawerAction(size_t index);
     void showDrawerRow(ui::TableViewCell& cell, const std::optional<std::string>& drawerId);
     void showStoreRow(ui::TableViewCell& cell, bool openRow);
+    // "Confirmation" with the message, "No" and "Yes"; `yes` runs on "Yes".
+    std::shared_ptr<ui::AlertView> confirm(const std::string& message, std::function<void()> yes);
+    // The signed-in user has the right, else is told so.
+    bool granted(const char* right);
     void answerUser(int buttonIndex);
     void answerUserDrawer(int buttonIndex);
     // Prints the drawer report under `title` after a cash in or out; the message to show when it
@@ -169,7 +156,6 @@ private:
     // Kicks the drawer open on the receipt printer; says so when the printer does not open.
     void kickDrawer(const std::string& drawerId);
 
-    std::shared_ptr<Session> session_;
     bool root_ = false;
     std::unique_ptr<ReportGenerator> reportGenerator_;
     std::vector<std::string> cashOutUsers_;

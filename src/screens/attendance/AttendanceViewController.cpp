@@ -28,15 +28,7 @@ Label* labelWithTag(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(
 
 } // namespace
 
-AttendanceViewController::AttendanceViewController() : TableViewController(kInterfaceName) {}
-
-bool AttendanceViewController::animated() const { return session_ && session_->useAnimation(); }
-
-ObjectContext* AttendanceViewController::context() const { return contextOf(session_.get()); }
-
-void AttendanceViewController::alert(const std::string& title, const std::string& message) {
-    AlertView::make(localized(title), message, localized("Ok"))->show();
-}
+AttendanceViewController::AttendanceViewController() : SignedInController(kInterfaceName) {}
 
 void AttendanceViewController::viewDidLoad() {
     setTitle(localized("Employees Clocked In"));
@@ -153,7 +145,7 @@ void AttendanceViewController::commitEditing(TableView&, EditingStyle style, Ind
     ManagedObjectPtr record = results_->objectAt(static_cast<size_t>(path.section), static_cast<size_t>(path.row));
     if (!record) return;
     // A ticket that did not print is not worth an alert here: the employee is clocked out.
-    if (Error error; !clockOut(record, &error)) alert("Tavlo", error.localizedDescription());
+    if (Error error; !clockOut(record, &error)) alert("Tavlo", error.localizedDescription(), {"Ok"});
     else reload();
 }
 
@@ -177,14 +169,14 @@ void AttendanceViewController::clockOutRecords() {
     for (const ManagedObjectPtr& record : chosen) {
         Error error;
         if (!clockOut(record, &error)) {
-            alert("Tavlo", error.localizedDescription());
-            if (printFailure.isSet()) alert("Error", printFailure.localizedDescription());
+            alert("Tavlo", error.localizedDescription(), {"Ok"});
+            if (printFailure.isSet()) alert("Error", printFailure.localizedDescription(), {"Ok"});
             return;
         }
         if (error.isSet() && !printFailure.isSet()) printFailure = error;
     }
     reload();
-    if (printFailure.isSet()) alert("Error", printFailure.localizedDescription());
+    if (printFailure.isSet()) alert("Error", printFailure.localizedDescription(), {"Ok"});
 }
 
 void AttendanceViewController::didSelectRow(TableView&, IndexPath path) {

@@ -4,6 +4,7 @@
 #include "platform/store/FetchedResultsController.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <optional>
@@ -17,7 +18,7 @@ namespace tavlo::screens {
 // clocks that shift out; with FORCE_CLOCK_IN the Edit button selects several shifts and Done
 // clocks them out one after the other. Each clock-out prints the tickets the store asks for on
 // the session's receipt printer.
-class AttendanceViewController : public ui::TableViewController, public SessionScreen {
+class AttendanceViewController : public SignedInController<ui::TableViewController, SessionScreen> {
 public:
     static constexpr const char* kInterfaceName = kAttendanceInterface;
     static constexpr const char* kCellIdentifier = "AttendanceCell";
@@ -25,8 +26,6 @@ public:
 
     AttendanceViewController();
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     // The open shifts shown; null until the screen has loaded.
     FetchedResultsController* fetchedResultsController() const { return results_.get(); }
     // The shifts chosen while editing; none outside editing.
@@ -53,8 +52,6 @@ public:
     void didDeselectRow(ui::TableView& table, ui::IndexPath path) override;
 
 private:
-    bool animated() const;
-    ObjectContext* context() const;
     bool fetch(Error* error);
     // Reads the shifts again and shows them; a failed read leaves the list as it was.
     void reload();
@@ -62,9 +59,7 @@ private:
                       Error* error);
     // Done: the chosen shifts are clocked out in their order until one fails.
     void clockOutRecords();
-    static void alert(const std::string& title, const std::string& message);
 
-    std::shared_ptr<Session> session_;
     std::unique_ptr<FetchedResultsController> results_;
     std::optional<std::vector<ManagedObjectPtr>> records_;
 };

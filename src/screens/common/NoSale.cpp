@@ -8,6 +8,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
 #include "screens/common/ActivityIndicator.h"
+#include "screens/common/Alerts.h"
 #include "screens/common/prompts/AuthenticateViewController.h"
 #include "sync/exchange/CommHelper.h"
 
@@ -19,33 +20,29 @@ using namespace ui;
 
 namespace {
 
-void alert(const char* title, const std::string& message) {
-    AlertView::make(localized(title), message, localized("Ok"))->show();
-}
+void alert(const char* title, const std::string& message) { showAlert(nullptr, title, message, {"Ok"}); }
 
 } // namespace
 
-void chooseDrawer(const std::string& title, int tag, const std::vector<std::string>& drawerIds,
-                  ObjectContext* context, std::function<void(const std::string& drawerId)> chosen) {
-    auto picker = AlertView::make(title, std::nullopt, localized("Cancel"));
-    for (const std::string& drawer : drawerIds)
-        picker->addButton(Session::cashDrawerName(drawer, context).value_or(""));
-    picker->setTag(tag);
-    picker->setClickHandler([drawerIds, chosen = std::move(chosen)](AlertView&, int button) {
-        if (button >= 1 && button <= static_cast<int>(drawerIds.size())) chosen(drawerIds[button - 1]);
-    });
-    picker->show();
+std::shared_ptr<AlertView> chooseDrawer(ViewController& opener, const std::string& title,
+                                        const std::vector<std::string>& drawerIds, ObjectContext* context,
+                                        std::function<void(const std::string& drawerId)> chosen) {
+    std::vector<std::string> names;
+    for (const std::string& drawer : drawerIds) names.push_back(Session::cashDrawerName(drawer, context).value_or(""));
+    return showAlert(&opener, title, std::nullopt, {"Cancel", names},
+                     [drawerIds, chosen = std::move(chosen)](int button) {
+                         if (button >= 1 && button <= static_cast<int>(drawerIds.size())) chosen(drawerIds[button - 1]);
+                     });
 }
 
 void NoSale::start(ViewController& opener, const std::shared_ptr<Session>& session, const Rules& rules) {
     std::vector<std::string> drawers = session ? session->cashDrawerIds() : std::vector<std::string>{};
     if (drawers.empty()) return alert("Alert", localized("There are no drawers configured on this device"));
     if (drawers.size() == 1) return checkAuth(opener, session, rules, drawers.front());
-    std::weak_ptr<ViewController> weak = opener.shared_from_this();
-    chooseDrawer(localized(rules.choiceTitle), kDrawerAlertTag, drawers, session->managedObjectContext(),
-                 [weak, session, rules](const std::string& drawer) {
-                     if (auto screen = weak.lock()) checkAuth(*screen, session, rules, drawer);
-                 });
+    ViewController* screen = &opener;
+    chooseDrawer(opener, rules.choiceTitle, drawers, session->managedObjectContext(),
+                 [screen, session, rules](const std::string& drawer) { checkAuth(*screen, session, rules, drawer); })
+        ->setTag(kDrawerAlertTag);
 }
 
 void NoSale::checkAuth(ViewController& opener, const std::shared_ptr<Session>& session, const Rules& rules,

@@ -12,16 +12,18 @@ class Session;
 }
 
 namespace tavlo::ui {
+class AlertView;
 class ViewController;
-}
+} // namespace tavlo::ui
 
 namespace tavlo::screens {
 
 // Offers the terminal's cash drawers by name in an alert (a cancel button "Cancel", then one
-// button per drawer in the order given) and hands the chosen drawer's id on; "Cancel" does
-// nothing.
-void chooseDrawer(const std::string& title, int tag, const std::vector<std::string>& drawerIds,
-                  ObjectContext* context, std::function<void(const std::string& drawerId)> chosen);
+// button per drawer in the order given) and hands the chosen drawer's id on while the opener
+// lives; "Cancel" does nothing.
+std::shared_ptr<ui::AlertView> chooseDrawer(ui::ViewController& opener, const std::string& title,
+                                            const std::vector<std::string>& drawerIds, ObjectContext* context,
+                                            std::function<void(const std::string& drawerId)> chosen);
 
 // No Sale: opening a cash drawer without a sale, as the orders main screen and the administration
 // screen offer it on their toolbars. The drawer is chosen among the terminal's drawers, the
@@ -42,6 +44,7 @@ public:
         // that it could not open and what to check.
         std::optional<std::string> liteFailure;
     };
+    // Names the drawer choice among the alerts (its answer is a closure).
     static constexpr int kDrawerAlertTag = 90;
 
     // Starts from the toolbar button: no drawer is refused, one is opened, several are offered.

@@ -44,12 +44,9 @@ std::string withCharge(const std::string& text, int64_t charge) {
 } // namespace
 
 OrderTableViewController::OrderTableViewController(std::string interfaceName)
-    : TableViewController(std::move(interfaceName)) {}
+    : SignedInController(std::move(interfaceName)) {}
 
-uint32_t OrderTableViewController::supportedInterfaceOrientations() const {
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet ? OrientationMask::Landscape : OrientationMask::Portrait;
-}
+uint32_t OrderTableViewController::supportedInterfaceOrientations() const { return idiomOrientations(); }
 
 std::vector<SelectionPtr> OrderTableViewController::sortedSelections() const {
     if (!order_) return {};

@@ -3,6 +3,7 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <memory>
@@ -25,7 +26,7 @@ namespace tavlo::screens {
 // comment, preparation and side (with the side's preparations), and for a combo a line per chosen
 // item followed by that item's own lines. Seat, course and the line's tax sit on the right when
 // the screen shows them. The row is as high as the lines it draws.
-class OrderTableViewController : public ui::TableViewController {
+class OrderTableViewController : public SignedInController<ui::TableViewController> {
 public:
     // Tags of a row's fixed parts.
     static constexpr int kQuantityTag = 1, kNameTag = 2, kAmountTag = 4, kTaxTag = 5, kSeatTag = 6, kCourseTag = 7;
@@ -46,16 +47,12 @@ public:
 
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) { order_ = std::move(order); }
-    Session* session() const { return session_.get(); }
-    const std::shared_ptr<Session>& sharedSession() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) { session_ = std::move(session); }
     bool quickSale() const { return quickSale_; }
     virtual void setQuickSale(bool quickSale) { quickSale_ = quickSale; }
     bool courseView() const { return courseView_; }
     void setCourseView(bool on) { courseView_ = on; }
     bool seatView() const { return seatView_; }
     void setSeatView(bool on) { seatView_ = on; }
-    bool selectionTaxes() const { return selectionTaxes_; }
     void setSelectionTaxes(bool on) { selectionTaxes_ = on; }
     // The quantity becomes a button that asks for one unit more; it hands over the tapped button.
     using PlusAction = std::function<void(ui::Control& button)>;
@@ -82,6 +79,7 @@ protected:
     std::shared_ptr<ui::TableViewCell> getCellContentView(const std::string& identifier, double width);
 
 private:
+    bool selectionTaxes() const { return selectionTaxes_; }
     std::string preparationName(const Preparation& preparation) const;
     void addLines(const Selection& selection, int base, double x, std::vector<DetailLine>& lines) const;
     void fillSelection(ui::TableViewCell& cell, const Selection& selection, double rowWidth);
@@ -90,7 +88,6 @@ private:
     void fillDiscount(ui::TableViewCell& cell, int index);
 
     std::shared_ptr<Order> order_;
-    std::shared_ptr<Session> session_;
     bool quickSale_ = false, courseView_ = false, seatView_ = false, selectionTaxes_ = false;
     PlusAction plusAction_;
 };

@@ -67,9 +67,7 @@ const CustomerViewController::Row& CustomerViewController::rowAt(IndexPath path)
     return rows[index];
 }
 
-CustomerViewController::CustomerViewController() : TableViewController(kInterfaceName, TableViewStyle::Grouped) {}
-
-bool CustomerViewController::animated() const { return session_ && session_->useAnimation(); }
+CustomerViewController::CustomerViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 std::string CustomerViewController::capitalized(const std::string& text) {
     std::string out = text;
@@ -84,10 +82,6 @@ std::string CustomerViewController::capitalized(const std::string& text) {
         }
     }
     return out;
-}
-
-void CustomerViewController::alert(const std::string& message) {
-    AlertView::make(localized("Alert"), message, localized("Ok"))->show();
 }
 
 void CustomerViewController::viewDidLoad() {
@@ -108,7 +102,7 @@ void CustomerViewController::viewDidLoad() {
         setEditing(true, animated());
         return;
     }
-    ObjectContext* context = contextOf(session_);
+    ObjectContext* context = contextOf(session_.get());
     ManagedObjectPtr row = customerId_ ? DBHelper::getObject("Customer", "customerId == %@", *customerId_, context)
                                        : DBHelper::getObject("Customer", "remoteId == %@", *remoteId_, context);
     // A customer that is not stored shows an empty form; it is not a new one.
@@ -205,12 +199,12 @@ void CustomerViewController::updateFieldValues() {
 bool CustomerViewController::save() {
     const std::string first = headerText(kFirstNameTag), last = headerText(kLastNameTag), company = headerText(kCompanyTag);
     if (first.empty() && last.empty() && company.empty()) {
-        alert(localized("You must specify first name, last name, or company"));
+        alert("Alert", localized("You must specify first name, last name, or company"), {"Ok"});
         return false;
     }
     updateFieldValues();
     if (!hasText(customer_.mobile()) && !hasText(customer_.phone())) {
-        alert(localized("You must specify at least 1 phone number"));
+        alert("Alert", localized("You must specify at least 1 phone number"), {"Ok"});
         return false;
     }
     const bool wasNew = customer_.new_();
@@ -219,8 +213,8 @@ bool CustomerViewController::save() {
     customer_.setCompany(nonEmpty(capitalized(company)));
     if (auto* initial = dynamic_cast<TextField*>(header_->viewWithTag(kInitialTag))) customer_.setInitial(nonEmpty(initial->text()));
     Error error;
-    if (!OrderHandler::getInstance()->sendCustomer(customer_, session_->userId(), contextOf(session_), &error)) {
-        alert(error.localizedDescription());
+    if (!OrderHandler::getInstance()->sendCustomer(customer_, session_->userId(), context(), &error)) {
+        alert("Alert", error.localizedDescription(), {"Ok"});
         return false;
     }
     customer_.setNew(false);

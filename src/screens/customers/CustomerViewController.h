@@ -3,6 +3,7 @@
 #include "core/records/Customer.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 #include "screens/customers/LabelValueCellView.h"
 
 #include <memory>
@@ -20,7 +21,8 @@ namespace tavlo::screens {
 // editing checks that there is a name or company and a telephone, capitalises the names, and hands
 // the customer to the order handler (queued on a lite terminal); a new customer is then the
 // answer to the observer. Without a customer to show (no remoteId, no customerId) it makes one.
-class CustomerViewController : public ui::TableViewController, public CustomerForm, public LabelValueCellView::Delegate {
+class CustomerViewController : public SignedInController<ui::TableViewController, CustomerForm>,
+                               public LabelValueCellView::Delegate {
 public:
     static constexpr const char* kInterfaceName = CustomerForm::kInterfaceName;
     // The header's fields: first name, initial, last name, company.
@@ -28,7 +30,6 @@ public:
 
     CustomerViewController();
 
-    void setSession(Session* session) override { session_ = session; }
     void setRemoteId(std::optional<std::string> id) override { remoteId_ = std::move(id); }
     void setCustomerId(std::optional<std::string> id) override { customerId_ = std::move(id); }
     void setObserver(CustomerPicker::Observer observer) override { observer_ = std::move(observer); }
@@ -39,9 +40,6 @@ public:
 
     // First letter of each word upper case, the rest lower case (ASCII letters).
     static std::string capitalized(const std::string& text);
-
-    void doneAction();
-    void map();
 
     void viewDidLoad() override;
     void setEditing(bool editing, bool animated) override;
@@ -55,17 +53,16 @@ public:
     void valueDidEndEditing(LabelValueCellView& cell) override;
 
 private:
+    void doneAction();
+    void map();
     struct Row;
     static const Row& rowAt(ui::IndexPath path);
-    bool animated() const;
     void setupHeaderView(bool editing);
     std::string headerText(int tag) const;
     bool save();
     // Copies every row's text into the customer.
     void updateFieldValues();
-    void alert(const std::string& message);
 
-    Session* session_ = nullptr;
     std::optional<std::string> remoteId_, customerId_;
     CustomerPicker::Observer observer_;
     bool done_ = false;

@@ -29,11 +29,9 @@ bool hasText(const std::optional<std::string>& text) { return text && !text->emp
 
 } // namespace
 
-CustomersViewController::CustomersViewController() : TableViewController(kInterfaceName) {
+CustomersViewController::CustomersViewController() : SignedInController(kInterfaceName) {
     setClearsSelectionOnViewWillAppear(false);
 }
-
-bool CustomersViewController::animated() const { return session_ && session_->useAnimation(); }
 
 Predicate CustomersViewController::searchPredicate(const std::string& text) {
     if (text.empty()) return Predicate::format("disabled == nil");
@@ -57,7 +55,7 @@ void CustomersViewController::viewDidLoad() {
     FetchRequest request("Customer", searchPredicate(""),
                          {{"company", true, true}, {"firstName", true, true}, {"lastName", true, true}});
     request.fetchBatchSize = kFetchBatch;
-    if (ObjectContext* context = contextOf(session_))
+    if (ObjectContext* context = contextOf(session_.get()))
         fetched_ = std::make_unique<FetchedResultsController>(*context, std::move(request));
     fetch("Unable to read Customers: %@");
 }

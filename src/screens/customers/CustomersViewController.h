@@ -4,6 +4,7 @@
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <optional>
@@ -15,7 +16,7 @@ namespace tavlo::screens {
 // the answer, "Remove Customer" answers nil and a customer created with + is the answer too; for
 // browsing a row's accessory opens the customer form. Search looks for the text in the first and
 // last names, the company and both telephones, ignoring case and accents.
-class CustomersViewController : public ui::TableViewController, public CustomerPicker, public ui::SearchBarDelegate {
+class CustomersViewController : public SignedInController<ui::TableViewController, CustomerPicker>, public ui::SearchBarDelegate {
 public:
     static constexpr const char* kInterfaceName = CustomerPicker::kInterfaceName;
     static constexpr double kRowHeight = 86;
@@ -25,18 +26,13 @@ public:
     CustomersViewController();
 
     void setObserver(Observer observer) override { observer_ = std::move(observer); }
-    void setSession(Session* session) override { session_ = session; }
     void setAllowRemove(bool allow) override { allowRemove_ = allow; }
     ui::SearchBar* searchBar() const { return outlet<ui::SearchBar>("searchBar"); }
     // Null before the view is loaded.
     FetchedResultsController* fetchedResultsController() const { return fetched_.get(); }
 
-    // The condition of a search for the text; the list's own one ("disabled == nil") for "".
-    static Predicate searchPredicate(const std::string& text);
-
     void close();
     void add();
-    void removeCustomer();
     // Filters by the text and draws the list again.
     void search(const std::string& text);
 
@@ -52,11 +48,12 @@ public:
     void searchBarSearchButtonClicked(ui::SearchBar& bar) override;
 
 private:
-    bool animated() const;
+    // The condition of a search for the text; the list's own one ("disabled == nil") for "".
+    static Predicate searchPredicate(const std::string& text);
+    void removeCustomer();
     void fetch(const char* failure);
     std::optional<Customer> customerAt(ui::IndexPath path) const;
 
-    Session* session_ = nullptr;
     Observer observer_;
     bool allowRemove_ = false;
     std::unique_ptr<FetchedResultsController> fetched_;

@@ -28,7 +28,7 @@ namespace tavlo::screens {
 using namespace ui;
 
 void OrderDetailsViewController::noAccess() {
-    AlertView::make(localized("Alert"), localized("You do not have the required access"), localized("OK"))->show();
+    alert("Alert", localized("You do not have the required access"), {"OK"});
 }
 
 void OrderDetailsViewController::presentSheet(const std::shared_ptr<ViewController>& screen) {
@@ -79,7 +79,7 @@ void OrderDetailsViewController::showCustomers() {
     auto* picker = dynamic_cast<CustomerPicker*>(list.get());
     if (!picker) return;
     list->setTitle(localized("Select Customer"));
-    picker->setSession(session_);
+    picker->setSession(session_.get());
     picker->setAllowRemove(customer_.has_value());
     picker->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
     presentSheet(list);
@@ -91,7 +91,7 @@ void OrderDetailsViewController::showCustomer() {
     auto* customerForm = dynamic_cast<CustomerForm*>(form.get());
     if (!customerForm) return;
     form->setTitle(localized("Customer"));
-    customerForm->setSession(session_);
+    customerForm->setSession(session_.get());
     customerForm->setRemoteId(customer_->remoteId());
     customerForm->setCustomerId(customer_->customerId());
     customerForm->setDone(true);
@@ -126,16 +126,10 @@ void OrderDetailsViewController::saveCustomer(const std::optional<Customer>& cho
 // ---- void all
 
 void OrderDetailsViewController::voidConfirmation() {
-    auto confirm = AlertView::make(localized("Confirmation"),
-                                   localized("Are you sure you want to void all items in this order?"), localized("No"),
-                                   {localized("Yes")});
-    confirm->setTag(kVoidConfirmationTag);
-    std::weak_ptr<ViewController> self = weak_from_this();
-    confirm->setClickHandler([self](AlertView& alert, int index) {
-        auto screen = std::dynamic_pointer_cast<OrderDetailsViewController>(self.lock());
-        if (screen && alert.tag() == kVoidConfirmationTag && index != 0) screen->voidAll();
-    });
-    confirm->show();
+    alert("Confirmation", localized("Are you sure you want to void all items in this order?"),
+          {"No", {localized("Yes")}}, [this](int button) {
+              if (button != 0) voidAll();
+          });
 }
 
 void OrderDetailsViewController::voidAll() {
@@ -158,13 +152,12 @@ void OrderDetailsViewController::voidAll() {
 
 void OrderDetailsViewController::voidAll(const std::optional<std::string>& forcedBy) {
     dismissPresented();
-    for (const SelectionPtr& selection : order_->activeSelections()) order_->removeSelection(selection, forcedBy, session_);
+    for (const SelectionPtr& selection : order_->activeSelections()) order_->removeSelection(selection, forcedBy, session_.get());
     if (order_->hasPayments())
-        AlertView::make(localized("Alert"),
-                        localized("Items have been voided, however, order contains payments. Remember to void all "
-                                  "payments for this order"),
-                        localized("OK"))
-            ->show();
+        alert("Alert",
+              localized("Items have been voided, however, order contains payments. Remember to void all "
+                        "payments for this order"),
+              {"OK"});
     orderView();
 }
 
@@ -177,7 +170,7 @@ void OrderDetailsViewController::comps() {
     }
     std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(CompListScreen::kInterfaceName);
     if (auto* comps = dynamic_cast<CompListScreen*>(list.get())) {
-        comps->setSession(session_);
+        comps->setSession(session_.get());
         comps->setCurrentComp(orderComp());
         comps->setAnswer([this](const std::optional<std::string>& compId, const std::optional<std::string>& by) {
             comped(compId, by);
@@ -199,7 +192,7 @@ void OrderDetailsViewController::comped(const std::optional<std::string>& compId
         finishComps();
         return;
     }
-    ObjectContext* context = contextOf(session_);
+    ObjectContext* context = contextOf(session_.get());
     if (ManagedObjectPtr comp = context ? context->fetchFirst("Complimentary", "complimentaryId == %@", *compId) : nullptr) {
         for (const SelectionPtr& selection : order_->selections()) {
             if (!selection->isCompable(*session_)) continue;
@@ -242,7 +235,7 @@ void OrderDetailsViewController::split() {
     if (!order_->send(*session_, &error)) {
         if (!error.isSet()) return;
         TAVLO_LOG_MAIL("Unable to send order: %@", error.localizedDescription());
-        AlertView::make(localized("Error"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Error", error.localizedDescription(), {"Ok"});
         return;
     }
     auto splitScreen = std::make_shared<SplitViewController>();
@@ -274,7 +267,7 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     dismissPresented();
     const int32_t cents = amount ? Utils::parseCurrency(amount) : 0;
     if (cents < 1) {
-        AlertView::make(localized("Alert"), localized("Discount amount must be greater than 0"), localized("OK"))->show();
+        alert("Alert", localized("Discount amount must be greater than 0"), {"OK"});
         return;
     }
     auto discount = std::make_shared<OrderDiscount>();
@@ -288,11 +281,10 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     std::shared_ptr<Order> tried = order_->clone();  // the lines and discounts, no payments
     tried->addDiscount(discount);
     if (tried->getTotal() < order_->getPaid()) {
-        AlertView::make(localized("Alert"),
-                        format(localized("The discount cannot be more than the order still costs (%@)"),
-                               Utils::formatCurrency(order_->getDue())),
-                        localized("Cancel"))
-            ->show();
+        alert("Alert",
+              format(localized("The discount cannot be more than the order still costs (%@)"),
+                     Utils::formatCurrency(order_->getDue())),
+              {"Cancel"});
         return;
     }
     order_->addDiscount(discount);

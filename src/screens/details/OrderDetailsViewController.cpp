@@ -35,14 +35,12 @@ Label* labelIn(View& view, int tag) { return dynamic_cast<Label*>(view.viewWithT
 
 } // namespace
 
-OrderDetailsViewController::OrderDetailsViewController() : TableViewController(kInterfaceName, TableViewStyle::Grouped) {}
+OrderDetailsViewController::OrderDetailsViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 OrderDetailsViewController::~OrderDetailsViewController() { stopTimer(); }
 
-bool OrderDetailsViewController::animated() const { return session_ && session_->useAnimation(); }
-
 bool OrderDetailsViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, contextOf(session_)));
+    return boolValue(DBHelper::getValue(name, contextOf(session_.get())));
 }
 
 bool OrderDetailsViewController::granted(const char* permission) const {
@@ -71,7 +69,7 @@ std::optional<std::string> OrderDetailsViewController::orderComp() const {
 
 void OrderDetailsViewController::loadCustomer() {
     customer_.reset();
-    ObjectContext* context = contextOf(session_);
+    ObjectContext* context = contextOf(session_.get());
     if (!context || !order_) return;
     ManagedObjectPtr row;
     if (order_->customerId()) row = context->fetchFirst("Customer", "(customerId == %@)", *order_->customerId());

@@ -5,6 +5,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <memory>
@@ -32,10 +33,9 @@ namespace tavlo::screens {
 //
 // Files: OrderDetailsViewController.cpp (the table and its rows), OrderDetailsTools.cpp (the
 // tools, the rename and the customer).
-class OrderDetailsViewController : public ui::TableViewController, public OrderReplacingScreen {
+class OrderDetailsViewController : public SignedInController<ui::TableViewController, OrderReplacingScreen> {
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kOrderDetailsInterface;
-    static constexpr int kVoidConfirmationTag = 99;
     enum class Section { Details, Tools, Customer, Seats, Gratuity };
     // Tags of the parts of a row.
     static constexpr int kCaptionTag = 1, kValueTag = 2, kToolTag = 3, kSliderTag = 4, kSliderLabelTag = 5;
@@ -44,7 +44,6 @@ public:
     ~OrderDetailsViewController() override;
 
     // ---- what the order screen sets (OrderReplacingScreen)
-    void setSession(Session* session) override { session_ = session; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
     void setReplaceAction(std::function<void(std::shared_ptr<Order> order)> action) override {
@@ -52,15 +51,12 @@ public:
     }
     const std::shared_ptr<Order>& order() const { return order_; }
     const std::optional<Customer>& customer() const { return customer_; }
-    bool elapsedToggle() const { return elapsedToggle_; }
     bool timerRunning() const { return elapsedTimer_ != nullptr; }
 
     // The sections shown now, in order.
     std::vector<Section> sections();
     // "H:MM:SS" of a number of seconds (hours not wrapped at 24).
     static std::string elapsedText(double seconds);
-    // The comp every selection of the order carries; none when one differs or has none.
-    std::optional<std::string> orderComp() const;
 
     // ---- the table
     void viewDidLoad() override;
@@ -75,29 +71,31 @@ public:
     bool canEditRow(ui::TableView&, ui::IndexPath) override { return false; }
 
     // ---- actions (OrderDetailsTools.cpp)
-    // Back to the order screen.
-    void orderView();
-    void orderName();
     void saveName(const std::optional<std::string>& name);
-    void showCustomers();
-    void showCustomer();
     void saveCustomer(const std::optional<Customer>& customer);
-    void voidConfirmation();
-    void voidAll();
-    void voidAll(const std::optional<std::string>& forcedBy);
     void comps();
     void comped(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
     void saveCompComment(const std::optional<std::string>& comment);
     void split();
     void discount();
+
+private:
+    bool elapsedToggle() const { return elapsedToggle_; }
+    // The comp every selection of the order carries; none when one differs or has none.
+    std::optional<std::string> orderComp() const;
+    // Back to the order screen.
+    void orderView();
+    void orderName();
+    void showCustomers();
+    void showCustomer();
+    void voidConfirmation();
+    void voidAll();
+    void voidAll(const std::optional<std::string>& forcedBy);
     void saveDiscount(const std::optional<std::string>& amount, const std::optional<std::string>& authorizedBy);
     void plusSeat(ui::Control& sender);
     void minusSeat(ui::Control& sender);
     void seatsChanged(ui::Control& sender);
     void gratuityChanged(ui::Control& sender);
-
-private:
-    bool animated() const;
     bool flag(const char* name) const;
     bool granted(const char* permission) const;
     // "Alert" / "You do not have the required access" / "Cancel".
@@ -117,7 +115,6 @@ private:
     std::shared_ptr<ui::TableViewCell> gratuityCell(ui::TableView& table);
     void showSeats(ui::View& row);
 
-    Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
     std::function<void()> action_;
     std::function<void(std::shared_ptr<Order>)> replaceAction_;

@@ -46,13 +46,6 @@ std::shared_ptr<Button> orderButton(const std::string& title, int tag, Control::
 
 SplitViewController::SplitViewController() : OrderTableViewController(kInterfaceName) {}
 
-void SplitViewController::setSession(Session* session) {
-    // The session outlives every screen of it.
-    OrderTableViewController::setSession(std::shared_ptr<Session>(session, [](Session*) {}));
-}
-
-bool SplitViewController::animated() const { return session() && session()->useAnimation(); }
-
 std::shared_ptr<Order> SplitViewController::orderByTag(int tag) const {
     if (tag == 0) return original_;
     if (tag >= 1 && tag <= static_cast<int>(splits_.size())) return splits_[static_cast<size_t>(tag - 1)];
@@ -122,10 +115,10 @@ void SplitViewController::selectOrder(Control& tapped) {
             SelectionPtr copy = line->clone();
             // A line's id comes from the line counter, like every other line's.
             copy->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
-            receiving->addSelection(copy, session());
+            receiving->addSelection(copy, session_.get());
             moved.push_back(line);
         }
-        for (const SelectionPtr& line : moved) order()->removeMovedSelection(line, std::nullopt, session());
+        for (const SelectionPtr& line : moved) order()->removeMovedSelection(line, std::nullopt, session_.get());
         for (const IndexPath& path : selected) table.deselectRow(path);
         table.reloadData();
         showTotals();
@@ -150,7 +143,7 @@ void SplitViewController::send() {
         Error error;
         if (!order->send(*session(), &error)) {
             ActivityIndicator::hide();
-            AlertView::make(localized("Error"), error.localizedDescription(), localized("Ok"))->show();
+            alert("Error", error.localizedDescription(), {"Ok"});
             return;
         }
         sentAny_ = true;
@@ -167,7 +160,7 @@ void SplitViewController::cancel() {
     Error error;
     if (!keepUnsent(&error)) {
         TAVLO_LOG_MAIL("Unable to store split orders: %@", error.localizedDescription());
-        AlertView::make(localized("Error"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Error", error.localizedDescription(), {"Ok"});
         return;
     }
     leave();
@@ -180,7 +173,7 @@ void SplitViewController::leave() {
 }
 
 bool SplitViewController::keepUnsent(Error* error) {
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = SplitViewController::context();
     bool kept = false;
     for (const auto& split : splits_) {
         if (split->isEmpty() || !split->modified()) continue;

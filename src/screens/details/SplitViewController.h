@@ -37,7 +37,8 @@ public:
     SplitViewController();
 
     // ---- what the opener sets
-    void setSession(Session* session) override;
+    using OrderTableViewController::setSession;
+    void setSession(Session* session) override { keepSession(lent(session)); }
     // The order to split; the screen never changes it.
     void setOrder(std::shared_ptr<Order> order) override { handedIn_ = std::move(order); }
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
@@ -48,20 +49,19 @@ public:
     const std::shared_ptr<Order>& original() const { return original_; }
     const std::vector<std::shared_ptr<Order>>& splits() const { return splits_; }
     SlideView* slideView() const { return slideView_.get(); }
-    // The order of a button's tag: 0 the source, n the n-th new order; null for any other.
-    std::shared_ptr<Order> orderByTag(int tag) const;
 
     void viewDidLoad() override;
     std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath path) override;
-    void newSplit();
-    // Writes each order's total under its button.
-    void showTotals();
-    void selectOrder(ui::Control& button);
     void send();
     void cancel();
 
 private:
-    bool animated() const;
+    // The order of a button's tag: 0 the source, n the n-th new order; null for any other.
+    std::shared_ptr<Order> orderByTag(int tag) const;
+    void newSplit();
+    // Writes each order's total under its button.
+    void showTotals();
+    void selectOrder(ui::Control& button);
     void leave();
     // Stores the new orders with lines that were not sent; false when the store refused them.
     bool keepUnsent(Error* error);

@@ -22,7 +22,7 @@ namespace tavlo::screens {
 using namespace ui;
 
 TableLayoutViewController::TableLayoutViewController(std::shared_ptr<TableLayoutView> planView)
-    : ViewController(kInterfaceName), planView_(std::move(planView)) {
+    : SignedInController(kInterfaceName), planView_(std::move(planView)) {
     if (!planView_) planView_ = std::make_shared<TableLayoutView>(Rect(0, 0, kPlanWidth, kPlanHeight));
     planView_->setBackgroundColor(Color::white());
 }
@@ -37,7 +37,7 @@ TableLayoutViewController::~TableLayoutViewController() {
 }
 
 void TableLayoutViewController::setSession(std::shared_ptr<Session> session) {
-    session_ = std::move(session);
+    keepSession(std::move(session));
     planView_->setSession(session_);
     readAreas();
 }
@@ -47,8 +47,6 @@ void TableLayoutViewController::setObserver(TableSelected selected, Action logou
     logout_ = std::move(logout);
     orders_ = std::move(orders);
 }
-
-bool TableLayoutViewController::animated() const { return session_ && session_->useAnimation(); }
 
 ScrollView& TableLayoutViewController::scrollView() const {
     return static_cast<ScrollView&>(*const_cast<TableLayoutViewController*>(this)->view());
@@ -160,7 +158,7 @@ void TableLayoutViewController::refreshOrders() {
     if (!handler) error = Error(Utils::StoreServerErrorDomain, -1, "No order handler");
     if (updated) return refreshView();
     if (boolValue(DBHelper::getValue("HH_ALERT_LAYOUT_REFRESH_ERRORS", context)))
-        AlertView::make(localized("Alert"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Alert", error.localizedDescription(), {"Ok"});
     TAVLO_LOG("Error refreshing table layout orders: %@", error.localizedDescription());
 }
 

@@ -7,6 +7,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 #include "screens/layout/TableLayoutView.h"
 
 #include <memory>
@@ -21,8 +22,7 @@ namespace tavlo::screens {
 // while smaller than the screen. A press on a table hands its AreaLocation row to the observer.
 // The toolbar has "Logout", the shown area's name, which opens a picker of the enabled areas,
 // and "Orders". While shown, the plan is drawn again whenever the stored orders change.
-class TableLayoutViewController : public ui::ViewController,
-                                  public TableLayoutScreen,
+class TableLayoutViewController : public SignedInController<ui::ViewController, TableLayoutScreen>,
                                   public ui::ScrollViewDelegate,
                                   public ui::PickerViewDataSource,
                                   public ui::PickerViewDelegate {
@@ -39,14 +39,11 @@ public:
     explicit TableLayoutViewController(std::shared_ptr<TableLayoutView> planView = nullptr);
     ~TableLayoutViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
     void setSession(std::shared_ptr<Session> session) override;
     bool updateOnAppear() const { return updateOnAppear_; }
     void setUpdateOnAppear(bool update) override { updateOnAppear_ = update; }
     void setObserver(TableSelected selected, Action logout, Action orders) override;
 
-    // The enabled areas that have locations, by name.
-    const std::vector<Area>& areas() const { return areas_; }
     TableLayoutView& planView() const { return *planView_; }
     ui::ScrollView& scrollView() const;
     ui::TextField& pickerViewTextField() const { return *pickerField_; }
@@ -55,13 +52,6 @@ public:
     // The table of the shown area under a point of the plan (edges included); none over a fixture,
     // outside every table, or with nobody to hand it to.
     std::optional<AreaLocation> tableAt(int x, int y) const;
-    void centerScrollViewContents();
-    // Shows the area (the toolbar's button takes its name) and draws the plan again now.
-    void showArea(const Area& area);
-    void refreshView();
-    // Reads the open orders from the server (not in lite mode); a failure is logged, and shown when
-    // HH_ALERT_LAYOUT_REFRESH_ERRORS says so.
-    void refreshOrders();
 
     void loadView() override;
     void viewDidLoad() override;
@@ -78,6 +68,15 @@ public:
     void didSelectRow(ui::PickerView&, int row, int component) override;
 
 private:
+    // The enabled areas that have locations, by name.
+    const std::vector<Area>& areas() const { return areas_; }
+    void centerScrollViewContents();
+    // Shows the area (the toolbar's button takes its name) and draws the plan again now.
+    void showArea(const Area& area);
+    void refreshView();
+    // Reads the open orders from the server (not in lite mode); a failure is logged, and shown when
+    // HH_ALERT_LAYOUT_REFRESH_ERRORS says so.
+    void refreshOrders();
     void readAreas();
     void setupZooming();
     void setupPicker();
@@ -87,9 +86,7 @@ private:
     void scrollViewDoubleTapped(ui::GestureRecognizer& gesture);
     void someButtonTouched();
     void closePicker();
-    bool animated() const;
 
-    std::shared_ptr<Session> session_;
     std::vector<Area> areas_;
     std::shared_ptr<TableLayoutView> planView_;
     std::shared_ptr<ui::TextField> pickerField_;

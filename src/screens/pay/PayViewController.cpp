@@ -39,7 +39,7 @@ bool onPhone() {
 
 } // namespace
 
-PayViewController::PayViewController() : ViewController(kInterfaceName) {}
+PayViewController::PayViewController() : SignedInController(kInterfaceName) {}
 
 PayViewController::~PayViewController() {
     MSRMediator::getInstance().unregisterObserver(this);
@@ -47,12 +47,6 @@ PayViewController::~PayViewController() {
 }
 
 // ---- helpers
-
-std::optional<std::string> PayViewController::value(const char* name) const {
-    return DBHelper::getValue(name, session_ ? session_->managedObjectContext() : nullptr);
-}
-
-bool PayViewController::isTrue(const char* name) const { return boolValue(value(name).value_or("")); }
 
 std::optional<std::string> PayViewController::creditHost() const {
     return DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", session_ ? session_->managedObjectContext() : nullptr);
@@ -83,27 +77,10 @@ int32_t PayViewController::orderDue() const {
     return order_->getDue() + (session_->isUsingGratuity() ? gratuityOwed() : 0);
 }
 
-std::shared_ptr<AlertView> PayViewController::alert(const std::string& title, const std::optional<std::string>& message,
-                                                    const std::string& cancel, const std::vector<std::string>& others,
-                                                    int tag) {
-    auto shown = AlertView::make(localized(title), message, localized(cancel));
-    for (const std::string& other : others) shown->addButton(other);
-    shown->setTag(tag);
-    if (tag != 0) {
-        std::weak_ptr<ViewController> self = weak_from_this();
-        shown->setClickHandler([self](AlertView& answered, int index) {
-            if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock()))
-                screen->alertClicked(answered, index);
-        });
-    }
-    shown->show();
-    return shown;
-}
-
 void PayViewController::showError(const std::string& title, const Error& error, const std::string& fallback,
                                   const std::string& button) {
     std::string text = error.isSet() ? error.localizedDescription() : "";
-    alert(title, text.empty() ? localized(fallback) : text, button);
+    alert(title, text.empty() ? localized(fallback) : text, {button});
 }
 
 void PayViewController::showActivity() {
@@ -125,17 +102,17 @@ void PayViewController::viewDidLoad() {
     navigationItem().setLeftBarButtonItem(
         BarButtonItem::titled(localized("Cancel"), BarButtonStyle::Done, [this](BarButtonItem&) { cancel(); }));
     if (payTypeIds_.empty()) {
-        alert("Alert", localized("No payment types are defined, please contact support"), "Ok");
+        alert("Alert", localized("No payment types are defined, please contact support"), {"Ok"});
         return;
     }
     for (int i = 0; i < 3; ++i) {
-        int32_t percent = intValue(value(kPercentParams[i]));
+        int32_t percent = intValue(parameter(kPercentParams[i]));
         if (percent >= 1) {
             button(kPercentKeys[i])->setHidden(false);
             button(kPercentKeys[i])->setTitle(format("%i%%", percent));
         }
     }
-    const bool tipAllowed = isTrue("ALLOW_CASH_TIP") && session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
+    const bool tipAllowed = flag("ALLOW_CASH_TIP") && session()->isGranted("NEW_PAYMENT_TIP_ADJUST");
     for (View* tipView : std::initializer_list<View*>{label("lblTip"), tip(), button("percent1"), button("percent2"),
                                                       button("percent3"), button("percentCustom")})
         setEnabled(tipView, tipAllowed);
@@ -152,7 +129,7 @@ void PayViewController::viewDidLoad() {
     payTerminals_ = readPayTerminals();
     if (order_->orderType() == OrderType::Refund)
         alert("Alert", localized("This order is a Refund. When you process the payment, funds will go to the customer"),
-              "Ok");
+              {"Ok"});
     // The first tender's row, so the fields match the selected segment from the start.
     paymentTypeChanged();
 }
@@ -223,7 +200,7 @@ void PayViewController::paymentTypeChanged() {
     }
     conditions.avsZip =
         boolValue(DBHelper::getStoreValue("AVS_ZIP_ONLY_SUPPORT", session_->managedObjectContext()).value_or(""));
-    conditions.cashTips = isTrue("ALLOW_CASH_TIP");
+    conditions.cashTips = flag("ALLOW_CASH_TIP");
     conditions.tipRight = session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
     conditions.tillOnDefaultHost = lite && (!host || toUpper(*host) == "ZELTA");
     const PayFields row = payFields(tender, conditions);
@@ -364,14 +341,14 @@ void PayViewController::validateAmount() {
     const bool tenderedOn = tendered()->isEnabled();
     auto setTendered = [this](int32_t cents) { write(tendered(), cents); };
     if (payment_ && payment_->tender().authorisesOnly && a < 1) {
-        alert("Error", localized("Amount to be authorized must be more than 0"), "OK");
+        alert("Error", localized("Amount to be authorized must be more than 0"), {"OK"});
         return;
     }
     if (a > due) {
         alert("Error",
               localized("Amount to be paid cannot be higher than total due for the order, Amount was auto adjusted, "
                         "verify it."),
-              "OK");
+              {"OK"});
         if (tenderedOn) {
             write(amount(), std::min(due, t - g - p));
         } else {
@@ -386,7 +363,7 @@ void PayViewController::validateAmount() {
             alert("Error",
                   localized("Tendered was incremented in order to fulfill the specified Amount. Verify that new "
                             "Tendered is correct"),
-                  "OK");
+                  {"OK"});
         setTendered(needed);
     } else if (needed < t && !tenderedOn) {
         setTendered(needed);
@@ -417,18 +394,21 @@ void PayViewController::validateGratuity() {
     } else if (needed < t && !tenderedOn) {
         write(tendered(), needed);
     }
-    if (message) alert("Alert", followUp ? format("%@. %@", *message, *followUp) : *message, "Ok");
+    if (message) alert("Alert", followUp ? format("%@. %@", *message, *followUp) : *message, {"Ok"});
 }
 
 void PayViewController::validateTip() {
     switch (judgeTip(parsed(amount()), parsed(tip()), parsed(gratuity()))) {
     case TipVerdict::Refused:
         write(tip(), 0);
-        alert("Alert", tipTooLarge(), "Ok");
+        alert("Alert", tipTooLarge(), {"Ok"});
         return;
     case TipVerdict::AskFirst:
-        alert("Confirmation", largeTipQuestion(parsed(tip()), parsed(amount())), "No", {localized("Yes")},
-              kTipConfirmTag);
+        alert("Confirmation", largeTipQuestion(parsed(tip()), parsed(amount())), {"No", {localized("Yes")}},
+              [this](int button) {
+                  if (button < 1) write(tip(), 0);
+                  takeTip();
+              });
         return;
     case TipVerdict::Fine: break;
     }
@@ -444,7 +424,7 @@ void PayViewController::takeTip() {
             alert("Alert",
                   localized("Tendered was incremented in order to fulfill the specified tip. Verify that new Tendered "
                             "is correct"),
-                  "Ok");
+                  {"Ok"});
         setTendered(needed);
     } else if (tipButtonUsed_ || (needed < t && !tenderedOn)) {
         setTendered(needed);
@@ -456,7 +436,7 @@ void PayViewController::validateExpiration() {
     const bool digits = text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     const int month = digits ? std::stoi(text.substr(0, 2)) : 0;
     if (month < 1 || month > 12) {
-        alert("Alert", localized("Invalid date specified"), "Ok");
+        alert("Alert", localized("Invalid date specified"), {"Ok"});
         return;
     }
     // Expired from midnight at the start of the month's last day.
@@ -466,7 +446,7 @@ void PayViewController::validateExpiration() {
     last.tm_mday = 0;
     last.tm_isdst = -1;
     std::time_t start = std::mktime(&last);
-    if (Date(static_cast<double>(start)) < Date::now()) alert("Alert", localized("Date has expired"), "Ok");
+    if (Date(static_cast<double>(start)) < Date::now()) alert("Alert", localized("Date has expired"), {"Ok"});
 }
 
 // ---- entry rules
@@ -480,7 +460,7 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
     const int32_t type = selectedType();
     if (Tender::of(type).chargedAtHost && (&field == number() || &field == expDate()) &&
         !session_->isGranted("PAY_CREDIT_MANUAL")) {
-        alert("Alert", localized("You do not have the required access"), "OK");
+        alert("Alert", localized("You do not have the required access"), {"OK"});
         return false;
     }
     typedSinceBegin_ = false;

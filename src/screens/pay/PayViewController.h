@@ -17,6 +17,7 @@
 #include "platform/ui/ViewController.h"
 #include "screens/common/ReceiptJob.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <map>
@@ -44,30 +45,26 @@ namespace tavlo::screens {
 //
 // Files: PayViewController.cpp (set-up, tenders, amounts), PayViewStart.cpp (swipes, starting a
 // payment), PayViewProcess.cpp (the two roads), PayViewFinish.cpp (change, drawer, receipts,
-// leaving, the alert answers), PayViewDoneBar.cpp (the bar over a field being edited),
+// leaving), PayViewDoneBar.cpp (the bar over a field being edited),
 // PayViewLayout.cpp (the layout).
-class PayViewController : public ui::ViewController, public ui::TextFieldDelegate, public OrderTaskScreen {
+class PayViewController : public SignedInController<ui::ViewController, OrderTaskScreen>, public ui::TextFieldDelegate {
 public:
     // Other screens open the pay screen by this name.
     static constexpr const char* kInterfaceName = OrderTaskScreen::kPayInterface;
 
-    // Alert tags: what an alert's answer leads to.
-    static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kTipConfirmTag = 95,
-                         kRefundConfirmTag = 96, kEmailFailedTag = 97, kDrawerTag = 98, kTerminalTag = 99;
+    // Name alerts for those who look for them (their answers are closures): the original
+    // reference of a refund and the terminals offered to pay at.
+    static constexpr int kRefundReferenceTag = 93, kTerminalTag = 99;
 
     PayViewController();
     ~PayViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) override { session_ = session; }
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     // Told when the screen is finished (the target's action).
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
     // The payment under construction: none until the entry passed verification.
     const std::shared_ptr<Payment>& payment() const { return payment_; }
-    const std::vector<int32_t>& payTypeIds() const { return payTypeIds_; }
-    const std::vector<ManagedObjectPtr>& payTerminals() const { return payTerminals_; }
     bool captured() const { return captured_; }
     const std::shared_ptr<CreditCardSwipe>& swipe() const { return swipe_; }
 
@@ -87,72 +84,31 @@ public:
 
     // ---- tenders and amounts (PayViewController.cpp)
     void paymentTypeChanged();
-    int32_t selectedType() const;
-    std::vector<ManagedObjectPtr> readPayTerminals();
     void incrementTendered(int32_t cents);
     void nextUp();
     void percent(int index);  // 0..2: the three percent keys
     void percentCustom();
-    void savePercent(const std::optional<std::string>& answer);
-    void validateTendered();
-    void validateAmount();
-    void validateGratuity();
-    // A tip larger than the amount is asked about, one too large for a payment refused.
-    void validateTip();
-    // The tip as it stands moves the tendered up.
-    void takeTip();
-    void validateExpiration();
 
     // ---- swipes and starting a payment (PayViewStart.cpp)
     void handleMSRNotification(const Notification& notification);
-    bool processSwipe(const std::string& bytes);
     void manual();
     void process();
     void force();
-    void forcePayment(const std::optional<std::string>& approval);
-    void refundByReference(const std::optional<std::string>& reference);
-    void processPayment(const std::optional<std::string>& approval, const std::optional<std::string>& reference);
-    void verifyAndProcess(const std::optional<std::string>& drawerId, int32_t type,
-                          const std::optional<std::string>& approval, const std::optional<std::string>& reference);
-    void deleteFailedPayments();
 
     // ---- the two roads (PayViewProcess.cpp)
-    void localProcess(const std::optional<std::string>& reference);
     // A card charge is in flight at the card host: the screen waits for its answer.
     bool isCharging() const;
-    void localFinalize();
-    // No earlier charge of the order is without an answer (the person is told otherwise).
-    bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
-    // An approved card charge not yet stored with the order; null when there is none.
-    std::shared_ptr<Payment> unsentCharge() const;
-    // Voids the unsent approved charges at the card host; false (told) when one stays.
-    bool voidUnsentCharges();
-    bool needsSignature(int32_t type);
-    void captureSignature(std::function<void()> completion);
-    void gatewaySelect();
-    void gatewayPayVia(const std::string& address);
 
     // ---- after a payment (PayViewFinish.cpp)
-    void showChangeDue();
     bool openDrawer(Error* error);
-    void printPaymentReceipts(bool captured);
-    // The customer's copy: printed, e-mailed or none, as the store and the person choose.
-    void offerCustomerReceipt(bool customerCopy);
-    void printCustomerReceipt();
     void emailPrompt();
     void emailCustomerReceipt(const std::optional<std::string>& address);
     void paid();
     void cancel();
-    void alertClicked(ui::AlertView& alert, int buttonIndex);
 
     // ---- the Done bar over a field being edited (PayViewDoneBar.cpp)
-    void addDone(ui::TextField& field);
     // Ends the editing of the current field, which runs its rules.
     void done();
-    // To the previous (-1) or next (1) field the tender takes.
-    void moveField(int step);
-    void keyboardShow();
-    void keyboardHide();
     ui::TextField* currentField() const { return currentField_; }
     ui::Toolbar* doneBar() const { return doneBar_.get(); }
     ui::BarButtonItem* doneButton() const { return doneButton_.get(); }
@@ -170,14 +126,53 @@ public:
     void textFieldDidEndEditing(ui::TextField& field) override;
 
 private:
-    // An alert whose answer goes to alertClicked (by its tag).
-    std::shared_ptr<ui::AlertView> alert(const std::string& title, const std::optional<std::string>& message,
-                                         const std::string& cancel, const std::vector<std::string>& others = {},
-                                         int tag = 0);
+    const std::vector<int32_t>& payTypeIds() const { return payTypeIds_; }
+    const std::vector<ManagedObjectPtr>& payTerminals() const { return payTerminals_; }
+    int32_t selectedType() const;
+    std::vector<ManagedObjectPtr> readPayTerminals();
+    void savePercent(const std::optional<std::string>& answer);
+    void validateTendered();
+    void validateAmount();
+    void validateGratuity();
+    // A tip larger than the amount is asked about, one too large for a payment refused.
+    void validateTip();
+    // The tip as it stands moves the tendered up.
+    void takeTip();
+    void validateExpiration();
+    bool processSwipe(const std::string& bytes);
+    void forcePayment(const std::optional<std::string>& approval);
+    void refundByReference(const std::optional<std::string>& reference);
+    void processPayment(const std::optional<std::string>& approval, const std::optional<std::string>& reference);
+    void verifyAndProcess(const std::optional<std::string>& drawerId, int32_t type,
+                          const std::optional<std::string>& approval, const std::optional<std::string>& reference);
+    static bool needsDrawer(int32_t type) { return type == Payment::kCash; }
+    void deleteFailedPayments();
+    void localProcess(const std::optional<std::string>& reference);
+    void localFinalize();
+    // No earlier charge of the order is without an answer (the person is told otherwise).
+    bool chargeable(PaymentHandlerAdapter& handler, const std::map<std::string, std::string>& config);
+    // An approved card charge not yet stored with the order; null when there is none.
+    std::shared_ptr<Payment> unsentCharge() const;
+    // Voids the unsent approved charges at the card host; false (told) when one stays.
+    bool voidUnsentCharges();
+    bool needsSignature(int32_t type);
+    void captureSignature(std::function<void()> completion);
+    void gatewaySelect();
+    void gatewayPayVia(const std::string& address);
+    // "Cancel" and the terminals by name: the one chosen takes the payment.
+    void offerTerminals(const std::string& title, const std::string& message, std::vector<ManagedObjectPtr> terminals);
+    void showChangeDue();
+    void printPaymentReceipts(bool captured);
+    // The customer's copy: printed, e-mailed or none, as the store and the person choose.
+    void offerCustomerReceipt(bool customerCopy);
+    void printCustomerReceipt();
+    void addDone(ui::TextField& field);
+    // To the previous (-1) or next (1) field the tender takes.
+    void moveField(int step);
+    void keyboardShow();
+    void keyboardHide();
     // What prints a payment slip (the merchant's or the customer's copy).
     ReceiptJob::Write slip(bool merchant) const;
-    std::optional<std::string> value(const char* name) const;
-    bool isTrue(const char* name) const;
     std::optional<std::string> creditHost() const;
     int32_t parsed(ui::TextField* field) const;
     void write(ui::TextField* field, int32_t cents);
@@ -205,16 +200,11 @@ private:
     // The accepted payment joins the order, then the signature or the order's send.
     void accept();
 
-    Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
     std::function<void()> action_;
     std::shared_ptr<Payment> payment_;
     std::vector<int32_t> payTypeIds_;
     std::vector<ManagedObjectPtr> payTerminals_;
-    // Terminals offered by the last "pay elsewhere" prompt, in button order.
-    std::vector<ManagedObjectPtr> offeredTerminals_;
-    // Drawer ids of the last drawer prompt, in button order.
-    std::vector<std::string> offeredDrawers_;
     std::shared_ptr<CreditCardSwipe> swipe_;
     // The field being edited (not owned) and the bar over it.
     ui::TextField* currentField_ = nullptr;

@@ -26,7 +26,7 @@ void PayViewController::showChangeDue() {
     const int32_t t = parsed(tendered()), a = parsed(amount()), g = parsed(gratuity()), p = parsed(tip());
     const int32_t change = t - a - g - p;
     if (t < 1 || change < 1) return;
-    alert("Change Due", Payment::changeDueText(t, a, g + p, change), "Ok");
+    alert("Change Due", Payment::changeDueText(t, a, g + p, change), {"Ok"});
 }
 
 bool PayViewController::openDrawer(Error* error) {
@@ -35,11 +35,11 @@ bool PayViewController::openDrawer(Error* error) {
     Error openError;
     if (!stream->open(&openError)) {
         Error::set(error, openError);
-        alert("Error", localized("Unable to open drawer. Verify printer is on and has paper"), "Ok");
+        alert("Error", localized("Unable to open drawer. Verify printer is on and has paper"), {"Ok"});
         return false;
     }
-    stream->openDrawer(Session::cashDrawerURL(payment_->drawerId(), session_->terminalId(),
-                                              session_->managedObjectContext()));
+    stream->openDrawer(
+        Session::cashDrawerURL(payment_->drawerId(), session()->terminalId(), session()->managedObjectContext()));
     stream->close();
     return true;
 }
@@ -47,16 +47,16 @@ bool PayViewController::openDrawer(Error* error) {
 void PayViewController::printPaymentReceipts(bool captured) {
     const Tender& tender = payment_->tender();
     const bool cash = tender.kind == TenderKind::Cash;
-    const bool noCashCopy = cash && isTrue("DO_NOT_PRINT_CASH_CUSTOMER_COPY");
-    const bool customerCopy = order_->isQuickSale() ? !(isTrue("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT") || noCashCopy)
+    const bool noCashCopy = cash && flag("DO_NOT_PRINT_CASH_CUSTOMER_COPY");
+    const bool customerCopy = order_->isQuickSale() ? !(flag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT") || noCashCopy)
                                                     : !noCashCopy;
     bool merchantCopy = tender.merchantCopy;
     if (merchantCopy && tender.chargedAtHost) {
-        if (std::optional<std::string> minimum = value("MINIMUM_AMOUNT_MERCHANT_COPY");
+        if (std::optional<std::string> minimum = parameter("MINIMUM_AMOUNT_MERCHANT_COPY");
             minimum && payment_->subTotal() < intValue(*minimum))
             merchantCopy = false;
     }
-    if (captured && isTrue("SUPPRESS_RECEIPT_IF_CAPTURED")) merchantCopy = false;
+    if (captured && flag("SUPPRESS_RECEIPT_IF_CAPTURED")) merchantCopy = false;
 
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     std::weak_ptr<ViewController> self = weak_from_this();
@@ -68,7 +68,7 @@ void PayViewController::printPaymentReceipts(bool captured) {
         });
         return;
     }
-    if (merchantCopy) alert("Alert", localized("No printer configured"), "OK");
+    if (merchantCopy) alert("Alert", localized("No printer configured"), {"OK"});
     offerCustomerReceipt(customerCopy);
 }
 
@@ -84,8 +84,12 @@ void PayViewController::offerCustomerReceipt(bool customerCopy) {
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     if (boolValue(DBHelper::getStoreValue("EMAIL_CUSTOMER_RECEIPTS", session_->managedObjectContext()).value_or(""))) {
         if (!stream) return emailPrompt();
-        alert("Question", localized("Would you like the receipt printed or emailed?"), "No receipt",
-              {localized("Print"), localized("Email")}, kReceiptChoiceTag);
+        alert("Question", localized("Would you like the receipt printed or emailed?"),
+              {"No receipt", {localized("Print"), localized("Email")}}, [this](int button) {
+                  if (button == 1) printCustomerReceipt();
+                  else if (button == 2) emailPrompt();
+                  else paid();
+              });
         return;
     }
     if (stream) printCustomerReceipt();
@@ -95,7 +99,7 @@ void PayViewController::offerCustomerReceipt(bool customerCopy) {
 void PayViewController::printCustomerReceipt() {
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     if (!stream) {
-        alert("Error", localized("No printer configured"), "OK");
+        alert("Error", localized("No printer configured"), {"OK"});
         return paid();
     }
     std::weak_ptr<ViewController> self = weak_from_this();
@@ -108,8 +112,9 @@ void PayViewController::emailPrompt() {
     ObjectContext* context = session_->managedObjectContext();
     if (!DBHelper::getStoreValue("EMAIL_FROM", context)) {
         paid();
-        alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
-              "OK");
+        alert("Alert",
+              localized("Configuration is missing the from email address for receipts. Please contact support"),
+              {"OK"});
         return;
     }
     std::string address;
@@ -152,7 +157,10 @@ void PayViewController::emailCustomerReceipt(const std::optional<std::string>& a
                   format("%@\n%@", error.localizedDescription(),
                          localized(instead.empty() ? "The receipt was not sent."
                                                    : "Would you like the receipt printed instead?")),
-                  "OK", instead, kEmailFailedTag);
+                  {"OK", instead}, [this](int button) {
+                      if (button == 1) printCustomerReceipt();
+                      else paid();
+                  });
             return;
         }
     }
@@ -185,7 +193,7 @@ void PayViewController::paid() {
     }
     std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kPaymentsInterface);
     if (auto* task = dynamic_cast<OrderTaskScreen*>(list.get())) {
-        task->setSession(session_);
+        task->setSession(session_.get());
         task->setOrder(order_);
         task->setAction(action_);
     }
@@ -196,7 +204,7 @@ void PayViewController::cancel() {
     if (isCharging()) {
         // The host may have charged the card already: the answer must be taken, not dropped.
         alert("Alert", localized("The card is being charged and this cannot be cancelled, please wait for the answer"),
-              "Ok");
+              {"Ok"});
         return;
     }
     if (!voidUnsentCharges()) return;
@@ -226,46 +234,6 @@ bool PayViewController::voidUnsentCharges() {
         order_->removePayment(charged);
     }
     return true;
-}
-
-void PayViewController::alertClicked(AlertView& shown, int index) {
-    auto typed = [&shown]() -> std::optional<std::string> {
-        if (TextField* input = shown.textField(0)) return input->text();
-        return std::nullopt;
-    };
-    switch (shown.tag()) {
-    case kForceTag:
-        if (index >= 1) forcePayment(typed());
-        break;
-    case kRefundReferenceTag:
-        if (index >= 1) refundByReference(typed());
-        break;
-    case kEmailFailedTag:
-        if (index == 1) printCustomerReceipt();
-        else paid();
-        break;
-    case kReceiptChoiceTag:
-        if (index == 1) printCustomerReceipt();
-        else if (index == 2) emailPrompt();
-        else paid();
-        break;
-    case kTipConfirmTag:
-        if (index < 1) write(tip(), 0);
-        takeTip();
-        break;
-    case kRefundConfirmTag:
-        if (index >= 1) processPayment(std::nullopt, std::nullopt);
-        break;
-    case kDrawerTag:
-        if (index >= 1 && index <= static_cast<int>(offeredDrawers_.size()))
-            verifyAndProcess(offeredDrawers_[index - 1], selectedType(), std::nullopt, std::nullopt);
-        break;
-    case kTerminalTag:
-        if (index >= 1 && index <= static_cast<int>(offeredTerminals_.size()))
-            gatewayPayVia(offeredTerminals_[index - 1]->text("networkName").value_or(""));
-        break;
-    default: break;
-    }
 }
 
 } // namespace tavlo::screens

@@ -64,11 +64,11 @@ void fillTransaction(PaymentTransaction& transaction, const Payment& payment) {
 
 bool PayViewController::needsSignature(int32_t type) {
     const char* parameter = Tender::of(type).signatureParameter;
-    return parameter && isTrue(parameter);
+    return parameter && flag(parameter);
 }
 
 void PayViewController::captureSignature(std::function<void()> completion) {
-    auto capture = std::make_shared<SignatureCapture>(session_, payment_, false, std::move(completion));
+    auto capture = std::make_shared<SignatureCapture>(session_.get(), payment_, false, std::move(completion));
     navigationController()->push(capture, session_->useAnimation());
     captured_ = true;
 }
@@ -84,13 +84,13 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         const std::optional<std::string> host = creditHost();
         if (!host) {
             hideActivity();
-            alert("Alert", localized("Merchant account has not been setup"), "Ok");
+            alert("Alert", localized("Merchant account has not been setup"), {"Ok"});
             return;
         }
         std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
         if (!handler) {
             hideActivity();
-            alert("Error", format("%@ (%@)", localized("Host not supported, please contact support"), *host), "OK");
+            alert("Error", format("%@ (%@)", localized("Host not supported, please contact support"), *host), {"OK"});
             return;
         }
         const HostConfig config = Session::getHostConfig(host, context);
@@ -116,7 +116,7 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         hideActivity();
         alert("Alert",
               format(localized("%@ payments are not available on this terminal"), Payment::uiLabel(payment_->type())),
-              "Ok");
+              {"Ok"});
         return;
     }
     accept();
@@ -173,7 +173,7 @@ void PayViewController::charged(const PaymentTransaction& transaction, bool call
         text = *message;
     else
         text = format("%@ (%@)", localized("Payment was approved"), transaction.approvalCode().value_or(""));
-    if (partial || !isTrue("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, "Ok");
+    if (partial || !flag("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, {"Ok"});
     accept();
 }
 
@@ -202,18 +202,20 @@ bool PayViewController::chargeable(PaymentHandlerAdapter& handler, const HostCon
     }
     if (recovered) {
         hideActivity();
-        alert("Alert", localized("An earlier card charge of this order was approved by the card host: the order is "
-                                 "paid with it"),
-              "Ok");
+        alert("Alert",
+              localized("An earlier card charge of this order was approved by the card host: the order is "
+                        "paid with it"),
+              {"Ok"});
         payment_ = recovered;
         localFinalize();
         return false;
     }
     if (!handler.hasUnknownCharge(config, order_->remoteId())) return true;
     hideActivity();
-    alert("Alert", localized("An earlier card charge of this order got no answer from the card host. The order is "
-                             "not charged again until the host says what became of it: try again shortly"),
-          "Ok");
+    alert("Alert",
+          localized("An earlier card charge of this order got no answer from the card host. The order is "
+                    "not charged again until the host says what became of it: try again shortly"),
+          {"Ok"});
     return false;
 }
 
@@ -223,7 +225,7 @@ void PayViewController::localFinalize() {
     Error error;
     if (!OrderSender::required()->sendOrder(*order_, session_->userId(), session_->managedObjectContext(), &error)) {
         order_->setClosed(std::nullopt);
-        alert("Error", error.localizedDescription(), "Ok");
+        alert("Error", error.localizedDescription(), {"Ok"});
         TavloLog::logFile(__FILE__, __LINE__, error.code() != -95, "Unable to save payment: %@",
                           error.localizedDescription());
         return;
@@ -238,7 +240,7 @@ void PayViewController::localFinalize() {
 
 void PayViewController::gatewaySelect() {
     if (payTerminals_.empty()) {
-        alert("Alert", localized("No terminal available to use for payment"), "OK");
+        alert("Alert", localized("No terminal available to use for payment"), {"OK"});
         return;
     }
     // Done on the signature screen may come again after a question was cancelled.
@@ -249,10 +251,17 @@ void PayViewController::gatewaySelect() {
         boolValue(DBHelper::getStoreValue("HH_PROMPT_PAY_TS", session_->managedObjectContext()).value_or(""));
     if (gateway && (!promptTerminals || session_->hasCashDrawer())) return gatewayPayVia(*gateway);
     if (payTerminals_.size() == 1) return gatewayPayVia(payTerminals_.front()->text("networkName").value_or(""));
-    offeredTerminals_ = payTerminals_;
+    offerTerminals("Payments", localized("Where would you like to pay?"), payTerminals_);
+}
+
+void PayViewController::offerTerminals(const std::string& title, const std::string& message,
+                                       std::vector<ManagedObjectPtr> terminals) {
     std::vector<std::string> names;
-    for (const ManagedObjectPtr& terminal : offeredTerminals_) names.push_back(terminal->text("name").value_or(""));
-    alert("Payments", localized("Where would you like to pay?"), "Cancel", names, kTerminalTag);
+    for (const ManagedObjectPtr& terminal : terminals) names.push_back(terminal->text("name").value_or(""));
+    showAlert(this, title, message, {"Cancel", names}, [this, terminals](int button) {
+        if (button >= 1 && button <= static_cast<int>(terminals.size()))
+            gatewayPayVia(terminals[button - 1]->text("networkName").value_or(""));
+    })->setTag(kTerminalTag);
 }
 
 void PayViewController::gatewayPayVia(const std::string& address) {
@@ -291,7 +300,7 @@ void PayViewController::gatewayPayVia(const std::string& address) {
         if (!context->save(&saveError)) TAVLO_LOG_MAIL("Unable to save order %@", order_->remoteId());
         else order_->clearTempData();
         if (payment_->tender().givesChange) showChangeDue();
-        if (warning) alert("Warning", error.localizedDescription(), "Ok");
+        if (warning) alert("Warning", error.localizedDescription(), {"Ok"});
         hideActivity();
         paid();
         return;
@@ -300,18 +309,15 @@ void PayViewController::gatewayPayVia(const std::string& address) {
     hideActivity();
     const std::string description = error.isSet() ? error.localizedDescription() : "";
     if (!CommHelper::isWiFiConnected()) {
-        alert("Error", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"), "Ok");
+        alert("Error", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"), {"Ok"});
         return;
     }
     if (error.code() == -95) {
-        offeredTerminals_ = Session::getOtherTerminals(address, context);
-        if (!offeredTerminals_.empty()) {
+        std::vector<ManagedObjectPtr> others = Session::getOtherTerminals(address, context);
+        if (!others.empty()) {
             const std::string question = localized("Would you like to pay via a different terminal?");
-            std::vector<std::string> names;
-            for (const ManagedObjectPtr& terminal : offeredTerminals_)
-                names.push_back(terminal->text("name").value_or(""));
-            alert("Error", description.empty() ? question : format("%@ %@", description, question), "Cancel", names,
-                  kTerminalTag);
+            offerTerminals("Error", description.empty() ? question : format("%@ %@", description, question),
+                           std::move(others));
             return;
         }
     }
@@ -319,7 +325,7 @@ void PayViewController::gatewayPayVia(const std::string& address) {
           description.empty() ? format("%@ (%@)", localized("Unable to connect to the current gateway"),
                                        CommHelper::gateway().value_or(""))
                               : description,
-          "OK");
+          {"OK"});
 }
 
 } // namespace tavlo::screens

@@ -44,7 +44,7 @@ void PayViewController::handleMSRNotification(const Notification& notification) 
         const auto* bytes = std::any_cast<std::string>(&notification.object);
         if (takesSwipes && bytes) processSwipe(*bytes);
     } else if (notification.name == kMsrErrorNotification) {
-        alert("Error", localized("Unable to read card, please try again"), "Ok");
+        alert("Error", localized("Unable to read card, please try again"), {"Ok"});
     }
 }
 
@@ -55,9 +55,9 @@ bool PayViewController::processSwipe(const std::string& bytes) {
         TAVLO_LOG("WARNING: Ignoring swipe: %@", isAscii(bytes) ? bytes.substr(0, 3) + "..." : std::string("(binary)"));
         return false;
     }
-    swipe_ = std::make_shared<CreditCardSwipe>(bytes, ':', isTrue("PAYMENT_CREDIT_DEBUG"));
+    swipe_ = std::make_shared<CreditCardSwipe>(bytes, ':', flag("PAYMENT_CREDIT_DEBUG"));
     if (swipe_->hadError()) {
-        alert("Alert", localized("Unable to read card, please try again"), "Ok");
+        alert("Alert", localized("Unable to read card, please try again"), {"Ok"});
     } else if (swipe_->expDate() && swipe_->accountNumber() && swipe_->expDate()->size() >= 4) {
         const std::string& yyMM = *swipe_->expDate();
         expDate()->setText(yyMM.substr(2, 2) + yyMM.substr(0, 2));
@@ -88,29 +88,39 @@ void PayViewController::process() {
     if (isCharging() || !editingChecked()) return;
     if (order_->orderType() != OrderType::Refund) return processPayment(std::nullopt, std::nullopt);
     if (Tender::of(selectedType()).chargedAtHost && toUpper(creditHost().value_or("")) == "LARCH") {
-        askForText(alert("Larch", localized("Enter original Larch reference:"), "Cancel", {localized("Process")},
-                         kRefundReferenceTag));
+        std::shared_ptr<AlertView> prompt =
+            ask("Larch", localized("Enter original Larch reference:"), {"Cancel", {localized("Process")}},
+                [this](int button, const std::string& typed) {
+                    if (button >= 1) refundByReference(typed);
+                });
+        askForText(prompt);
+        prompt->setTag(kRefundReferenceTag);
         return;
     }
     alert("Confirmation",
           localized("If you process this as a refund, funds will go to the customer. Are you sure you want to process "
                     "this as a refund?"),
-          "No", {localized("Yes")}, kRefundConfirmTag);
+          {"No", {localized("Yes")}}, [this](int button) {
+              if (button >= 1) processPayment(std::nullopt, std::nullopt);
+          });
 }
 
 void PayViewController::force() {
     if (isCharging() || !editingChecked()) return;
     if (!session_->isGranted("PAY_CREDIT_FORCE")) {
-        alert("Alert", localized("You do not have access to force transactions"), "Ok");
+        alert("Alert", localized("You do not have access to force transactions"), {"Ok"});
         return;
     }
     if (std::optional<std::string> problem =
             Payment::verify(selectedType(), std::nullopt, textOf(tendered()), textOf(amount()), textOf(gratuity()),
                             textOf(number()), textOf(expDate()), swipe_.get(), *session_)) {
-        alert("Error", *problem, "OK");
+        alert("Error", *problem, {"OK"});
         return;
     }
-    askForText(alert("Alert", localized("Enter Approval Code:"), "Cancel", {localized("Process")}, kForceTag));
+    askForText(ask("Alert", localized("Enter Approval Code:"), {"Cancel", {localized("Process")}},
+                   [this](int button, const std::string& typed) {
+                       if (button >= 1) forcePayment(typed);
+                   }));
 }
 
 void PayViewController::forcePayment(const std::optional<std::string>& approval) {
@@ -133,13 +143,15 @@ void PayViewController::processPayment(const std::optional<std::string>& approva
             return toLower(a.first) < toLower(b.first);
         });
         if (drawers.size() >= 2) {
-            offeredDrawers_.clear();
-            std::vector<std::string> names;
+            std::vector<std::string> names, ids;
             for (const auto& [name, id] : drawers) {
                 names.push_back(name);
-                offeredDrawers_.push_back(id);
+                ids.push_back(id);
             }
-            alert("Select a drawer", std::nullopt, "Cancel", names, kDrawerTag);
+            alert("Select a drawer", std::nullopt, {"Cancel", names}, [this, ids](int button) {
+                if (button >= 1 && button <= static_cast<int>(ids.size()))
+                    verifyAndProcess(ids[button - 1], selectedType(), std::nullopt, std::nullopt);
+            });
             return;
         }
         if (drawers.size() == 1) {
@@ -157,7 +169,7 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
     if (std::optional<std::string> problem =
             Payment::verify(type, drawerId, textOf(tendered()), textOf(amount()), textOf(gratuity()), textOf(number()),
                             textOf(expDate()), swipe_.get(), *session_)) {
-        alert("Error", *problem, "OK");
+        alert("Error", *problem, {"OK"});
         return;
     }
     if (!session_->isLite() && Payment::sendsCardFields(type) && !Encryption::getInstance().canEncrypt()) {
@@ -165,7 +177,7 @@ void PayViewController::verifyAndProcess(const std::optional<std::string>& drawe
         alert("Error",
               localized("Card data cannot be encrypted on this terminal, so it takes no card payment. Please contact "
                         "support"),
-              "OK");
+              {"OK"});
         return;
     }
     const int32_t t = parsed(tendered()), a = parsed(amount());

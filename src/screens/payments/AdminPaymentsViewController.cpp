@@ -18,12 +18,6 @@ using namespace ui;
 
 AdminPaymentsViewController::AdminPaymentsViewController() { setShowOrderName(true); }
 
-void AdminPaymentsViewController::setSession(std::shared_ptr<Session> session) {
-    // Kept for as long as the list lives: the list itself holds it by pointer.
-    ownedSession_ = std::move(session);
-    PaymentsViewController::setSession(ownedSession_.get());
-}
-
 void AdminPaymentsViewController::viewDidLoad() {
     PaymentsViewController::viewDidLoad();
     navigationItem().setLeftBarButtonItem(
@@ -32,7 +26,8 @@ void AdminPaymentsViewController::viewDidLoad() {
     setTitle(localized("Payments"));
 
     typeIds_ = session()->paymentTypes();
-    if (typeIds_.empty()) return alert(localized("No payment types are defined, please contact support"));
+    if (typeIds_.empty())
+        return alert("Alert", localized("No payment types are defined, please contact support"), {"Ok"});
     // Room for every tender's label on a pad's full screen; a narrower bar narrows it.
     const double width = std::min(90.0 * static_cast<double>(typeIds_.size()), 640.0);
     payTypes_ = std::make_shared<SegmentedControl>(std::vector<std::string>{}, Rect(0, 0, width, 30));
@@ -61,7 +56,7 @@ void AdminPaymentsViewController::downloadOrders() {
             order->write(*store);
         }
     }
-    if (!orders || !store->save(&error)) alert(error.localizedDescription());
+    if (!orders || !store->save(&error)) alert("Alert", error.localizedDescription(), {"Ok"});
     ActivityIndicator::hide();
 }
 

@@ -17,7 +17,8 @@ class AdminPaymentsViewController : public PaymentsViewController, public AdminP
 public:
     AdminPaymentsViewController();
 
-    void setSession(std::shared_ptr<Session> session) override;
+    using PaymentsViewController::setSession;
+    void setSession(std::shared_ptr<Session> session) override { keepSession(std::move(session)); }
     void setShowGratuity(bool show) override { PaymentsViewController::setShowGratuity(show); }
 
     ui::SegmentedControl* payTypes() const { return payTypes_.get(); }
@@ -35,7 +36,6 @@ private:
     // The day's orders from the store server, stamped with the open batch and stored.
     void downloadOrders();
 
-    std::shared_ptr<Session> ownedSession_;
     std::shared_ptr<ui::SegmentedControl> payTypes_;
     std::vector<int32_t> typeIds_;
     int32_t currentType_ = Payment::kUnknownType;

@@ -66,7 +66,7 @@ void OrderPaymentsViewController::newPayment() {
     std::shared_ptr<ViewController> pay = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kPayInterface);
     auto* task = dynamic_cast<OrderTaskScreen*>(pay.get());
     if (!task) return;
-    task->setSession(session());
+    task->setSession(session().get());
     // The payment goes with the order as the list left it: a payment voided here stays voided.
     task->setOrder(storedOrder());
     task->setAction(action_);

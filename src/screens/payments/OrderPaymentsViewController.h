@@ -15,13 +15,11 @@ class OrderPaymentsViewController : public PaymentsViewController, public OrderT
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kPaymentsInterface;
 
-    void setSession(Session* session) override { PaymentsViewController::setSession(session); }
+    using PaymentsViewController::setSession;
+    void setSession(Session* session) override { keepSession(lent(session)); }
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
-
-    // Back to the pay screen this list was opened from, else a new one for the order.
-    void newPayment();
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -34,6 +32,8 @@ protected:
     void listReloaded() override;
 
 private:
+    // Back to the pay screen this list was opened from, else a new one for the order.
+    void newPayment();
     // The order as stored now (the list's voids and adjustments are in it), else as handed over.
     std::shared_ptr<Order> storedOrder() const;
 

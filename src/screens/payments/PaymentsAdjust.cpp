@@ -60,7 +60,10 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
     if (field.tag() == PaymentCellView::kSubTotalField && Tender::of(payment->int32("type")).authorisesOnly &&
         Utils::parseCurrency(field.text()) > amountDue(*payment, context())) {
         field.setText(Utils::formatCurrency(payment->int32("subTotal")));
-        return alert(localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"));
+        return alert(
+            "Alert",
+            localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"),
+            {"Ok"});
     }
     const int32_t subTotal = cell->cents(PaymentCellView::kSubTotalField), tip = cell->cents(PaymentCellView::kTipField);
     const int32_t gratuity = showGratuity_ ? cell->cents(PaymentCellView::kGratuityField) : payment->int32("gratuity");
@@ -76,18 +79,16 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
     };
     if (verdict == TipVerdict::Refused) {
         restore(field);
-        return alert(tipTooLarge());
+        return alert("Alert", tipTooLarge(), {"Ok"});
     }
     if (verdict == TipVerdict::Fine) return adjustEdited(*cell);
     std::weak_ptr<View> weakField = field.shared_from_this();
-    std::weak_ptr<ViewController> weak = weak_from_this();
-    alert("Confirmation", largeTipQuestion(std::max(tip, gratuity), subTotal), "No", {"Yes"},
-          [weak, weakField, restore](int index) {
-              auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
+    alert("Confirmation", largeTipQuestion(std::max(tip, gratuity), subTotal), {"No", {localized("Yes")}},
+          [this, weakField, restore](int index) {
               auto edited = std::dynamic_pointer_cast<TextField>(weakField.lock());
               PaymentCellView* shown = edited ? cellOf(*edited) : nullptr;
-              if (!self || !edited || !shown) return;
-              if (index == 1) self->adjustEdited(*shown);
+              if (!edited || !shown) return;
+              if (index == 1) adjustEdited(*shown);
               else restore(*edited);
           });
 }
@@ -138,7 +139,7 @@ void PaymentsViewController::adjustAllNeeded() {
     }
     if (text.empty()) return;
     refetch();
-    alert(text);
+    alert("Alert", text, {"Ok"});
 }
 
 std::string PaymentsViewController::adjustPayment(Payment& payment) {

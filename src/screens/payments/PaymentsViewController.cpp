@@ -43,27 +43,9 @@ std::string detailLine(const ManagedObject& payment, int32_t type, ObjectContext
 
 } // namespace
 
-PaymentsViewController::PaymentsViewController() : TableViewController(kInterfaceName) {}
+PaymentsViewController::PaymentsViewController() : SignedInController(kInterfaceName) {}
 
 PaymentsViewController::~PaymentsViewController() = default;
-
-ObjectContext* PaymentsViewController::context() const { return contextOf(session_); }
-
-bool PaymentsViewController::animated() const { return session_ && session_->useAnimation(); }
-
-void PaymentsViewController::alert(const std::string& message) { alert("Alert", message, "Ok", {}, {}); }
-
-std::shared_ptr<AlertView> PaymentsViewController::alert(const std::string& title,
-                                                         const std::optional<std::string>& message,
-                                                         const std::string& cancel,
-                                                         const std::vector<std::string>& others,
-                                                         std::function<void(int buttonIndex)> answer) {
-    auto shown = AlertView::make(localized(title), message, localized(cancel));
-    for (const std::string& other : others) shown->addButton(localized(other));
-    if (answer) shown->setClickHandler([answer](AlertView&, int index) { answer(index); });
-    shown->show();
-    return shown;
-}
 
 bool PaymentsViewController::goesToCardHost(int32_t type) { return Tender::of(type).voidedAtHost; }
 
@@ -91,7 +73,9 @@ void PaymentsViewController::showActivity(const std::string& text) {
     ActivityIndicator::refresh(localized(text));
 }
 
-void PaymentsViewController::refuseEditing() { alert(localized("These type of payments are not adjustable")); }
+void PaymentsViewController::refuseEditing() {
+    alert("Alert", localized("These type of payments are not adjustable"), {"Ok"});
+}
 
 PaymentCellView* PaymentsViewController::cellOf(View& view) {
     for (View* v = &view; v; v = v->superview())
@@ -164,7 +148,7 @@ uint32_t PaymentsViewController::supportedInterfaceOrientations() const {
 }
 
 void PaymentsViewController::print() {
-    alert("Alert", localized("Printing of credit card batch not yet supported"), "Ok", {}, {});
+    alert("Alert", localized("Printing of credit card batch not yet supported"), {"Ok"});
 }
 
 void PaymentsViewController::close() {
@@ -199,7 +183,7 @@ std::optional<std::string> PaymentsViewController::titleForDeleteConfirmation(Ta
 }
 
 void PaymentsViewController::commitEditing(TableView&, EditingStyle style, IndexPath path) {
-    if (style != EditingStyle::Delete) return alert(localized("This is not supported yet"));
+    if (style != EditingStyle::Delete) return alert("Alert", localized("This is not supported yet"), {"Ok"});
     if (ManagedObjectPtr payment = paymentAt(path)) confirmVoid(payment);
 }
 
@@ -258,37 +242,34 @@ void PaymentsViewController::didSelectRow(TableView& table, IndexPath path) {
     ManagedObjectPtr payment = paymentAt(path);
     if (!payment || !session_ || !session_->isLite()) return table.deselectRow(path, animated());
     const int32_t type = payment->int32("type");
-    std::weak_ptr<ViewController> weak = weak_from_this();
-    auto answer = [weak, payment, type, path](int index) {
-        auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
-        if (!self) return;
-        if (index == 0) return self->tableView().deselectRow(path, self->animated());
-        self->reprint(payment, index, type);
+    auto answer = [this, payment, type, path](int index) {
+        if (index == 0) return tableView().deselectRow(path, animated());
+        reprint(payment, index, type);
     };
     std::shared_ptr<AlertView> shown =
         Tender::of(type).signedSlip
-            ? alert("Confirmation", localized("Which receipt would you like to reprint?"), "Cancel",
-                    {"Customer", "Merchant", "Both"}, answer)
-            : alert("Confirmation", localized("Would you like to reprint the customer's payment receipt?"), "No",
-                    {"Yes"}, answer);
+            ? showAlert(this, "Confirmation", localized("Which receipt would you like to reprint?"),
+                        {"Cancel", {localized("Customer"), localized("Merchant"), localized("Both")}}, answer)
+            : showAlert(this, "Confirmation", localized("Would you like to reprint the customer's payment receipt?"),
+                        {"No", {localized("Yes")}}, answer);
     shown->setTag(kReprintTag);
 }
 
 void PaymentsViewController::reprint(const ManagedObjectPtr& row, int buttonIndex, int32_t type) {
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     if (!stream) {
-        alert("Alert", localized("No printer configured"), "Cancel", {}, {});
+        alert("Alert", localized("No printer configured"), {"Cancel"});
         return;
     }
     Error error;
     if (!stream->open(&error)) {
-        alert("Error", error.localizedDescription(), "Cancel", {}, {});
+        alert("Error", error.localizedDescription(), {"Cancel"});
         return;
     }
     ManagedObjectPtr orderRow = row->toOne("order");
     if (!orderRow) {
         stream->close();
-        alert("Error", localized("Unable to find the payment's order"), "Cancel", {}, {});
+        alert("Error", localized("Unable to find the payment's order"), {"Cancel"});
         return;
     }
     Payment payment;
@@ -305,7 +286,7 @@ void PaymentsViewController::reprint(const ManagedObjectPtr& row, int buttonInde
         ReceiptHelper::printPayment(payment, order, true, true, *session_, &error, *stream);
     stream->close();
     ActivityIndicator::hide();
-    if (error.isSet()) alert("Error", error.localizedDescription(), "Ok", {}, {});
+    if (error.isSet()) alert("Error", error.localizedDescription(), {"Ok"});
 }
 
 } // namespace tavlo::screens

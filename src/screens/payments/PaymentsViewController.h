@@ -8,6 +8,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/TableViewController.h"
 #include "platform/ui/TextField.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <map>
@@ -35,53 +36,27 @@ class PaymentCellView;
 //
 // Files: PaymentsViewController.cpp (the table, rows, reprint), PaymentsVoid.cpp (voids),
 // PaymentsAdjust.cpp (amount editing and adjustments).
-class PaymentsViewController : public ui::TableViewController, public ui::TextFieldDelegate {
+class PaymentsViewController : public SignedInController<ui::TableViewController>, public ui::TextFieldDelegate {
 public:
     // The layout both lists share.
     static constexpr const char* kInterfaceName = "PaymentsView";
+    // Marks the reprint question.
     static constexpr int kReprintTag = 99;
 
     PaymentsViewController();
     ~PaymentsViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
-    bool showGratuity() const { return showGratuity_; }
     void setShowGratuity(bool show) { showGratuity_ = show; }
-    bool showOrderName() const { return showOrderName_; }
     void setShowOrderName(bool show) { showOrderName_ = show; }
     // Adjustments waiting to be sent, one per payment.
     const std::vector<std::shared_ptr<Payment>>& paymentsToAdjust() const { return paymentsToAdjust_; }
 
     // The list, built by the subclass's query on first use.
     FetchedResultsController* fetchedResultsController();
-    // The stored payment of a row; null outside the list.
-    ManagedObjectPtr paymentAt(ui::IndexPath path);
-    // Not voided, and cash only while its drawer session is still open.
-    static bool canVoidPayment(const ManagedObject& payment);
 
     // ---- voids (PaymentsVoid.cpp)
-    // A void cannot be taken back: asks first, then goes on as requestVoid.
-    void confirmVoid(const ManagedObjectPtr& payment);
-    // Asks for the right to void the row's payment (or a manager's authorisation), then voids it.
-    void requestVoid(const ManagedObjectPtr& payment);
     // Voids the payment as authorised by the user (none: the signed-in user) and says how it went.
     void voidPayment(const ManagedObjectPtr& payment, const std::optional<std::string>& authorizedBy);
-    // The rows chosen while editing, voided together once the right is there (or authorised).
-    void voidSelected();
-    // Voids each payment in turn, then says in one alert how it went.
-    void voidPayments(const std::vector<ManagedObjectPtr>& payments, const std::optional<std::string>& authorizedBy);
-
-    // ---- adjustments (PaymentsAdjust.cpp)
-    // The row's amounts as edited, taken with the right to adjust (or a manager's authorisation).
-    void adjustEdited(PaymentCellView& cell);
-    // Queues the amounts of the row's fields as the adjustment of its payment; sends at once when
-    // the table is not editing.
-    void saveAdjustment(PaymentCellView& cell);
-    // Sends every queued adjustment and shows what came of them.
-    void adjustAllNeeded();
-    // Sends one adjustment; answers the text to show.
-    std::string adjustPayment(Payment& payment);
 
     void print();
     void close();
@@ -115,13 +90,6 @@ protected:
     virtual void listReloaded() {}
     // Drops the query, so the next use builds it again.
     void resetFetchedResultsController() { results_.reset(); }
-    // An alert "Alert" with "Ok".
-    void alert(const std::string& message);
-    std::shared_ptr<ui::AlertView> alert(const std::string& title, const std::optional<std::string>& message,
-                                         const std::string& cancel, const std::vector<std::string>& others,
-                                         std::function<void(int buttonIndex)> answer);
-    ObjectContext* context() const;
-    bool animated() const;
     // The card host's handler and settings (the store value PAYMENT_CREDIT_HOST); none: `message`
     // says why.
     std::shared_ptr<PaymentHandlerAdapter> creditHandler(std::map<std::string, std::string>& config,
@@ -137,6 +105,29 @@ protected:
     static PaymentCellView* cellOf(ui::View& view);
 
 private:
+    bool showGratuity() const { return showGratuity_; }
+    bool showOrderName() const { return showOrderName_; }
+    // The stored payment of a row; null outside the list.
+    ManagedObjectPtr paymentAt(ui::IndexPath path);
+    // Not voided, and cash only while its drawer session is still open.
+    static bool canVoidPayment(const ManagedObject& payment);
+    // A void cannot be taken back: asks first, then goes on as requestVoid.
+    void confirmVoid(const ManagedObjectPtr& payment);
+    // Asks for the right to void the row's payment (or a manager's authorisation), then voids it.
+    void requestVoid(const ManagedObjectPtr& payment);
+    // The rows chosen while editing, voided together once the right is there (or authorised).
+    void voidSelected();
+    // Voids each payment in turn, then says in one alert how it went.
+    void voidPayments(const std::vector<ManagedObjectPtr>& payments, const std::optional<std::string>& authorizedBy);
+    // The row's amounts as edited, taken with the right to adjust (or a manager's authorisation).
+    void adjustEdited(PaymentCellView& cell);
+    // Queues the amounts of the row's fields as the adjustment of its payment; sends at once when
+    // the table is not editing.
+    void saveAdjustment(PaymentCellView& cell);
+    // Sends every queued adjustment and shows what came of them.
+    void adjustAllNeeded();
+    // Sends one adjustment; answers the text to show.
+    std::string adjustPayment(Payment& payment);
     // The bar's "Void" names how many rows are chosen.
     void showChosen();
     // One payment's void; answers the text to show.
@@ -153,7 +144,6 @@ private:
     // "text (the error's description)", "unknown reason" without one.
     static std::string failure(const std::string& text, const Error& error);
 
-    Session* session_ = nullptr;
     std::unique_ptr<FetchedResultsController> results_;
     bool showGratuity_ = false;
     bool showOrderName_ = false;

@@ -26,7 +26,7 @@ void PaymentsViewController::authorize(const std::string& title, const std::stri
                                        std::function<void(const std::string& userId)> granted) {
     auto prompt = std::make_shared<AuthenticateViewController>();
     prompt->setTitle(localized(title));
-    prompt->setSession(session_);
+    prompt->setSession(session().get());
     prompt->setPermissions({permission});
     prompt->setPopWhenDone(false);
     std::weak_ptr<ViewController> weak = weak_from_this();
@@ -43,16 +43,11 @@ void PaymentsViewController::authorize(const std::string& title, const std::stri
 
 void PaymentsViewController::confirmVoid(const ManagedObjectPtr& payment) {
     const int32_t total = payment->int32("subTotal") + payment->int32("tip") + payment->int32("gratuity");
-    auto question = AlertView::make(localized("Void Payment"),
-                                    format(localized("Void this payment of %@? A void cannot be taken back."),
-                                           Utils::formatCurrency(total)),
-                                    localized("Cancel"), {localized("Void")});
-    std::weak_ptr<ViewController> weak = weak_from_this();
-    question->setClickHandler([weak, payment](AlertView&, int index) {
-        auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
-        if (self && index == 1) self->requestVoid(payment);
-    });
-    question->show();
+    alert("Void Payment",
+          format(localized("Void this payment of %@? A void cannot be taken back."), Utils::formatCurrency(total)),
+          {"Cancel", {localized("Void")}}, [this, payment](int button) {
+              if (button == 1) requestVoid(payment);
+          });
 }
 
 void PaymentsViewController::requestVoid(const ManagedObjectPtr& payment) {
@@ -104,7 +99,7 @@ void PaymentsViewController::voidPayment(const ManagedObjectPtr& payment,
                                          const std::optional<std::string>& authorizedBy) {
     const std::string said = voidOne(payment, authorizedBy);
     refetch();
-    alert(said);
+    alert("Alert", said, {"Ok"});
 }
 
 void PaymentsViewController::voidSelected() {
@@ -138,7 +133,7 @@ void PaymentsViewController::voidPayments(const std::vector<ManagedObjectPtr>& p
     }
     refetch();
     showChosen();
-    alert(text);
+    alert("Alert", text, {"Ok"});
 }
 
 std::string PaymentsViewController::voidOne(const ManagedObjectPtr& payment,

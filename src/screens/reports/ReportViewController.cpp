@@ -21,15 +21,6 @@ using namespace ui;
 
 namespace {
 
-bool onTablet() {
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet;
-}
-
-void alert(const std::string& title, const std::string& message) {
-    AlertView::make(localized(title), message, localized("OK"))->show();
-}
-
 // The wait overlay for the length of a scope.
 class PrintingOverlay {
 public:
@@ -43,7 +34,7 @@ public:
 };
 
 std::shared_ptr<View> build(ReportViewController& owner) {
-    const Size screen = onTablet() ? Size{1024, 768} : Size{320, 480};
+    const Size screen = SignedInBase::isPad() ? Size{1024, 768} : Size{320, 480};
     auto root = std::make_shared<View>(Rect(0, 0, screen.width, screen.height));
     root->setBackgroundColor(Color::white());
     root->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
@@ -58,13 +49,13 @@ std::shared_ptr<View> build(ReportViewController& owner) {
 
 } // namespace
 
-ReportViewController::ReportViewController() : ViewController(kInterfaceName) {}
+ReportViewController::ReportViewController() : SignedInController(kInterfaceName) {}
 
 void ReportViewController::viewDidLoad() {
     std::string text;
     for (const std::string& line : lines_) text += line + "\n";
     TextView* view = body();
-    view->setFont(Font::named("Courier-Bold", onTablet() ? 16 : 8));
+    view->setFont(Font::named("Courier-Bold", isPad() ? 16 : 8));
     view->setTextAlignment(TextAlignment::Center);
     view->setTextColor(render::theme::ink());
     view->setText(text);
@@ -77,7 +68,7 @@ void ReportViewController::viewDidLoad() {
 }
 
 uint32_t ReportViewController::supportedInterfaceOrientations() const {
-    return onTablet() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 void ReportViewController::close() {
@@ -94,9 +85,9 @@ void ReportViewController::print() {
 
 void ReportViewController::printOnPrinter() {
     std::shared_ptr<PrinterStream> printer = session_->printerStream();
-    if (!printer) return alert("Alert", localized("No printer configured"));
+    if (!printer) return alert("Alert", localized("No printer configured"), {"OK"});
     Error error;
-    if (!printer->open(&error)) return alert("Error", error.localizedDescription());
+    if (!printer->open(&error)) return alert("Error", error.localizedDescription(), {"OK"});
     ObjectContext* context = session_->managedObjectContext();
     ReceiptHelper::printReport(title().value_or(""), session_->storeName(), session_->userName(), lines_,
                                ReceiptHelper::trailingLines(context), nullptr, *printer);
@@ -105,12 +96,12 @@ void ReportViewController::printOnPrinter() {
 
 void ReportViewController::printThroughServer() {
     std::optional<std::string> printerURL = session_ ? session_->printerURL() : std::nullopt;
-    if (!printerURL) return alert("Error", localized("No printer configured"));
+    if (!printerURL) return alert("Error", localized("No printer configured"), {"OK"});
     const bool log = boolValue(DBHelper::getValue("HH_LOG_XML", session_->managedObjectContext()));
     Error error;
     if (!CommHelper::send(CommHelper::gateway().value_or(""), session_->userId(),
                           XmlHelper::getXmlPrint(lines_, *printerURL), log, &error))
-        alert("Error", error.localizedDescription());
+        alert("Error", error.localizedDescription(), {"OK"});
 }
 
 void registerReportView() {

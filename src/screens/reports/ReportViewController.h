@@ -3,6 +3,7 @@
 #include "platform/ui/TextView.h"
 #include "platform/ui/ViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <string>
@@ -19,7 +20,7 @@ namespace tavlo::screens {
 // mode, and to the store server, which prints them on this terminal's printer, in gateway mode.
 // The administration screen sets the session, the title, whether the user may print and the
 // lines, and presents it in a navigation controller as a form sheet.
-class ReportViewController : public ui::ViewController, public ReportViewer {
+class ReportViewController : public SignedInController<ui::ViewController, ReportViewer> {
 public:
     static constexpr const char* kInterfaceName = ReportViewer::kInterfaceName;
 
@@ -31,8 +32,6 @@ public:
     void setLines(std::vector<std::string> lines) override { lines_ = std::move(lines); }
     bool printable() const { return printable_; }
     void setPrintable(bool printable) override { printable_ = printable; }
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
 
     // Prints the lines under the wait overlay; a failure is shown in an alert and the screen stays.
     void print();
@@ -48,7 +47,6 @@ private:
 
     std::vector<std::string> lines_;
     bool printable_ = false;
-    std::shared_ptr<Session> session_;
 };
 
 // The interface "ReportView": the text filling the screen; registers the controller too.

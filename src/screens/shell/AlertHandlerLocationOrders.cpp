@@ -1,21 +1,19 @@
 #include "screens/shell/AlertHandlerLocationOrders.h"
 
 #include "platform/foundation/LocalizedStrings.h"
+#include "screens/common/Alerts.h"
 
 namespace tavlo::screens {
 
 std::shared_ptr<ui::AlertView> AlertHandlerLocationOrders::show(std::vector<Choice> orders, Action action) {
-    auto alert = ui::AlertView::make(localized("Multiple Orders"), localized("Select an order:"), localized("Cancel"));
-    for (const Choice& order : orders) alert->addButton(order.name.value_or(""));
-    alert->setDelegate(std::make_shared<AlertHandlerLocationOrders>(std::move(orders), std::move(action)));
-    alert->show();
-    return alert;
-}
-
-void AlertHandlerLocationOrders::alertViewClicked(ui::AlertView&, int buttonIndex) {
-    if (buttonIndex < 1 || buttonIndex > static_cast<int>(orders_.size()) || !action_) return;
-    const std::optional<std::string>& remoteId = orders_[buttonIndex - 1].remoteId;
-    if (remoteId) action_(*remoteId);
+    std::vector<std::string> names;
+    for (const Choice& order : orders) names.push_back(order.name.value_or(""));
+    return showAlert(nullptr, "Multiple Orders", localized("Select an order:"), {"Cancel", names},
+                     [orders = std::move(orders), action = std::move(action)](int button) {
+                         if (button < 1 || button > static_cast<int>(orders.size()) || !action) return;
+                         if (const std::optional<std::string>& remoteId = orders[button - 1].remoteId)
+                             action(*remoteId);
+                     });
 }
 
 } // namespace tavlo::screens

@@ -11,8 +11,8 @@
 namespace tavlo::screens {
 
 // The order picker behind the "Multiple Orders" alert: a table has several open orders and the
-// person chooses one of them by its name. The alert keeps the picker until it is answered.
-class AlertHandlerLocationOrders : public ui::AlertViewDelegate {
+// person chooses one of them by its name.
+class AlertHandlerLocationOrders {
 public:
     struct Choice {
         std::optional<std::string> remoteId;
@@ -21,19 +21,10 @@ public:
     // Receives the chosen order's remote id.
     using Action = std::function<void(const std::string& remoteId)>;
 
-    AlertHandlerLocationOrders(std::vector<Choice> orders, Action action)
-        : orders_(std::move(orders)), action_(std::move(action)) {}
-
     // "Multiple Orders" / "Select an order:" / "Cancel" with one button per order's name, in order.
-    static std::shared_ptr<ui::AlertView> show(std::vector<Choice> orders, Action action);
-
     // Button i (from 1) stands for the i-th order; Cancel, an order without a remote id and a
     // button past the orders do nothing.
-    void alertViewClicked(ui::AlertView& alert, int buttonIndex) override;
-
-private:
-    std::vector<Choice> orders_;
-    Action action_;
+    static std::shared_ptr<ui::AlertView> show(std::vector<Choice> orders, Action action);
 };
 
 } // namespace tavlo::screens

@@ -52,8 +52,7 @@ void DetailViewController::viewDidAppear(bool) { lockRotation_ = true; }
 
 uint32_t DetailViewController::supportedInterfaceOrientations() const {
     if (!lockRotation_) return OrientationMask::All;
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 void DetailViewController::setStatus(const std::string& text) {

@@ -5,6 +5,7 @@
 #include "platform/ui/PopoverController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <string>
@@ -19,16 +20,13 @@ class RootViewController;
 
 // The pad's detail pane (in a navigation of its own, the split view's delegate): a toolbar with
 // the status line and the "Layout" button, and room for the screens the administration opens.
-class DetailViewController : public ui::ViewController, public ui::SplitViewControllerDelegate {
+class DetailViewController : public SignedInController<ui::ViewController>, public ui::SplitViewControllerDelegate {
 public:
     DetailViewController();
     ~DetailViewController() override;
 
     ui::Label* lblStatus() const { return status_.get(); }
     ui::BarButtonItem* btnLayout() const { return layout_.get(); }
-    const std::shared_ptr<ui::PopoverController>& popoverController() const { return popover_; }
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) { session_ = std::move(session); }
     // The orders main screen of the current sign-in (an OrdersMainScreen).
     void setMainController(std::shared_ptr<ui::ViewController> main) { mainController_ = std::move(main); }
     void setRootPane(std::weak_ptr<RootViewController> root) { root_ = std::move(root); }
@@ -37,8 +35,6 @@ public:
     // Signs out: the layout off, the session ended, what this pane presents dismissed, then the
     // root pane's sign-out.
     void logout();
-    // The "Layout" button: the main screen shows the table layout.
-    void requestedtableLayout();
 
     void loadView() override;
     void viewDidLoad() override;
@@ -53,10 +49,12 @@ public:
                                 const std::shared_ptr<ui::BarButtonItem>& item) override;
 
 private:
+    const std::shared_ptr<ui::PopoverController>& popoverController() const { return popover_; }
+    // The "Layout" button: the main screen shows the table layout.
+    void requestedtableLayout();
     std::shared_ptr<ui::Label> status_;
     std::shared_ptr<ui::BarButtonItem> layout_;
     std::shared_ptr<ui::PopoverController> popover_;
-    std::shared_ptr<Session> session_;
     std::shared_ptr<ui::ViewController> mainController_;
     std::weak_ptr<RootViewController> root_;
     // Until the pane has appeared once it takes any orientation.

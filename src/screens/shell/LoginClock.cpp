@@ -48,17 +48,16 @@ std::vector<ManagedObjectPtr> jobTitles(const ManagedObjectPtr& user) {
 
 // ---- clock in
 
-void LoginViewController::askForSwipe(int tag) {
-    swipeAlert_ = AlertView::make(localized("Swipe"), localized("Please swipe card"), localized("Cancel"));
-    swipeAlert_->setTag(tag);
-    swipeAlert_->setDelegate(sharedAs<AlertViewDelegate>());
-    swipeAlert_->show();
+void LoginViewController::askForSwipe(bool clockOut) {
+    swipeClocksOut_ = clockOut;
+    swipeAlert_ =
+        showAlert(this, "Swipe", localized("Please swipe card"), {"Cancel"}, [this](int) { swipeAlert_.reset(); });
 }
 
 void LoginViewController::clockIn() {
     const std::string number = textNumber()->text();
     if (number.empty()) {
-        askForSwipe(clockInSwipeTag);
+        askForSwipe(false);
         return;
     }
     std::vector<ManagedObjectPtr> roles = jobTitles(userFromNumberOrTrackData(number));
@@ -66,17 +65,15 @@ void LoginViewController::clockIn() {
         clockIn(number, roles.empty() ? std::nullopt : roles.back()->text("roleId"));
         return;
     }
-    auto alert = AlertView::make(localized("Role"), localized("Select the role you are working under"),
-                                 localized("Cancel"));
-    for (const ManagedObjectPtr& role : roles) alert->addButton(role->text("name").value_or(""));
-    alert->setTag(roleAlertTag);
-    alert->setDelegate(sharedAs<AlertViewDelegate>());
-    alert->show();
+    std::vector<std::string> names;
+    for (const ManagedObjectPtr& role : roles) names.push_back(role->text("name").value_or(""));
+    showAlert(this, "Role", localized("Select the role you are working under"), {"Cancel", names},
+              [this, names](int button) {
+                  if (button >= 1 && button <= static_cast<int>(names.size())) roleChosen(names[button - 1]);
+              });
 }
 
-void LoginViewController::roleChosen(AlertView& alert, int buttonIndex) {
-    if (buttonIndex == 0) return;
-    const std::string name = alert.buttonTitle(buttonIndex);
+void LoginViewController::roleChosen(const std::string& name) {
     const std::string number = textNumber()->text();
     std::optional<std::string> roleId;
     for (const ManagedObjectPtr& role : jobTitles(userFromNumberOrTrackData(number)))
@@ -88,12 +85,12 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
     ManagedObjectPtr user = userFromNumberOrTrackData(numberOrCard);
     std::shared_ptr<ObjectContext> context = managedObjectContext();
     if (!user) {
-        showAlert("Error", localized("Unable to clock in, retry"));
+        showAlert(this, "Error", localized("Unable to clock in, retry"), {"Ok"});
     } else {
         Session session(context.get());
         std::optional<std::string> userId = user->text("userId");
         if (openAttendance(*context, userId)) {
-            showAlert("Error", localized("User already clocked in"));
+            showAlert(this, "Error", localized("User already clocked in"), {"Ok"});
         } else {
             Attendance record;
             record.setRemoteId(IDBroker::getInstance().generateRemoteIdAttendance());
@@ -103,10 +100,10 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
             record.setRoleId(roleId);
             Error error;
             if (!OrderHandler::getInstance()->sendAttendance(record, userId, context.get(), &error)) {
-                showAlert("Error", error.localizedDescription());
+                showAlert(this, "Error", error.localizedDescription(), {"Ok"});
             } else {
                 keepAttendance(session, record, *context);
-                showAlert("Confirmation", localized("User clocked in"));
+                showAlert(this, "Confirmation", localized("User clocked in"), {"Ok"});
                 if (session.isLite() && boolValue(DBHelper::getValue("PRINT_CLOCK_IN_RECEIPT", context.get())))
                     printClockTicket(session, user, *record.start(), std::nullopt);
             }
@@ -120,7 +117,7 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
 void LoginViewController::clockOut() {
     const std::string number = textNumber()->text();
     if (number.empty()) {
-        askForSwipe(clockOutSwipeTag);
+        askForSwipe(true);
         return;
     }
     bool reportsTips = false;
@@ -132,33 +129,50 @@ void LoginViewController::clockOut() {
         clockOut(number, 0, 0);
         return;
     }
-    askForTips(localized("Enter your cash tips"), cashTipsAlertTag);
+    askForTips(localized("Enter your cash tips"), [this](std::optional<int32_t> cents) {
+        if (cents) cashTipsEntered(*cents);
+        else clearNumberField();
+        loginByEnter_ = true;
+    });
     loginByEnter_ = false;
 }
 
-void LoginViewController::askForTips(const std::string& message, int tag) {
-    auto alert = AlertView::make(localized("Tips"), message, localized("Cancel"), {localized("Ok")});
-    alert->setStyle(AlertViewStyle::PlainTextInput);
-    TextField* field = alert->textField(0);
-    field->setTag(amountFieldTag);
-    field->setKeyboardType(KeyboardType::NumberPad);
-    field->setDelegate(this);
-    alert->setTag(tag);
-    alert->setDelegate(sharedAs<AlertViewDelegate>());
-    alert->show();
+void LoginViewController::cashTipsEntered(int32_t cents) {
+    cashTipsForClockOut_ = cents;
+    askForTips(localized("Enter any tip out"), [this](std::optional<int32_t> tipOut) {
+        if (tipOut) clockOut(textNumber()->text(), cashTipsForClockOut_, *tipOut);
+        else clearNumberField();
+    });
+}
+
+void LoginViewController::askForTips(const std::string& message,
+                                     std::function<void(std::optional<int32_t> cents)> entered) {
+    auto setUp = [this](AlertView& alert) {
+        alert.setStyle(AlertViewStyle::PlainTextInput);
+        TextField* field = alert.textField(0);
+        field->setTag(amountFieldTag);
+        field->setKeyboardType(KeyboardType::NumberPad);
+        field->setDelegate(this);
+    };
+    showAlert(
+        this, "Tips", message, {"Cancel", {localized("Ok")}},
+        [entered](int button, const std::string& typed) {
+            entered(button == 0 ? std::nullopt : std::optional<int32_t>(Utils::parseCurrency(typed)));
+        },
+        setUp);
 }
 
 void LoginViewController::clockOut(const std::string& numberOrCard, int32_t cashTips, int32_t tipOut) {
     ManagedObjectPtr user = userFromNumberOrTrackData(numberOrCard);
     std::shared_ptr<ObjectContext> context = managedObjectContext();
     if (!user) {
-        showAlert("Alert", localized("Unable to clock out, retry"));
+        showAlert(this, "Alert", localized("Unable to clock out, retry"), {"Ok"});
     } else {
         Session session(context.get());
         std::optional<std::string> userId = user->text("userId");
         ManagedObjectPtr open = openAttendance(*context, userId);
         if (!open) {
-            showAlert("Tavlo", localized("User is not clocked in"));
+            showAlert(this, "Tavlo", localized("User is not clocked in"), {"Ok"});
         } else {
             Attendance record(open);
             Date now = Date::now();
@@ -168,10 +182,10 @@ void LoginViewController::clockOut(const std::string& numberOrCard, int32_t cash
             record.setTipOut(tipOut);
             Error error;
             if (!OrderHandler::getInstance()->sendAttendance(record, userId, context.get(), &error)) {
-                showAlert("Error", error.localizedDescription());
+                showAlert(this, "Error", error.localizedDescription(), {"Ok"});
             } else {
                 keepAttendance(session, record, *context);
-                showAlert("Confirmation", localized("User clocked out"));
+                showAlert(this, "Confirmation", localized("User clocked out"), {"Ok"});
                 if (session.isLite()) printClockTicket(session, user, record.start().value_or(now), now);
             }
         }
@@ -188,7 +202,7 @@ void LoginViewController::printClockTicket(Session& session, const ManagedObject
     if (!printerStream_ || copies == 0) return;
     Error error;
     if (!printerStream_->open(&error)) {
-        showAlert("Error", localized("Unable to print receipt, verify your printer is on and connected"));
+        showAlert(this, "Error", localized("Unable to print receipt, verify your printer is on and connected"), {"Ok"});
         return;
     }
     const int trailLines = ReceiptHelper::trailingLines(moc);

@@ -103,16 +103,18 @@ void LoginViewController::systemReload() {
     std::shared_ptr<OrderHandler> orders = OrderHandler::instance();
     long pending = orders ? orders->pendingCount() : 0;
     if (pending >= 1) {
-        showAlert("Alert", format("%@ (%ld)", localized("Unable to reload, orders are pending"), pending));
+        showAlert(this, "Alert", format("%@ (%ld)", localized("Unable to reload, orders are pending"), pending),
+                  {"Ok"});
         return;
     }
-    auto confirm = AlertView::make(
-        localized("Confirmation"),
-        localized("Reloading the whole store may take a couple of minutes. Are you sure you want to reload?"),
-        localized("Cancel"), {localized("Reload")});
-    confirm->setTag(reloadAlertTag);
-    confirm->setDelegate(sharedAs<AlertViewDelegate>());
-    confirm->show();
+    showAlert(this, "Confirmation",
+              localized("Reloading the whole store may take a couple of minutes. Are you sure you want to reload?"),
+              {"Cancel", {localized("Reload")}}, [this](int button) {
+                  if (button != 1) return;
+                  textNumber()->resignFirstResponder();
+                  ActivityIndicator::show(view(), false);
+                  startManualReload();
+              });
 }
 
 void LoginViewController::startManualReload() {

@@ -51,12 +51,6 @@ ManagedObjectPtr LoginViewController::thisTerminal() {
     return DBHelper::getTerminal(IDBroker::deviceIdentifier(), managedObjectContext().get());
 }
 
-void LoginViewController::showAlert(const std::string& title, const std::string& message, int tag) {
-    auto alert = AlertView::make(localized(title), message, localized("Ok"));
-    alert->setTag(tag);
-    alert->show();
-}
-
 void LoginViewController::clearNumberField() {
     textNumber()->setText("");
     textNumber()->becomeFirstResponder();
@@ -163,12 +157,12 @@ std::optional<std::string> LoginViewController::userFromTrackData(const std::str
 void LoginViewController::done() {
     const std::string number = textNumber()->text();
     if (number.empty()) {
-        showAlert("Error", localized("Enter your employee number or swipe your card in order to login"));
+        showAlert(this, "Error", localized("Enter your employee number or swipe your card in order to login"), {"Ok"});
         return;
     }
     ManagedObjectPtr user = userFromNumberOrTrackData(number);
     if (!user) {
-        showAlert("Error", localized("Unable to authenticate, verify your credentials and try again"));
+        showAlert(this, "Error", localized("Unable to authenticate, verify your credentials and try again"), {"Ok"});
         return;
     }
     authenticate(user->text("userId").value_or(""));
@@ -185,12 +179,14 @@ void LoginViewController::authenticate(const std::string& userId) {
     session->setManagedObjectModel(&context->store()->model());
     session->setPrinterStream(printerStream_);
     if (!session->authenticate(userId)) {
-        showAlert("Error", localized("Unable to authenticate, verify your credentials and try again"));
+        showAlert(this, "Error", localized("Unable to authenticate, verify your credentials and try again"), {"Ok"});
         return;
     }
     if (session->isUpgradeRequired()) {
-        showAlert("Alert", localized("You must upgrade to the latest version. In order to upgrade, open the App Store "
-                                     "and select Updates"));
+        showAlert(this, "Alert",
+                  localized("You must upgrade to the latest version. In order to upgrade, open the App Store "
+                            "and select Updates"),
+                  {"Ok"});
         TAVLO_LOG_MAIL("Upgrade completed, remove parameter HH_MINIMUM_VERSION");
         return;
     }
@@ -233,9 +229,10 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
     if (!lite && error.isSet() && error.code() != 0) {
         TAVLO_LOG("Unable to update open orders: %@", error.localizedDescription());
         if (error.code() == -1) {
-            showAlert("Alert", error.localizedDescription());
+            showAlert(this, "Alert", error.localizedDescription(), {"Ok"});
         } else if (!CommHelper::isWiFiConnected()) {
-            showAlert("Error", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"));
+            showAlert(this, "Error",
+                      localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"), {"Ok"});
         } else if (!Session::getOtherTerminals(CommHelper::gateway(), moc).empty()) {
             offerOtherGateways();
         } else {
@@ -283,18 +280,18 @@ void LoginViewController::openNextScreen(const std::shared_ptr<Session>& session
 void LoginViewController::offerOtherGateways() {
     std::optional<std::string> gateway = CommHelper::gateway();
     bool set = gateway && !gateway->empty() && *gateway != ".local";
-    std::shared_ptr<AlertView> alert =
-        set ? AlertView::make(localized("Error"),
-                              format("%@ (%@) %@", localized("Unable to connect to the current gateway"), gateway,
-                                     localized("Would you like to select a different terminal as gateway?")),
-                              localized("Cancel"))
-            : AlertView::make(localized("Alert"), localized("Gateway missing, select terminal to use as gateway"),
-                              localized("Cancel"));
+    std::vector<std::string> names;
     for (const ManagedObjectPtr& terminal : Session::getOtherTerminals(gateway, managedObjectContext().get()))
-        alert->addButton(terminal->text("name").value_or(""));
-    alert->setTag(gatewayAlertTag);
-    alert->setDelegate(sharedAs<AlertViewDelegate>());
-    alert->show();
+        names.push_back(terminal->text("name").value_or(""));
+    auto chosen = [this](int button) { gatewayChosen(button); };
+    if (set)
+        showAlert(this, "Error",
+                  format("%@ (%@) %@", localized("Unable to connect to the current gateway"), gateway,
+                         localized("Would you like to select a different terminal as gateway?")),
+                  {"Cancel", names}, chosen);
+    else
+        showAlert(this, "Alert", localized("Gateway missing, select terminal to use as gateway"), {"Cancel", names},
+                  chosen);
 }
 
 void LoginViewController::gatewayChosen(int buttonIndex) {
@@ -314,67 +311,26 @@ void LoginViewController::gatewayChosen(int buttonIndex) {
 
 // ---- alerts, swipes, the disabled terminal
 
-void LoginViewController::alertViewClicked(AlertView& alert, int buttonIndex) {
-    switch (alert.tag()) {
-    case roleAlertTag:
-        roleChosen(alert, buttonIndex);
-        break;
-    case tipOutAlertTag:
-        if (buttonIndex == 0) {
-            clearNumberField();
-        } else {
-            TextField* field = alert.textField(0);
-            clockOut(textNumber()->text(), cashTipsForClockOut_, Utils::parseCurrency(field ? field->text() : ""));
-        }
-        break;
-    case cashTipsAlertTag:
-        if (buttonIndex == 0) {
-            clearNumberField();
-        } else {
-            TextField* field = alert.textField(0);
-            cashTipsForClockOut_ = Utils::parseCurrency(field ? field->text() : "");
-            askForTips(localized("Enter any tip out"), tipOutAlertTag);
-        }
-        loginByEnter_ = true;
-        break;
-    case clockOutSwipeTag:
-    case clockInSwipeTag:
-        swipeAlert_.reset();
-        break;
-    case reloadAlertTag:
-        if (buttonIndex == 1) {
-            textNumber()->resignFirstResponder();
-            ActivityIndicator::show(view(), false);
-            startManualReload();
-        }
-        break;
-    case gatewayAlertTag:
-        gatewayChosen(buttonIndex);
-        break;
-    default:
-        break;
-    }
-}
-
 void LoginViewController::handleMSRNotification(const Notification& notification) {
     if (notification.name != kMsrReceivedDataNotification) return;
     const auto* data = std::any_cast<std::string>(&notification.object);
     if (!data || data->empty()) return;
     const std::string card = *data;
     if (card.front() == 'E') {
-        showAlert("Error", localized("Unable to read card, please try again"));
+        showAlert(this, "Error", localized("Unable to read card, please try again"), {"Ok"});
         return;
     }
     std::optional<std::string> userId = userFromTrackData(card);
     if (!userId) {
-        showAlert("Alert",
-                  localized("The swiped card does not match any user. Swipe another card or enter a login number"));
+        showAlert(this, "Alert",
+                  localized("The swiped card does not match any user. Swipe another card or enter a login number"),
+                  {"Ok"});
         return;
     }
     textNumber()->setText(card);
     if (std::shared_ptr<AlertView> prompt = std::move(swipeAlert_)) {
         prompt->dismiss(0, false);
-        if (prompt->tag() == clockOutSwipeTag) clockOut();
+        if (swipeClocksOut_) clockOut();
         else clockIn();
         return;
     }
@@ -384,10 +340,11 @@ void LoginViewController::handleMSRNotification(const Notification& notification
 void LoginViewController::disabled() {
     if (std::shared_ptr<StoreHandler> store = StoreHandler::instance()) store->pause();
     if (std::shared_ptr<OrderHandler> orders = OrderHandler::instance()) orders->pause();
-    showAlert("Alert",
+    showAlert(this, "Alert",
               disabled_ ? localized("Terminal disabled")
                         : localized("Terminal has been disabled, contact support personnel to re-enable it"),
-              disabledAlertTag);
+              {"Ok"})
+        ->setTag(disabledAlertTag);
 }
 
 } // namespace tavlo::screens

@@ -9,10 +9,12 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/Alerts.h"
 #include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/BroadcastListener.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,19 +40,10 @@ class RootViewController;
 // screen's navigation on the phone, on the root pane after dismissing this screen on the pad.
 // Outside lite mode the open orders are read from the gateway first; when it cannot be reached,
 // the store's other terminals are offered as gateways.
-class LoginViewController : public ui::ViewController,
-                            public ui::TextFieldDelegate,
-                            public ui::AlertViewDelegate {
+class LoginViewController : public ui::ViewController, public ui::TextFieldDelegate {
 public:
     static constexpr const char* kInterfaceName = kLoginInterface;
-    // The alerts whose answer the screen acts on, by tag.
-    static constexpr int roleAlertTag = 92;
-    static constexpr int tipOutAlertTag = 93;
-    static constexpr int cashTipsAlertTag = 94;
-    static constexpr int clockOutSwipeTag = 95;
-    static constexpr int clockInSwipeTag = 96;
-    static constexpr int reloadAlertTag = 98;
-    static constexpr int gatewayAlertTag = 99;
+    // Names the disabled terminal's alert among the alerts.
     static constexpr int disabledAlertTag = 200;
     // The money fields of the tips prompts.
     static constexpr int amountFieldTag = 123;
@@ -128,21 +121,22 @@ public:
     bool textFieldShouldReturn(ui::TextField& field) override;
     bool textFieldShouldChangeCharacters(ui::TextField& field, ui::TextRange range,
                                          const std::string& replacement) override;
-    void alertViewClicked(ui::AlertView& alert, int buttonIndex) override;
 
 private:
     ManagedObjectPtr thisTerminal();
     bool isPad() const;
-    void showAlert(const std::string& title, const std::string& message, int tag = 0);
     // Pushes the screen a sign-in opens (phone) or hands it to the root pane (pad).
     void openNextScreen(const std::shared_ptr<Session>& session, bool admin, bool showLayout);
     void offerOtherGateways();
     void gatewayChosen(int buttonIndex);
-    void roleChosen(ui::AlertView& alert, int buttonIndex);
-    // With the number field empty, the clock asks for a card (tag: in or out).
-    void askForSwipe(int tag);
-    // The tips prompt of the clock-out (cash tips or tip out).
-    void askForTips(const std::string& message, int tag);
+    void roleChosen(const std::string& roleName);
+    // With the number field empty, the clock asks for a card; the swipe then clocks in or out.
+    void askForSwipe(bool clockOut);
+    // The tips prompt of the clock-out (cash tips or tip out): "Ok" hands on the amount typed,
+    // "Cancel" none.
+    void askForTips(const std::string& message, std::function<void(std::optional<int32_t> cents)> entered);
+    // The clock-out's two tips prompts: the cash tips, then the tip out.
+    void cashTipsEntered(int32_t cents);
     void clearNumberField();
     // Runs manualReload on the reload's own thread.
     void startManualReload();
@@ -157,6 +151,8 @@ private:
     bool disabled_ = false;
     bool loginByEnter_ = true;
     std::shared_ptr<ui::AlertView> swipeAlert_;
+    // The card the swipe alert asks for clocks out (else in).
+    bool swipeClocksOut_ = false;
     int32_t cashTipsForClockOut_ = 0;
 };
 

@@ -23,8 +23,6 @@ namespace {
 
 enum ClosedRowButton { kReOpenButton = 1, kRePrintButton = 2 };
 
-void alertError(const std::string& message) { AlertView::make(localized("Error"), message, localized("OK"))->show(); }
-
 } // namespace
 
 OrdersClosedViewController::OrdersClosedViewController() { openOrders_ = false; }
@@ -50,19 +48,14 @@ void OrdersClosedViewController::didSelectRow(TableView&, IndexPath path) {
     FetchedResultsController* results = fetchedResultsController();
     ManagedObjectPtr order = results ? results->objectAt(path.section, path.row) : nullptr;
     if (!order) return;
-    auto alert = AlertView::make(localized("Confirmation"), localized("What would you like to do with this order?"),
-                                 localized("Cancel"), {localized("Re-Open"), localized("Re-Print")});
-    std::weak_ptr<ViewController> self = shared_from_this();
-    alert->setClickHandler([self, order](AlertView&, int button) {
-        auto list = std::static_pointer_cast<OrdersClosedViewController>(self.lock());
-        if (!list) return;
-        if (button == kReOpenButton) list->reopen(order);
-        if (button == kRePrintButton) list->reprint(order);
-    });
-    alert->show();
+    alert("Confirmation", localized("What would you like to do with this order?"),
+          {"Cancel", {localized("Re-Open"), localized("Re-Print")}}, [this, order](int button) {
+              if (button == kReOpenButton) reopen(order);
+              if (button == kRePrintButton) reprint(order);
+          });
 }
 
-void OrdersClosedViewController::refuse() { alertError(localized("You do not have the required access")); }
+void OrdersClosedViewController::refuse() { alert("Error", localized("You do not have the required access"), {"OK"}); }
 
 std::shared_ptr<Order> OrdersClosedViewController::currentOrder(const ManagedObject& row, Error& error) {
     if (session()->isLite()) return std::make_shared<Order>(row, context());
@@ -84,7 +77,7 @@ void OrdersClosedViewController::reopen(const ManagedObjectPtr& row) {
         if (!handler) error = Error("Tavlo", 1, "No order handler");
     }
     if (!sent) {
-        alertError(format("%@ (%@)", localized("Unable to reopen"), error.localizedDescription()));
+        alert("Error", format("%@ (%@)", localized("Unable to reopen"), error.localizedDescription()), {"OK"});
         TAVLO_LOG_MAIL("Unable to reopen order: %@", error.localizedDescription());
         return;
     }
@@ -92,7 +85,7 @@ void OrdersClosedViewController::reopen(const ManagedObjectPtr& row) {
     refreshData();
     if (mainViewController())
         mainViewController()->loadOrderView(order->remoteId(), order->areaLocationId(), false, false);
-    AlertView::make(localized("Confirmation"), localized("Order was reopened"), localized("Ok"))->show();
+    alert("Confirmation", localized("Order was reopened"), {"Ok"});
 }
 
 void OrdersClosedViewController::reprint(const ManagedObjectPtr& row) {
@@ -100,7 +93,7 @@ void OrdersClosedViewController::reprint(const ManagedObjectPtr& row) {
     Error error;
     if (session()->isLite()) {
         const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
-        if (!printer) return alertError(localized("No printer configured"));
+        if (!printer) return alert("Error", localized("No printer configured"), {"OK"});
         auto order = std::make_shared<Order>(*row, context());
         ReceiptJob::print(printer, [order, session = session()](PrinterStream& stream) {
             ReceiptHelper::printReceipt(*order, *session, nullptr, stream);
@@ -113,7 +106,7 @@ void OrdersClosedViewController::reprint(const ManagedObjectPtr& row) {
     if (!order || !handler ||
         !handler->sendOrder(*order, session()->userId(), session()->printerURL(), std::nullopt, true, context(),
                             &error))
-        alertError(error.localizedDescription());
+        alert("Error", error.localizedDescription(), {"OK"});
 }
 
 } // namespace tavlo::screens

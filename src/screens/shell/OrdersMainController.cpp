@@ -33,14 +33,9 @@ using namespace ui;
 
 namespace {
 
-bool onPad() {
-    Application* app = Application::current();
-    return app && app->device().isTablet();
-}
-
 // The pad's root pane, which opens the order screens and signs out there; none on the phone.
 std::shared_ptr<RootViewController> padRootPane() {
-    if (!onPad()) return nullptr;
+    if (!SignedInBase::isPad()) return nullptr;
     TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
     return delegate ? delegate->rootViewController() : nullptr;
 }
@@ -48,10 +43,6 @@ std::shared_ptr<RootViewController> padRootPane() {
 Rect windowFrame() {
     Application* app = Application::current();
     return app ? app->window().bounds() : Rect(0, 0, 320, 480);
-}
-
-void alert(const char* title, const std::string& message, const char* button = "Ok") {
-    AlertView::make(localized(title), message, localized(button))->show();
 }
 
 // The screen registered under the name; none, with a log line, while nothing is registered there.
@@ -63,15 +54,18 @@ std::shared_ptr<ViewController> instantiate(const char* name) {
     return InterfaceRegistry::shared().instantiate(name);
 }
 
-void alertNoAccess(const char* button) { alert("Alert", localized("You do not have the required access"), button); }
+void alertNoAccess(const char* button) {
+    showAlert(nullptr, "Alert", localized("You do not have the required access"), {button});
+}
 
 void alertStoreClosed(const char* button) {
-    alert("Alert", localized("Store is currently closed. A manager must open the store before taking orders."), button);
+    showAlert(nullptr, "Alert",
+              localized("Store is currently closed. A manager must open the store before taking orders."), {button});
 }
 
 } // namespace
 
-OrdersMainController::OrdersMainController() : ViewController(kInterfaceName) {}
+OrdersMainController::OrdersMainController() : SignedInController(kInterfaceName) {}
 
 OrdersMainController::~OrdersMainController() = default;
 
@@ -81,19 +75,13 @@ bool OrdersMainController::isTerminalDisabled(ObjectContext* context) {
 }
 
 void OrdersMainController::alertTerminalDisabled(const char* title) {
-    alert(title, localized("Terminal has been disabled, contact support personnel to re-enable it"));
+    showAlert(nullptr, title, localized("Terminal has been disabled, contact support personnel to re-enable it"),
+              {"Ok"});
 }
 
 void OrdersMainController::alertWiFiDisconnected() {
-    alert("Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"));
-}
-
-ObjectContext* OrdersMainController::context() const { return contextOf(session_.get()); }
-
-bool OrdersMainController::animated() const { return session_ && session_->useAnimation(); }
-
-bool OrdersMainController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
+    showAlert(nullptr, "Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"),
+              {"Ok"});
 }
 
 template <typename Call> void OrdersMainController::withoutLayout(Call call) {
@@ -163,7 +151,7 @@ void OrdersMainController::buildToolbar() {
 }
 
 uint32_t OrdersMainController::supportedInterfaceOrientations() const {
-    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 // ---- life cycle
@@ -225,7 +213,7 @@ void OrdersMainController::refresh() {
 void OrdersMainController::logout() {
     showLayout_ = false;
     if (session_) session_->invalidate();
-    if (onPad()) {
+    if (isPad()) {
         // The root pane brings the sign-in back, once the layout (if shown) is gone.
         if (std::shared_ptr<RootViewController> pane = padRootPane()) pane->dismissAndLogout();
         else TAVLO_LOG("No root pane brings the sign-in back");
@@ -267,7 +255,7 @@ void OrdersMainController::systemStatus() {
 void OrdersMainController::loadOrderView(const std::optional<std::string>& remoteId,
                                          const std::optional<std::string>& areaLocationId, bool quickSale,
                                          bool updateOrders) {
-    if (onPad()) {
+    if (isPad()) {
         // On the pad the order screen goes on the root pane's stack, never on this screen's.
         inOrder_ = true;
         if (std::shared_ptr<RootViewController> pane = padRootPane())
@@ -294,8 +282,10 @@ void OrdersMainController::loadOrder(const std::optional<std::string>& remoteId)
         return;
     }
     if (!session_ || !session_->canAccessOrder(remoteId)) {
-        alert("Alert", localized("Unable to work on an order opened by somebody else. If you need to work on it, "
-                                 "have the manager transfer it to you"));
+        alert("Alert",
+              localized("Unable to work on an order opened by somebody else. If you need to work on it, "
+                        "have the manager transfer it to you"),
+              {"Ok"});
         return;
     }
     ManagedObjectPtr order = context() ? context()->fetchFirst("Order", "remoteId == %@", *remoteId) : nullptr;

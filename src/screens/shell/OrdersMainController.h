@@ -5,6 +5,7 @@
 #include "platform/ui/ViewController.h"
 #include "screens/common/NoSale.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 #include "screens/shell/OrdersOpenViewController.h"
 
 #include <memory>
@@ -23,17 +24,15 @@ namespace tavlo::screens {
 // the administration and system status screens. It opens the order screen ("OrderView") for a
 // picked order, a table or a quick sale, and presents the table layout ("TableLayoutView"). On
 // the pad it sits in the root pane, which opens the order screens and signs out for it.
-class OrdersMainController : public ui::ViewController, public OrdersMainScreen {
+class OrdersMainController : public SignedInController<ui::ViewController, OrdersMainScreen> {
 public:
     static constexpr const char* kInterfaceName = kOrdersInterface;
-    // The tag of the "Select a drawer:" alert.
+    // Names the "Select a drawer:" alert among the alerts.
     static constexpr int kDrawerAlertTag = NoSale::kDrawerAlertTag;
 
     OrdersMainController();
     ~OrdersMainController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     bool isRoot() const { return root_; }
     void setRoot(bool root) override { root_ = root; }
     bool updateOnExit() const { return updateOnExit_; }
@@ -57,23 +56,16 @@ public:
 
     void refresh();
     void logout();
-    // A table pressed on the layout (its AreaLocation row; null does nothing).
-    void tableSelected(const ManagedObjectPtr& table);
     void getOrderSummaries(const std::string& areaLocationId);
     // `orders`: the names and remote ids of the table's open orders.
     struct OpenOrder {
         std::optional<std::string> remoteId;
         std::optional<std::string> name;
     };
-    void completeTableSelected(const std::vector<OpenOrder>& orders, const std::string& locationId);
     void showOrders();
     void showTableLayout(bool updateOnAppear) override;
-    std::vector<std::shared_ptr<OrdersOpenViewController>> segmentedViewControllerContent();
-    void didChangeForSegmentedControl();
     void systemStatus();
-    void admin();
     void noSale();
-    void noSaleCheckAuth(const std::string& drawerId);
     void loadOrder(const std::optional<std::string>& remoteId);
     void loadOrderAt(const std::string& areaLocationId);
     void quickSale();
@@ -88,9 +80,13 @@ public:
     std::vector<ui::ViewController*> visibleChildren() const override;
 
 private:
-    ObjectContext* context() const;
-    bool animated() const;
-    bool flag(const char* name) const;
+    // A table pressed on the layout (its AreaLocation row; null does nothing).
+    void tableSelected(const ManagedObjectPtr& table);
+    void completeTableSelected(const std::vector<OpenOrder>& orders, const std::string& locationId);
+    std::vector<std::shared_ptr<OrdersOpenViewController>> segmentedViewControllerContent();
+    void didChangeForSegmentedControl();
+    void admin();
+    void noSaleCheckAuth(const std::string& drawerId);
     void buildToolbar();
     // The local open orders of a table, by name.
     std::vector<OpenOrder> localOpenOrders(const std::string& areaLocationId) const;
@@ -100,7 +96,6 @@ private:
     // Runs `call` with showLayout held NO.
     template <typename Call> void withoutLayout(Call call);
 
-    std::shared_ptr<Session> session_;
     bool root_ = false;
     bool updateOnExit_ = false;
     bool updateOnAppear_ = false;

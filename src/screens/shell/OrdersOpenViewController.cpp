@@ -31,11 +31,6 @@ constexpr const char* kCellIdentifier = "Cell";
 
 Label* labelOf(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.viewWithTag(tag)); }
 
-bool onPad() {
-    Application* app = Application::current();
-    return app && app->device().isTablet();
-}
-
 } // namespace
 
 void showOrderRow(TableViewCell& cell, const ManagedObject& order, const Color& name, const Color& total) {
@@ -52,17 +47,9 @@ void showOrderRow(TableViewCell& cell, const ManagedObject& order, const Color& 
         label->setText(Utils::naturalStringForDate(order.date("created")));
 }
 
-OrdersOpenViewController::OrdersOpenViewController() : TableViewController(kInterfaceName) {}
+OrdersOpenViewController::OrdersOpenViewController() : SignedInController(kInterfaceName) {}
 
 OrdersOpenViewController::~OrdersOpenViewController() = default;
-
-ObjectContext* OrdersOpenViewController::context() const { return contextOf(session_.get()); }
-
-bool OrdersOpenViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
-}
-
-bool OrdersOpenViewController::animated() const { return session_ && session_->useAnimation(); }
 
 // ---- the query
 
@@ -162,7 +149,7 @@ void OrdersOpenViewController::completeRefresh() {
     if (updated) {
         refreshData();
     } else {
-        AlertView::make(localized("Alert"), error.localizedDescription(), localized("Ok"))->show();
+        alert("Alert", error.localizedDescription(), {"Ok"});
     }
 }
 
@@ -175,7 +162,7 @@ void OrdersOpenViewController::viewDidLoad() {
             readFailed(format("Unable to read orders: %@", error.localizedDescription()));
     }
     showWhenEmpty();
-    if (onPad()) {
+    if (isPad()) {
         warnOfPortraitPad();
     } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {
         std::weak_ptr<ViewController> self = shared_from_this();
@@ -221,7 +208,7 @@ void OrdersOpenViewController::viewDidAppear(bool) {
 void OrdersOpenViewController::viewWillDisappear(bool) { ordersChange_.reset(); }
 
 uint32_t OrdersOpenViewController::supportedInterfaceOrientations() const {
-    return onPad() ? OrientationMask::Landscape : OrientationMask::Portrait;
+    return idiomOrientations();
 }
 
 // ---- the table

@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/FetchedResultsController.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ class OrdersMainController;
 // of them with ALL_ORDERS or ALL_AREA_ORDERS, other users' in light grey), optionally grouped by
 // order type. The lists re-read the local store after a server refresh, on "ordersChange" (with
 // HH_SYNCH_ORDERS_AUTO) and on request; a tapped row goes to the main screen's loadOrder.
-class OrdersOpenViewController : public ui::TableViewController {
+class OrdersOpenViewController : public SignedInController<ui::TableViewController> {
 public:
     static constexpr const char* kInterfaceName = "OrderListView";
     // Tags of the five labels of a row.
@@ -30,8 +31,6 @@ public:
     OrdersOpenViewController();
     ~OrdersOpenViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) { session_ = std::move(session); }
     OrdersMainController* mainViewController() const { return main_; }
     void setMainViewController(OrdersMainController* main) { main_ = main; }
     bool updateOnAppear() const { return updateOnAppear_; }
@@ -45,7 +44,6 @@ public:
     FetchedResultsController* fetchedResultsController();
     // From the server (outside lite mode, under the wait overlay), then refreshData.
     void refresh();
-    void completeRefresh();
     // Reads the local store again and reloads the table.
     void refreshData();
     // A landscape phone with the store open shows the table layout.
@@ -87,14 +85,11 @@ protected:
     virtual void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order);
     // The terminal is missing or disabled: alert and sign out through the main screen.
     bool signedOutOnDisabledTerminal();
-    ObjectContext* context() const;
-    bool flag(const char* name) const;
-    bool animated() const;
 
     bool openOrders_ = true;
 
 private:
-    std::shared_ptr<Session> session_;
+    void completeRefresh();
     OrdersMainController* main_ = nullptr;
     std::unique_ptr<FetchedResultsController> results_;
     bool updateOnAppear_ = false;

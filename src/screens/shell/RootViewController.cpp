@@ -79,7 +79,7 @@ void RootViewController::displayLogin() {
 
 void RootViewController::signedIn(const std::shared_ptr<Session>& session, const std::optional<std::string>& title,
                                   std::shared_ptr<ViewController> mainController) {
-    session_ = session;
+    setSession(session);
     if (DetailViewController* detail = detailViewController()) {
         detail->setSession(session);
         detail->setTitle(title);
@@ -127,11 +127,10 @@ void RootViewController::loadOrder(const std::optional<std::string>& remoteId) {
         return;
     }
     if (session_ && !session_->canAccessOrder(remoteId)) {
-        AlertView::make(localized("Alert"),
-                        localized("Unable to work on an order opened by somebody else. If you need to work on it, have "
-                                  "the manager transfer it to you"),
-                        localized("Ok"))
-            ->show();
+        alert("Alert",
+              localized("Unable to work on an order opened by somebody else. If you need to work on it, have "
+                        "the manager transfer it to you"),
+              {"Ok"});
         return;
     }
     ManagedObjectPtr order = moc ? moc->fetchFirst("Order", "remoteId == %@", *remoteId) : nullptr;
@@ -172,7 +171,7 @@ void RootViewController::loadOrderAt(const std::string& areaLocationId) {
     } else if (orders.size() == 1) {
         loadOrderView(orders.front().remoteId, areaLocationId, false, true);
     } else if (!session_ || !session_->isGranted("NEW_ORDER")) {
-        AlertView::make(localized("Alert"), localized("You do not have the required access"), localized("Ok"))->show();
+        alert("Alert", localized("You do not have the required access"), {"Ok"});
     } else {
         loadOrderView(std::nullopt, areaLocationId, false, true);
     }

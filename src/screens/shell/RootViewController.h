@@ -3,6 +3,7 @@
 #include "platform/store/ObjectContext.h"
 #include "platform/store/ObjectStore.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <optional>
@@ -20,7 +21,7 @@ class DetailViewController;
 // presents the sign-in screen over the split view; signed in, the screen a sign-in opens is
 // pushed on its stack. It opens orders for the order lists (the pad's twins of the orders main
 // screen's loaders) and signs out.
-class RootViewController : public ui::ViewController {
+class RootViewController : public SignedInController<ui::ViewController> {
 public:
 
     RootViewController();
@@ -28,10 +29,7 @@ public:
 
     DetailViewController* detailViewController() const { return detail_.lock().get(); }
     void setDetailViewController(std::weak_ptr<DetailViewController> detail) { detail_ = std::move(detail); }
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) { session_ = std::move(session); }
     bool loginOnAppear() const { return loginOnAppear_; }
-    void setLoginOnAppear(bool login) { loginOnAppear_ = login; }
     // The orders main screen of the current sign-in (an OrdersMainScreen); none for the
     // administration screen.
     const std::shared_ptr<ui::ViewController>& mainController() const { return mainController_; }
@@ -68,12 +66,13 @@ public:
     uint32_t supportedInterfaceOrientations() const override;
 
 private:
+    void setLoginOnAppear(bool login) { loginOnAppear_ = login; }
+    // The session's context; signed out, the one the sign-in screen works on.
     ObjectContext* context() const;
     // Dismisses whatever the split view presents, without animation.
     void dismissPresented();
 
     std::weak_ptr<DetailViewController> detail_;
-    std::shared_ptr<Session> session_;
     bool loginOnAppear_ = false;
     std::shared_ptr<ui::ViewController> mainController_;
     std::shared_ptr<ObjectContext> context_;

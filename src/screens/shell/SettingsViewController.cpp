@@ -11,6 +11,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/render/Theme.h"
 #include "screens/common/ActivityIndicator.h"
+#include "screens/common/Alerts.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OperationSynchCustomers.h"
 #include "sync/handlers/OperationSynchOrders.h"
@@ -139,7 +140,7 @@ bool SettingsViewController::textFieldShouldReturn(TextField& field) {
 bool SettingsViewController::isLite() { return boolValue(DBHelper::getValue("TAVLO_LITE", context().get())); }
 
 void SettingsViewController::showError(const std::string& message) {
-    performOnMainThread([message] { AlertView::make(localized("Error"), message, localized("Ok"))->show(); });
+    performOnMainThread([message] { showAlert(nullptr, "Error", message, {"Ok"}); });
 }
 
 // ---- actions
@@ -147,28 +148,19 @@ void SettingsViewController::showError(const std::string& message) {
 void SettingsViewController::saveSettings() {
     TAVLO_LOG("*** STORE:%@", textStoreId()->text());
     if (textStoreId()->text().empty() || textStorePassword()->text().empty()) {
-        AlertView::make(localized("Validation"), localized("Please specify store, and password"), localized("Ok"))
-            ->show();
+        showAlert(this, "Validation", localized("Please specify store, and password"), {"Ok"});
         TAVLO_LOG("*** User did not specify all config settings");
         return;
     }
     for (TextField* field : {textStoreId(), textStorePassword(), textStoreGateway()})
         if (field->isFirstResponder()) field->resignFirstResponder();
 
-    auto prompt = AlertView::make(
-        localized("Association Code"),
+    auto setUp = [](AlertView& prompt) { prompt.setStyle(AlertViewStyle::PlainTextInput); };
+    showAlert(
+        this, "Association Code",
         localized("If you have an association code, enter it here and press Ok. If not, just press Ok"),
-        std::nullopt, {localized("Ok")});
-    prompt->setStyle(AlertViewStyle::PlainTextInput);
-    prompt->setTag(associationCodeAlertTag);
-    prompt->setDelegate(sharedAs<AlertViewDelegate>());
-    prompt->show();
-}
-
-void SettingsViewController::alertViewClicked(AlertView& alert, int) {
-    if (alert.tag() != associationCodeAlertTag) return;
-    TextField* code = alert.textField(0);
-    synch(code ? nonEmpty(code->text()) : std::nullopt);
+        {std::nullopt, {localized("Ok")}}, [this](int, const std::string& code) { synch(nonEmpty(code)); }, setUp)
+        ->setTag(associationCodeAlertTag);
 }
 
 void SettingsViewController::tavlo() {
@@ -179,9 +171,7 @@ void SettingsViewController::tavlo() {
 void SettingsViewController::testGateway() {
     std::string gateway = textStoreGateway()->text();
     if (gateway.empty()) {
-        AlertView::make(localized("Error"), localized("Please specify a gateway so we can verify connectivity"),
-                        localized("Ok"))
-            ->show();
+        showAlert(this, "Error", localized("Please specify a gateway so we can verify connectivity"), {"Ok"});
         return;
     }
     if (Application* app = Application::current()) app->openURL(percentEncodeURL(serverURL(gateway)));

@@ -22,11 +22,10 @@ namespace tavlo::screens {
 // under the wait overlay, then stores "store_id", "password" and "gateway" in the user defaults,
 // downloads the orders (in lite mode also the customers and the card batch) and tells the
 // observer on the main thread. A failed load shows why and changes nothing.
-class SettingsViewController : public ui::ViewController,
-                               public ui::TextFieldDelegate,
-                               public ui::AlertViewDelegate {
+class SettingsViewController : public ui::ViewController, public ui::TextFieldDelegate {
 public:
     static constexpr const char* kInterfaceName = kSettingsInterface;
+    // Names the association code's prompt among the alerts.
     static constexpr int associationCodeAlertTag = 97;
     // Seconds the store load waits for the server when "initial_network_timeout" gives none.
     static constexpr int defaultNetworkTimeout = 15;
@@ -88,7 +87,6 @@ public:
     void viewDidAppear(bool animated) override;
     uint32_t supportedInterfaceOrientations() const override;
     bool textFieldShouldReturn(ui::TextField& field) override;
-    void alertViewClicked(ui::AlertView& alert, int buttonIndex) override;
 
 private:
     struct LoadRequest;

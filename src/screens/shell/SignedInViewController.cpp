@@ -16,7 +16,7 @@ namespace tavlo::screens {
 using namespace ui;
 namespace theme = ui::render::theme;
 
-SignedInViewController::SignedInViewController(const std::string& interfaceName) : ViewController(interfaceName) {
+SignedInViewController::SignedInViewController(const std::string& interfaceName) : SignedInController(interfaceName) {
     setTitle(localized(interfaceName == kAdminInterface ? "Administration" : "Orders"));
     navigationItem().setHidesBackButton(true);
 }

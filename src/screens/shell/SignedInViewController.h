@@ -2,6 +2,7 @@
 
 #include "platform/ui/ViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <string>
@@ -11,12 +12,10 @@ namespace tavlo::screens {
 // Stands in, in the program, for the screens a sign-in opens until they exist: under
 // "OrdersView" (the orders main screen) and "LiteAdminView" (the administration screen) it says
 // who is signed in at which store and terminal, and "Sign Out" brings the sign-in screen back.
-class SignedInViewController : public ui::ViewController, public OrdersMainScreen {
+class SignedInViewController : public SignedInController<ui::ViewController, OrdersMainScreen> {
 public:
     explicit SignedInViewController(const std::string& interfaceName);
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     bool isRoot() const { return root_; }
     void setRoot(bool root) override { root_ = root; }
     bool showLayout() const override { return showLayout_; }
@@ -33,7 +32,6 @@ public:
     void viewWillAppear(bool animated) override;
 
 private:
-    std::shared_ptr<Session> session_;
     bool root_ = false;
     bool showLayout_ = false;
     bool updateOnAppear_ = false;

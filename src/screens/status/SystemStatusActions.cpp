@@ -108,13 +108,13 @@ void SystemStatusViewController::didSelectRow(TableView& table, IndexPath path) 
 }
 
 void SystemStatusViewController::testReceiptPrinter() {
-    if (!session_) return alert("Alert", localized(kNotLoggedIn), "Ok");
+    if (!session_) return alert("Alert", localized(kNotLoggedIn), {"Ok"});
     if (!startsWithTCP(receiptType_))
         return alert("Alert",
                      format("%@ (%@)", localized("Unable to test printer. Connection type not supported"),
                             receiptType_.value_or("")),
-                     "Ok");
-    if (!receiptURL_) return alert("Alert", localized("No printer configured"), "Ok");
+                     {"Ok"});
+    if (!receiptURL_) return alert("Alert", localized("No printer configured"), {"Ok"});
     if (session_->isLite()) return testPrinter(localized("Receipt"), receiptURL_, session_->printerStream().get());
     EscPosPrinter stream(receiptURL_, kPrintTimeout);
     testPrinter(localized("Receipt"), receiptURL_, &stream);
@@ -122,9 +122,9 @@ void SystemStatusViewController::testReceiptPrinter() {
 
 void SystemStatusViewController::testPrinter(const std::string& name, const std::optional<std::string>& url,
                                              PrinterStream* stream) {
-    if (!session_) return alert("Alert", localized(kNotLoggedIn), "Ok");
-    if (!stream) return alert("Alert", localized("No printer configured"), "OK");
-    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), "OK");
+    if (!session_) return alert("Alert", localized(kNotLoggedIn), {"Ok"});
+    if (!stream) return alert("Alert", localized("No printer configured"), {"OK"});
+    if (Error error; !stream->open(&error)) return alert("Error", error.localizedDescription(), {"OK"});
     ReceiptHelper::printTest(name, url, ReceiptHelper::trailingLines(managedObjectContext()), nullptr, *stream);
     stream->close();
 }

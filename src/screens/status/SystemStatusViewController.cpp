@@ -45,7 +45,7 @@ template <typename Record> std::vector<Record> readAll(ObjectContext* context, c
 
 } // namespace
 
-SystemStatusViewController::SystemStatusViewController() : TableViewController(kInterfaceName, TableViewStyle::Grouped) {}
+SystemStatusViewController::SystemStatusViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 SystemStatusViewController::~SystemStatusViewController() = default;
 
@@ -53,11 +53,6 @@ ObjectContext* SystemStatusViewController::managedObjectContext() const {
     if (context_) return context_.get();
     if (ObjectContext* own = contextOf(session_.get())) return own;
     return DBHelper::mainContext().get();
-}
-
-void SystemStatusViewController::alert(const std::string& title, const std::string& message,
-                                       const std::string& button) {
-    AlertView::make(localized(title), message, localized(button))->show();
 }
 
 // ---- loading

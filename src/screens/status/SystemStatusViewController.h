@@ -5,6 +5,7 @@
 #include "platform/accessory/SerialAccessories.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <memory>
@@ -26,7 +27,7 @@ class ConnectionTests;
 // tries to reach each of them in the background; a tap on a row prints a test page, opens a page
 // in the browser, uploads the local store's file or mails a status report to support. The
 // sign-in screen opens it without a session: then nothing can be printed.
-class SystemStatusViewController : public ui::TableViewController, public SessionScreen {
+class SystemStatusViewController : public SignedInController<ui::TableViewController, SessionScreen> {
 public:
     static constexpr const char* kInterfaceName = kSystemStatusInterface;
     static constexpr const char* kFixedCell = "StatusFixedCell";
@@ -37,8 +38,6 @@ public:
     SystemStatusViewController();
     ~SystemStatusViewController() override;
 
-    const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
     // The store read; the session's context, else the main context, when none is set.
     ObjectContext* managedObjectContext() const;
     void setManagedObjectContext(std::shared_ptr<ObjectContext> context) { context_ = std::move(context); }
@@ -48,23 +47,14 @@ public:
     // What the screen read when it loaded.
     bool lite() const { return lite_; }
     const std::vector<Section>& sections() const { return sections_; }
-    const std::vector<Terminal>& terminals() const { return terminals_; }
-    const std::vector<Printer>& printers() const { return printers_; }
     // The configured serial devices (card readers), each connected or with why it is not.
     const std::vector<SerialAccessoryStatus>& accessories() const { return accessories_; }
-    const std::optional<std::string>& receiptURL() const { return receiptURL_; }
     ui::BarButtonItem* testButton() const { return testButton_.get(); }
-    const std::shared_ptr<ConnectionTests>& connectionTests() const { return tests_; }
 
     void viewDidLoad() override;
     void done();
-    void test();
     // Prints the test page on the stream under the name.
     void testPrinter(const std::string& name, const std::optional<std::string>& url, PrinterStream* stream);
-    void testReceiptPrinter();
-    void emailStatus();
-    // The status report's subject and body.
-    std::string statusSubject() const;
     std::string statusBody() const;
 
     int numberOfSections(ui::TableView&) override { return static_cast<int>(sections_.size()); }
@@ -74,10 +64,18 @@ public:
     bool canEditRow(ui::TableView&, ui::IndexPath) override { return false; }
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
+private:
+    const std::vector<Terminal>& terminals() const { return terminals_; }
+    const std::vector<Printer>& printers() const { return printers_; }
+    const std::optional<std::string>& receiptURL() const { return receiptURL_; }
+    const std::shared_ptr<ConnectionTests>& connectionTests() const { return tests_; }
+    void test();
+    void testReceiptPrinter();
+    void emailStatus();
+    // The status report's subject and body.
+    std::string statusSubject() const;
     // How a test row shows its state besides the spinner of "testing": a tick, a cross or "?".
     static std::string statusSymbol(const std::string& state);
-
-private:
     void load();
     std::shared_ptr<ui::TableViewCell> fixedCell(ui::TableView& table, const std::string& label,
                                                  const std::optional<std::string>& value);
@@ -92,9 +90,7 @@ private:
     static bool hasAddress(const Printer& printer) { return printer.url() && !printer.url()->empty(); }
     bool enabled() const;
     void testEnded(bool last);
-    static void alert(const std::string& title, const std::string& message, const std::string& button);
 
-    std::shared_ptr<Session> session_;
     std::shared_ptr<ObjectContext> context_;
     std::function<void()> observer_;
     bool lite_ = false;

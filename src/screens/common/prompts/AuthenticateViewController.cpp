@@ -31,7 +31,7 @@ bool isUtf8(std::string_view bytes) {
 
 } // namespace
 
-AuthenticateViewController::AuthenticateViewController() : ViewController(kInterfaceName) {}
+AuthenticateViewController::AuthenticateViewController() : SignedInController(kInterfaceName) {}
 
 AuthenticateViewController::~AuthenticateViewController() {
     if (listening_) MSRMediator::getInstance().unregisterObserver(this);

@@ -3,6 +3,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 
 #include <any>
 #include <functional>
@@ -20,17 +21,13 @@ namespace tavlo::screens {
 // number or swipes a card here, and when that employee holds any one of the permissions asked for,
 // the prompt hands that employee's user id to the opener, which then acts as authorised by them.
 // The prompt decides nothing about the action. It listens to the card reader while it is shown.
-class AuthenticateViewController : public ui::ViewController {
+class AuthenticateViewController : public SignedInController<ui::ViewController> {
 public:
     static constexpr const char* kInterfaceName = "AuthenticateView";
 
     AuthenticateViewController();
     ~AuthenticateViewController() override;
 
-    // The signed-in session: finds users, tests their permissions, says whether to animate. Not
-    // owned; it outlives the prompt.
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
     // Accepted when the user holds any one of them, tested in this order.
     const std::vector<std::string>& permissions() const { return permissions_; }
     void setPermissions(std::vector<std::string> permissions) { permissions_ = std::move(permissions); }
@@ -66,7 +63,6 @@ public:
 private:
     bool useAnimation() const;
 
-    Session* session_ = nullptr;
     std::vector<std::string> permissions_;
     Observer observer_;
     std::any param_;

@@ -20,7 +20,7 @@ ComboGroupViewController::~ComboGroupViewController() = default;
 ComboSelection& ComboGroupViewController::combo() const { return dynamic_cast<ComboSelection&>(*selection()); }
 
 bool ComboGroupViewController::fetch(Error& error) {
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = contextOf(session_.get());
     if (!context) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;
@@ -46,7 +46,7 @@ std::optional<std::string> ComboGroupViewController::titleForHeader(TableView&, 
 }
 
 SelectionPtr ComboGroupViewController::rowItem(const ManagedObject& row) const {
-    return ComboSelection::groupComponentFrom(row, userOf(session()));
+    return ComboSelection::groupComponentFrom(row, userOf(session_.get()));
 }
 
 std::shared_ptr<TableViewCell> ComboGroupViewController::cellForRow(TableView& table, IndexPath path) {
@@ -83,11 +83,10 @@ void ComboGroupViewController::plusPressed(Control& sender) {
 void ComboGroupViewController::addSelection(TableViewCell& cell, IndexPath path) {
     ComboSelection& group = combo();
     if (group.getSelectionCount(comboGroupId_) >= count_) {
-        AlertView::make(localized("Alert"),
-                        format("%@ %ld %@", localized("You can only select"), count_,
-                               localized("Decrement something else first")),
-                        localized("Ok"))
-            ->show();
+        alert(
+            "Alert",
+            format("%@ %ld %@", localized("You can only select"), count_, localized("Decrement something else first")),
+            {"Ok"});
         return;
     }
     SelectionPtr added = group.addSelection(rowItem(*items_[static_cast<size_t>(path.row)]), comboGroupId_);

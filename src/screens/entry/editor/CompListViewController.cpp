@@ -11,14 +11,12 @@ namespace tavlo::screens {
 
 using namespace ui;
 
-CompListViewController::CompListViewController() : TableViewController(kInterfaceName) {}
+CompListViewController::CompListViewController() : SignedInController(kInterfaceName) {}
 
 CompListViewController::~CompListViewController() = default;
 
-bool CompListViewController::animated() const { return session_ && session_->useAnimation(); }
-
 bool CompListViewController::fetch(Error& error) {
-    ObjectContext* context = contextOf(session_);
+    ObjectContext* context = contextOf(session_.get());
     if (!context) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;

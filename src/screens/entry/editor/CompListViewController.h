@@ -3,6 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <optional>
@@ -21,23 +22,16 @@ namespace tavlo::screens {
 // it: the signed-in user, or, for a reason that needs the right "COMPLIMENTARY" the user lacks,
 // the employee who grants it on the authorisation prompt. The opener applies the comp and closes
 // the list; Done leaves without an answer. The interface "CompListView".
-class CompListViewController : public ui::TableViewController, public CompListScreen {
+class CompListViewController : public SignedInController<ui::TableViewController, CompListScreen> {
 public:
     static constexpr const char* kInterfaceName = CompListScreen::kInterfaceName;
 
     CompListViewController();
     ~CompListViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) override { session_ = session; }
-    const std::optional<std::string>& currentComp() const { return currentComp_; }
     void setCurrentComp(std::optional<std::string> compName) override { currentComp_ = std::move(compName); }
     void setAnswer(Answer answer) override { answer_ = std::move(answer); }
 
-    // The answer to the opener.
-    void saveComp(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
-    // The authorisation prompt's answer: the reason asked for and the employee who granted it.
-    void authenticated(const std::string& compId, const std::string& authorizedBy);
     // The left bar button: back to the opener, no answer.
     void back();
 
@@ -47,12 +41,15 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 private:
-    bool animated() const;
+    const std::optional<std::string>& currentComp() const { return currentComp_; }
+    // The answer to the opener.
+    void saveComp(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
+    // The authorisation prompt's answer: the reason asked for and the employee who granted it.
+    void authenticated(const std::string& compId, const std::string& authorizedBy);
     // The reasons not disabled, by name; false when the store cannot be read.
     bool fetch(Error& error);
     void askAuthorization(const std::string& compId);
 
-    Session* session_ = nullptr;
     std::optional<std::string> currentComp_;
     Answer answer_;
     std::vector<ManagedObjectPtr> comps_;

@@ -37,10 +37,6 @@ PromptViewController::Observer answerTo(const std::shared_ptr<ViewController>& e
 
 } // namespace
 
-void SelectionViewController::alert(const std::string& message, const std::string& button) {
-    AlertView::make(localized("Alert"), localized(message), localized(button))->show();
-}
-
 void SelectionViewController::presentSheet(const std::shared_ptr<ViewController>& prompt) {
     auto navigation = std::make_shared<NavigationController>(prompt);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
@@ -50,7 +46,7 @@ void SelectionViewController::presentSheet(const std::shared_ptr<ViewController>
 // ---- price and comment
 
 void SelectionViewController::price() {
-    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert(kNoAccess, "OK");
+    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert("Alert", localized(kNoAccess), {"OK"});
     auto prompt = std::make_shared<AmountViewController>();
     prompt->setTitle(localized("Price Modification"));
     prompt->setDecimals(2);
@@ -67,7 +63,7 @@ void SelectionViewController::savePrice(const std::optional<std::string>& text) 
 }
 
 void SelectionViewController::comments() {
-    if (!session_ || !session_->isGranted("COMMENTS")) return alert(kNoAccess, "OK");
+    if (!session_ || !session_->isGranted("COMMENTS")) return alert("Alert", localized(kNoAccess), {"OK"});
     auto prompt = std::make_shared<TextViewController>();
     prompt->setTitle(localized("Comments"));
     prompt->setText(selection_->comment());
@@ -91,12 +87,12 @@ void SelectionViewController::saveComment(const std::optional<std::string>& text
 
 void SelectionViewController::comps() {
     if (boolValue(DBHelper::getStoreValue("HH_COMPS_DISABLED", context())))
-        return alert("Comps disabled on handhelds", "Ok");
+        return alert("Alert", localized("Comps disabled on handhelds"), {"Ok"});
     if (!InterfaceRegistry::shared().containsController(CompListScreen::kInterfaceName)) return;
     std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(CompListScreen::kInterfaceName);
     auto* comps = dynamic_cast<CompListScreen*>(list.get());
     if (!comps) return;
-    comps->setSession(session_);
+    comps->setSession(session_.get());
     comps->setCurrentComp(selection_->compName());
     std::weak_ptr<ViewController> weak = shared_from_this();
     comps->setAnswer([weak](const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy) {
@@ -157,12 +153,12 @@ void SelectionViewController::plusQuantity(Control& sender) {
     if (!cell) return;
     ObjectContext* store = context();
     ManagedObjectPtr menu = DBHelper::getObject("Menu", "menuId == %@", selection_->menuId().value_or(""), store);
-    if (!menu || !Menu::isActive(*menu)) return alert("Menu is no longer available", "Ok");
+    if (!menu || !Menu::isActive(*menu)) return alert("Alert", localized("Menu is no longer available"), {"Ok"});
     // An untracked recipe (-1) or a positive count passes; a refund takes the unit back.
     if (selection_->recipeId() && Selection::available(selection_->recipeId(), store) == 0 &&
         order_->orderType() != OrderType::Refund)
-        return alert("Unable to order, we are currently out of this item", "Ok");
-    order_->increment(selection_, session_);
+        return alert("Alert", localized("Unable to order, we are currently out of this item"), {"Ok"});
+    order_->increment(selection_, session_.get());
     showQuantity(*cell, selection_->quantity());
     if (menuView_) menuView_->refresh();
 }
@@ -173,17 +169,11 @@ void SelectionViewController::minusQuantity(Control& sender) {
     if (selection_->quantity() > 1 || selection_->newQuantity() >= 1) return reduceQuantity(*cell);
     // The last unit, and the kitchen has it: the line goes from the order and the kitchen
     // hears of the void, so ask first.
-    auto question = AlertView::make(
-        localized("Void Item"),
-        format(localized("%@ was sent. Void it?"), selection_->name().value_or(localized("This item"))),
-        localized("Cancel"), {localized("Void")});
-    std::weak_ptr<ViewController> weak = shared_from_this();
     auto kept = std::static_pointer_cast<QuantityCellView>(cell->shared_from_this());
-    question->setClickHandler([weak, kept](AlertView&, int index) {
-        auto self = std::static_pointer_cast<SelectionViewController>(weak.lock());
-        if (self && index == 1) self->reduceQuantity(*kept);
-    });
-    question->show();
+    alert("Void Item", format(localized("%@ was sent. Void it?"), selection_->name().value_or(localized("This item"))),
+          {"Cancel", {localized("Void")}}, [this, kept](int button) {
+              if (button == 1) reduceQuantity(*kept);
+          });
 }
 
 void SelectionViewController::reduceQuantity(QuantityCellView& cell) {
@@ -212,7 +202,7 @@ void SelectionViewController::voidItemAuthenticated(QuantityCellView& cell, cons
 
 void SelectionViewController::voidItem(QuantityCellView& cell, const std::optional<std::string>& authorizedBy) {
     const int32_t quantity = selection_->quantity();
-    order_->decrement(selection_, authorizedBy, session_);
+    order_->decrement(selection_, authorizedBy, session_.get());
     if (quantity > 1) showQuantity(cell, quantity - 1);
     auto keep = shared_from_this();  // leaving the editor below may release it
     if (quantity == 1)

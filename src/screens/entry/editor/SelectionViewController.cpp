@@ -21,13 +21,9 @@ namespace tavlo::screens {
 
 using namespace ui;
 
-SelectionViewController::SelectionViewController() : TableViewController(kInterfaceName) {}
+SelectionViewController::SelectionViewController() : SignedInController(kInterfaceName) {}
 
 SelectionViewController::~SelectionViewController() = default;
-
-bool SelectionViewController::animated() const { return session_ && session_->useAnimation(); }
-
-ObjectContext* SelectionViewController::context() const { return contextOf(session_); }
 
 bool SelectionViewController::isCombo() const { return dynamic_cast<const ComboSelection*>(selection_.get()); }
 
@@ -213,14 +209,14 @@ void SelectionViewController::didSelectRow(TableView& table, IndexPath path) {
 void SelectionViewController::openSides() {
     if (!hasSides()) return;
     auto sides = std::make_shared<SidesViewController>();
-    sides->setSession(session_);
+    sides->setSession(session_.get());
     sides->setSelection(selection_);
     if (NavigationController* navigation = navigationController()) navigation->push(sides, animated());
 }
 
 void SelectionViewController::openPreparationGroup(const std::string& groupId) {
     auto group = std::make_shared<PreparationGroupViewController>();
-    group->setSession(session_);
+    group->setSession(session_.get());
     group->setSelection(selection_);
     group->setPreparationGroupId(groupId);
     if (NavigationController* navigation = navigationController()) navigation->push(group, animated());

@@ -4,6 +4,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <memory>
@@ -26,7 +27,7 @@ class QuantityCellView;
 // and preparations. Every change goes straight into the line (quantities through the order); the
 // order screen saves and sends, and shows the changed line when it is shown again. The interface
 // "SelectionView".
-class SelectionViewController : public ui::TableViewController, public SelectionEditorScreen {
+class SelectionViewController : public SignedInController<ui::TableViewController, SelectionEditorScreen> {
 public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kSelectionInterface;
     // The sections, in the order they come; the seat and course rows and the two preparation
@@ -37,8 +38,6 @@ public:
     SelectionViewController();
     ~SelectionViewController() override;
 
-    Session* session() const { return session_; }
-    void setSession(Session* session) override { session_ = session; }
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) override { order_ = std::move(order); }
     const SelectionPtr& selection() const { return selection_; }
@@ -49,38 +48,22 @@ public:
 
     // What the screen shows, read when it loads.
     const std::vector<Section>& sections() const { return sections_; }
-    // Ids of the store-wide preparation groups, by name.
-    const std::vector<std::string>& storeWidePreps() const { return storeWidePreps_; }
     ui::Label* seatLabel() const { return seatLabel_.get(); }
     ui::Label* courseLabel() const { return courseLabel_.get(); }
 
     // Row actions and the answers of the screens they open.
     void price();
     void savePrice(const std::optional<std::string>& text);
-    void comments();
     // A cancel (nil) keeps the comment; a saved empty text clears it.
     void saveComment(const std::optional<std::string>& text);
     void comps();
     void comped(const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy);
     void saveCompComment(const std::optional<std::string>& text);
-    // The quantity row's buttons (the sender is the button, inside the quantity cell).
-    void plusQuantity(ui::Control& sender);
-    void minusQuantity(ui::Control& sender);
-    // One unit less: at once for a unit not sent, else with the right to void (or a manager's).
-    void reduceQuantity(QuantityCellView& cell);
-    // One unit less, authorised by the user given (nil: the signed-in user's own right).
-    void voidItem(QuantityCellView& cell, const std::optional<std::string>& authorizedBy);
     // The sliders.
     void seatChanged(ui::Control& sender);
     void courseChanged(ui::Control& sender);
     // The left bar button: back to the order.
     void back();
-
-    // A row with a slider (tag 1) from `minimum` to `maximum` that sends `changed` on every move,
-    // and the value label (tag 2) left of it.
-    std::shared_ptr<ui::TableViewCell> getSliderCellContentView(const std::string& identifier,
-                                                                const std::shared_ptr<ui::Label>& label,
-                                                                ui::Control::Action changed, int minimum, int maximum);
 
     void viewDidLoad() override;
     int numberOfSections(ui::TableView&) override { return static_cast<int>(sections_.size()); }
@@ -90,8 +73,21 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 private:
-    bool animated() const;
-    ObjectContext* context() const;
+    // Ids of the store-wide preparation groups, by name.
+    const std::vector<std::string>& storeWidePreps() const { return storeWidePreps_; }
+    void comments();
+    // The quantity row's buttons (the sender is the button, inside the quantity cell).
+    void plusQuantity(ui::Control& sender);
+    void minusQuantity(ui::Control& sender);
+    // One unit less: at once for a unit not sent, else with the right to void (or a manager's).
+    void reduceQuantity(QuantityCellView& cell);
+    // One unit less, authorised by the user given (nil: the signed-in user's own right).
+    void voidItem(QuantityCellView& cell, const std::optional<std::string>& authorizedBy);
+    // A row with a slider (tag 1) from `minimum` to `maximum` that sends `changed` on every move,
+    // and the value label (tag 2) left of it.
+    std::shared_ptr<ui::TableViewCell> getSliderCellContentView(const std::string& identifier,
+                                                                const std::shared_ptr<ui::Label>& label,
+                                                                ui::Control::Action changed, int minimum, int maximum);
     bool isCombo() const;
     // The line's menu offers sides (and the line is no combo).
     bool hasSides() const;
@@ -111,9 +107,7 @@ private:
     // Presents a prompt at the root of a navigation controller of its own, as a form sheet.
     void presentSheet(const std::shared_ptr<ui::ViewController>& prompt);
     void popCompList();
-    static void alert(const std::string& message, const std::string& button);
 
-    Session* session_ = nullptr;
     std::shared_ptr<Order> order_;
     SelectionPtr selection_;
     std::shared_ptr<MenuViewController> menuView_;

@@ -18,12 +18,10 @@ namespace tavlo::screens {
 
 using namespace ui;
 
-ItemsViewController::ItemsViewController() : TableViewController(kInterfaceName) {}
-
-bool ItemsViewController::animated() const { return session_ && session_->useAnimation(); }
+ItemsViewController::ItemsViewController() : SignedInController(kInterfaceName) {}
 
 FetchedResultsController* ItemsViewController::fetchedResultsController() {
-    ObjectContext* context = contextOf(session_);
+    ObjectContext* context = contextOf(session_.get());
     if (!results_ && context)
         results_ = std::make_unique<FetchedResultsController>(
             *context, FetchRequest("Item", std::nullopt, {{"menu.sequence"}, {"menu.name"}}), std::string("menu.name"));
@@ -117,7 +115,7 @@ std::vector<std::string> ItemsViewController::sectionIndexTitles(TableView&) {
 void ItemsViewController::didSelectRow(TableView& table, IndexPath path) {
     ManagedObjectPtr item =
         results_ ? results_->objectAt(static_cast<size_t>(path.section), static_cast<size_t>(path.row)) : nullptr;
-    ItemEntry entry(session_, order_, selectSeat_, selectCourse_);
+    ItemEntry entry(session_.get(), order_, selectSeat_, selectCourse_);
     if (entry.start(*this, item, [this](const SelectionPtr& selection) { addSelection(selection); })) return;
     // Gone from the store or sold out: the list is read again.
     table.deselectRow(path, animated());
@@ -130,7 +128,7 @@ void ItemsViewController::didSelectRow(TableView& table, IndexPath path) {
 void ItemsViewController::addSelection(const SelectionPtr& selection) {
     if (!selection->remoteId()) selection->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
     additions_.add(selection);
-    order_->addSelection(selection, session_);
+    order_->addSelection(selection, session_.get());
     lblAction_->setText(SelectionAdditions::addedText(*selection));
     ItemEntry::dismissPresented(*this, animated());
     if (std::optional<IndexPath> selected = tableView().indexPathForSelectedRow())
@@ -138,12 +136,12 @@ void ItemsViewController::addSelection(const SelectionPtr& selection) {
 }
 
 void ItemsViewController::undo() {
-    if (!additions_.undo(*order_, session_, userOf(session_))) return;
+    if (!additions_.undo(*order_, session_.get(), userOf(session_.get()))) return;
     lblAction_->setText(additions_.empty() ? std::string() : SelectionAdditions::addedText(*additions_.last()));
 }
 
 void ItemsViewController::redo() {
-    if (additions_.redo(*order_, session_)) lblAction_->setText(SelectionAdditions::addedText(*additions_.last()));
+    if (additions_.redo(*order_, session_.get())) lblAction_->setText(SelectionAdditions::addedText(*additions_.last()));
 }
 
 void registerItemsView() {

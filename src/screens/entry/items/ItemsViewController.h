@@ -3,6 +3,7 @@
 #include "platform/store/FetchedResultsController.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/entry/SelectionAdditions.h"
 
 #include <memory>
@@ -21,7 +22,7 @@ namespace tavlo::screens {
 // down the side: a tap enters the item into the order through the same flows as the menu
 // screens. Undo takes back the last lines added one unit at a time, redo adds one more unit of the
 // last one; the toolbar's label says what was done.
-class ItemsViewController : public ui::TableViewController {
+class ItemsViewController : public SignedInController<ui::TableViewController> {
 public:
     static constexpr const char* kInterfaceName = "ItemsView";
     // Letters of a menu's name in the section index.
@@ -32,8 +33,6 @@ public:
     // Set by the opener.
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) { order_ = std::move(order); }
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
     // Whether the flows may ask for a seat and a course.
     void setSelectSeat(bool select) { selectSeat_ = select; }
     void setSelectCourse(bool select) { selectCourse_ = select; }
@@ -62,12 +61,10 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 private:
-    bool animated() const;
     void loadToolbar();
     void fetch();
 
     std::shared_ptr<Order> order_;
-    Session* session_ = nullptr;
     bool selectSeat_ = false, selectCourse_ = false;
     SelectionAdditions additions_;
     std::shared_ptr<ui::Label> lblAction_;

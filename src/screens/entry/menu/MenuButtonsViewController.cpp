@@ -107,7 +107,7 @@ int MenuButtonsViewController::loadItems() {
 }
 
 void MenuButtonsViewController::itemSelected(const std::string& itemId) {
-    prepareSelection(DBHelper::getObject("Item", "itemId == %@", itemId, contextOf(session())),
+    prepareSelection(DBHelper::getObject("Item", "itemId == %@", itemId, contextOf(session_.get())),
                      [this](const SelectionPtr& selection) { completeSelection(selection); });
 }
 

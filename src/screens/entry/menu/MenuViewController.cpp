@@ -31,10 +31,6 @@ using namespace ui;
 
 namespace {
 
-bool flag(const char* name, ObjectContext* context) {
-    return boolValue(DBHelper::getValue(name, context).value_or(""));
-}
-
 // The rule's values of the prefix allow `value`: none given, or one of them equals it.
 bool allows(const Rule& rule, const std::string& prefix, const std::optional<std::string>& value) {
     std::vector<std::string> values = rule.valuesWithPrefix(prefix);
@@ -43,7 +39,7 @@ bool allows(const Rule& rule, const std::string& prefix, const std::optional<std
 
 } // namespace
 
-MenuViewController::MenuViewController(std::string interfaceName) : ViewController(std::move(interfaceName)) {}
+MenuViewController::MenuViewController(std::string interfaceName) : SignedInController(std::move(interfaceName)) {}
 
 MenuViewController::~MenuViewController() = default;
 
@@ -51,10 +47,6 @@ int MenuViewController::pointsValue(const char* name, int fallback) const {
     const int value = intValue(DBHelper::getValue(name, context()).value_or(""));
     return value ? value : fallback;
 }
-
-bool MenuViewController::animated() const { return session_ && session_->useAnimation(); }
-
-ObjectContext* MenuViewController::context() const { return contextOf(session_); }
 
 uint32_t MenuViewController::supportedInterfaceOrientations() const {
     Application* app = Application::current();
@@ -78,7 +70,7 @@ void MenuViewController::viewWillAppear(bool animated) {
 // ---- the menu bar
 
 bool MenuViewController::hasShortcuts() {
-    if (!flag("HH_USE_SHORTCUTS", context())) return false;
+    if (!flag("HH_USE_SHORTCUTS")) return false;
     return !DBHelper::getObjects("Item", "shortcut > %@", -1, "shortcut", true, 1, context()).empty();
 }
 
@@ -101,7 +93,7 @@ int MenuViewController::loadMenuBar() {
     const int buttonHeight = icons ? 64 : 45;
 
     // The menus offered on this terminal's area now.
-    ManagedObjectPtr terminal = DBHelper::getObject("Terminal", "terminalId==%@", terminalOf(session_), store);
+    ManagedObjectPtr terminal = DBHelper::getObject("Terminal", "terminalId==%@", terminalOf(session_.get()), store);
     ManagedObjectPtr area = terminal ? terminal->toOne("area") : nullptr;
     const std::optional<std::string> areaId = area ? area->text("areaId") : std::nullopt;
     std::vector<ManagedObjectPtr> menus;
@@ -163,7 +155,7 @@ bool MenuViewController::isMenuAvailable(const std::string& menuId) {
 MenuFetchedResultsController& MenuViewController::fetchedResultsController() {
     if (!fetchedResultsController_)
         fetchedResultsController_ =
-            std::make_unique<MenuFetchedResultsController>(*context(), session_, currentMenuId_);
+            std::make_unique<MenuFetchedResultsController>(*context(), session_.get(), currentMenuId_);
     return *fetchedResultsController_;
 }
 
@@ -282,7 +274,7 @@ void MenuViewController::orderTypeChanged() {
         std::shared_ptr<ViewController> customers = registry.instantiate(CustomerPicker::kInterfaceName);
         if (auto* picker = dynamic_cast<CustomerPicker*>(customers.get())) {
             picker->setObserver([this](const std::optional<Customer>& customer) { saveCustomer(customer); });
-            picker->setSession(session_);
+            picker->setSession(session_.get());
             picker->setAllowRemove(false);
         }
         customers->setTitle(localized("Customers"));
@@ -308,8 +300,7 @@ void MenuViewController::saveCustomer(const std::optional<Customer>& customer) {
 }
 
 void MenuViewController::itemDescription() {
-    AlertView::make(localized("Error"), localized("Item description not currently supported"), localized("Ok"))
-        ->show();
+    alert("Error", localized("Item description not currently supported"), {"Ok"});
 }
 
 // ---- default items
@@ -346,10 +337,6 @@ void MenuViewController::completeDefaultSelection(const SelectionPtr& selection)
 
 // ---- entering an item
 
-void MenuViewController::alert(const std::string& message) {
-    AlertView::make(localized("Alert"), localized(message), localized("Ok"))->show();
-}
-
 void MenuViewController::applyTaxExemptions(Selection& selection, const std::optional<std::string>& recipeGroup) {
     const std::string orderType = format("%ld", static_cast<long>(storedNumber(order_->orderType())));
     for (const Rule& rule : session_->rules(std::string("CustomerOrderTaxExempt"))) {
@@ -366,7 +353,7 @@ bool MenuViewController::prepareSelection(const ManagedObjectPtr& item, Selectio
 }
 
 bool MenuViewController::enterItem(const ManagedObjectPtr& item, SelectionAction action) {
-    ItemEntry entry(session_, order_, selectSeat_, selectCourse_);
+    ItemEntry entry(session_.get(), order_, selectSeat_, selectCourse_);
     SelectionPtr selection = entry.start(*this, item, std::move(action));
     if (!selection) return false;
     applyTaxExemptions(*selection, entry.recipeGroup());
@@ -375,12 +362,12 @@ bool MenuViewController::enterItem(const ManagedObjectPtr& item, SelectionAction
 
 void MenuViewController::completeSelection(const SelectionPtr& selection) {
     if (!session_ || !session_->isGranted("ADD_ITEM")) {
-        alert("You do not have the required access");
+        alert("Alert", localized("You do not have the required access"), {"Ok"});
         return;
     }
     if (additions_.empty()) enableUndoRedo(true);
     if (!selection->remoteId()) selection->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
-    order_->addSelection(selection, session_);
+    order_->addSelection(selection, session_.get());
     additions_.add(selection);
     if (refreshAction_) refreshAction_();
     if (selection->hasAvailability(context())) refresh();
@@ -408,14 +395,14 @@ void MenuViewController::afterChange() {
 }
 
 void MenuViewController::undo() {
-    if (!additions_.undo(*order_, session_, std::nullopt)) return;
+    if (!additions_.undo(*order_, session_.get(), std::nullopt)) return;
     if (additions_.empty()) showAction(localized("Select an item"));
     else showAdded(*additions_.last());
     afterChange();
 }
 
 void MenuViewController::redo() {
-    if (!additions_.redo(*order_, session_)) return;
+    if (!additions_.redo(*order_, session_.get())) return;
     showAdded(*additions_.last());
     afterChange();
 }

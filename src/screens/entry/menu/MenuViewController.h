@@ -6,6 +6,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/SignedInController.h"
 #include "screens/entry/SelectionAdditions.h"
 
 #include <cstdint>
@@ -40,7 +41,7 @@ class SlideView;
 //
 // The items listed are those of the current menu (or the shortcuts), read through a
 // MenuFetchedResultsController that both screens keep here; a menu bar button changes the menu.
-class MenuViewController : public ui::ViewController {
+class MenuViewController : public SignedInController<ui::ViewController> {
 public:
     // Receives a finished line: the end of an item's flow.
     using SelectionAction = std::function<void(const SelectionPtr&)>;
@@ -51,8 +52,6 @@ public:
     // Set by the order screen.
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) { order_ = std::move(order); }
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
     // Runs after every change this screen makes to the order (the order screen redraws).
     void setRefreshAction(std::function<void()> action) { refreshAction_ = std::move(action); }
     // The order screen's seat and course modes: whether the items' flows offer them.
@@ -82,17 +81,7 @@ public:
     void viewWillAppear(bool animated) override;
     uint32_t supportedInterfaceOrientations() const override;
 
-    // The menu bar, under which the screens lay out their items; answers the height it takes.
-    int loadMenuBar();
-    void loadToolBars();
-    // Shortcuts are on and some item has a shortcut number.
-    bool hasShortcuts();
-
-    // The default items of the order's type and this terminal's area, from the store's rules;
-    // addDefaultItems enters them one after the other, each through its own flow.
-    void loadDefaultItems();
     void addDefaultItems();
-    void completeDefaultSelection(const SelectionPtr& selection);
 
     // Starts the entry of one item: false (after telling the person) when it is gone from the
     // store or sold out, and the items are then read again. The finished line goes to `action`.
@@ -103,17 +92,10 @@ public:
     void redo();
     void forgetActions();
 
-    // Highlights the menu bar button of the menu shown.
-    void selectMenu(ui::Button& button);
-    bool isMenuAvailable(const std::string& menuId);
-    // A menu bar button: shows that menu's items (the shortcuts for kShortcutsTag); a menu no
-    // longer offered greys its button and changes nothing.
-    void changeMenu(ui::Button& button, const std::string& menuId);
     // Shows the items again after the order or the stock changed.
     virtual void refresh() {}
 
     void setOrderType(OrderType type);
-    void orderTypeChanged();
     // The customers list's answer for a delivery.
     void saveCustomer(const std::optional<Customer>& customer);
     void itemDescription();
@@ -121,8 +103,6 @@ public:
 protected:
     explicit MenuViewController(std::string interfaceName);
 
-    bool animated() const;
-    ObjectContext* context() const;
     // A store value that counts in points: its number, or `fallback` when absent or 0.
     int pointsValue(const char* name, int fallback) const;
     // Reads the current menu's items again; false when the store fails.
@@ -133,6 +113,22 @@ protected:
     void leaveUnreadable();
 
 private:
+    // The menu bar, under which the screens lay out their items; answers the height it takes.
+    int loadMenuBar();
+    void loadToolBars();
+    // Shortcuts are on and some item has a shortcut number.
+    bool hasShortcuts();
+    // The default items of the order's type and this terminal's area, from the store's rules;
+    // addDefaultItems enters them one after the other, each through its own flow.
+    void loadDefaultItems();
+    void completeDefaultSelection(const SelectionPtr& selection);
+    // Highlights the menu bar button of the menu shown.
+    void selectMenu(ui::Button& button);
+    bool isMenuAvailable(const std::string& menuId);
+    // A menu bar button: shows that menu's items (the shortcuts for kShortcutsTag); a menu no
+    // longer offered greys its button and changes nothing.
+    void changeMenu(ui::Button& button, const std::string& menuId);
+    void orderTypeChanged();
     std::shared_ptr<ui::Button> menuButton(const std::string& title, const std::string& menuId, int tag, bool icons,
                                            int width, int height);
     void showAction(const std::string& text);
@@ -143,10 +139,8 @@ private:
     void dismissPresented();
     void applyTaxExemptions(Selection& selection, const std::optional<std::string>& recipeGroup);
     bool enterItem(const ManagedObjectPtr& item, SelectionAction action);
-    static void alert(const std::string& message);
 
     std::shared_ptr<Order> order_;
-    Session* session_ = nullptr;
     std::function<void()> refreshAction_;
     bool selectSeat_ = false, selectCourse_ = false;
     std::shared_ptr<ui::Label> lblAction_;

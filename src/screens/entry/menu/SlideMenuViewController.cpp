@@ -134,9 +134,9 @@ std::vector<std::string> SlideMenuViewController::sectionIndexTitles(TableView&)
 void SlideMenuViewController::didSelectRow(TableView& table, IndexPath path) {
     MenuFetchedResultsController& items = fetchedResultsController();
     if (currentMenuId() && !items.listsShortcuts()) {
-        ManagedObjectPtr menu = DBHelper::getObject("Menu", "menuId == %@", *currentMenuId(), contextOf(session()));
+        ManagedObjectPtr menu = DBHelper::getObject("Menu", "menuId == %@", *currentMenuId(), contextOf(session_.get()));
         if (!menu || !Menu::isActive(*menu)) {
-            AlertView::make(localized("Alert"), localized("Menu is no longer available"), localized("Ok"))->show();
+            alert("Alert", localized("Menu is no longer available"), {"Ok"});
             table.deselectRow(path, animated());
             refresh();
             return;

@@ -5,6 +5,7 @@
 #include "platform/ui/Application.h"
 #include "screens/common/FlowControl.h"
 #include "screens/common/ReadFailure.h"
+#include "screens/common/SignedInController.h"
 
 #include <memory>
 #include <string>
@@ -22,15 +23,12 @@ void registerOptionTable(const std::string& interfaceName);
 // tests that show them.
 void registerOptionScreens();
 
-// What every option screen of an item flow holds (the session, the line it changes, the flow that
-// drives it, null outside a flow) and how it keeps the flow's contract. `Base` is the kind of
-// controller the screen is.
-template <typename Base> class OptionScreen : public Base {
+// What every option screen of an item flow holds (the line it changes, the flow that drives it,
+// null outside a flow) and how it keeps the flow's contract; the session is the signed-in base's.
+// `Base` is the kind of controller the screen is.
+template <typename Base> class OptionScreen : public SignedInController<Base> {
 public:
-    using Base::Base;
-
-    Session* session() const { return session_; }
-    void setSession(Session* session) { session_ = session; }
+    using SignedInController<Base>::SignedInController;
     const SelectionPtr& selection() const { return selection_; }
     void setSelection(SelectionPtr selection) { selection_ = std::move(selection); }
     const std::shared_ptr<FlowControl>& flowControl() const { return flowControl_; }
@@ -38,19 +36,14 @@ public:
 
     // Back: one screen back in the flow, or the whole entry dropped from its first screen; outside
     // a flow, back to the opener.
-    void back() { FlowControl::stepBack(*this, flowControl_.get(), animated()); }
+    void back() { FlowControl::stepBack(*this, flowControl_.get(), this->animated()); }
 
     // The pad in landscape, the phone in portrait.
-    uint32_t supportedInterfaceOrientations() const override {
-        ui::Application* app = ui::Application::current();
-        return app && app->idiom() == ui::DeviceIdiom::Tablet ? ui::OrientationMask::Landscape
-                                                               : ui::OrientationMask::Portrait;
-    }
+    uint32_t supportedInterfaceOrientations() const override { return SignedInBase::idiomOrientations(); }
 
 protected:
-    bool animated() const { return session_ && session_->useAnimation(); }
     // The choice is made: the flow's next screen or its end; outside a flow, back to the opener.
-    void moveOn() { FlowControl::moveOn(*this, flowControl_.get(), animated()); }
+    void moveOn() { FlowControl::moveOn(*this, flowControl_.get(), this->animated()); }
     // The left bar button, in place of the navigation's own back button: back().
     void showBackButton(const std::string& title) {
         this->navigationItem().setHidesBackButton(true);
@@ -63,7 +56,6 @@ protected:
     }
 
 private:
-    Session* session_ = nullptr;
     SelectionPtr selection_;
     std::shared_ptr<FlowControl> flowControl_;
 };

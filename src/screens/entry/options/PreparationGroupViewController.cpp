@@ -29,7 +29,7 @@ std::string PreparationGroupViewController::headerText(int minimum, int maximum)
 }
 
 bool PreparationGroupViewController::fetch(Error& error) {
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = contextOf(session_.get());
     if (!context) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;
@@ -93,7 +93,7 @@ int PreparationGroupViewController::chosenCount() const {
 }
 
 void PreparationGroupViewController::drop(size_t row) {
-    selection()->removePreparation(preparationId(row), std::nullopt, session());
+    selection()->removePreparation(preparationId(row), std::nullopt, session_.get());
     if (TableViewCell* cell = tableView().cellForRow({0, static_cast<int>(row)}))
         cell->setAccessoryType(AccessoryType::None);
 }
@@ -113,25 +113,21 @@ void PreparationGroupViewController::didSelectRow(TableView& table, IndexPath pa
         chosen = 0;
     }
     if (chosen >= maximum_) {
-        AlertView::make(localized("Alert"),
-                        localized("You have the maximum preparations selected, deselect something else first"),
-                        localized("Ok"))
-            ->show();
+        alert("Alert", localized("You have the maximum preparations selected, deselect something else first"), {"Ok"});
         return;
     }
     if (TableViewCell* cell = table.cellForRow(path)) cell->setAccessoryType(AccessoryType::Checkmark);
     if (ManagedObjectPtr preparation = preparations_[row]->toOne("preparation"))
-        selection()->addPreparation(Preparation::initFromDB(*preparation), contextOf(session()));
+        selection()->addPreparation(Preparation::initFromDB(*preparation), contextOf(session_.get()));
     if (chosen + 1 >= maximum_) done();
 }
 
 void PreparationGroupViewController::done() {
     if (!flowControl() && chosenCount() < minimum_) {
-        AlertView::make(localized("Alert"),
-                        format("%@ (%ld)", localized("You must select at least the minimum amount of preparation choices"),
-                               minimum_),
-                        localized("Ok"))
-            ->show();
+        alert("Alert",
+              format("%@ (%ld)", localized("You must select at least the minimum amount of preparation choices"),
+                     minimum_),
+              {"Ok"});
         return;
     }
     moveOn();

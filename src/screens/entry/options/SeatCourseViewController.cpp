@@ -62,7 +62,7 @@ void SeatCourseViewController::viewDidLoad() {
 }
 
 bool SeatCourseViewController::usesWheels() {
-    return boolValue(DBHelper::getValue("HH_SEATS_USE_SCROLLER", contextOf(session())));
+    return boolValue(DBHelper::getValue("HH_SEATS_USE_SCROLLER", contextOf(session_.get())));
 }
 
 void SeatCourseViewController::removeGrids() {
@@ -80,7 +80,7 @@ void SeatCourseViewController::viewWillAppear(bool animated) {
     wheels_ = usesWheels();
     if (wheels_) return;
     removeGrids();
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = contextOf(session_.get());
     int top = firstGridTop;
     if (selectSeat_) {
         const int additional = intValue(DBHelper::getValue("HH_SEATS_ADDITIONAL", context));

@@ -19,7 +19,7 @@ SidesViewController::SidesViewController() : OptionScreen(kInterfaceName) {}
 SidesViewController::~SidesViewController() = default;
 
 bool SidesViewController::fetch(Error& error) {
-    ObjectContext* context = contextOf(session());
+    ObjectContext* context = contextOf(session_.get());
     if (!context) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;
@@ -52,7 +52,7 @@ SelectionPtr SidesViewController::rowSide(const ManagedObject& side) const {
     line->setAdditionPrice(side.int32("additionPrice"));
     line->setIncludedSides(0);
     line->setRecipeId(side.text("recipe.recipeId"));
-    line->setOrderedBy(userOf(session()));
+    line->setOrderedBy(userOf(session_.get()));
     return line;
 }
 
@@ -90,18 +90,17 @@ void SidesViewController::plusPressed(Control& sender) {
 void SidesViewController::addSide(const ManagedObjectPtr& side, TableViewCell& cell) {
     const int included = selection()->includedSides();
     if (flowControl() && selection()->getSideCount() >= included) {
-        AlertView::make(localized("Alert"),
-                        format("%@ %ld %@", localized("You can only select"), included,
-                               localized("Decrement something else first")),
-                        localized("Ok"))
-            ->show();
+        alert("Alert",
+              format("%@ %ld %@", localized("You can only select"), included,
+                     localized("Decrement something else first")),
+              {"Ok"});
         return;
     }
-    SelectionPtr added = Selection::initFromSide(side->text("sideId"), contextOf(session()));
+    SelectionPtr added = Selection::initFromSide(side->text("sideId"), contextOf(session_.get()));
     SelectionPtr chosen = selection()->addSide(added);
     const int count = selection()->getQuantity(*chosen);
     if (chosen != added) chosen->setNewQuantity(chosen->newQuantity() + 1);  // one more unit to send
-    added->setOrderedBy(userOf(session()));
+    added->setOrderedBy(userOf(session_.get()));
     if (count == 1) added->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
     QuantityCellView::showRowCount(cell, count);
     if (flowControl() && selection()->getSideCount() >= included) done();
@@ -114,7 +113,7 @@ void SidesViewController::minusPressed(Control& sender) {
         TAVLO_LOG_MAIL("Unable to remove side from %@", selection()->name());
         return;
     }
-    SelectionPtr lowered = selection()->removeSide(rowSide(*side), std::nullopt, session());
+    SelectionPtr lowered = selection()->removeSide(rowSide(*side), std::nullopt, session_.get());
     const int count = selection()->getQuantity(*lowered);
     lowered->setNewQuantity(lowered->newQuantity() - 1);
     QuantityCellView::showRowCount(*cell, count);

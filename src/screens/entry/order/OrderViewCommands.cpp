@@ -84,29 +84,29 @@ void OrderViewController::cancelAndRefreshOrders() {
 }
 
 void OrderViewController::cancel() {
-    if (!session()->isGranted("CANCEL_ORDER")) return alert("Alert", localized(kNoAccess), "Ok");
+    if (!session()->isGranted("CANCEL_ORDER")) return alert("Alert", localized(kNoAccess), {"Ok"});
     // Lines not sent yet are lost with the screen: the person says so first.
     const auto lines = order() ? order()->activeSelections() : std::vector<SelectionPtr>{};
     const bool unsent = std::any_of(lines.begin(), lines.end(),
                                     [](const SelectionPtr& line) { return line->new_() || line->newQuantity() > 0; });
     if (!unsent) return cancelAndRefreshOrders();
-    showAnswered(AlertView::make(localized("Confirmation"),
-                                 localized("The items not sent will be lost. Cancel the changes?"), localized("No"),
-                                 {localized("Yes")}),
-                 kCancelUnsentTag);
+    alert("Confirmation", localized("The items not sent will be lost. Cancel the changes?"), {"No", {localized("Yes")}},
+          [this](int button) {
+              if (button == 1) cancelAndRefreshOrders();
+          });
 }
 
 // ---- send
 
 void OrderViewController::send() {
     if (!order()) return;
-    if (order()->new_() && order()->isEmpty() && quickSale() && !storeFlag("HH_CANCEL_EMPTY_ORDERS")) {
+    if (order()->new_() && order()->isEmpty() && quickSale() && !flag("HH_CANCEL_EMPTY_ORDERS")) {
         cancelAndRefreshOrders();
         return;
     }
     const char* needed = order()->new_() ? "NEW_ORDER" : order()->modified() ? "ADD_ITEM" : nullptr;
     if (needed && !session()->isGranted(needed)) {
-        alert("Alert", localized(kNoAccess), "Ok");
+        alert("Alert", localized(kNoAccess), {"Ok"});
         return;
     }
     ActivityIndicator::show(view());
@@ -122,9 +122,9 @@ bool OrderViewController::sendViaTavlo() {
     if (error.isSet() && sent) {
         // The order went; only its ticket did not print.
         logFailure("Unable to announce order: %@", error);
-        kitchenTicketFailed(error, order(), sharedSession());
+        kitchenTicketFailed(error, order(), session_);
     } else if (error.isSet()) {
-        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "OK");
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), {"OK"});
         logFailure("Unable to send order: %@", error);
     }
     return sent;
@@ -139,19 +139,21 @@ bool OrderViewController::sendViaGateway() {
         const std::string reason =
             error.isSet() ? error.localizedDescription() : format(localized("Cannot connect to %@."), gateway);
         if (!CommHelper::isWiFiConnected()) {
-            alert("Error", localized(kWiFiDown), "Ok");
+            alert("Error", localized(kWiFiDown), {"Ok"});
         } else if (!otherTerminals().empty()) {
-            offerOtherGateways(localized("Unable to send"),
-                               format(localized("%@. Would you like to select a different terminal as gateway?"), reason),
-                               kSendGatewayTag);
+            offerOtherGateways(
+                localized("Unable to send"),
+                format(localized("%@. Would you like to select a different terminal as gateway?"), reason), [this]() {
+                    if (sendViaGateway()) cancelAndRefreshOrders();
+                });
         } else {
             alert("Error",
                   error.isSet() ? error.localizedDescription()
                                 : format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway),
-                  "OK");
+                  {"OK"});
         }
     } else if (error.isSet()) {
-        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), "Ok");
+        alert("Error", format("%@ (%@)", localized("Unable to send"), error.localizedDescription()), {"Ok"});
     }
     return sent;
 }
@@ -160,10 +162,13 @@ std::vector<ManagedObjectPtr> OrderViewController::otherTerminals() {
     return Session::getOtherTerminals(CommHelper::gateway(), context());
 }
 
-void OrderViewController::offerOtherGateways(const std::string& title, const std::string& message, int tag) {
+void OrderViewController::offerOtherGateways(const std::string& title, const std::string& message,
+                                             std::function<void()> then) {
     std::vector<std::string> names;
     for (const ManagedObjectPtr& terminal : otherTerminals()) names.push_back(terminal->text("name").value_or(""));
-    showAnswered(AlertView::make(title, message, localized("Cancel"), names), tag);
+    alert(title, message, {"Cancel", names}, [this, then](int button) {
+        if (button >= 1 && switchGateway(button)) then();
+    });
 }
 
 bool OrderViewController::switchGateway(int buttonIndex) {
@@ -189,7 +194,7 @@ void OrderViewController::totalOrder() {
 
 bool OrderViewController::totalOrderNow() {
     if (order()->new_() && order()->isEmpty()) {
-        alert("Alert", localized("Add items to the order first"), "Ok");
+        alert("Alert", localized("Add items to the order first"), {"Ok"});
         return false;
     }
     if (!(session()->isLite() ? sendViaTavlo() : sendViaGateway())) return false;
@@ -203,21 +208,21 @@ bool OrderViewController::totalOrderNow() {
 
 void OrderViewController::pay() {
     if (!session()->isGranted("PAY")) {
-        alert("Alert", localized(kNoAccess), "OK");
+        alert("Alert", localized(kNoAccess), {"OK"});
         return;
     }
     Error error;
     const bool sent = order()->send(*session(), &error);
     if (!sent) {
-        alert("Error", error.localizedDescription(), "Ok");
+        alert("Error", error.localizedDescription(), {"Ok"});
         logFailure("Unable to save order: %@", error);
         return;
     }
-    if (error.isSet()) alert("Error", error.localizedDescription(), "Ok");
+    if (error.isSet()) alert("Error", error.localizedDescription(), {"Ok"});
     const char* name = order()->hasPayments() ? OrderTaskScreen::kPaymentsInterface : OrderTaskScreen::kPayInterface;
     std::shared_ptr<ViewController> payScreen = InterfaceRegistry::shared().instantiate(name);
     if (auto* screen = dynamic_cast<OrderTaskScreen*>(payScreen.get())) {
-        screen->setSession(session());
+        screen->setSession(session_.get());
         screen->setOrder(order());
         std::weak_ptr<ViewController> self = weak_from_this();
         screen->setAction([self] {
@@ -273,7 +278,14 @@ void OrderViewController::payAmount(int32_t cents) {
         quickTendered_ = cents;
         std::vector<std::string> names;
         for (const auto& drawer : drawers) names.push_back(drawer.first);
-        alert("Select a drawer", std::string(), "Cancel", kDrawerTag, names);
+        alert("Select a drawer", std::string(), {"Cancel", names}, [this](int button) {
+            // The drawers as they are when the person answers.
+            const auto now = drawersByName();
+            if (button < 1 || button - 1 >= static_cast<int>(now.size())) return;
+            const int32_t tendered = quickTendered_;
+            quickTendered_ = 0;
+            quickPay(tendered, now[button - 1].second);
+        });
     }
 }
 
@@ -288,7 +300,7 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     if (auto refused = Payment::verify(Payment::kCash, drawerId, Utils::formatCurrency(tendered),
                                        Utils::formatCurrency(amount), Utils::formatCurrency(gratuity), std::nullopt,
                                        std::nullopt, nullptr, *session())) {
-        alert("Error", *refused, "Ok");
+        alert("Error", *refused, {"Ok"});
         ActivityIndicator::hide();
         return;
     }
@@ -300,7 +312,7 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
         order()->setClosed(Date::now());
     Error error;
     if (!order()->send(*session(), &error)) {
-        alert("Unexpected Error", error.localizedDescription(), "Ok");
+        alert("Unexpected Error", error.localizedDescription(), {"Ok"});
         logFailure("Unable to save payment: %@", error);
         order()->setClosed(wasClosed);
         ActivityIndicator::hide();
@@ -309,27 +321,27 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     }
     bool failed = false;
     if (error.isSet()) {
-        kitchenTicketFailed(error, order(), sharedSession());
+        kitchenTicketFailed(error, order(), session_);
         failed = true;
     }
-    if (change >= 1) alert("Change Due", Payment::changeDueText(tendered, amount, gratuity, change), "Ok");
+    if (change >= 1) alert("Change Due", Payment::changeDueText(tendered, amount, gratuity, change), {"Ok"});
     const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
     if (printer && payment->drawerId()) {
         if (!printer->open(nullptr)) {
-            alert("Alert", localized("Unable to open drawer. Verify printer is on and has paper"), "Ok");
+            alert("Alert", localized("Unable to open drawer. Verify printer is on and has paper"), {"Ok"});
             failed = true;
         } else {
             printer->openDrawer(Session::cashDrawerURL(payment->drawerId(), session()->terminalId(), context()));
             printer->close();
         }
     }
-    const bool skipCopy = storeFlag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") ||
-                          (quickSale() && storeFlag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
+    const bool skipCopy =
+        flag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") || (quickSale() && flag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
     if (!failed && !skipCopy) {
         if (!printer) {
-            alert("Error", localized("No printer configured"), "OK");
+            alert("Error", localized("No printer configured"), {"OK"});
         } else {
-            ReceiptJob::print(printer, [payment, order = order(), session = sharedSession()](PrinterStream& stream) {
+            ReceiptJob::print(printer, [payment, order = order(), session = session_](PrinterStream& stream) {
                 ReceiptHelper::printPayment(*payment, *order, false, false, *session, nullptr, stream);
             });
         }
@@ -345,11 +357,11 @@ void OrderViewController::close() {
     ActivityIndicator::refresh(localized("Closing"));
     const int32_t due = order()->getDue();
     if (due >= 1 || (due == 0 && unpaidGratuity() >= 1))
-        alert("Error", localized("Unable to close. Order has to be paid"), "OK");
-    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), "OK");
+        alert("Error", localized("Unable to close. Order has to be paid"), {"OK"});
+    else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), {"OK"});
     else if (order()->hasOpenTab())
-        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), "OK");
-    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), "OK");
+        alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), {"OK"});
+    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), {"OK"});
     else if (order()->new_() && order()->isEmpty()) cancelAndRefreshOrders();
     else if (session()->isLite()) closeViaTavlo();
     else closeViaGateway();
@@ -368,7 +380,7 @@ void OrderViewController::closeViaTavlo() {
         return;
     }
     order()->setClosed(wasClosed);
-    alert("Error", error.localizedDescription(), "Ok");
+    alert("Error", error.localizedDescription(), {"Ok"});
     logFailure("Unable to close order: %@", error);
     refresh();
 }
@@ -379,25 +391,25 @@ void OrderViewController::closeViaGateway() {
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
     const bool closed = handler && handler->sendOrder(*order(), session()->userId(), std::nullopt, std::nullopt,
-                                                      storeFlag("PRINT_ORDER_CLOSE_RECEIPT"), context(), &error);
+                                                      flag("PRINT_ORDER_CLOSE_RECEIPT"), context(), &error);
     if (closed) {
         cancelAndRefreshOrders();
         loadDefaultItems_ = true;
-        if (error.isSet()) alert("Warning", error.localizedDescription(), "Ok");
+        if (error.isSet()) alert("Warning", error.localizedDescription(), {"Ok"});
         return;
     }
     order()->setClosed(wasClosed);
     TAVLO_LOG("Unable to close order (%@)", error.localizedDescription());
     const std::string gateway = CommHelper::gateway().value_or("");
     if (!CommHelper::isWiFiConnected()) {
-        alert("Error", localized(kWiFiDown), "Ok");
+        alert("Error", localized(kWiFiDown), {"Ok"});
     } else if (!otherTerminals().empty()) {
         offerOtherGateways(localized("Alert"),
                            format("%@ (%@) %@", localized("Unable to connect to the current gateway"), gateway,
                                   localized("Would you like to select a different terminal as gateway?")),
-                           kCloseGatewayTag);
+                           [this]() { closeViaGateway(); });
     } else {
-        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), "OK");
+        alert("Error", format("%@ (%@)", localized("Unable to connect to the current gateway"), gateway), {"OK"});
     }
     refresh();
 }
@@ -415,67 +427,13 @@ void OrderViewController::amountPressed(Control& tapped) {
     const SelectionPtr& selection = selections[path->row];
     if (selection->recipeId() && order()->orderType() != OrderType::Refund) {
         if (Selection::available(selection->recipeId(), context()) == 0) {
-            alert("Alert", localized("Unable to order, we are currently out of this item"), "Ok");
+            alert("Alert", localized("Unable to order, we are currently out of this item"), {"Ok"});
             return;
         }
     }
-    order()->increment(selection, session());
+    order()->increment(selection, session_.get());
     if (menuView()) menuView()->refresh();
     refresh();
-}
-
-// ---- alert answers
-
-void OrderViewController::alertClicked(AlertView& answered, int index) {
-    switch (answered.tag()) {
-    case kCancelUnsentTag:
-        if (index == 1) cancelAndRefreshOrders();
-        return;
-    case kRemoveDiscountTag:
-        if (index == 1) removeTappedDiscount();
-        return;
-    case kDrawerTag: {
-        if (index < 1) return;
-        const auto drawers = drawersByName();
-        const int at = index - 1;
-        if (at >= static_cast<int>(drawers.size())) return;
-        const int32_t tendered = quickTendered_;
-        quickTendered_ = 0;
-        quickPay(tendered, drawers[at].second);
-        return;
-    }
-    case kPrintOrEmailTag:
-        if (index == 1) print();
-        else if (index == 2) emailPrompt();
-        return;
-    case kEmailFailedTag:
-        if (index == 1) print();
-        return;
-    case kPrintTargetTag: {
-        if (index < 1) return;
-        const PrintTargets targets = printTargets();
-        const size_t at = static_cast<size_t>(index - 1);
-        ActivityIndicator::show(view());
-        ActivityIndicator::refresh(localized("Printing"));
-        if (at < targets.printers.size())
-            printVia(CommHelper::gateway(), targets.printers[at]->text("url"));
-        else if (at - targets.printers.size() < targets.terminals.size())
-            printVia(targets.terminals[at - targets.printers.size()]->text("networkName"), std::nullopt);
-        ActivityIndicator::hide();
-        return;
-    }
-    case kCloseGatewayTag:
-        if (index >= 1 && switchGateway(index)) closeViaGateway();
-        return;
-    case kSendGatewayTag:
-        if (index >= 1 && switchGateway(index) && sendViaGateway()) cancelAndRefreshOrders();
-        return;
-    case kOrderTypeTag:
-        if (index >= 0 && index < answered.numberOfButtons()) orderTypeChosen(answered.buttonTitle(index));
-        return;
-    default:
-        return;
-    }
 }
 
 } // namespace tavlo::screens

@@ -50,41 +50,14 @@ OrderViewController::OrderViewController() : OrderTableViewController(kInterface
 
 OrderViewController::~OrderViewController() = default;
 
-ObjectContext* OrderViewController::context() const { return contextOf(session()); }
-
-bool OrderViewController::animated() const { return session() && session()->useAnimation(); }
-
-bool OrderViewController::isPad() const {
-    Application* app = Application::current();
-    return app && app->idiom() == DeviceIdiom::Tablet;
-}
-
-bool OrderViewController::storeFlag(const char* name) const { return boolValue(DBHelper::getValue(name, context())); }
-
 Label* OrderViewController::label(const char* name) const { return outlet<Label>(name); }
 
 Button* OrderViewController::button(const char* name) const { return outlet<Button>(name); }
 
-void OrderViewController::alert(const std::string& title, const std::string& message, const std::string& button,
-                                int tag, const std::vector<std::string>& others) {
-    auto shown = AlertView::make(localized(title), message, localized(button), others);
-    if (tag) showAnswered(shown, tag);
-    else shown->show();
-}
-
-void OrderViewController::showAnswered(const std::shared_ptr<AlertView>& shown, int tag) {
-    shown->setTag(tag);
-    std::weak_ptr<ViewController> self = weak_from_this();
-    shown->setClickHandler([self](AlertView& answered, int index) {
-        if (auto screen = std::dynamic_pointer_cast<OrderViewController>(self.lock())) screen->alertClicked(answered, index);
-    });
-    shown->show();
-}
-
 // ---- loading
 
 void OrderViewController::viewDidLoad() {
-    setSelectionTaxes(storeFlag("HH_SHOW_SELECTION_TAX"));
+    setSelectionTaxes(flag("HH_SHOW_SELECTION_TAX"));
     if (session() && !session()->isLite()) {
         if (auto handler = OrderHandler::instance()) {
             handler->pause();
@@ -140,12 +113,12 @@ std::shared_ptr<Order> OrderViewController::loadOrder(Error& error) {
 
 void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, const Error& error) {
     if (!order) {
-        alert(error.code() != 0 ? "Error" : "Warning", error.localizedDescription(), "Ok");
+        alert(error.code() != 0 ? "Error" : "Warning", error.localizedDescription(), {"Ok"});
         if (error.code() >= 1 && session()) session()->invalidate();
         return;
     }
     if (!order->isOpen()) {
-        alert("Error", localized("Order was already closed"), "Ok");
+        alert("Error", localized("Order was already closed"), {"Ok"});
         return;
     }
     if (order->serverId() != session()->userId() && !session()->isGranted("ALL_ORDERS") &&
@@ -153,7 +126,7 @@ void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, cons
         alert("Alert",
               localized("Unable to work on an order opened by somebody else. If you need to work on it, have the "
                         "manager transfer it to you"),
-              "Ok");
+              {"Ok"});
         return;
     }
     setOrder(std::move(order));
@@ -226,7 +199,7 @@ void OrderViewController::chooseServer(int row) {
     const auto previous = order()->serverId();
     order()->setServerId(chosen);
     order()->addLog(std::string("transferOrder"), order()->name(), std::string("Changed order owner"),
-                    session()->userId(), std::nullopt, session()->terminalId(), previous, chosen, session());
+                    session()->userId(), std::nullopt, session()->terminalId(), previous, chosen, session_.get());
     if (btnServer_) btnServer_->setTitle(servers_[chosen]);
     view()->setNeedsDisplay();
 }
@@ -284,16 +257,16 @@ void OrderViewController::transferToPickedServer() {
 void OrderViewController::newOrderPrompts() {
     loadDefaultItems_ = true;
     if (quickSale()) {
-        promptForName_ = storeFlag("QS_PROMPT_NAME");
-        promptForOrderType_ = storeFlag("HH_PROMPT_ORDER_TYPE") || storeFlag("QS_PROMPT_ORDER_TYPE");
-        if (storeFlag("HH_ALLOW_SEATS")) {
-            if (seatView()) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
-            if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
+        promptForName_ = flag("QS_PROMPT_NAME");
+        promptForOrderType_ = flag("HH_PROMPT_ORDER_TYPE") || flag("QS_PROMPT_ORDER_TYPE");
+        if (flag("HH_ALLOW_SEATS")) {
+            if (seatView()) promptForSeats_ = flag("SEAT_VIEW_SET_SEATS");
+            if (!promptForSeats_) promptForSeats_ = flag("FORCE_SET_SEATS");
         }
     } else {
         // A table order always asks when the store forces a guest count: it starts with none.
-        if (seatView() && order()->orderType() == OrderType::TakeOut) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
-        if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
+        if (seatView() && order()->orderType() == OrderType::TakeOut) promptForSeats_ = flag("SEAT_VIEW_SET_SEATS");
+        if (!promptForSeats_) promptForSeats_ = flag("FORCE_SET_SEATS");
     }
     promptForMenu_ = !isPad();
 }
@@ -327,7 +300,9 @@ bool OrderViewController::promptAsNeeded() {
         std::vector<std::string> types;
         for (OrderType type : session()->qsOrderTypes(true)) types.push_back(Order::typeUILabel(type));
         if (!types.empty()) {
-            showAnswered(AlertView::make(localized("Order Type"), std::nullopt, std::nullopt, types), kOrderTypeTag);
+            alert("Order Type", std::nullopt, {std::nullopt, types}, [this, types](int button) {
+                if (button >= 0 && button < static_cast<int>(types.size())) orderTypeChosen(types[button]);
+            });
         }
         return true;
     }
@@ -335,7 +310,7 @@ bool OrderViewController::promptAsNeeded() {
         promptForCustomer_ = false;
         std::shared_ptr<ViewController> customers = InterfaceRegistry::shared().instantiate(CustomerPicker::kInterfaceName);
         if (auto* picker = dynamic_cast<CustomerPicker*>(customers.get())) {
-            picker->setSession(session());
+            picker->setSession(session_.get());
             picker->setAllowRemove(false);
             picker->setObserver([this](const std::optional<Customer>& customer) { saveCustomer(customer); });
         }
@@ -355,7 +330,7 @@ bool OrderViewController::promptAsNeeded() {
     }
     if (promptForSeats_) {
         promptForSeats_ = false;
-        if (storeFlag("HH_SEATS_USE_SCROLLER")) {
+        if (flag("HH_SEATS_USE_SCROLLER")) {
             auto seats = std::make_shared<SeatsViewController>();
             seats->setUseAnimation(animated());
             seats->setOrder(order());
@@ -428,7 +403,7 @@ void OrderViewController::menu() {
     }
     menuView_.reset();
     // A controller registered under the menu's name stands in for it (tests register their own).
-    const bool list = storeFlag("HH_MENU_LIST");
+    const bool list = flag("HH_MENU_LIST");
     const char* name = list ? SlideMenuViewController::kInterfaceName : MenuButtonsViewController::kInterfaceName;
     std::shared_ptr<ViewController> made;
     if (InterfaceRegistry::shared().containsController(name)) made = InterfaceRegistry::shared().instantiate(name);
@@ -438,7 +413,7 @@ void OrderViewController::menu() {
     promptForMenu_ = false;
     if (!menuView_) return;
     menuView_->setOrder(order());
-    menuView_->setSession(session());
+    menuView_->setSession(session_.get());
     menuView_->setSelectSeat(seatView());
     menuView_->setSelectCourse(courseView());
     if (isPad()) {
@@ -495,7 +470,7 @@ void OrderViewController::setupScreen() {
         }
         std::shared_ptr<Order> fresh = makeNewOrder(*session(), areaLocationId_);
         if (!fresh) {
-            alert("Error", localized("Unable to create new order, verify the device has space available"), "OK");
+            alert("Error", localized("Unable to create new order, verify the device has space available"), {"OK"});
             TAVLO_LOG("Unable to create new order (%@)", std::string());
             cancelAndRefreshOrders();
             return;
@@ -549,8 +524,8 @@ void OrderViewController::refresh() {
         Button* exact = button("payExact");
         Button* up = button("payUp");
         if (!exact || !up) return;
-        up->setHidden(storeFlag("HH_HIDE_PAY_UP"));
-        exact->setHidden(storeFlag("HH_HIDE_PAY_EXACT"));
+        up->setHidden(flag("HH_HIDE_PAY_UP"));
+        exact->setHidden(flag("HH_HIDE_PAY_EXACT"));
         // The buttons pay the due the due label shows, gratuity included, so that paying it
         // leaves nothing open.
         const int32_t due = std::max(0, dueShown());
@@ -575,7 +550,7 @@ void OrderViewController::didSelectRow(TableView& table, IndexPath path) {
         if (InterfaceRegistry::shared().containsController(OrderTaskScreen::kSelectionInterface))
             editor = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kSelectionInterface);
         if (auto* screen = dynamic_cast<SelectionEditorScreen*>(editor.get())) {
-            screen->setSession(session());
+            screen->setSession(session_.get());
             screen->setOrder(order());
             screen->setSelection(sortedSelections()[static_cast<size_t>(path.row)]);
             screen->setMenuView(menuView_);
@@ -586,9 +561,9 @@ void OrderViewController::didSelectRow(TableView& table, IndexPath path) {
     }
     table.deselectRow(path);
     discountRow_ = path.row;
-    showAnswered(AlertView::make(localized("Would you like to remove the discount?"), std::nullopt, localized("No"),
-                                 {localized("Yes")}),
-                 kRemoveDiscountTag);
+    alert("Would you like to remove the discount?", std::nullopt, {"No", {localized("Yes")}}, [this](int button) {
+        if (button == 1) removeTappedDiscount();
+    });
 }
 
 void OrderViewController::removeTappedDiscount() {
@@ -604,7 +579,7 @@ void OrderViewController::orderDetails() {
     if (!order() || !InterfaceRegistry::shared().containsController(OrderTaskScreen::kOrderDetailsInterface)) return;
     std::shared_ptr<ViewController> details = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kOrderDetailsInterface);
     if (auto* screen = dynamic_cast<OrderReplacingScreen*>(details.get())) {
-        screen->setSession(session());
+        screen->setSession(session_.get());
         screen->setOrder(order());
         screen->setReplaceAction([this](std::shared_ptr<Order> replaced) { replaceOrder(replaced); });
     }

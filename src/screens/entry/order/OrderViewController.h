@@ -37,7 +37,7 @@ class MenuViewController;
 // cancel, and on a lite quick sale the cash buttons that pay the due at once.
 //
 // Files: OrderViewController.cpp (loading, the checks, prompts and totals), OrderViewCommands.cpp
-// (the commands and the alert answers), OrderViewPrint.cpp (print, e-mail, announce),
+// (the commands), OrderViewPrint.cpp (print, e-mail, announce),
 // OrderViewLayout.cpp (the layout).
 class OrderViewController : public OrderTableViewController,
                             public OrderScreen,
@@ -45,16 +45,12 @@ class OrderViewController : public OrderTableViewController,
                             public ui::PickerViewDelegate {
 public:
     static constexpr const char* kInterfaceName = kOrderInterface;
-    // Alert tags: what an alert's answer leads to.
-    static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
-                         kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99, kEmailFailedTag = 95;
-    static constexpr int kCancelUnsentTag = 91;
 
     OrderViewController();
     ~OrderViewController() override;
 
     // ---- what the opener sets (OrderScreen)
-    void setSession(std::shared_ptr<Session> session) override { OrderTableViewController::setSession(std::move(session)); }
+    void setSession(std::shared_ptr<Session> session) override { keepSession(std::move(session)); }
     void setRemoteId(std::optional<std::string> remoteId) override { remoteId_ = std::move(remoteId); }
     void setAreaLocationId(std::optional<std::string> areaLocationId) override { areaLocationId_ = std::move(areaLocationId); }
     void setQuickSale(bool quickSale) override { OrderTableViewController::setQuickSale(quickSale); }
@@ -65,11 +61,8 @@ public:
     // ---- outlets
     ui::Label* label(const char* name) const;
     ui::Button* button(const char* name) const;
-    ui::BarButtonItem* btnPrint() const { return btnPrint_.get(); }
     ui::BarButtonItem* btnServer() const { return btnServer_.get(); }
     const std::vector<std::string>& serverIdsOrdered() const { return serverIdsOrdered_; }
-    // Cents waiting for the person to choose a drawer.
-    int32_t quickTendered() const { return quickTendered_; }
 
     // ---- the screen (OrderViewController.cpp)
     void viewDidLoad() override;
@@ -80,9 +73,41 @@ public:
     void refresh();
     // Re-checks the order and goes on with the questions; runs on every appearance.
     void setupScreen();
+    void menu();
+    // The server picker under the screen (the server item opens it); Done transfers the order to
+    // the server on the wheel, Cancel closes it with the order as it was.
+    void someButtonTouched();
+    ui::PickerView* serverPicker() const { return serverPicker_.get(); }
+    int numberOfComponents(ui::PickerView&) override { return 1; }
+    int numberOfRows(ui::PickerView&, int) override { return static_cast<int>(serverIdsOrdered_.size()); }
+    std::optional<std::string> titleForRow(ui::PickerView&, int row, int) override;
+    void didSelectRow(ui::PickerView&, int row, int) override;
+
+    // ---- commands (OrderViewCommands.cpp)
+    void cancel();
+    void send();
+    void totalOrder();
+    void pay();
+    void paid();
+    void exactAmount();
+    void upAmount();
+    void payAmount(int32_t cents);
+    void close();
+
+    // ---- printing (OrderViewPrint.cpp)
+    void print();
+    void printLocally();
+    void emailPrompt();
+    void email(const std::optional<std::string>& address);
+    // The order's whole ticket (every line still on it) printed for the kitchen again.
+    void announce();
+
+private:
+    ui::BarButtonItem* btnPrint() const { return btnPrint_.get(); }
+    // Cents waiting for the person to choose a drawer.
+    int32_t quickTendered() const { return quickTendered_; }
     // Asks the next question due; false when none was.
     bool promptAsNeeded();
-    void menu();
     // Pad: shows a screen in the detail pane beside this one, or takes the pane's top screen off
     // for null; false where there is no detail pane (a screen shown without the shell's panes).
     bool loadDetailView(std::shared_ptr<ui::ViewController> screen);
@@ -92,67 +117,31 @@ public:
     // The order details' and split screen's answer.
     void replaceOrder(const std::shared_ptr<Order>& order);
     void chooseServer(int row);
-    // The server picker under the screen (the server item opens it); Done transfers the order to
-    // the server on the wheel, Cancel closes it with the order as it was.
-    void someButtonTouched();
     void transferToPickedServer();
     void closeServerPicker();
-    ui::PickerView* serverPicker() const { return serverPicker_.get(); }
-    int numberOfComponents(ui::PickerView&) override { return 1; }
-    int numberOfRows(ui::PickerView&, int) override { return static_cast<int>(serverIdsOrdered_.size()); }
-    std::optional<std::string> titleForRow(ui::PickerView&, int row, int) override;
-    void didSelectRow(ui::PickerView&, int row, int) override;
-
-    // ---- commands (OrderViewCommands.cpp)
     void cancelAndRefreshOrders();
-    void cancel();
-    void send();
     bool sendViaTavlo();
     bool sendViaGateway();
-    void totalOrder();
     bool totalOrderNow();
-    void pay();
-    void paid();
     // Reads the order again from the store, where the pay screen and the payment list left it.
     void readOrderAgain();
-    void exactAmount();
-    void upAmount();
-    void payAmount(int32_t cents);
     void quickPay(int32_t tendered, const std::optional<std::string>& drawerId);
-    void close();
     void closeViaTavlo();
     void closeViaGateway();
     void amountPressed(ui::Control& button);
-    void alertClicked(ui::AlertView& alert, int buttonIndex);
-
-    // ---- printing (OrderViewPrint.cpp)
     // Print: the receipt or, once a lite order went, its kitchen ticket again.
     void printCommand();
     // The receipt: printed, or e-mailed when the store e-mails receipts and the customer wants it.
     void printReceiptCommand();
-    void print();
-    void printLocally();
     void printViaGateway(const std::string& message);
     void printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer);
-    void emailPrompt();
-    void email(const std::optional<std::string>& address);
-    // The order's whole ticket (every line still on it) printed for the kitchen again.
-    void announce();
+    // The printer or terminal at that button of the print targets' alert (printers first).
+    void printTo(int button);
     // A lite send whose kitchen ticket did not print: the order went, the kitchen does not know.
     // The alert says so and offers to print the whole ticket again (as `announce`).
     static void kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order, std::shared_ptr<Session> session);
-
-private:
-    ObjectContext* context() const;
     // The pad's detail pane (its navigation); null on the phone and without the shell's panes.
     ui::NavigationController* detailPane() const;
-    bool animated() const;
-    bool isPad() const;
-    bool storeFlag(const char* name) const;
-    void alert(const std::string& title, const std::string& message, const std::string& button, int tag = 0,
-               const std::vector<std::string>& others = {});
-    // Shows the alert with its tag; its answer goes to alertClicked.
-    void showAnswered(const std::shared_ptr<ui::AlertView>& alert, int tag);
     void completeViewDidLoad(std::shared_ptr<Order> order, const Error& error);
     std::shared_ptr<Order> loadOrder(Error& error);
     void setupOrderScreen();
@@ -174,8 +163,8 @@ private:
     // Nothing left to pay: neither due nor unpaid gratuity.
     bool isSettled() const;
     std::vector<std::pair<std::string, std::string>> drawersByName();
-    // Asks to choose another terminal as gateway after a failed send (tag 98) or close (tag 97).
-    void offerOtherGateways(const std::string& title, const std::string& message, int tag);
+    // "Cancel" and the other terminals by name: the one chosen becomes the gateway, then `then`.
+    void offerOtherGateways(const std::string& title, const std::string& message, std::function<void()> then);
     bool switchGateway(int buttonIndex);
     std::vector<ManagedObjectPtr> otherTerminals();
     struct PrintTargets {

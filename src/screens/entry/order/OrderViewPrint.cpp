@@ -73,22 +73,17 @@ Error printTicketAgain(const Order& order, Session& session) {
 
 void OrderViewController::printCommand() {
     if (!session()->isGranted("PRINT_ORDER")) {
-        alert("Error", localized("You do not have the required access"), "OK");
+        alert("Error", localized("You do not have the required access"), {"OK"});
         return;
     }
     // In lite mode this terminal prints the kitchen's tickets: once the order went, the person
     // can print its ticket again from here (a kitchen that lost it, a printer that jammed).
     if (session()->isLite() && hasSentLines(*order())) {
-        auto choice = AlertView::make(localized("Print"), localized("What would you like to print?"),
-                                      localized("Cancel"), {localized("Receipt"), localized("Kitchen ticket")});
-        std::weak_ptr<ViewController> weak = weak_from_this();
-        choice->setClickHandler([weak](AlertView&, int index) {
-            auto self = std::static_pointer_cast<OrderViewController>(weak.lock());
-            if (!self) return;
-            if (index == 1) self->printReceiptCommand();
-            else if (index == 2) self->announce();
-        });
-        choice->show();
+        alert("Print", localized("What would you like to print?"),
+              {"Cancel", {localized("Receipt"), localized("Kitchen ticket")}}, [this](int button) {
+                  if (button == 1) printReceiptCommand();
+                  else if (button == 2) announce();
+              });
         return;
     }
     printReceiptCommand();
@@ -96,8 +91,11 @@ void OrderViewController::printCommand() {
 
 void OrderViewController::printReceiptCommand() {
     if (boolValue(DBHelper::getStoreValue("EMAIL_RECEIPTS", context())))
-        alert("Question", localized("Customer wants the receipt printed or emailed?"), "Cancel", kPrintOrEmailTag,
-              {localized("Print"), localized("Email")});
+        alert("Question", localized("Customer wants the receipt printed or emailed?"),
+              {"Cancel", {localized("Print"), localized("Email")}}, [this](int button) {
+                  if (button == 1) print();
+                  else if (button == 2) emailPrompt();
+              });
     else print();
 }
 
@@ -114,10 +112,10 @@ void OrderViewController::printLocally() {
     if (!totalOrderNow()) return;
     const std::shared_ptr<PrinterStream>& printer = session()->printerStream();
     if (!printer) {
-        alert("Alert", localized("No printer configured"), "OK");
+        alert("Alert", localized("No printer configured"), {"OK"});
         return;
     }
-    ReceiptJob::print(printer, [order = order(), session = sharedSession()](PrinterStream& stream) {
+    ReceiptJob::print(printer, [order = order(), session = session_](PrinterStream& stream) {
         ReceiptHelper::printReceipt(*order, *session, nullptr, stream);
     });
 }
@@ -137,13 +135,26 @@ OrderViewController::PrintTargets OrderViewController::printTargets() {
     return targets;
 }
 
+void OrderViewController::printTo(int button) {
+    if (button < 1) return;
+    const PrintTargets targets = printTargets();
+    const size_t at = static_cast<size_t>(button - 1);
+    ActivityIndicator::show(view());
+    ActivityIndicator::refresh(localized("Printing"));
+    if (at < targets.printers.size())
+        printVia(CommHelper::gateway(), targets.printers[at]->text("url"));
+    else if (at - targets.printers.size() < targets.terminals.size())
+        printVia(targets.terminals[at - targets.printers.size()]->text("networkName"), std::nullopt);
+    ActivityIndicator::hide();
+}
+
 void OrderViewController::printViaGateway(const std::string& message) {
     const PrintTargets targets = printTargets();
     std::vector<std::string> names;
     for (const auto& printer : targets.printers) names.push_back(printer->text("name").value_or(""));
     for (const auto& terminal : targets.terminals) names.push_back(terminal->text("name").value_or(""));
-    if (names.empty()) alert("Alert", localized("No terminal available to print to"), "OK");
-    else alert("Alert", message, "Cancel", kPrintTargetTag, names);
+    if (names.empty()) alert("Alert", localized("No terminal available to print to"), {"OK"});
+    else alert("Alert", message, {"Cancel", names}, [this](int button) { printTo(button); });
 }
 
 void OrderViewController::printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer) {
@@ -167,13 +178,13 @@ void OrderViewController::printVia(const std::optional<std::string>& terminal, c
         tableView().reloadData();
         if (error.isSet()) {
             TAVLO_LOG("Unable to print order: %@", error.localizedDescription());
-            alert("Warning", error.localizedDescription(), "Ok");
+            alert("Warning", error.localizedDescription(), {"Ok"});
         }
         return;
     }
     logFailure("Unable to send order: %@", error);
     if (!CommHelper::isWiFiConnected()) {
-        alert("Error", localized(kWiFiDown), "Ok");
+        alert("Error", localized(kWiFiDown), {"Ok"});
         return;
     }
     const std::string failed = printer && printer == session()->printerURL() ? *printer : address;
@@ -203,13 +214,14 @@ void OrderViewController::email(const std::optional<std::string>& address) {
     ObjectContext* moc = context();
     const auto from = DBHelper::getStoreValue("EMAIL_FROM", moc);
     if (!from) {
-        alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
-              "OK");
+        alert("Alert",
+              localized("Configuration is missing the from email address for receipts. Please contact support"),
+              {"OK"});
         return;
     }
     Error error;
     if (!order()->send(*session(), &error)) {
-        alert("Error", error.localizedDescription(), "Ok");
+        alert("Error", error.localizedDescription(), {"Ok"});
         logFailure("Unable to send order: %@", error);
         return;
     }
@@ -222,11 +234,12 @@ void OrderViewController::email(const std::optional<std::string>& address) {
     }
     tableView().reloadData();
     if (mailError.isSet())
-        showAnswered(AlertView::make(localized("Unable to e-mail receipt"),
-                                     format("%@\n%@", mailError.localizedDescription(),
-                                            localized("Would you like the receipt printed instead?")),
-                                     localized("OK"), {localized("Print")}),
-                     kEmailFailedTag);
+        alert("Unable to e-mail receipt",
+              format("%@\n%@", mailError.localizedDescription(),
+                     localized("Would you like the receipt printed instead?")),
+              {"OK", {localized("Print")}}, [this](int button) {
+                  if (button == 1) print();
+              });
 }
 
 void OrderViewController::announce() {
@@ -234,7 +247,7 @@ void OrderViewController::announce() {
     ActivityIndicator::refresh(localized("Announcing"));
     Error error = printTicketAgain(*order(), *session());
     ActivityIndicator::hide();
-    if (error.isSet()) kitchenTicketFailed(error, order(), sharedSession());
+    if (error.isSet()) kitchenTicketFailed(error, order(), session_);
 }
 
 void OrderViewController::kitchenTicketFailed(const Error& error, std::shared_ptr<Order> order,
