@@ -38,6 +38,10 @@ ManagedObject::ManagedObject(ObjectContext* context, const EntityDescription* en
       toOnes_(entity->relationships().size(), 0), toManys_(entity->relationships().size()),
       changed_(entity->attributes().size() + entity->relationships().size(), 0) {}
 
+ManagedObject::~ManagedObject() {
+    if (context_) context_->unregister(*this);  // the context's look-ups find only live objects
+}
+
 ObjectContext& ManagedObject::context() const {
     if (!context_) throw std::logic_error(description() + " is no longer in a context");
     return *context_;

@@ -25,6 +25,7 @@ using ManagedObjectPtr = std::shared_ptr<ManagedObject>;
 class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
 public:
     ManagedObject(ObjectContext* context, const EntityDescription* entity, int64_t primaryKey);
+    ~ManagedObject();
     ManagedObject(const ManagedObject&) = delete;
     ManagedObject& operator=(const ManagedObject&) = delete;
 

@@ -302,11 +302,10 @@ void ObjectContext::forgetDoomed(bool restore) {
     for (const ManagedObjectPtr& o : doomedObjects_) {
         if (restore) {
             o->deleted_ = false;
-            registered_[o->objectID()] = o;
+            registerObject(o);
             continue;
         }
-        auto it = registered_.find(o->objectID());
-        if (it != registered_.end() && it->second.lock() == o) registered_.erase(it);
+        unregister(*o);
         o->context_ = nullptr;
     }
     doomedObjects_.clear();
