@@ -290,7 +290,7 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetch(const std::vector<ManagedO
     std::unordered_map<int64_t, ManagedObject*> waiting;
     for (const ManagedObjectPtr& o : owners) {
         if (&o->entity() != &e) throw std::invalid_argument("Owners of more than one entity");
-        const ManagedObject::ToMany* st = o->toManys_[r->index].get();
+        const ManagedObject::ToMany* st = o->toManyIfMade(*r);
         if (!o->inserted_ && o->context_ == this && !(st && st->loaded)) waiting.emplace(o->primaryKey_, o.get());
     }
     const EntityDescription& target = *r->target;
@@ -474,7 +474,7 @@ void ObjectContext::reset() {
 bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
     SqlConnection* c = connection_.get();
     for (const RelationshipDescription& r : o.entity_->relationships()) {
-        const auto& st = o.toManys_[r.index];
+        const ManagedObject::ToMany* st = o.toManyIfMade(r);
         if (r.joinTable.empty() || !st || (st->added.empty() && st->removed.empty())) continue;
         // A pair of lists that are each other's inverse notes each change on both sides: the side
         // whose keys come first in the table writes it.
@@ -674,10 +674,10 @@ void ObjectContext::mergeChanges(const Notification& didSave) {
         readRow(*id.entity(), *s, values, toOnes, version);
         size_t attributes = values.size();
         for (size_t i = 0; i < values.size(); ++i)
-            if (!o->changed_[i]) o->values_[i] = values[i];
+            if (!o->slotChanged(i)) o->values_[i] = values[i];
         unindexLinks(*o);
         for (size_t i = 0; i < toOnes.size(); ++i)
-            if (!o->changed_[attributes + i]) o->toOnes_[i] = toOnes[i];
+            if (!o->slotChanged(attributes + i)) o->toOnes_[i] = toOnes[i];
         indexLinks(*o);
         if (o->snapshot_) *o->snapshot_ = ManagedObject::Snapshot{std::move(values), std::move(toOnes), version};
         o->version_ = version;

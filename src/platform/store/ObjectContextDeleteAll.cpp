@@ -162,7 +162,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
             for (const RelationshipDescription& q : y->relationships()) {
                 if (q.joinTable.empty() || q.target != &x) continue;
                 for (ManagedObject* o : changedByEntity_[y->index()]) {
-                    auto& st = o->toManys_[q.index];
+                    ManagedObject::ToMany* st = o->toManyIfMade(q);
                     if (!st) continue;
                     for (int64_t pk : keys) {
                         st->added.erase(pk);
