@@ -288,26 +288,13 @@ void BM_TightFloorPeakMemory(benchmark::State& state) {
     peakMemory(state, [](const std::string& url, const std::string& home) { return floor(url, home, loadedStore(url, home)); });
 }
 
-BENCHMARK(BM_StoreLoadPeakMemory)
-    ->Arg(5'000)
-    ->Arg(20'000)
-    ->Arg(100'000)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TightFloorPeakMemory)
-    ->Arg(5'000)
-    ->Arg(20'000)
-    ->Arg(100'000)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StoreDataExchangePeakMemory)
-    ->Arg(5'000)
-    ->Arg(20'000)
-    ->Arg(100'000)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
+// One measured process per size.
+void replySizes(benchmark::internal::Benchmark* b) {
+    b->Arg(5'000)->Arg(20'000)->Arg(100'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_StoreLoadPeakMemory)->Apply(replySizes);
+BENCHMARK(BM_TightFloorPeakMemory)->Apply(replySizes);
+BENCHMARK(BM_StoreDataExchangePeakMemory)->Apply(replySizes);
 
 } // namespace
