@@ -191,7 +191,7 @@ protected:
     std::unique_ptr<Order> newOrder(const char* remoteId, const char* name) const {
         auto order = std::make_unique<Order>();
         order->setRemoteId(std::string(remoteId));
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setName(std::string(name));
         order->setServerId(std::string(kServer));
         for (const ManagedObjectPtr& tax : menu->fetch(FetchRequest("Tax", std::nullopt, {{"name"}})))
