@@ -13,8 +13,8 @@
 #include "platform/ui/NavigationController.h"
 #include "printing/EmailPrinter.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/shell/ReceiptJob.h"
-#include "screens/prompts/TextViewController.h"
+#include "screens/common/ReceiptJob.h"
+#include "screens/common/prompts/TextViewController.h"
 
 #include <algorithm>
 
