@@ -35,8 +35,11 @@ bool sameValue(const Value& a, const Value& b) { return a.kind() == b.kind() && 
 
 ManagedObject::ManagedObject(ObjectContext* context, const EntityDescription* entity, int64_t primaryKey)
     : context_(context), entity_(entity), primaryKey_(primaryKey), values_(entity->attributes().size()),
-      toOnes_(entity->relationships().size(), 0), toManys_(entity->relationships().size()),
-      changed_(entity->attributes().size() + entity->relationships().size(), 0) {}
+      toOnes_(entity->relationships().size(), 0) {}
+
+ManagedObject::~ManagedObject() {
+    if (context_) context_->unregister(*this);  // the context's look-ups find only live objects
+}
 
 ObjectContext& ManagedObject::context() const {
     if (!context_) throw std::logic_error(description() + " is no longer in a context");
@@ -159,6 +162,7 @@ void ManagedObject::setToMany(std::string_view name, const std::vector<ManagedOb
 }
 
 ManagedObject::ToMany& ManagedObject::toManyState(const RelationshipDescription& r) const {
+    if (toManys_.empty()) toManys_.resize(entity_->relationships().size());
     auto& slot = toManys_[r.index];
     if (!slot) slot = std::make_unique<ToMany>();
     return *slot;
@@ -167,7 +171,7 @@ ManagedObject::ToMany& ManagedObject::toManyState(const RelationshipDescription&
 bool ManagedObject::notesMemberChanges(const RelationshipDescription& r) const {
     // A list kept by the other side's column is read from there when asked: until it is read,
     // a change has nothing to note in it (and a row new to the context need not get its state).
-    const ToMany* st = toManys_[r.index].get();
+    const ToMany* st = toManyIfMade(r);
     return !r.storedByInverse || (st && st->loaded);
 }
 
@@ -184,11 +188,16 @@ void ManagedObject::willChange() {
         return;
     }
     snapshot_ = std::make_unique<Snapshot>(Snapshot{values_, toOnes_, version_});
+    changed_.assign(values_.size() + toOnes_.size(), 0);
     updated_ = true;
     c.noteChanged(*this);
 }
 
-void ManagedObject::markChanged(size_t slot) { changed_[slot] = 1; }
+void ManagedObject::markChanged(size_t slot) {
+    if (inserted_) return;  // an inserted object writes every slot
+    if (changed_.empty()) changed_.assign(values_.size() + toOnes_.size(), 0);
+    changed_[slot] = 1;
+}
 
 void ManagedObject::primitiveSetToOne(const RelationshipDescription& r, int64_t pk) {
     if (toOnes_[r.index] == pk) return;

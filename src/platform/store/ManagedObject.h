@@ -25,6 +25,7 @@ using ManagedObjectPtr = std::shared_ptr<ManagedObject>;
 class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
 public:
     ManagedObject(ObjectContext* context, const EntityDescription* entity, int64_t primaryKey);
+    ~ManagedObject();
     ManagedObject(const ManagedObject&) = delete;
     ManagedObject& operator=(const ManagedObject&) = delete;
 
@@ -85,6 +86,13 @@ private:
     const AttributeDescription& requireAttribute(std::string_view name) const;
     const RelationshipDescription& requireRelationship(std::string_view name, bool toMany) const;
     ToMany& toManyState(const RelationshipDescription& r) const;
+    // The to-many's state when it was made, else null.
+    ToMany* toManyIfMade(const RelationshipDescription& r) const {
+        return r.index < toManys_.size() ? toManys_[r.index].get() : nullptr;
+    }
+    // Whether the attribute or relationship slot holds an unsaved change: every slot of an
+    // inserted object does.
+    bool slotChanged(size_t slot) const { return slot < changed_.size() ? changed_[slot] != 0 : inserted_; }
     // Whether a change of the to-many's members is to be noted in its state.
     bool notesMemberChanges(const RelationshipDescription& r) const;
     const std::set<int64_t>& members(const RelationshipDescription& r) const;
@@ -105,8 +113,8 @@ private:
     bool inserted_ = false, updated_ = false, deleted_ = false;
     std::vector<Value> values_;
     std::vector<int64_t> toOnes_;                          // per relationship; 0: none
-    mutable std::vector<std::unique_ptr<ToMany>> toManys_;  // per relationship, made on use
-    std::vector<uint8_t> changed_;                         // attributes, then relationships
+    mutable std::vector<std::unique_ptr<ToMany>> toManys_;  // per relationship, made on use (empty till then)
+    std::vector<uint8_t> changed_;  // attributes, then relationships; made at the first change of a stored object
     std::unique_ptr<Snapshot> snapshot_;                   // the stored state, kept from the first change
 };
 

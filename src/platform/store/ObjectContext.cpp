@@ -37,7 +37,8 @@ const LinkIndex& linksOf(std::unordered_map<const RelationshipDescription*, Link
 
 } // namespace
 
-ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store) : store_(std::move(store)) {
+ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store)
+    : store_(std::move(store)), registered_(store_ ? store_->model().entities().size() : 0) {
     if (!store_) throw std::invalid_argument("A context needs a store");
     size_t entities = model().entities().size();
     changedByEntity_.resize(entities);
@@ -47,8 +48,7 @@ ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store) : store_(std::m
 }
 
 ObjectContext::~ObjectContext() {
-    for (auto& [id, weak] : registered_)
-        if (auto o = weak.lock()) o->context_ = nullptr;
+    registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
     for (auto& o : doomedObjects_) o->context_ = nullptr;
 }
@@ -87,6 +87,7 @@ void ObjectContext::closeConnection() {
     queries_.clear();
     for (auto& slots : entityStatements_) slots.fill(nullptr);
     toManyStatements_.clear();
+    joinStatements_.clear();
     rowCleanups_.clear();
     connection_.reset();
 }
@@ -94,22 +95,20 @@ void ObjectContext::closeConnection() {
 // ---- identity map ----
 
 ManagedObject* ObjectContext::registered(const EntityDescription& entity, int64_t pk) const {
-    auto it = registered_.find(ObjectID(&entity, pk));
-    if (it == registered_.end()) return nullptr;
-    return it->second.lock().get();  // kept alive by its holders (changed_ holds changed ones)
+    return registered_.find(entity.index(), pk);  // kept alive by its holders (changed_ holds changed ones)
 }
 
 ManagedObjectPtr ObjectContext::registeredPtr(const EntityDescription& entity, int64_t pk) const {
-    auto it = registered_.find(ObjectID(&entity, pk));
-    return it == registered_.end() ? nullptr : it->second.lock();
+    ManagedObject* o = registered_.find(entity.index(), pk);
+    return o ? o->shared_from_this() : nullptr;
 }
 
 void ObjectContext::registerObject(const ManagedObjectPtr& object) {
-    if (registered_.size() >= sweepAt_) {
-        std::erase_if(registered_, [](const auto& entry) { return entry.second.expired(); });
-        sweepAt_ = std::max<size_t>(1024, registered_.size() * 2);
-    }
-    registered_[object->objectID()] = object;
+    registered_.set(object->entity_->index(), object->primaryKey_, object.get());
+}
+
+void ObjectContext::unregister(const ManagedObject& object) {
+    registered_.erase(object.entity_->index(), object.primaryKey_, &object);
 }
 
 void ObjectContext::noteChanged(ManagedObject& object) {
@@ -159,7 +158,7 @@ void ObjectContext::linkMoved(ManagedObject& object, const RelationshipDescripti
 }
 
 void ObjectContext::detach(ManagedObject& object) {
-    registered_.erase(object.objectID());
+    unregister(object);
     object.context_ = nullptr;
 }
 
@@ -173,8 +172,7 @@ void ObjectContext::dropToManyCaches(ManagedObject& o) {
 }
 
 void ObjectContext::dropToManyCaches() {
-    for (auto& [id, weak] : registered_)
-        if (auto o = weak.lock()) dropToManyCaches(*o);
+    registered_.forEach([](ManagedObject& o) { dropToManyCaches(o); });
 }
 
 SqlStatement* ObjectContext::entityStatement(EntityStatement kind, const EntityDescription& e, Error* error) {
@@ -292,7 +290,7 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetch(const std::vector<ManagedO
     std::unordered_map<int64_t, ManagedObject*> waiting;
     for (const ManagedObjectPtr& o : owners) {
         if (&o->entity() != &e) throw std::invalid_argument("Owners of more than one entity");
-        const ManagedObject::ToMany* st = o->toManys_[r->index].get();
+        const ManagedObject::ToMany* st = o->toManyIfMade(*r);
         if (!o->inserted_ && o->context_ == this && !(st && st->loaded)) waiting.emplace(o->primaryKey_, o.get());
     }
     const EntityDescription& target = *r->target;
@@ -464,8 +462,7 @@ void ObjectContext::rollback() {
 }
 
 void ObjectContext::reset() {
-    for (auto& [id, weak] : registered_)
-        if (auto o = weak.lock()) o->context_ = nullptr;
+    registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
     registered_.clear();
     changed_.clear();
@@ -477,13 +474,19 @@ void ObjectContext::reset() {
 bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
     SqlConnection* c = connection_.get();
     for (const RelationshipDescription& r : o.entity_->relationships()) {
-        const auto& st = o.toManys_[r.index];
+        const ManagedObject::ToMany* st = o.toManyIfMade(r);
         if (r.joinTable.empty() || !st || (st->added.empty() && st->removed.empty())) continue;
-        std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
-        std::string table = quoteName(r.joinTable);
-        SqlStatement* add = c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
-        SqlStatement* remove = c->statement("DELETE FROM " + table + " WHERE " + mine + " = ? AND " + theirs + " = ?", error);
-        if (!add || !remove) return false;
+        // A pair of lists that are each other's inverse notes each change on both sides: the side
+        // whose keys come first in the table writes it.
+        if (r.inverse && r.inverse != &r && r.inverse->joinTable == r.joinTable && !r.joinSourceFirst) continue;
+        auto& [add, remove] = joinStatements_[&r];
+        if (!add || !remove) {
+            std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
+            std::string table = quoteName(r.joinTable);
+            add = c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
+            remove = c->statement("DELETE FROM " + table + " WHERE " + mine + " = ? AND " + theirs + " = ?", error);
+            if (!add || !remove) return false;
+        }
         for (auto [statement, keys] : {std::pair{add, &st->added}, std::pair{remove, &st->removed}}) {
             for (int64_t pk : *keys) {
                 ManagedObject* t = registered(*r.target, pk);
@@ -671,10 +674,10 @@ void ObjectContext::mergeChanges(const Notification& didSave) {
         readRow(*id.entity(), *s, values, toOnes, version);
         size_t attributes = values.size();
         for (size_t i = 0; i < values.size(); ++i)
-            if (!o->changed_[i]) o->values_[i] = values[i];
+            if (!o->slotChanged(i)) o->values_[i] = values[i];
         unindexLinks(*o);
         for (size_t i = 0; i < toOnes.size(); ++i)
-            if (!o->changed_[attributes + i]) o->toOnes_[i] = toOnes[i];
+            if (!o->slotChanged(attributes + i)) o->toOnes_[i] = toOnes[i];
         indexLinks(*o);
         if (o->snapshot_) *o->snapshot_ = ManagedObject::Snapshot{std::move(values), std::move(toOnes), version};
         o->version_ = version;

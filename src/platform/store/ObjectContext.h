@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/FetchRequest.h"
 #include "platform/store/ManagedObject.h"
+#include "platform/store/ObjectRegistry.h"
 #include "platform/store/ObjectStore.h"
 #include "platform/store/QueryCompiler.h"
 #include "platform/store/StoreError.h"
@@ -168,6 +169,7 @@ private:
     static void readRow(const EntityDescription& entity, SqlStatement& row, std::vector<Value>& values,
                         std::vector<int64_t>& toOnes, int64_t& version);
     void registerObject(const ManagedObjectPtr& object);
+    void unregister(const ManagedObject& object);
     void noteChanged(ManagedObject& object);
     void forgetChanged(ManagedObject& object);
     // The index of changed objects by the row their to-ones name (see changedByLink_).
@@ -225,8 +227,7 @@ private:
     int readScopes_ = 0;
     bool readOpen_ = false;  // a ReadScope's transaction is open on connection_
     MergePolicy mergePolicy_ = MergePolicy::Error;
-    std::unordered_map<ObjectID, std::weak_ptr<ManagedObject>> registered_;
-    size_t sweepAt_ = 1024;
+    ObjectRegistry registered_;
     std::vector<ManagedObjectPtr> changed_;  // keeps changed objects alive until save or rollback
     std::vector<std::vector<ManagedObject*>> changedByEntity_;
     // Changed objects by the key their to-one holds, for each to-one whose inverse to-many is
@@ -236,6 +237,7 @@ private:
         changedByLink_;
     std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
     std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> toManyStatements_;  // one, many
+    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> joinStatements_;  // add, remove
     std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_;  // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
     std::vector<std::unordered_set<int64_t>> doomed_;  // per entity

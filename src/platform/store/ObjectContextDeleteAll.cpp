@@ -162,7 +162,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
             for (const RelationshipDescription& q : y->relationships()) {
                 if (q.joinTable.empty() || q.target != &x) continue;
                 for (ManagedObject* o : changedByEntity_[y->index()]) {
-                    auto& st = o->toManys_[q.index];
+                    ManagedObject::ToMany* st = o->toManyIfMade(q);
                     if (!st) continue;
                     for (int64_t pk : keys) {
                         st->added.erase(pk);
@@ -302,11 +302,10 @@ void ObjectContext::forgetDoomed(bool restore) {
     for (const ManagedObjectPtr& o : doomedObjects_) {
         if (restore) {
             o->deleted_ = false;
-            registered_[o->objectID()] = o;
+            registerObject(o);
             continue;
         }
-        auto it = registered_.find(o->objectID());
-        if (it != registered_.end() && it->second.lock() == o) registered_.erase(it);
+        unregister(*o);
         o->context_ = nullptr;
     }
     doomedObjects_.clear();

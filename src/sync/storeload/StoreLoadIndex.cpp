@@ -1,6 +1,7 @@
 #include "sync/storeload/StoreLoadIndex.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace tavlo {
@@ -35,7 +36,6 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
 }
 
 void StoreLoadIndex::Rows::reserve(size_t rows) {
-    entries_.reserve(rows);
     size_t slots = 16;
     while (slots < 2 * rows) slots *= 2;
     if (slots > slots_.size()) rehash(slots);
@@ -62,8 +62,23 @@ void StoreLoadIndex::Rows::set(const Probe& key, ManagedObjectPtr row) {
         entries_[slot.entry - 1].row = std::move(row);
         return;
     }
-    entries_.push_back({Key(key), std::move(row)});
+    entries_.push_back({Key{{key.rows[0], key.rows[1]}, keep(key.text), key.hash}, std::move(row)});
     slot = {key.hash, static_cast<uint32_t>(entries_.size())};
+}
+
+std::string_view StoreLoadIndex::Rows::keep(std::string_view text) {
+    if (text.empty()) return {};
+    constexpr size_t kBlock = 16 * 1024;
+    if (text.size() > textRoom_) {
+        textRoom_ = std::max(kBlock, text.size());
+        texts_.push_back(std::make_unique_for_overwrite<char[]>(textRoom_));
+        textNext_ = texts_.back().get();
+    }
+    std::string_view kept(textNext_, text.size());
+    std::memcpy(textNext_, text.data(), text.size());
+    textNext_ += text.size();
+    textRoom_ -= text.size();
+    return kept;
 }
 
 void StoreLoadIndex::Rows::rehash(size_t slots) {

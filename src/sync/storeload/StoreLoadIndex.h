@@ -4,7 +4,9 @@
 #include "platform/store/ObjectContext.h"
 
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,17 +57,16 @@ private:
         size_t hash = 0;
     };
     struct Key {
-        explicit Key(const Probe& p) : rows{p.rows[0], p.rows[1]}, text(p.text), hash(p.hash) {}
-        bool operator==(const Probe& p) const {
-            return hash == p.hash && rows[0] == p.rows[0] && rows[1] == p.rows[1] && text == p.text;
-        }
+        bool operator==(const Probe& p) const { return rows[0] == p.rows[0] && rows[1] == p.rows[1] && text == p.text; }
         int64_t rows[2];
-        std::string text;
+        std::string_view text;  // in the table's texts
         size_t hash;
     };
     // The rows of one table by key, in open addressing: a slot holds an entry's number beside
     // its hash, so a look-up reads one slot or a few neighbours, and an entry only on a hash
-    // match (a chained map reads a bucket, a node before the chain and each node on it).
+    // match (a chained map reads a bucket, a node before the chain and each node on it). Entries
+    // sit in blocks that never move and key texts side by side in blocks of their own, so a large
+    // load neither copies its entries as they grow nor keeps a string per key.
     class Rows {
     public:
         void reserve(size_t rows);
@@ -85,9 +86,13 @@ private:
         // The slot of the key's entry, or the empty slot where it goes.
         size_t slotOf(const Probe& key) const;
         void rehash(size_t slots);
+        std::string_view keep(std::string_view text);
 
         std::vector<Slot> slots_;  // a power of two, at most half full
-        std::vector<Entry> entries_;
+        std::deque<Entry> entries_;
+        std::vector<std::unique_ptr<char[]>> texts_;
+        char* textNext_ = nullptr;  // the free end of the last block of texts
+        size_t textRoom_ = 0;       // and its room
     };
     struct Table {
         std::vector<std::string> keys;

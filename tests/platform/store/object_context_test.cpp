@@ -134,6 +134,62 @@ TEST_F(StoreTest, ManyToManyAndToManyWithoutInverseArePersisted) {
     EXPECT_TRUE(third->objectWithID(user->objectID())->toMany("permissions").empty());
 }
 
+// Either side of a pair of lists that are each other's inverse may change it; the table of pairs
+// holds each pair once.
+TEST_F(StoreTest, ManyToManyChangedFromEitherSideIsStoredOnce) {
+    auto c = newContext();
+    auto user = c->insert("User");
+    auto role = c->insert("Role");
+    auto other = c->insert("Role");
+    user->addTo("roles", role);
+    other->addTo("users", user);
+    ASSERT_TRUE(c->save());
+    auto pairs = [&] {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open(ObjectStore::defaultPath().c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* s = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM \"Z_Role_users\"", -1, &s, nullptr), SQLITE_OK);
+        sqlite3_step(s);
+        int n = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return n;
+    };
+    EXPECT_EQ(pairs(), 2);
+
+    role->removeFrom("users", user);
+    user->removeFrom("roles", other);
+    user->addTo("roles", role);  // back again before the save: nothing to write for it
+    ASSERT_TRUE(c->save());
+    EXPECT_EQ(pairs(), 1);
+    auto fresh = newContext();
+    auto roles = fresh->objectWithID(user->objectID())->toMany("roles");
+    ASSERT_EQ(roles.size(), 1u);
+    EXPECT_EQ(roles[0]->objectID(), role->objectID());
+    EXPECT_TRUE(fresh->objectWithID(other->objectID())->toMany("users").empty());
+}
+
+// Objects nobody holds leave the context; one read again is a new object, one held stays the same.
+TEST_F(StoreTest, ObjectsLetGoAreReadAgainAndHeldOnesStayTheSame) {
+    auto c = newContext();
+    for (int i = 0; i < 3000; ++i) terminal(*c, std::to_string(i));
+    ASSERT_TRUE(c->save());
+    auto reader = newContext();
+    ManagedObjectPtr held = reader->fetchFirst("Terminal", "terminalId == %@", "7");
+    ASSERT_TRUE(held);
+    for (int round = 0; round < 3; ++round) {
+        std::vector<ManagedObjectPtr> all = reader->fetchAll("Terminal");
+        ASSERT_EQ(all.size(), 3000u);
+        size_t same = 0;
+        for (const ManagedObjectPtr& t : all) same += t == held;
+        EXPECT_EQ(same, 1u);
+    }
+    held->setValue("name", "Changed");
+    held.reset();
+    auto again = reader->fetchFirst("Terminal", "terminalId == %@", "7");
+    EXPECT_EQ(again->text("name"), "Changed");  // kept by its change until the save
+}
+
 TEST_F(StoreTest, TwoToManysShareOneBackLink) {
     auto c = newContext();
     auto order = c->insert("Order");
