@@ -25,21 +25,21 @@ namespace {
 Error ticketError(const std::string& text) { return Utils::getError(text, Utils::StoreServerErrorDomain, -1); }
 
 struct OrderTypeKeys {
-    int32_t type;
+    OrderType type;
     const char* color;
     const char* message;
 };
 
 constexpr OrderTypeKeys orderTypeKeys[] = {
-    {Order::kPickUp, "PICK_UP_KITCHEN_COLOR", "PICK_UP_KITCHEN_MSG"},
-    {Order::kCatering, "CATERING_KITCHEN_COLOR", "CATERING_KITCHEN_MSG"},
-    {Order::kDriveThru, "DRIVE_THRU_KITCHEN_COLOR", "DRIVE_THRU_KITCHEN_MSG"},
-    {Order::kDineIn, "DINE_IN_KITCHEN_COLOR", "DINE_IN_KITCHEN_MSG"},
-    {Order::kDelivery, "DELIVERY_KITCHEN_COLOR", "DELIVERY_KITCHEN_MSG"},
-    {Order::kTakeOut, "TAKE_OUT_KITCHEN_COLOR", "TAKE_OUT_KITCHEN_MSG"},
+    {OrderType::PickUp, "PICK_UP_KITCHEN_COLOR", "PICK_UP_KITCHEN_MSG"},
+    {OrderType::Catering, "CATERING_KITCHEN_COLOR", "CATERING_KITCHEN_MSG"},
+    {OrderType::DriveThru, "DRIVE_THRU_KITCHEN_COLOR", "DRIVE_THRU_KITCHEN_MSG"},
+    {OrderType::DineIn, "DINE_IN_KITCHEN_COLOR", "DINE_IN_KITCHEN_MSG"},
+    {OrderType::Delivery, "DELIVERY_KITCHEN_COLOR", "DELIVERY_KITCHEN_MSG"},
+    {OrderType::TakeOut, "TAKE_OUT_KITCHEN_COLOR", "TAKE_OUT_KITCHEN_MSG"},
 };
 
-const OrderTypeKeys* keysOf(int32_t type) {
+const OrderTypeKeys* keysOf(OrderType type) {
     for (const OrderTypeKeys& keys : orderTypeKeys)
         if (keys.type == type) return &keys;
     return nullptr;

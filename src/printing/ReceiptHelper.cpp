@@ -3,6 +3,7 @@
 #include "printing/ReceiptHelper.h"
 
 #include "core/order/Order.h"
+#include "core/order/Tender.h"
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
@@ -87,7 +88,7 @@ void ReceiptHelper::printPayment(const Payment& payment, const Order& order, boo
             TAVLO_LOG("Signature of payment %@ not printed: %@", payment.remoteId(), error.localizedDescription());
         }
     }
-    if (isOn("PRINT_TIP_GUIDE", context) && payment.type() == Payment::kCredit)
+    if (isOn("PRINT_TIP_GUIDE", context) && payment.tender().signedSlip)
         writeTipGuide(order, nullptr, w, session, s);
     if (isOn("PRINT_RECEIPT_FOOTER_ON_PAYMENT", context)) writeReceiptFooter(context, s);
     s.feed(feed, true);

@@ -45,14 +45,13 @@ bool PayViewController::openDrawer(Error* error) {
 }
 
 void PayViewController::printPaymentReceipts(bool captured) {
-    const int32_t type = payment_->type();
-    const bool cash = type == Payment::kCash;
+    const Tender& tender = payment_->tender();
+    const bool cash = tender.kind == TenderKind::Cash;
     const bool noCashCopy = cash && isTrue("DO_NOT_PRINT_CASH_CUSTOMER_COPY");
     const bool customerCopy = order_->isQuickSale() ? !(isTrue("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT") || noCashCopy)
                                                     : !noCashCopy;
-    bool merchantCopy = type == Payment::kCredit || type == Payment::kTab || type == Payment::kGift ||
-                        type == Payment::kDebit;
-    if (merchantCopy && (type == Payment::kCredit || type == Payment::kTab)) {
+    bool merchantCopy = tender.merchantCopy;
+    if (merchantCopy && tender.chargedAtHost) {
         if (std::optional<std::string> minimum = value("MINIMUM_AMOUNT_MERCHANT_COPY");
             minimum && payment_->subTotal() < intValue(*minimum))
             merchantCopy = false;

@@ -63,20 +63,8 @@ void fillTransaction(PaymentTransaction& transaction, const Payment& payment) {
 } // namespace
 
 bool PayViewController::needsSignature(int32_t type) {
-    const char* key = nullptr;
-    switch (type) {
-    case Payment::kCredit: key = "SIGNATURE_CAPTURE_CREDIT"; break;
-    case Payment::kDebit: key = "SIGNATURE_CAPTURE_DEBIT"; break;
-    case Payment::kGift: key = "SIGNATURE_CAPTURE_GIFT"; break;
-    case Payment::kCoupon: key = "SIGNATURE_CAPTURE_COUPON"; break;
-    case Payment::kCheck: key = "SIGNATURE_CAPTURE_CHECK"; break;
-    case Payment::kBill: key = "SIGNATURE_CAPTURE_BILL"; break;
-    case Payment::kTab: key = "SIGNATURE_CAPTURE_TAB"; break;
-    case Payment::kRoomCharge: key = "SIGNATURE_CAPTURE_ROOM"; break;
-    case Payment::kOther: key = "SIGNATURE_CAPTURE_OTHER"; break;
-    default: return false;
-    }
-    return isTrue(key);
+    const char* parameter = Tender::of(type).signatureParameter;
+    return parameter && isTrue(parameter);
 }
 
 void PayViewController::captureSignature(std::function<void()> completion) {
@@ -90,17 +78,8 @@ void PayViewController::captureSignature(std::function<void()> completion) {
 void PayViewController::localProcess(const std::optional<std::string>& reference) {
     if (isCharging()) return;
     showActivity();
-    const int32_t type = payment_->type();
-    switch (type) {
-    case Payment::kCash:
-    case Payment::kCoupon:
-    case Payment::kCheck:
-    case Payment::kExtCredit:
-    case Payment::kExtDebit:
-    case Payment::kExtGift:
-    case Payment::kOther: break;
-    case Payment::kCredit:
-    case Payment::kTab: {
+    const Tender& tender = payment_->tender();
+    if (tender.chargedAtHost) {
         ObjectContext* context = session_->managedObjectContext();
         const std::optional<std::string> host = creditHost();
         if (!host) {
@@ -118,9 +97,9 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         if (!chargeable(*handler, config)) return;
         Error error;
         std::shared_ptr<PaymentTransaction> transaction = handler->newTransaction(config, &error);
-        const bool refund = order_->orderType() == kRefundOrderType;
+        const bool refund = order_->orderType() == OrderType::Refund;
         // A tab is an authorisation only, which this terminal cannot take on its own.
-        if (!transaction || (!refund && type != Payment::kCredit)) {
+        if (!transaction || (!refund && tender.authorisesOnly)) {
             hideActivity();
             showError("Error", error, "Unable to process payment", "OK");
             return;
@@ -131,11 +110,12 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         charge(*host, config, transaction, refund);
         return;
     }
-    default:
+    if (!tender.takenOnTill) {
         // Debit, gift, bills and room charges have no road on a terminal that is its own till:
         // say so instead of taking nothing.
         hideActivity();
-        alert("Alert", format(localized("%@ payments are not available on this terminal"), Payment::uiLabel(type)),
+        alert("Alert",
+              format(localized("%@ payments are not available on this terminal"), Payment::uiLabel(payment_->type())),
               "Ok");
         return;
     }
@@ -248,7 +228,7 @@ void PayViewController::localFinalize() {
                           error.localizedDescription());
         return;
     }
-    if (payment_->type() == Payment::kCash) showChangeDue();
+    if (payment_->tender().givesChange) showChangeDue();
     Error drawerError;
     if (openDrawer(&drawerError) && !drawerError.isSet()) printPaymentReceipts(captured_);
     else paid();
@@ -289,8 +269,8 @@ void PayViewController::gatewayPayVia(const std::string& address) {
     ActivityIndicator::refresh(format("%@ %@", localized("Processing"), url));
     bool receipt = false;
     if (order_->getDue() == 0 && !order_->hasOpenTab()) {
-        const bool close = payment_->type() == Payment::kCash ? order_->needsCashAutoClose(*session_)
-                                                              : order_->needsAutoClose(*session_);
+        const bool close = payment_->tender().kind == TenderKind::Cash ? order_->needsCashAutoClose(*session_)
+                                                                       : order_->needsAutoClose(*session_);
         if (close) {
             order_->setClosed(Date::now());
             receipt = order_->needsOrderCloseReceipt(*session_);
@@ -310,7 +290,7 @@ void PayViewController::gatewayPayVia(const std::string& address) {
         Error saveError;
         if (!context->save(&saveError)) TAVLO_LOG_MAIL("Unable to save order %@", order_->remoteId());
         else order_->clearTempData();
-        if (payment_->type() == Payment::kCash) showChangeDue();
+        if (payment_->tender().givesChange) showChangeDue();
         if (warning) alert("Warning", error.localizedDescription(), "Ok");
         hideActivity();
         paid();

@@ -48,7 +48,7 @@ void SelectionViewController::readSeatCourseView() {
     if (order_->isQuickSale()) {
         seatView_ = boolValue(DBHelper::getValue("HH_QS_USE_SEATS", store));
         courseView_ = false;
-    } else if (order_->orderType() == Order::kDineIn) {
+    } else if (order_->orderType() == OrderType::DineIn) {
         seatView_ = boolValue(DBHelper::getStoreValue("SEAT_VIEW", store));
         courseView_ = boolValue(DBHelper::getStoreValue("COURSE_VIEW", store));
     }
@@ -172,7 +172,7 @@ std::shared_ptr<TableViewCell> SelectionViewController::sliderRow(Section sectio
     auto* slider = dynamic_cast<Slider*>(cell->viewWithTag(kSliderTag));
     slider->setValue(value);
     label->setText(format("%ld", value));
-    slider->setEnabled(order_->orderType() != Order::kTakeOut && maximum >= 1);
+    slider->setEnabled(order_->orderType() != OrderType::TakeOut && maximum >= 1);
     return cell;
 }
 
