@@ -253,7 +253,7 @@ TEST_F(PersistOrder, PrefetchedOrdersReadAsOrdersReadAlone) {
     order->write(*store.context());
     Order plain;
     plain.setRemoteId("3170000000000000002");
-    plain.setOrderType(Order::kTakeOut);
+    plain.setOrderType(OrderType::TakeOut);
     plain.addSelection(test::makeLine("sel-tea", "r-tea", 300), nullptr);
     plain.write(*store.context());
     store.save();
