@@ -15,8 +15,6 @@
 #include "printing/ReportText.h"
 #include "sync/exchange/CommHelper.h"
 
-#include <deque>
-
 namespace tavlo {
 
 using report::money;
@@ -96,7 +94,8 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
         const std::string label = Payment::uiLabel(payment->type());
         const std::string card = payment->cardType() && !payment->cardType()->empty() ? *payment->cardType() : "none";
         ReportValues::PaymentEntry& entry = v.paymentTotals[order.orderType()][label][card];
-        entry.type = isCardWithType(*payment) ? format("%@:%@", label, card) : label;
+        if (entry.count == 0)  // the same for every payment of that label and card
+            entry.type = isCardWithType(*payment) ? format("%@:%@", label, card) : label;
         entry.count += 1;
         entry.subTotal += payment->subTotal();
         entry.total += payment->getTotal();
@@ -150,23 +149,15 @@ void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
                                    const std::function<void(const Order&)>& visit) {
     ObjectContext* context = session_->managedObjectContext();
     // The whole walk in one read of the file: one state of the day, and the file's lock taken
-    // once instead of once per statement.
-    ObjectContext::ReadScope read(*context);
+    // once instead of once per statement. Every row read stays until the walk ends, read once.
+    ObjectContext::ReadScope read(*context, ObjectContext::ReadScope::Hold::Objects);
     // The gratuity rules are the store's, the same for every order: read once, not per order.
     const Order rules(context);
     const std::vector<ManagedObjectPtr> rows =
         DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context);
-    // What the orders hold, read by relationship for all of them at once (kept until the walk
-    // ends) instead of one list of one order at a time.
-    std::deque<std::vector<ManagedObjectPtr>> held;
-    auto prefetch = [&](const std::vector<ManagedObjectPtr>& owners, const char* relationship) -> const auto& {
-        return held.emplace_back(context->prefetch(owners, relationship));
-    };
-    for (const char* relationship : {"orderTaxes", "payments", "discounts"}) prefetch(rows, relationship);
-    const std::vector<ManagedObjectPtr> lines = context->prefetch(rows, "selections");
-    for (const char* relationship : {"taxes", "taxExemptions", "defaultTaxExemptions", "sides", "comboSelections"})
-        prefetch(lines, relationship);
-    prefetch(prefetch(lines, "preparations"), "taxes");
+    // What the orders hold, read by relationship for all of them at once instead of one list of
+    // one order at a time.
+    Order::prefetch(*context, rows);
     for (const ManagedObjectPtr& row : rows) {
         Order order;
         order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());

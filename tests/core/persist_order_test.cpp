@@ -246,6 +246,32 @@ TEST_F(PersistOrder, EveryStoredFieldComesBackInAnotherContext) {
               "a-bar");
 }
 
+// Orders read after Order::prefetch are what reading them alone gives, and reading them reads no
+// row or list more: no statement by one key or one owner is prepared for them.
+TEST_F(PersistOrder, PrefetchedOrdersReadAsOrdersReadAlone) {
+    std::unique_ptr<Order> order = makeOrder(*clock);
+    order->write(*store.context());
+    Order plain;
+    plain.setRemoteId("3170000000000000002");
+    plain.setOrderType(OrderType::TakeOut);
+    plain.addSelection(test::makeLine("sel-tea", "r-tea", 300), nullptr);
+    plain.write(*store.context());
+    store.save();
+
+    other = test::otherContext(store);
+    ObjectContext::ReadScope read(*other, ObjectContext::ReadScope::Hold::Objects);
+    std::vector<ManagedObjectPtr> rows = other->fetchAll("Order");
+    ASSERT_EQ(rows.size(), 2u);
+    Order::prefetch(*other, rows);
+    const size_t statements = other->preparedStatements();
+    for (const ManagedObjectPtr& row : rows) {
+        Order got;
+        got.read(*row);
+        expectSameStoredOrder(got, got.remoteId() == order->remoteId() ? *order : plain);
+    }
+    EXPECT_EQ(other->preparedStatements(), statements);
+}
+
 TEST_F(PersistOrder, HeaderLinksAndTheLiteSummary) {
     store.addStoreParam("TAVLO_LITE", "true");
     store.save();

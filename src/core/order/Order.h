@@ -63,6 +63,11 @@ public:
     std::shared_ptr<ManagedObject> write(ObjectContext& context);
     // Loads the stored order; both flags end clear.
     void read(const ManagedObject& row);
+    // Reads at once, by relationship, what read takes from each of many stored orders (lines,
+    // their sides and parts, tenders, discounts, taxes and the rows they name), so that reading
+    // them one by one afterwards reads nothing more. They stay in the context while held: inside
+    // a ReadScope that holds objects.
+    static void prefetch(ObjectContext& context, const std::vector<std::shared_ptr<ManagedObject>>& rows);
     // Loads an order (or order summary) element of a server reply; lines, tenders, discounts and
     // taxes are appended. Both flags end clear.
     void read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context);

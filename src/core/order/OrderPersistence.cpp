@@ -194,6 +194,26 @@ void Order::read(const ManagedObject& row) {
     modified_ = false;
 }
 
+void Order::prefetch(ObjectContext& context, const std::vector<ManagedObjectPtr>& rows) {
+    // Each list read once, then what its members name.
+    auto prefetch = [&](const std::vector<ManagedObjectPtr>& owners, std::initializer_list<const char*> paths) {
+        for (const char* path : paths) context.prefetch(owners, path);
+    };
+    prefetch(rows, {"storeBatch", "areaLocation.area", "terminal.area", "customer", "user", "orderTaxes"});
+    prefetch(context.prefetch(rows, "payments"), {"createdBy", "captured", "cashInOut.cashDrawer", "voidBy"});
+    prefetch(context.prefetch(rows, "discounts"), {"discountBy", "authBy"});
+    // Lines, with their sides and combo parts, read as lines too.
+    std::vector<ManagedObjectPtr> lines = context.prefetch(rows, "selections");
+    for (size_t from = 0; from < lines.size();) {
+        const std::vector<ManagedObjectPtr> owners(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end());
+        from = lines.size();
+        for (const char* path : {"sides.sideSelection", "comboSelections.comboSelection"})
+            for (ManagedObjectPtr& part : context.prefetch(owners, path)) lines.push_back(std::move(part));
+        prefetch(owners, {"orderedBy", "recipe", "complimentaryBy", "taxExemptions", "defaultTaxExemptions", "taxes"});
+        prefetch(context.prefetch(owners, "preparations"), {"preparation", "taxes"});
+    }
+}
+
 // ---- Server XML
 
 void Order::read(xmlNodePtr element, xmlDocPtr doc, ObjectContext* context) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tavlo {
@@ -71,8 +72,21 @@ private:
     std::vector<AttributeDescription> attributes_;
     std::vector<RelationshipDescription> relationships_;
     std::vector<std::vector<std::string>> compoundIndexes_;
-    std::map<std::string, size_t, std::less<>> attributeIndex_;
-    std::map<std::string, size_t, std::less<>> relationshipIndex_;
+    // By name, looked up by any string_view (a record's fields are read by name, many per row).
+    struct NameHash {
+        using is_transparent = void;
+        // The length and three letters: names of one entity seldom share all four, and a look-up
+        // costs a few instructions instead of a hash of every byte.
+        size_t operator()(std::string_view name) const noexcept {
+            if (name.empty()) return 0;
+            size_t h = name.size();
+            for (char c : {name.front(), name[name.size() / 2], name.back()}) h = h * 131 + static_cast<unsigned char>(c);
+            return h;
+        }
+    };
+    using NameIndex = std::unordered_map<std::string, size_t, NameHash, std::equal_to<>>;
+    NameIndex attributeIndex_;
+    NameIndex relationshipIndex_;
 };
 
 } // namespace tavlo

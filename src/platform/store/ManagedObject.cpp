@@ -60,11 +60,25 @@ const RelationshipDescription& ManagedObject::requireRelationship(std::string_vi
 }
 
 Value ManagedObject::value(std::string_view keyPath) const {
-    if (keyPath.find('.') == std::string_view::npos) return values_[requireAttribute(keyPath).index];
-    std::vector<std::string> path = split(keyPath, ".");
-    if (!resolveKeyPath(*entity_, path).attribute)
+    const size_t dot = keyPath.rfind('.');
+    if (dot == std::string_view::npos) return values_[requireAttribute(keyPath).index];
+    // The whole path is checked against the model first, so a wrong one throws even where a
+    // step is nil.
+    const EntityDescription* e = entity_;
+    for (std::string_view rest = keyPath.substr(0, dot + 1); !rest.empty();) {
+        const size_t end = rest.find('.');
+        const RelationshipDescription* r = e->relationshipNamed(rest.substr(0, end));
+        if (!r || r->toMany) {
+            resolveKeyPath(*entity_, split(keyPath, "."));  // throws, naming the bad step
+            throw std::invalid_argument("Key path " + std::string(keyPath) + " does not follow to-one relationships");
+        }
+        e = r->target;
+        rest.remove_prefix(end + 1);
+    }
+    if (!e->attributeNamed(keyPath.substr(dot + 1)))
         throw std::invalid_argument("Key path " + std::string(keyPath) + " does not end at an attribute");
-    return keyPathValue(*this, path);
+    ManagedObjectPtr last = toOne(keyPath.substr(0, dot));
+    return last ? last->values_[last->requireAttribute(keyPath.substr(dot + 1)).index] : Value();
 }
 
 void ManagedObject::setValue(std::string_view key, const Value& value) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace tavlo {
 
@@ -58,7 +59,9 @@ SqlConnection* ObjectContext::connection(Error* error) {
     return connection_.get();
 }
 
-ObjectContext::ReadScope::ReadScope(ObjectContext& context) : context_(context) {
+ObjectContext::ReadScope::ReadScope(ObjectContext& context, Hold hold)
+    : context_(context), held_(hold == Hold::Objects) {
+    if (held_) ++context_.holdingReads_;
     if (context_.readScopes_++ > 0) return;
     SqlConnection* c = context_.connection(nullptr);
     if (!c || !sqlite3_get_autocommit(c->handle())) return;
@@ -69,6 +72,7 @@ ObjectContext::ReadScope::ReadScope(ObjectContext& context) : context_(context) 
 }
 
 ObjectContext::ReadScope::~ReadScope() {
+    if (held_ && --context_.holdingReads_ == 0) context_.heldReads_.clear();
     if (--context_.readScopes_ == 0) context_.endRead();
 }
 
@@ -88,6 +92,7 @@ void ObjectContext::closeConnection() {
     for (auto& slots : entityStatements_) slots.fill(nullptr);
     toManyStatements_.clear();
     joinStatements_.clear();
+    byKeysStatements_.clear();
     rowCleanups_.clear();
     connection_.reset();
 }
@@ -225,6 +230,7 @@ ManagedObjectPtr ObjectContext::objectFromRow(const EntityDescription& e, SqlSta
     auto o = std::make_shared<ManagedObject>(this, &e, pk);
     readRow(e, row, o->values_, o->toOnes_, o->version_);
     registerObject(o);
+    holdRead(o);
     return o;
 }
 
@@ -250,8 +256,55 @@ ManagedObjectPtr ObjectContext::objectWithID(const ObjectID& id) {
     return objectFor(*id.entity(), id.primaryKey());
 }
 
-SqlStatement* ObjectContext::toManyStatement(const RelationshipDescription& r, size_t owners) {
-    SqlStatement*& slot = toManyStatements_[&r][owners > 1 ? 1 : 0];
+// The condition on a column for the keys a statement takes.
+std::string ObjectContext::keyCondition(const std::string& column, KeySet keys) {
+    switch (keys) {
+    case KeySet::One: return column + " = ?";
+    case KeySet::Range: return column + " BETWEEN ?1 AND ?2";
+    case KeySet::List: break;
+    }
+    std::string marks = "?";
+    for (size_t i = 1; i < kPrefetchOwners; ++i) marks += ", ?";
+    return column + " IN (" + marks + ")";
+}
+
+// Runs `each` over the rows of `statement(keySet)` for every key of `keys` (sorted, each once):
+// a run of keys close together (most keys between its ends wanted) is read as a range, which
+// may give rows of keys not asked for; the scattered keys in lists of kPrefetchOwners.
+void ObjectContext::readByKeys(const std::vector<int64_t>& keys, const std::function<SqlStatement*(KeySet)>& statement,
+                               const std::function<void(SqlStatement&)>& each) {
+    constexpr int64_t kGap = 4;     // keys this close belong to one run
+    constexpr size_t kMinRun = 32;  // a shorter run goes into the lists
+    auto run = [&](SqlStatement* s, const std::function<void(SqlStatement&)>& bind) {
+        if (!s) return;
+        StatementUse use(s);
+        bind(*s);
+        while (s->step() == SQLITE_ROW) each(*s);
+    };
+    std::vector<int64_t> scattered;
+    for (size_t from = 0; from < keys.size();) {
+        size_t to = from + 1;
+        while (to < keys.size() && keys[to] - keys[to - 1] <= kGap) ++to;
+        if (to - from >= kMinRun) {
+            run(statement(KeySet::Range), [&](SqlStatement& s) {
+                s.bindInt(1, keys[from]);
+                s.bindInt(2, keys[to - 1]);
+            });
+        } else {
+            scattered.insert(scattered.end(), keys.begin() + static_cast<std::ptrdiff_t>(from),
+                             keys.begin() + static_cast<std::ptrdiff_t>(to));
+        }
+        from = to;
+    }
+    for (size_t at = 0; at < scattered.size(); at += kPrefetchOwners)
+        run(statement(KeySet::List), [&](SqlStatement& s) {  // the last list repeats its last key
+            for (size_t i = 0; i < kPrefetchOwners; ++i)
+                s.bindInt(static_cast<int>(i + 1), scattered[std::min(at + i, scattered.size() - 1)]);
+        });
+}
+
+SqlStatement* ObjectContext::toManyStatement(const RelationshipDescription& r, KeySet keys) {
+    SqlStatement*& slot = toManyStatements_[&r][static_cast<size_t>(keys)];
     if (slot) return slot;
     SqlConnection* c = connection(nullptr);
     if (!c) return nullptr;
@@ -265,63 +318,145 @@ SqlStatement* ObjectContext::toManyStatement(const RelationshipDescription& r, s
         from += " JOIN " + quoteName(r.joinTable) + " j ON t0.Z_PK = j." + theirs;
     }
     std::string sql = "SELECT " + QueryCompiler::columns(target, "t0");
-    if (owners > 1) {
-        std::string marks = "?";
-        for (size_t i = 1; i < owners; ++i) marks += ", ?";
-        sql += ", " + owner + from + " WHERE " + owner + " IN (" + marks + ") ORDER BY t0.Z_PK";
-    } else {
-        sql += from + " WHERE " + owner + " = ? ORDER BY t0.Z_PK";
-    }
+    if (keys == KeySet::One)
+        sql += from + " WHERE " + keyCondition(owner, keys) + " ORDER BY t0.Z_PK";
+    else  // the owner's key last in each row; members are kept in key order
+        sql += ", " + owner + from + " WHERE " + keyCondition(owner, keys);
     slot = c->statement(sql, nullptr);
     return slot;
 }
 
+SqlStatement* ObjectContext::byKeysStatement(const EntityDescription& e, KeySet keys) {
+    SqlStatement*& slot = byKeysStatements_[&e][keys == KeySet::Range ? 1 : 0];
+    if (slot) return slot;
+    SqlConnection* c = connection(nullptr);
+    if (!c) return nullptr;
+    slot = c->statement("SELECT " + QueryCompiler::columns(e, "t0") + " FROM " + quoteName(e.name()) + " t0 WHERE " +
+                            keyCondition("t0.Z_PK", keys),
+                        nullptr);
+    return slot;
+}
+
 std::vector<ManagedObjectPtr> ObjectContext::prefetch(const std::vector<ManagedObjectPtr>& owners,
-                                                      std::string_view relationship) {
-    std::vector<ManagedObjectPtr> out;
-    if (owners.empty()) return out;
-    const EntityDescription& e = owners.front()->entity();
-    const RelationshipDescription* r = e.relationshipNamed(relationship);
-    if (!r || !r->toMany)
-        throw std::invalid_argument("Entity " + e.name() + " has no to-many relationship \"" + std::string(relationship) + "\"");
-    applyNullifiedLinks();
-    // The stored owners whose lists are not read yet; the others read their own (inserted ones
-    // have nothing stored).
-    std::unordered_map<int64_t, ManagedObject*> waiting;
-    for (const ManagedObjectPtr& o : owners) {
-        if (&o->entity() != &e) throw std::invalid_argument("Owners of more than one entity");
-        const ManagedObject::ToMany* st = o->toManyIfMade(*r);
-        if (!o->inserted_ && o->context_ == this && !(st && st->loaded)) waiting.emplace(o->primaryKey_, o.get());
-    }
-    const EntityDescription& target = *r->target;
-    SqlStatement* s = waiting.empty() ? nullptr : toManyStatement(*r, kPrefetchOwners);
-    std::unordered_map<int64_t, std::set<int64_t>> stored;  // owner -> members read from the file
-    if (s) {
-        const int ownerColumn = 2 + static_cast<int>(target.attributes().size()) +
-                                static_cast<int>(std::count_if(target.relationships().begin(), target.relationships().end(),
-                                                               [](const RelationshipDescription& t) { return !t.toMany; }));
-        std::vector<int64_t> keys;
-        for (const auto& [pk, o] : waiting) keys.push_back(pk);
-        for (size_t at = 0; at < keys.size(); at += kPrefetchOwners) {
-            StatementUse use(s);
-            for (size_t i = 0; i < kPrefetchOwners; ++i)  // the last chunk repeats its last key
-                s->bindInt(static_cast<int>(i + 1), keys[std::min(at + i, keys.size() - 1)]);
-            while (s->step() == SQLITE_ROW) {
-                if (isDoomed(target, s->columnInt(0))) continue;
-                ManagedObjectPtr member = objectFromRow(target, *s);
-                if (r->storedByInverse && member->hasChanges()) continue;  // counted by its current key below
-                stored[s->columnInt(ownerColumn)].insert(member->primaryKey_);
-            }
+                                                      std::string_view keyPath) {
+    std::vector<ManagedObjectPtr> step = owners;
+    for (const std::string& name : split(keyPath, ".")) {
+        if (step.empty()) break;
+        const EntityDescription& e = step.front()->entity();
+        for (const ManagedObjectPtr& o : step)
+            if (&o->entity() != &e) throw std::invalid_argument("Owners of more than one entity");
+        const RelationshipDescription* r = e.relationshipNamed(name);
+        if (!r) throw std::invalid_argument("Entity " + e.name() + " has no relationship \"" + name + "\"");
+        applyNullifiedLinks();
+        step = r->toMany ? prefetchMembers(step, *r) : prefetchTargets(step, *r);
+        // Each object once, in the order first reached: owners may share a member of a table of
+        // pairs (a list kept by the members' column holds each row once, each owner answers once).
+        if (r->toMany && !r->storedByInverse && step.size() > 1) {
+            std::unordered_set<const ManagedObject*> seen;
+            std::erase_if(step, [&](const ManagedObjectPtr& o) { return !seen.insert(o.get()).second; });
         }
     }
-    for (const auto& [pk, o] : waiting) {
-        ManagedObject::ToMany& st = o->toManyState(*r);
-        st.members = std::move(stored[pk]);
-        addUnsavedMembers(st, *r, pk);
+    return step;
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::prefetchTargets(const std::vector<ManagedObjectPtr>& owners,
+                                                             const RelationshipDescription& r) {
+    const EntityDescription& target = *r.target;
+    std::unordered_set<int64_t> wanted;
+    for (const ManagedObjectPtr& o : owners) {
+        int64_t pk = o->context_ == this ? o->toOnes_[r.index] : 0;
+        if (pk && !registered(target, pk) && !isDoomed(target, pk)) wanted.insert(pk);
     }
-    for (const ManagedObjectPtr& o : owners)
-        for (const ManagedObjectPtr& member : o->toMany(r->name)) out.push_back(member);
+    std::vector<int64_t> keys(wanted.begin(), wanted.end());
+    std::sort(keys.begin(), keys.end());
+    std::vector<ManagedObjectPtr> read;  // alive until handed out below
+    readByKeys(keys, [&](KeySet set) { return byKeysStatement(target, set); }, [&](SqlStatement& row) {
+        if (wanted.count(row.columnInt(0))) read.push_back(objectFromRow(target, row));
+    });
+    // The targets, each once, in the order first named.
+    std::vector<ManagedObjectPtr> out;
+    std::unordered_set<int64_t> named;
+    for (const ManagedObjectPtr& o : owners) {
+        int64_t pk = o->context_ == this ? o->toOnes_[r.index] : 0;
+        if (!pk || !named.insert(pk).second) continue;
+        if (ManagedObjectPtr t = objectFor(target, pk); t && !t->deleted_) out.push_back(std::move(t));
+    }
     return out;
+}
+
+std::vector<ManagedObjectPtr> ObjectContext::prefetchMembers(const std::vector<ManagedObjectPtr>& owners,
+                                                             const RelationshipDescription& r) {
+    // The stored owners whose lists are not read yet, with the members read for them; the others
+    // read their own (inserted ones have nothing stored).
+    struct Read {
+        std::vector<ManagedObjectPtr> members;
+        bool whole = false;   // the list is these members, nothing unsaved added or taken away
+        bool handed = false;  // answered already (an owner given twice answers once)
+    };
+    std::unordered_map<int64_t, Read> stored;
+    for (const ManagedObjectPtr& o : owners) {
+        const ManagedObject::ToMany* st = o->toManyIfMade(r);
+        if (!o->inserted_ && o->context_ == this && !(st && st->loaded)) stored.try_emplace(o->primaryKey_);
+    }
+    const EntityDescription& target = *r.target;
+    const int ownerColumn = 2 + static_cast<int>(target.attributes().size()) +
+                            static_cast<int>(std::count_if(target.relationships().begin(), target.relationships().end(),
+                                                           [](const RelationshipDescription& t) { return !t.toMany; }));
+    std::vector<int64_t> keys;
+    keys.reserve(stored.size());
+    for (const auto& [pk, read] : stored) keys.push_back(pk);
+    std::sort(keys.begin(), keys.end());
+    std::vector<ManagedObjectPtr> held;  // alive until handed out below
+    readByKeys(keys, [&](KeySet set) { return toManyStatement(r, set); }, [&](SqlStatement& row) {
+        auto read = stored.find(row.columnInt(ownerColumn));
+        if (read == stored.end() || isDoomed(target, row.columnInt(0))) return;
+        ManagedObjectPtr member = objectFromRow(target, row);
+        // A changed member of a list kept by its column counts by its current key, below.
+        if (!r.storedByInverse || !member->hasChanges()) read->second.members.push_back(member);
+        else held.push_back(std::move(member));
+    });
+    // A list kept by its members' column gains or loses members unsaved only by changed objects.
+    const bool noneChanged = r.storedByInverse && changedByEntity_[r.inverse->source->index()].empty();
+    auto byKey = [](const ManagedObjectPtr& a, const ManagedObjectPtr& b) { return a->primaryKey_ < b->primaryKey_; };
+    for (const ManagedObjectPtr& o : owners) {
+        auto read = stored.find(o->primaryKey_);
+        if (read == stored.end()) continue;
+        ManagedObject::ToMany& st = o->toManyState(r);
+        if (st.loaded) continue;
+        std::vector<ManagedObjectPtr>& members = read->second.members;
+        std::sort(members.begin(), members.end(), byKey);
+        st.members.clear();
+        for (const ManagedObjectPtr& m : members) st.members.insert(st.members.end(), m->primaryKey_);
+        read->second.whole = noneChanged || (!r.storedByInverse && st.added.empty() && st.removed.empty());
+        if (read->second.whole) st.loaded = true;
+        else addUnsavedMembers(st, r, o->primaryKey_);
+    }
+    std::vector<ManagedObjectPtr> out;
+    std::vector<int64_t> keysOfOne;  // a copy: reading a member may drop lists
+    std::unordered_set<const ManagedObject*> listedBefore;  // owners whose lists were read before
+    for (const ManagedObjectPtr& o : owners) {
+        if (o->context_ != this) continue;
+        if (auto read = stored.find(o->primaryKey_); read != stored.end()) {
+            if (std::exchange(read->second.handed, true)) continue;
+            if (read->second.whole) {
+                for (ManagedObjectPtr& member : read->second.members)
+                    if (!member->deleted_) out.push_back(std::move(member));
+                continue;
+            }
+        } else if (!listedBefore.insert(o.get()).second) {
+            continue;
+        }
+        const std::set<int64_t>& members = o->members(r);
+        keysOfOne.assign(members.begin(), members.end());
+        for (int64_t pk : keysOfOne)
+            if (ManagedObjectPtr member = objectFor(target, pk); member && !member->deleted_)
+                out.push_back(std::move(member));
+    }
+    return out;
+}
+
+size_t ObjectContext::preparedStatements() const {
+    return connection_ ? connection_->statementCount() : 0;
 }
 
 void ObjectContext::addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner) {
@@ -346,7 +481,7 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
     ManagedObject::ToMany& st = owner.toManyState(r);
     st.members.clear();
     const EntityDescription& target = *r.target;
-    if (SqlStatement* s = owner.inserted_ ? nullptr : toManyStatement(r)) {
+    if (SqlStatement* s = owner.inserted_ ? nullptr : toManyStatement(r, KeySet::One)) {
         StatementUse use(s);
         s->bindInt(1, owner.primaryKey_);
         while (s->step() == SQLITE_ROW) {
@@ -462,6 +597,7 @@ void ObjectContext::rollback() {
 }
 
 void ObjectContext::reset() {
+    heldReads_.clear();
     registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
     registered_.clear();

@@ -76,16 +76,20 @@ public:
     std::vector<ManagedObjectPtr> deletedObjects() const;
     // Holds one read transaction of the file for its life: the fetches inside see one state of
     // the file and take the file's locks once instead of once each. Scopes nest; a save inside
-    // ends the transaction first.
+    // ends the transaction first. With Hold::Objects the context also keeps every object it reads
+    // inside alive until the outermost scope ends, so that a walk over many rows (a day's orders
+    // and what they hold) reads each row once, whoever holds it meanwhile.
     class ReadScope {
     public:
-        explicit ReadScope(ObjectContext& context);
+        enum class Hold { Nothing, Objects };
+        explicit ReadScope(ObjectContext& context, Hold hold = Hold::Nothing);
         ~ReadScope();
         ReadScope(const ReadScope&) = delete;
         ReadScope& operator=(const ReadScope&) = delete;
 
     private:
         ObjectContext& context_;
+        bool held_ = false;
     };
 
     // Writes every change in one transaction and posts kDidSaveNotification. On failure answers
@@ -132,11 +136,17 @@ public:
         return fetchFirst(entity, format, args...) != nullptr;
     }
 
-    // Reads the members of the to-many `relationship` of many owners (all of one entity) at once:
-    // one statement per few hundred owners instead of one per owner, each owner's list then as
-    // its toMany would read it. Answers every owner's members (of lists read before too). An
-    // unknown relationship throws std::invalid_argument.
-    std::vector<ManagedObjectPtr> prefetch(const std::vector<ManagedObjectPtr>& owners, std::string_view relationship);
+    // Reads what a key path of relationships ("selections.sides.sideSelection", to-one and
+    // to-many steps alike) leads to from many owners (all of one entity) at once: per step one
+    // statement per few hundred objects instead of one per object, each list then as toMany
+    // would read it and each to-one as toOne would. Answers the objects at the path's end, each
+    // once, lists read before and rows already in the context included. The objects on the way
+    // stay in the context while someone holds them (a ReadScope with Hold::Objects does). An
+    // unknown relationship or owners of more than one entity throw std::invalid_argument.
+    std::vector<ManagedObjectPtr> prefetch(const std::vector<ManagedObjectPtr>& owners, std::string_view keyPath);
+
+    // The statements this context keeps prepared for its fetches and reads (a figure for tests).
+    size_t preparedStatements() const;
 
     // The largest value of a key path over the entity's stored rows, computed by the store (saved
     // rows only); nil when the entity has no row with a value, or on failure (with `error`).
@@ -186,10 +196,25 @@ private:
                     std::vector<ManagedObjectPtr>* read = nullptr);
     // A list's members as this context sees them beyond the stored ones; the list is then loaded.
     void addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner);
-    // The SELECT of a to-many's members by their owner, prepared once per relationship; with
-    // `owners` > 1, by that many owners at once, the owner's key last in each row.
-    SqlStatement* toManyStatement(const RelationshipDescription& r, size_t owners = 1);
+    enum class KeySet { One, List, Range };  // what a statement by keys takes: a key, kPrefetchOwners of them, a range
+    static std::string keyCondition(const std::string& column, KeySet keys);
+    // The SELECT of a to-many's members by their owner, prepared once per relationship and key
+    // set; by more than one owner at once, the owner's key last in each row.
+    SqlStatement* toManyStatement(const RelationshipDescription& r, KeySet keys);
     static constexpr size_t kPrefetchOwners = 200;
+    void readByKeys(const std::vector<int64_t>& keys, const std::function<SqlStatement*(KeySet)>& statement,
+                    const std::function<void(SqlStatement&)>& each);
+    // One step of prefetch: a to-many's members, or the targets of a to-one read by their keys.
+    std::vector<ManagedObjectPtr> prefetchMembers(const std::vector<ManagedObjectPtr>& owners,
+                                                  const RelationshipDescription& r);
+    std::vector<ManagedObjectPtr> prefetchTargets(const std::vector<ManagedObjectPtr>& owners,
+                                                  const RelationshipDescription& r);
+    // The SELECT of an entity's rows by their keys, prepared once per entity and key set.
+    SqlStatement* byKeysStatement(const EntityDescription& entity, KeySet keys);
+    // Keeps an object read inside a holding ReadScope.
+    void holdRead(const ManagedObjectPtr& object) {
+        if (holdingReads_) heldReads_.push_back(object);
+    }
     bool isDoomed(const EntityDescription& entity, int64_t pk) const;
 
     // Deletes by key (ObjectContextDeleteAll.cpp).
@@ -226,6 +251,8 @@ private:
     std::unique_ptr<SqlConnection> connection_;
     int readScopes_ = 0;
     bool readOpen_ = false;  // a ReadScope's transaction is open on connection_
+    int holdingReads_ = 0;   // ReadScopes with Hold::Objects open
+    std::vector<ManagedObjectPtr> heldReads_;
     MergePolicy mergePolicy_ = MergePolicy::Error;
     ObjectRegistry registered_;
     std::vector<ManagedObjectPtr> changed_;  // keeps changed objects alive until save or rollback
@@ -236,7 +263,8 @@ private:
     std::unordered_map<const RelationshipDescription*, std::unordered_map<int64_t, std::vector<ManagedObject*>>>
         changedByLink_;
     std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
-    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> toManyStatements_;  // one, many
+    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 3>> toManyStatements_;  // by KeySet
+    std::unordered_map<const EntityDescription*, std::array<SqlStatement*, 2>> byKeysStatements_;  // list, range
     std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> joinStatements_;  // add, remove
     std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_;  // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.

@@ -64,6 +64,7 @@ public:
     SqlStatement* statement(const std::string& sql, Error* error);
     // A statement used once (texts that vary with their data, such as long IN lists).
     std::unique_ptr<SqlStatement> prepare(const std::string& sql, Error* error);
+    size_t statementCount() const { return statements_.size(); }
     // Runs statements without caching them (schema work, transactions).
     bool exec(const std::string& sql, Error* error);
     Error lastError() const;
