@@ -1,6 +1,7 @@
 // The administration screen's three reports, shown in the report viewer ("ReportView").
 #include "screens/admin/LiteAdminViewController.h"
 
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
@@ -34,7 +35,7 @@ std::shared_ptr<ReportViewController> reportView(const std::shared_ptr<Session>&
 } // namespace
 
 void LiteAdminViewController::reportSalesStatus() {
-    if (!session_->isGranted("PRINT_SALES_STATUS_REPORT"))
+    if (!session_->isGranted(Right::PrintSalesStatusReport))
         return alert("Alert", localized("You do not have the required access"));
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
@@ -44,7 +45,7 @@ void LiteAdminViewController::reportSalesStatus() {
 }
 
 void LiteAdminViewController::reportTotalSales() {
-    if (!session_->isGranted("PRINT_DAILY_REPORT")) return alert("Alert", localized("You do not have the required access"));
+    if (!session_->isGranted(Right::PrintDailyReport)) return alert("Alert", localized("You do not have the required access"));
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     bool preview = session_->isStoreOpen();
@@ -54,12 +55,13 @@ void LiteAdminViewController::reportTotalSales() {
 }
 
 void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
-    if (!session_->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
+    if (!session_->isGranted(Right::CashOutCashDrawerView))
         return alert("Alert", localized("You do not have the required access"));
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     std::optional<std::vector<std::string>> lines =
-        reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth, !flag("CASH_OUT_HIDE_PAYMENTS"));
+        reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth,
+                                           !Parameters::flag(Parameter::CashOutHidePayments, context()));
     ActivityIndicator::hide();
     if (!lines)
         return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"));

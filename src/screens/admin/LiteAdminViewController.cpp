@@ -22,6 +22,7 @@
 #include "screens/shell/RootViewController.h"
 #include "screens/shell/ShellLayout.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo::screens {
 
@@ -49,12 +50,8 @@ ObjectContext* LiteAdminViewController::context() const { return contextOf(sessi
 
 bool LiteAdminViewController::animated() const { return session_ && session_->useAnimation(); }
 
-bool LiteAdminViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, context()).value_or(""));
-}
-
 int LiteAdminViewController::trailingBlankLines() const {
-    return intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", context()));
+    return Parameters::number(Parameter::ReceiptTrailingBlankLines, context());
 }
 
 std::shared_ptr<ViewController> LiteAdminViewController::instantiate(const char* name) {
@@ -148,7 +145,7 @@ void LiteAdminViewController::orders() {
         screen->setSession(session_);
         screen->setRoot(false);
         screen->setUpdateOnAppear(false);
-        std::optional<std::string> onExit = DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", context());
+        std::optional<std::string> onExit = Parameters::text(Parameter::UpdateOrdersOnExit, context());
         screen->setUpdateOnExit(!onExit || boolValue(*onExit));
     }
     if (onPad()) {
@@ -236,7 +233,7 @@ void LiteAdminViewController::closeStore() {
 
 void LiteAdminViewController::alertViewClicked(AlertView& shown, int button) {
     size_t drawers = session_ ? session_->cashDrawerIds().size() : 0;
-    auto granted = [&](const char* right) {
+    auto granted = [&](Right right) {
         if (session_->isGranted(right)) return true;
         alert("Alert", localized("You do not have the required access"));
         return false;
@@ -257,10 +254,10 @@ void LiteAdminViewController::alertViewClicked(AlertView& shown, int button) {
         if (button == 1 && drawers >= 1) preCashOutCD(*drawerAt(0));
         return;
     case kCloseStoreTag:
-        if (button == 1 && granted("CLOSE_STORE")) closeStore();
+        if (button == 1 && granted(Right::CloseStore)) closeStore();
         return;
     case kOpenStoreTag:
-        if (button == 1 && granted("CLOSE_STORE")) openStore();
+        if (button == 1 && granted(Right::CloseStore)) openStore();
         return;
     default: return;
     }

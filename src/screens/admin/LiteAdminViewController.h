@@ -149,7 +149,6 @@ public:
 protected:
     ObjectContext* context() const;
     bool animated() const;
-    bool flag(const char* name) const;
     int trailingBlankLines() const;
     // Wrapped in a navigation, as a form sheet.
     void presentModal(std::shared_ptr<ui::ViewController> screen);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/records/Customer.h"
+#include "core/session/Rights.h"
 #include "platform/foundation/Timer.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
@@ -98,8 +99,7 @@ public:
 
 private:
     bool animated() const;
-    bool flag(const char* name) const;
-    bool granted(const char* permission) const;
+    bool granted(Right right) const;
     // "Alert" / "You do not have the required access" / "Cancel".
     void noAccess();
     void loadCustomer();

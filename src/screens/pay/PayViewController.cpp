@@ -3,6 +3,7 @@
 #include "screens/pay/PayViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -28,8 +29,8 @@ using namespace ui;
 namespace {
 
 constexpr const char* kPercentKeys[] = {"percent1", "percent2", "percent3"};
-constexpr const char* kPercentParams[] = {"PAYMENT_TIP_PERCENTAGE_1", "PAYMENT_TIP_PERCENTAGE_2",
-                                          "PAYMENT_TIP_PERCENTAGE_3"};
+constexpr Parameter kPercentParams[] = {Parameter::TipPercentage1, Parameter::TipPercentage2,
+                                       Parameter::TipPercentage3};
 constexpr const char* kQuickCash[] = {"amount1", "amount5", "amount10", "amount20", "amount100"};
 
 bool onPhone() {
@@ -48,14 +49,8 @@ PayViewController::~PayViewController() {
 
 // ---- helpers
 
-std::optional<std::string> PayViewController::value(const char* name) const {
-    return DBHelper::getValue(name, session_ ? session_->managedObjectContext() : nullptr);
-}
-
-bool PayViewController::isTrue(const char* name) const { return boolValue(value(name).value_or("")); }
-
 std::optional<std::string> PayViewController::creditHost() const {
-    return DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", session_ ? session_->managedObjectContext() : nullptr);
+    return Parameters::text(Parameter::CreditHost, contextOf(session_));
 }
 
 int32_t PayViewController::parsed(TextField* field) const {
@@ -129,13 +124,14 @@ void PayViewController::viewDidLoad() {
         return;
     }
     for (int i = 0; i < 3; ++i) {
-        int32_t percent = intValue(value(kPercentParams[i]));
+        int32_t percent = Parameters::number(kPercentParams[i], contextOf(session_));
         if (percent >= 1) {
             button(kPercentKeys[i])->setHidden(false);
             button(kPercentKeys[i])->setTitle(format("%i%%", percent));
         }
     }
-    const bool tipAllowed = isTrue("ALLOW_CASH_TIP") && session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
+    const bool tipAllowed =
+        Parameters::flag(Parameter::AllowCashTip, contextOf(session_)) && session_->isGranted(Right::NewPaymentTipAdjust);
     for (View* tipView : std::initializer_list<View*>{label("lblTip"), tip(), button("percent1"), button("percent2"),
                                                       button("percent3"), button("percentCustom")})
         setEnabled(tipView, tipAllowed);
@@ -162,10 +158,9 @@ std::vector<ManagedObjectPtr> PayViewController::readPayTerminals() {
     std::vector<ManagedObjectPtr> usable;
     for (const ManagedObjectPtr& terminal :
          DBHelper::getObjects("Terminal", "networkName != nil and disabled='NO'", {}, "number", context)) {
-        std::optional<std::string> accessible =
-            DBHelper::getTerminalValue("HH_ACCESSIBLE", terminal->text("terminalId"), context);
         // Only an explicit "no" keeps a terminal from taking payments for others.
-        if (!accessible || boolValue(*accessible)) usable.push_back(terminal);
+        if (Parameters::terminalFlag(Parameter::Accessible, terminal->text("terminalId"), context))
+            usable.push_back(terminal);
     }
     return usable;
 }
@@ -219,7 +214,7 @@ void PayViewController::paymentTypeChanged() {
         if (auto handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host)) manual = handler->allowManual();
     }
     const bool card = type == Payment::kCredit || type == Payment::kTab;
-    const bool tipRight = session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
+    const bool tipRight = session_->isGranted(Right::NewPaymentTipAdjust);
 
     struct Row {
         bool quickCash = false, next = false, tendered = false, number = false, secure = false, exp = false,
@@ -229,7 +224,7 @@ void PayViewController::paymentTypeChanged() {
     switch (type) {
     case Payment::kCash:
         row.quickCash = row.next = row.tendered = true;
-        row.tip = isTrue("ALLOW_CASH_TIP") && tipRight;
+        row.tip = Parameters::flag(Parameter::AllowCashTip, contextOf(session_)) && tipRight;
         if (!row.tip) write(tip(), 0);
         swipe_.reset();
         break;
@@ -237,8 +232,7 @@ void PayViewController::paymentTypeChanged() {
     case Payment::kTab:
         row.number = row.exp = manual;
         row.secure = row.sec = true;
-        row.zip = boolValue(DBHelper::getStoreValue("AVS_ZIP_ONLY_SUPPORT", session_->managedObjectContext())
-                                .value_or(""));
+        row.zip = Parameters::flag(Parameter::AvsZipOnlySupport, session_->managedObjectContext());
         if (type == Payment::kCredit) {
             const bool zelta = !host || toUpper(*host) == "ZELTA";
             row.tip = tipRight && !(lite && zelta);
@@ -259,7 +253,7 @@ void PayViewController::paymentTypeChanged() {
     }
 
     if (type == Payment::kTab) {
-        write(amount(), intValue(DBHelper::getStoreValue("CREDIT_AUTH_ONLY_AMOUNT", session_->managedObjectContext())));
+        write(amount(), Parameters::number(Parameter::CreditAuthOnlyAmount, session_->managedObjectContext()));
         write(tendered(), 0);
         amountModified_ = false;
     } else if (!amountModified_) {
@@ -296,9 +290,7 @@ void PayViewController::paymentTypeChanged() {
     }
     Button& forceButton = *button("forceButton");
     if (card && order_->orderType() != kRefundOrderType) {
-        const bool forceable = lite && boolValue(DBHelper::getStoreValue("HH_ALLOW_FORCE_CC",
-                                                                          session_->managedObjectContext())
-                                                      .value_or(""));
+        const bool forceable = lite && Parameters::flag(Parameter::AllowForceCreditCard, session_->managedObjectContext());
         forceButton.setHidden(!forceable);
         forceButton.setEnabled(forceable);
     } else if (!card) {
@@ -504,7 +496,7 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
     }
     const int32_t type = selectedType();
     if ((type == Payment::kCredit || type == Payment::kTab) && (&field == number() || &field == expDate()) &&
-        !session_->isGranted("PAY_CREDIT_MANUAL")) {
+        !session_->isGranted(Right::PayCreditManual)) {
         alert("Alert", localized("You do not have the required access"), "OK");
         return false;
     }

@@ -177,8 +177,6 @@ private:
                                          int tag = 0);
     // What prints a payment slip (the merchant's or the customer's copy).
     ReceiptJob::Write slip(bool merchant) const;
-    std::optional<std::string> value(const char* name) const;
-    bool isTrue(const char* name) const;
     std::optional<std::string> creditHost() const;
     int32_t parsed(ui::TextField* field) const;
     void write(ui::TextField* field, int32_t cents);

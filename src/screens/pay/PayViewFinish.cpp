@@ -15,6 +15,7 @@
 #include "printing/ReceiptHelper.h"
 #include "screens/shell/ReceiptJob.h"
 #include "screens/prompts/TextViewController.h"
+#include "core/session/Parameters.h"
 
 #include <algorithm>
 
@@ -47,17 +48,20 @@ bool PayViewController::openDrawer(Error* error) {
 void PayViewController::printPaymentReceipts(bool captured) {
     const int32_t type = payment_->type();
     const bool cash = type == Payment::kCash;
-    const bool noCashCopy = cash && isTrue("DO_NOT_PRINT_CASH_CUSTOMER_COPY");
-    const bool customerCopy = order_->isQuickSale() ? !(isTrue("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT") || noCashCopy)
-                                                    : !noCashCopy;
+    const bool noCashCopy = cash && Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, contextOf(session_));
+    const bool customerCopy =
+        order_->isQuickSale()
+            ? !(Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, contextOf(session_)) || noCashCopy)
+            : !noCashCopy;
     bool merchantCopy = type == Payment::kCredit || type == Payment::kTab || type == Payment::kGift ||
                         type == Payment::kDebit;
     if (merchantCopy && (type == Payment::kCredit || type == Payment::kTab)) {
-        if (std::optional<std::string> minimum = value("MINIMUM_AMOUNT_MERCHANT_COPY");
+        if (std::optional<std::string> minimum =
+                Parameters::text(Parameter::MinimumAmountMerchantCopy, contextOf(session_));
             minimum && payment_->subTotal() < intValue(*minimum))
             merchantCopy = false;
     }
-    if (captured && isTrue("SUPPRESS_RECEIPT_IF_CAPTURED")) merchantCopy = false;
+    if (captured && Parameters::flag(Parameter::SuppressReceiptIfCaptured, contextOf(session_))) merchantCopy = false;
 
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     std::weak_ptr<ViewController> self = weak_from_this();
@@ -83,7 +87,7 @@ ReceiptJob::Write PayViewController::slip(bool merchant) const {
 void PayViewController::offerCustomerReceipt(bool customerCopy) {
     if (!customerCopy) return paid();
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
-    if (boolValue(DBHelper::getStoreValue("EMAIL_CUSTOMER_RECEIPTS", session_->managedObjectContext()).value_or(""))) {
+    if (Parameters::flag(Parameter::EmailCustomerReceipts, session_->managedObjectContext())) {
         if (!stream) return emailPrompt();
         alert("Question", localized("Would you like the receipt printed or emailed?"), "No receipt",
               {localized("Print"), localized("Email")}, kReceiptChoiceTag);
@@ -107,7 +111,7 @@ void PayViewController::printCustomerReceipt() {
 
 void PayViewController::emailPrompt() {
     ObjectContext* context = session_->managedObjectContext();
-    if (!DBHelper::getStoreValue("EMAIL_FROM", context)) {
+    if (!Parameters::text(Parameter::EmailFrom, context)) {
         paid();
         alert("Alert", localized("Configuration is missing the from email address for receipts. Please contact support"),
               "OK");
@@ -136,7 +140,7 @@ void PayViewController::emailPrompt() {
 
 void PayViewController::emailCustomerReceipt(const std::optional<std::string>& address) {
     dismiss(session_->useAnimation());
-    const std::optional<std::string> from = DBHelper::getStoreValue("EMAIL_FROM", session_->managedObjectContext());
+    const std::optional<std::string> from = Parameters::text(Parameter::EmailFrom, session_->managedObjectContext());
     if (address && !address->empty() && from && payment_) {
         EmailPrinter mail(*address, *from, session_->storeName(), session_->storeId(), session_->password(), nullptr);
         Error error;

@@ -7,6 +7,7 @@
 
 #include "core/ports/OrderSender.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -63,20 +64,20 @@ void fillTransaction(PaymentTransaction& transaction, const Payment& payment) {
 } // namespace
 
 bool PayViewController::needsSignature(int32_t type) {
-    const char* key = nullptr;
+    std::optional<Parameter> key;
     switch (type) {
-    case Payment::kCredit: key = "SIGNATURE_CAPTURE_CREDIT"; break;
-    case Payment::kDebit: key = "SIGNATURE_CAPTURE_DEBIT"; break;
-    case Payment::kGift: key = "SIGNATURE_CAPTURE_GIFT"; break;
-    case Payment::kCoupon: key = "SIGNATURE_CAPTURE_COUPON"; break;
-    case Payment::kCheck: key = "SIGNATURE_CAPTURE_CHECK"; break;
-    case Payment::kBill: key = "SIGNATURE_CAPTURE_BILL"; break;
-    case Payment::kTab: key = "SIGNATURE_CAPTURE_TAB"; break;
-    case Payment::kRoomCharge: key = "SIGNATURE_CAPTURE_ROOM"; break;
-    case Payment::kOther: key = "SIGNATURE_CAPTURE_OTHER"; break;
+    case Payment::kCredit: key = Parameter::SignatureCaptureCredit; break;
+    case Payment::kDebit: key = Parameter::SignatureCaptureDebit; break;
+    case Payment::kGift: key = Parameter::SignatureCaptureGift; break;
+    case Payment::kCoupon: key = Parameter::SignatureCaptureCoupon; break;
+    case Payment::kCheck: key = Parameter::SignatureCaptureCheck; break;
+    case Payment::kBill: key = Parameter::SignatureCaptureBill; break;
+    case Payment::kTab: key = Parameter::SignatureCaptureTab; break;
+    case Payment::kRoomCharge: key = Parameter::SignatureCaptureRoom; break;
+    case Payment::kOther: key = Parameter::SignatureCaptureOther; break;
     default: return false;
     }
-    return isTrue(key);
+    return Parameters::flag(*key, contextOf(session_));
 }
 
 void PayViewController::captureSignature(std::function<void()> completion) {
@@ -193,7 +194,7 @@ void PayViewController::charged(const PaymentTransaction& transaction, bool call
         text = *message;
     else
         text = format("%@ (%@)", localized("Payment was approved"), transaction.approvalCode().value_or(""));
-    if (partial || !isTrue("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, "Ok");
+    if (partial || !Parameters::flag(Parameter::DoNotShowApproval, contextOf(session_))) alert("Alert", text, "Ok");
     accept();
 }
 
@@ -266,7 +267,7 @@ void PayViewController::gatewaySelect() {
     if (std::find(payments.begin(), payments.end(), payment_) == payments.end()) order_->addPayment(payment_);
     const std::optional<std::string> gateway = CommHelper::gateway();
     const bool promptTerminals =
-        boolValue(DBHelper::getStoreValue("HH_PROMPT_PAY_TS", session_->managedObjectContext()).value_or(""));
+        Parameters::flag(Parameter::PromptPayTerminal, session_->managedObjectContext());
     if (gateway && (!promptTerminals || session_->hasCashDrawer())) return gatewayPayVia(*gateway);
     if (payTerminals_.size() == 1) return gatewayPayVia(payTerminals_.front()->text("networkName").value_or(""));
     offeredTerminals_ = payTerminals_;

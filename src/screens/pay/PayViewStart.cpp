@@ -3,6 +3,7 @@
 #include "screens/pay/PayViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -57,7 +58,8 @@ bool PayViewController::processSwipe(const std::string& bytes) {
         TAVLO_LOG("WARNING: Ignoring swipe: %@", isAscii(bytes) ? bytes.substr(0, 3) + "..." : std::string("(binary)"));
         return false;
     }
-    swipe_ = std::make_shared<CreditCardSwipe>(bytes, ':', isTrue("PAYMENT_CREDIT_DEBUG"));
+    const bool debug = Parameters::flag(Parameter::CreditDebug, contextOf(session_));
+    swipe_ = std::make_shared<CreditCardSwipe>(bytes, ':', debug);
     if (swipe_->hadError()) {
         alert("Alert", localized("Unable to read card, please try again"), "Ok");
     } else if (swipe_->expDate() && swipe_->accountNumber() && swipe_->expDate()->size() >= 4) {
@@ -103,7 +105,7 @@ void PayViewController::process() {
 
 void PayViewController::force() {
     if (isCharging() || !editingChecked()) return;
-    if (!session_->isGranted("PAY_CREDIT_FORCE")) {
+    if (!session_->isGranted(Right::PayCreditForce)) {
         alert("Alert", localized("You do not have access to force transactions"), "Ok");
         return;
     }

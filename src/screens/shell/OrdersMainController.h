@@ -96,7 +96,6 @@ public:
 private:
     ObjectContext* context() const;
     bool animated() const;
-    bool flag(const char* name) const;
     void buildToolbar();
     // The local open orders of a table, by name.
     std::vector<OpenOrder> localOpenOrders(const std::string& areaLocationId) const;

@@ -88,7 +88,6 @@ protected:
     // The terminal is missing or disabled: alert and sign out through the main screen.
     bool signedOutOnDisabledTerminal();
     ObjectContext* context() const;
-    bool flag(const char* name) const;
     bool animated() const;
 
     bool openOrders_ = true;

@@ -7,6 +7,7 @@
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -62,7 +63,6 @@ bool OrderViewController::isPad() const {
     return app && app->idiom() == DeviceIdiom::Tablet;
 }
 
-bool OrderViewController::storeFlag(const char* name) const { return boolValue(DBHelper::getValue(name, context())); }
 
 Label* OrderViewController::label(const char* name) const { return outlet<Label>(name); }
 
@@ -87,7 +87,7 @@ void OrderViewController::showAnswered(const std::shared_ptr<AlertView>& shown, 
 // ---- loading
 
 void OrderViewController::viewDidLoad() {
-    setSelectionTaxes(storeFlag("HH_SHOW_SELECTION_TAX"));
+    setSelectionTaxes(Parameters::flag(Parameter::ShowSelectionTax, context()));
     if (session() && !session()->isLite()) {
         if (auto handler = OrderHandler::instance()) {
             handler->pause();
@@ -144,7 +144,7 @@ std::shared_ptr<Order> OrderViewController::loadOrder(Error& error) {
 std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
     ObjectContext* moc = context();
     auto order = std::make_shared<Order>(moc);
-    order->setTaxOverride(boolValue(DBHelper::getStoreValue("TAX_OVERRIDE", moc)));
+    order->setTaxOverride(Parameters::flag(Parameter::TaxOverride, moc));
     for (const ManagedObjectPtr& tax : moc->fetch(FetchRequest("Tax", std::nullopt, {{"name"}}))) {
         OrderTax line;
         line.setTaxId(tax->text("taxId"));
@@ -153,8 +153,8 @@ std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
         line.setRounding(tax->text("roundingMethod"));
         order->addTax(std::move(line));
     }
-    order->setTipGratuityAfterTax(boolValue(DBHelper::getValue("TIP_AND_GRATUITY_AFTER_TAX", moc)));
-    order->setTipGratuityBeforeCompDisc(boolValue(DBHelper::getValue("TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC", moc)));
+    order->setTipGratuityAfterTax(Parameters::flag(Parameter::TipGratuityAfterTax, moc));
+    order->setTipGratuityBeforeCompDisc(Parameters::flag(Parameter::TipGratuityBeforeCompDisc, moc));
     IDBroker& ids = IDBroker::getInstance();
     order->setRemoteId(ids.generateRemoteIdOrder());
     order->setCreated(Date::now());
@@ -163,8 +163,8 @@ std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
     order->setBatchId(ids.currentBatchId());
     order->setTerminalId(session()->terminalId());
     if (session()->isUsingGratuity()) {
-        if (auto seats = DBHelper::getValue("GRATUITY_MIN_SEATS", moc)) order->setGratuityMinSeats(intValue(*seats));
-        if (auto percentage = DBHelper::getValue("GRATUITY", moc)) order->setGratuityPercentage(intValue(*percentage));
+        if (auto seats = Parameters::text(Parameter::GratuityMinSeats, moc)) order->setGratuityMinSeats(intValue(*seats));
+        if (auto percentage = Parameters::text(Parameter::Gratuity, moc)) order->setGratuityPercentage(intValue(*percentage));
     }
     if (areaLocationId_) {
         ManagedObjectPtr table = moc->fetchFirst("AreaLocation", "(areaLocationId == %@)", *areaLocationId_);
@@ -172,14 +172,14 @@ std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
             order->setName(table->text("name"));
             order->setAreaId(table->text("area.areaId"));
             order->setAreaLocationId(areaLocationId_);
-            order->setSeats(storeFlag("FORCE_SET_SEATS") ? 0 : table->int32("seats"));
+            order->setSeats(Parameters::flag(Parameter::ForceSetSeats, context()) ? 0 : table->int32("seats"));
         } else {
             order->setAreaLocationId(areaLocationId_);
         }
         order->setOrderType(kDineIn);
     } else {
         order->setName(ids.generateQSNum());
-        const auto type = DBHelper::getValue("QS_ORDER_TYPE", moc);
+        const auto type = Parameters::text(Parameter::QuickSaleOrderType, moc);
         order->setOrderType(type ? intValue(*type) : kTakeOut);
         order->setSeats(order->orderType() == kDineIn ? 1 : 0);
         if (ManagedObjectPtr terminal = moc->fetchFirst("Terminal", "terminalId==%@", session()->terminalId().value_or("")))
@@ -200,8 +200,8 @@ void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, cons
         alert("Error", localized("Order was already closed"), "Ok");
         return;
     }
-    if (order->serverId() != session()->userId() && !session()->isGranted("ALL_ORDERS") &&
-        !session()->isGranted("ALL_AREA_ORDERS")) {
+    if (order->serverId() != session()->userId() && !session()->isGranted(Right::AllOrders) &&
+        !session()->isGranted(Right::AllAreaOrders)) {
         alert("Alert",
               localized("Unable to work on an order opened by somebody else. If you need to work on it, have the "
                         "manager transfer it to you"),
@@ -214,8 +214,8 @@ void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, cons
 
 void OrderViewController::setupOrderScreen() {
     ObjectContext* moc = context();
-    setCourseView(boolValue(DBHelper::getStoreValue("COURSE_VIEW", moc)));
-    setSeatView(boolValue(DBHelper::getStoreValue("SEAT_VIEW", moc)));
+    setCourseView(Parameters::flag(Parameter::CourseView, moc));
+    setSeatView(Parameters::flag(Parameter::SeatView, moc));
     if (!order()->terminalId()) order()->setTerminalId(session()->terminalId());
     setTitleButton(order()->name().value_or(""));
     navigationItem().setLeftBarButtonItem(
@@ -225,7 +225,7 @@ void OrderViewController::setupOrderScreen() {
     std::string serverName;
     if (ManagedObjectPtr user = moc->fetchFirst("User", "(userId == %@)", order()->serverId().value_or("")))
         serverName = user->text("name").value_or("");
-    if (session()->isGranted("TRANSFER_ORDER") && !servers_.empty()) {
+    if (session()->isGranted(Right::TransferOrder) && !servers_.empty()) {
         btnServer_ = BarButtonItem::titled(serverName, BarButtonStyle::Plain, [this](BarButtonItem&) { someButtonTouched(); });
     } else {
         auto name = std::make_shared<Label>(Rect(0, 0, 160, 30));
@@ -265,8 +265,8 @@ void OrderViewController::setupPicker() {
     for (const ManagedObjectPtr& user : moc->fetch(FetchRequest("User", std::nullopt, {{"name"}}))) {
         if (user->boolean("disabled")) continue;
         const auto userId = user->text("userId");
-        if (!session()->isGranted("STORE_LOGIN", user)) continue;
-        if (!session()->isClockedIn(userId) && !session()->isGranted("ALLOW_LOGIN_WITHOUT_CLOCKIN", user)) continue;
+        if (!session()->isGranted(Right::StoreLogin, user)) continue;
+        if (!session()->isClockedIn(userId) && !session()->isGranted(Right::AllowLoginWithoutClockIn, user)) continue;
         serverIdsOrdered_.push_back(userId.value_or(""));
         servers_[userId.value_or("")] = user->text("name").value_or("");
     }
@@ -336,16 +336,18 @@ void OrderViewController::transferToPickedServer() {
 void OrderViewController::newOrderPrompts() {
     loadDefaultItems_ = true;
     if (quickSale()) {
-        promptForName_ = storeFlag("QS_PROMPT_NAME");
-        promptForOrderType_ = storeFlag("HH_PROMPT_ORDER_TYPE") || storeFlag("QS_PROMPT_ORDER_TYPE");
-        if (storeFlag("HH_ALLOW_SEATS")) {
-            if (seatView()) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
-            if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
+        promptForName_ = Parameters::flag(Parameter::QuickSalePromptName, context());
+        promptForOrderType_ = Parameters::flag(Parameter::PromptOrderType, context()) ||
+                              Parameters::flag(Parameter::QuickSalePromptOrderType, context());
+        if (Parameters::flag(Parameter::AllowSeats, context())) {
+            if (seatView()) promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
+            if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
         }
     } else {
         // A table order always asks when the store forces a guest count: it starts with none.
-        if (seatView() && order()->orderType() == kTakeOut) promptForSeats_ = storeFlag("SEAT_VIEW_SET_SEATS");
-        if (!promptForSeats_) promptForSeats_ = storeFlag("FORCE_SET_SEATS");
+        if (seatView() && order()->orderType() == kTakeOut)
+            promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
+        if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
     }
     promptForMenu_ = !isPad();
 }
@@ -407,7 +409,7 @@ bool OrderViewController::promptAsNeeded() {
     }
     if (promptForSeats_) {
         promptForSeats_ = false;
-        if (storeFlag("HH_SEATS_USE_SCROLLER")) {
+        if (Parameters::flag(Parameter::SeatsUseScroller, context())) {
             auto seats = std::make_shared<SeatsViewController>();
             seats->setUseAnimation(animated());
             seats->setOrder(order());
@@ -480,7 +482,7 @@ void OrderViewController::menu() {
     }
     menuView_.reset();
     // A controller registered under the menu's name stands in for it (tests register their own).
-    const bool list = storeFlag("HH_MENU_LIST");
+    const bool list = Parameters::flag(Parameter::MenuList, context());
     const char* name = list ? SlideMenuViewController::kInterfaceName : MenuButtonsViewController::kInterfaceName;
     std::shared_ptr<ViewController> made;
     if (InterfaceRegistry::shared().containsController(name)) made = InterfaceRegistry::shared().instantiate(name);
@@ -596,14 +598,14 @@ void OrderViewController::refresh() {
     if (Button* close = button("close")) close->setEnabled(order()->getDue() < 0 || isSettled());
     if (!quickSale()) return;
     if (Button* total = button("totalButton"))
-        if (boolValue(DBHelper::getStoreValue("QS_SHOW_TOTAL_BUTTON", context())) && order()->modified())
+        if (Parameters::flag(Parameter::QuickSaleShowTotalButton, context()) && order()->modified())
             total->setHidden(false);
     if (session()->isLite()) {
         Button* exact = button("payExact");
         Button* up = button("payUp");
         if (!exact || !up) return;
-        up->setHidden(storeFlag("HH_HIDE_PAY_UP"));
-        exact->setHidden(storeFlag("HH_HIDE_PAY_EXACT"));
+        up->setHidden(Parameters::flag(Parameter::HidePayUp, context()));
+        exact->setHidden(Parameters::flag(Parameter::HidePayExact, context()));
         // The buttons pay the due the due label shows, gratuity included, so that paying it
         // leaves nothing open.
         const int32_t due = std::max(0, dueShown());

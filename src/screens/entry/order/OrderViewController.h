@@ -147,7 +147,6 @@ private:
     ui::NavigationController* detailPane() const;
     bool animated() const;
     bool isPad() const;
-    bool storeFlag(const char* name) const;
     void alert(const std::string& title, const std::string& message, const std::string& button, int tag = 0,
                const std::vector<std::string>& others = {});
     // Shows the alert with its tag; its answer goes to alertClicked.
