@@ -274,8 +274,7 @@ bool SettingsViewController::synchCustomers(const std::string& url, const std::s
 
 void SettingsViewController::restoreBatches() {
     ObjectContext* moc = context().get();
-    std::optional<std::string> restore = Parameters::text(Parameter::RestorePaymentBatch, moc);
-    if (restore && !boolValue(*restore)) return;
+    if (!Parameters::flag(Parameter::RestorePaymentBatch, moc)) return;
     ManagedObjectPtr day = DBHelper::getObject("StoreBatch", "closedOn == nil", PredicateArgument(), moc);
     if (!day) return;
     std::optional<std::string> host = Parameters::text(Parameter::CreditHost, moc);
