@@ -26,6 +26,11 @@ bool printed(const std::vector<std::string>& calls, const std::string& call) {
     return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
 
+bool hasCall(const std::vector<std::string>& calls, const std::string& text) {
+    return std::any_of(calls.begin(), calls.end(),
+                       [&](const std::string& call) { return call.find(text) != std::string::npos; });
+}
+
 // A new quick sale back from its menu screen, with one line of the price.
 OrderViewController& quickSaleWith(OrderScreenTerminal& t, int32_t price) {
     OrderViewController& screen = t.open();
@@ -524,14 +529,56 @@ TEST(OrderScreen, PrintWithEmailedReceiptsAsksPrintOrEmail) {
     EXPECT_EQ(t.h.visibleController().title(), "Enter email address to send receipt to:");
 }
 
-TEST(OrderScreen, AnnounceHandsTheOrderToTheKitchen) {
+TEST(OrderScreen, PrintOnASentLiteOrderOffersTheKitchenTicketAgain) {
     OrderScreenTerminal t;
     tavlo::test::RecordingAnnouncer kitchen;
-    OrderViewController& screen = quickSaleWith(t, 500);
-    screen.announce();
+    auto burgers = t.line("Burger", 500, 2);
+    t.storedOrder({burgers, t.line("Soup", 300)});
+    OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
+    screen.order()->addSelection(t.line("Lager", 450), t.session.get());  // not sent yet
+
+    t.h.tap("Print");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "What would you like to print?");
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Receipt", "Kitchen ticket"}));
+    EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "order_screen_print_choice"));
+    t.h.clickAlert("Kitchen ticket");
+    t.h.runUntilIdle();
+    // The whole order, every unit as new: the kitchen gets the ticket it may have lost.
     ASSERT_EQ(kitchen.tickets().size(), 1u);
-    EXPECT_EQ(kitchen.tickets()[0].remoteId, screen.order()->remoteId());
+    EXPECT_EQ(kitchen.tickets()[0].remoteId, "O-1");
+    EXPECT_EQ(kitchen.tickets()[0].newUnits, (std::vector<int32_t>{2, 1, 1}));
     EXPECT_FALSE(t.h.hasAlert());
+    EXPECT_TRUE(screen.order()->modified()) << "the unsent lager is still to send";
+
+    // A ticket that does not print says so and offers to print it again.
+    kitchen.failWith(Error("Printer", 1, "Grill printer did not answer"));
+    t.h.tap("Print");
+    t.h.clickAlert("Kitchen ticket");
+    t.h.runUntilIdle();
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_NE(t.h.frontAlert().message()->find("Grill printer did not answer"), std::string::npos);
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"OK", "Print ticket again"}));
+    t.h.clickAlert("OK");
+
+    // Receipt goes the receipt's way.
+    const size_t before = t.printer->calls.size();
+    t.h.tap("Print");
+    t.h.clickAlert("Receipt");
+    t.h.runUntilIdle();
+    EXPECT_GT(t.printer->calls.size(), before);
+    EXPECT_TRUE(hasCall({t.printer->calls.begin() + static_cast<std::ptrdiff_t>(before), t.printer->calls.end()}, "Lager"))
+        << "the receipt names every line";
+}
+
+TEST(OrderScreen, PrintOffersNoKitchenTicketBeforeTheOrderWent) {
+    OrderScreenTerminal t;
+    quickSaleWith(t, 500);
+    t.h.tap("Print");
+    t.h.runUntilIdle();
+    const bool asked = t.h.hasAlert() && t.h.frontAlert().message() == "What would you like to print?";
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(hasCall(t.printer->calls, "Burger")) << "the receipt printed at once";
 }
 
 } // namespace

@@ -128,7 +128,10 @@ public:
     void alertClicked(ui::AlertView& alert, int buttonIndex);
 
     // ---- printing (OrderViewPrint.cpp)
+    // Print: the receipt or, once a lite order went, its kitchen ticket again.
     void printCommand();
+    // The receipt: printed, or e-mailed when the store e-mails receipts and the customer wants it.
+    void printReceiptCommand();
     void print();
     void printLocally();
     void printViaGateway(const std::string& message);

@@ -2,6 +2,8 @@
 // reached through the gateway, or by e-mail, and the kitchen tickets (announce).
 #include "screens/entry/order/OrderViewController.h"
 
+#include <algorithm>
+
 #include "core/order/Order.h"
 #include "core/order/Selection.h"
 #include "core/ports/Announcer.h"
@@ -50,6 +52,15 @@ std::shared_ptr<Order> wholeTicket(const Order& order) {
     return ticket;
 }
 
+// Whether the order went before and some unit of a line still on it went with it.
+bool hasSentLines(const Order& order) {
+    if (order.new_()) return false;
+    const auto& lines = order.getSelections();
+    return std::any_of(lines.begin(), lines.end(), [](const SelectionPtr& line) {
+        return !line->deleted() && line->quantity() > line->newQuantity();
+    });
+}
+
 // Prints the whole ticket; answers the failure, unset when every printer took it.
 Error printTicketAgain(const Order& order, Session& session) {
     Error error;
@@ -66,6 +77,25 @@ void OrderViewController::printCommand() {
         alert("Error", localized("You do not have the required access"), "OK");
         return;
     }
+    // In lite mode this terminal prints the kitchen's tickets: once the order went, the person
+    // can print its ticket again from here (a kitchen that lost it, a printer that jammed).
+    if (session()->isLite() && hasSentLines(*order())) {
+        auto choice = AlertView::make(localized("Print"), localized("What would you like to print?"),
+                                      localized("Cancel"), {localized("Receipt"), localized("Kitchen ticket")});
+        std::weak_ptr<ViewController> weak = weak_from_this();
+        choice->setClickHandler([weak](AlertView&, int index) {
+            auto self = std::static_pointer_cast<OrderViewController>(weak.lock());
+            if (!self) return;
+            if (index == 1) self->printReceiptCommand();
+            else if (index == 2) self->announce();
+        });
+        choice->show();
+        return;
+    }
+    printReceiptCommand();
+}
+
+void OrderViewController::printReceiptCommand() {
     if (Parameters::flag(Parameter::EmailReceipts, context()))
         alert("Question", localized("Customer wants the receipt printed or emailed?"), "Cancel", kPrintOrEmailTag,
               {localized("Print"), localized("Email")});
