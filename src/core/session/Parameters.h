@@ -231,7 +231,8 @@ enum class Parameter {
     ItemPromptQuantity,
     ItemTaxIncluded,
     PromptSeatSuppress,
-    PromptCourseSuppress,};
+    PromptCourseSuppress,
+};
 
 struct ParameterInfo {
     Parameter parameter;

@@ -75,7 +75,8 @@ enum class Right {
     CashOutOthers,
     CloseStore,
     PrintDailyReport,
-    PrintSalesStatusReport,};
+    PrintSalesStatusReport,
+};
 
 struct RightInfo {
     Right right;

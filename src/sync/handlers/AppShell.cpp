@@ -104,7 +104,8 @@ void AppShell::setupHandlers(bool queueing, const std::string& gateway) {
     std::optional<std::string> customerUrl = Parameters::text(Parameter::CustomerUrl, context);
     auto storeHandler =
         StoreHandler::getInstance(coordinator, gateway, customerUrl ? customerUrl : gateway,
-                                  intervalSeconds(Parameters::text(Parameter::StoreManagerSleepInterval, context)), queueing);
+                                  intervalSeconds(Parameters::text(Parameter::StoreManagerSleepInterval, context)),
+                                  queueing);
     IDBroker::initWithMOC(mainContext_);
     CommHelper::setGateway(gateway);
     storeHandler->setSynchCustomers(Parameters::flag(Parameter::ModuleCustomerAccounts, context) &&
