@@ -64,7 +64,7 @@ void BM_KitchenTicketOfThirtyLines(benchmark::State& state) {
 
     Order order;
     order.setName("Table 40");
-    order.setOrderType(Order::kDineIn);
+    order.setOrderType(OrderType::DineIn);
     order.setServerId("U-ANN");
     std::vector<std::string> recipes;
     for (int i = 0; i < 10; ++i) recipes.push_back("R" + std::to_string(i));

@@ -70,7 +70,7 @@ template <typename Screen> void openMenu(benchmark::State& state) {
         session.setUserId(std::string("U0"));
         session.setTerminalId(std::string("T0"));  // in area A0, where Menu 0 is offered
         auto order = std::make_shared<Order>(context.get());
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setAreaLocationId(std::string("L0"));
         state.ResumeTiming();
 

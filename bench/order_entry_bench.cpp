@@ -59,7 +59,7 @@ void BM_EnterThirtyLines(benchmark::State& state) {
     for (auto _ : state) {
         Order order(s.context.get());
         order.setRemoteId("O" + std::to_string(++orders));
-        order.setOrderType(Order::kDineIn);
+        order.setOrderType(OrderType::DineIn);
         for (int i = 0; i < kLines; ++i) {
             auto line = std::make_shared<Selection>();
             line->setRemoteId(*order.remoteId() + "-" + std::to_string(i));

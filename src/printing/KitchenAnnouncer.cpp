@@ -26,21 +26,21 @@ namespace {
 Error ticketError(const std::string& text) { return Utils::getError(text, Utils::StoreServerErrorDomain, -1); }
 
 struct OrderTypeKeys {
-    int32_t type;
+    OrderType type;
     Parameter color;
     Parameter message;
 };
 
 constexpr OrderTypeKeys orderTypeKeys[] = {
-    {Order::kPickUp, Parameter::PickUpKitchenColor, Parameter::PickUpKitchenMessage},
-    {Order::kCatering, Parameter::CateringKitchenColor, Parameter::CateringKitchenMessage},
-    {Order::kDriveThru, Parameter::DriveThruKitchenColor, Parameter::DriveThruKitchenMessage},
-    {Order::kDineIn, Parameter::DineInKitchenColor, Parameter::DineInKitchenMessage},
-    {Order::kDelivery, Parameter::DeliveryKitchenColor, Parameter::DeliveryKitchenMessage},
-    {Order::kTakeOut, Parameter::TakeOutKitchenColor, Parameter::TakeOutKitchenMessage},
+    {OrderType::PickUp, Parameter::PickUpKitchenColor, Parameter::PickUpKitchenMessage},
+    {OrderType::Catering, Parameter::CateringKitchenColor, Parameter::CateringKitchenMessage},
+    {OrderType::DriveThru, Parameter::DriveThruKitchenColor, Parameter::DriveThruKitchenMessage},
+    {OrderType::DineIn, Parameter::DineInKitchenColor, Parameter::DineInKitchenMessage},
+    {OrderType::Delivery, Parameter::DeliveryKitchenColor, Parameter::DeliveryKitchenMessage},
+    {OrderType::TakeOut, Parameter::TakeOutKitchenColor, Parameter::TakeOutKitchenMessage},
 };
 
-const OrderTypeKeys* keysOf(int32_t type) {
+const OrderTypeKeys* keysOf(OrderType type) {
     for (const OrderTypeKeys& keys : orderTypeKeys)
         if (keys.type == type) return &keys;
     return nullptr;

@@ -4,6 +4,7 @@
 
 #include "core/order/ComboSelection.h"
 #include "core/order/Order.h"
+#include "core/order/Tender.h"
 #include "core/ports/PrinterStream.h"
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
@@ -147,7 +148,7 @@ void ReceiptHelper::writeCustomer(const Order& order, int w, Session& session, P
     if (!city.empty()) line(city);
     line(customer.mobile());
     line(customer.phone());
-    if (order.orderType() == Order::kDelivery && present(customer.directions())) {
+    if (order.orderType() == OrderType::Delivery && present(customer.directions())) {
         s.writeLine();
         const std::string& directions = *customer.directions();
         // Pieces of the line's width, cut on characters, not bytes.
@@ -263,7 +264,10 @@ int64_t ReceiptHelper::taxAmount(const Order& order, const Payment& payment) {
 void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& order, bool merchant, int w,
                                         Session& session, PrinterStream& s) {
     ObjectContext* context = session.managedObjectContext();
-    const bool gift = present(Parameters::text(Parameter::GiftUrl, context)) && payment.type() == Payment::kGift;
+    const Tender& tender = payment.tender();
+    const bool showsCard = tender.slipCard == SlipCard::Always ||
+                           (tender.slipCard == SlipCard::WithGiftAddress &&
+                            present(Parameters::text(Parameter::GiftUrl, context)));
     if (payment.approval())
         s.writeLine(payment.refNum() ? rightAligned(labelled("Approval", *payment.approval()),
                                                     labelled("Ref Num", *payment.refNum()), w)
@@ -273,8 +277,8 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
 
     std::string typeLabel = Payment::uiLabel(payment.type());
     Text taxLine;
-    if (payment.type() != Payment::kCredit && payment.type() != Payment::kExtCredit && !gift) {
-        if (payment.type() == Payment::kBill && present(payment.name()))
+    if (!showsCard) {
+        if (tender.slipNamesCustomer && present(payment.name()))
             s.writeLine(labelled("Customer", *payment.name()));
     } else {
         if (payment.number()) s.writeLine(labelled("Last 4", *payment.number()));
@@ -285,7 +289,7 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
     if (taxLine) s.writeLine(*taxLine);
     s.writeLine();
 
-    if (payment.type() == Payment::kCash && !payment.isVoided()) {
+    if (tender.givesChange && !payment.isVoided()) {
         writeOrderDetails(order, w, session, s);
         s.writeLine();
         writeOrderTotals(order, w, session, s);
@@ -300,7 +304,7 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
         s.writeLine(rightAligned(localized("Amount"), money(payment.subTotal()), width));
         const bool hideTip = Parameters::flag(Parameter::HideTipLine, context);
         bool tipLine = false;
-        if (payment.type() == Payment::kCredit) {
+        if (tender.signedSlip) {
             if (payment.tip() != 0 && payment.gratuity() != 0) {
                 s.writeLine(rightAligned(localized("Gratuity"), money(payment.gratuity()), width));
                 s.writeLine(rightAligned(localized("SubTotal"),
@@ -330,7 +334,7 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
     s.setFontAttribute(0);
     s.setEmphasized(false);
 
-    if (payment.type() == Payment::kCredit) {
+    if (tender.signedSlip) {
         s.writeLine();
         s.writeLine();
         s.writeLine(Utils::rpad(localized("Signature") + ": ", '_', room(w)));

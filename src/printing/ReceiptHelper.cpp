@@ -3,6 +3,7 @@
 #include "printing/ReceiptHelper.h"
 
 #include "core/order/Order.h"
+#include "core/order/Tender.h"
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Parameters.h"
@@ -86,7 +87,7 @@ void ReceiptHelper::printPayment(const Payment& payment, const Order& order, boo
             TAVLO_LOG("Signature of payment %@ not printed: %@", payment.remoteId(), error.localizedDescription());
         }
     }
-    if (Parameters::flag(Parameter::PrintTipGuide, context) && payment.type() == Payment::kCredit)
+    if (Parameters::flag(Parameter::PrintTipGuide, context) && payment.tender().signedSlip)
         writeTipGuide(order, nullptr, w, session, s);
     if (Parameters::flag(Parameter::PrintReceiptFooterOnPayment, context)) writeReceiptFooter(context, s);
     s.feed(feed, true);

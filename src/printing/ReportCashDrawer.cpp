@@ -4,6 +4,7 @@
 
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "core/order/Tender.h"
 #include "core/records/CashInOut.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
@@ -157,8 +158,8 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
         ManagedObjectPtr order = payment->toOne("order");
         const int32_t type = payment->int32("type");
         const int64_t subTotal = payment->int32("subTotal");
-        if (type == Payment::kCash)
-            activity += order && Order::typeFromXMLLabel(order->text("type")) == Order::kRefund ? -subTotal : subTotal;
+        if (Tender::of(type).needsDrawer)
+            activity += order && Order::typeFromXMLLabel(order->text("type")) == OrderType::Refund ? -subTotal : subTotal;
         std::optional<std::string> name = order ? order->text("orderId") : std::nullopt;
         if (!name && order) name = order->text("name");
         table.add({name.value_or(""), Payment::uiLabel(type), subTotal, payment->int32("gratuity"),

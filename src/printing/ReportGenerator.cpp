@@ -5,6 +5,7 @@
 
 #include "core/order/ComboSelection.h"
 #include "core/order/Order.h"
+#include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
 #include "core/session/Parameters.h"
@@ -26,7 +27,7 @@ namespace {
 bool isVoided(const Payment& payment) { return payment.isVoided() || payment.voided().has_value(); }
 
 bool isCardWithType(const Payment& payment) {
-    return (payment.type() == Payment::kCredit || payment.type() == Payment::kExtCredit) && payment.cardType() &&
+    return payment.tender().slipCard == SlipCard::Always && payment.cardType() &&
            !payment.cardType()->empty();
 }
 
@@ -34,7 +35,7 @@ bool isCardWithType(const Payment& payment) {
 void sumGrandTotals(ReportValues& v) {
     const std::string cash = Payment::uiLabel(Payment::kCash);
     for (const auto& [orderType, byLabel] : v.paymentTotals) {
-        const int64_t sign = orderType == Order::kRefund ? -1 : 1;
+        const int64_t sign = orderType == OrderType::Refund ? -1 : 1;
         for (const auto& [label, byCard] : byLabel)
             for (const auto& [card, entry] : byCard) {
                 v.subGrandTotals[entry.type] += sign * entry.subTotal;
@@ -73,7 +74,7 @@ std::string ReportGenerator::recipeGroup(const Selection& selection) {
 }
 
 void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
-    const bool refund = order.orderType() == Order::kRefund;
+    const bool refund = order.orderType() == OrderType::Refund;
     const int64_t sign = refund ? -1 : 1;
     const int64_t subTotal = order.getSubTotal(), tax = order.getTaxTotal(), comp = order.getCompTotal(),
                   discount = order.getDiscountTotal();
@@ -83,7 +84,7 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
     v.taxTotal += sign * tax;
     v.compTotal += sign * comp;
     v.discountTotal += sign * discount;
-    if (order.orderType() == Order::kDineIn) {
+    if (order.orderType() == OrderType::DineIn) {
         v.subTotalDineIn += subTotal;
         v.taxTotalDineIn += tax;
         v.compTotalDineIn += comp;
@@ -102,7 +103,8 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
         entry.total += payment->getTotal();
         entry.gratuity += payment->gratuity();
         entry.tip += payment->tip();
-        if (payment->type() != Payment::kCash) v.cashBackTotal += sign * payment->change();
+        // Change on a tender that gives none is cash handed back over the card.
+        if (!payment->tender().givesChange) v.cashBackTotal += sign * payment->change();
     }
 
     // A refund lowers its tax lines as it lowers the tax total, so that the lines add up to it.
@@ -235,7 +237,7 @@ ReportGenerator::Lines ReportGenerator::reportSalesStatus(int width) {
     int64_t gross = 0;
     std::map<std::string, int64_t> taxes;
     forEachOrder(p.batchId, [&](const Order& order) {
-        const int64_t sign = order.orderType() == Order::kRefund ? -1 : 1;
+        const int64_t sign = order.orderType() == OrderType::Refund ? -1 : 1;
         gross += sign * order.getTotal();
         for (const OrderTax& t : order.taxes()) taxes[t.name().value_or("")] += sign * order.getTax(t.name());
     });

@@ -67,7 +67,7 @@ Lines ReportGenerator::sectionOrders(const ReportValues& v, int width) {
                                        count == v.orderTotals.end() ? 0 : count->second, localized("Orders")),
                                 width));
         lines.emplace_back("");
-        const int64_t sign = orderType == Order::kRefund ? -1 : 1;
+        const int64_t sign = orderType == OrderType::Refund ? -1 : 1;
         ReportValues::PaymentEntry sums;
         int64_t nonCashGratuity = 0;
         for (const auto& [label, byCard] : byLabel)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/order/OrderType.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -27,9 +29,9 @@ struct ReportValues {
     // Dine-in orders only.
     int64_t subTotalDineIn = 0, taxTotalDineIn = 0, compTotalDineIn = 0, discountTotalDineIn = 0;
     // Order type -> orders of that type (always added).
-    std::map<int32_t, int64_t> orderTotals;
+    std::map<OrderType, int64_t> orderTotals;
     // Order type -> tender label -> card type ("none" without one) -> entry.
-    std::map<int32_t, std::map<std::string, std::map<std::string, PaymentEntry>>> paymentTotals;
+    std::map<OrderType, std::map<std::string, std::map<std::string, PaymentEntry>>> paymentTotals;
     // "State (8.25%):" -> the tax of that name.
     std::map<std::string, int64_t> taxTotals;
     // Recipe group -> item name / preparation id -> unit price / charge -> units.

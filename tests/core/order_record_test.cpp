@@ -71,9 +71,9 @@ TEST_F(OrderRecordTest, HeaderSettersAndTheModifiedFlag) {
         {"server cleared is ignored", false, [](Order& o) { o.setServerId(std::nullopt); }, false},
         {"same server", false, [](Order& o) { o.setServerId(std::string("U-ANN")); }, false},
         {"other server", false, [](Order& o) { o.setServerId(std::string("U-BOB")); }, true},
-        {"order type, new order", true, [](Order& o) { o.setOrderType(Order::kTakeOut); }, false},
-        {"order type, stored order", false, [](Order& o) { o.setOrderType(Order::kTakeOut); }, true},
-        {"same order type", false, [](Order& o) { o.setOrderType(Order::kDineIn); }, false},
+        {"order type, new order", true, [](Order& o) { o.setOrderType(OrderType::TakeOut); }, false},
+        {"order type, stored order", false, [](Order& o) { o.setOrderType(OrderType::TakeOut); }, true},
+        {"same order type", false, [](Order& o) { o.setOrderType(OrderType::DineIn); }, false},
         {"seats, new order", true, [](Order& o) { o.setSeats(5); }, true},
         {"same seats", false, [](Order& o) { o.setSeats(2); }, false},
         {"gratuity rate, new order", true, [](Order& o) { o.setGratuityPercentage(1500); }, true},
@@ -90,7 +90,7 @@ TEST_F(OrderRecordTest, HeaderSettersAndTheModifiedFlag) {
         Order o;
         o.setName(std::string("Table 4"));
         o.setServerId(std::string("U-ANN"));
-        o.setOrderType(Order::kDineIn);
+        o.setOrderType(OrderType::DineIn);
         o.setSeats(2);
         o.setNew(c.isNew);
         o.setModified(false);
@@ -141,7 +141,7 @@ TEST_F(OrderRecordTest, AvailabilityFollowsTheUnits) {
     };
     for (bool refund : {false, true}) {
         Order o;
-        if (refund) o.setOrderType(Order::kRefund);
+        if (refund) o.setOrderType(OrderType::Refund);
         auto s = pie(2, 2);
         for (const auto& step : steps) {
             step.act(o, s);
@@ -199,7 +199,7 @@ TEST_F(OrderRecordTest, RollbackGivesBackTheUnsentUnits) {
     for (bool refund : {false, true}) {
         const int32_t start = pies();
         Order o;
-        if (refund) o.setOrderType(Order::kRefund);
+        if (refund) o.setOrderType(OrderType::Refund);
         auto sent = pie(3, 1);
         o.addSelection(sent, session.get());
         auto fresh = pie(2, 2);
@@ -422,12 +422,12 @@ TEST(OrderTypes, LabelTables) {
         {5, "", "", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Order::typeLabel(c.type), c.xml) << c.type;
-        EXPECT_EQ(Order::typeUILabel(c.type), c.ui) << c.type;
-        EXPECT_EQ(Order::typeAbbreviation(c.type), c.abbreviation) << c.type;
+        EXPECT_EQ(Order::typeLabel(orderTypeOf(c.type)), c.xml) << c.type;
+        EXPECT_EQ(Order::typeUILabel(orderTypeOf(c.type)), c.ui) << c.type;
+        EXPECT_EQ(Order::typeAbbreviation(orderTypeOf(c.type)), c.abbreviation) << c.type;
         if (*c.xml) {
-            EXPECT_EQ(Order::typeFromXMLLabel(std::string(c.xml)), c.type) << c.xml;
-            EXPECT_EQ(Order::typeFromUILabel(std::string(c.ui)), c.type) << c.ui;
+            EXPECT_EQ(storedNumber(Order::typeFromXMLLabel(std::string(c.xml))), c.type) << c.xml;
+            EXPECT_EQ(storedNumber(Order::typeFromUILabel(std::string(c.ui))), c.type) << c.ui;
         }
     }
     using T = std::optional<std::string>;
@@ -437,8 +437,8 @@ TEST(OrderTypes, LabelTables) {
         {"unknown", -1, -1},  {"", -1, -1},       {T(), -1, -1},         {"PICKUP", -12, -1},
     };
     for (const auto& r : readings) {
-        EXPECT_EQ(Order::typeFromXMLLabel(r.label), r.xmlType) << r.label.value_or("(nil)");
-        EXPECT_EQ(Order::typeFromUILabel(r.label), r.uiType) << r.label.value_or("(nil)");
+        EXPECT_EQ(storedNumber(Order::typeFromXMLLabel(r.label)), r.xmlType) << r.label.value_or("(nil)");
+        EXPECT_EQ(storedNumber(Order::typeFromUILabel(r.label)), r.uiType) << r.label.value_or("(nil)");
     }
 }
 

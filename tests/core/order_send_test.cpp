@@ -35,7 +35,7 @@ protected:
         auto order = std::make_unique<Order>();
         order->setRemoteId(remoteId);
         order->setName("Table " + remoteId);
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setServerId("U-ANN");
         order->setCreated(Date::now());
         auto line = std::make_shared<Selection>();

@@ -51,7 +51,7 @@ std::unique_ptr<Order> makeOrder(FakeClock& clock) {
     auto order = std::make_unique<Order>();
     order->setRemoteId("3170000000000000001");
     order->setName("Table 12");
-    order->setOrderType(Order::kDineIn);
+    order->setOrderType(OrderType::DineIn);
     order->setSeats(4);
     order->setTerminalId("T1");
     order->setServerId("u1");
@@ -430,7 +430,7 @@ TEST_F(PersistOrder, ServerOrderReadsIntoTheExpectedOrder) {
     EXPECT_FALSE(order.modified());
     EXPECT_EQ(order.orderId(), "5501");
     EXPECT_EQ(order.remoteId(), "3170000000000000001");
-    EXPECT_EQ(order.orderType(), Order::kDineIn);
+    EXPECT_EQ(order.orderType(), OrderType::DineIn);
     EXPECT_EQ(order.name(), "Table 12");
     EXPECT_EQ(order.seats(), 4);
     EXPECT_EQ(order.terminalId(), "T1");

@@ -121,6 +121,36 @@ TEST_F(SelectionStoreTest, ComboFromAnItemWithoutRecipe) {
     EXPECT_EQ(combo->getUnitCharge(), 1099);
 }
 
+// A combo's components, fixed or picked in a group, keep their own items' exemptions, as the store
+// server's answers give them: a soda's up-charge inside a meal pays no tax its item is free of.
+TEST_F(SelectionStoreTest, ComboComponentsKeepTheirItemsExemptions) {
+    auto burger = rows.item("i-burger", "Burger", 900, rows.recipe("r-burger", "Burger"), dinner, 1);
+    burger->addTo("taxExemptions", city);
+    auto soda = rows.item("i-soda", "Soda", 300, rows.recipe("r-soda", "Soda"), dinner);
+    soda->addTo("taxExemptions", city);
+    auto meal = rows.item("i-meal", "Burger Meal", 1099, nullptr, dinner);
+    meal->addTo("items", burger);
+    rows.comboGroup("g-drink", "Drink", meal, 1, 1, {{soda, 150}});
+    store.save();
+
+    SelectionPtr line = Selection::newFrom(meal, std::string("U-BOB"), context());
+    auto* combo = dynamic_cast<ComboSelection*>(line.get());
+    ASSERT_NE(combo, nullptr);
+    EXPECT_TRUE(combo->defaultTaxExemptions().empty());
+    EXPECT_EQ(combo->getSelections()[0]->defaultTaxExemptions(), std::vector<std::string>{"City"});
+    auto groupItem = context()->fetchFirst("ComboGroupItem", "item.itemId == %@", std::string("i-soda"));
+    ASSERT_TRUE(groupItem);
+    SelectionPtr part = combo->addSelection(ComboSelection::groupComponentFrom(*groupItem, std::string("U-BOB")), "g-drink");
+    EXPECT_EQ(part->name(), "Soda");
+    EXPECT_EQ(part->additionPrice(), 150);
+    EXPECT_EQ(part->itemId(), "i-soda");
+    EXPECT_EQ(part->orderedBy(), "U-BOB");
+    EXPECT_EQ(part->defaultTaxExemptions(), std::vector<std::string>{"City"});
+
+    EXPECT_EQ(combo->unitTaxableAmount(OrderTax(std::string("City"), 300), 0, false), 1099);
+    EXPECT_EQ(combo->unitTaxableAmount(OrderTax(std::string("State"), 500), 0, false), 1099 + 150);
+}
+
 TEST_F(SelectionStoreTest, SideFromItsRow) {
     auto side = rows.side("s1", rows.recipe("r-slaw", "Slaw"), dinner, 250, 75);
     rows.taxAmount("TaxSide", "side", side, state, 3, 1);

@@ -112,7 +112,7 @@ protected:
     std::unique_ptr<Order> order() {
         auto o = std::make_unique<Order>();
         o->setName("Table 12");
-        o->setOrderType(Order::kDineIn);
+        o->setOrderType(OrderType::DineIn);
         o->setServerId("U-ANN");
         SelectionPtr burger = line("Burger", "r-burger", 2);
         burger->setComment("no onions");
@@ -223,7 +223,7 @@ TEST_F(KitchenAnnouncerTest, ComboPartsWithoutTheComboNameAndWithAbsoluteQuantit
     setValue("ANNOUNCER_SHOW_COMBO_ABSOLUTE_QUANTITIES", "YES");
     auto o = std::make_unique<Order>();
     o->setName("Table 12");
-    o->setOrderType(Order::kDineIn);
+    o->setOrderType(OrderType::DineIn);
     o->setServerId("U-ANN");
     o->addSelection(meal(2), nullptr);
     KitchenAnnouncer(session).announce(*o, nullptr);
@@ -258,7 +258,7 @@ TEST_F(KitchenAnnouncerTest, VoidsAndReductionsOfSentLinesReachThePrintersThatMa
     // Sent before: 3 burgers, 2 sodas and a meal of 2 (3 burgers and a soda each).
     Order sentOrder;
     sentOrder.setName("Table 12");
-    sentOrder.setOrderType(Order::kDineIn);
+    sentOrder.setOrderType(OrderType::DineIn);
     sentOrder.setServerId("U-ANN");
     SelectionPtr burgers = sent(line("Burger", "r-burger", 0), false);
     burgers->setQuantity(3);
@@ -294,7 +294,7 @@ TEST_F(KitchenAnnouncerTest, VoidsAndReductionsOfSentLinesReachThePrintersThatMa
 TEST_F(KitchenAnnouncerTest, AColourSettingOtherThanZeroOrOneIsTheFirstColour) {
     KitchenAnnouncer announcer(session);
     Order dineIn;
-    dineIn.setOrderType(Order::kDineIn);
+    dineIn.setOrderType(OrderType::DineIn);
     struct Case {
         std::optional<std::string> setting;
         char code;
@@ -306,7 +306,7 @@ TEST_F(KitchenAnnouncerTest, AColourSettingOtherThanZeroOrOneIsTheFirstColour) {
         EXPECT_EQ(announcer.kitchenColorCode(dineIn), c.code) << c.setting.value_or("absent");
     }
     Order roomService;
-    roomService.setOrderType(Order::kRoomService);
+    roomService.setOrderType(OrderType::RoomService);
     EXPECT_EQ(announcer.kitchenColorCode(roomService), 0);
     EXPECT_EQ(announcer.kitchenMessage(roomService), std::nullopt);
 }

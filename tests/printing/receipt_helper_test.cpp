@@ -69,7 +69,7 @@ protected:
     // Table 1 for two, served by Ann: two burgers with extra cheese and fries on the side, a soda
     // with a 10 % comp, and a lunch combo of a burger and a soda.
     std::unique_ptr<Order> tableOrder() {
-        auto o = order("o1", "Table 1", Order::kDineIn, 2, std::string("L1"));
+        auto o = order("o1", "Table 1", OrderType::DineIn, 2, std::string("L1"));
         o->setOrderId(std::string("1042"));
         o->setServerId(std::string("U-ANN"));
         SelectionPtr burger = line("o1-1", "r-burger", "Burger", 1200, 2);
@@ -219,7 +219,7 @@ TEST_F(ReceiptTest, TheTipGuideOnTheReceiptAndOnACreditSlip) {
 }
 
 TEST_F(ReceiptTest, DeliveryDirectionsAreWrappedToTheWidth) {
-    auto o = order("o4", "Delivery 4", Order::kDelivery, 0, std::nullopt);
+    auto o = order("o4", "Delivery 4", OrderType::Delivery, 0, std::nullopt);
     o->setCustomerId(std::string("C1"));
     o->addSelection(line("o4-1", "r-burger", "Burger", 1200), nullptr);
     const std::string text = receipt(*o);

@@ -56,7 +56,7 @@ protected:
     // A dine-in order at table L1 (area A1) for two: two burgers with extra cheese and a soda on
     // the house, paid in cash with $5.00 change.
     std::unique_ptr<Order> dineIn() {
-        auto o = order("o1", "Table 1", Order::kDineIn, 2, std::string("L1"));
+        auto o = order("o1", "Table 1", OrderType::DineIn, 2, std::string("L1"));
         SelectionPtr burger = line("o1-1", "r-burger", "Burger", 1200, 2);
         burger->addPreparation(Preparation(std::string("p-cheese"), 100));
         o->addSelection(burger, nullptr);
@@ -70,7 +70,7 @@ protected:
     }
     // A take-out order of fries with a $1.00 coupon, paid by card with a $2.00 tip and $10.00 cash back.
     std::unique_ptr<Order> takeOut() {
-        auto o = order("o2", "Quick 2", Order::kTakeOut, 0, std::nullopt);
+        auto o = order("o2", "Quick 2", OrderType::TakeOut, 0, std::nullopt);
         o->addSelection(line("o2-1", "r-fries", "Fries", 400), nullptr);
         auto coupon = std::make_shared<OrderDiscount>();
         coupon->setRemoteId("o2-d");
@@ -82,7 +82,7 @@ protected:
     }
     // A burger given back, its money returned in cash.
     std::unique_ptr<Order> refund() {
-        auto o = order("o3", "Refund 3", Order::kRefund, 0, std::nullopt);
+        auto o = order("o3", "Refund 3", OrderType::Refund, 0, std::nullopt);
         o->addSelection(line("o3-1", "r-burger", "Burger", 1200), nullptr);
         o->addPayment(payment("o3-p", Payment::kCash, o->getTotal()));
         return o;
@@ -195,7 +195,7 @@ TEST_F(ReportTest, ARefundOrderLowersTheSalesAndTheTaxLinesAddUpToTheTaxTotal) {
     }
     EXPECT_EQ(after.taxTotals.at("State (8.25%):"), after.taxTotal);
     // The payment entries themselves always add; the refund has an entry of its own type.
-    EXPECT_EQ(after.paymentTotals.at(Order::kRefund).at("Cash").at("none").total, o->getTotal());
+    EXPECT_EQ(after.paymentTotals.at(OrderType::Refund).at("Cash").at("none").total, o->getTotal());
 }
 
 TEST_F(ReportTest, TheSalesStatusReport) {

@@ -68,7 +68,7 @@ public:
         made->setServerId(session->userId());
         made->setTerminalId(std::string("T1"));
         made->setAreaLocationId(std::string("L1"));
-        made->setOrderType(Order::kDineIn);
+        made->setOrderType(OrderType::DineIn);
         made->setSeats(2);
         made->setCreated(Date::now());
         for (const auto& line : lines) {

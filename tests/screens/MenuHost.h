@@ -48,7 +48,7 @@ public:
         session.setUserId(std::string("U-ANN"));
         session.setTerminalId(std::string("T1"));
         session.setTerminalAreaId(std::string("A1"));
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setAreaLocationId(std::string("L1"));
         UserDefaults::standardUserDefaults().setBool(false, "menu_icons");
     }

@@ -101,7 +101,7 @@ public:
         order->setServerId(serverId);
         order->setTerminalId(std::string("T1"));
         order->setAreaLocationId(std::string("L1"));
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         for (const auto& selection : lines) order->addSelection(selection, session.get());
         order->write(*store.context());
         store.save();

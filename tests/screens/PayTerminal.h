@@ -78,7 +78,7 @@ public:
         order = std::make_shared<Order>(context);
         order->setRemoteId(std::string("1-1700000000-1"));
         order->setName(std::string("Table 1"));
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setAreaLocationId(std::string("L1"));
         order->addSelection(tavlo::test::salesday::line("o1-1", "r-burger", "Burger", 1234), nullptr);
     }

@@ -278,16 +278,16 @@ TEST_F(MenuScreenTest, AQuickSaleSwitchesItsOrderTypeAndADeliveryAsksForItsCusto
     InterfaceRegistry::shared().addController(CustomerPicker::kInterfaceName,
                                               [] { return std::make_shared<StandInCustomers>(); });
     f.order->setAreaLocationId(std::nullopt);
-    f.order->setOrderType(Order::kTakeOut);
+    f.order->setOrderType(OrderType::TakeOut);
     openList();
     SegmentedControl* types = f.menu->orderTypes();
     ASSERT_NE(types, nullptr);
     EXPECT_EQ(f.menu->navigationItem().titleView().get(), types);
     ASSERT_GE(f.menu->orderTypesSupported().size(), 2u);
-    EXPECT_EQ(types->titleForSegment(types->selectedSegmentIndex()), Order::typeAbbreviation(Order::kTakeOut));
+    EXPECT_EQ(types->titleForSegment(types->selectedSegmentIndex()), Order::typeAbbreviation(OrderType::TakeOut));
 
-    f.h.pickSegment(*types, Order::typeAbbreviation(Order::kDelivery));
-    EXPECT_EQ(f.order->orderType(), Order::kDelivery);
+    f.h.pickSegment(*types, Order::typeAbbreviation(OrderType::Delivery));
+    EXPECT_EQ(f.order->orderType(), OrderType::Delivery);
     auto& customers = f.h.visible<StandInCustomers>();
     EXPECT_EQ(customers.title(), "Customers");
     EXPECT_EQ(customers.session_, &f.session);
@@ -303,7 +303,7 @@ TEST_F(MenuScreenTest, AQuickSaleSwitchesItsOrderTypeAndADeliveryAsksForItsCusto
     EXPECT_EQ(f.order->name(), "Acme Catering");
     EXPECT_EQ(&f.h.visibleController(), f.menu.get());
 
-    f.menu->setOrderType(Order::kRefund);
+    f.menu->setOrderType(OrderType::Refund);
     EXPECT_EQ(f.menu->title(), "Refund");
     EXPECT_EQ(f.menu->navigationItem().titleView(), nullptr);
     InterfaceRegistry::shared().remove(CustomerPicker::kInterfaceName);

@@ -229,7 +229,7 @@ TEST(OrderDetails, TheSeatStepperNeverGoesBelowOneAndATakeOutCannotChangeIt) {
     EXPECT_EQ(order->seats(), 3);
     EXPECT_EQ(stepper->countLabel().text(), "Seats: 3");
 
-    order->setOrderType(Order::kTakeOut);
+    order->setOrderType(OrderType::TakeOut);
     t.details(order);
     t.table().scrollToRow({2, 0});
     t.h.runUntilIdle();

@@ -194,7 +194,7 @@ TEST(PadOrderScreen, ADeliveryCustomerPickedInTheMenuTitlesTheOrderBesideIt) {
     OrderViewController* screen = pad.order();
     ASSERT_NE(screen, nullptr) << pad.s.alertText();
     ASSERT_NE(pad.menu()->orderTypes(), nullptr);
-    pad.s.h.pickSegment(*pad.menu()->orderTypes(), Order::typeAbbreviation(Order::kDelivery));
+    pad.s.h.pickSegment(*pad.menu()->orderTypes(), Order::typeAbbreviation(OrderType::Delivery));
     Customer guest;
     guest.setCustomerId(std::string("C-7"));
     guest.setFirstName(std::string("Dana"));

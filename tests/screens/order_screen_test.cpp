@@ -47,9 +47,9 @@ TEST(OrderScreen, NewQuickSaleAsksTheTypeThenTheNameThenShowsTheMenu) {
     OrderViewController& screen = t.open();
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().title(), "Order Type");
-    t.h.clickAlert(Order::typeUILabel(Order::kPickUp));
+    t.h.clickAlert(Order::typeUILabel(OrderType::PickUp));
     t.h.runUntilIdle();
-    EXPECT_EQ(screen.order()->orderType(), Order::kPickUp);
+    EXPECT_EQ(screen.order()->orderType(), OrderType::PickUp);
     EXPECT_FALSE(t.h.hasAlert());
     EXPECT_EQ(t.h.visibleController().title(), "Order Name");
     t.h.tap("Save");
@@ -190,7 +190,7 @@ TEST(OrderScreen, CloseRefusesAnOrderWhoseGratuityIsUnpaid) {
 TEST(OrderScreen, ARefundShowsItsTotalsNegatedAndItsDueAsIs) {
     OrderScreenTerminal t;
     auto order = t.storedOrder({t.line("Burger", 1234)});
-    order->setOrderType(-9);
+    order->setOrderType(OrderType::Refund);
     order->write(*t.store.context());
     t.store.save();
     t.open(std::string("O-1"), std::string("L1"));

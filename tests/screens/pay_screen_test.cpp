@@ -358,7 +358,7 @@ TEST_F(PayScreenTest, AForcedSaleNeedsItsRight) {
 }
 
 TEST_F(PayScreenTest, ARefundAsksForTheOriginalReference) {
-    t.order->setOrderType(PayViewController::kRefundOrderType);
+    t.order->setOrderType(OrderType::Refund);
     t.open();
     EXPECT_EQ(t.frontAlert(),
               "Alert / This order is a Refund. When you process the payment, funds will go to the customer");

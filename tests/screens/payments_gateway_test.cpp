@@ -100,7 +100,7 @@ TEST_F(PaymentsGatewayTest, TheDayListDownloadsTheDaysOrdersIntoTheOpenBatch) {
     auto bar = std::make_shared<Order>(&t.context());
     bar->setRemoteId(std::string("2-1700000000-7"));
     bar->setName(std::string("Bar 2"));
-    bar->setOrderType(Order::kTakeOut);
+    bar->setOrderType(OrderType::TakeOut);
     bar->addSelection(tavlo::test::salesday::line("o2-1", "r-burger", "Burger", 2000), nullptr);
     auto cash = tavlo::test::salesday::payment("P-BAR", Payment::kCash, 2000);
     cash->setCreatedBy(std::string("U-BOB"));

@@ -109,13 +109,13 @@ TEST(SelectionEditorSeatCourse, TheRowsFollowTheOrderAndTheStoreValues) {
     struct Case {
         std::string name;
         bool quickSale;
-        int32_t orderType;
+        OrderType orderType;
         std::vector<Section> rows;  // after the sides
         bool enabled;
     };
-    for (const Case& c : {Case{"dine in", false, Order::kDineIn, {Section::Seat, Section::Course}, true},
-                          Case{"take-out quick sale", true, Order::kTakeOut, {Section::Seat}, false},
-                          Case{"delivery at a table", false, Order::kDelivery, {}, true}}) {
+    for (const Case& c : {Case{"dine in", false, OrderType::DineIn, {Section::Seat, Section::Course}, true},
+                          Case{"take-out quick sale", true, OrderType::TakeOut, {Section::Seat}, false},
+                          Case{"delivery at a table", false, OrderType::Delivery, {}, true}}) {
         SCOPED_TRACE(c.name);
         EditorTerminal t;
         t.setParam("SEAT_VIEW", "YES");
@@ -138,12 +138,12 @@ TEST(SelectionEditorSeatCourse, TheRowsFollowTheOrderAndTheStoreValues) {
 
 TEST(SelectionEditorQuantity, PlusChecksTheStockUnlessTheOrderIsARefund) {
     struct Case {
-        int32_t orderType;
+        OrderType orderType;
         int32_t available;
         bool refused;
     };
-    for (const Case& c : {Case{Order::kDineIn, 0, true}, Case{Order::kRefund, 0, false}, Case{Order::kDineIn, 100, false}}) {
-        SCOPED_TRACE(std::to_string(c.orderType) + " " + std::to_string(c.available));
+    for (const Case& c : {Case{OrderType::DineIn, 0, true}, Case{OrderType::Refund, 0, false}, Case{OrderType::DineIn, 100, false}}) {
+        SCOPED_TRACE(std::to_string(storedNumber(c.orderType)) + " " + std::to_string(c.available));
         EditorTerminal t;
         t.store.row("Recipe", "recipeId", "R-STEAK")->setValue("available", c.available);
         SelectionViewController& editor = t.edit(t.steak());

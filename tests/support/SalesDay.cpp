@@ -55,7 +55,7 @@ std::shared_ptr<Payment> payment(const std::string& remoteId, int32_t type, int3
     return p;
 }
 
-std::unique_ptr<Order> order(const std::string& remoteId, const std::string& name, int32_t type, int32_t seats,
+std::unique_ptr<Order> order(const std::string& remoteId, const std::string& name, OrderType type, int32_t seats,
                              const std::optional<std::string>& tableId) {
     auto o = std::make_unique<Order>();
     o->setRemoteId(remoteId);
@@ -73,7 +73,7 @@ void addBusyDay(ObjectContext& context, int count) {
         const std::string id = "busy-" + std::to_string(i);
         const bool refund = i % 20 == 19, dineIn = i % 2 == 0;
         auto o = order(id, "Order " + std::to_string(100000 + i),
-                       refund ? Order::kRefund : dineIn ? Order::kDineIn : Order::kTakeOut, dineIn ? 1 + i % 4 : 0,
+                       refund ? OrderType::Refund : dineIn ? OrderType::DineIn : OrderType::TakeOut, dineIn ? 1 + i % 4 : 0,
                        dineIn ? std::optional<std::string>(i % 4 ? "L1" : "L2") : std::nullopt);
         SelectionPtr burger = line(id + "-1", "r-burger", "Burger", 1200, 1 + i % 3);
         burger->addPreparation(Preparation(std::string("p-cheese"), 100));

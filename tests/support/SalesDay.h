@@ -25,7 +25,7 @@ std::shared_ptr<Payment> payment(const std::string& remoteId, int32_t type, int3
                                  int32_t gratuity = 0, int32_t change = 0,
                                  const std::optional<std::string>& cardType = std::nullopt);
 // An order of the type with the state tax (8.25 %), at a table or as a quick sale.
-std::unique_ptr<Order> order(const std::string& remoteId, const std::string& name, int32_t type, int32_t seats,
+std::unique_ptr<Order> order(const std::string& remoteId, const std::string& name, OrderType type, int32_t seats,
                              const std::optional<std::string>& tableId);
 
 // `count` orders of every kind in the open business day, stored and saved: dine-in and take-out

@@ -34,7 +34,7 @@ protected:
         auto order = std::make_unique<Order>();
         order->setRemoteId(remoteId);
         order->setName("Table " + remoteId);
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setServerId("u5");
         order->setCreated(Date::now());
         order->addTax(OrderTax("State", 825, "round", "tx-state"));

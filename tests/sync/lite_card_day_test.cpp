@@ -53,7 +53,7 @@ protected:
 
         Order order;
         order.setRemoteId(remoteId);
-        order.setOrderType(Order::kDineIn);
+        order.setOrderType(OrderType::DineIn);
         order.setName(std::string("Table 4"));
         auto line = std::make_shared<Selection>();
         line->setRemoteId(remoteId + "-1");

@@ -86,7 +86,7 @@ protected:
     // A dine-in order at a table with every kind of record the document carries.
     void fillOrder(Order& order) {
         order.setRemoteId(std::string("ORD-1"));
-        order.setOrderType(Order::kDineIn);
+        order.setOrderType(OrderType::DineIn);
         order.setName(std::string("Bar & Grill <5>"));
         order.setServerId(std::string("U1"));
         order.setAreaId(std::string("A1"));
@@ -164,6 +164,7 @@ protected:
 
         SelectionPtr cola = line("L3", "Cola", 200);
         cola->addTaxExemption("State");
+        cola->addDefaultTaxExemption("City");
         cola->setDeleted(Date(1'700'000'200));
         order.addSelection(cola, nullptr);
 
@@ -247,6 +248,7 @@ TEST_F(OrderDocumentTest, ReadsBackIntoTheSameLines) {
     EXPECT_EQ(burger.additionPredefinedTaxes().amount("City"), 3);
     EXPECT_TRUE(lines[1]->hasComp());
     EXPECT_EQ(lines[2]->taxExemptions(), std::vector<std::string>{"State"});
+    EXPECT_EQ(lines[2]->defaultTaxExemptions(), std::vector<std::string>{"City"});
 
     const auto* combo = dynamic_cast<const ComboSelection*>(lines[3].get());
     ASSERT_TRUE(combo);
@@ -336,7 +338,7 @@ TEST_F(OrderDocumentTest, EdgeCases) {
         SCOPED_TRACE(c.name);
         Order order;
         order.setRemoteId(std::string("ORD-2"));
-        order.setOrderType(Order::kTakeOut);
+        order.setOrderType(OrderType::TakeOut);
         order.setName(std::string("Quick"));
         order.setCreated(Date(1'700'000'000));
         c.change(order);
@@ -397,7 +399,7 @@ protected:
     void send(const char* remoteId, const char* name, bool updateSummaries) {
         Order order;
         order.setRemoteId(std::string(remoteId));
-        order.setOrderType(Order::kDineIn);
+        order.setOrderType(OrderType::DineIn);
         order.setName(std::string(name));
         order.setAreaLocationId(std::string("L5"));
         order.addTax(OrderTax(std::string("State"), 1000, std::string("round")));
@@ -500,7 +502,7 @@ TEST_F(OrderSendReadBackTest, AnOrderSentThreeTimesReadsBackWhole) {
 
     Order table;
     table.setRemoteId(std::string("ORD-7"));
-    table.setOrderType(Order::kDineIn);
+    table.setOrderType(OrderType::DineIn);
     table.setName(std::string("Table 2"));
     table.setAreaLocationId(std::string("L2"));
     table.addTax(OrderTax(std::string("State"), 1000, std::string("round")));

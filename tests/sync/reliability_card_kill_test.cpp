@@ -222,7 +222,7 @@ protected:
         auto order = std::make_unique<Order>();
         order->setRemoteId("O" + std::to_string(++orders));
         order->setName("Table " + std::to_string(orders));
-        order->setOrderType(Order::kDineIn);
+        order->setOrderType(OrderType::DineIn);
         order->setCreated(Date::now());
         auto line = std::make_shared<Selection>();
         line->setRemoteId(*order->remoteId() + "-1");

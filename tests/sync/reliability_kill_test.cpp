@@ -33,7 +33,7 @@ std::unique_ptr<Order> soupOrder(const std::string& remoteId) {
     auto order = std::make_unique<Order>();
     order->setRemoteId(remoteId);
     order->setName("Table " + remoteId);
-    order->setOrderType(Order::kDineIn);
+    order->setOrderType(OrderType::DineIn);
     order->setCreated(Date::now());
     auto line = std::make_shared<Selection>();
     line->setRemoteId(remoteId + "-1");

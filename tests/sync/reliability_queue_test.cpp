@@ -50,7 +50,7 @@ protected:
             auto order = std::make_unique<Order>();
             order->setRemoteId(id("O", n));
             order->setName(id("Table", n));
-            order->setOrderType(Order::kDineIn);
+            order->setOrderType(OrderType::DineIn);
             order->setCreated(Date::now());
             auto line = std::make_shared<Selection>();
             line->setRemoteId(id("L", n));

@@ -34,7 +34,7 @@ protected:
     bool payByCard(const std::string& remoteId, Error* error) {
         Order order;
         order.setRemoteId(remoteId);
-        order.setOrderType(Order::kDineIn);
+        order.setOrderType(OrderType::DineIn);
         order.setName(std::string("Table 3"));
         auto line = std::make_shared<Selection>();
         line->setRemoteId(remoteId + "-1");

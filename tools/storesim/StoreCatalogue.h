@@ -12,8 +12,8 @@ namespace tavlo::storesim {
 
 // What a store server knows of its store from the store data it serves, beside the orders: the
 // store's name, its kitchen printers, the names of its preparations and users, and the taxes its
-// menu items are exempt from (which the server adds to the lines it answers, as terminals do not
-// send them).
+// menu items are exempt from (which the server adds to the lines it answers that do not carry
+// them).
 struct StoreCatalogue {
     struct Printer {
         std::string name;

@@ -15,6 +15,10 @@ class ComboSelection : public Selection {
 public:
     ComboSelection() = default;
 
+    // A component chosen in a combo group, from the group's `ComboGroupItem` row: its item's
+    // line at the row's addition price, ordered by `server`.
+    static SelectionPtr groupComponentFrom(const ManagedObject& groupItem, const Text& server);
+
     // Fixed components.
     std::vector<SelectionPtr> getSelections() const { return selections_; }
     void addSelection(const SelectionPtr& component);

@@ -1,6 +1,7 @@
 #include "core/order/Order.h"
 
 #include "core/order/ComboSelection.h"
+#include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Parameters.h"
 #include "core/session/Session.h"
@@ -16,7 +17,7 @@ namespace tavlo {
 namespace {
 
 struct OrderTypeLabels {
-    int32_t type;
+    OrderType type;
     const char* xml;
     const char* ui;
     const char* abbreviation;
@@ -24,31 +25,31 @@ struct OrderTypeLabels {
 
 // In the order the labels are matched.
 constexpr std::array<OrderTypeLabels, 11> kOrderTypes{{
-    {-12, "pickUp", "Pick Up", "PU"},
-    {-11, "catering", "Catering", "CT"},
-    {-10, "driveThru", "Drive Thru", "DT"},
-    {-9, "refund", "Refund", "RF"},
-    {-7, "tournament", "Tournament", "TA"},
-    {-6, "beverageCart", "Beverage Cart", "BC"},
-    {-5, "roomService", "Room Service", "RS"},
-    {-4, "banquet", "Banquet", "BQ"},
-    {-3, "dineIn", "Dine In", "DI"},
-    {-1, "takeOut", "Take Out", "TO"},
-    {-2, "delivery", "Delivery", "DE"},
+    {OrderType::PickUp, "pickUp", "Pick Up", "PU"},
+    {OrderType::Catering, "catering", "Catering", "CT"},
+    {OrderType::DriveThru, "driveThru", "Drive Thru", "DT"},
+    {OrderType::Refund, "refund", "Refund", "RF"},
+    {OrderType::Tournament, "tournament", "Tournament", "TA"},
+    {OrderType::BeverageCart, "beverageCart", "Beverage Cart", "BC"},
+    {OrderType::RoomService, "roomService", "Room Service", "RS"},
+    {OrderType::Banquet, "banquet", "Banquet", "BQ"},
+    {OrderType::DineIn, "dineIn", "Dine In", "DI"},
+    {OrderType::TakeOut, "takeOut", "Take Out", "TO"},
+    {OrderType::Delivery, "delivery", "Delivery", "DE"},
 }};
 
-const OrderTypeLabels* labelsOf(int32_t type) {
+const OrderTypeLabels* labelsOf(OrderType type) {
     for (const auto& t : kOrderTypes)
         if (t.type == type) return &t;
     return nullptr;
 }
 
-int32_t typeMatching(const std::optional<std::string>& label, std::string (*labelOf)(int32_t)) {
-    if (!label) return -1;
+OrderType typeMatching(const std::optional<std::string>& label, std::string (*labelOf)(OrderType)) {
+    if (!label) return OrderType::TakeOut;
     const std::string wanted = toLower(*label);
     for (const auto& t : kOrderTypes)
         if (toLower(labelOf(t.type)) == wanted) return t.type;
-    return -1;
+    return OrderType::TakeOut;
 }
 
 } // namespace
@@ -102,7 +103,7 @@ void Order::setServerId(const Text& v) {
     if (!isNew_) modified_ = true;
 }
 
-void Order::setOrderType(int32_t v) {
+void Order::setOrderType(OrderType v) {
     if (v == orderType_) return;
     orderType_ = v;
     if (!isNew_) modified_ = true;
@@ -139,7 +140,7 @@ void Order::logNotPartOf(const char* verb, const Selection& selection) const {
 
 // Ordering takes stock, voiding gives it back; a refund order turns every sign round.
 void Order::changeAvailability(const Selection& selection, int32_t units, Session* session) const {
-    const int32_t change = 100 * units * (orderType_ == kRefund ? -1 : 1);
+    const int32_t change = 100 * units * (orderType_ == OrderType::Refund ? -1 : 1);
     Selection::updateAvailability(selection.recipeId(), change, contextOf(session));
 }
 
@@ -218,7 +219,7 @@ void Order::rollbackAvailability(ObjectContext* context) {
         if (!s->recipeId() || s->newQuantity() < 1) continue;
         auto recipe = DBHelper::getObject("Recipe", "recipeId == %@", *s->recipeId(), context);
         if (!recipe || recipe->isNil("available") || recipe->int32("available") < 0) continue;
-        const int32_t change = 100 * s->newQuantity() * (orderType_ == kRefund ? -1 : 1);
+        const int32_t change = 100 * s->newQuantity() * (orderType_ == OrderType::Refund ? -1 : 1);
         Selection::updateAvailability(s->recipeId(), change, context);
     }
 }
@@ -260,7 +261,7 @@ bool Order::hasNewPayments() const {
 
 bool Order::hasOpenTab() const {
     return std::any_of(payments_.begin(), payments_.end(),
-                       [](const PaymentPtr& p) { return p->type() == Payment::kTab && !p->isVoided(); });
+                       [](const PaymentPtr& p) { return p->tender().authorisesOnly && !p->isVoided(); });
 }
 
 Order::PaymentPtr Order::lastPayment() const {
@@ -346,23 +347,23 @@ bool Order::needsCashAutoClose(Session& session) const {
 
 // ---- Order types
 
-std::string Order::typeLabel(int32_t type) {
+std::string Order::typeLabel(OrderType type) {
     const OrderTypeLabels* t = labelsOf(type);
     return t ? t->xml : "";
 }
 
-std::string Order::typeUILabel(int32_t type) {
+std::string Order::typeUILabel(OrderType type) {
     const OrderTypeLabels* t = labelsOf(type);
     return t ? localized(t->ui) : "";
 }
 
-std::string Order::typeAbbreviation(int32_t type) {
+std::string Order::typeAbbreviation(OrderType type) {
     const OrderTypeLabels* t = labelsOf(type);
     return t ? localized(t->abbreviation) : "";
 }
 
-int32_t Order::typeFromXMLLabel(const Text& label) { return typeMatching(label, &Order::typeLabel); }
+OrderType Order::typeFromXMLLabel(const Text& label) { return typeMatching(label, &Order::typeLabel); }
 
-int32_t Order::typeFromUILabel(const Text& label) { return typeMatching(label, &Order::typeUILabel); }
+OrderType Order::typeFromUILabel(const Text& label) { return typeMatching(label, &Order::typeUILabel); }
 
 } // namespace tavlo

@@ -3,6 +3,7 @@
 #include "core/order/ActivityLog.h"
 #include "core/order/OrderDiscount.h"
 #include "core/order/OrderTax.h"
+#include "core/order/OrderType.h"
 #include "core/order/Payment.h"
 #include "core/order/Selection.h"
 #include "platform/foundation/Clock.h"
@@ -34,11 +35,6 @@ public:
     using Text = std::optional<std::string>;
     using PaymentPtr = std::shared_ptr<Payment>;
     using DiscountPtr = std::shared_ptr<OrderDiscount>;
-
-    // Order types.
-    static constexpr int32_t kPickUp = -12, kCatering = -11, kDriveThru = -10, kRefund = -9, kTournament = -7,
-                             kBeverageCart = -6, kRoomService = -5, kBanquet = -4, kDineIn = -3, kDelivery = -2,
-                             kTakeOut = -1;
 
     // A new, empty order: `new` set, `modified` clear.
     Order();
@@ -177,11 +173,14 @@ public:
     bool needsCashAutoClose(Session& session) const;
 
     // ---- Order types
-    static std::string typeLabel(int32_t type);
-    static std::string typeUILabel(int32_t type);
-    static std::string typeAbbreviation(int32_t type);
-    static int32_t typeFromXMLLabel(const Text& label);
-    static int32_t typeFromUILabel(const Text& label);
+    // Labels of an order type on the wire and in the local store, on screen and in the menu's
+    // type picker (localised); empty for a number of no type.
+    static std::string typeLabel(OrderType type);
+    static std::string typeUILabel(OrderType type);
+    static std::string typeAbbreviation(OrderType type);
+    // Case-insensitive match of the labels; take out when none matches.
+    static OrderType typeFromXMLLabel(const Text& label);
+    static OrderType typeFromUILabel(const Text& label);
 
     // ---- Header. Setters with rules say so.
     const Text& batchId() const { return batchId_; }
@@ -194,8 +193,8 @@ public:
     void setName(const Text& v);  // marks modified unless new
     int32_t seats() const { return seats_; }
     void setSeats(int32_t v);  // marks modified, also on a new order
-    int32_t orderType() const { return orderType_; }
-    void setOrderType(int32_t v);  // marks modified unless new
+    OrderType orderType() const { return orderType_; }
+    void setOrderType(OrderType v);  // marks modified unless new
     const Text& terminalId() const { return terminalId_; }
     void setTerminalId(Text v) { terminalId_ = std::move(v); }
     const Text& serverId() const { return serverId_; }
@@ -261,7 +260,8 @@ private:
     void writeSelections(const std::shared_ptr<ManagedObject>& row, ObjectContext& context) const;
 
     Text batchId_, remoteId_, orderId_, name_;
-    int32_t seats_ = 0, orderType_ = 0;
+    int32_t seats_ = 0;
+    OrderType orderType_ = orderTypeOf(0);
     Text terminalId_, serverId_, areaId_, areaLocationId_;
     std::optional<Date> created_, updated_, closed_;
     bool taxOverride_ = false, modified_ = false, isNew_ = true, split_ = false;

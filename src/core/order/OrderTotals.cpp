@@ -1,6 +1,7 @@
 // The money arithmetic of an order: sub-totals, comps, discounts, taxes with their rounding, the
 // automatic gratuity, paid and due. Nothing is cached: every screen refresh recomputes.
 #include "core/order/Order.h"
+#include "core/order/Tender.h"
 
 #include "core/util/TavloLog.h"
 
@@ -332,14 +333,14 @@ int32_t Order::getGratuity() const {
 int32_t Order::getPaid() const {
     int64_t sum = 0;
     for (const auto& p : payments_)
-        if (!p->isVoided() && p->type() != Payment::kTab) sum += p->subTotal();
+        if (!p->isVoided() && !p->tender().authorisesOnly) sum += p->subTotal();
     return static_cast<int32_t>(sum);
 }
 
 int32_t Order::getGratuityPaid() const {
     int64_t sum = 0;
     for (const auto& p : payments_)
-        if (!p->isVoided() && p->type() != Payment::kTab) sum += p->gratuity();
+        if (!p->isVoided() && !p->tender().authorisesOnly) sum += p->gratuity();
     return static_cast<int32_t>(sum);
 }
 

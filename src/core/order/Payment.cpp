@@ -1,6 +1,7 @@
 #include "core/order/Payment.h"
 
 #include "core/order/CreditCardSwipe.h"
+#include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
 #include "core/session/Parameters.h"
@@ -10,91 +11,37 @@
 #include "platform/foundation/Text.h"
 
 #include <algorithm>
-#include <array>
 
 namespace tavlo {
 
 namespace {
 
-struct Tender {
-    const char* xml;
-    const char* ui;
-    const char* pay;
-    const char* voidRight;
-    bool takesCard;
-    bool sendsCard;
-    bool hostFields;
-};
-
-// Codes 1 to 13 in order. The last three columns: the card's fields are taken with the payment;
-// they go to the server encrypted in the order document; the server's order document carries the
-// card host's fields.
-constexpr std::array<Tender, 13> kTenders{{
-    {"cash",           "Cash",        "PAY_CASH",       "VOID_CASH",        false, false, false},
-    {"credit",         "Credit",      "PAY_CREDIT",     "VOID_CREDIT",      true,  true,  true},
-    {"debit",          "Debit",       "PAY_DEBIT",      "VOID_DEBIT",       true,  false, true},
-    {"gift",           "Gift",        "PAY_GIFT",       "VOID_GIFT",        false, true,  true},
-    {"coupon",         "Coupon",      "PAY_COUPON",     "VOID_COUPON",      false, false, false},
-    {"check",          "Check",       "PAY_CHECK",      "VOID_CHECK",       false, false, false},
-    {"bill",           "Bill",        "PAY_BILL",       "VOID_BILL",        true,  false, false},
-    {"extCredit",      "Ext Credit",  "PAY_EXT_CREDIT", "VOID_EXT_CREDIT",  false, false, true},
-    {"extDebit",       "Ext Debit",   "PAY_EXT_DEBIT",  "VOID_EXT_DEBIT",   false, false, false},
-    {"creditAuthOnly", "Tab",         "PAY_TAB",        "VOID_TAB",         true,  true,  true},
-    {"extGift",        "Ext Gift",    "PAY_EXT_GIFT",   "VOID_EXT_GIFT",    false, false, false},
-    {"roomCharge",     "Room Charge", "PAY_ROOM",       "VOID_ROOM_CHARGE", false, true,  true},
-    {"other",          "Other",       "PAY_OTHER",      "VOID_OTHER",       false, false, false},
-}};
-
 bool isEmpty(const std::optional<std::string>& text) { return !text || text->empty(); }
-
-const Tender* tender(int32_t type) {
-    return type >= 1 && type <= static_cast<int32_t>(kTenders.size()) ? &kTenders[static_cast<size_t>(type - 1)]
-                                                                        : nullptr;
-}
 
 } // namespace
 
 Payment::Payment() : created_(Date::now()) {}
 
-std::string Payment::xmlLabel(int32_t type) {
-    const Tender* t = tender(type);
-    return t ? t->xml : "unknown";
-}
+const Tender& Payment::tender() const { return Tender::of(type_); }
 
-std::string Payment::uiLabel(int32_t type) {
-    const Tender* t = tender(type);
-    return localized(t ? t->ui : "Unknown");
-}
+std::string Payment::xmlLabel(int32_t type) { return Tender::of(type).xml; }
 
-std::string Payment::voidPermission(int32_t type) {
-    const Tender* t = tender(type);
-    return t ? t->voidRight : "";
-}
+std::string Payment::uiLabel(int32_t type) { return localized(Tender::of(type).ui); }
 
-std::string Payment::payPermission(int32_t type) {
-    const Tender* t = tender(type);
-    return t ? t->pay : "";
-}
+std::string Payment::voidPermission(int32_t type) { return Tender::of(type).voidRight; }
 
-bool Payment::takesCardFields(int32_t type) {
-    const Tender* t = tender(type);
-    return t && t->takesCard;
-}
+std::string Payment::payPermission(int32_t type) { return Tender::of(type).payRight; }
 
-bool Payment::sendsCardFields(int32_t type) {
-    const Tender* t = tender(type);
-    return t && t->sendsCard;
-}
+bool Payment::takesCardFields(int32_t type) { return Tender::of(type).takesCardFields; }
 
-bool Payment::carriesHostFields(int32_t type) {
-    const Tender* t = tender(type);
-    return t && t->hostFields;
-}
+bool Payment::sendsCardFields(int32_t type) { return Tender::of(type).sendsCardFields; }
+
+bool Payment::carriesHostFields(int32_t type) { return Tender::of(type).carriesHostFields; }
 
 int32_t Payment::typeFromXMLLabel(const Text& label) {
     if (!label) return -1;
-    for (size_t i = 0; i < kTenders.size(); ++i)
-        if (*label == kTenders[i].xml) return static_cast<int32_t>(i + 1);
+    for (const Tender& t : Tender::all())
+        if (*label == t.xml) return t.code;
     return -1;
 }
 
@@ -153,7 +100,7 @@ std::shared_ptr<Payment> Payment::initWithSession(Session& session, const Text& 
         } else {
             p->manual_ = true;
         }
-    } else if (paymentType == kRoomCharge && number) {
+    } else if (Tender::of(paymentType).keepsNumber && number) {
         p->number_ = number;
     }
     return p;
@@ -176,10 +123,11 @@ Payment::Text Payment::verify(int32_t type, const Text& drawerId, const Text& te
     const bool cashModule = Parameters::flag(Parameter::ModuleCashInOut, context);
 
     if (type == kUnknownType) return localized("Unknown payment type, please contact support");
-    if (!session.isGranted(Right::Pay) && tender(type) && !session.isGranted(payPermission(type)))
+    if (!session.isGranted(Right::Pay) && Tender::of(type).known() && !session.isGranted(payPermission(type)))
         return localized("You do not have the required permissions");
 
-    if (type == kCash && cashModule) {
+    const Tender& taken = Tender::of(type);
+    if (taken.needsDrawer && cashModule) {
         const bool check = cashMode == 2 || (cashMode == 1 && drawerId);
         if (check && (!drawerId || !session.isCashedIn(drawerId)))
             return localized("In order to take cash payments you must first cash in the drawer");
@@ -187,10 +135,11 @@ Payment::Text Payment::verify(int32_t type, const Text& drawerId, const Text& te
 
     if (isEmpty(tendered)) return localized("Please specify amount tendered");
     if (isEmpty(amount)) return localized("Please specify amount paying");
-    if (type != kTab) {
+    // An authorisation takes no money now; a tender charged at the card host needs its card.
+    if (!taken.authorisesOnly) {
         const int64_t owed = static_cast<int64_t>(Utils::parseCurrency(amount)) + Utils::parseCurrency(gratuity);
         if (Utils::parseCurrency(tendered) < owed) return localized("Tendered is lower than amount to be paid, please verify");
-        if (type != kCredit) return std::nullopt;
+        if (!taken.chargedAtHost) return std::nullopt;
     }
 
     if (swipe && swipe->hadError()) return localized("Unable to read card, please try again");

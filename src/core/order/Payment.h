@@ -16,6 +16,7 @@ class CreditCardSwipe;
 class ManagedObject;
 class ObjectContext;
 class Session;
+struct Tender;
 
 // One tender on an order: cash, a card, a voucher, a room charge and so on, with its amounts, the
 // card or swipe data a card tender carries, the signature image, and who took or voided it.
@@ -25,7 +26,8 @@ class Payment {
 public:
     using Text = std::optional<std::string>;
 
-    // Tender codes.
+    // Tender codes; what each tender takes and how it is taken is its row of the tender table
+    // (Tender.h).
     static constexpr int32_t kCash = 1, kCredit = 2, kDebit = 3, kGift = 4, kCoupon = 5, kCheck = 6, kBill = 7,
                              kExtCredit = 8, kExtDebit = 9, kTab = 10, kExtGift = 11, kRoomCharge = 12, kOther = 13,
                              kUnknownType = -99;
@@ -98,6 +100,8 @@ public:
     void setPaymentId(Text v) { paymentId_ = std::move(v); }
     int32_t type() const { return type_; }
     void setType(int32_t v) { type_ = v; }
+    // The row of its type in the tender table.
+    const Tender& tender() const;
     const Text& name() const { return name_; }
     void setName(Text v) { name_ = std::move(v); }
     const Text& drawerId() const { return drawerId_; }

@@ -19,6 +19,14 @@ template <typename F> void eachTaxAmount(const ManagedObject& row, const char* a
 
 std::string newRemoteId() { return IDBroker::getInstance().generateRemoteIdSelection(); }
 
+// The item's tax exemptions on its line. A combo's component keeps its own item's: the store
+// server adds them to every line that stands for an item when it answers the order, so without
+// them an order would cost more on the order screen than once sent and read back.
+void addItemExemptions(Selection& line, const ManagedObject& item) {
+    for (const auto& tax : item.toMany("taxExemptions"))
+        if (auto name = tax->text("name")) line.addDefaultTaxExemption(*name);
+}
+
 } // namespace
 
 void Selection::readItemTaxes(const Text& itemId, ObjectContext* context) {
@@ -61,10 +69,6 @@ SelectionPtr Selection::initFromSide(const Text& sideId, ObjectContext* context)
 
 SelectionPtr Selection::newFrom(const ManagedObjectPtr& item, const Text& server, ObjectContext* context) {
     if (!item) return nullptr;
-    auto exemptions = [&](Selection& s) {
-        for (const auto& tax : item->toMany("taxExemptions"))
-            if (auto name = tax->text("name")) s.addDefaultTaxExemption(*name);
-    };
     auto header = [&](Selection& s) {
         s.setQuantity(1);
         s.setNewQuantity(1);
@@ -81,7 +85,7 @@ SelectionPtr Selection::newFrom(const ManagedObjectPtr& item, const Text& server
     if (auto recipe = item->toOne("recipe")) {
         if (!recipe->isNil("available") && recipe->int32("available") < 1) return nullptr;
         auto s = initFromItem(item->text("itemId"), context);
-        exemptions(*s);
+        addItemExemptions(*s, *item);
         const auto defaults = item->toMany("defaultSides");
         s->setDefaultSideCount(static_cast<int32_t>(defaults.size()));
         for (const auto& row : defaults) {
@@ -99,7 +103,7 @@ SelectionPtr Selection::newFrom(const ManagedObjectPtr& item, const Text& server
 
     auto combo = std::make_shared<ComboSelection>();
     combo->readItemTaxes(item->text("itemId"), context);
-    exemptions(*combo);
+    addItemExemptions(*combo, *item);
     header(*combo);
     for (const auto& part : item->toMany("items")) {
         auto component = std::make_shared<Selection>();
@@ -112,9 +116,27 @@ SelectionPtr Selection::newFrom(const ManagedObjectPtr& item, const Text& server
         component->setRecipeId(part->text("recipe.recipeId"));
         component->setRemoteId(newRemoteId());
         component->setOrderedBy(server);
+        addItemExemptions(*component, *part);
         combo->addSelection(component);
     }
     return combo;
+}
+
+SelectionPtr ComboSelection::groupComponentFrom(const ManagedObject& groupItem, const Text& server) {
+    ManagedObjectPtr item = groupItem.toOne("item");
+    auto line = std::make_shared<Selection>();
+    line->setQuantity(1);
+    line->setAdditionPrice(groupItem.int32("additionPrice"));
+    line->setOrderedBy(server);
+    if (!item) return line;
+    line->setName(item->text("name"));
+    line->setPrice(item->int32("price"));
+    line->setRecipeId(item->text("recipe.recipeId"));
+    line->setIncludedSides(item->int32("sideCount"));
+    line->setItemId(item->text("itemId"));
+    line->setMenuId(item->text("menu.menuId"));
+    addItemExemptions(*line, *item);
+    return line;
 }
 
 Selection::Text Selection::itemId(ObjectContext* context) const {

@@ -24,7 +24,6 @@ namespace tavlo {
 namespace {
 
 constexpr const char* kStars = "********************************";
-constexpr int32_t kRefund = -9;
 
 bool sameText(const std::optional<std::string>& a, const std::optional<std::string>& b) { return a && b && *a == *b; }
 
@@ -176,26 +175,27 @@ std::optional<std::string> Session::userFromTrackData(const std::optional<std::s
 
 bool Session::isUsingGratuity() { return Parameters::flag(Parameter::ModuleGratuity, context_); }
 
-std::vector<int32_t> Session::listedOrderTypes(const std::function<bool(int32_t)>& offered) {
-    std::vector<int32_t> types;
+std::vector<OrderType> Session::listedOrderTypes(const std::function<bool(OrderType)>& offered) {
+    std::vector<OrderType> types;
     if (!context_) return types;
     for (const auto& row : context_->fetch(FetchRequest("OrderType", std::nullopt, {{"type"}}))) {
-        int32_t type = row->int32("type");
+        const OrderType type = orderTypeOf(row->int32("type"));
         if (!Order::typeUILabel(type).empty() && offered(type)) types.push_back(type);
     }
     return types;
 }
 
-std::vector<int32_t> Session::orderTypes() {
-    return listedOrderTypes([this](int32_t type) { return type != kRefund || isGranted(Right::Refund); });
+std::vector<OrderType> Session::orderTypes() {
+    return listedOrderTypes([this](OrderType type) { return type != OrderType::Refund || isGranted(Right::Refund); });
 }
 
-std::vector<int32_t> Session::qsOrderTypes(bool isNew) {
-    // Bit (type + 12): pick up, catering, drive through, then beverage cart to take out.
+std::vector<OrderType> Session::qsOrderTypes(bool isNew) {
+    // Bit (number + 12): pick up, catering, drive through, then beverage cart to take out.
     constexpr uint32_t kQuickSaleTypes = 0xFC7;
-    return listedOrderTypes([this, isNew](int32_t type) {
-        if (type == kRefund) return isNew && isGranted(Right::Refund);
-        return type >= -12 && type <= -1 && ((kQuickSaleTypes >> (type + 12)) & 1u) != 0;
+    return listedOrderTypes([this, isNew](OrderType type) {
+        if (type == OrderType::Refund) return isNew && isGranted(Right::Refund);
+        const int32_t number = storedNumber(type);
+        return number >= -12 && number <= -1 && ((kQuickSaleTypes >> (number + 12)) & 1u) != 0;
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/order/OrderType.h"
 #include "core/records/Rule.h"
 #include "core/session/Rights.h"
 #include "platform/foundation/Clock.h"
@@ -65,9 +66,9 @@ public:
     bool isUsingGratuity();
     // The stored order types that have a screen label, in order of type; refund only for a user
     // with "REFUND".
-    std::vector<int32_t> orderTypes();
+    std::vector<OrderType> orderTypes();
     // The quick-sale order types; refund only for a new order and a user with "REFUND".
-    std::vector<int32_t> qsOrderTypes(bool isNew);
+    std::vector<OrderType> qsOrderTypes(bool isNew);
     std::vector<int32_t> paymentTypes();
     // Enabled rules of the type (all types for nil), in order of type.
     std::vector<Rule> rules(const std::optional<std::string>& type);
@@ -170,7 +171,7 @@ public:
 private:
     ManagedObjectPtr thisTerminal();
     ManagedObjectPtr latestBatch();
-    std::vector<int32_t> listedOrderTypes(const std::function<bool(int32_t)>& offered);
+    std::vector<OrderType> listedOrderTypes(const std::function<bool(OrderType)>& offered);
     void logFailedTerminal();
     // In lite mode, the card host's batch opened for the day that opened at `openDate`.
     bool openCardBatch(Date openDate, Error* error);

@@ -32,10 +32,22 @@ public:
     void setStyle(SegmentedControlStyle style) { style_ = style; }
     // The titles' font: smaller in a bar.
     Font titleFont() const { return style_ == SegmentedControlStyle::Bar ? Font::boldSystem(13) : Font::boldSystem(15); }
-    // The segments' widths across `width`, where a title takes its own width and `padding` on
-    // each side: equal shares while every title fits its share; otherwise each segment gets its
-    // title's room and an equal part of what is left, so that no title is cut while all fit.
-    std::vector<double> segmentWidths(double width, double padding) const;
+    // How the segments share `width`, where a title takes its own width and `padding` on each
+    // side: while every title has its room in `titleFont`, equal shares where each fits, else
+    // each segment its title's room and an equal part of what is left. When they do not all
+    // fit, the titles shrink, then break at a space onto two lines, shrink down to
+    // `minimumTitleSize` and at last lose padding (down to 1 point) until they do, so that a bar
+    // of many segments still shows every title whole; past that each segment gives up the same
+    // share of its room.
+    struct Layout {
+        Font font;
+        double padding = 0;
+        int lines = 1;
+        std::vector<double> widths;
+    };
+    Layout layout(double width, double padding) const;
+    static constexpr double minimumTitleSize = 9;
+    std::vector<double> segmentWidths(double width, double padding) const { return layout(width, padding).widths; }
     // The segment under x (from the control's left edge) when the segments span `width`.
     int segmentAt(double x, double width, double padding) const;
 

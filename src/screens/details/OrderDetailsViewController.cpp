@@ -260,7 +260,7 @@ void OrderDetailsViewController::showSeats(View& row) {
 
 std::shared_ptr<TableViewCell> OrderDetailsViewController::seatsCell(TableView& table) {
     const double width = table.bounds().width() - 2 * table.groupInset();
-    const bool takeOut = order_->orderType() == Order::kTakeOut;
+    const bool takeOut = order_->orderType() == OrderType::TakeOut;
     if (!Parameters::flag(Parameter::OrderSeatsSlider, contextOf(session_))) {
         auto cell = std::make_shared<QuantityCellView>(
             TableViewCellStyle::Default, "seats", Rect(0, 0, width, kRowHeight),

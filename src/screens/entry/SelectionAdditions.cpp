@@ -25,7 +25,7 @@ bool SelectionAdditions::redo(Order& order, Session* session) {
     if (list_.empty()) return false;
     SelectionPtr last = list_.back();
     if (last->recipeId() && Selection::available(last->recipeId(), contextOf(session)) == 0 &&
-        order.orderType() != Order::kRefund) {
+        order.orderType() != OrderType::Refund) {
         ui::AlertView::make(localized("Alert"), localized("Unable to order, we are currently out of this item"),
                             localized("Ok"))
             ->show();

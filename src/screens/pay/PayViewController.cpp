@@ -146,7 +146,7 @@ void PayViewController::viewDidLoad() {
 
     incrementing_ = false;
     payTerminals_ = readPayTerminals();
-    if (order_->orderType() == kRefundOrderType)
+    if (order_->orderType() == OrderType::Refund)
         alert("Alert", localized("This order is a Refund. When you process the payment, funds will go to the customer"),
               "Ok");
     // The first tender's row, so the fields match the selected segment from the start.
@@ -207,90 +207,67 @@ int32_t PayViewController::selectedType() const {
 
 void PayViewController::paymentTypeChanged() {
     const int32_t type = selectedType();
+    const Tender& tender = Tender::of(type);
     const bool lite = session_->isLite();
     const std::optional<std::string> host = creditHost();
-    bool manual = !lite;
+    PayConditions conditions;
+    conditions.cardsKeyed = !lite;
     if (lite && host) {
-        if (auto handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host)) manual = handler->allowManual();
+        if (auto handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host))
+            conditions.cardsKeyed = handler->allowManual();
     }
-    const bool card = type == Payment::kCredit || type == Payment::kTab;
-    const bool tipRight = session_->isGranted(Right::NewPaymentTipAdjust);
-
-    struct Row {
-        bool quickCash = false, next = false, tendered = false, number = false, secure = false, exp = false,
-             sec = false, zip = false, tip = false, percent = false;
-        std::string numberLabel = "Number:";
-    } row;
-    switch (type) {
-    case Payment::kCash:
-        row.quickCash = row.next = row.tendered = true;
-        row.tip = Parameters::flag(Parameter::AllowCashTip, contextOf(session_)) && tipRight;
+    conditions.avsZip =
+        Parameters::flag(Parameter::AvsZipOnlySupport, session_->managedObjectContext());
+    conditions.cashTips = Parameters::flag(Parameter::AllowCashTip, contextOf(session_));
+    conditions.tipRight = session_->isGranted(Right::NewPaymentTipAdjust);
+    conditions.tillOnDefaultHost = lite && (!host || toUpper(*host) == "ZELTA");
+    const PayFields row = payFields(tender, conditions);
+    const bool card = tender.chargedAtHost;
+    if (tender.kind == TenderKind::Cash) {
         if (!row.tip) write(tip(), 0);
         swipe_.reset();
-        break;
-    case Payment::kCredit:
-    case Payment::kTab:
-        row.number = row.exp = manual;
-        row.secure = row.sec = true;
-        row.zip = Parameters::flag(Parameter::AvsZipOnlySupport, session_->managedObjectContext());
-        if (type == Payment::kCredit) {
-            const bool zelta = !host || toUpper(*host) == "ZELTA";
-            row.tip = tipRight && !(lite && zelta);
-            row.percent = true;
-        }
-        break;
-    case Payment::kGift: row.number = row.exp = row.tip = true; break;
-    case Payment::kCheck: row.quickCash = row.tendered = row.number = row.tip = true; break;
-    case Payment::kExtCredit:
-    case Payment::kExtDebit:
-    case Payment::kExtGift: row.tip = true; break;
-    case Payment::kRoomCharge:
-        row.numberLabel = "Room";
-        row.number = row.tip = true;
-        break;
-    case Payment::kOther: row.number = row.tip = true; break;
-    default: break;
     }
 
-    if (type == Payment::kTab) {
+    if (tender.authorisesOnly) {
         write(amount(), Parameters::number(Parameter::CreditAuthOnlyAmount, session_->managedObjectContext()));
         write(tendered(), 0);
         amountModified_ = false;
     } else if (!amountModified_) {
         write(amount(), order_->getDue());
     }
-    if (!row.tendered && type != Payment::kTab) {
+    if (!row.tendered && !tender.authorisesOnly) {
         // A tender without cash in hand pays exactly what it covers: a tendered left from cash
         // would record change on a card.
         const int32_t covered = parsed(amount()) + parsed(gratuity()) + parsed(tip());
         write(tendered(), covered);
     }
     for (const char* key : kQuickCash) setEnabled(button(key), row.quickCash);
-    setEnabled(button("next"), row.next);
+    setEnabled(button("next"), row.nextUp);
     setEnabled(label("lblTendered"), row.tendered);
     setEnabled(tendered(), row.tendered);
-    label("lblNumber")->setText(localized(row.numberLabel));
+    label("lblNumber")->setText(localized(row.numberCaption));
     setEnabled(label("lblNumber"), row.number);
     setEnabled(number(), row.number);
     setEnabled(button("manual"), card && row.number);
-    number()->setSecureTextEntry(row.secure);
-    setEnabled(label("lblExpDate"), row.exp);
-    setEnabled(expDate(), row.exp);
-    setEnabled(label("lblSecCode"), row.sec);
-    setEnabled(secCode(), row.sec);
+    number()->setSecureTextEntry(row.secureNumber);
+    setEnabled(label("lblExpDate"), row.expiry);
+    setEnabled(expDate(), row.expiry);
+    setEnabled(label("lblSecCode"), row.securityCode);
+    setEnabled(secCode(), row.securityCode);
     setEnabled(label("lblZip"), row.zip);
     setEnabled(zip(), row.zip);
     label("lblZip")->setHidden(!row.zip);
     zip()->setHidden(!row.zip);
     setEnabled(label("lblTip"), row.tip);
     setEnabled(tip(), row.tip);
-    for (const char* key : {"percent1", "percent2", "percent3", "percentCustom"}) setEnabled(button(key), row.percent);
+    for (const char* key : {"percent1", "percent2", "percent3", "percentCustom"}) setEnabled(button(key), row.tipPercent);
     if (!card) {
         for (TextField* cardField : {number(), expDate(), secCode()}) cardField->setText("");
     }
     Button& forceButton = *button("forceButton");
-    if (card && order_->orderType() != kRefundOrderType) {
-        const bool forceable = lite && Parameters::flag(Parameter::AllowForceCreditCard, session_->managedObjectContext());
+    if (card && order_->orderType() != OrderType::Refund) {
+        const bool forceable = lite && boolValue(Parameters::text(Parameter::AllowForceCreditCard, session_->managedObjectContext())
+                                                      .value_or(""));
         forceButton.setHidden(!forceable);
         forceButton.setEnabled(forceable);
     } else if (!card) {
@@ -380,7 +357,7 @@ void PayViewController::validateAmount() {
     const int32_t due = order_->getDue();
     const bool tenderedOn = tendered()->isEnabled();
     auto setTendered = [this](int32_t cents) { write(tendered(), cents); };
-    if (payment_ && payment_->type() == Payment::kTab && a < 1) {
+    if (payment_ && payment_->tender().authorisesOnly && a < 1) {
         alert("Error", localized("Amount to be authorized must be more than 0"), "OK");
         return;
     }
@@ -495,7 +472,7 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
         return false;
     }
     const int32_t type = selectedType();
-    if ((type == Payment::kCredit || type == Payment::kTab) && (&field == number() || &field == expDate()) &&
+    if (Tender::of(type).chargedAtHost && (&field == number() || &field == expDate()) &&
         !session_->isGranted(Right::PayCreditManual)) {
         alert("Alert", localized("You do not have the required access"), "OK");
         return false;

@@ -3,6 +3,7 @@
 #include "core/order/CreditCardSwipe.h"
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "core/order/Tender.h"
 #include "payments/PaymentHandler.h"
 #include "platform/foundation/Error.h"
 #include "platform/store/ManagedObject.h"
@@ -53,7 +54,6 @@ public:
     // Alert tags: what an alert's answer leads to.
     static constexpr int kForceTag = 92, kRefundReferenceTag = 93, kReceiptChoiceTag = 94, kTipConfirmTag = 95,
                          kRefundConfirmTag = 96, kEmailFailedTag = 97, kDrawerTag = 98, kTerminalTag = 99;
-    static constexpr int32_t kRefundOrderType = -9;
 
     PayViewController();
     ~PayViewController() override;
@@ -114,7 +114,6 @@ public:
     void processPayment(const std::optional<std::string>& approval, const std::optional<std::string>& reference);
     void verifyAndProcess(const std::optional<std::string>& drawerId, int32_t type,
                           const std::optional<std::string>& approval, const std::optional<std::string>& reference);
-    static bool needsDrawer(int32_t type) { return type == Payment::kCash; }
     void deleteFailedPayments();
 
     // ---- the two roads (PayViewProcess.cpp)

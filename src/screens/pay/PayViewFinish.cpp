@@ -46,18 +46,14 @@ bool PayViewController::openDrawer(Error* error) {
 }
 
 void PayViewController::printPaymentReceipts(bool captured) {
-    const int32_t type = payment_->type();
-    const bool cash = type == Payment::kCash;
+    const Tender& tender = payment_->tender();
+    const bool cash = tender.kind == TenderKind::Cash;
     const bool noCashCopy = cash && Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, contextOf(session_));
-    const bool customerCopy =
-        order_->isQuickSale()
-            ? !(Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, contextOf(session_)) || noCashCopy)
-            : !noCashCopy;
-    bool merchantCopy = type == Payment::kCredit || type == Payment::kTab || type == Payment::kGift ||
-                        type == Payment::kDebit;
-    if (merchantCopy && (type == Payment::kCredit || type == Payment::kTab)) {
-        if (std::optional<std::string> minimum =
-                Parameters::text(Parameter::MinimumAmountMerchantCopy, contextOf(session_));
+    const bool customerCopy = order_->isQuickSale() ? !(Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, contextOf(session_)) || noCashCopy)
+                                                    : !noCashCopy;
+    bool merchantCopy = tender.merchantCopy;
+    if (merchantCopy && tender.chargedAtHost) {
+        if (std::optional<std::string> minimum = Parameters::text(Parameter::MinimumAmountMerchantCopy, contextOf(session_));
             minimum && payment_->subTotal() < intValue(*minimum))
             merchantCopy = false;
     }

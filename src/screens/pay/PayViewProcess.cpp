@@ -64,20 +64,9 @@ void fillTransaction(PaymentTransaction& transaction, const Payment& payment) {
 } // namespace
 
 bool PayViewController::needsSignature(int32_t type) {
-    std::optional<Parameter> key;
-    switch (type) {
-    case Payment::kCredit: key = Parameter::SignatureCaptureCredit; break;
-    case Payment::kDebit: key = Parameter::SignatureCaptureDebit; break;
-    case Payment::kGift: key = Parameter::SignatureCaptureGift; break;
-    case Payment::kCoupon: key = Parameter::SignatureCaptureCoupon; break;
-    case Payment::kCheck: key = Parameter::SignatureCaptureCheck; break;
-    case Payment::kBill: key = Parameter::SignatureCaptureBill; break;
-    case Payment::kTab: key = Parameter::SignatureCaptureTab; break;
-    case Payment::kRoomCharge: key = Parameter::SignatureCaptureRoom; break;
-    case Payment::kOther: key = Parameter::SignatureCaptureOther; break;
-    default: return false;
-    }
-    return Parameters::flag(*key, contextOf(session_));
+    const char* name = Tender::of(type).signatureParameter;
+    const std::optional<Parameter> parameter = name ? Parameters::find(name) : std::nullopt;
+    return parameter && Parameters::flag(*parameter, contextOf(session_));
 }
 
 void PayViewController::captureSignature(std::function<void()> completion) {
@@ -91,17 +80,8 @@ void PayViewController::captureSignature(std::function<void()> completion) {
 void PayViewController::localProcess(const std::optional<std::string>& reference) {
     if (isCharging()) return;
     showActivity();
-    const int32_t type = payment_->type();
-    switch (type) {
-    case Payment::kCash:
-    case Payment::kCoupon:
-    case Payment::kCheck:
-    case Payment::kExtCredit:
-    case Payment::kExtDebit:
-    case Payment::kExtGift:
-    case Payment::kOther: break;
-    case Payment::kCredit:
-    case Payment::kTab: {
+    const Tender& tender = payment_->tender();
+    if (tender.chargedAtHost) {
         ObjectContext* context = session_->managedObjectContext();
         const std::optional<std::string> host = creditHost();
         if (!host) {
@@ -119,9 +99,9 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         if (!chargeable(*handler, config)) return;
         Error error;
         std::shared_ptr<PaymentTransaction> transaction = handler->newTransaction(config, &error);
-        const bool refund = order_->orderType() == kRefundOrderType;
+        const bool refund = order_->orderType() == OrderType::Refund;
         // A tab is an authorisation only, which this terminal cannot take on its own.
-        if (!transaction || (!refund && type != Payment::kCredit)) {
+        if (!transaction || (!refund && tender.authorisesOnly)) {
             hideActivity();
             showError("Error", error, "Unable to process payment", "OK");
             return;
@@ -132,11 +112,12 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
         charge(*host, config, transaction, refund);
         return;
     }
-    default:
+    if (!tender.takenOnTill) {
         // Debit, gift, bills and room charges have no road on a terminal that is its own till:
         // say so instead of taking nothing.
         hideActivity();
-        alert("Alert", format(localized("%@ payments are not available on this terminal"), Payment::uiLabel(type)),
+        alert("Alert",
+              format(localized("%@ payments are not available on this terminal"), Payment::uiLabel(payment_->type())),
               "Ok");
         return;
     }
@@ -249,7 +230,7 @@ void PayViewController::localFinalize() {
                           error.localizedDescription());
         return;
     }
-    if (payment_->type() == Payment::kCash) showChangeDue();
+    if (payment_->tender().givesChange) showChangeDue();
     Error drawerError;
     if (openDrawer(&drawerError) && !drawerError.isSet()) printPaymentReceipts(captured_);
     else paid();
@@ -290,8 +271,8 @@ void PayViewController::gatewayPayVia(const std::string& address) {
     ActivityIndicator::refresh(format("%@ %@", localized("Processing"), url));
     bool receipt = false;
     if (order_->getDue() == 0 && !order_->hasOpenTab()) {
-        const bool close = payment_->type() == Payment::kCash ? order_->needsCashAutoClose(*session_)
-                                                              : order_->needsAutoClose(*session_);
+        const bool close = payment_->tender().kind == TenderKind::Cash ? order_->needsCashAutoClose(*session_)
+                                                                       : order_->needsAutoClose(*session_);
         if (close) {
             order_->setClosed(Date::now());
             receipt = order_->needsOrderCloseReceipt(*session_);
@@ -311,7 +292,7 @@ void PayViewController::gatewayPayVia(const std::string& address) {
         Error saveError;
         if (!context->save(&saveError)) TAVLO_LOG_MAIL("Unable to save order %@", order_->remoteId());
         else order_->clearTempData();
-        if (payment_->type() == Payment::kCash) showChangeDue();
+        if (payment_->tender().givesChange) showChangeDue();
         if (warning) alert("Warning", error.localizedDescription(), "Ok");
         hideActivity();
         paid();

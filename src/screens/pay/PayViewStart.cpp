@@ -41,9 +41,7 @@ void PayViewController::handleMSRNotification(const Notification& notification) 
     // The card being charged stays the one in the fields until the host has answered.
     if (isCharging()) return;
     if (notification.name == kMsrReceivedDataNotification) {
-        const int32_t type = selectedType();
-        const bool takesSwipes = type == Payment::kCredit || type == Payment::kDebit || type == Payment::kGift ||
-                                 type == Payment::kBill || type == Payment::kTab;
+        const bool takesSwipes = Tender::of(selectedType()).kind == TenderKind::Card;
         const auto* bytes = std::any_cast<std::string>(&notification.object);
         if (takesSwipes && bytes) processSwipe(*bytes);
     } else if (notification.name == kMsrErrorNotification) {
@@ -90,9 +88,8 @@ bool PayViewController::editingChecked() {
 
 void PayViewController::process() {
     if (isCharging() || !editingChecked()) return;
-    if (order_->orderType() != kRefundOrderType) return processPayment(std::nullopt, std::nullopt);
-    const int32_t type = selectedType();
-    if ((type == Payment::kCredit || type == Payment::kTab) && toUpper(creditHost().value_or("")) == "LARCH") {
+    if (order_->orderType() != OrderType::Refund) return processPayment(std::nullopt, std::nullopt);
+    if (Tender::of(selectedType()).chargedAtHost && toUpper(creditHost().value_or("")) == "LARCH") {
         askForText(alert("Larch", localized("Enter original Larch reference:"), "Cancel", {localized("Process")},
                          kRefundReferenceTag));
         return;
@@ -130,7 +127,7 @@ void PayViewController::processPayment(const std::optional<std::string>& approva
                                        const std::optional<std::string>& reference) {
     const int32_t type = selectedType();
     std::optional<std::string> drawerId;
-    if (needsDrawer(type)) {
+    if (Tender::of(type).needsDrawer) {
         // Drawer id by name; names in the order a person reads them.
         std::vector<std::pair<std::string, std::string>> drawers;
         for (const auto& [id, name] : session_->cashedInDrawers(session_->userId())) drawers.emplace_back(name, id);

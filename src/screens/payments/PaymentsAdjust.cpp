@@ -37,7 +37,7 @@ bool PaymentsViewController::textFieldShouldBeginEditing(TextField& field) {
     std::optional<IndexPath> path = cell ? tableView().indexPathForCell(*cell) : std::nullopt;
     ManagedObjectPtr payment = path ? paymentAt(*path) : nullptr;
     // A tab is settled for what the order still owes.
-    if (payment && field.tag() == PaymentCellView::kSubTotalField && payment->int32("type") == Payment::kTab)
+    if (payment && field.tag() == PaymentCellView::kSubTotalField && Tender::of(payment->int32("type")).authorisesOnly)
         field.setText(Utils::formatCurrency(amountDue(*payment, context())));
     return true;
 }
@@ -57,7 +57,7 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
     std::optional<IndexPath> path = cell ? tableView().indexPathForCell(*cell) : std::nullopt;
     ManagedObjectPtr payment = path ? paymentAt(*path) : nullptr;
     if (!payment) return;
-    if (field.tag() == PaymentCellView::kSubTotalField && payment->int32("type") == Payment::kTab &&
+    if (field.tag() == PaymentCellView::kSubTotalField && Tender::of(payment->int32("type")).authorisesOnly &&
         Utils::parseCurrency(field.text()) > amountDue(*payment, context())) {
         field.setText(Utils::formatCurrency(payment->int32("subTotal")));
         return alert(localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"));

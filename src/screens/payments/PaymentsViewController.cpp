@@ -27,19 +27,15 @@ using namespace ui;
 
 namespace {
 
-// Card and account tenders whose amounts may be changed after the payment.
-bool isAdjustable(int32_t type) {
-    return type == Payment::kCredit || type == Payment::kBill || type == Payment::kTab;
-}
-
 std::string detailLine(const ManagedObject& payment, int32_t type, ObjectContext* context) {
     const std::string label = Payment::uiLabel(type);
-    if (type == Payment::kCash) {
+    const Tender& tender = Tender::of(type);
+    if (tender.needsDrawer) {
         std::optional<std::string> drawer = payment.text("cashInOut.cashDrawer.cashDrawerId");
         if (!drawer) return "";
         return format("%@: %@", label, Session::cashDrawerName(drawer, context).value_or(""));
     }
-    if (type != Payment::kCredit && type != Payment::kTab) return "";
+    if (!tender.chargedAtHost) return "";
     const std::string ref = payment.text("transactionId").value_or(""), last4 = payment.text("number").value_or("");
     if (std::optional<std::string> card = payment.text("cardType"))
         return format("%@: %@ (%@: %@, %@: %@)", label, *card, localized("ref"), ref, localized("last 4"), last4);
@@ -70,9 +66,7 @@ std::shared_ptr<AlertView> PaymentsViewController::alert(const std::string& titl
     return shown;
 }
 
-bool PaymentsViewController::goesToCardHost(int32_t type) {
-    return type == Payment::kCredit || type == Payment::kGift || type == Payment::kBill;
-}
+bool PaymentsViewController::goesToCardHost(int32_t type) { return Tender::of(type).voidedAtHost; }
 
 std::shared_ptr<PaymentHandlerAdapter> PaymentsViewController::creditHandler(HostConfig& config,
                                                                              std::string& message) const {
@@ -128,7 +122,7 @@ ManagedObjectPtr PaymentsViewController::paymentAt(IndexPath path) {
 
 bool PaymentsViewController::canVoidPayment(const ManagedObject& payment) {
     if (!payment.isNil("voided")) return false;
-    if (payment.int32("type") != Payment::kCash) return true;
+    if (!Tender::of(payment.int32("type")).needsDrawer) return true;
     // Cash counted into a drawer session that was cashed out is part of that count.
     ManagedObjectPtr session = payment.toOne("cashInOut");
     return !session || session->isNil("outDate");
@@ -228,7 +222,7 @@ void PaymentsViewController::showRow(PaymentCellView& cell, const ManagedObject&
     cell.detailLabel().setText(detailLine(payment, type, context()));
     const bool voided = !payment.isNil("voided");
     cell.voidedLabel().setHidden(!voided);
-    const bool adjustable = !voided && isAdjustable(type);
+    const bool adjustable = !voided && Tender::of(type).adjustable;
     cell.setAdjustable(adjustable);
 
     const int32_t subTotal = payment.int32("subTotal"), tip = payment.int32("tip"),
@@ -239,8 +233,8 @@ void PaymentsViewController::showRow(PaymentCellView& cell, const ManagedObject&
     for (const auto& [tag, cents] : amounts) {
         if (!cell.viewWithTag(tag)) continue;
         Color color = !adjustable                                           ? Color::lightGray()
-                      : type == Payment::kTab && tag == PaymentCellView::kSubTotalTag ? Color::red()
-                                                                                       : Color::blue();
+                      : Tender::of(type).authorisesOnly && tag == PaymentCellView::kSubTotalTag ? Color::red()
+                                                                                                 : Color::blue();
         Label& value = cell.valueLabel(tag);
         value.setText(Utils::formatCurrency(cents));
         value.setTextColor(color);
@@ -273,7 +267,7 @@ void PaymentsViewController::didSelectRow(TableView& table, IndexPath path) {
         self->reprint(payment, index, type);
     };
     std::shared_ptr<AlertView> shown =
-        type == Payment::kCredit
+        Tender::of(type).signedSlip
             ? alert("Confirmation", localized("Which receipt would you like to reprint?"), "Cancel",
                     {"Customer", "Merchant", "Both"}, answer)
             : alert("Confirmation", localized("Would you like to reprint the customer's payment receipt?"), "No",
@@ -303,8 +297,9 @@ void PaymentsViewController::reprint(const ManagedObjectPtr& row, int buttonInde
     Order order(*orderRow, context());
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Printing"));
-    // Credit: 1 the customer's copy, 2 the merchant's, 3 both; any other tender: 1 the customer's.
-    const bool credit = type == Payment::kCredit;
+    // A signed slip (credit): 1 the customer's copy, 2 the merchant's, 3 both; any other tender: 1
+    // the customer's.
+    const bool credit = Tender::of(type).signedSlip;
     if (!credit || buttonIndex == 1 || buttonIndex == 3)
         ReceiptHelper::printPayment(payment, order, false, true, *session_, &error, *stream);
     if (credit && (buttonIndex == 2 || buttonIndex == 3))

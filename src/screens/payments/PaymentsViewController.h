@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/order/Payment.h"
+#include "core/order/Tender.h"
 #include "platform/store/FetchedResultsController.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"

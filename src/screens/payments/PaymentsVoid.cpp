@@ -170,7 +170,7 @@ std::string PaymentsViewController::voidOne(const ManagedObjectPtr& payment,
         return sent ? localized("Payment was voided") : failure("Unable to void payment", error);
     }
     if (!canVoidPayment(*payment)) {
-        return type == Payment::kCash
+        return Tender::of(type).needsDrawer
                    ? localized("Unable to void payment as it was part of a previous cash drawer cash out or was "
                                "already voided")
                    : localized("Unable to void payment");

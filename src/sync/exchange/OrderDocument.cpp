@@ -205,6 +205,10 @@ void OrderDocument::appendSelection(const Selection& s, const Selection* parent,
         w.writeEndElement();
     }
     for (const std::string& taxName : s.taxExemptions()) element(w, "exemptionTax", taxName);
+    // The item's exemptions go too, where the server's answers carry them: the server adds them
+    // only to the lines it can tell the item of by their recipe, which a combo has not, so a
+    // combo's would be lost on the way back and the order read back would pay the tax.
+    for (const std::string& taxName : s.defaultTaxExemptions()) element(w, "defaultExemptionTax", taxName);
     for (const SelectionPtr& side : s.getSides()) {
         w.writeStartElement("side");
         appendSelection(*side, &s, "SideSelection", inCombo, w);

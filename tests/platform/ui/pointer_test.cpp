@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace tavlo::ui;
 using namespace tavlo::ui::test;
 using render::PointerInput;
@@ -236,6 +238,21 @@ TEST(Pointer, NarrowSegmentsFitTheirTitlesAndTakeThePressWhereTheyAreDrawn) {
         EXPECT_GE(widths[i], segments->titleFont().measure(segments->titleForSegment(i)).width + 8) << i;
     EXPECT_NEAR(widths[0] + widths[1] + widths[2], 258, 1e-9);
     EXPECT_EQ(segments->segmentWidths(600, 4), (std::vector<double>{200, 200, 200}));  // room for all: equal
+    EXPECT_EQ(segments->layout(258, 4).font.pointSize(), segments->titleFont().pointSize());
+
+    // Seven tenders in a phone's bar: the titles shrink and break at a space onto two lines until
+    // every word of every title is whole.
+    SegmentedControl tenders({"Cash", "Credit", "Tab", "Debit", "Check", "Room Charge", "Other"}, Rect(0, 0, 215, 30));
+    tenders.setStyle(SegmentedControlStyle::Bar);
+    const SegmentedControl::Layout fitted = tenders.layout(213, 4);
+    EXPECT_EQ(fitted.lines, 2);
+    EXPECT_GE(fitted.font.pointSize(), SegmentedControl::minimumTitleSize);
+    for (int i = 0; i < tenders.numberOfSegments(); ++i) {
+        std::istringstream words(tenders.titleForSegment(i));
+        for (std::string word; words >> word;)
+            EXPECT_GE(fitted.widths[static_cast<size_t>(i)], fitted.font.measure(word).width + 2 * fitted.padding)
+                << word;
+    }
 
     PointerInput pointer([&] { return render::fingerprintScreen(h.app()).regions; });
     double secondMiddle = 10 + 1 + widths[0] + widths[1] / 2;

@@ -5,13 +5,9 @@
 // SHOT_PREFIX<n>.png (n from 1) and prints "screen <title>", so that the test clicks only once the
 // screen is there. When the flow ends it writes the finished line to RESULT_FILE and exits.
 #include "../ItemFlowTerminal.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/render/ScreenWindow.h"
+#include "WindowHelper.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 using namespace tavlo;
 using namespace tavlo::ui;
@@ -22,24 +18,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string resultPath = argv[1], shotPrefix = argv[2];
-    RunLoop::main();
-    auto app = std::make_shared<Application>(DeviceIdiom::Tablet);
-    Application::install(app);
+    auto app = screens::test::window::installPadApplication();
     screens::test::ItemFlowTerminal terminal;
-    app->window().setRootViewController(terminal.host);
-    app->window().makeKeyAndVisible();
-
-    Error error;
-    auto window = render::ScreenWindow::open(*app, "Tavlo item flow", &error);
-    if (!window) {
-        std::fprintf(stderr, "%s\n", error.localizedDescription().c_str());
-        return 1;
-    }
+    auto window = screens::test::window::show(*app, terminal.host, "Tavlo item flow");
+    if (!window) return 1;
     terminal.onFinished = [&](const Selection& line) {
-        // Written whole, then renamed: the test never reads half a file.
-        const std::string partial = resultPath + ".partial";
-        std::ofstream(partial) << screens::test::ItemFlowTerminal::describe(line) << "\n";
-        std::filesystem::rename(partial, resultPath);
+        screens::test::window::writeResult(resultPath, screens::test::ItemFlowTerminal::describe(line) + "\n");
         RunLoop::main().stop();
     };
     if (!terminal.start("I-STEAK", screens::test::FlowAsks{.seats = true, .courses = true})) return 1;
@@ -51,10 +35,8 @@ int main(int argc, char** argv) {
         std::optional<std::string> title = terminal.host->visibleViewController()->title();
         if (title == shown) return;
         shown = title;
-        window->displayNow();
-        window->screenshot().writePng(shotPrefix + std::to_string(++screensShown) + ".png");
-        std::printf("screen %s\n", title.value_or("").c_str());
-        std::fflush(stdout);
+        screens::test::window::writeShot(*window, shotPrefix + std::to_string(++screensShown) + ".png");
+        screens::test::window::say("screen " + title.value_or(""));
     });
     RunLoop::main().run();
     watch->invalidate();

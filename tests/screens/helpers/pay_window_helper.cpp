@@ -8,13 +8,10 @@
 // writes the window to SHOT.waiting.png and prints "charging"; once the window has answered a
 // person's Cancel (with its alert) the host approves, and the result line ends with "refused".
 #include "../PayTerminal.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/render/ScreenWindow.h"
+#include "WindowHelper.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 using namespace tavlo;
 using namespace tavlo::ui;
@@ -26,37 +23,24 @@ int main(int argc, char** argv) {
     }
     const std::string resultPath = argv[1], shotPath = argv[2];
     const bool slow = argc == 4 && std::string(argv[3]) == "slow";
-    RunLoop::main();
-    auto app = std::make_shared<Application>(DeviceIdiom::Tablet);
-    Application::install(app);
+    auto app = screens::test::window::installPadApplication();
     screens::test::PayStore terminal;
-    app->window().setRootViewController(terminal.host);
-    app->window().makeKeyAndVisible();
-
-    Error error;
-    auto window = render::ScreenWindow::open(*app, "Tavlo pay", &error);
-    if (!window) {
-        std::fprintf(stderr, "%s\n", error.localizedDescription().c_str());
-        return 1;
-    }
+    auto window = screens::test::window::show(*app, terminal.host, "Tavlo pay");
+    if (!window) return 1;
     if (slow) terminal.gateway.script("Sale", gatewaysim::Answer::ApproveWhenReleased);
     terminal.present();
     bool shown = false, waiting = false, refused = false;
     auto watch = RunLoop::main().scheduleTimer(0.05, true, [&] {
         if (!shown && terminal.screen->isVisible()) {
             shown = true;
-            window->displayNow();
-            window->screenshot().writePng(shotPath);
-            std::printf("ready\n");
-            std::fflush(stdout);
+            screens::test::window::writeShot(*window, shotPath);
+            screens::test::window::say("ready");
         }
         if (slow && terminal.screen->isCharging()) {
             if (!waiting && terminal.gateway.heldCount() == 1) {
                 waiting = true;
-                window->displayNow();
-                window->screenshot().writePng(shotPath + ".waiting.png");
-                std::printf("charging\n");
-                std::fflush(stdout);
+                screens::test::window::writeShot(*window, shotPath + ".waiting.png");
+                screens::test::window::say("charging");
             }
             // The person's Cancel was answered while the host still held the sale.
             if (waiting && !refused && app->frontAlert()) {
@@ -65,14 +49,11 @@ int main(int argc, char** argv) {
             }
         }
         if (terminal.finished == 0) return;
-        const std::string partial = resultPath + ".partial";
-        {
-            std::ofstream out(partial);
-            for (const auto& taken : terminal.order->payments())
-                out << taken->type() << " " << taken->subTotal() << " " << taken->change() << " "
-                    << (taken->approval() ? "approved" : "-") << (refused ? " refused" : "") << "\n";
-        }
-        std::filesystem::rename(partial, resultPath);
+        std::ostringstream out;
+        for (const auto& taken : terminal.order->payments())
+            out << taken->type() << " " << taken->subTotal() << " " << taken->change() << " "
+                << (taken->approval() ? "approved" : "-") << (refused ? " refused" : "") << "\n";
+        screens::test::window::writeResult(resultPath, out.str());
         RunLoop::main().stop();
     });
     RunLoop::main().run();

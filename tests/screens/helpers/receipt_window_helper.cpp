@@ -5,9 +5,7 @@
 // comes back (a loopback printer at its address). When the receipt reached it and no alert is
 // left, it writes "printed" and whether the receipt names the burger to RESULT_FILE and exits.
 #include "../PayTerminal.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/render/ScreenWindow.h"
+#include "WindowHelper.h"
 #include "printing/EscPosPrinter.h"
 #include "printing/ReceiptHelper.h"
 #include "screens/shell/ReceiptJob.h"
@@ -15,8 +13,6 @@
 #include "support/LoopbackPrinter.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 using namespace tavlo;
 using namespace tavlo::ui;
@@ -48,18 +44,15 @@ int main(int argc, char** argv) {
     std::unique_ptr<tavlo::test::LoopbackPrinter> back;
     auto watch = RunLoop::main().scheduleTimer(0.05, true, [&] {
         if (!back && app->frontAlert()) {
-            window->displayNow();
-            window->screenshot().writePng(shotPath);
+            screens::test::window::writeShot(*window, shotPath);
             back = std::make_unique<tavlo::test::LoopbackPrinter>();
             printer->setUrl(back->url());
-            std::printf("ready\n");
-            std::fflush(stdout);
+            screens::test::window::say("ready");
         }
         if (!back || app->frontAlert() || back->jobs().empty()) return;
-        const std::string partial = resultPath + ".partial";
-        std::ofstream(partial) << "printed " << (back->jobs()[0].find("Burger") != std::string::npos ? "Burger" : "-")
-                               << "\n";
-        std::filesystem::rename(partial, resultPath);
+        screens::test::window::writeResult(
+            resultPath,
+            std::string("printed ") + (back->jobs()[0].find("Burger") != std::string::npos ? "Burger" : "-") + "\n");
         RunLoop::main().stop();
     });
     RunLoop::main().run();

@@ -80,9 +80,10 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
         context_.fillRoundedRect(frame, radius);
     }
     if (count == 0) return;
-    std::vector<double> widths = control.segmentWidths(frame.width(), theme::segmentPadding);
-    Font font = control.titleFont();
-    double textHeight = Typesetter::shared().measure("Ag", font).height;
+    const SegmentedControl::Layout layout = control.layout(frame.width(), theme::segmentPadding);
+    const std::vector<double>& widths = layout.widths;
+    const Font& font = layout.font;
+    double textHeight = Typesetter::shared().measure("Ag", font).height * layout.lines;
     double left = frame.minX();
     for (int i = 0; i < count; ++i) {
         Rect segment{left, frame.minY(), widths[i], frame.height()};
@@ -102,10 +103,11 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
         Color text = selected ? Color::white() : control.isEnabledForSegment(i) ? theme::teal() : theme::mutedInk();
         context_.setFillColor(text);
         context_.drawText(control.titleForSegment(i),
-                          {segment.minX() + theme::segmentPadding, segment.midY() - textHeight / 2,
-                           segment.width() - 2 * theme::segmentPadding, textHeight},
+                          {segment.minX() + layout.padding, segment.midY() - textHeight / 2,
+                           segment.width() - 2 * layout.padding, textHeight},
                           font,
-                          TextAlignment::Center, {1, LineBreakMode::TruncateTail});
+                          TextAlignment::Center,
+                          {layout.lines, layout.lines > 1 ? LineBreakMode::WordWrap : LineBreakMode::TruncateTail});
     }
     context_.setStrokeColor(theme::teal());
     context_.setLineWidth(1.5);

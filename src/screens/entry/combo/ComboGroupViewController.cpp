@@ -46,19 +46,7 @@ std::optional<std::string> ComboGroupViewController::titleForHeader(TableView&, 
 }
 
 SelectionPtr ComboGroupViewController::rowItem(const ManagedObject& row) const {
-    ManagedObjectPtr item = row.toOne("item");
-    auto line = std::make_shared<Selection>();
-    line->setQuantity(1);
-    line->setAdditionPrice(row.int32("additionPrice"));
-    line->setOrderedBy(userOf(session()));
-    if (!item) return line;
-    line->setName(item->text("name"));
-    line->setPrice(item->int32("price"));
-    line->setRecipeId(item->text("recipe.recipeId"));
-    line->setIncludedSides(item->int32("sideCount"));
-    line->setItemId(item->text("itemId"));
-    line->setMenuId(item->text("menu.menuId"));
-    return line;
+    return ComboSelection::groupComponentFrom(row, userOf(session()));
 }
 
 std::shared_ptr<TableViewCell> ComboGroupViewController::cellForRow(TableView& table, IndexPath path) {

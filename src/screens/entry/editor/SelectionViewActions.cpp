@@ -161,7 +161,7 @@ void SelectionViewController::plusQuantity(Control& sender) {
     if (!menu || !Menu::isActive(*menu)) return alert("Menu is no longer available", "Ok");
     // An untracked recipe (-1) or a positive count passes; a refund takes the unit back.
     if (selection_->recipeId() && Selection::available(selection_->recipeId(), store) == 0 &&
-        order_->orderType() != Order::kRefund)
+        order_->orderType() != OrderType::Refund)
         return alert("Unable to order, we are currently out of this item", "Ok");
     order_->increment(selection_, session_);
     showQuantity(*cell, selection_->quantity());

@@ -49,7 +49,7 @@ void SelectionViewController::readSeatCourseView() {
     if (order_->isQuickSale()) {
         seatView_ = Parameters::flag(Parameter::QuickSaleUseSeats, store);
         courseView_ = false;
-    } else if (order_->orderType() == Order::kDineIn) {
+    } else if (order_->orderType() == OrderType::DineIn) {
         seatView_ = Parameters::flag(Parameter::SeatView, store);
         courseView_ = Parameters::flag(Parameter::CourseView, store);
     }
@@ -172,7 +172,7 @@ std::shared_ptr<TableViewCell> SelectionViewController::sliderRow(Section sectio
     auto* slider = dynamic_cast<Slider*>(cell->viewWithTag(kSliderTag));
     slider->setValue(value);
     label->setText(format("%ld", value));
-    slider->setEnabled(order_->orderType() != Order::kTakeOut && maximum >= 1);
+    slider->setEnabled(order_->orderType() != OrderType::TakeOut && maximum >= 1);
     return cell;
 }
 

@@ -229,15 +229,15 @@ void MenuViewController::loadToolBars() {
 
     if (!order_ || !order_->isQuickSale()) {
         setTitle(localized("Menu"));
-    } else if (order_->orderType() == Order::kRefund) {
+    } else if (order_->orderType() == OrderType::Refund) {
         setTitle(localized("Refund"));
     } else {
-        orderTypesSupported_ = session_ ? session_->qsOrderTypes(order_->new_()) : std::vector<int32_t>{};
+        orderTypesSupported_ = session_ ? session_->qsOrderTypes(order_->new_()) : std::vector<OrderType>{};
         if (orderTypesSupported_.size() < 2) {
             setTitle(localized("Menu"));
         } else {
             std::vector<std::string> labels;
-            for (int32_t type : orderTypesSupported_) labels.push_back(Order::typeAbbreviation(type));
+            for (OrderType type : orderTypesSupported_) labels.push_back(Order::typeAbbreviation(type));
             orderTypes_ = std::make_shared<SegmentedControl>(labels, Rect(0, 0, 60.0 * labels.size(), 30));
             orderTypes_->setStyle(SegmentedControlStyle::Bar);
             auto found = std::find(orderTypesSupported_.begin(), orderTypesSupported_.end(), order_->orderType());
@@ -250,12 +250,12 @@ void MenuViewController::loadToolBars() {
     additions_.clear();
 }
 
-void MenuViewController::setOrderType(int32_t type) {
+void MenuViewController::setOrderType(OrderType type) {
     order_->setOrderType(type);
     auto found = std::find(orderTypesSupported_.begin(), orderTypesSupported_.end(), type);
     if (orderTypes_ && found != orderTypesSupported_.end())
         orderTypes_->setSelectedSegmentIndex(static_cast<int>(found - orderTypesSupported_.begin()));
-    if (type == Order::kRefund) {
+    if (type == OrderType::Refund) {
         navigationItem().setTitleView(nullptr);
         setTitle(localized("Refund"));
     }
@@ -265,12 +265,12 @@ void MenuViewController::orderTypeChanged() {
     if (!orderTypes_) return;
     const int index = orderTypes_->selectedSegmentIndex();
     if (index < 0 || index >= static_cast<int>(orderTypesSupported_.size())) return;
-    const int32_t type = orderTypesSupported_[static_cast<size_t>(index)];
+    const OrderType type = orderTypesSupported_[static_cast<size_t>(index)];
     order_->setOrderType(type);
-    if (type == Order::kRefund) {
+    if (type == OrderType::Refund) {
         navigationItem().setTitleView(nullptr);
         setTitle(localized("Refund"));
-    } else if (type == Order::kDelivery && !order_->customerId()) {
+    } else if (type == OrderType::Delivery && !order_->customerId()) {
         InterfaceRegistry& registry = InterfaceRegistry::shared();
         if (!registry.containsController(CustomerPicker::kInterfaceName)) {
             TAVLO_LOG_MAIL("No customers screen to pick the delivery's customer from");
@@ -315,7 +315,7 @@ void MenuViewController::loadDefaultItems() {
     defaultItems_.clear();
     currentDefaultIndex_ = 0;
     if (!session_ || !order_) return;
-    const std::string orderType = format("%ld", static_cast<long>(order_->orderType()));
+    const std::string orderType = format("%ld", static_cast<long>(storedNumber(order_->orderType())));
     for (const Rule& rule : session_->rules(std::string("CustomerOrderDefaultItem"))) {
         if (!allows(rule, "AREA_ID_", session_->terminalAreaId()) || !allows(rule, "ORDER_TYPE_", orderType)) continue;
         auto itemId = rule.params().find("DEFAULT_ITEM_ID");
@@ -348,7 +348,7 @@ void MenuViewController::alert(const std::string& message) {
 }
 
 void MenuViewController::applyTaxExemptions(Selection& selection, const std::optional<std::string>& recipeGroup) {
-    const std::string orderType = format("%ld", static_cast<long>(order_->orderType()));
+    const std::string orderType = format("%ld", static_cast<long>(storedNumber(order_->orderType())));
     for (const Rule& rule : session_->rules(std::string("CustomerOrderTaxExempt"))) {
         if (!allows(rule, "RECIPE_GROUP_", recipeGroup) || !allows(rule, "ORDER_TYPE_", orderType)) continue;
         for (const std::string& taxName : rule.valuesWithPrefix("TAX_NAME_")) selection.addTaxExemption(taxName);

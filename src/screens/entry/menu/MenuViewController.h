@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/order/OrderType.h"
 #include "core/session/Parameters.h"
 #include "platform/foundation/Error.h"
 #include "platform/ui/Button.h"
@@ -73,7 +74,7 @@ public:
     SlideView* menuBar() const { return menuBar_.get(); }
     ui::SegmentedControl* orderTypes() const { return orderTypes_.get(); }
     // The order types the switch offers, in its order.
-    const std::vector<int32_t>& orderTypesSupported() const { return orderTypesSupported_; }
+    const std::vector<OrderType>& orderTypesSupported() const { return orderTypesSupported_; }
     int menuBarHeight() const { return menuBarHeight_; }
     // The items of the current menu; made on first use.
     MenuFetchedResultsController& fetchedResultsController();
@@ -112,7 +113,7 @@ public:
     // Shows the items again after the order or the stock changed.
     virtual void refresh() {}
 
-    void setOrderType(int32_t type);
+    void setOrderType(OrderType type);
     void orderTypeChanged();
     // The customers list's answer for a delivery.
     void saveCustomer(const std::optional<Customer>& customer);
@@ -157,7 +158,7 @@ private:
     std::shared_ptr<SlideView> menuBar_;
     ui::Button* lastButton_ = nullptr;
     std::shared_ptr<ui::SegmentedControl> orderTypes_;
-    std::vector<int32_t> orderTypesSupported_;
+    std::vector<OrderType> orderTypesSupported_;
     int menuBarHeight_ = 0;
     size_t currentDefaultIndex_ = 0;
     std::unique_ptr<MenuFetchedResultsController> fetchedResultsController_;

@@ -41,7 +41,6 @@ using namespace ui;
 namespace {
 
 constexpr int kConnectionFailure = -95;
-constexpr int32_t kRefund = -9;
 const char* const kNoAccess = "You do not have the required access";
 const char* const kWiFiDown = "WiFi Disconnected! Make sure you are within the WiFi area of the store";
 
@@ -419,7 +418,7 @@ void OrderViewController::amountPressed(Control& tapped) {
     const auto selections = sortedSelections();
     if (!path || path->row >= static_cast<int>(selections.size())) return;
     const SelectionPtr& selection = selections[path->row];
-    if (selection->recipeId() && order()->orderType() != kRefund) {
+    if (selection->recipeId() && order()->orderType() != OrderType::Refund) {
         if (Selection::available(selection->recipeId(), context()) == 0) {
             alert("Alert", localized("Unable to order, we are currently out of this item"), "Ok");
             return;

@@ -1,5 +1,6 @@
 #include "screens/entry/order/OrderViewController.h"
 
+#include "core/order/NewOrder.h"
 #include "core/order/Order.h"
 #include "core/order/OrderDiscount.h"
 #include "core/order/OrderTax.h"
@@ -43,8 +44,6 @@ namespace tavlo::screens {
 using namespace ui;
 
 namespace {
-
-constexpr int32_t kDineIn = -3, kTakeOut = -1, kDelivery = -2, kRefund = -9;
 
 Error screenError(const std::string& message) { return Utils::getError(localized(message), "Tavlo", -1); }
 
@@ -106,7 +105,7 @@ void OrderViewController::viewDidLoad() {
     } else if (remoteId_) {
         loaded = loadOrder(error);
     } else {
-        loaded = createOrder(nullptr);
+        loaded = makeNewOrder(*session(), areaLocationId_);
         if (loaded) remoteId_ = loaded->remoteId();
     }
     completeViewDidLoad(loaded, error);
@@ -139,55 +138,6 @@ std::shared_ptr<Order> OrderViewController::loadOrder(Error& error) {
         return nullptr;
     }
     return std::make_shared<Order>(*row, moc);
-}
-
-std::shared_ptr<Order> OrderViewController::createOrder(Error*) {
-    ObjectContext* moc = context();
-    auto order = std::make_shared<Order>(moc);
-    order->setTaxOverride(Parameters::flag(Parameter::TaxOverride, moc));
-    for (const ManagedObjectPtr& tax : moc->fetch(FetchRequest("Tax", std::nullopt, {{"name"}}))) {
-        OrderTax line;
-        line.setTaxId(tax->text("taxId"));
-        line.setName(tax->text("name"));
-        line.setPercentage(tax->int32("percentage"));
-        line.setRounding(tax->text("roundingMethod"));
-        order->addTax(std::move(line));
-    }
-    order->setTipGratuityAfterTax(Parameters::flag(Parameter::TipGratuityAfterTax, moc));
-    order->setTipGratuityBeforeCompDisc(Parameters::flag(Parameter::TipGratuityBeforeCompDisc, moc));
-    IDBroker& ids = IDBroker::getInstance();
-    order->setRemoteId(ids.generateRemoteIdOrder());
-    order->setCreated(Date::now());
-    order->setUpdated(order->created());
-    order->setServerId(session()->userId());
-    order->setBatchId(ids.currentBatchId());
-    order->setTerminalId(session()->terminalId());
-    if (session()->isUsingGratuity()) {
-        if (auto seats = Parameters::text(Parameter::GratuityMinSeats, moc)) order->setGratuityMinSeats(intValue(*seats));
-        if (auto percentage = Parameters::text(Parameter::Gratuity, moc)) order->setGratuityPercentage(intValue(*percentage));
-    }
-    if (areaLocationId_) {
-        ManagedObjectPtr table = moc->fetchFirst("AreaLocation", "(areaLocationId == %@)", *areaLocationId_);
-        if (table) {
-            order->setName(table->text("name"));
-            order->setAreaId(table->text("area.areaId"));
-            order->setAreaLocationId(areaLocationId_);
-            order->setSeats(Parameters::flag(Parameter::ForceSetSeats, context()) ? 0 : table->int32("seats"));
-        } else {
-            order->setAreaLocationId(areaLocationId_);
-        }
-        order->setOrderType(kDineIn);
-    } else {
-        order->setName(ids.generateQSNum());
-        const auto type = Parameters::text(Parameter::QuickSaleOrderType, moc);
-        order->setOrderType(type ? intValue(*type) : kTakeOut);
-        order->setSeats(order->orderType() == kDineIn ? 1 : 0);
-        if (ManagedObjectPtr terminal = moc->fetchFirst("Terminal", "terminalId==%@", session()->terminalId().value_or("")))
-            order->setAreaId(terminal->text("area.areaId"));
-    }
-    // Nothing of it has reached the store or the server yet, even when no table gave it seats.
-    order->setModified(true);
-    return order;
 }
 
 void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, const Error& error) {
@@ -345,8 +295,7 @@ void OrderViewController::newOrderPrompts() {
         }
     } else {
         // A table order always asks when the store forces a guest count: it starts with none.
-        if (seatView() && order()->orderType() == kTakeOut)
-            promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
+        if (seatView() && order()->orderType() == OrderType::TakeOut) promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
         if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
     }
     promptForMenu_ = !isPad();
@@ -379,7 +328,7 @@ bool OrderViewController::promptAsNeeded() {
     if (promptForOrderType_) {
         promptForOrderType_ = false;
         std::vector<std::string> types;
-        for (int32_t type : session()->qsOrderTypes(true)) types.push_back(Order::typeUILabel(type));
+        for (OrderType type : session()->qsOrderTypes(true)) types.push_back(Order::typeUILabel(type));
         if (!types.empty()) {
             showAnswered(AlertView::make(localized("Order Type"), std::nullopt, std::nullopt, types), kOrderTypeTag);
         }
@@ -440,10 +389,10 @@ bool OrderViewController::promptAsNeeded() {
 }
 
 void OrderViewController::orderTypeChosen(const std::string& title) {
-    const int32_t type = Order::typeFromUILabel(title);
+    const OrderType type = Order::typeFromUILabel(title);
     order()->setOrderType(type);
     if (menuView_) menuView_->setOrderType(type);
-    if (quickSale() && type == kDelivery) promptForCustomer_ = true;
+    if (quickSale() && type == OrderType::Delivery) promptForCustomer_ = true;
     setupScreen();
 }
 
@@ -548,7 +497,7 @@ void OrderViewController::setupScreen() {
             cancelAndRefreshOrders();
             return;
         }
-        std::shared_ptr<Order> fresh = createOrder(nullptr);
+        std::shared_ptr<Order> fresh = makeNewOrder(*session(), areaLocationId_);
         if (!fresh) {
             alert("Error", localized("Unable to create new order, verify the device has space available"), "OK");
             TAVLO_LOG("Unable to create new order (%@)", std::string());
@@ -584,7 +533,7 @@ void OrderViewController::refresh() {
     if (!order()) return;
     // The menu beside the order on the pad renames it too (a delivery's customer).
     if (title() != order()->name()) setTitleButton(order()->name().value_or(""));
-    const int sign = order()->orderType() == kRefund ? -1 : 1;
+    const int sign = order()->orderType() == OrderType::Refund ? -1 : 1;
     auto show = [this](const char* name, int64_t cents) {
         if (Label* shown = label(name)) shown->setText(Utils::formatCurrency(cents));
     };

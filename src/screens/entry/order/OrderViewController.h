@@ -82,8 +82,6 @@ public:
     void setupScreen();
     // Asks the next question due; false when none was.
     bool promptAsNeeded();
-    // A new order as this screen makes it (Error is never filled).
-    std::shared_ptr<Order> createOrder(Error* error);
     void menu();
     // Pad: shows a screen in the detail pane beside this one, or takes the pane's top screen off
     // for null; false where there is no detail pane (a screen shown without the shell's panes).
