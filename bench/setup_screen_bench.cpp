@@ -1,7 +1,7 @@
 // Drawing the store set-up screen: one frame at the pad's 1024x768 as the window draws it (the
 // goal is under 4 ms), alone and under the wait overlay.
 #include "core/session/DBHelper.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/shell/SettingsViewController.h"
 #include "support/TempHome.h"
 #include "support/ui/Harness.h"

@@ -11,7 +11,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/render/ScreenWindow.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/shell/ApplicationIdleTimer.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "sync/handlers/AppShell.h"

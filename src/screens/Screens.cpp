@@ -2,6 +2,7 @@
 
 #include "screens/admin/LiteAdminViewController.h"
 #include "screens/attendance/AttendanceViewController.h"
+#include "screens/common/prompts/PromptScreens.h"
 #include "screens/customers/CustomerScreens.h"
 #include "screens/details/DetailsScreens.h"
 #include "screens/entry/editor/EditorScreens.h"
@@ -12,7 +13,6 @@
 #include "screens/layout/TableLayoutViewController.h"
 #include "screens/pay/PayViewController.h"
 #include "screens/payments/PaymentsViewController.h"
-#include "screens/prompts/PromptScreens.h"
 #include "screens/reports/ReportViewController.h"
 #include "screens/shell/OrdersMainController.h"
 #include "screens/shell/StartupScreens.h"

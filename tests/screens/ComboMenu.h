@@ -2,8 +2,8 @@
 
 #include "MenuHost.h"
 #include "core/order/ComboSelection.h"
+#include "screens/common/QuantityCellView.h"
 #include "screens/entry/combo/ComboGroupViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
 #include "support/MenuRows.h"
 
 #include <string>

@@ -3,11 +3,11 @@
 #include "OrderScreenTerminal.h"
 
 #include "platform/ui/InterfaceRegistry.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/customers/CustomerScreens.h"
 #include "screens/details/DetailsScreens.h"
 #include "screens/details/OrderDetailsViewController.h"
 #include "screens/details/SplitViewController.h"
-#include "screens/entry/order/OrderScreens.h"
 
 #include <memory>
 #include <optional>

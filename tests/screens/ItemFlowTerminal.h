@@ -5,9 +5,9 @@
 #include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 #include "platform/ui/NavigationController.h"
+#include "screens/common/prompts/PromptScreens.h"
 #include "screens/entry/SelectionFlowControl.h"
 #include "screens/entry/options/OptionScreen.h"
-#include "screens/prompts/PromptScreens.h"
 #include "support/ItemFlowMenu.h"
 #include "support/LocalStoreScope.h"
 

@@ -8,10 +8,10 @@
 #include "platform/net/NetworkProbe.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/LoginViewController.h"
 #include "screens/shell/ReceiptPrinters.h"
-#include "screens/shell/SignedInScreens.h"
 #include "support/RecordingPrinterStream.h"
 #include "support/StoreFixture.h"
 #include "support/ui/Harness.h"
@@ -82,7 +82,7 @@ public:
         store.save();
 
         registerLoginView();
-        for (const char* name : {LoginViewController::ordersInterface, LoginViewController::adminInterface, "OrderView"})
+        for (const char* name : {kOrdersInterface, kAdminInterface, "OrderView"})
             ui::InterfaceRegistry::shared().addController(name, [this, name = std::string(name)] {
                 auto screen = std::make_shared<SignedInStandIn>(name);
                 opened.push_back(screen);
@@ -110,7 +110,7 @@ public:
         ReceiptPrinters::removeMaker("escpos");
         NetworkProbe::install(nullptr);
         CommHelper::setGateway(std::nullopt);
-        for (const char* name : {LoginViewController::ordersInterface, LoginViewController::adminInterface, "OrderView"})
+        for (const char* name : {kOrdersInterface, kAdminInterface, "OrderView"})
             ui::InterfaceRegistry::shared().remove(name);
     }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/FlowControl.h"
-#include "screens/prompts/PromptScreens.h"
+#include "screens/common/FlowControl.h"
+#include "screens/common/prompts/PromptScreens.h"
 #include "support/ui/Harness.h"
 
 #include <functional>

@@ -5,7 +5,7 @@
 #include "core/session/DBHelper.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/shell/SettingsViewController.h"
 #include "support/LocalStoreScope.h"
 #include "support/TempHome.h"

@@ -5,7 +5,7 @@
 #include "platform/ui/ActivitySpinner.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "support/LogLines.h"
 #include "support/TempHome.h"
 #include "support/ui/Harness.h"

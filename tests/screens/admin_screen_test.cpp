@@ -327,7 +327,7 @@ TEST(AdminScreenTest, PaymentsWaitForTheStoreToOpen) {
 TEST(AdminScreenTest, OrdersOpensTheOrdersMainScreenOnceTheStoreIsOpen) {
     AdminTerminal t(true);
     t.openDay(true);
-    t.registerDouble(LiteAdminViewController::kOrdersInterface);
+    t.registerDouble(kOrdersInterface);
     t.open();
     t.h.tap("Orders");
     EXPECT_EQ(t.alertText(), "Alert / Store is currently closed. A manager must open the store before taking orders.");
@@ -335,7 +335,7 @@ TEST(AdminScreenTest, OrdersOpensTheOrdersMainScreenOnceTheStoreIsOpen) {
 
     t.openDay();
     t.h.tap("Orders");
-    EXPECT_EQ(t.nav->topViewController()->interfaceName(), LiteAdminViewController::kOrdersInterface);
+    EXPECT_EQ(t.nav->topViewController()->interfaceName(), kOrdersInterface);
 
     // Logout signs out and goes back to the first screen.
     t.nav->pop(false);

@@ -2,7 +2,7 @@
 // the minimum, an empty field, the opener's param, and its pictures.
 #include "PromptHost.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/prompts/AmountViewController.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "devices/MSRMediator.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 #include "support/StoreFixture.h"
 #include "support/ui/Golden.h"
 

@@ -2,7 +2,7 @@
 // colours while the cell is lit, and its text cut out of the colour (what lies behind shows
 // through the letters).
 #include "platform/ui/render/CairoGraphicsContext.h"
-#include "screens/entry/BadgedCell.h"
+#include "screens/common/BadgedCell.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
 

@@ -5,9 +5,9 @@
 // lines and prices.
 #include "ComboMenu.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/entry/BadgedCell.h"
+#include "screens/common/BadgedCell.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
-#include "screens/prompts/AmountViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // the position goes on each step back, the side flows on the stack, and the prompts' answers.
 #include "ItemFlowHost.h"
 #include "platform/foundation/Error.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
 #include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/TextViewController.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,11 @@
 // their order, the one-choice groups and the sides' cap move on by themselves, every Back lands on
 // the screen before, and the finished line reaches the menu screen's side with everything chosen.
 #include "ItemFlowHost.h"
-#include "screens/entry/SlideView.h"
+#include "screens/common/SlideView.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
 #include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
-#include "screens/prompts/AmountViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -329,15 +329,15 @@ namespace {
 
 TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEnabledTerminal) {
     LoginScreen s({});
-    InterfaceRegistry::shared().addController(LoginViewController::statusInterface, [] {
-        return std::make_shared<test::SignedInStandIn>(LoginViewController::statusInterface);
+    InterfaceRegistry::shared().addController(kSystemStatusInterface, [] {
+        return std::make_shared<test::SignedInStandIn>(kSystemStatusInterface);
     });
     s.show();
     s.h.tap(SystemItem::Search);
     ViewController* presented = s.login->navigationController()->presentedViewController();
     ASSERT_NE(presented, nullptr);
     EXPECT_EQ(presented->modalPresentationStyle(), ModalPresentationStyle::FormSheet);
-    EXPECT_EQ(s.h.visibleController().interfaceName(), LoginViewController::statusInterface);
+    EXPECT_EQ(s.h.visibleController().interfaceName(), kSystemStatusInterface);
     s.login->navigationController()->dismiss(false);
     s.h.runUntilIdle();
 
@@ -349,7 +349,7 @@ TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEna
     EXPECT_TRUE(tavlo::test::logged("System status attempted on disabled terminal (UID:" +
                                                             std::string(tavlo::test::LocalStoreScope::deviceId) + ")"));
     EXPECT_EQ(s.login->navigationController()->presentedViewController(), nullptr);
-    InterfaceRegistry::shared().remove(LoginViewController::statusInterface);
+    InterfaceRegistry::shared().remove(kSystemStatusInterface);
 }
 
 } // namespace

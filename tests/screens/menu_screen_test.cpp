@@ -5,12 +5,12 @@
 // exemptions, and a quick sale switches its order type (a delivery asks for its customer).
 #include "MenuHost.h"
 #include "core/records/Customer.h"
-#include "screens/entry/BadgedCell.h"
-#include "screens/entry/SlideView.h"
-#include "screens/entry/menu/CustomerPicker.h"
+#include "platform/ui/InterfaceRegistry.h"
+#include "screens/common/BadgedCell.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SlideView.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
 #include "screens/entry/options/SeatCourseViewController.h"
-#include "platform/ui/InterfaceRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // outside a flow (the selection editor's way), the limits of a group, the seat and course grids
 // for every count the store's values give, and the wheels.
 #include "ItemFlowHost.h"
-#include "screens/entry/SlideView.h"
+#include "screens/common/QuantityCellView.h"
+#include "screens/common/SlideView.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
 #include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
 #include "support/LogLines.h"

@@ -5,11 +5,11 @@
 #include "core/order/Selection.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/options/QuantityCellView.h"
 #include "platform/ui/Slider.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/TextViewController.h"
+#include "screens/common/QuantityCellView.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

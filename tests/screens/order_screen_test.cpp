@@ -5,7 +5,7 @@
 #include "core/order/Payment.h"
 #include "core/order/Preparation.h"
 #include "core/util/Utils.h"
-#include "screens/prompts/AmountViewController.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "support/RecordingAnnouncer.h"
 #include "support/ui/Golden.h"
 

@@ -1,24 +1,24 @@
 // The orders main screen on the small store: the open, table and closed lists behind the
 // segmented title, opening orders by row, table and quick sale, re-open and re-print of a closed
 // order, No Sale with its drawers and rights, and the re-read on "ordersChange".
+#include "StoreServer.h"
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/PromptScreens.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/PromptScreens.h"
 #include "screens/shell/AreaListViewController.h"
 #include "screens/shell/OrdersClosedViewController.h"
 #include "screens/shell/OrdersMainController.h"
-#include "screens/shell/TableLayoutScreen.h"
-#include "StoreServer.h"
-#include "platform/foundation/UserDefaults.h"
 #include "support/FakePorts.h"
 #include "support/RecordingPrinterStream.h"
 #include "support/StoreFixture.h"
@@ -89,7 +89,7 @@ protected:
         store.save();
         registerOrderListScreens();
         registerPromptScreens();
-        InterfaceRegistry::shared().addController(OrdersMainController::kOrderInterface,
+        InterfaceRegistry::shared().addController(kOrderInterface,
                                                   [] { return std::make_shared<OrderScreenStandIn>(); });
     }
     ~OrdersMainTest() override {
@@ -568,7 +568,7 @@ TEST_F(TablesTest, TableRowsOpenTheirOrderANewOneOrRefuse) {
 }
 
 TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
-    InterfaceRegistry::shared().addController(OrdersMainController::kTableLayoutInterface,
+    InterfaceRegistry::shared().addController(kTableLayoutInterface,
                                               [] { return std::make_shared<TableLayoutStandIn>(); });
     showTables();
     main->showTableLayout(false);
@@ -606,7 +606,7 @@ TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
 }
 
 TEST_F(OrdersMainTest, TurningThePhoneToLandscapeShowsTheLayoutUnlessSetNotTo) {
-    InterfaceRegistry::shared().addController(OrdersMainController::kTableLayoutInterface,
+    InterfaceRegistry::shared().addController(kTableLayoutInterface,
                                               [] { return std::make_shared<TableLayoutStandIn>(); });
     for (bool noAutoShow : {false, true}) {
         SCOPED_TRACE(noAutoShow ? "HH_LAYOUT_NO_AUTO_SHOW" : "default");

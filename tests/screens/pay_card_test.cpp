@@ -9,7 +9,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/PixelImage.h"
 #include "platform/store/ObjectStore.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/pay/SignatureCapture.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "support/LogLines.h"

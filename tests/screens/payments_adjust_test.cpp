@@ -2,7 +2,7 @@
 // payment however many of its amounts were edited, the tab's cap at the amount due, the
 // authorisation of a user without the right, and the receipt copies a reprint prints.
 #include "PaymentsTerminal.h"
-#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 
 #include <gtest/gtest.h>
 

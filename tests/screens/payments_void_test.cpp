@@ -3,7 +3,7 @@
 // what is left when the gateway or the order send refuses.
 #include "PaymentsTerminal.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -75,7 +75,7 @@ Point centreInWindow(View& view) { return view.convertRect(view.bounds(), nullpt
 SetUpScreenPlaces setUpScreenPlaces() {
     tavlo::test::LocalStoreScope store;
     ui::test::Harness h(DeviceIdiom::Tablet);
-    h.show(InterfaceRegistry::shared().instantiate(TavloMobileAppDelegate::settingsInterface));
+    h.show(InterfaceRegistry::shared().instantiate(kSettingsInterface));
     SetUpScreenPlaces places;
     auto& storeId = h.outlet<TextField>("textStoreId");
     auto& password = h.outlet<TextField>("textStorePassword");
@@ -105,7 +105,7 @@ render::Bitmap readyScreen() {
     store.save();
     ui::test::Harness h(DeviceIdiom::Tablet);
     h.show(std::make_shared<NavigationController>(
-        InterfaceRegistry::shared().instantiate(TavloMobileAppDelegate::loginInterface)));
+        InterfaceRegistry::shared().instantiate(kLoginInterface)));
     return render::snapshot(h.window(), kPad);
 }
 
@@ -171,7 +171,7 @@ private:
 
 TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
     registerStartupScreens();
-    if (!InterfaceRegistry::shared().containsController(TavloMobileAppDelegate::settingsInterface))
+    if (!InterfaceRegistry::shared().containsController(kSettingsInterface))
         GTEST_SKIP() << "the program has no store set-up screen yet (\"SettingsView\" is not registered)";
     tavlo::test::TempHome home;
     const std::string folder = home.path().string();
@@ -236,7 +236,7 @@ SignInPlaces signInPlaces() {
     store.addThisTerminal("T0");
     store.save();
     ui::test::Harness h(DeviceIdiom::Tablet);
-    auto login = InterfaceRegistry::shared().instantiate(TavloMobileAppDelegate::loginInterface);
+    auto login = InterfaceRegistry::shared().instantiate(kLoginInterface);
     h.show(std::make_shared<NavigationController>(login));
     auto& screen = dynamic_cast<LoginViewController&>(*login);
     return {centreInWindow(*screen.textNumber()), centreInWindow(*screen.btnLogin())};

@@ -5,7 +5,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/render/FingerprintContext.h"
 #include "platform/ui/render/Renderer.h"
-#include "screens/shell/ReceiptJob.h"
+#include "screens/common/ReceiptJob.h"
 #include "support/RecordingPrinterStream.h"
 #include "support/TempHome.h"
 #include "support/ui/Golden.h"

@@ -7,7 +7,7 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/reports/ReportViewController.h"
 #include "support/GoldenText.h"
 #include "support/RecordingPrinterStream.h"

@@ -3,7 +3,7 @@
 #include "PromptHost.h"
 #include "core/order/Order.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/prompts/SeatsViewController.h"
+#include "screens/common/prompts/SeatsViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -6,11 +6,11 @@
 #include "core/order/ActivityLog.h"
 #include "core/order/ComboSelection.h"
 #include "platform/ui/Slider.h"
+#include "screens/common/QuantityCellView.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/entry/editor/CompListViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/TextViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The button grid: which image a menu name gets, where each button goes in one row and in
 // screenfuls of several rows, and the buttons it makes.
-#include "screens/entry/SlideView.h"
+#include "screens/common/SlideView.h"
 #include "support/ui/Harness.h"
 
 #include <gtest/gtest.h>

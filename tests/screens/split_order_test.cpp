@@ -5,7 +5,7 @@
 #include "core/session/DBHelper.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/SlideView.h"
+#include "screens/common/SlideView.h"
 #include "support/ui/Golden.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/handlers/OrderHandler.h"

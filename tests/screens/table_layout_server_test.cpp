@@ -132,7 +132,7 @@ protected:
 TEST_F(PhoneTableLayoutTest, TheMainScreenOpensThePressedTablesOrder) {
     addOrder("O-5", "Window", "U-ANN", "L1", 5, 1250);
     registerOrderListScreens();
-    InterfaceRegistry::shared().addController(OrdersMainController::kOrderInterface,
+    InterfaceRegistry::shared().addController(kOrderInterface,
                                               [] { return std::make_shared<OrderScreenStandIn>(); });
     session = std::make_shared<Session>(store.context().get());
     ASSERT_TRUE(session->authenticate("U-ANN"));

@@ -3,7 +3,7 @@
 #include "PromptHost.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/render/Snapshot.h"
-#include "screens/prompts/TextViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>

@@ -7,8 +7,7 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "printing/ReportGenerator.h"
 #include "screens/admin/AdminAlerts.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/reports/ReportViewController.h"
+#include "screens/common/ActivityIndicator.h"
 
 namespace tavlo::screens {
 
@@ -18,17 +17,17 @@ using admin::alert;
 namespace {
 
 // The report viewer with the lines; none (logged) while it is not registered.
-std::shared_ptr<ReportViewController> reportView(const std::shared_ptr<Session>& session, const char* title,
-                                                 bool printable, std::vector<std::string> lines) {
-    auto viewer = std::dynamic_pointer_cast<ReportViewController>(
-        InterfaceRegistry::shared().containsController(ReportViewController::kInterfaceName)
-            ? InterfaceRegistry::shared().instantiate(ReportViewController::kInterfaceName)
-            : nullptr);
-    if (!viewer) return nullptr;
-    viewer->setSession(session);
+std::shared_ptr<ViewController> reportView(const std::shared_ptr<Session>& session, const char* title,
+                                           bool printable, std::vector<std::string> lines) {
+    std::shared_ptr<ViewController> viewer = InterfaceRegistry::shared().containsController(ReportViewer::kInterfaceName)
+                                                 ? InterfaceRegistry::shared().instantiate(ReportViewer::kInterfaceName)
+                                                 : nullptr;
+    auto* report = dynamic_cast<ReportViewer*>(viewer.get());
+    if (!report) return nullptr;
+    report->setSession(session);
     viewer->setTitle(localized(title));
-    viewer->setPrintable(printable);
-    viewer->setLines(std::move(lines));
+    report->setPrintable(printable);
+    report->setLines(std::move(lines));
     return viewer;
 }
 

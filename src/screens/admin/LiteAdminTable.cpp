@@ -11,7 +11,8 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/render/Theme.h"
 #include "screens/admin/AdminAlerts.h"
-#include "screens/shell/NoSale.h"
+#include "screens/common/NoSale.h"
+#include "screens/common/ScreenKit.h"
 
 #include <algorithm>
 
@@ -41,19 +42,6 @@ std::string stamped(const char* what, std::optional<Date> when, const std::strin
     return format("%@ %@ (%@)", localized(what), Utils::naturalStringForDate(when), who);
 }
 
-std::shared_ptr<Label> cellLabel(View& content, const Font& font, int tag) {
-    auto label = std::make_shared<Label>();
-    label->setFont(font);
-    label->setTag(tag);
-    label->setTextColor(Color::white());
-    label->setBackgroundColor(Color::clear());
-    label->setTextAlignment(TextAlignment::Center);
-    label->setAdjustsFontSizeToFitWidth(true);
-    label->setAutoresizingMask(Autoresizing::FlexibleWidth);
-    content.addSubview(label);
-    return label;
-}
-
 std::shared_ptr<TableViewCell> makeCell(TableView& table, const char* identifier) {
     if (auto reused = table.dequeueReusableCell(identifier)) return reused;
     auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier,
@@ -63,8 +51,22 @@ std::shared_ptr<TableViewCell> makeCell(TableView& table, const char* identifier
     View& content = cell->contentView();
     if (std::string(identifier) == kDynamicCell) {
         double width = content.bounds().size.width;
-        cellLabel(content, Font::boldSystem(18), LiteAdminViewController::kTitleTag)->setFrame(Rect(8, 3, width - 16, 22));
-        cellLabel(content, Font::system(12), LiteAdminViewController::kDetailTag)->setFrame(Rect(8, 25, width - 16, 16));
+        kit::addPlainLabel(content, {},
+                           {.font = Font::boldSystem(18),
+                            .colour = Color::white(),
+                            .alignment = TextAlignment::Center,
+                            .tag = LiteAdminViewController::kTitleTag,
+                            .resizing = Autoresizing::FlexibleWidth,
+                            .shrinksToFit = true})
+            ->setFrame(Rect(8, 3, width - 16, 22));
+        kit::addPlainLabel(content, {},
+                           {.font = Font::system(12),
+                            .colour = Color::white(),
+                            .alignment = TextAlignment::Center,
+                            .tag = LiteAdminViewController::kDetailTag,
+                            .resizing = Autoresizing::FlexibleWidth,
+                            .shrinksToFit = true})
+            ->setFrame(Rect(8, 25, width - 16, 16));
     } else {
         cell->textLabel().setTextAlignment(TextAlignment::Center);
         cell->textLabel().setBackgroundColor(Color::clear());

@@ -9,7 +9,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "screens/admin/AdminAlerts.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 #include "xml/XmlHelper.h"
 

@@ -1,6 +1,8 @@
 #include "screens/admin/LiteAdminViewController.h"
 
+#include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -10,19 +12,15 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
-#include "core/ports/PrinterStream.h"
 #include "printing/ReceiptHelper.h"
 #include "printing/ReportGenerator.h"
 #include "screens/admin/AdminAlerts.h"
 #include "screens/admin/PadAdminViewController.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/entry/menu/CustomerPicker.h"
-#include "screens/shell/NoSale.h"
-#include "screens/shell/OrdersMainController.h"
-#include "screens/shell/RootViewController.h"
-#include "screens/shell/ShellLayout.h"
-#include "screens/shell/TavloMobileAppDelegate.h"
-#include "core/session/Parameters.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/NoSale.h"
+#include "screens/common/PadPanes.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/ScreenKit.h"
 
 namespace tavlo::screens {
 
@@ -81,7 +79,7 @@ void LiteAdminViewController::viewDidLoad() {
     view()->setBackgroundColor(Color::white());
     reportGenerator_ = std::make_unique<ReportGenerator>(session_);
     buildBars();
-    OrdersMainController::warnOfPortraitPad();
+    warnOfPortraitPad();
 }
 
 void LiteAdminViewController::buildBars() {
@@ -90,7 +88,7 @@ void LiteAdminViewController::buildBars() {
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
     navigationItem().setRightBarButtonItem(
         BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
-    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
+    auto user = kit::barLabel(140, session_ ? session_->userName() : std::nullopt);
     setToolbarItems({BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
                      BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user),
                      BarButtonItem::flexibleSpace(),
@@ -115,9 +113,8 @@ uint32_t LiteAdminViewController::supportedInterfaceOrientations() const {
 void LiteAdminViewController::logout() {
     if (session_) session_->invalidate();
     if (onPad()) {
-        TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
-        if (delegate && delegate->rootViewController()) delegate->rootViewController()->logout();
-        else TAVLO_LOG("No root pane brings the sign-in back");
+        PadPanes* panes = PadPanes::current();
+        if (!panes || !panes->logoutFromRoot()) TAVLO_LOG("No root pane brings the sign-in back");
         return;
     }
     if (NavigationController* navigation = navigationController()) navigation->popToRoot(animated());
@@ -149,8 +146,7 @@ void LiteAdminViewController::orders() {
         screen->setUpdateOnExit(!onExit || boolValue(*onExit));
     }
     if (onPad()) {
-        TavloMobileAppDelegate* delegate = TavloMobileAppDelegate::current();
-        if (delegate && delegate->rootViewController()) delegate->rootViewController()->setMainController(main);
+        if (PadPanes* panes = PadPanes::current()) panes->setRootMainController(main);
     }
     if (navigation) navigation->push(main, animated());
 }

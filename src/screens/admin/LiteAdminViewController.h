@@ -4,7 +4,7 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <optional>
@@ -26,10 +26,7 @@ namespace tavlo::screens {
 // are presented in a navigation of their own as form sheets.
 class LiteAdminViewController : public ui::TableViewController, public SignedInScreen, public ui::AlertViewDelegate {
 public:
-    static constexpr const char* kInterfaceName = "LiteAdminView";
-    static constexpr const char* kOrdersInterface = "OrdersView";
-    static constexpr const char* kSystemStatusInterface = "SystemStatusView";
-    static constexpr const char* kAttendanceInterface = "AttendanceView";
+    static constexpr const char* kInterfaceName = kAdminInterface;
     // Alert tags: the drawer choices of No Sale, of the cash drawer report and of a user cash-out,
     // the user choice, the confirmations of cash in and out (drawer 1, then drawer 0) and of
     // closing and opening the store.

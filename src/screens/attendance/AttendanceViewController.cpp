@@ -13,6 +13,7 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationItem.h"
 #include "printing/ReceiptHelper.h"
+#include "screens/common/ScreenKit.h"
 #include "sync/handlers/OrderHandler.h"
 
 namespace tavlo::screens {
@@ -21,15 +22,6 @@ using namespace ui;
 
 namespace {
 
-
-std::shared_ptr<Label> cellLabel(View& content, Rect frame, Font font, int tag) {
-    auto label = std::make_shared<Label>(frame);
-    label->setFont(std::move(font));
-    label->setTag(tag);
-    label->setBackgroundColor(Color::clear());
-    content.addSubview(label);
-    return label;
-}
 
 Label* labelWithTag(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.contentView().viewWithTag(tag)); }
 
@@ -92,12 +84,12 @@ std::shared_ptr<TableViewCell> AttendanceViewController::cellForRow(TableView& t
         cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellIdentifier,
                                                Rect(0, 0, width, table.rowHeight()));
         View& content = cell->contentView();
-        cellLabel(content, Rect(10, 2, width - 20, 20), Font::boldSystem(16), kNameTag)
+        kit::addPlainLabel(content, Rect(10, 2, width - 20, 20), {.font = Font::boldSystem(16), .tag = kNameTag})
             ->setAutoresizingMask(Autoresizing::FlexibleWidth);
-        auto in = cellLabel(content, Rect(10, 23, 30, 18), Font::system(13), kInTag);
+        auto in = kit::addPlainLabel(content, Rect(10, 23, 30, 18), {.font = Font::system(13), .tag = kInTag});
         in->setTextColor(Color::gray());
         in->setText(format("%@:", localized("In")));
-        cellLabel(content, Rect(40, 23, width - 50, 18), Font::system(13), kStartTag)
+        kit::addPlainLabel(content, Rect(40, 23, width - 50, 18), {.font = Font::system(13), .tag = kStartTag})
             ->setTextColor(Color::blue());
     }
     ManagedObjectPtr record = results_ ? results_->objectAt(static_cast<size_t>(path.section),

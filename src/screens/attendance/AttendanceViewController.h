@@ -3,7 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/store/FetchedResultsController.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <optional>
@@ -19,7 +19,7 @@ namespace tavlo::screens {
 // the session's receipt printer.
 class AttendanceViewController : public ui::TableViewController, public SessionScreen {
 public:
-    static constexpr const char* kInterfaceName = "AttendanceView";
+    static constexpr const char* kInterfaceName = kAttendanceInterface;
     static constexpr const char* kCellIdentifier = "AttendanceCell";
     enum CellTag { kNameTag = 1, kInTag = 2, kStartTag = 3 };
 

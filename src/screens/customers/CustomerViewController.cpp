@@ -14,7 +14,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
-#include "screens/details/RedButton.h"
+#include "screens/common/RedButton.h"
 #include "sync/handlers/OrderHandler.h"
 
 #include <array>
@@ -288,6 +288,9 @@ void registerCustomerView() {
         table->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
         return std::static_pointer_cast<View>(table);
     });
+    // The order details open the form by its name alone.
+    InterfaceRegistry::shared().addController(CustomerViewController::kInterfaceName,
+                                              [] { return std::make_shared<CustomerViewController>(); });
 }
 
 } // namespace tavlo::screens

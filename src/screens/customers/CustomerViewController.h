@@ -2,8 +2,8 @@
 
 #include "core/records/Customer.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/customers/LabelValueCellView.h"
-#include "screens/entry/menu/CustomerPicker.h"
 
 #include <memory>
 #include <optional>
@@ -20,20 +20,20 @@ namespace tavlo::screens {
 // editing checks that there is a name or company and a telephone, capitalises the names, and hands
 // the customer to the order handler (queued on a lite terminal); a new customer is then the
 // answer to the observer. Without a customer to show (no remoteId, no customerId) it makes one.
-class CustomerViewController : public ui::TableViewController, public LabelValueCellView::Delegate {
+class CustomerViewController : public ui::TableViewController, public CustomerForm, public LabelValueCellView::Delegate {
 public:
-    static constexpr const char* kInterfaceName = "CustomerView";
+    static constexpr const char* kInterfaceName = CustomerForm::kInterfaceName;
     // The header's fields: first name, initial, last name, company.
     static constexpr int kFirstNameTag = 200, kInitialTag = 201, kLastNameTag = 202, kCompanyTag = 203;
 
     CustomerViewController();
 
-    void setSession(Session* session) { session_ = session; }
-    void setRemoteId(std::optional<std::string> id) { remoteId_ = std::move(id); }
-    void setCustomerId(std::optional<std::string> id) { customerId_ = std::move(id); }
-    void setObserver(CustomerPicker::Observer observer) { observer_ = std::move(observer); }
+    void setSession(Session* session) override { session_ = session; }
+    void setRemoteId(std::optional<std::string> id) override { remoteId_ = std::move(id); }
+    void setCustomerId(std::optional<std::string> id) override { customerId_ = std::move(id); }
+    void setObserver(CustomerPicker::Observer observer) override { observer_ = std::move(observer); }
     // A Done button that hands the customer on screen back.
-    void setDone(bool done) { done_ = done; }
+    void setDone(bool done) override { done_ = done; }
     const std::optional<std::string>& remoteId() const { return remoteId_; }
     const Customer& customer() const { return customer_; }
 

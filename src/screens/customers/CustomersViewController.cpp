@@ -11,8 +11,9 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "screens/common/RedButton.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/customers/CustomerViewController.h"
-#include "screens/details/RedButton.h"
 
 namespace tavlo::screens {
 
@@ -23,17 +24,6 @@ namespace {
 constexpr double kSearchHeight = 44;
 // Rows read from the store at a time: a screenful and more (of thousands of customers).
 constexpr size_t kFetchBatch = 20;
-
-std::shared_ptr<Label> rowText(Rect frame, int tag, const Font& font, const Color& colour, TextAlignment align) {
-    auto label = std::make_shared<Label>(frame);
-    label->setTag(tag);
-    label->setFont(font);
-    label->setTextColor(colour);
-    label->setTextAlignment(align);
-    label->setBackgroundColor(Color::clear());
-    label->setAdjustsFontSizeToFitWidth(true);
-    return label;
-}
 
 bool hasText(const std::optional<std::string>& text) { return text && !text->empty(); }
 
@@ -134,12 +124,26 @@ std::shared_ptr<TableViewCell> CustomersViewController::cellForRow(TableView& ta
         cell->setAccessoryType(AccessoryType::DetailDisclosureButton);
         View& content = cell->contentView();
         const double half = (width - 20) / 2;
-        content.addSubview(rowText(Rect(10, 10, half + 20, 24), kNameTag, Font::boldSystem(18), Color::black(), TextAlignment::Left));
-        content.addSubview(rowText(Rect(10, 40, half + 20, 22), kCompanyTag, Font::system(16), Color::black(), TextAlignment::Left));
-        auto phone = rowText(Rect(width - half - 10, 12, half, 20), kPhoneTag, Font::boldSystem(14), Color(0.1, 0.3, 0.8),
-                             TextAlignment::Right);
-        auto mobile = rowText(Rect(width - half - 10, 40, half, 20), kMobileTag, Font::boldSystem(14), Color::gray(),
-                              TextAlignment::Right);
+        content.addSubview(kit::plainLabel(Rect(10, 10, half + 20, 24), {.font = Font::boldSystem(18),
+                                                                         .colour = Color::black(),
+                                                                         .alignment = TextAlignment::Left,
+                                                                         .tag = kNameTag,
+                                                                         .shrinksToFit = true}));
+        content.addSubview(kit::plainLabel(Rect(10, 40, half + 20, 22), {.font = Font::system(16),
+                                                                         .colour = Color::black(),
+                                                                         .alignment = TextAlignment::Left,
+                                                                         .tag = kCompanyTag,
+                                                                         .shrinksToFit = true}));
+        auto phone = kit::plainLabel(Rect(width - half - 10, 12, half, 20), {.font = Font::boldSystem(14),
+                                                                             .colour = Color(0.1, 0.3, 0.8),
+                                                                             .alignment = TextAlignment::Right,
+                                                                             .tag = kPhoneTag,
+                                                                             .shrinksToFit = true});
+        auto mobile = kit::plainLabel(Rect(width - half - 10, 40, half, 20), {.font = Font::boldSystem(14),
+                                                                              .colour = Color::gray(),
+                                                                              .alignment = TextAlignment::Right,
+                                                                              .tag = kMobileTag,
+                                                                              .shrinksToFit = true});
         for (const auto& right : {phone, mobile}) {
             right->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
             content.addSubview(right);

@@ -3,7 +3,7 @@
 #include "platform/store/FetchedResultsController.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/entry/menu/CustomerPicker.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <optional>

@@ -17,12 +17,10 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
-#include "screens/customers/CustomerViewController.h"
-#include "screens/customers/CustomersViewController.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/details/SplitViewController.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/TextViewController.h"
 
 #include <algorithm>
 
@@ -78,23 +76,27 @@ void OrderDetailsViewController::saveName(const std::optional<std::string>& name
 // ---- customer
 
 void OrderDetailsViewController::showCustomers() {
-    auto list = std::make_shared<CustomersViewController>();
+    std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(CustomerPicker::kInterfaceName);
+    auto* picker = dynamic_cast<CustomerPicker*>(list.get());
+    if (!picker) return;
     list->setTitle(localized("Select Customer"));
-    list->setSession(session_);
-    list->setAllowRemove(customer_.has_value());
-    list->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
+    picker->setSession(session_);
+    picker->setAllowRemove(customer_.has_value());
+    picker->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
     presentSheet(list);
 }
 
 void OrderDetailsViewController::showCustomer() {
     if (!customer_) return;
-    auto form = std::make_shared<CustomerViewController>();
+    std::shared_ptr<ViewController> form = InterfaceRegistry::shared().instantiate(CustomerForm::kInterfaceName);
+    auto* customerForm = dynamic_cast<CustomerForm*>(form.get());
+    if (!customerForm) return;
     form->setTitle(localized("Customer"));
-    form->setSession(session_);
-    form->setRemoteId(customer_->remoteId());
-    form->setCustomerId(customer_->customerId());
-    form->setDone(true);
-    form->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
+    customerForm->setSession(session_);
+    customerForm->setRemoteId(customer_->remoteId());
+    customerForm->setCustomerId(customer_->customerId());
+    customerForm->setDone(true);
+    customerForm->setObserver([this](const std::optional<Customer>& chosen) { saveCustomer(chosen); });
     presentSheet(form);
 }
 

@@ -16,10 +16,11 @@
 #include "platform/ui/Slider.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "screens/common/QuantityCellView.h"
+#include "screens/common/RedButton.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/details/DetailsScreens.h"
-#include "screens/details/RedButton.h"
 #include "screens/details/SplitViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
 
 #include <cmath>
 
@@ -30,15 +31,6 @@ using namespace ui;
 namespace {
 
 constexpr double kRowHeight = 44;
-
-std::shared_ptr<Label> rowLabel(Rect frame, int tag, const Font& font, TextAlignment align) {
-    auto label = std::make_shared<Label>(frame);
-    label->setTag(tag);
-    label->setFont(font);
-    label->setTextAlignment(align);
-    label->setBackgroundColor(Color::clear());
-    return label;
-}
 
 Label* labelIn(View& view, int tag) { return dynamic_cast<Label*>(view.viewWithTag(tag)); }
 
@@ -167,8 +159,10 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::detailsCell(TableView
     auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "details", Rect(0, 0, width, kRowHeight));
     View& content = cell->contentView();
     const double valueWidth = width - 140;
-    content.addSubview(rowLabel(Rect(10, 11, 110, 22), kCaptionTag, Font::boldSystem(18), TextAlignment::Left));
-    auto value = rowLabel(Rect(120, 12, valueWidth - 20, 20), kValueTag, Font::system(16), TextAlignment::Right);
+    content.addSubview(kit::plainLabel(
+        Rect(10, 11, 110, 22), {.font = Font::boldSystem(18), .alignment = TextAlignment::Left, .tag = kCaptionTag}));
+    auto value = kit::plainLabel(Rect(120, 12, valueWidth - 20, 20),
+                                 {.font = Font::system(16), .alignment = TextAlignment::Right, .tag = kValueTag});
     value->setAdjustsFontSizeToFitWidth(true);
     content.addSubview(value);
     Label& caption = *labelIn(content, kCaptionTag);
@@ -282,7 +276,8 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::seatsCell(TableView& 
     slider->addTarget([this](Control& sender) { seatsChanged(sender); }, ControlEvent::ValueChanged);
     cell->contentView().addSubview(slider);
     cell->contentView().addSubview(
-        rowLabel(Rect(width - 60, 11, 50, 22), kSliderLabelTag, Font::boldSystem(18), TextAlignment::Right));
+        kit::plainLabel(Rect(width - 60, 11, 50, 22),
+                        {.font = Font::boldSystem(18), .alignment = TextAlignment::Right, .tag = kSliderLabelTag}));
     showSeats(*cell);
     return cell;
 }
@@ -300,7 +295,9 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::gratuityCell(TableVie
     slider->setEnabled(granted(Right::IncreaseGratuity));
     slider->addTarget([this](Control& sender) { gratuityChanged(sender); }, ControlEvent::ValueChanged);
     cell->contentView().addSubview(slider);
-    auto label = rowLabel(Rect(width - 60, 11, 50, 22), kSliderLabelTag, Font::boldSystem(18), TextAlignment::Right);
+    auto label =
+        kit::plainLabel(Rect(width - 60, 11, 50, 22),
+                        {.font = Font::boldSystem(18), .alignment = TextAlignment::Right, .tag = kSliderLabelTag});
     label->setText(format("%ld%%", percent));
     cell->contentView().addSubview(label);
     return cell;

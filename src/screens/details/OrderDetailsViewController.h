@@ -5,7 +5,7 @@
 #include "platform/foundation/Timer.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/entry/order/OrderScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <memory>

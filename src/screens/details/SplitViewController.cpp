@@ -16,8 +16,8 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/entry/SlideView.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/SlideView.h"
 
 namespace tavlo::screens {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/foundation/Error.h"
-#include "screens/entry/order/OrderScreens.h"
-#include "screens/entry/order/OrderTableViewController.h"
+#include "screens/common/OrderTableViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <memory>

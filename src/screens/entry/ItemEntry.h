@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/store/ManagedObject.h"
-#include "screens/entry/FlowControl.h"
+#include "screens/common/FlowControl.h"
 
 #include <functional>
 #include <memory>

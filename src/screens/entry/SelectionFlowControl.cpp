@@ -6,10 +6,11 @@
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
+#include "screens/entry/options/SeatCourseViewController.h"
 #include "screens/entry/options/SidesViewController.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/TextViewController.h"
 
 #include <algorithm>
 
@@ -51,7 +52,7 @@ std::shared_ptr<ViewController> SelectionFlowControl::nextView() {
         if (auto screen = subFlows().back()->nextView()) return screen;
     if (wantsSeatCourse() && !showedSeatsCourses_) {
         showedSeatsCourses_ = true;
-        return seatCourseScreen(selection_, root());
+        return SeatCourseViewController::forFlow(*this, selection_, root());
     }
     if (pricePrompt_ && !showedPricePrompt_) {
         showedPricePrompt_ = true;
@@ -192,7 +193,7 @@ std::shared_ptr<ViewController> SelectionFlowControl::land(Place place) {
 
 std::shared_ptr<ViewController> SelectionFlowControl::screenFor(Place place) {
     switch (place.stage) {
-    case Stage::SeatCourse: return seatCourseScreen(selection_, root());
+    case Stage::SeatCourse: return SeatCourseViewController::forFlow(*this, selection_, root());
     case Stage::Price: return priceScreen();
     case Stage::Quantity: return quantityScreen();
     case Stage::Comment: return commentScreen();

@@ -6,8 +6,8 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/layout/TableLayoutView.h"
-#include "screens/shell/TableLayoutScreen.h"
 
 #include <memory>
 #include <optional>
@@ -27,7 +27,7 @@ class TableLayoutViewController : public ui::ViewController,
                                   public ui::PickerViewDataSource,
                                   public ui::PickerViewDelegate {
 public:
-    static constexpr const char* kInterfaceName = "TableLayoutView";
+    static constexpr const char* kInterfaceName = kTableLayoutInterface;
     static constexpr double kMinimumZoom = 0.5;
     static constexpr double kMaximumZoom = 6.0;
     static constexpr double kZoomStep = 1.5;

@@ -15,9 +15,9 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Orientation.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/pay/TipLimits.h"
-#include "screens/prompts/AmountViewController.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/TipLimits.h"
+#include "screens/common/prompts/AmountViewController.h"
 
 #include <algorithm>
 #include <ctime>

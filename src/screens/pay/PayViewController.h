@@ -15,8 +15,8 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/ViewController.h"
-#include "screens/entry/order/OrderScreens.h"
-#include "screens/shell/ReceiptJob.h"
+#include "screens/common/ReceiptJob.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <map>

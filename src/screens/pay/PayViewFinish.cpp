@@ -3,6 +3,7 @@
 #include "screens/pay/PayViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -13,9 +14,8 @@
 #include "platform/ui/NavigationController.h"
 #include "printing/EmailPrinter.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/shell/ReceiptJob.h"
-#include "screens/prompts/TextViewController.h"
-#include "core/session/Parameters.h"
+#include "screens/common/ReceiptJob.h"
+#include "screens/common/prompts/TextViewController.h"
 
 #include <algorithm>
 

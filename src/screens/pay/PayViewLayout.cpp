@@ -5,13 +5,13 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/pay/PayViewController.h"
-#include "screens/prompts/PromptLayout.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
-using namespace prompt_layout;
+using namespace kit;
 namespace theme = ui::render::theme;
 
 namespace {
@@ -24,21 +24,22 @@ struct Grid {
 
 std::shared_ptr<View> build(PayViewController& owner) {
     const bool pad = onPad();
-    Grid g{margin(),
-           contentSize().width - 2 * margin(),
-           pad ? 38.0 : 27.0,
-           pad ? 8.0 : 4.0,
-           pad ? 130.0 : 92.0,
-           0,
-           pad ? 14.0 : 6.0,
-           Font::boldSystem(pad ? 17 : 13),
-           Font::system(pad ? 19 : 15),
-           Font::boldSystem(pad ? 16 : 13)};
+    Grid g{.m = promptMargin(),
+           .width = promptSize().width - 2 * promptMargin(),
+           .rowHeight = pad ? 38.0 : 27.0,
+           .gap = pad ? 8.0 : 4.0,
+           .captionWidth = pad ? 130.0 : 92.0,
+           .fieldX = 0,
+           .y = pad ? 14.0 : 6.0,
+           .captionFont = Font::boldSystem(pad ? 17 : 13),
+           .fieldFont = Font::system(pad ? 19 : 15),
+           .keyFont = Font::boldSystem(pad ? 16 : 13)};
     g.fieldX = g.m + g.captionWidth + (pad ? 8 : 4);
-    auto root = makeRoot();
+    auto root = promptRoot();
 
     auto caption = [&](const std::string& outletName, const std::string& text, double x, double width) {
-        auto label = addCaption(*root, {x, g.y, width, g.rowHeight}, localized(text), g.captionFont, theme::ink());
+        auto label = addCaption(*root, {x, g.y, width, g.rowHeight}, localized(text), g.captionFont, theme::ink(),
+                                stretchesAcross);
         owner.connect(outletName, label);
         return label;
     };
@@ -76,7 +77,7 @@ std::shared_ptr<View> build(PayViewController& owner) {
     g.y = pad ? 16 : 8;
     caption("lblDueCaption", "Due", g.m, g.captionWidth);
     auto due = addCaption(*root, {g.fieldX, g.y, g.m + g.width - g.fieldX, g.rowHeight}, "",
-                          Font::boldSystem(pad ? 26 : 20), theme::teal());
+                          Font::boldSystem(pad ? 26 : 20), theme::teal(), stretchesAcross);
     due->setTextAlignment(TextAlignment::Right);
     owner.connect("lblDue", due);
     g.y += g.rowHeight + g.gap;

@@ -16,8 +16,8 @@
 #include "platform/ui/Orientation.h"
 #include "platform/ui/render/CairoGraphicsContext.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/pay/TipLimits.h"
-#include "screens/prompts/AmountViewController.h"
+#include "screens/common/TipLimits.h"
+#include "screens/common/prompts/AmountViewController.h"
 
 #include <cmath>
 

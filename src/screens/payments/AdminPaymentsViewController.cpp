@@ -7,7 +7,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/BarButtonItem.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 
 #include <algorithm>

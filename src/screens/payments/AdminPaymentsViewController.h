@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/ui/SegmentedControl.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/payments/PaymentsViewController.h"
-#include "screens/shell/SignedInScreens.h"
 
 #include <cstdint>
 #include <memory>

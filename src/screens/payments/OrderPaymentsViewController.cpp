@@ -6,8 +6,8 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/pay/PayViewController.h"
 
 #include <algorithm>
 
@@ -57,17 +57,19 @@ void OrderPaymentsViewController::newPayment() {
     if (!navigation) return;
     const NavigationController::Stack& stack = navigation->viewControllers();
     const bool payBelow = std::any_of(stack.begin(), stack.end(), [](const std::shared_ptr<ViewController>& shown) {
-        return dynamic_cast<PayViewController*>(shown.get()) != nullptr;
+        return shown->interfaceName() == OrderTaskScreen::kPayInterface;
     });
     if (payBelow) {
         navigation->pop(animated());
         return;
     }
-    auto pay = std::make_shared<PayViewController>();
-    pay->setSession(session());
+    std::shared_ptr<ViewController> pay = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kPayInterface);
+    auto* task = dynamic_cast<OrderTaskScreen*>(pay.get());
+    if (!task) return;
+    task->setSession(session());
     // The payment goes with the order as the list left it: a payment voided here stays voided.
-    pay->setOrder(storedOrder());
-    pay->setAction(action_);
+    task->setOrder(storedOrder());
+    task->setAction(action_);
     navigation->push(pay, animated());
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "screens/entry/order/OrderScreens.h"
 #include "platform/ui/Button.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/payments/PaymentsViewController.h"
 
 #include <functional>

@@ -2,6 +2,7 @@
 
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "screens/common/ScreenKit.h"
 
 #include <vector>
 
@@ -18,17 +19,6 @@ constexpr int kCaptionTagOffset = 5;
 constexpr uint32_t kColumn =
     Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleWidth | Autoresizing::FlexibleRightMargin;
 
-std::shared_ptr<Label> addLabel(View& content, Rect frame, const Font& font, const Color& color,
-                                TextAlignment alignment = TextAlignment::Left) {
-    auto label = std::make_shared<Label>(frame);
-    label->setFont(font);
-    label->setTextColor(color);
-    label->setTextAlignment(alignment);
-    label->setBackgroundColor(Color::clear());
-    content.addSubview(label);
-    return label;
-}
-
 } // namespace
 
 namespace {
@@ -41,8 +31,26 @@ struct RowGeometry {
     double caption, value;       // tops of the amounts' captions and values
     double titleSize, textSize, smallSize, captionSize, valueSize;
 };
-constexpr RowGeometry kPadRow{4, 26, 26, 46, 60, 17, 15, 13, 11, 15};
-constexpr RowGeometry kPhoneRow{3, 23, 38, 53, 64, 16, 13, 11, 10, 14};
+constexpr RowGeometry kPadRow{.line1 = 4,
+                              .line2 = 26,
+                              .line3 = 26,
+                              .caption = 46,
+                              .value = 60,
+                              .titleSize = 17,
+                              .textSize = 15,
+                              .smallSize = 13,
+                              .captionSize = 11,
+                              .valueSize = 15};
+constexpr RowGeometry kPhoneRow{.line1 = 3,
+                                .line2 = 23,
+                                .line3 = 38,
+                                .caption = 53,
+                                .value = 64,
+                                .titleSize = 16,
+                                .textSize = 13,
+                                .smallSize = 11,
+                                .captionSize = 10,
+                                .valueSize = 14};
 
 } // namespace
 
@@ -55,29 +63,36 @@ PaymentCellView::PaymentCellView(bool gratuity, const std::string& reuseIdentifi
     const bool phone = width < 480;
     const RowGeometry& g = phone ? kPhoneRow : kPadRow;
 
-    type_ = addLabel(content, Rect(kMargin, g.line1, 110, 20), Font::boldSystem(g.titleSize), Color::black());
-    voided_ = addLabel(content, Rect(phone ? 120 : right - 245, g.line1, 90, 20), Font::boldSystem(g.textSize),
-                       Color::lightGray(), phone ? TextAlignment::Left : TextAlignment::Right);
+    type_ = kit::addPlainLabel(content, Rect(kMargin, g.line1, 110, 20),
+                               {.font = Font::boldSystem(g.titleSize), .colour = Color::black()});
+    voided_ = kit::addPlainLabel(content, Rect(phone ? 120 : right - 245, g.line1, 90, 20),
+                                 {.font = Font::boldSystem(g.textSize),
+                                  .colour = Color::lightGray(),
+                                  .alignment = phone ? TextAlignment::Left : TextAlignment::Right});
     voided_->setText(localized("VOIDED"));
     voided_->setHidden(true);
     if (phone) {
-        order_ = addLabel(content, Rect(kMargin, g.line2, 0, 0), Font::system(g.textSize), Color::darkGray());
+        order_ = kit::addPlainLabel(content, Rect(kMargin, g.line2, 0, 0),
+                                    {.font = Font::system(g.textSize), .colour = Color::darkGray()});
         order_->setHidden(true);
-        user_ = addLabel(content, Rect(kMargin, g.line2, width - 2 * kMargin, 15), Font::system(g.textSize),
-                         Color::black());
-        created_ = addLabel(content, Rect(right - 130, g.line1 + 3, 130, 16), Font::system(g.smallSize), Color::gray(),
-                            TextAlignment::Right);
-        detail_ = addLabel(content, Rect(kMargin, g.line3, width - 2 * kMargin, 15), Font::system(g.smallSize),
-                           Color::darkGray());
+        user_ = kit::addPlainLabel(content, Rect(kMargin, g.line2, width - 2 * kMargin, 15),
+                                   {.font = Font::system(g.textSize), .colour = Color::black()});
+        created_ = kit::addPlainLabel(
+            content, Rect(right - 130, g.line1 + 3, 130, 16),
+            {.font = Font::system(g.smallSize), .colour = Color::gray(), .alignment = TextAlignment::Right});
+        detail_ = kit::addPlainLabel(content, Rect(kMargin, g.line3, width - 2 * kMargin, 15),
+                                     {.font = Font::system(g.smallSize), .colour = Color::darkGray()});
     } else {
-        order_ = addLabel(content, Rect(kMargin + 115, g.line1, right - 245 - kMargin - 120, 20),
-                          Font::system(g.textSize), Color::darkGray());
-        user_ = addLabel(content, Rect(right - 150, g.line1, 150, 20), Font::system(g.textSize), Color::black(),
-                         TextAlignment::Right);
-        created_ = addLabel(content, Rect(right - 170, g.line2, 170, 18), Font::system(g.smallSize), Color::gray(),
-                            TextAlignment::Right);
-        detail_ = addLabel(content, Rect(kMargin, g.line2, width - 2 * kMargin - 175, 18), Font::system(g.smallSize),
-                           Color::darkGray());
+        order_ = kit::addPlainLabel(content, Rect(kMargin + 115, g.line1, right - 245 - kMargin - 120, 20),
+                                    {.font = Font::system(g.textSize), .colour = Color::darkGray()});
+        user_ = kit::addPlainLabel(
+            content, Rect(right - 150, g.line1, 150, 20),
+            {.font = Font::system(g.textSize), .colour = Color::black(), .alignment = TextAlignment::Right});
+        created_ = kit::addPlainLabel(
+            content, Rect(right - 170, g.line2, 170, 18),
+            {.font = Font::system(g.smallSize), .colour = Color::gray(), .alignment = TextAlignment::Right});
+        detail_ = kit::addPlainLabel(content, Rect(kMargin, g.line2, width - 2 * kMargin - 175, 18),
+                                     {.font = Font::system(g.smallSize), .colour = Color::darkGray()});
         voided_->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
         user_->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
     }
@@ -92,13 +107,13 @@ PaymentCellView::PaymentCellView(bool gratuity, const std::string& reuseIdentifi
     const double valueHeight = kRowHeight - 2 - g.value;
     for (size_t i = 0; i < columns.size(); ++i) {
         const double x = kMargin + column * static_cast<double>(i);
-        auto caption = addLabel(content, Rect(x, g.caption, column - 8, g.value - g.caption), Font::system(g.captionSize),
-                                Color::gray());
+        auto caption = kit::addPlainLabel(content, Rect(x, g.caption, column - 8, g.value - g.caption),
+                                          {.font = Font::system(g.captionSize), .colour = Color::gray()});
         caption->setText(localized(columns[i].first));
         caption->setAutoresizingMask(kColumn);
         const int tag = columns[i].second;
-        auto value = addLabel(content, Rect(x, g.value, column - 8, valueHeight), Font::boldSystem(g.valueSize),
-                              Color::black());
+        auto value = kit::addPlainLabel(content, Rect(x, g.value, column - 8, valueHeight),
+                                        {.font = Font::boldSystem(g.valueSize), .colour = Color::black()});
         value->setAutoresizingMask(kColumn);
         if (tag == 0) {
             total_ = value;

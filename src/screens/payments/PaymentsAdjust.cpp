@@ -9,11 +9,11 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/pay/TipLimits.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/TipLimits.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "screens/payments/PaymentCellView.h"
 #include "screens/payments/PaymentsViewController.h"
-#include "screens/prompts/AmountViewController.h"
 
 #include <algorithm>
 

@@ -18,7 +18,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Orientation.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/payments/PaymentCellView.h"
 
 namespace tavlo::screens {

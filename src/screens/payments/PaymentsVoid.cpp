@@ -11,9 +11,9 @@
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 #include "screens/payments/PaymentsViewController.h"
-#include "screens/prompts/AuthenticateViewController.h"
 
 #include <algorithm>
 #include <set>

@@ -12,7 +12,7 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 #include "xml/XmlHelper.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/ui/TextView.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <string>
@@ -18,20 +19,20 @@ namespace tavlo::screens {
 // mode, and to the store server, which prints them on this terminal's printer, in gateway mode.
 // The administration screen sets the session, the title, whether the user may print and the
 // lines, and presents it in a navigation controller as a form sheet.
-class ReportViewController : public ui::ViewController {
+class ReportViewController : public ui::ViewController, public ReportViewer {
 public:
-    static constexpr const char* kInterfaceName = "ReportView";
+    static constexpr const char* kInterfaceName = ReportViewer::kInterfaceName;
 
     ReportViewController();
 
     ui::TextView* body() const { return outlet<ui::TextView>("body"); }
 
     const std::vector<std::string>& lines() const { return lines_; }
-    void setLines(std::vector<std::string> lines) { lines_ = std::move(lines); }
+    void setLines(std::vector<std::string> lines) override { lines_ = std::move(lines); }
     bool printable() const { return printable_; }
-    void setPrintable(bool printable) { printable_ = printable; }
+    void setPrintable(bool printable) override { printable_ = printable; }
     const std::shared_ptr<Session>& session() const { return session_; }
-    void setSession(std::shared_ptr<Session> session) { session_ = std::move(session); }
+    void setSession(std::shared_ptr<Session> session) override { session_ = std::move(session); }
 
     // Prints the lines under the wait overlay; a failure is shown in an alert and the screen stays.
     void print();

@@ -8,9 +8,9 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/shell/RootViewController.h"
-#include "screens/shell/ShellLayout.h"
-#include "screens/shell/SignedInScreens.h"
 
 namespace tavlo::screens {
 
@@ -30,7 +30,7 @@ void DetailViewController::loadView() {
 
 void DetailViewController::viewDidLoad() {
     lockRotation_ = false;
-    status_ = shell::barLabel(400, std::string());
+    status_ = kit::barLabel(400, std::string());
     status_->setMinimumScaleFactor(12.0 / 16);
     layout_ = BarButtonItem::titled(localized("Layout"), BarButtonStyle::Plain,
                                     [this](BarButtonItem&) { requestedtableLayout(); });

@@ -12,7 +12,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/prompts/AmountViewController.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "sync/handlers/OrderHandler.h"
 
 

@@ -14,7 +14,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "screens/shell/ReceiptPrinters.h"
 #include "screens/shell/SettingsViewController.h"
 #include "sync/exchange/CommHelper.h"
@@ -88,11 +88,11 @@ void LoginViewController::systemStatus() {
         return;
     }
     InterfaceRegistry& registry = InterfaceRegistry::shared();
-    if (!registry.containsController(statusInterface)) {
-        TAVLO_LOG("No screen is registered under %@", statusInterface);
+    if (!registry.containsController(kSystemStatusInterface)) {
+        TAVLO_LOG("No screen is registered under %@", kSystemStatusInterface);
         return;
     }
-    std::shared_ptr<ViewController> status = registry.instantiate(statusInterface);
+    std::shared_ptr<ViewController> status = registry.instantiate(kSystemStatusInterface);
     auto navigation = std::make_shared<NavigationController>(status);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     present(navigation, true);

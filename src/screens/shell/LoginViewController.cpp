@@ -12,11 +12,11 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/RootViewController.h"
 #include "screens/shell/SettingsViewController.h"
-#include "screens/shell/SignedInScreens.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/StoreHandler.h"
@@ -255,7 +255,7 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
 
 void LoginViewController::openNextScreen(const std::shared_ptr<Session>& session, bool admin, bool showLayout) {
     std::shared_ptr<ViewController> next =
-        InterfaceRegistry::shared().instantiate(admin ? adminInterface : ordersInterface);
+        InterfaceRegistry::shared().instantiate(admin ? kAdminInterface : kOrdersInterface);
     if (auto* screen = dynamic_cast<SignedInScreen*>(next.get())) {
         screen->setSession(session);
         screen->setRoot(true);

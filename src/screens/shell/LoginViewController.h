@@ -9,6 +9,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/BroadcastListener.h"
 
 #include <cstdint>
@@ -41,10 +42,7 @@ class LoginViewController : public ui::ViewController,
                             public ui::TextFieldDelegate,
                             public ui::AlertViewDelegate {
 public:
-    static constexpr const char* kInterfaceName = "LoginView";
-    static constexpr const char* ordersInterface = "OrdersView";
-    static constexpr const char* adminInterface = "LiteAdminView";
-    static constexpr const char* statusInterface = "SystemStatusView";
+    static constexpr const char* kInterfaceName = kLoginInterface;
     // The alerts whose answer the screen acts on, by tag.
     static constexpr int roleAlertTag = 92;
     static constexpr int tipOutAlertTag = 93;

@@ -6,7 +6,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/shell/ShellLayout.h"
+#include "screens/common/ScreenKit.h"
 
 namespace tavlo::screens {
 
@@ -27,20 +27,57 @@ struct Metrics {
     double clockHeight, clockSize;
 };
 
-Metrics metricsFor(DeviceIdiom idiom) {
-    if (idiom == DeviceIdiom::Tablet)
-        return {{1024, 724}, 70, 48, 60, 18, 26, 190, 420, 32, 15, 20, 52, 26, 20, 56, 20, 48, 17};
-    return {{320, 436}, 18, 34, 44, 14, 20, 92, 300, 16, 13, 18, 44, 22, 12, 46, 18, 42, 16};
-}
+const Metrics kPadMetrics{
+    .screen = {1024, 724},
+    .top = 70,
+    .nameSize = 48,
+    .nameHeight = 60,
+    .subtitleSize = 18,
+    .subtitleHeight = 26,
+    .cardTop = 190,
+    .cardWidth = 420,
+    .padding = 32,
+    .captionSize = 15,
+    .captionHeight = 20,
+    .fieldHeight = 52,
+    .fieldFont = 26,
+    .gap = 20,
+    .loginHeight = 56,
+    .loginSize = 20,
+    .clockHeight = 48,
+    .clockSize = 17,
+};
+const Metrics kPhoneMetrics{
+    .screen = {320, 436},
+    .top = 18,
+    .nameSize = 34,
+    .nameHeight = 44,
+    .subtitleSize = 14,
+    .subtitleHeight = 20,
+    .cardTop = 92,
+    .cardWidth = 300,
+    .padding = 16,
+    .captionSize = 13,
+    .captionHeight = 18,
+    .fieldHeight = 44,
+    .fieldFont = 22,
+    .gap = 12,
+    .loginHeight = 46,
+    .loginSize = 18,
+    .clockHeight = 42,
+    .clockSize = 16,
+};
+
+const Metrics& metricsFor(DeviceIdiom idiom) { return idiom == DeviceIdiom::Tablet ? kPadMetrics : kPhoneMetrics; }
 
 std::shared_ptr<Button> clockButton(View& root, const Rect& frame, const std::string& title, const Metrics& m) {
-    auto button = shell::add<Button>(root, ButtonType::Custom, frame);
+    auto button = kit::add<Button>(root, ButtonType::Custom, frame);
     button->setTitle(title);
     button->setTitleColor(theme::teal());
     button->setBackgroundColor(theme::tealTint());
     button->setCornerRadius(8);
     button->titleLabel().setFont(Font::boldSystem(m.clockSize));
-    button->setAutoresizingMask(shell::centred);
+    button->setAutoresizingMask(kit::centred);
     return button;
 }
 
@@ -49,9 +86,9 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
     const double columnX = (m.screen.width - m.cardWidth) / 2;
 
-    auto root = shell::paperRoot(m.screen);
+    auto root = kit::paperRoot(m.screen);
     // The product's name opens the maker's page.
-    auto name = shell::addHeading(
+    auto name = kit::addHeading(
         *root, {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
         localized("Enter your employee number or swipe your card"), [&owner] { owner.tavlo(); });
 
@@ -59,11 +96,12 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     const double inner = m.cardWidth - 2 * m.padding;
     const double fieldTop = m.padding + m.captionHeight + 4;
     const double loginTop = fieldTop + m.fieldHeight + m.gap;
-    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding));
-    shell::addCaption(*card, Rect(m.padding, m.padding, inner, m.captionHeight), localized("Employee number"),
-                      m.captionSize);
+    auto card = kit::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, loginTop + m.loginHeight + m.padding),
+                             kit::kColumnCard);
+    kit::addCaption(*card, Rect(m.padding, m.padding, inner, m.captionHeight), localized("Employee number"),
+                    Font::boldSystem(m.captionSize), theme::ink());
 
-    auto number = shell::add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
+    auto number = kit::add<TextField>(*card, Rect(m.padding, fieldTop, inner, m.fieldHeight));
     number->setBorderStyle(BorderStyle::RoundedRect);
     number->setPlaceholder(localized("Number"));
     number->setFont(Font::system(m.fieldFont));
@@ -71,8 +109,8 @@ std::shared_ptr<View> build(LoginViewController& owner) {
     number->setTextAlignment(TextAlignment::Center);
     number->setKeyboardType(KeyboardType::NumberPad);
 
-    auto login = shell::addMainButton(*card, Rect(m.padding, loginTop, inner, m.loginHeight), localized("Login"),
-                                      m.loginSize, [&owner] { owner.done(); });
+    auto login = kit::addMainButton(*card, Rect(m.padding, loginTop, inner, m.loginHeight), localized("Login"),
+                                    m.loginSize, [&owner] { owner.done(); });
 
     // The time clock, shown when the store keeps attendance.
     const Rect cardFrame = card->frame();

@@ -10,8 +10,8 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Label.h"
 #include "printing/ReceiptHelper.h"
+#include "screens/common/ReceiptJob.h"
 #include "screens/shell/OrdersMainController.h"
-#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 

@@ -3,6 +3,7 @@
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -15,17 +16,17 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/NoSale.h"
+#include "screens/common/PadPanes.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/shell/AlertHandlerLocationOrders.h"
-#include "screens/shell/ShellLayout.h"
 #include "screens/shell/AreaListViewController.h"
-#include "screens/shell/NoSale.h"
 #include "screens/shell/OrdersClosedViewController.h"
 #include "screens/shell/RootViewController.h"
-#include "screens/shell/TableLayoutScreen.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
 #include "sync/exchange/CommHelper.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo::screens {
 
@@ -84,13 +85,6 @@ void OrdersMainController::alertTerminalDisabled(const char* title) {
     alert(title, localized("Terminal has been disabled, contact support personnel to re-enable it"));
 }
 
-void OrdersMainController::warnOfPortraitPad() {
-    Application* app = Application::current();
-    if (!app || !onPad() || !isPortrait(app->device().orientation())) return;
-    alert("Alert", localized("Application cannot run on portrait mode, make sure your tablet's orientation is not "
-                             "locked and restart Tavlo"));
-}
-
 void OrdersMainController::alertWiFiDisconnected() {
     alert("Alert", localized("WiFi Disconnected! Make sure you are within the WiFi area of the store"));
 }
@@ -147,7 +141,7 @@ void OrdersMainController::viewDidLoad() {
 }
 
 void OrdersMainController::buildToolbar() {
-    auto user = shell::barLabel(140, session_ ? session_->userName() : std::nullopt);
+    auto user = kit::barLabel(140, session_ ? session_->userName() : std::nullopt);
     auto userItem = BarButtonItem::withCustomView(user);
     auto space = [] { return BarButtonItem::flexibleSpace(); };
     auto noSaleItem = [this](BarButtonStyle style) {

@@ -3,9 +3,9 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ViewController.h"
-#include "screens/shell/NoSale.h"
+#include "screens/common/NoSale.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/OrdersOpenViewController.h"
-#include "screens/shell/SignedInScreens.h"
 
 #include <memory>
 #include <optional>
@@ -25,11 +25,7 @@ namespace tavlo::screens {
 // the pad it sits in the root pane, which opens the order screens and signs out for it.
 class OrdersMainController : public ui::ViewController, public OrdersMainScreen {
 public:
-    static constexpr const char* kInterfaceName = "OrdersView";
-    static constexpr const char* kOrderInterface = "OrderView";
-    static constexpr const char* kTableLayoutInterface = "TableLayoutView";
-    static constexpr const char* kAdminInterface = "LiteAdminView";
-    static constexpr const char* kSystemStatusInterface = "SystemStatusView";
+    static constexpr const char* kInterfaceName = kOrdersInterface;
     // The tag of the "Select a drawer:" alert.
     static constexpr int kDrawerAlertTag = NoSale::kDrawerAlertTag;
 
@@ -56,8 +52,6 @@ public:
     static bool isTerminalDisabled(ObjectContext* context);
     // "Terminal has been disabled, ..." under the title given.
     static void alertTerminalDisabled(const char* title = "Alert");
-    // A pad held in portrait: the screens work in landscape only.
-    static void warnOfPortraitPad();
     // "WiFi Disconnected! ..."
     static void alertWiFiDisconnected();
 

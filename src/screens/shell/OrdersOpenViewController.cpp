@@ -14,8 +14,10 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/entry/options/OptionScreen.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/PadPanes.h"
+#include "screens/common/ReadFailure.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/shell/OrdersMainController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
@@ -27,15 +29,6 @@ using namespace ui;
 namespace {
 
 constexpr const char* kCellIdentifier = "Cell";
-
-std::shared_ptr<Label> cellLabel(View& content, Rect frame, const Font& font, int tag) {
-    auto label = std::make_shared<Label>(frame);
-    label->setFont(font);
-    label->setTag(tag);
-    label->setBackgroundColor(Color::clear());
-    content.addSubview(label);
-    return label;
-}
 
 Label* labelOf(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.viewWithTag(tag)); }
 
@@ -180,7 +173,7 @@ void OrdersOpenViewController::viewDidLoad() {
     }
     showWhenEmpty();
     if (onPad()) {
-        OrdersMainController::warnOfPortraitPad();
+        warnOfPortraitPad();
     } else if (openOrders_ && !Parameters::flag(Parameter::LayoutNoAutoShow, context())) {
         std::weak_ptr<ViewController> self = shared_from_this();
         orientation_ = ScopedObserver(Device::orientationDidChangeNotification, nullptr, [self](const Notification&) {
@@ -258,14 +251,17 @@ std::shared_ptr<TableViewCell> OrdersOpenViewController::getCellContentView(cons
     const double width = tableView().bounds().width();
     auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier, Rect(0, 0, width, 60));
     View& content = cell->contentView();
-    cellLabel(content, Rect(10, 3, 10, 25), Font::system(14), kMarkTag);
-    cellLabel(content, Rect(20, 3, 180, 25), Font::system(18), kNameTag);
-    cellLabel(content, Rect(20, 25, 180, 25), Font::boldSystem(10), kServerTag)->setTextColor(Color::lightGray());
-    auto total = cellLabel(content, Rect(width - 128, 3, 100, 25), Font::boldSystem(12), kTotalTag);
+    kit::addPlainLabel(content, Rect(10, 3, 10, 25), {.font = Font::system(14), .tag = kMarkTag});
+    kit::addPlainLabel(content, Rect(20, 3, 180, 25), {.font = Font::system(18), .tag = kNameTag});
+    kit::addPlainLabel(content, Rect(20, 25, 180, 25), {.font = Font::boldSystem(10), .tag = kServerTag})
+        ->setTextColor(Color::lightGray());
+    auto total =
+        kit::addPlainLabel(content, Rect(width - 128, 3, 100, 25), {.font = Font::boldSystem(12), .tag = kTotalTag});
     total->setTextAlignment(TextAlignment::Right);
     total->setTextColor(Color::blue());
     total->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
-    auto created = cellLabel(content, Rect(width - 138, 25, 110, 25), Font::boldSystem(10), kCreatedTag);
+    auto created =
+        kit::addPlainLabel(content, Rect(width - 138, 25, 110, 25), {.font = Font::boldSystem(10), .tag = kCreatedTag});
     created->setTextAlignment(TextAlignment::Right);
     created->setTextColor(Color::lightGray());
     created->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);

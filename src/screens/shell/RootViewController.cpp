@@ -14,10 +14,10 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/shell/AlertHandlerLocationOrders.h"
 #include "screens/shell/DetailViewController.h"
 #include "screens/shell/LoginViewController.h"
-#include "screens/shell/SignedInScreens.h"
 #include "sync/exchange/CommHelper.h"
 
 namespace tavlo::screens {
@@ -182,7 +182,7 @@ void RootViewController::loadOrderAt(const std::string& areaLocationId) {
 void RootViewController::loadOrderView(const std::optional<std::string>& remoteId,
                                        const std::optional<std::string>& areaLocationId, bool quickSale,
                                        bool /*updateOrders*/) {
-    std::shared_ptr<ViewController> order = InterfaceRegistry::shared().instantiate(orderInterface);
+    std::shared_ptr<ViewController> order = InterfaceRegistry::shared().instantiate(kOrderInterface);
     if (auto* screen = dynamic_cast<OrderScreen*>(order.get())) {
         screen->setRemoteId(remoteId);
         screen->setAreaLocationId(areaLocationId);

@@ -22,7 +22,6 @@ class DetailViewController;
 // screen's loaders) and signs out.
 class RootViewController : public ui::ViewController {
 public:
-    static constexpr const char* orderInterface = "OrderView";
 
     RootViewController();
     ~RootViewController() override;

@@ -11,7 +11,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OperationSynchCustomers.h"
 #include "sync/handlers/OperationSynchOrders.h"

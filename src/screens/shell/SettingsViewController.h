@@ -6,6 +6,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <memory>
@@ -25,7 +26,7 @@ class SettingsViewController : public ui::ViewController,
                                public ui::TextFieldDelegate,
                                public ui::AlertViewDelegate {
 public:
-    static constexpr const char* kInterfaceName = "SettingsView";
+    static constexpr const char* kInterfaceName = kSettingsInterface;
     static constexpr int associationCodeAlertTag = 97;
     // Seconds the store load waits for the server when "initial_network_timeout" gives none.
     static constexpr int defaultNetworkTimeout = 15;

@@ -7,7 +7,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/shell/ShellLayout.h"
+#include "screens/common/ScreenKit.h"
 
 namespace tavlo::screens {
 
@@ -29,14 +29,51 @@ struct Metrics {
     double infoSize;
 };
 
-Metrics metricsFor(DeviceIdiom idiom) {
-    if (idiom == DeviceIdiom::Tablet)
-        return {{1024, 768}, 96, 48, 60, 18, 26, 220, 480, 32, 15, 20, 44, 20, 96, 12, 52, 19, 15};
-    return {{320, 480}, 24, 34, 44, 14, 20, 98, 300, 16, 13, 18, 36, 12, 70, 8, 44, 17, 12};
-}
+const Metrics kPadMetrics{
+    .screen = {1024, 768},
+    .top = 96,
+    .nameSize = 48,
+    .nameHeight = 60,
+    .subtitleSize = 18,
+    .subtitleHeight = 26,
+    .cardTop = 220,
+    .cardWidth = 480,
+    .padding = 32,
+    .captionSize = 15,
+    .captionHeight = 20,
+    .fieldHeight = 44,
+    .rowGap = 20,
+    .testWidth = 96,
+    .gap = 12,
+    .saveHeight = 52,
+    .saveSize = 19,
+    .infoSize = 15,
+};
+const Metrics kPhoneMetrics{
+    .screen = {320, 480},
+    .top = 24,
+    .nameSize = 34,
+    .nameHeight = 44,
+    .subtitleSize = 14,
+    .subtitleHeight = 20,
+    .cardTop = 98,
+    .cardWidth = 300,
+    .padding = 16,
+    .captionSize = 13,
+    .captionHeight = 18,
+    .fieldHeight = 36,
+    .rowGap = 12,
+    .testWidth = 70,
+    .gap = 8,
+    .saveHeight = 44,
+    .saveSize = 17,
+    .infoSize = 12,
+};
+
+const Metrics& metricsFor(DeviceIdiom idiom) { return idiom == DeviceIdiom::Tablet ? kPadMetrics : kPhoneMetrics; }
 
 std::shared_ptr<TextField> field(View& card, const Rect& frame, const std::string& placeholder) {
-    auto field = shell::add<TextField>(card, frame);
+    auto field = kit::add<TextField>(card, frame);
     field->setBorderStyle(BorderStyle::RoundedRect);
     field->setPlaceholder(placeholder);
     field->setFont(Font::system(17));
@@ -49,24 +86,25 @@ std::shared_ptr<View> build(SettingsViewController& owner) {
     const Metrics m = metricsFor(app ? app->idiom() : DeviceIdiom::Phone);
     const double columnX = (m.screen.width - m.cardWidth) / 2;
 
-    auto root = shell::paperRoot(m.screen);
+    auto root = kit::paperRoot(m.screen);
     // The product's name opens the maker's contact page.
-    shell::addHeading(*root,
-                      {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
-                      localized("Set up this terminal for its store"), [&owner] { owner.tavlo(); });
+    kit::addHeading(*root, {columnX, m.cardWidth, m.top, m.nameSize, m.nameHeight, m.subtitleSize, m.subtitleHeight},
+                    localized("Set up this terminal for its store"), [&owner] { owner.tavlo(); });
 
     // The card: three captioned fields (the gateway with its test button) and Save.
     const double inner = m.cardWidth - 2 * m.padding;
     const double rowHeight = m.captionHeight + 4 + m.fieldHeight + m.rowGap;
     const double saveTop = m.padding + 3 * rowHeight + 4;
-    auto card = shell::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, saveTop + m.saveHeight + m.padding));
+    auto card = kit::addCard(*root, Rect(columnX, m.cardTop, m.cardWidth, saveTop + m.saveHeight + m.padding),
+                             kit::kColumnCard);
 
     auto row = [&](int index) { return m.padding + index * rowHeight; };
     auto fieldFrame = [&](int index, double width) {
         return Rect(m.padding, row(index) + m.captionHeight + 4, width, m.fieldHeight);
     };
     auto caption = [&](int index, const std::string& text) {
-        shell::addCaption(*card, {m.padding, row(index), inner, m.captionHeight}, text, m.captionSize);
+        kit::addCaption(*card, {m.padding, row(index), inner, m.captionHeight}, text, Font::boldSystem(m.captionSize),
+                        theme::ink());
     };
     caption(0, localized("Store id"));
     auto storeId = field(*card, fieldFrame(0, inner), localized("Store id"));
@@ -78,22 +116,23 @@ std::shared_ptr<View> build(SettingsViewController& owner) {
     auto gateway = field(*card, fieldFrame(2, inner - m.testWidth - m.gap), localized("Name or address"));
     gateway->setKeyboardType(KeyboardType::URL);
 
-    auto test = shell::add<Button>(*card, ButtonType::RoundedRect,
-                            Rect(m.padding + inner - m.testWidth, fieldFrame(2, 0).minY(), m.testWidth, m.fieldHeight));
+    auto test =
+        kit::add<Button>(*card, ButtonType::RoundedRect,
+                         Rect(m.padding + inner - m.testWidth, fieldFrame(2, 0).minY(), m.testWidth, m.fieldHeight));
     test->setTitle(localized("Test"));
     test->setCornerRadius(6);
     test->titleLabel().setFont(Font::boldSystem(m.captionSize + 2));
     test->addTarget([&owner](Control&) { owner.testGateway(); }, ControlEvent::TouchUpInside);
 
-    shell::addMainButton(*card, Rect(m.padding, saveTop, inner, m.saveHeight), localized("Save"), m.saveSize,
-                         [&owner] { owner.saveSettings(); });
+    kit::addMainButton(*card, Rect(m.padding, saveTop, inner, m.saveHeight), localized("Save"), m.saveSize,
+                       [&owner] { owner.saveSettings(); });
 
     const Rect cardFrame = card->frame();
-    auto info = shell::add<Label>(*root, Rect(columnX, cardFrame.maxY() + m.rowGap, m.cardWidth, m.infoSize + 8));
+    auto info = kit::add<Label>(*root, Rect(columnX, cardFrame.maxY() + m.rowGap, m.cardWidth, m.infoSize + 8));
     info->setFont(Font::system(m.infoSize));
     info->setTextColor(theme::mutedInk());
     info->setTextAlignment(TextAlignment::Center);
-    info->setAutoresizingMask(shell::centred);
+    info->setAutoresizingMask(kit::centred);
 
     owner.connect("textStoreId", storeId);
     owner.connect("textStorePassword", password);

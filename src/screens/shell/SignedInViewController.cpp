@@ -17,7 +17,7 @@ using namespace ui;
 namespace theme = ui::render::theme;
 
 SignedInViewController::SignedInViewController(const std::string& interfaceName) : ViewController(interfaceName) {
-    setTitle(localized(interfaceName == LoginViewController::adminInterface ? "Administration" : "Orders"));
+    setTitle(localized(interfaceName == kAdminInterface ? "Administration" : "Orders"));
     navigationItem().setHidesBackButton(true);
 }
 
@@ -74,7 +74,7 @@ void SignedInViewController::logout() {
 }
 
 void registerSignedInStandIns() {
-    for (const char* name : {LoginViewController::ordersInterface, LoginViewController::adminInterface})
+    for (const char* name : {kOrdersInterface, kAdminInterface})
         InterfaceRegistry::shared().addController(
             name, [name = std::string(name)] { return std::make_shared<SignedInViewController>(name); });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ui/ViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <string>

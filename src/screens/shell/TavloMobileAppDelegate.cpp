@@ -185,7 +185,7 @@ void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
         return;
     }
     if (!navigationController_) {
-        std::shared_ptr<ViewController> login = InterfaceRegistry::shared().instantiate(loginInterface);
+        std::shared_ptr<ViewController> login = InterfaceRegistry::shared().instantiate(kLoginInterface);
         if (auto* screen = dynamic_cast<LoginViewController*>(login.get())) {
             screen->setManagedObjectContext(context);
             screen->setPersistentStoreCoordinator(context->store());
@@ -196,10 +196,26 @@ void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
 }
 
 void TavloMobileAppDelegate::pushDetailsView(std::shared_ptr<ViewController> controller, bool animated) {
-    NavigationController* detail = detailViewController_ ? detailViewController_->navigationController() : nullptr;
+    NavigationController* detail = detailNavigation();
     if (!detail) return;
     if (controller) detail->push(std::move(controller), animated);
     else detail->pop(animated);
+}
+
+NavigationController* TavloMobileAppDelegate::detailNavigation() const {
+    return detailViewController_ ? detailViewController_->navigationController() : nullptr;
+}
+
+bool TavloMobileAppDelegate::logoutFromRoot() {
+    if (!rootViewController_) return false;
+    rootViewController_->logout();
+    return true;
+}
+
+bool TavloMobileAppDelegate::setRootMainController(std::shared_ptr<ViewController> main) {
+    if (!rootViewController_) return false;
+    rootViewController_->setMainController(std::move(main));
+    return true;
 }
 
 void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
@@ -214,7 +230,7 @@ void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
 
 void TavloMobileAppDelegate::settings() {
     TAVLO_LOG("*** NOTE: Terminal does not contain configuration!");
-    std::shared_ptr<ViewController> setup = InterfaceRegistry::shared().instantiate(settingsInterface);
+    std::shared_ptr<ViewController> setup = InterfaceRegistry::shared().instantiate(kSettingsInterface);
     if (splitViewController_) splitViewController_->present(setup, false);
     else window().setRootViewController(setup);
 }

@@ -8,6 +8,8 @@
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
+#include "screens/common/PadPanes.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "sync/handlers/AppShell.h"
 
 #include <cstdint>
@@ -35,10 +37,9 @@ class RootViewController;
 // of the root pane beside the detail pane: the root pane presents the sign-in screen, and the
 // set-up screen is presented over the split view.
 class TavloMobileAppDelegate : public ui::ApplicationDelegate,
+                               public PadPanes,
                                public std::enable_shared_from_this<TavloMobileAppDelegate> {
 public:
-    static constexpr const char* settingsInterface = "SettingsView";
-    static constexpr const char* loginInterface = "LoginView";
     // Less free space than this (50 MiB) warns at sign-in.
     static constexpr uint64_t lowSpaceLimit = 52428800;
 
@@ -102,7 +103,11 @@ public:
     const std::shared_ptr<RootViewController>& rootViewController() const { return rootViewController_; }
     const std::shared_ptr<DetailViewController>& detailViewController() const { return detailViewController_; }
     // Pad: pushes the controller on the detail pane's navigation, or pops its top one for null.
-    void pushDetailsView(std::shared_ptr<ui::ViewController> controller, bool animated);
+    void pushDetailsView(std::shared_ptr<ui::ViewController> controller, bool animated) override;
+    // --- the pad's panes as other screens reach them
+    ui::NavigationController* detailNavigation() const override;
+    bool logoutFromRoot() override;
+    bool setRootMainController(std::shared_ptr<ui::ViewController> main) override;
 
     // --- state
     bool handlersSetupCompleted() const { return handlersSetupCompleted_; }
@@ -139,7 +144,7 @@ private:
 };
 
 template <typename C> void TavloMobileAppDelegate::registerSettingsController() {
-    ui::InterfaceRegistry::shared().addController(settingsInterface, [] {
+    ui::InterfaceRegistry::shared().addController(kSettingsInterface, [] {
         auto controller = std::make_shared<C>();
         if (TavloMobileAppDelegate* delegate = current()) {
             std::weak_ptr<TavloMobileAppDelegate> answer = delegate->weak_from_this();

@@ -13,6 +13,7 @@
 #include "platform/ui/ActivitySpinner.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/InterfaceRegistry.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/status/ConnectionTests.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
@@ -41,16 +42,6 @@ template <typename Record> std::vector<Record> readAll(ObjectContext* context, c
         records.push_back(std::move(record));
     }
     return records;
-}
-
-std::shared_ptr<Label> addLabel(View& content, Rect frame, Font font, int tag, uint32_t resizing) {
-    auto label = std::make_shared<Label>(frame);
-    label->setFont(std::move(font));
-    label->setTag(tag);
-    label->setBackgroundColor(Color::clear());
-    label->setAutoresizingMask(resizing);
-    content.addSubview(label);
-    return label;
 }
 
 } // namespace
@@ -190,8 +181,11 @@ std::shared_ptr<TableViewCell> SystemStatusViewController::dynamicCell(TableView
         cell->textLabel().setFont(Font::boldSystem(15));
         View& content = cell->contentView();
         const double width = content.bounds().width();
-        auto hostLabel = addLabel(content, Rect(width * 0.4, 0, width * 0.6 - 44, 44), Font::system(14), kHostTag,
-                                  Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleWidth);
+        auto hostLabel =
+            kit::addPlainLabel(content, Rect(width * 0.4, 0, width * 0.6 - 44, 44),
+                               {.font = Font::system(14),
+                                .tag = kHostTag,
+                                .resizing = Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleWidth});
         hostLabel->setTextAlignment(TextAlignment::Right);
         hostLabel->setTextColor(Color(0.22, 0.33, 0.53));
         hostLabel->setAdjustsFontSizeToFitWidth(true);
@@ -199,8 +193,9 @@ std::shared_ptr<TableViewCell> SystemStatusViewController::dynamicCell(TableView
         spinner->setTag(kSpinnerTag);
         spinner->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
         content.addSubview(spinner);
-        addLabel(content, Rect(width - 36, 0, 28, 44), Font::boldSystem(18), kStatusTag,
-                 Autoresizing::FlexibleLeftMargin)
+        kit::addPlainLabel(
+            content, Rect(width - 36, 0, 28, 44),
+            {.font = Font::boldSystem(18), .tag = kStatusTag, .resizing = Autoresizing::FlexibleLeftMargin})
             ->setTextAlignment(TextAlignment::Center);
     }
     cell->textLabel().setText(name);

@@ -4,7 +4,7 @@
 #include "core/records/Terminal.h"
 #include "platform/accessory/SerialAccessories.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <memory>
@@ -28,7 +28,7 @@ class ConnectionTests;
 // sign-in screen opens it without a session: then nothing can be printed.
 class SystemStatusViewController : public ui::TableViewController, public SessionScreen {
 public:
-    static constexpr const char* kInterfaceName = "SystemStatusView";
+    static constexpr const char* kInterfaceName = kSystemStatusInterface;
     static constexpr const char* kFixedCell = "StatusFixedCell";
     static constexpr const char* kDynamicCell = "StatusDynamicCell";
     enum Section { kDevice, kNetwork, kHandlers, kPrinters, kTerminals, kAccessories };

@@ -8,7 +8,7 @@
 #include "WindowHelper.h"
 #include "printing/EscPosPrinter.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/shell/ReceiptJob.h"
+#include "screens/common/ReceiptJob.h"
 #include "support/LoopbackListener.h"
 #include "support/LoopbackPrinter.h"
 

@@ -5,9 +5,10 @@
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
+#include "screens/common/prompts/AmountViewController.h"
 #include "screens/entry/SelectionFlowControl.h"
 #include "screens/entry/combo/GroupFlowControl.h"
-#include "screens/prompts/AmountViewController.h"
+#include "screens/entry/options/SeatCourseViewController.h"
 
 #include <algorithm>
 
@@ -50,7 +51,7 @@ std::shared_ptr<ViewController> ComboFlowControl::nextView() {
         if (auto screen = subFlows().back()->nextView()) return screen;
     if (wantsSeatCourse() && !showedSeatsCourses_) {
         showedSeatsCourses_ = true;
-        return seatCourseScreen(selection_, shared_from_this());
+        return SeatCourseViewController::forFlow(*this, selection_, shared_from_this());
     }
     if (pricePrompt_ && !showedPricePrompt_) {
         showedPricePrompt_ = true;
@@ -143,7 +144,7 @@ std::shared_ptr<ViewController> ComboFlowControl::land(Stage place) {
     if (place < Stage::Price) showedPricePrompt_ = false;
     if (place < Stage::SeatCourse) showedSeatsCourses_ = false;
     switch (place) {
-    case Stage::SeatCourse: return seatCourseScreen(selection_, shared_from_this());
+    case Stage::SeatCourse: return SeatCourseViewController::forFlow(*this, selection_, shared_from_this());
     case Stage::Price: return priceScreen();
     default: return nullptr;
     }

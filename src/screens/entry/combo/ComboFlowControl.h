@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screens/entry/FlowControl.h"
+#include "screens/common/FlowControl.h"
 
 #include <functional>
 #include <memory>

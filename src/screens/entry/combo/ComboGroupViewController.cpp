@@ -7,7 +7,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/AlertView.h"
-#include "screens/entry/options/QuantityCellView.h"
+#include "screens/common/QuantityCellView.h"
 
 namespace tavlo::screens {
 

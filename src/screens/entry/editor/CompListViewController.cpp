@@ -5,7 +5,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/NavigationController.h"
-#include "screens/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
 
 namespace tavlo::screens {
 

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/entry/order/OrderScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <memory>
 #include <optional>

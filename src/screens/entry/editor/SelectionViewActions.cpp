@@ -12,12 +12,12 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
+#include "screens/common/QuantityCellView.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/AuthenticateViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/entry/editor/SelectionViewController.h"
 #include "screens/entry/menu/MenuViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/AuthenticateViewController.h"
-#include "screens/prompts/TextViewController.h"
 
 namespace tavlo::screens {
 

@@ -11,8 +11,8 @@
 #include "platform/store/ObjectContext.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Slider.h"
+#include "screens/common/QuantityCellView.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
-#include "screens/entry/options/QuantityCellView.h"
 #include "screens/entry/options/SidesViewController.h"
 
 #include <algorithm>

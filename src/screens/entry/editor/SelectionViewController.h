@@ -3,7 +3,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TableViewController.h"
-#include "screens/entry/order/OrderScreens.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <functional>
 #include <memory>

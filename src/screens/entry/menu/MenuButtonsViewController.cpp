@@ -6,7 +6,7 @@
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/InterfaceRegistry.h"
-#include "screens/entry/SlideView.h"
+#include "screens/common/SlideView.h"
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 
 #include <cmath>

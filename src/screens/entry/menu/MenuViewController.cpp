@@ -18,9 +18,9 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/NavigationController.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SlideView.h"
 #include "screens/entry/ItemEntry.h"
-#include "screens/entry/SlideView.h"
-#include "screens/entry/menu/CustomerPicker.h"
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 #include "screens/entry/options/OptionScreen.h"
 

@@ -9,7 +9,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceRegistry.h"
-#include "screens/entry/BadgedCell.h"
+#include "screens/common/BadgedCell.h"
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 
 namespace tavlo::screens {

@@ -1,10 +1,6 @@
 #include "screens/entry/options/OptionScreen.h"
 
-#include "platform/foundation/LocalizedStrings.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/ui/AlertView.h"
 #include "platform/ui/InterfaceRegistry.h"
-#include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "screens/entry/combo/ComboGroupViewController.h"
 #include "screens/entry/options/PreparationGroupViewController.h"
@@ -28,13 +24,6 @@ void registerOptionScreens() {
     registerPreparationGroupView();
     registerSidesView();
     registerComboGroupView();
-}
-
-void leaveAfterReadFailure(ViewController& screen, const std::string& message, bool animated) {
-    AlertView::make(localized("Error"), message, localized("Ok"))->show();
-    RunLoop::main().perform([self = screen.shared_from_this(), animated] {
-        if (NavigationController* navigation = self->navigationController()) navigation->pop(animated);
-    });
 }
 
 } // namespace tavlo::screens

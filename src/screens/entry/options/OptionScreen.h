@@ -3,7 +3,8 @@
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/Application.h"
-#include "screens/entry/FlowControl.h"
+#include "screens/common/FlowControl.h"
+#include "screens/common/ReadFailure.h"
 
 #include <memory>
 #include <string>
@@ -20,9 +21,6 @@ void registerOptionTable(const std::string& interfaceName);
 // "SidesView", and the combo flow's "ComboGroupView"). The program calls it once, and so do
 // tests that show them.
 void registerOptionScreens();
-// A list the screen needs could not be read: the person is told (`message`, "Ok") and the screen
-// leaves once the push that is showing it is over.
-void leaveAfterReadFailure(ui::ViewController& screen, const std::string& message, bool animated);
 
 // What every option screen of an item flow holds (the session, the line it changes, the flow that
 // drives it, null outside a flow) and how it keeps the flow's contract. `Base` is the kind of

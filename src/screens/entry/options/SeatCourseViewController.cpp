@@ -9,7 +9,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/ui/InterfaceRegistry.h"
 #include "platform/ui/render/Theme.h"
-#include "screens/entry/SlideView.h"
+#include "screens/common/SlideView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +22,19 @@ namespace theme = ui::render::theme;
 SeatCourseViewController::SeatCourseViewController() : OptionScreen(kInterfaceName) {}
 
 SeatCourseViewController::~SeatCourseViewController() = default;
+
+std::shared_ptr<ViewController> SeatCourseViewController::forFlow(const FlowControl& flow,
+                                                                  const std::shared_ptr<Selection>& selection,
+                                                                  std::shared_ptr<FlowControl> owner) {
+    auto screen = std::make_shared<SeatCourseViewController>();
+    screen->setSession(flow.session());
+    screen->setSelection(selection);
+    screen->setOrder(flow.order());
+    screen->setSelectSeat(flow.seats());
+    screen->setSelectCourse(flow.courses());
+    screen->setFlowControl(std::move(owner));
+    return screen;
+}
 
 void SeatCourseViewController::viewDidLoad() {
     showBackButton(localized("Back"));

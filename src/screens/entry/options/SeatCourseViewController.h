@@ -38,6 +38,10 @@ public:
 
     SeatCourseViewController();
     ~SeatCourseViewController() override;
+    // The screen for a flow's line (its session, order and questions), answering to `owner`.
+    static std::shared_ptr<ui::ViewController> forFlow(const FlowControl& flow,
+                                                       const std::shared_ptr<Selection>& selection,
+                                                       std::shared_ptr<FlowControl> owner);
 
     const std::shared_ptr<Order>& order() const { return order_; }
     void setOrder(std::shared_ptr<Order> order) { order_ = std::move(order); }

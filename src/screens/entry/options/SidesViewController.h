@@ -3,8 +3,8 @@
 #include "platform/foundation/Error.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/TableViewController.h"
+#include "screens/common/QuantityCellView.h"
 #include "screens/entry/options/OptionScreen.h"
-#include "screens/entry/options/QuantityCellView.h"
 
 #include <optional>
 #include <string>

@@ -24,10 +24,10 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/entry/ActivityIndicator.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/ReceiptJob.h"
+#include "screens/common/ScreenInterfaces.h"
 #include "screens/entry/menu/MenuViewController.h"
-#include "screens/entry/order/OrderScreens.h"
-#include "screens/shell/ReceiptJob.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 

@@ -25,17 +25,15 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Toolbar.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/entry/menu/CustomerPicker.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/PadPanes.h"
+#include "screens/common/ScreenInterfaces.h"
+#include "screens/common/prompts/AmountViewController.h"
+#include "screens/common/prompts/SeatsViewController.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "screens/entry/menu/MenuButtonsViewController.h"
 #include "screens/entry/menu/MenuViewController.h"
 #include "screens/entry/menu/SlideMenuViewController.h"
-#include "screens/entry/order/OrderScreens.h"
-#include "screens/prompts/AmountViewController.h"
-#include "screens/prompts/SeatsViewController.h"
-#include "screens/prompts/TextViewController.h"
-#include "screens/shell/DetailViewController.h"
-#include "screens/shell/TavloMobileAppDelegate.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -456,14 +454,13 @@ void OrderViewController::menu() {
 }
 
 NavigationController* OrderViewController::detailPane() const {
-    TavloMobileAppDelegate* delegate = isPad() ? TavloMobileAppDelegate::current() : nullptr;
-    DetailViewController* detail = delegate ? delegate->detailViewController().get() : nullptr;
-    return detail ? detail->navigationController() : nullptr;
+    PadPanes* panes = isPad() ? PadPanes::current() : nullptr;
+    return panes ? panes->detailNavigation() : nullptr;
 }
 
 bool OrderViewController::loadDetailView(std::shared_ptr<ViewController> screen) {
     if (!detailPane()) return false;
-    TavloMobileAppDelegate::current()->pushDetailsView(std::move(screen), animated());
+    PadPanes::current()->pushDetailsView(std::move(screen), animated());
     return true;
 }
 

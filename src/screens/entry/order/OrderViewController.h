@@ -2,8 +2,8 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/ui/PickerView.h"
-#include "screens/entry/order/OrderTableViewController.h"
-#include "screens/shell/SignedInScreens.h"
+#include "screens/common/OrderTableViewController.h"
+#include "screens/common/ScreenInterfaces.h"
 
 #include <map>
 #include <memory>
@@ -44,7 +44,7 @@ class OrderViewController : public OrderTableViewController,
                             public ui::PickerViewDataSource,
                             public ui::PickerViewDelegate {
 public:
-    static constexpr const char* kInterfaceName = "OrderView";
+    static constexpr const char* kInterfaceName = kOrderInterface;
     // Alert tags: what an alert's answer leads to.
     static constexpr int kRemoveDiscountTag = 92, kDrawerTag = 93, kPrintOrEmailTag = 94, kPrintTargetTag = 96,
                          kCloseGatewayTag = 97, kSendGatewayTag = 98, kOrderTypeTag = 99, kEmailFailedTag = 95;

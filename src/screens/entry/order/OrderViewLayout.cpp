@@ -8,6 +8,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/render/Theme.h"
+#include "screens/common/ScreenKit.h"
 #include "screens/entry/order/OrderViewController.h"
 
 namespace tavlo::screens {
@@ -21,13 +22,8 @@ constexpr double kPanelHeight = 132, kRow = 19, kMargin = 8, kButtonHeight = 40;
 
 std::shared_ptr<Label> addLabel(View& parent, Rect frame, const std::string& text, const Font& font,
                                 const Color& colour, TextAlignment align) {
-    auto label = std::make_shared<Label>(frame);
+    auto label = kit::addPlainLabel(parent, frame, {.font = font, .colour = colour, .alignment = align});
     label->setText(text);
-    label->setFont(font);
-    label->setTextColor(colour);
-    label->setTextAlignment(align);
-    label->setBackgroundColor(Color::clear());
-    parent.addSubview(label);
     return label;
 }
 

@@ -22,9 +22,9 @@
 #include "platform/ui/TextInput.h"
 #include "printing/EmailPrinter.h"
 #include "printing/ReceiptHelper.h"
-#include "screens/entry/ActivityIndicator.h"
-#include "screens/prompts/TextViewController.h"
-#include "screens/shell/ReceiptJob.h"
+#include "screens/common/ActivityIndicator.h"
+#include "screens/common/ReceiptJob.h"
+#include "screens/common/prompts/TextViewController.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/exchange/OrderDocument.h"
 
