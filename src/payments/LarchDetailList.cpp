@@ -1,5 +1,6 @@
 #include "payments/LarchDetailList.h"
 
+#include "core/session/Parameters.h"
 #include "payments/PaymentHandlerAdapter.h"
 #include "platform/foundation/Text.h"
 #include "xml/XmlEventReader.h"
@@ -41,10 +42,10 @@ private:
 
 std::optional<LarchDetailList::Zone> LarchDetailList::settleZone(const HostConfig& config, Error* error) {
     std::string name = "CST";
-    for (const char* key : {"HOST_LARCH_SETTLE_TZ_ABBREV", "HOST_LARCH_SETTLE_TIME_ZONE"}) {
-        auto it = config.find(key);
-        if (it != config.end() && !trim(it->second).empty()) {
-            name = trim(it->second);
+    for (Parameter key : {Parameter::LarchSettleTzAbbrev, Parameter::LarchSettleTimeZone}) {
+        std::optional<std::string> value = Parameters::hostSetting(config, key);
+        if (value && !trim(*value).empty()) {
+            name = trim(*value);
             break;
         }
     }

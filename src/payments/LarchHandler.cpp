@@ -1,6 +1,7 @@
 #include "payments/LarchHandler.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "payments/CardAttempts.h"
@@ -16,29 +17,22 @@ namespace tavlo {
 
 namespace {
 
-constexpr const char* kCaptureUrl = "HOST_LARCH_CAPTURE_URL";
-constexpr const char* kDetailsUrl = "HOST_LARCH_DETAILS_URL";
-constexpr const char* kUser = "HOST_LARCH_USER";
-constexpr const char* kPassword = "HOST_LARCH_PASSWORD";
-constexpr const char* kTerminal = "HOST_LARCH_RP";
 
 constexpr const char* kUnreachable = "Unable to communicate with Larch, verify Internet connection";
 constexpr const char* kNoSpace = "Unable to save batch, plese verify your device has space available";
 
-std::optional<std::string> setting(const HostConfig& config, const char* key) {
-    auto it = config.find(key);
-    if (it == config.end()) return std::nullopt;
-    return it->second;
+std::optional<std::string> setting(const HostConfig& config, Parameter key) {
+    return Parameters::hostSetting(config, key);
 }
-std::string merchantOf(const HostConfig& config) { return setting(config, kUser).value_or(""); }
-std::string terminalOf(const HostConfig& config) { return setting(config, kTerminal).value_or(""); }
-bool isOn(const HostConfig& config, const char* key) { return boolValue(setting(config, key)); }
-int timeout(const HostConfig& config, const char* key) {
+std::string merchantOf(const HostConfig& config) { return setting(config, Parameter::LarchUser).value_or(""); }
+std::string terminalOf(const HostConfig& config) { return setting(config, Parameter::LarchTerminal).value_or(""); }
+bool isOn(const HostConfig& config, Parameter key) { return boolValue(setting(config, key)); }
+int timeout(const HostConfig& config, Parameter key) {
     std::optional<std::string> value = setting(config, key);
     return value ? intValue(*value) : -1;
 }
-int connectTimeout(const HostConfig& config) { return timeout(config, "HOST_LARCH_CONNECT_TIMEOUT"); }
-int readTimeout(const HostConfig& config) { return timeout(config, "HOST_LARCH_READ_TIMEOUT"); }
+int connectTimeout(const HostConfig& config) { return timeout(config, Parameter::LarchConnectTimeout); }
+int readTimeout(const HostConfig& config) { return timeout(config, Parameter::LarchReadTimeout); }
 
 // Values the log never shows: card data in every form, the cardholder's name and address, and
 // the gateway password.
@@ -61,14 +55,15 @@ LarchTransaction* asLarch(PaymentTransaction& transaction, Error* error) {
 
 LarchHandler::LarchHandler(ObjectContext* context)
     : PaymentHandlerAdapter(Name, context),
-      allowManual_(boolValue(DBHelper::getValue("HOST_LARCH_ALLOW_MANUAL", context))) {}
+      allowManual_(Parameters::flag(Parameter::LarchAllowManual, context)) {}
 
 bool LarchHandler::debugging() {
-    return boolValue(DBHelper::getStoreValue("PAYMENT_CREDIT_DEBUG", managedObjectContext()));
+    return Parameters::flag(Parameter::CreditDebug, managedObjectContext());
 }
 
 bool LarchHandler::isValid(const HostConfig& config, Error* error) {
-    for (const char* key : {kCaptureUrl, kDetailsUrl, kUser, kPassword, kTerminal}) {
+    for (Parameter key : {Parameter::LarchCaptureUrl, Parameter::LarchDetailsUrl, Parameter::LarchUser,
+                          Parameter::LarchPassword, Parameter::LarchTerminal}) {
         std::optional<std::string> value = setting(config, key);
         if (!value || value->empty()) {
             Error::set(error, PaymentHandlerAdapter::error("Configuration for Larch missing params, contact support"));
@@ -169,7 +164,8 @@ bool LarchHandler::capture(PaymentTransaction& transaction, const HostConfig& co
     larch->removeField("Message");
     Error sendError;
     std::optional<std::string> reply =
-        sendHTTP(body, *setting(config, kCaptureUrl), connectTimeout(config), readTimeout(config), &sendError);
+        sendHTTP(body, *setting(config, Parameter::LarchCaptureUrl), connectTimeout(config), readTimeout(config),
+                 &sendError);
     if (!reply) {
         TAVLO_LOG("Error comms or declined (%@)", sendError.localizedDescription());
         Error::set(error, PaymentHandlerAdapter::error(kUnreachable));
@@ -217,7 +213,7 @@ std::shared_ptr<PaymentTransaction> LarchHandler::newTransaction(const HostConfi
     auto transaction = std::make_shared<LarchTransaction>(&config);
     transaction->setTransactionId(format("%d", number));
     transaction->setValue(format("%d", number), "REF_NUMBER");
-    if (isOn(config, "HOST_LARCH_FORCE_FLAG")) transaction->setValue("T", "Force");
+    if (isOn(config, Parameter::LarchForceFlag)) transaction->setValue("T", "Force");
     return transaction;
 }
 
@@ -357,8 +353,8 @@ bool LarchHandler::settle(int32_t batchId, const std::string& merchant, const st
 bool LarchHandler::handleOrphans(int32_t batchId, const std::vector<std::string>& tavloIds, const HostConfig& config,
                                  Error* error) {
     return PaymentHandlerAdapter::handleOrphans(batchId, tavloIds, merchantOf(config), terminalOf(config),
-                                                isOn(config, "HOST_LARCH_CANCEL_ORPHAN_PAYMENTS"),
-                                                isOn(config, "HOST_LARCH_IGNORE_ORPHAN_PAYMENTS"), config, error);
+                                                isOn(config, Parameter::LarchCancelOrphanPayments),
+                                                isOn(config, Parameter::LarchIgnoreOrphanPayments), config, error);
 }
 
 bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::string>& references, Error* error) {
@@ -372,7 +368,7 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     }
     auto guard = lock();
     if (!isBatchOpen(batchId, merchant, terminal)) return true;
-    if (isOn(config, "HOST_LARCH_AUTO_SETTLE")) return settle(batchId, merchant, terminal, error);
+    if (isOn(config, Parameter::LarchAutoSettle)) return settle(batchId, merchant, terminal, error);
     // A charge whose answer never came is one of the day's or none: the gateway says which.
     if (!checkCharges(config, std::nullopt, error)) return false;
     // The day's payments that an earlier batch of the day settled (a close that stopped between
@@ -426,7 +422,7 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     captureAll->setValue("ProcessCreditCard", "WebService");
     auto& larch = static_cast<LarchTransaction&>(*captureAll);
     Error sendError;
-    std::optional<std::string> reply = sendHTTP(larch.toFieldValue("CaptureAll"), *setting(config, kCaptureUrl),
+    std::optional<std::string> reply = sendHTTP(larch.toFieldValue("CaptureAll"), *setting(config, Parameter::LarchCaptureUrl),
                                                 connectTimeout(config), readTimeout(config), &sendError);
     if (!reply || reply->empty()) {
         Error::set(error, sendError.isSet() ? sendError
@@ -468,11 +464,11 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::queryDetails(LarchT
     larch.setValue("0", "Result");
     larch.setValue(DateFormatter("yyyy-MM-dd'T'HH:mm:00", zone->zone).stringFromDate(fromDate), "BeginDt");
     larch.setValue(DateFormatter("yyyy-MM-dd'T'HH:mm:59", zone->zone).stringFromDate(toDate), "EndDt");
-    larch.setValue(setting(config, "HOST_LARCH_SETTLE_TRANS_TYPE").value_or("Sale','Credit"), "TransType");
+    larch.setValue(setting(config, Parameter::LarchSettleTransType).value_or("Sale','Credit"), "TransType");
     if (debugging()) TAVLO_LOG("TimeZone configured %@", zone->name);
 
     Error sendError;
-    std::optional<std::string> reply = sendHTTP(larch.toFieldValue("TrxDetail"), *setting(config, kDetailsUrl),
+    std::optional<std::string> reply = sendHTTP(larch.toFieldValue("TrxDetail"), *setting(config, Parameter::LarchDetailsUrl),
                                                 connectTimeout(config), readTimeout(config), &sendError);
     if (!reply) {
         TAVLO_LOG("Error comms with Larch details (%@)", sendError.localizedDescription());
@@ -536,7 +532,7 @@ bool LarchHandler::synchronizeTransactions(const std::vector<std::shared_ptr<Lar
             // An earlier day's capture that the query's dates reach: nothing can change it now.
             TAVLO_LOG("Passing over a host transaction settled before (TRX_HD_Key: %@)", key);
         } else if (!detail->voided() && detail->wasApproved()) {
-            if (!isOn(config, "HOST_LARCH_CANCEL_ORPHAN_PAYMENTS")) {
+            if (!isOn(config, Parameter::LarchCancelOrphanPayments)) {
                 TAVLO_LOG_MAIL("Host has a payment which does not exist or is voided on tavlo (%@)", key);
                 Error::set(error, PaymentHandlerAdapter::error(format(
                                       "Host has a payment which is voided on tavlo (%@), please contact support to "
@@ -544,9 +540,9 @@ bool LarchHandler::synchronizeTransactions(const std::vector<std::shared_ptr<Lar
                                       key)));
                 return false;
             }
-            detail->setValue(setting(config, kUser), "UserName");
-            detail->setValue(setting(config, kPassword), "Password");
-            detail->setValue(setting(config, kTerminal), "RPNum");
+            detail->setValue(setting(config, Parameter::LarchUser), "UserName");
+            detail->setValue(setting(config, Parameter::LarchPassword), "Password");
+            detail->setValue(setting(config, Parameter::LarchTerminal), "RPNum");
             detail->setValue("Void", "TransType");
             detail->setValue(key, "PNRef");
             TAVLO_LOG_MAIL("Auto-Voiding a transaction the host had and we do not (%@)", key);
@@ -729,8 +725,8 @@ void LarchHandler::restoreBatch(std::optional<Date> openDate, ObjectContext& con
         std::vector<ManagedObjectPtr> stored = row->toMany("transactionFields");
         const std::pair<const char*, std::optional<std::string>> fields[] = {
             {"PNRef", payment->text("hostData")},
-            {"RPNum", setting(config, kTerminal)},
-            {"User", setting(config, kUser)},
+            {"RPNum", setting(config, Parameter::LarchTerminal)},
+            {"User", setting(config, Parameter::LarchUser)},
             {"AuthCode", approval},
             {"CardNum", payment->text("number")},
             {"InvNum", payment->text("transactionId")},

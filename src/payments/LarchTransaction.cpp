@@ -1,5 +1,6 @@
 #include "payments/LarchTransaction.h"
 
+#include "core/session/Parameters.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/Text.h"
 #include "xml/XmlEventReader.h"
@@ -90,13 +91,12 @@ LarchTransaction::LarchTransaction(const HostConfig* config) {
     setCreated(now);
     setUpdated(now);
     if (!config) return;
-    auto copy = [&](const char* key, const char* field) {
-        auto it = config->find(key);
-        if (it != config->end()) fields_[field] = it->second;
+    auto copy = [&](Parameter key, const char* field) {
+        if (std::optional<std::string> value = Parameters::hostSetting(*config, key)) fields_[field] = *value;
     };
-    copy("HOST_LARCH_USER", "UserName");
-    copy("HOST_LARCH_PASSWORD", "Password");
-    copy("HOST_LARCH_RP", "RPNum");
+    copy(Parameter::LarchUser, "UserName");
+    copy(Parameter::LarchPassword, "Password");
+    copy(Parameter::LarchTerminal, "RPNum");
 }
 
 std::string LarchTransaction::synonym(std::string_view name) {

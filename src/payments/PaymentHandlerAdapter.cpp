@@ -1,5 +1,6 @@
 #include "payments/PaymentHandlerAdapter.h"
 
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/Text.h"
@@ -88,15 +89,7 @@ std::optional<Date> PaymentHandlerAdapter::startDate() {
 }
 
 HostConfig PaymentHandlerAdapter::getHostConfig(std::string_view hostName, ObjectContext& context) {
-    HostConfig config;
-    FetchRequest request("StoreParam", Predicate::format("name LIKE %@", format("HOST_%@_*", hostName)),
-                         {{"name", true}});
-    for (const ManagedObjectPtr& param : context.fetch(request)) {
-        std::optional<std::string> name = param->text("name");
-        std::optional<std::string> value = param->text("value");
-        if (name && value) config[*name] = *value;
-    }
-    return config;
+    return Parameters::hostSettings(hostName, &context);
 }
 
 // ---- hosts and batches ----

@@ -3,6 +3,7 @@
 #include "core/order/Order.h"
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -26,17 +27,17 @@ Error ticketError(const std::string& text) { return Utils::getError(text, Utils:
 
 struct OrderTypeKeys {
     OrderType type;
-    const char* color;
-    const char* message;
+    Parameter color;
+    Parameter message;
 };
 
 constexpr OrderTypeKeys orderTypeKeys[] = {
-    {OrderType::PickUp, "PICK_UP_KITCHEN_COLOR", "PICK_UP_KITCHEN_MSG"},
-    {OrderType::Catering, "CATERING_KITCHEN_COLOR", "CATERING_KITCHEN_MSG"},
-    {OrderType::DriveThru, "DRIVE_THRU_KITCHEN_COLOR", "DRIVE_THRU_KITCHEN_MSG"},
-    {OrderType::DineIn, "DINE_IN_KITCHEN_COLOR", "DINE_IN_KITCHEN_MSG"},
-    {OrderType::Delivery, "DELIVERY_KITCHEN_COLOR", "DELIVERY_KITCHEN_MSG"},
-    {OrderType::TakeOut, "TAKE_OUT_KITCHEN_COLOR", "TAKE_OUT_KITCHEN_MSG"},
+    {OrderType::PickUp, Parameter::PickUpKitchenColor, Parameter::PickUpKitchenMessage},
+    {OrderType::Catering, Parameter::CateringKitchenColor, Parameter::CateringKitchenMessage},
+    {OrderType::DriveThru, Parameter::DriveThruKitchenColor, Parameter::DriveThruKitchenMessage},
+    {OrderType::DineIn, Parameter::DineInKitchenColor, Parameter::DineInKitchenMessage},
+    {OrderType::Delivery, Parameter::DeliveryKitchenColor, Parameter::DeliveryKitchenMessage},
+    {OrderType::TakeOut, Parameter::TakeOutKitchenColor, Parameter::TakeOutKitchenMessage},
 };
 
 const OrderTypeKeys* keysOf(OrderType type) {
@@ -46,12 +47,13 @@ const OrderTypeKeys* keysOf(OrderType type) {
 }
 
 // Logs a colour setting the printer cannot take, once per setting and value.
-void logBadColor(const char* key, const std::string& value) {
+void logBadColor(Parameter color, const std::string& value) {
+    const std::string key(Parameters::name(color));
     static std::mutex mutex;
     static std::set<std::string> logged;
     {
         std::lock_guard lock(mutex);
-        if (!logged.insert(std::string(key) + "=" + value).second) return;
+        if (!logged.insert(key + "=" + value).second) return;
     }
     TAVLO_LOG("Kitchen colour %@ is \"%@\", not 0 or 1: printing in the first colour", key, value);
 }
@@ -75,25 +77,21 @@ bool isNoPrinter(const std::string& url) {
 } // namespace
 
 KitchenAnnouncer::KitchenAnnouncer(Session& session) : session_(session), context_(session.managedObjectContext()) {
-    std::optional<std::string> mode = value("PRINTER_MANAGER_CHANGES_MODE");
+    std::optional<std::string> mode = Parameters::text(Parameter::PrinterManagerChangesMode, context_);
     modeChanges_ = modeBold_ = mode && !mode->empty() ? intValue(*mode) : 16;
-    newItemsOnly_ = boolValue(value("PRINT_NEW_ONLY"));
-    itemsAlphabetized_ = boolValue(value("ANNOUNCER_ALPHABETIZE_ITEMS"));
-    showRecipeDesc_ = boolValue(value("ANNOUNCER_SHOW_RECIPE_DESCRIPTION"));
-    showComboName_ = boolValue(value("ANNOUNCER_SHOW_COMBO_NAME"));
-    colorMainSelection_ = boolValue(value("MAIN_SEL_COLOR"));
-    colorSideSelection_ = boolValue(value("SIDE_COLOR"));
-    colorPreparation_ = boolValue(value("PREP_COLOR"));
-    colorDescription_ = boolValue(value("DESC_COLOR"));
-    colorRecipeDesc_ = boolValue(value("RECIPE_DESC_COLOR"));
+    newItemsOnly_ = Parameters::flag(Parameter::PrintNewOnly, context_);
+    itemsAlphabetized_ = Parameters::flag(Parameter::AnnouncerAlphabetizeItems, context_);
+    showRecipeDesc_ = Parameters::flag(Parameter::AnnouncerShowRecipeDescription, context_);
+    showComboName_ = Parameters::flag(Parameter::AnnouncerShowComboName, context_);
+    colorMainSelection_ = Parameters::flag(Parameter::MainSelectionColor, context_);
+    colorSideSelection_ = Parameters::flag(Parameter::SideColor, context_);
+    colorPreparation_ = Parameters::flag(Parameter::PreparationColor, context_);
+    colorDescription_ = Parameters::flag(Parameter::DescriptionColor, context_);
+    colorRecipeDesc_ = Parameters::flag(Parameter::RecipeDescriptionColor, context_);
 }
 
 void KitchenAnnouncer::install() {
     Announcer::setMaker([](Session& session) { return std::make_unique<KitchenAnnouncer>(session); });
-}
-
-std::optional<std::string> KitchenAnnouncer::value(const char* name) const {
-    return DBHelper::getValue(name, context_);
 }
 
 void KitchenAnnouncer::announce(const Order& order, Error* error) {
@@ -201,7 +199,7 @@ std::vector<std::string> KitchenAnnouncer::recipes(const ManagedObject& printer)
 char KitchenAnnouncer::kitchenColorCode(const Order& order) const {
     const OrderTypeKeys* keys = keysOf(order.orderType());
     if (!keys) return 0;
-    std::optional<std::string> setting = value(keys->color);
+    std::optional<std::string> setting = Parameters::text(keys->color, context_);
     if (!setting) return 0;
     if (*setting == "0" || *setting == "1") return (*setting)[0];
     logBadColor(keys->color, *setting);
@@ -210,7 +208,7 @@ char KitchenAnnouncer::kitchenColorCode(const Order& order) const {
 
 std::optional<std::string> KitchenAnnouncer::kitchenMessage(const Order& order) const {
     const OrderTypeKeys* keys = keysOf(order.orderType());
-    return keys ? value(keys->message) : std::nullopt;
+    return keys ? Parameters::text(keys->message, context_) : std::nullopt;
 }
 
 } // namespace tavlo

@@ -79,7 +79,6 @@ private:
     // The ticket on this terminal's receipt printer.
     bool printLocally(const Order& order, const std::string& name, const ManagedObject& printer, int leadLines,
                       int trailLines, bool mayBeDuplicate, Error* error) const;
-    std::optional<std::string> value(const char* name) const;
 
     Session& session_;
     ObjectContext* context_;

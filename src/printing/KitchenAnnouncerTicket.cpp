@@ -5,6 +5,7 @@
 #include "core/order/ComboSelection.h"
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DateFormatter.h"
@@ -100,7 +101,7 @@ void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, 
 
     out.line("");
     out.feedAndCut(trailLines + 1);
-    if (value("KITCHEN_PRINTER_ANNUNCIATORS")) out.buzzer();
+    if (Parameters::text(Parameter::KitchenPrinterAnnunciators, context_)) out.buzzer();
 }
 
 void KitchenAnnouncer::write(const Order& order, const std::vector<SelectionPtr>& selections, const Selection* parent,
@@ -111,7 +112,7 @@ void KitchenAnnouncer::write(const Order& order, const std::vector<SelectionPtr>
             return a->name().value_or("") < b->name().value_or("");
         });
     const bool parentPrints = parent && needsAnounce(*parent, recipes) && printsUnits(*parent);
-    const bool absolute = parent && boolValue(value("ANNOUNCER_SHOW_COMBO_ABSOLUTE_QUANTITIES"));
+    const bool absolute = parent && Parameters::flag(Parameter::AnnouncerShowComboAbsoluteQuantities, context_);
     for (const SelectionPtr& selection : lines) {
         const bool own = needsAnounce(*selection, recipes);
         if (!parent && own && selection->voidedQuantity() > 0 && !printsUnits(*selection)) {

@@ -8,6 +8,7 @@
 #include "core/ports/PrinterStream.h"
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/DateFormatter.h"
@@ -30,7 +31,6 @@ std::string labelled(const char* label, const std::string& value) {
     return format("%@: %@", localized(label), value);
 }
 bool present(const Text& text) { return text && !text->empty(); }
-bool isOn(const char* name, ObjectContext* context) { return boolValue(DBHelper::getValue(name, context)); }
 
 // "City, State Zip", each part only when present.
 std::string cityLine(const Text& city, const Text& state, const Text& zip) {
@@ -60,23 +60,23 @@ std::string ReceiptHelper::rightAligned(const std::string& label, const std::str
 }
 
 void ReceiptHelper::writeStoreHeader(ObjectContext* context, bool withWebSite, bool withDate, PrinterStream& s) {
-    auto value = [&](const char* name) { return DBHelper::getStoreValue(name, context); };
+    auto value = [&](Parameter parameter) { return Parameters::text(parameter, context); };
     s.reset();
     s.reset();
     s.setJustification(1);
     s.setFont(0);
     s.setEmphasized(true);
-    if (Text name = value("IPHONE_STORE_NAME"); present(name)) s.writeLine(*name);
-    if (Text address = value("IPHONE_STORE_ADDRESS"); present(address)) s.writeLine(*address);
+    if (Text name = value(Parameter::StoreName); present(name)) s.writeLine(*name);
+    if (Text address = value(Parameter::StoreAddress); present(address)) s.writeLine(*address);
     const std::string city =
-        cityLine(value("IPHONE_STORE_CITY"), value("IPHONE_STORE_STATE"), value("IPHONE_STORE_ZIP"));
+        cityLine(value(Parameter::StoreCity), value(Parameter::StoreState), value(Parameter::StoreZip));
     if (!city.empty()) s.writeLine(city);
-    std::string phone = value("IPHONE_STORE_TELEPHONE").value_or("");
-    if (Text fax = value("IPHONE_STORE_FAX"); present(fax))
+    std::string phone = value(Parameter::StoreTelephone).value_or("");
+    if (Text fax = value(Parameter::StoreFax); present(fax))
         phone += (phone.empty() ? "" : " ") + format("(%@: %@)", localized("fax"), *fax);
     if (!phone.empty()) s.writeLine(phone);
     if (withWebSite)
-        if (Text web = value("IPHONE_STORE_WEB_SITE"); present(web)) s.writeLine(*web);
+        if (Text web = value(Parameter::StoreWebSite); present(web)) s.writeLine(*web);
     if (withDate) {
         s.writeLine(DateFormatter::format(Date::now(), "MMM d h:mm aa"));
         s.writeLine();
@@ -164,7 +164,7 @@ void ReceiptHelper::writeCustomer(const Order& order, int w, Session& session, P
 }
 
 void ReceiptHelper::writeOrderDetails(const Order& order, int w, Session& session, PrinterStream& s) {
-    const bool pricedOnly = isOn("PRICED_ITEMS_ONLY", session.managedObjectContext());
+    const bool pricedOnly = Parameters::flag(Parameter::PricedItemsOnly, session.managedObjectContext());
     for (const SelectionPtr& selection : order.activeSelections()) {
         if (auto* combo = dynamic_cast<const ComboSelection*>(selection.get()))
             writeCombo(*combo, w, false, pricedOnly, session, s);
@@ -217,7 +217,7 @@ void ReceiptHelper::writeOrderTotals(const Order& order, int w, Session& session
     const int64_t reductions = int64_t(order.getCompTotal()) + order.getDiscountTotal();
     if (order.getCompTotal() >= 1 || order.getDiscountTotal() >= 1) line(localized("Disc. Total") + ": ", -reductions);
     std::string tax = localized("Tax");
-    if (!isOn("PRINT_ORDER_HIDE_TAX_RATE", session.managedObjectContext()) && !order.taxes().empty())
+    if (!Parameters::flag(Parameter::PrintOrderHideTaxRate, session.managedObjectContext()) && !order.taxes().empty())
         tax = format("%@ (%@)", tax, Utils::formatPercent(order.taxes().front().percentage()));
     line(tax + ": ", order.getTaxTotal());
     if (order.getGratuity() >= 1) line(localized("Gratuity") + ": ", order.getGratuity());
@@ -242,11 +242,11 @@ void ReceiptHelper::writeTipGuide(const Order& order, const Payment* payment, in
     s.writeLine();
     s.setEmphasized(false);
     s.setJustification(0);
-    const bool afterTax = isOn("TIP_AND_GRATUITY_AFTER_TAX", context);
+    const bool afterTax = Parameters::flag(Parameter::TipGratuityAfterTax, context);
     int64_t base = payment ? payment->subTotal() : order.getSubTotal();
     if (afterTax) base += payment ? taxAmount(order, *payment) : order.getTaxTotal();
-    for (const char* name : {"PAYMENT_TIP_PERCENTAGE_1", "PAYMENT_TIP_PERCENTAGE_2"}) {
-        Text percentage = DBHelper::getValue(name, context);
+    for (Parameter parameter : {Parameter::TipPercentage1, Parameter::TipPercentage2}) {
+        Text percentage = Parameters::text(parameter, context);
         if (!percentage || intValue(*percentage) < 1) continue;
         const auto tip = static_cast<int64_t>(std::llround(intValue(*percentage) * static_cast<double>(base) / 100.0));
         s.writeLine(format("%@%%: %@", *percentage, money(tip)));
@@ -267,7 +267,7 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
     const Tender& tender = payment.tender();
     const bool showsCard = tender.slipCard == SlipCard::Always ||
                            (tender.slipCard == SlipCard::WithGiftAddress &&
-                            present(DBHelper::getValue("PAYMENT_GIFT_URL", context)));
+                            present(Parameters::text(Parameter::GiftUrl, context)));
     if (payment.approval())
         s.writeLine(payment.refNum() ? rightAligned(labelled("Approval", *payment.approval()),
                                                     labelled("Ref Num", *payment.refNum()), w)
@@ -302,7 +302,7 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
         const int width = amountWidth(w, s, false);
         const std::string blank = "__________";
         s.writeLine(rightAligned(localized("Amount"), money(payment.subTotal()), width));
-        const bool hideTip = isOn("HIDE_TIP_LINE", context);
+        const bool hideTip = Parameters::flag(Parameter::HideTipLine, context);
         bool tipLine = false;
         if (tender.signedSlip) {
             if (payment.tip() != 0 && payment.gratuity() != 0) {
@@ -356,15 +356,14 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
 }
 
 void ReceiptHelper::writeReceiptFooter(ObjectContext* context, PrinterStream& s) {
-    std::vector<ManagedObjectPtr> rows =
-        DBHelper::getObjects("StoreParam", "name LIKE %@", std::string("RECEIPT_FOOTER_LINE_*"), "name", context);
-    if (!rows.empty()) {
+    const std::vector<std::string> lines = Parameters::receiptFooter(context);
+    if (!lines.empty()) {
         s.setJustification(1);
         s.setFont(0);
         s.setFontAttribute(0);
         s.setEmphasized(false);
         s.writeLine();
-        for (const ManagedObjectPtr& row : rows) s.writeLine(row->text("value").value_or(""));
+        for (const std::string& line : lines) s.writeLine(line);
     }
     s.writeLine();
 }

@@ -6,6 +6,7 @@
 #include "core/order/Tender.h"
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -16,8 +17,6 @@
 namespace tavlo {
 
 namespace {
-
-bool isOn(const char* name, ObjectContext* context) { return boolValue(DBHelper::getValue(name, context)); }
 
 // A centred, emphasized banner line followed by an empty line ("******CLOSED******").
 void banner(PrinterStream& s, const std::string& text, bool blankAfter) {
@@ -32,17 +31,17 @@ void banner(PrinterStream& s, const std::string& text, bool blankAfter) {
 } // namespace
 
 int ReceiptHelper::charsPerLine(ObjectContext* context) {
-    const int width = intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_CHARS_PER_LINE", context));
+    const int width = Parameters::number(Parameter::ReceiptCharsPerLine, context);
     return width > 0 ? width : 42;
 }
 
 int ReceiptHelper::trailingLines(ObjectContext* context) {
-    return intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", context));
+    return Parameters::number(Parameter::ReceiptTrailingBlankLines, context);
 }
 
 int ReceiptHelper::clockOutCopies(ObjectContext* context) {
-    return (boolValue(DBHelper::getValue("PRINT_CLOCK_OUT_RECEIPT", context)) ? 1 : 0) +
-           (boolValue(DBHelper::getValue("PRINT_CLOCK_OUT_RECEIPT_COPY", context)) ? 1 : 0);
+    return (Parameters::flag(Parameter::PrintClockOutReceipt, context) ? 1 : 0) +
+           (Parameters::flag(Parameter::PrintClockOutReceiptCopy, context) ? 1 : 0);
 }
 
 void ReceiptHelper::printReceipt(const Order& order, Session& session, Error*, PrinterStream& s) {
@@ -62,7 +61,7 @@ void ReceiptHelper::printReceipt(const Order& order, Session& session, Error*, P
     s.writeLine();
     writeOrderTotals(order, w, session, s);
     s.writeLine();
-    if (isOn("PRINT_TIP_GUIDE", context)) writeTipGuide(order, nullptr, w, session, s);
+    if (Parameters::flag(Parameter::PrintTipGuide, context)) writeTipGuide(order, nullptr, w, session, s);
     writeReceiptFooter(context, s);
     s.feed(trailingLines(context) + 3, true);
 }
@@ -88,9 +87,9 @@ void ReceiptHelper::printPayment(const Payment& payment, const Order& order, boo
             TAVLO_LOG("Signature of payment %@ not printed: %@", payment.remoteId(), error.localizedDescription());
         }
     }
-    if (isOn("PRINT_TIP_GUIDE", context) && payment.tender().signedSlip)
+    if (Parameters::flag(Parameter::PrintTipGuide, context) && payment.tender().signedSlip)
         writeTipGuide(order, nullptr, w, session, s);
-    if (isOn("PRINT_RECEIPT_FOOTER_ON_PAYMENT", context)) writeReceiptFooter(context, s);
+    if (Parameters::flag(Parameter::PrintReceiptFooterOnPayment, context)) writeReceiptFooter(context, s);
     s.feed(feed, true);
 }
 

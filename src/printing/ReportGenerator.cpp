@@ -8,6 +8,7 @@
 #include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -189,7 +190,6 @@ ReportGenerator::Lines ReportGenerator::reportTotalSales(bool preview, int width
     const Period p = period();
     const ReportValues values = generateValues(p.batchId);
     ObjectContext* context = session_->managedObjectContext();
-    auto on = [&](const char* name) { return boolValue(DBHelper::getValue(name, context)); };
 
     Lines lines = reportHeader(localized("--- CLOSE REPORT ---"), p.from, p.to);
     if (preview) {
@@ -197,20 +197,20 @@ ReportGenerator::Lines ReportGenerator::reportTotalSales(bool preview, int width
         lines.push_back(localized("**** PREVIEW ONLY ****"));
     }
     using Section = Lines (ReportGenerator::*)(const ReportValues&, int);
-    static const std::pair<const char*, Section> sections[] = {
-        {"REPORT_SUMMARY_ORDERS_SECTION", &ReportGenerator::sectionOrders},
-        {"REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION", &ReportGenerator::sectionPaymentsSummary},
-        {"REPORT_SUMMARY_TAXES_SECTION", &ReportGenerator::sectionTaxes},
-        {"REPORT_SUMMARY_SALES_SECTION", &ReportGenerator::sectionSales},
-        {"REPORT_SUMMARY_STATS_SECTION", &ReportGenerator::sectionStats},
-        {"REPORT_SUMMARY_DISCOUNTS_SECTION", &ReportGenerator::sectionDiscounts},
-        {"REPORT_SUMMARY_COMP_SECTION", &ReportGenerator::sectionComps},
-        {"REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION", &ReportGenerator::sectionGroupSalesByArea},
-        {"REPORT_SUMMARY_ITEMS_SOLD_SECTION", &ReportGenerator::sectionItemsSold},
-        {"REPORT_SUMMARY_MISC_SECTION", &ReportGenerator::sectionMiscellaneous},
+    static const std::pair<Parameter, Section> sections[] = {
+        {Parameter::ReportOrdersSection, &ReportGenerator::sectionOrders},
+        {Parameter::ReportPaymentsSummarySection, &ReportGenerator::sectionPaymentsSummary},
+        {Parameter::ReportTaxesSection, &ReportGenerator::sectionTaxes},
+        {Parameter::ReportSalesSection, &ReportGenerator::sectionSales},
+        {Parameter::ReportStatsSection, &ReportGenerator::sectionStats},
+        {Parameter::ReportDiscountsSection, &ReportGenerator::sectionDiscounts},
+        {Parameter::ReportCompSection, &ReportGenerator::sectionComps},
+        {Parameter::ReportGroupSalesByAreaSection, &ReportGenerator::sectionGroupSalesByArea},
+        {Parameter::ReportItemsSoldSection, &ReportGenerator::sectionItemsSold},
+        {Parameter::ReportMiscSection, &ReportGenerator::sectionMiscellaneous},
     };
-    for (const auto& [name, section] : sections)
-        if (on(name)) {
+    for (const auto& [parameter, section] : sections)
+        if (Parameters::flag(parameter, context)) {
             Lines part = (this->*section)(values, width);
             lines.insert(lines.end(), part.begin(), part.end());
         }

@@ -4,6 +4,7 @@
 #include "core/order/OrderTax.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
@@ -30,7 +31,7 @@ void seatAtTable(Order& order, const std::string& areaLocationId, ObjectContext*
         order.setName(table->text("name"));
         order.setAreaId(table->text("area.areaId"));
         order.setAreaLocationId(areaLocationId);
-        order.setSeats(boolValue(DBHelper::getValue("FORCE_SET_SEATS", moc)) ? 0 : table->int32("seats"));
+        order.setSeats(Parameters::flag(Parameter::ForceSetSeats, moc) ? 0 : table->int32("seats"));
     } else {
         order.setAreaLocationId(areaLocationId);
     }
@@ -39,7 +40,7 @@ void seatAtTable(Order& order, const std::string& areaLocationId, ObjectContext*
 
 void makeQuickSale(Order& order, Session& session, ObjectContext* moc) {
     order.setName(IDBroker::getInstance().generateQSNum());
-    const auto type = DBHelper::getValue("QS_ORDER_TYPE", moc);
+    const auto type = Parameters::text(Parameter::QuickSaleOrderType, moc);
     order.setOrderType(type ? orderTypeOf(intValue(*type)) : OrderType::TakeOut);
     order.setSeats(order.orderType() == OrderType::DineIn ? 1 : 0);
     if (ManagedObjectPtr terminal = moc->fetchFirst("Terminal", "terminalId==%@", session.terminalId().value_or("")))
@@ -51,10 +52,10 @@ void makeQuickSale(Order& order, Session& session, ObjectContext* moc) {
 std::shared_ptr<Order> makeNewOrder(Session& session, const std::optional<std::string>& areaLocationId) {
     ObjectContext* moc = session.managedObjectContext();
     auto order = std::make_shared<Order>(moc);
-    order->setTaxOverride(boolValue(DBHelper::getStoreValue("TAX_OVERRIDE", moc)));
+    order->setTaxOverride(Parameters::flag(Parameter::TaxOverride, moc));
     addStoreTaxes(*order, moc);
-    order->setTipGratuityAfterTax(boolValue(DBHelper::getValue("TIP_AND_GRATUITY_AFTER_TAX", moc)));
-    order->setTipGratuityBeforeCompDisc(boolValue(DBHelper::getValue("TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC", moc)));
+    order->setTipGratuityAfterTax(Parameters::flag(Parameter::TipGratuityAfterTax, moc));
+    order->setTipGratuityBeforeCompDisc(Parameters::flag(Parameter::TipGratuityBeforeCompDisc, moc));
     IDBroker& ids = IDBroker::getInstance();
     order->setRemoteId(ids.generateRemoteIdOrder());
     order->setCreated(Date::now());
@@ -63,8 +64,8 @@ std::shared_ptr<Order> makeNewOrder(Session& session, const std::optional<std::s
     order->setBatchId(ids.currentBatchId());
     order->setTerminalId(session.terminalId());
     if (session.isUsingGratuity()) {
-        if (auto seats = DBHelper::getValue("GRATUITY_MIN_SEATS", moc)) order->setGratuityMinSeats(intValue(*seats));
-        if (auto percentage = DBHelper::getValue("GRATUITY", moc)) order->setGratuityPercentage(intValue(*percentage));
+        if (auto seats = Parameters::text(Parameter::GratuityMinSeats, moc)) order->setGratuityMinSeats(intValue(*seats));
+        if (auto percentage = Parameters::text(Parameter::Gratuity, moc)) order->setGratuityPercentage(intValue(*percentage));
     }
     if (areaLocationId) seatAtTable(*order, *areaLocationId, moc);
     else makeQuickSale(*order, session, moc);

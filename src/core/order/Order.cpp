@@ -3,6 +3,7 @@
 #include "core/order/ComboSelection.h"
 #include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -58,8 +59,8 @@ OrderType typeMatching(const std::optional<std::string>& label, std::string (*la
 Order::Order() = default;
 
 Order::Order(ObjectContext* context) {
-    tipGratuityAfterTax_ = boolValue(DBHelper::getValue("TIP_AND_GRATUITY_AFTER_TAX", context));
-    tipGratuityBeforeCompDisc_ = boolValue(DBHelper::getValue("TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC", context));
+    tipGratuityAfterTax_ = Parameters::flag(Parameter::TipGratuityAfterTax, context);
+    tipGratuityBeforeCompDisc_ = Parameters::flag(Parameter::TipGratuityBeforeCompDisc, context);
 }
 
 // The lines may outlive the order (a screen may still hold one): they must not report to it then.
@@ -322,23 +323,23 @@ void Order::reOpen(const Text& forcedBy, Session* session) {
 // ---- Close rules
 
 bool Order::needsOrderCloseReceipt(Session& session) const {
-    return boolValue(DBHelper::getValue("PRINT_ORDER_CLOSE_RECEIPT", session.managedObjectContext()));
+    return Parameters::flag(Parameter::PrintOrderCloseReceipt, session.managedObjectContext());
 }
 
 bool Order::needsAutoClose(Session& session) const {
-    return boolValue(
-        DBHelper::getValue(isQuickSale() ? "QS_AUTO_CLOSE" : "ORDER_AUTO_CLOSE", session.managedObjectContext()));
+    return Parameters::flag(isQuickSale() ? Parameter::QuickSaleAutoClose : Parameter::OrderAutoClose,
+                            session.managedObjectContext());
 }
 
 bool Order::needsCashAutoClose(Session& session) const {
     ObjectContext* context = session.managedObjectContext();
     Text general, cash;
     if (isQuickSale()) {
-        general = DBHelper::getValue("QS_AUTO_CLOSE", context);
-        cash = DBHelper::getStoreValue("QS_CASH_AUTO_CLOSE", context);
+        general = Parameters::text(Parameter::QuickSaleAutoClose, context);
+        cash = Parameters::text(Parameter::QuickSaleCashAutoClose, context);
     } else {
-        general = DBHelper::getValue("ORDER_AUTO_CLOSE", context);
-        cash = DBHelper::getValue("ORDER_CASH_AUTO_CLOSE", context);
+        general = Parameters::text(Parameter::OrderAutoClose, context);
+        cash = Parameters::text(Parameter::OrderCashAutoClose, context);
     }
     if (cash) return boolValue(cash);
     return boolValue(general);

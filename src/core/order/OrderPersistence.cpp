@@ -7,6 +7,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "xml/XmlFields.h"
+#include "core/session/Parameters.h"
 
 #include <algorithm>
 #include <set>
@@ -54,7 +55,7 @@ ManagedObjectPtr Order::getOrderTax(const Text& taxName, ObjectContext& context)
 
 ManagedObjectPtr Order::write(ObjectContext& context) {
     ManagedObjectPtr user = findUser(context, serverId_);
-    const bool lite = boolValue(DBHelper::getValue("TAVLO_LITE", &context));
+    const bool lite = Parameters::flag(Parameter::Lite, &context);
 
     ManagedObjectPtr row = findRow(context, "Order", "orderId", orderId_);
     // The server's id arrives after the order was first stored under ours: the same row takes it.

@@ -4,6 +4,7 @@
 #include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -117,13 +118,12 @@ Payment::Text Payment::verify(int32_t type, const Text& drawerId, const Text& te
                               const Text& gratuity, const Text& number, const Text& expDate,
                               const CreditCardSwipe* swipe, Session& session) {
     ObjectContext* context = session.managedObjectContext();
-    auto modeRow = DBHelper::getObject("StoreParam", "name == %@", std::string("CASH_HANDLING_MODE"), context);
-    const int32_t cashMode = modeRow ? intValue(modeRow->text("value")) : 1;
-    const Text cardHost = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context);
-    const bool cashModule = boolValue(DBHelper::getStoreValue("MODULE_CASH_IN_OUT", context));
+    const int32_t cashMode = Parameters::number(Parameter::CashHandlingMode, context);
+    const Text cardHost = Parameters::text(Parameter::CreditHost, context);
+    const bool cashModule = Parameters::flag(Parameter::ModuleCashInOut, context);
 
     if (type == kUnknownType) return localized("Unknown payment type, please contact support");
-    if (!session.isGranted("PAY") && Tender::of(type).known() && !session.isGranted(payPermission(type)))
+    if (!session.isGranted(Right::Pay) && Tender::of(type).known() && !session.isGranted(payPermission(type)))
         return localized("You do not have the required permissions");
 
     const Tender& taken = Tender::of(type);

@@ -2,6 +2,7 @@
 
 #include "core/session/IDBroker.h"
 #include "core/session/LocalStoreModel.h"
+#include "core/session/Parameters.h"
 #include "platform/foundation/Directories.h"
 
 #include <mutex>
@@ -139,7 +140,8 @@ ManagedObjectPtr DBHelper::getTerminal(const std::optional<std::string>& deviceI
     if (!context || !deviceId) return nullptr;
     // A row whose terminal was deleted binds nothing (the server may have moved the device).
     ManagedObjectPtr param =
-        context->fetchFirst("TerminalParam", "name == %@ && value == %@ && terminal != nil", "TS_UID", deviceId);
+        context->fetchFirst("TerminalParam", "name == %@ && value == %@ && terminal != nil",
+                            Parameters::name(Parameter::TerminalDevice), deviceId);
     return param ? param->toOne("terminal") : nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "core/session/IDBroker.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/Clock.h"
@@ -123,12 +124,12 @@ std::string IDBroker::getNextId(const std::string& name, int maxDigits, bool use
 }
 
 std::string IDBroker::generateQSNum() {
-    std::optional<std::string> digits = DBHelper::getStoreValue("QUICK_SALE_MAX_DIGITS", managedObjectContext().get());
-    return getNextId("IPHONE_SEQUENCE_QS", digits ? intValue(*digits) : 1, false);
+    const int digits = Parameters::number(Parameter::QuickSaleMaxDigits, managedObjectContext().get());
+    return getNextId(Parameter::QuickSaleSequence, digits, false);
 }
 
 std::optional<std::string> IDBroker::batchIdParameter() {
-    return DBHelper::getValue("IPHONE_CURRENT_BATCH_ID", managedObjectContext().get());
+    return Parameters::text(Parameter::CurrentBatchId, managedObjectContext().get());
 }
 
 std::optional<std::string> IDBroker::currentBatchId() {
@@ -151,7 +152,7 @@ std::string IDBroker::generateRemoteIdBatch() {
     std::optional<std::string> last = lastBatchId();
     if (!last) TAVLO_LOG_MAIL("Last batch ID not found, generating batch ID");
     const std::string next = format("%ld", last ? longLongValue(*last) + 1 : 1);
-    DBHelper::saveStoreParam("IPHONE_CURRENT_BATCH_ID", next, managedObjectContext().get());
+    Parameters::save(Parameter::CurrentBatchId, next, managedObjectContext().get());
     return next;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/session/Parameters.h"
 #include "platform/store/ObjectContext.h"
 
 #include <memory>
@@ -34,13 +35,16 @@ public:
     // when `useTime`, and the counter with at least `maxDigits` digits. The counter wraps to 1
     // after the largest number of that many digits.
     std::string getNextId(const std::string& name, int maxDigits, bool useTime);
-    std::string generateRemoteIdDiscount() { return getNextId("IPHONE_SEQUENCE_NUMBER_DISCOUNT", 8, true); }
-    std::string generateRemoteIdOrder() { return getNextId("IPHONE_SEQUENCE_NUMBER_ORDER", 8, true); }
-    std::string generateRemoteIdSelection() { return getNextId("IPHONE_SEQUENCE_NUMBER_SELECTION", 8, true); }
-    std::string generateRemoteIdPayment() { return getNextId("IPHONE_SEQUENCE_NUMBER_PAYMENT", 8, true); }
-    std::string generateRemoteIdCustomer() { return getNextId("IPHONE_SEQUENCE_NUMBER_CUSTOMER", 8, true); }
-    std::string generateRemoteIdActivityLog() { return getNextId("IPHONE_SEQUENCE_NUMBER_ACTIVITY_LOG", 8, true); }
-    std::string generateRemoteIdAttendance() { return getNextId("IPHONE_SEQUENCE_NUMBER_ATTENDANCE", 8, true); }
+    std::string getNextId(Parameter counter, int maxDigits, bool useTime) {
+        return getNextId(std::string(Parameters::name(counter)), maxDigits, useTime);
+    }
+    std::string generateRemoteIdDiscount() { return getNextId(Parameter::DiscountSequence, 8, true); }
+    std::string generateRemoteIdOrder() { return getNextId(Parameter::OrderSequence, 8, true); }
+    std::string generateRemoteIdSelection() { return getNextId(Parameter::SelectionSequence, 8, true); }
+    std::string generateRemoteIdPayment() { return getNextId(Parameter::PaymentSequence, 8, true); }
+    std::string generateRemoteIdCustomer() { return getNextId(Parameter::CustomerSequence, 8, true); }
+    std::string generateRemoteIdActivityLog() { return getNextId(Parameter::ActivityLogSequence, 8, true); }
+    std::string generateRemoteIdAttendance() { return getNextId(Parameter::AttendanceSequence, 8, true); }
     // The terminal number and the quick-sale counter of QUICK_SALE_MAX_DIGITS digits (1 when unset).
     std::string generateQSNum();
 

@@ -17,6 +17,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -38,10 +39,10 @@ bool grantsPermission(const ManagedObject& holder, const std::string& permission
 Session::Session(ObjectContext* context) : context_(context) {
     if (!context) TAVLO_LOG("Is null %d", 1);
     else context->setMergePolicy(ObjectContext::MergePolicy::Overwrite);
-    lite_ = boolValue(DBHelper::getValue("TAVLO_LITE", context));
-    storeName_ = DBHelper::getStoreValue("IPHONE_STORE_NAME", context);
-    storeState_ = DBHelper::getStoreValue("IPHONE_STORE_STATE", context);
-    storeCity_ = DBHelper::getStoreValue("IPHONE_STORE_CITY", context);
+    lite_ = Parameters::flag(Parameter::Lite, context);
+    storeName_ = Parameters::text(Parameter::StoreName, context);
+    storeState_ = Parameters::text(Parameter::StoreState, context);
+    storeCity_ = Parameters::text(Parameter::StoreCity, context);
     auto& defaults = UserDefaults::standardUserDefaults();
     useAnimation_ = defaults.boolForKey("animation");
     storeId_ = defaults.stringForKey("store_id");
@@ -76,7 +77,7 @@ bool Session::authenticate(const std::string& userId) {
         terminalNumber_ = terminal->text("number");
         terminalAreaId_ = terminal->text("area.areaId");
         if (userName_) TAVLO_LOG("*** User: %@", userName_);
-        if (isGranted("STORE_LOGIN")) {
+        if (isGranted(Right::StoreLogin)) {
             dateStarted_ = Date::now();
             TAVLO_LOG("*** Succeeded!!!");
             signedIn = true;
@@ -150,7 +151,7 @@ std::optional<std::string> Session::currentRole(const std::optional<std::string>
 bool Session::canAccessOrder(const std::optional<std::string>& remoteId) {
     auto order = findRow(context_, "Order", "remoteId", remoteId);
     if (order && sameText(order->text("user.userId"), userId_)) return true;
-    return isGranted("ALL_ORDERS") || isGranted("ALL_AREA_ORDERS");
+    return isGranted(Right::AllOrders) || isGranted(Right::AllAreaOrders);
 }
 
 bool Session::isClockedIn(const std::optional<std::string>& userId) {
@@ -172,7 +173,7 @@ std::optional<std::string> Session::userFromTrackData(const std::optional<std::s
 
 // ---- configuration ----
 
-bool Session::isUsingGratuity() { return boolValue(DBHelper::getStoreValue("MODULE_GRATUITY", context_)); }
+bool Session::isUsingGratuity() { return Parameters::flag(Parameter::ModuleGratuity, context_); }
 
 std::vector<OrderType> Session::listedOrderTypes(const std::function<bool(OrderType)>& offered) {
     std::vector<OrderType> types;
@@ -185,14 +186,14 @@ std::vector<OrderType> Session::listedOrderTypes(const std::function<bool(OrderT
 }
 
 std::vector<OrderType> Session::orderTypes() {
-    return listedOrderTypes([this](OrderType type) { return type != OrderType::Refund || isGranted("REFUND"); });
+    return listedOrderTypes([this](OrderType type) { return type != OrderType::Refund || isGranted(Right::Refund); });
 }
 
 std::vector<OrderType> Session::qsOrderTypes(bool isNew) {
     // Bit (number + 12): pick up, catering, drive through, then beverage cart to take out.
     constexpr uint32_t kQuickSaleTypes = 0xFC7;
     return listedOrderTypes([this, isNew](OrderType type) {
-        if (type == OrderType::Refund) return isNew && isGranted("REFUND");
+        if (type == OrderType::Refund) return isNew && isGranted(Right::Refund);
         const int32_t number = storedNumber(type);
         return number >= -12 && number <= -1 && ((kQuickSaleTypes >> (number + 12)) & 1u) != 0;
     });
@@ -225,7 +226,7 @@ std::vector<Rule> Session::rules(const std::optional<std::string>& type) {
 }
 
 bool Session::isUpgradeRequired() {
-    auto minimum = DBHelper::getValue("HH_MINIMUM_VERSION", context_);
+    auto minimum = Parameters::text(Parameter::MinimumVersion, context_);
     return minimum && isVersionBelow(TavloLog::infoProvider()->appVersion(), *minimum);
 }
 
@@ -241,7 +242,7 @@ bool Session::isVersionBelow(const std::string& version, const std::string& mini
 }
 
 int Session::printTimeout() {
-    auto millis = DBHelper::getValue("TS_PRINTER_SOCKET_CONNECT_TIMEOUT", context_);
+    auto millis = Parameters::text(Parameter::PrinterSocketConnectTimeout, context_);
     if (!millis) return 5;
     return static_cast<int>(std::lround(intValue(*millis) / 1000.0));
 }
@@ -249,7 +250,7 @@ int Session::printTimeout() {
 std::optional<std::string> Session::printerURL() {
     auto terminal = thisTerminal();
     if (!terminal) return std::nullopt;
-    return DBHelper::getTerminalValue("TS_PRINTER_URL", terminal->text("terminalId"), context_);
+    return Parameters::terminalText(Parameter::PrinterUrl, terminal->text("terminalId"), context_);
 }
 
 std::optional<std::string> Session::terminalDisplayArea() {
@@ -350,15 +351,8 @@ std::map<std::string, std::string> Session::cashedInDrawers(const std::optional<
 
 std::map<std::string, std::string> Session::getHostConfig(const std::optional<std::string>& hostName,
                                                           ObjectContext* context) {
-    std::map<std::string, std::string> config;
-    if (!context || !hostName) return config;
-    auto filter = Predicate::format("name LIKE %@", format("HOST_%@_*", toUpper(*hostName)));
-    for (const auto& row : context->fetch(FetchRequest("StoreParam", filter, {{"name"}}))) {
-        auto name = row->text("name");
-        auto value = row->text("value");
-        if (name && value) config[*name] = *value;
-    }
-    return config;
+    if (!hostName) return {};
+    return Parameters::hostSettings(toUpper(*hostName), context);
 }
 
 std::vector<ManagedObjectPtr> Session::getOtherTerminals(const std::optional<std::string>& address,

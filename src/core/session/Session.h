@@ -2,6 +2,7 @@
 
 #include "core/order/OrderType.h"
 #include "core/records/Rule.h"
+#include "core/session/Rights.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"
 
@@ -42,6 +43,12 @@ public:
 
     // Rights. A user on the clock under a role has that role's permissions and the user's own;
     // otherwise every role of the user counts. Names compare exactly.
+    bool isGranted(Right right) { return isGranted(Rights::text(right)); }
+    bool isGranted(Right right, const std::optional<std::string>& userId) {
+        return isGranted(Rights::text(right), userId);
+    }
+    bool isGranted(Right right, const ManagedObjectPtr& user) { return isGranted(Rights::text(right), user); }
+    // By name, for rights named at run time (a tender's, a manager's authorisation).
     bool isGranted(const std::string& permission);
     bool isGranted(const std::string& permission, const std::optional<std::string>& userId);
     bool isGranted(const std::string& permission, const ManagedObjectPtr& user);
@@ -110,7 +117,7 @@ public:
     // Drawer id to name: the drawers of this terminal the user has cashed in and not out.
     std::map<std::string, std::string> cashedInDrawers(const std::optional<std::string>& userId);
 
-    // Settings of a card host: every store parameter "HOST_<HOST>_*", by full name.
+    // Settings of a card host: every store parameter "HOST_<HOST>_*" (the name in upper case), by full name.
     static std::map<std::string, std::string> getHostConfig(const std::optional<std::string>& hostName,
                                                             ObjectContext* context);
     // The enabled terminals on the network other than the one at `address` (compared in its

@@ -12,6 +12,7 @@
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -29,7 +30,7 @@ bool Session::joinOpenDay(Error* error) {
 
 bool Session::openCardBatch(Date openDate, Error* error) {
     if (!lite_) return true;
-    std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context_);
+    std::optional<std::string> host = Parameters::text(Parameter::CreditHost, context_);
     if (!host) return true;
     std::shared_ptr<CardBatch> cards = CardBatch::required();
     if (!cards->hasHandler(*host)) return true;
@@ -46,7 +47,7 @@ bool Session::closeStore(Error* error) {
     day->pauseHandlers();
     auto close = [&] {
         if (lite_ && !day->canClose(context_, error)) return false;
-        std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context_);
+        std::optional<std::string> host = Parameters::text(Parameter::CreditHost, context_);
         Error::set(error, Error());
         if (lite_ && host) {
             Error batchError;

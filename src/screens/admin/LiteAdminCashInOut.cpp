@@ -5,6 +5,7 @@
 #include "screens/admin/LiteAdminViewController.h"
 
 #include "core/ports/PrinterStream.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -100,7 +101,8 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
         std::string request =
             XmlHelper::getXmlCashInCD(session_->userId().value_or(""), session_->terminalId().value_or(""),
                                       {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
-        done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
+        done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(),
+                                Parameters::flag(Parameter::LogXml, context()), &error);
         if (done) keepGatewayCashIn(cents, drawerId);
     } else {
         error = noPrinter();
@@ -148,7 +150,8 @@ void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
     if (session_->printerURL()) {
         std::string request = XmlHelper::getXmlPreCashOutCD(session_->userId().value_or(""),
                                                             session_->terminalId().value_or(""), drawerId, std::nullopt);
-        started = CommHelper::send(gatewayAddress(), session_->userId(), request, flag("HH_LOG_XML"), &error);
+        started = CommHelper::send(gatewayAddress(), session_->userId(), request,
+                                   Parameters::flag(Parameter::LogXml, context()), &error);
     } else {
         error = noPrinter();
     }
@@ -190,7 +193,8 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
             std::string request = XmlHelper::getXmlCashOutCD(
                 session_->userId().value_or(""), session_->terminalId().value_or(""), counted,
                 std::max(record.outCount(), 1), drawerId, std::nullopt, std::nullopt, *printURL);
-            done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(), flag("HH_LOG_XML"), &error);
+            done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(),
+                                    Parameters::flag(Parameter::LogXml, context()), &error);
         } else {
             error = noPrinter();
         }
@@ -217,7 +221,8 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     tableView().reloadData();
     std::optional<std::string> message;
     if (session_->isLite()) {
-        message = printDrawerReport(drawerId, localized("Cash Out"), !flag("CASH_OUT_HIDE_PAYMENTS"),
+        message = printDrawerReport(drawerId, localized("Cash Out"),
+                                    !Parameters::flag(Parameter::CashOutHidePayments, context()),
                                     "Cash drawer was cashed out but report did not print. Printer has not been configured.",
                                     "Cash drawer was cashed out but report did not print. You can print the report by "
                                     "selecting Cash Drawer from the report list before you cash in the drawer again");

@@ -5,6 +5,7 @@
 #include "core/order/Payment.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
@@ -29,7 +30,7 @@ CashInOut LiteAdminViewController::cashInObject(int32_t cents, const std::string
     record.setCashInOutId(std::to_string(static_cast<unsigned long long>(now.timeIntervalSince1970())));
     record.setBatchId(IDBroker::getInstance().currentBatchId());
     record.setDrawerId(drawerId);
-    record.setPaymentsByOrderCreator(flag("PAYMENTS_BY_CREATOR"));
+    record.setPaymentsByOrderCreator(Parameters::flag(Parameter::PaymentsByCreator, context()));
     record.setInBy(session_->userId());
     record.setInDate(now);
     record.setInTerminalId(session_->terminalId());

@@ -1,6 +1,7 @@
 // The administration screen's three reports, shown in the report viewer ("ReportView").
 #include "screens/admin/LiteAdminViewController.h"
 
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/ui/InterfaceRegistry.h"
@@ -31,7 +32,7 @@ std::shared_ptr<ViewController> reportView(const std::shared_ptr<Session>& sessi
 } // namespace
 
 void LiteAdminViewController::reportSalesStatus() {
-    if (!session_->isGranted("PRINT_SALES_STATUS_REPORT"))
+    if (!session_->isGranted(Right::PrintSalesStatusReport))
         return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
@@ -41,7 +42,7 @@ void LiteAdminViewController::reportSalesStatus() {
 }
 
 void LiteAdminViewController::reportTotalSales() {
-    if (!session()->isGranted("PRINT_DAILY_REPORT"))
+    if (!session()->isGranted(Right::PrintDailyReport))
         return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
@@ -52,12 +53,13 @@ void LiteAdminViewController::reportTotalSales() {
 }
 
 void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
-    if (!session_->isGranted("CASH_OUT_CASH_DRAWER_VIEW"))
+    if (!session_->isGranted(Right::CashOutCashDrawerView))
         return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     std::optional<std::vector<std::string>> lines =
-        reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth, !flag("CASH_OUT_HIDE_PAYMENTS"));
+        reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth,
+                                           !Parameters::flag(Parameter::CashOutHidePayments, context()));
     ActivityIndicator::hide();
     if (!lines)
         return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"), {"Ok"});

@@ -2,6 +2,7 @@
 // and the checks a drawer row makes before it offers to cash in or out.
 #include "screens/admin/LiteAdminViewController.h"
 
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -114,7 +115,7 @@ int LiteAdminViewController::numberOfRows(TableView&, int section) {
     case 1: {
         size_t rows = drawerRows(session_->cashDrawerIds().size());
         if (lite) rows += 2;  // Payments, Petty Cash
-        else if (!flag("NO_USER_CASH_OUTS")) rows += 1;  // Users
+        else if (!Parameters::flag(Parameter::NoUserCashOuts, context())) rows += 1;  // Users
         return static_cast<int>(rows);
     }
     case 2: return lite ? 2 : 3;
@@ -137,7 +138,7 @@ LiteAdminViewController::Row LiteAdminViewController::rowAt(IndexPath path) {
         if (row < shown) return drawers == 0 ? Row::NoDrawer : row == 0 ? Row::Drawer0 : Row::Drawer1;
         size_t extra = row - shown;
         if (lite) return extra == 0 ? Row::Payments : extra == 1 ? Row::PettyCash : Row::None;
-        return extra == 0 && !flag("NO_USER_CASH_OUTS") ? Row::Users : Row::None;
+        return extra == 0 && !Parameters::flag(Parameter::NoUserCashOuts, context()) ? Row::Users : Row::None;
     }
     case 2:
         if (lite) return row < 2 ? services[row] : Row::None;
@@ -236,13 +237,13 @@ void LiteAdminViewController::processSelect(IndexPath path) {
     switch (rowAt(path)) {
     case Row::OpenStore:
         confirm(localized("Are you sure you want to open the store?"), [this]() {
-            if (granted("CLOSE_STORE")) openStore();
+            if (granted(Right::CloseStore)) openStore();
         });
         return;
     case Row::CloseStore:
         if (!session()->isStoreOpen()) return;
         confirm(localized("Are you sure you want to close the store?"), [this]() {
-            if (granted("CLOSE_STORE")) closeStore();
+            if (granted(Right::CloseStore)) closeStore();
         });
         return;
     case Row::NoDrawer: return alert("Alert", localized("No cash drawer has been configured"), {"Ok"});
@@ -297,14 +298,14 @@ bool LiteAdminViewController::canCashIn(const std::string& drawerId, Error* erro
         Error::set(error, refusal("Cash drawer is already cashed in"));
         return false;
     }
-    if (session_->isGranted("CASH_IN_CASH_DRAWER")) return true;
+    if (session_->isGranted(Right::CashInCashDrawer)) return true;
     Error::set(error, refusal("You do not have access to cash in the drawer, please have the manager do it"));
     return false;
 }
 
 bool LiteAdminViewController::canCashOut(const std::string& drawerId, Error* error) {
     if (!session_->isCashedIn(drawerId)) return false;
-    if (!session_->isGranted("CASH_OUT_CASH_DRAWER")) {
+    if (!session_->isGranted(Right::CashOutCashDrawer)) {
         Error::set(error, refusal("You do not have access to cash out the drawer, please have the manager do it"));
         return false;
     }

@@ -3,6 +3,7 @@
 // gateway cashes the user out and prints on this terminal's printer.
 #include "screens/admin/LiteAdminViewController.h"
 
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
@@ -19,8 +20,8 @@ namespace tavlo::screens {
 using namespace ui;
 
 void LiteAdminViewController::cashOutUsers() {
-    const bool others = session_->isGranted("CASH_OUT_OTHERS");
-    const bool self = session_->isGranted("CASH_OUT_USER");
+    const bool others = session_->isGranted(Right::CashOutOthers);
+    const bool self = session_->isGranted(Right::CashOutUser);
     if (!others && !self) return alert("Error", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Getting users"));
@@ -92,7 +93,7 @@ void LiteAdminViewController::cashOutUser(const std::string& userId, const std::
         XmlHelper::getXmlCashOutUser(userId, session_->terminalId().value_or(""), drawerId, std::nullopt, *printURL);
     Error error;
     if (!CommHelper::send(CommHelper::gateway().value_or(""), session_->userId(), request,
-                          flag("HH_LOG_XML"), &error))
+                          Parameters::flag(Parameter::LogXml, context()), &error))
         alert("Error", format("%@ (%@)", localized("Unable to cash out user"), error.localizedDescription()), {"Ok"});
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -37,7 +38,7 @@ LiteAdminViewController::LiteAdminViewController() : SignedInController(kInterfa
 LiteAdminViewController::~LiteAdminViewController() = default;
 
 int LiteAdminViewController::trailingBlankLines() const {
-    return intValue(DBHelper::getValue("TS_RECEIPT_PRINTER_TRAILING_BLANK_LINES", context()));
+    return Parameters::number(Parameter::ReceiptTrailingBlankLines, context());
 }
 
 std::shared_ptr<ViewController> LiteAdminViewController::instantiate(const char* name) {
@@ -130,7 +131,7 @@ void LiteAdminViewController::orders() {
         screen->setSession(session_);
         screen->setRoot(false);
         screen->setUpdateOnAppear(false);
-        std::optional<std::string> onExit = DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", context());
+        std::optional<std::string> onExit = Parameters::text(Parameter::UpdateOrdersOnExit, context());
         screen->setUpdateOnExit(!onExit || boolValue(*onExit));
     }
     if (isPad()) {
@@ -222,7 +223,7 @@ std::shared_ptr<AlertView> LiteAdminViewController::confirm(const std::string& m
     });
 }
 
-bool LiteAdminViewController::granted(const char* right) {
+bool LiteAdminViewController::granted(Right right) {
     if (session()->isGranted(right)) return true;
     alert("Alert", localized("You do not have the required access"), {"Ok"});
     return false;

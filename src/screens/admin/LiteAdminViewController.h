@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/records/CashInOut.h"
+#include "core/session/Rights.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/NoSale.h"
@@ -146,7 +147,7 @@ private:
     // "Confirmation" with the message, "No" and "Yes"; `yes` runs on "Yes".
     std::shared_ptr<ui::AlertView> confirm(const std::string& message, std::function<void()> yes);
     // The signed-in user has the right, else is told so.
-    bool granted(const char* right);
+    bool granted(Right right);
     void answerUser(int buttonIndex);
     void answerUserDrawer(int buttonIndex);
     // Prints the drawer report under `title` after a cash in or out; the message to show when it

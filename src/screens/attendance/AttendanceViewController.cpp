@@ -22,7 +22,6 @@ using namespace ui;
 
 namespace {
 
-constexpr const char* kForceClockIn = "FORCE_CLOCK_IN";
 
 Label* labelWithTag(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.contentView().viewWithTag(tag)); }
 
@@ -39,7 +38,7 @@ void AttendanceViewController::viewDidLoad() {
                                                                         static_cast<AttendanceViewController&>(*self)
                                                                             .close();
                                                                 }));
-    if (session_ && session_->isGranted(kForceClockIn)) navigationItem().setRightBarButtonItem(editButtonItem());
+    if (session_ && session_->isGranted(Right::ForceClockIn)) navigationItem().setRightBarButtonItem(editButtonItem());
     tableView().setAllowsMultipleSelectionDuringEditing(true);
     if (Error error; !fetch(&error)) TAVLO_LOG_MAIL("Unable to read Attendance: %@", error.localizedDescription());
 }
@@ -102,7 +101,7 @@ bool AttendanceViewController::clockOut(const ManagedObjectPtr& record, Error* e
     ObjectContext* store = context();
     ManagedObjectPtr employee = DBHelper::getObject("User", "userId == %@", record->text("user.userId"), store);
     const std::optional<std::string> employeeId = employee ? employee->text("userId") : record->text("user.userId");
-    if (!session_ || (!session_->isGranted(kForceClockIn) && employeeId != session_->userId())) {
+    if (!session_ || (!session_->isGranted(Right::ForceClockIn) && employeeId != session_->userId())) {
         Error::set(error, Utils::getError(localized("You do not have access to clock out other employees"), "Tavlo", -1));
         return false;
     }

@@ -48,8 +48,8 @@ void NoSale::start(ViewController& opener, const std::shared_ptr<Session>& sessi
 void NoSale::checkAuth(ViewController& opener, const std::shared_ptr<Session>& session, const Rules& rules,
                        const std::string& drawerId) {
     const std::optional<std::string>& user = session->userId();
-    bool allowed = session->isGranted("NO_SALE") ||
-                   (session->cashedInDrawers(user).contains(drawerId) && session->isGranted("NO_SALE_WHEN_ASSIGNED"));
+    bool allowed = session->isGranted(Right::NoSale) ||
+                   (session->cashedInDrawers(user).contains(drawerId) && session->isGranted(Right::NoSaleWhenAssigned));
     if (allowed)
         return open(opener, *session, rules, drawerId, rules.selfAuthorized && session->isLite() ? user : std::nullopt);
     if (!session->isLite() && !rules.authorizeInGateway)
@@ -58,7 +58,7 @@ void NoSale::checkAuth(ViewController& opener, const std::shared_ptr<Session>& s
     prompt->setTitle(localized("No Sale"));
     prompt->setSession(session.get());
     prompt->setParam(drawerId);
-    prompt->setPermissions({"NO_SALE"});
+    prompt->setPermissions({Rights::text(Right::NoSale)});
     prompt->setPopWhenDone(false);
     std::weak_ptr<ViewController> weak = opener.shared_from_this();
     prompt->setObserver([weak, session, rules](const std::any& param, const std::string& userId) {

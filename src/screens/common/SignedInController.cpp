@@ -2,7 +2,6 @@
 
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
-#include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 
 namespace tavlo::screens {
@@ -25,10 +24,10 @@ uint32_t SignedInBase::idiomOrientations() {
     return isPad() ? ui::OrientationMask::Landscape : ui::OrientationMask::Portrait;
 }
 
-std::optional<std::string> SignedInBase::parameter(std::string_view name) const {
-    return DBHelper::getValue(name, context());
+std::optional<std::string> SignedInBase::parameter(Parameter parameter) const {
+    return Parameters::text(parameter, context());
 }
 
-bool SignedInBase::flag(std::string_view name) const { return boolValue(parameter(name)); }
+bool SignedInBase::flag(Parameter parameter) const { return Parameters::flag(parameter, context()); }
 
 } // namespace tavlo::screens

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/session/Parameters.h"
 #include "platform/ui/AlertView.h"
 #include "screens/common/Alerts.h"
 
@@ -38,9 +39,9 @@ protected:
     ObjectContext* context() const;
     // Changes are animated as the session says.
     bool animated() const;
-    // A store or terminal parameter (the terminal's value first) and its value as a flag.
-    std::optional<std::string> parameter(std::string_view name) const;
-    bool flag(std::string_view name) const;
+    // A store or terminal parameter, read in its own scope with its default.
+    std::optional<std::string> parameter(Parameter parameter) const;
+    bool flag(Parameter parameter) const;
 
     std::shared_ptr<Session> session_;
 };

@@ -7,6 +7,7 @@
 #include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -52,7 +53,7 @@ void OrderDetailsViewController::orderView() {
 // ---- name
 
 void OrderDetailsViewController::orderName() {
-    if (!granted("RENAME_ORDER")) {
+    if (!granted(Right::RenameOrder)) {
         noAccess();
         return;
     }
@@ -137,11 +138,11 @@ void OrderDetailsViewController::voidAll() {
     const bool sentBefore = std::any_of(active.begin(), active.end(), [](const SelectionPtr& selection) {
         return selection->newQuantity() != selection->quantity();
     });
-    if (sentBefore && !granted("REMOVE_ITEM")) {
+    if (sentBefore && !granted(Right::RemoveItem)) {
         auto prompt = std::make_shared<AuthenticateViewController>();
         prompt->setTitle(localized("Void Order"));
         prompt->setSession(session_);
-        prompt->setPermissions({"REMOVE_ITEM"});
+        prompt->setPermissions({Rights::text(Right::RemoveItem)});
         prompt->setPopWhenDone(false);
         prompt->setObserver([this](const std::any&, const std::string& userId) { voidAll(userId); });
         presentSheet(prompt);
@@ -164,7 +165,7 @@ void OrderDetailsViewController::voidAll(const std::optional<std::string>& force
 // ---- comps
 
 void OrderDetailsViewController::comps() {
-    if (!granted("COMPLIMENTARY")) {
+    if (!granted(Right::Complimentary)) {
         noAccess();
         return;
     }
@@ -202,7 +203,8 @@ void OrderDetailsViewController::comped(const std::optional<std::string>& compId
             comped_.push_back(selection);
         }
     }
-    if (!comped_.empty() && flag("COMP_COMMENTS") && flag("HH_TEMP_COMP_COMMENTS")) {
+    if (!comped_.empty() && Parameters::flag(Parameter::CompComments, contextOf(session_.get())) &&
+        Parameters::flag(Parameter::TempCompComments, contextOf(session_.get()))) {
         auto prompt = std::make_shared<TextViewController>();
         prompt->setTitle(localized("Enter Comment for Comp"));
         prompt->setMaxLength(128);
@@ -248,7 +250,7 @@ void OrderDetailsViewController::split() {
 // ---- discount
 
 void OrderDetailsViewController::discount() {
-    if (!granted("ADD_DISCOUNT")) {
+    if (!granted(Right::AddDiscount)) {
         noAccess();
         return;
     }

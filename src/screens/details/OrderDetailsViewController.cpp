@@ -2,6 +2,7 @@
 
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -39,12 +40,8 @@ OrderDetailsViewController::OrderDetailsViewController() : SignedInController(kI
 
 OrderDetailsViewController::~OrderDetailsViewController() { stopTimer(); }
 
-bool OrderDetailsViewController::flag(const char* name) const {
-    return boolValue(DBHelper::getValue(name, contextOf(session_.get())));
-}
-
-bool OrderDetailsViewController::granted(const char* permission) const {
-    return session_ && session_->isGranted(permission);
+bool OrderDetailsViewController::granted(Right right) const {
+    return session_ && session_->isGranted(right);
 }
 
 std::string OrderDetailsViewController::elapsedText(double seconds) {
@@ -119,8 +116,8 @@ void OrderDetailsViewController::stopTimer() {
 std::vector<OrderDetailsViewController::Section> OrderDetailsViewController::sections() {
     std::vector<Section> shown{Section::Details, Section::Tools};
     const bool quickSale = !order_->areaLocationId();
-    if (flag("MODULE_CUSTOMER_ACCOUNTS")) shown.push_back(Section::Customer);
-    if (!quickSale || flag("HH_QS_USE_SEATS")) shown.push_back(Section::Seats);
+    if (Parameters::flag(Parameter::ModuleCustomerAccounts, context())) shown.push_back(Section::Customer);
+    if (!quickSale || Parameters::flag(Parameter::QuickSaleUseSeats, context())) shown.push_back(Section::Seats);
     if (!quickSale && session_ && session_->isUsingGratuity()) shown.push_back(Section::Gratuity);
     return shown;
 }
@@ -213,9 +210,9 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::toolCell(TableView& t
     const Tool tools[] = {
         {"Void All Items", &OrderDetailsViewController::voidConfirmation, hasItems},
         {"Comp All Items", &OrderDetailsViewController::comps,
-         granted("COMPLIMENTARY") && hasItems && !flag("HH_COMPS_DISABLED")},
-        {"Split", &OrderDetailsViewController::split, granted("SPLIT") && hasItems},
-        {"Discount", &OrderDetailsViewController::discount, granted("ADD_DISCOUNT") && hasItems},
+         granted(Right::Complimentary) && hasItems && !Parameters::flag(Parameter::CompsDisabled, context())},
+        {"Split", &OrderDetailsViewController::split, granted(Right::Split) && hasItems},
+        {"Discount", &OrderDetailsViewController::discount, granted(Right::AddDiscount) && hasItems},
     };
     const Tool& tool = tools[row];
     auto button = redButton(localized(tool.title), Rect(0, 0, width, kRowHeight));
@@ -256,7 +253,7 @@ void OrderDetailsViewController::showSeats(View& row) {
 std::shared_ptr<TableViewCell> OrderDetailsViewController::seatsCell(TableView& table) {
     const double width = table.bounds().width() - 2 * table.groupInset();
     const bool takeOut = order_->orderType() == OrderType::TakeOut;
-    if (!flag("HH_ORDER_SEATS_SLIDER")) {
+    if (!Parameters::flag(Parameter::OrderSeatsSlider, context())) {
         auto cell = std::make_shared<QuantityCellView>(
             TableViewCellStyle::Default, "seats", Rect(0, 0, width, kRowHeight),
             [this](Control& sender) { plusSeat(sender); }, [this](Control& sender) { minusSeat(sender); });
@@ -293,7 +290,7 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::gratuityCell(TableVie
     slider->setMinimumValue(0);
     slider->setMaximumValue(100);
     slider->setValue(double(percent));
-    slider->setEnabled(granted("INC_GRATUITY"));
+    slider->setEnabled(granted(Right::IncreaseGratuity));
     slider->addTarget([this](Control& sender) { gratuityChanged(sender); }, ControlEvent::ValueChanged);
     cell->contentView().addSubview(slider);
     auto label =

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/records/Customer.h"
+#include "core/session/Rights.h"
 #include "platform/foundation/Timer.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableViewController.h"
@@ -96,8 +97,7 @@ private:
     void minusSeat(ui::Control& sender);
     void seatsChanged(ui::Control& sender);
     void gratuityChanged(ui::Control& sender);
-    bool flag(const char* name) const;
-    bool granted(const char* permission) const;
+    bool granted(Right right) const;
     // "Alert" / "You do not have the required access" / "Cancel".
     void noAccess();
     void loadCustomer();

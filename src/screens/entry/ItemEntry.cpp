@@ -12,16 +12,13 @@
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/SelectionFlowControl.h"
 #include "screens/entry/combo/ComboFlowControl.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo::screens {
 
 using namespace ui;
 
 namespace {
-
-bool flag(const char* name, ObjectContext* context) {
-    return boolValue(DBHelper::getValue(name, context).value_or(""));
-}
 
 void alert(const std::string& message) {
     AlertView::make(localized("Alert"), localized(message), localized("Ok"))->show();
@@ -59,9 +56,9 @@ SelectionPtr ItemEntry::start(ViewController& presenter, const ManagedObjectPtr&
         alert("Unable to order, we are currently out of this item");
         return nullptr;
     }
-    const bool promptComments = flag("ITEM_PROMPT_COMMENTS", store);
-    const bool promptQuantity = flag("ITEM_PROMPT_QUANTITY", store);
-    if (flag("ITEM_TAX_INCLUDED", store)) selection->setTaxIncluded(true);
+    const bool promptComments = Parameters::flag(Parameter::ItemPromptComments, store);
+    const bool promptQuantity = Parameters::flag(Parameter::ItemPromptQuantity, store);
+    if (Parameters::flag(Parameter::ItemTaxIncluded, store)) selection->setTaxIncluded(true);
 
     std::shared_ptr<FlowControl> flow;
     if (auto combo = std::dynamic_pointer_cast<ComboSelection>(selection))
@@ -71,9 +68,9 @@ SelectionPtr ItemEntry::start(ViewController& presenter, const ManagedObjectPtr&
 
     // Seats and courses only for an order at a table.
     if (order_->areaLocationId()) {
-        flow->setSeats(selectSeat_ && !flag("HH_PROMPT_SEAT_SUPPRESS", store));
-        bool courses = selectCourse_ && !flag("HH_PROMPT_COURSE_SUPPRESS", store);
-        const std::optional<std::string> salesGroups = DBHelper::getValue("HH_COURSE_SALES_GROUPS", store);
+        flow->setSeats(selectSeat_ && !Parameters::flag(Parameter::PromptSeatSuppress, store));
+        bool courses = selectCourse_ && !Parameters::flag(Parameter::PromptCourseSuppress, store);
+        const std::optional<std::string> salesGroups = Parameters::text(Parameter::CourseSalesGroups, store);
         if (salesGroups && selection->recipeId()) {
             recipeGroup_ = recipeGroupName(*selection);
             courses = courses && recipeGroup_ && salesGroups->find(*recipeGroup_) != std::string::npos;

@@ -1,6 +1,7 @@
 #include "screens/layout/TableLayoutViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -157,7 +158,7 @@ void TableLayoutViewController::refreshOrders() {
                                                             CommHelper::gateway().value_or(""), true, context, &error);
     if (!handler) error = Error(Utils::StoreServerErrorDomain, -1, "No order handler");
     if (updated) return refreshView();
-    if (boolValue(DBHelper::getValue("HH_ALERT_LAYOUT_REFRESH_ERRORS", context)))
+    if (Parameters::flag(Parameter::AlertLayoutRefreshErrors, context))
         alert("Alert", error.localizedDescription(), {"Ok"});
     TAVLO_LOG("Error refreshing table layout orders: %@", error.localizedDescription());
 }

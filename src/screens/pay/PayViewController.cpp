@@ -3,6 +3,7 @@
 #include "screens/pay/PayViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -28,8 +29,8 @@ using namespace ui;
 namespace {
 
 constexpr const char* kPercentKeys[] = {"percent1", "percent2", "percent3"};
-constexpr const char* kPercentParams[] = {"PAYMENT_TIP_PERCENTAGE_1", "PAYMENT_TIP_PERCENTAGE_2",
-                                          "PAYMENT_TIP_PERCENTAGE_3"};
+constexpr Parameter kPercentParams[] = {Parameter::TipPercentage1, Parameter::TipPercentage2,
+                                       Parameter::TipPercentage3};
 constexpr const char* kQuickCash[] = {"amount1", "amount5", "amount10", "amount20", "amount100"};
 
 bool onPhone() {
@@ -49,7 +50,7 @@ PayViewController::~PayViewController() {
 // ---- helpers
 
 std::optional<std::string> PayViewController::creditHost() const {
-    return DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", session_ ? session_->managedObjectContext() : nullptr);
+    return Parameters::text(Parameter::CreditHost, context());
 }
 
 int32_t PayViewController::parsed(TextField* field) const {
@@ -106,13 +107,13 @@ void PayViewController::viewDidLoad() {
         return;
     }
     for (int i = 0; i < 3; ++i) {
-        int32_t percent = intValue(parameter(kPercentParams[i]));
+        int32_t percent = Parameters::number(kPercentParams[i], context());
         if (percent >= 1) {
             button(kPercentKeys[i])->setHidden(false);
             button(kPercentKeys[i])->setTitle(format("%i%%", percent));
         }
     }
-    const bool tipAllowed = flag("ALLOW_CASH_TIP") && session()->isGranted("NEW_PAYMENT_TIP_ADJUST");
+    const bool tipAllowed = Parameters::flag(Parameter::AllowCashTip, context()) && session()->isGranted(Right::NewPaymentTipAdjust);
     for (View* tipView : std::initializer_list<View*>{label("lblTip"), tip(), button("percent1"), button("percent2"),
                                                       button("percent3"), button("percentCustom")})
         setEnabled(tipView, tipAllowed);
@@ -139,10 +140,9 @@ std::vector<ManagedObjectPtr> PayViewController::readPayTerminals() {
     std::vector<ManagedObjectPtr> usable;
     for (const ManagedObjectPtr& terminal :
          DBHelper::getObjects("Terminal", "networkName != nil and disabled='NO'", {}, "number", context)) {
-        std::optional<std::string> accessible =
-            DBHelper::getTerminalValue("HH_ACCESSIBLE", terminal->text("terminalId"), context);
         // Only an explicit "no" keeps a terminal from taking payments for others.
-        if (!accessible || boolValue(*accessible)) usable.push_back(terminal);
+        if (Parameters::terminalFlag(Parameter::Accessible, terminal->text("terminalId"), context))
+            usable.push_back(terminal);
     }
     return usable;
 }
@@ -199,9 +199,9 @@ void PayViewController::paymentTypeChanged() {
             conditions.cardsKeyed = handler->allowManual();
     }
     conditions.avsZip =
-        boolValue(DBHelper::getStoreValue("AVS_ZIP_ONLY_SUPPORT", session_->managedObjectContext()).value_or(""));
-    conditions.cashTips = flag("ALLOW_CASH_TIP");
-    conditions.tipRight = session_->isGranted("NEW_PAYMENT_TIP_ADJUST");
+        Parameters::flag(Parameter::AvsZipOnlySupport, session_->managedObjectContext());
+    conditions.cashTips = Parameters::flag(Parameter::AllowCashTip, context());
+    conditions.tipRight = session_->isGranted(Right::NewPaymentTipAdjust);
     conditions.tillOnDefaultHost = lite && (!host || toUpper(*host) == "ZELTA");
     const PayFields row = payFields(tender, conditions);
     const bool card = tender.chargedAtHost;
@@ -211,7 +211,7 @@ void PayViewController::paymentTypeChanged() {
     }
 
     if (tender.authorisesOnly) {
-        write(amount(), intValue(DBHelper::getStoreValue("CREDIT_AUTH_ONLY_AMOUNT", session_->managedObjectContext())));
+        write(amount(), Parameters::number(Parameter::CreditAuthOnlyAmount, session_->managedObjectContext()));
         write(tendered(), 0);
         amountModified_ = false;
     } else if (!amountModified_) {
@@ -248,8 +248,7 @@ void PayViewController::paymentTypeChanged() {
     }
     Button& forceButton = *button("forceButton");
     if (card && order_->orderType() != OrderType::Refund) {
-        const bool forceable = lite && boolValue(DBHelper::getStoreValue("HH_ALLOW_FORCE_CC",
-                                                                          session_->managedObjectContext())
+        const bool forceable = lite && boolValue(Parameters::text(Parameter::AllowForceCreditCard, session_->managedObjectContext())
                                                       .value_or(""));
         forceButton.setHidden(!forceable);
         forceButton.setEnabled(forceable);
@@ -459,7 +458,7 @@ bool PayViewController::textFieldShouldBeginEditing(TextField& field) {
     }
     const int32_t type = selectedType();
     if (Tender::of(type).chargedAtHost && (&field == number() || &field == expDate()) &&
-        !session_->isGranted("PAY_CREDIT_MANUAL")) {
+        !session_->isGranted(Right::PayCreditManual)) {
         alert("Alert", localized("You do not have the required access"), {"OK"});
         return false;
     }

@@ -3,6 +3,7 @@
 #include "screens/pay/PayViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -47,16 +48,16 @@ bool PayViewController::openDrawer(Error* error) {
 void PayViewController::printPaymentReceipts(bool captured) {
     const Tender& tender = payment_->tender();
     const bool cash = tender.kind == TenderKind::Cash;
-    const bool noCashCopy = cash && flag("DO_NOT_PRINT_CASH_CUSTOMER_COPY");
-    const bool customerCopy = order_->isQuickSale() ? !(flag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT") || noCashCopy)
+    const bool noCashCopy = cash && Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, context());
+    const bool customerCopy = order_->isQuickSale() ? !(Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, context()) || noCashCopy)
                                                     : !noCashCopy;
     bool merchantCopy = tender.merchantCopy;
     if (merchantCopy && tender.chargedAtHost) {
-        if (std::optional<std::string> minimum = parameter("MINIMUM_AMOUNT_MERCHANT_COPY");
+        if (std::optional<std::string> minimum = Parameters::text(Parameter::MinimumAmountMerchantCopy, context());
             minimum && payment_->subTotal() < intValue(*minimum))
             merchantCopy = false;
     }
-    if (captured && flag("SUPPRESS_RECEIPT_IF_CAPTURED")) merchantCopy = false;
+    if (captured && Parameters::flag(Parameter::SuppressReceiptIfCaptured, context())) merchantCopy = false;
 
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
     std::weak_ptr<ViewController> self = weak_from_this();
@@ -82,7 +83,7 @@ ReceiptJob::Write PayViewController::slip(bool merchant) const {
 void PayViewController::offerCustomerReceipt(bool customerCopy) {
     if (!customerCopy) return paid();
     const std::shared_ptr<PrinterStream>& stream = session_->printerStream();
-    if (boolValue(DBHelper::getStoreValue("EMAIL_CUSTOMER_RECEIPTS", session_->managedObjectContext()).value_or(""))) {
+    if (Parameters::flag(Parameter::EmailCustomerReceipts, session_->managedObjectContext())) {
         if (!stream) return emailPrompt();
         alert("Question", localized("Would you like the receipt printed or emailed?"),
               {"No receipt", {localized("Print"), localized("Email")}}, [this](int button) {
@@ -110,7 +111,7 @@ void PayViewController::printCustomerReceipt() {
 
 void PayViewController::emailPrompt() {
     ObjectContext* context = session_->managedObjectContext();
-    if (!DBHelper::getStoreValue("EMAIL_FROM", context)) {
+    if (!Parameters::text(Parameter::EmailFrom, context)) {
         paid();
         alert("Alert",
               localized("Configuration is missing the from email address for receipts. Please contact support"),
@@ -140,7 +141,7 @@ void PayViewController::emailPrompt() {
 
 void PayViewController::emailCustomerReceipt(const std::optional<std::string>& address) {
     dismiss(session_->useAnimation());
-    const std::optional<std::string> from = DBHelper::getStoreValue("EMAIL_FROM", session_->managedObjectContext());
+    const std::optional<std::string> from = Parameters::text(Parameter::EmailFrom, session_->managedObjectContext());
     if (address && !address->empty() && from && payment_) {
         EmailPrinter mail(*address, *from, session_->storeName(), session_->storeId(), session_->password(), nullptr);
         Error error;

@@ -7,6 +7,7 @@
 
 #include "core/ports/OrderSender.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -63,8 +64,9 @@ void fillTransaction(PaymentTransaction& transaction, const Payment& payment) {
 } // namespace
 
 bool PayViewController::needsSignature(int32_t type) {
-    const char* parameter = Tender::of(type).signatureParameter;
-    return parameter && flag(parameter);
+    const char* name = Tender::of(type).signatureParameter;
+    const std::optional<Parameter> parameter = name ? Parameters::find(name) : std::nullopt;
+    return parameter && Parameters::flag(*parameter, context());
 }
 
 void PayViewController::captureSignature(std::function<void()> completion) {
@@ -173,7 +175,7 @@ void PayViewController::charged(const PaymentTransaction& transaction, bool call
         text = *message;
     else
         text = format("%@ (%@)", localized("Payment was approved"), transaction.approvalCode().value_or(""));
-    if (partial || !flag("DO_NOT_SHOW_APPROVAL")) alert("Alert", text, {"Ok"});
+    if (partial || !Parameters::flag(Parameter::DoNotShowApproval, context())) alert("Alert", text, {"Ok"});
     accept();
 }
 
@@ -248,7 +250,7 @@ void PayViewController::gatewaySelect() {
     if (std::find(payments.begin(), payments.end(), payment_) == payments.end()) order_->addPayment(payment_);
     const std::optional<std::string> gateway = CommHelper::gateway();
     const bool promptTerminals =
-        boolValue(DBHelper::getStoreValue("HH_PROMPT_PAY_TS", session_->managedObjectContext()).value_or(""));
+        Parameters::flag(Parameter::PromptPayTerminal, session_->managedObjectContext());
     if (gateway && (!promptTerminals || session_->hasCashDrawer())) return gatewayPayVia(*gateway);
     if (payTerminals_.size() == 1) return gatewayPayVia(payTerminals_.front()->text("networkName").value_or(""));
     offerTerminals("Payments", localized("Where would you like to pay?"), payTerminals_);

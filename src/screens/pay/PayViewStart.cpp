@@ -3,6 +3,7 @@
 #include "screens/pay/PayViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -55,7 +56,7 @@ bool PayViewController::processSwipe(const std::string& bytes) {
         TAVLO_LOG("WARNING: Ignoring swipe: %@", isAscii(bytes) ? bytes.substr(0, 3) + "..." : std::string("(binary)"));
         return false;
     }
-    swipe_ = std::make_shared<CreditCardSwipe>(bytes, ':', flag("PAYMENT_CREDIT_DEBUG"));
+    swipe_ = std::make_shared<CreditCardSwipe>(bytes, ':', Parameters::flag(Parameter::CreditDebug, context()));
     if (swipe_->hadError()) {
         alert("Alert", localized("Unable to read card, please try again"), {"Ok"});
     } else if (swipe_->expDate() && swipe_->accountNumber() && swipe_->expDate()->size() >= 4) {
@@ -107,7 +108,7 @@ void PayViewController::process() {
 
 void PayViewController::force() {
     if (isCharging() || !editingChecked()) return;
-    if (!session_->isGranted("PAY_CREDIT_FORCE")) {
+    if (!session_->isGranted(Right::PayCreditForce)) {
         alert("Alert", localized("You do not have access to force transactions"), {"Ok"});
         return;
     }

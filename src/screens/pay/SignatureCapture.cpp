@@ -1,6 +1,7 @@
 #include "screens/pay/SignatureCapture.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -28,7 +29,7 @@ namespace theme = ui::render::theme;
 namespace {
 
 constexpr double kStrokeWidth = 2;
-constexpr const char* kPercentParams[] = {"PAYMENT_TIP_PERCENTAGE_1", "PAYMENT_TIP_PERCENTAGE_2"};
+constexpr Parameter kPercentParams[] = {Parameter::TipPercentage1, Parameter::TipPercentage2};
 
 void strokeSignature(GraphicsContext& context, const Path& path) {
     context.saveState();
@@ -88,10 +89,6 @@ SignatureCapture::SignatureCapture(Session* session, std::shared_ptr<Payment> pa
                                    std::function<void()> completion)
     : session_(session), payment_(std::move(payment)), allowCancel_(allowCancel), completion_(std::move(completion)) {}
 
-std::optional<std::string> SignatureCapture::value(const char* name) const {
-    return DBHelper::getValue(name, session_ ? session_->managedObjectContext() : nullptr);
-}
-
 void SignatureCapture::loadView() {
     Rect screen = screenFrame();
     // Landscape, below the navigation bar and above the toolbar.
@@ -116,7 +113,7 @@ void SignatureCapture::viewWillAppear(bool) {
                  : format("%@ %@", localized("Paid"), Utils::formatCurrency(payment_->subTotal())));
 
     BarItems items{BarButtonItem::fixedSpace(0)};
-    if (!boolValue(value("HIDE_TIP_LINE").value_or(""))) {
+    if (!Parameters::flag(Parameter::HideTipLine, contextOf(session_))) {
         auto caption = std::make_shared<Label>(Rect(0, 0, 44, 30));
         caption->setText(localized("Tip") + " ");
         caption->setTextAlignment(TextAlignment::Right);
@@ -131,7 +128,8 @@ void SignatureCapture::viewWillAppear(bool) {
         connect("tipAmount", field);
         items.push_back(BarButtonItem::withCustomView(field));
         for (int i = 0; i < 2; ++i) {
-            if (std::optional<std::string> percent = value(kPercentParams[i]); percent && !percent->empty())
+            if (std::optional<std::string> percent = Parameters::text(kPercentParams[i], contextOf(session_));
+                percent && !percent->empty())
                 items.push_back(BarButtonItem::titled(format("%@%%", *percent), BarButtonStyle::Bordered,
                                                       [this, i](BarButtonItem&) { this->percent(i); }));
         }
@@ -201,7 +199,7 @@ void SignatureCapture::clear() {
 // ---- tip
 
 void SignatureCapture::percent(int index) {
-    const int32_t rate = intValue(value(kPercentParams[index]));
+    const int32_t rate = Parameters::number(kPercentParams[index], contextOf(session_));
     const int32_t cents = static_cast<int32_t>(int64_t{payment_->subTotal()} * rate / 100);
     if (TextField* field = tipAmount()) field->setText(Utils::formatCurrency(cents));
     payment_->setTip(cents);
@@ -270,11 +268,11 @@ void SignatureCapture::done() {
 
 void SignatureCapture::keep() {
     if (cache_ && !cache_->isEmpty()) {
-        double quality = doubleValue(value("SIGNATURE_CAPTURE_QUALITY"));
+        double quality = doubleValue(Parameters::text(Parameter::SignatureCaptureQuality, contextOf(session_)));
         if (quality <= 0) quality = 0.5;
-        double width = doubleValue(value("SIGNATURE_CAPTURE_WIDTH"));
+        double width = doubleValue(Parameters::text(Parameter::SignatureCaptureWidth, contextOf(session_)));
         if (width <= 0) width = 250;
-        double height = doubleValue(value("SIGNATURE_CAPTURE_HEIGHT"));
+        double height = doubleValue(Parameters::text(Parameter::SignatureCaptureHeight, contextOf(session_)));
         const Size viewSize = touchView_->bounds().size;
         if (height <= 0) height = width / (viewSize.width / viewSize.height);
         PixelImage signature(cache_->width(), cache_->height(), cache_->rgba());

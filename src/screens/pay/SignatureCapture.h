@@ -87,7 +87,6 @@ public:
     bool textFieldShouldReturn(ui::TextField& field) override;
 
 private:
-    std::optional<std::string> value(const char* name) const;
 
     Session* session_;
     std::shared_ptr<Payment> payment_;

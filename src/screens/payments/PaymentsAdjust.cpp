@@ -94,10 +94,10 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
 }
 
 void PaymentsViewController::adjustEdited(PaymentCellView& cell) {
-    if (session_->isGranted("TIP_ADJUST")) return saveAdjustment(cell);
+    if (session_->isGranted(Right::TipAdjust)) return saveAdjustment(cell);
     std::weak_ptr<View> weakCell = cell.shared_from_this();
     std::weak_ptr<ViewController> weak = weak_from_this();
-    authorize("Adjust Payment", "TIP_ADJUST", [weak, weakCell](const std::string&) {
+    authorize("Adjust Payment", Rights::text(Right::TipAdjust), [weak, weakCell](const std::string&) {
         auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock());
         auto shown = std::dynamic_pointer_cast<PaymentCellView>(weakCell.lock());
         if (self && shown) self->saveAdjustment(*shown);

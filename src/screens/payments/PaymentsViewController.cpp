@@ -5,6 +5,7 @@
 #include "core/order/Order.h"
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -51,7 +52,7 @@ bool PaymentsViewController::goesToCardHost(int32_t type) { return Tender::of(ty
 
 std::shared_ptr<PaymentHandlerAdapter> PaymentsViewController::creditHandler(HostConfig& config,
                                                                              std::string& message) const {
-    const std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context());
+    const std::optional<std::string> host = Parameters::text(Parameter::CreditHost, context());
     std::shared_ptr<PaymentHandlerAdapter> handler =
         host ? PaymentHandlerFactory::getInstance().getPaymentHandler(host) : nullptr;
     if (!handler) {

@@ -52,7 +52,7 @@ void PaymentsViewController::confirmVoid(const ManagedObjectPtr& payment) {
 
 void PaymentsViewController::requestVoid(const ManagedObjectPtr& payment) {
     const std::string permission = Payment::voidPermission(payment->int32("type"));
-    if (session_->isGranted("VOID") || (!permission.empty() && session_->isGranted(permission)))
+    if (session_->isGranted(Right::Void) || (!permission.empty() && session_->isGranted(permission)))
         return voidPayment(payment, session_->userId());
     std::weak_ptr<ViewController> weak = weak_from_this();
     authorize("Void Payment", permission, [weak, payment](const std::string& userId) {
@@ -110,13 +110,14 @@ void PaymentsViewController::voidSelected() {
     // The right to void each tender chosen; what is missing a manager authorises: the tender's own
     // right when one tender lacks it, else the right to void anything.
     std::set<std::string> missing;
-    if (!session_->isGranted("VOID"))
+    if (!session_->isGranted(Right::Void))
         for (const ManagedObjectPtr& payment : chosen) {
             const std::string permission = Payment::voidPermission(payment->int32("type"));
             if (permission.empty() || !session_->isGranted(permission)) missing.insert(permission);
         }
     if (missing.empty()) return voidPayments(chosen, std::nullopt);
-    const std::string needed = missing.size() == 1 && !missing.begin()->empty() ? *missing.begin() : "VOID";
+    const std::string needed =
+        missing.size() == 1 && !missing.begin()->empty() ? *missing.begin() : Rights::text(Right::Void);
     std::weak_ptr<ViewController> weak = weak_from_this();
     authorize("Void Payment", needed, [weak, chosen](const std::string& userId) {
         if (auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock())) self->voidPayments(chosen, userId);

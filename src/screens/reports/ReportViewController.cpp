@@ -2,6 +2,7 @@
 
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
@@ -97,7 +98,7 @@ void ReportViewController::printOnPrinter() {
 void ReportViewController::printThroughServer() {
     std::optional<std::string> printerURL = session_ ? session_->printerURL() : std::nullopt;
     if (!printerURL) return alert("Error", localized("No printer configured"), {"OK"});
-    const bool log = boolValue(DBHelper::getValue("HH_LOG_XML", session_->managedObjectContext()));
+    const bool log = Parameters::flag(Parameter::LogXml, session_->managedObjectContext());
     Error error;
     if (!CommHelper::send(CommHelper::gateway().value_or(""), session_->userId(),
                           XmlHelper::getXmlPrint(lines_, *printerURL), log, &error))

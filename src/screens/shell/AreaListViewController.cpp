@@ -22,7 +22,7 @@ std::unique_ptr<FetchedResultsController> AreaListViewController::makeFetchedRes
 
 std::vector<ManagedObjectPtr> AreaListViewController::getOtherOrders(ObjectContext& context) {
     FetchRequest request("Order", Predicate::format("closed==nil && areaLocation==nil"), {{"name"}});
-    if (!session()->isGranted("ALL_ORDERS") && !session()->isGranted("ALL_AREA_ORDERS"))
+    if (!session()->isGranted(Right::AllOrders) && !session()->isGranted(Right::AllAreaOrders))
         request.predicate = Predicate::format("closed==nil && areaLocation==nil && user.userId==%@",
                                               session()->userId().value_or(""));
     return context.fetch(request);

@@ -1,6 +1,7 @@
 #include "screens/shell/BroadcastListener.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/AlertView.h"
 #include "sync/handlers/AppShell.h"
@@ -21,9 +22,9 @@ std::optional<std::string> userInfoText(const UserInfo& info, const char* key) {
 } // namespace
 
 BroadcastListener::BroadcastListener(ObjectContext* context)
-    : udpDelegate_(UDPDelegate::startListening(DBHelper::getValue("HH_IGNORE_BROADCASTS", context),
-                                               DBHelper::getStoreValue("HH_UDP_PORT", context),
-                                               DBHelper::getStoreValue("HH_UDP_LOG", context),
+    : udpDelegate_(UDPDelegate::startListening(Parameters::text(Parameter::IgnoreBroadcasts, context),
+                                               Parameters::text(Parameter::UdpPort, context),
+                                               Parameters::text(Parameter::UdpLog, context),
                                                AppShell::handlerWaker())),
       messages_(UDPDelegate::BroadcastMessageNotification, nullptr, &BroadcastListener::broadcastMessage) {}
 

@@ -1,6 +1,7 @@
 #include "screens/shell/DetailViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
@@ -39,7 +40,7 @@ void DetailViewController::viewDidLoad() {
 
 void DetailViewController::viewWillAppear(bool animated) {
     ObjectContext* moc = session_ ? session_->managedObjectContext() : DBHelper::mainContext().get();
-    layout_->setEnabled(boolValue(DBHelper::getValue("MODULE_TABLE_LAYOUT", moc)));
+    layout_->setEnabled(Parameters::flag(Parameter::ModuleTableLayout, moc));
     if (NavigationController* navigation = navigationController()) {
         // The screens pushed on this pane (the order's menu) may leave the bar black.
         navigation->toolbar().setBarStyle(BarStyle::Default);

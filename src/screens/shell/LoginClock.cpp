@@ -5,6 +5,7 @@
 #include "core/records/Attendance.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -104,7 +105,7 @@ void LoginViewController::clockIn(const std::string& numberOrCard, const std::op
             } else {
                 keepAttendance(session, record, *context);
                 showAlert(this, "Confirmation", localized("User clocked in"), {"Ok"});
-                if (session.isLite() && boolValue(DBHelper::getValue("PRINT_CLOCK_IN_RECEIPT", context.get())))
+                if (session.isLite() && Parameters::flag(Parameter::PrintClockInReceipt, context.get()))
                     printClockTicket(session, user, *record.start(), std::nullopt);
             }
         }
@@ -124,7 +125,7 @@ void LoginViewController::clockOut() {
     if (ManagedObjectPtr user = userFromNumberOrTrackData(number))
         for (const ManagedObjectPtr& role : user->toMany("roles"))
             for (const ManagedObjectPtr& permission : role->toMany("permissions"))
-                reportsTips = reportsTips || permission->text("name") == "REPORT_TIPS";
+                reportsTips = reportsTips || permission->text("name") == Rights::name(Right::ReportTips);
     if (!reportsTips) {
         clockOut(number, 0, 0);
         return;

@@ -4,6 +4,7 @@
 
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "devices/MSRMediator.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -64,7 +65,7 @@ MSRMediator* LoginViewController::initMSR() {
     ObjectContext* moc = managedObjectContext().get();
     MSRMediator* mediator = nullptr;
     std::optional<std::string> local = UserDefaults::standardUserDefaults().stringForKey("msr");
-    std::optional<std::string> configured = DBHelper::getValue("HH_MSR_TYPE", moc);
+    std::optional<std::string> configured = Parameters::text(Parameter::MsrType, moc);
     if (local) {
         mediator = &MSRMediator::getInstance(local);
         TAVLO_LOG("*** MSR (local): %@", local);
@@ -75,7 +76,7 @@ MSRMediator* LoginViewController::initMSR() {
         TAVLO_LOG("*** MSR : not defined");
         return nullptr;
     }
-    if (boolValue(DBHelper::getValue("TS_LOG_MSR_EVENTS", moc))) mediator->setLogEvents(true);
+    if (Parameters::flag(Parameter::LogMsrEvents, moc)) mediator->setLogEvents(true);
     return mediator;
 }
 
@@ -145,9 +146,9 @@ void LoginViewController::reload() {
     performOnMainThread(
         [&] {
             ObjectContext* moc = managedObjectContext().get();
-            lite = boolValue(DBHelper::getValue("TAVLO_LITE", moc));
-            logXml = boolValue(DBHelper::getValue("HH_LOG_XML", moc));
-            synchOrders = boolValue(DBHelper::getValue("HH_SYNCH_ORDERS_AUTO", moc));
+            lite = Parameters::flag(Parameter::Lite, moc);
+            logXml = Parameters::flag(Parameter::LogXml, moc);
+            synchOrders = Parameters::flag(Parameter::SynchOrdersAuto, moc);
         },
         true);
     std::string url = (lite ? gateway : CommHelper::formatTavloURL(gateway)).value_or("");

@@ -2,6 +2,7 @@
 
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "devices/MSRMediator.h"
@@ -66,7 +67,7 @@ void LoginViewController::viewDidLoad() {
         systemReload();
     }));
     ObjectContext* moc = managedObjectContext().get();
-    lite_ = boolValue(DBHelper::getValue("TAVLO_LITE", moc));
+    lite_ = Parameters::flag(Parameter::Lite, moc);
 
     loginByEnter_ = true;
     printerStream_ = initPrinter();
@@ -87,7 +88,7 @@ void LoginViewController::viewDidLoad() {
 
 void LoginViewController::viewWillAppear(bool) {
     ManagedObjectPtr terminal = thisTerminal();
-    std::optional<std::string> storeName = DBHelper::getStoreValue("IPHONE_STORE_NAME", managedObjectContext().get());
+    std::optional<std::string> storeName = Parameters::text(Parameter::StoreName, managedObjectContext().get());
     std::optional<std::string> terminalName = terminal ? terminal->text("name") : std::nullopt;
     if (isPad() && storeName && terminalName) setTitle(format("%@ (%@)", storeName, terminalName));
     else if (storeName) setTitle(storeName);
@@ -101,7 +102,7 @@ void LoginViewController::viewWillAppear(bool) {
 }
 
 void LoginViewController::viewDidAppear(bool) {
-    bool attendance = boolValue(DBHelper::getValue("MODULE_TIME_ATTENDANCE", managedObjectContext().get()));
+    bool attendance = Parameters::flag(Parameter::ModuleTimeAttendance, managedObjectContext().get());
     for (Button* button : {btnClockIn(), btnClockOut()}) {
         button->setEnabled(attendance);
         button->setHidden(!attendance);
@@ -213,7 +214,7 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
     } else {
         ActivityIndicator::show(view(), false);
         ActivityIndicator::setStatus(localized("Updating orders"));
-        allowAdmin = boolValue(DBHelper::getValue("HH_ALLOW_ADMIN", moc));
+        allowAdmin = Parameters::flag(Parameter::AllowAdmin, moc);
         storeOpen = OrderHandler::getInstance()->updateOrderSummaries(session->storeId(), session->password(),
                                                                      session->userId(),
                                                                      CommHelper::gateway().value_or(""), true, moc,
@@ -244,9 +245,9 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
         return;
     }
 
-    bool tableLayout = boolValue(DBHelper::getValue("MODULE_TABLE_LAYOUT", moc));
+    bool tableLayout = Parameters::flag(Parameter::ModuleTableLayout, moc);
     bool admin = (lite || allowAdmin) && !storeOpen;
-    openNextScreen(session, admin, tableLayout && session->isGranted("LOGIN_INIT_TABLE_LAYOUT"));
+    openNextScreen(session, admin, tableLayout && session->isGranted(Right::LoginInitTableLayout));
 }
 
 void LoginViewController::openNextScreen(const std::shared_ptr<Session>& session, bool admin, bool showLayout) {
@@ -267,7 +268,7 @@ void LoginViewController::openNextScreen(const std::shared_ptr<Session>& session
     if (orders) {
         orders->setUpdateOnAppear(showLayout);
         std::optional<std::string> updateOnExit =
-            DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", session->managedObjectContext());
+            Parameters::text(Parameter::UpdateOrdersOnExit, session->managedObjectContext());
         orders->setUpdateOnExit(!updateOnExit || boolValue(*updateOnExit));
     }
     root->signedIn(session, title(), admin ? nullptr : next);

@@ -66,7 +66,7 @@ std::shared_ptr<Order> OrdersClosedViewController::currentOrder(const ManagedObj
 }
 
 void OrdersClosedViewController::reopen(const ManagedObjectPtr& row) {
-    if (!session() || !session()->isGranted("RE_OPEN_ORDER")) return refuse();
+    if (!session() || !session()->isGranted(Right::ReOpenOrder)) return refuse();
     Error error;
     std::shared_ptr<Order> order = currentOrder(*row, error);
     bool sent = false;
@@ -89,7 +89,7 @@ void OrdersClosedViewController::reopen(const ManagedObjectPtr& row) {
 }
 
 void OrdersClosedViewController::reprint(const ManagedObjectPtr& row) {
-    if (!session() || !session()->isGranted("PRINT_ORDER")) return refuse();
+    if (!session() || !session()->isGranted(Right::PrintOrder)) return refuse();
     Error error;
     if (session()->isLite()) {
         const std::shared_ptr<PrinterStream>& printer = session()->printerStream();

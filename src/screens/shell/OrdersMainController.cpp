@@ -3,6 +3,7 @@
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -106,7 +107,7 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
     std::vector<std::shared_ptr<OrdersOpenViewController>> lists;
     lists.push_back(make(std::make_shared<OrdersOpenViewController>(), localized("Open"), false));
     lists.back()->setUpdateOnExit(updateOnExit_);
-    if (flag("MODULE_TABLE_LAYOUT")) {
+    if (Parameters::flag(Parameter::ModuleTableLayout, context())) {
         bool lite = session_ && session_->isLite();
         lists.push_back(make(std::make_shared<AreaListViewController>(), localized(lite ? "Tables" : "Areas"), true));
         lists.back()->setUpdateOnExit(updateOnExit_);
@@ -139,7 +140,7 @@ void OrdersMainController::buildToolbar() {
         return BarButtonItem::titled(localized("No Sale"), style, [this](BarButtonItem&) { noSale(); });
     };
     auto status = BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); });
-    if ((session_ && session_->isLite()) || flag("HH_ALLOW_ADMIN")) {
+    if ((session_ && session_->isLite()) || Parameters::flag(Parameter::AllowAdmin, context())) {
         auto adminItem = BarButtonItem::titled(localized("Admin"), BarButtonStyle::Done, [this](BarButtonItem&) { admin(); });
         setToolbarItems({adminItem, space(), userItem, space(), noSaleItem(BarButtonStyle::Done)});
     } else if (session_ && session_->hasCashDrawer()) {
@@ -357,7 +358,7 @@ void OrdersMainController::completeTableSelected(const std::vector<OpenOrder>& o
     if (orders.size() > 1) return pickOrder(orders);
     if (orders.size() == 1)
         return withoutLayout([&] { loadOrderView(orders.front().remoteId, locationId, false, true); });
-    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    if (!session_ || !session_->isGranted(Right::NewOrder)) return alertNoAccess("Ok");
     withoutLayout([&] { loadOrderView(std::nullopt, locationId, false, true); });
 }
 
@@ -367,13 +368,13 @@ void OrdersMainController::loadOrderAt(const std::string& areaLocationId) {
     if (orders.empty()) orders = serverOpenOrders(areaLocationId);
     if (orders.size() > 1) return pickOrder(std::move(orders));
     if (orders.size() == 1) return loadOrderView(orders.front().remoteId, areaLocationId, false, true);
-    if (!session_ || !session_->isGranted("NEW_ORDER")) return alertNoAccess("Ok");
+    if (!session_ || !session_->isGranted(Right::NewOrder)) return alertNoAccess("Ok");
     loadOrderView(std::nullopt, areaLocationId, false, true);
 }
 
 void OrdersMainController::quickSale() {
     if (!session_ || !session_->isStoreOpen()) return alertStoreClosed("OK");
-    if (!session_->isGranted("QUICK_SALE") || !session_->isGranted("NEW_ORDER")) return alertNoAccess("OK");
+    if (!session_->isGranted(Right::QuickSale) || !session_->isGranted(Right::NewOrder)) return alertNoAccess("OK");
     loadOrderView(std::nullopt, std::nullopt, true, updateOnExit_);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -53,15 +54,15 @@ OrdersOpenViewController::~OrdersOpenViewController() = default;
 
 // ---- the query
 
-bool OrdersOpenViewController::keepsQuery() const { return flag("HH_OPEN_ORDERS_CACHED"); }
+bool OrdersOpenViewController::keepsQuery() const { return Parameters::flag(Parameter::OpenOrdersCached, context()); }
 
 std::unique_ptr<FetchedResultsController> OrdersOpenViewController::makeFetchedResultsController() {
     std::vector<Predicate> filters{Predicate::format("closed == nil"), Predicate::format("storeBatch.closedOn == nil")};
-    if (!session_->isGranted("ALL_ORDERS") && !session_->isGranted("ALL_AREA_ORDERS"))
+    if (!session_->isGranted(Right::AllOrders) && !session_->isGranted(Right::AllAreaOrders))
         filters.push_back(Predicate::format("user.userId == %@", session_->userId().value_or("")));
     FetchRequest request("Order", Predicate::andPredicates(filters));
     std::optional<std::string> sections;
-    if (flag("HH_OPEN_ORDERS_GROUPED")) {
+    if (Parameters::flag(Parameter::OpenOrdersGrouped, context())) {
         request.sortDescriptors = {{"type"}, {"name"}};
         sections = "type";
     } else {
@@ -164,7 +165,7 @@ void OrdersOpenViewController::viewDidLoad() {
     showWhenEmpty();
     if (isPad()) {
         warnOfPortraitPad();
-    } else if (openOrders_ && !flag("HH_LAYOUT_NO_AUTO_SHOW")) {
+    } else if (openOrders_ && !Parameters::flag(Parameter::LayoutNoAutoShow, context())) {
         std::weak_ptr<ViewController> self = shared_from_this();
         orientation_ = ScopedObserver(Device::orientationDidChangeNotification, nullptr, [self](const Notification&) {
             performOnMainThread([self] {
@@ -195,7 +196,7 @@ void OrdersOpenViewController::viewWillAppear(bool animated) {
 }
 
 void OrdersOpenViewController::viewDidAppear(bool) {
-    if (!session_ || session_->isLite() || !flag("HH_SYNCH_ORDERS_AUTO")) return;
+    if (!session_ || session_->isLite() || !Parameters::flag(Parameter::SynchOrdersAuto, context())) return;
     // Posted by the handlers' background operations too: the re-read waits for the main thread.
     std::weak_ptr<ViewController> self = shared_from_this();
     ordersChange_ = ScopedObserver(OrderHandler::kOrdersChangeNotification, nullptr, [self](const Notification&) {

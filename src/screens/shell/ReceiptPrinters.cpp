@@ -1,6 +1,7 @@
 #include "screens/shell/ReceiptPrinters.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "devices/OrvanPrinter.h"
 #include "platform/foundation/Text.h"
@@ -38,18 +39,18 @@ void ReceiptPrinters::removeMaker(const std::string& type) {
 std::shared_ptr<PrinterStream> ReceiptPrinters::printerFor(const std::optional<std::string>& terminalId,
                                                            ObjectContext* context,
                                                            const std::shared_ptr<PrinterStream>& current) {
-    auto value = [&](std::string_view name) { return DBHelper::getTerminalValue(name, terminalId, context); };
-    std::optional<std::string> type = value("TS_PRINTER_TYPE");
+    auto value = [&](Parameter parameter) { return Parameters::terminalText(parameter, terminalId, context); };
+    std::optional<std::string> type = value(Parameter::PrinterType);
     if (!type) return nullptr;
     TAVLO_LOG("*** Printer: %@", type);
     if (type->empty()) return nullptr;
 
     Settings settings;
     settings.type = toLower(*type);
-    settings.url = value("TS_PRINTER_URL");
-    settings.connectionType = value("TS_PRINTER_CONNECTION_TYPE");
-    settings.debug = boolValue(value("TS_PRINTER_DEBUG"));
-    if (std::optional<std::string> timeout = value("TS_PRINTER_TIMEOUT")) settings.timeout = intValue(*timeout);
+    settings.url = value(Parameter::PrinterUrl);
+    settings.connectionType = value(Parameter::PrinterConnectionType);
+    settings.debug = Parameters::terminalFlag(Parameter::PrinterDebug, terminalId, context);
+    if (std::optional<std::string> timeout = value(Parameter::PrinterTimeout)) settings.timeout = intValue(*timeout);
     if (settings.type == "escpos" && (!settings.url || settings.url->empty())) {
         TAVLO_LOG_MAIL("URL missing for ESC/POS printer");
         return nullptr;

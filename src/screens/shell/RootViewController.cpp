@@ -2,6 +2,7 @@
 
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -121,7 +122,7 @@ void RootViewController::dismissPresented() {
 
 void RootViewController::loadOrder(const std::optional<std::string>& remoteId) {
     ObjectContext* moc = context();
-    bool updateOrders = boolValue(DBHelper::getValue("HH_UPDATE_ORDERS_ON_EXIT", moc));
+    bool updateOrders = Parameters::flag(Parameter::UpdateOrdersOnExit, moc);
     if (!remoteId) {
         loadOrderView(std::nullopt, std::nullopt, false, updateOrders);
         return;
@@ -170,7 +171,7 @@ void RootViewController::loadOrderAt(const std::string& areaLocationId) {
         AlertHandlerLocationOrders::show(std::move(orders), choose);
     } else if (orders.size() == 1) {
         loadOrderView(orders.front().remoteId, areaLocationId, false, true);
-    } else if (!session_ || !session_->isGranted("NEW_ORDER")) {
+    } else if (!session_ || !session_->isGranted(Right::NewOrder)) {
         alert("Alert", localized("You do not have the required access"), {"Ok"});
     } else {
         loadOrderView(std::nullopt, areaLocationId, false, true);

@@ -1,6 +1,7 @@
 #include "screens/shell/SettingsViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerFactory.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -137,7 +138,7 @@ bool SettingsViewController::textFieldShouldReturn(TextField& field) {
     return true;
 }
 
-bool SettingsViewController::isLite() { return boolValue(DBHelper::getValue("TAVLO_LITE", context().get())); }
+bool SettingsViewController::isLite() { return Parameters::flag(Parameter::Lite, context().get()); }
 
 void SettingsViewController::showError(const std::string& message) {
     performOnMainThread([message] { showAlert(nullptr, "Error", message, {"Ok"}); });
@@ -263,11 +264,10 @@ bool SettingsViewController::synchCustomers(const std::string& url, const std::s
 
 void SettingsViewController::restoreBatches() {
     ObjectContext* moc = context().get();
-    std::optional<std::string> restore = DBHelper::getStoreValue("HH_RESTORE_PAYMENT_BATCH", moc);
-    if (restore && !boolValue(*restore)) return;
+    if (!Parameters::flag(Parameter::RestorePaymentBatch, moc)) return;
     ManagedObjectPtr day = DBHelper::getObject("StoreBatch", "closedOn == nil", PredicateArgument(), moc);
     if (!day) return;
-    std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", moc);
+    std::optional<std::string> host = Parameters::text(Parameter::CreditHost, moc);
     if (auto handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host))
         handler->restoreBatch(day->date("openedOn"), *moc);
 }
@@ -277,11 +277,9 @@ std::string SettingsViewController::defaultGateway() {
     std::vector<ManagedObjectPtr> terminals =
         DBHelper::getObjects("Terminal", "networkName != nil && disabled == NO", PredicateArgument(), "number", moc);
     auto accessible = [moc](const ManagedObjectPtr& terminal) {
-        std::optional<std::string> value =
-            DBHelper::getTerminalValue("HH_ACCESSIBLE", terminal->text("terminalId"), moc);
-        return !value || boolValue(*value);
+        return Parameters::terminalFlag(Parameter::Accessible, terminal->text("terminalId"), moc);
     };
-    if (std::optional<std::string> preferred = DBHelper::getValue("HH_PREFERRED_GATEWAY", moc))
+    if (std::optional<std::string> preferred = Parameters::text(Parameter::PreferredGateway, moc))
         for (const ManagedObjectPtr& terminal : terminals)
             if (terminal->text("networkName") == preferred && accessible(terminal)) return *preferred;
     for (const ManagedObjectPtr& terminal : terminals)

@@ -1,6 +1,7 @@
 #include "screens/shell/TavloMobileAppDelegate.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "payments/CardRequest.h"
@@ -113,17 +114,17 @@ void TavloMobileAppDelegate::home() {
     std::optional<std::string> storeId = defaultsText("store_id");
     std::optional<std::string> password = defaultsText("password");
     std::optional<std::string> gateway = defaultsText("gateway");
-    bool lite = boolValue(DBHelper::getValue("TAVLO_LITE", context.get()));
+    bool lite = Parameters::flag(Parameter::Lite, context.get());
 
     // A gateway is only looked for here, not tried.
     bool configured = storeId && password && (gateway || lite);
     std::string url;
     if (configured) {
-        std::optional<std::string> loadedStoreId = DBHelper::getStoreValue("IPHONE_STORE_ID", context.get());
+        std::optional<std::string> loadedStoreId = Parameters::text(Parameter::StoreId, context.get());
         url = CommHelper::formatTavloURL(gateway).value_or("");
         if (loadedStoreId != storeId) configured = loadStore(url, *storeId, *password, loadedStoreId);
         // The store just loaded says how this terminal works, not what the folder held before.
-        lite = boolValue(DBHelper::getValue("TAVLO_LITE", context.get()));
+        lite = Parameters::flag(Parameter::Lite, context.get());
     }
 
     if (splitViewController_ && !uiLoaded_) {
@@ -169,7 +170,7 @@ void TavloMobileAppDelegate::login(const std::string& /*gateway*/) {
     std::shared_ptr<ObjectContext> context = managedObjectContext();
     TAVLO_LOG("Login from App Delegate");
     uint64_t freeBytes = freeSpace_();
-    bool ignoreTerminalInfo = boolValue(DBHelper::getValue("HH_IGNORE_TERMINAL_INFO", context.get()));
+    bool ignoreTerminalInfo = Parameters::flag(Parameter::IgnoreTerminalInfo, context.get());
     TAVLO_LOG("*** GATEWAY:%@", CommHelper::gateway());
     TAVLO_LOG("*** AVAILABLE: %@", Session::formatSpace(freeBytes));
     for (const char* line : {"***", "*** Ready for Login!", "***", "************************************", ""})

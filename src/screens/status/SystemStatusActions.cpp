@@ -5,6 +5,7 @@
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/LogInfoProvider.h"
 #include "core/util/TavloLog.h"
@@ -133,7 +134,7 @@ void SystemStatusViewController::testPrinter(const std::string& name, const std:
 
 std::string SystemStatusViewController::statusSubject() const {
     return format("System Status: %@ (version %@)",
-                  DBHelper::getValue("IPHONE_STORE_NAME", managedObjectContext()).value_or(""),
+                  Parameters::text(Parameter::StoreName, managedObjectContext()).value_or(""),
                   TavloLog::infoProvider()->appVersion());
 }
 

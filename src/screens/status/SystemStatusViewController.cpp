@@ -2,6 +2,7 @@
 
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/accessory/AccessoryManager.h"
@@ -79,16 +80,16 @@ void SystemStatusViewController::viewDidLoad() {
 
 void SystemStatusViewController::load() {
     ObjectContext* context = managedObjectContext();
-    lite_ = boolValue(DBHelper::getValue("TAVLO_LITE", context));
+    lite_ = Parameters::flag(Parameter::Lite, context);
     if (ManagedObjectPtr terminal = DBHelper::getTerminal(IDBroker::deviceIdentifier(), context)) {
         thisTerminal_.emplace();
         thisTerminal_->read(*terminal);
     }
     terminals_ = readAll<Terminal>(context, "Terminal", "networkName != nil && disabled == NO", "number");
     printers_ = readAll<Printer>(context, "Printer", "disabled == NO", "name");
-    receiptURL_ = DBHelper::getValue("TS_PRINTER_URL", context);
+    receiptURL_ = Parameters::text(Parameter::PrinterUrl, context);
     if (receiptURL_ && receiptURL_->empty()) receiptURL_.reset();
-    receiptType_ = DBHelper::getValue("TS_PRINTER_CONNECTION_TYPE", context);
+    receiptType_ = Parameters::text(Parameter::PrinterConnectionType, context);
     accessories_ = AccessoryManager::shared().serialAccessoryStatus();
     sections_ = {kDevice};
     if (!accessories_.empty()) sections_.push_back(kAccessories);

@@ -27,6 +27,7 @@
 #include "sync/exchange/OrderDocument.h"
 #include "sync/exchange/OrderDocumentWriter.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -34,9 +35,6 @@ namespace {
 
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
-constexpr const char* ConnectTimeoutKey = "TS_SOCKET_CONNECT_TIMEOUT";
-constexpr const char* SessionTimeoutKey = "TS_SESSION_TIMEOUT";
-constexpr const char* LogXmlKey = "HH_LOG_XML";
 // The read family's text when the store service cannot be reached.
 constexpr const char* StoreServiceUnreachable = "Unable to reach the store server, please try again";
 
@@ -185,14 +183,20 @@ std::optional<std::string> CommHelper::hostName(const std::optional<std::string>
     return s.substr(0, s.find('/'));
 }
 
-int CommHelper::timeout(const std::string& key, ObjectContext* context) {
+int CommHelper::timeout(Parameter key, ObjectContext* context) {
     if (!context) return 10;
-    int64_t stored = intValue(DBHelper::getValue(key, context));
-    bool inSeconds = key == SessionTimeoutKey;
+    int64_t stored = Parameters::number(key, context);
+    bool inSeconds = key == Parameter::SessionTimeout;
     // std::llround rounds halves away from zero: 1500 ms is 2 s, 1499 ms is 1 s.
     int64_t seconds = inSeconds ? stored : std::llround(static_cast<double>(stored) / 1000.0);
     if (seconds > 0) return static_cast<int>(seconds);
     return inSeconds ? 10 : 30;
+}
+
+int CommHelper::timeout(const std::string& key, ObjectContext* context) {
+    std::optional<Parameter> parameter = Parameters::find(key);
+    if (!parameter) return context ? 30 : 10;
+    return timeout(*parameter, context);
 }
 
 HttpRequest CommHelper::getRequest(const std::string& url, const std::optional<std::string>& storeId,
@@ -248,7 +252,7 @@ std::optional<std::string> CommHelper::sendHTTP(const std::string& body, const s
 bool CommHelper::send(const std::string& url, const std::optional<std::string>& userId,
                       const std::optional<std::string>& data, ObjectContext* context, bool log, Error* error) {
     HttpRequest request = getRequest(url, defaultsText("store_id"), defaultsText("password"), userId, std::nullopt,
-                                     data, timeout(ConnectTimeoutKey, context));
+                                     data, timeout(Parameter::SocketConnectTimeout, context));
     Error transport;
     std::optional<std::string> body = send(request, &transport);
     std::string reply = replyText(body);
@@ -298,10 +302,10 @@ bool CommHelper::openStore(const std::optional<std::string>& /*storeId*/, const 
                            const std::optional<std::string>& userId, std::optional<Date> date,
                            const std::optional<std::string>& terminalId, const std::string& url, ObjectContext* context,
                            Error* error) {
-    bool sendDate = boolValue(DBHelper::getValue("HH_SEND_DATE_ON_OPEN", context));
+    bool sendDate = Parameters::flag(Parameter::SendDateOnOpen, context);
     std::optional<std::string> document =
         XmlHelper::getXmlOpenStore(userId, terminalId, sendDate ? date : std::nullopt);
-    return send(url, userId, document, boolValue(DBHelper::getValue(LogXmlKey, context)), error);
+    return send(url, userId, document, Parameters::flag(Parameter::LogXml, context), error);
 }
 
 bool CommHelper::noSale(const std::optional<std::string>& /*storeId*/, const std::optional<std::string>& /*password*/,
@@ -310,7 +314,7 @@ bool CommHelper::noSale(const std::optional<std::string>& /*storeId*/, const std
                         const std::string& url, ObjectContext* context, Error* error) {
     std::optional<std::string> document =
         XmlHelper::getXmlNoSale(requestedBy, terminalId, drawerId, Date::now(), authorizedBy);
-    return send(url, requestedBy, document, boolValue(DBHelper::getValue(LogXmlKey, context)), error);
+    return send(url, requestedBy, document, Parameters::flag(Parameter::LogXml, context), error);
 }
 
 namespace {
@@ -397,11 +401,11 @@ bool readRequest(const char* what, const std::string& url, const std::optional<s
                  const std::optional<std::string>& document, ObjectContext* context, XmlDocPtr& doc, Error* error,
                  const char* codeFormat = "Response code:%d, size:%d, for request:%@") {
     HttpRequest request = CommHelper::getRequest(url, storeId, password, userId, std::nullopt, document,
-                                                 CommHelper::timeout(ConnectTimeoutKey, context));
+                                                 CommHelper::timeout(Parameter::SocketConnectTimeout, context));
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(response->body) : std::string();
-    if (boolValue(DBHelper::getStoreValue(LogXmlKey, context)))
+    if (Parameters::flag(Parameter::LogXml, context))
         logExchange(what, url, response, reply, document, transport, codeFormat);
     if (!response || !isGoodStatus(response->status)) {
         Error::set(error, storeServerError(CommHelper::NoResponse, StoreServiceUnreachable));
@@ -513,9 +517,9 @@ bool CommHelper::getOrder(const std::string& remoteId, const std::string& url, c
                           const RecordReader& into, ObjectContext* context, Error* error) {
     std::optional<std::string> document = XmlHelper::getXmlOrderByRemoteId(remoteId);
     HttpRequest request = getRequest(url, defaultsText("store_id"), defaultsText("password"), userId, std::nullopt,
-                                     document, timeout(ConnectTimeoutKey, context));
+                                     document, timeout(Parameter::SocketConnectTimeout, context));
     request.headers.emplace_back("remoteId", headerValue(remoteId));
-    bool logXML = boolValue(DBHelper::getStoreValue(LogXmlKey, context));
+    bool logXML = Parameters::flag(Parameter::LogXml, context);
     if (logXML) TAVLO_LOG("Getting order: %@", remoteId);
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
@@ -557,7 +561,7 @@ XmlDocPtr CommHelper::getRecords(const std::string& what, const std::string& url
         return nullptr;
     }
     std::string reply = replyText(response->body);
-    if (boolValue(DBHelper::getStoreValue(LogXmlKey, context)))
+    if (Parameters::flag(Parameter::LogXml, context))
         logExchange(what, url, response, reply, document, Error(), "Response code: %d, size: %d, for request:%@");
     if (!isGoodStatus(response->status)) {
         Error::set(error, statusError(*response));
@@ -590,7 +594,7 @@ bool CommHelper::getOrders(const RecordReader& into, const std::string& url, con
     Error error;
     XmlDocPtr doc = getRecords("getOrderData", url, storeId, password, std::nullopt,
                                XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
-                               timeout(ConnectTimeoutKey, context), context, &error);
+                               timeout(Parameter::SocketConnectTimeout, context), context, &error);
     if (!doc) {
         if (isRefusal(error))
             TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
@@ -606,15 +610,15 @@ std::string CommHelper::sendOrder(OrderDocumentWriter& order, const std::string&
                                   const std::optional<std::string>& userId, bool printReceipt,
                                   const std::optional<std::string>& printURL,
                                   const std::optional<std::string>& drawerURL, ObjectContext* context, Error* error) {
-    int seconds = timeout(ConnectTimeoutKey, context);
+    int seconds = timeout(Parameter::SocketConnectTimeout, context);
     std::optional<std::string> document =
         order.document(storeId, DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context), printReceipt, printURL, drawerURL, false,
-                       boolValue(DBHelper::getValue("HH_SEND_BACK_VOIDS", context)), context);
+                       Parameters::flag(Parameter::SendBackVoids, context), context);
     HttpRequest request = getRequest(url, storeId, password, userId, std::nullopt, document, seconds);
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(response->body) : std::string();
-    if (boolValue(DBHelper::getValue(LogXmlKey, context))) logExchange("sendOrder", url, response, reply, document, transport);
+    if (Parameters::flag(Parameter::LogXml, context)) logExchange("sendOrder", url, response, reply, document, transport);
     if (response && isGoodStatus(response->status)) return reply;
     if (response) transport = statusError(*response);
     // Whatever a failed reply holds, it is no answer to the order.

@@ -8,6 +8,7 @@
 
 #include <libxml/tree.h>
 
+#include "core/session/Parameters.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Error.h"
@@ -64,9 +65,11 @@ public:
 
     // ---- the exchange ----
 
-    // A configured time-out (DBHelper getValue) in whole seconds: milliseconds rounded half away from zero
-    // ("TS_SESSION_TIMEOUT" is in seconds already); 30 when absent or not above 0 (10 for the
-    // session time-out); 10 without a context.
+    // A configured time-out in whole seconds: milliseconds rounded half away from zero (the session
+    // time-out is in seconds already); 30 when absent or not above 0 (10 for the session time-out);
+    // 10 without a context.
+    static int timeout(Parameter key, ObjectContext* context);
+    // The same by the parameter's stored name; a name the table lacks reads as absent.
     static int timeout(const std::string& key, ObjectContext* context);
 
     // The request envelope: a POST with the store-server headers in their fixed order and the

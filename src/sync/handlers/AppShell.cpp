@@ -3,6 +3,7 @@
 #include "core/ports/CardBatch.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "payments/Encryption.h"
 #include "payments/PaymentHandlerFactory.h"
@@ -99,33 +100,33 @@ int AppShell::intervalSeconds(const std::optional<std::string>& milliseconds) {
 void AppShell::setupHandlers(bool queueing, const std::string& gateway) {
     ObjectContext* context = mainContext_.get();
     std::shared_ptr<ObjectStore> coordinator = mainContext_->store();
-    auto value = [context](const char* name) { return DBHelper::getValue(name, context); };
 
-    std::optional<std::string> customerUrl = value("HH_CUSTOMER_URL");
+    std::optional<std::string> customerUrl = Parameters::text(Parameter::CustomerUrl, context);
     auto storeHandler =
         StoreHandler::getInstance(coordinator, gateway, customerUrl ? customerUrl : gateway,
-                                  intervalSeconds(value("TS_STORE_MANAGER_SLEEP_INTERVAL")), queueing);
+                                  intervalSeconds(Parameters::text(Parameter::StoreManagerSleepInterval, context)),
+                                  queueing);
     IDBroker::initWithMOC(mainContext_);
     CommHelper::setGateway(gateway);
-    std::optional<std::string> synchCustomers = value("HH_SYNCH_CUSTOMERS");
-    storeHandler->setSynchCustomers(boolValue(value("MODULE_CUSTOMER_ACCOUNTS")) &&
-                                    (queueing || !synchCustomers || boolValue(synchCustomers)));
+    storeHandler->setSynchCustomers(Parameters::flag(Parameter::ModuleCustomerAccounts, context) &&
+                                    (queueing || Parameters::flag(Parameter::SynchCustomers, context)));
     storeHandler->pause();
 
     auto orderHandler = OrderHandler::getInstance(coordinator, gateway,
-                                                  intervalSeconds(value("TS_ORDER_MANAGER_SLEEP_INTERVAL")), queueing);
-    orderHandler->setSynchDown(!queueing && boolValue(value("HH_SYNCH_ORDERS_AUTO")));
+                                                  intervalSeconds(Parameters::text(Parameter::OrderManagerSleepInterval, context)),
+                                                  queueing);
+    orderHandler->setSynchDown(!queueing && Parameters::flag(Parameter::SynchOrdersAuto, context));
     if (queueing) return checkCardCharges();
 
     Encryption& encryption = Encryption::getInstance();
-    int keyLength = intValue(value("HH_ENC_KEY_LENGTH").value_or("2048"));
+    int keyLength = Parameters::number(Parameter::EncryptionKeyLength, context);
     encryption.setKeyLength(keyLength);
     if (!encryption.getPublicKey()) encryption.setPublicKey(builtInServerKey(keyLength));
 }
 
 void AppShell::checkCardCharges() {
     ObjectContext* context = mainContext_.get();
-    std::optional<std::string> host = DBHelper::getStoreValue("PAYMENT_CREDIT_HOST", context);
+    std::optional<std::string> host = Parameters::text(Parameter::CreditHost, context);
     if (!host) return;
     std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
     if (!handler) return;

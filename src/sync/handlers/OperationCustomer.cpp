@@ -1,6 +1,7 @@
 #include "sync/handlers/OperationCustomer.h"
 
 #include "core/records/Customer.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -24,7 +25,7 @@ void OperationCustomer::main() {
     Date attempt = Date::now();
     auto context = newContext();
     if (!context) return;
-    int timeout = CommHelper::timeout("TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", context.get());
+    int timeout = CommHelper::timeout(Parameter::StoreHandlerReadTimeout, context.get());
     ManagedObjectPtr row;
     if (objectURI_) {
         row = OrderQueue::load(*context, *objectURI_);

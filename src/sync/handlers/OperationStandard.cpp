@@ -1,5 +1,6 @@
 #include "sync/handlers/OperationStandard.h"
 
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "sync/exchange/CommHelper.h"
@@ -14,7 +15,7 @@ void OperationStandard::main() {
     Date attempt = Date::now();
     auto context = newContext();
     if (!context) return;
-    int timeout = CommHelper::timeout("TS_SOCKET_CONNECT_TIMEOUT", context.get());
+    int timeout = CommHelper::timeout(Parameter::SocketConnectTimeout, context.get());
     ManagedObjectPtr row = OrderQueue::load(*context, objectURI_);
     if (!row) {
         // Cleaned up meanwhile: nothing left to post.

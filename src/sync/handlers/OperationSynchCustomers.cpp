@@ -9,6 +9,7 @@
 #include "platform/foundation/Text.h"
 #include "sync/exchange/CommHelper.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -39,12 +40,12 @@ void OperationSynchCustomers::main() {
         setError(Error(kErrorDomain, -1, "No local store to synch into"));
         return;
     }
-    if (boolValue(DBHelper::getStoreValue("HH_LOG_XML", context.get()))) TAVLO_LOG("Calling %@", url_);
+    if (Parameters::flag(Parameter::LogXml, context.get())) TAVLO_LOG("Calling %@", url_);
     Error readError;
     XmlDocPtr doc = CommHelper::getRecords(
         "getCustomers", url_, storeId_, password_, std::nullopt,
         XmlHelper::getXmlRequest("getCustomers", "storeData.dtd", latestUpdate(*context)),
-        CommHelper::timeout("TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", context.get()), context.get(), &readError);
+        CommHelper::timeout(Parameter::StoreHandlerReadTimeout, context.get()), context.get(), &readError);
     if (!doc) {
         if (CommHelper::isRefusal(readError))
             TAVLO_LOG_MAIL("Received error synching customers: %@", readError.localizedDescription());

@@ -11,13 +11,13 @@
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
 namespace {
 
 constexpr const char* kErrorDomain = CommHelper::StoreServerErrorDomain;
-constexpr const char* kLogXml = "HH_LOG_XML";
 
 bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed(node, name); }
 
@@ -80,7 +80,7 @@ void OperationSynchOrders::main() {
     XmlDocPtr doc = CommHelper::getRecords(
         "getOrderData", url_, storeId_, password_, std::nullopt,
         XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
-        CommHelper::timeout("TS_SOCKET_ORDER_HANDLER_READ_TIMEOUT", context.get()), context.get(), &readError);
+        CommHelper::timeout(Parameter::OrderHandlerReadTimeout, context.get()), context.get(), &readError);
     if (!doc) {
         if (CommHelper::isRefusal(readError)) TAVLO_LOG_MAIL("Received error synching orders: %@", readError.localizedDescription());
         // Nothing is written; the next run asks again.
@@ -88,7 +88,7 @@ void OperationSynchOrders::main() {
         return;
     }
     store(doc.get(), *context);
-    if (boolValue(DBHelper::getStoreValue(kLogXml, context.get()))) TAVLO_LOG("SynchOrders completed");
+    if (Parameters::flag(Parameter::LogXml, context.get())) TAVLO_LOG("SynchOrders completed");
 }
 
 void OperationSynchOrders::store(xmlDocPtr doc, ObjectContext& context) {
@@ -164,11 +164,11 @@ bool OperationSynchOrders::updateOrderSummaries(const std::optional<std::string>
                                                 const std::optional<std::string>& userId, const std::string& url,
                                                 bool open, ObjectContext* context, RunExclusion outsideRuns,
                                                 Error* error) {
-    const bool logXml = boolValue(DBHelper::getStoreValue(kLogXml, context));
+    const bool logXml = Parameters::flag(Parameter::LogXml, context);
     if (logXml) TAVLO_LOG("Getting summaries");
     Error readError;
     XmlDocPtr doc = CommHelper::getRecords("getOrders", url, storeId, password, userId, XmlHelper::getXmlOrders(open),
-                                           CommHelper::timeout("TS_SOCKET_CONNECT_TIMEOUT", context), context,
+                                           CommHelper::timeout(Parameter::SocketConnectTimeout, context), context,
                                            &readError);
     if (logXml) TAVLO_LOG("Got summaries");
     if (!doc) {

@@ -22,6 +22,7 @@
 #include "sync/exchange/OrderDocument.h"
 #include "sync/handlers/OrderQueue.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 #include <chrono>
 #include <thread>
@@ -43,7 +44,6 @@ Error storeError(const std::string& text) {
 
 void setError(Error* error, const std::string& text) { Error::set(error, storeError(text)); }
 
-bool logXml(ObjectContext* context) { return boolValue(DBHelper::getValue("HH_LOG_XML", context)); }
 
 ManagedObjectPtr latestDay(ObjectContext* context) {
     return DBHelper::getObject("StoreBatch", {Predicate::format(kLatestDay)}, context);
@@ -245,7 +245,7 @@ bool OrderHandler::sendOrder(Order& order, const std::optional<std::string>& use
 bool OrderHandler::queueOrder(Order& order, const std::optional<std::string>& userId, Date created,
                               ObjectContext* context, Error* error) {
     std::optional<std::string> terminalId = thisTerminalId(context);
-    bool sendBackVoids = boolValue(DBHelper::getValue("HH_SEND_BACK_VOIDS", context));
+    bool sendBackVoids = Parameters::flag(Parameter::SendBackVoids, context);
     std::optional<std::string> request =
         OrderDocument(order).document(UserDefaults::standardUserDefaults().stringForKey("store_id"), terminalId, false,
                                       std::nullopt, std::nullopt, true, sendBackVoids, context);
@@ -295,7 +295,7 @@ bool OrderHandler::postOrder(Order& order, const std::optional<std::string>& use
 
 bool OrderHandler::postNow(const std::optional<std::string>& userId, const std::optional<std::string>& request,
                            ObjectContext* context, Error* error) {
-    return CommHelper::send(gatewayURL(), userId, request, logXml(context), error);
+    return CommHelper::send(gatewayURL(), userId, request, Parameters::flag(Parameter::LogXml, context), error);
 }
 
 bool OrderHandler::sendNoSale(const std::optional<std::string>& rowId, const std::optional<std::string>& request,
@@ -324,8 +324,8 @@ bool OrderHandler::sendAttendance(Attendance& record, const std::optional<std::s
     Date created = Date::now();
     HandOverLock lock(*this);
     std::optional<std::string> printUrl;
-    if (!isQueueing() && boolValue(DBHelper::getValue("HH_ATTENDANCE_USE_PRINT_URL", context)))
-        printUrl = DBHelper::getTerminalValue("TS_PRINTER_URL", thisTerminalId(context), context);
+    if (!isQueueing() && Parameters::flag(Parameter::AttendanceUsePrintUrl, context))
+        printUrl = Parameters::terminalText(Parameter::PrinterUrl, thisTerminalId(context), context);
     std::optional<std::string> request = record.toXml(printUrl, error);
     if (!request) return false;
     if (!isQueueing()) return postNow(userId, request, context, error);
@@ -369,8 +369,8 @@ bool OrderHandler::openStore(const std::optional<std::string>& userId, Date date
         ManagedObjectPtr day = context->insert("StoreBatch");
         ManagedObjectPtr user = DBHelper::getObject("User", "userId == %@", userId, context);
         ManagedObjectPtr terminal = DBHelper::getTerminal(IDBroker::deviceIdentifier(), context);
-        if (boolValue(DBHelper::getValue("QS_RESTART_ID", context)))
-            DBHelper::saveStoreParam("IPHONE_SEQUENCE_QS", std::string("0"), context);
+        if (Parameters::flag(Parameter::QuickSaleRestartId, context))
+            Parameters::save(Parameter::QuickSaleSequence, std::string("0"), context);
         LocalStoreModel::setDate(*day, "openedOn", date);
         day->setToOne("openedBy", user);
         day->setToOne("openedFrom", terminal);
@@ -480,7 +480,7 @@ bool OrderHandler::openSucceeded() const {
 }
 
 bool OrderHandler::canClose(ObjectContext* context, Error* error) {
-    if (isRunning() && !boolValue(DBHelper::getValue("HH_ALLOW_ORDER_HANDLER_RUNNING", context))) {
+    if (isRunning() && !Parameters::flag(Parameter::AllowOrderHandlerRunning, context)) {
         setError(error, localized("OrderHandler must be paused in order to close"));
         return false;
     }
@@ -525,11 +525,11 @@ bool OrderHandler::closeStore(const std::optional<std::string>& userId, Date dat
         if (!canClose(context, error)) return false;
         sales = daySales(IDBroker::getInstance().currentBatchId(), context);
     } else {
-        printURL = DBHelper::getTerminalValue("TS_PRINTER_URL", terminalId, context);
+        printURL = Parameters::terminalText(Parameter::PrinterUrl, terminalId, context);
     }
     std::string request = XmlHelper::getXmlCloseStore(userId.value_or(""), terminalId.value_or(""), printURL);
     Error sendError;
-    if (!CommHelper::send(gatewayURL(), userId, request, logXml(context), &sendError)) {
+    if (!CommHelper::send(gatewayURL(), userId, request, Parameters::flag(Parameter::LogXml, context), &sendError)) {
         if (lite) TAVLO_LOG_MAIL("Unable to close store %@: %@", storeId, sendError.localizedDescription());
         Error::set(error, sendError);
         return false;

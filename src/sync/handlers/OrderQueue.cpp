@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "sync/exchange/OrderDocument.h"
 #include "sync/exchange/CommHelper.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -53,7 +54,7 @@ std::optional<std::string> OrderQueue::post(const std::string& url, const std::o
 
 std::optional<std::string> OrderQueue::logExchange(ObjectContext& context, const std::optional<std::string>& request,
                                                    const std::optional<std::string>& reply) {
-    std::optional<std::string> logXml = DBHelper::getValue("HH_LOG_XML", &context);
+    std::optional<std::string> logXml = Parameters::text(Parameter::LogXml, &context);
     if (boolValue(logXml)) {
         TAVLO_LOG("Request: %@", request ? std::optional(OrderDocument::forLog(*request)) : std::nullopt);
         TAVLO_LOG("Response: %@", OrderDocument::forLog(trim(reply.value_or(""))));

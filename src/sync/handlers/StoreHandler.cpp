@@ -9,6 +9,7 @@
 #include "sync/handlers/OperationSynchCustomers.h"
 #include "sync/storeload/OperationSynchStore.h"
 #include "sync/support/OperationTerminalCommand.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -85,8 +86,8 @@ void StoreHandler::work() {
     auto& defaults = UserDefaults::standardUserDefaults();
     args.storeId = defaults.stringForKey("store_id");
     args.password = defaults.stringForKey("password");
-    args.logXml = boolValue(DBHelper::getValue("HH_LOG_XML", context.get()));
-    args.timeout = CommHelper::timeout("TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", context.get());
+    args.logXml = Parameters::flag(Parameter::LogXml, context.get());
+    args.timeout = CommHelper::timeout(Parameter::StoreHandlerReadTimeout, context.get());
     args.coordinator = coordinator();
 
     Operations operations;

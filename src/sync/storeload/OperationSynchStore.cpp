@@ -17,6 +17,7 @@
 #include "sync/storeload/StoreLoadReader.h"
 #include "xml/XmlChildStream.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 #include <cstring>
 #include <vector>
@@ -128,8 +129,8 @@ void OperationSynchStore::main() {
         request.storeUpdate.emplace(1, '0');
         request.menuUpdate = request.storeUpdate;
     } else {
-        request.storeUpdate = DBHelper::getStoreValue("IPHONE_LAST_UPDATE_STORE", context.get());
-        request.menuUpdate = DBHelper::getStoreValue("IPHONE_LAST_UPDATE_MENU", context.get());
+        request.storeUpdate = Parameters::text(Parameter::LastUpdateStore, context.get());
+        request.menuUpdate = Parameters::text(Parameter::LastUpdateMenu, context.get());
     }
 
     Error exchangeError;
@@ -162,7 +163,7 @@ void OperationSynchStore::cleanStore(ObjectContext& context) {
     for (const char* entity : kCleanedEntities) DBHelper::cleanObjects(entity, &context);
     for (const ManagedObjectPtr& param : DBHelper::getObjects("StoreParam", std::nullopt, {}, "name", &context)) {
         std::optional<std::string> name = param->text("name");
-        if (!name || !startsWith(*name, "IPHONE")) context.deleteObject(param);
+        if (!name || !startsWith(*name, Parameters::kOwnPrefix)) context.deleteObject(param);
     }
 }
 
@@ -181,12 +182,12 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
         return false;
     };
 
-    std::optional<std::string> storedId = DBHelper::getStoreValue("IPHONE_STORE_ID", &context);
+    std::optional<std::string> storedId = Parameters::text(Parameter::StoreId, &context);
     int32_t menuSequenceBase = 0;
     if (storedId && *storedId == storeId && !reload_) {
         menuSequenceBase = static_cast<int32_t>(context.max("Menu", "sequence").integer());
     } else {
-        DBHelper::saveStoreParam("IPHONE_STORE_ID", storeId, &context);
+        Parameters::save(Parameter::StoreId, storeId, &context);
         cleanStore(context);
     }
 
@@ -216,7 +217,7 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
             const bool menu = named(node, "menuDateUpdated");
             progress(menu ? "Synching Menu Date Updated" : "Synching Store Date Updated");
             if (std::optional<std::string> stamp = XmlHelper::getValue(node, reply.doc()))
-                DBHelper::saveStoreParam(menu ? "IPHONE_LAST_UPDATE_MENU" : "IPHONE_LAST_UPDATE_STORE", stamp, &context);
+                Parameters::save(menu ? Parameter::LastUpdateMenu : Parameter::LastUpdateStore, stamp, &context);
             dates = true;
             node = StoreLoadReader::next(node);
         } else if (named(node, "store")) {

@@ -7,6 +7,7 @@
 #include "core/util/TavloLog.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Text.h"
+#include "core/session/Parameters.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,9 +17,7 @@ namespace tavlo {
 
 namespace {
 
-constexpr std::string_view kOwnPrefix = "IPHONE";
-
-bool isOwnParameter(const std::optional<std::string>& name) { return name && startsWith(*name, kOwnPrefix); }
+bool isOwnParameter(const std::optional<std::string>& name) { return name && startsWith(*name, Parameters::kOwnPrefix); }
 
 // A whole text as a number, as a number formatter reads it: an optional sign, digits and an
 // optional fraction.
@@ -56,14 +55,13 @@ xmlNodePtr StoreLoadConfig::updateStoreParams(xmlNodePtr node) {
 xmlNodePtr StoreLoadConfig::updateStore(xmlNodePtr node) {
     ObjectContext& context = r_.context();
     XmlFields xml(node, r_.doc());
-    static constexpr std::pair<const char*, const char*> kStoreValues[] = {
-        {"storeName", "IPHONE_STORE_NAME"}, {"address", "IPHONE_STORE_ADDRESS"}, {"city", "IPHONE_STORE_CITY"},
-        {"state", "IPHONE_STORE_STATE"},    {"zip", "IPHONE_STORE_ZIP"},         {"tel", "IPHONE_STORE_TELEPHONE"},
-        {"fax", "IPHONE_STORE_FAX"},        {"website", "IPHONE_STORE_WEB_SITE"},
+    static constexpr std::pair<const char*, Parameter> kStoreValues[] = {
+        {"storeName", Parameter::StoreName}, {"address", Parameter::StoreAddress}, {"city", Parameter::StoreCity},
+        {"state", Parameter::StoreState},    {"zip", Parameter::StoreZip},         {"tel", Parameter::StoreTelephone},
+        {"fax", Parameter::StoreFax},        {"website", Parameter::StoreWebSite},
     };
     for (const auto& [child, param] : kStoreValues)
-        if (std::optional<std::string> value = xml.text(child))
-            DBHelper::saveStoreParam(param, value, &context);
+        if (std::optional<std::string> value = xml.text(child)) Parameters::save(param, value, &context);
 
     r_.removeObjectsNotReceived(node, "Menu", "menuId");
     int32_t sequence = 0;
@@ -95,8 +93,8 @@ void StoreLoadConfig::updateStoreBatch(xmlNodePtr store) {
     if (!batchId) return;
     std::optional<std::string> openedBy = xml.text("openedBy");
     if (!openedBy) {
-        if (!DBHelper::getValue("IPHONE_CURRENT_BATCH_ID", &context))
-            DBHelper::saveStoreParam("IPHONE_CURRENT_BATCH_ID", batchId, &context);
+        if (!Parameters::text(Parameter::CurrentBatchId, &context))
+            Parameters::save(Parameter::CurrentBatchId, batchId, &context);
         return;
     }
     std::optional<Date> openedOn = xml.time("openedOn");

@@ -4,6 +4,7 @@
 
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Calendar.h"
 #include "platform/foundation/DateFormatter.h"
@@ -76,15 +77,15 @@ void OperationLogs::clearLogRequest(bool all, ObjectContext* context) {
 }
 
 bool OperationLogs::needToArchive(ObjectContext* context) {
-    ManagedObjectPtr param = DBHelper::getObject("StoreParam", "(name == %@)", lastArchiveKey, context);
-    if (!param) {
-        DBHelper::saveStoreParam(lastArchiveKey, nowStamp(), context);
+    std::optional<std::string> stamp = Parameters::text(Parameter::LastLogArchive, context);
+    if (!stamp) {
+        Parameters::save(Parameter::LastLogArchive, nowStamp(), context);
         Error error;
         if (!context->save(&error))
             TAVLO_LOG_MAIL("Unable to save last log archive: %@", error.localizedDescription());
         return false;
     }
-    std::optional<Date> last = DateFormatter(archiveStampFormat).dateFromString(param->text("value").value_or(""));
+    std::optional<Date> last = DateFormatter(archiveStampFormat).dateFromString(*stamp);
     if (!last) return true;  // unreadable: archive, and the new stamp mends it
     // The whole date: the same day of the year in another year is another day.
     Calendar calendar;
@@ -115,7 +116,7 @@ void OperationLogs::main() {
         std::optional<std::string> terminalId = terminal ? terminal->text("terminalId") : std::nullopt;
         std::optional<std::string> archived = TavloLog::archiveLogFile(terminalId, storeId);
         TAVLO_LOG("Archived to file: %@", archived);
-        DBHelper::saveStoreParam(lastArchiveKey, nowStamp(), context);
+        Parameters::save(Parameter::LastLogArchive, nowStamp(), context);
         Error error;
         if (!context->save(&error)) {
             setError(error);

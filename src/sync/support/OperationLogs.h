@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "core/session/Parameters.h"
 #include "sync/handlers/OperationAdapter.h"
 
 namespace tavlo {
@@ -12,7 +13,8 @@ namespace tavlo {
 // archives the log once a day. Runs on the store handler's queue after the terminal command.
 class OperationLogs : public OperationAdapter {
 public:
-    static constexpr const char* lastArchiveKey = "IPHONE_LAST_LOG_ARCHIVE";
+    // The stored name of the last archive's stamp (Parameter::LastLogArchive).
+    static inline const std::string lastArchiveKey{Parameters::name(Parameter::LastLogArchive)};
     static constexpr const char* archiveStampFormat = "yyMMdd-HHmmss";
 
     using OperationAdapter::OperationAdapter;

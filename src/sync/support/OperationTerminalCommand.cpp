@@ -19,6 +19,7 @@
 #include "sync/support/SupportService.h"
 #include "sync/support/UploadHelper.h"
 #include "xml/XmlHelper.h"
+#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -196,7 +197,7 @@ void OperationTerminalCommand::reportProcessed(ObjectContext* context, const std
                                                const std::optional<std::string>& terminalId) {
     HttpRequest request = CommHelper::getRequest(url_, storeId, password, std::nullopt, std::nullopt,
                                                  XmlHelper::getXmlCommandProcessed(terminalId),
-                                                 CommHelper::timeout("TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", context));
+                                                 CommHelper::timeout(Parameter::StoreHandlerReadTimeout, context));
     Error error;
     std::optional<std::string> reply = CommHelper::send(request, &error);
     if (reply && reply->find("success") != std::string::npos) return;
@@ -294,8 +295,8 @@ bool OperationTerminalCommand::reloadOrders() {
 bool OperationTerminalCommand::reloadStore(ObjectContext* context, const std::optional<std::string>&,
                                            const std::optional<std::string>&) {
     // The next store load then asks for everything, as a first load does.
-    DBHelper::saveStoreParam("IPHONE_LAST_UPDATE_MENU", std::string("0"), context);
-    DBHelper::saveStoreParam("IPHONE_LAST_UPDATE_STORE", std::string("0"), context);
+    Parameters::save(Parameter::LastUpdateMenu, std::string("0"), context);
+    Parameters::save(Parameter::LastUpdateStore, std::string("0"), context);
     return true;
 }
 

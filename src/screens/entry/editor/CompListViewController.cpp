@@ -53,7 +53,7 @@ void CompListViewController::didSelectRow(TableView& table, IndexPath path) {
     if (path.row >= static_cast<int>(comps_.size())) return saveComp(std::nullopt, user);  // removing needs no right
     const ManagedObject& comp = *comps_[static_cast<size_t>(path.row)];
     const std::string compId = comp.text("complimentaryId").value_or("");
-    if (comp.boolean("permissionNeeded") && !(session_ && session_->isGranted("COMPLIMENTARY")))
+    if (comp.boolean("permissionNeeded") && !(session_ && session_->isGranted(Right::Complimentary)))
         return askAuthorization(compId);
     saveComp(compId, user);
 }
@@ -63,7 +63,7 @@ void CompListViewController::askAuthorization(const std::string& compId) {
     prompt->setTitle(localized("Comp Item"));
     prompt->setSession(session_);
     prompt->setParam(compId);
-    prompt->setPermissions({"COMPLIMENTARY"});
+    prompt->setPermissions({Rights::text(Right::Complimentary)});
     prompt->setPopWhenDone(false);
     std::weak_ptr<ViewController> weak = shared_from_this();
     prompt->setObserver([weak](const std::any& param, const std::string& userId) {

@@ -3,6 +3,7 @@
 #include "core/order/Selection.h"
 #include "core/records/Menu.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -46,7 +47,7 @@ void SelectionViewController::presentSheet(const std::shared_ptr<ViewController>
 // ---- price and comment
 
 void SelectionViewController::price() {
-    if (!session_ || !session_->isGranted("MODIFY_ITEM_PRICE")) return alert("Alert", localized(kNoAccess), {"OK"});
+    if (!session_ || !session_->isGranted(Right::ModifyItemPrice)) return alert("Alert", localized(kNoAccess), {"OK"});
     auto prompt = std::make_shared<AmountViewController>();
     prompt->setTitle(localized("Price Modification"));
     prompt->setDecimals(2);
@@ -63,7 +64,7 @@ void SelectionViewController::savePrice(const std::optional<std::string>& text) 
 }
 
 void SelectionViewController::comments() {
-    if (!session_ || !session_->isGranted("COMMENTS")) return alert("Alert", localized(kNoAccess), {"OK"});
+    if (!session_ || !session_->isGranted(Right::Comments)) return alert("Alert", localized(kNoAccess), {"OK"});
     auto prompt = std::make_shared<TextViewController>();
     prompt->setTitle(localized("Comments"));
     prompt->setText(selection_->comment());
@@ -86,7 +87,7 @@ void SelectionViewController::saveComment(const std::optional<std::string>& text
 // ---- comp
 
 void SelectionViewController::comps() {
-    if (boolValue(DBHelper::getStoreValue("HH_COMPS_DISABLED", context())))
+    if (Parameters::flag(Parameter::CompsDisabled, context()))
         return alert("Alert", localized("Comps disabled on handhelds"), {"Ok"});
     if (!InterfaceRegistry::shared().containsController(CompListScreen::kInterfaceName)) return;
     std::shared_ptr<ViewController> list = InterfaceRegistry::shared().instantiate(CompListScreen::kInterfaceName);
@@ -116,8 +117,8 @@ void SelectionViewController::comped(const std::optional<std::string>& compId,
     selection_->setCompName(comp->text("name"));
     selection_->setCompBy(authorizedBy);
     selection_->setCompPercent(comp->int32("percentage"));
-    if (!boolValue(DBHelper::getStoreValue("COMP_COMMENTS", store)) ||
-        !boolValue(DBHelper::getStoreValue("HH_TEMP_COMP_COMMENTS", store)))
+    if (!Parameters::flag(Parameter::CompComments, store) ||
+        !Parameters::flag(Parameter::TempCompComments, store))
         return popCompList();
     auto prompt = std::make_shared<TextViewController>();
     prompt->setTitle(localized("Enter Comment for Comp"));
@@ -177,14 +178,14 @@ void SelectionViewController::minusQuantity(Control& sender) {
 }
 
 void SelectionViewController::reduceQuantity(QuantityCellView& cell) {
-    if (selection_->newQuantity() >= 1 || (session_ && session_->isGranted("REMOVE_ITEM")))
+    if (selection_->newQuantity() >= 1 || (session_ && session_->isGranted(Right::RemoveItem)))
         return voidItem(cell, std::nullopt);
     // Every unit was sent: voiding one needs a manager.
     auto prompt = std::make_shared<AuthenticateViewController>();
     prompt->setTitle(localized("Void Item"));
     prompt->setSession(session_);
     prompt->setParam(std::static_pointer_cast<QuantityCellView>(cell.shared_from_this()));
-    prompt->setPermissions({"REMOVE_ITEM"});
+    prompt->setPermissions({Rights::text(Right::RemoveItem)});
     prompt->setPopWhenDone(false);
     std::weak_ptr<ViewController> weak = shared_from_this();
     prompt->setObserver([weak](const std::any& param, const std::string& userId) {

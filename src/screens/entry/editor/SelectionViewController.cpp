@@ -4,6 +4,7 @@
 #include "core/order/ComboSelection.h"
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
@@ -42,11 +43,11 @@ std::vector<ManagedObjectPtr> SelectionViewController::recipePreparationGroups()
 void SelectionViewController::readSeatCourseView() {
     ObjectContext* store = context();
     if (order_->isQuickSale()) {
-        seatView_ = boolValue(DBHelper::getValue("HH_QS_USE_SEATS", store));
+        seatView_ = Parameters::flag(Parameter::QuickSaleUseSeats, store);
         courseView_ = false;
     } else if (order_->orderType() == OrderType::DineIn) {
-        seatView_ = boolValue(DBHelper::getStoreValue("SEAT_VIEW", store));
-        courseView_ = boolValue(DBHelper::getStoreValue("COURSE_VIEW", store));
+        seatView_ = Parameters::flag(Parameter::SeatView, store);
+        courseView_ = Parameters::flag(Parameter::CourseView, store);
     }
 }
 
@@ -159,8 +160,7 @@ std::shared_ptr<TableViewCell> SelectionViewController::sliderRow(Section sectio
     // is then disabled.
     int maximum = seat ? order_->seats() : 10;
     if (!seat)
-        if (std::optional<std::string> courses = DBHelper::getValue("HH_COURSE_MAX", context()); courses && intValue(*courses) > 0)
-            maximum = static_cast<int>(intValue(*courses));
+        if (const int courses = Parameters::number(Parameter::CourseMax, context()); courses > 0) maximum = courses;
     const int value = seat ? selection_->seat() : selection_->course();
     auto cell = getSliderCellContentView(
         seat ? "SeatsCell" : "CoursesCell", label,

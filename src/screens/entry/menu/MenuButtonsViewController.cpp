@@ -1,6 +1,7 @@
 #include "screens/entry/menu/MenuButtonsViewController.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
@@ -55,8 +56,8 @@ void MenuButtonsViewController::refresh() {
 }
 
 int MenuButtonsViewController::loadItems() {
-    const int xPadding = pointsValue("HH_MENU_X_PADDING", 8);
-    const int yPadding = pointsValue("HH_MENU_Y_PADDING", 8);
+    const int xPadding = pointsValue(Parameter::MenuXPadding, 8);
+    const int yPadding = pointsValue(Parameter::MenuYPadding, 8);
     const Rect bounds = view()->bounds();
     laidOutFor_ = bounds.size;
     const double width = bounds.width(), height = bounds.height() - menuBarHeight();

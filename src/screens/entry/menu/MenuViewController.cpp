@@ -6,6 +6,7 @@
 #include "core/records/Menu.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -43,8 +44,8 @@ MenuViewController::MenuViewController(std::string interfaceName) : SignedInCont
 
 MenuViewController::~MenuViewController() = default;
 
-int MenuViewController::pointsValue(const char* name, int fallback) const {
-    const int value = intValue(DBHelper::getValue(name, context()).value_or(""));
+int MenuViewController::pointsValue(Parameter parameter, int fallback) const {
+    const int value = Parameters::number(parameter, context());
     return value ? value : fallback;
 }
 
@@ -70,7 +71,7 @@ void MenuViewController::viewWillAppear(bool animated) {
 // ---- the menu bar
 
 bool MenuViewController::hasShortcuts() {
-    if (!flag("HH_USE_SHORTCUTS")) return false;
+    if (!Parameters::flag(Parameter::UseShortcuts, context())) return false;
     return !DBHelper::getObjects("Item", "shortcut > %@", -1, "shortcut", true, 1, context()).empty();
 }
 
@@ -85,11 +86,11 @@ int MenuViewController::loadMenuBar() {
     const bool icons = defaults.boolForKey("menu_icons");
     const bool fixedWidth = defaults.boolForKey("menus_fixed_width");
     ObjectContext* store = context();
-    const int fontWidth = pointsValue("HH_MENU_FONT_WIDTH", 12);
-    const int xPadding = pointsValue("HH_MENU_X_PADDING", 8);
-    const int yPadding = pointsValue("HH_MENU_Y_PADDING", 8);
-    const int rows = std::max(1, intValue(DBHelper::getValue("HH_ROW_COUNT", store).value_or("")));
-    int scrollPadding = intValue(DBHelper::getValue("HH_MENU_SCROLL_PADDING", store).value_or(""));
+    const int fontWidth = pointsValue(Parameter::MenuFontWidth, 12);
+    const int xPadding = pointsValue(Parameter::MenuXPadding, 8);
+    const int yPadding = pointsValue(Parameter::MenuYPadding, 8);
+    const int rows = std::max(1, Parameters::number(Parameter::RowCount, store));
+    int scrollPadding = Parameters::number(Parameter::MenuScrollPadding, store);
     const int buttonHeight = icons ? 64 : 45;
 
     // The menus offered on this terminal's area now.
@@ -361,7 +362,7 @@ bool MenuViewController::enterItem(const ManagedObjectPtr& item, SelectionAction
 }
 
 void MenuViewController::completeSelection(const SelectionPtr& selection) {
-    if (!session_ || !session_->isGranted("ADD_ITEM")) {
+    if (!session_ || !session_->isGranted(Right::AddItem)) {
         alert("Alert", localized("You do not have the required access"), {"Ok"});
         return;
     }

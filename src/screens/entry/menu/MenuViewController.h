@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/order/OrderType.h"
+#include "core/session/Parameters.h"
 #include "platform/foundation/Error.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
@@ -104,7 +105,7 @@ protected:
     explicit MenuViewController(std::string interfaceName);
 
     // A store value that counts in points: its number, or `fallback` when absent or 0.
-    int pointsValue(const char* name, int fallback) const;
+    int pointsValue(Parameter parameter, int fallback) const;
     // Reads the current menu's items again; false when the store fails.
     bool fetchItems(Error& error);
     // Reads them again and shows them; a failure is logged and the items shown stay.

@@ -3,6 +3,7 @@
 #include "core/order/Order.h"
 #include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
@@ -62,7 +63,7 @@ void SeatCourseViewController::viewDidLoad() {
 }
 
 bool SeatCourseViewController::usesWheels() {
-    return boolValue(DBHelper::getValue("HH_SEATS_USE_SCROLLER", contextOf(session_.get())));
+    return Parameters::flag(Parameter::SeatsUseScroller, contextOf(session_.get()));
 }
 
 void SeatCourseViewController::removeGrids() {
@@ -83,15 +84,15 @@ void SeatCourseViewController::viewWillAppear(bool animated) {
     ObjectContext* context = contextOf(session_.get());
     int top = firstGridTop;
     if (selectSeat_) {
-        const int additional = intValue(DBHelper::getValue("HH_SEATS_ADDITIONAL", context));
+        const int additional = Parameters::number(Parameter::SeatsAdditional, context);
         const int seats = (order_ ? order_->seats() : 0) + std::max(additional, 0);
-        const int first = boolValue(DBHelper::getValue("HH_SEATS_USE_ZERO", context)) ? 0 : 1;
+        const int first = Parameters::flag(Parameter::SeatsUseZero, context) ? 0 : 1;
         top = load(localized("Seat"), localized("Seat Selection"), first, seats, top, *seatLabel_, seatGrid_,
                    [this](Control& sender) { seatChanged(sender); });
     }
     if (selectCourse_) {
-        const std::optional<std::string> maximum = DBHelper::getValue("HH_COURSE_MAX", context);
-        const int first = boolValue(DBHelper::getValue("HH_COURSES_USE_ZERO", context)) ? 0 : 1;
+        const std::optional<std::string> maximum = Parameters::text(Parameter::CourseMax, context);
+        const int first = Parameters::flag(Parameter::CoursesUseZero, context) ? 0 : 1;
         load(localized("Course"), localized("Course Selection"), first, maximum ? intValue(*maximum) : 10, top,
              *courseLabel_, courseGrid_, [this](Control& sender) { courseChanged(sender); });
     }

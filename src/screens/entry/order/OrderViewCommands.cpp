@@ -8,6 +8,7 @@
 #include "core/ports/OrderSender.h"
 #include "core/ports/PrinterStream.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -84,7 +85,7 @@ void OrderViewController::cancelAndRefreshOrders() {
 }
 
 void OrderViewController::cancel() {
-    if (!session()->isGranted("CANCEL_ORDER")) return alert("Alert", localized(kNoAccess), {"Ok"});
+    if (!session()->isGranted(Right::CancelOrder)) return alert("Alert", localized(kNoAccess), {"Ok"});
     // Lines not sent yet are lost with the screen: the person says so first.
     const auto lines = order() ? order()->activeSelections() : std::vector<SelectionPtr>{};
     const bool unsent = std::any_of(lines.begin(), lines.end(),
@@ -100,12 +101,14 @@ void OrderViewController::cancel() {
 
 void OrderViewController::send() {
     if (!order()) return;
-    if (order()->new_() && order()->isEmpty() && quickSale() && !flag("HH_CANCEL_EMPTY_ORDERS")) {
+    if (order()->new_() && order()->isEmpty() && quickSale() && !Parameters::flag(Parameter::CancelEmptyOrders, context())) {
         cancelAndRefreshOrders();
         return;
     }
-    const char* needed = order()->new_() ? "NEW_ORDER" : order()->modified() ? "ADD_ITEM" : nullptr;
-    if (needed && !session()->isGranted(needed)) {
+    const std::optional<Right> needed = order()->new_()      ? std::optional(Right::NewOrder)
+                                        : order()->modified() ? std::optional(Right::AddItem)
+                                                              : std::nullopt;
+    if (needed && !session()->isGranted(*needed)) {
         alert("Alert", localized(kNoAccess), {"Ok"});
         return;
     }
@@ -207,7 +210,7 @@ bool OrderViewController::totalOrderNow() {
 // ---- pay
 
 void OrderViewController::pay() {
-    if (!session()->isGranted("PAY")) {
+    if (!session()->isGranted(Right::Pay)) {
         alert("Alert", localized(kNoAccess), {"OK"});
         return;
     }
@@ -336,7 +339,7 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
         }
     }
     const bool skipCopy =
-        flag("DO_NOT_PRINT_CASH_CUSTOMER_COPY") || (quickSale() && flag("QS_DO_NOT_PRINT_CUSTOMER_RECEIPT"));
+        Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, context()) || (quickSale() && Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, context()));
     if (!failed && !skipCopy) {
         if (!printer) {
             alert("Error", localized("No printer configured"), {"OK"});
@@ -361,7 +364,7 @@ void OrderViewController::close() {
     else if (due < 0) alert("Error", localized("Unable to close. Order has been overpaid"), {"OK"});
     else if (order()->hasOpenTab())
         alert("Error", localized("Order cannot be closed, tabs need to be finalized or voided"), {"OK"});
-    else if (!session()->isGranted("CLOSE_ORDER")) alert("Error", localized(kNoAccess), {"OK"});
+    else if (!session()->isGranted(Right::CloseOrder)) alert("Error", localized(kNoAccess), {"OK"});
     else if (order()->new_() && order()->isEmpty()) cancelAndRefreshOrders();
     else if (session()->isLite()) closeViaTavlo();
     else closeViaGateway();
@@ -391,7 +394,7 @@ void OrderViewController::closeViaGateway() {
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
     const bool closed = handler && handler->sendOrder(*order(), session()->userId(), std::nullopt, std::nullopt,
-                                                      flag("PRINT_ORDER_CLOSE_RECEIPT"), context(), &error);
+                                                      Parameters::flag(Parameter::PrintOrderCloseReceipt, context()), context(), &error);
     if (closed) {
         cancelAndRefreshOrders();
         loadDefaultItems_ = true;

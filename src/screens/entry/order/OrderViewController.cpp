@@ -8,6 +8,7 @@
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
@@ -57,7 +58,7 @@ Button* OrderViewController::button(const char* name) const { return outlet<Butt
 // ---- loading
 
 void OrderViewController::viewDidLoad() {
-    setSelectionTaxes(flag("HH_SHOW_SELECTION_TAX"));
+    setSelectionTaxes(Parameters::flag(Parameter::ShowSelectionTax, context()));
     if (session() && !session()->isLite()) {
         if (auto handler = OrderHandler::instance()) {
             handler->pause();
@@ -121,8 +122,8 @@ void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, cons
         alert("Error", localized("Order was already closed"), {"Ok"});
         return;
     }
-    if (order->serverId() != session()->userId() && !session()->isGranted("ALL_ORDERS") &&
-        !session()->isGranted("ALL_AREA_ORDERS")) {
+    if (order->serverId() != session()->userId() && !session()->isGranted(Right::AllOrders) &&
+        !session()->isGranted(Right::AllAreaOrders)) {
         alert("Alert",
               localized("Unable to work on an order opened by somebody else. If you need to work on it, have the "
                         "manager transfer it to you"),
@@ -135,8 +136,8 @@ void OrderViewController::completeViewDidLoad(std::shared_ptr<Order> order, cons
 
 void OrderViewController::setupOrderScreen() {
     ObjectContext* moc = context();
-    setCourseView(boolValue(DBHelper::getStoreValue("COURSE_VIEW", moc)));
-    setSeatView(boolValue(DBHelper::getStoreValue("SEAT_VIEW", moc)));
+    setCourseView(Parameters::flag(Parameter::CourseView, moc));
+    setSeatView(Parameters::flag(Parameter::SeatView, moc));
     if (!order()->terminalId()) order()->setTerminalId(session()->terminalId());
     setTitleButton(order()->name().value_or(""));
     navigationItem().setLeftBarButtonItem(
@@ -146,7 +147,7 @@ void OrderViewController::setupOrderScreen() {
     std::string serverName;
     if (ManagedObjectPtr user = moc->fetchFirst("User", "(userId == %@)", order()->serverId().value_or("")))
         serverName = user->text("name").value_or("");
-    if (session()->isGranted("TRANSFER_ORDER") && !servers_.empty()) {
+    if (session()->isGranted(Right::TransferOrder) && !servers_.empty()) {
         btnServer_ = BarButtonItem::titled(serverName, BarButtonStyle::Plain, [this](BarButtonItem&) { someButtonTouched(); });
     } else {
         auto name = std::make_shared<Label>(Rect(0, 0, 160, 30));
@@ -186,8 +187,8 @@ void OrderViewController::setupPicker() {
     for (const ManagedObjectPtr& user : moc->fetch(FetchRequest("User", std::nullopt, {{"name"}}))) {
         if (user->boolean("disabled")) continue;
         const auto userId = user->text("userId");
-        if (!session()->isGranted("STORE_LOGIN", user)) continue;
-        if (!session()->isClockedIn(userId) && !session()->isGranted("ALLOW_LOGIN_WITHOUT_CLOCKIN", user)) continue;
+        if (!session()->isGranted(Right::StoreLogin, user)) continue;
+        if (!session()->isClockedIn(userId) && !session()->isGranted(Right::AllowLoginWithoutClockIn, user)) continue;
         serverIdsOrdered_.push_back(userId.value_or(""));
         servers_[userId.value_or("")] = user->text("name").value_or("");
     }
@@ -257,16 +258,16 @@ void OrderViewController::transferToPickedServer() {
 void OrderViewController::newOrderPrompts() {
     loadDefaultItems_ = true;
     if (quickSale()) {
-        promptForName_ = flag("QS_PROMPT_NAME");
-        promptForOrderType_ = flag("HH_PROMPT_ORDER_TYPE") || flag("QS_PROMPT_ORDER_TYPE");
-        if (flag("HH_ALLOW_SEATS")) {
-            if (seatView()) promptForSeats_ = flag("SEAT_VIEW_SET_SEATS");
-            if (!promptForSeats_) promptForSeats_ = flag("FORCE_SET_SEATS");
+        promptForName_ = Parameters::flag(Parameter::QuickSalePromptName, context());
+        promptForOrderType_ = Parameters::flag(Parameter::PromptOrderType, context()) || Parameters::flag(Parameter::QuickSalePromptOrderType, context());
+        if (Parameters::flag(Parameter::AllowSeats, context())) {
+            if (seatView()) promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
+            if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
         }
     } else {
         // A table order always asks when the store forces a guest count: it starts with none.
-        if (seatView() && order()->orderType() == OrderType::TakeOut) promptForSeats_ = flag("SEAT_VIEW_SET_SEATS");
-        if (!promptForSeats_) promptForSeats_ = flag("FORCE_SET_SEATS");
+        if (seatView() && order()->orderType() == OrderType::TakeOut) promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
+        if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
     }
     promptForMenu_ = !isPad();
 }
@@ -330,7 +331,7 @@ bool OrderViewController::promptAsNeeded() {
     }
     if (promptForSeats_) {
         promptForSeats_ = false;
-        if (flag("HH_SEATS_USE_SCROLLER")) {
+        if (Parameters::flag(Parameter::SeatsUseScroller, context())) {
             auto seats = std::make_shared<SeatsViewController>();
             seats->setUseAnimation(animated());
             seats->setOrder(order());
@@ -403,7 +404,7 @@ void OrderViewController::menu() {
     }
     menuView_.reset();
     // A controller registered under the menu's name stands in for it (tests register their own).
-    const bool list = flag("HH_MENU_LIST");
+    const bool list = Parameters::flag(Parameter::MenuList, context());
     const char* name = list ? SlideMenuViewController::kInterfaceName : MenuButtonsViewController::kInterfaceName;
     std::shared_ptr<ViewController> made;
     if (InterfaceRegistry::shared().containsController(name)) made = InterfaceRegistry::shared().instantiate(name);
@@ -518,14 +519,14 @@ void OrderViewController::refresh() {
     if (Button* close = button("close")) close->setEnabled(order()->getDue() < 0 || isSettled());
     if (!quickSale()) return;
     if (Button* total = button("totalButton"))
-        if (boolValue(DBHelper::getStoreValue("QS_SHOW_TOTAL_BUTTON", context())) && order()->modified())
+        if (Parameters::flag(Parameter::QuickSaleShowTotalButton, context()) && order()->modified())
             total->setHidden(false);
     if (session()->isLite()) {
         Button* exact = button("payExact");
         Button* up = button("payUp");
         if (!exact || !up) return;
-        up->setHidden(flag("HH_HIDE_PAY_UP"));
-        exact->setHidden(flag("HH_HIDE_PAY_EXACT"));
+        up->setHidden(Parameters::flag(Parameter::HidePayUp, context()));
+        exact->setHidden(Parameters::flag(Parameter::HidePayExact, context()));
         // The buttons pay the due the due label shows, gratuity included, so that paying it
         // leaves nothing open.
         const int32_t due = std::max(0, dueShown());

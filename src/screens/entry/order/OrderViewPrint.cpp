@@ -10,6 +10,7 @@
 #include "core/ports/PrinterStream.h"
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -72,7 +73,7 @@ Error printTicketAgain(const Order& order, Session& session) {
 } // namespace
 
 void OrderViewController::printCommand() {
-    if (!session()->isGranted("PRINT_ORDER")) {
+    if (!session()->isGranted(Right::PrintOrder)) {
         alert("Error", localized("You do not have the required access"), {"OK"});
         return;
     }
@@ -90,7 +91,7 @@ void OrderViewController::printCommand() {
 }
 
 void OrderViewController::printReceiptCommand() {
-    if (boolValue(DBHelper::getStoreValue("EMAIL_RECEIPTS", context())))
+    if (Parameters::flag(Parameter::EmailReceipts, context()))
         alert("Question", localized("Customer wants the receipt printed or emailed?"),
               {"Cancel", {localized("Print"), localized("Email")}}, [this](int button) {
                   if (button == 1) print();
@@ -123,14 +124,14 @@ void OrderViewController::printLocally() {
 OrderViewController::PrintTargets OrderViewController::printTargets() {
     PrintTargets targets;
     ObjectContext* moc = context();
-    if (!boolValue(DBHelper::getStoreValue("DO_NOT_PRINT_TO_NETWORK", moc)))
+    if (!Parameters::flag(Parameter::DoNotPrintToNetwork, moc))
         for (const ManagedObjectPtr& printer :
              moc->fetch(FetchRequest("Printer", Predicate::format("type != nil && disabled='NO'"), {{"name"}})))
             if (printer->boolean("handheldAccessible")) targets.printers.push_back(printer);
     for (const ManagedObjectPtr& terminal :
          moc->fetch(FetchRequest("Terminal", Predicate::format("networkName != nil && disabled='NO'"), {{"number"}}))) {
-        const auto accessible = DBHelper::getTerminalValue("HH_ACCESSIBLE", terminal->text("terminalId"), moc);
-        if (!accessible || boolValue(*accessible)) targets.terminals.push_back(terminal);
+        if (Parameters::terminalFlag(Parameter::Accessible, terminal->text("terminalId"), moc))
+            targets.terminals.push_back(terminal);
     }
     return targets;
 }
@@ -212,7 +213,7 @@ void OrderViewController::email(const std::optional<std::string>& address) {
     dismissPresented();
     if (!address) return;
     ObjectContext* moc = context();
-    const auto from = DBHelper::getStoreValue("EMAIL_FROM", moc);
+    const auto from = Parameters::text(Parameter::EmailFrom, moc);
     if (!from) {
         alert("Alert",
               localized("Configuration is missing the from email address for receipts. Please contact support"),
