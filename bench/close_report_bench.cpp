@@ -31,11 +31,11 @@ public:
         test::salesday::addMenu(*store.context());
         store.addStoreParam("TAVLO_LITE", "YES");
         store.addStoreBatch("B1", Date::now(), std::nullopt);
-        for (const char* section :
-             {"REPORT_SUMMARY_ORDERS_SECTION", "REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION", "REPORT_SUMMARY_TAXES_SECTION",
-              "REPORT_SUMMARY_SALES_SECTION", "REPORT_SUMMARY_STATS_SECTION", "REPORT_SUMMARY_DISCOUNTS_SECTION",
-              "REPORT_SUMMARY_COMP_SECTION", "REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION",
-              "REPORT_SUMMARY_ITEMS_SOLD_SECTION", "REPORT_SUMMARY_MISC_SECTION"})
+        for (const char* section : {"REPORT_SUMMARY_ORDERS_SECTION", "REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION",
+                                    "REPORT_SUMMARY_TAXES_SECTION", "REPORT_SUMMARY_SALES_SECTION",
+                                    "REPORT_SUMMARY_STATS_SECTION", "REPORT_SUMMARY_DISCOUNTS_SECTION",
+                                    "REPORT_SUMMARY_COMP_SECTION", "REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION",
+                                    "REPORT_SUMMARY_ITEMS_SOLD_SECTION", "REPORT_SUMMARY_MISC_SECTION"})
             store.addStoreParam(section, std::string("YES"));
         store.save();
         IDBroker::initWithMOC(store.context());
@@ -82,15 +82,17 @@ void BM_CloseReportSqlFloor(benchmark::State& state) {
         "SELECT o.type, COUNT(*), SUM(o.total), SUM(o.tax), SUM(o.seats), SUM(o.due), SUM(o.paid) FROM StoreBatch b"
         " JOIN \"Order\" o ON o.storeBatch = b.Z_PK WHERE b.remoteId = 'B1' GROUP BY o.type",
         "SELECT p.type, p.cardType, p.voided IS NULL, COUNT(*), SUM(p.subTotal), SUM(p.tip), SUM(p.gratuity),"
-        " SUM(p.change) FROM Payment p" + inDay("p.\"order\"") + " GROUP BY 1, 2, 3",
+        " SUM(p.change) FROM Payment p" +
+            inDay("p.\"order\"") + " GROUP BY 1, 2, 3",
         "SELECT t.taxName, SUM(t.amount), SUM(t.amountAddition) FROM SelectionTax t JOIN Selection s ON s.Z_PK ="
-        " t.selection" + inDay("s.\"order\"") + " GROUP BY t.taxName",
+        " t.selection" +
+            inDay("s.\"order\"") + " GROUP BY t.taxName",
         "SELECT s.recipe, s.name, SUM(s.quantity), SUM(s.price * s.quantity), SUM(s.additionPrice) FROM Selection s" +
             inDay("s.\"order\"") + " AND s.deleteDate IS NULL GROUP BY s.recipe, s.name",
         "SELECT d.name, COUNT(*), SUM(d.amount) FROM OrderDiscount d" + inDay("d.\"order\"") +
             " GROUP BY d.name UNION ALL SELECT s.complimentaryName, COUNT(*), SUM(s.price * s.quantity *"
-            " s.complimentaryPercentage) FROM Selection s" + inDay("s.\"order\"") +
-            " AND s.complimentaryName IS NOT NULL GROUP BY s.complimentaryName",
+            " s.complimentaryPercentage) FROM Selection s" +
+            inDay("s.\"order\"") + " AND s.complimentaryName IS NOT NULL GROUP BY s.complimentaryName",
         "SELECT l.area, COUNT(*), SUM(o.total) FROM StoreBatch b JOIN \"Order\" o ON o.storeBatch = b.Z_PK"
         " LEFT JOIN AreaLocation l ON l.Z_PK = o.areaLocation WHERE b.remoteId = 'B1' GROUP BY l.area",
     };

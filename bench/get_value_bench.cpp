@@ -24,16 +24,17 @@ using namespace tavlo;
 
 constexpr int kStoreParams = 500;
 constexpr int kTerminals = 50;
-constexpr int kParamsPerTerminal = 100;  // TS_UID and 99 others
+constexpr int kParamsPerTerminal = 100; // TS_UID and 99 others
 constexpr const char* kDevice = "bench-device";
 
 struct Store {
-    test::TempHome home;  // first made, last gone
+    test::TempHome home; // first made, last gone
     std::shared_ptr<ObjectContext> context;
     std::vector<std::string> storeNames, terminalNames;
 
     Store() {
-        UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)), IDBroker::deviceIdKey);
+        UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)),
+                                                       IDBroker::deviceIdKey);
         Error error;
         context = DBHelper::mainContext(&error);
         if (!context) throw std::runtime_error(error.localizedDescription());
@@ -55,7 +56,7 @@ struct Store {
             for (const std::string& name : terminalNames) param(name, name + "@" + std::to_string(t));
         }
         if (!context->save(&error)) throw std::runtime_error(error.localizedDescription());
-        context->reset();  // reads start from the file, as after a launch
+        context->reset(); // reads start from the file, as after a launch
     }
     ~Store() {
         context.reset();
@@ -141,8 +142,7 @@ RawReads& rawReads() {
 
 // Reads the names in turn, over and over, by the store layer or by the floor. The floor first
 // checks that it answers as getValue does.
-template <typename Read>
-void getValues(benchmark::State& state, const std::vector<std::string>& names, Read read) {
+template <typename Read> void getValues(benchmark::State& state, const std::vector<std::string>& names, Read read) {
     Store& s = store();
     for (const std::string& name : names)
         if (read(name) != DBHelper::getValue(name, s.context.get())) {

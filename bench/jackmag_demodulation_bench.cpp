@@ -55,8 +55,8 @@ void demodulate(benchmark::State& state) {
         decoded = client.strings;
     }
     state.counters["replies"] = static_cast<double>(decoded);
-    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(audio.size()) / kRate * state.iterations(),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(audio.size()) / kRate * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 } // namespace

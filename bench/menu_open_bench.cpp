@@ -15,10 +15,10 @@
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 #include "screens/entry/menu/MenuScreens.h"
 #include "screens/entry/menu/SlideMenuViewController.h"
-#include "sync/storeload/OperationSynchStore.h"
-#include "sync/storeload/StoreDataGenerator.h"
 #include "support/TempHome.h"
 #include "support/ui/Harness.h"
+#include "sync/storeload/OperationSynchStore.h"
+#include "sync/storeload/StoreDataGenerator.h"
 
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -60,7 +60,7 @@ DemoStore& demoStore() {
 template <typename Screen> void openMenu(benchmark::State& state) {
     DemoStore& demo = demoStore();
     ui::test::Harness h(ui::DeviceIdiom::Tablet);
-    h.clock().set(Date(1'699'963'200.0));  // 12:00 UTC: the menus of the day's schedule are on
+    h.clock().set(Date(1'699'963'200.0)); // 12:00 UTC: the menus of the day's schedule are on
     ui::render::CairoGraphicsContext frame(h.window().bounds().size);
     size_t rows = 0;
     for (auto _ : state) {
@@ -68,7 +68,7 @@ template <typename Screen> void openMenu(benchmark::State& state) {
         auto context = std::make_shared<ObjectContext>(DBHelper::sharedStore());
         Session session(context.get());
         session.setUserId(std::string("U0"));
-        session.setTerminalId(std::string("T0"));  // in area A0, where Menu 0 is offered
+        session.setTerminalId(std::string("T0")); // in area A0, where Menu 0 is offered
         auto order = std::make_shared<Order>(context.get());
         order->setOrderType(OrderType::DineIn);
         order->setAreaLocationId(std::string("L0"));

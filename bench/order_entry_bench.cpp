@@ -1,9 +1,9 @@
 // Entering an order as the order screen does: 30 lines added one by one, each taking its recipe's
 // stock, then the order written and saved once, as its send does. Every commit of the local store
 // waits for the disk (synchronous=FULL), so the number of commits per order is what counts.
+#include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "core/order/Order.h"
 #include "core/session/Session.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
@@ -24,18 +24,19 @@ constexpr int kRecipes = 10;
 constexpr const char* kDevice = "bench-device";
 
 struct Store {
-    test::TempHome home;  // first made, last gone
+    test::TempHome home; // first made, last gone
     std::shared_ptr<ObjectContext> context;
 
     Store() {
-        UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)), IDBroker::deviceIdKey);
+        UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)),
+                                                       IDBroker::deviceIdKey);
         Error error;
         context = DBHelper::mainContext(&error);
         if (!context) throw std::runtime_error(error.localizedDescription());
         for (int i = 0; i < kRecipes; ++i) {
             ManagedObjectPtr recipe = context->insert("Recipe");
             recipe->setValue("recipeId", "R" + std::to_string(i));
-            recipe->setValue("available", 2'000'000'000);  // counted, and never sold out here
+            recipe->setValue("available", 2'000'000'000); // counted, and never sold out here
         }
         if (!context->save(&error)) throw std::runtime_error(error.localizedDescription());
         IDBroker::initWithMOC(context);

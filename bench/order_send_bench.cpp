@@ -105,7 +105,7 @@ void sendToTheServer(benchmark::State& state, bool lite) {
         }
 
         state.PauseTiming();
-        terminal.handler->waitUntilIdle();  // the next order finds the queue idle
+        terminal.handler->waitUntilIdle(); // the next order finds the queue idle
         RunLoop::main().runUntilIdle();
         state.ResumeTiming();
     }

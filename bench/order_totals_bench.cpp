@@ -65,26 +65,35 @@ std::unique_ptr<Order> busyOrder(bool namedRounding = true) {
 }
 
 // Times one question to the busy order, built once per benchmark.
-template <typename Ask>
-void ask(benchmark::State& state, Ask question, bool namedRounding = true) {
+template <typename Ask> void ask(benchmark::State& state, Ask question, bool namedRounding = true) {
     auto order = busyOrder(namedRounding);
     for (auto _ : state) benchmark::DoNotOptimize(question(*order));
 }
 
-void BM_GetTotal(benchmark::State& state) { ask(state, [](const Order& o) { return o.getTotal(); }); }
+void BM_GetTotal(benchmark::State& state) {
+    ask(state, [](const Order& o) { return o.getTotal(); });
+}
 BENCHMARK(BM_GetTotal)->Unit(benchmark::kMicrosecond);
 
-void BM_GetDue(benchmark::State& state) { ask(state, [](const Order& o) { return o.getDue(); }); }
+void BM_GetDue(benchmark::State& state) {
+    ask(state, [](const Order& o) { return o.getDue(); });
+}
 BENCHMARK(BM_GetDue)->Unit(benchmark::kMicrosecond);
 
 // The parts of getTotal: sub-total, comps and tax (the discount total only adds two amounts).
-void BM_GetSubTotal(benchmark::State& state) { ask(state, [](const Order& o) { return o.getSubTotal(); }); }
+void BM_GetSubTotal(benchmark::State& state) {
+    ask(state, [](const Order& o) { return o.getSubTotal(); });
+}
 BENCHMARK(BM_GetSubTotal)->Unit(benchmark::kMicrosecond);
 
-void BM_GetCompTotal(benchmark::State& state) { ask(state, [](const Order& o) { return o.getCompTotal(); }); }
+void BM_GetCompTotal(benchmark::State& state) {
+    ask(state, [](const Order& o) { return o.getCompTotal(); });
+}
 BENCHMARK(BM_GetCompTotal)->Unit(benchmark::kMicrosecond);
 
-void BM_GetTaxTotal(benchmark::State& state) { ask(state, [](const Order& o) { return o.getTaxTotal(); }); }
+void BM_GetTaxTotal(benchmark::State& state) {
+    ask(state, [](const Order& o) { return o.getTaxTotal(); });
+}
 BENCHMARK(BM_GetTaxTotal)->Unit(benchmark::kMicrosecond);
 
 // Inside the tax: the order the discount is spread in, and what the tax asks of each line for
@@ -107,7 +116,8 @@ BENCHMARK(BM_LineTaxBases)->Unit(benchmark::kMicrosecond);
 // The same totals with the taxes' rounding left unnamed (all round): the same arithmetic, so the
 // difference from BM_GetTotal is what the rounding names cost.
 void BM_GetTotalUnnamedRounding(benchmark::State& state) {
-    ask(state, [](const Order& o) { return o.getTotal(); }, false);
+    ask(
+        state, [](const Order& o) { return o.getTotal(); }, false);
 }
 BENCHMARK(BM_GetTotalUnnamedRounding)->Unit(benchmark::kMicrosecond);
 

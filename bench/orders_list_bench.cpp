@@ -34,7 +34,8 @@ struct BusyStore {
         ManagedObjectPtr batch = store.addStoreBatch("B1", Date::now().addingSeconds(-3600), std::nullopt);
         const char* users[] = {"U-ANN", "U-BOB", "U-EVE"};
         for (int i = 0; i < kOrders; ++i) {
-            ManagedObjectPtr order = store.addOrder("O-" + std::to_string(i), store.row("User", "userId", users[i % 3]));
+            ManagedObjectPtr order =
+                store.addOrder("O-" + std::to_string(i), store.row("User", "userId", users[i % 3]));
             order->setValue("name", "Table " + std::to_string((i * 7919) % 10007));
             order->setValue("total", 100 + i);
             order->setValue("type", "dineIn");

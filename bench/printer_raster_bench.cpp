@@ -67,7 +67,8 @@ BENCHMARK(BM_ColumnBands)->Unit(benchmark::kMillisecond);
 
 void BM_CompressedBands(benchmark::State& state) {
     const std::vector<uint8_t> pixels = dithered();
-    for (auto _ : state) benchmark::DoNotOptimize(iControlMisc::makeCompressImageData(pixels, kWidth, kHeight, 50, true));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(iControlMisc::makeCompressImageData(pixels, kWidth, kHeight, 50, true));
     setPixels(state);
 }
 BENCHMARK(BM_CompressedBands)->Unit(benchmark::kMillisecond);

@@ -18,10 +18,11 @@ void BM_StatusBlocksOfAFullRead(benchmark::State& state) {
     iController controller;
     std::vector<uint8_t> blocks;
     for (int i = 0; i < iController::ReadBufferSize / 4; ++i) {
-        uint8_t paper = static_cast<uint8_t>(i % 2);  // the state changes on every block
+        uint8_t paper = static_cast<uint8_t>(i % 2); // the state changes on every block
         blocks.insert(blocks.end(), {0x10, 0x00, paper, 0x0F});
     }
-    for (auto _ : state) benchmark::DoNotOptimize(controller.processDataStatus(blocks.data(), static_cast<long>(blocks.size())));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(controller.processDataStatus(blocks.data(), static_cast<long>(blocks.size())));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(blocks.size()));
 }
 BENCHMARK(BM_StatusBlocksOfAFullRead);
@@ -32,7 +33,8 @@ void BM_FramedRepliesFromTheQueue(benchmark::State& state) {
     RecvQueue queue;
     std::vector<uint8_t> replies;
     const int count = static_cast<int>(state.range(0));
-    for (int i = 0; i < count; ++i) replies.insert(replies.end(), {0x01, 0x37, 0x01, '1', '0', '1', '0', '0', '0', '0', '0', 0x00});
+    for (int i = 0; i < count; ++i)
+        replies.insert(replies.end(), {0x01, 0x37, 0x01, '1', '0', '1', '0', '0', '0', '0', '0', 0x00});
     uint8_t frame[16];
     for (auto _ : state) {
         queue.push(replies.data(), static_cast<long>(replies.size()));

@@ -88,13 +88,14 @@ void BM_StartUpToTheFirstFrame(benchmark::State& state) {
 
         state.PauseTiming();
         // The phone shows the sign-in screen in its navigation; the pad presents it over its split view.
-        const bool signIn = delegate->navigationController() != nullptr ||
-                            (delegate->splitViewController() && delegate->splitViewController()->presentedViewController());
+        const bool signIn =
+            delegate->navigationController() != nullptr ||
+            (delegate->splitViewController() && delegate->splitViewController()->presentedViewController());
         app->terminate();
         AppShell::endHandlers();
         delegate->waitForBackgroundWork();
         ui::Application::install(nullptr);
-        DBHelper::closeSharedStore();  // the next round opens the store again
+        DBHelper::closeSharedStore(); // the next round opens the store again
         if (!signIn) {
             state.SkipWithError("the sign-in screen was not reached");
             break;
@@ -148,8 +149,7 @@ void BM_ProgramStartUpToTheFirstScreen(benchmark::State& state) {
 
         state.PauseTiming();
         // The rest of its output read to its end: a closed pipe would end it by SIGPIPE.
-        for (char rest[256]; ::read(out[0], rest, sizeof rest) > 0;) {
-        }
+        for (char rest[256]; ::read(out[0], rest, sizeof rest) > 0;) {}
         ::close(out[0]);
         int status = 0;
         ::waitpid(pid, &status, 0);

@@ -61,8 +61,8 @@ void insertWithSqlite(const std::filesystem::path& file) {
              "disabled INTEGER)");
     exec(db, "CREATE INDEX Item_itemId ON Item (itemId)");
     sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO Item (Z_PK, Z_OPT, itemId, name, price, disabled) VALUES (?, 1, ?, ?, ?, ?)", -1,
-                       &s, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO Item (Z_PK, Z_OPT, itemId, name, price, disabled) VALUES (?, 1, ?, ?, ?, ?)",
+                       -1, &s, nullptr);
     exec(db, "BEGIN IMMEDIATE");
     for (int i = 0; i < kRows; ++i) {
         std::string id = itemId(i);

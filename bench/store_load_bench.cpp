@@ -178,11 +178,13 @@ std::string textColumn(sqlite3_stmt* s, int c) { return reinterpret_cast<const c
 // What a store file holds: per table its rows, and per column its values (not null).
 std::map<std::string, int64_t> shapeOf(sqlite3* db) {
     std::vector<std::string> tables;
-    query(db, "SELECT name FROM sqlite_master WHERE type = 'table'", [&](sqlite3_stmt* s) { tables.push_back(textColumn(s, 0)); });
+    query(db, "SELECT name FROM sqlite_master WHERE type = 'table'",
+          [&](sqlite3_stmt* s) { tables.push_back(textColumn(s, 0)); });
     std::map<std::string, int64_t> shape;
     for (const std::string& table : tables) {
         std::vector<std::string> columns;
-        query(db, "SELECT name FROM pragma_table_info('" + table + "')", [&](sqlite3_stmt* s) { columns.push_back(textColumn(s, 0)); });
+        query(db, "SELECT name FROM pragma_table_info('" + table + "')",
+              [&](sqlite3_stmt* s) { columns.push_back(textColumn(s, 0)); });
         std::string sql = "SELECT COUNT(*)";
         for (const std::string& c : columns) sql += ", COUNT(\"" + c + "\")";
         query(db, sql + " FROM \"" + table + "\"", [&](sqlite3_stmt* s) {
@@ -201,7 +203,7 @@ struct LoadedRows {
     struct Table {
         std::string name;
         std::vector<std::string> columns;
-        std::vector<Cell> cells;  // row after row
+        std::vector<Cell> cells; // row after row
     };
     std::vector<Table> tables;
     std::map<std::string, int64_t> shape;
@@ -223,7 +225,8 @@ const LoadedRows& loadedRowsOf(size_t items) {
         loaded.tables.push_back({textColumn(s, 0), {}, {}});
     });
     for (LoadedRows::Table& t : loaded.tables) {
-        query(db, "SELECT name FROM pragma_table_info('" + t.name + "')", [&](sqlite3_stmt* s) { t.columns.push_back(textColumn(s, 0)); });
+        query(db, "SELECT name FROM pragma_table_info('" + t.name + "')",
+              [&](sqlite3_stmt* s) { t.columns.push_back(textColumn(s, 0)); });
         query(db, "SELECT * FROM \"" + t.name + "\"", [&](sqlite3_stmt* s) {
             for (int c = 0; c < static_cast<int>(t.columns.size()); ++c) {
                 switch (sqlite3_column_type(s, c)) {
@@ -254,7 +257,8 @@ public:
     }
 
     void exec(const char* sql) {
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db_));
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(db_));
     }
     // SELECT Z_PK FROM entity WHERE a = ? [AND b = ?]; 0 when none.
     int64_t find(const std::string& entity, const std::string& a, Key x, const std::string& b = {}, Key y = {}) {
@@ -307,8 +311,7 @@ private:
     static void bind(sqlite3_stmt* s, int i, const Key& k) {
         if (const auto* t = std::get_if<std::string_view>(&k))
             sqlite3_bind_text(s, i, t->data(), static_cast<int>(t->size()), SQLITE_STATIC);
-        else
-            sqlite3_bind_int64(s, i, std::get<int64_t>(k));
+        else sqlite3_bind_int64(s, i, std::get<int64_t>(k));
     }
 
     sqlite3* db_ = nullptr;
@@ -319,11 +322,16 @@ std::string_view nameOf(xmlNodePtr n) { return reinterpret_cast<const char*>(n->
 
 std::string_view textOf(xmlNodePtr n) {
     xmlNodePtr t = n ? n->children : nullptr;
-    return t && t->type == XML_TEXT_NODE ? std::string_view(reinterpret_cast<const char*>(t->content)) : std::string_view();
+    return t && t->type == XML_TEXT_NODE ? std::string_view(reinterpret_cast<const char*>(t->content))
+                                         : std::string_view();
 }
 
-std::string upperFirst(std::string_view s) { return std::string(1, char(std::toupper(s[0]))) + std::string(s.substr(1)); }
-std::string lowerFirst(std::string_view s) { return std::string(1, char(std::tolower(s[0]))) + std::string(s.substr(1)); }
+std::string upperFirst(std::string_view s) {
+    return std::string(1, char(std::toupper(s[0]))) + std::string(s.substr(1));
+}
+std::string lowerFirst(std::string_view s) {
+    return std::string(1, char(std::tolower(s[0]))) + std::string(s.substr(1));
+}
 
 // The table and id column of a row element; entity "" for elements that are no row.
 std::pair<std::string, std::string> rowOf(std::string_view element) {
@@ -396,8 +404,7 @@ void floorElement(Sql& sql, xmlNodePtr element) {
 
 // Times `write` (the reply and the loaded rows into a fresh floor file) in each round, and checks
 // that the file holds what the load's does.
-template <class Write>
-void timeFloor(benchmark::State& state, Write write) {
+template <class Write> void timeFloor(benchmark::State& state, Write write) {
     const LoadedRows& loaded = loadedRowsOf(static_cast<size_t>(state.range(0)));
     size_t rows = 0;
     for (auto _ : state) {

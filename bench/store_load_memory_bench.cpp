@@ -81,8 +81,7 @@ bool readAll(int fd, void* data, size_t size) {
 
 // A child process running `body`, which reports through the pipe's write end; the parent gets
 // the child's id and the read end. The child never returns into the benchmark.
-template <typename Body>
-pid_t spawn(int& readEnd, Body body) {
+template <typename Body> pid_t spawn(int& readEnd, Body body) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     pid_t pid = fork();
@@ -143,8 +142,7 @@ private:
 };
 
 // `step(url, home)` in a process of its own with a fresh data directory, `home`.
-template <typename Step>
-Figures measureInChild(const std::string& url, Step step) {
+template <typename Step> Figures measureInChild(const std::string& url, Step step) {
     int fd = -1;
     pid_t pid = spawn(fd, [&](int out) {
         std::string home = (std::filesystem::temp_directory_path() / "tavlo-membench-XXXXXX").string();
@@ -203,7 +201,8 @@ std::string loadedStore(const std::string& url, const std::string& home) {
 }
 
 void exec(sqlite3* db, const std::string& sql) {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(db));
 }
 
 // The tight floor: the reply fetched and streamed, then the loaded store's rows written.
@@ -211,7 +210,8 @@ Figures floor(const std::string& url, const std::string& home, const std::string
     const std::filesystem::path file = std::filesystem::path(home) / "floor.sqlite";
     {
         Error error;
-        if (!ObjectStore::open(LocalStoreModel::build(), file, &error)) throw std::runtime_error(error.localizedDescription());
+        if (!ObjectStore::open(LocalStoreModel::build(), file, &error))
+            throw std::runtime_error(error.localizedDescription());
     }
     Measure measure;
     measure.begin();
@@ -245,7 +245,8 @@ Figures floor(const std::string& url, const std::string& home, const std::string
     Figures f = measure.end(rc == 0 && !error.isSet() && !tables.empty());
     // Checked by count: every table holds as many rows as the load's.
     for (const std::string& t : tables) {
-        std::string sql = "SELECT (SELECT COUNT(*) FROM main.\"" + t + "\") = (SELECT COUNT(*) FROM loaded.\"" + t + "\")";
+        std::string sql =
+            "SELECT (SELECT COUNT(*) FROM main.\"" + t + "\") = (SELECT COUNT(*) FROM loaded.\"" + t + "\")";
         sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
         if (sqlite3_step(s) != SQLITE_ROW || !sqlite3_column_int(s, 0)) f.succeeded = false;
         sqlite3_finalize(s);
@@ -254,8 +255,7 @@ Figures floor(const std::string& url, const std::string& home, const std::string
     return f;
 }
 
-template <typename Step>
-void peakMemory(benchmark::State& state, Step step) {
+template <typename Step> void peakMemory(benchmark::State& state, Step step) {
     const size_t items = static_cast<size_t>(state.range(0));
     int port = 0;
     size_t replyBytes = 0;
@@ -285,7 +285,9 @@ void peakMemory(benchmark::State& state, Step step) {
 void BM_StoreLoadPeakMemory(benchmark::State& state) { peakMemory(state, load); }
 void BM_StoreDataExchangePeakMemory(benchmark::State& state) { peakMemory(state, exchange); }
 void BM_TightFloorPeakMemory(benchmark::State& state) {
-    peakMemory(state, [](const std::string& url, const std::string& home) { return floor(url, home, loadedStore(url, home)); });
+    peakMemory(state, [](const std::string& url, const std::string& home) {
+        return floor(url, home, loadedStore(url, home));
+    });
 }
 
 // One measured process per size.

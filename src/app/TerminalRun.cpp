@@ -51,8 +51,7 @@ public:
         if (fd_ < 0) return;
         source_ = FdSource::create(fd_, FdSource::Read, [fd = fd_](unsigned) {
             signalfd_siginfo info;
-            while (::read(fd, &info, sizeof info) == sizeof info) {
-            }
+            while (::read(fd, &info, sizeof info) == sizeof info) {}
             RunLoop::main().stop();
         });
         RunLoop::main().addSource(source_, {RunLoop::commonModes});

@@ -7,7 +7,7 @@ namespace tavlo {
 // One run of the terminal: the application with its delegate, in a window on the display; on a
 // machine with no display, the first screen drawn into a PNG instead.
 struct TerminalRun {
-    bool phone = false;  // the phone's 320x480 in portrait; else the pad's 1024x768 in landscape
+    bool phone = false; // the phone's 320x480 in portrait; else the pad's 1024x768 in landscape
     // Where the first screen goes when there is no display.
     std::filesystem::path firstScreenPath;
 

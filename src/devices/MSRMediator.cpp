@@ -38,8 +38,7 @@ MSRMediator::Reader MSRMediator::readerFor(const std::optional<std::string>& typ
     return Reader::None;
 }
 
-MSRMediator& MSRMediator::getInstance(const std::optional<std::string>& type)
-{
+MSRMediator& MSRMediator::getInstance(const std::optional<std::string>& type) {
     std::lock_guard<std::mutex> lock(creationMutex);
     if (!instance) {
         // Lives for the whole process: screens and readers hold on to it without owning it.
@@ -48,26 +47,21 @@ MSRMediator& MSRMediator::getInstance(const std::optional<std::string>& type)
     return *instance;
 }
 
-MSRMediator& MSRMediator::getInstance()
-{
-    return getInstance(std::string("jackMag"));
-}
+MSRMediator& MSRMediator::getInstance() { return getInstance(std::string("jackMag")); }
 
-MSRMediator::MSRMediator(std::optional<std::string> type) : type_(std::move(type))
-{
+MSRMediator::MSRMediator(std::optional<std::string> type) : type_(std::move(type)) {
     switch (readerFor(type_)) {
     case Reader::DockMag: attachDockMag(); break;
     case Reader::JackMag: attachJackMag(); break;
     case Reader::Varda: attachVarda(); break;
     case Reader::Orvan: attachPrinterReader(); break;
-    case Reader::Sled:  // no driver is built in; the entry points stay ready for one
+    case Reader::Sled: // no driver is built in; the entry points stay ready for one
     case Reader::Iaps:
     case Reader::None: break;
     }
 }
 
-MSRMediator::~MSRMediator()
-{
+MSRMediator::~MSRMediator() {
     readerObservers_.clear();
     dockMag_.reset();
     jackMag_.reset();
@@ -76,23 +70,20 @@ MSRMediator::~MSRMediator()
     disconnectVarda();
 }
 
-void MSRMediator::observe(const std::vector<std::string>& names)
-{
+void MSRMediator::observe(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         readerObservers_.emplace_back(name, nullptr, [this](const Notification& note) { handleMSRNotification(note); });
     }
 }
 
-void MSRMediator::attachDockMag()
-{
+void MSRMediator::attachDockMag() {
     // Observing first: the driver connects while it is made and tells so at once.
-    observe({dockmag::kDidConnectNotification, dockmag::kDidDisconnectNotification,
-             dockmag::kDidReceiveDataNotification});
+    observe(
+        {dockmag::kDidConnectNotification, dockmag::kDidDisconnectNotification, dockmag::kDidReceiveDataNotification});
     dockMag_ = std::make_unique<dockmag::DockMag>();
 }
 
-void MSRMediator::attachJackMag()
-{
+void MSRMediator::attachJackMag() {
     using namespace jackmag::notes;
     observe({kPowering, kTimeout, kSwipe, kDidConnect, kDidDisconnect, kDidReceiveData, kTimeoutSwipe, kAttachment,
              kJackMagInsufficientPowerNotification, kDataProcessing, kInvalidSwipe, kCmdSending, kCommandTimeout,
@@ -101,16 +92,14 @@ void MSRMediator::attachJackMag()
     uniConnected_ = false;
 }
 
-void MSRMediator::attachVarda()
-{
+void MSRMediator::attachVarda() {
     observe({AccessoryManager::didConnectNotification, AccessoryManager::didDisconnectNotification});
     AccessoryManager::shared().registerForLocalNotifications();
     vardaRegistered_ = true;
     connectVarda();
 }
 
-void MSRMediator::attachPrinterReader()
-{
+void MSRMediator::attachPrinterReader() {
     printerReader_ = PrinterCardReader::make();
     if (printerReader_) {
         TAVLO_LOG("Registered Orvan for MSR events");
@@ -119,13 +108,9 @@ void MSRMediator::attachPrinterReader()
     }
 }
 
-bool MSRMediator::isType(const std::optional<std::string>& type) const
-{
-    return type && type_ && *type == *type_;
-}
+bool MSRMediator::isType(const std::optional<std::string>& type) const { return type && type_ && *type == *type_; }
 
-bool MSRMediator::isConnected() const
-{
+bool MSRMediator::isConnected() const {
     switch (readerFor(type_)) {
     case Reader::DockMag: return dockMag_ && dockMag_->dockMagConnected();
     case Reader::JackMag: return jackMag_ && jackMag_->isReaderAttached();
@@ -133,8 +118,7 @@ bool MSRMediator::isConnected() const
     }
 }
 
-void MSRMediator::registerObserver(const void* observer, Callback callback)
-{
+void MSRMediator::registerObserver(const void* observer, Callback callback) {
     removeObserver(observer);
     auto shared = std::make_shared<Callback>(std::move(callback));
     std::vector<NotificationCenter::Token> tokens;
@@ -149,14 +133,12 @@ void MSRMediator::registerObserver(const void* observer, Callback callback)
     if (printerReader_) printerReader_->startRead();
 }
 
-void MSRMediator::unregisterObserver(const void* observer)
-{
+void MSRMediator::unregisterObserver(const void* observer) {
     removeObserver(observer);
     if (printerReader_) printerReader_->cancelRead();
 }
 
-void MSRMediator::removeObserver(const void* observer)
-{
+void MSRMediator::removeObserver(const void* observer) {
     std::vector<NotificationCenter::Token> tokens;
     {
         std::lock_guard<std::mutex> lock(observersMutex_);
@@ -166,9 +148,7 @@ void MSRMediator::removeObserver(const void* observer)
             observers_.erase(found);
         }
     }
-    for (NotificationCenter::Token token : tokens) {
-        NotificationCenter::defaultCenter().removeObserver(token);
-    }
+    for (NotificationCenter::Token token : tokens) { NotificationCenter::defaultCenter().removeObserver(token); }
 }
 
 } // namespace tavlo

@@ -28,19 +28,18 @@ constexpr int kJackMagEmptyNotificationsBeforeRearm = 3;
 // A reader's bytes as text: the jack reader hands bytes, the others text already.
 std::string bytesOf(const std::any& object) {
     if (const auto* text = std::any_cast<std::string>(&object)) return *text;
-    if (const auto* bytes = std::any_cast<std::vector<uint8_t>>(&object)) return std::string(bytes->begin(), bytes->end());
+    if (const auto* bytes = std::any_cast<std::vector<uint8_t>>(&object))
+        return std::string(bytes->begin(), bytes->end());
     return {};
 }
 
 } // namespace
 
-void MSRMediator::post(const std::string& name, std::any object)
-{
+void MSRMediator::post(const std::string& name, std::any object) {
     NotificationCenter::defaultCenter().post(name, std::move(object));
 }
 
-void MSRMediator::handleMSRNotification(const Notification& notification)
-{
+void MSRMediator::handleMSRNotification(const Notification& notification) {
     using namespace jackmag::notes;
     const std::string& name = notification.name;
     if (logEvents_) TAVLO_LOG("MSR notification, Name: %@", name);
@@ -83,8 +82,7 @@ void MSRMediator::handleMSRNotification(const Notification& notification)
     }
 }
 
-void MSRMediator::jackMagData(const std::string& received)
-{
+void MSRMediator::jackMagData(const std::string& received) {
     if (!uniConnected_) {
         if (logEvents_) TAVLO_LOG("Ignoring jackMagDidReceiveDataNotification, device not connected yet");
         return;
@@ -129,17 +127,16 @@ void MSRMediator::jackMagData(const std::string& received)
     }
 }
 
-void MSRMediator::rearmJackMag()
-{
+void MSRMediator::rearmJackMag() {
     if (logEvents_) {
-        TAVLO_LOG("Tavlo Requesting swipe (jackMagDidReceiveDataNotifications:%d)", jackMagDidReceiveDataNotifications_);
+        TAVLO_LOG("Tavlo Requesting swipe (jackMagDidReceiveDataNotifications:%d)",
+                  jackMagDidReceiveDataNotifications_);
     }
     jackMagDidReceiveDataNotifications_ = 0;
     swipeAgain();
 }
 
-void MSRMediator::swipeAgain()
-{
+void MSRMediator::swipeAgain() {
     if (jackMag_) {
         jackMag_->cancelSwipe();
         jackMag_->requestSwipe();
@@ -153,8 +150,7 @@ void MSRMediator::deviceDidDisconnect() { post(kMsrDidDisconnectNotification); }
 void MSRMediator::magneticCardReadDidFinish(const std::string& text) { post(kMsrReceivedDataNotification, text); }
 
 void MSRMediator::magneticCardData(const std::optional<std::string>& track1, const std::optional<std::string>& track2,
-                                   const std::optional<std::string>& track3)
-{
+                                   const std::optional<std::string>& track3) {
     std::string joined;
     for (const auto* track : {&track1, &track2, &track3}) {
         if (*track) joined += **track;
@@ -162,8 +158,7 @@ void MSRMediator::magneticCardData(const std::optional<std::string>& track1, con
     magneticCardRawData(joined);
 }
 
-void MSRMediator::magneticCardRawData(const std::string& bytes)
-{
+void MSRMediator::magneticCardRawData(const std::string& bytes) {
     TAVLO_LOG("Sled received raw cad data: %d characters", static_cast<int>(bytes.size()));
     post(kMsrReceivedDataNotification, bytes);
 }

@@ -19,8 +19,7 @@ const std::string kTillReaderProtocol = "com.tillware.tillreader";
 constexpr size_t kVardaReadCapacity = 1024;
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
 }
@@ -33,8 +32,7 @@ bool isVarda(const Accessory& accessory) {
 
 } // namespace
 
-bool MSRMediator::connectVarda()
-{
+bool MSRMediator::connectVarda() {
     if (vardaSession_) {
         if (logEvents_) TAVLO_LOG("Varda was already connected");
         return false;
@@ -61,8 +59,7 @@ bool MSRMediator::connectVarda()
     return false;
 }
 
-void MSRMediator::disconnectVarda()
-{
+void MSRMediator::disconnectVarda() {
     if (!vardaSession_) return;
     for (const std::shared_ptr<Stream>& stream :
          std::vector<std::shared_ptr<Stream>>{vardaSession_->inputStream(), vardaSession_->outputStream()}) {
@@ -74,16 +71,14 @@ void MSRMediator::disconnectVarda()
     vardaSwipes_.reset();
 }
 
-void MSRMediator::stream(Stream& stream, StreamEvent event)
-{
+void MSRMediator::stream(Stream& stream, StreamEvent event) {
     switch (event) {
-    case StreamEventHasBytesAvailable:
-        readVardaSwipe(static_cast<InputStream&>(stream));
-        break;
+    case StreamEventHasBytesAvailable: readVardaSwipe(static_cast<InputStream&>(stream)); break;
     case StreamEventErrorOccurred:
         disconnectVarda();
         if (logEvents_) TAVLO_LOG("NSStreamEventErrorOccurred");
-        AlertSink::show(localized("Alert"), localized("Unexpected reader error, please disconnect it and connect it back"),
+        AlertSink::show(localized("Alert"),
+                        localized("Unexpected reader error, please disconnect it and connect it back"),
                         localized("Cancel"));
         break;
     case StreamEventOpenCompleted:
@@ -95,13 +90,11 @@ void MSRMediator::stream(Stream& stream, StreamEvent event)
     case StreamEventNone:
         if (logEvents_) TAVLO_LOG("NSStreamEventNone");
         break;
-    case StreamEventHasSpaceAvailable:
-        break;
+    case StreamEventHasSpaceAvailable: break;
     }
 }
 
-void MSRMediator::readVardaSwipe(InputStream& input)
-{
+void MSRMediator::readVardaSwipe(InputStream& input) {
     std::string buffer(kVardaReadCapacity, '\0');
     ssize_t count = input.read(reinterpret_cast<uint8_t*>(buffer.data()), buffer.size());
     if (count < 0) {

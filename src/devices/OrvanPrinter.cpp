@@ -37,7 +37,8 @@ std::shared_ptr<OrvanPrinter> OrvanPrinter::getInstance() {
     static std::mutex creation;
     std::lock_guard lock(creation);
     // Lives for the whole process, like the controller it drives.
-    static auto* instance = new std::shared_ptr<OrvanPrinter>(std::make_shared<OrvanPrinter>(OVPrinterController::getInstance()));
+    static auto* instance =
+        new std::shared_ptr<OrvanPrinter>(std::make_shared<OrvanPrinter>(OVPrinterController::getInstance()));
     return *instance;
 }
 
@@ -95,7 +96,8 @@ bool OrvanPrinter::connect() {
     if (address && address->size() >= kShortestUrl) {
         printer_ = std::make_shared<OVPrinter>();
         std::optional<std::string> type = connectionType();
-        bool network = type && std::find(std::begin(kNetworkTypes), std::end(kNetworkTypes), *type) != std::end(kNetworkTypes);
+        bool network =
+            type && std::find(std::begin(kNetworkTypes), std::end(kNetworkTypes), *type) != std::end(kNetworkTypes);
         if (network) {
             printer_->setAddress(address);
             printer_->setPort(NetworkPort);

@@ -97,7 +97,8 @@ private:
     std::string describe(const std::shared_ptr<printerlib::OVPrinter>& printer) const;
 
     // OVPrinterControlDelegate, on the main thread.
-    void didFindPrinter(printerlib::OVPrinterController&, const std::shared_ptr<printerlib::OVPrinter>& printer) override;
+    void didFindPrinter(printerlib::OVPrinterController&,
+                        const std::shared_ptr<printerlib::OVPrinter>& printer) override;
     void msrArrived(printerlib::OVPrinterController&, long track) override;
     void willConnect(printerlib::OVPrinterController&, const std::shared_ptr<printerlib::OVPrinter>& printer) override;
     void didConnect(printerlib::OVPrinterController&, const std::shared_ptr<printerlib::OVPrinter>& printer) override;
@@ -113,7 +114,7 @@ private:
     void didUpdateStatus(printerlib::OVPrinterController&, long status) override;
 
     printerlib::OVPrinterController& controller_;
-    mutable std::mutex mutex_;  // url_, connectionType_
+    mutable std::mutex mutex_; // url_, connectionType_
     std::optional<std::string> url_;
     std::optional<std::string> connectionType_;
     std::shared_ptr<printerlib::OVPrinter> printer_;

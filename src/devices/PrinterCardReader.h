@@ -19,7 +19,7 @@ public:
     virtual void startRead() = 0;
     virtual void cancelRead() = 0;
 
-    static std::shared_ptr<PrinterCardReader> make();  // null when no maker is installed
+    static std::shared_ptr<PrinterCardReader> make(); // null when no maker is installed
     static void setMaker(Maker maker);
 };
 

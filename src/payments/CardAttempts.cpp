@@ -31,10 +31,10 @@ void CardAttempts::settle(const ManagedObjectPtr& attempt) {
 }
 
 std::vector<ManagedObjectPtr> CardAttempts::unknown(const std::optional<std::string>& orderId) {
-    Predicate ofHost = Predicate::format("hostName == %@ AND merchantId == %@ AND terminalId == %@", hostName_,
-                                         merchant_, terminal_);
-    Predicate predicate = orderId ? Predicate::andPredicates({ofHost, Predicate::format("orderId == %@", *orderId)})
-                                  : ofHost;
+    Predicate ofHost =
+        Predicate::format("hostName == %@ AND merchantId == %@ AND terminalId == %@", hostName_, merchant_, terminal_);
+    Predicate predicate =
+        orderId ? Predicate::andPredicates({ofHost, Predicate::format("orderId == %@", *orderId)}) : ofHost;
     return context_->fetch(FetchRequest(Entity, predicate, {{"created", true}}));
 }
 

@@ -47,7 +47,8 @@ PKey readKey(const Encryption::Bytes& rsaPublicKey) {
 void reportSetAside() {
     std::filesystem::path aside = Keychain::takeSetAside();
     if (!aside.empty())
-        TAVLO_LOG_MAIL("The keychain was damaged: it was kept as %@ and a new one was started", aside.filename().string());
+        TAVLO_LOG_MAIL("The keychain was damaged: it was kept as %@ and a new one was started",
+                       aside.filename().string());
 }
 
 // The server key the keychain holds; nil when it holds none (or the keychain cannot be read).
@@ -170,7 +171,8 @@ std::optional<Encryption::Bytes> Encryption::encryptWithPublicKey(std::string_vi
     Keychain::Status status = Keychain::Status::Success;
     std::optional<Bytes> stored = storedKey(&status);
     if (!stored) {
-        fail(static_cast<int>(status), format("Unable to get encryption key, result code: %d", static_cast<int>(status)));
+        fail(static_cast<int>(status),
+             format("Unable to get encryption key, result code: %d", static_cast<int>(status)));
         return std::nullopt;
     }
     PKey key = readKey(*stored);

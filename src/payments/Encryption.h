@@ -53,7 +53,7 @@ private:
 
     mutable std::mutex mutex_;
     std::optional<std::string> publicKey_;
-    Bytes installedKey_;  // what publicKey_ put into the keychain
+    Bytes installedKey_; // what publicKey_ put into the keychain
     int32_t keyLength_ = 1024;
     Error lastError_;
 };

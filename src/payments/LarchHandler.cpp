@@ -17,7 +17,6 @@ namespace tavlo {
 
 namespace {
 
-
 constexpr const char* kUnreachable = "Unable to communicate with Larch, verify Internet connection";
 constexpr const char* kNoSpace = "Unable to save batch, plese verify your device has space available";
 
@@ -54,12 +53,9 @@ LarchTransaction* asLarch(PaymentTransaction& transaction, Error* error) {
 } // namespace
 
 LarchHandler::LarchHandler(ObjectContext* context)
-    : PaymentHandlerAdapter(Name, context),
-      allowManual_(Parameters::flag(Parameter::LarchAllowManual, context)) {}
+    : PaymentHandlerAdapter(Name, context), allowManual_(Parameters::flag(Parameter::LarchAllowManual, context)) {}
 
-bool LarchHandler::debugging() {
-    return Parameters::flag(Parameter::CreditDebug, managedObjectContext());
-}
+bool LarchHandler::debugging() { return Parameters::flag(Parameter::CreditDebug, managedObjectContext()); }
 
 bool LarchHandler::isValid(const HostConfig& config, Error* error) {
     for (Parameter key : {Parameter::LarchCaptureUrl, Parameter::LarchDetailsUrl, Parameter::LarchUser,
@@ -163,9 +159,8 @@ bool LarchHandler::capture(PaymentTransaction& transaction, const HostConfig& co
     larch->removeField("RespMSG");
     larch->removeField("Message");
     Error sendError;
-    std::optional<std::string> reply =
-        sendHTTP(body, *setting(config, Parameter::LarchCaptureUrl), connectTimeout(config), readTimeout(config),
-                 &sendError);
+    std::optional<std::string> reply = sendHTTP(body, *setting(config, Parameter::LarchCaptureUrl),
+                                                connectTimeout(config), readTimeout(config), &sendError);
     if (!reply) {
         TAVLO_LOG("Error comms or declined (%@)", sendError.localizedDescription());
         Error::set(error, PaymentHandlerAdapter::error(kUnreachable));
@@ -176,7 +171,8 @@ bool LarchHandler::capture(PaymentTransaction& transaction, const HostConfig& co
         // here, and the gateway is asked later what became of it.
         larch->removeField("Result");
         TAVLO_LOG("Error Larch reply unreadable (%@)", redacted(*reply));
-        Error::set(error, PaymentHandlerAdapter::error("Unable to read the reply from Larch, the payment was not approved"));
+        Error::set(error,
+                   PaymentHandlerAdapter::error("Unable to read the reply from Larch, the payment was not approved"));
         return false;
     }
     // The answer is known: the caller's save of the result (or, for a decline, this one) ends
@@ -331,9 +327,10 @@ int32_t LarchHandler::openBatch(const HostConfig& config, std::optional<Date> op
     Error numberError;
     int32_t number = nextBatchId(merchant, terminal, MaxId, &numberError);
     if (number < 0) {
-        Error::set(error, numberError.isSet() ? numberError
-                                              : PaymentHandlerAdapter::error(
-                                                    "Unable to create batch, your device might be running out of space"));
+        Error::set(error, numberError.isSet()
+                              ? numberError
+                              : PaymentHandlerAdapter::error(
+                                    "Unable to create batch, your device might be running out of space"));
         return -1;
     }
     saveBatch(number, merchant, terminal, openDate, std::nullopt);
@@ -381,7 +378,8 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     }
     std::optional<Date> from = startDate();
     if (!from) {
-        Error::set(error, PaymentHandlerAdapter::error("Settlement failed, unable to determine the start date of batch"));
+        Error::set(error,
+                   PaymentHandlerAdapter::error("Settlement failed, unable to determine the start date of batch"));
         return false;
     }
     if (!handleOrphans(batchId, transactionIds, config, error)) return false;
@@ -396,12 +394,9 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     if (transactionIds.size() > details.size()) {
         std::vector<std::string> lines;
         for (const std::shared_ptr<LarchTransaction>& detail : details) {
-            if (auto invoice = detail->valueForField("invoiceId"))
-                lines.push_back(format("Invoice_ID: %@", *invoice));
-            else if (auto key = detail->valueForField("TRX_HD_Key"))
-                lines.push_back(format("TRX_HD_Key: %@", *key));
-            else
-                lines.push_back(format("Unknown invoice (%@)", Utils::stringForDate(Date::now())));
+            if (auto invoice = detail->valueForField("invoiceId")) lines.push_back(format("Invoice_ID: %@", *invoice));
+            else if (auto key = detail->valueForField("TRX_HD_Key")) lines.push_back(format("TRX_HD_Key: %@", *key));
+            else lines.push_back(format("Unknown invoice (%@)", Utils::stringForDate(Date::now())));
         }
         TAVLO_LOG_MAIL("Tavlo has the following references: %@\n\nLarch returned the following transactions: %@",
                        join(transactionIds, ", "), join(lines, "\n"));
@@ -422,12 +417,14 @@ bool LarchHandler::closeBatch(const HostConfig& config, const std::vector<std::s
     captureAll->setValue("ProcessCreditCard", "WebService");
     auto& larch = static_cast<LarchTransaction&>(*captureAll);
     Error sendError;
-    std::optional<std::string> reply = sendHTTP(larch.toFieldValue("CaptureAll"), *setting(config, Parameter::LarchCaptureUrl),
-                                                connectTimeout(config), readTimeout(config), &sendError);
+    std::optional<std::string> reply =
+        sendHTTP(larch.toFieldValue("CaptureAll"), *setting(config, Parameter::LarchCaptureUrl), connectTimeout(config),
+                 readTimeout(config), &sendError);
     if (!reply || reply->empty()) {
-        Error::set(error, sendError.isSet() ? sendError
-                                            : PaymentHandlerAdapter::error(
-                                                  "Unable to close batch, plese verify your Internet connection and retry"));
+        Error::set(error, sendError.isSet()
+                              ? sendError
+                              : PaymentHandlerAdapter::error(
+                                    "Unable to close batch, plese verify your Internet connection and retry"));
         return false;
     }
     if (!larch.fromXml(*reply)) {
@@ -468,8 +465,9 @@ std::vector<std::shared_ptr<LarchTransaction>> LarchHandler::queryDetails(LarchT
     if (debugging()) TAVLO_LOG("TimeZone configured %@", zone->name);
 
     Error sendError;
-    std::optional<std::string> reply = sendHTTP(larch.toFieldValue("TrxDetail"), *setting(config, Parameter::LarchDetailsUrl),
-                                                connectTimeout(config), readTimeout(config), &sendError);
+    std::optional<std::string> reply =
+        sendHTTP(larch.toFieldValue("TrxDetail"), *setting(config, Parameter::LarchDetailsUrl), connectTimeout(config),
+                 readTimeout(config), &sendError);
     if (!reply) {
         TAVLO_LOG("Error comms with Larch details (%@)", sendError.localizedDescription());
         Error::set(error, PaymentHandlerAdapter::error(kUnreachable));
@@ -601,9 +599,8 @@ bool LarchHandler::checkCharges(const HostConfig& config, const std::optional<st
         constexpr double kDay = 24 * 3600;
         LarchTransaction query(&config);
         Error queryError;
-        std::vector<std::shared_ptr<LarchTransaction>> details =
-            queryDetails(query, Date(sent - kDay), Date(Date::now().timeIntervalSince1970() + kDay), invoice, config,
-                         &queryError);
+        std::vector<std::shared_ptr<LarchTransaction>> details = queryDetails(
+            query, Date(sent - kDay), Date(Date::now().timeIntervalSince1970() + kDay), invoice, config, &queryError);
         if (queryError.isSet()) {
             TAVLO_LOG("Unable to ask Larch about invoice %@: %@", invoice, queryError.localizedDescription());
             Error::set(error, queryError);
@@ -665,8 +662,8 @@ bool LarchHandler::storeAnswer(const ManagedObjectPtr& attempt, const LarchTrans
             // The void went through at the gateway: ours is voided too.
             if (std::shared_ptr<PaymentTransaction> ours = transaction(invoice, config)) {
                 ours->setVoided(Date::now());
-                saved = saveTransaction(*ours, storedBatchId(*ours, merchant, terminal), merchant, terminal,
-                                        &saveError);
+                saved =
+                    saveTransaction(*ours, storedBatchId(*ours, merchant, terminal), merchant, terminal, &saveError);
             }
         }
         TAVLO_LOG("Larch request %@ of invoice %@ without an answer: %@", kind, invoice,

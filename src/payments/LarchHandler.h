@@ -58,8 +58,8 @@ public:
     bool sendCancel(PaymentTransaction& transaction, const HostConfig& config, Error* error);
     // The gateway's detail list of the transactions from `fromDate` to now; an Error element of
     // the list fills `error` (the list read so far is still answered).
-    std::vector<std::shared_ptr<LarchTransaction>> hostDetails(int32_t batchId, Date fromDate,
-                                                               const HostConfig& config, Error* error);
+    std::vector<std::shared_ptr<LarchTransaction>> hostDetails(int32_t batchId, Date fromDate, const HostConfig& config,
+                                                               Error* error);
     // The detail query itself: the gateway's transactions from `fromDate` to `toDate`, of one
     // invoice when `invoice` is given; `query` carries the credentials.
     std::vector<std::shared_ptr<LarchTransaction>> queryDetails(LarchTransaction& query, Date fromDate, Date toDate,

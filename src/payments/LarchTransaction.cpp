@@ -17,15 +17,41 @@ using FieldList = std::vector<std::string>;
 // carry a value for them) and ExtData (the fields carried inside ExtData).
 const std::map<std::string, FieldList, std::less<>>& fieldTable() {
     static const std::map<std::string, FieldList, std::less<>> table = {
-        {"ProcessCreditCard", {"UserName", "Password", "TransType", "CardNum", "ExpDate", "MagData", "NameOnCard",
-                               "Amount", "InvNum", "PNRef", "Zip", "Street", "CVNum"}},
-        {"TrxDetail", {"UserName", "Password", "RPNum", "PNRef", "BeginDt", "EndDt", "PaymentType",
-                       "ExcludePaymentType", "TransType", "ExcludeTransType", "ApprovalCode", "Result",
-                       "ExcludeResult", "NameOnCard", "CardNum", "CardType", "ExcludeCardType", "ExcludeVoid", "User",
-                       "invoiceId", "SettleFlag", "SettleMsg", "SettleDt", "TransformType", "Xsl", "ColDelim",
-                       "RowDelim", "IncludeHeader"}},
-        {"Sale", {"UserName", "Password", "TransType", "CardNum", "ExpDate", "MagData", "NameOnCard", "Amount",
-                  "InvNum", "Zip", "Street", "CVNum"}},
+        {"ProcessCreditCard",
+         {"UserName", "Password", "TransType", "CardNum", "ExpDate", "MagData", "NameOnCard", "Amount", "InvNum",
+          "PNRef", "Zip", "Street", "CVNum"}},
+        {"TrxDetail",
+         {"UserName",
+          "Password",
+          "RPNum",
+          "PNRef",
+          "BeginDt",
+          "EndDt",
+          "PaymentType",
+          "ExcludePaymentType",
+          "TransType",
+          "ExcludeTransType",
+          "ApprovalCode",
+          "Result",
+          "ExcludeResult",
+          "NameOnCard",
+          "CardNum",
+          "CardType",
+          "ExcludeCardType",
+          "ExcludeVoid",
+          "User",
+          "invoiceId",
+          "SettleFlag",
+          "SettleMsg",
+          "SettleDt",
+          "TransformType",
+          "Xsl",
+          "ColDelim",
+          "RowDelim",
+          "IncludeHeader"}},
+        {"Sale",
+         {"UserName", "Password", "TransType", "CardNum", "ExpDate", "MagData", "NameOnCard", "Amount", "InvNum", "Zip",
+          "Street", "CVNum"}},
         {"Adjustment", {"UserName", "Password", "TransType", "PNRef", "TipAmt"}},
         {"CaptureAll", {"UserName", "Password", "TransType"}},
         {"ExtData", {"AuthCode", "TipAmt", "TaxAmt", "TimeOut", "Force", "CVPresence"}},
@@ -35,9 +61,9 @@ const std::map<std::string, FieldList, std::less<>>& fieldTable() {
 
 const std::map<std::string, std::string, std::less<>>& synonyms() {
     static const std::map<std::string, std::string, std::less<>> table = {
-        {"REF_NUMBER", "InvNum"}, {"TAVLO_NAME", "NameOnCard"}, {"NUMBER", "CardNum"}, {"EXP_DATE", "ExpDate"},
-        {"TAVLO_STREET", "Street"}, {"TAVLO_ZIP", "Zip"}, {"TRACK_2", "MagData"}, {"TIP", "TipAmt"},
-        {"TAX", "TaxAmt"}, {"APPROVAL", "AuthCode"}, {"CARD_CONF", "CVNum"}, {"SUB_TOTAL", "Amount"},
+        {"REF_NUMBER", "InvNum"},   {"TAVLO_NAME", "NameOnCard"}, {"NUMBER", "CardNum"},  {"EXP_DATE", "ExpDate"},
+        {"TAVLO_STREET", "Street"}, {"TAVLO_ZIP", "Zip"},         {"TRACK_2", "MagData"}, {"TIP", "TipAmt"},
+        {"TAX", "TaxAmt"},          {"APPROVAL", "AuthCode"},     {"CARD_CONF", "CVNum"}, {"SUB_TOTAL", "Amount"},
     };
     return table;
 }
@@ -110,7 +136,9 @@ std::optional<std::string> LarchTransaction::held(std::string_view gatewayName) 
     return it->second;
 }
 
-int64_t LarchTransaction::heldCents(std::string_view gatewayName) const { return Utils::parseCurrency(held(gatewayName)); }
+int64_t LarchTransaction::heldCents(std::string_view gatewayName) const {
+    return Utils::parseCurrency(held(gatewayName));
+}
 
 bool LarchTransaction::wasApproved() const {
     // Only a Result that reads as the number 0 approves; an odd text is no approval.
@@ -180,8 +208,10 @@ void LarchTransaction::setValue(std::optional<std::string> value, std::string_vi
         }
         int code = intValue(*value);
         fields_["CARD_CONF_PRESENCE"] = *value;
-        fields_["CVPresence"] = code == 1 ? "NotPresent" : code == 9 ? "None" : code == 2 ? "Submitted Illegible"
-                                                                                         : "NotSubmitted";
+        fields_["CVPresence"] = code == 1   ? "NotPresent"
+                                : code == 9 ? "None"
+                                : code == 2 ? "Submitted Illegible"
+                                            : "NotSubmitted";
     } else if (value) {
         fields_[synonym(field)] = std::move(*value);
     } else {

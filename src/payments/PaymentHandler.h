@@ -29,8 +29,7 @@ public:
     virtual int32_t openBatch(const HostConfig& config, std::optional<Date> openDate, Error* error) = 0;
     // Settles the batch; `transactionIds` are the references of the day's card payments the
     // server knows.
-    virtual bool closeBatch(const HostConfig& config, const std::vector<std::string>& transactionIds,
-                            Error* error) = 0;
+    virtual bool closeBatch(const HostConfig& config, const std::vector<std::string>& transactionIds, Error* error) = 0;
     virtual std::shared_ptr<PaymentTransaction> newTransaction(const HostConfig& config, Error* error) = 0;
     // The stored transaction, or null when unknown.
     virtual std::shared_ptr<PaymentTransaction> transaction(const std::optional<std::string>& transactionId,

@@ -78,8 +78,8 @@ void PaymentHandlerAdapter::restoreBatch(std::optional<Date>, ObjectContext&) {
 const std::vector<std::string>& PaymentHandlerAdapter::trackDataFields() {
     // TAVLO_RAW_SWIPE is the whole stripe as read: account number and expiry in clear.
     static const std::vector<std::string> fields = {
-        "TRACK_1", "TRACK_2", "TRACK_3", "TRACK_1_ENCRYPTED", "TRACK_2_ENCRYPTED", "TRACK_3_ENCRYPTED",
-        "ENCRYPT_KEY", "ENCRYPT_DATA", "ENCRYPT_STATUS", "TAVLO_RAW_SWIPE"};
+        "TRACK_1",           "TRACK_2",     "TRACK_3",      "TRACK_1_ENCRYPTED", "TRACK_2_ENCRYPTED",
+        "TRACK_3_ENCRYPTED", "ENCRYPT_KEY", "ENCRYPT_DATA", "ENCRYPT_STATUS",    "TAVLO_RAW_SWIPE"};
     return fields;
 }
 
@@ -157,15 +157,15 @@ int32_t PaymentHandlerAdapter::latestBatchId(const std::string& merchant, const 
 
 // ---- numbering ----
 
-int32_t PaymentHandlerAdapter::nextId(const char* attribute, const std::string& merchant,
-                                      const std::string& terminal, int32_t maxId, Error* error) {
+int32_t PaymentHandlerAdapter::nextId(const char* attribute, const std::string& merchant, const std::string& terminal,
+                                      int32_t maxId, Error* error) {
     auto guard = lock();
     ManagedObjectPtr host = getHost(merchant, terminal);
     int32_t last = host->int32(attribute);
     int32_t next = last >= maxId || last < 0 ? 1 : last + 1;
     host->setValue(attribute, next);
     if (!context_->save(error)) {
-        host->setValue(attribute, last);  // the number was not taken
+        host->setValue(attribute, last); // the number was not taken
         return -1;
     }
     return next;
@@ -193,9 +193,8 @@ ManagedObjectPtr PaymentHandlerAdapter::transactionFromDB(const std::optional<st
 
 ManagedObjectPtr PaymentHandlerAdapter::transactionInBatch(int32_t transactionId, const ManagedObjectPtr& batch) {
     if (!batch) return nullptr;
-    FetchRequest request("Transaction",
-                         Predicate::format("transactionId == %d AND batch.batchId == %d", transactionId,
-                                           batch->int32("batchId")));
+    FetchRequest request("Transaction", Predicate::format("transactionId == %d AND batch.batchId == %d", transactionId,
+                                                          batch->int32("batchId")));
     for (const ManagedObjectPtr& row : context_->fetch(request)) {
         if (row->toOneID("batch") == batch->objectID()) return row;
     }
@@ -293,9 +292,8 @@ std::vector<std::string> PaymentHandlerAdapter::transactionIds(int32_t batchId, 
 }
 
 bool PaymentHandlerAdapter::handleOrphans(int32_t batchId, const std::vector<std::string>& tavloIds,
-                                          const std::string& merchant, const std::string& terminal,
-                                          bool cancelOrphans, bool ignoreOrphans, const HostConfig& config,
-                                          Error* error) {
+                                          const std::string& merchant, const std::string& terminal, bool cancelOrphans,
+                                          bool ignoreOrphans, const HostConfig& config, Error* error) {
     std::vector<std::string> ours = transactionIds(batchId, merchant, terminal, true);
     std::vector<std::string> orphans;
     for (const std::string& id : ours) {
@@ -307,9 +305,9 @@ bool PaymentHandlerAdapter::handleOrphans(int32_t batchId, const std::vector<std
         for (const std::string& id : ours) {
             if (auto it = std::find(missing.begin(), missing.end(), id); it != missing.end()) missing.erase(it);
         }
-        Error::set(error, PaymentHandlerAdapter::error(format(
-                              "Payment references missing: %@. Please contact support to restore them.",
-                              join(missing, ", "))));
+        Error::set(error, PaymentHandlerAdapter::error(
+                              format("Payment references missing: %@. Please contact support to restore them.",
+                                     join(missing, ", "))));
         return false;
     }
     if (cancelOrphans) {
@@ -329,7 +327,8 @@ bool PaymentHandlerAdapter::handleOrphans(int32_t batchId, const std::vector<std
         for (const std::string& id : orphans) {
             ManagedObjectPtr row = transactionInBatch(intValue(id), batch);
             if (!row) {
-                Error::set(error, PaymentHandlerAdapter::error("Unable to ignore orphan payments. Please contact support"));
+                Error::set(error,
+                           PaymentHandlerAdapter::error("Unable to ignore orphan payments. Please contact support"));
                 return false;
             }
             row->setValue("voided", Date::now());

@@ -41,7 +41,7 @@ PaymentHandlerFactory::PaymentHandlerFactory(ObjectContext* context) : context_(
 
 PaymentHandlerFactory& PaymentHandlerFactory::initWithMOC(ObjectContext* context) {
     std::lock_guard guard(creationMutex);
-    if (!instance) instance = new PaymentHandlerFactory(context);  // lives for the whole process
+    if (!instance) instance = new PaymentHandlerFactory(context); // lives for the whole process
     else instance->setContext(context);
     return *instance;
 }
@@ -83,7 +83,7 @@ std::shared_ptr<PaymentHandlerAdapter> PaymentHandlerFactory::getPaymentHandler(
 }
 
 std::shared_ptr<PaymentHandlerAdapter> PaymentHandlerFactory::makePaymentHandler(const std::optional<std::string>& name,
-                                                                                ObjectContext* context) {
+                                                                                 ObjectContext* context) {
     if (!name) return nullptr;
     Maker maker;
     {

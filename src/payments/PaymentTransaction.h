@@ -37,7 +37,7 @@ public:
     void setOffline(bool offline) { offline_ = offline; }
 
     virtual bool wasApproved() const = 0;
-    virtual int32_t approvedAmount() const = 0;  // cents
+    virtual int32_t approvedAmount() const = 0; // cents
     virtual std::optional<std::string> approvalCode() const = 0;
     virtual std::optional<std::string> responseMessage() const = 0;
     virtual std::optional<std::string> responseCardVerification() const = 0;

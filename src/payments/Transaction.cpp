@@ -68,7 +68,8 @@ CardTransactionValues Transaction::cardTransactionValues(const ManagedObject& ro
     // A credential kept by a row of an older version goes nowhere: the dumps are mailed.
     for (const ManagedObjectPtr& field : row.toMany("transactionFields")) {
         std::string name = field->text("name").value_or("");
-        if (!PaymentTransaction::isCredential(name)) values.fields.emplace_back(name, field->text("value").value_or(""));
+        if (!PaymentTransaction::isCredential(name))
+            values.fields.emplace_back(name, field->text("value").value_or(""));
     }
     return values;
 }
@@ -81,7 +82,8 @@ CardBatchValues Transaction::cardBatchValues(const ManagedObject& batch) {
     }
     values.batchId = batch.int32("batchId");
     values.created = batch.date("created").value_or(Date());
-    for (const ManagedObjectPtr& row : batch.toMany("transactions")) values.transactions.push_back(cardTransactionValues(*row));
+    for (const ManagedObjectPtr& row : batch.toMany("transactions"))
+        values.transactions.push_back(cardTransactionValues(*row));
     return values;
 }
 

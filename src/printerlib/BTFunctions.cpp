@@ -146,8 +146,9 @@ bool BTFunctions::connect(const std::string& macAddress, const std::string& addr
     }
     report([](InterfaceFunctionsDelegate& d) { d.willConnect(); });
     std::shared_ptr<AccessorySession> opened = session();
-    if (!opened) return false;  // closed meanwhile
-    for (Stream* stream : {static_cast<Stream*>(opened->inputStream().get()), static_cast<Stream*>(opened->outputStream().get())}) {
+    if (!opened) return false; // closed meanwhile
+    for (Stream* stream :
+         {static_cast<Stream*>(opened->inputStream().get()), static_cast<Stream*>(opened->outputStream().get())}) {
         stream->setDelegate(this);
         stream->schedule(RunLoop::main(), RunLoop::defaultMode);
         stream->open();

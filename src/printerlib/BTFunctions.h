@@ -95,7 +95,7 @@ private:
     void reportBroken(int code);
     std::shared_ptr<AccessorySession> session() const;
 
-    mutable std::recursive_mutex monitor_;  // connecting and closing; guards session_, selected_
+    mutable std::recursive_mutex monitor_; // connecting and closing; guards session_, selected_
     std::shared_ptr<AccessorySession> session_;
     std::shared_ptr<Accessory> selected_;
     std::string protocolString_;

@@ -68,15 +68,15 @@ char linearLetter(std::string_view data, long symbology) {
     case BC_JAN13: return lengthIs(12, 13) && digitsOnly() ? 'C' : 0;
     case BC_ITF:
         if (length == 0 || length % 2 != 0 || length > kMaxLinearData) {
-            refuse("[ERROR] BarDataSize is an odd number.  data length should be should be used even number.", symbology);
+            refuse("[ERROR] BarDataSize is an odd number.  data length should be should be used even number.",
+                   symbology);
             return 0;
         }
         return digitsOnly() ? 'F' : 0;
     case BC_CODABAR:
         if (!atMost255()) return 0;
-        if (!isUpper(data[0]) || !allOf([](char c) {
-                return isDigit(c) || (c >= 'A' && c <= 'D') || std::strchr("$+-./", c) != nullptr;
-            })) {
+        if (!isUpper(data[0]) ||
+            !allOf([](char c) { return isDigit(c) || (c >= 'A' && c <= 'D') || std::strchr("$+-./", c) != nullptr; })) {
             refuse("[ERROR] data[0] is small letter. data[0] should be used capital letter.", symbology);
             return 0;
         }
@@ -112,9 +112,19 @@ char linearLetter(std::string_view data, long symbology) {
 // The primary message MaxiCode modes 2 and 3 put in front of the data (header, postal code,
 // country 007, class 250), and mode 4's.
 std::string_view maxiCodePrefix(long symbology) {
-    static constexpr char mode2[] = "[)>\x1E" "01\x1D" "96123456789\x1D" "007\x1D" "250\x1D";
-    static constexpr char mode3[] = "[)>\x1E" "01\x1D" "96FABCDE\x1D" "007\x1D" "250\x1D";
-    static constexpr char mode4[] = "E\x1D" "7\x1D" "5\x1D";
+    static constexpr char mode2[] = "[)>\x1E"
+                                    "01\x1D"
+                                    "96123456789\x1D"
+                                    "007\x1D"
+                                    "250\x1D";
+    static constexpr char mode3[] = "[)>\x1E"
+                                    "01\x1D"
+                                    "96FABCDE\x1D"
+                                    "007\x1D"
+                                    "250\x1D";
+    static constexpr char mode4[] = "E\x1D"
+                                    "7\x1D"
+                                    "5\x1D";
     switch (symbology) {
     case BC_MAXICODE_MODE2: return {mode2, sizeof mode2 - 1};
     case BC_MAXICODE_MODE3: return {mode3, sizeof mode3 - 1};
@@ -161,13 +171,27 @@ long bcMake1st(std::string_view data, long symbology, long height, long width, l
     if (count > kMaxLinearData) return refuse("[ERROR] BarDataSize(%ld) is more than 255 or less than 2.", count);
 
     const uint8_t text = textPosition == 1 ? 1 : textPosition == 2 ? 2 : 0;
-    Bytes command{0x00, 0x00,
-                  0x1B, 0x61, alignmentByte(alignment),
-                  0x1D, 0x48, text,
-                  0x1D, 0x66, 0x01,
-                  0x1D, 0x68, static_cast<uint8_t>(height & 0xFF),
-                  0x1D, 0x77, static_cast<uint8_t>(width & 0xFF),
-                  0x1D, 0x6B, static_cast<uint8_t>(letter), static_cast<uint8_t>(count)};
+    Bytes command{0x00,
+                  0x00,
+                  0x1B,
+                  0x61,
+                  alignmentByte(alignment),
+                  0x1D,
+                  0x48,
+                  text,
+                  0x1D,
+                  0x66,
+                  0x01,
+                  0x1D,
+                  0x68,
+                  static_cast<uint8_t>(height & 0xFF),
+                  0x1D,
+                  0x77,
+                  static_cast<uint8_t>(width & 0xFF),
+                  0x1D,
+                  0x6B,
+                  static_cast<uint8_t>(letter),
+                  static_cast<uint8_t>(count)};
     if (codeSetA) command.insert(command.end(), {0x7B, 0x41});
     command.insert(command.end(), data.begin(), data.end());
     return handOut(command, buffer, length);
@@ -184,10 +208,10 @@ long bcMake2st(std::string_view data, long symbology, long /*height*/, long widt
     uint8_t cn = 0;
     if (symbology == BC_PDF417) {
         cn = 0x30;
-        appendSetting(command, cn, 0x41, 0);  // columns: automatic
-        appendSetting(command, cn, 0x42, 0);  // rows: automatic
+        appendSetting(command, cn, 0x41, 0); // columns: automatic
+        appendSetting(command, cn, 0x42, 0); // rows: automatic
         appendSetting(command, cn, 0x43, width < 3 ? 2 : 3);
-        appendSetting(command, cn, 0x44, 3);  // row height
+        appendSetting(command, cn, 0x44, 3); // row height
     } else if (symbology == BC_QRCODE_MODEL2 || symbology == BC_QRCODE_MODEL1) {
         cn = 0x31;
         const uint8_t model = symbology == BC_QRCODE_MODEL2 ? 0x32 : 0x31;

@@ -14,8 +14,7 @@ namespace tavlo::printerlib {
 // never to one that has gone: whoever owns the reference clears it before the delegate goes, and
 // clearing it waits for a call in progress on another thread. The delegate runs with no lock of
 // the reference held, so that it may call back into the library.
-template <class Delegate>
-class DelegateRef {
+template <class Delegate> class DelegateRef {
 public:
     DelegateRef() : shared_(std::make_shared<Shared>()) {}
     ~DelegateRef() { set(nullptr); }
@@ -35,8 +34,7 @@ public:
         shared_->idle.wait(lock, [&] { return shared_->calls == 0; });
     }
     // Hands `call` the delegate on the main thread, when there still is one then.
-    template <class Call>
-    void dispatch(Call call) const {
+    template <class Call> void dispatch(Call call) const {
         if (!get()) return;
         Common::dispatchSelector(
             [shared = shared_, call = std::move(call)] {
@@ -56,8 +54,8 @@ private:
         std::mutex mutex;
         std::condition_variable idle;
         Delegate* delegate = nullptr;
-        int calls = 0;                       // calls running now (nested ones on the main thread)
-        std::thread::id callingThread;       // where they run
+        int calls = 0;                 // calls running now (nested ones on the main thread)
+        std::thread::id callingThread; // where they run
 
         Delegate* enter() {
             std::lock_guard lock(mutex);

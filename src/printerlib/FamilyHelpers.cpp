@@ -1,7 +1,7 @@
 #include "printerlib/FamilyHelpers.h"
 
-#include "printerlib/iController.h"
 #include "printerlib/Trace.h"
+#include "printerlib/iController.h"
 
 #include <cstring>
 
@@ -37,7 +37,7 @@ long CreateChecksum(std::vector<uint8_t>& packet) {
     if (packet.size() % 2 != 0) packet.push_back(0);
     packet.insert(packet.end(), {0, 0});
     const uint16_t checksum = Checksum(packet.data(), static_cast<long>(packet.size()));
-    std::memcpy(&packet[packet.size() - 2], &checksum, 2);  // little endian, as the packets hold it
+    std::memcpy(&packet[packet.size() - 2], &checksum, 2); // little endian, as the packets hold it
     if (Checksum(packet.data(), static_cast<long>(packet.size())) != 0) {
         trace(TraceLevel::Error, "[ERROR] checkSum Error.");
         packet.resize(original);
@@ -52,14 +52,35 @@ void fillBarcodeTable(iController& model, const std::function<bool(long number)>
         const char* name;
     };
     static const Entry kEntries[] = {
-        {101, "UPC-A"}, {102, "UPC-E"}, {103, "EAN8"}, {104, "EAN13"}, {105, "JAN8"}, {106, "JAN13"},
-        {108, "CodaBar"}, {109, "Code39"}, {110, "Code93"}, {111, "Code128"}, {200, "PDF417"},
-        {202, "QRCode-Model2"}, {203, "QRCode-Model1"}, {204, "DATAMATRIX"}, {205, "MAXICODE-Model2"},
-        {206, "MAXICODE-Model3"}, {207, "MAXICODE-Model4"}, {208, "GS1Databar-RSS14"},
-        {209, "GS1Databar-TRUNCATED"}, {210, "GS1Databar-Stacked"}, {211, "GS1Databar-Stacked_Omin"},
-        {212, "GS1Databar-Limited"}, {213, "GS1Databar-Expanded"}, {208, "GS1Databar-UPCA"},
-        {208, "GS1Databar-UPCE"}, {208, "GS1Databar-EAN13"}, {208, "GS1Databar-EAN8"},
-        {208, "GS1Databar-EAN128_AB"}, {208, "GS1Databar-EAN128_C"},
+        {101, "UPC-A"},
+        {102, "UPC-E"},
+        {103, "EAN8"},
+        {104, "EAN13"},
+        {105, "JAN8"},
+        {106, "JAN13"},
+        {108, "CodaBar"},
+        {109, "Code39"},
+        {110, "Code93"},
+        {111, "Code128"},
+        {200, "PDF417"},
+        {202, "QRCode-Model2"},
+        {203, "QRCode-Model1"},
+        {204, "DATAMATRIX"},
+        {205, "MAXICODE-Model2"},
+        {206, "MAXICODE-Model3"},
+        {207, "MAXICODE-Model4"},
+        {208, "GS1Databar-RSS14"},
+        {209, "GS1Databar-TRUNCATED"},
+        {210, "GS1Databar-Stacked"},
+        {211, "GS1Databar-Stacked_Omin"},
+        {212, "GS1Databar-Limited"},
+        {213, "GS1Databar-Expanded"},
+        {208, "GS1Databar-UPCA"},
+        {208, "GS1Databar-UPCE"},
+        {208, "GS1Databar-EAN13"},
+        {208, "GS1Databar-EAN8"},
+        {208, "GS1Databar-EAN128_AB"},
+        {208, "GS1Databar-EAN128_C"},
     };
     if (model.barcodeSupport() && !model.barcodeSupport()->getSuppotList().empty()) return;
     auto table = std::make_unique<OVBarcodeInfo>();

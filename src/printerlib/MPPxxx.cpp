@@ -30,14 +30,12 @@ struct BusyFlag {
     }
 };
 
-template <size_t N>
-void copyText(std::array<char, N>& to, const uint8_t* from, size_t length) {
+template <size_t N> void copyText(std::array<char, N>& to, const uint8_t* from, size_t length) {
     to.fill(0);
     std::memcpy(to.data(), from, std::min(length, N - 1));
 }
 
-template <size_t N>
-Bytes textOf(const std::array<char, N>& buffer) {
+template <size_t N> Bytes textOf(const std::array<char, N>& buffer) {
     return Bytes(buffer.begin(), buffer.begin() + static_cast<long>(strnlen(buffer.data(), N)));
 }
 } // namespace
@@ -98,7 +96,8 @@ long MPPxxx::checkPrinter(long mask) {
             }
         }
         if (ok && (mask & FirmwareVersion)) {
-            ok = readText({0x1D, 0x49, 0x41}, "[ERROR] can not send command for printer info.", result, errorMark, text);
+            ok =
+                readText({0x1D, 0x49, 0x41}, "[ERROR] can not send command for printer info.", result, errorMark, text);
             if (ok && text.empty()) {
                 uint8_t again[ReplySize + 1] = {};
                 recvValue(again, ReplySize, '_');
@@ -120,9 +119,11 @@ bool MPPxxx::readCover(long& result, bool&) {
         return false;
     }
     uint8_t reply = 0;
-    if (awaitReply(&reply, 1, 0, ReplyAttempts - 1) == 0) trace(TraceLevel::Error, "[ERROR] can not read the cover status.");
+    if (awaitReply(&reply, 1, 0, ReplyAttempts - 1) == 0)
+        trace(TraceLevel::Error, "[ERROR] can not read the cover status.");
     if ((reply & 0x93) != 0x12) {
-        trace(TraceLevel::Error, "[ERROR] It is not valid data for cover status. It could not read data from the printer.");
+        trace(TraceLevel::Error,
+              "[ERROR] It is not valid data for cover status. It could not read data from the printer.");
         result = OVL_READ_ERROR;
         return false;
     }

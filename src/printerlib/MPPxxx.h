@@ -10,8 +10,8 @@ namespace tavlo::printerlib {
 
 // Card reader result codes.
 enum MsrResultCode : long {
-    OVLMSR_NOT_READY = 602,  // the reader is not armed
-    OVLMSR_DATEMPTY = 603,   // no data for that track
+    OVLMSR_NOT_READY = 602, // the reader is not armed
+    OVLMSR_DATEMPTY = 603,  // no data for that track
 };
 
 // The mobile (battery) printers: a status check with the battery, the built-in magnetic card
@@ -83,9 +83,15 @@ public:
     long loadStatus(Setting setting, uint8_t* buffer, long size);
     // The code's bits into the image.
     long saveStatus(Setting setting, long code);
-    long loadStatus_PrintingSpeed(uint8_t* buffer, long size) override { return loadStatus(Setting::PrintingSpeed, buffer, size); }
-    long loadStatus_DefaultCodePage(uint8_t* buffer, long size) override { return loadStatus(Setting::DefaultCodePage, buffer, size); }
-    long loadStatus_PowerSavingTime(uint8_t* buffer, long size) override { return loadStatus(Setting::PowerSavingTime, buffer, size); }
+    long loadStatus_PrintingSpeed(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::PrintingSpeed, buffer, size);
+    }
+    long loadStatus_DefaultCodePage(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::DefaultCodePage, buffer, size);
+    }
+    long loadStatus_PowerSavingTime(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::PowerSavingTime, buffer, size);
+    }
 
     // --- the network interface block (config), over its own TCP connection on port 3318
     long loadConfiguration() override;
@@ -119,7 +125,8 @@ private:
     std::atomic<long> sentinelMode_{0};
     std::atomic<long> fwVersionType_{0};
     std::atomic<bool> terminateMsrReadThread_{false};
-    bool track1Flag_ = false, track2Flag_ = false, track3Flag_ = false, fullTrackFlag_ = false, encryptedTrackFlag_ = false;
+    bool track1Flag_ = false, track2Flag_ = false, track3Flag_ = false, fullTrackFlag_ = false,
+         encryptedTrackFlag_ = false;
     std::array<char, TrackSize> track1_{}, track2_{}, track3_{};
     std::array<char, FullTrackSize> fullTrack_{};
     std::array<uint8_t, EncryptedTrackSize> encryptedTrack_{};

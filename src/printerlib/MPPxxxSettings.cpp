@@ -21,8 +21,10 @@ constexpr size_t kInactivityOffset = 619;
 // In the order they are loaded and saved.
 const std::vector<SwitchSetting>& mobileSettings() {
     static const std::vector<SwitchSetting> kSettings{
-        SwitchSetting::make(Setting::Density, 1, 3, 1, 112,
-                            P{{"111", 1}, {"110", 2}, {"100", 3}, {"010", 4}, {"001", 5}, {"000", 6}, {"101", 7}, {"011", 8}}, OVL_CS_NOTSET, "222"),
+        SwitchSetting::make(
+            Setting::Density, 1, 3, 1, 112,
+            P{{"111", 1}, {"110", 2}, {"100", 3}, {"010", 4}, {"001", 5}, {"000", 6}, {"101", 7}, {"011", 8}},
+            OVL_CS_NOTSET, "222"),
         SwitchSetting::make(Setting::TwoByteMode, 1, 4, 4, 164, P{{"1", 1}, {"0", 0}}),
         SwitchSetting::make(Setting::PrintingSpeed, 1, 5, 5, 116, P{{"0", 1}, {"1", 2}}),
         SwitchSetting::make(Setting::FontType, 8, 2, 1, 140, P{{"00", 1}, {"10", 2}, {"01", 3}}, 1),
@@ -30,7 +32,16 @@ const std::vector<SwitchSetting>& mobileSettings() {
         SwitchSetting::make(Setting::PowerOffTime, 5, 8, 1, 168, {}),
         SwitchSetting::make(Setting::PowerSavingTime, 6, 8, 1, 132, {}),
         SwitchSetting::make(Setting::MsrTrigger, 7, 8, 5, 156,
-                            P{{"0000", 0}, {"1000", 1}, {"0001", 2}, {"0010", 3}, {"0011", 4}, {"0100", 5}, {"0101", 6}, {"0110", 7}, {"0111", 8}}, 0),
+                            P{{"0000", 0},
+                              {"1000", 1},
+                              {"0001", 2},
+                              {"0010", 3},
+                              {"0011", 4},
+                              {"0100", 5},
+                              {"0101", 6},
+                              {"0110", 7},
+                              {"0111", 8}},
+                            0),
         SwitchSetting::make(Setting::PaperEndBeep, 8, 3, 3, 144, P{{"1", 1}, {"0", 0}}),
         SwitchSetting::make(Setting::LowBatteryBeep, 8, 4, 4, 148, P{{"0", 1}, {"1", 0}}),
         SwitchSetting::make(Setting::MsrDataMode, 8, 7, 6, 160, P{{"00", 1}, {"01", 2}, {"10", 3}}, 1),
@@ -127,7 +138,7 @@ long MPPxxx::loadConfiguration() {
     std::fill(block.begin(), block.end(), 0);
     Bytes request{'_', '_', '[', 'I', '_', 'F', ']', '_', '_', '[', 'I', 'F', '_', '_', 'G', 'E', 'T', ']'};
     const uint16_t checksum = Checksum(request.data(), static_cast<long>(request.size()));
-    request.push_back(static_cast<uint8_t>(checksum & 0xFF));  // the swapped sum: its high byte first
+    request.push_back(static_cast<uint8_t>(checksum & 0xFF)); // the swapped sum: its high byte first
     request.push_back(static_cast<uint8_t>(checksum >> 8));
     long result = OVL_SUCCESS;
     if (link.send(request.data(), static_cast<long>(request.size())) != static_cast<long>(request.size())) {

@@ -140,7 +140,8 @@ long NetFunctions::send(const uint8_t* bytes, long size) {
             trace(TraceLevel::Error, "[ERROR] can not send data");
             return sent;
         }
-        long written = wait == Wait::Ready ? writeChunk(descriptor, bytes + sent, std::min(size - sent, ChunkSize)) : -1;
+        long written =
+            wait == Wait::Ready ? writeChunk(descriptor, bytes + sent, std::min(size - sent, ChunkSize)) : -1;
         if (written < 0) {
             if (wait == Wait::Ready && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
             int code = errno;
@@ -282,7 +283,9 @@ std::optional<std::string> NetFunctions::configuredWiFiInterface() {
 
 std::string NetFunctions::wifiInterfaceName() { return interfaceName(WiFiInterfaceKey, DefaultWiFiInterface); }
 
-std::string NetFunctions::cellularInterfaceName() { return interfaceName(CellularInterfaceKey, DefaultCellularInterface); }
+std::string NetFunctions::cellularInterfaceName() {
+    return interfaceName(CellularInterfaceKey, DefaultCellularInterface);
+}
 
 std::string NetFunctions::localWiFiAddress() { return addressForInterface(wifiInterfaceName()); }
 

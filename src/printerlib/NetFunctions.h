@@ -99,10 +99,10 @@ private:
     };
     std::shared_ptr<Descriptor> descriptor() const;
 
-    mutable std::mutex slock_;        // guards socket_
-    std::recursive_mutex monitor_;    // connecting and closing
+    mutable std::mutex slock_;     // guards socket_
+    std::recursive_mutex monitor_; // connecting and closing
     std::shared_ptr<Descriptor> socket_;
-    std::shared_ptr<FdSource> worker_;  // under slock_
+    std::shared_ptr<FdSource> worker_; // under slock_
 };
 
 } // namespace tavlo::printerlib

@@ -7,8 +7,8 @@ namespace tavlo::printerlib {
 
 // One entry of a model's barcode support table.
 struct OVBarcode {
-    long barNumber = 0;  // symbology number
-    std::string name;    // "UPC-A", "QRCode-Model2", ...
+    long barNumber = 0; // symbology number
+    std::string name;   // "UPC-A", "QRCode-Model2", ...
     bool support = false;
 };
 

@@ -64,13 +64,11 @@ public:
     void setConnectionClass(uint16_t v) { set(connectionClass_, v); }
 
 private:
-    template <class T>
-    T get(const T& field) const {
+    template <class T> T get(const T& field) const {
         std::lock_guard lock(mutex_);
         return field;
     }
-    template <class T>
-    void set(T& field, T value) {
+    template <class T> void set(T& field, T value) {
         std::lock_guard lock(mutex_);
         field = std::move(value);
     }

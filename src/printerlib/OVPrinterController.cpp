@@ -107,7 +107,8 @@ long OVPrinterController::selectTarget() {
         std::atomic<bool>& flag;
         ~Done() { flag = false; }
     } done{selecting_};
-    for (int wait = 0; wait < kTargetChangeWaits && !targetChangeAvailable_; ++wait) RunLoop::current().runFor(kStepSeconds);
+    for (int wait = 0; wait < kTargetChangeWaits && !targetChangeAvailable_; ++wait)
+        RunLoop::current().runFor(kStepSeconds);
     if (!targetChangeAvailable_) {
         trace(TraceLevel::Error, "[ERROR] other printer is opened.");
         return OVL_OTHERPTR_OPENED;
@@ -137,8 +138,8 @@ bool OVPrinterController::connect() {
     if (!m) return false;
     if (m->isConnected()) return true;
     m->setTarget(target());
-    NotificationCenter::defaultCenter().post(iController::ChangeNotification, this,
-                                             {{ChangeNotificationKey, this}}, this);
+    NotificationCenter::defaultCenter().post(iController::ChangeNotification, this, {{ChangeNotificationKey, this}},
+                                             this);
     bool connected = m->connect();
     if (connected) targetChangeAvailable_ = false;
     return connected;
@@ -216,7 +217,9 @@ void OVPrinterController::didDisconnect(iController&) {
 
 void OVPrinterController::didBeBrokenConnection(iController&, const Error& error) {
     targetChangeAvailable_ = true;
-    tell([this, printer = target(), error](OVPrinterControlDelegate& d) { d.didBeBrokenConnection(*this, printer, error); });
+    tell([this, printer = target(), error](OVPrinterControlDelegate& d) {
+        d.didBeBrokenConnection(*this, printer, error);
+    });
 }
 
 void OVPrinterController::didNotConnectWithError(iController&, const Error& error) {

@@ -157,9 +157,15 @@ public:
     std::shared_ptr<iController> model() const;
 
     // --- text
-    long printText(const std::string& text) { return withModel([&](iController& m) { return m.printText(text); }); }
-    long lineFeed(long lines) { return withModel([&](iController& m) { return m.lineFeed(lines); }); }
-    long nextPrintPos() { return withModel([](iController& m) { return m.nextPrintPos(); }); }
+    long printText(const std::string& text) {
+        return withModel([&](iController& m) { return m.printText(text); });
+    }
+    long lineFeed(long lines) {
+        return withModel([&](iController& m) { return m.lineFeed(lines); });
+    }
+    long nextPrintPos() {
+        return withModel([](iController& m) { return m.nextPrintPos(); });
+    }
     long alignment() const { return alignment_; }
     void setAlignment(long v) { keep(alignment_, v, &iController::setAlignment); }
     long attribute() const { return attribute_; }
@@ -183,12 +189,15 @@ public:
     long printPDF(const std::filesystem::path& path, long pageNumber, long width, long level) {
         return withModel([&](iController& m) { return m.printPDF(path, pageNumber, width, level); });
     }
-    long printBox(long width, long height) { return withModel([&](iController& m) { return m.printBox(width, height); }); }
+    long printBox(long width, long height) {
+        return withModel([&](iController& m) { return m.printBox(width, height); });
+    }
     long printBarcode(const std::string& data, long symbology, long width, long height) {
         return withModel([&](iController& m) { return m.printBarcode(data, symbology, width, height); });
     }
     long printBarcode(const std::string& data, long symbology, long width, long height, long heightOfSeparator) {
-        return withModel([&](iController& m) { return m.printBarcode(data, symbology, width, height, heightOfSeparator); });
+        return withModel(
+            [&](iController& m) { return m.printBarcode(data, symbology, width, height, heightOfSeparator); });
     }
     void setBarcodeSupportRange(long v) { keep(barcodeSupportRange_, v, &iController::setBarcodeSupportRange); }
     std::vector<OVBarcode> getBarcodeSupportTable() const;
@@ -203,37 +212,57 @@ public:
     long downloadNVImage(long key, const PixelImage& image, long width, long level) {
         return withModel([&](iController& m) { return m.downloadNVImage(key, image, width, level); });
     }
-    long printNVImage(long key) { return withModel([&](iController& m) { return m.printNVImage(key); }); }
+    long printNVImage(long key) {
+        return withModel([&](iController& m) { return m.printNVImage(key); });
+    }
     // Every image the printer holds, in the order it lists them.
     long printAllNVImages();
-    long removeNVImage(long key) { return withModel([&](iController& m) { return m.removeNVImage(key); }); }
-    long removeAllNVImages() { return withModel([](iController& m) { return m.removeAllNVImages(); }); }
-    long nvImageList(std::vector<long>* keys) { return withModel([&](iController& m) { return m.nvImageList(keys); }); }
+    long removeNVImage(long key) {
+        return withModel([&](iController& m) { return m.removeNVImage(key); });
+    }
+    long removeAllNVImages() {
+        return withModel([](iController& m) { return m.removeAllNVImages(); });
+    }
+    long nvImageList(std::vector<long>* keys) {
+        return withModel([&](iController& m) { return m.nvImageList(keys); });
+    }
 
     // --- page mode
     long setPageArea(long x, long y, long width, long height) {
         return withModel([&](iController& m) { return m.setPageArea(x, y, width, height); });
     }
-    long setLeftPosition(long position) { return withModel([&](iController& m) { return m.setLeftPosition(position); }); }
+    long setLeftPosition(long position) {
+        return withModel([&](iController& m) { return m.setLeftPosition(position); });
+    }
     long setVerticalPosition(long position) {
         return withModel([&](iController& m) { return m.setVerticalPosition(position); });
     }
-    long printDataInPageMode() { return withModel([](iController& m) { return m.printDataInPageMode(); }); }
+    long printDataInPageMode() {
+        return withModel([](iController& m) { return m.printDataInPageMode(); });
+    }
 
     // --- paper and drawer
-    long cutPaper() { return withModel([](iController& m) { return m.cutPaper(); }); }
+    long cutPaper() {
+        return withModel([](iController& m) { return m.cutPaper(); });
+    }
     long drawerPin() const { return drawerPin_; }
     void setDrawerPin(long v) { keep(drawerPin_, v, &iController::setDrawerPin); }
     void setDrawerOpenLevel(long v) { keep(drawerOpenLevel_, v, &iController::setDrawerOpenLevel); }
-    long openDrawer() { return withModel([](iController& m) { return m.openDrawer(); }); }
-    long initializePrinter() { return withModel([](iController& m) { return m.initializePrinter(); }); }
+    long openDrawer() {
+        return withModel([](iController& m) { return m.openDrawer(); });
+    }
+    long initializePrinter() {
+        return withModel([](iController& m) { return m.initializePrinter(); });
+    }
 
     // --- status
     long checkPrinter() { return checkPrinter(255); }
     // 110 when the model object is not connected; the automatic status back is paused meanwhile
     // (300 when it cannot be resumed).
     long checkPrinter(long mask);
-    long enableLSB(bool enable) { return withModel([&](iController& m) { return m.enableLSB(enable); }); }
+    long enableLSB(bool enable) {
+        return withModel([&](iController& m) { return m.enableLSB(enable); });
+    }
     long enableUpsideDownMode(bool enable) {
         return withModel([&](iController& m) { return m.enableUpsideDownMode(enable); });
     }
@@ -250,7 +279,9 @@ public:
     long msrReadReady();
     // Disarms it and, when that worked, resumes the automatic status back.
     long msrReadCancel();
-    long msrReadCancelEx() { return withModel([](iController& m) { return m.msrReadCancelEx(); }); }
+    long msrReadCancelEx() {
+        return withModel([](iController& m) { return m.msrReadCancelEx(); });
+    }
     bool msrIsReady() const { return supports(&iController::msrIsReady); }
     long msrReadTrack(Bytes* data1, Bytes* data2, Bytes* data3) {
         return withModel([&](iController& m) { return m.msrReadTrack(data1, data2, data3); });
@@ -259,15 +290,23 @@ public:
     long msrGetTrack(long track, Bytes* response) {
         return withModel([&](iController& m) { return m.msrGetTrack(track, response); });
     }
-    long msrReadFullTrack(Bytes* response) { return withModel([&](iController& m) { return m.msrReadFullTrack(response); }); }
+    long msrReadFullTrack(Bytes* response) {
+        return withModel([&](iController& m) { return m.msrReadFullTrack(response); });
+    }
 
     // --- smart card
-    long icON(Bytes* answer) { return withModel([&](iController& m) { return m.icON(answer); }); }
-    long icOFF() { return withModel([](iController& m) { return m.icOFF(); }); }
+    long icON(Bytes* answer) {
+        return withModel([&](iController& m) { return m.icON(answer); });
+    }
+    long icOFF() {
+        return withModel([](iController& m) { return m.icOFF(); });
+    }
     long icApdu(const Bytes& apdu, Bytes* response) {
         return withModel([&](iController& m) { return m.icApdu(apdu, response); });
     }
-    long icStatus(long* status) { return withModel([&](iController& m) { return m.icStatus(status); }); }
+    long icStatus(long* status) {
+        return withModel([&](iController& m) { return m.icStatus(status); });
+    }
 
     // --- raw input and output through the identification transport (-1 when not connected)
     long send(const uint8_t* bytes, long size);
@@ -287,7 +326,9 @@ public:
     long loadPrinterConfiguration();
     long savePrinterConfiguration();
     void setConfigPassword(long password);
-    long setLabelMode(bool on) { return withModel([&](iController& m) { return m.setLabelMode(on); }); }
+    long setLabelMode(bool on) {
+        return withModel([&](iController& m) { return m.setLabelMode(on); });
+    }
     void setLoadConfigurationOnConnect(bool v) {
         keep(loadConfigurationOnConnect_, v, &iController::setLoadConfigurationOnConnect);
     }
@@ -299,8 +340,7 @@ public:
     Bytes& settingConfig() { return settingConfig_; }
 
 private:
-    template <class Call>
-    long withModel(Call call) const {
+    template <class Call> long withModel(Call call) const {
         std::shared_ptr<iController> m = model();
         return m ? call(*m) : static_cast<long>(OVL_NOT_OPENED);
     }
@@ -308,15 +348,11 @@ private:
         std::shared_ptr<iController> m = model();
         return m && ((*m).*query)();
     }
-    template <class Field, class Value, class Setter>
-    void keep(Field& field, Value value, Setter setter) {
+    template <class Field, class Value, class Setter> void keep(Field& field, Value value, Setter setter) {
         field = value;
         if (std::shared_ptr<iController> m = model()) ((*m).*setter)(value);
     }
-    template <class Call>
-    void tell(Call call) const {
-        delegate_.dispatch(std::move(call));
-    }
+    template <class Call> void tell(Call call) const { delegate_.dispatch(std::move(call)); }
     // Gives a new model object what the application set.
     void configure(iController& m) const;
     bool configurationOpens() const;
@@ -347,7 +383,7 @@ private:
     void msrTerminated(iController&) override;
 
     DelegateRef<OVPrinterControlDelegate> delegate_;
-    mutable std::mutex mutex_;  // target_, model_, interface_
+    mutable std::mutex mutex_; // target_, model_, interface_
     std::shared_ptr<OVPrinter> target_ = std::make_shared<OVPrinter>();
     std::shared_ptr<iController> model_;
     std::unique_ptr<interfaceFunctions> interface_;

@@ -30,8 +30,7 @@ constexpr long kNameReplySize = 50;
 
 using Maker = std::function<std::shared_ptr<iController>(long interface)>;
 
-template <class Model>
-Maker make(long width = 0) {
+template <class Model> Maker make(long width = 0) {
     return [width](long interface) {
         auto model = std::make_shared<Model>(interface);
         if (width > 0) model->setMaxWidth(width);
@@ -197,17 +196,20 @@ bool OVPrinterController::endLookup() {
 bool OVPrinterController::lookupRound() {
     {
         std::unique_lock selection(selectionLock_, std::try_to_lock);
-        if (!selection.owns_lock()) return true;  // a selection runs: no search now, no failure
+        if (!selection.owns_lock()) return true; // a selection runs: no search now, no failure
     }
     bool sent = false;
     for (const char* request : {WiFiFindRequest, WiFiRegisterRequest})
         sent = udpServer_.broadcast(lookupRemotePort_, lookupLocalPort_, reinterpret_cast<const uint8_t*>(request),
-                                    static_cast<long>(std::strlen(request)), 0) || sent;
+                                    static_cast<long>(std::strlen(request)), 0) ||
+               sent;
     sent = udpServer_.broadcast(lookupRemotePortEthernet_, lookupLocalPortEthernet_,
                                 reinterpret_cast<const uint8_t*>(EthernetFindRequest),
-                                static_cast<long>(std::strlen(EthernetFindRequest)), 0) || sent;
+                                static_cast<long>(std::strlen(EthernetFindRequest)), 0) ||
+           sent;
     std::unique_lock accessories(accessoryLock_, std::try_to_lock);
-    if (accessories.owns_lock()) findExternalAccessory({BTFunctions::ProtocolString, BTFunctions::BTLinkProtocolString});
+    if (accessories.owns_lock())
+        findExternalAccessory({BTFunctions::ProtocolString, BTFunctions::BTLinkProtocolString});
     return sent;
 }
 
@@ -310,7 +312,9 @@ long OVPrinterController::askModelName() {
             if (!sent) Clock::currentShared()->sleepFor(kPauseSeconds);
         }
         if (!sent) {
-            tell([this](OVPrinterControlDelegate& d) { d.message(*this, "[ERROR] can not send the command for modelInfo."); });
+            tell([this](OVPrinterControlDelegate& d) {
+                d.message(*this, "[ERROR] can not send the command for modelInfo.");
+            });
             return OVL_WRITE_ERROR;
         }
     }
@@ -343,7 +347,7 @@ long OVPrinterController::selectTarget(long modelID) {
     if (!known) return OVL_NOT_SUPPORT_DEVICE;
     std::shared_ptr<OVPrinter> printer = target();
     long interface = printer && printer->connectionClass() == OVPrinter::Bluetooth ? iController::BluetoothInterface
-                                                                                  : iController::TcpInterface;
+                                                                                   : iController::TcpInterface;
     std::shared_ptr<iController> made = known->maker(interface);
     configure(*made);
     made->setTarget(printer);

@@ -50,9 +50,9 @@ public:
 
 private:
     struct Frame {
-        long skip = 0;   // bytes before the frame
-        long count = 0;  // the frame's bytes
-        long end = 0;    // bytes that leave the queue with it
+        long skip = 0;  // bytes before the frame
+        long count = 0; // the frame's bytes
+        long end = 0;   // bytes that leave the queue with it
     };
     long popWithin(uint8_t* buffer, long size, float steps, bool whileEmptyOnly);
     // Under the lock.

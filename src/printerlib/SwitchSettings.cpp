@@ -27,9 +27,11 @@ long SwitchSetting::convertFromDefine(long code, uint8_t* bits, long size) const
     std::string pattern;
     if (patterns.empty()) {
         if (code >= 0 && code < (1L << width()))
-            for (int bit = static_cast<int>(width()) - 1; bit >= 0; --bit) pattern.push_back((code >> bit) & 1 ? '1' : '0');
+            for (int bit = static_cast<int>(width()) - 1; bit >= 0; --bit)
+                pattern.push_back((code >> bit) & 1 ? '1' : '0');
     } else {
-        auto found = std::find_if(patterns.begin(), patterns.end(), [&](const auto& entry) { return entry.second == code; });
+        auto found =
+            std::find_if(patterns.begin(), patterns.end(), [&](const auto& entry) { return entry.second == code; });
         if (found != patterns.end()) pattern = found->first;
     }
     if (pattern.empty()) pattern = unknownCode;
@@ -43,12 +45,11 @@ long SwitchSetting::convertFromDefine(long code, uint8_t* bits, long size) const
 
 const SwitchSetting::Patterns& codePagePatterns() {
     static const SwitchSetting::Patterns kPatterns{
-        {"000000", 1},  {"000010", 2},  {"000100", 3},  {"000110", 4},  {"001000", 5},  {"001010", 6},
-        {"001110", 8},  {"010000", 9},  {"010010", 10}, {"010110", 11}, {"011000", 12}, {"011010", 13},
-        {"011100", 14}, {"011110", 15}, {"100000", 16}, {"100011", 17}, {"100100", 18}, {"100111", 19},
-        {"101000", 20}, {"010100", 21}, {"110010", 22}, {"110100", 23}, {"110110", 24}, {"111000", 25},
-        {"111010", 26}, {"001001", 27}, {"111100", 28}, {"111110", 29}, {"101110", 30}, {"110000", 31},
-        {"101100", 32}, {"101010", 33}, {"001100", 34},
+        {"000000", 1},  {"000010", 2},  {"000100", 3},  {"000110", 4},  {"001000", 5},  {"001010", 6},  {"001110", 8},
+        {"010000", 9},  {"010010", 10}, {"010110", 11}, {"011000", 12}, {"011010", 13}, {"011100", 14}, {"011110", 15},
+        {"100000", 16}, {"100011", 17}, {"100100", 18}, {"100111", 19}, {"101000", 20}, {"010100", 21}, {"110010", 22},
+        {"110100", 23}, {"110110", 24}, {"111000", 25}, {"111010", 26}, {"001001", 27}, {"111100", 28}, {"111110", 29},
+        {"101110", 30}, {"110000", 31}, {"101100", 32}, {"101010", 33}, {"001100", 34},
     };
     return kPatterns;
 }

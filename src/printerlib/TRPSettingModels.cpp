@@ -13,7 +13,9 @@ namespace {
 
 using P = SwitchSetting::Patterns;
 
-uint8_t* switchRecord(Bytes& block, long number) { return block.data() + SwitchRecordSize * static_cast<size_t>(number); }
+uint8_t* switchRecord(Bytes& block, long number) {
+    return block.data() + SwitchRecordSize * static_cast<size_t>(number);
+}
 
 // In the order they are loaded.
 const std::vector<SwitchSetting>& rxSettings() {
@@ -34,15 +36,16 @@ const std::vector<SwitchSetting>& rxSettings() {
 }
 
 constexpr Setting kRxSaveOrder[] = {
-    Setting::DefaultCodePage, Setting::Emulation,  Setting::PrintingSpeed, Setting::SettingByUseMSW,
-    Setting::Density,         Setting::FontType,   Setting::PaperSaveMode, Setting::PaperSaveModeCuttingCorrection,
+    Setting::DefaultCodePage, Setting::Emulation, Setting::PrintingSpeed, Setting::SettingByUseMSW,
+    Setting::Density,         Setting::FontType,  Setting::PaperSaveMode, Setting::PaperSaveModeCuttingCorrection,
     Setting::TwoInchMode,
 };
 
 const std::vector<SwitchSetting>& trp350IISettings() {
     static const std::vector<SwitchSetting> kSettings{
         SwitchSetting::make(Setting::DefaultCodePage, 2, 8, 3, 120, codePagePatterns()),
-        SwitchSetting::make(Setting::Emulation, 3, 3, 1, 124, P{{"000", 1}, {"001", 2}, {"010", 3}, {"011", 4}, {"100", 5}}, 1),
+        SwitchSetting::make(Setting::Emulation, 3, 3, 1, 124,
+                            P{{"000", 1}, {"001", 2}, {"010", 3}, {"011", 4}, {"100", 5}}, 1),
         SwitchSetting::make(Setting::PrintingSpeed, 1, 2, 1, 116, P{{"00", 2}, {"01", 3}, {"10", 4}}),
         SwitchSetting::make(Setting::FontType, 4, 4, 3, 140, P{{"00", 1}, {"01", 2}, {"10", 3}}, 1),
     };
@@ -53,7 +56,8 @@ constexpr size_t kPowerSavingSlot = 132;
 constexpr size_t kPartialCutSlot = 128;
 constexpr long kTrp350IISwitches[] = {1, 2, 3, 4, 5, 6, 11};
 
-long loadSetting(const std::vector<SwitchSetting>& table, const Bytes& block, Setting setting, uint8_t* buffer, long size) {
+long loadSetting(const std::vector<SwitchSetting>& table, const Bytes& block, Setting setting, uint8_t* buffer,
+                 long size) {
     const SwitchSetting* found = findSetting(table, setting);
     return found ? loadSwitchSetting(*found, block, buffer, size) : OVL_NOT_SUPPORT;
 }
@@ -79,7 +83,9 @@ long TRPxxx_RX::loadStatus(Setting setting, uint8_t* buffer, long size) {
     return loadSetting(rxSettings(), settingConfig(), setting, buffer, size);
 }
 
-long TRPxxx_RX::saveStatus(Setting setting, long code) { return saveSetting(rxSettings(), settingConfig(), setting, code); }
+long TRPxxx_RX::saveStatus(Setting setting, long code) {
+    return saveSetting(rxSettings(), settingConfig(), setting, code);
+}
 
 long TRPxxx_RX::loadPrinterConfiguration() {
     if (!passwordOpens(configPassword())) return OVL_NOT_SUPPORT;
@@ -164,7 +170,8 @@ long TRP350II::loadStatus_PowerSavingTime(uint8_t* buffer, long size) {
 
 long TRP350II::saveStatus_PowerSavingTime(long minutes) {
     const auto held = static_cast<uint8_t>(std::clamp(minutes, 0L, 255L));
-    const Bytes command = held > 4 ? Bytes{0x08, 0x5E, 0x50, 0x30, 0x01, held} : Bytes{0x08, 0x5E, 0x50, 0x30, 0x00, 0x00};
+    const Bytes command =
+        held > 4 ? Bytes{0x08, 0x5E, 0x50, 0x30, 0x01, held} : Bytes{0x08, 0x5E, 0x50, 0x30, 0x00, 0x00};
     return withConnection([&]() -> long {
         if (send(command, true) != 6) {
             trace(TraceLevel::Error, "[ERROR] can not send command for setting powersaveTime.");
@@ -195,9 +202,10 @@ long TRP350II::loadPrinterConfiguration() {
         Bytes& block = settingConfig();
         for (long number : kTrp350IISwitches)
             if (loadMSW(number, switchRecord(block, number), 8) != OVL_SUCCESS) return OVL_READ_ERROR;
-        for (Setting setting : {Setting::DefaultCodePage, Setting::Emulation, Setting::PowerSavingTime, Setting::PrintingSpeed,
-                                Setting::FontType}) {
-            const size_t slot = setting == Setting::PowerSavingTime ? kPowerSavingSlot : findSetting(trp350IISettings(), setting)->slot;
+        for (Setting setting : {Setting::DefaultCodePage, Setting::Emulation, Setting::PowerSavingTime,
+                                Setting::PrintingSpeed, Setting::FontType}) {
+            const size_t slot =
+                setting == Setting::PowerSavingTime ? kPowerSavingSlot : findSetting(trp350IISettings(), setting)->slot;
             if (loadStatus(setting, block.data() + slot, 4) != OVL_SUCCESS) return OVL_READ_ERROR;
         }
         return OVL_SUCCESS;
@@ -208,9 +216,10 @@ long TRP350II::savePrinterConfiguration() {
     if (!passwordOpens(configPassword())) return OVL_NOT_SUPPORT;
     return withConnection([&]() -> long {
         Bytes& block = settingConfig();
-        for (Setting setting : {Setting::DefaultCodePage, Setting::Emulation, Setting::PowerSavingTime, Setting::PrintingSpeed,
-                                Setting::FontType}) {
-            const size_t slot = setting == Setting::PowerSavingTime ? kPowerSavingSlot : findSetting(trp350IISettings(), setting)->slot;
+        for (Setting setting : {Setting::DefaultCodePage, Setting::Emulation, Setting::PowerSavingTime,
+                                Setting::PrintingSpeed, Setting::FontType}) {
+            const size_t slot =
+                setting == Setting::PowerSavingTime ? kPowerSavingSlot : findSetting(trp350IISettings(), setting)->slot;
             if (saveStatus(setting, block[slot]) != OVL_SUCCESS) return OVL_WRITE_ERROR;
         }
         for (long number : kTrp350IISwitches)

@@ -18,9 +18,15 @@ public:
     long savePrinterConfiguration() override;
     long loadStatus(Setting setting, uint8_t* buffer, long size);
     long saveStatus(Setting setting, long code);
-    long loadStatus_PrintingSpeed(uint8_t* buffer, long size) override { return loadStatus(Setting::PrintingSpeed, buffer, size); }
-    long loadStatus_DefaultCodePage(uint8_t* buffer, long size) override { return loadStatus(Setting::DefaultCodePage, buffer, size); }
-    long loadStatus_Emulation(uint8_t* buffer, long size) override { return loadStatus(Setting::Emulation, buffer, size); }
+    long loadStatus_PrintingSpeed(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::PrintingSpeed, buffer, size);
+    }
+    long loadStatus_DefaultCodePage(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::DefaultCodePage, buffer, size);
+    }
+    long loadStatus_Emulation(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::Emulation, buffer, size);
+    }
     long printBitmapWithImage(const PixelImage& image, long width, long level) override;
 };
 
@@ -55,9 +61,15 @@ public:
     long savePrinterConfiguration() override;
     long loadStatus(Setting setting, uint8_t* buffer, long size);
     long saveStatus(Setting setting, long code);
-    long loadStatus_PrintingSpeed(uint8_t* buffer, long size) override { return loadStatus(Setting::PrintingSpeed, buffer, size); }
-    long loadStatus_DefaultCodePage(uint8_t* buffer, long size) override { return loadStatus(Setting::DefaultCodePage, buffer, size); }
-    long loadStatus_Emulation(uint8_t* buffer, long size) override { return loadStatus(Setting::Emulation, buffer, size); }
+    long loadStatus_PrintingSpeed(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::PrintingSpeed, buffer, size);
+    }
+    long loadStatus_DefaultCodePage(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::DefaultCodePage, buffer, size);
+    }
+    long loadStatus_Emulation(uint8_t* buffer, long size) override {
+        return loadStatus(Setting::Emulation, buffer, size);
+    }
     // Minutes, asked of the printer; `buffer` needs 4 bytes (109 otherwise).
     long loadStatus_PowerSavingTime(uint8_t* buffer, long size) override;
     long saveStatus_PowerSavingTime(long minutes);

@@ -36,8 +36,8 @@ long TRPxxx::checkPrinter(long mask) {
     setState(OVL_STS_NORMAL);
     return withConnection([&]() -> long {
         long result = OVL_SUCCESS;
-        bool failed = false;  // an error was noted
-        bool ended = false;   // the check stopped before its last step
+        bool failed = false; // an error was noted
+        bool ended = false;  // the check stopped before its last step
         const StatusRequest requests[] = {
             {0x01, 0x02, "[ERROR] can not read the cover status."},
             {0x02, 0x04, "[ERROR] can not read the paper status."},
@@ -113,7 +113,8 @@ bool TRPxxx::readFirmwareVersion(long& result) {
         got = recvValue(version, NameReplySize, '_');
         if (got == 0 || version[got - 1] != 0) return false;
     }
-    std::string text(reinterpret_cast<const char*>(version), strnlen(reinterpret_cast<const char*>(version), NameReplySize));
+    std::string text(reinterpret_cast<const char*>(version),
+                     strnlen(reinterpret_cast<const char*>(version), NameReplySize));
     if (text.empty()) return false;
     if (std::shared_ptr<OVPrinter> printer = target()) printer->setVersionStr(text);
     return true;

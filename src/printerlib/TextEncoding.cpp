@@ -88,9 +88,8 @@ std::optional<std::string> encodeText(std::string_view utf8, unsigned long encod
 
 const std::vector<CodePage>& printerCodePages() {
     static const std::vector<CodePage> pages{
-        {0, "CP437"},    {16, "CP1252"}, {2, "CP850"},   {19, "CP858"},  {18, "CP852"},
-        {45, "CP1250"},  {17, "CP866"},  {46, "CP1251"}, {47, "CP1253"}, {48, "CP1254"},
-        {51, "CP1257"},  {3, "CP860"},   {4, "CP863"},   {5, "CP865"},
+        {0, "CP437"},   {16, "CP1252"}, {2, "CP850"},   {19, "CP858"},  {18, "CP852"}, {45, "CP1250"}, {17, "CP866"},
+        {46, "CP1251"}, {47, "CP1253"}, {48, "CP1254"}, {51, "CP1257"}, {3, "CP860"},  {4, "CP863"},   {5, "CP865"},
     };
     return pages;
 }

@@ -14,7 +14,7 @@ enum StringEncoding : unsigned long {
     StringEncodingUTF8 = 4,
     StringEncodingISOLatin1 = 5,
     StringEncodingWindowsLatin1 = 12,
-    StringEncodingDOSKorean = 0x80000422,  // code page 949
+    StringEncodingDOSKorean = 0x80000422, // code page 949
     // Not one encoding: each text goes out in the printer's code page that holds it best.
     StringEncodingPrinterCodePage = 0x8FFF0001,
 };
@@ -37,7 +37,7 @@ const std::vector<CodePage>& printerCodePages();
 struct CodePageText {
     uint8_t table = 0;
     std::string bytes;
-    size_t replaced = 0;  // characters no code page of the printer holds, written as '?'
+    size_t replaced = 0; // characters no code page of the printer holds, written as '?'
 };
 
 // The text in the first of `pages` that holds all of its characters, or else in the one that

@@ -12,8 +12,7 @@ enum class TraceLevel { Entry = 1, Exit = 2, Error = 4, Detail = 8, DrainTimeout
 
 // The library's one trace entry point. Operations hand it what they did and why they failed
 // ("[ERROR] ..."); it keeps none of it: the library writes no log of its own.
-template <typename... Args>
-inline void trace(TraceLevel, std::string_view, const Args&...) {}
+template <typename... Args> inline void trace(TraceLevel, std::string_view, const Args&...) {}
 
 // The raw data trace: with bit RawData of the process-wide mask set, every chunk a transport has
 // just written to the printer is appended to "OVSDK_[yyyy.MM.dd HH:mm:ss].data" in the documents

@@ -125,7 +125,7 @@ void UDPServer::stop() {
     closeSocket(sockWifi_);
     closeSocket(sockEthernet_);
     uint64_t count;
-    n = ::read(wakeFd_, &count, sizeof count);  // ready for the next start
+    n = ::read(wakeFd_, &count, sizeof count); // ready for the next start
 }
 
 std::vector<UDPServer::BroadcastRoute> UDPServer::broadcastRoutes() const {
@@ -145,7 +145,8 @@ std::vector<UDPServer::BroadcastRoute> UDPServer::broadcastRoutes() const {
     if (::getifaddrs(&list) != 0) return routes;
     for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
-        if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK) || !(entry->ifa_flags & IFF_BROADCAST)) continue;
+        if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK) || !(entry->ifa_flags & IFF_BROADCAST))
+            continue;
         if (!entry->ifa_broadaddr) continue;
         uint32_t from = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
         uint32_t own = reinterpret_cast<const sockaddr_in*>(entry->ifa_broadaddr)->sin_addr.s_addr;
@@ -164,7 +165,8 @@ bool UDPServer::broadcast(uint16_t dstPort, uint16_t srcPort, const uint8_t* byt
     return sent;
 }
 
-bool UDPServer::broadcastOn(const BroadcastRoute& route, uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes, long size) {
+bool UDPServer::broadcastOn(const BroadcastRoute& route, uint16_t dstPort, uint16_t srcPort, const uint8_t* bytes,
+                            long size) {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         if (allowLog_) trace(TraceLevel::Error, "[ERROR] broadcast: socket() failure. error code = %d", errno);

@@ -76,7 +76,7 @@ private:
     bool open(std::atomic<int>& socket, uint16_t port, std::thread& thread);
     void service(int socket);
 
-    std::mutex mutex_;  // start and stop
+    std::mutex mutex_; // start and stop
     std::atomic<int> sockWifi_{-1};
     std::atomic<int> sockEthernet_{-1};
     std::thread threadWifi_;

@@ -145,8 +145,7 @@ PixelImage iControlMisc::scaleImage(const PixelImage& image, long targetWidth, l
     // Back to straight alpha, as pictures hold it.
     for (size_t i = 0; i < pixels.size(); i += 4) {
         const uint8_t alpha = pixels[i + 3];
-        for (size_t c = 0; c < 3; ++c)
-            pixels[i + c] = alpha == 0 ? 0 : toByte(pixels[i + c] * 255.0 / alpha);
+        for (size_t c = 0; c < 3; ++c) pixels[i + c] = alpha == 0 ? 0 : toByte(pixels[i + c] * 255.0 / alpha);
     }
     return PixelImage(static_cast<int>(targetWidth), static_cast<int>(targetHeight), std::move(pixels));
 }
@@ -172,7 +171,8 @@ void iControlMisc::makeDiffusionImageData(std::span<uint8_t> pixels, long width,
     // Grey pass: every colour brightened by 38.25 (truncated: 38 on whole values, at most 255),
     // their mean rounded ((2 x sum + 3) / 6 is sum / 3 rounded), then levelled.
     uint8_t levelled[256];
-    for (long grey = 0; grey < 256; ++grey) levelled[grey] = static_cast<uint8_t>(leveledColor(grey, level, ignoreWhite));
+    for (long grey = 0; grey < 256; ++grey)
+        levelled[grey] = static_cast<uint8_t>(leveledColor(grey, level, ignoreWhite));
     for (size_t i = 0; i < count; ++i) {
         uint8_t* p = &pixels[i * 4];
         long sum = 0;

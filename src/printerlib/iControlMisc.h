@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tavlo::printerlib {
@@ -77,11 +77,10 @@ public:
                                        bool ignoreWhite);
 
     // Raster bands: GS v 0 commands of all rows, or of at most 123 rows each when split.
-    static std::vector<uint8_t> makeMonoGsvData(std::span<const uint8_t> pixels, long width, long height,
-                                                long level, bool splitHeight);
+    static std::vector<uint8_t> makeMonoGsvData(std::span<const uint8_t> pixels, long width, long height, long level,
+                                                bool splitHeight);
     // 24-dot column bands: ESC * 33, three bytes per column, ESC J 7 after each band.
-    static std::vector<uint8_t> makeMonoImageData(std::span<const uint8_t> pixels, long width, long height,
-                                                  long level);
+    static std::vector<uint8_t> makeMonoImageData(std::span<const uint8_t> pixels, long width, long height, long level);
     // 8-dot column bands: ESC * 1, one byte per column, ESC J 7; alpha is not looked at.
     static std::vector<uint8_t> make8bitMonoImageData(std::span<const uint8_t> pixels, long width, long height,
                                                       long level);

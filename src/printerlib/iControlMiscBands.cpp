@@ -11,9 +11,9 @@ namespace {
 
 // Which pixels print a dot, besides the white ones, which never do.
 enum class DotRule {
-    Threshold,    // a colour at most the threshold and alpha at least it
-    ColoursOnly,  // a colour at most the threshold, whatever the alpha
-    EveryPixel,   // every pixel (raster at threshold 0)
+    Threshold,   // a colour at most the threshold and alpha at least it
+    ColoursOnly, // a colour at most the threshold, whatever the alpha
+    EveryPixel,  // every pixel (raster at threshold 0)
 };
 
 bool anyColourAtMost(long red, long green, long blue, long threshold) {
@@ -68,7 +68,7 @@ std::vector<uint8_t> columnBands(std::span<const uint8_t> pixels, long width, lo
     std::vector<uint8_t> out;
     out.reserve(static_cast<size_t>(bands * (bytesPerColumn * width + 8)));
     for (long band = 0; band < bands; ++band) {
-        out.insert(out.end(), {0x1B, 0x2A, mode});  // ESC *
+        out.insert(out.end(), {0x1B, 0x2A, mode}); // ESC *
         appendLittleEndian16(out, width);
         for (long x = 0; x < width; ++x) {
             for (long k = 0; k < bytesPerColumn; ++k) {
@@ -81,7 +81,7 @@ std::vector<uint8_t> columnBands(std::span<const uint8_t> pixels, long width, lo
                 out.push_back(byte);
             }
         }
-        out.insert(out.end(), {0x1B, 0x4A, 0x07});  // ESC J 7: feed past the band
+        out.insert(out.end(), {0x1B, 0x4A, 0x07}); // ESC J 7: feed past the band
     }
     return out;
 }
@@ -98,8 +98,8 @@ int iControlMisc::getMonoDotWithRed(long red, long green, long blue, long level,
     return threshold(level) >= opacity ? 1 : 0;
 }
 
-std::vector<uint8_t> iControlMisc::makeMonoGsvData(std::span<const uint8_t> pixels, long width, long height,
-                                                   long level, bool splitHeight) {
+std::vector<uint8_t> iControlMisc::makeMonoGsvData(std::span<const uint8_t> pixels, long width, long height, long level,
+                                                   bool splitHeight) {
     if (!fits(pixels, width, height)) return {};
     const long threshold = iControlMisc::threshold(level);
     const DotRule rule = threshold == 0 ? DotRule::EveryPixel : DotRule::Threshold;
@@ -109,7 +109,7 @@ std::vector<uint8_t> iControlMisc::makeMonoGsvData(std::span<const uint8_t> pixe
     out.reserve(static_cast<size_t>(rowBytes * height + 8 * ((height + bandRows - 1) / bandRows)));
     for (long top = 0; top < height; top += bandRows) {
         const long rows = std::min(bandRows, height - top);
-        out.insert(out.end(), {0x1D, 0x76, 0x30, 0x00});  // GS v 0, normal density
+        out.insert(out.end(), {0x1D, 0x76, 0x30, 0x00}); // GS v 0, normal density
         appendLittleEndian16(out, rowBytes);
         appendLittleEndian16(out, rows);
         packRows(out, pixels, width, top, rows, threshold, rule);
@@ -145,7 +145,7 @@ std::vector<uint8_t> iControlMisc::makeCompressImageData(std::span<const uint8_t
     std::vector<uint8_t> out;
     for (long top = 0; top < height; top += bandRows) {
         const long rows = std::min(bandRows, height - top);
-        out.insert(out.end(), {0x08, 0x43, 0x52, 0x00, 0x00, 0x00, 0x00, 0x00});  // BS "CR"
+        out.insert(out.end(), {0x08, 0x43, 0x52, 0x00, 0x00, 0x00, 0x00, 0x00}); // BS "CR"
         appendLittleEndian16(out, rowBytes * 8);
         appendLittleEndian16(out, rows);
         // 00 and FF go with the length of their run; any other byte as it is.
@@ -161,7 +161,7 @@ std::vector<uint8_t> iControlMisc::makeCompressImageData(std::span<const uint8_t
                 ++at;
             }
         }
-        out.insert(out.end(), {0x08, 0x43, 0x52, 0xFF, 0x00});  // band end
+        out.insert(out.end(), {0x08, 0x43, 0x52, 0xFF, 0x00}); // band end
     }
     return out;
 }

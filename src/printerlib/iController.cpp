@@ -23,11 +23,13 @@ bool isStatusBlock(const uint8_t* b) {
 } // namespace
 
 iController::iController(long interface)
-    : ifFunctions_(interface == BluetoothInterface ? std::unique_ptr<interfaceFunctions>(std::make_unique<BTFunctions>())
-                                                  : std::make_unique<NetFunctions>()),
+    : ifFunctions_(interface == BluetoothInterface
+                       ? std::unique_ptr<interfaceFunctions>(std::make_unique<BTFunctions>())
+                       : std::make_unique<NetFunctions>()),
       bluetooth_(interface == BluetoothInterface) {
     ifFunctions_->setDelegate(this);
-    targetChange_ = ScopedObserver(ChangeNotification, nullptr, [this](const Notification&) { didChangeTarget_ = true; });
+    targetChange_ =
+        ScopedObserver(ChangeNotification, nullptr, [this](const Notification&) { didChangeTarget_ = true; });
 }
 
 iController::~iController() {
@@ -69,7 +71,9 @@ bool iController::connect() {
     std::shared_ptr<OVPrinter> printer = target();
     bool bluetoothTarget = printer && printer->connectionClass() >= OVPrinter::Bluetooth;
     // A network printer is reached by its address, a Bluetooth printer by its device address.
-    std::optional<std::string> reachedBy = !printer ? std::nullopt : bluetoothTarget ? printer->macAddress() : printer->address();
+    std::optional<std::string> reachedBy = !printer          ? std::nullopt
+                                           : bluetoothTarget ? printer->macAddress()
+                                                             : printer->address();
     if (!reachedBy || reachedBy->empty()) {
         reportNotConnected(EDESTADDRREQ);
         return false;
@@ -189,7 +193,8 @@ void iController::didDisconnect() {
     joinEndedReadThread();
     // Heard late, this may belong to an earlier connection: the waits of a newer one go on.
     if (!ifFunctions_->isConnected()) recvQueue_.setDoTerminate(true);
-    if (autoConnection_ == KeepConnection) delegate_.dispatch([this](iControllerDelegate& d) { d.didDisconnect(*this); });
+    if (autoConnection_ == KeepConnection)
+        delegate_.dispatch([this](iControllerDelegate& d) { d.didDisconnect(*this); });
 }
 
 // --- sending and receiving
@@ -207,7 +212,9 @@ long iController::recv(uint8_t* buffer, long size, float timeout) { return recvQ
 
 long iController::recvLine(uint8_t* buffer, long size) { return recvQueue_.popValue(buffer, size, 0x0A); }
 
-long iController::recvValue(uint8_t* buffer, long size, uint8_t stx) { return recvQueue_.popValue(buffer, size, 0, stx); }
+long iController::recvValue(uint8_t* buffer, long size, uint8_t stx) {
+    return recvQueue_.popValue(buffer, size, 0, stx);
+}
 
 long iController::directRecv(uint8_t* buffer, long size) {
     return ifFunctions_->isConnected() ? ifFunctions_->recv(buffer, size) : SOCKET_ERROR;
@@ -238,7 +245,8 @@ void iController::iControllerReadThread() {
     while (ifFunctions_->isConnected() && !terminateReadThread_) {
         if (!readRound(buffer.data(), &keepAlive)) break;
     }
-    if (!terminateReadThread_) trace(TraceLevel::Error, "error : connection is broken. : %d", ifFunctions_->isConnected());
+    if (!terminateReadThread_)
+        trace(TraceLevel::Error, "error : connection is broken. : %d", ifFunctions_->isConnected());
 }
 
 void iController::bluetoothReadAvailableProcess() {
@@ -345,7 +353,8 @@ long iController::enableLSB(bool enable) {
                 break;
             }
         }
-        if (result != OVL_SUCCESS) trace(TraceLevel::Error, "[ERROR] cmd is sent. but can not receive the response from the printer.");
+        if (result != OVL_SUCCESS)
+            trace(TraceLevel::Error, "[ERROR] cmd is sent. but can not receive the response from the printer.");
     }
     if (!readyLSB_) isSetLSB_ = false;
     return result;

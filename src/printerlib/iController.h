@@ -87,7 +87,9 @@ public:
     // The transport's answer when it is connected, else -1.
     long send(const uint8_t* bytes, long size, bool absolute);
     long send(const uint8_t* bytes, long size) { return send(bytes, size, false); }
-    long send(const Bytes& bytes, bool absolute = false) { return send(bytes.data(), static_cast<long>(bytes.size()), absolute); }
+    long send(const Bytes& bytes, bool absolute = false) {
+        return send(bytes.data(), static_cast<long>(bytes.size()), absolute);
+    }
     // From the receive queue.
     long recv(uint8_t* buffer, long size, float timeout);
     long recv(uint8_t* buffer, long size) { return recv(buffer, size, DefaultReceiveTimeout); }
@@ -318,8 +320,7 @@ protected:
     // shares the outer connection: only the outermost connects and disconnects.
     // One command runs at a time on a printer: another thread's command waits for it, so that
     // its connection is not closed under it.
-    template <class Command>
-    long withConnection(Command command) {
+    template <class Command> long withConnection(Command command) {
         std::lock_guard oneAtATime(commandMutex_);
         struct Depth {
             int& depth;
@@ -352,10 +353,7 @@ protected:
     };
     long printPicture(const PixelImage& image, long width, long level, PictureSending how);
     // Hands `call` the delegate on the main thread.
-    template <class Call>
-    void notifyDelegate(Call call) const {
-        delegate_.dispatch(std::move(call));
-    }
+    template <class Call> void notifyDelegate(Call call) const { delegate_.dispatch(std::move(call)); }
     // Sends a whole command; 300 when fewer bytes went out.
     long sendCommand(const Bytes& command, bool absolute = true);
     // Runs the calling thread's run loop for `seconds` of the clock.
@@ -391,8 +389,8 @@ private:
     std::unique_ptr<interfaceFunctions> ifFunctions_;
     const bool bluetooth_;
     RecvQueue recvQueue_;
-    std::mutex connectionMutex_;   // connecting, disconnecting and the read thread's handle
-    std::mutex disconnectMutex_;   // one disconnect at a time
+    std::mutex connectionMutex_; // connecting, disconnecting and the read thread's handle
+    std::mutex disconnectMutex_; // one disconnect at a time
     std::thread readThread_;
     std::atomic<bool> terminateReadThread_{false};
     std::atomic<bool> didLoadStatusMSW_{false};
@@ -441,7 +439,7 @@ private:
     std::atomic<bool> allowLog_{false};
     std::unique_ptr<OVBarcodeInfo> barcodeSupport_;
     std::recursive_mutex commandMutex_;
-    int commandDepth_ = 0;  // commands nested on the thread that holds commandMutex_
+    int commandDepth_ = 0; // commands nested on the thread that holds commandMutex_
 };
 
 } // namespace tavlo::printerlib

@@ -29,12 +29,12 @@ bool evenLengthUpTo(long length, long high, long symbology) {
 }
 
 bool refuseCharacter(size_t at, long symbology) {
-    trace(TraceLevel::Error, "[ERROR] data[%ld] is not available data.(symbology: %ld)", static_cast<long>(at), symbology);
+    trace(TraceLevel::Error, "[ERROR] data[%ld] is not available data.(symbology: %ld)", static_cast<long>(at),
+          symbology);
     return false;
 }
 
-template <typename Allowed>
-bool charactersAre(std::string_view data, long symbology, Allowed allowed) {
+template <typename Allowed> bool charactersAre(std::string_view data, long symbology, Allowed allowed) {
     for (size_t i = 0; i < data.size(); ++i)
         if (!allowed(data[i])) return refuseCharacter(i, symbology);
     return true;
@@ -47,8 +47,8 @@ struct DataBarLimits {
 };
 DataBarLimits dataBarLimits(long symbology) {
     static constexpr DataBarLimits limits[] = {
-        {13, 164}, {13, 164}, {13, 45}, {13, 45}, {13, 106}, {70, 164},   // 208 to 213
-        {12, 164}, {12, 46},  {12, 164}, {12, 106}, {48, 164}, {48, 164},  // 214 to 219
+        {13, 164}, {13, 164}, {13, 45},  {13, 45},  {13, 106}, {70, 164}, // 208 to 213
+        {12, 164}, {12, 46},  {12, 164}, {12, 106}, {48, 164}, {48, 164}, // 214 to 219
     };
     return limits[symbology - BC_GS1DATABAR_RSS14];
 }
@@ -103,7 +103,8 @@ bool iController::isGoodBarcode(long symbology, std::string_view bytes) const {
     return true;
 }
 
-long iController::printBarcode(const std::string& data, long symbology, long width, long height, long heightOfSeparator) {
+long iController::printBarcode(const std::string& data, long symbology, long width, long height,
+                               long heightOfSeparator) {
     if (width == -1 || width == -2) width = kDefaultModuleWidth;
     if (width < 1 || width > 255) {
         trace(TraceLevel::Error, "[ERROR] width must be in 2 between 6.");

@@ -32,7 +32,9 @@ constexpr uint8_t kHorizontal = 0xC4, kVertical = 0xB3;
 
 Bytes iController::makeAlignment() const { return alignmentCommand(alignment_); }
 
-Bytes iController::makeAttribute() const { return attributeCommands(attribute_, characterSet_, internationalCharacterSet_); }
+Bytes iController::makeAttribute() const {
+    return attributeCommands(attribute_, characterSet_, internationalCharacterSet_);
+}
 
 Bytes iController::makeSize() const { return {0x1D, 0x21, static_cast<uint8_t>(textSize_ & 0xFF)}; }
 
@@ -43,10 +45,8 @@ Bytes iController::alignmentCommand(long alignment) {
 
 Bytes iController::attributeCommands(long attribute, uint8_t characterSet, uint8_t internationalCharacterSet) {
     uint8_t style = static_cast<uint8_t>((attribute & 0x01) | ((attribute << 2) & 0x08) | ((attribute << 5) & 0x80));
-    return {0x1B, 0x21, style,
-            0x1D, 0x42, static_cast<uint8_t>((attribute & 0x08) ? 1 : 0),
-            0x1B, 0x74, characterSet,
-            0x1B, 0x52, internationalCharacterSet};
+    return {0x1B, 0x21, style,        0x1D, 0x42, static_cast<uint8_t>((attribute & 0x08) ? 1 : 0),
+            0x1B, 0x74, characterSet, 0x1B, 0x52, internationalCharacterSet};
 }
 
 Bytes iController::textHeader() const {
@@ -72,14 +72,16 @@ long iController::printText(const std::string& text) {
     if (textEncoding_ == StringEncodingPrinterCodePage) {
         // The code page that holds the text follows the header's code table and overrides it.
         CodePageText inPage = encodeForCodePages(text, codePages());
-        if (inPage.replaced > 0) trace(TraceLevel::Detail, "[DETAIL] printText, %zu characters no code page holds.", inPage.replaced);
+        if (inPage.replaced > 0)
+            trace(TraceLevel::Detail, "[DETAIL] printText, %zu characters no code page holds.", inPage.replaced);
         append(block, {0x1B, 0x74, inPage.table});
         encoded = std::move(inPage.bytes);
     } else if (auto converted = encodeText(text, textEncoding_)) {
         encoded = std::move(*converted);
     } else {
         // Text the encoding cannot write is not printed, and the caller hears of it.
-        trace(TraceLevel::Error, "[ERROR] printText, text not in the encoding %lu - OVL_BAD_ARGMENT", textEncoding_.load());
+        trace(TraceLevel::Error, "[ERROR] printText, text not in the encoding %lu - OVL_BAD_ARGMENT",
+              textEncoding_.load());
         return OVL_BAD_ARGMENT;
     }
     block.insert(block.end(), encoded.begin(), encoded.end());
@@ -201,7 +203,9 @@ long iController::directIO(const Bytes& request, long requiredSize, Bytes* respo
         }
         long got = recv(reply.data(), requiredSize, DefaultReceiveTimeout);
         if (got != requiredSize || !response) {
-            trace(TraceLevel::Error, "[ERROR] received response size is not match with requiredSize[%ld] or response is nil.", requiredSize);
+            trace(TraceLevel::Error,
+                  "[ERROR] received response size is not match with requiredSize[%ld] or response is nil.",
+                  requiredSize);
             return OVL_STS_ERROR;
         }
         *response = std::move(reply);
@@ -237,7 +241,8 @@ long iController::loadMSW(long number, uint8_t* resultDataBuffer, long dataBuffe
             trace(TraceLevel::Error, "[ERROR] can not read the MSW_%ld.", number);
             return OVL_READ_ERROR;
         }
-        trace(TraceLevel::Detail, "[SUCCESS] MSW_%ld(%ld bytes). [%s]", number, got, reinterpret_cast<const char*>(reply));
+        trace(TraceLevel::Detail, "[SUCCESS] MSW_%ld(%ld bytes). [%s]", number, got,
+              reinterpret_cast<const char*>(reply));
         std::memcpy(resultDataBuffer, reply + 2, kMSWSize);
         didLoadStatusMSW_ = true;
         return OVL_SUCCESS;

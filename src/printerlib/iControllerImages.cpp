@@ -45,8 +45,9 @@ std::vector<uint8_t> iController::getRGBDatafromOptimizationImage(const PixelIma
     if (size) *size = {};
     const long printed = (width == -1 || width > maxWidth()) ? maxWidth() : width;
     if (image.isNull() || printed <= 0) return {};
-    const long height = std::max(1L, static_cast<long>(static_cast<double>(image.height()) * static_cast<double>(printed) /
-                                                       static_cast<double>(image.width())));
+    const long height =
+        std::max(1L, static_cast<long>(static_cast<double>(image.height()) * static_cast<double>(printed) /
+                                       static_cast<double>(image.width())));
     long bytes = 0;
     std::vector<uint8_t> pixels = iControlMisc::rgbaDataFromImage(image, printed, height, &bytes);
     if (size && !pixels.empty()) *size = {printed, height};
@@ -82,10 +83,11 @@ long iController::printPicture(const PixelImage& image, long width, long level, 
         Bytes data;
         switch (how.bands) {
         case PictureSending::Bands::ByLevel:
-            data = decoded.columnBands ? iControlMisc::makeMonoImageData(pixels, size.width, size.height, decoded.threshold)
-                                       : iControlMisc::makeMonoGsvData(pixels, size.width, size.height, decoded.threshold, true);
+            data = decoded.columnBands
+                       ? iControlMisc::makeMonoImageData(pixels, size.width, size.height, decoded.threshold)
+                       : iControlMisc::makeMonoGsvData(pixels, size.width, size.height, decoded.threshold, true);
             break;
-        case PictureSending::Bands::Compressed:  // the level's column-band bit has no effect
+        case PictureSending::Bands::Compressed: // the level's column-band bit has no effect
             data = iControlMisc::makeCompressImageData(pixels, size.width, size.height, decoded.threshold, true);
             break;
         case PictureSending::Bands::EightDotColumns:
@@ -94,7 +96,8 @@ long iController::printPicture(const PixelImage& image, long width, long level, 
         }
         trace(TraceLevel::Detail, "send image data");
         // A short send is the printer's loss of the connection, which the transport reports.
-        if (!data.empty() && send(data) < static_cast<long>(data.size())) trace(TraceLevel::Error, "sent data size  is smaller than printerData.");
+        if (!data.empty() && send(data) < static_cast<long>(data.size()))
+            trace(TraceLevel::Error, "sent data size  is smaller than printerData.");
         if (how.paced && !data.empty() && pendingWaitTime() > 0)
             Clock::currentShared()->sleepFor((pendingWaitTime() - 0.2) * static_cast<double>(data.size() / 60000 + 1));
         return OVL_SUCCESS;

@@ -44,8 +44,9 @@ long iController::removeAllNVImages() {
 long iController::printNVImage(long key) {
     if (!validKey(key)) return OVL_BAD_ARGMENT;
     // Scale 1 x 1.
-    return withConnection(
-        [&] { return sendCommand({0x1D, 0x28, 0x4C, 0x06, 0x00, 0x30, 0x45, tens(key), units(key), 0x01, 0x01}); });
+    return withConnection([&] {
+        return sendCommand({0x1D, 0x28, 0x4C, 0x06, 0x00, 0x30, 0x45, tens(key), units(key), 0x01, 0x01});
+    });
 }
 
 long iController::downloadNVImage(long key, const PixelImage& image, long width, long level) {
@@ -63,7 +64,7 @@ long iController::downloadNVImage(long key, const PixelImage& image, long width,
     // The printer stores raster rows whichever way the picture would be printed: column bands
     // are not what the define command describes.
     Bytes raster = iControlMisc::makeMonoGsvData(pixels, size.width, size.height, decoded.threshold, false);
-    raster.erase(raster.begin(), raster.begin() + 8);  // the GS v 0 head
+    raster.erase(raster.begin(), raster.begin() + 8); // the GS v 0 head
     const long length = static_cast<long>(raster.size());
     if (length > StoredImageMaxBytes || length > kMaxDefineRaster) {
         trace(TraceLevel::Error, "[ERROR] image size[%ld] is too large.", length);
@@ -76,14 +77,15 @@ long iController::downloadNVImage(long key, const PixelImage& image, long width,
     Bytes dimensions;
     appendLittleEndian16(dimensions, size.width);
     appendLittleEndian16(dimensions, size.height);
-    dimensions.push_back(0x31);  // one colour
+    dimensions.push_back(0x31); // one colour
     long result = withConnection([&] {
         for (const Bytes* part : {&define, &dimensions, &raster})
             if (long sent = sendCommand(*part); sent != OVL_SUCCESS) return sent;
         return static_cast<long>(OVL_SUCCESS);
     });
     if (result == OVL_SUCCESS && pendingWaitTime() > 0) {
-        const auto seconds = static_cast<long>(pendingWaitTime() * static_cast<float>(length / kStoredBytesPerWait + 1));
+        const auto seconds =
+            static_cast<long>(pendingWaitTime() * static_cast<float>(length / kStoredBytesPerWait + 1));
         if (seconds > 0) Clock::currentShared()->sleepFor(static_cast<double>(seconds));
     }
     return result;

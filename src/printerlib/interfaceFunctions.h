@@ -79,10 +79,7 @@ public:
 
 protected:
     // Hands an event to the delegate on the main thread.
-    template <class Call>
-    void report(Call call) const {
-        delegate_.dispatch(std::move(call));
-    }
+    template <class Call> void report(Call call) const { delegate_.dispatch(std::move(call)); }
     static Error error(int code) { return Error(ErrorDomain, code, ""); }
 
 private:

@@ -36,10 +36,8 @@ void EmailPrinter::close() {
 }
 
 void EmailPrinter::setLeftMargin(int margin) {
-    if (margin <= 0)
-        margin_.clear();
-    else if (static_cast<int>(margin_.size()) != margin)
-        margin_.assign(static_cast<size_t>(margin), ' ');
+    if (margin <= 0) margin_.clear();
+    else if (static_cast<int>(margin_.size()) != margin) margin_.assign(static_cast<size_t>(margin), ' ');
 }
 
 void EmailPrinter::reset() {

@@ -34,8 +34,7 @@ public:
     static ssize_t write(std::string_view text, int sock);
     static ssize_t write(const uint8_t* bytes, size_t length, int sock);
     // An object's description text: what it writes to a stream.
-    template <class T>
-    static ssize_t writeObject(const T& object, int sock) {
+    template <class T> static ssize_t writeObject(const T& object, int sock) {
         std::ostringstream description;
         description << object;
         return write(description.str(), sock);

@@ -64,8 +64,7 @@ std::string connectError(EscPos::ConnectFailure failure, const std::string& name
         return format("%@ (%@)", localized("Printer has not been configured properly, contact support"), name);
     case EscPos::ConnectFailure::Unresolved:
         return localized("Printer cannot be resolved to a valid IP address, verify configuration");
-    default:
-        return localized("Unable to connect to printer, verify printer is on");
+    default: return localized("Unable to connect to printer, verify printer is on");
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ports/Announcer.h"
 #include "core/order/Selection.h"
+#include "core/ports/Announcer.h"
 
 #include <memory>
 #include <optional>

@@ -27,9 +27,7 @@ using Text = ReceiptHelper::Text;
 unsigned room(int width) { return static_cast<unsigned>(std::max(width, 0)); }
 std::string money(int64_t cents) { return Utils::formatCurrency(cents); }
 // "Label: value" with the localised label.
-std::string labelled(const char* label, const std::string& value) {
-    return format("%@: %@", localized(label), value);
-}
+std::string labelled(const char* label, const std::string& value) { return format("%@: %@", localized(label), value); }
 bool present(const Text& text) { return text && !text->empty(); }
 
 // "City, State Zip", each part only when present.
@@ -53,9 +51,8 @@ int amountWidth(int width, PrinterStream& stream, bool normalOtherwise) {
 } // namespace
 
 std::string ReceiptHelper::rightAligned(const std::string& label, const std::string& value, int width) {
-    const int used = static_cast<int>(label.size() - std::count_if(label.begin(), label.end(), [](char c) {
-                                          return (c & 0xC0) == 0x80;
-                                      }));
+    const int used = static_cast<int>(
+        label.size() - std::count_if(label.begin(), label.end(), [](char c) { return (c & 0xC0) == 0x80; }));
     return label + Utils::lpad(value, ' ', room(width - used));
 }
 
@@ -109,16 +106,13 @@ void ReceiptHelper::writeOrderHeader(const Order& order, Session& session, int w
             DBHelper::getObject("User", "(userId == %@)", order.serverId(), session.managedObjectContext());
         const std::string name = user ? user->text("name").value_or("") : "";
         const std::string server = labelled("Server", name.substr(0, name.find(' ')));
-        if (order.seats() < 1)
-            s.writeLine(Utils::trunc(server, room(w)));
-        else
-            s.writeLine(rightAligned(server, format("%@: %ld", localized("Guests"), order.seats()), w));
+        if (order.seats() < 1) s.writeLine(Utils::trunc(server, room(w)));
+        else s.writeLine(rightAligned(server, format("%@: %ld", localized("Guests"), order.seats()), w));
     }
     s.writeLine(labelled("Order Name", order.name().value_or("")));
     if (order.orderId())
         s.writeLine(rightAligned(Utils::trunc(labelled("Order", *order.orderId()), room(w)), created, w));
-    else
-        s.writeLine(created);
+    else s.writeLine(created);
     s.writeLine(labelled("Order Type", Order::typeUILabel(order.orderType())));
 }
 
@@ -155,7 +149,7 @@ void ReceiptHelper::writeCustomer(const Order& order, int w, Session& session, P
         for (std::string rest = directions; !rest.empty();) {
             std::string piece = Utils::rpad(rest, ' ', room(w));
             if (piece.empty()) break;
-            if (piece.size() > rest.size()) piece = rest;  // the last piece, not padded
+            if (piece.size() > rest.size()) piece = rest; // the last piece, not padded
             s.writeLine(piece);
             rest.erase(0, piece.size());
         }
@@ -168,15 +162,15 @@ void ReceiptHelper::writeOrderDetails(const Order& order, int w, Session& sessio
     for (const SelectionPtr& selection : order.activeSelections()) {
         if (auto* combo = dynamic_cast<const ComboSelection*>(selection.get()))
             writeCombo(*combo, w, false, pricedOnly, session, s);
-        else
-            writeSelection(*selection, w, false, pricedOnly, false, session, s);
+        else writeSelection(*selection, w, false, pricedOnly, false, session, s);
     }
 }
 
 void ReceiptHelper::writeCombo(const ComboSelection& combo, int w, bool, bool pricedOnly, Session& session,
                                PrinterStream& s) {
     writeSelection(combo, w, false, pricedOnly, false, session, s);
-    for (const SelectionPtr& part : combo.getAllSelections()) writeSelection(*part, w, false, pricedOnly, true, session, s);
+    for (const SelectionPtr& part : combo.getAllSelections())
+        writeSelection(*part, w, false, pricedOnly, true, session, s);
 }
 
 void ReceiptHelper::writeSelection(const Selection& selection, int w, bool indented, bool pricedOnly, bool comboPart,
@@ -192,27 +186,28 @@ void ReceiptHelper::writeSelection(const Selection& selection, int w, bool inden
     }
     const std::string sub = "    ";
     if (selection.compBy())
-        s.writeLine(Utils::trunc(format("%@%@ (%@)", sub, selection.compName().value_or(""),
-                                        Utils::formatPercent(selection.compPercent())),
-                                 room(w)));
+        s.writeLine(Utils::trunc(
+            format("%@%@ (%@)", sub, selection.compName().value_or(""), Utils::formatPercent(selection.compPercent())),
+            room(w)));
     for (const Preparation& p : selection.getPreparations()) {
         ManagedObjectPtr row = DBHelper::getObject("Preparation", "preparationId == %@", p.preparationId(),
                                                    session.managedObjectContext());
         const std::string name = row ? row->text("name").value_or("") : "";
         const int32_t charge = selection.getCharge(p.preparationId().value_or(""));
-        const std::string text = pricedOnly && charge >= 1 ? format("%@%@ (%@)", sub, name, money(charge))
-                                                           : format("%@%@", sub, name);
+        const std::string text =
+            pricedOnly && charge >= 1 ? format("%@%@ (%@)", sub, name, money(charge)) : format("%@%@", sub, name);
         s.writeLine(Utils::trunc(text, room(w)));
     }
     for (const SelectionPtr& side : selection.getSides())
-        if (!pricedOnly || side->getUnitCharge() > 0)
-            writeSelection(*side, w, true, pricedOnly, comboPart, session, s);
+        if (!pricedOnly || side->getUnitCharge() > 0) writeSelection(*side, w, true, pricedOnly, comboPart, session, s);
 }
 
 void ReceiptHelper::writeOrderTotals(const Order& order, int w, Session& session, PrinterStream& s) {
     const int width = amountWidth(w, s, true);
     s.setEmphasized(false);
-    auto line = [&](const std::string& label, int64_t amount) { s.writeLine(rightAligned(label, money(amount), width)); };
+    auto line = [&](const std::string& label, int64_t amount) {
+        s.writeLine(rightAligned(label, money(amount), width));
+    };
     line(localized("SubTotal") + ": ", order.getSubTotal());
     const int64_t reductions = int64_t(order.getCompTotal()) + order.getDiscountTotal();
     if (order.getCompTotal() >= 1 || order.getDiscountTotal() >= 1) line(localized("Disc. Total") + ": ", -reductions);
@@ -223,15 +218,12 @@ void ReceiptHelper::writeOrderTotals(const Order& order, int w, Session& session
     if (order.getGratuity() >= 1) line(localized("Gratuity") + ": ", order.getGratuity());
     s.writeLine(Utils::lpad("_______", ' ', room(width)));
     line(localized("Total"), int64_t(order.getTotal()) + order.getGratuity());
-    if (order.getPaid() >= 1)
-        line(localized("Amt. Paid"), order.getPaid());
-    else
-        s.writeLine();
+    if (order.getPaid() >= 1) line(localized("Amt. Paid"), order.getPaid());
+    else s.writeLine();
     line(localized("Amt. Due"), int64_t(order.getDue()) + order.getGratuity() - order.getGratuityPaid());
 }
 
-void ReceiptHelper::writeTipGuide(const Order& order, const Payment* payment, int, Session& session,
-                                  PrinterStream& s) {
+void ReceiptHelper::writeTipGuide(const Order& order, const Payment* payment, int, Session& session, PrinterStream& s) {
     ObjectContext* context = session.managedObjectContext();
     s.setFont(0);
     s.setJustification(1);
@@ -265,21 +257,19 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
                                         Session& session, PrinterStream& s) {
     ObjectContext* context = session.managedObjectContext();
     const Tender& tender = payment.tender();
-    const bool showsCard = tender.slipCard == SlipCard::Always ||
-                           (tender.slipCard == SlipCard::WithGiftAddress &&
-                            present(Parameters::text(Parameter::GiftUrl, context)));
+    const bool showsCard =
+        tender.slipCard == SlipCard::Always ||
+        (tender.slipCard == SlipCard::WithGiftAddress && present(Parameters::text(Parameter::GiftUrl, context)));
     if (payment.approval())
         s.writeLine(payment.refNum() ? rightAligned(labelled("Approval", *payment.approval()),
                                                     labelled("Ref Num", *payment.refNum()), w)
                                      : labelled("Approval", *payment.approval()));
-    else if (payment.refNum())
-        s.writeLine("Ref Num: " + *payment.refNum());
+    else if (payment.refNum()) s.writeLine("Ref Num: " + *payment.refNum());
 
     std::string typeLabel = Payment::uiLabel(payment.type());
     Text taxLine;
     if (!showsCard) {
-        if (tender.slipNamesCustomer && present(payment.name()))
-            s.writeLine(labelled("Customer", *payment.name()));
+        if (tender.slipNamesCustomer && present(payment.name())) s.writeLine(labelled("Customer", *payment.name()));
     } else {
         if (payment.number()) s.writeLine(labelled("Last 4", *payment.number()));
         if (present(payment.cardType())) typeLabel = format("%@: %@", typeLabel, *payment.cardType());
@@ -307,8 +297,8 @@ void ReceiptHelper::writePaymentDetails(const Payment& payment, const Order& ord
         if (tender.signedSlip) {
             if (payment.tip() != 0 && payment.gratuity() != 0) {
                 s.writeLine(rightAligned(localized("Gratuity"), money(payment.gratuity()), width));
-                s.writeLine(rightAligned(localized("SubTotal"),
-                                         money(int64_t(payment.subTotal()) + payment.gratuity()), width));
+                s.writeLine(rightAligned(localized("SubTotal"), money(int64_t(payment.subTotal()) + payment.gratuity()),
+                                         width));
             }
             if (!hideTip) {
                 tipLine = true;

@@ -94,8 +94,7 @@ void ReceiptHelper::printPayment(const Payment& payment, const Order& order, boo
 }
 
 void ReceiptHelper::printReport(const std::string& title, const Text& storeName, const Text& byEmployee,
-                                const std::vector<std::string>& reportLines, int trailLines, Error*,
-                                PrinterStream& s) {
+                                const std::vector<std::string>& reportLines, int trailLines, Error*, PrinterStream& s) {
     writeReportHeader(title, storeName, byEmployee, s);
     s.setJustification(1);
     s.setFont(1);
@@ -124,8 +123,8 @@ void printClockTicket(const char* title, const ReceiptHelper::Text& employee, st
 
 } // namespace
 
-void ReceiptHelper::printClockIn(const Text& employee, const Text&, std::optional<Date> inDate, int trailLines,
-                                 Error*, ObjectContext* context, PrinterStream& s) {
+void ReceiptHelper::printClockIn(const Text& employee, const Text&, std::optional<Date> inDate, int trailLines, Error*,
+                                 ObjectContext* context, PrinterStream& s) {
     printClockTicket("Clock In", employee, inDate, std::nullopt, trailLines, context, s);
 }
 

@@ -30,8 +30,8 @@ public:
     using Text = std::optional<std::string>;
 
     static void printReceipt(const Order& order, Session& session, Error* error, PrinterStream& stream);
-    static void printPayment(const Payment& payment, const Order& order, bool merchant, bool reprint,
-                             Session& session, Error* error, PrinterStream& stream);
+    static void printPayment(const Payment& payment, const Order& order, bool merchant, bool reprint, Session& session,
+                             Error* error, PrinterStream& stream);
     static void printReport(const std::string& title, const Text& storeName, const Text& byEmployee,
                             const std::vector<std::string>& reportLines, int trailLines, Error* error,
                             PrinterStream& stream);

@@ -72,7 +72,8 @@ public:
         int type = std::clamp(width - 2 - amounts - 11, 6, 10);
         const int order = std::max(1, width - 2 - amounts - type);
         Lines out{" " + left(localized("ORDER"), order) + left(localized("TYPE"), type - 1) +
-                  right(localized("SUBTOTAL"), sub + 1) + right(localized("GRAT"), grat) + right(localized("TIP"), tip)};
+                  right(localized("SUBTOTAL"), sub + 1) + right(localized("GRAT"), grat) +
+                  right(localized("TIP"), tip)};
         for (const Row& row : rows_)
             out.push_back(" " + left(row.order, order) + left(row.type, type) + right(money(row.subTotal), sub) +
                           right(money(row.gratuity), grat) + right(money(row.tip), tip));
@@ -121,7 +122,8 @@ std::optional<Lines> ReportGenerator::reportUser(const std::optional<std::string
     CashInOut record;
     record.read(*latest.front());
     Error error;
-    std::optional<Lines> lines = serverCashReport(record, record.outBy(), std::nullopt, std::nullopt, *session_, &error);
+    std::optional<Lines> lines =
+        serverCashReport(record, record.outBy(), std::nullopt, std::nullopt, *session_, &error);
     return serverLines(lines, error);
 }
 
@@ -134,9 +136,9 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
     lines.push_back(localized("--- CASH IN/OUT REPORT ---"));
     lines.push_back(Utils::naturalStringForDate(record.inDate()));
     lines.emplace_back("");
-    lines.push_back(left(format("%@: %@", localized("Cash Drawer"),
-                                Session::cashDrawerName(record.drawerId(), context).value_or("")),
-                         width));
+    lines.push_back(left(
+        format("%@: %@", localized("Cash Drawer"), Session::cashDrawerName(record.drawerId(), context).value_or("")),
+        width));
     lines.push_back(rule('=', width));
     lines.emplace_back("");
     lines.push_back(left(localized("CASH IN BREAK DOWN:"), width));
@@ -159,11 +161,12 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
         const int32_t type = payment->int32("type");
         const int64_t subTotal = payment->int32("subTotal");
         if (Tender::of(type).needsDrawer)
-            activity += order && Order::typeFromXMLLabel(order->text("type")) == OrderType::Refund ? -subTotal : subTotal;
+            activity +=
+                order && Order::typeFromXMLLabel(order->text("type")) == OrderType::Refund ? -subTotal : subTotal;
         std::optional<std::string> name = order ? order->text("orderId") : std::nullopt;
         if (!name && order) name = order->text("name");
-        table.add({name.value_or(""), Payment::uiLabel(type), subTotal, payment->int32("gratuity"),
-                   payment->int32("tip")});
+        table.add(
+            {name.value_or(""), Payment::uiLabel(type), subTotal, payment->int32("gratuity"), payment->int32("tip")});
     }
     if (listPayments && !record.payments().empty()) {
         lines.push_back(left(localized("PAYMENTS:"), width));

@@ -25,8 +25,7 @@ namespace {
 bool isVoided(const Payment& payment) { return payment.isVoided() || payment.voided().has_value(); }
 
 bool isCardWithType(const Payment& payment) {
-    return payment.tender().slipCard == SlipCard::Always && payment.cardType() &&
-           !payment.cardType()->empty();
+    return payment.tender().slipCard == SlipCard::Always && payment.cardType() && !payment.cardType()->empty();
 }
 
 // The grand sums by entry type, from the entries of every order type; refunds subtract.
@@ -95,7 +94,7 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
         const std::string label = Payment::uiLabel(payment->type());
         const std::string card = payment->cardType() && !payment->cardType()->empty() ? *payment->cardType() : "none";
         ReportValues::PaymentEntry& entry = v.paymentTotals[order.orderType()][label][card];
-        if (entry.count == 0)  // the same for every payment of that label and card
+        if (entry.count == 0) // the same for every payment of that label and card
             entry.type = isCardWithType(*payment) ? format("%@:%@", label, card) : label;
         entry.count += 1;
         entry.subTotal += payment->subTotal();
@@ -107,8 +106,7 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
     }
 
     // A refund lowers its tax lines as it lowers the tax total, so that the lines add up to it.
-    for (const OrderTax& t : order.taxes())
-        v.taxTotals[report::taxKey(t)] += sign * order.getTax(t.name());
+    for (const OrderTax& t : order.taxes()) v.taxTotals[report::taxKey(t)] += sign * order.getTax(t.name());
 
     const std::string area = order.areaId().value_or("-1");
     for (const SelectionPtr& s : order.activeSelections()) {
@@ -242,8 +240,8 @@ ReportGenerator::Lines ReportGenerator::reportSalesStatus(int width) {
     for (const auto& [name, amount] : taxes)
         lines.push_back(format("%@ %@", Utils::lpad(name, ' ', labelWidth), Utils::lpad(money(amount), ' ', 12)));
     if (gross != net) lines.push_back(Utils::lpad("--------------", ' ', width));
-    lines.push_back(format("%@ %@", Utils::rpad(localized("NET SALES TOTAL"), ' ', labelWidth),
-                           Utils::lpad(money(net), ' ', 12)));
+    lines.push_back(
+        format("%@ %@", Utils::rpad(localized("NET SALES TOTAL"), ' ', labelWidth), Utils::lpad(money(net), ' ', 12)));
     lines.emplace_back("");
     lines.push_back(localized(endOfReport));
     return lines;

@@ -119,7 +119,8 @@ Lines ReportGenerator::sectionPaymentsSummary(const ReportValues& v, int width) 
         lines.push_back(right("", 4) + " " + left(localized("CASH BACK"), width - 26) +
                         right("(" + money(v.cashBackTotal) + ")", 10));
     lines.push_back(rule('-', width));
-    lines.push_back(right(std::to_string(count), 4) + " " + right(money(v.payGrandTotal - v.cashBackTotal), width - 16) +
+    lines.push_back(right(std::to_string(count), 4) + " " +
+                    right(money(v.payGrandTotal - v.cashBackTotal), width - 16) +
                     right(money(v.gratuityGrandTotal + v.tipGrandTotal), 10));
     return lines;
 }
@@ -206,8 +207,8 @@ Lines ReportGenerator::sectionGroupSalesByArea(const ReportValues& v, int width)
         lines.push_back(labelled("  " + localized("Comp Total:"), money(-comps), width));
         lines.push_back(labelled("  " + localized("Discount Total:"), money(-discounts), width));
         lines.push_back(right("--------------", width));
-        lines.push_back(labelled("  " + localized("Net Sales:"), money(sum(v.areaNetTotals, areaId) - comps - discounts),
-                                 width));
+        lines.push_back(
+            labelled("  " + localized("Net Sales:"), money(sum(v.areaNetTotals, areaId) - comps - discounts), width));
         lines.emplace_back("");
     }
     return lines;

@@ -15,7 +15,7 @@ struct ReportValues {
     // One kind of tender of one order type: "Credit:VISA", "Cash", ...
     struct PaymentEntry {
         std::string type;
-        int64_t count = 0, subTotal = 0, total = 0, gratuity = 0, tip = 0;  // always added
+        int64_t count = 0, subTotal = 0, total = 0, gratuity = 0, tip = 0; // always added
     };
     struct CountTotal {
         int64_t count = 0, total = 0;
@@ -23,7 +23,7 @@ struct ReportValues {
     // Name -> unit price (or charge) -> units.
     using UnitsByPrice = std::map<std::string, std::map<int64_t, int64_t>>;
 
-    int64_t orderCount = 0;  // orders of the day, refunds included
+    int64_t orderCount = 0; // orders of the day, refunds included
     int64_t seatCount = 0;
     int64_t subTotal = 0, taxTotal = 0, compTotal = 0, discountTotal = 0;
     // Dine-in orders only.
@@ -45,8 +45,8 @@ struct ReportValues {
     std::map<std::string, int64_t> subGrandTotals, gratuityGrandTotals, tipGrandTotals, totalGrandTotals,
         subGrandTotalCounts;
     int64_t payGrandTotal = 0, gratuityGrandTotal = 0, tipGrandTotal = 0;
-    int64_t cashGrandTotal = 0;  // the cash entries' totals
-    int64_t cashBackTotal = 0;   // change given on tenders other than cash
+    int64_t cashGrandTotal = 0; // the cash entries' totals
+    int64_t cashBackTotal = 0;  // change given on tenders other than cash
 };
 
 } // namespace tavlo

@@ -13,11 +13,11 @@ namespace tavlo {
 // What the terminal-info request tells the server about this device.
 struct TerminalInfoValues {
     std::string terminalId;
-    std::string terminalName;   // the device's name
-    std::string ip;             // local IPv4 address
-    std::string architecture;   // the device model
-    uint64_t ram = 0;           // size in bytes of the volume holding the data directory
-    std::string sdkVersion;     // the system version
+    std::string terminalName; // the device's name
+    std::string ip;           // local IPv4 address
+    std::string architecture; // the device model
+    uint64_t ram = 0;         // size in bytes of the volume holding the data directory
+    std::string sdkVersion;   // the system version
     std::string appVersion;
 };
 
@@ -32,7 +32,7 @@ struct CardTransactionValues {
     Date created;
     std::optional<Date> adjusted;
     std::optional<Date> voided;
-    std::vector<std::pair<std::string, std::string>> fields;  // name, value
+    std::vector<std::pair<std::string, std::string>> fields; // name, value
 };
 
 // A stored card batch with its host and transactions.

@@ -13,9 +13,7 @@ constexpr const char* kWriteElementFailed = "testXmlwriterMemory: Error at xmlTe
 const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
 
 // libxml2 takes NUL-terminated UTF-8; anything else would be cut short or fail while encoding.
-bool isCleanUtf8(const std::string& s) {
-    return s.find('\0') == std::string::npos && xmlCheckUTF8(X(s)) == 1;
-}
+bool isCleanUtf8(const std::string& s) { return s.find('\0') == std::string::npos && xmlCheckUTF8(X(s)) == 1; }
 
 // Characters XML cannot hold are dropped, as the stream-written requests drop them; libxml2 would
 // write them through (or as references to them) and the document would no longer be well formed.
@@ -94,7 +92,7 @@ std::optional<std::string> TextWriterDocument::finish(Error* error) {
         Error::set(error, kErrorDomain, -1, *failure_);
         return std::nullopt;
     }
-    xmlFreeTextWriter(writer_);  // flushes into the buffer
+    xmlFreeTextWriter(writer_); // flushes into the buffer
     writer_ = nullptr;
     return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer_)),
                        static_cast<size_t>(xmlBufferLength(buffer_)));

@@ -25,7 +25,7 @@ constexpr size_t kPieceSize = 256 * 1024;
 } // namespace
 
 XmlChildStream::XmlChildStream(std::string_view bytes, const char* encoding) {
-    xmlInitParser();  // once per process; libxml2 guards it
+    xmlInitParser(); // once per process; libxml2 guards it
     if (readable(bytes.size()))
         reader_ = xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding, kOptions);
     track();
@@ -49,7 +49,7 @@ void XmlChildStream::track() {
 XmlChildStream::~XmlChildStream() {
     std::erase(streamsOfThisThread, this);
     for (xmlNodePtr holder : kept_) xmlFreeNode(holder);
-    if (reader_) xmlFreeTextReader(reader_);  // and the document with it
+    if (reader_) xmlFreeTextReader(reader_); // and the document with it
 }
 
 xmlNodePtr XmlChildStream::next() {
@@ -62,7 +62,7 @@ xmlNodePtr XmlChildStream::next() {
         do result = xmlTextReaderRead(reader_);
         while (result == 1 && xmlTextReaderNodeType(reader_) != XML_READER_TYPE_ELEMENT);
         if (result != 1) {
-            state_ = State::Failed;  // no root element
+            state_ = State::Failed; // no root element
             return nullptr;
         }
         doc_ = xmlTextReaderCurrentNode(reader_)->doc;
@@ -85,7 +85,7 @@ void XmlChildStream::finish(int readResult) {
     // What follows the root must be read too: a document cut or spoiled there is no document.
     while (readResult == 1) readResult = xmlTextReaderRead(reader_);
     state_ = readResult == 0 && xmlTextReaderReadState(reader_) != XML_TEXTREADER_MODE_ERROR ? State::Complete
-                                                                                            : State::Failed;
+                                                                                             : State::Failed;
 }
 
 int XmlChildStream::readPieces(void* stream, char* buffer, int size) {

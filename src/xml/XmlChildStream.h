@@ -66,9 +66,9 @@ private:
     xmlNodePtr current_ = nullptr;
     bool started_ = false;
     State state_ = State::Reading;
-    std::vector<xmlNodePtr> kept_;  // holders of the kept copies, outside the document's tree
-    std::deque<std::string> pieces_;  // owned bytes not yet taken in
-    size_t pieceOffset_ = 0;          // of the first piece, taken in
+    std::vector<xmlNodePtr> kept_;   // holders of the kept copies, outside the document's tree
+    std::deque<std::string> pieces_; // owned bytes not yet taken in
+    size_t pieceOffset_ = 0;         // of the first piece, taken in
 };
 
 } // namespace tavlo

@@ -76,7 +76,8 @@ std::string XmlDocument::XMLStringWithOptions(unsigned options) const {
 }
 
 std::string XmlDocument::description() const {
-    std::string out = format("<%@ %p [%p]> ", className(), static_cast<const void*>(this), static_cast<const void*>(node_));
+    std::string out =
+        format("<%@ %p [%p]> ", className(), static_cast<const void*>(this), static_cast<const void*>(node_));
     xmlChar* dump = nullptr;
     int size = 0;
     xmlDocDumpFormatMemory(reinterpret_cast<xmlDocPtr>(node_), &dump, &size, 1);

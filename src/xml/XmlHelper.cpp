@@ -59,8 +59,7 @@ void writePrinter(XmlStreamWriter& w, const std::string& printURL) {
 }
 
 // An XW request: `<tavloRequest><request ...>` with its body, then ended.
-template <typename Body>
-std::string streamRequest(const std::string& request, Body body) {
+template <typename Body> std::string streamRequest(const std::string& request, Body body) {
     XmlStreamWriter w;
     XmlHelper::beginRequest(w);
     w.writeStartElement(request);
@@ -69,7 +68,8 @@ std::string streamRequest(const std::string& request, Body body) {
     return w.toString();
 }
 
-void writeBreakDown(XmlStreamWriter& w, const std::string& element, const std::string& amount, const std::string& count) {
+void writeBreakDown(XmlStreamWriter& w, const std::string& element, const std::string& amount,
+                    const std::string& count) {
     w.writeStartElement(element);
     XmlHelper::writeTextElement(w, "amount", amount);
     XmlHelper::writeTextElement(w, "count", count);
@@ -100,7 +100,7 @@ bool XmlHelper::isElementNamed(xmlNodePtr node, std::string_view name) {
 }
 
 XmlDocPtr XmlHelper::parse(std::string_view bytes, const char* encoding) {
-    xmlInitParser();  // once per process; libxml2 guards it
+    xmlInitParser(); // once per process; libxml2 guards it
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
     return XmlDocPtr(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding,
                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
@@ -324,8 +324,9 @@ std::optional<std::string> XmlHelper::getXmlRequest(const std::string& request, 
 }
 
 std::optional<std::string> XmlHelper::getXmlPaymentRefs(long paymentType, Error* error) {
-    return textWriterRequest(kStoreData, "getPaymentRefs", error,
-                             [&](TextWriterDocument& doc) { doc.writeElement("paymentType", std::to_string(paymentType)); });
+    return textWriterRequest(kStoreData, "getPaymentRefs", error, [&](TextWriterDocument& doc) {
+        doc.writeElement("paymentType", std::to_string(paymentType));
+    });
 }
 
 std::optional<std::string> XmlHelper::getXmlOpenStore(const std::optional<std::string>& userId,

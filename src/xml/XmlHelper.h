@@ -72,8 +72,7 @@ public:
 
     static std::string getXmlStoreMenuData(const std::optional<std::string>& storeDateUpdated,
                                            const std::optional<std::string>& menuDateUpdated,
-                                           const std::optional<std::string>& terminalId,
-                                           const std::string& appVersion);
+                                           const std::optional<std::string>& terminalId, const std::string& appVersion);
     static std::string getXmlTerminalInfo(const TerminalInfoValues& info);
     static std::string getXmlCloseStore(const std::string& userId, const std::string& terminalId,
                                         const std::optional<std::string>& printURL);

@@ -19,8 +19,8 @@ const char* text(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
 const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
 
 bool isVoidElement(const xmlChar* name) {
-    static constexpr std::array<std::string_view, 10> names = {"br", "area", "link", "img", "param",
-                                                               "hr", "input", "col", "base", "meta"};
+    static constexpr std::array<std::string_view, 10> names = {"br", "area",  "link", "img",  "param",
+                                                               "hr", "input", "col",  "base", "meta"};
     if (!name) return false;
     for (std::string_view n : names)
         if (n == text(name)) return true;
@@ -165,7 +165,7 @@ void XmlNode::appendXMLString(xmlNodePtr node, std::string& out) {
         out += text(node->name);
         out += ">";
         break;
-    default: break;  // comments and the rest are left out
+    default: break; // comments and the rest are left out
     }
 }
 

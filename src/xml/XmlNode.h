@@ -33,11 +33,11 @@ public:
     // A text node's content; otherwise the joined direct text, CDATA and entity children (an
     // attribute's value); nil when there is none.
     std::optional<std::string> stringValue() const;
-    size_t index() const;   // siblings before it
-    size_t level() const;   // ancestors: the document is 0, the root element 1
+    size_t index() const; // siblings before it
+    size_t level() const; // ancestors: the document is 0, the root element 1
     XmlDocument* rootDocument() const;
     XmlNode* parent() const;
-    size_t childCount() const;  // child nodes of every kind
+    size_t childCount() const; // child nodes of every kind
     std::vector<XmlNode*> children() const;
     XmlNode* childAtIndex(size_t index) const;
     XmlNode* previousSibling() const;

@@ -239,7 +239,8 @@ void XmlStreamWriter::writeProcessingInstruction(std::string_view target, std::s
 }
 
 void XmlStreamWriter::setPrefix(const std::string& prefix, const std::string& namespaceURI) {
-    if (namespaceURIPrefixMap_.count(namespaceURI)) fail(format("Name namespace %@ has already been set", namespaceURI));
+    if (namespaceURIPrefixMap_.count(namespaceURI))
+        fail(format("Name namespace %@ has already been set", namespaceURI));
     if (prefixNamespaceURIMap_.count(prefix)) {
         if (prefix.empty()) fail("Default namespace has already been set");
         fail(format("Prefix %@ has already been set", prefix));

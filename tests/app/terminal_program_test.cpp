@@ -18,8 +18,8 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <vector>
 #include <sys/wait.h>
+#include <vector>
 
 namespace tavlo {
 namespace {
@@ -77,7 +77,8 @@ ProgramRun terminal(const std::filesystem::path& dataFolder, const std::string& 
 std::pair<int, int> pngSize(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     unsigned char head[24] = {};
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || std::string(reinterpret_cast<char*>(head) + 1, 3) != "PNG")
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) ||
+        std::string(reinterpret_cast<char*>(head) + 1, 3) != "PNG")
         return {0, 0};
     auto number = [&](int at) { return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3]; };
     return {number(16), number(20)};
@@ -94,9 +95,9 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
         EXPECT_NE(first.output.find("the first screen is in " + firstScreen.string() + "\n"), std::string::npos)
             << first.output;
         EXPECT_EQ(server.storeLoads(), 1u);
-        EXPECT_EQ(pngSize(firstScreen), std::make_pair(1024, 768));  // the pad in landscape
+        EXPECT_EQ(pngSize(firstScreen), std::make_pair(1024, 768)); // the pad in landscape
         {
-            ObjectContext store(DBHelper::sharedStore());  // the program's, now that it has ended
+            ObjectContext store(DBHelper::sharedStore()); // the program's, now that it has ended
             EXPECT_EQ(DBHelper::getStoreValue("IPHONE_STORE_NAME", &store), "Generated Store");
             EXPECT_EQ(store.count(FetchRequest("Menu")), StoreDataGenerator::kMenus);
         }
@@ -111,7 +112,7 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     EXPECT_EQ(second.output.find("Terminal set up"), std::string::npos) << second.output;
     EXPECT_EQ(again.storeLoads(), 0u);
     EXPECT_EQ(UserDefaults(home.path() / UserDefaults::fileName).stringForKey("gateway"), again.url());
-    EXPECT_EQ(pngSize(firstScreen), std::make_pair(320, 480));  // the phone upright
+    EXPECT_EQ(pngSize(firstScreen), std::make_pair(320, 480)); // the phone upright
 }
 
 TEST(TerminalProgram, ADamagedStoreIsSetAsideSaidOnScreenAndLoadedAfresh) {
@@ -122,7 +123,7 @@ TEST(TerminalProgram, ADamagedStoreIsSetAsideSaidOnScreenAndLoadedAfresh) {
     const std::filesystem::path store = home.path() / "TavloMobile.sqlite";
     {
         std::fstream file(store, std::ios::in | std::ios::out | std::ios::binary);
-        file << std::string(16, 'Z');  // its header
+        file << std::string(16, 'Z'); // its header
     }
     ProgramRun second = terminal(home.path(), "--demo-gateway " + server.url());
     EXPECT_EQ(second.status, 0) << second.output;
@@ -149,8 +150,8 @@ TEST(TerminalProgram, TheLogHeaderShowsThisTerminal) {
     std::vector<std::string> header;
     for (std::string line; std::getline(log, line);)
         if (size_t at = line.find(" ***"); at != std::string::npos) header.push_back(line.substr(at + 1));
-    EXPECT_THAT(header, ::testing::IsSupersetOf({"***     UDID: " + *deviceId,
-                                                 "***       IP: " + SystemNetworkProbe().localIPAddress()}));
+    EXPECT_THAT(header, ::testing::IsSupersetOf(
+                            {"***     UDID: " + *deviceId, "***       IP: " + SystemNetworkProbe().localIPAddress()}));
 }
 
 // "700", "644", ...
@@ -183,7 +184,7 @@ void openToEveryone(const std::filesystem::path& folder) {
 
 TEST(TerminalProgram, TheDataFolderIsTheOwnersAlone) {
     test::TempHome home;
-    const std::filesystem::path data = home.path() / "data";  // made by the program
+    const std::filesystem::path data = home.path() / "data"; // made by the program
     DemoServer server;
     ProgramRun first = terminal(data, "--demo-gateway " + server.url());
     ASSERT_EQ(first.status, 0) << first.output;
@@ -215,7 +216,7 @@ TEST(TerminalProgram, ASharedFolderGivenAsDataFolderIsNotTakenOver) {
     std::filesystem::permissions(shared / "notes.txt", std::filesystem::perms(0644));
     std::filesystem::permissions(shared, std::filesystem::perms(01777));
     ProgramRun run = terminal(shared, "");
-    EXPECT_NE(run.output.find("tavlo: "), std::string::npos) << run.output;  // it ran
+    EXPECT_NE(run.output.find("tavlo: "), std::string::npos) << run.output; // it ran
     EXPECT_EQ(mode(shared), "1777");
     EXPECT_EQ(mode(shared / "notes.txt"), "644");
 }
@@ -264,9 +265,8 @@ TEST(TerminalProgram, AFailedLoadEndsWithItsMessageEveryTime) {
         {"a reply cut in half",
          [](storesim::StoreServer& server) {
              std::string reply = StoreDataGenerator::reply(20);
-             server.setStoreData([half = reply.substr(0, reply.size() / 2)](const storesim::StoreDataRequest&) {
-                 return half;
-             });
+             server.setStoreData(
+                 [half = reply.substr(0, reply.size() / 2)](const storesim::StoreDataRequest&) { return half; });
          },
          "tavlo: Unable to read the store data received\n"},
     };

@@ -33,7 +33,9 @@ struct ParsedRequest {
         for (xmlNodePtr n = root ? root->children : nullptr; n && !record; n = n->next)
             if (n->type == XML_ELEMENT_NODE) record = n;
     }
-    std::optional<std::string> text(const char* name) const { return XmlHelper::getChildValue(doc.get(), record, name); }
+    std::optional<std::string> text(const char* name) const {
+        return XmlHelper::getChildValue(doc.get(), record, name);
+    }
     std::optional<std::string> attribute(const char* name) const { return XmlHelper::getAttributeValue(record, name); }
 };
 

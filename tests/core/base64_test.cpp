@@ -11,7 +11,10 @@ namespace {
 std::vector<uint8_t> bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 // RFC 4648 section 10 vectors.
-struct Vector { const char* data; const char* text; };
+struct Vector {
+    const char* data;
+    const char* text;
+};
 const Vector kRfcVectors[] = {
     {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
 };
@@ -23,7 +26,11 @@ TEST(Base64, EncodesRfcVectorsWithAClosingLineFeed) {
 }
 
 TEST(Base64, BreaksLinesEvery76Characters) {
-    struct Case { size_t bytes; size_t lineFeeds; size_t lastLine; };
+    struct Case {
+        size_t bytes;
+        size_t lineFeeds;
+        size_t lastLine;
+    };
     // 57 bytes fill one 76-character line exactly
     const Case cases[] = {{56, 1, 76}, {57, 1, 76}, {58, 2, 4}, {114, 2, 76}, {200, 4, 40}};
     for (const auto& c : cases) {
@@ -35,9 +42,7 @@ TEST(Base64, BreaksLinesEvery76Characters) {
         size_t pos = 0, line = 0;
         for (size_t next; (next = text.find('\n', pos)) != std::string::npos; pos = next + 1) {
             line = next - pos;
-            if (next + 1 < text.size()) {
-                EXPECT_EQ(line, 76u);
-            }
+            if (next + 1 < text.size()) { EXPECT_EQ(line, 76u); }
         }
         EXPECT_EQ(line, c.lastLine) << c.bytes;
         EXPECT_EQ(Base64::decode(text), data) << c.bytes;
@@ -46,14 +51,17 @@ TEST(Base64, BreaksLinesEvery76Characters) {
 
 TEST(Base64, Decodes) {
     for (const auto& v : kRfcVectors) EXPECT_EQ(Base64::decode(v.text), bytes(v.data)) << v.text;
-    struct Case { const char* text; std::optional<std::vector<uint8_t>> data; };
+    struct Case {
+        const char* text;
+        std::optional<std::vector<uint8_t>> data;
+    };
     const Case cases[] = {
-        {" Zm9v\r\nYmFy\t", bytes("foobar")},  // blanks and line breaks ignored
+        {" Zm9v\r\nYmFy\t", bytes("foobar")}, // blanks and line breaks ignored
         {"", std::nullopt},
         {" \n ", std::nullopt},
         {"====", std::nullopt},
-        {"Zg", std::nullopt},                   // no whole group
-        {"Zm9vYg", bytes("foo")},              // only whole groups are decoded
+        {"Zg", std::nullopt},     // no whole group
+        {"Zm9vYg", bytes("foo")}, // only whole groups are decoded
         {"Zm9vYmE", bytes("foo")},
     };
     for (const auto& c : cases) EXPECT_EQ(Base64::decode(c.text), c.data) << c.text;
@@ -70,7 +78,7 @@ TEST(Base64Coding, EncodesRfcVectorsOnOneLine) {
 }
 
 TEST(Base64Coding, LineLengthRoundsUpToWholeGroups) {
-    std::vector<uint8_t> data = bytes("abcdefghijklmnopqr");  // 18 bytes: 24 characters
+    std::vector<uint8_t> data = bytes("abcdefghijklmnopqr"); // 18 bytes: 24 characters
     // 10 rounds up to 12: a line feed after every third group, the last one included
     EXPECT_EQ(Base64Coding::base64Encoding(data, 10), "YWJjZGVmZ2hp\namtsbW5vcHFy\n");
     EXPECT_EQ(Base64Coding::base64Encoding(data, 8), "YWJjZGVm\nZ2hpamts\nbW5vcHFy\n");
@@ -85,14 +93,17 @@ TEST(Base64Coding, LineLengthRoundsUpToWholeGroups) {
 TEST(Base64Coding, DecodesLeniently) {
     for (const auto& v : kRfcVectors)
         EXPECT_EQ(Base64Coding::dataWithBase64EncodedString(v.text), bytes(v.data)) << v.text;
-    struct Case { std::string_view text; std::vector<uint8_t> data; };
+    struct Case {
+        std::string_view text;
+        std::vector<uint8_t> data;
+    };
     const Case cases[] = {
-        {"Zm9v\nYm-F*y", bytes("foobar")},      // bytes outside the alphabet are skipped
-        {"Zm8=YmFy", bytes("fo")},              // the first "=" ends decoding
-        {"Zm9vYg", bytes("foo")},               // an unfinished group without "=" is dropped
-        {"Zm9vY=", bytes("foo")},               // one character before "=" carries no byte
+        {"Zm9v\nYm-F*y", bytes("foobar")}, // bytes outside the alphabet are skipped
+        {"Zm8=YmFy", bytes("fo")},         // the first "=" ends decoding
+        {"Zm9vYg", bytes("foo")},          // an unfinished group without "=" is dropped
+        {"Zm9vY=", bytes("foo")},          // one character before "=" carries no byte
         {"", {}},
-        {"Zm9v\xC3\xA9", {}},                   // non-ASCII text gives empty data
+        {"Zm9v\xC3\xA9", {}}, // non-ASCII text gives empty data
     };
     for (const auto& c : cases) EXPECT_EQ(Base64Coding::dataWithBase64EncodedString(c.text), c.data) << c.text;
     EXPECT_TRUE(Base64Coding::dataWithBase64EncodedString(std::nullopt).empty());

@@ -75,7 +75,7 @@ TEST_F(MenuTest, SchedulesTable) {
     Schedule endedYesterday{.endDate = local(2024, 3, 10)};
     Schedule startsTomorrow{.startDate = local(2024, 3, 12)};
     Schedule overnight{.from = timeOfDay(22, 0, 0), .to = timeOfDay(2, 0, 0)};
-    Schedule shortDays{.days = "01"};  // Sunday off, Monday on, the rest unsaid
+    Schedule shortDays{.days = "01"}; // Sunday off, Monday on, the rest unsaid
     Schedule unbounded{.startDate = std::nullopt, .endDate = std::nullopt, .from = std::nullopt, .to = std::nullopt};
     struct Case {
         const char* what;
@@ -110,7 +110,7 @@ TEST_F(MenuTest, AnyMatchingScheduleMakesTheMenuActiveUnlessItIsDisabled) {
     Schedule dinner{.from = timeOfDay(17, 0, 0), .to = timeOfDay(22, 0, 0)};
     EXPECT_FALSE(activeAt({lunch}, monday));
     EXPECT_TRUE(activeAt({lunch, dinner}, monday));
-    EXPECT_TRUE(activeAt({}, monday));  // no schedules: always offered
+    EXPECT_TRUE(activeAt({}, monday)); // no schedules: always offered
 
     auto menu = menuWith({dinner});
     menu->setValue("disabled", true);
@@ -128,7 +128,11 @@ TEST(ConfigRecords, AreaWithItsTablesAndShapes) {
     area->setValue("fillColor", -1);
     area->setValue("disabled", true);
     auto shape = store->insert("AreaShape");
-    for (auto [key, value] : {std::pair{"x", 1}, {"y", 2}, {"width", 30}, {"height", 40}, {"strokeColor", 0xff0000},
+    for (auto [key, value] : {std::pair{"x", 1},
+                              {"y", 2},
+                              {"width", 30},
+                              {"height", 40},
+                              {"strokeColor", 0xff0000},
                               {"fillColor", 0x00ff00}})
         shape->setValue(key, value);
     shape->setValue("areaShapeId", "S1");
@@ -154,7 +158,8 @@ TEST(ConfigRecords, AreaWithItsTablesAndShapes) {
     EXPECT_EQ(read.fillColor(), -1);
     EXPECT_TRUE(read.disabled());
     ASSERT_EQ(read.locations().size(), 2u);
-    const AreaLocation& table = read.locations()[0].areaLocationId() == "L1" ? read.locations()[0] : read.locations()[1];
+    const AreaLocation& table =
+        read.locations()[0].areaLocationId() == "L1" ? read.locations()[0] : read.locations()[1];
     const AreaLocation& other = &table == &read.locations()[0] ? read.locations()[1] : read.locations()[0];
     EXPECT_EQ(table.name(), "Table 1");
     EXPECT_EQ(table.shortName(), "1");
@@ -171,7 +176,7 @@ TEST(ConfigRecords, AreaWithItsTablesAndShapes) {
     EXPECT_EQ(table.shape()->fillColor(), 0x00ff00);
     EXPECT_EQ(other.areaLocationId(), "L2");
     EXPECT_EQ(other.shape(), std::nullopt);
-    EXPECT_EQ(other.seats(), 0);  // absent values read as 0 / NO
+    EXPECT_EQ(other.seats(), 0); // absent values read as 0 / NO
     EXPECT_FALSE(other.disabled());
 
     // Reading again replaces what was read before.
@@ -212,8 +217,11 @@ TEST(ConfigRecords, RuleParametersAndValuesWithAPrefix) {
     ruleRow->setValue("ruleId", "R1");
     ruleRow->setValue("name", "Defaults");
     ruleRow->setValue("type", "CustomerOrderDefaultItem");
-    for (auto [name, value] : {std::pair<const char*, const char*>{"item1", "I-1"}, {"item2", "I-2"}, {"item4", "I-4"},
-                               {"group2", "G-2"}, {"note", nullptr}}) {
+    for (auto [name, value] : {std::pair<const char*, const char*>{"item1", "I-1"},
+                               {"item2", "I-2"},
+                               {"item4", "I-4"},
+                               {"group2", "G-2"},
+                               {"note", nullptr}}) {
         auto param = store->insert("RuleParam");
         param->setValue("name", name);
         param->setValue("value", value);
@@ -226,7 +234,7 @@ TEST(ConfigRecords, RuleParametersAndValuesWithAPrefix) {
     EXPECT_EQ(rule.name(), "Defaults");
     EXPECT_EQ(rule.type(), "CustomerOrderDefaultItem");
     EXPECT_FALSE(rule.disabled());
-    EXPECT_EQ(rule.params().size(), 4u);  // the parameter without a value is left out
+    EXPECT_EQ(rule.params().size(), 4u); // the parameter without a value is left out
     EXPECT_THAT(rule.valuesWithPrefix("item"), ElementsAre("I-1", "I-2"));
     EXPECT_THAT(rule.valuesWithPrefix("group"), IsEmpty());
     EXPECT_THAT(rule.valuesWithPrefix("missing"), IsEmpty());

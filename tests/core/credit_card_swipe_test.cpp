@@ -46,43 +46,63 @@ void expectParsed(const std::string& label, const CreditCardSwipe& s, const Pars
 } // namespace
 
 TEST(CreditCardSwipe, ParsesSwipesOfEveryShape) {
-    test::TempHome home;  // parsing logs what it could not read
+    test::TempHome home; // parsing logs what it could not read
     const Text t1 = "B4111111111111111^DOE/JOHN^2512101000000000";
     const Text t2 = "4111111111111111=25121010000000000";
     const Text acct = "4111111111111111";
     const Text none;
-    struct Case { std::string label; std::string raw; Parsed expected; };
+    struct Case {
+        std::string label;
+        std::string raw;
+        Parsed expected;
+    };
     const Case cases[] = {
         {"both tracks", kTrack1 + kTrack2, {t1, t2, none, acct, "DOE/JOHN", "2512", "101", none, false}},
-        {"reader framing skipped", "\x02" + kTrack1 + "\r\n" + kTrack2 + "\x1b\x03",
+        {"reader framing skipped",
+         "\x02" + kTrack1 + "\r\n" + kTrack2 + "\x1b\x03",
          {t1, t2, none, acct, "DOE/JOHN", "2512", "101", none, false}},
-        {"separator between tracks", kTrack1 + ":" + kTrack2 + ":",
+        {"separator between tracks",
+         kTrack1 + ":" + kTrack2 + ":",
          {t1, t2, none, acct, "DOE/JOHN", "2512", "101", none, false}},
-        {"track 2 only", ";5555555555554444=2711201?", {none, "5555555555554444=2711201", none,
-         "5555555555554444", none, "2711", "201", none, false}},
+        {"track 2 only",
+         ";5555555555554444=2711201?",
+         {none, "5555555555554444=2711201", none, "5555555555554444", none, "2711", "201", none, false}},
         {"track 3 kept", kTrack2 + "+0123456789?", {none, t2, "0123456789", acct, none, "2512", "101", none, false}},
-        {"track 1 wins over track 2", "%B4111111111111111^DOE/JOHN^2612999?;5555555555554444=2711201?",
-         {"B4111111111111111^DOE/JOHN^2612999", "5555555555554444=2711201", none, acct, "DOE/JOHN", "2612", "999", none, false}},
-        {"track 2 without end sentinel", ";4111111111111111=2512101", {none, "4111111111111111=2512101", none,
-         acct, none, "2512", "101", none, true}},
+        {"track 1 wins over track 2",
+         "%B4111111111111111^DOE/JOHN^2612999?;5555555555554444=2711201?",
+         {"B4111111111111111^DOE/JOHN^2612999", "5555555555554444=2711201", none, acct, "DOE/JOHN", "2612", "999", none,
+          false}},
+        {"track 2 without end sentinel",
+         ";4111111111111111=2512101",
+         {none, "4111111111111111=2512101", none, acct, none, "2512", "101", none, true}},
         {"track 1 holds only the format code", "%B?", {"B", none, none, none, none, none, none, none, false}},
         {"empty track 1", "%?" + kTrack2, {"", t2, none, acct, none, "2512", "101", none, false}},
         {"reader error mark in a track", ";E?", {none, "E", none, none, none, none, none, none, true}},
         {"reader error mark alone", "E", {none, none, none, none, none, none, none, none, true}},
-        {"stray character stops the walk", kTrack1 + "x" + kTrack2, {t1, none, none, acct, "DOE/JOHN", "2512", "101", none, true}},
+        {"stray character stops the walk",
+         kTrack1 + "x" + kTrack2,
+         {t1, none, none, acct, "DOE/JOHN", "2512", "101", none, true}},
         {"start sentinel at the end", kTrack1 + ";", {t1, none, none, acct, "DOE/JOHN", "2512", "101", none, false}},
-        {"encrypting reader", kTrack1 + kTrack2 + "|0600|A1B2|C3D4||61403000|FF|x|ks1",
+        {"encrypting reader",
+         kTrack1 + kTrack2 + "|0600|A1B2|C3D4||61403000|FF|x|ks1",
          {t1, t2, none, acct, "DOE/JOHN", "2512", "101", "0600|A1B2|C3D4||61403000|FF|x|ks1", false}},
-        {"trailing data dropped after an error", kTrack1 + "?" + kTrack2 + "|0600|A1B2",
+        {"trailing data dropped after an error",
+         kTrack1 + "?" + kTrack2 + "|0600|A1B2",
          {t1, none, none, acct, "DOE/JOHN", "2512", "101", none, true}},
         {"bar with nothing after it", kTrack2 + "|", {none, t2, none, acct, none, "2512", "101", none, false}},
-        {"short expiry after the separator", ";4111111111111111=25?", {none, "4111111111111111=25", none,
-         none, none, none, none, none, false}},
-        {"short service code", "%B4111111111111111^DOE/JOHN^25121?", {"B4111111111111111^DOE/JOHN^25121", none, none,
-         none, none, none, none, none, false}},
-        {"track 2 without separator", ";4111111111111111?", {none, "4111111111111111", none, none, none, none, none, none, false}},
-        {"broken track 1 keeps track 2 fields", "%B4111111111111111^DOE/JOHN?;5555555555554444=2711201?",
-         {"B4111111111111111^DOE/JOHN", "5555555555554444=2711201", none, "5555555555554444", none, "2711", "201", none, false}},
+        {"short expiry after the separator",
+         ";4111111111111111=25?",
+         {none, "4111111111111111=25", none, none, none, none, none, none, false}},
+        {"short service code",
+         "%B4111111111111111^DOE/JOHN^25121?",
+         {"B4111111111111111^DOE/JOHN^25121", none, none, none, none, none, none, none, false}},
+        {"track 2 without separator",
+         ";4111111111111111?",
+         {none, "4111111111111111", none, none, none, none, none, none, false}},
+        {"broken track 1 keeps track 2 fields",
+         "%B4111111111111111^DOE/JOHN?;5555555555554444=2711201?",
+         {"B4111111111111111^DOE/JOHN", "5555555555554444=2711201", none, "5555555555554444", none, "2711", "201", none,
+          false}},
         {"empty text", "", {}},
     };
     for (const Case& c : cases) expectParsed(c.label, CreditCardSwipe(c.raw, ':'), c.expected);
@@ -90,12 +110,13 @@ TEST(CreditCardSwipe, ParsesSwipesOfEveryShape) {
 }
 
 TEST(CreditCardSwipe, SetDataForgetsThePreviousCard) {
-    test::TempHome home;  // parsing logs what it could not read
+    test::TempHome home; // parsing logs what it could not read
     CreditCardSwipe swipe(kTrack1 + kTrack2 + "|0600|A1B2", ':');
     ASSERT_EQ(swipe.trailingData(), Text("0600|A1B2"));
     swipe.setData(";5555555555554444=2711201?");
-    expectParsed("second swipe", swipe, {std::nullopt, "5555555555554444=2711201", std::nullopt, "5555555555554444",
-                                         std::nullopt, "2711", "201", std::nullopt, false});
+    expectParsed("second swipe", swipe,
+                 {std::nullopt, "5555555555554444=2711201", std::nullopt, "5555555555554444", std::nullopt, "2711",
+                  "201", std::nullopt, false});
     swipe.setData("x");
     EXPECT_TRUE(swipe.hadError());
     EXPECT_FALSE(swipe.accountNumber());
@@ -103,7 +124,7 @@ TEST(CreditCardSwipe, SetDataForgetsThePreviousCard) {
 
 // Every cut of real-looking swipes must parse without reading past the text.
 TEST(CreditCardSwipe, EveryPrefixParsesCleanly) {
-    test::TempHome home;  // parsing logs what it could not read
+    test::TempHome home; // parsing logs what it could not read
     const std::string samples[] = {
         "\x02" + kTrack1 + ":" + kTrack2 + "+0123?|0600|A1B2|C3D4\x03",
         "%B^^?;=?",
@@ -123,15 +144,26 @@ TEST(CreditCardSwipe, LogsWhatItCouldNotReadButNeverTheCard) {
     const std::string stars17(17, '*'), stars16(16, '*');
     const std::string track1Shape = "%" + stars17 + "^********^" + stars16 + "?";
     const std::string track2Shape = ";" + stars16 + "=" + stars17 + "?";
-    struct Case { std::string label; Text raw; bool debug; std::vector<std::string> lines; };
+    struct Case {
+        std::string label;
+        Text raw;
+        bool debug;
+        std::vector<std::string> lines;
+    };
     const Case cases[] = {
         {"good swipe", kTrack1 + kTrack2, false, {}},
         {"nil text", std::nullopt, false, {"No data to parse"}},
-        {"debug shows the shape only", kTrack1 + ":" + kTrack2 + "|0600|A1B2", true,
+        {"debug shows the shape only",
+         kTrack1 + ":" + kTrack2 + "|0600|A1B2",
+         true,
          {"<" + track1Shape + ":" + track2Shape + "|****|****>"}},
-        {"no end sentinel", ";4111111111111111=2512101", false,
+        {"no end sentinel",
+         ";4111111111111111=2512101",
+         false,
          {"Track data error or End sentinel missing while parsing track 2, found: " + stars16 + "=*******"}},
-        {"reader error mark in a track", "+E?", false,
+        {"reader error mark in a track",
+         "+E?",
+         false,
          {"Track data error or End sentinel missing while parsing track 3, found: *"}},
         {"reader error mark", "E", false, {"Error reading track data, received E"}},
         {"stray digit", kTrack1 + "4" + kTrack2, false, {"Unexpected parsed data, found: *"}},
@@ -167,33 +199,58 @@ TEST(CreditCardSwipe, LongitudinalRedundancyCheck) {
     EXPECT_EQ(CreditCardSwipe::getLRC(bytes, 0, 4), 0x02 ^ 0x41 ^ 0x42 ^ 0x03);
     EXPECT_EQ(CreditCardSwipe::getLRC(bytes, 4, 1), static_cast<int8_t>(0xF0));
     EXPECT_EQ(CreditCardSwipe::getLRC(bytes, 0, 0), 0);
-    EXPECT_EQ(CreditCardSwipe::getLRC(bytes, 3, 3), 0);   // past the end
+    EXPECT_EQ(CreditCardSwipe::getLRC(bytes, 3, 3), 0); // past the end
     EXPECT_EQ(CreditCardSwipe::getLRC(bytes, -1, 2), 0);
 }
 
 TEST(CreditCardSwipe, CardLabelsByPrefixAndLength) {
-    struct Case { Text number; const char* label; };
+    struct Case {
+        Text number;
+        const char* label;
+    };
     const Case cases[] = {
-        {"4111111111111111", "visa"},    {"4222222222222", "visa"},       {"411111111111111", "other"},
-        {"5105105105105100", "mc"},      {"5555555555554444", "mc"},      {"5655555555554444", "other"},
-        {"5055555555554444", "other"},   {"378282246310005", "amex"},     {"341111111111111", "amex"},
-        {"351111111111111", "other"},    {"6011111111111117", "discover"}, {"6200000000000005", "discover"},
-        {"6411111111111111", "discover"}, {"6511111111111111", "discover"}, {"6311111111111111", "other"},
-        {"30569309025904", "diners"},    {"36000000000008", "diners"},    {"38820000000000", "diners"},
-        {"38900000000000", "carteBlanche"}, {"37000000000000", "other"},   {"3528000000000000", "jcb"},
-        {"3530111333300000", "jcb"},     {"3589980000000000", "jcb"},     {"3589990000000000", "other"},
-        {"3527990000000000", "other"},   {"", "other"},                   {std::nullopt, "other"},
+        {"4111111111111111", "visa"},
+        {"4222222222222", "visa"},
+        {"411111111111111", "other"},
+        {"5105105105105100", "mc"},
+        {"5555555555554444", "mc"},
+        {"5655555555554444", "other"},
+        {"5055555555554444", "other"},
+        {"378282246310005", "amex"},
+        {"341111111111111", "amex"},
+        {"351111111111111", "other"},
+        {"6011111111111117", "discover"},
+        {"6200000000000005", "discover"},
+        {"6411111111111111", "discover"},
+        {"6511111111111111", "discover"},
+        {"6311111111111111", "other"},
+        {"30569309025904", "diners"},
+        {"36000000000008", "diners"},
+        {"38820000000000", "diners"},
+        {"38900000000000", "carteBlanche"},
+        {"37000000000000", "other"},
+        {"3528000000000000", "jcb"},
+        {"3530111333300000", "jcb"},
+        {"3589980000000000", "jcb"},
+        {"3589990000000000", "other"},
+        {"3527990000000000", "other"},
+        {"", "other"},
+        {std::nullopt, "other"},
     };
     for (const Case& c : cases) EXPECT_EQ(CreditCardSwipe::getCardLabel(c.number), c.label) << c.number.value_or("nil");
 }
 
 TEST(CreditCardSwipe, LuhnAndValidity) {
-    struct Case { Text number; bool mod10; bool valid; };
+    struct Case {
+        Text number;
+        bool mod10;
+        bool valid;
+    };
     const Case cases[] = {
-        {"4111111111111111", true, true},   {"4111111111111112", false, false}, {"5555555555554444", true, true},
-        {"378282246310005", true, true},    {"6011111111111117", true, true},   {"30569309025904", true, true},
-        {"3530111333300000", true, true},   {"79927398713", true, false},       {"1234567812345670", true, false},
-        {"4000000a00000002", true, false},  {"4111-1111-1111-1111", false, false}, {"", true, false},
+        {"4111111111111111", true, true},  {"4111111111111112", false, false},    {"5555555555554444", true, true},
+        {"378282246310005", true, true},   {"6011111111111117", true, true},      {"30569309025904", true, true},
+        {"3530111333300000", true, true},  {"79927398713", true, false},          {"1234567812345670", true, false},
+        {"4000000a00000002", true, false}, {"4111-1111-1111-1111", false, false}, {"", true, false},
         {std::nullopt, false, false},
     };
     for (const Case& c : cases) {
@@ -203,8 +260,11 @@ TEST(CreditCardSwipe, LuhnAndValidity) {
 }
 
 TEST(CreditCardSwipe, ExpiryIsGoodThroughItsMonth) {
-    ScopedFakeClock clock(Date(1749988800.0));  // mid-June 2025 in every time zone
-    struct Case { Text expiry; bool expired; };
+    ScopedFakeClock clock(Date(1749988800.0)); // mid-June 2025 in every time zone
+    struct Case {
+        Text expiry;
+        bool expired;
+    };
     const Case cases[] = {
         {"0625", false}, {"0725", false}, {"0126", false}, {"1299", false}, {" 0625 ", false},
         {"0525", true},  {"1224", true},  {"0600", true},  {"1325", true},  {"0025", true},

@@ -18,7 +18,7 @@ namespace {
 
 using test::LocalStoreScope;
 
-constexpr double kNow = 1700000000.9;  // ids carry the whole seconds: 1700000000
+constexpr double kNow = 1700000000.9; // ids carry the whole seconds: 1700000000
 
 struct BrokerTest : ::testing::Test {
     ScopedFakeClock clock{Date(kNow)};
@@ -55,9 +55,13 @@ TEST_F(BrokerTest, CountersWrapAfterTheirLargestNumber) {
         std::string counter;
     };
     const Case cases[] = {
-        {std::nullopt, 8, "00000001"}, {"5", 8, "00000006"},     {"99999999", 8, "00000001"},
-        {"100000005", 8, "100000006"},  // left above the largest by a wider setting: counts on
-        {"9", 1, "1"},                   {"9", 0, "1"},           {"8", 0, "9"},
+        {std::nullopt, 8, "00000001"},
+        {"5", 8, "00000006"},
+        {"99999999", 8, "00000001"},
+        {"100000005", 8, "100000006"}, // left above the largest by a wider setting: counts on
+        {"9", 1, "1"},
+        {"9", 0, "1"},
+        {"8", 0, "9"},
         {"2147483647", 12, "000000000001"},
     };
     LocalStoreScope store;
@@ -91,8 +95,12 @@ TEST_F(BrokerTest, QuickSaleNumbersFollowTheirDigits) {
         std::string number;
     };
     const Case cases[] = {
-        {std::nullopt, std::nullopt, "31"}, {std::nullopt, "8", "39"}, {std::nullopt, "9", "31"},
-        {"2", "99", "301"},                 {"2", "5", "306"},         {"3", std::nullopt, "3001"},
+        {std::nullopt, std::nullopt, "31"},
+        {std::nullopt, "8", "39"},
+        {std::nullopt, "9", "31"},
+        {"2", "99", "301"},
+        {"2", "5", "306"},
+        {"3", std::nullopt, "3001"},
     };
     LocalStoreScope store;
     IDBroker& b = broker(store);
@@ -140,7 +148,7 @@ TEST_F(BrokerTest, BatchIds) {
         EXPECT_EQ(b.lastBatchId(), k.last) << k.label;
         EXPECT_EQ(b.generateRemoteIdBatch(), k.next) << k.label;
         EXPECT_EQ(DBHelper::getStoreValue("IPHONE_CURRENT_BATCH_ID", scope.context().get()), k.next) << k.label;
-        ObjectContext stored(scope->store());  // saving is the business-day open's
+        ObjectContext stored(scope->store()); // saving is the business-day open's
         EXPECT_EQ(DBHelper::getStoreValue("IPHONE_CURRENT_BATCH_ID", &stored), k.parameter) << k.label;
     }
 }
@@ -233,8 +241,8 @@ TEST(DeviceIdentifier, TheGlobalOneIsTheDigestOfTheHardwareAddressAlone) {
     }
     ASSERT_TRUE(global);
     EXPECT_EQ(*global, md5Hex(*address));
-    EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global);  // the same at every call
-    EXPECT_NE(IDBroker::uniqueDeviceIdentifier(), global);        // the program's own differs
+    EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global); // the same at every call
+    EXPECT_NE(IDBroker::uniqueDeviceIdentifier(), global);       // the program's own differs
     EXPECT_EQ(IDBroker::uniqueDeviceIdentifier(), md5Hex(*address + IDBroker::programIdentifier));
     UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string("given")), IDBroker::deviceIdKey);
     EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global) << "not the saved device id";

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/TimeZoneScope.h"
 #include "platform/foundation/Error.h"
+#include "support/TimeZoneScope.h"
 
 namespace tavlo {
 namespace {
@@ -18,7 +18,10 @@ protected:
 constexpr double k20130507T140309Z = 1367935389.0;
 
 TEST_F(IsoDateTest, ReadsZonesAndForms) {
-    struct Case { const char* text; double seconds; };
+    struct Case {
+        const char* text;
+        double seconds;
+    };
     const Case cases[] = {
         {"2013-05-07T14:03:09Z", k20130507T140309Z},
         {"2013-05-07T16:03:09+02:00", k20130507T140309Z},
@@ -30,24 +33,24 @@ TEST_F(IsoDateTest, ReadsZonesAndForms) {
         {"2013127T14:03:09Z", k20130507T140309Z},
         {"2013-W19-2T14:03:09Z", k20130507T140309Z},
         {"2013W192T14:03:09Z", k20130507T140309Z},
-        {"2013-W19-02T14:03:09Z", k20130507T140309Z},  // as the week writer puts the weekday
+        {"2013-W19-02T14:03:09Z", k20130507T140309Z}, // as the week writer puts the weekday
         {"2013-05-07T14:03:09.25Z", k20130507T140309Z + 0.25},
-        {"2013-05-07T14:03.15Z", k20130507T140309Z - 9 + 9},  // a fraction of a minute
+        {"2013-05-07T14:03.15Z", k20130507T140309Z - 9 + 9}, // a fraction of a minute
         {"2013-05-07T14.5Z", k20130507T140309Z - 3 * 60 - 9 + 1800},
-        {"130507T140309Z", k20130507T140309Z},  // two-digit year in this century
+        {"130507T140309Z", k20130507T140309Z}, // two-digit year in this century
         // no zone: the device's (EDT in May, UTC-4)
         {"2013-05-07T10:03:09", k20130507T140309Z},
         {"2013-05-07", 1367899200.0},
         {"2013-05", 1367380800.0},
         // week-numbering years
-        {"2009-W53-7T00:00Z", 1262476800.0},  // 2010-01-03
-        {"2008-W01-1T00:00Z", 1199059200.0},  // 2007-12-31
+        {"2009-W53-7T00:00Z", 1262476800.0}, // 2010-01-03
+        {"2008-W01-1T00:00Z", 1199059200.0}, // 2007-12-31
         // a time alone is today's; truncated forms fill in from today (2024-03-06)
         {"T14:03:09Z", 1709733789.0},
         {"--05-07T12:00Z", 1715083200.0},
         {"---07T12:00Z", 1709812800.0},
         {"-13-05T12:00Z", 1367409600.0},
-        {"-127T12:00Z", 1714996800.0},  // day 127 of 2024 (a leap year): 6 May
+        {"-127T12:00Z", 1714996800.0}, // day 127 of 2024 (a leap year): 6 May
         {"-W19-2T12:00Z", 1715083200.0},
     };
     for (const auto& c : cases) {
@@ -58,15 +61,18 @@ TEST_F(IsoDateTest, ReadsZonesAndForms) {
 }
 
 TEST_F(IsoDateTest, RejectsWhatHoldsNoDate) {
-    for (const char* text : {"", "abc", "2013-13-01", "2013-02-29", "12345", "123456789", "2013-05-07T25:00Z",
-                             "2013-05-07T12:60Z", "T", "Tuesday", "2013-05-07T1", "2010-W53", "2013-367", "2013-W19-8",
-                             "----07", "--5"})
+    for (const char* text :
+         {"", "abc", "2013-13-01", "2013-02-29", "12345", "123456789", "2013-05-07T25:00Z", "2013-05-07T12:60Z", "T",
+          "Tuesday", "2013-05-07T1", "2010-W53", "2013-367", "2013-W19-8", "----07", "--5"})
         EXPECT_FALSE(IsoDate::dateWithString(text)) << text;
 }
 
 TEST_F(IsoDateTest, WritesInUtcAndReadsBack) {
     Date date(k20130507T140309Z);
-    struct Case { std::string text; const char* want; };
+    struct Case {
+        std::string text;
+        const char* want;
+    };
     const Case cases[] = {
         {IsoDate::ISO8601DateString(date), "2013-05-07T14:03:09Z"},
         {IsoDate::ISO8601DateString(date, false), "2013-05-07"},
@@ -121,7 +127,7 @@ TEST_F(IsoDateTest, RangeCoversWhatWasRead) {
 
 TEST_F(IsoDateTest, NulSeparatorIsAProgrammingError) {
     EXPECT_THROW(IsoDate::dateWithString("2013-05-07", false, '\0'), InconsistencyError);
-    EXPECT_TRUE(IsoDate::dateWithString("2013-05-07", true, '\0'));  // strict always uses ":"
+    EXPECT_TRUE(IsoDate::dateWithString("2013-05-07", true, '\0')); // strict always uses ":"
 }
 
 TEST(IsoDateFormat, PrepareDateFormatReplacesColons) {

@@ -25,12 +25,13 @@ TEST(LocalStoreModel, OpensAndDeletingAnOrderTakesItsRowsButOnlyUnlinksTheRest) 
     line->addTo("preparations", linePrep);
     ManagedObjectPtr prepTax = c.insert("SelectionPreparationTax");
     prepTax->setToOne("selectionPreparation", linePrep);
-    ManagedObjectPtr side = c.insert("Selection");  // the side's own row, linked from the line only
+    ManagedObjectPtr side = c.insert("Selection"); // the side's own row, linked from the line only
     ManagedObjectPtr sideLink = c.insert("SelectionSide");
     sideLink->setToOne("mainSelection", line);
     sideLink->setToOne("sideSelection", side);
     for (auto [rows, entity] : {std::pair{"taxExemptions", "SelectionTaxExemption"},
-                                {"defaultTaxExemptions", "SelectionDefaultTaxExemption"}, {"taxes", "SelectionTax"}})
+                                {"defaultTaxExemptions", "SelectionDefaultTaxExemption"},
+                                {"taxes", "SelectionTax"}})
         line->addTo(rows, c.insert(entity));
     ManagedObjectPtr payment = c.insert("Payment");
     payment->setToOne("order", order);
@@ -45,11 +46,12 @@ TEST(LocalStoreModel, OpensAndDeletingAnOrderTakesItsRowsButOnlyUnlinksTheRest) 
     c.deleteObject(order);
     store.save();
     store.reopen();
-    for (const char* gone : {"Order", "Selection", "SelectionPreparation", "SelectionPreparationTax", "SelectionSide",
-                             "SelectionTax", "SelectionTaxExemption", "SelectionDefaultTaxExemption", "Payment",
-                             "Captured", "OrderTax", "OrderDiscount"})
+    for (const char* gone :
+         {"Order", "Selection", "SelectionPreparation", "SelectionPreparationTax", "SelectionSide", "SelectionTax",
+          "SelectionTaxExemption", "SelectionDefaultTaxExemption", "Payment", "Captured", "OrderTax", "OrderDiscount"})
         EXPECT_EQ(store->count(FetchRequest(gone)), 0u) << gone;
-    for (const char* kept : {"User", "StoreBatch", "Preparation"}) EXPECT_EQ(store->count(FetchRequest(kept)), 1u) << kept;
+    for (const char* kept : {"User", "StoreBatch", "Preparation"})
+        EXPECT_EQ(store->count(FetchRequest(kept)), 1u) << kept;
     EXPECT_TRUE(store->fetchAll("User").front()->toMany("orders").empty());
 }
 
@@ -218,8 +220,7 @@ TEST(DBHelper, GetValueTakesTheTerminalsValueBeforeTheStores) {
         ObjectContext* c = store.context().get();
         EXPECT_EQ(DBHelper::getValue("KEY", c), k.expected) << k.label;
         EXPECT_EQ(DBHelper::getStoreValue("KEY", c), k.storeValue) << k.label;
-        EXPECT_EQ(DBHelper::getTerminalValue("KEY", "7", c), k.terminalRow ? k.terminalValue : std::nullopt)
-            << k.label;
+        EXPECT_EQ(DBHelper::getTerminalValue("KEY", "7", c), k.terminalRow ? k.terminalValue : std::nullopt) << k.label;
     }
 }
 
@@ -228,7 +229,7 @@ TEST(DBHelper, ADeviceWithoutItsTsUidRowHasNoTerminal) {
     ManagedObjectPtr other = store.addTerminal("8", "2");
     store.addTerminalParam(other, "TS_UID", "another-device");
     store.addTerminalParam(other, "KEY", "other terminal");
-    ManagedObjectPtr loose = store->insert("TerminalParam");  // belongs to no terminal
+    ManagedObjectPtr loose = store->insert("TerminalParam"); // belongs to no terminal
     loose->setValue("name", "KEY");
     loose->setValue("value", "loose");
     store.addStoreParam("KEY", "store");
@@ -245,7 +246,7 @@ TEST(DBHelper, ADeviceMovedOffADeletedTerminalFindsItsNewOne) {
     LocalStoreScope store;
     ManagedObjectPtr old = store.addThisTerminal("3");
     store.save();
-    store->deleteObject(old);  // its TS_UID row stays behind, linked to nothing
+    store->deleteObject(old); // its TS_UID row stays behind, linked to nothing
     store.addThisTerminal("5");
     store.save();
     ASSERT_EQ(store->count("TerminalParam", "name == %@", "TS_UID"), 2u);
@@ -284,9 +285,10 @@ TEST(DBHelper, QueriesLimitsSortsAndMaxima) {
     auto sorted = DBHelper::getObjects("StoreBatch", "remoteId != %@", "2", "openedOn", false, 0, c);
     ASSERT_EQ(sorted.size(), 2u);
     EXPECT_EQ(sorted.front()->text("remoteId"), "3");
-    EXPECT_EQ(DBHelper::getObject("StoreBatch", {Predicate::format("remoteId == %@", "2"),
-                                                 Predicate::format("openedOn == %@", Date(2000))},
-                                  c)->text("remoteId"),
+    EXPECT_EQ(DBHelper::getObject(
+                  "StoreBatch",
+                  {Predicate::format("remoteId == %@", "2"), Predicate::format("openedOn == %@", Date(2000))}, c)
+                  ->text("remoteId"),
               "2");
     EXPECT_EQ(DBHelper::getMaxValue("StoreBatch", "openedOn", AttributeType::Date, c).date(), Date(3000));
     EXPECT_TRUE(DBHelper::getMaxValue("Order", "created", AttributeType::Date, c).isNil());

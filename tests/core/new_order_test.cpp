@@ -54,7 +54,13 @@ TEST(NewOrder, AtATableOrAsAQuickSale) {
     };
     const Case cases[] = {
         {"at a table", "L7", {}, OrderType::DineIn, 6, "Table 7", "A2", "L7"},
-        {"at a table, seats set by hand", "L7", {{"FORCE_SET_SEATS", "YES"}}, OrderType::DineIn, 0, "Table 7", "A2",
+        {"at a table, seats set by hand",
+         "L7",
+         {{"FORCE_SET_SEATS", "YES"}},
+         OrderType::DineIn,
+         0,
+         "Table 7",
+         "A2",
          "L7"},
         {"at a table the store lacks", "L99", {}, OrderType::DineIn, 0, T(), T(), "L99"},
         // A quick sale is named by the terminal's number and its first quick-sale number.
@@ -89,11 +95,22 @@ TEST(NewOrder, CarriesTheStoresTaxesRulesAndIds) {
     const Case cases[] = {
         {"plain store", {}, false, false, false, 0, 0},
         {"rules set",
-         {{"TAX_OVERRIDE", "YES"}, {"TIP_AND_GRATUITY_AFTER_TAX", "YES"}, {"TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC", "YES"}},
-         true, true, true, 0, 0},
+         {{"TAX_OVERRIDE", "YES"},
+          {"TIP_AND_GRATUITY_AFTER_TAX", "YES"},
+          {"TIP_AND_GRATUITY_BEFORE_COMP_AND_DISC", "YES"}},
+         true,
+         true,
+         true,
+         0,
+         0},
         {"gratuity without its module", {{"GRATUITY_MIN_SEATS", "8"}, {"GRATUITY", "1800"}}, false, false, false, 0, 0},
-        {"gratuity", {{"MODULE_GRATUITY", "YES"}, {"GRATUITY_MIN_SEATS", "8"}, {"GRATUITY", "1800"}}, false, false,
-         false, 8, 1800},
+        {"gratuity",
+         {{"MODULE_GRATUITY", "YES"}, {"GRATUITY_MIN_SEATS", "8"}, {"GRATUITY", "1800"}},
+         false,
+         false,
+         false,
+         8,
+         1800},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,6 @@
 #include "core/order/ComboSelection.h"
-#include "core/session/IDBroker.h"
 #include "core/order/Order.h"
+#include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 #include "platform/foundation/NotificationCenter.h"
 
@@ -111,7 +111,7 @@ TEST_F(OrderRecordTest, ModifiedAsksTheLinesAndTenders) {
     o.addSelection(s, nullptr);
     o.savedRemotely();
     EXPECT_FALSE(o.new_());
-    EXPECT_TRUE(o.modified());  // the line itself is new
+    EXPECT_TRUE(o.modified()); // the line itself is new
     s->setNew(false);
     s->setModified(false);
     EXPECT_FALSE(o.modified());
@@ -129,7 +129,11 @@ TEST_F(OrderRecordTest, ModifiedAsksTheLinesAndTenders) {
 }
 
 TEST_F(OrderRecordTest, AvailabilityFollowsTheUnits) {
-    struct Step { const char* what; std::function<void(Order&, const SelectionPtr&)> act; int32_t ordinary, refund; };
+    struct Step {
+        const char* what;
+        std::function<void(Order&, const SelectionPtr&)> act;
+        int32_t ordinary, refund;
+    };
     const Step steps[] = {
         {"add two new units", [&](Order& o, const SelectionPtr& s) { o.addSelection(s, session.get()); }, 800, 1200},
         {"increment", [&](Order& o, const SelectionPtr& s) { o.increment(s, session.get()); }, 700, 1300},
@@ -157,7 +161,7 @@ TEST_F(OrderRecordTest, AnOrdersStockIsCommittedWithTheOrderInOneSave) {
     o.setRemoteId(std::string("O1"));
     for (int i = 0; i < 3; ++i) o.addSelection(pie(1, 1), session.get());
     o.increment(o.getSelections()[0], session.get());
-    EXPECT_EQ(pies(), 600);  // counted at once where the screens look
+    EXPECT_EQ(pies(), 600); // counted at once where the screens look
     EXPECT_EQ(saves, 0);
     EXPECT_EQ(storedPies(), 1000);
 
@@ -173,7 +177,7 @@ TEST_F(OrderRecordTest, AnOrdersStockIsCommittedWithTheOrderInOneSave) {
     ASSERT_TRUE(context()->save(nullptr));
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(storedPies(), 600);
-    o.write(*context());  // stored again, unchanged: nothing taken twice
+    o.write(*context()); // stored again, unchanged: nothing taken twice
     ASSERT_TRUE(context()->save(nullptr));
     EXPECT_EQ(storedPies(), 600);
 }
@@ -192,7 +196,7 @@ TEST_F(OrderRecordTest, AFailedSaveOfTheOrderKeepsItsStockForTheNextSave) {
     sql("DROP TRIGGER refuse");
     o.write(*context());
     ASSERT_TRUE(context()->save(&error)) << error.localizedDescription();
-    EXPECT_EQ(storedPies(), 800);  // taken once
+    EXPECT_EQ(storedPies(), 800); // taken once
 }
 
 TEST_F(OrderRecordTest, RollbackGivesBackTheUnsentUnits) {
@@ -211,7 +215,7 @@ TEST_F(OrderRecordTest, RollbackGivesBackTheUnsentUnits) {
         EXPECT_EQ(pies(), start + (refund ? 300 : -300));
         o.rollbackAvailability(context());
         EXPECT_EQ(pies(), start) << (refund ? "refund" : "ordinary");
-        EXPECT_EQ(fresh->newQuantity(), 2);  // the lines stay as they were
+        EXPECT_EQ(fresh->newQuantity(), 2); // the lines stay as they were
         EXPECT_EQ(Selection::available(std::string("bread"), context()), -1);
     }
 }
@@ -228,10 +232,10 @@ TEST_F(OrderRecordTest, VoidsAndDecrementsOfSentUnitsAreLogged) {
     for (const auto& s : {sentOne, partSent, unsent, std::static_pointer_cast<Selection>(combo)})
         o.addSelection(s, session.get());
 
-    o.decrement(unsent, std::nullopt, session.get());  // an unsent unit: no entry
+    o.decrement(unsent, std::nullopt, session.get()); // an unsent unit: no entry
     EXPECT_EQ(unsent->newQuantity(), 1);
     EXPECT_EQ(unsent->quantity(), 1);
-    o.removeSelection(unsent, std::nullopt, session.get());  // never sent: no entry
+    o.removeSelection(unsent, std::nullopt, session.get()); // never sent: no entry
     EXPECT_TRUE(o.logs().empty());
 
     o.decrement(sentOne, std::string("U-MGR"), session.get());
@@ -302,7 +306,10 @@ TEST_F(OrderRecordTest, LineEntriesLandInTheOrdersLog) {
 
     // a line that outlives its order reports to nobody
     auto kept = s;
-    { Order gone; gone.addSelection(kept, nullptr); }
+    {
+        Order gone;
+        gone.addSelection(kept, nullptr);
+    }
     kept->setPrice(500, session.get());
 }
 
@@ -330,7 +337,7 @@ TEST_F(OrderRecordTest, TendersAndDiscounts) {
     Order o;
     EXPECT_EQ(o.lastPayment(), nullptr);
     auto first = std::make_shared<Payment>();
-    auto second = std::make_shared<Payment>();  // taken at the same time
+    auto second = std::make_shared<Payment>(); // taken at the same time
     second->setType(Payment::kTab);
     o.addPayment(first);
     o.addPayment(second);
@@ -377,7 +384,12 @@ TEST_F(OrderRecordTest, GratuityRulesAndCloseRulesFromTheConfiguration) {
     EXPECT_TRUE(configured.new_());
 
     using T = std::optional<std::string>;
-    struct Case { const char* what; bool quickSale; T qsAuto, qsCash, orderAuto, orderCash; bool autoClose, cashAutoClose; };
+    struct Case {
+        const char* what;
+        bool quickSale;
+        T qsAuto, qsCash, orderAuto, orderCash;
+        bool autoClose, cashAutoClose;
+    };
     const Case cases[] = {
         {"nothing configured", true, T(), T(), T(), T(), false, false},
         {"quick sale, cash says no", true, "YES", "NO", T(), T(), true, false},
@@ -410,15 +422,25 @@ TEST_F(OrderRecordTest, GratuityRulesAndCloseRulesFromTheConfiguration) {
 }
 
 TEST(OrderTypes, LabelTables) {
-    struct Case { int32_t type; const char *xml, *ui, *abbreviation; };
+    struct Case {
+        int32_t type;
+        const char *xml, *ui, *abbreviation;
+    };
     const Case cases[] = {
-        {-12, "pickUp", "Pick Up", "PU"},         {-11, "catering", "Catering", "CT"},
-        {-10, "driveThru", "Drive Thru", "DT"},   {-9, "refund", "Refund", "RF"},
-        {-8, "", "", ""},                          {-7, "tournament", "Tournament", "TA"},
-        {-6, "beverageCart", "Beverage Cart", "BC"}, {-5, "roomService", "Room Service", "RS"},
-        {-4, "banquet", "Banquet", "BQ"},         {-3, "dineIn", "Dine In", "DI"},
-        {-2, "delivery", "Delivery", "DE"},       {-1, "takeOut", "Take Out", "TO"},
-        {0, "", "", ""},                           {-13, "", "", ""},
+        {-12, "pickUp", "Pick Up", "PU"},
+        {-11, "catering", "Catering", "CT"},
+        {-10, "driveThru", "Drive Thru", "DT"},
+        {-9, "refund", "Refund", "RF"},
+        {-8, "", "", ""},
+        {-7, "tournament", "Tournament", "TA"},
+        {-6, "beverageCart", "Beverage Cart", "BC"},
+        {-5, "roomService", "Room Service", "RS"},
+        {-4, "banquet", "Banquet", "BQ"},
+        {-3, "dineIn", "Dine In", "DI"},
+        {-2, "delivery", "Delivery", "DE"},
+        {-1, "takeOut", "Take Out", "TO"},
+        {0, "", "", ""},
+        {-13, "", "", ""},
         {5, "", "", ""},
     };
     for (const auto& c : cases) {
@@ -431,10 +453,13 @@ TEST(OrderTypes, LabelTables) {
         }
     }
     using T = std::optional<std::string>;
-    struct Reading { T label; int32_t xmlType, uiType; };
+    struct Reading {
+        T label;
+        int32_t xmlType, uiType;
+    };
     const Reading readings[] = {
-        {"DINEIN", -3, -1},   {"dine in", -1, -3}, {"Take Out", -1, -1}, {"DELIVERY", -2, -2},
-        {"unknown", -1, -1},  {"", -1, -1},       {T(), -1, -1},         {"PICKUP", -12, -1},
+        {"DINEIN", -3, -1},  {"dine in", -1, -3}, {"Take Out", -1, -1}, {"DELIVERY", -2, -2},
+        {"unknown", -1, -1}, {"", -1, -1},        {T(), -1, -1},        {"PICKUP", -12, -1},
     };
     for (const auto& r : readings) {
         EXPECT_EQ(storedNumber(Order::typeFromXMLLabel(r.label)), r.xmlType) << r.label.value_or("(nil)");

@@ -1,9 +1,9 @@
 // Sending an order against a fake order sender: what is handed over, and the kitchen tickets of a
 // lite terminal. The order handler's part runs against the store server in
 // tests/sync/handlers_send_order_test.cpp.
+#include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "core/order/Order.h"
 #include "core/session/Session.h"
 #include "platform/store/ObjectContext.h"
 #include "support/FakePorts.h"
@@ -59,10 +59,10 @@ protected:
 TEST_F(OrderSendTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     Session session = lite();
     auto order = makeOrder("R4", 3);
-    order->write(*context());  // stored: nothing left to send
+    order->write(*context()); // stored: nothing left to send
     store.save();
     ASSERT_FALSE(order->modified());
-    EXPECT_TRUE(order->send(session, nullptr));  // nothing new: not handed over
+    EXPECT_TRUE(order->send(session, nullptr)); // nothing new: not handed over
     EXPECT_TRUE(ports.sender->orders.empty());
     EXPECT_TRUE(announcer.tickets().empty());
 
@@ -84,7 +84,7 @@ TEST_F(OrderSendTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     ASSERT_TRUE(makeOrder("R5", 1)->send(full, nullptr));
     ASSERT_EQ(ports.sender->orders.size(), 2u);
     EXPECT_EQ(ports.sender->orders[1].userId, "U-BOB");
-    EXPECT_EQ(announcer.tickets().size(), 1u);  // no tickets from a terminal that is not lite
+    EXPECT_EQ(announcer.tickets().size(), 1u); // no tickets from a terminal that is not lite
 }
 
 TEST_F(OrderSendTest, ATicketThatDidNotPrintLeavesItsErrorAndTheSendStands) {
@@ -98,7 +98,8 @@ TEST_F(OrderSendTest, ATicketThatDidNotPrintLeavesItsErrorAndTheSendStands) {
     bool told = false;
     const Error* heard = nullptr;
     Error sendError;
-    EXPECT_TRUE(makeOrder("R8", 1)->send(session, [&](const Error* e) { told = true, heard = e; }, &sendError));
+    EXPECT_TRUE(makeOrder("R8", 1)->send(
+        session, [&](const Error* e) { told = true, heard = e; }, &sendError));
     EXPECT_TRUE(told);
     EXPECT_EQ(heard, nullptr);
     EXPECT_EQ(sendError.localizedDescription(), "Unable to connect. Take ticket to printer Grill");
@@ -118,7 +119,7 @@ TEST_F(OrderSendTest, AFailedHandOverPrintsNothingAndKeepsTheActivityLog) {
     EXPECT_EQ(ports.sender->orders.size(), 1u);
     EXPECT_TRUE(announcer.tickets().empty());
     EXPECT_TRUE(order->modified());
-    EXPECT_EQ(order->logs().size(), 1u);  // still to be sent with the next try
+    EXPECT_EQ(order->logs().size(), 1u); // still to be sent with the next try
 }
 
 } // namespace

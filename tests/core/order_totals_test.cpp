@@ -156,14 +156,17 @@ TEST(OrderTotals, FixtureOrderLines) {
 }
 
 TEST(OrderTotals, GratuityRules) {
-    struct Case { bool beforeCompDisc, afterTax; int32_t seats, gratuity; };
+    struct Case {
+        bool beforeCompDisc, afterTax;
+        int32_t seats, gratuity;
+    };
     const Case cases[] = {
-        {false, false, 6, 385},   // 18 % of 2144
-        {true, false, 6, 1006},   // of 5594
-        {false, true, 6, 413},    // of 2144 + 152
-        {true, true, 6, 1034},    // of 5594 + 152
-        {false, false, 5, 385},   // from 5 seats
-        {true, true, 4, 0},       // below
+        {false, false, 6, 385}, // 18 % of 2144
+        {true, false, 6, 1006}, // of 5594
+        {false, true, 6, 413},  // of 2144 + 152
+        {true, true, 6, 1034},  // of 5594 + 152
+        {false, false, 5, 385}, // from 5 seats
+        {true, true, 4, 0},     // below
     };
     for (const auto& c : cases) {
         FixtureOrder f("round", false);
@@ -186,7 +189,7 @@ TEST(OrderTotals, TaxIncludedLineWithTwoTaxes) {
     EXPECT_EQ(order.getTax(std::string("Three")), 30);
     EXPECT_EQ(order.getTotal(), 1080);
 
-    s->addTaxExemption("Three");  // now only 5 % is in the price
+    s->addTaxExemption("Three"); // now only 5 % is in the price
     EXPECT_EQ(order.getSubTotal(), 1029);
     EXPECT_EQ(order.getTaxTotal(), 51);
     EXPECT_EQ(order.getTotal(), 1080);
@@ -267,8 +270,8 @@ TEST(OrderTotals, DiscountsLowerTheTaxAtEveryPortion) {
             const int32_t wantState[] = {c.stateTax, c.partStateTax, 0, 0};
             const int32_t wantPays[] = {c.pays, c.partPays, 0, 0};
             const std::string what = std::string(c.included ? "included" : "plain") + " at " +
-                                     std::to_string(c.portion) + " %, comp " + std::to_string(c.compPercent) +
-                                     ", " + std::to_string(off[reach]) + " off";
+                                     std::to_string(c.portion) + " %, comp " + std::to_string(c.compPercent) + ", " +
+                                     std::to_string(off[reach]) + " off";
 
             EXPECT_EQ(order.getSubTotal(), c.subTotal) << what;
             EXPECT_EQ(order.getCompTotal(), c.comps) << what;
@@ -276,24 +279,19 @@ TEST(OrderTotals, DiscountsLowerTheTaxAtEveryPortion) {
             EXPECT_EQ(order.getTaxFor(*s), wantTax[reach]) << what;
             EXPECT_EQ(order.getTax(std::string("State")), wantState[reach]) << what;
             EXPECT_EQ(order.getTax(std::string("City")), wantTax[reach] - wantState[reach]) << what;
-            if (c.included) {
-                EXPECT_EQ(order.getTax(std::nullopt, s.get()), wantTax[reach]) << what;
-            }
+            if (c.included) { EXPECT_EQ(order.getTax(std::nullopt, s.get()), wantTax[reach]) << what; }
 
             // sub-total - comps - discounts + tax is what the guest pays; a discount beyond the
             // order takes only what the order costs
             const int32_t taken = std::min(order.getDiscountTotal(), cost);
-            EXPECT_EQ(order.getSubTotal() - order.getCompTotal() - taken + order.getTaxTotal(), wantPays[reach]) << what;
-            if (off[reach] <= cost) {
-                EXPECT_EQ(order.getTotal(), wantPays[reach]) << what;
-            }
+            EXPECT_EQ(order.getSubTotal() - order.getCompTotal() - taken + order.getTaxTotal(), wantPays[reach])
+                << what;
+            if (off[reach] <= cost) { EXPECT_EQ(order.getTotal(), wantPays[reach]) << what; }
 
             // no tax on money the line does not cost: 8 % of what it keeps, each tax off by
             // less than two cents per unit (its own rounding, then the portion's)
             const int32_t kept = cost - taken;
-            if (kept == 0) {
-                EXPECT_EQ(order.getTaxFor(*s), 0) << what;
-            }
+            if (kept == 0) { EXPECT_EQ(order.getTaxFor(*s), 0) << what; }
             EXPECT_LE(order.getTaxFor(*s) * 100, kept * 8 + 2 * 2 * 2 * 100) << what;
         }
 }

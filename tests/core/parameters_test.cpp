@@ -64,11 +64,11 @@ TEST(Parameters, EachReadsInItsScopeAndFallsBackToItsDefault) {
     ManagedObjectPtr mine = store.addThisTerminal("7");
     ManagedObjectPtr other = store.addTerminal("8");
     store.addStoreParam("PAYMENT_CREDIT_HOST", "LARCH");
-    store.addTerminalParam(mine, "PAYMENT_CREDIT_HOST", "ELSEWHERE");  // a store parameter: ignored
+    store.addTerminalParam(mine, "PAYMENT_CREDIT_HOST", "ELSEWHERE"); // a store parameter: ignored
     store.addStoreParam("HH_LOG_XML", "NO");
     store.addTerminalParam(mine, "HH_LOG_XML", "YES");
     store.addStoreParam("HH_ROW_COUNT", "3");
-    store.addStoreParam("TS_PRINTER_TYPE", "escpos");  // a terminal parameter: the store's row is not read
+    store.addStoreParam("TS_PRINTER_TYPE", "escpos"); // a terminal parameter: the store's row is not read
     store.addTerminalParam(other, "TS_PRINTER_TYPE", "star");
     store.addTerminalParam(other, "HH_ACCESSIBLE", "NO");
     store.addStoreParam("HH_SYNCH_CUSTOMERS", "NO");
@@ -116,8 +116,8 @@ TEST(Parameters, FamiliesNamedAtRunTimeAreReadByTheirPrefix) {
 const std::filesystem::path kSourceRoot = std::filesystem::path(TAVLO_FIXTURES_DIR).parent_path().parent_path() / "src";
 
 struct SourceFile {
-    std::string path;  // relative to src/
-    std::string code;  // comments starting a line or after a blank removed
+    std::string path; // relative to src/
+    std::string code; // comments starting a line or after a blank removed
 };
 
 std::vector<SourceFile> sourceFiles() {
@@ -156,7 +156,7 @@ TEST(ParameterTable, TheSourceReadsParametersAndRightsOnlyThroughTheTables) {
     for (const SourceFile& file : files) {
         if (!readers.contains(file.path)) {
             EXPECT_FALSE(std::regex_search(file.code, rawRead)) << file.path << " reads a parameter by its name";
-            if (file.path != "sync/storeload/StoreLoadConfig.cpp") {  // keeps the load's parameters as sent
+            if (file.path != "sync/storeload/StoreLoadConfig.cpp") { // keeps the load's parameters as sent
                 EXPECT_FALSE(std::regex_search(file.code, rawWrite)) << file.path << " writes a parameter by its name";
             }
         }
@@ -164,7 +164,7 @@ TEST(ParameterTable, TheSourceReadsParametersAndRightsOnlyThroughTheTables) {
         if (tables.contains(file.path) || writers.contains(file.path)) continue;
         for (std::sregex_iterator it(file.code.begin(), file.code.end(), literal), end; it != end; ++it) {
             const size_t at = static_cast<size_t>(it->position());
-            if (at >= 10 && file.code.compare(at - 10, 10, "localized(") == 0) continue;  // a text shown ("VOID")
+            if (at >= 10 && file.code.compare(at - 10, 10, "localized(") == 0) continue; // a text shown ("VOID")
             EXPECT_FALSE(tableNames.contains((*it)[1].str())) << file.path << " spells " << (*it)[1] << " itself";
         }
     }

@@ -1,6 +1,6 @@
 #include "core/order/CreditCardSwipe.h"
-#include "core/session/IDBroker.h"
 #include "core/order/Payment.h"
+#include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,10 @@ const std::string kTrack1 = "%B4111111111111111^DOE/JOHN^9912101000000000?";
 const std::string kTrack2 = ";4111111111111111=99121010000000000?";
 
 TEST(PaymentRecord, TenderLabelTables) {
-    struct Case { int32_t type; const char *xml, *ui, *voidRight; };
+    struct Case {
+        int32_t type;
+        const char *xml, *ui, *voidRight;
+    };
     const Case cases[] = {
         {1, "cash", "Cash", "VOID_CASH"},
         {2, "credit", "Credit", "VOID_CREDIT"},
@@ -39,9 +42,7 @@ TEST(PaymentRecord, TenderLabelTables) {
         EXPECT_EQ(Payment::xmlLabel(c.type), c.xml) << c.type;
         EXPECT_EQ(Payment::uiLabel(c.type), c.ui) << c.type;
         EXPECT_EQ(Payment::voidPermission(c.type), c.voidRight) << c.type;
-        if (c.type >= 1 && c.type <= 13) {
-            EXPECT_EQ(Payment::typeFromXMLLabel(std::string(c.xml)), c.type);
-        }
+        if (c.type >= 1 && c.type <= 13) { EXPECT_EQ(Payment::typeFromXMLLabel(std::string(c.xml)), c.type); }
     }
     EXPECT_EQ(Payment::typeFromXMLLabel(std::string("Cash")), -1);
     EXPECT_EQ(Payment::typeFromXMLLabel(std::string("unknown")), -1);
@@ -50,16 +51,27 @@ TEST(PaymentRecord, TenderLabelTables) {
 }
 
 TEST(PaymentRecord, WhatEachTenderCarriesOfACard) {
-    struct Case { int32_t type; bool takes, sends, hostFields; };
+    struct Case {
+        int32_t type;
+        bool takes, sends, hostFields;
+    };
     const Case cases[] = {
-        {Payment::kCash, false, false, false},       {Payment::kCredit, true, true, true},
-        {Payment::kDebit, true, false, true},        {Payment::kGift, false, true, true},
-        {Payment::kCoupon, false, false, false},     {Payment::kCheck, false, false, false},
-        {Payment::kBill, true, false, false},        {Payment::kExtCredit, false, false, true},
-        {Payment::kExtDebit, false, false, false},   {Payment::kTab, true, true, true},
-        {Payment::kExtGift, false, false, false},    {Payment::kRoomCharge, false, true, true},
-        {Payment::kOther, false, false, false},      {0, false, false, false},
-        {14, false, false, false},                   {Payment::kUnknownType, false, false, false},
+        {Payment::kCash, false, false, false},
+        {Payment::kCredit, true, true, true},
+        {Payment::kDebit, true, false, true},
+        {Payment::kGift, false, true, true},
+        {Payment::kCoupon, false, false, false},
+        {Payment::kCheck, false, false, false},
+        {Payment::kBill, true, false, false},
+        {Payment::kExtCredit, false, false, true},
+        {Payment::kExtDebit, false, false, false},
+        {Payment::kTab, true, true, true},
+        {Payment::kExtGift, false, false, false},
+        {Payment::kRoomCharge, false, true, true},
+        {Payment::kOther, false, false, false},
+        {0, false, false, false},
+        {14, false, false, false},
+        {Payment::kUnknownType, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Payment::xmlLabel(c.type));
@@ -97,7 +109,7 @@ TEST(PaymentRecord, AmountsFlagsAndVoid) {
     EXPECT_EQ(p.cardType(), "amex");
     EXPECT_EQ(p.number(), "0005");
     p.setAccountNumber(std::string("123"));
-    EXPECT_EQ(p.number(), "0005");  // under four digits: the last four are not replaced
+    EXPECT_EQ(p.number(), "0005"); // under four digits: the last four are not replaced
     p.setAccountNumber(std::nullopt);
     EXPECT_EQ(p.accountNumber(), std::nullopt);
 }
@@ -131,7 +143,7 @@ protected:
 
 // Each refusal, and the cases that pass the same step.
 TEST_F(PaymentSessionTest, VerifyTable) {
-    ScopedFakeClock clock(Date(1749988800.0));  // June 2025
+    ScopedFakeClock clock(Date(1749988800.0)); // June 2025
     const CreditCardSwipe unreadable(std::string(";E?"), ':');
     const CreditCardSwipe encrypted(kTrack1 + kTrack2 + "|0600|A|B|C|D|E|F|G|K", ':');
     const std::string visa = "4111111111111111";
@@ -152,15 +164,20 @@ TEST_F(PaymentSessionTest, VerifyTable) {
     const Case cases[] = {
         {"unknown type", "U-ANN", none, none, none, -99, none, "5.00", "5.00", none, none, none, nullptr,
          "Unknown payment type, please contact support"},
-        {"cash with the cash right", "U-CAT", none, none, none, 1, none, "5.00", "5.00", none, none, none, nullptr, none},
-        {"credit without its right", "U-CAT", none, none, none, 2, none, "5.00", "5.00", none, none, none, nullptr, kPerm},
+        {"cash with the cash right", "U-CAT", none, none, none, 1, none, "5.00", "5.00", none, none, none, nullptr,
+         none},
+        {"credit without its right", "U-CAT", none, none, none, 2, none, "5.00", "5.00", none, none, none, nullptr,
+         kPerm},
         {"another code needs no right", "U-CAT", none, none, none, 42, none, "5.00", "5.00", none, none, none, nullptr,
          none},
-        {"mode 2 needs a drawer", "U-ANN", "2", "YES", none, 1, none, "5.00", "5.00", none, none, none, nullptr, kDrawer},
+        {"mode 2 needs a drawer", "U-ANN", "2", "YES", none, 1, none, "5.00", "5.00", none, none, none, nullptr,
+         kDrawer},
         {"mode 2, drawer not cashed in", "U-ANN", "2", "YES", none, 1, "D2", "5.00", "5.00", none, none, none, nullptr,
          kDrawer},
-        {"mode 2, drawer cashed in", "U-ANN", "2", "YES", none, 1, "D1", "5.00", "5.00", none, none, none, nullptr, none},
-        {"mode 1 without a drawer", "U-ANN", "1", "YES", none, 1, none, "5.00", "5.00", none, none, none, nullptr, none},
+        {"mode 2, drawer cashed in", "U-ANN", "2", "YES", none, 1, "D1", "5.00", "5.00", none, none, none, nullptr,
+         none},
+        {"mode 1 without a drawer", "U-ANN", "1", "YES", none, 1, none, "5.00", "5.00", none, none, none, nullptr,
+         none},
         {"mode 1 checks a given drawer", "U-ANN", "1", "YES", none, 1, "D2", "5.00", "5.00", none, none, none, nullptr,
          kDrawer},
         {"no mode row counts as 1", "U-ANN", none, "YES", none, 1, "D2", "5.00", "5.00", none, none, none, nullptr,
@@ -173,13 +190,14 @@ TEST_F(PaymentSessionTest, VerifyTable) {
          "Please specify amount paying"},
         {"tendered below amount and gratuity", "U-ANN", none, none, none, 6, none, "10.00", "9.00", "1.01", none, none,
          nullptr, kLower},
-        {"tendered covers both", "U-ANN", none, none, none, 6, none, "10.01", "9.00", "1.01", none, none, nullptr, none},
-        {"a tab skips the tendered check", "U-ANN", none, none, none, 10, none, "0.01", "9.00", none, none, none, nullptr,
+        {"tendered covers both", "U-ANN", none, none, none, 6, none, "10.01", "9.00", "1.01", none, none, nullptr,
          none},
+        {"a tab skips the tendered check", "U-ANN", none, none, none, 10, none, "0.01", "9.00", none, none, none,
+         nullptr, none},
         {"unreadable swipe", "U-ANN", none, none, none, 2, none, "5.00", "5.00", none, visa, "1299", &unreadable,
          "Unable to read card, please try again"},
-        {"card host needs a number", "U-ANN", none, none, "GATEWAY", 2, none, "5.00", "5.00", none, none, "1299", nullptr,
-         kCard},
+        {"card host needs a number", "U-ANN", none, none, "GATEWAY", 2, none, "5.00", "5.00", none, none, "1299",
+         nullptr, kCard},
         {"card host needs an expiry", "U-ANN", none, none, "GATEWAY", 10, none, "5.00", "5.00", none, visa, "", nullptr,
          kCard},
         {"invalid number", "U-ANN", none, none, "GATEWAY", 2, none, "5.00", "5.00", none, "4111111111111112", "1299",
@@ -200,9 +218,9 @@ TEST_F(PaymentSessionTest, VerifyTable) {
         param("MODULE_CASH_IN_OUT", c.module);
         param("PAYMENT_CREDIT_HOST", c.host);
         session->setUserId(std::string(c.user));
-        EXPECT_EQ(Payment::verify(c.type, c.drawer, c.tendered, c.amount, c.gratuity, c.number, c.expiry, c.swipe,
-                                  *session),
-                  c.message)
+        EXPECT_EQ(
+            Payment::verify(c.type, c.drawer, c.tendered, c.amount, c.gratuity, c.number, c.expiry, c.swipe, *session),
+            c.message)
             << c.what;
     }
 }
@@ -240,9 +258,9 @@ TEST_F(PaymentSessionTest, CardPaymentFromASwipe) {
 
 TEST_F(PaymentSessionTest, OtherTendersAndKeyedCards) {
     // no receipt printer and not lite: the drawer is not bound
-    auto cash = Payment::initWithSession(*session, std::string("D1"), std::nullopt, Payment::kCash, 1000, 0, 250, 0, 0,
-                                         std::string("4111111111111111"), std::nullopt, std::nullopt, std::nullopt,
-                                         nullptr);
+    auto cash =
+        Payment::initWithSession(*session, std::string("D1"), std::nullopt, Payment::kCash, 1000, 0, 250, 0, 0,
+                                 std::string("4111111111111111"), std::nullopt, std::nullopt, std::nullopt, nullptr);
     EXPECT_EQ(cash->drawerId(), std::nullopt);
     EXPECT_EQ(cash->cardType(), std::nullopt);
     EXPECT_EQ(cash->number(), std::nullopt);
@@ -251,7 +269,7 @@ TEST_F(PaymentSessionTest, OtherTendersAndKeyedCards) {
     auto keyed = Payment::initWithSession(*session, std::nullopt, std::nullopt, Payment::kTab, 1000, 0, 0, 0, 0,
                                           std::string("123"), std::string("1299"), std::nullopt, std::nullopt, nullptr);
     EXPECT_TRUE(keyed->manual());
-    EXPECT_EQ(keyed->number(), std::nullopt);  // fewer than four digits
+    EXPECT_EQ(keyed->number(), std::nullopt); // fewer than four digits
     EXPECT_EQ(keyed->name(), std::nullopt);
     EXPECT_FALSE(keyed->isEncrypted());
 

@@ -45,8 +45,8 @@ TEST(PersistAttendance, DocumentOfAShiftOnTheClock) {
     EXPECT_EQ(doc.attribute("remoteId"), a.remoteId());
     EXPECT_EQ(test::childNames(doc.record),
               (std::vector<std::string>{"userId", "startTime", "startForcedById", "startForcedReason", "roleId",
-                                        "cashTips", "nonCashTips", "tipOut", "hourlyWages", "grossSales",
-                                        "taxAmount", "printerConnType", "printerUrl"}));
+                                        "cashTips", "nonCashTips", "tipOut", "hourlyWages", "grossSales", "taxAmount",
+                                        "printerConnType", "printerUrl"}));
     EXPECT_EQ(doc.text("startTime"), "1700000000000");
     EXPECT_EQ(doc.text("hourlyWages"), "1250");
     EXPECT_EQ(doc.text("printerConnType"), "TCP/IP");
@@ -59,11 +59,11 @@ TEST(PersistAttendance, EndedShiftSurvivesAnXmlRoundTrip) {
     clockOut(sent);
     ParsedRequest doc(sent.toXml());
     ASSERT_TRUE(doc.record);
-    EXPECT_EQ(test::childNames(doc.record),
-              (std::vector<std::string>{"userId", "startTime", "endTime", "startForcedById", "startForcedReason",
-                                        "endReconciledTime", "endReconciledById", "endReconciledNote", "roleId",
-                                        "cashTips", "nonCashTips", "tipOut", "hourlyWages", "grossSales",
-                                        "taxAmount"}));
+    EXPECT_EQ(
+        test::childNames(doc.record),
+        (std::vector<std::string>{"userId", "startTime", "endTime", "startForcedById", "startForcedReason",
+                                  "endReconciledTime", "endReconciledById", "endReconciledNote", "roleId", "cashTips",
+                                  "nonCashTips", "tipOut", "hourlyWages", "grossSales", "taxAmount"}));
     Attendance got;
     got.read(doc.record, doc.doc.get());
     EXPECT_EQ(got.attendanceId(), "88");
@@ -107,7 +107,7 @@ TEST(PersistAttendance, StoringKeepsTheClockInAndAddsTheFiguresAtClockOut) {
     store.save();
 
     Attendance shift = onTheClock();
-    shift.setGrossSales(999);  // not stored while on the clock
+    shift.setGrossSales(999); // not stored while on the clock
     shift.write(context);
     store.save();
     ManagedObjectPtr row = store->fetchFirst("Attendance", "remoteId == %@", *shift.remoteId());

@@ -44,8 +44,9 @@ TEST(PersistCashInOut, DocumentWithoutSummariesStillSendsEveryType) {
     ASSERT_TRUE(doc.record);
     EXPECT_TRUE(XmlHelper::isElementNamed(doc.record, "cashInOut"));
     EXPECT_EQ(doc.attribute("id"), "1700000000");
-    std::vector<std::string> expected = {"userId", "batchId", "cashDrawerId", "cashInAmount", "cashInDate",
-                                         "cashInTerminalId", "cashInForcedById", "cashInBreakDown", "cashInBreakDown"};
+    std::vector<std::string> expected = {"userId",           "batchId",         "cashDrawerId",
+                                         "cashInAmount",     "cashInDate",      "cashInTerminalId",
+                                         "cashInForcedById", "cashInBreakDown", "cashInBreakDown"};
     for (const char* type : {"cash", "nonCash", "credit", "extCredit", "onlineCredit"}) {
         std::string t = type, upper = t;
         upper[0] = static_cast<char>(toupper(upper[0]));
@@ -76,10 +77,10 @@ TEST(PersistCashInOut, CashedOutDocumentCarriesCountsSummariesAndPayments) {
     std::vector<std::string> names = test::childNames(doc.record);
     auto at = [&](const std::string& name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
     EXPECT_LT(at("cashInBreakDown"), at("calculatedCashOutAmount"));
-    EXPECT_EQ(std::vector<std::string>(names.begin() + at("calculatedCashOutAmount"), names.begin() + at("cashSubTotal")),
-              (std::vector<std::string>{"calculatedCashOutAmount", "cashOutCount", "cashOutAmount", "cashOutDate",
-                                        "cashOutTerminalId", "cashOutForcedById", "cashOutBreakDown",
-                                        "cashOutBreakDown"}));
+    EXPECT_EQ(
+        std::vector<std::string>(names.begin() + at("calculatedCashOutAmount"), names.begin() + at("cashSubTotal")),
+        (std::vector<std::string>{"calculatedCashOutAmount", "cashOutCount", "cashOutAmount", "cashOutDate",
+                                  "cashOutTerminalId", "cashOutForcedById", "cashOutBreakDown", "cashOutBreakDown"}));
     EXPECT_EQ(std::vector<std::string>(names.begin() + at("paymentsByOrderCreator"), names.end()),
               (std::vector<std::string>{"paymentsByOrderCreator", "paymentSubTotal", "paymentSubTotal",
                                         "paymentGratuityAndTip", "paymentGratuityAndTip"}));
@@ -121,10 +122,10 @@ TEST(PersistCashInOut, SurvivesAnXmlRoundTrip) {
 }
 
 TEST(PersistCashInOut, MinusOneMeansNone) {
-    XmlDocPtr doc = XmlHelper::parse(
-        "<cashInOut id=\"9\"><userId>u1</userId><batchId>7</batchId><cashDrawerId>-1</cashDrawerId>"
-        "<cashInAmount>100</cashInAmount><cashInTerminalId>-1</cashInTerminalId>"
-        "<cashInForcedById>-1</cashInForcedById></cashInOut>");
+    XmlDocPtr doc =
+        XmlHelper::parse("<cashInOut id=\"9\"><userId>u1</userId><batchId>7</batchId><cashDrawerId>-1</cashDrawerId>"
+                         "<cashInAmount>100</cashInAmount><cashInTerminalId>-1</cashInTerminalId>"
+                         "<cashInForcedById>-1</cashInForcedById></cashInOut>");
     ASSERT_TRUE(doc);
     CashInOut r;
     r.read(xmlDocGetRootElement(doc.get()), doc.get());
@@ -155,7 +156,7 @@ TEST(PersistCashInOut, CashInThenCashOutUpdateOneRow) {
     store.save();
 
     CashInOut out = cashedIn();
-    out.setInAmount(99999);  // cash-in fields are not written again
+    out.setInAmount(99999); // cash-in fields are not written again
     out.inBreakDown() = {{"5", 1}};
     cashOut(out);
     out.write(context);

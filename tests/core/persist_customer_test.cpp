@@ -32,7 +32,10 @@ Customer fullCustomer() {
 }
 
 TEST(PersistCustomer, NameCompanyAndEquality) {
-    struct Case { Text first, initial, last; Text expected; };
+    struct Case {
+        Text first, initial, last;
+        Text expected;
+    };
     for (const Case& c : std::vector<Case>{{"Ada", {}, "Lovelace", "Ada Lovelace"},
                                            {{}, {}, "Lovelace", "Lovelace"},
                                            {"Ada", "B", "Lovelace", "Ada B Lovelace"},
@@ -73,8 +76,8 @@ TEST(PersistCustomer, DocumentIsStructuredAsTheServerExpects) {
     EXPECT_EQ(doc.attribute("remoteId"), std::nullopt) << "with both ids only the server's is sent";
     EXPECT_EQ(test::childNames(doc.record),
               (std::vector<std::string>{"customerName", "firstName", "middleInitial", "lastName", "description",
-                                        "emailAddress", "homeNumber", "cellNumber", "address", "city", "state",
-                                        "zip", "drivingDirections", "message", "dateOfBirth"}));
+                                        "emailAddress", "homeNumber", "cellNumber", "address", "city", "state", "zip",
+                                        "drivingDirections", "message", "dateOfBirth"}));
     EXPECT_EQ(doc.text("customerName"), "Analytical & Co");
     EXPECT_EQ(doc.text("dateOfBirth"), "-157766400000") << "signed milliseconds before 1970";
 
@@ -102,19 +105,18 @@ TEST(PersistCustomer, DocumentReadsBackWithADateOfBirthBefore1970) {
     EXPECT_EQ(got.remoteId(), sent.remoteId());
     EXPECT_EQ(got.customerId(), std::nullopt);
     EXPECT_EQ(got.dob(), test::date1965());
-    for (auto field : {&Customer::companyField, &Customer::firstName, &Customer::initial, &Customer::lastName,
-                       &Customer::note, &Customer::email, &Customer::phone, &Customer::mobile, &Customer::street,
-                       &Customer::city, &Customer::state, &Customer::postalCode, &Customer::directions,
-                       &Customer::message})
+    for (auto field :
+         {&Customer::companyField, &Customer::firstName, &Customer::initial, &Customer::lastName, &Customer::note,
+          &Customer::email, &Customer::phone, &Customer::mobile, &Customer::street, &Customer::city, &Customer::state,
+          &Customer::postalCode, &Customer::directions, &Customer::message})
         EXPECT_EQ((got.*field)(), (sent.*field)());
     EXPECT_TRUE(got.new_()) << "reading the server's XML leaves `new` alone";
 }
 
 TEST(PersistCustomer, ServerTimesReadAsWholeSecondsWhenSet) {
-    const char* reply =
-        "<customer id=\"7\"><customerName>Bob's</customerName><disabled>0</disabled>"
-        "<creationDate>1700000000123</creationDate><dateUpdated>1700000100999</dateUpdated>"
-        "<dateOfBirth>-157766400000</dateOfBirth></customer>";
+    const char* reply = "<customer id=\"7\"><customerName>Bob's</customerName><disabled>0</disabled>"
+                        "<creationDate>1700000000123</creationDate><dateUpdated>1700000100999</dateUpdated>"
+                        "<dateOfBirth>-157766400000</dateOfBirth></customer>";
     XmlDocPtr doc = XmlHelper::parse(reply);
     ASSERT_TRUE(doc);
     Customer c;
@@ -156,12 +158,12 @@ TEST(PersistCustomer, StoreRoundTripKeepsEveryField) {
     Customer got;
     got.read(*rows[0]);
     EXPECT_FALSE(got.new_());
-    for (auto field : {&Customer::remoteId, &Customer::customerId, &Customer::companyField, &Customer::firstName,
-                       &Customer::initial, &Customer::lastName, &Customer::note, &Customer::email, &Customer::phone,
-                       &Customer::mobile, &Customer::street, &Customer::city, &Customer::state,
-                       &Customer::postalCode, &Customer::directions, &Customer::message, &Customer::cardNumber,
-                       &Customer::track1, &Customer::track2, &Customer::track3, &Customer::facebookUser,
-                       &Customer::facebookId})
+    for (auto field : {&Customer::remoteId,     &Customer::customerId, &Customer::companyField, &Customer::firstName,
+                       &Customer::initial,      &Customer::lastName,   &Customer::note,         &Customer::email,
+                       &Customer::phone,        &Customer::mobile,     &Customer::street,       &Customer::city,
+                       &Customer::state,        &Customer::postalCode, &Customer::directions,   &Customer::message,
+                       &Customer::cardNumber,   &Customer::track1,     &Customer::track2,       &Customer::track3,
+                       &Customer::facebookUser, &Customer::facebookId})
         EXPECT_EQ((got.*field)(), (sent.*field)());
     EXPECT_EQ(got.terms(), 30);
     EXPECT_EQ(got.dob(), test::date1965());

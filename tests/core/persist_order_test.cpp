@@ -1,5 +1,5 @@
-#include "core/session/DBHelper.h"
 #include "core/order/Order.h"
+#include "core/session/DBHelper.h"
 
 #include "PersistTestSupport.h"
 
@@ -164,8 +164,8 @@ void expectSameStoredPayment(const Payment& got, const Payment& want) {
     EXPECT_FALSE(got.isNew());
     EXPECT_FALSE(got.modified());
     // Card data beyond the last digits lives in memory only.
-    for (auto field : {&Payment::accountNumber, &Payment::expDate, &Payment::track1, &Payment::securityCode,
-                       &Payment::zipCode})
+    for (auto field :
+         {&Payment::accountNumber, &Payment::expDate, &Payment::track1, &Payment::securityCode, &Payment::zipCode})
         EXPECT_EQ((got.*field)(), std::nullopt);
 }
 
@@ -207,7 +207,8 @@ void expectSameStoredOrder(const Order& got, const Order& want) {
     for (size_t i = 0; i < want.selections().size(); ++i)
         test::expectSameStoredLine(*got.selections()[i], *want.selections()[i]);
     ASSERT_EQ(got.payments().size(), want.payments().size());
-    for (size_t i = 0; i < want.payments().size(); ++i) expectSameStoredPayment(*got.payments()[i], *want.payments()[i]);
+    for (size_t i = 0; i < want.payments().size(); ++i)
+        expectSameStoredPayment(*got.payments()[i], *want.payments()[i]);
     std::vector<Order::DiscountPtr> active = want.activeDiscounts();
     ASSERT_EQ(got.discounts().size(), active.size());
     for (size_t i = 0; i < active.size(); ++i) {
@@ -318,7 +319,7 @@ TEST_F(PersistOrder, DroppedLinesExemptionsAndSidesLoseTheirRows) {
     edited->setAreaLocationId("t-12");
     edited->setAreaId("a-main");
     edited->setCustomerId("c-77");
-    edited->addTax(order->taxes()[0]);  // the city tax taken off
+    edited->addTax(order->taxes()[0]); // the city tax taken off
     const SelectionPtr& burger = order->selections()[0];
     auto plain = std::make_shared<Selection>();
     plain->setRemoteId(burger->remoteId());
@@ -398,7 +399,7 @@ TEST_F(PersistOrder, CopiesAndClones) {
     order->setOrderId("5501");
     order->setBatchId("7");
     order->setClosed(clock->now());
-    order->write(*store.context());  // stored lines and tenders are neither new nor modified
+    order->write(*store.context()); // stored lines and tenders are neither new nor modified
     order->setSplit(true);
     order->addLog(ActivityLog());
 
@@ -428,7 +429,7 @@ TEST_F(PersistOrder, CopiesAndClones) {
     EXPECT_FALSE(clone->discounts()[1]->removed()) << "a clone of a removed discount is not removed";
     EXPECT_TRUE(clone->discounts()[1]->new_());
     EXPECT_EQ(clone->getSubTotal(), order->getSubTotal());
-    clone.reset();  // the copies' lines must not report to a freed order
+    clone.reset(); // the copies' lines must not report to a freed order
     order->selections()[0]->addLog(ActivityLog());
 
     std::shared_ptr<Order> header = order->shallowClone();
@@ -448,7 +449,7 @@ TEST_F(PersistOrder, ServerOrderReadsIntoTheExpectedOrder) {
     XmlDocPtr doc = XmlHelper::parse(reply);
     ASSERT_TRUE(doc);
     xmlNodePtr element = XmlHelper::getFirstChildNode(xmlDocGetRootElement(doc.get()), "customerOrder");
-    clock->advance(3600);  // after the lines the document dates, so the stored lines keep their order
+    clock->advance(3600); // after the lines the document dates, so the stored lines keep their order
     Order order;
     order.read(element, doc.get(), store.context().get());
 
@@ -559,7 +560,7 @@ TEST_F(PersistOrder, ClosedAtTheServersTime) {
         XmlDocPtr doc = XmlHelper::parse("<orderSummary remoteId=\"o1\">" + children + "</orderSummary>");
         Order order;
         order.read(xmlDocGetRootElement(doc.get()), doc.get(), nullptr);
-        EXPECT_EQ(order.closed(), expected) << children;  // "now" is the fake clock's 1700000000
+        EXPECT_EQ(order.closed(), expected) << children; // "now" is the fake clock's 1700000000
     }
 }
 

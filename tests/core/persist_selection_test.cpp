@@ -180,9 +180,9 @@ TEST_F(PersistSelection, DroppingALineDeletesItsRows) {
     store->deleteObject(row);
     store->deleteObject(comboRow);
     store.save();
-    for (const char* entity : {"Selection", "SelectionSide", "SelectionPreparation", "SelectionPreparationTax",
-                               "SelectionTax", "SelectionTaxExemption", "SelectionDefaultTaxExemption",
-                               "SelectionComboSelection"})
+    for (const char* entity :
+         {"Selection", "SelectionSide", "SelectionPreparation", "SelectionPreparationTax", "SelectionTax",
+          "SelectionTaxExemption", "SelectionDefaultTaxExemption", "SelectionComboSelection"})
         EXPECT_EQ(count(entity), 0u) << entity;
 }
 

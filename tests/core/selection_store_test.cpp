@@ -1,7 +1,7 @@
 #include "core/order/ComboSelection.h"
-#include "core/session/IDBroker.h"
 #include "core/order/OrderTax.h"
 #include "core/order/Selection.h"
+#include "core/session/IDBroker.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ TEST_F(SelectionStoreTest, NewLineFromAnItemWithDefaultSides) {
     auto steak = rows.item("i-steak", "Steak Frites", 2400, steakRecipe, dinner, 1);
     steak->setToOne("section", mains);
     rows.taxAmount("TaxItem", "item", steak, city, 40);
-    rows.taxAmount("TaxItem", "item", steak, state, std::nullopt);  // no amount: fixes nothing
+    rows.taxAmount("TaxItem", "item", steak, state, std::nullopt); // no amount: fixes nothing
     steak->addTo("taxExemptions", state);
     auto fries = rows.side("s-fries", rows.recipe("r-fries", "Fries"), dinner, 300, 0);
     rows.taxAmount("TaxSide", "side", fries, city, 5, 2);
@@ -78,10 +78,14 @@ TEST_F(SelectionStoreTest, NewLineFromAnItemWithDefaultSides) {
 }
 
 TEST_F(SelectionStoreTest, SoldOutRecipeGivesNoLine) {
-    struct Case { const char* what; std::optional<int32_t> available; bool line; };
+    struct Case {
+        const char* what;
+        std::optional<int32_t> available;
+        bool line;
+    };
     // `available` is in hundredths of a portion; sold out is below 1
     const Case cases[] = {
-        {"none left", 0, false}, {"below one portion", 99, true}, {"negative", -100, false},
+        {"none left", 0, false},    {"below one portion", 99, true},     {"negative", -100, false},
         {"one portion", 100, true}, {"not counted", std::nullopt, true},
     };
     int n = 0;
@@ -140,7 +144,8 @@ TEST_F(SelectionStoreTest, ComboComponentsKeepTheirItemsExemptions) {
     EXPECT_EQ(combo->getSelections()[0]->defaultTaxExemptions(), std::vector<std::string>{"City"});
     auto groupItem = context()->fetchFirst("ComboGroupItem", "item.itemId == %@", std::string("i-soda"));
     ASSERT_TRUE(groupItem);
-    SelectionPtr part = combo->addSelection(ComboSelection::groupComponentFrom(*groupItem, std::string("U-BOB")), "g-drink");
+    SelectionPtr part =
+        combo->addSelection(ComboSelection::groupComponentFrom(*groupItem, std::string("U-BOB")), "g-drink");
     EXPECT_EQ(part->name(), "Soda");
     EXPECT_EQ(part->additionPrice(), 150);
     EXPECT_EQ(part->itemId(), "i-soda");
@@ -180,7 +185,12 @@ TEST_F(SelectionStoreTest, PreparationChargeChain) {
     auto grilled = rows.preparation("p-grill", "Grilled", 90);
     rows.taxAmount("TaxPreparation", "preparation", grilled, state, 1);
 
-    struct Case { const char* what; std::function<void()> setUp; int32_t charge; std::optional<int32_t> stateTax; };
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        int32_t charge;
+        std::optional<int32_t> stateTax;
+    };
     const Case cases[] = {
         {"the preparation's price", [] {}, 90, 1},
         {"the menu's charge",
@@ -203,7 +213,7 @@ TEST_F(SelectionStoreTest, PreparationChargeChain) {
         c.setUp();
         Selection line;
         line.setRecipeId(std::string("r-fish"));
-        line.setMenuId(std::string("m1"));  // no item id: found from recipe and menu
+        line.setMenuId(std::string("m1")); // no item id: found from recipe and menu
         line.setModified(false);
         line.addPreparation(Preparation(std::string("p-grill")), context());
         EXPECT_EQ(line.itemId(), "i-fish") << c.what;

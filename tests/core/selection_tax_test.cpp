@@ -57,15 +57,31 @@ TEST(SelectionTaxBases, ExemptionTable) {
         {"from the item", [](Selection& s) { s.addDefaultTaxExemption("State"); }, true},
         {"another tax chosen", [](Selection& s) { s.addTaxExemption("County"); }, false},
         {"fixed 0", [](Selection& s) { s.setPredefinedTax(0, "State"); }, true},
-        {"fixed 0 and also listed", [](Selection& s) { s.setPredefinedTax(0, "State"); s.addTaxExemption("State"); },
+        {"fixed 0 and also listed",
+         [](Selection& s) {
+             s.setPredefinedTax(0, "State");
+             s.addTaxExemption("State");
+         },
          true},
         {"fixed 0 and listed by the item",
-         [](Selection& s) { s.setPredefinedTax(0, "State"); s.addDefaultTaxExemption("State"); }, true},
+         [](Selection& s) {
+             s.setPredefinedTax(0, "State");
+             s.addDefaultTaxExemption("State");
+         },
+         true},
         {"fixed 25", [](Selection& s) { s.setPredefinedTax(25, "State"); }, false},
-        {"fixed 25 but chosen exempt", [](Selection& s) { s.setPredefinedTax(25, "State"); s.addTaxExemption("State"); },
+        {"fixed 25 but chosen exempt",
+         [](Selection& s) {
+             s.setPredefinedTax(25, "State");
+             s.addTaxExemption("State");
+         },
          true},
         {"fixed 0, preparation without an entry",
-         [](Selection& s) { s.setPredefinedTax(0, "State"); s.addPreparation(prep("p", 10)); }, false},
+         [](Selection& s) {
+             s.setPredefinedTax(0, "State");
+             s.addPreparation(prep("p", 10));
+         },
+         false},
         {"fixed 0, preparation fixed 0",
          [](Selection& s) {
              s.setPredefinedTax(0, "State");
@@ -75,7 +91,11 @@ TEST(SelectionTaxBases, ExemptionTable) {
          },
          true},
         {"fixed 0, side not exempt",
-         [](Selection& s) { s.setPredefinedTax(0, "State"); s.addSide(make(100, 0, 1, "side")); }, false},
+         [](Selection& s) {
+             s.setPredefinedTax(0, "State");
+             s.addSide(make(100, 0, 1, "side"));
+         },
+         false},
         {"fixed 0, side fixed 0",
          [](Selection& s) {
              s.setPredefinedTax(0, "State");
@@ -120,9 +140,9 @@ TEST(SelectionTaxBases, QueriesTable) {
     };
     auto withSides = [](Selection& s) {
         s.setIncludedSides(1);
-        auto salad = make(200, 60, 2, "salad");  // one unit included (addition price), one chargeable
+        auto salad = make(200, 60, 2, "salad"); // one unit included (addition price), one chargeable
         s.addSide(salad);
-        auto soup = make(300, 90, 1, "soup");  // chargeable, fixed amounts
+        auto soup = make(300, 90, 1, "soup"); // chargeable, fixed amounts
         soup->setPredefinedTax(7, "State");
         soup->setAdditionPredefinedTax(2, "State");
         s.addSide(soup);
@@ -132,9 +152,10 @@ TEST(SelectionTaxBases, QueriesTable) {
         {"plain, flag 1", [](Selection&) {}, 1, false, 0, 0, 400},
         {"plain, other flag", [](Selection&) {}, 2, false, 0, 0, 0},
         {"fixed 25, flag 0", [](Selection& s) { s.setPredefinedTax(25, "State"); }, 0, false, 25, 1000, 0},
-        {"fixed 25, flag 1 has no addition amount", [](Selection& s) { s.setPredefinedTax(25, "State"); }, 1, false,
-         0, 0, 400},
-        {"addition amount 3, flag 1", [](Selection& s) { s.setAdditionPredefinedTax(3, "State"); }, 1, false, 3, 400, 0},
+        {"fixed 25, flag 1 has no addition amount", [](Selection& s) { s.setPredefinedTax(25, "State"); }, 1, false, 0,
+         0, 400},
+        {"addition amount 3, flag 1", [](Selection& s) { s.setAdditionPredefinedTax(3, "State"); }, 1, false, 3, 400,
+         0},
         {"fixed 0 is exempt", [](Selection& s) { s.setPredefinedTax(0, "State"); }, 0, false, 0, 0, 0},
         {"fixed 0 under the override pays the rate", [](Selection& s) { s.setPredefinedTax(0, "State"); }, 0, true, 0,
          1000, 1000},
@@ -227,10 +248,14 @@ TEST(ComboSelectionTaxBases, FixedComponentsFollowTheCallersFlagForFixedAmounts)
 
 TEST(OrderTaxRounding, ApplyRoundTable) {
     using T = std::optional<std::string>;
-    struct Case { double value; T rounding; int32_t want; };
+    struct Case {
+        double value;
+        T rounding;
+        int32_t want;
+    };
     const Case cases[] = {
-        {2.5, "round", 3}, {-2.5, "round", -3}, {2.4, "round", 2},  {2.5, "FLOOR", 2},   {2.9, "floor", 2},
-        {-2.5, "floor", -3}, {2.5, "", 3},      {2.1, "ceil", 3},   {2.0, "ceiling", 2}, {2.5, T(), 3},
+        {2.5, "round", 3},   {-2.5, "round", -3},   {2.4, "round", 2},     {2.5, "FLOOR", 2},   {2.9, "floor", 2},
+        {-2.5, "floor", -3}, {2.5, "", 3},          {2.1, "ceil", 3},      {2.0, "ceiling", 2}, {2.5, T(), 3},
         {2.4, T(), 2},       {12.375, "Round", 12}, {12.375, "floor", 12}, {12.375, "up", 13},
     };
     for (const auto& c : cases)

@@ -23,11 +23,13 @@ SelectionPtr side(const char* remoteId, const char* recipeId, int32_t price, int
 }
 
 TEST(SelectionCharges, MultiplierTable) {
-    struct Case { int32_t multiplier, amount, want; };
+    struct Case {
+        int32_t multiplier, amount, want;
+    };
     const Case cases[] = {
-        {100, 1234, 1234}, {100, -7, -7},  {-3, 100, 33},   {-3, -100, -33}, {-3, 1049, 349},
-        {50, 199, 100},    {50, -199, -99}, {50, 200, 100},  {33, 300, 99},   {25, 101, 26},
-        {150, 199, 299},   {200, 450, 900}, {75, 0, 0},      {10, 1, 1},
+        {100, 1234, 1234}, {100, -7, -7},   {-3, 100, 33},  {-3, -100, -33}, {-3, 1049, 349},
+        {50, 199, 100},    {50, -199, -99}, {50, 200, 100}, {33, 300, 99},   {25, 101, 26},
+        {150, 199, 299},   {200, 450, 900}, {75, 0, 0},     {10, 1, 1},
     };
     for (const auto& c : cases) {
         Selection s;
@@ -37,10 +39,13 @@ TEST(SelectionCharges, MultiplierTable) {
 }
 
 TEST(SelectionCharges, MultiplierLabelTable) {
-    struct Case { int32_t multiplier; const char* label; };
+    struct Case {
+        int32_t multiplier;
+        const char* label;
+    };
     const Case cases[] = {
-        {25, "1/4"}, {33, "1/3"}, {-3, "1/3"},  {50, "1/2"},   {100, ""}, {150, "1.50"},
-        {200, "2.00"}, {125, "1.25"}, {1000, "10.00"}, {75, ".75"}, {10, ".10"}, {5, ".05"}, {0, ".00"},
+        {25, "1/4"},   {33, "1/3"},     {-3, "1/3"}, {50, "1/2"}, {100, ""},  {150, "1.50"}, {200, "2.00"},
+        {125, "1.25"}, {1000, "10.00"}, {75, ".75"}, {10, ".10"}, {5, ".05"}, {0, ".00"},
     };
     for (const auto& c : cases) {
         Selection s;
@@ -52,22 +57,28 @@ TEST(SelectionCharges, MultiplierLabelTable) {
 // The cheapest sides use the allowance first; a side's units beyond it pay the side's price,
 // units within it its addition price.
 TEST(SelectionCharges, IncludedVersusChargeableSideUnits) {
-    struct SideCase { const char* id; int32_t price, addition, quantity; int32_t chargeable; bool chargableEntry; int32_t charge; };
-    struct Case { const char* what; int32_t included; std::vector<SideCase> sides; };
+    struct SideCase {
+        const char* id;
+        int32_t price, addition, quantity;
+        int32_t chargeable;
+        bool chargableEntry;
+        int32_t charge;
+    };
+    struct Case {
+        const char* what;
+        int32_t included;
+        std::vector<SideCase> sides;
+    };
     const Case cases[] = {
-        {"allowance 2: A free, B half", 2,
-         {{"A", 100, 10, 1, 0, false, 10}, {"B", 200, 20, 2, 1, false, 200 + 20}}},
-        {"no allowance: every unit pays", 0,
-         {{"A", 100, 10, 1, 1, true, 100}, {"B", 200, 20, 2, 2, true, 400}}},
-        {"allowance larger than all units", 9,
-         {{"A", 100, 10, 1, 0, false, 10}, {"B", 200, 20, 2, 0, false, 40}}},
-        {"allowance used up before the dearer side", 1,
+        {"allowance 2: A free, B half", 2, {{"A", 100, 10, 1, 0, false, 10}, {"B", 200, 20, 2, 1, false, 200 + 20}}},
+        {"no allowance: every unit pays", 0, {{"A", 100, 10, 1, 1, true, 100}, {"B", 200, 20, 2, 2, true, 400}}},
+        {"allowance larger than all units", 9, {{"A", 100, 10, 1, 0, false, 10}, {"B", 200, 20, 2, 0, false, 40}}},
+        {"allowance used up before the dearer side",
+         1,
          {{"B", 200, 20, 1, 1, true, 200}, {"A", 100, 10, 1, 0, false, 10}}},
-        {"equal prices go by recipe id", 1,
-         {{"Y", 100, 0, 1, 1, true, 100}, {"X", 100, 0, 1, 0, false, 0}}},
+        {"equal prices go by recipe id", 1, {{"Y", 100, 0, 1, 1, true, 100}, {"X", 100, 0, 1, 0, false, 0}}},
         // isChargable counts entries, not units: B's entry lies past the first one
-        {"several units of one side", 2,
-         {{"A", 100, 10, 3, 1, false, 100 + 20}, {"B", 200, 20, 1, 1, false, 200}}},
+        {"several units of one side", 2, {{"A", 100, 10, 3, 1, false, 100 + 20}, {"B", 200, 20, 1, 1, false, 200}}},
     };
     for (const auto& c : cases) {
         Selection parent;
@@ -149,7 +160,11 @@ TEST(SelectionPreparations, KeptOncePerIdWithTheirCharge) {
 }
 
 TEST(SelectionComp, CompAmountTable) {
-    struct Case { const char* what; bool comped; int32_t percent, quantity, amount, want; };
+    struct Case {
+        const char* what;
+        bool comped;
+        int32_t percent, quantity, amount, want;
+    };
     const Case cases[] = {
         {"no comp", false, 5000, 3, 3003, 0},
         {"half of three at 1001", true, 5000, 3, 3003, 1500},
@@ -183,7 +198,11 @@ TEST(SelectionEquality, Table) {
         return s;
     };
     using O = std::optional<std::string>;
-    struct Case { const char* what; SelectionPtr a, b; bool equal; };
+    struct Case {
+        const char* what;
+        SelectionPtr a, b;
+        bool equal;
+    };
     const Case cases[] = {
         {"same remote id", make("1", "r", "m"), make("1", "x", "y"), true},
         {"different remote ids", make("1", "r", "m"), make("2", "r", "m"), false},
@@ -221,7 +240,7 @@ TEST(SelectionLog, EntriesReachTheObserver) {
     Selection s;
     ActivityLog entry;
     entry.setAction(std::string("priceChange"));
-    s.addLog(entry);  // no observer: dropped
+    s.addLog(entry); // no observer: dropped
     std::vector<ActivityLog> got;
     s.setObserver([&](const ActivityLog& e) { got.push_back(e); });
     s.addLog(entry);
@@ -261,12 +280,12 @@ TEST(ComboSelectionGroups, AddRemoveAndCount) {
 
     combo.setModified(false);
     auto tea = side("g3", "tea", 0, 0);
-    EXPECT_EQ(combo.removeSelection(tea, "drinks"), tea);  // not there: nothing but the flag
+    EXPECT_EQ(combo.removeSelection(tea, "drinks"), tea); // not there: nothing but the flag
     EXPECT_TRUE(combo.modified());
     EXPECT_EQ(combo.getSelectionCount("drinks"), 2);
     combo.removeSelection(b, "drinks");
     combo.removeSelection(b, "drinks");
-    ASSERT_NE(combo.getSelections("drinks"), nullptr);  // an emptied group keeps its list
+    ASSERT_NE(combo.getSelections("drinks"), nullptr); // an emptied group keeps its list
     EXPECT_TRUE(combo.getSelections("drinks")->empty());
     EXPECT_EQ(combo.getGroups(), std::vector<std::string>{"drinks"});
 }
@@ -286,7 +305,7 @@ TEST(ComboSelectionGroups, RemovingTheGroupsOwnElementAnswersIt) {
     EXPECT_EQ(removed->recipeId(), "cola");
     EXPECT_EQ(*combo.getSelections("drinks"), std::vector<SelectionPtr>{tea});
 
-    removed = combo.removeSelection(combo.getSelections("drinks")->front(), "drinks");  // the last one
+    removed = combo.removeSelection(combo.getSelections("drinks")->front(), "drinks"); // the last one
     ASSERT_TRUE(removed);
     EXPECT_EQ(removed, tea);
     EXPECT_TRUE(combo.getSelections("drinks")->empty());
@@ -305,7 +324,7 @@ TEST(ComboSelectionGroups, RemovingAUnitAnswersTheGroupsComponentNotTheArgument)
     EXPECT_EQ(removed->quantity(), 1);
     EXPECT_EQ(combo.getSelectionCount("drinks"), 1);
     auto unknown = side("g4", "tea", 0, 0);
-    EXPECT_EQ(combo.removeSelection(unknown, "sauces"), unknown);  // no such group: the argument
+    EXPECT_EQ(combo.removeSelection(unknown, "sauces"), unknown); // no such group: the argument
 }
 
 TEST(ComboSelectionGroups, FixedComponentsAndAllSelections) {

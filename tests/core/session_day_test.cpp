@@ -122,8 +122,7 @@ TEST_F(SessionBusinessDayTest, AnUnknownCardHostOpensWithoutBatchAndCannotClose)
 
     EXPECT_FALSE(session->closeStore(&error));
     EXPECT_EQ(error.localizedDescription(), "Unable to close batch (NOSUCHHOST)");
-    EXPECT_EQ(ports.day->calls,
-              (Calls{"openStore", "pauseHandlers", "canClose", "getPaymentRefs", "resumeHandlers"}));
+    EXPECT_EQ(ports.day->calls, (Calls{"openStore", "pauseHandlers", "canClose", "getPaymentRefs", "resumeHandlers"}));
     EXPECT_FALSE(ports.day->paused);
     bool logged = false;
     for (const std::string& line : test::loggedMessages())
@@ -137,9 +136,8 @@ TEST_F(SessionBusinessDayTest, ALiteCloseSettlesTheCardBatchWithTheHandlersPause
     Error error;
     ASSERT_TRUE(session->closeStore(&error)) << error.localizedDescription();
     EXPECT_FALSE(error.isSet());
-    EXPECT_EQ(ports.day->calls,
-              (Calls{"pauseHandlers", "canClose", "getPaymentRefs", "closeStore", "resumeHandlers"}));
-    EXPECT_EQ(ports.day->paymentType, 2);  // the card payments
+    EXPECT_EQ(ports.day->calls, (Calls{"pauseHandlers", "canClose", "getPaymentRefs", "closeStore", "resumeHandlers"}));
+    EXPECT_EQ(ports.day->paymentType, 2); // the card payments
     EXPECT_EQ(ports.day->userId, "U-ANN");
     ASSERT_EQ(ports.cards->calls.size(), 1u);
     EXPECT_EQ(ports.cards->calls[0].operation, "closeBatch");
@@ -157,11 +155,18 @@ TEST_F(SessionBusinessDayTest, AFailedCloseResumesBothHandlers) {
         Calls calls;
     };
     const Case cases[] = {
-        {"a row pending", &test::FakeBusinessDay::canCloseFailure, false, {"pauseHandlers", "canClose", "resumeHandlers"}},
-        {"references refused", &test::FakeBusinessDay::refsFailure, false,
+        {"a row pending",
+         &test::FakeBusinessDay::canCloseFailure,
+         false,
+         {"pauseHandlers", "canClose", "resumeHandlers"}},
+        {"references refused",
+         &test::FakeBusinessDay::refsFailure,
+         false,
          {"pauseHandlers", "canClose", "getPaymentRefs", "resumeHandlers"}},
         {"batch not settled", nullptr, true, {"pauseHandlers", "canClose", "getPaymentRefs", "resumeHandlers"}},
-        {"close refused", &test::FakeBusinessDay::closeFailure, false,
+        {"close refused",
+         &test::FakeBusinessDay::closeFailure,
+         false,
          {"pauseHandlers", "canClose", "getPaymentRefs", "closeStore", "resumeHandlers"}},
     };
     for (const Case& c : cases) {
@@ -194,7 +199,7 @@ TEST_F(SessionBusinessDayTest, ACloseThatIsNotLiteOnlyClosesTheDay) {
 
 TEST_F(SessionBusinessDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     Error error;
-    EXPECT_FALSE(session->noSale(std::string("D1"), std::nullopt, &error));  // no printer
+    EXPECT_FALSE(session->noSale(std::string("D1"), std::nullopt, &error)); // no printer
     EXPECT_TRUE(ports.sender->noSales.empty());
 
     auto printer = std::make_shared<test::RecordingPrinterStream>();
@@ -211,7 +216,7 @@ TEST_F(SessionBusinessDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     EXPECT_NE(noSale.request->find("mgr"), std::string::npos);
 
     printer->calls.clear();
-    ASSERT_TRUE(session->noSale(std::string("D9"), std::nullopt, &error));  // no drawer entry: drawer 0
+    ASSERT_TRUE(session->noSale(std::string("D9"), std::nullopt, &error)); // no drawer entry: drawer 0
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 0", "close"}));
 
     printer->calls.clear();
@@ -219,7 +224,7 @@ TEST_F(SessionBusinessDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     EXPECT_FALSE(session->noSale(std::string("D2"), std::nullopt, &error));
     EXPECT_EQ(error.localizedDescription(), "Cannot connect to printer, verify printer is on and has paper");
     EXPECT_EQ(printer->calls, std::vector<std::string>{"open"});
-    EXPECT_EQ(ports.sender->noSales.size(), 3u);  // the no-sale is recorded all the same
+    EXPECT_EQ(ports.sender->noSales.size(), 3u); // the no-sale is recorded all the same
 }
 
 TEST_F(SessionBusinessDayTest, NoSaleKicksThePortThisTerminalHasForASharedDrawer) {

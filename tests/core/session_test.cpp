@@ -1,5 +1,5 @@
-#include "core/util/LogInfoProvider.h"
 #include "core/session/Session.h"
+#include "core/util/LogInfoProvider.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
@@ -27,9 +27,7 @@ using test::StoreFixture;
 
 class SessionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        store_.buildSmallStore();
-    }
+    void SetUp() override { store_.buildSmallStore(); }
 
     ObjectContext* context() { return store_.context().get(); }
     // A session signed in as the user (the sign-in must succeed).
@@ -72,13 +70,13 @@ TEST_F(SessionTest, AuthenticateTable) {
     struct Case {
         const char* userId;
         bool signedIn;
-        bool fieldsSet;  // user and terminal fields filled
+        bool fieldsSet; // user and terminal fields filled
     } cases[] = {
-        {"U-ANN", true, true},    // STORE_LOGIN through the role on the clock
-        {"U-BOB", true, true},    // through any role when not on the clock
-        {"U-EVE", true, true},    // through the user's own permission
-        {"U-DAN", false, true},   // no STORE_LOGIN: fields stay, not signed in
-        {"U-CAT", false, false},  // disabled
+        {"U-ANN", true, true},   // STORE_LOGIN through the role on the clock
+        {"U-BOB", true, true},   // through any role when not on the clock
+        {"U-EVE", true, true},   // through the user's own permission
+        {"U-DAN", false, true},  // no STORE_LOGIN: fields stay, not signed in
+        {"U-CAT", false, false}, // disabled
         {"U-NOBODY", false, false},
     };
     for (const auto& c : cases) {
@@ -100,7 +98,7 @@ TEST_F(SessionTest, AuthenticateTable) {
     EXPECT_EQ(ann.dateStarted(), Date::now());
     EXPECT_EQ(signedIn("U-BOB").firstName(), "Bob");
     EXPECT_EQ(Session(context()).firstName(), "?");
-    EXPECT_EQ(Session(context()).managedObjectModel(), nullptr);  // the creator's to set
+    EXPECT_EQ(Session(context()).managedObjectModel(), nullptr); // the creator's to set
     ann.setManagedObjectModel(&context()->model());
 
     ann.invalidate();
@@ -108,10 +106,10 @@ TEST_F(SessionTest, AuthenticateTable) {
     EXPECT_EQ(ann.userId(), std::nullopt);
     EXPECT_EQ(ann.terminalId(), std::nullopt);
     EXPECT_EQ(ann.storeName(), std::nullopt);
-    EXPECT_EQ(ann.storeCity(), "Salem");  // state and city stay
+    EXPECT_EQ(ann.storeCity(), "Salem"); // state and city stay
     EXPECT_EQ(ann.managedObjectContext(), nullptr);
-    EXPECT_EQ(ann.managedObjectModel(), &context()->model());  // the model stays
-    EXPECT_FALSE(ann.isGranted("STORE_LOGIN"));  // no context left: every answer is no
+    EXPECT_EQ(ann.managedObjectModel(), &context()->model()); // the model stays
+    EXPECT_FALSE(ann.isGranted("STORE_LOGIN"));               // no context left: every answer is no
 }
 
 TEST_F(SessionTest, ADeviceWithoutATerminalCannotSignInAndTheLogListsTheTerminals) {
@@ -127,7 +125,7 @@ TEST_F(SessionTest, ADeviceWithoutATerminalCannotSignInAndTheLogListsTheTerminal
     auto bar = log.find("***    Terminal: Bar");
     auto front = log.find("***    Terminal: Front");
     ASSERT_NE(failed, std::string::npos);
-    EXPECT_LT(failed, garden);  // from the highest number down
+    EXPECT_LT(failed, garden); // from the highest number down
     EXPECT_LT(garden, bar);
     EXPECT_LT(bar, front);
     EXPECT_NE(log.find("***      TS_PRINTER_URL = receipt.local:9100"), std::string::npos);
@@ -146,9 +144,9 @@ TEST_F(SessionTest, FailedSignInsSayWhyInTheLog) {
     EXPECT_FALSE(Session(context()).authenticate("U-DAN"));
     TavloLog::setInfoProvider(nullptr);
     std::string log = logText();
-    for (const char* line : {"*** LOGIN ATTEMPT, id: U-NOBODY", "*** Gateway: http://10.1.2.3:4444",
-                             "*** Failed, invalid user", "Disabled user attempted login (Cat)", "*** User: Dan",
-                             "*** Failed, no access granted!!!"}) {
+    for (const char* line :
+         {"*** LOGIN ATTEMPT, id: U-NOBODY", "*** Gateway: http://10.1.2.3:4444", "*** Failed, invalid user",
+          "Disabled user attempted login (Cat)", "*** User: Dan", "*** Failed, no access granted!!!"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
 }
@@ -181,7 +179,7 @@ TEST_F(SessionTest, IsGrantedTable) {
             << c.userId << " " << c.permission;
     }
     EXPECT_FALSE(session.isGranted("STORE_LOGIN", ManagedObjectPtr()));
-    EXPECT_FALSE(session.isGranted("STORE_LOGIN"));  // nobody signed in
+    EXPECT_FALSE(session.isGranted("STORE_LOGIN")); // nobody signed in
 
     // Own permissions count on the clock too.
     store_.row("User", "userId", "U-ANN")->addTo("permissions", store_.addPermission("NO_SALE"));
@@ -247,7 +245,7 @@ TEST_F(SessionTest, QuickSaleOrderTypesFollowTheMask) {
     } cases[] = {
         {"U-BOB", true, withRefund},
         {"U-BOB", false, quickSale},
-        {"U-ANN", true, quickSale},  // no REFUND on the clock as server
+        {"U-ANN", true, quickSale}, // no REFUND on the clock as server
         {"U-ANN", false, quickSale},
     };
     for (const auto& c : cases) {
@@ -282,9 +280,9 @@ TEST_F(SessionTest, UpgradeCheck) {
         const char* minimum;
         bool required;
     } cases[] = {
-        {"2.9.9", "3", true},   {"2.9", "2.10", true},  {"2.10", "2.9", false}, {"2.1.5", "2.1", false},
+        {"2.9.9", "3", true},   {"2.9", "2.10", true},   {"2.10", "2.9", false},  {"2.1.5", "2.1", false},
         {"2.1", "2.1.1", true}, {"2.1", "2.1.0", false}, {"2.1.0", "2.1", false}, {"3.0", "3.0", false},
-        {"3b.1", "3.1", false}, {"x", "1", true},       {"10", "9.9.9", false},
+        {"3b.1", "3.1", false}, {"x", "1", true},        {"10", "9.9.9", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Session::isVersionBelow(c.version, c.minimum), c.required) << c.version << " vs " << c.minimum;
@@ -292,7 +290,7 @@ TEST_F(SessionTest, UpgradeCheck) {
 
     TavloLog::setInfoProvider(std::make_shared<VersionInfo>("2.4.1"));
     Session session(context());
-    EXPECT_FALSE(session.isUpgradeRequired());  // no minimum configured
+    EXPECT_FALSE(session.isUpgradeRequired()); // no minimum configured
     auto minimum = store_.addStoreParam("HH_MINIMUM_VERSION", "2.5");
     EXPECT_TRUE(session.isUpgradeRequired());
     minimum->setValue("value", "2.4");
@@ -343,11 +341,11 @@ TEST_F(SessionTest, StoreDayStateFromTheBusinessDays) {
 TEST_F(SessionTest, CashDrawersOfThisTerminal) {
     Session ann = signedIn("U-ANN");
     EXPECT_TRUE(ann.hasCashDrawer());
-    EXPECT_THAT(ann.cashDrawerIds(), ElementsAre("D2", "D1"));  // by name
+    EXPECT_THAT(ann.cashDrawerIds(), ElementsAre("D2", "D1")); // by name
     EXPECT_EQ(ann.cashDrawerId("2"), "D1");
     EXPECT_EQ(ann.cashDrawerId("3"), std::nullopt);
     EXPECT_EQ(Session::cashDrawerURL("D1", "T1", context()), 2);
-    EXPECT_EQ(Session::cashDrawerURL("D3", "T1", context()), -1);  // another terminal's drawer
+    EXPECT_EQ(Session::cashDrawerURL("D3", "T1", context()), -1); // another terminal's drawer
     EXPECT_EQ(Session::cashDrawerURL("D3", "T2", context()), 1);
     EXPECT_EQ(Session::cashDrawerName("D3", context()), "Bar Till");
     EXPECT_EQ(Session::cashDrawerName("D9", context()), std::nullopt);
@@ -372,7 +370,7 @@ TEST_F(SessionTest, AnOrderIsOpenToItsServerOrToARightForAllOrders) {
     EXPECT_TRUE(ann.canAccessOrder("O-ANN"));
     EXPECT_FALSE(ann.canAccessOrder("O-BOB"));
     EXPECT_FALSE(ann.canAccessOrder("O-NOBODY"));
-    EXPECT_TRUE(signedIn("U-BOB").canAccessOrder("O-NOBODY"));  // ALL_ORDERS through the manager role
+    EXPECT_TRUE(signedIn("U-BOB").canAccessOrder("O-NOBODY")); // ALL_ORDERS through the manager role
 }
 
 TEST_F(SessionTest, RulesOfATypeLeaveDisabledOnesOut) {
@@ -391,7 +389,7 @@ TEST_F(SessionTest, RulesOfATypeLeaveDisabledOnesOut) {
         return out;
     };
     EXPECT_THAT(ids(session.rules("CustomerOrderDefaultItem")), ElementsAre("R2"));
-    EXPECT_THAT(ids(session.rules(std::nullopt)), ElementsAre("R2", "R1"));  // by type
+    EXPECT_THAT(ids(session.rules(std::nullopt)), ElementsAre("R2", "R1")); // by type
     EXPECT_THAT(session.rules("Unknown"), IsEmpty());
 }
 

@@ -85,7 +85,7 @@ TEST_F(StoreCheckTest, ASoundStoreAndAMissingOneAreLeftAlone) {
 TEST_F(StoreCheckTest, DamagedPagesAreSetAsideAndTheUnsentQueueRowsTakenBack) {
     makeStore();
     const auto size = fs::file_size(path);
-    damage(-8192, 4096);  // a page of recipes near the end
+    damage(-8192, 4096); // a page of recipes near the end
 
     StoreCheck::Result result = StoreCheck::run(path, LocalStoreModel::build());
     EXPECT_FALSE(result.healthy);
@@ -94,7 +94,8 @@ TEST_F(StoreCheckTest, DamagedPagesAreSetAsideAndTheUnsentQueueRowsTakenBack) {
     EXPECT_EQ(*result.setAside, setAsideFile());
     EXPECT_EQ(fs::file_size(*result.setAside), size) << "set aside whole, not mended";
     EXPECT_EQ(result.ordersTakenBack, 2);
-    EXPECT_EQ(queue(), (std::vector<std::string>{"O-1 <customerOrder id=\"O-1\"/>", "O-2 <customerOrder id=\"O-2\"/>"}));
+    EXPECT_EQ(queue(),
+              (std::vector<std::string>{"O-1 <customerOrder id=\"O-1\"/>", "O-2 <customerOrder id=\"O-2\"/>"}));
     const std::string message = StoreCheck::message(result);
     EXPECT_NE(message.find("It was set aside as " + result.setAside->string()), std::string::npos) << message;
     EXPECT_NE(message.find("Unsent orders taken back: 2."), std::string::npos) << message;

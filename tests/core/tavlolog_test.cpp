@@ -12,12 +12,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/TimeZoneScope.h"
 #include "core/util/LogInfoProvider.h"
 #include "core/util/LogMailQueue.h"
 #include "core/util/LogMailSender.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TempHome.h"
+#include "support/TimeZoneScope.h"
 
 namespace tavlo {
 namespace {
@@ -80,14 +80,27 @@ public:
         if (fail_) Error::set(error, "RelayDomain", 1, "relay unreachable");
         return !fail_;
     }
-    void hold() { std::lock_guard l(mutex_); holding_ = true; }
-    void release() { std::lock_guard l(mutex_); holding_ = false; changed_.notify_all(); }
+    void hold() {
+        std::lock_guard l(mutex_);
+        holding_ = true;
+    }
+    void release() {
+        std::lock_guard l(mutex_);
+        holding_ = false;
+        changed_.notify_all();
+    }
     void waitForMails(size_t n) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return mails_.size() >= n; });
     }
-    std::vector<LogMail> mails() { std::lock_guard l(mutex_); return mails_; }
-    void setFailing() { std::lock_guard l(mutex_); fail_ = true; }
+    std::vector<LogMail> mails() {
+        std::lock_guard l(mutex_);
+        return mails_;
+    }
+    void setFailing() {
+        std::lock_guard l(mutex_);
+        fail_ = true;
+    }
 
 private:
     std::mutex mutex_;
@@ -116,7 +129,7 @@ protected:
 
     test::TempHome home_;
     test::TimeZoneScope zone_{"UTC0"};
-    ScopedFakeClock clock_{Date(1709737500.0)};  // 2024-03-06 15:05:00 UTC
+    ScopedFakeClock clock_{Date(1709737500.0)}; // 2024-03-06 15:05:00 UTC
     std::shared_ptr<FakeProvider> provider_ = std::make_shared<FakeProvider>();
     std::shared_ptr<FakeSender> sender_ = std::make_shared<FakeSender>();
 };
@@ -193,7 +206,7 @@ TEST_F(TavloLogTest, StoreErrorDetailsGoOutAsOneMailedEntry) {
 TEST_F(TavloLogTest, CallerOnlyQueuesAndAFullQueueDropsTheOldest) {
     sender_->hold();
     TAVLO_LOG_MAIL("mail 0");
-    sender_->waitForMails(1);  // the worker is now stuck in the relay; the caller is not
+    sender_->waitForMails(1); // the worker is now stuck in the relay; the caller is not
     for (size_t i = 1; i <= TavloLog::mailQueueCapacity + 1; ++i) TAVLO_LOG_MAIL("mail %lu", i);
     sender_->release();
     ASSERT_TRUE(TavloLog::flushMail(30));
@@ -201,13 +214,13 @@ TEST_F(TavloLogTest, CallerOnlyQueuesAndAFullQueueDropsTheOldest) {
     auto mails = sender_->mails();
     ASSERT_EQ(mails.size(), TavloLog::mailQueueCapacity + 1);
     EXPECT_THAT(mails[0].body, ::testing::EndsWith("Message: mail 0"));
-    EXPECT_THAT(mails[1].body, ::testing::EndsWith("Message: mail 2"));  // mail 1 was dropped
+    EXPECT_THAT(mails[1].body, ::testing::EndsWith("Message: mail 2")); // mail 1 was dropped
     for (size_t i = 1; i < mails.size(); ++i)
         EXPECT_THAT(mails[i].body, ::testing::EndsWith("Message: mail " + std::to_string(i + 1)));
     auto lines = messages(log());
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& m) { return m.find("Mail queue full") == 0; }),
-              1);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](const std::string& m) { return m.find("Mail queue full") == 0; }),
+        1);
 }
 
 TEST_F(TavloLogTest, RelayFailureIsWrittenButNotMailedAgain) {
@@ -217,7 +230,7 @@ TEST_F(TavloLogTest, RelayFailureIsWrittenButNotMailedAgain) {
     EXPECT_EQ(sender_->mails().size(), 1u);
     auto lines = log();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1].file, "");  // written directly, not through the log call
+    EXPECT_EQ(lines[1].file, ""); // written directly, not through the log call
     EXPECT_THAT(lines[1].message, ::testing::EndsWith("] Error sending email exception (relay unreachable)"));
 }
 
@@ -254,11 +267,10 @@ void makeLog(const std::filesystem::path& path, int ageHours) {
 TEST_F(TavloLogTest, ArchivingWithNineLogsKeepsNineAndRemovesTheOldest) {
     const auto dir = home_.path();
     std::vector<std::filesystem::path> archives;
-    for (int day = 1; day <= 8; ++day)
-        archives.push_back(dir / format("S17-T2-system2403%02d-090000.log", day));
-    archives[3] = dir / "old" / archives[3].filename();  // sub-folders count too
+    for (int day = 1; day <= 8; ++day) archives.push_back(dir / format("S17-T2-system2403%02d-090000.log", day));
+    archives[3] = dir / "old" / archives[3].filename(); // sub-folders count too
     for (int i = 0; i < 8; ++i) makeLog(archives[static_cast<size_t>(i)], (9 - i) * 24);
-    makeLog(dir / "notes.txt", 1000);  // not a log
+    makeLog(dir / "notes.txt", 1000); // not a log
     TAVLO_LOG("before archiving");
 
     auto name = TavloLog::archiveLogFile("T2", "S17");
@@ -302,7 +314,7 @@ TEST(TavloLogStart, HeaderValuesMayLogWhileTheLoggerStarts) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            alarm(20);  // a deadlock ends the child with a signal
+            alarm(20); // a deadlock ends the child with a signal
             test::TempHome home;
             class Logging : public LogInfoProvider {
                 std::string deviceIdentifier() override {
@@ -326,7 +338,7 @@ TEST(LogMailQueue, ShutdownGivesUpOnAStuckSenderWhenTheTimeIsUp) {
     auto gate = std::make_shared<std::promise<void>>();
     std::shared_future<void> open = gate->get_future().share();
     auto started = std::make_shared<std::promise<void>>();
-    auto calls = std::make_shared<std::atomic<int>>(0);  // shared: the worker may outlive the test
+    auto calls = std::make_shared<std::atomic<int>>(0); // shared: the worker may outlive the test
     LogMailQueue queue(
         4,
         [open, started, calls](const LogMailQueue::Entry&) {
@@ -345,8 +357,8 @@ TEST(LogMailQueue, ShutdownGivesUpOnAStuckSenderWhenTheTimeIsUp) {
     EXPECT_FALSE(done.get());
     stopper.join();
     queue.push({"A.cpp", 3, "ignored after shutdown"});
-    EXPECT_EQ(queue.pending(), 1u);  // "two" is dropped; "one" is still being sent
-    gate->set_value();  // the abandoned worker finishes its entry and stops
+    EXPECT_EQ(queue.pending(), 1u); // "two" is dropped; "one" is still being sent
+    gate->set_value();              // the abandoned worker finishes its entry and stops
     while (queue.pending() > 0) std::this_thread::yield();
     EXPECT_EQ(calls->load(), 1);
 }
@@ -354,7 +366,7 @@ TEST(LogMailQueue, ShutdownGivesUpOnAStuckSenderWhenTheTimeIsUp) {
 TEST(LogMailQueue, AQueueLetGoFinishesTheEntryBeingSentBeforeItGoes) {
     std::promise<void> gate, started;
     std::shared_future<void> open = gate.get_future().share();
-    std::vector<std::string> sent;  // written by the sender only, read once the queue is gone
+    std::vector<std::string> sent; // written by the sender only, read once the queue is gone
     auto queue = std::make_unique<LogMailQueue>(
         4,
         [&](const LogMailQueue::Entry& entry) {

@@ -15,8 +15,8 @@ namespace {
 // tendered, quick cash, next up, number, secure number, expiry, security code, zip, tip, percent.
 std::string flags(const PayFields& f) {
     std::string out;
-    for (bool on : {f.tendered, f.quickCash, f.nextUp, f.number, f.secureNumber, f.expiry, f.securityCode, f.zip,
-                    f.tip, f.tipPercent})
+    for (bool on : {f.tendered, f.quickCash, f.nextUp, f.number, f.secureNumber, f.expiry, f.securityCode, f.zip, f.tip,
+                    f.tipPercent})
         out += on ? '1' : '.';
     return out;
 }
@@ -114,8 +114,8 @@ TEST(TenderTable, HowEachTenderIsTaken) {
         const Tender& t = Tender::of(c.code);
         EXPECT_EQ(t.kind, c.kind) << c.code;
         EXPECT_STREQ(t.signatureParameter ? t.signatureParameter : "", c.signature ? c.signature : "") << c.code;
-        EXPECT_EQ(word({t.chargedAtHost, t.authorisesOnly, t.takenOnTill, t.needsDrawer, t.givesChange,
-                        t.merchantCopy, t.keepsNumber, t.adjustable, t.voidedAtHost}),
+        EXPECT_EQ(word({t.chargedAtHost, t.authorisesOnly, t.takenOnTill, t.needsDrawer, t.givesChange, t.merchantCopy,
+                        t.keepsNumber, t.adjustable, t.voidedAtHost}),
                   c.taking)
             << c.code;
         EXPECT_EQ(t.slipCard, c.slipCard) << c.code;

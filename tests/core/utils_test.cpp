@@ -8,12 +8,15 @@ namespace tavlo {
 namespace {
 
 TEST(UtilsMoney, FormatsCentsAsText) {
-    struct Case { int64_t cents; bool currency; const char* text; };
+    struct Case {
+        int64_t cents;
+        bool currency;
+        const char* text;
+    };
     const Case cases[] = {
-        {0, true, "$0.00"},       {100, true, "$1.00"},      {-12345, true, "-$123.45"},
-        {5, false, "0.05"},       {45, false, "0.45"},       {12345, false, "123.45"},
-        {-5, true, "-$0.05"},     {1234567, false, "12345.67"},
-        {INT64_MIN, false, "-92233720368547758.08"},
+        {0, true, "$0.00"},   {100, true, "$1.00"},         {-12345, true, "-$123.45"},
+        {5, false, "0.05"},   {45, false, "0.45"},          {12345, false, "123.45"},
+        {-5, true, "-$0.05"}, {1234567, false, "12345.67"}, {INT64_MIN, false, "-92233720368547758.08"},
     };
     for (const auto& c : cases) EXPECT_EQ(Utils::formatAmount(c.cents, c.currency, 2), c.text) << c.cents;
     EXPECT_EQ(Utils::formatCurrency(250), "$2.50");
@@ -22,11 +25,23 @@ TEST(UtilsMoney, FormatsCentsAsText) {
 }
 
 TEST(UtilsMoney, ParsesTextToCents) {
-    struct Case { std::optional<std::string> text; int32_t cents; };
+    struct Case {
+        std::optional<std::string> text;
+        int32_t cents;
+    };
     const Case cases[] = {
-        {std::nullopt, 0},   {"", 0},          {"$1,234.50", 123450}, {"12.34", 1234},
-        {"12.345", 1234},    {"12.5", 125},    {"12", 12},            {"-$0.05", -5},
-        {"$abc", 0},         {" 7.00", 700},   {"3.99 each", 399},    {"99999999999", INT32_MAX},
+        {std::nullopt, 0},
+        {"", 0},
+        {"$1,234.50", 123450},
+        {"12.34", 1234},
+        {"12.345", 1234},
+        {"12.5", 125},
+        {"12", 12},
+        {"-$0.05", -5},
+        {"$abc", 0},
+        {" 7.00", 700},
+        {"3.99 each", 399},
+        {"99999999999", INT32_MAX},
     };
     for (const auto& c : cases) EXPECT_EQ(Utils::parseCurrency(c.text), c.cents) << c.text.value_or("(nil)");
 }
@@ -37,7 +52,11 @@ TEST(UtilsMoney, FormattedAmountsReadBack) {
 }
 
 TEST(UtilsText, Padding) {
-    struct Case { const char* what; std::string got; const char* want; };
+    struct Case {
+        const char* what;
+        std::string got;
+        const char* want;
+    };
     const Case cases[] = {
         {"rpad cuts", Utils::rpad("abcdef", ' ', 4), "abcd"},
         {"rpad pads", Utils::rpad("ab", '.', 5), "ab..."},
@@ -61,7 +80,9 @@ TEST(UtilsText, Padding) {
 }
 
 TEST(UtilsText, UnformatUrlGivesTheShortForm) {
-    struct Case { std::optional<std::string> url, shortForm; };
+    struct Case {
+        std::optional<std::string> url, shortForm;
+    };
     const Case cases[] = {
         {std::nullopt, std::nullopt},
         {"", ""},
@@ -70,7 +91,7 @@ TEST(UtilsText, UnformatUrlGivesTheShortForm) {
         {"http://10.0.0.5:8080", "10.0.0.5:8080"},
         {"server.local:4444", "server"},
         {"ftp://a.local", "ftp://a"},
-        {"http://a.local.local:4444:4444", "a.local:4444"},  // first occurrences only
+        {"http://a.local.local:4444:4444", "a.local:4444"}, // first occurrences only
     };
     for (const auto& c : cases) EXPECT_EQ(Utils::unformatURL(c.url), c.shortForm) << c.url.value_or("nil");
 }
@@ -102,14 +123,17 @@ TEST(UtilsArray, PerformSelectorPutsQuestionMarkForNil) {
 
 class UtilsDates : public ::testing::Test {
 protected:
-    test::TimeZoneScope zone{"EST5EDT,M3.2.0,M11.1.0"};  // New York rules, no zone files needed
+    test::TimeZoneScope zone{"EST5EDT,M3.2.0,M11.1.0"}; // New York rules, no zone files needed
     // Wednesday 2024-03-06 15:05 in New York (EST, UTC-5).
     ScopedFakeClock clock{Date(1709755500.0)};
 };
 
 TEST_F(UtilsDates, DatesInWords) {
     const double day = 86400;
-    struct Case { std::optional<Date> date; const char* words; };
+    struct Case {
+        std::optional<Date> date;
+        const char* words;
+    };
     const Case cases[] = {
         {std::nullopt, ""},
         {Date(1709755500.0), "Today at 3:05 PM"},
@@ -126,7 +150,7 @@ TEST_F(UtilsDates, DatesInWords) {
 }
 
 TEST_F(UtilsDates, LastDayOfAShortYearIsYesterdayOnNewYearsDay) {
-    clock->set(Date(1704128400.0));  // 2024-01-01 12:00 EST
+    clock->set(Date(1704128400.0)); // 2024-01-01 12:00 EST
     EXPECT_EQ(Utils::naturalStringForDate(Date(1704128400.0 - 86400)), "Yesterday at 12:00 PM");
     EXPECT_EQ(Utils::dayOfYear(Date(1704128400.0 - 86400)), 365);
 }

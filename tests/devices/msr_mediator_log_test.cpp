@@ -60,7 +60,8 @@ TEST_F(MSRMediatorLog, SwipesThroughEveryReaderLeaveNoTrackTextInTheLog) {
         registerScreen(mediator);
         auto& center = NotificationCenter::defaultCenter();
         center.post(jackmag::notes::kDidConnect);
-        for (const std::string& data : {"CLDMSR1000701" + kTrack1, kTrack2, std::string("Timeout"), kTrack2 + "Timeout"}) {
+        for (const std::string& data :
+             {"CLDMSR1000701" + kTrack1, kTrack2, std::string("Timeout"), kTrack2 + "Timeout"}) {
             center.post(jackmag::notes::kDidReceiveData, std::vector<uint8_t>(data.begin(), data.end()));
         }
         mediator.unregisterObserver(this);

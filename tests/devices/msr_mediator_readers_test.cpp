@@ -24,10 +24,12 @@ protected:
 
 TEST(MSRMediatorTypes, TheFirstMatchingPrefixPicksTheReader) {
     const std::pair<std::optional<std::string>, Reader> cases[] = {
-        {"dockmag", Reader::DockMag}, {"dockmag-usb", Reader::DockMag}, {"DockMag", Reader::None},
-        {"iaps", Reader::Iaps},       {"jackmag", Reader::JackMag},    {"jackMag", Reader::None},
-        {"varda", Reader::Varda},     {"sled", Reader::Sled},          {"orvan", Reader::Orvan},
-        {"escpos", Reader::None},     {"", Reader::None},              {std::nullopt, Reader::None},
+        {"dockmag", Reader::DockMag}, {"dockmag-usb", Reader::DockMag},
+        {"DockMag", Reader::None},    {"iaps", Reader::Iaps},
+        {"jackmag", Reader::JackMag}, {"jackMag", Reader::None},
+        {"varda", Reader::Varda},     {"sled", Reader::Sled},
+        {"orvan", Reader::Orvan},     {"escpos", Reader::None},
+        {"", Reader::None},           {std::nullopt, Reader::None},
     };
     for (const auto& [type, reader] : cases) EXPECT_EQ(MSRMediator::readerFor(type), reader) << type.value_or("nil");
 }
@@ -95,7 +97,8 @@ TEST_F(MSRMediatorReaders, AudioJackSwipesReachTheScreenAndKeepTheReaderArmed) {
     // The identification in front of a track is stripped; the track re-arms at once.
     jackCalls.clear();
     jack(jackmag::notes::kDidReceiveData, "CLDMSR1000701%B4111111111111111^JACK/TEST^2512?");
-    EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, "%B4111111111111111^JACK/TEST^2512?"}}));
+    EXPECT_EQ(screen,
+              (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, "%B4111111111111111^JACK/TEST^2512?"}}));
     EXPECT_EQ(jackCalls, (std::vector<std::string>{"cancel", "request"}));
 
     jackCalls.clear();
@@ -149,7 +152,8 @@ TEST_F(MSRMediatorReaders, VardaSwipeIsTheTextUpToTheFirstZeroAndAStreamErrorAle
 
     fake->peer(*vdock)->send(std::string("%B4111111111111111^VARDA/TEST^2512?\0\x7f\x01", 39));
     ASSERT_TRUE(runMainUntil([&] { return !screen.empty(); }));
-    EXPECT_EQ(screen, (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, "%B4111111111111111^VARDA/TEST^2512?"}}));
+    EXPECT_EQ(screen,
+              (std::vector<CardReaderNote>{{kMsrReceivedDataNotification, "%B4111111111111111^VARDA/TEST^2512?"}}));
 
     fake->peer(*vdock)->hangUp();
     ASSERT_TRUE(runMainUntil([&] { return !sink->alerts.empty(); }));
@@ -178,7 +182,7 @@ TEST_F(MSRMediatorReaders, VardaSwipeInPiecesReachesTheScreenOnce) {
     } cases[] = {
         {tracks + "\r", tracks},
         {dockmag::framedSwipePacket(tracks), tracks},
-        {tracks.substr(0, 20), tracks.substr(0, 20)},  // stops: the parser judges what came
+        {tracks.substr(0, 20), tracks.substr(0, 20)}, // stops: the parser judges what came
     };
     for (const Case& c : cases) {
         screen.clear();
@@ -228,7 +232,7 @@ TEST_F(MSRMediatorReaders, VardaIsKnownByItsNameOrItsFirstProtocolIgnoringCase) 
 
 TEST_F(MSRMediatorReaders, PrinterReaderReadsWhileAScreenIsRegistered) {
     MSRMediator without(std::string("orvan"));
-    registerScreen(without);  // no printer reader installed: nothing to start
+    registerScreen(without); // no printer reader installed: nothing to start
     without.unregisterObserver(this);
     EXPECT_FALSE(without.isConnected());
 

@@ -9,8 +9,7 @@
 namespace tavlo {
 namespace {
 
-std::vector<std::string> postEachCardReaderNotification()
-{
+std::vector<std::string> postEachCardReaderNotification() {
     std::vector<std::string> names = {kMsrDidConnectNotification, kMsrDidDisconnectNotification,
                                       kMsrReceivedDataNotification, kMsrErrorNotification};
     for (const std::string& name : names) {
@@ -19,8 +18,7 @@ std::vector<std::string> postEachCardReaderNotification()
     return names;
 }
 
-TEST(MSRMediator, FirstTypeWinsForTheWholeProcess)
-{
+TEST(MSRMediator, FirstTypeWinsForTheWholeProcess) {
     // A type that attaches no reader: the process's mediator stays out of the other tests' way.
     MSRMediator& first = MSRMediator::getInstance(std::string("sled"));
     MSRMediator& second = MSRMediator::getInstance(std::string("jackmag"));
@@ -33,8 +31,7 @@ TEST(MSRMediator, FirstTypeWinsForTheWholeProcess)
     EXPECT_FALSE(first.isType(std::nullopt));
 }
 
-TEST(MSRMediator, RegisteredObserverGetsAllFourUntilUnregistered)
-{
+TEST(MSRMediator, RegisteredObserverGetsAllFourUntilUnregistered) {
     MSRMediator& mediator = MSRMediator::getInstance();
     int observer = 0;
     std::vector<std::string> received;
@@ -44,9 +41,7 @@ TEST(MSRMediator, RegisteredObserverGetsAllFourUntilUnregistered)
 
     std::vector<std::string> names = postEachCardReaderNotification();
     ASSERT_EQ(received.size(), names.size());
-    for (size_t i = 0; i < names.size(); ++i) {
-        EXPECT_EQ(received[i], names[i] + ": payload of " + names[i]);
-    }
+    for (size_t i = 0; i < names.size(); ++i) { EXPECT_EQ(received[i], names[i] + ": payload of " + names[i]); }
 
     NotificationCenter::defaultCenter().post("someOtherNotification", std::string("raw"));
     EXPECT_EQ(received.size(), names.size()) << "only the four card-reader names reach a screen";
@@ -55,11 +50,10 @@ TEST(MSRMediator, RegisteredObserverGetsAllFourUntilUnregistered)
     mediator.unregisterObserver(&observer);
     postEachCardReaderNotification();
     EXPECT_TRUE(received.empty());
-    mediator.unregisterObserver(&observer);  // a second time is harmless
+    mediator.unregisterObserver(&observer); // a second time is harmless
 }
 
-TEST(MSRMediator, ObserversAreKeptApartAndReRegisteringReplaces)
-{
+TEST(MSRMediator, ObserversAreKeptApartAndReRegisteringReplaces) {
     MSRMediator& mediator = MSRMediator::getInstance();
     int signIn = 0;
     int payScreen = 0;

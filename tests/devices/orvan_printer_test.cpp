@@ -39,7 +39,7 @@ protected:
     static OVPrinterController& quietController(OVPrinterController& controller) {
         controller.setLookupLocalPort(0);
         controller.setLookupLocalPortEthernet(0);
-        controller.setBroadcastAddress("127.0.0.1");  // the search stays on this machine
+        controller.setBroadcastAddress("127.0.0.1"); // the search stays on this machine
         return controller;
     }
     void SetUp() override { RunLoop::main().reset(); }
@@ -55,14 +55,14 @@ TEST_F(OrvanPrinterTest, StartsTheLibraryKeepingTheConnection) {
     EXPECT_NE(controller.delegate(), nullptr);
     EXPECT_EQ(controller.AutoConnection(), printerlib::iController::KeepConnection);
     EXPECT_EQ(controller.lookupCount(), 5);
-    EXPECT_EQ(controller.state(), 0);  // opened
+    EXPECT_EQ(controller.state(), 0); // opened
     EXPECT_EQ(printer.type(), PrinterStream::LibraryType);
 }
 
 struct SizeCase {
     const char* name;
     std::function<void(OrvanPrinter&)> call;
-    long textSize;  // -1: unchanged from 7
+    long textSize; // -1: unchanged from 7
 };
 
 void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
@@ -75,20 +75,19 @@ TEST_P(OrvanPrinterSizes, MapToTheLibrarysTextSize) {
     EXPECT_EQ(controller.textSize(), GetParam().textSize < 0 ? 7 : GetParam().textSize);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Calls, OrvanPrinterSizes,
-    ::testing::Values(SizeCase{"width1", [](OrvanPrinter& p) { p.setCharWidth(1); }, 0},
-                      SizeCase{"width2", [](OrvanPrinter& p) { p.setCharWidth(2); }, 16},
-                      SizeCase{"width3", [](OrvanPrinter& p) { p.setCharWidth(3); }, 32},
-                      SizeCase{"width4", [](OrvanPrinter& p) { p.setCharWidth(4); }, -1},
-                      SizeCase{"height2", [](OrvanPrinter& p) { p.setCharHeight(2); }, 1},
-                      SizeCase{"height3", [](OrvanPrinter& p) { p.setCharHeight(3); }, 2},
-                      SizeCase{"height0", [](OrvanPrinter& p) { p.setCharHeight(0); }, -1},
-                      SizeCase{"doubleWidth", [](OrvanPrinter& p) { p.setFontAttribute(32); }, 16},
-                      SizeCase{"doubleHeight", [](OrvanPrinter& p) { p.setFontAttribute(16); }, 1},
-                      SizeCase{"normal", [](OrvanPrinter& p) { p.setFontAttribute(0); }, 0},
-                      SizeCase{"both", [](OrvanPrinter& p) { p.setFontAttribute(48); }, -1}),
-    [](const auto& instance) { return std::string(instance.param.name); });
+INSTANTIATE_TEST_SUITE_P(Calls, OrvanPrinterSizes,
+                         ::testing::Values(SizeCase{"width1", [](OrvanPrinter& p) { p.setCharWidth(1); }, 0},
+                                           SizeCase{"width2", [](OrvanPrinter& p) { p.setCharWidth(2); }, 16},
+                                           SizeCase{"width3", [](OrvanPrinter& p) { p.setCharWidth(3); }, 32},
+                                           SizeCase{"width4", [](OrvanPrinter& p) { p.setCharWidth(4); }, -1},
+                                           SizeCase{"height2", [](OrvanPrinter& p) { p.setCharHeight(2); }, 1},
+                                           SizeCase{"height3", [](OrvanPrinter& p) { p.setCharHeight(3); }, 2},
+                                           SizeCase{"height0", [](OrvanPrinter& p) { p.setCharHeight(0); }, -1},
+                                           SizeCase{"doubleWidth", [](OrvanPrinter& p) { p.setFontAttribute(32); }, 16},
+                                           SizeCase{"doubleHeight", [](OrvanPrinter& p) { p.setFontAttribute(16); }, 1},
+                                           SizeCase{"normal", [](OrvanPrinter& p) { p.setFontAttribute(0); }, 0},
+                                           SizeCase{"both", [](OrvanPrinter& p) { p.setFontAttribute(48); }, -1}),
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(OrvanPrinterTest, StyleBitsAndFontShareTheAttribute) {
     printer.setEmphasized(false);
@@ -99,7 +98,7 @@ TEST_F(OrvanPrinterTest, StyleBitsAndFontShareTheAttribute) {
     printer.setUnderline(false);
     printer.setReversePrint(true);
     EXPECT_EQ(controller.attribute(), 2 | 8);
-    printer.setFont(1);  // the whole attribute is replaced
+    printer.setFont(1); // the whole attribute is replaced
     EXPECT_EQ(controller.attribute(), 1);
     printer.setFont(2);
     EXPECT_EQ(controller.attribute(), 1);
@@ -112,7 +111,7 @@ TEST_F(OrvanPrinterTest, ALowerCaseConnectionTypeIsBluetooth) {
     printer.setUrl(std::string("00:11:22:AA:BB:CC"));
     printer.setConnectionType(std::string("tcp"));
     Error error;
-    EXPECT_FALSE(printer.open(&error));  // no such accessory
+    EXPECT_FALSE(printer.open(&error)); // no such accessory
     EXPECT_TRUE(error.isSet());
     ASSERT_TRUE(controller.target());
     EXPECT_EQ(controller.target()->connectionClass(), OVPrinter::Bluetooth);
@@ -159,23 +158,24 @@ PrinterBytes trackTwoRecord(const std::string& track) {
 }
 
 bool contains(const PrinterBytes& bytes, const std::string& text, size_t from = 0, size_t* at = nullptr) {
-    auto found = std::search(bytes.begin() + static_cast<long>(std::min(from, bytes.size())), bytes.end(), text.begin(), text.end());
+    auto found = std::search(bytes.begin() + static_cast<long>(std::min(from, bytes.size())), bytes.end(), text.begin(),
+                             text.end());
     if (at) *at = static_cast<size_t>(found - bytes.begin());
     return found != bytes.end();
 }
 
 size_t occurrences(const PrinterBytes& bytes, const PrinterBytes& part) {
     size_t count = 0;
-    for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), part.begin(), part.end())) != bytes.end(); ++at) ++count;
+    for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), part.begin(), part.end())) != bytes.end(); ++at)
+        ++count;
     return count;
 }
 
 // The text of a printed line, read back in the code table its block selected last (ESC t n).
 std::string readBack(const PrinterBytes& block) {
-    static const std::map<int, const char*> charsets{{0, "CP437"},   {2, "CP850"},   {3, "CP860"},   {4, "CP863"},
-                                                     {5, "CP865"},   {16, "CP1252"}, {17, "CP866"},  {18, "CP852"},
-                                                     {19, "CP858"},  {45, "CP1250"}, {46, "CP1251"}, {47, "CP1253"},
-                                                     {48, "CP1254"}, {51, "CP1257"}};
+    static const std::map<int, const char*> charsets{
+        {0, "CP437"},  {2, "CP850"},  {3, "CP860"},   {4, "CP863"},   {5, "CP865"},   {16, "CP1252"}, {17, "CP866"},
+        {18, "CP852"}, {19, "CP858"}, {45, "CP1250"}, {46, "CP1251"}, {47, "CP1253"}, {48, "CP1254"}, {51, "CP1257"}};
     const PrinterBytes select{0x1B, 0x74};
     auto last = std::find_end(block.begin(), block.end(), select.begin(), select.end());
     if (last == block.end() || block.end() - last < 3) return "(no code table)";
@@ -207,10 +207,15 @@ TEST_F(OrvanPrinterTest, ReceiptTextBeyondAsciiIsPrintedInACodePageThatHoldsIt) 
     ASSERT_TRUE(printer.open(&error));
 
     const std::vector<std::pair<std::string, std::string>> lines{
-        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", "\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1"},  // é £ ü ñ
-        {"Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e  \xE2\x82\xAC" "4.50", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e  \xE2\x82\xAC" "4.50"},  // euro
-        {"\xD0\x91\xD0\xBE\xD1\x80\xD1\x89", "\xD0\x91\xD0\xBE\xD1\x80\xD1\x89"},  // Cyrillic
-        {"\xED\x95\x9C caf\xC3\xA9", "? caf\xC3\xA9"},  // no code page holds the Korean syllable
+        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", "\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1"}, // é £ ü ñ
+        {"Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+         "e  \xE2\x82\xAC"
+         "4.50",
+         "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+         "e  \xE2\x82\xAC"
+         "4.50"},                                                                 // euro
+        {"\xD0\x91\xD0\xBE\xD1\x80\xD1\x89", "\xD0\x91\xD0\xBE\xD1\x80\xD1\x89"}, // Cyrillic
+        {"\xED\x95\x9C caf\xC3\xA9", "? caf\xC3\xA9"}, // no code page holds the Korean syllable
     };
     for (const auto& [line, printed] : lines) printer.writeLine(line);
     printer.close();
@@ -288,7 +293,9 @@ void endToEnd() {
 
     // The drawer.
     EXPECT_TRUE(printer->openDrawer(1));
-    EXPECT_TRUE(peer.waitUntil([&] { return occurrences(peer.received(), {0x1B, 0x70, 0x01, 0x64, 0x90, 0x00}) == 1; }));
+    EXPECT_TRUE(peer.waitUntil([&] {
+        return occurrences(peer.received(), {0x1B, 0x70, 0x01, 0x64, 0x90, 0x00}) == 1;
+    }));
 
     // Swipes, while a screen is registered with the mediator of the reader type "orvan".
     OrvanPrinter::installCardReader();

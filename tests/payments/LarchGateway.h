@@ -93,7 +93,7 @@ protected:
     }
 
     StoreFixture store;
-    Date dayOpened = Date(1'700'000'000.0);  // 2023-11-14 22:13:20 UTC
+    Date dayOpened = Date(1'700'000'000.0); // 2023-11-14 22:13:20 UTC
     gatewaysim::CardGateway gateway{gatewaysim::CardGateway::Options{"merchant1", "secret", 3}};
     HostConfig config;
     std::unique_ptr<LarchHandler> handler;

@@ -32,9 +32,11 @@ protected:
 };
 
 TEST_F(CardBatchTest, NumbersRunPerHostAndWrapAtTheMaximum) {
-    struct Case { int32_t last, max, next; };
-    const Case cases[] = {{0, 9999, 1}, {1, 9999, 2}, {9998, 9999, 9999}, {9999, 9999, 1}, {12000, 9999, 1},
-                          {-3, 9999, 1}, {5, 5, 1}};
+    struct Case {
+        int32_t last, max, next;
+    };
+    const Case cases[] = {{0, 9999, 1},     {1, 9999, 2},  {9998, 9999, 9999}, {9999, 9999, 1},
+                          {12000, 9999, 1}, {-3, 9999, 1}, {5, 5, 1}};
     for (const Case& c : cases) {
         ManagedObjectPtr host = handler->getHost("merchant1", "T1");
         host->setValue("lastBatchId", c.last);
@@ -82,7 +84,7 @@ TEST_F(CardBatchTest, BatchOpensOnceAndClosesAtSettlement) {
     Date opened = Date::now();
     EXPECT_EQ(openBatch(), 1);
     clock->advance(60);
-    EXPECT_EQ(openBatch(), 1);  // already open
+    EXPECT_EQ(openBatch(), 1); // already open
     EXPECT_EQ(handler->latestBatchId("merchant1", "T1"), 1);
     EXPECT_TRUE(handler->isBatchOpen(1, "merchant1", "T1"));
     ManagedObjectPtr batch = freshContext()->fetchFirst("Batch", "batchId == %d", 1);
@@ -149,8 +151,8 @@ TEST_F(CardBatchTest, SavingTwiceUpdatesTheSameRows) {
 
     clock->advance(30);
     t->setValue("450", "TIP");
-    t->removeField("TAVLO_ORDER");  // a field dropped in between keeps its stored value
-    t->setValue("9999", "NUMBER");  // the card number is kept as first stored
+    t->removeField("TAVLO_ORDER"); // a field dropped in between keeps its stored value
+    t->setValue("9999", "NUMBER"); // the card number is kept as first stored
     ASSERT_TRUE(handler->adjust(*t, config, &error)) << error.localizedDescription();
 
     auto reader = freshContext();
@@ -307,7 +309,7 @@ TEST_F(CardBatchTest, BatchEmptinessCountsLiveTransactions) {
 TEST_F(CardBatchTest, TransactionIdsInNumberOrder) {
     openBatch();
     setLastTransactionId(8);
-    for (int i = 0; i < 4; ++i) sale(100 + i);  // 9, 10, 11, 12
+    for (int i = 0; i < 4; ++i) sale(100 + i); // 9, 10, 11, 12
     ASSERT_TRUE(handler->cancel(*handler->transaction("10", config), config, nullptr));
     EXPECT_EQ(handler->transactionIds(1, "merchant1", "T1", true), (Ids{"9", "10", "11", "12"}));
     EXPECT_EQ(handler->transactionIds(1, "merchant1", "T1", false), (Ids{"9", "11", "12"}));
@@ -334,11 +336,18 @@ TEST_F(CardBatchTest, FindsATransactionByItsGatewayReference) {
 
 TEST_F(CardBatchTest, OrphanCheck) {
     openBatch();
-    for (int i = 0; i < 3; ++i) sale(100);  // 1, 2, 3
-    struct Case { Ids server; bool cancel, ignore, ok; const char* message; };
+    for (int i = 0; i < 3; ++i) sale(100); // 1, 2, 3
+    struct Case {
+        Ids server;
+        bool cancel, ignore, ok;
+        const char* message;
+    };
     const Case cases[] = {
         {{"3", "1", "2"}, false, false, true, ""},
-        {{"1", "2", "3", "7", "2"}, false, false, false,
+        {{"1", "2", "3", "7", "2"},
+         false,
+         false,
+         false,
          "Payment references missing: 7, 2. Please contact support to restore them."},
         {{"1"}, false, false, false, "Unaccounted transactions found: 2, 3. Please contact support"},
     };
@@ -363,8 +372,8 @@ TEST_F(CardBatchTest, OrphanCheck) {
     EXPECT_TRUE(reader->fetchFirst("Transaction", "transactionId == 1")->isNil("voided"));
 
     // Voiding them at the gateway instead: the first failure stops the check.
-    sale(100);  // 4
-    sale(100);  // 5
+    sale(100); // 4
+    sale(100); // 5
     handler->script(Op::Cancel, FakePaymentHandler::Reply());
     handler->script(Op::Cancel, FakePaymentHandler::Reply::decline("Not voidable"));
     EXPECT_FALSE(handler->handleOrphans(1, {"1", "2", "3"}, "merchant1", "T1", true, false, config, &error));
@@ -377,9 +386,10 @@ TEST_F(CardBatchTest, OrphanCheck) {
 TEST_F(CardBatchTest, RemoteCommandLookUpNeedsEveryPart) {
     openBatch();
     sale(100);
-    const std::optional<std::string> parts[][4] = {
-        {std::nullopt, "FAKE", "merchant1", "1"}, {"1", std::nullopt, "merchant1", "1"},
-        {"1", "FAKE", std::nullopt, "1"}, {"1", "FAKE", "merchant1", std::nullopt}};
+    const std::optional<std::string> parts[][4] = {{std::nullopt, "FAKE", "merchant1", "1"},
+                                                   {"1", std::nullopt, "merchant1", "1"},
+                                                   {"1", "FAKE", std::nullopt, "1"},
+                                                   {"1", "FAKE", "merchant1", std::nullopt}};
     for (const auto& p : parts) EXPECT_FALSE(PaymentHandlerAdapter::getTransaction(p[0], p[1], p[2], p[3], *context));
     EXPECT_TRUE(PaymentHandlerAdapter::getTransaction("1", "FAKE", "merchant1", "1", *context));
     EXPECT_FALSE(PaymentHandlerAdapter::getTransaction("1", "OTHER", "merchant1", "1", *context));
@@ -388,8 +398,8 @@ TEST_F(CardBatchTest, RemoteCommandLookUpNeedsEveryPart) {
 
 TEST_F(CardBatchTest, HostConfigAndBusinessDay) {
     const std::pair<const char*, const char*> params[] = {
-        {"HOST_LARCH_USER", "u1"}, {"HOST_LARCH_RP", "42"}, {"HOST_LARCHX_USER", "no"}, {"HOST_OTHER_USER", "no"},
-        {"PAYMENT_CREDIT_HOST", "LARCH"}, {"HOST_LARCH_AUTO_SETTLE", "YES"}};
+        {"HOST_LARCH_USER", "u1"}, {"HOST_LARCH_RP", "42"},          {"HOST_LARCHX_USER", "no"},
+        {"HOST_OTHER_USER", "no"}, {"PAYMENT_CREDIT_HOST", "LARCH"}, {"HOST_LARCH_AUTO_SETTLE", "YES"}};
     for (const auto& [name, value] : params) {
         ManagedObjectPtr param = context->insert("StoreParam");
         param->setValue("name", name);
@@ -431,14 +441,13 @@ TEST_F(CardBatchTest, BaseHandlerLeavesTheGatewayToSubclasses) {
     auto message = [](const std::function<void()>& call) {
         try {
             call();
-        } catch (const InconsistencyError& e) {
-            return std::string(e.what());
-        }
+        } catch (const InconsistencyError& e) { return std::string(e.what()); }
         return std::string("no exception");
     };
     EXPECT_EQ(message([&] { base.openBatch(config, std::nullopt, nullptr); }),
               "You must override openBatch:openDate:error: in a subclass");
-    EXPECT_EQ(message([&] { base.sale(t, config, nullptr); }), "You must override sale:withConfig:error: in a subclass");
+    EXPECT_EQ(message([&] { base.sale(t, config, nullptr); }),
+              "You must override sale:withConfig:error: in a subclass");
     EXPECT_EQ(message([&] { base.restoreBatch(std::nullopt, *context); }),
               "You must override restoreBatch:inContext: in a subclass");
     for (const auto& call : std::vector<std::function<void()>>{

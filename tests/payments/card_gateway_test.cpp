@@ -49,9 +49,9 @@ TEST_F(CardGatewayTest, RefusesBodiesThatAreNotItsForm) {
 }
 
 TEST_F(CardGatewayTest, ApprovesAndKeepsASaleThenAnswersForItsReference) {
-    httplib::Result sale = post("/capture",
-                                "UserName=merchant1&Password=secret&TransType=Sale&CardNum=4111111111111111&Amount=12.00"
-                                "&InvNum=7&ExtData=%3CTipAmt%3E2.00%3C%2FTipAmt%3E");
+    httplib::Result sale =
+        post("/capture", "UserName=merchant1&Password=secret&TransType=Sale&CardNum=4111111111111111&Amount=12.00"
+                         "&InvNum=7&ExtData=%3CTipAmt%3E2.00%3C%2FTipAmt%3E");
     ASSERT_TRUE(sale);
     EXPECT_NE(sale->body.find("<Result>0</Result>"), std::string::npos);
     ASSERT_EQ(gateway.kept().size(), 1u);
@@ -68,8 +68,8 @@ TEST_F(CardGatewayTest, ApprovesAndKeepsASaleThenAnswersForItsReference) {
     EXPECT_NE(post("/capture", "UserName=merchant1&Password=secret&TransType=CaptureAll")->body.find("1015"),
               std::string::npos);
     // Wrong credentials are declined.
-    EXPECT_NE(post("/capture", "UserName=merchant1&Password=wrong&TransType=CaptureAll")->body.find(
-                  "User authentication failed"),
+    EXPECT_NE(post("/capture", "UserName=merchant1&Password=wrong&TransType=CaptureAll")
+                  ->body.find("User authentication failed"),
               std::string::npos);
 }
 

@@ -35,8 +35,7 @@ using PKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 PKey generateRsa(unsigned bits) { return PKey(EVP_RSA_gen(bits), &EVP_PKEY_free); }
 
 // The DER that an OpenSSL i2d_ writer makes of a key.
-template <typename Writer>
-Bytes der(Writer write, EVP_PKEY* key) {
+template <typename Writer> Bytes der(Writer write, EVP_PKEY* key) {
     unsigned char* out = nullptr;
     int n = write(key, &out);
     Bytes bytes(out, out + n);
@@ -50,7 +49,8 @@ Bytes rsaPublicKey(EVP_PKEY* key) { return der(i2d_PublicKey, key); }
 // Base64 as the server sends it: lines of 76 characters joined by blanks.
 std::string base64(const Bytes& bytes) {
     std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), static_cast<int>(bytes.size()));
+    int n =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), static_cast<int>(bytes.size()));
     text.resize(static_cast<size_t>(n));
     std::string spaced;
     for (size_t i = 0; i < text.size(); i += 76) spaced += text.substr(i, 76) + " ";
@@ -104,7 +104,11 @@ TEST(Encryption, StripsTheHeaderInEveryLengthForm) {
 
 TEST(Encryption, RefusesAnythingButAnRsaKeyInfo) {
     const Bytes good = wrapKey(Bytes(40, 0x11));
-    auto changed = [&](size_t at, uint8_t value) { Bytes b = good; b[at] = value; return b; };
+    auto changed = [&](size_t at, uint8_t value) {
+        Bytes b = good;
+        b[at] = value;
+        return b;
+    };
     PKey ec(EVP_EC_gen("P-256"), &EVP_PKEY_free);
     const std::pair<const char*, Bytes> cases[] = {
         {"empty", {}},
@@ -113,8 +117,8 @@ TEST(Encryption, RefusesAnythingButAnRsaKeyInfo) {
         {"no bit string", changed(17, 0x04)},
         {"unused bits", changed(19, 0x01)},
         {"length beyond the data", {0x30, 0x84, 0x00, 0x00}},
-        {"bit string length beyond the data", {0x30, 0x12, 0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
-                                               0x01, 0x01, 0x01, 0x05, 0x00, 0x03, 0x83, 0x01}},
+        {"bit string length beyond the data", {0x30, 0x12, 0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                               0xF7, 0x0D, 0x01, 0x01, 0x01, 0x05, 0x00, 0x03, 0x83, 0x01}},
         {"elliptic curve key", subjectPublicKeyInfo(ec.get())},
     };
     for (const auto& [label, der] : cases) EXPECT_FALSE(Encryption::stripPublicKeyHeader(der)) << label;
@@ -172,7 +176,7 @@ TEST(Encryption, TheKeyTextNamesTheKeyTheKeychainHolds) {
     {
         test::TempHome home;
         encryption.setPublicKey(installedText);
-        EXPECT_EQ(encryption.getPublicKey(), installedText);  // as installed
+        EXPECT_EQ(encryption.getPublicKey(), installedText); // as installed
     }
     // Another data folder, as a new run finds it: its keychain holds nothing, then a key kept
     // there by an earlier run.
@@ -193,7 +197,7 @@ TEST(Encryption, MalformedKeyFromTheServerKeepsTheWorkingOne) {
     const std::string workingText = base64(subjectPublicKeyInfo(working.get()));
     Encryption& encryption = Encryption::getInstance();
     encryption.setPublicKey(workingText);
-    encryption.setPublicKey(workingText);  // the same key twice is fine
+    encryption.setPublicKey(workingText); // the same key twice is fine
     ASSERT_EQ(encryption.getPublicKey(), workingText);
 
     PKey ec(EVP_EC_gen("P-256"), &EVP_PKEY_free);

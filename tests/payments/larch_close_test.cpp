@@ -70,7 +70,7 @@ TEST_F(LarchCloseTest, AVoidOfAnEarlierBatchsPaymentStaysInThatBatch) {
     int32_t today = openBatch();
     std::shared_ptr<PaymentTransaction> t = handler->transaction(id, config);
     Error error;
-    ASSERT_TRUE(handler->cancel(*t, config, &error)) << error.localizedDescription();  // "previously settled"
+    ASSERT_TRUE(handler->cancel(*t, config, &error)) << error.localizedDescription(); // "previously settled"
     EXPECT_EQ(saved()->fetchAll("Transaction").size(), 1u);
     EXPECT_TRUE(handler->transactionIds(today, "merchant1", "42", true).empty());
     expectClosedBatch(today, {});
@@ -87,7 +87,7 @@ TEST_F(LarchCloseTest, AutoSettleSendsNothing) {
     std::string id = sale(1000);
     config["HOST_LARCH_AUTO_SETTLE"] = "YES";
     size_t requests = gateway.requests().size();
-    expectClosed({"77"});  // nothing is compared either
+    expectClosed({"77"}); // nothing is compared either
     EXPECT_EQ(gateway.requests().size(), requests);
     EXPECT_EQ(gateway.requestCount("CaptureAll"), 0u);
     EXPECT_EQ(gateway.requestCount("TrxDetail"), 0u);
@@ -118,10 +118,11 @@ TEST_F(LarchCloseTest, TheDetailQueryTakesTheConfiguredZone) {
         std::string begin;
     };
     const Case cases[] = {
-        {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}}, "2023-11-14T16:13:00"},  // CST
+        {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}}, "2023-11-14T16:13:00"}, // CST
         {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}, {"HOST_LARCH_SETTLE_TIME_ZONE", "PST"}}, "2023-11-14T14:13:00"},
         {{{"HOST_LARCH_SETTLE_TZ_ABBREV", "+0100"}}, "2023-11-14T23:13:00"},
-        {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}, {"HOST_LARCH_SETTLE_TIME_ZONE", "America/Denver"}}, "2023-11-14T15:13:00"},
+        {{{"HOST_LARCH_SETTLE_TZ_ABBREV", ""}, {"HOST_LARCH_SETTLE_TIME_ZONE", "America/Denver"}},
+         "2023-11-14T15:13:00"},
     };
     for (const Case& c : cases) {
         HostConfig settings = config;
@@ -229,7 +230,7 @@ TEST_F(LarchCloseTest, APaymentVoidedOnTheHostOnlyStopsTheClose) {
 
 TEST_F(LarchCloseTest, AVoidAnsweredPreviouslyVoidedLetsTheCloseThrough) {
     std::string kept = sale(1000), voided = sale(2000);
-    gateway.voidOnHost(reference(voided));  // voided at the gateway by another way
+    gateway.voidOnHost(reference(voided)); // voided at the gateway by another way
     std::shared_ptr<PaymentTransaction> t = handler->transaction(voided, config);
     Error error;
     ASSERT_TRUE(handler->cancel(*t, config, &error)) << error.localizedDescription();
@@ -239,7 +240,8 @@ TEST_F(LarchCloseTest, AVoidAnsweredPreviouslyVoidedLetsTheCloseThrough) {
 TEST_F(LarchCloseTest, AHostOnlyPaymentIsVoidedWithTheCancelSwitchElseRefused) {
     std::string id = sale(1000);
     gateway.addHostTransaction({"H500", "500", "Sale", 1500, 0, false, false, true, 0, "", ""});
-    gateway.addHostTransaction({"H501", "501", "Sale", 1500, 0, false, false, false, 0, "", ""});  // declined: passed over
+    gateway.addHostTransaction(
+        {"H501", "501", "Sale", 1500, 0, false, false, false, 0, "", ""}); // declined: passed over
     expectRefused({id}, "Host has a payment which is voided on tavlo (H500), please contact support to verify.");
 
     config["HOST_LARCH_CANCEL_ORPHAN_PAYMENTS"] = "YES";
@@ -295,7 +297,7 @@ TEST_F(LarchCloseTest, ARefusedOrFailedDetailQueryStopsTheClose) {
         std::string message;
     };
     const Case cases[] = {
-        {Answer::DeclineRespMsg, "Access denied"},  // an Error element in the list
+        {Answer::DeclineRespMsg, "Access denied"}, // an Error element in the list
         {Answer::BrokenPage, "Unable to get the transaction details from Larch (its reply could not be read)"},
         {Answer::RefuseConnection, "Unable to communicate with Larch, verify Internet connection"},
     };
@@ -343,7 +345,7 @@ TEST_F(LarchCloseTest, ACloseStoppedAfterTheCaptureIsFinishedByTheNextOne) {
     EXPECT_FALSE(isSettled(batchId));
     // The next close sees the batch captured on the host and settles it without capturing again.
     expectClosed({first, second});
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the first capture's late answer is noted
+    std::this_thread::sleep_for(std::chrono::milliseconds(800)); // the first capture's late answer is noted
     EXPECT_EQ(gateway.requestCount("CaptureAll"), 1u);
     // The next day's close passes over the earlier capture the query's dates still reach.
     batchId = openBatch();
@@ -369,7 +371,7 @@ TEST_F(LarchCloseTest, ATerminalJoiningAnOpenDayOpensItsBatchForThatDay) {
     ManagedObjectPtr batch = saved()->fetchFirst("Batch", "host.terminalId == %@", "43");
     ASSERT_TRUE(batch);
     EXPECT_EQ(batch->date("created"), dayOpened);
-    ASSERT_TRUE(session.joinOpenDay(&error));  // signing in again keeps that batch
+    ASSERT_TRUE(session.joinOpenDay(&error)); // signing in again keeps that batch
     EXPECT_EQ(saved()->count("Batch", "host.terminalId == %@", "43"), 1u);
     std::shared_ptr<PaymentTransaction> t = handler->newTransaction(other, &error);
     ASSERT_TRUE(t) << error.localizedDescription();
@@ -393,7 +395,7 @@ TEST_F(LarchCloseTest, NoBatchOrNoBusinessDayIsRefused) {
     expectRefused({}, "Settlement failed, unable to determine the start date of batch");
 
     HostConfig other = config;
-    other["HOST_LARCH_RP"] = "43";  // a terminal with no batch yet
+    other["HOST_LARCH_RP"] = "43"; // a terminal with no batch yet
     Error error;
     EXPECT_FALSE(handler->closeBatch(other, {}, &error));
     EXPECT_EQ(error.localizedDescription(), "No batch found for Larch, please reopen store.");

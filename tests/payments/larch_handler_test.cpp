@@ -94,7 +94,7 @@ TEST_F(LarchHandlerTest, DeclineTextIsMessageThenRespMsgThenAFixedText) {
         EXPECT_EQ(error.localizedDescription(), c.expected);
         EXPECT_FALSE(t->wasApproved());
     }
-    EXPECT_EQ(storedTransactions(), 0u);  // a decline stores nothing
+    EXPECT_EQ(storedTransactions(), 0u); // a decline stores nothing
 }
 
 TEST_F(LarchHandlerTest, GatewayFailuresLeaveThePaymentUnapprovedAndUnstored) {
@@ -116,7 +116,7 @@ TEST_F(LarchHandlerTest, GatewayFailuresLeaveThePaymentUnapprovedAndUnstored) {
         EXPECT_FALSE(handler->sale(*t, config, &error)) << static_cast<int>(c.answer);
         EXPECT_EQ(error.localizedDescription(), c.expected);
         EXPECT_FALSE(t->wasApproved());
-        EXPECT_EQ(t->valueForField("NUMBER"), kCard);  // nothing was cut as after an approval
+        EXPECT_EQ(t->valueForField("NUMBER"), kCard); // nothing was cut as after an approval
     }
     EXPECT_EQ(storedTransactions(), 0u);
     // A refused request to an address where nothing listens is the same failure.
@@ -170,7 +170,7 @@ TEST_F(LarchHandlerTest, NewTransactionsAreNumberedAndForcedWhenConfigured) {
     EXPECT_EQ(second->valueForField("Force"), "T");
     EXPECT_EQ(second->valueForField("UserName"), "merchant1");
     EXPECT_EQ(second->valueForField("RPNum"), "42");
-    EXPECT_FALSE(handler->transaction("2", config));  // nothing stored under it yet
+    EXPECT_FALSE(handler->transaction("2", config)); // nothing stored under it yet
     EXPECT_FALSE(handler->transaction(std::nullopt, config));
 }
 
@@ -178,7 +178,7 @@ TEST_F(LarchHandlerTest, KeyedCardsAreAllowedOnlyWhenTheStoreSaysSo) {
     EXPECT_FALSE(handler->allowManual());
     store.addStoreParam("HOST_LARCH_ALLOW_MANUAL", "YES");
     store.save();
-    EXPECT_FALSE(handler->allowManual());  // read once, when the handler is made
+    EXPECT_FALSE(handler->allowManual()); // read once, when the handler is made
     EXPECT_TRUE(LarchHandler(store.context().get()).allowManual());
 }
 
@@ -194,7 +194,7 @@ TEST_F(LarchHandlerTest, AdjustmentSendsTheNewTipAndKeepsTheSale) {
     EXPECT_EQ(sent.fields.at("TransType"), "Adjustment");
     EXPECT_EQ(sent.fields.at("TipAmt"), "3.50");
     EXPECT_EQ(sent.fields.at("PNRef"), reference(id));
-    EXPECT_FALSE(sent.fields.contains("AuthCode"));  // the approval is not sent again
+    EXPECT_FALSE(sent.fields.contains("AuthCode")); // the approval is not sent again
     EXPECT_EQ(gateway.kept().at(0).tipCents, 350);
 
     Fields fields = storedFields(id);
@@ -244,7 +244,7 @@ TEST_F(LarchHandlerTest, PreviouslyVoidedMarksTheRowVoidedPreviouslySettledCount
         EXPECT_TRUE(handler->cancel(*t, config, &error)) << error.localizedDescription();
         EXPECT_FALSE(error.isSet());
         EXPECT_EQ(isVoided(id), c.voided);
-        EXPECT_EQ(storedFields(id)["Result"], "0");  // the sale's own reply fields are kept
+        EXPECT_EQ(storedFields(id)["Result"], "0"); // the sale's own reply fields are kept
     }
 }
 
@@ -252,7 +252,7 @@ TEST_F(LarchHandlerTest, RefusedVoidReportsTheGatewaysAnswer) {
     std::string id = sale(1100);
     gateway.script("Void", Answer::DeclineRespMsg, "Void not allowed");
     std::shared_ptr<PaymentTransaction> t = handler->transaction(id, config);
-    ASSERT_EQ(t->valueForField("Message"), "APPROVAL");  // the sale's stored answer
+    ASSERT_EQ(t->valueForField("Message"), "APPROVAL"); // the sale's stored answer
     Error error;
     EXPECT_FALSE(handler->cancel(*t, config, &error));
     EXPECT_EQ(error.localizedDescription(), "Void not allowed");
@@ -274,8 +274,7 @@ TEST_F(LarchHandlerTest, DebugLogShowsTheExchangeWithoutCardData) {
         return l.find("Sending") == 0 && l.find("TransType=Sale") != std::string::npos &&
                l.find("CardNum=***") != std::string::npos;
     }));
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.find("Received") == 0; }));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("Received") == 0; }));
     std::string log = logText();
     for (const char* secret : {"411111111111", kExpiry, kSecurityCode, "=2811", "secret"})
         EXPECT_EQ(log.find(secret), std::string::npos) << secret;
@@ -308,8 +307,9 @@ TEST(LarchRedactionTest, BlanksCardAndCredentialValuesInBodiesAndReplies) {
               "<Response><CardNum>***</CardNum><Result>0</Result></Response>");
     EXPECT_EQ(LarchHandler::redacted("Result=0"), "Result=0");
     // The cardholder's name and address, in the request and in any reply that repeats them.
-    EXPECT_EQ(LarchHandler::redacted("NameOnCard=DOE/JOHN&Amount=1.00&InvNum=7&PNRef=&Zip=60601&Street=12 Elm St&CVNum="),
-              "NameOnCard=***&Amount=1.00&InvNum=7&PNRef=&Zip=***&Street=***&CVNum=");
+    EXPECT_EQ(
+        LarchHandler::redacted("NameOnCard=DOE/JOHN&Amount=1.00&InvNum=7&PNRef=&Zip=60601&Street=12 Elm St&CVNum="),
+        "NameOnCard=***&Amount=1.00&InvNum=7&PNRef=&Zip=***&Street=***&CVNum=");
     EXPECT_EQ(LarchHandler::redacted("<TrxDetailCard><NameOnCard>DOE/JOHN</NameOnCard><Zip>60601</Zip>"
                                      "<Street>12 Elm St</Street><invoiceId>7</invoiceId></TrxDetailCard>"),
               "<TrxDetailCard><NameOnCard>***</NameOnCard><Zip>***</Zip><Street>***</Street>"
@@ -348,7 +348,7 @@ TEST_F(LarchHandlerTest, RestoredBatchHoldsTheDaysCreditPaymentsOnce) {
 
     auto reading = saved();
     std::vector<ManagedObjectPtr> rows = reading->fetchAll("Transaction");
-    ASSERT_EQ(rows.size(), 2u);  // the credit payments, once each
+    ASSERT_EQ(rows.size(), 2u); // the credit payments, once each
     ManagedObjectPtr twelve = storedRow(*reading, "12");
     ASSERT_TRUE(twelve);
     EXPECT_EQ(twelve->int32("subTotal"), 2500);

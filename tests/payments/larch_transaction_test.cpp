@@ -13,7 +13,9 @@ namespace {
 using Text = std::optional<std::string>;
 
 HostConfig config(std::string password = "s3cret") {
-    return {{"HOST_LARCH_USER", "merchant1"}, {"HOST_LARCH_PASSWORD", std::move(password)}, {"HOST_LARCH_RP", "42"},
+    return {{"HOST_LARCH_USER", "merchant1"},
+            {"HOST_LARCH_PASSWORD", std::move(password)},
+            {"HOST_LARCH_RP", "42"},
             {"HOST_LARCH_CAPTURE_URL", "https://127.0.0.1/capture"}};
 }
 
@@ -59,10 +61,10 @@ TEST(LarchTransaction, AmountStaysTheSumOfItsParts) {
     EXPECT_EQ(t.valueForField("TaxAmt"), Text("0.80"));
     EXPECT_EQ(t.valueForField("SUB_TOTAL"), Text("1000"));
 
-    t.setValue("300", "TIP");  // a second tip replaces the first; cents text reads the same
+    t.setValue("300", "TIP"); // a second tip replaces the first; cents text reads the same
     EXPECT_EQ(t.valueForField("Amount"), Text("13.80"));
     EXPECT_EQ(t.valueForField("TipAmt"), Text("3.00"));
-    t.setValue("2500", "SUB_TOTAL");  // a new sub-total keeps tip and tax on top
+    t.setValue("2500", "SUB_TOTAL"); // a new sub-total keeps tip and tax on top
     EXPECT_EQ(t.valueForField("Amount"), Text("28.80"));
     EXPECT_EQ(t.valueForField("SUB_TOTAL"), Text("2500"));
     t.setValue(std::nullopt, "TIP");
@@ -74,12 +76,15 @@ TEST(LarchTransaction, AmountStaysTheSumOfItsParts) {
 }
 
 TEST(LarchTransaction, DerivedSubTotal) {
-    struct Case { Text amount, tip, tax; const char* subTotal; };
+    struct Case {
+        Text amount, tip, tax;
+        const char* subTotal;
+    };
     const Case cases[] = {
         {std::nullopt, std::nullopt, std::nullopt, "0"},
         {"12.80", std::nullopt, std::nullopt, "1280"},
         {"12.80", "2.00", "0.80", "1000"},
-        {"1.00", "2.00", "0.80", "-100"},     // below 1 after the tip: tax is not taken off
+        {"1.00", "2.00", "0.80", "-100"}, // below 1 after the tip: tax is not taken off
         {"0.00", "2.00", "0.80", "0"},
         {"0.05", std::nullopt, "0.05", "0"},
     };
@@ -97,10 +102,10 @@ TEST(LarchTransaction, DerivedSubTotal) {
 
 TEST(LarchTransaction, GenericNamesReachTheGatewayNames) {
     const std::pair<const char*, const char*> table[] = {
-        {"REF_NUMBER", "InvNum"}, {"TAVLO_NAME", "NameOnCard"}, {"NUMBER", "CardNum"}, {"EXP_DATE", "ExpDate"},
-        {"TAVLO_STREET", "Street"}, {"TAVLO_ZIP", "Zip"}, {"TRACK_2", "MagData"}, {"TIP", "TipAmt"},
-        {"TAX", "TaxAmt"}, {"APPROVAL", "AuthCode"}, {"CARD_CONF", "CVNum"}, {"SUB_TOTAL", "Amount"},
-        {"TRACK_1", "TRACK_1"}, {"PNRef", "PNRef"},
+        {"REF_NUMBER", "InvNum"},   {"TAVLO_NAME", "NameOnCard"}, {"NUMBER", "CardNum"},  {"EXP_DATE", "ExpDate"},
+        {"TAVLO_STREET", "Street"}, {"TAVLO_ZIP", "Zip"},         {"TRACK_2", "MagData"}, {"TIP", "TipAmt"},
+        {"TAX", "TaxAmt"},          {"APPROVAL", "AuthCode"},     {"CARD_CONF", "CVNum"}, {"SUB_TOTAL", "Amount"},
+        {"TRACK_1", "TRACK_1"},     {"PNRef", "PNRef"},
     };
     for (const auto& [generic, gateway] : table) EXPECT_EQ(LarchTransaction::synonym(generic), gateway);
 
@@ -154,12 +159,13 @@ TEST(LarchTransaction, ConfigurationFillsTheCredentials) {
 
 TEST(LarchTransaction, SaleBodyWithTipAndTax) {
     LarchTransaction t = swipedSale(config("pa ss&word=1"));
-    t.setHostData("OLD1");  // no reference goes with a sale
-    EXPECT_EQ(t.toFieldValue("Sale"),
-              Text("UserName=merchant1&Password=pa%20ss%26word%3D1&TransType=Sale&CardNum=4111111111111111"
-                   "&ExpDate=2512&MagData=4111111111111111%3D25121010000000000&NameOnCard=DOE%2FJOHN&Amount=12.80"
-                   "&InvNum=17&PNRef=&Zip=60601&Street=&CVNum="
-                   "&ExtData=%3CTipAmt%3E2.00%3C%2FTipAmt%3E%3CTaxAmt%3E0.80%3C%2FTaxAmt%3E%3CForce%3ET%3C%2FForce%3E"));
+    t.setHostData("OLD1"); // no reference goes with a sale
+    EXPECT_EQ(
+        t.toFieldValue("Sale"),
+        Text("UserName=merchant1&Password=pa%20ss%26word%3D1&TransType=Sale&CardNum=4111111111111111"
+             "&ExpDate=2512&MagData=4111111111111111%3D25121010000000000&NameOnCard=DOE%2FJOHN&Amount=12.80"
+             "&InvNum=17&PNRef=&Zip=60601&Street=&CVNum="
+             "&ExtData=%3CTipAmt%3E2.00%3C%2FTipAmt%3E%3CTaxAmt%3E0.80%3C%2FTaxAmt%3E%3CForce%3ET%3C%2FForce%3E"));
 }
 
 TEST(LarchTransaction, CraftedValuesCannotAddFields) {
@@ -169,7 +175,8 @@ TEST(LarchTransaction, CraftedValuesCannotAddFields) {
     std::string body = *t.toFieldValue("Sale");
     EXPECT_NE(body.find("&NameOnCard=X%26Amount%3D0.01%26CVNum%3D1&"), std::string::npos) << body;
     EXPECT_EQ(split(body, "&").size(), 14u);
-    EXPECT_EQ(t.extData(), "<TipAmt>2.00</TipAmt><TaxAmt>0.80</TaxAmt><Force>T&lt;/Force&gt;&lt;TipAmt&gt;99.00</Force>");
+    EXPECT_EQ(t.extData(),
+              "<TipAmt>2.00</TipAmt><TaxAmt>0.80</TaxAmt><Force>T&lt;/Force&gt;&lt;TipAmt&gt;99.00</Force>");
 }
 
 TEST(LarchTransaction, CaptureAllBodyCarriesOnlyTheCredentials) {
@@ -189,10 +196,11 @@ TEST(LarchTransaction, VoidBodyCarriesEveryHeldField) {
     for (const char* gone : {"APPROVAL", "SUB_TOTAL", "NUMBER", "REF_NUMBER"}) t.removeField(gone);
     t.setValue("ProcessCreditCard", "WebService");
     t.setValue("Void", "TransType");
-    EXPECT_EQ(t.toFieldValue("Void"),
-              Text("UserName=merchant1&Password=s3cret&TransType=Void&CardNum=&ExpDate=&MagData=&NameOnCard=DOE%2FJOHN"
-                   "&Amount=&InvNum=&PNRef=80001234&Zip=60601&Street=&CVNum="
-                   "&ExtData=%3CTipAmt%3E2.00%3C%2FTipAmt%3E%3CTaxAmt%3E0.80%3C%2FTaxAmt%3E%3CForce%3ET%3C%2FForce%3E"));
+    EXPECT_EQ(
+        t.toFieldValue("Void"),
+        Text("UserName=merchant1&Password=s3cret&TransType=Void&CardNum=&ExpDate=&MagData=&NameOnCard=DOE%2FJOHN"
+             "&Amount=&InvNum=&PNRef=80001234&Zip=60601&Street=&CVNum="
+             "&ExtData=%3CTipAmt%3E2.00%3C%2FTipAmt%3E%3CTaxAmt%3E0.80%3C%2FTaxAmt%3E%3CForce%3ET%3C%2FForce%3E"));
 }
 
 TEST(LarchTransaction, AdjustmentBodyCarriesReferenceAndTip) {
@@ -202,10 +210,11 @@ TEST(LarchTransaction, AdjustmentBodyCarriesReferenceAndTip) {
     t.setValue("Adjustment", "TransType");
     t.removeField("APPROVAL");
     EXPECT_EQ(t.valueForField("Amount"), Text("13.80"));
-    EXPECT_EQ(t.toFieldValue("Adjustment"),
-              Text("UserName=merchant1&Password=s3cret&TransType=Adjustment&CardNum=&ExpDate=&MagData=&NameOnCard="
-                   "&Amount=&InvNum=&PNRef=80001234&Zip=&Street=&CVNum="
-                   "&ExtData=%3CTipAmt%3E3.00%3C%2FTipAmt%3E%3CTaxAmt%3E0.80%3C%2FTaxAmt%3E%3CForce%3ET%3C%2FForce%3E"));
+    EXPECT_EQ(
+        t.toFieldValue("Adjustment"),
+        Text("UserName=merchant1&Password=s3cret&TransType=Adjustment&CardNum=&ExpDate=&MagData=&NameOnCard="
+             "&Amount=&InvNum=&PNRef=80001234&Zip=&Street=&CVNum="
+             "&ExtData=%3CTipAmt%3E3.00%3C%2FTipAmt%3E%3CTaxAmt%3E0.80%3C%2FTaxAmt%3E%3CForce%3ET%3C%2FForce%3E"));
 }
 
 TEST(LarchTransaction, DetailQueryBody) {
@@ -247,7 +256,7 @@ TEST(LarchTransaction, ReadsApprovedReply) {
     EXPECT_EQ(t.responseCardVerification(), Text("M"));
     EXPECT_EQ(t.valueForField("Message"), Text("APPROVAL"));
     EXPECT_EQ(t.valueForField("HostCode"), Text("0042"));
-    EXPECT_EQ(t.valueForField("NUMBER"), Text("4111111111111111"));  // held fields stay
+    EXPECT_EQ(t.valueForField("NUMBER"), Text("4111111111111111")); // held fields stay
     EXPECT_EQ(t.approvedAmount(), 1280);
     EXPECT_FALSE(t.contains("Response"));
 }
@@ -259,7 +268,7 @@ TEST(LarchTransaction, ReadsDeclinedReply) {
     EXPECT_EQ(t.responseMessage(), Text("Declined"));
     EXPECT_EQ(t.valueForField("Message"), Text("Insufficient funds & limit reached"));
     EXPECT_EQ(t.hostData(), Text("80001235"));
-    EXPECT_FALSE(t.approvalCode());  // an empty element sets nothing
+    EXPECT_FALSE(t.approvalCode()); // an empty element sets nothing
 }
 
 TEST(LarchTransaction, ReplyWithoutResultIsNotApproved) {
@@ -276,7 +285,7 @@ TEST(LarchTransaction, ReplyWithoutResultIsNotApproved) {
 }
 
 TEST(LarchTransaction, ResultMustReadAsZero) {
-    const std::pair<const char*, bool> table[] = {{"0", true}, {" 0 ", true}, {"00", true}, {"-0", true},
+    const std::pair<const char*, bool> table[] = {{"0", true},   {" 0 ", true},   {"00", true},   {"-0", true},
                                                   {"12", false}, {"1015", false}, {"abc", false}, {"0x", false}};
     for (const auto& [result, approved] : table) {
         LarchTransaction t;
@@ -382,7 +391,7 @@ TEST_F(StoredLarchTransaction, ThePasswordOfAnOlderRowGivesWayToTheConfiguration
     LarchTransaction configured(&current);
     configured.read(*row);
     EXPECT_EQ(configured.valueForField("Password"), Text("new-pw"));
-    LarchTransaction bare;  // no configuration at hand: the row's own still serves
+    LarchTransaction bare; // no configuration at hand: the row's own still serves
     bare.read(*row);
     EXPECT_EQ(bare.valueForField("Password"), Text("old-pw"));
 

@@ -84,7 +84,7 @@ TEST(PaymentHandlerFactoryTest, HandlersFollowTheContextTheFactoryIsGiven) {
     ASSERT_TRUE(now);
     EXPECT_NE(now, old);
     EXPECT_EQ(now->managedObjectContext(), &second);
-    EXPECT_EQ(factory.getPaymentHandler("LARCH"), now);  // kept again for this context
+    EXPECT_EQ(factory.getPaymentHandler("LARCH"), now); // kept again for this context
 
     // A thread's own handler: made for the context it is given, and kept by nobody.
     ObjectContext threads(store);

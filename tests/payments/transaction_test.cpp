@@ -60,18 +60,36 @@ TEST_F(TransactionTest, ReadsAStoredRow) {
 }
 
 TEST_F(TransactionTest, ReadsAServerElement) {
-    struct Case { const char* xml; Text approval; int32_t tip; std::optional<Date> voided, created; Fields fields; };
+    struct Case {
+        const char* xml;
+        Text approval;
+        int32_t tip;
+        std::optional<Date> voided, created;
+        Fields fields;
+    };
     const Date before = Date::now();
     const Case cases[] = {
         {"<transaction id=\"12\"><approval>A9</approval><tip>150</tip><voided>1700000100999</voided>"
          "<created>1600000000000</created><fields><field name=\"PNRef\" value=\"P1\"/>"
          "<field name=\"TAVLO_ORDER\" value=\"o-1\"/></fields></transaction>",
-         "A9", 150, Date(1'700'000'100), Date(1'600'000'000), {{"PNRef", "P1"}, {"TAVLO_ORDER", "o-1"}}},
+         "A9",
+         150,
+         Date(1'700'000'100),
+         Date(1'600'000'000),
+         {{"PNRef", "P1"}, {"TAVLO_ORDER", "o-1"}}},
         // Zero dates: no void, creation left as it was; the field run ends at another element.
         {"<transaction id=\"13\"><voided>0</voided><created>0</created><fields><field name=\"A\" value=\"1\"/>"
          "<other/><field name=\"B\" value=\"2\"/></fields></transaction>",
-         "kept", 7, std::nullopt, before, {{"A", "1"}, {"old", "x"}}},
-        {"<transaction id=\"14\"><voided>junk</voided><fields/></transaction>", "kept", 7, std::nullopt, before,
+         "kept",
+         7,
+         std::nullopt,
+         before,
+         {{"A", "1"}, {"old", "x"}}},
+        {"<transaction id=\"14\"><voided>junk</voided><fields/></transaction>",
+         "kept",
+         7,
+         std::nullopt,
+         before,
          {{"old", "x"}}},
     };
     for (const Case& c : cases) {

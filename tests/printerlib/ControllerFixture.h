@@ -1,9 +1,9 @@
 #pragma once
 
-#include "support/PrinterPeer.h"
 #include "PrinterTestSupport.h"
 #include "platform/foundation/Clock.h"
 #include "printerlib/iController.h"
+#include "support/PrinterPeer.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ class TestModel : public iController {
 public:
     bool armed = false;
     bool available = true;
-    std::vector<long> coverChecks;  // answers of checkPrinter(1), in turn; 0 once used up
+    std::vector<long> coverChecks; // answers of checkPrinter(1), in turn; 0 once used up
 
     bool msrIsReady() override { return armed; }
     bool isAvailablePrinter() override { return available; }
@@ -59,8 +59,7 @@ private:
 };
 
 // A model object whose target is the loopback printer peer.
-template <class Model>
-class ModelFixture : public ::testing::Test {
+template <class Model> class ModelFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         RunLoop::main().reset();
@@ -91,7 +90,8 @@ protected:
         EXPECT_EQ(command(), expected);
         EXPECT_FALSE(controller.transport().isConnected());
         // The printer has taken the connection and read it to its end.
-        EXPECT_TRUE(printer.waitUntil([&] { return printer.connections().size() == before + 1 && !printer.clientConnected(); }));
+        EXPECT_TRUE(printer.waitUntil(
+            [&] { return printer.connections().size() == before + 1 && !printer.clientConnected(); }));
         return lastConnection();
     }
     static PrinterBytes bytes(std::initializer_list<int> values) {

@@ -1,6 +1,6 @@
 #include "PrinterTestSupport.h"
-#include "platform/foundation/Clock.h"
 #include "platform/accessory/SerialAccessories.h"
+#include "platform/foundation/Clock.h"
 #include "printerlib/BTFunctions.h"
 #include "support/FakeAccessories.h"
 #include "support/TempHome.h"
@@ -48,8 +48,8 @@ protected:
 
 struct MacCase {
     const char* name;
-    std::string macAddress;   // as the accessory gives it
-    std::string modelNumber;  // a long one carries the address
+    std::string macAddress;  // as the accessory gives it
+    std::string modelNumber; // a long one carries the address
     std::string asked;
     bool found;
 };
@@ -67,7 +67,8 @@ TEST_P(BTFunctionsMac, ChoosesThePrinterByItsAddress) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BTFunctionsMac,
-    ::testing::Values(MacCase{"capitals_found_by_small_letters", "00:11:22:AA:BB:CC", "MPP-R300", "00:11:22:aa:bb:cc", true},
+    ::testing::Values(MacCase{"capitals_found_by_small_letters", "00:11:22:AA:BB:CC", "MPP-R300", "00:11:22:aa:bb:cc",
+                              true},
                       MacCase{"small_letters_found_by_capitals", "00:11:22:aa:bb:cc", "", "00:11:22:AA:BB:CC", true},
                       MacCase{"another_address", "00:11:22:AA:BB:CC", "", "00:11:22:AA:BB:CD", false},
                       MacCase{"address_in_a_long_model_number", "", "00:11:22:AA:BB:CD", "00:11:22:aa:bb:cd", true},
@@ -119,7 +120,7 @@ TEST_F(BTFunctionsTest, ReceivesWhatThePrinterSentAndTimesOutOnSilence) {
     auto peer = connectTo(printer);
     ASSERT_TRUE(peer);
     uint8_t buffer[16] = {};
-    EXPECT_EQ(bt->recv(buffer, sizeof buffer, 1.0f), 0);  // nothing came within the time-out
+    EXPECT_EQ(bt->recv(buffer, sizeof buffer, 1.0f), 0); // nothing came within the time-out
 
     peer->send("status");
     ASSERT_TRUE(test::runMainUntil([&] { return has("bytesAvailable"); }));
@@ -134,7 +135,7 @@ TEST_F(BTFunctionsTest, RemovalReportsABrokenConnectionThenTheDisconnect) {
     auto other = fake->plugIn("Other", kPrinterProtocol, "00:11:22:AA:BB:00");
     auto printer = fake->plugIn("Printer", kPrinterProtocol, "00:11:22:AA:BB:CC");
     ASSERT_TRUE(connectTo(printer));
-    fake->pullOut(other);  // not ours: nothing happens
+    fake->pullOut(other); // not ours: nothing happens
     RunLoop::main().runUntilIdle();
     EXPECT_TRUE(bt->isConnected());
 
@@ -185,7 +186,8 @@ namespace {
 TEST(BTFunctionsRealPrinter, ConnectsAndInitialisesTheRealPrinter) {
     const char* device = std::getenv("TAVLO_BT_PRINTER_DEVICE");
     const char* mac = std::getenv("TAVLO_BT_PRINTER_MAC");
-    if (!device || !mac) GTEST_SKIP() << "no real Bluetooth printer: TAVLO_BT_PRINTER_DEVICE and TAVLO_BT_PRINTER_MAC are not set";
+    if (!device || !mac)
+        GTEST_SKIP() << "no real Bluetooth printer: TAVLO_BT_PRINTER_DEVICE and TAVLO_BT_PRINTER_MAC are not set";
     if (!std::filesystem::exists(device)) GTEST_SKIP() << "no real Bluetooth printer: " << device << " does not exist";
     AccessoryManager::shared().reset();
     RunLoop::main().reset();
@@ -196,9 +198,8 @@ TEST(BTFunctionsRealPrinter, ConnectsAndInitialisesTheRealPrinter) {
         BTFunctions bt;
         bt.setDelegate(&events);
         ASSERT_TRUE(bt.connect(mac, "", 0));
-        ASSERT_TRUE(test::runMainUntil([&] {
-            return std::count(events.events.begin(), events.events.end(), "didConnect") == 1;
-        }));
+        ASSERT_TRUE(test::runMainUntil(
+            [&] { return std::count(events.events.begin(), events.events.end(), "didConnect") == 1; }));
         const uint8_t initialise[] = {0x1B, 0x40};
         EXPECT_EQ(bt.send(initialise, sizeof initialise, true), 2);
         bt.disconnectWithTimeout(2);

@@ -50,7 +50,9 @@ struct RecordingFacadeDelegate : OVPrinterControlDelegate {
     void msrArrived(OVPrinterController&, long) override { note("msrArrived"); }
     void willConnect(OVPrinterController&, const std::shared_ptr<OVPrinter>&) override { note("willConnect"); }
     void didConnect(OVPrinterController&, const std::shared_ptr<OVPrinter>&) override { note("didConnect"); }
-    void didNotConnect(OVPrinterController&, const std::shared_ptr<OVPrinter>&, const Error&) override { note("didNotConnect"); }
+    void didNotConnect(OVPrinterController&, const std::shared_ptr<OVPrinter>&, const Error&) override {
+        note("didNotConnect");
+    }
     void didDisconnect(OVPrinterController&, const std::shared_ptr<OVPrinter>&) override { note("didDisconnect"); }
     void willLookupPrinters(OVPrinterController&) override { note("willLookupPrinters"); }
     void didLookupPrinters(OVPrinterController&) override { note("didLookupPrinters"); }
@@ -99,12 +101,12 @@ TEST_P(FacadeModelIds, EachKnownNameIsComparedAsAPrefixInTheTablesOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, FacadeModelIds,
-                         ::testing::Values(ModelCase{"TRP-350plusIII BT", 0x23507003}, ModelCase{"TRP-350plusII", 0x23507002},
-                                           ModelCase{"TRP-352plus", 0x23527000}, ModelCase{"TRP-350III", 0x23500003},
-                                           ModelCase{"TRP-350II", 0x23500002}, ModelCase{"TRP-F312", 0x93120000},
-                                           ModelCase{"MPP-R200W", 0x12000002}, ModelCase{"MPP-R300", 0x13000000},
-                                           ModelCase{"TRP-340", 0x23400000}, ModelCase{"TRP-350", 0},
-                                           ModelCase{"mpp-r300", 0}, ModelCase{"", 0}));
+                         ::testing::Values(ModelCase{"TRP-350plusIII BT", 0x23507003},
+                                           ModelCase{"TRP-350plusII", 0x23507002}, ModelCase{"TRP-352plus", 0x23527000},
+                                           ModelCase{"TRP-350III", 0x23500003}, ModelCase{"TRP-350II", 0x23500002},
+                                           ModelCase{"TRP-F312", 0x93120000}, ModelCase{"MPP-R200W", 0x12000002},
+                                           ModelCase{"MPP-R300", 0x13000000}, ModelCase{"TRP-340", 0x23400000},
+                                           ModelCase{"TRP-350", 0}, ModelCase{"mpp-r300", 0}, ModelCase{"", 0}));
 
 TEST_F(FacadeTest, ANamedTargetIsIdentifiedWithoutAnyCommandSent) {
     auto printer = peerTarget("TRP-350plusIII 01");
@@ -149,11 +151,11 @@ TEST_F(FacadeTest, ConnectWithoutKeepingTheConnectionIsRefused) {
 
 TEST_F(FacadeTest, ConnectsTheModelObjectAndRelaysItsEvents) {
     controller.setAutoConnection(iController::KeepConnection);
-    EXPECT_EQ(controller.printText("x"), OVL_NOT_OPENED);  // no model object yet
+    EXPECT_EQ(controller.printText("x"), OVL_NOT_OPENED); // no model object yet
     controller.setAlignment(1);
     controller.setTarget(peerTarget("TRP-F310"));
     ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
-    EXPECT_EQ(controller.model()->alignment(), 1);  // the setting kept for the new model object
+    EXPECT_EQ(controller.model()->alignment(), 1); // the setting kept for the new model object
     ASSERT_TRUE(controller.connect());
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("didConnect"); }));
     EXPECT_EQ(events.events, (std::vector<std::string>{"willConnect", "didConnect"}));
@@ -171,7 +173,7 @@ TEST_F(FacadeTest, ConnectsTheModelObjectAndRelaysItsEvents) {
 
 TEST_F(FacadeTest, DisconnectingWaitsForAPrinterThatStoppedAnsweringOffTheCallersThread) {
     controller.setAutoConnection(iController::KeepConnection);
-    controller.setTarget(peerTarget("TRP-F310"));  // the peer never answers its cover status
+    controller.setTarget(peerTarget("TRP-F310")); // the peer never answers its cover status
     ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
     ASSERT_TRUE(controller.connect());
     ASSERT_TRUE(peer.waitUntil([&] { return peer.clientConnected(); }));
@@ -199,7 +201,7 @@ TEST_F(FacadeTest, ADisconnectThreadGivesUpAtItsTimeOut) {
 }
 
 TEST_F(FacadeTest, APrinterThatNeverTellsItsModelIsGivenUpAfterTheIdentificationTimeOut) {
-    controller.setTarget(peerTarget());  // the peer takes the connection but never answers GS I C
+    controller.setTarget(peerTarget()); // the peer takes the connection but never answers GS I C
     Date start = Date::now();
     EXPECT_EQ(controller.selectTarget(), OVL_READ_ERROR);
     EXPECT_LE(Date::now().secondsSince(start), OVPrinterController::IdentifyTimeout + 2.0);
@@ -209,13 +211,13 @@ TEST_F(FacadeTest, APrinterThatNeverTellsItsModelIsGivenUpAfterTheIdentification
 TEST_F(FacadeTest, ARunningLookupCanBeStopped) {
     controller.setLookupLocalPort(0);
     controller.setLookupLocalPortEthernet(0);
-    controller.setBroadcastAddress("127.0.0.1");  // the search stays on this machine
+    controller.setBroadcastAddress("127.0.0.1"); // the search stays on this machine
     controller.setLookupDuration(600);
     controller.lookup();
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("willLookupPrinters"); }));
     controller.stopLookup();
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
-    controller.stopLookup();  // nothing runs any more: nothing more is told
+    controller.stopLookup(); // nothing runs any more: nothing more is told
     RunLoop::main().runFor(0.5);
     EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "didLookupPrinters"), 1);
 }
@@ -266,14 +268,14 @@ TEST_F(FacadeTest, ConfigurationNeedsTheConfigurationPassword) {
 
 PrinterBytes wifiReply(const char* tag, const std::string& name = "") {
     PrinterBytes reply(tag, tag + 18);
-    const PrinterBytes fields{0x00, 0x11, 0x22, 0xAA, 0xBB, 0xCC,  // MAC
-                              192,  0,    2,    77,                 // address
-                              255,  255,  255,  0,                  // subnet
-                              192,  0,    2,    1,                  // gateway
-                              0x23, 0x8C,                           // port 9100
-                              7,    0x01, 0x02,                     // baud rate, version 0x0102
-                              1,    0x00, 0x3C,                     // DHCP, inactivity 60
-                              0,    0x00, 0x05};                    // HTTPS, value 5
+    const PrinterBytes fields{0x00, 0x11, 0x22, 0xAA, 0xBB, 0xCC, // MAC
+                              192,  0,    2,    77,               // address
+                              255,  255,  255,  0,                // subnet
+                              192,  0,    2,    1,                // gateway
+                              0x23, 0x8C,                         // port 9100
+                              7,    0x01, 0x02,                   // baud rate, version 0x0102
+                              1,    0x00, 0x3C,                   // DHCP, inactivity 60
+                              0,    0x00, 0x05};                  // HTTPS, value 5
     reply.insert(reply.end(), fields.begin(), fields.end());
     reply.insert(reply.end(), name.begin(), name.end());
     if (!name.empty()) reply.push_back(0);
@@ -281,8 +283,8 @@ PrinterBytes wifiReply(const char* tag, const std::string& name = "") {
 }
 
 PrinterBytes ethernetReply() {
-    PrinterBytes reply{'I', 'M', 'I', 'N', 0x00, 0x11, 0x22, 0xAA, 0xBB, 0xCD, 10, 0, 0, 9, 255, 255, 0, 0,
-                       10,  0,   0,   1,   0x23, 0x8D, 3,    0x00, 0x07, 0,    0, 0, 0};
+    PrinterBytes reply{'I', 'M', 'I', 'N', 0x00, 0x11, 0x22, 0xAA, 0xBB, 0xCD, 10,   0, 0, 9, 255, 255,
+                       0,   0,   10,  0,   0,    1,    0x23, 0x8D, 3,    0x00, 0x07, 0, 0, 0, 0};
     return reply;
 }
 
@@ -375,7 +377,8 @@ private:
             ++counts_[request];
             auto reply = replies_.find(request);
             if (reply != replies_.end())
-                ::sendto(fd_, reply->second.data(), reply->second.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+                ::sendto(fd_, reply->second.data(), reply->second.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                         length);
         }
     }
 
@@ -423,7 +426,8 @@ void lookupInNamespace() {
     EXPECT_EQ(byClass[OVPrinter::WiFi], 4);
     EXPECT_EQ(byClass[OVPrinter::Tcp], 4);
     EXPECT_EQ(byClass[OVPrinter::Bluetooth], 4);
-    auto paired = std::find_if(found.begin(), found.end(), [](const auto& p) { return p->connectionClass() == OVPrinter::Bluetooth; });
+    auto paired = std::find_if(found.begin(), found.end(),
+                               [](const auto& p) { return p->connectionClass() == OVPrinter::Bluetooth; });
     EXPECT_EQ((*paired)->name(), std::optional<std::string>("Counter printer"));
     EXPECT_EQ((*paired)->bluetoothDeviceName(), std::optional<std::string>("MPP-R300 BT"));
     EXPECT_EQ((*paired)->macAddress(), std::optional<std::string>("00:11:22:aa:bb:ee"));
@@ -461,7 +465,8 @@ TEST(FacadeLookupInNamespace, OneRoundAtLeastOnEveryInterfaceThatIsUp) {
             return failure.empty() ? test::makeTapInterface("ovlook1", "198.51.100.10") : failure;
         },
         lookupOnEveryInterface);
-    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace with interfaces of its own: " << run.unavailable;
+    if (!run.unavailable.empty())
+        GTEST_SKIP() << "no network namespace with interfaces of its own: " << run.unavailable;
     EXPECT_EQ(run.exitCode, 0) << "the lookup in its namespace failed (see its output above)";
 }
 
@@ -480,7 +485,8 @@ void lookupWithoutAnInterface() {
 }
 
 TEST(FacadeLookupInNamespace, WithoutAnInterfaceTheDelegateHearsTheLookupCouldNotRun) {
-    test::NamespaceRun run = test::runInNetworkNamespace([] { return test::bringLoopbackUp(); }, lookupWithoutAnInterface);
+    test::NamespaceRun run =
+        test::runInNetworkNamespace([] { return test::bringLoopbackUp(); }, lookupWithoutAnInterface);
     if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace of the test's own: " << run.unavailable;
     EXPECT_EQ(run.exitCode, 0) << "the lookup in its namespace failed (see its output above)";
 }
@@ -492,7 +498,8 @@ TEST(FacadeLookupInNamespace, FourRoundsThenTheFoundList) {
             return failure.empty() ? test::makeTapInterface("ovlook0", "192.0.2.10") : failure;
         },
         lookupInNamespace);
-    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace with an interface of its own: " << run.unavailable;
+    if (!run.unavailable.empty())
+        GTEST_SKIP() << "no network namespace with an interface of its own: " << run.unavailable;
     EXPECT_EQ(run.exitCode, 0) << "the lookup in its namespace failed (see its output above)";
 }
 
@@ -530,7 +537,8 @@ TEST(FacadeBluetooth, DrivesAPairedPrinterThroughItsAccessory) {
 
         ASSERT_EQ(controller.msrReadReady(), OVL_SUCCESS);
         EXPECT_TRUE(peer->waitForReceived("\x1B\x4D\x42"));
-        peer->send(std::string("\x02" "B11\x1C;4111111111111111=2512?\x03\r\n"));
+        peer->send(std::string("\x02"
+                               "B11\x1C;4111111111111111=2512?\x03\r\n"));
         ASSERT_TRUE(test::runMainUntil([&] { return events.has("msrArrived"); }));
         Bytes full;
         EXPECT_EQ(controller.msrReadFullTrack(&full), OVL_SUCCESS);

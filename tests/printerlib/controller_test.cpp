@@ -8,8 +8,8 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 #include <ostream>
+#include <thread>
 
 using namespace tavlo;
 using namespace tavlo::printerlib;
@@ -39,9 +39,7 @@ TEST_P(StatusBlocks, StateComesFromTheBlocks) {
     controller.setState(0x7FFF);
     controller.setDrawerOpenLevel(c.drawerOpenLevel);
     EXPECT_EQ(controller.processDataStatus(c.bytes.data(), static_cast<long>(c.bytes.size())), c.consumed);
-    if (c.consumed > 0) {
-        EXPECT_EQ(controller.state(), c.state);
-    }
+    if (c.consumed > 0) { EXPECT_EQ(controller.state(), c.state); }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,7 +88,7 @@ TEST_F(ControllerTest, EnableLSBSucceedsOnTheFirstStatusBlock) {
     EXPECT_TRUE(controller.isSetLSB());
     EXPECT_TRUE(controller.readyLSB());
     EXPECT_EQ(lastConnection(), (PrinterBytes{0x1D, 0x61, 0x01}));
-    EXPECT_EQ(controller.recvQueue().length(), 0);  // the block was taken as status
+    EXPECT_EQ(controller.recvQueue().length(), 0); // the block was taken as status
 
     EXPECT_EQ(controller.lsbPause(false), OVL_SUCCESS);
     EXPECT_FALSE(controller.isSetLSB());
@@ -156,7 +154,7 @@ TEST_F(ControllerTest, ThePrinterGoingAwayIsABrokenConnection) {
               (std::vector<std::string>{"willConnect", "didConnect", "didBeBrokenConnection", "didDisconnect"}));
     EXPECT_FALSE(controller.isConnected());
     EXPECT_FALSE(controller.hasReadThread()) << "the connection's read thread went with it";
-    EXPECT_EQ(controller.openDrawer(), OVL_WRITE_ERROR);  // kept mode does not connect again by itself
+    EXPECT_EQ(controller.openDrawer(), OVL_WRITE_ERROR); // kept mode does not connect again by itself
 }
 
 struct RefusedCase {
@@ -179,9 +177,7 @@ TEST_P(RefusedTargets, AreNotConnectedAndNothingStaysOpen) {
     other.setAutoConnection(c.autoConnection);
     EXPECT_FALSE(other.connect());
     EXPECT_FALSE(other.transport().isConnected());
-    if (c.autoConnection < iController::KeepConnection) {
-        EXPECT_EQ(other.printText("A"), OVL_CONNECT_ERROR);
-    }
+    if (c.autoConnection < iController::KeepConnection) { EXPECT_EQ(other.printText("A"), OVL_CONNECT_ERROR); }
     ASSERT_TRUE(test::runMainUntil([&] { return !events.events.empty(); }));
     EXPECT_EQ(events.events.front(), "didNotConnectWithError");
     EXPECT_EQ(events.errors.front().domain(), "OVL");
@@ -192,7 +188,8 @@ TEST_P(RefusedTargets, AreNotConnectedAndNothingStaysOpen) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedTargets,
     ::testing::Values(RefusedCase{"bluetoothPerCommand", OVPrinter::Bluetooth, 0, iController::BluetoothInterface},
-                      RefusedCase{"bluetoothOverTcp", OVPrinter::Bluetooth, iController::KeepConnection, iController::TcpInterface},
+                      RefusedCase{"bluetoothOverTcp", OVPrinter::Bluetooth, iController::KeepConnection,
+                                  iController::TcpInterface},
                       RefusedCase{"networkPrinterOverBluetooth", OVPrinter::Tcp, iController::KeepConnection,
                                   iController::BluetoothInterface}),
     [](const ::testing::TestParamInfo<RefusedCase>& instance) { return std::string(instance.param.name); });
@@ -247,7 +244,7 @@ TEST_F(ControllerTest, ACardRecordThatNeverEndsIsHandedOnAfterThreeQuietReads) {
     ASSERT_TRUE(printer.sendToClient({0x02, 'X'}));
     uint8_t held[4] = {};
     Date start = Date::now();
-    controller.recvQueue().setTimeout(60.0f);  // the three reads take longer than a timed pop waits
+    controller.recvQueue().setTimeout(60.0f); // the three reads take longer than a timed pop waits
     EXPECT_EQ(controller.recvQueue().pop(held, 2), 2);
     EXPECT_EQ(held[0], 0x02);
     EXPECT_EQ(held[1], 'X');
@@ -275,7 +272,7 @@ TEST_F(ControllerTest, DisconnectingGivesUpWaitingAfterItsSeconds) {
 
     keepConnection();
     controller.checks = 0;
-    controller.coverChecks = {OVL_WRITE_ERROR};  // the connection itself failed: no more polling
+    controller.coverChecks = {OVL_WRITE_ERROR}; // the connection itself failed: no more polling
     controller.disconnectWithTimeout(-1);
     EXPECT_EQ(controller.checks, 1);
     EXPECT_FALSE(controller.transport().isConnected());
@@ -314,7 +311,10 @@ TEST_P(NoKeepAlive, IsSent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NoKeepAlive,
-                         ::testing::Values(QuietCase{"withInactivityZero", 0, true}, QuietCase{"withTheReaderNotArmed", 10, false}),
-                         [](const ::testing::TestParamInfo<QuietCase>& instance) { return std::string(instance.param.name); });
+                         ::testing::Values(QuietCase{"withInactivityZero", 0, true},
+                                           QuietCase{"withTheReaderNotArmed", 10, false}),
+                         [](const ::testing::TestParamInfo<QuietCase>& instance) {
+                             return std::string(instance.param.name);
+                         });
 
 } // namespace

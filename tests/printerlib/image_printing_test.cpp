@@ -61,7 +61,7 @@ protected:
         const int stride = cairo_image_surface_get_stride(surface);
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
-                const uint8_t* p = image.pixel(x, y);  // opaque pictures only: no premultiplying
+                const uint8_t* p = image.pixel(x, y); // opaque pictures only: no premultiplying
                 auto* word = reinterpret_cast<uint32_t*>(data + y * stride + x * 4);
                 *word = static_cast<uint32_t>(p[3] << 24 | p[0] << 16 | p[1] << 8 | p[2]);
             }
@@ -82,7 +82,7 @@ TEST_F(ImagePrintingTest, TheLevelPacksBandsDitheringAndThreshold) {
         int mode;
     };
     const std::vector<Case> cases{
-        {100, false, false, 100, 0}, {1050, false, true, 50, 1}, {11050, true, true, 50, 3},
+        {100, false, false, 100, 0}, {1050, false, true, 50, 1},  {11050, true, true, 50, 3},
         {10000, true, false, 0, 2},  {10080, true, false, 80, 2}, {999, false, false, 999, 0},
     };
     for (const Case& c : cases) {
@@ -116,14 +116,16 @@ TEST_F(ImagePrintingTest, APictureGoesOutBehindItsAlignmentInRasterBands) {
 
     // Printer width, bands of 123 rows.
     std::vector<long> bands;
-    const Raster raster = rasterOf(sentBy([&] { return controller.printBitmapWithImage(solid(1000, 500, 0), -1, 50); }), 3, &bands);
+    const Raster raster =
+        rasterOf(sentBy([&] { return controller.printBitmapWithImage(solid(1000, 500, 0), -1, 50); }), 3, &bands);
     EXPECT_EQ(bands, (std::vector<long>{123, 123, 42}));
     EXPECT_EQ(raster.bytesPerRow, 72);
     EXPECT_EQ(raster.rows, PrinterBytes(72 * 288, 0xFF));
 }
 
 TEST_F(ImagePrintingTest, ASignatureAtLevel100PrintsOnlyItsStroke) {
-    const Raster raster = rasterOf(sentBy([&] { return controller.printBitmapWithImage(signature(40, 9), 40, 100); }), 3);
+    const Raster raster =
+        rasterOf(sentBy([&] { return controller.printBitmapWithImage(signature(40, 9), 40, 100); }), 3);
     ASSERT_EQ(raster.height(), 9);
     for (long y = 0; y < 9; ++y)
         for (long x = 0; x < 40; ++x) EXPECT_EQ(raster.dot(x, y), y == 4 && x >= 2 && x < 38) << x << "," << y;
@@ -136,7 +138,8 @@ TEST_F(ImagePrintingTest, ColumnBandsAndDitheringAsTheLevelAsks) {
     EXPECT_EQ(PrinterBytes(columns.begin() + 3, columns.begin() + 8), bytes({0x1B, 0x2A, 0x21, 0x08, 0x00}));
     EXPECT_EQ(PrinterBytes(columns.end() - 3, columns.end()), bytes({0x1B, 0x4A, 0x07}));
 
-    const Raster dithered = rasterOf(sentBy([&] { return controller.printBitmapWithImage(solid(64, 64, 128), 64, 1050); }), 3);
+    const Raster dithered =
+        rasterOf(sentBy([&] { return controller.printBitmapWithImage(solid(64, 64, 128), 64, 1050); }), 3);
     long dots = 0;
     for (uint8_t byte : dithered.rows) dots += __builtin_popcount(byte);
     EXPECT_NEAR(dots / (64.0 * 64), 1 - 166.0 / 255, 0.01);
@@ -144,7 +147,8 @@ TEST_F(ImagePrintingTest, ColumnBandsAndDitheringAsTheLevelAsks) {
 
 TEST_F(ImagePrintingTest, RefusalsOfPictures) {
     controller.setAlignment(3);
-    EXPECT_EQ(sentBy([&] { return controller.printBitmapWithImage(solid(8, 8, 0), 8, 50); }, OVL_BAD_ARGMENT), PrinterBytes{});
+    EXPECT_EQ(sentBy([&] { return controller.printBitmapWithImage(solid(8, 8, 0), 8, 50); }, OVL_BAD_ARGMENT),
+              PrinterBytes{});
     controller.setAlignment(0);
     // Nothing to draw: the alignment only.
     EXPECT_EQ(sentBy([&] { return controller.printBitmapWithImage(PixelImage(), 8, 50); }, OVL_RGBA_ERROR),
@@ -171,17 +175,22 @@ std::vector<uint8_t> jpegWithOrientation(const PixelImage& image, uint16_t value
     put16(tiff, 42);
     if (littleEndian) tiff.insert(tiff.end(), {8, 0, 0, 0});
     else tiff.insert(tiff.end(), {0, 0, 0, 8});
-    put16(tiff, 2);  // two entries: another tag first
-    put16(tiff, 0x010F); put16(tiff, 2); tiff.insert(tiff.end(), {0, 0, 0, 0, 0, 0, 0, 0});
-    put16(tiff, 0x0112); put16(tiff, 3);
+    put16(tiff, 2); // two entries: another tag first
+    put16(tiff, 0x010F);
+    put16(tiff, 2);
+    tiff.insert(tiff.end(), {0, 0, 0, 0, 0, 0, 0, 0});
+    put16(tiff, 0x0112);
+    put16(tiff, 3);
     if (littleEndian) tiff.insert(tiff.end(), {1, 0, 0, 0});
     else tiff.insert(tiff.end(), {0, 0, 0, 1});
-    put16(tiff, value); put16(tiff, 0);
+    put16(tiff, value);
+    put16(tiff, 0);
     tiff.insert(tiff.end(), {0, 0, 0, 0});
     std::vector<uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
     segment.insert(segment.end(), tiff.begin(), tiff.end());
     const size_t length = segment.size() + 2;
-    std::vector<uint8_t> out{jpeg[0], jpeg[1], 0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+    std::vector<uint8_t> out{
+        jpeg[0], jpeg[1], 0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
     out.insert(out.end(), segment.begin(), segment.end());
     out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
     return out;
@@ -200,7 +209,8 @@ TEST_F(ImagePrintingTest, APhotoStoredSidewaysIsPrintedUpright) {
         SCOPED_TRACE(c.tag);
         const auto path = home.path() / "photo.jpg";
         const std::vector<uint8_t> file = jpegWithOrientation(stored, c.tag, c.littleEndian);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
         const Raster raster = rasterOf(sentBy([&] { return controller.printBitmap(path, 16, 50); }), 3);
         EXPECT_EQ(raster.height(), c.printedRows);
         if (c.printedRows == 8) {
@@ -236,7 +246,8 @@ TEST_F(ImagePrintingTest, APdfPageIsPrintedAtThePrinterWidth) {
 }
 
 TEST_F(ImagePrintingTest, StoredImagesAreRemovedAndPrintedByTheirTwoDigitKey) {
-    EXPECT_EQ(sentBy([&] { return controller.removeNVImage(7); }), bytes({0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, 0x30, 0x37}));
+    EXPECT_EQ(sentBy([&] { return controller.removeNVImage(7); }),
+              bytes({0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, 0x30, 0x37}));
     EXPECT_EQ(sentBy([&] { return controller.removeAllNVImages(); }),
               bytes({0x1D, 0x28, 0x4C, 0x05, 0x00, 0x30, 0x41, 0x43, 0x4C, 0x52}));
     EXPECT_EQ(sentBy([&] { return controller.printNVImage(42); }),
@@ -311,7 +322,7 @@ TEST_F(ImagePrintingTest, BarcodeDataIsCheckedPerSymbology) {
         {BC_ITF, "123", false},
         {BC_ITF, "1234", true},
         {BC_ITF, std::string(256, '1'), false},
-        {BC_CODABAR, "A12:3B", true},  // the builder still refuses the colon
+        {BC_CODABAR, "A12:3B", true}, // the builder still refuses the colon
         {BC_CODABAR, "A12*3B", false},
         {BC_CODE39, "CODE 39-$%", true},
         {BC_CODE39, "code39", false},
@@ -333,17 +344,19 @@ TEST_F(ImagePrintingTest, BarcodeDataIsCheckedPerSymbology) {
         {999, "anything", true},
         {BC_UPCA, "", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(controller.isGoodBarcode(c.symbology, c.data), c.good) << c.symbology << " " << c.data;
+    for (const Case& c : cases)
+        EXPECT_EQ(controller.isGoodBarcode(c.symbology, c.data), c.good) << c.symbology << " " << c.data;
 }
 
 TEST_F(ImagePrintingTest, BarcodesAreBuiltAndSent) {
     controller.setAlignment(1);
     const PrinterBytes upc = sentBy([&] { return controller.printBarcode("01234567890", BC_UPCA, -1, 162); });
     EXPECT_EQ(PrinterBytes(upc.begin(), upc.begin() + 21),
-              bytes({0x00, 0x00, 0x1B, 0x61, 0x01, 0x1D, 0x48, 0x02, 0x1D, 0x66, 0x01, 0x1D, 0x68, 0xA2, 0x1D, 0x77, 0x05,
-                     0x1D, 0x6B, 0x41, 0x0B}));
+              bytes({0x00, 0x00, 0x1B, 0x61, 0x01, 0x1D, 0x48, 0x02, 0x1D, 0x66, 0x01,
+                     0x1D, 0x68, 0xA2, 0x1D, 0x77, 0x05, 0x1D, 0x6B, 0x41, 0x0B}));
     const PrinterBytes qr = sentBy([&] { return controller.printBarcode("HELLO", BC_QRCODE_MODEL2, 3, 1); });
-    EXPECT_EQ(PrinterBytes(qr.begin(), qr.begin() + 12), bytes({0x1B, 0x61, 0x01, 0x1D, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x41, 0x32, 0x00}));
+    EXPECT_EQ(PrinterBytes(qr.begin(), qr.begin() + 12),
+              bytes({0x1B, 0x61, 0x01, 0x1D, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x41, 0x32, 0x00}));
 
     const size_t before = printer.connections().size();
     EXPECT_EQ(controller.printBarcode("01234567890", BC_UPCA, 0, 162), OVL_BAD_ARGMENT);

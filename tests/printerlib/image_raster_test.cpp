@@ -47,7 +47,8 @@ double blackShare(const Bytes& gsv, long width, long height) {
 } // namespace
 
 TEST(ImageRaster, ThresholdIsTheLevelInSteps255Truncated) {
-    const std::vector<std::pair<long, long>> table{{0, 0}, {1, 2}, {50, 127}, {78, 198}, {80, 204}, {99, 252}, {100, 255}};
+    const std::vector<std::pair<long, long>> table{{0, 0},    {1, 2},    {50, 127}, {78, 198},
+                                                   {80, 204}, {99, 252}, {100, 255}};
     for (auto [level, threshold] : table) EXPECT_EQ(iControlMisc::threshold(level), threshold) << "level " << level;
 }
 
@@ -72,8 +73,8 @@ TEST(ImageRaster, APixelPrintsAsItsColoursAlphaAndTheLevelSay) {
         const Bytes pixel{c.r, c.g, c.b, c.a};
         const Bytes raster = iControlMisc::makeMonoGsvData(pixel, 1, 1, c.level, false);
         ASSERT_EQ(raster.size(), 9u);
-        EXPECT_EQ(raster[8] == 0x80, c.dot) << int(c.r) << "," << int(c.g) << "," << int(c.b) << "," << int(c.a)
-                                             << " at level " << c.level;
+        EXPECT_EQ(raster[8] == 0x80, c.dot)
+            << int(c.r) << "," << int(c.g) << "," << int(c.b) << "," << int(c.a) << " at level " << c.level;
     }
     EXPECT_EQ(iControlMisc::getMonoDotWithRed(200, 200, 200, 80), 1);
     EXPECT_EQ(iControlMisc::getMonoDotWithRed(200, 200, 200, 78), 0);
@@ -96,7 +97,8 @@ TEST(ImageRaster, SplitRasterComesInBandsOf123Rows) {
     // 123 + 123 + 4 rows of one byte, each band with its 8-byte head.
     ASSERT_EQ(raster.size(), 3 * 8 + 250u);
     EXPECT_EQ(Bytes(raster.begin(), raster.begin() + 8), (Bytes{0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 123, 0x00}));
-    EXPECT_EQ(Bytes(raster.begin() + 131, raster.begin() + 139), (Bytes{0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 123, 0x00}));
+    EXPECT_EQ(Bytes(raster.begin() + 131, raster.begin() + 139),
+              (Bytes{0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 123, 0x00}));
     EXPECT_EQ(Bytes(raster.begin() + 262, raster.begin() + 270), (Bytes{0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 4, 0x00}));
 }
 
@@ -161,9 +163,8 @@ TEST(ImageRaster, LevelledGreyLightensAboveFiftyAndDarkensBelow) {
         long expected;
     };
     const std::vector<Case> cases{
-        {100, 50, false, 100}, {100, 60, false, 126}, {100, 40, false, 75}, {250, 100, false, 255},
-        {10, 0, false, 0},     {255, 40, true, 255},  {255, 40, false, 230}, {255, 51, true, 255},
-        {254, 40, true, 229},
+        {100, 50, false, 100}, {100, 60, false, 126}, {100, 40, false, 75}, {250, 100, false, 255}, {10, 0, false, 0},
+        {255, 40, true, 255},  {255, 40, false, 230}, {255, 51, true, 255}, {254, 40, true, 229},
     };
     for (const Case& c : cases)
         EXPECT_EQ(iControlMisc::leveledColor(c.grey, c.level, c.ignoreWhite), c.expected)

@@ -92,8 +92,7 @@ TEST_P(MobileBattery, ReadsTheLevel) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, MobileBattery,
                          ::testing::Values(BatteryCase{"7E0", 0, 0}, BatteryCase{"7E2", 2, 0}, BatteryCase{"7E3", 3, 0},
-                                           BatteryCase{"7E9", 4, 0},
-                                           BatteryCase{"7X1", -1, OVL_STS_ERROR_BIT}));
+                                           BatteryCase{"7E9", 4, 0}, BatteryCase{"7X1", -1, OVL_STS_ERROR_BIT}));
 
 TEST_F(MobileFamilyTest, ModelNameAndFirmwareVersion) {
     printer.setReply({0x1D, 0x49, 0x43}, text("_MPP-R300"));
@@ -155,7 +154,7 @@ TEST_F(CardReaderTest, ArmingSendsTheReadCommand) {
     arm();
     ASSERT_TRUE(printer.waitUntil([&] { return lastConnection().size() == 3; }));
     EXPECT_EQ(lastConnection(), bytes({0x1B, 0x4D, 0x42}));
-    EXPECT_EQ(controller.msrReadReady(), OVL_SUCCESS);  // armed already: nothing more is sent
+    EXPECT_EQ(controller.msrReadReady(), OVL_SUCCESS); // armed already: nothing more is sent
     EXPECT_EQ(controller.msrReadCancel(), OVL_SUCCESS);
     EXPECT_FALSE(controller.msrIsReady());
     ASSERT_TRUE(printer.waitUntil([&] { return lastConnection().size() == 6; }));
@@ -182,7 +181,7 @@ TEST_F(CardReaderTest, ATrackOneRecordGivesTrackOneAndTheFullTrack) {
     EXPECT_EQ(controller.msrGetTrack(2, &data), OVLMSR_DATEMPTY);
     EXPECT_EQ(controller.msrReadFullTrack(&data), OVL_SUCCESS);
     EXPECT_EQ(std::string(data.begin(), data.end()), track + "\x1C");
-    EXPECT_EQ(controller.msrReadFullTrack(&data), OVL_BAD_ARGMENT);  // handed out once
+    EXPECT_EQ(controller.msrReadFullTrack(&data), OVL_BAD_ARGMENT); // handed out once
     EXPECT_EQ(controller.recvQueue().length(), 0);
 }
 
@@ -205,7 +204,8 @@ TEST_F(CardReaderTest, RecordsWhatIsNotCardData) {
     EXPECT_EQ(controller.processDataMsr(open.data(), static_cast<long>(open.size())), -1);
     // Unarmed, a whole record is taken from the data but stores nothing.
     const PrinterBytes whole = cardRecord('A', {"T1"});
-    EXPECT_EQ(controller.processDataMsr(whole.data(), static_cast<long>(whole.size())), static_cast<long>(whole.size()));
+    EXPECT_EQ(controller.processDataMsr(whole.data(), static_cast<long>(whole.size())),
+              static_cast<long>(whole.size()));
     Bytes data;
     EXPECT_EQ(controller.msrGetTrack(1, &data), OVLMSR_DATEMPTY);
 }
@@ -224,7 +224,7 @@ TEST_F(CardReaderTest, ReaderModesThatCannotBeArmed) {
 }
 
 TEST_F(CardReaderTest, ArmingNeedsAKeptConnection) {
-    controller.setAutoConnection(0);  // a connection per command: it would close under the reader
+    controller.setAutoConnection(0); // a connection per command: it would close under the reader
     EXPECT_EQ(controller.msrReadReady(), OVL_STATUS_ERROR);
     EXPECT_FALSE(controller.msrIsReady());
     EXPECT_TRUE(printer.connections().empty());
@@ -241,7 +241,8 @@ TEST_F(CardReaderTest, TheReadersModeAndSentinelModeAreAsked) {
     // in mode 2 the three sentinel codes.
     controller.setFwVersionType(20001);
     printer.setMemorySwitch(8, "01000000");
-    for (uint8_t code : {'1', '2', '3'}) printer.setReply(bytes({0x08, 0x4D, 0x53, 0x02, 0x00, 0x34, code}), bytes({'7', 0x81}));
+    for (uint8_t code : {'1', '2', '3'})
+        printer.setReply(bytes({0x08, 0x4D, 0x53, 0x02, 0x00, 0x34, code}), bytes({'7', 0x81}));
     EXPECT_EQ(controller.getMsr(), OVL_SUCCESS);
     EXPECT_EQ(controller.sentinelMode(), 2);
     EXPECT_EQ(controller.getSetinelCode(2), OVL_SUCCESS);
@@ -251,7 +252,7 @@ TEST_F(CardReaderTest, AReaderModeReplyOfAnotherShapeIs301) {
     printer.setReply(bytes({0x1B, 0x4D, 0x49}), bytes({'7', 0x81, 0x42, 0x00}));
     EXPECT_EQ(controller.getMsr(), OVL_READ_ERROR);
     EXPECT_EQ(controller.msrMode(), 0);
-    EXPECT_EQ(controller.getSetinelCode(1), OVL_READ_ERROR);  // no acknowledgement
+    EXPECT_EQ(controller.getSetinelCode(1), OVL_READ_ERROR); // no acknowledgement
 }
 
 TEST_F(CardReaderTest, NextPrintPositionIsAFormFeed) {

@@ -1,9 +1,9 @@
-#include "support/PrinterPeer.h"
 #include "PrinterTestSupport.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
 #include "printerlib/NetFunctions.h"
 #include "support/LoopbackListener.h"
+#include "support/PrinterPeer.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -113,7 +113,7 @@ TEST_F(NetFunctionsTest, ThePrinterClosingGivesZeroAndClosesTheConnection) {
 TEST_F(NetFunctionsTest, AWatchedConnectionIsFoundClosedWithoutARead) {
     int peer = connectToListener();
     net.addWorker();
-    ASSERT_EQ(::send(peer, "AB", 2, 0), 2);  // bytes nobody has read yet are left where they are
+    ASSERT_EQ(::send(peer, "AB", 2, 0), 2); // bytes nobody has read yet are left where they are
     RunLoop::main().runFor(0.3);
     EXPECT_TRUE(net.isConnected());
     std::vector<uint8_t> buffer(2);
@@ -162,10 +162,10 @@ TEST_F(NetFunctionsTest, ConnectingWhileConnectedClosesTheOldConnectionFirst) {
     int first = connectToListener();
     int second = connectToListener();
     char byte;
-    EXPECT_EQ(::recv(first, &byte, 1, 0), 0);  // the first one was closed
+    EXPECT_EQ(::recv(first, &byte, 1, 0), 0); // the first one was closed
     ASSERT_TRUE(test::runMainUntil([&] { return events.events.size() >= 5; }));
-    EXPECT_EQ(events.events, (std::vector<std::string>{"willConnect", "didConnect", "didDisconnect", "willConnect",
-                                                        "didConnect"}));
+    EXPECT_EQ(events.events,
+              (std::vector<std::string>{"willConnect", "didConnect", "didDisconnect", "willConnect", "didConnect"}));
     ::close(first);
     ::close(second);
 }
@@ -184,7 +184,7 @@ TEST_F(NetFunctionsTest, ClosingFromAnotherThreadEndsAWaitingReceive) {
     net.disconnect();
     reader.join();
     EXPECT_LE(got, 0);
-    EXPECT_LT(waited, 5.0);  // it did not wait out its time
+    EXPECT_LT(waited, 5.0); // it did not wait out its time
     EXPECT_FALSE(net.isConnected());
     ::close(peer);
 }
@@ -197,7 +197,7 @@ TEST_F(NetFunctionsTest, NoAddressNoConnection) {
 
 TEST_F(NetFunctionsTest, ADelegateThatHasGoneHearsNothing) {
     EXPECT_FALSE(net.connect("", "127.0.0.1", static_cast<uint16_t>(test::LoopbackListener::closedPort())));
-    net.setDelegate(nullptr);  // the reports are already on their way to the main thread
+    net.setDelegate(nullptr); // the reports are already on their way to the main thread
     RunLoop::main().runUntilIdle();
     EXPECT_TRUE(events.events.empty());
 }
@@ -206,8 +206,9 @@ TEST_F(NetFunctionsTest, LocalAddressesComeFromTheConfiguredInterfaces) {
     EXPECT_EQ(NetFunctions::wifiInterfaceName(), NetFunctions::DefaultWiFiInterface);
     UserDefaults::standardUserDefaults().setObject(std::string("lo"), NetFunctions::WiFiInterfaceKey);
     EXPECT_EQ(NetFunctions::wifiInterfaceName(), "lo");
-    EXPECT_EQ(NetFunctions::localWiFiAddress(), "");  // a loopback interface never counts
-    UserDefaults::standardUserDefaults().setObject(std::string("no-such-interface0"), NetFunctions::CellularInterfaceKey);
+    EXPECT_EQ(NetFunctions::localWiFiAddress(), ""); // a loopback interface never counts
+    UserDefaults::standardUserDefaults().setObject(std::string("no-such-interface0"),
+                                                   NetFunctions::CellularInterfaceKey);
     EXPECT_EQ(NetFunctions::localCellularAddress(), "");
 }
 

@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"drawerLowMeansOpen", 0x20, {{kDrawer, 0x10}}, 0, OVL_STS_DRAWER_OPEN, false},
                       StatusCase{"drawerHighMeansClosed", 0x20, {{kDrawer, 0x14}}, 0, 0, false},
                       // A printer error ends the check before the paper is asked.
-                      StatusCase{"printerError", 3, {{kCover, 0x52}}, 0, OVL_STS_PRINTER_ERROR | OVL_STS_ERROR_BIT, false}),
+                      StatusCase{
+                          "printerError", 3, {{kCover, 0x52}}, 0, OVL_STS_PRINTER_ERROR | OVL_STS_ERROR_BIT, false}),
     [](const ::testing::TestParamInfo<StatusCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(ReceiptFamilyTest, PrinterErrorDoesNotAskForThePaper) {
@@ -89,7 +90,8 @@ TEST_F(ReceiptFamilyTest, CutPaperWithoutAPrinterIsAConnectError) {
 }
 
 TEST_F(ReceiptFamilyTest, BarcodeFilterRefusesKindsTheFamilyLacks) {
-    for (long kind : {100L, 112L, 201L, 204L, 208L}) EXPECT_EQ(controller.printBarcode("0123456789", kind, 2, 50), OVL_NOT_SUPPORT) << kind;
+    for (long kind : {100L, 112L, 201L, 204L, 208L})
+        EXPECT_EQ(controller.printBarcode("0123456789", kind, 2, 50), OVL_NOT_SUPPORT) << kind;
     EXPECT_TRUE(printer.connections().empty());
     EXPECT_FALSE(sentBy([&] { return controller.printBarcode("CODE39", 109, 2, 50); }).empty());
 }

@@ -18,7 +18,9 @@ protected:
     void SetUp() override { RunLoop::main().reset(); }
     void TearDown() override { RunLoop::main().reset(); }
 
-    void push(const std::string& bytes) { queue.push(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<long>(bytes.size())); }
+    void push(const std::string& bytes) {
+        queue.push(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<long>(bytes.size()));
+    }
     // Pushes `piece` once every step, `times` times, from the main loop the pops wait on.
     void trickle(const std::string& piece, int times) {
         auto left = std::make_shared<int>(times);
@@ -68,7 +70,7 @@ TEST_F(RecvQueueTest, TheTimedPopGivesUpAfterItsStepsEvenWithTricklingData) {
     trickle("x", 60);
     std::vector<uint8_t> buffer(100);
     Date start = Date::now();
-    long got = queue.pop(buffer.data(), 100, 60.0f);  // its argument does not lengthen the wait
+    long got = queue.pop(buffer.data(), 100, 60.0f); // its argument does not lengthen the wait
     EXPECT_GE(got, 15);
     EXPECT_LE(got, 22);
     EXPECT_NEAR(stepsSince(start), 21, 0.5);
@@ -95,8 +97,8 @@ TEST_F(RecvQueueTest, AFrameWaitsForItsEndByte) {
     auto rest = RunLoop::main().performAfterDelay(0.5, [this] { push("\nCD"); });
     std::vector<uint8_t> buffer(10, 0xEE);
     EXPECT_EQ(queue.popValue(buffer.data(), 10, '\n'), 2);
-    EXPECT_EQ(text(buffer, 3), std::string("AB\0", 3));  // the buffer was cleared
-    EXPECT_EQ(queue.length(), 2);                          // "CD" waits for its own end byte
+    EXPECT_EQ(text(buffer, 3), std::string("AB\0", 3)); // the buffer was cleared
+    EXPECT_EQ(queue.length(), 2);                       // "CD" waits for its own end byte
 }
 
 TEST_F(RecvQueueTest, AFrameThatNeverEndsTimesOutAndStaysQueued) {
@@ -114,8 +116,8 @@ struct FrameCase {
     uint8_t value;
     uint8_t stx;
     long size;
-    std::string frame;  // what the pop hands over ("" for nothing)
-    long left;          // bytes left in the queue
+    std::string frame; // what the pop hands over ("" for nothing)
+    long left;         // bytes left in the queue
 };
 
 void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
@@ -134,17 +136,23 @@ TEST_P(RecvQueueFrames, FramesByEndByteAndByStartByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecvQueueFrames,
-    ::testing::Values(
-        FrameCase{"line", "AB\nCD\n", '\n', 0, 10, "AB", 3},
-        FrameCase{"zeroTerminated", std::string("AB\0CD", 5), 0, 0, 10, std::string("AB\0", 3), 2},
-        FrameCase{"startByteSkipsWhatComesBefore", std::string("xx7\x01" "01010101\0rest", 17), 0, '7',
-                  20, std::string("7\x01" "01010101\0", 11), 4},
-        FrameCase{"startByteAndEndByte", "..[abc]..", ']', '[', 10, "[abc", 2},
-        FrameCase{"noStartByteYet", "abc]", ']', '[', 10, "", 4},
-        FrameCase{"startByteWithoutEnd", "[abc", ']', '[', 10, "", 4},
-        FrameCase{"neverBeyondTheCallersBuffer", "ABCDEFGH\n", '\n', 0, 3, "ABC", 0},
-        FrameCase{"emptyLineIsDropped", "\nAB\n", '\n', 0, 10, "AB", 0},
-        FrameCase{"noBuffer", "AB\n", '\n', 0, 0, "", 3}),
+    ::testing::Values(FrameCase{"line", "AB\nCD\n", '\n', 0, 10, "AB", 3},
+                      FrameCase{"zeroTerminated", std::string("AB\0CD", 5), 0, 0, 10, std::string("AB\0", 3), 2},
+                      FrameCase{"startByteSkipsWhatComesBefore",
+                                std::string("xx7\x01"
+                                            "01010101\0rest",
+                                            17),
+                                0, '7', 20,
+                                std::string("7\x01"
+                                            "01010101\0",
+                                            11),
+                                4},
+                      FrameCase{"startByteAndEndByte", "..[abc]..", ']', '[', 10, "[abc", 2},
+                      FrameCase{"noStartByteYet", "abc]", ']', '[', 10, "", 4},
+                      FrameCase{"startByteWithoutEnd", "[abc", ']', '[', 10, "", 4},
+                      FrameCase{"neverBeyondTheCallersBuffer", "ABCDEFGH\n", '\n', 0, 3, "ABC", 0},
+                      FrameCase{"emptyLineIsDropped", "\nAB\n", '\n', 0, 10, "AB", 0},
+                      FrameCase{"noBuffer", "AB\n", '\n', 0, 0, "", 3}),
     [](const ::testing::TestParamInfo<FrameCase>& instance) { return std::string(instance.param.name); });
 
 } // namespace

@@ -34,8 +34,8 @@ protected:
 TEST_F(MobileSettingsTest, AFreshImageReadsTheDefaults) {
     EXPECT_EQ(load(Setting::Density), 6);
     EXPECT_EQ(load(Setting::PrintingSpeed), 1);
-    EXPECT_EQ(load(Setting::DefaultCodePage), 1);  // PC437
-    EXPECT_EQ(load(Setting::FontType), 1);         // font A
+    EXPECT_EQ(load(Setting::DefaultCodePage), 1); // PC437
+    EXPECT_EQ(load(Setting::FontType), 1);        // font A
     EXPECT_EQ(load(Setting::MsrTrigger), 0);
     EXPECT_EQ(load(Setting::MsrDataMode), 1);
     EXPECT_EQ(load(Setting::LowBatteryBeep), 1);
@@ -61,7 +61,7 @@ TEST_F(MobileSettingsTest, DensityOutsideItsTableWritesTwos) {
 }
 
 TEST_F(MobileSettingsTest, LoadReadsTheSwitchesAndHoldsThePowerOffTime) {
-    printer.setMemorySwitch(5, "01111111");  // 127 minutes
+    printer.setMemorySwitch(5, "01111111"); // 127 minutes
     printer.setMemorySwitch(6, "11111111");
     printer.setMemorySwitch(8, "00000110");
     controller.setConfigPassword(kPassword);
@@ -69,9 +69,9 @@ TEST_F(MobileSettingsTest, LoadReadsTheSwitchesAndHoldsThePowerOffTime) {
     const Bytes& block = controller.settingConfig();
     EXPECT_EQ(block[168], 90);
     EXPECT_EQ(block[132], 255);
-    EXPECT_EQ(block[144], 1);  // paper-end beep: bit 3 set
-    EXPECT_EQ(block[148], 1);  // low-battery beep: bit 4 clear
-    EXPECT_EQ(block[140], 2);  // bits 2-1 "10": font B
+    EXPECT_EQ(block[144], 1); // paper-end beep: bit 3 set
+    EXPECT_EQ(block[148], 1); // low-battery beep: bit 4 clear
+    EXPECT_EQ(block[140], 2); // bits 2-1 "10": font B
 }
 
 TEST_F(MobileSettingsTest, AWrongPasswordSendsNothing) {
@@ -83,7 +83,7 @@ TEST_F(MobileSettingsTest, AWrongPasswordSendsNothing) {
 
 TEST_F(MobileSettingsTest, SaveWritesTheSwitchesInsideTheSettingMode) {
     controller.setConfigPassword(kPassword);
-    controller.settingConfig()[112] = 1;  // density 1: bits 3-1 "111"
+    controller.settingConfig()[112] = 1; // density 1: bits 3-1 "111"
     controller.settingConfig()[168] = 30;
     PrinterBytes sent = sentBy([&] { return controller.savePrinterConfiguration(); });
     EXPECT_EQ(PrinterBytes(sent.begin(), sent.begin() + 8), kEnterSettingMode);
@@ -136,7 +136,7 @@ TEST_F(InterfaceBlockTest, ReadsTheNameAndTheInactivityTime) {
     const std::string head = "__[I_F]__[IF__GET]";
     ASSERT_EQ(request.size(), 20u);
     EXPECT_EQ(PrinterBytes(request.begin(), request.begin() + 18), PrinterBytes(head.begin(), head.end()));
-    EXPECT_EQ(Checksum(request.data(), 20), 0);  // the checksum makes the whole sum to zero
+    EXPECT_EQ(Checksum(request.data(), 20), 0); // the checksum makes the whole sum to zero
 }
 
 TEST_F(InterfaceBlockTest, AShortBlockIsAReadError) {
@@ -164,23 +164,23 @@ TEST_F(RxSettingsTest, SwitchOneHoldsDensitySpeedAndTheSwitchUse) {
     controller.setConfigPassword(kPassword);
     EXPECT_EQ(controller.loadPrinterConfiguration(), OVL_SUCCESS);
     const Bytes& block = controller.settingConfig();
-    EXPECT_EQ(block[112], 1);  // density
-    EXPECT_EQ(block[116], 4);  // speed
-    EXPECT_EQ(block[108], 0);  // settings by switch: NO
-    EXPECT_EQ(block[124], 1);  // emulation
-    EXPECT_EQ(block[180], 1);  // 2-inch mode
+    EXPECT_EQ(block[112], 1); // density
+    EXPECT_EQ(block[116], 4); // speed
+    EXPECT_EQ(block[108], 0); // settings by switch: NO
+    EXPECT_EQ(block[124], 1); // emulation
+    EXPECT_EQ(block[180], 1); // 2-inch mode
 }
 
 TEST_F(RxSettingsTest, SaveWritesTheSwitchesAndPrintsThem) {
     controller.setConfigPassword(kPassword);
     ASSERT_EQ(controller.loadPrinterConfiguration(), OVL_SUCCESS);
     Bytes& block = controller.settingConfig();
-    block[120] = 1;  // PC437
-    block[124] = 2;  // emulation 2: "001"
-    block[116] = 2;  // speed 2: "010"
+    block[120] = 1; // PC437
+    block[124] = 2; // emulation 2: "001"
+    block[116] = 2; // speed 2: "010"
     block[108] = 1;
-    block[112] = 1;  // density 1: "100"
-    block[140] = 2;  // font "01"
+    block[112] = 1; // density 1: "100"
+    block[140] = 2; // font "01"
     block[172] = 4;
     block[176] = 0;
     block[180] = 3;
@@ -189,7 +189,7 @@ TEST_F(RxSettingsTest, SaveWritesTheSwitchesAndPrintsThem) {
     EXPECT_EQ(printer.memorySwitch(3), "00000001");
     EXPECT_EQ(printer.memorySwitch(4), "00000100");
     EXPECT_EQ(printer.memorySwitch(5), "10001100");
-    EXPECT_EQ(printer.connections().size(), 2u);  // the load's and the save's
+    EXPECT_EQ(printer.connections().size(), 2u); // the load's and the save's
     const std::string start = " Setting Start --------\r\n[msw number]     87654321\r\n";
     const std::string line = "[msw:    01]     *___*_*_\r\n";
     const std::string finish = "-------- Setting Finished\r\n\r\n\r\n\r\n\r\n";
@@ -201,8 +201,10 @@ TEST_F(RxSettingsTest, SaveWritesTheSwitchesAndPrintsThem) {
 class Trp350IISettingsTest : public test::ModelFixture<TRP350II> {};
 
 TEST_F(Trp350IISettingsTest, PowerSavingTimeGoesByCommand) {
-    EXPECT_EQ(sentBy([&] { return controller.saveStatus_PowerSavingTime(3); }), bytes({0x08, 0x5E, 0x50, 0x30, 0x00, 0x00}));
-    EXPECT_EQ(sentBy([&] { return controller.saveStatus_PowerSavingTime(300); }), bytes({0x08, 0x5E, 0x50, 0x30, 0x01, 0xFF}));
+    EXPECT_EQ(sentBy([&] { return controller.saveStatus_PowerSavingTime(3); }),
+              bytes({0x08, 0x5E, 0x50, 0x30, 0x00, 0x00}));
+    EXPECT_EQ(sentBy([&] { return controller.saveStatus_PowerSavingTime(300); }),
+              bytes({0x08, 0x5E, 0x50, 0x30, 0x01, 0xFF}));
     printer.setReply({0x08, 0x5E, 0x50, 0x31}, {'_', 0x01, 0x0F, 0x00});
     uint8_t minutes[4] = {};
     EXPECT_EQ(controller.loadStatus_PowerSavingTime(minutes, 4), OVL_SUCCESS);
@@ -220,8 +222,8 @@ TEST_F(Trp350IISettingsTest, PartialCuttingLevel) {
 
 TEST_F(Trp350IISettingsTest, SwitchSettingsOfItsOwnLayout) {
     Bytes& block = controller.settingConfig();
-    std::memcpy(block.data() + 9, "00000001", 8);   // speed "01": 3
-    std::memcpy(block.data() + 27, "00000100", 8);  // emulation "100": 5
+    std::memcpy(block.data() + 9, "00000001", 8);  // speed "01": 3
+    std::memcpy(block.data() + 27, "00000100", 8); // emulation "100": 5
     uint8_t code = 0;
     EXPECT_EQ(controller.loadStatus(Setting::PrintingSpeed, &code, 1), OVL_SUCCESS);
     EXPECT_EQ(code, 3);

@@ -21,8 +21,8 @@ TEST_F(TextCommandsTest, TextGoesOutBehindItsSettingsHeader) {
     controller.setAttribute(0x0F);
     controller.setTextSize(0x11);
     PrinterBytes sent = sentBy([&] { return controller.printText("A"); });
-    EXPECT_EQ(sent, bytes({0x1B, 0x61, 0x01, 0x1B, 0x21, 0x89, 0x1D, 0x42, 0x01, 0x1B, 0x74, 0x00, 0x1B, 0x52, 0x00,
-                           0, 0, 0, 0, 0, 0, 0, 0, 0x1D, 0x21, 0x11, 0x41}));
+    EXPECT_EQ(sent, bytes({0x1B, 0x61, 0x01, 0x1B, 0x21, 0x89, 0x1D, 0x42, 0x01, 0x1B, 0x74, 0x00, 0x1B, 0x52,
+                           0x00, 0,    0,    0,    0,    0,    0,    0,    0,    0x1D, 0x21, 0x11, 0x41}));
 }
 
 TEST_F(TextCommandsTest, KoreanTextIsSentInCodePage949) {
@@ -36,7 +36,7 @@ TEST_F(TextCommandsTest, KoreanTextIsSentInCodePage949) {
 
 TEST_F(TextCommandsTest, NothingToPrintSendsNothingAndTextTheEncodingLacksIsRefused) {
     EXPECT_EQ(controller.printText(""), OVL_SUCCESS);
-    EXPECT_EQ(controller.printText("\xF0\x9F\x98\x80"), OVL_BAD_ARGMENT);  // no such character in the code page
+    EXPECT_EQ(controller.printText("\xF0\x9F\x98\x80"), OVL_BAD_ARGMENT); // no such character in the code page
     controller.setTextEncoding(StringEncodingASCII);
     EXPECT_EQ(controller.printText("caf\xC3\xA9"), OVL_BAD_ARGMENT);
     EXPECT_TRUE(printer.connections().empty());
@@ -49,11 +49,15 @@ TEST_F(TextCommandsTest, EachTextGoesOutInTheCodePageThatHoldsIt) {
         uint8_t table;
         PrinterBytes bytes;
     } cases[] = {
-        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", 0, bytes({0x82, ' ', 0x9C, ' ', 0x81, ' ', 0xA4})},  // PC437
-        {"\xE2\x82\xAC" "5 \xC3\xA9", 16, bytes({0x80, '5', ' ', 0xE9})},                                  // WPC1252
-        {"\xD0\xA9\xD0\xB8", 17, bytes({0x99, 0xA8})},                                                   // PC866
-        {"\xE2\x98\x83 ok", 0, bytes({'?', ' ', 'o', 'k'})},  // no code page holds the snowman
-        {"a\xFF" "b", 0, bytes({'a', '?', 'b'})},                  // a byte that is no UTF-8
+        {"\xC3\xA9 \xC2\xA3 \xC3\xBC \xC3\xB1", 0, bytes({0x82, ' ', 0x9C, ' ', 0x81, ' ', 0xA4})}, // PC437
+        {"\xE2\x82\xAC"
+         "5 \xC3\xA9",
+         16, bytes({0x80, '5', ' ', 0xE9})},                 // WPC1252
+        {"\xD0\xA9\xD0\xB8", 17, bytes({0x99, 0xA8})},       // PC866
+        {"\xE2\x98\x83 ok", 0, bytes({'?', ' ', 'o', 'k'})}, // no code page holds the snowman
+        {"a\xFF"
+         "b",
+         0, bytes({'a', '?', 'b'})}, // a byte that is no UTF-8
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -75,7 +79,8 @@ TEST_F(TextCommandsTest, CommandsFromTwoThreadsEachHaveTheirOwnConnection) {
     std::thread other(print, "B");
     print("A");
     other.join();
-    ASSERT_TRUE(printer.waitUntil([&] { return printer.connections().size() == 2 * kEach && !printer.clientConnected(); }));
+    ASSERT_TRUE(
+        printer.waitUntil([&] { return printer.connections().size() == 2 * kEach && !printer.clientConnected(); }));
     for (const PrinterBytes& connection : printer.connections()) {
         ASSERT_EQ(connection.size(), 27u) << "one whole command per connection";
         EXPECT_TRUE(connection.back() == 'A' || connection.back() == 'B');
@@ -100,18 +105,53 @@ TEST_P(RangeErrors, AreFoundBeforeAnythingIsSent) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RangeErrors,
     ::testing::Values(
-        RangeCase{"textSizeBelowMinusOne", [](iController& c) { c.setTextSize(-2); return c.printText("A"); }, OVL_BAD_ARGMENT},
-        RangeCase{"alignmentThree", [](iController& c) { c.setAlignment(3); return c.printText("A"); }, OVL_BAD_ARGMENT},
+        RangeCase{"textSizeBelowMinusOne",
+                  [](iController& c) {
+                      c.setTextSize(-2);
+                      return c.printText("A");
+                  },
+                  OVL_BAD_ARGMENT},
+        RangeCase{"alignmentThree",
+                  [](iController& c) {
+                      c.setAlignment(3);
+                      return c.printText("A");
+                  },
+                  OVL_BAD_ARGMENT},
         RangeCase{"lineFeedOf101", [](iController& c) { return c.lineFeed(101); }, OVL_BAD_ARGMENT},
-        RangeCase{"lineFeedWithTheCoverOpen", [](iController& c) { c.setCoverOpened(true); return c.lineFeed(1); }, OVL_NOT_OPENED},
+        RangeCase{"lineFeedWithTheCoverOpen",
+                  [](iController& c) {
+                      c.setCoverOpened(true);
+                      return c.lineFeed(1);
+                  },
+                  OVL_NOT_OPENED},
         RangeCase{"boxOneWide", [](iController& c) { return c.printBox(1, 3); }, OVL_BAD_ARGMENT},
         RangeCase{"boxOneHigh", [](iController& c) { return c.printBox(4, 1); }, OVL_BAD_ARGMENT},
         RangeCase{"boxBeyondMemory", [](iController& c) { return c.printBox(100000, 100000); }, OVL_MEMORY_ERROR},
-        RangeCase{"boxWithAlignmentThree", [](iController& c) { c.setAlignment(3); return c.printBox(4, 3); }, OVL_BAD_ARGMENT},
-        RangeCase{"directIOWhenNotNormal", [](iController& c) { c.setState(0x002); return c.directIO({0x10}, 0, nullptr); }, OVL_STS_ERROR},
+        RangeCase{"boxWithAlignmentThree",
+                  [](iController& c) {
+                      c.setAlignment(3);
+                      return c.printBox(4, 3);
+                  },
+                  OVL_BAD_ARGMENT},
+        RangeCase{"directIOWhenNotNormal",
+                  [](iController& c) {
+                      c.setState(0x002);
+                      return c.directIO({0x10}, 0, nullptr);
+                  },
+                  OVL_STS_ERROR},
         RangeCase{"directIOWithNothing", [](iController& c) { return c.directIO({}, 0, nullptr); }, OVL_BAD_ARGMENT},
-        RangeCase{"loadMSWIntoSevenBytes", [](iController& c) { uint8_t b[7]; return c.loadMSW(1, b, 7); }, OVL_BUFFER_ERROR},
-        RangeCase{"saveMSWFromSevenBytes", [](iController& c) { uint8_t b[7] = {}; return c.saveMSW(1, b, 7); }, OVL_BUFFER_ERROR}),
+        RangeCase{"loadMSWIntoSevenBytes",
+                  [](iController& c) {
+                      uint8_t b[7];
+                      return c.loadMSW(1, b, 7);
+                  },
+                  OVL_BUFFER_ERROR},
+        RangeCase{"saveMSWFromSevenBytes",
+                  [](iController& c) {
+                      uint8_t b[7] = {};
+                      return c.saveMSW(1, b, 7);
+                  },
+                  OVL_BUFFER_ERROR}),
     [](const ::testing::TestParamInfo<RangeCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(TextCommandsTest, LineFeedsAndTheDrawer) {
@@ -149,8 +189,9 @@ TEST_F(TextCommandsTest, ABoxIsDrawnInLineCharactersWithoutTouchingTheSettings) 
     controller.setTextSize(0x11);
     controller.setCharacterSet(3);
     PrinterBytes sent = sentBy([&] { return controller.printBox(4, 3); });
-    PrinterBytes header = concat({bytes({0x1B, 0x61, 0x01, 0x1B, 0x21, 0x00, 0x1D, 0x42, 0x00, 0x1B, 0x74, 0x00, 0x1B, 0x52, 0x00}),
-                                  PrinterBytes(8, 0), bytes({0x1D, 0x21, 0x00, 0x1B, 0x33, 0x00, 0x00})});
+    PrinterBytes header =
+        concat({bytes({0x1B, 0x61, 0x01, 0x1B, 0x21, 0x00, 0x1D, 0x42, 0x00, 0x1B, 0x74, 0x00, 0x1B, 0x52, 0x00}),
+                PrinterBytes(8, 0), bytes({0x1D, 0x21, 0x00, 0x1B, 0x33, 0x00, 0x00})});
     EXPECT_EQ(sent, concat({header, bytes({0xDA, 0xC4, 0xBF, 0x0D, 0x0A}), bytes({0xB3, 0x20, 0xB3, 0x0D, 0x0A}),
                             bytes({0xC0, 0xC4, 0xD9, 0x0D, 0x0A})}));
     EXPECT_EQ(sent.size(), 45u);
@@ -184,13 +225,15 @@ TEST_F(TextCommandsTest, DirectIOPassesARequestAndReadsItsReply) {
 TEST_F(TextCommandsTest, MemorySwitchesAreReadAndWritten) {
     printer.setMemorySwitch(1, "10100000");
     uint8_t settings[8] = {};
-    EXPECT_EQ(sentBy([&] { return controller.loadMSW(1, settings, 8); }), bytes({0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x01, 0x00}));
+    EXPECT_EQ(sentBy([&] { return controller.loadMSW(1, settings, 8); }),
+              bytes({0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x01, 0x00}));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(settings), 8), "10100000");
     EXPECT_TRUE(controller.didLoadStatus_MSW());
 
     const uint8_t changed[8] = {'1', '1', '1', '1', '0', '0', '0', '0'};
     PrinterBytes save = sentBy([&] { return controller.saveMSW(2, changed, 8); });
-    EXPECT_EQ(save, concat({bytes({0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, 0x02}), PrinterBytes(changed, changed + 8), bytes({0x00})}));
+    EXPECT_EQ(save, concat({bytes({0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, 0x02}), PrinterBytes(changed, changed + 8),
+                            bytes({0x00})}));
     EXPECT_EQ(printer.memorySwitch(2), "11110000");
     std::memset(settings, 0, sizeof settings);
     EXPECT_EQ(controller.loadMSW(2, settings, 8), OVL_SUCCESS);
@@ -198,7 +241,7 @@ TEST_F(TextCommandsTest, MemorySwitchesAreReadAndWritten) {
 }
 
 TEST_F(TextCommandsTest, ASilentPrinterDoesNotAnswerItsMemorySwitch) {
-    test::LoopbackListener silent;  // connections wait in its backlog; nobody answers
+    test::LoopbackListener silent; // connections wait in its backlog; nobody answers
     target->setPort(static_cast<uint16_t>(silent.port()));
     uint8_t settings[8];
     EXPECT_EQ(controller.loadMSW(1, settings, 8), OVL_READ_ERROR);

@@ -106,14 +106,14 @@ TEST(UDPServerTest, AReceiveSocketHearsADatagramAndStopsCleanly) {
     EXPECT_EQ(delegate.datagrams[0], "found me");
     EXPECT_EQ(delegate.started, 1);
 
-    server.stop();  // the thread is blocked waiting for the next datagram
+    server.stop(); // the thread is blocked waiting for the next datagram
     EXPECT_EQ(server.sockWifi(), -1);
     EXPECT_EQ(delegate.stopped, 1);
     sendTo(server.portWlan(), "too late");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(delegate.count(), 1u);
 
-    server.start(UDPServer::WiFiSocket);  // and it can open again
+    server.start(UDPServer::WiFiSocket); // and it can open again
     sendTo(server.portWlan(), "again");
     ASSERT_TRUE(test::runMainUntil([&] { return delegate.count() == 2; }));
     server.stop();
@@ -178,7 +178,8 @@ TEST(UDPServerInNamespace, TheBroadcastGoesFromTheInterfaceToTheInjectedDestinat
             return failure.empty() ? test::makeTapInterface("ovtest0", "192.0.2.10") : failure;
         },
         broadcastInNamespace);
-    if (!run.unavailable.empty()) GTEST_SKIP() << "no network namespace with an interface of its own: " << run.unavailable;
+    if (!run.unavailable.empty())
+        GTEST_SKIP() << "no network namespace with an interface of its own: " << run.unavailable;
     EXPECT_EQ(run.exitCode, 0) << "the broadcast in its namespace failed (see its output above)";
 }
 
@@ -197,11 +198,18 @@ TEST(CommonTest, ADispatchRunsLaterOnTheMainThreadWithoutWaiting) {
     RunLoop::main().reset();
     std::atomic<bool> ran{false};
     std::atomic<bool> onMain{false};
-    std::thread([&] { Common::dispatchSelector([&] { onMain = RunLoop::isMainThread(); ran = true; }, true); }).join();
+    std::thread([&] {
+        Common::dispatchSelector(
+            [&] {
+                onMain = RunLoop::isMainThread();
+                ran = true;
+            },
+            true);
+    }).join();
     EXPECT_FALSE(ran);
     ASSERT_TRUE(test::runMainUntil([&] { return ran.load(); }));
     EXPECT_TRUE(onMain);
-    Common::dispatchSelector(nullptr, true);  // nothing to call: nothing happens
+    Common::dispatchSelector(nullptr, true); // nothing to call: nothing happens
     RunLoop::main().runUntilIdle();
 }
 

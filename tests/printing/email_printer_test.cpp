@@ -77,7 +77,7 @@ TEST_F(EmailPrinterTest, ARefusedMailIsNotTakenForSent) {
 }
 
 TEST_F(EmailPrinterTest, TheDrawerOpensOnTheDrawerPrinter) {
-    EXPECT_FALSE(printer().openDrawer(1));  // none given
+    EXPECT_FALSE(printer().openDrawer(1)); // none given
 
     auto drawer = std::make_shared<test::RecordingPrinterStream>();
     EmailPrinter mail = printer(drawer);

@@ -1,14 +1,14 @@
 // Receipt, slip and ticket layout, read as printer transcripts and compared with golden files in
 // tests/fixtures/receipts (TAVLO_UPDATE_GOLDEN=1 writes them after a change one has read).
+#include "EscPosDecoder.h"
 #include "core/order/ComboSelection.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
+#include "printing/EscPosPrinter.h"
 #include "printing/ReceiptHelper.h"
 #include "support/GoldenText.h"
-#include "support/SalesDay.h"
-#include "printing/EscPosPrinter.h"
-#include "EscPosDecoder.h"
 #include "support/LoopbackPrinter.h"
+#include "support/SalesDay.h"
 #include "support/StoreFixture.h"
 #include "support/TimeZoneScope.h"
 #include "support/TranscriptPrinterStream.h"
@@ -124,9 +124,7 @@ TEST_F(ReceiptTest, TheReceiptAt42And32Characters) {
     EXPECT_TRUE(test::matchesGoldenText(narrow, "receipts/receipt_32.txt"));
     EXPECT_EQ(narrow.find("~ fontAttribute 32"), std::string::npos);
     for (const std::string& line : transcriptLines(narrow)) {
-        if (line.rfind("| ", 0) == 0) {
-            EXPECT_LE(line.size() - 2, 32u) << line;
-        }
+        if (line.rfind("| ", 0) == 0) { EXPECT_LE(line.size() - 2, 32u) << line; }
     }
 }
 
@@ -160,7 +158,8 @@ TEST_F(ReceiptTest, ACashSlipShowsTenderedAppliedAndChange) {
     auto p = payment("o1-p", Payment::kCash, 1500, 0, 0, 500);
     const std::string text = slip(*p, *o);
     EXPECT_TRUE(test::matchesGoldenText(text, "receipts/cash_slip.txt"));
-    EXPECT_NE(text.find("| Tendered       $20.00\n| Applied        $15.00\n| Change Due      $5.00\n"), std::string::npos);
+    EXPECT_NE(text.find("| Tendered       $20.00\n| Applied        $15.00\n| Change Due      $5.00\n"),
+              std::string::npos);
 }
 
 TEST_F(ReceiptTest, ReprintAndVoidBanners) {
@@ -191,9 +190,9 @@ TEST_F(ReceiptTest, OnlyTheMerchantCopyCarriesTheSignature) {
 }
 
 TEST_F(ReceiptTest, FooterLinesPrintInTheOrderOfTheirNames) {
-    for (const auto& [name, value] : {std::pair{"RECEIPT_FOOTER_LINE_1", "Thank you"},
-                                      std::pair{"RECEIPT_FOOTER_LINE_2", "Come again"},
-                                      std::pair{"RECEIPT_FOOTER_LINE_10", "Open daily 11-10"}})
+    for (const auto& [name, value] :
+         {std::pair{"RECEIPT_FOOTER_LINE_1", "Thank you"}, std::pair{"RECEIPT_FOOTER_LINE_2", "Come again"},
+          std::pair{"RECEIPT_FOOTER_LINE_10", "Open daily 11-10"}})
         setConfig(name, value);
     const std::string text = receipt(*tableOrder());
     EXPECT_TRUE(test::matchesGoldenText(text, "receipts/receipt_footer.txt"));
@@ -204,7 +203,7 @@ TEST_F(ReceiptTest, TheTipGuideOnTheReceiptAndOnACreditSlip) {
     setConfig("PRINT_TIP_GUIDE", "YES");
     setConfig("PAYMENT_TIP_PERCENTAGE_1", "15");
     setConfig("PAYMENT_TIP_PERCENTAGE_2", "20");
-    auto o = tableOrder();  // subtotal $51.50, tax $4.23
+    auto o = tableOrder(); // subtotal $51.50, tax $4.23
     const std::string guide = "| TIP GUIDE\n|\n~ emphasized 0\n~ justification 0\n";
     std::string text = receipt(*o);
     EXPECT_NE(text.find(guide + "| 15%: $7.73\n| 20%: $10.30\n"), std::string::npos) << text;
@@ -213,8 +212,7 @@ TEST_F(ReceiptTest, TheTipGuideOnTheReceiptAndOnACreditSlip) {
     setConfig("TIP_AND_GRATUITY_AFTER_TAX", "YES");
     setConfig("PAYMENT_TIP_PERCENTAGE_2", "0");
     text = slip(*payment("o1-p", Payment::kCredit, o->getTotal(), 0, 0, 0, std::string("VISA")), *o);
-    EXPECT_NE(text.find(guide + "| 15%: $8.36\n~ feed 3 cut\n"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find(guide + "| 15%: $8.36\n~ feed 3 cut\n"), std::string::npos) << text;
     EXPECT_EQ(slip(*payment("o1-p", Payment::kCash, 1500), *o).find("TIP GUIDE"), std::string::npos);
 }
 
@@ -236,8 +234,8 @@ TEST_F(ReceiptTest, ClockTicketsTheTestPageAndAReport) {
                                         }),
                                         "receipts/clock_in.txt"));
     EXPECT_TRUE(test::matchesGoldenText(print([&](PrinterStream& s) {
-                                            ReceiptHelper::printClockOut(std::string("Ann Marie Lee"), std::nullopt,
-                                                                         in, out, 0, nullptr, context(), s);
+                                            ReceiptHelper::printClockOut(std::string("Ann Marie Lee"), std::nullopt, in,
+                                                                         out, 0, nullptr, context(), s);
                                         }),
                                         "receipts/clock_out.txt"));
     EXPECT_TRUE(test::matchesGoldenText(print([&](PrinterStream& s) {

@@ -26,7 +26,7 @@ namespace {
 using Lines = ReportGenerator::Lines;
 using namespace test::salesday;
 
-const Date kOpened(1'700'000'000);  // Nov 14, 2023, 22:13 UTC
+const Date kOpened(1'700'000'000); // Nov 14, 2023, 22:13 UTC
 
 size_t characters(const std::string& text) {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
@@ -94,11 +94,11 @@ protected:
         store.save();
     }
     void allSections(bool on) {
-        for (const char* name :
-             {"REPORT_SUMMARY_ORDERS_SECTION", "REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION", "REPORT_SUMMARY_TAXES_SECTION",
-              "REPORT_SUMMARY_SALES_SECTION", "REPORT_SUMMARY_STATS_SECTION", "REPORT_SUMMARY_DISCOUNTS_SECTION",
-              "REPORT_SUMMARY_COMP_SECTION", "REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION",
-              "REPORT_SUMMARY_ITEMS_SOLD_SECTION", "REPORT_SUMMARY_MISC_SECTION"})
+        for (const char* name : {"REPORT_SUMMARY_ORDERS_SECTION", "REPORT_SUMMARY_PAYMENTS_SUMMARY_SECTION",
+                                 "REPORT_SUMMARY_TAXES_SECTION", "REPORT_SUMMARY_SALES_SECTION",
+                                 "REPORT_SUMMARY_STATS_SECTION", "REPORT_SUMMARY_DISCOUNTS_SECTION",
+                                 "REPORT_SUMMARY_COMP_SECTION", "REPORT_SUMMARY_GROUP_SALES_BY_AREA_SECTION",
+                                 "REPORT_SUMMARY_ITEMS_SOLD_SECTION", "REPORT_SUMMARY_MISC_SECTION"})
             setConfig(name, on ? "YES" : "NO");
     }
     static void expectFits(const Lines& lines, size_t width = 42) {
@@ -203,17 +203,16 @@ TEST_F(ReportTest, TheSalesStatusReport) {
     // 2 x (12.00 + 1.00) + 2.50 comped = 26.00 + tax 2.15; fries 4.00 - 1.00 + tax 0.24;
     // less the refund, 12.00 + tax 0.99.
     Lines want = header("--- SALES STATUS REPORT ---");
-    want.insert(want.end(), {"GROSS SALES TOTAL                   $18.40",
-                             "                        State        $1.40",
-                             std::string(28, ' ') + "--------------",
-                             "NET SALES TOTAL                     $17.00", "", "------ END OF REPORT ------"});
+    want.insert(want.end(), {"GROSS SALES TOTAL                   $18.40", "                        State        $1.40",
+                             std::string(28, ' ') + "--------------", "NET SALES TOTAL                     $17.00", "",
+                             "------ END OF REPORT ------"});
     EXPECT_EQ(ReportGenerator(session).reportSalesStatus(42), want);
 }
 
 TEST_F(ReportTest, TheCashDrawerReportInLiteMode) {
     storeDay();
     ReportGenerator reports(session);
-    EXPECT_EQ(reports.reportCashDrawer("D2", 42), std::nullopt);  // never cashed in
+    EXPECT_EQ(reports.reportCashDrawer("D2", 42), std::nullopt); // never cashed in
 
     // D1 was cashed in with $100.00; the dine-in order's cash went into it.
     ManagedObjectPtr cash = context()->fetchFirst("CashInOut", "cashDrawer.cashDrawerId == %@", std::string("D1"));
@@ -240,8 +239,9 @@ TEST_F(ReportTest, TheCashDrawerReportInLiteMode) {
     // Without the payments the list is left out and the activity stays.
     std::optional<Lines> brief = reports.reportCashDrawer("D1", 42, false);
     ASSERT_TRUE(brief);
-    EXPECT_EQ(std::find_if(brief->begin(), brief->end(), [](const std::string& l) { return l.rfind("PAYMENTS:", 0) == 0; }),
-              brief->end());
+    EXPECT_EQ(
+        std::find_if(brief->begin(), brief->end(), [](const std::string& l) { return l.rfind("PAYMENTS:", 0) == 0; }),
+        brief->end());
     EXPECT_EQ(brief->back(), "------ END OF REPORT ------");
 
     // Cashed out with exactly what was expected: a shortage of nothing.
@@ -283,8 +283,8 @@ TEST_F(ReportTest, TheCashDrawerReportPrintsEveryAmountWhole) {
         std::optional<Lines> lines = reports.reportCashDrawer("D1", width);
         ASSERT_TRUE(lines);
         expectFits(*lines, static_cast<size_t>(width));
-        const auto row = std::find_if(lines->begin(), lines->end(),
-                                      [](const std::string& l) { return l.rfind(" Table", 0) == 0; });
+        const auto row =
+            std::find_if(lines->begin(), lines->end(), [](const std::string& l) { return l.rfind(" Table", 0) == 0; });
         ASSERT_NE(row, lines->end());
         EXPECT_NE(row->find(" Cash "), std::string::npos) << *row;
         EXPECT_NE(row->find(" $1234.56 $100.00 $100.00"), std::string::npos) << *row;
@@ -294,8 +294,8 @@ TEST_F(ReportTest, TheCashDrawerReportPrintsEveryAmountWhole) {
         EXPECT_TRUE(has(std::string(static_cast<size_t>(width) - 25, ' ') + "Total Activity: $1234.56")) << width;
         EXPECT_TRUE(has("$1234.56   x       1 =           $1234.56"));
         // The heads stand over their columns: SUBTOTAL ends where the amounts end.
-        const auto head = std::find_if(lines->begin(), lines->end(),
-                                       [](const std::string& l) { return l.rfind(" ORDER", 0) == 0; });
+        const auto head =
+            std::find_if(lines->begin(), lines->end(), [](const std::string& l) { return l.rfind(" ORDER", 0) == 0; });
         ASSERT_NE(head, lines->end());
         EXPECT_EQ(head->size(), row->size());
         EXPECT_EQ(head->find("SUBTOTAL") + 8, row->find("$1234.56") + 8) << *head << "\n" << *row;

@@ -30,7 +30,8 @@ public:
         return out;
     }
     size_t count(const std::string& name) const {
-        return static_cast<size_t>(std::count_if(notes_.begin(), notes_.end(), [&](const auto& n) { return n.name == name; }));
+        return static_cast<size_t>(
+            std::count_if(notes_.begin(), notes_.end(), [&](const auto& n) { return n.name == name; }));
     }
     const Notification* last(const std::string& name) const {
         for (auto it = notes_.rbegin(); it != notes_.rend(); ++it) {
@@ -81,7 +82,8 @@ protected:
         RunLoop::main().runUntilIdle();
     }
     void waitUntilRecording() {
-        for (int i = 0; i < 20000 && !audio->isRecording(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(500));
+        for (int i = 0; i < 20000 && !audio->isRecording(); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
 
     // A plugged-in reader that answers the channel request with 06 'V', connected.

@@ -15,10 +15,10 @@ std::vector<size_t> periodLengths(const WavPcm& info) {
     auto sample = [&](size_t frame) { return info.data[frame * step]; };
     while (i < frames && sample(i) == 128) {
         size_t start = i++;
-        while (i < frames && sample(i) != 128) ++i;  // first half
+        while (i < frames && sample(i) != 128) ++i; // first half
         if (i >= frames) break;
-        ++i;                                           // middle
-        while (i < frames && sample(i) != 128) ++i;  // second half
+        ++i;                                        // middle
+        while (i < frames && sample(i) != 128) ++i; // second half
         lengths.push_back(i - start);
     }
     return lengths;
@@ -62,7 +62,7 @@ std::optional<Bytes> ReaderSimulator::decodeCommand(const Bytes& wav) {
     std::vector<size_t> lengths = periodLengths(*info);
     size_t p = 0;
     while (p < lengths.size() && lengths[p] == 12) ++p;
-    if (p < 100) return std::nullopt;  // a command opens with a long carrier
+    if (p < 100) return std::nullopt; // a command opens with a long carrier
     std::vector<int> symbols;
     while (p + 10 <= lengths.size() && lengths[p] != 12) {
         int symbol = lengths[p] == 10 ? 0 : lengths[p] == 8 ? 1 : lengths[p] == 7 ? 2 : lengths[p] == 6 ? 3 : -1;
@@ -76,7 +76,8 @@ std::optional<Bytes> ReaderSimulator::decodeCommand(const Bytes& wav) {
     if (symbols.size() % 4 != 0 || symbols.size() < 24) return std::nullopt;
     Bytes bytes;
     for (size_t s = 0; s < symbols.size(); s += 4) {
-        bytes.push_back(static_cast<uint8_t>(symbols[s] | symbols[s + 1] << 2 | symbols[s + 2] << 4 | symbols[s + 3] << 6));
+        bytes.push_back(
+            static_cast<uint8_t>(symbols[s] | symbols[s + 1] << 2 | symbols[s + 2] << 4 | symbols[s + 3] << 6));
     }
     if (Bytes(bytes.begin(), bytes.begin() + 6) != Bytes{0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00}) return std::nullopt;
     return Bytes(bytes.begin() + 6, bytes.end());

@@ -26,8 +26,8 @@ std::vector<int8_t> replyHalfBits(const Bytes& bytes, const ReplyAudioOptions& o
         for (int level : levels) out.push_back(static_cast<int8_t>(level));
     };
     for (int i = 0; i < options.leadIn; ++i) out.push_back(i % 2 == 0 ? 1 : -1);
-    add({1, -1, -1, 1, 1, -1, -1, 1});  // preamble
-    add({-1});                          // polarity mark
+    add({1, -1, -1, 1, 1, -1, -1, 1}); // preamble
+    add({-1});                         // polarity mark
     for (int i = 0; i < options.leadFrames; ++i) add({1, 1, -1, -1, 1, 1, -1, -1, 1, -1});
     for (int i = 0; i < 2; ++i) add({1, -1, 1, 1, -1, 1, -1, -1, 1, -1});
     auto nibble = [&](int value) {

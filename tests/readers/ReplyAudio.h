@@ -12,9 +12,9 @@ namespace tavlo::test {
 using Bytes = std::vector<uint8_t>;
 
 struct ReplyAudioOptions {
-    bool inverted = false;   // the reader's wiring turns the signal upside down
-    int amplitude = 110;     // distance of the high and low levels from the middle, 8-bit
-    int leadIn = 48;         // alternating half-bits before the preamble (the envelope settles)
+    bool inverted = false; // the reader's wiring turns the signal upside down
+    int amplitude = 110;   // distance of the high and low levels from the middle, 8-bit
+    int leadIn = 48;       // alternating half-bits before the preamble (the envelope settles)
     int leadFrames = 2;
     size_t silenceBefore = 960;
     size_t silenceAfter = 2400;

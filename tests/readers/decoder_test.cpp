@@ -51,8 +51,8 @@ test::Bytes stripeWav(const std::vector<int>& bits, bool backwards) {
         for (int d = -8; d <= 8; ++d) {
             long at = std::lround(c) + d;
             double x = (static_cast<double>(at) - c) / 2.0;
-            samples[static_cast<size_t>(at)] = static_cast<int16_t>(samples[static_cast<size_t>(at)] +
-                                                                      sign * 20000 * std::exp(-x * x / 2));
+            samples[static_cast<size_t>(at)] =
+                static_cast<int16_t>(samples[static_cast<size_t>(at)] + sign * 20000 * std::exp(-x * x / 2));
         }
         sign = -sign;
     }

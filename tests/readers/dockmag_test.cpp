@@ -28,7 +28,8 @@ using test::runMainUntil;
 class DockMagNotes {
 public:
     DockMagNotes() {
-        for (const std::string& name : {kDidConnectNotification, kDidDisconnectNotification, kDidReceiveDataNotification}) {
+        for (const std::string& name :
+             {kDidConnectNotification, kDidDisconnectNotification, kDidReceiveDataNotification}) {
             observers_.emplace_back(name, nullptr, [this](const Notification& note) {
                 std::lock_guard lock(mutex_);
                 notes_.push_back(note);
@@ -81,7 +82,7 @@ TEST_F(DockMagTest, ConnectsToTheFirstAccessoryOfferingTheProtocolOnce) {
     EXPECT_EQ(notes.connectedTo(), reader);
     EXPECT_EQ(fake->sessionsOpened(*reader), 1);
     {
-        DockMag again;  // a second initialisation while connected
+        DockMag again; // a second initialisation while connected
         EXPECT_EQ(fake->sessionsOpened(*reader), 1);
         EXPECT_EQ(fake->sessionsOpened(*second), 0);
         EXPECT_EQ(notes.count(kDidConnectNotification), 1u);
@@ -107,13 +108,15 @@ TEST_F(DockMagTest, ChunksArriveAsNotificationsOnTheMainThread) {
     DockMag dockMag;
     auto peer = fake->peer(*reader);
     std::thread::id postedOn;
-    ScopedObserver where(kDidReceiveDataNotification, nullptr, [&](const Notification&) { postedOn = std::this_thread::get_id(); });
+    ScopedObserver where(kDidReceiveDataNotification, nullptr,
+                         [&](const Notification&) { postedOn = std::this_thread::get_id(); });
 
     peer->send("%B4111111111111111^CARD/TEST^2512?");
     ASSERT_TRUE(waitForData(1));
     peer->send(";4111111111111111=2512?");
     ASSERT_TRUE(waitForData(2));
-    EXPECT_EQ(notes.data(), (std::vector<std::string>{"%B4111111111111111^CARD/TEST^2512?", ";4111111111111111=2512?"}));
+    EXPECT_EQ(notes.data(),
+              (std::vector<std::string>{"%B4111111111111111^CARD/TEST^2512?", ";4111111111111111=2512?"}));
     EXPECT_EQ(postedOn, std::this_thread::get_id());
 }
 
@@ -122,7 +125,9 @@ TEST_F(DockMagTest, ChunkDuringACommandIsItsReply) {
     DockMag dockMag;
     auto peer = fake->peer(*reader);
     const std::string serialFrame("\x02\x52\x4E\x03\x1D", 5);
-    const std::string reply("\x06\x02" "SN0042\x03\x77", 10);
+    const std::string reply("\x06\x02"
+                            "SN0042\x03\x77",
+                            10);
     peer->replyTo(serialFrame, reply);
 
     EXPECT_EQ(dockMag.SendCMDGetSerialNumber(), reply);
@@ -141,7 +146,9 @@ TEST_F(DockMagTest, ACardSwipedWhileACommandWaitsNeverReachesTheLog) {
     const std::string serialFrame("\x02\x52\x4E\x03\x1D", 5);
     // The person swipes just as the first command goes out; the second gets its own reply.
     peer->replyTo(versionFrame, ";4111111111111111=2512?");
-    peer->replyTo(serialFrame, std::string("\x06\x02" "SN0042\x03\x77", 10));
+    peer->replyTo(serialFrame, std::string("\x06\x02"
+                                           "SN0042\x03\x77",
+                                           10));
     DockMag::enableLogging(true);
     ::testing::internal::CaptureStderr();
     dockMag.SendCMDGetVersion();
@@ -162,7 +169,7 @@ TEST(DockMagFrame, FramesEveryCommandWithTheXorOfAllBytesBeforeIt) {
     const Case cases[] = {
         {"RN", std::string("\x02\x52\x4E\x03\x1D", 5)},
         {"R\"", std::string("\x02\x52\x22\x03\x71", 5)},
-        {"X", std::string("\x02\x58\x03\x59", 4)},  // a one-byte command too
+        {"X", std::string("\x02\x58\x03\x59", 4)}, // a one-byte command too
         {"", std::string("\x02\x03\x01", 3)},
     };
     for (const Case& c : cases) EXPECT_EQ(DockMag::preparePacket(c.command), c.frame) << c.command;
@@ -188,7 +195,7 @@ TEST_F(DockMagTest, StreamErrorReopensOnceThenPostsDisconnect) {
 TEST_F(DockMagTest, OnlyItsOwnAccessoryLeavingDisconnects) {
     auto other = fake->plugIn("other", {kReaderProtocol});
     auto reader = fake->plugIn("reader", {kReaderProtocol});
-    fake->pullOut(other);  // before the reader is used: the session goes to `reader`
+    fake->pullOut(other); // before the reader is used: the session goes to `reader`
     DockMag dockMag;
     ASSERT_EQ(notes.connectedTo(), reader);
 
@@ -262,16 +269,16 @@ TEST_F(SerialDockMagTest, SerialSwipeSentInPiecesIsOneNotificationOfItsCardData)
 
     const std::string tracks = "%B5454545454545454^SERIAL/TEST^2901?;5454545454545454=2901?";
     std::string corrupted = framedSwipePacket(tracks);
-    corrupted[10] ^= 0x10;  // a bit flipped on the line: the check no longer matches
+    corrupted[10] ^= 0x10; // a bit flipped on the line: the check no longer matches
     struct Case {
         std::string sent;
         std::string posted;
     } cases[] = {
         {framedSwipePacket(tracks), tracks},
-        {"\x7f" + framedSwipePacket(tracks), tracks},  // noise before the packet
+        {"\x7f" + framedSwipePacket(tracks), tracks}, // noise before the packet
         {tracks + "\r", tracks},                      // a plain swipe ends at its CR
         {corrupted, SwipePacketAssembler::kErrorMark},
-        {framedSwipePacket(tracks).substr(0, 30), SwipePacketAssembler::kErrorMark},  // stops halfway
+        {framedSwipePacket(tracks).substr(0, 30), SwipePacketAssembler::kErrorMark}, // stops halfway
     };
     size_t expected = 0;
     for (const Case& c : cases) {
@@ -291,7 +298,8 @@ TEST_F(DockMagTest, SynchronousCommandReadsItsReplyAndPostsASwipeThatCameFirst) 
     DockMag dockMag;
     auto peer = fake->peer(*reader);
     const std::string serialFrame("\x02\x52\x4E\x03\x1D", 5);
-    peer->replyTo(serialFrame, std::string(";4111=2512?\r") + "\x06\x02" "SN0042\x03\x77");
+    peer->replyTo(serialFrame, std::string(";4111=2512?\r") + "\x06\x02"
+                                                              "SN0042\x03\x77");
 
     EXPECT_EQ(dockMag.transmitPacket(serialFrame), "SN0042");
     EXPECT_TRUE(waitForData(1));

@@ -95,11 +95,14 @@ TEST_F(JackMagEngineTest, BusyWhileATaskRunsAndAlreadyConnectedAfterwards) {
     EXPECT_EQ(engine->getRunningTask(), 0);
     EXPECT_FALSE(audio->isRecording());
     settle();
-    EXPECT_EQ(notes.count(notes::kTimeoutSwipe), 0u);  // a cancelled task posts nothing
+    EXPECT_EQ(notes.count(notes::kTimeoutSwipe), 0u); // a cancelled task posts nothing
 }
 
 TEST_F(JackMagEngineTest, CommandTimeoutIsStoredOnlyWithinItsRange) {
-    struct Case { int seconds; bool stored; };
+    struct Case {
+        int seconds;
+        bool stored;
+    };
     for (const Case& c : {Case{2, false}, Case{3, true}, Case{30, true}, Case{31, false}, Case{-5, false}}) {
         EXPECT_EQ(engine->setCmdTimeoutDuration(c.seconds), c.stored) << c.seconds;
     }
@@ -118,7 +121,12 @@ TEST_F(JackMagEngineTest, CommandArgumentsAndFirmwareChecks) {
         std::ofstream(folder / name, std::ios::binary) << std::string(size, 'x');
         return (folder / name).string();
     };
-    struct Case { std::string key; std::optional<std::string> path; bool encrypted; int result; };
+    struct Case {
+        std::string key;
+        std::optional<std::string> path;
+        bool encrypted;
+        int result;
+    };
     std::string plain16 = "0123456789abcdef";
     for (const Case& c : {Case{"0123", write("a.bin", 256), false, JMRET_UF_INVALID_STR},
                           Case{"0123456789abcdeg", write("b.bin", 256), false, JMRET_UF_INVALID_STR},

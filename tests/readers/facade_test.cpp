@@ -17,7 +17,7 @@ TEST_F(JackMagFacadeTest, ForwardsToTheOneEngineAndReArmsIt) {
     {
         JackMag first;
         first.autoDetect(true);
-        first.promptForConnection(false);  // connect by itself at plug-in
+        first.promptForConnection(false); // connect by itself at plug-in
         EXPECT_TRUE(first.setSwipeTimeoutDuration(15));
         EXPECT_FALSE(first.isReaderAttached());
         EXPECT_EQ(first.requestSwipe(), JMRET_NO_READER);
@@ -30,9 +30,9 @@ TEST_F(JackMagFacadeTest, ForwardsToTheOneEngineAndReArmsIt) {
 
         first.setReaderType(2);
         EXPECT_EQ(first.readerType(), 2);
-        EXPECT_FALSE(first.getConnectionStatus());  // a new reader type disconnects
+        EXPECT_FALSE(first.getConnectionStatus()); // a new reader type disconnects
         {
-            JackMag second;  // re-arms the same engine: its state stays
+            JackMag second; // re-arms the same engine: its state stays
             EXPECT_TRUE(second.isReaderAttached());
             EXPECT_EQ(second.readerType(), 0);
         }
@@ -40,7 +40,7 @@ TEST_F(JackMagFacadeTest, ForwardsToTheOneEngineAndReArmsIt) {
         audio->plugHeadset(false);
         EXPECT_TRUE(first.isReaderAttached());
     }
-    JackMag again;  // the kept engine set up anew
+    JackMag again; // the kept engine set up anew
     EXPECT_FALSE(again.isReaderAttached());
     audio->plugHeadset(true);
     EXPECT_TRUE(again.isReaderAttached());
@@ -64,7 +64,7 @@ TEST_F(JackMagFacadeTest, WavePathKeepsTheLastRecording) {
     EXPECT_NE(lines.find("[JM Info] RD: read 1 bytes: \n 06\n"), std::string::npos) << lines;
     auto wave = jackMag.getWave();
     ASSERT_TRUE(wave);
-    EXPECT_EQ(test::wavData(*wave).size() % 9600, 0u);  // whole recorder buffers
+    EXPECT_EQ(test::wavData(*wave).size() % 9600, 0u); // whole recorder buffers
     EXPECT_TRUE(std::filesystem::exists(folder / "reader.wav"));
 }
 

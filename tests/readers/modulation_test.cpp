@@ -21,12 +21,12 @@ TEST(JackMagWavHeader, HoldsTheFieldsOfAnEightBitStereoFile) {
     EXPECT_EQ(tag(h, 8), "WAVE");
     EXPECT_EQ(tag(h, 12), "fmt ");
     EXPECT_EQ(le32(h, 16), 16u);
-    EXPECT_EQ(le16(h, 20), 1);       // PCM
-    EXPECT_EQ(le16(h, 22), 2);       // channels
-    EXPECT_EQ(le32(h, 24), 24000u);  // sample rate
-    EXPECT_EQ(le32(h, 28), 48000u);  // byte rate
-    EXPECT_EQ(le16(h, 32), 2);       // block align
-    EXPECT_EQ(le16(h, 34), 8);       // bits per sample
+    EXPECT_EQ(le16(h, 20), 1);      // PCM
+    EXPECT_EQ(le16(h, 22), 2);      // channels
+    EXPECT_EQ(le32(h, 24), 24000u); // sample rate
+    EXPECT_EQ(le32(h, 28), 48000u); // byte rate
+    EXPECT_EQ(le16(h, 32), 2);      // block align
+    EXPECT_EQ(le16(h, 34), 8);      // bits per sample
     EXPECT_EQ(tag(h, 36), "data");
     EXPECT_EQ(le32(h, 40), 17280u);
 }
@@ -47,7 +47,7 @@ TEST(JackMagSquareTone, OnePeriodIsMiddleLowMiddleHigh) {
     for (int i = 0; i < 5; ++i) expected.insert(expected.end(), {255, 1});
     EXPECT_EQ(period, expected);
 
-    Bytes odd;  // 3400 Hz at 24000: 7 frames, the longer half first
+    Bytes odd; // 3400 Hz at 24000: 7 frames, the longer half first
     appendSquareTonePeriod(odd, 3400, 24000, false, true);
     EXPECT_EQ(odd, (Bytes{128, 1, 1, 1, 128, 255, 255}));
     Bytes reversed;
@@ -66,7 +66,7 @@ TEST(JackMagModulator, SplitsBytesIntoSymbolsLowBitsFirst) {
 
 TEST(JackMagModulator, OneByteCommandHasCarrierPreambleSymbolsAndClosing) {
     Bytes wav = modulateCommand({0x1B}, 18);
-    size_t preamble = 10 * 3 * (4 * 12 + 4 * 20);  // FF 00 three times
+    size_t preamble = 10 * 3 * (4 * 12 + 4 * 20); // FF 00 three times
     size_t data = 10 * (12 + 14 + 16 + 20);
     size_t expected = 44 + 720 * 24 + preamble + data + 720 * 24;
     ASSERT_EQ(wav.size(), expected);
@@ -104,7 +104,7 @@ TEST(JackMagCrc, TableEntriesAndAKnownCheckValue) {
     EXPECT_EQ(table[2], 0x2042);
     EXPECT_EQ(table[128], 0x9188);
     EXPECT_EQ(table[255], 0x1EF0);
-    std::string check = "123456789";  // CRC-16 with this polynomial from 0xFFFF
+    std::string check = "123456789"; // CRC-16 with this polynomial from 0xFFFF
     EXPECT_EQ(crcUpdate(0xFFFF, reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0x29B1);
 }
 
@@ -135,10 +135,14 @@ TEST(JackMagFrames, EveryFrameEndsInTheXorOfItsBytes) {
 }
 
 TEST(JackMagTones, StoredAndRunTimeTonesHaveTheirLengths) {
-    struct Case { int code; uint16_t channels; uint32_t rate; size_t data; };
-    for (const Case& c : {Case{kTone2400, 2, 24000, 19960}, Case{kTone2000, 2, 24000, 19968},
-                          Case{7, 2, 24000, 19968}, Case{kTone1000, 1, 48000, 600 * 48},
-                          Case{kTone8000, 1, 48000, 4800 * 6}}) {
+    struct Case {
+        int code;
+        uint16_t channels;
+        uint32_t rate;
+        size_t data;
+    };
+    for (const Case& c : {Case{kTone2400, 2, 24000, 19960}, Case{kTone2000, 2, 24000, 19968}, Case{7, 2, 24000, 19968},
+                          Case{kTone1000, 1, 48000, 600 * 48}, Case{kTone8000, 1, 48000, 4800 * 6}}) {
         Bytes wav = toneWave(c.code);
         ASSERT_EQ(wav.size(), 44 + c.data) << c.code;
         EXPECT_EQ(le16(wav, 22), c.channels) << c.code;

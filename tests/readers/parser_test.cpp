@@ -53,13 +53,13 @@ TEST(JackMagParser, RunLengthsBecomeOneOrTwoEntries) {
         std::vector<int8_t> entries;
     };
     auto repeat = [](int8_t level, int n) { return std::vector<int8_t>(static_cast<size_t>(n), level); };
-    std::vector<int8_t> sevenAndAHalf = {1, 1, 1, 1, 1, 1, 1, 0};  // a middle sample counts half to each side
-    for (const Case& c : {Case{"ten", repeat(1, 10), {1, 1, -1, -1}}, Case{"five", repeat(1, 5), {1, -1, -1}},
-                          Case{"seven and a half", sevenAndAHalf, {1, -1, -1}},
-                          Case{"eight", repeat(1, 8), {1, 1, -1, -1}}}) {
+    std::vector<int8_t> sevenAndAHalf = {1, 1, 1, 1, 1, 1, 1, 0}; // a middle sample counts half to each side
+    for (const Case& c :
+         {Case{"ten", repeat(1, 10), {1, 1, -1, -1}}, Case{"five", repeat(1, 5), {1, -1, -1}},
+          Case{"seven and a half", sevenAndAHalf, {1, -1, -1}}, Case{"eight", repeat(1, 8), {1, 1, -1, -1}}}) {
         RecordingClient client;
         Parser parser(&client, "");
-        std::vector<int8_t> levels(3 + c.run.size() + 40, -1);  // a tail long enough to end the burst
+        std::vector<int8_t> levels(3 + c.run.size() + 40, -1); // a tail long enough to end the burst
         std::fill_n(levels.begin(), 3, 0);
         std::copy(c.run.begin(), c.run.end(), levels.begin() + 3);
         EXPECT_FALSE(parser.parseLevels(levels)) << c.name;
@@ -91,7 +91,7 @@ TEST(JackMagParser, WrongStopEntryDropsTheFrameRun) {
     RecordingClient client;
     Parser parser(&client, "");
     auto halfBits = test::replyHalfBits({0x06, 0x41});
-    halfBits[halfBits.size() - 11] = -halfBits[halfBits.size() - 11];  // stop of the second byte's high nibble
+    halfBits[halfBits.size() - 11] = -halfBits[halfBits.size() - 11]; // stop of the second byte's high nibble
     EXPECT_FALSE(feed(parser, test::halfBitSamples(halfBits)));
     EXPECT_TRUE(client.offered.empty());
 }
@@ -147,7 +147,8 @@ protected:
         double seconds = static_cast<double>(samples.size()) / 48000.0;
         std::string format = "-r 48000 -c 1 -b 8 -e unsigned-integer ";
         EXPECT_EQ(test::runSox("-n " + format + noisy.string() + " synth " + std::to_string(seconds) +
-                               " whitenoise vol " + std::to_string(noise)), 0);
+                               " whitenoise vol " + std::to_string(noise)),
+                  0);
         EXPECT_EQ(test::runSox("-m -v 1 " + clean.string() + " -v 1 " + noisy.string() + " " + format + out.string() +
                                " " + effect),
                   0);
@@ -157,7 +158,11 @@ protected:
 };
 
 TEST_F(JackMagParserSox, NoisyAndQuieterRepliesStillDecode) {
-    struct Case { bool inverted; const char* effect; double noise; };
+    struct Case {
+        bool inverted;
+        const char* effect;
+        double noise;
+    };
     for (const Case& c : {Case{false, "vol 0.6", 0.08}, Case{true, "vol 0.6", 0.08}, Case{false, "vol 1.1", 0.15},
                           Case{true, "gain -3", 0.1}}) {
         ReplyAudioOptions options;

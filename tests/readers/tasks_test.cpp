@@ -42,7 +42,7 @@ TEST_F(JackMagTasksTest, ConnectThroughTheToneStepWhenTheReaderGreetsIt) {
     ASSERT_EQ(engine->startJackMag(true), JMRET_SUCCESS);
     ASSERT_TRUE(waitFor(notes::kDidConnect));
     EXPECT_TRUE(engine->getConnectionStatus());
-    EXPECT_EQ(engine->tone_get(), 2);  // this reader keeps the 2400 Hz tone
+    EXPECT_EQ(engine->tone_get(), 2); // this reader keeps the 2400 Hz tone
 }
 
 TEST_F(JackMagTasksTest, SilentReaderTimesTheConnectOutAfterThreeTones) {
@@ -62,7 +62,10 @@ TEST_F(JackMagTasksTest, SilentReaderTimesTheConnectOutAfterThreeTones) {
 }
 
 TEST(JackMagReplyClasses, ConnectRepliesByClass) {
-    struct Case { Bytes reply; int expected; };
+    struct Case {
+        Bytes reply;
+        int expected;
+    };
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     Bytes version(15, 0x30);
     version[0] = 0x06;
@@ -80,7 +83,7 @@ TEST_F(JackMagTasksTest, SwipeReturnsTheCardDataWithoutTheStatusByte) {
     EXPECT_EQ(engine->getRunningTask(), 2);
     waitUntilRecording();
     std::string track = "%B4111111111111111^TEST/CARD^2912101?;4111111111111111=2912101?\r";
-    reader.send(trackReply(0x06, "%B41111^BAD"));  // an invalid read first: the swipe keeps listening
+    reader.send(trackReply(0x06, "%B41111^BAD")); // an invalid read first: the swipe keeps listening
     reader.send(trackReply(0x06, track));
     ASSERT_TRUE(waitFor(notes::kDidReceiveData));
     const Notification* data = notes.last(notes::kDidReceiveData);
@@ -122,7 +125,10 @@ TEST_F(JackMagTasksTest, SwipeTimesOutOnTheTestClock) {
 }
 
 TEST(JackMagSwipeCheck, ClearAndEncryptedData) {
-    struct Case { Bytes data; bool valid; };
+    struct Case {
+        Bytes data;
+        bool valid;
+    };
     Bytes encrypted = {0x02, 0x11, 0x22, 0x33, 0x44, 0x33 ^ 0x44, 0x33 + 0x44, 0x03};
     Bytes wrongSum = encrypted;
     wrongSum[6] ^= 1;
@@ -189,7 +195,7 @@ TEST_F(JackMagTasksTest, BatteryLevelFromTheSettingsReply) {
     int asked = 0;
     reader.answer = [&](const Bytes& command) -> std::optional<Bytes> {
         EXPECT_EQ(command, hex(frames::kGetSettings));
-        if (++asked < 2) return std::nullopt;  // the first request goes unanswered
+        if (++asked < 2) return std::nullopt; // the first request goes unanswered
         return Bytes{0x06, 0x02, 0x41, 0x01, 0x07, 0x6F, 0x01, 0x55, 0x03, 0x2A};
     };
     auto task = std::make_shared<TaskGetBatteryLevel>(*engine);
@@ -203,7 +209,10 @@ TEST_F(JackMagTasksTest, BatteryLevelFromTheSettingsReply) {
 }
 
 TEST(JackMagBattery, ResultFromTagLengthValueEntries) {
-    struct Case { Bytes reply; Bytes result; };
+    struct Case {
+        Bytes reply;
+        Bytes result;
+    };
     for (const Case& c : {Case{{0x06, 0x02, 0x6F, 0x01, 0x55, 0x00, 0x03, 0x00}, {0x06, 0x55}},
                           Case{{0x06, 0x02, 0x6F, 0x05, 0x55, 0x03, 0x00}, {0x15}},
                           Case{{0x06, 0x02, 0x41, 0x00, 0x6F, 0x02, 0x12, 0x34, 0x03, 0x00}, {0x06, 0x12, 0x34}},
@@ -301,7 +310,7 @@ TEST_F(JackMagTasksTest, FirmwareUpdateOfThreeBlocksWithOneResentAndTheChecksumV
                                               {21, "Sending block 0x02 data", 2},
                                               {30, "Verifying checksum", std::nullopt}}));
     EXPECT_EQ(idle->changes, (std::vector<bool>{true, false}));
-    EXPECT_EQ(engine->tone_get(), 1);  // the connected reader's tone is back
+    EXPECT_EQ(engine->tone_get(), 1); // the connected reader's tone is back
 }
 
 // The update task run straight on the test's thread with an image the engine's start would

@@ -109,9 +109,9 @@ public:
     }
     // The store's day: opened an hour ago by Bob, or closed too, an hour after it opened.
     void openDay(bool closed = false) {
-        ManagedObjectPtr batch = store.addStoreBatch("B1", Date::now().addingSeconds(-3600 * (closed ? 26 : 1)),
-                                                     closed ? std::optional(Date::now().addingSeconds(-3600 * 25))
-                                                            : std::nullopt);
+        ManagedObjectPtr batch =
+            store.addStoreBatch("B1", Date::now().addingSeconds(-3600 * (closed ? 26 : 1)),
+                                closed ? std::optional(Date::now().addingSeconds(-3600 * 25)) : std::nullopt);
         batch->setToOne("openedBy", store.row("User", "userId", "U-BOB"));
         if (closed) batch->setToOne("closedBy", store.row("User", "userId", "U-BOB"));
         store.save();

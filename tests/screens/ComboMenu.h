@@ -33,11 +33,12 @@ public:
             return row;
         };
         auto burger = item("I-BURGER", "Burger", 900, false);
-        rows.recipePreparationGroup(burger->toOne("recipe"), store.row("PreparationGroup", "preparationGroupId", "G-TEMP"),
-                                    1, true);
+        rows.recipePreparationGroup(burger->toOne("recipe"),
+                                    store.row("PreparationGroup", "preparationGroupId", "G-TEMP"), 1, true);
         auto salad = item("I-HSALAD", "House Salad", 400, false);
         auto dressing = rows.preparationGroup(
-            "G-DRESS", "Dressing", 1, 1, {rows.preparation("P-RANCH", "Ranch", 0), rows.preparation("P-VIN", "Vinaigrette", 0)});
+            "G-DRESS", "Dressing", 1, 1,
+            {rows.preparation("P-RANCH", "Ranch", 0), rows.preparation("P-VIN", "Vinaigrette", 0)});
         rows.recipePreparationGroup(salad->toOne("recipe"), dressing, 1, true);
 
         auto deal = item("I-DEAL", "Burger Deal", 1500, true);
@@ -85,9 +86,10 @@ struct ComboGroupRows {
         std::vector<std::string> shown;
         ui::TableView& table = screen().tableView();
         for (int r = 0; r < table.numberOfRows(0); ++r)
-            shown.push_back(dynamic_cast<ui::Label*>(table.cellForRow({0, r})->viewWithTag(QuantityCellView::rowNameTag))
-                                ->text()
-                                .value_or(""));
+            shown.push_back(
+                dynamic_cast<ui::Label*>(table.cellForRow({0, r})->viewWithTag(QuantityCellView::rowNameTag))
+                    ->text()
+                    .value_or(""));
         return shown;
     }
 };

@@ -27,11 +27,13 @@ public:
         rows.side("S-FRIES", rows.recipe("R-FRIES", "Fries"), dinner, 0, 150);
         auto steak = rows.recipe("R-STEAK", "Steak", 500);
         rows.recipePreparationGroup(
-            steak, rows.preparationGroup("G-TEMP", "Temperature", 1, 1,
-                                         {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-WELL", "Well Done", 0)}),
+            steak,
+            rows.preparationGroup("G-TEMP", "Temperature", 1, 1,
+                                  {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-WELL", "Well Done", 0)}),
             1, true);
         rows.recipePreparationGroup(
-            steak, rows.preparationGroup("G-SAUCE", "Sauces", 0, 2, {rows.preparation("P-PEPPER", "Pepper Sauce", 150)}), 2,
+            steak,
+            rows.preparationGroup("G-SAUCE", "Sauces", 0, 2, {rows.preparation("P-PEPPER", "Pepper Sauce", 150)}), 2,
             false);
         rows.preparationGroup("G-ALLERGY", "Allergies", 0, 3, {rows.preparation("P-NUTS", "No Nuts", 0)})
             ->setValue("storeWide", true);
@@ -76,7 +78,8 @@ public:
     Selection& edited() { return *screen->order()->selections().front(); }
 
 private:
-    void comp(const std::string& id, const std::string& name, int32_t percentage, bool permissionNeeded, bool disabled) {
+    void comp(const std::string& id, const std::string& name, int32_t percentage, bool permissionNeeded,
+              bool disabled) {
         auto row = store->insert("Complimentary");
         row->setValue("complimentaryId", id);
         row->setValue("name", name);

@@ -66,7 +66,7 @@ public:
     struct Options {
         ui::DeviceIdiom idiom = ui::DeviceIdiom::Phone;
         bool lite = false;
-        std::vector<std::pair<std::string, std::string>> values;  // store values
+        std::vector<std::pair<std::string, std::string>> values; // store values
         // The screen listens to the store server's announcements (a listener joins a multicast
         // group: only in a network namespace of the test's own).
         bool announcements = false;
@@ -88,11 +88,11 @@ public:
                 opened.push_back(screen);
                 return screen;
             });
-        ReceiptPrinters::registerMaker("escpos", [this](const ReceiptPrinters::Settings& settings,
-                                                        const std::shared_ptr<PrinterStream>&) {
-            printerSettings = settings;
-            return printer;
-        });
+        ReceiptPrinters::registerMaker(
+            "escpos", [this](const ReceiptPrinters::Settings& settings, const std::shared_ptr<PrinterStream>&) {
+                printerSettings = settings;
+                return printer;
+            });
         NetworkProbe::install(std::make_shared<FixedNetworkProbe>(true, "10.1.1.20", "Bistro-Staff"));
 
         server.start();

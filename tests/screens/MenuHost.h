@@ -141,17 +141,17 @@ private:
 
         auto mains = section("S3", "Mains", addMenu("M2", "Steak and Wine", 2), 1);
         auto steak = item("I-STEAK", "Steak", mains, std::nullopt);
-        auto temperature = rows.preparationGroup(
-            "G-TEMP", "Temperature", 1, 1,
-            {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-WELL", "Well Done", 0)});
+        auto temperature =
+            rows.preparationGroup("G-TEMP", "Temperature", 1, 1,
+                                  {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-WELL", "Well Done", 0)});
         rows.recipePreparationGroup(steak->toOne("recipe"), temperature, 1, true);
 
         auto lateNight = addMenu("M3", "Late Night", 3);
         auto schedule = store->insert("Schedule");
         schedule->setValue("scheduleId", std::string("SC1"));
         schedule->setValue("daysOfWeek", std::string("1111111"));
-        schedule->setValue("startDailyTime", Date(1'700'002'800.0));  // 23:00:00
-        schedule->setValue("endDailyTime", Date(1'700'006'399.0));    // 23:59:59
+        schedule->setValue("startDailyTime", Date(1'700'002'800.0)); // 23:00:00
+        schedule->setValue("endDailyTime", Date(1'700'006'399.0));   // 23:59:59
         lateNight->addTo("schedules", schedule);
         item("I-FRIES", "Late Fries", section("S4", "Snacks", lateNight, 1), std::nullopt);
 

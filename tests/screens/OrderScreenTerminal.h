@@ -116,7 +116,8 @@ public:
     tavlo::test::StoreFixture store;
     ui::test::Harness h;
     std::shared_ptr<tavlo::test::FakeOrderSender> sender = std::make_shared<tavlo::test::FakeOrderSender>();
-    std::shared_ptr<tavlo::test::RecordingPrinterStream> printer = std::make_shared<tavlo::test::RecordingPrinterStream>();
+    std::shared_ptr<tavlo::test::RecordingPrinterStream> printer =
+        std::make_shared<tavlo::test::RecordingPrinterStream>();
     std::shared_ptr<Session> session;
     std::shared_ptr<ui::ViewController> host;
     std::shared_ptr<ui::NavigationController> navigation;

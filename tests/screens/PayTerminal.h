@@ -61,8 +61,9 @@ public:
         OrderSender::install(sender);
         // The business day's card batch, as opening the store opens it.
         Error error;
-        EXPECT_GT(PaymentHandlerFactory::getInstance().getPaymentHandler(std::string("LARCH"))->openBatch(
-                      Session::getHostConfig(std::string("LARCH"), context), Date(1'700'000'000.0), &error),
+        EXPECT_GT(PaymentHandlerFactory::getInstance()
+                      .getPaymentHandler(std::string("LARCH"))
+                      ->openBatch(Session::getHostConfig(std::string("LARCH"), context), Date(1'700'000'000.0), &error),
                   0)
             << error.localizedDescription();
         registerPromptScreens();

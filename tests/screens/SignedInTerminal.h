@@ -30,7 +30,7 @@ public:
     struct Options {
         ui::DeviceIdiom idiom = ui::DeviceIdiom::Tablet;
         bool lite = false;
-        std::vector<std::pair<std::string, std::string>> values;  // store values
+        std::vector<std::pair<std::string, std::string>> values; // store values
     };
 
     explicit SignedInTerminal(Options options) : h(options.idiom) {

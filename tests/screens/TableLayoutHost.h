@@ -45,8 +45,8 @@ public:
     }
     ~TableLayoutHost() { h.runUntilIdle(); }
 
-    ManagedObjectPtr addLocation(const std::string& id, const char* area, std::optional<std::string> shortName, int seats,
-                                 ui::Rect at, const char* type) {
+    ManagedObjectPtr addLocation(const std::string& id, const char* area, std::optional<std::string> shortName,
+                                 int seats, ui::Rect at, const char* type) {
         ManagedObjectPtr shape = store->insert("AreaShape");
         shape->setValue("areaShapeId", "S-" + id);
         shape->setValue("type", type);
@@ -64,8 +64,8 @@ public:
         return location;
     }
     // An open order at the table, opened some minutes ago, with the server's total in cents.
-    ManagedObjectPtr addOrder(const std::string& remoteId, const std::string& name, const char* user,
-                              const char* table, int minutesAgo, int total) {
+    ManagedObjectPtr addOrder(const std::string& remoteId, const std::string& name, const char* user, const char* table,
+                              int minutesAgo, int total) {
         ManagedObjectPtr order = store.addOrder(remoteId, store.row("User", "userId", user));
         order->setValue("name", name);
         order->setValue("total", total);
@@ -86,8 +86,9 @@ public:
         ASSERT_TRUE(layout);
         layout->setSession(session);
         layout->setUpdateOnAppear(updateOnAppear);
-        layout->setObserver([this](const ManagedObjectPtr& table) { picked.push_back(table->text("areaLocationId").value_or("")); },
-                            [this] { ++logouts; }, [this] { ++orderLists; });
+        layout->setObserver(
+            [this](const ManagedObjectPtr& table) { picked.push_back(table->text("areaLocationId").value_or("")); },
+            [this] { ++logouts; }, [this] { ++orderLists; });
         nav = std::make_shared<ui::NavigationController>(layout);
         nav->setModalPresentationStyle(ui::ModalPresentationStyle::FullScreen);
         h.show(nav);

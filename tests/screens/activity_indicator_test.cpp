@@ -23,8 +23,8 @@ using test::runUntil;
 
 // What the overlay wrote to the log: its waits and the calls it did not expect.
 std::vector<std::string> indicatorLog() {
-    return loggedStartingWith({"Waiting ", "Waited more than expected to hide activity indicator",
-                               "Unexpected call to ActivityIndicator"});
+    return loggedStartingWith(
+        {"Waiting ", "Waited more than expected to hide activity indicator", "Unexpected call to ActivityIndicator"});
 }
 
 // A screen of plain paper, so that the overlay's dimming shows in its pixels.
@@ -199,14 +199,14 @@ TEST_F(ActivityIndicatorTest, AShowFromAnotherThreadGoesUpWhenTheMainThreadIsFre
 // whichever thread hides.
 TEST_F(ActivityIndicatorTest, AHideBeforeAPendingShowWentUpLeavesNoOverlay) {
     std::thread([this] { ActivityIndicator::show(screen->view(), false); }).join();
-    ActivityIndicator::hide();  // the main thread: the show is called off
+    ActivityIndicator::hide(); // the main thread: the show is called off
     h.runUntilIdle();
     EXPECT_EQ(overlaysIn(view()), 0);
     EXPECT_FALSE(ActivityIndicator::isShowPending());
 
     std::thread([this] {
         ActivityIndicator::show(screen->view(), false);
-        ActivityIndicator::hide();  // waits its 2 seconds (of the fake clock), then calls it off
+        ActivityIndicator::hide(); // waits its 2 seconds (of the fake clock), then calls it off
     }).join();
     h.runUntilIdle();
     EXPECT_EQ(overlaysIn(view()), 0);

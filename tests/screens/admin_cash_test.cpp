@@ -14,7 +14,7 @@ using namespace ui;
 using test::AdminTerminal;
 
 using Rows = std::vector<std::string>;
-constexpr int kCash = 1;  // Cash Management
+constexpr int kCash = 1; // Cash Management
 
 bool printed(const AdminTerminal& t, const std::string& call) {
     return std::find(t.printer->calls.begin(), t.printer->calls.end(), call) != t.printer->calls.end();
@@ -58,7 +58,8 @@ TEST(AdminCashTest, CashingInQueuesTheRecordKicksTheDrawerAndPrintsTheReport) {
     EXPECT_FALSE(record.outDate());
     // The drawer opened for the float, then the report printed.
     ASSERT_GE(t.printer->calls.size(), 4u);
-    EXPECT_EQ(Rows(t.printer->calls.begin(), t.printer->calls.begin() + 4), (Rows{"open", "drawer 1", "close", "open"}));
+    EXPECT_EQ(Rows(t.printer->calls.begin(), t.printer->calls.begin() + 4),
+              (Rows{"open", "drawer 1", "close", "open"}));
     EXPECT_TRUE(printed(t, "line Cash In"));
     EXPECT_EQ(t.printer->calls.back(), "close");
     EXPECT_EQ(t.sectionRows(kCash)[0], "Cash Out Till A / Cashed in Today at 10:13 PM (Ann Marie Lee)");
@@ -238,7 +239,7 @@ TEST(AdminCashTest, WithoutAPrinterAddressNoDrawerActionReachesTheGateway) {
     t.tapRow(kCash, 1);
     t.h.clickAlert("Yes");
     EXPECT_EQ(t.alertText(), "Error / No printer configured");
-    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (Rows{"OK"}));  // the cash out did not start: nothing to cancel
+    EXPECT_EQ(t.h.frontAlert().buttonTitles(), (Rows{"OK"})); // the cash out did not start: nothing to cancel
     t.h.clickAlert("OK");
 
     t.tapRow(kCash, 2);

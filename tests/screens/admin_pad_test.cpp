@@ -67,10 +67,11 @@ TEST(AdminPadTest, AfterOrdersTheDetailPanesLayoutButtonReachesTheOrdersMainScre
     s.h.type(*dynamic_cast<LoginViewController&>(s.h.visibleController()).textNumber(), "1001");
     s.h.tap("Login");
     ASSERT_FALSE(s.h.hasAlert()) << s.alertText();
-    ASSERT_NE(dynamic_cast<PadAdminViewController*>(delegate->rootViewController()->navigationController()->topViewController()),
+    ASSERT_NE(dynamic_cast<PadAdminViewController*>(
+                  delegate->rootViewController()->navigationController()->topViewController()),
               nullptr);
 
-    s.store.addStoreBatch("B-1", Date::now().addingSeconds(-60), std::nullopt);  // the store opened
+    s.store.addStoreBatch("B-1", Date::now().addingSeconds(-60), std::nullopt); // the store opened
     s.store.save();
     s.h.tap("Orders");
     s.h.runUntilIdle();

@@ -27,9 +27,9 @@ TEST(AdminScreenTest, LiteModeShowsTheStoreDayTheDrawersTheServicesAndTheReports
     EXPECT_EQ(t.table().headerTitle(2), "Value Added Services");
     EXPECT_EQ(t.table().headerTitle(3), "Reports");
     EXPECT_EQ(t.sectionRows(0), (Rows{"Open Store", "Close Store / Closed Yesterday at 9:13 PM (Bob)"}));
-    EXPECT_EQ(t.sectionRows(1), (Rows{"Cash In Till A / Cash drawer has not been cashed in",
-                                      "Cash Out Till B / Cashed in Today at 10:13 PM (Ann Marie Lee)", "Payments",
-                                      "Petty Cash"}));
+    EXPECT_EQ(t.sectionRows(1),
+              (Rows{"Cash In Till A / Cash drawer has not been cashed in",
+                    "Cash Out Till B / Cashed in Today at 10:13 PM (Ann Marie Lee)", "Payments", "Petty Cash"}));
     EXPECT_EQ(t.sectionRows(2), (Rows{"Customers", "Clock In/Out"}));
     EXPECT_EQ(t.sectionRows(3), (Rows{"Sales Status", "Total Sales", "Cash Drawer"}));
     // The closed store greys what cannot be done now: opening is the one store action.
@@ -99,18 +99,17 @@ TEST_P(AdminRowCountTest, CashManagementRowsFollowTheDrawerCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Drawers, AdminRowCountTest,
-    ::testing::Values(
-        RowCountCase{true, 0, false, {"Cash Drawer", "Payments", "Petty Cash"}},
-        RowCountCase{true, 1, false, {"Cash In Drawer 1", "Payments", "Petty Cash"}},
-        RowCountCase{true, 2, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Payments", "Petty Cash"}},
-        RowCountCase{true, 3, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Payments", "Petty Cash"}},
-        RowCountCase{true, 4, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Payments", "Petty Cash"}},
-        RowCountCase{false, 1, false, {"Cash In Drawer 1", "Users"}},
-        RowCountCase{false, 2, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Users"}},
-        RowCountCase{false, 3, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Users"}},
-        RowCountCase{false, 4, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Users"}},
-        RowCountCase{false, 1, true, {"Cash In Drawer 1"}},
-        RowCountCase{false, 4, true, {"Cash In Drawer 1", "Cash In Drawer 2"}}),
+    ::testing::Values(RowCountCase{true, 0, false, {"Cash Drawer", "Payments", "Petty Cash"}},
+                      RowCountCase{true, 1, false, {"Cash In Drawer 1", "Payments", "Petty Cash"}},
+                      RowCountCase{true, 2, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Payments", "Petty Cash"}},
+                      RowCountCase{true, 3, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Payments", "Petty Cash"}},
+                      RowCountCase{true, 4, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Payments", "Petty Cash"}},
+                      RowCountCase{false, 1, false, {"Cash In Drawer 1", "Users"}},
+                      RowCountCase{false, 2, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Users"}},
+                      RowCountCase{false, 3, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Users"}},
+                      RowCountCase{false, 4, false, {"Cash In Drawer 1", "Cash In Drawer 2", "Users"}},
+                      RowCountCase{false, 1, true, {"Cash In Drawer 1"}},
+                      RowCountCase{false, 4, true, {"Cash In Drawer 1", "Cash In Drawer 2"}}),
     caseName);
 
 TEST(AdminScreenTest, OpenStoreAsksFirstAndNeedsCloseStore) {
@@ -284,7 +283,8 @@ TEST(AdminScreenTest, RowsOpenTheScreensOfOtherPartsByName) {
     AdminTerminal t(true);
     t.openDay();
     t.setParam("GRATUITY_ENABLED", "YES");
-    for (const char* name : {AdminPaymentsScreen::kInterfaceName, "CustomersView", "AttendanceView", "SystemStatusView"})
+    for (const char* name :
+         {AdminPaymentsScreen::kInterfaceName, "CustomersView", "AttendanceView", "SystemStatusView"})
         t.registerDouble(name);
     t.open();
 
@@ -320,7 +320,8 @@ TEST(AdminScreenTest, PaymentsWaitForTheStoreToOpen) {
     t.registerDouble(AdminPaymentsScreen::kInterfaceName);
     t.open();
     t.tapRow(1, 2);
-    EXPECT_EQ(t.alertText(), "Alert / Store is currently closed. Settled payments from a previous batch cannot be modified.");
+    EXPECT_EQ(t.alertText(),
+              "Alert / Store is currently closed. Settled payments from a previous batch cannot be modified.");
     EXPECT_TRUE(t.handed.empty());
 }
 

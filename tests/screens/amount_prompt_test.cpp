@@ -38,7 +38,9 @@ protected:
         }
         return shown;
     }
-    std::optional<std::string> alertMessage() { return host.h.hasAlert() ? host.h.frontAlert().message() : std::nullopt; }
+    std::optional<std::string> alertMessage() {
+        return host.h.hasAlert() ? host.h.frontAlert().message() : std::nullopt;
+    }
 
     PromptHost host;
 };
@@ -64,9 +66,9 @@ TEST_F(AmountPromptTest, AnEditThatNoLongerFitsThirtyTwoBitsIsRefused) {
         std::string keys;
         std::string shown;
     };
-    for (const Case& c : {Case{"2147483647", "$21474836.47"},  // the most that fits
-                          Case{"2147483648", "$2147483.64"},    // one more: the last key is refused
-                          Case{"123456789012", "$12345678.90"}}) {  // the eleventh and twelfth refused
+    for (const Case& c : {Case{"2147483647", "$21474836.47"},      // the most that fits
+                          Case{"2147483648", "$2147483.64"},       // one more: the last key is refused
+                          Case{"123456789012", "$12345678.90"}}) { // the eleventh and twelfth refused
         open(make("Enter price", 2));
         typeKeys(c.keys);
         EXPECT_EQ(field().text(), c.shown) << c.keys;

@@ -4,6 +4,7 @@
 // sign-in screens are small stand-ins registered under their interface names.
 #include "RunUntil.h"
 #include "StoreServer.h"
+#include "core/records/CashInOut.h"
 #include "core/session/DBHelper.h"
 #include "core/session/Session.h"
 #include "platform/foundation/Directories.h"
@@ -11,23 +12,22 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/render/Snapshot.h"
-#include "platform/ui/NavigationController.h"
+#include "printing/ReportGenerator.h"
 #include "screens/shell/BroadcastListener.h"
 #include "screens/shell/DetailViewController.h"
+#include "screens/shell/LoginViewController.h"
+#include "screens/shell/RootViewController.h"
 #include "screens/shell/SettingsViewController.h"
 #include "screens/shell/StartupScreens.h"
 #include "screens/shell/TavloMobileAppDelegate.h"
-#include "screens/shell/LoginViewController.h"
-#include "screens/shell/RootViewController.h"
 #include "support/LocalStoreScope.h"
 #include "support/LogLines.h"
 #include "support/ui/Golden.h"
 #include "support/ui/Harness.h"
 #include "sync/exchange/CommHelper.h"
-#include "core/records/CashInOut.h"
-#include "printing/ReportGenerator.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/StoreHandler.h"
@@ -190,7 +190,8 @@ TEST_F(AppDelegateTest, AnotherStoreOrNoneLoadsTheWholeStoreFirst) {
         EXPECT_EQ(DBHelper::getStoreValue("IPHONE_STORE_ID", t.store.context().get()), "S-7");
         EXPECT_EQ(t.store->count(FetchRequest("Menu")), StoreDataGenerator::kMenus);
         std::vector<std::string> lines = tavlo::test::loggedMessages();
-        for (const std::string& line : c.logged) EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+        for (const std::string& line : c.logged)
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
 }
 
@@ -231,8 +232,9 @@ TEST_F(AppDelegateTest, LiteModeNeedsNoGateway) {
 
 TEST_F(AppDelegateTest, AFreshTerminalOfALiteStoreWorksAsItsOwnTillFromItsFirstRun) {
     // An empty data folder: the mode is known only once the store is loaded.
-    server.setStoreData(
-        [](const storesim::StoreDataRequest&) { return StoreDataGenerator::reply(20, {{"TAVLO_LITE", "YES"}}); });
+    server.setStoreData([](const storesim::StoreDataRequest&) {
+        return StoreDataGenerator::reply(20, {{"TAVLO_LITE", "YES"}});
+    });
     Terminal t;
     configure();
     t.launch();
@@ -245,7 +247,8 @@ TEST_F(AppDelegateTest, AFreshTerminalOfALiteStoreWorksAsItsOwnTillFromItsFirstR
     ObjectContext* context = t.store.context().get();
     const std::optional<std::string> user = std::string("U-0");
     Error error;
-    ASSERT_TRUE(OrderHandler::getInstance()->openStore(user, Date::now(), context, &error)) << error.localizedDescription();
+    ASSERT_TRUE(OrderHandler::getInstance()->openStore(user, Date::now(), context, &error))
+        << error.localizedDescription();
     ManagedObjectPtr day = context->fetchFirst("StoreBatch", "closedOn == nil");
     ASSERT_TRUE(day);
     CashInOut cashIn;
@@ -255,13 +258,15 @@ TEST_F(AppDelegateTest, AFreshTerminalOfALiteStoreWorksAsItsOwnTillFromItsFirstR
     cashIn.setInBy(user);
     cashIn.setInAmount(10000);
     cashIn.setInDate(Date::now());
-    ASSERT_TRUE(OrderHandler::getInstance()->sendCashInOut(cashIn, user, context, &error)) << error.localizedDescription();
+    ASSERT_TRUE(OrderHandler::getInstance()->sendCashInOut(cashIn, user, context, &error))
+        << error.localizedDescription();
     EXPECT_EQ(t.store->count(FetchRequest("CashInOut", Predicate::format("cashDrawer.cashDrawerId == %@", "D0"))), 1u);
     EXPECT_EQ(t.store->count(FetchRequest("OrderQueue", Predicate::format("remoteId == %@", "D0"))), 1u);
     // The drawer's report is made here from that record.
     auto session = std::make_shared<Session>(context);
     ASSERT_TRUE(session->isLite());
-    std::optional<ReportGenerator::Lines> report = ReportGenerator(session).reportCashDrawer(std::string("D0"), 40, true);
+    std::optional<ReportGenerator::Lines> report =
+        ReportGenerator(session).reportCashDrawer(std::string("D0"), 40, true);
     ASSERT_TRUE(report);
     std::string text;
     for (const std::string& line : *report) text += line + "\n";
@@ -345,7 +350,8 @@ TEST_F(AppDelegateTest, LessThanFiftyMebibytesFreeWarns) {
         if (!c.warns) continue;
         EXPECT_EQ(t.h.frontAlert().title(), "Alert");
         EXPECT_EQ(t.h.frontAlert().message(), "You are running out of space on the device, free some space to "
-                                              "avoid potentially loosing information (" + space + ")");
+                                              "avoid potentially loosing information (" +
+                                                  space + ")");
         EXPECT_EQ(t.h.frontAlert().buttonTitles(), std::vector<std::string>{"Ok"});
         EXPECT_TRUE(tavlo::test::logged("Running out of space (available: " + space + ")"));
         t.h.clickAlert("Ok");
@@ -402,7 +408,7 @@ TEST_F(AppDelegateTest, ABackgroundSaveReachesTheMainContextOnTheMainThread) {
         ManagedObjectPtr row = context.insert("StoreParam");
         row->setValue("name", std::string("HH_UDP_PORT"));
         row->setValue("value", std::string("4410"));
-        context.save();  // returns once the main thread has merged it
+        context.save(); // returns once the main thread has merged it
         saved = true;
     });
     while (!saved) RunLoop::main().runUntilIdle();
@@ -468,7 +474,7 @@ TEST_F(AppDelegateTest, TheSignInScreenNamesTheStoreAndTheTerminal) {
 
 // The real set-up screen, shown by the start-up and answered as a person answers it.
 TEST_F(AppDelegateTest, TheSetUpScreenLoadsTheStoreAndTheStartUpGoesOnToTheSignIn) {
-    registerStartupScreens();  // the program's own screens, in place of the stand-ins
+    registerStartupScreens(); // the program's own screens, in place of the stand-ins
     InterfaceRegistry::shared().addController("LoginView", [] { return std::make_shared<StandInLogin>(); });
     Terminal t;
     t.launch();
@@ -478,10 +484,10 @@ TEST_F(AppDelegateTest, TheSetUpScreenLoadsTheStoreAndTheStartUpGoesOnToTheSignI
     t.h.type(t.h.outlet<TextField>("textStoreGateway"), server.url());
     t.h.tap("Save");
     ASSERT_TRUE(t.h.hasAlert());
-    t.h.clickAlert("Ok");  // no association code
+    t.h.clickAlert("Ok"); // no association code
     ASSERT_TRUE(test::runUntil(t.h, [&] { return t.visibleInterface() == "LoginView"; }));
 
-    EXPECT_EQ(loads(), 1u);  // by the set-up screen; the home step after it finds the same store
+    EXPECT_EQ(loads(), 1u); // by the set-up screen; the home step after it finds the same store
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     EXPECT_EQ(defaults.stringForKey("store_id"), "S-7");
     EXPECT_EQ(defaults.stringForKey("password"), "pw");

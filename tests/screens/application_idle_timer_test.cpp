@@ -18,14 +18,14 @@ TEST(ApplicationIdleTimer, SwitchesTheApplicationsTimerOnTheMainThread) {
     EXPECT_TRUE(app->isIdleTimerDisabled());
     EXPECT_TRUE(timer.isIdleTimerDisabled());
 
-    std::thread task([&] { timer.setIdleTimerDisabled(false); });  // as the reader's task does
+    std::thread task([&] { timer.setIdleTimerDisabled(false); }); // as the reader's task does
     task.join();
     EXPECT_TRUE(app->isIdleTimerDisabled());
     RunLoop::main().runUntilIdle();
     EXPECT_FALSE(app->isIdleTimerDisabled());
     ui::Application::install(nullptr);
     EXPECT_FALSE(timer.isIdleTimerDisabled());
-    timer.setIdleTimerDisabled(true);  // no application: nothing to switch
+    timer.setIdleTimerDisabled(true); // no application: nothing to switch
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include "core/records/Attendance.h"
 #include "platform/store/ObjectContext.h"
 #include "screens/attendance/AttendanceViewController.h"
-#include "sync/handlers/OrderQueue.h"
 #include "support/ui/Golden.h"
+#include "sync/handlers/OrderQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -80,8 +80,8 @@ protected:
 };
 
 TEST_F(AttendanceScreenTest, WithoutForceClockInThereIsNoEditAndOnlyTheUsersOwnShiftClocksOut) {
-    SignedInTerminal t({DeviceIdiom::Tablet, true,
-                        {{"PRINT_CLOCK_OUT_RECEIPT", "YES"}, {"PRINT_CLOCK_OUT_RECEIPT_COPY", "YES"}}});
+    SignedInTerminal t(
+        {DeviceIdiom::Tablet, true, {{"PRINT_CLOCK_OUT_RECEIPT", "YES"}, {"PRINT_CLOCK_OUT_RECEIPT_COPY", "YES"}}});
     openShifts(t);
     open(t);
     EXPECT_EQ(screen->title(), "Employees Clocked In");
@@ -118,7 +118,7 @@ TEST_F(AttendanceScreenTest, EditAndDoneClockOutTheChosenShiftsInOrderAndStopAtT
     t.h.tap(SystemItem::Edit);
     EXPECT_EQ(screen->title(), "Select employees to clock out");
     for (const char* name : {"Eve", "Bob", "Fay", "Dan", "Ann Marie Lee"}) t.h.tapRow(screen->tableView(), rowOf(name));
-    t.h.tapRow(screen->tableView(), rowOf("Dan"));  // chosen again: no longer chosen
+    t.h.tapRow(screen->tableView(), rowOf("Dan")); // chosen again: no longer chosen
     EXPECT_EQ(screen->records()->size(), 4u);
     EXPECT_TRUE(ui::test::matchesGolden(t.picture(), "attendance_edit_pad"));
 
@@ -135,14 +135,14 @@ TEST_F(AttendanceScreenTest, EditAndDoneClockOutTheChosenShiftsInOrderAndStopAtT
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_NE(kept[0].find("AT-Bob"), std::string::npos);
     EXPECT_NE(kept[1].find("AT-Eve"), std::string::npos);
-    EXPECT_EQ(t.server.requestCount("attendance"), 3u);  // Ann's was never sent
+    EXPECT_EQ(t.server.requestCount("attendance"), 3u); // Ann's was never sent
     EXPECT_FALSE(screen->records().has_value());
-    EXPECT_EQ(names().size(), 5u);  // left as it was, until it is next read
+    EXPECT_EQ(names().size(), 5u); // left as it was, until it is next read
 }
 
 TEST_F(AttendanceScreenTest, WithBothPrintKeysEachEmployeeClockedOutGetsTwoTickets) {
-    SignedInTerminal t({DeviceIdiom::Tablet, true,
-                        {{"PRINT_CLOCK_OUT_RECEIPT", "YES"}, {"PRINT_CLOCK_OUT_RECEIPT_COPY", "YES"}}});
+    SignedInTerminal t(
+        {DeviceIdiom::Tablet, true, {{"PRINT_CLOCK_OUT_RECEIPT", "YES"}, {"PRINT_CLOCK_OUT_RECEIPT_COPY", "YES"}}});
     t.grant("U-ANN", "FORCE_CLOCK_IN");
     openShifts(t);
     open(t);

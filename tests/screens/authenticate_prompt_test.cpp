@@ -57,7 +57,9 @@ protected:
     static void swipe(std::any data) {
         NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::move(data));
     }
-    std::optional<std::string> alertMessage() { return host.h.hasAlert() ? host.h.frontAlert().message() : std::nullopt; }
+    std::optional<std::string> alertMessage() {
+        return host.h.hasAlert() ? host.h.frontAlert().message() : std::nullopt;
+    }
 
     tavlo::test::StoreFixture store;
     Session session{store.context().get()};
@@ -90,10 +92,10 @@ TEST_F(AuthenticatePromptTest, AnyoneElseIsToldAndThePromptStays) {
         std::vector<std::string> permissions;
         std::string why;
     };
-    for (const Case& c : {Case{"9999", {"REFUND", "NO_SALE"}, "no such user"},
-                          Case{"1001", {"REFUND", "NO_SALE"}, "on the clock as a server, who may not refund"},
-                          Case{"1004", {"REFUND", "COMPLIMENTARY"}, "holds neither"},
-                          Case{"1004", {}, "no permission asked for"}}) {
+    for (const Case& c :
+         {Case{"9999", {"REFUND", "NO_SALE"}, "no such user"},
+          Case{"1001", {"REFUND", "NO_SALE"}, "on the clock as a server, who may not refund"},
+          Case{"1004", {"REFUND", "COMPLIMENTARY"}, "holds neither"}, Case{"1004", {}, "no permission asked for"}}) {
         host.open(make(c.permissions));
         signWith(c.number);
         EXPECT_EQ(alertMessage(), "Please enter a staff number with proper authorization") << c.why;

@@ -74,7 +74,7 @@ TEST_F(BadgedCellTest, ALitCellLightsItsBadgeUnlessItHasNoSelectionStyle) {
     EXPECT_GT(cell->textLabel().shadow().opacity, 0);
     cell->setHighlighted(false, false);
     EXPECT_EQ(cell->badge().shadow().opacity, 0);
-    EXPECT_GT(cell->textLabel().shadow().opacity, 0);  // the labels keep theirs
+    EXPECT_GT(cell->textLabel().shadow().opacity, 0); // the labels keep theirs
 
     cell->setSelectionStyle(SelectionStyle::None);
     cell->setSelected(true, false);

@@ -22,7 +22,8 @@ using test::ComboMenuTerminal;
 // A line's preparation ids, in the order chosen.
 std::string preparationsOf(const Selection& line) {
     std::string ids;
-    for (const Preparation& p : line.getPreparations()) ids += (ids.empty() ? "" : " ") + p.preparationId().value_or("");
+    for (const Preparation& p : line.getPreparations())
+        ids += (ids.empty() ? "" : " ") + p.preparationId().value_or("");
     return ids;
 }
 
@@ -41,9 +42,7 @@ protected:
         FAIL() << "no " << name << " on the menu";
     }
     std::optional<std::string> title() { return f.h.visibleController().title(); }
-    std::optional<std::string> header() {
-        return groups.screen().titleForHeader(groups.screen().tableView(), 0);
-    }
+    std::optional<std::string> header() { return groups.screen().titleForHeader(groups.screen().tableView(), 0); }
     void choose(const std::string& preparation) {
         auto& screen = f.h.visible<PreparationGroupViewController>();
         TableView& table = screen.tableView();
@@ -106,7 +105,7 @@ TEST_F(ComboFlowTest, TheScreensComeInOrderTheGroupsCapRestartsAndTheComboLandsO
     f.h.clickAlert("Ok");
     groups.step("Chips", "-");
     EXPECT_EQ(groups.count("Chips"), "");
-    groups.step("House Salad", "+");  // full again: on to the chosen items afresh
+    groups.step("House Salad", "+"); // full again: on to the chosen items afresh
 
     EXPECT_EQ(title(), "Dressing - House Salad");
     choose("Ranch");
@@ -131,7 +130,7 @@ TEST_F(ComboFlowTest, TheScreensComeInOrderTheGroupsCapRestartsAndTheComboLandsO
     EXPECT_EQ(shake.quantity(), 1);
     EXPECT_EQ(shake.newQuantity(), 1);
     EXPECT_TRUE(shake.remoteId());
-    ASSERT_EQ(sides->size(), 1u);  // the chips were taken off
+    ASSERT_EQ(sides->size(), 1u); // the chips were taken off
     const Selection& salad = *sides->front();
     EXPECT_EQ(salad.name(), "House Salad");
     EXPECT_EQ(salad.quantity(), 2);
@@ -146,7 +145,7 @@ TEST_F(ComboFlowTest, TheScreensComeInOrderTheGroupsCapRestartsAndTheComboLandsO
 TEST_F(ComboFlowTest, BackFromAGroupLandsOnThePreviousGroupOrFixedItemThenThePriceAndDropsTheCombo) {
     order("Burger Deal");
     ASSERT_EQ(title(), "Enter price");
-    f.h.tap("Save");  // nothing typed: the item's price stays
+    f.h.tap("Save"); // nothing typed: the item's price stays
     choose("Well Done");
     EXPECT_EQ(backTitle(), "Back");
     groups.tapRow("Cola");
@@ -168,7 +167,7 @@ TEST_F(ComboFlowTest, BackFromAGroupLandsOnThePreviousGroupOrFixedItemThenThePri
     f.h.tap("Back");
     ASSERT_EQ(title(), "Enter price");
     EXPECT_EQ(f.h.visible<AmountViewController>().amountView()->text(), "");
-    f.h.tap("Back");  // the first screen: the combo is dropped
+    f.h.tap("Back"); // the first screen: the combo is dropped
     EXPECT_EQ(&f.h.visibleController(), f.menu.get());
     EXPECT_TRUE(f.order->selections().empty());
 }
@@ -199,13 +198,13 @@ TEST_F(ComboFlowTest, OutsideAFlowTheGroupStaysCappedAndDoneGoesBack) {
     f.h.runUntilIdle();
 
     EXPECT_EQ(backTitle(), "Back");
-    groups.tapRow("Cola");  // full, but no flow to move on
+    groups.tapRow("Cola"); // full, but no flow to move on
     EXPECT_EQ(groups.count("Cola"), "1");
     groups.step("Shake", "+");
     ASSERT_TRUE(f.h.hasAlert());
     EXPECT_EQ(f.h.frontAlert().message(), "You can only select 1 Decrement something else first");
     f.h.clickAlert("Ok");
-    groups.step("Shake", "-");  // not chosen: nothing changes
+    groups.step("Shake", "-"); // not chosen: nothing changes
     EXPECT_EQ(groups.count("Shake"), "");
     EXPECT_EQ(combo->getSelectionCount("CG-DRINK"), 1);
     f.h.tap(SystemItem::Done);
@@ -221,7 +220,7 @@ TEST_F(ComboFlowPad, TheGroupScreenInTheFormSheet) {
     order("Burger Deal");
     f.h.tap("Save");
     choose("Rare");
-    groups.step("Shake", "-");  // nothing chosen: the counts stay empty
+    groups.step("Shake", "-"); // nothing chosen: the counts stay empty
     ASSERT_EQ(header(), "Includes 1");
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "combo_group_pad"));
 }

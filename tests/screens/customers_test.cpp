@@ -3,9 +3,9 @@
 #include "core/session/DBHelper.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/customers/CustomerScreens.h"
+#include "support/ui/Golden.h"
 #include "sync/handlers/OrderHandler.h"
 #include "sync/handlers/OrderQueue.h"
-#include "support/ui/Golden.h"
 
 #include <gtest/gtest.h>
 
@@ -62,8 +62,9 @@ public:
         ui::TableView& table = list->tableView();
         for (int row = 0; row < table.numberOfRows(0); ++row) {
             ui::TableViewCell* cell = table.cellForRow({0, row});
-            names.push_back(cell ? cell->contentView().viewWithTag(CustomersViewController::kNameTag)->displayedText().value_or("")
-                                 : "<not shown>");
+            names.push_back(
+                cell ? cell->contentView().viewWithTag(CustomersViewController::kNameTag)->displayedText().value_or("")
+                     : "<not shown>");
         }
         return names;
     }
@@ -92,9 +93,14 @@ TEST(Customers, SearchLooksInNamesCompanyAndPhonesIgnoringCaseAndAccents) {
         std::vector<std::string> found;
     };
     const std::vector<Case> cases = {
-        {"jose", {"José Álvarez"}}, {"ALVA", {"José Álvarez"}}, {"cafe", {"José Álvarez"}},
-        {"1234", {"José Álvarez"}}, {"9876", {"Ann Baker"}},    {"gone", {"Zed Old"}},
-        {"503", {"Ann Baker", "José Álvarez", "Zed Old"}},      {"nobody", {}},
+        {"jose", {"José Álvarez"}},
+        {"ALVA", {"José Álvarez"}},
+        {"cafe", {"José Álvarez"}},
+        {"1234", {"José Álvarez"}},
+        {"9876", {"Ann Baker"}},
+        {"gone", {"Zed Old"}},
+        {"503", {"Ann Baker", "José Álvarez", "Zed Old"}},
+        {"nobody", {}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.typed);
@@ -139,7 +145,7 @@ TEST(Customers, TheAccessoryShowsTheCustomerWithItsMapOutsideEditing) {
     c.t.h.tap("Edit");
     EXPECT_TRUE(mobile->field()->isEnabled());
     EXPECT_EQ(form.title(), "Edit Customer");
-    c.t.h.type(*mobile->field(), "9");  // 12 characters already: refused
+    c.t.h.type(*mobile->field(), "9"); // 12 characters already: refused
     EXPECT_EQ(mobile->valueText(), "503-555-1234");
     c.t.h.type(c.t.h.viewWithTag<ui::TextField>(CustomerViewController::kCompanyTag), "s");
     c.t.h.tap("Done");
@@ -160,11 +166,15 @@ TEST(Customers, LengthLimitsRefuseInsertionsPastTheMaximumButTakeReplacements) {
         std::string after;
     };
     const std::vector<Case> cases = {
-        {"OR", 2, {2, 0}, false, "OR"},          {"O", 2, {1, 0}, true, "O"},
-        {"Oregon", 2, {6, 0}, false, "Or"},      {"OR", 2, {0, 2}, true, "OR"},
-        {"anything", 0, {8, 0}, true, "anything"}, {"anything", -1, {8, 0}, true, "anything"},
+        {"OR", 2, {2, 0}, false, "OR"},
+        {"O", 2, {1, 0}, true, "O"},
+        {"Oregon", 2, {6, 0}, false, "Or"},
+        {"OR", 2, {0, 2}, true, "OR"},
+        {"anything", 0, {8, 0}, true, "anything"},
+        {"anything", -1, {8, 0}, true, "anything"},
         // Characters are counted, not bytes: one accented letter leaves room for another.
-        {"\u00d6", 2, {2, 0}, true, "\u00d6"},  {"\u00d6\u00c4", 2, {4, 0}, false, "\u00d6\u00c4"},
+        {"\u00d6", 2, {2, 0}, true, "\u00d6"},
+        {"\u00d6\u00c4", 2, {4, 0}, false, "\u00d6\u00c4"},
         {"\u00d6\u00c4\u00dc", 2, {6, 0}, false, "\u00d6\u00c4"},
     };
     for (const Case& k : cases) {
@@ -201,7 +211,9 @@ public:
         c.t.h.clickAlert("Ok");
         return message;
     }
-    size_t queuedCustomers() { return c.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kCustomer)).size(); }
+    size_t queuedCustomers() {
+        return c.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kCustomer)).size();
+    }
 
     CustomerTerminal c;
     std::shared_ptr<Order> order;
@@ -218,7 +230,7 @@ TEST(Customers, ANewCustomerNeedsANameOrCompanyAndAPhoneAndIsCapitalisedQueuedAn
     EXPECT_EQ(n.alertAfterDone(), "You must specify at least 1 phone number");
     EXPECT_EQ(n.queuedCustomers(), 0u);
     n.c.t.h.type(*n.row({0, 0}).field(), "503-555-7777");
-    n.c.t.h.type(*n.row({2, 2}).field(), "x");  // the state holds two letters already
+    n.c.t.h.type(*n.row({2, 2}).field(), "x"); // the state holds two letters already
     EXPECT_EQ(n.row({2, 2}).valueText(), "OR");
     EXPECT_TRUE(ui::test::matchesGolden(n.c.t.picture(), "customer_form_new_phone"));
     EXPECT_EQ(n.alertAfterDone(), "");

@@ -29,9 +29,9 @@ TEST_P(ItemFlowSnapshot, EachScreenOfTheSteaksFlow) {
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), name("flow_seat_course")));
     f.h.tap("Course 2");
     f.tapRow("Medium");
-    f.h.tap("Back");  // the choice shows with its check mark
+    f.h.tap("Back"); // the choice shows with its check mark
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), name("flow_preparation")));
-    f.tapRow("Medium");  // drops it
+    f.tapRow("Medium"); // drops it
     f.tapRow("Rare");
     f.tapRow("Side Salad");
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), name("flow_sides")));

@@ -68,9 +68,9 @@ TEST_F(ItemFlowSteps, TheScreensComeInTheirOrderAndBackRetracesThemOneByOne) {
 
     std::vector<std::string> back;
     while (steak->hasPreviousView()) back.push_back(describe(steak->previousView()));
-    EXPECT_EQ(back, (std::vector<std::string>{"sides", "G-TEMP", "Enter comment", "Enter quantity", "Enter price",
-                                              "seat"}));
-    EXPECT_EQ(describe(steak->previousView()), "-");  // nothing earlier: nothing moves
+    EXPECT_EQ(back,
+              (std::vector<std::string>{"sides", "G-TEMP", "Enter comment", "Enter quantity", "Enter price", "seat"}));
+    EXPECT_EQ(describe(steak->previousView()), "-"); // nothing earlier: nothing moves
     EXPECT_EQ(describe(steak->currentView()), "seat");
     // Every later screen comes again.
     EXPECT_EQ(forward(*steak), (std::vector<std::string>{"Enter price", "Enter quantity", "Enter comment", "G-TEMP",
@@ -90,7 +90,7 @@ TEST_F(ItemFlowSteps, BackFromASideScreenGoesToTheEarlierSidesLastScreen) {
     EXPECT_EQ(describe(steak->previousView()), "G-DRESS");
     EXPECT_EQ(steak->currentSide(), 0);
     EXPECT_EQ(steak->subFlows().size(), 1u);
-    EXPECT_EQ(forward(*steak), std::vector<std::string>{"G-RICE"});  // the rice's flow again
+    EXPECT_EQ(forward(*steak), std::vector<std::string>{"G-RICE"}); // the rice's flow again
     EXPECT_EQ(describe(steak->previousView()), "G-DRESS");
     EXPECT_EQ(describe(steak->previousView()), "sides");
     EXPECT_EQ(steak->currentSide(), -1);
@@ -111,7 +111,7 @@ TEST_F(ItemFlowSteps, DefaultSidesAsManyAsIncludedSkipTheSidesScreenButNotTheirF
     auto plate = flow("I-PLATE");
     ASSERT_EQ(plate->selection()->defaultSideCount(), 1);
     EXPECT_EQ(forward(*plate), std::vector<std::string>{"G-DRESS"});
-    EXPECT_FALSE(plate->hasPreviousView());  // the salad's dressing is the first screen
+    EXPECT_FALSE(plate->hasPreviousView()); // the salad's dressing is the first screen
     EXPECT_TRUE(plate->hasCurrentView());
     EXPECT_EQ(describe(plate->currentView()), "G-DRESS");
 }
@@ -123,7 +123,7 @@ TEST_F(ItemFlowSteps, BackFromTheFirstSideScreenWithoutASidesScreenGoesToTheLast
     addSide(*steak->selection(), context, "S-SALAD");
     addSide(*steak->selection(), context, "S-SALAD");
     steak->selection()->setDefaultSideCount(2);
-    EXPECT_EQ(forward(*steak), (std::vector<std::string>{"G-TEMP", "G-DRESS"}));  // two salads, one line
+    EXPECT_EQ(forward(*steak), (std::vector<std::string>{"G-TEMP", "G-DRESS"})); // two salads, one line
     EXPECT_EQ(describe(steak->previousView()), "G-TEMP");
     EXPECT_EQ(steak->currentSide(), -1);
     EXPECT_TRUE(steak->subFlows().empty());
@@ -157,8 +157,8 @@ TEST_F(ItemFlowSteps, ThePromptsAnswersGoIntoTheLineAndNilChangesNothing) {
     soup->savePrice(std::string("$7.25"));
     soup->saveQuantity(std::string("3"));
     soup->saveComment(std::string("no croutons"));
-    for (auto answer : {&SelectionFlowControl::savePrice, &SelectionFlowControl::saveQuantity,
-                        &SelectionFlowControl::saveComment})
+    for (auto answer :
+         {&SelectionFlowControl::savePrice, &SelectionFlowControl::saveQuantity, &SelectionFlowControl::saveComment})
         ((*soup).*answer)(std::nullopt);
     const Selection& line = *soup->selection();
     EXPECT_EQ(line.price(), 725);
@@ -195,13 +195,13 @@ class BareFlow : public FlowControl {};
 TEST(FlowControlStack, SubFlowsArePushedAndPoppedFromTheTop) {
     auto root = std::make_shared<BareFlow>();
     auto a = std::make_shared<BareFlow>(), b = std::make_shared<BareFlow>(), c = std::make_shared<BareFlow>();
-    root->popFlow();  // nothing on an empty stack
+    root->popFlow(); // nothing on an empty stack
     for (const auto& flow : {a, b, c}) root->pushFlow(flow);
     EXPECT_EQ(root->popFlowTo(*a), 2);
     ASSERT_EQ(root->subFlows().size(), 1u);
     EXPECT_EQ(root->subFlows().back(), a);
     root->pushFlow(b);
-    EXPECT_EQ(root->popFlowTo(*c), 2);  // not on the stack: all go
+    EXPECT_EQ(root->popFlowTo(*c), 2); // not on the stack: all go
     EXPECT_TRUE(root->subFlows().empty());
     root->pushFlow(a);
     root->popAllFlows();

@@ -145,10 +145,10 @@ TEST_F(ItemFlowTest, EveryBackLandsOnTheScreenBeforeAndTheSidesRestart) {
     EXPECT_EQ(sideCount("Rice"), "");
     step("Fries", "-");
     EXPECT_EQ(sideCount("Fries"), "");
-    step("Side Salad", "+");  // two salads: the cap again, and the side flows start afresh
+    step("Side Salad", "+"); // two salads: the cap again, and the side flows start afresh
 
     ASSERT_EQ(f.title(), "Dressing - Side Salad");
-    EXPECT_EQ(f.stackDepth(), 5u);  // the first dressing screen went with its Back
+    EXPECT_EQ(f.stackDepth(), 5u); // the first dressing screen went with its Back
 
     // Back through every screen: dressing, sides, temperature, price (showing the price given),
     // seat and course.
@@ -156,7 +156,7 @@ TEST_F(ItemFlowTest, EveryBackLandsOnTheScreenBeforeAndTheSidesRestart) {
     ASSERT_EQ(f.title(), "Sides - Steak");
     f.h.tap("Back");
     ASSERT_EQ(f.title(), "Temperature - Steak");
-    EXPECT_FALSE(f.flow.lock()->selection()->getSides().empty());  // the sides stay on the line
+    EXPECT_FALSE(f.flow.lock()->selection()->getSides().empty()); // the sides stay on the line
     f.h.tap("Back");
     ASSERT_EQ(f.title(), "Enter price");
     EXPECT_EQ(priceField().text(), "$19.99");
@@ -186,7 +186,7 @@ TEST_F(ItemFlowTest, EveryBackLandsOnTheScreenBeforeAndTheSidesRestart) {
 TEST_F(ItemFlowTest, BackFromTheSidesGoesToTheLastGroupThenToTheSeatAndOut) {
     ASSERT_TRUE(f.start("I-STEAK", FlowAsks{.seats = true}));
     EXPECT_EQ(f.title(), "Seat selection");
-    tapSeat("Seat 4");  // only the seat is asked: one tap finishes
+    tapSeat("Seat 4"); // only the seat is asked: one tap finishes
     f.tapRow("Well Done");
     ASSERT_EQ(f.title(), "Sides - Steak");
 

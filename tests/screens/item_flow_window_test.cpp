@@ -82,7 +82,8 @@ TEST(ItemFlowWindowUnderXvfb, APersonPicksTheSeatTheTemperatureTheSidesAndTheDre
             xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click",
                  "1"});
     }
-    ASSERT_TRUE(ui::test::waitForFile(result, 20)) << "the flow never finished; " << ui::test::readFile(folder + "/helper.log");
+    ASSERT_TRUE(ui::test::waitForFile(result, 20))
+        << "the flow never finished; " << ui::test::readFile(folder + "/helper.log");
     EXPECT_EQ(ui::test::readFile(result), "seat 2, course 1, price 2450, P-MED; Side Salad x1 P-RANCH; Fries x1\n");
     EXPECT_EQ(program.wait(20), 0) << ui::test::readFile(folder + "/helper.log");
 }

@@ -51,8 +51,8 @@ TEST_F(ItemsScreenTest, EveryItemIsListedByMenuWithTheMenusAsIndex) {
     std::vector<std::string> headers;
     for (int section = 0; section < table().numberOfSections(); ++section)
         headers.push_back(table().headerTitle(section).value_or(""));
-    const std::vector<std::string> menus{"Appetizers", "Steak and Wine", "Late Night", "Patio Drinks", "Desserts",
-                                         "Specials"};
+    const std::vector<std::string> menus{"Appetizers",   "Steak and Wine", "Late Night",
+                                         "Patio Drinks", "Desserts",       "Specials"};
     EXPECT_EQ(headers, menus);
     EXPECT_EQ(table().sectionIndexTitles(), (std::vector<std::string>{"App", "Ste", "Lat", "Pat", "Des", "Spe"}));
     EXPECT_EQ(table().numberOfRows(0), 4);
@@ -84,7 +84,7 @@ TEST_F(ItemsScreenTest, AddingUndoAndRedoKeepTheRecipesCountRight) {
     EXPECT_EQ(action(), "Added: 3 Soup");
     EXPECT_EQ(f.available("R-I-SOUP"), 700);
 
-    undo();  // 3 to 2: the line stays
+    undo(); // 3 to 2: the line stays
     EXPECT_EQ(soup->quantity(), 2);
     EXPECT_EQ(soup->newQuantity(), 2);
     EXPECT_EQ(screen->additions().size(), 1u);
@@ -92,7 +92,7 @@ TEST_F(ItemsScreenTest, AddingUndoAndRedoKeepTheRecipesCountRight) {
     EXPECT_EQ(f.available("R-I-SOUP"), 800);
 
     undo();
-    undo();  // quantity 1: voided
+    undo(); // quantity 1: voided
     EXPECT_TRUE(soup->deleted().has_value());
     EXPECT_TRUE(f.order->activeSelections().empty());
     EXPECT_EQ(action(), "");
@@ -122,14 +122,14 @@ TEST_F(ItemsScreenTest, UndoVoidsSingleAdditionsNewestFirst) {
 
 TEST_F(ItemsScreenTest, ASoldOutRecipeIsRefusedOnEntryAndOnRedo) {
     open();
-    tapItem("Wings");  // none left
+    tapItem("Wings"); // none left
     EXPECT_EQ(f.h.frontAlert().message(), "Unable to order, we are currently out of this item");
     f.h.clickAlert("Ok");
     EXPECT_TRUE(f.order->selections().empty());
     EXPECT_FALSE(table().indexPathForSelectedRow().has_value());
 
     tapItem("Nachos");
-    f.setAvailable("R-I-NACHOS", 0);  // sold elsewhere meanwhile
+    f.setAvailable("R-I-NACHOS", 0); // sold elsewhere meanwhile
     redo();
     ASSERT_TRUE(f.h.hasAlert());
     EXPECT_EQ(f.h.frontAlert().message(), "Unable to order, we are currently out of this item");
@@ -146,7 +146,7 @@ TEST_F(ItemsScreenTest, AnItemWithOptionsGoesThroughItsFlowAndAQuickSaleIsNotAsk
     tapItem("Steak");
     EXPECT_EQ(f.h.visibleController().title(), "Seat selection");
     f.h.tap("Seat 2");
-    f.h.tapRow(f.h.visible<PreparationGroupViewController>().tableView(), {0, 0});  // Rare
+    f.h.tapRow(f.h.visible<PreparationGroupViewController>().tableView(), {0, 0}); // Rare
     ASSERT_EQ(f.order->selections().size(), 1u);
     EXPECT_EQ(f.order->selections().front()->seat(), 2);
     EXPECT_EQ(&f.h.visibleController(), screen.get());

@@ -37,17 +37,17 @@ void sendToGroup(const std::string& datagram) {
 
 void announcementsInNamespace() {
     LoginScreen s({DeviceIdiom::Phone, false, {{"HH_UDP_PORT", std::to_string(kPort)}}, true});
-    s.shell.login();  // the handlers run, as after the start-up
+    s.shell.login(); // the handlers run, as after the start-up
     s.show();
     ASSERT_NE(s.login->broadcastListener(), nullptr);
     ASSERT_NE(s.login->broadcastListener()->udpDelegate(), nullptr);
-    s.h.advance(5);  // later than the handlers' first runs
+    s.h.advance(5); // later than the handlers' first runs
     const Date now = Date::now();
     ASSERT_NE(StoreHandler::getInstance()->lastRun(), now);
     ASSERT_NE(OrderHandler::getInstance()->lastRun(), now);
 
-    sendToGroup(tavlo::test::announcementDatagram(1));  // the store changed
-    sendToGroup(tavlo::test::announcementDatagram(3));  // an order changed
+    sendToGroup(tavlo::test::announcementDatagram(1)); // the store changed
+    sendToGroup(tavlo::test::announcementDatagram(3)); // an order changed
     sendToGroup(tavlo::test::announcementDatagram(16, {"Manager", "Staff meeting", "at four"}, 42));
     ASSERT_TRUE(test::runUntil(s.h, [&] { return s.h.hasAlert(); }));
 

@@ -18,7 +18,8 @@ using test::LoginScreen;
 // A lite terminal keeping attendance and printing the tickets; the roles are job titles with
 // readable names, Ann (1001, on the clock) reports tips.
 LoginScreen::Options clockOptions(DeviceIdiom idiom = DeviceIdiom::Phone, bool lite = true) {
-    return {idiom, lite,
+    return {idiom,
+            lite,
             {{"MODULE_TIME_ATTENDANCE", "YES"},
              {"PRINT_CLOCK_IN_RECEIPT", "YES"},
              {"PRINT_CLOCK_OUT_RECEIPT", "YES"},
@@ -66,8 +67,7 @@ TEST(LoginClockTest, ClockingInWithTwoJobTitlesAsksForTheRoleQueuesTheShiftAndPr
     ASSERT_TRUE(s.h.hasAlert());
     EXPECT_EQ(s.alertText(), "Role / Select the role you are working under");
     EXPECT_EQ(s.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Server", "Manager"}));
-    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(s.h.window(), s.h.window().bounds().size),
-                                        "login_role_pad"));
+    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(s.h.window(), s.h.window().bounds().size), "login_role_pad"));
     s.h.clickAlert("Manager");
 
     EXPECT_EQ(s.alertText(), "Confirmation / User clocked in");
@@ -119,7 +119,7 @@ TEST(LoginClockTest, WhatCannotClockInOrOutIsToldInBothModes) {
             const char* number;
             const char* button;
             std::string alert;
-            const char* role = nullptr;  // the answer to the role question
+            const char* role = nullptr; // the answer to the role question
         };
         const Case cases[] = {
             {"an unknown number in", "4242", "Clock In", "Error / Unable to clock in, retry"},
@@ -175,8 +175,8 @@ TEST(LoginClockTest, ClockingOutWithTipsAsksForTheCashTipsAndTheTipOutAsMoney) {
         shown.push_back(tips->text());
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"$0.01", "$0.12", "$1.25"}));
-    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(s.h.window(), s.h.window().bounds().size),
-                                        "login_cash_tips_phone"));
+    EXPECT_TRUE(
+        ui::test::matchesGolden(render::snapshot(s.h.window(), s.h.window().bounds().size), "login_cash_tips_phone"));
     s.h.clickAlert("Ok");
 
     ASSERT_EQ(s.alertText(), "Tips / Enter any tip out");
@@ -191,7 +191,7 @@ TEST(LoginClockTest, ClockingOutWithTipsAsksForTheCashTipsAndTheTipOutAsMoney) {
     EXPECT_EQ(shift.tipsCash(), 125);
     EXPECT_EQ(shift.tipOut(), 50);
     ASSERT_TRUE(shift.start() && shift.end());
-    EXPECT_LE(*shift.start(), *shift.end());  // the shift's own start, kept
+    EXPECT_LE(*shift.start(), *shift.end()); // the shift's own start, kept
     EXPECT_EQ(ticket(s),
               (std::vector<std::string>{"open", "line Clock Out", "line Ann Marie Lee", "feed 6 cut", "close"}));
 }
@@ -223,7 +223,7 @@ TEST(LoginClockTest, WithoutTheTipsRightTheClockOutGoesStraightToTheGateway) {
     ASSERT_EQ(s.server.records("attendance").size(), 1u);
     EXPECT_NE(s.server.records("attendance")[0].find("U-ANN"), std::string::npos);
     EXPECT_TRUE(queued(s).empty());
-    EXPECT_TRUE(s.printer->calls.empty());  // the gateway prints in its own mode
+    EXPECT_TRUE(s.printer->calls.empty()); // the gateway prints in its own mode
 }
 
 TEST(LoginClockTest, AnEmptyNumberAsksForASwipeAndTheCardGoesOn) {

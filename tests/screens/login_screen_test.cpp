@@ -58,7 +58,7 @@ TEST(LoginScreenTest, AValidNumberOpensTheOrdersMainScreenWhenTheGatewaySaysTheS
     EXPECT_EQ(next->interfaceName(), "OrdersView");
     EXPECT_EQ(&s.h.visibleController(), next);
     EXPECT_TRUE(next->root);
-    EXPECT_FALSE(next->layout);  // Bob lacks LOGIN_INIT_TABLE_LAYOUT
+    EXPECT_FALSE(next->layout); // Bob lacks LOGIN_INIT_TABLE_LAYOUT
     ASSERT_NE(next->session, nullptr);
     EXPECT_TRUE(next->session->isValid());
     EXPECT_EQ(next->session->userId(), "U-BOB");
@@ -75,7 +75,7 @@ TEST(LoginScreenTest, AClosedStoreOpensTheAdministrationWhereTheTerminalMayOpenI
         bool lite;
         bool allowAdmin;
         bool storeOpen;
-        std::string opens;  // or the alert
+        std::string opens; // or the alert
     };
     const Case cases[] = {
         {"lite, store closed", true, false, false, "LiteAdminView"},
@@ -117,7 +117,8 @@ TEST(LoginScreenTest, WhatCannotSignInIsToldAndOpensNothing) {
     const Case cases[] = {
         {"nothing typed", "", "Error / Enter your employee number or swipe your card in order to login"},
         {"an unknown number", "4242", "Error / Unable to authenticate, verify your credentials and try again"},
-        {"a user without the right to sign in", "DAN", "Error / Unable to authenticate, verify your credentials and try again"},
+        {"a user without the right to sign in", "DAN",
+         "Error / Unable to authenticate, verify your credentials and try again"},
     };
     LoginScreen s({});
     s.row("User", "userId", "U-DAN")->setValue("number", "DAN");
@@ -167,7 +168,7 @@ TEST(LoginScreenTest, ADisabledTerminalIsToldAndPausesTheHandlers) {
     LoginScreen s({});
     s.row("Terminal", "terminalId", "T1")->setValue("disabled", true);
     s.store.save();
-    s.shell.login();  // the handlers run, as after the start-up
+    s.shell.login(); // the handlers run, as after the start-up
     ASSERT_TRUE(StoreHandler::getInstance()->isRunning());
     s.show();
 
@@ -175,8 +176,8 @@ TEST(LoginScreenTest, ADisabledTerminalIsToldAndPausesTheHandlers) {
     EXPECT_EQ(s.h.frontAlert().tag(), LoginViewController::disabledAlertTag);
     EXPECT_FALSE(StoreHandler::getInstance()->isRunning());
     EXPECT_FALSE(OrderHandler::getInstance()->isRunning());
-    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(s.h.window(), s.h.window().bounds().size),
-                                        "login_disabled_phone"));
+    EXPECT_TRUE(
+        ui::test::matchesGolden(render::snapshot(s.h.window(), s.h.window().bounds().size), "login_disabled_phone"));
     s.h.clickAlert("Ok");
 
     // Told once in full; after that briefly, also for a sign-in.
@@ -221,8 +222,9 @@ TEST(LoginScreenTest, AGatewayFailureWithoutWiFiOrOtherTerminalsIsToldPlainly) {
         bool wifi;
         std::string alert;
     };
-    for (const Case& c : {Case{"no Wi-Fi", false, "Error / WiFi Disconnected! Make sure you are within the WiFi area of the store"},
-                          Case{"no other terminal", true, "Error / Unable to refresh orders list (%@)"}}) {
+    for (const Case& c :
+         {Case{"no Wi-Fi", false, "Error / WiFi Disconnected! Make sure you are within the WiFi area of the store"},
+          Case{"no other terminal", true, "Error / Unable to refresh orders list (%@)"}}) {
         SCOPED_TRACE(c.what);
         LoginScreen s({});
         for (const char* id : {"T1", "T2"}) s.row("Terminal", "terminalId", id)->setValue("networkName", Value());
@@ -279,9 +281,7 @@ TEST(LoginScreenTest, TheReceiptPrinterComesFromTheTerminalsValues) {
         }
         s.store.save();
         EXPECT_EQ(ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr), nullptr);
-        if (c.logged) {
-            EXPECT_TRUE(tavlo::test::logged(c.logged));
-        }
+        if (c.logged) { EXPECT_TRUE(tavlo::test::logged(c.logged)); }
     }
 }
 
@@ -311,12 +311,14 @@ TEST(LoginScreenTest, AReloadIsRefusedWhileOrdersWaitAndOtherwiseReloadsTheStore
     s.store->deleteObject(queued);
     s.store.save();
     s.h.tap(SystemItem::Refresh);
-    EXPECT_EQ(s.alertText(),
-              "Confirmation / Reloading the whole store may take a couple of minutes. Are you sure you want to reload?");
+    EXPECT_EQ(
+        s.alertText(),
+        "Confirmation / Reloading the whole store may take a couple of minutes. Are you sure you want to reload?");
     s.h.clickAlert("Reload");
     // The reload's thread ends with its last log line; the overlay is gone by then.
     ASSERT_TRUE(test::runUntil(s.h, [] { return tavlo::test::logged("manualReload END"); }));
-    ASSERT_TRUE(test::runUntil(s.h, [] { return !ActivityIndicator::overlay() && !ActivityIndicator::isShowPending(); }));
+    ASSERT_TRUE(
+        test::runUntil(s.h, [] { return !ActivityIndicator::overlay() && !ActivityIndicator::isShowPending(); }));
     EXPECT_EQ(s.server.requestCount("getStoreData"), 1u);
     EXPECT_EQ(s.server.requestCount("getOrderData"), 1u);
 }
@@ -329,9 +331,8 @@ namespace {
 
 TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEnabledTerminal) {
     LoginScreen s({});
-    InterfaceRegistry::shared().addController(kSystemStatusInterface, [] {
-        return std::make_shared<test::SignedInStandIn>(kSystemStatusInterface);
-    });
+    InterfaceRegistry::shared().addController(
+        kSystemStatusInterface, [] { return std::make_shared<test::SignedInStandIn>(kSystemStatusInterface); });
     s.show();
     s.h.tap(SystemItem::Search);
     ViewController* presented = s.login->navigationController()->presentedViewController();
@@ -347,7 +348,7 @@ TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEna
     s.h.tap(SystemItem::Search);
     EXPECT_EQ(s.alertText(), "Alert / Terminal has been disabled, contact support personnel to re-enable it");
     EXPECT_TRUE(tavlo::test::logged("System status attempted on disabled terminal (UID:" +
-                                                            std::string(tavlo::test::LocalStoreScope::deviceId) + ")"));
+                                    std::string(tavlo::test::LocalStoreScope::deviceId) + ")"));
     EXPECT_EQ(s.login->navigationController()->presentedViewController(), nullptr);
     InterfaceRegistry::shared().remove(kSystemStatusInterface);
 }
@@ -360,7 +361,7 @@ namespace {
 
 TEST(ReceiptPrintersTest, TheProgramsDriverMakesANetworkPrinterAndKeepsTheCurrentOne) {
     LoginScreen s({});
-    ReceiptPrinters::registerDrivers();  // in place of the fixture's recording printer
+    ReceiptPrinters::registerDrivers(); // in place of the fixture's recording printer
     std::shared_ptr<PrinterStream> printer = ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr);
     ASSERT_NE(printer, nullptr);
     EXPECT_EQ(printer->type(), PrinterStream::EscPosType);

@@ -65,7 +65,7 @@ TEST_F(MenuScreenTest, TheBarOffersTheMenusOfThisAreaThatAreOnNowWithTheShortcut
 
     // Shortcuts on: their button comes first and is the one shown, in shortcut order.
     f.setParam("HH_USE_SHORTCUTS", std::string("Y"));
-    f.h.clock().advance(3600);  // 23:13:20: Late Night is on
+    f.h.clock().advance(3600); // 23:13:20: Late Night is on
     openList();
     EXPECT_EQ(titlesOf(*f.menu->menuBar()),
               (std::vector<std::string>{"Shortcuts", "Appetizers", "Steak and Wine", "Late Night", "Specials"}));
@@ -136,12 +136,12 @@ TEST_F(MenuScreenTest, AnItemWithoutOptionsIsAddedAndUndoAndRedoWalkItsQuantityA
     EXPECT_EQ(action(), "Added: 3 Soup");
     EXPECT_EQ(f.available("R-I-SOUP"), 700);
 
-    f.h.tap(*f.menu->undoButton());  // 3 to 2
+    f.h.tap(*f.menu->undoButton()); // 3 to 2
     EXPECT_EQ(soup->quantity(), 2);
     EXPECT_EQ(action(), "Added: 2 Soup");
     EXPECT_EQ(f.available("R-I-SOUP"), 800);
     f.h.tap(*f.menu->undoButton());
-    f.h.tap(*f.menu->undoButton());  // quantity 1: the line goes
+    f.h.tap(*f.menu->undoButton()); // quantity 1: the line goes
     EXPECT_TRUE(soup->deleted().has_value());
     EXPECT_TRUE(f.order->activeSelections().empty());
     EXPECT_TRUE(f.menu->additions().empty());
@@ -155,7 +155,7 @@ TEST_F(MenuScreenTest, AnItemWithoutOptionsIsAddedAndUndoAndRedoWalkItsQuantityA
 TEST_F(MenuScreenTest, UndoOfTheLastLineShowsTheOneBeforeAndRedoStopsAtTheLastPortion) {
     openList();
     tapItem("Soup");
-    tapItem("Nachos");  // 150 -> 50: half a portion left
+    tapItem("Nachos"); // 150 -> 50: half a portion left
     EXPECT_EQ(row("Nachos").badgeString(), "0");
     EXPECT_EQ(row("Nachos").badgeColor(), Color(0.197, 0.592, 0.219, 1));
     f.setAvailable("R-I-NACHOS", 0);
@@ -173,7 +173,7 @@ TEST_F(MenuScreenTest, UndoOfTheLastLineShowsTheOneBeforeAndRedoStopsAtTheLastPo
 TEST_F(MenuScreenTest, ASoldOutItemIsRefusedAndTheListReadAgain) {
     openList();
     EXPECT_EQ(row("Nachos").badgeString(), "1");
-    f.setAvailable("R-I-NACHOS", 0);  // sold elsewhere meanwhile; the list still says 1
+    f.setAvailable("R-I-NACHOS", 0); // sold elsewhere meanwhile; the list still says 1
     tapItem("Nachos");
     ASSERT_TRUE(f.h.hasAlert());
     EXPECT_EQ(f.h.frontAlert().title(), "Alert");
@@ -186,7 +186,7 @@ TEST_F(MenuScreenTest, ASoldOutItemIsRefusedAndTheListReadAgain) {
 }
 
 TEST_F(MenuScreenTest, AnItemThatNeedsOptionsStartsItsFlowAndItsEndAddsTheLine) {
-    f.selectSeat = true;  // a table order in seat mode: the flow asks for the seat first
+    f.selectSeat = true; // a table order in seat mode: the flow asks for the seat first
     f.order->setSeats(2);
     openList();
     tapMenu("Steak and Wine");
@@ -195,16 +195,15 @@ TEST_F(MenuScreenTest, AnItemThatNeedsOptionsStartsItsFlowAndItsEndAddsTheLine) 
     EXPECT_EQ(f.h.visibleController().title(), "Seat selection");
     f.h.tap("Seat 2");
     ASSERT_NO_THROW(f.h.visible<PreparationGroupViewController>());
-    f.h.tapRow(f.h.visible<PreparationGroupViewController>().tableView(), {0, 0});  // Rare
+    f.h.tapRow(f.h.visible<PreparationGroupViewController>().tableView(), {0, 0}); // Rare
     ASSERT_EQ(f.order->selections().size(), 1u);
     EXPECT_EQ(f.order->selections().front()->seat(), 2);
     EXPECT_EQ(action(), "Added: 1 Steak");
-    EXPECT_EQ(&f.h.visibleController(), f.menu.get());  // the flow is gone
+    EXPECT_EQ(&f.h.visibleController(), f.menu.get()); // the flow is gone
 }
 
 TEST_F(MenuScreenTest, WithoutTheRightToAddTheLineIsNotAddedAndTheFlowStays) {
-    f.store.row("Role", "roleId", "R-SERVER")
-        ->removeFrom("permissions", f.store.row("Permission", "name", "ADD_ITEM"));
+    f.store.row("Role", "roleId", "R-SERVER")->removeFrom("permissions", f.store.row("Permission", "name", "ADD_ITEM"));
     f.store.save();
     openList();
     tapMenu("Steak and Wine");
@@ -220,8 +219,8 @@ TEST_F(MenuScreenTest, WithoutTheRightToAddTheLineIsNotAddedAndTheFlowStays) {
 TEST_F(MenuScreenTest, TheRulesGiveANewOrderItsDefaultItemsAndALineItsTaxExemptions) {
     f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-SOUP"}, {"ORDER_TYPE_1", "-3"}});
     f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-CAESAR"}, {"AREA_ID_1", "A1"}});
-    f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-NACHOS"}, {"ORDER_TYPE_1", "-1"}});  // take-out
-    f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-WINGS"}, {"AREA_ID_1", "A2"}});      // the patio
+    f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-NACHOS"}, {"ORDER_TYPE_1", "-1"}}); // take-out
+    f.addRule("CustomerOrderDefaultItem", {{"DEFAULT_ITEM_ID", "I-WINGS"}, {"AREA_ID_1", "A2"}});     // the patio
     f.addRule("CustomerOrderTaxExempt", {{"TAX_NAME_1", "State"}, {"TAX_NAME_2", "City"}, {"ORDER_TYPE_1", "-3"}});
     f.addRule("CustomerOrderTaxExempt", {{"TAX_NAME_1", "Liquor"}, {"ORDER_TYPE_1", "-1"}});
     // The recipe group is known only for a table order when courses go by group; here it is not.
@@ -251,11 +250,11 @@ TEST_F(MenuScreenTest, CoursesAndGroupExemptionsFollowTheRecipeGroupWhenCoursesG
     f.selectCourse = true;
     openList();
 
-    tapItem("Soup");  // a kitchen item: no course asked, no exemption
+    tapItem("Soup"); // a kitchen item: no course asked, no exemption
     ASSERT_EQ(f.order->selections().size(), 1u);
     EXPECT_TRUE(f.order->selections().front()->taxExemptions().empty());
 
-    tapItem("Nachos");  // a grill item asks for its course
+    tapItem("Nachos"); // a grill item asks for its course
     auto& courses = f.h.visible<SeatCourseViewController>();
     EXPECT_EQ(courses.selection()->taxExemptions(), (std::vector<std::string>{"Grill Tax"}));
 }
@@ -383,8 +382,8 @@ TEST_F(MenuButtonsTest, ThirteenItemsFillThreeRowsOfThreeWholeColumnsAndStartASe
     const auto& buttons = grid.buttons();
     EXPECT_EQ(buttons[0]->frame(), Rect(1, 0, 90, 50));
     EXPECT_EQ(buttons[2]->frame().y(), 0);
-    EXPECT_EQ(buttons[3]->frame().y(), 80);  // the second row
-    EXPECT_EQ(buttons[9]->frame(), Rect(grid.maxWidth() + 1, 0, 90, 50));  // the second screenful
+    EXPECT_EQ(buttons[3]->frame().y(), 80);                               // the second row
+    EXPECT_EQ(buttons[9]->frame(), Rect(grid.maxWidth() + 1, 0, 90, 50)); // the second screenful
     EXPECT_EQ(buttons[9]->title(), "Special 10");
     EXPECT_EQ(buttons[0]->backgroundImage(ControlState::Normal)->name(), "blueButton.png");
     EXPECT_EQ(buttons[0]->titleColor(ControlState::Normal), Color::white());

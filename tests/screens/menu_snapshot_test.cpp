@@ -18,7 +18,7 @@ using test::MenuTerminal;
 TEST(MenuSnapshot, TheListOnThePhone) {
     MenuTerminal f(DeviceIdiom::Phone);
     auto& screen = f.open<SlideMenuViewController>();
-    f.h.tapRow(screen.tableView(), {0, 2});  // Soup
+    f.h.tapRow(screen.tableView(), {0, 2}); // Soup
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "menu_list_phone"));
 }
 
@@ -68,7 +68,8 @@ TEST(MenuSnapshot, ThePhonesGridPagesByWholeColumns) {
         const Rect shown = scroll.bounds();
         for (const auto& button : grid.buttons()) {
             const Rect at = button->frame();
-            if (at.maxX() > shown.minX() && at.minX() < shown.maxX() && (at.minX() < shown.minX() || at.maxX() > shown.maxX()))
+            if (at.maxX() > shown.minX() && at.minX() < shown.maxX() &&
+                (at.minX() < shown.minX() || at.maxX() > shown.maxX()))
                 names.push_back(button->title().value_or(""));
         }
         return names;
@@ -82,7 +83,8 @@ TEST(MenuSnapshot, ThePhonesGridPagesByWholeColumns) {
     pointer.move({middle.x - 190, middle.y}, 10.2);
     pointer.release({middle.x - 190, middle.y}, 10.3);
     f.h.runUntilIdle();
-    EXPECT_EQ(scroll.contentOffset().x, 3 * 98) << "three columns on, the screenful nearest to where the finger left it";
+    EXPECT_EQ(scroll.contentOffset().x, 3 * 98)
+        << "three columns on, the screenful nearest to where the finger left it";
     EXPECT_TRUE(cut().empty()) << cut().front();
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "menu_buttons_paged_phone"));
     pointer.wheel(middle, 1, 0);
@@ -97,9 +99,9 @@ TEST(MenuSnapshot, EveryIconInTheBar) {
     UserDefaults::standardUserDefaults().setBool(true, "menu_icons");
     f.setParam("HH_ROW_COUNT", std::string("3"));
     int32_t sequence = 10;
-    for (const char* name : {"Food", "Beer", "Wine", "Desserts", "Coffee", "Meat", "Combos", "Burgers", "Pizza",
-                             "Liquor", "Happy Hour", "Beverages", "Sushi", "Fish", "Cheese", "Receipts", "Add-ons",
-                             "Vegetables"}) {
+    for (const char* name :
+         {"Food", "Beer", "Wine", "Desserts", "Coffee", "Meat", "Combos", "Burgers", "Pizza", "Liquor", "Happy Hour",
+          "Beverages", "Sushi", "Fish", "Cheese", "Receipts", "Add-ons", "Vegetables"}) {
         auto menu = f.store->insert("Menu");
         menu->setValue("menuId", "X" + std::to_string(sequence));
         menu->setValue("name", std::string(name));

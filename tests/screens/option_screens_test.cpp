@@ -26,7 +26,8 @@ std::vector<std::string> rowTexts(ItemFlowHost& f) {
     std::vector<std::string> texts;
     TableView& table = f.table();
     for (int row = 0; row < table.numberOfRows(0); ++row)
-        if (TableViewCell* cell = table.cellForRow({0, row})) texts.push_back(ItemFlowHost::rowText(*cell).value_or(""));
+        if (TableViewCell* cell = table.cellForRow({0, row}))
+            texts.push_back(ItemFlowHost::rowText(*cell).value_or(""));
     return texts;
 }
 
@@ -74,7 +75,7 @@ TEST_F(OptionScreenTest, OutsideAFlowDoneInsistsOnTheMinimumAndAChoiceIsReplaced
     f.openAlone(group(steak, "G-TEMP"));
     EXPECT_EQ(f.title(), "Temperature - Steak");
     EXPECT_EQ(f.h.visibleController().navigationItem().leftBarButtonItem()->title(), "Back");
-    ASSERT_TRUE(f.h.visibleController().navigationItem().rightBarButtonItem());  // Done outside a flow
+    ASSERT_TRUE(f.h.visibleController().navigationItem().rightBarButtonItem()); // Done outside a flow
     EXPECT_EQ(rowTexts(f), (std::vector<std::string>{"Rare", "Medium", "Well Done"}));
 
     // Nothing chosen: Done keeps the screen and says why.
@@ -85,7 +86,7 @@ TEST_F(OptionScreenTest, OutsideAFlowDoneInsistsOnTheMinimumAndAChoiceIsReplaced
     f.h.clickAlert("Ok");
     EXPECT_EQ(f.title(), "Temperature - Steak");
 
-    f.tapRow("Rare");  // the one choice: the screen leaves
+    f.tapRow("Rare"); // the one choice: the screen leaves
     EXPECT_TRUE(onEditor());
     EXPECT_EQ(preparationIds(*steak), std::vector<std::string>{"P-RARE"});
 
@@ -125,7 +126,7 @@ TEST_F(OptionScreenTest, TheMaximumLeavesTheScreenAndThenRefusesAnotherChoice) {
     f.tapRow("Mushrooms");
     f.tapRow("Onions");
     EXPECT_EQ(f.title(), "Toppings - Steak");
-    f.tapRow("Peppercorn");  // the third: the maximum
+    f.tapRow("Peppercorn"); // the third: the maximum
     EXPECT_TRUE(onEditor());
 
     f.h.visibleController().navigationController()->push(group(steak, "G-TOP"), false);
@@ -157,7 +158,7 @@ TEST_F(OptionScreenTest, AGroupTheStoreDoesNotHoldShowsAnEmptyList) {
     f.openAlone(group(f.line("I-STEAK"), "G-GONE"));
     EXPECT_EQ(f.title(), "Steak");
     EXPECT_EQ(f.table().numberOfRows(0), 0);
-    f.h.tap(SystemItem::Done);  // minimum 0: nothing is missing
+    f.h.tap(SystemItem::Done); // minimum 0: nothing is missing
     EXPECT_TRUE(onEditor());
 }
 
@@ -194,11 +195,11 @@ TEST_F(OptionScreenTest, AListThatCannotBeReadIsSaidAndTheScreenLeaves) {
 TEST_F(OptionScreenTest, OutsideAFlowTheSidesHaveNoCapAndMinusTakesOneOff) {
     SelectionPtr steak = f.line("I-STEAK");
     f.openAlone(sides(steak));
-    EXPECT_EQ(rowTexts(f), (std::vector<std::string>{"Side Salad", "Fries", "Rice"}));  // the steak's menu only
+    EXPECT_EQ(rowTexts(f), (std::vector<std::string>{"Side Salad", "Fries", "Rice"})); // the steak's menu only
     for (int i = 0; i < 3; ++i) f.tapRow("Fries");
     f.tapRow("Rice");
     EXPECT_FALSE(f.h.hasAlert());
-    EXPECT_EQ(f.title(), "Sides - Steak");  // no moving on by itself
+    EXPECT_EQ(f.title(), "Sides - Steak"); // no moving on by itself
     EXPECT_EQ(steak->getSideCount(), 4);
 
     auto minus = [&](int row) {
@@ -212,10 +213,10 @@ TEST_F(OptionScreenTest, OutsideAFlowTheSidesHaveNoCapAndMinusTakesOneOff) {
     EXPECT_EQ(count(1), "3");
     minus(1);
     EXPECT_EQ(count(1), "2");
-    EXPECT_EQ(steak->getSides()[0]->newQuantity(), 2);  // units not yet sent
-    minus(2);  // Rice at 1 leaves the line
+    EXPECT_EQ(steak->getSides()[0]->newQuantity(), 2); // units not yet sent
+    minus(2);                                          // Rice at 1 leaves the line
     EXPECT_EQ(count(2), "");
-    minus(0);  // the salad was never chosen: nothing happens
+    minus(0); // the salad was never chosen: nothing happens
     EXPECT_EQ(count(0), "");
     ASSERT_EQ(steak->getSides().size(), 1u);
     EXPECT_EQ(steak->getSides()[0]->name(), "Fries");
@@ -235,11 +236,12 @@ TEST_F(OptionScreenTest, ALineWithoutAMenuShowsEverySideOfTheStore) {
 
 TEST(QuantityCell, ItsButtonsWorkAndAreSwitchedTogether) {
     int plus = 0, minus = 0;
-    QuantityCellView cell(TableViewCellStyle::Default, "Cell", Rect(0, 0, 540, 44), [&](Control&) { ++plus; },
-                          [&](Control&) { ++minus; });
+    QuantityCellView cell(
+        TableViewCellStyle::Default, "Cell", Rect(0, 0, 540, 44), [&](Control&) { ++plus; },
+        [&](Control&) { ++minus; });
     auto& plusButton = dynamic_cast<Button&>(*cell.viewWithTag(QuantityCellView::plusTag));
     auto& minusButton = dynamic_cast<Button&>(*cell.viewWithTag(QuantityCellView::minusTag));
-    EXPECT_EQ(plusButton.frame(), Rect(242, 2, 48, 40));  // fixed places, whatever the width
+    EXPECT_EQ(plusButton.frame(), Rect(242, 2, 48, 40)); // fixed places, whatever the width
     EXPECT_EQ(minusButton.frame(), Rect(10, 2, 48, 40));
     EXPECT_EQ(cell.viewWithTag(QuantityCellView::countTag)->frame(), Rect(60, 10, 180, 25));
     plusButton.sendActions(ControlEvent::TouchUpInside);
@@ -278,10 +280,20 @@ TEST(SeatCourseGrids, TheGridsFollowTheOrdersSeatsAndTheStoresValues) {
     };
     const std::vector<Case> cases{
         {"defaults", 4, {}, numbered("Seat", 1, 4), numbered("Course", 1, 10)},
-        {"additional -2 adds nothing", 4, {{"HH_SEATS_ADDITIONAL", "-2"}}, numbered("Seat", 1, 4), numbered("Course", 1, 10)},
+        {"additional -2 adds nothing",
+         4,
+         {{"HH_SEATS_ADDITIONAL", "-2"}},
+         numbered("Seat", 1, 4),
+         numbered("Course", 1, 10)},
         {"additional 3", 4, {{"HH_SEATS_ADDITIONAL", "3"}}, numbered("Seat", 1, 7), numbered("Course", 1, 10)},
-        {"from zero", 4, {{"HH_SEATS_ADDITIONAL", "3"}, {"HH_SEATS_USE_ZERO", "YES"}, {"HH_COURSES_USE_ZERO", "YES"},
-                          {"HH_COURSE_MAX", "3"}}, numbered("Seat", 0, 6), numbered("Course", 0, 2)},
+        {"from zero",
+         4,
+         {{"HH_SEATS_ADDITIONAL", "3"},
+          {"HH_SEATS_USE_ZERO", "YES"},
+          {"HH_COURSES_USE_ZERO", "YES"},
+          {"HH_COURSE_MAX", "3"}},
+         numbered("Seat", 0, 6),
+         numbered("Course", 0, 2)},
         {"course maximum 0", 2, {{"HH_COURSE_MAX", "0"}}, numbered("Seat", 1, 2), {}},
     };
     for (const Case& c : cases) {
@@ -296,7 +308,7 @@ TEST(SeatCourseGrids, TheGridsFollowTheOrdersSeatsAndTheStoresValues) {
         EXPECT_FALSE(screen.pickerView() && screen.pickerView()->superview());
         for (const SlideView* grid : {screen.seatGrid(), screen.courseGrid()}) {
             if (!grid) continue;
-            for (const auto& b : grid->buttons())  // each button answers its number
+            for (const auto& b : grid->buttons()) // each button answers its number
                 EXPECT_EQ(b->tag(), std::stoi(b->title()->substr(b->title()->find(' ') + 1)));
         }
     }
@@ -381,9 +393,9 @@ TEST_F(OptionScreenTest, TheWheelsOfferSeatsAndCoursesAfterABlankRow) {
     EXPECT_EQ(wheels.titleForRow(0, 1), "");
     EXPECT_EQ(wheels.titleForRow(9, 1), "Course 8");
 
-    f.h.pick(wheels, "Seat 5", 0);  // a seat alone does not finish
+    f.h.pick(wheels, "Seat 5", 0); // a seat alone does not finish
     EXPECT_TRUE(f.flowShown());
-    f.h.pick(wheels, 0, 1);  // the blank course: no answer
+    f.h.pick(wheels, 0, 1); // the blank course: no answer
     EXPECT_TRUE(f.flowShown());
     EXPECT_TRUE(ui::test::matchesGolden(f.picture(), "flow_seat_course_wheels_phone"));
     f.h.pick(wheels, "Course 0", 1);

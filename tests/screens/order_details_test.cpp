@@ -70,8 +70,9 @@ TEST(OrderDetails, TheAgeRunsEverySecondAndTogglesToTheCreationDate) {
 }
 
 TEST(OrderDetails, TheAgeReadsHoursMinutesAndSecondsWithoutWrappingTheHours) {
-    for (const auto& [seconds, text] : {std::pair{0.0, "0:00:00"}, std::pair{9.5, "0:00:09"}, std::pair{61.0, "0:01:01"},
-                                        std::pair{3599.0, "0:59:59"}, std::pair{90605.0, "25:10:05"}})
+    for (const auto& [seconds, text] :
+         {std::pair{0.0, "0:00:00"}, std::pair{9.5, "0:00:09"}, std::pair{61.0, "0:01:01"},
+          std::pair{3599.0, "0:59:59"}, std::pair{90605.0, "25:10:05"}})
         EXPECT_EQ(OrderDetailsViewController::elapsedText(seconds), text) << seconds;
 }
 
@@ -80,7 +81,7 @@ TEST(OrderDetails, ToolsNeedItemsAndRights) {
         const char* what;
         std::string user;
         bool items, compsDisabled;
-        std::vector<bool> enabled;  // void, comp, split, discount
+        std::vector<bool> enabled; // void, comp, split, discount
     };
     const std::vector<Case> cases = {
         {"an empty order", "U-ANN", false, false, {false, false, false, false}},

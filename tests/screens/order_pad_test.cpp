@@ -54,14 +54,14 @@ public:
         }
         s.store.save();
         for (const char* name : {OrderViewController::kInterfaceName})
-            ui::InterfaceRegistry::shared().remove(name);  // the real screen in place of the stand-in
+            ui::InterfaceRegistry::shared().remove(name); // the real screen in place of the stand-in
         registerOptionScreens();
         registerPromptScreens();
         registerMenuScreens();
         registerOrderView();
         registerPayScreens();
         UserDefaults::standardUserDefaults().setBool(false, "menu_icons");
-        AppShell::installPorts();  // orders go to the real order handler, as the program's do
+        AppShell::installPorts(); // orders go to the real order handler, as the program's do
         delegate->setFreeSpaceReader([] { return uint64_t{8} << 30; });
         s.h.app().setDelegate(delegate);
         s.h.app().launch();
@@ -93,7 +93,7 @@ public:
 
 TEST(PadOrderScreen, TheMenuSitsInTheDetailPaneBesideTheOrderAndASentOrderOpensOnTheOrder) {
     PadOrder pad(true);
-    pad.delegate->rootViewController()->loadOrder(std::nullopt);  // a new quick sale
+    pad.delegate->rootViewController()->loadOrder(std::nullopt); // a new quick sale
     pad.s.h.runUntilIdle();
     OrderViewController* screen = pad.order();
     ASSERT_NE(screen, nullptr) << pad.s.alertText();
@@ -188,7 +188,8 @@ public:
 
 TEST(PadOrderScreen, ADeliveryCustomerPickedInTheMenuTitlesTheOrderBesideIt) {
     PadOrder pad(true);
-    InterfaceRegistry::shared().addController(CustomerPicker::kInterfaceName, [] { return std::make_shared<PickedCustomer>(); });
+    InterfaceRegistry::shared().addController(CustomerPicker::kInterfaceName,
+                                              [] { return std::make_shared<PickedCustomer>(); });
     pad.delegate->rootViewController()->loadOrder(std::nullopt);
     pad.s.h.runUntilIdle();
     OrderViewController* screen = pad.order();
@@ -209,5 +210,5 @@ TEST(PadOrderScreen, ADeliveryCustomerPickedInTheMenuTitlesTheOrderBesideIt) {
     InterfaceRegistry::shared().remove(CustomerPicker::kInterfaceName);
 }
 
-}  // namespace
-}  // namespace tavlo::screens
+} // namespace
+} // namespace tavlo::screens

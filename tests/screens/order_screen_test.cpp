@@ -35,7 +35,7 @@ bool hasCall(const std::vector<std::string>& calls, const std::string& text) {
 OrderViewController& quickSaleWith(OrderScreenTerminal& t, int32_t price) {
     OrderViewController& screen = t.open();
     screen.order()->addSelection(t.line("Burger", price), t.session.get());
-    t.h.tapBack();  // from the menu screen the phone pushed for the new order
+    t.h.tapBack(); // from the menu screen the phone pushed for the new order
     t.h.runUntilIdle();
     return screen;
 }
@@ -54,8 +54,7 @@ TEST(OrderScreen, NewQuickSaleAsksTheTypeThenTheNameThenShowsTheMenu) {
     EXPECT_EQ(t.h.visibleController().title(), "Order Name");
     t.h.tap("Save");
     t.h.runUntilIdle();
-    EXPECT_NE(dynamic_cast<MenuViewController*>(&t.h.visibleController()), nullptr)
-        << "the menu comes last";
+    EXPECT_NE(dynamic_cast<MenuViewController*>(&t.h.visibleController()), nullptr) << "the menu comes last";
     EXPECT_TRUE(screen.order()->isOpen());
 }
 
@@ -143,9 +142,9 @@ TEST(OrderScreen, TheCashButtonsPayTheGratuityTheDueShowsAndRecordIt) {
         std::string alert;
     };
     // 9.50 and its gratuity of 0.95.
-    for (const Case& c : {Case{"payExact", "$10.45", 0, ""},
-                          Case{"payUp", "$11.00", 55,
-                               "Tendered: $11.00\nAmount: $9.50\nGratuity and/or Tip: $0.95\nChange: $0.55"}}) {
+    for (const Case& c :
+         {Case{"payExact", "$10.45", 0, ""},
+          Case{"payUp", "$11.00", 55, "Tendered: $11.00\nAmount: $9.50\nGratuity and/or Tip: $0.95\nChange: $0.55"}}) {
         OrderScreenTerminal t;
         OrderViewController& screen = quickSaleWithGratuity(t, 950);
         EXPECT_EQ(t.text("due"), "$10.45") << "the due shows the unpaid gratuity";
@@ -165,7 +164,8 @@ TEST(OrderScreen, TenderedAboveDueAndGratuityGivesTheRestAsChange) {
     OrderViewController& screen = quickSaleWithGratuity(t);
     screen.payAmount(2000);
     ASSERT_TRUE(t.h.hasAlert());
-    EXPECT_EQ(t.h.frontAlert().message(), "Tendered: $20.00\nAmount: $10.00\nGratuity and/or Tip: $1.00\nChange: $9.00");
+    EXPECT_EQ(t.h.frontAlert().message(),
+              "Tendered: $20.00\nAmount: $10.00\nGratuity and/or Tip: $1.00\nChange: $9.00");
     EXPECT_EQ(screen.order()->payments().at(0)->gratuity(), 100);
     EXPECT_EQ(screen.order()->payments().at(0)->change(), 900);
 }
@@ -228,9 +228,9 @@ TEST(OrderScreen, PayExactOnALiteQuickSaleClosesItKicksTheDrawerPrintsAndStartsT
     ASSERT_EQ(t.sender->orders.size(), 1u);
     EXPECT_EQ(t.sender->orders[0].remoteId, paid->remoteId());
     EXPECT_TRUE(printed(t.printer->calls, "drawer 2"));
-    EXPECT_TRUE(std::any_of(t.printer->calls.begin(), t.printer->calls.end(),
-                            [](const std::string& call) { return call.find("12.34") != std::string::npos; }))
-        << "the slip names the amount";
+    EXPECT_TRUE(std::any_of(t.printer->calls.begin(), t.printer->calls.end(), [](const std::string& call) {
+        return call.find("12.34") != std::string::npos;
+    })) << "the slip names the amount";
     EXPECT_NE(screen.order(), paid) << "a fresh quick sale takes the screen";
     EXPECT_TRUE(screen.order()->isOpen());
 }
@@ -304,8 +304,8 @@ TEST(OrderScreen, CloseRefusesADueAndAnOverpaidOrder) {
         OrderScreenTerminal t;
         auto order = t.storedOrder({t.line("Burger", 1234)});
         OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
-        auto payment = Payment::initWithSession(*t.session, std::nullopt, order->name(), Payment::kCash, c.paid, 0, 0, 0,
-                                                0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
+        auto payment = Payment::initWithSession(*t.session, std::nullopt, order->name(), Payment::kCash, c.paid, 0, 0,
+                                                0, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr);
         screen.order()->addPayment(payment);
         screen.refresh();
         EXPECT_EQ(screen.button("close")->isEnabled(), c.paid > 1234) << "an overpaid order may be closed";
@@ -320,8 +320,8 @@ TEST(OrderScreen, ACloseTheServerRefusesLeavesTheOrderOpenOnScreenAndInTheStore)
     OrderScreenTerminal t;
     auto order = t.storedOrder({t.line("Burger", 1234)});
     OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
-    screen.order()->addPayment(Payment::initWithSession(*t.session, std::nullopt, order->name(), Payment::kCash, 1234, 0,
-                                                        0, 0, 0, std::nullopt, std::nullopt, std::nullopt,
+    screen.order()->addPayment(Payment::initWithSession(*t.session, std::nullopt, order->name(), Payment::kCash, 1234,
+                                                        0, 0, 0, 0, std::nullopt, std::nullopt, std::nullopt,
                                                         std::nullopt, nullptr));
     screen.refresh();
     t.sender->failure = Error("StoreServerErrorDomain", -1, "Order refused");
@@ -370,7 +370,8 @@ TEST(OrderScreen, RowsShowTheirLinesAndAreAsHighAsThem) {
     // By seat: the soup of seat 1 first, then the steak.
     std::vector<std::string> lines;
     for (const auto& line : screen.detailLines(*screen.sortedSelections()[1])) lines.push_back(line.text);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Birthday (-$3.20)", "No onions", "Rare", "2 Fries ($7.00)", "Extra Salt ($0.50)"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Birthday (-$3.20)", "No onions", "Rare", "2 Fries ($7.00)",
+                                               "Extra Salt ($0.50)"}));
     EXPECT_EQ(screen.heightForRow(table, {0, 1}), 30 + 18 * 5);
     EXPECT_EQ(screen.heightForRow(table, {0, 0}), 66) << "seat and course captions take two lines";
     ui::TableViewCell* cell = table.cellForRow({0, 1});
@@ -424,8 +425,8 @@ TEST(OrderScreen, AComboRowDrawsAndCountsEveryLineOfItsItems) {
     std::vector<std::string> lines;
     for (const auto& line : screen.detailLines(*screen.sortedSelections()[0])) lines.push_back(line.text);
     // The items by their groups, each followed by its own lines.
-    EXPECT_EQ(lines, (std::vector<std::string>{"2 Cola ($0.50)", "Burger", "Staff (-$4.00)",
-                                               "Tax Exemption (City Tax)"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"2 Cola ($0.50)", "Burger", "Staff (-$4.00)", "Tax Exemption (City Tax)"}));
     ui::TableView& table = screen.selectionsTable();
     EXPECT_EQ(screen.heightForRow(table, {0, 0}), 30 + 18 * 4) << "the row is as high as what it draws";
     ui::TableViewCell* cell = table.cellForRow({0, 0});
@@ -457,7 +458,7 @@ TEST(OrderScreen, AFailedGatewaySendOffersTheOtherTerminalsAndSendsThroughTheOne
     OrderViewController& screen = t.open(std::nullopt, std::string("L1"));
     ASSERT_NE(screen.order(), nullptr);
     screen.order()->addSelection(t.line("Fries", 300), t.session.get());
-    t.h.tapBack();  // from the menu screen
+    t.h.tapBack(); // from the menu screen
     t.h.runUntilIdle();
     t.sender->failure = Error("StoreServerErrorDomain", -95, "No reply");
     t.h.tap("Send");
@@ -507,7 +508,7 @@ TEST(OrderScreen, SendingAnEmptyNewOrderSendsATableOrderButLeavesAQuickSaleUnsen
         SCOPED_TRACE(c.table.value_or("quick sale"));
         OrderScreenTerminal t;
         t.open(std::nullopt, c.table);
-        t.h.tapBack();  // from the menu screen
+        t.h.tapBack(); // from the menu screen
         t.h.runUntilIdle();
         t.h.tap("Send");
         t.h.runUntilIdle();
@@ -535,7 +536,7 @@ TEST(OrderScreen, PrintOnASentLiteOrderOffersTheKitchenTicketAgain) {
     auto burgers = t.line("Burger", 500, 2);
     t.storedOrder({burgers, t.line("Soup", 300)});
     OrderViewController& screen = t.open(std::string("O-1"), std::string("L1"));
-    screen.order()->addSelection(t.line("Lager", 450), t.session.get());  // not sent yet
+    screen.order()->addSelection(t.line("Lager", 450), t.session.get()); // not sent yet
 
     t.h.tap("Print");
     ASSERT_TRUE(t.h.hasAlert());
@@ -567,7 +568,8 @@ TEST(OrderScreen, PrintOnASentLiteOrderOffersTheKitchenTicketAgain) {
     t.h.clickAlert("Receipt");
     t.h.runUntilIdle();
     EXPECT_GT(t.printer->calls.size(), before);
-    EXPECT_TRUE(hasCall({t.printer->calls.begin() + static_cast<std::ptrdiff_t>(before), t.printer->calls.end()}, "Lager"))
+    EXPECT_TRUE(
+        hasCall({t.printer->calls.begin() + static_cast<std::ptrdiff_t>(before), t.printer->calls.end()}, "Lager"))
         << "the receipt names every line";
 }
 

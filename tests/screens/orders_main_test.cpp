@@ -128,7 +128,8 @@ protected:
         session = std::make_shared<Session>(store.context().get());
         ASSERT_TRUE(session->authenticate(userId));
         session->setPrinterStream(printer);
-        std::shared_ptr<ViewController> screen = InterfaceRegistry::shared().instantiate(OrdersMainController::kInterfaceName);
+        std::shared_ptr<ViewController> screen =
+            InterfaceRegistry::shared().instantiate(OrdersMainController::kInterfaceName);
         main = std::dynamic_pointer_cast<OrdersMainController>(screen);
         ASSERT_TRUE(main);
         main->setSession(session);
@@ -171,7 +172,8 @@ protected:
     tavlo::test::FakePorts ports;
     ManagedObjectPtr batch;
     std::shared_ptr<Session> session;
-    std::shared_ptr<tavlo::test::RecordingPrinterStream> printer = std::make_shared<tavlo::test::RecordingPrinterStream>();
+    std::shared_ptr<tavlo::test::RecordingPrinterStream> printer =
+        std::make_shared<tavlo::test::RecordingPrinterStream>();
     std::shared_ptr<OrdersMainController> main;
     std::shared_ptr<NavigationController> nav;
 };
@@ -180,14 +182,17 @@ TEST_F(OrdersMainTest, TheOpenListShowsOnlyTheUsersOwnOrdersWithoutAllOrders) {
     addOrder("O-1", "Window seat", "U-ANN", 1250);
     addOrder("O-2", "Bar stool", "U-BOB", 800);
     addOrder("O-3", "Anniversary", "U-ANN", 4599);
-    addOrder("O-4", "Yesterday", "U-ANN", 100)->setToOne("storeBatch", store.addStoreBatch("B0", Date::now().addingSeconds(-90000), Date::now().addingSeconds(-80000)));
+    addOrder("O-4", "Yesterday", "U-ANN", 100)
+        ->setToOne("storeBatch",
+                   store.addStoreBatch("B0", Date::now().addingSeconds(-90000), Date::now().addingSeconds(-80000)));
     addOrder("O-5", "Paid", "U-ANN", 100)->setValue("closed", Date::now());
     open("U-ANN");
 
-    EXPECT_EQ(main->segmentedControl()->numberOfSegments(), 2);  // no table-layout module
+    EXPECT_EQ(main->segmentedControl()->numberOfSegments(), 2); // no table-layout module
     EXPECT_EQ(main->segmentedControl()->titleForSegment(0), "Open");
     EXPECT_EQ(main->segmentedControl()->titleForSegment(1), "Closed");
-    EXPECT_EQ(rows(), (std::vector<Row>{{"Anniversary", "Ann Marie Lee", "$45.99"}, {"Window seat", "Ann Marie Lee", "$12.50"}}));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"Anniversary", "Ann Marie Lee", "$45.99"},
+                                        {"Window seat", "Ann Marie Lee", "$12.50"}}));
     TableViewCell* own = table().cellForRow({0, 0});
     EXPECT_EQ(label(*own, OrdersOpenViewController::kNameTag)->textColor(), Color::black());
     EXPECT_EQ(label(*own, OrdersOpenViewController::kTotalTag)->textColor(), Color::blue());
@@ -227,7 +232,7 @@ TEST_F(OrdersMainTest, WithAllOrdersOtherUsersOrdersAreGreyAndGroupedByType) {
 }
 
 TEST_F(OrdersMainTest, TappingARowOpensTheOrderScreenWithItsRemoteId) {
-    setParam("TAVLO_LITE", "YES");  // coming back re-reads the local store only
+    setParam("TAVLO_LITE", "YES"); // coming back re-reads the local store only
     addOrder("O-1", "Window seat", "U-ANN", 1250)->setToOne("areaLocation", addTable("L1", "Table 1", "A1"));
     addOrder("O-2", "Quick one", "U-ANN", 500);
     open("U-ANN");
@@ -248,7 +253,7 @@ TEST_F(OrdersMainTest, TappingARowOpensTheOrderScreenWithItsRemoteId) {
     ASSERT_NE(openedOrder(), nullptr);
     EXPECT_EQ(openedOrder()->remoteId, "O-2");
     EXPECT_FALSE(openedOrder()->areaLocationId);
-    EXPECT_TRUE(openedOrder()->quickSale);  // an order at no table
+    EXPECT_TRUE(openedOrder()->quickSale); // an order at no table
 }
 
 TEST_F(OrdersMainTest, AnotherUsersOrderIsRefusedWithoutTheRights) {
@@ -265,7 +270,7 @@ TEST_F(OrdersMainTest, QuickSaleNeedsAnOpenStoreAndBothRights) {
     open("U-ANN");
     h.tap(SystemItem::Add);
     EXPECT_EQ(alertText(), "Alert / Store is currently closed. A manager must open the store before taking orders.");
-    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"OK"});  // nothing left to cancel
+    EXPECT_EQ(h.frontAlert().buttonTitles(), std::vector<std::string>{"OK"}); // nothing left to cancel
     snap("orders_store_closed_phone");
     h.clickAlert("OK");
     EXPECT_EQ(openedOrder(), nullptr);
@@ -377,7 +382,7 @@ TEST_F(LiteOrdersMainTest, NoSaleWithTwoDrawersAsksWhichAndWithoutTheRightAsksFo
     ASSERT_NE(prompt, nullptr) << alertText();
     EXPECT_EQ(prompt->title(), "No Sale");
     snap("orders_no_sale_authorise_phone");
-    h.type(h.outlet<TextField>("textNumber"), "1004");  // Dan holds NO_SALE
+    h.type(h.outlet<TextField>("textNumber"), "1004"); // Dan holds NO_SALE
     h.tap("Done");
     h.runUntilIdle();
     EXPECT_EQ(nav->presentedViewController(), nullptr);
@@ -390,7 +395,7 @@ TEST_F(LiteOrdersMainTest, NoSaleWhenAssignedOpensOnlyTheUsersOwnDrawer) {
     store.row("User", "userId", "U-ANN")->addTo("permissions", store.addPermission("NO_SALE_WHEN_ASSIGNED"));
     open("U-ANN");
     h.tap("No Sale");
-    h.clickAlert("Till B");  // cashed in by Ann
+    h.clickAlert("Till B"); // cashed in by Ann
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 2", "close"}));
     EXPECT_EQ(nav->presentedViewController(), nullptr);
 }
@@ -447,8 +452,9 @@ TEST_F(GatewayOrdersMainTest, RePrintHasTheServerPrintTheReceiptOnTheTerminalsPr
     chooseOnClosedRow("Re-Print");
     EXPECT_FALSE(h.hasAlert()) << alertText();
     EXPECT_EQ(server.requestCount("customerOrder"), sent + 1);
-    EXPECT_NE(server.requests().back().body.find("receipt.local:9100"), std::string::npos) << server.requests().back().body;
-    EXPECT_TRUE(printer->calls.empty());  // the server prints
+    EXPECT_NE(server.requests().back().body.find("receipt.local:9100"), std::string::npos)
+        << server.requests().back().body;
+    EXPECT_TRUE(printer->calls.empty()); // the server prints
 }
 
 TEST_F(GatewayOrdersMainTest, RefreshReplacesTheLocalOrdersWithTheServersAndReportsAFailure) {
@@ -470,7 +476,7 @@ TEST_F(GatewayOrdersMainTest, RefreshReplacesTheLocalOrdersWithTheServersAndRepo
     main->refresh();
     EXPECT_EQ(alertText(), "Alert / Store is offline");
     h.clickAlert("Ok");
-    EXPECT_EQ(rows().size(), 1u);  // the list keeps what it had
+    EXPECT_EQ(rows().size(), 1u); // the list keeps what it had
 }
 
 TEST_F(OrdersMainTest, OrdersChangePostedFromABackgroundThreadRefreshesTheListOnTheMainThread) {
@@ -485,7 +491,8 @@ TEST_F(OrdersMainTest, OrdersChangePostedFromABackgroundThreadRefreshesTheListOn
     poster.join();
     EXPECT_EQ(rows().size(), 1u) << "the re-read waits for the main thread";
     h.runUntilIdle();
-    EXPECT_EQ(rows(), (std::vector<Row>{{"Booth", "Ann Marie Lee", "$7.00"}, {"Window seat", "Ann Marie Lee", "$12.50"}}));
+    EXPECT_EQ(rows(),
+              (std::vector<Row>{{"Booth", "Ann Marie Lee", "$7.00"}, {"Window seat", "Ann Marie Lee", "$12.50"}}));
     snap("orders_change_phone");
 
     // Out of view, the list no longer listens.
@@ -507,13 +514,13 @@ protected:
         ManagedObjectPtr three = addTable("L3", "Table 3", "A1");
         for (const char* id : {"O-4", "O-3", "O-2"})
             addOrder(id, std::string("Guest ") + id, "U-ANN", 1000)->setToOne("areaLocation", three);
-        addTable("L4", "Bar end", "A2", 0);  // no seats: not a table
+        addTable("L4", "Bar end", "A2", 0); // no seats: not a table
         addOrder("O-9", "Quick coffee", "U-ANN", 350);
         addOrder("O-10", "Bob's coffee", "U-BOB", 350);
     }
     void showTables() {
         open("U-ANN");
-        EXPECT_EQ(main->segmentedControl()->titleForSegment(1), "Tables");  // lite
+        EXPECT_EQ(main->segmentedControl()->titleForSegment(1), "Tables"); // lite
         h.pickSegment(*main->segmentedControl(), "Tables");
     }
 };
@@ -525,10 +532,10 @@ TEST_F(TablesTest, TablesShowTheirOrdersAndOtherHoldsTheQuickSales) {
     EXPECT_EQ(list.dataSource()->titleForHeader(list, 0), "Dining");
     EXPECT_EQ(list.dataSource()->titleForHeader(list, 1), "OTHER");
     EXPECT_EQ(list.dataSource()->sectionIndexTitles(list), (std::vector<std::string>{"Dining", "OTHER"}));
-    EXPECT_EQ(rows(0), (std::vector<Row>{{"Table 1", "", ""}, {"Smith party", "Bob", "$42.00"},
-                                         {"Guest O-2", "", "(3 orders)"}}));
+    EXPECT_EQ(rows(0), (std::vector<Row>{
+                           {"Table 1", "", ""}, {"Smith party", "Bob", "$42.00"}, {"Guest O-2", "", "(3 orders)"}}));
     EXPECT_EQ(label(*list.cellForRow({0, 1}), OrdersOpenViewController::kNameTag)->textColor(), Color::lightGray());
-    EXPECT_EQ(rows(1), (std::vector<Row>{{"Quick coffee", "Ann Marie Lee", "$3.50"}}));  // only her own
+    EXPECT_EQ(rows(1), (std::vector<Row>{{"Quick coffee", "Ann Marie Lee", "$3.50"}})); // only her own
     snap("orders_tables_phone", true);
 }
 
@@ -536,7 +543,8 @@ TEST_F(TablesTest, TheMultipleOrdersPickerAnswersWithTheChosenOrderAndIgnoresCan
     showTables();
     h.tapRow(table(), {0, 2});
     ASSERT_EQ(alertText(), "Multiple Orders / Select an order:");
-    EXPECT_EQ(h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Guest O-2", "Guest O-3", "Guest O-4"}));
+    EXPECT_EQ(h.frontAlert().buttonTitles(),
+              (std::vector<std::string>{"Cancel", "Guest O-2", "Guest O-3", "Guest O-4"}));
     snap("orders_multiple_orders_phone", true);
     h.clickAlert("Cancel");
     EXPECT_EQ(openedOrder(), nullptr);
@@ -550,19 +558,19 @@ TEST_F(TablesTest, TheMultipleOrdersPickerAnswersWithTheChosenOrderAndIgnoresCan
 
 TEST_F(TablesTest, TableRowsOpenTheirOrderANewOneOrRefuse) {
     showTables();
-    h.tapRow(table(), {0, 1});  // Bob's order: Ann may not work on it
+    h.tapRow(table(), {0, 1}); // Bob's order: Ann may not work on it
     EXPECT_EQ(alertText(), "Alert / Unable to work on an order opened by somebody else. If you need to work on it, "
                            "have the manager transfer it to you");
     h.clickAlert("Ok");
 
-    h.tapRow(table(), {0, 0});  // empty table: a new order there
+    h.tapRow(table(), {0, 0}); // empty table: a new order there
     ASSERT_NE(openedOrder(), nullptr) << alertText();
     EXPECT_FALSE(openedOrder()->remoteId);
     EXPECT_EQ(openedOrder()->areaLocationId, "L1");
     nav->pop(false);
     h.runUntilIdle();
 
-    h.tapRow(table(), {1, 0});  // OTHER
+    h.tapRow(table(), {1, 0}); // OTHER
     ASSERT_NE(openedOrder(), nullptr);
     EXPECT_EQ(openedOrder()->remoteId, "O-9");
 }
@@ -601,7 +609,7 @@ TEST_F(TablesTest, TheLayoutIsPresentedFullScreenAndHandsItsTablesBack) {
     EXPECT_EQ(openedOrder()->remoteId, "O-30");
     EXPECT_EQ(nav->presentedViewController(), nullptr);
     EXPECT_TRUE(main->showLayout());
-    main->showTableLayout(false);  // while the order is open
+    main->showTableLayout(false); // while the order is open
     EXPECT_EQ(nav->presentedViewController(), nullptr);
 }
 
@@ -666,7 +674,7 @@ TEST_F(OrdersMainTest, AFailedReadSaysWhichRecordsAndLeavesTheLists) {
 }
 
 TEST_F(OrdersMainTest, TheToolbarFollowsLiteModeAdminAndDrawers) {
-    open("U-ANN");  // this terminal has drawers
+    open("U-ANN"); // this terminal has drawers
     std::vector<std::string> titles;
     for (const auto& item : main->toolbarItems()) titles.push_back(item->title().value_or(item->isSpace() ? "_" : "?"));
     EXPECT_EQ(titles, (std::vector<std::string>{"?", "_", "?", "_", "_", "No Sale"}));
@@ -685,8 +693,9 @@ protected:
 TEST_F(PadOrdersMainTest, PortraitShowsTheWarning) {
     h.rotate(DeviceOrientation::Portrait);
     open("U-ANN");
-    EXPECT_EQ(alertText(), "Alert / Application cannot run on portrait mode, make sure your tablet's orientation is not "
-                           "locked and restart Tavlo");
+    EXPECT_EQ(alertText(),
+              "Alert / Application cannot run on portrait mode, make sure your tablet's orientation is not "
+              "locked and restart Tavlo");
     snap("orders_pad_portrait");
 }
 

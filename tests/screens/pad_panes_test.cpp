@@ -73,7 +73,7 @@ TEST(PadPanesTest, SigningInFillsBothPanesAndSigningOutBringsTheSignInBack) {
     test::SignedInStandIn* main = pad.s.openedScreen();
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(pad.root().navigationController()->topViewController(), main);
-    EXPECT_EQ(main->onExit, true);  // HH_UPDATE_ORDERS_ON_EXIT absent
+    EXPECT_EQ(main->onExit, true); // HH_UPDATE_ORDERS_ON_EXIT absent
     ASSERT_TRUE(pad.root().session());
     EXPECT_EQ(pad.root().session(), pad.detail().session());
     EXPECT_EQ(pad.root().mainController().get(), main);
@@ -100,7 +100,7 @@ TEST(PadPanesTest, SigningInFillsBothPanesAndSigningOutBringsTheSignInBack) {
 
 TEST(PadPanesTest, ATableWithTwoLocalOrdersShowsTheChooserAndLoadsTheChosenOne) {
     Pad pad;
-    pad.signIn("1001");  // the gateway's open orders replace the local ones: none yet
+    pad.signIn("1001"); // the gateway's open orders replace the local ones: none yet
     pad.addOrder("O-2", "Window seat", "L1");
     pad.addOrder("O-1", "Birthday", "L1");
     size_t asked = pad.s.server.requestCount("getOrders");
@@ -117,15 +117,15 @@ TEST(PadPanesTest, ATableWithTwoLocalOrdersShowsTheChooserAndLoadsTheChosenOne) 
     EXPECT_EQ(order->interfaceName(), "OrderView");
     EXPECT_EQ(order->remoteId, "O-2");
     EXPECT_EQ(order->areaLocationId, "L1");
-    EXPECT_FALSE(order->quickSale);  // an order at a table
+    EXPECT_FALSE(order->quickSale); // an order at a table
     EXPECT_EQ(order->session, pad.root().session());
     EXPECT_EQ(pad.root().navigationController()->topViewController(), order);
-    EXPECT_EQ(pad.s.server.requestCount("getOrders"), asked);  // the local orders were enough
+    EXPECT_EQ(pad.s.server.requestCount("getOrders"), asked); // the local orders were enough
 }
 
 TEST(PadPanesTest, AnOrderOpensAsAQuickSaleExactlyWhenItHasNoTable) {
     Pad pad(true);
-    pad.s.store.addStoreBatch("B-1", Date::now(), std::nullopt);  // open: the orders main screen
+    pad.s.store.addStoreBatch("B-1", Date::now(), std::nullopt); // open: the orders main screen
     pad.addOrder("O-7", "Take away", std::nullopt);
     pad.addOrder("O-8", "Terrace", "L4");
     pad.signIn("1001");
@@ -145,7 +145,7 @@ TEST(PadPanesTest, AnOrderOpensAsAQuickSaleExactlyWhenItHasNoTable) {
         EXPECT_EQ(order->remoteId, c.remoteId);
         EXPECT_EQ(order->areaLocationId, c.table);
         EXPECT_EQ(order->quickSale, c.quickSale);
-        EXPECT_TRUE(main->onAppear);  // as it was before
+        EXPECT_TRUE(main->onAppear); // as it was before
         pad.root().navigationController()->pop(false);
     }
     // Somebody else's order needs the right to work on all orders.
@@ -167,7 +167,8 @@ TEST(PadPanesTest, ATableWithoutOrdersOpensANewOneOnlyWithTheRightToStartOrders)
         SCOPED_TRACE(granted ? "NEW_ORDER granted" : "without NEW_ORDER");
         Pad pad(true);
         pad.tableRow("L3");
-        if (granted) pad.s.row("Role", "roleId", "R-SERVER")->addTo("permissions", pad.s.store.addPermission("NEW_ORDER"));
+        if (granted)
+            pad.s.row("Role", "roleId", "R-SERVER")->addTo("permissions", pad.s.store.addPermission("NEW_ORDER"));
         pad.s.store.save();
         pad.signIn("1002");
         size_t before = pad.s.opened.size();
@@ -182,7 +183,7 @@ TEST(PadPanesTest, ATableWithoutOrdersOpensANewOneOnlyWithTheRightToStartOrders)
         EXPECT_EQ(order->remoteId, std::nullopt);
         EXPECT_EQ(order->areaLocationId, "L3");
         EXPECT_FALSE(order->quickSale);
-        EXPECT_EQ(pad.s.server.requestCount("getOrders"), 0u);  // lite: the local orders are all there is
+        EXPECT_EQ(pad.s.server.requestCount("getOrders"), 0u); // lite: the local orders are all there is
     }
 }
 
@@ -209,7 +210,7 @@ TEST(PadPanesTest, TheRootPaneShowsTheGatewayOrTheStoreDayInTheStatusLine) {
 class PadOrdersMain {
 public:
     PadOrdersMain() {
-        registerOrderListScreens();  // the real "OrdersView" in place of the stand-in
+        registerOrderListScreens(); // the real "OrdersView" in place of the stand-in
         ManagedObjectPtr batch = pad.s.store.addStoreBatch("B-1", Date::now().addingSeconds(-3600), std::nullopt);
         pad.addOrder("O-1", "Window seat", "L1");
         ManagedObjectPtr order = pad.s.store->fetchFirst("Order", "remoteId == %@", std::string("O-1"));
@@ -250,7 +251,7 @@ TEST(PadMainScreenTest, AfterSignInTheMainScreenOpensTheTappedOrderThroughTheRoo
     EXPECT_FALSE(order->quickSale);
     EXPECT_EQ(order->session, p.pad.root().session());
     EXPECT_TRUE(main->inOrder());
-    EXPECT_EQ(main->updateOnAppear(), onAppear);  // the root pane gives it back
+    EXPECT_EQ(main->updateOnAppear(), onAppear); // the root pane gives it back
     ui::test::writeTestPicture(render::snapshot(p.pad.s.h.window(), {1024, 768}), "pad_order_opened");
 
     // Back on the main screen, the table's single local order opens through the root pane too.
@@ -310,7 +311,7 @@ namespace {
 // for the next screen says who signed in, and its "Sign Out" brings the sign-in screen back.
 TEST(PhoneSignInTest, TheSignInIsTheFirstScreenAndSigningOutComesBackToIt) {
     LoginScreen s({DeviceIdiom::Phone, false, {{"HH_IGNORE_TERMINAL_INFO", "YES"}}});
-    registerSignedInStandIns();  // the program's own, in place of the test's
+    registerSignedInStandIns(); // the program's own, in place of the test's
     DBHelper::saveStoreParam("IPHONE_STORE_ID", std::string("1"), s.store.context().get());
     s.store.save();
     auto delegate = std::make_shared<TavloMobileAppDelegate>();

@@ -33,7 +33,8 @@ using test::PayTerminal;
 using Answer = gatewaysim::Answer;
 
 constexpr const char* kTrack2 = "4111111111111111=28121010000000000000";
-constexpr const char* kSwipe = "%B4111111111111111^LEE/ANN^28121010000000000000?;4111111111111111=28121010000000000000?";
+constexpr const char* kSwipe =
+    "%B4111111111111111^LEE/ANN^28121010000000000000?;4111111111111111=28121010000000000000?";
 
 long count(const std::vector<std::string>& calls, const std::string& call) {
     return std::count(calls.begin(), calls.end(), call);
@@ -270,7 +271,7 @@ std::string overlayText() {
 TEST_F(PayCardTest, TheWindowStaysLiveWhileTheCardHostTakesItsTimeAndTheChargeCannotBeCancelled) {
     t.gateway.script("Sale", Answer::ApproveWhenReleased);
     typedCard(t);
-    t.h.tap("Process");  // back at once: the charge runs beside the main loop
+    t.h.tap("Process"); // back at once: the charge runs beside the main loop
     ASSERT_TRUE(test::runUntil(t.h, [&] { return t.gateway.heldCount() == 1; }));
     EXPECT_TRUE(t.screen->isCharging());
     // What it waits for, and for how long by the clock.
@@ -351,7 +352,9 @@ TEST_F(PayCardTest, ClosingTheWindowWaitsForTheCardHostsAnswerAndStoresIt) {
 // ---- keyed and swiped cards
 
 TEST_F(PayCardTest, ACardKeyedAfterASwipeGoesWithoutTheSwipedCardsTrack) {
-    auto swipe = [] { NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(std::string(kSwipe))); };
+    auto swipe = [] {
+        NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(std::string(kSwipe)));
+    };
     struct Case {
         const char* how;
         std::function<void(PayTerminal&)> key;

@@ -46,7 +46,7 @@ TEST_F(PayCardUnknownTest, AChargeWithoutAnswerIsAskedAboutBeforeTheOrderIsCharg
     typedCard();
     EXPECT_EQ(process(), "Error / Unable to communicate with Larch, verify Internet connection");
     t.gateway.onCarriedOut(nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the late answer goes out
+    std::this_thread::sleep_for(std::chrono::milliseconds(800)); // the late answer goes out
 
     // The host cannot be asked: the order is not charged.
     t.gateway.script("TrxDetail", Answer::RefuseConnection);

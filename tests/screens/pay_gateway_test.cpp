@@ -3,12 +3,12 @@
 // cannot be encrypted.
 #include "PayTerminal.h"
 
+#include "StoreServer.h"
 #include "payments/Encryption.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/security/Keychain.h"
 #include "platform/net/NetworkProbe.h"
+#include "platform/security/Keychain.h"
 #include "screens/pay/SignatureCapture.h"
-#include "StoreServer.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/AppShell.h"
 #include "sync/handlers/OrderHandler.h"
@@ -66,8 +66,7 @@ protected:
 TEST_F(PayGatewayTest, TheOrderGoesWithThePaymentAndThePayingTerminalPrints) {
     payCash();
     t.acknowledgeAlerts();
-    EXPECT_EQ(t.alertTexts,
-              (std::vector<std::string>{"Change Due / Tendered: $20.00\nAmount: $12.34\nChange: $7.66"}));
+    EXPECT_EQ(t.alertTexts, (std::vector<std::string>{"Change Due / Tendered: $20.00\nAmount: $12.34\nChange: $7.66"}));
     ASSERT_EQ(t.order->payments().size(), 1u);
     EXPECT_FALSE(t.order->payments().front()->isNew()) << "the server has it";
     EXPECT_EQ(server.requestCount("customerOrder"), 1u);
@@ -102,8 +101,7 @@ TEST_F(PayGatewayTest, NoAnswerOffersTheOtherTerminals) {
     ASSERT_TRUE(t.h.hasAlert());
     AlertView& offer = t.h.frontAlert();
     EXPECT_EQ(offer.tag(), PayViewController::kTerminalTag);
-    EXPECT_NE(offer.message().value_or("").find("Would you like to pay via a different terminal?"),
-              std::string::npos);
+    EXPECT_NE(offer.message().value_or("").find("Would you like to pay via a different terminal?"), std::string::npos);
     EXPECT_EQ(offer.buttonTitles(), (std::vector<std::string>{"Cancel", "Front", "Bar"}));
     EXPECT_TRUE(t.order->payments().front()->isNew()) << "kept for another try";
     EXPECT_FALSE(t.order->closed());

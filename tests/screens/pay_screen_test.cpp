@@ -20,7 +20,8 @@ namespace {
 using namespace ui;
 using test::PayTerminal;
 
-constexpr const char* kSwipe = "%B4111111111111111^LEE/ANN^28121010000000000000?;4111111111111111=28121010000000000000?";
+constexpr const char* kSwipe =
+    "%B4111111111111111^LEE/ANN^28121010000000000000?;4111111111111111=28121010000000000000?";
 
 bool has(const std::vector<std::string>& calls, const std::string& call) {
     return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -76,7 +77,8 @@ TEST_F(PayScreenTest, ForceAndZipShowWhereTheStoreAllowsThem) {
 }
 
 TEST_F(PayScreenTest, AStoreWithoutTendersSaysSo) {
-    for (const ManagedObjectPtr& type : t.store.context()->fetchAll("PaymentType")) t.store.context()->deleteObject(type);
+    for (const ManagedObjectPtr& type : t.store.context()->fetchAll("PaymentType"))
+        t.store.context()->deleteObject(type);
     t.store.save();
     t.open();
     EXPECT_EQ(t.frontAlert(), "Alert / No payment types are defined, please contact support");
@@ -103,7 +105,7 @@ TEST_F(PayScreenTest, QuickCashReplacesTheDueThenAddsAndNextRoundsUp) {
 TEST_F(PayScreenTest, DigitsMoveInFromTheRight) {
     t.open();
     TextField& amount = t.field("amount");
-    amount.clearText();  // the field's clear button
+    amount.clearText(); // the field's clear button
     std::vector<std::string> shown;
     for (char key : std::string("125")) {
         t.h.type(amount, std::string(1, key));
@@ -133,12 +135,14 @@ TEST_F(PayScreenTest, TheFieldRulesAdjustAndSaySo) {
         // Tendered below the amount moves the amount down and zeroes the tip.
         {"tendered", "1000", "", "$10.00", "$10.00", "$0.00"},
         // An amount above the due is cut back to what the tendered covers.
-        {"amount", "2000", "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
-                           "adjusted, verify it.",
+        {"amount", "2000",
+         "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
+         "adjusted, verify it.",
          "$12.34", "$12.34", "$0.00"},
         // A tip beyond the tendered raises it.
-        {"tip", "200", "Alert / Tendered was incremented in order to fulfill the specified tip. Verify that new "
-                       "Tendered is correct",
+        {"tip", "200",
+         "Alert / Tendered was incremented in order to fulfill the specified tip. Verify that new "
+         "Tendered is correct",
          "$14.34", "$12.34", "$2.00"},
     };
     for (const Case& c : cases) {
@@ -199,7 +203,7 @@ TEST_F(PayScreenTest, AnAmountStillBeingTypedIsCheckedBeforeProcessNeverAfter) {
     t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D1"), t.pat);
     t.store.save();
     t.open();
-    t.h.tap("$10");  // a part payment: the amount follows the tendered down to 10.00
+    t.h.tap("$10"); // a part payment: the amount follows the tendered down to 10.00
     t.h.type(t.field("amount"), "1000");
     ASSERT_TRUE(t.field("amount").isFirstResponder());
     t.h.tap("Process");
@@ -214,8 +218,9 @@ TEST_F(PayScreenTest, AnAmountBeyondTheDueIsCutBackBeforeAnythingIsTaken) {
     t.open();
     t.h.type(t.field("amount"), "2000");
     t.h.tap("Process");
-    EXPECT_EQ(t.frontAlert(), "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
-                              "adjusted, verify it.");
+    EXPECT_EQ(t.frontAlert(),
+              "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
+              "adjusted, verify it.");
     t.acknowledgeAlerts();
     EXPECT_EQ(t.field("amount").text(), "$12.34");
     EXPECT_FALSE(t.order->hasPayments()) << "the person verifies the cut-back amount first";
@@ -270,7 +275,7 @@ TEST_F(PayScreenTest, ASwipeFillsTheCardFieldsOnlyForACardTender) {
     auto swipe = [](const std::string& bytes) {
         NotificationCenter::defaultCenter().post(kMsrReceivedDataNotification, std::any(bytes));
     };
-    swipe(kSwipe);  // cash is selected: ignored
+    swipe(kSwipe); // cash is selected: ignored
     EXPECT_EQ(t.field("number").text(), "");
     t.pickTender("Credit");
     swipe("IDT,READER,STATUS");
@@ -322,8 +327,8 @@ TEST_F(PayScreenTest, CashShowsTheChangeOpensTheDrawerAndPrintsTheCustomerCopy) 
 }
 
 TEST_F(PayScreenTest, TwoCashedInDrawersAskWhichSortedByName) {
-    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D1"), t.pat);  // "Till B"
-    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D2"), t.pat);  // "Till A"
+    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D1"), t.pat); // "Till B"
+    t.store.addCashIn(t.store.row("CashDrawer", "cashDrawerId", "D2"), t.pat); // "Till A"
     t.store.save();
     t.open();
     t.process();
@@ -441,8 +446,9 @@ TEST(PayScreenDoneBarTest, TheBarEndsTheEditingAndMovesBetweenTheFields) {
     t.h.tap("Done");
     EXPECT_EQ(View::currentFirstResponder(), nullptr);
     EXPECT_FALSE(s.doneButton()->isEnabled()) << "no keyboard, no Done";
-    EXPECT_EQ(t.frontAlert(), "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
-                              "adjusted, verify it.");
+    EXPECT_EQ(t.frontAlert(),
+              "Error / Amount to be paid cannot be higher than total due for the order, Amount was auto "
+              "adjusted, verify it.");
     t.acknowledgeAlerts();
     EXPECT_EQ(t.field("amount").text(), "$12.34");
 }

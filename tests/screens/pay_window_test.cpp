@@ -37,7 +37,7 @@ struct Act {
 struct Places {
     Point twenty, process, number, expDate, cancel;
     Rect bar;             // the pay screen's navigation bar, in the window
-    double segmentsWidth;  // the tender control's width
+    double segmentsWidth; // the tender control's width
     int segments;
 };
 
@@ -47,12 +47,15 @@ Places places() {
     SegmentedControl& types = *t.screen->payTypes();
     View& sheet = *t.nav->view();
     Rect frame = sheet.convertRect(sheet.bounds(), nullptr);
-    return {centreInWindow(t.h.viewWithText("$20")), centreInWindow(t.h.viewWithText("Process")),
-            centreInWindow(t.field("number")), centreInWindow(t.field("expDate")),
+    return {centreInWindow(t.h.viewWithText("$20")),
+            centreInWindow(t.h.viewWithText("Process")),
+            centreInWindow(t.field("number")),
+            centreInWindow(t.field("expDate")),
             // Cancel is the bar's left item.
             {frame.x() + 40, frame.y() + NavigationController::navigationBarHeight / 2},
             {frame.x(), frame.y(), frame.width(), NavigationController::navigationBarHeight},
-            types.bounds().width(), types.numberOfSegments()};
+            types.bounds().width(),
+            types.numberOfSegments()};
 }
 
 // The centre of a tender's segment in the window's picture: the bar draws the control where the
@@ -109,8 +112,8 @@ std::string pay(const Places& at, const std::vector<Act>& acts, const std::strin
         xdo({"mousemove", "--sync", "--window", id, std::to_string(int(point.x)), std::to_string(int(point.y)), "click",
              "1"});
     }
-    EXPECT_TRUE(ui::test::waitForFile(result, 30)) << "the payment never finished; "
-                                                    << ui::test::readFile(folder + "/helper.log");
+    EXPECT_TRUE(ui::test::waitForFile(result, 30))
+        << "the payment never finished; " << ui::test::readFile(folder + "/helper.log");
     EXPECT_EQ(program.wait(20), 0) << ui::test::readFile(folder + "/helper.log");
     const std::string taken = ui::test::readFile(result);
     if (taken.empty()) std::cerr << ui::test::readFile(folder + "/helper.log");
@@ -123,7 +126,7 @@ TEST(PayWindowUnderXvfb, APersonPaysByCashThenByATypedCard) {
     if (cash.rfind("skip:", 0) == 0) GTEST_SKIP() << cash.substr(5);
     EXPECT_EQ(cash, "1 1234 766 -\n");
     std::string card = pay(at,
-                           {{{}, "", 1},  // Credit
+                           {{{}, "", 1}, // Credit
                             {at.number, ""},
                             {{}, "4111111111111111"},
                             {at.expDate, ""},
@@ -138,7 +141,7 @@ TEST(PayWindowUnderXvfb, TheWindowAnswersWhileTheCardHostTakesItsTime) {
     // (the charge cannot be called off), and the approval arrives afterwards.
     const Places at = places();
     std::string card = pay(at,
-                           {{{}, "", 1},  // Credit
+                           {{{}, "", 1}, // Credit
                             {at.number, ""},
                             {{}, "4111111111111111"},
                             {at.expDate, ""},

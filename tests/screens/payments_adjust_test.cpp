@@ -45,7 +45,7 @@ TEST_F(PaymentsAdjustTest, TwoEditsOfOnePaymentSendOneAdjustmentWithBoth) {
     EXPECT_EQ(t.frontAlert(), "Alert / Payment was adjusted");
     t.acknowledgeAlerts();
     ASSERT_EQ(t.gateway.requestCount("Adjustment"), 1u);
-    const gatewaysim::GatewayRequest adjustment = t.gateway.requests().back();  // a copy: the list is a copy too
+    const gatewaysim::GatewayRequest adjustment = t.gateway.requests().back(); // a copy: the list is a copy too
     EXPECT_EQ(adjustment.fields.at("TipAmt"), "1.23");
     EXPECT_TRUE(t.list->paymentsToAdjust().empty());
     ManagedObjectPtr stored = t.storedPayment("P-CARD");

@@ -123,8 +123,7 @@ TEST_F(PaymentsGatewayTest, TheDayListDownloadsTheDaysOrdersIntoTheOpenBatch) {
     ASSERT_TRUE(downloaded);
     EXPECT_EQ(downloaded->text("order.storeBatch.remoteId"), "DAY-1");
     std::vector<std::string> orders;
-    for (int r = 0; r < t.table().numberOfRows(0); ++r)
-        orders.push_back(t.cell(0, r).orderLabel().text().value_or(""));
+    for (int r = 0; r < t.table().numberOfRows(0); ++r) orders.push_back(t.cell(0, r).orderLabel().text().value_or(""));
     std::sort(orders.begin(), orders.end());
     EXPECT_EQ(orders, (std::vector<std::string>{"Bar 2", "Table 1"}));
 }

@@ -214,7 +214,8 @@ TEST_F(PaymentsListsTest, TheOrderListEditingWithAVoidedPayment) {
     t.acknowledgeAlerts();
     EXPECT_TRUE(t.h.viewWithText<Button>("New Payment").isEnabled()) << "the voided cash is owed again";
     t.h.tap("Edit");
-    EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "payments_order_list_editing_pad"));
+    EXPECT_TRUE(
+        ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "payments_order_list_editing_pad"));
 }
 
 } // namespace

@@ -38,7 +38,8 @@ TEST_F(PaymentsVoidTest, AVoidedRowShowsVoidedAndCannotBeSwipedOrEdited) {
     EXPECT_EQ(t.table().deleteConfirmationTitle({1, 0}), "Void");
     EXPECT_TRUE(card.adjustable());
     EXPECT_EQ(card.detailLabel().text(),
-              "Credit: Visa (ref: " + t.storedPayment("P-CARD")->text("transactionId").value_or("") + ", last 4: 1111)");
+              "Credit: Visa (ref: " + t.storedPayment("P-CARD")->text("transactionId").value_or("") +
+                  ", last 4: 1111)");
     EXPECT_EQ(card.totalLabel().text(), "$8.34");
     EXPECT_EQ(card.userLabel().text(), "Pat");
 
@@ -64,7 +65,7 @@ TEST_F(PaymentsVoidTest, CashOfAClosedDrawerCountIsRefusedWithTheCashMessage) {
     t.openOrderList();
     EXPECT_EQ(t.cell(0, 0).detailLabel().text(), "Cash: Till B");
     EXPECT_EQ(t.h.swipeDelete(t.table(), {0, 0}), "Void");
-    t.h.clickAlert("Void");  // the question before it
+    t.h.clickAlert("Void"); // the question before it
     EXPECT_EQ(t.frontAlert(), "Alert / Unable to void payment as it was part of a previous cash drawer cash out or was "
                               "already voided");
     t.acknowledgeAlerts();
@@ -153,7 +154,7 @@ TEST_F(PaymentsVoidTest, RowsChosenWhileEditingAreVoidedTogether) {
     t.h.tapRow(t.table(), {1, 0});
     t.h.tapRow(t.table(), {1, 1});
     t.h.tapRow(t.table(), {0, 0});
-    t.h.tapRow(t.table(), {0, 0});  // chosen, then not
+    t.h.tapRow(t.table(), {0, 0}); // chosen, then not
     EXPECT_EQ(t.table().indexPathsForSelectedRows().size(), 2u);
     EXPECT_TRUE(ui::test::matchesGolden(render::snapshot(t.h.window(), {1024, 768}), "payments_order_list_chosen_pad"));
 
@@ -161,7 +162,7 @@ TEST_F(PaymentsVoidTest, RowsChosenWhileEditingAreVoidedTogether) {
     auto& prompt = t.h.visible<AuthenticateViewController>();
     EXPECT_EQ(prompt.permissions(), (std::vector<std::string>{"VOID_CREDIT"}));
     t.h.type(t.h.outlet<TextField>("textNumber"), "1005");
-    t.h.tap(t.h.viewWithText<Button>("Done"));  // the prompt's, not the list's
+    t.h.tap(t.h.viewWithText<Button>("Done")); // the prompt's, not the list's
     EXPECT_EQ(t.frontAlert(), "Alert / Payment was voided") << "one alert for both";
     t.acknowledgeAlerts();
     EXPECT_EQ(t.alertTexts.size(), 1u);
@@ -183,7 +184,8 @@ TEST_F(PaymentsVoidTest, ARefusedVoidLeavesThePaymentAsItWas) {
         size_t voidRequests;
     };
     const Case cases[] = {
-        {"the gateway declines", [](PaymentsTerminal& terminal) { terminal.gateway.script("Void", Answer::DeclineMessage, "Void refused"); },
+        {"the gateway declines",
+         [](PaymentsTerminal& terminal) { terminal.gateway.script("Void", Answer::DeclineMessage, "Void refused"); },
          "Alert / Unable to void payment (Void refused)", 1},
         {"no card host", [](PaymentsTerminal& terminal) { terminal.setParam("PAYMENT_CREDIT_HOST", std::nullopt); },
          "Alert / Merchant account has not been setup", 0},

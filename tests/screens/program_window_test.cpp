@@ -7,15 +7,16 @@
 // what the store server and the printers got and what its window shows afterwards show the
 // result. Skipped, with the reason, where Xvfb or xdotool is missing or Xvfb cannot start, and
 // while the program has no set-up screen.
-#include "DemoStore.h"
 #include "CardGateway.h"
+#include "DemoStore.h"
 #include "EscPosDecoder.h"
 #include "StoreServer.h"
 #include "TicketText.h"
 #include "core/order/Order.h"
 #include "core/order/Selection.h"
-#include "core/session/Session.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Session.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/InterfaceRegistry.h"
@@ -24,7 +25,6 @@
 #include "platform/ui/render/FingerprintContext.h"
 #include "platform/ui/render/Renderer.h"
 #include "platform/ui/render/Snapshot.h"
-#include "platform/foundation/RunLoop.h"
 #include "screens/pay/PayViewController.h"
 #include "screens/shell/LoginViewController.h"
 #include "screens/shell/StartupScreens.h"
@@ -40,8 +40,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ctime>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -104,8 +104,7 @@ render::Bitmap readyScreen() {
     store.addThisTerminal("T0")->setValue("name", "Till 0");
     store.save();
     ui::test::Harness h(DeviceIdiom::Tablet);
-    h.show(std::make_shared<NavigationController>(
-        InterfaceRegistry::shared().instantiate(kLoginInterface)));
+    h.show(std::make_shared<NavigationController>(InterfaceRegistry::shared().instantiate(kLoginInterface)));
     return render::snapshot(h.window(), kPad);
 }
 
@@ -144,12 +143,13 @@ public:
     // Why the window did not come: the program's output.
     std::string output() const { return ui::test::readFile(folder_ + "/tavlo.log"); }
     void click(Point at) {
-        xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click", "1"});
+        xdo({"mousemove", "--sync", "--window", id, std::to_string(int(at.x)), std::to_string(int(at.y)), "click",
+             "1"});
     }
     void type(const std::string& text) { xdo({"type", "--delay", "40", text}); }
     std::optional<render::Bitmap> picture() const { return ui::test::windowPicture(display_, std::stoul(id)); }
 
-    std::string id;  // empty when the window did not come
+    std::string id; // empty when the window did not come
 
 private:
     static std::vector<std::string> withData(const XvfbDisplay& display, const std::filesystem::path& data,
@@ -262,9 +262,10 @@ TEST(TerminalWindowUnderXvfb, ThePersonSignsInWithTheDemoStoresFirstUser) {
     ASSERT_FALSE(window.id.empty()) << window.output();
     // The sign-in screen comes once the demo store is loaded.
     const std::filesystem::path log = data / "system.log";
-    ASSERT_TRUE(eventually(30, [&] { return ui::test::readFile(log.string()).find("*** Ready for Login!") != std::string::npos; }))
-        << ui::test::readFile(folder + "/tavlo.log");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the window draws the screen
+    ASSERT_TRUE(eventually(30, [&] {
+        return ui::test::readFile(log.string()).find("*** Ready for Login!") != std::string::npos;
+    })) << ui::test::readFile(folder + "/tavlo.log");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the window draws the screen
     std::optional<render::Bitmap> signIn = window.picture();
     ASSERT_TRUE(signIn) << "the window could not be read";
 
@@ -298,16 +299,16 @@ namespace {
 // detail pane (from x 321); both panes are laid out in code with fixed sizes, so these points
 // follow from that layout. The pay screen's come from the pay screen laid out here (below).
 struct OrderPlaces {
-    Point plus{290, 22};        // the orders main screen's "+" (a quick sale)
-    Point areas{160, 22};       // its middle segment, "Areas": the tables by area
-    Point firstOrder{140, 68};  // the first row of its open orders
-    Point table1{140, 141};     // "Table 1", the second table under the first area's header
+    Point plus{290, 22};       // the orders main screen's "+" (a quick sale)
+    Point areas{160, 22};      // its middle segment, "Areas": the tables by area
+    Point firstOrder{140, 68}; // the first row of its open orders
+    Point table1{140, 141};    // "Table 1", the second table under the first area's header
     // The menu's first row: Combo 0, Item 0, Combo 1, Item 1, Combo 2, Item 2.
     Point item0{472, 137}, item1{668, 137}, item2{864, 137};
-    Point send{45, 746};        // the order screen's toolbar
-    Point pay{198, 695}, close{277, 695};  // under its totals
-    Point twenty, hundred, process;  // the pay screen's "$20", "$100" and "Process"
-    Point alertOk{512, 437};    // "Ok" of a one-button alert in the middle of the window
+    Point send{45, 746};                  // the order screen's toolbar
+    Point pay{198, 695}, close{277, 695}; // under its totals
+    Point twenty, hundred, process;       // the pay screen's "$20", "$100" and "Process"
+    Point alertOk{512, 437};              // "Ok" of a one-button alert in the middle of the window
 };
 
 // The pay screen's places, from the pay screen of a gateway terminal as the order screen presents
@@ -355,10 +356,12 @@ public:
     bool click(Point at) {
         std::optional<render::Bitmap> before = window_.picture();
         window_.click(at);
-        return eventually(kPatience, [&] {
-            std::optional<render::Bitmap> now = window_.picture();
-            return now && (!before || !(*now == *before));
-        }) && settled();
+        return eventually(kPatience,
+                          [&] {
+                              std::optional<render::Bitmap> now = window_.picture();
+                              return now && (!before || !(*now == *before));
+                          }) &&
+               settled();
     }
     // Waits until the window holds still: the same picture over half a second (a screen waiting
     // for the server shows its overlay until the answer comes, then what the answer led to).
@@ -381,7 +384,7 @@ public:
         return shown ? ui::test::writeTestPicture(*shown, name) : "(the window could not be read)";
     }
 
-    static constexpr double kPatience = 30;  // seconds at most for any one step; the sanitizers' build is slow
+    static constexpr double kPatience = 30; // seconds at most for any one step; the sanitizers' build is slow
 
 private:
     ProgramWindow& window_;
@@ -447,7 +450,8 @@ TEST(TerminalWindowUnderXvfb, ThePersonServesATableAndAQuickSaleAndTakesCashForB
         << person.log();
     std::optional<std::string> held = server.order(*tableOrder);
     EXPECT_TRUE(holds(held, "<areaLocationId>L1</areaLocationId>")) << held.value_or("");
-    EXPECT_TRUE(holds(held, "<selectionName>Item 0</selectionName>") && holds(held, "<selectionName>Item 1</selectionName>"))
+    EXPECT_TRUE(holds(held, "<selectionName>Item 0</selectionName>") &&
+                holds(held, "<selectionName>Item 1</selectionName>"))
         << held.value_or("");
 
     // The table again: its order, read back from the server; paid by cash and closed.
@@ -469,8 +473,9 @@ TEST(TerminalWindowUnderXvfb, ThePersonServesATableAndAQuickSaleAndTakesCashForB
     ASSERT_TRUE(person.click(at.alertOk)) << person.picture("terminal_window_table_change_seen");
     person.picture("terminal_window_table_paid");
     ASSERT_TRUE(person.click(at.close)) << person.picture("terminal_window_table_closing");
-    EXPECT_TRUE(eventually(Person::kPatience, [&] { return holds(server.order(*tableOrder), "<closed>true</closed>"); }))
-        << server.order(*tableOrder).value_or("");
+    EXPECT_TRUE(eventually(Person::kPatience, [&] {
+        return holds(server.order(*tableOrder), "<closed>true</closed>");
+    })) << server.order(*tableOrder).value_or("");
 
     // A quick sale: one item, paid straight away by cash, closed.
     ASSERT_TRUE(person.click(at.plus)) << person.picture("terminal_window_quick_sale");
@@ -495,8 +500,6 @@ TEST(TerminalWindowUnderXvfb, ThePersonServesATableAndAQuickSaleAndTakesCashForB
     person.picture("terminal_window_orders_served");
 }
 
-
-
 // Where a person clicks in the demo restaurant (storesim --demo), on the pad: the administration
 // screen's Open Store and its two alerts, its Orders button; the lunch menu's Harbour burger, its
 // doneness and its side (fries) in the prompts over the menu, the Drinks menu and its Draught
@@ -506,7 +509,7 @@ struct DemoPlaces {
     Point tableAreas{160, 22}, table1{120, 90};
     Point burger{570, 137}, mediumRare{400, 228}, moreFries{738, 184};
     Point drinks{450, 74}, lager{373, 137};
-    Point credit{664, 96}, cardNumber{580, 467}, cardExpiry{472, 513};  // on the pay screen
+    Point credit{664, 96}, cardNumber{580, 467}, cardExpiry{472, 513}; // on the pay screen
 };
 
 // The program's environment in a time zone where it is about noon now: the demo offers its lunch
@@ -515,10 +518,10 @@ std::string lunchTimeZone() {
     std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);
-    int east = 12 - utc.tm_hour;  // hours ahead of UTC
+    int east = 12 - utc.tm_hour; // hours ahead of UTC
     if (east > 14) east -= 24;
     if (east < -12) east += 24;
-    return "TZ=LUNCH" + std::to_string(-east);  // POSIX counts the hours behind UTC
+    return "TZ=LUNCH" + std::to_string(-east); // POSIX counts the hours behind UTC
 }
 
 // What a printer printed, as the paper reads: its jobs one after the other.

@@ -41,7 +41,7 @@ bool hasLine(const std::vector<std::string>& calls, const std::string& text) {
 TEST(ReceiptFailures, AReceiptThePrinterRefusedOrCutSaysWhyAndPrintsAgainFromTheAlert) {
     struct Case {
         const char* printer;
-        std::optional<size_t> dropAfter;  // a printer that takes this much, then hangs up
+        std::optional<size_t> dropAfter; // a printer that takes this much, then hangs up
         std::string reason;
     };
     const Case cases[] = {
@@ -100,7 +100,7 @@ TEST(ReceiptFailures, ACustomerCopyThePrinterCutIsReprintedBeforeThePayScreenGoe
     t.printer->failWrites = false;
     t.h.clickAlert("Reprint");
     t.h.runUntilIdle();
-    t.acknowledgeAlerts();  // the change due, under it
+    t.acknowledgeAlerts(); // the change due, under it
     for (const std::string& shown : t.alertTexts)
         EXPECT_EQ(shown.find("Unable to print receipt"), std::string::npos) << shown;
     EXPECT_EQ(std::count(t.printer->calls.begin(), t.printer->calls.end(), "open"), 3)
@@ -153,7 +153,7 @@ TEST(ReceiptFailures, APaySlipTheRelayRefusedIsPrintedInsteadBeforeThePayScreenG
     ASSERT_TRUE(t.h.hasAlert());
     t.h.clickAlert("Email");
     t.h.runUntilIdle();
-    t.screen->emailCustomerReceipt(std::string("rosa@guest.example"));  // the address typed
+    t.screen->emailCustomerReceipt(std::string("rosa@guest.example")); // the address typed
     t.h.runUntilIdle();
     ASSERT_TRUE(t.h.hasAlert());
     EXPECT_EQ(t.h.frontAlert().title(), "Unable to e-mail receipt");

@@ -60,8 +60,8 @@ TEST(ReceiptWindowUnderXvfb, APersonReprintsFromTheAlertOnceThePrinterIsBack) {
     xdo({"windowfocus", "--sync", id});
     xdo({"mousemove", "--sync", "--window", id, std::to_string(int(reprint.x)), std::to_string(int(reprint.y)), "click",
          "1"});
-    ASSERT_TRUE(ui::test::waitForFile(result, 30)) << "the receipt never printed; "
-                                                   << ui::test::readFile(folder + "/helper.log");
+    ASSERT_TRUE(ui::test::waitForFile(result, 30))
+        << "the receipt never printed; " << ui::test::readFile(folder + "/helper.log");
     EXPECT_EQ(program.wait(20), 0) << ui::test::readFile(folder + "/helper.log");
     EXPECT_EQ(ui::test::readFile(result), "printed Burger\n");
 }

@@ -50,7 +50,8 @@ protected:
         t.h.runUntilIdle();
     }
     Slider& slider(int section) {
-        return dynamic_cast<Slider&>(*table().cellForRow({section, 0})->viewWithTag(SelectionViewController::kSliderTag));
+        return dynamic_cast<Slider&>(
+            *table().cellForRow({section, 0})->viewWithTag(SelectionViewController::kSliderTag));
     }
 
     EditorTerminal t;
@@ -63,9 +64,9 @@ TEST_F(SelectionEditorTest, ADineInLineWithTheSeatViewShowsTheSectionsInOrder) {
     SelectionViewController& editor = t.edit(line);
     EXPECT_EQ(editor.title(), "Steak");
     EXPECT_EQ(editor.navigationItem().leftBarButtonItem()->title(), "Order");
-    EXPECT_EQ(editor.sections(), (std::vector<Section>{Section::Quantity, Section::Price, Section::Comments, Section::Comp,
-                                                       Section::Sides, Section::Seat, Section::RecipePreparations,
-                                                       Section::StoreWidePreparations}));
+    EXPECT_EQ(editor.sections(),
+              (std::vector<Section>{Section::Quantity, Section::Price, Section::Comments, Section::Comp, Section::Sides,
+                                    Section::Seat, Section::RecipePreparations, Section::StoreWidePreparations}));
     std::vector<std::string> rows, headers;
     for (int section = 0; section < table().numberOfSections(); ++section) {
         headers.push_back(editor.titleForHeader(table(), section).value_or("-"));
@@ -110,7 +111,7 @@ TEST(SelectionEditorSeatCourse, TheRowsFollowTheOrderAndTheStoreValues) {
         std::string name;
         bool quickSale;
         OrderType orderType;
-        std::vector<Section> rows;  // after the sides
+        std::vector<Section> rows; // after the sides
         bool enabled;
     };
     for (const Case& c : {Case{"dine in", false, OrderType::DineIn, {Section::Seat, Section::Course}, true},
@@ -128,8 +129,9 @@ TEST(SelectionEditorSeatCourse, TheRowsFollowTheOrderAndTheStoreValues) {
         const auto& sections = editor.sections();
         EXPECT_EQ(std::vector<Section>(sections.begin() + 5, sections.end() - 2), c.rows);
         for (size_t i = 0; i < c.rows.size(); ++i) {
-            auto& slider = dynamic_cast<Slider&>(
-                *editor.tableView().cellForRow({5 + static_cast<int>(i), 0})->viewWithTag(SelectionViewController::kSliderTag));
+            auto& slider = dynamic_cast<Slider&>(*editor.tableView()
+                                                      .cellForRow({5 + static_cast<int>(i), 0})
+                                                      ->viewWithTag(SelectionViewController::kSliderTag));
             EXPECT_EQ(slider.isEnabled(), c.enabled);
             EXPECT_EQ(slider.maximumValue(), c.rows[i] == Section::Seat ? 4 : 10);
         }
@@ -142,7 +144,8 @@ TEST(SelectionEditorQuantity, PlusChecksTheStockUnlessTheOrderIsARefund) {
         int32_t available;
         bool refused;
     };
-    for (const Case& c : {Case{OrderType::DineIn, 0, true}, Case{OrderType::Refund, 0, false}, Case{OrderType::DineIn, 100, false}}) {
+    for (const Case& c :
+         {Case{OrderType::DineIn, 0, true}, Case{OrderType::Refund, 0, false}, Case{OrderType::DineIn, 100, false}}) {
         SCOPED_TRACE(std::to_string(storedNumber(c.orderType)) + " " + std::to_string(c.available));
         EditorTerminal t;
         t.store.row("Recipe", "recipeId", "R-STEAK")->setValue("available", c.available);
@@ -174,7 +177,7 @@ TEST_F(SelectionEditorTest, MinusOnASentUnitWithoutTheVoidRightTakesAManagersNum
     t.edit(t.steak(2));
     t.h.tap(quantityCell().minusButton());
     EXPECT_EQ(t.h.visibleController().title(), "Void Item");
-    t.h.tap("Cancel");  // changes nothing
+    t.h.tap("Cancel"); // changes nothing
     EXPECT_EQ(t.edited().quantity(), 2);
 
     t.h.tap(quantityCell().minusButton());
@@ -196,14 +199,14 @@ TEST_F(SelectionEditorTest, MinusOnTheLastSentUnitAsksBeforeVoidingIt) {
     EXPECT_EQ(t.h.frontAlert().title(), "Void Item");
     EXPECT_EQ(t.h.frontAlert().message(), "Steak was sent. Void it?");
     EXPECT_EQ(t.h.frontAlert().buttonTitles(), (std::vector<std::string>{"Cancel", "Void"}));
-    t.h.clickAlert("Cancel");  // changes nothing
+    t.h.clickAlert("Cancel"); // changes nothing
     EXPECT_EQ(t.edited().quantity(), 1);
     EXPECT_FALSE(t.edited().deleted());
 
     t.h.tap(quantityCell().minusButton());
     t.h.clickAlert("Void");
     t.h.runUntilIdle();
-    authorize("1002");  // the right to void is still a manager's
+    authorize("1002"); // the right to void is still a manager's
     EXPECT_TRUE(t.edited().deleted());
     EXPECT_EQ(t.edited().voidedQuantity(), 1) << "the kitchen hears of it with the next send";
     EXPECT_TRUE(t.onScreen());
@@ -212,7 +215,7 @@ TEST_F(SelectionEditorTest, MinusOnTheLastSentUnitAsksBeforeVoidingIt) {
 TEST_F(SelectionEditorTest, MinusOnTheLastUnsentUnitRemovesTheLineAndReturnsToTheOrder) {
     t.edit(t.steak());
     Selection& edited = t.edited();
-    edited.setNewQuantity(1);  // the unit was never sent
+    edited.setNewQuantity(1); // the unit was never sent
     t.h.tap(quantityCell().minusButton());
     t.h.runUntilIdle();
     EXPECT_EQ(edited.quantity(), 0);
@@ -232,7 +235,7 @@ TEST_F(SelectionEditorTest, ThePriceNeedsItsRight) {
 
 TEST(SelectionEditorPrice, AManagerSetsThePriceOnAPromptWithoutCancel) {
     EditorTerminal t;
-    t.signIn("U-BOB");  // not on the clock: every role of his counts
+    t.signIn("U-BOB"); // not on the clock: every role of his counts
     t.edit(t.steak());
     TableView& table = t.h.visible<SelectionViewController>().tableView();
     t.h.tapRow(table, {1, 0});
@@ -278,7 +281,7 @@ TEST_F(SelectionEditorTest, ACompThatNeedsPermissionAsksForItRemoveCompClearsItA
         rows.push_back(list.tableView().cellForRow({0, row})->textLabel().text().value_or(""));
     EXPECT_EQ(rows, (std::vector<std::string>{"Birthday", "Manager Meal", "REMOVE COMP"}));
 
-    t.h.tapRow(list.tableView(), {0, 1});  // Manager Meal: Ann lacks COMPLIMENTARY
+    t.h.tapRow(list.tableView(), {0, 1}); // Manager Meal: Ann lacks COMPLIMENTARY
     EXPECT_EQ(t.h.visibleController().title(), "Comp Item");
     authorize("1002");
     ASSERT_NO_THROW(t.h.visible<SelectionViewController>());
@@ -307,7 +310,7 @@ TEST_F(SelectionEditorTest, ACompWithoutPermissionIsTheUsersOwnAndItsCommentMayB
     t.setParam("HH_TEMP_COMP_COMMENTS", "YES");
     t.edit(t.steak());
     tapRow("Complimentary");
-    t.h.tapRow(t.h.visible<CompListViewController>().tableView(), {0, 0});  // Birthday
+    t.h.tapRow(t.h.visible<CompListViewController>().tableView(), {0, 0}); // Birthday
     EXPECT_EQ(t.h.visibleController().title(), "Enter Comment for Comp");
     t.h.tap("Cancel");
     t.h.runUntilIdle();
@@ -353,7 +356,7 @@ TEST(SelectionEditorComps, AUserHoldingTheRightCompsWithoutThePromptAndAnEmptyLi
     t.signIn("U-BOB");
     SelectionViewController& editor = t.edit(t.steak());
     t.h.tapRow(editor.tableView(), {3, 0});
-    t.h.tapRow(t.h.visible<CompListViewController>().tableView(), {0, 1});  // Manager Meal
+    t.h.tapRow(t.h.visible<CompListViewController>().tableView(), {0, 1}); // Manager Meal
     ASSERT_EQ(&t.h.visibleController(), &editor);
     EXPECT_EQ(t.edited().compName(), "Manager Meal");
     EXPECT_EQ(t.edited().compBy(), "U-BOB");

@@ -35,10 +35,10 @@ TEST_P(SetupScreenSnapshot, TheScreenWithTheStoredStore) {
 
 TEST_P(SetupScreenSnapshot, TheWaitOverlayWhileTheStoreLoads) {
     s.server.setFault("getStoreData", storesim::Fault::Hang, 1);
-    s.save();  // no gateway typed: the store comes from the hosted service (the server)
+    s.save(); // no gateway typed: the store comes from the hosted service (the server)
     ASSERT_TRUE(ActivityIndicator::overlay());
     EXPECT_TRUE(ui::test::matchesGolden(picture(), name("setup_overlay")));
-    s.server.stop();  // the hanging load gives up
+    s.server.stop(); // the hanging load gives up
     ASSERT_TRUE(s.waitForLoad());
 }
 

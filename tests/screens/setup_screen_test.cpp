@@ -19,8 +19,8 @@ namespace tavlo::screens {
 namespace {
 
 using namespace ui;
-using test::SetupScreen;
 using tavlo::test::readFixture;
+using test::SetupScreen;
 
 // The demo store's data with text replaced (the relay terminal's name, extra store values).
 std::string storeDataWith(const std::vector<std::pair<std::string, std::string>>& replacements) {
@@ -149,15 +149,14 @@ TEST_P(SetupScreenRefusalTest, ShowsWhyAndKeepsTheOldSettings) {
     EXPECT_EQ(s.h.visibleController().interfaceName(), "SettingsView");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Loads, SetupScreenRefusalTest,
-    ::testing::Values(std::make_tuple("WrongPassword", storesim::Fault::None, "guess",
-                                      "Unable to connect to Tavlo terminal (statusCode:403)"),
-                      std::make_tuple("RefusedByTheServer", storesim::Fault::ErrorElement, "secret",
-                                      "This terminal is not associated with the store"),
-                      std::make_tuple("EmptyReply", storesim::Fault::None, "secret",
-                                      "Unable to synchronize, verify your store credentials")),
-    [](const auto& instance) { return std::string(std::get<0>(instance.param)); });
+INSTANTIATE_TEST_SUITE_P(Loads, SetupScreenRefusalTest,
+                         ::testing::Values(std::make_tuple("WrongPassword", storesim::Fault::None, "guess",
+                                                           "Unable to connect to Tavlo terminal (statusCode:403)"),
+                                           std::make_tuple("RefusedByTheServer", storesim::Fault::ErrorElement,
+                                                           "secret", "This terminal is not associated with the store"),
+                                           std::make_tuple("EmptyReply", storesim::Fault::None, "secret",
+                                                           "Unable to synchronize, verify your store credentials")),
+                         [](const auto& instance) { return std::string(std::get<0>(instance.param)); });
 
 TEST_F(SetupScreenTest, AFailedOrdersLoadStillCompletesTheSetUp) {
     s.server.setFault("getOrderData", storesim::Fault::ErrorElement, 1);
@@ -199,8 +198,9 @@ TEST_F(SetupScreenTest, ALiteStoreKeepsTheHostedServiceAndRestoresTheCardBatch) 
     static int runs = 0;
     const std::string host = "SETUPHOST" + std::to_string(++runs);
     auto fake = std::make_shared<tavlo::test::FakePaymentHandler>(s.store.context().get(), host);
-    PaymentHandlerFactory::initWithMOC(s.store.context().get())
-        .registerHandler(host, [fake](ObjectContext*) { return fake; });
+    PaymentHandlerFactory::initWithMOC(s.store.context().get()).registerHandler(host, [fake](ObjectContext*) {
+        return fake;
+    });
     s.server.setStoreData([&](const storesim::StoreDataRequest&) {
         return storeDataWith(
             {{kFirstParam, kFirstParam + param("TAVLO_LITE", "true") + param("PAYMENT_CREDIT_HOST", host)}});
@@ -218,7 +218,7 @@ TEST_F(SetupScreenTest, ALiteStoreKeepsTheHostedServiceAndRestoresTheCardBatch) 
     EXPECT_EQ(s.server.requestCount("getCustomers"), 1u);
     EXPECT_EQ(fake->callCount(tavlo::test::FakePaymentHandler::Operation::RestoreBatch), 1u);
 
-    s.show();  // shown again on a lite store: nothing to relay through
+    s.show(); // shown again on a lite store: nothing to relay through
     EXPECT_FALSE(s.field("textStoreGateway").isEnabled());
     ui::test::writeTestPicture(render::snapshot(s.h.window(), {1024, 768}), "setup_lite_pad");
 }

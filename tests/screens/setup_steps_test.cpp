@@ -18,7 +18,7 @@ struct TerminalRow {
     std::string number;
     std::optional<std::string> networkName;
     bool disabled = false;
-    std::optional<std::string> accessible;  // HH_ACCESSIBLE
+    std::optional<std::string> accessible; // HH_ACCESSIBLE
 };
 
 TerminalRow terminal(std::string number, std::optional<std::string> networkName, bool disabled = false,
@@ -29,7 +29,7 @@ TerminalRow terminal(std::string number, std::optional<std::string> networkName,
 struct GatewayCase {
     const char* name;
     std::vector<TerminalRow> terminals;
-    std::optional<std::string> preferred;  // HH_PREFERRED_GATEWAY
+    std::optional<std::string> preferred; // HH_PREFERRED_GATEWAY
     std::string expected;
 };
 
@@ -58,21 +58,24 @@ INSTANTIATE_TEST_SUITE_P(
         GatewayCase{"NoTerminal", {}, std::nullopt, ""},
         GatewayCase{"FirstInNumberOrder", {terminal("2", "bar"), terminal("1", "front")}, std::nullopt, "front"},
         GatewayCase{"NotDisabledNorUnnamed",
-                    {terminal("1", "front", true), terminal("2", std::nullopt), terminal("3", "garden")}, std::nullopt,
+                    {terminal("1", "front", true), terminal("2", std::nullopt), terminal("3", "garden")},
+                    std::nullopt,
                     "garden"},
-        GatewayCase{"OnlyAccessible", {terminal("1", "front", false, "NO"), terminal("2", "bar", false, "YES")},
-                    std::nullopt, "bar"},
+        GatewayCase{"OnlyAccessible",
+                    {terminal("1", "front", false, "NO"), terminal("2", "bar", false, "YES")},
+                    std::nullopt,
+                    "bar"},
         GatewayCase{"NoneAccessible", {terminal("1", "front", false, "NO")}, std::nullopt, ""},
         GatewayCase{"ThePreferredOne", {terminal("1", "front"), terminal("2", "bar")}, "bar", "bar"},
-        GatewayCase{"PreferredButNotAccessible", {terminal("1", "front"), terminal("2", "bar", false, "NO")}, "bar",
-                    "front"},
+        GatewayCase{
+            "PreferredButNotAccessible", {terminal("1", "front"), terminal("2", "bar", false, "NO")}, "bar", "front"},
         GatewayCase{"PreferredButDisabled", {terminal("1", "front"), terminal("2", "bar", true)}, "bar", "front"},
         GatewayCase{"PreferredButUnknown", {terminal("1", "front")}, "kitchen", "front"}),
     [](const auto& instance) { return std::string(instance.param.name); });
 
 struct BatchCase {
     const char* name;
-    std::optional<std::string> restore;  // HH_RESTORE_PAYMENT_BATCH
+    std::optional<std::string> restore; // HH_RESTORE_PAYMENT_BATCH
     bool openDay;
     bool knownHost;
     bool hostSet;
@@ -89,8 +92,9 @@ TEST_P(RestoreBatchesTest, RestoresTheOpenDaysBatchWhereTheStoreAsks) {
     const std::string host = "RESTOREHOST" + std::to_string(++runs);
     auto fake = std::make_shared<tavlo::test::FakePaymentHandler>(store.context().get(), host);
     if (c.knownHost)
-        PaymentHandlerFactory::initWithMOC(store.context().get())
-            .registerHandler(host, [fake](ObjectContext*) { return fake; });
+        PaymentHandlerFactory::initWithMOC(store.context().get()).registerHandler(host, [fake](ObjectContext*) {
+            return fake;
+        });
     PaymentHandlerFactory::initWithMOC(store.context().get());
     if (c.hostSet) store.addStoreParam("PAYMENT_CREDIT_HOST", host);
     if (c.restore) store.addStoreParam("HH_RESTORE_PAYMENT_BATCH", c.restore);

@@ -47,8 +47,8 @@ TEST_F(SignatureUploadTest, TheUploadBodyIsMultipartWithTheFieldsAndTheJpeg) {
     EXPECT_EQ(request.url, "http://127.0.0.1:1/upload");
     EXPECT_EQ(request.timeout, 20);
     ASSERT_EQ(request.headers.size(), 2u);
-    EXPECT_EQ(request.headers[0], (std::pair<std::string, std::string>{"Content-Type",
-                                                                       "multipart/form-data; boundary=1212POS1212"}));
+    EXPECT_EQ(request.headers[0],
+              (std::pair<std::string, std::string>{"Content-Type", "multipart/form-data; boundary=1212POS1212"}));
     EXPECT_EQ(request.headers[1].second, std::to_string(request.body.size()));
     EXPECT_TRUE(tavlo::test::matchesGoldenText(request.body, "upload/signature-fields.txt"));
 

@@ -2,8 +2,8 @@
 // asks for, and alerts whose answer is the closure given where the question is asked, heard only
 // while the screen lives.
 #include "core/session/Session.h"
-#include "screens/common/SignedInController.h"
 #include "screens/common/ScreenInterfaces.h"
+#include "screens/common/SignedInController.h"
 #include "support/ui/Harness.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,8 @@ public:
               [this, item](int button) { heard.push_back(item + ":" + std::to_string(button)); });
     }
     void askForCode() {
-        ask("Code", std::nullopt, {std::nullopt, {"Ok"}},
+        ask(
+            "Code", std::nullopt, {std::nullopt, {"Ok"}},
             [this](int button, const std::string& typed) { heard.push_back(std::to_string(button) + ":" + typed); },
             [](AlertView& prompt) { prompt.setStyle(AlertViewStyle::PlainTextInput); });
     }

@@ -22,11 +22,11 @@ TEST(SlideViewIcon, TheFirstKeywordInTableOrderThatStartsTheNameWins) {
     for (const Case& c : std::vector<Case>{{"Appetizers", "fries.png"},
                                            {"Desserts", "cake.png"},
                                            {"Beverages", "soft-drink.png"},
-                                           {"Steak and Wine", "beef.png"},  // only beginnings count
-                                           {"wine list", "wine.png"},       // any case
+                                           {"Steak and Wine", "beef.png"}, // only beginnings count
+                                           {"wine list", "wine.png"},      // any case
                                            {"Food", "food.png"},
                                            {"Sides", "fries.png"},
-                                           {"Garden SIDE", "fries.png"},  // SIDE also as an ending
+                                           {"Garden SIDE", "fries.png"}, // SIDE also as an ending
                                            {"Garden Sides", std::nullopt},
                                            {"Happy Hour", "happy.png"},
                                            {"Ladies Night", "happy.png"},

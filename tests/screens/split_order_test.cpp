@@ -51,7 +51,7 @@ public:
         order->write(*t.store.context());
         t.store.save();
         orderScreen = &t.open(std::string("O-12"), std::string("L1"));
-        if (idiom == ui::DeviceIdiom::Tablet) t.h.tapBack();  // from the menu, pushed here without a detail pane
+        if (idiom == ui::DeviceIdiom::Tablet) t.h.tapBack(); // from the menu, pushed here without a detail pane
         t.h.tap(dynamic_cast<ui::Button&>(*orderScreen->navigationItem().titleView()));
         t.h.runUntilIdle();
         t.h.tap("Split");
@@ -134,8 +134,8 @@ public:
     bool sendOrder(tavlo::Order& order, const std::optional<std::string>& userId, ObjectContext* context,
                    Error* error) override {
         for (const ActivityLog& entry : order.logs())
-            if (entry.action() == "removeMainSelection") voided.push_back(order.remoteId().value_or("") + " " +
-                                                                           entry.name().value_or(""));
+            if (entry.action() == "removeMainSelection")
+                voided.push_back(order.remoteId().value_or("") + " " + entry.name().value_or(""));
         return FakeOrderSender::sendOrder(order, userId, context, error);
     }
     std::vector<std::string> voided;

@@ -43,7 +43,8 @@ protected:
         return *screen;
     }
     // A kitchen printer, enabled, saved.
-    static void addPrinter(SignedInTerminal& t, const std::string& id, const std::string& name, const std::string& url) {
+    static void addPrinter(SignedInTerminal& t, const std::string& id, const std::string& name,
+                           const std::string& url) {
         ManagedObjectPtr printer = t.store->insert("Printer");
         printer->setValue("printerId", id);
         printer->setValue("name", name);
@@ -71,9 +72,7 @@ protected:
         if (!shown) throw ui::test::HarnessError("the row is not shown");
         return *shown;
     }
-    std::string value(Screen::Section kind, int row) {
-        return cell(kind, row).detailTextLabel()->text().value_or("");
-    }
+    std::string value(Screen::Section kind, int row) { return cell(kind, row).detailTextLabel()->text().value_or(""); }
     // A test row: "name | host | mark", the mark "…" while the spinner turns.
     std::string testRow(Screen::Section kind, int row) {
         TableViewCell& c = cell(kind, row);
@@ -84,9 +83,7 @@ protected:
         return c.textLabel().text().value_or("") + " | " + host->text().value_or("") + " | " + shown;
     }
     // The free space differs between machines: the pictures show a fixed one.
-    void fixFreeSpace() {
-        cell(Screen::kDevice, 4).detailTextLabel()->setText(std::string("12.5 GB"));
-    }
+    void fixFreeSpace() { cell(Screen::kDevice, 4).detailTextLabel()->setText(std::string("12.5 GB")); }
     void tapRow(SignedInTerminal& t, Screen::Section kind, int row) { t.h.tapRow(table(), {section(kind), row}); }
 
     std::shared_ptr<Screen> screen;
@@ -102,8 +99,8 @@ TEST_F(StatusScreenTest, LiteShowsThePendingCountAndNoTerminals) {
     open(t, t.session);
     EXPECT_EQ(screen->title(), "System Status");
     EXPECT_TRUE(screen->lite());
-    EXPECT_EQ(screen->sections(), (std::vector<Screen::Section>{Screen::kDevice, Screen::kNetwork, Screen::kHandlers,
-                                                                Screen::kPrinters}));
+    EXPECT_EQ(screen->sections(),
+              (std::vector<Screen::Section>{Screen::kDevice, Screen::kNetwork, Screen::kHandlers, Screen::kPrinters}));
     EXPECT_EQ(table().headerTitle(2), "Handlers");
     EXPECT_EQ(value(Screen::kHandlers, 0), "pending (2)");
     EXPECT_EQ(value(Screen::kHandlers, 1), "");
@@ -159,11 +156,11 @@ TEST_F(StatusScreenTest, TestProbesEveryConfiguredAddressAndTheButtonComesBackWh
     t.store.save();
     addPrinter(t, "P1", "Kitchen", "127.0.0.1:" + std::to_string(kitchen.port()));
     addPrinter(t, "P2", "Bar", "127.0.0.1:" + std::to_string(closed));
-    addPrinter(t, "P3", "Pastry", "");  // the store gives it no address
+    addPrinter(t, "P3", "Pastry", ""); // the store gives it no address
     open(t, t.session);
-    EXPECT_EQ(screen->sections(), (std::vector<Screen::Section>{Screen::kDevice, Screen::kNetwork, Screen::kPrinters,
-                                                                Screen::kTerminals}));
-    EXPECT_EQ(table().numberOfRows(section(Screen::kPrinters)), 4);  // the receipt printer and three more
+    EXPECT_EQ(screen->sections(),
+              (std::vector<Screen::Section>{Screen::kDevice, Screen::kNetwork, Screen::kPrinters, Screen::kTerminals}));
+    EXPECT_EQ(table().numberOfRows(section(Screen::kPrinters)), 4); // the receipt printer and three more
     EXPECT_EQ(testRow(Screen::kTerminals, 0), "Bar | 127.0.0.1 | ?");
 
     t.h.tap("Test");
@@ -176,7 +173,7 @@ TEST_F(StatusScreenTest, TestProbesEveryConfiguredAddressAndTheButtonComesBackWh
     EXPECT_EQ(testRow(Screen::kPrinters, 0), "Receipt | 127.0.0.1:" + std::to_string(receipt.port()) + " | \u2713");
     EXPECT_EQ(testRow(Screen::kPrinters, 1), "Bar | " + barURL + " | \u2717");
     EXPECT_EQ(testRow(Screen::kPrinters, 2), "Kitchen | " + kitchenURL + " | \u2713");
-    EXPECT_EQ(testRow(Screen::kPrinters, 3), "Pastry | not configured | ?");  // never tried
+    EXPECT_EQ(testRow(Screen::kPrinters, 3), "Pastry | not configured | ?"); // never tried
     // Nothing of ours listens on the terminals' port: the test ends either way.
     const std::string terminal = testRow(Screen::kTerminals, 0);
     EXPECT_TRUE(terminal == "Bar | 127.0.0.1 | \u2713" || terminal == "Bar | 127.0.0.1 | \u2717") << terminal;
@@ -216,7 +213,7 @@ TEST_F(StatusScreenTest, AScreenOpenedWhileAnotherOnesTestsRunCanTestOnlyOnceThe
     open(t, t.session);
     t.h.tap("Test");
     std::weak_ptr<Screen> first = screen;
-    open(t, t.session);  // the first one is gone, its test still waits
+    open(t, t.session); // the first one is gone, its test still waits
     EXPECT_TRUE(first.expired());
     EXPECT_EQ(ConnectionTests::inFlight(), 1);
     EXPECT_FALSE(screen->testButton()->isEnabled());
@@ -280,7 +277,7 @@ TEST_F(StatusScreenTest, TapsMailTheReportSendTheStoreFileAndOpenPages) {
     SignedInTerminal t({DeviceIdiom::Tablet, false, {}});
     tavlo::test::SupportServiceFake support(t.store.home().path());
     open(t, t.session);
-    tapRow(t, Screen::kDevice, 3);  // Status
+    tapRow(t, Screen::kDevice, 3); // Status
     std::vector<tavlo::test::SupportServiceFake::Mail> mails = support.mails();
     ASSERT_EQ(mails.size(), 1u);
     EXPECT_EQ(mails[0].subject, "System Status: Corner Bistro (version 1.0)");
@@ -292,17 +289,18 @@ TEST_F(StatusScreenTest, TapsMailTheReportSendTheStoreFileAndOpenPages) {
               std::string::npos)
         << mails[0].body;
 
-    tapRow(t, Screen::kDevice, 0);  // Terminal: the store file goes to support
+    tapRow(t, Screen::kDevice, 0); // Terminal: the store file goes to support
     std::vector<tavlo::test::SupportServiceFake::Upload> uploads = support.uploads();
     ASSERT_EQ(uploads.size(), 1u);
     EXPECT_EQ(uploads[0].field("terminalId"), "T1");
     EXPECT_EQ(uploads[0].fileName(), "1_T1.sqlite");
 
-    tapRow(t, Screen::kNetwork, 2);  // Gateway
-    tapRow(t, Screen::kNetwork, 3);  // Internet
-    tapRow(t, Screen::kTerminals, 1);  // Bar, after this terminal
-    EXPECT_EQ(t.h.app().openedURLs(), (std::vector<std::string>{"http://10.1.1.5:4444", "http://" + support.host() + "/",
-                                                                "http://bar.local:4444"}));
+    tapRow(t, Screen::kNetwork, 2);   // Gateway
+    tapRow(t, Screen::kNetwork, 3);   // Internet
+    tapRow(t, Screen::kTerminals, 1); // Bar, after this terminal
+    EXPECT_EQ(
+        t.h.app().openedURLs(),
+        (std::vector<std::string>{"http://10.1.1.5:4444", "http://" + support.host() + "/", "http://bar.local:4444"}));
     EXPECT_EQ(value(Screen::kNetwork, 2), "10.1.1.5");
     EXPECT_FALSE(table().indexPathForSelectedRow().has_value());
 }

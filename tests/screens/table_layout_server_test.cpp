@@ -25,7 +25,8 @@ using namespace ui;
 
 class ServerTableLayoutTest : public ::testing::Test, public tavlo::test::TableLayoutHost {
 protected:
-    explicit ServerTableLayoutTest(bool lite = false, DeviceIdiom idiom = DeviceIdiom::Tablet) : TableLayoutHost(idiom) {
+    explicit ServerTableLayoutTest(bool lite = false, DeviceIdiom idiom = DeviceIdiom::Tablet)
+        : TableLayoutHost(idiom) {
         if (lite) store.addStoreParam("TAVLO_LITE", "YES");
         auto& defaults = UserDefaults::standardUserDefaults();
         defaults.setObject(std::string("1"), "store_id");
@@ -107,7 +108,7 @@ TEST_F(ServerTableLayoutTest, TheAmountIsTheServersTotalInGatewayMode) {
 }
 
 TEST_F(LiteTableLayoutTest, TheAmountIsTheOrdersOwnTotalAndNothingIsAskedOfTheServer) {
-    addOrder("O-1", "Window", "U-ANN", "L3", 5, 1250);  // no lines: it comes to nothing
+    addOrder("O-1", "Window", "U-ANN", "L3", 5, 1250); // no lines: it comes to nothing
     open(true);
     EXPECT_EQ(server.requestCount("getOrders"), 0u);
     EXPECT_EQ(texts(), (std::vector<std::string>{"T1", "T2", "T3 (00:05)", "$0.00", "Ann Marie Lee", "Bar"}));
@@ -132,8 +133,7 @@ protected:
 TEST_F(PhoneTableLayoutTest, TheMainScreenOpensThePressedTablesOrder) {
     addOrder("O-5", "Window", "U-ANN", "L1", 5, 1250);
     registerOrderListScreens();
-    InterfaceRegistry::shared().addController(kOrderInterface,
-                                              [] { return std::make_shared<OrderScreenStandIn>(); });
+    InterfaceRegistry::shared().addController(kOrderInterface, [] { return std::make_shared<OrderScreenStandIn>(); });
     session = std::make_shared<Session>(store.context().get());
     ASSERT_TRUE(session->authenticate("U-ANN"));
     auto main = std::dynamic_pointer_cast<OrdersMainController>(
@@ -153,7 +153,7 @@ TEST_F(PhoneTableLayoutTest, TheMainScreenOpensThePressedTablesOrder) {
     EXPECT_EQ(presented->modalPresentationStyle(), ModalPresentationStyle::FullScreen);
     ui::test::writeTestPicture(render::snapshot(h.window(), h.window().bounds().size), "table_layout_phone");
 
-    h.longPress(shown->planView(), {260, 200});  // T1's corner
+    h.longPress(shown->planView(), {260, 200}); // T1's corner
     auto* order = dynamic_cast<OrderScreenStandIn*>(mainNav->topViewController());
     ASSERT_NE(order, nullptr) << alertText();
     EXPECT_EQ(order->remoteId, "O-5");

@@ -2,11 +2,11 @@
 // names with the time open and the count, server and amount), its picture, picking a table with a
 // press, zooming between its limits, the area picker and the toolbar.
 #include "TableLayoutHost.h"
-#include "sync/handlers/OrderHandler.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/RecordingGraphicsContext.h"
 #include "platform/ui/render/Snapshot.h"
 #include "support/ui/Golden.h"
+#include "sync/handlers/OrderHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +86,7 @@ TEST_F(TableLayoutTest, TheFloorPlanShowsWhoseTablesAreOpenAndForHowLong) {
     // Each open table: its name, the count and time of the first order; that order's amount below
     // and its server above. Fixtures without a short name say nothing.
     EXPECT_EQ(drawn.drawing.texts(), (std::vector<std::string>{"T1 (2) (01:05)", "$42.50", "Ann Marie Lee",
-                                                                "T2 (2) (00:10)", "$15.99", "Bob", "T3", "Bar"}));
+                                                               "T2 (2) (00:10)", "$15.99", "Bob", "T3", "Bar"}));
     for (const char* text : {"T1 (2) (01:05)", "Ann Marie Lee", "T3"})
         EXPECT_EQ(drawn.text(text)->state.fillColor, Color::black()) << text;
     EXPECT_EQ(drawn.text("Bar")->state.fillColor, Color::white());
@@ -106,7 +106,7 @@ TEST_F(TableLayoutTest, TheFloorPlanShowsWhoseTablesAreOpenAndForHowLong) {
 
 TEST_F(TableLayoutTest, OneOrderShowsItsTimeWithoutACount) {
     addOrder("O-1", "Window", "U-BOB", "L3", 125, 1000);
-    addOrder("O-2", "Corner", "U-BOB", "L1", -3, 1000);  // stamped ahead of this terminal's clock
+    addOrder("O-2", "Corner", "U-BOB", "L1", -3, 1000); // stamped ahead of this terminal's clock
     open();
     EXPECT_NE(record().text("T3 (02:05)"), nullptr);
     EXPECT_NE(record().text("T1 (00:00)"), nullptr);
@@ -143,15 +143,14 @@ TEST_F(TableLayoutTest, ThePictureOfTheFloorPlan) {
 TEST_F(TableLayoutTest, APressOnATableOrItsEdgePicksIt) {
     open();
     struct Case {
-        Point at;  // in the plan
+        Point at; // in the plan
         std::vector<std::string> picked;
     } cases[] = {
-        {{100, 100}, {"L1"}},  // top-left corner
-        {{260, 200}, {"L1"}},  // bottom-right corner
-        {{180.9, 150.9}, {"L1"}},
-        {{261, 150}, {}},      // just outside
-        {{350, 100}, {"L2"}},  // the ellipse's box
-        {{300, 430}, {}},      // the bar: a fixture
+        {{100, 100}, {"L1"}},                       // top-left corner
+        {{260, 200}, {"L1"}},                       // bottom-right corner
+        {{180.9, 150.9}, {"L1"}}, {{261, 150}, {}}, // just outside
+        {{350, 100}, {"L2"}},                       // the ellipse's box
+        {{300, 430}, {}},                           // the bar: a fixture
         {{20, 20}, {}},
     };
     for (const Case& c : cases) {

@@ -74,7 +74,7 @@ TEST_F(TextPromptTest, TheLimitShowsAndAKeyPastItIsDropped) {
 TEST_F(TextPromptTest, APasteIsCutToTheLimit) {
     host.open(make("Order Name", 128, std::string("Table ")));
     TextView& view = textView();
-    view.insertText(std::string(300, 'x'));  // one edit of many characters, as a paste makes
+    view.insertText(std::string(300, 'x')); // one edit of many characters, as a paste makes
     EXPECT_EQ(view.text(), "Table " + std::string(122, 'x'));
     host.h.tap("Save");
     ASSERT_EQ(host.answers.size(), 1u);

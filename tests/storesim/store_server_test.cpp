@@ -21,8 +21,8 @@ protected:
     std::optional<HttpResponse> post(const std::string& inner, const std::string& password = "secret") {
         HttpRequest request;
         request.url = server.url();
-        request.headers = {{"Content-Type", "text/xml"}, {"from", "1"}, {"store", "1"},
-                           {"authorization", password}, {"uid", "dev-1"}};
+        request.headers = {
+            {"Content-Type", "text/xml"}, {"from", "1"}, {"store", "1"}, {"authorization", password}, {"uid", "dev-1"}};
         request.body = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><tavloRequest>" + inner + "</tavloRequest>";
         request.timeout = request.connectTimeout = 1;
         return HttpClient::post(request);
@@ -40,7 +40,8 @@ protected:
         if (!response) return out;
         XmlDocPtr doc = XmlHelper::parse(response->body);
         for (xmlNodePtr node : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), name))
-            out.push_back(XmlHelper::getAttributeValue(node, "remoteId").value_or(XmlHelper::getValue(node, doc.get()).value_or("")));
+            out.push_back(XmlHelper::getAttributeValue(node, "remoteId")
+                              .value_or(XmlHelper::getValue(node, doc.get()).value_or("")));
         return out;
     }
 
@@ -57,7 +58,7 @@ TEST_F(StoreServerTest, AResendUpdatesTheHeldOrderAndRecord) {
     EXPECT_EQ(server.orderRemoteIds(), (Lines{"R1", "R2"}));
     std::string held = server.order("R1").value_or("");
     EXPECT_NE(held.find("Table 4 moved"), std::string::npos);
-    EXPECT_NE(held.find("<orderId>1001</orderId>"), std::string::npos);  // the server's id stays
+    EXPECT_NE(held.find("<orderId>1001</orderId>"), std::string::npos); // the server's id stays
 
     // The single order, the order download and the summaries come from what is held.
     EXPECT_NE(post("<getOrder><remoteId>R2</remoteId></getOrder>")->body.find("<orderName>Bar</orderName>"),
@@ -85,14 +86,14 @@ TEST_F(StoreServerTest, EnvelopeIsChecked) {
 TEST_F(StoreServerTest, FaultsApplyToTheirKindForTheirCount) {
     server.setFault("customerOrder", Fault::RefuseConnection, 1);
     server.setFault("getOrderData", Fault::ErrorElement, 0, "Busy");
-    EXPECT_FALSE(post(order("R1", "x")));  // no reply, nothing kept
+    EXPECT_FALSE(post(order("R1", "x"))); // no reply, nothing kept
     EXPECT_TRUE(server.orderRemoteIds().empty());
-    EXPECT_EQ(post(order("R1", "x"))->status, 200);  // the fault was for one request
+    EXPECT_EQ(post(order("R1", "x"))->status, 200); // the fault was for one request
     EXPECT_EQ(values(post("<getOrderData/>"), "error"), Lines{"Busy"});
     EXPECT_EQ(values(post("<getOrderData/>"), "error"), Lines{"Busy"});
 
     server.setFault("customerOrder", Fault::DropReply);
-    EXPECT_FALSE(post(order("R2", "y")));  // no reply, but kept
+    EXPECT_FALSE(post(order("R2", "y"))); // no reply, but kept
     EXPECT_EQ(server.orderRemoteIds(), (Lines{"R1", "R2"}));
 
     server.setFault("customerOrder", Fault::ServerErrorPage);
@@ -117,8 +118,9 @@ TEST_F(StoreServerTest, AResentOrderKeepsWhatItDoesNotRepeatAndDropsWhatItDelete
     xmlNodePtr order = xmlDocGetRootElement(held.get());
     Lines children;
     for (xmlNodePtr c = xmlFirstElementChild(order); c; c = xmlNextElementSibling(c))
-        children.push_back(std::string(reinterpret_cast<const char*>(c->name)) + " " +
-                           XmlHelper::getAttributeValue(c, "remoteId").value_or(XmlHelper::getValue(c, held.get()).value_or("")));
+        children.push_back(
+            std::string(reinterpret_cast<const char*>(c->name)) + " " +
+            XmlHelper::getAttributeValue(c, "remoteId").value_or(XmlHelper::getValue(c, held.get()).value_or("")));
     EXPECT_EQ(children, (Lines{"orderId 1001", "orderName T2", "selection s1", "selection s3", "payment p1",
                                "payment p2", "total 900"}));
     EXPECT_EQ(server.order("R1")->find("action="), std::string::npos);
@@ -130,7 +132,8 @@ TEST_F(StoreServerTest, TheDaysCardPaymentsAreItsPaymentReferences) {
     auto isOpen = [&](StoreServer& s) {
         HttpRequest request;
         request.url = s.url();
-        request.headers = {{"Content-Type", "text/xml"}, {"from", "1"}, {"store", "1"}, {"authorization", "secret"}, {"uid", "d"}};
+        request.headers = {
+            {"Content-Type", "text/xml"}, {"from", "1"}, {"store", "1"}, {"authorization", "secret"}, {"uid", "d"}};
         request.body = "<tavloRequest><getOrders openOnly=\"true\"/></tavloRequest>";
         XmlDocPtr doc = XmlHelper::parse(HttpClient::post(request)->body);
         return XmlHelper::getAttributeValue(xmlDocGetRootElement(doc.get()), "isOpen").value_or("");

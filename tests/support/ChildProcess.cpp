@@ -20,7 +20,7 @@ constexpr const char* kChildFd = "TAVLO_CHILD_READY_FD";
 pid_t spawnSelf(const std::string& filter, const std::vector<std::string>& extraEnv, bool waitReady) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
-    ::fcntl(fds[1], F_SETFD, 0);  // the child inherits the write end
+    ::fcntl(fds[1], F_SETFD, 0); // the child inherits the write end
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());

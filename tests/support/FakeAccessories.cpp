@@ -7,7 +7,8 @@
 
 namespace tavlo::test {
 
-std::shared_ptr<Accessory> FakeAccessories::plugIn(const std::string& name, const std::vector<std::string>& protocolStrings,
+std::shared_ptr<Accessory> FakeAccessories::plugIn(const std::string& name,
+                                                   const std::vector<std::string>& protocolStrings,
                                                    const std::string& macAddress, const std::string& modelNumber) {
     auto accessory = std::make_shared<Accessory>(name, protocolStrings, weak_from_this(), macAddress, modelNumber);
     AccessoryManager::shared().attach(accessory);

@@ -37,7 +37,8 @@ void FakeAudioSession::plugHeadset(bool plugged) {
 }
 
 void FakeAudioSession::postRouteChange(int reason) {
-    NotificationCenter::defaultCenter().post(routeChangeNotification, {}, UserInfo{{routeChangeReasonKey, reason}}, this);
+    NotificationCenter::defaultCenter().post(routeChangeNotification, {}, UserInfo{{routeChangeReasonKey, reason}},
+                                             this);
 }
 
 void FakeAudioSession::postInterruption(int type) {
@@ -97,7 +98,7 @@ void FakeAudioSession::deliverPending() {
     samples.swap(pending_);
     size_t size = recording_->bufferBytes();
     for (size_t at = 0; at < samples.size() && recording_; at += size) {
-        std::vector<uint8_t> buffer(size, 128);  // a recorder hands over full buffers
+        std::vector<uint8_t> buffer(size, 128); // a recorder hands over full buffers
         std::copy_n(samples.begin() + static_cast<long>(at), std::min(size, samples.size() - at), buffer.begin());
         recording_->hand(buffer.data(), buffer.size());
     }

@@ -44,7 +44,7 @@ class FakeAudioSession : public AudioSession {
 public:
     // Plugs or pulls the headset and posts the route change (new device / old device unavailable).
     void plugHeadset(bool plugged);
-    void setHeadsetPlugged(bool plugged) { headphones_ = plugged; }  // without a notification
+    void setHeadsetPlugged(bool plugged) { headphones_ = plugged; } // without a notification
     void postRouteChange(int reason);
     void postInterruption(int type);
     void setVolume(float volume) { volume_ = volume; }
@@ -66,7 +66,9 @@ public:
         active_ = active;
         return true;
     }
-    std::vector<std::string> currentRouteOutputs() const override { return {headphones_ ? portHeadphones : portSpeaker}; }
+    std::vector<std::string> currentRouteOutputs() const override {
+        return {headphones_ ? portHeadphones : portSpeaker};
+    }
     bool isInputAvailable() const override { return inputAvailable_; }
     float outputVolume() const override { return volume_; }
     bool setOutputVolume(float volume) override {
@@ -85,7 +87,7 @@ private:
     void played(const std::vector<uint8_t>& wav);
     void startInput(class FakeAudioInputQueue* input);
     void stopInput(class FakeAudioInputQueue* input);
-    void deliverPending();  // to the running input, under deliverMutex_
+    void deliverPending(); // to the running input, under deliverMutex_
 
     std::atomic<bool> headphones_{false};
     std::atomic<float> volume_{1.0f};

@@ -143,7 +143,7 @@ std::shared_ptr<PaymentTransaction> FakePaymentHandler::transaction(const std::o
     if (!row) return nullptr;
     auto transaction = std::make_shared<FakePaymentTransaction>();
     transaction->read(*row);
-    transaction->setApproved(true);  // only approved exchanges are stored
+    transaction->setApproved(true); // only approved exchanges are stored
     return transaction;
 }
 
@@ -190,8 +190,6 @@ bool FakePaymentHandler::cancel(PaymentTransaction& transaction, const HostConfi
     return exchange(Operation::Cancel, transaction, config, error);
 }
 
-void FakePaymentHandler::restoreBatch(std::optional<Date>, ObjectContext&) {
-    record(Operation::RestoreBatch, nullptr);
-}
+void FakePaymentHandler::restoreBatch(std::optional<Date>, ObjectContext&) { record(Operation::RestoreBatch, nullptr); }
 
 } // namespace tavlo::test

@@ -47,8 +47,8 @@ public:
 
     struct Reply {
         Outcome outcome = Outcome::Approve;
-        std::optional<std::string> approval = "A00001";  // set on approved sales, refunds and authorisations
-        std::optional<std::string> hostData;           // the gateway's reference; "R<number>" when nil
+        std::optional<std::string> approval = "A00001"; // set on approved sales, refunds and authorisations
+        std::optional<std::string> hostData;            // the gateway's reference; "R<number>" when nil
         std::string message = "Transaction declined";   // the error text of a decline
 
         static Reply approve(std::optional<std::string> approval, std::optional<std::string> hostData) {
@@ -62,7 +62,7 @@ public:
         Operation operation;
         std::optional<std::string> transactionId;
         std::map<std::string, std::string, std::less<>> fields;
-        std::vector<std::string> transactionIds;  // closeBatch: the server's references
+        std::vector<std::string> transactionIds; // closeBatch: the server's references
     };
 
     static constexpr int32_t kMaxId = 9999;

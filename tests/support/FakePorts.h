@@ -33,18 +33,16 @@ public:
 
     std::vector<Order> orders;
     std::vector<NoSale> noSales;
-    std::optional<Error> failure;  // every hand-over fails with it
+    std::optional<Error> failure; // every hand-over fails with it
 };
 
 // The business day of a test: answers as scripted and records its calls by name ("openStore",
 // "canClose", "closeStore", "pauseHandlers", "resumeHandlers", "getPaymentRefs") in order.
 class FakeBusinessDay : public BusinessDay {
 public:
-    bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
-                   Error* error) override;
+    bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error) override;
     bool canClose(ObjectContext* context, Error* error) override;
-    bool closeStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
-                    Error* error) override;
+    bool closeStore(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error) override;
     void pauseHandlers() override;
     void resumeHandlers() override;
     std::optional<std::vector<std::string>> getPaymentRefs(long paymentType, const std::optional<std::string>& storeId,
@@ -57,9 +55,9 @@ public:
     std::vector<std::string> paymentRefs;
 
     std::vector<std::string> calls;
-    std::optional<std::string> userId;  // of the last open or close
-    std::optional<Date> date;           // of the last open or close
-    long paymentType = 0;               // of the last reference request
+    std::optional<std::string> userId; // of the last open or close
+    std::optional<Date> date;          // of the last open or close
+    long paymentType = 0;              // of the last reference request
     bool paused = false;
 
 private:
@@ -70,7 +68,7 @@ private:
 class FakeCardBatch : public CardBatch {
 public:
     struct Call {
-        std::string operation;  // "openBatch" or "closeBatch"
+        std::string operation; // "openBatch" or "closeBatch"
         std::string host;
         HostConfig config;
         std::vector<std::string> transactionIds;

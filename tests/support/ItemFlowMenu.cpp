@@ -24,22 +24,24 @@ void ItemFlowMenu::build(ObjectContext& context) {
     plate->addTo("defaultSides", context.fetchFirst("Side", "sideId == %@", std::string("S-SALAD")));
     rows.side("S-SLAW", rows.recipe("R-SLAW", "Coleslaw"), lunch, 0, 100)->setValue("sequence", 1);
 
-    auto temperature = rows.preparationGroup("G-TEMP", "Temperature", 1, 1,
-                                             {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-MED", "Medium", 0),
-                                              rows.preparation("P-WELL", "Well Done", 0)});
+    auto temperature =
+        rows.preparationGroup("G-TEMP", "Temperature", 1, 1,
+                              {rows.preparation("P-RARE", "Rare", 0), rows.preparation("P-MED", "Medium", 0),
+                               rows.preparation("P-WELL", "Well Done", 0)});
     auto toppings = rows.preparationGroup(
         "G-TOP", "Toppings", 0, 3,
         {rows.preparation("P-MUSH", "Mushrooms", 150), rows.preparation("P-ONION", "Onions", 100),
          rows.preparation("P-PEPPER", "Peppercorn", 100), rows.preparation("P-BUTTER", "Garlic Butter", 125)});
-    auto dressing = rows.preparationGroup("G-DRESS", "Dressing", 1, 1,
-                                          {rows.preparation("P-RANCH", "Ranch", 0),
-                                           rows.preparation("P-VIN", "Vinaigrette", 0),
-                                           rows.preparation("P-BLUE", "Blue Cheese", 50)});
+    auto dressing =
+        rows.preparationGroup("G-DRESS", "Dressing", 1, 1,
+                              {rows.preparation("P-RANCH", "Ranch", 0), rows.preparation("P-VIN", "Vinaigrette", 0),
+                               rows.preparation("P-BLUE", "Blue Cheese", 50)});
     rows.recipePreparationGroup(steak, temperature, 1, true);
     rows.recipePreparationGroup(steak, toppings, 2, false);
     rows.recipePreparationGroup(salad, dressing, 1, true);
-    auto riceStyle = rows.preparationGroup("G-RICE", "Rice Style", 1, 1,
-                                           {rows.preparation("P-PLAIN", "Plain", 0), rows.preparation("P-FRIED", "Fried", 75)});
+    auto riceStyle =
+        rows.preparationGroup("G-RICE", "Rice Style", 1, 1,
+                              {rows.preparation("P-PLAIN", "Plain", 0), rows.preparation("P-FRIED", "Fried", 75)});
     rows.recipePreparationGroup(rice, riceStyle, 1, true);
 }
 

@@ -48,8 +48,8 @@ ManagedObjectPtr MenuRows::item(const std::string& itemId, const std::string& na
     return row;
 }
 
-ManagedObjectPtr MenuRows::comboGroup(const std::string& groupId, const std::string& name, const ManagedObjectPtr& combo,
-                                      int32_t count, int32_t sequence,
+ManagedObjectPtr MenuRows::comboGroup(const std::string& groupId, const std::string& name,
+                                      const ManagedObjectPtr& combo, int32_t count, int32_t sequence,
                                       const std::vector<std::pair<ManagedObjectPtr, int32_t>>& items) {
     auto group = context_->insert("ComboGroup");
     group->setValue("comboGroupId", groupId);
@@ -70,8 +70,8 @@ ManagedObjectPtr MenuRows::comboGroup(const std::string& groupId, const std::str
     return group;
 }
 
-ManagedObjectPtr MenuRows::side(const std::string& sideId, const ManagedObjectPtr& recipe,
-                                const ManagedObjectPtr& menu, int32_t price, int32_t additionPrice) {
+ManagedObjectPtr MenuRows::side(const std::string& sideId, const ManagedObjectPtr& recipe, const ManagedObjectPtr& menu,
+                                int32_t price, int32_t additionPrice) {
     auto row = context_->insert("Side");
     row->setValue("sideId", sideId);
     row->setValue("price", price);
@@ -117,8 +117,7 @@ ManagedObjectPtr MenuRows::recipePreparationGroup(const ManagedObjectPtr& recipe
 }
 
 ManagedObjectPtr MenuRows::charge(const std::string& entity, const std::string& ownerLink,
-                                  const ManagedObjectPtr& owner, const ManagedObjectPtr& preparation,
-                                  int32_t charge) {
+                                  const ManagedObjectPtr& owner, const ManagedObjectPtr& preparation, int32_t charge) {
     auto row = context_->insert(entity);
     row->setValue("charge", charge);
     row->setToOne(ownerLink, owner);

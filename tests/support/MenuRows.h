@@ -13,7 +13,7 @@ namespace tavlo::test {
 // preparations and their charges), a few fields at a time. Nothing is saved.
 class MenuRows {
 public:
-    using TaxAmount = std::pair<ManagedObjectPtr, int32_t>;  // Tax row, amount
+    using TaxAmount = std::pair<ManagedObjectPtr, int32_t>; // Tax row, amount
 
     explicit MenuRows(ObjectContext* context) : context_(context) {}
 

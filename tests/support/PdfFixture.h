@@ -17,8 +17,8 @@ struct PdfArea {
 };
 
 // `pages` pages of width x height points, each white with the black areas painted on it.
-inline void writePdf(const std::filesystem::path& path, double width, double height,
-                     const std::vector<PdfArea>& black, int pages = 1) {
+inline void writePdf(const std::filesystem::path& path, double width, double height, const std::vector<PdfArea>& black,
+                     int pages = 1) {
     cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), width, height);
     cairo_t* cr = cairo_create(surface);
     for (int page = 0; page < pages; ++page) {

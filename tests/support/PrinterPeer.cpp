@@ -71,7 +71,8 @@ void PrinterPeer::setReply(PrinterBytes request, PrinterBytes reply) {
 }
 
 void PrinterPeer::sendLocked(const PrinterBytes& bytes) {
-    if (client_ >= 0 && !bytes.empty()) [[maybe_unused]] ssize_t n = ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (client_ >= 0 && !bytes.empty()) [[maybe_unused]]
+        ssize_t n = ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
 bool PrinterPeer::sendToClient(const PrinterBytes& bytes) {
@@ -119,7 +120,8 @@ bool PrinterPeer::waitUntil(const std::function<bool()>& condition, double secon
 bool PrinterPeer::couldGrow(const PrinterBytes& pending) const {
     if (isPrefixOf(pending, kStatusBack) || isPrefixOf(pending, kMemorySwitch)) return true;
     if (startsWith(pending, kStatusBack)) return pending.size() < 3;
-    if (startsWith(pending, kMemorySwitch)) return pending.size() < 5 || pending.size() < 5u + pending[3] + 256u * pending[4];
+    if (startsWith(pending, kMemorySwitch))
+        return pending.size() < 5 || pending.size() < 5u + pending[3] + 256u * pending[4];
     return std::any_of(replies_.begin(), replies_.end(), [&](const auto& r) { return isPrefixOf(pending, r.first); });
 }
 
@@ -134,18 +136,18 @@ void PrinterPeer::handle(PrinterBytes& pending) {
             used = 5u + pending[3] + 256u * pending[4];
             uint8_t function = pending[5];
             int number = pending[6];
-            if (function == 0x04) {  // read: "7", the switch's number, its settings, a zero byte
+            if (function == 0x04) { // read: "7", the switch's number, its settings, a zero byte
                 std::string settings = memorySwitches_.count(number) ? memorySwitches_[number] : "00000000";
                 PrinterBytes reply{0x37, static_cast<uint8_t>(number)};
                 reply.insert(reply.end(), settings.begin(), settings.end());
                 reply.push_back(0x00);
                 sendLocked(reply);
-            } else if (function == 0x03 && used >= 15) {  // write
+            } else if (function == 0x03 && used >= 15) { // write
                 memorySwitches_[number] = std::string(pending.begin() + 7, pending.begin() + 15);
-            } else if (function == 0x01) {  // enter the user setting mode
+            } else if (function == 0x01) { // enter the user setting mode
                 settingMode_ = true;
                 if (settingModeAnswer_) sendLocked(*settingModeAnswer_);
-            } else if (function == 0x02) {  // leave it
+            } else if (function == 0x02) { // leave it
                 settingMode_ = false;
             }
         } else {
@@ -234,7 +236,8 @@ InterfaceBlockPeer::InterfaceBlockPeer() {
             }
             std::lock_guard lock(mutex_);
             requests_.push_back(request);
-            if (!block_.empty()) [[maybe_unused]] ssize_t n = ::send(client, block_.data(), block_.size(), MSG_NOSIGNAL);
+            if (!block_.empty()) [[maybe_unused]]
+                ssize_t n = ::send(client, block_.data(), block_.size(), MSG_NOSIGNAL);
             ::shutdown(client, SHUT_RDWR);
             ::close(client);
         }

@@ -17,8 +17,8 @@ class RecordingAnnouncer {
 public:
     struct Ticket {
         std::optional<std::string> remoteId;
-        std::vector<int32_t> newUnits;  // per active line
-        bool isNew = false;             // the order handed over was a fresh copy
+        std::vector<int32_t> newUnits; // per active line
+        bool isNew = false;            // the order handed over was a fresh copy
     };
 
     RecordingAnnouncer();

@@ -73,8 +73,10 @@ void addBusyDay(ObjectContext& context, int count) {
         const std::string id = "busy-" + std::to_string(i);
         const bool refund = i % 20 == 19, dineIn = i % 2 == 0;
         auto o = order(id, "Order " + std::to_string(100000 + i),
-                       refund ? OrderType::Refund : dineIn ? OrderType::DineIn : OrderType::TakeOut, dineIn ? 1 + i % 4 : 0,
-                       dineIn ? std::optional<std::string>(i % 4 ? "L1" : "L2") : std::nullopt);
+                       refund   ? OrderType::Refund
+                       : dineIn ? OrderType::DineIn
+                                : OrderType::TakeOut,
+                       dineIn ? 1 + i % 4 : 0, dineIn ? std::optional<std::string>(i % 4 ? "L1" : "L2") : std::nullopt);
         SelectionPtr burger = line(id + "-1", "r-burger", "Burger", 1200, 1 + i % 3);
         burger->addPreparation(Preparation(std::string("p-cheese"), 100));
         burger->addSide(line(id + "-1s", "r-fries", "Fries", 400));
@@ -94,11 +96,10 @@ void addBusyDay(ObjectContext& context, int count) {
             o->addDiscount(discount);
         }
         const int32_t due = o->getTotal();
-        if (i % 3 == 0)
-            o->addPayment(payment(id + "-p", Payment::kCash, due, 0, 0, 500));
+        if (i % 3 == 0) o->addPayment(payment(id + "-p", Payment::kCash, due, 0, 0, 500));
         else
-            o->addPayment(payment(id + "-p", Payment::kCredit, due, 100 + i % 200, 0, 0,
-                                  std::string(i % 2 ? "VISA" : "MC")));
+            o->addPayment(
+                payment(id + "-p", Payment::kCredit, due, 100 + i % 200, 0, 0, std::string(i % 2 ? "VISA" : "MC")));
         o->setClosed(Date::now());
         o->write(context);
     }

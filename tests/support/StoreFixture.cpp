@@ -73,8 +73,7 @@ ManagedObjectPtr StoreFixture::addCashIn(const ManagedObjectPtr& drawer, const M
     return cash;
 }
 
-ManagedObjectPtr StoreFixture::addStoreBatch(const std::string& remoteId, Date openedOn,
-                                             std::optional<Date> closedOn) {
+ManagedObjectPtr StoreFixture::addStoreBatch(const std::string& remoteId, Date openedOn, std::optional<Date> closedOn) {
     auto batch = (*this)->insert("StoreBatch");
     batch->setValue("remoteId", remoteId);
     batch->setValue("openedOn", openedOn);

@@ -132,10 +132,9 @@ void SupportServiceFake::acceptLoop() {
 void SupportServiceFake::serve(int fd) {
     unsigned char first = 0;
     if (recv(fd, &first, 1, MSG_PEEK) == 1) {
-        if (first == 0x16)  // a TLS handshake
+        if (first == 0x16) // a TLS handshake
             passOn(fd);
-        else
-            answerUpload(fd);
+        else answerUpload(fd);
     }
     close(fd);
 }
@@ -155,7 +154,8 @@ void SupportServiceFake::answerUpload(int fd) {
     upload.path = requestLine.size() > 1 ? requestLine[1] : "";
     for (size_t i = 1; i < lines.size(); ++i) {
         size_t colon = lines[i].find(':');
-        if (colon != std::string::npos) upload.headers[toLower(lines[i].substr(0, colon))] = trim(lines[i].substr(colon + 1));
+        if (colon != std::string::npos)
+            upload.headers[toLower(lines[i].substr(0, colon))] = trim(lines[i].substr(colon + 1));
     }
     size_t length = static_cast<size_t>(longLongValue(upload.headers["content-length"]));
     upload.body = data.substr(headerEnd + 4);

@@ -22,7 +22,7 @@ class SupportServiceFake {
 public:
     struct Upload {
         std::string path;
-        std::map<std::string, std::string> headers;  // names in lower case
+        std::map<std::string, std::string> headers; // names in lower case
         std::string body;
         // The form's fields, by name, and the file part.
         std::string field(const std::string& name) const;
@@ -31,7 +31,7 @@ public:
     };
     struct Mail {
         std::string path;
-        std::string target;  // as sent, still escaped
+        std::string target; // as sent, still escaped
         std::string from, to, subject, udid;
         std::string body;
         httplib::Headers headers;

@@ -49,11 +49,10 @@ private:
     void note(const std::string& what) { text_ += "~ " + what + "\n"; }
     // The printer's defaults count as set after a reset (and at the start).
     void set(const std::string& name, int value) {
-        static const std::map<std::string, int> defaults{{"characterSet", 0}, {"codeTable", 0}, {"charWidth", 1},
-                                                         {"charHeight", 1},   {"font", 0},      {"color", 0},
-                                                         {"fontAttribute", 0}, {"leftMargin", 0},
-                                                         {"justification", 0}, {"emphasized", 0},
-                                                         {"underline", 0},     {"reversePrint", 0}};
+        static const std::map<std::string, int> defaults{{"characterSet", 0},  {"codeTable", 0},  {"charWidth", 1},
+                                                         {"charHeight", 1},    {"font", 0},       {"color", 0},
+                                                         {"fontAttribute", 0}, {"leftMargin", 0}, {"justification", 0},
+                                                         {"emphasized", 0},    {"underline", 0},  {"reversePrint", 0}};
         auto it = style_.find(name);
         const int current = it != style_.end() ? it->second : defaults.at(name);
         if (current == value) return;

@@ -35,8 +35,8 @@ inline std::shared_ptr<ObjectStore> fullCopy(const LocalStoreScope& store) {
 
 // A reply of `count` elements so named with a long text each: more than the free room of a small
 // store's pages.
-inline std::string bulkyReply(const std::string& element, const std::string& idAttribute, const std::string& textElement,
-                              int count) {
+inline std::string bulkyReply(const std::string& element, const std::string& idAttribute,
+                              const std::string& textElement, int count) {
     std::string reply = "<tavloReply>";
     for (int i = 0; i < count; ++i)
         reply += "<" + element + " " + idAttribute + "=\"F" + std::to_string(i) + "\"><" + textElement + ">" +
@@ -48,9 +48,9 @@ inline std::string bulkyReply(const std::string& element, const std::string& idA
 struct FailedReply {
     const char* name;
     storesim::Fault fault;
-    std::optional<std::string> reply;  // answered in place of a fault
-    std::optional<int> code;           // of the store server's domain; nil: the transport's own error
-    std::string text;                  // the start of the error's text
+    std::optional<std::string> reply; // answered in place of a fault
+    std::optional<int> code;          // of the store server's domain; nil: the transport's own error
+    std::string text;                 // the start of the error's text
 };
 
 inline const std::vector<FailedReply>& failedReplies() {
@@ -70,7 +70,8 @@ inline const std::vector<FailedReply>& failedReplies() {
 inline void serveFailure(storesim::StoreServer& server, const std::string& kind, const FailedReply& failure) {
     server.clearFaults();
     server.setCannedReply(kind, failure.reply);
-    if (failure.fault != storesim::Fault::None) server.setFault(kind, failure.fault, 0, std::string("Refused for the test"));
+    if (failure.fault != storesim::Fault::None)
+        server.setFault(kind, failure.fault, 0, std::string("Refused for the test"));
 }
 
 inline void expectFailure(const std::optional<Error>& error, const FailedReply& failure) {

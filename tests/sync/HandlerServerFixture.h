@@ -67,8 +67,7 @@ protected:
     }
     // Serves the main loop (fake time standing still, so no timer of the handler comes due) until
     // `done` holds; false when it still does not after 20 s of real time.
-    template <class Done>
-    bool serveUntil(Done done) {
+    template <class Done> bool serveUntil(Done done) {
         auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!done()) {
             if (std::chrono::steady_clock::now() > giveUp) return false;
@@ -85,7 +84,7 @@ protected:
 
     // Queue rows as the hand-overs store them (saved).
     ManagedObjectPtr queueRow(const std::string& type, const std::string& remoteId, const std::string& request) {
-        clock().advance(1);  // rows keep their hand-over order
+        clock().advance(1); // rows keep their hand-over order
         ManagedObjectPtr row = OrderQueue::insert(*context(), type, remoteId, std::string("u5"), request, Date::now());
         store.save();
         return row;

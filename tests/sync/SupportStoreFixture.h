@@ -65,7 +65,9 @@ public:
 
     // What is stored now, seen from a new context.
     std::unique_ptr<ObjectContext> stored() const { return std::make_unique<ObjectContext>(store); }
-    ManagedObjectPtr storedTerminal(ObjectContext& in) const { return DBHelper::getTerminal(std::string(deviceId), &in); }
+    ManagedObjectPtr storedTerminal(ObjectContext& in) const {
+        return DBHelper::getTerminal(std::string(deviceId), &in);
+    }
 
     static std::string logText() {
         std::ifstream in(TavloLog::logFilePath());

@@ -18,36 +18,56 @@ using tavlo::test::LoopbackListener;
 using Text = std::optional<std::string>;
 
 TEST(CommHelper, PortOfAnAddress) {
-    struct Case { Text address; int port; };
+    struct Case {
+        Text address;
+        int port;
+    };
     const Case cases[] = {
-        {"10.0.0.9", 9100}, {"10.0.0.9:", 9100}, {"10.0.0.9:515", 515}, {std::nullopt, 0},
+        {"10.0.0.9", 9100},     {"10.0.0.9:", 9100}, {"10.0.0.9:515", 515},  {std::nullopt, 0},
         {"printer:9101", 9101}, {"10.0.0.9:abc", 0}, {"10.0.0.9:80:90", 80}, {"", 9100},
     };
     for (const Case& c : cases) EXPECT_EQ(CommHelper::port(c.address), c.port) << c.address.value_or("nil");
 }
 
 TEST(CommHelper, ValidIPAddressesKeepTheLooseSeparators) {
-    struct Case { Text text; bool valid; };
+    struct Case {
+        Text text;
+        bool valid;
+    };
     const Case cases[] = {
-        {"192.168.1.20", true},   {"192a168b1c20", true},  {"10.0.0.0", true},     {"1.0.0.9", true},
-        {"255.255.255.255", true}, {"010.1.1.1", true},    {"0.1.2.3", false},     {"256.1.1.1", false},
-        {"1.2.3.256", false},     {"1.2.3", false},        {"1.2.3.4.5", false},   {"host", false},
-        {"", false},              {std::nullopt, false},   {"10.0.0.9:9100", false},
+        {"192.168.1.20", true},
+        {"192a168b1c20", true},
+        {"10.0.0.0", true},
+        {"1.0.0.9", true},
+        {"255.255.255.255", true},
+        {"010.1.1.1", true},
+        {"0.1.2.3", false},
+        {"256.1.1.1", false},
+        {"1.2.3.256", false},
+        {"1.2.3", false},
+        {"1.2.3.4.5", false},
+        {"host", false},
+        {"", false},
+        {std::nullopt, false},
+        {"10.0.0.9:9100", false},
     };
     for (const Case& c : cases) EXPECT_EQ(CommHelper::isValidIPAddress(c.text), c.valid) << c.text.value_or("nil");
 }
 
 TEST(CommHelper, EmailAddressesOfTheMailForm) {
-    struct Case { Text text; bool valid; };
+    struct Case {
+        Text text;
+        bool valid;
+    };
     const Case cases[] = {
         {"ada@harbour.test", true},
         {"Ada.Quill+tips@Mail.Harbour-Grill.example", true},
         {"o'brien!#$%&*/=?^_`{|}~-@a.bc", true},
         {"\"ada quill\"@harbour.test", true},
-        {"\"a\\\"b\"@harbour.test", true},       // an escaped quote inside quotes
+        {"\"a\\\"b\"@harbour.test", true}, // an escaped quote inside quotes
         {"ada@[10.0.0.9]", true},
-        {"ada@1.2.3.4", true},                   // digits make a domain name too
-        {"ada@harbour", false},                  // one label
+        {"ada@1.2.3.4", true},  // digits make a domain name too
+        {"ada@harbour", false}, // one label
         {"ada@[256.0.0.9]", false},
         {"ada@[10.0.0]", false},
         {"ada.@harbour.test", false},
@@ -65,8 +85,8 @@ TEST(CommHelper, EmailAddressesOfTheMailForm) {
         {" ada@harbour.test", false},
         {"", false},
         {std::nullopt, false},
-        {std::string(245, 'a') + "@harbour.test", false},  // 258 characters
-        {std::string(241, 'a') + "@harbour.test", true},   // 254 characters
+        {std::string(245, 'a') + "@harbour.test", false}, // 258 characters
+        {std::string(241, 'a') + "@harbour.test", true},  // 254 characters
         {std::string(100000, 'a') + "@harbour.test", false},
     };
     for (const Case& c : cases)
@@ -74,7 +94,10 @@ TEST(CommHelper, EmailAddressesOfTheMailForm) {
 }
 
 TEST(CommHelper, FormatLocalUrlAddsLocalToBareHostNamesOnly) {
-    struct Case { Text address; Text expected; };
+    struct Case {
+        Text address;
+        Text expected;
+    };
     const Case cases[] = {
         {std::nullopt, std::nullopt},
         {"", ""},
@@ -92,7 +115,8 @@ TEST(CommHelper, FormatLocalUrlAddsLocalToBareHostNamesOnly) {
         {"10.0.0.5a", "10.0.0.5a.local"},
         {"...", "....local"},
     };
-    for (const Case& c : cases) EXPECT_EQ(CommHelper::formatLocalURL(c.address), c.expected) << c.address.value_or("nil");
+    for (const Case& c : cases)
+        EXPECT_EQ(CommHelper::formatLocalURL(c.address), c.expected) << c.address.value_or("nil");
 }
 
 TEST(CommHelper, IpAddressKeepsNumericHostsAndLooksUpNames) {

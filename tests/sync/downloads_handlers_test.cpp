@@ -58,8 +58,8 @@ TEST_F(DownloadHandlersTest, TheOrderHandlerReplacesTheSummariesOutsideItsRuns) 
     server->setCannedReply("getOrders", "<tavloReply isOpen=\"true\"><orderSummary remoteId=\"S1\">"
                                         "<orderName>Table 5</orderName></orderSummary></tavloReply>");
     Error error;
-    EXPECT_TRUE(handler->updateOrderSummaries(std::string("1"), std::string("secret"), std::string("u5"),
-                                              server->url(), true, context(), &error));
+    EXPECT_TRUE(handler->updateOrderSummaries(std::string("1"), std::string("secret"), std::string("u5"), server->url(),
+                                              true, context(), &error));
     EXPECT_FALSE(error.isSet()) << error.localizedDescription();
     EXPECT_EQ(count("Order"), 1u);
 }
@@ -87,8 +87,8 @@ TEST_F(DownloadHandlersTest, TheOrdersAreReplacedOnlyBetweenTheHandlersRuns) {
     // reads the file through another context meanwhile.
     auto update = std::async(std::launch::async, [this] {
         Error error;
-        return handler->updateOrderSummaries(std::string("1"), std::string("secret"), std::string("u5"),
-                                             server->url(), true, context(), &error);
+        return handler->updateOrderSummaries(std::string("1"), std::string("secret"), std::string("u5"), server->url(),
+                                             true, context(), &error);
     });
     // The exchange does not wait for the run.
     for (int i = 0; i < 500 && server->requestCount("getOrders") == 0; ++i)

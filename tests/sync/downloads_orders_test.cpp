@@ -16,7 +16,7 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-constexpr double T0 = 1700000000;  // B1's open, as in the fixture
+constexpr double T0 = 1700000000; // B1's open, as in the fixture
 
 std::string orderData(const std::string& r1Close) {
     std::string xml = readFixture("downloads/order_data.xml");
@@ -82,8 +82,8 @@ protected:
 TEST_F(OrderDownloadTest, OrdersAndCashRecordsRunIntoTheStoreClosingTheDayForAnUnknownOne) {
     struct Case {
         const char* name;
-        const char* r1Close;  // the downloaded order's close on day B1
-        Date b1Closes;        // the later of it and C1's cash-out
+        const char* r1Close; // the downloaded order's close on day B1
+        Date b1Closes;       // the later of it and C1's cash-out
     };
     const Case cases[] = {
         {"the order closes after the cash-out", "1700010000000", Date(T0 + 10000)},
@@ -181,9 +181,8 @@ TEST_F(OrderDownloadTest, AFullReloadReplacesEveryOrderAndCashRecord) {
     cash->setValue("cashInOutId", "LC1");
     cash->setToOne("storeBatch", b1);
     store.save();
-    server->setCannedReply("getOrderData",
-                           "<tavloReply><customerOrder remoteId=\"R7\"><orderName>Bar 1</orderName>"
-                           "<serverId>u1</serverId></customerOrder></tavloReply>");
+    server->setCannedReply("getOrderData", "<tavloReply><customerOrder remoteId=\"R7\"><orderName>Bar 1</orderName>"
+                                           "<serverId>u1</serverId></customerOrder></tavloReply>");
     auto op = download(true);
     EXPECT_TRUE(op->succeeded());
     EXPECT_EQ(remoteIds("Order"), Names{"R7"});
@@ -208,8 +207,9 @@ TEST_F(OrderDownloadTest, TheServersCashRecordReplacesTheCashInKeptHereForItsDra
     auto op = download();
     EXPECT_TRUE(op->succeeded());
     EXPECT_EQ(remoteIds("CashInOut", "cashInOutId"), (Names{"-1", "C1", "C2", "C3"}));
-    EXPECT_EQ(reader()->fetchFirst("CashInOut", "cashInOutId == %@", std::string("-1"))->text("cashDrawer.cashDrawerId"),
-              "D9")
+    EXPECT_EQ(
+        reader()->fetchFirst("CashInOut", "cashInOutId == %@", std::string("-1"))->text("cashDrawer.cashDrawerId"),
+        "D9")
         << "only the drawer the server named gives up its stand-in";
 }
 

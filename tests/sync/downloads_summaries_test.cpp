@@ -71,10 +71,10 @@ TEST_F(OrderSummariesTest, RepliesAndFailures) {
     const std::string url = server->url();
     struct Case {
         const char* name;
-        std::optional<std::string> reply;  // canned
+        std::optional<std::string> reply; // canned
         Fault fault;
         bool result;
-        Names orders;  // afterwards
+        Names orders; // afterwards
         std::optional<int> code;
         std::string text;
     };
@@ -82,16 +82,40 @@ TEST_F(OrderSummariesTest, RepliesAndFailures) {
         {"a closed store still replaces the orders",
          "<tavloReply isOpen=\"false\"><orderSummary remoteId=\"S9\"><orderName>Late</orderName></orderSummary>"
          "</tavloReply>",
-         Fault::None, false, {"Late"}, std::nullopt, ""},
-        {"a warning goes on", "<tavloReply><warning>Clock drift</warning><orderSummary remoteId=\"S8\">"
-                              "<orderName>Patio</orderName></orderSummary></tavloReply>",
-         Fault::None, true, {"Patio"}, CommHelper::Warning, "Clock drift"},
+         Fault::None,
+         false,
+         {"Late"},
+         std::nullopt,
+         ""},
+        {"a warning goes on",
+         "<tavloReply><warning>Clock drift</warning><orderSummary remoteId=\"S8\">"
+         "<orderName>Patio</orderName></orderSummary></tavloReply>",
+         Fault::None,
+         true,
+         {"Patio"},
+         CommHelper::Warning,
+         "Clock drift"},
         {"an error reply", {}, Fault::ErrorElement, false, {"Old list"}, CommHelper::Refused, "Store closed for audit"},
-        {"an error page", {}, Fault::ServerErrorPage, false, {"Old list"}, CommHelper::NoResponse,
+        {"an error page",
+         {},
+         Fault::ServerErrorPage,
+         false,
+         {"Old list"},
+         CommHelper::NoResponse,
          "Unable to connect " + url},
-        {"no server", {}, Fault::RefuseConnection, false, {"Old list"}, CommHelper::NoResponse,
+        {"no server",
+         {},
+         Fault::RefuseConnection,
+         false,
+         {"Old list"},
+         CommHelper::NoResponse,
          "Unable to connect " + url},
-        {"an empty reply keeps the list", "", Fault::None, false, {"Old list"}, CommHelper::NoResponse,
+        {"an empty reply keeps the list",
+         "",
+         Fault::None,
+         false,
+         {"Old list"},
+         CommHelper::NoResponse,
          "Unable to connect " + url},
     };
     for (const Case& c : cases) {

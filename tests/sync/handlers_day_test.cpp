@@ -13,7 +13,6 @@ namespace {
 
 class BusinessDayTest : public HandlerServerFixture {
 protected:
-
     // The stored days, read afresh (the context lives until the next call).
     std::vector<ManagedObjectPtr> days() {
         fresh = handler->newContext();
@@ -39,7 +38,7 @@ TEST_F(BusinessDayTest, ALiteOpenInsertsTheDayAndReportsItUntilTheServerAccepts)
     server->setFault("open", Fault::RefuseConnection, 3);
     makeHandler(true);
     handler->start();
-    handler->waitForOpenReports();  // the start's own look for an unreported day
+    handler->waitForOpenReports(); // the start's own look for an unreported day
     Error error;
     ASSERT_TRUE(handler->openStore(std::string("u5"), Date::now(), context(), &error));
     EXPECT_FALSE(error.isSet());
@@ -145,7 +144,7 @@ TEST_F(BusinessDayTest, AHandlerLetGoEndsItsOpenReportBeforeItGoes) {
     while (opensReceived() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::shared_ptr<OperationStoreOpen> report = handler->openOperation();
     handler->pause();
-    handler.reset();  // the last reference
+    handler.reset(); // the last reference
     ASSERT_TRUE(report);
     EXPECT_TRUE(report->isCancelled());
     EXPECT_TRUE(report->isFinished()) << "no report goes on without its handler";
@@ -166,13 +165,12 @@ TEST_F(BusinessDayTest, CanCloseTellsWhatStandsInTheWay) {
     struct Case {
         const char* name;
         std::function<void()> arrange;
-        std::optional<std::string> message;  // nil: may close
+        std::optional<std::string> message; // nil: may close
     };
     ManagedObjectPtr open;
     const std::vector<Case> cases = {
         {"nothing ever opened", [] {}, "Store already closed"},
-        {"the latest day closed",
-         [&] { addDay("B0", closedAt.addingSeconds(-3600), closedAt, true); },
+        {"the latest day closed", [&] { addDay("B0", closedAt.addingSeconds(-3600), closedAt, true); },
          "Store already closed " + Utils::naturalStringForDate(closedAt.wholeSecondsDate())},
         {"handler running",
          [&] {
@@ -211,7 +209,8 @@ TEST_F(BusinessDayTest, CanCloseTellsWhatStandsInTheWay) {
          "You must first cash out all drawers"},
         {"all cashed out",
          [&] {
-             for (const ManagedObjectPtr& cash : context()->fetchAll("CashInOut")) cash->setValue("outDate", Date::now());
+             for (const ManagedObjectPtr& cash : context()->fetchAll("CashInOut"))
+                 cash->setValue("outDate", Date::now());
              store.save();
          },
          std::nullopt},
@@ -222,9 +221,7 @@ TEST_F(BusinessDayTest, CanCloseTellsWhatStandsInTheWay) {
         Error error;
         bool may = handler->canClose(context(), &error);
         EXPECT_EQ(may, !c.message);
-        if (c.message) {
-            EXPECT_EQ(error.localizedDescription(), *c.message);
-        }
+        if (c.message) { EXPECT_EQ(error.localizedDescription(), *c.message); }
     }
 }
 
@@ -254,7 +251,7 @@ TEST_F(BusinessDayTest, ALiteCloseTellsTheServerAndClosesTheDay) {
 
 TEST_F(BusinessDayTest, AGatewayCloseSendsThePrinterAndSkipsTheChecks) {
     makeHandler(false);
-    handler->start();  // a running handler does not stop a gateway close
+    handler->start(); // a running handler does not stop a gateway close
     ManagedObjectPtr terminal = context()->fetchFirst("Terminal", "terminalId == %@", "T1");
     store.addTerminalParam(terminal, "TS_PRINTER_URL", "10.0.0.9:9100");
     addDay("B1", Date::now().addingSeconds(-3600), std::nullopt, true);

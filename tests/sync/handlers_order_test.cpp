@@ -53,7 +53,7 @@ TEST_F(OrderHandlerTest, NoSaleIsQueuedInOneSavePostedMarkedSentThenCleaned) {
     EXPECT_EQ(handler->pendingCount(), 1);
     EXPECT_EQ(handler->oldestPending(), Date::now());
 
-    handler->start();  // the first run queues the pending row
+    handler->start(); // the first run queues the pending row
     drain();
     EXPECT_EQ(kinds(true), Kinds{"noSale"});
     EXPECT_EQ(handler->pendingCount(), 0);
@@ -64,7 +64,7 @@ TEST_F(OrderHandlerTest, NoSaleIsQueuedInOneSavePostedMarkedSentThenCleaned) {
         EXPECT_NE(row->text("response")->find("success"), std::string::npos);
     }
 
-    cycle();  // the next run deletes the sent row
+    cycle(); // the next run deletes the sent row
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
     EXPECT_EQ(kinds(true), Kinds{"noSale"});
 }
@@ -133,14 +133,14 @@ TEST_F(OrderHandlerTest, ARunWithOperationsStillPendingQueuesNothingAndRunsOnceT
     openDay(true);
     server->setFault("customerOrder", Fault::Hang, 1);
     queueRow("order", "R1", orderDocument("R1"));
-    handler->start();  // the post hangs until the 1 s time-out
+    handler->start(); // the post hangs until the 1 s time-out
     handler->wakeUp();
     EXPECT_TRUE(logged("OrderHandler unable to run, processing 1 pending"));
-    EXPECT_EQ(handler->queuedCount(), 1u);  // nothing queued twice
+    EXPECT_EQ(handler->queuedCount(), 1u); // nothing queued twice
     // The skipped run comes once the hung post has failed, not at the next timer.
     EXPECT_TRUE(serveUntil([&] { return server->order("R1").has_value(); }));
     drain();
-    EXPECT_EQ(kinds(true), Kinds{"customerOrder"});  // posted once more, and only once
+    EXPECT_EQ(kinds(true), Kinds{"customerOrder"}); // posted once more, and only once
     EXPECT_EQ(handler->pendingCount(), 0);
 }
 
@@ -182,7 +182,7 @@ TEST_F(OrderHandlerTest, QueueingHandOversStoreTheRecordAndItsRowInOneSave) {
     EXPECT_EQ(customerIds, (std::vector<std::optional<std::string>>{"C7", "900"}));
     EXPECT_EQ(fresh->count("CashInOut", "cashInOutId == %@", "1700000002"), 1u);
     EXPECT_EQ(fresh->count("Attendance", "remoteId == %@", "A7"), 1u);
-    EXPECT_EQ(fresh->count("Customer", "TRUEPREDICATE"), 0u);  // a customer is stored when the server answers
+    EXPECT_EQ(fresh->count("Customer", "TRUEPREDICATE"), 0u); // a customer is stored when the server answers
     for (const char* message :
          {"Queueing cash in/out but OrderHandler is not running", "Queueing attendance but OrderHandler is not running",
           "Queueing customer but OrderHandler is not running"})

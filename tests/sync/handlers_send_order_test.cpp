@@ -95,7 +95,7 @@ TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
     ASSERT_TRUE(handler->sendOrder(*order, std::string("u5"), context(), &error)) << error.localizedDescription();
     EXPECT_TRUE(server->order("R2"));
     EXPECT_EQ(server->requestCount("getOrder"), 1u);
-    EXPECT_EQ(order->orderId(), "1001");  // the server's id came back with the order
+    EXPECT_EQ(order->orderId(), "1001"); // the server's id came back with the order
     EXPECT_FALSE(order->modified());
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
     EXPECT_EQ(changes.size(), 1u);
@@ -103,7 +103,7 @@ TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
     server->setFault("customerOrder", Fault::ErrorElement, 2);
     EXPECT_FALSE(handler->sendOrder(*makeOrder("R3"), std::string("u5"), context(), &error));
     EXPECT_FALSE(server->order("R3"));
-    EXPECT_EQ(changes.size(), 2u);  // posted whatever the outcome
+    EXPECT_EQ(changes.size(), 2u); // posted whatever the outcome
 }
 
 TEST_F(SendOrderTest, LiteOrdersSentBackToBackEachReachTheServerWithoutWaitingForTheTimer) {
@@ -114,11 +114,13 @@ TEST_F(SendOrderTest, LiteOrdersSentBackToBackEachReachTheServerWithoutWaitingFo
     server->setFault("customerOrder", Fault::Hang, 1);
     const Date start = Date::now();
     const std::vector<std::string> ids{"R1", "R2", "R3"};
-    for (const std::string& id : ids) ASSERT_TRUE(handler->sendOrder(*makeOrder(id), std::string("u5"), context(), nullptr));
+    for (const std::string& id : ids)
+        ASSERT_TRUE(handler->sendOrder(*makeOrder(id), std::string("u5"), context(), nullptr));
     EXPECT_TRUE(serveUntil([&] {
-        return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) { return server->order(id).has_value(); });
+        return std::all_of(ids.begin(), ids.end(),
+                           [&](const std::string& id) { return server->order(id).has_value(); });
     }));
-    EXPECT_LT(Date::now().secondsSince(start), 1.0);  // the handler's clock: its 60 s timer never fired
+    EXPECT_LT(Date::now().secondsSince(start), 1.0); // the handler's clock: its 60 s timer never fired
     drain();
     EXPECT_EQ(handler->pendingCount(), 0);
 }
@@ -135,10 +137,10 @@ TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     ASSERT_TRUE(lite.isLite());
 
     auto order = makeOrder("R4", 3);
-    order->write(*context());  // stored: nothing left to send
+    order->write(*context()); // stored: nothing left to send
     store.save();
     ASSERT_FALSE(order->modified());
-    EXPECT_TRUE(order->send(lite, nullptr));  // nothing new: not handed over
+    EXPECT_TRUE(order->send(lite, nullptr)); // nothing new: not handed over
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
     EXPECT_TRUE(announcer.tickets().empty());
 
@@ -167,7 +169,7 @@ TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_FALSE(heard[0]);
 
-    EXPECT_TRUE(order->send(gateway, done, &error));  // nothing left to send: told all the same
+    EXPECT_TRUE(order->send(gateway, done, &error)); // nothing left to send: told all the same
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_FALSE(heard[1]);
 
@@ -203,11 +205,11 @@ TEST_F(SendOrderTest, ALiteSendStoresTheStockTheLinesTookInTheSameSave) {
     auto stored = [&] {
         return handler->newContext()->fetchFirst("Recipe", "recipeId == %@", "r-soup")->int32("available");
     };
-    EXPECT_EQ(stored(), 1000);  // entering the lines committed nothing
+    EXPECT_EQ(stored(), 1000); // entering the lines committed nothing
     int saves = 0;
     ScopedObserver counting(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification&) { ++saves; });
     ASSERT_TRUE(order->send(lite, nullptr));
-    EXPECT_EQ(saves, 1);  // the order, its queue row and the stock together
+    EXPECT_EQ(saves, 1); // the order, its queue row and the stock together
     EXPECT_EQ(stored(), 500);
     auto fresh = handler->newContext();
     EXPECT_EQ(fresh->count(OrderQueue::entityName, "remoteId == %@", "R7"), 1u);
@@ -223,7 +225,7 @@ TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {
         order->setClosed(Date::now());
         order->write(*context());
     }
-    auto other = makeOrder("R9", 5);  // another day's order
+    auto other = makeOrder("R9", 5); // another day's order
     other->setBatchId("B0");
     other->setClosed(Date::now());
     ManagedObjectPtr oldDay = context()->insert("StoreBatch");

@@ -145,7 +145,7 @@ TEST_F(SessionDayTest, AFailedCloseResumesBothHandlers) {
 
 TEST_F(SessionDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     Error error;
-    EXPECT_FALSE(session->noSale(std::string("D1"), std::nullopt, &error));  // no printer
+    EXPECT_FALSE(session->noSale(std::string("D1"), std::nullopt, &error)); // no printer
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
 
     auto printer = std::make_shared<RecordingPrinterStream>();
@@ -159,7 +159,7 @@ TEST_F(SessionDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     EXPECT_NE(body.find("mgr"), std::string::npos);
 
     printer->calls.clear();
-    ASSERT_TRUE(session->noSale(std::string("D9"), std::nullopt, &error));  // no drawer entry: drawer 0
+    ASSERT_TRUE(session->noSale(std::string("D9"), std::nullopt, &error)); // no drawer entry: drawer 0
     EXPECT_EQ(printer->calls, (std::vector<std::string>{"open", "drawer 0", "close"}));
 
     printer->calls.clear();
@@ -169,7 +169,7 @@ TEST_F(SessionDayTest, NoSaleKicksTheDrawerAndQueuesTheRecord) {
     EXPECT_EQ(printer->calls, std::vector<std::string>{"open"});
     drain();
     cycle();
-    EXPECT_EQ(server->requestCount("noSale"), 3u);  // the no-sale is recorded all the same
+    EXPECT_EQ(server->requestCount("noSale"), 3u); // the no-sale is recorded all the same
 }
 
 TEST_F(SessionDayTest, NoSaleKicksThePortThisTerminalHasForASharedDrawer) {

@@ -59,7 +59,7 @@ TEST_F(AppShellTest, ABackgroundSaveIsVisibleInTheMainContextAfterTheMerge) {
         ManagedObjectPtr added = context.insert("StoreParam");
         added->setValue("name", std::string("HH_UDP_PORT"));
         added->setValue("value", std::string("4410"));
-        context.save();  // returns once the main thread has merged it
+        context.save(); // returns once the main thread has merged it
         saved = true;
     });
     while (!saved) RunLoop::main().runUntilIdle();
@@ -70,9 +70,10 @@ TEST_F(AppShellTest, ABackgroundSaveIsVisibleInTheMainContextAfterTheMerge) {
 }
 
 TEST_F(AppShellTest, IntervalsFromMilliseconds) {
-    const std::pair<std::optional<std::string>, int> cases[] = {
-        {std::nullopt, 60}, {"90000", 90}, {"1999", 1}, {"500", 1}, {"0", 1}, {"-5000", 1}};
-    for (const auto& [value, seconds] : cases) EXPECT_EQ(AppShell::intervalSeconds(value), seconds) << value.value_or("nil");
+    const std::pair<std::optional<std::string>, int> cases[] = {{std::nullopt, 60}, {"90000", 90}, {"1999", 1},
+                                                                {"500", 1},         {"0", 1},      {"-5000", 1}};
+    for (const auto& [value, seconds] : cases)
+        EXPECT_EQ(AppShell::intervalSeconds(value), seconds) << value.value_or("nil");
 }
 
 TEST_F(AppShellTest, SetupHandlersReadsTheConfigurationAndLeavesThemPaused) {
@@ -82,17 +83,15 @@ TEST_F(AppShellTest, SetupHandlersReadsTheConfigurationAndLeavesThemPaused) {
         bool expectCustomers, expectSynchDown;
     };
     const Case cases[] = {
-        {true, "YES", "NO", "YES", true, false},
-        {false, "YES", std::nullopt, "YES", true, true},
-        {false, "YES", "NO", std::nullopt, false, false},
-        {false, "YES", "YES", "NO", true, false},
+        {true, "YES", "NO", "YES", true, false},          {false, "YES", std::nullopt, "YES", true, true},
+        {false, "YES", "NO", std::nullopt, false, false}, {false, "YES", "YES", "NO", true, false},
         {false, "NO", "YES", "YES", false, true},
     };
     setValue("TS_STORE_MANAGER_SLEEP_INTERVAL", "45000");
     setValue("TS_ORDER_MANAGER_SLEEP_INTERVAL", "15500");
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.queueing << c.customerAccounts.value_or("-") << c.synchCustomers.value_or("-")
-                                        << c.synchOrdersAuto.value_or("-"));
+        SCOPED_TRACE(testing::Message() << c.queueing << c.customerAccounts.value_or("-")
+                                        << c.synchCustomers.value_or("-") << c.synchOrdersAuto.value_or("-"));
         StoreHandler::releaseInstance();
         OrderHandler::releaseInstance();
         DBHelper::saveStoreParam("MODULE_CUSTOMER_ACCOUNTS", c.customerAccounts, store.context().get());
@@ -120,7 +119,7 @@ TEST_F(AppShellTest, SetupHandlersReadsTheConfigurationAndLeavesThemPaused) {
 
 TEST_F(AppShellTest, LoginStartsBothAndTheWakerReachesThem) {
     auto waker = AppShell::handlerWaker();
-    waker->wakeStore();  // no handlers yet: nothing happens
+    waker->wakeStore(); // no handlers yet: nothing happens
     waker->wakeOrders();
 
     AppShell shell(store.context());
@@ -201,22 +200,23 @@ TEST_F(AppShellTest, EndHandlersLetsBothGoWithNothingLeftToRun) {
     EXPECT_EQ(OrderHandler::instance(), nullptr);
     EXPECT_TRUE(storeHandler.expired());
     EXPECT_TRUE(orderHandler.expired());
-    loop.pump(120);  // their timers, had they stayed, would have run by now
-    AppShell::endHandlers();  // nothing left: nothing happens
+    loop.pump(120);          // their timers, had they stayed, would have run by now
+    AppShell::endHandlers(); // nothing left: nothing happens
 }
 
 // A store load of the handler, saving its own context while the program ends.
 class SavingRun : public Operation {
 public:
-    SavingRun(std::shared_ptr<ObjectStore> store, std::atomic<bool>& started) : store_(std::move(store)), started_(started) {}
+    SavingRun(std::shared_ptr<ObjectStore> store, std::atomic<bool>& started)
+        : store_(std::move(store)), started_(started) {}
     void main() override {
         started_ = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the program is ending by now
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the program is ending by now
         ObjectContext context(store_);
         ManagedObjectPtr row = context.insert("StoreParam");
         row->setValue("name", std::string("HH_SAVED_WHILE_ENDING"));
         row->setValue("value", std::string("YES"));
-        context.save();  // returns once the main thread has merged it
+        context.save(); // returns once the main thread has merged it
     }
 
 private:
@@ -230,12 +230,14 @@ TEST_F(AppShellTest, EndHandlersLetsARunMergeItsSaveOnTheMainThreadFirst) {
     shell.setupHandlers(false, "http://gateway.test");
     std::atomic<bool> started = false;
     StoreHandler::Operations saving;
-    saving.store = [&](const StoreHandler::SynchArgs& args) { return std::make_shared<SavingRun>(args.coordinator, started); };
+    saving.store = [&](const StoreHandler::SynchArgs& args) {
+        return std::make_shared<SavingRun>(args.coordinator, started);
+    };
     StoreHandler::getInstance()->setOperations(saving);
     shell.login();
     while (!started) std::this_thread::yield();
 
-    AppShell::endHandlers();  // from the main thread, which the save waits for
+    AppShell::endHandlers(); // from the main thread, which the save waits for
     EXPECT_EQ(DBHelper::getStoreValue("HH_SAVED_WHILE_ENDING", store.context().get()), "YES");
 }
 

@@ -85,7 +85,7 @@ TEST_F(StoreHandlerTest, StartRunsAtOnceThenIntervalAfterEachRunEnds) {
     loop.pump(1.5);
     EXPECT_EQ(runs(), 2);
     Date second = *handler->lastRun();
-    loop.pump(kInterval - 1.5);  // counted from the end of the second run (at 60 s)
+    loop.pump(kInterval - 1.5); // counted from the end of the second run (at 60 s)
     EXPECT_EQ(runs(), 2);
     loop.pump(kInterval);
     EXPECT_EQ(runs(), 3);
@@ -93,7 +93,7 @@ TEST_F(StoreHandlerTest, StartRunsAtOnceThenIntervalAfterEachRunEnds) {
 }
 
 TEST_F(StoreHandlerTest, PauseDisarmsAndResumeRunsThirtySecondsLater) {
-    handler->pause();  // not running: nothing changes
+    handler->pause(); // not running: nothing changes
     EXPECT_FALSE(handler->isRunning());
     handler->start();
     ASSERT_EQ(runs(), 1);
@@ -101,7 +101,7 @@ TEST_F(StoreHandlerTest, PauseDisarmsAndResumeRunsThirtySecondsLater) {
     handler->pause();
     EXPECT_FALSE(handler->isRunning());
     EXPECT_FALSE(handler->hasArmedTimer());
-    handler->wakeUp();  // paused: nothing
+    handler->wakeUp(); // paused: nothing
     loop.pump(10 * kInterval);
     EXPECT_EQ(runs(), 1);
 
@@ -110,7 +110,7 @@ TEST_F(StoreHandlerTest, PauseDisarmsAndResumeRunsThirtySecondsLater) {
     ASSERT_TRUE(handler->hasArmedTimer());
     loop.pump(OperationHandler::kResumeDelay - 1);
     EXPECT_EQ(runs(), 1);
-    handler->resume();  // already running: the armed timer stays as it is
+    handler->resume(); // already running: the armed timer stays as it is
     loop.pump(1.5);
     EXPECT_EQ(runs(), 2);
     // After that run the interval applies again.
@@ -127,7 +127,7 @@ TEST_F(StoreHandlerTest, WakeUpRunsAtOnceAndRearmsFromThen) {
     handler->wakeUp();
     EXPECT_EQ(runs(), 2);
     EXPECT_EQ(handler->lastRun(), loop.now());
-    loop.pump(kInterval - 1);  // the old timer (due at 60 s) is gone
+    loop.pump(kInterval - 1); // the old timer (due at 60 s) is gone
     EXPECT_EQ(runs(), 2);
     loop.pump(1.5);
     EXPECT_EQ(runs(), 3);
@@ -199,7 +199,7 @@ TEST_F(StoreHandlerTest, OperationsQueuedBeforePauseRunOnlyAfterResume) {
     handler->start();
     gate->awaitArrival();
     handler->pause();
-    gate->open();  // the executing one runs to its end
+    gate->open(); // the executing one runs to its end
     for (int i = 0; i < 50 && ran->names().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_EQ(ran->names(), std::vector<std::string>{"store"});
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -217,7 +217,8 @@ TEST(StoreHandlerSingleton, FirstCallWinsAndGetInstanceBeforeItThrows) {
     try {
         StoreHandler::getInstance();
     } catch (const InconsistencyError& e) {
-        EXPECT_STREQ(e.what(), "[StoreHandler getInstance] cannot be called until the init method has been called once");
+        EXPECT_STREQ(e.what(),
+                     "[StoreHandler getInstance] cannot be called until the init method has been called once");
     }
     auto first = StoreHandler::getInstance(DBHelper::sharedStore(), "http://a.test", std::nullopt, 60, true);
     auto second = StoreHandler::getInstance(nullptr, "http://b.test", std::string("http://c.test"), 5, false);

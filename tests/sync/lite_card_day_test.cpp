@@ -25,10 +25,13 @@ protected:
         clock().set(Date(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()));
         gateway.start();
         setConfig("PAYMENT_CREDIT_HOST", "LARCH");
-        for (const auto& [key, value] : std::map<std::string, std::string>{
-                 {"HOST_LARCH_CAPTURE_URL", gateway.captureUrl()}, {"HOST_LARCH_DETAILS_URL", gateway.detailsUrl()},
-                 {"HOST_LARCH_USER", "demo"}, {"HOST_LARCH_PASSWORD", "demo"}, {"HOST_LARCH_RP", "1"},
-                 {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}})
+        for (const auto& [key, value] :
+             std::map<std::string, std::string>{{"HOST_LARCH_CAPTURE_URL", gateway.captureUrl()},
+                                                {"HOST_LARCH_DETAILS_URL", gateway.detailsUrl()},
+                                                {"HOST_LARCH_USER", "demo"},
+                                                {"HOST_LARCH_PASSWORD", "demo"},
+                                                {"HOST_LARCH_RP", "1"},
+                                                {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}})
             setConfig(key, value);
         session = startLiteTerminal();
     }

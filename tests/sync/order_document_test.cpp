@@ -1,7 +1,7 @@
 #include "StoreServerFixture.h"
 #include "core/order/ComboSelection.h"
-#include "core/records/Customer.h"
 #include "core/order/Order.h"
+#include "core/records/Customer.h"
 #include "core/session/IDBroker.h"
 #include "platform/foundation/Clock.h"
 #include "support/LocalStoreScope.h"
@@ -104,7 +104,7 @@ protected:
         customer.setLastName(std::string("Quill"));
         customer.setPhone(std::string("555-0101"));
         customer.setStreet(std::string("2 Mill Lane"));
-        customer.setDob(Date(-631'152'000));  // 1950-01-01: before 1970
+        customer.setDob(Date(-631'152'000)); // 1950-01-01: before 1970
         customer.write(*store.context());
         order.setCustomerId(std::string("C-9"));
 
@@ -115,7 +115,7 @@ protected:
         happyHour->setDiscountBy(std::string("U1"));
         happyHour->setAuthBy(std::string("MGR"));
         order.addDiscount(happyHour);
-        auto open = std::make_shared<OrderDiscount>();  // sent before, unchanged, nameless
+        auto open = std::make_shared<OrderDiscount>(); // sent before, unchanged, nameless
         open->setRemoteId(std::string("D-2"));
         open->setAmount(100);
         open->setDiscountBy(std::string("U1"));
@@ -199,7 +199,7 @@ protected:
         credit->setZipCode(std::string("90001"));
         credit->setCaptured(std::vector<uint8_t>{'s', 'i', 'g'});
         order.addPayment(credit);
-        auto voided = payment("P-3", Payment::kCash, 700);  // voided before the last send
+        auto voided = payment("P-3", Payment::kCash, 700); // voided before the last send
         voided->voidPayment(std::string("MGR"));
         voided->setNew(false);
         voided->setModified(false);
@@ -284,55 +284,114 @@ TEST_F(OrderDocumentTest, EdgeCases) {
         };
     };
     const EdgeCase cases[] = {
-        {"no area: neither area nor seats", [](Order& o) { o.setSeats(6); }, false, false,
-         {"<closed>false</closed>", "<quickSale>true</quickSale>"}, {"<areaId>", "<seats>", "<areaLocationId>"}},
-        {"an area without a table", [](Order& o) { o.setAreaId(std::string("A2")), o.setSeats(3); }, false, false,
-         {"<areaId>A2</areaId><seats>3</seats><closed>"}, {"<areaLocationId>"}},
-        {"sideCount above 100 is 0", withSelection([](Selection& s) { s.setIncludedSides(101); }), false, false,
-         {"<sideCount>0</sideCount>"}, {}},
-        {"sideCount of 100 stays", withSelection([](Selection& s) { s.setIncludedSides(100); }), false, false,
-         {"<sideCount>100</sideCount>"}, {}},
-        {"a cash payment carries no card data", withPayment(Payment::kCash, nullptr), false, false,
-         {"type=\"cash\""}, {"<signature>", "<accountNumber>"}},
-        {"a gift card carries card data", withPayment(Payment::kGift, nullptr), false, false,
+        {"no area: neither area nor seats",
+         [](Order& o) { o.setSeats(6); },
+         false,
+         false,
+         {"<closed>false</closed>", "<quickSale>true</quickSale>"},
+         {"<areaId>", "<seats>", "<areaLocationId>"}},
+        {"an area without a table",
+         [](Order& o) { o.setAreaId(std::string("A2")), o.setSeats(3); },
+         false,
+         false,
+         {"<areaId>A2</areaId><seats>3</seats><closed>"},
+         {"<areaLocationId>"}},
+        {"sideCount above 100 is 0",
+         withSelection([](Selection& s) { s.setIncludedSides(101); }),
+         false,
+         false,
+         {"<sideCount>0</sideCount>"},
+         {}},
+        {"sideCount of 100 stays",
+         withSelection([](Selection& s) { s.setIncludedSides(100); }),
+         false,
+         false,
+         {"<sideCount>100</sideCount>"},
+         {}},
+        {"a cash payment carries no card data",
+         withPayment(Payment::kCash, nullptr),
+         false,
+         false,
+         {"type=\"cash\""},
+         {"<signature>", "<accountNumber>"}},
+        {"a gift card carries card data",
+         withPayment(Payment::kGift, nullptr),
+         false,
+         false,
          {"<signature><hostName>127.0.0.1:4444</hostName><publicKey>TEST-KEY</publicKey></signature><accountNumber>"},
          {}},
         {"an unchanged sent payment stays home", withPayment(Payment::kCash, sent), false, false, {}, {"<payment "}},
-        {"unless all payments go", withPayment(Payment::kCash, sent), true, false,
-         {"<payment remoteId=\"P-9\" action=\"update\""}, {}},
+        {"unless all payments go",
+         withPayment(Payment::kCash, sent),
+         true,
+         false,
+         {"<payment remoteId=\"P-9\" action=\"update\""},
+         {}},
         {"a modified payment goes as an update",
-         withPayment(Payment::kCash, [](Payment& p) { p.setNew(false), p.setTip(50); }), false, false,
-         {"action=\"update\"", "<tip>50</tip>"}, {}},
+         withPayment(Payment::kCash, [](Payment& p) { p.setNew(false), p.setTip(50); }),
+         false,
+         false,
+         {"action=\"update\"", "<tip>50</tip>"},
+         {}},
         {"a voided payment goes back only when asked",
          withPayment(Payment::kCash, [&](Payment& p) { p.voidPayment(std::string("MGR")), sent(p); }),
-         false, true, {"<voidBy>MGR</voidBy>"}, {}},
-        {"a nameless payment has an empty name", withPayment(Payment::kCash, nullptr), false, false,
-         {"<paymentName></paymentName>"}, {}},
-        {"a captured signature without a type", withPayment(Payment::kCash, [](Payment& p) {
-             p.setCaptured(std::vector<uint8_t>{1, 2, 3});
-         }), false, false, {"<captured>AQID\n</captured><mimeType>unknown</mimeType>"}, {}},
+         false,
+         true,
+         {"<voidBy>MGR</voidBy>"},
+         {}},
+        {"a nameless payment has an empty name",
+         withPayment(Payment::kCash, nullptr),
+         false,
+         false,
+         {"<paymentName></paymentName>"},
+         {}},
+        {"a captured signature without a type",
+         withPayment(Payment::kCash,
+                     [](Payment& p) {
+                         p.setCaptured(std::vector<uint8_t>{1, 2, 3});
+                     }),
+         false,
+         false,
+         {"<captured>AQID\n</captured><mimeType>unknown</mimeType>"},
+         {}},
         {"a field that cannot be encrypted stays behind",
-         withPayment(Payment::kCredit, [](Payment& p) { p.setSecurityCode(std::string("refuse")); }), false, false,
-         {"<accountNumber>"}, {"<cardSecurityCode>", "refuse"}},
-        {"a customer known only by its remoteId", [this](Order& o) {
+         withPayment(Payment::kCredit, [](Payment& p) { p.setSecurityCode(std::string("refuse")); }),
+         false,
+         false,
+         {"<accountNumber>"},
+         {"<cardSecurityCode>", "refuse"}},
+        {"a customer known only by its remoteId",
+         [this](Order& o) {
              Customer c;
              c.setRemoteId(std::string("CR-1"));
              c.setCompany(std::string("Acme"));
              c.write(*store.context());
              o.setCustomerRemoteId(std::string("CR-1"));
-         }, false, false,
-         {"<customer remoteId=\"CR-1\" action=\"add\"><customerName>Acme</customerName></customer>"}, {}},
-        {"a customer the store does not hold", [](Order& o) { o.setCustomerId(std::string("C-404")); }, false, false,
-         {}, {"<customer "}},
-        {"an activity log without an action carries all four values", [](Order& o) {
-             o.addLog(logEntry("AL-9", std::nullopt, "3", "4", std::nullopt));
-         }, false, false,
+         },
+         false,
+         false,
+         {"<customer remoteId=\"CR-1\" action=\"add\"><customerName>Acme</customerName></customer>"},
+         {}},
+        {"a customer the store does not hold",
+         [](Order& o) { o.setCustomerId(std::string("C-404")); },
+         false,
+         false,
+         {},
+         {"<customer "}},
+        {"an activity log without an action carries all four values",
+         [](Order& o) { o.addLog(logEntry("AL-9", std::nullopt, "3", "4", std::nullopt)); },
+         false,
+         false,
          {"<activityLog remoteId=\"AL-9\" action=\"\"><terminalId>T1</terminalId><serverId>U1</serverId>"
           "<forcedBy>U1</forcedBy><oldQuantity>3</oldQuantity><newQuantity>4</newQuantity><name>Burger</name>"
-          "<oldPrice>3</oldPrice><description>changed</description><newPrice>4</newPrice>"}, {}},
-        {"\"remove\" is matched with its case", [](Order& o) {
-             o.addLog(logEntry("AL-8", "RemoveAll", "3", "4", std::nullopt));
-         }, false, false, {"<oldQuantity>0</oldQuantity><newQuantity>0</newQuantity>"}, {}},
+          "<oldPrice>3</oldPrice><description>changed</description><newPrice>4</newPrice>"},
+         {}},
+        {"\"remove\" is matched with its case",
+         [](Order& o) { o.addLog(logEntry("AL-8", "RemoveAll", "3", "4", std::nullopt)); },
+         false,
+         false,
+         {"<oldQuantity>0</oldQuantity><newQuantity>0</newQuantity>"},
+         {}},
     };
     for (const EdgeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -356,7 +415,9 @@ TEST_F(OrderDocumentTest, ATaxReadBackRoundsAsItDidWhenSent) {
         Text rounding;
         const char* written;
         int32_t tax;
-    } cases[] = {{std::nullopt, "round", 2}, {std::string("round"), "round", 2}, {std::string("floor"), "floor", 2},
+    } cases[] = {{std::nullopt, "round", 2},
+                 {std::string("round"), "round", 2},
+                 {std::string("floor"), "floor", 2},
                  {std::string(""), "", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.written);
@@ -421,12 +482,12 @@ TEST_F(OrderSendReadBackTest, TheServersSummaryOfASentOrderIsStored) {
     ASSERT_TRUE(server->order("ORD-1"));
     EXPECT_NE(server->order("ORD-1")->find("<selectionName>Fries</selectionName>"), std::string::npos);
 
-    store.reopen();  // saved, not only in the context
+    store.reopen(); // saved, not only in the context
     ManagedObjectPtr row = DBHelper::getObject("Order", "remoteId == %@", std::string("ORD-1"), context());
     ASSERT_TRUE(row);
     Order stored(*row, context());
     EXPECT_EQ(stored.name(), "Table 5");
-    EXPECT_EQ(stored.orderId(), "1001");  // the server's id for it
+    EXPECT_EQ(stored.orderId(), "1001"); // the server's id for it
     EXPECT_EQ(stored.summaryTotal(), 1320);
 
     // A send that asks for no summary stores none.
@@ -450,15 +511,15 @@ TEST_F(OrderSendReadBackTest, OrdersAndSummariesComeBackAsOrders) {
     EXPECT_EQ(first.getTotal(), 1320);
 
     std::vector<std::shared_ptr<Order>> summaries;
-    ASSERT_TRUE(CommHelper::getOrderSummaries(std::string("L5"), true, CommHelper::loadOrders(summaries, context()),
-                                              *s, &error));
+    ASSERT_TRUE(CommHelper::getOrderSummaries(std::string("L5"), true, CommHelper::loadOrders(summaries, context()), *s,
+                                              &error));
     ASSERT_EQ(summaries.size(), 2u);
     EXPECT_EQ(summaries[1]->name(), "Table 6");
     EXPECT_TRUE(summaries[1]->getSelections().empty());
 
     std::vector<std::shared_ptr<Order>> one;
-    ASSERT_TRUE(CommHelper::getOrder("ORD-2", server->url(), "u5", CommHelper::loadOrders(one, context()), context(),
-                                     &error));
+    ASSERT_TRUE(
+        CommHelper::getOrder("ORD-2", server->url(), "u5", CommHelper::loadOrders(one, context()), context(), &error));
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0]->orderId(), "1002");
 
@@ -472,7 +533,7 @@ TEST_F(OrderSendReadBackTest, OrdersAndSummariesComeBackAsOrders) {
 // server must merge what it is sent into what it holds. A table paid in part, then a line voided,
 // then split: every send leaves the held orders whole.
 TEST_F(OrderSendReadBackTest, AnOrderSentThreeTimesReadsBackWhole) {
-    IDBroker::initWithMOC(store.context());  // a void is logged under an id of its own
+    IDBroker::initWithMOC(store.context()); // a void is logged under an id of its own
     auto sendAll = [this](std::vector<Order*> orders) {
         for (Order* order : orders) {
             OrderDocument document(*order, encryptor);
@@ -528,7 +589,7 @@ TEST_F(OrderSendReadBackTest, AnOrderSentThreeTimesReadsBackWhole) {
     std::shared_ptr<Order> first = readBack("ORD-7");
     ASSERT_TRUE(first);
     EXPECT_EQ(names(*first), std::vector<std::string>{"Burger"});
-    ASSERT_EQ(first->getPayments().size(), 1u);  // the cash sent with the first send only
+    ASSERT_EQ(first->getPayments().size(), 1u); // the cash sent with the first send only
     EXPECT_EQ(first->getPayments()[0]->subTotal(), 500);
     EXPECT_EQ(first->getTotal(), 1100);
     EXPECT_EQ(first->getDue(), 600);

@@ -88,9 +88,11 @@ struct Cashier {
         for (const ManagedObjectPtr& charge : cards.storedCharges(orderId)) {
             const auto& payments = order->payments();
             const std::optional<std::string> reference = LarchHandler::hostReference(charge);
-            if (std::none_of(payments.begin(), payments.end(), [&](const auto& p) { return p->hostData() == reference; })) {
+            if (std::none_of(payments.begin(), payments.end(),
+                             [&](const auto& p) { return p->hostData() == reference; })) {
                 order->addPayment(LarchHandler::paymentOf(charge, *order));
-                return OrderSender::required()->sendOrder(*order, std::string("u5"), &context, &error) ? kDone : kFailed;
+                return OrderSender::required()->sendOrder(*order, std::string("u5"), &context, &error) ? kDone
+                                                                                                       : kFailed;
             }
         }
         if (cardPaymentOf(*order)) return kDone;
@@ -133,8 +135,9 @@ struct Cashier {
         if (!day) return kFailed;
         // The server's references: every card payment of the day this terminal handed over.
         std::vector<std::string> references;
-        for (const ManagedObjectPtr& row : context.fetch("Payment", "type == 2 AND hostData != nil AND "
-                                                                    "order.storeBatch.remoteId == %@",
+        for (const ManagedObjectPtr& row : context.fetch("Payment",
+                                                         "type == 2 AND hostData != nil AND "
+                                                         "order.storeBatch.remoteId == %@",
                                                          *day->text("remoteId")))
             references.push_back(row->text("transactionId").value_or(""));
         Error error;
@@ -252,32 +255,29 @@ protected:
         victim = -1;
         requestsToKill = 0;
         const bool killed = status == -SIGKILL;
-        if (!killed) {
-            EXPECT_EQ(status, kDone) << step << " save " << killAtSave << " request " << killAtRequest;
-        }
+        if (!killed) { EXPECT_EQ(status, kDone) << step << " save " << killAtSave << " request " << killAtRequest; }
         kills += killed;
         killsOf[step] += killed;
         restart();
         unknownAfterStart += store->fetchAll(CardAttempts::Entity).size();
-        EXPECT_EQ(cashier().run(step, orderId), kDone) << step << " save " << killAtSave << " request " << killAtRequest;
+        EXPECT_EQ(cashier().run(step, orderId), kDone)
+            << step << " save " << killAtSave << " request " << killAtRequest;
         expectEveryChargeOnceOnItsOrder();
         return killed;
     }
 
     // Every step killed at each of its saves, then at each request it makes.
     void killEverywhere(const std::string& step, const std::function<std::string()>& prepare) {
-        for (int save = 1; save < 40 && killDuring(step, prepare(), save, 0); ++save) {
-        }
-        for (int request = 1; request < 10 && killDuring(step, prepare(), 0, request); ++request) {
-        }
+        for (int save = 1; save < 40 && killDuring(step, prepare(), save, 0); ++save) {}
+        for (int request = 1; request < 10 && killDuring(step, prepare(), 0, request); ++request) {}
     }
 
     void expectEveryChargeOnceOnItsOrder() {
         std::map<std::string, int> chargesOfOrder;
         for (const gatewaysim::KeptTransaction& kept : gateway.kept()) {
             if (!kept.approved || kept.transType != "Sale") continue;
-            ManagedObjectPtr field = store->fetchFirst("TransactionField", "name == %@ AND value == %@", "PNRef",
-                                                       kept.reference);
+            ManagedObjectPtr field =
+                store->fetchFirst("TransactionField", "name == %@ AND value == %@", "PNRef", kept.reference);
             if (!field) {
                 ++unknownToTerminal;
                 ADD_FAILURE() << "the gateway holds " << kept.reference << ", the terminal does not";
@@ -287,8 +287,7 @@ protected:
             for (const ManagedObjectPtr& f : field->toOne("transaction")->toMany("transactionFields"))
                 if (f->text("name") == CardAttempts::OrderField) orderId = f->text("value");
             ManagedObjectPtr payment = store->fetchFirst("Payment", "hostData == %@", kept.reference);
-            EXPECT_TRUE(payment && payment->toOne("order") &&
-                        payment->toOne("order")->text("remoteId") == orderId)
+            EXPECT_TRUE(payment && payment->toOne("order") && payment->toOne("order")->text("remoteId") == orderId)
                 << kept.reference << " is not on its order";
             EXPECT_EQ(payment && !payment->isNil("voided"), kept.voided) << kept.reference;
             if (!kept.voided && ++chargesOfOrder[orderId.value_or("")] == 2) ++doubled;

@@ -1,8 +1,8 @@
 // A terminal killed at any moment of handing orders over: after a restart the store is sound and
 // every order is there with its queue row, or neither is.
+#include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "core/order/Order.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/ChildProcess.h"
 #include "support/LocalStoreScope.h"
@@ -102,7 +102,8 @@ TEST(ReliabilityKill, EveryOrderIsStoredWithItsQueueRowOrNotAtAll) {
         ASSERT_EQ(integrityCheck(DBHelper::storePath().string()), "ok");
         store.reopen();
         std::set<std::string> orders, queued;
-        for (const ManagedObjectPtr& order : store->fetchAll("Order")) orders.insert(order->text("remoteId").value_or(""));
+        for (const ManagedObjectPtr& order : store->fetchAll("Order"))
+            orders.insert(order->text("remoteId").value_or(""));
         for (const ManagedObjectPtr& row : store->fetch(OrderQueue::entityName, "type == %@", "order"))
             queued.insert(row->text("remoteId").value_or(""));
         ASSERT_EQ(orders, queued);

@@ -3,10 +3,10 @@
 // sent before the server accepted it.
 #include "HandlerServerFixture.h"
 
+#include "core/order/Order.h"
 #include "core/records/Attendance.h"
 #include "core/records/CashInOut.h"
 #include "core/records/Customer.h"
-#include "core/order/Order.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +27,8 @@ const char* const kKinds[] = {"noSale", "customer", "attendance", "cashInOut", "
 struct FaultCase {
     const char* name;
     Fault fault;
-    int times;       // requests of each kind that fail; 0: every request of the first run
-    bool handTwice;  // every record handed over twice
+    int times;      // requests of each kind that fail; 0: every request of the first run
+    bool handTwice; // every record handed over twice
 };
 
 std::string id(const char* prefix, int n) {
@@ -95,7 +95,8 @@ protected:
             std::string drawer = ">" + row->text("remoteId").value_or("?") + "<";
             bool accepted = false;
             for (const storesim::ReceivedRequest& r : server->requests())
-                if (r.status == 200 && (r.body.find(key) != std::string::npos || r.body.find(drawer) != std::string::npos))
+                if (r.status == 200 &&
+                    (r.body.find(key) != std::string::npos || r.body.find(drawer) != std::string::npos))
                     accepted = true;
             if (!accepted) ++sentBeforeAcceptance;
             ++markedSent;
@@ -127,7 +128,7 @@ TEST_P(QueueReliabilityTest, NoRecordIsLostAndRecordsWithAnIdAreHeldOnce) {
         cycle();
         ++cycles;
     }
-    cycle();  // the last clean-up
+    cycle(); // the last clean-up
     EXPECT_EQ(handler->pendingCount(), 0);
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
 
@@ -167,23 +168,21 @@ TEST_P(QueueReliabilityTest, NoRecordIsLostAndRecordsWithAnIdAreHeldOnce) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("[ figures  ] %-22s rows %4d  failed first run %3ld  runs after clearing %d  posts %4zu  "
                 "marked sent %4d  real %.1f s\n",
-                c.name, kRecords * 5 * (c.handTwice ? 2 : 1), failedAtFirst, cycles, posts, markedSent.load(),
-                seconds);
+                c.name, kRecords * 5 * (c.handTwice ? 2 : 1), failedAtFirst, cycles, posts, markedSent.load(), seconds);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, QueueReliabilityTest,
-    ::testing::Values(FaultCase{"refused", Fault::RefuseConnection, 0, false},
-                      FaultCase{"time-out", Fault::Hang, 1, false},
-                      FaultCase{"500 saying success", Fault::ServerErrorPage, 0, false},
-                      FaultCase{"error reply", Fault::ErrorElement, 0, false},
-                      FaultCase{"commit then drop", Fault::DropReply, 0, false},
-                      FaultCase{"duplicate delivery", Fault::None, 0, true}),
-    [](const ::testing::TestParamInfo<FaultCase>& instance) {
-        std::string name;
-        for (char ch : std::string(instance.param.name))
-            if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Faults, QueueReliabilityTest,
+                         ::testing::Values(FaultCase{"refused", Fault::RefuseConnection, 0, false},
+                                           FaultCase{"time-out", Fault::Hang, 1, false},
+                                           FaultCase{"500 saying success", Fault::ServerErrorPage, 0, false},
+                                           FaultCase{"error reply", Fault::ErrorElement, 0, false},
+                                           FaultCase{"commit then drop", Fault::DropReply, 0, false},
+                                           FaultCase{"duplicate delivery", Fault::None, 0, true}),
+                         [](const ::testing::TestParamInfo<FaultCase>& instance) {
+                             std::string name;
+                             for (char ch : std::string(instance.param.name))
+                                 if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
+                             return name;
+                         });
 
 } // namespace

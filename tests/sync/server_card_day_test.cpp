@@ -70,10 +70,10 @@ TEST_F(ServerCardDayTest, TheServerChargesTheCardItDecryptsAndTheCloseSettles) {
     EXPECT_EQ(charges[0].fields.at("ExpDate"), "1230");
     std::string held = server->order("R1").value_or("");
     EXPECT_NE(held.find("<refNumber>" + gateway.kept()[0].reference + "</refNumber>"), std::string::npos) << held;
-    EXPECT_EQ(held.find("accountNumber"), std::string::npos);  // the server keeps no card number
+    EXPECT_EQ(held.find("accountNumber"), std::string::npos); // the server keeps no card number
 
-    ASSERT_TRUE(CommHelper::send(server->url(), std::string("u5"), XmlHelper::getXmlCloseStore("u5", "T1", std::nullopt),
-                                 false, &error))
+    ASSERT_TRUE(CommHelper::send(server->url(), std::string("u5"),
+                                 XmlHelper::getXmlCloseStore("u5", "T1", std::nullopt), false, &error))
         << error.localizedDescription();
     EXPECT_EQ(gateway.requestCount("CaptureAll"), 1u);
     EXPECT_TRUE(gateway.kept()[0].settled);

@@ -10,12 +10,12 @@
 #include "core/order/Order.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "xml/XmlHelper.h"
 #include "support/LoopbackListener.h"
 #include "support/LoopbackPrinter.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/exchange/OrderDocument.h"
 #include "sync/storeload/OperationSynchStore.h"
+#include "xml/XmlHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +110,7 @@ TEST_F(DemoServerTest, AnOrderSentWithAPrintRequestIsPrintedAsAReceipt) {
     EXPECT_EQ(text.substr(0, text.find('\n')), "Harbour Street Kitchen");
     EXPECT_NE(text.find("1 Harbour burger"), std::string::npos) << text;
     EXPECT_NE(text.find("Total"), std::string::npos) << text;
-    EXPECT_NE(text.find("17.32\n"), std::string::npos) << text;  // 16.00 and 8.25 % tax
+    EXPECT_NE(text.find("17.32\n"), std::string::npos) << text; // 16.00 and 8.25 % tax
 }
 
 TEST_F(DemoServerTest, APrinterThatCannotBeReachedIsTheSendsWarning) {
@@ -120,7 +120,7 @@ TEST_F(DemoServerTest, APrinterThatCannotBeReachedIsTheSendsWarning) {
     table.addSelection(line("L1", "Soup of the day", "RC-SOUP", 650), nullptr);
     const std::string warning = send();
     EXPECT_EQ(warning.rfind("Unable to print to Grill (", 0), 0u) << warning;
-    EXPECT_TRUE(server->order("ORD-1"));  // kept all the same
+    EXPECT_TRUE(server->order("ORD-1")); // kept all the same
 }
 
 // A terminal that does not send its lines' item exemptions: the server adds them, so that the order
@@ -135,7 +135,8 @@ TEST_F(DemoServerTest, AnOrderReadBackKeepsItsItemsTaxExemptions) {
                                             bool sendBackVoids, ObjectContext* context) override {
             std::optional<std::string> text = OrderDocument::document(storeId, terminalId, printReceipt, printURL,
                                                                       drawerURL, allPayments, sendBackVoids, context);
-            if (text) *text = std::regex_replace(*text, std::regex("<defaultExemptionTax>[^<]*</defaultExemptionTax>"), "");
+            if (text)
+                *text = std::regex_replace(*text, std::regex("<defaultExemptionTax>[^<]*</defaultExemptionTax>"), "");
             return text;
         }
     };
@@ -150,7 +151,8 @@ TEST_F(DemoServerTest, AnOrderReadBackKeepsItsItemsTaxExemptions) {
     const int32_t total = table.getTotal();
     EXPECT_EQ(total, 1600 + 132 + 700 + 58 + 70);
     WithoutItemExemptions document(table);
-    std::optional<std::string> sent = document.document("1", "T1", false, std::nullopt, std::nullopt, true, false, context());
+    std::optional<std::string> sent =
+        document.document("1", "T1", false, std::nullopt, std::nullopt, true, false, context());
     ASSERT_TRUE(sent);
     EXPECT_EQ(sent->find("defaultExemptionTax"), std::string::npos);
     Error sendError;
@@ -203,7 +205,8 @@ protected:
     }
     // The line cooked as `preparationId` says, with the side `sideId` picked on the sides screen.
     void dress(Selection& line, const char* preparationId, const char* sideId) const {
-        line.addPreparation(Preparation::initFromDB(*row("Preparation", "preparationId == %@", preparationId)), menu.get());
+        line.addPreparation(Preparation::initFromDB(*row("Preparation", "preparationId == %@", preparationId)),
+                            menu.get());
         SelectionPtr side = Selection::initFromSide(std::string(sideId), menu.get());
         side->setOrderedBy(std::string(kServer));
         side->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
@@ -211,7 +214,8 @@ protected:
     }
     // The item `itemId` picked in the combo's group `groupId`.
     static void pick(ComboSelection& combo, const ManagedObjectPtr& groupItem, const char* groupId) {
-        SelectionPtr part = combo.addSelection(ComboSelection::groupComponentFrom(*groupItem, std::string(kServer)), groupId);
+        SelectionPtr part =
+            combo.addSelection(ComboSelection::groupComponentFrom(*groupItem, std::string(kServer)), groupId);
         part->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
     }
     void pick(ComboSelection& combo, const char* itemId, const char* groupId) const {
@@ -224,8 +228,8 @@ protected:
         EXPECT_EQ(send(order), "");
         std::vector<std::shared_ptr<Order>> back;
         Error error;
-        ASSERT_TRUE(CommHelper::getOrder(*order.remoteId(), server->url(), kServer, CommHelper::loadOrders(back, context()),
-                                         context(), &error));
+        ASSERT_TRUE(CommHelper::getOrder(*order.remoteId(), server->url(), kServer,
+                                         CommHelper::loadOrders(back, context()), context(), &error));
         ASSERT_EQ(back.size(), 1u);
         const Order& readBack = *back[0];
         EXPECT_EQ(readBack.getSubTotal(), order.getSubTotal());
@@ -288,10 +292,10 @@ TEST_F(DemoMenuTest, AComboThatPaysTheLiquorTaxCostsTheSameReadBack) {
 // holds the drawer's record, closed by its cash out.
 TEST_F(DemoServerTest, ACashInPrintsItsSlipKicksTheDrawerAndIsInTheOrderData) {
     Error error;
-    ASSERT_TRUE(CommHelper::send(server->url(), std::string("U-MANAGER"),
-                                 XmlHelper::getXmlCashInCD("U-MANAGER", "T1", {{"1", "10000"}}, "D-1", std::nullopt,
-                                                           receipt.url()),
-                                 context(), false, &error))
+    ASSERT_TRUE(CommHelper::send(
+        server->url(), std::string("U-MANAGER"),
+        XmlHelper::getXmlCashInCD("U-MANAGER", "T1", {{"1", "10000"}}, "D-1", std::nullopt, receipt.url()), context(),
+        false, &error))
         << error.localizedDescription();
     const std::vector<std::string> slips = paper(receipt, 1);
     ASSERT_EQ(slips.size(), 1u);
@@ -304,10 +308,9 @@ TEST_F(DemoServerTest, ACashInPrintsItsSlipKicksTheDrawerAndIsInTheOrderData) {
                                  XmlHelper::getXmlCashOutCD("U-MANAGER", "T1", {{"1", 9500}}, 1, "D-1", std::nullopt,
                                                             std::nullopt, receipt.url()),
                                  context(), false, &error));
-    XmlDocPtr data = CommHelper::getRecords("getOrderData", server->url(), std::string("1"), std::string("secret"),
-                                            std::nullopt, XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd",
-                                                                                   std::nullopt),
-                                            5, context(), &error);
+    XmlDocPtr data = CommHelper::getRecords(
+        "getOrderData", server->url(), std::string("1"), std::string("secret"), std::nullopt,
+        XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt), 5, context(), &error);
     ASSERT_TRUE(data) << error.localizedDescription();
     xmlNodePtr cash = XmlHelper::getFirstChildNode(xmlDocGetRootElement(data.get()), "cashInOut");
     ASSERT_TRUE(cash);

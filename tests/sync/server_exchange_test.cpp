@@ -27,35 +27,36 @@ void expectTable(Text (*form)(const Text&), const std::vector<AddressCase>& case
 } // namespace
 
 TEST(ServerAddress, FormatTavloUrlAddsSchemeLocalAndPort) {
-    expectTable(CommHelper::formatTavloURL, {
-        {std::nullopt, std::nullopt},
-        {"", ""},
-        {"server", "http://server.local:4444"},
-        {"10.0.0.5", "http://10.0.0.5:4444"},
-        {"10.0.0.5:8080", "http://10.0.0.5:8080"},
-        {"192.168.1.20/pos", "http://192.168.1.20:4444/pos"},
-        {"server:8080", "http://server.local:8080"},
-        {"server/pos", "http://server.local:4444/pos"},
-        {"https://server/pos", "https://server:4444/pos"},
-        {"http://server", "http://server:4444"},
-        {"http://127.0.0.1:4450", "http://127.0.0.1:4450"},
-        {"http://host/page.jsp", "http://host/page.jsp"},
-        {"box.LOCAL", "http://box.LOCAL:4444"},
-        {"localhost", "http://localhost:4444"},
-        {"http://x", "http://x"},  // at most one character after the scheme: left alone
-    });
+    expectTable(CommHelper::formatTavloURL,
+                {
+                    {std::nullopt, std::nullopt},
+                    {"", ""},
+                    {"server", "http://server.local:4444"},
+                    {"10.0.0.5", "http://10.0.0.5:4444"},
+                    {"10.0.0.5:8080", "http://10.0.0.5:8080"},
+                    {"192.168.1.20/pos", "http://192.168.1.20:4444/pos"},
+                    {"server:8080", "http://server.local:8080"},
+                    {"server/pos", "http://server.local:4444/pos"},
+                    {"https://server/pos", "https://server:4444/pos"},
+                    {"http://server", "http://server:4444"},
+                    {"http://127.0.0.1:4450", "http://127.0.0.1:4450"},
+                    {"http://host/page.jsp", "http://host/page.jsp"},
+                    {"box.LOCAL", "http://box.LOCAL:4444"},
+                    {"localhost", "http://localhost:4444"},
+                    {"http://x", "http://x"}, // at most one character after the scheme: left alone
+                });
 }
 
 TEST(ServerAddress, HostNameIsTheHostAlone) {
     expectTable(CommHelper::hostName, {
-        {std::nullopt, std::nullopt},
-        {"", ""},
-        {"http://server.local:4444/pos", "server"},
-        {"https://10.0.0.5/pos:1", "10.0.0.5"},
-        {"server", "server"},
-        {"a.local.local:80", "a"},
-        {"printer/x", "printer"},
-    });
+                                          {std::nullopt, std::nullopt},
+                                          {"", ""},
+                                          {"http://server.local:4444/pos", "server"},
+                                          {"https://10.0.0.5/pos:1", "10.0.0.5"},
+                                          {"server", "server"},
+                                          {"a.local.local:80", "a"},
+                                          {"printer/x", "printer"},
+                                      });
 }
 
 TEST(ServerAddress, SetGatewayKeepsTheLocalForm) {
@@ -72,18 +73,19 @@ TEST(ServerExchange, TimeoutsFromConfiguration) {
         int seconds;
     };
     const Case cases[] = {
-        {"TS_SOCKET_CONNECT_TIMEOUT", "1500", 2},  {"TS_SOCKET_CONNECT_TIMEOUT", "1499", 1},
-        {"TS_SOCKET_CONNECT_TIMEOUT", "2500", 3},  {"TS_SOCKET_CONNECT_TIMEOUT", "500", 1},
-        {"TS_SOCKET_CONNECT_TIMEOUT", "400", 30},  {"TS_SOCKET_CONNECT_TIMEOUT", "0", 30},
+        {"TS_SOCKET_CONNECT_TIMEOUT", "1500", 2},   {"TS_SOCKET_CONNECT_TIMEOUT", "1499", 1},
+        {"TS_SOCKET_CONNECT_TIMEOUT", "2500", 3},   {"TS_SOCKET_CONNECT_TIMEOUT", "500", 1},
+        {"TS_SOCKET_CONNECT_TIMEOUT", "400", 30},   {"TS_SOCKET_CONNECT_TIMEOUT", "0", 30},
         {"TS_SOCKET_CONNECT_TIMEOUT", "-1500", 30}, {"TS_SOCKET_CONNECT_TIMEOUT", std::nullopt, 30},
-        {"TS_SOCKET_CONNECT_TIMEOUT", "abc", 30},  {"TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", "60000", 60},
-        {"TS_SESSION_TIMEOUT", "45", 45},          {"TS_SESSION_TIMEOUT", "0", 10},
+        {"TS_SOCKET_CONNECT_TIMEOUT", "abc", 30},   {"TS_SOCKET_STORE_HANDLER_READ_TIMEOUT", "60000", 60},
+        {"TS_SESSION_TIMEOUT", "45", 45},           {"TS_SESSION_TIMEOUT", "0", 10},
         {"TS_SESSION_TIMEOUT", std::nullopt, 10},
     };
     tavlo::test::LocalStoreScope store;
     for (const Case& c : cases) {
         DBHelper::saveStoreParam(c.key, c.stored, store.context().get());
-        EXPECT_EQ(CommHelper::timeout(c.key, store.context().get()), c.seconds) << c.key << " " << c.stored.value_or("nil");
+        EXPECT_EQ(CommHelper::timeout(c.key, store.context().get()), c.seconds)
+            << c.key << " " << c.stored.value_or("nil");
         EXPECT_EQ(CommHelper::timeout(c.key, nullptr), 10) << c.key;
     }
     // The terminal's own value comes before the store's.
@@ -95,8 +97,8 @@ TEST(ServerExchange, TimeoutsFromConfiguration) {
 TEST(ServerExchange, EnvelopeHeadersInTheirOrder) {
     tavlo::test::TempHome home;
     UserDefaults::standardUserDefaults().setObject(std::string("dev-9"), "device_id");
-    HttpRequest full = CommHelper::getRequest("http://127.0.0.1:1", "12", "pw", "u5", "assoc", "1700000000000",
-                                              "<x/>", 7);
+    HttpRequest full =
+        CommHelper::getRequest("http://127.0.0.1:1", "12", "pw", "u5", "assoc", "1700000000000", "<x/>", 7);
     EXPECT_EQ(full.headers, (Headers{{"Content-Type", "text/xml"},
                                      {"from", "12"},
                                      {"store", "12"},
@@ -124,16 +126,19 @@ using ServerExchangeTest = tavlo::test::StoreServerFixture;
 
 TEST_F(ServerExchangeTest, EnvelopeArrivesExactlyWithTheBodyBytesUnchanged) {
     // A Latin-1 document goes out byte for byte.
-    std::string document = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<tavloRequest><close><userId>Jos\xE9</userId>"
-                           "</close></tavloRequest>\n";
+    std::string document =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<tavloRequest><close><userId>Jos\xE9</userId>"
+        "</close></tavloRequest>\n";
     Error error;
-    ASSERT_TRUE(CommHelper::send(server->url(), "u5", document, context(), false, &error)) << error.localizedDescription();
+    ASSERT_TRUE(CommHelper::send(server->url(), "u5", document, context(), false, &error))
+        << error.localizedDescription();
     ASSERT_EQ(server->requests().size(), 1u);
     storesim::ReceivedRequest got = server->requests()[0];
     EXPECT_EQ(got.kind, "close");
     EXPECT_EQ(got.body, document);
-    std::map<std::string, std::string> expected = {{"content-type", "text/xml"}, {"from", "1"}, {"store", "1"},
-                                                   {"authorization", "secret"}, {"uid", "test-device"}, {"user", "u5"}};
+    std::map<std::string, std::string> expected = {
+        {"content-type", "text/xml"}, {"from", "1"},          {"store", "1"},
+        {"authorization", "secret"},  {"uid", "test-device"}, {"user", "u5"}};
     for (const auto& [name, value] : expected) EXPECT_EQ(got.headers[name], value) << name;
     EXPECT_EQ(got.headers.count("association"), 0u);
     EXPECT_EQ(got.headers.count("lastupdate"), 0u);
@@ -143,10 +148,10 @@ TEST_F(ServerExchangeTest, ReplyTest) {
     struct Case {
         const char* name;
         Fault fault;
-        Text text;    // fault text, or the canned reply for Fault::None
+        Text text; // fault text, or the canned reply for Fault::None
         bool accepted;
-        Text code;    // nil: no error set
-        std::string message;  // prefix of the message
+        Text code;           // nil: no error set
+        std::string message; // prefix of the message
     };
     const std::string refused = "<tavloReply><status>refused</status></tavloReply>";
     const Case cases[] = {
@@ -154,8 +159,8 @@ TEST_F(ServerExchangeTest, ReplyTest) {
         {"error element beside success", Fault::None, "<tavloReply><error>Late</error><success/></tavloReply>", true,
          std::nullopt, ""},
         {"warning", Fault::Warning, "Drawer left open", true, "0", "Drawer left open"},
-        {"error cut after the exception name", Fault::ErrorElement, "a.b.StoreException: Business day is closed",
-         false, "-95", "Business day is closed"},
+        {"error cut after the exception name", Fault::ErrorElement, "a.b.StoreException: Business day is closed", false,
+         "-95", "Business day is closed"},
         {"error without exception name", Fault::ErrorElement, "Closed", false, "-95", "Closed"},
         {"neither success nor error", Fault::None, refused, false, "-95", "Unable to complete request"},
         {"500 page saying success", Fault::ServerErrorPage, std::nullopt, false, "-95",
@@ -180,17 +185,16 @@ TEST_F(ServerExchangeTest, ReplyTest) {
         EXPECT_EQ(error.domain(), CommHelper::StoreServerErrorDomain);
         EXPECT_EQ(std::to_string(error.code()), *c.code);
         EXPECT_EQ(error.localizedDescription().substr(0, c.message.size()), c.message) << error.localizedDescription();
-        if (c.message == "Unable to complete request") {
-            EXPECT_EQ(error.localizedDescription(), c.message);
-        }
+        if (c.message == "Unable to complete request") { EXPECT_EQ(error.localizedDescription(), c.message); }
     }
 }
 
 TEST_F(ServerExchangeTest, NoServerListening) {
     std::string url = "http://127.0.0.1:" + std::to_string(LoopbackListener::closedPort());
     Error error;
-    EXPECT_EQ(CommHelper::send(CommHelper::getRequest(url, "1", "secret", std::nullopt, std::nullopt, "<x/>", 1), &error),
-              std::nullopt);
+    EXPECT_EQ(
+        CommHelper::send(CommHelper::getRequest(url, "1", "secret", std::nullopt, std::nullopt, "<x/>", 1), &error),
+        std::nullopt);
     // The transport's own error is kept.
     EXPECT_EQ(error.domain(), HttpClient::ErrorDomain);
     std::string transport = error.localizedDescription();
@@ -207,7 +211,7 @@ TEST_F(ServerExchangeTest, FailedStatusHandsNoBodyOn) {
                                                  XmlHelper::getXmlCloseStore("u5", "3", std::nullopt), 1);
     EXPECT_EQ(CommHelper::send(request, &error), std::nullopt);
     EXPECT_EQ(error.code(), CommHelper::NoResponse);
-    EXPECT_NE(error.localizedDescription().find("success"), std::string::npos);  // the page, as text
+    EXPECT_NE(error.localizedDescription().find("success"), std::string::npos); // the page, as text
 
     // A wrong password is refused by the server with a plain text.
     request = CommHelper::getRequest(server->url(), "1", "wrong", std::nullopt, std::nullopt, "<x/>", 1);

@@ -1,6 +1,6 @@
 #include "StoreServerFixture.h"
-#include "core/util/Base64.h"
 #include "core/session/DBHelper.h"
+#include "core/util/Base64.h"
 #include "payments/Encryption.h"
 #include "support/LogLines.h"
 #include "support/LoopbackListener.h"
@@ -41,8 +41,8 @@ public:
     explicit StubOrder(std::string remoteId, bool closed = false, std::string area = "A1")
         : remoteId_(std::move(remoteId)), closed_(closed), area_(std::move(area)) {}
 
-    Text document(const Text& storeId, const Text& terminalId, bool, const Text&, const Text&, bool allPayments,
-                  bool, ObjectContext*) override {
+    Text document(const Text& storeId, const Text& terminalId, bool, const Text&, const Text&, bool allPayments, bool,
+                  ObjectContext*) override {
         keysUsed.push_back(Encryption::getInstance().getPublicKey());
         terminalIds.push_back(terminalId);
         EXPECT_FALSE(allPayments);
@@ -81,8 +81,8 @@ TEST_F(OrderSendTest, KeyHandshake) {
         int times;
         Text text;
         bool accepted;
-        Text code;            // nil: no error
-        std::string message;  // prefix
+        Text code;           // nil: no error
+        std::string message; // prefix
         size_t sends;
         bool held;
         bool installsNewKey;
@@ -96,9 +96,25 @@ TEST_F(OrderSendTest, KeyHandshake) {
         {"refused twice for another reason", Fault::ErrorElement, 2, "X: Table is locked", false, "-1",
          "X: Table is locked", 2, false, false},
         {"plain warning", Fault::Warning, 0, "Printer offline", true, {}, "", 1, true, false},
-        {"500 page saying success", Fault::ServerErrorPage, 0, {}, false, "-95", "Unable to complete request (", 1,
-         false, false},
-        {"no reply within the time-out", Fault::Hang, 0, {}, false, "-95", "Unable to complete request (", 1, false,
+        {"500 page saying success",
+         Fault::ServerErrorPage,
+         0,
+         {},
+         false,
+         "-95",
+         "Unable to complete request (",
+         1,
+         false,
+         false},
+        {"no reply within the time-out",
+         Fault::Hang,
+         0,
+         {},
+         false,
+         "-95",
+         "Unable to complete request (",
+         1,
+         false,
          false},
     };
     int n = 0;
@@ -110,20 +126,20 @@ TEST_F(OrderSendTest, KeyHandshake) {
         std::string remoteId = "1-1700000000-" + std::to_string(++n);
         StubOrder order(remoteId);
         Error error;
-        EXPECT_EQ(CommHelper::sendOrder(order, server->url(), "u5", false, {}, {}, true, context(), &error), c.accepted);
+        EXPECT_EQ(CommHelper::sendOrder(order, server->url(), "u5", false, {}, {}, true, context(), &error),
+                  c.accepted);
         if (c.code) {
             EXPECT_EQ(error.domain(), CommHelper::StoreServerErrorDomain);
             EXPECT_EQ(std::to_string(error.code()), *c.code);
-            EXPECT_EQ(error.localizedDescription().substr(0, c.message.size()), c.message) << error.localizedDescription();
+            EXPECT_EQ(error.localizedDescription().substr(0, c.message.size()), c.message)
+                << error.localizedDescription();
         } else {
             EXPECT_FALSE(error.isSet()) << error.localizedDescription();
         }
         ASSERT_EQ(order.keysUsed.size(), c.sends);
         EXPECT_EQ(order.keysUsed[0], oldKey);
         // The second document is written with the key the first reply brought.
-        if (c.sends == 2) {
-            EXPECT_EQ(order.keysUsed[1], c.installsNewKey ? newKey : oldKey);
-        }
+        if (c.sends == 2) { EXPECT_EQ(order.keysUsed[1], c.installsNewKey ? newKey : oldKey); }
         EXPECT_EQ(Encryption::getInstance().getPublicKey(), c.installsNewKey ? newKey : oldKey);
         EXPECT_EQ(server->order(remoteId).has_value(), c.held);
         // Every reply without an "error" brings the order's summary, a warning's too.
@@ -139,7 +155,7 @@ TEST_F(OrderSendTest, WithoutRetryAWarningIsReported) {
     EXPECT_TRUE(CommHelper::sendOrder(order, server->url(), "u5", false, {}, {}, false, context(), false, &error));
     EXPECT_EQ(error.code(), CommHelper::Warning);
     EXPECT_EQ(error.localizedDescription(), "Printer offline");
-    EXPECT_TRUE(order.summaries.empty());  // not asked for
+    EXPECT_TRUE(order.summaries.empty()); // not asked for
 }
 
 TEST_F(OrderSendTest, AResendAfterALostReplyUpdatesTheHeldOrder) {
@@ -150,7 +166,7 @@ TEST_F(OrderSendTest, AResendAfterALostReplyUpdatesTheHeldOrder) {
     Error error;
     EXPECT_FALSE(CommHelper::sendOrder(order, server->url(), "u5", false, {}, {}, true, context(), &error));
     EXPECT_EQ(error.code(), CommHelper::NotAccepted);
-    EXPECT_TRUE(server->order("R1"));  // the server kept it all the same
+    EXPECT_TRUE(server->order("R1")); // the server kept it all the same
 
     EXPECT_TRUE(CommHelper::sendOrder(order, server->url(), "u5", false, {}, {}, true, context(), &error));
     EXPECT_EQ(server->orderRemoteIds(), Lines{"R1"});
@@ -178,15 +194,17 @@ TEST_F(ReadFamilyTest, ListsComeFromTheRunOfOneName) {
     EXPECT_FALSE(error.isSet());
 
     // The run ends at the first sibling of another name.
-    server->setCannedReply("getTotalSalesReport",
-                           "<tavloReply><success/><line>a</line>\n<line>b</line><total>9</total><line>c</line></tavloReply>");
+    server->setCannedReply(
+        "getTotalSalesReport",
+        "<tavloReply><success/><line>a</line>\n<line>b</line><total>9</total><line>c</line></tavloReply>");
     EXPECT_EQ(CommHelper::getReport("getTotalSalesReport", "today", *s, &error), (Lines{"a", "b"}));
 
     // Lists other than reports skip elements without text.
     server->setCannedReply("getPaymentRefs",
                            "<tavloReply><paymentRef>R1</paymentRef><paymentRef/><paymentRef>R2</paymentRef><x/>"
                            "<paymentRef>R3</paymentRef></tavloReply>");
-    EXPECT_EQ(CommHelper::getPaymentRefs(2, "1", "secret", "u5", server->url(), context(), &error), (Lines{"R1", "R2"}));
+    EXPECT_EQ(CommHelper::getPaymentRefs(2, "1", "secret", "u5", server->url(), context(), &error),
+              (Lines{"R1", "R2"}));
 
     server->setUsersNotCashedOut({"U-ANN", "U-BOB"});
     EXPECT_EQ(CommHelper::getUsersNotCashedOut("1", "secret", "u5", server->url(), context(), &error),
@@ -276,7 +294,7 @@ TEST_F(AcceptanceTest, ACashRecordInTheReplyIsStored) {
     EXPECT_FALSE(DBHelper::getObject("CashInOut", "cashInOutId == %@", std::string("CIO-9"), context()));
 
     ASSERT_TRUE(CommHelper::send(server->url(), "u5", document, context(), false, &error));
-    store.reopen();  // saved, not only in the context
+    store.reopen(); // saved, not only in the context
     ManagedObjectPtr row = DBHelper::getObject("CashInOut", "cashInOutId == %@", std::string("CIO-9"), context());
     ASSERT_TRUE(row);
 }
@@ -302,7 +320,8 @@ TEST_F(StatusOnlyTest, StoreLoad) {
 
     // The status alone decides; the reply text comes back all the same.
     server->setFault("getStoreData", Fault::ServerErrorPage);
-    std::string page = CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", false, &error);
+    std::string page =
+        CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", false, &error);
     EXPECT_NE(page.find("<html>"), std::string::npos);
     EXPECT_EQ(error.code(), CommHelper::NoResponse);
     EXPECT_EQ(error.localizedDescription(), "Unable to connect to Tavlo terminal (statusCode:500)");
@@ -316,7 +335,8 @@ TEST_F(StatusOnlyTest, TheStoreLoadsExchangeLogTellsTheReplysSizeAndOutcomeNotIt
     const std::string reply = "<storeData><store id=\"1\"/><param name=\"BODY-MARK\"/></storeData>";
     server->setStoreData([&](const storesim::StoreDataRequest&) { return reply; });
     Error error;
-    EXPECT_EQ(CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", true, &error), reply);
+    EXPECT_EQ(CommHelper::getStoreMenuData("1", "secret", {}, server->url(), 1, {}, {}, {}, "2.0", true, &error),
+              reply);
     EXPECT_TRUE(logged("Received: " + std::to_string(reply.size()) + " bytes"));
     EXPECT_EQ(logText().find("BODY-MARK"), std::string::npos);
 
@@ -343,7 +363,7 @@ TEST_F(StatusOnlyTest, TerminalInfo) {
 
 TEST_F(StatusOnlyTest, TerminalInfoOfThisDeviceGoesToTheConfiguredGateway) {
     UserDefaults::standardUserDefaults().setObject("127.0.0.1:" + std::to_string(server->port()), "gateway");
-    CommHelper::sendTerminalInfo();  // no terminal row for this device yet: nothing is sent
+    CommHelper::sendTerminalInfo(); // no terminal row for this device yet: nothing is sent
     EXPECT_EQ(server->requestCount("terminalInfo"), 0u);
 
     store.addThisTerminal("T1");
@@ -395,9 +415,8 @@ TEST_F(OrderReadTest, SingleOrder) {
 }
 
 TEST_F(OrderReadTest, OrderDownloadTakesOnlyOrders) {
-    server->setCannedReply("getOrderData",
-                           "<tavloReply><customerOrder remoteId=\"R1\"/><cashInOut id=\"C1\"/>"
-                           "<customerOrder remoteId=\"R2\"/></tavloReply>");
+    server->setCannedReply("getOrderData", "<tavloReply><customerOrder remoteId=\"R1\"/><cashInOut id=\"C1\"/>"
+                                           "<customerOrder remoteId=\"R2\"/></tavloReply>");
     Lines read;
     auto into = [&](xmlDocPtr, xmlNodePtr order) {
         read.push_back(XmlHelper::getAttributeValue(order, "remoteId").value_or("?"));

@@ -71,8 +71,8 @@ TEST(StoreLoadIndex, FindsEachRowByItsOwnKeyAmongManyWhateverItsPrimaryKey) {
 
     // A row inserted through the index is found at once; a deleted one no longer.
     bool inserted = false;
-    ManagedObjectPtr added = index.findOrInsert("TerminalParam", {"name", "terminal"},
-                                                {std::string_view("SIZE"), till.get()}, &inserted);
+    ManagedObjectPtr added =
+        index.findOrInsert("TerminalParam", {"name", "terminal"}, {std::string_view("SIZE"), till.get()}, &inserted);
     EXPECT_TRUE(inserted);
     EXPECT_EQ(
         index.findOrInsert("TerminalParam", {"name", "terminal"}, {std::string_view("SIZE"), till.get()}, &inserted),

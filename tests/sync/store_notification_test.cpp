@@ -42,7 +42,12 @@ using Text = std::optional<std::string>;
 } // namespace
 
 TEST(StoreNotification, TypesAndLengths) {
-    struct Case { const char* what; std::string datagram; Kind kind; int32_t type; };
+    struct Case {
+        const char* what;
+        std::string datagram;
+        Kind kind;
+        int32_t type;
+    };
     const Case cases[] = {
         {"10 bytes", Datagram(1).cutTo(10).bytes, Kind::TooShort, 0},
         {"empty", "", Kind::TooShort, 0},
@@ -67,11 +72,18 @@ TEST(StoreNotification, TypesAndLengths) {
 }
 
 TEST(StoreNotification, TextMessageRecords) {
-    struct Case { const char* what; std::string datagram; Kind kind; Text source; Text message; };
+    struct Case {
+        const char* what;
+        std::string datagram;
+        Kind kind;
+        Text source;
+        Text message;
+    };
     const Case cases[] = {
-        {"source and message", Datagram(16).string("Office").string("Close at ten").padTo(42).bytes,
-         Kind::TextMessage, "Office", "Close at ten"},
-        {"three strings", Datagram(16).string("A").string("B").string("C").padTo(42).bytes, Kind::TextMessage, "A", "B C"},
+        {"source and message", Datagram(16).string("Office").string("Close at ten").padTo(42).bytes, Kind::TextMessage,
+         "Office", "Close at ten"},
+        {"three strings", Datagram(16).string("A").string("B").string("C").padTo(42).bytes, Kind::TextMessage, "A",
+         "B C"},
         {"source only", Datagram(16).string("Office").padTo(42).bytes, Kind::TextMessage, "Office", std::nullopt},
         {"no string record", Datagram(16).padTo(42).bytes, Kind::TextMessage, std::nullopt, std::nullopt},
         // A 0x74 inside a block-data record is stepped over with the block.
@@ -80,10 +92,13 @@ TEST(StoreNotification, TextMessageRecords) {
          Kind::TextMessage, "S", "M"},
         // Other bytes between records are stepped one at a time; a 0x74 there starts a record.
         {"records among other bytes",
-         Datagram(16).raw("\x72\x01\x02").string("S").raw("\x78\x70").string("M").padTo(42).bytes, Kind::TextMessage, "S", "M"},
+         Datagram(16).raw("\x72\x01\x02").string("S").raw("\x78\x70").string("M").padTo(42).bytes, Kind::TextMessage,
+         "S", "M"},
         {"empty strings", Datagram(16).string("").string("").string("x").padTo(42).bytes, Kind::TextMessage, "", " x"},
-        {"bytes above 0x7F", Datagram(16).string("Caf\xE9").string("ok\x80").padTo(42).bytes, Kind::TextMessage, "Caf?", "ok?"},
-        {"long text", Datagram(16).string("S").string(std::string(300, 'm')).bytes, Kind::TextMessage, "S", std::string(300, 'm')},
+        {"bytes above 0x7F", Datagram(16).string("Caf\xE9").string("ok\x80").padTo(42).bytes, Kind::TextMessage, "Caf?",
+         "ok?"},
+        {"long text", Datagram(16).string("S").string(std::string(300, 'm')).bytes, Kind::TextMessage, "S",
+         std::string(300, 'm')},
     };
     for (const Case& c : cases) {
         StoreNotification n = StoreNotification::parse(c.datagram);
@@ -102,9 +117,19 @@ TEST(StoreNotification, RecordsRunningPastTheEndDropTheMessage) {
         Datagram(16).string("Office").padTo(41).raw("\x74").bytes,
         Datagram(16).string("Office").padTo(40).raw(std::string("\x74\x00", 2)).bytes,
         // A length far past the end.
-        Datagram(16).string("Office").padTo(42).raw("\x74\xFF\xFF" "abc").bytes,
+        Datagram(16)
+            .string("Office")
+            .padTo(42)
+            .raw("\x74\xFF\xFF"
+                 "abc")
+            .bytes,
         // A block whose length runs past the end, and a block marker as the last byte.
-        Datagram(16).string("Office").padTo(42).raw("\x77\x10" "abc").bytes,
+        Datagram(16)
+            .string("Office")
+            .padTo(42)
+            .raw("\x77\x10"
+                 "abc")
+            .bytes,
         Datagram(16).string("Office").padTo(42).raw("\x77").bytes,
     };
     for (const std::string& d : cases) {

@@ -1,7 +1,7 @@
 #include "core/order/ComboSelection.h"
+#include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "core/order/Selection.h"
 #include "support/LocalStoreScope.h"
 #include "support/TempHome.h"
 #include "sync/storeload/OperationSynchStore.h"
@@ -65,7 +65,7 @@ TEST_F(LoadedStoreTest, SoldOutRecipeGivesNoLine) {
     ASSERT_TRUE(view->save());
     EXPECT_EQ(Selection::newFrom(item("I1"), std::string("U1"), view.get()), nullptr);
     EXPECT_EQ(Selection::newFrom(item("I2"), std::string("U1"), view.get()), nullptr);
-    EXPECT_NE(Selection::newFrom(item("I3"), std::string("U1"), view.get()), nullptr);  // not counted
+    EXPECT_NE(Selection::newFrom(item("I3"), std::string("U1"), view.get()), nullptr); // not counted
 }
 
 TEST_F(LoadedStoreTest, ComboWithItsParts) {
@@ -81,11 +81,15 @@ TEST_F(LoadedStoreTest, ComboWithItsParts) {
 }
 
 TEST_F(LoadedStoreTest, PreparationChargesFromTheLoadedMenu) {
-    struct Case { const char *item, *preparation; int32_t charge; std::optional<int32_t> stateTax; };
+    struct Case {
+        const char *item, *preparation;
+        int32_t charge;
+        std::optional<int32_t> stateTax;
+    };
     const Case cases[] = {
-        {"I1", "PR2", 75, 5},              // the item's own charge
-        {"I3", "PR2", 60, 4},              // the menu's charge
-        {"I1", "PR3", 125, std::nullopt},  // the preparation's price
+        {"I1", "PR2", 75, 5},             // the item's own charge
+        {"I3", "PR2", 60, 4},             // the menu's charge
+        {"I1", "PR3", 125, std::nullopt}, // the preparation's price
         {"I1", "PR1", 0, std::nullopt},
     };
     for (const auto& c : cases) {

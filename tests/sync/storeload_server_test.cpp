@@ -46,7 +46,7 @@ TEST_F(StoreLoadServerTest, FullThenIncrementalLoadAskForTheRightDates) {
     EXPECT_EQ(asked[0].menuDateUpdated, "0");
     EXPECT_EQ(asked[1].storeDateUpdated, "1700000100000");
     EXPECT_EQ(asked[1].menuDateUpdated, "1700000200000");
-    EXPECT_EQ(asked[1].terminalId, "T1");  // the device's terminal, known since the first load
+    EXPECT_EQ(asked[1].terminalId, "T1"); // the device's terminal, known since the first load
 }
 
 TEST_F(StoreLoadServerTest, AFailedExchangeKeepsTheStoreAndReportsTheFailure) {

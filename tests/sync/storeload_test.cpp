@@ -1,6 +1,6 @@
 #include "DemoStore.h"
-#include "core/session/DBHelper.h"
 #include "core/ports/LoadProgress.h"
+#include "core/session/DBHelper.h"
 #include "core/util/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/Clock.h"
@@ -98,15 +98,49 @@ TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
     EXPECT_EQ(run.request.menuUpdate, "0");
 
     const std::map<std::string, size_t> expected = {
-        {"StoreParam", 15}, {"OrderType", 3}, {"PaymentType", 2}, {"StoreBatch", 1}, {"AreaShape", 2},
-        {"AreaLocation", 5}, {"Area", 2}, {"Complimentary", 2}, {"CashDrawer", 2}, {"Terminal", 2},
-        {"TerminalParam", 3}, {"TerminalCashDrawer", 2}, {"Printer", 2}, {"Permission", 3}, {"Role", 2},
-        {"User", 4}, {"Attendance", 2}, {"Tax", 2}, {"Rule", 2}, {"RuleParam", 2}, {"RecipeGroup", 2},
-        {"Preparation", 4}, {"TaxPreparation", 1}, {"PreparationGroup", 2}, {"PreparationGroupPreparation", 4},
-        {"Recipe", 3}, {"RecipePreparationGroup", 4}, {"Item", 9}, {"TaxItem", 4}, {"ItemPreparation", 1},
-        {"TaxItemPreparation", 1}, {"Side", 3}, {"TaxSide", 2}, {"ComboGroup", 2}, {"ComboGroupItem", 3},
-        {"TaxComboGroupItem", 3}, {"ItemComboGroup", 2}, {"Section", 9}, {"SectionPreparation", 2},
-        {"TaxSectionPreparation", 1}, {"Schedule", 2}, {"Menu", 3}, {"MenuPreparation", 1},
+        {"StoreParam", 15},
+        {"OrderType", 3},
+        {"PaymentType", 2},
+        {"StoreBatch", 1},
+        {"AreaShape", 2},
+        {"AreaLocation", 5},
+        {"Area", 2},
+        {"Complimentary", 2},
+        {"CashDrawer", 2},
+        {"Terminal", 2},
+        {"TerminalParam", 3},
+        {"TerminalCashDrawer", 2},
+        {"Printer", 2},
+        {"Permission", 3},
+        {"Role", 2},
+        {"User", 4},
+        {"Attendance", 2},
+        {"Tax", 2},
+        {"Rule", 2},
+        {"RuleParam", 2},
+        {"RecipeGroup", 2},
+        {"Preparation", 4},
+        {"TaxPreparation", 1},
+        {"PreparationGroup", 2},
+        {"PreparationGroupPreparation", 4},
+        {"Recipe", 3},
+        {"RecipePreparationGroup", 4},
+        {"Item", 9},
+        {"TaxItem", 4},
+        {"ItemPreparation", 1},
+        {"TaxItemPreparation", 1},
+        {"Side", 3},
+        {"TaxSide", 2},
+        {"ComboGroup", 2},
+        {"ComboGroupItem", 3},
+        {"TaxComboGroupItem", 3},
+        {"ItemComboGroup", 2},
+        {"Section", 9},
+        {"SectionPreparation", 2},
+        {"TaxSectionPreparation", 1},
+        {"Schedule", 2},
+        {"Menu", 3},
+        {"MenuPreparation", 1},
         {"TaxMenuPreparation", 1},
     };
     for (const auto& [entity, n] : expected) EXPECT_EQ(count(entity), n) << entity;
@@ -122,7 +156,8 @@ TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
     EXPECT_EQ(param("K_EMPTY"), "");
 
     // Users: names from the parts given, card data decoded up to its zero byte.
-    const std::map<std::string, std::string> names = {{"U1", "Ada Quill"}, {"U2", "Okafor"}, {"U3", "_"}, {"U4", "Mina"}};
+    const std::map<std::string, std::string> names = {
+        {"U1", "Ada Quill"}, {"U2", "Okafor"}, {"U3", "_"}, {"U4", "Mina"}};
     for (const auto& [id, name] : names) EXPECT_EQ(row("User", "userId", id)->text("name"), name) << id;
     ManagedObjectPtr ada = row("User", "userId", "U1");
     EXPECT_EQ(ada->text("trackData"), ";6012345678=2512?");
@@ -169,13 +204,13 @@ TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
     for (const auto& [id, sequence] : menuSequences) EXPECT_EQ(row("Menu", "menuId", id)->int32("sequence"), sequence);
     EXPECT_EQ(row("Menu", "menuId", "M3")->text("name"), "_");
     ManagedObjectPtr brisket = row("Item", "itemId", "I2");
-    EXPECT_EQ(brisket->int32("sequence"), 2);  // the second item found in its section
+    EXPECT_EQ(brisket->int32("sequence"), 2); // the second item found in its section
     EXPECT_EQ(brisket->text("menu.menuId"), "M1");
     EXPECT_EQ(row("Item", "itemId", "CI2")->text("menu.menuId"), "M2");
     ManagedObjectPtr bar = row("Menu", "menuId", "M2");
     EXPECT_EQ(ids(bar->toMany("schedules"), "scheduleId"), (std::set<std::string>{"SC2"}));
     EXPECT_EQ(ids(bar->toMany("areas"), "areaId"), (std::set<std::string>{"A2"}));
-    EXPECT_EQ(row("Side", "sideId", "SD2")->int32("sequence"), 2);  // third listed, after a missing side
+    EXPECT_EQ(row("Side", "sideId", "SD2")->int32("sequence"), 2); // third listed, after a missing side
     EXPECT_TRUE(bar->containsIn("sides", row("Side", "sideId", "SD3")));
 
     // A combo linked to a group that the reply defines after it: made by the second pass.
@@ -229,7 +264,7 @@ TEST_F(StoreLoadTest, PartialReplyUpdatesAndDeletesWhatTheServerNoLongerLists) {
     EXPECT_EQ(param("IPHONE_LAST_UPDATE_STORE"), "1700090000000");
     EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), "1700000200000");
     EXPECT_EQ(param("IPHONE_STORE_NAME"), "Harbour Grill and Bar");
-    EXPECT_EQ(param("IPHONE_STORE_ADDRESS"), "1 Quay Street");  // an empty child changes nothing
+    EXPECT_EQ(param("IPHONE_STORE_ADDRESS"), "1 Quay Street"); // an empty child changes nothing
 
     // Rows the store element no longer lists.
     struct Listed {
@@ -270,7 +305,7 @@ TEST_F(StoreLoadTest, PartialReplyUpdatesAndDeletesWhatTheServerNoLongerLists) {
     // The menu without schedule ids loses its schedules; without side ids it keeps its sides.
     EXPECT_TRUE(lunch->toMany("schedules").empty());
     EXPECT_TRUE(lunch->containsIn("sides", row("Side", "sideId", "SD1")));
-    EXPECT_EQ(lunch->int32("sequence"), 0);  // first of the store's list, no seq of its own
+    EXPECT_EQ(lunch->int32("sequence"), 0); // first of the store's list, no seq of its own
 
     // A new menu without seq follows the highest stored sequence.
     EXPECT_EQ(row("Menu", "menuId", "M4")->int32("sequence"), 8);
@@ -343,7 +378,7 @@ TEST_F(StoreLoadTest, AReplyOfAnotherStoreCleansTheStoreFirst) {
                        false, "STORE-2");
     ASSERT_TRUE(run.operation->succeeded());
     EXPECT_EQ(param("IPHONE_STORE_ID"), "STORE-2");
-    EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), "1700000200000");  // bookkeeping stays
+    EXPECT_EQ(param("IPHONE_LAST_UPDATE_MENU"), "1700000200000"); // bookkeeping stays
     for (const char* entity : {"Order", "Selection", "CashInOut", "Item", "TaxItem", "Menu", "User", "Section",
                                "TerminalParam", "TerminalCashDrawer", "TaxSide", "AreaShape", "Permission"})
         EXPECT_EQ(count(entity), 0u) << entity;
@@ -379,16 +414,16 @@ TEST_F(StoreLoadTest, KeptElementsReadAgainAsTheReplyGaveThem) {
     EXPECT_EQ(ids(deal->toMany("items"), "itemId"), (std::set<std::string>{"I1"}));
     for (const char* combo : {"Harbour & Co", "CI2"}) {
         ManagedObjectPtr item = row("Item", "itemId", combo);
-        EXPECT_EQ(item->int32("sequence"), 0) << combo;  // first of its own run
+        EXPECT_EQ(item->int32("sequence"), 0) << combo; // first of its own run
         std::vector<ManagedObjectPtr> links = item->toMany("itemComboGroups");
-        ASSERT_EQ(links.size(), 1u) << combo;  // made by the second pass
+        ASSERT_EQ(links.size(), 1u) << combo; // made by the second pass
         EXPECT_EQ(links[0]->text("comboGroup.comboGroupId"), "CG1") << combo;
     }
     ManagedObjectPtr choice = row("ComboGroup", "comboGroupId", "CG1");
     EXPECT_EQ(choice->text("name"), "Harbour & Co choice");
     std::vector<ManagedObjectPtr> members = choice->toMany("comboGroupItems");
     ASSERT_EQ(members.size(), 1u);
-    EXPECT_EQ(members[0]->text("item.itemId"), "Harbour & Co");  // the combo, read before the group
+    EXPECT_EQ(members[0]->text("item.itemId"), "Harbour & Co"); // the combo, read before the group
 }
 
 // The business day the server names when this terminal knows it by another id.
@@ -407,7 +442,7 @@ TEST_F(StoreLoadTest, ServerDayMatchesALocalDayByItsOpeningSecondAndClosesOnlyTh
     ASSERT_TRUE(load(reply, false).operation->succeeded());
 
     ManagedObjectPtr matched = row("StoreBatch", "remoteId", "LOCAL-8");
-    EXPECT_TRUE(matched->isNil("closedOn"));  // the server says this day is open
+    EXPECT_TRUE(matched->isNil("closedOn")); // the server says this day is open
     EXPECT_EQ(matched->date("openedOn"), Date(1'700'000'000));
     EXPECT_EQ(row("StoreBatch", "remoteId", "LOCAL-7")->date("closedOn"), Date(1'699'999'999));
     EXPECT_EQ(row("StoreBatch", "remoteId", "B-9"), nullptr);
@@ -444,12 +479,13 @@ TEST_F(StoreLoadTest, SectionsListingEachOtherInARingArePlacedOnce) {
 }
 
 TEST_F(StoreLoadTest, SubSectionIdsAndRemovingTheSectionsNoLongerListed) {
-    const std::string reply = "<tavloReply><section id=\"T1\"/><section id=\"T2\"/><section id=\"S1\"/>"
-                              "<section id=\"S2\"><sectionId>T1</sectionId><sectionId>T2</sectionId></section>"
-                              "<section id=\"S\"><sectionId>S1</sectionId><sectionId>S2</sectionId></section>"
-                              "<section id=\"R\"/><section id=\"B\"/><section id=\"A\"><sectionId>B</sectionId></section>"
-                              "<section id=\"B\"><sectionId>A</sectionId></section>"
-                              "<menu id=\"M\"><sectionId>S</sectionId><sectionId>R</sectionId></menu></tavloReply>";
+    const std::string reply =
+        "<tavloReply><section id=\"T1\"/><section id=\"T2\"/><section id=\"S1\"/>"
+        "<section id=\"S2\"><sectionId>T1</sectionId><sectionId>T2</sectionId></section>"
+        "<section id=\"S\"><sectionId>S1</sectionId><sectionId>S2</sectionId></section>"
+        "<section id=\"R\"/><section id=\"B\"/><section id=\"A\"><sectionId>B</sectionId></section>"
+        "<section id=\"B\"><sectionId>A</sectionId></section>"
+        "<menu id=\"M\"><sectionId>S</sectionId><sectionId>R</sectionId></menu></tavloReply>";
     ASSERT_TRUE(load(reply, false).operation->succeeded());
     ObjectContext context(DBHelper::sharedStore());
     StoreLoadReader reader(nullptr, context);
@@ -571,7 +607,7 @@ TEST_F(StoreLoadTest, GeneratedReplyCarriesTheStoreParametersItIsGiven) {
     ASSERT_TRUE(run.operation->succeeded());
     EXPECT_EQ(param("PAYMENT_CREDIT_HOST"), "LARCH");
     EXPECT_EQ(param("HOST_LARCH_CAPTURE_URL"), "http://127.0.0.1:9/capture");
-    EXPECT_EQ(param("HH_PARAM_3"), "3");  // beside the generated ones
+    EXPECT_EQ(param("HH_PARAM_3"), "3"); // beside the generated ones
 }
 
 TEST_F(StoreLoadTest, AFullReloadOfTheSameReplyStoresTheSameRowsUnderTheSameKeys) {
@@ -589,9 +625,8 @@ TEST_F(StoreLoadTest, AFullReloadOfTheSameReplyStoresTheSameRowsUnderTheSameKeys
     ObjectContext reader(DBHelper::sharedStore());
     ManagedObjectPtr item = reader.fetchFirst("Item", "itemId == %@", "I7");
     ASSERT_TRUE(item);
-    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification& n) {
-        reader.mergeChanges(n);
-    });
+    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr,
+                         [&](const Notification& n) { reader.mergeChanges(n); });
 
     LoadRun again = load(reply, true);
     ASSERT_TRUE(again.operation->succeeded());

@@ -17,7 +17,7 @@ class LogOperation : public SupportStoreFixture {
 protected:
     void SetUp() override {
         SupportStoreFixture::SetUp();
-        TAVLO_LOG("first line");  // makes "system.log"
+        TAVLO_LOG("first line"); // makes "system.log"
     }
 
     std::shared_ptr<OperationLogs> run() {
@@ -38,7 +38,8 @@ protected:
         return {terminal->boolean("sendLog"), terminal->boolean("sendAllLogs")};
     }
     void setLastArchive(Date date) {
-        DBHelper::saveStoreParam(OperationLogs::lastArchiveKey, DateFormatter::format(date, "yyMMdd-HHmmss"), context.get());
+        DBHelper::saveStoreParam(OperationLogs::lastArchiveKey, DateFormatter::format(date, "yyMMdd-HHmmss"),
+                                 context.get());
         save();
     }
     std::optional<std::string> lastArchive() {
@@ -51,7 +52,7 @@ protected:
     }
 
     TimeZoneScope zone{"UTC"};
-    ScopedFakeClock clock{Date(1'714'557'600)};  // 2024-05-01 10:00:00 UTC
+    ScopedFakeClock clock{Date(1'714'557'600)}; // 2024-05-01 10:00:00 UTC
 };
 
 const std::regex archiveName(R"(12-3-system\d{6}-\d{6}(-\d+)?\.log)");
@@ -68,7 +69,7 @@ TEST_F(LogOperation, TheCurrentLogIsUploadedAndItsRequestCleared) {
     EXPECT_EQ(uploads[0].field("username"), "12");
     EXPECT_EQ(uploads[0].field("terminalId"), "3");
     EXPECT_NE(uploads[0].fileBytes().find("first line"), std::string::npos);
-    EXPECT_NE(uploads[0].fileBytes().find("*** Space Available: "), std::string::npos);  // the footer went first
+    EXPECT_NE(uploads[0].fileBytes().find("*** Space Available: "), std::string::npos); // the footer went first
     EXPECT_EQ(storedFlags(), std::pair(false, false));
     EXPECT_NE(logText().find("Current log requested"), std::string::npos);
     EXPECT_NE(logText().find("Log Sent!"), std::string::npos);
@@ -124,11 +125,11 @@ TEST_F(LogOperation, TheLogIsArchivedOncePerDay) {
     EXPECT_EQ(lastArchive(), "240501-100000");
     EXPECT_EQ(TavloLog::logFiles().size(), 1u);
 
-    clock->advance(13 * 3600);  // 23:00 the same day
+    clock->advance(13 * 3600); // 23:00 the same day
     run();
     EXPECT_EQ(TavloLog::logFiles().size(), 1u);
 
-    clock->advance(2 * 3600);  // 01:00 the next day
+    clock->advance(2 * 3600); // 01:00 the next day
     run();
     EXPECT_EQ(lastArchive(), "240502-010000");
     EXPECT_TRUE(std::filesystem::exists(home.path() / "12-3-system240502-010000.log"));

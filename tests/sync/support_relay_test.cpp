@@ -89,8 +89,8 @@ TEST_F(MailRelayTest, ARefusedMailIsLoggedAndAnsweredNo) {
 TEST_F(MailRelayTest, TheRelaysCertificateIsTrustedOnlyWhereItIsNamed) {
     SupportService::setTrustedCertificates({});
     Error error;
-    EXPECT_FALSE(MailRelay::delegateEmail("12", "pw", std::nullopt, std::nullopt, "to@x.example", "s", std::nullopt,
-                                          &error));
+    EXPECT_FALSE(
+        MailRelay::delegateEmail("12", "pw", std::nullopt, std::nullopt, "to@x.example", "s", std::nullopt, &error));
     EXPECT_EQ(error.code(), HttpClient::SecureConnectionFailed) << error.localizedDescription();
     EXPECT_TRUE(service.mails().empty());
 }
@@ -99,8 +99,8 @@ TEST_F(MailRelayTest, WithoutASupportHostNothingIsSent) {
     UserDefaults::standardUserDefaults().removeObjectForKey(SupportService::hostKey);
     EXPECT_FALSE(MailRelay::relayURL("a", "b", "c", "d").has_value());
     Error error;
-    EXPECT_FALSE(MailRelay::delegateEmail("12", "pw", std::nullopt, std::nullopt, "to@x.example", "s", std::nullopt,
-                                          &error));
+    EXPECT_FALSE(
+        MailRelay::delegateEmail("12", "pw", std::nullopt, std::nullopt, "to@x.example", "s", std::nullopt, &error));
     EXPECT_EQ(error.localizedDescription(), SupportService::notConfigured);
     EXPECT_TRUE(service.mails().empty());
 }

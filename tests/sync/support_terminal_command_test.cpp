@@ -1,7 +1,7 @@
-#include "sync/support/OperationTerminalCommand.h"
-#include "sync/handlers/OrderHandler.h"
-#include "sync/support/SupportService.h"
 #include "support/LoopbackListener.h"
+#include "sync/handlers/OrderHandler.h"
+#include "sync/support/OperationTerminalCommand.h"
+#include "sync/support/SupportService.h"
 
 #include "platform/store/Predicate.h"
 #include "xml/XmlHelper.h"
@@ -41,8 +41,8 @@ public:
         for (const char* folder : {"user", "tmp"}) std::filesystem::create_directories(home.path() / folder);
         std::ofstream(home.path() / "user" / "notes.txt") << "abc";
         // A running order handler that talks to nothing.
-        orderHandler = OrderHandler::getInstance(store, "http://127.0.0.1:" + std::to_string(LoopbackListener::closedPort()),
-                                                 3600, false);
+        orderHandler = OrderHandler::getInstance(
+            store, "http://127.0.0.1:" + std::to_string(LoopbackListener::closedPort()), 3600, false);
         orderHandler->start();
         // A card host with its open batch 5 holding transaction 11.
         host = context->insert("Host");
@@ -99,7 +99,7 @@ struct CommandCase {
     bool succeeds;
     std::function<void(TerminalCommand&)> prepare;
     std::function<void(TerminalCommand&, ObjectContext&)> check;
-    std::vector<std::string> mailsBefore;  // subjects of the mails the command itself sends
+    std::vector<std::string> mailsBefore; // subjects of the mails the command itself sends
 };
 
 const std::string settleParam(const char* settle) {
@@ -115,47 +115,65 @@ std::vector<CommandCase> commandCases() {
     using Zeroes = std::pair<std::optional<std::string>, std::optional<std::string>>;
     const Zeroes zeroes{"0", "0"}, untouched{"1714550000000", "1714550000001"};
     return {
-        {"deleteStore", "deleteStore", true, nullptr,
+        {"deleteStore",
+         "deleteStore",
+         true,
+         nullptr,
          [=](TerminalCommand& t, ObjectContext& in) {
              EXPECT_EQ(storeValues(in), zeroes);
              EXPECT_FALSE(t.orderHandler->reloadRequested());
          },
          {}},
-        {"deleteStore with a trailing space", "deleteStore ", true, nullptr,
+        {"deleteStore with a trailing space",
+         "deleteStore ",
+         true,
+         nullptr,
          [=](TerminalCommand&, ObjectContext& in) { EXPECT_EQ(storeValues(in), zeroes); },
          {}},
-        {"deleteOrders", "deleteOrders", true, nullptr,
+        {"deleteOrders",
+         "deleteOrders",
+         true,
+         nullptr,
          [=](TerminalCommand& t, ObjectContext& in) {
              EXPECT_TRUE(t.orderHandler->reloadRequested());
              EXPECT_EQ(storeValues(in), untouched);
          },
          {}},
-        {"deleteOrders with the order handler paused", "deleteOrders", false,
+        {"deleteOrders with the order handler paused",
+         "deleteOrders",
+         false,
          [](TerminalCommand& t) { t.orderHandler->pause(); },
          [](TerminalCommand& t, ObjectContext&) {
              EXPECT_FALSE(t.orderHandler->reloadRequested());
-             EXPECT_NE(t.logText().find("Command reloadOrders failed, cannot connect to OrderHandler"), std::string::npos);
+             EXPECT_NE(t.logText().find("Command reloadOrders failed, cannot connect to OrderHandler"),
+                       std::string::npos);
          },
          {}},
-        {"deleteOrdersAndStore", "deleteOrdersAndStore", true, nullptr,
+        {"deleteOrdersAndStore",
+         "deleteOrdersAndStore",
+         true,
+         nullptr,
          [=](TerminalCommand& t, ObjectContext& in) {
              EXPECT_TRUE(t.orderHandler->reloadRequested());
              EXPECT_EQ(storeValues(in), zeroes);
          },
          {}},
-        {"updatePayment", "updatePayment <cmd><host>HostA</host><merchantId>M1</merchantId><batchId>5</batchId>"
-                          "<transactions>\n  <transaction id=\"11\"><tip>200</tip><fields>"
-                          "<field name=\"refNum\" value=\"\"/><field name=\"authCode\" value=\"Y\"/>"
-                          "<field name=\"newField\" value=\"N\"/></fields></transaction>\n"
-                          "  <transaction id=\"12\"><subTotal>550</subTotal></transaction>\n</transactions></cmd>",
-         true, nullptr,
+        {"updatePayment",
+         "updatePayment <cmd><host>HostA</host><merchantId>M1</merchantId><batchId>5</batchId>"
+         "<transactions>\n  <transaction id=\"11\"><tip>200</tip><fields>"
+         "<field name=\"refNum\" value=\"\"/><field name=\"authCode\" value=\"Y\"/>"
+         "<field name=\"newField\" value=\"N\"/></fields></transaction>\n"
+         "  <transaction id=\"12\"><subTotal>550</subTotal></transaction>\n</transactions></cmd>",
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext& in) {
              ManagedObjectPtr adjusted = TerminalCommand::storedTransaction(in, 11);
              EXPECT_EQ(adjusted->int32("tip"), 200);
-             EXPECT_EQ(adjusted->int32("subTotal"), 1000);  // kept from the stored row
+             EXPECT_EQ(adjusted->int32("subTotal"), 1000); // kept from the stored row
              EXPECT_EQ(adjusted->text("approval"), "A1");
-             EXPECT_EQ(t.fieldsOf(adjusted), (std::map<std::string, std::string>{{"authCode", "Y"}, {"newField", "N"}}));
-             EXPECT_EQ(in.count("TransactionField", "name == %@", "refNum"), 0u);  // the row is gone, not orphaned
+             EXPECT_EQ(t.fieldsOf(adjusted),
+                       (std::map<std::string, std::string>{{"authCode", "Y"}, {"newField", "N"}}));
+             EXPECT_EQ(in.count("TransactionField", "name == %@", "refNum"), 0u); // the row is gone, not orphaned
              // Not stored yet: made in the named batch.
              ManagedObjectPtr created = TerminalCommand::storedTransaction(in, 12);
              ASSERT_TRUE(created);
@@ -163,16 +181,24 @@ std::vector<CommandCase> commandCases() {
              EXPECT_EQ(created->toOne("batch")->int32("batchId"), 5);
              std::vector<SupportServiceFake::Mail> mails = t.service.mails();
              EXPECT_EQ(mails[0].body.rfind("Transaction before adjusting: <?xml", 0), 0u) << mails[0].body;
-             EXPECT_NE(mails[0].body.find("<transaction id=\"11\"><number/><approval>A1</approval>"), std::string::npos);
+             EXPECT_NE(mails[0].body.find("<transaction id=\"11\"><number/><approval>A1</approval>"),
+                       std::string::npos);
              EXPECT_EQ(mails[1].body, "Transaction was created, did not exist: 12");
          },
          {"Terminal Command: updatePayment (store:12)", "Terminal Command: updatePayment (store:12)"}},
-        {"updatePayment with a parameter that is not XML", "updatePayment <cmd><transaction id=\"11\">", false, nullptr,
-         [](TerminalCommand&, ObjectContext& in) { EXPECT_EQ(TerminalCommand::storedTransaction(in, 11)->int32("tip"), 0); },
+        {"updatePayment with a parameter that is not XML",
+         "updatePayment <cmd><transaction id=\"11\">",
+         false,
+         nullptr,
+         [](TerminalCommand&, ObjectContext& in) {
+             EXPECT_EQ(TerminalCommand::storedTransaction(in, 11)->int32("tip"), 0);
+         },
          {}},
-        {"removePayment", "removePayment <cmd><host><name>HostA</name><merchantId>M1</merchantId><batchId>5</batchId>"
-                          "</host><transaction id=\"11\"/></cmd>",
-         true, nullptr,
+        {"removePayment",
+         "removePayment <cmd><host><name>HostA</name><merchantId>M1</merchantId><batchId>5</batchId>"
+         "</host><transaction id=\"11\"/></cmd>",
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext& in) {
              EXPECT_TRUE(TerminalCommand::storedTransaction(in, 11)->date("voided").has_value());
              std::string body = t.service.mails()[0].body;
@@ -180,21 +206,28 @@ std::vector<CommandCase> commandCases() {
              EXPECT_NE(body.find("<transaction id=\"11\">"), std::string::npos) << body;
          },
          {"Terminal Command: voidTransaction (store:12)"}},
-        {"removePayment of an unknown transaction", "removePayment <cmd><host><name>HostA</name><merchantId>M1</merchantId>"
-                                                    "<batchId>5</batchId></host><transaction id=\"99\"/></cmd>",
-         false, nullptr,
+        {"removePayment of an unknown transaction",
+         "removePayment <cmd><host><name>HostA</name><merchantId>M1</merchantId>"
+         "<batchId>5</batchId></host><transaction id=\"99\"/></cmd>",
+         false,
+         nullptr,
          [](TerminalCommand& t, ObjectContext& in) {
              EXPECT_FALSE(TerminalCommand::storedTransaction(in, 11)->date("voided").has_value());
              EXPECT_EQ(t.service.mails()[0].body, "Transaction before voiding: (null)");
          },
          {"Terminal Command: voidTransaction (store:12)"}},
-        {"settleBatch", "settleBatch " + settleParam("true"), true, nullptr,
+        {"settleBatch",
+         "settleBatch " + settleParam("true"),
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext& in) {
              EXPECT_TRUE(in.fetchFirst("Batch", "batchId == %d", 5)->date("settled").has_value());
              EXPECT_EQ(t.service.mails()[0].body, "Settled HostA batch: 5");
          },
          {"Terminal Command: settleBatch (store:12)"}},
-        {"settleBatch undone", "settleBatch " + settleParam("false"), true,
+        {"settleBatch undone",
+         "settleBatch " + settleParam("false"),
+         true,
          [](TerminalCommand& t) {
              t.batch->setValue("settled", Date(1'714'550'000));
              t.save();
@@ -204,69 +237,114 @@ std::vector<CommandCase> commandCases() {
              EXPECT_EQ(t.service.mails()[0].body, "Unsettled HostA batch: 5");
          },
          {"Terminal Command: settleBatch (store:12)"}},
-        {"settleBatch without a parameter", "settleBatch", false, nullptr,
+        {"settleBatch without a parameter",
+         "settleBatch",
+         false,
+         nullptr,
          [](TerminalCommand& t, ObjectContext&) {
              EXPECT_NE(t.logText().find("Command parameter formatted incorrectly, need host name and merchant id"),
                        std::string::npos);
          },
          {}},
-        {"settleBatch without a settle flag", "settleBatch " + settleParam(nullptr), false, nullptr,
+        {"settleBatch without a settle flag",
+         "settleBatch " + settleParam(nullptr),
+         false,
+         nullptr,
          [](TerminalCommand& t, ObjectContext&) {
              EXPECT_NE(t.logText().find("No settle flag specified for settleBatch command"), std::string::npos);
          },
          {}},
-        {"incrementBatch by minus two", "incrementBatch <i><host><name>HostA</name><merchantId>M1</merchantId>"
-                                        "<offset>-2</offset></host></i>",
-         true, nullptr,
-         [](TerminalCommand&, ObjectContext& in) { EXPECT_EQ(in.fetchFirst("Host", "name == %@", "HostA")->int32("lastBatchId"), 3); },
+        {"incrementBatch by minus two",
+         "incrementBatch <i><host><name>HostA</name><merchantId>M1</merchantId>"
+         "<offset>-2</offset></host></i>",
+         true,
+         nullptr,
+         [](TerminalCommand&, ObjectContext& in) {
+             EXPECT_EQ(in.fetchFirst("Host", "name == %@", "HostA")->int32("lastBatchId"), 3);
+         },
          {}},
-        {"incrementBatch without an offset", "incrementBatch <i><host><name>HostA</name><merchantId>M1</merchantId></host></i>",
-         true, nullptr,
-         [](TerminalCommand&, ObjectContext& in) { EXPECT_EQ(in.fetchFirst("Host", "name == %@", "HostA")->int32("lastBatchId"), 6); },
+        {"incrementBatch without an offset",
+         "incrementBatch <i><host><name>HostA</name><merchantId>M1</merchantId></host></i>",
+         true,
+         nullptr,
+         [](TerminalCommand&, ObjectContext& in) {
+             EXPECT_EQ(in.fetchFirst("Host", "name == %@", "HostA")->int32("lastBatchId"), 6);
+         },
          {}},
-        {"incrementTransaction", "incrementTransaction <i><host><name>HostA</name><merchantId>M1</merchantId>"
-                                 "<offset>10</offset></host></i>",
-         true, nullptr,
+        {"incrementTransaction",
+         "incrementTransaction <i><host><name>HostA</name><merchantId>M1</merchantId>"
+         "<offset>10</offset></host></i>",
+         true,
+         nullptr,
          [](TerminalCommand&, ObjectContext& in) {
              ManagedObjectPtr stored = in.fetchFirst("Host", "name == %@", "HostA");
              EXPECT_EQ(stored->int32("lastTransactionId"), 21);
              EXPECT_EQ(stored->int32("lastBatchId"), 5);
          },
          {}},
-        {"incrementBatch of an unknown host", "incrementBatch <i><host><name>HostB</name><merchantId>M1</merchantId></host></i>",
-         false, nullptr,
-         [](TerminalCommand&, ObjectContext& in) { EXPECT_EQ(in.fetchFirst("Host", "name == %@", "HostA")->int32("lastBatchId"), 5); },
+        {"incrementBatch of an unknown host",
+         "incrementBatch <i><host><name>HostB</name><merchantId>M1</merchantId></host></i>",
+         false,
+         nullptr,
+         [](TerminalCommand&, ObjectContext& in) {
+             EXPECT_EQ(in.fetchFirst("Host", "name == %@", "HostA")->int32("lastBatchId"), 5);
+         },
          {}},
-        {"emailPayments", "emailPayments", true, nullptr,
+        {"emailPayments",
+         "emailPayments",
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext&) {
              std::string body = t.service.mails()[0].body;
-             EXPECT_NE(body.find("<batch><host>HostA</host><merchantId>M1</merchantId><batchId>5</batchId>"), std::string::npos) << body;
+             EXPECT_NE(body.find("<batch><host>HostA</host><merchantId>M1</merchantId><batchId>5</batchId>"),
+                       std::string::npos)
+                 << body;
              EXPECT_NE(body.find("<transaction id=\"11\">"), std::string::npos) << body;
          },
          {"Terminal Command: emailPaymentFiles (store:12)"}},
-        {"emailPaymentFiles", "emailPaymentFiles", true, nullptr, nullptr, {"Terminal Command: emailPaymentFiles (store:12)"}},
-        {"emailFileList", "emailFileList", true, nullptr,
+        {"emailPaymentFiles",
+         "emailPaymentFiles",
+         true,
+         nullptr,
+         nullptr,
+         {"Terminal Command: emailPaymentFiles (store:12)"}},
+        {"emailFileList",
+         "emailFileList",
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext&) {
              std::string body = t.service.mails()[0].body;
-             EXPECT_EQ(body.rfind("File List:\n\nDocs directory: " + t.home.path().string() + "\nFile List:\n", 0), 0u) << body;
+             EXPECT_EQ(body.rfind("File List:\n\nDocs directory: " + t.home.path().string() + "\nFile List:\n", 0), 0u)
+                 << body;
              EXPECT_NE(body.find("\nTavloMobile.sqlite (size: "), std::string::npos);
              EXPECT_NE(body.find("\ncertificate/cert.pem (size: "), std::string::npos);
-             EXPECT_NE(body.find("\nTemp directory: " + (t.home.path() / "tmp").string() + "\nFile List:\n\n"), std::string::npos);
+             EXPECT_NE(body.find("\nTemp directory: " + (t.home.path() / "tmp").string() + "\nFile List:\n\n"),
+                       std::string::npos);
              EXPECT_TRUE(body.ends_with("\nHome directory: " + (t.home.path() / "user").string() +
-                                        "\nFile List:\nnotes.txt (size: 3)\n")) << body;
+                                        "\nFile List:\nnotes.txt (size: 3)\n"))
+                 << body;
          },
          {"Terminal Command: emailFileList (store:12)"}},
-        {"emailDB", "emailDB", true, nullptr,
+        {"emailDB",
+         "emailDB",
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext&) {
              ASSERT_EQ(t.service.uploads().size(), 1u);
              EXPECT_EQ(t.service.uploads()[0].fileName(), "12_3.sqlite");
              EXPECT_EQ(t.service.uploads()[0].fileBytes().rfind("SQLite format 3", 0), 0u);
          },
          {}},
-        {"a name that only begins with a command", "emailDBNow", true, nullptr,
+        {"a name that only begins with a command",
+         "emailDBNow",
+         true,
+         nullptr,
          [](TerminalCommand& t, ObjectContext&) { EXPECT_EQ(t.service.uploads().size(), 1u); },
          {}},
-        {"an unsupported command", "rebootNow please", false, nullptr,
+        {"an unsupported command",
+         "rebootNow please",
+         false,
+         nullptr,
          [=](TerminalCommand& t, ObjectContext& in) {
              EXPECT_NE(t.logText().find("Command not supported rebootNow"), std::string::npos);
              EXPECT_EQ(storeValues(in), untouched);
@@ -301,14 +379,16 @@ TEST_P(CommandTable, ChangesTheStoreThenIsClearedReportedAndMailed) {
     ASSERT_EQ(mails.size(), c.mailsBefore.size() + 1);
     for (size_t i = 0; i < c.mailsBefore.size(); ++i) EXPECT_EQ(mails[i].subject, c.mailsBefore[i]);
     EXPECT_EQ(mails.back().subject, "Terminal Command: " + name + " (store:12)");
-    EXPECT_EQ(mails.back().body, (c.succeeds ? "Succesfully processed terminal command " : "Failed processing terminal command ") + name);
+    EXPECT_EQ(mails.back().body,
+              (c.succeeds ? "Succesfully processed terminal command " : "Failed processing terminal command ") + name);
     EXPECT_EQ(mails.back().to, SupportService::supportMailbox);
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, CommandTable, ::testing::ValuesIn(commandCases()),
                          [](const ::testing::TestParamInfo<CommandCase>& instance) {
                              std::string name;
-                             for (char ch : std::string(instance.param.label)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             for (char ch : std::string(instance.param.label))
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return name;
                          });
 
@@ -316,7 +396,8 @@ TEST(TerminalCommandText, NameAndParameterAreSplitAtTheFirstSpaceBeforeText) {
     using Split = std::pair<std::string, std::optional<std::string>>;
     EXPECT_EQ(OperationTerminalCommand::splitCommand("emailDB"), (Split{"emailDB", std::nullopt}));
     EXPECT_EQ(OperationTerminalCommand::splitCommand("deleteStore "), (Split{"deleteStore ", std::nullopt}));
-    EXPECT_EQ(OperationTerminalCommand::splitCommand("settleBatch <a> <b/></a>"), (Split{"settleBatch", "<a> <b/></a>"}));
+    EXPECT_EQ(OperationTerminalCommand::splitCommand("settleBatch <a> <b/></a>"),
+              (Split{"settleBatch", "<a> <b/></a>"}));
     EXPECT_EQ(OperationTerminalCommand::splitCommand("x  y"), (Split{"x", " y"}));
 }
 
@@ -339,8 +420,8 @@ TEST_F(TerminalCommand, AReportTheServerDoesNotTakeIsLoggedAndTheCommandStaysCle
 
 TEST_F(TerminalCommand, ACommandWhoseChangesCannotBeSavedIsReportedAsFailed) {
     addTerminal("updatePayment <cmd><host>HostA</host><merchantId>M1</merchantId><batchId>5</batchId>"
-                "<transaction id=\"11\"><fields><field name=\"note\" value=\"" + std::string(200'000, 'n') +
-                "\"/></fields></transaction></cmd>");
+                "<transaction id=\"11\"><fields><field name=\"note\" value=\"" +
+                std::string(200'000, 'n') + "\"/></fields></transaction></cmd>");
     // The operation's store may not grow: the new field does not fit.
     Error error;
     ObjectStore::Options full;
@@ -364,9 +445,9 @@ TEST_F(TerminalCommand, TheOrderHandlerStatusListsEveryRowNotYetSent) {
         double created;
         bool sent;
     };
-    for (const Row& row : {Row{"order", "R3", 300, false}, Row{"noSale", "R1", 100, false},
-                           Row{"cashInOut", "R2", 200, false}, Row{"order", "R0", 50, true},
-                           Row{"customer", "R4", 400, false}}) {
+    for (const Row& row :
+         {Row{"order", "R3", 300, false}, Row{"noSale", "R1", 100, false}, Row{"cashInOut", "R2", 200, false},
+          Row{"order", "R0", 50, true}, Row{"customer", "R4", 400, false}}) {
         ManagedObjectPtr queued = context->insert("OrderQueue");
         queued->setValue("type", row.type);
         queued->setValue("remoteId", row.remoteId);

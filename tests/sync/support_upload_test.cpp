@@ -1,6 +1,6 @@
 #include "platform/foundation/UserDefaults.h"
-#include "support/SupportServiceFake.h"
 #include "support/LoopbackListener.h"
+#include "support/SupportServiceFake.h"
 #include "support/TempHome.h"
 #include "sync/support/SupportService.h"
 #include "sync/support/UploadHelper.h"
@@ -37,17 +37,18 @@ TEST_F(UploadPage, SendsTheFormByteForByteWithLineFeedsOnly) {
 
     ASSERT_EQ(service.uploads().size(), 1u);
     const SupportServiceFake::Upload req = service.uploads()[0];
-    std::string expected = "--1212POS1212\n"
-                           "Content-Disposition: form-data; name=\"username\"\n\n12\n"
-                           "--1212POS1212\n"
-                           "Content-Disposition: form-data; name=\"password\"\n\np&w\n"
-                           "--1212POS1212\n"
-                           "Content-Disposition: form-data; name=\"terminalId\"\n\n3\n"
-                           "--1212POS1212\n"
-                           "Content-Disposition: form-data; name=\"type\"\n\n0\n"
-                           "--1212POS1212\n"
-                           "Content-Disposition: form-data; name=\"upload\"; filename=\"12-3-system240501-101500.log\"\n\n" +
-                           content + "\n--1212POS1212--\n";
+    std::string expected =
+        "--1212POS1212\n"
+        "Content-Disposition: form-data; name=\"username\"\n\n12\n"
+        "--1212POS1212\n"
+        "Content-Disposition: form-data; name=\"password\"\n\np&w\n"
+        "--1212POS1212\n"
+        "Content-Disposition: form-data; name=\"terminalId\"\n\n3\n"
+        "--1212POS1212\n"
+        "Content-Disposition: form-data; name=\"type\"\n\n0\n"
+        "--1212POS1212\n"
+        "Content-Disposition: form-data; name=\"upload\"; filename=\"12-3-system240501-101500.log\"\n\n" +
+        content + "\n--1212POS1212--\n";
     EXPECT_EQ(req.body, expected);
     EXPECT_EQ(req.path, "/UploadFile.jsp");
     EXPECT_EQ(req.headers.at("content-type"), "multipart/form-data;boundary=1212POS1212");

@@ -68,15 +68,15 @@ protected:
 
     LocalStoreScope store;
     TimeZoneScope zone_{"UTC0"};
-    ScopedFakeClock clock_{Date(1709737500.0)};  // 2024-03-06 15:05:00 UTC
+    ScopedFakeClock clock_{Date(1709737500.0)}; // 2024-03-06 15:05:00 UTC
     std::shared_ptr<RecordingSender> sender_ = std::make_shared<RecordingSender>();
 };
 
 TEST_F(TerminalLogInfoTest, HeaderShowsTheDeviceAndItsNetwork) {
     TavloLog::logHeader();
-    EXPECT_THAT(logged(), IsSupersetOf({std::string("***     UDID: ") + LocalStoreScope::deviceId,
-                                        std::string("***     SSID: Bistro"),
-                                        std::string("***       IP: 10.20.30.40")}));
+    EXPECT_THAT(logged(),
+                IsSupersetOf({std::string("***     UDID: ") + LocalStoreScope::deviceId,
+                              std::string("***     SSID: Bistro"), std::string("***       IP: 10.20.30.40")}));
 }
 
 TEST_F(TerminalLogInfoTest, FooterShowsFreeSpaceAndBothHandlers) {
@@ -102,8 +102,8 @@ TEST_F(TerminalLogInfoTest, FooterShowsFreeSpaceAndBothHandlers) {
 
 TEST_F(TerminalLogInfoTest, MailedEntryCarriesTheDeviceAndTheGateway) {
     struct Case {
-        std::optional<std::string> exchange;  // the address the exchange uses
-        std::optional<std::string> setting;   // the "gateway" default
+        std::optional<std::string> exchange; // the address the exchange uses
+        std::optional<std::string> setting;  // the "gateway" default
         std::optional<std::string> shown;
     };
     const Case cases[] = {
@@ -121,8 +121,7 @@ TEST_F(TerminalLogInfoTest, MailedEntryCarriesTheDeviceAndTheGateway) {
         EXPECT_THAT(body, ContainsRegex("\nSpace Available: [0-9]+\\.[0-9]{2} [KMGTPE]B\n"));
         if (c.shown)
             EXPECT_THAT(body, ::testing::EndsWith("Message: Unable to save order A-12\n\nGateway: " + *c.shown));
-        else
-            EXPECT_THAT(body, Not(HasSubstr("Gateway:")));
+        else EXPECT_THAT(body, Not(HasSubstr("Gateway:")));
     }
     EXPECT_EQ(sender_->mails().size(), std::size(cases));
 }

@@ -140,12 +140,17 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
         std::string datagram;
         int store, orders;
         Lines logWhenLogging, logOtherwise;
-        std::optional<std::string> posted;  // "title|source|message"
+        std::optional<std::string> posted; // "title|source|message"
     };
     const std::string truncated = datagram(16, {"Office", std::string(40, 'm')}).substr(0, 50);
     const Case cases[] = {
-        {"10 bytes", datagram(1).substr(0, 10), 0, 0, {"UDP datagram dropped: 10 bytes is too short"},
-         {"UDP datagram dropped: 10 bytes is too short"}, std::nullopt},
+        {"10 bytes",
+         datagram(1).substr(0, 10),
+         0,
+         0,
+         {"UDP datagram dropped: 10 bytes is too short"},
+         {"UDP datagram dropped: 10 bytes is too short"},
+         std::nullopt},
         {"11 bytes, store", datagram(1), 1, 0, {"UDP store change"}, {}, std::nullopt},
         {"menu", datagram(2), 1, 0, {"UDP menu change"}, {}, std::nullopt},
         {"order", datagram(3), 0, 1, {"UDP order change"}, {}, std::nullopt},
@@ -154,14 +159,34 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
         {"type 4", datagram(4), 0, 0, {"UDP unrecognized 4"}, {}, std::nullopt},
         {"type -2", datagram(-2), 0, 0, {"UDP unrecognized -2"}, {}, std::nullopt},
         {"41-byte message", datagram(16, {"A", "B"}, 41), 0, 0, {}, {}, std::nullopt},
-        {"42-byte message", datagram(16, {"A", "B", "C"}, 42), 0, 0, {"UDP broadcast message"}, {"UDP broadcast message"},
+        {"42-byte message",
+         datagram(16, {"A", "B", "C"}, 42),
+         0,
+         0,
+         {"UDP broadcast message"},
+         {"UDP broadcast message"},
          "Message from: A|A|B C"},
-        {"no string record", datagram(16, {}, 42), 0, 0, {"UDP broadcast message"}, {"UDP broadcast message"}, std::nullopt},
-        {"truncated record", truncated, 0, 0,
+        {"no string record",
+         datagram(16, {}, 42),
+         0,
+         0,
+         {"UDP broadcast message"},
+         {"UDP broadcast message"},
+         std::nullopt},
+        {"truncated record",
+         truncated,
+         0,
+         0,
          {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"},
-         {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"}, std::nullopt},
-        {"longer than the buffer", big, 0, 0, {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"},
-         {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"}, std::nullopt},
+         {"UDP broadcast message", "UDP broadcast message dropped: a record runs past the end of its 50 bytes"},
+         std::nullopt},
+        {"longer than the buffer",
+         big,
+         0,
+         0,
+         {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"},
+         {"UDP datagram dropped: cut to the 64 bytes of the receive buffer"},
+         std::nullopt},
         {"fills the buffer exactly", full, 0, 1, {"UDP order change"}, {}, std::nullopt},
     };
     socket->setMaxReceiveBufferSize(64);
@@ -193,7 +218,8 @@ TEST_F(UDPDelegateTest, ADatagramOfTheWholeDefaultBufferIsRead) {
     EXPECT_EQ(messages.posted[0].message, std::string(9000, 'm'));
     send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize + 1));
     EXPECT_EQ(messages.posted.size(), 1u);
-    EXPECT_EQ(newLogLines(), (Lines{"UDP broadcast message", "UDP datagram dropped: cut to the 9216 bytes of the receive buffer"}));
+    EXPECT_EQ(newLogLines(),
+              (Lines{"UDP broadcast message", "UDP datagram dropped: cut to the 9216 bytes of the receive buffer"}));
 }
 
 TEST_F(UDPDelegateTest, MessagesWithASourceOnlyAndWhenNotAnnounced) {
@@ -225,8 +251,9 @@ TEST_F(UDPDelegateTest, ReArmsAfterAReceiveErrorAndLogsTheClose) {
     EXPECT_EQ(waker->store, 1);
     idle->close();
     RunLoop::main().runUntilIdle();
-    EXPECT_EQ(newLogLines(), (Lines{"No data received for 0: Error Domain=UdpSocketErrorDomain Code=5 \"Receive operation timed out\"",
-                                    "UDP store change", "UDP Socket close!!!!"}));
+    EXPECT_EQ(newLogLines(),
+              (Lines{"No data received for 0: Error Domain=UdpSocketErrorDomain Code=5 \"Receive operation timed out\"",
+                     "UDP store change", "UDP Socket close!!!!"}));
 }
 
 TEST_F(UDPDelegateTest, ABusyPortStallsTheListenerBeforeAnyJoin) {
@@ -258,7 +285,8 @@ void sendToGroup(const std::string& d) {
     to.sin_family = AF_INET;
     to.sin_port = htons(UDPDelegate::DefaultPort);
     to.sin_addr.s_addr = inet_addr(UDPDelegate::Group);
-    EXPECT_EQ(sendto(fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to), static_cast<ssize_t>(d.size()))
+    EXPECT_EQ(sendto(fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+              static_cast<ssize_t>(d.size()))
         << std::strerror(errno);
     ::close(fd);
 }

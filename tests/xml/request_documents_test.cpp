@@ -20,7 +20,7 @@ struct ParsedRequest {
     std::string doctypeName;
     std::optional<std::string> systemId;
     xmlNodePtr root = nullptr;
-    xmlNodePtr request = nullptr;  // the root's one child
+    xmlNodePtr request = nullptr; // the root's one child
 
     explicit ParsedRequest(const std::string& bytes) : doc(XmlHelper::parse(bytes)) {
         if (!doc) return;
@@ -40,7 +40,9 @@ struct ParsedRequest {
             names.push_back(reinterpret_cast<const char*>(c->name));
         return names;
     }
-    std::optional<std::string> text(const char* name) const { return XmlHelper::getChildValue(doc.get(), request, name); }
+    std::optional<std::string> text(const char* name) const {
+        return XmlHelper::getChildValue(doc.get(), request, name);
+    }
     bool isEmptyElement(const char* name) const {
         xmlNodePtr n = XmlHelper::getFirstChildNode(request, name);
         return n && n->children == nullptr;
@@ -52,7 +54,11 @@ using Names = std::vector<std::string>;
 } // namespace
 
 TEST(StreamRequests, ByteForByte) {
-    struct Case { const char* what; std::string got; std::string body; };
+    struct Case {
+        const char* what;
+        std::string got;
+        std::string body;
+    };
     const Case cases[] = {
         {"store data, nothing given", XmlHelper::getXmlStoreMenuData(std::nullopt, std::nullopt, std::nullopt, "3.1"),
          "<getStoreData><storeDateUpdated>0</storeDateUpdated><menuDateUpdated>0</menuDateUpdated></getStoreData>"},
@@ -60,7 +66,8 @@ TEST(StreamRequests, ByteForByte) {
          "<getStoreData terminalId=\"T&amp;1\" version=\"3.1\"><storeDateUpdated>1700000000000</storeDateUpdated>"
          "<menuDateUpdated>42</menuDateUpdated></getStoreData>"},
         {"terminal info",
-         XmlHelper::getXmlTerminalInfo({"T1", "Bar \"front\"", "10.0.0.7", "Tablet9,1", 64'000'000'000ULL, "17.2", "3.1"}),
+         XmlHelper::getXmlTerminalInfo(
+             {"T1", "Bar \"front\"", "10.0.0.7", "Tablet9,1", 64'000'000'000ULL, "17.2", "3.1"}),
          "<terminalInfo id=\"T1\"><terminalName>Bar &quot;front&quot;</terminalName><ip>10.0.0.7</ip><os>iOS</os>"
          "<architecture>Tablet9,1</architecture><cpus>1</cpus><ram>64000000000</ram><sdkVersion>17.2</sdkVersion>"
          "<appVersion>3.1</appVersion><libVersion>NA</libVersion></terminalInfo>"},
@@ -92,7 +99,8 @@ TEST(StreamRequests, ByteForByte) {
         {"pre cash out", XmlHelper::getXmlPreCashOutCD("U1", "T1", "D1", "M1"),
          "<preCashOutCashDrawer><userId>U1</userId><cashOutTerminalId>T1</cashOutTerminalId><cashDrawerId>D1"
          "</cashDrawerId><cashOutForcedById>M1</cashOutForcedById></preCashOutCashDrawer>"},
-        {"cash out, empty breakdown", XmlHelper::getXmlCashOutCD("U1", "T1", {}, 0, "D1", std::nullopt, std::nullopt, "p:1"),
+        {"cash out, empty breakdown",
+         XmlHelper::getXmlCashOutCD("U1", "T1", {}, 0, "D1", std::nullopt, std::nullopt, "p:1"),
          "<cashOutCashDrawer><userId>U1</userId><cashOutTerminalId>T1</cashOutTerminalId><cashDrawerId>D1</cashDrawerId>"
          "<count>0</count><printerConnType>TCP/IP</printerConnType><printerUrl>p:1</printerUrl></cashOutCashDrawer>"},
         {"cash out", XmlHelper::getXmlCashOutCD("U1", "T1", {{"100", 7}}, 2, "D1", "S1", "M1", "p:1"),
@@ -117,21 +125,43 @@ TEST(TextWriterRequests, ShapesParseBack) {
         Names children;
     };
     const Case cases[] = {
-        {"open orders of a table", XmlHelper::getXmlOrdersByAreaLocationId("A7", true), "customerOrder.dtd", "getOrders",
+        {"open orders of a table",
+         XmlHelper::getXmlOrdersByAreaLocationId("A7", true),
+         "customerOrder.dtd",
+         "getOrders",
          {"areaLocationId"}},
         {"all orders", XmlHelper::getXmlOrders(false), "customerOrder.dtd", "getOrders", {}},
         {"one order", XmlHelper::getXmlOrderByRemoteId("1-1700000000-4"), "customerOrder.dtd", "getOrder", {"remoteId"}},
-        {"order data", XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt), "customerOrder.dtd",
-         "getOrderData", {}},
-        {"customers since", XmlHelper::getXmlRequest("getCustomers", "storeData.dtd", kDate), "storeData.dtd",
-         "getCustomers", {"dateUpdated"}},
+        {"order data",
+         XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
+         "customerOrder.dtd",
+         "getOrderData",
+         {}},
+        {"customers since",
+         XmlHelper::getXmlRequest("getCustomers", "storeData.dtd", kDate),
+         "storeData.dtd",
+         "getCustomers",
+         {"dateUpdated"}},
         {"payment refs", XmlHelper::getXmlPaymentRefs(4), "storeData.dtd", "getPaymentRefs", {"paymentType"}},
-        {"open with date", XmlHelper::getXmlOpenStore("U1", "T1", kDate), "storeData.dtd", "open",
+        {"open with date",
+         XmlHelper::getXmlOpenStore("U1", "T1", kDate),
+         "storeData.dtd",
+         "open",
          {"userId", "terminalId", "date"}},
-        {"open", XmlHelper::getXmlOpenStore("U1", "T1", std::nullopt), "storeData.dtd", "open", {"userId", "terminalId"}},
-        {"no sale", XmlHelper::getXmlNoSale("U1", "T1", "D1", kDate, std::nullopt), "storeData.dtd", "noSale",
+        {"open",
+         XmlHelper::getXmlOpenStore("U1", "T1", std::nullopt),
+         "storeData.dtd",
+         "open",
+         {"userId", "terminalId"}},
+        {"no sale",
+         XmlHelper::getXmlNoSale("U1", "T1", "D1", kDate, std::nullopt),
+         "storeData.dtd",
+         "noSale",
          {"userId", "forcedBy", "date", "terminalId", "cashDrawerId"}},
-        {"command processed", XmlHelper::getXmlCommandProcessed("T1"), "storeData.dtd", "processedTerminalCommand",
+        {"command processed",
+         XmlHelper::getXmlCommandProcessed("T1"),
+         "storeData.dtd",
+         "processedTerminalCommand",
          {"terminalId"}},
     };
     for (const Case& c : cases) {
@@ -173,14 +203,16 @@ TEST(TextWriterRequests, NonAsciiBytesMatchTheDeclaration) {
     const auto bytes = XmlHelper::getXmlNoSale(name, "T1", "Caja <ñ> & \"1\"", kDate, "Zoë €");
     ASSERT_TRUE(bytes);
     // The body is ISO-8859-1 as declared: é is one byte 0xE9, ñ 0xF1, never their UTF-8 pairs.
-    EXPECT_NE(bytes->find("Jos\xe9 Pe\xf1" "a"), std::string::npos);
+    EXPECT_NE(bytes->find("Jos\xe9 Pe\xf1"
+                          "a"),
+              std::string::npos);
     EXPECT_EQ(bytes->find("\xc3\xa9"), std::string::npos);
     EXPECT_EQ(bytes->find("\xc3\xb1"), std::string::npos);
     ParsedRequest p(*bytes);
     ASSERT_NE(p.doc, nullptr);
     EXPECT_EQ(p.text("userId"), name);
     EXPECT_EQ(p.text("cashDrawerId"), "Caja <ñ> & \"1\"");
-    EXPECT_EQ(p.text("forcedBy"), "Zoë €");  // outside Latin-1: a character reference, read back intact
+    EXPECT_EQ(p.text("forcedBy"), "Zoë €"); // outside Latin-1: a character reference, read back intact
 
     // Records with writers of their own declare UTF-8 and get UTF-8 bytes.
     TextWriterDocument utf8("UTF-8", "storeData.dtd");
@@ -212,7 +244,8 @@ TEST(TextWriterRequests, CardDumps) {
     xmlNodePtr root = tx.root;
     EXPECT_STREQ(reinterpret_cast<const char*>(root->name), "transaction");
     EXPECT_EQ(XmlHelper::getAttributeValue(root, "id"), "77");
-    EXPECT_EQ(ParsedRequest::childNames(root), (Names{"number", "approval", "subTotal", "tax", "tip", "created", "voided", "fields"}));
+    EXPECT_EQ(ParsedRequest::childNames(root),
+              (Names{"number", "approval", "subTotal", "tax", "tip", "created", "voided", "fields"}));
     EXPECT_EQ(XmlHelper::getChildValue(tx.doc.get(), root, "approval"), std::nullopt);
     EXPECT_EQ(XmlHelper::getChildValue(tx.doc.get(), root, "voided"), "1700000500000");
     const auto fields = XmlHelper::getChildRun(XmlHelper::getFirstChildNode(root, "fields"), "field");
@@ -228,16 +261,20 @@ TEST(TextWriterRequests, CardDumps) {
     b.transactions = {t, t};
     ParsedRequest batch(*XmlHelper::getXmlBatch(b));
     ASSERT_NE(batch.doc, nullptr);
-    EXPECT_EQ(batch.doctypeName, "tavloRequest");  // while the root is batch
+    EXPECT_EQ(batch.doctypeName, "tavloRequest"); // while the root is batch
     EXPECT_STREQ(reinterpret_cast<const char*>(batch.root->name), "batch");
-    EXPECT_EQ(ParsedRequest::childNames(batch.root), (Names{"host", "merchantId", "batchId", "created", "transactions"}));
+    EXPECT_EQ(ParsedRequest::childNames(batch.root),
+              (Names{"host", "merchantId", "batchId", "created", "transactions"}));
     EXPECT_EQ(XmlHelper::getChildValue(batch.doc.get(), batch.root, "host"), "Gateway Süd");
-    EXPECT_EQ(XmlHelper::getChildRun(XmlHelper::getFirstChildNode(batch.root, "transactions"), "transaction").size(), 2u);
+    EXPECT_EQ(XmlHelper::getChildRun(XmlHelper::getFirstChildNode(batch.root, "transactions"), "transaction").size(),
+              2u);
 }
 
 TEST(TextWriterRequests, CharactersXmlCannotHoldAreDroppedSoTheBodyStaysWellFormed) {
     // Control characters go, as in the stream-written requests; tab and line feed are XML's own.
-    const std::string dirty = "a\x01" "b\x1f\tc\nd\xEF\xBF\xBE" "e\x0b";
+    const std::string dirty = "a\x01"
+                              "b\x1f\tc\nd\xEF\xBF\xBE"
+                              "e\x0b";
     const std::string clean = "ab\tc\nde";
     CardTransactionValues t;
     t.number = dirty;
@@ -252,7 +289,11 @@ TEST(TextWriterRequests, CharactersXmlCannotHoldAreDroppedSoTheBodyStaysWellForm
     };
 
     using Read = std::function<std::optional<std::string>(const ParsedRequest&)>;
-    struct Case { const char* what; std::optional<std::string> bytes; Read read; };
+    struct Case {
+        const char* what;
+        std::optional<std::string> bytes;
+        Read read;
+    };
     const Case cases[] = {
         {"no sale", XmlHelper::getXmlNoSale(dirty, "T1", "D1", kDate, std::nullopt),
          [](const ParsedRequest& p) { return p.text("userId"); }},
@@ -264,7 +305,8 @@ TEST(TextWriterRequests, CharactersXmlCannotHoldAreDroppedSoTheBodyStaysWellForm
          [](const ParsedRequest& p) { return XmlHelper::getChildValue(p.doc.get(), p.root, "host"); }},
         {"card batch number", XmlHelper::getXmlBatch(b),
          [&](const ParsedRequest& p) { return XmlHelper::getChildValue(p.doc.get(), batchTransaction(p), "number"); }},
-        {"card batch field attribute", XmlHelper::getXmlBatch(b), [&](const ParsedRequest& p) {
+        {"card batch field attribute", XmlHelper::getXmlBatch(b),
+         [&](const ParsedRequest& p) {
              xmlNodePtr fields = XmlHelper::getFirstChildNode(batchTransaction(p), "fields");
              return XmlHelper::getAttributeValue(XmlHelper::getFirstChildNode(fields, "field"), "value");
          }},

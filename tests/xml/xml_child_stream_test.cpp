@@ -43,8 +43,8 @@ enum class Bytes { InPlace, Owned };
 std::optional<std::vector<std::string>> streamedChildren(const std::string& bytes, const char* encoding = nullptr,
                                                          Bytes how = Bytes::InPlace) {
     std::string owned = bytes;
-    XmlChildStream stream = how == Bytes::InPlace ? XmlChildStream(bytes, encoding)
-                                                  : XmlChildStream(std::move(owned), encoding);
+    XmlChildStream stream =
+        how == Bytes::InPlace ? XmlChildStream(bytes, encoding) : XmlChildStream(std::move(owned), encoding);
     std::vector<std::string> out;
     while (xmlNodePtr c = stream.next()) out.push_back(describe(c));
     if (!stream.complete()) return std::nullopt;
@@ -168,7 +168,7 @@ TEST(XmlChildStream, KeptCopiesOutliveTheStreamsMoveAndFormRuns) {
         if (!run) run = last;
         if (XmlHelper::isElementNamed(n, "d")) {
             single = stream.keep(n);
-            last = nullptr;  // the run of c elements is broken
+            last = nullptr; // the run of c elements is broken
         }
     }
     ASSERT_TRUE(stream.complete());

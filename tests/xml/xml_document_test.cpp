@@ -54,11 +54,11 @@ TEST(XmlDocument, XPathWithNamespaces) {
         "<order id=\"2\"/></r:reply>",
         0);
     ASSERT_TRUE(doc);
-    EXPECT_TRUE(doc->nodesForXPath("//order").empty());  // in the default namespace
+    EXPECT_TRUE(doc->nodesForXPath("//order").empty()); // in the default namespace
     const auto orders = doc->nodesForXPath("//o:order", {{"o", "urn:tavlo:order"}});
     EXPECT_EQ(attributeValues(orders, "id"), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(doc->nodesForXPath("/x:reply/x:note", {{"x", "urn:tavlo:reply"}}).size(), 1u);
-    EXPECT_TRUE(doc->nodesForXPath("//namespace::*").empty());  // namespace nodes get no wrapper
+    EXPECT_TRUE(doc->nodesForXPath("//namespace::*").empty()); // namespace nodes get no wrapper
 }
 
 TEST(XmlDocument, Navigation) {
@@ -128,8 +128,12 @@ TEST(XmlDocument, HtmlParser) {
 }
 
 TEST(XmlDocument, FailuresGiveNilAndError) {
-    struct Case { const char* what; std::string data; };
-    const Case cases[] = {{"empty", ""}, {"truncated", "<r><a>1</a"}, {"garbage", "\x01\x02"}, {"two roots", "<a/><b/>"}};
+    struct Case {
+        const char* what;
+        std::string data;
+    };
+    const Case cases[] = {
+        {"empty", ""}, {"truncated", "<r><a>1</a"}, {"garbage", "\x01\x02"}, {"two roots", "<a/><b/>"}};
     for (const Case& c : cases) {
         Error error;
         EXPECT_EQ(XmlDocument::fromData(c.data, 0, &error), nullptr) << c.what;

@@ -69,17 +69,18 @@ const std::optional<std::string> kNone;
 
 TEST(XmlFields, TextsComeAsWrittenAndNothingIsNil) {
     Reply r;
-    struct Case { const char* name; std::optional<std::string> text; bool has; };
+    struct Case {
+        const char* name;
+        std::optional<std::string> text;
+        bool has;
+    };
     const Case cases[] = {
-        {"number", "42", true},
-        {"padded", "  42", true},        // nothing trimmed
-        {"blank", " ", true},            // a blank is text
-        {"selfClosed", kNone, true},     // present, without text: nil
-        {"emptyPair", kNone, true},
-        {"parentOnly", kNone, true},     // a child element is no text of its own
-        {"cdata", "a<b", true},
-        {"entity", "Casa & Co", true},   // entities expanded
-        {"Number", kNone, false},        // names compare case by case
+        {"number", "42", true},      {"padded", "  42", true},      // nothing trimmed
+        {"blank", " ", true},                                       // a blank is text
+        {"selfClosed", kNone, true},                                // present, without text: nil
+        {"emptyPair", kNone, true},  {"parentOnly", kNone, true},   // a child element is no text of its own
+        {"cdata", "a<b", true},      {"entity", "Casa & Co", true}, // entities expanded
+        {"Number", kNone, false},                                   // names compare case by case
         {"missing", kNone, false},
     };
     for (const Case& c : cases) {
@@ -94,18 +95,23 @@ TEST(XmlFields, TextsComeAsWrittenAndNothingIsNil) {
 TEST(XmlFields, IntegersAndFlags) {
     Reply r;
     const std::optional<int32_t> absent;
-    struct Case { const char* name; int32_t integer; std::optional<int32_t> ifPresent; bool flag; };
+    struct Case {
+        const char* name;
+        int32_t integer;
+        std::optional<int32_t> ifPresent;
+        bool flag;
+    };
     const Case cases[] = {
         {"number", 42, 42, true},
-        {"padded", 42, 42, true},               // leading blanks skipped
+        {"padded", 42, 42, true}, // leading blanks skipped
         {"lineOfItsOwn", 42, 42, true},
-        {"trailing", 42, 42, true},             // digits up to the first other character
-        {"negative", -7, -7, true},             // a sign, then a digit 1-9: YES
-        {"huge", INT32_MAX, INT32_MAX, true},   // out of range saturates
+        {"trailing", 42, 42, true},           // digits up to the first other character
+        {"negative", -7, -7, true},           // a sign, then a digit 1-9: YES
+        {"huge", INT32_MAX, INT32_MAX, true}, // out of range saturates
         {"hugeNegative", INT32_MIN, INT32_MIN, true},
-        {"word", 0, 0, false},                  // text, but nothing readable
+        {"word", 0, 0, false}, // text, but nothing readable
         {"blank", 0, 0, false},
-        {"selfClosed", 0, absent, false},       // no text: 0 and nil
+        {"selfClosed", 0, absent, false}, // no text: 0 and nil
         {"emptyPair", 0, absent, false},
         {"missing", 0, absent, false},
         {"yes", 0, 0, true},
@@ -124,12 +130,16 @@ TEST(XmlFields, IntegersAndFlags) {
 TEST(XmlFields, WireTimesAreSignedWholeSeconds) {
     Reply r;
     const std::optional<Date> none;
-    struct Case { const char* name; std::optional<Date> time; std::optional<Date> positive; };
+    struct Case {
+        const char* name;
+        std::optional<Date> time;
+        std::optional<Date> positive;
+    };
     const Case cases[] = {
-        {"millis", Date(1), Date(1)},                               // milliseconds cut, not rounded
-        {"millisOnALine", Date(1'700'000'000), Date(1'700'000'000)},  // the blanks are not cut for digits
-        {"before1970", Date(-157'766'400), none},                   // signed: 1965
-        {"short", Date(0), Date(0)},                                // three characters: the start of 1970
+        {"millis", Date(1), Date(1)},                                // milliseconds cut, not rounded
+        {"millisOnALine", Date(1'700'000'000), Date(1'700'000'000)}, // the blanks are not cut for digits
+        {"before1970", Date(-157'766'400), none},                    // signed: 1965
+        {"short", Date(0), Date(0)},                                 // three characters: the start of 1970
         {"shortNegative", Date(0), none},
         {"zero", Date(0), none},
         {"minusZero", Date(0), none},

@@ -38,17 +38,20 @@ TEST(XmlHelperNodes, ChildTexts) {
     Reply r(orderReply());
     ASSERT_NE(r.order, nullptr);
     const std::optional<std::string> none;
-    struct Case { const char* name; std::optional<std::string> text; };
+    struct Case {
+        const char* name;
+        std::optional<std::string> text;
+    };
     const Case cases[] = {
         {"seats", "4"},
         {"orderName", "Table 4"},
-        {"note", "Chez Casa & Co!"},      // entity reference expanded, predefined entity inside it too
-        {"empty", none},                  // self-closing tag
-        {"emptyPair", none},              // start tag directly followed by its end tag
-        {"parentOnly", none},             // only an element child
-        {"mixed", "ac"},                  // direct texts only, child element skipped
+        {"note", "Chez Casa & Co!"}, // entity reference expanded, predefined entity inside it too
+        {"empty", none},             // self-closing tag
+        {"emptyPair", none},         // start tag directly followed by its end tag
+        {"parentOnly", none},        // only an element child
+        {"mixed", "ac"},             // direct texts only, child element skipped
         {"cdata", "a<b"},
-        {"orderid", none},                // names are case-sensitive: the element is orderId
+        {"orderid", none}, // names are case-sensitive: the element is orderId
         {"missing", none},
     };
     for (const Case& c : cases) {
@@ -104,8 +107,14 @@ TEST(XmlHelperNodes, BrokenRepliesGiveNothing) {
         EXPECT_TRUE(XmlHelper::getChildRun(r.order, "selection").empty());
     }
     const std::string broken[] = {
-        "", "<", "not xml at all", "<a><b></a>", "<a>&undefined;</a>", std::string("<a>\0</a>", 8),
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xff\xfe</a>", "<a x='1' x='2'/>",
+        "",
+        "<",
+        "not xml at all",
+        "<a><b></a>",
+        "<a>&undefined;</a>",
+        std::string("<a>\0</a>", 8),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xff\xfe</a>",
+        "<a x='1' x='2'/>",
     };
     for (const std::string& text : broken) {
         Reply r(text);
@@ -151,7 +160,7 @@ TEST(XmlHelperNodes, MutatedRepliesNeverCrash) {
         if (r.doc) ++parsed;
         walk(r.doc.get(), r.root);
     }
-    EXPECT_GT(parsed, 0u);  // some mutations leave the reply well formed, and those are read through
+    EXPECT_GT(parsed, 0u); // some mutations leave the reply well formed, and those are read through
 }
 
 TEST(XmlHelperNodes, EntityExpansionIsBounded) {
@@ -169,13 +178,14 @@ TEST(XmlHelperNodes, EntityExpansionIsBounded) {
 }
 
 TEST(XmlHelperNodes, LatinRepliesReadAsUtf8) {
-    Reply r("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><name>Jos\xe9 Pe\xf1" "a</name></r>");
+    Reply r("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><name>Jos\xe9 Pe\xf1"
+            "a</name></r>");
     EXPECT_EQ(XmlHelper::getChildValue(r.doc.get(), r.root, "name"), "José Peña");
 }
 
 TEST(XmlHelperNodes, WireForms) {
     EXPECT_EQ(XmlHelper::wireDate(Date(1'700'000'123.9)), "1700000123000");
     EXPECT_EQ(XmlHelper::wireDate(Date(0)), "0000");
-    EXPECT_EQ(XmlHelper::wireDate(Date(4'102'444'800.0)), "4102444800000");  // past 2038
-    EXPECT_EQ(XmlHelper::wireDate(Date(-86'400.0)), "-86400000");            // before 1970
+    EXPECT_EQ(XmlHelper::wireDate(Date(4'102'444'800.0)), "4102444800000"); // past 2038
+    EXPECT_EQ(XmlHelper::wireDate(Date(-86'400.0)), "-86400000");           // before 1970
 }

@@ -18,16 +18,17 @@ XmlStreamWriter oneLine() {
 std::string reasonOf(const std::function<void()>& f) {
     try {
         f();
-    } catch (const XmlStreamWriterException& e) {
-        return e.what();
-    }
+    } catch (const XmlStreamWriterException& e) { return e.what(); }
     return "(no exception)";
 }
 
 } // namespace
 
 TEST(XmlStreamWriter, EscapingTable) {
-    struct Case { std::string in; std::string out; };
+    struct Case {
+        std::string in;
+        std::string out;
+    };
     const Case cases[] = {
         {"a & b", "a &amp; b"},
         {"<tag>", "&lt;tag&gt;"},
@@ -36,10 +37,10 @@ TEST(XmlStreamWriter, EscapingTable) {
         {"bell\x07!", "bell!"},
         {"\x01\x1f", ""},
         {"tab\tlf\ncr\r", "tab\tlf\ncr\r"},
-        {"smile \xF0\x9F\x98\x80!", "smile !"},              // beyond U+FFFF: dropped
-        {"\xEF\xBF\xBE\xEF\xBF\xBFok", "ok"},                   // U+FFFE, U+FFFF
-        {"\xED\xA0\x80x", "x"},                                 // an encoded surrogate is malformed
-        {"bad\xff\xc3", "bad"},                                 // malformed bytes dropped
+        {"smile \xF0\x9F\x98\x80!", "smile !"}, // beyond U+FFFF: dropped
+        {"\xEF\xBF\xBE\xEF\xBF\xBFok", "ok"},   // U+FFFE, U+FFFF
+        {"\xED\xA0\x80x", "x"},                 // an encoded surrogate is malformed
+        {"bad\xff\xc3", "bad"},                 // malformed bytes dropped
         {"Crème brûlée € 中", "Crème brûlée € 中"},
         {"\x7f", "\x7f"},
     };
@@ -71,10 +72,11 @@ TEST(XmlStreamWriter, OneLineDocumentsByteForByte) {
     w.writeCData("x & y");
     w.writeProcessingInstruction("pi", "data");
     w.writeEndDocument();
-    EXPECT_EQ(w.toString(),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><tavloRequest><getStoreData terminalId=\"T1\" version=\"2.0\">"
-              "<empty /><emptyText></emptyText><explicit /><!--c < d--><![CDATA[x & y]]><?pi data?>"
-              "</getStoreData></tavloRequest>");
+    EXPECT_EQ(
+        w.toString(),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><tavloRequest><getStoreData terminalId=\"T1\" version=\"2.0\">"
+        "<empty /><emptyText></emptyText><explicit /><!--c < d--><![CDATA[x & y]]><?pi data?>"
+        "</getStoreData></tavloRequest>");
     EXPECT_EQ(w.level(), 0);
 }
 
@@ -90,7 +92,8 @@ TEST(XmlStreamWriter, DefaultLineBreakAndIndentation) {
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndElement();
-    EXPECT_EQ(w.toString(), "<?xml version=\"1.0\" ?>\n<root>\n\t<child>t</child>\n\t<inner>\n\t\t<leaf />\n\t</inner>\n</root>");
+    EXPECT_EQ(w.toString(),
+              "<?xml version=\"1.0\" ?>\n<root>\n\t<child>t</child>\n\t<inner>\n\t\t<leaf />\n\t</inner>\n</root>");
 }
 
 TEST(XmlStreamWriter, EndDocumentClosesEverything) {
@@ -119,7 +122,7 @@ TEST(XmlStreamWriter, FlushAndCloseLeaveTheDocumentAsItIs) {
     w.flush();
     w.close();
     EXPECT_EQ(w.toString(), before);
-    w.writeAttribute("y", "2");  // the start tag is still open
+    w.writeAttribute("y", "2"); // the start tag is still open
     w.writeEndDocument();
     EXPECT_EQ(w.toString(), "<a x=\"1\" y=\"2\" />");
     w.close();
@@ -139,23 +142,41 @@ TEST(XmlStreamWriter, Namespaces) {
     // Namespaces declared inside an element go out of force when it ends.
     EXPECT_EQ(w.getPrefix("urn:t"), std::nullopt);
     EXPECT_EQ(w.getNamespaceURI("xml"), "http://www.w3.org/XML/1998/namespace");
-    w.setPrefix("t", "urn:t");  // may be declared again
+    w.setPrefix("t", "urn:t"); // may be declared again
     EXPECT_EQ(w.getNamespaceURI("t"), "urn:t");
 }
 
 TEST(XmlStreamWriter, MisuseRaises) {
-    struct Case { std::function<void(XmlStreamWriter&)> misuse; std::string reason; };
+    struct Case {
+        std::function<void(XmlStreamWriter&)> misuse;
+        std::string reason;
+    };
     const Case cases[] = {
         {[](XmlStreamWriter& w) { w.writeEndElement(); }, "Cannot write more end elements than start elements."},
         {[](XmlStreamWriter& w) { w.writeAttribute("a", "b"); }, "No open start element"},
         {[](XmlStreamWriter& w) { w.writeCloseStartElement(); }, "No open start element"},
         {[](XmlStreamWriter& w) { w.writeNamespace("p", "urn:p"); }, "No open start element"},
-        {[](XmlStreamWriter& w) { w.writeStartElementWithNamespace("urn:none", "a"); }, "Unknown namespace URI urn:none"},
-        {[](XmlStreamWriter& w) { w.write("x"); w.writeStartDocument(); }, "Document has already been started"},
-        {[](XmlStreamWriter& w) { w.setPrefix("p", "urn:p"); w.setPrefix("q", "urn:p"); },
+        {[](XmlStreamWriter& w) { w.writeStartElementWithNamespace("urn:none", "a"); },
+         "Unknown namespace URI urn:none"},
+        {[](XmlStreamWriter& w) {
+             w.write("x");
+             w.writeStartDocument();
+         },
+         "Document has already been started"},
+        {[](XmlStreamWriter& w) {
+             w.setPrefix("p", "urn:p");
+             w.setPrefix("q", "urn:p");
+         },
          "Name namespace urn:p has already been set"},
-        {[](XmlStreamWriter& w) { w.setPrefix("p", "urn:p"); w.setPrefix("p", "urn:q"); }, "Prefix p has already been set"},
-        {[](XmlStreamWriter& w) { w.setDefaultNamespace("urn:p"); w.setDefaultNamespace("urn:q"); },
+        {[](XmlStreamWriter& w) {
+             w.setPrefix("p", "urn:p");
+             w.setPrefix("p", "urn:q");
+         },
+         "Prefix p has already been set"},
+        {[](XmlStreamWriter& w) {
+             w.setDefaultNamespace("urn:p");
+             w.setDefaultNamespace("urn:q");
+         },
          "Default namespace has already been set"},
     };
     for (const Case& c : cases) {
@@ -178,7 +199,8 @@ TEST(XmlStreamWriter, DataInDeclaredEncoding) {
     latin.writeStartElement("n");
     latin.writeCharacters("Peña");
     latin.writeEndDocument();
-    EXPECT_EQ(latin.toData(), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><n>Pe\xf1" "a</n>");
-    latin.write("€");  // cannot be encoded: no lossy conversion
+    EXPECT_EQ(latin.toData(), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><n>Pe\xf1"
+                              "a</n>");
+    latin.write("€"); // cannot be encoded: no lossy conversion
     EXPECT_EQ(latin.toData(), std::nullopt);
 }

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <set>
 #include <stdexcept>
@@ -42,8 +42,8 @@ std::string element(std::string_view name, std::string_view text) {
 
 std::string money(int64_t cents) {
     char text[32];
-    std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "", static_cast<long long>(std::llabs(cents) / 100),
-                  static_cast<long long>(std::llabs(cents) % 100));
+    std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "",
+                  static_cast<long long>(std::llabs(cents) / 100), static_cast<long long>(std::llabs(cents) % 100));
     return text;
 }
 
@@ -144,11 +144,9 @@ std::string result(int code, std::string_view respMsg, std::optional<std::string
 
 CardGateway::CardGateway() : CardGateway(Options()) {}
 
-CardGateway::CardGateway(Options options)
-    : options_(std::move(options)), server_(std::make_unique<httplib::Server>()) {
-    server_->Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
-        handle(request, response);
-    });
+CardGateway::CardGateway(Options options) : options_(std::move(options)), server_(std::make_unique<httplib::Server>()) {
+    server_->Post(".*",
+                  [this](const httplib::Request& request, httplib::Response& response) { handle(request, response); });
 }
 
 CardGateway::~CardGateway() { stop(); }
@@ -226,7 +224,8 @@ size_t CardGateway::requestCount(const std::string& transType) const {
 }
 
 KeptTransaction* CardGateway::find(const std::string& reference) {
-    auto it = std::find_if(kept_.begin(), kept_.end(), [&](const KeptTransaction& t) { return t.reference == reference; });
+    auto it =
+        std::find_if(kept_.begin(), kept_.end(), [&](const KeptTransaction& t) { return t.reference == reference; });
     return it == kept_.end() ? nullptr : &*it;
 }
 
@@ -269,7 +268,8 @@ void CardGateway::handle(const httplib::Request& request, httplib::Response& res
     auto refuse = [&](const std::string& why) { answer(400, why, "text/plain"); };
 
     if (request.path != "/capture" && request.path != "/details") return answer(404, "Not found", "text/plain");
-    if (request.get_header_value("Content-Type") != kFormType) return refuse("Content-Type must be " + std::string(kFormType));
+    if (request.get_header_value("Content-Type") != kFormType)
+        return refuse("Content-Type must be " + std::string(kFormType));
     std::optional<std::map<std::string, std::string>> fields = readForm(request.body);
     if (!fields) return refuse("Malformed request");
     received.fields = *fields;
@@ -308,17 +308,16 @@ void CardGateway::handle(const httplib::Request& request, httplib::Response& res
     std::function<void(const GatewayRequest&)> carriedOut;
     {
         std::lock_guard lock(mutex_);
-        const bool known = value(*fields, "UserName") == options_.user && value(*fields, "Password") == options_.password;
+        const bool known =
+            value(*fields, "UserName") == options_.user && value(*fields, "Password") == options_.password;
         if (detail && !known)
             body = detailReply("<RichDBDS>" + element("Error", "User authentication failed") + "</RichDBDS>");
         else if (detail && scripted.answer != Answer::Approve)
-            body = detailReply("<RichDBDS>" + element("Error", scripted.text.value_or("Query refused")) + "</RichDBDS>");
-        else if (detail)
-            body = details(*fields);
-        else if (!known)
-            body = reply(result(1, "User authentication failed"));
-        else
-            body = card(*fields, scripted);
+            body =
+                detailReply("<RichDBDS>" + element("Error", scripted.text.value_or("Query refused")) + "</RichDBDS>");
+        else if (detail) body = details(*fields);
+        else if (!known) body = reply(result(1, "User authentication failed"));
+        else body = card(*fields, scripted);
         carriedOut = carriedOut_;
     }
     if (carriedOut) carriedOut(received);
@@ -359,7 +358,7 @@ std::string CardGateway::card(const std::map<std::string, std::string>& fields, 
         kept_.push_back({newReference, value(fields, "InvNum"), type, *amount, *tip, false, false, true, nowSeconds(),
                          code, card.size() > 4 ? card.substr(card.size() - 4) : card});
         return reply(result(0, "Approved", "APPROVAL") + element("AuthCode", code) + element("PNRef", newReference) +
-                        element("CVResult", "M") + approvedAmount);
+                     element("CVResult", "M") + approvedAmount);
     }
     if (type == "CaptureAll") {
         bool open = std::any_of(kept_.begin(), kept_.end(),
@@ -394,8 +393,7 @@ std::string CardGateway::details(const std::map<std::string, std::string>& query
                  element("Trans_Type_ID", t.transType) + element("Auth_Amt_MN", money(t.amountCents)) +
                  element("Tip_Amt_MN", money(t.tipCents)) + element("Void_Flag_CH", t.voided ? "1" : "0") +
                  element("Settle_Flag_CH", t.settled ? "1" : "0") + element("Result", t.approved ? "0" : "12") +
-                 element("Approval_Code_CH", t.approvalCode) + element("Acct_Num_CH", t.lastFour) +
-                 "</TrxDetailCard>";
+                 element("Approval_Code_CH", t.approvalCode) + element("Acct_Num_CH", t.lastFour) + "</TrxDetailCard>";
     }
     if (detailError_) inner += element("Error", *detailError_);
     inner += "</RichDBDS>";

@@ -16,48 +16,48 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
-}
+} // namespace httplib
 
 namespace tavlo::gatewaysim {
 
 // How the gateway answers one request, in place of what it would do by itself.
 enum class Answer {
-    Approve,            // approved; a sale or return is kept under a new reference
-    ApprovePartial,     // a sale approved for less: the text given is the amount approved ("11.50")
-    DeclineMessage,     // Result 12 with both RespMSG and Message (the text given goes in Message)
-    DeclineRespMsg,     // Result 12 with RespMSG only (the text given)
-    DeclineBare,        // Result 12 and nothing else
-    PreviouslyVoided,   // Result 1 "Transaction previously voided"
-    PreviouslySettled,  // Result 1 "Transaction previously settled"
-    NothingToSettle,    // Result 1015: the batch holds nothing to capture
-    RefuseConnection,   // the connection is closed before any reply
-    Hang,               // no reply until the client gives up (or the gateway stops)
-    ApproveWhenReleased,  // approved as Approve, but only once release() is called (or the hang time is up)
-    BrokenPage,         // status 200 with a page that is not well-formed XML
-    ErrorPage,          // status 500 with an HTML page
+    Approve,             // approved; a sale or return is kept under a new reference
+    ApprovePartial,      // a sale approved for less: the text given is the amount approved ("11.50")
+    DeclineMessage,      // Result 12 with both RespMSG and Message (the text given goes in Message)
+    DeclineRespMsg,      // Result 12 with RespMSG only (the text given)
+    DeclineBare,         // Result 12 and nothing else
+    PreviouslyVoided,    // Result 1 "Transaction previously voided"
+    PreviouslySettled,   // Result 1 "Transaction previously settled"
+    NothingToSettle,     // Result 1015: the batch holds nothing to capture
+    RefuseConnection,    // the connection is closed before any reply
+    Hang,                // no reply until the client gives up (or the gateway stops)
+    ApproveWhenReleased, // approved as Approve, but only once release() is called (or the hang time is up)
+    BrokenPage,          // status 200 with a page that is not well-formed XML
+    ErrorPage,           // status 500 with an HTML page
 };
 
 // One request as it arrived.
 struct GatewayRequest {
-    std::string path;  // "/capture" or "/details"
+    std::string path; // "/capture" or "/details"
     std::string body;
-    std::map<std::string, std::string> fields;  // decoded, ExtData's elements among them
-    int status = 0;                             // what the gateway answered (0: nothing)
+    std::map<std::string, std::string> fields; // decoded, ExtData's elements among them
+    int status = 0;                            // what the gateway answered (0: nothing)
 };
 
 // A transaction the gateway approved and keeps, as its detail list reports it.
 struct KeptTransaction {
-    std::string reference;  // PNRef, the gateway's key (TRX_HD_Key)
-    std::string invoice;    // InvNum as sent
-    std::string transType;  // Sale or Return
+    std::string reference; // PNRef, the gateway's key (TRX_HD_Key)
+    std::string invoice;   // InvNum as sent
+    std::string transType; // Sale or Return
     int64_t amountCents = 0;
     int64_t tipCents = 0;
     bool voided = false;
     bool settled = false;
-    bool approved = true;  // false: a declined entry the detail list also shows
-    int64_t time = 0;      // when it was kept, seconds since 1970 (0: the moment it is added)
+    bool approved = true; // false: a declined entry the detail list also shows
+    int64_t time = 0;     // when it was kept, seconds since 1970 (0: the moment it is added)
     std::string approvalCode;
-    std::string lastFour;  // of the card number
+    std::string lastFour; // of the card number
 };
 
 // A card gateway on 127.0.0.1 for tests and the demo. It takes form-encoded POSTs: card requests
@@ -75,7 +75,7 @@ public:
     struct Options {
         std::string user = "merchant1";
         std::string password = "secret";
-        double hangSeconds = 5;  // longest wait of a hanging reply
+        double hangSeconds = 5; // longest wait of a hanging reply
     };
 
     CardGateway();

@@ -28,14 +28,10 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (i + 1 >= argc) return usage(argv[0]);
         std::string value = argv[++i];
-        if (arg == "--port")
-            port = std::atoi(value.c_str());
-        else if (arg == "--user")
-            options.user = value;
-        else if (arg == "--password")
-            options.password = value;
-        else
-            return usage(argv[0]);
+        if (arg == "--port") port = std::atoi(value.c_str());
+        else if (arg == "--user") options.user = value;
+        else if (arg == "--password") options.password = value;
+        else return usage(argv[0]);
     }
     if (port < 0 || port > 65535) return usage(argv[0]);
 

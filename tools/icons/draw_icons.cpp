@@ -77,7 +77,7 @@ void tile(cairo_t* cr) {
     fill(cr, {0.22, 0.26, 0.32});
 }
 
-void food(cairo_t* cr) {  // a plate with a fork and a knife
+void food(cairo_t* cr) { // a plate with a fork and a knife
     circle(cr, 64, 54, 34);
     fillStroke(cr, kWhite, {0.75, 0.75, 0.78}, 3);
     circle(cr, 64, 54, 22);
@@ -90,7 +90,7 @@ void food(cairo_t* cr) {  // a plate with a fork and a knife
     stroke(cr, kGlass, 6);
 }
 
-void chef(cairo_t* cr) {  // a chef's hat
+void chef(cairo_t* cr) { // a chef's hat
     circle(cr, 44, 42, 18), circle(cr, 64, 32, 22), circle(cr, 84, 42, 18);
     fill(cr, kWhite);
     cairo_rectangle(cr, 42, 44, 44, 36);
@@ -99,7 +99,7 @@ void chef(cairo_t* cr) {  // a chef's hat
     fillStroke(cr, kWhite, {0.7, 0.7, 0.75}, 2);
 }
 
-void beer(cairo_t* cr) {  // a mug with foam
+void beer(cairo_t* cr) { // a mug with foam
     cairo_rectangle(cr, 36, 34, 44, 56);
     fillStroke(cr, kYellow, kWhite, 3);
     cairo_arc(cr, 84, 62, 14, -kPi / 2, kPi / 2);
@@ -108,7 +108,7 @@ void beer(cairo_t* cr) {  // a mug with foam
     fill(cr, kWhite);
 }
 
-void wine(cairo_t* cr) {  // a glass of red
+void wine(cairo_t* cr) { // a glass of red
     cairo_move_to(cr, 42, 18);
     cairo_curve_to(cr, 40, 56, 88, 56, 86, 18);
     cairo_close_path(cr);
@@ -123,7 +123,7 @@ void wine(cairo_t* cr) {  // a glass of red
     stroke(cr, kWhite, 5);
 }
 
-void fries(cairo_t* cr) {  // fries in a red box
+void fries(cairo_t* cr) { // fries in a red box
     for (int i = 0; i < 6; ++i) {
         double x = 40 + i * 9;
         cairo_save(cr);
@@ -137,7 +137,7 @@ void fries(cairo_t* cr) {  // fries in a red box
     fillStroke(cr, kRed, kWhite, 2);
 }
 
-void cake(cairo_t* cr) {  // a slice with a cherry
+void cake(cairo_t* cr) { // a slice with a cherry
     poly(cr, {{26, 86}, {102, 86}, {102, 56}, {26, 70}});
     fill(cr, kCream);
     poly(cr, {{26, 70}, {102, 56}, {102, 48}, {26, 62}});
@@ -148,7 +148,7 @@ void cake(cairo_t* cr) {  // a slice with a cherry
     fill(cr, kRed);
 }
 
-void coffee(cairo_t* cr) {  // a cup with steam
+void coffee(cairo_t* cr) { // a cup with steam
     cairo_move_to(cr, 32, 48), cairo_line_to(cr, 84, 48);
     cairo_curve_to(cr, 84, 78, 74, 90, 58, 90);
     cairo_curve_to(cr, 42, 90, 32, 78, 32, 48);
@@ -164,7 +164,7 @@ void coffee(cairo_t* cr) {  // a cup with steam
     stroke(cr, kGlass, 3);
 }
 
-void beef(cairo_t* cr) {  // a steak with its bone
+void beef(cairo_t* cr) { // a steak with its bone
     cairo_move_to(cr, 24, 58);
     cairo_curve_to(cr, 20, 26, 80, 14, 100, 36);
     cairo_curve_to(cr, 116, 56, 96, 90, 64, 88);
@@ -174,7 +174,7 @@ void beef(cairo_t* cr) {  // a steak with its bone
     fill(cr, kCream);
 }
 
-void fastFood(cairo_t* cr) {  // a burger beside a cup
+void fastFood(cairo_t* cr) { // a burger beside a cup
     cairo_rectangle(cr, 78, 28, 28, 60);
     fillStroke(cr, kRed, kWhite, 2);
     cairo_move_to(cr, 96, 28), cairo_line_to(cr, 102, 12);
@@ -200,7 +200,7 @@ void hamburger(cairo_t* cr) {
     fill(cr, kCream);
 }
 
-void pizza(cairo_t* cr) {  // a slice
+void pizza(cairo_t* cr) { // a slice
     poly(cr, {{64, 92}, {26, 24}, {102, 24}});
     fill(cr, kYellow);
     cairo_move_to(cr, 26, 24), cairo_line_to(cr, 102, 24);
@@ -209,7 +209,7 @@ void pizza(cairo_t* cr) {  // a slice
     fill(cr, kRed);
 }
 
-void xGlass(cairo_t* cr) {  // a cocktail glass with an olive
+void xGlass(cairo_t* cr) { // a cocktail glass with an olive
     poly(cr, {{26, 20}, {102, 20}, {64, 60}});
     fillStroke(cr, kGlass, kWhite, 2);
     cairo_move_to(cr, 64, 60), cairo_line_to(cr, 64, 88);
@@ -220,7 +220,7 @@ void xGlass(cairo_t* cr) {  // a cocktail glass with an olive
     fill(cr, kGreen);
 }
 
-void happy(cairo_t* cr) {  // a smiling face
+void happy(cairo_t* cr) { // a smiling face
     circle(cr, 64, 54, 38);
     fill(cr, kYellow);
     circle(cr, 50, 44, 5), circle(cr, 78, 44, 5);
@@ -229,7 +229,7 @@ void happy(cairo_t* cr) {  // a smiling face
     stroke(cr, kInk, 5);
 }
 
-void softDrink(cairo_t* cr) {  // a cup with a straw
+void softDrink(cairo_t* cr) { // a cup with a straw
     poly(cr, {{38, 30}, {90, 30}, {84, 92}, {44, 92}});
     fillStroke(cr, kBlue, kWhite, 2);
     roundedRect(cr, 34, 24, 60, 10, 4);
@@ -238,7 +238,7 @@ void softDrink(cairo_t* cr) {  // a cup with a straw
     stroke(cr, kRed, 5);
 }
 
-void maki(cairo_t* cr) {  // two sushi rolls
+void maki(cairo_t* cr) { // two sushi rolls
     for (double x : {44.0, 84.0}) {
         circle(cr, x, 56, 20);
         fill(cr, {0.1, 0.2, 0.12});
@@ -258,21 +258,21 @@ void fish(cairo_t* cr) {
     fill(cr, kWhite);
 }
 
-void swissCheese(cairo_t* cr) {  // a wedge with holes
+void swissCheese(cairo_t* cr) { // a wedge with holes
     poly(cr, {{20, 86}, {108, 86}, {108, 40}});
     fill(cr, kYellow);
     for (auto [x, y, r] : {std::tuple{72.0, 74.0, 6.0}, {92.0, 62.0, 5.0}, {98.0, 78.0, 4.0}}) circle(cr, x, y, r);
     fill(cr, kOrange);
 }
 
-void receipt(cairo_t* cr) {  // a slip with lines
+void receipt(cairo_t* cr) { // a slip with lines
     poly(cr, {{36, 14}, {92, 14}, {92, 92}, {82, 86}, {73, 92}, {64, 86}, {55, 92}, {46, 86}, {36, 92}});
     fill(cr, kWhite);
     for (double y : {30.0, 44.0, 58.0, 72.0}) cairo_move_to(cr, 46, y), cairo_line_to(cr, y == 72 ? 66 : 82, y);
     stroke(cr, kInk, 4);
 }
 
-void add(cairo_t* cr) {  // a plus in a green circle
+void add(cairo_t* cr) { // a plus in a green circle
     circle(cr, 64, 54, 36);
     fill(cr, kGreen);
     cairo_move_to(cr, 64, 34), cairo_line_to(cr, 64, 74);
@@ -327,13 +327,26 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     const std::vector<std::pair<const char*, void (*)(cairo_t*)>> icons{
-        {"food.png", food},           {"chef.png", chef},       {"beer.png", beer},
-        {"wine.png", wine},           {"fries.png", fries},     {"cake.png", cake},
-        {"coffee.png", coffee},       {"beef.png", beef},       {"fast-food.png", fastFood},
-        {"hamburger.png", hamburger}, {"pizza.png", pizza},     {"x-glass.png", xGlass},
-        {"happy.png", happy},         {"soft-drink.png", softDrink}, {"maki.png", maki},
-        {"fish.png", fish},           {"swiss-cheese.png", swissCheese}, {"receipt64.png", receipt},
-        {"add64.png", add},           {"carrot.png", carrot},
+        {"food.png", food},
+        {"chef.png", chef},
+        {"beer.png", beer},
+        {"wine.png", wine},
+        {"fries.png", fries},
+        {"cake.png", cake},
+        {"coffee.png", coffee},
+        {"beef.png", beef},
+        {"fast-food.png", fastFood},
+        {"hamburger.png", hamburger},
+        {"pizza.png", pizza},
+        {"x-glass.png", xGlass},
+        {"happy.png", happy},
+        {"soft-drink.png", softDrink},
+        {"maki.png", maki},
+        {"fish.png", fish},
+        {"swiss-cheese.png", swissCheese},
+        {"receipt64.png", receipt},
+        {"add64.png", add},
+        {"carrot.png", carrot},
     };
     bool ok = true;
     for (const auto& [name, draw] : icons) ok = write(folder, name, 128, 128, true, draw) && ok;

@@ -57,7 +57,7 @@ bool decodeEscPos(const std::string& bytes, PrinterStream& s, std::string* why) 
         if (c == GS) {
             if (n == 'V' && r.startsWith({0, LF})) {
                 r.skip(2);
-                continue;  // a cut without a feed before it: nothing the layout asks for
+                continue; // a cut without a feed before it: nothing the layout asks for
             }
             return fail("an unknown GS command");
         }

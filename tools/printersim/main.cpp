@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kIdleMilliseconds = 30000;  // a sender silent this long has ended its job
+constexpr int kIdleMilliseconds = 30000; // a sender silent this long has ended its job
 
 int usage(const char* program) {
     std::fprintf(stderr, "usage: %s --name NAME --out FILE [--port N]\n", program);
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
         if (connection < 0) continue;
         std::string bytes = readJob(connection);
         close(connection);
-        if (bytes.empty()) continue;  // a connection test
+        if (bytes.empty()) continue; // a connection test
         tavlo::printersim::TicketText paper;
         std::string why;
         bool whole = tavlo::printersim::decodeEscPos(bytes, paper, &why);

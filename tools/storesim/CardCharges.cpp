@@ -63,7 +63,8 @@ EVP_PKEY* demoKey() {
 
 std::string base64(const std::vector<unsigned char>& bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes.data(), static_cast<int>(bytes.size()));
+    int written =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes.data(), static_cast<int>(bytes.size()));
     out.resize(static_cast<size_t>(written));
     return out;
 }
@@ -72,7 +73,8 @@ std::optional<std::vector<unsigned char>> unbase64(std::string text) {
     std::erase_if(text, [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; });
     if (text.empty() || text.size() % 4 != 0) return std::nullopt;
     std::vector<unsigned char> out(text.size() / 4 * 3);
-    int written = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    int written =
+        EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
     if (written < 0) return std::nullopt;
     size_t padding = text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0;
     out.resize(static_cast<size_t>(written) - padding);
@@ -125,13 +127,14 @@ CardCharges::Outcome CardCharges::charge(xmlDocPtr doc, xmlNodePtr payment, cons
     if (number.empty() && track2.empty()) return {false, "", "Unable to read the card's number", "", ""};
     const long tip = childNumber(doc, payment, "tip") + childNumber(doc, payment, "gratuity");
     const long amount = childNumber(doc, payment, "subTotal") + tip;
-    std::string ext = "<TipAmt>" + amountText(tip) + "</TipAmt><InvNum>" + XmlStreamWriter::escape(orderName) + "</InvNum>";
-    std::string body = field("UserName", user_) + "&" + field("Password", password_) + "&" + field("TransType", "Sale") + "&" +
-                       field("CardNum", number) + "&" + field("ExpDate", card("expDate")) + "&" +
-                       field("MagData", track2) + "&" + field("NameOnCard", childText(doc, payment, "paymentName")) + "&" +
-                       field("Amount", amountText(amount)) + "&" + field("InvNum", orderName) + "&PNRef=&" +
-                       field("Zip", childText(doc, payment, "zipCode")) + "&Street=&" +
-                       field("CVNum", card("cardSecurityCode")) + "&" + field("ExtData", ext);
+    std::string ext =
+        "<TipAmt>" + amountText(tip) + "</TipAmt><InvNum>" + XmlStreamWriter::escape(orderName) + "</InvNum>";
+    std::string body =
+        field("UserName", user_) + "&" + field("Password", password_) + "&" + field("TransType", "Sale") + "&" +
+        field("CardNum", number) + "&" + field("ExpDate", card("expDate")) + "&" + field("MagData", track2) + "&" +
+        field("NameOnCard", childText(doc, payment, "paymentName")) + "&" + field("Amount", amountText(amount)) + "&" +
+        field("InvNum", orderName) + "&PNRef=&" + field("Zip", childText(doc, payment, "zipCode")) + "&Street=&" +
+        field("CVNum", card("cardSecurityCode")) + "&" + field("ExtData", ext);
     return post(body);
 }
 

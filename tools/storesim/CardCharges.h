@@ -20,10 +20,10 @@ public:
 
     struct Outcome {
         bool approved = false;
-        std::string result;     // the gateway's Result code ("" when it did not answer)
-        std::string text;       // the gateway's own words for a decline or a failure
-        std::string approval;   // AuthCode
-        std::string reference;  // PNRef
+        std::string result;    // the gateway's Result code ("" when it did not answer)
+        std::string text;      // the gateway's own words for a decline or a failure
+        std::string approval;  // AuthCode
+        std::string reference; // PNRef
     };
 
     CardCharges(std::string gatewayUrl, std::string user, std::string password);

@@ -23,7 +23,9 @@ std::string upper(std::string text) {
 
 } // namespace
 
-std::filesystem::path DemoStore::fixture() { return std::filesystem::path(TAVLO_RESOURCES_DIR) / "demo" / "demo-store.xml"; }
+std::filesystem::path DemoStore::fixture() {
+    return std::filesystem::path(TAVLO_RESOURCES_DIR) / "demo" / "demo-store.xml";
+}
 
 std::string DemoStore::reply(const std::string& device) const {
     std::ifstream in(fixture(), std::ios::binary);
@@ -47,7 +49,8 @@ std::string DemoStore::reply(const std::string& device) const {
     if (auto it = printers.find("receipt"); it != printers.end())
         receipt = "<param><key>TS_PRINTER_TYPE</key><value>escpos</value></param>"
                   "<param><key>TS_PRINTER_CONNECTION_TYPE</key><value>TCP/IP</value></param>"
-                  "<param><key>TS_PRINTER_URL</key><value>" + XmlStreamWriter::escape(it->second) + "</value></param>";
+                  "<param><key>TS_PRINTER_URL</key><value>" +
+                  XmlStreamWriter::escape(it->second) + "</value></param>";
     replaceAll(text, "<!--receipt printer-->", receipt);
     return text;
 }

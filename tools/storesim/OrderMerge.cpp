@@ -51,10 +51,8 @@ void mergeOrder(xmlDocPtr doc, xmlNodePtr order, const std::string& held) {
         for (xmlNodePtr c = xmlFirstElementChild(heldOrder); c; c = xmlNextElementSibling(c)) {
             if (!named(c, kept.name) || sent.contains(remoteIdOf(c))) continue;
             xmlNodePtr copy = xmlDocCopyNode(c, doc, 1);
-            if (before)
-                xmlAddPrevSibling(before, copy);
-            else
-                xmlAddChild(order, copy);
+            if (before) xmlAddPrevSibling(before, copy);
+            else xmlAddChild(order, copy);
         }
     }
     // What a terminal voided or moved away is gone; what stays is held as it now stands.

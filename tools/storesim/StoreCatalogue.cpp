@@ -30,19 +30,23 @@ StoreCatalogue StoreCatalogue::fromStoreData(const std::string& reply) {
     xmlDocPtr doc = owner.get();
     xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
     if (!root) return catalogue;
-    if (xmlNodePtr store = XmlHelper::getFirstChildNode(root, "store")) catalogue.storeName = childText(doc, store, "storeName");
+    if (xmlNodePtr store = XmlHelper::getFirstChildNode(root, "store"))
+        catalogue.storeName = childText(doc, store, "storeName");
     for (xmlNodePtr p : children(root, "printer")) {
         std::vector<std::string> recipes = values(doc, p, "recipeId");
-        catalogue.printers.push_back({childText(doc, p, "printerName"), childText(doc, p, "url"), {recipes.begin(), recipes.end()}});
+        catalogue.printers.push_back(
+            {childText(doc, p, "printerName"), childText(doc, p, "url"), {recipes.begin(), recipes.end()}});
     }
-    for (xmlNodePtr p : children(root, "preparation")) catalogue.preparations[id(p)] = childText(doc, p, "preparationName");
+    for (xmlNodePtr p : children(root, "preparation"))
+        catalogue.preparations[id(p)] = childText(doc, p, "preparationName");
     for (xmlNodePtr u : children(root, "user"))
         catalogue.users[id(u)] = childText(doc, u, "firstName") + " " + childText(doc, u, "lastName");
 
     for (xmlNodePtr d : children(root, "cashDrawer")) catalogue.drawers[id(d)] = childText(doc, d, "cashDrawerName");
     for (xmlNodePtr t : children(root, "terminal"))
         for (xmlNodePtr link : children(t, "terminalCashDrawer"))
-            catalogue.drawerPins[childText(doc, link, "cashDrawerId")] = static_cast<int>(childNumber(doc, link, "url"));
+            catalogue.drawerPins[childText(doc, link, "cashDrawerId")] =
+                static_cast<int>(childNumber(doc, link, "url"));
 
     // An item's menu is the menu of the section that lists it.
     std::map<std::string, std::string> taxNames, sectionMenus, itemMenus;
@@ -61,7 +65,7 @@ StoreCatalogue StoreCatalogue::fromStoreData(const std::string& reply) {
 
 void StoreCatalogue::addItemExemptions(xmlDocPtr doc, xmlNodePtr order) const {
     for (xmlNodePtr line : children(order, "selection")) {
-        addItemExemptions(doc, line);  // a combo's parts
+        addItemExemptions(doc, line); // a combo's parts
         if (XmlHelper::getFirstChildNode(line, "defaultExemptionTax")) continue;
         auto found = exemptions.find({childText(doc, line, "menuId"), childText(doc, line, "recipeId")});
         if (found == exemptions.end()) continue;
@@ -71,12 +75,11 @@ void StoreCatalogue::addItemExemptions(xmlDocPtr doc, xmlNodePtr order) const {
             for (const char* name : {"side", "selection", "preparation", "taxAmount", "additionTaxAmount"})
                 if (XmlHelper::isElementNamed(c, name)) before = c;
         for (const std::string& tax : found->second) {
-            xmlNodePtr node = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("defaultExemptionTax"), nullptr);
+            xmlNodePtr node =
+                xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("defaultExemptionTax"), nullptr);
             xmlNodeAddContent(node, reinterpret_cast<const xmlChar*>(tax.c_str()));
-            if (before)
-                xmlAddPrevSibling(before, node);
-            else
-                xmlAddChild(line, node);
+            if (before) xmlAddPrevSibling(before, node);
+            else xmlAddChild(line, node);
         }
     }
 }

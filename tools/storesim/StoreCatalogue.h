@@ -17,16 +17,16 @@ namespace tavlo::storesim {
 struct StoreCatalogue {
     struct Printer {
         std::string name;
-        std::string url;  // "host:port"; empty: the printer has no address and gets nothing
+        std::string url; // "host:port"; empty: the printer has no address and gets nothing
         std::set<std::string> recipes;
     };
 
     std::string storeName;
     std::vector<Printer> printers;
-    std::map<std::string, std::string> preparations;  // id -> name
-    std::map<std::string, std::string> users;         // id -> first and last name
-    std::map<std::string, std::string> drawers;       // id -> name
-    std::map<std::string, int> drawerPins;            // id -> the pin its till kicks it through
+    std::map<std::string, std::string> preparations; // id -> name
+    std::map<std::string, std::string> users;        // id -> first and last name
+    std::map<std::string, std::string> drawers;      // id -> name
+    std::map<std::string, int> drawerPins;           // id -> the pin its till kicks it through
     // (menuId, recipeId) of an item -> the names of the taxes it is exempt from
     std::map<std::pair<std::string, std::string>, std::vector<std::string>> exemptions;
 

@@ -13,10 +13,12 @@ namespace tavlo::storesim {
 
 namespace {
 
-constexpr size_t kWidth = 42;  // characters on a line of the demo's 80 mm paper
+constexpr size_t kWidth = 42; // characters on a line of the demo's 80 mm paper
 constexpr int kConnectSeconds = 3;
 
-std::string attribute(xmlNodePtr node, const char* name) { return XmlHelper::getAttributeValue(node, name).value_or(""); }
+std::string attribute(xmlNodePtr node, const char* name) {
+    return XmlHelper::getAttributeValue(node, name).value_or("");
+}
 
 // The label on the left, the amount on the right of one line.
 std::string columns(const std::string& left, const std::string& right) {
@@ -48,8 +50,7 @@ void kitchenLines(xmlNodePtr parent, std::vector<std::pair<xmlNodePtr, std::stri
     for (xmlNodePtr s : children(parent, "selection")) {
         if (attribute(s, "type") == "ComboSelection")
             kitchenLines(s, out, XmlHelper::getNodeValue(s->doc, s, "selectionName").value_or(""));
-        else
-            out.emplace_back(s, combo);
+        else out.emplace_back(s, combo);
     }
 }
 
@@ -81,12 +82,14 @@ std::vector<StorePrinters::Job> StorePrinters::kitchenTickets(xmlDocPtr doc, xml
         ticket.push_back({std::to_string(wanted - had) + " x " + name, true});
         for (xmlNodePtr prep : children(s, "preparation")) {
             auto known = catalogue_.preparations.find(childText(doc, prep, "preparationId"));
-            ticket.push_back({"    " + (known == catalogue_.preparations.end() ? childText(doc, prep, "preparationId") : known->second)});
+            ticket.push_back({"    " + (known == catalogue_.preparations.end() ? childText(doc, prep, "preparationId")
+                                                                               : known->second)});
         }
         for (xmlNodePtr side : children(s, "side"))
             for (xmlNodePtr sideLine : children(side, "selection"))
                 ticket.push_back({"    + " + childText(doc, sideLine, "selectionName")});
-        if (std::string comment = childText(doc, s, "comment"); !comment.empty()) ticket.push_back({"    \"" + comment + "\""});
+        if (std::string comment = childText(doc, s, "comment"); !comment.empty())
+            ticket.push_back({"    \"" + comment + "\""});
     }
     auto server = catalogue_.users.find(childText(doc, order, "serverId"));
     const std::string type = Order::typeUILabel(Order::typeFromXMLLabel(attribute(order, "type")));
@@ -114,7 +117,8 @@ std::optional<StorePrinters::Job> StorePrinters::receipt(xmlDocPtr held, xmlNode
     job.lines.push_back({kRule});
     for (xmlNodePtr s : children(heldOrder, "selection")) {
         const long net = childNumber(held, s, "total") - childNumber(held, s, "tax");
-        job.lines.push_back({columns(childText(held, s, "quantity") + " " + childText(held, s, "selectionName"), amountText(net))});
+        job.lines.push_back(
+            {columns(childText(held, s, "quantity") + " " + childText(held, s, "selectionName"), amountText(net))});
         for (xmlNodePtr side : children(s, "side"))
             for (xmlNodePtr sideLine : children(side, "selection"))
                 job.lines.push_back({"  + " + childText(held, sideLine, "selectionName")});
@@ -129,13 +133,15 @@ std::optional<StorePrinters::Job> StorePrinters::receipt(xmlDocPtr held, xmlNode
     long paid = 0;
     for (xmlNodePtr p : children(heldOrder, "payment")) {
         if (!childText(held, p, "voidBy").empty()) continue;
-        const long amount = childNumber(held, p, "subTotal") + childNumber(held, p, "tip") + childNumber(held, p, "gratuity");
+        const long amount =
+            childNumber(held, p, "subTotal") + childNumber(held, p, "tip") + childNumber(held, p, "gratuity");
         paid += childNumber(held, p, "subTotal");
         std::string label = attribute(p, "type");
         if (!label.empty()) label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
         if (std::string digits = childText(held, p, "number"); !digits.empty()) label += " ..." + digits;
         job.lines.push_back({columns(label, amountText(amount))});
-        if (long change = childNumber(held, p, "change"); change > 0) job.lines.push_back({columns("Change", amountText(change))});
+        if (long change = childNumber(held, p, "change"); change > 0)
+            job.lines.push_back({columns("Change", amountText(change))});
     }
     job.lines.push_back({columns("Due", amountText(total - paid > 0 ? total - paid : 0)), true});
     job.lines.push_back({""});
@@ -163,7 +169,8 @@ std::optional<StorePrinters::Job> StorePrinters::printRequest(xmlDocPtr doc, xml
     const std::string url = childText(doc, request, "printerUrl");
     if (url.empty()) return std::nullopt;
     Job job{"printer", url, {}, std::nullopt};
-    for (xmlNodePtr line : children(request, "line")) job.lines.push_back({XmlHelper::getValue(line, doc).value_or("")});
+    for (xmlNodePtr line : children(request, "line"))
+        job.lines.push_back({XmlHelper::getValue(line, doc).value_or("")});
     return job;
 }
 

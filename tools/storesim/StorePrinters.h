@@ -22,10 +22,10 @@ public:
         bool bold = false;
     };
     struct Job {
-        std::string printer;  // its name, for a failure's message
+        std::string printer; // its name, for a failure's message
         std::string url;
         std::vector<Line> lines;
-        std::optional<int> drawer;  // the drawer pin to kick after the text
+        std::optional<int> drawer; // the drawer pin to kick after the text
     };
 
     // The printers of the catalogue, which must outlive this object.

@@ -39,7 +39,8 @@ std::string element(const std::string& name, std::string_view text) {
 std::string dump(xmlDocPtr doc, xmlNodePtr node) {
     xmlBufferPtr buffer = xmlBufferCreate();
     xmlNodeDump(buffer, doc, node, 0, 0);
-    std::string text(reinterpret_cast<const char*>(xmlBufferContent(buffer)), static_cast<size_t>(xmlBufferLength(buffer)));
+    std::string text(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                     static_cast<size_t>(xmlBufferLength(buffer)));
     xmlBufferFree(buffer);
     return text;
 }
@@ -108,8 +109,7 @@ void removeChildren(xmlNodePtr parent, const char* name) {
 // Sends the status line and headers, then closes the connection instead of the body.
 void dropReply(httplib::Response& response) {
     response.status = 200;
-    response.set_content_provider(
-        64, "text/xml", [](size_t, size_t, httplib::DataSink&) { return false; });
+    response.set_content_provider(64, "text/xml", [](size_t, size_t, httplib::DataSink&) { return false; });
 }
 
 } // namespace
@@ -121,16 +121,16 @@ struct StoreServer::Held {
         std::string reference;
     };
 
-    std::map<std::string, std::string> orders;  // remoteId -> customerOrder element
+    std::map<std::string, std::string> orders; // remoteId -> customerOrder element
     std::map<std::string, long> orderIds;
     long nextOrderId = 1001;
-    std::map<std::string, std::map<std::string, std::string>> records;  // kind -> remoteId -> element
+    std::map<std::string, std::map<std::string, std::string>> records; // kind -> remoteId -> element
     std::map<std::string, std::vector<std::string>> reports;
-    std::optional<std::vector<std::string>> paymentRefs;  // given by the test, in place of the day's
-    std::map<std::string, CardPayment> dayCardPayments;   // payment remoteId -> what it holds
+    std::optional<std::vector<std::string>> paymentRefs; // given by the test, in place of the day's
+    std::map<std::string, CardPayment> dayCardPayments;  // payment remoteId -> what it holds
     bool dayOpen = true;
-    std::map<std::string, long> announced;  // line remoteId -> the units the kitchen has
-    std::map<std::string, std::string> cash;  // the drawers' cashInOut records by id
+    std::map<std::string, long> announced;   // line remoteId -> the units the kitchen has
+    std::map<std::string, std::string> cash; // the drawers' cashInOut records by id
     long nextCashId = 1;
     std::vector<std::string> usersNotCashedOut;
     std::vector<ReceivedRequest> requests;
@@ -141,18 +141,15 @@ StoreServer::StoreServer() : StoreServer(Options()) {}
 StoreServer::StoreServer(Options options)
     : options_(std::move(options)), server_(std::make_unique<httplib::Server>()), held_(std::make_unique<Held>()) {
     held_->dayOpen = options_.dayOpen;
-    server_->Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
-        handle(request, response);
-    });
+    server_->Post(".*",
+                  [this](const httplib::Request& request, httplib::Response& response) { handle(request, response); });
 }
 
 StoreServer::~StoreServer() { stop(); }
 
 int StoreServer::start(int port) {
-    if (port == 0)
-        port_ = server_->bind_to_any_port("127.0.0.1");
-    else
-        port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
+    if (port == 0) port_ = server_->bind_to_any_port("127.0.0.1");
+    else port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
     if (port_ <= 0) throw std::runtime_error("storesim: cannot listen on 127.0.0.1:" + std::to_string(port));
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // A stop before the accept loop runs would go unseen by it.
@@ -231,10 +228,8 @@ void StoreServer::setUsersNotCashedOut(std::vector<std::string> userIds) {
 
 void StoreServer::setCannedReply(const std::string& kind, std::optional<std::string> body) {
     std::lock_guard lock(mutex_);
-    if (body)
-        canned_[kind] = std::move(*body);
-    else
-        canned_.erase(kind);
+    if (body) canned_[kind] = std::move(*body);
+    else canned_.erase(kind);
 }
 
 void StoreServer::setFault(const std::string& kind, Fault fault, int times, std::optional<std::string> text) {
@@ -346,19 +341,14 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
         if (auto it = canned_.find(kind); it != canned_.end()) canned = it->second;
     }
     switch (plan.fault) {
-    case Fault::RefuseConnection:
-        dropReply(response);
-        return finish(0);
+    case Fault::RefuseConnection: dropReply(response); return finish(0);
     case Fault::Hang:
         hang();
         dropReply(response);
         return finish(0);
-    case Fault::ServerErrorPage:
-        return answer(500, ErrorPage, "text/html");
-    case Fault::ErrorElement:
-        return answer(200, reply(element("error", plan.text.value_or(DefaultRefusal))));
-    default:
-        break;
+    case Fault::ServerErrorPage: return answer(500, ErrorPage, "text/html");
+    case Fault::ErrorElement: return answer(200, reply(element("error", plan.text.value_or(DefaultRefusal))));
+    default: break;
     }
     if (plan.fault == Fault::KeyMismatch) {
         std::string key;
@@ -371,7 +361,7 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
     if (canned) return answer(200, *canned);
 
     std::string children;
-    std::optional<std::string> whole;  // a reply of its own, in place of the usual one
+    std::optional<std::string> whole; // a reply of its own, in place of the usual one
     if (kind == "customerOrder") whole = charge(doc.get(), what);
     if (kind == "close" && plan.fault == Fault::None) whole = settle();
     if (whole) return answer(200, *whole);
@@ -383,12 +373,12 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
         children = keep(kind, doc.get(), what, whole, jobs);
     }
     if (kind == "getStoreData" && storeData) {
-        StoreDataRequest ask{childText(doc.get(), what, "storeDateUpdated"), childText(doc.get(), what, "menuDateUpdated"),
-                             XmlHelper::getAttributeValue(what, "terminalId"),
-                             request.has_header("association")
-                                 ? std::optional<std::string>(request.get_header_value("association"))
-                                 : std::nullopt,
-                             request.get_header_value("uid")};
+        StoreDataRequest ask{
+            childText(doc.get(), what, "storeDateUpdated"), childText(doc.get(), what, "menuDateUpdated"),
+            XmlHelper::getAttributeValue(what, "terminalId"),
+            request.has_header("association") ? std::optional<std::string>(request.get_header_value("association"))
+                                              : std::nullopt,
+            request.get_header_value("uid")};
         whole = storeData(ask);
     }
     if (whole) return answer(200, *whole);
@@ -490,10 +480,8 @@ void StoreServer::keepOrder(const std::string& remoteId, xmlDocPtr doc, xmlNodeP
     removeChildren(what, "orderId");
     xmlNodePtr idNode = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("orderId"),
                                       reinterpret_cast<const xmlChar*>(std::to_string(orderId).c_str()));
-    if (what->children)
-        xmlAddPrevSibling(what->children, idNode);
-    else
-        xmlAddChild(what, idNode);
+    if (what->children) xmlAddPrevSibling(what->children, idNode);
+    else xmlAddChild(what, idNode);
     auto held = h.orders.find(remoteId);
     mergeOrder(doc, what, held == h.orders.end() ? std::string() : held->second);
     for (xmlNodePtr payment : XmlHelper::getChildRun(what, "payment")) {
@@ -532,14 +520,12 @@ std::optional<std::string> StoreServer::charge(xmlDocPtr doc, xmlNodePtr order) 
                                    "cardSecurityCode", "approval", "refNumber"})
             removeChildren(payment, sealed);
         xmlNodePtr manual = XmlHelper::getFirstChildNode(payment, "manual");
-        for (const auto& [name, value] : {std::pair<const char*, std::string>{"approval", outcome.approval},
-                                          {"refNumber", outcome.reference}}) {
+        for (const auto& [name, value] :
+             {std::pair<const char*, std::string>{"approval", outcome.approval}, {"refNumber", outcome.reference}}) {
             xmlNodePtr node = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>(name),
                                             reinterpret_cast<const xmlChar*>(escape(value).c_str()));
-            if (manual)
-                xmlAddPrevSibling(manual, node);
-            else
-                xmlAddChild(payment, node);
+            if (manual) xmlAddPrevSibling(manual, node);
+            else xmlAddChild(payment, node);
         }
     }
     return std::nullopt;
@@ -586,7 +572,8 @@ void StoreServer::keepCashOut(xmlDocPtr doc, xmlNodePtr what) {
     for (auto& [id, record] : h.cash) {
         XmlDocPtr kept = XmlHelper::parse(record);
         xmlNodePtr cash = xmlDocGetRootElement(kept.get());
-        if (childText(kept.get(), cash, "cashDrawerId") != drawer || XmlHelper::getFirstChildNode(cash, "cashOutDate")) continue;
+        if (childText(kept.get(), cash, "cashDrawerId") != drawer || XmlHelper::getFirstChildNode(cash, "cashOutDate"))
+            continue;
         record = record.substr(0, record.size() - std::string("</cashInOut>").size()) +
                  element("cashOutAmount", std::to_string(cents)) +
                  element("cashOutDate", XmlHelper::wireDate(Date::now())) +

@@ -2,9 +2,9 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <functional>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,7 +22,7 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
-}
+} // namespace httplib
 
 namespace tavlo::storesim {
 
@@ -31,14 +31,14 @@ class CardCharges;
 // How the server misbehaves for one kind of request.
 enum class Fault {
     None,
-    RefuseConnection,  // the connection is closed before any reply; nothing is kept
-    Hang,              // no reply until the client has given up (or the server stops); nothing is kept
-    ServerErrorPage,   // status 500 with an HTML page that says "success"; nothing is kept
-    ErrorElement,      // an "error" element; nothing is kept
-    Warning,           // kept, and answered with a "warning" element besides the usual reply
-    KeyMismatch,       // refused with an "error" KeyMismatch and the server's "publicKey"
-    KeyMismatchWarning,  // kept, answered with a "warning" KeyMismatch and the "publicKey"
-    DropReply,         // kept, then the connection is closed before the reply
+    RefuseConnection,   // the connection is closed before any reply; nothing is kept
+    Hang,               // no reply until the client has given up (or the server stops); nothing is kept
+    ServerErrorPage,    // status 500 with an HTML page that says "success"; nothing is kept
+    ErrorElement,       // an "error" element; nothing is kept
+    Warning,            // kept, and answered with a "warning" element besides the usual reply
+    KeyMismatch,        // refused with an "error" KeyMismatch and the server's "publicKey"
+    KeyMismatchWarning, // kept, answered with a "warning" KeyMismatch and the "publicKey"
+    DropReply,          // kept, then the connection is closed before the reply
 };
 
 // What a store-data request asks for.
@@ -47,15 +47,15 @@ struct StoreDataRequest {
     std::string menuDateUpdated;
     std::optional<std::string> terminalId;
     std::optional<std::string> associationCode;
-    std::string deviceId;  // the asking terminal's "uid"
+    std::string deviceId; // the asking terminal's "uid"
 };
 
 // One request as it arrived.
 struct ReceivedRequest {
-    std::string kind;  // the request element's name ("customerOrder", "getSalesStatus", ...)
-    std::map<std::string, std::string> headers;  // names in lower case
+    std::string kind;                           // the request element's name ("customerOrder", "getSalesStatus", ...)
+    std::map<std::string, std::string> headers; // names in lower case
     std::string body;
-    int status = 0;  // what the server answered (0 when it answered nothing)
+    int status = 0; // what the server answered (0 when it answered nothing)
 };
 
 // A store server on 127.0.0.1 for tests and the demo. It checks every request's envelope
@@ -147,7 +147,7 @@ public:
 private:
     struct FaultPlan {
         Fault fault = Fault::None;
-        int remaining = 0;  // 0: every time
+        int remaining = 0; // 0: every time
         std::optional<std::string> text;
     };
     struct Held;
@@ -180,7 +180,7 @@ private:
     std::condition_variable stopping_;
     bool stopped_ = false;
     std::unique_ptr<Held> held_;
-    std::map<std::string, std::deque<FaultPlan>> faults_;  // taken front first
+    std::map<std::string, std::deque<FaultPlan>> faults_; // taken front first
     std::map<std::string, std::string> canned_;
     std::function<std::string(const StoreDataRequest&)> storeData_;
     std::string publicKey_;

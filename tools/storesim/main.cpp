@@ -27,19 +27,24 @@
 namespace {
 
 int usage(const char* program) {
-    std::fprintf(stderr,
-                 "usage: %s [--port N] [--demo] [--lite] [--printer NAME=ADDRESS]... [--items N | --fixture STORE_DATA.xml]"
-                 " [--store ID] [--password PW] [--card-gateway URL]\n",
-                 program);
+    std::fprintf(
+        stderr,
+        "usage: %s [--port N] [--demo] [--lite] [--printer NAME=ADDRESS]... [--items N | --fixture STORE_DATA.xml]"
+        " [--store ID] [--password PW] [--card-gateway URL]\n",
+        program);
     return 2;
 }
 
 // The store parameters that make the Larch gateway at `url` the store's card host.
 std::vector<std::pair<std::string, std::string>> cardHost(const std::string& url) {
-    return {{"PAYMENT_CREDIT_HOST", "LARCH"},          {"HOST_LARCH_CAPTURE_URL", url + "/capture"},
-            {"HOST_LARCH_DETAILS_URL", url + "/details"}, {"HOST_LARCH_USER", "demo"},
-            {"HOST_LARCH_PASSWORD", "demo"},           {"HOST_LARCH_RP", "1"},
-            {"HOST_LARCH_ALLOW_MANUAL", "YES"},        {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}};
+    return {{"PAYMENT_CREDIT_HOST", "LARCH"},
+            {"HOST_LARCH_CAPTURE_URL", url + "/capture"},
+            {"HOST_LARCH_DETAILS_URL", url + "/details"},
+            {"HOST_LARCH_USER", "demo"},
+            {"HOST_LARCH_PASSWORD", "demo"},
+            {"HOST_LARCH_RP", "1"},
+            {"HOST_LARCH_ALLOW_MANUAL", "YES"},
+            {"HOST_LARCH_SETTLE_TZ_ABBREV", "UTC"}};
 }
 
 } // namespace
@@ -119,11 +124,11 @@ int main(int argc, char** argv) {
             // The generated demo lists its tables by area on the orders main screen.
             if (demo) params.emplace_back("MODULE_TABLE_LAYOUT", "YES");
             // It makes whichever terminal asks its first till, so that its users can sign in there.
-            server.setStoreData([demo, params, count = static_cast<size_t>(*items)](
-                                    const tavlo::storesim::StoreDataRequest& asked) {
-                return demo ? tavlo::StoreDataGenerator::reply(count, params, asked.deviceId)
-                            : tavlo::StoreDataGenerator::reply(count, params);
-            });
+            server.setStoreData(
+                [demo, params, count = static_cast<size_t>(*items)](const tavlo::storesim::StoreDataRequest& asked) {
+                    return demo ? tavlo::StoreDataGenerator::reply(count, params, asked.deviceId)
+                                : tavlo::StoreDataGenerator::reply(count, params);
+                });
         }
         server.start(port);
         std::printf("storesim: store %s listening on %s\n", options.storeId.c_str(), server.url().c_str());

@@ -23,10 +23,8 @@ SelectionPtr removeUnit(std::vector<SelectionPtr>& list, const Selection& compon
     for (auto it = list.begin(); it != list.end(); ++it)
         if ((*it)->recipeId() == component.recipeId()) {
             SelectionPtr found = *it;
-            if (found->quantity() < 2)
-                list.erase(it);
-            else
-                found->setQuantity(found->quantity() - 1);
+            if (found->quantity() < 2) list.erase(it);
+            else found->setQuantity(found->quantity() - 1);
             return found;
         }
     return nullptr;

@@ -21,9 +21,7 @@ constexpr size_t kServiceCodeLength = 3;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool allDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), isDigit);
-}
+bool allDigits(std::string_view text) { return std::all_of(text.begin(), text.end(), isDigit); }
 
 // The number when it has one of the given lengths, else null.
 const std::string* ofLength(const CreditCardSwipe::Text& number, std::initializer_list<size_t> lengths) {
@@ -78,7 +76,7 @@ void CreditCardSwipe::clear() {
 
 size_t CreditCardSwipe::readTrack(size_t pos, Text& track, int number) {
     const std::string& raw = *rawData_;
-    if (pos + 1 >= raw.size()) return raw.size();  // a start sentinel at the very end holds nothing
+    if (pos + 1 >= raw.size()) return raw.size(); // a start sentinel at the very end holds nothing
     size_t end = raw.find('?', pos + 1);
     track = raw.substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
     // No end sentinel, or the reader's own error mark in place of the track.
@@ -102,12 +100,21 @@ void CreditCardSwipe::parse() {
     while (i < raw.size() && !hadError_ && !endedByBar) {
         char c = raw[i];
         switch (c) {
-        case kSTX: case kETX: case '\n': case '\r': case kESC: ++i; break;
+        case kSTX:
+        case kETX:
+        case '\n':
+        case '\r':
+        case kESC: ++i; break;
         case '%': i = readTrack(i, track1_, 1); break;
         case ';': i = readTrack(i, track2_, 2); break;
-        case '!': case '#': case '+': i = readTrack(i, track3_, 3); break;
-        case '|': ++i; endedByBar = true; break;
-        case 'E':  // the reader's error mark
+        case '!':
+        case '#':
+        case '+': i = readTrack(i, track3_, 3); break;
+        case '|':
+            ++i;
+            endedByBar = true;
+            break;
+        case 'E': // the reader's error mark
             hadError_ = true;
             ++i;
             TAVLO_LOG("Error reading track data, received E");
@@ -145,7 +152,7 @@ bool CreditCardSwipe::parseTrack2(const Text& track) {
 }
 
 bool CreditCardSwipe::parseTrack1(const Text& track) {
-    if (!track || track->size() < 2) return false;  // nothing after the format code
+    if (!track || track->size() < 2) return false; // nothing after the format code
     std::string_view rest = std::string_view(*track).substr(1);
     if (rest.front() == 'E') return false;
     size_t first = rest.find('^');
@@ -236,8 +243,8 @@ bool CreditCardSwipe::isMOD10(const Text& number) {
 bool CreditCardSwipe::isValid(const Text& number) {
     // A number with anything but digits is not a card number, whatever its checksum says.
     if (!number || !allDigits(*number) || !isMOD10(number)) return false;
-    return isVISA(number) || isMasterCard(number) || isAMEX(number) || isDiscover(number) ||
-           isCarteBlanche(number) || isJCB(number) || isDiners(number);
+    return isVISA(number) || isMasterCard(number) || isAMEX(number) || isDiscover(number) || isCarteBlanche(number) ||
+           isJCB(number) || isDiners(number);
 }
 
 bool CreditCardSwipe::isExpired(const Text& expiry) {

@@ -64,8 +64,10 @@ std::shared_ptr<Order> makeNewOrder(Session& session, const std::optional<std::s
     order->setBatchId(ids.currentBatchId());
     order->setTerminalId(session.terminalId());
     if (session.isUsingGratuity()) {
-        if (auto seats = Parameters::text(Parameter::GratuityMinSeats, moc)) order->setGratuityMinSeats(intValue(*seats));
-        if (auto percentage = Parameters::text(Parameter::Gratuity, moc)) order->setGratuityPercentage(intValue(*percentage));
+        if (auto seats = Parameters::text(Parameter::GratuityMinSeats, moc))
+            order->setGratuityMinSeats(intValue(*seats));
+        if (auto percentage = Parameters::text(Parameter::Gratuity, moc))
+            order->setGratuityPercentage(intValue(*percentage));
     }
     if (areaLocationId) seatAtTable(*order, *areaLocationId, moc);
     else makeQuickSale(*order, session, moc);

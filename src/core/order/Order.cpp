@@ -195,8 +195,7 @@ void Order::decrement(const SelectionPtr& selection, const Text& forcedBy, Sessi
         logVoid(*selection, format("Quantity changed from %ld to %ld", static_cast<long>(q), static_cast<long>(q - 1)),
                 std::to_string(q), std::to_string(q - 1), forcedBy, session);
         selection->setVoidedQuantity(selection->voidedQuantity() + 1);
-    } else
-        selection->setNewQuantity(selection->newQuantity() - 1);
+    } else selection->setNewQuantity(selection->newQuantity() - 1);
     if (q == 1) selection->setDeleted(Date::now());
     selection->setQuantity(q - 1);
     changeAvailability(*selection, 1, session);
@@ -306,8 +305,7 @@ void Order::addLog(const ActivityLog& entry) {
 }
 
 void Order::addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
-                   const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
-                   Session*) {
+                   const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue, Session*) {
     addLog(ActivityLog::make(action, name, description, byUser, forcedBy, onTerminal, oldValue, newValue));
 }
 

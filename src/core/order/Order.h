@@ -135,9 +135,8 @@ public:
 
     // ---- Activity log
     void addLog(const ActivityLog& entry);
-    void addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
-                const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
-                Session* session);
+    void addLog(const Text& action, const Text& name, const Text& description, const Text& byUser, const Text& forcedBy,
+                const Text& onTerminal, const Text& oldValue, const Text& newValue, Session* session);
     const std::vector<ActivityLog>& logs() const { return logs_; }
     // Re-opens a closed order with a log entry; an open order is left alone.
     void reOpen(const Text& forcedBy, Session* session);
@@ -195,15 +194,15 @@ public:
     const Text& orderId() const { return orderId_; }
     void setOrderId(Text v) { orderId_ = std::move(v); }
     const Text& name() const { return name_; }
-    void setName(const Text& v);  // marks modified unless new
+    void setName(const Text& v); // marks modified unless new
     int32_t seats() const { return seats_; }
-    void setSeats(int32_t v);  // marks modified, also on a new order
+    void setSeats(int32_t v); // marks modified, also on a new order
     OrderType orderType() const { return orderType_; }
-    void setOrderType(OrderType v);  // marks modified unless new
+    void setOrderType(OrderType v); // marks modified unless new
     const Text& terminalId() const { return terminalId_; }
     void setTerminalId(Text v) { terminalId_ = std::move(v); }
     const Text& serverId() const { return serverId_; }
-    void setServerId(const Text& v);  // nil keeps the server; marks modified unless new
+    void setServerId(const Text& v); // nil keeps the server; marks modified unless new
     const Text& areaId() const { return areaId_; }
     void setAreaId(Text v) { areaId_ = std::move(v); }
     const Text& areaLocationId() const { return areaLocationId_; }
@@ -231,14 +230,14 @@ public:
     int32_t summaryTax() const { return summaryTax_; }
     void setSummaryTax(int32_t v) { summaryTax_ = v; }
     const Text& customerId() const { return customerId_; }
-    void setCustomerId(const Text& v);  // marks modified unless new
+    void setCustomerId(const Text& v); // marks modified unless new
     const Text& customerRemoteId() const { return customerRemoteId_; }
-    void setCustomerRemoteId(const Text& v);  // marks modified unless new
+    void setCustomerRemoteId(const Text& v); // marks modified unless new
     int32_t gratuityMinSeats() const { return gratuityMinSeats_; }
     void setGratuityMinSeats(int32_t v) { gratuityMinSeats_ = v; }
-    void setGratuitySeats(int32_t v);  // marks modified, also on a new order
+    void setGratuitySeats(int32_t v); // marks modified, also on a new order
     int32_t gratuityPercentage() const { return gratuityPercentage_; }
-    void setGratuityPercentage(int32_t v);  // marks modified, also on a new order
+    void setGratuityPercentage(int32_t v); // marks modified, also on a new order
 
 private:
     struct TaxPlan;

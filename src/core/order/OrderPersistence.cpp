@@ -1,13 +1,13 @@
 // Orders in the local store and from the server's order document; copies of an order.
 #include "core/order/ComboSelection.h"
-#include "core/session/DBHelper.h"
 #include "core/order/Order.h"
 #include "core/records/StoreRows.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "xml/XmlFields.h"
-#include "core/session/Parameters.h"
 
 #include <algorithm>
 #include <set>
@@ -72,8 +72,10 @@ ManagedObjectPtr Order::write(ObjectContext& context) {
     row->setValue("closed", closed_);
 
     if (!batchId_)
-        if (ManagedObjectPtr open = context.fetchFirst("StoreBatch", "closedOn == nil")) batchId_ = open->text("remoteId");
-    if (ManagedObjectPtr batch = findRow(context, "StoreBatch", "remoteId", batchId_)) row->setToOne("storeBatch", batch);
+        if (ManagedObjectPtr open = context.fetchFirst("StoreBatch", "closedOn == nil"))
+            batchId_ = open->text("remoteId");
+    if (ManagedObjectPtr batch = findRow(context, "StoreBatch", "remoteId", batchId_))
+        row->setToOne("storeBatch", batch);
     if (ManagedObjectPtr table = findRow(context, "AreaLocation", "areaLocationId", areaLocationId_))
         row->setToOne("areaLocation", table);
     ManagedObjectPtr customer = customerId_ ? findRow(context, "Customer", "customerId", customerId_)
@@ -99,8 +101,7 @@ ManagedObjectPtr Order::write(ObjectContext& context) {
     writeSelections(row, context);
     for (const PaymentPtr& payment : payments_) payment->write(context)->setToOne("order", row);
     for (const DiscountPtr& discount : discounts_) {
-        if (!discount->removed())
-            discount->write(context)->setToOne("order", row);
+        if (!discount->removed()) discount->write(context)->setToOne("order", row);
         else if (!discount->new_())
             if (ManagedObjectPtr stored = findRow(context, "OrderDiscount", "remoteId", discount->remoteId()))
                 context.deleteObject(stored);

@@ -16,7 +16,8 @@ bool Order::send(Session& session, Error* error) {
     if (!session.isLite()) return true;
     // The send stands whatever the tickets do; a ticket that did not print leaves its error for
     // the order screen to show.
-    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session)) announcer->announce(*tickets, error);
+    if (std::unique_ptr<Announcer> announcer = Announcer::initWithSession(session))
+        announcer->announce(*tickets, error);
     clearTempData();
     return true;
 }

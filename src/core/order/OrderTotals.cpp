@@ -274,8 +274,7 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
             if (taxable >= 1) {
                 const int64_t base = taxable * q;
                 const int64_t reduction = s.compAmount(static_cast<int32_t>(base)) + baseDiscount;
-                if (base > reduction)
-                    unitTax = s.applyMultiplier(tax->calculateUnitTax(base - reduction, q));
+                if (base > reduction) unitTax = s.applyMultiplier(tax->calculateUnitTax(base - reduction, q));
                 carry = reduction > base ? reduction - base : 0;
             }
             if (tax->name() && s.hasPredefinedTax(*tax->name())) {
@@ -286,7 +285,8 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
                     if (reduction <= base) {
                         // A fixed amount on a free part (base 0) is owed whole.
                         const int32_t off =
-                            base == 0 ? 0 : tax->round(static_cast<double>(fixed * reduction) / static_cast<double>(base));
+                            base == 0 ? 0
+                                      : tax->round(static_cast<double>(fixed * reduction) / static_cast<double>(base));
                         unitTax += fixed - off;
                     }
                 }

@@ -85,9 +85,7 @@ std::shared_ptr<Payment> Payment::initWithSession(Session& session, const Text& 
             // An encrypting reader's fields follow the tracks, separated by "|".
             if (swipe->trailingData()) {
                 const auto fields = split(*swipe->trailingData(), "|");
-                auto field = [&](size_t i) -> Text {
-                    return fields[i].empty() ? Text() : Text(fields[i]);
-                };
+                auto field = [&](size_t i) -> Text { return fields[i].empty() ? Text() : Text(fields[i]); };
                 if (fields.size() >= 9) {
                     p->encryptedTrack1_ = field(1);
                     p->encryptedTrack2_ = field(2);
@@ -138,7 +136,8 @@ Payment::Text Payment::verify(int32_t type, const Text& drawerId, const Text& te
     // An authorisation takes no money now; a tender charged at the card host needs its card.
     if (!taken.authorisesOnly) {
         const int64_t owed = static_cast<int64_t>(Utils::parseCurrency(amount)) + Utils::parseCurrency(gratuity);
-        if (Utils::parseCurrency(tendered) < owed) return localized("Tendered is lower than amount to be paid, please verify");
+        if (Utils::parseCurrency(tendered) < owed)
+            return localized("Tendered is lower than amount to be paid, please verify");
         if (!taken.chargedAtHost) return std::nullopt;
     }
 

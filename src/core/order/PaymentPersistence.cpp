@@ -1,7 +1,7 @@
 // Payments in the local store and from the server's order document.
-#include "core/util/Base64.h"
 #include "core/order/Payment.h"
 #include "core/records/StoreRows.h"
+#include "core/util/Base64.h"
 #include "platform/store/ObjectContext.h"
 #include "xml/XmlFields.h"
 
@@ -21,10 +21,11 @@ ManagedObjectPtr Payment::write(ObjectContext& context) {
     if (paymentId_) row->setValue("paymentId", *paymentId_);
     if (!row->toOne("cashInOut")) {
         if (drawerInDate_)
-            row->setToOne("cashInOut", context.fetchFirst("CashInOut", "inDate == %@", drawerInDate_->wholeSecondsDate()));
+            row->setToOne("cashInOut",
+                          context.fetchFirst("CashInOut", "inDate == %@", drawerInDate_->wholeSecondsDate()));
         else if (drawerId_)
-            row->setToOne("cashInOut", context.fetchFirst("CashInOut", "outDate == nil && cashDrawer.cashDrawerId == %@",
-                                                          *drawerId_));
+            row->setToOne("cashInOut", context.fetchFirst(
+                                           "CashInOut", "outDate == nil && cashDrawer.cashDrawerId == %@", *drawerId_));
     }
     if (captured_ && !row->toOne("captured")) {
         ManagedObjectPtr image = context.insert("Captured");

@@ -11,9 +11,7 @@ namespace tavlo {
 
 namespace {
 
-bool sameText(const std::optional<std::string>& a, const std::optional<std::string>& b) {
-    return a && b && *a == *b;
-}
+bool sameText(const std::optional<std::string>& a, const std::optional<std::string>& b) { return a && b && *a == *b; }
 
 bool contains(const std::vector<std::string>& names, const std::string& name) {
     return !names.empty() && std::find(names.begin(), names.end(), name) != names.end();
@@ -81,12 +79,12 @@ public:
 private:
     static bool before(const Selection& a, const Selection& b) {
         if (a.price_ != b.price_) return a.price_ < b.price_;
-        return a.recipeId_ < b.recipeId_;  // nil sorts first
+        return a.recipeId_ < b.recipeId_; // nil sorts first
     }
     const Selection** data() { return size_ > inline_.size() ? heap_.data() : inline_.data(); }
 
     size_t size_;
-    std::array<const Selection*, 8> inline_;  // filled before use
+    std::array<const Selection*, 8> inline_; // filled before use
     std::vector<const Selection*> heap_;
 };
 
@@ -210,9 +208,7 @@ const TaxAmounts* Selection::ownTaxes(int addition) const {
     return nullptr;
 }
 
-int32_t Selection::ownBase(int addition) const {
-    return addition == 0 ? price_ : addition == 1 ? additionPrice_ : 0;
-}
+int32_t Selection::ownBase(int addition) const { return addition == 0 ? price_ : addition == 1 ? additionPrice_ : 0; }
 
 int32_t Selection::unitPredefinedTax(const OrderTax& tax, int addition, bool override) const {
     if (!tax.name() || (!override && isExempt(tax))) return 0;

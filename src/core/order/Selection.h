@@ -123,9 +123,8 @@ public:
     void addLog(const ActivityLog& entry) const {
         if (observer_) observer_(entry);
     }
-    void addLog(const Text& action, const Text& name, const Text& description, const Text& byUser,
-                const Text& forcedBy, const Text& onTerminal, const Text& oldValue, const Text& newValue,
-                Session* session) const;
+    void addLog(const Text& action, const Text& name, const Text& description, const Text& byUser, const Text& forcedBy,
+                const Text& onTerminal, const Text& oldValue, const Text& newValue, Session* session) const;
 
     // ---- Local store, server XML and copies (SelectionPersistence.cpp)
     // Stores the line in its `Selection` row (found by remote id, else a new one) and goes on as
@@ -161,43 +160,43 @@ public:
     const Text& name() const { return name_; }
     void setName(Text v) { name_ = std::move(v); }
     const Text& comment() const { return comment_; }
-    void setComment(Text v) { comment_ = std::move(v), modified_ = true; }  // modifies
+    void setComment(Text v) { comment_ = std::move(v), modified_ = true; } // modifies
     int32_t price() const { return price_; }
-    void setPrice(int32_t v) { price_ = v, modified_ = true; }  // modifies
+    void setPrice(int32_t v) { price_ = v, modified_ = true; } // modifies
     // With a session the change is logged.
-    void setPrice(int32_t v, Session* session);  // modifies
+    void setPrice(int32_t v, Session* session); // modifies
     int32_t additionPrice() const { return additionPrice_; }
-    void setAdditionPrice(int32_t v) { additionPrice_ = v, modified_ = true; }  // modifies
+    void setAdditionPrice(int32_t v) { additionPrice_ = v, modified_ = true; } // modifies
     int32_t seat() const { return seat_; }
-    void setSeat(int32_t v) { seat_ = v, modified_ = true; }  // modifies
+    void setSeat(int32_t v) { seat_ = v, modified_ = true; } // modifies
     int32_t course() const { return course_; }
-    void setCourse(int32_t v) { course_ = v, modified_ = true; }  // modifies
+    void setCourse(int32_t v) { course_ = v, modified_ = true; } // modifies
     int32_t quantity() const { return quantity_; }
-    void setQuantity(int32_t v) { quantity_ = v, modified_ = true; }  // modifies
+    void setQuantity(int32_t v) { quantity_ = v, modified_ = true; } // modifies
     int32_t multiplier() const { return multiplier_; }
-    void setMultiplier(int32_t v) { multiplier_ = v, modified_ = true; }  // modifies
+    void setMultiplier(int32_t v) { multiplier_ = v, modified_ = true; } // modifies
     int32_t includedSides() const { return includedSides_; }
-    void setIncludedSides(int32_t v) { includedSides_ = v, modified_ = true; }  // modifies
+    void setIncludedSides(int32_t v) { includedSides_ = v, modified_ = true; } // modifies
     int32_t defaultSideCount() const { return defaultSideCount_; }
     void setDefaultSideCount(int32_t v) { defaultSideCount_ = v; }
     bool taxIncluded() const { return taxIncluded_; }
     void setTaxIncluded(bool v) { taxIncluded_ = v; }
     const Text& compName() const { return compName_; }
-    void setCompName(Text v) { compName_ = std::move(v), modified_ = true; }  // modifies
+    void setCompName(Text v) { compName_ = std::move(v), modified_ = true; } // modifies
     const Text& compDescription() const { return compDescription_; }
     void setCompDescription(Text v) { compDescription_ = std::move(v); }
     int32_t compPercent() const { return compPercent_; }
-    void setCompPercent(int32_t v) { compPercent_ = v, modified_ = true; }  // modifies
+    void setCompPercent(int32_t v) { compPercent_ = v, modified_ = true; } // modifies
     const Text& compBy() const { return compBy_; }
-    void setCompBy(Text v) { compBy_ = std::move(v), modified_ = true; }  // modifies
+    void setCompBy(Text v) { compBy_ = std::move(v), modified_ = true; } // modifies
     const Text& orderedBy() const { return orderedBy_; }
-    void setOrderedBy(Text v) { orderedBy_ = std::move(v), modified_ = true; }  // modifies
+    void setOrderedBy(Text v) { orderedBy_ = std::move(v), modified_ = true; } // modifies
     int32_t newQuantity() const { return newQuantity_; }
-    void setNewQuantity(int32_t v) { newQuantity_ = v, modified_ = true; }  // modifies
+    void setNewQuantity(int32_t v) { newQuantity_ = v, modified_ = true; } // modifies
     // Units already sent that were voided or taken off since: the kitchen hears of them with the
     // next send. Storing or sending the line clears it, as it does `newQuantity`.
     int32_t voidedQuantity() const { return voidedQuantity_; }
-    void setVoidedQuantity(int32_t v) { voidedQuantity_ = v, modified_ = true; }  // modifies
+    void setVoidedQuantity(int32_t v) { voidedQuantity_ = v, modified_ = true; } // modifies
     const std::optional<Date>& created() const { return created_; }
     void setCreated(std::optional<Date> v) { created_ = v; }
     const std::optional<Date>& deleted() const { return deleted_; }

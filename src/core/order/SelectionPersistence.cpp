@@ -146,7 +146,8 @@ ManagedObjectPtr Selection::write(ObjectContext& context) {
         row->setValue("remoteId", remoteId_);
         row->setValue("name", name_);
         row->setValue("created", created_);
-        if (ManagedObjectPtr recipe = findRow(context, "Recipe", "recipeId", recipeId_)) row->setToOne("recipe", recipe);
+        if (ManagedObjectPtr recipe = findRow(context, "Recipe", "recipeId", recipeId_))
+            row->setToOne("recipe", recipe);
     }
     return write(row, context);
 }

@@ -23,15 +23,13 @@ SelectionPtr Selection::removeSide(const SelectionPtr& side, const Text& forcedB
     if (it == selectedSides_.end()) return side;
     SelectionPtr found = *it;
     const int32_t before = found->quantity_;
-    if (before < 2)
-        selectedSides_.erase(it);
-    else
-        found->quantity_ = before - 1;
+    if (before < 2) selectedSides_.erase(it);
+    else found->quantity_ = before - 1;
     modified_ = true;
     if (!isNew_)
-        addLog(std::string("removeSideSelection"), name_,
-               format("Removed side %@ from %@", found->name_, name_), userOf(session), forcedBy,
-               terminalOf(session), std::to_string(before), std::to_string(before - 1), session);
+        addLog(std::string("removeSideSelection"), name_, format("Removed side %@ from %@", found->name_, name_),
+               userOf(session), forcedBy, terminalOf(session), std::to_string(before), std::to_string(before - 1),
+               session);
     return found;
 }
 

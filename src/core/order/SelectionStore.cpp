@@ -142,7 +142,8 @@ SelectionPtr ComboSelection::groupComponentFrom(const ManagedObject& groupItem, 
 Selection::Text Selection::itemId(ObjectContext* context) const {
     if (!recipeId_ || !menuId_) return std::nullopt;
     auto row = DBHelper::getObject(
-        "Item", {Predicate::format("recipe.recipeId == %@", *recipeId_), Predicate::format("menu.menuId == %@", *menuId_)},
+        "Item",
+        {Predicate::format("recipe.recipeId == %@", *recipeId_), Predicate::format("menu.menuId == %@", *menuId_)},
         context);
     return row ? row->text("itemId") : std::nullopt;
 }
@@ -168,8 +169,9 @@ void Selection::addPreparation(Preparation preparation, ObjectContext* context) 
             found = true;
         } else if (auto item = DBHelper::getObject("Item", "itemId==%@", *itemId_, context)) {
             if (auto sectionId = item->text("section.sectionId"))
-                if (auto sectionRow = DBHelper::getObject(
-                        "SectionPreparation", {Predicate::format("section.sectionId == %@", *sectionId), key}, context)) {
+                if (auto sectionRow =
+                        DBHelper::getObject("SectionPreparation",
+                                            {Predicate::format("section.sectionId == %@", *sectionId), key}, context)) {
                     take(*sectionRow);
                     found = true;
                 }

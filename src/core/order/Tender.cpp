@@ -13,7 +13,8 @@ using Slip = SlipCard;
 
 constexpr const char* kNumber = "Number:";
 
-// Codes 1 to 13 in order; the columns as in Tender.
+// clang-format off
+// Codes 1 to 13 in order, one row each; the columns as in Tender.
 constexpr std::array<Tender, 13> kTenders{{
     // code, xml, ui, pay right, void right, kind,
     //   tendered, quick cash, next up, number, secure, caption, expiry, security code, zip, tip, percent,
@@ -78,6 +79,7 @@ constexpr Tender kUnknown{0, "unknown", "Unknown", "", "", K::Other,
                           false, false, false, F::Off, false, kNumber, F::Off, false, false, Tip::Never, false,
                           false, false, false, false, false, nullptr, false, false, false, false,
                           false, false, false, Slip::Never, false, false};
+// clang-format on
 
 bool opens(FieldEntry entry, const PayConditions& conditions) {
     return entry == FieldEntry::On || (entry == FieldEntry::Keyed && conditions.cardsKeyed);
@@ -97,7 +99,7 @@ bool takesTip(TipEntry entry, const PayConditions& conditions) {
 
 const Tender& Tender::of(int32_t code) {
     return code >= 1 && code <= static_cast<int32_t>(kTenders.size()) ? kTenders[static_cast<size_t>(code - 1)]
-                                                                        : kUnknown;
+                                                                      : kUnknown;
 }
 
 const std::array<Tender, 13>& Tender::all() { return kTenders; }

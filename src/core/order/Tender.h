@@ -7,8 +7,8 @@ namespace tavlo {
 
 // What a tender is, for the rules that tell tenders apart.
 enum class TenderKind {
-    Cash,  // money in hand: tendered, change, the drawer
-    Card,  // a card this terminal reads: a swipe is taken for it
+    Cash, // money in hand: tendered, change, the drawer
+    Card, // a card this terminal reads: a swipe is taken for it
     Other,
 };
 
@@ -46,7 +46,7 @@ enum class SlipCard {
 // and the reports show. Rules that also hang on the store or the terminal name their condition in
 // the column's type.
 struct Tender {
-    int32_t code;  // as stored, in the order documents and on the wire
+    int32_t code; // as stored, in the order documents and on the wire
     const char* xml;
     const char* ui;
     const char* payRight;
@@ -54,17 +54,17 @@ struct Tender {
     TenderKind kind;
 
     // ---- The pay screen's fields
-    bool tendered;   // the tendered amount, as cash in hand
-    bool quickCash;  // the quick-cash keys
-    bool nextUp;     // the key to the next whole amount
+    bool tendered;  // the tendered amount, as cash in hand
+    bool quickCash; // the quick-cash keys
+    bool nextUp;    // the key to the next whole amount
     FieldEntry number;
-    bool secureNumber;  // the number is hidden as it is typed
+    bool secureNumber; // the number is hidden as it is typed
     const char* numberCaption;
     FieldEntry expiry;
     bool securityCode;
-    bool avsZip;  // the zip code, where the store asks for it ("AVS_ZIP_ONLY_SUPPORT")
+    bool avsZip; // the zip code, where the store asks for it ("AVS_ZIP_ONLY_SUPPORT")
     TipEntry tip;
-    bool tipPercent;  // the tip-percent keys
+    bool tipPercent; // the tip-percent keys
 
     // ---- Taking it
     // Charged at the store's card host: keyed by hand only with "PAY_CREDIT_MANUAL", may be
@@ -75,14 +75,14 @@ struct Tender {
     bool authorisesOnly;
     // Taken as it stands on a terminal that is its own till (no host to ask).
     bool takenOnTill;
-    bool needsDrawer;  // taken into a cashed-in drawer, which opens for it
-    bool givesChange;  // what is tendered beyond the amount goes back as change
-    const char* signatureParameter;  // null: never signed on screen
-    bool merchantCopy;  // a merchant's copy of its slip is printed
-    bool keepsNumber;   // the number typed (a room) is stored with the payment
+    bool needsDrawer;               // taken into a cashed-in drawer, which opens for it
+    bool givesChange;               // what is tendered beyond the amount goes back as change
+    const char* signatureParameter; // null: never signed on screen
+    bool merchantCopy;              // a merchant's copy of its slip is printed
+    bool keepsNumber;               // the number typed (a room) is stored with the payment
 
     // ---- After it is taken
-    bool adjustable;    // its amounts may be changed in the payment lists
+    bool adjustable; // its amounts may be changed in the payment lists
     // On a terminal that is its own till it is voided at the card host, not only on the order.
     bool voidedAtHost;
 
@@ -99,7 +99,7 @@ struct Tender {
     // The slip has the tip line, the signature line and the card holder's agreement, and the
     // tip guide where the store prints one.
     bool signedSlip;
-    bool slipNamesCustomer;  // the name on the payment is printed as the customer's
+    bool slipNamesCustomer; // the name on the payment is printed as the customer's
 
     // The tender of that code; for a code of no tender, the unknown one: code 0, labelled
     // "unknown" and "Unknown", no rights, every rule off.
@@ -122,7 +122,7 @@ struct PayConditions {
     bool avsZip = false;            // "AVS_ZIP_ONLY_SUPPORT"
     bool cashTips = false;          // "ALLOW_CASH_TIP"
     bool tipRight = false;          // the user's "NEW_PAYMENT_TIP_ADJUST"
-    bool tillOnDefaultHost = false;  // this terminal is its own till on the default card host
+    bool tillOnDefaultHost = false; // this terminal is its own till on the default card host
 };
 
 PayFields payFields(const Tender& tender, const PayConditions& conditions);

@@ -11,8 +11,7 @@ namespace tavlo {
 // What core needs from a layer above it is an interface that core declares (a port): the layer
 // above implements it and the program installs the implementation at start-up; tests install
 // fakes. An interface derives from Port<itself> and names itself in `className`. Any thread.
-template <class Interface>
-class Port {
+template <class Interface> class Port {
 public:
     // Null uninstalls.
     static void install(std::shared_ptr<Interface> implementation) {

@@ -10,9 +10,7 @@ void Area::read(const ManagedObject& row) {
     fillColor_ = row.int32("fillColor");
     disabled_ = row.boolean("disabled");
     locations_.clear();
-    for (const auto& locationRow : row.toMany("areaLocations")) {
-        locations_.emplace_back().read(*locationRow);
-    }
+    for (const auto& locationRow : row.toMany("areaLocations")) { locations_.emplace_back().read(*locationRow); }
 }
 
 } // namespace tavlo

@@ -103,34 +103,43 @@ void Attendance::read(xmlNodePtr node, xmlDocPtr doc) {
     roleId_ = xml.text("roleId");
     if (auto t = xml.time("endTime")) end_ = t;
     if (auto t = xml.time("endReconciledTime")) endReconciled_ = t;
-    for (auto [name, field] : {std::pair{"cashTips", &tipsCash_}, {"nonCashTips", &tipsNonCash_},
-                               {"tipOut", &tipOut_}, {"hourlyWages", &hourlyWage_}, {"grossSales", &grossSales_},
+    for (auto [name, field] : {std::pair{"cashTips", &tipsCash_},
+                               {"nonCashTips", &tipsNonCash_},
+                               {"tipOut", &tipOut_},
+                               {"hourlyWages", &hourlyWage_},
+                               {"grossSales", &grossSales_},
                                {"taxAmount", &tax_}})
         if (auto v = xml.integerIfPresent(name)) *field = *v;
 }
 
 std::optional<std::string> Attendance::toXml(const std::optional<std::string>& printerUrl, Error* error) const {
-    return writeRecordDocument("attendance", [&](TextWriterDocument& doc) {
-        doc.writeAttribute("remoteId", remoteId_.value_or(""));
-        doc.writeAttribute("id", attendanceId_.value_or("-1"));
-        doc.writeElement("userId", userId_);
-        if (start_) doc.writeElement("startTime", XmlHelper::wireDate(*start_));
-        if (end_) doc.writeElement("endTime", XmlHelper::wireDate(*end_));
-        if (startForcedBy_) doc.writeElement("startForcedById", startForcedBy_);
-        if (startNote_) doc.writeElement("startForcedReason", startNote_);
-        if (endReconciled_) doc.writeElement("endReconciledTime", XmlHelper::wireDate(*endReconciled_));
-        if (endReconciledBy_) doc.writeElement("endReconciledById", endReconciledBy_);
-        if (endNote_) doc.writeElement("endReconciledNote", endNote_);
-        if (roleId_) doc.writeElement("roleId", roleId_);
-        for (auto [name, value] : {std::pair{"cashTips", tipsCash_}, {"nonCashTips", tipsNonCash_},
-                                   {"tipOut", tipOut_}, {"hourlyWages", hourlyWage_}, {"grossSales", grossSales_},
-                                   {"taxAmount", tax_}})
-            doc.writeElement(name, std::to_string(value), kFormatElementFailed);
-        if (printerUrl) {
-            doc.writeElement("printerConnType", "TCP/IP");
-            doc.writeElement("printerUrl", printerUrl);
-        }
-    }, error);
+    return writeRecordDocument(
+        "attendance",
+        [&](TextWriterDocument& doc) {
+            doc.writeAttribute("remoteId", remoteId_.value_or(""));
+            doc.writeAttribute("id", attendanceId_.value_or("-1"));
+            doc.writeElement("userId", userId_);
+            if (start_) doc.writeElement("startTime", XmlHelper::wireDate(*start_));
+            if (end_) doc.writeElement("endTime", XmlHelper::wireDate(*end_));
+            if (startForcedBy_) doc.writeElement("startForcedById", startForcedBy_);
+            if (startNote_) doc.writeElement("startForcedReason", startNote_);
+            if (endReconciled_) doc.writeElement("endReconciledTime", XmlHelper::wireDate(*endReconciled_));
+            if (endReconciledBy_) doc.writeElement("endReconciledById", endReconciledBy_);
+            if (endNote_) doc.writeElement("endReconciledNote", endNote_);
+            if (roleId_) doc.writeElement("roleId", roleId_);
+            for (auto [name, value] : {std::pair{"cashTips", tipsCash_},
+                                       {"nonCashTips", tipsNonCash_},
+                                       {"tipOut", tipOut_},
+                                       {"hourlyWages", hourlyWage_},
+                                       {"grossSales", grossSales_},
+                                       {"taxAmount", tax_}})
+                doc.writeElement(name, std::to_string(value), kFormatElementFailed);
+            if (printerUrl) {
+                doc.writeElement("printerConnType", "TCP/IP");
+                doc.writeElement("printerUrl", printerUrl);
+            }
+        },
+        error);
 }
 
 } // namespace tavlo

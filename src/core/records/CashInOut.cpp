@@ -1,8 +1,8 @@
 #include "core/records/CashInOut.h"
 
-#include "core/session/LocalStoreModel.h"
 #include "core/records/RecordDocument.h"
 #include "core/records/StoreRows.h"
+#include "core/session/LocalStoreModel.h"
 #include "platform/foundation/Text.h"
 #include "platform/store/ObjectContext.h"
 #include "xml/XmlFields.h"
@@ -95,9 +95,9 @@ void writeSummary(TextWriterDocument& doc, const std::string& type, const Paymen
 
 ManagedObjectPtr CashInOut::write(ObjectContext& context) {
     const std::optional<Date> inDate = whole(inDate_);
-    ManagedObjectPtr row = context.fetchFirst(
-        "CashInOut", "storeBatch.remoteId == %@ && cashDrawer.cashDrawerId == %@ && inDate == %@", batchId_, drawerId_,
-        inDate);
+    ManagedObjectPtr row =
+        context.fetchFirst("CashInOut", "storeBatch.remoteId == %@ && cashDrawer.cashDrawerId == %@ && inDate == %@",
+                           batchId_, drawerId_, inDate);
     if (!row) {
         row = context.insert("CashInOut");
         row->setValue("cashInOutId", cashInOutId_);
@@ -187,39 +187,42 @@ void CashInOut::read(xmlNodePtr element, xmlDocPtr doc) {
 }
 
 Text CashInOut::toXml(Error* error) const {
-    return writeRecordDocument("cashInOut", [&](TextWriterDocument& doc) {
-        doc.writeAttribute("id", cashInOutId_.value_or("-1"));
-        doc.writeElement("userId", inBy_);
-        doc.writeElement("batchId", batchId_);
-        doc.writeElement("cashDrawerId", drawerId_);
-        doc.writeElement("cashInAmount", std::to_string(inAmount_));
-        doc.writeElement("cashInDate", XmlHelper::wireDate(inDate_.value_or(Date(0))));
-        if (inTerminalId_) doc.writeElement("cashInTerminalId", inTerminalId_);
-        if (inForcedBy_) doc.writeElement("cashInForcedById", inForcedBy_);
-        writeCounts(doc, "cashInBreakDown", inBreakDown_);
-        if (outDate_) {
-            doc.writeElement("calculatedCashOutAmount", std::to_string(outAmountCalculated_));
-            doc.writeElement("cashOutCount", std::to_string(outCount_));
-            doc.writeElement("cashOutAmount", std::to_string(outAmount_));
-            doc.writeElement("cashOutDate", XmlHelper::wireDate(*outDate_));
-            doc.writeElement("cashOutTerminalId", outTerminalId_);
-            if (outForcedBy_) doc.writeElement("cashOutForcedById", outForcedBy_);
-            writeCounts(doc, "cashOutBreakDown", outBreakDown_);
-        }
-        for (const std::string& type : PaymentTypeSummary::xmlTypes()) {
-            auto found = summaries_.find(type);
-            writeSummary(doc, type, found != summaries_.end() ? found->second : PaymentTypeSummary{});
-        }
-        doc.writeElement("paymentsByOrderCreator", XmlHelper::wireBool(paymentsByOrderCreator_));
-        for (const char* kind : {"paymentSubTotal", "paymentGratuityAndTip"}) {
-            for (const auto& [paymentId, orderId] : payments_) {
-                doc.startElement(kind);
-                doc.writeElement(std::string(kind) + "RemoteId", paymentId);
-                doc.writeElement("orderRemoteId", orderId);
-                doc.endElement();
+    return writeRecordDocument(
+        "cashInOut",
+        [&](TextWriterDocument& doc) {
+            doc.writeAttribute("id", cashInOutId_.value_or("-1"));
+            doc.writeElement("userId", inBy_);
+            doc.writeElement("batchId", batchId_);
+            doc.writeElement("cashDrawerId", drawerId_);
+            doc.writeElement("cashInAmount", std::to_string(inAmount_));
+            doc.writeElement("cashInDate", XmlHelper::wireDate(inDate_.value_or(Date(0))));
+            if (inTerminalId_) doc.writeElement("cashInTerminalId", inTerminalId_);
+            if (inForcedBy_) doc.writeElement("cashInForcedById", inForcedBy_);
+            writeCounts(doc, "cashInBreakDown", inBreakDown_);
+            if (outDate_) {
+                doc.writeElement("calculatedCashOutAmount", std::to_string(outAmountCalculated_));
+                doc.writeElement("cashOutCount", std::to_string(outCount_));
+                doc.writeElement("cashOutAmount", std::to_string(outAmount_));
+                doc.writeElement("cashOutDate", XmlHelper::wireDate(*outDate_));
+                doc.writeElement("cashOutTerminalId", outTerminalId_);
+                if (outForcedBy_) doc.writeElement("cashOutForcedById", outForcedBy_);
+                writeCounts(doc, "cashOutBreakDown", outBreakDown_);
             }
-        }
-    }, error);
+            for (const std::string& type : PaymentTypeSummary::xmlTypes()) {
+                auto found = summaries_.find(type);
+                writeSummary(doc, type, found != summaries_.end() ? found->second : PaymentTypeSummary{});
+            }
+            doc.writeElement("paymentsByOrderCreator", XmlHelper::wireBool(paymentsByOrderCreator_));
+            for (const char* kind : {"paymentSubTotal", "paymentGratuityAndTip"}) {
+                for (const auto& [paymentId, orderId] : payments_) {
+                    doc.startElement(kind);
+                    doc.writeElement(std::string(kind) + "RemoteId", paymentId);
+                    doc.writeElement("orderRemoteId", orderId);
+                    doc.endElement();
+                }
+            }
+        },
+        error);
 }
 
 } // namespace tavlo

@@ -119,15 +119,18 @@ void Customer::read(xmlNodePtr element, xmlDocPtr doc) {
 }
 
 Customer::Text Customer::toXml(Error* error) const {
-    return writeRecordDocument("customer", [&](TextWriterDocument& doc) {
-        if (customerId_) doc.writeAttribute("id", *customerId_);
-        else if (remoteId_) doc.writeAttribute("remoteId", *remoteId_);
-        doc.writeElement("customerName", company().value_or("?"));
-        for (const TextField& f : textFields())
-            if (f.xml && f.member != &Customer::company_ && this->*f.member)
-                doc.writeElement(f.xml, this->*f.member);
-        if (dob_) doc.writeElement("dateOfBirth", XmlHelper::wireDate(*dob_));
-    }, error);
+    return writeRecordDocument(
+        "customer",
+        [&](TextWriterDocument& doc) {
+            if (customerId_) doc.writeAttribute("id", *customerId_);
+            else if (remoteId_) doc.writeAttribute("remoteId", *remoteId_);
+            doc.writeElement("customerName", company().value_or("?"));
+            for (const TextField& f : textFields())
+                if (f.xml && f.member != &Customer::company_ && this->*f.member)
+                    doc.writeElement(f.xml, this->*f.member);
+            if (dob_) doc.writeElement("dateOfBirth", XmlHelper::wireDate(*dob_));
+        },
+        error);
 }
 
 } // namespace tavlo

@@ -9,7 +9,7 @@ namespace tavlo {
 
 namespace {
 
-using TimeOfDay = std::tuple<int32_t, int32_t, int32_t>;  // hour, minute, second
+using TimeOfDay = std::tuple<int32_t, int32_t, int32_t>; // hour, minute, second
 
 TimeOfDay timeOfDay(const Calendar& calendar, Date date) {
     auto c = calendar.components(date);

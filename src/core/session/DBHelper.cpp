@@ -93,9 +93,12 @@ Value DBHelper::getMaxValue(std::string_view entity, std::string_view keyPath, A
     Value max = context->max(entity, keyPath);
     if (max.isNil()) return max;
     switch (type) {
-    case AttributeType::Int16: case AttributeType::Int32: case AttributeType::Int64: return max.integer();
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64: return max.integer();
     case AttributeType::Boolean: return max.boolean();
-    case AttributeType::Double: case AttributeType::Decimal: return max.real();
+    case AttributeType::Double:
+    case AttributeType::Decimal: return max.real();
     default: return max;
     }
 }
@@ -119,14 +122,13 @@ std::optional<std::string> DBHelper::getTerminalValue(std::string_view name,
 
 std::optional<std::string> DBHelper::getValue(std::string_view name, ObjectContext* context) {
     if (!context) return std::nullopt;
-    ObjectContext::ReadScope read(*context);  // three fetches, one lock of the file
+    ObjectContext::ReadScope read(*context); // three fetches, one lock of the file
     std::optional<std::string> terminalId = getTerminalId(IDBroker::deviceIdentifier(), context);
     if (std::optional<std::string> value = getTerminalValue(name, terminalId, context)) return value;
     return getStoreValue(name, context);
 }
 
-void DBHelper::saveStoreParam(std::string_view name, const std::optional<std::string>& value,
-                              ObjectContext* context) {
+void DBHelper::saveStoreParam(std::string_view name, const std::optional<std::string>& value, ObjectContext* context) {
     if (!context) return;
     ManagedObjectPtr row = getObject("StoreParam", "(name == %@)", name, context);
     if (!row) {
@@ -139,14 +141,12 @@ void DBHelper::saveStoreParam(std::string_view name, const std::optional<std::st
 ManagedObjectPtr DBHelper::getTerminal(const std::optional<std::string>& deviceId, ObjectContext* context) {
     if (!context || !deviceId) return nullptr;
     // A row whose terminal was deleted binds nothing (the server may have moved the device).
-    ManagedObjectPtr param =
-        context->fetchFirst("TerminalParam", "name == %@ && value == %@ && terminal != nil",
-                            Parameters::name(Parameter::TerminalDevice), deviceId);
+    ManagedObjectPtr param = context->fetchFirst("TerminalParam", "name == %@ && value == %@ && terminal != nil",
+                                                 Parameters::name(Parameter::TerminalDevice), deviceId);
     return param ? param->toOne("terminal") : nullptr;
 }
 
-std::optional<std::string> DBHelper::getTerminalId(const std::optional<std::string>& deviceId,
-                                                   ObjectContext* context) {
+std::optional<std::string> DBHelper::getTerminalId(const std::optional<std::string>& deviceId, ObjectContext* context) {
     return textOf(getTerminal(deviceId, context), "terminalId");
 }
 

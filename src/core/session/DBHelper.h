@@ -63,8 +63,7 @@ public:
     // This terminal's value for the name when it has one (not nil), else the store's.
     static std::optional<std::string> getValue(std::string_view name, ObjectContext* context);
     // Sets the store parameter, inserting its row when missing (not saved).
-    static void saveStoreParam(std::string_view name, const std::optional<std::string>& value,
-                               ObjectContext* context);
+    static void saveStoreParam(std::string_view name, const std::optional<std::string>& value, ObjectContext* context);
 
     // Stores an order for each `orderSummary` element from `first` through its following siblings,
     // up to the first element of another name (DBHelperOrderSummaries.cpp). Not saved.
@@ -72,8 +71,7 @@ public:
 
     // This terminal: the Terminal whose TS_UID parameter holds the device identifier.
     static ManagedObjectPtr getTerminal(const std::optional<std::string>& deviceId, ObjectContext* context);
-    static std::optional<std::string> getTerminalId(const std::optional<std::string>& deviceId,
-                                                    ObjectContext* context);
+    static std::optional<std::string> getTerminalId(const std::optional<std::string>& deviceId, ObjectContext* context);
 };
 
 } // namespace tavlo

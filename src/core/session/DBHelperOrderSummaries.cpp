@@ -1,5 +1,5 @@
-#include "core/session/DBHelper.h"
 #include "core/order/Order.h"
+#include "core/session/DBHelper.h"
 #include "xml/XmlHelper.h"
 
 namespace tavlo {

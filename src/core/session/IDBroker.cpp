@@ -44,8 +44,8 @@ std::string randomIdentifier() {
     b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);
     b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
     char text[37];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0],
-                  b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0], b[1],
+                  b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
     return text;
 }
 
@@ -172,7 +172,7 @@ std::string IDBroker::deviceIdentifier() {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (auto saved = defaults.stringForKey(deviceIdKey)) return *saved;
     std::lock_guard lock(deviceIdMutex);
-    if (auto saved = defaults.stringForKey(deviceIdKey)) return *saved;  // made meanwhile
+    if (auto saved = defaults.stringForKey(deviceIdKey)) return *saved; // made meanwhile
     std::optional<std::string> first = uniqueDeviceIdentifier();
     std::optional<std::string> second = uniqueDeviceIdentifier();
     if (first && second && *first != *second) {

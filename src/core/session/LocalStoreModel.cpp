@@ -186,7 +186,7 @@ void catalogue(Model& m) {
     link(m, "Item", "section", "Section", "items");
     manyToMany(m, "Item", "taxExemptions", "Tax", "exemptItems");
     manyToMany(m, "Item", "defaultSides", "Side", "defaultOfItems");
-    manyToMany(m, "Item", "items", "Item", "combos");  // a combo item's parts
+    manyToMany(m, "Item", "items", "Item", "combos"); // a combo item's parts
     taxAmounts(m, "TaxItem", "Item", "item", "taxItems");
 
     attributes(m.entity("ItemPreparation"), T::Int32, {"charge"});
@@ -227,7 +227,7 @@ void menus(Model& m) {
     attributes(section, T::Text, {"sectionId", "name"});
     indexed(section, T::Int32, {"sequence"});
     link(m, "Section", "menu", "Menu", "sections");
-    link(m, "Section", "parentSection", "Section", "sections");  // sub-sections
+    link(m, "Section", "parentSection", "Section", "sections"); // sub-sections
 
     // Daily times count by hour, minute and second only.
     EntityDescription& schedule = m.entity("Schedule");
@@ -272,9 +272,9 @@ void orders(Model& m) {
     link(m, "OrderDiscount", "authBy", "User", "discountsAuthorized");
 
     EntityDescription& payment = m.entity("Payment");
-    attributes(payment, T::Text,
-               {"remoteId", "paymentId", "name", "transactionId", "cardType", "number", "approval", "hostData",
-                "message"});
+    attributes(
+        payment, T::Text,
+        {"remoteId", "paymentId", "name", "transactionId", "cardType", "number", "approval", "hostData", "message"});
     attributes(payment, T::Date, {"created", "updateDate", "voided"});
     attributes(payment, T::Int32, {"type", "subTotal", "tip", "gratuity", "change"});
     link(m, "Payment", "createdBy", "User", "paymentsCreated");
@@ -289,8 +289,7 @@ void orders(Model& m) {
 
 void selections(Model& m) {
     EntityDescription& s = m.entity("Selection");
-    attributes(s, T::Text,
-               {"remoteId", "name", "menuId", "comment", "complimentaryName", "complimentaryDescription"});
+    attributes(s, T::Text, {"remoteId", "name", "menuId", "comment", "complimentaryName", "complimentaryDescription"});
     attributes(s, T::Date, {"created", "updateDate", "deleteDate"});
     attributes(s, T::Int32,
                {"seat", "course", "multiplier", "price", "additionPrice", "quantity", "includedSides",
@@ -339,10 +338,10 @@ void dayRecords(Model& m) {
     link(m, "Attendance", "role", "Role", "attendances");
 
     EntityDescription& customer = m.entity("Customer");
-    attributes(customer, T::Text,
-               {"remoteId", "customerId", "firstName", "middleInitial", "lastName", "company", "mobile", "phone",
-                "email", "note", "message", "cardNumber", "track1", "track2", "track3", "facebookUser",
-                "facebookId", "street", "city", "state", "postalCode", "directions"});
+    attributes(customer, T::Text, {"remoteId", "customerId", "firstName",  "middleInitial", "lastName",   "company",
+                                   "mobile",   "phone",      "email",      "note",          "message",    "cardNumber",
+                                   "track1",   "track2",     "track3",     "facebookUser",  "facebookId", "street",
+                                   "city",     "state",      "postalCode", "directions"});
     attributes(customer, T::Int32, {"paymentTerms"});
     attributes(customer, T::Date, {"dob", "disabled", "created", "localCreated", "localUpdated"});
     indexed(customer, T::Date, {"updateDate"});

@@ -61,7 +61,7 @@ std::map<std::string, std::string> Parameters::hostSettings(std::string_view hos
 }
 
 std::optional<std::string> Parameters::hostSetting(const std::map<std::string, std::string>& settings,
-                                                  Parameter parameter) {
+                                                   Parameter parameter) {
     auto found = settings.find(std::string(name(parameter)));
     if (found == settings.end()) return std::nullopt;
     return found->second;

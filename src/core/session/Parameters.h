@@ -236,10 +236,10 @@ enum class Parameter {
 
 struct ParameterInfo {
     Parameter parameter;
-    std::string_view name;  // as the store server sends it
+    std::string_view name; // as the store server sends it
     ParameterScope scope;
     ParameterType type;
-    std::string_view fallback;  // the value read when no row holds one ("": none)
+    std::string_view fallback; // the value read when no row holds one ("": none)
     std::string_view meaning;
 };
 
@@ -262,8 +262,7 @@ public:
     // The value of the given terminal's own row (no store value), else the default.
     static std::optional<std::string> terminalText(Parameter parameter, const std::optional<std::string>& terminalId,
                                                    ObjectContext* context);
-    static bool terminalFlag(Parameter parameter, const std::optional<std::string>& terminalId,
-                             ObjectContext* context);
+    static bool terminalFlag(Parameter parameter, const std::optional<std::string>& terminalId, ObjectContext* context);
     // Sets a store parameter, inserting its row when missing (not saved).
     static void save(Parameter parameter, const std::optional<std::string>& value, ObjectContext* context);
 

@@ -75,7 +75,8 @@ constexpr RightInfo kRights[] = {
     {R::CashOutOthers, "CASH_OUT_OTHERS", "Cash other users out."},
     {R::CloseStore, "CLOSE_STORE", "Open and close the store's day."},
     {R::PrintDailyReport, "PRINT_DAILY_REPORT", "Print the day's report."},
-    {R::PrintSalesStatusReport, "PRINT_SALES_STATUS_REPORT", "Print the sales status report."},};
+    {R::PrintSalesStatusReport, "PRINT_SALES_STATUS_REPORT", "Print the sales status report."},
+};
 
 constexpr bool inOrder() {
     for (size_t i = 0; i < std::size(kRights); ++i)

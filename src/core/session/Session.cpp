@@ -6,18 +6,18 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/session/DBHelper.h"
-#include "core/session/IDBroker.h"
-#include "core/util/LogInfoProvider.h"
 #include "core/order/Order.h"
 #include "core/records/StoreRows.h"
+#include "core/session/DBHelper.h"
+#include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
+#include "core/util/LogInfoProvider.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/Directories.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/ObjectContext.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -318,8 +318,7 @@ int Session::cashDrawerURL(const std::optional<std::string>& drawerId, const std
     return entry ? intValue(entry->text("url")) : -1;
 }
 
-std::optional<std::string> Session::cashDrawerName(const std::optional<std::string>& drawerId,
-                                                   ObjectContext* context) {
+std::optional<std::string> Session::cashDrawerName(const std::optional<std::string>& drawerId, ObjectContext* context) {
     auto drawer = findRow(context, "CashDrawer", "cashDrawerId", drawerId);
     return drawer ? drawer->text("name") : std::nullopt;
 }
@@ -397,7 +396,8 @@ std::string Session::formatSpace(uint64_t bytes) {
     constexpr std::array<Unit, 6> kUnits{{{"EB", 60}, {"PB", 50}, {"TB", 40}, {"GB", 30}, {"MB", 20}, {"KB", 10}}};
     for (const auto& unit : kUnits) {
         uint64_t divisor = uint64_t{1} << unit.shift;
-        if (divisor < bytes) return format("%.2f %s", static_cast<double>(bytes) / static_cast<double>(divisor), unit.name);
+        if (divisor < bytes)
+            return format("%.2f %s", static_cast<double>(bytes) / static_cast<double>(divisor), unit.name);
     }
     return format("%llu Bytes", static_cast<unsigned long long>(bytes));
 }

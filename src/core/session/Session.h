@@ -189,9 +189,7 @@ private:
 
 // What a session that may be missing answers: nil without one.
 inline ObjectContext* contextOf(const Session* session) { return session ? session->managedObjectContext() : nullptr; }
-inline std::optional<std::string> userOf(const Session* session) {
-    return session ? session->userId() : std::nullopt;
-}
+inline std::optional<std::string> userOf(const Session* session) { return session ? session->userId() : std::nullopt; }
 inline std::optional<std::string> terminalOf(const Session* session) {
     return session ? session->terminalId() : std::nullopt;
 }

@@ -4,15 +4,15 @@
 
 #include "core/ports/BusinessDay.h"
 #include "core/ports/CardBatch.h"
-#include "core/session/DBHelper.h"
 #include "core/ports/OrderSender.h"
 #include "core/ports/PrinterStream.h"
+#include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -36,9 +36,9 @@ bool Session::openCardBatch(Date openDate, Error* error) {
     if (!cards->hasHandler(*host)) return true;
     Error batchError;
     if (cards->openBatch(*host, getHostConfig(host, context_), openDate, &batchError) != -1) return true;
-    Error::set(error, Utils::getError(format("%@ (%@)", localized("Unable to open batch"),
-                                             batchError.localizedDescription()),
-                                      Utils::StoreServerErrorDomain, -1));
+    Error::set(error,
+               Utils::getError(format("%@ (%@)", localized("Unable to open batch"), batchError.localizedDescription()),
+                               Utils::StoreServerErrorDomain, -1));
     return false;
 }
 
@@ -85,8 +85,8 @@ bool Session::noSale(const std::optional<std::string>& drawerId, const std::opti
     // A drawer may be wired to several terminals: kick the port this terminal has for it.
     int drawerNumber = cashDrawerURL(drawerId, terminalId_, context_);
     if (drawerNumber < 0) {
-        ManagedObjectPtr anyLink = DBHelper::getObject("TerminalCashDrawer", "cashDrawer.cashDrawerId == %@", drawerId,
-                                                       context_);
+        ManagedObjectPtr anyLink =
+            DBHelper::getObject("TerminalCashDrawer", "cashDrawer.cashDrawerId == %@", drawerId, context_);
         drawerNumber = intValue(anyLink ? anyLink->text("url") : std::nullopt);
     }
     std::optional<std::string> request =

@@ -52,9 +52,8 @@ std::string problemOf(const std::filesystem::path& path) {
     if (sqlite3_db_readonly(file.db, "main") == 1) return "attempt to write a readonly database";
     // A write that leaves nothing behind: a table made and dropped in one transaction.
     char* failure = nullptr;
-    rc = sqlite3_exec(file.db,
-                      "BEGIN IMMEDIATE; CREATE TABLE Z_WRITE_CHECK (x); DROP TABLE Z_WRITE_CHECK; COMMIT;", nullptr,
-                      nullptr, &failure);
+    rc = sqlite3_exec(file.db, "BEGIN IMMEDIATE; CREATE TABLE Z_WRITE_CHECK (x); DROP TABLE Z_WRITE_CHECK; COMMIT;",
+                      nullptr, nullptr, &failure);
     std::string written = rc == SQLITE_OK ? std::string() : failure ? failure : sqlite3_errstr(rc);
     sqlite3_free(failure);
     return written;
@@ -135,8 +134,8 @@ StoreCheck::Result StoreCheck::run(const std::filesystem::path& path, const Mode
         return result;
     }
     result.ordersTakenBack = takeBackQueue(*result.setAside, path, model, result.takeBackFailure);
-    TAVLO_LOG("Store set aside as %@; %d unsent orders taken back%@", result.setAside->string(),
-              result.ordersTakenBack, result.takeBackFailure.empty() ? "" : " (" + result.takeBackFailure + ")");
+    TAVLO_LOG("Store set aside as %@; %d unsent orders taken back%@", result.setAside->string(), result.ordersTakenBack,
+              result.takeBackFailure.empty() ? "" : " (" + result.takeBackFailure + ")");
     return result;
 }
 

@@ -42,7 +42,7 @@ std::optional<std::vector<uint8_t>> Base64::decode(std::string_view text) {
     if (groups == 0) return std::nullopt;
     // 3 bytes per group, less one per trailing "=".
     size_t length = end - withPadding / 4;
-    if (length > groups * 3) length = groups * 3;  // a ragged tail: whole groups only
+    if (length > groups * 3) length = groups * 3; // a ragged tail: whole groups only
     std::vector<uint8_t> out;
     out.reserve(groups * 3);
     for (size_t g = 0; g < groups; ++g) {

@@ -10,7 +10,7 @@ namespace tavlo {
 
 namespace {
 
-using DayNumber = int64_t;  // days since 1970-01-01
+using DayNumber = int64_t; // days since 1970-01-01
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
@@ -39,7 +39,7 @@ public:
     }
     // "." and digits: the fraction's value.
     double fraction() {
-        ++i_;  // the "."
+        ++i_; // the "."
         double value = 0, scale = 0.1;
         while (isDigit(peek())) {
             value += (text_[i_++] - '0') * scale;
@@ -80,7 +80,7 @@ DayNumber firstWeekMonday(int y) {
 std::optional<DayNumber> weekDay(int y, int week, int weekday) {
     if (week < 1 || week > 53 || weekday < 1 || weekday > 7) return std::nullopt;
     DayNumber result = firstWeekMonday(y) + (week - 1) * 7 + (weekday - 1);
-    if (result >= firstWeekMonday(y + 1)) return std::nullopt;  // week 53 only in years that have it
+    if (result >= firstWeekMonday(y + 1)) return std::nullopt; // week 53 only in years that have it
     return result;
 }
 
@@ -142,13 +142,11 @@ std::optional<DayNumber> readDate(Parser& p, const Today& today) {
             }
             return civilDay(y, m, 1);
         }
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
         }
-    case 1:  // -YY, -YYMM, -YY-MM, -DDD, -Www-D
+    case 1: // -YY, -YYMM, -YY-MM, -DDD, -Www-D
         switch (run) {
-        case 0:
-            return p.peek() == 'W' ? readWeek(p, today.year) : std::nullopt;
+        case 0: return p.peek() == 'W' ? readWeek(p, today.year) : std::nullopt;
         case 2: {
             int y = inCentury(p.number(2), today);
             if (p.peek() == '-' && isDigit(p.peek(1)) && isDigit(p.peek(2))) {
@@ -157,16 +155,14 @@ std::optional<DayNumber> readDate(Parser& p, const Today& today) {
             }
             return civilDay(y, 1, 1);
         }
-        case 3:
-            return ordinalDay(today.year, p.number(3));
+        case 3: return ordinalDay(today.year, p.number(3));
         case 4: {
             int y = inCentury(p.number(2), today);
             return civilDay(y, p.number(2), 1);
         }
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
         }
-    case 2:  // --MM, --MMDD, --MM-DD
+    case 2: // --MM, --MMDD, --MM-DD
         if (run == 4) {
             int m = p.number(2);
             return civilDay(today.year, m, p.number(2));
@@ -180,11 +176,10 @@ std::optional<DayNumber> readDate(Parser& p, const Today& today) {
             return civilDay(today.year, m, 1);
         }
         return std::nullopt;
-    case 3:  // ---DD
+    case 3: // ---DD
         if (run != 2) return std::nullopt;
         return civilDay(today.year, today.month, p.number(2));
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 

@@ -24,8 +24,8 @@ public:
     // missing leading parts (a time alone, "--05-07") are taken from today. Strict: no leading
     // white space, and the time separator is always ":". A NUL separator throws
     // InconsistencyError. `range` (may be null) receives the part read, location notFound on nil.
-    static std::optional<Date> dateWithString(std::string_view text, bool strictly = false,
-                                              char timeSeparator = ':', TextRange* range = nullptr);
+    static std::optional<Date> dateWithString(std::string_view text, bool strictly = false, char timeSeparator = ':',
+                                              TextRange* range = nullptr);
     static std::optional<Date> dateWithString(std::string_view text, TextRange* range) {
         return dateWithString(text, false, ':', range);
     }

@@ -23,15 +23,15 @@ public:
     virtual ~LogInfoProvider() = default;
 
     virtual std::string appVersion();
-    virtual std::string deviceName();        // the host's name
-    virtual std::string model();             // the machine type
-    virtual std::string systemVersion();     // the kernel's name and release
-    virtual std::string deviceIdentifier();  // "" until the device identifier exists
-    virtual std::string ssid();              // the Wi-Fi network's name, "" when none
+    virtual std::string deviceName();       // the host's name
+    virtual std::string model();            // the machine type
+    virtual std::string systemVersion();    // the kernel's name and release
+    virtual std::string deviceIdentifier(); // "" until the device identifier exists
+    virtual std::string ssid();             // the Wi-Fi network's name, "" when none
     virtual std::string localIPAddress();
-    virtual std::string language();          // the user's first preferred language
-    virtual std::string freeSpace();         // of the data directory's volume, in words
-    virtual std::optional<std::string> gateway();  // the store server's address, nil when unset
+    virtual std::string language();               // the user's first preferred language
+    virtual std::string freeSpace();              // of the data directory's volume, in words
+    virtual std::optional<std::string> gateway(); // the store server's address, nil when unset
     virtual HandlerFigures storeHandler();
     virtual HandlerFigures orderHandler();
 };

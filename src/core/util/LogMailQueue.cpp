@@ -28,8 +28,7 @@ struct LogMailQueue::State {
     void drain();
 
     // Waits, in the clock's time, until `done` holds or the time is up.
-    template <typename Done>
-    bool waitFor(std::unique_lock<std::mutex>& lock, double seconds, Done done) {
+    template <typename Done> bool waitFor(std::unique_lock<std::mutex>& lock, double seconds, Done done) {
         Date deadline = Date::now().addingSeconds(seconds);
         while (!done()) {
             if (Date::now() >= deadline) return false;

@@ -13,7 +13,7 @@ namespace tavlo {
 class LogMailQueue {
 public:
     struct Entry {
-        std::string file;  // the source file's name
+        std::string file; // the source file's name
         int line = 0;
         std::string message;
     };

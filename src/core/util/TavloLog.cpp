@@ -33,7 +33,7 @@ struct LogState {
     std::atomic<bool> on{false};
     std::atomic<bool> started{false};
     std::mutex startMutex;
-    std::mutex writeMutex;  // one line at a time; archiving holds it across the rename
+    std::mutex writeMutex; // one line at a time; archiving holds it across the rename
     std::mutex configMutex;
     std::shared_ptr<LogInfoProvider> provider = std::make_shared<LogInfoProvider>();
     std::shared_ptr<LogMailSender> sender;
@@ -206,7 +206,7 @@ std::optional<std::string> TavloLog::archiveLogFile(const std::optional<std::str
         LogState& s = state();
         std::lock_guard lock(s.writeMutex);
         std::filesystem::path archive = freeArchivePath(current.parent_path(), name);
-        std::filesystem::rename(current, archive, ec);  // on failure the log simply goes on
+        std::filesystem::rename(current, archive, ec); // on failure the log simply goes on
         if (!ec) name = archive.filename().string();
         if (s.stderrRedirected) std::freopen(current.c_str(), "a", stderr);
     }

@@ -101,10 +101,8 @@ Error Utils::getError(std::string text, std::string domain, int code) {
 std::optional<std::string> Utils::unformatURL(const std::optional<std::string>& url) {
     if (!url) return url;
     std::string s = *url;
-    if (startsWith(s, "http://"))
-        s.erase(0, 7);
-    else if (startsWith(s, "https://"))
-        s.erase(0, 8);
+    if (startsWith(s, "http://")) s.erase(0, 7);
+    else if (startsWith(s, "https://")) s.erase(0, 8);
     for (std::string_view part : {":4444", ".local"})
         if (size_t at = s.find(part); at != std::string::npos) s.erase(at, part.size());
     return s;

@@ -9,17 +9,14 @@ namespace {
 std::atomic<uint32_t> g_nextConnectionID{1};
 }
 
-Accessory::Accessory(std::string name, std::vector<std::string> protocolStrings, std::weak_ptr<AccessoryBackend> backend,
-                     std::string macAddress, std::string modelNumber)
-    : name_(std::move(name)),
-      macAddress_(std::move(macAddress)),
-      modelNumber_(std::move(modelNumber)),
-      connectionID_(g_nextConnectionID++),
-      protocolStrings_(std::move(protocolStrings)),
-      backend_(std::move(backend)) {}
+Accessory::Accessory(std::string name, std::vector<std::string> protocolStrings,
+                     std::weak_ptr<AccessoryBackend> backend, std::string macAddress, std::string modelNumber)
+    : name_(std::move(name)), macAddress_(std::move(macAddress)), modelNumber_(std::move(modelNumber)),
+      connectionID_(g_nextConnectionID++), protocolStrings_(std::move(protocolStrings)), backend_(std::move(backend)) {}
 
 std::string Accessory::description() const {
-    std::string text = "name: " + name_ + "\nmodelNumber: " + modelNumber_ + "\nconnectionID: " + std::to_string(connectionID_);
+    std::string text =
+        "name: " + name_ + "\nmodelNumber: " + modelNumber_ + "\nconnectionID: " + std::to_string(connectionID_);
     if (!macAddress_.empty()) text += "\nmacAddress: " + macAddress_;
     return text;
 }

@@ -19,7 +19,7 @@ class AccessoryManager {
 public:
     static inline const std::string didConnectNotification = "AccessoryDidConnectNotification";
     static inline const std::string didDisconnectNotification = "AccessoryDidDisconnectNotification";
-    static inline const std::string accessoryKey = "AccessoryKey";  // std::shared_ptr<Accessory>
+    static inline const std::string accessoryKey = "AccessoryKey"; // std::shared_ptr<Accessory>
     // The program's list of serial accessories, in the data directory.
     static inline const std::string configurationFile = "accessories.conf";
 
@@ -59,7 +59,7 @@ private:
     std::vector<std::shared_ptr<Accessory>> accessories_;
     int registrations_ = 0;
     std::shared_ptr<SerialAccessories> serial_;
-    std::vector<SerialAccessoryStatus> unreadLines_;  // of the serial configuration
+    std::vector<SerialAccessoryStatus> unreadLines_; // of the serial configuration
 };
 
 } // namespace tavlo

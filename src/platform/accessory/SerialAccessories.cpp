@@ -94,7 +94,8 @@ int SerialAccessories::openSerialDevice(const std::filesystem::path& device, int
     if (::tcgetattr(fd, &settings) != 0) {
         int failure = errno;
         ::close(fd);
-        Error::set(error, kSerialErrorDomain, failure, device.string() + " is no serial device: " + std::strerror(failure));
+        Error::set(error, kSerialErrorDomain, failure,
+                   device.string() + " is no serial device: " + std::strerror(failure));
         return -1;
     }
     ::cfmakeraw(&settings);
@@ -106,7 +107,8 @@ int SerialAccessories::openSerialDevice(const std::filesystem::path& device, int
     if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
         int failure = errno;
         ::close(fd);
-        Error::set(error, kSerialErrorDomain, failure, "Cannot set up " + device.string() + ": " + std::strerror(failure));
+        Error::set(error, kSerialErrorDomain, failure,
+                   "Cannot set up " + device.string() + ": " + std::strerror(failure));
         return -1;
     }
     return fd;
@@ -122,8 +124,8 @@ void SerialAccessories::rescan() {
             bool present = std::filesystem::exists(configs_[i].device, ignored);
             auto found = attached_.find(i);
             if (present && found == attached_.end()) {
-                auto accessory = std::make_shared<Accessory>(configs_[i].name, configs_[i].protocolStrings, weak_from_this(),
-                                                             configs_[i].macAddress);
+                auto accessory = std::make_shared<Accessory>(configs_[i].name, configs_[i].protocolStrings,
+                                                             weak_from_this(), configs_[i].macAddress);
                 attached_[i] = accessory;
                 arrived.push_back(accessory);
             } else if (!present && found != attached_.end()) {
@@ -195,10 +197,8 @@ std::vector<SerialAccessoryStatus> SerialAccessories::status() {
             state.problem = state.device + ": " + std::strerror(ENOENT);
         else if (::access(config.device.c_str(), R_OK | W_OK) != 0)
             state.problem = "Cannot open " + state.device + ": " + std::strerror(errno);
-        else if (failed != openFailures_.end())
-            state.problem = failed->second;
-        else if (attached_.find(i) == attached_.end())
-            state.problem = "Not attached yet";
+        else if (failed != openFailures_.end()) state.problem = failed->second;
+        else if (attached_.find(i) == attached_.end()) state.problem = "Not attached yet";
         states.push_back(std::move(state));
     }
     return states;

@@ -21,14 +21,14 @@ struct SerialAccessoryConfig {
     int baudRate = 9600;
     std::string name;
     std::vector<std::string> protocolStrings;
-    std::string macAddress{};  // a Bluetooth (RFCOMM) device's address; empty for a wired one
+    std::string macAddress{}; // a Bluetooth (RFCOMM) device's address; empty for a wired one
 };
 
 // A configured device as the terminal's status shows it: connected, or why it is not.
 struct SerialAccessoryStatus {
-    std::string name;                    // as configured
-    std::string device;                  // its path
-    std::optional<std::string> problem;  // nil when it is connected
+    std::string name;                   // as configured
+    std::string device;                 // its path
+    std::optional<std::string> problem; // nil when it is connected
 };
 
 // The real accessory back end on Linux: card readers and printers reached as serial devices.
@@ -41,7 +41,8 @@ public:
     // with '#' are skipped. A line that cannot be read is left out and named in
     // `error` (the others are kept).
     // Every line left out is also added to `unread` when given, named by the file and its number.
-    static std::vector<SerialAccessoryConfig> readConfiguration(const std::filesystem::path& file, Error* error = nullptr,
+    static std::vector<SerialAccessoryConfig> readConfiguration(const std::filesystem::path& file,
+                                                                Error* error = nullptr,
                                                                 std::vector<SerialAccessoryStatus>* unread = nullptr);
 
     static std::shared_ptr<SerialAccessories> create(std::vector<SerialAccessoryConfig> configs);
@@ -67,8 +68,8 @@ private:
 
     const std::vector<SerialAccessoryConfig> configs_;
     std::mutex mutex_;
-    std::map<size_t, std::shared_ptr<Accessory>> attached_;  // by index into configs_
-    std::map<size_t, std::string> openFailures_;             // the last failed open, by index
+    std::map<size_t, std::shared_ptr<Accessory>> attached_; // by index into configs_
+    std::map<size_t, std::string> openFailures_;            // the last failed open, by index
     std::shared_ptr<Timer> timer_;
 };
 

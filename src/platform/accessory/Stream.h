@@ -22,7 +22,7 @@ enum StreamEvent : unsigned {
     StreamEventHasBytesAvailable = 2,
     StreamEventHasSpaceAvailable = 4,
     StreamEventErrorOccurred = 8,
-    StreamEventEndEncountered = 16,  // for delegates that also serve channels with an end
+    StreamEventEndEncountered = 16, // for delegates that also serve channels with an end
 };
 
 class StreamDelegate {
@@ -93,7 +93,7 @@ private:
     Status status_ = Status::NotOpen;
     Error error_;
     std::shared_ptr<FdSource> source_;
-    std::weak_ptr<RunLoop> loop_;  // a loop whose thread ended is no loop
+    std::weak_ptr<RunLoop> loop_; // a loop whose thread ended is no loop
     std::string mode_;
 };
 

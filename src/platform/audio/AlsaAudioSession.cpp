@@ -100,7 +100,8 @@ public:
         snd_pcm_t* pcm = nullptr;
         if (snd_pcm_open(&pcm, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
         snd_pcm_format_t format = pcm_.bytesPerSample == 1 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
-        if (snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, pcm_.channels, pcm_.sampleRate, 1, 100000) < 0) {
+        if (snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, pcm_.channels, pcm_.sampleRate, 1, 100000) <
+            0) {
             snd_pcm_close(pcm);
             return false;
         }

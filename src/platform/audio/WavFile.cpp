@@ -30,8 +30,8 @@ std::optional<WavPcm> readWav(const std::vector<uint8_t>& file) {
             pcm.sampleRate = le32(file, at + 12);
             pcm.bytesPerSample = le16(file, at + 22) / 8u;
         } else if (std::memcmp(&file[at], "data", 4) == 0) {
-            bool usable = isPcm && pcm.channels > 0 && pcm.sampleRate > 0 &&
-                          (pcm.bytesPerSample == 1 || pcm.bytesPerSample == 2);
+            bool usable =
+                isPcm && pcm.channels > 0 && pcm.sampleRate > 0 && (pcm.bytesPerSample == 1 || pcm.bytesPerSample == 2);
             if (!usable) return std::nullopt;
             size_t start = at + 8;
             size_t end = std::min(file.size(), start + size);

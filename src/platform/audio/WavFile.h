@@ -11,8 +11,8 @@ namespace tavlo {
 struct WavPcm {
     unsigned channels = 0;
     unsigned sampleRate = 0;
-    unsigned bytesPerSample = 0;  // 1 (unsigned 8-bit) or 2 (signed 16-bit little-endian)
-    std::vector<uint8_t> data;    // whole frames only
+    unsigned bytesPerSample = 0; // 1 (unsigned 8-bit) or 2 (signed 16-bit little-endian)
+    std::vector<uint8_t> data;   // whole frames only
     size_t frameBytes() const { return channels * bytesPerSample; }
 };
 

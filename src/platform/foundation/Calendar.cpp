@@ -42,7 +42,7 @@ DateComponents Calendar::components(Date date) const {
     c.hour = static_cast<int32_t>(secondOfDay / 3600);
     c.minute = static_cast<int32_t>(secondOfDay / 60 % 60);
     c.second = static_cast<int32_t>(secondOfDay % 60);
-    c.weekday = static_cast<int32_t>(((days + 4) % 7 + 7) % 7 + 1);  // 1970-01-01 was a Thursday
+    c.weekday = static_cast<int32_t>(((days + 4) % 7 + 7) % 7 + 1); // 1970-01-01 was a Thursday
     c.dayOfYear = static_cast<int32_t>(days - daysFromCivil(c.year, 1, 1) + 1);
     c.fraction = seconds - whole;
     return c;

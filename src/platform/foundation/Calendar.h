@@ -9,14 +9,14 @@ namespace tavlo {
 
 struct DateComponents {
     int32_t year = 1970;
-    int32_t month = 1;   // 1-12
-    int32_t day = 1;     // 1-31
+    int32_t month = 1; // 1-12
+    int32_t day = 1;   // 1-31
     int32_t hour = 0;
     int32_t minute = 0;
     int32_t second = 0;
-    int32_t weekday = 5;    // 1 = Sunday ... 7 = Saturday
-    int32_t dayOfYear = 1;  // 1-366
-    double fraction = 0;    // of the second, 0 <= fraction < 1
+    int32_t weekday = 5;   // 1 = Sunday ... 7 = Saturday
+    int32_t dayOfYear = 1; // 1-366
+    double fraction = 0;   // of the second, 0 <= fraction < 1
 };
 
 // The Gregorian calendar as seen in one time zone.

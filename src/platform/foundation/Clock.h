@@ -14,12 +14,12 @@ public:
     constexpr Date() = default;
     constexpr explicit Date(double secondsSince1970) : seconds_(secondsSince1970) {}
 
-    static Date now();  // from the current clock
+    static Date now(); // from the current clock
     static constexpr Date fromMilliseconds(int64_t ms) { return Date(static_cast<double>(ms) / 1000.0); }
 
     constexpr double timeIntervalSince1970() const { return seconds_; }
-    int64_t wholeSeconds() const;      // floor
-    int64_t milliseconds() const;      // floor
+    int64_t wholeSeconds() const; // floor
+    int64_t milliseconds() const; // floor
     Date wholeSecondsDate() const { return Date(static_cast<double>(wholeSeconds())); }
     constexpr Date addingSeconds(double s) const { return Date(seconds_ + s); }
     constexpr double secondsSince(Date other) const { return seconds_ - other.seconds_; }

@@ -17,7 +17,13 @@ const char* const kWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Th
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isNumericField(char letter, int count) {
     switch (letter) {
-    case 'y': case 'd': case 'H': case 'h': case 'm': case 's': case 'S': return true;
+    case 'y':
+    case 'd':
+    case 'H':
+    case 'h':
+    case 'm':
+    case 's':
+    case 'S': return true;
     case 'M': return count <= 2;
     default: return false;
     }
@@ -105,7 +111,11 @@ std::string DateFormatter::stringFromDate(Date date) const {
         switch (t.letter) {
         case 0: out += t.text; break;
         case 'y': out += t.count == 2 ? padded(c.year % 100, 2) : padded(c.year, t.count); break;
-        case 'M': out += t.count >= 4 ? kMonths[c.month - 1] : t.count == 3 ? std::string(kMonths[c.month - 1], 3) : padded(c.month, t.count); break;
+        case 'M':
+            out += t.count >= 4   ? kMonths[c.month - 1]
+                   : t.count == 3 ? std::string(kMonths[c.month - 1], 3)
+                                  : padded(c.month, t.count);
+            break;
         case 'd': out += padded(c.day, t.count); break;
         case 'H': out += padded(c.hour, t.count); break;
         case 'h': out += padded(c.hour % 12 == 0 ? 12 : c.hour % 12, t.count); break;
@@ -136,7 +146,8 @@ std::optional<Date> DateFormatter::dateFromString(std::string_view text) const {
         }
         if (isNumericField(t.letter, t.count)) {
             // Next to another number field the width is the pattern's ("yyMMdd"); else all digits.
-            bool adjacent = k + 1 < tokens_.size() && tokens_[k + 1].letter && isNumericField(tokens_[k + 1].letter, tokens_[k + 1].count);
+            bool adjacent = k + 1 < tokens_.size() && tokens_[k + 1].letter &&
+                            isNumericField(tokens_[k + 1].letter, tokens_[k + 1].count);
             size_t maxDigits = adjacent ? static_cast<size_t>(t.count) : 9;
             size_t n = 0;
             while (n < rest.size() && n < maxDigits && std::isdigit(static_cast<unsigned char>(rest[n]))) ++n;
@@ -144,7 +155,10 @@ std::optional<Date> DateFormatter::dateFromString(std::string_view text) const {
             int value = std::stoi(std::string(rest.substr(0, n)));
             pos += n;
             switch (t.letter) {
-            case 'y': c.year = value; twoDigitYear = t.count == 2 && n == 2; break;
+            case 'y':
+                c.year = value;
+                twoDigitYear = t.count == 2 && n == 2;
+                break;
             case 'M': c.month = value; break;
             case 'd': c.day = value; break;
             case 'H': c.hour = value; break;

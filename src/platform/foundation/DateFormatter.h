@@ -34,7 +34,7 @@ public:
 
 private:
     struct Token {
-        char letter;      // 0 for literal text
+        char letter; // 0 for literal text
         int count;
         std::string text;
     };

@@ -14,7 +14,8 @@ void Error::set(Error* out, const Error& error) {
 }
 
 InconsistencyError InconsistencyError::notInitialised(const std::string& className, const std::string& selector) {
-    return InconsistencyError("[" + className + " " + selector + "] cannot be called until the init method has been called once");
+    return InconsistencyError("[" + className + " " + selector +
+                              "] cannot be called until the init method has been called once");
 }
 
 InconsistencyError InconsistencyError::mustOverride(const std::string& selector) {

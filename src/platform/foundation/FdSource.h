@@ -28,8 +28,8 @@ public:
     FdSource& operator=(const FdSource&) = delete;
 
     int fd() const { return fd_; }
-    void enable(unsigned events);   // any thread
-    void disable(unsigned events);  // any thread
+    void enable(unsigned events);  // any thread
+    void disable(unsigned events); // any thread
     unsigned enabledEvents() const { return enabled_.load(); }
     // Takes the source off its run loop for good and drops its callback. Any thread.
     void invalidate();
@@ -49,7 +49,7 @@ private:
     Callback callback_;
     std::weak_ptr<RunLoop> loop_;
     std::set<std::string> modes_;
-    int firing_ = 0;  // not serviced again by a nested run inside its own callback
+    int firing_ = 0; // not serviced again by a nested run inside its own callback
 };
 
 } // namespace tavlo

@@ -19,7 +19,8 @@ public:
         while (i_ < s_.size()) {
             if (std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
             else if (s_.compare(i_, 2, "//") == 0) i_ = std::min(s_.find('\n', i_), s_.size());
-            else if (s_.compare(i_, 2, "/*") == 0) i_ = s_.find("*/", i_ + 2) == std::string::npos ? s_.size() : s_.find("*/", i_ + 2) + 2;
+            else if (s_.compare(i_, 2, "/*") == 0)
+                i_ = s_.find("*/", i_ + 2) == std::string::npos ? s_.size() : s_.find("*/", i_ + 2) + 2;
             else return true;
         }
         return false;
@@ -35,7 +36,7 @@ public:
         while (i_ < s_.size()) {
             char c = s_[i_++];
             if (c == '"') return out;
-            if (c == '\n') return std::nullopt;  // an unclosed quote ends at the line
+            if (c == '\n') return std::nullopt; // an unclosed quote ends at the line
             if (c == '\\' && i_ < s_.size()) {
                 char n = s_[i_++];
                 out += n == 'n' ? '\n' : n == 't' ? '\t' : n == 'r' ? '\r' : n;
@@ -80,7 +81,7 @@ size_t LocalizedStrings::load(const std::filesystem::path& file) {
             reader.recover();
             continue;
         }
-        if (reader.take(';')) table[*key] = *value;  // without its ';' the entry is dropped, not what follows
+        if (reader.take(';')) table[*key] = *value; // without its ';' the entry is dropped, not what follows
     }
     std::lock_guard lock(mutex_);
     table_ = std::move(table);

@@ -36,7 +36,8 @@ void NotificationCenter::post(const Notification& n) {
         bool stillThere;
         {
             std::lock_guard lock(mutex_);
-            stillThere = std::any_of(entries_.begin(), entries_.end(), [t = token](const Entry& e) { return e.token == t; });
+            stillThere =
+                std::any_of(entries_.begin(), entries_.end(), [t = token](const Entry& e) { return e.token == t; });
         }
         if (stillThere) (*callback)(n);
     }

@@ -15,9 +15,9 @@ using UserInfo = std::map<std::string, std::any>;
 
 struct Notification {
     std::string name;
-    std::any object;            // what the poster hands along (an order list, a message, ...)
+    std::any object; // what the poster hands along (an order list, a message, ...)
     UserInfo userInfo;
-    const void* sender = nullptr;  // identity used by observers that filter on the poster
+    const void* sender = nullptr; // identity used by observers that filter on the poster
 };
 
 // Delivers notifications synchronously on the posting thread. Registration is thread-safe and an

@@ -121,7 +121,7 @@ void OperationQueue::work() {
             return (closing_ && waiting_.empty()) ||
                    (!suspended_ && !waiting_.empty() && static_cast<int>(executing_.size()) < width());
         });
-        if (waiting_.empty()) return;  // closing
+        if (waiting_.empty()) return; // closing
         auto operation = std::move(waiting_.front());
         waiting_.pop_front();
         executing_.push_back(operation);
@@ -131,16 +131,14 @@ void OperationQueue::work() {
         } catch (const std::exception& e) {
             // One failed operation must not take the queue (and the program) down with it.
             std::cerr << "operation failed: " << e.what() << std::endl;
-        } catch (...) {
-            std::cerr << "operation failed" << std::endl;
-        }
+        } catch (...) { std::cerr << "operation failed" << std::endl; }
         lock.lock();
         std::erase(executing_, operation);
         const bool idle = waiting_.empty() && executing_.empty();
         std::function<void()> onIdle = idle ? idleHandler_ : nullptr;
         changed_.notify_all();
         lock.unlock();
-        operation.reset();  // its destructor may take locks of its own
+        operation.reset(); // its destructor may take locks of its own
         if (onIdle) onIdle();
         lock.lock();
     }

@@ -46,7 +46,7 @@ public:
     void setIdleHandler(std::function<void()> handler);
 
 private:
-    int width() const;  // under the lock
+    int width() const; // under the lock
     void ensureWorkers();
     void work();
 

@@ -178,9 +178,7 @@ size_t RunLoop::runPendingCalls(const std::string& mode) {
             try {
                 call.function();
                 call.done->set_value();
-            } catch (...) {
-                call.done->set_exception(std::current_exception());
-            }
+            } catch (...) { call.done->set_exception(std::current_exception()); }
             continue;
         }
         try {
@@ -268,7 +266,8 @@ size_t RunLoop::pollSources(const std::string& mode, int timeoutMs) {
             std::lock_guard sl(s->mutex_);
             unsigned events = s->enabled_;
             if (!s->valid_ || s->firing_ || !events || !inModes(mode, s->modes_)) continue;
-            short want = static_cast<short>(((events & FdSource::Read) ? POLLIN : 0) | ((events & FdSource::Write) ? POLLOUT : 0));
+            short want = static_cast<short>(((events & FdSource::Read) ? POLLIN : 0) |
+                                            ((events & FdSource::Write) ? POLLOUT : 0));
             fds.push_back({s->fd_, want, 0});
             watched.push_back(s);
         }
@@ -285,7 +284,7 @@ size_t RunLoop::pollSources(const std::string& mode, int timeoutMs) {
         if (!revents) continue;
         FdSource& s = *watched[i - 1];
         if (revents & POLLNVAL) {
-            s.enabled_ = 0;  // closed under us: stop watching rather than spin
+            s.enabled_ = 0; // closed under us: stop watching rather than spin
             continue;
         }
         unsigned events = 0;
@@ -337,9 +336,10 @@ void RunLoop::attach(std::vector<std::shared_ptr<Item>>& list, const std::shared
 }
 
 template <class Item>
-void RunLoop::removeFromModes(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes) {
+void RunLoop::removeFromModes(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item,
+                              const Modes& modes) {
     if (!item) return;
-    std::shared_ptr<Item> keep = item;  // released after the lock
+    std::shared_ptr<Item> keep = item; // released after the lock
     std::lock_guard lock(mutex_);
     std::lock_guard il(item->mutex_);
     if (item->loop_.lock().get() != this) return;
@@ -351,9 +351,8 @@ void RunLoop::removeFromModes(std::vector<std::shared_ptr<Item>>& list, const st
     }
 }
 
-template <class Item>
-void RunLoop::detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* item) {
-    std::shared_ptr<Item> keep;  // released after the lock
+template <class Item> void RunLoop::detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* item) {
+    std::shared_ptr<Item> keep; // released after the lock
     std::lock_guard lock(mutex_);
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& i) { return i.get() == item; });
     if (it == list.end()) return;
@@ -364,10 +363,9 @@ void RunLoop::detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* i
     keep->modes_.clear();
 }
 
-template <class Item>
-void RunLoop::invalidate(Item& item) {
+template <class Item> void RunLoop::invalidate(Item& item) {
     std::shared_ptr<RunLoop> loop;
-    decltype(item.callback_) dropped;  // released outside the lock: it may own things that use the loop
+    decltype(item.callback_) dropped; // released outside the lock: it may own things that use the loop
     {
         std::lock_guard lock(item.mutex_);
         item.valid_ = false;
@@ -381,9 +379,15 @@ template void RunLoop::invalidate<Timer>(Timer&);
 template void RunLoop::invalidate<FdSource>(FdSource&);
 
 void RunLoop::addTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) { attach(timers_, timer, modes); }
-void RunLoop::removeTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) { removeFromModes(timers_, timer, modes); }
-void RunLoop::addSource(const std::shared_ptr<FdSource>& source, const Modes& modes) { attach(sources_, source, modes); }
-void RunLoop::removeSource(const std::shared_ptr<FdSource>& source, const Modes& modes) { removeFromModes(sources_, source, modes); }
+void RunLoop::removeTimer(const std::shared_ptr<Timer>& timer, const Modes& modes) {
+    removeFromModes(timers_, timer, modes);
+}
+void RunLoop::addSource(const std::shared_ptr<FdSource>& source, const Modes& modes) {
+    attach(sources_, source, modes);
+}
+void RunLoop::removeSource(const std::shared_ptr<FdSource>& source, const Modes& modes) {
+    removeFromModes(sources_, source, modes);
+}
 void RunLoop::detach(const Timer* timer) { detachFrom(timers_, timer); }
 void RunLoop::detach(const FdSource* source) { detachFrom(sources_, source); }
 
@@ -415,7 +419,8 @@ void RunLoop::perform(Function function, bool waitUntilDone, const Modes& modes)
     if (waitUntilDone) finished.get();
 }
 
-std::shared_ptr<Timer> RunLoop::performAfterDelay(double delay, Function function, const void* target, const Modes& modes) {
+std::shared_ptr<Timer> RunLoop::performAfterDelay(double delay, Function function, const void* target,
+                                                  const Modes& modes) {
     std::shared_ptr<Timer> timer(new Timer(delay, false, std::move(function), target));
     addTimer(timer, modes);
     return timer;

@@ -92,7 +92,7 @@ private:
     struct PendingCall {
         Function function;
         Modes modes;
-        std::shared_ptr<std::promise<void>> done;  // set when a caller waits
+        std::shared_ptr<std::promise<void>> done; // set when a caller waits
     };
     struct RunScope;
     friend class Timer;
@@ -102,12 +102,11 @@ private:
     template <class Item>
     void attach(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes);
     template <class Item>
-    void removeFromModes(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item, const Modes& modes);
-    template <class Item>
-    void detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* item);
+    void removeFromModes(std::vector<std::shared_ptr<Item>>& list, const std::shared_ptr<Item>& item,
+                         const Modes& modes);
+    template <class Item> void detachFrom(std::vector<std::shared_ptr<Item>>& list, const Item* item);
     // Timer::invalidate and FdSource::invalidate.
-    template <class Item>
-    static void invalidate(Item& item);
+    template <class Item> static void invalidate(Item& item);
 
     static bool inModes(const std::string& mode, const Modes& modes);
     static bool inModes(const std::string& mode, const std::set<std::string>& modes);
@@ -124,7 +123,7 @@ private:
     std::vector<std::shared_ptr<FdSource>> sources_;
     std::deque<PendingCall> calls_;
     int wakeFd_ = -1;
-    int depth_ = 0;                      // runs in progress (nesting)
+    int depth_ = 0; // runs in progress (nesting)
     std::atomic<bool> stopRequested_{false};
 };
 

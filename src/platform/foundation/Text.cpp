@@ -123,7 +123,9 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
         case 'u': out += printfOne(directive + "llu", static_cast<unsigned long long>(take().asUnsigned())); break;
         case 'x':
         case 'X':
-        case 'o': out += printfOne(directive + "ll" + conv, static_cast<unsigned long long>(take().asUnsigned())); break;
+        case 'o':
+            out += printfOne(directive + "ll" + conv, static_cast<unsigned long long>(take().asUnsigned()));
+            break;
         case 'f':
         case 'F':
         case 'e':
@@ -139,7 +141,9 @@ std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
         }
         case 'p': {
             FormatArg a = take();
-            out += a.kind() == FormatArg::Kind::Pointer ? a.describe() : printfOne("0x%llx", static_cast<unsigned long long>(a.asUnsigned()));
+            out += a.kind() == FormatArg::Kind::Pointer
+                       ? a.describe()
+                       : printfOne("0x%llx", static_cast<unsigned long long>(a.asUnsigned()));
             break;
         }
         default: out.append(fmt.substr(start, i - start + 1)); break;
@@ -305,8 +309,7 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
 namespace {
 
 // Every byte that `keep` refuses becomes %XX.
-template <typename Keep>
-std::string percentEncodeExcept(std::string_view value, Keep keep) {
+template <typename Keep> std::string percentEncodeExcept(std::string_view value, Keep keep) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : value) {

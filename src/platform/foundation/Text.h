@@ -15,7 +15,7 @@ class FormatArg {
 public:
     enum class Kind { Nil, Signed, Unsigned, Floating, Text, Pointer };
 
-    FormatArg() = default;  // nil
+    FormatArg() = default; // nil
     FormatArg(std::nullptr_t) {}
     FormatArg(bool v) : kind_(Kind::Signed), i_(v ? 1 : 0) {}
     FormatArg(char v) : kind_(Kind::Signed), i_(v) {}
@@ -31,7 +31,9 @@ public:
     }
     // Anything with a text form: `std::string description() const`.
     template <typename T>
-        requires requires(const T& t) { { t.description() } -> std::convertible_to<std::string>; }
+    requires requires(const T& t) {
+        { t.description() } -> std::convertible_to<std::string>;
+    }
     FormatArg(const T& v) : kind_(Kind::Text), s_(v.description()) {}
 
     Kind kind() const { return kind_; }
@@ -54,8 +56,7 @@ private:
 // %ld %lu %lld %llu %hu %x %X %s %p %f %c %%, with flags, width and precision.
 std::string formatArgs(std::string_view fmt, const std::vector<FormatArg>& args);
 
-template <typename... Args>
-std::string format(std::string_view fmt, const Args&... args) {
+template <typename... Args> std::string format(std::string_view fmt, const Args&... args) {
     return formatArgs(fmt, std::vector<FormatArg>{FormatArg(args)...});
 }
 

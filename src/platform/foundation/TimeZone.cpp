@@ -41,10 +41,10 @@ std::optional<TimeZone> TimeZone::named(const std::string& name) {
 
 std::optional<TimeZone> TimeZone::fromAbbreviation(const std::string& abbreviation) {
     static const std::pair<const char*, const char*> zones[] = {
-        {"EST", "America/New_York"},   {"EDT", "America/New_York"},    {"CST", "America/Chicago"},
-        {"CDT", "America/Chicago"},    {"MST", "America/Denver"},      {"MDT", "America/Denver"},
+        {"EST", "America/New_York"},    {"EDT", "America/New_York"},    {"CST", "America/Chicago"},
+        {"CDT", "America/Chicago"},     {"MST", "America/Denver"},      {"MDT", "America/Denver"},
         {"PST", "America/Los_Angeles"}, {"PDT", "America/Los_Angeles"}, {"AKST", "America/Anchorage"},
-        {"AKDT", "America/Anchorage"}, {"HST", "Pacific/Honolulu"},
+        {"AKDT", "America/Anchorage"},  {"HST", "Pacific/Honolulu"},
     };
     std::string upper = toUpper(abbreviation);
     if (upper == "UTC" || upper == "GMT") return utc();

@@ -45,8 +45,8 @@ private:
     TimeZone(bool local, int32_t offset) : local_(local), offset_(offset) {}
     bool local_;
     int32_t offset_;
-    std::string name_;                        // of a named zone
-    std::shared_ptr<const ZoneRules> rules_;  // of a named zone
+    std::string name_;                       // of a named zone
+    std::shared_ptr<const ZoneRules> rules_; // of a named zone
 };
 
 } // namespace tavlo

@@ -38,7 +38,7 @@ public:
     bool isValid() const { return valid_.load(); }
 
     Date fireDate() const;
-    void setFireDate(Date date);  // any thread
+    void setFireDate(Date date); // any thread
     double timeInterval() const { return interval_; }
     bool repeats() const { return repeats_; }
 
@@ -49,16 +49,16 @@ private:
 
     const double interval_;
     const bool repeats_;
-    const void* const target_;  // who asked for a deferred call (for cancelling by target)
-    const uint64_t sequence_;   // keeps timers due at the same moment in the order they were made
+    const void* const target_; // who asked for a deferred call (for cancelling by target)
+    const uint64_t sequence_;  // keeps timers due at the same moment in the order they were made
     std::atomic<bool> valid_{true};
 
     mutable std::mutex mutex_;
     Callback callback_;
     Date fireDate_;
-    std::weak_ptr<RunLoop> loop_;     // the loop it is scheduled on
-    std::set<std::string> modes_;     // its modes there
-    int firing_ = 0;                  // a timer does not fire again inside its own callback
+    std::weak_ptr<RunLoop> loop_; // the loop it is scheduled on
+    std::set<std::string> modes_; // its modes there
+    int firing_ = 0;              // a timer does not fire again inside its own callback
 };
 
 } // namespace tavlo

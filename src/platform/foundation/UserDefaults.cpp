@@ -102,7 +102,7 @@ bool UserDefaults::save() {
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
     std::string temp = file_.string() + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // owner-only: the file holds the store password
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC); // owner-only: the file holds the store password
     if (fd < 0) {
         writeError_ = std::strerror(errno);
         dirty_ = true;

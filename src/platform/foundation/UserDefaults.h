@@ -51,13 +51,13 @@ public:
 
 private:
     void load();
-    bool save();  // under the lock
+    bool save(); // under the lock
 
     mutable std::mutex mutex_;
     std::filesystem::path file_;
     std::map<std::string, Value> values_;
     bool dirty_ = false;
-    std::string writeError_;  // why the last write failed
+    std::string writeError_; // why the last write failed
 };
 
 } // namespace tavlo

@@ -121,10 +121,10 @@ std::optional<int> readNumber(std::string_view& text) {
 
 int64_t localSecondsOf(int64_t year, int month, int week, int weekday, int32_t time) {
     int64_t first = Calendar::daysFromCivil(year, month, 1);
-    int firstWeekday = static_cast<int>(((first % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+    int firstWeekday = static_cast<int>(((first % 7) + 7 + 4) % 7); // 1970-01-01 was a Thursday
     int64_t day = first + (weekday - firstWeekday + 7) % 7 + (week - 1) * 7;
-    int64_t nextMonth = month == 12 ? Calendar::daysFromCivil(year + 1, 1, 1)
-                                    : Calendar::daysFromCivil(year, month + 1, 1);
+    int64_t nextMonth =
+        month == 12 ? Calendar::daysFromCivil(year + 1, 1, 1) : Calendar::daysFromCivil(year, month + 1, 1);
     while (day >= nextMonth) day -= 7;
     return day * 86400 + time;
 }
@@ -136,7 +136,7 @@ std::optional<ZoneRules::StandingRule> ZoneRules::parseRule(std::string_view tex
     if (!skipName(text)) return std::nullopt;
     std::optional<int32_t> standard = readClock(text);
     if (!standard) return std::nullopt;
-    rule.standardOffset = -*standard;  // the rule counts hours west of Greenwich
+    rule.standardOffset = -*standard; // the rule counts hours west of Greenwich
     if (text.empty()) return rule;
     if (!skipName(text)) return std::nullopt;
     rule.daylightOffset = rule.standardOffset + 3600;
@@ -176,10 +176,10 @@ int32_t ZoneRules::ruleOffset(const StandingRule& rule, int64_t utcSeconds) {
     // Daylight saving starts at a standard-time clock reading and ends at a daylight-time one.
     int64_t start = localSecondsOf(year, rule.start.month, rule.start.week, rule.start.weekday, rule.start.time) -
                     rule.standardOffset;
-    int64_t end = localSecondsOf(year, rule.end.month, rule.end.week, rule.end.weekday, rule.end.time) -
-                  *rule.daylightOffset;
+    int64_t end =
+        localSecondsOf(year, rule.end.month, rule.end.week, rule.end.weekday, rule.end.time) - *rule.daylightOffset;
     bool daylight = start < end ? (utcSeconds >= start && utcSeconds < end)
-                                : !(utcSeconds >= end && utcSeconds < start);  // southern hemisphere
+                                : !(utcSeconds >= end && utcSeconds < start); // southern hemisphere
     return daylight ? *rule.daylightOffset : rule.standardOffset;
 }
 
@@ -215,7 +215,7 @@ std::optional<ZoneRules> ZoneRules::parse(std::string_view data) {
     }
     for (uint32_t i = 0; i < counts->type; ++i) {
         zone.offsets_.push_back(static_cast<int32_t>(in.integer(4)));
-        in.skip(2);  // daylight flag and abbreviation index
+        in.skip(2); // daylight flag and abbreviation index
     }
     if (!std::is_sorted(zone.transitions_.begin(), zone.transitions_.end())) return std::nullopt;
     in.skip(counts->chars + counts->leap * (timeWidth + 4) + counts->isStd + counts->isUt);
@@ -234,8 +234,7 @@ std::shared_ptr<const ZoneRules> ZoneRules::named(const std::string& name) {
     std::lock_guard lock(mutex);
     if (auto found = loaded.find(name); found != loaded.end()) return found->second;
     const char* folder = std::getenv("TZDIR");
-    std::ifstream file(std::string(folder && *folder ? folder : "/usr/share/zoneinfo") + "/" + name,
-                       std::ios::binary);
+    std::ifstream file(std::string(folder && *folder ? folder : "/usr/share/zoneinfo") + "/" + name, std::ios::binary);
     if (!file) return nullptr;
     std::ostringstream bytes;
     bytes << file.rdbuf();

@@ -28,13 +28,13 @@ public:
 
 private:
     struct RuleDay {
-        int month = 0;    // 1-12
-        int week = 0;     // 1-5, 5 = the last such weekday of the month
-        int weekday = 0;  // 0 = Sunday
-        int32_t time = 7200;  // seconds after local midnight
+        int month = 0;       // 1-12
+        int week = 0;        // 1-5, 5 = the last such weekday of the month
+        int weekday = 0;     // 0 = Sunday
+        int32_t time = 7200; // seconds after local midnight
     };
     struct StandingRule {
-        int32_t standardOffset = 0;  // seconds east
+        int32_t standardOffset = 0; // seconds east
         std::optional<int32_t> daylightOffset;
         RuleDay start;
         RuleDay end;
@@ -44,8 +44,8 @@ private:
     static int32_t ruleOffset(const StandingRule& rule, int64_t utcSeconds);
 
     std::vector<int64_t> transitions_;
-    std::vector<uint8_t> typeAt_;        // one per transition: index into offsets_
-    std::vector<int32_t> offsets_;       // of each local-time type
+    std::vector<uint8_t> typeAt_;  // one per transition: index into offsets_
+    std::vector<int32_t> offsets_; // of each local-time type
     std::optional<StandingRule> rule_;
 };
 

@@ -37,8 +37,7 @@ Error errorFor(CURLcode code, const char* detail, const std::string& url) {
     case CURLE_SSL_CACERT_BADFILE:
         return Error(HttpClient::ErrorDomain, HttpClient::SecureConnectionFailed,
                      "A secure connection to " + url + " could not be made: " + what);
-    default:
-        return Error(HttpClient::ErrorDomain, HttpClient::Failed, "The request to " + url + " failed: " + what);
+    default: return Error(HttpClient::ErrorDomain, HttpClient::Failed, "The request to " + url + " failed: " + what);
     }
 }
 
@@ -52,7 +51,8 @@ std::optional<HttpResponse> HttpClient::post(const HttpRequest& request, Error* 
         return std::nullopt;
     }
     curl_slist* rawHeaders = nullptr;
-    for (const auto& [name, value] : request.headers) rawHeaders = curl_slist_append(rawHeaders, (name + ": " + value).c_str());
+    for (const auto& [name, value] : request.headers)
+        rawHeaders = curl_slist_append(rawHeaders, (name + ": " + value).c_str());
     // A body over 1 KiB would otherwise wait for "100 Continue", which many servers never send.
     rawHeaders = curl_slist_append(rawHeaders, "Expect:");
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(rawHeaders, &curl_slist_free_all);

@@ -15,7 +15,7 @@ struct HttpRequest {
     std::string body;                                         // raw bytes
     double connectTimeout = 30;                               // seconds to establish the connection
     double timeout = 30;                                      // seconds for the whole exchange
-    std::string caFile;  // when set, only the certificates in this PEM file are trusted (instead of the system's)
+    std::string caFile; // when set, only the certificates in this PEM file are trusted (instead of the system's)
 };
 
 struct HttpResponse {
@@ -30,10 +30,10 @@ class HttpClient {
 public:
     static constexpr const char* ErrorDomain = "HttpClientErrorDomain";
     enum ErrorCode {
-        CannotConnect = 1,  // refused, unreachable, name not found
+        CannotConnect = 1, // refused, unreachable, name not found
         TimedOut = 2,
-        SecureConnectionFailed = 3,  // TLS handshake or certificate check
-        Failed = 4,  // anything else on the way (bad URL, connection dropped, ...)
+        SecureConnectionFailed = 3, // TLS handshake or certificate check
+        Failed = 4,                 // anything else on the way (bad URL, connection dropped, ...)
     };
 
     // The reply whatever its status (judging the status is the caller's business), or nothing

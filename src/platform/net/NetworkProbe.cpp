@@ -27,9 +27,7 @@ std::optional<InterfaceAddress> SystemNetworkProbe::lanInterface(const std::vect
     return std::nullopt;
 }
 
-bool SystemNetworkProbe::isWiFiConnected() const {
-    return lanInterface(Sockets::interfaceAddresses()).has_value();
-}
+bool SystemNetworkProbe::isWiFiConnected() const { return lanInterface(Sockets::interfaceAddresses()).has_value(); }
 
 std::string SystemNetworkProbe::localIPAddress() const {
     std::optional<InterfaceAddress> lan = lanInterface(Sockets::interfaceAddresses());

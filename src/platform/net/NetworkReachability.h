@@ -24,7 +24,7 @@ private:
     NetworkReachability(std::string socketAddress, std::string hostName)
         : socketAddress_(std::move(socketAddress)), hostName_(std::move(hostName)) {}
 
-    std::string socketAddress_;  // empty for a name
+    std::string socketAddress_; // empty for a name
     std::string hostName_;
 };
 

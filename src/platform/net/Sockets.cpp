@@ -80,7 +80,9 @@ bool waitFor(int fd, short events, SteadyClock::time_point deadline, int* errorN
     }
 }
 
-SteadyClock::time_point deadlineAfter(int timeoutSeconds) { return SteadyClock::now() + std::chrono::seconds(std::max(timeoutSeconds, 0)); }
+SteadyClock::time_point deadlineAfter(int timeoutSeconds) {
+    return SteadyClock::now() + std::chrono::seconds(std::max(timeoutSeconds, 0));
+}
 
 } // namespace
 
@@ -198,9 +200,7 @@ int Sockets::openTcp(const std::string& dottedAddress, int port, int timeoutSeco
     pollfd wait{fd, POLLOUT, 0};
     int timeoutMs = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 0;
     int ready;
-    do {
-        ready = poll(&wait, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
+    do { ready = poll(&wait, 1, timeoutMs); } while (ready < 0 && errno == EINTR);
     if (ready <= 0) {
         setError(errorNumber, ready == 0 ? ETIMEDOUT : errno);
         close(fd);

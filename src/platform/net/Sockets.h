@@ -10,8 +10,8 @@ namespace tavlo {
 
 // One IPv4 address of a network interface, as the system lists them.
 struct InterfaceAddress {
-    std::string name;     // "eth0", "wlan0", "lo", ...
-    std::string address;  // dotted IPv4 text
+    std::string name;    // "eth0", "wlan0", "lo", ...
+    std::string address; // dotted IPv4 text
     bool up = false;
     bool loopback = false;
 };

@@ -30,12 +30,11 @@ namespace {
 constexpr const char* kClosed = "The socket is closed.";
 
 struct Resolved {
-    std::optional<std::string> v4;  // raw sockaddr_in
-    std::optional<std::string> v6;  // raw sockaddr_in6
+    std::optional<std::string> v4; // raw sockaddr_in
+    std::optional<std::string> v6; // raw sockaddr_in6
 };
 
-template <typename T>
-std::string rawAddress(const T& address) {
+template <typename T> std::string rawAddress(const T& address) {
     return std::string(reinterpret_cast<const char*>(&address), sizeof address);
 }
 
@@ -118,8 +117,9 @@ Error ipv4Unavailable() {
 }
 
 Error ipv6Unavailable() {
-    return udpError(UdpSocket::IPv6UnavailableError,
-                    "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform");
+    return udpError(
+        UdpSocket::IPv6UnavailableError,
+        "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform");
 }
 
 // bind(2) or connect(2) refused.
@@ -136,7 +136,8 @@ bool pollReady(int fd, short events) {
 
 // --- construction
 
-std::shared_ptr<UdpSocket> UdpSocket::create(UdpSocketDelegate* delegate, void* userData, bool enableIPv4, bool enableIPv6) {
+std::shared_ptr<UdpSocket> UdpSocket::create(UdpSocketDelegate* delegate, void* userData, bool enableIPv4,
+                                             bool enableIPv6) {
     auto socket = std::make_shared<UdpSocket>(Private{}, delegate, userData);
     socket->open(enableIPv4, enableIPv6);
     return socket;
@@ -163,7 +164,7 @@ void UdpSocket::open(bool enableIPv4, bool enableIPv6) {
 
 void UdpSocket::openFamily(Family& family, int domain) {
     int fd = ::socket(domain, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (fd < 0) return;  // the family is simply not available
+    if (fd < 0) return; // the family is simply not available
     if (domain == AF_INET6) {
         // Keeps the IPv6 socket off IPv4, so that both can bind the same port.
         int one = 1;
@@ -290,16 +291,18 @@ bool UdpSocket::joinMulticastGroup(const std::string& group, Error* error) {
     return joinMulticastGroup(group, std::nullopt, error);
 }
 
-bool UdpSocket::joinMulticastGroup(const std::string& group, const std::optional<std::string>& interfaceAddress, Error* error) {
+bool UdpSocket::joinMulticastGroup(const std::string& group, const std::optional<std::string>& interfaceAddress,
+                                   Error* error) {
     return changeMembership(true, group, interfaceAddress, error);
 }
 
-bool UdpSocket::leaveMulticastGroup(const std::string& group, const std::optional<std::string>& interfaceAddress, Error* error) {
+bool UdpSocket::leaveMulticastGroup(const std::string& group, const std::optional<std::string>& interfaceAddress,
+                                    Error* error) {
     return changeMembership(false, group, interfaceAddress, error);
 }
 
-bool UdpSocket::changeMembership(bool join, const std::string& group, const std::optional<std::string>& interfaceAddress,
-                                 Error* error) {
+bool UdpSocket::changeMembership(bool join, const std::string& group,
+                                 const std::optional<std::string>& interfaceAddress, Error* error) {
     checkNotClosed();
     if (!bound_) throw UdpSocketException("Must bind a socket before joining a multicast group.");
     if (connected_) throw UdpSocketException("Cannot join a multicast group if connected.");
@@ -312,9 +315,11 @@ bool UdpSocket::changeMembership(bool join, const std::string& group, const std:
         ip_mreq request{};
         request.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(target.v4->data())->sin_addr;
         request.imr_interface = reinterpret_cast<const sockaddr_in*>(iface.v4->data())->sin_addr;
-        if (setsockopt(v4_.fd, IPPROTO_IP, join ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &request, sizeof request) != 0) {
-            Error::set(error, Error(StreamPosixErrorDomain, -1,
-                                    join ? "Unable to join IPv4 multicast group" : "Unable to leave IPv4 multicast group"));
+        if (setsockopt(v4_.fd, IPPROTO_IP, join ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &request, sizeof request) !=
+            0) {
+            Error::set(error,
+                       Error(StreamPosixErrorDomain, -1,
+                             join ? "Unable to join IPv4 multicast group" : "Unable to leave IPv4 multicast group"));
             return false;
         }
         if (join) closeFamily(v6_);
@@ -324,9 +329,11 @@ bool UdpSocket::changeMembership(bool join, const std::string& group, const std:
         ipv6_mreq request{};
         request.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(target.v6->data())->sin6_addr;
         request.ipv6mr_interface = 0;
-        if (setsockopt(v6_.fd, IPPROTO_IPV6, join ? IPV6_JOIN_GROUP : IPV6_LEAVE_GROUP, &request, sizeof request) != 0) {
-            Error::set(error, Error(StreamPosixErrorDomain, -1,
-                                    join ? "Unable to join IPv6 multicast group" : "Unable to leave IPv6 multicast group"));
+        if (setsockopt(v6_.fd, IPPROTO_IPV6, join ? IPV6_JOIN_GROUP : IPV6_LEAVE_GROUP, &request, sizeof request) !=
+            0) {
+            Error::set(error,
+                       Error(StreamPosixErrorDomain, -1,
+                             join ? "Unable to join IPv6 multicast group" : "Unable to leave IPv6 multicast group"));
             return false;
         }
         if (join) closeFamily(v4_);
@@ -349,7 +356,8 @@ bool UdpSocket::enableBroadcast(bool flag, Error* error) {
 // --- run loop
 
 bool UdpSocket::setRunLoopModes(const RunLoop::Modes& modes) {
-    if (loop_ && !loop_->isCurrent()) throw InconsistencyError("setRunLoopModes must be called from within the current RunLoop!");
+    if (loop_ && !loop_->isCurrent())
+        throw InconsistencyError("setRunLoopModes must be called from within the current RunLoop!");
     if (modes.empty()) return false;
     if (modes == modes_) return true;
     cancelDeferred();
@@ -375,7 +383,8 @@ bool UdpSocket::setRunLoopModes(const RunLoop::Modes& modes) {
 }
 
 bool UdpSocket::moveToRunLoop(RunLoop* runLoop) {
-    if (loop_ && !loop_->isCurrent()) throw InconsistencyError("moveToRunLoop must be called from within the current RunLoop!");
+    if (loop_ && !loop_->isCurrent())
+        throw InconsistencyError("moveToRunLoop must be called from within the current RunLoop!");
     if (!runLoop) return false;
     if (loop_.get() == runLoop) return true;
     cancelDeferred();
@@ -483,7 +492,8 @@ void UdpSocket::dequeueSend() {
     }
     currentSend_ = std::move(sendQueue_.front());
     sendQueue_.pop_front();
-    if (currentSend_->timeout >= 0) sendTimer_ = startTimer(currentSend_->timeout, &UdpSocket::sendTimedOut, currentSend_->id);
+    if (currentSend_->timeout >= 0)
+        sendTimer_ = startTimer(currentSend_->timeout, &UdpSocket::sendTimedOut, currentSend_->id);
     doSend(familyForSend());
 }
 
@@ -502,9 +512,9 @@ void UdpSocket::doSend(Family& family) {
     }
     const SendPacket& packet = *currentSend_;
     ssize_t sent = packet.address
-        ? ::sendto(family.fd, packet.buffer.data(), packet.buffer.size(), 0, asSockaddr(*packet.address),
-                   static_cast<socklen_t>(packet.address->size()))
-        : ::send(family.fd, packet.buffer.data(), packet.buffer.size(), 0);
+                       ? ::sendto(family.fd, packet.buffer.data(), packet.buffer.size(), 0, asSockaddr(*packet.address),
+                                  static_cast<socklen_t>(packet.address->size()))
+                       : ::send(family.fd, packet.buffer.data(), packet.buffer.size(), 0);
     int failure = sent < 0 ? errno : 0;
     family.writable = false;
     if (failure == EAGAIN || failure == EWOULDBLOCK || failure == EINTR) {
@@ -518,7 +528,7 @@ void UdpSocket::doSend(Family& family) {
     if (failure) {
         if (delegate_) delegate_->onUdpSocketDidNotSendData(*this, tag, posixError(failure));
     } else {
-        bound_ = true;  // the system has given the socket a port
+        bound_ = true; // the system has given the socket a port
         if (delegate_) delegate_->onUdpSocketDidSendData(*this, tag);
     }
     if (!closed_) scheduleSendDequeue();
@@ -535,7 +545,8 @@ void UdpSocket::sendTimedOut(uint64_t id) {
     auto keep = shared_from_this();
     long tag = currentSend_->tag;
     endSend();
-    if (delegate_) delegate_->onUdpSocketDidNotSendData(*this, tag, udpError(SendTimeoutError, "Send operation timed out"));
+    if (delegate_)
+        delegate_->onUdpSocketDidNotSendData(*this, tag, udpError(SendTimeoutError, "Send operation timed out"));
     if (!closed_) scheduleSendDequeue();
 }
 
@@ -609,7 +620,9 @@ void UdpSocket::doReceive(Family& family) {
         bool fromPeer = !connected_ || (host == connectedHost() && port == connectedPort());
         if (fromPeer) {
             uint64_t id = currentReceive_->id;
-            bool taken = delegate_ ? delegate_->onUdpSocketDidReceiveData(*this, buffer, currentReceive_->tag, host, port) : true;
+            bool taken = delegate_
+                             ? delegate_->onUdpSocketDidReceiveData(*this, buffer, currentReceive_->tag, host, port)
+                             : true;
             if (closed_ || family.fd < 0) return;
             if (taken && currentReceive_ && currentReceive_->id == id) {
                 endReceive();
@@ -634,7 +647,9 @@ void UdpSocket::receiveTimedOut(uint64_t id) {
     auto keep = shared_from_this();
     long tag = currentReceive_->tag;
     endReceive();
-    if (delegate_) delegate_->onUdpSocketDidNotReceiveData(*this, tag, udpError(ReceiveTimeoutError, "Receive operation timed out"));
+    if (delegate_)
+        delegate_->onUdpSocketDidNotReceiveData(*this, tag,
+                                                udpError(ReceiveTimeoutError, "Receive operation timed out"));
     if (!closed_) scheduleReceiveDequeue();
 }
 
@@ -720,7 +735,8 @@ std::string UdpSocket::hostOf(const std::string& address) {
     if (address.size() >= sizeof(sockaddr_in) && asSockaddr(address)->sa_family == AF_INET)
         done = inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address.data())->sin_addr, text, sizeof text);
     else if (address.size() >= sizeof(sockaddr_in6) && asSockaddr(address)->sa_family == AF_INET6)
-        done = inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address.data())->sin6_addr, text, sizeof text);
+        done =
+            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address.data())->sin6_addr, text, sizeof text);
     if (!done) throw InconsistencyError("Cannot convert address to string.");
     return text;
 }

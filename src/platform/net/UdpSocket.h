@@ -90,8 +90,8 @@ public:
     // interfaceAddress: the local address of the interface to join on; none or "": the default.
     bool joinMulticastGroup(const std::string& group, const std::optional<std::string>& interfaceAddress,
                             Error* error = nullptr);
-    bool leaveMulticastGroup(const std::string& group, const std::optional<std::string>& interfaceAddress = std::nullopt,
-                             Error* error = nullptr);
+    bool leaveMulticastGroup(const std::string& group,
+                             const std::optional<std::string>& interfaceAddress = std::nullopt, Error* error = nullptr);
     bool enableBroadcast(bool flag, Error* error = nullptr);
 
     // --- run loop
@@ -103,7 +103,8 @@ public:
     // On a connected socket.
     bool sendData(const std::string& data, double timeout, long tag);
     // On an unconnected socket.
-    bool sendData(const std::string& data, const std::optional<std::string>& host, uint16_t port, double timeout, long tag);
+    bool sendData(const std::string& data, const std::optional<std::string>& host, uint16_t port, double timeout,
+                  long tag);
     bool sendData(const std::string& data, const std::string& address, double timeout, long tag);
     void receiveWithTimeout(double timeout, long tag);
 
@@ -141,7 +142,7 @@ private:
     };
     struct SendPacket {
         std::string buffer;
-        std::optional<std::string> address;  // none on a connected socket
+        std::optional<std::string> address; // none on a connected socket
         double timeout;
         long tag;
         uint64_t id;
@@ -161,7 +162,8 @@ private:
     void closeFamily(Family& family);
     void checkCanConnect() const;
     void checkNotClosed() const;
-    bool changeMembership(bool join, const std::string& group, const std::optional<std::string>& interfaceAddress, Error* error);
+    bool changeMembership(bool join, const std::string& group, const std::optional<std::string>& interfaceAddress,
+                          Error* error);
     bool connectFamily(Family& family, const std::string& address, Error* error);
     void enableCallbacks(Family& family);
     void onSocketEvent(bool ipv4, unsigned events);

@@ -40,7 +40,7 @@ std::optional<std::string> HardwareAddress::ofInterface(const std::string& name)
 std::optional<std::string> HardwareAddress::primary() {
     if (auto lan = SystemNetworkProbe::lanInterface(Sockets::interfaceAddresses()))
         if (auto address = ofInterface(lan->name)) return address;
-    std::set<std::string> names;  // sorted, so the choice does not depend on listing order
+    std::set<std::string> names; // sorted, so the choice does not depend on listing order
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(kInterfaces, ec))
         names.insert(entry.path().filename().string());

@@ -18,8 +18,8 @@ public:
         Success = 0,
         ItemNotFound = 1,
         DuplicateItem = 2,
-        IOError = 3,      // the file cannot be read or written
-        Corrupt = 4,      // the file holds something that is not a keychain, and it could not be set aside
+        IOError = 3, // the file cannot be read or written
+        Corrupt = 4, // the file holds something that is not a keychain, and it could not be set aside
     };
     using Bytes = std::vector<uint8_t>;
 

@@ -19,16 +19,16 @@ struct AttributeDescription {
     std::string name;
     AttributeType type = AttributeType::Text;
     bool indexed = false;
-    size_t index = 0;  // slot in the entity's attribute list
+    size_t index = 0; // slot in the entity's attribute list
 };
 
 struct RelationshipDescription {
     std::string name;
     std::string targetName;
-    std::string inverseName;  // empty: none
+    std::string inverseName; // empty: none
     bool toMany = false;
     DeleteRule deleteRule = DeleteRule::Nullify;
-    size_t index = 0;  // slot in the entity's relationship list
+    size_t index = 0; // slot in the entity's relationship list
 
     // Filled when the model is finalised.
     const EntityDescription* source = nullptr;
@@ -37,8 +37,8 @@ struct RelationshipDescription {
     // A to-many whose inverse to-one names it back lives in that to-one's column; every other
     // to-many has a table of pairs of its own (shared with a to-many inverse).
     bool storedByInverse = false;
-    std::string joinTable;     // for to-manys kept in a table of pairs
-    bool joinSourceFirst = true;  // this side's key is the table's first column
+    std::string joinTable;       // for to-manys kept in a table of pairs
+    bool joinSourceFirst = true; // this side's key is the table's first column
 };
 
 // An entity: a named kind of record with typed attributes and relationships.
@@ -80,7 +80,8 @@ private:
         size_t operator()(std::string_view name) const noexcept {
             if (name.empty()) return 0;
             size_t h = name.size();
-            for (char c : {name.front(), name[name.size() / 2], name.back()}) h = h * 131 + static_cast<unsigned char>(c);
+            for (char c : {name.front(), name[name.size() / 2], name.back()})
+                h = h * 131 + static_cast<unsigned char>(c);
             return h;
         }
     };

@@ -74,7 +74,8 @@ ManagedObjectPtr FetchedResultsController::objectAt(size_t section, size_t row) 
     return sections_[section].objects[row];
 }
 
-std::optional<std::pair<size_t, size_t>> FetchedResultsController::indexPathForObject(const ManagedObjectPtr& object) const {
+std::optional<std::pair<size_t, size_t>> FetchedResultsController::indexPathForObject(
+    const ManagedObjectPtr& object) const {
     if (batchSize_ > 0) {
         if (!object) return std::nullopt;
         auto at = std::find(ids_.begin(), ids_.end(), object->objectID());

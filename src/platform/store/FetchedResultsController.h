@@ -20,7 +20,7 @@ class ObjectContext;
 class FetchedResultsController {
 public:
     struct Section {
-        std::string name;  // the key path's value as text ("" for nil); "" without a key path
+        std::string name; // the key path's value as text ("" for nil); "" without a key path
         std::vector<ManagedObjectPtr> objects;
         size_t numberOfObjects() const { return objects.size(); }
     };
@@ -48,10 +48,10 @@ private:
     ObjectContext& context_;
     FetchRequest request_;
     std::optional<std::string> sectionNameKeyPath_;
-    size_t batchSize_ = 0;       // of the last fetch; 0: every object read by it
-    std::vector<ObjectID> ids_;  // the last batched fetch's rows; their objects_ are null until read
+    size_t batchSize_ = 0;      // of the last fetch; 0: every object read by it
+    std::vector<ObjectID> ids_; // the last batched fetch's rows; their objects_ are null until read
     mutable std::vector<ManagedObjectPtr> objects_;
-    mutable std::vector<Section> sections_;  // made on first use after a batched fetch
+    mutable std::vector<Section> sections_; // made on first use after a batched fetch
 };
 
 } // namespace tavlo

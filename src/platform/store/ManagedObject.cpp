@@ -19,10 +19,12 @@ Value storable(const Value& v, const AttributeDescription& a, const std::string&
     };
     switch (a.type) {
     case AttributeType::Text: return v.kind() == K::Text ? v : bad();
-    case AttributeType::Int16: case AttributeType::Int32: case AttributeType::Int64:
-        return v.isNumber() ? Value(v.integer()) : bad();
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64: return v.isNumber() ? Value(v.integer()) : bad();
     case AttributeType::Boolean: return v.isNumber() ? Value(v.boolean()) : bad();
-    case AttributeType::Double: case AttributeType::Decimal: return v.isNumber() ? Value(v.real()) : bad();
+    case AttributeType::Double:
+    case AttributeType::Decimal: return v.isNumber() ? Value(v.real()) : bad();
     case AttributeType::Date: return v.kind() == K::Date ? v : bad();
     case AttributeType::Binary: return v.kind() == K::Binary ? v : bad();
     }
@@ -38,7 +40,7 @@ ManagedObject::ManagedObject(ObjectContext* context, const EntityDescription* en
       toOnes_(entity->relationships().size(), 0) {}
 
 ManagedObject::~ManagedObject() {
-    if (context_) context_->unregister(*this);  // the context's look-ups find only live objects
+    if (context_) context_->unregister(*this); // the context's look-ups find only live objects
 }
 
 ObjectContext& ManagedObject::context() const {
@@ -69,7 +71,7 @@ Value ManagedObject::value(std::string_view keyPath) const {
         const size_t end = rest.find('.');
         const RelationshipDescription* r = e->relationshipNamed(rest.substr(0, end));
         if (!r || r->toMany) {
-            resolveKeyPath(*entity_, split(keyPath, "."));  // throws, naming the bad step
+            resolveKeyPath(*entity_, split(keyPath, ".")); // throws, naming the bad step
             throw std::invalid_argument("Key path " + std::string(keyPath) + " does not follow to-one relationships");
         }
         e = r->target;
@@ -114,7 +116,8 @@ void checkTarget(const ManagedObject& self, const RelationshipDescription& r, co
     if (target->managedObjectContext() != self.managedObjectContext())
         throw std::invalid_argument("Relationship " + r.name + " links objects of different contexts");
     if (&target->entity() != r.target)
-        throw std::invalid_argument("Relationship " + r.name + " takes " + r.targetName + ", not " + target->entityName());
+        throw std::invalid_argument("Relationship " + r.name + " takes " + r.targetName + ", not " +
+                                    target->entityName());
 }
 } // namespace
 
@@ -208,7 +211,7 @@ void ManagedObject::willChange() {
 }
 
 void ManagedObject::markChanged(size_t slot) {
-    if (inserted_) return;  // an inserted object writes every slot
+    if (inserted_) return; // an inserted object writes every slot
     if (changed_.empty()) changed_.assign(values_.size() + toOnes_.size(), 0);
     changed_[slot] = 1;
 }

@@ -74,7 +74,7 @@ private:
     struct ToMany {
         bool loaded = false;
         std::set<int64_t> members;
-        std::set<int64_t> added, removed;  // pending rows of a table of pairs
+        std::set<int64_t> added, removed; // pending rows of a table of pairs
     };
     struct Snapshot {
         std::vector<Value> values;
@@ -113,9 +113,9 @@ private:
     bool inserted_ = false, updated_ = false, deleted_ = false;
     std::vector<Value> values_;
     std::vector<int64_t> toOnes_;                          // per relationship; 0: none
-    mutable std::vector<std::unique_ptr<ToMany>> toManys_;  // per relationship, made on use (empty till then)
-    std::vector<uint8_t> changed_;  // attributes, then relationships; made at the first change of a stored object
-    std::unique_ptr<Snapshot> snapshot_;                   // the stored state, kept from the first change
+    mutable std::vector<std::unique_ptr<ToMany>> toManys_; // per relationship, made on use (empty till then)
+    std::vector<uint8_t> changed_;       // attributes, then relationships; made at the first change of a stored object
+    std::unique_ptr<Snapshot> snapshot_; // the stored state, kept from the first change
 };
 
 } // namespace tavlo

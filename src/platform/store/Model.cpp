@@ -11,7 +11,7 @@ Model& Model::operator=(const Model& other) {
     entities_.clear();
     for (const auto& e : other.entities_) entities_.push_back(std::make_unique<EntityDescription>(*e));
     finalized_ = false;
-    if (other.finalized_) finalize();  // pointers must refer to this copy
+    if (other.finalized_) finalize(); // pointers must refer to this copy
     return *this;
 }
 

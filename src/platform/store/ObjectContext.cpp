@@ -100,7 +100,7 @@ void ObjectContext::closeConnection() {
 // ---- identity map ----
 
 ManagedObject* ObjectContext::registered(const EntityDescription& entity, int64_t pk) const {
-    return registered_.find(entity.index(), pk);  // kept alive by its holders (changed_ holds changed ones)
+    return registered_.find(entity.index(), pk); // kept alive by its holders (changed_ holds changed ones)
 }
 
 ManagedObjectPtr ObjectContext::registeredPtr(const EntityDescription& entity, int64_t pk) const {
@@ -146,7 +146,7 @@ void ObjectContext::unindexLinks(ManagedObject& object) {
 void ObjectContext::linkMoved(ManagedObject& object, const RelationshipDescription& r, int64_t from, int64_t to) {
     if (from == to) return;
     auto indexed = changedByLink_.find(&r);
-    if (indexed == changedByLink_.end()) return;  // not indexed: no list of it read since the last save
+    if (indexed == changedByLink_.end()) return; // not indexed: no list of it read since the last save
     auto& byKey = indexed->second;
     if (from) {
         auto list = byKey.find(from);
@@ -193,13 +193,21 @@ SqlStatement* ObjectContext::entityStatement(EntityStatement kind, const EntityD
         break;
     case EntityStatement::Insert: {
         std::string names = "Z_PK, Z_OPT", marks = "?, 1";
-        for (const auto& a : e.attributes()) { names += ", " + quoteName(a.name); marks += ", ?"; }
+        for (const auto& a : e.attributes()) {
+            names += ", " + quoteName(a.name);
+            marks += ", ?";
+        }
         for (const auto& r : e.relationships())
-            if (!r.toMany) { names += ", " + quoteName(r.name); marks += ", ?"; }
+            if (!r.toMany) {
+                names += ", " + quoteName(r.name);
+                marks += ", ?";
+            }
         sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
         break;
     }
-    case EntityStatement::Delete: sql = "DELETE FROM " + table + " WHERE Z_PK = ?1 AND (?2 IS NULL OR Z_OPT = ?2)"; break;
+    case EntityStatement::Delete:
+        sql = "DELETE FROM " + table + " WHERE Z_PK = ?1 AND (?2 IS NULL OR Z_OPT = ?2)";
+        break;
     }
     slot = c->statement(sql, error);
     return slot;
@@ -273,8 +281,8 @@ std::string ObjectContext::keyCondition(const std::string& column, KeySet keys) 
 // may give rows of keys not asked for; the scattered keys in lists of kPrefetchOwners.
 void ObjectContext::readByKeys(const std::vector<int64_t>& keys, const std::function<SqlStatement*(KeySet)>& statement,
                                const std::function<void(SqlStatement&)>& each) {
-    constexpr int64_t kGap = 4;     // keys this close belong to one run
-    constexpr size_t kMinRun = 32;  // a shorter run goes into the lists
+    constexpr int64_t kGap = 4;    // keys this close belong to one run
+    constexpr size_t kMinRun = 32; // a shorter run goes into the lists
     auto run = [&](SqlStatement* s, const std::function<void(SqlStatement&)>& bind) {
         if (!s) return;
         StatementUse use(s);
@@ -297,7 +305,7 @@ void ObjectContext::readByKeys(const std::vector<int64_t>& keys, const std::func
         from = to;
     }
     for (size_t at = 0; at < scattered.size(); at += kPrefetchOwners)
-        run(statement(KeySet::List), [&](SqlStatement& s) {  // the last list repeats its last key
+        run(statement(KeySet::List), [&](SqlStatement& s) { // the last list repeats its last key
             for (size_t i = 0; i < kPrefetchOwners; ++i)
                 s.bindInt(static_cast<int>(i + 1), scattered[std::min(at + i, scattered.size() - 1)]);
         });
@@ -318,9 +326,8 @@ SqlStatement* ObjectContext::toManyStatement(const RelationshipDescription& r, K
         from += " JOIN " + quoteName(r.joinTable) + " j ON t0.Z_PK = j." + theirs;
     }
     std::string sql = "SELECT " + QueryCompiler::columns(target, "t0");
-    if (keys == KeySet::One)
-        sql += from + " WHERE " + keyCondition(owner, keys) + " ORDER BY t0.Z_PK";
-    else  // the owner's key last in each row; members are kept in key order
+    if (keys == KeySet::One) sql += from + " WHERE " + keyCondition(owner, keys) + " ORDER BY t0.Z_PK";
+    else // the owner's key last in each row; members are kept in key order
         sql += ", " + owner + from + " WHERE " + keyCondition(owner, keys);
     slot = c->statement(sql, nullptr);
     return slot;
@@ -369,10 +376,12 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetchTargets(const std::vector<M
     }
     std::vector<int64_t> keys(wanted.begin(), wanted.end());
     std::sort(keys.begin(), keys.end());
-    std::vector<ManagedObjectPtr> read;  // alive until handed out below
-    readByKeys(keys, [&](KeySet set) { return byKeysStatement(target, set); }, [&](SqlStatement& row) {
-        if (wanted.count(row.columnInt(0))) read.push_back(objectFromRow(target, row));
-    });
+    std::vector<ManagedObjectPtr> read; // alive until handed out below
+    readByKeys(
+        keys, [&](KeySet set) { return byKeysStatement(target, set); },
+        [&](SqlStatement& row) {
+            if (wanted.count(row.columnInt(0))) read.push_back(objectFromRow(target, row));
+        });
     // The targets, each once, in the order first named.
     std::vector<ManagedObjectPtr> out;
     std::unordered_set<int64_t> named;
@@ -390,8 +399,8 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetchMembers(const std::vector<M
     // read their own (inserted ones have nothing stored).
     struct Read {
         std::vector<ManagedObjectPtr> members;
-        bool whole = false;   // the list is these members, nothing unsaved added or taken away
-        bool handed = false;  // answered already (an owner given twice answers once)
+        bool whole = false;  // the list is these members, nothing unsaved added or taken away
+        bool handed = false; // answered already (an owner given twice answers once)
     };
     std::unordered_map<int64_t, Read> stored;
     for (const ManagedObjectPtr& o : owners) {
@@ -406,15 +415,17 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetchMembers(const std::vector<M
     keys.reserve(stored.size());
     for (const auto& [pk, read] : stored) keys.push_back(pk);
     std::sort(keys.begin(), keys.end());
-    std::vector<ManagedObjectPtr> held;  // alive until handed out below
-    readByKeys(keys, [&](KeySet set) { return toManyStatement(r, set); }, [&](SqlStatement& row) {
-        auto read = stored.find(row.columnInt(ownerColumn));
-        if (read == stored.end() || isDoomed(target, row.columnInt(0))) return;
-        ManagedObjectPtr member = objectFromRow(target, row);
-        // A changed member of a list kept by its column counts by its current key, below.
-        if (!r.storedByInverse || !member->hasChanges()) read->second.members.push_back(member);
-        else held.push_back(std::move(member));
-    });
+    std::vector<ManagedObjectPtr> held; // alive until handed out below
+    readByKeys(
+        keys, [&](KeySet set) { return toManyStatement(r, set); },
+        [&](SqlStatement& row) {
+            auto read = stored.find(row.columnInt(ownerColumn));
+            if (read == stored.end() || isDoomed(target, row.columnInt(0))) return;
+            ManagedObjectPtr member = objectFromRow(target, row);
+            // A changed member of a list kept by its column counts by its current key, below.
+            if (!r.storedByInverse || !member->hasChanges()) read->second.members.push_back(member);
+            else held.push_back(std::move(member));
+        });
     // A list kept by its members' column gains or loses members unsaved only by changed objects.
     const bool noneChanged = r.storedByInverse && changedByEntity_[r.inverse->source->index()].empty();
     auto byKey = [](const ManagedObjectPtr& a, const ManagedObjectPtr& b) { return a->primaryKey_ < b->primaryKey_; };
@@ -432,8 +443,8 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetchMembers(const std::vector<M
         else addUnsavedMembers(st, r, o->primaryKey_);
     }
     std::vector<ManagedObjectPtr> out;
-    std::vector<int64_t> keysOfOne;  // a copy: reading a member may drop lists
-    std::unordered_set<const ManagedObject*> listedBefore;  // owners whose lists were read before
+    std::vector<int64_t> keysOfOne;                        // a copy: reading a member may drop lists
+    std::unordered_set<const ManagedObject*> listedBefore; // owners whose lists were read before
     for (const ManagedObjectPtr& o : owners) {
         if (o->context_ != this) continue;
         if (auto read = stored.find(o->primaryKey_); read != stored.end()) {
@@ -455,9 +466,7 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetchMembers(const std::vector<M
     return out;
 }
 
-size_t ObjectContext::preparedStatements() const {
-    return connection_ ? connection_->statementCount() : 0;
-}
+size_t ObjectContext::preparedStatements() const { return connection_ ? connection_->statementCount() : 0; }
 
 void ObjectContext::addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner) {
     if (r.storedByInverse) {
@@ -619,7 +628,8 @@ bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
         if (!add || !remove) {
             std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
             std::string table = quoteName(r.joinTable);
-            add = c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
+            add =
+                c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
             remove = c->statement("DELETE FROM " + table + " WHERE " + mine + " = ? AND " + theirs + " = ?", error);
             if (!add || !remove) return false;
         }
@@ -773,7 +783,8 @@ bool ObjectContext::save(Error* error) {
                 t->removed.clear();
             }
     }
-    NotificationCenter::defaultCenter().post(Notification{kDidSaveNotification, std::any(std::move(changes)), {}, this});
+    NotificationCenter::defaultCenter().post(
+        Notification{kDidSaveNotification, std::any(std::move(changes)), {}, this});
     return true;
 }
 
@@ -949,7 +960,9 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
         QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Count, false, error);
         if (!q) return out;
         int64_t n = 0;
-        if (!runQuery(*q, predicate, aggregates, 0, [&](SqlStatement& row) { n = row.columnInt(0); }, error)) return out;
+        if (!runQuery(
+                *q, predicate, aggregates, 0, [&](SqlStatement& row) { n = row.columnInt(0); }, error))
+            return out;
         *count = static_cast<size_t>(limit ? std::min(n, limit) : n);
         return out;
     }
@@ -962,15 +975,18 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
     }
     QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Rows, sqlLimit > 0, error);
     if (!q) return out;
-    bool ok = runQuery(*q, predicate, aggregates, sqlLimit, [&](SqlStatement& row) {
-        if (overlay) {
-            int64_t pk = row.columnInt(0);
-            if (isDoomed(e, pk)) return;
-            ManagedObject* known = registered(e, pk);
-            if (known && known->hasChanges()) return;
-        }
-        out.push_back(objectFromRow(e, row));
-    }, error);
+    bool ok = runQuery(
+        *q, predicate, aggregates, sqlLimit,
+        [&](SqlStatement& row) {
+            if (overlay) {
+                int64_t pk = row.columnInt(0);
+                if (isDoomed(e, pk)) return;
+                ManagedObject* known = registered(e, pk);
+                if (known && known->hasChanges()) return;
+            }
+            out.push_back(objectFromRow(e, row));
+        },
+        error);
     if (!ok) return {};
     if (overlay) {
         // A conjunct "attribute == value" passes over most changed objects at the cost of one compare.
@@ -994,7 +1010,7 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
 }
 
 const AttributeDescription* ObjectContext::equalityConjunct(const EntityDescription& e, const Predicate& p,
-                                                           const PredicateNode& n, Value& value) {
+                                                            const PredicateNode& n, Value& value) {
     if (n.kind == PredicateNode::Kind::And) {
         for (const PredicateNode& c : n.children)
             if (auto a = equalityConjunct(e, p, c, value)) return a;
@@ -1007,7 +1023,8 @@ const AttributeDescription* ObjectContext::equalityConjunct(const EntityDescript
     const AttributeDescription* a = e.attributeNamed(n.lhs.keyPath[0]);
     if (!a) return nullptr;
     if (n.rhs.kind == PredicateExpression::Kind::Constant) value = n.rhs.constant;
-    else if (n.rhs.kind == PredicateExpression::Kind::Argument && !p.arguments()[static_cast<size_t>(n.rhs.argument)].isArray())
+    else if (n.rhs.kind == PredicateExpression::Kind::Argument &&
+             !p.arguments()[static_cast<size_t>(n.rhs.argument)].isArray())
         value = p.argumentValue(n.rhs);
     else return nullptr;
     if (value.isNil()) return nullptr;
@@ -1055,8 +1072,8 @@ std::vector<ObjectID> ObjectContext::fetchObjectIDs(const FetchRequest& request,
     const int64_t limit = std::max<int64_t>(request.fetchLimit, 0);
     QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Keys, limit > 0, error);
     if (!q) return out;
-    bool ok = runQuery(*q, predicate, {}, limit, [&](SqlStatement& row) { out.emplace_back(&e, row.columnInt(0)); },
-                       error);
+    bool ok = runQuery(
+        *q, predicate, {}, limit, [&](SqlStatement& row) { out.emplace_back(&e, row.columnInt(0)); }, error);
     if (!ok) return {};
     return out;
 }
@@ -1075,7 +1092,8 @@ size_t ObjectContext::count(const FetchRequest& request, Error* error) {
 Value ObjectContext::max(std::string_view entity, std::string_view keyPath, Error* error) {
     const EntityDescription& e = model().requireEntity(entity);
     AttributeType type;
-    std::string sql = QueryCompiler::aggregate(e, {PredicateExpression::Function::Max, split(keyPath, ".")}, false, &type);
+    std::string sql =
+        QueryCompiler::aggregate(e, {PredicateExpression::Function::Max, split(keyPath, ".")}, false, &type);
     SqlConnection* c = connection(error);
     SqlStatement* s = c ? c->statement(sql, error) : nullptr;
     if (!s) return {};

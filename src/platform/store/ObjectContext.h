@@ -52,8 +52,8 @@ public:
     static constexpr const char* kDidSaveNotification = "ObjectContextDidSave";
 
     enum class MergePolicy {
-        Error,      // a save over a row changed or deleted by another context since it was read fails
-        Overwrite,  // this context's changes win, attribute by attribute
+        Error,     // a save over a row changed or deleted by another context since it was read fails
+        Overwrite, // this context's changes win, attribute by attribute
     };
 
     explicit ObjectContext(std::shared_ptr<ObjectStore> store);
@@ -127,12 +127,10 @@ public:
     ManagedObjectPtr fetchFirst(std::string_view entity, std::string_view format, const Args&... args) {
         return fetchFirst(FetchRequest(std::string(entity), Predicate::format(format, args...)));
     }
-    template <typename... Args>
-    size_t count(std::string_view entity, std::string_view format, const Args&... args) {
+    template <typename... Args> size_t count(std::string_view entity, std::string_view format, const Args&... args) {
         return count(FetchRequest(std::string(entity), Predicate::format(format, args...)));
     }
-    template <typename... Args>
-    bool exists(std::string_view entity, std::string_view format, const Args&... args) {
+    template <typename... Args> bool exists(std::string_view entity, std::string_view format, const Args&... args) {
         return fetchFirst(entity, format, args...) != nullptr;
     }
 
@@ -196,7 +194,7 @@ private:
                     std::vector<ManagedObjectPtr>* read = nullptr);
     // A list's members as this context sees them beyond the stored ones; the list is then loaded.
     void addUnsavedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner);
-    enum class KeySet { One, List, Range };  // what a statement by keys takes: a key, kPrefetchOwners of them, a range
+    enum class KeySet { One, List, Range }; // what a statement by keys takes: a key, kPrefetchOwners of them, a range
     static std::string keyCondition(const std::string& column, KeySet keys);
     // The SELECT of a to-many's members by their owner, prepared once per relationship and key
     // set; by more than one owner at once, the owner's key last in each row.
@@ -219,7 +217,7 @@ private:
 
     // Deletes by key (ObjectContextDeleteAll.cpp).
     struct NullifiedLink {
-        const RelationshipDescription* link;  // a to-one of the row's entity
+        const RelationshipDescription* link; // a to-one of the row's entity
         int64_t row, target;
     };
     void doomRows(const EntityDescription& entity, std::vector<int64_t> keys, Error* error);
@@ -250,12 +248,12 @@ private:
     std::shared_ptr<ObjectStore> store_;
     std::unique_ptr<SqlConnection> connection_;
     int readScopes_ = 0;
-    bool readOpen_ = false;  // a ReadScope's transaction is open on connection_
-    int holdingReads_ = 0;   // ReadScopes with Hold::Objects open
+    bool readOpen_ = false; // a ReadScope's transaction is open on connection_
+    int holdingReads_ = 0;  // ReadScopes with Hold::Objects open
     std::vector<ManagedObjectPtr> heldReads_;
     MergePolicy mergePolicy_ = MergePolicy::Error;
     ObjectRegistry registered_;
-    std::vector<ManagedObjectPtr> changed_;  // keeps changed objects alive until save or rollback
+    std::vector<ManagedObjectPtr> changed_; // keeps changed objects alive until save or rollback
     std::vector<std::vector<ManagedObject*>> changedByEntity_;
     // Changed objects by the key their to-one holds, for each to-one whose inverse to-many is
     // kept by it: a member list is read with the changed members of its owner alone, not a walk
@@ -263,17 +261,17 @@ private:
     std::unordered_map<const RelationshipDescription*, std::unordered_map<int64_t, std::vector<ManagedObject*>>>
         changedByLink_;
     std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
-    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 3>> toManyStatements_;  // by KeySet
-    std::unordered_map<const EntityDescription*, std::array<SqlStatement*, 2>> byKeysStatements_;  // list, range
-    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> joinStatements_;  // add, remove
-    std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_;  // per entity: what goes with a deleted row
+    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 3>> toManyStatements_; // by KeySet
+    std::unordered_map<const EntityDescription*, std::array<SqlStatement*, 2>> byKeysStatements_;       // list, range
+    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> joinStatements_;   // add, remove
+    std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_; // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
-    std::vector<std::unordered_set<int64_t>> doomed_;  // per entity
+    std::vector<std::unordered_set<int64_t>> doomed_; // per entity
     size_t doomedCount_ = 0;
-    std::vector<std::vector<int64_t>> freeKeys_;       // per entity: doomed keys for new rows, smallest last
-    std::vector<ManagedObjectPtr> doomedObjects_;      // read objects among the doomed rows
-    std::vector<NullifiedLink> nullified_;             // links of unread rows to doomed rows, set nil on read
-    std::vector<std::vector<const RelationshipDescription*>> incoming_;  // per entity: to-ones that target it
+    std::vector<std::vector<int64_t>> freeKeys_;  // per entity: doomed keys for new rows, smallest last
+    std::vector<ManagedObjectPtr> doomedObjects_; // read objects among the doomed rows
+    std::vector<NullifiedLink> nullified_;        // links of unread rows to doomed rows, set nil on read
+    std::vector<std::vector<const RelationshipDescription*>> incoming_; // per entity: to-ones that target it
     std::unordered_map<std::string, std::unique_ptr<QueryCacheEntry>> queries_;
 };
 

@@ -55,9 +55,10 @@ bool ObjectContext::scanLinks(const EntityDescription& e, const std::string& col
                               const std::function<void(int64_t row, int64_t target)>& each, Error* error) {
     SqlConnection* c = connection(error);
     std::string name = quoteName(column);
-    SqlStatement* s = c ? c->statement("SELECT Z_PK, " + name + " FROM " + quoteName(e.name()) + " WHERE " + name +
-                                           " IS NOT NULL", error)
-                        : nullptr;
+    SqlStatement* s =
+        c ? c->statement("SELECT Z_PK, " + name + " FROM " + quoteName(e.name()) + " WHERE " + name + " IS NOT NULL",
+                         error)
+          : nullptr;
     if (!s) return false;
     std::vector<std::pair<int64_t, int64_t>> links;
     {
@@ -80,7 +81,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
     };
     std::vector<Batch> work;
     work.push_back({&first, std::move(firstKeys)});
-    std::vector<ManagedObjectPtr> cascaded;  // changed objects a cascade reaches: deleted one by one
+    std::vector<ManagedObjectPtr> cascaded; // changed objects a cascade reaches: deleted one by one
     std::vector<size_t> touched;
     auto reachChanged = [&](ManagedObject& o) {
         if (!o.deleted_) cascaded.push_back(o.shared_from_this());
@@ -108,14 +109,17 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
             const EntityDescription& s = *q->source;
             bool cascade = q->inverse && q->inverse->deleteRule == DeleteRule::Cascade;
             std::vector<int64_t> next;
-            bool ok = scanLinks(s, q->name, [&](int64_t row, int64_t target) {
-                if (!keys.count(target) || isDoomed(s, row)) return;
-                ManagedObjectPtr o = registeredPtr(s, row);
-                if (o && o->hasChanges()) return;  // changed objects count by their own links, below
-                if (cascade) next.push_back(row);
-                else if (o) o->primitiveSetToOne(*q, 0);
-                else nullified_.push_back({q, row, target});
-            }, error);
+            bool ok = scanLinks(
+                s, q->name,
+                [&](int64_t row, int64_t target) {
+                    if (!keys.count(target) || isDoomed(s, row)) return;
+                    ManagedObjectPtr o = registeredPtr(s, row);
+                    if (o && o->hasChanges()) return; // changed objects count by their own links, below
+                    if (cascade) next.push_back(row);
+                    else if (o) o->primitiveSetToOne(*q, 0);
+                    else nullified_.push_back({q, row, target});
+                },
+                error);
             if (!ok) return;
             for (ManagedObject* o : changedByEntity_[s.index()]) {
                 if (o->deleted_ || !keys.count(o->toOnes_[q->index])) continue;
@@ -137,14 +141,21 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
                 else next.push_back(target);
             };
             if (!r.toMany) {
-                if (!scanLinks(x, r.name, [&](int64_t row, int64_t target) { if (keys.count(row)) reach(target); }, error))
+                if (!scanLinks(
+                        x, r.name,
+                        [&](int64_t row, int64_t target) {
+                            if (keys.count(row)) reach(target);
+                        },
+                        error))
                     return;
             } else {
-                std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
+                std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST",
+                            theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
                 SqlConnection* c = connection(error);
-                SqlStatement* s = c ? c->statement("SELECT " + theirs + " FROM " + quoteName(r.joinTable) + " WHERE " +
-                                                       mine + " = ?", error)
-                                    : nullptr;
+                SqlStatement* s =
+                    c ? c->statement("SELECT " + theirs + " FROM " + quoteName(r.joinTable) + " WHERE " + mine + " = ?",
+                                     error)
+                      : nullptr;
                 if (!s) return;
                 std::vector<int64_t> targets;
                 for (int64_t pk : keys) {
@@ -200,8 +211,11 @@ bool ObjectContext::linkCleanups(const EntityDescription& e, bool whole, std::ve
             if (!outgoing && !incoming) continue;
             std::string sql;
             if (!q.joinTable.empty()) {
-                bool mine = outgoing == q.joinSourceFirst;  // the entity's keys are in Z_SRC
-                sql = "DELETE FROM " + quoteName(q.joinTable) + (whole ? "" : mine ? " WHERE Z_SRC = ?" : " WHERE Z_DST = ?");
+                bool mine = outgoing == q.joinSourceFirst; // the entity's keys are in Z_SRC
+                sql = "DELETE FROM " + quoteName(q.joinTable) +
+                      (whole  ? ""
+                       : mine ? " WHERE Z_SRC = ?"
+                              : " WHERE Z_DST = ?");
             } else {
                 std::string column = quoteName(q.name);
                 sql = "UPDATE " + quoteName(other->name()) + " SET " + column + " = NULL WHERE " + column +
@@ -250,8 +264,11 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         const EntityDescription& s = *l.link->source;
         if (isDoomed(s, l.row)) continue;
         std::string column = quoteName(l.link->name);
-        SqlStatement* u = c->statement("UPDATE " + quoteName(s.name()) + " SET " + column + " = NULL, Z_OPT = Z_OPT + 1"
-                                       " WHERE Z_PK = ? AND " + column + " = ?", error);
+        SqlStatement* u = c->statement("UPDATE " + quoteName(s.name()) + " SET " + column +
+                                           " = NULL, Z_OPT = Z_OPT + 1"
+                                           " WHERE Z_PK = ? AND " +
+                                           column + " = ?",
+                                       error);
         if (!u) return false;
         u->bindInt(1, l.row);
         u->bindInt(2, l.target);
@@ -262,7 +279,7 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         const auto& doomed = doomed_[e->index()];
         if (doomed.empty()) continue;
         std::vector<int64_t> keys(doomed.begin(), doomed.end());
-        std::sort(keys.begin(), keys.end());  // in key order: each page of the table is visited once
+        std::sort(keys.begin(), keys.end()); // in key order: each page of the table is visited once
         for (int64_t pk : keys) changes.deleted.emplace_back(e.get(), pk);
         // When no other row is left, the table and its pairs are emptied whole, which costs
         // SQLite a walk over their pages instead of a search per row.
@@ -291,7 +308,7 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         if (!s) return false;
         for (int64_t pk : keys) {
             s->bindInt(1, pk);
-            s->bindNull(2);  // no version check: the row goes whoever changed it meanwhile
+            s->bindNull(2); // no version check: the row goes whoever changed it meanwhile
             if (!run(s) || !deleteRowLinks(*e, pk, error)) return false;
         }
     }

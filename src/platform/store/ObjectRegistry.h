@@ -33,10 +33,10 @@ public:
 private:
     struct Slot {
         int64_t key = 0;
-        ManagedObject* object = nullptr;  // null: empty
+        ManagedObject* object = nullptr; // null: empty
     };
     struct Table {
-        std::vector<Slot> slots;  // a power of two, at most half full
+        std::vector<Slot> slots; // a power of two, at most half full
         size_t used = 0;
     };
     static size_t home(const Table& t, int64_t key);

@@ -15,9 +15,13 @@ namespace {
 const char* columnType(AttributeType t) {
     switch (t) {
     case AttributeType::Text: return "TEXT";
-    case AttributeType::Int16: case AttributeType::Int32: case AttributeType::Int64: case AttributeType::Boolean:
-        return "INTEGER";
-    case AttributeType::Double: case AttributeType::Decimal: case AttributeType::Date: return "REAL";
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64:
+    case AttributeType::Boolean: return "INTEGER";
+    case AttributeType::Double:
+    case AttributeType::Decimal:
+    case AttributeType::Date: return "REAL";
     case AttributeType::Binary: return "BLOB";
     }
     return "";
@@ -73,7 +77,8 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
         while (s->step() == SQLITE_ROW) indexes.insert(*s->column(0, AttributeType::Text).text());
     }
     auto index = [&](const std::string& name, const std::string& table, const std::string& columns) {
-        if (!indexes.count(name)) work.push_back("CREATE INDEX " + quoteName(name) + " ON " + table + " (" + columns + ")");
+        if (!indexes.count(name))
+            work.push_back("CREATE INDEX " + quoteName(name) + " ON " + table + " (" + columns + ")");
     };
     for (const auto& e : model_.entities()) {
         bool exists = false;
@@ -88,7 +93,8 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
         } else {
             for (const auto& a : e->attributes())
                 if (!have.count(a.name))
-                    work.push_back("ALTER TABLE " + table + " ADD COLUMN " + quoteName(a.name) + " " + columnType(a.type));
+                    work.push_back("ALTER TABLE " + table + " ADD COLUMN " + quoteName(a.name) + " " +
+                                   columnType(a.type));
             for (const auto& r : e->relationships())
                 if (!r.toMany && !have.count(r.name))
                     work.push_back("ALTER TABLE " + table + " ADD COLUMN " + quoteName(r.name) + " INTEGER");
@@ -124,8 +130,9 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
         for (const std::string& sql : work) {
             if (!c.exec(sql, error)) {
                 c.exec("ROLLBACK", nullptr);
-                if (error) *error = Error(kObjectStoreErrorDomain, kStoreCannotOpen,
-                                          "Unable to bring the store up to the model: " + error->localizedDescription());
+                if (error)
+                    *error = Error(kObjectStoreErrorDomain, kStoreCannotOpen,
+                                   "Unable to bring the store up to the model: " + error->localizedDescription());
                 return false;
             }
         }
@@ -149,9 +156,7 @@ std::unique_ptr<SqlConnection> ObjectStore::connect(Error* error) const {
     return SqlConnection::open(path_, maxPageCount_, error);
 }
 
-int64_t ObjectStore::nextPrimaryKey(const EntityDescription& entity) {
-    return nextKeys_[entity.index()].fetch_add(1);
-}
+int64_t ObjectStore::nextPrimaryKey(const EntityDescription& entity) { return nextKeys_[entity.index()].fetch_add(1); }
 
 std::optional<ObjectID> ObjectStore::objectIDForURIRepresentation(std::string_view uri) const {
     constexpr std::string_view prefix = "x-tavlo-object:///";

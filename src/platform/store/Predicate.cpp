@@ -51,12 +51,21 @@ private:
     void skipBlanks() {
         while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
     }
-    bool atEnd() { skipBlanks(); return pos_ >= text_.size(); }
-    char peek() { skipBlanks(); return pos_ < text_.size() ? text_[pos_] : '\0'; }
+    bool atEnd() {
+        skipBlanks();
+        return pos_ >= text_.size();
+    }
+    char peek() {
+        skipBlanks();
+        return pos_ < text_.size() ? text_[pos_] : '\0';
+    }
 
     bool matchSymbol(std::string_view s) {
         skipBlanks();
-        if (text_.substr(pos_, s.size()) == s) { pos_ += s.size(); return true; }
+        if (text_.substr(pos_, s.size()) == s) {
+            pos_ += s.size();
+            return true;
+        }
         return false;
     }
     static bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
@@ -68,7 +77,10 @@ private:
     }
     bool matchWord(std::string_view w) {
         std::string_view got = peekWord();
-        if (!got.empty() && equalsNoCase(got, w)) { pos_ += got.size(); return true; }
+        if (!got.empty() && equalsNoCase(got, w)) {
+            pos_ += got.size();
+            return true;
+        }
         return false;
     }
 
@@ -76,7 +88,12 @@ private:
         Node left = parseAnd();
         while (matchSymbol("||") || matchWord("OR")) {
             Node right = parseAnd();
-            if (left.kind != Node::Kind::Or) { Node n; n.kind = Node::Kind::Or; n.children.push_back(std::move(left)); left = std::move(n); }
+            if (left.kind != Node::Kind::Or) {
+                Node n;
+                n.kind = Node::Kind::Or;
+                n.children.push_back(std::move(left));
+                left = std::move(n);
+            }
             left.children.push_back(std::move(right));
         }
         return left;
@@ -85,7 +102,12 @@ private:
         Node left = parseNot();
         while (matchSymbol("&&") || matchWord("AND")) {
             Node right = parseNot();
-            if (left.kind != Node::Kind::And) { Node n; n.kind = Node::Kind::And; n.children.push_back(std::move(left)); left = std::move(n); }
+            if (left.kind != Node::Kind::And) {
+                Node n;
+                n.kind = Node::Kind::And;
+                n.children.push_back(std::move(left));
+                left = std::move(n);
+            }
             left.children.push_back(std::move(right));
         }
         return left;
@@ -108,8 +130,16 @@ private:
             if (!matchSymbol(")")) fail();
             return n;
         }
-        if (matchWord("TRUEPREDICATE")) { Node n; n.kind = Node::Kind::True; return n; }
-        if (matchWord("FALSEPREDICATE")) { Node n; n.kind = Node::Kind::False; return n; }
+        if (matchWord("TRUEPREDICATE")) {
+            Node n;
+            n.kind = Node::Kind::True;
+            return n;
+        }
+        if (matchWord("FALSEPREDICATE")) {
+            Node n;
+            n.kind = Node::Kind::False;
+            return n;
+        }
         return parseComparison();
     }
 
@@ -177,15 +207,27 @@ private:
             return e;
         }
         if (std::isdigit(static_cast<unsigned char>(c)) ||
-            ((c == '-' || c == '+') && pos_ + 1 < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_ + 1])))) {
+            ((c == '-' || c == '+') && pos_ + 1 < text_.size() &&
+             std::isdigit(static_cast<unsigned char>(text_[pos_ + 1])))) {
             e.constant = parseNumber();
             return e;
         }
         std::string_view word = peekWord();
         if (word.empty()) fail();
-        if (equalsNoCase(word, "nil") || equalsNoCase(word, "NULL")) { pos_ += word.size(); return e; }
-        if (equalsNoCase(word, "YES") || equalsNoCase(word, "TRUE")) { pos_ += word.size(); e.constant = true; return e; }
-        if (equalsNoCase(word, "NO") || equalsNoCase(word, "FALSE")) { pos_ += word.size(); e.constant = false; return e; }
+        if (equalsNoCase(word, "nil") || equalsNoCase(word, "NULL")) {
+            pos_ += word.size();
+            return e;
+        }
+        if (equalsNoCase(word, "YES") || equalsNoCase(word, "TRUE")) {
+            pos_ += word.size();
+            e.constant = true;
+            return e;
+        }
+        if (equalsNoCase(word, "NO") || equalsNoCase(word, "FALSE")) {
+            pos_ += word.size();
+            e.constant = false;
+            return e;
+        }
         if (isReserved(word)) fail();
         pos_ += word.size();
         if (peek() == '(') {
@@ -234,15 +276,22 @@ private:
     Expr parsePlaceholder() {
         Expr e;
         e.kind = Expr::Kind::Argument;
-        ++pos_;  // '%'
+        ++pos_; // '%'
         size_t start = pos_;
         while (pos_ < text_.size() && (text_[pos_] == 'l' || text_[pos_] == 'h' || text_[pos_] == 'q')) ++pos_;
         if (pos_ >= text_.size()) fail();
         char conv = text_[pos_++];
         switch (conv) {
-        case '@': if (pos_ - 1 != start) fail(); e.conversion = '@'; break;
-        case 'd': case 'i': case 'u': e.conversion = 'd'; break;
-        case 'f': case 'g': case 'e': e.conversion = 'f'; break;
+        case '@':
+            if (pos_ - 1 != start) fail();
+            e.conversion = '@';
+            break;
+        case 'd':
+        case 'i':
+        case 'u': e.conversion = 'd'; break;
+        case 'f':
+        case 'g':
+        case 'e': e.conversion = 'f'; break;
         default: fail();
         }
         e.argument = arguments_++;
@@ -272,7 +321,7 @@ private:
         bool real = false;
         while (pos_ < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.')) {
             if (text_[pos_] == '.') {
-                if (real) fail();  // "1.2.3"
+                if (real) fail(); // "1.2.3"
                 real = true;
             }
             ++pos_;
@@ -281,9 +330,7 @@ private:
         try {
             if (real) return std::stod(digits);
             return static_cast<int64_t>(std::stoll(digits));
-        } catch (const std::out_of_range&) {
-            fail();
-        }
+        } catch (const std::out_of_range&) { fail(); }
     }
 
     std::string_view text_;
@@ -304,7 +351,7 @@ std::shared_ptr<const Predicate::Parsed> parseCached(std::string_view text) {
     }
     auto parsed = std::make_shared<const Predicate::Parsed>(Parser(text).parse());
     std::lock_guard lock(mutex);
-    if (cache.size() > 4096) cache.clear();  // formats are program texts; this only bounds misuse
+    if (cache.size() > 4096) cache.clear(); // formats are program texts; this only bounds misuse
     return cache.emplace(std::move(key), parsed).first->second;
 }
 
@@ -385,7 +432,8 @@ std::string Predicate::predicateFormat() const {
         case Node::Kind::True: return "TRUEPREDICATE";
         case Node::Kind::False: return "FALSEPREDICATE";
         case Node::Kind::Not: return "NOT " + node(n.children[0]);
-        case Node::Kind::And: case Node::Kind::Or: {
+        case Node::Kind::And:
+        case Node::Kind::Or: {
             std::vector<std::string> parts;
             for (const Node& c : n.children) parts.push_back("(" + node(c) + ")");
             return join(parts, n.kind == Node::Kind::And ? " AND " : " OR ");

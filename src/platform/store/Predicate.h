@@ -18,12 +18,11 @@ class PredicateArgument {
 public:
     PredicateArgument() = default;
     template <typename T>
-        requires std::constructible_from<Value, const T&>
-    PredicateArgument(const T& v) : value_(v) {}
+    requires std::constructible_from<Value, const T&> PredicateArgument(const T& v) : value_(v) {}
     template <std::ranges::input_range R>
-        requires(!std::constructible_from<Value, const R&> &&
-                 std::constructible_from<Value, std::ranges::range_reference_t<const R>>)
-    PredicateArgument(const R& values) : isArray_(true) {
+    requires(!std::constructible_from<Value, const R&> &&
+             std::constructible_from<Value, std::ranges::range_reference_t<const R>>) PredicateArgument(const R& values)
+        : isArray_(true) {
         for (const auto& v : values) array_.emplace_back(v);
     }
 
@@ -53,11 +52,22 @@ struct PredicateExpression {
 
 struct PredicateNode {
     enum class Kind { True, False, And, Or, Not, Comparison };
-    enum class Operator { Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual, Like, Contains, BeginsWith,
-                          EndsWith, In };
+    enum class Operator {
+        Equal,
+        NotEqual,
+        Less,
+        LessEqual,
+        Greater,
+        GreaterEqual,
+        Like,
+        Contains,
+        BeginsWith,
+        EndsWith,
+        In
+    };
     Kind kind = Kind::True;
-    std::vector<PredicateNode> children;  // And, Or, Not
-    Operator op = Operator::Equal;        // Comparison
+    std::vector<PredicateNode> children; // And, Or, Not
+    Operator op = Operator::Equal;       // Comparison
     TextOptions options;
     PredicateExpression lhs, rhs;
 };
@@ -76,13 +86,12 @@ public:
     };
     struct Parsed {
         PredicateNode root;
-        std::string key;  // the canonical text: one per distinct tree
+        std::string key; // the canonical text: one per distinct tree
         int argumentCount = 0;
         std::vector<Aggregate> aggregates;
     };
 
-    template <typename... Args>
-    static Predicate format(std::string_view text, const Args&... args) {
+    template <typename... Args> static Predicate format(std::string_view text, const Args&... args) {
         return withArguments(text, std::vector<PredicateArgument>{PredicateArgument(args)...});
     }
     static Predicate withArguments(std::string_view text, std::vector<PredicateArgument> arguments);

@@ -33,7 +33,9 @@ Value coerceForAttribute(const Value& v, AttributeType type) {
         if (v.kind() == K::Text) return v;
         if (v.kind() == K::Date || v.kind() == K::Binary) return bad();
         return v.description();
-    case AttributeType::Int16: case AttributeType::Int32: case AttributeType::Int64:
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64:
         switch (v.kind()) {
         case K::Integer: return v;
         case K::Boolean: return v.integer();
@@ -45,7 +47,8 @@ Value coerceForAttribute(const Value& v, AttributeType type) {
     case AttributeType::Boolean:
         if (v.kind() == K::Date || v.kind() == K::Binary) return bad();
         return v.boolean();
-    case AttributeType::Double: case AttributeType::Decimal:
+    case AttributeType::Double:
+    case AttributeType::Decimal:
         if (v.kind() == K::Binary) return bad();
         return v.real();
     case AttributeType::Date:
@@ -97,7 +100,8 @@ KeyPathTarget resolveKeyPath(const EntityDescription& entity, const std::vector<
         }
         const RelationshipDescription* r = e->relationshipNamed(path[i]);
         if (!r) throw std::invalid_argument("Entity " + e->name() + " has no key \"" + path[i] + "\"");
-        if (r->toMany) throw std::invalid_argument("Key path " + join(path, ".") + " goes through a to-many relationship");
+        if (r->toMany)
+            throw std::invalid_argument("Key path " + join(path, ".") + " goes through a to-many relationship");
         if (last) out.relationship = r;
         e = r->target;
     }
@@ -205,15 +209,16 @@ bool evaluateComparison(const Predicate& p, const Node& n, const ManagedObject& 
     }
     Value c = coerceForAttribute(rhs, lhs.attribute->type);
     if ((n.op == Op::Equal || n.op == Op::NotEqual) && (n.options.caseInsensitive || n.options.diacriticInsensitive)) {
-        bool eq = !lhs.value.isNil() &&
-                  textMatches(TextOperator::Equal, lhs.value.description(), c.description(), n.options);
+        bool eq =
+            !lhs.value.isNil() && textMatches(TextOperator::Equal, lhs.value.description(), c.description(), n.options);
         return n.op == Op::Equal ? eq : !eq;
     }
     if (lhs.value.isNil()) return n.op == Op::NotEqual;
     return compareOrdered(n.op, compareValues(lhs.value, c));
 }
 
-bool evaluateNode(const Predicate& p, const Node& n, const ManagedObject& object, const std::vector<Value>& aggregates) {
+bool evaluateNode(const Predicate& p, const Node& n, const ManagedObject& object,
+                  const std::vector<Value>& aggregates) {
     switch (n.kind) {
     case Node::Kind::True: return true;
     case Node::Kind::False: return false;

@@ -24,7 +24,7 @@ int compareValues(const Value& a, const Value& b, bool caseInsensitive = false);
 // for an unknown name or a step through a to-many.
 struct KeyPathTarget {
     const AttributeDescription* attribute = nullptr;
-    const RelationshipDescription* relationship = nullptr;  // a to-one at the end of the path
+    const RelationshipDescription* relationship = nullptr; // a to-one at the end of the path
 };
 KeyPathTarget resolveKeyPath(const EntityDescription& entity, const std::vector<std::string>& path);
 

@@ -73,7 +73,8 @@ public:
         case Node::Kind::True: return "1";
         case Node::Kind::False: return "0";
         case Node::Kind::Not: return "((" + node(n.children[0]) + ") IS NOT 1)";
-        case Node::Kind::And: case Node::Kind::Or: {
+        case Node::Kind::And:
+        case Node::Kind::Or: {
             std::string out = "(";
             for (size_t i = 0; i < n.children.size(); ++i) {
                 if (i) out += n.kind == Node::Kind::And ? " AND " : " OR ";
@@ -135,7 +136,7 @@ private:
                 CompiledQuery::Bind b;
                 b.kind = CompiledQuery::Bind::Kind::Element;
                 b.index = n.rhs.argument;
-                b.element = static_cast<int>(std::min(i, count - 1));  // repeats change nothing
+                b.element = static_cast<int>(std::min(i, count - 1)); // repeats change nothing
                 b.coerce = true;
                 b.type = lhs.target.attribute->type;
                 binds_.push_back(b);
@@ -165,7 +166,8 @@ private:
                    ", ?)";
         }
         bindValue(n.rhs, true, type);
-        if ((n.op == Op::Equal || n.op == Op::NotEqual) && (n.options.caseInsensitive || n.options.diacriticInsensitive)) {
+        if ((n.op == Op::Equal || n.op == Op::NotEqual) &&
+            (n.options.caseInsensitive || n.options.diacriticInsensitive)) {
             std::string call = "tavlo_text(" + std::to_string(static_cast<int>(TextOperator::Equal)) + ", " +
                                std::to_string(n.options.bits()) + ", " + lhs.sql + ", ?)";
             return n.op == Op::Equal ? call : "(NOT " + call + ")";
@@ -184,7 +186,12 @@ private:
 std::string QueryCompiler::shapeKey(const EntityDescription& entity, const FetchRequest& request, Answer answer,
                                     bool limited) {
     std::string key = entity.name();
-    key += answer == Answer::Count ? "\x01" "c" : answer == Answer::Keys ? "\x01" "k" : "\x01" "o";
+    key += answer == Answer::Count  ? "\x01"
+                                      "c"
+           : answer == Answer::Keys ? "\x01"
+                                      "k"
+                                    : "\x01"
+                                      "o";
     if (limited) key += 'l';
     if (request.predicate) {
         key += '\x01';
@@ -232,8 +239,7 @@ CompiledQuery QueryCompiler::compile(const EntityDescription& entity, const Pred
         order += ", t0.Z_PK";
     }
     const std::string what = count ? "COUNT(*)" : answer == Answer::Keys ? "t0.Z_PK" : columns(entity, "t0");
-    q.sql = "SELECT " + what + " FROM " + quoteName(entity.name()) +
-            " t0" + joins.sql();
+    q.sql = "SELECT " + what + " FROM " + quoteName(entity.name()) + " t0" + joins.sql();
     if (!where.empty()) q.sql += " WHERE " + where;
     q.sql += order;
     if (limited) {

@@ -14,11 +14,11 @@ struct CompiledQuery {
     struct Bind {
         enum class Kind { Constant, Argument, Element, Aggregate, Limit };
         Kind kind = Kind::Constant;
-        int index = 0;    // argument or aggregate position
-        int element = 0;  // Element: position in the array argument
-        char conversion = '@';  // Argument: as the placeholder converts it
+        int index = 0;         // argument or aggregate position
+        int element = 0;       // Element: position in the array argument
+        char conversion = '@'; // Argument: as the placeholder converts it
         Value constant;
-        bool coerce = false;  // make the value the attribute's type first
+        bool coerce = false; // make the value the attribute's type first
         AttributeType type = AttributeType::Text;
     };
     std::string sql;

@@ -13,7 +13,8 @@ Error storeError(int sqliteCode, const std::string& message) {
     case SQLITE_READONLY: code = kStoreReadOnly; break;
     case SQLITE_FULL: code = kStoreFull; break;
     case SQLITE_CONSTRAINT: code = kStoreConstraint; break;
-    case SQLITE_CANTOPEN: case SQLITE_NOTADB: code = kStoreCannotOpen; break;
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB: code = kStoreCannotOpen; break;
     default: break;
     }
     return Error(kObjectStoreErrorDomain, code, message);
@@ -33,8 +34,10 @@ SqlStatement::~SqlStatement() { sqlite3_finalize(stmt_); }
 void SqlStatement::bind(int index, const Value& v) {
     switch (v.kind()) {
     case Value::Kind::Nil: sqlite3_bind_null(stmt_, index); break;
-    case Value::Kind::Integer: case Value::Kind::Boolean: sqlite3_bind_int64(stmt_, index, v.integer()); break;
-    case Value::Kind::Real: case Value::Kind::Date: sqlite3_bind_double(stmt_, index, v.real()); break;
+    case Value::Kind::Integer:
+    case Value::Kind::Boolean: sqlite3_bind_int64(stmt_, index, v.integer()); break;
+    case Value::Kind::Real:
+    case Value::Kind::Date: sqlite3_bind_double(stmt_, index, v.real()); break;
     case Value::Kind::Text: {
         const std::string* s = v.textPointer();
         sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
@@ -66,10 +69,12 @@ Value SqlStatement::column(int c, AttributeType type) const {
         auto p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
         return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, c)));
     }
-    case AttributeType::Int16: case AttributeType::Int32: case AttributeType::Int64:
-        return static_cast<int64_t>(sqlite3_column_int64(stmt_, c));
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64: return static_cast<int64_t>(sqlite3_column_int64(stmt_, c));
     case AttributeType::Boolean: return sqlite3_column_int64(stmt_, c) != 0;
-    case AttributeType::Double: case AttributeType::Decimal: return sqlite3_column_double(stmt_, c);
+    case AttributeType::Double:
+    case AttributeType::Decimal: return sqlite3_column_double(stmt_, c);
     case AttributeType::Date: return Date(sqlite3_column_double(stmt_, c));
     case AttributeType::Binary: {
         auto p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, c));
@@ -103,8 +108,8 @@ void textFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& file, int64_t maxPageCount,
                                                    Error* error) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         Error::set(error, storeError(rc, "Unable to open the store " + file.string() + ": " +
                                              (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
@@ -114,14 +119,13 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& 
     std::unique_ptr<SqlConnection> c(new SqlConnection(db));
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 30000);
-    sqlite3_create_function(db, "tavlo_text", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, textFunction,
-                            nullptr, nullptr);
+    sqlite3_create_function(db, "tavlo_text", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, textFunction, nullptr,
+                            nullptr);
     // WAL lets readers of other contexts go on while one saves; FULL makes a commit survive a
     // power cut. A read-only file keeps its journal mode.
     c->exec("PRAGMA journal_mode=WAL", nullptr);
     if (!c->exec("PRAGMA synchronous=FULL", error)) return nullptr;
-    if (maxPageCount > 0 && !c->exec("PRAGMA max_page_count=" + std::to_string(maxPageCount), error))
-        return nullptr;
+    if (maxPageCount > 0 && !c->exec("PRAGMA max_page_count=" + std::to_string(maxPageCount), error)) return nullptr;
     return c;
 }
 
@@ -164,8 +168,8 @@ SqlStatement* SqlConnection::statement(const std::string& sql, Error* error) {
     auto it = statements_.find(sql);
     if (it != statements_.end()) return it->second.get();
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
-                                nullptr);
+    int rc =
+        sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         Error::set(error, lastError());
         sqlite3_finalize(stmt);
@@ -195,9 +199,7 @@ bool SqlConnection::exec(const std::string& sql, Error* error) {
     return true;
 }
 
-Error SqlConnection::lastError() const {
-    return storeError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
-}
+Error SqlConnection::lastError() const { return storeError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)); }
 
 bool SqlConnection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
 

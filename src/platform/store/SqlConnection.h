@@ -22,7 +22,7 @@ public:
     SqlStatement(const SqlStatement&) = delete;
     SqlStatement& operator=(const SqlStatement&) = delete;
 
-    void bind(int index, const Value& value);  // 1-based
+    void bind(int index, const Value& value); // 1-based
     void bindInt(int index, int64_t value);
     void bindNull(int index);
     // SQLITE_ROW, SQLITE_DONE or an error code.
@@ -41,7 +41,9 @@ private:
 class StatementUse {
 public:
     explicit StatementUse(SqlStatement* s) : s_(s) {}
-    ~StatementUse() { if (s_) s_->reset(); }
+    ~StatementUse() {
+        if (s_) s_->reset();
+    }
     StatementUse(const StatementUse&) = delete;
     StatementUse& operator=(const StatementUse&) = delete;
     SqlStatement* operator->() const { return s_; }

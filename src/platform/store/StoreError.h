@@ -10,12 +10,12 @@ namespace tavlo {
 inline constexpr const char* kObjectStoreErrorDomain = "ObjectStoreErrorDomain";
 
 enum ObjectStoreErrorCode : int {
-    kStoreFailed = 1,       // any other SQLite failure (its text is in the description)
-    kStoreReadOnly = 2,     // the file cannot be written
-    kStoreFull = 3,         // the disk or the store's size limit is full
-    kStoreConstraint = 4,   // a row broke a constraint of the file
-    kStoreConflict = 5,     // merge policy "error": another context changed or deleted the row
-    kStoreCannotOpen = 6,   // the file cannot be opened or migrated
+    kStoreFailed = 1,     // any other SQLite failure (its text is in the description)
+    kStoreReadOnly = 2,   // the file cannot be written
+    kStoreFull = 3,       // the disk or the store's size limit is full
+    kStoreConstraint = 4, // a row broke a constraint of the file
+    kStoreConflict = 5,   // merge policy "error": another context changed or deleted the row
+    kStoreCannotOpen = 6, // the file cannot be opened or migrated
 };
 
 // The store's Error for an SQLite result code and message.

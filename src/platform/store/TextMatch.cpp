@@ -15,8 +15,10 @@ std::u32string fold(std::string_view s, TextOptions o) {
         auto c = static_cast<unsigned char>(s[i]);
         char32_t cp = c;
         size_t len = 1;
-        if (c >= 0xC0 && c < 0xE0 && i + 1 < s.size()) { cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F); len = 2; }
-        else if (c >= 0xE0 && c < 0xF0 && i + 2 < s.size()) {
+        if (c >= 0xC0 && c < 0xE0 && i + 1 < s.size()) {
+            cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
+            len = 2;
+        } else if (c >= 0xE0 && c < 0xF0 && i + 2 < s.size()) {
             cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
             len = 3;
         } else if (c >= 0xF0 && i + 3 < s.size()) {
@@ -25,7 +27,7 @@ std::u32string fold(std::string_view s, TextOptions o) {
         }
         i += len;
         if (o.diacriticInsensitive) {
-            if (cp >= 0x300 && cp <= 0x36F) continue;  // combining marks
+            if (cp >= 0x300 && cp <= 0x36F) continue; // combining marks
             // Latin-1 letters with marks, mapped to their base letter.
             static const char* latin1 = "AAAAAAACEEEEIIIIDNOOOOO*OUUUUYTsaaaaaaaceeeeiiiidnooooo/ouuuuyty";
             if (cp >= 0xC0 && cp <= 0xFF) {
@@ -51,10 +53,16 @@ std::u32string fold(std::string_view s, TextOptions o) {
 bool wildcard(const std::u32string& t, const std::u32string& p) {
     size_t ti = 0, pi = 0, star = std::u32string::npos, mark = 0;
     while (ti < t.size()) {
-        if (pi < p.size() && (p[pi] == U'?' || p[pi] == t[ti])) { ++ti; ++pi; }
-        else if (pi < p.size() && p[pi] == U'*') { star = pi++; mark = ti; }
-        else if (star != std::u32string::npos) { pi = star + 1; ti = ++mark; }
-        else return false;
+        if (pi < p.size() && (p[pi] == U'?' || p[pi] == t[ti])) {
+            ++ti;
+            ++pi;
+        } else if (pi < p.size() && p[pi] == U'*') {
+            star = pi++;
+            mark = ti;
+        } else if (star != std::u32string::npos) {
+            pi = star + 1;
+            ti = ++mark;
+        } else return false;
     }
     while (pi < p.size() && p[pi] == U'*') ++pi;
     return pi == p.size();

@@ -24,17 +24,17 @@ public:
     Value(std::nullopt_t) {}
     Value(bool v) : data_(v) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    Value(T v) : data_(static_cast<int64_t>(v)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) Value(T v) : data_(static_cast<int64_t>(v)) {}
     template <std::floating_point T> Value(T v) : data_(static_cast<double>(v)) {}
-    Value(const char* v) { if (v) data_ = std::string(v); }
+    Value(const char* v) {
+        if (v) data_ = std::string(v);
+    }
     Value(std::string v) : data_(std::move(v)) {}
     Value(std::string_view v) : data_(std::string(v)) {}
     Value(Date v) : data_(v) {}
     Value(Bytes v) : data_(std::move(v)) {}
     template <typename T>
-        requires std::constructible_from<Value, const T&>
-    Value(const std::optional<T>& v) {
+    requires std::constructible_from<Value, const T&> Value(const std::optional<T>& v) {
         if (v) *this = Value(*v);
     }
 
@@ -47,9 +47,9 @@ public:
     int64_t integer() const;
     double real() const;
     bool boolean() const;
-    std::optional<std::string> text() const;       // texts only; nullopt for every other kind
-    std::optional<Date> date() const;              // dates only
-    std::optional<Bytes> binary() const;           // bytes only
+    std::optional<std::string> text() const; // texts only; nullopt for every other kind
+    std::optional<Date> date() const;        // dates only
+    std::optional<Bytes> binary() const;     // bytes only
     const std::string* textPointer() const { return std::get_if<std::string>(&data_); }
 
     // The %@ text: numbers in decimal, booleans as 1/0, nil as "(null)".

@@ -18,8 +18,7 @@ std::shared_ptr<Application> installed;
 } // namespace
 
 Application::Application(DeviceIdiom idiom)
-    : device_(idiom),
-      orientation_(static_cast<InterfaceOrientation>(static_cast<int>(device_.orientation()))),
+    : device_(idiom), orientation_(static_cast<InterfaceOrientation>(static_cast<int>(device_.orientation()))),
       orientationObserver_(Device::orientationDidChangeNotification, &device_,
                            [this](const Notification&) { updateInterfaceOrientation(); }) {
     windows_.push_back(std::make_shared<Window>(device_.screenBounds(orientation_)));
@@ -41,7 +40,7 @@ Application* Application::current() {
 void Application::install(std::shared_ptr<Application> application) {
     std::shared_ptr<Application> previous;
     std::lock_guard lock(installedMutex);
-    previous = std::move(installed);  // released after the lock, outside any callback of ours
+    previous = std::move(installed); // released after the lock, outside any callback of ours
     installed = std::move(application);
 }
 
@@ -60,9 +59,8 @@ void Application::terminate() {
 }
 
 uint32_t Application::allowedOrientations(Window& window) const {
-    std::optional<uint32_t> fromDelegate = delegate_ ? delegate_->supportedInterfaceOrientations(
-                                                           const_cast<Application&>(*this), window)
-                                                     : std::nullopt;
+    std::optional<uint32_t> fromDelegate =
+        delegate_ ? delegate_->supportedInterfaceOrientations(const_cast<Application&>(*this), window) : std::nullopt;
     return fromDelegate.value_or(OrientationMask::All);
 }
 
@@ -70,7 +68,8 @@ void Application::updateInterfaceOrientation() {
     Window& window = keyWindow_ ? *keyWindow_ : this->window();
     ViewController* front = window.rootViewController();
     while (front && front->presentedViewController()) front = front->presentedViewController();
-    uint32_t allowed = allowedOrientations(window) & (front ? front->supportedInterfaceOrientations() : OrientationMask::All);
+    uint32_t allowed =
+        allowedOrientations(window) & (front ? front->supportedInterfaceOrientations() : OrientationMask::All);
     if (allowed == 0) return;
 
     InterfaceOrientation target = orientation_;
@@ -103,12 +102,11 @@ void Application::removeAlert(const AlertView& alert) {
 }
 
 void Application::addPopover(PopoverController* popover) {
-    if (popover && std::find(popovers_.begin(), popovers_.end(), popover) == popovers_.end()) popovers_.push_back(popover);
+    if (popover && std::find(popovers_.begin(), popovers_.end(), popover) == popovers_.end())
+        popovers_.push_back(popover);
 }
 
-void Application::removePopover(const PopoverController* popover) {
-    std::erase(popovers_, popover);
-}
+void Application::removePopover(const PopoverController* popover) { std::erase(popovers_, popover); }
 
 void Application::requestMicrophonePermission(const std::function<void(bool)>& answer) const {
     if (answer) answer(microphone_);

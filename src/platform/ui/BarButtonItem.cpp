@@ -37,13 +37,13 @@ std::optional<std::string> BarButtonItem::displayTitle() const {
     if (customView_) return customView_->displayedText();
     if (!system_) return std::nullopt;
     switch (*system_) {
-        case SystemItem::Done: return "Done";
-        case SystemItem::Cancel: return "Cancel";
-        case SystemItem::Edit: return "Edit";
-        case SystemItem::Save: return "Save";
-        case SystemItem::Undo: return "Undo";
-        case SystemItem::Redo: return "Redo";
-        default: return std::nullopt;
+    case SystemItem::Done: return "Done";
+    case SystemItem::Cancel: return "Cancel";
+    case SystemItem::Edit: return "Edit";
+    case SystemItem::Save: return "Save";
+    case SystemItem::Undo: return "Undo";
+    case SystemItem::Redo: return "Redo";
+    default: return std::nullopt;
     }
 }
 

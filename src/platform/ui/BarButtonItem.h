@@ -13,9 +13,29 @@ enum class BarButtonStyle { Plain, Bordered, Done };
 
 // The platform's stock bar items, numbered as the screens refer to them.
 enum class SystemItem {
-    Done = 0, Cancel = 1, Edit = 2, Save = 3, Add = 4, FlexibleSpace = 5, FixedSpace = 6, Compose = 7, Reply = 8,
-    Action = 9, Organize = 10, Bookmarks = 11, Search = 12, Refresh = 13, Stop = 14, Camera = 15, Trash = 16,
-    Play = 17, Pause = 18, Rewind = 19, FastForward = 20, Undo = 21, Redo = 22
+    Done = 0,
+    Cancel = 1,
+    Edit = 2,
+    Save = 3,
+    Add = 4,
+    FlexibleSpace = 5,
+    FixedSpace = 6,
+    Compose = 7,
+    Reply = 8,
+    Action = 9,
+    Organize = 10,
+    Bookmarks = 11,
+    Search = 12,
+    Refresh = 13,
+    Stop = 14,
+    Camera = 15,
+    Trash = 16,
+    Play = 17,
+    Pause = 18,
+    Rewind = 19,
+    FastForward = 20,
+    Undo = 21,
+    Redo = 22
 };
 
 // A button of a navigation bar or toolbar: a title, a stock item, a space or a custom view.

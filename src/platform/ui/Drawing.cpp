@@ -36,10 +36,10 @@ void Drawing::replay(GraphicsContext& context) const {
         context.setLineCap(c.state.lineCap);
         context.setBlendMode(c.state.blendMode);
         switch (c.kind) {
-            case DrawCommand::Kind::Fill: context.fillPath(c.path); break;
-            case DrawCommand::Kind::Stroke: context.strokePath(c.path); break;
-            case DrawCommand::Kind::Text: context.drawText(c.text, c.rect, c.font, c.alignment, c.wrap); break;
-            case DrawCommand::Kind::Image: context.drawImage(c.image, c.rect); break;
+        case DrawCommand::Kind::Fill: context.fillPath(c.path); break;
+        case DrawCommand::Kind::Stroke: context.strokePath(c.path); break;
+        case DrawCommand::Kind::Text: context.drawText(c.text, c.rect, c.font, c.alignment, c.wrap); break;
+        case DrawCommand::Kind::Image: context.drawImage(c.image, c.rect); break;
         }
         context.restoreState();
     }

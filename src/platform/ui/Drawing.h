@@ -11,13 +11,13 @@ namespace tavlo::ui {
 struct DrawCommand {
     enum class Kind { Fill, Stroke, Text, Image };
     Kind kind = Kind::Fill;
-    Path path;             // Fill, Stroke
-    Rect rect;             // Text box, Image rectangle (user space)
-    std::string text;      // Text
-    Font font;             // Text
+    Path path;        // Fill, Stroke
+    Rect rect;        // Text box, Image rectangle (user space)
+    std::string text; // Text
+    Font font;        // Text
     TextAlignment alignment = TextAlignment::Left;
-    TextWrap wrap;         // Text
-    ui::Image image;       // Image
+    TextWrap wrap;   // Text
+    ui::Image image; // Image
     GraphicsState state;
 };
 

@@ -19,7 +19,7 @@ public:
     static Font italicSystem(double size) { return Font("", Weight::Italic, size); }
     static Font named(std::string family, double size) { return Font(std::move(family), Weight::Regular, size); }
 
-    const std::string& family() const { return family_; }  // empty: the system face
+    const std::string& family() const { return family_; } // empty: the system face
     Weight weight() const { return weight_; }
     double pointSize() const { return size_; }
     bool isSystem() const { return family_.empty(); }

@@ -42,7 +42,7 @@ private:
     bool enabled_ = true;
     State state_ = State::Possible;
     int touches_ = 1;
-    Point location_;  // in the view's coordinates
+    Point location_; // in the view's coordinates
 };
 
 class TapGestureRecognizer : public GestureRecognizer {

@@ -34,7 +34,7 @@ struct GraphicsState {
     double lineWidth = 1;
     LineCap lineCap = LineCap::Butt;
     BlendMode blendMode = BlendMode::Normal;
-    std::optional<Rect> clip;  // in device space
+    std::optional<Rect> clip; // in device space
     double translateX = 0, translateY = 0, scaleX = 1, scaleY = 1;
     bool operator==(const GraphicsState&) const = default;
 

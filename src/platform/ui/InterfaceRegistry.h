@@ -31,8 +31,7 @@ public:
     // A later registration under the same name replaces the earlier one.
     void add(std::string name, Builder builder);
     // For a builder that needs its own controller class; building for another class throws.
-    template <typename C>
-    void add(std::string name, std::function<std::shared_ptr<View>(C&)> builder);
+    template <typename C> void add(std::string name, std::function<std::shared_ptr<View>(C&)> builder);
     // The controller shown under the name; a later one replaces the earlier.
     void addController(std::string name, ControllerMaker maker);
     // Forgets the name's builder and its controller.
@@ -52,8 +51,7 @@ private:
     std::map<std::string, ControllerMaker, std::less<>> controllers_;
 };
 
-template <typename C>
-void InterfaceRegistry::add(std::string name, std::function<std::shared_ptr<View>(C&)> builder) {
+template <typename C> void InterfaceRegistry::add(std::string name, std::function<std::shared_ptr<View>(C&)> builder) {
     add(name, [name, builder = std::move(builder)](ViewController& owner) -> std::shared_ptr<View> {
         C* typed = dynamic_cast<C*>(&owner);
         if (!typed) throwWrongOwner(name);

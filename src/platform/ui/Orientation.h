@@ -8,7 +8,13 @@ enum class DeviceIdiom { Phone = 0, Tablet = 1 };
 
 // How the device is held; the numbers are those the screens compare with.
 enum class DeviceOrientation {
-    Unknown = 0, Portrait = 1, PortraitUpsideDown = 2, LandscapeLeft = 3, LandscapeRight = 4, FaceUp = 5, FaceDown = 6
+    Unknown = 0,
+    Portrait = 1,
+    PortraitUpsideDown = 2,
+    LandscapeLeft = 3,
+    LandscapeRight = 4,
+    FaceUp = 5,
+    FaceDown = 6
 };
 
 // Which way the interface is drawn. Turning the device left turns the interface right, so the

@@ -32,8 +32,8 @@ double titleWidth(const std::string& title, const Font& font, int lines) {
     double best = font.measure(title).width;
     if (lines < 2) return best;
     for (size_t space = title.find(' '); space != std::string::npos; space = title.find(' ', space + 1))
-        best = std::min(best, std::max(font.measure(title.substr(0, space)).width,
-                                       font.measure(title.substr(space + 1)).width));
+        best = std::min(
+            best, std::max(font.measure(title.substr(0, space)).width, font.measure(title.substr(space + 1)).width));
     return best;
 }
 

@@ -31,7 +31,9 @@ public:
     SegmentedControlStyle style() const { return style_; }
     void setStyle(SegmentedControlStyle style) { style_ = style; }
     // The titles' font: smaller in a bar.
-    Font titleFont() const { return style_ == SegmentedControlStyle::Bar ? Font::boldSystem(13) : Font::boldSystem(15); }
+    Font titleFont() const {
+        return style_ == SegmentedControlStyle::Bar ? Font::boldSystem(13) : Font::boldSystem(15);
+    }
     // How the segments share `width`, where a title takes its own width and `padding` on each
     // side: while every title has its room in `titleFont`, equal shares where each fits, else
     // each segment its title's room and an equal part of what is left. When they do not all

@@ -12,9 +12,9 @@ constexpr double inset = 15;
 
 double TableViewCell::accessoryWidth(AccessoryType type) {
     switch (type) {
-        case AccessoryType::None: return 0;
-        case AccessoryType::DetailDisclosureButton: return 44;
-        default: return 33;
+    case AccessoryType::None: return 0;
+    case AccessoryType::DetailDisclosureButton: return 44;
+    default: return 33;
     }
 }
 
@@ -96,16 +96,16 @@ void TableViewCell::layoutSubviews() {
     Rect c = content_->bounds();
     double width = std::max(0.0, c.width() - 2 * inset);
     switch (style_) {
-        case TableViewCellStyle::Default: textLabel_->setFrame({inset, 0, width, c.height()}); break;
-        case TableViewCellStyle::Subtitle:
-            textLabel_->setFrame({inset, 0, width, c.height() * 0.6});
-            detailLabel_->setFrame({inset, c.height() * 0.6, width, c.height() * 0.4});
-            break;
-        case TableViewCellStyle::Value1:
-        case TableViewCellStyle::Value2:
-            textLabel_->setFrame({inset, 0, width / 2, c.height()});
-            detailLabel_->setFrame({inset + width / 2, 0, width / 2, c.height()});
-            break;
+    case TableViewCellStyle::Default: textLabel_->setFrame({inset, 0, width, c.height()}); break;
+    case TableViewCellStyle::Subtitle:
+        textLabel_->setFrame({inset, 0, width, c.height() * 0.6});
+        detailLabel_->setFrame({inset, c.height() * 0.6, width, c.height() * 0.4});
+        break;
+    case TableViewCellStyle::Value1:
+    case TableViewCellStyle::Value2:
+        textLabel_->setFrame({inset, 0, width / 2, c.height()});
+        detailLabel_->setFrame({inset + width / 2, 0, width / 2, c.height()});
+        break;
     }
 }
 

@@ -31,7 +31,10 @@ class TextField : public Control, public TextInput {
 public:
     using Control::Control;
 
-    void setText(std::string text) { assignText(std::move(text)); setNeedsDisplay(); }
+    void setText(std::string text) {
+        assignText(std::move(text));
+        setNeedsDisplay();
+    }
     const std::optional<std::string>& placeholder() const { return placeholder_; }
     void setPlaceholder(std::optional<std::string> p) { placeholder_ = std::move(p); }
     bool isSecureTextEntry() const { return secure_; }

@@ -17,8 +17,15 @@ struct TextRange {
 };
 
 enum class KeyboardType {
-    Default = 0, ASCIICapable = 1, NumbersAndPunctuation = 2, URL = 3, NumberPad = 4, PhonePad = 5,
-    NamePhonePad = 6, EmailAddress = 7, DecimalPad = 8
+    Default = 0,
+    ASCIICapable = 1,
+    NumbersAndPunctuation = 2,
+    URL = 3,
+    NumberPad = 4,
+    PhonePad = 5,
+    NamePhonePad = 6,
+    EmailAddress = 7,
+    DecimalPad = 8
 };
 
 // The text with the range replaced; a range past the end is cut to the text.

@@ -22,7 +22,10 @@ class TextView : public View, public TextInput {
 public:
     using View::View;
 
-    void setText(std::string text) { assignText(std::move(text)); setNeedsDisplay(); }
+    void setText(std::string text) {
+        assignText(std::move(text));
+        setNeedsDisplay();
+    }
     bool isEditable() const { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
     TextViewDelegate* delegate() const { return delegate_; }

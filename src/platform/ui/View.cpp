@@ -56,9 +56,7 @@ void View::setBounds(const Rect& bounds) {
     }
 }
 
-void View::setCenter(Point center) {
-    frame_.origin = {center.x - frame_.width() / 2, center.y - frame_.height() / 2};
-}
+void View::setCenter(Point center) { frame_.origin = {center.x - frame_.width() / 2, center.y - frame_.height() / 2}; }
 
 void View::setTransformScale(double scale) {
     if (scale <= 0) return;
@@ -101,7 +99,7 @@ void View::detach() {
     auto& siblings = parent->subviews_;
     auto it = std::find_if(siblings.begin(), siblings.end(), [this](const auto& v) { return v.get() == this; });
     if (it != siblings.end()) {
-        std::shared_ptr<View> keep = *it;  // stays alive until we are done with it
+        std::shared_ptr<View> keep = *it; // stays alive until we are done with it
         siblings.erase(it);
     }
 }

@@ -57,7 +57,9 @@ void ViewController::setToolbarItems(BarItems items, bool) {
     if (NavigationController* nav = navigationController()) nav->refreshToolbar();
 }
 
-void ViewController::connect(std::string name, std::shared_ptr<View> view) { outlets_[std::move(name)] = std::move(view); }
+void ViewController::connect(std::string name, std::shared_ptr<View> view) {
+    outlets_[std::move(name)] = std::move(view);
+}
 
 View* ViewController::outlet(std::string_view name) const {
     auto it = outlets_.find(name);
@@ -114,7 +116,7 @@ void ViewController::dismiss(bool animated, Completion completion) {
     ViewController* host = root.presented_ ? &root : root.presenting_;
     if (!host || !host->presented_) return;
 
-    std::vector<std::shared_ptr<ViewController>> chain;  // bottom first
+    std::vector<std::shared_ptr<ViewController>> chain; // bottom first
     for (auto c = host->presented_; c; c = c->presented_) chain.push_back(c);
     bool uncovers = host->appearance_ == Appearance::Disappeared && host->isViewLoaded() && host->view_->window();
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) (*it)->beginAppearanceTransition(false, animated);

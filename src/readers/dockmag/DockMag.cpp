@@ -29,11 +29,11 @@ constexpr double kReadCmdPauseSeconds = 0.01;
 constexpr size_t kReadCapacity = 1024;
 constexpr int kReplyPolls = 50;
 constexpr double kReplyPollSeconds = 0.05;
-constexpr double kSettleSeconds = 1.0;  // before a session is opened
+constexpr double kSettleSeconds = 1.0; // before a session is opened
 
 // What every DockMag of the process shares.
 struct Shared {
-    std::mutex mutex;  // guards the flags, the starter and the observers
+    std::mutex mutex; // guards the flags, the starter and the observers
     std::atomic<bool> connected{false};
     bool resume = false;
     bool setUp = true;
@@ -50,7 +50,7 @@ struct Shared {
 };
 
 Shared& shared() {
-    static auto* state = new Shared();  // reader threads may use it while the process exits
+    static auto* state = new Shared(); // reader threads may use it while the process exits
     return *state;
 }
 
@@ -98,8 +98,8 @@ DockMag::DockMag() {
             if (!state.registered) {
                 AccessoryManager::shared().registerForLocalNotifications();
                 auto observe = [&](const std::string& name, void (DockMag::*callback)(const Notification&)) {
-                    state.observers.emplace_back(name, nullptr,
-                                                 [this, callback](const Notification& note) { (this->*callback)(note); });
+                    state.observers.emplace_back(
+                        name, nullptr, [this, callback](const Notification& note) { (this->*callback)(note); });
                 };
                 observe(AccessoryManager::didConnectNotification, &DockMag::accessoryConnected);
                 observe(AccessoryManager::didDisconnectNotification, &DockMag::accessoryDisconnected);

@@ -12,8 +12,9 @@
 namespace tavlo::dockmag {
 
 // The accessory reader's notifications, on the default centre.
-inline const std::string kDidConnectNotification = "dockMagDidConnectNotification";        // object: std::shared_ptr<Accessory>
-inline const std::string kDidDisconnectNotification = "dockMagDidDisconnectNotification";  // no object
+inline const std::string kDidConnectNotification =
+    "dockMagDidConnectNotification"; // object: std::shared_ptr<Accessory>
+inline const std::string kDidDisconnectNotification = "dockMagDidDisconnectNotification"; // no object
 // object: std::string, the card data of one swipe (its packet gathered whole), or "E" for a swipe
 // that came broken (its check failed or it stopped halfway).
 inline const std::string kDidReceiveDataNotification = "dockMagDidReceiveDataNotification";

@@ -17,14 +17,12 @@ public:
 };
 
 // "[DM Info] " and the formatted text, while logging is on.
-template <typename... Args>
-void logInfo(std::string_view fmt, const Args&... args) {
+template <typename... Args> void logInfo(std::string_view fmt, const Args&... args) {
     if (DockMagLog::isEnabled()) DockMagLog::write("[DM Info] " + format(fmt, args...));
 }
 
 // A line of the event thread, while logging is on.
-template <typename... Args>
-void logThread(std::string_view fmt, const Args&... args) {
+template <typename... Args> void logThread(std::string_view fmt, const Args&... args) {
     if (DockMagLog::isEnabled()) DockMagLog::write(format(fmt, args...));
 }
 

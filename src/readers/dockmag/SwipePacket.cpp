@@ -25,8 +25,8 @@ struct SwipePacketAssembler::State {
     mutable std::mutex mutex;
     Deliver deliver;
     Kind kind = Kind::None;
-    std::string buffer;  // the packet so far, its first byte included
-    bool awaitingCheck = false;  // a framed packet's ETX came; its check byte is next
+    std::string buffer;         // the packet so far, its first byte included
+    bool awaitingCheck = false; // a framed packet's ETX came; its check byte is next
     std::shared_ptr<Timer> timer;
 
     // Feeds the bytes; the packets they complete land in `done`.

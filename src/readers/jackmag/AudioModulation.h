@@ -16,8 +16,8 @@ namespace tavlo::jackmag {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr int kCommandSampleRate = 24000;   // command and tone WAVs: stereo
-constexpr int kRecordSampleRate = 48000;    // the microphone input and the JackLink mode: mono
+constexpr int kCommandSampleRate = 24000; // command and tone WAVs: stereo
+constexpr int kRecordSampleRate = 48000;  // the microphone input and the JackLink mode: mono
 constexpr int kCarrierFrequency = 2000;
 constexpr size_t kWavHeaderSize = 44;
 // Closing carrier lengths (in units of 40 carrier periods) of the command modulator.

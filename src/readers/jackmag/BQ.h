@@ -13,7 +13,7 @@ namespace tavlo::jackmag {
 // the running task (the one consumer).
 class BQ {
 public:
-    static constexpr double kTakeWait = 0.3;  // seconds of clock time one take waits at most
+    static constexpr double kTakeWait = 0.3; // seconds of clock time one take waits at most
 
     void put(Bytes chunk);
     // The oldest chunk, waiting up to kTakeWait for one; nothing on time-out. With a manual

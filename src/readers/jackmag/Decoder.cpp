@@ -16,8 +16,8 @@ constexpr size_t kMaxAmplitudes = 1'000'000;
 const std::string kReadError = "Error:Error reading card data";
 const std::string kParityError = "Error: Parity check error";
 const std::string kLrcError = "Error: LRC check error";
-constexpr uint8_t kStartSentinel[5] = {1, 1, 0, 1, 0};  // ';' and its parity bit, low bit first
-constexpr int kEndSentinel = 15;                          // '?'
+constexpr uint8_t kStartSentinel[5] = {1, 1, 0, 1, 0}; // ';' and its parity bit, low bit first
+constexpr int kEndSentinel = 15;                       // '?'
 
 } // namespace
 
@@ -99,7 +99,7 @@ std::string Decoder::track2(const std::vector<uint8_t>& bits) {
                 if (b < 4) value |= 1 << b;
             }
         }
-        return ones % 2 == 1;  // odd parity
+        return ones % 2 == 1; // odd parity
     };
     for (size_t at = static_cast<size_t>(start - bits.begin()); at + 5 <= bits.size(); at += 5) {
         int value = 0;

@@ -6,7 +6,7 @@ namespace tavlo::jackmag {
 
 namespace {
 std::mutex g_mutex;
-std::shared_ptr<JackMagEngine> g_engine;  // shared by every JackMag, kept for the process
+std::shared_ptr<JackMagEngine> g_engine; // shared by every JackMag, kept for the process
 } // namespace
 
 JackMag::JackMag() {

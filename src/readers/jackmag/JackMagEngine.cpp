@@ -354,7 +354,7 @@ void JackMagEngine::stopTask() {
     if (!taskQueue_) return;
     taskQueue_->cancelAllOperations();
     taskQueue_->waitUntilAllOperationsAreFinished();
-    runningTask_ = 0;  // also when a task was cancelled before it could start
+    runningTask_ = 0; // also when a task was cancelled before it could start
 }
 
 void JackMagEngine::stopConnection() {

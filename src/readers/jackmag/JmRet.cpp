@@ -6,9 +6,9 @@ namespace tavlo::jackmag {
 
 std::string jmRetText(int code) {
     static const std::array<const char*, 12> texts = {
-        "JMRET_SUCCESS",       "JMRET_NO_READER",      "JMRET_SDK_BUSY",       "JMRET_MONO_AUDIO",
-        "JMRET_ALREADY_CONNECTED", "JMRET_LOW_VOLUME", "JMRET_NOT_CONNECTED",  "JMRET_NOT_APPLICABLE",
-        "JMRET_INVALID_ARG",   "JMRET_UF_INVALID_STR", "JMRET_UF_NO_FILE",     "JMRET_UF_INVALID_FILE",
+        "JMRET_SUCCESS",           "JMRET_NO_READER",      "JMRET_SDK_BUSY",      "JMRET_MONO_AUDIO",
+        "JMRET_ALREADY_CONNECTED", "JMRET_LOW_VOLUME",     "JMRET_NOT_CONNECTED", "JMRET_NOT_APPLICABLE",
+        "JMRET_INVALID_ARG",       "JMRET_UF_INVALID_STR", "JMRET_UF_NO_FILE",    "JMRET_UF_INVALID_FILE",
     };
     if (code < 0 || code >= static_cast<int>(texts.size())) return "<unknown code>";
     return texts[static_cast<size_t>(code)];

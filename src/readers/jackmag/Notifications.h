@@ -21,12 +21,12 @@ inline const std::string kDidDisconnect = "jackMagDidDisconnectNotification";
 inline const std::string kTimeout = "jackMagTimeoutNotification";
 inline const std::string kSwipe = "jackMagSwipeNotification";
 inline const std::string kDataProcessing = "jackMagDataProcessingNotification";
-inline const std::string kDidReceiveData = "jackMagDidReceiveDataNotification";  // object: Bytes
+inline const std::string kDidReceiveData = "jackMagDidReceiveDataNotification"; // object: Bytes
 inline const std::string kTimeoutSwipe = "jackMagTimeoutSwipe";
 inline const std::string kCmdSending = "jackMagCmdSendingNotification";
-inline const std::string kDidReceiveCmd = "jackMagDidReceiveCmdNotification";  // object: Bytes
+inline const std::string kDidReceiveCmd = "jackMagDidReceiveCmdNotification"; // object: Bytes
 inline const std::string kCommandTimeout = "jackMagCommandTimeout";
-inline const std::string kSystemMessage = "jackMagSystemMessageNotification";  // object: SystemMessage
+inline const std::string kSystemMessage = "jackMagSystemMessageNotification"; // object: SystemMessage
 
 inline const std::string kSystemMessageDomain = "jackmag.mobile.reader";
 

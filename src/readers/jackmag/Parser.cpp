@@ -11,10 +11,10 @@ namespace tavlo::jackmag {
 
 namespace {
 
-constexpr int kSilenceSpan = 78;         // envelope spread below which the input is silence
-constexpr int kSilenceSkip = 15;         // samples skipped after a silent one
-constexpr double kNoChangeLimit = 30;    // samples without change that end a burst (2 x B x 3)
-constexpr size_t kSoundEntries = 200;    // entries of a burst that count as sound
+constexpr int kSilenceSpan = 78;      // envelope spread below which the input is silence
+constexpr int kSilenceSkip = 15;      // samples skipped after a silent one
+constexpr double kNoChangeLimit = 30; // samples without change that end a burst (2 x B x 3)
+constexpr size_t kSoundEntries = 200; // entries of a burst that count as sound
 
 constexpr std::array<int8_t, 8> kPreamble = {1, -1, -1, 1, 1, -1, -1, 1};
 constexpr std::array<int8_t, 10> kLeadFrame = {1, 1, -1, -1, 1, 1, -1, -1, 1, -1};

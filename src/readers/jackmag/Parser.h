@@ -65,7 +65,7 @@ private:
     int16_t envP_ = 0;
     int16_t envN_ = 0;
     int silenceSkip_ = 0;
-    std::vector<int8_t> levels_;  // stage 1's output for the chunk at hand
+    std::vector<int8_t> levels_; // stage 1's output for the chunk at hand
 
     bool sdInited_ = false;
     AByteList sdList_;
@@ -77,7 +77,7 @@ private:
     double accumNext_ = 0;
     bool soundReported_ = false;
     AByteList lastBurst_;
-    int32_t sampleIndex_ = 0;  // of the chunk's first sample, counted over the recording
+    int32_t sampleIndex_ = 0; // of the chunk's first sample, counted over the recording
 
     std::vector<Bytes> logInput_, logEnvP_, logEnvN_, logThrP_, logThrN_, logHML_;
 };

@@ -15,16 +15,13 @@ public:
     static void write(std::string_view prefix, const std::string& text);
 };
 
-template <typename... Args>
-void logInfo(std::string_view fmt, const Args&... args) {
+template <typename... Args> void logInfo(std::string_view fmt, const Args&... args) {
     if (ReaderLog::isEnabled()) ReaderLog::write("[JM Info] ", format(fmt, args...));
 }
-template <typename... Args>
-void logWarning(std::string_view fmt, const Args&... args) {
+template <typename... Args> void logWarning(std::string_view fmt, const Args&... args) {
     if (ReaderLog::isEnabled()) ReaderLog::write("[JM Warning] ", format(fmt, args...));
 }
-template <typename... Args>
-void logError(std::string_view fmt, const Args&... args) {
+template <typename... Args> void logError(std::string_view fmt, const Args&... args) {
     if (ReaderLog::isEnabled()) ReaderLog::write("[JM Error] ", format(fmt, args...));
 }
 

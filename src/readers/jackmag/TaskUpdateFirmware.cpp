@@ -61,7 +61,8 @@ TaskResult TaskUpdateFirmware::taskMain() {
         if (player) player->stop();
         if (reply.endsTask()) return cancelled;
         if (reply.status == RecordResult::TimedOut) return {notes::kCommandTimeout, {}};
-        if (reply.bytes != Bytes{0x06} && !isVersionReply(reply.bytes)) return message(303, "Failed to enter bootloader mode");
+        if (reply.bytes != Bytes{0x06} && !isVersionReply(reply.bytes))
+            return message(303, "Failed to enter bootloader mode");
         logInfo("FwUpdate: entered bootloader mode");
     }
 
@@ -103,8 +104,9 @@ TaskResult TaskUpdateFirmware::taskMain() {
             ++attempt;
         }
     }
-    if (block < count) return message(305, format("Failed to send block 0x%02X", static_cast<uint8_t>(block)),
-                                      static_cast<uint8_t>(block));
+    if (block < count)
+        return message(305, format("Failed to send block 0x%02X", static_cast<uint8_t>(block)),
+                       static_cast<uint8_t>(block));
 
     std::string verify = "5A9AEE";
     if (!ta_.fw_isEncrypted) verify += format("%04X", imageCrc);

@@ -42,10 +42,11 @@ void LiteAdminViewController::amountPrompt(const std::string& title, AmountAnswe
     prompt->setUseAnimation(animated());
     prompt->setParam(drawerId);
     std::weak_ptr<ViewController> weak = shared_from_this();
-    prompt->setObserver([weak, answer](const std::optional<std::string>& text, const std::optional<std::string>& drawer) {
-        if (auto screen = std::static_pointer_cast<LiteAdminViewController>(weak.lock()))
-            ((*screen).*answer)(text, drawer.value_or(""));
-    });
+    prompt->setObserver(
+        [weak, answer](const std::optional<std::string>& text, const std::optional<std::string>& drawer) {
+            if (auto screen = std::static_pointer_cast<LiteAdminViewController>(weak.lock()))
+                ((*screen).*answer)(text, drawer.value_or(""));
+        });
     presentModal(prompt);
 }
 
@@ -63,9 +64,10 @@ std::optional<std::string> LiteAdminViewController::printDrawerReport(const std:
     std::shared_ptr<PrinterStream> printer = session_->printerStream();
     if (!printer) return localized(noPrinter);
     if (!printer->open(nullptr)) return localized(notOpened);
-    std::optional<std::vector<std::string>> lines = reportGenerator_->reportCashDrawer(drawerId, kReportWidth, payments);
-    ReceiptHelper::printReport(title, session_->storeName(), session_->userName(), lines.value_or(ReportGenerator::Lines{}),
-                               trailingBlankLines(), nullptr, *printer);
+    std::optional<std::vector<std::string>> lines =
+        reportGenerator_->reportCashDrawer(drawerId, kReportWidth, payments);
+    ReceiptHelper::printReport(title, session_->storeName(), session_->userName(),
+                               lines.value_or(ReportGenerator::Lines{}), trailingBlankLines(), nullptr, *printer);
     printer->close();
     return std::nullopt;
 }
@@ -98,9 +100,9 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
         // The drawer opens for the float whether or not the record could be queued.
         kickDrawer(drawerId);
     } else if (std::optional<std::string> printURL = session_->printerURL()) {
-        std::string request =
-            XmlHelper::getXmlCashInCD(session_->userId().value_or(""), session_->terminalId().value_or(""),
-                                      {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
+        std::string request = XmlHelper::getXmlCashInCD(
+            session_->userId().value_or(""), session_->terminalId().value_or(""),
+            {{"1", format("%ld", static_cast<long>(cents))}}, drawerId, std::nullopt, *printURL);
         done = CommHelper::send(gatewayAddress(), session_->userId(), request, context(),
                                 Parameters::flag(Parameter::LogXml, context()), &error);
         if (done) keepGatewayCashIn(cents, drawerId);
@@ -115,10 +117,11 @@ void LiteAdminViewController::cashIn(const std::optional<std::string>& text, con
     tableView().reloadData();
     std::optional<std::string> message;
     if (session_->isLite()) {
-        message = printDrawerReport(drawerId, localized("Cash In"), true,
-                                    "Cash drawer was cashed in but report did not print. Printer has not been configured.",
-                                    "Cash drawer was cashed in but report did not print. You can print the report by "
-                                    "selecting Cash Drawer from the report list before you cash out the drawer");
+        message =
+            printDrawerReport(drawerId, localized("Cash In"), true,
+                              "Cash drawer was cashed in but report did not print. Printer has not been configured.",
+                              "Cash drawer was cashed in but report did not print. You can print the report by "
+                              "selecting Cash Drawer from the report list before you cash out the drawer");
     } else if (error.isSet()) {
         message = error.localizedDescription();
     }
@@ -148,8 +151,8 @@ void LiteAdminViewController::preCashOutCD(const std::string& drawerId) {
     Error error;
     bool started = false;
     if (session_->printerURL()) {
-        std::string request = XmlHelper::getXmlPreCashOutCD(session_->userId().value_or(""),
-                                                            session_->terminalId().value_or(""), drawerId, std::nullopt);
+        std::string request = XmlHelper::getXmlPreCashOutCD(
+            session_->userId().value_or(""), session_->terminalId().value_or(""), drawerId, std::nullopt);
         started = CommHelper::send(gatewayAddress(), session_->userId(), request,
                                    Parameters::flag(Parameter::LogXml, context()), &error);
     } else {
@@ -221,11 +224,11 @@ void LiteAdminViewController::cashOut(const std::optional<std::string>& text, co
     tableView().reloadData();
     std::optional<std::string> message;
     if (session_->isLite()) {
-        message = printDrawerReport(drawerId, localized("Cash Out"),
-                                    !Parameters::flag(Parameter::CashOutHidePayments, context()),
-                                    "Cash drawer was cashed out but report did not print. Printer has not been configured.",
-                                    "Cash drawer was cashed out but report did not print. You can print the report by "
-                                    "selecting Cash Drawer from the report list before you cash in the drawer again");
+        message = printDrawerReport(
+            drawerId, localized("Cash Out"), !Parameters::flag(Parameter::CashOutHidePayments, context()),
+            "Cash drawer was cashed out but report did not print. Printer has not been configured.",
+            "Cash drawer was cashed out but report did not print. You can print the report by "
+            "selecting Cash Drawer from the report list before you cash in the drawer again");
     } else if (error.isSet()) {
         message = error.localizedDescription();
     }

@@ -15,11 +15,12 @@ using namespace ui;
 namespace {
 
 // The report viewer with the lines; none (logged) while it is not registered.
-std::shared_ptr<ViewController> reportView(const std::shared_ptr<Session>& session, const char* title,
-                                           bool printable, std::vector<std::string> lines) {
-    std::shared_ptr<ViewController> viewer = InterfaceRegistry::shared().containsController(ReportViewer::kInterfaceName)
-                                                 ? InterfaceRegistry::shared().instantiate(ReportViewer::kInterfaceName)
-                                                 : nullptr;
+std::shared_ptr<ViewController> reportView(const std::shared_ptr<Session>& session, const char* title, bool printable,
+                                           std::vector<std::string> lines) {
+    std::shared_ptr<ViewController> viewer =
+        InterfaceRegistry::shared().containsController(ReportViewer::kInterfaceName)
+            ? InterfaceRegistry::shared().instantiate(ReportViewer::kInterfaceName)
+            : nullptr;
     auto* report = dynamic_cast<ReportViewer*>(viewer.get());
     if (!report) return nullptr;
     report->setSession(session);
@@ -47,7 +48,8 @@ void LiteAdminViewController::reportTotalSales() {
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
     bool preview = session_->isStoreOpen();
-    if (auto viewer = reportView(session_, "Total Sales", true, reportGenerator_->reportTotalSales(preview, kReportWidth)))
+    if (auto viewer =
+            reportView(session_, "Total Sales", true, reportGenerator_->reportTotalSales(preview, kReportWidth)))
         presentModal(viewer);
     ActivityIndicator::hide();
 }
@@ -57,9 +59,8 @@ void LiteAdminViewController::reportCashDrawer(const std::string& drawerId) {
         return alert("Alert", localized("You do not have the required access"), {"Ok"});
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Generating report"));
-    std::optional<std::vector<std::string>> lines =
-        reportGenerator_->reportCashDrawer(drawerId, kCashDrawerReportWidth,
-                                           !Parameters::flag(Parameter::CashOutHidePayments, context()));
+    std::optional<std::vector<std::string>> lines = reportGenerator_->reportCashDrawer(
+        drawerId, kCashDrawerReportWidth, !Parameters::flag(Parameter::CashOutHidePayments, context()));
     ActivityIndicator::hide();
     if (!lines)
         return alert("Alert", localized("Drawer has never been cashed in. We do not have a report to display"), {"Ok"});

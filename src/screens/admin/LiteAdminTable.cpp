@@ -114,8 +114,8 @@ int LiteAdminViewController::numberOfRows(TableView&, int section) {
     case 0: return 2;
     case 1: {
         size_t rows = drawerRows(session_->cashDrawerIds().size());
-        if (lite) rows += 2;  // Payments, Petty Cash
-        else if (!Parameters::flag(Parameter::NoUserCashOuts, context())) rows += 1;  // Users
+        if (lite) rows += 2;                                                         // Payments, Petty Cash
+        else if (!Parameters::flag(Parameter::NoUserCashOuts, context())) rows += 1; // Users
         return static_cast<int>(rows);
     }
     case 2: return lite ? 2 : 3;

@@ -62,7 +62,7 @@ void LiteAdminViewController::answerUser(int button) {
         cashOutUsers_.clear();
         return cashOutUser(chosen, drawers.empty() ? std::nullopt : std::optional(drawers.begin()->first));
     }
-    std::vector<std::pair<std::string, std::string>> byName;  // name, id
+    std::vector<std::pair<std::string, std::string>> byName; // name, id
     for (const auto& [id, name] : drawers) byName.emplace_back(name, id);
     std::sort(byName.begin(), byName.end(),
               [](const auto& a, const auto& b) { return strcasecmp(a.first.c_str(), b.first.c_str()) < 0; });

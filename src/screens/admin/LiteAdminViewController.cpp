@@ -78,11 +78,10 @@ void LiteAdminViewController::buildBars() {
     navigationItem().setRightBarButtonItem(
         BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
     auto user = kit::barLabel(140, session_ ? session_->userName() : std::nullopt);
-    setToolbarItems({BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
-                     BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user),
-                     BarButtonItem::flexibleSpace(),
-                     BarButtonItem::titled(localized("No Sale"), BarButtonStyle::Done,
-                                           [this](BarButtonItem&) { noSale(); })});
+    setToolbarItems(
+        {BarButtonItem::titled(localized("Orders"), BarButtonStyle::Done, [this](BarButtonItem&) { orders(); }),
+         BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(user), BarButtonItem::flexibleSpace(),
+         BarButtonItem::titled(localized("No Sale"), BarButtonStyle::Done, [this](BarButtonItem&) { noSale(); })});
 }
 
 void LiteAdminViewController::viewWillAppear(bool appearing) {

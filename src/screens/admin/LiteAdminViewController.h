@@ -17,7 +17,7 @@
 namespace tavlo {
 class ObjectContext;
 class ReportGenerator;
-}
+} // namespace tavlo
 
 namespace tavlo::screens {
 
@@ -152,8 +152,8 @@ private:
     void answerUserDrawer(int buttonIndex);
     // Prints the drawer report under `title` after a cash in or out; the message to show when it
     // did not print.
-    std::optional<std::string> printDrawerReport(const std::string& drawerId, const std::string& title,
-                                                 bool payments, const char* noPrinter, const char* notOpened);
+    std::optional<std::string> printDrawerReport(const std::string& drawerId, const std::string& title, bool payments,
+                                                 const char* noPrinter, const char* notOpened);
     // Kicks the drawer open on the receipt printer; says so when the printer does not open.
     void kickDrawer(const std::string& drawerId);
 

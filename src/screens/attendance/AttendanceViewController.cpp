@@ -22,7 +22,6 @@ using namespace ui;
 
 namespace {
 
-
 Label* labelWithTag(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.contentView().viewWithTag(tag)); }
 
 } // namespace
@@ -32,12 +31,10 @@ AttendanceViewController::AttendanceViewController() : SignedInController(kInter
 void AttendanceViewController::viewDidLoad() {
     setTitle(localized("Employees Clocked In"));
     std::weak_ptr<ViewController> weak = weak_from_this();
-    navigationItem().setLeftBarButtonItem(BarButtonItem::titled(localized("Back"), BarButtonStyle::Done,
-                                                                [weak](BarButtonItem&) {
-                                                                    if (auto self = weak.lock())
-                                                                        static_cast<AttendanceViewController&>(*self)
-                                                                            .close();
-                                                                }));
+    navigationItem().setLeftBarButtonItem(
+        BarButtonItem::titled(localized("Back"), BarButtonStyle::Done, [weak](BarButtonItem&) {
+            if (auto self = weak.lock()) static_cast<AttendanceViewController&>(*self).close();
+        }));
     if (session_ && session_->isGranted(Right::ForceClockIn)) navigationItem().setRightBarButtonItem(editButtonItem());
     tableView().setAllowsMultipleSelectionDuringEditing(true);
     if (Error error; !fetch(&error)) TAVLO_LOG_MAIL("Unable to read Attendance: %@", error.localizedDescription());
@@ -84,9 +81,8 @@ std::shared_ptr<TableViewCell> AttendanceViewController::cellForRow(TableView& t
         kit::addPlainLabel(content, Rect(40, 23, width - 50, 18), {.font = Font::system(13), .tag = kStartTag})
             ->setTextColor(Color::blue());
     }
-    ManagedObjectPtr record = results_ ? results_->objectAt(static_cast<size_t>(path.section),
-                                                            static_cast<size_t>(path.row))
-                                       : nullptr;
+    ManagedObjectPtr record =
+        results_ ? results_->objectAt(static_cast<size_t>(path.section), static_cast<size_t>(path.row)) : nullptr;
     if (!record) return cell;
     ManagedObjectPtr user = DBHelper::getObject("User", "userId == %@", record->text("user.userId"), context());
     if (Label* name = labelWithTag(*cell, kNameTag)) name->setText(user ? user->text("name") : std::nullopt);
@@ -102,7 +98,8 @@ bool AttendanceViewController::clockOut(const ManagedObjectPtr& record, Error* e
     ManagedObjectPtr employee = DBHelper::getObject("User", "userId == %@", record->text("user.userId"), store);
     const std::optional<std::string> employeeId = employee ? employee->text("userId") : record->text("user.userId");
     if (!session_ || (!session_->isGranted(Right::ForceClockIn) && employeeId != session_->userId())) {
-        Error::set(error, Utils::getError(localized("You do not have access to clock out other employees"), "Tavlo", -1));
+        Error::set(error,
+                   Utils::getError(localized("You do not have access to clock out other employees"), "Tavlo", -1));
         return false;
     }
     Attendance attendance(record);

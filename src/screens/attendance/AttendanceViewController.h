@@ -55,8 +55,7 @@ private:
     bool fetch(Error* error);
     // Reads the shifts again and shows them; a failed read leaves the list as it was.
     void reload();
-    void printTickets(const std::optional<std::string>& employee, const ManagedObject& record, Date end,
-                      Error* error);
+    void printTickets(const std::optional<std::string>& employee, const ManagedObject& record, Date end, Error* error);
     // Done: the chosen shifts are clocked out in their order until one fails.
     void clockOutRecords();
 

@@ -26,17 +26,17 @@ namespace {
 constexpr double statusFrameInterval = 1.0 / 30;
 
 struct OverlayState {
-    std::recursive_mutex lock;  // "lockActivityObject": the overlay, the pending show
+    std::recursive_mutex lock; // "lockActivityObject": the overlay, the pending show
     std::shared_ptr<View> overlay;
     std::atomic<bool> pending{false};
-    uint64_t showTicket = 0;  // the show handed to the main thread that may still put one up
+    uint64_t showTicket = 0; // the show handed to the main thread that may still put one up
 
     std::mutex hookLock;
     ActivityIndicator::DrawNow drawNow;
     std::optional<Date> lastDraw;
 
     std::mutex statusLock;
-    std::optional<std::string> queuedStatus;  // for the main thread, latest first
+    std::optional<std::string> queuedStatus; // for the main thread, latest first
 };
 
 OverlayState& state() {
@@ -72,8 +72,8 @@ std::shared_ptr<View> makeOverlay(const std::shared_ptr<View>& view) {
     // Half-black paint rather than a half-transparent view: the spinner and the text stay white.
     panel->setBackgroundColor(Color(0, 0, 0, 0.5));
 
-    auto spinner = std::make_shared<ActivitySpinner>(
-        ActivitySpinnerStyle::White, Rect(size.width / 2 - 12, size.height / 3 - 6, 24, 24));
+    auto spinner = std::make_shared<ActivitySpinner>(ActivitySpinnerStyle::White,
+                                                     Rect(size.width / 2 - 12, size.height / 3 - 6, 24, 24));
     spinner->setTag(ActivityIndicator::spinnerTag);
     spinner->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin |
                                  Autoresizing::FlexibleTopMargin | Autoresizing::FlexibleBottomMargin);
@@ -132,7 +132,7 @@ void ActivityIndicator::show(std::shared_ptr<View> view, bool split) {
     }
     {
         std::lock_guard guard(s.lock);
-        ++s.showTicket;  // a show handed over earlier is overtaken by this one
+        ++s.showTicket; // a show handed over earlier is overtaken by this one
         s.pending = true;
         showOn(target);
         s.pending = false;

@@ -9,8 +9,7 @@ namespace tavlo::screens {
 
 using namespace ui;
 
-FlowControl::FlowControl(Session* session, std::shared_ptr<Order> order)
-    : session_(session), order_(std::move(order)) {
+FlowControl::FlowControl(Session* session, std::shared_ptr<Order> order) : session_(session), order_(std::move(order)) {
     subFlows_.reserve(3);
 }
 
@@ -68,7 +67,7 @@ std::shared_ptr<ViewController> FlowControl::stepBackInSubFlows(bool& wasInSubFl
     while (!subFlows_.empty()) {
         FlowControl& top = *subFlows_.back();
         if (top.hasCurrentView()) {
-            if (wasInSubFlows) return top.currentView();  // an earlier sub-flow's screen
+            if (wasInSubFlows) return top.currentView(); // an earlier sub-flow's screen
             wasInSubFlows = true;
             if (auto screen = top.previousView()) return screen;
         }
@@ -91,7 +90,7 @@ void FlowControl::moveOn(ViewController& screen, FlowControl* flow, bool animate
         if (navigation) navigation->pop(animated);
         return;
     }
-    auto keep = flow->shared_from_this();  // the end of the flow may close every screen of it
+    auto keep = flow->shared_from_this(); // the end of the flow may close every screen of it
     if (flow->hasNextView()) {
         if (auto next = flow->nextView(); next && navigation) navigation->push(std::move(next), animated);
         return;

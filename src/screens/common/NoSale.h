@@ -9,7 +9,7 @@
 namespace tavlo {
 class ObjectContext;
 class Session;
-}
+} // namespace tavlo
 
 namespace tavlo::ui {
 class AlertView;

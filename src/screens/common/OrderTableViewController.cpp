@@ -53,10 +53,12 @@ std::vector<SelectionPtr> OrderTableViewController::sortedSelections() const {
     std::vector<SelectionPtr> selections = order_->activeSelections();
     if (seatView_ || courseView_) {
         const bool seatFirst = seatView_;
-        std::stable_sort(selections.begin(), selections.end(), [seatFirst](const SelectionPtr& a, const SelectionPtr& b) {
-            if (seatFirst) return std::pair(a->seat(), a->course()) < std::pair(b->seat(), b->course());
-            return std::pair(a->course(), a->seat()) < std::pair(b->course(), b->seat());
-        });
+        std::stable_sort(selections.begin(), selections.end(),
+                         [seatFirst](const SelectionPtr& a, const SelectionPtr& b) {
+                             if (seatFirst)
+                                 return std::pair(a->seat(), a->course()) < std::pair(b->seat(), b->course());
+                             return std::pair(a->course(), a->seat()) < std::pair(b->course(), b->seat());
+                         });
     }
     return selections;
 }
@@ -71,8 +73,9 @@ void OrderTableViewController::addLines(const Selection& selection, int base, do
                                         std::vector<DetailLine>& lines) const {
     const Color grey = Color::lightGray();
     if (const auto& comp = selection.compName())
-        lines.push_back({base, format("%@ (%@)", *comp, money(-int64_t(order_->compPerUnit(selection)) * selection.quantity())),
-                         x, compRed()});
+        lines.push_back(
+            {base, format("%@ (%@)", *comp, money(-int64_t(order_->compPerUnit(selection)) * selection.quantity())), x,
+             compRed()});
     int exemption = 0;
     for (const std::string& tax : selection.taxExemptions())
         lines.push_back({base + 2 + exemption++, format("%@ (%@)", localized("Tax Exemption"), tax), x, compRed()});
@@ -94,7 +97,8 @@ void OrderTableViewController::addLines(const Selection& selection, int base, do
     }
 }
 
-std::vector<OrderTableViewController::DetailLine> OrderTableViewController::detailLines(const Selection& selection) const {
+std::vector<OrderTableViewController::DetailLine> OrderTableViewController::detailLines(
+    const Selection& selection) const {
     std::vector<DetailLine> lines;
     addLines(selection, kMainBase, kMainX, lines);
     if (const auto* combo = dynamic_cast<const ComboSelection*>(&selection)) {
@@ -102,8 +106,9 @@ std::vector<OrderTableViewController::DetailLine> OrderTableViewController::deta
         for (const SelectionPtr& part : combo->getAllSelections()) {
             std::string text = part->name().value_or("");
             if (part->quantity() >= 2) text = format("%ld %@", long(part->quantity()), text);
-            lines.push_back({kComboNameTag + item, withCharge(text, int64_t(part->additionPrice()) + part->getExtraCharges()),
-                             kMainX, Color::lightGray()});
+            lines.push_back({kComboNameTag + item,
+                             withCharge(text, int64_t(part->additionPrice()) + part->getExtraCharges()), kMainX,
+                             Color::lightGray()});
             addLines(*part, kComboBase + 100 * item, kComboX, lines);
             ++item;
         }
@@ -140,8 +145,9 @@ double OrderTableViewController::heightForRow(TableView& table, IndexPath path) 
 }
 
 std::shared_ptr<TableViewCell> OrderTableViewController::getCellContentView(const std::string& identifier,
-                                                                           double width) {
-    auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier, Rect(0, 0, width, kMinRowHeight));
+                                                                            double width) {
+    auto cell =
+        std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier, Rect(0, 0, width, kMinRowHeight));
     View& content = cell->contentView();
     const Font bold = Font::boldSystem(12);
     if (plusAction_) {
@@ -234,7 +240,8 @@ void OrderTableViewController::fillSelection(TableViewCell& cell, const Selectio
             selection.multiplier() <= 99 ? format("%@ %@", selection.multiplierLabel(), name) : name);
     setText(content, kAmountTag, money(order_->getSubTotal(selection)));
     if (selectionTaxes_) setText(content, kTaxTag, money(order_->getTaxFor(selection)));
-    setText(content, kSeatTag, selection.seat() != -1 ? format("%@: %ld", localized("Seat"), long(selection.seat())) : "");
+    setText(content, kSeatTag,
+            selection.seat() != -1 ? format("%@: %ld", localized("Seat"), long(selection.seat())) : "");
     setText(content, kCourseTag,
             selection.course() != -1 ? format("%@: %ld", localized("Course"), long(selection.course())) : "");
     content.setBackgroundColor(selection.new_() || selection.modified() ? unsentYellow() : Color::white());

@@ -30,7 +30,7 @@ std::shared_ptr<TableViewCell> QuantityCellView::counterRow(const std::string& i
     auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, identifier, Rect(0, 0, width, height));
     cell->setSelectionStyle(SelectionStyle::None);
     View& content = cell->contentView();
-    const double buttonTop = (height - 40) / 2, textTop = (height - 24) / 2;  // 2 and 10 in a 44-point row
+    const double buttonTop = (height - 40) / 2, textTop = (height - 24) / 2; // 2 and 10 in a 44-point row
     content.addSubview(stepButton("-", {10, buttonTop}, 0, std::move(minusPressed)));
     content.addSubview(countLabel(Rect(66, textTop, 30, 25), rowCountTag));
     auto name = countLabel(Rect((width - 180) / 2, textTop, 180, 25), rowNameTag);
@@ -62,8 +62,8 @@ QuantityCellView::QuantityCellView(TableViewCellStyle style, std::string reuseId
     count_ = countLabel(Rect(60, 10, 180, 25), countTag);
     count_->setTextAlignment(TextAlignment::Center);
     plus_ = stepButton("+", {242, 2}, plusTag, std::move(plusPressed));
-    for (const std::shared_ptr<View>& view : {std::shared_ptr<View>(minus_), std::shared_ptr<View>(count_),
-                                              std::shared_ptr<View>(plus_)})
+    for (const std::shared_ptr<View>& view :
+         {std::shared_ptr<View>(minus_), std::shared_ptr<View>(count_), std::shared_ptr<View>(plus_)})
         contentView().addSubview(view);
     setSelectionStyle(SelectionStyle::None);
 }

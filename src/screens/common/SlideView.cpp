@@ -20,14 +20,14 @@ struct IconKeyword {
 
 // In the order they are tried; "SIDE" is also tried as an ending, right after as a beginning.
 constexpr std::array<IconKeyword, 24> kIcons{{
-    {"FOOD", "food.png"},           {"SPECIAL", "chef.png"},       {"BEER", "beer.png"},
-    {"WINE", "wine.png"},           {"APP", "fries.png"},          {"DESSERT", "cake.png"},
-    {"COFFEE", "coffee.png"},       {"STEAK", "beef.png"},         {"MEAT", "beef.png"},
-    {"SIDE", "fries.png"},          {"COMBO", "fast-food.png"},    {"BURGER", "hamburger.png"},
-    {"PIZZA", "pizza.png"},         {"LIQUOR", "x-glass.png"},     {"HAPPY", "happy.png"},
-    {"LADIES", "happy.png"},        {"BEVERAGE", "soft-drink.png"}, {"DRINK", "soft-drink.png"},
-    {"SUSHI", "maki.png"},          {"FISH", "fish.png"},          {"CHEESE", "swiss-cheese.png"},
-    {"RECEIPT", "receipt64.png"},   {"ADD", "add64.png"},          {"VEG", "carrot.png"},
+    {"FOOD", "food.png"},         {"SPECIAL", "chef.png"},        {"BEER", "beer.png"},
+    {"WINE", "wine.png"},         {"APP", "fries.png"},           {"DESSERT", "cake.png"},
+    {"COFFEE", "coffee.png"},     {"STEAK", "beef.png"},          {"MEAT", "beef.png"},
+    {"SIDE", "fries.png"},        {"COMBO", "fast-food.png"},     {"BURGER", "hamburger.png"},
+    {"PIZZA", "pizza.png"},       {"LIQUOR", "x-glass.png"},      {"HAPPY", "happy.png"},
+    {"LADIES", "happy.png"},      {"BEVERAGE", "soft-drink.png"}, {"DRINK", "soft-drink.png"},
+    {"SUSHI", "maki.png"},        {"FISH", "fish.png"},           {"CHEESE", "swiss-cheese.png"},
+    {"RECEIPT", "receipt64.png"}, {"ADD", "add64.png"},           {"VEG", "carrot.png"},
 }};
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
@@ -88,8 +88,7 @@ std::shared_ptr<SlideView> SlideView::make(Rect frame, const Color& backgroundCo
                                            int yMargin, int scrollPadding) {
     const int perColumn = std::max(rows, 1);
     const int columns = static_cast<int>((buttons.size() + perColumn - 1) / perColumn);
-    return std::make_shared<SlideView>(frame, backgroundColor, buttons, rows, columns, xMargin, yMargin,
-                                       scrollPadding);
+    return std::make_shared<SlideView>(frame, backgroundColor, buttons, rows, columns, xMargin, yMargin, scrollPadding);
 }
 
 void SlideView::addButton(const std::shared_ptr<Button>& button) {

@@ -10,7 +10,8 @@ namespace tavlo::screens {
 
 TipVerdict judgeTip(int64_t amount, int64_t extra, int64_t others) {
     const int64_t total = amount + extra + others;
-    if (total > std::numeric_limits<int32_t>::max() || total < std::numeric_limits<int32_t>::min()) return TipVerdict::Refused;
+    if (total > std::numeric_limits<int32_t>::max() || total < std::numeric_limits<int32_t>::min())
+        return TipVerdict::Refused;
     return extra > amount ? TipVerdict::AskFirst : TipVerdict::Fine;
 }
 

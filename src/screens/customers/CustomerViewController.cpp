@@ -26,7 +26,7 @@ using namespace ui;
 
 // One row of the form: what it shows and edits of the customer.
 struct CustomerViewController::Row {
-    const char* label;  // none for the address's further lines
+    const char* label; // none for the address's further lines
     const Customer::Text& (Customer::*get)() const;
     void (Customer::*set)(Customer::Text);
     const char* placeholder;
@@ -156,7 +156,8 @@ void CustomerViewController::setupHeaderView(bool editing) {
         const Field fields[] = {
             {kFirstNameTag, Rect(left, 10, nameWidth, 32), "First", customer_.firstName()},
             {kInitialTag, Rect(left + nameWidth + gap, 10, initialWidth, 32), "initial", customer_.initial()},
-            {kLastNameTag, Rect(left + nameWidth + initialWidth + 2 * gap, 10, nameWidth, 32), "Last", customer_.lastName()},
+            {kLastNameTag, Rect(left + nameWidth + initialWidth + 2 * gap, 10, nameWidth, 32), "Last",
+             customer_.lastName()},
             {kCompanyTag, Rect(left, 52, room, 32), "Company", company},
         };
         for (const Field& f : fields) {
@@ -197,7 +198,8 @@ void CustomerViewController::updateFieldValues() {
 }
 
 bool CustomerViewController::save() {
-    const std::string first = headerText(kFirstNameTag), last = headerText(kLastNameTag), company = headerText(kCompanyTag);
+    const std::string first = headerText(kFirstNameTag), last = headerText(kLastNameTag),
+                      company = headerText(kCompanyTag);
     if (first.empty() && last.empty() && company.empty()) {
         alert("Alert", localized("You must specify first name, last name, or company"), {"Ok"});
         return false;
@@ -211,7 +213,8 @@ bool CustomerViewController::save() {
     customer_.setFirstName(nonEmpty(capitalized(first)));
     customer_.setLastName(nonEmpty(capitalized(last)));
     customer_.setCompany(nonEmpty(capitalized(company)));
-    if (auto* initial = dynamic_cast<TextField*>(header_->viewWithTag(kInitialTag))) customer_.setInitial(nonEmpty(initial->text()));
+    if (auto* initial = dynamic_cast<TextField*>(header_->viewWithTag(kInitialTag)))
+        customer_.setInitial(nonEmpty(initial->text()));
     Error error;
     if (!OrderHandler::getInstance()->sendCustomer(customer_, session_->userId(), context(), &error)) {
         alert("Alert", error.localizedDescription(), {"Ok"});
@@ -240,7 +243,8 @@ void CustomerViewController::map() {
         if (!query.empty()) query += ",";
         query += *part;
     }
-    if (Application* app = Application::current()) app->openURL("https://maps.example/search?q=" + percentEncode(query));
+    if (Application* app = Application::current())
+        app->openURL("https://maps.example/search?q=" + percentEncode(query));
 }
 
 // ---- the rows

@@ -117,7 +117,8 @@ std::optional<Customer> CustomersViewController::customerAt(IndexPath path) cons
 std::shared_ptr<TableViewCell> CustomersViewController::cellForRow(TableView& table, IndexPath path) {
     std::shared_ptr<TableViewCell> cell = table.dequeueReusableCell("Customer");
     if (!cell) {
-        const double width = table.bounds().width() - TableViewCell::accessoryWidth(AccessoryType::DetailDisclosureButton);
+        const double width =
+            table.bounds().width() - TableViewCell::accessoryWidth(AccessoryType::DetailDisclosureButton);
         cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "Customer", Rect(0, 0, width, kRowHeight));
         cell->setAccessoryType(AccessoryType::DetailDisclosureButton);
         View& content = cell->contentView();
@@ -160,7 +161,8 @@ std::shared_ptr<TableViewCell> CustomersViewController::cellForRow(TableView& ta
     if (phone) set(kPhoneTag, format("%@: %@", localized("phone"), *customer->phone()));
     else if (mobile) set(kPhoneTag, format("%@: %@", localized("mobile"), *customer->mobile()));
     else set(kPhoneTag, std::nullopt);
-    set(kMobileTag, phone && mobile ? std::optional(format("%@: %@", localized("mobile"), *customer->mobile())) : std::nullopt);
+    set(kMobileTag,
+        phone && mobile ? std::optional(format("%@: %@", localized("mobile"), *customer->mobile())) : std::nullopt);
     return cell;
 }
 
@@ -193,14 +195,16 @@ void registerCustomersView() {
         bar->setAutoresizingMask(Autoresizing::FlexibleWidth);
         bar->setPlaceholder(localized("Search"));
         root->addSubview(bar);
-        auto table = std::make_shared<TableView>(Rect(0, kSearchHeight, 320, 416 - kSearchHeight), TableViewStyle::Plain);
+        auto table =
+            std::make_shared<TableView>(Rect(0, kSearchHeight, 320, 416 - kSearchHeight), TableViewStyle::Plain);
         table->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
         root->addSubview(table);
         owner.connect("searchBar", bar);
         owner.connect("tableView", table);
         return root;
     });
-    registry.addController(CustomersViewController::kInterfaceName, [] { return std::make_shared<CustomersViewController>(); });
+    registry.addController(CustomersViewController::kInterfaceName,
+                           [] { return std::make_shared<CustomersViewController>(); });
 }
 
 } // namespace tavlo::screens

@@ -16,7 +16,8 @@ namespace tavlo::screens {
 // the answer, "Remove Customer" answers nil and a customer created with + is the answer too; for
 // browsing a row's accessory opens the customer form. Search looks for the text in the first and
 // last names, the company and both telephones, ignoring case and accents.
-class CustomersViewController : public SignedInController<ui::TableViewController, CustomerPicker>, public ui::SearchBarDelegate {
+class CustomersViewController : public SignedInController<ui::TableViewController, CustomerPicker>,
+                                public ui::SearchBarDelegate {
 public:
     static constexpr const char* kInterfaceName = CustomerPicker::kInterfaceName;
     static constexpr double kRowHeight = 86;

@@ -13,7 +13,8 @@ constexpr double kLabelWidth = 100;
 
 } // namespace
 
-LabelValueCellView::LabelValueCellView(TableViewCellStyle style, std::string reuseIdentifier, bool multiLine, Rect bounds)
+LabelValueCellView::LabelValueCellView(TableViewCellStyle style, std::string reuseIdentifier, bool multiLine,
+                                       Rect bounds)
     : TableViewCell(style, std::move(reuseIdentifier), bounds), multiLine_(multiLine) {
     setSelectionStyle(SelectionStyle::None);
     const double height = bounds.height();
@@ -24,7 +25,8 @@ LabelValueCellView::LabelValueCellView(TableViewCellStyle style, std::string reu
     label_->setBackgroundColor(Color::clear());
     label_->setAdjustsFontSizeToFitWidth(true);
     contentView().addSubview(label_);
-    const Rect valueFrame(kLabelWidth + 4, multiLine ? 6 : 9, bounds.width() - kLabelWidth - 14, multiLine ? height - 12 : 24);
+    const Rect valueFrame(kLabelWidth + 4, multiLine ? 6 : 9, bounds.width() - kLabelWidth - 14,
+                          multiLine ? height - 12 : 24);
     if (multiLine) {
         textView_ = std::make_shared<TextView>(valueFrame);
         textView_->setFont(Font::system(16));

@@ -61,7 +61,8 @@ void OrderDetailsViewController::orderName() {
     prompt->setTitle(localized("Modify name"));
     prompt->setText(order_->name());
     prompt->setMaxLength(128);
-    prompt->setObserver([this](const std::optional<std::string>& text, const std::optional<std::string>&) { saveName(text); });
+    prompt->setObserver(
+        [this](const std::optional<std::string>& text, const std::optional<std::string>&) { saveName(text); });
     presentSheet(prompt);
 }
 
@@ -153,7 +154,8 @@ void OrderDetailsViewController::voidAll() {
 
 void OrderDetailsViewController::voidAll(const std::optional<std::string>& forcedBy) {
     dismissPresented();
-    for (const SelectionPtr& selection : order_->activeSelections()) order_->removeSelection(selection, forcedBy, session_.get());
+    for (const SelectionPtr& selection : order_->activeSelections())
+        order_->removeSelection(selection, forcedBy, session_.get());
     if (order_->hasPayments())
         alert("Alert",
               localized("Items have been voided, however, order contains payments. Remember to void all "
@@ -194,7 +196,8 @@ void OrderDetailsViewController::comped(const std::optional<std::string>& compId
         return;
     }
     ObjectContext* context = contextOf(session_.get());
-    if (ManagedObjectPtr comp = context ? context->fetchFirst("Complimentary", "complimentaryId == %@", *compId) : nullptr) {
+    if (ManagedObjectPtr comp =
+            context ? context->fetchFirst("Complimentary", "complimentaryId == %@", *compId) : nullptr) {
         for (const SelectionPtr& selection : order_->selections()) {
             if (!selection->isCompable(*session_)) continue;
             selection->setCompName(comp->text("name"));
@@ -208,8 +211,9 @@ void OrderDetailsViewController::comped(const std::optional<std::string>& compId
         auto prompt = std::make_shared<TextViewController>();
         prompt->setTitle(localized("Enter Comment for Comp"));
         prompt->setMaxLength(128);
-        prompt->setObserver(
-            [this](const std::optional<std::string>& text, const std::optional<std::string>&) { saveCompComment(text); });
+        prompt->setObserver([this](const std::optional<std::string>& text, const std::optional<std::string>&) {
+            saveCompComment(text);
+        });
         presentSheet(prompt);
         return;
     }
@@ -280,7 +284,7 @@ void OrderDetailsViewController::saveDiscount(const std::optional<std::string>& 
     discount->setAuthBy(authorizedBy);
     // A discount takes off what the order still costs, never more: an order paid beyond its
     // total could not be closed.
-    std::shared_ptr<Order> tried = order_->clone();  // the lines and discounts, no payments
+    std::shared_ptr<Order> tried = order_->clone(); // the lines and discounts, no payments
     tried->addDiscount(discount);
     if (tried->getTotal() < order_->getPaid()) {
         alert("Alert",

@@ -36,13 +36,12 @@ Label* labelIn(View& view, int tag) { return dynamic_cast<Label*>(view.viewWithT
 
 } // namespace
 
-OrderDetailsViewController::OrderDetailsViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
+OrderDetailsViewController::OrderDetailsViewController()
+    : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 OrderDetailsViewController::~OrderDetailsViewController() { stopTimer(); }
 
-bool OrderDetailsViewController::granted(Right right) const {
-    return session_ && session_->isGranted(right);
-}
+bool OrderDetailsViewController::granted(Right right) const { return session_ && session_->isGranted(right); }
 
 std::string OrderDetailsViewController::elapsedText(double seconds) {
     const long hours = static_cast<long>(std::floor(seconds / 3600));
@@ -95,7 +94,8 @@ void OrderDetailsViewController::viewDidLoad() {
     terminal->setTextColor(Color::white());
     terminal->setAdjustsFontSizeToFitWidth(true);
     terminal->setBackgroundColor(Color::clear());
-    setToolbarItems({BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(terminal), BarButtonItem::flexibleSpace()});
+    setToolbarItems(
+        {BarButtonItem::flexibleSpace(), BarButtonItem::withCustomView(terminal), BarButtonItem::flexibleSpace()});
     if (NavigationController* navigation = navigationController()) {
         navigation->toolbar().setBarStyle(BarStyle::Black);
         navigation->setToolbarHidden(false);
@@ -180,9 +180,9 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::detailsCell(TableView
                     if (!screen) return;
                     if (TableViewCell* shown = screen->tableView().cellForRow(IndexPath{0, 1}))
                         if (Label* age = labelIn(shown->contentView(), kValueTag))
-                            age->setText(elapsedText(
-                                Date::now().timeIntervalSince1970() -
-                                screen->order()->created().value_or(Date::now()).timeIntervalSince1970()));
+                            age->setText(
+                                elapsedText(Date::now().timeIntervalSince1970() -
+                                            screen->order()->created().value_or(Date::now()).timeIntervalSince1970()));
                 });
             }
         } else {
@@ -263,7 +263,8 @@ std::shared_ptr<TableViewCell> OrderDetailsViewController::seatsCell(TableView& 
         showSeats(*cell);
         return cell;
     }
-    auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "seatSlider", Rect(0, 0, width, kRowHeight));
+    auto cell =
+        std::make_shared<TableViewCell>(TableViewCellStyle::Default, "seatSlider", Rect(0, 0, width, kRowHeight));
     cell->setSelectionStyle(SelectionStyle::None);
     auto slider = std::make_shared<Slider>(Rect(10, 10, width - 80, 24));
     slider->setTag(kSliderTag);

@@ -64,12 +64,14 @@ void SplitViewController::viewDidLoad() {
     OrderTableViewController::setOrder(original_);
     tableView().setAllowsMultipleSelection(true);
 
-    auto add = SlideView::button(localized("Split"), kAddTag, std::string("Add"), 64, 64, [this](Control&) { newSplit(); });
+    auto add =
+        SlideView::button(localized("Split"), kAddTag, std::string("Add"), 64, 64, [this](Control&) { newSplit(); });
     add->setTitleColor(Color::black());
     auto source = orderButton(original_->name().value_or(""), 0, [this](Control& tapped) { selectOrder(tapped); });
     source->setEnabled(false);
     current_ = source.get();
-    slideView_ = SlideView::make(Rect(0, 0, view()->bounds().width(), kStripHeight), Color::white(), {add, source}, 1, 5, 5);
+    slideView_ =
+        SlideView::make(Rect(0, 0, view()->bounds().width(), kStripHeight), Color::white(), {add, source}, 1, 5, 5);
     slideView_->setAutoresizingMask(Autoresizing::FlexibleWidth);
     view()->addSubview(slideView_);
     newSplit();

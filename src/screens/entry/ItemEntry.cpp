@@ -1,9 +1,10 @@
 #include "screens/entry/ItemEntry.h"
 
-#include "core/order/Order.h"
 #include "core/order/ComboSelection.h"
+#include "core/order/Order.h"
 #include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -12,7 +13,6 @@
 #include "platform/ui/NavigationController.h"
 #include "screens/entry/SelectionFlowControl.h"
 #include "screens/entry/combo/ComboFlowControl.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo::screens {
 
@@ -63,8 +63,7 @@ SelectionPtr ItemEntry::start(ViewController& presenter, const ManagedObjectPtr&
     std::shared_ptr<FlowControl> flow;
     if (auto combo = std::dynamic_pointer_cast<ComboSelection>(selection))
         flow = std::make_shared<ComboFlowControl>(combo, session_, order_, std::move(action));
-    else
-        flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
+    else flow = std::make_shared<SelectionFlowControl>(selection, nullptr, session_, order_, std::move(action));
 
     // Seats and courses only for an order at a table.
     if (order_->areaLocationId()) {

@@ -91,7 +91,7 @@ std::shared_ptr<ViewController> SelectionFlowControl::nextSideView() {
     std::vector<SelectionPtr> sides = selection_->getSides();
     while (currentSide_ + 1 < static_cast<int>(sides.size())) {
         auto flow = sideFlow(sides[++currentSide_]);
-        pushFlow(flow);  // on the stack also when it has no screen: the position counts it
+        pushFlow(flow); // on the stack also when it has no screen: the position counts it
         if (flow->hasNextView())
             if (auto screen = flow->nextView()) return screen;
     }
@@ -144,10 +144,16 @@ SelectionFlowControl::Place SelectionFlowControl::ownPlace() const {
 
 SelectionFlowControl::Place SelectionFlowControl::placeBefore(Place place) const {
     if (place.stage == Stage::Preparation && place.preparation > 0) return {Stage::Preparation, place.preparation - 1};
-    const bool shown[] = {false, showedSeatsCourses_, showedPricePrompt_, showedQuantityPrompt_, showedCommentPrompt_,
-                          currentPreparation_ >= 0, showedSides_};
+    const bool shown[] = {false,
+                          showedSeatsCourses_,
+                          showedPricePrompt_,
+                          showedQuantityPrompt_,
+                          showedCommentPrompt_,
+                          currentPreparation_ >= 0,
+                          showedSides_};
     for (int stage = static_cast<int>(place.stage) - 1; stage > 0; --stage)
-        if (shown[stage]) return {static_cast<Stage>(stage), stage == int(Stage::Preparation) ? currentPreparation_ : -1};
+        if (shown[stage])
+            return {static_cast<Stage>(stage), stage == int(Stage::Preparation) ? currentPreparation_ : -1};
     return {};
 }
 
@@ -182,8 +188,9 @@ std::shared_ptr<ViewController> SelectionFlowControl::land(Place place) {
     currentSide_ = -1;
     const Stage stage = place.stage;
     if (stage < Stage::Sides) showedSides_ = false;
-    currentPreparation_ = stage == Stage::Preparation ? place.preparation : stage < Stage::Preparation ? -1
-                                                                                                        : currentPreparation_;
+    currentPreparation_ = stage == Stage::Preparation  ? place.preparation
+                          : stage < Stage::Preparation ? -1
+                                                       : currentPreparation_;
     if (stage < Stage::Comment) showedCommentPrompt_ = false;
     if (stage < Stage::Quantity) showedQuantityPrompt_ = false;
     if (stage < Stage::Price) showedPricePrompt_ = false;
@@ -200,7 +207,7 @@ std::shared_ptr<ViewController> SelectionFlowControl::screenFor(Place place) {
     case Stage::Preparation: {
         std::vector<ManagedObjectPtr> groups = requiredPreparationGroups();
         if (place.preparation < static_cast<int>(groups.size())) return preparationScreen(groups[place.preparation]);
-        return nullptr;  // the store lost the group while it was shown
+        return nullptr; // the store lost the group while it was shown
     }
     case Stage::Sides: return sidesScreen();
     default: return nullptr;
@@ -211,8 +218,8 @@ std::shared_ptr<ViewController> SelectionFlowControl::screenFor(Place place) {
 
 // A prompt of this flow: the root drives it, this flow (perhaps a side flow) takes its answer.
 template <typename Prompt>
-std::shared_ptr<Prompt> SelectionFlowControl::prompt(const std::string& title,
-                                                     void (SelectionFlowControl::*answer)(const std::optional<std::string>&)) {
+std::shared_ptr<Prompt> SelectionFlowControl::prompt(
+    const std::string& title, void (SelectionFlowControl::*answer)(const std::optional<std::string>&)) {
     auto screen = std::make_shared<Prompt>();
     screen->setTitle(localized(title));
     screen->setUseAnimation(session_ && session_->useAnimation());

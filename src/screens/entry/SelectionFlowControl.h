@@ -67,7 +67,7 @@ private:
     enum class Stage { None, SeatCourse, Price, Quantity, Comment, Preparation, Sides, SideFlows };
     struct Place {
         Stage stage = Stage::None;
-        int preparation = -1;  // the group's index, for Stage::Preparation
+        int preparation = -1; // the group's index, for Stage::Preparation
     };
 
     // The flow the screens talk to: the root.

@@ -51,7 +51,8 @@ std::vector<std::shared_ptr<Order>> TableLayoutView::ordersAt(const std::string&
     if (!context) return orders;
     FetchRequest request("Order", Predicate::format("closed==nil && areaLocation.areaLocationId== %@", areaLocationId),
                          {{"name"}});
-    for (const ManagedObjectPtr& row : context->fetch(request)) orders.push_back(std::make_shared<Order>(*row, context));
+    for (const ManagedObjectPtr& row : context->fetch(request))
+        orders.push_back(std::make_shared<Order>(*row, context));
     return orders;
 }
 
@@ -100,16 +101,18 @@ void TableLayoutView::drawLocation(GraphicsContext& context, const AreaLocation&
     if (!orders.empty()) drawOrderLines(context, *orders.front(), centre, font);
 }
 
-void TableLayoutView::drawOrderLines(GraphicsContext& context, const Order& order, Point centre, const Font& font) const {
+void TableLayoutView::drawOrderLines(GraphicsContext& context, const Order& order, Point centre,
+                                     const Font& font) const {
     const double points = font.pointSize();
     const bool lite = session_ && session_->isLite();
     const std::string amount = Utils::formatCurrency(lite ? order.getTotal() : order.summaryTotal());
     drawCentred(context, amount, centre.x, centre.y - context.measureText(amount, font).height / 2 + points + 2, font);
     ObjectContext* store = contextOf(session_.get());
-    ManagedObjectPtr server = store && order.serverId() ? store->fetchFirst("User", "userId == %@", *order.serverId())
-                                                        : nullptr;
+    ManagedObjectPtr server =
+        store && order.serverId() ? store->fetchFirst("User", "userId == %@", *order.serverId()) : nullptr;
     if (std::optional<std::string> name = server ? server->text("name") : std::nullopt)
-        drawCentred(context, *name, centre.x, centre.y - context.measureText(*name, font).height / 2 - points - 2, font);
+        drawCentred(context, *name, centre.x, centre.y - context.measureText(*name, font).height / 2 - points - 2,
+                    font);
 }
 
 } // namespace tavlo::screens

@@ -58,13 +58,15 @@ void TableLayoutViewController::readAreas() {
     ObjectContext* context = contextOf(session_.get());
     if (!context) return;
     // Disabled areas are not offered, as in the area list.
-    for (const ManagedObjectPtr& row : context->fetch(FetchRequest("Area", Predicate::format("disabled == NO"), {{"name"}}))) {
+    for (const ManagedObjectPtr& row :
+         context->fetch(FetchRequest("Area", Predicate::format("disabled == NO"), {{"name"}}))) {
         Area area;
         area.read(*row);
         if (!area.locations().empty()) areas_.push_back(std::move(area));
     }
     std::optional<std::string> displayed = session_->terminalDisplayArea();
-    auto shown = std::find_if(areas_.begin(), areas_.end(), [&](const Area& a) { return displayed && a.areaId() == displayed; });
+    auto shown =
+        std::find_if(areas_.begin(), areas_.end(), [&](const Area& a) { return displayed && a.areaId() == displayed; });
     if (shown == areas_.end() && !areas_.empty()) shown = areas_.begin();
     planView_->setArea(shown == areas_.end() ? std::nullopt : std::optional<Area>(*shown));
 }
@@ -154,8 +156,9 @@ void TableLayoutViewController::refreshOrders() {
     ObjectContext* context = contextOf(session_.get());
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
-    bool updated = handler && handler->updateOrderSummaries(session_->storeId(), session_->password(), session_->userId(),
-                                                            CommHelper::gateway().value_or(""), true, context, &error);
+    bool updated =
+        handler && handler->updateOrderSummaries(session_->storeId(), session_->password(), session_->userId(),
+                                                 CommHelper::gateway().value_or(""), true, context, &error);
     if (!handler) error = Error(Utils::StoreServerErrorDomain, -1, "No order handler");
     if (updated) return refreshView();
     if (Parameters::flag(Parameter::AlertLayoutRefreshErrors, context))

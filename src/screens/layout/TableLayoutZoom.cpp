@@ -27,12 +27,14 @@ void TableLayoutViewController::setupZooming() {
     scroll.setContentSize({kPlanWidth, kPlanHeight});
     scroll.setDelegate(this);
 
-    auto press = std::make_shared<LongPressGestureRecognizer>([this](GestureRecognizer& g) { scrollViewOneFingerTapped(g); });
+    auto press =
+        std::make_shared<LongPressGestureRecognizer>([this](GestureRecognizer& g) { scrollViewOneFingerTapped(g); });
     press->setMinimumPressDuration(kPressSeconds);
     press->setAllowableMovement(kPressMovement);
     scroll.addGestureRecognizer(press);
 
-    auto zoomOut = std::make_shared<TapGestureRecognizer>([this](GestureRecognizer& g) { scrollViewTwoFingerTapped(g); });
+    auto zoomOut =
+        std::make_shared<TapGestureRecognizer>([this](GestureRecognizer& g) { scrollViewTwoFingerTapped(g); });
     zoomOut->setNumberOfTouchesRequired(2);
     scroll.addGestureRecognizer(zoomOut);
 
@@ -59,7 +61,8 @@ void TableLayoutViewController::scrollViewOneFingerTapped(GestureRecognizer& ges
     std::optional<AreaLocation> table = tableAt(static_cast<int>(at.x), static_cast<int>(at.y));
     ObjectContext* context = contextOf(session_.get());
     if (!table || !context) return;
-    if (ManagedObjectPtr row = context->fetchFirst("AreaLocation", "areaLocationId == %@", table->areaLocationId().value_or("")))
+    if (ManagedObjectPtr row =
+            context->fetchFirst("AreaLocation", "areaLocationId == %@", table->areaLocationId().value_or("")))
         selected_(row);
 }
 
@@ -81,7 +84,8 @@ std::optional<AreaLocation> TableLayoutViewController::tableAt(int x, int y) con
     if (!selected_ || !area) return std::nullopt;
     for (const AreaLocation& location : area->locations()) {
         if (location.seats() < 1) continue;
-        if (TableLayoutView::frameOf(location).contains({static_cast<double>(x), static_cast<double>(y)})) return location;
+        if (TableLayoutView::frameOf(location).contains({static_cast<double>(x), static_cast<double>(y)}))
+            return location;
     }
     return std::nullopt;
 }

@@ -30,7 +30,7 @@ namespace {
 
 constexpr const char* kPercentKeys[] = {"percent1", "percent2", "percent3"};
 constexpr Parameter kPercentParams[] = {Parameter::TipPercentage1, Parameter::TipPercentage2,
-                                       Parameter::TipPercentage3};
+                                        Parameter::TipPercentage3};
 constexpr const char* kQuickCash[] = {"amount1", "amount5", "amount10", "amount20", "amount100"};
 
 bool onPhone() {
@@ -53,9 +53,7 @@ std::optional<std::string> PayViewController::creditHost() const {
     return Parameters::text(Parameter::CreditHost, context());
 }
 
-int32_t PayViewController::parsed(TextField* field) const {
-    return field ? Utils::parseCurrency(field->text()) : 0;
-}
+int32_t PayViewController::parsed(TextField* field) const { return field ? Utils::parseCurrency(field->text()) : 0; }
 
 void PayViewController::write(TextField* field, int32_t cents) {
     if (field) field->setText(Utils::formatCurrency(cents));
@@ -113,7 +111,8 @@ void PayViewController::viewDidLoad() {
             button(kPercentKeys[i])->setTitle(format("%i%%", percent));
         }
     }
-    const bool tipAllowed = Parameters::flag(Parameter::AllowCashTip, context()) && session()->isGranted(Right::NewPaymentTipAdjust);
+    const bool tipAllowed =
+        Parameters::flag(Parameter::AllowCashTip, context()) && session()->isGranted(Right::NewPaymentTipAdjust);
     for (View* tipView : std::initializer_list<View*>{label("lblTip"), tip(), button("percent1"), button("percent2"),
                                                       button("percent3"), button("percentCustom")})
         setEnabled(tipView, tipAllowed);
@@ -198,8 +197,7 @@ void PayViewController::paymentTypeChanged() {
         if (auto handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host))
             conditions.cardsKeyed = handler->allowManual();
     }
-    conditions.avsZip =
-        Parameters::flag(Parameter::AvsZipOnlySupport, session_->managedObjectContext());
+    conditions.avsZip = Parameters::flag(Parameter::AvsZipOnlySupport, session_->managedObjectContext());
     conditions.cashTips = Parameters::flag(Parameter::AllowCashTip, context());
     conditions.tipRight = session_->isGranted(Right::NewPaymentTipAdjust);
     conditions.tillOnDefaultHost = lite && (!host || toUpper(*host) == "ZELTA");
@@ -242,14 +240,16 @@ void PayViewController::paymentTypeChanged() {
     zip()->setHidden(!row.zip);
     setEnabled(label("lblTip"), row.tip);
     setEnabled(tip(), row.tip);
-    for (const char* key : {"percent1", "percent2", "percent3", "percentCustom"}) setEnabled(button(key), row.tipPercent);
+    for (const char* key : {"percent1", "percent2", "percent3", "percentCustom"})
+        setEnabled(button(key), row.tipPercent);
     if (!card) {
         for (TextField* cardField : {number(), expDate(), secCode()}) cardField->setText("");
     }
     Button& forceButton = *button("forceButton");
     if (card && order_->orderType() != OrderType::Refund) {
-        const bool forceable = lite && boolValue(Parameters::text(Parameter::AllowForceCreditCard, session_->managedObjectContext())
-                                                      .value_or(""));
+        const bool forceable =
+            lite &&
+            boolValue(Parameters::text(Parameter::AllowForceCreditCard, session_->managedObjectContext()).value_or(""));
         forceButton.setHidden(!forceable);
         forceButton.setEnabled(forceable);
     } else if (!card) {
@@ -432,7 +432,8 @@ void PayViewController::takeTip() {
 
 void PayViewController::validateExpiration() {
     const std::string& text = expDate()->text();
-    const bool digits = text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits =
+        text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     const int month = digits ? std::stoi(text.substr(0, 2)) : 0;
     if (month < 1 || month > 12) {
         alert("Alert", localized("Invalid date specified"), {"Ok"});
@@ -441,7 +442,7 @@ void PayViewController::validateExpiration() {
     // Expired from midnight at the start of the month's last day.
     std::tm last{};
     last.tm_year = 2000 + std::stoi(text.substr(2, 2)) - 1900;
-    last.tm_mon = month;  // day 0 of the next month: the last day of this one
+    last.tm_mon = month; // day 0 of the next month: the last day of this one
     last.tm_mday = 0;
     last.tm_isdst = -1;
     std::time_t start = std::mktime(&last);

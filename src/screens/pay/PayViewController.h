@@ -32,7 +32,7 @@ class CardRequest;
 class Session;
 class Timer;
 struct Notification;
-}
+} // namespace tavlo
 
 namespace tavlo::screens {
 
@@ -86,7 +86,7 @@ public:
     void paymentTypeChanged();
     void incrementTendered(int32_t cents);
     void nextUp();
-    void percent(int index);  // 0..2: the three percent keys
+    void percent(int index); // 0..2: the three percent keys
     void percentCustom();
 
     // ---- swipes and starting a payment (PayViewStart.cpp)
@@ -213,8 +213,8 @@ private:
     std::vector<uint64_t> keyboardTokens_;
     std::shared_ptr<CardRequest> charging_;
     std::shared_ptr<Timer> waitingTimer_;
-    bool appeared_ = false, amountModified_ = false, tipButtonUsed_ = false, captured_ = false,
-         incrementing_ = false, typedSinceBegin_ = false;
+    bool appeared_ = false, amountModified_ = false, tipButtonUsed_ = false, captured_ = false, incrementing_ = false,
+         typedSinceBegin_ = false;
 };
 
 void registerPayScreens();

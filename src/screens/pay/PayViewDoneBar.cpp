@@ -25,7 +25,8 @@ constexpr const char* kFieldOrder[] = {"tendered", "amount", "gratuity", "tip", 
 void PayViewController::addDone(TextField& field) {
     if (!doneBar_) {
         doneBar_ = std::make_shared<Toolbar>(Rect(0, 0, 320, kBarHeight));
-        doneButton_ = BarButtonItem::titled(localized("Done"), BarButtonStyle::Done, [this](BarButtonItem&) { done(); });
+        doneButton_ =
+            BarButtonItem::titled(localized("Done"), BarButtonStyle::Done, [this](BarButtonItem&) { done(); });
         doneBar_->setItems({BarButtonItem::titled(std::string("\u25C0"), BarButtonStyle::Bordered,
                                                   [this](BarButtonItem&) { moveField(-1); }),
                             BarButtonItem::titled(std::string("\u25B6"), BarButtonStyle::Bordered,
@@ -53,10 +54,10 @@ void PayViewController::moveField(int step) {
 
 void PayViewController::observeKeyboard() {
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    keyboardTokens_ = {center.addObserver(View::keyboardDidShowNotification, nullptr,
-                                          [this](const Notification&) { keyboardShow(); }),
-                       center.addObserver(View::keyboardWillHideNotification, nullptr,
-                                          [this](const Notification&) { keyboardHide(); })};
+    keyboardTokens_ = {
+        center.addObserver(View::keyboardDidShowNotification, nullptr, [this](const Notification&) { keyboardShow(); }),
+        center.addObserver(View::keyboardWillHideNotification, nullptr,
+                           [this](const Notification&) { keyboardHide(); })};
 }
 
 void PayViewController::forgetKeyboard() {

@@ -49,8 +49,10 @@ void PayViewController::printPaymentReceipts(bool captured) {
     const Tender& tender = payment_->tender();
     const bool cash = tender.kind == TenderKind::Cash;
     const bool noCashCopy = cash && Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, context());
-    const bool customerCopy = order_->isQuickSale() ? !(Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, context()) || noCashCopy)
-                                                    : !noCashCopy;
+    const bool customerCopy =
+        order_->isQuickSale()
+            ? !(Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, context()) || noCashCopy)
+            : !noCashCopy;
     bool merchantCopy = tender.merchantCopy;
     if (merchantCopy && tender.chargedAtHost) {
         if (std::optional<std::string> minimum = Parameters::text(Parameter::MinimumAmountMerchantCopy, context());
@@ -120,7 +122,8 @@ void PayViewController::emailPrompt() {
     }
     std::string address;
     ManagedObjectPtr customer;
-    if (order_->customerId()) customer = DBHelper::getObject("Customer", "customerId == %@", *order_->customerId(), context);
+    if (order_->customerId())
+        customer = DBHelper::getObject("Customer", "customerId == %@", *order_->customerId(), context);
     else if (order_->customerRemoteId())
         customer = DBHelper::getObject("Customer", "remoteId == %@", *order_->customerRemoteId(), context);
     if (customer) address = customer->text("email").value_or("");
@@ -132,7 +135,8 @@ void PayViewController::emailPrompt() {
     prompt->setMaxLength(250);
     std::weak_ptr<ViewController> self = weak_from_this();
     prompt->setObserver([self](const std::optional<std::string>& answer, const std::optional<std::string>&) {
-        if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock())) screen->emailCustomerReceipt(answer);
+        if (auto screen = std::dynamic_pointer_cast<PayViewController>(self.lock()))
+            screen->emailCustomerReceipt(answer);
     });
     auto navigation = std::make_shared<NavigationController>(prompt);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
@@ -182,8 +186,8 @@ void PayViewController::paid() {
         return shown.get() != this && dynamic_cast<OrderTaskScreen*>(shown.get()) &&
                shown->interfaceName() == OrderTaskScreen::kPaymentsInterface;
     };
-    if (navigation && std::any_of(navigation->viewControllers().begin(), navigation->viewControllers().end(),
-                                  isPaymentList)) {
+    if (navigation &&
+        std::any_of(navigation->viewControllers().begin(), navigation->viewControllers().end(), isPaymentList)) {
         navigation->pop(session_->useAnimation());
         return;
     }
@@ -226,7 +230,8 @@ bool PayViewController::voidUnsentCharges() {
         const std::optional<std::string> host = creditHost();
         std::shared_ptr<PaymentHandlerAdapter> handler = PaymentHandlerFactory::getInstance().getPaymentHandler(host);
         const HostConfig config = Session::getHostConfig(host, session_->managedObjectContext());
-        std::shared_ptr<PaymentTransaction> transaction = handler ? handler->transaction(charged->refNum(), config) : nullptr;
+        std::shared_ptr<PaymentTransaction> transaction =
+            handler ? handler->transaction(charged->refNum(), config) : nullptr;
         Error error;
         if (!transaction || !handler->cancel(*transaction, config, &error)) {
             showError("Error", error, "Unable to void payment", "OK");

@@ -83,7 +83,11 @@ std::shared_ptr<View> build(PayViewController& owner) {
     g.y += g.rowHeight + g.gap;
 
     moneyRow("lblTendered", "Tendered:", "tendered");
-    keys({{"amount1", "$1"}, {"amount5", "$5"}, {"amount10", "$10"}, {"amount20", "$20"}, {"amount100", "$100"},
+    keys({{"amount1", "$1"},
+          {"amount5", "$5"},
+          {"amount10", "$10"},
+          {"amount20", "$20"},
+          {"amount100", "$100"},
           {"next", localized("Next")}},
          [&owner](size_t i) {
              static constexpr int32_t kCents[] = {100, 500, 1000, 2000, 10000};
@@ -124,9 +128,9 @@ std::shared_ptr<View> build(PayViewController& owner) {
     g.y += g.rowHeight + g.gap;
 
     const double buttonHeight = pad ? 44 : 34, buttonWidth = pad ? 160 : 120;
-    auto processButton = addPrimaryButton(*root, {g.m + g.width - buttonWidth, g.y + (pad ? 6 : 2), buttonWidth,
-                                                  buttonHeight},
-                                          localized("Process"), [&owner] { owner.process(); });
+    auto processButton =
+        addPrimaryButton(*root, {g.m + g.width - buttonWidth, g.y + (pad ? 6 : 2), buttonWidth, buttonHeight},
+                         localized("Process"), [&owner] { owner.process(); });
     owner.connect("process", processButton);
     auto force = addSecondaryButton(*root, {g.m, g.y + (pad ? 6 : 2), buttonWidth, buttonHeight}, localized("Force"),
                                     [&owner] { owner.force(); });

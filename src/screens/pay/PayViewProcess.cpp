@@ -149,8 +149,8 @@ bool PayViewController::isCharging() const { return charging_ && !charging_->isF
 
 void PayViewController::showWaiting() {
     if (!charging_) return;
-    ActivityIndicator::setStatus(format(localized("Waiting for %@ to answer (%d s)"), charging_->host(),
-                                        charging_->elapsedSeconds()));
+    ActivityIndicator::setStatus(
+        format(localized("Waiting for %@ to answer (%d s)"), charging_->host(), charging_->elapsedSeconds()));
 }
 
 void PayViewController::charged(const PaymentTransaction& transaction, bool called, const Error& error) {
@@ -169,12 +169,9 @@ void PayViewController::charged(const PaymentTransaction& transaction, bool call
     if (partial) payment_->applyApprovedAmount(transaction.approvedAmount());
     if (!payment_->accountNumber()) payment_->setAccountNumber(transaction.valueForField("NUMBER"));
     std::string text;
-    if (partial)
-        text = format("%@ %@", localized("Partial approval"), Utils::formatCurrency(payment_->getTotal()));
-    else if (std::optional<std::string> message = transaction.responseMessage())
-        text = *message;
-    else
-        text = format("%@ (%@)", localized("Payment was approved"), transaction.approvalCode().value_or(""));
+    if (partial) text = format("%@ %@", localized("Partial approval"), Utils::formatCurrency(payment_->getTotal()));
+    else if (std::optional<std::string> message = transaction.responseMessage()) text = *message;
+    else text = format("%@ (%@)", localized("Payment was approved"), transaction.approvalCode().value_or(""));
     if (partial || !Parameters::flag(Parameter::DoNotShowApproval, context())) alert("Alert", text, {"Ok"});
     accept();
 }
@@ -249,8 +246,7 @@ void PayViewController::gatewaySelect() {
     const auto& payments = order_->payments();
     if (std::find(payments.begin(), payments.end(), payment_) == payments.end()) order_->addPayment(payment_);
     const std::optional<std::string> gateway = CommHelper::gateway();
-    const bool promptTerminals =
-        Parameters::flag(Parameter::PromptPayTerminal, session_->managedObjectContext());
+    const bool promptTerminals = Parameters::flag(Parameter::PromptPayTerminal, session_->managedObjectContext());
     if (gateway && (!promptTerminals || session_->hasCashDrawer())) return gatewayPayVia(*gateway);
     if (payTerminals_.size() == 1) return gatewayPayVia(payTerminals_.front()->text("networkName").value_or(""));
     offerTerminals("Payments", localized("Where would you like to pay?"), payTerminals_);
@@ -272,7 +268,8 @@ void PayViewController::gatewayPayVia(const std::string& address) {
     if (needsSignature(payment_->type())) {
         // Back from the signature screen; the pay screen's appearance must not drop the payment.
         std::shared_ptr<Payment> paying = payment_;
-        if (NavigationController* navigation = navigationController(); navigation && navigation->topViewController() != this)
+        if (NavigationController* navigation = navigationController();
+            navigation && navigation->topViewController() != this)
             navigation->popTo(*this, session_->useAnimation());
         payment_ = paying;
     }
@@ -289,11 +286,11 @@ void PayViewController::gatewayPayVia(const std::string& address) {
     }
     std::optional<std::string> drawerURL;
     if (payment_->drawerId())
-        drawerURL = format("%ld", static_cast<long>(Session::cashDrawerURL(payment_->drawerId(),
-                                                                            session_->terminalId(), context)));
+        drawerURL = format(
+            "%ld", static_cast<long>(Session::cashDrawerURL(payment_->drawerId(), session_->terminalId(), context)));
     Error error;
     const bool sent = OrderHandler::getInstance()->sendOrder(*order_, session_->userId(), url, session_->printerURL(),
-                                                              drawerURL, receipt, context, &error);
+                                                             drawerURL, receipt, context, &error);
     const bool warning = error.isSet() && error.code() == 0;
     if ((sent && !error.isSet()) || warning) {
         if (payment_->isNew()) payment_->setNew(false);

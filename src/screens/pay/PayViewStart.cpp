@@ -140,9 +140,8 @@ void PayViewController::processPayment(const std::optional<std::string>& approva
         // Drawer id by name; names in the order a person reads them.
         std::vector<std::pair<std::string, std::string>> drawers;
         for (const auto& [id, name] : session_->cashedInDrawers(session_->userId())) drawers.emplace_back(name, id);
-        std::sort(drawers.begin(), drawers.end(), [](const auto& a, const auto& b) {
-            return toLower(a.first) < toLower(b.first);
-        });
+        std::sort(drawers.begin(), drawers.end(),
+                  [](const auto& a, const auto& b) { return toLower(a.first) < toLower(b.first); });
         if (drawers.size() >= 2) {
             std::vector<std::string> names, ids;
             for (const auto& [name, id] : drawers) {

@@ -297,7 +297,8 @@ void SignatureCapture::keep() {
 }
 
 void SignatureCapture::cancel() {
-    if (NavigationController* navigation = navigationController()) navigation->pop(session_ && session_->useAnimation());
+    if (NavigationController* navigation = navigationController())
+        navigation->pop(session_ && session_->useAnimation());
 }
 
 void SignatureCapture::viewWillDisappear(bool animated) {

@@ -71,7 +71,7 @@ public:
     // Stores the signature and the tip on the payment and calls the completion.
     void keep();
     void cancel();
-    void percent(int index);  // 0, 1: the two percent keys
+    void percent(int index); // 0, 1: the two percent keys
     void other();
     void tipEntered(const std::optional<std::string>& answer);
 
@@ -87,7 +87,6 @@ public:
     bool textFieldShouldReturn(ui::TextField& field) override;
 
 private:
-
     Session* session_;
     std::shared_ptr<Payment> payment_;
     bool allowCancel_;

@@ -52,7 +52,8 @@ void SignatureViewController::loadView() {
 
 void SignatureViewController::viewDidLoad() {
     setTitle(localized("Signature Capture"));
-    navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { saveImage(); }));
+    navigationItem().setRightBarButtonItem(
+        BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { saveImage(); }));
     navigationItem().setLeftBarButtonItem(
         BarButtonItem::titled(localized("Cancel"), BarButtonStyle::Plain, [this](BarButtonItem&) { back(); }));
 }
@@ -78,7 +79,7 @@ void SignatureViewController::touchesMoved(const std::vector<Touch>& touches) {
 void SignatureViewController::touchesEnded(const std::vector<Touch>& touches) {
     if (touches.empty()) return;
     if (touches.front().tapCount == 2) setImage({});
-    else if (!mouseSwiped_) strokeTo(lastPoint_);  // a dot
+    else if (!mouseSwiped_) strokeTo(lastPoint_); // a dot
 }
 
 void SignatureViewController::strokeTo(Point to) {

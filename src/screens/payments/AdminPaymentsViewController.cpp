@@ -61,10 +61,10 @@ void AdminPaymentsViewController::downloadOrders() {
 }
 
 std::unique_ptr<FetchedResultsController> AdminPaymentsViewController::makeFetchedResultsController() {
-    FetchRequest request("Payment",
-                         Predicate::andPredicates({Predicate::format("order.storeBatch.remoteId == %@",
-                                                                     IDBroker::getInstance().currentBatchId().value_or("")),
-                                                   Predicate::format("type == %d", currentType_)}));
+    FetchRequest request(
+        "Payment", Predicate::andPredicates({Predicate::format("order.storeBatch.remoteId == %@",
+                                                               IDBroker::getInstance().currentBatchId().value_or("")),
+                                             Predicate::format("type == %d", currentType_)}));
     request.sortDescriptors = {{"transactionId"}, {"order.name"}};
     return std::make_unique<FetchedResultsController>(*context(), std::move(request), std::string("type"));
 }

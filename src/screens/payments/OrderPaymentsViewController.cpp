@@ -24,10 +24,10 @@ std::shared_ptr<Order> OrderPaymentsViewController::storedOrder() const {
 void OrderPaymentsViewController::viewDidLoad() {
     PaymentsViewController::viewDidLoad();
     setShowGratuity(session()->isUsingGratuity());
-    navigationItem().setLeftBarButtonItem(BarButtonItem::titled(localized("Cancel"), BarButtonStyle::Done,
-                                                                [this](BarButtonItem&) {
-                                                                    if (action_) action_();
-                                                                }));
+    navigationItem().setLeftBarButtonItem(
+        BarButtonItem::titled(localized("Cancel"), BarButtonStyle::Done, [this](BarButtonItem&) {
+            if (action_) action_();
+        }));
     newPaymentButton_ = Button::make(ButtonType::RoundedRect, Rect(0, 0, 160, 32));
     newPaymentButton_->setTitle(localized("New Payment"));
     newPaymentButton_->addTarget([this](Control&) { newPayment(); }, ControlEvent::TouchUpInside);
@@ -88,8 +88,8 @@ void OrderPaymentsViewController::setEditing(bool editing, bool animated) {
             }
             return handler && handler->canAdjust();
         };
-        const std::vector<std::shared_ptr<Payment>> payments = order ? order->payments()
-                                                                     : std::vector<std::shared_ptr<Payment>>{};
+        const std::vector<std::shared_ptr<Payment>> payments =
+            order ? order->payments() : std::vector<std::shared_ptr<Payment>>{};
         if (std::none_of(payments.begin(), payments.end(), adjustable)) return refuseEditing();
     }
     PaymentsViewController::setEditing(editing, animated);

@@ -27,8 +27,8 @@ namespace {
 // and the card details with the time on its second; a phone's row, too narrow for that, gives
 // the taker and the card details a line each.
 struct RowGeometry {
-    double line1, line2, line3;  // tops of the text lines (line3: the phone's details)
-    double caption, value;       // tops of the amounts' captions and values
+    double line1, line2, line3; // tops of the text lines (line3: the phone's details)
+    double caption, value;      // tops of the amounts' captions and values
     double titleSize, textSize, smallSize, captionSize, valueSize;
 };
 constexpr RowGeometry kPadRow{.line1 = 4,

@@ -65,14 +65,15 @@ void PaymentsViewController::textFieldDidEndEditing(TextField& field) {
             localized("Payment subTotal cannot be higher than the amount due for the order, re-enter subTotal"),
             {"Ok"});
     }
-    const int32_t subTotal = cell->cents(PaymentCellView::kSubTotalField), tip = cell->cents(PaymentCellView::kTipField);
+    const int32_t subTotal = cell->cents(PaymentCellView::kSubTotalField),
+                  tip = cell->cents(PaymentCellView::kTipField);
     const int32_t gratuity = showGratuity_ ? cell->cents(PaymentCellView::kGratuityField) : payment->int32("gratuity");
     const TipVerdict verdict = std::max(judgeTip(subTotal, tip, gratuity), judgeTip(subTotal, gratuity, tip));
     // An amount not taken shows the payment's own again, in its field and its label.
     auto restore = [payment](TextField& edited) {
         const char* column = edited.tag() == PaymentCellView::kSubTotalField ? "subTotal"
                              : edited.tag() == PaymentCellView::kTipField    ? "tip"
-                                                                              : "gratuity";
+                                                                             : "gratuity";
         const std::string kept = Utils::formatCurrency(payment->int32(column));
         edited.setText(kept);
         if (PaymentCellView* row = cellOf(edited)) row->valueLabel(edited.tag() - 1).setText(kept);
@@ -168,7 +169,8 @@ std::string PaymentsViewController::adjustPayment(Payment& payment) {
     showActivity("Adjusting");
     // Adjusted at the host: the payment keeps its new amounts here even when the order cannot be
     // sent.
-    const bool done = handler->adjust(*transaction, config, &error) && changeOnOrder(*stored, adjustOnOrder, true, &error);
+    const bool done =
+        handler->adjust(*transaction, config, &error) && changeOnOrder(*stored, adjustOnOrder, true, &error);
     ActivityIndicator::hide();
     return done ? localized("Payment was adjusted") : failure("Unable to adjust payment", error);
 }

@@ -118,7 +118,8 @@ void PaymentsViewController::viewDidLoad() {
     tableView().setRowHeight(PaymentCellView::kRowHeight);
     // While editing, rows are chosen to be voided together (the bar's "Void").
     tableView().setAllowsMultipleSelectionDuringEditing(true);
-    voidButton_ = BarButtonItem::titled(localized("Void"), BarButtonStyle::Done, [this](BarButtonItem&) { voidSelected(); });
+    voidButton_ =
+        BarButtonItem::titled(localized("Void"), BarButtonStyle::Done, [this](BarButtonItem&) { voidSelected(); });
     setToolbarItems({BarButtonItem::flexibleSpace(), voidButton_});
 }
 
@@ -137,8 +138,8 @@ void PaymentsViewController::setEditing(bool editing, bool animated) {
 void PaymentsViewController::showChosen() {
     if (!voidButton_) return;
     const size_t chosen = tableView().indexPathsForSelectedRows().size();
-    voidButton_->setTitle(chosen == 0 ? localized("Void") : format("%@ (%lu)", localized("Void"),
-                                                                   static_cast<unsigned long>(chosen)));
+    voidButton_->setTitle(chosen == 0 ? localized("Void")
+                                      : format("%@ (%lu)", localized("Void"), static_cast<unsigned long>(chosen)));
     voidButton_->setEnabled(chosen > 0);
 }
 
@@ -216,9 +217,9 @@ void PaymentsViewController::showRow(PaymentCellView& cell, const ManagedObject&
                                                {PaymentCellView::kGratuityTag, gratuity}};
     for (const auto& [tag, cents] : amounts) {
         if (!cell.viewWithTag(tag)) continue;
-        Color color = !adjustable                                           ? Color::lightGray()
+        Color color = !adjustable                                                               ? Color::lightGray()
                       : Tender::of(type).authorisesOnly && tag == PaymentCellView::kSubTotalTag ? Color::red()
-                                                                                                 : Color::blue();
+                                                                                                : Color::blue();
         Label& value = cell.valueLabel(tag);
         value.setText(Utils::formatCurrency(cents));
         value.setTextColor(color);

@@ -120,7 +120,8 @@ void PaymentsViewController::voidSelected() {
         missing.size() == 1 && !missing.begin()->empty() ? *missing.begin() : Rights::text(Right::Void);
     std::weak_ptr<ViewController> weak = weak_from_this();
     authorize("Void Payment", needed, [weak, chosen](const std::string& userId) {
-        if (auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock())) self->voidPayments(chosen, userId);
+        if (auto self = std::dynamic_pointer_cast<PaymentsViewController>(weak.lock()))
+            self->voidPayments(chosen, userId);
     });
 }
 

@@ -68,20 +68,14 @@ void ReportViewController::viewDidLoad() {
     navigationItem().setRightBarButtonItem(printButton);
 }
 
-uint32_t ReportViewController::supportedInterfaceOrientations() const {
-    return idiomOrientations();
-}
+uint32_t ReportViewController::supportedInterfaceOrientations() const { return idiomOrientations(); }
 
-void ReportViewController::close() {
-    dismiss(session_ && session_->useAnimation());
-}
+void ReportViewController::close() { dismiss(session_ && session_->useAnimation()); }
 
 void ReportViewController::print() {
     PrintingOverlay overlay(view());
-    if (session_ && session_->isLite())
-        printOnPrinter();
-    else
-        printThroughServer();
+    if (session_ && session_->isLite()) printOnPrinter();
+    else printThroughServer();
 }
 
 void ReportViewController::printOnPrinter() {

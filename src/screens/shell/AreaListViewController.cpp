@@ -23,8 +23,8 @@ std::unique_ptr<FetchedResultsController> AreaListViewController::makeFetchedRes
 std::vector<ManagedObjectPtr> AreaListViewController::getOtherOrders(ObjectContext& context) {
     FetchRequest request("Order", Predicate::format("closed==nil && areaLocation==nil"), {{"name"}});
     if (!session()->isGranted(Right::AllOrders) && !session()->isGranted(Right::AllAreaOrders))
-        request.predicate = Predicate::format("closed==nil && areaLocation==nil && user.userId==%@",
-                                              session()->userId().value_or(""));
+        request.predicate =
+            Predicate::format("closed==nil && areaLocation==nil && user.userId==%@", session()->userId().value_or(""));
     return context.fetch(request);
 }
 
@@ -57,11 +57,10 @@ std::vector<std::string> AreaListViewController::sectionIndexTitles(TableView&) 
 
 void AreaListViewController::showTable(TableViewCell& cell, const ManagedObject& table) {
     auto label = [&cell](int tag) { return dynamic_cast<Label*>(cell.viewWithTag(tag)); };
-    std::vector<ManagedObjectPtr> orders =
-        context()->fetch(FetchRequest("Order",
-                                      Predicate::format("closed==nil && areaLocation.areaLocationId== %@",
-                                                        table.text("areaLocationId").value_or("")),
-                                      {{"name"}}));
+    std::vector<ManagedObjectPtr> orders = context()->fetch(FetchRequest(
+        "Order",
+        Predicate::format("closed==nil && areaLocation.areaLocationId== %@", table.text("areaLocationId").value_or("")),
+        {{"name"}}));
     if (orders.size() == 1) return showOrder(cell, orders.front());
     for (int tag : {kServerTag, kTotalTag, kCreatedTag})
         if (Label* l = label(tag)) l->setText(std::string());

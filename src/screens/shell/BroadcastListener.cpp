@@ -24,8 +24,7 @@ std::optional<std::string> userInfoText(const UserInfo& info, const char* key) {
 BroadcastListener::BroadcastListener(ObjectContext* context)
     : udpDelegate_(UDPDelegate::startListening(Parameters::text(Parameter::IgnoreBroadcasts, context),
                                                Parameters::text(Parameter::UdpPort, context),
-                                               Parameters::text(Parameter::UdpLog, context),
-                                               AppShell::handlerWaker())),
+                                               Parameters::text(Parameter::UdpLog, context), AppShell::handlerWaker())),
       messages_(UDPDelegate::BroadcastMessageNotification, nullptr, &BroadcastListener::broadcastMessage) {}
 
 BroadcastListener::~BroadcastListener() = default;

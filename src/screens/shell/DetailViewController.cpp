@@ -57,7 +57,7 @@ uint32_t DetailViewController::supportedInterfaceOrientations() const {
 }
 
 void DetailViewController::setStatus(const std::string& text) {
-    view();  // the label is made with the view
+    view(); // the label is made with the view
     status_->setText(text);
 }
 

@@ -15,7 +15,6 @@
 #include "screens/common/prompts/AmountViewController.h"
 #include "sync/handlers/OrderHandler.h"
 
-
 namespace tavlo::screens {
 
 using namespace ui;
@@ -211,8 +210,7 @@ void LoginViewController::printClockTicket(Session& session, const ManagedObject
     for (int copy = 0; copy < copies; ++copy) {
         if (out)
             ReceiptHelper::printClockOut(name, session.storeName(), in, *out, trailLines, &error, moc, *printerStream_);
-        else
-            ReceiptHelper::printClockIn(name, session.storeName(), in, trailLines, &error, moc, *printerStream_);
+        else ReceiptHelper::printClockIn(name, session.storeName(), in, trailLines, &error, moc, *printerStream_);
     }
     printerStream_->close();
 }

@@ -60,12 +60,10 @@ void LoginViewController::clearNumberField() {
 // ---- the controller
 
 void LoginViewController::viewDidLoad() {
-    navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) {
-        systemStatus();
-    }));
-    navigationItem().setLeftBarButtonItem(BarButtonItem::system(SystemItem::Refresh, [this](BarButtonItem&) {
-        systemReload();
-    }));
+    navigationItem().setRightBarButtonItem(
+        BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); }));
+    navigationItem().setLeftBarButtonItem(
+        BarButtonItem::system(SystemItem::Refresh, [this](BarButtonItem&) { systemReload(); }));
     ObjectContext* moc = managedObjectContext().get();
     lite_ = Parameters::flag(Parameter::Lite, moc);
 
@@ -107,7 +105,8 @@ void LoginViewController::viewDidAppear(bool) {
         button->setEnabled(attendance);
         button->setHidden(!attendance);
     }
-    MSRMediator::getInstance().registerObserver(this, [this](const Notification& note) { handleMSRNotification(note); });
+    MSRMediator::getInstance().registerObserver(this,
+                                                [this](const Notification& note) { handleMSRNotification(note); });
     if (isPad()) textNumber()->becomeFirstResponder();
 }
 
@@ -215,10 +214,9 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
         ActivityIndicator::show(view(), false);
         ActivityIndicator::setStatus(localized("Updating orders"));
         allowAdmin = Parameters::flag(Parameter::AllowAdmin, moc);
-        storeOpen = OrderHandler::getInstance()->updateOrderSummaries(session->storeId(), session->password(),
-                                                                     session->userId(),
-                                                                     CommHelper::gateway().value_or(""), true, moc,
-                                                                     &error);
+        storeOpen = OrderHandler::getInstance()->updateOrderSummaries(
+            session->storeId(), session->password(), session->userId(), CommHelper::gateway().value_or(""), true, moc,
+            &error);
         if (error.isSet()) TAVLO_LOG("Login: %@", error.localizedDescription());
         if (!storeOpen && !error.isSet() && !allowAdmin)
             error = Error(Utils::StoreServerErrorDomain, -1,

@@ -22,7 +22,7 @@
 namespace tavlo {
 class MSRMediator;
 class Session;
-}
+} // namespace tavlo
 
 namespace tavlo::screens {
 

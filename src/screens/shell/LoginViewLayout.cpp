@@ -18,7 +18,7 @@ namespace {
 // Sizes for the pad in landscape and the phone in portrait, below the navigation bar.
 struct Metrics {
     Size screen;
-    double top;  // of the product's name
+    double top; // of the product's name
     double nameSize, nameHeight;
     double subtitleSize, subtitleHeight;
     double cardTop, cardWidth, padding;

@@ -119,7 +119,8 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
 void OrdersMainController::viewDidLoad() {
     navigationItem().setLeftBarButtonItem(
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
-    navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Add, [this](BarButtonItem&) { quickSale(); }));
+    navigationItem().setRightBarButtonItem(
+        BarButtonItem::system(SystemItem::Add, [this](BarButtonItem&) { quickSale(); }));
     lists_ = segmentedViewControllerContent();
     std::vector<std::string> titles;
     for (const auto& list : lists_) titles.push_back(list->title().value_or(""));
@@ -141,7 +142,8 @@ void OrdersMainController::buildToolbar() {
     };
     auto status = BarButtonItem::system(SystemItem::Search, [this](BarButtonItem&) { systemStatus(); });
     if ((session_ && session_->isLite()) || Parameters::flag(Parameter::AllowAdmin, context())) {
-        auto adminItem = BarButtonItem::titled(localized("Admin"), BarButtonStyle::Done, [this](BarButtonItem&) { admin(); });
+        auto adminItem =
+            BarButtonItem::titled(localized("Admin"), BarButtonStyle::Done, [this](BarButtonItem&) { admin(); });
         setToolbarItems({adminItem, space(), userItem, space(), noSaleItem(BarButtonStyle::Done)});
     } else if (session_ && session_->hasCashDrawer()) {
         setToolbarItems({status, space(), userItem, space(), space(), noSaleItem(BarButtonStyle::Plain)});
@@ -151,9 +153,7 @@ void OrdersMainController::buildToolbar() {
     }
 }
 
-uint32_t OrdersMainController::supportedInterfaceOrientations() const {
-    return idiomOrientations();
-}
+uint32_t OrdersMainController::supportedInterfaceOrientations() const { return idiomOrientations(); }
 
 // ---- life cycle
 
@@ -446,7 +446,8 @@ void registerOrderListScreens() {
         table->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
         return std::static_pointer_cast<View>(table);
     });
-    registry.addController(OrdersMainController::kInterfaceName, [] { return std::make_shared<OrdersMainController>(); });
+    registry.addController(OrdersMainController::kInterfaceName,
+                           [] { return std::make_shared<OrdersMainController>(); });
     registry.addController(OrdersOpenViewController::kInterfaceName,
                            [] { return std::make_shared<OrdersOpenViewController>(); });
 }

@@ -88,7 +88,8 @@ void OrdersOpenViewController::refreshData() {
 void OrdersOpenViewController::showWhenEmpty() {
     TableView& table = tableView();
     bool empty = true;
-    for (int section = 0; empty && section < numberOfSections(table); ++section) empty = numberOfRows(table, section) == 0;
+    for (int section = 0; empty && section < numberOfSections(table); ++section)
+        empty = numberOfRows(table, section) == 0;
     if (!empty) {
         if (table.tableHeaderView()) table.setTableHeaderView(nullptr);
         return;
@@ -143,9 +144,9 @@ void OrdersOpenViewController::refresh() {
 void OrdersOpenViewController::completeRefresh() {
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
-    bool updated = handler && handler->updateOrderSummaries(session_->storeId(), session_->password(),
-                                                            session_->userId(), CommHelper::gateway().value_or(""),
-                                                            openOrders_, context(), &error);
+    bool updated =
+        handler && handler->updateOrderSummaries(session_->storeId(), session_->password(), session_->userId(),
+                                                 CommHelper::gateway().value_or(""), openOrders_, context(), &error);
     if (!handler) error = Error("Tavlo", 1, "No order handler");
     if (updated) {
         refreshData();
@@ -208,9 +209,7 @@ void OrdersOpenViewController::viewDidAppear(bool) {
 
 void OrdersOpenViewController::viewWillDisappear(bool) { ordersChange_.reset(); }
 
-uint32_t OrdersOpenViewController::supportedInterfaceOrientations() const {
-    return idiomOrientations();
-}
+uint32_t OrdersOpenViewController::supportedInterfaceOrientations() const { return idiomOrientations(); }
 
 // ---- the table
 

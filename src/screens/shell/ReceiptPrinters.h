@@ -20,7 +20,7 @@ public:
     static constexpr int defaultTimeout = 3;
 
     struct Settings {
-        std::string type;  // in lower case
+        std::string type; // in lower case
         std::optional<std::string> url;
         std::optional<std::string> connectionType;
         int timeout = defaultTimeout;

@@ -69,7 +69,8 @@ void RootViewController::viewWillAppear(bool) {
 void RootViewController::displayLogin() {
     // Once is enough: the start-up may show the sign-in again while it is up.
     if (rootAncestor().presentedViewController()) return;
-    std::shared_ptr<ViewController> login = InterfaceRegistry::shared().instantiate(LoginViewController::kInterfaceName);
+    std::shared_ptr<ViewController> login =
+        InterfaceRegistry::shared().instantiate(LoginViewController::kInterfaceName);
     if (auto* screen = dynamic_cast<LoginViewController*>(login.get())) {
         screen->setManagedObjectContext(context_);
         screen->setPersistentStoreCoordinator(coordinator_);
@@ -143,10 +144,9 @@ void RootViewController::loadOrder(const std::optional<std::string>& remoteId) {
 void RootViewController::loadOrderAt(const std::string& areaLocationId) {
     ObjectContext* moc = context();
     std::vector<AlertHandlerLocationOrders::Choice> orders;
-    for (const ManagedObjectPtr& order :
-         moc->fetch(FetchRequest("Order", Predicate::format("closed==nil && areaLocation.areaLocationId== %@",
-                                                             areaLocationId),
-                                 {{"name"}})))
+    for (const ManagedObjectPtr& order : moc->fetch(
+             FetchRequest("Order", Predicate::format("closed==nil && areaLocation.areaLocationId== %@", areaLocationId),
+                          {{"name"}})))
         orders.push_back({order->text("remoteId"), order->text("name")});
 
     std::weak_ptr<RootViewController> self = std::static_pointer_cast<RootViewController>(shared_from_this());
@@ -165,7 +165,8 @@ void RootViewController::loadOrderAt(const std::string& areaLocationId) {
     if (session_ && !session_->isLite()) {
         std::vector<std::shared_ptr<Order>> summaries;
         CommHelper::getOrderSummaries(areaLocationId, true, CommHelper::loadOrders(summaries, moc), *session_, nullptr);
-        for (const std::shared_ptr<Order>& summary : summaries) orders.push_back({summary->remoteId(), summary->name()});
+        for (const std::shared_ptr<Order>& summary : summaries)
+            orders.push_back({summary->remoteId(), summary->name()});
     }
     if (orders.size() >= 2) {
         AlertHandlerLocationOrders::show(std::move(orders), choose);

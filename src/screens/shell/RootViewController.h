@@ -23,7 +23,6 @@ class DetailViewController;
 // screen's loaders) and signs out.
 class RootViewController : public SignedInController<ui::ViewController> {
 public:
-
     RootViewController();
     ~RootViewController() override;
 

@@ -29,7 +29,7 @@ using namespace ui;
 struct SettingsViewController::LoadRequest {
     std::string storeId;
     std::string password;
-    std::string gateway;  // as typed
+    std::string gateway; // as typed
     std::optional<std::string> associationCode;
     int timeout = defaultNetworkTimeout;
     std::shared_ptr<ObjectStore> coordinator;
@@ -186,8 +186,13 @@ int SettingsViewController::initialNetworkTimeout() {
 }
 
 void SettingsViewController::synch(const std::optional<std::string>& associationCode) {
-    LoadRequest request{textStoreId()->text(), textStorePassword()->text(), textStoreGateway()->text(),
-                        associationCode, initialNetworkTimeout(), persistentStoreCoordinator(), observer_};
+    LoadRequest request{textStoreId()->text(),
+                        textStorePassword()->text(),
+                        textStoreGateway()->text(),
+                        associationCode,
+                        initialNetworkTimeout(),
+                        persistentStoreCoordinator(),
+                        observer_};
 
     ActivityIndicator::show(view(), false);
     auto self = std::static_pointer_cast<SettingsViewController>(shared_from_this());
@@ -231,7 +236,7 @@ void SettingsViewController::load(const LoadRequest& request) {
 }
 
 std::pair<std::string, bool> SettingsViewController::storeSettings(const LoadRequest& request) {
-    bool lite = isLite();  // as the store just loaded says
+    bool lite = isLite(); // as the store just loaded says
     std::string gateway = serverURL(request.gateway);
     if (gateway.empty()) gateway = lite ? hostedServiceURL() : defaultGateway();
 

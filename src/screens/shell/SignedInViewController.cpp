@@ -57,9 +57,10 @@ void SignedInViewController::loadView() {
 void SignedInViewController::viewWillAppear(bool) {
     std::optional<std::string> user = session_ ? session_->userName() : std::nullopt;
     outlet<Label>("lblUser")->setText(format(localized("%@ is signed in"), user.value_or("?")));
-    outlet<Label>("lblStore")->setText(session_ ? format("%@ · %@", session_->storeName().value_or(""),
-                                                         session_->terminalName().value_or(""))
-                                                : "");
+    outlet<Label>("lblStore")
+        ->setText(session_
+                      ? format("%@ · %@", session_->storeName().value_or(""), session_->terminalName().value_or(""))
+                      : "");
 }
 
 void SignedInViewController::logout() {

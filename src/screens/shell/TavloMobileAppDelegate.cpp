@@ -146,8 +146,8 @@ void TavloMobileAppDelegate::home() {
 
 bool TavloMobileAppDelegate::loadStore(const std::string& url, const std::string& storeId, const std::string& password,
                                        const std::optional<std::string>& loadedStoreId) {
-    OperationSynchStore load(url, storeId, password, true, std::nullopt, SettingsViewController::initialNetworkTimeout(),
-                             true, persistentStoreCoordinator());
+    OperationSynchStore load(url, storeId, password, true, std::nullopt,
+                             SettingsViewController::initialNetworkTimeout(), true, persistentStoreCoordinator());
     load.start();
     if (loadedStoreId) {
         TAVLO_LOG("*** STORE CHANGED!");

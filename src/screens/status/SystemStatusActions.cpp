@@ -82,8 +82,7 @@ void SystemStatusViewController::didSelectRow(TableView& table, IndexPath path) 
         if (row == 0)
             UploadHelper::uploadDatabase(defaults.stringForKey("store_id"), defaults.stringForKey("password"),
                                          thisTerminal_ ? thisTerminal_->terminalId() : std::nullopt, nullptr);
-        else if (row == 3)
-            emailStatus();
+        else if (row == 3) emailStatus();
         break;
     }
     case kNetwork:
@@ -101,9 +100,7 @@ void SystemStatusViewController::didSelectRow(TableView& table, IndexPath path) 
             testPrinter(printer.name().value_or(""), printer.url(), &stream);
         }
         break;
-    case kTerminals:
-        openPage(CommHelper::formatTavloURL(terminals_.at(static_cast<size_t>(row)).networkName()));
-        break;
+    case kTerminals: openPage(CommHelper::formatTavloURL(terminals_.at(static_cast<size_t>(row)).networkName())); break;
     }
     table.deselectRow(path, true);
 }

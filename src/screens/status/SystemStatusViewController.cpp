@@ -32,8 +32,8 @@ constexpr int kInternetRow = 3;
 const char* const kDeviceLabels[kDeviceRows] = {"Terminal", "UID", "MSR", "Status", "Available"};
 const char* const kNetworkLabels[kNetworkRows] = {"SSID", "IP", "Gateway", "Internet"};
 
-template <typename Record> std::vector<Record> readAll(ObjectContext* context, const char* entity,
-                                                       const char* filter, const char* sortKey) {
+template <typename Record>
+std::vector<Record> readAll(ObjectContext* context, const char* entity, const char* filter, const char* sortKey) {
     std::vector<Record> records;
     if (!context) return records;
     for (const ManagedObjectPtr& row : context->fetch(FetchRequest(entity, Predicate::format(filter), {{sortKey}}))) {
@@ -46,7 +46,8 @@ template <typename Record> std::vector<Record> readAll(ObjectContext* context, c
 
 } // namespace
 
-SystemStatusViewController::SystemStatusViewController() : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
+SystemStatusViewController::SystemStatusViewController()
+    : SignedInController(kInterfaceName, TableViewStyle::Grouped) {}
 
 SystemStatusViewController::~SystemStatusViewController() = default;
 
@@ -68,7 +69,8 @@ void SystemStatusViewController::viewDidLoad() {
     };
     navigationItem().setLeftBarButtonItem(
         BarButtonItem::titled(localized("Done"), BarButtonStyle::Done, act(&SystemStatusViewController::done)));
-    testButton_ = BarButtonItem::titled(localized("Test"), BarButtonStyle::Done, act(&SystemStatusViewController::test));
+    testButton_ =
+        BarButtonItem::titled(localized("Test"), BarButtonStyle::Done, act(&SystemStatusViewController::test));
     navigationItem().setRightBarButtonItem(testButton_);
     tests_ = std::make_shared<ConnectionTests>([weak](bool last) {
         if (auto self = weak.lock()) static_cast<SystemStatusViewController&>(*self).testEnded(last);
@@ -226,15 +228,19 @@ std::shared_ptr<TableViewCell> SystemStatusViewController::cellForRow(TableView&
         if (row != kInternetRow) return fixedCell(table, kNetworkLabels[row], networkValue(row));
         return dynamicCell(table, localized("Internet"), SupportService::host().value_or(localized("not configured")),
                            tests_->internet());
-    case kHandlers: return fixedCell(table, row == 0 ? "Orders" : "Payments", row == 0 ? format("%@ (%ld)", localized("pending"), pendingCount()) : "");
+    case kHandlers:
+        return fixedCell(table, row == 0 ? "Orders" : "Payments",
+                         row == 0 ? format("%@ (%ld)", localized("pending"), pendingCount()) : "");
     case kPrinters:
         if (row == 0) {
             if (!receiptURL_) return dynamicCell(table, localized("Receipt"), localized("not configured"), "");
-            return dynamicCell(table, localized("Receipt"), *receiptURL_, tests_->printer(ConnectionTests::kReceiptKey));
+            return dynamicCell(table, localized("Receipt"), *receiptURL_,
+                               tests_->printer(ConnectionTests::kReceiptKey));
         } else {
             const Printer& printer = printers_.at(static_cast<size_t>(row - 1));
             if (!hasAddress(printer)) return dynamicCell(table, printer.name(), localized("not configured"), "");
-            return dynamicCell(table, printer.name(), *printer.url(), tests_->printer(printer.printerId().value_or("")));
+            return dynamicCell(table, printer.name(), *printer.url(),
+                               tests_->printer(printer.printerId().value_or("")));
         }
     case kAccessories: {
         const SerialAccessoryStatus& accessory = accessories_.at(static_cast<size_t>(row));

@@ -53,7 +53,8 @@ StoreNotification StoreNotification::parse(std::string_view d, bool truncated) {
         out.kind = Kind::Oversized;
         return out;
     }
-    uint32_t raw = (uint32_t(byteAt(d, 6)) << 24) | (uint32_t(byteAt(d, 7)) << 16) | (uint32_t(byteAt(d, 8)) << 8) | byteAt(d, 9);
+    uint32_t raw =
+        (uint32_t(byteAt(d, 6)) << 24) | (uint32_t(byteAt(d, 7)) << 16) | (uint32_t(byteAt(d, 8)) << 8) | byteAt(d, 9);
     out.type = static_cast<int32_t>(raw);
     switch (out.type) {
     case HeartbeatType: out.kind = Kind::Heartbeat; break;

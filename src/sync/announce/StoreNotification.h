@@ -14,15 +14,15 @@ namespace tavlo {
 // the string records (0x74, 16-bit big-endian length, text) are the source and the message.
 struct StoreNotification {
     enum class Kind {
-        TooShort,          // under 11 bytes
-        Oversized,         // longer than the receive buffer: its end was cut
+        TooShort,  // under 11 bytes
+        Oversized, // longer than the receive buffer: its end was cut
         Heartbeat,
         StoreChange,
         MenuChange,
         OrderChange,
-        TextMessage,       // source/message hold what the string records said
-        ShortTextMessage,  // a text message under 42 bytes: ignored
-        Truncated,         // a text message with a record running past the end
+        TextMessage,      // source/message hold what the string records said
+        ShortTextMessage, // a text message under 42 bytes: ignored
+        Truncated,        // a text message with a record running past the end
         Unknown,
     };
     static constexpr int32_t HeartbeatType = -1;

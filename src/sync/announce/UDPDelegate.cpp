@@ -39,14 +39,16 @@ void UDPDelegate::monitor(int port) {
     udpSocket_ = UdpSocket::initIPv4();
     udpSocket_->setDelegate(this);
     Error error;
-    if (!udpSocket_->bindToPort(static_cast<uint16_t>(port), &error) || !udpSocket_->joinMulticastGroup(Group, &error)) {
+    if (!udpSocket_->bindToPort(static_cast<uint16_t>(port), &error) ||
+        !udpSocket_->joinMulticastGroup(Group, &error)) {
         TAVLO_LOG("Unexpected error from UDP monitor (port: %d): %@", port, describe(error));
         return;
     }
     udpSocket_->receiveWithTimeout(-1.0, 0);
 }
 
-bool UDPDelegate::onUdpSocketDidReceiveData(UdpSocket& socket, const std::string& data, long, const std::string&, uint16_t) {
+bool UDPDelegate::onUdpSocketDidReceiveData(UdpSocket& socket, const std::string& data, long, const std::string&,
+                                            uint16_t) {
     handle(data, socket.lastDatagramTruncated());
     socket.receiveWithTimeout(-1.0, 0);
     return true;
@@ -56,9 +58,7 @@ void UDPDelegate::handle(const std::string& datagram, bool truncated) {
     using Kind = StoreNotification::Kind;
     StoreNotification n = StoreNotification::parse(datagram, truncated);
     switch (n.kind) {
-    case Kind::TooShort:
-        TAVLO_LOG("UDP datagram dropped: %lu bytes is too short", datagram.size());
-        break;
+    case Kind::TooShort: TAVLO_LOG("UDP datagram dropped: %lu bytes is too short", datagram.size()); break;
     case Kind::Oversized:
         TAVLO_LOG("UDP datagram dropped: cut to the %lu bytes of the receive buffer", datagram.size());
         break;
@@ -74,8 +74,7 @@ void UDPDelegate::handle(const std::string& datagram, bool truncated) {
         if (logging_) TAVLO_LOG("UDP order change");
         if (waker_) waker_->wakeOrders();
         break;
-    case Kind::ShortTextMessage:
-        break;
+    case Kind::ShortTextMessage: break;
     case Kind::TextMessage:
         if (!announceBroadcasts_) break;
         TAVLO_LOG("UDP broadcast message");

@@ -10,12 +10,13 @@
 
 #include <libxml/xmlstring.h>
 
+#include "core/order/Order.h"
 #include "core/records/CashInOut.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "core/util/LogInfoProvider.h"
-#include "core/order/Order.h"
+#include "core/session/Parameters.h"
 #include "core/session/Session.h"
+#include "core/util/LogInfoProvider.h"
 #include "core/util/TavloLog.h"
 #include "payments/Encryption.h"
 #include "platform/foundation/Text.h"
@@ -27,7 +28,6 @@
 #include "sync/exchange/OrderDocument.h"
 #include "sync/exchange/OrderDocumentWriter.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -49,7 +49,9 @@ Gateway& gatewayAddress() {
     return gateway;
 }
 
-std::optional<std::string> defaultsText(const char* key) { return UserDefaults::standardUserDefaults().stringForKey(key); }
+std::optional<std::string> defaultsText(const char* key) {
+    return UserDefaults::standardUserDefaults().stringForKey(key);
+}
 
 // A header value goes out on one line: line ends in a value would start headers of their own.
 std::string headerValue(const std::string& value) {
@@ -99,12 +101,9 @@ void logExchange(const std::string& what, const std::string& url, const std::opt
     if (response)
         TAVLO_LOG(codeFormat, static_cast<int>(response->status), static_cast<int>(reply.size()),
                   request ? std::optional(OrderDocument::forLog(*request)) : std::nullopt);
-    else
-        TAVLO_LOG("Response code:");
-    if (withReply)
-        TAVLO_LOG("Received: %@", OrderDocument::forLog(reply));
-    else
-        TAVLO_LOG("Received: %d bytes", static_cast<int>(reply.size()));
+    else TAVLO_LOG("Response code:");
+    if (withReply) TAVLO_LOG("Received: %@", OrderDocument::forLog(reply));
+    else TAVLO_LOG("Received: %d bytes", static_cast<int>(reply.size()));
     if (error.isSet()) TAVLO_LOG("Error: %@", error.localizedDescription());
 }
 
@@ -114,18 +113,15 @@ std::optional<HttpResponse> exchange(const HttpRequest& request, Error* error) {
     Error transport;
     std::optional<HttpResponse> response = HttpClient::post(request, &transport);
     if (response) return response;
-    if (transport.isSet())
-        Error::set(error, transport);
-    else
-        Error::set(error, storeServerError(CommHelper::NoResponse, format("Unable to connect to %@", request.url)));
+    if (transport.isSet()) Error::set(error, transport);
+    else Error::set(error, storeServerError(CommHelper::NoResponse, format("Unable to connect to %@", request.url)));
     return std::nullopt;
 }
 
 // Code 1 for a reply with a failed status: its body as text, else the status.
 Error statusError(const HttpResponse& response) {
-    return storeServerError(CommHelper::NoResponse, response.body.empty()
-                                                        ? format("HTTP status code:%ld", response.status)
-                                                        : response.body);
+    return storeServerError(CommHelper::NoResponse,
+                            response.body.empty() ? format("HTTP status code:%ld", response.status) : response.body);
 }
 
 } // namespace
@@ -215,10 +211,8 @@ HttpRequest CommHelper::getRequest(const std::string& url, const std::optional<s
     if (associationCode && !associationCode->empty()) addHeader(request, "association", associationCode);
     addHeader(request, "user", userId);
     addHeader(request, "LastUpdate", lastUpdate);
-    if (data)
-        request.body = *data;
-    else
-        TAVLO_LOG("No data to send!!!");
+    if (data) request.body = *data;
+    else TAVLO_LOG("No data to send!!!");
     return request;
 }
 
@@ -238,8 +232,8 @@ std::optional<std::string> CommHelper::send(const HttpRequest& request, Error* e
 }
 
 std::optional<std::string> CommHelper::sendHTTP(const std::string& body, const std::string& url,
-                                                const std::string& contentType, int /*connectTimeout*/,
-                                                int readTimeout, Error* error) {
+                                                const std::string& contentType, int /*connectTimeout*/, int readTimeout,
+                                                Error* error) {
     HttpRequest request;
     request.url = url;
     request.timeout = request.connectTimeout = readTimeout;
@@ -298,10 +292,10 @@ bool CommHelper::send(const std::string& url, const std::optional<std::string>& 
 
 // ---- requests ----
 
-bool CommHelper::openStore(const std::optional<std::string>& /*storeId*/, const std::optional<std::string>& /*password*/,
-                           const std::optional<std::string>& userId, std::optional<Date> date,
-                           const std::optional<std::string>& terminalId, const std::string& url, ObjectContext* context,
-                           Error* error) {
+bool CommHelper::openStore(const std::optional<std::string>& /*storeId*/,
+                           const std::optional<std::string>& /*password*/, const std::optional<std::string>& userId,
+                           std::optional<Date> date, const std::optional<std::string>& terminalId,
+                           const std::string& url, ObjectContext* context, Error* error) {
     bool sendDate = Parameters::flag(Parameter::SendDateOnOpen, context);
     std::optional<std::string> document =
         XmlHelper::getXmlOpenStore(userId, terminalId, sendDate ? date : std::nullopt);
@@ -320,10 +314,10 @@ bool CommHelper::noSale(const std::optional<std::string>& /*storeId*/, const std
 namespace {
 
 struct StatusOnlyTexts {
-    const char* what;         // the request's name in the log
-    const char* withStatus;   // "... (statusCode:%ld)"
+    const char* what;       // the request's name in the log
+    const char* withStatus; // "... (statusCode:%ld)"
     const char* noResponse;
-    bool replyInLog = true;   // false: the reply's size only
+    bool replyInLog = true; // false: the reply's size only
 };
 
 // Terminal info and store load: the status alone decides. The trimmed reply text comes back.
@@ -348,8 +342,8 @@ std::string statusOnlyExchange(const HttpRequest& request, const StatusOnlyTexts
 bool CommHelper::sendTerminalInfo(const TerminalInfoValues& info, const std::optional<std::string>& storeId,
                                   const std::optional<std::string>& password, const std::string& url, bool logXML,
                                   Error* error) {
-    HttpRequest request = getRequest(url, storeId, password, std::nullopt, std::nullopt,
-                                     XmlHelper::getXmlTerminalInfo(info), 30);
+    HttpRequest request =
+        getRequest(url, storeId, password, std::nullopt, std::nullopt, XmlHelper::getXmlTerminalInfo(info), 30);
     bool accepted = false;
     statusOnlyExchange(request,
                        {"sendTerminalInfo", "Unable to connect to Tavlo (statusCode:%ld)",
@@ -452,11 +446,14 @@ std::optional<std::vector<std::string>> CommHelper::getReport(const std::string&
                     XmlHelper::getXmlReport(reportName, param), session.managedObjectContext(), "line", true, error);
 }
 
-std::optional<std::vector<std::string>> CommHelper::getReportCashInOut(
-    const std::optional<std::string>& cashInOutId, const std::string& userId, std::optional<Date> inDate,
-    const std::optional<std::string>& drawerId, std::optional<Date> outDate, bool detailed,
-    const Session& session, Error* error) {
-    return readList("getReportCashInOut", gateway().value_or(""), session.storeId(), session.password(), session.userId(),
+std::optional<std::vector<std::string>> CommHelper::getReportCashInOut(const std::optional<std::string>& cashInOutId,
+                                                                       const std::string& userId,
+                                                                       std::optional<Date> inDate,
+                                                                       const std::optional<std::string>& drawerId,
+                                                                       std::optional<Date> outDate, bool detailed,
+                                                                       const Session& session, Error* error) {
+    return readList("getReportCashInOut", gateway().value_or(""), session.storeId(), session.password(),
+                    session.userId(),
                     XmlHelper::getXmlReportCashInOut(cashInOutId, userId, inDate, drawerId, outDate, detailed),
                     session.managedObjectContext(), "line", true, error);
 }
@@ -464,18 +461,15 @@ std::optional<std::vector<std::string>> CommHelper::getReportCashInOut(
 std::optional<std::vector<std::string>> CommHelper::getUsersNotCashedOut(const std::optional<std::string>& storeId,
                                                                          const std::optional<std::string>& password,
                                                                          const std::optional<std::string>& userId,
-                                                                         const std::string& url,
-                                                                         ObjectContext* context, Error* error) {
+                                                                         const std::string& url, ObjectContext* context,
+                                                                         Error* error) {
     return readList("getUsersNotCashedOut", url, storeId, password, userId, XmlHelper::getXmlUsersNotCashedOut(),
                     context, "userId", false, error);
 }
 
-std::optional<std::vector<std::string>> CommHelper::getPaymentRefs(long paymentType,
-                                                                   const std::optional<std::string>& storeId,
-                                                                   const std::optional<std::string>& password,
-                                                                   const std::optional<std::string>& userId,
-                                                                   const std::string& url, ObjectContext* context,
-                                                                   Error* error) {
+std::optional<std::vector<std::string>> CommHelper::getPaymentRefs(
+    long paymentType, const std::optional<std::string>& storeId, const std::optional<std::string>& password,
+    const std::optional<std::string>& userId, const std::string& url, ObjectContext* context, Error* error) {
     return readList("getPaymentRefs", url, storeId, password, userId, XmlHelper::getXmlPaymentRefs(paymentType),
                     context, "paymentRef", false, error);
 }
@@ -505,8 +499,9 @@ std::optional<std::vector<std::shared_ptr<Order>>> CommHelper::getOrders(const S
 bool CommHelper::getOrderSummaries(const std::optional<std::string>& areaLocationId, bool openOnly,
                                    const RecordReader& into, const Session& session, Error* error) {
     XmlDocPtr doc;
-    if (!readRequest("getOrderSummaries", gateway().value_or(""), session.storeId(), session.password(), session.userId(),
-                     XmlHelper::getXmlOrdersByAreaLocationId(areaLocationId, openOnly), session.managedObjectContext(), doc, error))
+    if (!readRequest("getOrderSummaries", gateway().value_or(""), session.storeId(), session.password(),
+                     session.userId(), XmlHelper::getXmlOrdersByAreaLocationId(areaLocationId, openOnly),
+                     session.managedObjectContext(), doc, error))
         return false;
     for (xmlNodePtr summary : XmlHelper::getChildRun(xmlDocGetRootElement(doc.get()), "orderSummary"))
         into(doc.get(), summary);
@@ -527,7 +522,8 @@ bool CommHelper::getOrder(const std::string& remoteId, const std::string& url, c
     if (logXML) {
         TAVLO_LOG("Done order: %@", remoteId);
         TAVLO_LOG("RemoteId:%@", remoteId);
-        logExchange("getOrder", url, response, reply, document, transport, "Response code: %d, size: %d, for request:%@");
+        logExchange("getOrder", url, response, reply, document, transport,
+                    "Response code: %d, size: %d, for request:%@");
     }
     if (!response || !isGoodStatus(response->status)) {
         Error::set(error, transport.isSet() ? transport
@@ -540,7 +536,8 @@ bool CommHelper::getOrder(const std::string& remoteId, const std::string& url, c
         Error::set(error, storeServerError(Refused, *refusal));
         return false;
     }
-    std::vector<xmlNodePtr> orders = XmlHelper::getChildRun(doc ? xmlDocGetRootElement(doc.get()) : nullptr, "customerOrder");
+    std::vector<xmlNodePtr> orders =
+        XmlHelper::getChildRun(doc ? xmlDocGetRootElement(doc.get()) : nullptr, "customerOrder");
     if (!orders.empty()) into(doc.get(), orders.front());
     std::optional<std::string> warning = replyValue(doc, "warning");
     if (orders.empty() || warning)
@@ -596,8 +593,7 @@ bool CommHelper::getOrders(const RecordReader& into, const std::string& url, con
                                XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
                                timeout(Parameter::SocketConnectTimeout, context), context, &error);
     if (!doc) {
-        if (isRefusal(error))
-            TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
+        if (isRefusal(error)) TAVLO_LOG_MAIL("Received error synching orders: %@", error.localizedDescription());
         return false;
     }
     for (xmlNodePtr child = xmlDocGetRootElement(doc.get())->children; child; child = child->next)
@@ -612,13 +608,14 @@ std::string CommHelper::sendOrder(OrderDocumentWriter& order, const std::string&
                                   const std::optional<std::string>& drawerURL, ObjectContext* context, Error* error) {
     int seconds = timeout(Parameter::SocketConnectTimeout, context);
     std::optional<std::string> document =
-        order.document(storeId, DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context), printReceipt, printURL, drawerURL, false,
-                       Parameters::flag(Parameter::SendBackVoids, context), context);
+        order.document(storeId, DBHelper::getTerminalId(IDBroker::deviceIdentifier(), context), printReceipt, printURL,
+                       drawerURL, false, Parameters::flag(Parameter::SendBackVoids, context), context);
     HttpRequest request = getRequest(url, storeId, password, userId, std::nullopt, document, seconds);
     Error transport;
     std::optional<HttpResponse> response = exchange(request, &transport);
     std::string reply = response ? replyText(response->body) : std::string();
-    if (Parameters::flag(Parameter::LogXml, context)) logExchange("sendOrder", url, response, reply, document, transport);
+    if (Parameters::flag(Parameter::LogXml, context))
+        logExchange("sendOrder", url, response, reply, document, transport);
     if (response && isGoodStatus(response->status)) return reply;
     if (response) transport = statusError(*response);
     // Whatever a failed reply holds, it is no answer to the order.
@@ -691,11 +688,10 @@ std::optional<std::string> CommHelper::getIPAddressFromName(const std::string& h
 
 bool CommHelper::isValidIPAddress(const std::optional<std::string>& text) {
     // The separators match any character, as the address checks always have.
-    static const std::regex pattern(
-        "^(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[1-9])."
-        "(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[1-9]|0)."
-        "(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[1-9]|0)."
-        "(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[0-9])$");
+    static const std::regex pattern("^(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[1-9])."
+                                    "(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[1-9]|0)."
+                                    "(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[1-9]|0)."
+                                    "(25[0-5]|2[0-4][0-9]|[0-1]{1}[0-9]{2}|[1-9]{1}[0-9]{1}|[0-9])$");
     return text && std::regex_match(*text, pattern);
 }
 
@@ -724,7 +720,8 @@ int CommHelper::openSocket(const std::string& host, int port, int timeoutSeconds
     if (!address) return -1;
     int failure = 0;
     int fd = Sockets::openTcp(*address, port, timeoutSeconds, &failure);
-    if (fd < 0 && failure != 0 && failure != ETIMEDOUT && failure != EINVAL) TAVLO_LOG("Got error from getsockopt: %d", failure);
+    if (fd < 0 && failure != 0 && failure != ETIMEDOUT && failure != EINVAL)
+        TAVLO_LOG("Got error from getsockopt: %d", failure);
     return fd;
 }
 

@@ -35,11 +35,11 @@ public:
     // Every failure of the store-server client carries this domain and one of these codes.
     static constexpr const char* StoreServerErrorDomain = Utils::StoreServerErrorDomain;
     enum StoreServerCode {
-        NoResponse = 1,     // no HTTP response, or a status outside 200-299
-        Warning = 0,        // the server answered a "warning"; the request still succeeded
-        NotAccepted = -95,  // the reply is not a success, or a send got no reply
-        KeyMismatch = -99,  // an order refused twice for a key mismatch
-        Refused = -1,       // an "error" element in a read reply, or an order refused
+        NoResponse = 1,    // no HTTP response, or a status outside 200-299
+        Warning = 0,       // the server answered a "warning"; the request still succeeded
+        NotAccepted = -95, // the reply is not a success, or a send got no reply
+        KeyMismatch = -99, // an order refused twice for a key mismatch
+        Refused = -1,      // an "error" element in a read reply, or an order refused
     };
     // The server itself said no (as opposed to a failed exchange): worth a mail to support.
     static bool isRefusal(const Error& error) {
@@ -140,21 +140,20 @@ public:
     static std::optional<std::vector<std::string>> getReport(const std::string& reportName,
                                                              const std::optional<std::string>& param,
                                                              const Session& session, Error* error);
-    static std::optional<std::vector<std::string>> getReportCashInOut(
-        const std::optional<std::string>& cashInOutId, const std::string& userId, std::optional<Date> inDate,
-        const std::optional<std::string>& drawerId, std::optional<Date> outDate, bool detailed,
-        const Session& session, Error* error);
+    static std::optional<std::vector<std::string>> getReportCashInOut(const std::optional<std::string>& cashInOutId,
+                                                                      const std::string& userId,
+                                                                      std::optional<Date> inDate,
+                                                                      const std::optional<std::string>& drawerId,
+                                                                      std::optional<Date> outDate, bool detailed,
+                                                                      const Session& session, Error* error);
     static std::optional<std::vector<std::string>> getUsersNotCashedOut(const std::optional<std::string>& storeId,
                                                                         const std::optional<std::string>& password,
                                                                         const std::optional<std::string>& userId,
                                                                         const std::string& url, ObjectContext* context,
                                                                         Error* error);
-    static std::optional<std::vector<std::string>> getPaymentRefs(long paymentType,
-                                                                  const std::optional<std::string>& storeId,
-                                                                  const std::optional<std::string>& password,
-                                                                  const std::optional<std::string>& userId,
-                                                                  const std::string& url, ObjectContext* context,
-                                                                  Error* error);
+    static std::optional<std::vector<std::string>> getPaymentRefs(
+        long paymentType, const std::optional<std::string>& storeId, const std::optional<std::string>& password,
+        const std::optional<std::string>& userId, const std::string& url, ObjectContext* context, Error* error);
     // Reads one received record element of a reply (an order or an order summary) into the
     // caller's list.
     using RecordReader = std::function<void(xmlDocPtr doc, xmlNodePtr element)>;

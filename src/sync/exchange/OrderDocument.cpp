@@ -2,12 +2,12 @@
 #include "sync/exchange/OrderDocument.h"
 
 #include "core/order/ActivityLog.h"
-#include "core/util/Base64.h"
 #include "core/order/ComboSelection.h"
-#include "core/records/Customer.h"
-#include "core/session/DBHelper.h"
 #include "core/order/Order.h"
 #include "core/order/Payment.h"
+#include "core/records/Customer.h"
+#include "core/session/DBHelper.h"
+#include "core/util/Base64.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "sync/exchange/CommHelper.h"
@@ -114,10 +114,8 @@ void OrderDocument::appendCustomer(XmlStreamWriter& w, ObjectContext* context) c
     Customer c;
     c.read(*row);
     w.writeStartElement("customer");
-    if (c.customerId())
-        w.writeAttribute("id", *c.customerId());
-    else
-        w.writeAttribute("remoteId", c.remoteId().value_or(""));
+    if (c.customerId()) w.writeAttribute("id", *c.customerId());
+    else w.writeAttribute("remoteId", c.remoteId().value_or(""));
     w.writeAttribute("action", "add");
     presentElement(w, "customerName", c.company());
     presentElement(w, "firstName", c.firstName());
@@ -142,10 +140,8 @@ void OrderDocument::appendDiscounts(XmlStreamWriter& w) const {
     for (const Order::DiscountPtr& d : order_.discounts()) {
         w.writeStartElement("discount");
         w.writeAttribute("remoteId", d->remoteId().value_or(""));
-        if (d->new_())
-            w.writeAttribute("action", "add");
-        else if (d->removed())
-            w.writeAttribute("action", "delete");
+        if (d->new_()) w.writeAttribute("action", "add");
+        else if (d->removed()) w.writeAttribute("action", "delete");
         element(w, "discountName", d->name().value_or("Open"));
         element(w, "amount", d->amount());
         element(w, "discountBy", d->discountBy().value_or(""));
@@ -184,10 +180,8 @@ void OrderDocument::appendSelection(const Selection& s, const Selection* parent,
     // A side is charged its price beyond the included allowance and its addition price within
     // it; a combo's part is charged its addition price.
     int32_t price = s.price(), additionPrice = 0;
-    if (type == "SideSelection" && parent && !parent->isChargable(s))
-        price = 0, additionPrice = s.additionPrice();
-    else if (type != "SideSelection" && inCombo)
-        price = s.additionPrice();
+    if (type == "SideSelection" && parent && !parent->isChargable(s)) price = 0, additionPrice = s.additionPrice();
+    else if (type != "SideSelection" && inCombo) price = s.additionPrice();
     element(w, "price", price);
     element(w, "additionPrice", additionPrice);
     element(w, "sideCount", s.includedSides() <= 100 ? s.includedSides() : 0);
@@ -258,16 +252,16 @@ void OrderDocument::appendPayment(const Payment& p, XmlStreamWriter& w) const {
         element(w, "publicKey", *key);
         w.writeEndElement();
         const std::pair<const char*, const Text*> fields[] = {
-            {"track1", &p.track1()},         {"track2", &p.track2()},   {"track3", &p.track3()},
-            {"accountNumber", &p.accountNumber()}, {"expDate", &p.expDate()}, {"cardSecurityCode", &p.securityCode()},
+            {"track1", &p.track1()},   {"track2", &p.track2()},
+            {"track3", &p.track3()},   {"accountNumber", &p.accountNumber()},
+            {"expDate", &p.expDate()}, {"cardSecurityCode", &p.securityCode()},
         };
         for (const auto& [name, field] : fields) {
             if (!*field || (*field)->empty()) continue;
             // A field that cannot be encrypted stays behind rather than go out in the clear.
             if (std::optional<std::vector<uint8_t>> block = encryptor_.encrypt(**field))
                 element(w, name, Base64::encode(*block));
-            else
-                TAVLO_LOG("Unable to encrypt the %@ of payment %@", std::string(name), p.remoteId());
+            else TAVLO_LOG("Unable to encrypt the %@ of payment %@", std::string(name), p.remoteId());
         }
     }
     nonEmptyElement(w, "zipCode", p.zipCode());

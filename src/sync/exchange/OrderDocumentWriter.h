@@ -5,7 +5,6 @@
 
 #include <libxml/tree.h>
 
-
 namespace tavlo {
 
 class ObjectContext;
@@ -26,7 +25,6 @@ public:
 
     // Stores the server's summary of the order that came back with an accepted send.
     virtual void saveOrderSummary(xmlDocPtr doc, xmlNodePtr summary, ObjectContext* context) = 0;
-
 };
 
 } // namespace tavlo

@@ -18,13 +18,12 @@ namespace tavlo {
 namespace {
 
 // The store server's public keys for the card fields, as it hands them out.
-constexpr const char* kServerKey2048 =
-    "MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAk2Rs21EnF0WT590nIFOE/Wh5KIkFNyrv "
-    "CdNLxQOur19dXj5Dtc39Y0AYz0Np7JhQaCliNd0ov6pYLy8NYeDflsWcY/GONVLFPq9F4EAA1wjP "
-    "Z2+jqGeSr8tVqlYm8rTkxSfKpd04Ebxp8TQzQQtB60rX/mHHOpF7m85v68dYK9SgZ+cJx9sUTtlj "
-    "uCzVhhOPWMpyrr/jzdQqy6b53Ti+9AdMf1guxYOm4CPk61ga8r0S/nhU3ZYajH9jfQ/ytx1eAGz2 "
-    "EXh49bUF2T0tOotR6ff9IAHKHkgmNPM2KeGov3bPxpRrC9yLlVrQxsxqy+LmBrA1B1DhzDuWSKyh "
-    "qqunfQIDAQAB ";
+constexpr const char* kServerKey2048 = "MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAk2Rs21EnF0WT590nIFOE/Wh5KIkFNyrv "
+                                       "CdNLxQOur19dXj5Dtc39Y0AYz0Np7JhQaCliNd0ov6pYLy8NYeDflsWcY/GONVLFPq9F4EAA1wjP "
+                                       "Z2+jqGeSr8tVqlYm8rTkxSfKpd04Ebxp8TQzQQtB60rX/mHHOpF7m85v68dYK9SgZ+cJx9sUTtlj "
+                                       "uCzVhhOPWMpyrr/jzdQqy6b53Ti+9AdMf1guxYOm4CPk61ga8r0S/nhU3ZYajH9jfQ/ytx1eAGz2 "
+                                       "EXh49bUF2T0tOotR6ff9IAHKHkgmNPM2KeGov3bPxpRrC9yLlVrQxsxqy+LmBrA1B1DhzDuWSKyh "
+                                       "qqunfQIDAQAB ";
 constexpr const char* kServerKey1024 =
     "MIGfMA0GCSqGSIb3DQEBAQUAA4GNADCBiQKBgQDB2m4rYrNuAzF+NWHVxjjbr4/VI4c2MHbOCZPDDzUGVWNkUVZF1t8BGFZQ61UHP58dWgNCS+"
     "bge5gxHmIkpC4+zWDhIr0ZqGWfmQqNjbL9Cub4/8U591evthNhL8eTp2Lg/atXAuWCT/cCUYOZY2P1m9O+msrcZi4jTBKbEBXVrwIDAQAB";
@@ -53,8 +52,7 @@ public:
 
 class HandlerDay : public BusinessDay {
 public:
-    bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context,
-                   Error* error) override {
+    bool openStore(const std::optional<std::string>& userId, Date date, ObjectContext* context, Error* error) override {
         return OrderHandler::getInstance()->openStore(userId, date, context, error);
     }
     bool canClose(ObjectContext* context, Error* error) override {
@@ -102,19 +100,18 @@ void AppShell::setupHandlers(bool queueing, const std::string& gateway) {
     std::shared_ptr<ObjectStore> coordinator = mainContext_->store();
 
     std::optional<std::string> customerUrl = Parameters::text(Parameter::CustomerUrl, context);
-    auto storeHandler =
-        StoreHandler::getInstance(coordinator, gateway, customerUrl ? customerUrl : gateway,
-                                  intervalSeconds(Parameters::text(Parameter::StoreManagerSleepInterval, context)),
-                                  queueing);
+    auto storeHandler = StoreHandler::getInstance(
+        coordinator, gateway, customerUrl ? customerUrl : gateway,
+        intervalSeconds(Parameters::text(Parameter::StoreManagerSleepInterval, context)), queueing);
     IDBroker::initWithMOC(mainContext_);
     CommHelper::setGateway(gateway);
     storeHandler->setSynchCustomers(Parameters::flag(Parameter::ModuleCustomerAccounts, context) &&
                                     (queueing || Parameters::flag(Parameter::SynchCustomers, context)));
     storeHandler->pause();
 
-    auto orderHandler = OrderHandler::getInstance(coordinator, gateway,
-                                                  intervalSeconds(Parameters::text(Parameter::OrderManagerSleepInterval, context)),
-                                                  queueing);
+    auto orderHandler = OrderHandler::getInstance(
+        coordinator, gateway, intervalSeconds(Parameters::text(Parameter::OrderManagerSleepInterval, context)),
+        queueing);
     orderHandler->setSynchDown(!queueing && Parameters::flag(Parameter::SynchOrdersAuto, context));
     if (queueing) return checkCardCharges();
 

@@ -83,8 +83,7 @@ protected:
     // Held by pause, resume and every hand-over: the queue's lock, then the handler's.
     class HandOverLock {
     public:
-        explicit HandOverLock(OperationHandler& handler)
-            : queue_(handler.queueLock_), handler_(handler.handlerLock_) {}
+        explicit HandOverLock(OperationHandler& handler) : queue_(handler.queueLock_), handler_(handler.handlerLock_) {}
 
     private:
         std::lock_guard<std::recursive_mutex> queue_;
@@ -103,24 +102,22 @@ private:
     std::recursive_mutex handlerLock_;
 
     std::atomic<bool> running_{false};
-    std::atomic<bool> runWhenIdle_{false};  // declared before the queue, whose last thread reads it
+    std::atomic<bool> runWhenIdle_{false}; // declared before the queue, whose last thread reads it
     const bool queueing_;
     const int interval_;
     const std::shared_ptr<ObjectStore> coordinator_;
     OperationQueue queue_{1};
 
-    mutable std::mutex stateMutex_;  // leaf lock over the fields below
+    mutable std::mutex stateMutex_; // leaf lock over the fields below
     std::string url_;
     std::shared_ptr<Timer> resendTimer_;
     std::optional<Date> lastRun_;
 };
 
 // The class-wide slot of a handler singleton: made once under the slot's lock, never replaced.
-template <class Handler>
-class HandlerSlot {
+template <class Handler> class HandlerSlot {
 public:
-    template <class Make>
-    std::shared_ptr<Handler> getOrMake(Make make) {
+    template <class Make> std::shared_ptr<Handler> getOrMake(Make make) {
         std::lock_guard lock(mutex_);
         if (!handler_) handler_ = make();
         return handler_;

@@ -25,8 +25,8 @@ bool OperationStoreOpen::attempt() {
     ++attempts_;
     auto context = newContext();
     if (!context) return true;
-    ManagedObjectPtr day = DBHelper::getObject("StoreBatch", {Predicate::format("max(openedOn) == openedOn")},
-                                               context.get());
+    ManagedObjectPtr day =
+        DBHelper::getObject("StoreBatch", {Predicate::format("max(openedOn) == openedOn")}, context.get());
     TAVLO_LOG("Sending open");
     if (!day || day->date("synchedOn")) return true;
 

@@ -1,15 +1,15 @@
 #include "sync/handlers/OperationSynchCustomers.h"
 
+#include "core/ports/LoadProgress.h"
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
-#include "core/ports/LoadProgress.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "sync/exchange/CommHelper.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -22,8 +22,8 @@ bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed
 } // namespace
 
 OperationSynchCustomers::OperationSynchCustomers(std::string url, std::optional<std::string> storeId,
-                                                 std::optional<std::string> password, bool fullReload,
-                                                 bool /*logXml*/, std::shared_ptr<ObjectStore> coordinator)
+                                                 std::optional<std::string> password, bool fullReload, bool /*logXml*/,
+                                                 std::shared_ptr<ObjectStore> coordinator)
     : OperationAdapter(std::move(coordinator)), url_(std::move(url)), storeId_(std::move(storeId)),
       password_(std::move(password)), reload_(fullReload) {}
 

@@ -1,9 +1,10 @@
 #include "sync/handlers/OperationSynchOrders.h"
 
+#include "core/order/Order.h"
+#include "core/ports/LoadProgress.h"
 #include "core/records/CashInOut.h"
 #include "core/session/DBHelper.h"
-#include "core/ports/LoadProgress.h"
-#include "core/order/Order.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -11,7 +12,6 @@
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -42,7 +42,8 @@ std::optional<Date> closingTime(const ManagedObject& day) {
 // Opens the business day a downloaded record names: it follows the latest day, which is closed
 // first when still open; the first day of all opens at time 0.
 void openDay(const std::string& remoteId, ObjectContext& context) {
-    ManagedObjectPtr latest = DBHelper::getObject("StoreBatch", {Predicate::format("max(openedOn) == openedOn")}, &context);
+    ManagedObjectPtr latest =
+        DBHelper::getObject("StoreBatch", {Predicate::format("max(openedOn) == openedOn")}, &context);
     Date openedOn(0);
     if (latest) {
         std::optional<Date> closedOn = latest->date("closedOn");
@@ -77,12 +78,13 @@ void OperationSynchOrders::main() {
         return;
     }
     Error readError;
-    XmlDocPtr doc = CommHelper::getRecords(
-        "getOrderData", url_, storeId_, password_, std::nullopt,
-        XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
-        CommHelper::timeout(Parameter::OrderHandlerReadTimeout, context.get()), context.get(), &readError);
+    XmlDocPtr doc = CommHelper::getRecords("getOrderData", url_, storeId_, password_, std::nullopt,
+                                           XmlHelper::getXmlRequest("getOrderData", "customerOrder.dtd", std::nullopt),
+                                           CommHelper::timeout(Parameter::OrderHandlerReadTimeout, context.get()),
+                                           context.get(), &readError);
     if (!doc) {
-        if (CommHelper::isRefusal(readError)) TAVLO_LOG_MAIL("Received error synching orders: %@", readError.localizedDescription());
+        if (CommHelper::isRefusal(readError))
+            TAVLO_LOG_MAIL("Received error synching orders: %@", readError.localizedDescription());
         // Nothing is written; the next run asks again.
         setError(readError);
         return;
@@ -109,7 +111,8 @@ void OperationSynchOrders::store(xmlDocPtr doc, ObjectContext& context) {
             cashRuns.push_back(node);
             node = afterRun(node, "cashInOut");
         } else {
-            if (!named(node, "success")) TAVLO_LOG("Unknown orders element %s", reinterpret_cast<const char*>(node->name));
+            if (!named(node, "success"))
+                TAVLO_LOG("Unknown orders element %s", reinterpret_cast<const char*>(node->name));
             node = xmlNextElementSibling(node);
         }
     }
@@ -149,7 +152,8 @@ xmlNodePtr OperationSynchOrders::synchCashInOut(xmlNodePtr first, xmlDocPtr doc,
         CashInOut record;
         record.read(node, doc);
         // A gateway cash in kept here before the server's record came (id "-1") gives way to it.
-        for (const ManagedObjectPtr& kept : context.fetch("CashInOut", "cashDrawer.cashDrawerId == %@", record.drawerId()))
+        for (const ManagedObjectPtr& kept :
+             context.fetch("CashInOut", "cashDrawer.cashDrawerId == %@", record.drawerId()))
             if (kept->text("cashInOutId") == "-1") context.deleteObject(kept);
         // A record that names no day opens none: it would close the current day for nothing.
         if (const std::optional<std::string>& batchId = record.batchId())
@@ -167,9 +171,9 @@ bool OperationSynchOrders::updateOrderSummaries(const std::optional<std::string>
     const bool logXml = Parameters::flag(Parameter::LogXml, context);
     if (logXml) TAVLO_LOG("Getting summaries");
     Error readError;
-    XmlDocPtr doc = CommHelper::getRecords("getOrders", url, storeId, password, userId, XmlHelper::getXmlOrders(open),
-                                           CommHelper::timeout(Parameter::SocketConnectTimeout, context), context,
-                                           &readError);
+    XmlDocPtr doc =
+        CommHelper::getRecords("getOrders", url, storeId, password, userId, XmlHelper::getXmlOrders(open),
+                               CommHelper::timeout(Parameter::SocketConnectTimeout, context), context, &readError);
     if (logXml) TAVLO_LOG("Got summaries");
     if (!doc) {
         // An empty or unreadable reply is no list of orders either: the local ones stay.
@@ -179,7 +183,7 @@ bool OperationSynchOrders::updateOrderSummaries(const std::optional<std::string>
                                       format("%@ %@", localized("Unable to connect"), url)));
         return false;
     }
-    if (readError.isSet()) Error::set(error, readError);  // a warning
+    if (readError.isSet()) Error::set(error, readError); // a warning
     if (!context) {
         Error::set(error, kErrorDomain, -1, "No local store to keep the orders in");
         return false;

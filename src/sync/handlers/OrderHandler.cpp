@@ -1,12 +1,13 @@
 #include "sync/handlers/OrderHandler.h"
 
+#include "core/order/Order.h"
 #include "core/records/Attendance.h"
 #include "core/records/CashInOut.h"
 #include "core/records/Customer.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
 #include "core/session/LocalStoreModel.h"
-#include "core/order/Order.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
@@ -15,14 +16,13 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "sync/exchange/CommHelper.h"
+#include "sync/exchange/OrderDocument.h"
 #include "sync/handlers/OperationCustomer.h"
 #include "sync/handlers/OperationStandard.h"
 #include "sync/handlers/OperationStoreOpen.h"
 #include "sync/handlers/OperationSynchOrders.h"
-#include "sync/exchange/OrderDocument.h"
 #include "sync/handlers/OrderQueue.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 #include <chrono>
 #include <thread>
@@ -32,18 +32,15 @@ namespace tavlo {
 namespace {
 
 HandlerSlot<OrderHandler>& slot() {
-    static auto* s = new HandlerSlot<OrderHandler>();  // never released: the handler lives with the process
+    static auto* s = new HandlerSlot<OrderHandler>(); // never released: the handler lives with the process
     return *s;
 }
 
 constexpr const char* kLatestDay = "max(openedOn) == openedOn";
 
-Error storeError(const std::string& text) {
-    return Utils::getError(text, OrderHandler::kErrorDomain, -1);
-}
+Error storeError(const std::string& text) { return Utils::getError(text, OrderHandler::kErrorDomain, -1); }
 
 void setError(Error* error, const std::string& text) { Error::set(error, storeError(text)); }
-
 
 ManagedObjectPtr latestDay(ObjectContext* context) {
     return DBHelper::getObject("StoreBatch", {Predicate::format(kLatestDay)}, context);
@@ -57,8 +54,8 @@ std::optional<std::string> thisTerminalId(ObjectContext* context) {
 
 OrderHandler::DaySales OrderHandler::daySales(const std::optional<std::string>& batchId, ObjectContext* context) {
     DaySales sales;
-    for (const ManagedObjectPtr& row : DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name",
-                                                            context)) {
+    for (const ManagedObjectPtr& row :
+         DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context)) {
         Order order(*row, context);
         int32_t total = order.getTotal();
         int32_t taxes = 0;
@@ -136,8 +133,12 @@ void OrderHandler::work() {
         }
         if (download && (reloadRequested() || synchDown())) {
             auto& defaults = UserDefaults::standardUserDefaults();
-            DownloadArgs args{gatewayURL(), defaults.stringForKey("store_id"), defaults.stringForKey("password"),
-                              reloadRequested(), true, coordinator()};
+            DownloadArgs args{gatewayURL(),
+                              defaults.stringForKey("store_id"),
+                              defaults.stringForKey("password"),
+                              reloadRequested(),
+                              true,
+                              coordinator()};
             if (auto operation = download(args)) addOperation(std::move(operation));
             reloadRequested_ = false;
         }
@@ -155,8 +156,7 @@ void OrderHandler::queueRows(ObjectContext& context, const char* filter, const c
         if (!isRunning()) break;
         if (row->text("type") == OrderQueue::kCustomer)
             addOperation(std::make_shared<OperationCustomer>(row->objectID(), coordinator(), url));
-        else
-            addOperation(std::make_shared<OperationStandard>(row->objectID(), coordinator(), url));
+        else addOperation(std::make_shared<OperationStandard>(row->objectID(), coordinator(), url));
     }
 }
 
@@ -210,10 +210,8 @@ bool OrderHandler::queueRow(const char* type, const std::optional<std::string>& 
         }
         return false;
     }
-    if (isRunning())
-        wakeUp();
-    else
-        TAVLO_LOG_MAIL(notRunningMessage);
+    if (isRunning()) wakeUp();
+    else TAVLO_LOG_MAIL(notRunningMessage);
     return true;
 }
 
@@ -258,10 +256,8 @@ bool OrderHandler::queueOrder(Order& order, const std::optional<std::string>& us
     OrderQueue::insert(*context, OrderQueue::kOrder, order.remoteId(), userId, request, created);
     if (!context->save(error)) return false;
     order.clearTempData();
-    if (isRunning())
-        wakeUp();
-    else
-        TAVLO_LOG_MAIL("Queueing orders but OrderHandler is not running");
+    if (isRunning()) wakeUp();
+    else TAVLO_LOG_MAIL("Queueing orders but OrderHandler is not running");
     return true;
 }
 
@@ -277,12 +273,13 @@ bool OrderHandler::postOrder(Order& order, const std::optional<std::string>& use
         Order returned(context);
         bool found = false;
         Error readError;
-        CommHelper::getOrder(*order.remoteId(), gatewayURL(), userId,
-                             [&](xmlDocPtr doc, xmlNodePtr element) {
-                                 returned.read(element, doc, context);
-                                 found = true;
-                             },
-                             context, &readError);
+        CommHelper::getOrder(
+            *order.remoteId(), gatewayURL(), userId,
+            [&](xmlDocPtr doc, xmlNodePtr element) {
+                returned.read(element, doc, context);
+                found = true;
+            },
+            context, &readError);
         if (found) {
             order.copy(returned);
             returned.write(*context);
@@ -303,7 +300,8 @@ bool OrderHandler::sendNoSale(const std::optional<std::string>& rowId, const std
     Date created = Date::now();
     HandOverLock lock(*this);
     return queueRow(OrderQueue::kNoSale, rowId, userId, request, created, context,
-                    "Queueing no sale but OrderHandler is not running", "Unable to save no sale into queue (%@)", error);
+                    "Queueing no sale but OrderHandler is not running", "Unable to save no sale into queue (%@)",
+                    error);
 }
 
 bool OrderHandler::sendCashInOut(CashInOut& record, const std::optional<std::string>& userId, ObjectContext* context,
@@ -315,8 +313,8 @@ bool OrderHandler::sendCashInOut(CashInOut& record, const std::optional<std::str
     if (!isQueueing()) return postNow(userId, request, context, error);
     record.write(*context);
     return queueRow(OrderQueue::kCashInOut, record.drawerId(), userId, request, created, context,
-                    "Queueing cash in/out but OrderHandler is not running", "Unable to save cash in/out into queue (%@)",
-                    error);
+                    "Queueing cash in/out but OrderHandler is not running",
+                    "Unable to save cash in/out into queue (%@)", error);
 }
 
 bool OrderHandler::sendAttendance(Attendance& record, const std::optional<std::string>& userId, ObjectContext* context,
@@ -331,8 +329,8 @@ bool OrderHandler::sendAttendance(Attendance& record, const std::optional<std::s
     if (!isQueueing()) return postNow(userId, request, context, error);
     record.write(*context);
     return queueRow(OrderQueue::kClockInOut, record.remoteId(), userId, request, created, context,
-                    "Queueing attendance but OrderHandler is not running", "Unable to save clock in/out into queue (%@)",
-                    error);
+                    "Queueing attendance but OrderHandler is not running",
+                    "Unable to save clock in/out into queue (%@)", error);
 }
 
 bool OrderHandler::sendCustomer(Customer& record, const std::optional<std::string>& userId, ObjectContext* context,
@@ -435,8 +433,8 @@ void OrderHandler::reportOpen() {
         TAVLO_LOG_MAIL("Open Store attempted with no openedBy");
         return;
     }
-    auto operation = std::make_shared<OperationStoreOpen>(opener->text("userId"), day->date("openedOn"),
-                                                          coordinator(), gatewayURL());
+    auto operation = std::make_shared<OperationStoreOpen>(opener->text("userId"), day->date("openedOn"), coordinator(),
+                                                          gatewayURL());
     {
         std::lock_guard lock(mutex_);
         if (ending_) return;

@@ -83,8 +83,7 @@ public:
                        Error* error);
     bool sendAttendance(Attendance& record, const std::optional<std::string>& userId, ObjectContext* context,
                         Error* error);
-    bool sendCustomer(Customer& record, const std::optional<std::string>& userId, ObjectContext* context,
-                      Error* error);
+    bool sendCustomer(Customer& record, const std::optional<std::string>& userId, ObjectContext* context, Error* error);
 
     // ---- the outgoing queue ----
     long pendingCount() const override;
@@ -152,7 +151,7 @@ private:
 
     std::atomic<bool> reloadRequested_{false};
     std::atomic<bool> synchDown_{false};
-    mutable std::mutex mutex_;  // leaf lock over the fields below
+    mutable std::mutex mutex_; // leaf lock over the fields below
     DownloadMaker orderDownload_;
     std::shared_ptr<OperationStoreOpen> openOperation_;
     bool ending_ = false;

@@ -1,19 +1,19 @@
 #include "sync/handlers/OrderQueue.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
-#include "sync/exchange/OrderDocument.h"
 #include "sync/exchange/CommHelper.h"
-#include "core/session/Parameters.h"
+#include "sync/exchange/OrderDocument.h"
 
 namespace tavlo {
 
 ManagedObjectPtr OrderQueue::insert(ObjectContext& context, const std::string& type,
                                     const std::optional<std::string>& remoteId,
-                                    const std::optional<std::string>& userId,
-                                    const std::optional<std::string>& request, Date created) {
+                                    const std::optional<std::string>& userId, const std::optional<std::string>& request,
+                                    Date created) {
     ManagedObjectPtr row = context.insert(entityName);
     row->setValue("userId", userId);
     row->setValue("remoteId", remoteId);

@@ -24,8 +24,7 @@ public:
 
     // Inserts a pending row into the context (not saved).
     static ManagedObjectPtr insert(ObjectContext& context, const std::string& type,
-                                   const std::optional<std::string>& remoteId,
-                                   const std::optional<std::string>& userId,
+                                   const std::optional<std::string>& remoteId, const std::optional<std::string>& userId,
                                    const std::optional<std::string>& request, Date created);
     // The row an operation was given by its URI; null when it is gone.
     static ManagedObjectPtr load(ObjectContext& context, const std::string& uri);
@@ -38,8 +37,7 @@ public:
     // Posts the row's request to the gateway with the terminal's credentials; the reply body, or
     // nil with `error` when no good reply came.
     static std::optional<std::string> post(const std::string& url, const std::optional<std::string>& userId,
-                                           const std::optional<std::string>& request, int timeoutSeconds,
-                                           Error* error);
+                                           const std::optional<std::string>& request, int timeoutSeconds, Error* error);
     // "Request: ..." and "Response: ..." when HH_LOG_XML is on; answers the HH_LOG_XML value.
     static std::optional<std::string> logExchange(ObjectContext& context, const std::optional<std::string>& request,
                                                   const std::optional<std::string>& reply);

@@ -21,8 +21,8 @@ public:
 
     private:
         friend class RunExclusion;
-        explicit Guard(std::recursive_mutex* queueLock) : lock_(queueLock ? std::unique_lock(*queueLock)
-                                                                          : std::unique_lock<std::recursive_mutex>()) {}
+        explicit Guard(std::recursive_mutex* queueLock)
+            : lock_(queueLock ? std::unique_lock(*queueLock) : std::unique_lock<std::recursive_mutex>()) {}
 
         std::unique_lock<std::recursive_mutex> lock_;
     };

@@ -1,21 +1,21 @@
 #include "sync/handlers/StoreHandler.h"
 
 #include "core/session/DBHelper.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "sync/exchange/CommHelper.h"
-#include "sync/support/OperationLogs.h"
 #include "sync/handlers/OperationSynchCustomers.h"
 #include "sync/storeload/OperationSynchStore.h"
+#include "sync/support/OperationLogs.h"
 #include "sync/support/OperationTerminalCommand.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
 namespace {
 HandlerSlot<StoreHandler>& slot() {
-    static auto* s = new HandlerSlot<StoreHandler>();  // never released: the handler lives with the process
+    static auto* s = new HandlerSlot<StoreHandler>(); // never released: the handler lives with the process
     return *s;
 }
 } // namespace

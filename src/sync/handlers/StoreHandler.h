@@ -23,7 +23,7 @@ public:
     struct SynchArgs {
         std::string url;
         std::optional<std::string> storeId, password;
-        int timeout = 0;  // seconds; the store load's read time-out
+        int timeout = 0; // seconds; the store load's read time-out
         bool logXml = false;
         std::shared_ptr<ObjectStore> coordinator;
     };

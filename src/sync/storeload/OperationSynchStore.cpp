@@ -1,8 +1,9 @@
 #include "sync/storeload/OperationSynchStore.h"
 
+#include "core/ports/LoadProgress.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
-#include "core/ports/LoadProgress.h"
+#include "core/session/Parameters.h"
 #include "core/util/LogInfoProvider.h"
 #include "core/util/TavloLog.h"
 #include "platform/audio/AudioServices.h"
@@ -17,7 +18,6 @@
 #include "sync/storeload/StoreLoadReader.h"
 #include "xml/XmlChildStream.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 #include <cstring>
 #include <vector>
@@ -42,9 +42,29 @@ std::string storeServerData(const StoreDataRequest& r, Error* error) {
 
 // The elements of a reply that a reader reads as a run, with the progress text of a full reload.
 enum class Reader {
-    StoreParams, AreaShapes, AreaLocations, Areas, Comps, Permissions, Roles, Users, CashDrawers, Terminals,
-    Printers, Taxes, Preparations, PreparationGroups, RecipeGroups, Rules, Recipes, RecipePreparationGroups, Items,
-    SideItems, Sections, Schedules, Attendance,
+    StoreParams,
+    AreaShapes,
+    AreaLocations,
+    Areas,
+    Comps,
+    Permissions,
+    Roles,
+    Users,
+    CashDrawers,
+    Terminals,
+    Printers,
+    Taxes,
+    Preparations,
+    PreparationGroups,
+    RecipeGroups,
+    Rules,
+    Recipes,
+    RecipePreparationGroups,
+    Items,
+    SideItems,
+    Sections,
+    Schedules,
+    Attendance,
 };
 
 struct RunElement {
@@ -82,12 +102,46 @@ constexpr RunElement kRunElements[] = {
 // Deleted by a clean, in this order. The tax amounts, charges and drawer links hang on rows of the
 // list and would otherwise stay behind, unreachable, after every clean.
 constexpr const char* kCleanedEntities[] = {
-    "Selection", "CashInOut", "Order", "OrderType", "PaymentType", "TaxSide", "Side", "TaxMenuPreparation",
-    "MenuPreparation", "TaxSectionPreparation", "SectionPreparation", "Section", "Schedule", "Menu",
-    "TaxComboGroupItem", "ComboGroupItem", "ItemComboGroup", "ComboGroup", "TaxItemPreparation", "ItemPreparation",
-    "TaxItem", "Item", "RecipePreparationGroup", "Recipe", "PreparationGroupPreparation", "PreparationGroup",
-    "TaxPreparation", "Preparation", "Tax", "Printer", "TerminalParam", "TerminalCashDrawer", "Terminal",
-    "AreaLocation", "AreaShape", "Area", "Attendance", "User", "Role", "Permission",
+    "Selection",
+    "CashInOut",
+    "Order",
+    "OrderType",
+    "PaymentType",
+    "TaxSide",
+    "Side",
+    "TaxMenuPreparation",
+    "MenuPreparation",
+    "TaxSectionPreparation",
+    "SectionPreparation",
+    "Section",
+    "Schedule",
+    "Menu",
+    "TaxComboGroupItem",
+    "ComboGroupItem",
+    "ItemComboGroup",
+    "ComboGroup",
+    "TaxItemPreparation",
+    "ItemPreparation",
+    "TaxItem",
+    "Item",
+    "RecipePreparationGroup",
+    "Recipe",
+    "PreparationGroupPreparation",
+    "PreparationGroup",
+    "TaxPreparation",
+    "Preparation",
+    "Tax",
+    "Printer",
+    "TerminalParam",
+    "TerminalCashDrawer",
+    "Terminal",
+    "AreaLocation",
+    "AreaShape",
+    "Area",
+    "Attendance",
+    "User",
+    "Role",
+    "Permission",
 };
 
 bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed(node, name); }
@@ -203,7 +257,7 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
     xmlNodePtr store = nullptr;
     bool dates = false, elements = false;
 
-    std::optional<std::string> refusal;  // the text of the reply's first "error" element, if it has text
+    std::optional<std::string> refusal; // the text of the reply's first "error" element, if it has text
     bool errorSeen = false;
 
     while (node) {

@@ -17,10 +17,10 @@ struct StoreDataRequest {
     std::string storeId;
     std::string password;
     std::optional<std::string> associationCode;
-    int timeout = 30;                          // seconds
-    std::optional<std::string> storeUpdate;    // last store update stamp ("0" on a full reload)
-    std::optional<std::string> menuUpdate;     // last menu update stamp ("0" on a full reload)
-    std::optional<std::string> terminalId;     // this device's terminal, when it has one
+    int timeout = 30;                       // seconds
+    std::optional<std::string> storeUpdate; // last store update stamp ("0" on a full reload)
+    std::optional<std::string> menuUpdate;  // last menu update stamp ("0" on a full reload)
+    std::optional<std::string> terminalId;  // this device's terminal, when it has one
     bool logXml = false;
 };
 

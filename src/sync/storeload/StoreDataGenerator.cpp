@@ -132,7 +132,8 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     }
     o.open("comp", "C", 0).leaf("compName", "Manager").leaf("percentage", 100).leaf("permissionNeeded", "true");
     o.close("comp");
-    for (size_t d = 0; d < kDrawers; ++d) o.open("cashDrawer", "D", d).leaf("cashDrawerName", name("Drawer", d)).close("cashDrawer");
+    for (size_t d = 0; d < kDrawers; ++d)
+        o.open("cashDrawer", "D", d).leaf("cashDrawerName", name("Drawer", d)).close("cashDrawer");
     for (size_t t = 0; t < kTerminals; ++t) {
         // Each till has an address, so payments can go through it: on loopback, as nothing of a
         // generated store is anywhere else.
@@ -148,19 +149,41 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     // Every role holds the first permission: every user may sign in. The last role holds them all,
     // so its users (the odd ones, from 1001) can do what a manager does: sell, pay, void, comp,
     // cash drawers in and out, and open and close the store.
-    const char* const permissions[] = {"STORE_LOGIN",         "NEW_ORDER",                 "ADD_ITEM",
-                                       "REPORT_TIPS",         "ALL_ORDERS",                "QUICK_SALE",
-                                       "PAY",                 "CLOSE_ORDER",               "CANCEL_ORDER",
-                                       "PRINT_ORDER",         "RE_OPEN_ORDER",             "TRANSFER_ORDER",
-                                       "ALL_AREA_ORDERS",     "REMOVE_ITEM",               "VOID",
-                                       "REFUND",              "COMMENTS",                  "COMPLIMENTARY",
-                                       "MODIFY_ITEM_PRICE",   "TIP_ADJUST",                "NEW_PAYMENT_TIP_ADJUST",
-                                       "PAY_CREDIT_MANUAL",   "NO_SALE",                   "CLOSE_STORE",
-                                       "CASH_IN_CASH_DRAWER", "CASH_OUT_CASH_DRAWER",      "CASH_OUT_CASH_DRAWER_VIEW",
-                                       "CASH_OUT_USER",       "CASH_OUT_OTHERS",           "FORCE_CLOCK_IN",
-                                       "PRINT_DAILY_REPORT",  "PRINT_SALES_STATUS_REPORT"};
+    const char* const permissions[] = {"STORE_LOGIN",
+                                       "NEW_ORDER",
+                                       "ADD_ITEM",
+                                       "REPORT_TIPS",
+                                       "ALL_ORDERS",
+                                       "QUICK_SALE",
+                                       "PAY",
+                                       "CLOSE_ORDER",
+                                       "CANCEL_ORDER",
+                                       "PRINT_ORDER",
+                                       "RE_OPEN_ORDER",
+                                       "TRANSFER_ORDER",
+                                       "ALL_AREA_ORDERS",
+                                       "REMOVE_ITEM",
+                                       "VOID",
+                                       "REFUND",
+                                       "COMMENTS",
+                                       "COMPLIMENTARY",
+                                       "MODIFY_ITEM_PRICE",
+                                       "TIP_ADJUST",
+                                       "NEW_PAYMENT_TIP_ADJUST",
+                                       "PAY_CREDIT_MANUAL",
+                                       "NO_SALE",
+                                       "CLOSE_STORE",
+                                       "CASH_IN_CASH_DRAWER",
+                                       "CASH_OUT_CASH_DRAWER",
+                                       "CASH_OUT_CASH_DRAWER_VIEW",
+                                       "CASH_OUT_USER",
+                                       "CASH_OUT_OTHERS",
+                                       "FORCE_CLOCK_IN",
+                                       "PRINT_DAILY_REPORT",
+                                       "PRINT_SALES_STATUS_REPORT"};
     constexpr size_t kPermissions = std::size(permissions);
-    for (size_t p = 0; p < kPermissions; ++p) o.open("permission", "PM", p).leaf("permissionName", permissions[p]).close("permission");
+    for (size_t p = 0; p < kPermissions; ++p)
+        o.open("permission", "PM", p).leaf("permissionName", permissions[p]).close("permission");
     for (size_t r = 0; r < kRoles; ++r) {
         o.open("role", "R", r).leaf("roleName", name("Role", r)).leaf("jobTitle", "true");
         const size_t held = r + 1 == kRoles ? kPermissions : r * 2 + 1;
@@ -169,7 +192,8 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     }
     for (size_t u = 0; u < kUsers; ++u) {
         o.open("user", "U", u).leaf("firstName", "User").leaf("lastName", std::to_string(u));
-        o.leaf("employeeNumber", int64_t(kFirstEmployeeNumber + u)).leaf("email", "u" + std::to_string(u) + "@store.test");
+        o.leaf("employeeNumber", int64_t(kFirstEmployeeNumber + u))
+            .leaf("email", "u" + std::to_string(u) + "@store.test");
         o.leaf("disabled", "false").ref("roleId", "R", u % kRoles).ref("permissionId", "PM", u % kPermissions);
         o.close("user");
     }
@@ -181,9 +205,14 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
         o.open("tax", "TX", t).leaf("taxName", name("Tax", t)).leaf("percentage", int64_t(100 + t * 250));
         o.leaf("disabled", "false").close("tax");
     }
-    o.open("rule", "RU", 0).leaf("ruleName", "Happy Hour").leaf("disabled", "false").param("start", "16:00").close("rule");
+    o.open("rule", "RU", 0)
+        .leaf("ruleName", "Happy Hour")
+        .leaf("disabled", "false")
+        .param("start", "16:00")
+        .close("rule");
 
-    for (size_t g = 0; g < kRecipeGroups; ++g) o.open("recipeGroup", "RG", g).leaf("recipeGroupName", name("Group", g)).close("recipeGroup");
+    for (size_t g = 0; g < kRecipeGroups; ++g)
+        o.open("recipeGroup", "RG", g).leaf("recipeGroupName", name("Group", g)).close("recipeGroup");
     for (size_t p = 0; p < kPreparations; ++p) {
         o.open("preparation", "PR", p).leaf("preparationName", name("Preparation", p)).leaf("price", int64_t(p) * 5);
         o.leaf("disabled", "false").taxAmount(p % kTaxes, 1).close("preparation");
@@ -211,14 +240,20 @@ std::string StoreDataGenerator::reply(size_t items, const std::vector<std::pair<
     }
     for (size_t i = 0; i < items; ++i) {
         o.open("item", "I", i).leaf("itemName", name("Item", i)).leaf("price", int64_t(100 + i % 2000));
-        o.leaf("sideCount", 1).leaf("disabled", "false").ref("recipeId", "RC", i / 2).ref("defaultSideId", "SD", i % sides);
+        o.leaf("sideCount", 1)
+            .leaf("disabled", "false")
+            .ref("recipeId", "RC", i / 2)
+            .ref("defaultSideId", "SD", i % sides);
         o.open("preparationCharge").ref("preparationId", "PR", i % kPreparations).leaf("price", 25).taxAmount(0, 2);
         o.close("preparationCharge").taxAmount(i % kTaxes, 8).close("item");
     }
     for (size_t c = 0; c < combos; ++c) {
         o.open("comboItem", "CI", c).leaf("comboItemName", name("Combo", c)).leaf("price", 995);
         o.ref("itemId", "I", 2 * c).ref("itemId", "I", 2 * c + 1);
-        o.open("comboItemComboGroup").ref("comboGroupId", "CG", c % groups).leaf("itemCount", 1).close("comboItemComboGroup");
+        o.open("comboItemComboGroup")
+            .ref("comboGroupId", "CG", c % groups)
+            .leaf("itemCount", 1)
+            .close("comboItemComboGroup");
         o.taxAmount(0, 70).close("comboItem");
     }
     for (size_t g = 0; g < groups; ++g) {

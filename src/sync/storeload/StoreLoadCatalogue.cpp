@@ -75,7 +75,8 @@ xmlNodePtr StoreLoadCatalogue::updatePreparationGroups(xmlNodePtr node) {
     return node;
 }
 
-void StoreLoadCatalogue::associatePreparationGroupPreparations(const ManagedObjectPtr& group, const XmlFields& element) {
+void StoreLoadCatalogue::associatePreparationGroupPreparations(const ManagedObjectPtr& group,
+                                                               const XmlFields& element) {
     std::unordered_set<const ManagedObject*> kept;
     int32_t sequence = 0;
     for (const std::string& id : element.texts("preparationId")) {
@@ -84,8 +85,8 @@ void StoreLoadCatalogue::associatePreparationGroupPreparations(const ManagedObje
             TAVLO_LOG_MAIL("Unable to find preparation %@ for group %@", id, group->text("preparationGroupId"));
             continue;
         }
-        ManagedObjectPtr link = r_.index().findOrInsert("PreparationGroupPreparation", {"preparation", "preparationGroup"},
-                                                        {preparation.get(), group.get()});
+        ManagedObjectPtr link = r_.index().findOrInsert(
+            "PreparationGroupPreparation", {"preparation", "preparationGroup"}, {preparation.get(), group.get()});
         link->setValue("sequence", sequence++);
         kept.insert(link.get());
     }
@@ -115,17 +116,16 @@ xmlNodePtr StoreLoadCatalogue::updateRecipes(xmlNodePtr node) {
         if (std::optional<std::string> groupId = xml.text("recipeGroupId")) {
             if (ManagedObjectPtr group = r_.index().find("RecipeGroup", "recipeGroupId", *groupId))
                 recipe->setToOne("recipeGroup", group);
-            else if (*groupId != "-1")
-                TAVLO_LOG("Unable to find recipeGroup %@ for recipe %@", *groupId, recipeId);
+            else if (*groupId != "-1") TAVLO_LOG("Unable to find recipeGroup %@ for recipe %@", *groupId, recipeId);
         }
         if (!inserted)
-            for (const ManagedObjectPtr& link : recipe->toMany("recipePreparationGroups")) r_.context().deleteObject(link);
+            for (const ManagedObjectPtr& link : recipe->toMany("recipePreparationGroups"))
+                r_.context().deleteObject(link);
         int32_t sequence = 0;
         for (const std::string& groupId : xml.runTexts("preparationGroupId")) {
             if (ManagedObjectPtr group = r_.index().find("PreparationGroup", "preparationGroupId", groupId))
                 updateRecipePreparationGroup(group, recipe, sequence++, false);
-            else
-                TAVLO_LOG("Unable to find preparationGroup %@ which is part of recipe %@", groupId, recipeId);
+            else TAVLO_LOG("Unable to find preparationGroup %@ which is part of recipe %@", groupId, recipeId);
         }
     }
     return node;
@@ -150,7 +150,8 @@ xmlNodePtr StoreLoadCatalogue::updateRecipePreparationGroups(xmlNodePtr node) {
             continue;
         }
         std::optional<std::string> groupId = xml.text("preparationGroupId");
-        ManagedObjectPtr group = groupId ? r_.index().find("PreparationGroup", "preparationGroupId", *groupId) : nullptr;
+        ManagedObjectPtr group =
+            groupId ? r_.index().find("PreparationGroup", "preparationGroupId", *groupId) : nullptr;
         if (!group) {
             TAVLO_LOG_MAIL("Unable to find prepGroup %@", groupId);
             continue;
@@ -246,7 +247,9 @@ xmlNodePtr StoreLoadCatalogue::updateSideItems(xmlNodePtr node) {
         setRecipe(side, xml, "Unable to find recipe %@ for side %@");
         taxAmounts(
             xml, "TaxSide", "side", side, "amount",
-            [&](const auto& taxId) { TAVLO_LOG_MAIL("Unable to find tax %@ for side %@", taxId, side->text("sideId")); },
+            [&](const auto& taxId) {
+                TAVLO_LOG_MAIL("Unable to find tax %@ for side %@", taxId, side->text("sideId"));
+            },
             [&](ManagedObject& row, const XmlFields& amount) {
                 if (amount.has("amountAdd")) row.setValue("amountAddition", amount.integer("amountAdd"));
             });
@@ -277,10 +280,12 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node, ComboPass pass)
             std::optional<std::string> groupId = comboGroup.text("comboGroupId");
             ManagedObjectPtr group = groupId ? r_.index().find("ComboGroup", "comboGroupId", *groupId) : nullptr;
             if (!group) {
-                if (logMissing) TAVLO_LOG("Unable to find combo group %@ which is part of combo item %@", groupId, name);
+                if (logMissing)
+                    TAVLO_LOG("Unable to find combo group %@ which is part of combo item %@", groupId, name);
                 continue;
             }
-            ManagedObjectPtr link = r_.index().findOrInsert("ItemComboGroup", {"item", "comboGroup"}, {combo.get(), group.get()});
+            ManagedObjectPtr link =
+                r_.index().findOrInsert("ItemComboGroup", {"item", "comboGroup"}, {combo.get(), group.get()});
             link->setValue("count", comboGroup.integer("itemCount"));
             link->setValue("sequence", sequence++);
         }
@@ -301,7 +306,8 @@ void StoreLoadCatalogue::updateComboGroup(xmlNodePtr node) {
         std::optional<std::string> itemId = groupItem.text("itemId");
         ManagedObjectPtr item = itemId ? r_.index().find("Item", "itemId", *itemId) : nullptr;
         if (!item) continue;
-        ManagedObjectPtr link = r_.index().findOrInsert("ComboGroupItem", {"item", "comboGroup"}, {item.get(), group.get()});
+        ManagedObjectPtr link =
+            r_.index().findOrInsert("ComboGroupItem", {"item", "comboGroup"}, {item.get(), group.get()});
         link->setValue("sequence", sequence++);
         link->setValue("additionPrice", groupItem.integer("additionPrice"));
         taxAmounts(groupItem, "TaxComboGroupItem", "comboGroupItem", link, "amountAdd", [&](const auto& taxId) {

@@ -44,7 +44,8 @@ private:
     // (under `ownerLink`) and the tax, with the child `amountChild` as amount. An amount whose tax
     // is missing is passed over after `missing`; `more` reads further values of a row.
     void taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ManagedObjectPtr& owner,
-                    const char* amountChild, const std::function<void(const std::optional<std::string>& taxId)>& missing,
+                    const char* amountChild,
+                    const std::function<void(const std::optional<std::string>& taxId)>& missing,
                     const std::function<void(ManagedObject& row, const XmlFields& amount)>& more = {});
 
     StoreLoadReader& r_;

@@ -1,13 +1,13 @@
 #include "sync/storeload/StoreLoadConfig.h"
 
 #include "core/records/Attendance.h"
-#include "core/util/Base64.h"
 #include "core/session/DBHelper.h"
 #include "core/session/LocalStoreModel.h"
+#include "core/session/Parameters.h"
+#include "core/util/Base64.h"
 #include "core/util/TavloLog.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Text.h"
-#include "core/session/Parameters.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,7 +17,9 @@ namespace tavlo {
 
 namespace {
 
-bool isOwnParameter(const std::optional<std::string>& name) { return name && startsWith(*name, Parameters::kOwnPrefix); }
+bool isOwnParameter(const std::optional<std::string>& name) {
+    return name && startsWith(*name, Parameters::kOwnPrefix);
+}
 
 // A whole text as a number, as a number formatter reads it: an optional sign, digits and an
 // optional fraction.
@@ -100,7 +102,9 @@ void StoreLoadConfig::updateStoreBatch(xmlNodePtr store) {
     std::optional<Date> openedOn = xml.time("openedOn");
     std::optional<std::string> openedFrom = xml.text("openedFrom");
     Date opened = openedOn.value_or(Date(0));
-    auto user = [&](const std::optional<std::string>& id) { return id ? r_.index().find("User", "userId", *id) : nullptr; };
+    auto user = [&](const std::optional<std::string>& id) {
+        return id ? r_.index().find("User", "userId", *id) : nullptr;
+    };
     auto terminal = [&](const std::optional<std::string>& id) {
         return id ? r_.index().find("Terminal", "terminalId", *id) : nullptr;
     };
@@ -111,8 +115,8 @@ void StoreLoadConfig::updateStoreBatch(xmlNodePtr store) {
         // find it by its opening second first, then close every other day still open here.
         if (openedOn) {
             Date second = openedOn->wholeSecondsDate();
-            batch = context.fetchFirst("StoreBatch", "openedOn >= %@ AND openedOn < %@", second,
-                                       second.addingSeconds(1));
+            batch =
+                context.fetchFirst("StoreBatch", "openedOn >= %@ AND openedOn < %@", second, second.addingSeconds(1));
         }
         Date closedOn = opened.addingSeconds(-1);
         for (const ManagedObjectPtr& open :

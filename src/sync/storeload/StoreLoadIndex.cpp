@@ -21,8 +21,10 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
     for (std::string_view k : keys) {
         const RelationshipDescription* r = e.relationshipNamed(k);
         if (r && r->toMany) throw std::invalid_argument("A to-many cannot key " + std::string(entity));
-        if (!r && !e.attributeNamed(k)) throw std::invalid_argument(std::string(entity) + " has no key " + std::string(k));
-        if ((r ? ++relations > 2 : ++texts > 1)) throw std::invalid_argument("Too many key parts for " + std::string(entity));
+        if (!r && !e.attributeNamed(k))
+            throw std::invalid_argument(std::string(entity) + " has no key " + std::string(k));
+        if ((r ? ++relations > 2 : ++texts > 1))
+            throw std::invalid_argument("Too many key parts for " + std::string(entity));
         t.keys.emplace_back(k);
         t.relation.push_back(r != nullptr);
     }
@@ -141,7 +143,7 @@ ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_
     ManagedObjectPtr* found = t.rows.find(keyOf(t, values));
     if (!found || !*found) return nullptr;
     if ((*found)->isDeleted() || !(*found)->managedObjectContext()) {
-        found->reset();  // let go: the key may serve a new row
+        found->reset(); // let go: the key may serve a new row
         return nullptr;
     }
     return *found;
@@ -158,7 +160,8 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
             row->setValue(t.keys[i], *text);
         } else {
             const ManagedObject* target = std::get<const ManagedObject*>(*value);
-            row->setToOne(t.keys[i], target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
+            row->setToOne(t.keys[i],
+                          target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
         }
     }
     t.rows.set(key, row);

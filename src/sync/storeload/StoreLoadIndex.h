@@ -59,7 +59,7 @@ private:
     struct Key {
         bool operator==(const Probe& p) const { return rows[0] == p.rows[0] && rows[1] == p.rows[1] && text == p.text; }
         int64_t rows[2];
-        std::string_view text;  // in the table's texts
+        std::string_view text; // in the table's texts
         size_t hash;
     };
     // The rows of one table by key, in open addressing: a slot holds an entry's number beside
@@ -77,7 +77,7 @@ private:
     private:
         struct Slot {
             size_t hash = 0;
-            uint32_t entry = 0;  // 0: empty, else the entry's index + 1
+            uint32_t entry = 0; // 0: empty, else the entry's index + 1
         };
         struct Entry {
             Key key;
@@ -88,15 +88,15 @@ private:
         void rehash(size_t slots);
         std::string_view keep(std::string_view text);
 
-        std::vector<Slot> slots_;  // a power of two, at most half full
+        std::vector<Slot> slots_; // a power of two, at most half full
         std::deque<Entry> entries_;
         std::vector<std::unique_ptr<char[]>> texts_;
-        char* textNext_ = nullptr;  // the free end of the last block of texts
-        size_t textRoom_ = 0;       // and its room
+        char* textNext_ = nullptr; // the free end of the last block of texts
+        size_t textRoom_ = 0;      // and its room
     };
     struct Table {
         std::vector<std::string> keys;
-        std::vector<bool> relation;  // per key: a to-one (else an attribute)
+        std::vector<bool> relation; // per key: a to-one (else an attribute)
         Rows rows;
     };
     Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);

@@ -174,8 +174,7 @@ void StoreLoadMenus::readMenu(xmlNodePtr node) {
         for (const std::string& id : xml.texts("sectionId")) {
             if (ManagedObjectPtr section = r_.index().find("Section", "sectionId", id))
                 base = associateSection(section, menu, base);
-            else
-                TAVLO_LOG_MAIL("Unable to find section %@ for section", id);
+            else TAVLO_LOG_MAIL("Unable to find section %@ for section", id);
         }
     }
     catalogue_.associatePreparationCharges(StoreLoadCatalogue::ChargeOwner::Menu, menu, xml);

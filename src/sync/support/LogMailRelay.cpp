@@ -9,8 +9,9 @@
 namespace tavlo {
 
 bool LogMailRelay::sendMail(const LogMail& mail, Error* error) {
-    return MailRelay::delegateEmail(mail.storeId, mail.password, std::nullopt, std::string(SupportService::defaultSender),
-                                    SupportService::supportMailbox, mail.subject, mail.body, error);
+    return MailRelay::delegateEmail(mail.storeId, mail.password, std::nullopt,
+                                    std::string(SupportService::defaultSender), SupportService::supportMailbox,
+                                    mail.subject, mail.body, error);
 }
 
 void LogMailRelay::install() { TavloLog::setMailSender(std::make_shared<LogMailRelay>()); }

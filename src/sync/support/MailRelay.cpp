@@ -18,8 +18,8 @@ std::optional<std::string> MailRelay::relayURL(const std::string& from, const st
 
 bool MailRelay::delegateEmail(const std::optional<std::string>& storeId, const std::optional<std::string>& password,
                               const std::optional<std::string>& userId, const std::optional<std::string>& from,
-                              const std::string& to, const std::string& subject,
-                              const std::optional<std::string>& body, Error* error) {
+                              const std::string& to, const std::string& subject, const std::optional<std::string>& body,
+                              Error* error) {
     std::optional<std::string> url =
         relayURL(from.value_or(SupportService::defaultSender), to, subject, IDBroker::deviceIdentifier());
     if (!url) {
@@ -27,8 +27,8 @@ bool MailRelay::delegateEmail(const std::optional<std::string>& storeId, const s
         TAVLO_LOG("Unable to send email: %@", subject);
         return false;
     }
-    HttpRequest request = CommHelper::getRequest(*url, storeId, password, userId, std::nullopt, body.value_or(""),
-                                                 timeoutSeconds);
+    HttpRequest request =
+        CommHelper::getRequest(*url, storeId, password, userId, std::nullopt, body.value_or(""), timeoutSeconds);
     request.caFile = SupportService::trustedCertificates().string();
     if (CommHelper::send(request, error)) return true;
     TAVLO_LOG("Unable to send email: %@", subject);

@@ -30,7 +30,7 @@ std::string nowStamp() { return DateFormatter::format(Date::now(), OperationLogs
 // A name not yet used in this upload: several files stamped in the same second must not take
 // each other's place on the service.
 std::string freshName(std::string name, std::set<std::string>& used) {
-    std::string base = name.substr(0, name.size() - 4);  // without ".log"
+    std::string base = name.substr(0, name.size() - 4); // without ".log"
     for (int n = 2; used.count(name); ++n) name = format("%@-%d.log", base, n);
     used.insert(name);
     return name;
@@ -63,8 +63,7 @@ void OperationLogs::sendLog(const std::optional<std::string>& storeId, const std
     if (UploadHelper::sendFile(TavloLog::logFilePath().filename().string(), documents, name, storeId, password,
                                terminalId, nullptr))
         TAVLO_LOG("Log Sent!");
-    else
-        TAVLO_LOG("Unable to send log");
+    else TAVLO_LOG("Unable to send log");
 }
 
 void OperationLogs::clearLogRequest(bool all, ObjectContext* context) {
@@ -81,12 +80,11 @@ bool OperationLogs::needToArchive(ObjectContext* context) {
     if (!stamp) {
         Parameters::save(Parameter::LastLogArchive, nowStamp(), context);
         Error error;
-        if (!context->save(&error))
-            TAVLO_LOG_MAIL("Unable to save last log archive: %@", error.localizedDescription());
+        if (!context->save(&error)) TAVLO_LOG_MAIL("Unable to save last log archive: %@", error.localizedDescription());
         return false;
     }
     std::optional<Date> last = DateFormatter(archiveStampFormat).dateFromString(*stamp);
-    if (!last) return true;  // unreadable: archive, and the new stamp mends it
+    if (!last) return true; // unreadable: archive, and the new stamp mends it
     // The whole date: the same day of the year in another year is another day.
     Calendar calendar;
     return calendar.startOfDay(*last) != calendar.startOfDay(Date::now());

@@ -25,8 +25,8 @@ public:
     static bool wereAllLogsRequested(ObjectContext* context);
     // Uploads "system.log", or every log file, each under a fresh archive name; the outcome is
     // only logged.
-    static void sendLog(const std::optional<std::string>& storeId, const std::optional<std::string>& password,
-                        bool all, ObjectContext* context);
+    static void sendLog(const std::optional<std::string>& storeId, const std::optional<std::string>& password, bool all,
+                        ObjectContext* context);
     // Clears sendLog (and sendAllLogs when `all`) and saves. Nothing without a Terminal row.
     static void clearLogRequest(bool all, ObjectContext* context);
     // Whether the calendar day changed since the last archive. The first time, notes now (saved)

@@ -7,6 +7,7 @@
 
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
+#include "core/session/Parameters.h"
 #include "core/util/TavloLog.h"
 #include "payments/PaymentHandlerAdapter.h"
 #include "payments/Transaction.h"
@@ -14,12 +15,11 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/store/Predicate.h"
 #include "sync/exchange/CommHelper.h"
-#include "sync/support/MailRelay.h"
 #include "sync/handlers/OrderHandler.h"
+#include "sync/support/MailRelay.h"
 #include "sync/support/SupportService.h"
 #include "sync/support/UploadHelper.h"
 #include "xml/XmlHelper.h"
-#include "core/session/Parameters.h"
 
 namespace tavlo {
 
@@ -53,8 +53,8 @@ std::string subject(std::string_view command, const std::optional<std::string>& 
 }
 
 ManagedObjectPtr findHost(ObjectContext* context, const std::string& merchantId, const std::string& name) {
-    return DBHelper::getObject("Host", {Predicate::format("merchantId == %@", merchantId), Predicate::format("name == %@", name)},
-                               context);
+    return DBHelper::getObject(
+        "Host", {Predicate::format("merchantId == %@", merchantId), Predicate::format("name == %@", name)}, context);
 }
 
 ManagedObjectPtr findBatch(ObjectContext* context, const std::optional<std::string>& merchantId,
@@ -62,7 +62,8 @@ ManagedObjectPtr findBatch(ObjectContext* context, const std::optional<std::stri
     if (!merchantId || !hostName) return nullptr;
     return DBHelper::getObject("Batch",
                                {Predicate::format("host.merchantId == %@", *merchantId),
-                                Predicate::format("host.name == %@", *hostName), Predicate::format("batchId == %d", batchId)},
+                                Predicate::format("host.name == %@", *hostName),
+                                Predicate::format("batchId == %d", batchId)},
                                context);
 }
 
@@ -149,13 +150,13 @@ void OperationTerminalCommand::main() {
     Error saveError;
     if (!context->save(&saveError)) {
         TAVLO_LOG_MAIL("Unable to save process terminal command %@: %@", name, saveError.localizedDescription());
-        done = false;  // what it changed is not kept
+        done = false; // what it changed is not kept
     }
 
     reportProcessed(context, name, storeId, password, terminalId);
 
-    std::string result = format(done ? "Succesfully processed terminal command %@" : "Failed processing terminal command %@",
-                                name);
+    std::string result =
+        format(done ? "Succesfully processed terminal command %@" : "Failed processing terminal command %@", name);
     TAVLO_LOG("%@", result);
     mail(subject(name, storeId), result, storeId, password, false);
 }
@@ -202,9 +203,9 @@ void OperationTerminalCommand::reportProcessed(ObjectContext* context, const std
     std::optional<std::string> reply = CommHelper::send(request, &error);
     if (reply && reply->find("success") != std::string::npos) return;
     if (error.isSet())
-        TAVLO_LOG_MAIL("Unable to tell the server that command %@ was processed: %@", name, error.localizedDescription());
-    else
-        TAVLO_LOG_MAIL("Unable to tell the server that command %@ was processed: %@", name, reply);
+        TAVLO_LOG_MAIL("Unable to tell the server that command %@ was processed: %@", name,
+                       error.localizedDescription());
+    else TAVLO_LOG_MAIL("Unable to tell the server that command %@ was processed: %@", name, reply);
 }
 
 bool OperationTerminalCommand::mail(const std::string& subject, const std::string& body,
@@ -236,7 +237,9 @@ std::string OperationTerminalCommand::directoryListing(const fs::path& directory
         listing += format("%@ (size: %llu)\n", it->path().lexically_relative(directory).string(),
                           static_cast<unsigned long long>(sizeError ? 0 : size));
     }
-    if (ec) Error::set(error, "NSCocoaErrorDomain", ec.value(), format("Unable to list %@: %@", directory.string(), ec.message()));
+    if (ec)
+        Error::set(error, "NSCocoaErrorDomain", ec.value(),
+                   format("Unable to list %@: %@", directory.string(), ec.message()));
     return listing;
 }
 
@@ -256,7 +259,8 @@ bool OperationTerminalCommand::emailOrderHandlerStatus(ObjectContext* context,
                                                        const std::optional<std::string>& storeId,
                                                        const std::optional<std::string>& password) {
     // Everything still waiting to go out, whatever its kind.
-    std::vector<ManagedObjectPtr> pending = DBHelper::getObjects("OrderQueue", "sentDate == nil", nullptr, "created", context);
+    std::vector<ManagedObjectPtr> pending =
+        DBHelper::getObjects("OrderQueue", "sentDate == nil", nullptr, "created", context);
     std::string body = format("OrderHandler: %lu pending\n\n", pending.size());
     for (const ManagedObjectPtr& row : pending)
         body += format("Remote ID: %@\n%@\n\n", row->text("remoteId"), row->text("request"));
@@ -312,10 +316,10 @@ bool OperationTerminalCommand::voidTransaction(ObjectContext* context, const std
     Transaction value;
     value.read(element, param.doc.get());
     ManagedObjectPtr stored =
-        PaymentHandlerAdapter::getTransaction(value.transactionId(), param.hostValue("name"), param.hostValue("merchantId"),
-                                              param.hostValue("batchId"), *context);
-    mail(subject("voidTransaction", storeId), format("Transaction before voiding: %@", transactionDump(stored)), storeId,
-         password, true);
+        PaymentHandlerAdapter::getTransaction(value.transactionId(), param.hostValue("name"),
+                                              param.hostValue("merchantId"), param.hostValue("batchId"), *context);
+    mail(subject("voidTransaction", storeId), format("Transaction before voiding: %@", transactionDump(stored)),
+         storeId, password, true);
     if (!stored) return false;
     stored->setValue("voided", Date::now());
     return true;

@@ -18,8 +18,8 @@ public:
     static constexpr const char* supportMailbox = "support@tavlo.example";
 
     static std::optional<std::string> host();
-    static std::optional<std::string> uploadURL();  // "http://<host>/UploadFile.jsp"
-    static std::optional<std::string> relayURL();   // "https://<host>/DBEmailDelegate.jsp"
+    static std::optional<std::string> uploadURL(); // "http://<host>/UploadFile.jsp"
+    static std::optional<std::string> relayURL();  // "https://<host>/DBEmailDelegate.jsp"
     static constexpr const char* notConfigured = "The support service is not configured (no \"support_host\")";
 
     // The certificates the relay's connection trusts instead of the system's (a private service,

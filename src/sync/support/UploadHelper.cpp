@@ -118,8 +118,7 @@ bool UploadHelper::sendFile(const std::string& fileName, const fs::path& directo
     return false;
 }
 
-bool UploadHelper::uploadDatabase(const std::optional<std::string>& storeId,
-                                  const std::optional<std::string>& password,
+bool UploadHelper::uploadDatabase(const std::optional<std::string>& storeId, const std::optional<std::string>& password,
                                   const std::optional<std::string>& terminalId, Error* error) {
     std::string name = format("%@_%@.sqlite", storeId, terminalId);
     for (const fs::path& file : databaseFiles(documentsDirectory())) {

@@ -18,8 +18,8 @@ namespace tavlo {
 namespace {
 
 using test::FakeAccessories;
-using test::runMainUntil;
 using test::PseudoTerminalPeer;
+using test::runMainUntil;
 
 // Records what a stream tells its delegate, reading whatever bytes wait.
 class RecordingDelegate : public StreamDelegate {
@@ -53,7 +53,7 @@ TEST_F(AccessoryLayer, ConnectAndDisconnectArePostedOnlyWhileRegistered) {
     AccessoryManager::shared().registerForLocalNotifications();
     auto reader = fake->plugIn("reader", {"com.example.one", "com.example.two"});
     fake->pullOut(quiet);
-    fake->pullOut(quiet);  // already gone: nothing
+    fake->pullOut(quiet); // already gone: nothing
     EXPECT_EQ(seen, (std::vector<std::string>{"+reader", "-quiet"}));
 
     auto listed = AccessoryManager::shared().connectedAccessories();
@@ -95,7 +95,8 @@ TEST_F(AccessoryLayer, StreamsCarryBytesBothWaysAndReportTheHangUp) {
         stream->schedule(RunLoop::main(), RunLoop::defaultMode);
         stream->open();
     }
-    ASSERT_TRUE(runMainUntil([&] { return in.saw(StreamEventOpenCompleted) && out.saw(StreamEventHasSpaceAvailable); }));
+    ASSERT_TRUE(
+        runMainUntil([&] { return in.saw(StreamEventOpenCompleted) && out.saw(StreamEventHasSpaceAvailable); }));
 
     const uint8_t command[] = {0x02, 0x52, 0x4E, 0x03, 0x1D};
     EXPECT_EQ(session->outputStream()->write(command, sizeof command), 5);

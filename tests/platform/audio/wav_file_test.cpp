@@ -36,22 +36,23 @@ std::vector<uint8_t> fmt(uint16_t format, uint16_t channels, uint32_t rate, uint
 }
 
 TEST(WavFile, ReadsPcmChunksWhereverTheyStand) {
-    auto pcm = readWav(riff({{"LIST", {1, 2, 3}}, {"fmt ", fmt(1, 2, 44100, 16)}, {"data", {1, 2, 3, 4, 5, 6, 7, 8, 9}}}));
+    auto pcm =
+        readWav(riff({{"LIST", {1, 2, 3}}, {"fmt ", fmt(1, 2, 44100, 16)}, {"data", {1, 2, 3, 4, 5, 6, 7, 8, 9}}}));
     ASSERT_TRUE(pcm);
     EXPECT_EQ(pcm->channels, 2u);
     EXPECT_EQ(pcm->sampleRate, 44100u);
     EXPECT_EQ(pcm->bytesPerSample, 2u);
-    EXPECT_EQ(pcm->data, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));  // whole frames only
+    EXPECT_EQ(pcm->data, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8})); // whole frames only
 }
 
 TEST(WavFile, RefusesWhatIsNotEightOrSixteenBitPcm) {
-    EXPECT_FALSE(readWav(riff({{"fmt ", fmt(3, 1, 48000, 32)}, {"data", {0, 0, 0, 0}}})));  // float
+    EXPECT_FALSE(readWav(riff({{"fmt ", fmt(3, 1, 48000, 32)}, {"data", {0, 0, 0, 0}}}))); // float
     EXPECT_FALSE(readWav(riff({{"fmt ", fmt(1, 1, 48000, 24)}, {"data", {0, 0, 0}}})));
-    EXPECT_FALSE(readWav(riff({{"data", {128}}})));  // no format before the data
+    EXPECT_FALSE(readWav(riff({{"data", {128}}}))); // no format before the data
     EXPECT_FALSE(readWav({'R', 'I', 'F', 'F'}));
     EXPECT_FALSE(readWav({}));
     auto cut = riff({{"fmt ", fmt(1, 1, 8000, 8)}, {"data", {10, 20, 30, 40}}});
-    cut.resize(cut.size() - 2);  // the data chunk cut short
+    cut.resize(cut.size() - 2); // the data chunk cut short
     ASSERT_TRUE(readWav(cut));
     EXPECT_EQ(readWav(cut)->data, (std::vector<uint8_t>{10, 20}));
 }

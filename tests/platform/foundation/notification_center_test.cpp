@@ -33,7 +33,7 @@ TEST(NotificationCenter, ObserverRemovedInsideACallbackIsNotCalledAgain) {
     a = center.addObserver("tick", nullptr, [&](const Notification&) {
         ++first;
         center.removeObserver(a);
-        center.removeObserver(b);  // removed before its turn in this very post
+        center.removeObserver(b); // removed before its turn in this very post
     });
     b = center.addObserver("tick", nullptr, [&](const Notification&) { ++second; });
     center.post("tick");
@@ -43,7 +43,8 @@ TEST(NotificationCenter, ObserverRemovedInsideACallbackIsNotCalledAgain) {
 
     int scoped = 0;
     {
-        ScopedObserver observer("tick", nullptr, [&](const Notification&) { ++scoped; }, center);
+        ScopedObserver observer(
+            "tick", nullptr, [&](const Notification&) { ++scoped; }, center);
         center.post("tick");
     }
     center.post("tick");

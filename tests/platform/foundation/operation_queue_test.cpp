@@ -91,7 +91,7 @@ TEST(OperationQueue, WiderQueueRunsSeveralAtOnce) {
     OperationQueue queue(3);
     Gate gate;
     for (int i = 0; i < 4; ++i) queue.addOperation([&] { gate.pass(); });
-    gate.waitForWaiting(3);  // would hang if the queue ran fewer than three at a time
+    gate.waitForWaiting(3); // would hang if the queue ran fewer than three at a time
     EXPECT_EQ(queue.operationCount(), 4u);
     gate.open();
     queue.waitUntilAllOperationsAreFinished();
@@ -106,7 +106,7 @@ TEST(OperationQueue, SuspendHoldsNewWorkAndCancelAllSkipsIt) {
     queue.setSuspended(true);
     auto held = std::make_shared<Probe>();
     queue.addOperation(held);
-    gate.open();  // the executing one runs to its end; the held one does not start
+    gate.open(); // the executing one runs to its end; the held one does not start
     while (queue.operationCount() > 1) std::this_thread::yield();
     EXPECT_TRUE(first->isFinished());
     EXPECT_FALSE(held->ran);

@@ -54,7 +54,7 @@ TEST_F(RunLoopTest, TimersFireInOrderAsTheFakeClockPassesThem) {
     EXPECT_TRUE(fired.empty());
     EXPECT_EQ(elapsed(), 9);
 
-    EXPECT_TRUE(loop.runFor(26));  // to 35
+    EXPECT_TRUE(loop.runFor(26)); // to 35
     std::vector<std::pair<std::string, double>> expected{{"every", 10}, {"once", 15}, {"every", 20}, {"every", 30}};
     EXPECT_EQ(fired, expected);
     EXPECT_EQ(elapsed(), 35);
@@ -69,7 +69,7 @@ TEST_F(RunLoopTest, TimersFireInOrderAsTheFakeClockPassesThem) {
 TEST_F(RunLoopTest, FireNowAndInvalidateFromInsideTheCallback) {
     int onceCount = 0, repeatCount = 0;
     auto once = loop.scheduleTimer(60, false, [&] { ++onceCount; });
-    once->fire();  // the background handlers' wake-up: runs at once, then the timer is spent
+    once->fire(); // the background handlers' wake-up: runs at once, then the timer is spent
     EXPECT_EQ(onceCount, 1);
     EXPECT_FALSE(once->isValid());
     once->fire();
@@ -80,7 +80,7 @@ TEST_F(RunLoopTest, FireNowAndInvalidateFromInsideTheCallback) {
     repeating = loop.scheduleTimer(1, true, [&] {
         if (++repeatCount == 3) repeating->invalidate();
     });
-    repeating->fire();  // keeps its schedule
+    repeating->fire(); // keeps its schedule
     EXPECT_TRUE(repeating->isValid());
     loop.runFor(10);
     EXPECT_EQ(repeatCount, 3);
@@ -89,7 +89,7 @@ TEST_F(RunLoopTest, FireNowAndInvalidateFromInsideTheCallback) {
 TEST_F(RunLoopTest, LateRepeatingTimerFiresOnceAndKeepsItsRhythm) {
     int count = 0;
     auto timer = loop.scheduleTimer(10, true, [&] { ++count; });
-    clock->advance(35);  // nobody ran the loop meanwhile
+    clock->advance(35); // nobody ran the loop meanwhile
     loop.runUntilIdle();
     EXPECT_EQ(count, 1);
     EXPECT_EQ(timer->fireDate().secondsSince(start), 40);
@@ -101,8 +101,13 @@ TEST_F(RunLoopTest, PerformOnMainFromAnotherThreadRunsOnTheMainLoop) {
     int order = 0, first = 0, second = 0;
     std::thread worker([&] {
         performOnMainThread([&] { first = ++order; });
-        performOnMainThread([&] { ranOnMain = RunLoop::isMainThread(); second = ++order; }, true);
-        performOnMainThread([&] { finished = true; });  // only after the waited call has run
+        performOnMainThread(
+            [&] {
+                ranOnMain = RunLoop::isMainThread();
+                second = ++order;
+            },
+            true);
+        performOnMainThread([&] { finished = true; }); // only after the waited call has run
     });
     while (!finished) loop.runOnce();
     worker.join();
@@ -126,11 +131,13 @@ TEST_F(RunLoopTest, DeferredCallsAndTheirCancellation) {
     std::vector<std::string> calls;
     int target = 0;
     loop.performAfterDelay(0, [&] { calls.push_back("now"); });
-    loop.performAfterDelay(2, [&] { calls.push_back("cancelled by target"); }, &target);
-    loop.performAfterDelay(3, [&] { calls.push_back("kept"); }, &calls);
+    loop.performAfterDelay(
+        2, [&] { calls.push_back("cancelled by target"); }, &target);
+    loop.performAfterDelay(
+        3, [&] { calls.push_back("kept"); }, &calls);
     auto dropped = loop.performAfterDelay(1, [&] { calls.push_back("invalidated"); });
 
-    EXPECT_EQ(loop.runUntilIdle(), 1u);  // only the zero-delay call; the clock does not move
+    EXPECT_EQ(loop.runUntilIdle(), 1u); // only the zero-delay call; the clock does not move
     EXPECT_EQ(elapsed(), 0);
     loop.cancelPerforms(&target);
     dropped->invalidate();
@@ -188,9 +195,10 @@ TEST_F(RunLoopTest, FileDescriptorSourcesReportReadinessWhileEnabled) {
 
     // A source that does not turn itself back on: one call until it is enabled again.
     int writable = 0;
-    auto writer = FdSource::create(pipe.fds[1], FdSource::Write, [&](unsigned e) { writable += e == FdSource::Write; }, false);
+    auto writer = FdSource::create(
+        pipe.fds[1], FdSource::Write, [&](unsigned e) { writable += e == FdSource::Write; }, false);
     loop.addSource(writer, {"tracking"});
-    EXPECT_EQ(loop.runUntilIdle(), 0u);  // not in the default mode
+    EXPECT_EQ(loop.runUntilIdle(), 0u); // not in the default mode
     loop.runUntilIdle("tracking");
     loop.runUntilIdle("tracking");
     EXPECT_EQ(writable, 1);
@@ -204,7 +212,8 @@ TEST_F(RunLoopTest, NestedRunForInsideACallback) {
     std::vector<std::string> seen;
     loop.scheduleTimer(1, false, [&] {
         seen.push_back("outer at " + std::to_string(static_cast<int>(elapsed())));
-        loop.scheduleTimer(2, false, [&] { seen.push_back("inner at " + std::to_string(static_cast<int>(elapsed()))); });
+        loop.scheduleTimer(2, false,
+                           [&] { seen.push_back("inner at " + std::to_string(static_cast<int>(elapsed()))); });
         loop.runFor(5);
         seen.push_back("outer done at " + std::to_string(static_cast<int>(elapsed())));
     });
@@ -226,10 +235,15 @@ TEST_F(RunLoopTest, ThreadLoopIsWokenStoppedAndRunsPerformsInOrder) {
     std::vector<int> order;
     threadLoop->perform([&] { order.push_back(1); });
     std::thread::id ranOn;
-    threadLoop->perform([&] { order.push_back(2); ranOn = std::this_thread::get_id(); }, true);
+    threadLoop->perform(
+        [&] {
+            order.push_back(2);
+            ranOn = std::this_thread::get_id();
+        },
+        true);
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     EXPECT_EQ(ranOn, thread.get_id());
-    EXPECT_THROW(threadLoop->runUntilIdle(), InconsistencyError);  // only its own thread runs it
+    EXPECT_THROW(threadLoop->runUntilIdle(), InconsistencyError); // only its own thread runs it
     threadLoop->perform([&] { threadLoop->stop(); });
     thread.join();
 }

@@ -5,14 +5,30 @@
 using namespace tavlo;
 
 TEST(Text, IntegerAndBooleanReadings) {
-    struct Case { const char* text; int32_t i; int64_t ll; bool b; };
+    struct Case {
+        const char* text;
+        int32_t i;
+        int64_t ll;
+        bool b;
+    };
     const Case cases[] = {
-        {"", 0, 0, false},           {"  42abc", 42, 42, true},     {"-17", -17, -17, true},
-        {"+5", 5, 5, true},          {"abc", 0, 0, false},          {"Yes", 0, 0, true},
-        {"y", 0, 0, true},           {"True", 0, 0, true},          {"t", 0, 0, true},
-        {"NO", 0, 0, false},         {"false", 0, 0, false},        {"0", 0, 0, false},
-        {"0007", 7, 7, true},        {"  -0", 0, 0, false},         {"9999999999", INT32_MAX, 9999999999LL, true},
-        {"-9999999999", INT32_MIN, -9999999999LL, true},            {"99999999999999999999", INT32_MAX, INT64_MAX, true},
+        {"", 0, 0, false},
+        {"  42abc", 42, 42, true},
+        {"-17", -17, -17, true},
+        {"+5", 5, 5, true},
+        {"abc", 0, 0, false},
+        {"Yes", 0, 0, true},
+        {"y", 0, 0, true},
+        {"True", 0, 0, true},
+        {"t", 0, 0, true},
+        {"NO", 0, 0, false},
+        {"false", 0, 0, false},
+        {"0", 0, 0, false},
+        {"0007", 7, 7, true},
+        {"  -0", 0, 0, false},
+        {"9999999999", INT32_MAX, 9999999999LL, true},
+        {"-9999999999", INT32_MIN, -9999999999LL, true},
+        {"99999999999999999999", INT32_MAX, INT64_MAX, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(intValue(c.text), c.i) << c.text;
@@ -44,7 +60,12 @@ TEST(Text, TrimmedCopiesAndInPlaceAgree) {
     const struct {
         std::string text, trimmed;
     } cases[] = {
-        {"", ""}, {" \t\r\n ", ""}, {"a", "a"}, {"  a b \n", "a b"}, {"\n<r/>", "<r/>"}, {"<r/>\r\n\r\n", "<r/>"},
+        {"", ""},
+        {" \t\r\n ", ""},
+        {"a", "a"},
+        {"  a b \n", "a b"},
+        {"\n<r/>", "<r/>"},
+        {"<r/>\r\n\r\n", "<r/>"},
         {std::string(" x\0y ", 5), std::string("x\0y", 3)},
     };
     for (const auto& c : cases) {

@@ -14,9 +14,7 @@ int64_t utc(int year, int month, int day, int hour, int minute = 0) {
     return Calendar::daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60;
 }
 
-std::optional<TimeZone> zoneOrSkip(const std::string& name) {
-    return TimeZone::named(name);
-}
+std::optional<TimeZone> zoneOrSkip(const std::string& name) { return TimeZone::named(name); }
 
 TEST(TimeZone, NamedZonesFollowDaylightSavingAcrossTheYearsAndHemispheres) {
     if (!zoneOrSkip("America/Chicago")) GTEST_SKIP() << "no time-zone database in /usr/share/zoneinfo";
@@ -78,10 +76,10 @@ TEST(ZoneRules, StandingRulesAloneAndBrokenFiles) {
     EXPECT_EQ(tehranLike->secondsFromGMT(utc(2030, 7, 1, 0)), 3 * 3600 + 1800);
     std::optional<ZoneRules> lastSunday = ZoneRules::fromRule("CET-1CEST,M3.5.0,M10.5.0/3");
     ASSERT_TRUE(lastSunday);
-    EXPECT_EQ(lastSunday->secondsFromGMT(utc(2030, 3, 31, 0, 59)), 3600);  // last Sunday of March 2030
+    EXPECT_EQ(lastSunday->secondsFromGMT(utc(2030, 3, 31, 0, 59)), 3600); // last Sunday of March 2030
     EXPECT_EQ(lastSunday->secondsFromGMT(utc(2030, 3, 31, 1)), 7200);
     for (const char* broken : {"", "E5", "EST", "EST5EDT,M13.1.0,M11.1.0", "EST5EDT,J60,J300", "EST5EDT,M3.2.0"}) {
-        if (std::string(broken) == "EST") continue;  // a name without an offset
+        if (std::string(broken) == "EST") continue; // a name without an offset
         EXPECT_FALSE(ZoneRules::fromRule(broken)) << broken;
     }
 

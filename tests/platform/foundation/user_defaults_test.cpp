@@ -32,7 +32,7 @@ TEST(UserDefaults, ValuesSurviveReopeningAndReadAcrossTypes) {
         defaults.setBool(true, "animation");
         defaults.setDouble(0.1, "ratio");
         defaults.setObject("gone", "gateway");
-        defaults.setObject(std::optional<std::string>(), "gateway");  // nil removes
+        defaults.setObject(std::optional<std::string>(), "gateway"); // nil removes
         defaults.setObject("x", "device_id");
         defaults.removeObjectForKey("device_id");
         EXPECT_TRUE(defaults.synchronize());
@@ -85,5 +85,6 @@ TEST(UserDefaults, ConcurrentWritersLoseNothing) {
     for (auto& th : threads) th.join();
     UserDefaults reopened(defaults.file());
     for (int t = 0; t < 4; ++t)
-        for (int i = 0; i < 25; ++i) EXPECT_EQ(reopened.integerForKey("k" + std::to_string(t) + "_" + std::to_string(i)), i);
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(reopened.integerForKey("k" + std::to_string(t) + "_" + std::to_string(i)), i);
 }

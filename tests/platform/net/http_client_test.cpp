@@ -38,10 +38,11 @@ TEST(HttpClient, PostsHeadersAndBodyBytesAndReturnsStatusAndBody) {
     });
     std::string base = server.start();
 
-    std::string body(3000, 'x');  // past 1 KiB, where a client might wait for "100 Continue"
+    std::string body(3000, 'x'); // past 1 KiB, where a client might wait for "100 Continue"
     body[10] = '\0';
     body[11] = '\xff';
-    HttpRequest sent = request(base + "/pos/request", {{"Content-Type", "text/xml"}, {"storeId", "42"}, {"password", "p w"}}, body, 2, 5);
+    HttpRequest sent = request(base + "/pos/request",
+                               {{"Content-Type", "text/xml"}, {"storeId", "42"}, {"password", "p w"}}, body, 2, 5);
     Error error;
     std::optional<HttpResponse> response = HttpClient::post(sent, &error);
     ASSERT_TRUE(response.has_value()) << error.localizedDescription();

@@ -13,14 +13,26 @@ using namespace tavlo;
 using tavlo::test::LoopbackListener;
 
 TEST(Sockets, ParsesOnlyFourDecimalOctets) {
-    struct Case { const char* text; const char* parsed; };
+    struct Case {
+        const char* text;
+        const char* parsed;
+    };
     const Case cases[] = {
-        {"127.0.0.1", "127.0.0.1"},   {"10.0.0.9", "10.0.0.9"},     {"255.255.255.255", "255.255.255.255"},
-        {"192.168.001.010", "192.168.1.10"},  // decimal, never octal
-        {"0.0.0.0", "0.0.0.0"},       {"256.1.1.1", nullptr},       {"1.2.3", nullptr},
-        {"1.2.3.4.5", nullptr},       {"1.2.3.4 ", nullptr},        {"1..3.4", nullptr},
-        {"1.2.3.0004", nullptr},      {"192a168b1c20", nullptr},    {"", nullptr},
-        {"-1.2.3.4", nullptr},        {"0x7f.0.0.1", nullptr},
+        {"127.0.0.1", "127.0.0.1"},
+        {"10.0.0.9", "10.0.0.9"},
+        {"255.255.255.255", "255.255.255.255"},
+        {"192.168.001.010", "192.168.1.10"}, // decimal, never octal
+        {"0.0.0.0", "0.0.0.0"},
+        {"256.1.1.1", nullptr},
+        {"1.2.3", nullptr},
+        {"1.2.3.4.5", nullptr},
+        {"1.2.3.4 ", nullptr},
+        {"1..3.4", nullptr},
+        {"1.2.3.0004", nullptr},
+        {"192a168b1c20", nullptr},
+        {"", nullptr},
+        {"-1.2.3.4", nullptr},
+        {"0x7f.0.0.1", nullptr},
     };
     for (const Case& c : cases) {
         std::optional<uint32_t> address = Sockets::parseIPv4(c.text);
@@ -109,14 +121,20 @@ TEST(Sockets, LooksUpNamesAndListsInterfaces) {
 
 TEST(NetworkProbe, TheLanInterfaceIsTheFirstUpNonLoopbackOne) {
     using List = std::vector<InterfaceAddress>;
-    struct Case { const char* what; List interfaces; const char* expected; };
+    struct Case {
+        const char* what;
+        List interfaces;
+        const char* expected;
+    };
     const Case cases[] = {
         {"nothing", {}, nullptr},
         {"loopback only", {{"lo", "127.0.0.1", true, true}}, nullptr},
         {"down", {{"lo", "127.0.0.1", true, true}, {"eth0", "10.1.2.3", false, false}}, nullptr},
         {"zero address", {{"eth0", "0.0.0.0", true, false}}, nullptr},
         {"first wins",
-         {{"lo", "127.0.0.1", true, true}, {"eth0", "0.0.0.0", true, false}, {"wlan0", "10.1.2.3", true, false},
+         {{"lo", "127.0.0.1", true, true},
+          {"eth0", "0.0.0.0", true, false},
+          {"wlan0", "10.1.2.3", true, false},
           {"eth1", "10.9.9.9", true, false}},
          "10.1.2.3"},
     };

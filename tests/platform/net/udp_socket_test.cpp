@@ -5,11 +5,11 @@
 #include "platform/foundation/Text.h"
 
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <thread>
 
 using namespace tavlo;
@@ -135,13 +135,13 @@ TEST_F(UdpSocketTest, ReceiveTimeOutsFollowTheClock) {
 
 TEST_F(UdpSocketTest, AConnectedSocketTalksToItsPeerOnly) {
     Error error;
-    EXPECT_FALSE(b->sendData("x", 1, 1));  // not connected
+    EXPECT_FALSE(b->sendData("x", 1, 1)); // not connected
     ASSERT_TRUE(b->connectToHost("127.0.0.1", a->localPort(), &error)) << error.localizedDescription();
     EXPECT_TRUE(b->isConnected());
     EXPECT_TRUE(b->isConnectedToHost("127.0.0.1", a->localPort()));
     EXPECT_FALSE(b->isConnectedToHost("127.0.0.1", a->localPort() + 1));
     EXPECT_EQ(b->connectedPort(), a->localPort());
-    EXPECT_FALSE(b->sendData("x", "127.0.0.1", a->localPort(), -1, 1));  // connected: no other address
+    EXPECT_FALSE(b->sendData("x", "127.0.0.1", a->localPort(), -1, 1)); // connected: no other address
     EXPECT_FALSE(b->sendData("x", rawAddress(a->localPort()), -1, 1));
     EXPECT_FALSE(b->sendData("", -1, 1));
 
@@ -169,7 +169,7 @@ TEST_F(UdpSocketTest, ClosesAfterPendingSendsAndReceives) {
     b->receiveWithTimeout(-1, 1);
     b->receiveWithTimeout(-1, 2);
     b->closeAfterReceiving();
-    b->receiveWithTimeout(-1, 3);  // ignored: queued after the close was asked for
+    b->receiveWithTimeout(-1, 3); // ignored: queued after the close was asked for
     pump();
     EXPECT_FALSE(b->isClosed());
     Recorder cEvents;
@@ -191,7 +191,7 @@ TEST_F(UdpSocketTest, CloseTellsOnceAndLaterAndReleaseTellsNothing) {
     a->close();
     a->close();
     EXPECT_TRUE(a->isClosed());
-    EXPECT_TRUE(aEvents.events.empty());  // the current send ends without a word; the close comes later
+    EXPECT_TRUE(aEvents.events.empty()); // the current send ends without a word; the close comes later
     pump();
     EXPECT_EQ(aEvents.take(), (Lines{"closed"}));
     EXPECT_FALSE(a->isIPv4());
@@ -202,12 +202,10 @@ TEST_F(UdpSocketTest, CloseTellsOnceAndLaterAndReleaseTellsNothing) {
     try {
         a->connectToHost("127.0.0.1", 9);
         FAIL();
-    } catch (const UdpSocketException& e) {
-        EXPECT_STREQ(e.what(), "The socket is closed.");
-    }
+    } catch (const UdpSocketException& e) { EXPECT_STREQ(e.what(), "The socket is closed."); }
 
     b->close();
-    b.reset();  // released before its close was told: nothing is
+    b.reset(); // released before its close was told: nothing is
     RunLoop::main().runFor(10);
     EXPECT_TRUE(bEvents.events.empty());
     EXPECT_TRUE(aEvents.events.empty());
@@ -217,40 +215,50 @@ TEST_F(UdpSocketTest, MisuseRaisesTheSocketsExceptions) {
     auto message = [](auto&& action) -> std::string {
         try {
             action();
-        } catch (const UdpSocketException& e) {
-            return e.what();
-        }
+        } catch (const UdpSocketException& e) { return e.what(); }
         return "no exception";
     };
     auto fresh = UdpSocket::initIPv4();
-    EXPECT_EQ(message([&] { fresh->joinMulticastGroup("230.0.0.1"); }), "Must bind a socket before joining a multicast group.");
+    EXPECT_EQ(message([&] { fresh->joinMulticastGroup("230.0.0.1"); }),
+              "Must bind a socket before joining a multicast group.");
     EXPECT_EQ(message([&] { a->bindToPort(0); }), "Cannot bind a socket more than once.");
     EXPECT_EQ(message([&] { a->bindToAddress("127.0.0.1", 0); }), "Cannot bind a socket more than once.");
     ASSERT_TRUE(a->connectToHost("127.0.0.1", b->localPort()));
-    EXPECT_EQ(message([&] { a->connectToHost("127.0.0.1", b->localPort()); }), "Cannot connect a socket more than once.");
-    EXPECT_EQ(message([&] { a->connectToAddress(rawAddress(b->localPort())); }), "Cannot connect a socket more than once.");
+    EXPECT_EQ(message([&] { a->connectToHost("127.0.0.1", b->localPort()); }),
+              "Cannot connect a socket more than once.");
+    EXPECT_EQ(message([&] { a->connectToAddress(rawAddress(b->localPort())); }),
+              "Cannot connect a socket more than once.");
     EXPECT_EQ(message([&] { a->joinMulticastGroup("230.0.0.1"); }), "Cannot join a multicast group if connected.");
     ASSERT_TRUE(fresh->connectToAddress(rawAddress(b->localPort())));
-    EXPECT_EQ(message([&] { fresh->bindToPort(0); }), "Cannot bind after connecting. If needed, bind first, then connect.");
+    EXPECT_EQ(message([&] { fresh->bindToPort(0); }),
+              "Cannot bind after connecting. If needed, bind first, then connect.");
 }
 
 TEST_F(UdpSocketTest, SetUpErrors) {
-    struct Case { const char* what; std::function<bool(Error*)> action; std::string domain; int code; std::string text; };
+    struct Case {
+        const char* what;
+        std::function<bool(Error*)> action;
+        std::string domain;
+        int code;
+        std::string text;
+    };
     auto v4 = UdpSocket::initIPv4();
     auto v6 = UdpSocket::initIPv6();
     auto joined = UdpSocket::initIPv4();
     ASSERT_TRUE(joined->bindToAddress("127.0.0.1", 0));
-    const char* noV6 = "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform";
+    const char* noV6 =
+        "IPv6 is unavailable due to binding/connecting using IPv4 only or is not supported on this platform";
     const Case cases[] = {
         {"address of 5 bytes", [&](Error* e) { return v4->connectToAddress("12345", e); }, "UdpSocketErrorDomain", 1,
          "remoteAddr parameter is not a valid address"},
         {"IPv6 address, IPv4 socket", [&](Error* e) { return v4->connectToAddress(std::string(28, '\0'), e); },
          "UdpSocketErrorDomain", 3, noV6},
-        {"IPv4 address, IPv6 socket", [&](Error* e) { return v6->connectToAddress(rawAddress(9), e); }, "UdpSocketErrorDomain",
-         2, "IPv4 is unavailable due to binding/connecting using IPv6 only"},
-        {"bind IPv4 socket to ::1", [&](Error* e) { return v4->bindToAddress("::1", 0, e); }, "UdpSocketErrorDomain", 3, noV6},
-        {"IPv6 group on IPv4 socket", [&](Error* e) { return joined->joinMulticastGroup("ff02::1", e); }, "UdpSocketErrorDomain",
-         1, "Invalid group and/or address, not matching existing socket(s)"},
+        {"IPv4 address, IPv6 socket", [&](Error* e) { return v6->connectToAddress(rawAddress(9), e); },
+         "UdpSocketErrorDomain", 2, "IPv4 is unavailable due to binding/connecting using IPv6 only"},
+        {"bind IPv4 socket to ::1", [&](Error* e) { return v4->bindToAddress("::1", 0, e); }, "UdpSocketErrorDomain", 3,
+         noV6},
+        {"IPv6 group on IPv4 socket", [&](Error* e) { return joined->joinMulticastGroup("ff02::1", e); },
+         "UdpSocketErrorDomain", 1, "Invalid group and/or address, not matching existing socket(s)"},
         {"connect to no host", [&](Error* e) { return v4->connectToHost("", 9, e); }, "kCFStreamErrorDomainNetDB", 8,
          "Name or service not known"},
     };
@@ -266,11 +274,12 @@ TEST_F(UdpSocketTest, SetUpErrors) {
     EXPECT_EQ(error.domain(), "kCFStreamErrorDomainNetDB");
     EXPECT_FALSE(joined->joinMulticastGroup("no-such-group.invalid", &error));
     EXPECT_EQ(error.domain(), "kCFStreamErrorDomainNetDB");
-    EXPECT_TRUE(error.localizedDescription().starts_with("Invalid parameter 'group': ")) << error.localizedDescription();
+    EXPECT_TRUE(error.localizedDescription().starts_with("Invalid parameter 'group': "))
+        << error.localizedDescription();
     EXPECT_FALSE(v4->sendData("x", std::optional<std::string>(""), 9, -1, 1));
     EXPECT_FALSE(v4->sendData("x", std::string(28, '\0'), -1, 1));
     EXPECT_TRUE(v4->enableBroadcast(true, &error));
-    EXPECT_TRUE(v6->enableBroadcast(true, &error));  // no IPv4 socket: nothing to do
+    EXPECT_TRUE(v6->enableBroadcast(true, &error)); // no IPv4 socket: nothing to do
 }
 
 TEST_F(UdpSocketTest, BindingOneFamilysAddressClosesTheOther) {
@@ -316,9 +325,7 @@ TEST_F(UdpSocketTest, MaximumTransmissionUnitOfTheSocketsInterface) {
     EXPECT_EQ(anywhere->maximumTransmissionUnit(), 0) << "no socket";
 
     auto v6 = UdpSocket::initIPv6();
-    if (v6->isIPv6() && v6->bindToAddress("::1", 0)) {
-        EXPECT_EQ(v6->maximumTransmissionUnit(), loopbackMtu);
-    }
+    if (v6->isIPv6() && v6->bindToAddress("::1", 0)) { EXPECT_EQ(v6->maximumTransmissionUnit(), loopbackMtu); }
 }
 
 TEST_F(UdpSocketTest, WorkHappensOnlyInTheSocketsModesAndRunLoop) {
@@ -348,15 +355,18 @@ TEST_F(UdpSocketTest, WorkHappensOnlyInTheSocketsModesAndRunLoop) {
         delivered.set_value(std::this_thread::get_id());
         return true;
     };
-    other->perform([&] { b->setRunLoopModes({RunLoop::defaultMode}); b->receiveWithTimeout(-1, 2); }, true);
+    other->perform(
+        [&] {
+            b->setRunLoopModes({RunLoop::defaultMode});
+            b->receiveWithTimeout(-1, 2);
+        },
+        true);
     a->sendData("n", "127.0.0.1", b->localPort(), -1, 2);
     pump();
     auto reported = delivered.get_future();
     bool ready = reported.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     EXPECT_TRUE(ready);
-    if (ready) {
-        EXPECT_EQ(reported.get(), worker.get_id());
-    }
+    if (ready) { EXPECT_EQ(reported.get(), worker.get_id()); }
     Lines seen;
     other->perform([&] { seen = bEvents.take(); }, true);
     EXPECT_EQ(seen, (Lines{"received 2: n from " + from(a)}));
@@ -370,9 +380,7 @@ TEST_F(UdpSocketTest, SettingModesOffTheSocketsThreadIsAnError) {
     std::thread([&] {
         try {
             b->setRunLoopModes({"elsewhere"});
-        } catch (const InconsistencyError& e) {
-            what = e.what();
-        }
+        } catch (const InconsistencyError& e) { what = e.what(); }
     }).join();
     EXPECT_EQ(what, "setRunLoopModes must be called from within the current RunLoop!");
 }

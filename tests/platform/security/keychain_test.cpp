@@ -15,7 +15,7 @@ namespace {
 using Status = Keychain::Status;
 
 mode_t fileMode(const std::filesystem::path& path) {
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0);
     return st.st_mode & 0777;
 }
@@ -78,10 +78,11 @@ TEST(Keychain, ADamagedFileIsSetAsideKeptAndAFreshKeychainStarted) {
         std::ofstream(Keychain::path(), std::ios::binary | std::ios::trunc) << text;
         // The damaged file counts as an empty keychain, which takes a key again.
         EXPECT_EQ(Keychain::findItem("k", nullptr), Status::ItemNotFound);
-        const std::filesystem::path aside = folder / (n == 0 ? "keychain.damaged" : "keychain.damaged." + std::to_string(n));
+        const std::filesystem::path aside =
+            folder / (n == 0 ? "keychain.damaged" : "keychain.damaged." + std::to_string(n));
         EXPECT_EQ(Keychain::takeSetAside(), aside);
-        EXPECT_TRUE(Keychain::takeSetAside().empty());  // told once
-        EXPECT_EQ(fileText(aside), text);  // kept as it was
+        EXPECT_TRUE(Keychain::takeSetAside().empty()); // told once
+        EXPECT_EQ(fileText(aside), text);              // kept as it was
         EXPECT_EQ(Keychain::addItem("k", {1}), Status::Success);
         Keychain::Bytes found;
         EXPECT_EQ(Keychain::findItem("k", &found), Status::Success);

@@ -18,10 +18,7 @@ Model storeTestModel() {
         .attribute("value", T::Text)
         .toOne("terminal", "Terminal", "terminalParams");
     m.entity("Area").attribute("areaId", T::Text).attribute("name", T::Text).attribute("disabled", T::Boolean);
-    m.entity("AreaLocation")
-        .attribute("areaLocationId", T::Text)
-        .attribute("seats", T::Int32)
-        .toOne("area", "Area");
+    m.entity("AreaLocation").attribute("areaLocationId", T::Text).attribute("seats", T::Int32).toOne("area", "Area");
     m.entity("StoreBatch")
         .attribute("remoteId", T::Text, Indexed)
         .attribute("batchId", T::Int64)

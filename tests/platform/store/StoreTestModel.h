@@ -27,7 +27,8 @@ protected:
         store.reset();
         open(std::move(model));
     }
-    std::unique_ptr<ObjectContext> newContext(ObjectContext::MergePolicy policy = ObjectContext::MergePolicy::Overwrite) {
+    std::unique_ptr<ObjectContext> newContext(
+        ObjectContext::MergePolicy policy = ObjectContext::MergePolicy::Overwrite) {
         auto c = std::make_unique<ObjectContext>(store);
         c->setMergePolicy(policy);
         return c;

@@ -111,9 +111,8 @@ TEST_P(DeleteAllLinksTest, LinksOfRowsLeftBecomeNilBeforeAndAfterTheSave) {
     auto main = newContext();
     auto terminal = main->fetchFirst("Terminal", "terminalId == %@", "T1");
     ASSERT_TRUE(terminal->toOne("area"));
-    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification& n) {
-        main->mergeChanges(n);
-    });
+    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr,
+                         [&](const Notification& n) { main->mergeChanges(n); });
 
     auto c = newContext();
     SaveRecorder saves(*c);
@@ -141,9 +140,8 @@ INSTANTIATE_TEST_SUITE_P(Reads, DeleteAllLinksTest, ::testing::Bool(),
 TEST_F(DeleteAllTest, ReadObjectsAreMarkedDeletedAndLeaveTheContextWithTheSave) {
     auto main = newContext();
     auto mainTerminal = main->fetchFirst("Terminal", "terminalId == %@", "T1");
-    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification& n) {
-        main->mergeChanges(n);
-    });
+    ScopedObserver merge(ObjectContext::kDidSaveNotification, nullptr,
+                         [&](const Notification& n) { main->mergeChanges(n); });
 
     auto c = newContext();
     SaveRecorder saves(*c);
@@ -161,7 +159,7 @@ TEST_F(DeleteAllTest, ReadObjectsAreMarkedDeletedAndLeaveTheContextWithTheSave) 
     EXPECT_FALSE(c->hasChanges());
     EXPECT_FALSE(c->objectWithID(terminal->objectID()));
     ASSERT_EQ(saves.changes.size(), 1u);
-    EXPECT_EQ(saves.changes[0].deleted.size(), 4u);  // two terminals, two parameters
+    EXPECT_EQ(saves.changes[0].deleted.size(), 4u); // two terminals, two parameters
     EXPECT_TRUE(SaveRecorder::lists(saves.changes[0].deleted, param));
     EXPECT_TRUE(mainTerminal->isDeleted());
     EXPECT_EQ(main->count(FetchRequest("TerminalParam")), 0u);
@@ -240,7 +238,8 @@ TEST_F(DeleteAllTest, NewRowsTakeTheFreedKeysWithoutAnyLinkOfTheOldRows) {
 
     auto d = newContext();
     std::vector<std::string> ids;
-    for (const auto& role : d->fetch(FetchRequest("Role", std::nullopt, {{"roleId"}}))) ids.push_back(*role->text("roleId"));
+    for (const auto& role : d->fetch(FetchRequest("Role", std::nullopt, {{"roleId"}})))
+        ids.push_back(*role->text("roleId"));
     EXPECT_EQ(ids, (std::vector<std::string>{"N1", "N2", "N3"}));
     auto saved = d->fetchFirst("User", "userId == %@", "U1");
     auto userRoles = saved->toMany("roles");

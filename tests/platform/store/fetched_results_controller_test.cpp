@@ -37,7 +37,7 @@ TEST_F(StoreTest, SectionsFollowTheKeyPathAndReReadOnDemand) {
     EXPECT_EQ(list.indexPathForObject(loose), std::make_pair(size_t{0}, size_t{0}));
 
     add("d", batch1);
-    EXPECT_EQ(list.sections()[1].numberOfObjects(), 1u);  // no change tracking
+    EXPECT_EQ(list.sections()[1].numberOfObjects(), 1u); // no change tracking
     ASSERT_TRUE(list.performFetch());
     EXPECT_EQ(list.sections()[1].numberOfObjects(), 2u);
 
@@ -58,7 +58,8 @@ TEST_F(StoreTest, SectionsFollowTheKeyPathAndReReadOnDemand) {
 // after its batch was read keeps the old one until the next fetch.
 TEST_F(StoreTest, ABatchedListReadsItsRowsWhenTheyAreAskedFor) {
     auto c = newContext();
-    for (int i = 0; i < 50; ++i) c->insert("Order")->setValue("name", (i < 10 ? "order 0" : "order ") + std::to_string(i));
+    for (int i = 0; i < 50; ++i)
+        c->insert("Order")->setValue("name", (i < 10 ? "order 0" : "order ") + std::to_string(i));
     ASSERT_TRUE(c->save());
     FetchRequest request("Order", Predicate::format("name != %@", "order 07"), {{"name", false}});
     request.fetchBatchSize = 10;
@@ -73,9 +74,9 @@ TEST_F(StoreTest, ABatchedListReadsItsRowsWhenTheyAreAskedFor) {
         o->setValue("name", to);
         ASSERT_TRUE(other->save());
     };
-    EXPECT_EQ(list.objectAt(0, 0)->text("name"), "order 49");  // reads rows 0-9
-    rename("order 45", "renamed 45");                          // row 4: read already
-    rename("order 20", "renamed 20");                          // row 29: not read yet
+    EXPECT_EQ(list.objectAt(0, 0)->text("name"), "order 49"); // reads rows 0-9
+    rename("order 45", "renamed 45");                         // row 4: read already
+    rename("order 20", "renamed 20");                         // row 29: not read yet
     EXPECT_EQ(list.objectAt(0, 4)->text("name"), "order 45");
     EXPECT_EQ(list.objectAt(0, 29)->text("name"), "renamed 20");
     EXPECT_EQ(list.objectAt(0, 49), nullptr);
@@ -92,7 +93,7 @@ TEST_F(StoreTest, ABatchedListReadsItsRowsWhenTheyAreAskedFor) {
     EXPECT_EQ(list.fetchedObjects(), whole.fetchedObjects());
     ASSERT_EQ(list.sections().size(), 1u);
     EXPECT_EQ(list.sections()[0].numberOfObjects(), 50u);
-    EXPECT_EQ(list.objectAt(0, 2)->text("name"), "order 99");  // after the two renamed
+    EXPECT_EQ(list.objectAt(0, 2)->text("name"), "order 99"); // after the two renamed
 }
 
 TEST_F(StoreTest, TheDidSaveNotificationCarriesWhatChanged) {
@@ -108,7 +109,7 @@ TEST_F(StoreTest, TheDidSaveNotificationCarriesWhatChanged) {
     c->deleteObject(drop);
     auto fresh = c->insert("Terminal");
     ASSERT_TRUE(c->save());
-    ASSERT_TRUE(c->save());  // nothing to save: no notification
+    ASSERT_TRUE(c->save()); // nothing to save: no notification
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].context, c.get());
     EXPECT_EQ(seen[0].store, store.get());

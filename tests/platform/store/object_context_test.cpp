@@ -30,7 +30,7 @@ TEST_F(StoreTest, ValuesOfEveryTypeSurviveSaveAndReopen) {
     o->setValue("name", nullptr);
     Error error;
     ASSERT_TRUE(c->save(&error)) << error.localizedDescription();
-    EXPECT_EQ(o->objectID(), id);  // ids are stable through the save
+    EXPECT_EQ(o->objectID(), id); // ids are stable through the save
     c.reset();
 
     reopen();
@@ -54,7 +54,8 @@ TEST_F(StoreTest, TheFileIsPlainSqliteWithWalAndATablePerEntity) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(ObjectStore::defaultPath().c_str(), &db), SQLITE_OK);
     sqlite3_stmt* s = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM \"Terminal\" WHERE terminalId = '7'", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM \"Terminal\" WHERE terminalId = '7'", -1, &s, nullptr),
+              SQLITE_OK);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "Bar");
     sqlite3_finalize(s);
@@ -159,7 +160,7 @@ TEST_F(StoreTest, ManyToManyChangedFromEitherSideIsStoredOnce) {
 
     role->removeFrom("users", user);
     user->removeFrom("roles", other);
-    user->addTo("roles", role);  // back again before the save: nothing to write for it
+    user->addTo("roles", role); // back again before the save: nothing to write for it
     ASSERT_TRUE(c->save());
     EXPECT_EQ(pairs(), 1);
     auto fresh = newContext();
@@ -187,7 +188,7 @@ TEST_F(StoreTest, ObjectsLetGoAreReadAgainAndHeldOnesStayTheSame) {
     held->setValue("name", "Changed");
     held.reset();
     auto again = reader->fetchFirst("Terminal", "terminalId == %@", "7");
-    EXPECT_EQ(again->text("name"), "Changed");  // kept by its change until the save
+    EXPECT_EQ(again->text("name"), "Changed"); // kept by its change until the save
 }
 
 TEST_F(StoreTest, TwoToManysShareOneBackLink) {
@@ -219,7 +220,7 @@ TEST_F(StoreTest, CascadeDeletesOwnedRowsAndNullifyClearsTheOtherSide) {
 
     auto d = newContext();
     d->deleteObject(d->objectWithID(order->objectID()));
-    EXPECT_EQ(d->count("Selection", "order != nil"), 0u);  // seen before the save too
+    EXPECT_EQ(d->count("Selection", "order != nil"), 0u); // seen before the save too
     ASSERT_TRUE(d->save());
     EXPECT_EQ(newContext()->count(FetchRequest("Selection")), 0u);
     auto e = newContext();
@@ -351,9 +352,8 @@ TEST_F(StoreTest, MergeKeepsThisContextsUnsavedChangesOnTop) {
     ASSERT_TRUE(main->save());
     t->setValue("networkName", "mine");
 
-    ScopedObserver observer(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification& n) {
-        main->mergeChanges(n);
-    });
+    ScopedObserver observer(ObjectContext::kDidSaveNotification, nullptr,
+                            [&](const Notification& n) { main->mergeChanges(n); });
     auto other = newContext();
     auto o = other->objectWithID(t->objectID());
     o->setValue("name", "Theirs");
@@ -401,7 +401,7 @@ TEST_F(StoreTest, AnOlderFileOpensAfterTheModelGainsAnAttributeAndAnEntity) {
     ASSERT_TRUE(c->save());
     c.reset();
 
-    reopen();  // the full test model: more attributes, relationships and entities
+    reopen(); // the full test model: more attributes, relationships and entities
     auto d = newContext();
     auto again = d->fetchFirst("Terminal", "terminalId == %@", "9");
     ASSERT_TRUE(again);

@@ -28,7 +28,7 @@ TEST(ObjectRegistry, AgreesWithAPlainMapThroughInsertsReplacementsAndErasures) {
             registry.set(entity, key, object);
             expected[{entity, key}] = object;
             break;
-        case 1:  // erasing another object under the key leaves the registered one
+        case 1: // erasing another object under the key leaves the registered one
             registry.erase(entity, key, object);
             if (at != expected.end() && at->second == object) expected.erase(at);
             break;

@@ -50,8 +50,10 @@ void addRows(ObjectContext& c) {
     order("o4", {{"name", "Carter*"}, {"type", 1}, {"total", 50}}, nullptr, nullptr, nullptr);
 }
 
-const std::map<std::string, std::string> kKeys = {{"Terminal", "terminalId"}, {"TerminalParam", "name"},
-                                                  {"AreaLocation", "areaLocationId"}, {"Order", "remoteId"},
+const std::map<std::string, std::string> kKeys = {{"Terminal", "terminalId"},
+                                                  {"TerminalParam", "name"},
+                                                  {"AreaLocation", "areaLocationId"},
+                                                  {"Order", "remoteId"},
                                                   {"StoreBatch", "remoteId"}};
 
 struct Case {
@@ -89,7 +91,10 @@ const std::vector<Case>& cases() {
         {"Terminal", "name LIKE[c] 'ba*'", {}, {"t1"}},
         {"Terminal", "name CONTAINS[cd] %@", {"ATI"}, {"t2"}},
         {"TerminalParam", " name LIKE 'HOST_LARCH_*'", {}, {"HOST_LARCH_URL", "HOST_LARCH_ID"}},
-        {"TerminalParam", "name BEGINSWITH[c] 'host_larch'", {}, {"HOST_LARCH_URL", "HOST_LARCH_ID", "host_larch_lower"}},
+        {"TerminalParam",
+         "name BEGINSWITH[c] 'host_larch'",
+         {},
+         {"HOST_LARCH_URL", "HOST_LARCH_ID", "host_larch_lower"}},
         {"Order", "name ==[cd] %@", {"ALVAREZ"}, {"o1", "o2"}},
         {"Order", "name BEGINSWITH[cd] 'a'", {}, {"o1", "o2"}},
         {"Order", "name BEGINSWITH 'a'", {}, {"o2"}},
@@ -248,11 +253,11 @@ TEST(PredicateTest, ParsesOnceAndWritesItselfBack) {
     auto p = Predicate::format("user.userId == %@ && end == nil && endReconciled == nil", "u1");
     EXPECT_EQ(p.predicateFormat(), "(user.userId == \"u1\") AND (end == nil) AND (endReconciled == nil)");
     auto q = Predicate::format("user.userId == %@ && end == nil && endReconciled == nil", "u2");
-    EXPECT_EQ(&p.root(), &q.root());  // one parse per format text
+    EXPECT_EQ(&p.root(), &q.root()); // one parse per format text
     auto both = Predicate::andPredicates({Predicate::format("name == %@", "a"), Predicate::format("seats > %d", 2)});
     EXPECT_EQ(both.predicateFormat(), "(name == \"a\") AND (seats > 2)");
-    for (const char* bad : {"", "name ==", "name == 'x", "(name == %@", "name == %q", "== %@", "name ~ 3",
-                            "AND == 3", "name LIKE[x] 'a'", "max(name == 3"})
+    for (const char* bad : {"", "name ==", "name == 'x", "(name == %@", "name == %q", "== %@", "name ~ 3", "AND == 3",
+                            "name LIKE[x] 'a'", "max(name == 3"})
         EXPECT_THROW(Predicate::withArguments(bad, {PredicateArgument("a")}), std::invalid_argument) << bad;
     // Numbers that cannot be read are a bad format too, not a half-read value or another exception.
     for (const char* bad : {"seats == 1.2.3", "seats == 99999999999999999999", "seats > 1e", "seats < -"})
@@ -260,7 +265,11 @@ TEST(PredicateTest, ParsesOnceAndWritesItselfBack) {
 }
 
 TEST(PredicateTest, NestingIsRefusedPastTheLimitInsteadOfExhaustingTheStack) {
-    struct NestingCase { const char* open; const char* close; int levelsEach; };
+    struct NestingCase {
+        const char* open;
+        const char* close;
+        int levelsEach;
+    };
     for (const NestingCase& c : {NestingCase{"(", ")", 1}, NestingCase{"NOT ", "", 1}, NestingCase{"!(", ")", 2}}) {
         const auto nested = [&](int count) {
             std::string text;

@@ -11,8 +11,7 @@ using PrefetchTest = StoreTest;
 
 // The members of an owner's to-many as it gives them: the key of a stored one, the text of a new
 // one (two contexts give their new rows keys of their own).
-std::vector<std::string> membersOf(const ManagedObjectPtr& owner, const std::string& relationship,
-                                   const char* text) {
+std::vector<std::string> membersOf(const ManagedObjectPtr& owner, const std::string& relationship, const char* text) {
     std::vector<std::string> members;
     for (const ManagedObjectPtr& m : owner->toMany(relationship))
         members.push_back(m->isInserted() ? m->text(text).value_or("?") : std::to_string(m->objectID().primaryKey()));
@@ -48,7 +47,9 @@ TEST_F(PrefetchTest, EveryOwnersListIsWhatItsOwnReadGivesUnsavedChangesIncluded)
     // The same changes in two contexts, no list read yet in either (the rows found by key paths).
     auto change = [](ObjectContext& c) {
         auto terminal = [&](int t) { return c.fetchFirst("Terminal", "terminalId == %@", "T" + std::to_string(t)); };
-        auto paramOf = [&](int t) { return c.fetchFirst("TerminalParam", "terminal.terminalId == %@", "T" + std::to_string(t)); };
+        auto paramOf = [&](int t) {
+            return c.fetchFirst("TerminalParam", "terminal.terminalId == %@", "T" + std::to_string(t));
+        };
         paramOf(3)->setToOne("terminal", terminal(4));
         c.deleteObject(paramOf(7));
         auto added = c.insert("TerminalParam");
@@ -88,9 +89,11 @@ TEST_F(PrefetchTest, EveryOwnersListIsWhatItsOwnReadGivesUnsavedChangesIncluded)
         distinctUsers.insert(members.begin(), members.end());
     }
     EXPECT_EQ(params.size(), paramCount);
-    EXPECT_EQ(users.size(), distinctUsers.size());  // a user of many roles answered once
+    EXPECT_EQ(users.size(), distinctUsers.size()); // a user of many roles answered once
     // The changes themselves, as a check on both.
-    auto terminal = [&](const char* id) { return prefetched->fetchFirst("Terminal", "terminalId == %@", std::string(id)); };
+    auto terminal = [&](const char* id) {
+        return prefetched->fetchFirst("Terminal", "terminalId == %@", std::string(id));
+    };
     EXPECT_EQ(terminal("T3")->toMany("terminalParams").size(), 2u);
     EXPECT_EQ(terminal("T4")->toMany("terminalParams").size(), 1u);
     EXPECT_EQ(terminal("T7")->toMany("terminalParams").size(), 2u);
@@ -98,7 +101,7 @@ TEST_F(PrefetchTest, EveryOwnersListIsWhatItsOwnReadGivesUnsavedChangesIncluded)
     EXPECT_EQ(membersOf(terminal("T-new"), "terminalParams", "name"), std::vector<std::string>{"first"});
     EXPECT_TRUE(prefetched->fetchFirst("Role", "roleId == %@", "R2")->toMany("users").empty());
 
-    EXPECT_THROW(prefetched->prefetch(terminals, "terminalId"), std::invalid_argument);  // an attribute
+    EXPECT_THROW(prefetched->prefetch(terminals, "terminalId"), std::invalid_argument); // an attribute
     EXPECT_TRUE(prefetched->prefetch({}, "terminalParams").empty());
 }
 
@@ -164,14 +167,16 @@ protected:
 // Paths of to-ones and to-manys from the days, read at once, lead to the objects and values that
 // reading one object at a time leads to; each object answered once.
 TEST_F(PrefetchPathTest, APathGivesWhatReadingOneByOneGives) {
-    const std::pair<const char*, const char*> paths[] = {
-        {"areaLocation", "areaLocationId"}, {"areaLocation.area", "areaId"}, {"user", "userId"}, {"selections", "name"}};
+    const std::pair<const char*, const char*> paths[] = {{"areaLocation", "areaLocationId"},
+                                                         {"areaLocation.area", "areaId"},
+                                                         {"user", "userId"},
+                                                         {"selections", "name"}};
     auto alone = newContext();
     for (const auto& [path, name] : paths) {
         auto prefetched = newContext();
         ObjectContext::ReadScope read(*prefetched, ObjectContext::ReadScope::Hold::Objects);
-        std::vector<ManagedObjectPtr> reached = prefetched->prefetch(prefetched->fetchAll("StoreBatch"),
-                                                                     std::string("orders.") + path);
+        std::vector<ManagedObjectPtr> reached =
+            prefetched->prefetch(prefetched->fetchAll("StoreBatch"), std::string("orders.") + path);
         std::set<std::string> said;
         for (const ManagedObjectPtr& o : reached) said.insert(PrefetchPathTest::said(o, name));
         EXPECT_EQ(said.size(), reached.size()) << path;
@@ -181,7 +186,7 @@ TEST_F(PrefetchPathTest, APathGivesWhatReadingOneByOneGives) {
     EXPECT_THROW(c->prefetch(c->fetchAll("StoreBatch"), "orders.nothing"), std::invalid_argument);
     std::vector<ManagedObjectPtr> mixed = {c->fetchAll("StoreBatch").front(), c->fetchAll("User").front()};
     EXPECT_THROW(c->prefetch(mixed, "orders"), std::invalid_argument);
-    EXPECT_TRUE(c->prefetch(c->fetch("Order", "name == %@", std::string("O0")), "user.roles").empty());  // no user
+    EXPECT_TRUE(c->prefetch(c->fetch("Order", "name == %@", std::string("O0")), "user.roles").empty()); // no user
 }
 
 // After a prefetch the lists and the rows they name are in the context: reading them reads
@@ -195,7 +200,8 @@ TEST_F(PrefetchPathTest, WhatWasPrefetchedIsNotReadAgain) {
     {
         auto writer = newContext();
         for (const ManagedObjectPtr& line : writer->fetchAll("Selection")) line->setValue("name", "renamed");
-        for (const ManagedObjectPtr& table : writer->fetchAll("AreaLocation")) table->setValue("areaLocationId", "moved");
+        for (const ManagedObjectPtr& table : writer->fetchAll("AreaLocation"))
+            table->setValue("areaLocationId", "moved");
         ASSERT_TRUE(writer->save());
     }
     size_t seen = 0;
@@ -209,7 +215,7 @@ TEST_F(PrefetchPathTest, WhatWasPrefetchedIsNotReadAgain) {
         }
     }
     EXPECT_EQ(seen, lines.size());
-    EXPECT_EQ(tables.size(), 7u);  // the tables the orders name, each once
+    EXPECT_EQ(tables.size(), 7u); // the tables the orders name, each once
 }
 
 // A scope that holds objects keeps every row read inside alive until it ends, held or not.
@@ -219,7 +225,7 @@ TEST_F(PrefetchPathTest, AHoldingScopeKeepsWhatItReadUntilItEnds) {
     {
         ObjectContext::ReadScope read(*c, ObjectContext::ReadScope::Hold::Objects);
         {
-            ObjectContext::ReadScope inner(*c);  // a scope inside that holds nothing lets go of nothing
+            ObjectContext::ReadScope inner(*c); // a scope inside that holds nothing lets go of nothing
             ManagedObjectPtr order = c->fetchFirst("Order", "name == %@", std::string("O3"));
             table = order->toOne("areaLocation");
             line = order->toMany("selections").front();
@@ -232,7 +238,7 @@ TEST_F(PrefetchPathTest, AHoldingScopeKeepsWhatItReadUntilItEnds) {
     {
         ObjectContext::ReadScope read(*c);
         line = c->fetchFirst("Selection", "TRUEPREDICATE");
-        EXPECT_TRUE(line.expired());  // a plain scope keeps nothing
+        EXPECT_TRUE(line.expired()); // a plain scope keeps nothing
     }
 }
 
@@ -261,8 +267,8 @@ TEST_F(PrefetchPathTest, StatementsArePreparedOncePerShape) {
     c->fetch("Order", "storeBatch.remoteId == %@", std::string("B1"));
     c->prefetch(c->fetch("Order", "storeBatch.remoteId == %@", std::string("B2")), "areaLocation.area");
     EXPECT_EQ(c->preparedStatements(), afterPrefetch);
-    EXPECT_EQ(afterPrefetch, afterFetch + 2);  // the tables by key, then their areas by key
-    c->fetch("Order", "name == %@ OR name == %@", std::string("O1"), std::string("O2"));  // another shape
+    EXPECT_EQ(afterPrefetch, afterFetch + 2); // the tables by key, then their areas by key
+    c->fetch("Order", "name == %@ OR name == %@", std::string("O1"), std::string("O2")); // another shape
     EXPECT_EQ(c->preparedStatements(), afterPrefetch + 1);
 }
 

@@ -18,7 +18,7 @@ TEST_F(ReadScopeTest, FetchesInsideSeeOneStateOfTheFileAndASaveEndsIt) {
         EXPECT_EQ(reader->count(FetchRequest("Area")), 1u);
         writer->insert("Area")->setValue("areaId", "A2");
         ASSERT_TRUE(writer->save());
-        EXPECT_EQ(reader->count(FetchRequest("Area")), 1u);  // the state the scope began with
+        EXPECT_EQ(reader->count(FetchRequest("Area")), 1u); // the state the scope began with
         {
             ObjectContext::ReadScope inner(*reader);
             EXPECT_EQ(reader->count(FetchRequest("Area")), 1u);
@@ -49,7 +49,7 @@ TEST_F(ReadScopeTest, CompoundIndexesAreMadeAndChecked) {
     sqlite3_close(db);
 
     Model bad = storeTestModel();
-    bad.entity("Terminal").compoundIndex({"name", "terminalParams"});  // a to-many is no column
+    bad.entity("Terminal").compoundIndex({"name", "terminalParams"}); // a to-many is no column
     EXPECT_THROW(bad.finalize(), std::invalid_argument);
     EXPECT_THROW(Model().entity("Area").compoundIndex({"name"}), std::invalid_argument);
 }

@@ -109,7 +109,8 @@ TEST(StoreFailureTest, SaveBeyondTheStoreSizeLimitFailsAndKeepsChanges) {
     Error error;
     auto store = ObjectStore::open(storeTestModel(), ObjectStore::defaultPath(), &error, options);
     ASSERT_TRUE(store) << error.localizedDescription();
-    expectFailedSaveKeepsEverything(store, 400, 2000, [] {}, [] {}, kStoreFull);
+    expectFailedSaveKeepsEverything(
+        store, 400, 2000, [] {}, [] {}, kStoreFull);
 }
 
 TEST(StoreFailureTest, SaveOnAFullDiskFailsAndKeepsChanges) {
@@ -119,7 +120,8 @@ TEST(StoreFailureTest, SaveOnAFullDiskFailsAndKeepsChanges) {
     Error error;
     auto store = ObjectStore::open(storeTestModel(), home.path() / "disk" / "Tavlo.sqlite", &error);
     ASSERT_TRUE(store) << error.localizedDescription();
-    expectFailedSaveKeepsEverything(store, 400, 2000, [] {}, [] {}, kStoreFull);
+    expectFailedSaveKeepsEverything(
+        store, 400, 2000, [] {}, [] {}, kStoreFull);
 }
 
 TEST(StoreFailureTest, SaveIntoAReadOnlyFileFailsAndKeepsChanges) {
@@ -129,8 +131,8 @@ TEST(StoreFailureTest, SaveIntoAReadOnlyFileFailsAndKeepsChanges) {
     ASSERT_TRUE(store) << error.localizedDescription();
     ReadOnlyFile file(ObjectStore::defaultPath());
     bool made = true;
-    expectFailedSaveKeepsEverything(store, 3, 10, [&] { made = file.set(true); }, [&] { file.set(false); },
-                                    kStoreReadOnly);
+    expectFailedSaveKeepsEverything(
+        store, 3, 10, [&] { made = file.set(true); }, [&] { file.set(false); }, kStoreReadOnly);
     if (!made) GTEST_SKIP() << "the file could not be made read-only here";
 }
 

@@ -42,7 +42,7 @@ TEST(Clock, ARepeatingTimerFiresAsTheFakeClockAdvances) {
     EXPECT_EQ(screen->label->text(), "4");
     EXPECT_DOUBLE_EQ(h.clock().now().secondsSince(start), 4.0) << "no sleeping: the clock moved by hand";
 
-    h.window().setRootViewController(nullptr);  // the screen goes; its timer stops
+    h.window().setRootViewController(nullptr); // the screen goes; its timer stops
     h.advance(5);
     EXPECT_EQ(screen->ticks, 4);
 }

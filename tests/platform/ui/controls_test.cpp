@@ -28,7 +28,8 @@ public:
 struct Panel : ViewController {
     std::shared_ptr<PickerView> picker = std::make_shared<PickerView>(Rect(0, 0, 320, 216));
     std::shared_ptr<Slider> slider = std::make_shared<Slider>(Rect(0, 220, 200, 30));
-    std::shared_ptr<SegmentedControl> types = std::make_shared<SegmentedControl>(std::vector<std::string>{"Menus", "Items", "Shortcuts"});
+    std::shared_ptr<SegmentedControl> types =
+        std::make_shared<SegmentedControl>(std::vector<std::string>{"Menus", "Items", "Shortcuts"});
     std::shared_ptr<Button> button = Button::make(ButtonType::Custom, Rect(0, 260, 100, 40));
     void viewDidLoad() override {
         for (auto v : std::initializer_list<std::shared_ptr<View>>{picker, slider, button}) view()->addSubview(v);
@@ -52,8 +53,9 @@ TEST(Controls, PickerSliderAndSegmentsReportAPersonsChoice) {
     std::vector<int> segments;
     panel->types->setSelectedSegmentIndex(0);
     panel->types->setEnabled(false, 1);
-    panel->types->addTarget([&](Control& c) { segments.push_back(static_cast<SegmentedControl&>(c).selectedSegmentIndex()); },
-                            ControlEvent::AllEvents);
+    panel->types->addTarget(
+        [&](Control& c) { segments.push_back(static_cast<SegmentedControl&>(c).selectedSegmentIndex()); },
+        ControlEvent::AllEvents);
     h.show(std::make_shared<NavigationController>(panel));
 
     h.pick(*panel->picker, "Course 3", 1);
@@ -123,9 +125,8 @@ public:
         });
         press->setMinimumPressDuration(0.1);
         scroll->addGestureRecognizer(press);
-        auto zoomIn = std::make_shared<TapGestureRecognizer>([this](GestureRecognizer&) {
-            scroll->setZoomScale(scroll->zoomScale() * 1.5, true);
-        });
+        auto zoomIn = std::make_shared<TapGestureRecognizer>(
+            [this](GestureRecognizer&) { scroll->setZoomScale(scroll->zoomScale() * 1.5, true); });
         zoomIn->setNumberOfTapsRequired(2);
         scroll->addGestureRecognizer(zoomIn);
     }
@@ -142,7 +143,7 @@ TEST(Controls, GesturesFindTheirPointInTheZoomedPlan) {
     screen->scroll->setContentOffset({100, 50});
     EXPECT_EQ(screen->scroll->contentSize(), (Size{2048, 1536}));
 
-    h.longPress(*screen->scroll, {140, 90});  // scroll coordinates include the offset
+    h.longPress(*screen->scroll, {140, 90}); // scroll coordinates include the offset
     ASSERT_EQ(screen->pressed.size(), 1u);
     EXPECT_EQ(screen->pressed[0], (Point{70, 45}));
     EXPECT_THROW(h.longPress(*screen->scroll, {140, 90}, 0.05), HarnessError) << "too short";
@@ -161,7 +162,7 @@ TEST(Controls, ZoomingKeepsTheOffsetWithinTheContent) {
     screen->scroll->setContentOffset({4096 - 480, 3072 - 320});
     screen->scroll->setZoomScale(1);
     EXPECT_EQ(screen->scroll->contentOffset(), (Point{1024 - 480, 768 - 320}));
-    screen->scroll->setZoomScale(0.25);  // below the minimum: half size
+    screen->scroll->setZoomScale(0.25); // below the minimum: half size
     EXPECT_EQ(screen->scroll->zoomScale(), 0.5);
     EXPECT_EQ(screen->scroll->contentOffset(), (Point{512 - 480, 384 - 320}));
 

@@ -38,7 +38,7 @@ TEST(Graphics, StateIsSavedAndAnOffscreenDrawingBecomesAnImage) {
     offscreen->fillRoundedRect({0, 0, 40, 18}, 9);
     offscreen->drawText("3", Rect{6.5, 2, 40, 18}, Font::boldSystem(11), TextAlignment::Left);
     Image badge = offscreen->snapshot();
-    offscreen->fillRect({0, 0, 1, 1});  // later drawing does not change the image
+    offscreen->fillRect({0, 0, 1, 1}); // later drawing does not change the image
     context.drawImage(badge, {10, 10, 40, 18});
 
     const DrawCommand& drawn = context.drawing().commands().back();
@@ -48,7 +48,8 @@ TEST(Graphics, StateIsSavedAndAnOffscreenDrawingBecomesAnImage) {
     ASSERT_NE(drawn.image.drawing(), nullptr);
     EXPECT_EQ(drawn.image.size(), (Size{40, 18}));
     EXPECT_EQ(drawn.image.drawing()->commands().size(), 2u);
-    EXPECT_EQ(drawn.image.drawing()->shapes(DrawCommand::Kind::Fill, Path::Op::RoundedRect)[0]->path.elements()[0].radius, 9);
+    EXPECT_EQ(
+        drawn.image.drawing()->shapes(DrawCommand::Kind::Fill, Path::Op::RoundedRect)[0]->path.elements()[0].radius, 9);
 
     context.restoreState();
     EXPECT_EQ(context.state(), GraphicsState{});

@@ -93,7 +93,7 @@ TEST(Navigation, PresentAndDismissRunTheLifecycleAndCompletions) {
 
         log.clear();
         bool dismissed = false;
-        sheetTop->dismiss(true, [&] { dismissed = true; });  // from inside the presented stack
+        sheetTop->dismiss(true, [&] { dismissed = true; }); // from inside the presented stack
         EXPECT_TRUE(dismissed);
         expected = c.covers ? Log{"S.willDisappear", "R.willAppear", "S.didDisappear", "R.didAppear"}
                             : Log{"S.willDisappear", "S.didDisappear"};
@@ -112,10 +112,11 @@ TEST(Navigation, AControllerPoppedFromItsOwnActionOutlivesTheAction) {
     {
         auto b = std::make_shared<Recorder>("B", log);
         weakB = b;
-        b->navigationItem().setLeftBarButtonItem(BarButtonItem::titled("Done", BarButtonStyle::Done, [&](BarButtonItem&) {
-            nav->pop(true);
-            EXPECT_FALSE(weakB.expired()) << "still running its own action";
-        }));
+        b->navigationItem().setLeftBarButtonItem(
+            BarButtonItem::titled("Done", BarButtonStyle::Done, [&](BarButtonItem&) {
+                nav->pop(true);
+                EXPECT_FALSE(weakB.expired()) << "still running its own action";
+            }));
         nav->push(b, false);
     }
     h.tap("Done");
@@ -148,7 +149,8 @@ TEST(Navigation, SplitViewHidesTheMasterInPortraitBehindAPopover) {
                                     const std::shared_ptr<PopoverController>&) override {
             item = i;
         }
-        void willShowViewController(SplitViewController&, ViewController&, const std::shared_ptr<BarButtonItem>&) override {
+        void willShowViewController(SplitViewController&, ViewController&,
+                                    const std::shared_ptr<BarButtonItem>&) override {
             item.reset();
             ++shows;
         }

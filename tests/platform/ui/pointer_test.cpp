@@ -83,7 +83,7 @@ TEST_F(PointerOnTheGuestList, ARowAsksAndTheAlertsButtonAnswers) {
     ASSERT_TRUE(h.hasAlert());
     EXPECT_EQ(h.frontAlert().message(), "Remove Grace?");
 
-    click(centreOf(h.outlet<Label>("total")));  // under the alert: nothing happens
+    click(centreOf(h.outlet<Label>("total"))); // under the alert: nothing happens
     EXPECT_TRUE(h.hasAlert());
     click(regionCentre("Yes"));
     EXPECT_FALSE(h.hasAlert());
@@ -101,7 +101,7 @@ TEST_F(PointerOnTheGuestList, ASwipeShowsTheDeleteButtonAndItsTapDeletes) {
     ASSERT_EQ(table.deleteConfirmationRow(), (IndexPath{0, 1}));
     EXPECT_FALSE(h.hasAlert()) << "a swipe is no tap";
 
-    click(centreOf(*table.cellForRow({0, 0})));  // elsewhere: the button goes, nothing else
+    click(centreOf(*table.cellForRow({0, 0}))); // elsewhere: the button goes, nothing else
     EXPECT_FALSE(table.deleteConfirmationRow());
     EXPECT_FALSE(h.hasAlert());
 
@@ -136,7 +136,7 @@ TEST_F(PointerOnTheGuestList, TheWheelAndADragScrollTheTable) {
 
 TEST_F(PointerOnTheGuestList, TheBarsItemsAreReachedWhereTheyAreDrawn) {
     addGuests({"Ada"});
-    click(regionCentre("stock item 16"));  // the trash can
+    click(regionCentre("stock item 16")); // the trash can
     EXPECT_EQ(h.outlet<Label>("total").text(), "0 guests");
 }
 
@@ -183,7 +183,7 @@ TEST(Pointer, ASecondaryClickIsATwoFingerTap) {
     pointer.secondaryClick({100, 100});
     EXPECT_EQ(twoFingerTaps, 1);
     EXPECT_EQ(taps, 0);
-    pointer.secondaryClick({300, 300});  // outside the pad
+    pointer.secondaryClick({300, 300}); // outside the pad
     EXPECT_EQ(twoFingerTaps, 1);
 }
 
@@ -198,14 +198,15 @@ TEST(Pointer, SegmentsSlidersAndTabFollowThePointerAndKeys) {
     auto second = std::make_shared<TextField>(Rect(10, 160, 300, 40));
     int returns = 0;
     second->addTarget([&](Control&) { ++returns; }, ControlEvent::EditingDidEndOnExit);
-    for (std::shared_ptr<View> v : std::vector<std::shared_ptr<View>>{segments, slider, first, second}) root.addSubview(v);
+    for (std::shared_ptr<View> v : std::vector<std::shared_ptr<View>>{segments, slider, first, second})
+        root.addSubview(v);
     PointerInput pointer([&] { return render::fingerprintScreen(h.app()).regions; });
 
     pointer.press({260, 30}, 1);
     pointer.release({260, 30}, 1.1);
     EXPECT_EQ(segments->selectedSegmentIndex(), 2);
 
-    pointer.press({24, 80}, 2);  // the left end of the track
+    pointer.press({24, 80}, 2); // the left end of the track
     EXPECT_EQ(slider->value(), 0);
     pointer.move({160, 80}, 2.1);
     pointer.release({160, 80}, 2.2);
@@ -237,7 +238,7 @@ TEST(Pointer, NarrowSegmentsFitTheirTitlesAndTakeThePressWhereTheyAreDrawn) {
     for (int i = 0; i < 3; ++i)
         EXPECT_GE(widths[i], segments->titleFont().measure(segments->titleForSegment(i)).width + 8) << i;
     EXPECT_NEAR(widths[0] + widths[1] + widths[2], 258, 1e-9);
-    EXPECT_EQ(segments->segmentWidths(600, 4), (std::vector<double>{200, 200, 200}));  // room for all: equal
+    EXPECT_EQ(segments->segmentWidths(600, 4), (std::vector<double>{200, 200, 200})); // room for all: equal
     EXPECT_EQ(segments->layout(258, 4).font.pointSize(), segments->titleFont().pointSize());
 
     // Seven tenders in a phone's bar: the titles shrink and break at a space onto two lines until

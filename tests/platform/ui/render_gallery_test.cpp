@@ -39,7 +39,8 @@ Image chequer() {
     std::vector<uint8_t> rgba;
     for (int i = 0; i < 16; ++i) {
         bool dark = (i % 4 < 2) == (i / 8 == 0);
-        for (uint8_t c : {uint8_t(dark ? 0x24 : 0xE5), uint8_t(dark ? 0x46 : 0x7E), uint8_t(dark ? 0x5C : 0x31), uint8_t(255)})
+        for (uint8_t c :
+             {uint8_t(dark ? 0x24 : 0xE5), uint8_t(dark ? 0x46 : 0x7E), uint8_t(dark ? 0x5C : 0x31), uint8_t(255)})
             rgba.push_back(c);
     }
     return Image::fromPixels({4, 4}, rgba);
@@ -159,7 +160,8 @@ public:
         auto scroll = add<ScrollView>(r, Rect(20, 420, 300, 200));
         scroll->setBackgroundColor(Color::white());
         auto content = add<View>(*scroll, Rect(0, 0, 600, 400));
-        for (int i = 0; i < 6; ++i) label(*content, {10, 10 + 50.0 * i, 580, 40}, "Row " + std::to_string(i + 1) + " of the scrolled content");
+        for (int i = 0; i < 6; ++i)
+            label(*content, {10, 10 + 50.0 * i, 580, 40}, "Row " + std::to_string(i + 1) + " of the scrolled content");
         scroll->setContentSize({600, 400});
         scroll->setContentOffset({40, 60});
         content->setTransformScale(1.25);
@@ -168,10 +170,10 @@ public:
         setTitle("Controls");
         navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Done));
         std::vector<std::shared_ptr<BarButtonItem>> items;
-        for (SystemItem kind : {SystemItem::Add, SystemItem::Compose, SystemItem::Reply, SystemItem::Action,
-                                SystemItem::Organize, SystemItem::Bookmarks, SystemItem::Search, SystemItem::Refresh,
-                                SystemItem::Stop, SystemItem::Camera, SystemItem::Trash, SystemItem::Play,
-                                SystemItem::Pause, SystemItem::Rewind, SystemItem::FastForward})
+        for (SystemItem kind :
+             {SystemItem::Add, SystemItem::Compose, SystemItem::Reply, SystemItem::Action, SystemItem::Organize,
+              SystemItem::Bookmarks, SystemItem::Search, SystemItem::Refresh, SystemItem::Stop, SystemItem::Camera,
+              SystemItem::Trash, SystemItem::Play, SystemItem::Pause, SystemItem::Rewind, SystemItem::FastForward})
             items.push_back(BarButtonItem::system(kind));
         items.push_back(BarButtonItem::flexibleSpace());
         items.push_back(BarButtonItem::titled("Print", BarButtonStyle::Bordered));
@@ -205,7 +207,8 @@ public:
     }
     std::shared_ptr<TableViewCell> cellForRow(TableView& table, IndexPath path) override {
         bool grouped = table.style() == TableViewStyle::Grouped;
-        auto cell = std::make_shared<TableViewCell>(grouped ? TableViewCellStyle::Value1 : TableViewCellStyle::Subtitle, "");
+        auto cell =
+            std::make_shared<TableViewCell>(grouped ? TableViewCellStyle::Value1 : TableViewCellStyle::Subtitle, "");
         static const char* names[3][4] = {{"Soup of the day", "Bruschetta", "Olives"},
                                           {"Steak frites", "Risotto", "Fish of the day", "Burger"},
                                           {"Tiramisu", "Sorbet", "Cheese board"}};
@@ -286,7 +289,8 @@ TEST(RenderGallery, APopoverOutOfABarItem) {
     auto detail = std::make_shared<ViewController>();
     detail->setTitle("Order");
     auto split = std::make_shared<SplitViewController>();
-    split->setViewControllers(std::make_shared<NavigationController>(master), std::make_shared<NavigationController>(detail));
+    split->setViewControllers(std::make_shared<NavigationController>(master),
+                              std::make_shared<NavigationController>(detail));
     h.show(split);
     h.rotate(DeviceOrientation::Portrait);
     ASSERT_TRUE(split->isMasterHidden());
@@ -294,7 +298,7 @@ TEST(RenderGallery, APopoverOutOfABarItem) {
         split->popover()->presentFromBarButtonItem(tapped, false);
     });
     detail->navigationItem().setLeftBarButtonItem(item);
-    auto picture = render::snapshot(h.window(), h.window().bounds().size);  // the bar is drawn: the arrow knows where
+    auto picture = render::snapshot(h.window(), h.window().bounds().size); // the bar is drawn: the arrow knows where
     h.tap(*item);
     ASSERT_TRUE(split->popover()->isPopoverVisible());
 

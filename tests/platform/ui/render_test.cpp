@@ -19,8 +19,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 
 using namespace tavlo::ui;
 using namespace tavlo::ui::test;
@@ -182,8 +182,16 @@ TEST(Render, ABackgroundHiddenByOpaqueSubviewsIsNotFilled) {
     };
     const std::vector<Case> cases{
         {"two halves cover it", [](View&, View&) {}, false},
-        {"one overlaps the other", [](View& top, View&) { top.setFrame({0, 0, 100, 60}); }, false},
-        {"a gap of one point", [](View&, View& v) { v.setFrame({0, 51, 100, 49}); }, true},
+        {"one overlaps the other",
+         [](View& top, View&) {
+             top.setFrame({0, 0, 100, 60});
+         },
+         false},
+        {"a gap of one point",
+         [](View&, View& v) {
+             v.setFrame({0, 51, 100, 49});
+         },
+         true},
         {"both edges across a pixel",
          [](View& top, View& bottom) {
              top.setFrame({0, 0, 100, 49.5});
@@ -288,7 +296,8 @@ TEST(Render, WhatIsDrawnWithoutAViewOfItsOwnCanBeTapped) {
     first->setTitle("Orders");
     auto second = std::make_shared<ViewController>();
     int saved = 0;
-    second->navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Save, [&](BarButtonItem&) { ++saved; }));
+    second->navigationItem().setRightBarButtonItem(
+        BarButtonItem::system(SystemItem::Save, [&](BarButtonItem&) { ++saved; }));
     auto nav = std::make_shared<NavigationController>(first);
     h.show(nav);
     nav->push(second, false);
@@ -379,7 +388,8 @@ TEST(Render, AFailedGoldenComparisonWritesThePictureAndSaysWhere) {
     Bitmap changed = golden;
     changed.rgba()[0] = static_cast<uint8_t>(changed.rgba()[0] ^ 0xFF);
     EXPECT_TRUE(matchesGolden(changed, "guest_list_phone")) << "one pixel is within the share allowed";
-    for (size_t i = 0; i < changed.rgba().size() / 50; i += 4) changed.rgba()[i] = static_cast<uint8_t>(changed.rgba()[i] ^ 0xFF);
+    for (size_t i = 0; i < changed.rgba().size() / 50; i += 4)
+        changed.rgba()[i] = static_cast<uint8_t>(changed.rgba()[i] ^ 0xFF);
     auto differs = matchesGolden(changed, "guest_list_phone");
     ASSERT_FALSE(differs);
     EXPECT_NE(std::string(differs.message()).find("guest_list_phone-diff.png"), std::string::npos) << differs.message();

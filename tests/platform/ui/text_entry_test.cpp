@@ -57,8 +57,8 @@ TEST(TextEntry, TypingThroughADelegateThatRewritesEndsWithTheRewrittenText) {
         int backspaces;
         std::string shown;
     };
-    for (Step s : {Step{"1", 0, "0.01"}, Step{"2", 0, "0.12"}, Step{"5", 0, "1.25"}, Step{"", 1, "0.12"},
-                   Step{"", 3, "0.00"}}) {
+    for (Step s :
+         {Step{"1", 0, "0.01"}, Step{"2", 0, "0.12"}, Step{"5", 0, "1.25"}, Step{"", 1, "0.12"}, Step{"", 3, "0.00"}}) {
         if (!s.keys.empty()) h.type(*form->amount, s.keys);
         if (s.backspaces) h.backspace(*form->amount, s.backspaces);
         EXPECT_EQ(form->amount->text(), s.shown) << s.keys << " / " << s.backspaces;
@@ -95,12 +95,14 @@ TEST(TextEntry, FirstResponderEventsAndRefusals) {
     form->amount->addTarget([&](Control&) { events.push_back("begin"); }, ControlEvent::EditingDidBegin);
     form->amount->addTarget([&](Control&) { events.push_back("end"); }, ControlEvent::EditingDidEnd);
     int shown = 0, hidden = 0;
-    tavlo::ScopedObserver show(View::keyboardDidShowNotification, nullptr, [&](const tavlo::Notification&) { ++shown; });
-    tavlo::ScopedObserver hide(View::keyboardWillHideNotification, nullptr, [&](const tavlo::Notification&) { ++hidden; });
+    tavlo::ScopedObserver show(View::keyboardDidShowNotification, nullptr,
+                               [&](const tavlo::Notification&) { ++shown; });
+    tavlo::ScopedObserver hide(View::keyboardWillHideNotification, nullptr,
+                               [&](const tavlo::Notification&) { ++hidden; });
     h.show(form);
 
     h.type(*form->amount, "1");
-    h.type(*form->comment, "x");  // moving between inputs keeps the keyboard
+    h.type(*form->comment, "x"); // moving between inputs keeps the keyboard
     form->comment->resignFirstResponder();
     EXPECT_EQ(events, (std::vector<std::string>{"begin", "end"}));
     EXPECT_EQ(shown, 1);
@@ -116,11 +118,11 @@ TEST(TextEntry, AnInputAccessoryToolbarIsReachableWhileTheFieldIsEditing) {
     auto form = std::make_shared<Form>();
     int done = 0;
     auto bar = std::make_shared<Toolbar>(Rect(0, 0, 320, 50));
-    bar->setItems({BarButtonItem::flexibleSpace(),
-                   BarButtonItem::titled("Done", BarButtonStyle::Done, [&](BarButtonItem&) {
-                       ++done;
-                       form->amount->resignFirstResponder();
-                   })});
+    bar->setItems(
+        {BarButtonItem::flexibleSpace(), BarButtonItem::titled("Done", BarButtonStyle::Done, [&](BarButtonItem&) {
+             ++done;
+             form->amount->resignFirstResponder();
+         })});
     form->amount->setInputAccessoryView(bar);
     h.show(form);
     EXPECT_THROW(h.tap("Done"), HarnessError) << "no keyboard yet";

@@ -26,25 +26,31 @@ TEST(ScreenWindowUnderXvfb, ClicksAndTypingFromXdotoolReachTheFieldAndTheButton)
     std::string folder = home.path().string();
     XvfbDisplay display(folder + "/xvfb.log");
     if (!display.unavailable().empty()) GTEST_SKIP() << display.unavailable();
-    if (findProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed (scripts/setup installs the package xdotool)";
+    if (findProgram("xdotool").empty())
+        GTEST_SKIP() << "xdotool is not installed (scripts/setup installs the package xdotool)";
     std::string displayEnv = display.environment();
 
     std::string result = folder + "/result.txt", screenshot = folder + "/window.png";
     Child program({TAVLO_WINDOW_HELPER, result, screenshot}, {displayEnv}, true, folder + "/helper.log");
     ASSERT_EQ(program.readLine(20), "ready") << readFile(folder + "/helper.log");
 
-    auto xdo = [&](std::vector<std::string> args) { return xdotool(display, std::move(args), folder + "/xdotool.log"); };
+    auto xdo = [&](std::vector<std::string> args) {
+        return xdotool(display, std::move(args), folder + "/xdotool.log");
+    };
     std::string window = xdo({"search", "--sync", "--onlyvisible", "--name", "Tavlo window test"});
     std::string id = window.substr(0, window.find('\n'));
     ASSERT_FALSE(id.empty());
-    xdo({"windowfocus", "--sync", id});  // no window manager gives it the keyboard
-    Point field = FieldAndButtonController::fieldInWindow.center(), button = FieldAndButtonController::buttonInWindow.center();
-    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(field.x)), std::to_string(int(field.y)), "click", "1"});
+    xdo({"windowfocus", "--sync", id}); // no window manager gives it the keyboard
+    Point field = FieldAndButtonController::fieldInWindow.center(),
+          button = FieldAndButtonController::buttonInWindow.center();
+    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(field.x)), std::to_string(int(field.y)), "click",
+         "1"});
     ASSERT_EQ(program.readLine(20), "editing") << readFile(folder + "/helper.log");
     xdo({"type", "--delay", "40", "Ada 12"});
     xdo({"key", "BackSpace"});
     xdo({"type", "--delay", "40", "3"});
-    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(button.x)), std::to_string(int(button.y)), "click", "1"});
+    xdo({"mousemove", "--sync", "--window", id, std::to_string(int(button.x)), std::to_string(int(button.y)), "click",
+         "1"});
 
     ASSERT_TRUE(waitForFile(result, 20)) << "the button's action never ran; " << readFile(folder + "/helper.log");
     EXPECT_EQ(readFile(result), "field=Ada 13\npressed=1\n");
@@ -74,7 +80,8 @@ TEST(ScreenWindowWithoutDisplay, NoWindowOpensAndTheReasonIsGiven) {
     Application app(DeviceIdiom::Tablet);
     tavlo::Error error;
     EXPECT_EQ(render::ScreenWindow::open(app, "Tavlo", &error), nullptr);
-    EXPECT_EQ(error.localizedDescription().rfind("No display to open a window on", 0), 0u) << error.localizedDescription();
+    EXPECT_EQ(error.localizedDescription().rfind("No display to open a window on", 0), 0u)
+        << error.localizedDescription();
     for (const auto& [name, value] : saved)
         if (value) ::setenv(name.c_str(), value->c_str(), 1);
 }

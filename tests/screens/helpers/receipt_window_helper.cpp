@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.localizedDescription().c_str());
         return 1;
     }
-    auto printer = std::make_shared<EscPosPrinter>(
-        "127.0.0.1:" + std::to_string(tavlo::test::LoopbackListener::closedPort()), 2);
+    auto printer =
+        std::make_shared<EscPosPrinter>("127.0.0.1:" + std::to_string(tavlo::test::LoopbackListener::closedPort()), 2);
     screens::ReceiptJob::print(printer, [&terminal](PrinterStream& stream) {
         ReceiptHelper::printReceipt(*terminal.order, *terminal.session, nullptr, stream);
     });

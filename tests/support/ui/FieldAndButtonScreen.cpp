@@ -18,13 +18,15 @@ void FieldAndButtonController::loadView() {
         ControlEvent::TouchUpInside);
     result_ = std::make_shared<Label>(Rect(40, 110, 680, 40));
     result_->setText("Nothing saved yet");
-    for (std::shared_ptr<View> v : {std::shared_ptr<View>(field_), std::shared_ptr<View>(save), std::shared_ptr<View>(result_)})
+    for (std::shared_ptr<View> v :
+         {std::shared_ptr<View>(field_), std::shared_ptr<View>(save), std::shared_ptr<View>(result_)})
         root->addSubview(v);
     setView(root);
     setTitle("Window test");
 }
 
-std::shared_ptr<NavigationController> makeFieldAndButtonScreen(const std::shared_ptr<FieldAndButtonController>& controller) {
+std::shared_ptr<NavigationController> makeFieldAndButtonScreen(
+    const std::shared_ptr<FieldAndButtonController>& controller) {
     return std::make_shared<NavigationController>(controller);
 }
 

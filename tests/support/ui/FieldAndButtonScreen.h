@@ -33,6 +33,7 @@ private:
 };
 
 // The screen in a navigation controller, as the window test shows it.
-std::shared_ptr<NavigationController> makeFieldAndButtonScreen(const std::shared_ptr<FieldAndButtonController>& controller);
+std::shared_ptr<NavigationController> makeFieldAndButtonScreen(
+    const std::shared_ptr<FieldAndButtonController>& controller);
 
 } // namespace tavlo::ui::test

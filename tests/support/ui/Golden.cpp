@@ -9,7 +9,9 @@ namespace tavlo::ui::test {
 namespace {
 
 std::string goldenPath(const std::string& name) { return std::string(TAVLO_FIXTURES_DIR) + "/golden/" + name + ".png"; }
-std::string outputPath(const std::string& name) { return std::string(TAVLO_TEST_OUTPUT_DIR) + "/golden/" + name + ".png"; }
+std::string outputPath(const std::string& name) {
+    return std::string(TAVLO_TEST_OUTPUT_DIR) + "/golden/" + name + ".png";
+}
 
 bool updating() {
     const char* flag = std::getenv("TAVLO_UPDATE_GOLDEN");
@@ -55,23 +57,25 @@ std::string writeTestPicture(const render::Bitmap& picture, const std::string& n
     if (!want) {
         std::string got = outputPath(name);
         picture.writePng(got);
-        return ::testing::AssertionFailure() << "no golden picture " << golden << " (" << error.localizedDescription()
-                                             << "); the picture it got is " << got
-                                             << " (look at it; if it is right, run again with TAVLO_UPDATE_GOLDEN=1)";
+        return ::testing::AssertionFailure()
+               << "no golden picture " << golden << " (" << error.localizedDescription() << "); the picture it got is "
+               << got << " (look at it; if it is right, run again with TAVLO_UPDATE_GOLDEN=1)";
     }
     auto result = picturesMatch(picture, *want, name, tolerance);
-    if (!result) result << " (compared with " << golden << "; if the new picture is right, run again with TAVLO_UPDATE_GOLDEN=1)";
+    if (!result)
+        result << " (compared with " << golden
+               << "; if the new picture is right, run again with TAVLO_UPDATE_GOLDEN=1)";
     return result;
 }
 
-::testing::AssertionResult picturesMatch(const render::Bitmap& picture, const render::Bitmap& want, const std::string& name,
-                                         GoldenTolerance tolerance) {
+::testing::AssertionResult picturesMatch(const render::Bitmap& picture, const render::Bitmap& want,
+                                         const std::string& name, GoldenTolerance tolerance) {
     std::string got = outputPath(name);
     if (want.width() != picture.width() || want.height() != picture.height()) {
         picture.writePng(got);
-        return ::testing::AssertionFailure() << "the picture is " << picture.width() << "x" << picture.height()
-                                             << ", the one it should match is " << want.width() << "x" << want.height()
-                                             << "; the picture it got is " << got;
+        return ::testing::AssertionFailure()
+               << "the picture is " << picture.width() << "x" << picture.height() << ", the one it should match is "
+               << want.width() << "x" << want.height() << "; the picture it got is " << got;
     }
     size_t differing = 0;
     int worst = 0;
@@ -88,9 +92,10 @@ std::string writeTestPicture(const render::Bitmap& picture, const std::string& n
     picture.writePng(got);
     std::string diff = std::string(TAVLO_TEST_OUTPUT_DIR) + "/golden/" + name + "-diff.png";
     difference(picture, want, tolerance.channel).writePng(diff);
-    return ::testing::AssertionFailure() << differing << " pixels differ by more than " << tolerance.channel << " (at most "
-                                         << allowed << " may; the largest difference is " << worst
-                                         << "); the picture it got is " << got << ", the differences are marked in " << diff;
+    return ::testing::AssertionFailure() << differing << " pixels differ by more than " << tolerance.channel
+                                         << " (at most " << allowed << " may; the largest difference is " << worst
+                                         << "); the picture it got is " << got << ", the differences are marked in "
+                                         << diff;
 }
 
 } // namespace tavlo::ui::test

@@ -8,7 +8,8 @@ namespace tavlo::ui::test {
 
 void GuestListViewController::viewDidLoad() {
     setTitle("Guests");
-    navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Trash, [this](BarButtonItem&) { clear(); }));
+    navigationItem().setRightBarButtonItem(
+        BarButtonItem::system(SystemItem::Trash, [this](BarButtonItem&) { clear(); }));
     table()->setDataSource(this);
     table()->setTableDelegate(this);
     refresh();

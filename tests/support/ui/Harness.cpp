@@ -172,7 +172,8 @@ std::vector<BarButtonItem*> Harness::visibleBarItems() {
         if (auto* nav = dynamic_cast<NavigationController*>(c); nav && !nav->isToolbarHidden())
             for (auto& item : nav->toolbar().items()) items.push_back(item.get());
         if (!dynamic_cast<NavigationController*>(c->parentViewController())) continue;
-        for (auto* bar : {c->navigationItem().leftBarButtonItem().get(), c->navigationItem().rightBarButtonItem().get()})
+        for (auto* bar :
+             {c->navigationItem().leftBarButtonItem().get(), c->navigationItem().rightBarButtonItem().get()})
             if (bar) items.push_back(bar);
     }
     for (View* v : visibleViews())
@@ -218,7 +219,8 @@ void Harness::tap(const std::string& title) {
     for (View* v : visibleViews())
         if (auto* button = dynamic_cast<Button*>(v); button && button->currentTitle() == title) return tap(*button);
     for (ViewController* c : onScreenControllers())
-        if (auto* nav = dynamic_cast<NavigationController*>(c); nav && nav->backButtonTitle() == title) return tapBack();
+        if (auto* nav = dynamic_cast<NavigationController*>(c); nav && nav->backButtonTitle() == title)
+            return tapBack();
     throw HarnessError("no button or bar item \"" + title + "\" is shown");
 }
 
@@ -321,7 +323,8 @@ void Harness::pickSegment(SegmentedControl& control, const std::string& title) {
 void Harness::gesture(View& view, Point point, int touches, int taps, double seconds, const std::string& what) {
     requireNoAlert(what);
     requireShown(view, "the view");
-    if (!interaction::recognize(view, point, touches, taps, seconds)) throw HarnessError("nothing takes a " + what + " there");
+    if (!interaction::recognize(view, point, touches, taps, seconds))
+        throw HarnessError("nothing takes a " + what + " there");
     runUntilIdle();
 }
 

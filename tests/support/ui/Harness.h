@@ -62,8 +62,10 @@ public:
 
     // --- finding, among the views a person sees (front-most first)
     template <typename T = View> T& outlet(const std::string& name);
-    template <typename T = View> T& viewWithTag(int tag) { return as<T>(findView([tag](View& v) { return v.tag() == tag; },
-                                                                                  "a view with tag " + std::to_string(tag)), "the view with that tag"); }
+    template <typename T = View> T& viewWithTag(int tag) {
+        return as<T>(findView([tag](View& v) { return v.tag() == tag; }, "a view with tag " + std::to_string(tag)),
+                     "the view with that tag");
+    }
     template <typename T = View> T& viewWithText(const std::string& text);
     template <typename T> std::vector<T*> viewsOf();
     std::vector<std::string> visibleLabelTexts();
@@ -138,8 +140,7 @@ template <typename T> T& Harness::viewWithText(const std::string& text) {
         if constexpr (std::is_same_v<T, View>) return true;
         else return dynamic_cast<T*>(&v) != nullptr;
     };
-    return as<T>(findView(match, "a view showing \"" + text + "\""),
-                 "the view showing \"" + text + "\"");
+    return as<T>(findView(match, "a view showing \"" + text + "\""), "the view showing \"" + text + "\"");
 }
 
 template <typename T> std::vector<T*> Harness::viewsOf() {

@@ -30,7 +30,7 @@ cairo_status_t readPngBytes(void* closure, unsigned char* data, unsigned int len
 
 cairo_status_t writePngBytes(void* closure, const unsigned char* data, unsigned int length) {
     static_cast<std::vector<uint8_t>*>(closure)->insert(static_cast<std::vector<uint8_t>*>(closure)->end(), data,
-                                                         data + length);
+                                                        data + length);
     return CAIRO_STATUS_SUCCESS;
 }
 
@@ -59,7 +59,8 @@ std::optional<Bitmap> Bitmap::fromPng(std::span<const uint8_t> png, Error* error
     PngReader reader{png};
     cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readPngBytes, &reader);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        Error::set(error, errorDomain, 1, std::string("Not a PNG picture: ") + cairo_status_to_string(cairo_surface_status(surface)));
+        Error::set(error, errorDomain, 1,
+                   std::string("Not a PNG picture: ") + cairo_status_to_string(cairo_surface_status(surface)));
         cairo_surface_destroy(surface);
         return std::nullopt;
     }

@@ -15,18 +15,18 @@ namespace {
 
 cairo_operator_t operatorFor(BlendMode mode) {
     switch (mode) {
-        case BlendMode::Clear: return CAIRO_OPERATOR_CLEAR;
-        case BlendMode::Darken: return CAIRO_OPERATOR_DARKEN;
-        case BlendMode::Copy: return CAIRO_OPERATOR_SOURCE;
-        default: return CAIRO_OPERATOR_OVER;
+    case BlendMode::Clear: return CAIRO_OPERATOR_CLEAR;
+    case BlendMode::Darken: return CAIRO_OPERATOR_DARKEN;
+    case BlendMode::Copy: return CAIRO_OPERATOR_SOURCE;
+    default: return CAIRO_OPERATOR_OVER;
     }
 }
 
 cairo_line_cap_t capFor(LineCap cap) {
     switch (cap) {
-        case LineCap::Round: return CAIRO_LINE_CAP_ROUND;
-        case LineCap::Square: return CAIRO_LINE_CAP_SQUARE;
-        default: return CAIRO_LINE_CAP_BUTT;
+    case LineCap::Round: return CAIRO_LINE_CAP_ROUND;
+    case LineCap::Square: return CAIRO_LINE_CAP_SQUARE;
+    default: return CAIRO_LINE_CAP_BUTT;
     }
 }
 
@@ -109,21 +109,21 @@ void CairoGraphicsContext::end() { cairo_restore(cr_); }
 void CairoGraphicsContext::addPath(const Path& path) {
     for (const Path::Element& e : path.elements()) {
         switch (e.op) {
-            case Path::Op::MoveTo: cairo_move_to(cr_, e.point.x, e.point.y); break;
-            case Path::Op::LineTo: cairo_line_to(cr_, e.point.x, e.point.y); break;
-            case Path::Op::Close: cairo_close_path(cr_); break;
-            case Path::Op::Rect: cairo_rectangle(cr_, e.rect.x(), e.rect.y(), e.rect.width(), e.rect.height()); break;
-            case Path::Op::RoundedRect: addRoundedRect(cr_, e.rect, e.radius); break;
-            case Path::Op::Ellipse:
-                if (e.rect.isEmpty()) break;
-                cairo_new_sub_path(cr_);
-                cairo_save(cr_);
-                cairo_translate(cr_, e.rect.midX(), e.rect.midY());
-                cairo_scale(cr_, e.rect.width() / 2, e.rect.height() / 2);
-                cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
-                cairo_restore(cr_);
-                cairo_close_path(cr_);
-                break;
+        case Path::Op::MoveTo: cairo_move_to(cr_, e.point.x, e.point.y); break;
+        case Path::Op::LineTo: cairo_line_to(cr_, e.point.x, e.point.y); break;
+        case Path::Op::Close: cairo_close_path(cr_); break;
+        case Path::Op::Rect: cairo_rectangle(cr_, e.rect.x(), e.rect.y(), e.rect.width(), e.rect.height()); break;
+        case Path::Op::RoundedRect: addRoundedRect(cr_, e.rect, e.radius); break;
+        case Path::Op::Ellipse:
+            if (e.rect.isEmpty()) break;
+            cairo_new_sub_path(cr_);
+            cairo_save(cr_);
+            cairo_translate(cr_, e.rect.midX(), e.rect.midY());
+            cairo_scale(cr_, e.rect.width() / 2, e.rect.height() / 2);
+            cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
+            cairo_restore(cr_);
+            cairo_close_path(cr_);
+            break;
         }
     }
 }
@@ -135,7 +135,7 @@ void CairoGraphicsContext::paint(const Color& color, bool stroke) {
             cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
             cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
             cairo_set_source(cr_, pattern);
-            if (stroke) cairo_stroke_preserve(cr_);  // patterns stroke at full strength
+            if (stroke) cairo_stroke_preserve(cr_); // patterns stroke at full strength
             else {
                 cairo_clip(cr_);
                 cairo_paint_with_alpha(cr_, alpha);

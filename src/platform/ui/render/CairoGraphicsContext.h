@@ -48,7 +48,7 @@ private:
     void paint(const Color& color, bool stroke);
     void drawPlaceholder(const Rect& rect);
 
-    cairo_surface_t* surface_ = nullptr;  // owned when this context made its picture
+    cairo_surface_t* surface_ = nullptr; // owned when this context made its picture
     cairo_t* cr_ = nullptr;
     bool ownsCairo_ = false;
     Size size_;

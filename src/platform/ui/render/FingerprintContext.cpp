@@ -78,7 +78,8 @@ Size FingerprintContext::measureText(std::string_view text, const Font& font) co
     return Typesetter::shared().measure(text, font);
 }
 
-Size FingerprintContext::measureText(std::string_view text, const Font& font, double width, const TextWrap& wrap) const {
+Size FingerprintContext::measureText(std::string_view text, const Font& font, double width,
+                                     const TextWrap& wrap) const {
     return Typesetter::shared().measure(text, font, width, wrap);
 }
 
@@ -87,7 +88,7 @@ void FingerprintContext::drawImage(const Image& image, const Rect& rect) {
     mixState();
     mix(rect);
     mix(image.name());
-    mix(image.pixels());  // pixels never change once made: the same buffer is the same picture
+    mix(image.pixels()); // pixels never change once made: the same buffer is the same picture
     mix(image.drawing());
     mix(image.size().width);
     mix(image.size().height);

@@ -33,10 +33,8 @@ private:
     void mix(const void* bytes, size_t size);
     // Values by their bytes; texts by their characters, never by where they are kept.
     template <typename T>
-        requires std::is_trivially_copyable_v<T>
-    void mix(const T& value) {
-        mix(&value, sizeof value);
-    }
+    requires std::is_trivially_copyable_v<T>
+    void mix(const T& value) { mix(&value, sizeof value); }
     void mix(std::string_view text) {
         mix(text.size());
         mix(text.data(), text.size());

@@ -8,7 +8,7 @@
 namespace tavlo::ui::render {
 
 ImageLibrary& ImageLibrary::shared() {
-    static ImageLibrary* instance = new ImageLibrary();  // never destroyed, like the surfaces it hands out
+    static ImageLibrary* instance = new ImageLibrary(); // never destroyed, like the surfaces it hands out
     return *instance;
 }
 

@@ -38,7 +38,7 @@ private:
 
     std::mutex mutex_;
     std::vector<std::string> folders_;
-    std::map<std::string, cairo_surface_t*> surfaces_;  // null: looked for, not found
+    std::map<std::string, cairo_surface_t*> surfaces_; // null: looked for, not found
     std::set<std::string> reported_;
 };
 

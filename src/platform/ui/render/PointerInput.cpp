@@ -115,7 +115,7 @@ void PointerInput::release(Point at, double time, int clicks) {
     if (consumed_) return;
     if (!dragging_) {
         double held = time - startTime_;
-        target_ = target;  // longPress reads it
+        target_ = target; // longPress reads it
         bool taken = held >= longPressSeconds && longPress(held);
         target_ = {};
         if (!taken) tap(target, std::max(1, clicks));
@@ -169,7 +169,7 @@ void PointerInput::tap(const Target& target, int clicks) {
             if (segments->isEnabledForSegment(index)) interaction::pickSegment(*segments, index);
             return;
         }
-        if (dynamic_cast<Slider*>(v)) return;  // moved on press
+        if (dynamic_cast<Slider*>(v)) return; // moved on press
         if (auto* control = dynamic_cast<Control*>(v)) {
             if (control->isEnabled()) interaction::press(*control);
             return;
@@ -181,9 +181,12 @@ void PointerInput::tap(const Target& target, int clicks) {
         if (auto* picker = dynamic_cast<PickerView*>(v)) {
             int components = picker->numberOfComponents();
             if (components == 0) return;
-            int component = std::clamp(static_cast<int>(local.x / (picker->bounds().width() / components)), 0, components - 1);
-            int offset = static_cast<int>(std::lround((local.y - picker->bounds().height() / 2) / theme::pickerRowHeight));
-            int row = std::clamp(picker->selectedRow(component) + offset, 0, std::max(0, picker->numberOfRows(component) - 1));
+            int component =
+                std::clamp(static_cast<int>(local.x / (picker->bounds().width() / components)), 0, components - 1);
+            int offset =
+                static_cast<int>(std::lround((local.y - picker->bounds().height() / 2) / theme::pickerRowHeight));
+            int row = std::clamp(picker->selectedRow(component) + offset, 0,
+                                 std::max(0, picker->numberOfRows(component) - 1));
             if (offset != 0) interaction::pickRow(*picker, row, component);
             return;
         }
@@ -211,7 +214,7 @@ void PointerInput::scroll(View& from, double dx, double dy, bool byPage) {
             const double pages = std::max(1.0, std::round(std::abs(dx) / page));
             next = scrollView->settledOffset({offset.x + std::copysign(pages * page, dx), next.y});
         }
-        if (next == offset) continue;  // at its end: an outer one may scroll
+        if (next == offset) continue; // at its end: an outer one may scroll
         scrollView->setContentOffset(next);
         scrollView->setNeedsLayout();
         return;
@@ -225,7 +228,8 @@ void PointerInput::wheel(Point at, double dx, double dy) {
         Point local = picker->convertPointFrom(target.local, target.view.get());
         int components = picker->numberOfComponents();
         if (components == 0 || dy == 0) return;
-        int component = std::clamp(static_cast<int>(local.x / (picker->bounds().width() / components)), 0, components - 1);
+        int component =
+            std::clamp(static_cast<int>(local.x / (picker->bounds().width() / components)), 0, components - 1);
         int row = picker->selectedRow(component) + (dy > 0 ? -1 : 1);
         if (row >= 0 && row < picker->numberOfRows(component)) interaction::pickRow(*picker, row, component);
         return;
@@ -286,28 +290,28 @@ void PointerInput::key(Key key) {
     View* responder = View::currentFirstResponder();
     TextInput* input = firstResponderInput();
     switch (key) {
-        case Key::Backspace:
-            if (input) interaction::backspace(*input);
-            return;
-        case Key::Return:
-            if (auto* field = dynamic_cast<TextField*>(responder)) field->pressReturn();
-            else if (auto* search = dynamic_cast<SearchBar*>(responder)) search->clickSearchButton();
-            else if (input) interaction::type(*input, "\n");
-            return;
-        case Key::Tab:
-        case Key::BackTab: {
-            std::vector<View*> views = focusableViews();
-            if (views.empty()) return;
-            auto it = std::find(views.begin(), views.end(), responder);
-            size_t index;
-            if (it == views.end()) index = key == Key::Tab ? 0 : views.size() - 1;
-            else {
-                size_t at = static_cast<size_t>(it - views.begin());
-                index = key == Key::Tab ? (at + 1) % views.size() : (at + views.size() - 1) % views.size();
-            }
-            interaction::focus(*views[index]);
-            return;
+    case Key::Backspace:
+        if (input) interaction::backspace(*input);
+        return;
+    case Key::Return:
+        if (auto* field = dynamic_cast<TextField*>(responder)) field->pressReturn();
+        else if (auto* search = dynamic_cast<SearchBar*>(responder)) search->clickSearchButton();
+        else if (input) interaction::type(*input, "\n");
+        return;
+    case Key::Tab:
+    case Key::BackTab: {
+        std::vector<View*> views = focusableViews();
+        if (views.empty()) return;
+        auto it = std::find(views.begin(), views.end(), responder);
+        size_t index;
+        if (it == views.end()) index = key == Key::Tab ? 0 : views.size() - 1;
+        else {
+            size_t at = static_cast<size_t>(it - views.begin());
+            index = key == Key::Tab ? (at + 1) % views.size() : (at + views.size() - 1) % views.size();
         }
+        interaction::focus(*views[index]);
+        return;
+    }
     }
 }
 

@@ -30,11 +30,11 @@ public:
     // The hit regions of the screen as it is now (the window draws, or fingerprints, it anew).
     using Regions = std::function<std::vector<HitRegion>()>;
 
-    static constexpr double slop = 10;              // points a tap may wander
+    static constexpr double slop = 10; // points a tap may wander
     static constexpr double longPressSeconds = 0.5;
     static constexpr double swipeDistance = 40;
     static constexpr double swipeSeconds = 0.6;
-    static constexpr double wheelStep = 40;         // points a wheel notch scrolls
+    static constexpr double wheelStep = 40; // points a wheel notch scrolls
 
     explicit PointerInput(Regions regions);
 
@@ -56,8 +56,8 @@ private:
     // What a finger on a point reaches: a drawn thing's action, a view, or nothing (a barrier).
     struct Target {
         std::function<void()> action;
-        std::shared_ptr<View> view;  // the deepest view hit
-        Point local;                 // the point in its coordinates
+        std::shared_ptr<View> view; // the deepest view hit
+        Point local;                // the point in its coordinates
         bool found = false;
     };
     Target targetAt(Point at) const;
@@ -73,7 +73,7 @@ private:
     Regions regions_;
     bool pressed_ = false;
     bool dragging_ = false;
-    bool consumed_ = false;  // a long press took the touch
+    bool consumed_ = false; // a long press took the touch
     Point start_, last_;
     double startTime_ = 0;
     Target target_;

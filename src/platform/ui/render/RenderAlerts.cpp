@@ -45,7 +45,9 @@ void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
     TextField* field = alert.textField(0);
     int buttons = alert.numberOfButtons();
     bool sideBySide = buttons == 2;
-    double buttonsHeight = buttons == 0 ? 0 : sideBySide ? buttonHeight : buttons * buttonHeight + (buttons - 1) * buttonGap;
+    double buttonsHeight = buttons == 0 ? 0
+                           : sideBySide ? buttonHeight
+                                        : buttons * buttonHeight + (buttons - 1) * buttonGap;
     double fixed = 2 * padding + (title && message ? 8 : 0) + (field ? 14 + fieldHeight : 0) + (buttons ? 20 : 0) +
                    buttonsHeight + titleHeight;
     // A message too long for the screen is cut, never the buttons.
@@ -62,7 +64,8 @@ void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
     double y = box.minY() + padding;
     context_.setFillColor(theme::ink());
     if (title) {
-        context_.drawText(*title, {box.minX() + padding, y, inner, titleHeight}, titleFont, TextAlignment::Center, wrap);
+        context_.drawText(*title, {box.minX() + padding, y, inner, titleHeight}, titleFont, TextAlignment::Center,
+                          wrap);
         y += titleHeight + (message ? 8 : 0);
     }
     if (message) {
@@ -83,8 +86,9 @@ void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
     std::weak_ptr<AlertView> weak = alert.shared_from_this();
     for (size_t slot = 0; slot < order.size(); ++slot) {
         int index = order[slot];
-        Rect button = sideBySide ? Rect{box.minX() + padding + slot * (buttonWidth + buttonGap), y, buttonWidth, buttonHeight}
-                                 : Rect{box.minX() + padding, y + slot * (buttonHeight + buttonGap), buttonWidth, buttonHeight};
+        Rect button =
+            sideBySide ? Rect{box.minX() + padding + slot * (buttonWidth + buttonGap), y, buttonWidth, buttonHeight}
+                       : Rect{box.minX() + padding, y + slot * (buttonHeight + buttonGap), buttonWidth, buttonHeight};
         bool cancel = index == alert.cancelButtonIndex() && buttons > 1;
         context_.setFillColor(cancel ? Color::white() : theme::teal());
         context_.fillRoundedRect(button, 8);
@@ -93,11 +97,15 @@ void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
             context_.strokeRoundedRect(button.insetBy(0.5, 0.5), 8);
         }
         context_.setFillColor(cancel ? theme::ink() : Color::white());
-        context_.drawText(alert.buttonTitle(index), {button.minX() + 6, button.midY() - textHeight / 2, button.width() - 12, textHeight},
+        context_.drawText(alert.buttonTitle(index),
+                          {button.minX() + 6, button.midY() - textHeight / 2, button.width() - 12, textHeight},
                           buttonFont, TextAlignment::Center, {1, LineBreakMode::TruncateTail});
-        addRegion(button, [weak, index] {
-            if (auto shown = weak.lock()) shown->click(index);
-        }, alert.buttonTitle(index));
+        addRegion(
+            button,
+            [weak, index] {
+                if (auto shown = weak.lock()) shown->click(index);
+            },
+            alert.buttonTitle(index));
     }
 }
 

@@ -25,68 +25,68 @@ void drawSymbol(GraphicsContext& g, SystemItem kind, Point centre) {
     g.setLineCap(LineCap::Round);
     g.setFillColor(g.state().strokeColor);
     switch (kind) {
-        case SystemItem::Add:
-            g.strokePath(line(p(11, 3), p(11, 19)));
-            g.strokePath(line(p(3, 11), p(19, 11)));
-            break;
-        case SystemItem::Compose:
-            g.strokePath(polygon({p(12, 4), p(3, 4), p(3, 19), p(18, 19), p(18, 10)}, false));
-            g.strokePath(line(p(9, 13), p(19, 3)));
-            break;
-        case SystemItem::Reply:
-            g.strokePath(polygon({p(19, 18), p(19, 12), p(4, 12)}, false));
-            g.strokePath(polygon({p(9, 7), p(4, 12), p(9, 17)}, false));
-            break;
-        case SystemItem::Action:
-            g.strokePath(polygon({p(7, 9), p(4, 9), p(4, 20), p(18, 20), p(18, 9), p(15, 9)}, false));
-            g.strokePath(line(p(11, 14), p(11, 2)));
-            g.strokePath(polygon({p(7, 6), p(11, 2), p(15, 6)}, false));
-            break;
-        case SystemItem::Organize:
-            g.strokePath(polygon({p(2, 5), p(8, 5), p(10, 8), p(20, 8), p(20, 19), p(2, 19)}));
-            break;
-        case SystemItem::Bookmarks:
-            g.strokeRect({x + 3, y + 3, 8, 16});
-            g.strokeRect({x + 11, y + 3, 8, 16});
-            break;
-        case SystemItem::Search:
-            g.strokeEllipse({x + 3, y + 3, 12, 12});
-            g.strokePath(line(p(14, 14), p(19, 19)));
-            break;
-        case SystemItem::Refresh:
-            g.strokePath(arc(p(11, 11), 7.5, -M_PI / 3, 1.6 * M_PI));
-            g.strokePath(polygon({p(13, 2), p(15.5, 5), p(12, 7.5)}, false));
-            break;
-        case SystemItem::Stop:
-            g.strokePath(line(p(4, 4), p(18, 18)));
-            g.strokePath(line(p(18, 4), p(4, 18)));
-            break;
-        case SystemItem::Camera:
-            g.strokeRoundedRect({x + 2, y + 6, 18, 13}, 2);
-            g.strokeEllipse({x + 7, y + 8.5, 8, 8});
-            g.strokeRect({x + 7, y + 3, 8, 3});
-            break;
-        case SystemItem::Trash:
-            g.strokePath(line(p(3, 6), p(19, 6)));
-            g.strokeRect({x + 8, y + 2.5, 6, 3.5});
-            g.strokePath(polygon({p(5, 6), p(6.5, 20), p(15.5, 20), p(17, 6)}, false));
-            g.strokePath(line(p(9, 10), p(9, 17)));
-            g.strokePath(line(p(13, 10), p(13, 17)));
-            break;
-        case SystemItem::Play: g.fillPath(polygon({p(6, 3), p(19, 11), p(6, 19)})); break;
-        case SystemItem::Pause:
-            g.fillRect({x + 5, y + 4, 4, 14});
-            g.fillRect({x + 13, y + 4, 4, 14});
-            break;
-        case SystemItem::Rewind:
-            g.fillPath(polygon({p(11, 4), p(2, 11), p(11, 18)}));
-            g.fillPath(polygon({p(20, 4), p(11, 11), p(20, 18)}));
-            break;
-        case SystemItem::FastForward:
-            g.fillPath(polygon({p(2, 4), p(11, 11), p(2, 18)}));
-            g.fillPath(polygon({p(11, 4), p(20, 11), p(11, 18)}));
-            break;
-        default: break;  // words and spaces have no symbol
+    case SystemItem::Add:
+        g.strokePath(line(p(11, 3), p(11, 19)));
+        g.strokePath(line(p(3, 11), p(19, 11)));
+        break;
+    case SystemItem::Compose:
+        g.strokePath(polygon({p(12, 4), p(3, 4), p(3, 19), p(18, 19), p(18, 10)}, false));
+        g.strokePath(line(p(9, 13), p(19, 3)));
+        break;
+    case SystemItem::Reply:
+        g.strokePath(polygon({p(19, 18), p(19, 12), p(4, 12)}, false));
+        g.strokePath(polygon({p(9, 7), p(4, 12), p(9, 17)}, false));
+        break;
+    case SystemItem::Action:
+        g.strokePath(polygon({p(7, 9), p(4, 9), p(4, 20), p(18, 20), p(18, 9), p(15, 9)}, false));
+        g.strokePath(line(p(11, 14), p(11, 2)));
+        g.strokePath(polygon({p(7, 6), p(11, 2), p(15, 6)}, false));
+        break;
+    case SystemItem::Organize:
+        g.strokePath(polygon({p(2, 5), p(8, 5), p(10, 8), p(20, 8), p(20, 19), p(2, 19)}));
+        break;
+    case SystemItem::Bookmarks:
+        g.strokeRect({x + 3, y + 3, 8, 16});
+        g.strokeRect({x + 11, y + 3, 8, 16});
+        break;
+    case SystemItem::Search:
+        g.strokeEllipse({x + 3, y + 3, 12, 12});
+        g.strokePath(line(p(14, 14), p(19, 19)));
+        break;
+    case SystemItem::Refresh:
+        g.strokePath(arc(p(11, 11), 7.5, -M_PI / 3, 1.6 * M_PI));
+        g.strokePath(polygon({p(13, 2), p(15.5, 5), p(12, 7.5)}, false));
+        break;
+    case SystemItem::Stop:
+        g.strokePath(line(p(4, 4), p(18, 18)));
+        g.strokePath(line(p(18, 4), p(4, 18)));
+        break;
+    case SystemItem::Camera:
+        g.strokeRoundedRect({x + 2, y + 6, 18, 13}, 2);
+        g.strokeEllipse({x + 7, y + 8.5, 8, 8});
+        g.strokeRect({x + 7, y + 3, 8, 3});
+        break;
+    case SystemItem::Trash:
+        g.strokePath(line(p(3, 6), p(19, 6)));
+        g.strokeRect({x + 8, y + 2.5, 6, 3.5});
+        g.strokePath(polygon({p(5, 6), p(6.5, 20), p(15.5, 20), p(17, 6)}, false));
+        g.strokePath(line(p(9, 10), p(9, 17)));
+        g.strokePath(line(p(13, 10), p(13, 17)));
+        break;
+    case SystemItem::Play: g.fillPath(polygon({p(6, 3), p(19, 11), p(6, 19)})); break;
+    case SystemItem::Pause:
+        g.fillRect({x + 5, y + 4, 4, 14});
+        g.fillRect({x + 13, y + 4, 4, 14});
+        break;
+    case SystemItem::Rewind:
+        g.fillPath(polygon({p(11, 4), p(2, 11), p(11, 18)}));
+        g.fillPath(polygon({p(20, 4), p(11, 11), p(20, 18)}));
+        break;
+    case SystemItem::FastForward:
+        g.fillPath(polygon({p(2, 4), p(11, 11), p(2, 18)}));
+        g.fillPath(polygon({p(11, 4), p(20, 11), p(11, 18)}));
+        break;
+    default: break; // words and spaces have no symbol
     }
     g.setLineCap(LineCap::Butt);
     g.setLineWidth(1);
@@ -134,22 +134,26 @@ void Renderer::drawBarItem(BarButtonItem& item, const Rect& rect, bool bordered)
     }
     context_.restoreState();
     BarButtonItem* target = &item;
-    std::string name = title.value_or("stock item " + std::to_string(static_cast<int>(item.systemItem().value_or(SystemItem::Done))));
-    addRegion(rect, [target] { target->tap(); }, name);
+    std::string name =
+        title.value_or("stock item " + std::to_string(static_cast<int>(item.systemItem().value_or(SystemItem::Done))));
+    addRegion(
+        rect, [target] { target->tap(); }, name);
 }
 
 void Renderer::drawBackButton(NavigationController& nav, const std::string& title, const Rect& rect) {
     Rect chip{rect.minX() + 8, rect.midY() - theme::barButtonHeight / 2, rect.width() - 8, theme::barButtonHeight};
     context_.setFillColor(theme::barItem());
     context_.fillRoundedRect(chip, 6);
-    context_.fillPath(polygon({{rect.minX(), chip.midY()}, {chip.minX() + 3, chip.minY()}, {chip.minX() + 3, chip.maxY()}}));
+    context_.fillPath(
+        polygon({{rect.minX(), chip.midY()}, {chip.minX() + 3, chip.minY()}, {chip.minX() + 3, chip.maxY()}}));
     Font font = theme::barItemFont();
     double h = Typesetter::shared().measure(title, font).height;
     context_.setFillColor(Color::white());
     context_.drawText(title, {chip.minX() + 2, chip.midY() - h / 2, chip.width() - 8, h}, font, TextAlignment::Center,
                       {1, LineBreakMode::TruncateTail});
     NavigationController* target = &nav;
-    addRegion(rect, [target] { target->tapBackButton(); }, title);
+    addRegion(
+        rect, [target] { target->tapBackButton(); }, title);
 }
 
 void Renderer::drawNavigationBar(NavigationController& nav, const Rect& bounds) {
@@ -217,7 +221,7 @@ void Renderer::drawToolbar(Toolbar& toolbar, const Rect& bounds) {
     for (size_t i = 0; i < items.size() && i < frames.size(); ++i) {
         BarButtonItem& item = *items[i];
         if (item.customView()) {
-            drawnItems_[&item] = toWindow(item.customView()->frame());  // drawn as a subview
+            drawnItems_[&item] = toWindow(item.customView()->frame()); // drawn as a subview
             continue;
         }
         drawBarItem(item, frames[i], false);

@@ -23,7 +23,8 @@ constexpr int spinnerSpokes = 12;
 
 void Renderer::drawImageCentred(const Image& image, const Rect& box) {
     Size natural = ImageLibrary::shared().naturalSize(image);
-    if (natural.width <= 0 || natural.height <= 0) natural = {std::min(box.width(), 44.0), std::min(box.height(), 44.0)};
+    if (natural.width <= 0 || natural.height <= 0)
+        natural = {std::min(box.width(), 44.0), std::min(box.height(), 44.0)};
     double fit = std::min({1.0, box.width() / natural.width, box.height() / natural.height});
     Size size{natural.width * fit, natural.height * fit};
     context_.drawImage(image, {box.midX() - size.width / 2, box.midY() - size.height / 2, size.width, size.height});
@@ -94,7 +95,8 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
             context_.setFillColor(theme::teal());
             context_.fillRoundedRect(segment, radius);
             if (i > 0) context_.fillRect({segment.minX(), segment.minY(), segment.width() / 2, segment.height()});
-            if (i < count - 1) context_.fillRect({segment.midX(), segment.minY(), segment.width() / 2, segment.height()});
+            if (i < count - 1)
+                context_.fillRect({segment.midX(), segment.minY(), segment.width() / 2, segment.height()});
         }
         if (i > 0) {
             context_.setFillColor(theme::teal());
@@ -105,8 +107,7 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
         context_.drawText(control.titleForSegment(i),
                           {segment.minX() + layout.padding, segment.midY() - textHeight / 2,
                            segment.width() - 2 * layout.padding, textHeight},
-                          font,
-                          TextAlignment::Center,
+                          font, TextAlignment::Center,
                           {layout.lines, layout.lines > 1 ? LineBreakMode::WordWrap : LineBreakMode::TruncateTail});
     }
     context_.setStrokeColor(theme::teal());
@@ -180,7 +181,7 @@ void Renderer::drawSpinner(ActivitySpinner& spinner, const Rect& bounds) {
     context_.setLineCap(LineCap::Round);
     for (int i = 0; i < spinnerSpokes; ++i) {
         double angle = 2 * M_PI * i / spinnerSpokes - M_PI / 2;
-        int age = (phase - i + spinnerSpokes) % spinnerSpokes;  // the leading spoke is the brightest
+        int age = (phase - i + spinnerSpokes) % spinnerSpokes; // the leading spoke is the brightest
         context_.setStrokeColor(color.withAlpha(1.0 - 0.75 * age / (spinnerSpokes - 1)));
         context_.strokePath(line({c.x + inner * std::cos(angle), c.y + inner * std::sin(angle)},
                                  {c.x + outer * std::cos(angle), c.y + outer * std::sin(angle)}));

@@ -72,11 +72,12 @@ void Renderer::drawTableDecorations(TableView& table) {
             context_.setFillColor(theme::red());
             context_.fillRoundedRect(button, 6);
             context_.setFillColor(Color::white());
-            context_.drawText(title, {button.minX(), button.midY() - text.height / 2, button.width(), text.height}, font,
-                              TextAlignment::Center, {1, LineBreakMode::TruncateTail});
+            context_.drawText(title, {button.minX(), button.midY() - text.height / 2, button.width(), text.height},
+                              font, TextAlignment::Center, {1, LineBreakMode::TruncateTail});
             TableView* target = &table;
             IndexPath row = *path;
-            addRegion(button.insetBy(-4, -4), [target, row] { target->confirmDelete(row); }, title);
+            addRegion(
+                button.insetBy(-4, -4), [target, row] { target->confirmDelete(row); }, title);
         }
     }
     if (!grouped) return;
@@ -101,9 +102,13 @@ void Renderer::drawIndexStrip(TableView& table, const Rect& bounds) {
                           {1, LineBreakMode::Clip});
         TableView* target = &table;
         int section = static_cast<int>(i);
-        addRegion(box, [target, section] {
-            if (section < target->numberOfSections() && target->numberOfRows(section) > 0) target->scrollToRow({section, 0});
-        }, "index " + titles[i]);
+        addRegion(
+            box,
+            [target, section] {
+                if (section < target->numberOfSections() && target->numberOfRows(section) > 0)
+                    target->scrollToRow({section, 0});
+            },
+            "index " + titles[i]);
     }
 }
 
@@ -121,8 +126,8 @@ void Renderer::drawCell(TableViewCell& cell, const Rect& bounds) {
     }
     drawAccessory(cell, bounds);
     if (!cell.isEditing() || !table || !path) return;
-    EditingStyle style = table->tableDelegate() ? table->tableDelegate()->editingStyleForRow(*table, *path)
-                                                : EditingStyle::Delete;
+    EditingStyle style =
+        table->tableDelegate() ? table->tableDelegate()->editingStyleForRow(*table, *path) : EditingStyle::Delete;
     if (style == EditingStyle::None) return;
     if (table->allowsMultipleSelectionDuringEditing()) return drawSelectionControl(cell, *table, *path, bounds);
     Rect circle{10, bounds.midY() - 11, 22, 22};
@@ -135,7 +140,8 @@ void Renderer::drawCell(TableViewCell& cell, const Rect& bounds) {
     auto action = style == EditingStyle::Delete
                       ? std::function<void()>([table, row] { table->showDeleteConfirmation(row); })
                       : std::function<void()>([table, row] {
-                            if (table->dataSource()) table->dataSource()->commitEditing(*table, EditingStyle::Insert, row);
+                            if (table->dataSource())
+                                table->dataSource()->commitEditing(*table, EditingStyle::Insert, row);
                         });
     addRegion({0, 0, TableViewCell::editingIndent, bounds.height()}, action, "editing control");
 }
@@ -161,8 +167,9 @@ void Renderer::drawSelectionControl(TableViewCell& cell, TableView& table, Index
     }
     context_.restoreState();
     TableView* target = &table;
-    addRegion({0, 0, TableViewCell::editingIndent, bounds.height()}, [target, row] { target->tapRow(row); },
-              "selection control");
+    addRegion(
+        {0, 0, TableViewCell::editingIndent, bounds.height()}, [target, row] { target->tapRow(row); },
+        "selection control");
 }
 
 void Renderer::drawAccessory(TableViewCell& cell, const Rect& bounds) {
@@ -177,30 +184,31 @@ void Renderer::drawAccessory(TableViewCell& cell, const Rect& bounds) {
     bool onTeal = cellTextColor_.has_value();
     context_.setLineCap(LineCap::Round);
     switch (type) {
-        case AccessoryType::DisclosureIndicator:
-            context_.setStrokeColor(onTeal ? Color::white() : theme::mutedInk());
-            context_.setLineWidth(2.5);
-            context_.strokePath(polygon({{c.x - 3, c.y - 6}, {c.x + 3, c.y}, {c.x - 3, c.y + 6}}, false));
-            break;
-        case AccessoryType::Checkmark:
-            context_.setStrokeColor(onTeal ? Color::white() : theme::teal());
-            context_.setLineWidth(3);
-            context_.strokePath(polygon({{c.x - 7, c.y}, {c.x - 2, c.y + 5}, {c.x + 7, c.y - 6}}, false));
-            break;
-        case AccessoryType::DetailDisclosureButton: {
-            context_.setFillColor(onTeal ? Color::white() : theme::teal());
-            context_.fillEllipse({c.x - 13, c.y - 13, 26, 26});
-            context_.setStrokeColor(onTeal ? theme::teal() : Color::white());
-            context_.setLineWidth(2.5);
-            context_.strokePath(polygon({{c.x - 2, c.y - 5}, {c.x + 3, c.y}, {c.x - 2, c.y + 5}}, false));
-            TableView* table = cell.tableView();
-            if (auto path = table ? table->indexPathForCell(cell) : std::nullopt) {
-                IndexPath row = *path;
-                addRegion(area, [table, row] { table->tapAccessory(row); }, "detail button");
-            }
-            break;
+    case AccessoryType::DisclosureIndicator:
+        context_.setStrokeColor(onTeal ? Color::white() : theme::mutedInk());
+        context_.setLineWidth(2.5);
+        context_.strokePath(polygon({{c.x - 3, c.y - 6}, {c.x + 3, c.y}, {c.x - 3, c.y + 6}}, false));
+        break;
+    case AccessoryType::Checkmark:
+        context_.setStrokeColor(onTeal ? Color::white() : theme::teal());
+        context_.setLineWidth(3);
+        context_.strokePath(polygon({{c.x - 7, c.y}, {c.x - 2, c.y + 5}, {c.x + 7, c.y - 6}}, false));
+        break;
+    case AccessoryType::DetailDisclosureButton: {
+        context_.setFillColor(onTeal ? Color::white() : theme::teal());
+        context_.fillEllipse({c.x - 13, c.y - 13, 26, 26});
+        context_.setStrokeColor(onTeal ? theme::teal() : Color::white());
+        context_.setLineWidth(2.5);
+        context_.strokePath(polygon({{c.x - 2, c.y - 5}, {c.x + 3, c.y}, {c.x - 2, c.y + 5}}, false));
+        TableView* table = cell.tableView();
+        if (auto path = table ? table->indexPathForCell(cell) : std::nullopt) {
+            IndexPath row = *path;
+            addRegion(
+                area, [table, row] { table->tapAccessory(row); }, "detail button");
         }
-        case AccessoryType::None: break;
+        break;
+    }
+    case AccessoryType::None: break;
     }
     context_.setLineCap(LineCap::Butt);
     context_.setLineWidth(1);

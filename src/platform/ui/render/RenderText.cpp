@@ -33,10 +33,10 @@ size_t bulletIndex(const std::string& text, size_t byteIndex) {
 bool showsClearButton(const TextField& field) {
     if (field.text().empty()) return false;
     switch (field.clearButtonMode()) {
-        case ClearButtonMode::Always: return true;
-        case ClearButtonMode::WhileEditing: return field.isEditing();
-        case ClearButtonMode::UnlessEditing: return !field.isEditing();
-        default: return false;
+    case ClearButtonMode::Always: return true;
+    case ClearButtonMode::WhileEditing: return field.isEditing();
+    case ClearButtonMode::UnlessEditing: return !field.isEditing();
+    default: return false;
     }
 }
 
@@ -78,7 +78,7 @@ void Renderer::drawEditableLine(View& owner, const std::string& shown, size_t ca
     context_.saveState();
     context_.clip(box);
     if (shown.empty()) {
-        double hint = 0;  // the placeholder's width
+        double hint = 0; // the placeholder's width
         if (placeholder && !placeholder->empty()) {
             context_.setFillColor(theme::mutedInk());
             context_.drawText(*placeholder, line, font, alignment, {1, LineBreakMode::TruncateTail});
@@ -100,7 +100,7 @@ void Renderer::drawEditableLine(View& owner, const std::string& shown, size_t ca
         if (alignment == TextAlignment::Center) x += (line.width() - width) / 2;
         if (alignment == TextAlignment::Right) x = line.maxX() - width;
     } else if (editing) {
-        x = line.maxX() - width - 2;  // the end, where people type, stays in sight
+        x = line.maxX() - width - 2; // the end, where people type, stays in sight
     }
     auto offsetOf = [&](size_t index) {
         return typesetter.measure(std::string_view(shown).substr(0, std::min(index, shown.size())), font).width;
@@ -123,28 +123,28 @@ void Renderer::drawTextField(TextField& field, const Rect& bounds) {
     context_.setLineWidth(editing ? 2 : 1);
     context_.setStrokeColor(edge);
     switch (field.borderStyle()) {
-        case BorderStyle::RoundedRect:
-            if (!field.backgroundColor()) {
-                context_.setFillColor(Color::white());
-                context_.fillRoundedRect(bounds, 6);
-            }
-            context_.strokeRoundedRect(bounds.insetBy(0.5, 0.5), 6);
-            break;
-        case BorderStyle::Line:
-            context_.setStrokeColor(editing ? edge : theme::ink());
-            context_.strokeRect(bounds.insetBy(0.5, 0.5));
-            break;
-        case BorderStyle::Bezel:
-            if (!field.backgroundColor()) {
-                context_.setFillColor(Color::white());
-                context_.fillRect(bounds);
-            }
-            context_.strokeRect(bounds.insetBy(0.5, 0.5));
-            context_.setStrokeColor(theme::line());
-            context_.setLineWidth(2);
-            context_.strokePath(line({bounds.minX() + 1.5, bounds.minY() + 2}, {bounds.maxX() - 1.5, bounds.minY() + 2}));
-            break;
-        case BorderStyle::None: break;
+    case BorderStyle::RoundedRect:
+        if (!field.backgroundColor()) {
+            context_.setFillColor(Color::white());
+            context_.fillRoundedRect(bounds, 6);
+        }
+        context_.strokeRoundedRect(bounds.insetBy(0.5, 0.5), 6);
+        break;
+    case BorderStyle::Line:
+        context_.setStrokeColor(editing ? edge : theme::ink());
+        context_.strokeRect(bounds.insetBy(0.5, 0.5));
+        break;
+    case BorderStyle::Bezel:
+        if (!field.backgroundColor()) {
+            context_.setFillColor(Color::white());
+            context_.fillRect(bounds);
+        }
+        context_.strokeRect(bounds.insetBy(0.5, 0.5));
+        context_.setStrokeColor(theme::line());
+        context_.setLineWidth(2);
+        context_.strokePath(line({bounds.minX() + 1.5, bounds.minY() + 2}, {bounds.maxX() - 1.5, bounds.minY() + 2}));
+        break;
+    case BorderStyle::None: break;
     }
     context_.setLineWidth(1);
 
@@ -169,12 +169,15 @@ void Renderer::drawTextField(TextField& field, const Rect& bounds) {
         context_.fillEllipse(circle);
         context_.setStrokeColor(Color::white());
         context_.setLineWidth(2);
-        context_.strokePath(line({circle.minX() + 5.5, circle.minY() + 5.5}, {circle.maxX() - 5.5, circle.maxY() - 5.5}));
-        context_.strokePath(line({circle.maxX() - 5.5, circle.minY() + 5.5}, {circle.minX() + 5.5, circle.maxY() - 5.5}));
+        context_.strokePath(
+            line({circle.minX() + 5.5, circle.minY() + 5.5}, {circle.maxX() - 5.5, circle.maxY() - 5.5}));
+        context_.strokePath(
+            line({circle.maxX() - 5.5, circle.minY() + 5.5}, {circle.minX() + 5.5, circle.maxY() - 5.5}));
         context_.setLineWidth(1);
         TextField* target = &field;
-        addRegion({bounds.maxX() - clearButtonWidth - 4, bounds.minY(), clearButtonWidth + 4, bounds.height()},
-                  [target] { target->clearText(); }, "clear");
+        addRegion(
+            {bounds.maxX() - clearButtonWidth - 4, bounds.minY(), clearButtonWidth + 4, bounds.height()},
+            [target] { target->clearText(); }, "clear");
     }
 }
 

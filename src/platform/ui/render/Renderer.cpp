@@ -131,9 +131,7 @@ void Renderer::collectControllers(ViewController& controller) {
     if (ViewController* presented = controller.presentedViewController()) collectControllers(*presented);
 }
 
-void Renderer::drawScreen(Application& app) {
-    drawWindow(app.keyWindow() ? *app.keyWindow() : app.window());
-}
+void Renderer::drawScreen(Application& app) { drawWindow(app.keyWindow() ? *app.keyWindow() : app.window()); }
 
 void Renderer::drawWindow(Window& window) {
     regions_.clear();
@@ -225,7 +223,12 @@ void Renderer::drawRoot(View& view, Role role) {
         PopoverController* owner = nullptr;
         for (PopoverController* p : app_->popovers())
             if (p->contentViewController()->view().get() == &view) owner = p;
-        addRegion({-1e6, -1e6, 2e6, 2e6}, [owner] { if (owner) owner->dismiss(true); }, "outside the popover", true);
+        addRegion(
+            {-1e6, -1e6, 2e6, 2e6},
+            [owner] {
+                if (owner) owner->dismiss(true);
+            },
+            "outside the popover", true);
         Rect box = frame.insetBy(-6, -6);
         double tipX = frame.x() + 40;
         if (auto it = drawnItems_.find(owner ? owner->anchor() : nullptr); it != drawnItems_.end())

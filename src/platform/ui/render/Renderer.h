@@ -43,10 +43,10 @@ namespace tavlo::ui::render {
 struct HitRegion {
     Rect rect;
     View* view = nullptr;
-    double scale = 1;  // window points per point of the view
+    double scale = 1; // window points per point of the view
     std::function<void()> action;
     bool barrier = false;
-    std::string name;  // what it is, for people reading a failure ("Back", "alert button 1")
+    std::string name; // what it is, for people reading a failure ("Back", "alert button 1")
 
     // A point of the window in the coordinates of `view`.
     Point toView(Point windowPoint) const;
@@ -136,10 +136,10 @@ private:
 
     GraphicsContext& context_;
     std::vector<HitRegion> regions_;
-    std::map<const View*, ViewController*> owners_;  // the views of the controllers on screen
-    std::map<const BarButtonItem*, Rect> drawnItems_;  // where bar items went (popover arrows)
+    std::map<const View*, ViewController*> owners_;   // the views of the controllers on screen
+    std::map<const BarButtonItem*, Rect> drawnItems_; // where bar items went (popover arrows)
     Application* app_ = nullptr;
-    std::optional<Color> cellTextColor_;  // labels of a selected cell are drawn in it
+    std::optional<Color> cellTextColor_; // labels of a selected cell are drawn in it
     bool animating_ = false;
 };
 

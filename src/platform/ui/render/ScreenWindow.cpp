@@ -23,10 +23,10 @@ namespace tavlo::ui::render {
 namespace {
 
 constexpr const char* errorDomain = "ScreenWindow";
-constexpr double idleLookInterval = 0.25;    // an idle screen is looked at this often
+constexpr double idleLookInterval = 0.25; // an idle screen is looked at this often
 constexpr double busyLookInterval = 1.0 / ScreenWindow::maximumFrameRate;
-constexpr double busySeconds = 1;            // after input or a change, for this long
-constexpr double pollInterval = 1.0 / 60;    // where the display gives no descriptor
+constexpr double busySeconds = 1;         // after input or a change, for this long
+constexpr double pollInterval = 1.0 / 60; // where the display gives no descriptor
 
 double seconds() { return static_cast<double>(SDL_GetTicks64()) / 1000.0; }
 
@@ -42,8 +42,8 @@ struct ScreenWindow::State {
     std::shared_ptr<Timer> poll;
     std::shared_ptr<Timer> look;
     std::shared_ptr<Timer> holdTimer;
-    uint64_t shown = 0;       // the fingerprint of the frame on the display
-    bool stale = true;        // the display lost the frame (exposed, resized)
+    uint64_t shown = 0; // the fingerprint of the frame on the display
+    bool stale = true;  // the display lost the frame (exposed, resized)
     double lastFrame = -1e9;
     double lastActivity = 0;
     uint64_t frames = 0;
@@ -73,7 +73,7 @@ ScreenWindow::State::~State() {
 }
 
 std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::string& title, Error* error) {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the program's own signal handling stays
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); // the program's own signal handling stays
     // We draw every pixel ourselves: a plain framebuffer, no OpenGL (which would make the window
     // anew on first use and needs a GPU or its emulation).
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -105,9 +105,9 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
     Typesetter::shared();
     auto state = std::make_unique<State>(app);
     state->size = state->screen().bounds().size;
-    state->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     static_cast<int>(state->size.width), static_cast<int>(state->size.height),
-                                     SDL_WINDOW_SHOWN);
+    state->window =
+        SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                         static_cast<int>(state->size.width), static_cast<int>(state->size.height), SDL_WINDOW_SHOWN);
     if (!state->window) {
         Error::set(error, errorDomain, 2, std::string("The window could not be made: ") + SDL_GetError());
         return nullptr;
@@ -145,7 +145,8 @@ void ScreenWindow::State::followWindowSize() {
     size = wanted;
     SDL_SetWindowSize(window, static_cast<int>(size.width), static_cast<int>(size.height));
     cairo_surface_destroy(frame);
-    frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width), static_cast<int>(size.height));
+    frame =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width), static_cast<int>(size.height));
     stale = true;
 }
 
@@ -164,58 +165,57 @@ void ScreenWindow::State::pump() {
 
 void ScreenWindow::State::handle(const SDL_Event& e) {
     switch (e.type) {
-        case SDL_MOUSEBUTTONDOWN:
-            if (e.button.button != SDL_BUTTON_LEFT) break;
-            pointer.press({double(e.button.x), double(e.button.y)}, e.button.timestamp / 1000.0);
-            if (holdTimer) holdTimer->invalidate();
-            holdTimer = RunLoop::main().performAfterDelay(
-                PointerInput::longPressSeconds + 0.01,
-                [this] {
-                    pointer.hold(seconds());
-                    lookSoon(0);
-                },
-                this, {RunLoop::commonModes});
-            break;
-        case SDL_MOUSEMOTION:
-            if (pointer.isPressed()) pointer.move({double(e.motion.x), double(e.motion.y)}, e.motion.timestamp / 1000.0);
-            break;
-        case SDL_MOUSEBUTTONUP:
-            if (e.button.button == SDL_BUTTON_RIGHT) pointer.secondaryClick({double(e.button.x), double(e.button.y)});
-            if (e.button.button != SDL_BUTTON_LEFT) break;
-            if (holdTimer) holdTimer->invalidate();
-            pointer.release({double(e.button.x), double(e.button.y)}, e.button.timestamp / 1000.0, e.button.clicks);
-            break;
-        case SDL_MOUSEWHEEL: {
-            int x = 0, y = 0;
-            SDL_GetMouseState(&x, &y);
-            double flip = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
-            pointer.wheel({double(x), double(y)}, flip * e.wheel.x, flip * e.wheel.y);
-            break;
-        }
-        case SDL_TEXTINPUT: pointer.text(e.text.text); break;
-        case SDL_KEYDOWN:
-            switch (e.key.keysym.sym) {
-                case SDLK_BACKSPACE: pointer.key(PointerInput::Key::Backspace); break;
-                case SDLK_RETURN:
-                case SDLK_KP_ENTER: pointer.key(PointerInput::Key::Return); break;
-                case SDLK_TAB:
-                    pointer.key((e.key.keysym.mod & KMOD_SHIFT) ? PointerInput::Key::BackTab : PointerInput::Key::Tab);
-                    break;
-                default: break;
-            }
-            break;
-        case SDL_WINDOWEVENT:
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                if (onClose) onClose();
-            } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
-                       e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_RESTORED) {
-                stale = true;
-            }
-            break;
-        case SDL_QUIT:
-            if (onClose) onClose();
+    case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button != SDL_BUTTON_LEFT) break;
+        pointer.press({double(e.button.x), double(e.button.y)}, e.button.timestamp / 1000.0);
+        if (holdTimer) holdTimer->invalidate();
+        holdTimer = RunLoop::main().performAfterDelay(PointerInput::longPressSeconds + 0.01,
+                                                      [this] {
+                                                          pointer.hold(seconds());
+                                                          lookSoon(0);
+                                                      },
+                                                      this, {RunLoop::commonModes});
+        break;
+    case SDL_MOUSEMOTION:
+        if (pointer.isPressed()) pointer.move({double(e.motion.x), double(e.motion.y)}, e.motion.timestamp / 1000.0);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_RIGHT) pointer.secondaryClick({double(e.button.x), double(e.button.y)});
+        if (e.button.button != SDL_BUTTON_LEFT) break;
+        if (holdTimer) holdTimer->invalidate();
+        pointer.release({double(e.button.x), double(e.button.y)}, e.button.timestamp / 1000.0, e.button.clicks);
+        break;
+    case SDL_MOUSEWHEEL: {
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        double flip = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+        pointer.wheel({double(x), double(y)}, flip * e.wheel.x, flip * e.wheel.y);
+        break;
+    }
+    case SDL_TEXTINPUT: pointer.text(e.text.text); break;
+    case SDL_KEYDOWN:
+        switch (e.key.keysym.sym) {
+        case SDLK_BACKSPACE: pointer.key(PointerInput::Key::Backspace); break;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: pointer.key(PointerInput::Key::Return); break;
+        case SDLK_TAB:
+            pointer.key((e.key.keysym.mod & KMOD_SHIFT) ? PointerInput::Key::BackTab : PointerInput::Key::Tab);
             break;
         default: break;
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            if (onClose) onClose();
+        } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+                   e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_RESTORED) {
+            stale = true;
+        }
+        break;
+    case SDL_QUIT:
+        if (onClose) onClose();
+        break;
+    default: break;
     }
 }
 
@@ -285,7 +285,8 @@ Bitmap ScreenWindow::screenshot() const {
     bool lock = SDL_MUSTLOCK(surface);
     if (lock) SDL_LockSurface(surface);
     SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels, surface->pitch,
-                      SDL_PIXELFORMAT_ARGB8888, cairo_image_surface_get_data(copy), cairo_image_surface_get_stride(copy));
+                      SDL_PIXELFORMAT_ARGB8888, cairo_image_surface_get_data(copy),
+                      cairo_image_surface_get_stride(copy));
     if (lock) SDL_UnlockSurface(surface);
     cairo_surface_mark_dirty(copy);
     Bitmap picture = bitmapFromSurface(copy);

@@ -28,7 +28,7 @@ inline Color headerBand() { return rgb(0xE1, 0xE8, 0xEC); }
 inline Color dim() { return {0, 0, 0, 0.45}; }
 
 inline Font barTitleFont() { return Font::boldSystem(19); }
-inline Font barItemFont() { return Toolbar::titleFont(); }  // toolbars measure their items in it
+inline Font barItemFont() { return Toolbar::titleFont(); } // toolbars measure their items in it
 inline Font headerFont() { return Font::boldSystem(15); }
 inline Font indexFont() { return TableView::indexFont(); }
 
@@ -37,6 +37,6 @@ constexpr double fieldInset = 8;
 constexpr double barButtonHeight = 32;
 constexpr double alertWidth = 320;
 constexpr double pickerRowHeight = 40;
-constexpr double segmentPadding = 4;  // room beside a segment's title
+constexpr double segmentPadding = 4; // room beside a segment's title
 
 } // namespace tavlo::ui::render::theme

@@ -25,13 +25,16 @@ constexpr size_t drawnCacheLimit = 2000;
 
 std::string lowercase(std::string_view s) {
     std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
 
 bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
-bool isBold(const Font& font) { return font.weight() == Font::Weight::Bold || contains(lowercase(font.family()), "bold"); }
+bool isBold(const Font& font) {
+    return font.weight() == Font::Weight::Bold || contains(lowercase(font.family()), "bold");
+}
 
 bool isItalic(const Font& font) {
     std::string family = lowercase(font.family());
@@ -40,15 +43,17 @@ bool isItalic(const Font& font) {
 
 PangoEllipsizeMode ellipsizeFor(LineBreakMode mode) {
     switch (mode) {
-        case LineBreakMode::TruncateHead: return PANGO_ELLIPSIZE_START;
-        case LineBreakMode::TruncateTail: return PANGO_ELLIPSIZE_END;
-        case LineBreakMode::TruncateMiddle: return PANGO_ELLIPSIZE_MIDDLE;
-        default: return PANGO_ELLIPSIZE_NONE;
+    case LineBreakMode::TruncateHead: return PANGO_ELLIPSIZE_START;
+    case LineBreakMode::TruncateTail: return PANGO_ELLIPSIZE_END;
+    case LineBreakMode::TruncateMiddle: return PANGO_ELLIPSIZE_MIDDLE;
+    default: return PANGO_ELLIPSIZE_NONE;
     }
 }
 
 // One line that does not shorten: no width is given, so it never wraps.
-bool isUnwrappedLine(const TextWrap& wrap) { return wrap.lines == 1 && ellipsizeFor(wrap.lineBreak) == PANGO_ELLIPSIZE_NONE; }
+bool isUnwrappedLine(const TextWrap& wrap) {
+    return wrap.lines == 1 && ellipsizeFor(wrap.lineBreak) == PANGO_ELLIPSIZE_NONE;
+}
 
 double fromPango(int units) { return static_cast<double>(units) / PANGO_SCALE; }
 int toPango(double points) { return static_cast<int>(points * PANGO_SCALE + 0.5); }
@@ -89,7 +94,8 @@ Typesetter::Typesetter() {
     bool complete = true;
     for (const char* file : fontFiles) {
         std::string path = std::string(fontDirectory) + file;
-        if (!std::filesystem::exists(path) || !FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(path.c_str())))
+        if (!std::filesystem::exists(path) ||
+            !FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(path.c_str())))
             complete = false;
     }
     if (complete) {
@@ -103,7 +109,7 @@ Typesetter::Typesetter() {
                      fontDirectory);
         fontMap_ = pango_cairo_font_map_new();
     }
-    FcConfigDestroy(config);  // the font map keeps its own reference
+    FcConfigDestroy(config); // the font map keeps its own reference
     context_ = pango_font_map_create_context(fontMap_);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
@@ -140,7 +146,7 @@ PangoLayout* Typesetter::layout(std::string_view text, const Font& font, double 
     pango_font_description_set_family(description, family.c_str());
     pango_font_description_set_weight(description, isBold(font) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     bool italic = isItalic(font);
-    pango_font_description_set_style(description, !italic                      ? PANGO_STYLE_NORMAL
+    pango_font_description_set_style(description, !italic                    ? PANGO_STYLE_NORMAL
                                                   : family == "DejaVu Serif" ? PANGO_STYLE_ITALIC
                                                                              : PANGO_STYLE_OBLIQUE);
     pango_font_description_set_absolute_size(description, std::max(1.0, font.pointSize()) * PANGO_SCALE);
@@ -152,7 +158,8 @@ PangoLayout* Typesetter::layout(std::string_view text, const Font& font, double 
                                                                            : PANGO_ALIGN_LEFT);
     if (width > 0 && !isUnwrappedLine(wrap)) {
         pango_layout_set_width(layout, toPango(width));
-        pango_layout_set_wrap(layout, wrap.lineBreak == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_wrap(layout,
+                              wrap.lineBreak == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
         PangoEllipsizeMode ellipsize = ellipsizeFor(wrap.lineBreak);
         if (ellipsize != PANGO_ELLIPSIZE_NONE) {
             pango_layout_set_ellipsize(layout, ellipsize);
@@ -167,8 +174,8 @@ PangoLayout* Typesetter::layout(std::string_view text, const Font& font, double 
 
 Size Typesetter::measure(std::string_view text, const Font& font, double width, const TextWrap& wrap) {
     std::lock_guard lock(mutex_);
-    MeasureKey key{font.family(), static_cast<int>(font.weight()), font.pointSize(), std::max(0.0, width),
-                   wrap.lines, static_cast<int>(wrap.lineBreak), std::string(text)};
+    MeasureKey key{font.family(), static_cast<int>(font.weight()),  font.pointSize(), std::max(0.0, width),
+                   wrap.lines,    static_cast<int>(wrap.lineBreak), std::string(text)};
     if (auto it = cache_.find(key); it != cache_.end()) return it->second;
     PangoLayout* l = layout(text, font, width, 0, wrap, TextAlignment::Left);
     PangoRectangle logical;
@@ -210,9 +217,15 @@ const Typesetter::DrawnText& Typesetter::drawn(std::string_view text, const Font
     // decides how many lines fit.
     const bool unwrapped = isUnwrappedLine(wrap);
     const bool heightCounts = !unwrapped && wrap.lines <= 0 && ellipsizeFor(wrap.lineBreak) != PANGO_ELLIPSIZE_NONE;
-    DrawnKey key{font.family(), static_cast<int>(font.weight()), font.pointSize(), unwrapped ? 0.0 : box.width(),
-                 heightCounts ? box.height() : 0.0, wrap.lines, static_cast<int>(wrap.lineBreak),
-                 static_cast<int>(alignment), std::string(text)};
+    DrawnKey key{font.family(),
+                 static_cast<int>(font.weight()),
+                 font.pointSize(),
+                 unwrapped ? 0.0 : box.width(),
+                 heightCounts ? box.height() : 0.0,
+                 wrap.lines,
+                 static_cast<int>(wrap.lineBreak),
+                 static_cast<int>(alignment),
+                 std::string(text)};
     if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
     if (drawn_.size() >= drawnCacheLimit) forgetDrawn();
     DrawnText out;

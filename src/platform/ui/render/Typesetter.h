@@ -68,8 +68,8 @@ private:
     // or box changes. Key: the measure's, with the box's height and the alignment.
     struct DrawnText {
         PangoLayout* layout = nullptr;
-        double width = 0;   // of its logical extents
-        double height = 0;  // of the lines it shows
+        double width = 0;  // of its logical extents
+        double height = 0; // of the lines it shows
     };
     using DrawnKey = std::tuple<std::string, int, double, double, double, int, int, int, std::string>;
     const DrawnText& drawn(std::string_view text, const Font& font, const Rect& box, const TextWrap& wrap,

@@ -47,7 +47,8 @@ public:
     // Cents entry: the money text that an edit of `text` (the range replaced by `typed`) leads
     // to; none when the edit must be refused, because what it leaves is not a number of cents or
     // no longer fits in 32 bits.
-    static std::optional<std::string> centsAfterEdit(std::string_view text, ui::TextRange range, std::string_view typed);
+    static std::optional<std::string> centsAfterEdit(std::string_view text, ui::TextRange range,
+                                                     std::string_view typed);
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;

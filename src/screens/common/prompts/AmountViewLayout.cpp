@@ -29,9 +29,9 @@ std::shared_ptr<View> build(AmountViewController& owner) {
     field->setKeyboardType(KeyboardType::NumberPad);
     field->setAutoresizingMask(stretchesAcross);
 
-    auto save = addPrimaryButton(*root, {m + width - buttonWidth, m + fieldHeight + (pad ? 16 : 8), buttonWidth,
-                                         buttonHeight},
-                                 localized("Save"), [&owner] { owner.saveAmount(); });
+    auto save =
+        addPrimaryButton(*root, {m + width - buttonWidth, m + fieldHeight + (pad ? 16 : 8), buttonWidth, buttonHeight},
+                         localized("Save"), [&owner] { owner.saveAmount(); });
     save->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleBottomMargin);
 
     owner.connect("amountView", field);

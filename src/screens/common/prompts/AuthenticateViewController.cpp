@@ -76,7 +76,7 @@ void AuthenticateViewController::authenticate(const std::optional<std::string>& 
     if (session_ && userId)
         for (const std::string& permission : permissions_) {
             if (!session_->isGranted(permission, userId)) continue;
-            auto keep = shared_from_this();  // the observer may close the prompt
+            auto keep = shared_from_this(); // the observer may close the prompt
             if (popWhenDone_)
                 if (NavigationController* nav = navigationController()) nav->pop(useAnimation());
             if (observer_) observer_(param_, *userId);

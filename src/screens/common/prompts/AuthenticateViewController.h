@@ -67,7 +67,7 @@ private:
     Observer observer_;
     std::any param_;
     bool popWhenDone_ = false;
-    bool listening_ = false;  // registered with the card reader's mediator
+    bool listening_ = false; // registered with the card reader's mediator
 };
 
 } // namespace tavlo::screens

@@ -35,8 +35,9 @@ void PromptViewController::addBackButton() {
 void PromptViewController::addDoneToolbar(const std::string& done, std::function<void()> save) {
     if (kit::onPad()) return;
     auto bar = std::make_shared<Toolbar>(Rect(0, 0, 320, 50));
-    bar->setItems({BarButtonItem::flexibleSpace(),
-                   BarButtonItem::titled(done, BarButtonStyle::Done, [save = std::move(save)](BarButtonItem&) { save(); })});
+    bar->setItems(
+        {BarButtonItem::flexibleSpace(),
+         BarButtonItem::titled(done, BarButtonStyle::Done, [save = std::move(save)](BarButtonItem&) { save(); })});
     input().setInputAccessoryView(bar);
 }
 
@@ -47,7 +48,7 @@ void PromptViewController::endEditing() {
 }
 
 void PromptViewController::answer(const std::optional<std::string>& value) {
-    auto keep = shared_from_this();  // the observer may close this screen
+    auto keep = shared_from_this(); // the observer may close this screen
     if (observer_) observer_(value, param_);
     if (flowControl_) FlowControl::moveOn(*this, flowControl_.get(), useAnimation_);
 }

@@ -19,8 +19,8 @@ std::shared_ptr<View> build(SeatsViewController& owner) {
     const Size size = promptSize();
     const double width = pad ? 320 : size.width - 2 * promptMargin(), left = (size.width - width) / 2;
     const double captionTop = pad ? 64 : 24, captionHeight = 28, wheelHeight = 216;
-    const uint32_t centred = Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin |
-                             Autoresizing::FlexibleBottomMargin;
+    const uint32_t centred =
+        Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin | Autoresizing::FlexibleBottomMargin;
     auto root = promptRoot();
 
     auto caption = addCaption(*root, {left, captionTop, width, captionHeight}, localized("Number of guests"),

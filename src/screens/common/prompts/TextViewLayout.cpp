@@ -32,8 +32,8 @@ std::shared_ptr<View> build(TextViewController& owner) {
     auto limit = addCaption(*root, {m, rowTop, width - buttonWidth - m, buttonHeight}, "", Font::system(pad ? 16 : 14),
                             theme::mutedInk(), stretchesAcross);
     limit->setHidden(true);
-    auto save = addPrimaryButton(*root, {m + width - buttonWidth, rowTop, buttonWidth, buttonHeight},
-                                 localized("Save"), [&owner] { owner.saveText(); });
+    auto save = addPrimaryButton(*root, {m + width - buttonWidth, rowTop, buttonWidth, buttonHeight}, localized("Save"),
+                                 [&owner] { owner.saveText(); });
     save->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleBottomMargin);
 
     owner.connect("textView", text);

@@ -60,7 +60,7 @@ std::shared_ptr<ViewController> ComboFlowControl::nextView() {
     const std::vector<SelectionPtr> items = selection_->getSelections();
     while (currentItem_ + 1 < static_cast<int>(items.size())) {
         auto flow = itemFlow(items[++currentItem_]);
-        pushFlow(flow);  // on the stack also when it has no screen: the position counts it
+        pushFlow(flow); // on the stack also when it has no screen: the position counts it
         if (flow->hasNextView())
             if (auto screen = flow->nextView()) return screen;
     }
@@ -109,10 +109,8 @@ ComboFlowControl::Stage ComboFlowControl::placeBefore(Stage place) const {
 // Group flows lie above item flows on the stack: each removed flow counts against its own kind.
 void ComboFlowControl::dropTopSubFlow() {
     if (subFlows().empty()) return;
-    if (dynamic_cast<GroupFlowControl*>(subFlows().back().get()))
-        currentGroup_ = std::max(-1, currentGroup_ - 1);
-    else
-        currentItem_ = std::max(-1, currentItem_ - 1);
+    if (dynamic_cast<GroupFlowControl*>(subFlows().back().get())) currentGroup_ = std::max(-1, currentGroup_ - 1);
+    else currentItem_ = std::max(-1, currentItem_ - 1);
     popFlow();
 }
 

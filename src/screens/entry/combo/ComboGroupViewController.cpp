@@ -52,8 +52,9 @@ SelectionPtr ComboGroupViewController::rowItem(const ManagedObject& row) const {
 std::shared_ptr<TableViewCell> ComboGroupViewController::cellForRow(TableView& table, IndexPath path) {
     auto cell = table.dequeueReusableCell("Cell");
     if (!cell)
-        cell = QuantityCellView::counterRow("Cell", table.bounds().width() - 2 * table.groupInset(), kRowHeight,
-                                            [this](Control& b) { minusPressed(b); }, [this](Control& b) { plusPressed(b); });
+        cell = QuantityCellView::counterRow(
+            "Cell", table.bounds().width() - 2 * table.groupInset(), kRowHeight,
+            [this](Control& b) { minusPressed(b); }, [this](Control& b) { plusPressed(b); });
     const ManagedObject& row = *items_[static_cast<size_t>(path.row)];
     if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(QuantityCellView::rowNameTag)))
         name->setText(row.text("item.name"));

@@ -30,7 +30,8 @@ void CompListViewController::viewDidLoad() {
         BarButtonItem::titled(localized("Done"), BarButtonStyle::Done, [this](BarButtonItem&) { back(); }));
     setTitle(localized("Comp Item"));
     // A list that cannot be read stays, empty but for the remove row.
-    if (Error error; !fetch(error)) TAVLO_LOG_MAIL("Unable to read all available comps: %@", error.localizedDescription());
+    if (Error error; !fetch(error))
+        TAVLO_LOG_MAIL("Unable to read all available comps: %@", error.localizedDescription());
 }
 
 std::shared_ptr<TableViewCell> CompListViewController::cellForRow(TableView& table, IndexPath path) {
@@ -50,7 +51,7 @@ std::shared_ptr<TableViewCell> CompListViewController::cellForRow(TableView& tab
 void CompListViewController::didSelectRow(TableView& table, IndexPath path) {
     table.deselectRow(path, animated());
     const std::optional<std::string> user = session_ ? session_->userId() : std::nullopt;
-    if (path.row >= static_cast<int>(comps_.size())) return saveComp(std::nullopt, user);  // removing needs no right
+    if (path.row >= static_cast<int>(comps_.size())) return saveComp(std::nullopt, user); // removing needs no right
     const ManagedObject& comp = *comps_[static_cast<size_t>(path.row)];
     const std::string compId = comp.text("complimentaryId").value_or("");
     if (comp.boolean("permissionNeeded") && !(session_ && session_->isGranted(Right::Complimentary)))

@@ -97,7 +97,8 @@ void SelectionViewController::comps() {
     comps->setCurrentComp(selection_->compName());
     std::weak_ptr<ViewController> weak = shared_from_this();
     comps->setAnswer([weak](const std::optional<std::string>& compId, const std::optional<std::string>& authorizedBy) {
-        if (auto self = std::static_pointer_cast<SelectionViewController>(weak.lock())) self->comped(compId, authorizedBy);
+        if (auto self = std::static_pointer_cast<SelectionViewController>(weak.lock()))
+            self->comped(compId, authorizedBy);
     });
     if (NavigationController* navigation = navigationController()) navigation->push(list, animated());
 }
@@ -117,8 +118,7 @@ void SelectionViewController::comped(const std::optional<std::string>& compId,
     selection_->setCompName(comp->text("name"));
     selection_->setCompBy(authorizedBy);
     selection_->setCompPercent(comp->int32("percentage"));
-    if (!Parameters::flag(Parameter::CompComments, store) ||
-        !Parameters::flag(Parameter::TempCompComments, store))
+    if (!Parameters::flag(Parameter::CompComments, store) || !Parameters::flag(Parameter::TempCompComments, store))
         return popCompList();
     auto prompt = std::make_shared<TextViewController>();
     prompt->setTitle(localized("Enter Comment for Comp"));
@@ -205,9 +205,10 @@ void SelectionViewController::voidItem(QuantityCellView& cell, const std::option
     const int32_t quantity = selection_->quantity();
     order_->decrement(selection_, authorizedBy, session_.get());
     if (quantity > 1) showQuantity(cell, quantity - 1);
-    auto keep = shared_from_this();  // leaving the editor below may release it
+    auto keep = shared_from_this(); // leaving the editor below may release it
     if (quantity == 1)
-        if (NavigationController* navigation = navigationController(); navigation && navigation->viewControllers().size() > 1)
+        if (NavigationController* navigation = navigationController();
+            navigation && navigation->viewControllers().size() > 1)
             navigation->pop(animated());
     if (menuView_) menuView_->refresh();
 }

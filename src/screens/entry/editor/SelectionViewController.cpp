@@ -52,8 +52,8 @@ void SelectionViewController::readSeatCourseView() {
 }
 
 void SelectionViewController::viewDidLoad() {
-    for (const ManagedObjectPtr& group : DBHelper::getObjects("PreparationGroup", "storeWide == YES", PredicateArgument(),
-                                                              "name", context()))
+    for (const ManagedObjectPtr& group :
+         DBHelper::getObjects("PreparationGroup", "storeWide == YES", PredicateArgument(), "name", context()))
         storeWidePreps_.push_back(group->text("preparationGroupId").value_or(""));
     navigationItem().setLeftBarButtonItem(
         BarButtonItem::titled(localized("Order"), BarButtonStyle::Done, [this](BarButtonItem&) { back(); }));
@@ -89,7 +89,8 @@ std::optional<std::string> SelectionViewController::titleForHeader(TableView&, i
     }
 }
 
-std::shared_ptr<TableViewCell> SelectionViewController::textCell(TableView& table, const std::string& text, bool enabled) {
+std::shared_ptr<TableViewCell> SelectionViewController::textCell(TableView& table, const std::string& text,
+                                                                 bool enabled) {
     auto cell = table.dequeueReusableCell("Cell");
     if (!cell) cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "Cell");
     cell->textLabel().setText(text);
@@ -116,7 +117,8 @@ std::shared_ptr<TableViewCell> SelectionViewController::cellForRow(TableView& ta
     case Section::Seat:
     case Section::Course: return sliderRow(sections_[static_cast<size_t>(path.section)]);
     case Section::RecipePreparations:
-        return textCell(table, recipeGroups_[static_cast<size_t>(path.row)]->text("preparationGroup.name").value_or(""), true);
+        return textCell(table, recipeGroups_[static_cast<size_t>(path.row)]->text("preparationGroup.name").value_or(""),
+                        true);
     case Section::StoreWidePreparations: {
         ManagedObjectPtr group = DBHelper::getObject("PreparationGroup", "preparationGroupId == %@",
                                                      storeWidePreps_[static_cast<size_t>(path.row)], context());

@@ -32,7 +32,17 @@ public:
     static constexpr const char* kInterfaceName = OrderTaskScreen::kSelectionInterface;
     // The sections, in the order they come; the seat and course rows and the two preparation
     // lists only when there is something to show.
-    enum class Section { Quantity, Price, Comments, Comp, Sides, Seat, Course, RecipePreparations, StoreWidePreparations };
+    enum class Section {
+        Quantity,
+        Price,
+        Comments,
+        Comp,
+        Sides,
+        Seat,
+        Course,
+        RecipePreparations,
+        StoreWidePreparations
+    };
     static constexpr int kSliderTag = 1, kSliderLabelTag = 2;
 
     SelectionViewController();

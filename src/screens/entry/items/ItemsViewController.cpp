@@ -141,7 +141,8 @@ void ItemsViewController::undo() {
 }
 
 void ItemsViewController::redo() {
-    if (additions_.redo(*order_, session_.get())) lblAction_->setText(SelectionAdditions::addedText(*additions_.last()));
+    if (additions_.redo(*order_, session_.get()))
+        lblAction_->setText(SelectionAdditions::addedText(*additions_.last()));
 }
 
 void registerItemsView() {

@@ -100,8 +100,9 @@ int MenuButtonsViewController::loadItems() {
     }
 
     if (grid_) grid_->removeFromSuperview();
-    grid_ = std::make_shared<SlideView>(Rect(std::floor((width - gridWidth) / 2), menuBarHeight() + yPadding, gridWidth, height),
-                                        Color::white(), buttons, rows, columns, xPadding, yPadding, scrollPadding);
+    grid_ = std::make_shared<SlideView>(
+        Rect(std::floor((width - gridWidth) / 2), menuBarHeight() + yPadding, gridWidth, height), Color::white(),
+        buttons, rows, columns, xPadding, yPadding, scrollPadding);
     if (pages) grid_->scroll().setPageWidth(columnsThatFit * cellWidth);
     view()->addSubview(grid_);
     return static_cast<int>(height) + yPadding;

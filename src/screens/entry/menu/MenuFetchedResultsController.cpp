@@ -1,7 +1,7 @@
 #include "screens/entry/menu/MenuFetchedResultsController.h"
 
-#include "platform/store/ObjectContext.h"
 #include "platform/foundation/Text.h"
+#include "platform/store/ObjectContext.h"
 
 namespace tavlo::screens {
 

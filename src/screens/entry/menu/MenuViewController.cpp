@@ -175,8 +175,7 @@ void MenuViewController::leaveUnreadable() {
 void MenuViewController::refetch() {
     if (Error error; !fetchItems(error))
         TAVLO_LOG_MAIL("Error loading customer selected menu %@", error.localizedDescription());
-    else
-        refresh();
+    else refresh();
 }
 
 void MenuViewController::changeMenu(Button& button, const std::string& menuId) {

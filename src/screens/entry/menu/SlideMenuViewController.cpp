@@ -134,7 +134,8 @@ std::vector<std::string> SlideMenuViewController::sectionIndexTitles(TableView&)
 void SlideMenuViewController::didSelectRow(TableView& table, IndexPath path) {
     MenuFetchedResultsController& items = fetchedResultsController();
     if (currentMenuId() && !items.listsShortcuts()) {
-        ManagedObjectPtr menu = DBHelper::getObject("Menu", "menuId == %@", *currentMenuId(), contextOf(session_.get()));
+        ManagedObjectPtr menu =
+            DBHelper::getObject("Menu", "menuId == %@", *currentMenuId(), contextOf(session_.get()));
         if (!menu || !Menu::isActive(*menu)) {
             alert("Alert", localized("Menu is no longer available"), {"Ok"});
             table.deselectRow(path, animated());

@@ -34,14 +34,14 @@ bool PreparationGroupViewController::fetch(Error& error) {
         error = Error("Tavlo", -1, "no store to read from");
         return false;
     }
-    std::vector<ManagedObjectPtr> groups =
-        context->fetch(FetchRequest("PreparationGroup", Predicate::format("preparationGroupId == %@", preparationGroupId_),
-                                    {{"preparationGroupId"}}),
-                       &error);
+    std::vector<ManagedObjectPtr> groups = context->fetch(
+        FetchRequest("PreparationGroup", Predicate::format("preparationGroupId == %@", preparationGroupId_),
+                     {{"preparationGroupId"}}),
+        &error);
     if (error.isSet()) return false;
     group_ = groups.empty() ? nullptr : groups.front();
     preparations_.clear();
-    if (!group_) return true;  // no such group: an empty list
+    if (!group_) return true; // no such group: an empty list
     minimum_ = group_->int32("minimum");
     maximum_ = group_->int32("maximum");
     preparations_ = group_->toMany("preparationGroupPreparations");
@@ -63,7 +63,8 @@ void PreparationGroupViewController::viewDidLoad() {
     // In a flow a group that its maximum completes moves on by itself; a missing group keeps Done
     // so that the flow can go on.
     if (!(group_ && minimum_ >= maximum_ && flowControl()))
-        navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { done(); }));
+        navigationItem().setRightBarButtonItem(
+            BarButtonItem::system(SystemItem::Done, [this](BarButtonItem&) { done(); }));
     showBackButton(backTitle());
 }
 
@@ -81,7 +82,7 @@ std::shared_ptr<TableViewCell> PreparationGroupViewController::cellForRow(TableV
     const size_t row = static_cast<size_t>(path.row);
     cell->textLabel().setText(preparations_[row]->text("preparation.name"));
     cell->setAccessoryType(selection()->isSelected(preparationId(row)) ? AccessoryType::Checkmark
-                                                                        : AccessoryType::None);
+                                                                       : AccessoryType::None);
     return cell;
 }
 
@@ -103,7 +104,7 @@ void PreparationGroupViewController::didSelectRow(TableView& table, IndexPath pa
     const size_t row = static_cast<size_t>(path.row);
     if (row >= preparations_.size()) return;
     if (selection()->isSelected(preparationId(row))) {
-        drop(row);  // the minimum does not hold a choice
+        drop(row); // the minimum does not hold a choice
         return;
     }
     int chosen = chosenCount();

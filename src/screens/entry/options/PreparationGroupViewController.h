@@ -53,7 +53,7 @@ private:
 
     std::string preparationGroupId_;
     ManagedObjectPtr group_;
-    std::vector<ManagedObjectPtr> preparations_;  // PreparationGroupPreparation rows by sequence
+    std::vector<ManagedObjectPtr> preparations_; // PreparationGroupPreparation rows by sequence
     int minimum_ = 0, maximum_ = 0;
 };
 

@@ -111,12 +111,12 @@ void SeatCourseViewController::viewDidAppear(bool animated) {
 
 int SeatCourseViewController::load(const std::string& word, const std::string& heading, int first, int total, int top,
                                    Label& label, std::shared_ptr<SlideView>& grid, Control::Action action) {
-    if (total < 1) return top;  // no grid: the next one takes its place
+    if (total < 1) return top; // no grid: the next one takes its place
     const int buttonWidth = 8 * static_cast<int>(format("%@ %ld", word, total).size()) + 4;
     std::vector<std::shared_ptr<Button>> buttons;
     for (int number = first; number < first + total; ++number) {
-        auto button = SlideView::button(format("%@ %ld", word, number), number, std::nullopt, buttonWidth, buttonHeight,
-                                        action);
+        auto button =
+            SlideView::button(format("%@ %ld", word, number), number, std::nullopt, buttonWidth, buttonHeight, action);
         button->setBackgroundColor(theme::paper());
         button->setTitleColor(theme::ink());
         buttons.push_back(button);
@@ -137,8 +137,8 @@ int SeatCourseViewController::load(const std::string& word, const std::string& h
     const int columns = std::min(perRow, fit);
     const double left = perRow < fit ? (viewWidth - cell * perRow) / 2.0 : 0;
     const int gridTop = static_cast<int>(std::trunc(top + 33.75)) + gap;
-    grid = SlideView::make(Rect(left, gridTop, columns * cell, rows * rowHeight), Color::white(), buttons, rows, gap,
-                           gap);
+    grid =
+        SlideView::make(Rect(left, gridTop, columns * cell, rows * rowHeight), Color::white(), buttons, rows, gap, gap);
     view()->addSubview(grid);
     return static_cast<int>(std::trunc(top + 33.75)) + rows * rowHeight;
 }

@@ -59,8 +59,9 @@ SelectionPtr SidesViewController::rowSide(const ManagedObject& side) const {
 std::shared_ptr<TableViewCell> SidesViewController::cellForRow(TableView& table, IndexPath path) {
     auto cell = table.dequeueReusableCell("Cell");
     if (!cell)
-        cell = QuantityCellView::counterRow("Cell", table.bounds().width() - 2 * table.groupInset(), 44,
-                                            [this](Control& b) { minusPressed(b); }, [this](Control& b) { plusPressed(b); });
+        cell = QuantityCellView::counterRow(
+            "Cell", table.bounds().width() - 2 * table.groupInset(), 44, [this](Control& b) { minusPressed(b); },
+            [this](Control& b) { plusPressed(b); });
     const ManagedObject& side = *sides_[static_cast<size_t>(path.row)];
     if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(nameTag))) name->setText(side.text("recipe.name"));
     QuantityCellView::showRowCount(*cell, selection()->getQuantity(*rowSide(side)));
@@ -99,7 +100,7 @@ void SidesViewController::addSide(const ManagedObjectPtr& side, TableViewCell& c
     SelectionPtr added = Selection::initFromSide(side->text("sideId"), contextOf(session_.get()));
     SelectionPtr chosen = selection()->addSide(added);
     const int count = selection()->getQuantity(*chosen);
-    if (chosen != added) chosen->setNewQuantity(chosen->newQuantity() + 1);  // one more unit to send
+    if (chosen != added) chosen->setNewQuantity(chosen->newQuantity() + 1); // one more unit to send
     added->setOrderedBy(userOf(session_.get()));
     if (count == 1) added->setRemoteId(IDBroker::getInstance().generateRemoteIdSelection());
     QuantityCellView::showRowCount(cell, count);

@@ -101,11 +101,12 @@ void OrderViewController::cancel() {
 
 void OrderViewController::send() {
     if (!order()) return;
-    if (order()->new_() && order()->isEmpty() && quickSale() && !Parameters::flag(Parameter::CancelEmptyOrders, context())) {
+    if (order()->new_() && order()->isEmpty() && quickSale() &&
+        !Parameters::flag(Parameter::CancelEmptyOrders, context())) {
         cancelAndRefreshOrders();
         return;
     }
-    const std::optional<Right> needed = order()->new_()      ? std::optional(Right::NewOrder)
+    const std::optional<Right> needed = order()->new_()       ? std::optional(Right::NewOrder)
                                         : order()->modified() ? std::optional(Right::AddItem)
                                                               : std::nullopt;
     if (needed && !session()->isGranted(*needed)) {
@@ -300,9 +301,9 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
     // What is tendered above the due pays the automatic gratuity still owed, the rest is change.
     const int32_t gratuity = std::clamp(tendered - amount, 0, unpaidGratuity());
     const int32_t change = tendered - amount - gratuity;
-    if (auto refused = Payment::verify(Payment::kCash, drawerId, Utils::formatCurrency(tendered),
-                                       Utils::formatCurrency(amount), Utils::formatCurrency(gratuity), std::nullopt,
-                                       std::nullopt, nullptr, *session())) {
+    if (auto refused =
+            Payment::verify(Payment::kCash, drawerId, Utils::formatCurrency(tendered), Utils::formatCurrency(amount),
+                            Utils::formatCurrency(gratuity), std::nullopt, std::nullopt, nullptr, *session())) {
         alert("Error", *refused, {"Ok"});
         ActivityIndicator::hide();
         return;
@@ -338,8 +339,8 @@ void OrderViewController::quickPay(int32_t tendered, const std::optional<std::st
             printer->close();
         }
     }
-    const bool skipCopy =
-        Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, context()) || (quickSale() && Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, context()));
+    const bool skipCopy = Parameters::flag(Parameter::DoNotPrintCashCustomerCopy, context()) ||
+                          (quickSale() && Parameters::flag(Parameter::QuickSaleDoNotPrintCustomerReceipt, context()));
     if (!failed && !skipCopy) {
         if (!printer) {
             alert("Error", localized("No printer configured"), {"OK"});
@@ -394,7 +395,8 @@ void OrderViewController::closeViaGateway() {
     Error error;
     std::shared_ptr<OrderHandler> handler = OrderHandler::instance();
     const bool closed = handler && handler->sendOrder(*order(), session()->userId(), std::nullopt, std::nullopt,
-                                                      Parameters::flag(Parameter::PrintOrderCloseReceipt, context()), context(), &error);
+                                                      Parameters::flag(Parameter::PrintOrderCloseReceipt, context()),
+                                                      context(), &error);
     if (closed) {
         cancelAndRefreshOrders();
         loadDefaultItems_ = true;

@@ -148,7 +148,8 @@ void OrderViewController::setupOrderScreen() {
     if (ManagedObjectPtr user = moc->fetchFirst("User", "(userId == %@)", order()->serverId().value_or("")))
         serverName = user->text("name").value_or("");
     if (session()->isGranted(Right::TransferOrder) && !servers_.empty()) {
-        btnServer_ = BarButtonItem::titled(serverName, BarButtonStyle::Plain, [this](BarButtonItem&) { someButtonTouched(); });
+        btnServer_ =
+            BarButtonItem::titled(serverName, BarButtonStyle::Plain, [this](BarButtonItem&) { someButtonTouched(); });
     } else {
         auto name = std::make_shared<Label>(Rect(0, 0, 160, 30));
         name->setText(serverName);
@@ -159,7 +160,8 @@ void OrderViewController::setupOrderScreen() {
         name->setBackgroundColor(Color::clear());
         btnServer_ = BarButtonItem::withCustomView(name);
     }
-    btnPrint_ = BarButtonItem::titled(localized("Print"), BarButtonStyle::Done, [this](BarButtonItem&) { printCommand(); });
+    btnPrint_ =
+        BarButtonItem::titled(localized("Print"), BarButtonStyle::Done, [this](BarButtonItem&) { printCommand(); });
     setToolbarItems({BarButtonItem::titled(localized("Send"), BarButtonStyle::Done, [this](BarButtonItem&) { send(); }),
                      BarButtonItem::flexibleSpace(), btnServer_, BarButtonItem::flexibleSpace(), btnPrint_});
     OrderTableViewController::setQuickSale(!areaLocationId_);
@@ -167,7 +169,8 @@ void OrderViewController::setupOrderScreen() {
     setPlusAction([this](Control& tapped) { amountPressed(tapped); });
     if (isPad()) menu();
     else
-        navigationItem().setRightBarButtonItem(BarButtonItem::system(SystemItem::Add, [this](BarButtonItem&) { menu(); }));
+        navigationItem().setRightBarButtonItem(
+            BarButtonItem::system(SystemItem::Add, [this](BarButtonItem&) { menu(); }));
 }
 
 void OrderViewController::setTitleButton(const std::string& name) {
@@ -225,7 +228,8 @@ void OrderViewController::someButtonTouched() {
     serverPicker_->setShowsSelectionIndicator(true);
     serverPicker_->setDataSource(this);
     serverPicker_->setDelegate(this);
-    const auto current = std::find(serverIdsOrdered_.begin(), serverIdsOrdered_.end(), order()->serverId().value_or(""));
+    const auto current =
+        std::find(serverIdsOrdered_.begin(), serverIdsOrdered_.end(), order()->serverId().value_or(""));
     serverPicker_->selectRow(current == serverIdsOrdered_.end() ? 0 : int(current - serverIdsOrdered_.begin()), 0);
     pickerPanel_->addSubview(serverPicker_);
     view()->addSubview(pickerPanel_);
@@ -259,14 +263,16 @@ void OrderViewController::newOrderPrompts() {
     loadDefaultItems_ = true;
     if (quickSale()) {
         promptForName_ = Parameters::flag(Parameter::QuickSalePromptName, context());
-        promptForOrderType_ = Parameters::flag(Parameter::PromptOrderType, context()) || Parameters::flag(Parameter::QuickSalePromptOrderType, context());
+        promptForOrderType_ = Parameters::flag(Parameter::PromptOrderType, context()) ||
+                              Parameters::flag(Parameter::QuickSalePromptOrderType, context());
         if (Parameters::flag(Parameter::AllowSeats, context())) {
             if (seatView()) promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
             if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
         }
     } else {
         // A table order always asks when the store forces a guest count: it starts with none.
-        if (seatView() && order()->orderType() == OrderType::TakeOut) promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
+        if (seatView() && order()->orderType() == OrderType::TakeOut)
+            promptForSeats_ = Parameters::flag(Parameter::SeatViewSetSeats, context());
         if (!promptForSeats_) promptForSeats_ = Parameters::flag(Parameter::ForceSetSeats, context());
     }
     promptForMenu_ = !isPad();
@@ -309,7 +315,8 @@ bool OrderViewController::promptAsNeeded() {
     }
     if (promptForCustomer_) {
         promptForCustomer_ = false;
-        std::shared_ptr<ViewController> customers = InterfaceRegistry::shared().instantiate(CustomerPicker::kInterfaceName);
+        std::shared_ptr<ViewController> customers =
+            InterfaceRegistry::shared().instantiate(CustomerPicker::kInterfaceName);
         if (auto* picker = dynamic_cast<CustomerPicker*>(customers.get())) {
             picker->setSession(session_.get());
             picker->setAllowRemove(false);
@@ -325,7 +332,8 @@ bool OrderViewController::promptAsNeeded() {
         text->setTitle(localized("Order Name"));
         text->setText(order()->name());
         text->setMaxLength(128);
-        text->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) { saveName(value); });
+        text->setObserver(
+            [this](const std::optional<std::string>& value, const std::optional<std::string>&) { saveName(value); });
         presentSheet(text, true);
         return true;
     }
@@ -344,7 +352,9 @@ bool OrderViewController::promptAsNeeded() {
             amount->setTitle(localized("Enter seats"));
             amount->setAllowNothing(false);
             amount->setAllowCancel(false);
-            amount->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) { saveSeats(value); });
+            amount->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) {
+                saveSeats(value);
+            });
             presentSheet(amount, true);
         }
         return true;
@@ -578,7 +588,8 @@ void OrderViewController::removeTappedDiscount() {
 
 void OrderViewController::orderDetails() {
     if (!order() || !InterfaceRegistry::shared().containsController(OrderTaskScreen::kOrderDetailsInterface)) return;
-    std::shared_ptr<ViewController> details = InterfaceRegistry::shared().instantiate(OrderTaskScreen::kOrderDetailsInterface);
+    std::shared_ptr<ViewController> details =
+        InterfaceRegistry::shared().instantiate(OrderTaskScreen::kOrderDetailsInterface);
     if (auto* screen = dynamic_cast<OrderReplacingScreen*>(details.get())) {
         screen->setSession(session_.get());
         screen->setOrder(order());

@@ -52,7 +52,9 @@ public:
     // ---- what the opener sets (OrderScreen)
     void setSession(std::shared_ptr<Session> session) override { keepSession(std::move(session)); }
     void setRemoteId(std::optional<std::string> remoteId) override { remoteId_ = std::move(remoteId); }
-    void setAreaLocationId(std::optional<std::string> areaLocationId) override { areaLocationId_ = std::move(areaLocationId); }
+    void setAreaLocationId(std::optional<std::string> areaLocationId) override {
+        areaLocationId_ = std::move(areaLocationId);
+    }
     void setQuickSale(bool quickSale) override { OrderTableViewController::setQuickSale(quickSale); }
     const std::optional<std::string>& remoteId() const { return remoteId_; }
     const std::optional<std::string>& areaLocationId() const { return areaLocationId_; }

@@ -58,10 +58,12 @@ std::shared_ptr<View> build(OrderViewController& owner) {
 
     const double half = (width - 3 * kMargin) / 2;
     const Font caption = Font::system(13), value = Font::boldSystem(13);
-    const char* rows[][2] = {{"Sub-total", "subTotal"}, {"Discount", "discount"}, {"Tax", "taxLbl"}, {"Total", "total"}};
+    const char* rows[][2] = {
+        {"Sub-total", "subTotal"}, {"Discount", "discount"}, {"Tax", "taxLbl"}, {"Total", "total"}};
     double y = 6;
     for (const auto& row : rows) {
-        addLabel(*panel, Rect(kMargin, y, 70, kRow), localized(row[0]), caption, theme::mutedInk(), TextAlignment::Left);
+        addLabel(*panel, Rect(kMargin, y, 70, kRow), localized(row[0]), caption, theme::mutedInk(),
+                 TextAlignment::Left);
         owner.connect(row[1], addLabel(*panel, Rect(kMargin + 70, y, half - 70, kRow), "", value, theme::ink(),
                                        TextAlignment::Right));
         y += kRow;
@@ -70,8 +72,8 @@ std::shared_ptr<View> build(OrderViewController& owner) {
     auto lblDue = addLabel(*panel, Rect(right, 6, half, kRow), localized("Due"), caption, theme::mutedInk(),
                            TextAlignment::Right);
     lblDue->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
-    auto due = addLabel(*panel, Rect(right, 6 + kRow, half, 28), "", Font::boldSystem(24), theme::ink(),
-                        TextAlignment::Right);
+    auto due =
+        addLabel(*panel, Rect(right, 6 + kRow, half, 28), "", Font::boldSystem(24), theme::ink(), TextAlignment::Right);
     due->setAutoresizingMask(Autoresizing::FlexibleLeftMargin);
     auto total = addButton(*panel, Rect(right + half - 90, 6 + kRow + 30, 90, 24), localized("Total"), theme::teal(),
                            [&owner] { owner.totalOrder(); });

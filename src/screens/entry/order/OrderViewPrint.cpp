@@ -142,8 +142,7 @@ void OrderViewController::printTo(int button) {
     const size_t at = static_cast<size_t>(button - 1);
     ActivityIndicator::show(view());
     ActivityIndicator::refresh(localized("Printing"));
-    if (at < targets.printers.size())
-        printVia(CommHelper::gateway(), targets.printers[at]->text("url"));
+    if (at < targets.printers.size()) printVia(CommHelper::gateway(), targets.printers[at]->text("url"));
     else if (at - targets.printers.size() < targets.terminals.size())
         printVia(targets.terminals[at - targets.printers.size()]->text("networkName"), std::nullopt);
     ActivityIndicator::hide();
@@ -158,12 +157,14 @@ void OrderViewController::printViaGateway(const std::string& message) {
     else alert("Alert", message, {"Cancel", names}, [this](int button) { printTo(button); });
 }
 
-void OrderViewController::printVia(const std::optional<std::string>& terminal, const std::optional<std::string>& printer) {
+void OrderViewController::printVia(const std::optional<std::string>& terminal,
+                                   const std::optional<std::string>& printer) {
     const std::string address = CommHelper::formatTavloURL(terminal).value_or("");
     ObjectContext* moc = context();
     OrderDocument document(*order());
     Error error;
-    if (CommHelper::sendOrder(document, address, session()->userId(), true, printer, std::nullopt, false, moc, &error)) {
+    if (CommHelper::sendOrder(document, address, session()->userId(), true, printer, std::nullopt, false, moc,
+                              &error)) {
         std::vector<std::shared_ptr<Order>> fetched;
         Error fetchError;
         if (CommHelper::getOrder(remoteId_.value_or(""), CommHelper::gateway().value_or(""), session()->userId(),
@@ -205,7 +206,8 @@ void OrderViewController::emailPrompt() {
         row = moc->fetchFirst("Customer", "remoteId == %@", *order()->customerRemoteId());
     if (!row) prompt->setText(std::string());
     else if (auto address = row->text("email")) prompt->setText(address);
-    prompt->setObserver([this](const std::optional<std::string>& value, const std::optional<std::string>&) { email(value); });
+    prompt->setObserver(
+        [this](const std::optional<std::string>& value, const std::optional<std::string>&) { email(value); });
     presentSheet(prompt, true);
 }
 
