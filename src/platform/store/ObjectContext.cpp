@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -49,6 +50,7 @@ ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store)
 }
 
 ObjectContext::~ObjectContext() {
+    endWrite(false, nullptr);
     registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
     for (auto& o : doomedObjects_) o->context_ = nullptr;
@@ -92,6 +94,7 @@ void ObjectContext::closeConnection() {
     for (auto& slots : entityStatements_) slots.fill(nullptr);
     toManyStatements_.clear();
     joinStatements_.clear();
+    updateStatements_.clear();
     byKeysStatements_.clear();
     rowCleanups_.clear();
     connection_.reset();
@@ -584,6 +587,12 @@ std::vector<ManagedObjectPtr> ObjectContext::deletedObjects() const {
 }
 
 void ObjectContext::rollback() {
+    if (writeHeld_ || writeFailure_) {
+        endWrite(false, nullptr);
+        writeFailure_.reset();
+        reset();
+        return;
+    }
     std::vector<ManagedObjectPtr> changed;
     changed.swap(changed_);
     for (auto& list : changedByEntity_) list.clear();
@@ -657,6 +666,35 @@ Error conflictError(const ManagedObject& o) {
 }
 } // namespace
 
+SqlStatement* ObjectContext::updateStatement(const ManagedObject& o, UpdateForm form, Error* error) {
+    // One statement per entity, form and set of changed columns, found by a short key (the
+    // entity, the form and the changed slots) instead of by its text.
+    const EntityDescription& e = *o.entity_;
+    std::string key(sizeof(size_t) + 1, '\0');
+    const size_t index = e.index();
+    std::memcpy(key.data(), &index, sizeof index);
+    key[sizeof index] = static_cast<char>(form);
+    key.append(reinterpret_cast<const char*>(o.changed_.data()), o.changed_.size());
+    SqlStatement*& slot = updateStatements_[key];
+    if (slot) return slot;
+    std::string sql = "UPDATE " + quoteName(e.name()) + " SET Z_OPT = Z_OPT + 1";
+    const size_t attributes = e.attributes().size();
+    for (const auto& a : e.attributes())
+        if (o.changed_[a.index]) sql += ", " + quoteName(a.name) + " = ?";
+    for (const auto& r : e.relationships())
+        if (!r.toMany && o.changed_[attributes + r.index]) sql += ", " + quoteName(r.name) + " = ?";
+    switch (form) {
+    case UpdateForm::Checked: sql += " WHERE Z_PK = ? AND Z_OPT = ? RETURNING Z_OPT"; break;
+    case UpdateForm::Returning: sql += " WHERE Z_PK = ? RETURNING Z_OPT"; break;
+    case UpdateForm::Plain: sql += " WHERE Z_PK = ?"; break;
+    }
+    SqlConnection* c = connection(error);
+    slot = c ? c->statement(sql, error) : nullptr;
+    SqlStatement* made = slot;
+    if (!made) updateStatements_.erase(key);
+    return made;
+}
+
 bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
     SqlConnection* c = connection_.get();
     bool checkVersion = mergePolicy_ == MergePolicy::Error;
@@ -699,17 +737,14 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
             versions[i] = 1;
             if (!writeJoinChanges(o, error)) return false;
         } else {
-            std::string sql = "UPDATE " + quoteName(e.name()) + " SET Z_OPT = Z_OPT + 1";
-            size_t attributes = e.attributes().size();
-            for (const auto& a : e.attributes())
-                if (o.changed_[a.index]) sql += ", " + quoteName(a.name) + " = ?";
-            for (const auto& r : e.relationships())
-                if (!r.toMany && o.changed_[attributes + r.index]) sql += ", " + quoteName(r.name) + " = ?";
-            sql += checkVersion ? " WHERE Z_PK = ? AND Z_OPT = ? RETURNING Z_OPT" : " WHERE Z_PK = ? RETURNING Z_OPT";
-            SqlStatement* s = c->statement(sql, error);
+            const UpdateForm form = checkVersion ? UpdateForm::Checked
+                                    : writeHeld_ ? UpdateForm::Plain
+                                                 : UpdateForm::Returning;
+            SqlStatement* s = updateStatement(o, form, error);
             if (!s) return false;
             StatementUse use(s);
             int n = 1;
+            const size_t attributes = e.attributes().size();
             for (const auto& a : e.attributes())
                 if (o.changed_[a.index]) s->bind(n++, o.values_[a.index]);
             for (const auto& r : e.relationships())
@@ -719,8 +754,14 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
                 }
             s->bindInt(n++, o.primaryKey_);
             if (checkVersion) s->bindInt(n++, o.version_);
-            int rc = s->step();
-            if (rc == SQLITE_ROW) {
+            if (form == UpdateForm::Plain) {
+                // Inside a held write, where this context's changes win: the row's new version
+                // is one past the one read, unless another context saved it before the write
+                // began, when the next read of the row takes its stored state again. No row:
+                // another context deleted it.
+                if (!stepDone(s)) return false;
+                versions[i] = c->changes() > 0 ? o.version_ + 1 : o.version_;
+            } else if (int rc = s->step(); rc == SQLITE_ROW) {
                 versions[i] = s->columnInt(0);
                 if (!stepDone(s)) return false;
             } else if (rc == SQLITE_DONE) {
@@ -740,26 +781,17 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
     return true;
 }
 
-bool ObjectContext::save(Error* error) {
-    if (!hasChanges()) return true;
-    endRead();
-    // A connection opened while the file was read-only stays so: try a new one.
-    if (connection_ && connection_->isReadOnly()) closeConnection();
-    SqlConnection* c = connection(error);
-    if (!c) return false;
-    std::vector<int64_t> versions;
-    ObjectContextChanges changes;
-    changes.store = store_.get();
-    changes.context = this;
-    Error failure;
+bool ObjectContext::writePending(ObjectContextChanges& changes, std::vector<int64_t>& versions, Error* error) {
     // Rows deleted by key go first: new rows may take their keys.
-    if (!c->exec("BEGIN IMMEDIATE", &failure) || !writeDoomedRows(changes, &failure) ||
-        !writeChanges(versions, &failure) || !c->exec("COMMIT", &failure)) {
-        c->exec("ROLLBACK", nullptr);
-        Error::set(error, failure);
-        return false;
-    }
+    return writeDoomedRows(changes, error) && writeChanges(versions, error);
+}
+
+void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContextChanges& changes) {
+    // Keys freed by deleted rows serve the inserts still to come inside a held write.
+    std::vector<std::vector<int64_t>> freeKeys;
+    if (writeHeld_) freeKeys.swap(freeKeys_);
     forgetDoomed(false);
+    if (writeHeld_) freeKeys_.swap(freeKeys);
     std::vector<ManagedObjectPtr> done;
     done.swap(changed_);
     for (auto& list : changedByEntity_) list.clear();
@@ -783,6 +815,89 @@ bool ObjectContext::save(Error* error) {
                 t->removed.clear();
             }
     }
+}
+
+bool ObjectContext::beginWrite(Error* error) {
+    if (writeHeld_) return true;
+    endRead();
+    if (connection_ && connection_->isReadOnly()) closeConnection();
+    SqlConnection* c = connection(error);
+    if (!c || !c->exec("BEGIN IMMEDIATE", error)) return false;
+    writeHeld_ = true;
+    writeFailure_.reset();
+    flushed_ = ObjectContextChanges{};
+    return true;
+}
+
+bool ObjectContext::endWrite(bool commit, Error* error) {
+    if (!writeHeld_) return !commit;
+    writeHeld_ = false;
+    if (commit && connection_->exec("COMMIT", error)) return true;
+    connection_->exec("ROLLBACK", nullptr);
+    flushed_ = ObjectContextChanges{};
+    return false;
+}
+
+bool ObjectContext::flush(Error* error) {
+    if (writeFailure_) {
+        Error::set(error, *writeFailure_);
+        return false;
+    }
+    if (!writeHeld_) return save(error);
+    ObjectContextChanges changes;
+    std::vector<int64_t> versions;
+    Error failure;
+    if (!writePending(changes, versions, &failure)) {
+        endWrite(false, nullptr);
+        writeFailure_ = failure;
+        Error::set(error, failure);
+        return false;
+    }
+    markSaved(versions, changes);
+    for (auto [from, to] :
+         {std::pair{&changes.inserted, &flushed_.inserted}, std::pair{&changes.updated, &flushed_.updated},
+          std::pair{&changes.deleted, &flushed_.deleted}})
+        to->insert(to->end(), from->begin(), from->end());
+    return true;
+}
+
+bool ObjectContext::save(Error* error) {
+    if (writeFailure_) {
+        Error::set(error, *writeFailure_);
+        return false;
+    }
+    if (!writeHeld_ && !hasChanges()) return true;
+    ObjectContextChanges changes;
+    std::vector<int64_t> versions;
+    Error failure;
+    if (writeHeld_) {
+        changes = std::move(flushed_);
+        flushed_ = ObjectContextChanges{};
+        if (!writePending(changes, versions, &failure) || !endWrite(true, &failure)) {
+            endWrite(false, nullptr);
+            writeFailure_ = failure;
+            Error::set(error, failure);
+            return false;
+        }
+        markSaved(versions, changes);
+    } else {
+        endRead();
+        // A connection opened while the file was read-only stays so: try a new one.
+        if (connection_ && connection_->isReadOnly()) closeConnection();
+        SqlConnection* c = connection(error);
+        if (!c) return false;
+        // The file is written first and the objects marked saved only once it committed: a
+        // failure leaves both as they were.
+        if (!c->exec("BEGIN IMMEDIATE", &failure) || !writePending(changes, versions, &failure) ||
+            !c->exec("COMMIT", &failure)) {
+            c->exec("ROLLBACK", nullptr);
+            Error::set(error, failure);
+            return false;
+        }
+        markSaved(versions, changes);
+    }
+    changes.store = store_.get();
+    changes.context = this;
     NotificationCenter::defaultCenter().post(
         Notification{kDidSaveNotification, std::any(std::move(changes)), {}, this});
     return true;

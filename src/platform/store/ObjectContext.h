@@ -94,9 +94,27 @@ public:
 
     // Writes every change in one transaction and posts kDidSaveNotification. On failure answers
     // false with `error`, keeps every change in the context and leaves the file as it was.
+    // Inside a held write (beginWrite) it writes what is left, commits and ends the write; on
+    // failure the whole write is undone (see beginWrite).
     bool save(Error* error = nullptr);
-    // Forgets the unsaved changes: objects return to their stored values, inserts go away.
+    // Forgets the unsaved changes: objects return to their stored values, inserts go away. Inside
+    // or after a held write: the write is undone and the context forgets every object.
     void rollback();
+
+    // A held write, for a change too large to keep in objects until one save (the store load):
+    // beginWrite opens one write transaction of the file, held until save() commits it or
+    // rollback() (or the context's end) undoes it. Meanwhile flush() writes the changes so far
+    // into it and lets go of the objects no one else holds; they are read again from the file
+    // when asked for, and other connections see nothing until the commit. The did-save
+    // notification of the commit lists every row written since beginWrite. Undoing a held write
+    // (a failed flush or save, a rollback) leaves the file as it was before beginWrite and the
+    // objects' stored state wrong: after a failed flush or save inside a held write, every save
+    // and flush fails with that error until rollback(), which lets go of every object.
+    bool beginWrite(Error* error = nullptr);
+    bool flush(Error* error = nullptr);
+    bool isWriting() const { return writeHeld_; }
+    // Objects inserted, changed or deleted since the last save or flush.
+    size_t changedCount() const { return changed_.size(); }
     // Forgets everything, changes and read objects alike.
     void reset();
     // Applies another context's did-save notification: changed objects are read again (keeping
@@ -105,6 +123,10 @@ public:
 
     // The object for an id (read from the store when not in the context); null when no such row.
     ManagedObjectPtr objectWithID(const ObjectID& id);
+    // The same for a row of an entity of this context's model, by its primary key.
+    ManagedObjectPtr object(const EntityDescription& entity, int64_t primaryKey) {
+        return objectFor(entity, primaryKey);
+    }
     std::optional<ObjectID> objectIDForURIRepresentation(std::string_view uri) const {
         return store_->objectIDForURIRepresentation(uri);
     }
@@ -243,7 +265,19 @@ private:
     bool runQuery(QueryCacheEntry& entry, const Predicate* predicate, const std::vector<Value>& aggregates,
                   int64_t limit, const std::function<void(SqlStatement&)>& onRow, Error* error);
     bool writeChanges(std::vector<int64_t>& versions, Error* error);
+    // Writes the pending changes into the open transaction (the versions of the rows after it);
+    // false with `error` when the file refused them. markSaved then takes them as stored and
+    // lists them in `changes`.
+    bool writePending(ObjectContextChanges& changes, std::vector<int64_t>& versions, Error* error);
+    void markSaved(const std::vector<int64_t>& versions, ObjectContextChanges& changes);
+    // Ends a held write: commits it or undoes it (the context then forgets every object).
+    bool endWrite(bool commit, Error* error);
     bool writeJoinChanges(ManagedObject& object, Error* error);
+    // The UPDATE of the object's changed columns (prepared once per entity, form and set of
+    // them): checked against the version read (under "error"), answering the new version, or
+    // plain (inside a held write, where the version is counted on).
+    enum class UpdateForm : char { Checked = 1, Returning, Plain };
+    SqlStatement* updateStatement(const ManagedObject& object, UpdateForm form, Error* error);
 
     std::shared_ptr<ObjectStore> store_;
     std::unique_ptr<SqlConnection> connection_;
@@ -264,6 +298,7 @@ private:
     std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 3>> toManyStatements_; // by KeySet
     std::unordered_map<const EntityDescription*, std::array<SqlStatement*, 2>> byKeysStatements_;       // list, range
     std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> joinStatements_;   // add, remove
+    std::unordered_map<std::string, SqlStatement*> updateStatements_;    // by updateStatement's key
     std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_; // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
     std::vector<std::unordered_set<int64_t>> doomed_; // per entity
@@ -273,6 +308,9 @@ private:
     std::vector<NullifiedLink> nullified_;        // links of unread rows to doomed rows, set nil on read
     std::vector<std::vector<const RelationshipDescription*>> incoming_; // per entity: to-ones that target it
     std::unordered_map<std::string, std::unique_ptr<QueryCacheEntry>> queries_;
+    bool writeHeld_ = false;            // a held write's transaction is open (beginWrite)
+    std::optional<Error> writeFailure_; // a held write was undone by a failure: saves fail so
+    ObjectContextChanges flushed_;      // the rows flushed since beginWrite, for the commit's notification
 };
 
 } // namespace tavlo
