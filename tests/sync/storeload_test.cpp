@@ -1,6 +1,7 @@
 #include "DemoStore.h"
 #include "core/ports/LoadProgress.h"
 #include "core/session/DBHelper.h"
+#include "core/session/LocalStoreModel.h"
 #include "core/util/TavloLog.h"
 #include "platform/audio/AudioServices.h"
 #include "platform/foundation/Clock.h"
@@ -17,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -639,6 +642,109 @@ TEST_F(StoreLoadTest, AFullReloadOfTheSameReplyStoresTheSameRowsUnderTheSameKeys
     ASSERT_TRUE(fresh);
     EXPECT_NE(fresh, item);
     EXPECT_EQ(fresh->toMany("taxes").size(), 1u);
+}
+
+// Every row of a store as text, entity by entity in key order: its columns, its to-ones' keys and
+// the keys its tables of pairs list. Two stores that read the same hold the same rows, values and
+// links under the same keys. Store parameters are listed by their text alone: a clean deletes them
+// one by one, and the load's rows take new keys.
+std::string contentsOf(const std::shared_ptr<ObjectStore>& store) {
+    ObjectContext c(store);
+    std::string out;
+    for (const auto& e : store->model().entities()) {
+        std::vector<ManagedObjectPtr> rows = c.fetchAll(e->name());
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return a->objectID().primaryKey() < b->objectID().primaryKey(); });
+        const bool byText = e->name() == "StoreParam";
+        std::vector<std::string> lines;
+        for (const ManagedObjectPtr& row : rows) {
+            std::string line = e->name() + " " + (byText ? "" : std::to_string(row->objectID().primaryKey()));
+            for (const auto& a : e->attributes()) line += " " + row->value(a.name).description();
+            for (const auto& r : e->relationships()) {
+                if (!r.toMany) {
+                    line += " " + std::to_string(row->toOneID(r.name).primaryKey());
+                } else if (!r.storedByInverse) {
+                    std::set<int64_t> members;
+                    for (const auto& m : row->toMany(r.name)) members.insert(m->objectID().primaryKey());
+                    for (int64_t m : members) line += " " + r.name + ":" + std::to_string(m);
+                }
+            }
+            lines.push_back(std::move(line));
+        }
+        if (byText) std::sort(lines.begin(), lines.end());
+        for (const std::string& line : lines) out += line + "\n";
+    }
+    return out;
+}
+
+// A reply too large for one piece is written as it is read, its rows let go once written: the
+// store then holds exactly what a load kept whole until one save makes of the same reply.
+TEST_F(StoreLoadTest, ALargeReplyWrittenAsItIsReadStoresWhatOneSaveOfItWould) {
+    const std::string reply = StoreDataGenerator::reply(1500);
+    {
+        // Whole: read into a context of its own (no held write, so nothing flushed), saved once.
+        OperationSynchStore whole("http://127.0.0.1:1/", kStore, "secret", true, std::nullopt, 20, false,
+                                  DBHelper::sharedStore());
+        ObjectContext context(DBHelper::sharedStore());
+        context.setMergePolicy(ObjectContext::MergePolicy::Overwrite);
+        ASSERT_TRUE(whole.synchStore(kStore, reply, context));
+        EXPECT_GT(context.changedCount(), 8'000u); // a load written as read flushes it in pieces
+        ASSERT_TRUE(context.save());
+    }
+    const std::string saved = contentsOf(DBHelper::sharedStore());
+
+    // Written as read, over it: the clean, then the rows in pieces, under the same keys.
+    LoadRun run = load(reply, true);
+    ASSERT_TRUE(run.operation->succeeded());
+    EXPECT_EQ(run.saves, 1);
+    EXPECT_EQ(run.storeChanges, 1);
+    EXPECT_EQ(contentsOf(DBHelper::sharedStore()), saved);
+    EXPECT_EQ(loadReports(), std::vector<std::string>());
+}
+
+// A load that fails after some of its rows were written (a reply cut short, a store that is full)
+// leaves the store as the last load left it.
+TEST_F(StoreLoadTest, ALoadThatFailsHalfwayLeavesThePreviousStoreAsItWas) {
+    ASSERT_TRUE(load(StoreDataGenerator::reply(600), true).operation->succeeded());
+    const std::string before = contentsOf(DBHelper::sharedStore());
+    const std::string larger = StoreDataGenerator::reply(1500);
+
+    LoadRun cut = load(larger.substr(0, larger.size() * 3 / 4), true);
+    EXPECT_FALSE(cut.operation->succeeded());
+    EXPECT_EQ(cut.operation->error(),
+              Error(CommHelper::StoreServerErrorDomain, -1, "Unable to read the store data received"));
+    EXPECT_EQ(cut.saves, 0);
+    EXPECT_EQ(cut.storeChanges, 0);
+    EXPECT_EQ(contentsOf(DBHelper::sharedStore()), before);
+
+    // A store that holds the first load but not the second.
+    const std::filesystem::path file = scope_.home().path() / "limited.sqlite";
+    auto open = [&](int64_t maxBytes) {
+        ObjectStore::Options options;
+        options.maxFileBytes = maxBytes;
+        Error error;
+        std::shared_ptr<ObjectStore> store = ObjectStore::open(LocalStoreModel::build(), file, &error, options);
+        EXPECT_TRUE(store) << error.localizedDescription();
+        return store;
+    };
+    auto loadInto = [&](const std::shared_ptr<ObjectStore>& store, const std::string& reply) {
+        auto op = std::make_unique<OperationSynchStore>("http://127.0.0.1:1/", kStore, "secret", true, std::nullopt, 20,
+                                                        false, store);
+        op->setDataSource([&](const StoreDataRequest&, Error*) { return reply; });
+        op->start();
+        return op;
+    };
+    std::shared_ptr<ObjectStore> limited = open(3 * 1024 * 1024);
+    ASSERT_TRUE(limited);
+    ASSERT_TRUE(loadInto(limited, StoreDataGenerator::reply(600))->succeeded());
+    const std::string limitedBefore = contentsOf(limited);
+    std::unique_ptr<OperationSynchStore> full = loadInto(limited, StoreDataGenerator::reply(8000));
+    EXPECT_FALSE(full->succeeded());
+    ASSERT_TRUE(full->error());
+    EXPECT_EQ(full->error()->code(), kStoreFull) << full->error()->localizedDescription();
+    EXPECT_EQ(contentsOf(limited), limitedBefore);
+    // The store takes the next load that fits.
+    EXPECT_TRUE(loadInto(limited, StoreDataGenerator::reply(700))->succeeded());
 }
 
 // The demo restaurant of ./run loads whole: every link it names is made, and it holds what a

@@ -197,7 +197,17 @@ void OperationSynchStore::main() {
         setError(Error(kErrorDomain, -1, "No data received to synch store with"));
         return;
     }
-    if (!synchStore(storeId_, std::move(reply), *context)) return;
+    std::lock_guard lock(loadLock());
+    Error writeError;
+    if (!context->beginWrite(&writeError)) {
+        setError(writeError);
+        TAVLO_LOG_MAIL("Unable to save store synch: %@", writeError.localizedDescription());
+        return;
+    }
+    if (!readReply(storeId_, std::move(reply), *context)) {
+        context->rollback();
+        return;
+    }
 
     progress("Saving Store");
     Error saveError;
@@ -222,8 +232,12 @@ void OperationSynchStore::cleanStore(ObjectContext& context) {
 }
 
 bool OperationSynchStore::synchStore(const std::string& storeId, std::string data, ObjectContext& context) {
-    progress("Synching Store");
     std::lock_guard lock(loadLock());
+    return readReply(storeId, std::move(data), context);
+}
+
+bool OperationSynchStore::readReply(const std::string& storeId, std::string data, ObjectContext& context) {
+    progress("Synching Store");
 
     // The reply is read once, as a stream, so that its document never stands whole in memory, and
     // let go as it is read. A cut or garbled reply, or one that holds an "error" element, is read
@@ -340,6 +354,11 @@ bool OperationSynchStore::synchStore(const std::string& storeId, std::string dat
     }
 
     if (!reply.complete()) return unreadable();
+    if (const std::optional<Error>& failure = reader.flushFailure()) {
+        TAVLO_LOG_MAIL("Unable to save store synch: %@", failure->localizedDescription());
+        setError(*failure);
+        return false;
+    }
     if (refusal) {
         TAVLO_LOG_MAIL("Unable to synchronize store: %@", *refusal);
         setError(Error(kErrorDomain, -1, *refusal));

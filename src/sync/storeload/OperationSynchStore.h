@@ -29,12 +29,14 @@ struct StoreDataRequest {
 using StoreDataSource = std::function<std::string(const StoreDataRequest& request, Error* error)>;
 
 // The store load: fetches the store's configuration and menus from the store server and copies
-// them into the local store in one save, then posts "storeChange". The store handler queues an
+// them into the local store in one write transaction, then posts "storeChange". The store handler queues an
 // incremental load in each cycle; the set-up screens run a full reload with start() and read
 // succeeded() and error() afterwards.
 //
 // A full reload, or a load for another store than the one stored, cleans the store first. A load
-// is all or nothing: the readers change only the operation's context, which is saved once.
+// is all or nothing: the readers change only the operation's context, which holds one write of
+// the file from the reply's arrival to its save, flushing rows into it as they are read (so a
+// large reply's rows never stand in memory at once), and commits it once.
 class OperationSynchStore : public OperationAdapter {
 public:
     static constexpr const char* kStoreChangeNotification = "storeChange";
@@ -62,6 +64,8 @@ public:
 
 private:
     void progress(const char* text) const;
+    // synchStore under the load lock, which the caller holds.
+    bool readReply(const std::string& storeId, std::string data, ObjectContext& context);
 
     bool reload_;
     bool logXml_;

@@ -17,6 +17,7 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
 
     const EntityDescription& e = context_.model().requireEntity(entity);
     Table t;
+    t.entity = &e;
     int relations = 0, texts = 0;
     for (std::string_view k : keys) {
         const RelationshipDescription* r = e.relationshipNamed(k);
@@ -32,7 +33,7 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
     t.rows.reserve(stored.size());
     for (ManagedObjectPtr& row : stored) {
         std::optional<std::string> text;
-        if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.set(*key, std::move(row));
+        if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.set(*key, row->objectID().primaryKey());
     }
     return tables_.emplace(std::string(entity), std::move(t)).first->second;
 }
@@ -51,20 +52,20 @@ size_t StoreLoadIndex::Rows::slotOf(const Probe& key) const {
     }
 }
 
-ManagedObjectPtr* StoreLoadIndex::Rows::find(const Probe& key) {
+int64_t* StoreLoadIndex::Rows::find(const Probe& key) {
     if (slots_.empty()) return nullptr;
     const Slot& slot = slots_[slotOf(key)];
     return slot.entry ? &entries_[slot.entry - 1].row : nullptr;
 }
 
-void StoreLoadIndex::Rows::set(const Probe& key, ManagedObjectPtr row) {
+void StoreLoadIndex::Rows::set(const Probe& key, int64_t row) {
     if (2 * (entries_.size() + 1) > slots_.size()) rehash(std::max<size_t>(16, 2 * slots_.size()));
     Slot& slot = slots_[slotOf(key)];
     if (slot.entry) {
-        entries_[slot.entry - 1].row = std::move(row);
+        entries_[slot.entry - 1].row = row;
         return;
     }
-    entries_.push_back({Key{{key.rows[0], key.rows[1]}, keep(key.text), key.hash}, std::move(row)});
+    entries_.push_back({Key{{key.rows[0], key.rows[1]}, keep(key.text), key.hash}, row});
     slot = {key.hash, static_cast<uint32_t>(entries_.size())};
 }
 
@@ -140,13 +141,14 @@ StoreLoadIndex::Probe StoreLoadIndex::keyOf(const Table& t, std::initializer_lis
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
                                       std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    ManagedObjectPtr* found = t.rows.find(keyOf(t, values));
+    int64_t* found = t.rows.find(keyOf(t, values));
     if (!found || !*found) return nullptr;
-    if ((*found)->isDeleted() || !(*found)->managedObjectContext()) {
-        found->reset(); // let go: the key may serve a new row
+    ManagedObjectPtr row = context_.object(*t.entity, *found);
+    if (!row || row->isDeleted()) {
+        *found = 0; // let go: the key may serve a new row
         return nullptr;
     }
-    return *found;
+    return row;
 }
 
 ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initializer_list<std::string_view> keys,
@@ -164,7 +166,7 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
                           target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
         }
     }
-    t.rows.set(key, row);
+    t.rows.set(key, row->objectID().primaryKey());
     return row;
 }
 

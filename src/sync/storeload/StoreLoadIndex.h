@@ -20,7 +20,9 @@ namespace tavlo {
 // rows they join ("item" and "tax" of a TaxItem), or a name and its owner ("name" and "terminal"
 // of a TerminalParam). Each entity and key is read from the context once, when first asked for;
 // rows the load inserts through here join at once. So every look-up of a load costs a hash probe
-// whatever the number of unsaved rows, instead of a fetch that weighs them all.
+// whatever the number of unsaved rows, instead of a fetch that weighs them all. The index keeps
+// each row's primary key, not its object: a load that flushes its context lets go of the rows it
+// wrote, and a look-up takes the row from the context (read again from the file when let go).
 //
 // A key is at most one attribute and two to-ones. Each entity is keyed one way for the life of
 // the index, and its rows must be inserted through insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
@@ -62,7 +64,7 @@ private:
         std::string_view text; // in the table's texts
         size_t hash;
     };
-    // The rows of one table by key, in open addressing: a slot holds an entry's number beside
+    // The rows of one table (their primary keys) by key, in open addressing: a slot holds an entry's number beside
     // its hash, so a look-up reads one slot or a few neighbours, and an entry only on a hash
     // match (a chained map reads a bucket, a node before the chain and each node on it). Entries
     // sit in blocks that never move and key texts side by side in blocks of their own, so a large
@@ -70,9 +72,9 @@ private:
     class Rows {
     public:
         void reserve(size_t rows);
-        // The row stored under the key (null when it was let go), or null when none is.
-        ManagedObjectPtr* find(const Probe& key);
-        void set(const Probe& key, ManagedObjectPtr row);
+        // The row's key stored under the key (0 when it was let go), or null when none is.
+        int64_t* find(const Probe& key);
+        void set(const Probe& key, int64_t row);
 
     private:
         struct Slot {
@@ -81,7 +83,7 @@ private:
         };
         struct Entry {
             Key key;
-            ManagedObjectPtr row;
+            int64_t row;
         };
         // The slot of the key's entry, or the empty slot where it goes.
         size_t slotOf(const Probe& key) const;
@@ -95,6 +97,7 @@ private:
         size_t textRoom_ = 0;      // and its room
     };
     struct Table {
+        const EntityDescription* entity;
         std::vector<std::string> keys;
         std::vector<bool> relation; // per key: a to-one (else an attribute)
         Rows rows;

@@ -45,7 +45,7 @@ void StoreLoadMenus::associateItems(const ManagedObjectPtr& section, const std::
         r_.context().deleteObject(item);
     }
     ManagedObjectPtr menu = section->toOne("menu");
-    std::vector<ManagedObjectPtr>& items = sectionItems_[section.get()];
+    std::vector<int64_t>& items = sectionItems_[section->objectID().primaryKey()];
     items.clear();
     int32_t sequence = 0;
     for (const std::string& id : ids) {
@@ -57,17 +57,20 @@ void StoreLoadMenus::associateItems(const ManagedObjectPtr& section, const std::
         section->addTo("items", item);
         item->setToOne("menu", menu);
         item->setValue("sequence", ++sequence);
-        items.push_back(item);
+        items.push_back(item->objectID().primaryKey());
     }
 }
 
 std::vector<ManagedObjectPtr> StoreLoadMenus::itemsOf(const ManagedObjectPtr& section) const {
-    auto read = sectionItems_.find(section.get());
+    auto read = sectionItems_.find(section->objectID().primaryKey());
     if (read == sectionItems_.end()) return section->toMany("items");
     // A later section may have taken an item over.
+    const EntityDescription& entity = r_.context().model().requireEntity("Item");
     std::vector<ManagedObjectPtr> items;
-    for (const ManagedObjectPtr& item : read->second)
-        if (item->toOneID("section") == section->objectID() && !item->isDeleted()) items.push_back(item);
+    for (int64_t key : read->second) {
+        ManagedObjectPtr item = r_.context().object(entity, key);
+        if (item && item->toOneID("section") == section->objectID() && !item->isDeleted()) items.push_back(item);
+    }
     return items;
 }
 

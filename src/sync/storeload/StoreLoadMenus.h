@@ -53,7 +53,8 @@ private:
     StoreLoadReader& r_;
     StoreLoadCatalogue& catalogue_;
     int32_t menuSequenceBase_ = 0;
-    std::unordered_map<const ManagedObject*, std::vector<ManagedObjectPtr>> sectionItems_;
+    // Section -> its items, by primary key: the rows may be let go and read again meanwhile.
+    std::unordered_map<int64_t, std::vector<int64_t>> sectionItems_;
 };
 
 } // namespace tavlo

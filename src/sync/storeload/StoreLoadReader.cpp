@@ -21,8 +21,18 @@ void StoreLoadReader::removeObjectsNotReceived(xmlNodePtr parent, std::string_vi
     }
 }
 
+void StoreLoadReader::flushWhenDue() {
+    // Rows per flush: enough that a flush costs little beside its rows, few enough that they
+    // weigh little beside the reply.
+    constexpr size_t kRowsPerFlush = 4096;
+    if (flushFailure_ || !context_.isWriting() || context_.changedCount() < kRowsPerFlush) return;
+    Error error;
+    if (!context_.flush(&error)) flushFailure_ = error;
+}
+
 ManagedObjectPtr StoreLoadReader::rowFor(xmlNodePtr element, std::string_view entity, std::string_view idAttribute,
                                          bool* inserted) {
+    flushWhenDue();
     std::optional<std::string> id = XmlFields(element, doc_).attribute("id");
     if (!id) {
         TAVLO_LOG("Skipping %s element without an id", reinterpret_cast<const char*>(element->name));

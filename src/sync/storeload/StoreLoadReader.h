@@ -55,14 +55,23 @@ public:
     // Deletes the entity's rows whose id the parent's consecutive `idField` children do not list
     // (every row when it lists none).
     void removeObjectsNotReceived(xmlNodePtr parent, std::string_view entity, std::string_view idField);
+    // The first failure of a flush of the load's held write (a full disk), if one failed; the
+    // load then fails, and nothing of it is kept.
+    const std::optional<Error>& flushFailure() const { return flushFailure_; }
+
     // Names of preparations, groups, recipes and items: " " for none, the first 31 characters of
     // one of 33 or more.
     static std::string shortName(const std::optional<std::string>& name);
 
 private:
+    // Inside a held write of the context, writes the rows read so far once they are many, so
+    // that they need not stand in memory until the save.
+    void flushWhenDue();
+
     xmlDocPtr doc_;
     ObjectContext& context_;
     StoreLoadIndex index_;
+    std::optional<Error> flushFailure_;
 };
 
 } // namespace tavlo
