@@ -688,7 +688,7 @@ TEST_F(StoreLoadTest, ALargeReplyWrittenAsItIsReadStoresWhatOneSaveOfItWould) {
         ObjectContext context(DBHelper::sharedStore());
         context.setMergePolicy(ObjectContext::MergePolicy::Overwrite);
         ASSERT_TRUE(whole.synchStore(kStore, reply, context));
-        EXPECT_GT(context.changedCount(), 8'000u); // a load written as read flushes it in pieces
+        EXPECT_GT(context.changedCount(), 8'000u); // a load written as read flushes it in several pieces
         ASSERT_TRUE(context.save());
     }
     const std::string saved = contentsOf(DBHelper::sharedStore());

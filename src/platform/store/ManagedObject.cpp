@@ -257,6 +257,11 @@ void ManagedObject::setToOneKey(const RelationshipDescription& r, int64_t pk) {
         }
     }
     if (pk) {
+        if (inv->toMany && inv->storedByInverse) {
+            // Kept by our column: a target not read has no list to tell, and is not read for it.
+            if (ManagedObject* o = c.registered(*r.target, pk)) o->primitiveAdd(*inv, primaryKey_);
+            return;
+        }
         ManagedObjectPtr t = c.objectFor(*r.target, pk);
         if (!t) return;
         if (inv->toMany) {

@@ -740,6 +740,13 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
             const UpdateForm form = checkVersion ? UpdateForm::Checked
                                     : writeHeld_ ? UpdateForm::Plain
                                                  : UpdateForm::Returning;
+            // Inside a held write a row whose columns are as stored (only a list it shares with
+            // others changed) is left alone: its pairs are written, its version stays.
+            if (form == UpdateForm::Plain && std::find(o.changed_.begin(), o.changed_.end(), 1) == o.changed_.end()) {
+                versions[i] = o.version_;
+                if (!writeJoinChanges(o, error)) return false;
+                continue;
+            }
             SqlStatement* s = updateStatement(o, form, error);
             if (!s) return false;
             StatementUse use(s);

@@ -138,12 +138,34 @@ StoreLoadIndex::Probe StoreLoadIndex::keyOf(const Table& t, std::initializer_lis
     return p;
 }
 
+namespace {
+size_t recentSlot(const EntityDescription& entity, int64_t key, size_t slots) {
+    uint64_t h = (static_cast<uint64_t>(key) * 0x9e3779b97f4a7c15ull) ^ entity.index();
+    return static_cast<size_t>(h ^ (h >> 29)) & (slots - 1);
+}
+} // namespace
+
+ManagedObjectPtr StoreLoadIndex::rowOf(const Table& t, int64_t key) {
+    const ManagedObjectPtr& recent = recent_[recentSlot(*t.entity, key, kRecentRows)];
+    // A row held here that left the context (a rollback, a delete saved) is read again.
+    if (recent && recent->objectID().primaryKey() == key && &recent->entity() == t.entity &&
+        recent->managedObjectContext() == &context_)
+        return recent;
+    ManagedObjectPtr row = context_.object(*t.entity, key);
+    if (row) remember(row);
+    return row;
+}
+
+void StoreLoadIndex::remember(const ManagedObjectPtr& row) {
+    recent_[recentSlot(row->entity(), row->objectID().primaryKey(), kRecentRows)] = row;
+}
+
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
                                       std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
     int64_t* found = t.rows.find(keyOf(t, values));
     if (!found || !*found) return nullptr;
-    ManagedObjectPtr row = context_.object(*t.entity, *found);
+    ManagedObjectPtr row = rowOf(t, *found);
     if (!row || row->isDeleted()) {
         *found = 0; // let go: the key may serve a new row
         return nullptr;
@@ -167,6 +189,7 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
         }
     }
     t.rows.set(key, row->objectID().primaryKey());
+    remember(row);
     return row;
 }
 

@@ -112,8 +112,17 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
     };
+    // The row under a key, from the recent rows when it is one of them, else from the context.
+    ManagedObjectPtr rowOf(const Table& t, int64_t key);
+    void remember(const ManagedObjectPtr& row);
+
     ObjectContext& context_;
     std::unordered_map<std::string, Table, NameHash, std::equal_to<>> tables_;
+    // The rows found or inserted last, by a hash of their entity and key, held: the few rows many
+    // others name (taxes, preparations, a recipe two items share) stay in memory between flushes
+    // instead of being read from the file at every look-up.
+    static constexpr size_t kRecentRows = 1024;
+    std::vector<ManagedObjectPtr> recent_ = std::vector<ManagedObjectPtr>(kRecentRows);
 };
 
 } // namespace tavlo

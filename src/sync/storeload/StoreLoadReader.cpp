@@ -24,7 +24,7 @@ void StoreLoadReader::removeObjectsNotReceived(xmlNodePtr parent, std::string_vi
 void StoreLoadReader::flushWhenDue() {
     // Rows per flush: enough that a flush costs little beside its rows, few enough that they
     // weigh little beside the reply.
-    constexpr size_t kRowsPerFlush = 4096;
+    constexpr size_t kRowsPerFlush = 2048;
     if (flushFailure_ || !context_.isWriting() || context_.changedCount() < kRowsPerFlush) return;
     Error error;
     if (!context_.flush(&error)) flushFailure_ = error;
