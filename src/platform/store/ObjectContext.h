@@ -105,11 +105,12 @@ public:
     // beginWrite opens one write transaction of the file, held until save() commits it or
     // rollback() (or the context's end) undoes it. Meanwhile flush() writes the changes so far
     // into it and lets go of the objects no one else holds; they are read again from the file
-    // when asked for, and other connections see nothing until the commit. The did-save
-    // notification of the commit lists every row written since beginWrite. Undoing a held write
-    // (a failed flush or save, a rollback) leaves the file as it was before beginWrite and the
-    // objects' stored state wrong: after a failed flush or save inside a held write, every save
-    // and flush fails with that error until rollback(), which lets go of every object.
+    // when asked for, and other connections see nothing until the commit (outside a held write,
+    // flush is a save). The did-save notification of the commit lists every row written since
+    // beginWrite. Undoing a held write (a failed flush or save, a rollback) leaves the file as it
+    // was before beginWrite and the objects' stored state wrong: after a failed flush or save
+    // inside a held write, every save and flush fails with that error until rollback(), which
+    // lets go of every object.
     bool beginWrite(Error* error = nullptr);
     bool flush(Error* error = nullptr);
     bool isWriting() const { return writeHeld_; }
