@@ -204,7 +204,8 @@ void ManagedObject::willChange() {
         if (!inserted_) updated_ = true;
         return;
     }
-    snapshot_ = std::make_unique<Snapshot>(Snapshot{values_, toOnes_, version_});
+    // The stored state, for a rollback; a held write's rollback lets go of every object instead.
+    if (!c.isWriting()) snapshot_ = std::make_unique<Snapshot>(Snapshot{values_, toOnes_, version_});
     changed_.assign(values_.size() + toOnes_.size(), 0);
     updated_ = true;
     c.noteChanged(*this);
