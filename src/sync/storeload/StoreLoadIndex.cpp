@@ -35,6 +35,7 @@ StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initi
         std::optional<std::string> text;
         if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.set(*key, row->objectID().primaryKey());
     }
+    t.stored = std::move(stored);
     return tables_.emplace(std::string(entity), std::move(t)).first->second;
 }
 

@@ -101,6 +101,10 @@ private:
         std::vector<std::string> keys;
         std::vector<bool> relation; // per key: a to-one (else an attribute)
         Rows rows;
+        // The rows the store held when the table was made, held: a load over a store that holds
+        // its rows (the store handler's sync) finds each without reading it again. A load after
+        // a clean finds none stored.
+        std::vector<ManagedObjectPtr> stored;
     };
     Table& table(std::string_view entity, std::initializer_list<std::string_view> keys);
     // The row's key (nil when its key attribute is nil); `text` holds its text meanwhile.
