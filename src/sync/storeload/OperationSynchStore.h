@@ -29,9 +29,9 @@ struct StoreDataRequest {
 using StoreDataSource = std::function<std::string(const StoreDataRequest& request, Error* error)>;
 
 // The store load: fetches the store's configuration and menus from the store server and copies
-// them into the local store in one write transaction, then posts "storeChange". The store handler queues an
-// incremental load in each cycle; the set-up screens run a full reload with start() and read
-// succeeded() and error() afterwards.
+// them into the local store in one write transaction, then posts "storeChange". The store handler
+// queues an incremental load in each cycle; the set-up screens run a full reload with start() and
+// read succeeded() and error() afterwards.
 //
 // A full reload, or a load for another store than the one stored, cleans the store first. A load
 // is all or nothing: the readers change only the operation's context, which holds one write of

@@ -64,11 +64,12 @@ private:
         std::string_view text; // in the table's texts
         size_t hash;
     };
-    // The rows of one table (their primary keys) by key, in open addressing: a slot holds an entry's number beside
-    // its hash, so a look-up reads one slot or a few neighbours, and an entry only on a hash
-    // match (a chained map reads a bucket, a node before the chain and each node on it). Entries
-    // sit in blocks that never move and key texts side by side in blocks of their own, so a large
-    // load neither copies its entries as they grow nor keeps a string per key.
+    // The rows of one table (their primary keys) by key, in open addressing: a slot holds an
+    // entry's number beside its hash, so a look-up reads one slot or a few neighbours, and an
+    // entry only on a hash match (a chained map reads a bucket, a node before the chain and each
+    // node on it). Entries sit in blocks that never move and key texts side by side in blocks of
+    // their own, so a large load neither copies its entries as they grow nor keeps a string per
+    // key.
     class Rows {
     public:
         void reserve(size_t rows);
