@@ -5,6 +5,7 @@
 
 #include "core/order/ComboSelection.h"
 #include "core/order/Order.h"
+#include "core/order/StoredOrders.h"
 #include "core/order/Tender.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
@@ -147,20 +148,34 @@ std::string ReportGenerator::recipeGroupCached(const Selection& selection) {
 void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
                                    const std::function<void(const Order&)>& visit) {
     ObjectContext* context = session_->managedObjectContext();
-    // The whole walk in one read of the file: one state of the day, and the file's lock taken
-    // once instead of once per statement. Every row read stays until the walk ends, read once.
-    ObjectContext::ReadScope read(*context, ObjectContext::ReadScope::Hold::Objects);
     // The gratuity rules are the store's, the same for every order: read once, not per order.
     const Order rules(context);
-    const std::vector<ManagedObjectPtr> rows =
-        DBHelper::getObjects("Order", "storeBatch.remoteId == %@", batchId, "name", context);
+    auto withRules = [&](Order& order) {
+        order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());
+        order.setTipGratuityBeforeCompDisc(rules.tipGratuityBeforeCompDisc());
+    };
+    const FetchRequest request("Order", Predicate::format("storeBatch.remoteId == %@", batchId),
+                               std::vector<SortDescriptor>{{"name"}});
+    if (!context->hasChanges()) {
+        // The orders as stored, read by column for their figures: the whole day in a few
+        // statements of one read transaction, no objects made.
+        ObjectContext::ReadScope read(*context);
+        for (const std::unique_ptr<Order>& order : StoredOrders::read(*context, request)) {
+            withRules(*order);
+            visit(*order);
+        }
+        return;
+    }
+    // Changes not yet saved are seen through the context's objects: the walk in one read of the
+    // file, every row read staying until it ends, read once.
+    ObjectContext::ReadScope read(*context, ObjectContext::ReadScope::Hold::Objects);
+    const std::vector<ManagedObjectPtr> rows = context->fetch(request);
     // What the orders hold, read by relationship for all of them at once instead of one list of
     // one order at a time.
     Order::prefetch(*context, rows);
     for (const ManagedObjectPtr& row : rows) {
         Order order;
-        order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());
-        order.setTipGratuityBeforeCompDisc(rules.tipGratuityBeforeCompDisc());
+        withRules(order);
         order.read(*row);
         visit(order);
     }

@@ -1,0 +1,93 @@
+// Stored rows read as tables of values, without objects (fetchRows, fetchMembers).
+#include "platform/store/ObjectContext.h"
+#include "platform/store/SqlConnection.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tavlo {
+
+StoredRows ObjectContext::fetchRows(const FetchRequest& request, const std::vector<std::string>& properties,
+                                    Error* error) {
+    StoredRows rows(properties);
+    const EntityDescription& e = model().requireEntity(request.entityName);
+    const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    std::vector<Value> aggregates;
+    if (predicate && !predicate->aggregates().empty()) {
+        bool ok = true;
+        aggregates = aggregateValues(e, *predicate, error, ok);
+        if (!ok) return rows;
+    }
+    const int64_t limit = std::max<int64_t>(request.fetchLimit, 0);
+    QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Values, limit > 0, error, properties);
+    if (!q) return rows;
+    runQuery(
+        *q, predicate, aggregates, limit,
+        [&](SqlStatement& row) {
+            rows.add(row.columnInt(0), 0);
+            for (size_t i = 0; i < q->types.size(); ++i)
+                rows.addValue(row.column(static_cast<int>(i + 1), q->types[i]));
+        },
+        error);
+    return rows;
+}
+
+StoredRows ObjectContext::fetchMembers(std::string_view entity, std::string_view relationship,
+                                       const std::vector<int64_t>& owners, const std::vector<std::string>& properties,
+                                       Error* error) {
+    const EntityDescription& e = model().requireEntity(entity);
+    const RelationshipDescription* r = e.relationshipNamed(relationship);
+    if (!r || !r->toMany || !r->storedByInverse)
+        throw std::invalid_argument("Entity " + e.name() + " has no to-many kept by its members named \"" +
+                                    std::string(relationship) + "\"");
+    return rowsByColumn(*r->target, r->inverse->name, owners, properties, error);
+}
+
+StoredRows ObjectContext::fetchRows(std::string_view entity, const std::vector<int64_t>& keys,
+                                    const std::vector<std::string>& properties, Error* error) {
+    return rowsByColumn(model().requireEntity(entity), "Z_PK", keys, properties, error);
+}
+
+StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::string& column, std::vector<int64_t> keys,
+                                       const std::vector<std::string>& properties, Error* error) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::string cacheKey = e.name() + "\x01" + column;
+    for (const std::string& property : properties) cacheKey += "\x01" + property;
+    RowsStatement& cached = rowsStatements_[cacheKey];
+    auto statement = [&](KeySet set) -> SqlStatement* {
+        SqlStatement*& slot = cached.byKeySet[set == KeySet::Range ? 1 : 0];
+        if (slot) return slot;
+        SqlConnection* c = connection(error);
+        if (!c) return nullptr;
+        cached.types.clear();
+        CompiledQuery q =
+            QueryCompiler::compile(e, nullptr, {}, QueryCompiler::Answer::Values, false, properties, &cached.types);
+        const std::string byColumn = "t0." + quoteName(column);
+        const size_t from = q.sql.find(" FROM ");
+        q.sql.insert(from, ", " + byColumn); // the column's value last in each row
+        slot = c->statement(q.sql + " WHERE " + keyCondition(byColumn, set), error);
+        return slot;
+    };
+    const bool members = column != "Z_PK";
+    const int byColumn = static_cast<int>(properties.size()) + 1;
+    StoredRows rows(properties);
+    bool ordered = true; // by the column's value, then by key
+    int64_t lastBy = 0, lastKey = 0;
+    readByKeys(keys, statement, [&](SqlStatement& row) {
+        const int64_t by = row.columnInt(byColumn), key = row.columnInt(0);
+        if (!std::binary_search(keys.begin(), keys.end(), by)) return; // a range also gives rows not asked for
+        if (by < lastBy || (by == lastBy && key < lastKey)) ordered = false;
+        lastBy = by;
+        lastKey = key;
+        rows.add(key, members ? by : 0);
+        for (size_t i = 0; i < cached.types.size(); ++i)
+            rows.addValue(row.column(static_cast<int>(i + 1), cached.types[i]));
+    });
+    if (!ordered) rows.sort();
+    return rows;
+}
+
+} // namespace tavlo
