@@ -6,6 +6,8 @@
 #include "platform/store/ObjectContext.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <unordered_map>
 
 namespace tavlo {
@@ -14,14 +16,12 @@ namespace {
 
 using Text = std::optional<std::string>;
 
-// One table of rows with its columns found once by name.
+// One table of rows read by column position.
 class Table {
 public:
     explicit Table(StoredRows rows) : rows_(std::move(rows)) {}
     size_t size() const { return rows_.size(); }
     int64_t key(size_t row) const { return rows_.key(row); }
-    int64_t owner(size_t row) const { return rows_.owner(row); }
-    size_t column(std::string_view property) const { return rows_.column(property); }
     Text text(size_t row, size_t column) const { return rows_.value(row, column).text(); }
     int32_t int32(size_t row, size_t column) const { return static_cast<int32_t>(rows_.value(row, column).integer()); }
     bool boolean(size_t row, size_t column) const { return rows_.value(row, column).boolean(); }
@@ -30,48 +30,67 @@ public:
     // The key of the row the to-one read at `column` names; 0 for none.
     int64_t link(size_t row, size_t column) const { return rows_.value(row, column).integer(); }
     bool linked(size_t row, size_t column) const { return link(row, column) != 0; }
-    // Calls `each` with every row of the owner, in key order (the rows come by owner).
+    // Calls `each` with every row of the owner, in key order.
     template <typename Each> void forOwner(int64_t owner, Each each) const {
-        if (ranges_.empty())
-            for (size_t row = 0; row < rows_.size();) {
-                size_t end = row + 1;
-                while (end < rows_.size() && rows_.owner(end) == rows_.owner(row)) ++end;
-                ranges_.emplace(rows_.owner(row), std::pair{row, end});
-                row = end;
-            }
-        auto range = ranges_.find(owner);
-        if (range == ranges_.end()) return;
-        for (size_t row = range->second.first; row < range->second.second; ++row) each(row);
+        auto [from, to] = rows_.rowsOf(owner);
+        for (size_t row = from; row < to; ++row) each(row);
     }
 
 private:
     StoredRows rows_;
-    mutable std::unordered_map<int64_t, std::pair<size_t, size_t>> ranges_;
 };
 
-// Every column Selection::read reads.
-const std::vector<std::string> kLineProperties = {"remoteId",
-                                                  "name",
-                                                  "menuId",
-                                                  "seat",
-                                                  "course",
-                                                  "multiplier",
-                                                  "price",
-                                                  "additionPrice",
-                                                  "quantity",
-                                                  "includedSides",
-                                                  "defaultSideCount",
-                                                  "orderedBy",
-                                                  "created",
-                                                  "deleteDate",
-                                                  "taxIncluded",
-                                                  "comment",
-                                                  "recipe",
-                                                  "isCombo",
-                                                  "complimentaryBy",
-                                                  "complimentaryName",
-                                                  "complimentaryDescription",
-                                                  "complimentaryPercentage"};
+// Every column Selection::read reads, by position.
+enum LineColumn : size_t {
+    kRemoteId,
+    kName,
+    kMenuId,
+    kSeat,
+    kCourse,
+    kMultiplier,
+    kPrice,
+    kAdditionPrice,
+    kQuantity,
+    kIncludedSides,
+    kDefaultSideCount,
+    kOrderedBy,
+    kCreated,
+    kDeleteDate,
+    kTaxIncluded,
+    kComment,
+    kRecipe,
+    kIsCombo,
+    kCompBy,
+    kCompName,
+    kCompDescription,
+    kCompPercentage,
+    kLineColumns
+};
+const std::vector<std::string> kLineProperties = [] {
+    const std::array<const char*, kLineColumns> names = {"remoteId",
+                                                         "name",
+                                                         "menuId",
+                                                         "seat",
+                                                         "course",
+                                                         "multiplier",
+                                                         "price",
+                                                         "additionPrice",
+                                                         "quantity",
+                                                         "includedSides",
+                                                         "defaultSideCount",
+                                                         "orderedBy",
+                                                         "created",
+                                                         "deleteDate",
+                                                         "taxIncluded",
+                                                         "comment",
+                                                         "recipe",
+                                                         "isCombo",
+                                                         "complimentaryBy",
+                                                         "complimentaryName",
+                                                         "complimentaryDescription",
+                                                         "complimentaryPercentage"};
+    return std::vector<std::string>(names.begin(), names.end());
+}();
 
 // A text of the rows many rows name by a to-one (a recipe's id, a user's id): read once per row
 // named, for all that name it, instead of joined to each.
@@ -116,38 +135,37 @@ public:
 
     // Reads what the lines of `lines` (of kLineProperties) name, before they are made.
     void learn(const Table& lines) {
-        recipeIds_.learn(lines, lines.column("recipe"));
-        userIds_.learn(lines, lines.column("orderedBy"));
-        userIds_.learn(lines, lines.column("complimentaryBy"));
+        recipeIds_.learn(lines, kRecipe);
+        userIds_.learn(lines, kOrderedBy);
+        userIds_.learn(lines, kCompBy);
     }
     // A line from row `row` of `lines`, learnt; `combo` when it may be a combo.
     SelectionPtr make(const Table& lines, size_t row, bool combo) {
-        SelectionPtr line = combo && lines.boolean(row, lines.column("isCombo")) ? std::make_shared<ComboSelection>()
-                                                                                 : std::make_shared<Selection>();
+        SelectionPtr line =
+            combo && lines.boolean(row, kIsCombo) ? std::make_shared<ComboSelection>() : std::make_shared<Selection>();
         Selection& s = *line;
-        auto at = [&](const char* property) { return lines.column(property); };
-        s.remoteId_ = lines.text(row, at("remoteId"));
-        s.name_ = lines.text(row, at("name"));
-        s.menuId_ = lines.text(row, at("menuId"));
-        s.seat_ = lines.int32(row, at("seat"));
-        s.course_ = lines.int32(row, at("course"));
-        s.multiplier_ = lines.int32(row, at("multiplier"));
-        s.price_ = lines.int32(row, at("price"));
-        s.additionPrice_ = lines.int32(row, at("additionPrice"));
-        s.quantity_ = lines.int32(row, at("quantity"));
-        s.includedSides_ = lines.int32(row, at("includedSides"));
-        s.defaultSideCount_ = lines.int32(row, at("defaultSideCount"));
-        s.orderedBy_ = userIds_.text(lines, row, at("orderedBy"));
-        s.created_ = lines.date(row, at("created"));
-        s.deleted_ = lines.date(row, at("deleteDate"));
-        s.taxIncluded_ = lines.boolean(row, at("taxIncluded"));
-        if (Text comment = lines.text(row, at("comment"))) s.comment_ = comment;
-        if (lines.linked(row, at("recipe"))) s.recipeId_ = recipeIds_.text(lines, row, at("recipe"));
-        if (lines.linked(row, at("complimentaryBy"))) {
-            s.compName_ = lines.text(row, at("complimentaryName"));
-            s.compDescription_ = lines.text(row, at("complimentaryDescription"));
-            s.compBy_ = userIds_.text(lines, row, at("complimentaryBy"));
-            s.compPercent_ = lines.int32(row, at("complimentaryPercentage"));
+        s.remoteId_ = lines.text(row, kRemoteId);
+        s.name_ = lines.text(row, kName);
+        s.menuId_ = lines.text(row, kMenuId);
+        s.seat_ = lines.int32(row, kSeat);
+        s.course_ = lines.int32(row, kCourse);
+        s.multiplier_ = lines.int32(row, kMultiplier);
+        s.price_ = lines.int32(row, kPrice);
+        s.additionPrice_ = lines.int32(row, kAdditionPrice);
+        s.quantity_ = lines.int32(row, kQuantity);
+        s.includedSides_ = lines.int32(row, kIncludedSides);
+        s.defaultSideCount_ = lines.int32(row, kDefaultSideCount);
+        s.orderedBy_ = userIds_.text(lines, row, kOrderedBy);
+        s.created_ = lines.date(row, kCreated);
+        s.deleted_ = lines.date(row, kDeleteDate);
+        s.taxIncluded_ = lines.boolean(row, kTaxIncluded);
+        if (Text comment = lines.text(row, kComment)) s.comment_ = comment;
+        if (lines.linked(row, kRecipe)) s.recipeId_ = recipeIds_.text(lines, row, kRecipe);
+        if (lines.linked(row, kCompBy)) {
+            s.compName_ = lines.text(row, kCompName);
+            s.compDescription_ = lines.text(row, kCompDescription);
+            s.compBy_ = userIds_.text(lines, row, kCompBy);
+            s.compPercent_ = lines.int32(row, kCompPercentage);
         }
         s.isNew_ = false;
         s.modified_ = false;
@@ -245,33 +263,55 @@ private:
 
 std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, const FetchRequest& request,
                                                        Error* error) {
+    // The header's columns, by position.
+    enum : size_t {
+        kOrderId,
+        kRemote,
+        kOrderName,
+        kType,
+        kSeats,
+        kTaxOverride,
+        kMinSeats,
+        kPercent,
+        kTotal,
+        kBatch,
+        kTable,
+        kTableId,
+        kTableArea,
+        kTableAreaId,
+        kTerminalArea,
+        kTerminalAreaId
+    };
     const Table rows(context.fetchRows(request,
                                        {"orderId", "remoteId", "name", "type", "seats", "taxOverride",
                                         "gratuityMinSeats", "gratuityPercent", "total", "storeBatch.remoteId",
                                         "areaLocation", "areaLocation.areaLocationId", "areaLocation.area",
                                         "areaLocation.area.areaId", "terminal.area", "terminal.area.areaId"},
                                        error));
-    auto at = [&](const char* property) { return rows.column(property); };
     std::vector<std::unique_ptr<Order>> orders;
     std::vector<int64_t> keys;
+    std::map<Text, OrderType> types; // the type of each label, worked out once
     for (size_t row = 0; row < rows.size(); ++row) {
         auto order = std::make_unique<Order>();
         Order& o = *order;
-        o.batchId_ = rows.text(row, at("storeBatch.remoteId"));
-        o.orderId_ = rows.text(row, at("orderId"));
-        o.remoteId_ = rows.text(row, at("remoteId"));
-        o.name_ = rows.text(row, at("name"));
-        o.orderType_ = Order::typeFromXMLLabel(rows.text(row, at("type")));
-        o.seats_ = rows.int32(row, at("seats"));
-        o.taxOverride_ = rows.boolean(row, at("taxOverride"));
-        o.gratuityMinSeats_ = rows.int32(row, at("gratuityMinSeats"));
-        o.gratuityPercentage_ = rows.int32(row, at("gratuityPercent"));
-        o.summaryTotal_ = rows.int32(row, at("total"));
-        if (rows.linked(row, at("areaLocation"))) {
-            o.areaLocationId_ = rows.text(row, at("areaLocation.areaLocationId"));
-            if (rows.linked(row, at("areaLocation.area"))) o.areaId_ = rows.text(row, at("areaLocation.area.areaId"));
-        } else if (rows.linked(row, at("terminal.area"))) {
-            o.areaId_ = rows.text(row, at("terminal.area.areaId"));
+        o.batchId_ = rows.text(row, kBatch);
+        o.orderId_ = rows.text(row, kOrderId);
+        o.remoteId_ = rows.text(row, kRemote);
+        o.name_ = rows.text(row, kOrderName);
+        Text type = rows.text(row, kType);
+        auto known = types.find(type);
+        if (known == types.end()) known = types.emplace(type, Order::typeFromXMLLabel(type)).first;
+        o.orderType_ = known->second;
+        o.seats_ = rows.int32(row, kSeats);
+        o.taxOverride_ = rows.boolean(row, kTaxOverride);
+        o.gratuityMinSeats_ = rows.int32(row, kMinSeats);
+        o.gratuityPercentage_ = rows.int32(row, kPercent);
+        o.summaryTotal_ = rows.int32(row, kTotal);
+        if (rows.linked(row, kTable)) {
+            o.areaLocationId_ = rows.text(row, kTableId);
+            if (rows.linked(row, kTableArea)) o.areaId_ = rows.text(row, kTableAreaId);
+        } else if (rows.linked(row, kTerminalArea)) {
+            o.areaId_ = rows.text(row, kTerminalAreaId);
         }
         o.isNew_ = false;
         o.modified_ = false;
@@ -301,9 +341,8 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         // Lines by creation, in key order among equal times, as Order::read sorts them.
         std::vector<size_t> own;
         lines.forOwner(keys[i], [&](size_t row) { own.push_back(row); });
-        const size_t created = lines.column("created");
         std::stable_sort(own.begin(), own.end(),
-                         [&](size_t a, size_t b) { return lines.date(a, created) < lines.date(b, created); });
+                         [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); });
         for (size_t row : own) {
             SelectionPtr line = lineReader.make(lines, row, true);
             o.observe(line);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <numeric>
 #include <stdexcept>
 #include <string>
@@ -36,7 +35,12 @@ public:
     int64_t key(size_t row) const { return keys_[row]; }
     // The owner's key of a member read by its list; 0 for rows read otherwise.
     int64_t owner(size_t row) const { return owners_.empty() ? 0 : owners_[row]; }
-    const Value& value(size_t row, size_t column) const { return values_[row * properties_.size() + column]; }
+    const Value& value(size_t row, size_t column) const { return at(row * properties_.size() + column); }
+    // The rows [first, end) of one owner; the rows come by owner (fetchMembers).
+    std::pair<size_t, size_t> rowsOf(int64_t owner) const {
+        auto [from, to] = std::equal_range(owners_.begin(), owners_.end(), owner);
+        return {static_cast<size_t>(from - owners_.begin()), static_cast<size_t>(to - owners_.begin())};
+    }
 
     // Filling, for the context that reads them.
     void add(int64_t key, int64_t owner) {
@@ -46,7 +50,10 @@ public:
             owners_.push_back(owner);
         }
     }
-    void addValue(Value value) { values_.push_back(std::move(value)); }
+    void addValue(Value value) {
+        if (values_.empty() || values_.back().size() == kChunk) values_.emplace_back().reserve(kChunk);
+        values_.back().push_back(std::move(value));
+    }
     // Puts the rows in order of their owner's key, then their own.
     void sort() {
         std::vector<size_t> order(keys_.size());
@@ -57,15 +64,20 @@ public:
         for (size_t row : order) {
             sorted.add(keys_[row], owner(row));
             for (size_t c = 0; c < properties_.size(); ++c)
-                sorted.addValue(std::move(values_[row * properties_.size() + c]));
+                sorted.addValue(std::move(at(row * properties_.size() + c)));
         }
         *this = std::move(sorted);
     }
 
 private:
+    // Values in chunks of a fixed size: they grow without moving the values read before.
+    static constexpr size_t kChunk = 4096;
+    Value& at(size_t i) { return values_[i / kChunk][i % kChunk]; }
+    const Value& at(size_t i) const { return values_[i / kChunk][i % kChunk]; }
+
     std::vector<std::string> properties_;
     std::vector<int64_t> keys_, owners_;
-    std::deque<Value> values_; // grows without moving the values read before
+    std::vector<std::vector<Value>> values_;
 };
 
 } // namespace tavlo
