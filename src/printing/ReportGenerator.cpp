@@ -107,7 +107,9 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
     }
 
     // A refund lowers its tax lines as it lowers the tax total, so that the lines add up to it.
-    for (const OrderTax& t : order.taxes()) v.taxTotals[report::taxKey(t)] += sign * order.getTax(t.name());
+    // An order's only tax line is its whole tax.
+    for (const OrderTax& t : order.taxes())
+        v.taxTotals[taxKeyCached(t)] += sign * (order.taxes().size() == 1 ? tax : order.getTax(t.name()));
 
     const std::string area = order.areaId().value_or("-1");
     for (const SelectionPtr& s : order.activeSelections()) {
@@ -134,6 +136,13 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
     }
     v.areaCompTotals[area] += sign * comp;
     v.areaDiscountTotals[area] += sign * discount;
+}
+
+const std::string& ReportGenerator::taxKeyCached(const OrderTax& tax) {
+    auto key = std::pair(tax.name().value_or(""), tax.percentage());
+    auto it = taxKeys_.find(key);
+    if (it == taxKeys_.end()) it = taxKeys_.emplace(std::move(key), report::taxKey(tax)).first;
+    return it->second;
 }
 
 std::string ReportGenerator::recipeGroupCached(const Selection& selection) {

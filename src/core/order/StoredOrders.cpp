@@ -22,13 +22,13 @@ public:
     explicit Table(StoredRows rows) : rows_(std::move(rows)) {}
     size_t size() const { return rows_.size(); }
     int64_t key(size_t row) const { return rows_.key(row); }
-    Text text(size_t row, size_t column) const { return rows_.value(row, column).text(); }
-    int32_t int32(size_t row, size_t column) const { return static_cast<int32_t>(rows_.value(row, column).integer()); }
-    bool boolean(size_t row, size_t column) const { return rows_.value(row, column).boolean(); }
-    bool isNil(size_t row, size_t column) const { return rows_.value(row, column).isNil(); }
-    std::optional<Date> date(size_t row, size_t column) const { return rows_.value(row, column).date(); }
+    Text text(size_t row, size_t column) const { return rows_.text(row, column); }
+    int32_t int32(size_t row, size_t column) const { return static_cast<int32_t>(rows_.integer(row, column)); }
+    bool boolean(size_t row, size_t column) const { return rows_.boolean(row, column); }
+    bool isNil(size_t row, size_t column) const { return rows_.isNil(row, column); }
+    std::optional<Date> date(size_t row, size_t column) const { return rows_.date(row, column); }
     // The key of the row the to-one read at `column` names; 0 for none.
-    int64_t link(size_t row, size_t column) const { return rows_.value(row, column).integer(); }
+    int64_t link(size_t row, size_t column) const { return rows_.integer(row, column); }
     bool linked(size_t row, size_t column) const { return link(row, column) != 0; }
     // Calls `each` with every row of the owner, in key order.
     template <typename Each> void forOwner(int64_t owner, Each each) const {

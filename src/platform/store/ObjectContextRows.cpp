@@ -9,6 +9,29 @@
 
 namespace tavlo {
 
+namespace {
+
+// Adds the row's column as the attribute's type reads it (SqlStatement::column), without a Value.
+void addColumn(StoredRows& rows, SqlStatement& row, int column, AttributeType type) {
+    sqlite3_stmt* s = row.handle();
+    if (sqlite3_column_type(s, column) == SQLITE_NULL) return rows.addNil();
+    switch (type) {
+    case AttributeType::Text:
+        return rows.addText(std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
+                                             static_cast<size_t>(sqlite3_column_bytes(s, column))));
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64: return rows.addInteger(sqlite3_column_int64(s, column));
+    case AttributeType::Boolean: return rows.addBoolean(sqlite3_column_int64(s, column) != 0);
+    case AttributeType::Double:
+    case AttributeType::Decimal: return rows.addReal(sqlite3_column_double(s, column));
+    case AttributeType::Date: return rows.addDate(Date(sqlite3_column_double(s, column)));
+    case AttributeType::Binary: return rows.addValue(row.column(column, type));
+    }
+}
+
+} // namespace
+
 StoredRows ObjectContext::fetchRows(const FetchRequest& request, const std::vector<std::string>& properties,
                                     Error* error) {
     StoredRows rows(properties);
@@ -27,8 +50,7 @@ StoredRows ObjectContext::fetchRows(const FetchRequest& request, const std::vect
         *q, predicate, aggregates, limit,
         [&](SqlStatement& row) {
             rows.add(row.columnInt(0), 0);
-            for (size_t i = 0; i < q->types.size(); ++i)
-                rows.addValue(row.column(static_cast<int>(i + 1), q->types[i]));
+            for (size_t i = 0; i < q->types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), q->types[i]);
         },
         error);
     return rows;
@@ -83,8 +105,7 @@ StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::st
         lastBy = by;
         lastKey = key;
         rows.add(key, members ? by : 0);
-        for (size_t i = 0; i < cached.types.size(); ++i)
-            rows.addValue(row.column(static_cast<int>(i + 1), cached.types[i]));
+        for (size_t i = 0; i < cached.types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), cached.types[i]);
     });
     if (!ordered) rows.sort();
     return rows;
