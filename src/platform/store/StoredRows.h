@@ -80,7 +80,12 @@ public:
         return Date(realOf(c));
     }
 
-    // Filling, for the context that reads them: a row's keys, then each of its values in turn.
+    // Filling, for the context that reads them: room for about that many rows, then a row's keys
+    // and each of its values in turn.
+    void reserve(size_t rows) {
+        keys_.reserve(rows);
+        cells_.reserve(rows * properties_.size());
+    }
     void add(int64_t key, int64_t owner) {
         keys_.push_back(key);
         if (owner) {
