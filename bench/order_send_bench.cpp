@@ -6,14 +6,13 @@
 //   build/bench/order_send_bench
 #include "StoreServer.h"
 #include "core/order/Order.h"
-#include "core/order/OrderTax.h"
-#include "core/order/Selection.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
 #include "support/LocalStoreScope.h"
+#include "support/SoupOrders.h"
 #include "sync/exchange/CommHelper.h"
 #include "sync/handlers/OrderHandler.h"
 
@@ -64,34 +63,13 @@ struct Terminal {
     std::shared_ptr<OrderHandler> handler;
 };
 
-// A dine-in order of two soups under one tax.
-std::unique_ptr<Order> makeOrder(const std::string& remoteId) {
-    auto order = std::make_unique<Order>();
-    order->setRemoteId(remoteId);
-    order->setName("Table " + remoteId);
-    order->setOrderType(OrderType::DineIn);
-    order->setServerId("u5");
-    order->setCreated(Date::now());
-    order->addTax(OrderTax("State", 825, "round", "tx-state"));
-    auto line = std::make_shared<Selection>();
-    line->setRemoteId(remoteId + "-1");
-    line->setRecipeId("r-soup");
-    line->setName("Soup");
-    line->setPrice(1000);
-    line->setQuantity(2);
-    line->setOrderedBy("u5");
-    line->setNewQuantity(2);
-    order->addSelection(line, nullptr);
-    return order;
-}
-
 void sendToTheServer(benchmark::State& state, bool lite) {
     Terminal terminal(lite);
     int sent = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const std::string id = "R" + std::to_string(++sent);
-        std::unique_ptr<Order> order = makeOrder(id);
+        std::unique_ptr<Order> order = tavlo::test::soupOrder(id);
         state.ResumeTiming();
 
         Error error;

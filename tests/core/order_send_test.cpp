@@ -8,6 +8,7 @@
 #include "platform/store/ObjectContext.h"
 #include "support/FakePorts.h"
 #include "support/RecordingAnnouncer.h"
+#include "support/SoupOrders.h"
 #include "support/StoreFixture.h"
 
 #include <gtest/gtest.h>
@@ -32,22 +33,7 @@ protected:
 
     // A dine-in order with `units` of one 10.00 line, none of them sent.
     static std::unique_ptr<Order> makeOrder(const std::string& remoteId, int32_t units) {
-        auto order = std::make_unique<Order>();
-        order->setRemoteId(remoteId);
-        order->setName("Table " + remoteId);
-        order->setOrderType(OrderType::DineIn);
-        order->setServerId("U-ANN");
-        order->setCreated(Date::now());
-        auto line = std::make_shared<Selection>();
-        line->setRemoteId(remoteId + "-1");
-        line->setRecipeId("r-soup");
-        line->setName("Soup");
-        line->setPrice(1000);
-        line->setQuantity(units);
-        line->setOrderedBy("U-ANN");
-        line->setNewQuantity(units);
-        order->addSelection(line, nullptr);
-        return order;
+        return test::soupOrder(remoteId, {.units = units, .userId = "U-ANN", .taxed = false});
     }
 
     ScopedFakeClock clock;

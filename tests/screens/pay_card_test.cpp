@@ -220,6 +220,39 @@ TEST_F(PayCardTest, TheSignatureIsStoredAsAJpegOfTheConfiguredWidthWithTheTip) {
     EXPECT_EQ(t.finished, 1);
 }
 
+TEST_F(PayCardTest, ATipOnTheSignatureScreenLargerThanThePaymentIsAskedAboutAndOneTooLargeRefused) {
+    t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
+    typedCard(t);
+    t.process();
+    t.acknowledgeAlerts();
+    auto& capture = t.h.visible<SignatureCapture>();
+    const Payment& taken = *t.order->payments().front();
+
+    capture.tipAmount()->setText("$21474836.00"); // beyond what a payment's total can hold
+    t.h.tap("Done");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "The tip is too large to be taken");
+    t.h.clickAlert("Ok");
+    EXPECT_EQ(capture.tipAmount()->text(), "$0.00") << "the payment's own tip shown again";
+
+    capture.tipAmount()->setText("$20.00");
+    t.h.tap("Done");
+    ASSERT_TRUE(t.h.hasAlert());
+    EXPECT_EQ(t.h.frontAlert().message(), "The tip of $20.00 is larger than the amount of $12.34. Is it correct?");
+    t.h.clickAlert("No");
+    EXPECT_NO_THROW(t.h.visible<SignatureCapture>());
+    EXPECT_EQ(capture.tipAmount()->text(), "$0.00");
+    EXPECT_EQ(taken.tip(), 0);
+    EXPECT_EQ(t.finished, 0);
+
+    capture.tipAmount()->setText("$20.00");
+    t.h.tap("Done");
+    t.h.clickAlert("Yes");
+    t.acknowledgeAlerts();
+    EXPECT_EQ(taken.tip(), 2000);
+    EXPECT_EQ(t.finished, 1);
+}
+
 TEST_F(PayCardTest, DoneWithoutAStrokeStoresNoSignature) {
     t.setParam("SIGNATURE_CAPTURE_CREDIT", "YES");
     typedCard(t);

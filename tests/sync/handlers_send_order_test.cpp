@@ -6,6 +6,7 @@
 #include "core/util/TavloLog.h"
 #include "support/LogLines.h"
 #include "support/RecordingAnnouncer.h"
+#include "support/SoupOrders.h"
 #include "sync/exchange/OrderDocument.h"
 
 #include <filesystem>
@@ -27,33 +28,6 @@ protected:
         HandlerServerFixture::TearDown();
     }
 
-    // A dine-in order with `units` of one 10.00 line under one 8.25 % tax; the line takes its
-    // stock when a session is given.
-    static std::unique_ptr<Order> makeOrder(const std::string& remoteId, int32_t units = 2, int32_t price = 1000,
-                                            Session* session = nullptr) {
-        auto order = std::make_unique<Order>();
-        order->setRemoteId(remoteId);
-        order->setName("Table " + remoteId);
-        order->setOrderType(OrderType::DineIn);
-        order->setServerId("u5");
-        order->setCreated(Date::now());
-        order->addTax(OrderTax("State", 825, "round", "tx-state"));
-        order->addSelection(makeLine(remoteId + "-1", units, price), session);
-        return order;
-    }
-    // Units of soup, none of them sent.
-    static SelectionPtr makeLine(const std::string& remoteId, int32_t units, int32_t price = 1000) {
-        auto line = std::make_shared<Selection>();
-        line->setRemoteId(remoteId);
-        line->setRecipeId("r-soup");
-        line->setName("Soup");
-        line->setPrice(price);
-        line->setQuantity(units);
-        line->setOrderedBy("u5");
-        line->setNewQuantity(units);
-        return line;
-    }
-
     // Changes posted under "ordersChange": the remote ids of the orders.
     std::vector<std::optional<std::string>> changes;
     ScopedObserver observer{OrderHandler::kOrdersChangeNotification, nullptr, [this](const Notification& n) {
@@ -65,7 +39,7 @@ protected:
 TEST_F(SendOrderTest, ALiteSendStoresTheOrderAndItsRowInOneSaveThenARunPostsIt) {
     openDay(true);
     makeHandler(true);
-    auto order = makeOrder("R1");
+    auto order = soupOrder("R1");
     ASSERT_TRUE(handler->sendOrder(*order, std::string("u5"), context(), nullptr));
     EXPECT_FALSE(context()->hasChanges());
     EXPECT_EQ(changes, (std::vector<std::optional<std::string>>{"R1"}));
@@ -90,7 +64,7 @@ TEST_F(SendOrderTest, ALiteSendStoresTheOrderAndItsRowInOneSaveThenARunPostsIt) 
 TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
     makeHandler(false);
     handler->start();
-    auto order = makeOrder("R2");
+    auto order = soupOrder("R2");
     Error error;
     ASSERT_TRUE(handler->sendOrder(*order, std::string("u5"), context(), &error)) << error.localizedDescription();
     EXPECT_TRUE(server->order("R2"));
@@ -101,7 +75,7 @@ TEST_F(SendOrderTest, AGatewaySendPostsAtOnceAndTakesTheOrderReadBack) {
     EXPECT_EQ(changes.size(), 1u);
 
     server->setFault("customerOrder", Fault::ErrorElement, 2);
-    EXPECT_FALSE(handler->sendOrder(*makeOrder("R3"), std::string("u5"), context(), &error));
+    EXPECT_FALSE(handler->sendOrder(*soupOrder("R3"), std::string("u5"), context(), &error));
     EXPECT_FALSE(server->order("R3"));
     EXPECT_EQ(changes.size(), 2u); // posted whatever the outcome
 }
@@ -115,7 +89,7 @@ TEST_F(SendOrderTest, LiteOrdersSentBackToBackEachReachTheServerWithoutWaitingFo
     const Date start = Date::now();
     const std::vector<std::string> ids{"R1", "R2", "R3"};
     for (const std::string& id : ids)
-        ASSERT_TRUE(handler->sendOrder(*makeOrder(id), std::string("u5"), context(), nullptr));
+        ASSERT_TRUE(handler->sendOrder(*soupOrder(id), std::string("u5"), context(), nullptr));
     EXPECT_TRUE(serveUntil([&] {
         return std::all_of(ids.begin(), ids.end(),
                            [&](const std::string& id) { return server->order(id).has_value(); });
@@ -136,7 +110,7 @@ TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     lite.setUserId("u5");
     ASSERT_TRUE(lite.isLite());
 
-    auto order = makeOrder("R4", 3);
+    auto order = soupOrder("R4", {.units = 3});
     order->write(*context()); // stored: nothing left to send
     store.save();
     ASSERT_FALSE(order->modified());
@@ -144,7 +118,7 @@ TEST_F(SendOrderTest, SendingAnOrderPrintsTheUnitsSentInLiteModeOnly) {
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 0u);
     EXPECT_TRUE(announcer.tickets().empty());
 
-    order = makeOrder("R4", 3);
+    order = soupOrder("R4", {.units = 3});
     ASSERT_TRUE(order->send(lite, nullptr));
     EXPECT_EQ(rowCount("TRUEPREDICATE"), 1u);
     ASSERT_EQ(announcer.tickets().size(), 1u);
@@ -162,7 +136,7 @@ TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
     std::vector<std::optional<Error>> heard;
     auto done = [&](const Error* error) { heard.push_back(error ? std::optional(*error) : std::nullopt); };
 
-    auto order = makeOrder("R5");
+    auto order = soupOrder("R5");
     Error error;
     ASSERT_TRUE(order->send(gateway, done, &error)) << error.localizedDescription();
     EXPECT_TRUE(server->order("R5"));
@@ -174,7 +148,7 @@ TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
     EXPECT_FALSE(heard[1]);
 
     server->setFault("customerOrder", Fault::ErrorElement, 2);
-    EXPECT_FALSE(makeOrder("R6")->send(gateway, done, &error));
+    EXPECT_FALSE(soupOrder("R6")->send(gateway, done, &error));
     ASSERT_EQ(heard.size(), 3u);
     ASSERT_TRUE(heard[2]);
     EXPECT_TRUE(heard[2]->isSet());
@@ -182,7 +156,7 @@ TEST_F(SendOrderTest, TheSendersCallbackHearsOfEveryOutcome) {
 
     // A caller that does not take the error still has it passed to the callback.
     server->setFault("customerOrder", Fault::ErrorElement, 2);
-    EXPECT_FALSE(makeOrder("R7")->send(gateway, done, nullptr));
+    EXPECT_FALSE(soupOrder("R7")->send(gateway, done, nullptr));
     ASSERT_EQ(heard.size(), 4u);
     EXPECT_EQ(heard[3], heard[2]);
     EXPECT_FALSE(server->order("R6") || server->order("R7"));
@@ -200,8 +174,8 @@ TEST_F(SendOrderTest, ALiteSendStoresTheStockTheLinesTookInTheSameSave) {
     Session lite(context());
     lite.setUserId("u5");
 
-    auto order = makeOrder("R7", 2, 1000, &lite);
-    order->addSelection(makeLine("R7-2", 3), &lite);
+    auto order = soupOrder("R7", {.session = &lite});
+    order->addSelection(soupLine("R7-2", 3), &lite);
     auto stored = [&] {
         return handler->newContext()->fetchFirst("Recipe", "recipeId == %@", "r-soup")->int32("available");
     };
@@ -220,12 +194,12 @@ TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {
     openDay(true);
     IDBroker::getInstance();
     for (auto [id, units] : {std::pair{"R1", 2}, std::pair{"R2", 1}}) {
-        auto order = makeOrder(id, units);
+        auto order = soupOrder(id, {.units = units});
         order->setBatchId("B1");
         order->setClosed(Date::now());
         order->write(*context());
     }
-    auto other = makeOrder("R9", 5); // another day's order
+    auto other = soupOrder("R9", {.units = 5}); // another day's order
     other->setBatchId("B0");
     other->setClosed(Date::now());
     ManagedObjectPtr oldDay = context()->insert("StoreBatch");
@@ -258,7 +232,7 @@ TEST_F(SendOrderTest, LoggedExchangesKeepNoCardholderNameOrPostalCode) {
         makeHandler(lite);
         handler->start();
         const std::string remoteId = lite ? "R9" : "R8";
-        auto order = makeOrder(remoteId);
+        auto order = soupOrder(remoteId);
         auto payment = std::make_shared<Payment>();
         payment->setRemoteId(remoteId + "-P1");
         payment->setType(Payment::kCredit);

@@ -77,29 +77,6 @@ public:
     // ---- the table (LiteAdminTable.cpp)
     Row rowAt(ui::IndexPath path);
 
-    // ---- the bars' and rows' actions
-    void logout();
-    void systemStatus();
-    void orders();
-    void noSale();
-    void openStore();
-    void closeStore();
-    void payments();
-    void customers();
-    void attendance();
-
-    // ---- reports (LiteAdminReports.cpp)
-    void reportSalesStatus();
-    void reportTotalSales();
-    void reportCashDrawer(const std::string& drawerId);
-
-    // ---- cash in and out (LiteAdminCashInOut.cpp)
-    // The amount prompt; `answer` gets the text (nil: cancelled) and the drawer.
-    using AmountAnswer = void (LiteAdminViewController::*)(const std::optional<std::string>& text,
-                                                           const std::string& drawerId);
-    void cashIn(const std::optional<std::string>& text, const std::string& drawerId);
-    void cashOut(const std::optional<std::string>& text, const std::string& drawerId);
-
     // ---- the drawer records (LiteAdminCashRecords.cpp)
     // Fills the record's summaries from the payments; answers the cash total.
     int32_t getSummaries(CashInOut& record, const std::vector<ManagedObjectPtr>& payments);
@@ -126,6 +103,29 @@ protected:
     std::optional<std::string> drawerAt(size_t index);
 
 private:
+    // ---- the bars' and rows' actions
+    void logout();
+    void systemStatus();
+    void orders();
+    void noSale();
+    void openStore();
+    void closeStore();
+    void payments();
+    void customers();
+    void attendance();
+
+    // ---- reports (LiteAdminReports.cpp)
+    void reportSalesStatus();
+    void reportTotalSales();
+    void reportCashDrawer(const std::string& drawerId);
+
+    // ---- cash in and out (LiteAdminCashInOut.cpp)
+    // The amount prompt; `answer` gets the text (nil: cancelled) and the drawer.
+    using AmountAnswer = void (LiteAdminViewController::*)(const std::optional<std::string>& text,
+                                                           const std::string& drawerId);
+    void cashIn(const std::optional<std::string>& text, const std::string& drawerId);
+    void cashOut(const std::optional<std::string>& text, const std::string& drawerId);
+
     void processSelect(ui::IndexPath path);
     bool canCashIn(const std::string& drawerId, Error* error);
     bool canCashOut(const std::string& drawerId, Error* error);

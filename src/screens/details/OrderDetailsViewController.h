@@ -71,6 +71,7 @@ public:
     void accessoryButtonTapped(ui::TableView& table, ui::IndexPath path) override;
     bool canEditRow(ui::TableView&, ui::IndexPath) override { return false; }
 
+private:
     // ---- actions (OrderDetailsTools.cpp)
     void saveName(const std::optional<std::string>& name);
     void saveCustomer(const std::optional<Customer>& customer);
@@ -80,7 +81,6 @@ public:
     void split();
     void discount();
 
-private:
     bool elapsedToggle() const { return elapsedToggle_; }
     // The comp every selection of the order carries; none when one differs or has none.
     std::optional<std::string> orderComp() const;

@@ -70,7 +70,8 @@ bool PayViewController::needsSignature(int32_t type) {
 }
 
 void PayViewController::captureSignature(std::function<void()> completion) {
-    auto capture = std::make_shared<SignatureCapture>(session_.get(), payment_, false, std::move(completion));
+    auto capture = std::make_shared<SignatureCapture>(payment_, false, std::move(completion));
+    capture->setSession(session_);
     navigationController()->push(capture, session_->useAnimation());
     captured_ = true;
 }

@@ -1,14 +1,11 @@
 #include "screens/pay/SignatureCapture.h"
 
-#include "core/session/DBHelper.h"
 #include "core/session/Parameters.h"
-#include "core/session/Session.h"
 #include "core/util/TavloLog.h"
 #include "core/util/Utils.h"
 #include "platform/foundation/LocalizedStrings.h"
 #include "platform/foundation/Text.h"
 #include "platform/graphics/PixelImage.h"
-#include "platform/ui/AlertView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
@@ -85,9 +82,8 @@ void TouchView::touchesEnded(const std::vector<Touch>& touches) {
 
 // ---- the screen
 
-SignatureCapture::SignatureCapture(Session* session, std::shared_ptr<Payment> payment, bool allowCancel,
-                                   std::function<void()> completion)
-    : session_(session), payment_(std::move(payment)), allowCancel_(allowCancel), completion_(std::move(completion)) {}
+SignatureCapture::SignatureCapture(std::shared_ptr<Payment> payment, bool allowCancel, std::function<void()> completion)
+    : payment_(std::move(payment)), allowCancel_(allowCancel), completion_(std::move(completion)) {}
 
 void SignatureCapture::loadView() {
     Rect screen = screenFrame();
@@ -113,7 +109,7 @@ void SignatureCapture::viewWillAppear(bool) {
                  : format("%@ %@", localized("Paid"), Utils::formatCurrency(payment_->subTotal())));
 
     BarItems items{BarButtonItem::fixedSpace(0)};
-    if (!Parameters::flag(Parameter::HideTipLine, contextOf(session_))) {
+    if (!flag(Parameter::HideTipLine)) {
         auto caption = std::make_shared<Label>(Rect(0, 0, 44, 30));
         caption->setText(localized("Tip") + " ");
         caption->setTextAlignment(TextAlignment::Right);
@@ -128,8 +124,7 @@ void SignatureCapture::viewWillAppear(bool) {
         connect("tipAmount", field);
         items.push_back(BarButtonItem::withCustomView(field));
         for (int i = 0; i < 2; ++i) {
-            if (std::optional<std::string> percent = Parameters::text(kPercentParams[i], contextOf(session_));
-                percent && !percent->empty())
+            if (std::optional<std::string> percent = parameter(kPercentParams[i]); percent && !percent->empty())
                 items.push_back(BarButtonItem::titled(format("%@%%", *percent), BarButtonStyle::Bordered,
                                                       [this, i](BarButtonItem&) { this->percent(i); }));
         }
@@ -199,7 +194,7 @@ void SignatureCapture::clear() {
 // ---- tip
 
 void SignatureCapture::percent(int index) {
-    const int32_t rate = Parameters::number(kPercentParams[index], contextOf(session_));
+    const int32_t rate = Parameters::number(kPercentParams[index], context());
     const int32_t cents = static_cast<int32_t>(int64_t{payment_->subTotal()} * rate / 100);
     if (TextField* field = tipAmount()) field->setText(Utils::formatCurrency(cents));
     payment_->setTip(cents);
@@ -216,13 +211,13 @@ void SignatureCapture::other() {
     });
     auto navigation = std::make_shared<NavigationController>(prompt);
     navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
-    present(navigation, session_ && session_->useAnimation());
+    present(navigation, animated());
 }
 
 void SignatureCapture::tipEntered(const std::optional<std::string>& answer) {
     if (TextField* field = tipAmount(); field && answer) field->setText(*answer);
     payment_->setTip(answer ? Utils::parseCurrency(answer) : 0);
-    dismiss(session_ && session_->useAnimation());
+    dismiss(animated());
 }
 
 bool SignatureCapture::textFieldShouldBeginEditing(TextField& field) {
@@ -251,28 +246,24 @@ void SignatureCapture::done() {
     // A tip not taken shows the payment's own again.
     field->setText(Utils::formatCurrency(payment_->tip()));
     if (verdict == TipVerdict::Refused) {
-        AlertView::make(localized("Alert"), tipTooLarge(), localized("Ok"))->show();
+        alert("Alert", tipTooLarge(), "Ok");
         return;
     }
-    auto question = AlertView::make(localized("Confirmation"), largeTipQuestion(tip, payment_->subTotal()),
-                                    localized("No"), {localized("Yes")});
-    std::weak_ptr<ViewController> weak = weak_from_this();
-    question->setClickHandler([weak, tip](AlertView&, int index) {
-        auto self = std::dynamic_pointer_cast<SignatureCapture>(weak.lock());
-        if (!self || index != 1) return;
-        if (TextField* shown = self->tipAmount()) shown->setText(Utils::formatCurrency(tip));
-        self->keep();
-    });
-    question->show();
+    alert("Confirmation", largeTipQuestion(tip, payment_->subTotal()), {"No", {localized("Yes")}},
+          [this, tip](int button) {
+              if (button != 1) return;
+              if (TextField* shown = tipAmount()) shown->setText(Utils::formatCurrency(tip));
+              keep();
+          });
 }
 
 void SignatureCapture::keep() {
     if (cache_ && !cache_->isEmpty()) {
-        double quality = doubleValue(Parameters::text(Parameter::SignatureCaptureQuality, contextOf(session_)));
+        double quality = doubleValue(parameter(Parameter::SignatureCaptureQuality));
         if (quality <= 0) quality = 0.5;
-        double width = doubleValue(Parameters::text(Parameter::SignatureCaptureWidth, contextOf(session_)));
+        double width = doubleValue(parameter(Parameter::SignatureCaptureWidth));
         if (width <= 0) width = 250;
-        double height = doubleValue(Parameters::text(Parameter::SignatureCaptureHeight, contextOf(session_)));
+        double height = doubleValue(parameter(Parameter::SignatureCaptureHeight));
         const Size viewSize = touchView_->bounds().size;
         if (height <= 0) height = width / (viewSize.width / viewSize.height);
         PixelImage signature(cache_->width(), cache_->height(), cache_->rgba());
@@ -297,8 +288,7 @@ void SignatureCapture::keep() {
 }
 
 void SignatureCapture::cancel() {
-    if (NavigationController* navigation = navigationController())
-        navigation->pop(session_ && session_->useAnimation());
+    if (NavigationController* navigation = navigationController()) navigation->pop(animated());
 }
 
 void SignatureCapture::viewWillDisappear(bool animated) {

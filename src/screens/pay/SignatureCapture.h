@@ -6,14 +6,11 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/render/Bitmap.h"
+#include "screens/common/SignedInController.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
-
-namespace tavlo {
-class Session;
-}
 
 namespace tavlo::screens {
 
@@ -53,27 +50,16 @@ private:
 // The screen on which the customer signs for a payment and may set the tip. Done stores the
 // signature on the payment as a JPEG (scaled to the configured width, keeping the surface's
 // shape) with the tip, then calls the completion.
-class SignatureCapture : public ui::ViewController, public TouchViewDelegate, public ui::TextFieldDelegate {
+class SignatureCapture : public SignedInController<ui::ViewController>,
+                         public TouchViewDelegate,
+                         public ui::TextFieldDelegate {
 public:
-    SignatureCapture(Session* session, std::shared_ptr<Payment> payment, bool allowCancel,
-                     std::function<void()> completion);
+    SignatureCapture(std::shared_ptr<Payment> payment, bool allowCancel, std::function<void()> completion);
 
     TouchView* touchView() const { return touchView_.get(); }
     ui::TextField* tipAmount() const { return outlet<ui::TextField>("tipAmount"); }
     // The signature so far; none before the first stroke.
     const std::optional<ui::render::Bitmap>& cacheImage() const { return cache_; }
-
-    void showSignHere(bool shows);
-    void draw();
-    void clear();
-    // Done: a tip larger than the payment is asked about, one too large refused; then keep.
-    void done();
-    // Stores the signature and the tip on the payment and calls the completion.
-    void keep();
-    void cancel();
-    void percent(int index); // 0, 1: the two percent keys
-    void other();
-    void tipEntered(const std::optional<std::string>& answer);
 
     void loadView() override;
     void viewWillAppear(bool animated) override;
@@ -87,7 +73,18 @@ public:
     bool textFieldShouldReturn(ui::TextField& field) override;
 
 private:
-    Session* session_;
+    void showSignHere(bool shows);
+    void draw();
+    void clear();
+    // Done: a tip larger than the payment is asked about, one too large refused; then keep.
+    void done();
+    // Stores the signature and the tip on the payment and calls the completion.
+    void keep();
+    void cancel();
+    void percent(int index); // 0, 1: the two percent keys
+    void other();
+    void tipEntered(const std::optional<std::string>& answer);
+
     std::shared_ptr<Payment> payment_;
     bool allowCancel_;
     std::function<void()> completion_;

@@ -26,8 +26,6 @@ public:
     const ui::render::Bitmap& image() const { return image_; }
     void setImage(ui::render::Bitmap image);
 
-    void saveImage();
-    void back();
     // The upload request: POST to `url`, a 20 s time-out, the form fields (in name order) and,
     // when there is a drawing, its JPEG at full quality as "image.jpg".
     HttpRequest uploadImage(const std::string& url, const std::map<std::string, std::string>& params) const;
@@ -41,6 +39,9 @@ public:
     void touchesEnded(const std::vector<ui::Touch>& touches);
 
 private:
+    // The bar's Done and Cancel: each closes the pad.
+    void saveImage();
+    void back();
     void strokeTo(ui::Point to);
 
     std::shared_ptr<ui::View> drawImage_;

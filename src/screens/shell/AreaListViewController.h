@@ -13,10 +13,6 @@ class AreaListViewController : public OrdersOpenViewController {
 public:
     static constexpr const char* kOtherSection = "OTHER";
 
-    // The open orders without a table: everybody's with ALL_ORDERS or ALL_AREA_ORDERS, otherwise
-    // the user's own, by name.
-    std::vector<ManagedObjectPtr> getOtherOrders(ObjectContext& context);
-
     int numberOfSections(ui::TableView&) override;
     int numberOfRows(ui::TableView&, int section) override;
     std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath path) override;
@@ -31,6 +27,10 @@ protected:
     std::string emptyText() const override { return "No tables"; }
 
 private:
+    // The open orders without a table: everybody's with ALL_ORDERS or ALL_AREA_ORDERS, otherwise
+    // the user's own, by name.
+    std::vector<ManagedObjectPtr> getOtherOrders(ObjectContext& context);
+
     bool isOtherSection(int section);
     void showTable(ui::TableViewCell& cell, const ManagedObject& table);
 };

@@ -76,40 +76,17 @@ public:
     // The screen has told that the terminal is disabled.
     bool isDisabledShown() const { return disabled_; }
 
-    // --- actions
+    // --- actions of the interface
     // Login: signs in the user of the number field.
     void done();
     void clockIn();
     void clockOut();
     // The product's name: opens the maker's page.
     void tavlo();
-    void systemStatus();
-    void systemReload();
-    // Phone: the number pad's bar.
-    void hideNumberPad();
-    void loginWithNumberPad();
 
-    // --- operations
-    void authenticate(const std::string& userId);
-    void completeAuthenticate(const std::shared_ptr<Session>& session);
-    void clockIn(const std::string& numberOrCard, const std::optional<std::string>& roleId);
-    void clockOut(const std::string& numberOrCard, int32_t cashTips, int32_t tipOut);
-    // The user of a card's text (carriage returns at its ends removed); none when no user has it.
-    std::optional<std::string> userFromTrackData(const std::string& card);
-    // The one user whose card text or number is exactly `text`.
-    ManagedObjectPtr userFromNumberOrTrackData(const std::string& text);
-    std::shared_ptr<PrinterStream> initPrinter();
     // The card-reader mediator of the device's "msr" default or the store's HH_MSR_TYPE; null
     // when neither names a reader.
     MSRMediator* initMSR();
-    // Loads the whole store and the orders again with the handlers paused. Any thread but the
-    // main one (it waits for the server).
-    void reload();
-    // The body of the reload's thread: under the overlay.
-    void manualReload();
-    void handleMSRNotification(const Notification& notification);
-    // Pauses the handlers and tells that the terminal is disabled.
-    void disabled();
 
     // --- the controller
     void viewDidLoad() override;
@@ -123,6 +100,31 @@ public:
                                          const std::string& replacement) override;
 
 private:
+    // The bar: the system status screen and a reload of the whole store.
+    void systemStatus();
+    void systemReload();
+    // Phone: the number pad's bar.
+    void hideNumberPad();
+    void loginWithNumberPad();
+
+    void authenticate(const std::string& userId);
+    void completeAuthenticate(const std::shared_ptr<Session>& session);
+    void clockIn(const std::string& numberOrCard, const std::optional<std::string>& roleId);
+    void clockOut(const std::string& numberOrCard, int32_t cashTips, int32_t tipOut);
+    // The user of a card's text (carriage returns at its ends removed); none when no user has it.
+    std::optional<std::string> userFromTrackData(const std::string& card);
+    // The one user whose card text or number is exactly `text`.
+    ManagedObjectPtr userFromNumberOrTrackData(const std::string& text);
+    std::shared_ptr<PrinterStream> initPrinter();
+    // Loads the whole store and the orders again with the handlers paused. Any thread but the
+    // main one (it waits for the server).
+    void reload();
+    // The body of the reload's thread: under the overlay.
+    void manualReload();
+    void handleMSRNotification(const Notification& notification);
+    // Pauses the handlers and tells that the terminal is disabled.
+    void disabled();
+
     ManagedObjectPtr thisTerminal();
     bool isPad() const;
     // Pushes the screen a sign-in opens (phone) or hands it to the root pane (pad).

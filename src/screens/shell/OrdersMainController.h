@@ -56,7 +56,6 @@ public:
 
     void refresh();
     void logout();
-    void getOrderSummaries(const std::string& areaLocationId);
     // `orders`: the names and remote ids of the table's open orders.
     struct OpenOrder {
         std::optional<std::string> remoteId;
@@ -64,11 +63,8 @@ public:
     };
     void showOrders();
     void showTableLayout(bool updateOnAppear) override;
-    void systemStatus();
-    void noSale();
     void loadOrder(const std::optional<std::string>& remoteId);
     void loadOrderAt(const std::string& areaLocationId);
-    void quickSale();
     void loadOrderView(const std::optional<std::string>& remoteId, const std::optional<std::string>& areaLocationId,
                        bool quickSale, bool updateOrders);
 
@@ -80,6 +76,11 @@ public:
     std::vector<ui::ViewController*> visibleChildren() const override;
 
 private:
+    void getOrderSummaries(const std::string& areaLocationId);
+    void systemStatus();
+    void noSale();
+    void quickSale();
+
     // A table pressed on the layout (its AreaLocation row; null does nothing).
     void tableSelected(const ManagedObjectPtr& table);
     void completeTableSelected(const std::vector<OpenOrder>& orders, const std::string& locationId);

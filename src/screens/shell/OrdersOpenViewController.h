@@ -40,17 +40,10 @@ public:
     bool root() const { return root_; }
     void setRoot(bool root) { root_ = root; }
 
-    // The list's query; the open list builds it again on each call unless HH_OPEN_ORDERS_CACHED.
-    FetchedResultsController* fetchedResultsController();
     // From the server (outside lite mode, under the wait overlay), then refreshData.
     void refresh();
     // Reads the local store again and reloads the table.
     void refreshData();
-    // A landscape phone with the store open shows the table layout.
-    virtual void orientationChanged();
-
-    // A new row cell with its five labels, laid out for the table's width.
-    std::shared_ptr<ui::TableViewCell> getCellContentView(const std::string& identifier);
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -68,6 +61,13 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
 protected:
+    // The list's query; the open list builds it again on each call unless HH_OPEN_ORDERS_CACHED.
+    FetchedResultsController* fetchedResultsController();
+    // A landscape phone with the store open shows the table layout.
+    virtual void orientationChanged();
+    // A new row cell with its five labels, laid out for the table's width.
+    std::shared_ptr<ui::TableViewCell> getCellContentView(const std::string& identifier);
+
     // The query this list reads; built by fetchedResultsController.
     virtual std::unique_ptr<FetchedResultsController> makeFetchedResultsController();
     // Whether fetchedResultsController keeps the query it built.

@@ -68,13 +68,6 @@ public:
     void testGateway();
 
     // --- the load
-    // Puts up the wait overlay and loads the store with the fields' values off the main thread
-    // (one load at a time); an empty code is passed on as none. Main thread.
-    void synch(const std::optional<std::string>& associationCode);
-    // Full reloads of the orders and the customers of the store from `url`; a failure shows an
-    // alert and answers false. Any thread but the main one (they wait for the server).
-    bool synchOrders(const std::string& url, const std::string& storeId, const std::string& password);
-    bool synchCustomers(const std::string& url, const std::string& storeId, const std::string& password);
     // Has the card host's handler restore the batch of the open business day, where the store
     // asks for it. Main thread.
     void restoreBatches();
@@ -89,6 +82,14 @@ public:
     bool textFieldShouldReturn(ui::TextField& field) override;
 
 private:
+    // Puts up the wait overlay and loads the store with the fields' values off the main thread
+    // (one load at a time); an empty code is passed on as none. Main thread.
+    void synch(const std::optional<std::string>& associationCode);
+    // Full reloads of the orders and the customers of the store from `url`; a failure shows an
+    // alert and answers false. Any thread but the main one (they wait for the server).
+    bool synchOrders(const std::string& url, const std::string& storeId, const std::string& password);
+    bool synchCustomers(const std::string& url, const std::string& storeId, const std::string& password);
+
     struct LoadRequest;
     // The body of the load's thread.
     void load(const LoadRequest& request);

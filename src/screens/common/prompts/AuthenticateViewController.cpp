@@ -3,7 +3,6 @@
 #include "core/session/Session.h"
 #include "devices/MSRMediator.h"
 #include "platform/foundation/LocalizedStrings.h"
-#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "screens/common/ScreenKit.h"
@@ -14,10 +13,6 @@ namespace tavlo::screens {
 using namespace ui;
 
 namespace {
-
-void inform(const std::string& message) {
-    AlertView::make(localized("Alert"), localized(message), localized("Ok"))->show();
-}
 
 bool isUtf8(std::string_view bytes) {
     uint32_t cp = 0;
@@ -36,8 +31,6 @@ AuthenticateViewController::AuthenticateViewController() : SignedInController(kI
 AuthenticateViewController::~AuthenticateViewController() {
     if (listening_) MSRMediator::getInstance().unregisterObserver(this);
 }
-
-bool AuthenticateViewController::useAnimation() const { return session_ && session_->useAnimation(); }
 
 void AuthenticateViewController::viewDidLoad() {
     navigationItem().setLeftBarButtonItem(
@@ -78,7 +71,7 @@ void AuthenticateViewController::authenticate(const std::optional<std::string>& 
             if (!session_->isGranted(permission, userId)) continue;
             auto keep = shared_from_this(); // the observer may close the prompt
             if (popWhenDone_)
-                if (NavigationController* nav = navigationController()) nav->pop(useAnimation());
+                if (NavigationController* nav = navigationController()) nav->pop(animated());
             if (observer_) observer_(param_, *userId);
             return;
         }
@@ -87,9 +80,11 @@ void AuthenticateViewController::authenticate(const std::optional<std::string>& 
 
 void AuthenticateViewController::cancel() {
     NavigationController* nav = navigationController();
-    if (popWhenDone_ && nav) nav->pop(useAnimation());
-    else dismiss(useAnimation());
+    if (popWhenDone_ && nav) nav->pop(animated());
+    else dismiss(animated());
 }
+
+void AuthenticateViewController::inform(const std::string& message) { alert("Alert", localized(message), "Ok"); }
 
 void AuthenticateViewController::remoteAuth() { inform("Remote Auth not yet supported"); }
 

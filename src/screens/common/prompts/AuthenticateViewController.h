@@ -44,15 +44,9 @@ public:
     // Outlet, connected by the interface: the staff number.
     ui::TextField* textNumber() const { return outlet<ui::TextField>("textNumber"); }
 
-    // Done: the staff number's user.
+    // The interface's buttons. Done: the staff number's user.
     void done();
-    // Answers the opener when the user holds one of the permissions; else says so and stays.
-    void authenticate(const std::optional<std::string>& userId);
-    // The left bar button: closes the prompt; the opener hears nothing.
-    void cancel();
     void remoteAuth();
-    // The card reader: a swipe authenticates its card's user; connects and disconnects are shown.
-    void handleMSRNotification(const Notification& notification);
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
@@ -61,7 +55,13 @@ public:
     bool shouldAutorotate() const override;
 
 private:
-    bool useAnimation() const;
+    // Answers the opener when the user holds one of the permissions; else says so and stays.
+    void authenticate(const std::optional<std::string>& userId);
+    // The left bar button: closes the prompt; the opener hears nothing.
+    void cancel();
+    // The card reader: a swipe authenticates its card's user; connects and disconnects are shown.
+    void handleMSRNotification(const Notification& notification);
+    void inform(const std::string& message);
 
     std::vector<std::string> permissions_;
     Observer observer_;

@@ -17,16 +17,16 @@ public:
 
     void viewDidLoad() override;
     void refresh() override;
+    // The grid shown; null before the items are laid out.
+    SlideView* grid() const { return grid_.get(); }
+
+private:
     // Lays the grid out anew below the menu bar; answers the height of the item area plus the Y
     // padding.
     int loadItems();
     // An item button: the item with that id is entered.
     void itemSelected(const std::string& itemId);
 
-    // The grid shown; null before the items are laid out.
-    SlideView* grid() const { return grid_.get(); }
-
-private:
     std::shared_ptr<SlideView> grid_;
     ui::Size laidOutFor_;
 };

@@ -84,13 +84,6 @@ public:
 
     void addDefaultItems();
 
-    // Starts the entry of one item: false (after telling the person) when it is gone from the
-    // store or sold out, and the items are then read again. The finished line goes to `action`.
-    bool prepareSelection(const ManagedObjectPtr& item, SelectionAction action);
-    // The end of an item's flow: the line joins the order.
-    virtual void completeSelection(const SelectionPtr& selection);
-    void undo();
-    void redo();
     void forgetActions();
 
     // Shows the items again after the order or the stock changed.
@@ -104,6 +97,12 @@ public:
 protected:
     explicit MenuViewController(std::string interfaceName);
 
+    // Starts the entry of one item: false (after telling the person) when it is gone from the
+    // store or sold out, and the items are then read again. The finished line goes to `action`.
+    bool prepareSelection(const ManagedObjectPtr& item, SelectionAction action);
+    // The end of an item's flow: the line joins the order.
+    virtual void completeSelection(const SelectionPtr& selection);
+
     // A store value that counts in points: its number, or `fallback` when absent or 0.
     int pointsValue(Parameter parameter, int fallback) const;
     // Reads the current menu's items again; false when the store fails.
@@ -114,6 +113,9 @@ protected:
     void leaveUnreadable();
 
 private:
+    void undo();
+    void redo();
+
     // The menu bar, under which the screens lay out their items; answers the height it takes.
     int loadMenuBar();
     void loadToolBars();

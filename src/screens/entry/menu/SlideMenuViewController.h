@@ -26,11 +26,6 @@ public:
 
     void viewDidLoad() override;
     void refresh() override;
-    void completeSelection(const SelectionPtr& selection) override;
-
-    // The badge of a row: the portions left (hundredths, truncated), red with grey text below
-    // one portion, green otherwise; no badge for an item whose recipe is not counted.
-    void displayAvailability(BadgedCell& cell, const ManagedObjectPtr& recipe);
 
     int numberOfSections(ui::TableView&) override;
     int numberOfRows(ui::TableView&, int section) override;
@@ -40,7 +35,14 @@ public:
     bool canEditRow(ui::TableView&, ui::IndexPath) override { return false; }
     void didSelectRow(ui::TableView& table, ui::IndexPath path) override;
 
+protected:
+    void completeSelection(const SelectionPtr& selection) override;
+
 private:
+    // The badge of a row: the portions left (hundredths, truncated), red with grey text below
+    // one portion, green otherwise; no badge for an item whose recipe is not counted.
+    void displayAvailability(BadgedCell& cell, const ManagedObjectPtr& recipe);
+
     // The section's title, cut on a phone when it is long; nil without a name.
     std::optional<std::string> sectionTitle(int section);
 };

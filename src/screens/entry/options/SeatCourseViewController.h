@@ -60,16 +60,6 @@ public:
     SlideView* seatGrid() const { return seatGrid_.get(); }
     SlideView* courseGrid() const { return courseGrid_.get(); }
 
-    // Lays out one labelled grid of `total` numbered buttons from `first` with its heading at
-    // `top`; answers where the next grid starts (`top` itself when there are no buttons).
-    int load(const std::string& word, const std::string& heading, int first, int total, int top, ui::Label& label,
-             std::shared_ptr<SlideView>& grid, ui::Control::Action action);
-    // A grid's button: the answer is its tag.
-    void seatChanged(ui::Control& sender);
-    void courseChanged(ui::Control& sender);
-    // Writes the answers into the line and moves the flow on.
-    void done();
-
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
@@ -80,6 +70,16 @@ public:
     void didSelectRow(ui::PickerView&, int row, int component) override;
 
 private:
+    // Lays out one labelled grid of `total` numbered buttons from `first` with its heading at
+    // `top`; answers where the next grid starts (`top` itself when there are no buttons).
+    int load(const std::string& word, const std::string& heading, int first, int total, int top, ui::Label& label,
+             std::shared_ptr<SlideView>& grid, ui::Control::Action action);
+    // A grid's button: the answer is its tag.
+    void seatChanged(ui::Control& sender);
+    void courseChanged(ui::Control& sender);
+    // Writes the answers into the line and moves the flow on.
+    void done();
+
     bool usesWheels();
     void removeGrids();
     // The questions the grids can answer: a question without buttons is not waited for.
