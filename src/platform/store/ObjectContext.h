@@ -149,7 +149,8 @@ public:
     // the file alone, without this context's unsaved changes (a reader with changes pending
     // fetches objects), and leave no objects in the context. An unknown property, or one that is
     // not an attribute or to-one (at the end of a path of to-ones), throws std::invalid_argument;
-    // a failure of the file answers what was read before it with `error`.
+    // a statement that cannot be made, or a failed fetch, answers the rows read before it with
+    // `error`.
     //
     // The rows the request matches, in its order.
     StoredRows fetchRows(const FetchRequest& request, const std::vector<std::string>& properties,

@@ -97,7 +97,7 @@ StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::st
     const int byColumn = static_cast<int>(properties.size()) + 1;
     StoredRows rows(properties);
     rows.reserve(keys.size()); // about one row per key
-    bool ordered = true; // by the column's value, then by key
+    bool ordered = true;       // by the column's value, then by key
     int64_t lastBy = 0, lastKey = 0;
     readByKeys(keys, statement, [&](SqlStatement& row) {
         const int64_t by = row.columnInt(byColumn), key = row.columnInt(0);

@@ -31,7 +31,7 @@ struct CompiledQuery {
 class QueryCompiler {
 public:
     // What a fetch's SELECT answers: whole rows, the rows' keys alone, their number, or the keys
-    // with the values of some properties (Values: see valueColumns).
+    // with the values of some properties.
     enum class Answer { Rows, Keys, Count, Values };
 
     // The cache key of a fetch's SQL: the SQL changes with the predicate's text, which arguments
@@ -39,8 +39,8 @@ public:
     static std::string shapeKey(const EntityDescription& entity, const FetchRequest& request, Answer answer,
                                 bool limited);
     // SELECT of the entity's rows matching the predicate (as `answer` says), sorted, limited.
-    // With Answer::Values each row is its key, then the values of `properties`, read as `types`
-    // says (see valueColumns).
+    // With Answer::Values each row is its key, then the values of `properties` (attributes,
+    // to-ones as their target's key, key paths along to-ones), each read as `types` gets it.
     static CompiledQuery compile(const EntityDescription& entity, const Predicate* predicate,
                                  const std::vector<SortDescriptor>& sorts, Answer answer, bool limited,
                                  const std::vector<std::string>& properties = {},

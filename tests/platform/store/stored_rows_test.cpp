@@ -16,15 +16,7 @@ protected:
     void SetUp() override {
         StoreTest::SetUp();
         auto c = newContext();
-        for (int t = 0; t < kTerminals; ++t) {
-            auto terminal = c->insert("Terminal");
-            terminal->setValue("terminalId", "T" + std::to_string(t));
-            for (int p = 0; p < t % 4; ++p) {
-                auto param = c->insert("TerminalParam");
-                param->setValue("name", "P" + std::to_string(p));
-                param->setToOne("terminal", terminal);
-            }
-        }
+        addTerminals(*c, kTerminals);
         auto batch = c->insert("StoreBatch"), other = c->insert("StoreBatch");
         batch->setValue("remoteId", "B1");
         other->setValue("remoteId", "B2");
