@@ -15,6 +15,7 @@ namespace tavlo {
 
 class ManagedObject;
 class Order;
+class OrderTax;
 class Selection;
 class Session;
 
@@ -77,6 +78,8 @@ private:
     void addOrder(const Order& order, ReportValues& values);
     // recipeGroup, asked once per recipe while the figures are summed.
     std::string recipeGroupCached(const Selection& selection);
+    // The tax's line label ("State (8.25%):"), made once per tax name and rate.
+    const std::string& taxKeyCached(const OrderTax& tax);
     // The lines of a server report, or one line saying why there are none.
     static Lines serverLines(const std::optional<Lines>& lines, const Error& error);
     std::shared_ptr<ManagedObject> cashRecord(const std::optional<std::string>& drawerId);
@@ -84,6 +87,7 @@ private:
 
     std::shared_ptr<Session> session_;
     std::map<std::string, std::string> groupNames_;
+    std::map<std::pair<std::string, int32_t>, std::string> taxKeys_;
 };
 
 } // namespace tavlo

@@ -1,4 +1,5 @@
 #include "core/order/Order.h"
+#include "core/order/StoredOrders.h"
 #include "core/session/DBHelper.h"
 
 #include "PersistTestSupport.h"
@@ -271,6 +272,90 @@ TEST_F(PersistOrder, PrefetchedOrdersReadAsOrdersReadAlone) {
         expectSameStoredOrder(got, got.remoteId() == order->remoteId() ? *order : plain);
     }
     EXPECT_EQ(other->preparedStatements(), statements);
+}
+
+// Orders read by column for their figures hold the lines Order::read gives and every figure of
+// the orders read one by one: a combo, sides, preparations with fixed taxes, exemptions, a voided
+// line, a tax-included line, live and voided tenders, a discount, the tax override.
+TEST_F(PersistOrder, OrdersReadByColumnHaveTheFiguresOfOrdersReadOneByOne) {
+    makeOrder(*clock)->write(*store.context());
+    Order plain;
+    plain.setRemoteId("3170000000000000002");
+    plain.setName("Bar 1");
+    plain.setOrderType(OrderType::TakeOut);
+    plain.setTerminalId("T1");
+    plain.addTax(OrderTax("State", 825, "round", "tx-state"));
+    SelectionPtr tea = test::makeLine("sel-tea", "r-tea", 300);
+    tea->setTaxIncluded(true);
+    tea->setMultiplier(200);
+    tea->setCompName("Staff");
+    tea->setCompBy("u2");
+    tea->setCompPercent(2500);
+    plain.addSelection(tea, nullptr);
+    plain.addSelection(test::makeBurger("sel-burger-2"), nullptr);
+    plain.write(*store.context());
+    store.save();
+
+    other = test::otherContext(store);
+    const FetchRequest request("Order", std::nullopt, std::vector<SortDescriptor>{{"name"}});
+    const std::vector<std::unique_ptr<Order>> got = StoredOrders::read(*other, request);
+    const std::vector<ManagedObjectPtr> rows = other->fetch(request);
+    ASSERT_EQ(got.size(), 2u);
+    ASSERT_EQ(rows.size(), 2u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        Order want;
+        want.read(*rows[i]);
+        const Order& o = *got[i];
+        SCOPED_TRACE(want.name().value_or("?"));
+        EXPECT_EQ(o.remoteId(), want.remoteId());
+        EXPECT_EQ(o.batchId(), want.batchId());
+        EXPECT_EQ(o.orderType(), want.orderType());
+        EXPECT_EQ(o.seats(), want.seats());
+        EXPECT_EQ(o.areaId(), want.areaId());
+        EXPECT_EQ(o.areaLocationId(), want.areaLocationId());
+        EXPECT_EQ(o.taxOverride(), want.taxOverride());
+        EXPECT_EQ(o.summaryTotal(), want.summaryTotal());
+        EXPECT_FALSE(o.new_());
+        EXPECT_FALSE(o.modified());
+        ASSERT_EQ(o.taxes().size(), want.taxes().size());
+        for (size_t t = 0; t < want.taxes().size(); ++t) {
+            EXPECT_EQ(o.taxes()[t].name(), want.taxes()[t].name());
+            EXPECT_EQ(o.getTax(o.taxes()[t].name()), want.getTax(want.taxes()[t].name()));
+        }
+        ASSERT_EQ(o.selections().size(), want.selections().size());
+        for (size_t l = 0; l < want.selections().size(); ++l) {
+            const Selection& line = *o.selections()[l];
+            test::expectSameStoredLine(line, *want.selections()[l]);
+            EXPECT_EQ(o.getSubTotal(line), want.getSubTotal(*want.selections()[l]));
+            EXPECT_EQ(o.compPerUnit(line), want.compPerUnit(*want.selections()[l]));
+            EXPECT_EQ(o.getTaxFor(line), want.getTaxFor(*want.selections()[l]));
+        }
+        ASSERT_EQ(o.payments().size(), want.payments().size());
+        for (size_t p = 0; p < want.payments().size(); ++p) {
+            const Payment& g = *o.payments()[p];
+            const Payment& w = *want.payments()[p];
+            EXPECT_EQ(g.remoteId(), w.remoteId());
+            EXPECT_EQ(g.type(), w.type());
+            EXPECT_EQ(g.cardType(), w.cardType());
+            EXPECT_EQ(g.getTotal(), w.getTotal());
+            EXPECT_EQ(g.change(), w.change());
+            EXPECT_EQ(g.isVoided(), w.isVoided());
+            EXPECT_EQ(g.voided(), w.voided());
+        }
+        ASSERT_EQ(o.discounts().size(), want.discounts().size());
+        for (size_t d = 0; d < want.discounts().size(); ++d) {
+            EXPECT_EQ(o.discounts()[d]->name(), want.discounts()[d]->name());
+            EXPECT_EQ(o.discounts()[d]->amount(), want.discounts()[d]->amount());
+        }
+        EXPECT_EQ(o.getSubTotal(), want.getSubTotal());
+        EXPECT_EQ(o.getCompTotal(), want.getCompTotal());
+        EXPECT_EQ(o.getDiscountTotal(), want.getDiscountTotal());
+        EXPECT_EQ(o.getTaxTotal(), want.getTaxTotal());
+        EXPECT_EQ(o.getTotal(), want.getTotal());
+        EXPECT_EQ(o.getGratuity(), want.getGratuity());
+        EXPECT_EQ(o.getPaid(), want.getPaid());
+        EXPECT_EQ(o.getGratuityPaid(), want.getGratuityPaid());
+    }
 }
 
 TEST_F(PersistOrder, HeaderLinksAndTheLiteSummary) {

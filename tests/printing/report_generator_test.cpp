@@ -198,6 +198,68 @@ TEST_F(ReportTest, ARefundOrderLowersTheSalesAndTheTaxLinesAddUpToTheTaxTotal) {
     EXPECT_EQ(after.paymentTotals.at(OrderType::Refund).at("Cash").at("none").total, o->getTotal());
 }
 
+// The reports read a saved day by column, and through the context's objects while it holds
+// changes not yet saved: both give the same lines, over voided lines and tenders, comps,
+// discounts, a split order, orders paid with several tenders and tips.
+TEST_F(ReportTest, TheDayReadByColumnGivesTheFiguresOfTheDayReadAsObjects) {
+    storeDay();
+    // Table 4 pays with cash and two cards with tips; a third card was voided, so was its fries.
+    auto table = order("o4", "Table 4", OrderType::DineIn, 3, std::string("L2"));
+    SelectionPtr burger = line("o4-1", "r-burger", "Burger", 1200, 3);
+    burger->addSide(line("o4-1s", "r-fries", "Fries", 400));
+    table->addSelection(burger, nullptr);
+    SelectionPtr fries = line("o4-2", "r-fries", "Fries", 400);
+    table->addSelection(fries, nullptr);
+    table->removeSelection(fries, std::string("U-BOB"), nullptr);
+    auto coupon = std::make_shared<OrderDiscount>();
+    coupon->setRemoteId("o4-d");
+    coupon->setName(std::string("Coupon"));
+    coupon->setAmount(250);
+    table->addDiscount(coupon);
+    const int32_t third = table->getTotal() / 3;
+    table->addPayment(payment("o4-p1", Payment::kCash, third, 0, 0, 120));
+    table->addPayment(payment("o4-p2", Payment::kCredit, third, 300, 0, 0, std::string("VISA")));
+    table->addPayment(payment("o4-p3", Payment::kCredit, table->getTotal() - 2 * third, 150, 200, 0, "MC"));
+    auto voided = payment("o4-p4", Payment::kCredit, 999, 100, 0, 0, std::string("VISA"));
+    voided->voidPayment(std::string("U-BOB"));
+    table->addPayment(voided);
+    table->write(*context());
+    // Table 5 split: its soda moved to a check of its own, each part paid apart.
+    auto first = order("o5", "Table 5", OrderType::DineIn, 2, std::string("L1"));
+    auto second = order("o5b", "Table 5-2", OrderType::DineIn, 1, std::string("L1"));
+    first->addSelection(line("o5-1", "r-burger", "Burger", 1200), nullptr);
+    SelectionPtr soda = line("o5-2", "r-soda", "Soda", 250, 2);
+    soda->setCompName(std::string("Manager"));
+    soda->setCompBy(std::string("U-BOB"));
+    soda->setCompPercent(5000);
+    first->addSelection(soda, nullptr);
+    SelectionPtr moved = soda->clone();
+    moved->setRemoteId("o5b-1");
+    first->removeMovedSelection(soda, std::nullopt, nullptr);
+    second->addSelection(moved, nullptr);
+    first->addPayment(payment("o5-p", Payment::kCredit, first->getTotal(), 180, 0, 0, std::string("MC")));
+    second->addPayment(payment("o5b-p", Payment::kCash, second->getTotal()));
+    first->write(*context());
+    second->write(*context());
+    store.save();
+    allSections(true);
+
+    ReportGenerator reports(session);
+    ASSERT_FALSE(context()->hasChanges());
+    const Lines closeReport = reports.reportTotalSales(false, 42);
+    const Lines salesStatus = reports.reportSalesStatus(42);
+    const ReportValues values = reports.generateValues("B1");
+    EXPECT_EQ(values.orderCount, 6);
+    EXPECT_EQ(values.compTotals.at("Manager").count, 1 + 2);
+    EXPECT_EQ(values.paymentTotals.at(OrderType::DineIn).at("Credit").at("VISA").count, 1) << "not the voided one";
+
+    context()->insert("StoreParam")->setValue("name", std::string("NOT_SAVED"));
+    ASSERT_TRUE(context()->hasChanges());
+    EXPECT_EQ(reports.reportTotalSales(false, 42), closeReport);
+    EXPECT_EQ(reports.reportSalesStatus(42), salesStatus);
+    context()->rollback();
+}
+
 TEST_F(ReportTest, TheSalesStatusReport) {
     storeDay();
     // 2 x (12.00 + 1.00) + 2.50 comped = 26.00 + tax 2.15; fries 4.00 - 1.00 + tax 0.24;

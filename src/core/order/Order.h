@@ -240,6 +240,7 @@ public:
     void setGratuityPercentage(int32_t v); // marks modified, also on a new order
 
 private:
+    friend class StoredOrders; // reads many orders by column
     struct TaxPlan;
     TaxPlan taxPlan() const;
     bool pays(const Selection& selection, const OrderTax& tax, const TaxPlan& plan) const;

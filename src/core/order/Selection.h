@@ -230,6 +230,7 @@ protected:
     std::vector<Preparation> selectedPreparations_;
 
 private:
+    friend class StoredOrderLines; // reads many lines by column
     // The sides sorted by price, then recipe id: the order the allowance is used in. Totals ask
     // for it many times per refresh, so a line's few sides are sorted in place, not on the heap.
     class SideOrder;

@@ -15,11 +15,6 @@
 
 namespace tavlo {
 
-struct ObjectContext::QueryCacheEntry {
-    CompiledQuery query;
-    SqlStatement* statement = nullptr;
-};
-
 namespace {
 
 using LinkIndex = std::unordered_map<int64_t, std::vector<ManagedObject*>>;
@@ -96,6 +91,7 @@ void ObjectContext::closeConnection() {
     joinStatements_.clear();
     updateStatements_.clear();
     byKeysStatements_.clear();
+    rowsStatements_.clear();
     rowCleanups_.clear();
     connection_.reset();
 }
@@ -957,13 +953,15 @@ void ObjectContext::mergeChanges(const Notification& didSave) {
 // ---- fetching ----
 
 ObjectContext::QueryCacheEntry* ObjectContext::compiled(const EntityDescription& e, const FetchRequest& request,
-                                                        QueryCompiler::Answer answer, bool limited, Error* error) {
+                                                        QueryCompiler::Answer answer, bool limited, Error* error,
+                                                        const std::vector<std::string>& properties) {
     std::string key = QueryCompiler::shapeKey(e, request, answer, limited);
+    for (const std::string& property : properties) key += "\x01" + property;
     auto it = queries_.find(key);
     if (it != queries_.end()) return it->second.get();
     auto entry = std::make_unique<QueryCacheEntry>();
     entry->query = QueryCompiler::compile(e, request.predicate ? &*request.predicate : nullptr, request.sortDescriptors,
-                                          answer, limited);
+                                          answer, limited, properties, &entry->types);
     SqlConnection* c = connection(error);
     if (!c) return nullptr;
     entry->statement = c->statement(entry->query.sql, error);

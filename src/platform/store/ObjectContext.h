@@ -8,6 +8,7 @@
 #include "platform/store/ObjectStore.h"
 #include "platform/store/QueryCompiler.h"
 #include "platform/store/StoreError.h"
+#include "platform/store/StoredRows.h"
 
 #include <array>
 #include <functional>
@@ -166,6 +167,26 @@ public:
     // unknown relationship or owners of more than one entity throw std::invalid_argument.
     std::vector<ManagedObjectPtr> prefetch(const std::vector<ManagedObjectPtr>& owners, std::string_view keyPath);
 
+    // Stored rows as a table of the named properties (see StoredRows) instead of objects: for a
+    // reader of many rows that wants a few of their values (a day's figures). They are read from
+    // the file alone, without this context's unsaved changes (a reader with changes pending
+    // fetches objects), and leave no objects in the context. An unknown property, or one that is
+    // not an attribute or to-one (at the end of a path of to-ones), throws std::invalid_argument;
+    // a statement that cannot be made, or a failed fetch, answers the rows read before it with
+    // `error`.
+    //
+    // The rows the request matches, in its order.
+    StoredRows fetchRows(const FetchRequest& request, const std::vector<std::string>& properties,
+                         Error* error = nullptr);
+    // The members of the to-many `relationship` (kept by its members' column) of the owners with
+    // these keys, by owner then by key, with their owner's key: one statement per run of owners
+    // or per few hundred of them, as prefetch reads.
+    StoredRows fetchMembers(std::string_view entity, std::string_view relationship, const std::vector<int64_t>& owners,
+                            const std::vector<std::string>& properties, Error* error = nullptr);
+    // The rows of the entity with these keys, by key.
+    StoredRows fetchRows(std::string_view entity, const std::vector<int64_t>& keys,
+                         const std::vector<std::string>& properties, Error* error = nullptr);
+
     // The statements this context keeps prepared for its fetches and reads (a figure for tests).
     size_t preparedStatements() const;
 
@@ -185,7 +206,11 @@ public:
 
 private:
     friend class ManagedObject;
-    struct QueryCacheEntry;
+    struct QueryCacheEntry {
+        CompiledQuery query;
+        SqlStatement* statement = nullptr;
+        std::vector<AttributeType> types; // Answer::Values: how each property's column reads
+    };
     enum class EntityStatement { ByKey, Insert, Delete };
     static constexpr size_t kEntityStatements = 3;
 
@@ -232,6 +257,10 @@ private:
                                                   const RelationshipDescription& r);
     // The SELECT of an entity's rows by their keys, prepared once per entity and key set.
     SqlStatement* byKeysStatement(const EntityDescription& entity, KeySet keys);
+    // fetchMembers and fetchRows by keys (ObjectContextRows.cpp): the rows whose `column` holds one
+    // of `keys`, the column's value last in each row.
+    StoredRows rowsByColumn(const EntityDescription& entity, const std::string& column, std::vector<int64_t> keys,
+                            const std::vector<std::string>& properties, Error* error);
     // Keeps an object read inside a holding ReadScope.
     void holdRead(const ManagedObjectPtr& object) {
         if (holdingReads_) heldReads_.push_back(object);
@@ -262,7 +291,8 @@ private:
     std::vector<Value> aggregateValues(const EntityDescription& entity, const Predicate& predicate, Error* error,
                                        bool& ok);
     QueryCacheEntry* compiled(const EntityDescription& entity, const FetchRequest& request,
-                              QueryCompiler::Answer answer, bool limited, Error* error);
+                              QueryCompiler::Answer answer, bool limited, Error* error,
+                              const std::vector<std::string>& properties = {});
     bool runQuery(QueryCacheEntry& entry, const Predicate* predicate, const std::vector<Value>& aggregates,
                   int64_t limit, const std::function<void(SqlStatement&)>& onRow, Error* error);
     bool writeChanges(std::vector<int64_t>& versions, Error* error);
@@ -309,6 +339,12 @@ private:
     std::vector<NullifiedLink> nullified_;        // links of unread rows to doomed rows, set nil on read
     std::vector<std::vector<const RelationshipDescription*>> incoming_; // per entity: to-ones that target it
     std::unordered_map<std::string, std::unique_ptr<QueryCacheEntry>> queries_;
+    // rowsByColumn's statements by entity, column and properties: per key set (list, range).
+    struct RowsStatement {
+        std::array<SqlStatement*, 2> byKeySet{};
+        std::vector<AttributeType> types;
+    };
+    std::unordered_map<std::string, RowsStatement> rowsStatements_;
     bool writeHeld_ = false;            // a held write's transaction is open (beginWrite)
     std::optional<Error> writeFailure_; // a held write was undone by a failure: saves fail so
     ObjectContextChanges flushed_;      // the rows flushed since beginWrite, for the commit's notification

@@ -186,12 +186,14 @@ private:
 std::string QueryCompiler::shapeKey(const EntityDescription& entity, const FetchRequest& request, Answer answer,
                                     bool limited) {
     std::string key = entity.name();
-    key += answer == Answer::Count  ? "\x01"
-                                      "c"
-           : answer == Answer::Keys ? "\x01"
-                                      "k"
-                                    : "\x01"
-                                      "o";
+    key += answer == Answer::Count    ? "\x01"
+                                        "c"
+           : answer == Answer::Keys   ? "\x01"
+                                        "k"
+           : answer == Answer::Values ? "\x01"
+                                        "v"
+                                      : "\x01"
+                                        "o";
     if (limited) key += 'l';
     if (request.predicate) {
         key += '\x01';
@@ -220,10 +222,21 @@ std::string QueryCompiler::columns(const EntityDescription& entity, const std::s
 }
 
 CompiledQuery QueryCompiler::compile(const EntityDescription& entity, const Predicate* predicate,
-                                     const std::vector<SortDescriptor>& sorts, Answer answer, bool limited) {
+                                     const std::vector<SortDescriptor>& sorts, Answer answer, bool limited,
+                                     const std::vector<std::string>& properties, std::vector<AttributeType>* types) {
     const bool count = answer == Answer::Count;
     CompiledQuery q;
     Joins joins(entity);
+    // The asked values: an attribute as its type, a to-one (at a path's end too) as its target's key.
+    std::string values = "t0.Z_PK";
+    if (answer == Answer::Values)
+        for (const std::string& property : properties) {
+            Joins::Column c = joins.resolve(split(property, "."));
+            if (!c.target.attribute && !c.target.relationship)
+                throw std::invalid_argument("Not an attribute or to-one: " + property);
+            values += ", " + c.sql;
+            if (types) types->push_back(c.target.attribute ? c.target.attribute->type : AttributeType::Int64);
+        }
     std::string where;
     if (predicate) where = Builder(*predicate, joins, q.binds).node(predicate->root());
     std::string order;
@@ -238,7 +251,7 @@ CompiledQuery QueryCompiler::compile(const EntityDescription& entity, const Pred
         }
         order += ", t0.Z_PK";
     }
-    const std::string what = count ? "COUNT(*)" : answer == Answer::Keys ? "t0.Z_PK" : columns(entity, "t0");
+    const std::string what = count ? "COUNT(*)" : answer == Answer::Rows ? columns(entity, "t0") : values;
     q.sql = "SELECT " + what + " FROM " + quoteName(entity.name()) + " t0" + joins.sql();
     if (!where.empty()) q.sql += " WHERE " + where;
     q.sql += order;

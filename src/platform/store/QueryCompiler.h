@@ -30,16 +30,21 @@ struct CompiledQuery {
 // computed beforehand; NOT keeps two-valued logic (nil compared is false, and NOT of it true).
 class QueryCompiler {
 public:
-    // What a fetch's SELECT answers: whole rows, the rows' keys alone, or their number.
-    enum class Answer { Rows, Keys, Count };
+    // What a fetch's SELECT answers: whole rows, the rows' keys alone, their number, or the keys
+    // with the values of some properties.
+    enum class Answer { Rows, Keys, Count, Values };
 
     // The cache key of a fetch's SQL: the SQL changes with the predicate's text, which arguments
     // are nil, the sizes of array arguments, the sort keys and the mode.
     static std::string shapeKey(const EntityDescription& entity, const FetchRequest& request, Answer answer,
                                 bool limited);
     // SELECT of the entity's rows matching the predicate (as `answer` says), sorted, limited.
+    // With Answer::Values each row is its key, then the values of `properties` (attributes,
+    // to-ones as their target's key, key paths along to-ones), each read as `types` gets it.
     static CompiledQuery compile(const EntityDescription& entity, const Predicate* predicate,
-                                 const std::vector<SortDescriptor>& sorts, Answer answer, bool limited);
+                                 const std::vector<SortDescriptor>& sorts, Answer answer, bool limited,
+                                 const std::vector<std::string>& properties = {},
+                                 std::vector<AttributeType>* types = nullptr);
     // SELECT MAX/MIN of a key path over the entity's rows; `ranked`: instead the rows' Z_PK and
     // value, best first, for callers that pass over some rows. The attribute type goes to `type`.
     static std::string aggregate(const EntityDescription& entity, const Predicate::Aggregate& aggregate, bool ranked,

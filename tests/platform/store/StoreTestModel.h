@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace tavlo::test {
 
@@ -13,6 +14,19 @@ namespace tavlo::test {
 // a many-to-many, a to-many without inverse and two to-manys sharing one back-link; and rows owned
 // through a to-one and through a to-many without inverses (Memo).
 Model storeTestModel();
+
+// Terminals "T0".."T<count - 1>", the t-th with t % 4 parameters ("P0".."P2"); not saved.
+inline void addTerminals(ObjectContext& c, int count) {
+    for (int t = 0; t < count; ++t) {
+        auto terminal = c.insert("Terminal");
+        terminal->setValue("terminalId", "T" + std::to_string(t));
+        for (int p = 0; p < t % 4; ++p) {
+            auto param = c.insert("TerminalParam");
+            param->setValue("name", "P" + std::to_string(p));
+            param->setToOne("terminal", terminal);
+        }
+    }
+}
 
 // A fresh data directory with a store file in it.
 class StoreTest : public ::testing::Test {

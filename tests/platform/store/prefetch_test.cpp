@@ -28,15 +28,7 @@ TEST_F(PrefetchTest, EveryOwnersListIsWhatItsOwnReadGivesUnsavedChangesIncluded)
         auto c = newContext();
         std::vector<ManagedObjectPtr> users;
         for (int u = 0; u < 5; ++u) users.push_back(c->insert("User"));
-        for (int t = 0; t < kTerminals; ++t) {
-            auto terminal = c->insert("Terminal");
-            terminal->setValue("terminalId", "T" + std::to_string(t));
-            for (int p = 0; p < t % 4; ++p) {
-                auto param = c->insert("TerminalParam");
-                param->setValue("name", "P" + std::to_string(p));
-                param->setToOne("terminal", terminal);
-            }
-        }
+        addTerminals(*c, kTerminals);
         for (int r = 0; r < kRoles; ++r) {
             auto role = c->insert("Role");
             role->setValue("roleId", "R" + std::to_string(r));

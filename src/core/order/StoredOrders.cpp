@@ -1,0 +1,383 @@
+// Stored orders read by column for their figures: per level of lines one statement per list,
+// the values set as Order::read and Selection::read set them.
+#include "core/order/StoredOrders.h"
+
+#include "core/order/ComboSelection.h"
+#include "platform/store/ObjectContext.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <unordered_map>
+
+namespace tavlo {
+
+namespace {
+
+using Text = std::optional<std::string>;
+
+// One table of rows read by column position.
+class Table {
+public:
+    explicit Table(StoredRows rows) : rows_(std::move(rows)) {}
+    size_t size() const { return rows_.size(); }
+    int64_t key(size_t row) const { return rows_.key(row); }
+    Text text(size_t row, size_t column) const { return rows_.text(row, column); }
+    int32_t int32(size_t row, size_t column) const { return static_cast<int32_t>(rows_.integer(row, column)); }
+    bool boolean(size_t row, size_t column) const { return rows_.boolean(row, column); }
+    bool isNil(size_t row, size_t column) const { return rows_.isNil(row, column); }
+    std::optional<Date> date(size_t row, size_t column) const { return rows_.date(row, column); }
+    // The key of the row the to-one read at `column` names; 0 for none.
+    int64_t link(size_t row, size_t column) const { return rows_.integer(row, column); }
+    bool linked(size_t row, size_t column) const { return link(row, column) != 0; }
+    // Calls `each` with every row of the owner, in key order.
+    template <typename Each> void forOwner(int64_t owner, Each each) const {
+        auto [from, to] = rows_.rowsOf(owner);
+        for (size_t row = from; row < to; ++row) each(row);
+    }
+
+private:
+    StoredRows rows_;
+};
+
+// Every column Selection::read reads, by position.
+enum LineColumn : size_t {
+    kRemoteId,
+    kName,
+    kMenuId,
+    kSeat,
+    kCourse,
+    kMultiplier,
+    kPrice,
+    kAdditionPrice,
+    kQuantity,
+    kIncludedSides,
+    kDefaultSideCount,
+    kOrderedBy,
+    kCreated,
+    kDeleteDate,
+    kTaxIncluded,
+    kComment,
+    kRecipe,
+    kIsCombo,
+    kCompBy,
+    kCompName,
+    kCompDescription,
+    kCompPercentage,
+    kLineColumns
+};
+const std::vector<std::string> kLineProperties = [] {
+    const std::array<const char*, kLineColumns> names = {"remoteId",
+                                                         "name",
+                                                         "menuId",
+                                                         "seat",
+                                                         "course",
+                                                         "multiplier",
+                                                         "price",
+                                                         "additionPrice",
+                                                         "quantity",
+                                                         "includedSides",
+                                                         "defaultSideCount",
+                                                         "orderedBy",
+                                                         "created",
+                                                         "deleteDate",
+                                                         "taxIncluded",
+                                                         "comment",
+                                                         "recipe",
+                                                         "isCombo",
+                                                         "complimentaryBy",
+                                                         "complimentaryName",
+                                                         "complimentaryDescription",
+                                                         "complimentaryPercentage"};
+    return std::vector<std::string>(names.begin(), names.end());
+}();
+
+// A text of the rows many rows name by a to-one (a recipe's id, a user's id): read once per row
+// named, for all that name it, instead of joined to each.
+class LinkedTexts {
+public:
+    LinkedTexts(ObjectContext& context, const char* entity, const char* attribute, Error* error)
+        : context_(context), entity_(entity), attribute_(attribute), error_(error) {}
+
+    // Reads the texts of the rows that `column` of `table` names and that are not known yet.
+    void learn(const Table& table, size_t column) {
+        std::vector<int64_t> keys;
+        for (size_t row = 0; row < table.size(); ++row)
+            if (int64_t key = table.link(row, column); key && !texts_.count(key)) keys.push_back(key);
+        if (keys.empty()) return;
+        const Table named(context_.fetchRows(entity_, keys, {attribute_}, error_));
+        for (size_t row = 0; row < named.size(); ++row) texts_.emplace(named.key(row), named.text(row, 0));
+        for (int64_t key : keys) texts_.try_emplace(key); // a row gone reads as nil
+    }
+    // The text of the row `column` of `table` names at `row`; nil when it names none.
+    Text text(const Table& table, size_t row, size_t column) const {
+        auto it = texts_.find(table.link(row, column));
+        return it == texts_.end() ? Text() : it->second;
+    }
+
+private:
+    ObjectContext& context_;
+    const char* entity_;
+    std::string attribute_;
+    Error* error_;
+    std::unordered_map<int64_t, Text> texts_;
+};
+
+} // namespace
+
+// The lines of one level (the orders' own, then the sides and combo parts of the level before),
+// their scalars set as rows are made and their lists read for the whole level at once.
+class StoredOrderLines {
+public:
+    StoredOrderLines(ObjectContext& context, Error* error)
+        : context_(context), error_(error), recipeIds_(context, "Recipe", "recipeId", error),
+          userIds_(context, "User", "userId", error), preparationIds_(context, "Preparation", "preparationId", error) {}
+
+    // Reads what the lines of `lines` (of kLineProperties) name, before they are made.
+    void learn(const Table& lines) {
+        recipeIds_.learn(lines, kRecipe);
+        userIds_.learn(lines, kOrderedBy);
+        userIds_.learn(lines, kCompBy);
+    }
+    // A line from row `row` of `lines`, learnt; `combo` when it may be a combo.
+    SelectionPtr make(const Table& lines, size_t row, bool combo) {
+        SelectionPtr line =
+            combo && lines.boolean(row, kIsCombo) ? std::make_shared<ComboSelection>() : std::make_shared<Selection>();
+        Selection& s = *line;
+        s.remoteId_ = lines.text(row, kRemoteId);
+        s.name_ = lines.text(row, kName);
+        s.menuId_ = lines.text(row, kMenuId);
+        s.seat_ = lines.int32(row, kSeat);
+        s.course_ = lines.int32(row, kCourse);
+        s.multiplier_ = lines.int32(row, kMultiplier);
+        s.price_ = lines.int32(row, kPrice);
+        s.additionPrice_ = lines.int32(row, kAdditionPrice);
+        s.quantity_ = lines.int32(row, kQuantity);
+        s.includedSides_ = lines.int32(row, kIncludedSides);
+        s.defaultSideCount_ = lines.int32(row, kDefaultSideCount);
+        s.orderedBy_ = userIds_.text(lines, row, kOrderedBy);
+        s.created_ = lines.date(row, kCreated);
+        s.deleted_ = lines.date(row, kDeleteDate);
+        s.taxIncluded_ = lines.boolean(row, kTaxIncluded);
+        if (Text comment = lines.text(row, kComment)) s.comment_ = comment;
+        if (lines.linked(row, kRecipe)) s.recipeId_ = recipeIds_.text(lines, row, kRecipe);
+        if (lines.linked(row, kCompBy)) {
+            s.compName_ = lines.text(row, kCompName);
+            s.compDescription_ = lines.text(row, kCompDescription);
+            s.compBy_ = userIds_.text(lines, row, kCompBy);
+            s.compPercent_ = lines.int32(row, kCompPercentage);
+        }
+        s.isNew_ = false;
+        s.modified_ = false;
+        level_.emplace_back(lines.key(row), line);
+        return line;
+    }
+
+    // Reads the lists of the level's lines, making the next level's lines, until none is left.
+    void readLevels() {
+        while (!level_.empty()) {
+            std::vector<std::pair<int64_t, SelectionPtr>> level;
+            level.swap(level_);
+            readLists(level);
+        }
+    }
+
+private:
+    Table members(std::string_view relationship, const std::vector<int64_t>& owners,
+                  const std::vector<std::string>& properties, std::string_view entity = "Selection") {
+        return Table(context_.fetchMembers(entity, relationship, owners, properties, error_));
+    }
+
+    void readLists(const std::vector<std::pair<int64_t, SelectionPtr>>& level) {
+        std::vector<int64_t> keys, combos;
+        for (const auto& [key, line] : level) {
+            keys.push_back(key);
+            if (dynamic_cast<const ComboSelection*>(line.get())) combos.push_back(key);
+        }
+        const Table preparations = members("preparations", keys, {"preparation", "charge"});
+        preparationIds_.learn(preparations, 0);
+        std::vector<int64_t> preparationKeys;
+        for (size_t row = 0; row < preparations.size(); ++row) preparationKeys.push_back(preparations.key(row));
+        const Table preparationTaxes = members("taxes", preparationKeys, {"taxName", "amount"}, "SelectionPreparation");
+        const Table exemptions = members("taxExemptions", keys, {"taxName"});
+        const Table defaultExemptions = members("defaultTaxExemptions", keys, {"taxName"});
+        const Table taxes = members("taxes", keys, {"taxName", "amount", "amountAddition"});
+        const Table sideLinks = members("sides", keys, {"sideSelection"});
+        const Table comboLinks = members("comboSelections", combos, {"comboSelection", "groupId"});
+        // The next level's rows: sides and combo parts, read by their keys.
+        std::vector<int64_t> next;
+        for (size_t row = 0; row < sideLinks.size(); ++row) next.push_back(sideLinks.link(row, 0));
+        for (size_t row = 0; row < comboLinks.size(); ++row) next.push_back(comboLinks.link(row, 0));
+        const Table parts(context_.fetchRows("Selection", next, kLineProperties, error_));
+        learn(parts);
+        std::unordered_map<int64_t, size_t> partRow;
+        for (size_t row = 0; row < parts.size(); ++row) partRow.emplace(parts.key(row), row);
+
+        for (const auto& [key, line] : level) {
+            Selection& s = *line;
+            preparations.forOwner(key, [&](size_t row) {
+                Preparation p;
+                p.setPreparationId(preparationIds_.text(preparations, row, 0));
+                p.setCharge(preparations.int32(row, 1));
+                preparationTaxes.forOwner(preparations.key(row), [&](size_t tax) {
+                    if (Text name = preparationTaxes.text(tax, 0))
+                        p.setPredefinedTax(preparationTaxes.int32(tax, 1), *name);
+                });
+                s.selectedPreparations_.push_back(std::move(p));
+            });
+            exemptions.forOwner(key, [&](size_t row) {
+                if (Text name = exemptions.text(row, 0)) s.taxExemptions_.push_back(*name);
+            });
+            defaultExemptions.forOwner(key, [&](size_t row) {
+                if (Text name = defaultExemptions.text(row, 0)) s.defaultTaxExemptions_.push_back(*name);
+            });
+            taxes.forOwner(key, [&](size_t row) {
+                Text name = taxes.text(row, 0);
+                if (!name) return;
+                if (!taxes.isNil(row, 1)) s.predefinedTaxes_.set(*name, taxes.int32(row, 1));
+                if (!taxes.isNil(row, 2)) s.additionPredefinedTaxes_.set(*name, taxes.int32(row, 2));
+            });
+            sideLinks.forOwner(key, [&](size_t row) {
+                auto part = partRow.find(sideLinks.link(row, 0));
+                if (part != partRow.end()) s.selectedSides_.push_back(make(parts, part->second, false));
+            });
+            auto* combo = dynamic_cast<ComboSelection*>(line.get());
+            if (!combo) continue;
+            comboLinks.forOwner(key, [&](size_t row) {
+                auto part = partRow.find(comboLinks.link(row, 0));
+                if (part == partRow.end()) return;
+                SelectionPtr component = make(parts, part->second, false);
+                Text group = comboLinks.text(row, 1);
+                if (group && !group->empty()) combo->addSelection(component, *group);
+                else combo->addSelection(component);
+            });
+            combo->setModified(false);
+        }
+    }
+
+    ObjectContext& context_;
+    Error* error_;
+    LinkedTexts recipeIds_, userIds_, preparationIds_;
+    std::vector<std::pair<int64_t, SelectionPtr>> level_;
+};
+
+std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, const FetchRequest& request,
+                                                       Error* error) {
+    // The header's columns, by position.
+    enum : size_t {
+        kOrderId,
+        kRemote,
+        kOrderName,
+        kType,
+        kSeats,
+        kTaxOverride,
+        kMinSeats,
+        kPercent,
+        kTotal,
+        kBatch,
+        kTable,
+        kTableId,
+        kTableArea,
+        kTableAreaId,
+        kTerminalArea,
+        kTerminalAreaId
+    };
+    const Table rows(context.fetchRows(request,
+                                       {"orderId", "remoteId", "name", "type", "seats", "taxOverride",
+                                        "gratuityMinSeats", "gratuityPercent", "total", "storeBatch.remoteId",
+                                        "areaLocation", "areaLocation.areaLocationId", "areaLocation.area",
+                                        "areaLocation.area.areaId", "terminal.area", "terminal.area.areaId"},
+                                       error));
+    std::vector<std::unique_ptr<Order>> orders;
+    std::vector<int64_t> keys;
+    std::map<Text, OrderType> types; // the type of each label, worked out once
+    for (size_t row = 0; row < rows.size(); ++row) {
+        auto order = std::make_unique<Order>();
+        Order& o = *order;
+        o.batchId_ = rows.text(row, kBatch);
+        o.orderId_ = rows.text(row, kOrderId);
+        o.remoteId_ = rows.text(row, kRemote);
+        o.name_ = rows.text(row, kOrderName);
+        Text type = rows.text(row, kType);
+        auto known = types.find(type);
+        if (known == types.end()) known = types.emplace(type, Order::typeFromXMLLabel(type)).first;
+        o.orderType_ = known->second;
+        o.seats_ = rows.int32(row, kSeats);
+        o.taxOverride_ = rows.boolean(row, kTaxOverride);
+        o.gratuityMinSeats_ = rows.int32(row, kMinSeats);
+        o.gratuityPercentage_ = rows.int32(row, kPercent);
+        o.summaryTotal_ = rows.int32(row, kTotal);
+        if (rows.linked(row, kTable)) {
+            o.areaLocationId_ = rows.text(row, kTableId);
+            if (rows.linked(row, kTableArea)) o.areaId_ = rows.text(row, kTableAreaId);
+        } else if (rows.linked(row, kTerminalArea)) {
+            o.areaId_ = rows.text(row, kTerminalAreaId);
+        }
+        o.isNew_ = false;
+        o.modified_ = false;
+        keys.push_back(rows.key(row));
+        orders.push_back(std::move(order));
+    }
+
+    const Table taxes(context.fetchMembers("Order", "orderTaxes", keys,
+                                           {"taxId", "name", "percentage", "roundingMethod", "beforeLoyalty"}, error));
+    const Table payments(context.fetchMembers("Order", "payments", keys,
+                                              {"remoteId", "paymentId", "name", "type", "subTotal", "tip", "gratuity",
+                                               "change", "cardType", "voided", "voidBy"},
+                                              error));
+    LinkedTexts voidedBy(context, "User", "userId", error);
+    voidedBy.learn(payments, 10);
+    const Table discounts(context.fetchMembers("Order", "discounts", keys, {"remoteId", "name", "amount"}, error));
+    const Table lines(context.fetchMembers("Order", "selections", keys, kLineProperties, error));
+    StoredOrderLines lineReader(context, error);
+    lineReader.learn(lines);
+    for (size_t i = 0; i < orders.size(); ++i) {
+        Order& o = *orders[i];
+        taxes.forOwner(keys[i], [&](size_t row) {
+            OrderTax tax(taxes.text(row, 1), taxes.int32(row, 2), taxes.text(row, 3), taxes.text(row, 0));
+            tax.setBeforeLoyalty(taxes.boolean(row, 4));
+            o.taxes_.push_back(std::move(tax));
+        });
+        // Lines by creation, in key order among equal times, as Order::read sorts them.
+        std::vector<size_t> own;
+        lines.forOwner(keys[i], [&](size_t row) { own.push_back(row); });
+        std::stable_sort(own.begin(), own.end(),
+                         [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); });
+        for (size_t row : own) {
+            SelectionPtr line = lineReader.make(lines, row, true);
+            o.observe(line);
+            o.selections_.push_back(line);
+        }
+        payments.forOwner(keys[i], [&](size_t row) {
+            auto p = std::make_shared<Payment>();
+            p->setRemoteId(payments.text(row, 0));
+            p->setPaymentId(payments.text(row, 1));
+            p->setName(payments.text(row, 2));
+            p->setType(payments.int32(row, 3));
+            p->setSubTotal(payments.int32(row, 4));
+            p->setTip(payments.int32(row, 5));
+            p->setGratuity(payments.int32(row, 6));
+            p->setChange(payments.int32(row, 7));
+            p->setCardType(payments.text(row, 8));
+            if (payments.linked(row, 10)) {
+                p->setVoided(payments.date(row, 9));
+                p->setVoidBy(voidedBy.text(payments, row, 10));
+            }
+            p->setNew(false);
+            p->setModified(false);
+            o.payments_.push_back(std::move(p));
+        });
+        discounts.forOwner(keys[i], [&](size_t row) {
+            auto d = std::make_shared<OrderDiscount>();
+            d->setRemoteId(discounts.text(row, 0));
+            d->setName(discounts.text(row, 1));
+            d->setAmount(discounts.int32(row, 2));
+            d->setNew(false);
+            o.discounts_.push_back(std::move(d));
+        });
+    }
+    lineReader.readLevels();
+    return orders;
+}
+
+} // namespace tavlo

@@ -1,0 +1,115 @@
+// Stored rows read as tables of values, without objects (fetchRows, fetchMembers).
+#include "platform/store/ObjectContext.h"
+#include "platform/store/SqlConnection.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tavlo {
+
+namespace {
+
+// Adds the row's column as the attribute's type reads it (SqlStatement::column), without a Value.
+void addColumn(StoredRows& rows, SqlStatement& row, int column, AttributeType type) {
+    sqlite3_stmt* s = row.handle();
+    if (sqlite3_column_type(s, column) == SQLITE_NULL) return rows.addNil();
+    switch (type) {
+    case AttributeType::Text:
+        return rows.addText(std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
+                                             static_cast<size_t>(sqlite3_column_bytes(s, column))));
+    case AttributeType::Int16:
+    case AttributeType::Int32:
+    case AttributeType::Int64: return rows.addInteger(sqlite3_column_int64(s, column));
+    case AttributeType::Boolean: return rows.addBoolean(sqlite3_column_int64(s, column) != 0);
+    case AttributeType::Double:
+    case AttributeType::Decimal: return rows.addReal(sqlite3_column_double(s, column));
+    case AttributeType::Date: return rows.addDate(Date(sqlite3_column_double(s, column)));
+    case AttributeType::Binary: return rows.addValue(row.column(column, type));
+    }
+}
+
+} // namespace
+
+StoredRows ObjectContext::fetchRows(const FetchRequest& request, const std::vector<std::string>& properties,
+                                    Error* error) {
+    StoredRows rows(properties);
+    const EntityDescription& e = model().requireEntity(request.entityName);
+    const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    std::vector<Value> aggregates;
+    if (predicate && !predicate->aggregates().empty()) {
+        bool ok = true;
+        aggregates = aggregateValues(e, *predicate, error, ok);
+        if (!ok) return rows;
+    }
+    const int64_t limit = std::max<int64_t>(request.fetchLimit, 0);
+    QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Values, limit > 0, error, properties);
+    if (!q) return rows;
+    runQuery(
+        *q, predicate, aggregates, limit,
+        [&](SqlStatement& row) {
+            rows.add(row.columnInt(0), 0);
+            for (size_t i = 0; i < q->types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), q->types[i]);
+        },
+        error);
+    return rows;
+}
+
+StoredRows ObjectContext::fetchMembers(std::string_view entity, std::string_view relationship,
+                                       const std::vector<int64_t>& owners, const std::vector<std::string>& properties,
+                                       Error* error) {
+    const EntityDescription& e = model().requireEntity(entity);
+    const RelationshipDescription* r = e.relationshipNamed(relationship);
+    if (!r || !r->toMany || !r->storedByInverse)
+        throw std::invalid_argument("Entity " + e.name() + " has no to-many kept by its members named \"" +
+                                    std::string(relationship) + "\"");
+    return rowsByColumn(*r->target, r->inverse->name, owners, properties, error);
+}
+
+StoredRows ObjectContext::fetchRows(std::string_view entity, const std::vector<int64_t>& keys,
+                                    const std::vector<std::string>& properties, Error* error) {
+    return rowsByColumn(model().requireEntity(entity), "Z_PK", keys, properties, error);
+}
+
+StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::string& column, std::vector<int64_t> keys,
+                                       const std::vector<std::string>& properties, Error* error) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::string cacheKey = e.name() + "\x01" + column;
+    for (const std::string& property : properties) cacheKey += "\x01" + property;
+    RowsStatement& cached = rowsStatements_[cacheKey];
+    auto statement = [&](KeySet set) -> SqlStatement* {
+        SqlStatement*& slot = cached.byKeySet[set == KeySet::Range ? 1 : 0];
+        if (slot) return slot;
+        SqlConnection* c = connection(error);
+        if (!c) return nullptr;
+        cached.types.clear();
+        CompiledQuery q =
+            QueryCompiler::compile(e, nullptr, {}, QueryCompiler::Answer::Values, false, properties, &cached.types);
+        const std::string byColumn = "t0." + quoteName(column);
+        const size_t from = q.sql.find(" FROM ");
+        q.sql.insert(from, ", " + byColumn); // the column's value last in each row
+        slot = c->statement(q.sql + " WHERE " + keyCondition(byColumn, set), error);
+        return slot;
+    };
+    const bool members = column != "Z_PK";
+    const int byColumn = static_cast<int>(properties.size()) + 1;
+    StoredRows rows(properties);
+    rows.reserve(keys.size()); // about one row per key
+    bool ordered = true;       // by the column's value, then by key
+    int64_t lastBy = 0, lastKey = 0;
+    readByKeys(keys, statement, [&](SqlStatement& row) {
+        const int64_t by = row.columnInt(byColumn), key = row.columnInt(0);
+        if (!std::binary_search(keys.begin(), keys.end(), by)) return; // a range also gives rows not asked for
+        if (by < lastBy || (by == lastBy && key < lastKey)) ordered = false;
+        lastBy = by;
+        lastKey = key;
+        rows.add(key, members ? by : 0);
+        for (size_t i = 0; i < cached.types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), cached.types[i]);
+    });
+    if (!ordered) rows.sort();
+    return rows;
+}
+
+} // namespace tavlo
