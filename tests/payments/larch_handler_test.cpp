@@ -275,7 +275,7 @@ TEST_F(LarchHandlerTest, DebugLogShowsTheExchangeWithoutCardData) {
                l.find("CardNum=***") != std::string::npos;
     }));
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("Received") == 0; }));
-    std::string log = logText();
+    std::string log = loggedMessageText();
     for (const char* secret : {"411111111111", kExpiry, kSecurityCode, "=2811", "secret"})
         EXPECT_EQ(log.find(secret), std::string::npos) << secret;
 }
@@ -293,7 +293,7 @@ TEST_F(LarchHandlerTest, DeclineIsLoggedWithoutCardDataWhenNotDebugging) {
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.find("Error Larch declined (") == 0 && l.find("<Message>Pick up card</Message>") != std::string::npos;
     }));
-    std::string log = logText();
+    std::string log = loggedMessageText();
     for (const char* secret : {"411111111111", kExpiry, kSecurityCode, "secret", "DOE", "Elm", "60601"})
         EXPECT_EQ(log.find(secret), std::string::npos) << secret;
 }
