@@ -29,7 +29,7 @@ struct Store {
 
     Store() {
         UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDevice)),
-                                                       IDBroker::deviceIdKey);
+                                                       IDBroker::kDeviceIdKey);
         Error error;
         context = DBHelper::mainContext(&error);
         if (!context) throw std::runtime_error(error.localizedDescription());

@@ -17,7 +17,7 @@ namespace {
 void BM_StatusBlocksOfAFullRead(benchmark::State& state) {
     iController controller;
     std::vector<uint8_t> blocks;
-    for (int i = 0; i < iController::ReadBufferSize / 4; ++i) {
+    for (int i = 0; i < iController::kReadBufferSize / 4; ++i) {
         uint8_t paper = static_cast<uint8_t>(i % 2); // the state changes on every block
         blocks.insert(blocks.end(), {0x10, 0x00, paper, 0x0F});
     }

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     // The mail worker reads the user defaults and the terminal's values: it stops while they
     // still exist. One still waiting for the relay when the time is up cannot be stopped; the
     // process then ends without tearing down what it reads.
-    if (!TavloLog::shutdownMail(TavloLog::exitDrainSeconds)) {
+    if (!TavloLog::shutdownMail(TavloLog::kExitDrainSeconds)) {
         std::fflush(nullptr);
         std::_Exit(status);
     }

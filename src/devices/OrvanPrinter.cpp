@@ -49,7 +49,7 @@ void OrvanPrinter::installCardReader() {
 OrvanPrinter::OrvanPrinter(OVPrinterController& controller) : controller_(controller) {
     controller_.setDelegate(this);
     controller_.setLookupCount(kLookupRounds);
-    controller_.setAutoConnection(printerlib::iController::KeepConnection);
+    controller_.setAutoConnection(printerlib::iController::kKeepConnection);
     // Receipts hold names and prices in any language: each line goes out in the printer's code page
     // that holds it.
     controller_.setTextEncoding(printerlib::StringEncodingPrinterCodePage);
@@ -100,7 +100,7 @@ bool OrvanPrinter::connect() {
             type && std::find(std::begin(kNetworkTypes), std::end(kNetworkTypes), *type) != std::end(kNetworkTypes);
         if (network) {
             printer_->setAddress(address);
-            printer_->setPort(NetworkPort);
+            printer_->setPort(kNetworkPort);
             printer_->setConnectionClass(OVPrinter::Tcp);
         } else {
             printer_->setMacAddress(address);

@@ -25,7 +25,7 @@ namespace tavlo {
 class OrvanPrinter : public PrinterStream, public PrinterCardReader, private printerlib::OVPrinterControlDelegate {
 public:
     // The port of a network printer.
-    static constexpr uint16_t NetworkPort = 9100;
+    static constexpr uint16_t kNetworkPort = 9100;
 
     // The process's one printer, over the library's one controller; made on first use.
     static std::shared_ptr<OrvanPrinter> getInstance();
@@ -69,7 +69,7 @@ public:
     // Connects when not connected; false (the error filled) when it cannot.
     bool open(Error* error) override;
     void close() override {}
-    int type() const override { return LibraryType; }
+    int type() const override { return kLibraryType; }
     void setDebug(bool debug) override { debug_ = debug; }
     void setCharacterSet(int characterSet) override { characterSet_ = characterSet; }
     void setCodeTable(int codeTable) override { codeTable_ = codeTable; }

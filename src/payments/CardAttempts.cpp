@@ -11,9 +11,9 @@ CardAttempts::CardAttempts(ObjectContext* context, std::string hostName, std::st
 
 ManagedObjectPtr CardAttempts::record(const PaymentTransaction& transaction, const std::string& kind, int32_t batchId,
                                       Error* error) {
-    ManagedObjectPtr attempt = context_->insert(Entity);
+    ManagedObjectPtr attempt = context_->insert(kEntity);
     attempt->setValue("invoice", intValue(transaction.transactionId()));
-    attempt->setValue("orderId", transaction.valueForField(OrderField));
+    attempt->setValue("orderId", transaction.valueForField(kOrderField));
     attempt->setValue("kind", kind);
     attempt->setValue("amount", transaction.approvedAmount());
     attempt->setValue("batchId", batchId);
@@ -35,7 +35,7 @@ std::vector<ManagedObjectPtr> CardAttempts::unknown(const std::optional<std::str
         Predicate::format("hostName == %@ AND merchantId == %@ AND terminalId == %@", hostName_, merchant_, terminal_);
     Predicate predicate =
         orderId ? Predicate::andPredicates({ofHost, Predicate::format("orderId == %@", *orderId)}) : ofHost;
-    return context_->fetch(FetchRequest(Entity, predicate, {{"created", true}}));
+    return context_->fetch(FetchRequest(kEntity, predicate, {{"created", true}}));
 }
 
 } // namespace tavlo

@@ -17,9 +17,9 @@ namespace tavlo {
 // asked about it.
 class CardAttempts {
 public:
-    static constexpr const char* Entity = "CardAttempt";
+    static constexpr const char* kEntity = "CardAttempt";
     // The transaction field that names the order a charge pays (the order's id).
-    static constexpr const char* OrderField = "TAVLO_ORDER_ID";
+    static constexpr const char* kOrderField = "TAVLO_ORDER_ID";
 
     CardAttempts(ObjectContext* context, std::string hostName, std::string merchant, std::string terminal);
 

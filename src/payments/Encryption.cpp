@@ -54,7 +54,7 @@ void reportSetAside() {
 // The server key the keychain holds; nil when it holds none (or the keychain cannot be read).
 std::optional<Encryption::Bytes> storedKey(Keychain::Status* status = nullptr) {
     Encryption::Bytes stored;
-    Keychain::Status found = Keychain::findItem(Encryption::KeyTag, &stored);
+    Keychain::Status found = Keychain::findItem(Encryption::kKeyTag, &stored);
     reportSetAside();
     if (status) *status = found;
     if (found != Keychain::Status::Success) return std::nullopt;
@@ -114,7 +114,7 @@ void Encryption::fail(int code, std::string message) {
     // Mailed: a terminal that cannot protect card fields needs its support told.
     TAVLO_LOG_MAIL("%@", message);
     std::lock_guard lock(mutex_);
-    lastError_ = Error(ErrorDomain, code, std::move(message));
+    lastError_ = Error(kErrorDomain, code, std::move(message));
 }
 
 std::optional<Encryption::Bytes> Encryption::stripPublicKeyHeader(std::span<const uint8_t> der) {
@@ -143,13 +143,13 @@ void Encryption::setPublicKey(std::string_view base64) {
         fail(-1, "Problem adding public key to keychain");
         return;
     }
-    Keychain::Status status = Keychain::deleteItem(KeyTag);
+    Keychain::Status status = Keychain::deleteItem(kKeyTag);
     reportSetAside();
     if (status != Keychain::Status::Success && status != Keychain::Status::ItemNotFound) {
         fail(static_cast<int>(status), "Problem removing public key from keychain");
         return;
     }
-    status = Keychain::addItem(KeyTag, *key);
+    status = Keychain::addItem(kKeyTag, *key);
     if (status != Keychain::Status::Success && status != Keychain::Status::DuplicateItem) {
         fail(static_cast<int>(status), "Problem adding public key to keychain");
         return;

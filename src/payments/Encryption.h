@@ -19,9 +19,9 @@ namespace tavlo {
 class Encryption {
 public:
     using Bytes = std::vector<uint8_t>;
-    static constexpr const char* ErrorDomain = "EncryptionErrorDomain";
+    static constexpr const char* kErrorDomain = "EncryptionErrorDomain";
     // The keychain's application tag of the server's key.
-    static constexpr std::string_view KeyTag = "tavlo.store-server.public-key";
+    static constexpr std::string_view kKeyTag = "tavlo.store-server.public-key";
 
     static Encryption& getInstance();
 

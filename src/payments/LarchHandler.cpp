@@ -53,7 +53,7 @@ LarchTransaction* asLarch(PaymentTransaction& transaction, Error* error) {
 } // namespace
 
 LarchHandler::LarchHandler(ObjectContext* context)
-    : PaymentHandlerAdapter(Name, context), allowManual_(Parameters::flag(Parameter::LarchAllowManual, context)) {}
+    : PaymentHandlerAdapter(kName, context), allowManual_(Parameters::flag(Parameter::LarchAllowManual, context)) {}
 
 bool LarchHandler::debugging() { return Parameters::flag(Parameter::CreditDebug, managedObjectContext()); }
 
@@ -204,7 +204,7 @@ std::shared_ptr<PaymentTransaction> LarchHandler::newTransaction(const HostConfi
         Error::set(error, PaymentHandlerAdapter::error("Larch Batch is closed, please open store"));
         return nullptr;
     }
-    int32_t number = nextTransactionId(merchant, terminal, MaxId, error);
+    int32_t number = nextTransactionId(merchant, terminal, kMaxId, error);
     if (number < 0) return nullptr;
     auto transaction = std::make_shared<LarchTransaction>(&config);
     transaction->setTransactionId(format("%d", number));
@@ -325,7 +325,7 @@ int32_t LarchHandler::openBatch(const HostConfig& config, std::optional<Date> op
         return latest;
     }
     Error numberError;
-    int32_t number = nextBatchId(merchant, terminal, MaxId, &numberError);
+    int32_t number = nextBatchId(merchant, terminal, kMaxId, &numberError);
     if (number < 0) {
         Error::set(error, numberError.isSet()
                               ? numberError
@@ -645,7 +645,7 @@ bool LarchHandler::storeAnswer(const ManagedObjectPtr& attempt, const LarchTrans
         found.setValue("ProcessCreditCard", "WebService");
         found.setValue(kind, "TransType");
         found.setValue(invoice, "REF_NUMBER");
-        found.setValue(orderId, CardAttempts::OrderField);
+        found.setValue(orderId, CardAttempts::kOrderField);
         found.setValue(detail->valueForField("Auth_Amt_MN"), "Amount");
         if (Utils::parseCurrency(detail->valueForField("Tip_Amt_MN")) >= 1)
             found.setValue(detail->valueForField("Tip_Amt_MN"), "TipAmt");

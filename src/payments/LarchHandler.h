@@ -20,9 +20,9 @@ namespace tavlo {
 // digits are kept.
 class LarchHandler : public PaymentHandlerAdapter {
 public:
-    static constexpr const char* Name = "LARCH";
+    static constexpr const char* kName = "LARCH";
     // Batch and transaction numbers run from 1 to this.
-    static constexpr int32_t MaxId = 9999;
+    static constexpr int32_t kMaxId = 9999;
 
     // Reads HOST_LARCH_ALLOW_MANUAL from the store once.
     explicit LarchHandler(ObjectContext* context);

@@ -20,8 +20,8 @@ class ObjectContext;
 class PaymentHandler {
 public:
     // Payments report failures in the terminal's one error domain, code -1.
-    static constexpr const char* ErrorDomain = Utils::StoreServerErrorDomain;
-    static constexpr int ErrorCode = -1;
+    static constexpr const char* kErrorDomain = Utils::kStoreServerErrorDomain;
+    static constexpr int kErrorCode = -1;
 
     virtual ~PaymentHandler() = default;
 

@@ -57,7 +57,7 @@ public:
     // not be charged again until checkCharges learnt what became of it.
     virtual bool hasUnknownCharge(const HostConfig& config, const std::optional<std::string>& orderId);
     // The approved, unvoided sales and returns of the host's open batches that name their order (field
-    // CardAttempts::OrderField) and that no stored payment holds yet: of that order, or of every
+    // CardAttempts::kOrderField) and that no stored payment holds yet: of that order, or of every
     // order.
     std::vector<ManagedObjectPtr> storedCharges(const std::optional<std::string>& orderId = std::nullopt);
     // The gateway's reference of a stored charge.
@@ -132,7 +132,7 @@ public:
                                            const std::optional<std::string>& merchantId,
                                            const std::optional<std::string>& batchId, ObjectContext& context);
 
-    static Error error(std::string text) { return Error(ErrorDomain, ErrorCode, std::move(text)); }
+    static Error error(std::string text) { return Error(kErrorDomain, kErrorCode, std::move(text)); }
 
 protected:
     // Numbering and the gateway operations of a handler run under this (re-entrant) lock.

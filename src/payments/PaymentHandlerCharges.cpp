@@ -36,7 +36,7 @@ std::vector<ManagedObjectPtr> PaymentHandlerAdapter::storedCharges(const std::op
     std::vector<ManagedObjectPtr> charges;
     for (const ManagedObjectPtr& row :
          context.fetch("Transaction", "voided == nil AND batch.settled == nil AND batch.host.name == %@", hostName())) {
-        std::optional<std::string> order = fieldOf(row, CardAttempts::OrderField);
+        std::optional<std::string> order = fieldOf(row, CardAttempts::kOrderField);
         std::optional<std::string> reference = hostReference(row);
         std::optional<std::string> type = fieldOf(row, "TransType");
         if (order && (!orderId || order == orderId) && reference && (type == "Sale" || type == "Return") &&
@@ -67,7 +67,7 @@ bool PaymentHandlerAdapter::attachCharges(const std::optional<std::string>& held
     ObjectContext& context = *managedObjectContext();
     bool attached = true;
     for (const ManagedObjectPtr& charge : storedCharges()) {
-        const std::string orderId = fieldOf(charge, CardAttempts::OrderField).value_or("");
+        const std::string orderId = fieldOf(charge, CardAttempts::kOrderField).value_or("");
         const std::string reference = hostReference(charge).value_or("");
         if (orderId == heldOrderId) continue;
         ManagedObjectPtr stored = context.fetchFirst("Order", "remoteId == %@", orderId);

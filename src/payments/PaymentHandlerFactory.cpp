@@ -36,7 +36,7 @@ private:
 std::shared_ptr<CardBatch> PaymentHandlerFactory::cardBatch() { return std::make_shared<HandlerBatch>(); }
 
 PaymentHandlerFactory::PaymentHandlerFactory(ObjectContext* context) : context_(context) {
-    registerHandler(LarchHandler::Name, [](ObjectContext* c) { return std::make_shared<LarchHandler>(c); });
+    registerHandler(LarchHandler::kName, [](ObjectContext* c) { return std::make_shared<LarchHandler>(c); });
 }
 
 PaymentHandlerFactory& PaymentHandlerFactory::initWithMOC(ObjectContext* context) {

@@ -106,7 +106,7 @@ bool BTFunctions::getEAAccessory(const std::string& macAddress, const std::strin
         if (upper(macText(mac)) != wanted) continue;
         if (zero && std::to_string(accessory->connectionID()) != std::to_string(std::atol(address.c_str()))) continue;
         for (const std::string& protocol : accessory->protocolStrings()) {
-            if (protocol == ProtocolString || protocol == BTLinkProtocolString) {
+            if (protocol == kProtocolString || protocol == kBTLinkProtocolString) {
                 selected_ = accessory;
                 protocolString_ = protocol;
                 return true;
@@ -193,7 +193,7 @@ long BTFunctions::send(const uint8_t* bytes, long size, bool absolute) {
     }
     if (size < 1) return 0;
     long total = 0;
-    int tries = SendTries;
+    int tries = kSendTries;
     const int waits = size >= kLargeSend ? kLargeSendWaits : kSmallSendWaits;
     for (;;) {
         long sent = flushWriteBuffer();
@@ -203,7 +203,7 @@ long BTFunctions::send(const uint8_t* bytes, long size, bool absolute) {
             disconnect(false);
             return total;
         }
-        if (sent == 0 || sent == WriteBufferBusy) {
+        if (sent == 0 || sent == kWriteBufferBusy) {
             // Nothing went out: a try is used, and the last ones give the printer time.
             trace(TraceLevel::Detail, "sent len = 0x00");
             if (tries <= waits) runLoopStep();
@@ -212,7 +212,7 @@ long BTFunctions::send(const uint8_t* bytes, long size, bool absolute) {
         }
         total += sent;
         if (total >= size) return total;
-        tries = SendTries;
+        tries = kSendTries;
     }
 }
 
@@ -224,7 +224,7 @@ long BTFunctions::flushWriteBuffer() {
     struct Done {
         ~Done() { g_onProcess = false; }
     } done;
-    if (!tryLock(wlock_, kFlushLockTries)) return WriteBufferBusy;
+    if (!tryLock(wlock_, kFlushLockTries)) return kWriteBufferBusy;
     struct Unlock {
         TryLock& lock;
         ~Unlock() { lock.unlock(); }
@@ -262,7 +262,7 @@ void BTFunctions::drainInput() {
         // Before the first stream event of a connection the printer may still be waking up.
         if (round > 0) Clock::currentShared()->sleepFor(1.0);
         while (input->hasBytesAvailable()) {
-            uint8_t chunk[ReadChunk];
+            uint8_t chunk[kReadChunk];
             ssize_t got = input->read(chunk, sizeof chunk);
             if (got <= 0) break;
             if (!readData_) readData_.emplace();

@@ -24,12 +24,12 @@ namespace tavlo::printerlib {
 // and closing may come from the controller's threads.
 class BTFunctions : public interfaceFunctions, private StreamDelegate {
 public:
-    static constexpr const char* ProtocolString = "com.orvan.protocol";
-    static constexpr const char* BTLinkProtocolString = "com.orvan.btlink";
+    static constexpr const char* kProtocolString = "com.orvan.protocol";
+    static constexpr const char* kBTLinkProtocolString = "com.orvan.btlink";
     // The flush's answer when it could not take the write buffer.
-    static constexpr long WriteBufferBusy = 300;
-    static constexpr long ReadChunk = 128;
-    static constexpr int SendTries = 80;
+    static constexpr long kWriteBufferBusy = 300;
+    static constexpr long kReadChunk = 128;
+    static constexpr int kSendTries = 80;
 
     BTFunctions();
     ~BTFunctions() override;
@@ -84,7 +84,7 @@ private:
 
     void stream(Stream& stream, StreamEvent event) override;
     // One write of the buffer when the stream has room: the count written, 0 without room or
-    // when another flush runs, -1 without a buffer or on a write error, WriteBufferBusy.
+    // when another flush runs, -1 without a buffer or on a write error, kWriteBufferBusy.
     long flushWriteBuffer();
     // Drains the input stream into the read buffer (the caller holds the read lock).
     void drainInput();

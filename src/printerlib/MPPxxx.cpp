@@ -44,7 +44,7 @@ MPPxxx::MPPxxx(long interface) : iController(interface) {
     msrLock_.enter();
     clearTracks();
     msrLock_.leave();
-    config().assign(ConfigSize, 0);
+    config().assign(kConfigSize, 0);
     settingConfig() = makeSettingBlock('0');
 }
 
@@ -74,7 +74,7 @@ void MPPxxx::initalizeBarcodeInfo() {
 long MPPxxx::checkPrinter(long mask) {
     BusyFlag busy(g_checking);
     if (!busy.taken) return OVL_WRITE_ERROR;
-    setState(state() & MsrArmed);
+    setState(state() & kMsrArmed);
     return withConnection([&]() -> long {
         long result = OVL_SUCCESS;
         bool errorMark = false;
@@ -99,8 +99,8 @@ long MPPxxx::checkPrinter(long mask) {
             ok =
                 readText({0x1D, 0x49, 0x41}, "[ERROR] can not send command for printer info.", result, errorMark, text);
             if (ok && text.empty()) {
-                uint8_t again[ReplySize + 1] = {};
-                recvValue(again, ReplySize, '_');
+                uint8_t again[kReplySize + 1] = {};
+                recvValue(again, kReplySize, '_');
                 text = reinterpret_cast<const char*>(again);
             }
             if (ok && text.empty()) ok = false;
@@ -119,7 +119,7 @@ bool MPPxxx::readCover(long& result, bool&) {
         return false;
     }
     uint8_t reply = 0;
-    if (awaitReply(&reply, 1, 0, ReplyAttempts - 1) == 0)
+    if (awaitReply(&reply, 1, 0, kReplyAttempts - 1) == 0)
         trace(TraceLevel::Error, "[ERROR] can not read the cover status.");
     if ((reply & 0x93) != 0x12) {
         trace(TraceLevel::Error,
@@ -143,7 +143,7 @@ bool MPPxxx::readPaper(long& result, bool& errorMark) {
         return false;
     }
     uint8_t reply = 0;
-    if (awaitReply(&reply, 1, 0, ReplyAttempts) == 0) {
+    if (awaitReply(&reply, 1, 0, kReplyAttempts) == 0) {
         trace(TraceLevel::Error, "[ERROR] can not read the paper status.");
         result = OVL_READ_ERROR;
         errorMark = true;
@@ -161,8 +161,8 @@ bool MPPxxx::readBattery(long& result, bool& errorMark) {
         result = OVL_WRITE_ERROR;
         return false;
     }
-    uint8_t reply[ReplySize + 1] = {};
-    if (awaitReply(reply, ReplySize, 0x37, ReplyAttempts) == 0) {
+    uint8_t reply[kReplySize + 1] = {};
+    if (awaitReply(reply, kReplySize, 0x37, kReplyAttempts) == 0) {
         result = OVL_READ_ERROR;
         errorMark = true;
     }
@@ -181,8 +181,8 @@ bool MPPxxx::readText(const Bytes& command, const char* unsent, long& result, bo
         result = OVL_WRITE_ERROR;
         return false;
     }
-    uint8_t reply[ReplySize + 1] = {};
-    if (awaitReply(reply, ReplySize, '_', ReplyAttempts) == 0) {
+    uint8_t reply[kReplySize + 1] = {};
+    if (awaitReply(reply, kReplySize, '_', kReplyAttempts) == 0) {
         result = OVL_READ_ERROR;
         errorMark = true;
     }
@@ -220,7 +220,7 @@ long MPPxxx::msrReadReady() {
     if (mode == 0x38 || mode == 0x48 || mode == 0x60) return OVL_NOT_SUPPORT;
     // The card arrives over the connection that armed the reader: a connection per command would
     // close under it, and the swipe would be lost.
-    if (AutoConnection() < KeepConnection) {
+    if (AutoConnection() < kKeepConnection) {
         trace(TraceLevel::Error, "[ERROR] connection mode is not noauto.");
         return OVL_STATUS_ERROR;
     }
@@ -233,7 +233,7 @@ long MPPxxx::msrReadReady() {
         return OVL_SUCCESS;
     });
     if (result != OVL_SUCCESS) return result;
-    setState(state() | MsrArmed);
+    setState(state() | kMsrArmed);
     terminateMsrReadThread_ = false;
     // The block tells the printer's inactivity time, which keeps the connection alive while armed.
     loadConfiguration();
@@ -248,7 +248,7 @@ long MPPxxx::msrReadCancel() {
         trace(TraceLevel::Error, "[ERROR] OVLMSR_NOTREADY");
         return OVLMSR_NOT_READY;
     }
-    setState(state() & ~MsrArmed);
+    setState(state() & ~kMsrArmed);
     resetTrackFlags();
     msrLock_.leave();
     withConnection([&] { return send(Bytes{0x1B, 0x4D, 0x63}, true) == 3 ? OVL_SUCCESS : OVL_WRITE_ERROR; });
@@ -259,7 +259,7 @@ long MPPxxx::getMsr() {
     return withConnection([&]() -> long {
         if (send(Bytes{0x1B, 0x4D, 0x49}, true) != 3) return OVL_WRITE_ERROR;
         uint8_t reply[4] = {};
-        if (awaitReply(reply, sizeof reply, 0, ReplyAttempts) != 4 || reply[0] != '7') {
+        if (awaitReply(reply, sizeof reply, 0, kReplyAttempts) != 4 || reply[0] != '7') {
             trace(TraceLevel::Error, "[ERROR] invalid MSR value. MSR[0]: %02xh", reply[0]);
             return OVL_READ_ERROR;
         }
@@ -282,7 +282,7 @@ long MPPxxx::checkMsrMode() {
         if (send(ask, true) != static_cast<long>(ask.size())) return OVL_WRITE_ERROR;
         uint8_t reply[11] = {};
         // "7", then "!" or the switch's settings closed by a zero byte.
-        bool valid = awaitReply(reply, sizeof reply, 0, ReplyAttempts) == sizeof reply && reply[0] == '7' &&
+        bool valid = awaitReply(reply, sizeof reply, 0, kReplyAttempts) == sizeof reply && reply[0] == '7' &&
                      (reply[1] == '!' || reply[10] == 0);
         if (!valid) {
             trace(TraceLevel::Error, "[ERROR] checkMsrMode - data is not vaild.");
@@ -341,7 +341,7 @@ long MPPxxx::processDataMsr(const uint8_t* d, long n) {
         msrLock_.leave();
     }
     if (!terminateMsrReadThread_ && delegate()) {
-        setState(state() & ~MsrArmed);
+        setState(state() & ~kMsrArmed);
         notifyDelegate([this](iControllerDelegate& del) { del.msrTerminated(*this); });
     }
     return consumed;
@@ -438,7 +438,7 @@ long MPPxxx::msrReadTrack(Bytes* data1, Bytes* data2, Bytes* data3) {
     } else {
         Bytes* responses[] = {data1, data2, data3};
         const bool flags[] = {track1Flag_, track2Flag_, track3Flag_};
-        const std::array<char, TrackSize>* buffers[] = {&track1_, &track2_, &track3_};
+        const std::array<char, kTrackSize>* buffers[] = {&track1_, &track2_, &track3_};
         for (int k = 0; k < 3 && result == OVL_SUCCESS; ++k) {
             if (!flags[k] || !responses[k]) {
                 trace(TraceLevel::Error, "[ERROR] track%d is empty or data%d is nil.", k + 1, k + 1);

@@ -22,17 +22,17 @@ enum MsrResultCode : long {
 // msrTerminated, that the reader is disarmed. msrReadCancel disarms it; connect cancels first.
 class MPPxxx : public iController {
 public:
-    static constexpr size_t TrackSize = 200;
-    static constexpr size_t FullTrackSize = 600;
-    static constexpr size_t EncryptedTrackSize = 286;
-    static constexpr size_t ConfigSize = 624;
-    static constexpr uint16_t ConfigurationPort = 3318;
-    static constexpr int ReplyAttempts = 32;
-    static constexpr long ReplySize = 40;
+    static constexpr size_t kTrackSize = 200;
+    static constexpr size_t kFullTrackSize = 600;
+    static constexpr size_t kEncryptedTrackSize = 286;
+    static constexpr size_t kConfigSize = 624;
+    static constexpr uint16_t kConfigurationPort = 3318;
+    static constexpr int kReplyAttempts = 32;
+    static constexpr long kReplySize = 40;
     // Bits of the mask of checkPrinter.
     enum CheckMask : long { Cover = 0x01, Paper = 0x02, Battery = 0x04, ModelName = 0x08, FirmwareVersion = 0x10 };
     // The state bit of an armed card reader.
-    static constexpr long MsrArmed = 0x08;
+    static constexpr long kMsrArmed = 0x08;
 
     explicit MPPxxx(long interface = TcpInterface);
     ~MPPxxx() override;
@@ -53,7 +53,7 @@ public:
     long msrReadReady() override;
     long msrReadCancel() override;
     long msrReadCancelEx() override;
-    bool msrIsReady() override { return (state() & MsrArmed) != 0; }
+    bool msrIsReady() override { return (state() & kMsrArmed) != 0; }
     long processDataMsr(const uint8_t* bytes, long length) override;
     // Track 1, 2 or 4.
     long msrGetTrack(long track, Bytes* response) override;
@@ -127,10 +127,10 @@ private:
     std::atomic<bool> terminateMsrReadThread_{false};
     bool track1Flag_ = false, track2Flag_ = false, track3Flag_ = false, fullTrackFlag_ = false,
          encryptedTrackFlag_ = false;
-    std::array<char, TrackSize> track1_{}, track2_{}, track3_{};
-    std::array<char, FullTrackSize> fullTrack_{};
-    std::array<uint8_t, EncryptedTrackSize> encryptedTrack_{};
-    std::atomic<uint16_t> configurationPort_{ConfigurationPort};
+    std::array<char, kTrackSize> track1_{}, track2_{}, track3_{};
+    std::array<char, kFullTrackSize> fullTrack_{};
+    std::array<uint8_t, kEncryptedTrackSize> encryptedTrack_{};
+    std::atomic<uint16_t> configurationPort_{kConfigurationPort};
 };
 
 // Models: modelCode and the printable width in dots.

@@ -71,7 +71,7 @@ long MPPxxx::loadPrinterConfiguration() {
     return withConnection([&]() -> long {
         Bytes& block = settingConfig();
         for (long number : {1, 2, 5, 6, 7, 8}) {
-            if (loadMSW(number, block.data() + SwitchRecordSize * static_cast<size_t>(number), 8) != OVL_SUCCESS) {
+            if (loadMSW(number, block.data() + kSwitchRecordSize * static_cast<size_t>(number), 8) != OVL_SUCCESS) {
                 trace(TraceLevel::Error, " error: MSW[%ld] read fail.", number);
                 return OVL_READ_ERROR;
             }
@@ -114,7 +114,7 @@ long MPPxxx::savePrinterConfiguration() {
         }
         for (long number = 1; number <= 11 && result == OVL_SUCCESS; ++number) {
             if (number == 3 || number == 4) continue;
-            if (saveMSW(number, block.data() + SwitchRecordSize * static_cast<size_t>(number), 8) != OVL_SUCCESS) {
+            if (saveMSW(number, block.data() + kSwitchRecordSize * static_cast<size_t>(number), 8) != OVL_SUCCESS) {
                 trace(TraceLevel::Error, "[ERROR] MSW[%d] read fail.", static_cast<int>(number));
                 result = OVL_READ_ERROR;
             }
@@ -144,12 +144,12 @@ long MPPxxx::loadConfiguration() {
     if (link.send(request.data(), static_cast<long>(request.size())) != static_cast<long>(request.size())) {
         trace(TraceLevel::Error, "[ERROR] can not send command to printer for configuration.");
         result = OVL_WRITE_ERROR;
-    } else if (link.recv(block.data(), static_cast<long>(ConfigSize), 20.0f) != static_cast<long>(ConfigSize)) {
+    } else if (link.recv(block.data(), static_cast<long>(kConfigSize), 20.0f) != static_cast<long>(kConfigSize)) {
         trace(TraceLevel::Error, "[ERROR] can not receive the configuration from printer.");
         result = OVL_READ_ERROR;
     } else {
         const char* name = reinterpret_cast<const char*>(block.data() + kNameOffset);
-        printer->setName(std::string(name, strnlen(name, ConfigSize - kNameOffset)));
+        printer->setName(std::string(name, strnlen(name, kConfigSize - kNameOffset)));
         printer->setInactivityTime(static_cast<uint16_t>(block[kInactivityOffset] << 8 | block[kInactivityOffset + 1]));
         trace(TraceLevel::Detail, "my Inactivity time is %d.", static_cast<int>(printer->inactivityTime()));
     }

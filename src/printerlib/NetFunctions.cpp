@@ -97,9 +97,9 @@ bool NetFunctions::connect(const std::string&, const std::string& address, uint1
         descriptor = Sockets::openTcp(Sockets::dottedText(to.sin_addr.s_addr), port, timeoutSeconds, &failure);
     }
     if (descriptor < 0) {
-        int code = failure == ETIMEDOUT ? ConnectTimedOut : ConnectFailed;
+        int code = failure == ETIMEDOUT ? kConnectTimedOut : kConnectFailed;
         trace(TraceLevel::Error, "[ERROR] CFSocketConnectToAddress() failed. code = %ld", code);
-        Error error(ErrorDomain, code, std::strerror(failure));
+        Error error(kErrorDomain, code, std::strerror(failure));
         report([error](InterfaceFunctionsDelegate& d) { d.didNotConnectWithError(error); });
         return false;
     }
@@ -141,7 +141,7 @@ long NetFunctions::send(const uint8_t* bytes, long size) {
             return sent;
         }
         long written =
-            wait == Wait::Ready ? writeChunk(descriptor, bytes + sent, std::min(size - sent, ChunkSize)) : -1;
+            wait == Wait::Ready ? writeChunk(descriptor, bytes + sent, std::min(size - sent, kChunkSize)) : -1;
         if (written < 0) {
             if (wait == Wait::Ready && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
             int code = errno;
@@ -244,7 +244,7 @@ void NetFunctions::removeWorker() { disconnect(false); }
 void NetFunctions::worker() { RunLoop::current().run(); }
 
 void NetFunctions::broken(int code) {
-    Error error(ErrorDomain, code, std::strerror(code));
+    Error error(kErrorDomain, code, std::strerror(code));
     report([error](InterfaceFunctionsDelegate& d) { d.didBeBrokenConnection(error); });
     disconnect();
 }
@@ -276,15 +276,15 @@ std::string NetFunctions::addressForInterface(const std::string& name) {
 }
 
 std::optional<std::string> NetFunctions::configuredWiFiInterface() {
-    std::optional<std::string> configured = UserDefaults::standardUserDefaults().stringForKey(WiFiInterfaceKey);
+    std::optional<std::string> configured = UserDefaults::standardUserDefaults().stringForKey(kWiFiInterfaceKey);
     if (!configured || configured->empty()) return std::nullopt;
     return configured;
 }
 
-std::string NetFunctions::wifiInterfaceName() { return interfaceName(WiFiInterfaceKey, DefaultWiFiInterface); }
+std::string NetFunctions::wifiInterfaceName() { return interfaceName(kWiFiInterfaceKey, kDefaultWiFiInterface); }
 
 std::string NetFunctions::cellularInterfaceName() {
-    return interfaceName(CellularInterfaceKey, DefaultCellularInterface);
+    return interfaceName(kCellularInterfaceKey, kDefaultCellularInterface);
 }
 
 std::string NetFunctions::localWiFiAddress() { return addressForInterface(wifiInterfaceName()); }

@@ -19,16 +19,16 @@ namespace tavlo::printerlib {
 // are whole seconds of the clock. Connecting and closing may come from any thread.
 class NetFunctions : public interfaceFunctions {
 public:
-    static constexpr long ChunkSize = 1024;
+    static constexpr long kChunkSize = 1024;
     // User defaults that name the interfaces whose addresses the library reads (Linux has no
     // fixed names), with the names used when they are not set.
-    static constexpr const char* WiFiInterfaceKey = "printerWiFiInterface";
-    static constexpr const char* CellularInterfaceKey = "printerCellularInterface";
-    static constexpr const char* DefaultWiFiInterface = "wlan0";
-    static constexpr const char* DefaultCellularInterface = "wwan0";
+    static constexpr const char* kWiFiInterfaceKey = "printerWiFiInterface";
+    static constexpr const char* kCellularInterfaceKey = "printerCellularInterface";
+    static constexpr const char* kDefaultWiFiInterface = "wlan0";
+    static constexpr const char* kDefaultCellularInterface = "wwan0";
     // Codes of a failed connect, as its connect call answers them.
-    static constexpr int ConnectFailed = -1;
-    static constexpr int ConnectTimedOut = -2;
+    static constexpr int kConnectFailed = -1;
+    static constexpr int kConnectTimedOut = -2;
 
     NetFunctions() = default;
     ~NetFunctions() override;
@@ -47,9 +47,9 @@ public:
     static bool makeAddr(sockaddr_in& address, const std::string& text, uint16_t port);
 
     // macAddress is not used. Reports willConnect, then didConnect (with notification) or
-    // didNotConnectWithError: with ConnectFailed or ConnectTimedOut.
+    // didNotConnectWithError: with kConnectFailed or kConnectTimedOut.
     bool connect(const std::string& macAddress, const std::string& address, uint16_t port, bool notification) override;
-    // Sends everything in chunks of at most ChunkSize bytes, each once the socket is writable;
+    // Sends everything in chunks of at most kChunkSize bytes, each once the socket is writable;
     // answers the bytes sent (fewer after a time-out or a broken connection).
     long send(const uint8_t* bytes, long size) override;
     // Receives until `size` bytes came or `timeout` seconds passed; 0 when the printer closed

@@ -17,7 +17,6 @@ namespace {
 constexpr double kStepSeconds = 0.1;
 constexpr int kTargetChangeWaits = 4;
 constexpr size_t kConfigSize = 624;
-constexpr size_t kSettingConfigSize = 184;
 } // namespace
 
 OVPrinterController& OVPrinterController::getInstance() {
@@ -62,12 +61,12 @@ void OVPrinterController::open() {
 
 void OVPrinterController::close() {
     tell([](OVPrinterControlDelegate& d) { d.didStop(); });
-    state_ = InitialState;
+    state_ = kInitialState;
 }
 
 void OVPrinterController::setLogLevel(long level, int password) {
     std::lock_guard lock(generalLock_);
-    if (password != LogLevelAccessCode) return;
+    if (password != kLogLevelAccessCode) return;
     DataTrace::setMask(static_cast<uint32_t>(level));
 }
 
@@ -125,7 +124,7 @@ long OVPrinterController::selectTarget() {
 }
 
 bool OVPrinterController::connect() {
-    if (autoConnection_ != iController::KeepConnection) {
+    if (autoConnection_ != iController::kKeepConnection) {
         trace(TraceLevel::Error, "[ERROR] connection mode is not auto.");
         return false;
     }
@@ -138,7 +137,7 @@ bool OVPrinterController::connect() {
     if (!m) return false;
     if (m->isConnected()) return true;
     m->setTarget(target());
-    NotificationCenter::defaultCenter().post(iController::ChangeNotification, this, {{ChangeNotificationKey, this}},
+    NotificationCenter::defaultCenter().post(iController::kChangeNotification, this, {{kChangeNotificationKey, this}},
                                              this);
     bool connected = m->connect();
     if (connected) targetChangeAvailable_ = false;
@@ -151,7 +150,7 @@ bool OVPrinterController::isConnected() const {
 }
 
 long OVPrinterController::disconnectWithTimeout(long seconds, unsigned afterSleep) {
-    if (autoConnection_ != iController::KeepConnection) return OVL_NOT_SUPPORT;
+    if (autoConnection_ != iController::kKeepConnection) return OVL_NOT_SUPPORT;
     std::shared_ptr<iController> m = model();
     if (!m) return OVL_NOT_OPENED;
     if (seconds == 0 && afterSleep == 0) {
@@ -198,12 +197,12 @@ void OVPrinterController::disconnectThread(std::shared_ptr<iController> m, long 
 // --- the model object's events (on the main thread)
 
 void OVPrinterController::willConnect(iController&) {
-    if (autoConnection_ != iController::KeepConnection) return;
+    if (autoConnection_ != iController::kKeepConnection) return;
     tell([this, printer = target()](OVPrinterControlDelegate& d) { d.willConnect(*this, printer); });
 }
 
 void OVPrinterController::didConnect(iController& m) {
-    if (autoConnection_ != iController::KeepConnection) return;
+    if (autoConnection_ != iController::kKeepConnection) return;
     m.initializePrinter();
     if (!m.isConnected()) return;
     tell([this, printer = target()](OVPrinterControlDelegate& d) { d.didConnect(*this, printer); });
@@ -211,7 +210,7 @@ void OVPrinterController::didConnect(iController& m) {
 
 void OVPrinterController::didDisconnect(iController&) {
     targetChangeAvailable_ = true;
-    if (autoConnection_ != iController::KeepConnection) return;
+    if (autoConnection_ != iController::kKeepConnection) return;
     tell([this, printer = target()](OVPrinterControlDelegate& d) { d.didDisconnect(*this, printer); });
 }
 

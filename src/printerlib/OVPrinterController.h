@@ -59,22 +59,22 @@ public:
 // Setters also keep their value, so that a later model object starts with it.
 class OVPrinterController : private iControllerDelegate, private UDPServerDelegate {
 public:
-    static constexpr const char* ChangeNotificationKey = "OVPrinterChangeNotificationKey";
-    static constexpr long InitialState = 64;
-    static constexpr long UnknownModel = 300;
-    static constexpr int LogLevelAccessCode = 9638;
-    static constexpr double LookupTick = 0.2;
+    static constexpr const char* kChangeNotificationKey = "OVPrinterChangeNotificationKey";
+    static constexpr long kInitialState = 64;
+    static constexpr long kUnknownModel = 300;
+    static constexpr int kLogLevelAccessCode = 9638;
+    static constexpr double kLookupTick = 0.2;
     // Seconds a printer that took the connection has to tell its model name.
-    static constexpr double IdentifyTimeout = 10.0;
+    static constexpr double kIdentifyTimeout = 10.0;
     // The search datagrams and the replies' tags.
-    static constexpr const char* WiFiFindRequest = "__[I_F]__[FINDREG]";
-    static constexpr const char* WiFiRegisterRequest = "__[I_F]__[PRT_REG]";
-    static constexpr const char* EthernetFindRequest = "FIND";
-    static constexpr const char* WiFiReplyTag = "__[I_F]__[REG_RSP]";
-    static constexpr const char* WiFiNamedReplyTag = "__[I_F]__[FINDRSP]";
-    static constexpr const char* EthernetReplyTag = "IMIN";
-    static constexpr size_t WiFiReplySize = 47;
-    static constexpr size_t EthernetReplySize = 31;
+    static constexpr const char* kWiFiFindRequest = "__[I_F]__[FINDREG]";
+    static constexpr const char* kWiFiRegisterRequest = "__[I_F]__[PRT_REG]";
+    static constexpr const char* kEthernetFindRequest = "FIND";
+    static constexpr const char* kWiFiReplyTag = "__[I_F]__[REG_RSP]";
+    static constexpr const char* kWiFiNamedReplyTag = "__[I_F]__[FINDRSP]";
+    static constexpr const char* kEthernetReplyTag = "IMIN";
+    static constexpr size_t kWiFiReplySize = 47;
+    static constexpr size_t kEthernetReplySize = 31;
 
     // The process's one controller, made on first use.
     static OVPrinterController& getInstance();
@@ -387,8 +387,8 @@ private:
     std::shared_ptr<OVPrinter> target_ = std::make_shared<OVPrinter>();
     std::shared_ptr<iController> model_;
     std::unique_ptr<interfaceFunctions> interface_;
-    std::atomic<long> state_{InitialState};
-    std::atomic<long> modelID_{UnknownModel};
+    std::atomic<long> state_{kInitialState};
+    std::atomic<long> modelID_{kUnknownModel};
 
     mutable std::recursive_mutex foundLock_;
     std::vector<std::shared_ptr<OVPrinter>> found_;

@@ -150,7 +150,7 @@ void OVPrinterController::lookup() {
     udpServer_.setPortEthernet(lookupLocalPortEthernet_);
     udpServer_.start();
     lookupTicks_ = 0;
-    lookupTimer_ = RunLoop::main().scheduleTimer(LookupTick, true, [this] { lookupTick(); });
+    lookupTimer_ = RunLoop::main().scheduleTimer(kLookupTick, true, [this] { lookupTick(); });
 }
 
 void OVPrinterController::lookupTick() {
@@ -160,7 +160,7 @@ void OVPrinterController::lookupTick() {
         std::lock_guard lock(generalLock_);
         ++lookupTicks_;
         // A small allowance, so that 5 ticks of 0.2 second make 1.0.
-        if (static_cast<double>(lookupTicks_) * LookupTick >= lookupDuration_ - 1e-6) {
+        if (static_cast<double>(lookupTicks_) * kLookupTick >= lookupDuration_ - 1e-6) {
             ended = endLookup();
         } else if (lookupTicks_ < lookupCount_ || lookupTicks_ == 1) {
             // Every lookup searches at least once, whatever lookupCount says.
@@ -170,7 +170,7 @@ void OVPrinterController::lookupTick() {
     // The delegate is told with no lock of the library held.
     if (failed) {
         trace(TraceLevel::Error, "[ERROR] no network interface to search on.");
-        Error error(interfaceFunctions::ErrorDomain, ENETUNREACH, "No network interface to search for printers on");
+        Error error(interfaceFunctions::kErrorDomain, ENETUNREACH, "No network interface to search for printers on");
         tell([this, error](OVPrinterControlDelegate& d) { d.didNotLookup(*this, error); });
     }
     if (ended) tell([this](OVPrinterControlDelegate& d) { d.didLookupPrinters(*this); });
@@ -199,17 +199,17 @@ bool OVPrinterController::lookupRound() {
         if (!selection.owns_lock()) return true; // a selection runs: no search now, no failure
     }
     bool sent = false;
-    for (const char* request : {WiFiFindRequest, WiFiRegisterRequest})
+    for (const char* request : {kWiFiFindRequest, kWiFiRegisterRequest})
         sent = udpServer_.broadcast(lookupRemotePort_, lookupLocalPort_, reinterpret_cast<const uint8_t*>(request),
                                     static_cast<long>(std::strlen(request)), 0) ||
                sent;
     sent = udpServer_.broadcast(lookupRemotePortEthernet_, lookupLocalPortEthernet_,
-                                reinterpret_cast<const uint8_t*>(EthernetFindRequest),
-                                static_cast<long>(std::strlen(EthernetFindRequest)), 0) ||
+                                reinterpret_cast<const uint8_t*>(kEthernetFindRequest),
+                                static_cast<long>(std::strlen(kEthernetFindRequest)), 0) ||
            sent;
     std::unique_lock accessories(accessoryLock_, std::try_to_lock);
     if (accessories.owns_lock())
-        findExternalAccessory({BTFunctions::ProtocolString, BTFunctions::BTLinkProtocolString});
+        findExternalAccessory({BTFunctions::kProtocolString, BTFunctions::kBTLinkProtocolString});
     return sent;
 }
 
@@ -244,26 +244,26 @@ void OVPrinterController::found(const std::shared_ptr<OVPrinter>& printer) {
 }
 
 std::shared_ptr<OVPrinter> OVPrinterController::printerFromReply(const uint8_t* bytes, size_t size) {
-    if (!bytes || size < EthernetReplySize) return nullptr;
-    if (tagged(bytes, size, WiFiNamedReplyTag)) {
+    if (!bytes || size < kEthernetReplySize) return nullptr;
+    if (tagged(bytes, size, kWiFiNamedReplyTag)) {
         // The Wi-Fi reply's fields, then the printer's name up to a zero byte or the end.
-        if (size <= WiFiReplySize) {
+        if (size <= kWiFiReplySize) {
             trace(TraceLevel::Error,
                   "[ERROR] packet size(%ld != %ld) error.  or packet(%s) is not LOOKUP_RESPONSE_STRING_WITH_WIFI_NAME");
             return nullptr;
         }
         auto printer = wifiPrinter(bytes);
-        const char* name = reinterpret_cast<const char*>(bytes + WiFiReplySize);
-        printer->setName(std::string(name, strnlen(name, size - WiFiReplySize)));
+        const char* name = reinterpret_cast<const char*>(bytes + kWiFiReplySize);
+        printer->setName(std::string(name, strnlen(name, size - kWiFiReplySize)));
         return printer;
     }
-    if (tagged(bytes, size, WiFiReplyTag)) return size >= WiFiReplySize ? wifiPrinter(bytes) : nullptr;
-    if (tagged(bytes, size, EthernetReplyTag)) return ethernetPrinter(bytes);
+    if (tagged(bytes, size, kWiFiReplyTag)) return size >= kWiFiReplySize ? wifiPrinter(bytes) : nullptr;
+    if (tagged(bytes, size, kEthernetReplyTag)) return ethernetPrinter(bytes);
     return nullptr;
 }
 
 void OVPrinterController::didUDPReceive(const UDPPacket& packet) {
-    if (packet.size < static_cast<int32_t>(EthernetReplySize)) return;
+    if (packet.size < static_cast<int32_t>(kEthernetReplySize)) return;
     std::shared_ptr<OVPrinter> printer = printerFromReply(packet.data, static_cast<size_t>(packet.size));
     if (!printer) {
         trace(TraceLevel::Error, "[didUDPReceive] INVALID PACKET!!!(%s, %ld)\r\n");
@@ -321,7 +321,7 @@ long OVPrinterController::askModelName() {
     // A printer that takes the connection but never answers is given up after a while, not
     // after every read has waited its own time.
     std::string reply;
-    const Date giveUp = Date::now().addingSeconds(IdentifyTimeout);
+    const Date giveUp = Date::now().addingSeconds(kIdentifyTimeout);
     auto remaining = [&] { return std::max(0.0, giveUp.secondsSince(Date::now())); };
     for (int attempt = 0; attempt < kNameReads && reply.size() <= 3 && remaining() > 0; ++attempt) {
         uint8_t buffer[kNameReplySize] = {};

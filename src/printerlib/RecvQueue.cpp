@@ -26,13 +26,13 @@ void RecvQueue::clear() {
     data_.clear();
 }
 
-void RecvQueue::waitStep() { RunLoop::current().runFor(StepSeconds); }
+void RecvQueue::waitStep() { RunLoop::current().runFor(kStepSeconds); }
 
 long RecvQueue::pop(uint8_t* buffer, long size) { return popWithin(buffer, size, timeout_, true); }
 
 long RecvQueue::pop(uint8_t* buffer, long size, float) {
     trace(TraceLevel::Detail, "__pop_%ld", size);
-    return popWithin(buffer, size, DefaultTimeout, false);
+    return popWithin(buffer, size, kDefaultTimeout, false);
 }
 
 long RecvQueue::popWithin(uint8_t* buffer, long size, float steps, bool whileEmptyOnly) {

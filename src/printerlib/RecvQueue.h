@@ -13,8 +13,8 @@ namespace tavlo::printerlib {
 // meanwhile, and `timeout` counts steps (20: two seconds).
 class RecvQueue {
 public:
-    static constexpr double StepSeconds = 0.1;
-    static constexpr float DefaultTimeout = 20.0f;
+    static constexpr double kStepSeconds = 0.1;
+    static constexpr float kDefaultTimeout = 20.0f;
 
     RecvQueue() = default;
     // Ends every wait at once, then goes.
@@ -63,7 +63,7 @@ private:
     std::vector<uint8_t> data_;
     std::atomic<bool> willRelease_{false};
     std::atomic<bool> doTerminate_{false};
-    std::atomic<float> timeout_{DefaultTimeout};
+    std::atomic<float> timeout_{kDefaultTimeout};
     std::atomic<bool> allowLog_{false};
     std::atomic<int> levelLog_{0};
 };

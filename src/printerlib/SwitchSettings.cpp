@@ -64,21 +64,21 @@ long loadSwitchSetting(const SwitchSetting& setting, const std::vector<uint8_t>&
         trace(TraceLevel::Error, "[ERROR] buffer size is too smaller.");
         return OVL_BUFFER_ERROR;
     }
-    if (block.size() < SettingConfigSize) return OVL_BUFFER_ERROR;
+    if (block.size() < kSettingConfigSize) return OVL_BUFFER_ERROR;
     std::optional<long> code = setting.convertFromSettingParam(block.data() + setting.offset(), setting.width());
     if (code) buffer[0] = static_cast<uint8_t>(*code);
     return OVL_SUCCESS;
 }
 
 long saveSwitchSetting(const SwitchSetting& setting, std::vector<uint8_t>& block, long code) {
-    if (block.size() < SettingConfigSize) return OVL_BUFFER_ERROR;
+    if (block.size() < kSettingConfigSize) return OVL_BUFFER_ERROR;
     return setting.convertFromDefine(code, block.data() + setting.offset(), setting.width());
 }
 
 std::vector<uint8_t> makeSettingBlock(uint8_t character) {
-    std::vector<uint8_t> block(SettingConfigSize, 0);
-    for (long record = 0; record < SwitchRecordCount; ++record)
-        std::memset(block.data() + SwitchRecordSize * static_cast<size_t>(record), character, 8);
+    std::vector<uint8_t> block(kSettingConfigSize, 0);
+    for (long record = 0; record < kSwitchRecordCount; ++record)
+        std::memset(block.data() + kSwitchRecordSize * static_cast<size_t>(record), character, 8);
     return block;
 }
 

@@ -34,9 +34,9 @@ enum class Setting {
     PartialCuttingLevel,
 };
 
-constexpr size_t SettingConfigSize = 184;
-constexpr size_t SwitchRecordSize = 9;
-constexpr long SwitchRecordCount = 12;
+constexpr size_t kSettingConfigSize = 184;
+constexpr size_t kSwitchRecordSize = 9;
+constexpr long kSwitchRecordCount = 12;
 // A bit pattern that no code stands for.
 constexpr long OVL_CS_NOTSET = -1;
 
@@ -64,7 +64,7 @@ struct SwitchSetting {
 
     long width() const { return highBit - lowBit + 1; }
     // Offset of the setting's first character in the settings block.
-    size_t offset() const { return SwitchRecordSize * static_cast<size_t>(msw) + static_cast<size_t>(8 - highBit); }
+    size_t offset() const { return kSwitchRecordSize * static_cast<size_t>(msw) + static_cast<size_t>(8 - highBit); }
     // The code of the characters (the first is bit highBit); none as `otherwise` says.
     std::optional<long> convertFromSettingParam(const uint8_t* bits, long size) const;
     // Zeroes `size` characters and writes the code's pattern. 109 when size is below the width;

@@ -14,7 +14,7 @@ namespace {
 using P = SwitchSetting::Patterns;
 
 uint8_t* switchRecord(Bytes& block, long number) {
-    return block.data() + SwitchRecordSize * static_cast<size_t>(number);
+    return block.data() + kSwitchRecordSize * static_cast<size_t>(number);
 }
 
 // In the order they are loaded.
@@ -236,7 +236,7 @@ void TRP275::initalizeBarcodeInfo() {
 
 Bytes TRP275::makeAttribute() const {
     Bytes attribute = TRPxxx::makeAttribute();
-    attribute.insert(attribute.end(), {0x1B, 0x72, static_cast<uint8_t>((this->attribute() & SecondColour) ? 1 : 0)});
+    attribute.insert(attribute.end(), {0x1B, 0x72, static_cast<uint8_t>((this->attribute() & kSecondColour) ? 1 : 0)});
     return attribute;
 }
 

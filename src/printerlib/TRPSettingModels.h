@@ -89,7 +89,7 @@ public:
 // A two-colour printer without barcodes: attribute bit 0x40 prints in the second colour.
 class TRP275 : public TRPxxx {
 public:
-    static constexpr long SecondColour = 0x40;
+    static constexpr long kSecondColour = 0x40;
 
     explicit TRP275(long interface = TcpInterface) : TRPxxx(interface) { setMaxWidth(400); }
     void initalizeBarcodeInfo() override;

@@ -51,7 +51,7 @@ long TRPxxx::checkPrinter(long mask) {
                 break;
             }
             uint8_t reply = 0;
-            if (awaitReply(&reply, 1, 0, ReplyAttempts) == 0) {
+            if (awaitReply(&reply, 1, 0, kReplyAttempts) == 0) {
                 trace(TraceLevel::Error, request.unanswered);
                 result = OVL_READ_ERROR;
                 failed = true;
@@ -89,12 +89,12 @@ bool TRPxxx::readModelName(long& result) {
         result = OVL_WRITE_ERROR;
         return false;
     }
-    uint8_t name[NameReplySize + 1] = {};
-    if (awaitReply(name, NameReplySize, '_', ReplyAttempts) == 0 || name[0] == 0) {
+    uint8_t name[kNameReplySize + 1] = {};
+    if (awaitReply(name, kNameReplySize, '_', kReplyAttempts) == 0 || name[0] == 0) {
         trace(TraceLevel::Error, "[ERROR] can not read the model name");
         return false;
     }
-    std::string text(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), NameReplySize));
+    std::string text(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), kNameReplySize));
     if (std::shared_ptr<OVPrinter> printer = target()) printer->setModelStr(text);
     setModelCode(static_cast<long>(GetModel(text)));
     return true;
@@ -106,15 +106,15 @@ bool TRPxxx::readFirmwareVersion(long& result) {
         result = OVL_WRITE_ERROR;
         return false;
     }
-    uint8_t version[NameReplySize + 1] = {};
-    long got = awaitReply(version, NameReplySize, '_', ReplyAttempts);
+    uint8_t version[kNameReplySize + 1] = {};
+    long got = awaitReply(version, kNameReplySize, '_', kReplyAttempts);
     if (got == 0) {
         // A text whose end came late: taken only with its terminating zero.
-        got = recvValue(version, NameReplySize, '_');
+        got = recvValue(version, kNameReplySize, '_');
         if (got == 0 || version[got - 1] != 0) return false;
     }
     std::string text(reinterpret_cast<const char*>(version),
-                     strnlen(reinterpret_cast<const char*>(version), NameReplySize));
+                     strnlen(reinterpret_cast<const char*>(version), kNameReplySize));
     if (text.empty()) return false;
     if (std::shared_ptr<OVPrinter> printer = target()) printer->setVersionStr(text);
     return true;
@@ -130,7 +130,7 @@ long TRPF310::printBitmapWithImage(const PixelImage& image, long width, long lev
 }
 
 long TRPF310::enableUpsideDownMode(bool enable) {
-    if (AutoConnection() != KeepConnection) return OVL_STATUS_ERROR;
+    if (AutoConnection() != kKeepConnection) return OVL_STATUS_ERROR;
     return send(Bytes{0x1B, 0x7B, static_cast<uint8_t>(enable ? 1 : 0)}, true) == 3 ? OVL_SUCCESS : OVL_WRITE_ERROR;
 }
 

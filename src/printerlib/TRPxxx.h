@@ -31,8 +31,8 @@ public:
     bool isSupport_MSR() override { return false; }
 
     // Status replies are awaited this many times.
-    static constexpr int ReplyAttempts = 32;
-    static constexpr long NameReplySize = 40;
+    static constexpr int kReplyAttempts = 32;
+    static constexpr long kNameReplySize = 40;
 
 protected:
     // The model name and firmware version steps; false ends the check.

@@ -29,7 +29,7 @@ void DataTrace::setMask(uint32_t mask) { g_mask = mask; }
 uint32_t DataTrace::mask() { return g_mask; }
 
 bool DataTrace::append(const uint8_t* bytes, size_t size) {
-    if (!(g_mask & RawData)) return true;
+    if (!(g_mask & kRawData)) return true;
     std::lock_guard lock(g_pathMutex);
     std::ofstream file(keptPath(), std::ios::binary | std::ios::app);
     if (!file) return false;

@@ -14,12 +14,12 @@ enum class TraceLevel { Entry = 1, Exit = 2, Error = 4, Detail = 8, DrainTimeout
 // ("[ERROR] ..."); it keeps none of it: the library writes no log of its own.
 template <typename... Args> inline void trace(TraceLevel, std::string_view, const Args&...) {}
 
-// The raw data trace: with bit RawData of the process-wide mask set, every chunk a transport has
+// The raw data trace: with bit kRawData of the process-wide mask set, every chunk a transport has
 // just written to the printer is appended to "OVSDK_[yyyy.MM.dd HH:mm:ss].data" in the documents
 // directory, the name taken from the local time when it is first needed and kept for the process.
 class DataTrace {
 public:
-    static constexpr uint32_t RawData = 0x20;
+    static constexpr uint32_t kRawData = 0x20;
 
     static void setMask(uint32_t mask);
     static uint32_t mask();

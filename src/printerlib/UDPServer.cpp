@@ -96,7 +96,7 @@ bool UDPServer::open(std::atomic<int>& socket, uint16_t port, std::thread& threa
 void UDPServer::service(int socket) {
     if (UDPServerDelegate* d = delegate_) d->didUDPServiceStart();
     trace(TraceLevel::Detail, "UDPServer: begin udp server at port:%d", socket);
-    std::vector<uint8_t> buffer(MaxDatagram);
+    std::vector<uint8_t> buffer(kMaxDatagram);
     for (;;) {
         pollfd watch[2] = {{socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         int ready = ::poll(watch, 2, -1);
@@ -130,7 +130,7 @@ void UDPServer::stop() {
 
 std::vector<UDPServer::BroadcastRoute> UDPServer::broadcastRoutes() const {
     const std::string destination = broadcastAddress();
-    const bool ownDestination = destination != DefaultBroadcastAddress;
+    const bool ownDestination = destination != kDefaultBroadcastAddress;
     std::vector<BroadcastRoute> routes;
     // A named interface is the only one searched, as before.
     if (std::optional<std::string> named = NetFunctions::configuredWiFiInterface()) {

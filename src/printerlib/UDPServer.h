@@ -27,10 +27,10 @@ public:
 class UDPServer {
 public:
     enum Socket : unsigned { WiFiSocket = 0x1, EthernetSocket = 0x2 };
-    static constexpr uint16_t DefaultWlanPort = 9000;
-    static constexpr uint16_t DefaultEthernetPort = 48780;
-    static constexpr const char* DefaultBroadcastAddress = "255.255.255.255";
-    static constexpr size_t MaxDatagram = 65536;
+    static constexpr uint16_t kDefaultWlanPort = 9000;
+    static constexpr uint16_t kDefaultEthernetPort = 48780;
+    static constexpr const char* kDefaultBroadcastAddress = "255.255.255.255";
+    static constexpr size_t kMaxDatagram = 65536;
 
     UDPServer();
     ~UDPServer();
@@ -42,7 +42,7 @@ public:
     void start(unsigned mask);
     void stop();
     // Sends the bytes from srcPort to dstPort: from the named Wi-Fi interface's address (the
-    // setting NetFunctions::WiFiInterfaceKey) to the broadcast address, or, when no interface is
+    // setting NetFunctions::kWiFiInterfaceKey) to the broadcast address, or, when no interface is
     // named, from every interface that is up and can broadcast, to its network's broadcast
     // address (or to the broadcast address, when one other than the default was set). The
     // interface range is not used. False when nothing went out.
@@ -82,10 +82,10 @@ private:
     std::thread threadWifi_;
     std::thread threadEthernet_;
     int wakeFd_ = -1;
-    uint16_t portWlan_ = DefaultWlanPort;
-    uint16_t portEthernet_ = DefaultEthernetPort;
+    uint16_t portWlan_ = kDefaultWlanPort;
+    uint16_t portEthernet_ = kDefaultEthernetPort;
     mutable std::mutex addressMutex_;
-    std::string broadcastAddress_ = DefaultBroadcastAddress;
+    std::string broadcastAddress_ = kDefaultBroadcastAddress;
     std::atomic<UDPServerDelegate*> delegate_{nullptr};
     std::atomic<bool> allowLog_{false};
     std::atomic<int> levelLog_{0};

@@ -41,8 +41,8 @@ struct RasterSize {
 class iControlMisc {
 public:
     // Rows per raster band when the raster is split, and per compressed band.
-    static constexpr long GsvSplitRows = 123;
-    static constexpr long CompressedSplitRows = 246;
+    static constexpr long kGsvSplitRows = 123;
+    static constexpr long kCompressedSplitRows = 246;
 
     // The picture drawn scaled into width x height pixels over transparent (premultiplied
     // buffer); `size` receives its byte count. Empty for an empty picture or size.

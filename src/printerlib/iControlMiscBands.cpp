@@ -104,7 +104,7 @@ std::vector<uint8_t> iControlMisc::makeMonoGsvData(std::span<const uint8_t> pixe
     const long threshold = iControlMisc::threshold(level);
     const DotRule rule = threshold == 0 ? DotRule::EveryPixel : DotRule::Threshold;
     const long rowBytes = bytesPerRow(width);
-    const long bandRows = splitHeight ? GsvSplitRows : height;
+    const long bandRows = splitHeight ? kGsvSplitRows : height;
     std::vector<uint8_t> out;
     out.reserve(static_cast<size_t>(rowBytes * height + 8 * ((height + bandRows - 1) / bandRows)));
     for (long top = 0; top < height; top += bandRows) {
@@ -141,7 +141,7 @@ std::vector<uint8_t> iControlMisc::makeCompressImageData(std::span<const uint8_t
     packed.reserve(static_cast<size_t>(rowBytes * height));
     packRows(packed, pixels, width, 0, height, threshold(level), DotRule::Threshold);
 
-    const long bandRows = splitHeight ? CompressedSplitRows : height;
+    const long bandRows = splitHeight ? kCompressedSplitRows : height;
     std::vector<uint8_t> out;
     for (long top = 0; top < height; top += bandRows) {
         const long rows = std::min(bandRows, height - top);

@@ -29,7 +29,7 @@ iController::iController(long interface)
       bluetooth_(interface == BluetoothInterface) {
     ifFunctions_->setDelegate(this);
     targetChange_ =
-        ScopedObserver(ChangeNotification, nullptr, [this](const Notification&) { didChangeTarget_ = true; });
+        ScopedObserver(kChangeNotification, nullptr, [this](const Notification&) { didChangeTarget_ = true; });
 }
 
 iController::~iController() {
@@ -61,7 +61,7 @@ void iController::wait(double seconds) { RunLoop::current().runFor(seconds); }
 // --- connection
 
 void iController::reportNotConnected(int code) {
-    Error error(interfaceFunctions::ErrorDomain, code, std::strerror(code));
+    Error error(interfaceFunctions::kErrorDomain, code, std::strerror(code));
     delegate_.dispatch([this, error](iControllerDelegate& d) { d.didNotConnectWithError(*this, error); });
 }
 
@@ -78,7 +78,7 @@ bool iController::connect() {
         reportNotConnected(EDESTADDRREQ);
         return false;
     }
-    if (bluetoothTarget && autoConnection_ != KeepConnection) {
+    if (bluetoothTarget && autoConnection_ != kKeepConnection) {
         trace(TraceLevel::Error, "[ERROR] connection mode is not auto.");
         reportNotConnected(EOPNOTSUPP);
         return false;
@@ -131,7 +131,7 @@ void iController::disconnectWithTimeout(long seconds, unsigned afterSleep) {
             }
             trace(TraceLevel::Error, "[ERROR] OVL_READ_ERROR");
             if (seconds != -1 && Date::now().secondsSince(start) >= static_cast<double>(seconds)) break;
-            wait(RecvQueue::StepSeconds);
+            wait(RecvQueue::kStepSeconds);
         }
     }
     std::lock_guard lock(connectionMutex_);
@@ -165,12 +165,13 @@ void iController::stopReadThread() {
 // --- transport events, on the main thread
 
 void iController::willConnect() {
-    if (autoConnection_ == KeepConnection) delegate_.dispatch([this](iControllerDelegate& d) { d.willConnect(*this); });
+    if (autoConnection_ == kKeepConnection)
+        delegate_.dispatch([this](iControllerDelegate& d) { d.willConnect(*this); });
 }
 
 void iController::didConnect() {
     didReceiveConnectedMsg_ = true;
-    if (autoConnection_ != KeepConnection) return;
+    if (autoConnection_ != kKeepConnection) return;
     if (ifFunctions_->isConnected()) delegate_.dispatch([this](iControllerDelegate& d) { d.didConnect(*this); });
     else didDisconnect();
 }
@@ -193,7 +194,7 @@ void iController::didDisconnect() {
     joinEndedReadThread();
     // Heard late, this may belong to an earlier connection: the waits of a newer one go on.
     if (!ifFunctions_->isConnected()) recvQueue_.setDoTerminate(true);
-    if (autoConnection_ == KeepConnection)
+    if (autoConnection_ == kKeepConnection)
         delegate_.dispatch([this](iControllerDelegate& d) { d.didDisconnect(*this); });
 }
 
@@ -228,8 +229,8 @@ long iController::directRecvLine(uint8_t* buffer, long size) {
     if (!ifFunctions_->isConnected()) return SOCKET_ERROR;
     Date start = Date::now();
     long count = 0;
-    while (count < size && Date::now().secondsSince(start) < DefaultReceiveTimeout) {
-        long got = ifFunctions_->recv(buffer + count, 1, ReadTimeout);
+    while (count < size && Date::now().secondsSince(start) < kDefaultReceiveTimeout) {
+        long got = ifFunctions_->recv(buffer + count, 1, kReadTimeout);
         if (got < 0) break;
         if (got == 0) continue;
         if (buffer[count++] == 0x0A) break;
@@ -240,7 +241,7 @@ long iController::directRecvLine(uint8_t* buffer, long size) {
 // --- the read thread
 
 void iController::iControllerReadThread() {
-    Bytes buffer(ReadBufferSize);
+    Bytes buffer(kReadBufferSize);
     long keepAlive = 0;
     while (ifFunctions_->isConnected() && !terminateReadThread_) {
         if (!readRound(buffer.data(), &keepAlive)) break;
@@ -250,13 +251,13 @@ void iController::iControllerReadThread() {
 }
 
 void iController::bluetoothReadAvailableProcess() {
-    Bytes buffer(ReadBufferSize);
+    Bytes buffer(kReadBufferSize);
     readRound(buffer.data(), nullptr);
 }
 
 bool iController::readRound(uint8_t* buffer, long* keepAlive) {
-    std::memset(buffer, 0, ReadBufferSize);
-    long held = ifFunctions_->recv(buffer, ReadBufferSize, ReadTimeout, 0);
+    std::memset(buffer, 0, kReadBufferSize);
+    long held = ifFunctions_->recv(buffer, kReadBufferSize, kReadTimeout, 0);
     if (held < 0) return false;
     if (held == 0 && keepAlive && msrIsReady()) return sendKeepAlive(*keepAlive);
     return handOut(buffer, held);
@@ -283,11 +284,11 @@ bool iController::handOut(uint8_t* buffer, long held) {
     // Incomplete card data: read on, while there is room and no stop was asked, until three
     // reads in a row bring nothing.
     while (card == -1) {
-        if (terminateReadThread_ || held >= ReadBufferSize || quietReads >= 3) {
+        if (terminateReadThread_ || held >= kReadBufferSize || quietReads >= 3) {
             card = 0;
             break;
         }
-        long more = ifFunctions_->recv(buffer + held, ReadBufferSize - held, ReadTimeout, 0);
+        long more = ifFunctions_->recv(buffer + held, kReadBufferSize - held, kReadTimeout, 0);
         if (more < 0) return false;
         if (more == 0) {
             ++quietReads;
@@ -333,7 +334,7 @@ long iController::processDataStatus(const uint8_t* bytes, long length) {
 // --- automatic status back
 
 long iController::enableLSB(bool enable) {
-    if (autoConnection_ != KeepConnection) {
+    if (autoConnection_ != kKeepConnection) {
         trace(TraceLevel::Error, "[ERROR] connection mode is not noauto.");
         return OVL_STATUS_ERROR;
     }
@@ -346,7 +347,7 @@ long iController::enableLSB(bool enable) {
         result = OVL_READ_ERROR;
         Date start = Date::now();
         while (Date::now().secondsSince(start) < LSBWaitSeconds) {
-            wait(RecvQueue::StepSeconds);
+            wait(RecvQueue::kStepSeconds);
             if (readyLSB_) {
                 trace(TraceLevel::Detail, "enableLSB Success");
                 result = OVL_SUCCESS;
@@ -372,7 +373,7 @@ long iController::awaitReply(uint8_t* buffer, long size, uint8_t stx, int attemp
         if (got > 0) return got;
         if (!ifFunctions_->isConnected()) break;
         Clock::currentShared()->sleepFor(0.2);
-        wait(RecvQueue::StepSeconds);
+        wait(RecvQueue::kStepSeconds);
     }
     return 0;
 }

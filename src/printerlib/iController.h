@@ -58,11 +58,11 @@ public:
 class iController : public InterfaceFunctionsDelegate {
 public:
     enum Interface : long { TcpInterface = 0, BluetoothInterface = 2 };
-    static constexpr long KeepConnection = 100;
-    static constexpr const char* ChangeNotification = "OVPrinterChangeNotification";
-    static constexpr long ReadBufferSize = 4096;
-    static constexpr float ReadTimeout = 1.0f;
-    static constexpr float DefaultReceiveTimeout = 20.0f;
+    static constexpr long kKeepConnection = 100;
+    static constexpr const char* kChangeNotification = "OVPrinterChangeNotification";
+    static constexpr long kReadBufferSize = 4096;
+    static constexpr float kReadTimeout = 1.0f;
+    static constexpr float kDefaultReceiveTimeout = 20.0f;
     static constexpr double LSBWaitSeconds = 5.0;
 
     // A Bluetooth controller for interface 2, else a TCP one.
@@ -92,7 +92,7 @@ public:
     }
     // From the receive queue.
     long recv(uint8_t* buffer, long size, float timeout);
-    long recv(uint8_t* buffer, long size) { return recv(buffer, size, DefaultReceiveTimeout); }
+    long recv(uint8_t* buffer, long size) { return recv(buffer, size, kDefaultReceiveTimeout); }
     long recvLine(uint8_t* buffer, long size);
     // A value that begins with `stx` and ends with a zero byte.
     long recvValue(uint8_t* buffer, long size, uint8_t stx);
@@ -168,9 +168,9 @@ public:
         // "image mode": bit 0x02 column bands, bit 0x01 dithering.
         int mode() const { return (columnBands ? 0x02 : 0) | (dither ? 0x01 : 0); }
     };
-    static constexpr long StoredImageMaxBytes = 119665;
-    static constexpr long StoredImageKeys = 100;
-    static constexpr long StoredImageListReplySize = 84;
+    static constexpr long kStoredImageMaxBytes = 119665;
+    static constexpr long kStoredImageKeys = 100;
+    static constexpr long kStoredImageListReplySize = 84;
 
     // The premultiplied RGBA pixels of a picture scaled to the printed width (-1 or more than
     // maxWidth: maxWidth), its height in proportion; `size` receives the pixel size. Pictures are
@@ -328,7 +328,7 @@ protected:
             ~Depth() { --depth; }
         } nested(commandDepth_);
         if (commandDepth_ > 1) return command();
-        bool perCommand = autoConnection_ < KeepConnection;
+        bool perCommand = autoConnection_ < kKeepConnection;
         if (perCommand && !ifFunctions_->isConnected() && !connect()) return OVL_CONNECT_ERROR;
         long result = command();
         if (perCommand && ifFunctions_->isConnected()) disconnect();

@@ -201,7 +201,7 @@ long iController::directIO(const Bytes& request, long requiredSize, Bytes* respo
             trace(TraceLevel::Error, "[ERROR] can not allocate the response buffer[SIZE:%ld]", requiredSize);
             return OVL_MEMORY_ERROR;
         }
-        long got = recv(reply.data(), requiredSize, DefaultReceiveTimeout);
+        long got = recv(reply.data(), requiredSize, kDefaultReceiveTimeout);
         if (got != requiredSize || !response) {
             trace(TraceLevel::Error,
                   "[ERROR] received response size is not match with requiredSize[%ld] or response is nil.",
@@ -216,7 +216,7 @@ long iController::directIO(const Bytes& request, long requiredSize, Bytes* respo
 long iController::readMSWReply(uint8_t* reply, long size) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         Clock::currentShared()->sleepFor(kMSWSettle);
-        wait(RecvQueue::StepSeconds);
+        wait(RecvQueue::kStepSeconds);
         long got = recvValue(reply, size, kMSWReplyStart);
         // The start byte, the switch's number, its 8 settings and the closing zero.
         if (got >= static_cast<long>(kMSWSize) + 2) return got;

@@ -18,7 +18,7 @@ constexpr uint8_t kListReplyStart0 = 0x37, kListReplyStart1 = 0x72;
 constexpr uint8_t kListEnd = 0x40;
 constexpr size_t kListReplyHead = 3;
 
-bool validKey(long key) { return key >= 0 && key < iController::StoredImageKeys; }
+bool validKey(long key) { return key >= 0 && key < iController::kStoredImageKeys; }
 
 // A key as two ASCII digits, tens first.
 uint8_t tens(long key) { return static_cast<uint8_t>('0' + key / 10); }
@@ -66,7 +66,7 @@ long iController::downloadNVImage(long key, const PixelImage& image, long width,
     Bytes raster = iControlMisc::makeMonoGsvData(pixels, size.width, size.height, decoded.threshold, false);
     raster.erase(raster.begin(), raster.begin() + 8); // the GS v 0 head
     const long length = static_cast<long>(raster.size());
-    if (length > StoredImageMaxBytes || length > kMaxDefineRaster) {
+    if (length > kStoredImageMaxBytes || length > kMaxDefineRaster) {
         trace(TraceLevel::Error, "[ERROR] image size[%ld] is too large.", length);
         return OVL_TOO_LARGE_IMAGE;
     }
@@ -98,10 +98,10 @@ long iController::nvImageList(std::vector<long>* keys) {
             return static_cast<long>(OVL_WRITE_ERROR);
         // A list of at most a hundred keys never needs a hundred blocks: a printer that goes on
         // is not answering the list.
-        for (long block = 0; block < StoredImageKeys; ++block) {
+        for (long block = 0; block < kStoredImageKeys; ++block) {
             Clock::currentShared()->sleepFor(1.0);
-            uint8_t reply[StoredImageListReplySize] = {};
-            const long got = recvQueue().pop(reply, StoredImageListReplySize);
+            uint8_t reply[kStoredImageListReplySize] = {};
+            const long got = recvQueue().pop(reply, kStoredImageListReplySize);
             if (got < 4 || reply[0] != kListReplyStart0 || reply[1] != kListReplyStart1)
                 return static_cast<long>(OVL_READ_ERROR);
             const uint8_t status = reply[2];

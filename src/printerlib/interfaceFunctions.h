@@ -30,13 +30,13 @@ public:
 
 // One byte transport to a printer. This base answers as a transport that can reach nothing;
 // the Bluetooth and TCP transports replace its operations. Errors handed to the delegate are of
-// the domain ErrorDomain with the system's error number as their code (a failed TCP connect
+// the domain kErrorDomain with the system's error number as their code (a failed TCP connect
 // passes its connect call's result instead).
 class interfaceFunctions {
 public:
-    static constexpr const char* ErrorDomain = "OVL";
-    static constexpr float DefaultTimeout = 20.0f;
-    static constexpr float DefaultConnectingTimeout = 3.0f;
+    static constexpr const char* kErrorDomain = "OVL";
+    static constexpr float kDefaultTimeout = 20.0f;
+    static constexpr float kDefaultConnectingTimeout = 3.0f;
 
     interfaceFunctions() = default;
     virtual ~interfaceFunctions() = default;
@@ -80,12 +80,12 @@ public:
 protected:
     // Hands an event to the delegate on the main thread.
     template <class Call> void report(Call call) const { delegate_.dispatch(std::move(call)); }
-    static Error error(int code) { return Error(ErrorDomain, code, ""); }
+    static Error error(int code) { return Error(kErrorDomain, code, ""); }
 
 private:
     DelegateRef<InterfaceFunctionsDelegate> delegate_;
-    std::atomic<float> timeout_{DefaultTimeout};
-    std::atomic<float> connectingTimeout_{DefaultConnectingTimeout};
+    std::atomic<float> timeout_{kDefaultTimeout};
+    std::atomic<float> connectingTimeout_{kDefaultConnectingTimeout};
     std::atomic<bool> allowLog_{false};
     std::atomic<int> levelLog_{0};
 };

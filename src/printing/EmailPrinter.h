@@ -16,7 +16,7 @@ namespace tavlo {
 class EmailPrinter : public PrinterStream {
 public:
     // The closing line of every mail names the product's web site.
-    static constexpr const char* webAddress = "https://tavlo.example";
+    static constexpr const char* kWebAddress = "https://tavlo.example";
 
     EmailPrinter(std::string emailTo, std::string emailFrom, std::optional<std::string> storeName,
                  std::optional<std::string> storeId, std::optional<std::string> password,
@@ -27,7 +27,7 @@ public:
     // Mails the lines ("Receipt from <store>") and drops them. A relay that does not take the mail
     // is logged and left in lastError(): the caller tells the person the receipt was not mailed.
     void close() override;
-    int type() const override { return EmailType; }
+    int type() const override { return kEmailType; }
     // Why the last mail did not go; not set after a mail that went.
     const Error& lastError() const { return lastError_; }
     bool writeFailed() const override { return lastError_.isSet(); }

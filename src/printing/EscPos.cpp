@@ -11,12 +11,12 @@ namespace tavlo {
 
 namespace {
 
-Error printerError(const std::string& text) { return Utils::getError(text, Utils::StoreServerErrorDomain, -1); }
+Error printerError(const std::string& text) { return Utils::getError(text, Utils::kStoreServerErrorDomain, -1); }
 
 } // namespace
 
 ssize_t EscPos::send(const EscPosCommands& commands, int sock) {
-    if (!Sockets::sendAll(sock, commands.data().data(), commands.size(), SendTimeoutSeconds)) return -1;
+    if (!Sockets::sendAll(sock, commands.data().data(), commands.size(), kSendTimeoutSeconds)) return -1;
     return static_cast<ssize_t>(commands.size());
 }
 

@@ -21,7 +21,7 @@ class PixelImage;
 class EscPos {
 public:
     // How long a write waits for room on the socket before it counts as failed.
-    static constexpr int SendTimeoutSeconds = 10;
+    static constexpr int kSendTimeoutSeconds = 10;
 
     static ssize_t escape(char n, int sock);
     static ssize_t escape(char n, int a, int sock);

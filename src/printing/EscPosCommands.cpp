@@ -11,9 +11,9 @@ namespace tavlo {
 namespace {
 
 // Line spacing in dots while a picture prints, and the printer's usual spacing after it.
-constexpr int ImageLineSpacing = 24;
-constexpr int TextLineSpacing = 30;
-constexpr int BandRows = 24;
+constexpr int kImageLineSpacing = 24;
+constexpr int kTextLineSpacing = 30;
+constexpr int kBandRows = 24;
 
 } // namespace
 
@@ -85,14 +85,14 @@ bool EscPosCommands::barCode(std::string_view data, int height, Error* error) {
         auto code = static_cast<unsigned char>(c);
         if (code < 32 || code > 127) {
             Error::set(error, Utils::getError("Bar code data can hold only printable ASCII characters",
-                                              Utils::StoreServerErrorDomain, -1));
+                                              Utils::kStoreServerErrorDomain, -1));
             return false;
         }
         symbol += c;
         if (c == '{') symbol += c;
     }
     if (symbol.size() > 255) {
-        Error::set(error, Utils::getError("Bar code data is too long to print", Utils::StoreServerErrorDomain, -1));
+        Error::set(error, Utils::getError("Bar code data is too long to print", Utils::kStoreServerErrorDomain, -1));
         return false;
     }
     bytes_ += {GS, 'h', static_cast<char>(height), GS, 'k', 'I', static_cast<char>(symbol.size())};
@@ -112,9 +112,9 @@ EscPosCommands& EscPosCommands::image(const PixelImage& picture) {
     const std::vector<uint8_t> dark = Utils::escposBitmapFromImage(picture);
     const int width = picture.width();
     const int height = picture.height();
-    escape('3', ImageLineSpacing);
-    bytes_.reserve(bytes_.size() + static_cast<size_t>((height + BandRows - 1) / BandRows) * (3 * width + 6) + 3);
-    for (int top = 0; top < height; top += BandRows) {
+    escape('3', kImageLineSpacing);
+    bytes_.reserve(bytes_.size() + static_cast<size_t>((height + kBandRows - 1) / kBandRows) * (3 * width + 6) + 3);
+    for (int top = 0; top < height; top += kBandRows) {
         escape('*', 33, width % 256);
         bytes_ += static_cast<char>(width / 256);
         for (int x = 0; x < width; ++x) {
@@ -130,19 +130,19 @@ EscPosCommands& EscPosCommands::image(const PixelImage& picture) {
         }
         bytes_ += LF;
     }
-    escape('3', TextLineSpacing);
+    escape('3', kTextLineSpacing);
     return *this;
 }
 
 EscPosCommands& EscPosCommands::sampleImage() {
     static constexpr uint8_t zigzag[] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40,
                                          0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02};
-    escape('3', ImageLineSpacing);
+    escape('3', kImageLineSpacing);
     escape('*', 1, 70);
     bytes_ += '\0';
     for (int i = 0; i < 5; ++i) bytes(zigzag, sizeof zigzag);
     bytes_ += LF;
-    escape('3', TextLineSpacing);
+    escape('3', kTextLineSpacing);
     return *this;
 }
 

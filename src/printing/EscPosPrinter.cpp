@@ -12,9 +12,9 @@ namespace tavlo {
 namespace {
 
 // The print-mode byte (ESC !): double height and double width.
-constexpr int DoubleHeight = 16, DoubleWidth = 32;
+constexpr int kDoubleHeight = 16, kDoubleWidth = 32;
 
-Error openError(const char* text) { return Utils::getError(text, Utils::StoreServerErrorDomain, -1); }
+Error openError(const char* text) { return Utils::getError(text, Utils::kStoreServerErrorDomain, -1); }
 
 int asByte(int n) { return std::clamp(n, 0, 255); }
 
@@ -57,7 +57,7 @@ bool EscPosPrinter::open(Error* error) {
 
 void EscPosPrinter::close() {
     if (socket_ < 0) return;
-    if (!writeFailed_ && !Sockets::finishSending(socket_, EscPos::SendTimeoutSeconds)) writeFailed_ = true;
+    if (!writeFailed_ && !Sockets::finishSending(socket_, EscPos::kSendTimeoutSeconds)) writeFailed_ = true;
     ::close(socket_);
     socket_ = -1;
 }
@@ -78,8 +78,8 @@ void EscPosPrinter::setCodeTable(int codeTable) { sendWhenChanged('t', codeTable
 void EscPosPrinter::setFont(int font) { sendWhenChanged('M', font, font_); }
 void EscPosPrinter::setJustification(int justification) { sendWhenChanged('a', justification, justification_); }
 
-void EscPosPrinter::setCharWidth(int width) { send(EscPosCommands().escape('!', width == 1 ? 0 : DoubleWidth)); }
-void EscPosPrinter::setCharHeight(int height) { send(EscPosCommands().escape('!', height == 1 ? 0 : DoubleHeight)); }
+void EscPosPrinter::setCharWidth(int width) { send(EscPosCommands().escape('!', width == 1 ? 0 : kDoubleWidth)); }
+void EscPosPrinter::setCharHeight(int height) { send(EscPosCommands().escape('!', height == 1 ? 0 : kDoubleHeight)); }
 void EscPosPrinter::setFontAttribute(int attribute) { send(EscPosCommands().escape('!', asByte(attribute))); }
 void EscPosPrinter::setColor(int color) { send(EscPosCommands().escape('r', color != 0 ? 1 : 0)); }
 

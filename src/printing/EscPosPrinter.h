@@ -25,7 +25,7 @@ public:
     bool open(Error* error) override;
     // Ends the connection once the printer has taken what was sent.
     void close() override;
-    int type() const override { return EscPosType; }
+    int type() const override { return kEscPosType; }
     void setDebug(bool debug) override { debug_ = debug; }
     void setCharacterSet(int characterSet) override;
     void setCodeTable(int codeTable) override;

@@ -23,7 +23,7 @@ namespace tavlo {
 
 namespace {
 
-Error ticketError(const std::string& text) { return Utils::getError(text, Utils::StoreServerErrorDomain, -1); }
+Error ticketError(const std::string& text) { return Utils::getError(text, Utils::kStoreServerErrorDomain, -1); }
 
 struct OrderTypeKeys {
     OrderType type;

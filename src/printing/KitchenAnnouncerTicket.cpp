@@ -21,8 +21,8 @@ namespace tavlo {
 namespace {
 
 // Print modes (ESC !) and the ticket's line widths in characters.
-constexpr int Normal = 0, DoubleHeight = 16, DoubleWidth = 32;
-constexpr int LineWidth = 32, DoubleWidthLineWidth = 16;
+constexpr int kNormal = 0, kDoubleHeight = 16, kDoubleWidth = 32;
+constexpr int kLineWidth = 32, kDoubleWidthLineWidth = 16;
 
 std::string indented(std::string_view text, int by) {
     return std::string(static_cast<size_t>(std::max(by, 0)), ' ') + std::string(text);
@@ -56,7 +56,7 @@ void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, 
                                    bool mayBeDuplicate) const {
     if (leadLines >= 1) out.feed(leadLines);
     out.reset();
-    out.printMode(Normal);
+    out.printMode(kNormal);
     out.justification(1);
     out.font(0);
     if (printLocal) {
@@ -68,17 +68,17 @@ void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, 
     out.line(format("TAVLO (%@)", DateFormatter::format(Date::now(), "MMM d, yyyy h:mm a")));
     out.line("");
 
-    out.printMode(DoubleWidth);
+    out.printMode(kDoubleWidth);
     out.line(name);
-    out.printMode(Normal);
+    out.printMode(kNormal);
     out.line("");
 
-    out.printMode(DoubleHeight);
+    out.printMode(kDoubleHeight);
     out.emphasized(true);
     out.line(order.name().value_or(""));
     std::optional<std::string> message = kitchenMessage(order);
     if (message && !message->empty()) out.line(*message);
-    out.printMode(Normal);
+    out.printMode(kNormal);
     out.emphasized(false);
     out.line("");
 
@@ -88,12 +88,12 @@ void KitchenAnnouncer::writeTicket(const Order& order, const std::string& name, 
     out.line(
         format(localized("Server: %@"), rowText("User", "userId", order.serverId(), "name", context_).value_or("")));
 
-    out.printMode(DoubleHeight);
+    out.printMode(kDoubleHeight);
     out.emphasized(true);
     if (supportsColors_) out.color(kitchenColorCode(order));
     out.line(format(localized("Type: %@"), Order::typeUILabel(order.orderType())));
     if (supportsColors_) out.color(0);
-    out.printMode(Normal);
+    out.printMode(kNormal);
     out.emphasized(false);
     out.line("");
 
@@ -157,7 +157,7 @@ void KitchenAnnouncer::writeSelection(const Selection& selection, const std::str
                                       KitchenTicketOutput& out) const {
     color(side ? colorSideSelection_ : colorMainSelection_, out);
     out.line(indented(label, padding));
-    const int detail = padding != 0 ? padding + 2 : (modeChanges_ & DoubleWidth) ? 3 : 5;
+    const int detail = padding != 0 ? padding + 2 : (modeChanges_ & kDoubleWidth) ? 3 : 5;
     if (showRecipeDesc_) {
         if (std::optional<std::string> description =
                 rowText("Recipe", "recipeId", selection.recipeId(), "descript", context_)) {
@@ -189,11 +189,11 @@ int KitchenAnnouncer::writeFontProperties(const Selection& selection, KitchenTic
     if (selection.new_() || selection.modified()) {
         out.printMode(modeBold_);
         out.emphasized(true);
-        return (modeBold_ & DoubleWidth) ? DoubleWidthLineWidth : LineWidth;
+        return (modeBold_ & kDoubleWidth) ? kDoubleWidthLineWidth : kLineWidth;
     }
-    out.printMode(Normal);
+    out.printMode(kNormal);
     out.emphasized(false);
-    return LineWidth;
+    return kLineWidth;
 }
 
 void KitchenAnnouncer::color(bool second, KitchenTicketOutput& out) const {

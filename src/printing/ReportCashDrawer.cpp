@@ -105,7 +105,7 @@ std::optional<Lines> ReportGenerator::reportCashDrawer(const std::optional<std::
         if (!row) return std::nullopt;
         return liteCashDrawer(row, width, payments);
     }
-    if (!row) return Lines{localized(noReport)};
+    if (!row) return Lines{localized(kNoReport)};
     CashInOut record;
     record.read(*row);
     Error error;
@@ -118,7 +118,7 @@ std::optional<Lines> ReportGenerator::reportUser(const std::optional<std::string
     if (session_->isLite()) return std::nullopt;
     std::vector<ManagedObjectPtr> latest = DBHelper::getObjects("CashInOut", "outBy.userId == %@", userId, "outDate",
                                                                 false, 1, session_->managedObjectContext());
-    if (latest.empty()) return Lines{localized(noReport)};
+    if (latest.empty()) return Lines{localized(kNoReport)};
     CashInOut record;
     record.read(*latest.front());
     Error error;
@@ -188,7 +188,7 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
     if (!record.outBy() || record.outBy()->empty()) {
         lines.push_back(totalLine("Calculated Total", record.inAmount() + activity, width));
         lines.emplace_back("");
-        lines.push_back(localized(endOfReport));
+        lines.push_back(localized(kEndOfReport));
         return lines;
     }
     breakDownLines(lines, record.outBreakDown());
@@ -198,7 +198,7 @@ Lines ReportGenerator::liteCashDrawer(const ManagedObjectPtr& row, int width, bo
     lines.push_back(difference > 0 ? totalLine("Overage", difference, width)
                                    : totalLine("Shortage", -difference, width));
     lines.insert(lines.end(), 3, "");
-    lines.push_back(localized(endOfReport));
+    lines.push_back(localized(kEndOfReport));
     return lines;
 }
 

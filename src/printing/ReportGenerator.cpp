@@ -237,7 +237,7 @@ ReportGenerator::Lines ReportGenerator::reportTotalSales(bool preview, int width
             lines.insert(lines.end(), part.begin(), part.end());
         }
     lines.emplace_back("");
-    lines.push_back(localized(endOfReport));
+    lines.push_back(localized(kEndOfReport));
     return lines;
 }
 
@@ -267,7 +267,7 @@ ReportGenerator::Lines ReportGenerator::reportSalesStatus(int width) {
     lines.push_back(
         format("%@ %@", Utils::rpad(localized("NET SALES TOTAL"), ' ', labelWidth), Utils::lpad(money(net), ' ', 12)));
     lines.emplace_back("");
-    lines.push_back(localized(endOfReport));
+    lines.push_back(localized(kEndOfReport));
     return lines;
 }
 

@@ -63,8 +63,8 @@ public:
     const std::shared_ptr<Session>& session() const { return session_; }
     void setSession(std::shared_ptr<Session> session) { session_ = std::move(session); }
 
-    static constexpr const char* endOfReport = "------ END OF REPORT ------";
-    static constexpr const char* noReport = "No report available";
+    static constexpr const char* kEndOfReport = "------ END OF REPORT ------";
+    static constexpr const char* kNoReport = "No report available";
 
 private:
     struct Period {

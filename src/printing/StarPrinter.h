@@ -9,7 +9,7 @@ class StarPrinter : public EscPosPrinter {
 public:
     using EscPosPrinter::EscPosPrinter;
 
-    int type() const override { return StarType; }
+    int type() const override { return kStarType; }
     // Nothing to send.
     void setColor(int) override {}
     // No drawer: false, nothing sent.

@@ -111,7 +111,7 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     EXPECT_EQ(second.status, 0) << second.output;
     EXPECT_EQ(second.output.find("Terminal set up"), std::string::npos) << second.output;
     EXPECT_EQ(again.storeLoads(), 0u);
-    EXPECT_EQ(UserDefaults(home.path() / UserDefaults::fileName).stringForKey("gateway"), again.url());
+    EXPECT_EQ(UserDefaults(home.path() / UserDefaults::kFileName).stringForKey("gateway"), again.url());
     EXPECT_EQ(pngSize(firstScreen), std::make_pair(320, 480)); // the phone upright
 }
 
@@ -144,7 +144,7 @@ TEST(TerminalProgram, TheLogHeaderShowsThisTerminal) {
     ProgramRun run = terminal(home.path(), "--demo-gateway " + server.url());
     ASSERT_EQ(run.status, 0) << run.output;
 
-    std::optional<std::string> deviceId = UserDefaults(home.path() / UserDefaults::fileName).stringForKey("device_id");
+    std::optional<std::string> deviceId = UserDefaults(home.path() / UserDefaults::kFileName).stringForKey("device_id");
     ASSERT_TRUE(deviceId && !deviceId->empty());
     std::ifstream log(home.path() / "system.log");
     std::vector<std::string> header;

@@ -211,13 +211,13 @@ TEST(DeviceIdentifier, TheSavedDefaultWinsElseOneIsMadeAndKept) {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     std::string made = IDBroker::deviceIdentifier();
     EXPECT_FALSE(made.empty());
-    EXPECT_EQ(defaults.stringForKey(IDBroker::deviceIdKey), made);
+    EXPECT_EQ(defaults.stringForKey(IDBroker::kDeviceIdKey), made);
     EXPECT_EQ(IDBroker::deviceIdentifier(), made);
     if (auto fromAddress = IDBroker::uniqueDeviceIdentifier()) {
         EXPECT_EQ(made, *fromAddress);
         EXPECT_EQ(made.size(), 32u);
     }
-    defaults.setObject(UserDefaults::Value(std::string("given")), IDBroker::deviceIdKey);
+    defaults.setObject(UserDefaults::Value(std::string("given")), IDBroker::kDeviceIdKey);
     EXPECT_EQ(IDBroker::deviceIdentifier(), "given");
 }
 
@@ -243,8 +243,8 @@ TEST(DeviceIdentifier, TheGlobalOneIsTheDigestOfTheHardwareAddressAlone) {
     EXPECT_EQ(*global, md5Hex(*address));
     EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global); // the same at every call
     EXPECT_NE(IDBroker::uniqueDeviceIdentifier(), global);       // the program's own differs
-    EXPECT_EQ(IDBroker::uniqueDeviceIdentifier(), md5Hex(*address + IDBroker::programIdentifier));
-    UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string("given")), IDBroker::deviceIdKey);
+    EXPECT_EQ(IDBroker::uniqueDeviceIdentifier(), md5Hex(*address + IDBroker::kProgramIdentifier));
+    UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string("given")), IDBroker::kDeviceIdKey);
     EXPECT_EQ(IDBroker::uniqueGlobalDeviceIdentifier(), global) << "not the saved device id";
 }
 

@@ -122,7 +122,7 @@ TEST_F(IsoDateTest, RangeCoversWhatWasRead) {
     ASSERT_TRUE(IsoDate::dateWithString("2013-05-07 14:03", &range));
     EXPECT_EQ(range.length, 10u);
     EXPECT_FALSE(IsoDate::dateWithString("nothing", &range));
-    EXPECT_EQ(range.location, TextRange::notFound);
+    EXPECT_EQ(range.location, TextRange::kNotFound);
 }
 
 TEST_F(IsoDateTest, NulSeparatorIsAProgrammingError) {

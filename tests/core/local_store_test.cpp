@@ -235,8 +235,8 @@ TEST(DBHelper, ADeviceWithoutItsTsUidRowHasNoTerminal) {
     store.addStoreParam("KEY", "store");
     store.save();
     ObjectContext* c = store.context().get();
-    EXPECT_EQ(DBHelper::getTerminal(LocalStoreScope::deviceId, c), nullptr);
-    EXPECT_EQ(DBHelper::getTerminalId(LocalStoreScope::deviceId, c), std::nullopt);
+    EXPECT_EQ(DBHelper::getTerminal(LocalStoreScope::kDeviceId, c), nullptr);
+    EXPECT_EQ(DBHelper::getTerminalId(LocalStoreScope::kDeviceId, c), std::nullopt);
     EXPECT_EQ(DBHelper::getTerminalValue("KEY", std::nullopt, c), std::nullopt);
     EXPECT_EQ(DBHelper::getValue("KEY", c), "store");
     EXPECT_EQ(DBHelper::getTerminalId("another-device", c), "8");
@@ -250,7 +250,7 @@ TEST(DBHelper, ADeviceMovedOffADeletedTerminalFindsItsNewOne) {
     store.addThisTerminal("5");
     store.save();
     ASSERT_EQ(store->count("TerminalParam", "name == %@", "TS_UID"), 2u);
-    EXPECT_EQ(DBHelper::getTerminalId(LocalStoreScope::deviceId, store.context().get()), "5");
+    EXPECT_EQ(DBHelper::getTerminalId(LocalStoreScope::kDeviceId, store.context().get()), "5");
 }
 
 TEST(DBHelper, SaveStoreParamInsertsOnceAndLeavesSavingToTheCaller) {

@@ -100,7 +100,7 @@ TEST_F(SessionBusinessDayTest, AFailedCardBatchLeavesTheDayOpenWithTheError) {
     ASSERT_TRUE(session->openStore(&error));
     EXPECT_EQ(ports.day->calls, Calls{"openStore"});
     EXPECT_EQ(error.localizedDescription(), "Unable to open batch (Unable to communicate with the card gateway)");
-    EXPECT_EQ(error.domain(), Utils::StoreServerErrorDomain);
+    EXPECT_EQ(error.domain(), Utils::kStoreServerErrorDomain);
     EXPECT_EQ(error.code(), -1);
 }
 

@@ -207,12 +207,12 @@ TEST_F(TavloLogTest, CallerOnlyQueuesAndAFullQueueDropsTheOldest) {
     sender_->hold();
     TAVLO_LOG_MAIL("mail 0");
     sender_->waitForMails(1); // the worker is now stuck in the relay; the caller is not
-    for (size_t i = 1; i <= TavloLog::mailQueueCapacity + 1; ++i) TAVLO_LOG_MAIL("mail %lu", i);
+    for (size_t i = 1; i <= TavloLog::kMailQueueCapacity + 1; ++i) TAVLO_LOG_MAIL("mail %lu", i);
     sender_->release();
     ASSERT_TRUE(TavloLog::flushMail(30));
 
     auto mails = sender_->mails();
-    ASSERT_EQ(mails.size(), TavloLog::mailQueueCapacity + 1);
+    ASSERT_EQ(mails.size(), TavloLog::kMailQueueCapacity + 1);
     EXPECT_THAT(mails[0].body, ::testing::EndsWith("Message: mail 0"));
     EXPECT_THAT(mails[1].body, ::testing::EndsWith("Message: mail 2")); // mail 1 was dropped
     for (size_t i = 1; i < mails.size(); ++i)

@@ -53,10 +53,10 @@ protected:
 
 TEST_F(OrvanPrinterTest, StartsTheLibraryKeepingTheConnection) {
     EXPECT_NE(controller.delegate(), nullptr);
-    EXPECT_EQ(controller.AutoConnection(), printerlib::iController::KeepConnection);
+    EXPECT_EQ(controller.AutoConnection(), printerlib::iController::kKeepConnection);
     EXPECT_EQ(controller.lookupCount(), 5);
     EXPECT_EQ(controller.state(), 0); // opened
-    EXPECT_EQ(printer.type(), PrinterStream::LibraryType);
+    EXPECT_EQ(printer.type(), PrinterStream::kLibraryType);
 }
 
 struct SizeCase {
@@ -260,7 +260,7 @@ void endToEnd() {
     ScopedScaledClock clock(10.0);
     test::TempHome home;
     RunLoop::main().reset();
-    test::PrinterPeer peer(OrvanPrinter::NetworkPort);
+    test::PrinterPeer peer(OrvanPrinter::kNetworkPort);
     peer.setReply({0x1D, 0x49, 0x43}, {'_', 'M', 'P', 'P', '-', 'R', '3', '0', '0', 0x00});
 
     // As the sign-in screen makes it: the driver, then its settings; discovery ends by connecting.
@@ -271,7 +271,7 @@ void endToEnd() {
     ASSERT_TRUE(test::runMainUntil([&] { return printer->isConnected(); }));
     EXPECT_TRUE(test::logged("didLookupPrinters"));
     EXPECT_EQ(OVPrinterController::getInstance().target()->modelStr(), std::optional<std::string>("MPP-R300"));
-    EXPECT_EQ(OVPrinterController::getInstance().target()->port(), OrvanPrinter::NetworkPort);
+    EXPECT_EQ(OVPrinterController::getInstance().target()->port(), OrvanPrinter::kNetworkPort);
 
     // A receipt.
     std::ifstream file(std::string(TAVLO_FIXTURES_DIR) + "/receipts/receipt_42.txt");

@@ -183,7 +183,7 @@ TEST(Encryption, TheKeyTextNamesTheKeyTheKeychainHolds) {
     test::TempHome other;
     EXPECT_EQ(encryption.getPublicKey(), std::nullopt);
     PKey kept = generateRsa(1024);
-    ASSERT_EQ(Keychain::addItem(Encryption::KeyTag, rsaPublicKey(kept.get())), Keychain::Status::Success);
+    ASSERT_EQ(Keychain::addItem(Encryption::kKeyTag, rsaPublicKey(kept.get())), Keychain::Status::Success);
     std::optional<std::string> text = encryption.getPublicKey();
     ASSERT_TRUE(text);
     std::optional<Bytes> der = Base64::decode(*text);

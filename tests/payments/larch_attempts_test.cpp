@@ -41,10 +41,10 @@ protected:
     }
     std::shared_ptr<PaymentTransaction> orderSale(int32_t cents) {
         std::shared_ptr<PaymentTransaction> t = swiped(cents);
-        t->setValue("O-1", CardAttempts::OrderField);
+        t->setValue("O-1", CardAttempts::kOrderField);
         return t;
     }
-    size_t unknownRows() { return saved()->fetchAll(CardAttempts::Entity).size(); }
+    size_t unknownRows() { return saved()->fetchAll(CardAttempts::kEntity).size(); }
     std::vector<ManagedObjectPtr> orderPayments() {
         auto context = saved();
         ManagedObjectPtr order = context->fetchFirst("Order", "remoteId == %@", "O-1");
@@ -93,7 +93,7 @@ TEST_F(LarchAttemptsTest, ASaleWhoseAnswerWasLostIsStoredAndPutOnItsOrder) {
     std::map<std::string, std::string> fields = storedFields(*lost->transactionId());
     EXPECT_EQ(fields["TransType"], "Sale");
     EXPECT_EQ(fields["CardNum"], "1111");
-    EXPECT_EQ(fields[CardAttempts::OrderField], "O-1");
+    EXPECT_EQ(fields[CardAttempts::kOrderField], "O-1");
     ASSERT_EQ(orderPayments().size(), 1u);
     ManagedObjectPtr payment = orderPayments().front();
     EXPECT_EQ(payment->text("hostData"), kept);

@@ -18,7 +18,7 @@ using Ids = std::vector<std::string>;
 class HandlerBatch : public CardBatch {
 public:
     explicit HandlerBatch(LarchHandler& handler) : handler_(handler) {}
-    bool hasHandler(const std::string& host) override { return host == LarchHandler::Name; }
+    bool hasHandler(const std::string& host) override { return host == LarchHandler::kName; }
     int32_t openBatch(const std::string&, const HostConfig& config, Date openDate, Error* error) override {
         return handler_.openBatch(config, openDate, error);
     }

@@ -75,7 +75,7 @@ protected:
         RunLoop::main().reset();
     }
     void keepConnection() {
-        controller.setAutoConnection(iController::KeepConnection);
+        controller.setAutoConnection(iController::kKeepConnection);
         ASSERT_TRUE(controller.connect());
         ASSERT_TRUE(printer.waitUntil([&] { return printer.clientConnected(); }));
     }

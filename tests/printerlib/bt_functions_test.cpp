@@ -16,7 +16,7 @@ using namespace tavlo::printerlib;
 
 namespace {
 
-const std::vector<std::string> kPrinterProtocol{BTFunctions::ProtocolString};
+const std::vector<std::string> kPrinterProtocol{BTFunctions::kProtocolString};
 
 class BTFunctionsTest : public test::AccessoryTest {
 protected:
@@ -90,10 +90,10 @@ TEST_F(BTFunctionsTest, AnAccessoryWithoutThePrinterProtocolsIsNeverChosen) {
     EXPECT_FALSE(bt->getEAAccessory("00:11:22:AA:BB:CC", ""));
     EXPECT_FALSE(bt->connect("00:11:22:AA:BB:CC", "", 0));
     EXPECT_EQ(fake->sessionsOpened(*reader), 0);
-    auto link = fake->plugIn("Link", {"com.calder.reader", BTFunctions::BTLinkProtocolString}, "00:11:22:AA:BB:CC");
+    auto link = fake->plugIn("Link", {"com.calder.reader", BTFunctions::kBTLinkProtocolString}, "00:11:22:AA:BB:CC");
     EXPECT_TRUE(bt->getEAAccessory("00:11:22:AA:BB:CC", ""));
     EXPECT_EQ(bt->selectedAccessory(), link);
-    EXPECT_EQ(bt->protocolString(), BTFunctions::BTLinkProtocolString);
+    EXPECT_EQ(bt->protocolString(), BTFunctions::kBTLinkProtocolString);
 }
 
 TEST_F(BTFunctionsTest, ConnectsSendsAndASecondConnectAnswersNo) {
@@ -144,7 +144,7 @@ TEST_F(BTFunctionsTest, RemovalReportsABrokenConnectionThenTheDisconnect) {
     auto broken = std::find(events.events.begin(), events.events.end(), "didBeBrokenConnection");
     ASSERT_NE(broken, events.events.end());
     EXPECT_LT(broken, std::find(events.events.begin(), events.events.end(), "didDisconnect"));
-    EXPECT_EQ(events.errors.back().domain(), interfaceFunctions::ErrorDomain);
+    EXPECT_EQ(events.errors.back().domain(), interfaceFunctions::kErrorDomain);
     EXPECT_FALSE(bt->isConnected());
     EXPECT_EQ(bt->send(reinterpret_cast<const uint8_t*>("x"), 1, true), -1);
 }
@@ -191,7 +191,7 @@ TEST(BTFunctionsRealPrinter, ConnectsAndInitialisesTheRealPrinter) {
     if (!std::filesystem::exists(device)) GTEST_SKIP() << "no real Bluetooth printer: " << device << " does not exist";
     AccessoryManager::shared().reset();
     RunLoop::main().reset();
-    auto serial = SerialAccessories::create({{device, 115200, "Printer", {BTFunctions::ProtocolString}, mac}});
+    auto serial = SerialAccessories::create({{device, 115200, "Printer", {BTFunctions::kProtocolString}, mac}});
     serial->rescan();
     {
         test::RecordingTransportDelegate events;

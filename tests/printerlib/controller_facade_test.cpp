@@ -150,7 +150,7 @@ TEST_F(FacadeTest, ConnectWithoutKeepingTheConnectionIsRefused) {
 }
 
 TEST_F(FacadeTest, ConnectsTheModelObjectAndRelaysItsEvents) {
-    controller.setAutoConnection(iController::KeepConnection);
+    controller.setAutoConnection(iController::kKeepConnection);
     EXPECT_EQ(controller.printText("x"), OVL_NOT_OPENED); // no model object yet
     controller.setAlignment(1);
     controller.setTarget(peerTarget("TRP-F310"));
@@ -172,7 +172,7 @@ TEST_F(FacadeTest, ConnectsTheModelObjectAndRelaysItsEvents) {
 }
 
 TEST_F(FacadeTest, DisconnectingWaitsForAPrinterThatStoppedAnsweringOffTheCallersThread) {
-    controller.setAutoConnection(iController::KeepConnection);
+    controller.setAutoConnection(iController::kKeepConnection);
     controller.setTarget(peerTarget("TRP-F310")); // the peer never answers its cover status
     ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
     ASSERT_TRUE(controller.connect());
@@ -190,7 +190,7 @@ TEST_F(FacadeTest, DisconnectingWaitsForAPrinterThatStoppedAnsweringOffTheCaller
 }
 
 TEST_F(FacadeTest, ADisconnectThreadGivesUpAtItsTimeOut) {
-    controller.setAutoConnection(iController::KeepConnection);
+    controller.setAutoConnection(iController::kKeepConnection);
     controller.setTarget(peerTarget("TRP-F310"));
     ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
     ASSERT_TRUE(controller.connect());
@@ -204,7 +204,7 @@ TEST_F(FacadeTest, APrinterThatNeverTellsItsModelIsGivenUpAfterTheIdentification
     controller.setTarget(peerTarget()); // the peer takes the connection but never answers GS I C
     Date start = Date::now();
     EXPECT_EQ(controller.selectTarget(), OVL_READ_ERROR);
-    EXPECT_LE(Date::now().secondsSince(start), OVPrinterController::IdentifyTimeout + 2.0);
+    EXPECT_LE(Date::now().secondsSince(start), OVPrinterController::kIdentifyTimeout + 2.0);
     EXPECT_FALSE(controller.model());
 }
 
@@ -223,7 +223,7 @@ TEST_F(FacadeTest, ARunningLookupCanBeStopped) {
 }
 
 TEST_F(FacadeTest, ASecondSelectionWhileOneRunsIs103) {
-    controller.setAutoConnection(iController::KeepConnection);
+    controller.setAutoConnection(iController::kKeepConnection);
     controller.setTarget(peerTarget("TRP-F310"));
     ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
     ASSERT_TRUE(controller.connect());
@@ -237,20 +237,20 @@ TEST_F(FacadeTest, ASecondSelectionWhileOneRunsIs103) {
 
 TEST_F(FacadeTest, TheLogLevelChangesOnlyWithTheAccessCode) {
     DataTrace::setMask(0);
-    controller.setLogLevel(DataTrace::RawData, 1234);
+    controller.setLogLevel(DataTrace::kRawData, 1234);
     EXPECT_EQ(DataTrace::mask(), 0u);
-    controller.setLogLevel(DataTrace::RawData, OVPrinterController::LogLevelAccessCode);
-    EXPECT_EQ(DataTrace::mask(), DataTrace::RawData);
+    controller.setLogLevel(DataTrace::kRawData, OVPrinterController::kLogLevelAccessCode);
+    EXPECT_EQ(DataTrace::mask(), DataTrace::kRawData);
     EXPECT_EQ(controller.getLogLevel(), 0);
     DataTrace::setMask(0);
 }
 
 TEST_F(FacadeTest, OpenAndCloseTellTheDelegateAndSetTheState) {
-    EXPECT_EQ(controller.state(), OVPrinterController::InitialState);
+    EXPECT_EQ(controller.state(), OVPrinterController::kInitialState);
     controller.open();
     EXPECT_EQ(controller.state(), 0);
     controller.close();
-    EXPECT_EQ(controller.state(), OVPrinterController::InitialState);
+    EXPECT_EQ(controller.state(), OVPrinterController::kInitialState);
     RunLoop::main().runUntilIdle();
     EXPECT_EQ(events.events, (std::vector<std::string>{"didStart", "didStop"}));
 }
@@ -289,8 +289,8 @@ PrinterBytes ethernetReply() {
 }
 
 TEST(FacadeReplies, TheReplyKindsBecomeRecords) {
-    PrinterBytes wifi = wifiReply(OVPrinterController::WiFiReplyTag);
-    ASSERT_EQ(wifi.size(), OVPrinterController::WiFiReplySize);
+    PrinterBytes wifi = wifiReply(OVPrinterController::kWiFiReplyTag);
+    ASSERT_EQ(wifi.size(), OVPrinterController::kWiFiReplySize);
     auto printer = OVPrinterController::printerFromReply(wifi.data(), wifi.size());
     ASSERT_TRUE(printer);
     EXPECT_EQ(printer->address(), std::optional<std::string>("192.0.2.77"));
@@ -302,7 +302,7 @@ TEST(FacadeReplies, TheReplyKindsBecomeRecords) {
     EXPECT_EQ(printer->value(), 5);
     EXPECT_EQ(printer->connectionClass(), OVPrinter::WiFi);
 
-    PrinterBytes named = wifiReply(OVPrinterController::WiFiNamedReplyTag, "MPP-R300");
+    PrinterBytes named = wifiReply(OVPrinterController::kWiFiNamedReplyTag, "MPP-R300");
     printer = OVPrinterController::printerFromReply(named.data(), named.size());
     ASSERT_TRUE(printer);
     EXPECT_EQ(printer->name(), std::optional<std::string>("MPP-R300"));
@@ -321,9 +321,9 @@ TEST(FacadeReplies, TheReplyKindsBecomeRecords) {
 TEST(FacadeReplies, ShortOrUnknownDatagramsAreNoPrinters) {
     PrinterBytes wired = ethernetReply();
     EXPECT_FALSE(OVPrinterController::printerFromReply(wired.data(), wired.size() - 1));
-    PrinterBytes wifi = wifiReply(OVPrinterController::WiFiReplyTag);
+    PrinterBytes wifi = wifiReply(OVPrinterController::kWiFiReplyTag);
     EXPECT_FALSE(OVPrinterController::printerFromReply(wifi.data(), 40));
-    PrinterBytes nameless = wifiReply(OVPrinterController::WiFiNamedReplyTag);
+    PrinterBytes nameless = wifiReply(OVPrinterController::kWiFiNamedReplyTag);
     EXPECT_FALSE(OVPrinterController::printerFromReply(nameless.data(), nameless.size()));
     PrinterBytes other(48, 'x');
     EXPECT_FALSE(OVPrinterController::printerFromReply(other.data(), other.size()));
@@ -396,17 +396,17 @@ void lookupInNamespace() {
     test::TempHome home;
     RunLoop::main().reset();
     AccessoryManager::shared().reset();
-    UserDefaults::standardUserDefaults().setObject(std::string("ovlook0"), NetFunctions::WiFiInterfaceKey);
+    UserDefaults::standardUserDefaults().setObject(std::string("ovlook0"), NetFunctions::kWiFiInterfaceKey);
     auto accessories = test::FakeAccessories::create();
-    accessories->plugIn("Counter printer\\@\\MPP-R300 BT", {BTFunctions::BTLinkProtocolString}, "00:11:22:AA:BB:EE");
+    accessories->plugIn("Counter printer\\@\\MPP-R300 BT", {BTFunctions::kBTLinkProtocolString}, "00:11:22:AA:BB:EE");
     accessories->plugIn("Card reader", {"com.calder.reader"}, "00:11:22:AA:BB:EF");
 
     OVPrinterController controller;
     FakeResponder wifi(controller.lookupRemotePort());
     FakeResponder wired(controller.lookupRemotePortEthernet());
     ASSERT_TRUE(wifi.bound() && wired.bound());
-    wifi.answer(OVPrinterController::WiFiFindRequest, wifiReply(OVPrinterController::WiFiReplyTag));
-    wired.answer(OVPrinterController::EthernetFindRequest, ethernetReply());
+    wifi.answer(OVPrinterController::kWiFiFindRequest, wifiReply(OVPrinterController::kWiFiReplyTag));
+    wired.answer(OVPrinterController::kEthernetFindRequest, ethernetReply());
     RecordingFacadeDelegate events;
     controller.setDelegate(&events);
     controller.setBroadcastAddress("127.0.0.1");
@@ -414,9 +414,9 @@ void lookupInNamespace() {
     controller.lookup();
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
     EXPECT_EQ(events.events.front(), "willLookupPrinters");
-    EXPECT_EQ(wifi.count(OVPrinterController::WiFiFindRequest), 4);
-    EXPECT_EQ(wifi.count(OVPrinterController::WiFiRegisterRequest), 4);
-    EXPECT_EQ(wired.count(OVPrinterController::EthernetFindRequest), 4);
+    EXPECT_EQ(wifi.count(OVPrinterController::kWiFiFindRequest), 4);
+    EXPECT_EQ(wifi.count(OVPrinterController::kWiFiRegisterRequest), 4);
+    EXPECT_EQ(wired.count(OVPrinterController::kEthernetFindRequest), 4);
 
     // Four rounds: four replies of each printer and four looks at the accessories.
     auto found = controller.foundPrinters();
@@ -452,7 +452,7 @@ void lookupOnEveryInterface() {
     EXPECT_EQ(controller.lookupCount(), 1);
     controller.lookup();
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
-    ASSERT_TRUE(test::runMainUntil([&] { return wifi.count(OVPrinterController::WiFiFindRequest) == 2; }));
+    ASSERT_TRUE(test::runMainUntil([&] { return wifi.count(OVPrinterController::kWiFiFindRequest) == 2; }));
     EXPECT_FALSE(events.has("didNotLookup"));
     controller.setDelegate(nullptr);
 }
@@ -515,7 +515,7 @@ TEST(FacadeBluetooth, DrivesAPairedPrinterThroughItsAccessory) {
     AccessoryManager::shared().reset();
     RunLoop::main().reset();
     auto accessories = test::FakeAccessories::create();
-    auto accessory = accessories->plugIn("MPP-R300", {BTFunctions::ProtocolString}, "00:11:22:AA:BB:CC");
+    auto accessory = accessories->plugIn("MPP-R300", {BTFunctions::kProtocolString}, "00:11:22:AA:BB:CC");
     {
         RecordingFacadeDelegate events;
         OVPrinterController controller;
@@ -525,7 +525,7 @@ TEST(FacadeBluetooth, DrivesAPairedPrinterThroughItsAccessory) {
         printer->setMacAddress(std::string("00:11:22:aa:bb:cc"));
         printer->setConnectionClass(OVPrinter::Bluetooth);
         controller.setTarget(printer);
-        controller.setAutoConnection(iController::KeepConnection);
+        controller.setAutoConnection(iController::kKeepConnection);
         ASSERT_EQ(controller.selectTarget(), OVL_SUCCESS);
         ASSERT_TRUE(controller.connect());
         ASSERT_TRUE(test::runMainUntil([&] { return events.has("didConnect"); }));

@@ -177,7 +177,7 @@ TEST_P(RefusedTargets, AreNotConnectedAndNothingStaysOpen) {
     other.setAutoConnection(c.autoConnection);
     EXPECT_FALSE(other.connect());
     EXPECT_FALSE(other.transport().isConnected());
-    if (c.autoConnection < iController::KeepConnection) { EXPECT_EQ(other.printText("A"), OVL_CONNECT_ERROR); }
+    if (c.autoConnection < iController::kKeepConnection) { EXPECT_EQ(other.printText("A"), OVL_CONNECT_ERROR); }
     ASSERT_TRUE(test::runMainUntil([&] { return !events.events.empty(); }));
     EXPECT_EQ(events.events.front(), "didNotConnectWithError");
     EXPECT_EQ(events.errors.front().domain(), "OVL");
@@ -188,15 +188,15 @@ TEST_P(RefusedTargets, AreNotConnectedAndNothingStaysOpen) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedTargets,
     ::testing::Values(RefusedCase{"bluetoothPerCommand", OVPrinter::Bluetooth, 0, iController::BluetoothInterface},
-                      RefusedCase{"bluetoothOverTcp", OVPrinter::Bluetooth, iController::KeepConnection,
+                      RefusedCase{"bluetoothOverTcp", OVPrinter::Bluetooth, iController::kKeepConnection,
                                   iController::TcpInterface},
-                      RefusedCase{"networkPrinterOverBluetooth", OVPrinter::Tcp, iController::KeepConnection,
+                      RefusedCase{"networkPrinterOverBluetooth", OVPrinter::Tcp, iController::kKeepConnection,
                                   iController::BluetoothInterface}),
     [](const ::testing::TestParamInfo<RefusedCase>& instance) { return std::string(instance.param.name); });
 
 TEST_F(ControllerTest, APrinterTheModelRefusesDoesNotStayConnected) {
     controller.available = false;
-    controller.setAutoConnection(iController::KeepConnection);
+    controller.setAutoConnection(iController::kKeepConnection);
     EXPECT_FALSE(controller.connect());
     EXPECT_FALSE(controller.transport().isConnected());
     EXPECT_TRUE(printer.waitUntil([&] { return printer.connections().size() == 1 && !printer.clientConnected(); }));
@@ -212,12 +212,12 @@ TEST_F(ControllerTest, ANoticeOfANewTargetIsChecked) {
     } model;
     model.checks = &checks;
     model.setTarget(target);
-    model.setAutoConnection(iController::KeepConnection);
+    model.setAutoConnection(iController::kKeepConnection);
     ASSERT_TRUE(model.connect());
     model.disconnect();
     ASSERT_TRUE(model.connect());
     EXPECT_EQ(checks, 1);
-    NotificationCenter::defaultCenter().post(iController::ChangeNotification);
+    NotificationCenter::defaultCenter().post(iController::kChangeNotification);
     model.disconnect();
     ASSERT_TRUE(model.connect());
     EXPECT_EQ(checks, 2);

@@ -154,7 +154,7 @@ TEST_F(NetFunctionsTest, ARefusedConnectReportsWithTheLibrarysDomain) {
     EXPECT_EQ(events.events, (std::vector<std::string>{"willConnect", "didNotConnectWithError"}));
     ASSERT_EQ(events.errors.size(), 1u);
     EXPECT_EQ(events.errors[0].domain(), "OVL");
-    EXPECT_EQ(events.errors[0].code(), NetFunctions::ConnectFailed);
+    EXPECT_EQ(events.errors[0].code(), NetFunctions::kConnectFailed);
     EXPECT_TRUE(events.allOnMainThread);
 }
 
@@ -203,12 +203,12 @@ TEST_F(NetFunctionsTest, ADelegateThatHasGoneHearsNothing) {
 }
 
 TEST_F(NetFunctionsTest, LocalAddressesComeFromTheConfiguredInterfaces) {
-    EXPECT_EQ(NetFunctions::wifiInterfaceName(), NetFunctions::DefaultWiFiInterface);
-    UserDefaults::standardUserDefaults().setObject(std::string("lo"), NetFunctions::WiFiInterfaceKey);
+    EXPECT_EQ(NetFunctions::wifiInterfaceName(), NetFunctions::kDefaultWiFiInterface);
+    UserDefaults::standardUserDefaults().setObject(std::string("lo"), NetFunctions::kWiFiInterfaceKey);
     EXPECT_EQ(NetFunctions::wifiInterfaceName(), "lo");
     EXPECT_EQ(NetFunctions::localWiFiAddress(), ""); // a loopback interface never counts
     UserDefaults::standardUserDefaults().setObject(std::string("no-such-interface0"),
-                                                   NetFunctions::CellularInterfaceKey);
+                                                   NetFunctions::kCellularInterfaceKey);
     EXPECT_EQ(NetFunctions::localCellularAddress(), "");
 }
 

@@ -24,11 +24,11 @@ protected:
     // Pushes `piece` once every step, `times` times, from the main loop the pops wait on.
     void trickle(const std::string& piece, int times) {
         auto left = std::make_shared<int>(times);
-        trickler = RunLoop::main().scheduleTimer(RecvQueue::StepSeconds, true, [this, piece, left] {
+        trickler = RunLoop::main().scheduleTimer(RecvQueue::kStepSeconds, true, [this, piece, left] {
             if ((*left)-- > 0) push(piece);
         });
     }
-    double stepsSince(Date start) const { return Date::now().secondsSince(start) / RecvQueue::StepSeconds; }
+    double stepsSince(Date start) const { return Date::now().secondsSince(start) / RecvQueue::kStepSeconds; }
 
     ScopedFakeClock clock;
     RecvQueue queue;
@@ -74,7 +74,7 @@ TEST_F(RecvQueueTest, TheTimedPopGivesUpAfterItsStepsEvenWithTricklingData) {
     EXPECT_GE(got, 15);
     EXPECT_LE(got, 22);
     EXPECT_NEAR(stepsSince(start), 21, 0.5);
-    EXPECT_EQ(queue.timeout(), RecvQueue::DefaultTimeout);
+    EXPECT_EQ(queue.timeout(), RecvQueue::kDefaultTimeout);
 }
 
 TEST_F(RecvQueueTest, TerminateEndsAWaitAfterTheCurrentStepAndRefusesNewOnes) {

@@ -104,7 +104,7 @@ TEST_F(MobileSettingsTest, AFailedSaveStillLeavesTheSettingMode) {
 
 // --- the interface block
 
-PrinterBytes interfaceBlock(const std::string& name, uint16_t inactivity, size_t size = MPPxxx::ConfigSize) {
+PrinterBytes interfaceBlock(const std::string& name, uint16_t inactivity, size_t size = MPPxxx::kConfigSize) {
     PrinterBytes block(size, 0x5A);
     std::fill(block.begin() + 18, block.begin() + 18 + 40, 0);
     std::copy(name.begin(), name.end(), block.begin() + 18);
@@ -236,14 +236,14 @@ TEST_F(Trp350IISettingsTest, SwitchSettingsOfItsOwnLayout) {
 class TwoColourTest : public test::ModelFixture<TRP275> {};
 
 TEST_F(TwoColourTest, SecondColourEndsTheAttributeBytes) {
-    controller.setAttribute(TRP275::SecondColour);
+    controller.setAttribute(TRP275::kSecondColour);
     Bytes attribute = controller.makeAttribute();
     ASSERT_EQ(attribute.size(), 15u);
     EXPECT_EQ(Bytes(attribute.end() - 3, attribute.end()), bytes({0x1B, 0x72, 0x01}));
     controller.setAttribute(0);
     attribute = controller.makeAttribute();
     EXPECT_EQ(Bytes(attribute.end() - 3, attribute.end()), bytes({0x1B, 0x72, 0x00}));
-    controller.setAttribute(TRP275::SecondColour);
+    controller.setAttribute(TRP275::kSecondColour);
     EXPECT_TRUE(contains(sentBy([&] { return controller.printText("A"); }), bytes({0x1B, 0x72, 0x01})));
 }
 

@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(DataTraceTest, ChunksAreAppendedRawToOneFileOfTheDocumentsDirectory) {
-    DataTrace::setMask(DataTrace::RawData);
+    DataTrace::setMask(DataTrace::kRawData);
     const uint8_t first[] = {0x1B, 0x40, 0x00};
     const uint8_t second[] = {0x41, 0x0A};
     ASSERT_TRUE(DataTrace::append(first, sizeof first));
@@ -45,7 +45,7 @@ TEST_F(DataTraceTest, ChunksAreAppendedRawToOneFileOfTheDocumentsDirectory) {
 }
 
 TEST_F(DataTraceTest, NothingIsWrittenWithoutItsBit) {
-    DataTrace::setMask(0xFF & ~DataTrace::RawData);
+    DataTrace::setMask(0xFF & ~DataTrace::kRawData);
     const uint8_t bytes[] = {0x41};
     EXPECT_TRUE(DataTrace::append(bytes, sizeof bytes));
     EXPECT_FALSE(std::filesystem::exists(DataTrace::path()));

@@ -139,7 +139,7 @@ TEST(UDPServerTest, StartingWhileOpenOpensNothingAndPortsStayWhileOpen) {
 
 TEST(UDPServerTest, NothingIsBroadcastWithoutAnInterfaceAddress) {
     test::TempHome home;
-    UserDefaults::standardUserDefaults().setObject(std::string("no-such-interface0"), NetFunctions::WiFiInterfaceKey);
+    UserDefaults::standardUserDefaults().setObject(std::string("no-such-interface0"), NetFunctions::kWiFiInterfaceKey);
     Receiver receiver;
     UDPServer server;
     server.setBroadcastAddress("127.0.0.1");
@@ -153,7 +153,7 @@ TEST(UDPServerTest, NothingIsBroadcastWithoutAnInterfaceAddress) {
 // the source port to the injected destination, and to nowhere else.
 void broadcastInNamespace() {
     test::TempHome home;
-    UserDefaults::standardUserDefaults().setObject(std::string("ovtest0"), NetFunctions::WiFiInterfaceKey);
+    UserDefaults::standardUserDefaults().setObject(std::string("ovtest0"), NetFunctions::kWiFiInterfaceKey);
     EXPECT_EQ(NetFunctions::localWiFiAddress(), "192.0.2.10");
     EXPECT_EQ(Common::localIPAddress(), std::optional<std::string>("192.0.2.10"));
     Receiver receiver;

@@ -29,7 +29,7 @@ protected:
 TEST_F(EmailPrinterTest, CloseMailsTheLinesWithTheMarginAndTheClosingLine) {
     EmailPrinter mail = printer();
     ASSERT_TRUE(mail.open(nullptr));
-    EXPECT_EQ(mail.type(), PrinterStream::EmailType);
+    EXPECT_EQ(mail.type(), PrinterStream::kEmailType);
     mail.writeLine("dropped by the reset");
     mail.reset();
     mail.setLeftMargin(2);

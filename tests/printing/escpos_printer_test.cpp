@@ -169,8 +169,8 @@ TEST_F(EscPosPrinterTest, PictureOfTwentyFiveRowsIsTwoBandsTheSecondWhiteBelowIt
 
 TEST_F(EscPosPrinterTest, StarPrinterSendsNoColourAndHasNoDrawer) {
     StarPrinter star(device.url(), 2);
-    EXPECT_EQ(star.type(), PrinterStream::StarType);
-    EXPECT_EQ(printer.type(), PrinterStream::EscPosType);
+    EXPECT_EQ(star.type(), PrinterStream::kStarType);
+    EXPECT_EQ(printer.type(), PrinterStream::kEscPosType);
     bool drawer = true;
     std::string wire = job(star, [&](EscPosPrinter& p) {
         p.setColor(1);

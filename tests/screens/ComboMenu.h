@@ -64,7 +64,7 @@ struct ComboGroupRows {
         ui::TableView& table = screen().tableView();
         for (int r = 0; r < table.numberOfRows(0); ++r)
             if (ui::TableViewCell* cell = table.cellForRow({0, r});
-                cell && dynamic_cast<ui::Label*>(cell->viewWithTag(QuantityCellView::rowNameTag))->text() == name)
+                cell && dynamic_cast<ui::Label*>(cell->viewWithTag(QuantityCellView::kRowNameTag))->text() == name)
                 return *cell;
         throw ui::test::HarnessError("no row shows \"" + name + "\"");
     }
@@ -80,14 +80,14 @@ struct ComboGroupRows {
         throw ui::test::HarnessError("no " + sign + " for " + name);
     }
     std::string count(const std::string& name) {
-        return dynamic_cast<ui::Label*>(row(name).viewWithTag(QuantityCellView::rowCountTag))->text().value_or("");
+        return dynamic_cast<ui::Label*>(row(name).viewWithTag(QuantityCellView::kRowCountTag))->text().value_or("");
     }
     std::vector<std::string> names() {
         std::vector<std::string> shown;
         ui::TableView& table = screen().tableView();
         for (int r = 0; r < table.numberOfRows(0); ++r)
             shown.push_back(
-                dynamic_cast<ui::Label*>(table.cellForRow({0, r})->viewWithTag(QuantityCellView::rowNameTag))
+                dynamic_cast<ui::Label*>(table.cellForRow({0, r})->viewWithTag(QuantityCellView::kRowNameTag))
                     ->text()
                     .value_or(""));
         return shown;

@@ -52,11 +52,11 @@ protected:
     int overlaysIn(View& parent) {
         int count = 0;
         for (auto& sub : parent.subviews())
-            for (auto& part : sub->subviews()) count += part->tag() == ActivityIndicator::labelTag ? 1 : 0;
+            for (auto& part : sub->subviews()) count += part->tag() == ActivityIndicator::kLabelTag ? 1 : 0;
         return count;
     }
     Label& label() {
-        auto* label = dynamic_cast<Label*>(ActivityIndicator::overlay()->viewWithTag(ActivityIndicator::labelTag));
+        auto* label = dynamic_cast<Label*>(ActivityIndicator::overlay()->viewWithTag(ActivityIndicator::kLabelTag));
         if (!label) throw std::runtime_error("the overlay has no label");
         return *label;
     }
@@ -92,7 +92,7 @@ TEST_F(ActivityIndicatorTest, TheOverlayCoversTheViewWithItsSpinnerAndLabel) {
     EXPECT_EQ(view().subviews().back(), panel);
     EXPECT_EQ(panel->frame(), Rect(0, 0, 320, 480));
     EXPECT_EQ(panel->backgroundColor(), Color(0, 0, 0, 0.5));
-    auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::spinnerTag));
+    auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::kSpinnerTag));
     ASSERT_TRUE(spinner);
     EXPECT_EQ(spinner->frame(), Rect(148, 154, 24, 24));
     EXPECT_TRUE(spinner->isAnimating());
@@ -106,7 +106,7 @@ TEST_F(ActivityIndicatorTest, TheOverlayCoversTheViewWithItsSpinnerAndLabel) {
 TEST_F(ActivityIndicatorTest, HideForgetsTheOverlayAndTheMainLoopTakesItOffTheScreen) {
     ActivityIndicator::show(screen->view(), false);
     std::shared_ptr<View> panel = ActivityIndicator::overlay();
-    auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::spinnerTag));
+    auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::kSpinnerTag));
 
     ActivityIndicator::hide();
     EXPECT_FALSE(ActivityIndicator::overlay());

@@ -157,7 +157,7 @@ TEST(AdminScreenTest, ClosingTheStoreInLiteModePrintsTheCloseReport) {
     EXPECT_EQ(printed.front(), "open");
     EXPECT_EQ(printed.back(), "close");
     EXPECT_NE(std::find(printed.begin(), printed.end(), "line Close Store"), printed.end());
-    EXPECT_NE(std::find(printed.begin(), printed.end(), "line " + std::string(ReportGenerator::endOfReport)),
+    EXPECT_NE(std::find(printed.begin(), printed.end(), "line " + std::string(ReportGenerator::kEndOfReport)),
               printed.end());
     EXPECT_EQ(t.sectionRows(0)[1], "Close Store / Closed Today at 10:13 PM (Ann Marie Lee)");
 

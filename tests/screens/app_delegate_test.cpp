@@ -363,7 +363,7 @@ TEST_F(AppDelegateTest, LessThanFiftyMebibytesFreeWarns) {
 TEST_F(AppDelegateTest, SettingsThatCannotBeWrittenAreSaidOnScreen) {
     Terminal t;
     // The user defaults file's path is a folder: nothing set up here would last.
-    const std::filesystem::path file = documentsDirectory() / UserDefaults::fileName;
+    const std::filesystem::path file = documentsDirectory() / UserDefaults::kFileName;
     std::filesystem::remove(file);
     std::filesystem::create_directories(file);
     t.launch();
@@ -514,7 +514,7 @@ TEST(BroadcastListenerAlerts, AMessageForTheStaffIsShownWithItsSource) {
     message.object = std::string("Table 4 is waiting");
     message.userInfo["source"] = std::string("Kitchen");
     message.userInfo["message"] = std::string("Table 4 is waiting");
-    NotificationCenter::defaultCenter().post(UDPDelegate::BroadcastMessageNotification, std::any(message));
+    NotificationCenter::defaultCenter().post(UDPDelegate::kBroadcastMessageNotification, std::any(message));
     ASSERT_TRUE(h.hasAlert());
     EXPECT_EQ(h.frontAlert().title(), "Message from Kitchen");
     EXPECT_EQ(h.frontAlert().message(), "Table 4 is waiting");

@@ -153,7 +153,7 @@ TEST(Customers, TheAccessoryShowsTheCustomerWithItsMapOutsideEditing) {
     EXPECT_FALSE(c.t.h.hasAlert());
     EXPECT_FALSE(form.isEditing());
     EXPECT_EQ(form.customer().companyField(), "Café Unos");
-    EXPECT_EQ(c.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kCustomer)).size(), 1u);
+    EXPECT_EQ(c.t.store->fetch(OrderQueue::kEntityName, "type == %@", std::string(OrderQueue::kCustomer)).size(), 1u);
     EXPECT_TRUE(c.answers.empty()) << "a stored customer saved is no answer";
 }
 
@@ -212,7 +212,7 @@ public:
         return message;
     }
     size_t queuedCustomers() {
-        return c.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kCustomer)).size();
+        return c.t.store->fetch(OrderQueue::kEntityName, "type == %@", std::string(OrderQueue::kCustomer)).size();
     }
 
     CustomerTerminal c;

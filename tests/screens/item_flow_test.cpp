@@ -58,7 +58,7 @@ protected:
         TableView& table = f.table();
         for (int row = 0; row < table.numberOfRows(0); ++row)
             if (TableViewCell* cell = table.cellForRow({0, row}); cell && ItemFlowHost::rowText(*cell) == side)
-                return dynamic_cast<Label*>(cell->viewWithTag(SidesViewController::countTag))->text().value_or("");
+                return dynamic_cast<Label*>(cell->viewWithTag(SidesViewController::kCountTag))->text().value_or("");
         return "?";
     }
 

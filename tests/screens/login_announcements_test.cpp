@@ -29,7 +29,7 @@ void sendToGroup(const std::string& datagram) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(kPort);
-    to.sin_addr.s_addr = inet_addr(UDPDelegate::Group);
+    to.sin_addr.s_addr = inet_addr(UDPDelegate::kGroup);
     EXPECT_EQ(sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
               static_cast<ssize_t>(datagram.size()));
     ::close(fd);

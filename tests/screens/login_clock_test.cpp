@@ -168,7 +168,7 @@ TEST(LoginClockTest, ClockingOutWithTipsAsksForTheCashTipsAndTheTipOutAsMoney) {
     EXPECT_FALSE(s.login->loginByEnter());
     TextField* tips = s.h.frontAlert().textField(0);
     ASSERT_NE(tips, nullptr);
-    EXPECT_EQ(tips->tag(), LoginViewController::amountFieldTag);
+    EXPECT_EQ(tips->tag(), LoginViewController::kAmountFieldTag);
     std::vector<std::string> shown;
     for (char key : std::string("125")) {
         s.h.type(*tips, std::string(1, key));

@@ -173,7 +173,7 @@ TEST(LoginScreenTest, ADisabledTerminalIsToldAndPausesTheHandlers) {
     s.show();
 
     EXPECT_EQ(s.alertText(), "Alert / Terminal has been disabled, contact support personnel to re-enable it");
-    EXPECT_EQ(s.h.frontAlert().tag(), LoginViewController::disabledAlertTag);
+    EXPECT_EQ(s.h.frontAlert().tag(), LoginViewController::kDisabledAlertTag);
     EXPECT_FALSE(StoreHandler::getInstance()->isRunning());
     EXPECT_FALSE(OrderHandler::getInstance()->isRunning());
     EXPECT_TRUE(
@@ -348,7 +348,7 @@ TEST(LoginScreenStatusTest, TheSearchItemOpensTheSystemStatusAsAFormSheetOnAnEna
     s.h.tap(SystemItem::Search);
     EXPECT_EQ(s.alertText(), "Alert / Terminal has been disabled, contact support personnel to re-enable it");
     EXPECT_TRUE(tavlo::test::logged("System status attempted on disabled terminal (UID:" +
-                                    std::string(tavlo::test::LocalStoreScope::deviceId) + ")"));
+                                    std::string(tavlo::test::LocalStoreScope::kDeviceId) + ")"));
     EXPECT_EQ(s.login->navigationController()->presentedViewController(), nullptr);
     InterfaceRegistry::shared().remove(kSystemStatusInterface);
 }
@@ -364,10 +364,10 @@ TEST(ReceiptPrintersTest, TheProgramsDriverMakesANetworkPrinterAndKeepsTheCurren
     ReceiptPrinters::registerDrivers(); // in place of the fixture's recording printer
     std::shared_ptr<PrinterStream> printer = ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr);
     ASSERT_NE(printer, nullptr);
-    EXPECT_EQ(printer->type(), PrinterStream::EscPosType);
+    EXPECT_EQ(printer->type(), PrinterStream::kEscPosType);
     EXPECT_EQ(ReceiptPrinters::printerFor("T1", s.store.context().get(), printer), printer);
     // A current printer of another kind is not kept.
-    s.printer->printerType = PrinterStream::EmailType;
+    s.printer->printerType = PrinterStream::kEmailType;
     EXPECT_NE(ReceiptPrinters::printerFor("T1", s.store.context().get(), s.printer), s.printer);
 }
 
@@ -393,7 +393,7 @@ void orvanPrinterOfTheTerminal() {
     std::shared_ptr<PrinterStream> printer = ReceiptPrinters::printerFor("T1", s.store.context().get(), nullptr);
     std::shared_ptr<OrvanPrinter> orvan = OrvanPrinter::getInstance();
     ASSERT_EQ(printer, std::static_pointer_cast<PrinterStream>(orvan));
-    EXPECT_EQ(printer->type(), PrinterStream::LibraryType);
+    EXPECT_EQ(printer->type(), PrinterStream::kLibraryType);
     EXPECT_EQ(orvan->url(), std::optional<std::string>("127.0.0.1"));
     EXPECT_EQ(orvan->connectionType(), std::optional<std::string>("TCP"));
     EXPECT_TRUE(orvan->debug());

@@ -208,7 +208,7 @@ TEST_F(OptionScreenTest, OutsideAFlowTheSidesHaveNoCapAndMinusTakesOneOff) {
             if (auto* b = dynamic_cast<Button*>(view.get()); b && b->currentTitle() == "-") return f.h.tap(*b);
     };
     auto count = [&](int row) {
-        return dynamic_cast<Label*>(f.table().cellForRow({0, row})->viewWithTag(SidesViewController::countTag))->text();
+        return dynamic_cast<Label*>(f.table().cellForRow({0, row})->viewWithTag(SidesViewController::kCountTag))->text();
     };
     EXPECT_EQ(count(1), "3");
     minus(1);
@@ -239,11 +239,11 @@ TEST(QuantityCell, ItsButtonsWorkAndAreSwitchedTogether) {
     QuantityCellView cell(
         TableViewCellStyle::Default, "Cell", Rect(0, 0, 540, 44), [&](Control&) { ++plus; },
         [&](Control&) { ++minus; });
-    auto& plusButton = dynamic_cast<Button&>(*cell.viewWithTag(QuantityCellView::plusTag));
-    auto& minusButton = dynamic_cast<Button&>(*cell.viewWithTag(QuantityCellView::minusTag));
+    auto& plusButton = dynamic_cast<Button&>(*cell.viewWithTag(QuantityCellView::kPlusTag));
+    auto& minusButton = dynamic_cast<Button&>(*cell.viewWithTag(QuantityCellView::kMinusTag));
     EXPECT_EQ(plusButton.frame(), Rect(242, 2, 48, 40)); // fixed places, whatever the width
     EXPECT_EQ(minusButton.frame(), Rect(10, 2, 48, 40));
-    EXPECT_EQ(cell.viewWithTag(QuantityCellView::countTag)->frame(), Rect(60, 10, 180, 25));
+    EXPECT_EQ(cell.viewWithTag(QuantityCellView::kCountTag)->frame(), Rect(60, 10, 180, 25));
     plusButton.sendActions(ControlEvent::TouchUpInside);
     minusButton.sendActions(ControlEvent::TouchUpInside);
     EXPECT_EQ(std::pair(plus, minus), std::pair(1, 1));
@@ -321,7 +321,7 @@ TEST_F(OptionScreenTest, WithoutSeatsOnlyTheCourseIsWaitedFor) {
     ASSERT_EQ(screen.seatGrid(), nullptr);
     ASSERT_NE(screen.courseGrid(), nullptr);
     // The course grid takes the place the seat grid would have had.
-    EXPECT_EQ(screen.courseLabel()->frame().minY(), SeatCourseViewController::firstGridTop + 16);
+    EXPECT_EQ(screen.courseLabel()->frame().minY(), SeatCourseViewController::kFirstGridTop + 16);
     EXPECT_EQ(screen.courseGrid()->frame().minY(), 91);
     f.h.tap("Course 3");
     ASSERT_EQ(f.finished.size(), 1u);
@@ -364,10 +364,10 @@ TEST_F(OptionScreenTest, ThirtySeatsOnThePhoneTakeThreeRowsAndScrollSideways) {
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->buttons().size(), 30u);
     EXPECT_EQ(grid->rows(), 3);
-    EXPECT_EQ(grid->frame().height(), 3 * SeatCourseViewController::rowHeight);
+    EXPECT_EQ(grid->frame().height(), 3 * SeatCourseViewController::kRowHeight);
     EXPECT_GT(grid->scroll().contentSize().width, grid->frame().width());
     EXPECT_LE(grid->frame().maxX(), f.screen<SeatCourseViewController>().view()->bounds().width());
-    for (const auto& b : grid->buttons()) EXPECT_LT(b->frame().minY(), 3 * SeatCourseViewController::rowHeight);
+    for (const auto& b : grid->buttons()) EXPECT_LT(b->frame().minY(), 3 * SeatCourseViewController::kRowHeight);
     ui::test::writeTestPicture(f.picture(), "seat_grid_thirty_phone");
     // The grid's last seat is reachable and answers.
     f.h.tap(*grid->getButton("Seat 30"));

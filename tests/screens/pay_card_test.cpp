@@ -297,7 +297,7 @@ TEST_F(PayCardTest, TheRawSwipeIsNeitherStoredNorLogged) {
 
 std::string overlayText() {
     std::shared_ptr<View> overlay = ActivityIndicator::overlay();
-    auto* label = overlay ? dynamic_cast<Label*>(overlay->viewWithTag(ActivityIndicator::labelTag)) : nullptr;
+    auto* label = overlay ? dynamic_cast<Label*>(overlay->viewWithTag(ActivityIndicator::kLabelTag)) : nullptr;
     return label ? label->text().value_or("") : "(no overlay)";
 }
 

@@ -52,8 +52,8 @@ Places places() {
             centreInWindow(t.field("number")),
             centreInWindow(t.field("expDate")),
             // Cancel is the bar's left item.
-            {frame.x() + 40, frame.y() + NavigationController::navigationBarHeight / 2},
-            {frame.x(), frame.y(), frame.width(), NavigationController::navigationBarHeight},
+            {frame.x() + 40, frame.y() + NavigationController::kNavigationBarHeight / 2},
+            {frame.x(), frame.y(), frame.width(), NavigationController::kNavigationBarHeight},
             types.bounds().width(),
             types.numberOfSegments()};
 }

@@ -202,7 +202,7 @@ TEST(TerminalWindowUnderXvfb, ThePersonSetsUpTheStoreAndTheSignInScreenComes) {
 
     // The store loads in the background, the settings are kept, and the start-up goes on to the
     // sign-in screen.
-    const std::filesystem::path defaults = data / UserDefaults::fileName;
+    const std::filesystem::path defaults = data / UserDefaults::kFileName;
     // The settings are written one after the other: wait for the last of them.
     EXPECT_TRUE(eventually(30, [&] {
         UserDefaults written(defaults);

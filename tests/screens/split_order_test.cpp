@@ -178,7 +178,7 @@ TEST(SplitOrder, ALiteTerminalQueuesTheSourceAndTheNewOrderWithItsLines) {
     s.t.h.tap("Send");
     s.t.h.runUntilIdle();
     std::vector<std::string> queued;
-    for (const auto& row : s.t.store->fetch(OrderQueue::entityName, "type == %@", std::string(OrderQueue::kOrder)))
+    for (const auto& row : s.t.store->fetch(OrderQueue::kEntityName, "type == %@", std::string(OrderQueue::kOrder)))
         queued.push_back(row->text("remoteId").value_or(""));
     std::vector<std::string> sent{"O-12", moved};
     std::sort(queued.begin(), queued.end());

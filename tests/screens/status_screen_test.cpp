@@ -281,7 +281,7 @@ TEST_F(StatusScreenTest, TapsMailTheReportSendTheStoreFileAndOpenPages) {
     std::vector<tavlo::test::SupportServiceFake::Mail> mails = support.mails();
     ASSERT_EQ(mails.size(), 1u);
     EXPECT_EQ(mails[0].subject, "System Status: Corner Bistro (version 1.0)");
-    EXPECT_EQ(mails[0].to, SupportService::supportMailbox);
+    EXPECT_EQ(mails[0].to, SupportService::kSupportMailbox);
     EXPECT_NE(mails[0].body.find("Terminal: Front\nUID: "), std::string::npos);
     EXPECT_NE(mails[0].body.find("Status: Enabled\nReceipt: receipt.local:9100\nMSR: not configured\n"
                                  "Orders: 0 pending\nPayments: TBD\n\nSSID: Bistro-Staff\nIP: 10.1.1.20\n"

@@ -11,7 +11,7 @@ namespace tavlo::test {
 LocalStoreScope::LocalStoreScope() {
     IDBroker::releaseInstance();
     DBHelper::closeSharedStore();
-    UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(deviceId)), IDBroker::deviceIdKey);
+    UserDefaults::standardUserDefaults().setObject(UserDefaults::Value(std::string(kDeviceId)), IDBroker::kDeviceIdKey);
     reopen();
 }
 
@@ -55,7 +55,7 @@ ManagedObjectPtr LocalStoreScope::addTerminalParam(const ManagedObjectPtr& termi
 ManagedObjectPtr LocalStoreScope::addThisTerminal(const std::string& terminalId,
                                                   const std::optional<std::string>& number) {
     ManagedObjectPtr terminal = addTerminal(terminalId, number);
-    addTerminalParam(terminal, "TS_UID", std::string(deviceId));
+    addTerminalParam(terminal, "TS_UID", std::string(kDeviceId));
     return terminal;
 }
 

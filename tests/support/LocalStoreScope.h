@@ -14,7 +14,7 @@ namespace tavlo::test {
 // goes away.
 class LocalStoreScope {
 public:
-    static constexpr const char* deviceId = "test-device";
+    static constexpr const char* kDeviceId = "test-device";
 
     LocalStoreScope();
     ~LocalStoreScope();

@@ -60,7 +60,7 @@ public:
     std::optional<Error> openFailure;
     bool failWrites = false;
     bool isOpen = false;
-    int printerType = EscPosType;
+    int printerType = kEscPosType;
 
 private:
     void record(const char* name, int value) { calls.push_back(std::string(name) + " " + std::to_string(value)); }

@@ -117,7 +117,7 @@ void StoreFixture::buildSmallStore() {
         terminals.push_back(terminal);
     }
     auto front = terminals[0];
-    addTerminalParam(front, "TS_UID", std::string(deviceId));
+    addTerminalParam(front, "TS_UID", std::string(kDeviceId));
     addTerminalParam(front, "TS_PRINTER_URL", "receipt.local:9100");
     front->setToOne("area", dining);
     front->setToOne("areaDisplayed", patio);

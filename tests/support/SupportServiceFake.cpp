@@ -78,7 +78,7 @@ SupportServiceFake::SupportServiceFake(const std::filesystem::path& dir) {
     });
     relay_->start("https");
     acceptor_ = std::thread([this] { acceptLoop(); });
-    UserDefaults::standardUserDefaults().setObject(host(), SupportService::hostKey);
+    UserDefaults::standardUserDefaults().setObject(host(), SupportService::kHostKey);
     SupportService::setTrustedCertificates(dir / "cert.pem");
 }
 

@@ -21,7 +21,7 @@ public:
 
     bool open(Error*) override { return note("open"), true; }
     void close() override { note("close"); }
-    int type() const override { return EscPosType; }
+    int type() const override { return kEscPosType; }
     void setDebug(bool) override {}
     void setCharacterSet(int v) override { set("characterSet", v); }
     void setCodeTable(int v) override { set("codeTable", v); }

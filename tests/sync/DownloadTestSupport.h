@@ -77,10 +77,10 @@ inline void serveFailure(storesim::StoreServer& server, const std::string& kind,
 inline void expectFailure(const std::optional<Error>& error, const FailedReply& failure) {
     ASSERT_TRUE(error);
     if (failure.code) {
-        EXPECT_EQ(error->domain(), CommHelper::StoreServerErrorDomain);
+        EXPECT_EQ(error->domain(), CommHelper::kStoreServerErrorDomain);
         EXPECT_EQ(error->code(), *failure.code);
     } else {
-        EXPECT_NE(error->domain(), CommHelper::StoreServerErrorDomain);
+        EXPECT_NE(error->domain(), CommHelper::kStoreServerErrorDomain);
     }
     EXPECT_EQ(error->localizedDescription().substr(0, failure.text.size()), failure.text);
 }

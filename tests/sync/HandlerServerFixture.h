@@ -137,7 +137,7 @@ protected:
     }
     size_t rowCount(const std::string& filter) {
         auto fresh = handler->newContext();
-        return fresh->count(OrderQueue::entityName, filter);
+        return fresh->count(OrderQueue::kEntityName, filter);
     }
 
     FakeClock& clock() { return loop.clock(); }

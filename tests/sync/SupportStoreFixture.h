@@ -25,13 +25,13 @@ namespace tavlo::test {
 // store server on loopback ports.
 class SupportStoreFixture : public ::testing::Test {
 public:
-    static constexpr const char* deviceId = "device-1";
+    static constexpr const char* kDeviceId = "device-1";
 
     void SetUp() override {
         auto& defaults = UserDefaults::standardUserDefaults();
         defaults.setObject(std::string("12"), "store_id");
         defaults.setObject(std::string("pw"), "password");
-        defaults.setObject(std::string(deviceId), "device_id");
+        defaults.setObject(std::string(kDeviceId), "device_id");
         Error error;
         store = ObjectStore::open(LocalStoreModel::build(), DBHelper::storePath(), &error);
         ASSERT_TRUE(store) << error.localizedDescription();
@@ -52,7 +52,7 @@ public:
         terminal->setValue("command", command);
         ManagedObjectPtr param = context->insert("TerminalParam");
         param->setValue("name", "TS_UID");
-        param->setValue("value", deviceId);
+        param->setValue("value", kDeviceId);
         param->setToOne("terminal", terminal);
         save();
         return terminal;
@@ -66,7 +66,7 @@ public:
     // What is stored now, seen from a new context.
     std::unique_ptr<ObjectContext> stored() const { return std::make_unique<ObjectContext>(store); }
     ManagedObjectPtr storedTerminal(ObjectContext& in) const {
-        return DBHelper::getTerminal(std::string(deviceId), &in);
+        return DBHelper::getTerminal(std::string(kDeviceId), &in);
     }
 
     static std::string logText() {

@@ -131,7 +131,7 @@ TEST_F(OrderSummariesTest, RepliesAndFailures) {
         EXPECT_EQ(update(true, &error), c.result);
         EXPECT_EQ(orderNames(), c.orders);
         if (c.code) {
-            EXPECT_EQ(error.domain(), CommHelper::StoreServerErrorDomain);
+            EXPECT_EQ(error.domain(), CommHelper::kStoreServerErrorDomain);
             EXPECT_EQ(error.code(), *c.code);
             EXPECT_EQ(error.localizedDescription(), c.text);
         } else {

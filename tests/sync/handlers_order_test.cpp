@@ -59,7 +59,7 @@ TEST_F(OrderHandlerTest, NoSaleIsQueuedInOneSavePostedMarkedSentThenCleaned) {
     EXPECT_EQ(handler->pendingCount(), 0);
     // Marked sent with the reply (unless that run's own clean-up already took it).
     auto fresh = handler->newContext();
-    if (ManagedObjectPtr row = fresh->fetchFirst(OrderQueue::entityName, "remoteId == %@", "D1")) {
+    if (ManagedObjectPtr row = fresh->fetchFirst(OrderQueue::kEntityName, "remoteId == %@", "D1")) {
         EXPECT_TRUE(row->date("sentDate"));
         EXPECT_NE(row->text("response")->find("success"), std::string::npos);
     }
@@ -173,7 +173,7 @@ TEST_F(OrderHandlerTest, QueueingHandOversStoreTheRecordAndItsRowInOneSave) {
     EXPECT_FALSE(context()->hasChanges());
 
     auto fresh = handler->newContext();
-    auto row = [&](const char* type) { return fresh->fetch(OrderQueue::entityName, "type == %@", type); };
+    auto row = [&](const char* type) { return fresh->fetch(OrderQueue::kEntityName, "type == %@", type); };
     ASSERT_EQ(row("cashInOut").size(), 1u);
     EXPECT_EQ(row("cashInOut")[0]->text("remoteId"), "D7");
     EXPECT_EQ(row("clockInOut")[0]->text("remoteId"), "A7");

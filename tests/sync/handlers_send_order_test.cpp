@@ -44,7 +44,7 @@ TEST_F(SendOrderTest, ALiteSendStoresTheOrderAndItsRowInOneSaveThenARunPostsIt) 
     EXPECT_FALSE(context()->hasChanges());
     EXPECT_EQ(changes, (std::vector<std::optional<std::string>>{"R1"}));
     auto fresh = handler->newContext();
-    ManagedObjectPtr row = fresh->fetchFirst(OrderQueue::entityName, "remoteId == %@", "R1");
+    ManagedObjectPtr row = fresh->fetchFirst(OrderQueue::kEntityName, "remoteId == %@", "R1");
     ASSERT_TRUE(row);
     EXPECT_EQ(row->text("type"), "order");
     EXPECT_EQ(row->text("userId"), "u5");
@@ -186,7 +186,7 @@ TEST_F(SendOrderTest, ALiteSendStoresTheStockTheLinesTookInTheSameSave) {
     EXPECT_EQ(saves, 1); // the order, its queue row and the stock together
     EXPECT_EQ(stored(), 500);
     auto fresh = handler->newContext();
-    EXPECT_EQ(fresh->count(OrderQueue::entityName, "remoteId == %@", "R7"), 1u);
+    EXPECT_EQ(fresh->count(OrderQueue::kEntityName, "remoteId == %@", "R7"), 1u);
 }
 
 TEST_F(SendOrderTest, ALiteCloseSumsTheDaysSalesGrossAndNet) {

@@ -101,7 +101,7 @@ struct Cashier {
         charge->setValue(std::to_string(order->getDue()), "SUB_TOTAL");
         charge->setValue("4111111111111111", "NUMBER");
         charge->setValue("2811", "EXP_DATE");
-        charge->setValue(orderId, CardAttempts::OrderField);
+        charge->setValue(orderId, CardAttempts::kOrderField);
         if (!cards.sale(*charge, config, &error) || !charge->wasApproved()) return kFailed;
         auto payment = std::make_shared<Payment>();
         payment->setRemoteId(IDBroker::getInstance().generateRemoteIdPayment());
@@ -259,7 +259,7 @@ protected:
         kills += killed;
         killsOf[step] += killed;
         restart();
-        unknownAfterStart += store->fetchAll(CardAttempts::Entity).size();
+        unknownAfterStart += store->fetchAll(CardAttempts::kEntity).size();
         EXPECT_EQ(cashier().run(step, orderId), kDone)
             << step << " save " << killAtSave << " request " << killAtRequest;
         expectEveryChargeOnceOnItsOrder();
@@ -285,7 +285,7 @@ protected:
             }
             std::optional<std::string> orderId;
             for (const ManagedObjectPtr& f : field->toOne("transaction")->toMany("transactionFields"))
-                if (f->text("name") == CardAttempts::OrderField) orderId = f->text("value");
+                if (f->text("name") == CardAttempts::kOrderField) orderId = f->text("value");
             ManagedObjectPtr payment = store->fetchFirst("Payment", "hostData == %@", kept.reference);
             EXPECT_TRUE(payment && payment->toOne("order") && payment->toOne("order")->text("remoteId") == orderId)
                 << kept.reference << " is not on its order";

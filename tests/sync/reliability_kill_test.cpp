@@ -104,7 +104,7 @@ TEST(ReliabilityKill, EveryOrderIsStoredWithItsQueueRowOrNotAtAll) {
         std::set<std::string> orders, queued;
         for (const ManagedObjectPtr& order : store->fetchAll("Order"))
             orders.insert(order->text("remoteId").value_or(""));
-        for (const ManagedObjectPtr& row : store->fetch(OrderQueue::entityName, "type == %@", "order"))
+        for (const ManagedObjectPtr& row : store->fetch(OrderQueue::kEntityName, "type == %@", "order"))
             queued.insert(row->text("remoteId").value_or(""));
         ASSERT_EQ(orders, queued);
         for (const ManagedObjectPtr& order : store->fetchAll("Order"))

@@ -88,7 +88,7 @@ protected:
         if (!changes || changes->context == context()) return;
         ObjectContext look(DBHelper::sharedStore());
         for (const ObjectID& updated : changes->updated) {
-            if (updated.entityName() != OrderQueue::entityName) continue;
+            if (updated.entityName() != OrderQueue::kEntityName) continue;
             ManagedObjectPtr row = look.objectWithID(updated);
             if (!row || !row->date("sentDate")) continue;
             std::string key = "\"" + row->text("remoteId").value_or("?") + "\"";

@@ -177,7 +177,7 @@ protected:
     void SetUp() override {
         DemoServerTest::SetUp();
         OperationSynchStore load(server->url(), "1", "secret", true, std::nullopt, 20, false, DBHelper::sharedStore());
-        const std::string storeData = storesim::DemoStore().reply(test::LocalStoreScope::deviceId);
+        const std::string storeData = storesim::DemoStore().reply(test::LocalStoreScope::kDeviceId);
         load.setDataSource([&](const StoreDataRequest&, Error*) { return storeData; });
         load.start();
         ASSERT_TRUE(load.succeeded());

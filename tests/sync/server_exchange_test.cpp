@@ -182,7 +182,7 @@ TEST_F(ServerExchangeTest, ReplyTest) {
             EXPECT_FALSE(error.isSet()) << error.localizedDescription();
             continue;
         }
-        EXPECT_EQ(error.domain(), CommHelper::StoreServerErrorDomain);
+        EXPECT_EQ(error.domain(), CommHelper::kStoreServerErrorDomain);
         EXPECT_EQ(std::to_string(error.code()), *c.code);
         EXPECT_EQ(error.localizedDescription().substr(0, c.message.size()), c.message) << error.localizedDescription();
         if (c.message == "Unable to complete request") { EXPECT_EQ(error.localizedDescription(), c.message); }
@@ -196,7 +196,7 @@ TEST_F(ServerExchangeTest, NoServerListening) {
         CommHelper::send(CommHelper::getRequest(url, "1", "secret", std::nullopt, std::nullopt, "<x/>", 1), &error),
         std::nullopt);
     // The transport's own error is kept.
-    EXPECT_EQ(error.domain(), HttpClient::ErrorDomain);
+    EXPECT_EQ(error.domain(), HttpClient::kErrorDomain);
     std::string transport = error.localizedDescription();
 
     EXPECT_FALSE(CommHelper::send(url, "u5", std::string("<x/>"), false, &error));

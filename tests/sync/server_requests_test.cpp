@@ -129,7 +129,7 @@ TEST_F(OrderSendTest, KeyHandshake) {
         EXPECT_EQ(CommHelper::sendOrder(order, server->url(), "u5", false, {}, {}, true, context(), &error),
                   c.accepted);
         if (c.code) {
-            EXPECT_EQ(error.domain(), CommHelper::StoreServerErrorDomain);
+            EXPECT_EQ(error.domain(), CommHelper::kStoreServerErrorDomain);
             EXPECT_EQ(std::to_string(error.code()), *c.code);
             EXPECT_EQ(error.localizedDescription().substr(0, c.message.size()), c.message)
                 << error.localizedDescription();

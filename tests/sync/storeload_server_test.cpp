@@ -58,7 +58,7 @@ TEST_F(StoreLoadServerTest, AFailedExchangeKeepsTheStoreAndReportsTheFailure) {
         EXPECT_FALSE(failed->succeeded());
         ASSERT_TRUE(failed->error());
         EXPECT_EQ(failed->error()->code(), 1);
-        EXPECT_EQ(failed->error()->domain(), CommHelper::StoreServerErrorDomain);
+        EXPECT_EQ(failed->error()->domain(), CommHelper::kStoreServerErrorDomain);
         EXPECT_EQ(count("Item"), 9u);
     }
 }

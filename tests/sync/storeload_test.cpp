@@ -352,9 +352,9 @@ TEST_F(StoreLoadTest, RepliesThatCarryNothingToReadSaveNothing) {
         EXPECT_EQ(count("Item"), 9u) << c.name;
     }
 
-    LoadRun failed = load(full, true, kStore, Error(CommHelper::StoreServerErrorDomain, 1, "HTTP status code:503"));
+    LoadRun failed = load(full, true, kStore, Error(CommHelper::kStoreServerErrorDomain, 1, "HTTP status code:503"));
     EXPECT_FALSE(failed.operation->succeeded());
-    EXPECT_EQ(failed.operation->error(), Error(CommHelper::StoreServerErrorDomain, 1, "HTTP status code:503"));
+    EXPECT_EQ(failed.operation->error(), Error(CommHelper::kStoreServerErrorDomain, 1, "HTTP status code:503"));
     EXPECT_EQ(failed.saves, 0);
 }
 
@@ -712,7 +712,7 @@ TEST_F(StoreLoadTest, ALoadThatFailsHalfwayLeavesThePreviousStoreAsItWas) {
     LoadRun cut = load(larger.substr(0, larger.size() * 3 / 4), true);
     EXPECT_FALSE(cut.operation->succeeded());
     EXPECT_EQ(cut.operation->error(),
-              Error(CommHelper::StoreServerErrorDomain, -1, "Unable to read the store data received"));
+              Error(CommHelper::kStoreServerErrorDomain, -1, "Unable to read the store data received"));
     EXPECT_EQ(cut.saves, 0);
     EXPECT_EQ(cut.storeChanges, 0);
     EXPECT_EQ(contentsOf(DBHelper::sharedStore()), before);

@@ -55,7 +55,7 @@ TEST_F(MailRelayTest, TheRelayGetsTheMailWithTheStoreEnvelope) {
     SupportServiceFake::Mail mail = service.mails()[0];
     EXPECT_EQ(mail.path, "/DBEmailDelegate.jsp");
     // No sender: the service's own; the "&" and "=" of the subject stay in it.
-    EXPECT_EQ(mail.from, SupportService::defaultSender);
+    EXPECT_EQ(mail.from, SupportService::kDefaultSender);
     EXPECT_EQ(mail.to, "help@z.example");
     EXPECT_EQ(mail.subject, "Totals & tips = ok?");
     EXPECT_EQ(mail.udid, "device-1");
@@ -96,12 +96,12 @@ TEST_F(MailRelayTest, TheRelaysCertificateIsTrustedOnlyWhereItIsNamed) {
 }
 
 TEST_F(MailRelayTest, WithoutASupportHostNothingIsSent) {
-    UserDefaults::standardUserDefaults().removeObjectForKey(SupportService::hostKey);
+    UserDefaults::standardUserDefaults().removeObjectForKey(SupportService::kHostKey);
     EXPECT_FALSE(MailRelay::relayURL("a", "b", "c", "d").has_value());
     Error error;
     EXPECT_FALSE(
         MailRelay::delegateEmail("12", "pw", std::nullopt, std::nullopt, "to@x.example", "s", std::nullopt, &error));
-    EXPECT_EQ(error.localizedDescription(), SupportService::notConfigured);
+    EXPECT_EQ(error.localizedDescription(), SupportService::kNotConfigured);
     EXPECT_TRUE(service.mails().empty());
 }
 
@@ -116,8 +116,8 @@ TEST_F(MailRelayTest, TheLoggersMailedEntriesGoThroughTheRelay) {
     SupportServiceFake::Mail mail = service.mails()[0];
     auto info = TavloLog::infoProvider();
     EXPECT_EQ(mail.subject, "Exception " + info->appVersion() + " (store 12, " + info->deviceName() + ")");
-    EXPECT_EQ(mail.from, SupportService::defaultSender);
-    EXPECT_EQ(mail.to, SupportService::supportMailbox);
+    EXPECT_EQ(mail.from, SupportService::kDefaultSender);
+    EXPECT_EQ(mail.to, SupportService::kSupportMailbox);
     EXPECT_NE(mail.body.find("Location: support_relay_test.cpp (line: "), std::string::npos) << mail.body;
     EXPECT_TRUE(mail.body.ends_with("Message: Drawer 2 jammed & stuck")) << mail.body;
     EXPECT_EQ(mail.headers.find("store")->second, "12");

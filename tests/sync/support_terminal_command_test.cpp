@@ -381,7 +381,7 @@ TEST_P(CommandTable, ChangesTheStoreThenIsClearedReportedAndMailed) {
     EXPECT_EQ(mails.back().subject, "Terminal Command: " + name + " (store:12)");
     EXPECT_EQ(mails.back().body,
               (c.succeeds ? "Succesfully processed terminal command " : "Failed processing terminal command ") + name);
-    EXPECT_EQ(mails.back().to, SupportService::supportMailbox);
+    EXPECT_EQ(mails.back().to, SupportService::kSupportMailbox);
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, CommandTable, ::testing::ValuesIn(commandCases()),

@@ -80,7 +80,7 @@ TEST_F(UploadPage, FailuresAnswerNoWithTheStatusAsCode) {
 
     // No reply at all: code 0.
     UserDefaults::standardUserDefaults().setObject("127.0.0.1:" + std::to_string(LoopbackListener::closedPort()),
-                                                   SupportService::hostKey);
+                                                   SupportService::kHostKey);
     error = Error();
     EXPECT_FALSE(UploadHelper::sendFile("a.log", home.path(), "a.log", "1", "p", "2", &error));
     EXPECT_EQ(error.domain(), "StoreServerErrorDomain");
@@ -157,11 +157,11 @@ TEST_F(UploadPage, AFailedDatabaseUploadTriesTheNextFileUnderTheSameName) {
 }
 
 TEST_F(UploadPage, WithoutASupportHostNothingIsSent) {
-    UserDefaults::standardUserDefaults().removeObjectForKey(SupportService::hostKey);
+    UserDefaults::standardUserDefaults().removeObjectForKey(SupportService::kHostKey);
     writeFile(home.path() / "a.log", "a");
     Error error;
     EXPECT_FALSE(UploadHelper::sendFile("a.log", home.path(), "a.log", "1", "p", "2", &error));
-    EXPECT_EQ(error.localizedDescription(), SupportService::notConfigured);
+    EXPECT_EQ(error.localizedDescription(), SupportService::kNotConfigured);
     EXPECT_TRUE(service.uploads().empty());
 }
 

@@ -75,7 +75,7 @@ protected:
 TEST_F(TerminalLogInfoTest, HeaderShowsTheDeviceAndItsNetwork) {
     TavloLog::logHeader();
     EXPECT_THAT(logged(),
-                IsSupersetOf({std::string("***     UDID: ") + LocalStoreScope::deviceId,
+                IsSupersetOf({std::string("***     UDID: ") + LocalStoreScope::kDeviceId,
                               std::string("***     SSID: Bistro"), std::string("***       IP: 10.20.30.40")}));
 }
 
@@ -117,7 +117,7 @@ TEST_F(TerminalLogInfoTest, MailedEntryCarriesTheDeviceAndTheGateway) {
         TAVLO_LOG_MAIL("Unable to save order %@", "A-12");
         ASSERT_TRUE(TavloLog::flushMail(30));
         std::string body = sender_->mails().back().body;
-        EXPECT_THAT(body, HasSubstr(std::string("\nUDID: ") + LocalStoreScope::deviceId + "\n"));
+        EXPECT_THAT(body, HasSubstr(std::string("\nUDID: ") + LocalStoreScope::kDeviceId + "\n"));
         EXPECT_THAT(body, ContainsRegex("\nSpace Available: [0-9]+\\.[0-9]{2} [KMGTPE]B\n"));
         if (c.shown)
             EXPECT_THAT(body, ::testing::EndsWith("Message: Unable to save order A-12\n\nGateway: " + *c.shown));

@@ -52,7 +52,7 @@ class MessageObserver {
 public:
     std::vector<Posted> posted;
     MessageObserver()
-        : observer_(UDPDelegate::BroadcastMessageNotification, nullptr, [this](const Notification& n) {
+        : observer_(UDPDelegate::kBroadcastMessageNotification, nullptr, [this](const Notification& n) {
               const auto& inner = std::any_cast<const Notification&>(n.object);
               Posted p;
               p.title = inner.name;
@@ -213,10 +213,10 @@ TEST_F(UDPDelegateTest, EachDatagramByTypeAndLength) {
 
 TEST_F(UDPDelegateTest, ADatagramOfTheWholeDefaultBufferIsRead) {
     listener.setLogging(true);
-    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize));
+    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::kDefaultMaxReceiveBufferSize));
     ASSERT_EQ(messages.posted.size(), 1u);
     EXPECT_EQ(messages.posted[0].message, std::string(9000, 'm'));
-    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::DefaultMaxReceiveBufferSize + 1));
+    send(datagram(16, {"Office", std::string(9000, 'm')}, UdpSocket::kDefaultMaxReceiveBufferSize + 1));
     EXPECT_EQ(messages.posted.size(), 1u);
     EXPECT_EQ(newLogLines(),
               (Lines{"UDP broadcast message", "UDP datagram dropped: cut to the 9216 bytes of the receive buffer"}));
@@ -245,7 +245,7 @@ TEST_F(UDPDelegateTest, ReArmsAfterAReceiveErrorAndLogsTheClose) {
     auto idle = UdpSocket::initIPv4();
     ASSERT_TRUE(idle->bindToAddress("127.0.0.1", 0));
     idle->setDelegate(&listener);
-    listener.onUdpSocketDidNotReceiveData(*idle, 0, Error(UdpSocket::ErrorDomain, 5, "Receive operation timed out"));
+    listener.onUdpSocketDidNotReceiveData(*idle, 0, Error(UdpSocket::kErrorDomain, 5, "Receive operation timed out"));
     ASSERT_TRUE(sender->sendData(datagram(1), "127.0.0.1", idle->localPort(), -1, 0));
     RunLoop::main().runUntilIdle();
     EXPECT_EQ(waker->store, 1);
@@ -283,8 +283,8 @@ void sendToGroup(const std::string& d) {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(UDPDelegate::DefaultPort);
-    to.sin_addr.s_addr = inet_addr(UDPDelegate::Group);
+    to.sin_port = htons(UDPDelegate::kDefaultPort);
+    to.sin_addr.s_addr = inet_addr(UDPDelegate::kGroup);
     EXPECT_EQ(sendto(fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
               static_cast<ssize_t>(d.size()))
         << std::strerror(errno);
@@ -300,7 +300,7 @@ void listenInNamespace() {
     auto listener = UDPDelegate::startListening(std::nullopt, std::nullopt, "true", waker);
     ASSERT_NE(listener, nullptr);
     ASSERT_NE(listener->udpSocket(), nullptr);
-    EXPECT_EQ(listener->udpSocket()->localPort(), UDPDelegate::DefaultPort);
+    EXPECT_EQ(listener->udpSocket()->localPort(), UDPDelegate::kDefaultPort);
     EXPECT_TRUE(listener->udpSocket()->isIPv4());
     EXPECT_FALSE(listener->udpSocket()->isIPv6());
 

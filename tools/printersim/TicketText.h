@@ -15,7 +15,7 @@ public:
 
     bool open(Error*) override { return true; }
     void close() override {}
-    int type() const override { return EscPosType; }
+    int type() const override { return kEscPosType; }
     void setDebug(bool) override {}
     void setCharacterSet(int) override {}
     void setCodeTable(int) override {}

@@ -23,10 +23,10 @@ namespace tavlo::storesim {
 
 namespace {
 
-constexpr const char* DefaultRefusal = "StoreServerException: The request was refused";
-constexpr const char* DefaultWarning = "The request was taken with a warning";
-constexpr const char* KeyMismatchText = "KeyMismatchException: KeyMismatch, card data was encrypted with an old key";
-constexpr const char* ErrorPage =
+constexpr const char* kDefaultRefusal = "StoreServerException: The request was refused";
+constexpr const char* kDefaultWarning = "The request was taken with a warning";
+constexpr const char* kKeyMismatchText = "KeyMismatchException: KeyMismatch, card data was encrypted with an old key";
+constexpr const char* kErrorPage =
     "<html><head><title>500 Internal Server Error</title></head><body><h1>Internal Server Error</h1>"
     "<p>The request did not reach success: the server failed while handling it.</p></body></html>";
 
@@ -346,8 +346,8 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
         hang();
         dropReply(response);
         return finish(0);
-    case Fault::ServerErrorPage: return answer(500, ErrorPage, "text/html");
-    case Fault::ErrorElement: return answer(200, reply(element("error", plan.text.value_or(DefaultRefusal))));
+    case Fault::ServerErrorPage: return answer(500, kErrorPage, "text/html");
+    case Fault::ErrorElement: return answer(200, reply(element("error", plan.text.value_or(kDefaultRefusal))));
     default: break;
     }
     if (plan.fault == Fault::KeyMismatch) {
@@ -356,7 +356,7 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
             std::lock_guard lock(mutex_);
             key = publicKey_;
         }
-        return answer(200, reply(element("error", plan.text.value_or(KeyMismatchText)) + element("publicKey", key)));
+        return answer(200, reply(element("error", plan.text.value_or(kKeyMismatchText)) + element("publicKey", key)));
     }
     if (canned) return answer(200, *canned);
 
@@ -384,12 +384,12 @@ void StoreServer::handle(const httplib::Request& request, httplib::Response& res
     if (whole) return answer(200, *whole);
 
     std::string head = element("success", "OK");
-    if (plan.fault == Fault::Warning) head += element("warning", plan.text.value_or(DefaultWarning));
+    if (plan.fault == Fault::Warning) head += element("warning", plan.text.value_or(kDefaultWarning));
     for (const StorePrinters::Job& job : jobs)
         if (std::optional<std::string> failure = StorePrinters::print(job)) head += element("warning", *failure);
     if (plan.fault == Fault::KeyMismatchWarning) {
         std::lock_guard lock(mutex_);
-        head = element("warning", plan.text.value_or(KeyMismatchText)) + element("publicKey", publicKey_);
+        head = element("warning", plan.text.value_or(kKeyMismatchText)) + element("publicKey", publicKey_);
     }
     if (plan.fault == Fault::DropReply) {
         dropReply(response);
@@ -512,7 +512,7 @@ std::optional<std::string> StoreServer::charge(xmlDocPtr doc, xmlNodePtr order) 
             continue;
         xmlNodePtr signature = XmlHelper::getFirstChildNode(payment, "signature");
         if (!signature || withoutBlanks(childText(doc, signature, "publicKey")) != CardCharges::publicKey())
-            return reply(element("error", KeyMismatchText) + element("publicKey", CardCharges::publicKey()));
+            return reply(element("error", kKeyMismatchText) + element("publicKey", CardCharges::publicKey()));
         CardCharges::Outcome outcome = cards->charge(doc, payment, orderName);
         if (!outcome.approved) return reply(element("error", outcome.text));
         // The server keeps what the card host answered, never the card's fields.

@@ -18,7 +18,7 @@ class ObjectContext;
 // for the card batch's settlement. Main thread.
 class BusinessDay : public Port<BusinessDay> {
 public:
-    static constexpr const char* className = "BusinessDay";
+    static constexpr const char* kClassName = "BusinessDay";
 
     virtual ~BusinessDay() = default;
     // False with `error` when the day could not be opened; an error with a true answer is a

@@ -15,7 +15,7 @@ namespace tavlo {
 // The payments layer implements it with the host's gateway handler. Main thread.
 class CardBatch : public Port<CardBatch> {
 public:
-    static constexpr const char* className = "CardBatch";
+    static constexpr const char* kClassName = "CardBatch";
     // The host's settings: every store parameter "HOST_<HOST>_*", by full name.
     using HostConfig = std::map<std::string, std::string>;
 

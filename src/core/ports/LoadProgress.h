@@ -11,7 +11,7 @@ namespace tavlo {
 // of the UI implements it; while none is installed the texts go nowhere. Any thread.
 class LoadProgress : public Port<LoadProgress> {
 public:
-    static constexpr const char* className = "LoadProgress";
+    static constexpr const char* kClassName = "LoadProgress";
 
     virtual ~LoadProgress() = default;
     virtual void showProgress(const std::string& text) = 0;

@@ -16,7 +16,7 @@ class Order;
 // posts it at once. Main thread.
 class OrderSender : public Port<OrderSender> {
 public:
-    static constexpr const char* className = "OrderSender";
+    static constexpr const char* kClassName = "OrderSender";
 
     virtual ~OrderSender() = default;
     // Sends the order that changed on behalf of `userId`; false with `error` when it was neither

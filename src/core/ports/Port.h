@@ -10,7 +10,7 @@ namespace tavlo {
 
 // What core needs from a layer above it is an interface that core declares (a port): the layer
 // above implements it and the program installs the implementation at start-up; tests install
-// fakes. An interface derives from Port<itself> and names itself in `className`. Any thread.
+// fakes. An interface derives from Port<itself> and names itself in `kClassName`. Any thread.
 template <class Interface> class Port {
 public:
     // Null uninstalls.
@@ -26,7 +26,7 @@ public:
     // Throws InconsistencyError while nothing is installed: the program forgot it at start-up.
     static std::shared_ptr<Interface> required() {
         if (std::shared_ptr<Interface> implementation = current()) return implementation;
-        throw InconsistencyError(std::string(Interface::className) + " is used before the program installed it");
+        throw InconsistencyError(std::string(Interface::kClassName) + " is used before the program installed it");
     }
 
 private:

@@ -15,10 +15,10 @@ class PixelImage;
 class PrinterStream {
 public:
     // What `type` answers.
-    static constexpr int EscPosType = 1;  // ESC/POS over TCP
-    static constexpr int LibraryType = 2; // the printer library's printers
-    static constexpr int StarType = 4;    // the ESC/POS variant without colour and drawer
-    static constexpr int EmailType = 5;   // a receipt mailed instead of printed
+    static constexpr int kEscPosType = 1;  // ESC/POS over TCP
+    static constexpr int kLibraryType = 2; // the printer library's printers
+    static constexpr int kStarType = 4;    // the ESC/POS variant without colour and drawer
+    static constexpr int kEmailType = 5;   // a receipt mailed instead of printed
 
     virtual ~PrinterStream() = default;
 

@@ -59,7 +59,7 @@ IDBroker& IDBroker::initWithMOC(std::shared_ptr<ObjectContext> context) {
 
 IDBroker& IDBroker::getInstance() {
     std::lock_guard lock(instanceMutex);
-    if (!instance) throw InconsistencyError::notInitialised(className, "getInstance");
+    if (!instance) throw InconsistencyError::notInitialised(kClassName, "getInstance");
     return *instance;
 }
 
@@ -159,7 +159,7 @@ std::string IDBroker::generateRemoteIdBatch() {
 std::optional<std::string> IDBroker::uniqueDeviceIdentifier() {
     std::optional<std::string> address = HardwareAddress::primary();
     if (!address) return std::nullopt;
-    return Md5::stringFromMD5(*address + programIdentifier);
+    return Md5::stringFromMD5(*address + kProgramIdentifier);
 }
 
 std::optional<std::string> IDBroker::uniqueGlobalDeviceIdentifier() {
@@ -170,9 +170,9 @@ std::optional<std::string> IDBroker::uniqueGlobalDeviceIdentifier() {
 
 std::string IDBroker::deviceIdentifier() {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    if (auto saved = defaults.stringForKey(deviceIdKey)) return *saved;
+    if (auto saved = defaults.stringForKey(kDeviceIdKey)) return *saved;
     std::lock_guard lock(deviceIdMutex);
-    if (auto saved = defaults.stringForKey(deviceIdKey)) return *saved; // made meanwhile
+    if (auto saved = defaults.stringForKey(kDeviceIdKey)) return *saved; // made meanwhile
     std::optional<std::string> first = uniqueDeviceIdentifier();
     std::optional<std::string> second = uniqueDeviceIdentifier();
     if (first && second && *first != *second) {
@@ -184,7 +184,7 @@ std::string IDBroker::deviceIdentifier() {
     // Without a readable address every such device would get the same id (and so the same
     // terminal); a random one, kept like the other, stays unique.
     std::string id = first ? *first : randomIdentifier();
-    defaults.setObject(UserDefaults::Value(id), deviceIdKey);
+    defaults.setObject(UserDefaults::Value(id), kDeviceIdKey);
     defaults.synchronize();
     TAVLO_LOG("Saved UUID: %@", id);
     return id;

@@ -16,10 +16,10 @@ namespace tavlo {
 // numbers, the business-day ids and the device identifier.
 class IDBroker {
 public:
-    static constexpr const char* className = "IDBroker";
+    static constexpr const char* kClassName = "IDBroker";
     // Names the program in the device identifier.
-    static constexpr const char* programIdentifier = "tavlo.terminal";
-    static constexpr const char* deviceIdKey = "device_id";
+    static constexpr const char* kProgramIdentifier = "tavlo.terminal";
+    static constexpr const char* kDeviceIdKey = "device_id";
 
     // Creates the process's broker once on this context (later calls return it unchanged).
     static IDBroker& initWithMOC(std::shared_ptr<ObjectContext> context);

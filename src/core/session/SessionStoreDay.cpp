@@ -38,7 +38,7 @@ bool Session::openCardBatch(Date openDate, Error* error) {
     if (cards->openBatch(*host, getHostConfig(host, context_), openDate, &batchError) != -1) return true;
     Error::set(error,
                Utils::getError(format("%@ (%@)", localized("Unable to open batch"), batchError.localizedDescription()),
-                               Utils::StoreServerErrorDomain, -1));
+                               Utils::kStoreServerErrorDomain, -1));
     return false;
 }
 
@@ -60,7 +60,7 @@ bool Session::closeStore(Error* error) {
                     closed = cards->closeBatch(*host, getHostConfig(host, context_), *refs, &batchError);
                 else
                     batchError = Utils::getError(format("%@ (%@)", localized("Unable to close batch"), host),
-                                                 Utils::StoreServerErrorDomain, -1);
+                                                 Utils::kStoreServerErrorDomain, -1);
             }
             if (!closed) {
                 TAVLO_LOG_MAIL("Unable to close batch for store %@: %@", storeId_, batchError.localizedDescription());
@@ -79,7 +79,7 @@ bool Session::noSale(const std::optional<std::string>& drawerId, const std::opti
                      Error* error) {
     std::shared_ptr<PrinterStream> printer = printerStream_;
     if (!printer) {
-        Error::set(error, Utils::StoreServerErrorDomain, -1, localized("No printer configured"));
+        Error::set(error, Utils::kStoreServerErrorDomain, -1, localized("No printer configured"));
         return false;
     }
     // A drawer may be wired to several terminals: kick the port this terminal has for it.

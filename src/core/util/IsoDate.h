@@ -11,8 +11,8 @@ namespace tavlo {
 
 // The part of a text that a parse read.
 struct TextRange {
-    static constexpr size_t notFound = static_cast<size_t>(-1);
-    size_t location = notFound;
+    static constexpr size_t kNotFound = static_cast<size_t>(-1);
+    size_t location = kNotFound;
     size_t length = 0;
 };
 
@@ -23,7 +23,7 @@ public:
     // A date, or nil when the text holds none. Without a zone the device's time zone applies;
     // missing leading parts (a time alone, "--05-07") are taken from today. Strict: no leading
     // white space, and the time separator is always ":". A NUL separator throws
-    // InconsistencyError. `range` (may be null) receives the part read, location notFound on nil.
+    // InconsistencyError. `range` (may be null) receives the part read, location kNotFound on nil.
     static std::optional<Date> dateWithString(std::string_view text, bool strictly = false, char timeSeparator = ':',
                                               TextRange* range = nullptr);
     static std::optional<Date> dateWithString(std::string_view text, TextRange* range) {

@@ -38,13 +38,13 @@ struct LogState {
     std::shared_ptr<LogInfoProvider> provider = std::make_shared<LogInfoProvider>();
     std::shared_ptr<LogMailSender> sender;
     bool stderrRedirected = false;
-    LogMailQueue mail{TavloLog::mailQueueCapacity, sendQueuedMail, reportDroppedMail};
+    LogMailQueue mail{TavloLog::kMailQueueCapacity, sendQueuedMail, reportDroppedMail};
 };
 
 LogState& state() {
     static LogState* s = [] {
         auto* created = new LogState;
-        std::atexit([] { state().mail.shutdown(TavloLog::exitDrainSeconds); });
+        std::atexit([] { state().mail.shutdown(TavloLog::kExitDrainSeconds); });
         return created;
     }();
     return *s;

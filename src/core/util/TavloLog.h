@@ -80,8 +80,8 @@ public:
     // Stops the mail worker, letting it drain for at most `seconds` (also done at exit).
     static bool shutdownMail(double seconds);
 
-    static constexpr size_t mailQueueCapacity = 64;
-    static constexpr double exitDrainSeconds = 5;
+    static constexpr size_t kMailQueueCapacity = 64;
+    static constexpr double kExitDrainSeconds = 5;
 };
 
 } // namespace tavlo

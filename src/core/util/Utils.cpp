@@ -32,7 +32,7 @@ std::string Utils::formatAmount(int64_t cents, bool currency, int decimals) {
     size_t places = decimals > 0 ? static_cast<size_t>(decimals) : 0;
     // At least one digit before the point: 5 with two decimals is 0.05.
     if (digits.size() <= places) digits.insert(0, places + 1 - digits.size(), '0');
-    std::string text = currency ? currencySymbol : "";
+    std::string text = currency ? kCurrencySymbol : "";
     text += digits.substr(0, digits.size() - places);
     if (places > 0) text += "." + digits.substr(digits.size() - places);
     return cents < 0 ? "-" + text : text;

@@ -17,7 +17,7 @@ namespace tavlo {
 class Utils {
 public:
     // The currency symbol money texts carry.
-    static constexpr const char* currencySymbol = "$";
+    static constexpr const char* kCurrencySymbol = "$";
 
     // Cents as text with `decimals` digits after the point ("123.45", "0.05"), the symbol when
     // asked, a leading "-" for a negative amount. No thousands separator.
@@ -48,7 +48,7 @@ public:
 
     // The terminal's one error domain: the store server's, the card gateways' and the model's own
     // failures.
-    static constexpr const char* StoreServerErrorDomain = "StoreServerErrorDomain";
+    static constexpr const char* kStoreServerErrorDomain = "StoreServerErrorDomain";
     static Error getError(std::string text, std::string domain, int code);
 
     // A server address in its short form, for display and comparison: no scheme, no ":4444", no

@@ -11,7 +11,7 @@ namespace tavlo {
 namespace {
 
 // A pixel is dark when its colour over white paper sums below this (of 3 x 255).
-constexpr int DarkBelow = 631;
+constexpr int kDarkBelow = 631;
 
 // The source pixels [first, last) whose centres fall inside canvas pixel i; when none do (the
 // picture grows), the one under its centre.
@@ -67,7 +67,7 @@ std::vector<uint8_t> Utils::escposBitmapFromImage(const PixelImage& image) {
         // The colour over white: c x a + 255 x (255 - a), in 255ths, summed over the three.
         const int alpha = p[3];
         const int over = (p[0] + p[1] + p[2]) * alpha + 3 * 255 * (255 - alpha);
-        dot = over < DarkBelow * 255 ? 0xFF : 0x00;
+        dot = over < kDarkBelow * 255 ? 0xFF : 0x00;
         p += 4;
     }
     return map;

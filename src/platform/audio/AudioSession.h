@@ -55,7 +55,7 @@ public:
     static inline const std::string interruptionTypeKey = "AudioSessionInterruptionTypeKey"; // int
     static inline const std::string portHeadphones = "Headphones";
     static inline const std::string portSpeaker = "Speaker";
-    static constexpr int errorDomainCodeBusy = 0x21616374; // '!act': deactivated while in use
+    static constexpr int kErrorDomainCodeBusy = 0x21616374; // '!act': deactivated while in use
     static inline const std::string errorDomain = "AudioSessionErrorDomain";
 
     enum RouteChangeReason { ReasonUnknown = 0, NewDeviceAvailable = 1, OldDeviceUnavailable = 2, CategoryChange = 3 };

@@ -19,9 +19,9 @@ namespace tavlo {
 class OperationQueue {
 public:
     // The default width: as many operations at a time as the machine has cores.
-    static constexpr int defaultMaxConcurrentOperationCount = -1;
+    static constexpr int kDefaultMaxConcurrentOperationCount = -1;
 
-    explicit OperationQueue(int maxConcurrentOperationCount = defaultMaxConcurrentOperationCount);
+    explicit OperationQueue(int maxConcurrentOperationCount = kDefaultMaxConcurrentOperationCount);
     // Cancels what has not started and waits for what is executing.
     ~OperationQueue();
     OperationQueue(const OperationQueue&) = delete;

@@ -37,7 +37,7 @@ public:
     using Modes = std::vector<std::string>;
     static inline const std::string defaultMode = "default";
     static inline const std::string commonModes = "common";
-    static constexpr double forever = std::numeric_limits<double>::infinity();
+    static constexpr double kForever = std::numeric_limits<double>::infinity();
 
     // The main thread's loop (usable from any thread) and the calling thread's own loop.
     static RunLoop& main();
@@ -56,7 +56,7 @@ public:
     // Until `seconds` of clock time have passed or stop(); false when stopped.
     bool runFor(double seconds, const std::string& mode = defaultMode);
     // Until at least one thing was handled, `timeout` passed or stop(); true when something was.
-    bool runOnce(const std::string& mode = defaultMode, double timeout = forever);
+    bool runOnce(const std::string& mode = defaultMode, double timeout = kForever);
     // Handles everything ready now, again and again, without waiting or moving the clock; answers
     // how many things it handled (tests).
     size_t runUntilIdle(const std::string& mode = defaultMode);

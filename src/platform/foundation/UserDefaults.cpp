@@ -78,7 +78,7 @@ UserDefaults& UserDefaults::standardUserDefaults() {
     static std::mutex mutex;
     static std::unique_ptr<UserDefaults> instance;
     std::lock_guard lock(mutex);
-    auto file = documentsDirectory() / fileName;
+    auto file = documentsDirectory() / kFileName;
     if (!instance || instance->file() != file) instance = std::make_unique<UserDefaults>(file);
     return *instance;
 }

@@ -17,7 +17,7 @@ namespace tavlo {
 class UserDefaults {
 public:
     using Value = std::variant<std::string, int64_t, bool, double>;
-    static constexpr const char* fileName = "userdefaults";
+    static constexpr const char* kFileName = "userdefaults";
 
     // The one in the data directory; it follows $TAVLO_HOME when that changes (tests).
     static UserDefaults& standardUserDefaults();

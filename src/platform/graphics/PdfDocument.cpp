@@ -12,10 +12,10 @@ namespace tavlo {
 
 namespace {
 
-constexpr const char* PdfErrorDomain = "PdfDocument";
+constexpr const char* kPdfErrorDomain = "PdfDocument";
 
 // Pages drawn larger than this are refused before any memory is taken for them.
-constexpr int64_t MaxPixels = 64ll * 1024 * 1024;
+constexpr int64_t kMaxPixels = 64ll * 1024 * 1024;
 
 // poppler writes what it finds wrong in a document to the standard error; failures reach our
 // callers as errors instead.
@@ -34,7 +34,7 @@ std::unique_ptr<poppler::page> pageOf(const poppler::document& document, int pag
 std::optional<PdfDocument> PdfDocument::opened(poppler::document* document, const std::string& what, Error* error) {
     std::shared_ptr<poppler::document> owned(document);
     if (!owned || owned->is_locked()) {
-        Error::set(error, PdfErrorDomain, -1, "Unable to read the PDF document " + what);
+        Error::set(error, kPdfErrorDomain, -1, "Unable to read the PDF document " + what);
         return std::nullopt;
     }
     return PdfDocument(std::move(owned));
@@ -44,7 +44,7 @@ std::optional<PdfDocument> PdfDocument::fromFile(const std::filesystem::path& pa
     quietPoppler();
     std::error_code missing;
     if (!std::filesystem::is_regular_file(path, missing)) {
-        Error::set(error, PdfErrorDomain, -1, "Unable to read the PDF document: no file " + path.string());
+        Error::set(error, kPdfErrorDomain, -1, "Unable to read the PDF document: no file " + path.string());
         return std::nullopt;
     }
     return opened(poppler::document::load_from_file(path.string()), path.string(), error);
@@ -69,12 +69,12 @@ std::optional<PdfBox> PdfDocument::cropBox(int page) const {
 std::optional<PixelImage> PdfDocument::renderPage(int page, int width, int height, Error* error) const {
     const std::unique_ptr<poppler::page> found = pageOf(*document_, page);
     if (!found) {
-        Error::set(error, PdfErrorDomain, -1, "The PDF document has no page " + std::to_string(page));
+        Error::set(error, kPdfErrorDomain, -1, "The PDF document has no page " + std::to_string(page));
         return std::nullopt;
     }
     const poppler::rectf box = found->page_rect(poppler::crop_box);
-    if (width <= 0 || height <= 0 || int64_t{width} * height > MaxPixels || box.width() <= 0 || box.height() <= 0) {
-        Error::set(error, PdfErrorDomain, -1,
+    if (width <= 0 || height <= 0 || int64_t{width} * height > kMaxPixels || box.width() <= 0 || box.height() <= 0) {
+        Error::set(error, kPdfErrorDomain, -1,
                    "Unable to draw page " + std::to_string(page) + " at " + std::to_string(width) + " x " +
                        std::to_string(height));
         return std::nullopt;
@@ -85,7 +85,7 @@ std::optional<PixelImage> PdfDocument::renderPage(int page, int width, int heigh
     const poppler::image drawn = renderer.render_page(found.get(), 72.0 * width / box.width(),
                                                       72.0 * height / box.height(), 0, 0, width, height);
     if (!drawn.is_valid() || drawn.width() != width || drawn.height() != height) {
-        Error::set(error, PdfErrorDomain, -1, "Unable to draw page " + std::to_string(page));
+        Error::set(error, kPdfErrorDomain, -1, "Unable to draw page " + std::to_string(page));
         return std::nullopt;
     }
     // 32-bit ARGB words in memory order blue, green, red, alpha; the paper is opaque.

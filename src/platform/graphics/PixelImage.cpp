@@ -19,7 +19,7 @@ namespace tavlo {
 
 namespace {
 
-constexpr const char* ImageErrorDomain = "PixelImage";
+constexpr const char* kImageErrorDomain = "PixelImage";
 
 bool isPng(std::span<const uint8_t> data) { return data.size() >= 8 && png_sig_cmp(data.data(), 0, 8) == 0; }
 bool isJpeg(std::span<const uint8_t> data) {
@@ -27,9 +27,9 @@ bool isJpeg(std::span<const uint8_t> data) {
 }
 
 // Pictures larger than this are refused before any memory is taken for them.
-constexpr uint64_t MaxPixels = 64u * 1024 * 1024;
+constexpr uint64_t kMaxPixels = 64u * 1024 * 1024;
 
-bool sizeAccepted(uint64_t width, uint64_t height) { return width > 0 && height > 0 && width * height <= MaxPixels; }
+bool sizeAccepted(uint64_t width, uint64_t height) { return width > 0 && height > 0 && width * height <= kMaxPixels; }
 
 std::optional<PixelImage> decodePng(std::span<const uint8_t> data, std::string* failure) {
     png_image image{};
@@ -123,14 +123,14 @@ std::optional<PixelImage> PixelImage::fromData(std::span<const uint8_t> data, Er
     } else {
         failure = "neither a PNG nor a JPEG picture";
     }
-    if (!image) Error::set(error, ImageErrorDomain, -1, "Unable to read the picture: " + failure);
+    if (!image) Error::set(error, kImageErrorDomain, -1, "Unable to read the picture: " + failure);
     return image;
 }
 
 std::optional<PixelImage> PixelImage::fromFile(const std::filesystem::path& path, Error* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        Error::set(error, ImageErrorDomain, -1, "Unable to read the picture: no file " + path.string());
+        Error::set(error, kImageErrorDomain, -1, "Unable to read the picture: no file " + path.string());
         return std::nullopt;
     }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -139,7 +139,7 @@ std::optional<PixelImage> PixelImage::fromFile(const std::filesystem::path& path
 
 std::optional<std::vector<uint8_t>> PixelImage::jpegData(double quality, Error* error) const {
     if (isNull()) {
-        Error::set(error, ImageErrorDomain, -1, "Unable to write the picture: it is empty");
+        Error::set(error, kImageErrorDomain, -1, "Unable to write the picture: it is empty");
         return std::nullopt;
     }
     jpeg_compress_struct info{};
@@ -152,7 +152,7 @@ std::optional<std::vector<uint8_t>> PixelImage::jpegData(double quality, Error* 
     if (setjmp(errors.back)) {
         jpeg_destroy_compress(&info);
         std::free(out);
-        Error::set(error, ImageErrorDomain, -1, std::string("Unable to write the picture: ") + errors.message);
+        Error::set(error, kImageErrorDomain, -1, std::string("Unable to write the picture: ") + errors.message);
         return std::nullopt;
     }
     jpeg_create_compress(&info);

@@ -27,17 +27,17 @@ Error errorFor(CURLcode code, const char* detail, const std::string& url) {
     case CURLE_COULDNT_CONNECT:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
-        return Error(HttpClient::ErrorDomain, HttpClient::CannotConnect, "Could not connect to " + url + ": " + what);
+        return Error(HttpClient::kErrorDomain, HttpClient::CannotConnect, "Could not connect to " + url + ": " + what);
     case CURLE_OPERATION_TIMEDOUT:
-        return Error(HttpClient::ErrorDomain, HttpClient::TimedOut, "The request to " + url + " timed out: " + what);
+        return Error(HttpClient::kErrorDomain, HttpClient::TimedOut, "The request to " + url + " timed out: " + what);
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
-        return Error(HttpClient::ErrorDomain, HttpClient::SecureConnectionFailed,
+        return Error(HttpClient::kErrorDomain, HttpClient::SecureConnectionFailed,
                      "A secure connection to " + url + " could not be made: " + what);
-    default: return Error(HttpClient::ErrorDomain, HttpClient::Failed, "The request to " + url + " failed: " + what);
+    default: return Error(HttpClient::kErrorDomain, HttpClient::Failed, "The request to " + url + " failed: " + what);
     }
 }
 
@@ -47,7 +47,7 @@ std::optional<HttpResponse> HttpClient::post(const HttpRequest& request, Error* 
     globalInit();
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
-        Error::set(error, ErrorDomain, Failed, "The request to " + request.url + " failed: no HTTP handle");
+        Error::set(error, kErrorDomain, Failed, "The request to " + request.url + " failed: no HTTP handle");
         return std::nullopt;
     }
     curl_slist* rawHeaders = nullptr;

@@ -28,7 +28,7 @@ struct HttpResponse {
 // Blocks the calling thread for at most the request's time-outs.
 class HttpClient {
 public:
-    static constexpr const char* ErrorDomain = "HttpClientErrorDomain";
+    static constexpr const char* kErrorDomain = "HttpClientErrorDomain";
     enum ErrorCode {
         CannotConnect = 1, // refused, unreachable, name not found
         TimedOut = 2,

@@ -64,7 +64,7 @@ std::string loopback4(uint16_t port) {
 
 Error netdbError(int code, const std::string& prefix = "") {
     std::string text = gai_strerror(code);
-    return Error(UdpSocket::NetDBErrorDomain, code, prefix.empty() ? text : prefix + text);
+    return Error(UdpSocket::kNetDBErrorDomain, code, prefix.empty() ? text : prefix + text);
 }
 
 // Binding (passive) takes no host as every address; sending needs one.
@@ -74,7 +74,7 @@ bool resolve(const std::optional<std::string>& host, uint16_t port, bool passive
     if (!host || host->empty()) {
         if (!passive) {
             // The resolver's "no such name" code, as the sockets' own platform numbers it.
-            Error::set(error, Error(UdpSocket::NetDBErrorDomain, 8, errorPrefix + gai_strerror(EAI_NONAME)));
+            Error::set(error, Error(UdpSocket::kNetDBErrorDomain, 8, errorPrefix + gai_strerror(EAI_NONAME)));
             return false;
         }
         out.v4 = any4(port);
@@ -110,7 +110,7 @@ bool resolve(const std::optional<std::string>& host, uint16_t port, bool passive
 
 const sockaddr* asSockaddr(const std::string& raw) { return reinterpret_cast<const sockaddr*>(raw.data()); }
 
-Error udpError(int code, const char* text) { return Error(UdpSocket::ErrorDomain, code, text); }
+Error udpError(int code, const char* text) { return Error(UdpSocket::kErrorDomain, code, text); }
 
 Error ipv4Unavailable() {
     return udpError(UdpSocket::IPv4UnavailableError, "IPv4 is unavailable due to binding/connecting using IPv6 only");
@@ -125,7 +125,7 @@ Error ipv6Unavailable() {
 // bind(2) or connect(2) refused.
 Error socketCallFailed() { return udpError(UdpSocket::CFSocketError, "General CFSocket error"); }
 
-Error posixError(int number) { return Error(UdpSocket::PosixErrorDomain, number, std::strerror(number)); }
+Error posixError(int number) { return Error(UdpSocket::kPosixErrorDomain, number, std::strerror(number)); }
 
 bool pollReady(int fd, short events) {
     pollfd p{fd, events, 0};
@@ -318,7 +318,7 @@ bool UdpSocket::changeMembership(bool join, const std::string& group,
         if (setsockopt(v4_.fd, IPPROTO_IP, join ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &request, sizeof request) !=
             0) {
             Error::set(error,
-                       Error(StreamPosixErrorDomain, -1,
+                       Error(kStreamPosixErrorDomain, -1,
                              join ? "Unable to join IPv4 multicast group" : "Unable to leave IPv4 multicast group"));
             return false;
         }
@@ -332,7 +332,7 @@ bool UdpSocket::changeMembership(bool join, const std::string& group,
         if (setsockopt(v6_.fd, IPPROTO_IPV6, join ? IPV6_JOIN_GROUP : IPV6_LEAVE_GROUP, &request, sizeof request) !=
             0) {
             Error::set(error,
-                       Error(StreamPosixErrorDomain, -1,
+                       Error(kStreamPosixErrorDomain, -1,
                              join ? "Unable to join IPv6 multicast group" : "Unable to leave IPv6 multicast group"));
             return false;
         }
@@ -347,7 +347,7 @@ bool UdpSocket::enableBroadcast(bool flag, Error* error) {
     if (v4_.fd < 0) return true;
     int value = flag ? 1 : 0;
     if (setsockopt(v4_.fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
-        Error::set(error, Error(StreamPosixErrorDomain, -1, "Unable to enable broadcast message sending"));
+        Error::set(error, Error(kStreamPosixErrorDomain, -1, "Unable to enable broadcast message sending"));
         return false;
     }
     return true;

@@ -45,10 +45,10 @@ class UdpSocket : public std::enable_shared_from_this<UdpSocket> {
     struct Private {};
 
 public:
-    static constexpr const char* ErrorDomain = "UdpSocketErrorDomain";
-    static constexpr const char* NetDBErrorDomain = "kCFStreamErrorDomainNetDB";
-    static constexpr const char* StreamPosixErrorDomain = "kCFStreamErrorDomainPOSIX";
-    static constexpr const char* PosixErrorDomain = "NSPOSIXErrorDomain";
+    static constexpr const char* kErrorDomain = "UdpSocketErrorDomain";
+    static constexpr const char* kNetDBErrorDomain = "kCFStreamErrorDomainNetDB";
+    static constexpr const char* kStreamPosixErrorDomain = "kCFStreamErrorDomainPOSIX";
+    static constexpr const char* kPosixErrorDomain = "NSPOSIXErrorDomain";
     enum ErrorCode {
         CFSocketError = -1,
         BadParamError = 1,
@@ -57,7 +57,7 @@ public:
         SendTimeoutError = 4,
         ReceiveTimeoutError = 5,
     };
-    static constexpr uint32_t DefaultMaxReceiveBufferSize = 9216;
+    static constexpr uint32_t kDefaultMaxReceiveBufferSize = 9216;
 
     // Scheduled on the calling thread's run loop in the default mode.
     static std::shared_ptr<UdpSocket> create(UdpSocketDelegate* delegate = nullptr, void* userData = nullptr,
@@ -224,7 +224,7 @@ private:
 
     Endpoint cachedLocal_;
     Endpoint cachedConnected_;
-    uint32_t maxReceiveBufferSize_ = DefaultMaxReceiveBufferSize;
+    uint32_t maxReceiveBufferSize_ = kDefaultMaxReceiveBufferSize;
     bool lastDatagramTruncated_ = false;
 };
 

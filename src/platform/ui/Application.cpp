@@ -19,7 +19,7 @@ std::shared_ptr<Application> installed;
 
 Application::Application(DeviceIdiom idiom)
     : device_(idiom), orientation_(static_cast<InterfaceOrientation>(static_cast<int>(device_.orientation()))),
-      orientationObserver_(Device::orientationDidChangeNotification, &device_,
+      orientationObserver_(Device::kOrientationDidChangeNotification, &device_,
                            [this](const Notification&) { updateInterfaceOrientation(); }) {
     windows_.push_back(std::make_shared<Window>(device_.screenBounds(orientation_)));
 }

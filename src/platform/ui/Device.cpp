@@ -12,7 +12,7 @@ Device::Device(DeviceIdiom idiom)
 void Device::setOrientation(DeviceOrientation orientation) {
     if (orientation == orientation_) return;
     orientation_ = orientation;
-    NotificationCenter::defaultCenter().post(orientationDidChangeNotification, {}, {}, this);
+    NotificationCenter::defaultCenter().post(kOrientationDidChangeNotification, {}, {}, this);
 }
 
 bool Device::systemVersionAtLeast(std::string_view version) const {

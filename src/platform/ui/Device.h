@@ -12,7 +12,7 @@ namespace tavlo::ui {
 class Device {
 public:
     // Posted (sender: the device) each time the orientation changes.
-    static constexpr const char* orientationDidChangeNotification = "DeviceOrientationDidChangeNotification";
+    static constexpr const char* kOrientationDidChangeNotification = "DeviceOrientationDidChangeNotification";
 
     explicit Device(DeviceIdiom idiom);
 

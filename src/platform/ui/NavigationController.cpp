@@ -24,15 +24,15 @@ void NavigationController::loadView() {
 
 Rect NavigationController::contentFrame() {
     Rect b = view()->bounds();
-    double top = barHidden_ ? 0 : navigationBarHeight;
-    double bottom = toolbarHidden_ ? 0 : Toolbar::height;
+    double top = barHidden_ ? 0 : kNavigationBarHeight;
+    double bottom = toolbarHidden_ ? 0 : Toolbar::kHeight;
     return {0, top, b.width(), std::max(0.0, b.height() - top - bottom)};
 }
 
 void NavigationController::layoutContent() {
     if (!isViewLoaded()) return;
     Rect b = view()->bounds();
-    toolbar_->setFrame({0, b.height() - Toolbar::height, b.width(), Toolbar::height});
+    toolbar_->setFrame({0, b.height() - Toolbar::kHeight, b.width(), Toolbar::kHeight});
     toolbar_->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleTopMargin);
     if (ViewController* top = topViewController()) {
         top->view()->setFrame(contentFrame());

@@ -36,7 +36,7 @@ public:
     // A person's tap on the back button.
     void tapBackButton();
 
-    static constexpr double navigationBarHeight = 44;
+    static constexpr double kNavigationBarHeight = 44;
     bool isNavigationBarHidden() const { return barHidden_; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
     // Where the top controller's view goes: below the navigation bar and above the toolbar.

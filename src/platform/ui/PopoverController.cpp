@@ -17,7 +17,7 @@ void PopoverController::presentFromBarButtonItem(const BarButtonItem& item, bool
     Window& window = app->keyWindow() ? *app->keyWindow() : app->window();
     auto view = content_->view();
     // Below the bar, clear of the screen's edges, no taller than a panel needs.
-    double top = NavigationController::navigationBarHeight + 16;
+    double top = NavigationController::kNavigationBarHeight + 16;
     view->setFrame({10, top, 320, std::clamp(window.bounds().height() - top - 10, 0.0, 660.0)});
     window.addSubview(view);
     visible_ = true;

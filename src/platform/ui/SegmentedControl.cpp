@@ -16,7 +16,7 @@ void SegmentedControl::insertSegment(std::string title, int index) {
 
 void SegmentedControl::removeAllSegments() {
     segments_.clear();
-    selected_ = noSegment;
+    selected_ = kNoSegment;
 }
 
 std::string SegmentedControl::titleForSegment(int index) const { return valid(index) ? segments_[index].title : ""; }
@@ -65,9 +65,9 @@ SegmentedControl::Layout SegmentedControl::layout(double width, double padding) 
             result.font = result.font.withSize(std::max(smallest, result.font.pointSize() - 0.5));
     };
     // Smaller titles first, then titles on two lines, smaller still, and at last less padding.
-    shrinkTo(std::max(kSmallestOneLineSize, minimumTitleSize));
+    shrinkTo(std::max(kSmallestOneLineSize, kMinimumTitleSize));
     if (!fits()) result.lines = 2;
-    shrinkTo(minimumTitleSize);
+    shrinkTo(kMinimumTitleSize);
     while (result.padding > 1 && !fits()) result.padding = std::max(1.0, result.padding - 0.5);
     if (result.lines == 2 && sum(roomOfEach(titles, result.font, 1, result.padding)) <= width) result.lines = 1;
 
@@ -105,7 +105,7 @@ void SegmentedControl::setEnabled(bool enabled, int index) {
 }
 
 void SegmentedControl::setSelectedSegmentIndex(int index) {
-    selected_ = valid(index) ? index : noSegment;
+    selected_ = valid(index) ? index : kNoSegment;
     setNeedsDisplay();
 }
 

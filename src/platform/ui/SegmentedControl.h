@@ -13,7 +13,7 @@ enum class SegmentedControlStyle { Plain, Bordered, Bar };
 // A row of titled segments of which at most one is selected; choosing one sends ValueChanged.
 class SegmentedControl : public Control {
 public:
-    static constexpr int noSegment = -1;
+    static constexpr int kNoSegment = -1;
 
     explicit SegmentedControl(std::vector<std::string> titles = {}, Rect frame = {});
 
@@ -38,7 +38,7 @@ public:
     // side: while every title has its room in `titleFont`, equal shares where each fits, else
     // each segment its title's room and an equal part of what is left. When they do not all
     // fit, the titles shrink, then break at a space onto two lines, shrink down to
-    // `minimumTitleSize` and at last lose padding (down to 1 point) until they do, so that a bar
+    // `kMinimumTitleSize` and at last lose padding (down to 1 point) until they do, so that a bar
     // of many segments still shows every title whole; past that each segment gives up the same
     // share of its room.
     struct Layout {
@@ -48,7 +48,7 @@ public:
         std::vector<double> widths;
     };
     Layout layout(double width, double padding) const;
-    static constexpr double minimumTitleSize = 9;
+    static constexpr double kMinimumTitleSize = 9;
     std::vector<double> segmentWidths(double width, double padding) const { return layout(width, padding).widths; }
     // The segment under x (from the control's left edge) when the segments span `width`.
     int segmentAt(double x, double width, double padding) const;
@@ -61,7 +61,7 @@ private:
     bool valid(int index) const { return index >= 0 && index < numberOfSegments(); }
 
     std::vector<Segment> segments_;
-    int selected_ = noSegment;
+    int selected_ = kNoSegment;
     SegmentedControlStyle style_ = SegmentedControlStyle::Plain;
 };
 

@@ -41,9 +41,9 @@ void SplitViewController::loadView() {
 void SplitViewController::layoutPanes() {
     if (!isViewLoaded()) return;
     Rect b = view()->bounds();
-    double left = masterHidden_ ? 0 : masterWidth + 1;
+    double left = masterHidden_ ? 0 : kMasterWidth + 1;
     if (master_ && !masterHidden_) {
-        master_->view()->setFrame({0, 0, masterWidth, b.height()});
+        master_->view()->setFrame({0, 0, kMasterWidth, b.height()});
         master_->view()->setAutoresizingMask(Autoresizing::FlexibleHeight);
         if (master_->view()->superview() != view().get()) view()->addSubview(master_->view());
     }

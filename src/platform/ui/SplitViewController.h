@@ -25,7 +25,7 @@ public:
 // master is reached through a popover. The delegate is not owned.
 class SplitViewController : public ViewController {
 public:
-    static constexpr double masterWidth = 320;
+    static constexpr double kMasterWidth = 320;
 
     using ViewController::ViewController;
     ~SplitViewController() override;

@@ -6,7 +6,7 @@ namespace tavlo::ui {
 
 namespace {
 
-constexpr double inset = 15;
+constexpr double kInset = 15;
 
 } // namespace
 
@@ -87,24 +87,24 @@ TableView* TableViewCell::tableView() const {
 void TableViewCell::layoutSubviews() {
     Rect b = bounds();
     double right = accessoryView_ ? accessoryView_->frame().width() : accessoryWidth(accessory_);
-    double left = editing_ ? editingIndent : 0;
+    double left = editing_ ? kEditingIndent : 0;
     content_->setFrame({left, 0, std::max(0.0, b.width() - right - left), b.height()});
     if (accessoryView_) {
         Rect f = accessoryView_->frame();
         accessoryView_->setFrame({b.width() - f.width(), (b.height() - f.height()) / 2, f.width(), f.height()});
     }
     Rect c = content_->bounds();
-    double width = std::max(0.0, c.width() - 2 * inset);
+    double width = std::max(0.0, c.width() - 2 * kInset);
     switch (style_) {
-    case TableViewCellStyle::Default: textLabel_->setFrame({inset, 0, width, c.height()}); break;
+    case TableViewCellStyle::Default: textLabel_->setFrame({kInset, 0, width, c.height()}); break;
     case TableViewCellStyle::Subtitle:
-        textLabel_->setFrame({inset, 0, width, c.height() * 0.6});
-        detailLabel_->setFrame({inset, c.height() * 0.6, width, c.height() * 0.4});
+        textLabel_->setFrame({kInset, 0, width, c.height() * 0.6});
+        detailLabel_->setFrame({kInset, c.height() * 0.6, width, c.height() * 0.4});
         break;
     case TableViewCellStyle::Value1:
     case TableViewCellStyle::Value2:
-        textLabel_->setFrame({inset, 0, width / 2, c.height()});
-        detailLabel_->setFrame({inset + width / 2, 0, width / 2, c.height()});
+        textLabel_->setFrame({kInset, 0, width / 2, c.height()});
+        detailLabel_->setFrame({kInset + width / 2, 0, width / 2, c.height()});
         break;
     }
 }

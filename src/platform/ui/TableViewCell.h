@@ -27,7 +27,7 @@ public:
     TableViewCell(TableViewCellStyle style, std::string reuseIdentifier, Rect frame = {0, 0, 320, 44});
 
     // How far the content moves right while the cell shows its editing control.
-    static constexpr double editingIndent = 38;
+    static constexpr double kEditingIndent = 38;
     // The room a standard accessory takes at the cell's right edge.
     static double accessoryWidth(AccessoryType type);
 

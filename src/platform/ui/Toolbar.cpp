@@ -4,13 +4,13 @@ namespace tavlo::ui {
 
 namespace {
 
-constexpr double margin = 12;
+constexpr double kMargin = 12;
 
 double itemWidth(const BarButtonItem& item) {
     if (item.customView()) return item.customView()->frame().width();
     if (item.systemItem() == SystemItem::FixedSpace) return item.width();
     if (item.isSpace()) return 0;
-    if (auto title = item.displayTitle()) return Toolbar::titleFont().measure(*title).width + 2 * margin;
+    if (auto title = item.displayTitle()) return Toolbar::titleFont().measure(*title).width + 2 * kMargin;
     return 44;
 }
 
@@ -26,13 +26,13 @@ void Toolbar::setItems(Items items, bool) {
 }
 
 std::vector<Rect> Toolbar::itemFrames() const {
-    double used = margin, flexible = 0;
+    double used = kMargin, flexible = 0;
     for (auto& item : items_) {
         used += itemWidth(*item);
         if (item->systemItem() == SystemItem::FlexibleSpace) ++flexible;
     }
-    double share = flexible > 0 ? std::max(0.0, bounds().width() - used - margin) / flexible : 0;
-    double x = margin;
+    double share = flexible > 0 ? std::max(0.0, bounds().width() - used - kMargin) / flexible : 0;
+    double x = kMargin;
     std::vector<Rect> frames;
     for (auto& item : items_) {
         double w = item->systemItem() == SystemItem::FlexibleSpace ? share : itemWidth(*item);

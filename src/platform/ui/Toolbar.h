@@ -16,7 +16,7 @@ enum class BarStyle { Default, Black };
 class Toolbar : public View {
 public:
     using Items = std::vector<std::shared_ptr<BarButtonItem>>;
-    static constexpr double height = 44;
+    static constexpr double kHeight = 44;
 
     using View::View;
 

@@ -32,7 +32,7 @@ void JackMagEngine::activateAudioSession(bool on) {
     rec_init(false);
     tone_setAs(kToneNone);
     Error error;
-    if (!session_->setActive(false, &error) && error.code() != AudioSession::errorDomainCodeBusy) {
+    if (!session_->setActive(false, &error) && error.code() != AudioSession::kErrorDomainCodeBusy) {
         logError("ActivateAS: AVAudioSession deactivate failed: %@", error.localizedDescription());
     }
     if (!on) return;

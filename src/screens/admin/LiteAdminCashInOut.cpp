@@ -29,7 +29,7 @@ namespace {
 
 constexpr const char* kOpenDrawerFailed = "Unable to open drawer. Verify printer is on and has paper";
 
-Error noPrinter() { return Utils::getError(localized("No printer configured"), Utils::StoreServerErrorDomain, -1); }
+Error noPrinter() { return Utils::getError(localized("No printer configured"), Utils::kStoreServerErrorDomain, -1); }
 
 std::string gatewayAddress() { return CommHelper::gateway().value_or(""); }
 

@@ -28,7 +28,7 @@ constexpr const char* kSimpleCell = "SimpleCell";
 // The rows of the first two drawers: one row even without a drawer, which says so.
 size_t drawerRows(size_t drawers) { return std::clamp<size_t>(drawers, 1, 2); }
 
-Error refusal(const char* message) { return Utils::getError(localized(message), Utils::StoreServerErrorDomain, -1); }
+Error refusal(const char* message) { return Utils::getError(localized(message), Utils::kStoreServerErrorDomain, -1); }
 
 std::string nameOf(const ManagedObjectPtr& row, const char* user) {
     return row ? row->text(std::string(user) + ".name").value_or("") : std::string();

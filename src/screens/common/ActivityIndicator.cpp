@@ -23,7 +23,7 @@ using namespace ui;
 namespace {
 
 // A status text drawn at once while the main thread is busy is drawn at most this often.
-constexpr double statusFrameInterval = 1.0 / 30;
+constexpr double kStatusFrameInterval = 1.0 / 30;
 
 struct OverlayState {
     std::recursive_mutex lock; // "lockActivityObject": the overlay, the pending show
@@ -50,7 +50,7 @@ void drawNow(bool throttled) {
     {
         std::lock_guard guard(s.hookLock);
         Date now = Date::now();
-        if (throttled && s.lastDraw && now.secondsSince(*s.lastDraw) < statusFrameInterval) return;
+        if (throttled && s.lastDraw && now.secondsSince(*s.lastDraw) < kStatusFrameInterval) return;
         s.lastDraw = now;
         draw = s.drawNow;
     }
@@ -74,13 +74,13 @@ std::shared_ptr<View> makeOverlay(const std::shared_ptr<View>& view) {
 
     auto spinner = std::make_shared<ActivitySpinner>(ActivitySpinnerStyle::White,
                                                      Rect(size.width / 2 - 12, size.height / 3 - 6, 24, 24));
-    spinner->setTag(ActivityIndicator::spinnerTag);
+    spinner->setTag(ActivityIndicator::kSpinnerTag);
     spinner->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin |
                                  Autoresizing::FlexibleTopMargin | Autoresizing::FlexibleBottomMargin);
     panel->addSubview(spinner);
 
     auto label = std::make_shared<Label>(Rect(0, size.height / 3 + 20, size.width, 60));
-    label->setTag(ActivityIndicator::labelTag);
+    label->setTag(ActivityIndicator::kLabelTag);
     label->setFont(Font::system(16));
     label->setTextColor(Color::white());
     label->setTextAlignment(TextAlignment::Center);
@@ -95,7 +95,7 @@ void takeDown(OverlayState& s) {
     if (!s.overlay) return;
     std::shared_ptr<View> panel = std::move(s.overlay);
     RunLoop::main().perform([panel] {
-        if (auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::spinnerTag)))
+        if (auto* spinner = dynamic_cast<ActivitySpinner*>(panel->viewWithTag(ActivityIndicator::kSpinnerTag)))
             spinner->stopAnimating();
         panel->removeFromSuperview();
     });
@@ -149,7 +149,7 @@ void ActivityIndicator::showOn(std::shared_ptr<View> view) {
     }
     s.overlay = makeOverlay(view);
     if (view) view->addSubview(s.overlay);
-    if (auto* spinner = dynamic_cast<ActivitySpinner*>(s.overlay->viewWithTag(spinnerTag))) spinner->startAnimating();
+    if (auto* spinner = dynamic_cast<ActivitySpinner*>(s.overlay->viewWithTag(kSpinnerTag))) spinner->startAnimating();
 }
 
 void ActivityIndicator::setStatus(const std::string& text) {
@@ -171,7 +171,7 @@ void ActivityIndicator::setStatus(const std::string& text) {
     }
     {
         std::lock_guard guard(s.lock);
-        auto* label = s.overlay ? dynamic_cast<Label*>(s.overlay->viewWithTag(labelTag)) : nullptr;
+        auto* label = s.overlay ? dynamic_cast<Label*>(s.overlay->viewWithTag(kLabelTag)) : nullptr;
         if (!label) return;
         label->setText(format("%@ ...", text));
         label->setNeedsDisplay();
@@ -185,12 +185,12 @@ void ActivityIndicator::hide() {
     // itself cannot put it up while waiting, so it calls it off below.
     if (!RunLoop::isMainThread()) {
         for (int step = 1; s.pending; ++step) {
-            if (step > waitSteps) {
+            if (step > kWaitSteps) {
                 TAVLO_LOG("Waited more than expected to hide activity indicator");
                 break;
             }
-            Clock::current().sleepFor(waitStep);
-            TAVLO_LOG("Waiting %f seconds (%d)", waitStep, step);
+            Clock::current().sleepFor(kWaitStep);
+            TAVLO_LOG("Waiting %f seconds (%d)", kWaitStep, step);
         }
     }
     std::lock_guard guard(s.lock);

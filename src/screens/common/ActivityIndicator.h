@@ -19,11 +19,11 @@ namespace tavlo::screens {
 // before a synchronous call keeps the main loop from drawing. It is taken down on the main thread.
 class ActivityIndicator {
 public:
-    static constexpr int spinnerTag = 9230;
-    static constexpr int labelTag = 9231;
+    static constexpr int kSpinnerTag = 9230;
+    static constexpr int kLabelTag = 9231;
     // Longest wait of hide() for a show handed to the main thread: 8 steps of 0.25 seconds.
-    static constexpr double waitStep = 0.25;
-    static constexpr int waitSteps = 8;
+    static constexpr double kWaitStep = 0.25;
+    static constexpr int kWaitSteps = 8;
 
     // Covers the view (a null view gives an overlay of no size, attached to nothing). With
     // `split` on a tablet whose key window shows a split view, both panes are covered instead.

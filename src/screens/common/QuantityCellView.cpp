@@ -32,8 +32,8 @@ std::shared_ptr<TableViewCell> QuantityCellView::counterRow(const std::string& i
     View& content = cell->contentView();
     const double buttonTop = (height - 40) / 2, textTop = (height - 24) / 2; // 2 and 10 in a 44-point row
     content.addSubview(stepButton("-", {10, buttonTop}, 0, std::move(minusPressed)));
-    content.addSubview(countLabel(Rect(66, textTop, 30, 25), rowCountTag));
-    auto name = countLabel(Rect((width - 180) / 2, textTop, 180, 25), rowNameTag);
+    content.addSubview(countLabel(Rect(66, textTop, 30, 25), kRowCountTag));
+    auto name = countLabel(Rect((width - 180) / 2, textTop, 180, 25), kRowNameTag);
     name->setTextAlignment(TextAlignment::Center);
     name->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
     content.addSubview(name);
@@ -44,7 +44,7 @@ std::shared_ptr<TableViewCell> QuantityCellView::counterRow(const std::string& i
 }
 
 void QuantityCellView::showRowCount(TableViewCell& cell, int count) {
-    if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(rowCountTag)))
+    if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(kRowCountTag)))
         label->setText(count > 0 ? format("%ld", count) : std::string());
 }
 
@@ -58,10 +58,10 @@ QuantityCellView::QuantityCellView(TableViewCellStyle style, std::string reuseId
                                    Control::Action plusPressed, Control::Action minusPressed)
     : TableViewCell(style, std::move(reuseIdentifier), bounds) {
     // The buttons stand 2 points below the top of a 44-point row, the count in its middle.
-    minus_ = stepButton("-", {10, 2}, minusTag, std::move(minusPressed));
-    count_ = countLabel(Rect(60, 10, 180, 25), countTag);
+    minus_ = stepButton("-", {10, 2}, kMinusTag, std::move(minusPressed));
+    count_ = countLabel(Rect(60, 10, 180, 25), kCountTag);
     count_->setTextAlignment(TextAlignment::Center);
-    plus_ = stepButton("+", {242, 2}, plusTag, std::move(plusPressed));
+    plus_ = stepButton("+", {242, 2}, kPlusTag, std::move(plusPressed));
     for (const std::shared_ptr<View>& view :
          {std::shared_ptr<View>(minus_), std::shared_ptr<View>(count_), std::shared_ptr<View>(plus_)})
         contentView().addSubview(view);

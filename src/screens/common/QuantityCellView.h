@@ -13,7 +13,7 @@ namespace tavlo::screens {
 // order details. The buttons send their actions on a touch that ends inside them.
 class QuantityCellView : public ui::TableViewCell {
 public:
-    static constexpr int countTag = 1, plusTag = 2, minusTag = 3;
+    static constexpr int kCountTag = 1, kPlusTag = 2, kMinusTag = 3;
 
     QuantityCellView(ui::TableViewCellStyle style, std::string reuseIdentifier, ui::Rect bounds,
                      ui::Control::Action plusPressed, ui::Control::Action minusPressed);
@@ -33,7 +33,7 @@ public:
     // A counting row of a list of things to choose (sides, a combo group's items), `width` x
     // `height` points: "-" at the left with the count beside it, the name in the middle (tags
     // below) and "+" at the right edge.
-    static constexpr int rowCountTag = 1, rowNameTag = 2;
+    static constexpr int kRowCountTag = 1, kRowNameTag = 2;
     static std::shared_ptr<ui::TableViewCell> counterRow(const std::string& identifier, double width, double height,
                                                          ui::Control::Action minusPressed,
                                                          ui::Control::Action plusPressed);

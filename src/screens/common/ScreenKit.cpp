@@ -15,7 +15,7 @@ bool onPad() {
 }
 
 Size promptSize() {
-    const double bar = NavigationController::navigationBarHeight;
+    const double bar = NavigationController::kNavigationBarHeight;
     return onPad() ? Size{540, 620 - bar} : Size{320, 480 - bar};
 }
 
@@ -36,7 +36,7 @@ std::shared_ptr<Button> addHeading(View& root, const Heading& h, const std::stri
     name->setTitle("tavlo");
     name->setTitleColor(theme::teal());
     name->titleLabel().setFont(Font::boldSystem(h.nameSize));
-    name->setAutoresizingMask(centred);
+    name->setAutoresizingMask(kCentred);
     name->addTarget([tapped = std::move(tapped)](Control&) { tapped(); }, ControlEvent::TouchUpInside);
 
     auto subtitle = add<Label>(root, Rect(h.x, h.top + h.nameHeight, h.width, h.subtitleHeight));
@@ -45,7 +45,7 @@ std::shared_ptr<Button> addHeading(View& root, const Heading& h, const std::stri
     subtitle->setTextColor(theme::mutedInk());
     subtitle->setTextAlignment(TextAlignment::Center);
     subtitle->setAdjustsFontSizeToFitWidth(true);
-    subtitle->setAutoresizingMask(centred);
+    subtitle->setAutoresizingMask(kCentred);
     return name;
 }
 

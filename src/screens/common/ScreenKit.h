@@ -26,9 +26,9 @@ template <typename V, typename... A> std::shared_ptr<V> add(ui::View& parent, A&
 }
 
 // Kept at its distance from the middle as the screen turns.
-inline constexpr uint32_t centred = ui::Autoresizing::FlexibleLeftMargin | ui::Autoresizing::FlexibleRightMargin;
+inline constexpr uint32_t kCentred = ui::Autoresizing::FlexibleLeftMargin | ui::Autoresizing::FlexibleRightMargin;
 // Kept at its distance from the left, top and right edges as the parent's width changes.
-inline constexpr uint32_t stretchesAcross = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleBottomMargin;
+inline constexpr uint32_t kStretchesAcross = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleBottomMargin;
 
 bool onPad();
 // The prompt's room below the navigation bar: 540 by 576 in a pad's form sheet, 320 by 436 on a
@@ -59,8 +59,8 @@ struct CardLook {
     uint32_t resizing;
 };
 // The shell's column card and a prompt's card (as wide as its parent, less the margins).
-inline const CardLook kColumnCard{.cornerRadius = 12, .shadow = {{0, 2}, 8, 0.18}, .resizing = centred};
-inline const CardLook kPromptCard{.cornerRadius = 8, .shadow = {{0, 1}, 4, 0.18}, .resizing = stretchesAcross};
+inline const CardLook kColumnCard{.cornerRadius = 12, .shadow = {{0, 2}, 8, 0.18}, .resizing = kCentred};
+inline const CardLook kPromptCard{.cornerRadius = 8, .shadow = {{0, 1}, 4, 0.18}, .resizing = kStretchesAcross};
 std::shared_ptr<ui::View> addCard(ui::View& parent, const ui::Rect& frame, const CardLook& look);
 
 // A caption over a field of a card.

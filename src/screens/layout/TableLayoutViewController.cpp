@@ -88,7 +88,7 @@ void TableLayoutViewController::viewDidLoad() {
     picker_ = std::make_shared<PickerView>(Rect(0, 0, view()->bounds().width(), 216));
     picker_->setShowsSelectionIndicator(true);
     pickerField_->setInputView(picker_);
-    auto bar = std::make_shared<Toolbar>(Rect(0, 0, view()->bounds().width(), Toolbar::height));
+    auto bar = std::make_shared<Toolbar>(Rect(0, 0, view()->bounds().width(), Toolbar::kHeight));
     bar->setBarStyle(BarStyle::Black);
     bar->setItems({BarButtonItem::system(SystemItem::Cancel, [this](BarButtonItem&) { closePicker(); }),
                    BarButtonItem::flexibleSpace(),
@@ -159,7 +159,7 @@ void TableLayoutViewController::refreshOrders() {
     bool updated =
         handler && handler->updateOrderSummaries(session_->storeId(), session_->password(), session_->userId(),
                                                  CommHelper::gateway().value_or(""), true, context, &error);
-    if (!handler) error = Error(Utils::StoreServerErrorDomain, -1, "No order handler");
+    if (!handler) error = Error(Utils::kStoreServerErrorDomain, -1, "No order handler");
     if (updated) return refreshView();
     if (Parameters::flag(Parameter::AlertLayoutRefreshErrors, context))
         alert("Alert", error.localizedDescription(), {"Ok"});

@@ -39,7 +39,7 @@ std::shared_ptr<View> build(PayViewController& owner) {
 
     auto caption = [&](const std::string& outletName, const std::string& text, double x, double width) {
         auto label = addCaption(*root, {x, g.y, width, g.rowHeight}, localized(text), g.captionFont, theme::ink(),
-                                stretchesAcross);
+                                kStretchesAcross);
         owner.connect(outletName, label);
         return label;
     };
@@ -77,7 +77,7 @@ std::shared_ptr<View> build(PayViewController& owner) {
     g.y = pad ? 16 : 8;
     caption("lblDueCaption", "Due", g.m, g.captionWidth);
     auto due = addCaption(*root, {g.fieldX, g.y, g.m + g.width - g.fieldX, g.rowHeight}, "",
-                          Font::boldSystem(pad ? 26 : 20), theme::teal(), stretchesAcross);
+                          Font::boldSystem(pad ? 26 : 20), theme::teal(), kStretchesAcross);
     due->setTextAlignment(TextAlignment::Right);
     owner.connect("lblDue", due);
     g.y += g.rowHeight + g.gap;

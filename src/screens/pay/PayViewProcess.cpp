@@ -108,7 +108,7 @@ void PayViewController::localProcess(const std::optional<std::string>& reference
             return;
         }
         fillTransaction(*transaction, *payment_);
-        transaction->setValue(order_->remoteId(), CardAttempts::OrderField);
+        transaction->setValue(order_->remoteId(), CardAttempts::kOrderField);
         if (refund && toUpper(*host) == "LARCH") transaction->setHostData(reference);
         charge(*host, config, transaction, refund);
         return;

@@ -89,7 +89,7 @@ void SignatureCapture::loadView() {
     Rect screen = screenFrame();
     // Landscape, below the navigation bar and above the toolbar.
     const double width = std::max(screen.width(), screen.height()), height = std::min(screen.width(), screen.height());
-    const double bars = 2 * NavigationController::navigationBarHeight;
+    const double bars = 2 * NavigationController::kNavigationBarHeight;
     touchView_ = std::make_shared<TouchView>(Rect(0, 0, width, height - bars), this);
     touchView_->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
     setView(touchView_);

@@ -67,7 +67,7 @@ bool PaymentsViewController::changeOnOrder(const ManagedObject& payment,
     ObjectContext* store = context();
     ManagedObjectPtr orderRow = payment.toOne("order");
     if (!orderRow) {
-        Error::set(error, Utils::StoreServerErrorDomain, -1, localized("Unable to find the payment's order"));
+        Error::set(error, Utils::kStoreServerErrorDomain, -1, localized("Unable to find the payment's order"));
         return false;
     }
     Order order(*orderRow, store);
@@ -77,7 +77,7 @@ bool PaymentsViewController::changeOnOrder(const ManagedObject& payment,
     });
     // Sending the order without the change would report a change that never happened.
     if (onOrder == payments.end()) {
-        Error::set(error, Utils::StoreServerErrorDomain, -1, localized("Unable to find the payment on its order"));
+        Error::set(error, Utils::kStoreServerErrorDomain, -1, localized("Unable to find the payment on its order"));
         return false;
     }
     change(order, **onOrder);

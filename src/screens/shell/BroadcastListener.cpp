@@ -25,7 +25,7 @@ BroadcastListener::BroadcastListener(ObjectContext* context)
     : udpDelegate_(UDPDelegate::startListening(Parameters::text(Parameter::IgnoreBroadcasts, context),
                                                Parameters::text(Parameter::UdpPort, context),
                                                Parameters::text(Parameter::UdpLog, context), AppShell::handlerWaker())),
-      messages_(UDPDelegate::BroadcastMessageNotification, nullptr, &BroadcastListener::broadcastMessage) {}
+      messages_(UDPDelegate::kBroadcastMessageNotification, nullptr, &BroadcastListener::broadcastMessage) {}
 
 BroadcastListener::~BroadcastListener() = default;
 

@@ -150,7 +150,7 @@ void LoginViewController::askForTips(const std::string& message,
     auto setUp = [this](AlertView& alert) {
         alert.setStyle(AlertViewStyle::PlainTextInput);
         TextField* field = alert.textField(0);
-        field->setTag(amountFieldTag);
+        field->setTag(kAmountFieldTag);
         field->setKeyboardType(KeyboardType::NumberPad);
         field->setDelegate(this);
     };
@@ -219,7 +219,7 @@ void LoginViewController::printClockTicket(Session& session, const ManagedObject
 
 bool LoginViewController::textFieldShouldChangeCharacters(TextField& field, TextRange range,
                                                           const std::string& replacement) {
-    if (field.tag() != amountFieldTag) return true;
+    if (field.tag() != kAmountFieldTag) return true;
     // Cents entry as the amount prompt does it: an edit it refuses leaves the field as it was.
     if (std::optional<std::string> shown = AmountViewController::centsAfterEdit(field.text(), range, replacement))
         field.setText(*shown);

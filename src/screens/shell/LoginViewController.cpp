@@ -219,7 +219,7 @@ void LoginViewController::completeAuthenticate(const std::shared_ptr<Session>& s
             &error);
         if (error.isSet()) TAVLO_LOG("Login: %@", error.localizedDescription());
         if (!storeOpen && !error.isSet() && !allowAdmin)
-            error = Error(Utils::StoreServerErrorDomain, -1,
+            error = Error(Utils::kStoreServerErrorDomain, -1,
                           localized("Store is currently closed. A manager must open the store before taking orders"));
     }
     ActivityIndicator::hide();
@@ -343,7 +343,7 @@ void LoginViewController::disabled() {
               disabled_ ? localized("Terminal disabled")
                         : localized("Terminal has been disabled, contact support personnel to re-enable it"),
               {"Ok"})
-        ->setTag(disabledAlertTag);
+        ->setTag(kDisabledAlertTag);
 }
 
 } // namespace tavlo::screens

@@ -44,11 +44,9 @@ class LoginViewController : public ui::ViewController, public ui::TextFieldDeleg
 public:
     static constexpr const char* kInterfaceName = kLoginInterface;
     // Names the disabled terminal's alert among the alerts.
-    static constexpr int disabledAlertTag = 200;
+    static constexpr int kDisabledAlertTag = 200;
     // The money fields of the tips prompts.
-    static constexpr int amountFieldTag = 123;
-    // Port of the announcements when HH_UDP_PORT gives none.
-    static constexpr int defaultUdpPort = 4408;
+    static constexpr int kAmountFieldTag = 123;
 
     LoginViewController();
     ~LoginViewController() override;

@@ -77,7 +77,7 @@ std::shared_ptr<Button> clockButton(View& root, const Rect& frame, const std::st
     button->setBackgroundColor(theme::tealTint());
     button->setCornerRadius(8);
     button->titleLabel().setFont(Font::boldSystem(m.clockSize));
-    button->setAutoresizingMask(kit::centred);
+    button->setAutoresizingMask(kit::kCentred);
     return button;
 }
 

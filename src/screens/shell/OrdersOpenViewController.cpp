@@ -168,7 +168,7 @@ void OrdersOpenViewController::viewDidLoad() {
         warnOfPortraitPad();
     } else if (openOrders_ && !Parameters::flag(Parameter::LayoutNoAutoShow, context())) {
         std::weak_ptr<ViewController> self = shared_from_this();
-        orientation_ = ScopedObserver(Device::orientationDidChangeNotification, nullptr, [self](const Notification&) {
+        orientation_ = ScopedObserver(Device::kOrientationDidChangeNotification, nullptr, [self](const Notification&) {
             performOnMainThread([self] {
                 if (auto list = std::static_pointer_cast<OrdersOpenViewController>(self.lock()))
                     list->orientationChanged();

@@ -71,7 +71,7 @@ std::shared_ptr<PrinterStream> ReceiptPrinters::printerFor(const std::optional<s
 
 void ReceiptPrinters::registerDrivers() {
     registerMaker("escpos", [](const Settings& settings, const std::shared_ptr<PrinterStream>& current) {
-        if (current && current->type() == PrinterStream::EscPosType) return current;
+        if (current && current->type() == PrinterStream::kEscPosType) return current;
         return std::shared_ptr<PrinterStream>(std::make_shared<EscPosPrinter>(settings.url, settings.timeout));
     });
     registerMaker("orvan", [](const Settings& settings, const std::shared_ptr<PrinterStream>&) {

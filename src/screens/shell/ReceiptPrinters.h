@@ -17,13 +17,13 @@ namespace tavlo::screens {
 class ReceiptPrinters {
 public:
     // Seconds an ESC/POS printer waits to connect when TS_PRINTER_TIMEOUT gives none.
-    static constexpr int defaultTimeout = 3;
+    static constexpr int kDefaultTimeout = 3;
 
     struct Settings {
         std::string type; // in lower case
         std::optional<std::string> url;
         std::optional<std::string> connectionType;
-        int timeout = defaultTimeout;
+        int timeout = kDefaultTimeout;
         bool debug = false;
     };
     // Makes the printer of its type, or answers `current` when that already is one.

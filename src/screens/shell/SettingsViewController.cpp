@@ -31,7 +31,7 @@ struct SettingsViewController::LoadRequest {
     std::string password;
     std::string gateway; // as typed
     std::optional<std::string> associationCode;
-    int timeout = defaultNetworkTimeout;
+    int timeout = kDefaultNetworkTimeout;
     std::shared_ptr<ObjectStore> coordinator;
     Observer observer;
 };
@@ -161,7 +161,7 @@ void SettingsViewController::saveSettings() {
         this, "Association Code",
         localized("If you have an association code, enter it here and press Ok. If not, just press Ok"),
         {std::nullopt, {localized("Ok")}}, [this](int, const std::string& code) { synch(nonEmpty(code)); }, setUp)
-        ->setTag(associationCodeAlertTag);
+        ->setTag(kAssociationCodeAlertTag);
 }
 
 void SettingsViewController::tavlo() {
@@ -182,7 +182,7 @@ void SettingsViewController::testGateway() {
 
 int SettingsViewController::initialNetworkTimeout() {
     int64_t seconds = UserDefaults::standardUserDefaults().integerForKey("initial_network_timeout");
-    return seconds > 0 ? static_cast<int>(seconds) : defaultNetworkTimeout;
+    return seconds > 0 ? static_cast<int>(seconds) : kDefaultNetworkTimeout;
 }
 
 void SettingsViewController::synch(const std::optional<std::string>& associationCode) {

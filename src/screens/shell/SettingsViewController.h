@@ -26,9 +26,9 @@ class SettingsViewController : public ui::ViewController, public ui::TextFieldDe
 public:
     static constexpr const char* kInterfaceName = kSettingsInterface;
     // Names the association code's prompt among the alerts.
-    static constexpr int associationCodeAlertTag = 97;
+    static constexpr int kAssociationCodeAlertTag = 97;
     // Seconds the store load waits for the server when "initial_network_timeout" gives none.
-    static constexpr int defaultNetworkTimeout = 15;
+    static constexpr int kDefaultNetworkTimeout = 15;
     // Seconds a store load waits: "initial_network_timeout", or the default when it gives none.
     static int initialNetworkTimeout();
 

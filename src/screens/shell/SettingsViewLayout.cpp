@@ -132,7 +132,7 @@ std::shared_ptr<View> build(SettingsViewController& owner) {
     info->setFont(Font::system(m.infoSize));
     info->setTextColor(theme::mutedInk());
     info->setTextAlignment(TextAlignment::Center);
-    info->setAutoresizingMask(kit::centred);
+    info->setAutoresizingMask(kit::kCentred);
 
     owner.connect("textStoreId", storeId);
     owner.connect("textStorePassword", password);

@@ -156,7 +156,7 @@ bool TavloMobileAppDelegate::loadStore(const std::string& url, const std::string
     TAVLO_LOG("*** NEW STORE:%@", storeId);
     if (load.succeeded()) return true;
     const std::string unable = "Unable to synchronize, verify your store credentials";
-    storeLoadError_ = load.error().value_or(Error(CommHelper::StoreServerErrorDomain, 1, unable));
+    storeLoadError_ = load.error().value_or(Error(CommHelper::kStoreServerErrorDomain, 1, unable));
     showAlert("Error", unable);
     TAVLO_LOG("*** ERROR: Unable to synch, verify your credentials!");
     return false;
@@ -219,7 +219,7 @@ bool TavloMobileAppDelegate::setRootMainController(std::shared_ptr<ViewControlle
 }
 
 void TavloMobileAppDelegate::verifySpace(uint64_t freeBytes) {
-    if (freeBytes >= lowSpaceLimit) return;
+    if (freeBytes >= kLowSpaceLimit) return;
     std::string space = Session::formatSpace(freeBytes);
     TAVLO_LOG_MAIL("Running out of space (available: %@)", space);
     showAlert("Alert", format("%@ (%@)",

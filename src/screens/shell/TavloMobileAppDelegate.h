@@ -41,7 +41,7 @@ class TavloMobileAppDelegate : public ui::ApplicationDelegate,
                                public std::enable_shared_from_this<TavloMobileAppDelegate> {
 public:
     // Less free space than this (50 MiB) warns at sign-in.
-    static constexpr uint64_t lowSpaceLimit = 52428800;
+    static constexpr uint64_t kLowSpaceLimit = 52428800;
 
     TavloMobileAppDelegate();
     // Waits for the terminal info still being sent.

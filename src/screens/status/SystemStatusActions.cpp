@@ -159,7 +159,7 @@ std::string SystemStatusViewController::statusBody() const {
 void SystemStatusViewController::emailStatus() {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     MailRelay::delegateEmail(defaults.stringForKey("store_id"), defaults.stringForKey("password"), std::nullopt,
-                             std::string(SupportService::defaultSender), SupportService::supportMailbox,
+                             std::string(SupportService::kDefaultSender), SupportService::kSupportMailbox,
                              statusSubject(), statusBody(), nullptr);
 }
 

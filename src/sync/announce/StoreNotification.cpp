@@ -20,7 +20,7 @@ bool scanStrings(std::string_view d, StoreNotification& out) {
     size_t pos = 4;
     while (pos < d.size()) {
         uint8_t marker = byteAt(d, pos);
-        if (marker == StoreNotification::StringRecord) {
+        if (marker == StoreNotification::kStringRecord) {
             if (d.size() - pos < 3) return false;
             size_t length = (size_t(byteAt(d, pos + 1)) << 8) | byteAt(d, pos + 2);
             if (d.size() - pos - 3 < length) return false;
@@ -29,7 +29,7 @@ bool scanStrings(std::string_view d, StoreNotification& out) {
             if (!out.source) out.source = std::move(text);
             else if (!out.message) out.message = std::move(text);
             else out.message = *out.message + " " + text;
-        } else if (marker == StoreNotification::BlockRecord) {
+        } else if (marker == StoreNotification::kBlockRecord) {
             if (d.size() - pos < 2) return false;
             size_t length = byteAt(d, pos + 1);
             if (d.size() - pos - 2 < length) return false;
@@ -45,7 +45,7 @@ bool scanStrings(std::string_view d, StoreNotification& out) {
 
 StoreNotification StoreNotification::parse(std::string_view d, bool truncated) {
     StoreNotification out;
-    if (d.size() < MinimumLength) {
+    if (d.size() < kMinimumLength) {
         out.kind = Kind::TooShort;
         return out;
     }
@@ -57,12 +57,12 @@ StoreNotification StoreNotification::parse(std::string_view d, bool truncated) {
         (uint32_t(byteAt(d, 6)) << 24) | (uint32_t(byteAt(d, 7)) << 16) | (uint32_t(byteAt(d, 8)) << 8) | byteAt(d, 9);
     out.type = static_cast<int32_t>(raw);
     switch (out.type) {
-    case HeartbeatType: out.kind = Kind::Heartbeat; break;
-    case StoreChangeType: out.kind = Kind::StoreChange; break;
-    case MenuChangeType: out.kind = Kind::MenuChange; break;
-    case OrderChangeType: out.kind = Kind::OrderChange; break;
-    case TextMessageType:
-        if (d.size() < MinimumTextLength) {
+    case kHeartbeatType: out.kind = Kind::Heartbeat; break;
+    case kStoreChangeType: out.kind = Kind::StoreChange; break;
+    case kMenuChangeType: out.kind = Kind::MenuChange; break;
+    case kOrderChangeType: out.kind = Kind::OrderChange; break;
+    case kTextMessageType:
+        if (d.size() < kMinimumTextLength) {
             out.kind = Kind::ShortTextMessage;
         } else if (scanStrings(d, out)) {
             out.kind = Kind::TextMessage;

@@ -25,15 +25,15 @@ struct StoreNotification {
         Truncated,        // a text message with a record running past the end
         Unknown,
     };
-    static constexpr int32_t HeartbeatType = -1;
-    static constexpr int32_t StoreChangeType = 1;
-    static constexpr int32_t MenuChangeType = 2;
-    static constexpr int32_t OrderChangeType = 3;
-    static constexpr int32_t TextMessageType = 16;
-    static constexpr size_t MinimumLength = 11;
-    static constexpr size_t MinimumTextLength = 42;
-    static constexpr uint8_t StringRecord = 0x74;
-    static constexpr uint8_t BlockRecord = 0x77;
+    static constexpr int32_t kHeartbeatType = -1;
+    static constexpr int32_t kStoreChangeType = 1;
+    static constexpr int32_t kMenuChangeType = 2;
+    static constexpr int32_t kOrderChangeType = 3;
+    static constexpr int32_t kTextMessageType = 16;
+    static constexpr size_t kMinimumLength = 11;
+    static constexpr size_t kMinimumTextLength = 42;
+    static constexpr uint8_t kStringRecord = 0x74;
+    static constexpr uint8_t kBlockRecord = 0x77;
 
     Kind kind = Kind::TooShort;
     int32_t type = 0;

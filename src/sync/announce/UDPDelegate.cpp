@@ -30,7 +30,7 @@ std::unique_ptr<UDPDelegate> UDPDelegate::startListening(const std::optional<std
     auto listener = std::make_unique<UDPDelegate>(std::move(waker));
     listener->setLogging(boolValue(udpLog));
     listener->setAnnounceBroadcasts(true);
-    listener->monitor(udpPort ? intValue(*udpPort) : DefaultPort);
+    listener->monitor(udpPort ? intValue(*udpPort) : kDefaultPort);
     return listener;
 }
 
@@ -40,7 +40,7 @@ void UDPDelegate::monitor(int port) {
     udpSocket_->setDelegate(this);
     Error error;
     if (!udpSocket_->bindToPort(static_cast<uint16_t>(port), &error) ||
-        !udpSocket_->joinMulticastGroup(Group, &error)) {
+        !udpSocket_->joinMulticastGroup(kGroup, &error)) {
         TAVLO_LOG("Unexpected error from UDP monitor (port: %d): %@", port, describe(error));
         return;
     }
@@ -100,7 +100,7 @@ void UDPDelegate::postMessage(const std::string& source, const std::optional<std
         inner.userInfo["message"] = *message;
     }
     inner.sender = this;
-    NotificationCenter::defaultCenter().post(BroadcastMessageNotification, std::any(inner), {}, this);
+    NotificationCenter::defaultCenter().post(kBroadcastMessageNotification, std::any(inner), {}, this);
 }
 
 void UDPDelegate::onUdpSocketDidNotReceiveData(UdpSocket& socket, long tag, const Error& error) {

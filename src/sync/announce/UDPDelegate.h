@@ -17,9 +17,9 @@ namespace tavlo {
 // Lives on the run loop of the thread that calls monitor (the main thread).
 class UDPDelegate : public UdpSocketDelegate {
 public:
-    static constexpr int DefaultPort = 4408;
-    static constexpr const char* Group = "230.0.0.1";
-    static constexpr const char* BroadcastMessageNotification = "broadcastMessage";
+    static constexpr int kDefaultPort = 4408;
+    static constexpr const char* kGroup = "230.0.0.1";
+    static constexpr const char* kBroadcastMessageNotification = "broadcastMessage";
 
     explicit UDPDelegate(std::shared_ptr<HandlerWaker> waker);
     ~UDPDelegate() override;
@@ -42,7 +42,7 @@ public:
     // Binds the port (its low 16 bits) on every local address, joins the group on the default
     // interface and waits for datagrams. A failure is logged and left so: no retry.
     void monitor(int port);
-    void monitor() { monitor(DefaultPort); }
+    void monitor() { monitor(kDefaultPort); }
 
     bool onUdpSocketDidReceiveData(UdpSocket& socket, const std::string& data, long tag, const std::string& host,
                                    uint16_t port) override;

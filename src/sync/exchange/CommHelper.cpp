@@ -36,7 +36,7 @@ namespace {
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 // The read family's text when the store service cannot be reached.
-constexpr const char* StoreServiceUnreachable = "Unable to reach the store server, please try again";
+constexpr const char* kStoreServiceUnreachable = "Unable to reach the store server, please try again";
 
 // The gateway: written at start-up and by a few screens, read from every thread.
 struct Gateway {
@@ -78,7 +78,7 @@ std::string replyText(std::optional<std::string> body) {
 }
 
 Error storeServerError(int code, std::string text) {
-    return Error(CommHelper::StoreServerErrorDomain, code, std::move(text));
+    return Error(CommHelper::kStoreServerErrorDomain, code, std::move(text));
 }
 
 std::string unableToComplete(const Error& transport) {
@@ -168,7 +168,7 @@ std::optional<std::string> CommHelper::formatTavloURL(const std::optional<std::s
     if (url.size() - hostStart <= 1) return url;
     if (url.find(':', hostStart) != std::string::npos) return url;
     size_t slash = url.find('/', hostStart);
-    url.insert(slash == std::string::npos ? url.size() : slash, format(":%d", DefaultGatewayPort));
+    url.insert(slash == std::string::npos ? url.size() : slash, format(":%d", kDefaultGatewayPort));
     return url;
 }
 
@@ -402,7 +402,7 @@ bool readRequest(const char* what, const std::string& url, const std::optional<s
     if (Parameters::flag(Parameter::LogXml, context))
         logExchange(what, url, response, reply, document, transport, codeFormat);
     if (!response || !isGoodStatus(response->status)) {
-        Error::set(error, storeServerError(CommHelper::NoResponse, StoreServiceUnreachable));
+        Error::set(error, storeServerError(CommHelper::NoResponse, kStoreServiceUnreachable));
         return false;
     }
     doc = XmlHelper::parse(reply);
@@ -673,7 +673,7 @@ bool CommHelper::sendOrder(OrderDocumentWriter& order, const std::string& url, c
 int CommHelper::port(const std::optional<std::string>& address) {
     if (!address) return 0;
     size_t colon = address->find(':');
-    if (colon == std::string::npos || colon + 1 == address->size()) return DefaultPrinterPort;
+    if (colon == std::string::npos || colon + 1 == address->size()) return kDefaultPrinterPort;
     return intValue(std::string_view(*address).substr(colon + 1));
 }
 

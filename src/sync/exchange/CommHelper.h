@@ -29,11 +29,11 @@ class Session;
 // forms, name lookup, TCP connections with a time-out, what the device knows of its own network.
 class CommHelper {
 public:
-    static constexpr int DefaultPrinterPort = 9100;
-    static constexpr int DefaultGatewayPort = 4444;
+    static constexpr int kDefaultPrinterPort = 9100;
+    static constexpr int kDefaultGatewayPort = 4444;
 
     // Every failure of the store-server client carries this domain and one of these codes.
-    static constexpr const char* StoreServerErrorDomain = Utils::StoreServerErrorDomain;
+    static constexpr const char* kStoreServerErrorDomain = Utils::kStoreServerErrorDomain;
     enum StoreServerCode {
         NoResponse = 1,    // no HTTP response, or a status outside 200-299
         Warning = 0,       // the server answered a "warning"; the request still succeeded
@@ -43,7 +43,7 @@ public:
     };
     // The server itself said no (as opposed to a failed exchange): worth a mail to support.
     static bool isRefusal(const Error& error) {
-        return error.domain() == StoreServerErrorDomain && error.code() == Refused;
+        return error.domain() == kStoreServerErrorDomain && error.code() == Refused;
     }
 
     // ---- the gateway and address forms (nil gives nil, "" gives "") ----

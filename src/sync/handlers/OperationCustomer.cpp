@@ -54,7 +54,7 @@ void OperationCustomer::main() {
             if (doc) refusal = XmlHelper::getNodeValue(doc.get(), xmlDocGetRootElement(doc.get()), "error");
         }
         Error failure = Utils::getError(refusal.value_or(localized("Unable to send customer, no response received")),
-                                        CommHelper::StoreServerErrorDomain, -1);
+                                        CommHelper::kStoreServerErrorDomain, -1);
         setError(failure);
         TAVLO_LOG("Error Sending Customer '%@' (%@)", request_, failure.localizedDescription());
     }

@@ -128,7 +128,7 @@ public:
     }
     std::shared_ptr<Handler> getOrThrow() const {
         if (auto handler = get()) return handler;
-        throw InconsistencyError::notInitialised(Handler::className, "getInstance");
+        throw InconsistencyError::notInitialised(Handler::kClassName, "getInstance");
     }
     // Tests: the handler is paused and forgotten.
     void release() {

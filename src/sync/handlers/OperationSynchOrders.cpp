@@ -17,7 +17,7 @@ namespace tavlo {
 
 namespace {
 
-constexpr const char* kErrorDomain = CommHelper::StoreServerErrorDomain;
+constexpr const char* kErrorDomain = CommHelper::kStoreServerErrorDomain;
 
 bool named(xmlNodePtr node, const char* name) { return XmlHelper::isElementNamed(node, name); }
 

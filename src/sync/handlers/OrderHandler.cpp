@@ -148,7 +148,7 @@ void OrderHandler::work() {
 
 void OrderHandler::queueRows(ObjectContext& context, const char* filter, const char* message) {
     std::vector<ManagedObjectPtr> rows =
-        DBHelper::getObjects(OrderQueue::entityName, filter, PredicateArgument(), "created", &context);
+        DBHelper::getObjects(OrderQueue::kEntityName, filter, PredicateArgument(), "created", &context);
     if (rows.empty()) return;
     TAVLO_LOG(message, static_cast<int>(rows.size()));
     std::string url = gatewayURL();
@@ -164,13 +164,13 @@ void OrderHandler::queueRows(ObjectContext& context, const char* filter, const c
 
 long OrderHandler::pendingCount() const {
     auto context = newContext();
-    return context ? static_cast<long>(context->count(OrderQueue::entityName, "sentDate == nil")) : 0;
+    return context ? static_cast<long>(context->count(OrderQueue::kEntityName, "sentDate == nil")) : 0;
 }
 
 std::optional<Date> OrderHandler::oldestPending() const {
     auto context = newContext();
     ManagedObjectPtr row = DBHelper::getObject(
-        OrderQueue::entityName, {Predicate::format("min(created) == created"), Predicate::format("sentDate == nil")},
+        OrderQueue::kEntityName, {Predicate::format("min(created) == created"), Predicate::format("sentDate == nil")},
         context.get());
     return row ? row->date("created") : std::nullopt;
 }
@@ -178,7 +178,7 @@ std::optional<Date> OrderHandler::oldestPending() const {
 std::optional<Date> OrderHandler::newestPending() const {
     auto context = newContext();
     ManagedObjectPtr row = DBHelper::getObject(
-        OrderQueue::entityName, {Predicate::format("max(created) == created"), Predicate::format("sentDate == nil")},
+        OrderQueue::kEntityName, {Predicate::format("max(created) == created"), Predicate::format("sentDate == nil")},
         context.get());
     return row ? row->date("created") : std::nullopt;
 }
@@ -186,8 +186,8 @@ std::optional<Date> OrderHandler::newestPending() const {
 void OrderHandler::cleanQueue() {
     auto context = newContext();
     if (!context) return;
-    for (const ManagedObjectPtr& row :
-         DBHelper::getObjects(OrderQueue::entityName, "sentDate != nil", PredicateArgument(), "created", context.get()))
+    for (const ManagedObjectPtr& row : DBHelper::getObjects(OrderQueue::kEntityName, "sentDate != nil",
+                                                            PredicateArgument(), "created", context.get()))
         context->deleteObject(row);
     if (!context->hasChanges()) return;
     Error error;

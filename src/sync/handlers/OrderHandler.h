@@ -34,9 +34,9 @@ class Order;
 // and then the handler's.
 class OrderHandler : public OperationHandler {
 public:
-    static constexpr const char* className = "OrderHandler";
+    static constexpr const char* kClassName = "OrderHandler";
     static constexpr const char* kOrdersChangeNotification = "ordersChange";
-    static constexpr const char* kErrorDomain = Utils::StoreServerErrorDomain;
+    static constexpr const char* kErrorDomain = Utils::kStoreServerErrorDomain;
 
     // What an order download is made with.
     struct DownloadArgs {

@@ -14,7 +14,7 @@ ManagedObjectPtr OrderQueue::insert(ObjectContext& context, const std::string& t
                                     const std::optional<std::string>& remoteId,
                                     const std::optional<std::string>& userId, const std::optional<std::string>& request,
                                     Date created) {
-    ManagedObjectPtr row = context.insert(entityName);
+    ManagedObjectPtr row = context.insert(kEntityName);
     row->setValue("userId", userId);
     row->setValue("remoteId", remoteId);
     row->setValue("created", created);
@@ -25,7 +25,7 @@ ManagedObjectPtr OrderQueue::insert(ObjectContext& context, const std::string& t
 
 ManagedObjectPtr OrderQueue::load(ObjectContext& context, const std::string& uri) {
     std::optional<ObjectID> id = context.objectIDForURIRepresentation(uri);
-    if (!id || id->entityName() != entityName) return nullptr;
+    if (!id || id->entityName() != kEntityName) return nullptr;
     return context.objectWithID(*id);
 }
 

@@ -15,7 +15,7 @@ namespace tavlo {
 // it; deleted by the next clean-up after that.
 class OrderQueue {
 public:
-    static constexpr const char* entityName = "OrderQueue";
+    static constexpr const char* kEntityName = "OrderQueue";
     static constexpr const char* kOrder = "order";
     static constexpr const char* kNoSale = "noSale";
     static constexpr const char* kCashInOut = "cashInOut";

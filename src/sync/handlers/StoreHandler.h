@@ -17,7 +17,7 @@ namespace tavlo {
 // server cannot make the queue grow.
 class StoreHandler : public OperationHandler {
 public:
-    static constexpr const char* className = "StoreHandler";
+    static constexpr const char* kClassName = "StoreHandler";
 
     // What the downloads of one run are made with.
     struct SynchArgs {

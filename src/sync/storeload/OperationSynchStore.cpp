@@ -32,7 +32,7 @@ std::mutex& loadLock() {
     return lock;
 }
 
-constexpr const char* kErrorDomain = CommHelper::StoreServerErrorDomain;
+constexpr const char* kErrorDomain = CommHelper::kStoreServerErrorDomain;
 
 std::string storeServerData(const StoreDataRequest& r, Error* error) {
     return CommHelper::getStoreMenuData(r.storeId, r.password, r.associationCode, r.url, r.timeout, r.storeUpdate,

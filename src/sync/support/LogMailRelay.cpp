@@ -10,7 +10,7 @@ namespace tavlo {
 
 bool LogMailRelay::sendMail(const LogMail& mail, Error* error) {
     return MailRelay::delegateEmail(mail.storeId, mail.password, std::nullopt,
-                                    std::string(SupportService::defaultSender), SupportService::supportMailbox,
+                                    std::string(SupportService::kDefaultSender), SupportService::kSupportMailbox,
                                     mail.subject, mail.body, error);
 }
 

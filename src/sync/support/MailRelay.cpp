@@ -21,14 +21,14 @@ bool MailRelay::delegateEmail(const std::optional<std::string>& storeId, const s
                               const std::string& to, const std::string& subject, const std::optional<std::string>& body,
                               Error* error) {
     std::optional<std::string> url =
-        relayURL(from.value_or(SupportService::defaultSender), to, subject, IDBroker::deviceIdentifier());
+        relayURL(from.value_or(SupportService::kDefaultSender), to, subject, IDBroker::deviceIdentifier());
     if (!url) {
-        Error::set(error, CommHelper::StoreServerErrorDomain, 0, SupportService::notConfigured);
+        Error::set(error, CommHelper::kStoreServerErrorDomain, 0, SupportService::kNotConfigured);
         TAVLO_LOG("Unable to send email: %@", subject);
         return false;
     }
     HttpRequest request =
-        CommHelper::getRequest(*url, storeId, password, userId, std::nullopt, body.value_or(""), timeoutSeconds);
+        CommHelper::getRequest(*url, storeId, password, userId, std::nullopt, body.value_or(""), kTimeoutSeconds);
     request.caFile = SupportService::trustedCertificates().string();
     if (CommHelper::send(request, error)) return true;
     TAVLO_LOG("Unable to send email: %@", subject);

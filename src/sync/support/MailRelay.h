@@ -11,7 +11,7 @@ namespace tavlo {
 // status reports, e-mailed receipts. Blocks until the relay answers (30 seconds at most).
 class MailRelay {
 public:
-    static constexpr int timeoutSeconds = 30;
+    static constexpr int kTimeoutSeconds = 30;
 
     // "https://<host>/DBEmailDelegate.jsp?from=..&to=..&subject=..&udid=..", each value
     // percent-encoded, so that "&" or "=" in a subject or an address stays inside its field; nil

@@ -25,7 +25,7 @@ bool terminalFlag(const char* name, ObjectContext* context) {
     return terminal && terminal->boolean(name);
 }
 
-std::string nowStamp() { return DateFormatter::format(Date::now(), OperationLogs::archiveStampFormat); }
+std::string nowStamp() { return DateFormatter::format(Date::now(), OperationLogs::kArchiveStampFormat); }
 
 // A name not yet used in this upload: several files stamped in the same second must not take
 // each other's place on the service.
@@ -83,7 +83,7 @@ bool OperationLogs::needToArchive(ObjectContext* context) {
         if (!context->save(&error)) TAVLO_LOG_MAIL("Unable to save last log archive: %@", error.localizedDescription());
         return false;
     }
-    std::optional<Date> last = DateFormatter(archiveStampFormat).dateFromString(*stamp);
+    std::optional<Date> last = DateFormatter(kArchiveStampFormat).dateFromString(*stamp);
     if (!last) return true; // unreadable: archive, and the new stamp mends it
     // The whole date: the same day of the year in another year is another day.
     Calendar calendar;

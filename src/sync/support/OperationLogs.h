@@ -15,7 +15,7 @@ class OperationLogs : public OperationAdapter {
 public:
     // The stored name of the last archive's stamp (Parameter::LastLogArchive).
     static inline const std::string lastArchiveKey{Parameters::name(Parameter::LastLogArchive)};
-    static constexpr const char* archiveStampFormat = "yyMMdd-HHmmss";
+    static constexpr const char* kArchiveStampFormat = "yyMMdd-HHmmss";
 
     using OperationAdapter::OperationAdapter;
     void main() override;

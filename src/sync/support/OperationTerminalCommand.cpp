@@ -212,7 +212,7 @@ bool OperationTerminalCommand::mail(const std::string& subject, const std::strin
                                     const std::optional<std::string>& storeId,
                                     const std::optional<std::string>& password, bool keepError, Error* error) {
     Error failure;
-    bool sent = MailRelay::delegateEmail(storeId, password, std::nullopt, std::nullopt, SupportService::supportMailbox,
+    bool sent = MailRelay::delegateEmail(storeId, password, std::nullopt, std::nullopt, SupportService::kSupportMailbox,
                                          subject, body, &failure);
     if (!sent && keepError) setError(failure);
     if (!sent) Error::set(error, failure);
@@ -225,7 +225,7 @@ std::string OperationTerminalCommand::directoryListing(const fs::path& directory
     size_t listed = 0;
     fs::recursive_directory_iterator it(directory, fs::directory_options::skip_permission_denied, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        if (listed++ == maxListedEntries) {
+        if (listed++ == kMaxListedEntries) {
             listing += "...\n";
             break;
         }

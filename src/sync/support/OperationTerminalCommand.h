@@ -47,7 +47,7 @@ public:
 
     // Entries listed per directory in the file list mail, so that a crowded folder cannot make it
     // unbounded.
-    static constexpr size_t maxListedEntries = 2000;
+    static constexpr size_t kMaxListedEntries = 2000;
 
 private:
     bool runCommand(ObjectContext* context, const std::string& name, const std::optional<std::string>& param,

@@ -14,7 +14,7 @@ std::filesystem::path certificates;
 } // namespace
 
 std::optional<std::string> SupportService::host() {
-    std::optional<std::string> host = UserDefaults::standardUserDefaults().stringForKey(hostKey);
+    std::optional<std::string> host = UserDefaults::standardUserDefaults().stringForKey(kHostKey);
     if (!host || host->empty()) return std::nullopt;
     return host;
 }

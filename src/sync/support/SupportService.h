@@ -11,16 +11,16 @@ namespace tavlo {
 // the service is not configured: uploads and mails fail at once, nothing goes on the network.
 class SupportService {
 public:
-    static constexpr const char* hostKey = "support_host";
+    static constexpr const char* kHostKey = "support_host";
     // The sender of a mail that names none.
-    static constexpr const char* defaultSender = "terminal@tavlo.example";
+    static constexpr const char* kDefaultSender = "terminal@tavlo.example";
     // Where exception reports and command results go.
-    static constexpr const char* supportMailbox = "support@tavlo.example";
+    static constexpr const char* kSupportMailbox = "support@tavlo.example";
 
     static std::optional<std::string> host();
     static std::optional<std::string> uploadURL(); // "http://<host>/UploadFile.jsp"
     static std::optional<std::string> relayURL();  // "https://<host>/DBEmailDelegate.jsp"
-    static constexpr const char* notConfigured = "The support service is not configured (no \"support_host\")";
+    static constexpr const char* kNotConfigured = "The support service is not configured (no \"support_host\")";
 
     // The certificates the relay's connection trusts instead of the system's (a private service,
     // tests); empty: the system's.

@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 void appendField(std::string& body, std::string_view name, const std::optional<std::string>& value) {
-    body += format("--%s\nContent-Disposition: form-data; name=\"%@\"\n\n%@\n", UploadHelper::boundary, name,
+    body += format("--%s\nContent-Disposition: form-data; name=\"%@\"\n\n%@\n", UploadHelper::kBoundary, name,
                    value.value_or(""));
 }
 
@@ -81,9 +81,9 @@ std::string UploadHelper::multipartBody(const std::optional<std::string>& storeI
     appendField(body, "password", password);
     appendField(body, "terminalId", terminalId);
     appendField(body, "type", std::string("0"));
-    body += format("--%s\nContent-Disposition: form-data; name=\"upload\"; filename=\"%@\"\n\n", boundary, name);
+    body += format("--%s\nContent-Disposition: form-data; name=\"upload\"; filename=\"%@\"\n\n", kBoundary, name);
     body += content;
-    body += format("\n--%s--\n", boundary);
+    body += format("\n--%s--\n", kBoundary);
     return body;
 }
 
@@ -94,16 +94,16 @@ bool UploadHelper::sendFile(const std::string& fileName, const fs::path& directo
     if (!content) return false;
     std::optional<std::string> url = SupportService::uploadURL();
     if (!url) {
-        TAVLO_LOG("%s", SupportService::notConfigured);
-        Error::set(error, CommHelper::StoreServerErrorDomain, 0, SupportService::notConfigured);
+        TAVLO_LOG("%s", SupportService::kNotConfigured);
+        Error::set(error, CommHelper::kStoreServerErrorDomain, 0, SupportService::kNotConfigured);
         return false;
     }
     HttpRequest request;
     request.url = *url;
-    request.headers.emplace_back("Content-Type", format("multipart/form-data;boundary=%s", boundary));
+    request.headers.emplace_back("Content-Type", format("multipart/form-data;boundary=%s", kBoundary));
     request.body = multipartBody(storeId, password, terminalId, useName, *content);
-    request.connectTimeout = connectTimeout;
-    request.timeout = exchangeTimeout;
+    request.connectTimeout = kConnectTimeout;
+    request.timeout = kExchangeTimeout;
 
     Error transport;
     std::optional<HttpResponse> response = HttpClient::post(request, &transport);
@@ -113,7 +113,7 @@ bool UploadHelper::sendFile(const std::string& fileName, const fs::path& directo
     TAVLO_LOG("Response code: %d, size: %d", status, reply.size());
     if (transport.isSet()) TAVLO_LOG("Error: %@", transport.localizedDescription());
     if (status >= 200 && status <= 299) return true;
-    Error::set(error, CommHelper::StoreServerErrorDomain, static_cast<int>(status),
+    Error::set(error, CommHelper::kStoreServerErrorDomain, static_cast<int>(status),
                "The support service cannot be reached at the moment. Please try again later.");
     return false;
 }

@@ -13,10 +13,10 @@ namespace tavlo {
 // of the local database for support. Every call blocks until the page answers.
 class UploadHelper {
 public:
-    static constexpr const char* boundary = "1212POS1212";
+    static constexpr const char* kBoundary = "1212POS1212";
     // Seconds: the page may take a while to take in a whole database.
-    static constexpr double connectTimeout = 60;
-    static constexpr double exchangeTimeout = 600;
+    static constexpr double kConnectTimeout = 60;
+    static constexpr double kExchangeTimeout = 600;
 
     // The form the page reads, line ends a single LF: the fields username, password, terminalId
     // and type ("0"), then the file as "upload" under `name`, then the closing boundary.

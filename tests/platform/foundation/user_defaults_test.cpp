@@ -37,7 +37,7 @@ TEST(UserDefaults, ValuesSurviveReopeningAndReadAcrossTypes) {
         defaults.removeObjectForKey("device_id");
         EXPECT_TRUE(defaults.synchronize());
     }
-    auto file = documentsDirectory() / UserDefaults::fileName;
+    auto file = documentsDirectory() / UserDefaults::kFileName;
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);

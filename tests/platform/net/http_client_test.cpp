@@ -90,7 +90,7 @@ TEST(HttpClient, AServerThatDoesNotAnswerInTimeGivesATimeOut) {
     Error error;
     EXPECT_FALSE(HttpClient::post(request(base + "/", {}, "hello", 2, 0.3), &error).has_value());
     release.set_value();
-    EXPECT_EQ(error.domain(), HttpClient::ErrorDomain);
+    EXPECT_EQ(error.domain(), HttpClient::kErrorDomain);
     EXPECT_EQ(error.code(), HttpClient::TimedOut);
     EXPECT_NE(error.localizedDescription().find("timed out"), std::string::npos) << error.localizedDescription();
 }

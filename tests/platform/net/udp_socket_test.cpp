@@ -303,7 +303,7 @@ TEST_F(UdpSocketTest, LongDatagramsArriveCutToTheBufferSizeAndSaySo) {
     // A datagram of the default buffer's size arrives whole.
     auto c = bound(&bEvents);
     c->receiveWithTimeout(-1, 4);
-    const std::string full(UdpSocket::DefaultMaxReceiveBufferSize, 'f');
+    const std::string full(UdpSocket::kDefaultMaxReceiveBufferSize, 'f');
     a->sendData(full, "127.0.0.1", c->localPort(), -1, 4);
     pump();
     EXPECT_EQ(bEvents.take(), (Lines{"received 4: " + full + " from " + from(a)}));

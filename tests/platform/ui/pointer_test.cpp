@@ -119,14 +119,14 @@ TEST_F(PointerOnTheGuestList, TheWheelAndADragScrollTheTable) {
     Point middle = centreOf(table);
     pointer.wheel(middle, 0, -3);
     settle();
-    EXPECT_EQ(table.contentOffset().y, 3 * PointerInput::wheelStep);
+    EXPECT_EQ(table.contentOffset().y, 3 * PointerInput::kWheelStep);
 
     pointer.press(middle, now);
     pointer.move({middle.x, middle.y - 50}, now + 0.1);
     pointer.move({middle.x, middle.y - 100}, now + 0.2);
     pointer.release({middle.x, middle.y - 100}, now + 0.3);
     settle();
-    EXPECT_EQ(table.contentOffset().y, 3 * PointerInput::wheelStep + 100);
+    EXPECT_EQ(table.contentOffset().y, 3 * PointerInput::kWheelStep + 100);
     EXPECT_FALSE(h.hasAlert()) << "a drag is no tap on a row";
 
     pointer.wheel(middle, 0, 100);
@@ -247,7 +247,7 @@ TEST(Pointer, NarrowSegmentsFitTheirTitlesAndTakeThePressWhereTheyAreDrawn) {
     tenders.setStyle(SegmentedControlStyle::Bar);
     const SegmentedControl::Layout fitted = tenders.layout(213, 4);
     EXPECT_EQ(fitted.lines, 2);
-    EXPECT_GE(fitted.font.pointSize(), SegmentedControl::minimumTitleSize);
+    EXPECT_GE(fitted.font.pointSize(), SegmentedControl::kMinimumTitleSize);
     for (int i = 0; i < tenders.numberOfSegments(); ++i) {
         std::istringstream words(tenders.titleForSegment(i));
         for (std::string word; words >> word;)

@@ -41,8 +41,8 @@ TEST(ScreenWindowUnderXvfb, ClicksAndTypingFromXdotoolReachTheFieldAndTheButton)
     std::string id = window.substr(0, window.find('\n'));
     ASSERT_FALSE(id.empty());
     xdo({"windowfocus", "--sync", id}); // no window manager gives it the keyboard
-    Point field = FieldAndButtonController::fieldInWindow.center(),
-          button = FieldAndButtonController::buttonInWindow.center();
+    Point field = FieldAndButtonController::kFieldInWindow.center(),
+          button = FieldAndButtonController::kButtonInWindow.center();
     xdo({"mousemove", "--sync", "--window", id, std::to_string(int(field.x)), std::to_string(int(field.y)), "click",
          "1"});
     ASSERT_EQ(program.readLine(20), "editing") << readFile(folder + "/helper.log");

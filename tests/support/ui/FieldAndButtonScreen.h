@@ -18,8 +18,8 @@ namespace tavlo::ui::test {
 class FieldAndButtonController : public ViewController {
 public:
     // Where the field and the button are drawn in a pad's landscape window.
-    static constexpr Rect fieldInWindow{40, 84, 500, 48};
-    static constexpr Rect buttonInWindow{560, 84, 160, 48};
+    static constexpr Rect kFieldInWindow{40, 84, 500, 48};
+    static constexpr Rect kButtonInWindow{560, 84, 160, 48};
 
     std::function<void(const std::string& text)> onSave;
 

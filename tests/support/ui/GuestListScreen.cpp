@@ -35,7 +35,7 @@ std::shared_ptr<TableViewCell> GuestListViewController::cellForRow(TableView& ta
 
 void GuestListViewController::didSelectRow(TableView&, IndexPath path) {
     auto alert = AlertView::make("Confirmation", tavlo::format("Remove %@?", guests_[path.row]), "No", {"Yes"});
-    alert->setTag(removeAlertTag);
+    alert->setTag(kRemoveAlertTag);
     alert->setDelegate(sharedAs<AlertViewDelegate>());
     alert->show();
 }
@@ -49,7 +49,7 @@ void GuestListViewController::commitEditing(TableView&, EditingStyle style, Inde
 void GuestListViewController::alertViewClicked(AlertView& alert, int index) {
     auto row = table()->indexPathForSelectedRow();
     table()->deselectRow(row.value_or(IndexPath{}), true);
-    if (alert.tag() != removeAlertTag || index != 1 || !row) return;
+    if (alert.tag() != kRemoveAlertTag || index != 1 || !row) return;
     guests_.erase(guests_.begin() + row->row);
     refresh();
 }

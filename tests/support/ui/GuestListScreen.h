@@ -18,7 +18,7 @@ class GuestListViewController : public ViewController,
                                 public TableViewDelegate,
                                 public AlertViewDelegate {
 public:
-    static constexpr int removeAlertTag = 1;
+    static constexpr int kRemoveAlertTag = 1;
 
     GuestListViewController() : ViewController("GuestListView") {}
 

@@ -13,7 +13,7 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr const char* errorDomain = "Bitmap";
+constexpr const char* kErrorDomain = "Bitmap";
 
 struct PngReader {
     std::span<const uint8_t> bytes;
@@ -59,7 +59,7 @@ std::optional<Bitmap> Bitmap::fromPng(std::span<const uint8_t> png, Error* error
     PngReader reader{png};
     cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readPngBytes, &reader);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        Error::set(error, errorDomain, 1,
+        Error::set(error, kErrorDomain, 1,
                    std::string("Not a PNG picture: ") + cairo_status_to_string(cairo_surface_status(surface)));
         cairo_surface_destroy(surface);
         return std::nullopt;
@@ -77,7 +77,7 @@ bool Bitmap::writePng(const std::string& path, Error* error) const {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file) file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (bytes.empty() || !file) {
-        Error::set(error, errorDomain, 2, "Could not write the picture to " + path);
+        Error::set(error, kErrorDomain, 2, "Could not write the picture to " + path);
         return false;
     }
     return true;
@@ -86,7 +86,7 @@ bool Bitmap::writePng(const std::string& path, Error* error) const {
 std::optional<Bitmap> Bitmap::readPng(const std::string& path, Error* error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        Error::set(error, errorDomain, 3, "No picture at " + path);
+        Error::set(error, kErrorDomain, 3, "No picture at " + path);
         return std::nullopt;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

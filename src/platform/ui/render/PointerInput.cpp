@@ -87,7 +87,7 @@ void PointerInput::move(Point to, double) {
     Point previous = last_;
     last_ = to;
     View* view = target_.view.get();
-    if (!dragging_ && distance(to, start_) > slop) {
+    if (!dragging_ && distance(to, start_) > kSlop) {
         dragging_ = true;
         if (auto* button = nearest<Button>(view)) button->setHighlighted(false);
     }
@@ -116,21 +116,21 @@ void PointerInput::release(Point at, double time, int clicks) {
     if (!dragging_) {
         double held = time - startTime_;
         target_ = target; // longPress reads it
-        bool taken = held >= longPressSeconds && longPress(held);
+        bool taken = held >= kLongPressSeconds && longPress(held);
         target_ = {};
         if (!taken) tap(target, std::max(1, clicks));
         return;
     }
     if (view) settle(*view);
     double dx = at.x - start_.x, dy = at.y - start_.y;
-    if (dx < -swipeDistance && std::abs(dx) > 2 * std::abs(dy) && time - startTime_ < swipeSeconds)
+    if (dx < -kSwipeDistance && std::abs(dx) > 2 * std::abs(dy) && time - startTime_ < kSwipeSeconds)
         if (auto* cell = nearest<TableViewCell>(view))
             if (TableView* table = cell->tableView(); table && !table->isEditing())
                 if (auto path = table->indexPathForCell(*cell)) table->showDeleteConfirmation(*path);
 }
 
 void PointerInput::hold(double time) {
-    if (!pressed_ || dragging_ || consumed_ || time - startTime_ < longPressSeconds) return;
+    if (!pressed_ || dragging_ || consumed_ || time - startTime_ < kLongPressSeconds) return;
     if (!longPress(time - startTime_)) return;
     consumed_ = true;
     if (auto* button = nearest<Button>(target_.view.get())) button->setHighlighted(false);
@@ -165,7 +165,7 @@ void PointerInput::tap(const Target& target, int clicks) {
             int count = segments->numberOfSegments();
             if (!segments->isEnabled() || count == 0) return;
             // As the renderer lays them out: inside a one-point edge.
-            int index = segments->segmentAt(local.x - 1, segments->bounds().width() - 2, theme::segmentPadding);
+            int index = segments->segmentAt(local.x - 1, segments->bounds().width() - 2, theme::kSegmentPadding);
             if (segments->isEnabledForSegment(index)) interaction::pickSegment(*segments, index);
             return;
         }
@@ -184,7 +184,7 @@ void PointerInput::tap(const Target& target, int clicks) {
             int component =
                 std::clamp(static_cast<int>(local.x / (picker->bounds().width() / components)), 0, components - 1);
             int offset =
-                static_cast<int>(std::lround((local.y - picker->bounds().height() / 2) / theme::pickerRowHeight));
+                static_cast<int>(std::lround((local.y - picker->bounds().height() / 2) / theme::kPickerRowHeight));
             int row = std::clamp(picker->selectedRow(component) + offset, 0,
                                  std::max(0, picker->numberOfRows(component) - 1));
             if (offset != 0) interaction::pickRow(*picker, row, component);
@@ -234,7 +234,7 @@ void PointerInput::wheel(Point at, double dx, double dy) {
         if (row >= 0 && row < picker->numberOfRows(component)) interaction::pickRow(*picker, row, component);
         return;
     }
-    scroll(*target.view, -dx * wheelStep, -dy * wheelStep, true);
+    scroll(*target.view, -dx * kWheelStep, -dy * kWheelStep, true);
 }
 
 void PointerInput::settle(View& from) {

@@ -30,11 +30,11 @@ public:
     // The hit regions of the screen as it is now (the window draws, or fingerprints, it anew).
     using Regions = std::function<std::vector<HitRegion>()>;
 
-    static constexpr double slop = 10; // points a tap may wander
-    static constexpr double longPressSeconds = 0.5;
-    static constexpr double swipeDistance = 40;
-    static constexpr double swipeSeconds = 0.6;
-    static constexpr double wheelStep = 40; // points a wheel notch scrolls
+    static constexpr double kSlop = 10; // points a tap may wander
+    static constexpr double kLongPressSeconds = 0.5;
+    static constexpr double kSwipeDistance = 40;
+    static constexpr double kSwipeSeconds = 0.6;
+    static constexpr double kWheelStep = 40; // points a wheel notch scrolls
 
     explicit PointerInput(Regions regions);
 

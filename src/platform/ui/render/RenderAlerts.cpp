@@ -11,10 +11,10 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr double padding = 20;
-constexpr double fieldHeight = 40;
-constexpr double buttonHeight = 48;
-constexpr double buttonGap = 10;
+constexpr double kPadding = 20;
+constexpr double kFieldHeight = 40;
+constexpr double kButtonHeight = 48;
+constexpr double kButtonGap = 10;
 
 // The buttons from the top (or the left): the others in order, the cancel button last when they
 // are stacked and first when two stand side by side.
@@ -34,8 +34,8 @@ std::vector<int> buttonOrder(const AlertView& alert) {
 void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
     addRegion({-1e6, -1e6, 2e6, 2e6}, {}, "outside the alert", true);
     Typesetter& typesetter = Typesetter::shared();
-    double width = std::min(theme::alertWidth, screen.width() - 40);
-    double inner = width - 2 * padding;
+    double width = std::min(theme::kAlertWidth, screen.width() - 40);
+    double inner = width - 2 * kPadding;
     Font titleFont = Font::boldSystem(19), messageFont = Font::system(16), buttonFont = Font::boldSystem(17);
     TextWrap wrap{0, LineBreakMode::WordWrap};
     const auto& title = alert.title();
@@ -46,9 +46,9 @@ void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
     int buttons = alert.numberOfButtons();
     bool sideBySide = buttons == 2;
     double buttonsHeight = buttons == 0 ? 0
-                           : sideBySide ? buttonHeight
-                                        : buttons * buttonHeight + (buttons - 1) * buttonGap;
-    double fixed = 2 * padding + (title && message ? 8 : 0) + (field ? 14 + fieldHeight : 0) + (buttons ? 20 : 0) +
+                           : sideBySide ? kButtonHeight
+                                        : buttons * kButtonHeight + (buttons - 1) * kButtonGap;
+    double fixed = 2 * kPadding + (title && message ? 8 : 0) + (field ? 14 + kFieldHeight : 0) + (buttons ? 20 : 0) +
                    buttonsHeight + titleHeight;
     // A message too long for the screen is cut, never the buttons.
     messageHeight = std::min(messageHeight, std::max(0.0, screen.height() - 40 - fixed));
@@ -61,34 +61,35 @@ void Renderer::drawAlert(AlertView& alert, const Rect& screen) {
     context_.setStrokeColor(theme::line());
     context_.strokeRoundedRect(box.insetBy(0.5, 0.5), 14);
 
-    double y = box.minY() + padding;
+    double y = box.minY() + kPadding;
     context_.setFillColor(theme::ink());
     if (title) {
-        context_.drawText(*title, {box.minX() + padding, y, inner, titleHeight}, titleFont, TextAlignment::Center,
+        context_.drawText(*title, {box.minX() + kPadding, y, inner, titleHeight}, titleFont, TextAlignment::Center,
                           wrap);
         y += titleHeight + (message ? 8 : 0);
     }
     if (message) {
-        context_.drawText(*message, {box.minX() + padding, y, inner, messageHeight}, messageFont, TextAlignment::Center,
-                          {0, LineBreakMode::TruncateTail});
+        context_.drawText(*message, {box.minX() + kPadding, y, inner, messageHeight}, messageFont,
+                          TextAlignment::Center, {0, LineBreakMode::TruncateTail});
         y += messageHeight;
     }
     if (field) {
         y += 14;
-        drawDetached(*field, {box.minX() + padding, y, inner, fieldHeight});
-        y += fieldHeight;
+        drawDetached(*field, {box.minX() + kPadding, y, inner, kFieldHeight});
+        y += kFieldHeight;
     }
     if (buttons) y += 20;
 
     std::vector<int> order = buttonOrder(alert);
-    double buttonWidth = sideBySide ? (inner - buttonGap) / 2 : inner;
+    double buttonWidth = sideBySide ? (inner - kButtonGap) / 2 : inner;
     double textHeight = typesetter.measure("Ag", buttonFont).height;
     std::weak_ptr<AlertView> weak = alert.shared_from_this();
     for (size_t slot = 0; slot < order.size(); ++slot) {
         int index = order[slot];
         Rect button =
-            sideBySide ? Rect{box.minX() + padding + slot * (buttonWidth + buttonGap), y, buttonWidth, buttonHeight}
-                       : Rect{box.minX() + padding, y + slot * (buttonHeight + buttonGap), buttonWidth, buttonHeight};
+            sideBySide
+                ? Rect{box.minX() + kPadding + slot * (buttonWidth + kButtonGap), y, buttonWidth, kButtonHeight}
+                : Rect{box.minX() + kPadding, y + slot * (kButtonHeight + kButtonGap), buttonWidth, kButtonHeight};
         bool cancel = index == alert.cancelButtonIndex() && buttons > 1;
         context_.setFillColor(cancel ? Color::white() : theme::teal());
         context_.fillRoundedRect(button, 8);

@@ -13,9 +13,9 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr double itemPadding = 12;
-constexpr double itemGap = 6;
-constexpr double barMargin = 8;
+constexpr double kItemPadding = 12;
+constexpr double kItemGap = 6;
+constexpr double kBarMargin = 8;
 
 // A stock item's symbol in a 22-point square around a centre, in the stroke colour.
 void drawSymbol(GraphicsContext& g, SystemItem kind, Point centre) {
@@ -99,7 +99,7 @@ double Renderer::barItemWidth(const BarButtonItem& item) const {
     if (item.systemItem() == SystemItem::FixedSpace) return item.width();
     if (item.isSpace()) return 0;
     if (auto title = item.displayTitle())
-        return std::max(44.0, Typesetter::shared().measure(*title, theme::barItemFont()).width + 2 * itemPadding);
+        return std::max(44.0, Typesetter::shared().measure(*title, theme::barItemFont()).width + 2 * kItemPadding);
     return 44;
 }
 
@@ -114,7 +114,7 @@ void Renderer::drawBarItem(BarButtonItem& item, const Rect& rect, bool bordered)
     std::optional<std::string> title = item.displayTitle();
     context_.saveState();
     if (!item.isEnabled()) context_.setAlpha(context_.state().alpha * 0.4);
-    Rect chip{rect.minX(), rect.midY() - theme::barButtonHeight / 2, rect.width(), theme::barButtonHeight};
+    Rect chip{rect.minX(), rect.midY() - theme::kBarButtonHeight / 2, rect.width(), theme::kBarButtonHeight};
     bool done = item.style() == BarButtonStyle::Done;
     if (done || item.style() == BarButtonStyle::Bordered || (bordered && title)) {
         context_.setFillColor(done ? theme::orange() : theme::barItem());
@@ -141,7 +141,7 @@ void Renderer::drawBarItem(BarButtonItem& item, const Rect& rect, bool bordered)
 }
 
 void Renderer::drawBackButton(NavigationController& nav, const std::string& title, const Rect& rect) {
-    Rect chip{rect.minX() + 8, rect.midY() - theme::barButtonHeight / 2, rect.width() - 8, theme::barButtonHeight};
+    Rect chip{rect.minX() + 8, rect.midY() - theme::kBarButtonHeight / 2, rect.width() - 8, theme::kBarButtonHeight};
     context_.setFillColor(theme::barItem());
     context_.fillRoundedRect(chip, 6);
     context_.fillPath(
@@ -157,7 +157,7 @@ void Renderer::drawBackButton(NavigationController& nav, const std::string& titl
 }
 
 void Renderer::drawNavigationBar(NavigationController& nav, const Rect& bounds) {
-    Rect bar{bounds.minX(), bounds.minY(), bounds.width(), NavigationController::navigationBarHeight};
+    Rect bar{bounds.minX(), bounds.minY(), bounds.width(), NavigationController::kNavigationBarHeight};
     context_.setFillColor(theme::bar());
     context_.fillRect(bar);
     context_.setFillColor(theme::barEdge());
@@ -166,20 +166,21 @@ void Renderer::drawNavigationBar(NavigationController& nav, const Rect& bounds) 
     if (!top) return;
     NavigationItem& item = top->navigationItem();
     Font itemFont = theme::barItemFont();
-    double left = bar.minX() + barMargin, right = bar.maxX() - barMargin;
+    double left = bar.minX() + kBarMargin, right = bar.maxX() - kBarMargin;
     if (auto& leftItem = item.leftBarButtonItem()) {
         double w = barItemWidth(*leftItem);
         drawBarItem(*leftItem, {left, bar.minY(), w, bar.height() - 1}, true);
-        left += w + itemGap;
+        left += w + kItemGap;
     } else if (auto back = nav.backButtonTitle()) {
-        double w = std::min(bar.width() / 3, Typesetter::shared().measure(*back, itemFont).width + 2 * itemPadding + 8);
+        double w =
+            std::min(bar.width() / 3, Typesetter::shared().measure(*back, itemFont).width + 2 * kItemPadding + 8);
         drawBackButton(nav, *back, {left, bar.minY(), w, bar.height() - 1});
-        left += w + itemGap;
+        left += w + kItemGap;
     }
     if (auto& rightItem = item.rightBarButtonItem()) {
         double w = barItemWidth(*rightItem);
         drawBarItem(*rightItem, {right - w, bar.minY(), w, bar.height() - 1}, true);
-        right -= w + itemGap;
+        right -= w + kItemGap;
     }
     double room = std::max(0.0, right - left);
     if (auto& titleView = item.titleView()) {

@@ -17,7 +17,7 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr int spinnerSpokes = 12;
+constexpr int kSpinnerSpokes = 12;
 
 } // namespace
 
@@ -81,7 +81,7 @@ void Renderer::drawSegmentedControl(SegmentedControl& control, const Rect& bound
         context_.fillRoundedRect(frame, radius);
     }
     if (count == 0) return;
-    const SegmentedControl::Layout layout = control.layout(frame.width(), theme::segmentPadding);
+    const SegmentedControl::Layout layout = control.layout(frame.width(), theme::kSegmentPadding);
     const std::vector<double>& widths = layout.widths;
     const Font& font = layout.font;
     double textHeight = Typesetter::shared().measure("Ag", font).height * layout.lines;
@@ -122,7 +122,7 @@ void Renderer::drawPicker(PickerView& picker, const Rect& bounds) {
         context_.fillRect(bounds);
     }
     double centre = bounds.midY();
-    Rect band{bounds.minX(), centre - theme::pickerRowHeight / 2, bounds.width(), theme::pickerRowHeight};
+    Rect band{bounds.minX(), centre - theme::kPickerRowHeight / 2, bounds.width(), theme::kPickerRowHeight};
     context_.setFillColor(theme::tealTint());
     context_.fillRect(band);
     int components = picker.numberOfComponents();
@@ -133,13 +133,13 @@ void Renderer::drawPicker(PickerView& picker, const Rect& bounds) {
     for (int c = 0; c < components; ++c) {
         int selected = picker.selectedRow(c);
         int rows = picker.numberOfRows(c);
-        int reach = static_cast<int>(std::ceil(bounds.height() / 2 / theme::pickerRowHeight));
+        int reach = static_cast<int>(std::ceil(bounds.height() / 2 / theme::kPickerRowHeight));
         for (int r = std::max(0, selected - reach); r < std::min(rows, selected + reach + 1); ++r) {
             auto title = picker.titleForRow(r, c);
             if (!title) continue;
             const Font& font = r == selected ? chosen : other;
             double h = Typesetter::shared().measure("Ag", font).height;
-            double y = centre + (r - selected) * theme::pickerRowHeight - h / 2;
+            double y = centre + (r - selected) * theme::kPickerRowHeight - h / 2;
             context_.setFillColor(r == selected ? theme::ink() : theme::mutedInk());
             context_.drawText(*title, {bounds.minX() + c * width + 10, y, width - 20, h}, font, TextAlignment::Center,
                               {1, LineBreakMode::TruncateTail});
@@ -155,7 +155,7 @@ void Renderer::drawPicker(PickerView& picker, const Rect& bounds) {
     context_.fillRect({band.minX(), band.maxY() - 1, band.width(), 1});
     // The wheel turns away at its top and bottom.
     for (int i = 0; i < 3; ++i) {
-        double h = (bounds.height() / 2 - theme::pickerRowHeight / 2) * (3 - i) / 3.0;
+        double h = (bounds.height() / 2 - theme::kPickerRowHeight / 2) * (3 - i) / 3.0;
         context_.setFillColor(Color(1, 1, 1, 0.25));
         context_.fillRect({bounds.minX(), bounds.minY(), bounds.width(), h});
         context_.fillRect({bounds.minX(), bounds.maxY() - h, bounds.width(), h});
@@ -174,15 +174,15 @@ void Renderer::drawSpinner(ActivitySpinner& spinner, const Rect& bounds) {
     if (spinner.isAnimating()) {
         animating_ = true;
         double t = Clock::current().now().timeIntervalSince1970();
-        phase = static_cast<int>(std::fmod(std::floor(t * spinnerSpokes), spinnerSpokes));
+        phase = static_cast<int>(std::fmod(std::floor(t * kSpinnerSpokes), kSpinnerSpokes));
     }
     Point c = bounds.center();
     context_.setLineWidth(std::max(2.0, outer * 0.22));
     context_.setLineCap(LineCap::Round);
-    for (int i = 0; i < spinnerSpokes; ++i) {
-        double angle = 2 * M_PI * i / spinnerSpokes - M_PI / 2;
-        int age = (phase - i + spinnerSpokes) % spinnerSpokes; // the leading spoke is the brightest
-        context_.setStrokeColor(color.withAlpha(1.0 - 0.75 * age / (spinnerSpokes - 1)));
+    for (int i = 0; i < kSpinnerSpokes; ++i) {
+        double angle = 2 * M_PI * i / kSpinnerSpokes - M_PI / 2;
+        int age = (phase - i + kSpinnerSpokes) % kSpinnerSpokes; // the leading spoke is the brightest
+        context_.setStrokeColor(color.withAlpha(1.0 - 0.75 * age / (kSpinnerSpokes - 1)));
         context_.strokePath(line({c.x + inner * std::cos(angle), c.y + inner * std::sin(angle)},
                                  {c.x + outer * std::cos(angle), c.y + outer * std::sin(angle)}));
     }

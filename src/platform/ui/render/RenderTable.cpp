@@ -12,8 +12,8 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr double groupRadius = 10;
-constexpr double separatorInset = 15;
+constexpr double kGroupRadius = 10;
+constexpr double kSeparatorInset = 15;
 
 bool intersects(const Rect& a, const Rect& b) {
     return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
@@ -29,7 +29,7 @@ void Renderer::drawTableGroups(TableView& table) {
         const TableView::SectionFrame& section = sections[s];
         if (grouped && !section.rows.isEmpty() && intersects(section.rows, visible)) {
             context_.setFillColor(Color::white());
-            context_.fillRoundedRect(section.rows, groupRadius);
+            context_.fillRoundedRect(section.rows, kGroupRadius);
         }
         if (section.header.isEmpty() || !intersects(section.header, visible)) continue;
         std::string title = table.headerTitle(static_cast<int>(s)).value_or("");
@@ -61,7 +61,7 @@ void Renderer::drawTableDecorations(TableView& table) {
         bool lastInGroup = grouped && path->row == table.numberOfRows(path->section) - 1;
         if (!lastInGroup) {
             context_.setFillColor(theme::line());
-            context_.fillRect({f.minX() + separatorInset, f.maxY() - 1, f.width() - separatorInset, 1});
+            context_.fillRect({f.minX() + kSeparatorInset, f.maxY() - 1, f.width() - kSeparatorInset, 1});
         }
         if (cell->cellState() & CellState::ShowingDeleteConfirmation) {
             std::string title = table.deleteConfirmationTitle(*path).value_or("Delete");
@@ -83,7 +83,7 @@ void Renderer::drawTableDecorations(TableView& table) {
     if (!grouped) return;
     context_.setStrokeColor(theme::line());
     for (const auto& section : table.sectionFrames())
-        if (!section.rows.isEmpty()) context_.strokeRoundedRect(section.rows.insetBy(0.5, 0.5), groupRadius);
+        if (!section.rows.isEmpty()) context_.strokeRoundedRect(section.rows.insetBy(0.5, 0.5), kGroupRadius);
 }
 
 void Renderer::drawIndexStrip(TableView& table, const Rect& bounds) {
@@ -143,7 +143,7 @@ void Renderer::drawCell(TableViewCell& cell, const Rect& bounds) {
                             if (table->dataSource())
                                 table->dataSource()->commitEditing(*table, EditingStyle::Insert, row);
                         });
-    addRegion({0, 0, TableViewCell::editingIndent, bounds.height()}, action, "editing control");
+    addRegion({0, 0, TableViewCell::kEditingIndent, bounds.height()}, action, "editing control");
 }
 
 // Several rows are chosen while editing: each row that has an editing control shows a ring instead,
@@ -168,7 +168,7 @@ void Renderer::drawSelectionControl(TableViewCell& cell, TableView& table, Index
     context_.restoreState();
     TableView* target = &table;
     addRegion(
-        {0, 0, TableViewCell::editingIndent, bounds.height()}, [target, row] { target->tapRow(row); },
+        {0, 0, TableViewCell::kEditingIndent, bounds.height()}, [target, row] { target->tapRow(row); },
         "selection control");
 }
 

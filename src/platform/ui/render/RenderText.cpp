@@ -15,19 +15,19 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr const char* bullet = "\u2022";
-constexpr double clearButtonWidth = 30;
+constexpr const char* kBullet = "\u2022";
+constexpr double kClearButtonWidth = 30;
 
 // A secure field shows one bullet per character; the caret's byte index follows.
 std::string bullets(size_t count) {
     std::string out;
-    for (size_t i = 0; i < count; ++i) out += bullet;
+    for (size_t i = 0; i < count; ++i) out += kBullet;
     return out;
 }
 
 size_t bulletIndex(const std::string& text, size_t byteIndex) {
     return characterCount(std::string_view(text).substr(0, std::min(byteIndex, text.size()))) *
-           std::char_traits<char>::length(bullet);
+           std::char_traits<char>::length(kBullet);
 }
 
 bool showsClearButton(const TextField& field) {
@@ -149,8 +149,8 @@ void Renderer::drawTextField(TextField& field, const Rect& bounds) {
     context_.setLineWidth(1);
 
     bool clearButton = showsClearButton(field);
-    Rect box = bounds.insetBy(theme::fieldInset, 0);
-    if (clearButton) box.size.width = std::max(0.0, box.width() - clearButtonWidth + theme::fieldInset);
+    Rect box = bounds.insetBy(theme::kFieldInset, 0);
+    if (clearButton) box.size.width = std::max(0.0, box.width() - kClearButtonWidth + theme::kFieldInset);
     const std::string& text = field.text();
     TextRange selection = field.selectedRange();
     if (field.isSecureTextEntry()) {
@@ -164,7 +164,7 @@ void Renderer::drawTextField(TextField& field, const Rect& bounds) {
     }
 
     if (clearButton) {
-        Rect circle{bounds.maxX() - clearButtonWidth + 6, bounds.midY() - 9, 18, 18};
+        Rect circle{bounds.maxX() - kClearButtonWidth + 6, bounds.midY() - 9, 18, 18};
         context_.setFillColor(theme::mutedInk());
         context_.fillEllipse(circle);
         context_.setStrokeColor(Color::white());
@@ -176,7 +176,7 @@ void Renderer::drawTextField(TextField& field, const Rect& bounds) {
         context_.setLineWidth(1);
         TextField* target = &field;
         addRegion(
-            {bounds.maxX() - clearButtonWidth - 4, bounds.minY(), clearButtonWidth + 4, bounds.height()},
+            {bounds.maxX() - kClearButtonWidth - 4, bounds.minY(), kClearButtonWidth + 4, bounds.height()},
             [target] { target->clearText(); }, "clear");
     }
 }

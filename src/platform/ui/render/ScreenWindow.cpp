@@ -22,11 +22,11 @@ namespace tavlo::ui::render {
 
 namespace {
 
-constexpr const char* errorDomain = "ScreenWindow";
-constexpr double idleLookInterval = 0.25; // an idle screen is looked at this often
-constexpr double busyLookInterval = 1.0 / ScreenWindow::maximumFrameRate;
-constexpr double busySeconds = 1;         // after input or a change, for this long
-constexpr double pollInterval = 1.0 / 60; // where the display gives no descriptor
+constexpr const char* kErrorDomain = "ScreenWindow";
+constexpr double kIdleLookInterval = 0.25; // an idle screen is looked at this often
+constexpr double kBusyLookInterval = 1.0 / ScreenWindow::kMaximumFrameRate;
+constexpr double kBusySeconds = 1;         // after input or a change, for this long
+constexpr double kPollInterval = 1.0 / 60; // where the display gives no descriptor
 
 double seconds() { return static_cast<double>(SDL_GetTicks64()) / 1000.0; }
 
@@ -83,7 +83,7 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
     if (!std::getenv("SDL_VIDEODRIVER")) {
         const bool x11 = std::getenv("DISPLAY"), wayland = std::getenv("WAYLAND_DISPLAY");
         if (!x11 && !wayland) {
-            Error::set(error, errorDomain, 1, kNoDisplay);
+            Error::set(error, kErrorDomain, 1, kNoDisplay);
             return nullptr;
         }
         // Without a Wayland display its library is not even asked: it complains on the terminal's
@@ -91,7 +91,7 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
         if (!wayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        Error::set(error, errorDomain, 1, std::string("No display to open a window on: ") + SDL_GetError());
+        Error::set(error, kErrorDomain, 1, std::string("No display to open a window on: ") + SDL_GetError());
         return nullptr;
     }
     // Where no display answers, SDL falls back on drivers that show nothing to anyone; they count
@@ -99,7 +99,7 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
     std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
     if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        Error::set(error, errorDomain, 1, kNoDisplay);
+        Error::set(error, kErrorDomain, 1, kNoDisplay);
         return nullptr;
     }
     Typesetter::shared();
@@ -109,11 +109,11 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
         SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                          static_cast<int>(state->size.width), static_cast<int>(state->size.height), SDL_WINDOW_SHOWN);
     if (!state->window) {
-        Error::set(error, errorDomain, 2, std::string("The window could not be made: ") + SDL_GetError());
+        Error::set(error, kErrorDomain, 2, std::string("The window could not be made: ") + SDL_GetError());
         return nullptr;
     }
     if (!SDL_GetWindowSurface(state->window)) {
-        Error::set(error, errorDomain, 3, std::string("The window has no surface to draw on: ") + SDL_GetError());
+        Error::set(error, kErrorDomain, 3, std::string("The window has no surface to draw on: ") + SDL_GetError());
         return nullptr;
     }
     state->frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(state->size.width),
@@ -126,8 +126,8 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(Application& app, const std::st
         RunLoop::main().addSource(state->source, {RunLoop::commonModes});
     } else {
         std::fprintf(stderr, "render: the display gives no event descriptor; polling it %g times a second\n",
-                     1 / pollInterval);
-        state->poll = Timer::create(pollInterval, true, [s] { s->pump(); });
+                     1 / kPollInterval);
+        state->poll = Timer::create(kPollInterval, true, [s] { s->pump(); });
         RunLoop::main().addTimer(state->poll, {RunLoop::commonModes});
     }
     state->lastActivity = seconds();
@@ -169,7 +169,7 @@ void ScreenWindow::State::handle(const SDL_Event& e) {
         if (e.button.button != SDL_BUTTON_LEFT) break;
         pointer.press({double(e.button.x), double(e.button.y)}, e.button.timestamp / 1000.0);
         if (holdTimer) holdTimer->invalidate();
-        holdTimer = RunLoop::main().performAfterDelay(PointerInput::longPressSeconds + 0.01,
+        holdTimer = RunLoop::main().performAfterDelay(PointerInput::kLongPressSeconds + 0.01,
                                                       [this] {
                                                           pointer.hold(seconds());
                                                           lookSoon(0);
@@ -233,13 +233,13 @@ void ScreenWindow::State::lookAtScreen() {
     ScreenFingerprint screenNow = fingerprintScreen(app);
     double now = seconds();
     if (stale || screenNow.value != shown) {
-        double wait = lastFrame + 1 / maximumFrameRate - now;
+        double wait = lastFrame + 1 / kMaximumFrameRate - now;
         if (wait > 0) return lookSoon(wait);
         draw(screenNow.value);
         lastActivity = now;
     }
-    bool busy = screenNow.animating || now - lastActivity < busySeconds;
-    lookSoon(busy ? busyLookInterval : idleLookInterval);
+    bool busy = screenNow.animating || now - lastActivity < kBusySeconds;
+    lookSoon(busy ? kBusyLookInterval : kIdleLookInterval);
 }
 
 void ScreenWindow::State::draw(uint64_t fingerprint) {

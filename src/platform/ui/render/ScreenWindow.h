@@ -25,7 +25,7 @@ namespace tavlo::ui::render {
 // often while something moves or just moved, and a few times a second when idle.
 class ScreenWindow {
 public:
-    static constexpr double maximumFrameRate = 60;
+    static constexpr double kMaximumFrameRate = 60;
 
     // Opens the window; null with the reason when there is no display or SDL cannot start.
     static std::unique_ptr<ScreenWindow> open(Application& app, const std::string& title, Error* error = nullptr);

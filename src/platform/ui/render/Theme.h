@@ -32,11 +32,10 @@ inline Font barItemFont() { return Toolbar::titleFont(); } // toolbars measure t
 inline Font headerFont() { return Font::boldSystem(15); }
 inline Font indexFont() { return TableView::indexFont(); }
 
-constexpr double hairline = 1;
-constexpr double fieldInset = 8;
-constexpr double barButtonHeight = 32;
-constexpr double alertWidth = 320;
-constexpr double pickerRowHeight = 40;
-constexpr double segmentPadding = 4; // room beside a segment's title
+constexpr double kFieldInset = 8;
+constexpr double kBarButtonHeight = 32;
+constexpr double kAlertWidth = 320;
+constexpr double kPickerRowHeight = 40;
+constexpr double kSegmentPadding = 4; // room beside a segment's title
 
 } // namespace tavlo::ui::render::theme

@@ -14,14 +14,14 @@ namespace tavlo::ui::render {
 namespace {
 
 // The Debian font packages fonts-dejavu-core and fonts-dejavu-extra put them here.
-constexpr const char* fontDirectory = "/usr/share/fonts/truetype/dejavu/";
+constexpr const char* kFontDirectory = "/usr/share/fonts/truetype/dejavu/";
 constexpr const char* fontFiles[] = {
     "DejaVuSans.ttf",     "DejaVuSans-Bold.ttf",     "DejaVuSans-Oblique.ttf",     "DejaVuSans-BoldOblique.ttf",
     "DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf", "DejaVuSansMono-Oblique.ttf", "DejaVuSansMono-BoldOblique.ttf",
     "DejaVuSerif.ttf",    "DejaVuSerif-Bold.ttf",    "DejaVuSerif-Italic.ttf",     "DejaVuSerif-BoldItalic.ttf",
 };
-constexpr size_t measureCacheLimit = 20000;
-constexpr size_t drawnCacheLimit = 2000;
+constexpr size_t kMeasureCacheLimit = 20000;
+constexpr size_t kDrawnCacheLimit = 2000;
 
 std::string lowercase(std::string_view s) {
     std::string out(s);
@@ -93,7 +93,7 @@ Typesetter::Typesetter() {
     FcConfig* config = FcConfigCreate();
     bool complete = true;
     for (const char* file : fontFiles) {
-        std::string path = std::string(fontDirectory) + file;
+        std::string path = std::string(kFontDirectory) + file;
         if (!std::filesystem::exists(path) ||
             !FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(path.c_str())))
             complete = false;
@@ -106,7 +106,7 @@ Typesetter::Typesetter() {
         std::fprintf(stderr,
                      "render: the DejaVu fonts are missing from %s (install fonts-dejavu-core and "
                      "fonts-dejavu-extra); drawing with this machine's fonts\n",
-                     fontDirectory);
+                     kFontDirectory);
         fontMap_ = pango_cairo_font_map_new();
     }
     FcConfigDestroy(config); // the font map keeps its own reference
@@ -183,7 +183,7 @@ Size Typesetter::measure(std::string_view text, const Font& font, double width, 
     Size size{fromPango(logical.width), heightOfLines(l, wrap.lines)};
     if (width > 0) size.width = std::min(size.width, width);
     g_object_unref(l);
-    if (cache_.size() >= measureCacheLimit) cache_.clear();
+    if (cache_.size() >= kMeasureCacheLimit) cache_.clear();
     cache_.emplace(std::move(key), size);
     return size;
 }
@@ -227,7 +227,7 @@ const Typesetter::DrawnText& Typesetter::drawn(std::string_view text, const Font
                  static_cast<int>(alignment),
                  std::string(text)};
     if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
-    if (drawn_.size() >= drawnCacheLimit) forgetDrawn();
+    if (drawn_.size() >= kDrawnCacheLimit) forgetDrawn();
     DrawnText out;
     ++drawnLayoutsMade_;
     out.layout = layout(text, font, box.width(), box.height(), wrap, alignment);

@@ -46,7 +46,7 @@ void AmountViewController::viewDidAppear(bool animated) {
 std::optional<std::string> AmountViewController::centsAfterEdit(std::string_view text, TextRange range,
                                                                 std::string_view typed) {
     std::string edited = replacingCharacters(text, range, typed);
-    eraseFirst(edited, Utils::currencySymbol);
+    eraseFirst(edited, Utils::kCurrencySymbol);
     eraseFirst(edited, ".");
     std::string_view digits = edited;
     bool negative = !digits.empty() && digits.front() == '-';

@@ -27,7 +27,7 @@ std::shared_ptr<View> build(AmountViewController& owner) {
     field->setTextColor(theme::ink());
     field->setTextAlignment(TextAlignment::Right);
     field->setKeyboardType(KeyboardType::NumberPad);
-    field->setAutoresizingMask(stretchesAcross);
+    field->setAutoresizingMask(kStretchesAcross);
 
     auto save =
         addPrimaryButton(*root, {m + width - buttonWidth, m + fieldHeight + (pad ? 16 : 8), buttonWidth, buttonHeight},

@@ -28,7 +28,7 @@ std::shared_ptr<View> build(AuthenticateViewController& owner) {
     auto card = addCard(*root, {left, pad ? 56 : m, width, cardHeight}, kPromptCard);
     if (pad) card->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
     addCaption(*card, {padding, padding, inner, captionHeight}, localized("Staff number"),
-               Font::boldSystem(pad ? 17 : 15), theme::ink(), stretchesAcross);
+               Font::boldSystem(pad ? 17 : 15), theme::ink(), kStretchesAcross);
 
     auto number = add<TextField>(*card, Rect(padding, padding + captionHeight + 4, inner, fieldHeight));
     number->setBorderStyle(BorderStyle::RoundedRect);
@@ -36,7 +36,7 @@ std::shared_ptr<View> build(AuthenticateViewController& owner) {
     number->setTextColor(theme::ink());
     number->setKeyboardType(KeyboardType::NumberPad);
     number->setSecureTextEntry(true);
-    number->setAutoresizingMask(stretchesAcross);
+    number->setAutoresizingMask(kStretchesAcross);
 
     const double buttonsTop = number->frame().maxY() + gap, half = (inner - gap) / 2;
     addSecondaryButton(*card, {padding, buttonsTop, half, buttonHeight}, localized("Remote Auth"),
@@ -46,7 +46,7 @@ std::shared_ptr<View> build(AuthenticateViewController& owner) {
 
     auto hint =
         addCaption(*root, {left, card->frame().maxY() + gap, width, 20}, localized("or swipe the employee's card"),
-                   Font::system(pad ? 16 : 14), theme::mutedInk(), stretchesAcross);
+                   Font::system(pad ? 16 : 14), theme::mutedInk(), kStretchesAcross);
     hint->setTextAlignment(TextAlignment::Center);
     if (pad) hint->setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
 

@@ -23,7 +23,7 @@ void SeatsViewController::viewDidLoad() {
     picker.reloadAllComponents();
 }
 
-int SeatsViewController::numberOfRows(PickerView&, int) { return maximumSeats + 1; }
+int SeatsViewController::numberOfRows(PickerView&, int) { return kMaximumSeats + 1; }
 
 std::optional<std::string> SeatsViewController::titleForRow(PickerView&, int row, int) { return format("%li", row); }
 

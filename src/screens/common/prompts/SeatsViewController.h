@@ -18,7 +18,7 @@ namespace tavlo::screens {
 class SeatsViewController : public ui::ViewController, public ui::PickerViewDataSource, public ui::PickerViewDelegate {
 public:
     static constexpr const char* kInterfaceName = "SeatsView";
-    static constexpr int maximumSeats = 30;
+    static constexpr int kMaximumSeats = 30;
 
     SeatsViewController();
     ~SeatsViewController() override;

@@ -24,7 +24,7 @@ std::shared_ptr<View> build(SeatsViewController& owner) {
     auto root = promptRoot();
 
     auto caption = addCaption(*root, {left, captionTop, width, captionHeight}, localized("Number of guests"),
-                              Font::boldSystem(pad ? 20 : 18), theme::ink(), stretchesAcross);
+                              Font::boldSystem(pad ? 20 : 18), theme::ink(), kStretchesAcross);
     caption->setTextAlignment(TextAlignment::Center);
     caption->setAutoresizingMask(centred);
 

@@ -30,7 +30,7 @@ std::shared_ptr<View> build(TextViewController& owner) {
 
     const double rowTop = m + cardHeight + (pad ? 16 : 8);
     auto limit = addCaption(*root, {m, rowTop, width - buttonWidth - m, buttonHeight}, "", Font::system(pad ? 16 : 14),
-                            theme::mutedInk(), stretchesAcross);
+                            theme::mutedInk(), kStretchesAcross);
     limit->setHidden(true);
     auto save = addPrimaryButton(*root, {m + width - buttonWidth, rowTop, buttonWidth, buttonHeight}, localized("Save"),
                                  [&owner] { owner.saveText(); });

@@ -56,7 +56,7 @@ std::shared_ptr<TableViewCell> ComboGroupViewController::cellForRow(TableView& t
             "Cell", table.bounds().width() - 2 * table.groupInset(), kRowHeight,
             [this](Control& b) { minusPressed(b); }, [this](Control& b) { plusPressed(b); });
     const ManagedObject& row = *items_[static_cast<size_t>(path.row)];
-    if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(QuantityCellView::rowNameTag)))
+    if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(QuantityCellView::kRowNameTag)))
         name->setText(row.text("item.name"));
     QuantityCellView::showRowCount(*cell, combo().getQuantity(*rowItem(row), comboGroupId_));
     return cell;

@@ -82,7 +82,7 @@ void SeatCourseViewController::viewWillAppear(bool animated) {
     if (wheels_) return;
     removeGrids();
     ObjectContext* context = contextOf(session_.get());
-    int top = firstGridTop;
+    int top = kFirstGridTop;
     if (selectSeat_) {
         const int additional = Parameters::number(Parameter::SeatsAdditional, context);
         const int seats = (order_ ? order_->seats() : 0) + std::max(additional, 0);
@@ -116,7 +116,7 @@ int SeatCourseViewController::load(const std::string& word, const std::string& h
     std::vector<std::shared_ptr<Button>> buttons;
     for (int number = first; number < first + total; ++number) {
         auto button =
-            SlideView::button(format("%@ %ld", word, number), number, std::nullopt, buttonWidth, buttonHeight, action);
+            SlideView::button(format("%@ %ld", word, number), number, std::nullopt, buttonWidth, kButtonHeight, action);
         button->setBackgroundColor(theme::paper());
         button->setTitleColor(theme::ink());
         buttons.push_back(button);
@@ -129,18 +129,18 @@ int SeatCourseViewController::load(const std::string& word, const std::string& h
     label.setAutoresizingMask(Autoresizing::FlexibleLeftMargin | Autoresizing::FlexibleRightMargin);
     label.setHidden(false);
 
-    const int cell = buttonWidth + gap;
+    const int cell = buttonWidth + kGap;
     const int fit = std::max(static_cast<int>(viewWidth) / cell, 1);
     const int count = static_cast<int>(buttons.size());
-    const int rows = std::min((count + fit - 1) / fit, maxRows);
+    const int rows = std::min((count + fit - 1) / fit, kMaxRows);
     const int perRow = (count + rows - 1) / rows;
     const int columns = std::min(perRow, fit);
     const double left = perRow < fit ? (viewWidth - cell * perRow) / 2.0 : 0;
-    const int gridTop = static_cast<int>(std::trunc(top + 33.75)) + gap;
-    grid =
-        SlideView::make(Rect(left, gridTop, columns * cell, rows * rowHeight), Color::white(), buttons, rows, gap, gap);
+    const int gridTop = static_cast<int>(std::trunc(top + 33.75)) + kGap;
+    grid = SlideView::make(Rect(left, gridTop, columns * cell, rows * kRowHeight), Color::white(), buttons, rows, kGap,
+                           kGap);
     view()->addSubview(grid);
-    return static_cast<int>(std::trunc(top + 33.75)) + rows * rowHeight;
+    return static_cast<int>(std::trunc(top + 33.75)) + rows * kRowHeight;
 }
 
 bool SeatCourseViewController::seatWanted() const { return selectSeat_ && (wheels_ || seatGrid_); }

@@ -34,7 +34,7 @@ class SeatCourseViewController : public OptionScreen<ui::ViewController>,
 public:
     static constexpr const char* kInterfaceName = "SeatCourseView";
     // The grids' layout.
-    static constexpr int firstGridTop = 50, buttonHeight = 45, gap = 8, rowHeight = 53, maxRows = 3;
+    static constexpr int kFirstGridTop = 50, kButtonHeight = 45, kGap = 8, kRowHeight = 53, kMaxRows = 3;
 
     SeatCourseViewController();
     ~SeatCourseViewController() override;

@@ -63,7 +63,7 @@ std::shared_ptr<TableViewCell> SidesViewController::cellForRow(TableView& table,
             "Cell", table.bounds().width() - 2 * table.groupInset(), 44, [this](Control& b) { minusPressed(b); },
             [this](Control& b) { plusPressed(b); });
     const ManagedObject& side = *sides_[static_cast<size_t>(path.row)];
-    if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(nameTag))) name->setText(side.text("recipe.name"));
+    if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(kNameTag))) name->setText(side.text("recipe.name"));
     QuantityCellView::showRowCount(*cell, selection()->getQuantity(*rowSide(side)));
     return cell;
 }

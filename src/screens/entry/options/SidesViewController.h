@@ -24,7 +24,7 @@ namespace tavlo::screens {
 class SidesViewController : public OptionScreen<ui::TableViewController> {
 public:
     static constexpr const char* kInterfaceName = "SidesView";
-    static constexpr int countTag = QuantityCellView::rowCountTag, nameTag = QuantityCellView::rowNameTag;
+    static constexpr int kCountTag = QuantityCellView::kRowCountTag, kNameTag = QuantityCellView::kRowNameTag;
 
     SidesViewController();
     ~SidesViewController() override;
