@@ -23,20 +23,23 @@ bool FetchedResultsController::performFetch(Error* error) {
     Error failure;
     std::vector<ObjectID> ids;
     std::vector<ManagedObjectPtr> objects;
-    StoredRows values;
+    // The values are read into the table of the fetch before last, keeping its room.
+    StoredRows& values = spareValues_;
     if (byValue) {
-        values = context_.fetchRows(request_, keyPaths, &failure);
+        if (values.properties() != keyPaths) values = StoredRows(keyPaths);
+        context_.fetchRows(request_, values, &failure);
         const EntityDescription& e = context_.model().requireEntity(request_.entityName);
         ids.reserve(values.size());
         for (size_t row = 0; row < values.size(); ++row) ids.emplace_back(&e, values.key(row));
     } else if (batchSize > 0) {
         ids = context_.fetchObjectIDs(request_, &failure);
+        values = StoredRows();
     } else {
         // The values' walk in one read of the file, each row they name read once.
         std::optional<ObjectContext::ReadScope> read;
         if (!keyPaths.empty()) read.emplace(context_, ObjectContext::ReadScope::Hold::Objects);
         objects = context_.fetch(request_, &failure);
-        if (!keyPaths.empty() && !failure.isSet()) values = valuesOf(objects, keyPaths);
+        values = keyPaths.empty() || failure.isSet() ? StoredRows() : valuesOf(objects, keyPaths);
     }
     if (failure.isSet()) {
         Error::set(error, failure);
@@ -45,7 +48,7 @@ bool FetchedResultsController::performFetch(Error* error) {
     batchSize_ = batchSize;
     ids_ = std::move(ids);
     objects_ = std::move(objects);
-    values_ = std::move(values);
+    std::swap(values_, spareValues_);
     if (batchSize_ > 0) objects_.resize(ids_.size());
     sections_.clear();
     if (!sectionNameKeyPath_) {

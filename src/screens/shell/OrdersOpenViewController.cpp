@@ -81,7 +81,11 @@ std::unique_ptr<FetchedResultsController> OrdersOpenViewController::makeFetchedR
 
 FetchedResultsController* OrdersOpenViewController::fetchedResultsController() {
     if (!context()) return nullptr;
-    if (!results_ || !keepsQuery()) results_ = makeFetchedResultsController();
+    if (!results_ || !keepsQuery()) {
+        std::unique_ptr<FetchedResultsController> made = makeFetchedResultsController();
+        if (results_) made->takeRoom(*results_);
+        results_ = std::move(made);
+    }
     return results_.get();
 }
 
