@@ -505,6 +505,41 @@ TEST_F(OrdersMainTest, OrdersChangePostedFromABackgroundThreadRefreshesTheListOn
     EXPECT_EQ(open.tableView().dataSource()->numberOfRows(open.tableView(), 0), 2);
 }
 
+// The open list reads what it shows as stored while the context has nothing unsaved, and through
+// the context's objects while it has: an unsaved rename, new order, delete or server's name shows
+// on the next re-read, and a saved delete leaves the list.
+TEST_F(OrdersMainTest, TheOpenListShowsTheContextsUnsavedChangesAndNoDeletedOrder) {
+    addOrder("O-1", "Window seat", "U-ANN", 1250);
+    addOrder("O-2", "Booth", "U-ANN", 700);
+    addOrder("O-3", "Corner", "U-BOB", 300);
+    open("U-BOB");
+    OrdersOpenViewController& open = *main->segmentedViewControllers().front();
+    ASSERT_EQ(rows(), (std::vector<Row>{{"Booth", "Ann Marie Lee", "$7.00"},
+                                        {"Corner", "Bob", "$3.00"},
+                                        {"Window seat", "Ann Marie Lee", "$12.50"}}));
+
+    store.row("Order", "remoteId", "O-1")->setValue("name", "Arbor");
+    store->deleteObject(store.row("Order", "remoteId", "O-2"));
+    addOrder("O-4", "Deck", "U-BOB", 150);
+    store.row("User", "userId", "U-ANN")->setValue("name", "Ann");
+    open.refreshData();
+    h.runUntilIdle();
+    const std::vector<Row> changed{{"Arbor", "Ann", "$12.50"}, {"Corner", "Bob", "$3.00"}, {"Deck", "Bob", "$1.50"}};
+    EXPECT_EQ(rows(), changed);
+    EXPECT_EQ(label(*table().cellForRow({0, 0}), OrdersOpenViewController::kNameTag)->textColor(), Color::lightGray());
+    EXPECT_EQ(label(*table().cellForRow({0, 2}), OrdersOpenViewController::kNameTag)->textColor(), Color::black());
+
+    store.save();
+    open.refreshData();
+    h.runUntilIdle();
+    EXPECT_EQ(rows(), changed);
+    store->deleteObject(store.row("Order", "remoteId", "O-3"));
+    store.save();
+    open.refreshData();
+    h.runUntilIdle();
+    EXPECT_EQ(rows(), (std::vector<Row>{{"Arbor", "Ann", "$12.50"}, {"Deck", "Bob", "$1.50"}}));
+}
+
 class TablesTest : public LiteOrdersMainTest {
 protected:
     TablesTest() {

@@ -35,17 +35,24 @@ void addColumn(StoredRows& rows, SqlStatement& row, int column, AttributeType ty
 StoredRows ObjectContext::fetchRows(const FetchRequest& request, const std::vector<std::string>& properties,
                                     Error* error) {
     StoredRows rows(properties);
+    fetchRows(request, rows, error);
+    return rows;
+}
+
+void ObjectContext::fetchRows(const FetchRequest& request, StoredRows& rows, Error* error) {
+    rows.clear();
+    const std::vector<std::string>& properties = rows.properties();
     const EntityDescription& e = model().requireEntity(request.entityName);
     const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
     std::vector<Value> aggregates;
     if (predicate && !predicate->aggregates().empty()) {
         bool ok = true;
         aggregates = aggregateValues(e, *predicate, error, ok);
-        if (!ok) return rows;
+        if (!ok) return;
     }
     const int64_t limit = std::max<int64_t>(request.fetchLimit, 0);
     QueryCacheEntry* q = compiled(e, request, QueryCompiler::Answer::Values, limit > 0, error, properties);
-    if (!q) return rows;
+    if (!q) return;
     runQuery(
         *q, predicate, aggregates, limit,
         [&](SqlStatement& row) {
@@ -53,7 +60,6 @@ StoredRows ObjectContext::fetchRows(const FetchRequest& request, const std::vect
             for (size_t i = 0; i < q->types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), q->types[i]);
         },
         error);
-    return rows;
 }
 
 StoredRows ObjectContext::fetchMembers(std::string_view entity, std::string_view relationship,

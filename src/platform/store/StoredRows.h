@@ -80,8 +80,15 @@ public:
         return Date(realOf(c));
     }
 
-    // Filling, for the context that reads them: room for about that many rows, then a row's keys
-    // and each of its values in turn.
+    // Filling, for the context that reads them: emptied (keeping the room, for a table read again),
+    // room for about that many rows, then a row's keys and each of its values in turn.
+    void clear() {
+        keys_.clear();
+        owners_.clear();
+        cells_.clear();
+        texts_.clear();
+        others_.clear();
+    }
     void reserve(size_t rows) {
         keys_.reserve(rows);
         cells_.reserve(rows * properties_.size());

@@ -61,7 +61,7 @@ void AreaListViewController::showTable(TableViewCell& cell, const ManagedObject&
         "Order",
         Predicate::format("closed==nil && areaLocation.areaLocationId== %@", table.text("areaLocationId").value_or("")),
         {{"name"}}));
-    if (orders.size() == 1) return showOrder(cell, orders.front());
+    if (orders.size() == 1) return showOrder(cell, orderValues(*orders.front()));
     for (int tag : {kServerTag, kTotalTag, kCreatedTag})
         if (Label* l = label(tag)) l->setText(std::string());
     if (Label* name = label(kNameTag)) {
@@ -84,7 +84,7 @@ std::shared_ptr<TableViewCell> AreaListViewController::cellForRow(TableView& tab
     }
     std::vector<ManagedObjectPtr> others = getOtherOrders(*context());
     if (path.row < static_cast<int>(others.size())) {
-        showOrder(*cell, others[path.row]);
+        showOrder(*cell, orderValues(*others[path.row]));
     } else if (auto* name = dynamic_cast<Label*>(cell->viewWithTag(kNameTag))) {
         // The store changed since the table counted its rows.
         name->setText(localized("UNKNOWN"));

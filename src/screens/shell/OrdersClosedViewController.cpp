@@ -32,14 +32,13 @@ std::unique_ptr<FetchedResultsController> OrdersClosedViewController::makeFetche
     return std::make_unique<FetchedResultsController>(*context(), std::move(request));
 }
 
-void OrdersClosedViewController::showOrder(TableViewCell& cell, const ManagedObjectPtr& order) {
-    if (!order) return;
+void OrdersClosedViewController::showOrder(TableViewCell& cell, const OrderValues& order) {
     cell.setBackgroundColor(Color::lightGray());
     cell.contentView().setBackgroundColor(Color::lightGray());
     for (int tag : {kMarkTag, kNameTag, kServerTag, kTotalTag, kCreatedTag})
         if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(tag))) label->setBackgroundColor(Color::lightGray());
-    bool own = session() && order->text("user.userId") == session()->userId();
-    showOrderRow(cell, *order, own ? Color::black() : Color::red(), own ? Color::blue() : Color::red());
+    bool own = session() && order("user.userId").text() == session()->userId();
+    showOrderRow(cell, order, own ? Color::black() : Color::red(), own ? Color::blue() : Color::red());
     for (int tag : {kServerTag, kCreatedTag})
         if (auto* label = dynamic_cast<Label*>(cell.viewWithTag(tag))) label->setTextColor(Color::white());
 }

@@ -24,7 +24,7 @@ protected:
     bool keepsQuery() const override { return true; }
     std::string recordsName() const override { return "closed orders"; }
     std::string emptyText() const override { return "No closed orders"; }
-    void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order) override;
+    void showOrder(ui::TableViewCell& cell, const OrderValues& order) override;
 
 private:
     // Re-opens the stored order (lite) or the server's, sends it and opens it.

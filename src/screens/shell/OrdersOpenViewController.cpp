@@ -29,23 +29,29 @@ using namespace ui;
 namespace {
 
 constexpr const char* kCellIdentifier = "Cell";
+// What the open list shows of its orders, read with its rows (the order type, its sections, too).
+const std::vector<std::string> kShownKeyPaths = {"name", "user.name", "user.userId", "total", "created", "remoteId"};
 
 Label* labelOf(TableViewCell& cell, int tag) { return dynamic_cast<Label*>(cell.viewWithTag(tag)); }
 
 } // namespace
 
-void showOrderRow(TableViewCell& cell, const ManagedObject& order, const Color& name, const Color& total) {
+OrderValues orderValues(const ManagedObject& order) {
+    return [&order](std::string_view keyPath) { return order.value(keyPath); };
+}
+
+void showOrderRow(TableViewCell& cell, const OrderValues& order, const Color& name, const Color& total) {
     if (Label* label = labelOf(cell, OrdersOpenViewController::kNameTag)) {
-        label->setText(order.text("name"));
+        label->setText(order("name").text());
         label->setTextColor(name);
     }
-    if (Label* label = labelOf(cell, OrdersOpenViewController::kServerTag)) label->setText(order.text("user.name"));
+    if (Label* label = labelOf(cell, OrdersOpenViewController::kServerTag)) label->setText(order("user.name").text());
     if (Label* label = labelOf(cell, OrdersOpenViewController::kTotalTag)) {
-        label->setText(Utils::formatCurrency(order.int64("total")));
+        label->setText(Utils::formatCurrency(order("total").integer()));
         label->setTextColor(total);
     }
     if (Label* label = labelOf(cell, OrdersOpenViewController::kCreatedTag))
-        label->setText(Utils::naturalStringForDate(order.date("created")));
+        label->setText(Utils::naturalStringForDate(order("created").date()));
 }
 
 OrdersOpenViewController::OrdersOpenViewController() : SignedInController(kInterfaceName) {}
@@ -68,18 +74,30 @@ std::unique_ptr<FetchedResultsController> OrdersOpenViewController::makeFetchedR
     } else {
         request.sortDescriptors = {{"name"}};
     }
-    return std::make_unique<FetchedResultsController>(*context(), std::move(request), sections);
+    auto results = std::make_unique<FetchedResultsController>(*context(), std::move(request), sections);
+    results->setValueKeyPaths(kShownKeyPaths);
+    return results;
 }
 
 FetchedResultsController* OrdersOpenViewController::fetchedResultsController() {
     if (!context()) return nullptr;
-    if (!results_ || !keepsQuery()) results_ = makeFetchedResultsController();
+    if (!results_ || !keepsQuery()) {
+        std::unique_ptr<FetchedResultsController> made = makeFetchedResultsController();
+        if (results_) made->takeRoom(*results_);
+        results_ = std::move(made);
+    }
     return results_.get();
 }
 
-void OrdersOpenViewController::refreshData() {
+bool OrdersOpenViewController::fetchRows(Error* error) {
+    if (!context()) return true;
+    ObjectContext::ReadScope read(*context());
     FetchedResultsController* results = fetchedResultsController();
-    if (Error error; results && !results->performFetch(&error))
+    return !results || results->performFetch(error);
+}
+
+void OrdersOpenViewController::refreshData() {
+    if (Error error; !fetchRows(&error))
         return readFailed(format("Unable to read %@: %@", recordsName(), error.localizedDescription()));
     tableView().reloadData();
     showWhenEmpty();
@@ -159,10 +177,7 @@ void OrdersOpenViewController::completeRefresh() {
 
 void OrdersOpenViewController::viewDidLoad() {
     tableView().setRowHeight(50);
-    if (FetchedResultsController* results = fetchedResultsController()) {
-        if (Error error; !results->performFetch(&error))
-            readFailed(format("Unable to read orders: %@", error.localizedDescription()));
-    }
+    if (Error error; !fetchRows(&error)) readFailed(format("Unable to read orders: %@", error.localizedDescription()));
     showWhenEmpty();
     if (isPad()) {
         warnOfPortraitPad();
@@ -258,22 +273,32 @@ std::shared_ptr<TableViewCell> OrdersOpenViewController::getCellContentView(cons
     return cell;
 }
 
-void OrdersOpenViewController::showOrder(TableViewCell& cell, const ManagedObjectPtr& order) {
-    if (!order) return;
-    bool own = session_ && order->text("user.userId") == session_->userId();
-    showOrderRow(cell, *order, own ? Color::black() : Color::lightGray(), own ? Color::blue() : Color::lightGray());
+void OrdersOpenViewController::showOrder(TableViewCell& cell, const OrderValues& order) {
+    bool own = session_ && order("user.userId").text() == session_->userId();
+    showOrderRow(cell, order, own ? Color::black() : Color::lightGray(), own ? Color::blue() : Color::lightGray());
+}
+
+bool OrdersOpenViewController::holdsRow(IndexPath path) const {
+    if (!results_ || path.section < 0 || path.row < 0) return false;
+    const auto& sections = results_->sections();
+    const auto section = static_cast<size_t>(path.section);
+    return section < sections.size() && static_cast<size_t>(path.row) < sections[section].numberOfObjects();
 }
 
 std::shared_ptr<TableViewCell> OrdersOpenViewController::cellForRow(TableView& table, IndexPath path) {
     std::shared_ptr<TableViewCell> cell = table.dequeueReusableCell(kCellIdentifier);
     if (!cell) cell = getCellContentView(kCellIdentifier);
-    showOrder(*cell, results_ ? results_->objectAt(path.section, path.row) : nullptr);
+    if (holdsRow(path)) {
+        const auto section = static_cast<size_t>(path.section), row = static_cast<size_t>(path.row);
+        showOrder(*cell, [&](std::string_view keyPath) { return results_->valueAt(section, row, keyPath); });
+    }
     return cell;
 }
 
 void OrdersOpenViewController::didSelectRow(TableView& table, IndexPath path) {
-    ManagedObjectPtr order = results_ ? results_->objectAt(path.section, path.row) : nullptr;
-    if (order && main_) main_->loadOrder(order->text("remoteId"));
+    if (holdsRow(path) && main_)
+        main_->loadOrder(
+            results_->valueAt(static_cast<size_t>(path.section), static_cast<size_t>(path.row), "remoteId").text());
     table.deselectRow(path, animated());
 }
 

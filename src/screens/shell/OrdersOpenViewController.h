@@ -6,9 +6,11 @@
 #include "platform/ui/TableViewController.h"
 #include "screens/common/SignedInController.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tavlo {
 class Session;
@@ -17,6 +19,11 @@ class Session;
 namespace tavlo::screens {
 
 class OrdersMainController;
+
+// What a row of an order list shows of an order, by key path ("name", "user.name"): read from the
+// order's object or from the values the list read with its rows.
+using OrderValues = std::function<Value(std::string_view keyPath)>;
+OrderValues orderValues(const ManagedObject& order);
 
 // The open orders of the business day, a segment of the orders main screen: the user's own (all
 // of them with ALL_ORDERS or ALL_AREA_ORDERS, other users' in light grey), optionally grouped by
@@ -81,14 +88,19 @@ protected:
     void readFailed(const std::string& logText);
     // The empty text in place of rows while the list has none.
     void showWhenEmpty();
-    // Fills a row's labels with an order (nil: "UNKNOWN").
-    virtual void showOrder(ui::TableViewCell& cell, const ManagedObjectPtr& order);
+    // Fills a row's labels with an order.
+    virtual void showOrder(ui::TableViewCell& cell, const OrderValues& order);
     // The terminal is missing or disabled: alert and sign out through the main screen.
     bool signedOutOnDisabledTerminal();
 
     bool openOrders_ = true;
 
 private:
+    // Reads the list's rows again, the query's parameters and its rows in one read of the file;
+    // false with `error` when the store fails.
+    bool fetchRows(Error* error);
+    // Whether the list has a row at `path`.
+    bool holdsRow(ui::IndexPath path) const;
     void completeRefresh();
     OrdersMainController* main_ = nullptr;
     std::unique_ptr<FetchedResultsController> results_;
@@ -101,6 +113,6 @@ private:
 
 // Fills the five labels of a row with an order: its name, server, total and age; `name` and
 // `total` in the colours given.
-void showOrderRow(ui::TableViewCell& cell, const ManagedObject& order, const ui::Color& name, const ui::Color& total);
+void showOrderRow(ui::TableViewCell& cell, const OrderValues& order, const ui::Color& name, const ui::Color& total);
 
 } // namespace tavlo::screens

@@ -96,6 +96,61 @@ TEST_F(StoreTest, ABatchedListReadsItsRowsWhenTheyAreAskedFor) {
     EXPECT_EQ(list.objectAt(0, 2)->text("name"), "order 99"); // after the two renamed
 }
 
+// A list that names the values it shows reads them with its rows as stored, without objects; a
+// row's object is read when asked for (null once deleted). With unsaved changes in the context the
+// values come from its objects, so the list shows those changes.
+TEST_F(StoreTest, AListOfValuesReadsThemAsStoredOrThroughTheObjectsOfUnsavedChanges) {
+    auto c = newContext();
+    auto batch1 = c->insert("StoreBatch");
+    batch1->setValue("remoteId", "1");
+    auto batch2 = c->insert("StoreBatch");
+    batch2->setValue("remoteId", "2");
+    auto add = [&](const char* name, const ManagedObjectPtr& batch) {
+        auto o = c->insert("Order");
+        o->setValue("name", name);
+        if (batch) o->setToOne("storeBatch", batch);
+        return o;
+    };
+    add("b", batch2);
+    add("a", batch2);
+    const ObjectID renamed = add("c", batch1)->objectID();
+    add("z", nullptr);
+    ASSERT_TRUE(c->save());
+
+    FetchedResultsController list(*c, FetchRequest("Order", std::nullopt, {{"storeBatch.remoteId"}, {"name"}}),
+                                  "storeBatch.remoteId");
+    list.setValueKeyPaths({"name"});
+    auto names = [&] {
+        std::vector<std::string> all;
+        for (size_t s = 0; s < list.sections().size(); ++s)
+            for (size_t r = 0; r < list.sections()[s].numberOfObjects(); ++r)
+                all.push_back(list.sections()[s].name + ":" + list.valueAt(s, r, "name").text().value_or("nil"));
+        return all;
+    };
+    ASSERT_TRUE(list.performFetch());
+    EXPECT_EQ(names(), (std::vector<std::string>{":z", "1:c", "2:a", "2:b"}));
+    EXPECT_EQ(list.valueAt(2, 1, "storeBatch.remoteId").text(), "2"); // the section's key path is read too
+    EXPECT_TRUE(list.valueAt(2, 2, "name").isNil());
+
+    auto other = newContext();
+    other->deleteObject(other->fetchFirst("Order", "name == %@", "a"));
+    ASSERT_TRUE(other->save());
+    EXPECT_EQ(list.valueAt(2, 0, "name").text(), "a"); // as of the fetch
+    EXPECT_EQ(list.objectAt(2, 0), nullptr);
+    ManagedObjectPtr b = list.objectAt(2, 1);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->text("name"), "b");
+    EXPECT_EQ(list.indexPathForObject(b), std::make_pair(size_t{2}, size_t{1}));
+
+    c->objectWithID(renamed)->setValue("name", "y");
+    add("d", batch1);
+    ASSERT_TRUE(list.performFetch());
+    EXPECT_EQ(names(), (std::vector<std::string>{":z", "1:d", "1:y", "2:b"}));
+    ASSERT_TRUE(c->save());
+    ASSERT_TRUE(list.performFetch());
+    EXPECT_EQ(names(), (std::vector<std::string>{":z", "1:d", "1:y", "2:b"}));
+}
+
 TEST_F(StoreTest, TheDidSaveNotificationCarriesWhatChanged) {
     auto c = newContext();
     auto keep = c->insert("Terminal");
