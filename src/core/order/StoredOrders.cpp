@@ -134,6 +134,16 @@ private:
     std::unordered_map<int64_t, Text> texts_;
 };
 
+// The rows of `entity` that `column` of `table` names, read once for all the rows that name them
+// instead of joined to each.
+Table linkedRows(ObjectContext& context, const Table& table, size_t column, std::string_view entity,
+                 const std::vector<std::string>& properties, Error* error) {
+    std::vector<int64_t> keys;
+    for (size_t row = 0; row < table.size(); ++row)
+        if (int64_t key = table.link(row, column)) keys.push_back(key);
+    return Table(context.fetchRows(entity, keys, properties, error));
+}
+
 } // namespace
 
 // The orders' lines with their sides and combo parts, their scalars set as rows are made. The
@@ -154,9 +164,10 @@ public:
     }
     // A line from row `row` of `lines`, learnt; `combo` when it may be a combo.
     SelectionPtr make(const Table& lines, size_t row, bool combo) {
+        const std::optional<Date> created = lines.date(row, kCreated);
         std::shared_ptr<ComboSelection> asCombo;
-        if (combo && lines.boolean(row, kIsCombo)) asCombo = std::make_shared<ComboSelection>();
-        SelectionPtr line = asCombo ? SelectionPtr(asCombo) : std::make_shared<Selection>();
+        if (combo && lines.boolean(row, kIsCombo)) asCombo = std::make_shared<ComboSelection>(created);
+        SelectionPtr line = asCombo ? SelectionPtr(asCombo) : std::make_shared<Selection>(created);
         Selection& s = *line;
         s.remoteId_ = lines.text(row, kRemoteId);
         s.name_ = lines.text(row, kName);
@@ -170,7 +181,6 @@ public:
         s.includedSides_ = lines.int32(row, kIncludedSides);
         s.defaultSideCount_ = lines.int32(row, kDefaultSideCount);
         s.orderedBy_ = userIds_.text(lines, row, kOrderedBy);
-        s.created_ = lines.date(row, kCreated);
         s.deleted_ = lines.date(row, kDeleteDate);
         s.taxIncluded_ = lines.boolean(row, kTaxIncluded);
         if (Text comment = lines.text(row, kComment)) s.comment_ = comment;
@@ -303,18 +313,19 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         kTotal,
         kBatch,
         kTable,
-        kTableId,
-        kTableArea,
-        kTableAreaId,
-        kTerminalArea,
-        kTerminalAreaId
+        kTerminal
     };
-    const Table rows(context.fetchRows(request,
-                                       {"orderId", "remoteId", "name", "type", "seats", "taxOverride",
-                                        "gratuityMinSeats", "gratuityPercent", "total", "storeBatch.remoteId",
-                                        "areaLocation", "areaLocation.areaLocationId", "areaLocation.area",
-                                        "areaLocation.area.areaId", "terminal.area", "terminal.area.areaId"},
-                                       error));
+    const Table rows(
+        context.fetchRows(request,
+                          {"orderId", "remoteId", "name", "type", "seats", "taxOverride", "gratuityMinSeats",
+                           "gratuityPercent", "total", "storeBatch.remoteId", "areaLocation", "terminal"},
+                          error));
+    // The tables and terminals the orders name (a few for the day), each with its area.
+    enum : size_t { kTableId, kTableArea, kTableAreaId };
+    enum : size_t { kTerminalArea, kTerminalAreaId };
+    const Table tables =
+        linkedRows(context, rows, kTable, "AreaLocation", {"areaLocationId", "area", "area.areaId"}, error);
+    const Table terminals = linkedRows(context, rows, kTerminal, "Terminal", {"area", "area.areaId"}, error);
     std::vector<std::unique_ptr<Order>> orders;
     std::vector<int64_t> keys;
     std::map<Text, OrderType> types; // the type of each label, worked out once
@@ -335,10 +346,12 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         o.gratuityPercentage_ = rows.int32(row, kPercent);
         o.summaryTotal_ = rows.int32(row, kTotal);
         if (rows.linked(row, kTable)) {
-            o.areaLocationId_ = rows.text(row, kTableId);
-            if (rows.linked(row, kTableArea)) o.areaId_ = rows.text(row, kTableAreaId);
-        } else if (rows.linked(row, kTerminalArea)) {
-            o.areaId_ = rows.text(row, kTerminalAreaId);
+            if (std::optional<size_t> table = tables.rowOf(rows.link(row, kTable))) {
+                o.areaLocationId_ = tables.text(*table, kTableId);
+                if (tables.linked(*table, kTableArea)) o.areaId_ = tables.text(*table, kTableAreaId);
+            }
+        } else if (std::optional<size_t> terminal = terminals.rowOf(rows.link(row, kTerminal))) {
+            if (terminals.linked(*terminal, kTerminalArea)) o.areaId_ = terminals.text(*terminal, kTerminalAreaId);
         }
         o.isNew_ = false;
         o.modified_ = false;
@@ -350,7 +363,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
                                            {"taxId", "name", "percentage", "roundingMethod", "beforeLoyalty"}, error));
     const Table payments(context.fetchMembers("Order", "payments", keys,
                                               {"remoteId", "paymentId", "name", "type", "subTotal", "tip", "gratuity",
-                                               "change", "cardType", "voided", "voidBy"},
+                                               "change", "cardType", "voided", "voidBy", "created"},
                                               error));
     LinkedTexts voidedBy(context, "User", "userId", error);
     voidedBy.learn(payments, 10);
@@ -376,7 +389,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
             o.selections_.push_back(line);
         }
         payments.forOwner(keys[i], [&](size_t row) {
-            auto p = std::make_shared<Payment>();
+            auto p = std::make_shared<Payment>(payments.date(row, 11));
             p->setRemoteId(payments.text(row, 0));
             p->setPaymentId(payments.text(row, 1));
             p->setName(payments.text(row, 2));
