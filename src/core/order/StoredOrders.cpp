@@ -113,8 +113,13 @@ public:
     // Reads the texts of the rows that `column` of `table` names and that are not known yet.
     void learn(const Table& table, size_t column) {
         std::vector<int64_t> keys;
-        for (size_t row = 0; row < table.size(); ++row)
-            if (int64_t key = table.link(row, column); key && !texts_.count(key)) keys.push_back(key);
+        int64_t last = 0; // rows in turn mostly name the same row
+        for (size_t row = 0; row < table.size(); ++row) {
+            const int64_t key = table.link(row, column);
+            if (key == last) continue;
+            last = key;
+            if (key && !texts_.count(key)) keys.push_back(key);
+        }
         if (keys.empty()) return;
         const Table named(context_.fetchRows(entity_, keys, {attribute_}, error_));
         for (size_t row = 0; row < named.size(); ++row) texts_.emplace(named.key(row), named.text(row, 0));
@@ -371,6 +376,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
     const Table lines(context.fetchMembers("Order", "selections", keys, kLineProperties, error));
     StoredOrderLines lineReader(context, error);
     lineReader.learn(lines);
+    std::vector<size_t> own; // an order's lines
     for (size_t i = 0; i < orders.size(); ++i) {
         Order& o = *orders[i];
         taxes.forOwner(keys[i], [&](size_t row) {
@@ -379,10 +385,10 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
             o.taxes_.push_back(std::move(tax));
         });
         // Lines by creation, in key order among equal times, as Order::read sorts them.
-        std::vector<size_t> own;
+        own.clear();
         lines.forOwner(keys[i], [&](size_t row) { own.push_back(row); });
-        std::stable_sort(own.begin(), own.end(),
-                         [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); });
+        auto earlier = [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); };
+        if (!std::is_sorted(own.begin(), own.end(), earlier)) std::stable_sort(own.begin(), own.end(), earlier);
         for (size_t row : own) {
             SelectionPtr line = lineReader.make(lines, row, true);
             o.observe(line);

@@ -75,7 +75,7 @@ StoredRows ObjectContext::fetchRows(std::string_view entity, const std::vector<i
 
 StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::string& column, std::vector<int64_t> keys,
                                        const std::vector<std::string>& properties, Error* error) {
-    std::sort(keys.begin(), keys.end());
+    if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end()); // most come in order
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     std::string cacheKey = e.name() + "\x01" + column;
     for (const std::string& property : properties) cacheKey += "\x01" + property;
