@@ -112,11 +112,12 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
         v.taxTotals[taxKeyCached(t)] += sign * (order.taxes().size() == 1 ? tax : order.getTax(t.name()));
 
     const std::string area = order.areaId().value_or("-1");
-    for (const SelectionPtr& s : order.activeSelections()) {
-        const std::string group = recipeGroupCached(*s);
+    for (const SelectionPtr& s : order.selections()) {
+        if (s->deleted()) continue; // a voided line sold nothing
+        const std::string& group = recipeGroupCached(*s);
         const int64_t units = s->quantity();
         v.itemsSoldGroups[group][s->name().value_or("")][s->price()] += sign * units;
-        for (const Preparation& p : s->getPreparations()) {
+        for (const Preparation& p : s->selectedPreparations()) {
             const std::string id = p.preparationId().value_or("");
             v.itemsSoldPreparations[group][id][s->getCharge(id)] += sign * units;
         }
@@ -145,7 +146,7 @@ const std::string& ReportGenerator::taxKeyCached(const OrderTax& tax) {
     return it->second;
 }
 
-std::string ReportGenerator::recipeGroupCached(const Selection& selection) {
+const std::string& ReportGenerator::recipeGroupCached(const Selection& selection) {
     // A combo without a recipe has a group of its own.
     const bool combo = dynamic_cast<const ComboSelection*>(&selection) != nullptr;
     const std::string key = (combo ? "combo:" : "recipe:") + selection.recipeId().value_or("");
@@ -163,8 +164,8 @@ void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
         order.setTipGratuityAfterTax(rules.tipGratuityAfterTax());
         order.setTipGratuityBeforeCompDisc(rules.tipGratuityBeforeCompDisc());
     };
-    const FetchRequest request("Order", Predicate::format("storeBatch.remoteId == %@", batchId),
-                               std::vector<SortDescriptor>{{"name"}});
+    // In no order: the figures are sums, the same whatever order the orders come in.
+    const FetchRequest request("Order", Predicate::format("storeBatch.remoteId == %@", batchId));
     if (!context->hasChanges()) {
         // The orders as stored, read by column for their figures: the whole day in a few
         // statements of one read transaction, no objects made.

@@ -77,7 +77,7 @@ private:
     void forEachOrder(const std::optional<std::string>& batchId, const std::function<void(const Order&)>& visit);
     void addOrder(const Order& order, ReportValues& values);
     // recipeGroup, asked once per recipe while the figures are summed.
-    std::string recipeGroupCached(const Selection& selection);
+    const std::string& recipeGroupCached(const Selection& selection);
     // The tax's line label ("State (8.25%):"), made once per tax name and rate.
     const std::string& taxKeyCached(const OrderTax& tax);
     // The lines of a server report, or one line saying why there are none.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tavlo {
 namespace {
 
@@ -276,7 +278,8 @@ TEST_F(PersistOrder, PrefetchedOrdersReadAsOrdersReadAlone) {
 
 // Orders read by column for their figures hold the lines Order::read gives and every figure of
 // the orders read one by one: a combo, sides, preparations with fixed taxes, exemptions, a voided
-// line, a tax-included line, live and voided tenders, a discount, the tax override.
+// line, a tax-included line, live and voided tenders, a discount, the tax override; and an order
+// with no line paid in two tenders, at a table in no area (its terminal's area is not taken).
 TEST_F(PersistOrder, OrdersReadByColumnHaveTheFiguresOfOrdersReadOneByOne) {
     makeOrder(*clock)->write(*store.context());
     Order plain;
@@ -294,14 +297,28 @@ TEST_F(PersistOrder, OrdersReadByColumnHaveTheFiguresOfOrdersReadOneByOne) {
     plain.addSelection(tea, nullptr);
     plain.addSelection(test::makeBurger("sel-burger-2"), nullptr);
     plain.write(*store.context());
+    test::addRow(*store.context(), "AreaLocation", "areaLocationId", "t-patio");
+    Order empty;
+    empty.setRemoteId("3170000000000000003");
+    empty.setName("Patio");
+    empty.setAreaLocationId("t-patio");
+    empty.setTerminalId("T1");
+    for (const char* id : {"pay-split-1", "pay-split-2"}) {
+        auto part = std::make_shared<Payment>(Date(1700000100));
+        part->setRemoteId(std::string(id));
+        part->setType(Payment::kCash);
+        part->setSubTotal(500);
+        empty.addPayment(part);
+    }
+    empty.write(*store.context());
     store.save();
 
     other = test::otherContext(store);
     const FetchRequest request("Order", std::nullopt, std::vector<SortDescriptor>{{"name"}});
     const std::vector<std::unique_ptr<Order>> got = StoredOrders::read(*other, request);
     const std::vector<ManagedObjectPtr> rows = other->fetch(request);
-    ASSERT_EQ(got.size(), 2u);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(got.size(), 3u);
+    ASSERT_EQ(rows.size(), 3u);
     for (size_t i = 0; i < rows.size(); ++i) {
         Order want;
         want.read(*rows[i]);
@@ -341,6 +358,7 @@ TEST_F(PersistOrder, OrdersReadByColumnHaveTheFiguresOfOrdersReadOneByOne) {
             EXPECT_EQ(g.change(), w.change());
             EXPECT_EQ(g.isVoided(), w.isVoided());
             EXPECT_EQ(g.voided(), w.voided());
+            EXPECT_EQ(g.created(), w.created());
         }
         ASSERT_EQ(o.discounts().size(), want.discounts().size());
         for (size_t d = 0; d < want.discounts().size(); ++d) {
@@ -356,6 +374,11 @@ TEST_F(PersistOrder, OrdersReadByColumnHaveTheFiguresOfOrdersReadOneByOne) {
         EXPECT_EQ(o.getPaid(), want.getPaid());
         EXPECT_EQ(o.getGratuityPaid(), want.getGratuityPaid());
     }
+    auto patio = std::find_if(got.begin(), got.end(), [](const auto& o) { return o->name() == "Patio"; });
+    ASSERT_NE(patio, got.end());
+    EXPECT_EQ((*patio)->areaLocationId(), "t-patio");
+    EXPECT_EQ((*patio)->areaId(), std::nullopt) << "a table in no area, not the terminal's";
+    EXPECT_EQ((*patio)->getPaid(), 1000);
 }
 
 TEST_F(PersistOrder, HeaderLinksAndTheLiteSummary) {

@@ -241,6 +241,12 @@ TEST_F(ReportTest, TheDayReadByColumnGivesTheFiguresOfTheDayReadAsObjects) {
     second->addPayment(payment("o5b-p", Payment::kCash, second->getTotal()));
     first->write(*context());
     second->write(*context());
+    // A tab at a table in no area, nothing ordered, paid in two tenders.
+    context()->insert("AreaLocation")->setValue("areaLocationId", std::string("L3"));
+    auto tab = order("o6", "Tab", OrderType::DineIn, 1, std::string("L3"));
+    tab->addPayment(payment("o6-p1", Payment::kCash, 500));
+    tab->addPayment(payment("o6-p2", Payment::kCredit, 700, 50, 0, 0, std::string("VISA")));
+    tab->write(*context());
     store.save();
     allSections(true);
 
@@ -249,9 +255,10 @@ TEST_F(ReportTest, TheDayReadByColumnGivesTheFiguresOfTheDayReadAsObjects) {
     const Lines closeReport = reports.reportTotalSales(false, 42);
     const Lines salesStatus = reports.reportSalesStatus(42);
     const ReportValues values = reports.generateValues("B1");
-    EXPECT_EQ(values.orderCount, 6);
+    EXPECT_EQ(values.orderCount, 7);
     EXPECT_EQ(values.compTotals.at("Manager").count, 1 + 2);
-    EXPECT_EQ(values.paymentTotals.at(OrderType::DineIn).at("Credit").at("VISA").count, 1) << "not the voided one";
+    EXPECT_EQ(values.paymentTotals.at(OrderType::DineIn).at("Credit").at("VISA").count, 2) << "not the voided one";
+    EXPECT_EQ(values.paymentTotals.at(OrderType::DineIn).at("Credit").at("VISA").tip, 300 + 50);
 
     context()->insert("StoreParam")->setValue("name", std::string("NOT_SAVED"));
     ASSERT_TRUE(context()->hasChanges());

@@ -14,6 +14,8 @@ namespace tavlo {
 class ComboSelection : public Selection {
 public:
     ComboSelection() = default;
+    // A combo made at `created`: a stored line read back.
+    explicit ComboSelection(std::optional<Date> created) : Selection(created) {}
 
     // A component chosen in a combo group, from the group's `ComboGroupItem` row: its item's
     // line at the row's addition price, ordered by `server`.

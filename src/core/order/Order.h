@@ -243,6 +243,8 @@ private:
     friend class StoredOrders; // reads many orders by column
     struct TaxPlan;
     TaxPlan taxPlan() const;
+    // The positions of the lines sortSelectionsByLowestTax answers, in its order.
+    std::vector<size_t> lowestTaxOrder(const TaxPlan& plan) const;
     bool pays(const Selection& selection, const OrderTax& tax, const TaxPlan& plan) const;
     int32_t unitsTax(const Text& taxName, const Selection& selection, int32_t units, int32_t netCharge,
                      int32_t discount, const TaxPlan& plan) const;

@@ -72,7 +72,12 @@ bool Order::pays(const Selection& selection, const OrderTax& tax, const TaxPlan&
 }
 
 std::vector<SelectionPtr> Order::sortSelectionsByLowestTax() const {
-    TaxPlan plan = taxPlan();
+    std::vector<SelectionPtr> sorted;
+    for (size_t i : lowestTaxOrder(taxPlan())) sorted.push_back(selections_[i]);
+    return sorted;
+}
+
+std::vector<size_t> Order::lowestTaxOrder(const TaxPlan& plan) const {
     const size_t n = selections_.size();
     std::vector<char> placed(n, 0), exempt(n, 0);
     std::vector<size_t> placedOrder, exemptOrder;
@@ -88,12 +93,10 @@ std::vector<SelectionPtr> Order::sortSelectionsByLowestTax() const {
                 exemptOrder.push_back(i);
             }
         }
-    std::vector<SelectionPtr> sorted;
-    sorted.reserve(placedOrder.size() + exemptOrder.size());
-    for (size_t i : exemptOrder)
-        if (!placed[i]) sorted.push_back(selections_[i]);
-    for (size_t i : placedOrder) sorted.push_back(selections_[i]);
-    return sorted;
+    exemptOrder.erase(std::remove_if(exemptOrder.begin(), exemptOrder.end(), [&](size_t i) { return placed[i]; }),
+                      exemptOrder.end());
+    exemptOrder.insert(exemptOrder.end(), placedOrder.begin(), placedOrder.end());
+    return exemptOrder;
 }
 
 // ---- Tax of some units
@@ -244,8 +247,8 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
     TaxPlan plan = taxPlan();
     int32_t remaining = getDiscountTotal();
     int64_t result = 0;
-    for (const auto& sp : sortSelectionsByLowestTax()) {
-        const Selection& s = *sp;
+    for (size_t i : lowestTaxOrder(plan)) {
+        const Selection& s = *selections_[i];
         const int32_t q = s.quantity();
 
         // The discount is spread from the first line of the lowest-tax order on, whatever line
@@ -302,8 +305,8 @@ int32_t Order::getTax(const Text& taxName, const Selection* line) const {
     TaxPlan plan = taxPlan();
     int32_t remaining = getDiscountTotal();
     int64_t result = 0;
-    for (const auto& sp : sortSelectionsByLowestTax()) {
-        const Selection& s = *sp;
+    for (size_t i : lowestTaxOrder(plan)) {
+        const Selection& s = *selections_[i];
         int32_t discount = 0;
         if (remaining >= 1) {
             discount = std::min(remaining, lineAfterComp(s, plan));

@@ -22,6 +22,8 @@ bool isEmpty(const std::optional<std::string>& text) { return !text || text->emp
 
 Payment::Payment() : created_(Date::now()) {}
 
+Payment::Payment(std::optional<Date> created) : created_(created) {}
+
 const Tender& Payment::tender() const { return Tender::of(type_); }
 
 std::string Payment::xmlLabel(int32_t type) { return Tender::of(type).xml; }

@@ -34,6 +34,8 @@ public:
 
     // A new payment taken now.
     Payment();
+    // A payment taken at `created`: a stored payment read back.
+    explicit Payment(std::optional<Date> created);
     // A payment as the pay screens take it: a new id, the drawer's open cash session when the
     // terminal handles cash, the amounts, and for card tenders (credit, debit, bill, tab) the card
     // fields from the keyed number or the swipe.

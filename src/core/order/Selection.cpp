@@ -28,6 +28,8 @@ int64_t ceilDiv(int64_t a, int64_t b) {
 
 Selection::Selection() : created_(Date::now()) {}
 
+Selection::Selection(std::optional<Date> created) : created_(created) {}
+
 // ---- Sides
 
 SelectionPtr Selection::addSide(const SelectionPtr& side) {

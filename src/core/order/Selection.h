@@ -35,6 +35,8 @@ public:
     using LogObserver = std::function<void(const ActivityLog&)>;
 
     Selection();
+    // A line made at `created`: a stored line read back.
+    explicit Selection(std::optional<Date> created);
     virtual ~Selection() = default;
     Selection& operator=(const Selection&) = delete;
 

@@ -30,6 +30,17 @@ public:
     // The key of the row the to-one read at `column` names; 0 for none.
     int64_t link(size_t row, size_t column) const { return rows_.integer(row, column); }
     bool linked(size_t row, size_t column) const { return link(row, column) != 0; }
+    // The row of `key` in a table read by keys (in key order); nullopt when none.
+    std::optional<size_t> rowOf(int64_t key) const {
+        size_t from = 0, to = size();
+        while (from < to) {
+            const size_t middle = from + (to - from) / 2;
+            if (rows_.key(middle) < key) from = middle + 1;
+            else to = middle;
+        }
+        if (from < size() && rows_.key(from) == key) return from;
+        return std::nullopt;
+    }
     // Calls `each` with every row of the owner, in key order.
     template <typename Each> void forOwner(int64_t owner, Each each) const {
         auto [from, to] = rows_.rowsOf(owner);
@@ -102,8 +113,13 @@ public:
     // Reads the texts of the rows that `column` of `table` names and that are not known yet.
     void learn(const Table& table, size_t column) {
         std::vector<int64_t> keys;
-        for (size_t row = 0; row < table.size(); ++row)
-            if (int64_t key = table.link(row, column); key && !texts_.count(key)) keys.push_back(key);
+        int64_t last = 0; // rows in turn mostly name the same row
+        for (size_t row = 0; row < table.size(); ++row) {
+            const int64_t key = table.link(row, column);
+            if (key == last) continue;
+            last = key;
+            if (key && !texts_.count(key)) keys.push_back(key);
+        }
         if (keys.empty()) return;
         const Table named(context_.fetchRows(entity_, keys, {attribute_}, error_));
         for (size_t row = 0; row < named.size(); ++row) texts_.emplace(named.key(row), named.text(row, 0));
@@ -123,10 +139,22 @@ private:
     std::unordered_map<int64_t, Text> texts_;
 };
 
+// The rows of `entity` that `column` of `table` names, read once for all the rows that name them
+// instead of joined to each.
+Table linkedRows(ObjectContext& context, const Table& table, size_t column, std::string_view entity,
+                 const std::vector<std::string>& properties, Error* error) {
+    std::vector<int64_t> keys;
+    for (size_t row = 0; row < table.size(); ++row)
+        if (int64_t key = table.link(row, column)) keys.push_back(key);
+    return Table(context.fetchRows(entity, keys, properties, error));
+}
+
 } // namespace
 
-// The lines of one level (the orders' own, then the sides and combo parts of the level before),
-// their scalars set as rows are made and their lists read for the whole level at once.
+// The orders' lines with their sides and combo parts, their scalars set as rows are made. The
+// parts are read a level at a time (the sides and parts of the lines made before), then the lists
+// of every line of every level at once: a part's key lies among its parent's, so one read of
+// keys close together serves them all.
 class StoredOrderLines {
 public:
     StoredOrderLines(ObjectContext& context, Error* error)
@@ -141,8 +169,10 @@ public:
     }
     // A line from row `row` of `lines`, learnt; `combo` when it may be a combo.
     SelectionPtr make(const Table& lines, size_t row, bool combo) {
-        SelectionPtr line =
-            combo && lines.boolean(row, kIsCombo) ? std::make_shared<ComboSelection>() : std::make_shared<Selection>();
+        const std::optional<Date> created = lines.date(row, kCreated);
+        std::shared_ptr<ComboSelection> asCombo;
+        if (combo && lines.boolean(row, kIsCombo)) asCombo = std::make_shared<ComboSelection>(created);
+        SelectionPtr line = asCombo ? SelectionPtr(asCombo) : std::make_shared<Selection>(created);
         Selection& s = *line;
         s.remoteId_ = lines.text(row, kRemoteId);
         s.name_ = lines.text(row, kName);
@@ -156,7 +186,6 @@ public:
         s.includedSides_ = lines.int32(row, kIncludedSides);
         s.defaultSideCount_ = lines.int32(row, kDefaultSideCount);
         s.orderedBy_ = userIds_.text(lines, row, kOrderedBy);
-        s.created_ = lines.date(row, kCreated);
         s.deleted_ = lines.date(row, kDeleteDate);
         s.taxIncluded_ = lines.boolean(row, kTaxIncluded);
         if (Text comment = lines.text(row, kComment)) s.comment_ = comment;
@@ -169,31 +198,70 @@ public:
         }
         s.isNew_ = false;
         s.modified_ = false;
-        level_.emplace_back(lines.key(row), line);
+        made_.push_back({lines.key(row), &s, asCombo.get()});
         return line;
     }
 
-    // Reads the lists of the level's lines, making the next level's lines, until none is left.
-    void readLevels() {
-        while (!level_.empty()) {
-            std::vector<std::pair<int64_t, SelectionPtr>> level;
-            level.swap(level_);
-            readLists(level);
+    // Reads the parts of the lines made, level by level until none is left, then their lists.
+    void readPartsAndLists() {
+        for (size_t from = 0; from < made_.size();) {
+            const size_t to = made_.size();
+            readParts(from, to);
+            from = to;
         }
+        readLists();
     }
 
 private:
+    // A line made, with its row's key; `combo` is the line as a combo, null for another line.
+    struct Made {
+        int64_t key;
+        Selection* line;
+        ComboSelection* combo;
+    };
+
     Table members(std::string_view relationship, const std::vector<int64_t>& owners,
                   const std::vector<std::string>& properties, std::string_view entity = "Selection") {
         return Table(context_.fetchMembers(entity, relationship, owners, properties, error_));
     }
 
-    void readLists(const std::vector<std::pair<int64_t, SelectionPtr>>& level) {
+    // The sides and combo parts of the lines made_[from, to), made as the next level.
+    void readParts(size_t from, size_t to) {
         std::vector<int64_t> keys, combos;
-        for (const auto& [key, line] : level) {
-            keys.push_back(key);
-            if (dynamic_cast<const ComboSelection*>(line.get())) combos.push_back(key);
+        for (size_t i = from; i < to; ++i) {
+            keys.push_back(made_[i].key);
+            if (made_[i].combo) combos.push_back(made_[i].key);
         }
+        const Table sideLinks = members("sides", keys, {"sideSelection"});
+        const Table comboLinks = members("comboSelections", combos, {"comboSelection", "groupId"});
+        std::vector<int64_t> next;
+        for (size_t row = 0; row < sideLinks.size(); ++row) next.push_back(sideLinks.link(row, 0));
+        for (size_t row = 0; row < comboLinks.size(); ++row) next.push_back(comboLinks.link(row, 0));
+        const Table parts(context_.fetchRows("Selection", next, kLineProperties, error_));
+        learn(parts);
+        for (size_t i = from; i < to; ++i) {
+            const Made made = made_[i]; // make() adds to made_
+            sideLinks.forOwner(made.key, [&](size_t row) {
+                if (std::optional<size_t> part = parts.rowOf(sideLinks.link(row, 0)))
+                    made.line->selectedSides_.push_back(make(parts, *part, false));
+            });
+            if (!made.combo) continue;
+            comboLinks.forOwner(made.key, [&](size_t row) {
+                std::optional<size_t> part = parts.rowOf(comboLinks.link(row, 0));
+                if (!part) return;
+                SelectionPtr component = make(parts, *part, false);
+                Text group = comboLinks.text(row, 1);
+                if (group && !group->empty()) made.combo->addSelection(component, *group);
+                else made.combo->addSelection(component);
+            });
+            made.combo->setModified(false);
+        }
+    }
+
+    // The preparations, exemptions and fixed taxes of every line made.
+    void readLists() {
+        std::vector<int64_t> keys;
+        for (const Made& made : made_) keys.push_back(made.key);
         const Table preparations = members("preparations", keys, {"preparation", "charge"});
         preparationIds_.learn(preparations, 0);
         std::vector<int64_t> preparationKeys;
@@ -202,20 +270,9 @@ private:
         const Table exemptions = members("taxExemptions", keys, {"taxName"});
         const Table defaultExemptions = members("defaultTaxExemptions", keys, {"taxName"});
         const Table taxes = members("taxes", keys, {"taxName", "amount", "amountAddition"});
-        const Table sideLinks = members("sides", keys, {"sideSelection"});
-        const Table comboLinks = members("comboSelections", combos, {"comboSelection", "groupId"});
-        // The next level's rows: sides and combo parts, read by their keys.
-        std::vector<int64_t> next;
-        for (size_t row = 0; row < sideLinks.size(); ++row) next.push_back(sideLinks.link(row, 0));
-        for (size_t row = 0; row < comboLinks.size(); ++row) next.push_back(comboLinks.link(row, 0));
-        const Table parts(context_.fetchRows("Selection", next, kLineProperties, error_));
-        learn(parts);
-        std::unordered_map<int64_t, size_t> partRow;
-        for (size_t row = 0; row < parts.size(); ++row) partRow.emplace(parts.key(row), row);
-
-        for (const auto& [key, line] : level) {
-            Selection& s = *line;
-            preparations.forOwner(key, [&](size_t row) {
+        for (const Made& made : made_) {
+            Selection& s = *made.line;
+            preparations.forOwner(made.key, [&](size_t row) {
                 Preparation p;
                 p.setPreparationId(preparationIds_.text(preparations, row, 0));
                 p.setCharge(preparations.int32(row, 1));
@@ -225,40 +282,25 @@ private:
                 });
                 s.selectedPreparations_.push_back(std::move(p));
             });
-            exemptions.forOwner(key, [&](size_t row) {
+            exemptions.forOwner(made.key, [&](size_t row) {
                 if (Text name = exemptions.text(row, 0)) s.taxExemptions_.push_back(*name);
             });
-            defaultExemptions.forOwner(key, [&](size_t row) {
+            defaultExemptions.forOwner(made.key, [&](size_t row) {
                 if (Text name = defaultExemptions.text(row, 0)) s.defaultTaxExemptions_.push_back(*name);
             });
-            taxes.forOwner(key, [&](size_t row) {
+            taxes.forOwner(made.key, [&](size_t row) {
                 Text name = taxes.text(row, 0);
                 if (!name) return;
                 if (!taxes.isNil(row, 1)) s.predefinedTaxes_.set(*name, taxes.int32(row, 1));
                 if (!taxes.isNil(row, 2)) s.additionPredefinedTaxes_.set(*name, taxes.int32(row, 2));
             });
-            sideLinks.forOwner(key, [&](size_t row) {
-                auto part = partRow.find(sideLinks.link(row, 0));
-                if (part != partRow.end()) s.selectedSides_.push_back(make(parts, part->second, false));
-            });
-            auto* combo = dynamic_cast<ComboSelection*>(line.get());
-            if (!combo) continue;
-            comboLinks.forOwner(key, [&](size_t row) {
-                auto part = partRow.find(comboLinks.link(row, 0));
-                if (part == partRow.end()) return;
-                SelectionPtr component = make(parts, part->second, false);
-                Text group = comboLinks.text(row, 1);
-                if (group && !group->empty()) combo->addSelection(component, *group);
-                else combo->addSelection(component);
-            });
-            combo->setModified(false);
         }
     }
 
     ObjectContext& context_;
     Error* error_;
     LinkedTexts recipeIds_, userIds_, preparationIds_;
-    std::vector<std::pair<int64_t, SelectionPtr>> level_;
+    std::vector<Made> made_;
 };
 
 std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, const FetchRequest& request,
@@ -276,18 +318,19 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         kTotal,
         kBatch,
         kTable,
-        kTableId,
-        kTableArea,
-        kTableAreaId,
-        kTerminalArea,
-        kTerminalAreaId
+        kTerminal
     };
-    const Table rows(context.fetchRows(request,
-                                       {"orderId", "remoteId", "name", "type", "seats", "taxOverride",
-                                        "gratuityMinSeats", "gratuityPercent", "total", "storeBatch.remoteId",
-                                        "areaLocation", "areaLocation.areaLocationId", "areaLocation.area",
-                                        "areaLocation.area.areaId", "terminal.area", "terminal.area.areaId"},
-                                       error));
+    const Table rows(
+        context.fetchRows(request,
+                          {"orderId", "remoteId", "name", "type", "seats", "taxOverride", "gratuityMinSeats",
+                           "gratuityPercent", "total", "storeBatch.remoteId", "areaLocation", "terminal"},
+                          error));
+    // The tables and terminals the orders name (a few for the day), each with its area.
+    enum : size_t { kTableId, kTableArea, kTableAreaId };
+    enum : size_t { kTerminalArea, kTerminalAreaId };
+    const Table tables =
+        linkedRows(context, rows, kTable, "AreaLocation", {"areaLocationId", "area", "area.areaId"}, error);
+    const Table terminals = linkedRows(context, rows, kTerminal, "Terminal", {"area", "area.areaId"}, error);
     std::vector<std::unique_ptr<Order>> orders;
     std::vector<int64_t> keys;
     std::map<Text, OrderType> types; // the type of each label, worked out once
@@ -308,10 +351,12 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         o.gratuityPercentage_ = rows.int32(row, kPercent);
         o.summaryTotal_ = rows.int32(row, kTotal);
         if (rows.linked(row, kTable)) {
-            o.areaLocationId_ = rows.text(row, kTableId);
-            if (rows.linked(row, kTableArea)) o.areaId_ = rows.text(row, kTableAreaId);
-        } else if (rows.linked(row, kTerminalArea)) {
-            o.areaId_ = rows.text(row, kTerminalAreaId);
+            if (std::optional<size_t> table = tables.rowOf(rows.link(row, kTable))) {
+                o.areaLocationId_ = tables.text(*table, kTableId);
+                if (tables.linked(*table, kTableArea)) o.areaId_ = tables.text(*table, kTableAreaId);
+            }
+        } else if (std::optional<size_t> terminal = terminals.rowOf(rows.link(row, kTerminal))) {
+            if (terminals.linked(*terminal, kTerminalArea)) o.areaId_ = terminals.text(*terminal, kTerminalAreaId);
         }
         o.isNew_ = false;
         o.modified_ = false;
@@ -323,7 +368,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
                                            {"taxId", "name", "percentage", "roundingMethod", "beforeLoyalty"}, error));
     const Table payments(context.fetchMembers("Order", "payments", keys,
                                               {"remoteId", "paymentId", "name", "type", "subTotal", "tip", "gratuity",
-                                               "change", "cardType", "voided", "voidBy"},
+                                               "change", "cardType", "voided", "voidBy", "created"},
                                               error));
     LinkedTexts voidedBy(context, "User", "userId", error);
     voidedBy.learn(payments, 10);
@@ -331,6 +376,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
     const Table lines(context.fetchMembers("Order", "selections", keys, kLineProperties, error));
     StoredOrderLines lineReader(context, error);
     lineReader.learn(lines);
+    std::vector<size_t> own; // an order's lines
     for (size_t i = 0; i < orders.size(); ++i) {
         Order& o = *orders[i];
         taxes.forOwner(keys[i], [&](size_t row) {
@@ -339,17 +385,17 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
             o.taxes_.push_back(std::move(tax));
         });
         // Lines by creation, in key order among equal times, as Order::read sorts them.
-        std::vector<size_t> own;
+        own.clear();
         lines.forOwner(keys[i], [&](size_t row) { own.push_back(row); });
-        std::stable_sort(own.begin(), own.end(),
-                         [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); });
+        auto earlier = [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); };
+        if (!std::is_sorted(own.begin(), own.end(), earlier)) std::stable_sort(own.begin(), own.end(), earlier);
         for (size_t row : own) {
             SelectionPtr line = lineReader.make(lines, row, true);
             o.observe(line);
             o.selections_.push_back(line);
         }
         payments.forOwner(keys[i], [&](size_t row) {
-            auto p = std::make_shared<Payment>();
+            auto p = std::make_shared<Payment>(payments.date(row, 11));
             p->setRemoteId(payments.text(row, 0));
             p->setPaymentId(payments.text(row, 1));
             p->setName(payments.text(row, 2));
@@ -376,7 +422,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
             o.discounts_.push_back(std::move(d));
         });
     }
-    lineReader.readLevels();
+    lineReader.readPartsAndLists();
     return orders;
 }
 

@@ -280,7 +280,7 @@ std::string ObjectContext::keyCondition(const std::string& column, KeySet keys) 
 // may give rows of keys not asked for; the scattered keys in lists of kPrefetchOwners.
 void ObjectContext::readByKeys(const std::vector<int64_t>& keys, const std::function<SqlStatement*(KeySet)>& statement,
                                const std::function<void(SqlStatement&)>& each) {
-    constexpr int64_t kGap = 4;    // keys this close belong to one run
+    constexpr int64_t kGap = 2;    // keys this close belong to one run
     constexpr size_t kMinRun = 32; // a shorter run goes into the lists
     auto run = [&](SqlStatement* s, const std::function<void(SqlStatement&)>& bind) {
         if (!s) return;

@@ -11,21 +11,22 @@ namespace tavlo {
 
 namespace {
 
-// Adds the row's column as the attribute's type reads it (SqlStatement::column), without a Value.
+// Adds the row's column as the attribute's type reads it (SqlStatement::column), without a Value:
+// the column's value taken once, then read as its type (the statement is this thread's alone).
 void addColumn(StoredRows& rows, SqlStatement& row, int column, AttributeType type) {
-    sqlite3_stmt* s = row.handle();
-    if (sqlite3_column_type(s, column) == SQLITE_NULL) return rows.addNil();
+    sqlite3_value* v = sqlite3_column_value(row.handle(), column);
+    if (sqlite3_value_type(v) == SQLITE_NULL) return rows.addNil();
     switch (type) {
     case AttributeType::Text:
-        return rows.addText(std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
-                                             static_cast<size_t>(sqlite3_column_bytes(s, column))));
+        return rows.addText(std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                             static_cast<size_t>(sqlite3_value_bytes(v))));
     case AttributeType::Int16:
     case AttributeType::Int32:
-    case AttributeType::Int64: return rows.addInteger(sqlite3_column_int64(s, column));
-    case AttributeType::Boolean: return rows.addBoolean(sqlite3_column_int64(s, column) != 0);
+    case AttributeType::Int64: return rows.addInteger(sqlite3_value_int64(v));
+    case AttributeType::Boolean: return rows.addBoolean(sqlite3_value_int64(v) != 0);
     case AttributeType::Double:
-    case AttributeType::Decimal: return rows.addReal(sqlite3_column_double(s, column));
-    case AttributeType::Date: return rows.addDate(Date(sqlite3_column_double(s, column)));
+    case AttributeType::Decimal: return rows.addReal(sqlite3_value_double(v));
+    case AttributeType::Date: return rows.addDate(Date(sqlite3_value_double(v)));
     case AttributeType::Binary: return rows.addValue(row.column(column, type));
     }
 }
@@ -80,7 +81,7 @@ StoredRows ObjectContext::fetchRows(std::string_view entity, const std::vector<i
 
 StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::string& column, std::vector<int64_t> keys,
                                        const std::vector<std::string>& properties, Error* error) {
-    std::sort(keys.begin(), keys.end());
+    if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end()); // most come in order
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     std::string cacheKey = e.name() + "\x01" + column;
     for (const std::string& property : properties) cacheKey += "\x01" + property;
