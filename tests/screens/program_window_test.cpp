@@ -58,10 +58,22 @@ using ui::test::XvfbDisplay;
 const std::filesystem::path kProgram = std::filesystem::path(TAVLO_BINARY_DIR) / "src/app/tavlo";
 const Size kPad{1024, 768};
 
+// The generated store's menus by time of day: its first schedule runs all day and its second
+// never, so that the program, which reads the machine's own clock, shows the same menu at any hour
+// (the generated store changes menus at five).
+std::string withOneMenuAllDay(std::string data) {
+    data =
+        replaceAll(std::move(data), "<endDailyTime>16:59:59</endDailyTime>", "<endDailyTime>23:59:59</endDailyTime>");
+    return replaceAll(
+        std::move(data),
+        "<startDailyTime>17:00:00</startDailyTime><endDailyTime>23:59:59</endDailyTime><daysOfWeek>1111111</daysOfWeek>",
+        "<startDailyTime>17:00:00</startDailyTime><endDailyTime>23:59:59</endDailyTime><daysOfWeek>0000000</daysOfWeek>");
+}
+
 // The generated store, in which the asking terminal is the first till; it asks its terminals not
 // to listen to change announcements (a listener joins a multicast group on the machine's network).
 std::string storeData(const std::string& deviceId) {
-    return StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}}, deviceId);
+    return withOneMenuAllDay(StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}}, deviceId));
 }
 
 // Where a person clicks on the set-up screen in the pad's window, found by drawing the same
@@ -393,7 +405,8 @@ private:
 
 // The generated store with the tables listed by area (the middle segment of the orders main screen).
 std::string storeDataWithTables(const std::string& deviceId) {
-    return StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}, {"MODULE_TABLE_LAYOUT", "YES"}}, deviceId);
+    return withOneMenuAllDay(
+        StoreDataGenerator::reply(60, {{"HH_IGNORE_BROADCASTS", "YES"}, {"MODULE_TABLE_LAYOUT", "YES"}}, deviceId));
 }
 
 // The order the store server holds now with a remote id other than those given; none when none.
