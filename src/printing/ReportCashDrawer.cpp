@@ -115,9 +115,11 @@ ManagedObjectPtr ReportGenerator::cashRecord(const std::optional<std::string>& d
 std::optional<Lines> ReportGenerator::reportCashDrawer(const std::optional<std::string>& drawerId, int width,
                                                        bool payments) {
     if (session_->isLite()) {
+        ObjectContext* context = session_->managedObjectContext();
+        if (!context) return std::nullopt;
         // The drawer's cash in/out, its counts and its payments with their orders in one read of
         // the file, every row read once.
-        ObjectContext::ReadScope read(*session_->managedObjectContext(), ObjectContext::ReadScope::Hold::Objects);
+        ObjectContext::ReadScope read(*context, ObjectContext::ReadScope::Hold::Objects);
         ManagedObjectPtr row = cashRecord(drawerId);
         if (!row) return std::nullopt;
         return liteCashDrawer(row, width, payments);
