@@ -371,6 +371,61 @@ TEST_F(ReportTest, TheCashDrawerReportPrintsEveryAmountWhole) {
     }
 }
 
+// A drawer's cash in/out over every kind of line the report prints: payments of four tenders
+// (one given back in a refund, one voided, one naming its order by the server's number), tips
+// and gratuities, the cash in and out counted by denomination. Printed open and closed, with and
+// without its payments, at two widths, line for line as before.
+TEST_F(ReportTest, TheCashDrawerReportOfManyTendersPrintsItsLines) {
+    storeDay();
+    // A bar tab for eight sodas, numbered by the server, paid in three parts; a cash part voided.
+    auto bar = order("o4", "Bar 4", OrderType::TakeOut, 0, std::nullopt);
+    bar->setOrderId(std::string("1004"));
+    bar->addSelection(line("o4-1", "r-soda", "Soda", 250, 8), nullptr);
+    bar->addPayment(payment("o4-p1", Payment::kCheck, 1000, 0, 150));
+    bar->addPayment(payment("o4-p2", Payment::kGift, 500, 50));
+    bar->addPayment(payment("o4-p3", Payment::kDebit, 665, 0, 100, 0, std::string("VISA")));
+    bar->addPayment(payment("o4-p0", Payment::kCash, 2000));
+    bar->write(*context());
+    context()->fetchFirst("Payment", "remoteId == %@", std::string("o4-p0"))->setValue("voided", Date::now());
+
+    ManagedObjectPtr cash = context()->fetchFirst("CashInOut", "cashDrawer.cashDrawerId == %@", std::string("D1"));
+    ASSERT_TRUE(cash);
+    const auto count = [&](const char* breakDown, std::initializer_list<std::pair<const char*, int>> counts) {
+        for (const auto& [denomination, number] : counts) {
+            ManagedObjectPtr amount = context()->insert("CashAmount");
+            amount->setValue("denomination", std::string(denomination));
+            amount->setValue("amount", number);
+            cash->addTo(breakDown, amount);
+        }
+    };
+    cash->setValue("inAmount", 10000);
+    count("inBreakDown", {{"2000", 4}, {"500", 3}, {"25", 20}});
+    for (const char* id : {"o1-p", "o2-p", "o3-p", "o4-p0", "o4-p1", "o4-p2", "o4-p3"})
+        context()->fetchFirst("Payment", "remoteId == %@", std::string(id))->setToOne("cashInOut", cash);
+    store.save();
+
+    ReportGenerator reports(session);
+    std::string text;
+    const auto print = [&](const std::string& title, int width, bool payments) {
+        std::optional<Lines> lines = reports.reportCashDrawer("D1", width, payments);
+        ASSERT_TRUE(lines) << title;
+        expectFits(*lines, static_cast<size_t>(width));
+        text += "#### " + title + "\n" + test::joinLines(*lines);
+    };
+    print("open, 42", 42, true);
+    print("open, 42, without the payments", 42, false);
+    cash->setValue("outDate", Date::now());
+    cash->setToOne("outBy", context()->fetchFirst("User", "userId == %@", std::string("U-ANN")));
+    cash->setValue("outAmount", 12010);
+    cash->setValue("outAmountCalculated", 11515);
+    count("outBreakDown", {{"2000", 5}, {"100", 20}, {"10", 1}});
+    store.save();
+    print("closed, 42", 42, true);
+    print("closed, 53", 53, true);
+    print("closed, 42, without the payments", 42, false);
+    EXPECT_TRUE(test::matchesGoldenText(text, "reports/cash_drawer_report.txt"));
+}
+
 class GatewayReportTest : public ReportTest {
 protected:
     void SetUp() override {

@@ -71,6 +71,8 @@ OrdersMainController::OrdersMainController() : SignedInController(kInterfaceName
 OrdersMainController::~OrdersMainController() = default;
 
 bool OrdersMainController::isTerminalDisabled(ObjectContext* context) {
+    if (!context) return true;
+    ObjectContext::ReadScope read(*context); // the device's parameter and its terminal: one lock of the file
     ManagedObjectPtr terminal = DBHelper::getTerminal(IDBroker::deviceIdentifier(), context);
     return !terminal || terminal->boolean("disabled");
 }
@@ -117,6 +119,9 @@ std::vector<std::shared_ptr<OrdersOpenViewController>> OrdersMainController::seg
 }
 
 void OrdersMainController::viewDidLoad() {
+    // The settings and the terminal's drawers the furniture follows, in one read of the file.
+    std::optional<ObjectContext::ReadScope> read;
+    if (context()) read.emplace(*context());
     navigationItem().setLeftBarButtonItem(
         BarButtonItem::titled(localized("Logout"), BarButtonStyle::Done, [this](BarButtonItem&) { logout(); }));
     navigationItem().setRightBarButtonItem(
@@ -163,15 +168,19 @@ void OrdersMainController::viewWillAppear(bool) {
 
 void OrdersMainController::viewDidAppear(bool) {
     inOrder_ = false;
-    if (session_ && session_->isValid()) {
-        if (updateOnAppear_) {
-            refresh();
-            for (const auto& list : lists_) list->setUpdateOnAppear(true);
-        } else {
-            updateOnAppear_ = true;
+    {
+        // The list's terminal checks, settings and rows as it refreshes and appears.
+        auto read = localReads(session_.get(), context());
+        if (session_ && session_->isValid()) {
+            if (updateOnAppear_) {
+                refresh();
+                for (const auto& list : lists_) list->setUpdateOnAppear(true);
+            } else {
+                updateOnAppear_ = true;
+            }
         }
+        didChangeForSegmentedControl();
     }
-    didChangeForSegmentedControl();
     if (showLayout_) showTableLayout(false);
 }
 

@@ -54,6 +54,11 @@ void showOrderRow(TableViewCell& cell, const OrderValues& order, const Color& na
         label->setText(Utils::naturalStringForDate(order("created").date()));
 }
 
+std::optional<ObjectContext::ReadScope> localReads(const Session* session, ObjectContext* context) {
+    if (!context || !session || !session->isLite()) return std::nullopt;
+    return std::optional<ObjectContext::ReadScope>(std::in_place, *context);
+}
+
 OrdersOpenViewController::OrdersOpenViewController() : SignedInController(kInterfaceName) {}
 
 OrdersOpenViewController::~OrdersOpenViewController() = default;
@@ -139,6 +144,7 @@ bool OrdersOpenViewController::signedOutOnDisabledTerminal() {
 }
 
 void OrdersOpenViewController::refresh() {
+    auto read = localReads(session_.get(), context());
     if (session_ && OrdersMainController::isTerminalDisabled(context())) {
         TAVLO_LOG("%@", session_->terminalName().value_or(""));
         signedOutOnDisabledTerminal();
@@ -201,6 +207,7 @@ void OrdersOpenViewController::orientationChanged() {
 void OrdersOpenViewController::viewWillAppear(bool animated) {
     TableViewController::viewWillAppear(animated);
     if (!session_ || !session_->isValid() || !context()) return;
+    auto read = localReads(session_.get(), context());
     if (OrdersMainController::isTerminalDisabled(context())) {
         OrdersMainController::alertTerminalDisabled();
         TAVLO_LOG_MAIL("Login attempt on disabled terminal, user was not allowed");

@@ -3,6 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/FetchedResultsController.h"
+#include "platform/store/ObjectContext.h"
 #include "platform/ui/TableViewController.h"
 #include "screens/common/SignedInController.h"
 
@@ -24,6 +25,12 @@ class OrdersMainController;
 // order's object or from the values the list read with its rows.
 using OrderValues = std::function<Value(std::string_view keyPath)>;
 OrderValues orderValues(const ManagedObject& order);
+
+// The read of the file the order lists and their main screen hold while they appear or refresh in
+// lite mode, where every read is the local store's: the terminal's row, the settings and the
+// list's rows take the file's lock once. None in gateway mode, whose refresh waits on the server
+// between its reads, nor without a context.
+std::optional<ObjectContext::ReadScope> localReads(const Session* session, ObjectContext* context);
 
 // The open orders of the business day, a segment of the orders main screen: the user's own (all
 // of them with ALL_ORDERS or ALL_AREA_ORDERS, other users' in light grey), optionally grouped by
