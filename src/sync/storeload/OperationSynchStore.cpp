@@ -257,6 +257,9 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
     } else {
         Parameters::save(Parameter::StoreId, storeId, &context);
         cleanStore(context);
+        // The sections and menus that come after the items set each item's section, place and
+        // menu: held back, every item is written once, as it is at the end.
+        if (context.isWriting()) context.holdInserts("Item");
     }
 
     XmlChildStream reply(std::move(data));
