@@ -601,6 +601,7 @@ void ObjectContext::rollback() {
     }
     std::vector<ManagedObjectPtr> changed;
     changed.swap(changed_);
+    carried_ = 0;
     for (auto& list : changedByEntity_) list.clear();
     changedByLink_.clear();
     for (auto& o : changed) {
@@ -628,6 +629,7 @@ void ObjectContext::reset() {
     for (auto& o : changed_) o->context_ = nullptr;
     registered_.clear();
     changed_.clear();
+    carried_ = 0;
     for (auto& list : changedByEntity_) list.clear();
     changedByLink_.clear();
     forgetDoomed(false);
@@ -855,6 +857,7 @@ void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContex
             }
     }
     for (const ManagedObjectPtr& o : kept) noteChanged(*o);
+    carried_ = kept.size();
 }
 
 bool ObjectContext::beginWrite(Error* error) {

@@ -116,8 +116,11 @@ public:
     bool beginWrite(Error* error = nullptr);
     bool flush(Error* error = nullptr);
     bool isWriting() const { return writeHeld_; }
-    // Objects inserted, changed or deleted since the last save or flush.
-    size_t changedCount() const { return changed_.size(); }
+    // Objects inserted, changed or deleted since the last save or flush (not those a flush left
+    // for later, see holdInserts).
+    size_t changedCount() const { return changed_.size() - carried_; }
+    // Whether the entity's inserts are held (holdInserts).
+    bool holdsInserts(std::string_view entity) const;
     // Inside a held write, for a load that inserts many rows of the entity and sets their links
     // later (items, then the sections that list them and the menus that hold those): from now
     // until the write ends, a flush does not write the entity's inserted rows that no one holds
@@ -378,6 +381,7 @@ private:
     ObjectContextChanges flushed_;      // the rows flushed since beginWrite, for the commit's notification
     std::vector<bool> holding_;         // per entity: its inserts are held (holdInserts)
     std::vector<HeldRows> held_;        // per entity: its held rows
+    size_t carried_ = 0;                // inserts a flush left unwritten in changed_ (someone held them)
 };
 
 } // namespace tavlo

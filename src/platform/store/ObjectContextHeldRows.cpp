@@ -18,6 +18,8 @@ void ObjectContext::holdInserts(std::string_view entity) {
     holding_[e.index()] = true;
 }
 
+bool ObjectContext::holdsInserts(std::string_view entity) const { return holdsInserts(model().requireEntity(entity)); }
+
 ManagedObjectPtr ObjectContext::unpackHeld(const EntityDescription& e, int64_t pk) {
     if (!holdsInserts(e) || !held_[e.index()].contains(pk)) return nullptr;
     auto o = std::make_shared<ManagedObject>(this, &e, pk);

@@ -165,8 +165,11 @@ TEST_F(HeldInsertsTest, AnObjectSomeoneHoldsIsWrittenLaterAndItsChangesKept) {
     insertOrders(*c, 3);
     auto held = order(*c, 1);
     ASSERT_TRUE(c->flush());
+    // Left unwritten and changed, but not counted as a change since the flush: a loader that
+    // flushes by that count would otherwise flush at every row while it holds many.
     EXPECT_TRUE(held->isInserted());
-    EXPECT_EQ(c->changedCount(), 1u);
+    EXPECT_TRUE(held->hasChanges());
+    EXPECT_EQ(c->changedCount(), 0u);
     held->setValue("name", "Kept");
     ASSERT_TRUE(c->flush());
     ASSERT_TRUE(c->save());
