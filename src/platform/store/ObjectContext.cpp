@@ -249,6 +249,7 @@ bool ObjectContext::isDoomed(const EntityDescription& e, int64_t pk) const {
 ManagedObjectPtr ObjectContext::objectFor(const EntityDescription& e, int64_t pk) {
     if (ManagedObjectPtr o = registeredPtr(e, pk)) return o;
     if (isDoomed(e, pk)) return nullptr;
+    if (ManagedObjectPtr o = unpackHeld(e, pk)) return o;
     applyNullifiedLinks();
     SqlStatement* s = entityStatement(EntityStatement::ByKey, e, nullptr);
     if (!s) return nullptr;
@@ -353,6 +354,7 @@ std::vector<ManagedObjectPtr> ObjectContext::prefetch(const std::vector<ManagedO
             if (&o->entity() != &e) throw std::invalid_argument("Owners of more than one entity");
         const RelationshipDescription* r = e.relationshipNamed(name);
         if (!r) throw std::invalid_argument("Entity " + e.name() + " has no relationship \"" + name + "\"");
+        writeHeldRowsBefore(*r->target, true);
         applyNullifiedLinks();
         step = r->toMany ? prefetchMembers(step, *r) : prefetchTargets(step, *r);
         // Each object once, in the order first reached: owners may share a member of a table of
@@ -489,7 +491,10 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
     ManagedObject::ToMany& st = owner.toManyState(r);
     st.members.clear();
     const EntityDescription& target = *r.target;
-    if (SqlStatement* s = owner.inserted_ ? nullptr : toManyStatement(r, KeySet::One)) {
+    // A row not in the file yet has no stored members, unless it was held back with its lists written.
+    const bool stored = !owner.inserted_ || owner.linksStored_;
+    if (stored) writeHeldRowsBefore(target, true);
+    if (SqlStatement* s = stored ? toManyStatement(r, KeySet::One) : nullptr) {
         StatementUse use(s);
         s->bindInt(1, owner.primaryKey_);
         while (s->step() == SQLITE_ROW) {
@@ -553,13 +558,18 @@ void ObjectContext::deleteObject(const ManagedObjectPtr& object) {
             }
         }
     }
-    if (o.inserted_) {
+    if (o.inserted_ && !o.linksStored_) {
         forgetChanged(o);
         detach(o);
     }
 }
 
-bool ObjectContext::hasChanges() const { return !changed_.empty() || doomedCount_ > 0; }
+bool ObjectContext::hasChanges() const {
+    if (!changed_.empty() || doomedCount_ > 0) return true;
+    for (const HeldRows& rows : held_)
+        if (!rows.empty()) return true;
+    return false;
+}
 
 std::vector<ManagedObjectPtr> ObjectContext::insertedObjects() const {
     std::vector<ManagedObjectPtr> out;
@@ -591,6 +601,7 @@ void ObjectContext::rollback() {
     }
     std::vector<ManagedObjectPtr> changed;
     changed.swap(changed_);
+    carried_ = 0;
     for (auto& list : changedByEntity_) list.clear();
     changedByLink_.clear();
     for (auto& o : changed) {
@@ -612,10 +623,13 @@ void ObjectContext::rollback() {
 
 void ObjectContext::reset() {
     heldReads_.clear();
+    holding_.clear();
+    held_.clear();
     registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
     registered_.clear();
     changed_.clear();
+    carried_ = 0;
     for (auto& list : changedByEntity_) list.clear();
     changedByLink_.clear();
     forgetDoomed(false);
@@ -691,7 +705,7 @@ SqlStatement* ObjectContext::updateStatement(const ManagedObject& o, UpdateForm 
     return made;
 }
 
-bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
+bool ObjectContext::writeChanges(std::vector<int64_t>& versions, bool flushing, Error* error) {
     SqlConnection* c = connection_.get();
     bool checkVersion = mergePolicy_ == MergePolicy::Error;
     auto stepDone = [&](SqlStatement* s) {
@@ -704,19 +718,31 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
         ManagedObject& o = *changed_[i];
         const EntityDescription& e = *o.entity_;
         if (o.deleted_) {
-            SqlStatement* s = entityStatement(EntityStatement::Delete, e, error);
-            if (!s) return false;
-            {
-                StatementUse use(s);
-                s->bindInt(1, o.primaryKey_);
-                if (checkVersion) s->bindInt(2, o.version_);
-                if (!stepDone(s)) return false;
-            }
-            if (checkVersion && c->changes() == 0) {
-                Error::set(error, conflictError(o));
-                return false;
+            // A held row never reached the file; its lists did.
+            if (!o.linksStored_) {
+                SqlStatement* s = entityStatement(EntityStatement::Delete, e, error);
+                if (!s) return false;
+                {
+                    StatementUse use(s);
+                    s->bindInt(1, o.primaryKey_);
+                    if (checkVersion) s->bindInt(2, o.version_);
+                    if (!stepDone(s)) return false;
+                }
+                if (checkVersion && c->changes() == 0) {
+                    Error::set(error, conflictError(o));
+                    return false;
+                }
             }
             if (!deleteRowLinks(e, o.primaryKey_, error)) return false;
+        } else if (o.inserted_ && flushing && holdsInserts(e)) {
+            // Held back: packed once no one else holds the object, else left for a later flush.
+            if (changed_[i].use_count() > 1) {
+                versions[i] = kKeptRow;
+                continue;
+            }
+            if (!writeJoinChanges(o, error)) return false;
+            held_[e.index()].put(o.primaryKey_, o.values_, o.toOnes_);
+            versions[i] = kPackedRow;
         } else if (o.inserted_) {
             SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
             if (!s) return false;
@@ -784,9 +810,11 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, Error* error) {
     return true;
 }
 
-bool ObjectContext::writePending(ObjectContextChanges& changes, std::vector<int64_t>& versions, Error* error) {
+bool ObjectContext::writePending(ObjectContextChanges& changes, std::vector<int64_t>& versions, bool flushing,
+                                 Error* error) {
     // Rows deleted by key go first: new rows may take their keys.
-    return writeDoomedRows(changes, error) && writeChanges(versions, error);
+    return writeDoomedRows(changes, error) && writeChanges(versions, flushing, error) &&
+           (flushing || writeHeldRows(changes, error));
 }
 
 void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContextChanges& changes) {
@@ -799,8 +827,18 @@ void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContex
     done.swap(changed_);
     for (auto& list : changedByEntity_) list.clear();
     changedByLink_.clear();
+    std::vector<ManagedObjectPtr> kept;
     for (size_t i = 0; i < done.size(); ++i) {
         ManagedObject& o = *done[i];
+        if (versions[i] == kKeptRow) {
+            kept.push_back(done[i]);
+            continue;
+        }
+        if (versions[i] == kPackedRow) {
+            detach(o); // its row is in held_ now, and unpacked from there when asked for
+            continue;
+        }
+        o.linksStored_ = false;
         if (o.deleted_) {
             changes.deleted.push_back(o.objectID());
             detach(o);
@@ -818,6 +856,8 @@ void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContex
                 t->removed.clear();
             }
     }
+    for (const ManagedObjectPtr& o : kept) noteChanged(*o);
+    carried_ = kept.size();
 }
 
 bool ObjectContext::beginWrite(Error* error) {
@@ -835,6 +875,8 @@ bool ObjectContext::beginWrite(Error* error) {
 bool ObjectContext::endWrite(bool commit, Error* error) {
     if (!writeHeld_) return !commit;
     writeHeld_ = false;
+    holding_.clear();
+    held_.clear();
     if (commit && connection_->exec("COMMIT", error)) return true;
     connection_->exec("ROLLBACK", nullptr);
     flushed_ = ObjectContextChanges{};
@@ -850,7 +892,7 @@ bool ObjectContext::flush(Error* error) {
     ObjectContextChanges changes;
     std::vector<int64_t> versions;
     Error failure;
-    if (!writePending(changes, versions, &failure)) {
+    if (!writePending(changes, versions, true, &failure)) {
         endWrite(false, nullptr);
         writeFailure_ = failure;
         Error::set(error, failure);
@@ -876,7 +918,7 @@ bool ObjectContext::save(Error* error) {
     if (writeHeld_) {
         changes = std::move(flushed_);
         flushed_ = ObjectContextChanges{};
-        if (!writePending(changes, versions, &failure) || !endWrite(true, &failure)) {
+        if (!writePending(changes, versions, false, &failure) || !endWrite(true, &failure)) {
             endWrite(false, nullptr);
             writeFailure_ = failure;
             Error::set(error, failure);
@@ -891,7 +933,7 @@ bool ObjectContext::save(Error* error) {
         if (!c) return false;
         // The file is written first and the objects marked saved only once it committed: a
         // failure leaves both as they were.
-        if (!c->exec("BEGIN IMMEDIATE", &failure) || !writePending(changes, versions, &failure) ||
+        if (!c->exec("BEGIN IMMEDIATE", &failure) || !writePending(changes, versions, false, &failure) ||
             !c->exec("COMMIT", &failure)) {
             c->exec("ROLLBACK", nullptr);
             Error::set(error, failure);
@@ -1065,6 +1107,7 @@ std::vector<ManagedObjectPtr> ObjectContext::fetchObjects(const FetchRequest& re
     std::vector<ManagedObjectPtr> out;
     const EntityDescription& e = model().requireEntity(request.entityName);
     const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    writeHeldRowsBefore(e, readsOwnTableOnly(request));
     applyNullifiedLinks();
     const auto& pending = changedByEntity_[e.index()];
     const auto& doomed = doomed_[e.index()];
@@ -1182,6 +1225,7 @@ std::vector<ObjectID> ObjectContext::fetchObjectIDs(const FetchRequest& request,
     std::vector<ObjectID> out;
     const EntityDescription& e = model().requireEntity(request.entityName);
     const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
+    writeHeldRowsBefore(e, readsOwnTableOnly(request));
     applyNullifiedLinks();
     if (!changedByEntity_[e.index()].empty() || !doomed_[e.index()].empty() ||
         (predicate && !predicate->aggregates().empty())) {
@@ -1211,6 +1255,7 @@ size_t ObjectContext::count(const FetchRequest& request, Error* error) {
 
 Value ObjectContext::max(std::string_view entity, std::string_view keyPath, Error* error) {
     const EntityDescription& e = model().requireEntity(entity);
+    writeHeldRowsBefore(e, keyPath.find('.') == std::string_view::npos);
     AttributeType type;
     std::string sql =
         QueryCompiler::aggregate(e, {PredicateExpression::Function::Max, split(keyPath, ".")}, false, &type);

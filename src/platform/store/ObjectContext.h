@@ -3,6 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/FetchRequest.h"
+#include "platform/store/HeldRows.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/store/ObjectRegistry.h"
 #include "platform/store/ObjectStore.h"
@@ -115,8 +116,19 @@ public:
     bool beginWrite(Error* error = nullptr);
     bool flush(Error* error = nullptr);
     bool isWriting() const { return writeHeld_; }
-    // Objects inserted, changed or deleted since the last save or flush.
-    size_t changedCount() const { return changed_.size(); }
+    // Objects inserted, changed or deleted since the last save or flush (not those a flush left
+    // for later, see holdInserts).
+    size_t changedCount() const { return changed_.size() - carried_; }
+    // Whether the entity's inserts are held (holdInserts).
+    bool holdsInserts(std::string_view entity) const;
+    // Inside a held write, for a load that inserts many rows of the entity and sets their links
+    // later (items, then the sections that list them and the menus that hold those): from now
+    // until the write ends, a flush does not write the entity's inserted rows that no one holds
+    // but keeps each packed in memory (HeldRows) and lets go of its object; asked for again, the
+    // row is unpacked. The save writes each once, as it is then. A read of the file that could
+    // see the entity's rows (a fetch of them or over a key path, a count, their list in another
+    // row, a prefetch) writes them first, so every read answers as if they were written.
+    void holdInserts(std::string_view entity);
     // Forgets everything, changes and read objects alike.
     void reset();
     // Applies another context's did-save notification: changed objects are read again (keeping
@@ -270,6 +282,18 @@ private:
     }
     bool isDoomed(const EntityDescription& entity, int64_t pk) const;
 
+    // Held inserts (ObjectContextHeldRows.cpp).
+    bool holdsInserts(const EntityDescription& entity) const { return !holding_.empty() && holding_[entity.index()]; }
+    // The object of a held row, unpacked and taken out of the held rows (null when none is held).
+    ManagedObjectPtr unpackHeld(const EntityDescription& entity, int64_t pk);
+    // Writes every held row into the held write and lists it in `changes`.
+    bool writeHeldRows(ObjectContextChanges& changes, Error* error);
+    // Before a read of the file: writes the held rows when the read could see them (it reads the
+    // entity's table, or other tables too: `ownTableOnly` false). A failure ends the held write as
+    // a failed flush does.
+    void writeHeldRowsBefore(const EntityDescription& entity, bool ownTableOnly);
+    static bool readsOwnTableOnly(const FetchRequest& request);
+
     // Deletes by key (ObjectContextDeleteAll.cpp).
     struct NullifiedLink {
         const RelationshipDescription* link; // a to-one of the row's entity
@@ -298,11 +322,15 @@ private:
                               const std::vector<std::string>& properties = {});
     bool runQuery(QueryCacheEntry& entry, const Predicate* predicate, const std::vector<Value>& aggregates,
                   int64_t limit, const std::function<void(SqlStatement&)>& onRow, Error* error);
-    bool writeChanges(std::vector<int64_t>& versions, Error* error);
+    // What writeChanges did with an inserted row of a held entity at a flush (in place of its version).
+    static constexpr int64_t kPackedRow = -1; // packed into held_ (no one else held it)
+    static constexpr int64_t kKeptRow = -2;   // left unwritten and changed (someone holds it)
+    bool writeChanges(std::vector<int64_t>& versions, bool flushing, Error* error);
     // Writes the pending changes into the open transaction (the versions of the rows after it);
     // false with `error` when the file refused them. markSaved then takes them as stored and
-    // lists them in `changes`.
-    bool writePending(ObjectContextChanges& changes, std::vector<int64_t>& versions, Error* error);
+    // lists them in `changes`. A flush keeps held entities' inserted rows back (holdInserts); a
+    // save writes them and the held rows.
+    bool writePending(ObjectContextChanges& changes, std::vector<int64_t>& versions, bool flushing, Error* error);
     void markSaved(const std::vector<int64_t>& versions, ObjectContextChanges& changes);
     // Ends a held write: commits it or undoes it (the context then forgets every object).
     bool endWrite(bool commit, Error* error);
@@ -351,6 +379,9 @@ private:
     bool writeHeld_ = false;            // a held write's transaction is open (beginWrite)
     std::optional<Error> writeFailure_; // a held write was undone by a failure: saves fail so
     ObjectContextChanges flushed_;      // the rows flushed since beginWrite, for the commit's notification
+    std::vector<bool> holding_;         // per entity: its inserts are held (holdInserts)
+    std::vector<HeldRows> held_;        // per entity: its held rows
+    size_t carried_ = 0;                // inserts a flush left unwritten in changed_ (someone held them)
 };
 
 } // namespace tavlo

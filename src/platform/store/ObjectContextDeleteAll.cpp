@@ -16,6 +16,7 @@ namespace tavlo {
 
 void ObjectContext::deleteAll(std::string_view entity, Error* error) {
     const EntityDescription& e = model().requireEntity(entity);
+    writeHeldRowsBefore(e, false);
     std::vector<ManagedObjectPtr> changed;
     for (ManagedObject* o : changedByEntity_[e.index()])
         if (!o->deleted_) changed.push_back(o->shared_from_this());

@@ -44,6 +44,7 @@ void ObjectContext::fetchRows(const FetchRequest& request, StoredRows& rows, Err
     rows.clear();
     const std::vector<std::string>& properties = rows.properties();
     const EntityDescription& e = model().requireEntity(request.entityName);
+    writeHeldRowsBefore(e, false);
     const Predicate* predicate = request.predicate ? &*request.predicate : nullptr;
     std::vector<Value> aggregates;
     if (predicate && !predicate->aggregates().empty()) {
@@ -81,6 +82,7 @@ StoredRows ObjectContext::fetchRows(std::string_view entity, const std::vector<i
 
 StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::string& column, std::vector<int64_t> keys,
                                        const std::vector<std::string>& properties, Error* error) {
+    writeHeldRowsBefore(e, false);
     if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end()); // most come in order
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     std::string cacheKey = e.name() + "\x01" + column;

@@ -257,6 +257,11 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
     } else {
         Parameters::save(Parameter::StoreId, storeId, &context);
         cleanStore(context);
+        // The sections and menus that come after the items set each item's section, place and
+        // menu, and each side's: held back, every item and side is written once, as it is at the
+        // end. Recipes, which the items name, are found again in memory instead of in the file.
+        if (context.isWriting())
+            for (const char* entity : {"Item", "Side", "Recipe"}) context.holdInserts(entity);
     }
 
     XmlChildStream reply(std::move(data));

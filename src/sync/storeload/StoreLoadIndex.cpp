@@ -158,6 +158,8 @@ ManagedObjectPtr StoreLoadIndex::rowOf(const Table& t, int64_t key) {
 }
 
 void StoreLoadIndex::remember(const ManagedObjectPtr& row) {
+    // A held row is unpacked from memory as fast; held here, its object could not be let go.
+    if (context_.holdsInserts(row->entityName())) return;
     recent_[recentSlot(row->entity(), row->objectID().primaryKey(), kRecentRows)] = row;
 }
 
@@ -190,7 +192,6 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
         }
     }
     t.rows.set(key, row->objectID().primaryKey());
-    remember(row);
     return row;
 }
 

@@ -123,10 +123,11 @@ private:
 
     ObjectContext& context_;
     std::unordered_map<std::string, Table, NameHash, std::equal_to<>> tables_;
-    // The rows found or inserted last, by a hash of their entity and key, held: the few rows many
-    // others name (taxes, preparations, a recipe two items share) stay in memory between flushes
-    // instead of being read from the file at every look-up.
-    static constexpr size_t kRecentRows = 1024;
+    // The rows found last, by a hash of their entity and key, held: the rows many others name
+    // (taxes, preparations, sides, a recipe two items share) stay in memory between flushes
+    // instead of being read from the file at every look-up. Rows inserted are not held here (a
+    // load names most of them once), nor rows of an entity whose inserts the context holds.
+    static constexpr size_t kRecentRows = 4096;
     std::vector<ManagedObjectPtr> recent_ = std::vector<ManagedObjectPtr>(kRecentRows);
 };
 

@@ -1,0 +1,83 @@
+// Inserts held back from the flushes of a held write until its save (holdInserts).
+#include "platform/store/ObjectContext.h"
+#include "platform/store/SqlConnection.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+namespace tavlo {
+
+void ObjectContext::holdInserts(std::string_view entity) {
+    const EntityDescription& e = model().requireEntity(entity);
+    if (!writeHeld_) throw std::logic_error("Inserts are held only inside a held write");
+    if (holding_.empty()) {
+        holding_.assign(model().entities().size(), false);
+        held_.resize(model().entities().size());
+    }
+    holding_[e.index()] = true;
+}
+
+bool ObjectContext::holdsInserts(std::string_view entity) const { return holdsInserts(model().requireEntity(entity)); }
+
+ManagedObjectPtr ObjectContext::unpackHeld(const EntityDescription& e, int64_t pk) {
+    if (!holdsInserts(e) || !held_[e.index()].contains(pk)) return nullptr;
+    auto o = std::make_shared<ManagedObject>(this, &e, pk);
+    held_[e.index()].take(pk, o->values_, o->toOnes_);
+    o->inserted_ = true;
+    o->linksStored_ = true;
+    registerObject(o);
+    noteChanged(*o);
+    return o;
+}
+
+bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error) {
+    for (const auto& entity : model().entities()) {
+        const EntityDescription& e = *entity;
+        if (!holdsInserts(e) || held_[e.index()].empty()) continue;
+        SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
+        if (!s) return false;
+        std::vector<Value> values(e.attributes().size());
+        std::vector<int64_t> toOnes(e.relationships().size());
+        bool written = held_[e.index()].drain(values, toOnes, [&](int64_t pk) {
+            StatementUse use(s);
+            int n = 1;
+            s->bindInt(n++, pk);
+            for (const Value& v : values) s->bind(n++, v);
+            for (const auto& r : e.relationships())
+                if (!r.toMany) {
+                    if (toOnes[r.index]) s->bindInt(n++, toOnes[r.index]);
+                    else s->bindNull(n++);
+                }
+            if (s->step() != SQLITE_DONE) {
+                Error::set(error, connection_->lastError());
+                return false;
+            }
+            changes.inserted.emplace_back(&e, pk);
+            return true;
+        });
+        if (!written) return false;
+    }
+    return true;
+}
+
+bool ObjectContext::readsOwnTableOnly(const FetchRequest& request) {
+    if (request.predicate) return false;
+    for (const SortDescriptor& sort : request.sortDescriptors)
+        if (sort.keyPath.find('.') != std::string::npos) return false;
+    return true;
+}
+
+void ObjectContext::writeHeldRowsBefore(const EntityDescription& e, bool ownTableOnly) {
+    if (holding_.empty() || writeFailure_) return;
+    bool any = false;
+    for (const HeldRows& rows : held_) any = any || !rows.empty();
+    if (!any || (ownTableOnly && held_[e.index()].empty())) return;
+    Error failure;
+    if (!writeHeldRows(flushed_, &failure)) {
+        endWrite(false, nullptr);
+        writeFailure_ = failure;
+    }
+}
+
+} // namespace tavlo
