@@ -1,5 +1,6 @@
 #include "platform/store/HeldRows.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -22,6 +23,12 @@ void putSigned(std::vector<uint8_t>& out, int64_t n) {
 void putBytes(std::vector<uint8_t>& out, const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     out.insert(out.end(), bytes, bytes + size);
+}
+
+// Keys come in runs (a table's new rows): a multiply spreads them over the table.
+size_t homeOf(int64_t key, size_t mask) {
+    uint64_t h = static_cast<uint64_t>(key) * 0x9e3779b97f4a7c15ull;
+    return static_cast<size_t>(h >> 32) & mask;
 }
 
 class Reader {
@@ -92,16 +99,20 @@ void HeldRows::put(int64_t key, const std::vector<Value>& values, const std::vec
         }
     }
     for (int64_t k : toOnes) putSigned(out, k);
-    Packed& row = rows_[key];
-    row.bytes = std::make_unique_for_overwrite<uint8_t[]>(out.size());
-    std::memcpy(row.bytes.get(), out.data(), out.size());
-    row.size = static_cast<uint32_t>(out.size());
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    Slot& slot = slots_[slotOf(key)];
+    if (slot.bytes) delete[] slot.bytes;
+    else ++size_;
+    slot.key = key;
+    slot.bytes = new uint8_t[out.size()];
+    std::memcpy(slot.bytes, out.data(), out.size());
 }
 
 bool HeldRows::take(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) {
-    auto found = rows_.find(key);
-    if (found == rows_.end()) return false;
-    Reader in(found->second.bytes.get());
+    if (slots_.empty()) return false;
+    size_t at = slotOf(key);
+    if (!slots_[at].bytes) return false;
+    Reader in(slots_[at].bytes);
     for (Value& v : values) {
         switch (static_cast<Value::Kind>(in.byte())) {
         case Value::Kind::Nil: v = Value(); break;
@@ -123,8 +134,47 @@ bool HeldRows::take(int64_t key, std::vector<Value>& values, std::vector<int64_t
         }
     }
     for (int64_t& k : toOnes) k = in.signedNumber();
-    rows_.erase(found);
+    delete[] slots_[at].bytes;
+    slots_[at] = Slot{};
+    --size_;
+    // The rows after the freed slot whose probe passes it move back into it, so that every
+    // look-up still meets its row before an empty slot.
+    const size_t mask = slots_.size() - 1;
+    size_t hole = at;
+    for (size_t next = (hole + 1) & mask; slots_[next].bytes; next = (next + 1) & mask) {
+        const size_t home = homeOf(slots_[next].key, mask);
+        const bool staysPut = hole <= next ? hole < home && home <= next : hole < home || home <= next;
+        if (staysPut) continue;
+        slots_[hole] = slots_[next];
+        slots_[next] = Slot{};
+        hole = next;
+    }
     return true;
+}
+
+size_t HeldRows::slotOf(int64_t key) const {
+    const size_t mask = slots_.size() - 1;
+    size_t at = homeOf(key, mask);
+    while (slots_[at].bytes && slots_[at].key != key) at = (at + 1) & mask;
+    return at;
+}
+
+void HeldRows::grow() {
+    std::vector<Slot> old(std::max<size_t>(16, 2 * slots_.size()));
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (!slot.bytes) continue;
+        size_t at = homeOf(slot.key, mask);
+        while (slots_[at].bytes) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+void HeldRows::clear() {
+    for (Slot& slot : slots_) delete[] slot.bytes;
+    slots_.clear();
+    size_ = 0;
 }
 
 } // namespace tavlo

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace tavlo {
@@ -20,17 +18,30 @@ namespace tavlo {
 // after their length; then per to-one its key as a variable-length number.
 class HeldRows {
 public:
+    HeldRows() = default;
+    HeldRows(HeldRows&& other) noexcept { swap(other); }
+    HeldRows& operator=(HeldRows&& other) noexcept {
+        HeldRows gone;
+        gone.swap(other);
+        swap(gone);
+        return *this;
+    }
+    HeldRows(const HeldRows&) = delete;
+    HeldRows& operator=(const HeldRows&) = delete;
+    ~HeldRows() { clear(); }
+
     void put(int64_t key, const std::vector<Value>& values, const std::vector<int64_t>& toOnes);
     // Takes the row out into `values` and `toOnes` (sized as the entity's); false when none is held.
     bool take(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes);
-    bool contains(int64_t key) const { return rows_.count(key) > 0; }
-    bool empty() const { return rows_.empty(); }
-    size_t size() const { return rows_.size(); }
+    bool contains(int64_t key) const { return !slots_.empty() && slots_[slotOf(key)].bytes; }
+    bool empty() const { return size_ == 0; }
+    size_t size() const { return size_; }
     // Every row in key order, each unpacked into `values` and `toOnes` for `each`; then none is held.
     template <class Each> bool drain(std::vector<Value>& values, std::vector<int64_t>& toOnes, Each each) {
         std::vector<int64_t> keys;
-        keys.reserve(rows_.size());
-        for (const auto& [key, row] : rows_) keys.push_back(key);
+        keys.reserve(size_);
+        for (const Slot& slot : slots_)
+            if (slot.bytes) keys.push_back(slot.key);
         std::sort(keys.begin(), keys.end());
         for (int64_t key : keys) {
             take(key, values, toOnes);
@@ -38,14 +49,25 @@ public:
         }
         return true;
     }
-    void clear() { rows_.clear(); }
+    void clear();
 
 private:
-    struct Packed {
-        std::unique_ptr<uint8_t[]> bytes;
-        uint32_t size;
+    // Open addressing over the keys: a slot holds a key and its packed bytes (null: empty). Two
+    // words a row, where a node map would spend a node and a bucket on each.
+    struct Slot {
+        int64_t key = 0;
+        uint8_t* bytes = nullptr;
     };
-    std::unordered_map<int64_t, Packed> rows_;
+    // The slot of the key, or the empty slot where it goes.
+    size_t slotOf(int64_t key) const;
+    void grow();
+    void swap(HeldRows& other) noexcept {
+        slots_.swap(other.slots_);
+        std::swap(size_, other.size_);
+    }
+
+    std::vector<Slot> slots_; // a power of two, at most half full
+    size_t size_ = 0;
 };
 
 } // namespace tavlo

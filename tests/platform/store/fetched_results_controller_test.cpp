@@ -2,21 +2,35 @@
 
 #include "platform/store/FetchedResultsController.h"
 
+#include <functional>
+
 namespace tavlo::test {
 namespace {
 
-TEST_F(StoreTest, SectionsFollowTheKeyPathAndReReadOnDemand) {
-    auto c = newContext();
-    auto batch1 = c->insert("StoreBatch");
-    batch1->setValue("remoteId", "1");
-    auto batch2 = c->insert("StoreBatch");
-    batch2->setValue("remoteId", "2");
-    auto add = [&](const char* name, const ManagedObjectPtr& batch) {
-        auto o = c->insert("Order");
+// Batches "1" and "2" (not saved), and `add`, which makes an order of the name in a batch (or none).
+struct TwoBatches {
+    ManagedObjectPtr batch1, batch2;
+    std::function<ManagedObjectPtr(const char* name, const ManagedObjectPtr& batch)> add;
+};
+TwoBatches twoBatches(ObjectContext& c) {
+    auto newBatch = [&](const char* id) {
+        auto b = c.insert("StoreBatch");
+        b->setValue("remoteId", id);
+        return b;
+    };
+    auto add = [&c](const char* name, const ManagedObjectPtr& batch) {
+        auto o = c.insert("Order");
         o->setValue("name", name);
         if (batch) o->setToOne("storeBatch", batch);
         return o;
     };
+    ManagedObjectPtr first = newBatch("1");
+    return {first, newBatch("2"), add};
+}
+
+TEST_F(StoreTest, SectionsFollowTheKeyPathAndReReadOnDemand) {
+    auto c = newContext();
+    auto [batch1, batch2, add] = twoBatches(*c);
     add("b", batch2);
     add("a", batch2);
     add("c", batch1);
@@ -101,16 +115,7 @@ TEST_F(StoreTest, ABatchedListReadsItsRowsWhenTheyAreAskedFor) {
 // values come from its objects, so the list shows those changes.
 TEST_F(StoreTest, AListOfValuesReadsThemAsStoredOrThroughTheObjectsOfUnsavedChanges) {
     auto c = newContext();
-    auto batch1 = c->insert("StoreBatch");
-    batch1->setValue("remoteId", "1");
-    auto batch2 = c->insert("StoreBatch");
-    batch2->setValue("remoteId", "2");
-    auto add = [&](const char* name, const ManagedObjectPtr& batch) {
-        auto o = c->insert("Order");
-        o->setValue("name", name);
-        if (batch) o->setToOne("storeBatch", batch);
-        return o;
-    };
+    auto [batch1, batch2, add] = twoBatches(*c);
     add("b", batch2);
     add("a", batch2);
     const ObjectID renamed = add("c", batch1)->objectID();

@@ -1,11 +1,14 @@
 #include "StoreTestModel.h"
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/store/HeldRows.h"
 
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <random>
 #include <set>
 
 namespace tavlo::test {
@@ -215,6 +218,44 @@ TEST_F(HeldInsertsTest, ARollbackForgetsTheHeldRows) {
     EXPECT_EQ(newContext()->count(FetchRequest("Selection")), 0u);
     // Outside a held write nothing is held.
     EXPECT_THROW(c->holdInserts("Order"), std::logic_error);
+}
+
+// The packed rows under a mix of puts, puts over a held key and takes, in runs and scattered, as
+// a map would hold them.
+TEST(HeldRows, KeepsEveryRowThroughPutsAndTakesInAnyOrder) {
+    HeldRows rows;
+    std::map<int64_t, int64_t> expected; // key -> the value last put
+    std::mt19937_64 random(7);
+    std::vector<Value> values(2);
+    std::vector<int64_t> toOnes(1);
+    for (int step = 0; step < 20'000; ++step) {
+        const int64_t key = step % 3 ? static_cast<int64_t>(random() % 5'000) : 1'000'000 + step; // runs and repeats
+        if (random() % 3 == 0) {
+            const bool held = expected.count(key) > 0;
+            ASSERT_EQ(rows.take(key, values, toOnes), held) << key;
+            if (held) {
+                EXPECT_EQ(values[0].integer(), expected[key]);
+                EXPECT_EQ(values[1].text(), "row " + std::to_string(key));
+                EXPECT_EQ(toOnes[0], -key);
+                expected.erase(key);
+            }
+        } else {
+            const int64_t value = static_cast<int64_t>(random());
+            rows.put(key, {Value(value), Value("row " + std::to_string(key))}, {-key});
+            expected[key] = value;
+        }
+        ASSERT_EQ(rows.size(), expected.size());
+    }
+    std::vector<int64_t> drained;
+    EXPECT_TRUE(rows.drain(values, toOnes, [&](int64_t key) {
+        EXPECT_EQ(values[0].integer(), expected[key]);
+        drained.push_back(key);
+        return true;
+    }));
+    std::vector<int64_t> keys;
+    for (const auto& [key, value] : expected) keys.push_back(key);
+    EXPECT_EQ(drained, keys); // in key order
+    EXPECT_TRUE(rows.empty());
 }
 
 } // namespace
