@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <numeric>
 #include <unordered_map>
 
 namespace tavlo {
@@ -230,7 +231,9 @@ private:
             keys.push_back(made_[i].key);
             if (made_[i].combo) combos.push_back(made_[i].key);
         }
-        const Table sides = members("sides", keys, kSideProperties);
+        std::sort(keys.begin(), keys.end());
+        readSides(keys);
+        const Table& sides = *sides_;
         const Table comboLinks = members("comboSelections", combos, {"comboSelection", "groupId"});
         // A side whose every column reads nil may be a link to a row gone: read by its key, with
         // the combo parts, it is made only if it is there.
@@ -240,11 +243,12 @@ private:
             return true;
         };
         std::vector<int64_t> next;
-        for (size_t row = 0; row < sides.size(); ++row)
-            if (linkedRowGone(row)) next.push_back(sides.link(row, kSideKey));
+        for (int64_t key : keys)
+            sides.forOwner(key, [&](size_t row) {
+                if (linkedRowGone(row)) next.push_back(sides.link(row, kSideKey));
+            });
         for (size_t row = 0; row < comboLinks.size(); ++row) next.push_back(comboLinks.link(row, 0));
         const Table parts(context_.fetchRows("Selection", next, kLineProperties, error_));
-        learn(sides);
         learn(parts);
         for (size_t i = from; i < to; ++i) {
             const Made made = made_[i]; // make() adds to made_
@@ -266,6 +270,28 @@ private:
             });
             made.combo->setModified(false);
         }
+    }
+
+    // Makes sides_ hold the sides of the lines of `keys` (in order). The lines of a day lie close
+    // together by key, their sides among them: the sides of every key from the first to the last
+    // are read at once, the sides' own sides with them, for the next level to find read.
+    void readSides(const std::vector<int64_t>& keys) {
+        if (keys.empty()) {
+            if (!sides_) sides_.emplace(StoredRows(kSideProperties));
+            return;
+        }
+        if (sides_ && std::all_of(keys.begin(), keys.end(), [&](int64_t key) {
+                return std::binary_search(sidesOf_.begin(), sidesOf_.end(), key);
+            }))
+            return;
+        sidesOf_ = keys;
+        if (const int64_t span = keys.back() - keys.front() + 1;
+            span <= kDenseSpan * static_cast<int64_t>(keys.size())) {
+            sidesOf_.resize(static_cast<size_t>(span));
+            std::iota(sidesOf_.begin(), sidesOf_.end(), keys.front());
+        }
+        sides_.emplace(context_.fetchMembers("Selection", "sides", sidesOf_, kSideProperties, error_));
+        learn(*sides_);
     }
 
     // The preparations, exemptions and fixed taxes of every line made.
@@ -312,6 +338,10 @@ private:
     Error* error_;
     LinkedTexts recipeIds_, compedBy_, preparationIds_;
     std::vector<Made> made_;
+    // The sides read (kSideProperties) and the keys of the lines they are the sides of, in order.
+    static constexpr int64_t kDenseSpan = 4; // keys spread wider are asked for one by one
+    std::optional<Table> sides_;
+    std::vector<int64_t> sidesOf_;
 };
 
 std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, const FetchRequest& request,
