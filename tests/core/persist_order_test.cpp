@@ -422,6 +422,49 @@ TEST_F(PersistOrder, OrdersReadByColumnLeaveOutASideWhoseRowIsGone) {
     EXPECT_EQ(got[0]->getTotal(), want.getTotal());
 }
 
+// Orders whose lines lie far apart by key (other orders' lines between them) read their sides,
+// combo parts and the parts' sides as orders close together do.
+TEST_F(PersistOrder, OrdersReadByColumnFarApartByKeyHaveEveryPartOfTheirLines) {
+    auto write = [&](const std::string& id, bool full) {
+        Order o;
+        o.setRemoteId(id);
+        o.setOrderType(OrderType::TakeOut);
+        o.addTax(OrderTax("State", 825, "round", "tx-state"));
+        if (full) {
+            o.addSelection(test::makeBurger("b-" + id), nullptr);
+            o.addSelection(test::makeCombo("c-" + id), nullptr);
+        } else {
+            o.addSelection(test::makeLine("t-" + id, "r-tea", 300), nullptr);
+        }
+        o.write(*store.context());
+    };
+    write("far-1", true);
+    for (int i = 0; i < 40; ++i) write("between-" + std::to_string(i), false);
+    write("far-2", true);
+    store.save();
+
+    other = test::otherContext(store);
+    const FetchRequest request(
+        "Order", Predicate::format("remoteId == %@ OR remoteId == %@", std::string("far-1"), std::string("far-2")));
+    const std::vector<std::unique_ptr<Order>> got = StoredOrders::read(*other, request);
+    const std::vector<ManagedObjectPtr> rows = other->fetch(request);
+    ASSERT_EQ(got.size(), 2u);
+    ASSERT_EQ(rows.size(), 2u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        Order want;
+        want.read(*rows[i]);
+        SCOPED_TRACE(want.remoteId().value_or("?"));
+        ASSERT_EQ(got[i]->selections().size(), 2u);
+        ASSERT_EQ(want.selections().size(), 2u);
+        for (size_t l = 0; l < 2; ++l)
+            test::expectSameStoredLine(*got[i]->selections()[l], *want.selections()[l], "line",
+                                       test::LineFields::Figures);
+        EXPECT_EQ(got[i]->getSubTotal(), want.getSubTotal());
+        EXPECT_EQ(got[i]->getTaxTotal(), want.getTaxTotal());
+        EXPECT_EQ(got[i]->getTotal(), want.getTotal());
+    }
+}
+
 TEST_F(PersistOrder, HeaderLinksAndTheLiteSummary) {
     store.addStoreParam("TAVLO_LITE", "true");
     store.save();
