@@ -95,6 +95,11 @@ const std::vector<std::string> kLineProperties = [] {
     return std::vector<std::string>(names.begin(), names.end());
 }();
 
+// Puts keys in order; most come so.
+void sortKeys(std::vector<int64_t>::iterator from, std::vector<int64_t>::iterator to) {
+    if (!std::is_sorted(from, to)) std::sort(from, to);
+}
+
 // A side's link (SelectionSide) read with its side's line: the line's kLineProperties through the
 // link's to-one, then the to-one itself (the line's key) at kSideKey.
 constexpr size_t kSideKey = kLineColumns;
@@ -202,12 +207,14 @@ public:
 
     // Reads the parts of the lines made, level by level until none is left, then their lists.
     void readPartsAndLists() {
+        std::vector<size_t> levels; // where each level of made_ ends
         for (size_t from = 0; from < made_.size();) {
             const size_t to = made_.size();
             readParts(from, to);
+            levels.push_back(to);
             from = to;
         }
-        readLists();
+        readLists(levels);
     }
 
 private:
@@ -231,7 +238,7 @@ private:
             keys.push_back(made_[i].key);
             if (made_[i].combo) combos.push_back(made_[i].key);
         }
-        std::sort(keys.begin(), keys.end());
+        sortKeys(keys.begin(), keys.end());
         readSides(keys);
         const Table& sides = *sides_;
         const Table comboLinks = members("comboSelections", combos, {"comboSelection", "groupId"});
@@ -295,10 +302,18 @@ private:
     }
 
     // The preparations, exemptions and fixed taxes of every line made.
-    void readLists() {
-        std::vector<int64_t> keys; // in key order once, not sorted again by each read
+    void readLists(const std::vector<size_t>& levels) {
+        // The keys in order once, not sorted again by each read: each level in order (mostly
+        // already so) merged into those before it.
+        std::vector<int64_t> keys;
         for (const Made& made : made_) keys.push_back(made.key);
-        std::sort(keys.begin(), keys.end());
+        size_t from = 0;
+        for (size_t to : levels) {
+            sortKeys(keys.begin() + static_cast<std::ptrdiff_t>(from), keys.begin() + static_cast<std::ptrdiff_t>(to));
+            std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(from),
+                               keys.begin() + static_cast<std::ptrdiff_t>(to));
+            from = to;
+        }
         const Table preparations = members("preparations", keys, {"preparation", "charge"});
         preparationIds_.learn(preparations, 0);
         std::vector<int64_t> preparationKeys;
