@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <numeric>
 #include <unordered_map>
 
 namespace tavlo {
@@ -41,39 +42,43 @@ public:
         if (from < size() && rows_.key(from) == key) return from;
         return std::nullopt;
     }
-    // Calls `each` with every row of the owner, in key order.
+    // Calls `each` with every row of the owner, in key order. Owners asked for in key order are
+    // found where the one before ended, without a search.
     template <typename Each> void forOwner(int64_t owner, Each each) const {
-        auto [from, to] = rows_.rowsOf(owner);
+        size_t from = next_;
+        const bool there = from <= size() && (from == size() || rows_.owner(from) >= owner) &&
+                           (from == 0 || rows_.owner(from - 1) < owner);
+        if (!there) from = rows_.rowsOf(owner).first;
+        size_t to = from;
+        while (to < size() && rows_.owner(to) == owner) ++to;
+        next_ = to;
         for (size_t row = from; row < to; ++row) each(row);
     }
 
 private:
     StoredRows rows_;
+    mutable size_t next_ = 0; // the row after the last owner's
 };
 
-// Every column Selection::read reads, by position.
+// The columns of a line that a figure or report uses, by position: what Selection::read reads
+// but the seat, the course, who ordered it, its comment and its comp's description.
 enum LineColumn : size_t {
     kRemoteId,
     kName,
     kMenuId,
-    kSeat,
-    kCourse,
     kMultiplier,
     kPrice,
     kAdditionPrice,
     kQuantity,
     kIncludedSides,
     kDefaultSideCount,
-    kOrderedBy,
     kCreated,
     kDeleteDate,
     kTaxIncluded,
-    kComment,
     kRecipe,
     kIsCombo,
     kCompBy,
     kCompName,
-    kCompDescription,
     kCompPercentage,
     kLineColumns
 };
@@ -81,26 +86,36 @@ const std::vector<std::string> kLineProperties = [] {
     const std::array<const char*, kLineColumns> names = {"remoteId",
                                                          "name",
                                                          "menuId",
-                                                         "seat",
-                                                         "course",
                                                          "multiplier",
                                                          "price",
                                                          "additionPrice",
                                                          "quantity",
                                                          "includedSides",
                                                          "defaultSideCount",
-                                                         "orderedBy",
                                                          "created",
                                                          "deleteDate",
                                                          "taxIncluded",
-                                                         "comment",
                                                          "recipe",
                                                          "isCombo",
                                                          "complimentaryBy",
                                                          "complimentaryName",
-                                                         "complimentaryDescription",
                                                          "complimentaryPercentage"};
     return std::vector<std::string>(names.begin(), names.end());
+}();
+
+// Puts keys in order; most come so.
+void sortKeys(std::vector<int64_t>::iterator from, std::vector<int64_t>::iterator to) {
+    if (!std::is_sorted(from, to)) std::sort(from, to);
+}
+
+// A side's link (SelectionSide) read with its side's line: the line's kLineProperties through the
+// link's to-one, then the to-one itself (the line's key) at kSideKey.
+constexpr size_t kSideKey = kLineColumns;
+const std::vector<std::string> kSideProperties = [] {
+    std::vector<std::string> properties;
+    for (const std::string& property : kLineProperties) properties.push_back("sideSelection." + property);
+    properties.push_back("sideSelection");
+    return properties;
 }();
 
 // A text of the rows many rows name by a to-one (a recipe's id, a user's id): read once per row
@@ -159,16 +174,17 @@ class StoredOrderLines {
 public:
     StoredOrderLines(ObjectContext& context, Error* error)
         : context_(context), error_(error), recipeIds_(context, "Recipe", "recipeId", error),
-          userIds_(context, "User", "userId", error), preparationIds_(context, "Preparation", "preparationId", error) {}
+          compedBy_(context, "User", "userId", error), preparationIds_(context, "Preparation", "preparationId", error) {
+    }
 
     // Reads what the lines of `lines` (of kLineProperties) name, before they are made.
     void learn(const Table& lines) {
         recipeIds_.learn(lines, kRecipe);
-        userIds_.learn(lines, kOrderedBy);
-        userIds_.learn(lines, kCompBy);
+        compedBy_.learn(lines, kCompBy);
     }
-    // A line from row `row` of `lines`, learnt; `combo` when it may be a combo.
-    SelectionPtr make(const Table& lines, size_t row, bool combo) {
+    // A line from row `row` of `lines`, learnt, the line's row having `key`; `combo` when it may
+    // be a combo.
+    SelectionPtr make(const Table& lines, size_t row, int64_t key, bool combo) {
         const std::optional<Date> created = lines.date(row, kCreated);
         std::shared_ptr<ComboSelection> asCombo;
         if (combo && lines.boolean(row, kIsCombo)) asCombo = std::make_shared<ComboSelection>(created);
@@ -177,39 +193,36 @@ public:
         s.remoteId_ = lines.text(row, kRemoteId);
         s.name_ = lines.text(row, kName);
         s.menuId_ = lines.text(row, kMenuId);
-        s.seat_ = lines.int32(row, kSeat);
-        s.course_ = lines.int32(row, kCourse);
         s.multiplier_ = lines.int32(row, kMultiplier);
         s.price_ = lines.int32(row, kPrice);
         s.additionPrice_ = lines.int32(row, kAdditionPrice);
         s.quantity_ = lines.int32(row, kQuantity);
         s.includedSides_ = lines.int32(row, kIncludedSides);
         s.defaultSideCount_ = lines.int32(row, kDefaultSideCount);
-        s.orderedBy_ = userIds_.text(lines, row, kOrderedBy);
         s.deleted_ = lines.date(row, kDeleteDate);
         s.taxIncluded_ = lines.boolean(row, kTaxIncluded);
-        if (Text comment = lines.text(row, kComment)) s.comment_ = comment;
         if (lines.linked(row, kRecipe)) s.recipeId_ = recipeIds_.text(lines, row, kRecipe);
         if (lines.linked(row, kCompBy)) {
             s.compName_ = lines.text(row, kCompName);
-            s.compDescription_ = lines.text(row, kCompDescription);
-            s.compBy_ = userIds_.text(lines, row, kCompBy);
+            s.compBy_ = compedBy_.text(lines, row, kCompBy);
             s.compPercent_ = lines.int32(row, kCompPercentage);
         }
         s.isNew_ = false;
         s.modified_ = false;
-        made_.push_back({lines.key(row), &s, asCombo.get()});
+        made_.push_back({key, &s, asCombo.get()});
         return line;
     }
 
     // Reads the parts of the lines made, level by level until none is left, then their lists.
     void readPartsAndLists() {
+        std::vector<size_t> levels; // where each level of made_ ends
         for (size_t from = 0; from < made_.size();) {
             const size_t to = made_.size();
             readParts(from, to);
+            levels.push_back(to);
             from = to;
         }
-        readLists();
+        readLists(levels);
     }
 
 private:
@@ -225,31 +238,47 @@ private:
         return Table(context_.fetchMembers(entity, relationship, owners, properties, error_));
     }
 
-    // The sides and combo parts of the lines made_[from, to), made as the next level.
+    // The sides and combo parts of the lines made_[from, to), made as the next level. The sides
+    // are read with their links, in one statement: their columns through the link's to-one.
     void readParts(size_t from, size_t to) {
         std::vector<int64_t> keys, combos;
         for (size_t i = from; i < to; ++i) {
             keys.push_back(made_[i].key);
             if (made_[i].combo) combos.push_back(made_[i].key);
         }
-        const Table sideLinks = members("sides", keys, {"sideSelection"});
+        sortKeys(keys.begin(), keys.end());
+        readSides(keys);
+        const Table& sides = *sides_;
         const Table comboLinks = members("comboSelections", combos, {"comboSelection", "groupId"});
+        // A side whose every column reads nil may be a link to a row gone: read by its key, with
+        // the combo parts, it is made only if it is there.
+        auto linkedRowGone = [&](size_t row) {
+            for (size_t column = 0; column < kLineColumns; ++column)
+                if (!sides.isNil(row, column)) return false;
+            return true;
+        };
         std::vector<int64_t> next;
-        for (size_t row = 0; row < sideLinks.size(); ++row) next.push_back(sideLinks.link(row, 0));
+        for (int64_t key : keys)
+            sides.forOwner(key, [&](size_t row) {
+                if (linkedRowGone(row)) next.push_back(sides.link(row, kSideKey));
+            });
         for (size_t row = 0; row < comboLinks.size(); ++row) next.push_back(comboLinks.link(row, 0));
         const Table parts(context_.fetchRows("Selection", next, kLineProperties, error_));
         learn(parts);
         for (size_t i = from; i < to; ++i) {
             const Made made = made_[i]; // make() adds to made_
-            sideLinks.forOwner(made.key, [&](size_t row) {
-                if (std::optional<size_t> part = parts.rowOf(sideLinks.link(row, 0)))
-                    made.line->selectedSides_.push_back(make(parts, *part, false));
+            sides.forOwner(made.key, [&](size_t row) {
+                const int64_t key = sides.link(row, kSideKey);
+                if (!key) return;
+                if (!linkedRowGone(row)) made.line->selectedSides_.push_back(make(sides, row, key, false));
+                else if (std::optional<size_t> part = parts.rowOf(key))
+                    made.line->selectedSides_.push_back(make(parts, *part, key, false));
             });
             if (!made.combo) continue;
             comboLinks.forOwner(made.key, [&](size_t row) {
                 std::optional<size_t> part = parts.rowOf(comboLinks.link(row, 0));
                 if (!part) return;
-                SelectionPtr component = make(parts, *part, false);
+                SelectionPtr component = make(parts, *part, parts.key(*part), false);
                 Text group = comboLinks.text(row, 1);
                 if (group && !group->empty()) made.combo->addSelection(component, *group);
                 else made.combo->addSelection(component);
@@ -258,10 +287,41 @@ private:
         }
     }
 
+    // Makes sides_ hold the sides of the lines of `keys` (in order). The lines of a day lie close
+    // together by key, their sides among them: the sides of every key from the first to the last
+    // are read at once, the sides' own sides with them, for the next level to find read.
+    void readSides(const std::vector<int64_t>& keys) {
+        if (keys.empty()) {
+            if (!sides_) sides_.emplace(StoredRows(kSideProperties));
+            return;
+        }
+        if (sides_ && std::all_of(keys.begin(), keys.end(), [&](int64_t key) {
+                return std::binary_search(sidesOf_.begin(), sidesOf_.end(), key);
+            }))
+            return;
+        sidesOf_ = keys;
+        if (const int64_t span = keys.back() - keys.front() + 1;
+            span <= kDenseSpan * static_cast<int64_t>(keys.size())) {
+            sidesOf_.resize(static_cast<size_t>(span));
+            std::iota(sidesOf_.begin(), sidesOf_.end(), keys.front());
+        }
+        sides_.emplace(context_.fetchMembers("Selection", "sides", sidesOf_, kSideProperties, error_));
+        learn(*sides_);
+    }
+
     // The preparations, exemptions and fixed taxes of every line made.
-    void readLists() {
+    void readLists(const std::vector<size_t>& levels) {
+        // The keys in order once, not sorted again by each read: each level in order (mostly
+        // already so) merged into those before it.
         std::vector<int64_t> keys;
         for (const Made& made : made_) keys.push_back(made.key);
+        size_t from = 0;
+        for (size_t to : levels) {
+            sortKeys(keys.begin() + static_cast<std::ptrdiff_t>(from), keys.begin() + static_cast<std::ptrdiff_t>(to));
+            std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(from),
+                               keys.begin() + static_cast<std::ptrdiff_t>(to));
+            from = to;
+        }
         const Table preparations = members("preparations", keys, {"preparation", "charge"});
         preparationIds_.learn(preparations, 0);
         std::vector<int64_t> preparationKeys;
@@ -299,32 +359,22 @@ private:
 
     ObjectContext& context_;
     Error* error_;
-    LinkedTexts recipeIds_, userIds_, preparationIds_;
+    LinkedTexts recipeIds_, compedBy_, preparationIds_;
     std::vector<Made> made_;
+    // The sides read (kSideProperties) and the keys of the lines they are the sides of, in order.
+    static constexpr int64_t kDenseSpan = 4; // keys spread wider are asked for one by one
+    std::optional<Table> sides_;
+    std::vector<int64_t> sidesOf_;
 };
 
 std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, const FetchRequest& request,
                                                        Error* error) {
     // The header's columns, by position.
-    enum : size_t {
-        kOrderId,
-        kRemote,
-        kOrderName,
-        kType,
-        kSeats,
-        kTaxOverride,
-        kMinSeats,
-        kPercent,
-        kTotal,
-        kBatch,
-        kTable,
-        kTerminal
-    };
-    const Table rows(
-        context.fetchRows(request,
-                          {"orderId", "remoteId", "name", "type", "seats", "taxOverride", "gratuityMinSeats",
-                           "gratuityPercent", "total", "storeBatch.remoteId", "areaLocation", "terminal"},
-                          error));
+    enum : size_t { kRemote, kType, kSeats, kTaxOverride, kMinSeats, kPercent, kTotal, kTable, kTerminal };
+    const Table rows(context.fetchRows(request,
+                                       {"remoteId", "type", "seats", "taxOverride", "gratuityMinSeats",
+                                        "gratuityPercent", "total", "areaLocation", "terminal"},
+                                       error));
     // The tables and terminals the orders name (a few for the day), each with its area.
     enum : size_t { kTableId, kTableArea, kTableAreaId };
     enum : size_t { kTerminalArea, kTerminalAreaId };
@@ -337,10 +387,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
     for (size_t row = 0; row < rows.size(); ++row) {
         auto order = std::make_unique<Order>();
         Order& o = *order;
-        o.batchId_ = rows.text(row, kBatch);
-        o.orderId_ = rows.text(row, kOrderId);
         o.remoteId_ = rows.text(row, kRemote);
-        o.name_ = rows.text(row, kOrderName);
         Text type = rows.text(row, kType);
         auto known = types.find(type);
         if (known == types.end()) known = types.emplace(type, Order::typeFromXMLLabel(type)).first;
@@ -366,12 +413,12 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
 
     const Table taxes(context.fetchMembers("Order", "orderTaxes", keys,
                                            {"taxId", "name", "percentage", "roundingMethod", "beforeLoyalty"}, error));
-    const Table payments(context.fetchMembers("Order", "payments", keys,
-                                              {"remoteId", "paymentId", "name", "type", "subTotal", "tip", "gratuity",
-                                               "change", "cardType", "voided", "voidBy", "created"},
-                                              error));
+    enum : size_t { kPaymentId, kTender, kSubTotal, kTip, kGratuity, kChange, kCard, kVoided, kVoidBy };
+    const Table payments(context.fetchMembers(
+        "Order", "payments", keys,
+        {"remoteId", "type", "subTotal", "tip", "gratuity", "change", "cardType", "voided", "voidBy"}, error));
     LinkedTexts voidedBy(context, "User", "userId", error);
-    voidedBy.learn(payments, 10);
+    voidedBy.learn(payments, kVoidBy);
     const Table discounts(context.fetchMembers("Order", "discounts", keys, {"remoteId", "name", "amount"}, error));
     const Table lines(context.fetchMembers("Order", "selections", keys, kLineProperties, error));
     StoredOrderLines lineReader(context, error);
@@ -390,24 +437,22 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         auto earlier = [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); };
         if (!std::is_sorted(own.begin(), own.end(), earlier)) std::stable_sort(own.begin(), own.end(), earlier);
         for (size_t row : own) {
-            SelectionPtr line = lineReader.make(lines, row, true);
+            SelectionPtr line = lineReader.make(lines, row, lines.key(row), true);
             o.observe(line);
             o.selections_.push_back(line);
         }
         payments.forOwner(keys[i], [&](size_t row) {
-            auto p = std::make_shared<Payment>(payments.date(row, 11));
-            p->setRemoteId(payments.text(row, 0));
-            p->setPaymentId(payments.text(row, 1));
-            p->setName(payments.text(row, 2));
-            p->setType(payments.int32(row, 3));
-            p->setSubTotal(payments.int32(row, 4));
-            p->setTip(payments.int32(row, 5));
-            p->setGratuity(payments.int32(row, 6));
-            p->setChange(payments.int32(row, 7));
-            p->setCardType(payments.text(row, 8));
-            if (payments.linked(row, 10)) {
-                p->setVoided(payments.date(row, 9));
-                p->setVoidBy(voidedBy.text(payments, row, 10));
+            auto p = std::make_shared<Payment>(std::nullopt);
+            p->setRemoteId(payments.text(row, kPaymentId));
+            p->setType(payments.int32(row, kTender));
+            p->setSubTotal(payments.int32(row, kSubTotal));
+            p->setTip(payments.int32(row, kTip));
+            p->setGratuity(payments.int32(row, kGratuity));
+            p->setChange(payments.int32(row, kChange));
+            p->setCardType(payments.text(row, kCard));
+            if (payments.linked(row, kVoidBy)) {
+                p->setVoided(payments.date(row, kVoided));
+                p->setVoidBy(voidedBy.text(payments, row, kVoidBy));
             }
             p->setNew(false);
             p->setModified(false);

@@ -46,6 +46,8 @@ ObjectContext::ObjectContext(std::shared_ptr<ObjectStore> store)
 
 ObjectContext::~ObjectContext() {
     endWrite(false, nullptr);
+    endRead();
+    store_->giveBack(std::move(connection_)); // the next context reads with its statements
     registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
     for (auto& o : doomedObjects_) o->context_ = nullptr;

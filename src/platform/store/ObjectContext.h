@@ -36,7 +36,8 @@ struct ObjectContextChanges {
 
 // A scratch pad over the store: the objects it read (one object per row: an identity map) and
 // the changes not yet saved. Used only by the thread that made it; any number of contexts share
-// one store, each with its own SQLite connection.
+// one store, each with its own SQLite connection (a context that ends leaves its connection, and
+// the statements prepared on it, to the next one made).
 //
 //   auto store = ObjectStore::open(model, ObjectStore::defaultPath(), &error);
 //   ObjectContext context(store);

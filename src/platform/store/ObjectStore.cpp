@@ -5,6 +5,7 @@
 #include "platform/store/StoreError.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -153,7 +154,23 @@ bool ObjectStore::migrate(SqlConnection& c, Error* error) {
 }
 
 std::unique_ptr<SqlConnection> ObjectStore::connect(Error* error) const {
+    {
+        std::lock_guard<std::mutex> lock(idleLock_);
+        // A file made read-only since is opened anew, to be found so.
+        if (!idle_.empty() && ::access(path_.c_str(), W_OK) != 0) idle_.clear();
+        if (!idle_.empty()) {
+            std::unique_ptr<SqlConnection> c = std::move(idle_.back());
+            idle_.pop_back();
+            return c;
+        }
+    }
     return SqlConnection::open(path_, maxPageCount_, error);
+}
+
+void ObjectStore::giveBack(std::unique_ptr<SqlConnection> connection) const {
+    if (!connection || !connection->isIdle() || connection->isReadOnly()) return;
+    std::lock_guard<std::mutex> lock(idleLock_);
+    if (idle_.size() < kIdleConnections) idle_.push_back(std::move(connection));
 }
 
 int64_t ObjectStore::nextPrimaryKey(const EntityDescription& entity) { return nextKeys_[entity.index()].fetch_add(1); }

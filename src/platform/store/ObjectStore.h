@@ -7,8 +7,10 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace tavlo {
 
@@ -42,8 +44,12 @@ public:
     // names no entity of this model.
     std::optional<ObjectID> objectIDForURIRepresentation(std::string_view uri) const;
 
-    // For contexts: a new connection to the file, and the next key of an entity.
+    // For contexts: a connection to the file (one an ended context gave back, with the
+    // statements it prepared, else a new one), and the next key of an entity.
     std::unique_ptr<SqlConnection> connect(Error* error) const;
+    // Takes the connection of a context that ends, for the next context to connect: kept while
+    // it is idle (no transaction and no statement open) and writable, up to kIdleConnections.
+    void giveBack(std::unique_ptr<SqlConnection> connection) const;
     int64_t nextPrimaryKey(const EntityDescription& entity);
 
 private:
@@ -55,6 +61,9 @@ private:
     Options options_;
     int64_t maxPageCount_ = 0;
     std::unique_ptr<std::atomic<int64_t>[]> nextKeys_;
+    static constexpr size_t kIdleConnections = 4;
+    mutable std::mutex idleLock_; // contexts of any thread connect and give back
+    mutable std::vector<std::unique_ptr<SqlConnection>> idle_;
 };
 
 } // namespace tavlo

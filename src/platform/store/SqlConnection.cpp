@@ -203,6 +203,13 @@ Error SqlConnection::lastError() const { return storeError(sqlite3_extended_errc
 
 bool SqlConnection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
 
+bool SqlConnection::isIdle() const {
+    if (!sqlite3_get_autocommit(db_)) return false;
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s))
+        if (sqlite3_stmt_busy(s)) return false;
+    return true;
+}
+
 int SqlConnection::changes() const { return sqlite3_changes(db_); }
 
 } // namespace tavlo

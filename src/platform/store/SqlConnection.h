@@ -73,6 +73,8 @@ public:
     int changes() const;
     // True when the file could only be opened for reading.
     bool isReadOnly() const;
+    // True outside a transaction, with no statement in the middle of its rows.
+    bool isIdle() const;
     sqlite3* handle() const { return db_; }
 
     // A consistent copy of the database file `source` (what its write-ahead log holds included)

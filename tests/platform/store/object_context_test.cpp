@@ -414,5 +414,41 @@ TEST_F(StoreTest, AnOlderFileOpensAfterTheModelGainsAnAttributeAndAnEntity) {
     EXPECT_GT(terminal(*d, "10")->objectID().primaryKey(), again->objectID().primaryKey());
 }
 
+// A context that ends leaves its connection, with the statements prepared on it, to the next one
+// made: the next reads without preparing again, and holds every statement the first prepared. One
+// that ends in the middle of a held write leaves its write undone: the next sees none of it and
+// writes on its own.
+TEST_F(StoreTest, AContextThatEndsLeavesItsConnectionAndStatementsToTheNext) {
+    {
+        auto c = newContext();
+        addTerminals(*c, 3);
+        ASSERT_TRUE(c->save());
+    }
+    size_t prepared = 0;
+    {
+        auto first = newContext();
+        EXPECT_EQ(first->fetch("Terminal", "terminalId == %@", std::string("T1")).size(), 1u);
+        EXPECT_EQ(first->count("TerminalParam", "name == %@", std::string("P0")), 2u);
+        prepared = first->preparedStatements();
+        ASSERT_GE(prepared, 2u);
+    }
+    {
+        auto next = newContext();
+        EXPECT_EQ(next->fetch("Terminal", "terminalId == %@", std::string("T2")).size(), 1u);
+        EXPECT_EQ(next->preparedStatements(), prepared) << "the first one's connection, its count statement too";
+    }
+    {
+        auto writer = newContext();
+        ASSERT_TRUE(writer->beginWrite());
+        writer->insert("Terminal")->setValue("terminalId", std::string("T-undone"));
+        ASSERT_TRUE(writer->flush());
+    }
+    auto after = newContext();
+    EXPECT_EQ(after->count("Terminal", "TRUEPREDICATE"), 3u);
+    after->insert("Terminal")->setValue("terminalId", std::string("T-saved"));
+    EXPECT_TRUE(after->save());
+    EXPECT_EQ(newContext()->count("Terminal", "TRUEPREDICATE"), 4u);
+}
+
 } // namespace
 } // namespace tavlo::test
