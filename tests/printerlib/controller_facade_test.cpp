@@ -411,6 +411,9 @@ void lookupInNamespace() {
     controller.setDelegate(&events);
     controller.setBroadcastAddress("127.0.0.1");
     controller.setLookupCount(5);
+    // Four rounds in the first second, then a second more for the last replies: on a loaded
+    // machine a reply to the last round could come after a lookup of one second had ended.
+    controller.setLookupDuration(2.0f);
     controller.lookup();
     ASSERT_TRUE(test::runMainUntil([&] { return events.has("didLookupPrinters"); }));
     EXPECT_EQ(events.events.front(), "willLookupPrinters");
