@@ -5,6 +5,7 @@
 // that give the report's figures (the drawer's cash in/out and its name, its counts, its
 // payments that are not voided with their orders, by payment id) over the same file in one read
 // transaction, each prepared once.
+#include "SqlFloor.h"
 #include "core/session/IDBroker.h"
 #include "core/session/Session.h"
 #include "platform/store/ObjectContext.h"
@@ -13,7 +14,6 @@
 #include "support/StoreFixture.h"
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 
 #include <optional>
 #include <stdexcept>
@@ -84,49 +84,26 @@ BENCHMARK(BM_CashDrawerReportFreshContext)->Unit(benchmark::kMillisecond);
 // The report's figures straight from the file: the floor the report is measured against.
 void BM_CashDrawerReportSqlFloor(benchmark::State& state) {
     BusyDrawer drawer;
-    const std::string file = drawer.store.context()->store()->path().string();
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
-        throw std::runtime_error("cannot open the store file");
-    const char* statements[] = {
-        // The drawer's open cash in/out and the drawer's name.
-        "SELECT c.Z_PK, c.inAmount, c.inDate, c.outAmount, c.outAmountCalculated, c.outDate, d.name FROM CashInOut c"
-        " JOIN CashDrawer d ON d.Z_PK = c.cashDrawer WHERE d.cashDrawerId = 'D1' AND c.outDate IS NULL",
-        // Its counts, in and out.
-        "SELECT a.denomination, a.amount, a.cashInOut IS NOT NULL FROM CashAmount a JOIN CashInOut c"
-        " ON c.Z_PK = a.cashInOut OR c.Z_PK = a.cashOutOf JOIN CashDrawer d ON d.Z_PK = c.cashDrawer"
-        " WHERE d.cashDrawerId = 'D1' AND c.outDate IS NULL",
-        // Its payments not voided, with their orders, by payment id.
-        "SELECT p.remoteId, p.type, p.subTotal, p.gratuity, p.tip, o.type, o.orderId, o.name FROM Payment p"
-        " JOIN CashInOut c ON c.Z_PK = p.cashInOut JOIN CashDrawer d ON d.Z_PK = c.cashDrawer"
-        " LEFT JOIN \"Order\" o ON o.Z_PK = p.\"order\" WHERE d.cashDrawerId = 'D1' AND c.outDate IS NULL"
-        " AND p.voided IS NULL AND p.remoteId IS NOT NULL ORDER BY p.remoteId",
-    };
-    std::vector<sqlite3_stmt*> prepared;
-    for (const char* sql : statements) {
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
-        prepared.push_back(s);
-    }
+    bench::SqlFloor floor(
+        drawer.store.context()->store()->path().string(),
+        {
+            // The drawer's open cash in/out and the drawer's name.
+            "SELECT c.Z_PK, c.inAmount, c.inDate, c.outAmount, c.outAmountCalculated, c.outDate, d.name FROM CashInOut c"
+            " JOIN CashDrawer d ON d.Z_PK = c.cashDrawer WHERE d.cashDrawerId = 'D1' AND c.outDate IS NULL",
+            // Its counts, in and out.
+            "SELECT a.denomination, a.amount, a.cashInOut IS NOT NULL FROM CashAmount a JOIN CashInOut c"
+            " ON c.Z_PK = a.cashInOut OR c.Z_PK = a.cashOutOf JOIN CashDrawer d ON d.Z_PK = c.cashDrawer"
+            " WHERE d.cashDrawerId = 'D1' AND c.outDate IS NULL",
+            // Its payments not voided, with their orders, by payment id.
+            "SELECT p.remoteId, p.type, p.subTotal, p.gratuity, p.tip, o.type, o.orderId, o.name FROM Payment p"
+            " JOIN CashInOut c ON c.Z_PK = p.cashInOut JOIN CashDrawer d ON d.Z_PK = c.cashDrawer"
+            " LEFT JOIN \"Order\" o ON o.Z_PK = p.\"order\" WHERE d.cashDrawerId = 'D1' AND c.outDate IS NULL"
+            " AND p.voided IS NULL AND p.remoteId IS NOT NULL ORDER BY p.remoteId",
+        });
     int64_t figures = 0;
     size_t rows = 0;
-    for (auto _ : state) {
-        rows = 0;
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        for (sqlite3_stmt* s : prepared) {
-            while (sqlite3_step(s) == SQLITE_ROW) {
-                ++rows;
-                for (int c = 0; c < sqlite3_column_count(s); ++c)
-                    figures += sqlite3_column_type(s, c) == SQLITE_TEXT ? sqlite3_column_bytes(s, c)
-                                                                        : sqlite3_column_int64(s, c);
-            }
-            sqlite3_reset(s);
-        }
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    }
+    for (auto _ : state) rows = floor.run(figures);
     benchmark::DoNotOptimize(figures);
-    for (sqlite3_stmt* s : prepared) sqlite3_finalize(s);
-    sqlite3_close(db);
     if (rows < kPayments) return state.SkipWithError("the floor does not read every payment");
     state.counters["rows"] = static_cast<double>(rows);
 }

@@ -6,6 +6,7 @@
 // beside a floor: six SQL statements over the same file in one read transaction giving the
 // report's sums (orders by type, tenders by kind, taxes, items sold, discounts, comps and areas),
 // each prepared once.
+#include "SqlFloor.h"
 #include "core/session/DBHelper.h"
 #include "core/session/IDBroker.h"
 #include "core/session/Session.h"
@@ -15,7 +16,6 @@
 #include "support/StoreFixture.h"
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 
 #include <stdexcept>
 
@@ -81,54 +81,34 @@ BENCHMARK(BM_CloseReportObjectWalk)->Unit(benchmark::kMillisecond);
 // The day's figures straight from the file: the floor the report is measured against.
 void BM_CloseReportSqlFloor(benchmark::State& state) {
     BusyDay day;
-    const std::string file = day.store.context()->store()->path().string();
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        throw std::runtime_error("cannot open the store file");
     // The joins from rows linked to their order by `link` to the day's orders.
     auto inDay = [](const std::string& link) {
         return " JOIN \"Order\" o ON o.Z_PK = " + link +
                " JOIN StoreBatch b ON b.Z_PK = o.storeBatch WHERE b.remoteId = 'B1'";
     };
-    const std::string statements[] = {
-        "SELECT o.type, COUNT(*), SUM(o.total), SUM(o.tax), SUM(o.seats), SUM(o.due), SUM(o.paid) FROM StoreBatch b"
-        " JOIN \"Order\" o ON o.storeBatch = b.Z_PK WHERE b.remoteId = 'B1' GROUP BY o.type",
-        "SELECT p.type, p.cardType, p.voided IS NULL, COUNT(*), SUM(p.subTotal), SUM(p.tip), SUM(p.gratuity),"
-        " SUM(p.change) FROM Payment p" +
-            inDay("p.\"order\"") + " GROUP BY 1, 2, 3",
-        "SELECT t.taxName, SUM(t.amount), SUM(t.amountAddition) FROM SelectionTax t JOIN Selection s ON s.Z_PK ="
-        " t.selection" +
-            inDay("s.\"order\"") + " GROUP BY t.taxName",
-        "SELECT s.recipe, s.name, SUM(s.quantity), SUM(s.price * s.quantity), SUM(s.additionPrice) FROM Selection s" +
-            inDay("s.\"order\"") + " AND s.deleteDate IS NULL GROUP BY s.recipe, s.name",
-        "SELECT d.name, COUNT(*), SUM(d.amount) FROM OrderDiscount d" + inDay("d.\"order\"") +
-            " GROUP BY d.name UNION ALL SELECT s.complimentaryName, COUNT(*), SUM(s.price * s.quantity *"
-            " s.complimentaryPercentage) FROM Selection s" +
-            inDay("s.\"order\"") + " AND s.complimentaryName IS NOT NULL GROUP BY s.complimentaryName",
-        "SELECT l.area, COUNT(*), SUM(o.total) FROM StoreBatch b JOIN \"Order\" o ON o.storeBatch = b.Z_PK"
-        " LEFT JOIN AreaLocation l ON l.Z_PK = o.areaLocation WHERE b.remoteId = 'B1' GROUP BY l.area",
-    };
-    std::vector<sqlite3_stmt*> prepared;
-    for (const std::string& sql : statements) {
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
-        prepared.push_back(s);
-    }
+    bench::SqlFloor floor(
+        day.store.context()->store()->path().string(),
+        {
+            "SELECT o.type, COUNT(*), SUM(o.total), SUM(o.tax), SUM(o.seats), SUM(o.due), SUM(o.paid) FROM StoreBatch b"
+            " JOIN \"Order\" o ON o.storeBatch = b.Z_PK WHERE b.remoteId = 'B1' GROUP BY o.type",
+            "SELECT p.type, p.cardType, p.voided IS NULL, COUNT(*), SUM(p.subTotal), SUM(p.tip), SUM(p.gratuity),"
+            " SUM(p.change) FROM Payment p" +
+                inDay("p.\"order\"") + " GROUP BY 1, 2, 3",
+            "SELECT t.taxName, SUM(t.amount), SUM(t.amountAddition) FROM SelectionTax t JOIN Selection s ON s.Z_PK ="
+            " t.selection" +
+                inDay("s.\"order\"") + " GROUP BY t.taxName",
+            "SELECT s.recipe, s.name, SUM(s.quantity), SUM(s.price * s.quantity), SUM(s.additionPrice) FROM Selection s" +
+                inDay("s.\"order\"") + " AND s.deleteDate IS NULL GROUP BY s.recipe, s.name",
+            "SELECT d.name, COUNT(*), SUM(d.amount) FROM OrderDiscount d" + inDay("d.\"order\"") +
+                " GROUP BY d.name UNION ALL SELECT s.complimentaryName, COUNT(*), SUM(s.price * s.quantity *"
+                " s.complimentaryPercentage) FROM Selection s" +
+                inDay("s.\"order\"") + " AND s.complimentaryName IS NOT NULL GROUP BY s.complimentaryName",
+            "SELECT l.area, COUNT(*), SUM(o.total) FROM StoreBatch b JOIN \"Order\" o ON o.storeBatch = b.Z_PK"
+            " LEFT JOIN AreaLocation l ON l.Z_PK = o.areaLocation WHERE b.remoteId = 'B1' GROUP BY l.area",
+        });
     int64_t figures = 0;
-    for (auto _ : state) {
-        figures = 0;
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        for (sqlite3_stmt* s : prepared) {
-            while (sqlite3_step(s) == SQLITE_ROW)
-                for (int c = 0; c < sqlite3_column_count(s); ++c) figures += sqlite3_column_int64(s, c);
-            sqlite3_reset(s);
-        }
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    }
+    for (auto _ : state) floor.run(figures);
     benchmark::DoNotOptimize(figures);
-    for (sqlite3_stmt* s : prepared) sqlite3_finalize(s);
-    sqlite3_close(db);
 }
 BENCHMARK(BM_CloseReportSqlFloor)->Unit(benchmark::kMillisecond);
 
