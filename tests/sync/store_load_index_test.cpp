@@ -82,5 +82,30 @@ TEST(StoreLoadIndex, FindsEachRowByItsOwnKeyAmongManyWhateverItsPrimaryKey) {
     EXPECT_EQ(index.find("Item", "itemId", "I128"), nullptr);
 }
 
+// Entities looked up in turn, names alike in length and letters included, each find their own.
+TEST(StoreLoadIndex, EntitiesNamedInTurnKeepTheirOwnRows) {
+    test::LocalStoreScope scope;
+    ObjectContext& c = *scope.context();
+    StoreLoadIndex index(c);
+    const std::vector<std::pair<std::string, std::string>> keys = {{"Recipe", "recipeId"},
+                                                                   {"AreaLocation", "areaLocationId"},
+                                                                   {"Preparation", "preparationId"},
+                                                                   {"Attendance", "attendanceId"},
+                                                                   {"Tax", "taxId"}};
+    for (int round = 0; round < 3; ++round)
+        for (const auto& [entity, id] : keys)
+            index.insert(entity, {id}, {std::string_view(entity + std::to_string(round))});
+    for (int round = 2; round >= 0; --round)
+        for (const auto& [entity, id] : keys) {
+            ManagedObjectPtr row = index.find(entity, id, entity + std::to_string(round));
+            ASSERT_NE(row, nullptr) << entity << round;
+            EXPECT_EQ(row->entityName(), entity);
+            EXPECT_EQ(row->text(id), entity + std::to_string(round));
+            EXPECT_EQ(index.find(entity, id, keys[0].first + std::to_string(round)) != nullptr,
+                      entity == keys[0].first);
+        }
+    EXPECT_THROW(index.find("Tax", {"name"}, {std::string_view("Tax0")}), std::logic_error);
+}
+
 } // namespace
 } // namespace tavlo

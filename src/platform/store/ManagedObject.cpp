@@ -11,23 +11,28 @@ namespace tavlo {
 namespace {
 
 // A value made into the attribute's type for storing; numbers convert, other kinds must match.
-Value storable(const Value& v, const AttributeDescription& a, const std::string& entity) {
+Value storable(Value v, const AttributeDescription& a, const std::string& entity) {
     using K = Value::Kind;
     if (v.isNil()) return v;
-    auto bad = [&]() -> Value {
-        throw std::invalid_argument("Wrong kind of value for " + entity + "." + a.name + ": " + v.description());
-    };
+    bool fits = false;
     switch (a.type) {
-    case AttributeType::Text: return v.kind() == K::Text ? v : bad();
+    case AttributeType::Text: fits = v.kind() == K::Text; break;
     case AttributeType::Int16:
     case AttributeType::Int32:
-    case AttributeType::Int64: return v.isNumber() ? Value(v.integer()) : bad();
-    case AttributeType::Boolean: return v.isNumber() ? Value(v.boolean()) : bad();
+    case AttributeType::Int64:
+        if (v.isNumber()) return Value(v.integer());
+        break;
+    case AttributeType::Boolean:
+        if (v.isNumber()) return Value(v.boolean());
+        break;
     case AttributeType::Double:
-    case AttributeType::Decimal: return v.isNumber() ? Value(v.real()) : bad();
-    case AttributeType::Date: return v.kind() == K::Date ? v : bad();
-    case AttributeType::Binary: return v.kind() == K::Binary ? v : bad();
+    case AttributeType::Decimal:
+        if (v.isNumber()) return Value(v.real());
+        break;
+    case AttributeType::Date: fits = v.kind() == K::Date; break;
+    case AttributeType::Binary: fits = v.kind() == K::Binary; break;
     }
+    if (!fits) throw std::invalid_argument("Wrong kind of value for " + entity + "." + a.name + ": " + v.description());
     return v;
 }
 
@@ -83,9 +88,12 @@ Value ManagedObject::value(std::string_view keyPath) const {
     return last ? last->values_[last->requireAttribute(keyPath.substr(dot + 1)).index] : Value();
 }
 
-void ManagedObject::setValue(std::string_view key, const Value& value) {
-    const AttributeDescription& a = requireAttribute(key);
-    Value v = storable(value, a, entity_->name());
+void ManagedObject::setValue(std::string_view key, Value value) { setValue(requireAttribute(key), std::move(value)); }
+
+void ManagedObject::setValue(const AttributeDescription& a, Value value) {
+    if (a.index >= values_.size() || &entity_->attributes()[a.index] != &a)
+        throw std::invalid_argument("Entity " + entity_->name() + " has no attribute \"" + a.name + "\" of its own");
+    Value v = storable(std::move(value), a, entity_->name());
     if (sameValue(values_[a.index], v)) return;
     willChange();
     values_[a.index] = std::move(v);
@@ -122,7 +130,12 @@ void checkTarget(const ManagedObject& self, const RelationshipDescription& r, co
 } // namespace
 
 void ManagedObject::setToOne(std::string_view name, const ManagedObjectPtr& target) {
-    const RelationshipDescription& r = requireRelationship(name, false);
+    setToOne(requireRelationship(name, false), target);
+}
+
+void ManagedObject::setToOne(const RelationshipDescription& r, const ManagedObjectPtr& target) {
+    if (r.source != entity_ || r.toMany)
+        throw std::invalid_argument("Entity " + entity_->name() + " has no to-one relationship \"" + r.name + "\"");
     context();
     checkTarget(*this, r, target);
     setToOneKey(r, target ? target->primaryKey_ : 0);

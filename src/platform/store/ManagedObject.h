@@ -53,12 +53,16 @@ public:
 
     // Sets an attribute (nil allowed). Numbers convert between the numeric types; a text into a
     // number attribute (or the like) throws std::invalid_argument.
-    void setValue(std::string_view key, const Value& value);
+    void setValue(std::string_view key, Value value);
+    // The same by the attribute's description (of this object's entity), for a caller that sets
+    // one attribute of many rows.
+    void setValue(const AttributeDescription& attribute, Value value);
 
     // Relationships. toOne follows a key path of to-ones; null when any step is empty.
     ManagedObjectPtr toOne(std::string_view keyPath) const;
     ObjectID toOneID(std::string_view name) const;
     void setToOne(std::string_view name, const ManagedObjectPtr& target);
+    void setToOne(const RelationshipDescription& relationship, const ManagedObjectPtr& target);
     // Members of a to-many in the order they were stored.
     std::vector<ManagedObjectPtr> toMany(std::string_view name) const;
     bool containsIn(std::string_view name, const ManagedObjectPtr& target) const;

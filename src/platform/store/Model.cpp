@@ -9,6 +9,7 @@ Model::Model(const Model& other) { *this = other; }
 Model& Model::operator=(const Model& other) {
     if (this == &other) return *this;
     entities_.clear();
+    byName_.clear();
     for (const auto& e : other.entities_) entities_.push_back(std::make_unique<EntityDescription>(*e));
     finalized_ = false;
     if (other.finalized_) finalize(); // pointers must refer to this copy
@@ -26,6 +27,10 @@ EntityDescription& Model::entity(const std::string& name) {
 }
 
 const EntityDescription* Model::entityNamed(std::string_view name) const {
+    if (finalized_) {
+        auto found = byName_.find(name);
+        return found == byName_.end() ? nullptr : found->second;
+    }
     for (const auto& e : entities_)
         if (e->name() == name) return e.get();
     return nullptr;
@@ -77,6 +82,8 @@ void Model::finalize() {
             }
         }
     }
+    byName_.clear();
+    for (const auto& e : entities_) byName_.emplace(e->name(), e.get());
     finalized_ = true;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tavlo {
@@ -36,6 +37,13 @@ public:
 
 private:
     std::vector<std::unique_ptr<EntityDescription>> entities_;
+    // Entities by name, made when the model is finalised: a context looks its entities up by name
+    // at every insert and fetch.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>()(name); }
+    };
+    std::unordered_map<std::string, const EntityDescription*, NameHash, std::equal_to<>> byName_;
     bool finalized_ = false;
 };
 

@@ -513,7 +513,12 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
 // ---- changes ----
 
 ManagedObjectPtr ObjectContext::insert(std::string_view entityName) {
-    const EntityDescription& e = model().requireEntity(entityName);
+    return insert(model().requireEntity(entityName));
+}
+
+ManagedObjectPtr ObjectContext::insert(const EntityDescription& e) {
+    if (e.index() >= model().entities().size() || model().entities()[e.index()].get() != &e)
+        throw std::invalid_argument("Entity " + e.name() + " is not of this context's model");
     // Keys of rows deleted by key come first: a store emptied and filled again keeps small keys.
     auto& freeKeys = freeKeys_[e.index()];
     int64_t pk = 0;

@@ -71,6 +71,8 @@ public:
 
     // Changes. An unknown entity name throws std::invalid_argument.
     ManagedObjectPtr insert(std::string_view entityName);
+    // The same for an entity of this context's model.
+    ManagedObjectPtr insert(const EntityDescription& entity);
     // Deletes the object and applies the delete rules (cascade, nullify) of its relationships.
     void deleteObject(const ManagedObjectPtr& object);
     bool hasChanges() const;
@@ -122,6 +124,7 @@ public:
     size_t changedCount() const { return changed_.size() - carried_; }
     // Whether the entity's inserts are held (holdInserts).
     bool holdsInserts(std::string_view entity) const;
+    bool holdsInserts(const EntityDescription& entity) const { return !holding_.empty() && holding_[entity.index()]; }
     // Inside a held write, for a load that inserts many rows of the entity and sets their links
     // later (items, then the sections that list them and the menus that hold those): from now
     // until the write ends, a flush does not write the entity's inserted rows that no one holds
@@ -284,7 +287,6 @@ private:
     bool isDoomed(const EntityDescription& entity, int64_t pk) const;
 
     // Held inserts (ObjectContextHeldRows.cpp).
-    bool holdsInserts(const EntityDescription& entity) const { return !holding_.empty() && holding_[entity.index()]; }
     // The object of a held row, unpacked and taken out of the held rows (null when none is held).
     ManagedObjectPtr unpackHeld(const EntityDescription& entity, int64_t pk);
     // Writes every held row into the held write and lists it in `changes`.

@@ -37,6 +37,10 @@ public:
     requires std::constructible_from<Value, const T&> Value(const std::optional<T>& v) {
         if (v) *this = Value(*v);
     }
+    template <typename T>
+    requires std::constructible_from<Value, T&&> Value(std::optional<T>&& v) {
+        if (v) *this = Value(std::move(*v));
+    }
 
     Kind kind() const { return static_cast<Kind>(data_.index()); }
     bool isNil() const { return kind() == Kind::Nil; }

@@ -6,37 +6,55 @@
 
 namespace tavlo {
 
+namespace {
+size_t seenSlot(std::string_view entity) {
+    // The length and two letters tell a load's entities apart.
+    if (entity.empty()) return 0;
+    return (entity.size() * 7 + static_cast<unsigned char>(entity.front()) * 3 +
+            static_cast<unsigned char>(entity.back())) %
+           StoreLoadIndex::kTablesSeen;
+}
+
+} // namespace
+
 StoreLoadIndex::Table& StoreLoadIndex::table(std::string_view entity, std::initializer_list<std::string_view> keys) {
-    auto found = tables_.find(entity);
-    if (found != tables_.end()) {
+    Table*& seen = tableSeen_[seenSlot(entity)];
+    Table* found = seen && seen->name == entity ? seen : nullptr;
+    for (auto t = tables_.begin(); !found && t != tables_.end(); ++t)
+        if ((*t)->name == entity) found = seen = t->get();
+    if (found) {
         // One key per entity: rows inserted under one key would be missing from another's table.
-        if (!std::equal(keys.begin(), keys.end(), found->second.keys.begin(), found->second.keys.end()))
+        if (!std::equal(keys.begin(), keys.end(), found->keys.begin(), found->keys.end(),
+                        [](std::string_view a, const KeyPart& b) { return a == b.name; }))
             throw std::logic_error("The load keys " + std::string(entity) + " in two ways");
-        return found->second;
+        return *found;
     }
 
     const EntityDescription& e = context_.model().requireEntity(entity);
-    Table t;
-    t.entity = &e;
+    auto t = std::make_unique<Table>();
+    t->name = entity;
+    t->entity = &e;
     int relations = 0, texts = 0;
     for (std::string_view k : keys) {
-        const RelationshipDescription* r = e.relationshipNamed(k);
-        if (r && r->toMany) throw std::invalid_argument("A to-many cannot key " + std::string(entity));
-        if (!r && !e.attributeNamed(k))
+        KeyPart part{std::string(k), e.attributeNamed(k), e.relationshipNamed(k)};
+        if (part.relationship && part.relationship->toMany)
+            throw std::invalid_argument("A to-many cannot key " + std::string(entity));
+        if (!part.relationship && !part.attribute)
             throw std::invalid_argument(std::string(entity) + " has no key " + std::string(k));
-        if ((r ? ++relations > 2 : ++texts > 1))
+        if ((part.relationship ? ++relations > 2 : ++texts > 1))
             throw std::invalid_argument("Too many key parts for " + std::string(entity));
-        t.keys.emplace_back(k);
-        t.relation.push_back(r != nullptr);
+        if (part.relationship) part.attribute = nullptr;
+        t->keys.push_back(std::move(part));
     }
     std::vector<ManagedObjectPtr> stored = context_.fetchAll(entity);
-    t.rows.reserve(stored.size());
+    t->rows.reserve(stored.size());
     for (ManagedObjectPtr& row : stored) {
         std::optional<std::string> text;
-        if (std::optional<Probe> key = keyOf(t, *row, text)) t.rows.set(*key, row->objectID().primaryKey());
+        if (std::optional<Probe> key = keyOf(*t, *row, text)) t->rows.set(*key, row->objectID().primaryKey());
     }
-    t.stored = std::move(stored);
-    return tables_.emplace(std::string(entity), std::move(t)).first->second;
+    t->stored = std::move(stored);
+    tables_.push_back(std::move(t));
+    return *(seen = tables_.back().get());
 }
 
 void StoreLoadIndex::Rows::reserve(size_t rows) {
@@ -49,7 +67,7 @@ size_t StoreLoadIndex::Rows::slotOf(const Probe& key) const {
     const size_t mask = slots_.size() - 1;
     for (size_t i = key.hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
-        if (slot.entry == 0 || (slot.hash == key.hash && entries_[slot.entry - 1].key == key)) return i;
+        if (slot.entry == 0 || (slot.tag == tagOf(key.hash) && entries_[slot.entry - 1].key == key)) return i;
     }
 }
 
@@ -67,7 +85,7 @@ void StoreLoadIndex::Rows::set(const Probe& key, int64_t row) {
         return;
     }
     entries_.push_back({Key{{key.rows[0], key.rows[1]}, keep(key.text), key.hash}, row});
-    slot = {key.hash, static_cast<uint32_t>(entries_.size())};
+    slot = {tagOf(key.hash), static_cast<uint32_t>(entries_.size())};
 }
 
 std::string_view StoreLoadIndex::Rows::keep(std::string_view text) {
@@ -91,7 +109,7 @@ void StoreLoadIndex::Rows::rehash(size_t slots) {
     for (size_t e = 0; e < entries_.size(); ++e) {
         size_t i = entries_[e].key.hash & mask;
         while (slots_[i].entry) i = (i + 1) & mask;
-        slots_[i] = {entries_[e].key.hash, static_cast<uint32_t>(e + 1)};
+        slots_[i] = {tagOf(entries_[e].key.hash), static_cast<uint32_t>(e + 1)};
     }
 }
 
@@ -110,11 +128,11 @@ std::optional<StoreLoadIndex::Probe> StoreLoadIndex::keyOf(const Table& t, const
                                                            std::optional<std::string>& text) {
     Probe p;
     size_t part = 0;
-    for (size_t i = 0; i < t.keys.size(); ++i) {
-        if (t.relation[i]) {
-            p.rows[part++] = row.toOneID(t.keys[i]).primaryKey();
+    for (const KeyPart& k : t.keys) {
+        if (k.relationship) {
+            p.rows[part++] = row.toOneID(k.name).primaryKey();
         } else {
-            text = row.text(t.keys[i]);
+            text = row.text(k.name);
             if (!text) return std::nullopt;
             p.text = *text;
         }
@@ -159,7 +177,7 @@ ManagedObjectPtr StoreLoadIndex::rowOf(const Table& t, int64_t key) {
 
 void StoreLoadIndex::remember(const ManagedObjectPtr& row) {
     // A held row is unpacked from memory as fast; held here, its object could not be let go.
-    if (context_.holdsInserts(row->entityName())) return;
+    if (context_.holdsInserts(row->entity())) return;
     recent_[recentSlot(row->entity(), row->objectID().primaryKey(), kRecentRows)] = row;
 }
 
@@ -180,14 +198,17 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
                                         std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
     Probe key = keyOf(t, values);
-    ManagedObjectPtr row = context_.insert(entity);
+    ManagedObjectPtr row = context_.insert(*t.entity);
     auto value = values.begin();
-    for (size_t i = 0; i < t.keys.size(); ++i, ++value) {
-        if (const auto* text = std::get_if<std::string_view>(&*value)) {
-            row->setValue(t.keys[i], *text);
+    for (const KeyPart& k : t.keys) {
+        const KeyValue& v = *value++;
+        if (const auto* text = std::get_if<std::string_view>(&v)) {
+            if (!k.attribute) throw std::invalid_argument("A text cannot key " + t.name + "." + k.name);
+            row->setValue(*k.attribute, *text);
         } else {
-            const ManagedObject* target = std::get<const ManagedObject*>(*value);
-            row->setToOne(t.keys[i],
+            if (!k.relationship) throw std::invalid_argument("A row cannot key " + t.name + "." + k.name);
+            const ManagedObject* target = std::get<const ManagedObject*>(v);
+            row->setToOne(*k.relationship,
                           target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
         }
     }

@@ -3,6 +3,7 @@
 #include "platform/store/ManagedObject.h"
 #include "platform/store/ObjectContext.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
@@ -10,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -48,6 +48,8 @@ public:
 
     ObjectContext& context() const { return context_; }
 
+    static constexpr size_t kTablesSeen = 61;
+
 private:
     // A row's key: the primary keys of its to-ones (in the order the table's keys give, 0 for
     // none or unused) and the attribute's text, with its hash worked out once. A look-up probes
@@ -65,8 +67,8 @@ private:
         size_t hash;
     };
     // The rows of one table (their primary keys) by key, in open addressing: a slot holds an
-    // entry's number beside its hash, so a look-up reads one slot or a few neighbours, and an
-    // entry only on a hash match (a chained map reads a bucket, a node before the chain and each
+    // entry's number beside part of its hash, so a look-up reads one slot or a few neighbours, and
+    // an entry only on a match (a chained map reads a bucket, a node before the chain and each
     // node on it). Entries sit in blocks that never move and key texts side by side in blocks of
     // their own, so a large load neither copies its entries as they grow nor keeps a string per
     // key.
@@ -78,10 +80,13 @@ private:
         void set(const Probe& key, int64_t row);
 
     private:
+        // Eight bytes, so that a table of a large load's items stays small: the hash's high half
+        // beside the entry's number (a probe reads the entry only when they match).
         struct Slot {
-            size_t hash = 0;
+            uint32_t tag = 0;
             uint32_t entry = 0; // 0: empty, else the entry's index + 1
         };
+        static uint32_t tagOf(size_t hash) { return static_cast<uint32_t>(static_cast<uint64_t>(hash) >> 32); }
         struct Entry {
             Key key;
             int64_t row;
@@ -97,10 +102,15 @@ private:
         char* textNext_ = nullptr; // the free end of the last block of texts
         size_t textRoom_ = 0;      // and its room
     };
+    struct KeyPart {
+        std::string name;
+        const AttributeDescription* attribute = nullptr;       // a key attribute, or
+        const RelationshipDescription* relationship = nullptr; // a key to-one
+    };
     struct Table {
+        std::string name;
         const EntityDescription* entity;
-        std::vector<std::string> keys;
-        std::vector<bool> relation; // per key: a to-one (else an attribute)
+        std::vector<KeyPart> keys;
         Rows rows;
         // The rows the store held when the table was made, held: a load over a store that holds
         // its rows (the store handler's sync) finds each without reading it again. A load after
@@ -113,16 +123,15 @@ private:
     static Probe keyOf(const Table& t, std::initializer_list<KeyValue> values);
     static void hash(Probe& probe);
 
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
-    };
     // The row under a key, from the recent rows when it is one of them, else from the context.
     ManagedObjectPtr rowOf(const Table& t, int64_t key);
     void remember(const ManagedObjectPtr& row);
 
     ObjectContext& context_;
-    std::unordered_map<std::string, Table, NameHash, std::equal_to<>> tables_;
+    // A load keys a score of entities, each named at every look-up.
+    std::vector<std::unique_ptr<Table>> tables_;
+    // The table last found under each of a few slots of names, tried before the scan.
+    std::array<Table*, kTablesSeen> tableSeen_{};
     // The rows found last, by a hash of their entity and key, held: the rows many others name
     // (taxes, preparations, sides, a recipe two items share) stay in memory between flushes
     // instead of being read from the file at every look-up. Rows inserted are not held here (a

@@ -76,6 +76,35 @@ TEST_F(StoreTest, BadNamesAndKindsThrow) {
     EXPECT_THROW(t->setToOne("area", terminal(*c, "2")), std::invalid_argument);
     EXPECT_THROW(c->fetch("Terminal", "name = = %@", "x"), std::invalid_argument);
     EXPECT_THROW(c->fetch("Terminal", "name == %@"), std::invalid_argument);
+
+    // By description: one of the object's own entity and model, or a throw.
+    const Model& model = c->model();
+    const EntityDescription& area = model.requireEntity("Area");
+    t->setValue(*model.requireEntity("Terminal").attributeNamed("name"), "by description");
+    EXPECT_EQ(t->text("name"), "by description");
+    EXPECT_THROW(t->setValue(*area.attributeNamed("name"), "x"), std::invalid_argument);
+    EXPECT_THROW(t->setToOne(*model.requireEntity("AreaLocation").relationshipNamed("area"), nullptr),
+                 std::invalid_argument);
+    EXPECT_THROW(t->setToOne(*model.requireEntity("Terminal").relationshipNamed("terminalParams"), nullptr),
+                 std::invalid_argument);
+    Model copy = model;
+    EXPECT_THROW(c->insert(copy.requireEntity("Terminal")), std::invalid_argument);
+    EXPECT_EQ(c->insert(model.requireEntity("Area"))->entityName(), "Area");
+}
+
+// A copied model looks its entities up among its own, also once the original is gone.
+TEST(Model, ACopyNamesItsOwnEntities) {
+    auto original = std::make_unique<Model>(storeTestModel());
+    original->finalize();
+    Model copy = *original;
+    Model moved = std::move(*original);
+    original.reset();
+    for (const Model* m : {&copy, &moved}) {
+        const EntityDescription& terminal = m->requireEntity("Terminal");
+        EXPECT_EQ(&terminal, m->entities()[terminal.index()].get());
+        EXPECT_EQ(terminal.relationshipNamed("area")->target, &m->requireEntity("Area"));
+        EXPECT_EQ(m->entityNamed("Nothing"), nullptr);
+    }
 }
 
 TEST_F(StoreTest, InversesAreKeptFromEitherSideAndSettingBothIsIdempotent) {
