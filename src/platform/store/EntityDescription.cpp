@@ -13,16 +13,15 @@ void checkNewName(const std::string& entity, const std::string& name, bool taken
 } // namespace
 
 EntityDescription& EntityDescription::attribute(std::string name, AttributeType type, Indexed indexed) {
-    checkNewName(name_, name, attributeIndex_.count(name) || relationshipIndex_.count(name));
-    attributeIndex_.emplace(name, attributes_.size());
+    checkNewName(name_, name, attributeNamed(name) || relationshipNamed(name));
     attributes_.push_back({std::move(name), type, indexed == Indexed::Yes, attributes_.size()});
+    indexNames(attributeSlots_, attributes_);
     return *this;
 }
 
 EntityDescription& EntityDescription::toOne(std::string name, std::string target, std::string inverse,
                                             DeleteRule rule) {
-    checkNewName(name_, name, attributeIndex_.count(name) || relationshipIndex_.count(name));
-    relationshipIndex_.emplace(name, relationships_.size());
+    checkNewName(name_, name, attributeNamed(name) || relationshipNamed(name));
     RelationshipDescription r;
     r.name = std::move(name);
     r.targetName = std::move(target);
@@ -30,6 +29,7 @@ EntityDescription& EntityDescription::toOne(std::string name, std::string target
     r.deleteRule = rule;
     r.index = relationships_.size();
     relationships_.push_back(std::move(r));
+    indexNames(relationshipSlots_, relationships_);
     return *this;
 }
 
@@ -47,13 +47,11 @@ EntityDescription& EntityDescription::compoundIndex(std::vector<std::string> col
 }
 
 const AttributeDescription* EntityDescription::attributeNamed(std::string_view name) const {
-    auto it = attributeIndex_.find(name);
-    return it == attributeIndex_.end() ? nullptr : &attributes_[it->second];
+    return named(attributeSlots_, attributes_, name);
 }
 
 const RelationshipDescription* EntityDescription::relationshipNamed(std::string_view name) const {
-    auto it = relationshipIndex_.find(name);
-    return it == relationshipIndex_.end() ? nullptr : &relationships_[it->second];
+    return named(relationshipSlots_, relationships_, name);
 }
 
 } // namespace tavlo

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tavlo {
@@ -72,22 +72,37 @@ private:
     std::vector<AttributeDescription> attributes_;
     std::vector<RelationshipDescription> relationships_;
     std::vector<std::vector<std::string>> compoundIndexes_;
-    // By name, looked up by any string_view (a record's fields are read by name, many per row).
-    struct NameHash {
-        using is_transparent = void;
-        // The length and three letters: names of one entity seldom share all four, and a look-up
-        // costs a few instructions instead of a hash of every byte.
-        size_t operator()(std::string_view name) const noexcept {
-            if (name.empty()) return 0;
-            size_t h = name.size();
-            for (char c : {name.front(), name[name.size() / 2], name.back()})
-                h = h * 131 + static_cast<unsigned char>(c);
-            return h;
+    // Attributes and relationships by name: a record's fields are read by name, many per row. Open
+    // addressing over their numbers, in a few bytes that stay in cache beside the lists: a slot
+    // holds a number + 1 (0: empty), at a hash of the name's length and three of its letters
+    // (names of one entity seldom share all four), and a look-up compares the name it finds.
+    using NameSlots = std::vector<uint32_t>; // a power of two, at most half full
+    static size_t nameHash(std::string_view name) noexcept {
+        if (name.empty()) return 0;
+        size_t h = name.size();
+        for (char c : {name.front(), name[name.size() / 2], name.back()}) h = h * 131 + static_cast<unsigned char>(c);
+        return h;
+    }
+    template <class Named>
+    static const Named* named(const NameSlots& slots, const std::vector<Named>& list, std::string_view name) {
+        if (slots.empty()) return nullptr;
+        const size_t mask = slots.size() - 1;
+        for (size_t i = nameHash(name) & mask; slots[i]; i = (i + 1) & mask)
+            if (list[slots[i] - 1].name == name) return &list[slots[i] - 1];
+        return nullptr;
+    }
+    template <class Named> static void indexNames(NameSlots& slots, const std::vector<Named>& list) {
+        size_t size = 8;
+        while (size < 2 * list.size()) size *= 2;
+        slots.assign(size, 0);
+        for (size_t n = 0; n < list.size(); ++n) {
+            size_t i = nameHash(list[n].name) & (size - 1);
+            while (slots[i]) i = (i + 1) & (size - 1);
+            slots[i] = static_cast<uint32_t>(n + 1);
         }
-    };
-    using NameIndex = std::unordered_map<std::string, size_t, NameHash, std::equal_to<>>;
-    NameIndex attributeIndex_;
-    NameIndex relationshipIndex_;
+    }
+    NameSlots attributeSlots_;
+    NameSlots relationshipSlots_;
 };
 
 } // namespace tavlo
