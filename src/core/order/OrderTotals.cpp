@@ -77,26 +77,29 @@ std::vector<SelectionPtr> Order::sortSelectionsByLowestTax() const {
     return sorted;
 }
 
+// The active lines exempt from every tax first, then the others by the lowest rate they pay, each
+// group in the order of the lines. One buffer: each line's first tax paid, then the order.
 std::vector<size_t> Order::lowestTaxOrder(const TaxPlan& plan) const {
-    const size_t n = selections_.size();
-    std::vector<char> placed(n, 0), exempt(n, 0);
-    std::vector<size_t> placedOrder, exemptOrder;
-    for (const OrderTax* tax : plan.byRate)
-        for (size_t i = 0; i < n; ++i) {
-            const Selection& s = *selections_[i];
-            if (s.deleted() || placed[i]) continue;
-            if (!s.isExempt(*tax)) {
-                placed[i] = 1;
-                placedOrder.push_back(i);
-            } else if (!exempt[i]) {
-                exempt[i] = 1;
-                exemptOrder.push_back(i);
-            }
-        }
-    exemptOrder.erase(std::remove_if(exemptOrder.begin(), exemptOrder.end(), [&](size_t i) { return placed[i]; }),
-                      exemptOrder.end());
-    exemptOrder.insert(exemptOrder.end(), placedOrder.begin(), placedOrder.end());
-    return exemptOrder;
+    const size_t n = selections_.size(), rates = plan.byRate.size();
+    if (rates == 0) return {};
+    constexpr size_t kInactive = SIZE_MAX;
+    std::vector<size_t> order;
+    order.reserve(2 * n);
+    order.resize(n);
+    auto firstPaid = [&](const Selection& s) {
+        size_t rate = 0;
+        while (rate < rates && s.isExempt(*plan.byRate[rate])) ++rate;
+        return rate; // `rates` when exempt from every tax
+    };
+    for (size_t i = 0; i < n; ++i) order[i] = selections_[i]->deleted() ? kInactive : firstPaid(*selections_[i]);
+    auto append = [&](size_t first) {
+        for (size_t i = 0; i < n; ++i)
+            if (order[i] == first) order.push_back(i);
+    };
+    append(rates); // exempt from every tax
+    for (size_t rate = 0; rate < rates; ++rate) append(rate);
+    order.erase(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n));
+    return order;
 }
 
 // ---- Tax of some units
