@@ -108,9 +108,15 @@ StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::st
     rows.reserve(keys.size()); // about one row per key
     bool ordered = true;       // by the column's value, then by key
     int64_t lastBy = 0, lastKey = 0;
+    // A range also gives rows not asked for; keys without a gap take every value of theirs.
+    const bool everyKeyBetween = keys.empty() || keys.back() - keys.front() == static_cast<int64_t>(keys.size()) - 1;
+    auto asked = [&](int64_t by) {
+        if (everyKeyBetween) return !keys.empty() && by >= keys.front() && by <= keys.back();
+        return std::binary_search(keys.begin(), keys.end(), by);
+    };
     readByKeys(keys, statement, [&](SqlStatement& row) {
         const int64_t by = row.columnInt(byColumn), key = row.columnInt(0);
-        if (!std::binary_search(keys.begin(), keys.end(), by)) return; // a range also gives rows not asked for
+        if (!asked(by)) return;
         if (by < lastBy || (by == lastBy && key < lastKey)) ordered = false;
         lastBy = by;
         lastKey = key;
