@@ -112,11 +112,15 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
         v.taxTotals[taxKeyCached(t)] += sign * (order.taxes().size() == 1 ? tax : order.getTax(t.name()));
 
     const std::string area = order.areaId().value_or("-1");
+    // The area's sums, looked up at the order's first active line.
+    std::map<std::string, int64_t>* areaGroups = nullptr;
+    int64_t* areaNet = nullptr;
     for (const SelectionPtr& s : order.selections()) {
         if (s->deleted()) continue; // a voided line sold nothing
         const std::string& group = recipeGroupCached(*s);
         const int64_t units = s->quantity();
-        v.itemsSoldGroups[group][s->name().value_or("")][s->price()] += sign * units;
+        static const std::string unnamed;
+        v.itemsSoldGroups[group][s->name() ? *s->name() : unnamed][s->price()] += sign * units;
         for (const Preparation& p : s->selectedPreparations()) {
             const std::string id = p.preparationId().value_or("");
             v.itemsSoldPreparations[group][id][s->getCharge(id)] += sign * units;
@@ -127,8 +131,12 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
             c.total += sign * order.compPerUnit(*s) * units;
         }
         const int64_t charge = sign * int64_t(s->getUnitCharge()) * units;
-        v.areaRecipeGroups[area][group] += charge;
-        v.areaNetTotals[area] += charge;
+        if (!areaGroups) {
+            areaGroups = &v.areaRecipeGroups[area];
+            areaNet = &v.areaNetTotals[area];
+        }
+        (*areaGroups)[group] += charge;
+        *areaNet += charge;
     }
     for (const auto& d : order.activeDiscounts()) {
         ReportValues::CountTotal& c = v.discountTotals[d->name().value_or("")];

@@ -102,7 +102,7 @@ public:
     void add(int64_t key, int64_t owner) {
         keys_.push_back(key);
         if (owner) {
-            owners_.resize(keys_.size() - 1, 0);
+            if (owners_.size() + 1 < keys_.size()) owners_.resize(keys_.size() - 1, 0);
             owners_.push_back(owner);
         }
     }
