@@ -157,9 +157,10 @@ const std::string& ReportGenerator::taxKeyCached(const OrderTax& tax) {
 const std::string& ReportGenerator::recipeGroupCached(const Selection& selection) {
     // A combo without a recipe has a group of its own.
     const bool combo = dynamic_cast<const ComboSelection*>(&selection) != nullptr;
-    const std::string key = (combo ? "combo:" : "recipe:") + selection.recipeId().value_or("");
-    auto it = groupNames_.find(key);
-    if (it == groupNames_.end()) it = groupNames_.emplace(key, recipeGroup(selection)).first;
+    std::map<std::string, std::string, std::less<>>& groups = groupNames_[combo ? 1 : 0];
+    const std::string_view recipeId = selection.recipeId() ? std::string_view(*selection.recipeId()) : "";
+    auto it = groups.find(recipeId);
+    if (it == groups.end()) it = groups.emplace(recipeId, recipeGroup(selection)).first;
     return it->second;
 }
 
@@ -201,7 +202,7 @@ void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
 
 ReportValues ReportGenerator::generateValues(const std::optional<std::string>& batchId) {
     ReportValues values;
-    groupNames_.clear();
+    for (auto& groups : groupNames_) groups.clear();
     forEachOrder(batchId, [&](const Order& order) { addOrder(order, values); });
     sumGrandTotals(values);
     return values;
