@@ -112,11 +112,15 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
         v.taxTotals[taxKeyCached(t)] += sign * (order.taxes().size() == 1 ? tax : order.getTax(t.name()));
 
     const std::string area = order.areaId().value_or("-1");
+    // The area's sums, looked up at the order's first active line.
+    std::map<std::string, int64_t>* areaGroups = nullptr;
+    int64_t* areaNet = nullptr;
     for (const SelectionPtr& s : order.selections()) {
         if (s->deleted()) continue; // a voided line sold nothing
         const std::string& group = recipeGroupCached(*s);
         const int64_t units = s->quantity();
-        v.itemsSoldGroups[group][s->name().value_or("")][s->price()] += sign * units;
+        static const std::string unnamed;
+        v.itemsSoldGroups[group][s->name() ? *s->name() : unnamed][s->price()] += sign * units;
         for (const Preparation& p : s->selectedPreparations()) {
             const std::string id = p.preparationId().value_or("");
             v.itemsSoldPreparations[group][id][s->getCharge(id)] += sign * units;
@@ -127,8 +131,12 @@ void ReportGenerator::addOrder(const Order& order, ReportValues& v) {
             c.total += sign * order.compPerUnit(*s) * units;
         }
         const int64_t charge = sign * int64_t(s->getUnitCharge()) * units;
-        v.areaRecipeGroups[area][group] += charge;
-        v.areaNetTotals[area] += charge;
+        if (!areaGroups) {
+            areaGroups = &v.areaRecipeGroups[area];
+            areaNet = &v.areaNetTotals[area];
+        }
+        (*areaGroups)[group] += charge;
+        *areaNet += charge;
     }
     for (const auto& d : order.activeDiscounts()) {
         ReportValues::CountTotal& c = v.discountTotals[d->name().value_or("")];
@@ -149,9 +157,10 @@ const std::string& ReportGenerator::taxKeyCached(const OrderTax& tax) {
 const std::string& ReportGenerator::recipeGroupCached(const Selection& selection) {
     // A combo without a recipe has a group of its own.
     const bool combo = dynamic_cast<const ComboSelection*>(&selection) != nullptr;
-    const std::string key = (combo ? "combo:" : "recipe:") + selection.recipeId().value_or("");
-    auto it = groupNames_.find(key);
-    if (it == groupNames_.end()) it = groupNames_.emplace(key, recipeGroup(selection)).first;
+    std::map<std::string, std::string, std::less<>>& groups = groupNames_[combo ? 1 : 0];
+    const std::string_view recipeId = selection.recipeId() ? std::string_view(*selection.recipeId()) : "";
+    auto it = groups.find(recipeId);
+    if (it == groups.end()) it = groups.emplace(recipeId, recipeGroup(selection)).first;
     return it->second;
 }
 
@@ -193,7 +202,7 @@ void ReportGenerator::forEachOrder(const std::optional<std::string>& batchId,
 
 ReportValues ReportGenerator::generateValues(const std::optional<std::string>& batchId) {
     ReportValues values;
-    groupNames_.clear();
+    for (auto& groups : groupNames_) groups.clear();
     forEachOrder(batchId, [&](const Order& order) { addOrder(order, values); });
     sumGrandTotals(values);
     return values;

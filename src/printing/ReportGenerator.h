@@ -4,6 +4,7 @@
 #include "platform/foundation/Error.h"
 #include "printing/ReportValues.h"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -86,7 +87,8 @@ private:
     Lines liteCashDrawer(const std::shared_ptr<ManagedObject>& row, int charsPerLine, bool payments);
 
     std::shared_ptr<Session> session_;
-    std::map<std::string, std::string> groupNames_;
+    // The groups by recipe id, of other lines and of combos.
+    std::array<std::map<std::string, std::string, std::less<>>, 2> groupNames_;
     std::map<std::pair<std::string, int32_t>, std::string> taxKeys_;
 };
 

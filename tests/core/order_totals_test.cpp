@@ -378,6 +378,30 @@ TEST(OrderTotals, LowestTaxOrderAndDiscountSpread) {
     EXPECT_EQ(order.getTotal(), 2400 - 5600);
 }
 
+// Ten taxes, two of one rate: a line is placed by the first it pays in rate order, of one rate the
+// one the order lists first; a line paying all pays each.
+TEST(OrderTotals, LowestTaxOrderOverManyTaxesOfEqualRates) {
+    Order order;
+    const std::pair<const char*, int32_t> taxes[] = {{"T0", 900}, {"T1", 100}, {"T2", 500}, {"T3", 100}, {"T4", 800},
+                                                     {"T5", 700}, {"T6", 600}, {"T7", 300}, {"T8", 200}, {"T9", 400}};
+    for (const auto& [name, rate] : taxes) order.addTax(tax(name, rate));
+    auto secondOfLowest = line(order, "second-of-lowest", 1000);
+    secondOfLowest->addTaxExemption("T1");
+    auto all = line(order, "all", 1000);
+    auto third = line(order, "third", 1000);
+    third->addTaxExemption("T1");
+    third->addTaxExemption("T3");
+    auto none = line(order, "none", 1000);
+    for (const auto& [name, rate] : taxes) none->addTaxExemption(name);
+
+    std::vector<std::string> sorted;
+    for (const SelectionPtr& s : order.sortSelectionsByLowestTax()) sorted.push_back(s->remoteId().value_or("?"));
+    EXPECT_EQ(sorted, (std::vector<std::string>{"none", "all", "second-of-lowest", "third"}));
+    EXPECT_EQ(order.getTaxFor(*all), 460);
+    EXPECT_EQ(order.getTaxFor(*third), 440);
+    EXPECT_EQ(order.getTaxFor(*none), 0);
+}
+
 // Under the override an exempt line pays a tax that some active line pays, and only such a tax.
 TEST(OrderTotals, OverrideListCountsActiveLinesOnly) {
     Order order;

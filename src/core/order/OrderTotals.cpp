@@ -6,8 +6,10 @@
 #include "core/util/TavloLog.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <span>
 
 namespace tavlo {
 
@@ -39,22 +41,42 @@ int64_t discountOfBase(const Selection& s, int32_t discount, int32_t afterComp) 
 } // namespace
 
 // What every tax question of one computation shares: the taxes by rate, and, under an override,
-// which of them some active line pays.
+// which of them some active line pays. Asked several times of every order a report adds up: the
+// few taxes of an order are kept in place, without an allocation.
 struct Order::TaxPlan {
-    std::vector<const OrderTax*> byRate;
     std::vector<const OrderTax*> overridden;
 
+    // The taxes by rate, those of one rate in the order's order.
+    std::span<const OrderTax* const> byRate() const {
+        if (many_.empty()) return {few_.data(), count_};
+        return many_;
+    }
+    void sortByRate(const std::vector<OrderTax>& taxes) {
+        const OrderTax** by = few_.data();
+        if (taxes.size() > few_.size()) {
+            many_.resize(taxes.size());
+            by = many_.data();
+        }
+        count_ = taxes.size();
+        for (size_t i = 0; i < count_; ++i) { // inserted after those of a rate as low
+            size_t at = i;
+            for (; at > 0 && by[at - 1]->percentage() > taxes[i].percentage(); --at) by[at] = by[at - 1];
+            by[at] = &taxes[i];
+        }
+    }
     bool isOverridden(const OrderTax* tax) const {
         return std::find(overridden.begin(), overridden.end(), tax) != overridden.end();
     }
+
+private:
+    std::array<const OrderTax*, 8> few_{};
+    std::vector<const OrderTax*> many_;
+    size_t count_ = 0;
 };
 
 Order::TaxPlan Order::taxPlan() const {
     TaxPlan plan;
-    plan.byRate.reserve(taxes_.size());
-    for (const auto& t : taxes_) plan.byRate.push_back(&t);
-    std::stable_sort(plan.byRate.begin(), plan.byRate.end(),
-                     [](const OrderTax* a, const OrderTax* b) { return a->percentage() < b->percentage(); });
+    plan.sortByRate(taxes_);
     if (taxOverride_)
         for (const auto& t : taxes_)
             for (const auto& s : selections_)
@@ -77,26 +99,30 @@ std::vector<SelectionPtr> Order::sortSelectionsByLowestTax() const {
     return sorted;
 }
 
+// The active lines exempt from every tax first, then the others by the lowest rate they pay, each
+// group in the order of the lines. One buffer: each line's first tax paid, then the order.
 std::vector<size_t> Order::lowestTaxOrder(const TaxPlan& plan) const {
-    const size_t n = selections_.size();
-    std::vector<char> placed(n, 0), exempt(n, 0);
-    std::vector<size_t> placedOrder, exemptOrder;
-    for (const OrderTax* tax : plan.byRate)
-        for (size_t i = 0; i < n; ++i) {
-            const Selection& s = *selections_[i];
-            if (s.deleted() || placed[i]) continue;
-            if (!s.isExempt(*tax)) {
-                placed[i] = 1;
-                placedOrder.push_back(i);
-            } else if (!exempt[i]) {
-                exempt[i] = 1;
-                exemptOrder.push_back(i);
-            }
-        }
-    exemptOrder.erase(std::remove_if(exemptOrder.begin(), exemptOrder.end(), [&](size_t i) { return placed[i]; }),
-                      exemptOrder.end());
-    exemptOrder.insert(exemptOrder.end(), placedOrder.begin(), placedOrder.end());
-    return exemptOrder;
+    const std::span<const OrderTax* const> byRate = plan.byRate();
+    const size_t n = selections_.size(), rates = byRate.size();
+    if (rates == 0) return {};
+    constexpr size_t kInactive = SIZE_MAX;
+    std::vector<size_t> order;
+    order.reserve(2 * n);
+    order.resize(n);
+    auto firstPaid = [&](const Selection& s) {
+        size_t rate = 0;
+        while (rate < rates && s.isExempt(*byRate[rate])) ++rate;
+        return rate; // `rates` when exempt from every tax
+    };
+    for (size_t i = 0; i < n; ++i) order[i] = selections_[i]->deleted() ? kInactive : firstPaid(*selections_[i]);
+    auto append = [&](size_t first) {
+        for (size_t i = 0; i < n; ++i)
+            if (order[i] == first) order.push_back(i);
+    };
+    append(rates); // exempt from every tax
+    for (size_t rate = 0; rate < rates; ++rate) append(rate);
+    order.erase(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n));
+    return order;
 }
 
 // ---- Tax of some units
@@ -104,7 +130,7 @@ std::vector<size_t> Order::lowestTaxOrder(const TaxPlan& plan) const {
 // A tax-included price holds every tax the line pays: the net is the price less all of them.
 int32_t Order::netOfIncludedTax(const Selection& selection, int32_t gross, const TaxPlan& plan) const {
     int64_t rate = 0;
-    for (const OrderTax* tax : plan.byRate)
+    for (const OrderTax* tax : plan.byRate())
         if (pays(selection, *tax, plan)) rate += tax->percentage();
     return static_cast<int32_t>(std::round(static_cast<double>(gross) * 10000.0 / static_cast<double>(10000 + rate)));
 }
@@ -113,7 +139,7 @@ int32_t Order::unitsTax(const Text& taxName, const Selection& s, int32_t units, 
                         const TaxPlan& plan) const {
     if (units < 1) return 0;
     std::vector<const OrderTax*> paid;
-    for (const OrderTax* tax : plan.byRate)
+    for (const OrderTax* tax : plan.byRate())
         if (pays(s, *tax, plan)) paid.push_back(tax);
     if (paid.empty()) return 0;
     if (s.taxIncluded()) return includedTax(taxName, s, paid, units, netCharge, discount, plan);
@@ -268,7 +294,7 @@ int32_t Order::calculateTax(const Text& taxName, const Selection* line) const {
             continue;
         }
         const int64_t baseDiscount = discountOfBase(s, discount, afterComp);
-        for (const OrderTax* tax : plan.byRate) {
+        for (const OrderTax* tax : plan.byRate()) {
             if (taxName && tax->name() != taxName) continue;
             if (!pays(s, *tax, plan)) continue;
             int64_t unitTax = 0;

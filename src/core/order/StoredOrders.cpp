@@ -24,6 +24,11 @@ public:
     size_t size() const { return rows_.size(); }
     int64_t key(size_t row) const { return rows_.key(row); }
     Text text(size_t row, size_t column) const { return rows_.text(row, column); }
+    // Sets `field` to the text at `row`, `column`, made in place.
+    void setText(Text& field, size_t row, size_t column) const {
+        if (std::optional<std::string_view> text = rows_.textView(row, column)) field.emplace(*text);
+        else field.reset();
+    }
     int32_t int32(size_t row, size_t column) const { return static_cast<int32_t>(rows_.integer(row, column)); }
     bool boolean(size_t row, size_t column) const { return rows_.boolean(row, column); }
     bool isNil(size_t row, size_t column) const { return rows_.isNil(row, column); }
@@ -43,9 +48,12 @@ public:
         return std::nullopt;
     }
     // Calls `each` with every row of the owner, in key order. Owners asked for in key order are
-    // found where the one before ended, without a search.
+    // found where the one before ended, past a few rows of owners not asked for (the lines between
+    // the sides asked for), without a search.
     template <typename Each> void forOwner(int64_t owner, Each each) const {
+        constexpr size_t kSkipped = 4;
         size_t from = next_;
+        for (size_t skipped = 0; skipped < kSkipped && from < size() && rows_.owner(from) < owner; ++skipped) ++from;
         const bool there = from <= size() && (from == size() || rows_.owner(from) >= owner) &&
                            (from == 0 || rows_.owner(from - 1) < owner);
         if (!there) from = rows_.rowsOf(owner).first;
@@ -190,9 +198,9 @@ public:
         if (combo && lines.boolean(row, kIsCombo)) asCombo = std::make_shared<ComboSelection>(created);
         SelectionPtr line = asCombo ? SelectionPtr(asCombo) : std::make_shared<Selection>(created);
         Selection& s = *line;
-        s.remoteId_ = lines.text(row, kRemoteId);
-        s.name_ = lines.text(row, kName);
-        s.menuId_ = lines.text(row, kMenuId);
+        lines.setText(s.remoteId_, row, kRemoteId);
+        lines.setText(s.name_, row, kName);
+        lines.setText(s.menuId_, row, kMenuId);
         s.multiplier_ = lines.int32(row, kMultiplier);
         s.price_ = lines.int32(row, kPrice);
         s.additionPrice_ = lines.int32(row, kAdditionPrice);
@@ -203,7 +211,7 @@ public:
         s.taxIncluded_ = lines.boolean(row, kTaxIncluded);
         if (lines.linked(row, kRecipe)) s.recipeId_ = recipeIds_.text(lines, row, kRecipe);
         if (lines.linked(row, kCompBy)) {
-            s.compName_ = lines.text(row, kCompName);
+            lines.setText(s.compName_, row, kCompName);
             s.compBy_ = compedBy_.text(lines, row, kCompBy);
             s.compPercent_ = lines.int32(row, kCompPercentage);
         }
@@ -387,7 +395,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
     for (size_t row = 0; row < rows.size(); ++row) {
         auto order = std::make_unique<Order>();
         Order& o = *order;
-        o.remoteId_ = rows.text(row, kRemote);
+        rows.setText(o.remoteId_, row, kRemote);
         Text type = rows.text(row, kType);
         auto known = types.find(type);
         if (known == types.end()) known = types.emplace(type, Order::typeFromXMLLabel(type)).first;
@@ -436,6 +444,7 @@ std::vector<std::unique_ptr<Order>> StoredOrders::read(ObjectContext& context, c
         lines.forOwner(keys[i], [&](size_t row) { own.push_back(row); });
         auto earlier = [&](size_t a, size_t b) { return lines.date(a, kCreated) < lines.date(b, kCreated); };
         if (!std::is_sorted(own.begin(), own.end(), earlier)) std::stable_sort(own.begin(), own.end(), earlier);
+        o.selections_.reserve(own.size());
         for (size_t row : own) {
             SelectionPtr line = lineReader.make(lines, row, lines.key(row), true);
             o.observe(line);

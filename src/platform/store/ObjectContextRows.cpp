@@ -11,23 +11,33 @@ namespace tavlo {
 
 namespace {
 
-// Adds the row's column as the attribute's type reads it (SqlStatement::column), without a Value:
-// the column's value taken once, then read as its type (the statement is this thread's alone).
-void addColumn(StoredRows& rows, SqlStatement& row, int column, AttributeType type) {
-    sqlite3_value* v = sqlite3_column_value(row.handle(), column);
-    if (sqlite3_value_type(v) == SQLITE_NULL) return rows.addNil();
-    switch (type) {
-    case AttributeType::Text:
-        return rows.addText(std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                                             static_cast<size_t>(sqlite3_value_bytes(v))));
-    case AttributeType::Int16:
-    case AttributeType::Int32:
-    case AttributeType::Int64: return rows.addInteger(sqlite3_value_int64(v));
-    case AttributeType::Boolean: return rows.addBoolean(sqlite3_value_int64(v) != 0);
-    case AttributeType::Double:
-    case AttributeType::Decimal: return rows.addReal(sqlite3_value_double(v));
-    case AttributeType::Date: return rows.addDate(Date(sqlite3_value_double(v)));
-    case AttributeType::Binary: return rows.addValue(row.column(column, type));
+// Adds the row's columns from `first` on, one per type, each as the attribute's type reads it
+// (SqlStatement::column), without a Value: the column's value taken once, then read as its type
+// (the statement is this thread's alone).
+void addColumns(StoredRows& rows, SqlStatement& row, int first, const std::vector<AttributeType>& types) {
+    sqlite3_stmt* statement = row.handle();
+    for (size_t i = 0; i < types.size(); ++i) {
+        const int column = first + static_cast<int>(i);
+        const AttributeType type = types[i];
+        sqlite3_value* v = sqlite3_column_value(statement, column);
+        if (sqlite3_value_type(v) == SQLITE_NULL) {
+            rows.addNil();
+            continue;
+        }
+        switch (type) {
+        case AttributeType::Text:
+            rows.addText(std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                          static_cast<size_t>(sqlite3_value_bytes(v))));
+            break;
+        case AttributeType::Int16:
+        case AttributeType::Int32:
+        case AttributeType::Int64: rows.addInteger(sqlite3_value_int64(v)); break;
+        case AttributeType::Boolean: rows.addBoolean(sqlite3_value_int64(v) != 0); break;
+        case AttributeType::Double:
+        case AttributeType::Decimal: rows.addReal(sqlite3_value_double(v)); break;
+        case AttributeType::Date: rows.addDate(Date(sqlite3_value_double(v))); break;
+        case AttributeType::Binary: rows.addValue(row.column(column, type)); break;
+        }
     }
 }
 
@@ -59,7 +69,7 @@ void ObjectContext::fetchRows(const FetchRequest& request, StoredRows& rows, Err
         *q, predicate, aggregates, limit,
         [&](SqlStatement& row) {
             rows.add(row.columnInt(0), 0);
-            for (size_t i = 0; i < q->types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), q->types[i]);
+            addColumns(rows, row, 1, q->types);
         },
         error);
 }
@@ -108,14 +118,20 @@ StoredRows ObjectContext::rowsByColumn(const EntityDescription& e, const std::st
     rows.reserve(keys.size()); // about one row per key
     bool ordered = true;       // by the column's value, then by key
     int64_t lastBy = 0, lastKey = 0;
+    // A range also gives rows not asked for; keys without a gap take every value of theirs.
+    const bool everyKeyBetween = keys.empty() || keys.back() - keys.front() == static_cast<int64_t>(keys.size()) - 1;
+    auto asked = [&](int64_t by) {
+        if (everyKeyBetween) return !keys.empty() && by >= keys.front() && by <= keys.back();
+        return std::binary_search(keys.begin(), keys.end(), by);
+    };
     readByKeys(keys, statement, [&](SqlStatement& row) {
         const int64_t by = row.columnInt(byColumn), key = row.columnInt(0);
-        if (!std::binary_search(keys.begin(), keys.end(), by)) return; // a range also gives rows not asked for
+        if (!asked(by)) return;
         if (by < lastBy || (by == lastBy && key < lastKey)) ordered = false;
         lastBy = by;
         lastKey = key;
         rows.add(key, members ? by : 0);
-        for (size_t i = 0; i < cached.types.size(); ++i) addColumn(rows, row, static_cast<int>(i + 1), cached.types[i]);
+        addColumns(rows, row, 1, cached.types);
     });
     if (!ordered) rows.sort();
     return rows;

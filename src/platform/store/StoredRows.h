@@ -74,6 +74,12 @@ public:
         if (c.kind != Value::Kind::Text) return std::nullopt;
         return std::string(textOf(c));
     }
+    // The same, seen where the table keeps it (while the table lives and is not refilled).
+    std::optional<std::string_view> textView(size_t row, size_t column) const {
+        const Cell& c = cell(row, column);
+        if (c.kind != Value::Kind::Text) return std::nullopt;
+        return textOf(c);
+    }
     std::optional<Date> date(size_t row, size_t column) const {
         const Cell& c = cell(row, column);
         if (c.kind != Value::Kind::Date) return std::nullopt;
@@ -96,7 +102,7 @@ public:
     void add(int64_t key, int64_t owner) {
         keys_.push_back(key);
         if (owner) {
-            owners_.resize(keys_.size() - 1, 0);
+            if (owners_.size() + 1 < keys_.size()) owners_.resize(keys_.size() - 1, 0);
             owners_.push_back(owner);
         }
     }
