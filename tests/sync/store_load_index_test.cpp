@@ -107,5 +107,30 @@ TEST(StoreLoadIndex, EntitiesNamedInTurnKeepTheirOwnRows) {
     EXPECT_THROW(index.find("Tax", {"name"}, {std::string_view("Tax0")}), std::logic_error);
 }
 
+// A row the context holds packed is named by its id and stays packed; others are found as ever.
+TEST(StoreLoadIndex, NamesARowHeldPackedWithoutUnpackingIt) {
+    test::LocalStoreScope scope;
+    ObjectContext& c = *scope.context();
+    c.insert("Recipe")->setValue("recipeId", "saved");
+    scope.save();
+    const EntityDescription& recipe = c.model().requireEntity("Recipe");
+    StoreLoadIndex index(c);
+    ASSERT_TRUE(c.beginWrite());
+    c.holdInserts("Recipe");
+    const ObjectID held = index.insert("Recipe", {"recipeId"}, {std::string_view("held")})->objectID();
+    ASSERT_TRUE(c.flush());
+    ASSERT_TRUE(c.isHeld(recipe, held.primaryKey()));
+
+    EXPECT_EQ(index.findID("Recipe", "recipeId", "held"), held);
+    EXPECT_TRUE(c.isHeld(recipe, held.primaryKey()));
+    const ObjectID saved = index.findID("Recipe", "recipeId", "saved");
+    ASSERT_TRUE(saved.isValid());
+    EXPECT_EQ(c.objectWithID(saved)->text("recipeId"), "saved");
+    EXPECT_FALSE(index.findID("Recipe", "recipeId", "none").isValid());
+    c.deleteObject(c.objectWithID(saved));
+    EXPECT_FALSE(index.findID("Recipe", "recipeId", "saved").isValid());
+    c.rollback();
+}
+
 } // namespace
 } // namespace tavlo

@@ -63,6 +63,31 @@ private:
     const uint8_t* at_;
 };
 
+void unpack(const uint8_t* row, std::vector<Value>& values, std::vector<int64_t>& toOnes) {
+    Reader in(row);
+    for (Value& v : values) {
+        switch (static_cast<Value::Kind>(in.byte())) {
+        case Value::Kind::Nil: v = Value(); break;
+        case Value::Kind::Integer: v = Value(in.signedNumber()); break;
+        case Value::Kind::Boolean: v = Value(in.byte() != 0); break;
+        case Value::Kind::Real: v = Value(in.real()); break;
+        case Value::Kind::Date: v = Value(Date(in.real())); break;
+        case Value::Kind::Text: {
+            size_t size = in.number();
+            v = Value(std::string(reinterpret_cast<const char*>(in.skip(size)), size));
+            break;
+        }
+        case Value::Kind::Binary: {
+            size_t size = in.number();
+            const uint8_t* bytes = in.skip(size);
+            v = Value(Bytes(bytes, bytes + size));
+            break;
+        }
+        }
+    }
+    for (int64_t& k : toOnes) k = in.signedNumber();
+}
+
 } // namespace
 
 void HeldRows::put(int64_t key, const std::vector<Value>& values, const std::vector<int64_t>& toOnes) {
@@ -100,43 +125,94 @@ void HeldRows::put(int64_t key, const std::vector<Value>& values, const std::vec
     }
     for (int64_t k : toOnes) putSigned(out, k);
     if (2 * (size_ + 1) > slots_.size()) grow();
+    compactWhenDue();
     Slot& slot = slots_[slotOf(key)];
-    if (slot.bytes) delete[] slot.bytes;
+    if (slot.bytes) forget(slot.bytes);
     else ++size_;
     slot.key = key;
-    slot.bytes = new uint8_t[out.size()];
-    std::memcpy(slot.bytes, out.data(), out.size());
+    slot.bytes = place(out.data(), static_cast<uint32_t>(out.size()));
+}
+
+uint32_t HeldRows::sizeOf(const uint8_t* row) {
+    uint32_t size;
+    std::memcpy(&size, row - sizeof size, sizeof size);
+    return size;
+}
+
+uint8_t* HeldRows::place(const uint8_t* row, uint32_t size) {
+    // Blocks well below the size the allocator maps on its own, so that a block let go serves
+    // the next one.
+    constexpr size_t kBlock = 64 * 1024 - 64;
+    const size_t needed = sizeof size + size;
+    if (needed > room_) {
+        room_ = std::max(kBlock, needed);
+        blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(room_));
+        free_ = blocks_.back().get();
+    }
+    std::memcpy(free_, &size, sizeof size);
+    uint8_t* placed = free_ + sizeof size;
+    std::memcpy(placed, row, size);
+    free_ += needed;
+    room_ -= needed;
+    liveBytes_ += needed;
+    return placed;
+}
+
+void HeldRows::forget(const uint8_t* row) {
+    const size_t bytes = sizeof(uint32_t) + sizeOf(row);
+    liveBytes_ -= bytes;
+    deadBytes_ += bytes;
+}
+
+void HeldRows::compactWhenDue() {
+    if (2 * deadBytes_ <= liveBytes_ || deadBytes_ < 64 * 1024) return;
+    std::vector<std::unique_ptr<uint8_t[]>> old;
+    old.swap(blocks_);
+    free_ = nullptr;
+    room_ = liveBytes_ = deadBytes_ = 0;
+    for (Slot& slot : slots_)
+        if (slot.bytes) slot.bytes = place(slot.bytes, sizeOf(slot.bytes));
+}
+
+bool HeldRows::read(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) const {
+    if (slots_.empty()) return false;
+    const Slot& slot = slots_[slotOf(key)];
+    if (!slot.bytes) return false;
+    unpack(slot.bytes, values, toOnes);
+    return true;
+}
+
+bool HeldRows::readToOnes(int64_t key, size_t values, std::vector<int64_t>& toOnes) const {
+    if (slots_.empty()) return false;
+    const Slot& slot = slots_[slotOf(key)];
+    if (!slot.bytes) return false;
+    Reader in(slot.bytes);
+    for (size_t v = 0; v < values; ++v) {
+        switch (static_cast<Value::Kind>(in.byte())) {
+        case Value::Kind::Nil: break;
+        case Value::Kind::Integer: in.number(); break;
+        case Value::Kind::Boolean: in.byte(); break;
+        case Value::Kind::Real:
+        case Value::Kind::Date: in.skip(sizeof(double)); break;
+        case Value::Kind::Text:
+        case Value::Kind::Binary: in.skip(in.number()); break;
+        }
+    }
+    for (int64_t& k : toOnes) k = in.signedNumber();
+    return true;
 }
 
 bool HeldRows::take(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) {
     if (slots_.empty()) return false;
     size_t at = slotOf(key);
     if (!slots_[at].bytes) return false;
-    Reader in(slots_[at].bytes);
-    for (Value& v : values) {
-        switch (static_cast<Value::Kind>(in.byte())) {
-        case Value::Kind::Nil: v = Value(); break;
-        case Value::Kind::Integer: v = Value(in.signedNumber()); break;
-        case Value::Kind::Boolean: v = Value(in.byte() != 0); break;
-        case Value::Kind::Real: v = Value(in.real()); break;
-        case Value::Kind::Date: v = Value(Date(in.real())); break;
-        case Value::Kind::Text: {
-            size_t size = in.number();
-            v = Value(std::string(reinterpret_cast<const char*>(in.skip(size)), size));
-            break;
-        }
-        case Value::Kind::Binary: {
-            size_t size = in.number();
-            const uint8_t* bytes = in.skip(size);
-            v = Value(Bytes(bytes, bytes + size));
-            break;
-        }
-        }
-    }
-    for (int64_t& k : toOnes) k = in.signedNumber();
-    delete[] slots_[at].bytes;
+    unpack(slots_[at].bytes, values, toOnes);
+    forget(slots_[at].bytes);
     slots_[at] = Slot{};
-    --size_;
+    if (--size_ == 0) {
+        clear(); // the last row: its blocks go at once
+        return true;
+    }
     // The rows after the freed slot whose probe passes it move back into it, so that every
     // look-up still meets its row before an empty slot.
     const size_t mask = slots_.size() - 1;
@@ -172,9 +248,11 @@ void HeldRows::grow() {
 }
 
 void HeldRows::clear() {
-    for (Slot& slot : slots_) delete[] slot.bytes;
     slots_.clear();
     size_ = 0;
+    blocks_.clear();
+    free_ = nullptr;
+    room_ = liveBytes_ = deadBytes_ = 0;
 }
 
 } // namespace tavlo

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tavlo {
@@ -16,6 +17,12 @@ namespace tavlo {
 // Packed: per value one kind byte, then an integer or a length as a variable-length number
 // (seven bits a byte, zigzag for signs), a real or a date as its eight bytes, a text or bytes
 // after their length; then per to-one its key as a variable-length number.
+//
+// The packed rows lie side by side in large blocks, each after its length, instead of one
+// allocation each: a load puts and takes its rows tens of thousands of times, and the blocks
+// neither scatter the rows over the heap nor cost a call to the allocator per row. A row put
+// again or taken leaves its old bytes behind; when those outweigh half the rows still held, the
+// held rows move into new blocks and the old ones go.
 class HeldRows {
 public:
     HeldRows() = default;
@@ -28,10 +35,14 @@ public:
     }
     HeldRows(const HeldRows&) = delete;
     HeldRows& operator=(const HeldRows&) = delete;
-    ~HeldRows() { clear(); }
+    ~HeldRows() = default;
 
     void put(int64_t key, const std::vector<Value>& values, const std::vector<int64_t>& toOnes);
-    // Takes the row out into `values` and `toOnes` (sized as the entity's); false when none is held.
+    // Unpacks the row into `values` and `toOnes` (sized as the entity's); false when none is held.
+    bool read(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) const;
+    // Only the keys of its to-ones, past its `values` values.
+    bool readToOnes(int64_t key, size_t values, std::vector<int64_t>& toOnes) const;
+    // The same, and the row is no longer held.
     bool take(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes);
     bool contains(int64_t key) const { return !slots_.empty() && slots_[slotOf(key)].bytes; }
     bool empty() const { return size_ == 0; }
@@ -64,10 +75,27 @@ private:
     void swap(HeldRows& other) noexcept {
         slots_.swap(other.slots_);
         std::swap(size_, other.size_);
+        blocks_.swap(other.blocks_);
+        std::swap(free_, other.free_);
+        std::swap(room_, other.room_);
+        std::swap(liveBytes_, other.liveBytes_);
+        std::swap(deadBytes_, other.deadBytes_);
     }
+    // Copies the packed row into the blocks, after its length; answers where it now starts.
+    uint8_t* place(const uint8_t* row, uint32_t size);
+    static uint32_t sizeOf(const uint8_t* row);
+    // Lets go of the row's bytes (they stay in their block until the next move).
+    void forget(const uint8_t* row);
+    // Moves the held rows into new blocks when the bytes left behind outweigh half of them.
+    void compactWhenDue();
 
     std::vector<Slot> slots_; // a power of two, at most half full
     size_t size_ = 0;
+    std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+    uint8_t* free_ = nullptr; // the free end of the last block
+    size_t room_ = 0;         // and its room
+    size_t liveBytes_ = 0;    // of rows held, their lengths included
+    size_t deadBytes_ = 0;    // of rows put again or taken
 };
 
 } // namespace tavlo

@@ -10,8 +10,11 @@ namespace tavlo {
 
 namespace {
 
-// A value made into the attribute's type for storing; numbers convert, other kinds must match.
-Value storable(Value v, const AttributeDescription& a, const std::string& entity) {
+bool sameValue(const Value& a, const Value& b) { return a.kind() == b.kind() && a == b; }
+
+} // namespace
+
+Value ManagedObject::storable(Value v, const AttributeDescription& a, const std::string& entity) {
     using K = Value::Kind;
     if (v.isNil()) return v;
     bool fits = false;
@@ -35,10 +38,6 @@ Value storable(Value v, const AttributeDescription& a, const std::string& entity
     if (!fits) throw std::invalid_argument("Wrong kind of value for " + entity + "." + a.name + ": " + v.description());
     return v;
 }
-
-bool sameValue(const Value& a, const Value& b) { return a.kind() == b.kind() && a == b; }
-
-} // namespace
 
 ManagedObject::ManagedObject(ObjectContext* context, const EntityDescription* entity, int64_t primaryKey)
     : context_(context), entity_(entity), primaryKey_(primaryKey), values_(entity->attributes().size()),
@@ -139,6 +138,16 @@ void ManagedObject::setToOne(const RelationshipDescription& r, const ManagedObje
     context();
     checkTarget(*this, r, target);
     setToOneKey(r, target ? target->primaryKey_ : 0);
+}
+
+void ManagedObject::setToOne(const RelationshipDescription& r, const ObjectID& target) {
+    if (r.source != entity_ || r.toMany)
+        throw std::invalid_argument("Entity " + entity_->name() + " has no to-one relationship \"" + r.name + "\"");
+    if (target.isValid() && target.entity() != r.target)
+        throw std::invalid_argument("Relationship " + r.name + " takes " + r.targetName + ", not " +
+                                    target.entityName());
+    context();
+    setToOneKey(r, target.isValid() ? target.primaryKey() : 0);
 }
 
 std::vector<ManagedObjectPtr> ManagedObject::toMany(std::string_view name) const {

@@ -63,6 +63,9 @@ public:
     ObjectID toOneID(std::string_view name) const;
     void setToOne(std::string_view name, const ManagedObjectPtr& target);
     void setToOne(const RelationshipDescription& relationship, const ManagedObjectPtr& target);
+    // The same by the target's id (of a row of this context), without its object: a target not
+    // read is not read for it when its list is kept by this column.
+    void setToOne(const RelationshipDescription& relationship, const ObjectID& target);
     // Members of a to-many in the order they were stored.
     std::vector<ManagedObjectPtr> toMany(std::string_view name) const;
     bool containsIn(std::string_view name, const ManagedObjectPtr& target) const;
@@ -86,6 +89,8 @@ private:
         int64_t version = 0;
     };
 
+    // A value made into the attribute's type for storing; numbers convert, other kinds must match.
+    static Value storable(Value v, const AttributeDescription& a, const std::string& entity);
     ObjectContext& context() const;
     const AttributeDescription& requireAttribute(std::string_view name) const;
     const RelationshipDescription& requireRelationship(std::string_view name, bool toMany) const;

@@ -13,12 +13,14 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tavlo {
@@ -133,6 +135,22 @@ public:
     // see the entity's rows (a fetch of them or over a key path, a count, their list in another
     // row, a prefetch) writes them first, so every read answers as if they were written.
     void holdInserts(std::string_view entity);
+    // Rows held packed (holdInserts) read and changed without making their objects, for a load
+    // that links many of them. A held row is neither an object nor in the file yet.
+    bool isHeld(const EntityDescription& entity, int64_t pk) const {
+        return holdsInserts(entity) && held_[entity.index()].contains(pk);
+    }
+    // The key a to-one of a held row holds; nullopt when the row is not held.
+    std::optional<int64_t> heldToOne(const EntityDescription& entity, int64_t pk,
+                                     const RelationshipDescription& toOne) const;
+    // Sets attributes and to-ones of a held row in its packed bytes as its setters would: values
+    // made storable, and the list that is a changed to-one's inverse told in each read row it
+    // concerns. Each to-one's inverse must be a list its column keeps, or none (another needs the
+    // row's object). False, changing nothing, when the row is not held.
+    using HeldValue = std::pair<const AttributeDescription*, Value>;
+    using HeldLink = std::pair<const RelationshipDescription*, int64_t>;
+    bool changeHeld(const EntityDescription& entity, int64_t pk, std::initializer_list<HeldValue> values,
+                    std::initializer_list<HeldLink> toOnes);
     // Forgets everything, changes and read objects alike.
     void reset();
     // Applies another context's did-save notification: changed objects are read again (keeping

@@ -31,6 +31,46 @@ ManagedObjectPtr ObjectContext::unpackHeld(const EntityDescription& e, int64_t p
     return o;
 }
 
+std::optional<int64_t> ObjectContext::heldToOne(const EntityDescription& e, int64_t pk,
+                                                const RelationshipDescription& toOne) const {
+    if (toOne.source != &e || toOne.toMany)
+        throw std::invalid_argument("Entity " + e.name() + " has no to-one relationship \"" + toOne.name + "\"");
+    std::vector<int64_t> toOnes(e.relationships().size());
+    if (!holdsInserts(e) || !held_[e.index()].readToOnes(pk, e.attributes().size(), toOnes)) return std::nullopt;
+    return toOnes[toOne.index];
+}
+
+bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::initializer_list<HeldValue> values,
+                               std::initializer_list<HeldLink> toOnes) {
+    for (const auto& [a, value] : values)
+        if (!a || a->index >= e.attributes().size() || &e.attributes()[a->index] != a)
+            throw std::invalid_argument("Entity " + e.name() + " has no such attribute of its own");
+    for (const auto& [r, key] : toOnes) {
+        if (!r || r->source != &e || r->toMany)
+            throw std::invalid_argument("Entity " + e.name() + " has no such to-one relationship");
+        if (r->inverse && !(r->inverse->toMany && r->inverse->storedByInverse))
+            throw std::logic_error(e.name() + "." + r->name + " is changed through its row's object");
+    }
+    if (!isHeld(e, pk)) return false;
+    HeldRows& rows = held_[e.index()];
+    std::vector<Value> row(e.attributes().size());
+    std::vector<int64_t> links(e.relationships().size());
+    rows.read(pk, row, links);
+    for (const auto& [a, value] : values) row[a->index] = ManagedObject::storable(value, *a, e.name());
+    const std::vector<int64_t> before = links;
+    for (const auto& [r, key] : toOnes) links[r->index] = key;
+    rows.put(pk, row, links);
+    // As a to-one's setter tells the list its column keeps: only a loaded list of a read row.
+    for (const RelationshipDescription& r : e.relationships()) {
+        if (before[r.index] == links[r.index] || !r.inverse) continue;
+        if (ManagedObject* o = before[r.index] ? registered(*r.target, before[r.index]) : nullptr)
+            o->primitiveRemove(*r.inverse, pk);
+        if (ManagedObject* o = links[r.index] ? registered(*r.target, links[r.index]) : nullptr)
+            o->primitiveAdd(*r.inverse, pk);
+    }
+    return true;
+}
+
 bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error) {
     for (const auto& entity : model().entities()) {
         const EntityDescription& e = *entity;

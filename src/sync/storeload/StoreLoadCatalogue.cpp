@@ -2,6 +2,7 @@
 
 #include "core/util/TavloLog.h"
 
+#include <stdexcept>
 #include <unordered_set>
 
 namespace tavlo {
@@ -97,7 +98,11 @@ void StoreLoadCatalogue::associatePreparationGroupPreparations(const ManagedObje
 void StoreLoadCatalogue::setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat) {
     std::optional<std::string> recipeId = element.text("recipeId");
     if (!recipeId) return;
-    if (ManagedObjectPtr recipe = r_.index().find("Recipe", "recipeId", *recipeId)) row->setToOne("recipe", recipe);
+    // By its id: a recipe the load holds packed stays packed.
+    const ObjectID recipe = r_.index().findID("Recipe", "recipeId", *recipeId);
+    const RelationshipDescription* link = row->entity().relationshipNamed("recipe");
+    if (!link) throw std::logic_error(row->entityName() + " has no recipe");
+    if (recipe.isValid()) row->setToOne(*link, recipe);
     else TAVLO_LOG_MAIL(missingFormat, *recipeId, element.attribute("id"));
 }
 

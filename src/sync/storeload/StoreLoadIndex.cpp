@@ -181,17 +181,30 @@ void StoreLoadIndex::remember(const ManagedObjectPtr& row) {
     recent_[recentSlot(row->entity(), row->objectID().primaryKey(), kRecentRows)] = row;
 }
 
+ManagedObjectPtr StoreLoadIndex::liveRow(const Table& t, int64_t& key) {
+    if (!key) return nullptr;
+    ManagedObjectPtr row = rowOf(t, key);
+    if (!row || row->isDeleted()) {
+        key = 0; // let go: the key may serve a new row
+        return nullptr;
+    }
+    return row;
+}
+
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
                                       std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
     int64_t* found = t.rows.find(keyOf(t, values));
-    if (!found || !*found) return nullptr;
-    ManagedObjectPtr row = rowOf(t, *found);
-    if (!row || row->isDeleted()) {
-        *found = 0; // let go: the key may serve a new row
-        return nullptr;
-    }
-    return row;
+    return found ? liveRow(t, *found) : nullptr;
+}
+
+ObjectID StoreLoadIndex::findID(std::string_view entity, std::string_view idAttribute, const std::string& id) {
+    Table& t = table(entity, {idAttribute});
+    int64_t* found = t.rows.find(keyOf(t, {KeyValue(id)}));
+    if (!found || !*found) return {};
+    // A held row is live, and stays packed; any other is found as find() finds it.
+    if (!context_.isHeld(*t.entity, *found) && !liveRow(t, *found)) return {};
+    return ObjectID(t.entity, *found);
 }
 
 ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initializer_list<std::string_view> keys,

@@ -39,6 +39,9 @@ public:
     ManagedObjectPtr find(std::string_view entity, std::string_view idAttribute, const std::string& id) {
         return find(entity, {idAttribute}, {KeyValue(id)});
     }
+    // The id of the live row under the id attribute's text (invalid for none), without making its
+    // object when the context holds the row packed (ObjectContext::holdInserts).
+    ObjectID findID(std::string_view entity, std::string_view idAttribute, const std::string& id);
     // A new row with its key set (attributes and to-ones), found from now on.
     ManagedObjectPtr insert(std::string_view entity, std::initializer_list<std::string_view> keys,
                             std::initializer_list<KeyValue> values);
@@ -125,6 +128,8 @@ private:
 
     // The row under a key, from the recent rows when it is one of them, else from the context.
     ManagedObjectPtr rowOf(const Table& t, int64_t key);
+    // The same, null for a row deleted or gone, whose key is then let go.
+    ManagedObjectPtr liveRow(const Table& t, int64_t& key);
     void remember(const ManagedObjectPtr& row);
 
     ObjectContext& context_;

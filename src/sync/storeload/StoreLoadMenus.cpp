@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 #include <unordered_set>
 
 namespace tavlo {
@@ -18,6 +19,23 @@ std::vector<ManagedObjectPtr> bySequence(std::vector<ManagedObjectPtr> sections)
                      [](const auto& a, const auto& b) { return a->int32("sequence") < b->int32("sequence"); });
     return sections;
 }
+
+// What a section sets in each of its items.
+struct ItemParts {
+    explicit ItemParts(const Model& model)
+        : entity(model.requireEntity("Item")), section(part(entity.relationshipNamed("section"))),
+          menu(part(entity.relationshipNamed("menu"))), sequence(part(entity.attributeNamed("sequence"))) {}
+    template <class Part> static const Part& part(const Part* found) {
+        if (!found) throw std::logic_error("The store's items lack a part a section sets");
+        return *found;
+    }
+    const EntityDescription& entity;
+    const RelationshipDescription& section;
+    const RelationshipDescription& menu;
+    const AttributeDescription& sequence;
+};
+
+int64_t keyOf(const ManagedObjectPtr& row) { return row ? row->objectID().primaryKey() : 0; }
 
 } // namespace
 
@@ -45,33 +63,51 @@ void StoreLoadMenus::associateItems(const ManagedObjectPtr& section, const std::
         r_.context().deleteObject(item);
     }
     ManagedObjectPtr menu = section->toOne("menu");
-    std::vector<int64_t>& items = sectionItems_[section->objectID().primaryKey()];
+    ObjectContext& context = r_.context();
+    const ItemParts parts(context.model());
+    const int64_t sectionKey = keyOf(section), menuKey = keyOf(menu);
+    std::vector<int64_t>& items = sectionItems_[sectionKey];
     items.clear();
     int32_t sequence = 0;
     for (const std::string& id : ids) {
-        ManagedObjectPtr item = r_.index().find("Item", "itemId", id);
-        if (!item) {
+        const ObjectID found = r_.index().findID("Item", "itemId", id);
+        if (!found.isValid()) {
             TAVLO_LOG_MAIL("Unable to find item %@ for section", id);
             continue;
         }
-        section->addTo("items", item);
-        item->setToOne("menu", menu);
-        item->setValue("sequence", ++sequence);
-        items.push_back(item->objectID().primaryKey());
+        const int64_t key = found.primaryKey();
+        ++sequence;
+        // An item the load holds packed is set there, as its object's setters would set it.
+        if (!context.changeHeld(parts.entity, key, {{&parts.sequence, Value(sequence)}},
+                                {{&parts.section, sectionKey}, {&parts.menu, menuKey}})) {
+            ManagedObjectPtr item = context.object(parts.entity, key);
+            section->addTo("items", item);
+            item->setToOne(parts.menu, menu);
+            item->setValue(parts.sequence, sequence);
+        }
+        items.push_back(key);
     }
 }
 
-std::vector<ManagedObjectPtr> StoreLoadMenus::itemsOf(const ManagedObjectPtr& section) const {
-    auto read = sectionItems_.find(section->objectID().primaryKey());
-    if (read == sectionItems_.end()) return section->toMany("items");
-    // A later section may have taken an item over.
-    const EntityDescription& entity = r_.context().model().requireEntity("Item");
-    std::vector<ManagedObjectPtr> items;
-    for (int64_t key : read->second) {
-        ManagedObjectPtr item = r_.context().object(entity, key);
-        if (item && item->toOneID("section") == section->objectID() && !item->isDeleted()) items.push_back(item);
+void StoreLoadMenus::placeItems(const ManagedObjectPtr& section, const ManagedObjectPtr& menu) {
+    auto read = sectionItems_.find(keyOf(section));
+    if (read == sectionItems_.end()) {
+        for (const ManagedObjectPtr& item : section->toMany("items")) item->setToOne("menu", menu);
+        return;
     }
-    return items;
+    ObjectContext& context = r_.context();
+    const ItemParts parts(context.model());
+    const int64_t sectionKey = keyOf(section), menuKey = keyOf(menu);
+    for (int64_t key : read->second) {
+        // A later section may have taken an item over.
+        if (std::optional<int64_t> owner = context.heldToOne(parts.entity, key, parts.section)) {
+            if (*owner == sectionKey) context.changeHeld(parts.entity, key, {}, {{&parts.menu, menuKey}});
+            continue;
+        }
+        ManagedObjectPtr item = context.object(parts.entity, key);
+        if (item && item->toOneID("section") == section->objectID() && !item->isDeleted())
+            item->setToOne(parts.menu, menu);
+    }
 }
 
 void StoreLoadMenus::associateSubSections(const ManagedObjectPtr& section, const std::vector<std::string>& ids) {
@@ -100,7 +136,7 @@ void StoreLoadMenus::associateSubSections(const ManagedObjectPtr& section, const
         section->addTo("sections", sub);
         sub->setValue("sequence", ++sequence);
         sub->setToOne("menu", menu);
-        for (const ManagedObjectPtr& item : itemsOf(sub)) item->setToOne("menu", menu);
+        placeItems(sub, menu);
     }
 }
 
@@ -216,7 +252,7 @@ int32_t StoreLoadMenus::placeSection(const ManagedObjectPtr& section, const Mana
     const int32_t placed = (own == 0 ? 1 : own) + base;
     section->setValue("sequence", placed);
     section->setToOne("menu", menu);
-    for (const ManagedObjectPtr& item : itemsOf(section)) item->setToOne("menu", menu);
+    placeItems(section, menu);
     path.insert(section.get());
     int32_t b = placed, best = placed;
     for (const ManagedObjectPtr& sub : bySequence(section->toMany("sections"))) {

@@ -47,8 +47,9 @@ private:
     int32_t placeSection(const ManagedObjectPtr& section, const ManagedObjectPtr& menu, int32_t base,
                          std::unordered_set<const ManagedObject*>& path);
 
-    // The items of a section read in this load; the others' are read from the store.
-    std::vector<ManagedObjectPtr> itemsOf(const ManagedObjectPtr& section) const;
+    // Sets the menu of the section's items: those it listed in this load, else those the store
+    // holds under it.
+    void placeItems(const ManagedObjectPtr& section, const ManagedObjectPtr& menu);
 
     StoreLoadReader& r_;
     StoreLoadCatalogue& catalogue_;

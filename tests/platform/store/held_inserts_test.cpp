@@ -205,6 +205,56 @@ TEST_F(HeldInsertsTest, AHeldRowDeletedAfterItsListsWereWrittenLeavesNothingBehi
     EXPECT_EQ(countWrites("User", "INSERT"), 0);
 }
 
+// A held row changed in its packed bytes: its values made storable, its to-ones set, and the lists
+// read that are their inverses told, as its setters would; a row not held is left to its object.
+TEST_F(HeldInsertsTest, AHeldRowIsChangedInPlaceAsItsSettersWouldChangeIt) {
+    auto c = newContext();
+    ASSERT_TRUE(c->beginWrite());
+    c->holdInserts("Selection");
+    insertOrders(*c, 2);
+    auto from = order(*c, 0), to = order(*c, 1);
+    const ObjectID line = from->toMany("selections").at(0)->objectID();
+    const ObjectID other = to->toMany("selections").at(0)->objectID(); // both lists read, and kept
+    ASSERT_TRUE(c->flush());
+    const EntityDescription& selection = c->model().requireEntity("Selection");
+    const RelationshipDescription& owner = *selection.relationshipNamed("order");
+    ASSERT_TRUE(c->isHeld(selection, line.primaryKey()));
+    EXPECT_EQ(c->heldToOne(selection, line.primaryKey(), owner), from->objectID().primaryKey());
+    // A value of the wrong kind is refused, and the row kept as it was.
+    EXPECT_THROW(c->changeHeld(selection, other.primaryKey(), {{selection.attributeNamed("name"), Value(3)}}, {}),
+                 std::invalid_argument);
+    EXPECT_TRUE(c->isHeld(selection, other.primaryKey()));
+
+    ASSERT_TRUE(c->changeHeld(
+        selection, line.primaryKey(),
+        {{selection.attributeNamed("sequence"), Value(7.0)}, {selection.attributeNamed("name"), Value("Moved")}},
+        {{&owner, to->objectID().primaryKey()}}));
+    EXPECT_EQ(c->heldToOne(selection, line.primaryKey(), owner), to->objectID().primaryKey());
+    EXPECT_TRUE(from->toMany("selections").empty());
+    ASSERT_EQ(to->toMany("selections").size(), 2u);
+    auto moved = c->objectWithID(line);
+    EXPECT_EQ(moved->value("sequence"), Value(7)); // an integer, as the attribute stores it
+    EXPECT_EQ(moved->text("name"), "Moved");
+    EXPECT_FALSE(c->isHeld(selection, line.primaryKey())); // its object unpacked it
+
+    // Not held (now an object, or of an entity not held): nothing changes.
+    EXPECT_FALSE(c->changeHeld(selection, line.primaryKey(), {}, {{&owner, 0}}));
+    EXPECT_FALSE(c->heldToOne(selection, line.primaryKey(), owner));
+    const EntityDescription& orders = c->model().requireEntity("Order");
+    EXPECT_FALSE(c->changeHeld(orders, to->objectID().primaryKey(), {{orders.attributeNamed("name"), Value("X")}}, {}));
+    // Parts of another entity, or a list, are refused.
+    EXPECT_THROW(c->changeHeld(selection, 1, {{orders.attributeNamed("name"), Value("X")}}, {}), std::invalid_argument);
+    EXPECT_THROW(c->changeHeld(orders, 1, {}, {{orders.relationshipNamed("selections"), 1}}), std::invalid_argument);
+
+    // The object's own setter by id: back to the first order, told to both lists.
+    moved->setToOne(owner, from->objectID());
+    EXPECT_EQ(from->toMany("selections").size(), 1u);
+    EXPECT_THROW(moved->setToOne(owner, other), std::invalid_argument);
+    ASSERT_TRUE(c->save());
+    auto reader = newContext();
+    EXPECT_EQ(reader->fetchFirst("Selection", "name == %@", "Moved")->text("order.remoteId"), "O0");
+}
+
 TEST_F(HeldInsertsTest, ARollbackForgetsTheHeldRows) {
     auto c = newContext();
     ASSERT_TRUE(c->beginWrite());
@@ -232,6 +282,9 @@ TEST(HeldRows, KeepsEveryRowThroughPutsAndTakesInAnyOrder) {
         const int64_t key = step % 3 ? static_cast<int64_t>(random() % 5'000) : 1'000'000 + step; // runs and repeats
         if (random() % 3 == 0) {
             const bool held = expected.count(key) > 0;
+            std::vector<int64_t> links(1);
+            ASSERT_EQ(rows.readToOnes(key, values.size(), links), held) << key;
+            if (held) { EXPECT_EQ(links[0], -key); }
             ASSERT_EQ(rows.take(key, values, toOnes), held) << key;
             if (held) {
                 EXPECT_EQ(values[0].integer(), expected[key]);
