@@ -53,6 +53,7 @@ public:
         at_ += sizeof d;
         return d;
     }
+    const uint8_t* at() const { return at_; }
     const uint8_t* skip(size_t n) {
         const uint8_t* from = at_;
         at_ += n;
@@ -62,6 +63,49 @@ public:
 private:
     const uint8_t* at_;
 };
+
+void putValue(std::vector<uint8_t>& out, const Value& v) {
+    out.push_back(static_cast<uint8_t>(v.kind()));
+    switch (v.kind()) {
+    case Value::Kind::Nil: break;
+    case Value::Kind::Integer: putSigned(out, v.integer()); break;
+    case Value::Kind::Boolean: out.push_back(v.boolean() ? 1 : 0); break;
+    case Value::Kind::Real: {
+        double d = v.real();
+        putBytes(out, &d, sizeof d);
+        break;
+    }
+    case Value::Kind::Date: {
+        double d = v.date()->timeIntervalSince1970();
+        putBytes(out, &d, sizeof d);
+        break;
+    }
+    case Value::Kind::Text: {
+        const std::string& text = *v.textPointer();
+        putNumber(out, text.size());
+        putBytes(out, text.data(), text.size());
+        break;
+    }
+    case Value::Kind::Binary: {
+        Bytes bytes = *v.binary();
+        putNumber(out, bytes.size());
+        putBytes(out, bytes.data(), bytes.size());
+        break;
+    }
+    }
+}
+
+void skipValue(Reader& in) {
+    switch (static_cast<Value::Kind>(in.byte())) {
+    case Value::Kind::Nil: break;
+    case Value::Kind::Integer: in.number(); break;
+    case Value::Kind::Boolean: in.byte(); break;
+    case Value::Kind::Real:
+    case Value::Kind::Date: in.skip(sizeof(double)); break;
+    case Value::Kind::Text:
+    case Value::Kind::Binary: in.skip(in.number()); break;
+    }
+}
 
 void unpack(const uint8_t* row, std::vector<Value>& values, std::vector<int64_t>& toOnes) {
     Reader in(row);
@@ -93,44 +137,44 @@ void unpack(const uint8_t* row, std::vector<Value>& values, std::vector<int64_t>
 void HeldRows::put(int64_t key, const std::vector<Value>& values, const std::vector<int64_t>& toOnes) {
     thread_local std::vector<uint8_t> out;
     out.clear();
-    for (const Value& v : values) {
-        out.push_back(static_cast<uint8_t>(v.kind()));
-        switch (v.kind()) {
-        case Value::Kind::Nil: break;
-        case Value::Kind::Integer: putSigned(out, v.integer()); break;
-        case Value::Kind::Boolean: out.push_back(v.boolean() ? 1 : 0); break;
-        case Value::Kind::Real: {
-            double d = v.real();
-            putBytes(out, &d, sizeof d);
-            break;
-        }
-        case Value::Kind::Date: {
-            double d = v.date()->timeIntervalSince1970();
-            putBytes(out, &d, sizeof d);
-            break;
-        }
-        case Value::Kind::Text: {
-            const std::string& text = *v.textPointer();
-            putNumber(out, text.size());
-            putBytes(out, text.data(), text.size());
-            break;
-        }
-        case Value::Kind::Binary: {
-            Bytes bytes = *v.binary();
-            putNumber(out, bytes.size());
-            putBytes(out, bytes.data(), bytes.size());
-            break;
-        }
-        }
-    }
+    for (const Value& v : values) putValue(out, v);
     for (int64_t k : toOnes) putSigned(out, k);
+    keep(key, out);
+}
+
+bool HeldRows::rewrite(int64_t key, const std::vector<const Value*>& values, const std::vector<int64_t>& toOnes) {
+    if (slots_.empty()) return false;
+    const uint8_t* row = slots_[slotOf(key)].bytes;
+    if (!row) return false;
+    thread_local std::vector<uint8_t> out;
+    out.clear();
+    // Runs of values kept are copied whole.
+    Reader in(row);
+    const uint8_t* kept = row;
+    for (const Value* v : values) {
+        if (!v) {
+            skipValue(in);
+            continue;
+        }
+        out.insert(out.end(), kept, in.at());
+        skipValue(in);
+        putValue(out, *v);
+        kept = in.at();
+    }
+    out.insert(out.end(), kept, in.at());
+    for (int64_t k : toOnes) putSigned(out, k);
+    keep(key, out);
+    return true;
+}
+
+void HeldRows::keep(int64_t key, const std::vector<uint8_t>& row) {
     if (2 * (size_ + 1) > slots_.size()) grow();
     compactWhenDue();
     Slot& slot = slots_[slotOf(key)];
     if (slot.bytes) forget(slot.bytes);
     else ++size_;
     slot.key = key;
-    slot.bytes = place(out.data(), static_cast<uint32_t>(out.size()));
+    slot.bytes = place(row.data(), static_cast<uint32_t>(row.size()));
 }
 
 uint32_t HeldRows::sizeOf(const uint8_t* row) {
@@ -187,17 +231,7 @@ bool HeldRows::readToOnes(int64_t key, size_t values, std::vector<int64_t>& toOn
     const Slot& slot = slots_[slotOf(key)];
     if (!slot.bytes) return false;
     Reader in(slot.bytes);
-    for (size_t v = 0; v < values; ++v) {
-        switch (static_cast<Value::Kind>(in.byte())) {
-        case Value::Kind::Nil: break;
-        case Value::Kind::Integer: in.number(); break;
-        case Value::Kind::Boolean: in.byte(); break;
-        case Value::Kind::Real:
-        case Value::Kind::Date: in.skip(sizeof(double)); break;
-        case Value::Kind::Text:
-        case Value::Kind::Binary: in.skip(in.number()); break;
-        }
-    }
+    for (size_t v = 0; v < values; ++v) skipValue(in);
     for (int64_t& k : toOnes) k = in.signedNumber();
     return true;
 }

@@ -38,6 +38,9 @@ public:
     ~HeldRows() = default;
 
     void put(int64_t key, const std::vector<Value>& values, const std::vector<int64_t>& toOnes);
+    // Packs the row again with the values that `values` names in place of its own (null: kept as
+    // packed) and the to-ones' keys; false when none is held.
+    bool rewrite(int64_t key, const std::vector<const Value*>& values, const std::vector<int64_t>& toOnes);
     // Unpacks the row into `values` and `toOnes` (sized as the entity's); false when none is held.
     bool read(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) const;
     // Only the keys of its to-ones, past its `values` values.
@@ -81,6 +84,8 @@ private:
         std::swap(liveBytes_, other.liveBytes_);
         std::swap(deadBytes_, other.deadBytes_);
     }
+    // Holds the packed row under the key, in place of any held before.
+    void keep(int64_t key, const std::vector<uint8_t>& row);
     // Copies the packed row into the blocks, after its length; answers where it now starts.
     uint8_t* place(const uint8_t* row, uint32_t size);
     static uint32_t sizeOf(const uint8_t* row);

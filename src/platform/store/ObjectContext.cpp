@@ -756,7 +756,7 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, bool flushing, 
             StatementUse use(s);
             int n = 1;
             s->bindInt(n++, o.primaryKey_);
-            for (const Value& v : o.values_) s->bind(n++, v);
+            for (const Value& v : o.values_) s->bindInPlace(n++, v);
             for (const auto& r : e.relationships())
                 if (!r.toMany) {
                     if (o.toOnes_[r.index]) s->bindInt(n++, o.toOnes_[r.index]);
@@ -782,7 +782,7 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, bool flushing, 
             int n = 1;
             const size_t attributes = e.attributes().size();
             for (const auto& a : e.attributes())
-                if (o.changed_[a.index]) s->bind(n++, o.values_[a.index]);
+                if (o.changed_[a.index]) s->bindInPlace(n++, o.values_[a.index]);
             for (const auto& r : e.relationships())
                 if (!r.toMany && o.changed_[attributes + r.index]) {
                     if (o.toOnes_[r.index]) s->bindInt(n++, o.toOnes_[r.index]);

@@ -52,22 +52,27 @@ bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::init
             throw std::logic_error(e.name() + "." + r->name + " is changed through its row's object");
     }
     if (!isHeld(e, pk)) return false;
+    // Packed again from its own bytes: the values not set are not unpacked.
+    std::vector<Value> made;
+    made.reserve(values.size());
+    std::vector<const Value*> set(e.attributes().size(), nullptr);
+    for (const auto& [a, value] : values)
+        set[a->index] = &made.emplace_back(ManagedObject::storable(value, *a, e.name()));
     HeldRows& rows = held_[e.index()];
-    std::vector<Value> row(e.attributes().size());
     std::vector<int64_t> links(e.relationships().size());
-    rows.read(pk, row, links);
-    for (const auto& [a, value] : values) row[a->index] = ManagedObject::storable(value, *a, e.name());
-    const std::vector<int64_t> before = links;
-    for (const auto& [r, key] : toOnes) links[r->index] = key;
-    rows.put(pk, row, links);
-    // As a to-one's setter tells the list its column keeps: only a loaded list of a read row.
-    for (const RelationshipDescription& r : e.relationships()) {
-        if (before[r.index] == links[r.index] || !r.inverse) continue;
-        if (ManagedObject* o = before[r.index] ? registered(*r.target, before[r.index]) : nullptr)
-            o->primitiveRemove(*r.inverse, pk);
-        if (ManagedObject* o = links[r.index] ? registered(*r.target, links[r.index]) : nullptr)
-            o->primitiveAdd(*r.inverse, pk);
+    rows.readToOnes(pk, e.attributes().size(), links);
+    bool changed = values.size() > 0;
+    for (const auto& [r, key] : toOnes) {
+        const int64_t old = links[r->index];
+        if (old == key) continue;
+        links[r->index] = key;
+        changed = true;
+        // As a to-one's setter tells the list its column keeps: only a loaded list of a read row.
+        if (!r->inverse) continue;
+        if (ManagedObject* o = old ? registered(*r->target, old) : nullptr) o->primitiveRemove(*r->inverse, pk);
+        if (ManagedObject* o = key ? registered(*r->target, key) : nullptr) o->primitiveAdd(*r->inverse, pk);
     }
+    if (changed) rows.rewrite(pk, set, links);
     return true;
 }
 
@@ -83,7 +88,7 @@ bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error) {
             StatementUse use(s);
             int n = 1;
             s->bindInt(n++, pk);
-            for (const Value& v : values) s->bind(n++, v);
+            for (const Value& v : values) s->bindInPlace(n++, v);
             for (const auto& r : e.relationships())
                 if (!r.toMany) {
                     if (toOnes[r.index]) s->bindInt(n++, toOnes[r.index]);

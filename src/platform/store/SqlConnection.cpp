@@ -51,6 +51,15 @@ void SqlStatement::bind(int index, const Value& v) {
     }
 }
 
+void SqlStatement::bindInPlace(int index, const Value& v) {
+    if (v.kind() != Value::Kind::Text) {
+        bind(index, v);
+        return;
+    }
+    const std::string* s = v.textPointer();
+    sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+}
+
 void SqlStatement::bindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 void SqlStatement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 int SqlStatement::step() { return sqlite3_step(stmt_); }

@@ -23,6 +23,9 @@ public:
     SqlStatement& operator=(const SqlStatement&) = delete;
 
     void bind(int index, const Value& value); // 1-based
+    // The same without a copy of a text: the value must stay as it is until the statement is
+    // reset (a row's values, bound for one step of its write).
+    void bindInPlace(int index, const Value& value);
     void bindInt(int index, int64_t value);
     void bindNull(int index);
     // SQLITE_ROW, SQLITE_DONE or an error code.
