@@ -194,7 +194,11 @@ ManagedObjectPtr StoreLoadIndex::liveRow(const Table& t, int64_t& key) {
 ManagedObjectPtr StoreLoadIndex::find(std::string_view entity, std::initializer_list<std::string_view> keys,
                                       std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    int64_t* found = t.rows.find(keyOf(t, values));
+    return findIn(t, keyOf(t, values));
+}
+
+ManagedObjectPtr StoreLoadIndex::findIn(Table& t, const Probe& key) {
+    int64_t* found = t.rows.find(key);
     return found ? liveRow(t, *found) : nullptr;
 }
 
@@ -210,7 +214,10 @@ ObjectID StoreLoadIndex::findID(std::string_view entity, std::string_view idAttr
 ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initializer_list<std::string_view> keys,
                                         std::initializer_list<KeyValue> values) {
     Table& t = table(entity, keys);
-    Probe key = keyOf(t, values);
+    return insertRow(t, keyOf(t, values), values);
+}
+
+ManagedObjectPtr StoreLoadIndex::insertRow(Table& t, const Probe& key, std::initializer_list<KeyValue> values) {
     ManagedObjectPtr row = context_.insert(*t.entity);
     auto value = values.begin();
     for (const KeyPart& k : t.keys) {
@@ -231,9 +238,12 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
 
 ManagedObjectPtr StoreLoadIndex::findOrInsert(std::string_view entity, std::initializer_list<std::string_view> keys,
                                               std::initializer_list<KeyValue> values, bool* inserted) {
-    ManagedObjectPtr row = find(entity, keys, values);
+    // One look-up of the table and one hash of the key serve both.
+    Table& t = table(entity, keys);
+    const Probe key = keyOf(t, values);
+    ManagedObjectPtr row = findIn(t, key);
     if (inserted) *inserted = !row;
-    return row ? row : insert(entity, keys, values);
+    return row ? row : insertRow(t, key, values);
 }
 
 } // namespace tavlo

@@ -130,6 +130,10 @@ private:
     ManagedObjectPtr rowOf(const Table& t, int64_t key);
     // The same, null for a row deleted or gone, whose key is then let go.
     ManagedObjectPtr liveRow(const Table& t, int64_t& key);
+    // The live row of the table under the key, or null.
+    ManagedObjectPtr findIn(Table& t, const Probe& key);
+    // A new row of the table under the key, its key parts set from the values.
+    ManagedObjectPtr insertRow(Table& t, const Probe& key, std::initializer_list<KeyValue> values);
     void remember(const ManagedObjectPtr& row);
 
     ObjectContext& context_;
