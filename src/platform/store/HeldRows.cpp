@@ -220,14 +220,6 @@ void HeldRows::compactWhenDue() {
         if (slot.bytes) slot.bytes = place(slot.bytes, sizeOf(slot.bytes));
 }
 
-bool HeldRows::read(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) const {
-    if (slots_.empty()) return false;
-    const Slot& slot = slots_[slotOf(key)];
-    if (!slot.bytes) return false;
-    unpack(slot.bytes, values, toOnes);
-    return true;
-}
-
 bool HeldRows::readToOnes(int64_t key, size_t values, std::vector<int64_t>& toOnes) const {
     if (slots_.empty()) return false;
     const Slot& slot = slots_[slotOf(key)];

@@ -41,11 +41,10 @@ public:
     // Packs the row again with the values that `values` names in place of its own (null: kept as
     // packed) and the to-ones' keys; false when none is held.
     bool rewrite(int64_t key, const std::vector<const Value*>& values, const std::vector<int64_t>& toOnes);
-    // Unpacks the row into `values` and `toOnes` (sized as the entity's); false when none is held.
-    bool read(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes) const;
-    // Only the keys of its to-ones, past its `values` values.
+    // Unpacks the keys of the row's to-ones into `toOnes`, past its `values` values; false when
+    // none is held.
     bool readToOnes(int64_t key, size_t values, std::vector<int64_t>& toOnes) const;
-    // The same, and the row is no longer held.
+    // Takes the row out into `values` and `toOnes` (sized as the entity's); false when none is held.
     bool take(int64_t key, std::vector<Value>& values, std::vector<int64_t>& toOnes);
     bool contains(int64_t key) const { return !slots_.empty() && slots_[slotOf(key)].bytes; }
     bool empty() const { return size_ == 0; }
