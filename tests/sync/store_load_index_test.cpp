@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,48 @@ TEST(StoreLoadIndex, NamesARowHeldPackedWithoutUnpackingIt) {
     c.deleteObject(c.objectWithID(saved));
     EXPECT_FALSE(index.findID("Recipe", "recipeId", "saved").isValid());
     c.rollback();
+}
+
+// A link row set by its key: found ones changed through their objects, new ones written at once
+// inside a held write (and found from then on), objects outside one; the key names its rows by
+// object or by id alike.
+TEST(StoreLoadIndex, SetsALinkRowFoundOrNewAndFindsItByItsKey) {
+    test::LocalStoreScope scope;
+    ObjectContext& c = *scope.context();
+    ManagedObjectPtr item = c.insert("Item"), tax = c.insert("Tax");
+    item->setValue("itemId", "I0");
+    tax->setValue("taxId", "TX0");
+    scope.save();
+    StoreLoadIndex index(c);
+    // Outside a held write: an object, written by the save.
+    const ObjectID first = index.setRow("TaxItem", {"item", "tax"}, {item.get(), tax.get()}, {{"amount", Value(5)}});
+    ASSERT_TRUE(first.isValid());
+    EXPECT_TRUE(c.objectWithID(first)->isInserted());
+    scope.save();
+
+    ASSERT_TRUE(c.beginWrite());
+    ManagedObjectPtr other = c.insert("Tax");
+    other->setValue("taxId", "TX1");
+    // The row found, by object or by id: changed through its object.
+    EXPECT_EQ(index.setRow("TaxItem", {"item", "tax"}, {item->objectID(), tax.get()}, {{"amount", Value(7)}}), first);
+    EXPECT_TRUE(c.objectWithID(first)->isUpdated());
+    // A new one: in the file at once, found by its key, changed again through its object.
+    const ObjectID added =
+        index.setRow("TaxItem", {"item", "tax"}, {item.get(), other->objectID()}, {{"amount", Value(8)}});
+    ASSERT_TRUE(added.isValid());
+    EXPECT_NE(added, first);
+    EXPECT_EQ(c.count(FetchRequest("TaxItem")), 2u);
+    EXPECT_EQ(index.setRow("TaxItem", {"item", "tax"}, {item.get(), other.get()}, {{"amount", Value(9)}}), added);
+    EXPECT_THROW(index.setRow("TaxItem", {"item", "tax"}, {item.get(), tax.get()}, {{"none", Value(1)}}),
+                 std::invalid_argument);
+    ASSERT_TRUE(c.save());
+
+    item = tax = other = nullptr;
+    scope.reopen();
+    std::map<std::string, int64_t> amounts;
+    for (const ManagedObjectPtr& row : scope->fetchAll("TaxItem"))
+        amounts[*row->text("tax.taxId")] = row->int64("amount");
+    EXPECT_EQ(amounts, (std::map<std::string, int64_t>{{"TX0", 7}, {"TX1", 9}}));
 }
 
 } // namespace

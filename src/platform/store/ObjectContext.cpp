@@ -516,19 +516,19 @@ ManagedObjectPtr ObjectContext::insert(std::string_view entityName) {
     return insert(model().requireEntity(entityName));
 }
 
+int64_t ObjectContext::newPrimaryKey(const EntityDescription& e) {
+    // Keys of rows deleted by key come first: a store emptied and filled again keeps small keys.
+    auto& freeKeys = freeKeys_[e.index()];
+    if (freeKeys.empty()) return store_->nextPrimaryKey(e);
+    const int64_t pk = freeKeys.back();
+    freeKeys.pop_back();
+    return pk;
+}
+
 ManagedObjectPtr ObjectContext::insert(const EntityDescription& e) {
     if (e.index() >= model().entities().size() || model().entities()[e.index()].get() != &e)
         throw std::invalid_argument("Entity " + e.name() + " is not of this context's model");
-    // Keys of rows deleted by key come first: a store emptied and filled again keeps small keys.
-    auto& freeKeys = freeKeys_[e.index()];
-    int64_t pk = 0;
-    if (freeKeys.empty()) {
-        pk = store_->nextPrimaryKey(e);
-    } else {
-        pk = freeKeys.back();
-        freeKeys.pop_back();
-    }
-    auto o = std::make_shared<ManagedObject>(this, &e, pk);
+    auto o = std::make_shared<ManagedObject>(this, &e, newPrimaryKey(e));
     o->inserted_ = true;
     registerObject(o);
     noteChanged(*o);
@@ -712,6 +712,18 @@ SqlStatement* ObjectContext::updateStatement(const ManagedObject& o, UpdateForm 
     return made;
 }
 
+void ObjectContext::bindInsert(SqlStatement& s, const EntityDescription& e, int64_t pk,
+                               const std::vector<Value>& values, const std::vector<int64_t>& toOnes) {
+    int n = 1;
+    s.bindInt(n++, pk);
+    for (const Value& v : values) s.bindInPlace(n++, v);
+    for (const auto& r : e.relationships())
+        if (!r.toMany) {
+            if (toOnes[r.index]) s.bindInt(n++, toOnes[r.index]);
+            else s.bindNull(n++);
+        }
+}
+
 bool ObjectContext::writeChanges(std::vector<int64_t>& versions, bool flushing, Error* error) {
     SqlConnection* c = connection_.get();
     bool checkVersion = mergePolicy_ == MergePolicy::Error;
@@ -754,14 +766,7 @@ bool ObjectContext::writeChanges(std::vector<int64_t>& versions, bool flushing, 
             SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
             if (!s) return false;
             StatementUse use(s);
-            int n = 1;
-            s->bindInt(n++, o.primaryKey_);
-            for (const Value& v : o.values_) s->bindInPlace(n++, v);
-            for (const auto& r : e.relationships())
-                if (!r.toMany) {
-                    if (o.toOnes_[r.index]) s->bindInt(n++, o.toOnes_[r.index]);
-                    else s->bindNull(n++);
-                }
+            bindInsert(*s, e, o.primaryKey_, o.values_, o.toOnes_);
             if (!stepDone(s)) return false;
             versions[i] = 1;
             if (!writeJoinChanges(o, error)) return false;

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -151,6 +152,13 @@ public:
     using HeldLink = std::pair<const RelationshipDescription*, int64_t>;
     bool changeHeld(const EntityDescription& entity, int64_t pk, std::initializer_list<HeldValue> values,
                     std::initializer_list<HeldLink> toOnes);
+    // Inside a held write, a new row written into the file at once without an object, as a flush
+    // writes an object inserted with these values and to-ones set (the same rules as changeHeld's
+    // apply): for a load's many link rows, which nothing reads again before the save. Asked for
+    // later, it is read from the file like any row a flush let go. Its id; invalid when the write
+    // failed, which ends the held write as a failed flush does.
+    ObjectID insertWritten(const EntityDescription& entity, std::span<const HeldValue> values,
+                           std::span<const HeldLink> toOnes);
     // Forgets everything, changes and read objects alike.
     void reset();
     // Applies another context's did-save notification: changed objects are read again (keeping
@@ -304,7 +312,21 @@ private:
     }
     bool isDoomed(const EntityDescription& entity, int64_t pk) const;
 
+    // The key of a new row of the entity.
+    int64_t newPrimaryKey(const EntityDescription& entity);
+    // Binds a row to the entity's INSERT: its key, its values (texts in place: they must outlive
+    // the step), its to-ones.
+    static void bindInsert(SqlStatement& statement, const EntityDescription& entity, int64_t pk,
+                           const std::vector<Value>& values, const std::vector<int64_t>& toOnes);
+
     // Held inserts (ObjectContextHeldRows.cpp).
+    // Refuses parts that are not the entity's own attributes and to-ones, and a to-one whose
+    // inverse needs the row's object (changeHeld, insertWritten).
+    static void checkRowParts(const EntityDescription& entity, std::span<const HeldValue> values,
+                              std::span<const HeldLink> toOnes);
+    // Tells the read row a to-one of `pk` left (`from`) and the one it now names (`to`), as the
+    // to-one's setter does for an inverse list its column keeps.
+    void tellInverse(const RelationshipDescription& toOne, int64_t pk, int64_t from, int64_t to);
     // The object of a held row, unpacked and taken out of the held rows (null when none is held).
     ManagedObjectPtr unpackHeld(const EntityDescription& entity, int64_t pk);
     // Writes every held row into the held write and lists it in `changes`.

@@ -40,8 +40,8 @@ std::optional<int64_t> ObjectContext::heldToOne(const EntityDescription& e, int6
     return toOnes[toOne.index];
 }
 
-bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::initializer_list<HeldValue> values,
-                               std::initializer_list<HeldLink> toOnes) {
+void ObjectContext::checkRowParts(const EntityDescription& e, std::span<const HeldValue> values,
+                                  std::span<const HeldLink> toOnes) {
     for (const auto& [a, value] : values)
         if (!a || a->index >= e.attributes().size() || &e.attributes()[a->index] != a)
             throw std::invalid_argument("Entity " + e.name() + " has no such attribute of its own");
@@ -51,6 +51,23 @@ bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::init
         if (r->inverse && !(r->inverse->toMany && r->inverse->storedByInverse))
             throw std::logic_error(e.name() + "." + r->name + " is changed through its row's object");
     }
+}
+
+void ObjectContext::tellInverse(const RelationshipDescription& r, int64_t pk, int64_t from, int64_t to) {
+    // As a to-one's setter tells the list its column keeps: only a loaded list of a read row.
+    if (!r.inverse || from == to) return;
+    if (ManagedObject* o = from ? registered(*r.target, from) : nullptr) o->primitiveRemove(*r.inverse, pk);
+    if (ManagedObject* o = to ? registered(*r.target, to) : nullptr) {
+        // A row new to the context reads its list from the file too from now on: a row held or
+        // written there names it.
+        if (o->inserted_) o->linksStored_ = true;
+        o->primitiveAdd(*r.inverse, pk);
+    }
+}
+
+bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::initializer_list<HeldValue> values,
+                               std::initializer_list<HeldLink> toOnes) {
+    checkRowParts(e, values, toOnes);
     if (!isHeld(e, pk)) return false;
     // Packed again from its own bytes: the values not set are not unpacked.
     std::vector<Value> made;
@@ -67,13 +84,41 @@ bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::init
         if (old == key) continue;
         links[r->index] = key;
         changed = true;
-        // As a to-one's setter tells the list its column keeps: only a loaded list of a read row.
-        if (!r->inverse) continue;
-        if (ManagedObject* o = old ? registered(*r->target, old) : nullptr) o->primitiveRemove(*r->inverse, pk);
-        if (ManagedObject* o = key ? registered(*r->target, key) : nullptr) o->primitiveAdd(*r->inverse, pk);
+        tellInverse(*r, pk, old, key);
     }
     if (changed) rows.rewrite(pk, set, links);
     return true;
+}
+
+ObjectID ObjectContext::insertWritten(const EntityDescription& e, std::span<const HeldValue> values,
+                                      std::span<const HeldLink> toOnes) {
+    checkRowParts(e, values, toOnes);
+    // After a failure the write is over, and refuses every row as it refuses saves.
+    if (writeFailure_) return {};
+    if (!writeHeld_) throw std::logic_error("A row is written at once only inside a held write");
+    // Rows deleted by key leave the file first: the new row may take one of their keys.
+    if (doomedCount_ > 0 && !flush(nullptr)) return {};
+    std::vector<Value> row(e.attributes().size());
+    for (const auto& [a, value] : values) row[a->index] = ManagedObject::storable(value, *a, e.name());
+    std::vector<int64_t> links(e.relationships().size(), 0);
+    for (const auto& [r, key] : toOnes) links[r->index] = key;
+    const int64_t pk = newPrimaryKey(e);
+    Error failure;
+    bool written = false;
+    if (SqlStatement* s = entityStatement(EntityStatement::Insert, e, &failure)) {
+        StatementUse use(s);
+        bindInsert(*s, e, pk, row, links);
+        written = s->step() == SQLITE_DONE;
+        if (!written) failure = connection_->lastError();
+    }
+    if (!written) {
+        endWrite(false, nullptr);
+        writeFailure_ = failure;
+        return {};
+    }
+    for (const auto& [r, key] : toOnes) tellInverse(*r, pk, 0, key);
+    flushed_.inserted.emplace_back(&e, pk);
+    return ObjectID(&e, pk);
 }
 
 bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error) {
@@ -86,14 +131,7 @@ bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error) {
         std::vector<int64_t> toOnes(e.relationships().size());
         bool written = held_[e.index()].drain(values, toOnes, [&](int64_t pk) {
             StatementUse use(s);
-            int n = 1;
-            s->bindInt(n++, pk);
-            for (const Value& v : values) s->bindInPlace(n++, v);
-            for (const auto& r : e.relationships())
-                if (!r.toMany) {
-                    if (toOnes[r.index]) s->bindInt(n++, toOnes[r.index]);
-                    else s->bindNull(n++);
-                }
+            bindInsert(*s, e, pk, values, toOnes);
             if (s->step() != SQLITE_DONE) {
                 Error::set(error, connection_->lastError());
                 return false;

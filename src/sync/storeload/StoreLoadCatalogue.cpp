@@ -55,7 +55,7 @@ xmlNodePtr StoreLoadCatalogue::updatePreparations(xmlNodePtr node) {
         preparation->setValue("announce", xml.text("preparationAnnouncerName"));
         preparation->setValue("price", xml.integer("price"));
         preparation->setValue("disabled", xml.flag("disabled"));
-        taxAmounts(xml, "TaxPreparation", "preparation", preparation, "amount", [&](const auto& taxId) {
+        taxAmounts(xml, "TaxPreparation", "preparation", preparation->objectID(), "amount", [&](const auto& taxId) {
             TAVLO_LOG_MAIL("Unable to find tax %@ for preparation %@", taxId, preparation->text("preparationId"));
         });
     }
@@ -78,21 +78,20 @@ xmlNodePtr StoreLoadCatalogue::updatePreparationGroups(xmlNodePtr node) {
 
 void StoreLoadCatalogue::associatePreparationGroupPreparations(const ManagedObjectPtr& group,
                                                                const XmlFields& element) {
-    std::unordered_set<const ManagedObject*> kept;
+    std::unordered_set<int64_t> kept;
     int32_t sequence = 0;
     for (const std::string& id : element.texts("preparationId")) {
-        ManagedObjectPtr preparation = r_.index().find("Preparation", "preparationId", id);
-        if (!preparation) {
+        const ObjectID preparation = r_.index().findID("Preparation", "preparationId", id);
+        if (!preparation.isValid()) {
             TAVLO_LOG_MAIL("Unable to find preparation %@ for group %@", id, group->text("preparationGroupId"));
             continue;
         }
-        ManagedObjectPtr link = r_.index().findOrInsert(
-            "PreparationGroupPreparation", {"preparation", "preparationGroup"}, {preparation.get(), group.get()});
-        link->setValue("sequence", sequence++);
-        kept.insert(link.get());
+        const ObjectID link = r_.index().setRow("PreparationGroupPreparation", {"preparation", "preparationGroup"},
+                                                {preparation, group.get()}, {{"sequence", Value(sequence++)}});
+        kept.insert(link.primaryKey());
     }
     for (const ManagedObjectPtr& link : group->toMany("preparationGroupPreparations"))
-        if (!kept.count(link.get())) r_.context().deleteObject(link);
+        if (!kept.count(link->objectID().primaryKey())) r_.context().deleteObject(link);
 }
 
 void StoreLoadCatalogue::setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat) {
@@ -128,20 +127,18 @@ xmlNodePtr StoreLoadCatalogue::updateRecipes(xmlNodePtr node) {
                 r_.context().deleteObject(link);
         int32_t sequence = 0;
         for (const std::string& groupId : xml.runTexts("preparationGroupId")) {
-            if (ManagedObjectPtr group = r_.index().find("PreparationGroup", "preparationGroupId", groupId))
-                updateRecipePreparationGroup(group, recipe, sequence++, false);
+            if (ObjectID group = r_.index().findID("PreparationGroup", "preparationGroupId", groupId); group.isValid())
+                updateRecipePreparationGroup(group, recipe->objectID(), sequence++, false);
             else TAVLO_LOG("Unable to find preparationGroup %@ which is part of recipe %@", groupId, recipeId);
         }
     }
     return node;
 }
 
-void StoreLoadCatalogue::updateRecipePreparationGroup(const ManagedObjectPtr& group, const ManagedObjectPtr& recipe,
-                                                      int32_t sequence, bool required) {
-    ManagedObjectPtr link =
-        r_.index().findOrInsert("RecipePreparationGroup", {"preparationGroup", "recipe"}, {group.get(), recipe.get()});
-    link->setValue("sequence", sequence);
-    link->setValue("required", required);
+void StoreLoadCatalogue::updateRecipePreparationGroup(const ObjectID& group, const ObjectID& recipe, int32_t sequence,
+                                                      bool required) {
+    r_.index().setRow("RecipePreparationGroup", {"preparationGroup", "recipe"}, {group, recipe},
+                      {{"sequence", Value(sequence)}, {"required", Value(required)}});
 }
 
 xmlNodePtr StoreLoadCatalogue::updateRecipePreparationGroups(xmlNodePtr node) {
@@ -149,15 +146,15 @@ xmlNodePtr StoreLoadCatalogue::updateRecipePreparationGroups(xmlNodePtr node) {
     for (; Reader::isNamed(node, "recipePreparationGroup"); node = Reader::next(node)) {
         XmlFields xml(node, r_.doc());
         std::optional<std::string> recipeId = xml.text("recipeId");
-        ManagedObjectPtr recipe = recipeId ? r_.index().find("Recipe", "recipeId", *recipeId) : nullptr;
-        if (!recipe) {
+        const ObjectID recipe = recipeId ? r_.index().findID("Recipe", "recipeId", *recipeId) : ObjectID();
+        if (!recipe.isValid()) {
             TAVLO_LOG_MAIL("Unable to find recipe %@", recipeId);
             continue;
         }
         std::optional<std::string> groupId = xml.text("preparationGroupId");
-        ManagedObjectPtr group =
-            groupId ? r_.index().find("PreparationGroup", "preparationGroupId", *groupId) : nullptr;
-        if (!group) {
+        const ObjectID group =
+            groupId ? r_.index().findID("PreparationGroup", "preparationGroupId", *groupId) : ObjectID();
+        if (!group.isValid()) {
             TAVLO_LOG_MAIL("Unable to find prepGroup %@", groupId);
             continue;
         }
@@ -173,26 +170,28 @@ void StoreLoadCatalogue::associateTaxExemptions(const ManagedObjectPtr& item, co
 }
 
 void StoreLoadCatalogue::associateItemTaxes(const ManagedObjectPtr& item, const XmlFields& element) {
-    taxAmounts(element, "TaxItem", "item", item, "amount", [&](const auto& taxId) {
+    taxAmounts(element, "TaxItem", "item", item->objectID(), "amount", [&](const auto& taxId) {
         TAVLO_LOG_MAIL("Unable to find tax %@ for item %@", taxId, item->text("itemId"));
     });
 }
 
 void StoreLoadCatalogue::taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink,
-                                    const ManagedObjectPtr& owner, const char* amountChild,
+                                    const ObjectID& owner, const char* amountChild,
                                     const std::function<void(const std::optional<std::string>& taxId)>& missing,
-                                    const std::function<void(ManagedObject& row, const XmlFields& amount)>& more) {
+                                    bool withAddition) {
     for (xmlNodePtr node : element.run("itemTaxAmount")) {
         XmlFields amount(node, r_.doc());
         std::optional<std::string> taxId = amount.text("taxId");
-        ManagedObjectPtr tax = taxId ? r_.index().find("Tax", "taxId", *taxId) : nullptr;
-        if (!tax) {
+        const ObjectID tax = taxId ? r_.index().findID("Tax", "taxId", *taxId) : ObjectID();
+        if (!tax.isValid()) {
             missing(taxId);
             continue;
         }
-        ManagedObjectPtr row = r_.index().findOrInsert(entity, {ownerLink, "tax"}, {owner.get(), tax.get()});
-        row->setValue("amount", amount.integer(amountChild));
-        if (more) more(*row, amount);
+        const Value value(amount.integer(amountChild));
+        if (withAddition && amount.has("amountAdd"))
+            r_.index().setRow(entity, {ownerLink, "tax"}, {owner, tax},
+                              {{"amount", value}, {"amountAddition", Value(amount.integer("amountAdd"))}});
+        else r_.index().setRow(entity, {ownerLink, "tax"}, {owner, tax}, {{"amount", value}});
     }
 }
 
@@ -227,15 +226,15 @@ void StoreLoadCatalogue::associatePreparationCharges(ChargeOwner kind, const Man
     for (xmlNodePtr node : element.run("preparationCharge")) {
         XmlFields charge(node, r_.doc());
         std::optional<std::string> preparationId = charge.text("preparationId");
-        ManagedObjectPtr preparation =
-            preparationId ? r_.index().find("Preparation", "preparationId", *preparationId) : nullptr;
-        if (!preparation) {
+        const ObjectID preparation =
+            preparationId ? r_.index().findID("Preparation", "preparationId", *preparationId) : ObjectID();
+        if (!preparation.isValid()) {
             TAVLO_LOG_MAIL(f.missingPreparation, preparationId, ownerId);
             continue;
         }
-        ManagedObjectPtr link =
-            r_.index().findOrInsert(f.linkEntity, {"preparation", f.ownerLink}, {preparation.get(), owner.get()});
-        link->setValue("charge", charge.integer("price"));
+        const ObjectID link = r_.index().setRow(f.linkEntity, {"preparation", f.ownerLink}, {preparation, owner.get()},
+                                                {{"charge", Value(charge.integer("price"))}});
+        if (!link.isValid()) continue; // the write failed: the save tells
         taxAmounts(charge, f.taxEntity, f.taxLink, link, "amount",
                    [&](const auto& taxId) { TAVLO_LOG_MAIL(f.missingTax, taxId, ownerId); });
     }
@@ -251,13 +250,11 @@ xmlNodePtr StoreLoadCatalogue::updateSideItems(xmlNodePtr node) {
         side->setValue("sequence", position);
         setRecipe(side, xml, "Unable to find recipe %@ for side %@");
         taxAmounts(
-            xml, "TaxSide", "side", side, "amount",
+            xml, "TaxSide", "side", side->objectID(), "amount",
             [&](const auto& taxId) {
                 TAVLO_LOG_MAIL("Unable to find tax %@ for side %@", taxId, side->text("sideId"));
             },
-            [&](ManagedObject& row, const XmlFields& amount) {
-                if (amount.has("amountAdd")) row.setValue("amountAddition", amount.integer("amountAdd"));
-            });
+            true);
     }
     return node;
 }
@@ -283,16 +280,14 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node, ComboPass pass)
         for (xmlNodePtr g : xml.run("comboItemComboGroup")) {
             XmlFields comboGroup(g, r_.doc());
             std::optional<std::string> groupId = comboGroup.text("comboGroupId");
-            ManagedObjectPtr group = groupId ? r_.index().find("ComboGroup", "comboGroupId", *groupId) : nullptr;
-            if (!group) {
+            const ObjectID group = groupId ? r_.index().findID("ComboGroup", "comboGroupId", *groupId) : ObjectID();
+            if (!group.isValid()) {
                 if (logMissing)
                     TAVLO_LOG("Unable to find combo group %@ which is part of combo item %@", groupId, name);
                 continue;
             }
-            ManagedObjectPtr link =
-                r_.index().findOrInsert("ItemComboGroup", {"item", "comboGroup"}, {combo.get(), group.get()});
-            link->setValue("count", comboGroup.integer("itemCount"));
-            link->setValue("sequence", sequence++);
+            r_.index().setRow("ItemComboGroup", {"item", "comboGroup"}, {combo.get(), group},
+                              {{"count", Value(comboGroup.integer("itemCount"))}, {"sequence", Value(sequence++)}});
         }
         associateTaxExemptions(combo, xml);
         associateItemTaxes(combo, xml);
@@ -309,12 +304,12 @@ void StoreLoadCatalogue::updateComboGroup(xmlNodePtr node) {
     for (xmlNodePtr gi : xml.run("comboGroupItem")) {
         XmlFields groupItem(gi, r_.doc());
         std::optional<std::string> itemId = groupItem.text("itemId");
-        ManagedObjectPtr item = itemId ? r_.index().find("Item", "itemId", *itemId) : nullptr;
-        if (!item) continue;
-        ManagedObjectPtr link =
-            r_.index().findOrInsert("ComboGroupItem", {"item", "comboGroup"}, {item.get(), group.get()});
-        link->setValue("sequence", sequence++);
-        link->setValue("additionPrice", groupItem.integer("additionPrice"));
+        const ObjectID item = itemId ? r_.index().findID("Item", "itemId", *itemId) : ObjectID();
+        if (!item.isValid()) continue;
+        const ObjectID link = r_.index().setRow(
+            "ComboGroupItem", {"item", "comboGroup"}, {item, group.get()},
+            {{"sequence", Value(sequence++)}, {"additionPrice", Value(groupItem.integer("additionPrice"))}});
+        if (!link.isValid()) continue; // the write failed: the save tells
         taxAmounts(groupItem, "TaxComboGroupItem", "comboGroupItem", link, "amountAdd", [&](const auto& taxId) {
             TAVLO_LOG_MAIL("Unable to find tax %@ for comboGroup %@", taxId, group->text("comboGroupId"));
         });

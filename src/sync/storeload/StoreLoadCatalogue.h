@@ -32,8 +32,7 @@ public:
     enum class ChargeOwner { Item, Section, Menu };
     void associatePreparationCharges(ChargeOwner kind, const ManagedObjectPtr& owner, const XmlFields& element);
 
-    void updateRecipePreparationGroup(const ManagedObjectPtr& group, const ManagedObjectPtr& recipe, int32_t sequence,
-                                      bool required);
+    void updateRecipePreparationGroup(const ObjectID& group, const ObjectID& recipe, int32_t sequence, bool required);
 
 private:
     void setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat);
@@ -42,11 +41,12 @@ private:
     void associatePreparationGroupPreparations(const ManagedObjectPtr& group, const XmlFields& element);
     // The tax amounts of a run of `itemTaxAmount` children: `entity` rows keyed by the owner
     // (under `ownerLink`) and the tax, with the child `amountChild` as amount. An amount whose tax
-    // is missing is passed over after `missing`; `more` reads further values of a row.
-    void taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ManagedObjectPtr& owner,
+    // is missing is passed over after `missing`. `withAddition`: a child `amountAdd` gives the
+    // row's amountAddition too.
+    void taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ObjectID& owner,
                     const char* amountChild,
                     const std::function<void(const std::optional<std::string>& taxId)>& missing,
-                    const std::function<void(ManagedObject& row, const XmlFields& amount)>& more = {});
+                    bool withAddition = false);
 
     StoreLoadReader& r_;
 };

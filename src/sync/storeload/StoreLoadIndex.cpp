@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <stdexcept>
 
 namespace tavlo {
@@ -146,15 +147,17 @@ StoreLoadIndex::Probe StoreLoadIndex::keyOf(const Table& t, std::initializer_lis
     Probe p;
     size_t part = 0;
     for (const KeyValue& v : values) {
-        if (const auto* text = std::get_if<std::string_view>(&v)) {
-            p.text = *text;
-        } else {
-            const ManagedObject* row = std::get<const ManagedObject*>(v);
-            p.rows[part++] = row ? row->objectID().primaryKey() : 0;
-        }
+        if (const auto* text = std::get_if<std::string_view>(&v)) p.text = *text;
+        else p.rows[part++] = keyOf(v);
     }
     hash(p);
     return p;
+}
+
+int64_t StoreLoadIndex::keyOf(const KeyValue& row) {
+    if (const auto* id = std::get_if<ObjectID>(&row)) return id->isValid() ? id->primaryKey() : 0;
+    const ManagedObject* object = std::get<const ManagedObject*>(row);
+    return object ? object->objectID().primaryKey() : 0;
 }
 
 namespace {
@@ -227,9 +230,13 @@ ManagedObjectPtr StoreLoadIndex::insertRow(Table& t, const Probe& key, std::init
             row->setValue(*k.attribute, *text);
         } else {
             if (!k.relationship) throw std::invalid_argument("A row cannot key " + t.name + "." + k.name);
-            const ManagedObject* target = std::get<const ManagedObject*>(v);
-            row->setToOne(*k.relationship,
-                          target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
+            if (const auto* id = std::get_if<ObjectID>(&v)) {
+                row->setToOne(*k.relationship, *id);
+            } else {
+                const ManagedObject* target = std::get<const ManagedObject*>(v);
+                row->setToOne(*k.relationship,
+                              target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
+            }
         }
     }
     t.rows.set(key, row->objectID().primaryKey());
@@ -244,6 +251,46 @@ ManagedObjectPtr StoreLoadIndex::findOrInsert(std::string_view entity, std::init
     ManagedObjectPtr row = findIn(t, key);
     if (inserted) *inserted = !row;
     return row ? row : insertRow(t, key, values);
+}
+
+ObjectID StoreLoadIndex::setRow(std::string_view entity, std::initializer_list<std::string_view> keys,
+                                std::initializer_list<KeyValue> keyValues, std::initializer_list<RowValue> values) {
+    Table& t = table(entity, keys);
+    const Probe key = keyOf(t, keyValues);
+    ManagedObjectPtr row = findIn(t, key);
+    // Outside a held write, a new row is an object like any other, written by the save.
+    if (!row && !context_.isWriting()) row = insertRow(t, key, keyValues);
+    if (row) {
+        for (const auto& [name, value] : values) row->setValue(name, value);
+        return row->objectID();
+    }
+    // The values and the key's parts, as the row's setters would take them.
+    constexpr size_t kMostValues = 8;
+    if (values.size() >= kMostValues) throw std::invalid_argument("Too many values for a row of " + t.name);
+    std::array<ObjectContext::HeldValue, kMostValues> set;
+    size_t setCount = 0;
+    for (const auto& [name, value] : values) {
+        const AttributeDescription* a = t.entity->attributeNamed(name);
+        if (!a) throw std::invalid_argument(t.name + " has no attribute " + std::string(name));
+        set[setCount++] = {a, value};
+    }
+    std::array<ObjectContext::HeldLink, 2> links;
+    size_t linkCount = 0;
+    auto value = keyValues.begin();
+    for (const KeyPart& k : t.keys) {
+        const KeyValue& v = *value++;
+        if (const auto* text = std::get_if<std::string_view>(&v)) {
+            if (!k.attribute) throw std::invalid_argument("A text cannot key " + t.name + "." + k.name);
+            set[setCount++] = {k.attribute, Value(std::string(*text))};
+        } else {
+            if (!k.relationship) throw std::invalid_argument("A row cannot key " + t.name + "." + k.name);
+            links[linkCount++] = {k.relationship, keyOf(v)};
+        }
+    }
+    const ObjectID written =
+        context_.insertWritten(*t.entity, std::span(set.data(), setCount), std::span(links.data(), linkCount));
+    if (written.isValid()) t.rows.set(key, written.primaryKey());
+    return written;
 }
 
 } // namespace tavlo

@@ -28,8 +28,10 @@ namespace tavlo {
 // the index, and its rows must be inserted through insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
 class StoreLoadIndex {
 public:
-    // A key part: a text for an attribute, a row for a to-one relationship.
-    using KeyValue = std::variant<std::string_view, const ManagedObject*>;
+    // A key part: a text for an attribute, a row (or its id) for a to-one relationship.
+    using KeyValue = std::variant<std::string_view, const ManagedObject*, ObjectID>;
+    // An attribute of a row and the value it is set to.
+    using RowValue = std::pair<std::string_view, Value>;
 
     explicit StoreLoadIndex(ObjectContext& context) : context_(context) {}
 
@@ -48,6 +50,13 @@ public:
     // find, or insert when there is none; `inserted` tells which.
     ManagedObjectPtr findOrInsert(std::string_view entity, std::initializer_list<std::string_view> keys,
                                   std::initializer_list<KeyValue> values, bool* inserted = nullptr);
+
+    // The row under the key with the values set, for a load's many link rows: a row found is set
+    // through its object; inside a held write a new one is written into the file at once without
+    // one (ObjectContext::insertWritten), to-ones in the key included. Its id; invalid when the
+    // write failed (the context's held write then fails every save).
+    ObjectID setRow(std::string_view entity, std::initializer_list<std::string_view> keys,
+                    std::initializer_list<KeyValue> keyValues, std::initializer_list<RowValue> values);
 
     ObjectContext& context() const { return context_; }
 
@@ -124,6 +133,8 @@ private:
     // The row's key (nil when its key attribute is nil); `text` holds its text meanwhile.
     static std::optional<Probe> keyOf(const Table& t, const ManagedObject& row, std::optional<std::string>& text);
     static Probe keyOf(const Table& t, std::initializer_list<KeyValue> values);
+    // The primary key a to-one part names (0 for none).
+    static int64_t keyOf(const KeyValue& row);
     static void hash(Probe& probe);
 
     // The row under a key, from the recent rows when it is one of them, else from the context.

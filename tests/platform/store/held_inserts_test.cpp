@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -253,6 +255,84 @@ TEST_F(HeldInsertsTest, AHeldRowIsChangedInPlaceAsItsSettersWouldChangeIt) {
     ASSERT_TRUE(c->save());
     auto reader = newContext();
     EXPECT_EQ(reader->fetchFirst("Selection", "name == %@", "Moved")->text("order.remoteId"), "O0");
+}
+
+// Rows written into the file at once, without objects: read back like rows a flush let go, told
+// to the lists that are their to-ones' inverses (a new row's list then reads the file too, so a
+// cascade from it reaches them), and saved with the write.
+TEST_F(HeldInsertsTest, ARowWrittenAtOnceIsReadAsAnyRowAFlushLetGo) {
+    auto c = newContext();
+    c->insert("Order")->setValue("remoteId", "S");
+    ASSERT_TRUE(c->save());
+    std::vector<ObjectContextChanges> saves;
+    ScopedObserver saved(ObjectContext::kDidSaveNotification, nullptr, [&](const Notification& n) {
+        saves.push_back(std::any_cast<ObjectContextChanges>(n.object));
+    });
+    const EntityDescription& selection = c->model().requireEntity("Selection");
+    const AttributeDescription& name = *selection.attributeNamed("name");
+    const RelationshipDescription& owner = *selection.relationshipNamed("order");
+    const std::array<ObjectContext::HeldValue, 1> outside{{{&name, Value("X")}}};
+    EXPECT_THROW(c->insertWritten(selection, outside, {}), std::logic_error);
+
+    ASSERT_TRUE(c->beginWrite());
+    auto stored = c->fetchFirst("Order", "remoteId == %@", "S");
+    ASSERT_TRUE(stored->toMany("selections").empty()); // read, and kept
+    auto fresh = c->insert("Order");
+    fresh->setValue("remoteId", "N");
+    const std::array<ObjectContext::HeldValue, 2> values{
+        {{&name, Value("A")}, {selection.attributeNamed("sequence"), Value(2.0)}}};
+    const ObjectID a = c->insertWritten(
+        selection, values, std::array<ObjectContext::HeldLink, 1>{{{&owner, fresh->objectID().primaryKey()}}});
+    const std::array<ObjectContext::HeldValue, 1> named{{{&name, Value("B")}}};
+    const ObjectID b = c->insertWritten(
+        selection, named, std::array<ObjectContext::HeldLink, 1>{{{&owner, stored->objectID().primaryKey()}}});
+    ASSERT_TRUE(a.isValid() && b.isValid());
+    EXPECT_NE(a, b);
+    const std::array<ObjectContext::HeldValue, 1> wrongKind{{{&name, Value(3)}}};
+    EXPECT_THROW(c->insertWritten(selection, wrongKind, {}), std::invalid_argument);
+
+    EXPECT_EQ(c->count(FetchRequest("Selection")), 2u);
+    ASSERT_EQ(stored->toMany("selections").size(), 1u);
+    EXPECT_EQ(stored->toMany("selections")[0]->text("name"), "B");
+    ASSERT_EQ(fresh->toMany("selections").size(), 1u);
+    auto first = c->objectWithID(a);
+    EXPECT_EQ(first->value("sequence"), Value(2)); // an integer, as the attribute stores it
+    EXPECT_EQ(first->text("order.remoteId"), "N");
+
+    c->deleteObject(fresh); // and by its cascade, the row written for it
+    first.reset();
+    ASSERT_TRUE(c->save());
+    auto reader = newContext();
+    EXPECT_EQ(reader->count(FetchRequest("Order")), 1u);
+    ASSERT_EQ(reader->count(FetchRequest("Selection")), 1u);
+    EXPECT_EQ(reader->fetchFirst("Selection", "name == %@", "B")->text("order.remoteId"), "S");
+    ASSERT_EQ(saves.size(), 1u);
+    const auto& inserted = saves[0].inserted;
+    EXPECT_NE(std::find(inserted.begin(), inserted.end(), b), inserted.end());
+}
+
+TEST_F(HeldInsertsTest, ARowThatCannotBeWrittenEndsTheHeldWrite) {
+    store.reset();
+    ObjectStore::Options options;
+    options.maxFileBytes = 256 * 1024;
+    Error error;
+    store = ObjectStore::open(storeTestModel(), ObjectStore::defaultPath(), &error, options);
+    ASSERT_TRUE(store) << error.localizedDescription();
+    auto c = newContext();
+    ASSERT_TRUE(c->beginWrite());
+    const EntityDescription& selection = c->model().requireEntity("Selection");
+    const std::array<ObjectContext::HeldValue, 1> big{
+        {{selection.attributeNamed("name"), Value(std::string(2000, 'x'))}}};
+    int written = 0;
+    while (written < 1000 && c->insertWritten(selection, big, {}).isValid()) ++written;
+    EXPECT_LT(written, 1000);
+    EXPECT_FALSE(c->isWriting());
+    EXPECT_FALSE(c->insertWritten(selection, big, {}).isValid());
+    Error saveError;
+    EXPECT_FALSE(c->save(&saveError));
+    EXPECT_EQ(saveError.code(), kStoreFull) << saveError.localizedDescription();
+    c->rollback();
+    EXPECT_EQ(newContext()->count(FetchRequest("Selection")), 0u);
 }
 
 TEST_F(HeldInsertsTest, ARollbackForgetsTheHeldRows) {
