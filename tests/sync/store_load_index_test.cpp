@@ -133,7 +133,7 @@ TEST(StoreLoadIndex, NamesARowHeldPackedWithoutUnpackingIt) {
     c.rollback();
 }
 
-// A link row set by its key: found ones changed through their objects, new ones written at once
+// A link row set by its key: found ones changed through their objects, new ones held packed
 // inside a held write (and found from then on), objects outside one; the key names its rows by
 // object or by id alike.
 TEST(StoreLoadIndex, SetsALinkRowFoundOrNewAndFindsItByItsKey) {
@@ -156,11 +156,12 @@ TEST(StoreLoadIndex, SetsALinkRowFoundOrNewAndFindsItByItsKey) {
     // The row found, by object or by id: changed through its object.
     EXPECT_EQ(index.setRow("TaxItem", {"item", "tax"}, {item->objectID(), tax.get()}, {{"amount", Value(7)}}), first);
     EXPECT_TRUE(c.objectWithID(first)->isUpdated());
-    // A new one: in the file at once, found by its key, changed again through its object.
+    // A new one: held, read as if written, found by its key, changed again through its object.
     const ObjectID added =
         index.setRow("TaxItem", {"item", "tax"}, {item.get(), other->objectID()}, {{"amount", Value(8)}});
     ASSERT_TRUE(added.isValid());
     EXPECT_NE(added, first);
+    EXPECT_TRUE(c.isHeld(c.model().requireEntity("TaxItem"), added.primaryKey()));
     EXPECT_EQ(c.count(FetchRequest("TaxItem")), 2u);
     EXPECT_EQ(index.setRow("TaxItem", {"item", "tax"}, {item.get(), other.get()}, {{"amount", Value(9)}}), added);
     EXPECT_THROW(index.setRow("TaxItem", {"item", "tax"}, {item.get(), tax.get()}, {{"none", Value(1)}}),

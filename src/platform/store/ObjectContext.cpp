@@ -631,6 +631,7 @@ void ObjectContext::rollback() {
 void ObjectContext::reset() {
     heldReads_.clear();
     holding_.clear();
+    heldUntilFlush_.clear();
     held_.clear();
     registered_.forEach([](ManagedObject& o) { o.context_ = nullptr; });
     for (auto& o : changed_) o->context_ = nullptr;
@@ -826,7 +827,7 @@ bool ObjectContext::writePending(ObjectContextChanges& changes, std::vector<int6
                                  Error* error) {
     // Rows deleted by key go first: new rows may take their keys.
     return writeDoomedRows(changes, error) && writeChanges(versions, flushing, error) &&
-           (flushing || writeHeldRows(changes, error));
+           writeHeldRows(changes, error, flushing);
 }
 
 void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContextChanges& changes) {
@@ -888,6 +889,7 @@ bool ObjectContext::endWrite(bool commit, Error* error) {
     if (!writeHeld_) return !commit;
     writeHeld_ = false;
     holding_.clear();
+    heldUntilFlush_.clear();
     held_.clear();
     if (commit && connection_->exec("COMMIT", error)) return true;
     connection_->exec("ROLLBACK", nullptr);

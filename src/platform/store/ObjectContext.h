@@ -135,7 +135,10 @@ public:
     // row is unpacked. The save writes each once, as it is then. A read of the file that could
     // see the entity's rows (a fetch of them or over a key path, a count, their list in another
     // row, a prefetch) writes them first, so every read answers as if they were written.
-    void holdInserts(std::string_view entity);
+    // `UntilFlush`: each flush writes the rows held so far too, for rows nothing changes later
+    // that are many to keep until the save (a load's link rows, see insertHeld).
+    enum class Hold { UntilSave, UntilFlush };
+    void holdInserts(std::string_view entity, Hold until = Hold::UntilSave);
     // Rows held packed (holdInserts) read and changed without making their objects, for a load
     // that links many of them. A held row is neither an object nor in the file yet.
     bool isHeld(const EntityDescription& entity, int64_t pk) const {
@@ -152,13 +155,11 @@ public:
     using HeldLink = std::pair<const RelationshipDescription*, int64_t>;
     bool changeHeld(const EntityDescription& entity, int64_t pk, std::initializer_list<HeldValue> values,
                     std::initializer_list<HeldLink> toOnes);
-    // Inside a held write, a new row written into the file at once without an object, as a flush
-    // writes an object inserted with these values and to-ones set (the same rules as changeHeld's
-    // apply): for a load's many link rows, which nothing reads again before the save. Asked for
-    // later, it is read from the file like any row a flush let go. Its id; invalid when the write
-    // failed, which ends the held write as a failed flush does.
-    ObjectID insertWritten(const EntityDescription& entity, std::span<const HeldValue> values,
-                           std::span<const HeldLink> toOnes);
+    // A new row of an entity whose inserts are held, made packed without an object, as an object
+    // inserted with these values and to-ones set would be held (changeHeld's rules apply to the
+    // parts): for a load's many link rows. Its id; invalid when the held write already failed.
+    ObjectID insertHeld(const EntityDescription& entity, std::span<const HeldValue> values,
+                        std::span<const HeldLink> toOnes);
     // Forgets everything, changes and read objects alike.
     void reset();
     // Applies another context's did-save notification: changed objects are read again (keeping
@@ -329,8 +330,9 @@ private:
     void tellInverse(const RelationshipDescription& toOne, int64_t pk, int64_t from, int64_t to);
     // The object of a held row, unpacked and taken out of the held rows (null when none is held).
     ManagedObjectPtr unpackHeld(const EntityDescription& entity, int64_t pk);
-    // Writes every held row into the held write and lists it in `changes`.
-    bool writeHeldRows(ObjectContextChanges& changes, Error* error);
+    // Writes the held rows into the held write (at a flush, only those held until it) and lists
+    // them in `changes`.
+    bool writeHeldRows(ObjectContextChanges& changes, Error* error, bool atFlush = false);
     // Before a read of the file: writes the held rows when the read could see them (it reads the
     // entity's table, or other tables too: `ownTableOnly` false). A failure ends the held write as
     // a failed flush does.
@@ -423,6 +425,7 @@ private:
     std::optional<Error> writeFailure_; // a held write was undone by a failure: saves fail so
     ObjectContextChanges flushed_;      // the rows flushed since beginWrite, for the commit's notification
     std::vector<bool> holding_;         // per entity: its inserts are held (holdInserts)
+    std::vector<bool> heldUntilFlush_;  // per entity: and written at each flush
     std::vector<HeldRows> held_;        // per entity: its held rows
     size_t carried_ = 0;                // inserts a flush left unwritten in changed_ (someone held them)
 };

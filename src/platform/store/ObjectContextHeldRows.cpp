@@ -8,14 +8,16 @@
 
 namespace tavlo {
 
-void ObjectContext::holdInserts(std::string_view entity) {
+void ObjectContext::holdInserts(std::string_view entity, Hold until) {
     const EntityDescription& e = model().requireEntity(entity);
     if (!writeHeld_) throw std::logic_error("Inserts are held only inside a held write");
     if (holding_.empty()) {
         holding_.assign(model().entities().size(), false);
+        heldUntilFlush_.assign(model().entities().size(), false);
         held_.resize(model().entities().size());
     }
     holding_[e.index()] = true;
+    heldUntilFlush_[e.index()] = until == Hold::UntilFlush;
 }
 
 bool ObjectContext::holdsInserts(std::string_view entity) const { return holdsInserts(model().requireEntity(entity)); }
@@ -90,41 +92,29 @@ bool ObjectContext::changeHeld(const EntityDescription& e, int64_t pk, std::init
     return true;
 }
 
-ObjectID ObjectContext::insertWritten(const EntityDescription& e, std::span<const HeldValue> values,
-                                      std::span<const HeldLink> toOnes) {
+ObjectID ObjectContext::insertHeld(const EntityDescription& e, std::span<const HeldValue> values,
+                                   std::span<const HeldLink> toOnes) {
     checkRowParts(e, values, toOnes);
-    // After a failure the write is over, and refuses every row as it refuses saves.
+    // After a failure the held write is over, and refuses every row as it refuses saves.
     if (writeFailure_) return {};
-    if (!writeHeld_) throw std::logic_error("A row is written at once only inside a held write");
-    // Rows deleted by key leave the file first: the new row may take one of their keys.
+    if (!holdsInserts(e)) throw std::logic_error("Inserts of " + e.name() + " are not held");
+    // Rows deleted by key leave the file first: the new row may take one of their keys, and a
+    // read may write it before the next flush.
     if (doomedCount_ > 0 && !flush(nullptr)) return {};
     std::vector<Value> row(e.attributes().size());
     for (const auto& [a, value] : values) row[a->index] = ManagedObject::storable(value, *a, e.name());
     std::vector<int64_t> links(e.relationships().size(), 0);
     for (const auto& [r, key] : toOnes) links[r->index] = key;
     const int64_t pk = newPrimaryKey(e);
-    Error failure;
-    bool written = false;
-    if (SqlStatement* s = entityStatement(EntityStatement::Insert, e, &failure)) {
-        StatementUse use(s);
-        bindInsert(*s, e, pk, row, links);
-        written = s->step() == SQLITE_DONE;
-        if (!written) failure = connection_->lastError();
-    }
-    if (!written) {
-        endWrite(false, nullptr);
-        writeFailure_ = failure;
-        return {};
-    }
+    held_[e.index()].put(pk, row, links);
     for (const auto& [r, key] : toOnes) tellInverse(*r, pk, 0, key);
-    flushed_.inserted.emplace_back(&e, pk);
     return ObjectID(&e, pk);
 }
 
-bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error) {
+bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error, bool atFlush) {
     for (const auto& entity : model().entities()) {
         const EntityDescription& e = *entity;
-        if (!holdsInserts(e) || held_[e.index()].empty()) continue;
+        if (!holdsInserts(e) || held_[e.index()].empty() || (atFlush && !heldUntilFlush_[e.index()])) continue;
         SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
         if (!s) return false;
         std::vector<Value> values(e.attributes().size());

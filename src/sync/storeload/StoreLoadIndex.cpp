@@ -287,10 +287,12 @@ ObjectID StoreLoadIndex::setRow(std::string_view entity, std::initializer_list<s
             links[linkCount++] = {k.relationship, keyOf(v)};
         }
     }
-    const ObjectID written =
-        context_.insertWritten(*t.entity, std::span(set.data(), setCount), std::span(links.data(), linkCount));
-    if (written.isValid()) t.rows.set(key, written.primaryKey());
-    return written;
+    // Held until the next flush, which writes them together.
+    if (!context_.holdsInserts(*t.entity)) context_.holdInserts(t.name, ObjectContext::Hold::UntilFlush);
+    const ObjectID held =
+        context_.insertHeld(*t.entity, std::span(set.data(), setCount), std::span(links.data(), linkCount));
+    if (held.isValid()) t.rows.set(key, held.primaryKey());
+    return held;
 }
 
 } // namespace tavlo

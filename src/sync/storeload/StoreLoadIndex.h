@@ -52,9 +52,9 @@ public:
                                   std::initializer_list<KeyValue> values, bool* inserted = nullptr);
 
     // The row under the key with the values set, for a load's many link rows: a row found is set
-    // through its object; inside a held write a new one is written into the file at once without
-    // one (ObjectContext::insertWritten), to-ones in the key included. Its id; invalid when the
-    // write failed (the context's held write then fails every save).
+    // through its object; inside a held write a new one is held packed without one until the next
+    // flush writes it (ObjectContext::insertHeld, the entity then held until each flush), to-ones
+    // in the key included. Its id; invalid when the context's held write failed.
     ObjectID setRow(std::string_view entity, std::initializer_list<std::string_view> keys,
                     std::initializer_list<KeyValue> keyValues, std::initializer_list<RowValue> values);
 

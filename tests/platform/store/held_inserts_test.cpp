@@ -257,10 +257,10 @@ TEST_F(HeldInsertsTest, AHeldRowIsChangedInPlaceAsItsSettersWouldChangeIt) {
     EXPECT_EQ(reader->fetchFirst("Selection", "name == %@", "Moved")->text("order.remoteId"), "O0");
 }
 
-// Rows written into the file at once, without objects: read back like rows a flush let go, told
-// to the lists that are their to-ones' inverses (a new row's list then reads the file too, so a
-// cascade from it reaches them), and saved with the write.
-TEST_F(HeldInsertsTest, ARowWrittenAtOnceIsReadAsAnyRowAFlushLetGo) {
+// Rows held from the start, without objects: read back like rows held after a flush, told to the
+// lists that are their to-ones' inverses (a new row's list then reads the held rows and the file
+// too, so a cascade from it reaches them), and written at the next flush when held until it.
+TEST_F(HeldInsertsTest, ARowHeldWithoutAnObjectIsReadAsAnyHeldRow) {
     auto c = newContext();
     c->insert("Order")->setValue("remoteId", "S");
     ASSERT_TRUE(c->save());
@@ -271,35 +271,39 @@ TEST_F(HeldInsertsTest, ARowWrittenAtOnceIsReadAsAnyRowAFlushLetGo) {
     const EntityDescription& selection = c->model().requireEntity("Selection");
     const AttributeDescription& name = *selection.attributeNamed("name");
     const RelationshipDescription& owner = *selection.relationshipNamed("order");
-    const std::array<ObjectContext::HeldValue, 1> outside{{{&name, Value("X")}}};
-    EXPECT_THROW(c->insertWritten(selection, outside, {}), std::logic_error);
-
+    const std::array<ObjectContext::HeldValue, 1> named{{{&name, Value("B")}}};
     ASSERT_TRUE(c->beginWrite());
+    EXPECT_THROW(c->insertHeld(selection, named, {}), std::logic_error); // not held
+    c->holdInserts("Selection", ObjectContext::Hold::UntilFlush);
+
     auto stored = c->fetchFirst("Order", "remoteId == %@", "S");
     ASSERT_TRUE(stored->toMany("selections").empty()); // read, and kept
     auto fresh = c->insert("Order");
     fresh->setValue("remoteId", "N");
     const std::array<ObjectContext::HeldValue, 2> values{
         {{&name, Value("A")}, {selection.attributeNamed("sequence"), Value(2.0)}}};
-    const ObjectID a = c->insertWritten(
+    const ObjectID a = c->insertHeld(
         selection, values, std::array<ObjectContext::HeldLink, 1>{{{&owner, fresh->objectID().primaryKey()}}});
-    const std::array<ObjectContext::HeldValue, 1> named{{{&name, Value("B")}}};
-    const ObjectID b = c->insertWritten(
+    const ObjectID b = c->insertHeld(
         selection, named, std::array<ObjectContext::HeldLink, 1>{{{&owner, stored->objectID().primaryKey()}}});
     ASSERT_TRUE(a.isValid() && b.isValid());
     EXPECT_NE(a, b);
+    EXPECT_TRUE(c->isHeld(selection, a.primaryKey()));
     const std::array<ObjectContext::HeldValue, 1> wrongKind{{{&name, Value(3)}}};
-    EXPECT_THROW(c->insertWritten(selection, wrongKind, {}), std::invalid_argument);
-
-    EXPECT_EQ(c->count(FetchRequest("Selection")), 2u);
+    EXPECT_THROW(c->insertHeld(selection, wrongKind, {}), std::invalid_argument);
+    EXPECT_EQ(c->heldToOne(selection, b.primaryKey(), owner), stored->objectID().primaryKey());
     ASSERT_EQ(stored->toMany("selections").size(), 1u);
     EXPECT_EQ(stored->toMany("selections")[0]->text("name"), "B");
+
+    // Held until the flush: written by it, and read from the file from then on.
+    ASSERT_TRUE(c->flush());
+    EXPECT_FALSE(c->isHeld(selection, a.primaryKey()));
     ASSERT_EQ(fresh->toMany("selections").size(), 1u);
     auto first = c->objectWithID(a);
     EXPECT_EQ(first->value("sequence"), Value(2)); // an integer, as the attribute stores it
     EXPECT_EQ(first->text("order.remoteId"), "N");
 
-    c->deleteObject(fresh); // and by its cascade, the row written for it
+    c->deleteObject(fresh); // and by its cascade, the row held for it
     first.reset();
     ASSERT_TRUE(c->save());
     auto reader = newContext();
@@ -311,7 +315,8 @@ TEST_F(HeldInsertsTest, ARowWrittenAtOnceIsReadAsAnyRowAFlushLetGo) {
     EXPECT_NE(std::find(inserted.begin(), inserted.end(), b), inserted.end());
 }
 
-TEST_F(HeldInsertsTest, ARowThatCannotBeWrittenEndsTheHeldWrite) {
+// Rows held until each flush, then more than the file can take: the flush fails and ends the write.
+TEST_F(HeldInsertsTest, RowsHeldUntilAFlushThatCannotWriteThemEndTheHeldWrite) {
     store.reset();
     ObjectStore::Options options;
     options.maxFileBytes = 256 * 1024;
@@ -320,17 +325,18 @@ TEST_F(HeldInsertsTest, ARowThatCannotBeWrittenEndsTheHeldWrite) {
     ASSERT_TRUE(store) << error.localizedDescription();
     auto c = newContext();
     ASSERT_TRUE(c->beginWrite());
+    c->holdInserts("Selection", ObjectContext::Hold::UntilFlush);
     const EntityDescription& selection = c->model().requireEntity("Selection");
     const std::array<ObjectContext::HeldValue, 1> big{
         {{selection.attributeNamed("name"), Value(std::string(2000, 'x'))}}};
-    int written = 0;
-    while (written < 1000 && c->insertWritten(selection, big, {}).isValid()) ++written;
-    EXPECT_LT(written, 1000);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(c->insertHeld(selection, big, {}).isValid());
+    ASSERT_TRUE(c->flush());
+    for (int i = 0; i < 400; ++i) ASSERT_TRUE(c->insertHeld(selection, big, {}).isValid());
+    Error flushError;
+    EXPECT_FALSE(c->flush(&flushError));
+    EXPECT_EQ(flushError.code(), kStoreFull) << flushError.localizedDescription();
     EXPECT_FALSE(c->isWriting());
-    EXPECT_FALSE(c->insertWritten(selection, big, {}).isValid());
-    Error saveError;
-    EXPECT_FALSE(c->save(&saveError));
-    EXPECT_EQ(saveError.code(), kStoreFull) << saveError.localizedDescription();
+    EXPECT_FALSE(c->insertHeld(selection, big, {}).isValid());
     c->rollback();
     EXPECT_EQ(newContext()->count(FetchRequest("Selection")), 0u);
 }
