@@ -121,7 +121,7 @@ private:
     int64_t version_ = 0;
     bool inserted_ = false, updated_ = false, deleted_ = false;
     bool linksStored_ = false; // inserted, but its lists are in the file: it was unpacked from held
-                               // rows, or rows held or written at once name it
+                               // rows, or held rows name it
     std::vector<Value> values_;
     std::vector<int64_t> toOnes_;                          // per relationship; 0: none
     mutable std::vector<std::unique_ptr<ToMany>> toManys_; // per relationship, made on use (empty till then)

@@ -322,7 +322,7 @@ private:
 
     // Held inserts (ObjectContextHeldRows.cpp).
     // Refuses parts that are not the entity's own attributes and to-ones, and a to-one whose
-    // inverse needs the row's object (changeHeld, insertWritten).
+    // inverse needs the row's object (changeHeld, insertHeld).
     static void checkRowParts(const EntityDescription& entity, std::span<const HeldValue> values,
                               std::span<const HeldLink> toOnes);
     // Tells the read row a to-one of `pk` left (`from`) and the one it now names (`to`), as the

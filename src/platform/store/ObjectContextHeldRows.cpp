@@ -60,8 +60,8 @@ void ObjectContext::tellInverse(const RelationshipDescription& r, int64_t pk, in
     if (!r.inverse || from == to) return;
     if (ManagedObject* o = from ? registered(*r.target, from) : nullptr) o->primitiveRemove(*r.inverse, pk);
     if (ManagedObject* o = to ? registered(*r.target, to) : nullptr) {
-        // A row new to the context reads its list from the file too from now on: a row held or
-        // written there names it.
+        // A row new to the context reads its list from the file too from now on, where the held
+        // row that names it is written first.
         if (o->inserted_) o->linksStored_ = true;
         o->primitiveAdd(*r.inverse, pk);
     }

@@ -25,7 +25,8 @@ namespace tavlo {
 // wrote, and a look-up takes the row from the context (read again from the file when let go).
 //
 // A key is at most one attribute and two to-ones. Each entity is keyed one way for the life of
-// the index, and its rows must be inserted through insert() meanwhile; rows deleted by the load (directly or by a delete rule) are no longer found.
+// the index, and its rows must be inserted through it meanwhile (insert, findOrInsert, setRow);
+// rows deleted by the load (directly or by a delete rule) are no longer found.
 class StoreLoadIndex {
 public:
     // A key part: a text for an attribute, a row (or its id) for a to-one relationship.
