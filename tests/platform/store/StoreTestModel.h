@@ -41,6 +41,15 @@ protected:
         store.reset();
         open(std::move(model));
     }
+    // The store again, in a file that may not grow past a quarter of a megabyte.
+    void reopenSmall() {
+        store.reset();
+        ObjectStore::Options options;
+        options.maxFileBytes = 256 * 1024;
+        Error error;
+        store = ObjectStore::open(storeTestModel(), ObjectStore::defaultPath(), &error, options);
+        ASSERT_TRUE(store) << error.localizedDescription();
+    }
     std::unique_ptr<ObjectContext> newContext(
         ObjectContext::MergePolicy policy = ObjectContext::MergePolicy::Overwrite) {
         auto c = std::make_unique<ObjectContext>(store);

@@ -317,12 +317,7 @@ TEST_F(HeldInsertsTest, ARowHeldWithoutAnObjectIsReadAsAnyHeldRow) {
 
 // Rows held until each flush, then more than the file can take: the flush fails and ends the write.
 TEST_F(HeldInsertsTest, RowsHeldUntilAFlushThatCannotWriteThemEndTheHeldWrite) {
-    store.reset();
-    ObjectStore::Options options;
-    options.maxFileBytes = 256 * 1024;
-    Error error;
-    store = ObjectStore::open(storeTestModel(), ObjectStore::defaultPath(), &error, options);
-    ASSERT_TRUE(store) << error.localizedDescription();
+    reopenSmall();
     auto c = newContext();
     ASSERT_TRUE(c->beginWrite());
     c->holdInserts("Selection", ObjectContext::Hold::UntilFlush);

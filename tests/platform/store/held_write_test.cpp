@@ -134,12 +134,7 @@ TEST_F(HeldWriteTest, KeysFreedByDeleteAllServeInsertsAfterAFlush) {
 }
 
 TEST_F(HeldWriteTest, AFailedFlushUndoesTheWriteAndEverySaveFailsUntilRollback) {
-    store.reset();
-    ObjectStore::Options options;
-    options.maxFileBytes = 256 * 1024;
-    Error error;
-    store = ObjectStore::open(storeTestModel(), ObjectStore::defaultPath(), &error, options);
-    ASSERT_TRUE(store) << error.localizedDescription();
+    reopenSmall();
 
     auto c = newContext();
     int saves = 0;
