@@ -258,8 +258,8 @@ TEST_F(HeldInsertsTest, AHeldRowIsChangedInPlaceAsItsSettersWouldChangeIt) {
 }
 
 // Rows held from the start, without objects: read back like rows held after a flush, told to the
-// lists that are their to-ones' inverses (a new row's list then reads the held rows and the file
-// too, so a cascade from it reaches them), and written at the next flush when held until it.
+// lists that are their to-ones' inverses (a new row's list then reads the held rows too, so a
+// cascade from it reaches them), and written at the next flush when held until it.
 TEST_F(HeldInsertsTest, ARowHeldWithoutAnObjectIsReadAsAnyHeldRow) {
     auto c = newContext();
     c->insert("Order")->setValue("remoteId", "S");
@@ -295,20 +295,30 @@ TEST_F(HeldInsertsTest, ARowHeldWithoutAnObjectIsReadAsAnyHeldRow) {
     ASSERT_EQ(stored->toMany("selections").size(), 1u);
     EXPECT_EQ(stored->toMany("selections")[0]->text("name"), "B");
 
-    // Held until the flush: written by it, and read from the file from then on.
-    ASSERT_TRUE(c->flush());
-    EXPECT_FALSE(c->isHeld(selection, a.primaryKey()));
+    // A new row's list finds the held rows that name it, and so does its cascade.
     ASSERT_EQ(fresh->toMany("selections").size(), 1u);
+    auto dropped = c->insert("Order");
+    dropped->setValue("remoteId", "D");
+    c->insertHeld(selection, named,
+                  std::array<ObjectContext::HeldLink, 1>{{{&owner, dropped->objectID().primaryKey()}}});
+    c->deleteObject(dropped);
+
+    // Held until the flush: written by it.
+    const ObjectID late = c->insertHeld(
+        selection, values, std::array<ObjectContext::HeldLink, 1>{{{&owner, fresh->objectID().primaryKey()}}});
+    EXPECT_TRUE(c->isHeld(selection, late.primaryKey()));
+    ASSERT_TRUE(c->flush());
+    EXPECT_FALSE(c->isHeld(selection, late.primaryKey()));
+    EXPECT_EQ(fresh->toMany("selections").size(), 2u);
     auto first = c->objectWithID(a);
     EXPECT_EQ(first->value("sequence"), Value(2)); // an integer, as the attribute stores it
     EXPECT_EQ(first->text("order.remoteId"), "N");
-
-    c->deleteObject(fresh); // and by its cascade, the row held for it
     first.reset();
+
     ASSERT_TRUE(c->save());
     auto reader = newContext();
-    EXPECT_EQ(reader->count(FetchRequest("Order")), 1u);
-    ASSERT_EQ(reader->count(FetchRequest("Selection")), 1u);
+    EXPECT_EQ(reader->count(FetchRequest("Order")), 2u);
+    EXPECT_EQ(reader->count(FetchRequest("Selection")), 3u);
     EXPECT_EQ(reader->fetchFirst("Selection", "name == %@", "B")->text("order.remoteId"), "S");
     ASSERT_EQ(saves.size(), 1u);
     const auto& inserted = saves[0].inserted;
