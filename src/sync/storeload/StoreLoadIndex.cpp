@@ -220,25 +220,33 @@ ManagedObjectPtr StoreLoadIndex::insert(std::string_view entity, std::initialize
     return insertRow(t, keyOf(t, values), values);
 }
 
-ManagedObjectPtr StoreLoadIndex::insertRow(Table& t, const Probe& key, std::initializer_list<KeyValue> values) {
-    ManagedObjectPtr row = context_.insert(*t.entity);
+template <class Text, class Row>
+void StoreLoadIndex::forEachKeyPart(const Table& t, std::initializer_list<KeyValue> values, Text text, Row row) {
     auto value = values.begin();
     for (const KeyPart& k : t.keys) {
         const KeyValue& v = *value++;
-        if (const auto* text = std::get_if<std::string_view>(&v)) {
+        if (const auto* part = std::get_if<std::string_view>(&v)) {
             if (!k.attribute) throw std::invalid_argument("A text cannot key " + t.name + "." + k.name);
-            row->setValue(*k.attribute, *text);
+            text(*k.attribute, *part);
         } else {
             if (!k.relationship) throw std::invalid_argument("A row cannot key " + t.name + "." + k.name);
-            if (const auto* id = std::get_if<ObjectID>(&v)) {
-                row->setToOne(*k.relationship, *id);
-            } else {
-                const ManagedObject* target = std::get<const ManagedObject*>(v);
-                row->setToOne(*k.relationship,
-                              target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
-            }
+            row(*k.relationship, v);
         }
     }
+}
+
+ManagedObjectPtr StoreLoadIndex::insertRow(Table& t, const Probe& key, std::initializer_list<KeyValue> values) {
+    ManagedObjectPtr row = context_.insert(*t.entity);
+    forEachKeyPart(
+        t, values, [&](const AttributeDescription& a, std::string_view text) { row->setValue(a, text); },
+        [&](const RelationshipDescription& r, const KeyValue& v) {
+            if (const auto* id = std::get_if<ObjectID>(&v)) {
+                row->setToOne(r, *id);
+            } else {
+                const ManagedObject* target = std::get<const ManagedObject*>(v);
+                row->setToOne(r, target ? std::const_pointer_cast<ManagedObject>(target->shared_from_this()) : nullptr);
+            }
+        });
     t.rows.set(key, row->objectID().primaryKey());
     return row;
 }
@@ -276,17 +284,14 @@ ObjectID StoreLoadIndex::setRow(std::string_view entity, std::initializer_list<s
     }
     std::array<ObjectContext::HeldLink, 2> links;
     size_t linkCount = 0;
-    auto value = keyValues.begin();
-    for (const KeyPart& k : t.keys) {
-        const KeyValue& v = *value++;
-        if (const auto* text = std::get_if<std::string_view>(&v)) {
-            if (!k.attribute) throw std::invalid_argument("A text cannot key " + t.name + "." + k.name);
-            set[setCount++] = {k.attribute, Value(std::string(*text))};
-        } else {
-            if (!k.relationship) throw std::invalid_argument("A row cannot key " + t.name + "." + k.name);
-            links[linkCount++] = {k.relationship, keyOf(v)};
-        }
-    }
+    forEachKeyPart(
+        t, keyValues,
+        [&](const AttributeDescription& a, std::string_view text) {
+            set[setCount++] = {&a, Value(std::string(text))};
+        },
+        [&](const RelationshipDescription& r, const KeyValue& v) {
+            links[linkCount++] = {&r, keyOf(v)};
+        });
     // Held until the next flush, which writes them together.
     if (!context_.holdsInserts(*t.entity)) context_.holdInserts(t.name, ObjectContext::Hold::UntilFlush);
     const ObjectID held =

@@ -136,6 +136,9 @@ private:
     static Probe keyOf(const Table& t, std::initializer_list<KeyValue> values);
     // The primary key a to-one part names (0 for none).
     static int64_t keyOf(const KeyValue& row);
+    // Walks the key's parts with their values: `text` for an attribute's, `row` for a to-one's.
+    template <class Text, class Row>
+    static void forEachKeyPart(const Table& t, std::initializer_list<KeyValue> values, Text text, Row row);
     static void hash(Probe& probe);
 
     // The row under a key, from the recent rows when it is one of them, else from the context.
