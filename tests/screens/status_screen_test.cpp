@@ -164,7 +164,9 @@ TEST_F(StatusScreenTest, TestProbesEveryConfiguredAddressAndTheButtonComesBackWh
     EXPECT_EQ(testRow(Screen::kTerminals, 0), "Bar | 127.0.0.1 | ?");
 
     t.h.tap("Test");
-    EXPECT_FALSE(screen->testButton()->isEnabled());
+    // Every probe here answers at once on loopback, so they may all have ended while the tap was
+    // handled; the button stays off while any runs (a probe that waits is tested below).
+    EXPECT_TRUE(ConnectionTests::inFlight() == 0 || !screen->testButton()->isEnabled());
     ASSERT_TRUE(test::runUntil(t.h, [&] { return screen->testButton()->isEnabled(); }));
     EXPECT_EQ(ConnectionTests::inFlight(), 0);
     const std::string kitchenURL = "127.0.0.1:" + std::to_string(kitchen.port());
