@@ -249,6 +249,35 @@ TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
     EXPECT_TRUE(row("Schedule", "scheduleId", "SC2")->isNil("startDailyTime"));
     EXPECT_EQ(row("Recipe", "recipeId", "RC1")->int32("available"), 12);
     EXPECT_TRUE(row("Recipe", "recipeId", "RC2")->isNil("available"));
+
+    // Items: their values, lists, charges and tax amounts, both ends of each list alike; a link to
+    // a row the reply lacks is reported and left out.
+    ManagedObjectPtr burger = row("Item", "itemId", "I1");
+    EXPECT_EQ(burger->int32("price"), 1095);
+    EXPECT_EQ(burger->int32("sideCount"), 2);
+    EXPECT_FALSE(burger->boolean("isCombo"));
+    EXPECT_EQ(burger->text("recipe.recipeId"), "RC1");
+    EXPECT_EQ(ids(burger->toMany("defaultSides"), "sideId"), (std::set<std::string>{"SD1", "SD2"}));
+    EXPECT_EQ(ids(burger->toMany("taxExemptions"), "taxId"), (std::set<std::string>{"TX2"}));
+    EXPECT_EQ(ids(row("Side", "sideId", "SD2")->toMany("defaultOfItems"), "itemId"), (std::set<std::string>{"I1"}));
+    EXPECT_EQ(ids(row("Tax", "taxId", "TX2")->toMany("exemptItems"), "itemId"), (std::set<std::string>{"I1", "CI1"}));
+    ASSERT_EQ(burger->toMany("itemPreparations").size(), 1u);
+    ManagedObjectPtr charge = burger->toMany("itemPreparations")[0];
+    EXPECT_EQ(charge->text("preparation.preparationId"), "PR2");
+    EXPECT_EQ(charge->int32("charge"), 75);
+    ASSERT_EQ(charge->toMany("taxes").size(), 1u);
+    EXPECT_EQ(charge->toMany("taxes")[0]->int32("amount"), 5);
+    std::map<std::string, int> amounts;
+    for (const auto& tax : burger->toMany("taxes")) amounts[*tax->text("tax.taxId")] = tax->int32("amount");
+    EXPECT_EQ(amounts, (std::map<std::string, int>{{"TX1", 79}, {"TX2", 16}}));
+    ManagedObjectPtr fish = row("Item", "itemId", "I6");
+    EXPECT_TRUE(fish->boolean("promptForPrice") && fish->boolean("timeBased"));
+    EXPECT_FALSE(fish->boolean("promptForQuantity"));
+    EXPECT_EQ(row("Item", "itemId", "I5")->toOne("recipe"), nullptr);
+    EXPECT_EQ(row("Item", "itemId", "I7")->text("name"), " ");
+    const std::vector<std::string> reports = loadReports();
+    for (const char* report : {"Unable to find recipe RC7 for item I5", "Unable to find preparation PR9 for item I1"})
+        EXPECT_NE(std::find(reports.begin(), reports.end(), report), reports.end()) << report;
 }
 
 TEST_F(StoreLoadTest, PartialReplyUpdatesAndDeletesWhatTheServerNoLongerLists) {

@@ -507,6 +507,7 @@ void ObjectContext::loadToMany(const ManagedObject& owner, const RelationshipDes
             if (read) read->push_back(std::move(o));
         }
     }
+    if (stored && !r.storedByInverse && holdsInserts(target)) addUnpackedMembers(st, r, owner.primaryKey_);
     addUnsavedMembers(st, r, owner.primaryKey_);
 }
 
@@ -638,9 +639,45 @@ void ObjectContext::reset() {
     registered_.clear();
     changed_.clear();
     carried_ = 0;
+    heldInserted_ = 0;
     for (auto& list : changedByEntity_) list.clear();
     changedByLink_.clear();
     forgetDoomed(false);
+}
+
+std::array<SqlStatement*, ObjectContext::kJoinStatements>* ObjectContext::joinStatements(
+    const RelationshipDescription& r, Error* error) {
+    auto& statements = joinStatements_[&r];
+    if (!statements[PairedKeys]) {
+        SqlConnection* c = connection(error);
+        if (!c) return nullptr;
+        std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
+        std::string table = quoteName(r.joinTable);
+        statements[AddPair] =
+            c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
+        statements[RemovePair] =
+            c->statement("DELETE FROM " + table + " WHERE " + mine + " = ? AND " + theirs + " = ?", error);
+        statements[PairedKeys] = c->statement("SELECT " + theirs + " FROM " + table + " WHERE " + mine + " = ?", error);
+        for (SqlStatement* s : statements)
+            if (!s) {
+                statements = {};
+                return nullptr;
+            }
+    }
+    return &statements;
+}
+
+void ObjectContext::addUnpackedMembers(ManagedObject::ToMany& st, const RelationshipDescription& r, int64_t owner) {
+    std::array<SqlStatement*, kJoinStatements>* statements = joinStatements(r, nullptr);
+    if (!statements) return;
+    SqlStatement* s = (*statements)[PairedKeys];
+    StatementUse use(s);
+    s->bindInt(1, owner);
+    while (s->step() == SQLITE_ROW) {
+        const int64_t pk = s->columnInt(0);
+        if (ManagedObject* o = registered(*r.target, pk); o && o->inserted_ && o->linksStored_ && !o->deleted_)
+            st.members.insert(pk);
+    }
 }
 
 bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
@@ -651,15 +688,9 @@ bool ObjectContext::writeJoinChanges(ManagedObject& o, Error* error) {
         // A pair of lists that are each other's inverse notes each change on both sides: the side
         // whose keys come first in the table writes it.
         if (r.inverse && r.inverse != &r && r.inverse->joinTable == r.joinTable && !r.joinSourceFirst) continue;
-        auto& [add, remove] = joinStatements_[&r];
-        if (!add || !remove) {
-            std::string mine = r.joinSourceFirst ? "Z_SRC" : "Z_DST", theirs = r.joinSourceFirst ? "Z_DST" : "Z_SRC";
-            std::string table = quoteName(r.joinTable);
-            add =
-                c->statement("INSERT OR IGNORE INTO " + table + " (" + mine + ", " + theirs + ") VALUES (?, ?)", error);
-            remove = c->statement("DELETE FROM " + table + " WHERE " + mine + " = ? AND " + theirs + " = ?", error);
-            if (!add || !remove) return false;
-        }
+        std::array<SqlStatement*, kJoinStatements>* statements = joinStatements(r, error);
+        if (!statements) return false;
+        SqlStatement *add = (*statements)[AddPair], *remove = (*statements)[RemovePair];
         for (auto [statement, keys] : {std::pair{add, &st->added}, std::pair{remove, &st->removed}}) {
             for (int64_t pk : *keys) {
                 ManagedObject* t = registered(*r.target, pk);
@@ -871,6 +902,7 @@ void ObjectContext::markSaved(const std::vector<int64_t>& versions, ObjectContex
     }
     for (const ManagedObjectPtr& o : kept) noteChanged(*o);
     carried_ = kept.size();
+    heldInserted_ = 0;
 }
 
 bool ObjectContext::beginWrite(Error* error) {

@@ -125,6 +125,8 @@ public:
     // Objects inserted, changed or deleted since the last save or flush (not those a flush left
     // for later, see holdInserts).
     size_t changedCount() const { return changed_.size() - carried_; }
+    // Rows inserted packed (insertHeld) since the last save or flush.
+    size_t heldInsertedCount() const { return heldInserted_; }
     // Whether the entity's inserts are held (holdInserts).
     bool holdsInserts(std::string_view entity) const;
     bool holdsInserts(const EntityDescription& entity) const { return !holding_.empty() && holding_[entity.index()]; }
@@ -160,6 +162,11 @@ public:
     // parts): for a load's many link rows. Its id; invalid when the held write already failed.
     ObjectID insertHeld(const EntityDescription& entity, std::span<const HeldValue> values,
                         std::span<const HeldLink> toOnes);
+    // Adds the members to a list a table of pairs keeps in a held row, as its object's addTo would:
+    // the pairs are written at once, as a flush writes those of a row it packs, and a read member
+    // whose inverse list is loaded lists the row. False when the row is not held, or the file
+    // refused a pair (the held write is then over, as when a flush fails).
+    bool addToHeld(const RelationshipDescription& list, int64_t pk, std::span<const int64_t> members);
     // Forgets everything, changes and read objects alike.
     void reset();
     // Applies another context's did-save notification: changed objects are read again (keeping
@@ -380,6 +387,13 @@ private:
     // Ends a held write: commits it or undoes it (the context then forgets every object).
     bool endWrite(bool commit, Error* error);
     bool writeJoinChanges(ManagedObject& object, Error* error);
+    // The statements that add a pair of the list's table, remove one, and list the other ends of
+    // an owner's pairs (prepared once); null when the file refused one.
+    enum JoinStatement { AddPair, RemovePair, PairedKeys, kJoinStatements };
+    std::array<SqlStatement*, kJoinStatements>* joinStatements(const RelationshipDescription& list, Error* error);
+    // Adds to a list of pairs read from the file the members whose pairs are stored but whose
+    // rows are not: rows of a held entity unpacked into new objects.
+    void addUnpackedMembers(ManagedObject::ToMany& list, const RelationshipDescription& r, int64_t owner);
     // The UPDATE of the object's changed columns (prepared once per entity, form and set of
     // them): checked against the version read (under "error"), answering the new version, or
     // plain (inside a held write, where the version is counted on).
@@ -404,7 +418,7 @@ private:
     std::vector<std::array<SqlStatement*, kEntityStatements>> entityStatements_;
     std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 3>> toManyStatements_; // by KeySet
     std::unordered_map<const EntityDescription*, std::array<SqlStatement*, 2>> byKeysStatements_;       // list, range
-    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, 2>> joinStatements_;   // add, remove
+    std::unordered_map<const RelationshipDescription*, std::array<SqlStatement*, kJoinStatements>> joinStatements_;
     std::unordered_map<std::string, SqlStatement*> updateStatements_;    // by updateStatement's key
     std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_; // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
@@ -428,6 +442,7 @@ private:
     std::vector<bool> heldUntilFlush_;  // per entity: and written at each flush
     std::vector<HeldRows> held_;        // per entity: its held rows
     size_t carried_ = 0;                // inserts a flush left unwritten in changed_ (someone held them)
+    size_t heldInserted_ = 0;           // rows insertHeld packed since the last save or flush
 };
 
 } // namespace tavlo

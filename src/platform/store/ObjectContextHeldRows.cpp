@@ -107,8 +107,40 @@ ObjectID ObjectContext::insertHeld(const EntityDescription& e, std::span<const H
     for (const auto& [r, key] : toOnes) links[r->index] = key;
     const int64_t pk = newPrimaryKey(e);
     held_[e.index()].put(pk, row, links);
+    ++heldInserted_;
     for (const auto& [r, key] : toOnes) tellInverse(*r, pk, 0, key);
     return ObjectID(&e, pk);
+}
+
+bool ObjectContext::addToHeld(const RelationshipDescription& r, int64_t pk, std::span<const int64_t> members) {
+    if (!r.toMany || r.joinTable.empty() || !r.source || &model().requireEntity(r.source->name()) != r.source)
+        throw std::invalid_argument("\"" + r.name + "\" is not a list kept in a table of pairs of this context");
+    if (writeFailure_ || !isHeld(*r.source, pk)) return false;
+    Error failure;
+    std::array<SqlStatement*, kJoinStatements>* statements = joinStatements(r, &failure);
+    for (int64_t member : members) {
+        if (statements) {
+            SqlStatement* add = (*statements)[AddPair];
+            StatementUse use(add);
+            add->bindInt(1, pk);
+            add->bindInt(2, member);
+            if (add->step() == SQLITE_DONE) {
+                // Stored: a loaded inverse list takes the row in as read, not as a change to write,
+                // and a new row reads its lists from the file too from now on.
+                if (ManagedObject* o = r.inverse ? registered(*r.target, member) : nullptr) {
+                    if (o->inserted_) o->linksStored_ = true;
+                    if (ManagedObject::ToMany* list = o->toManyIfMade(*r.inverse); list && list->loaded)
+                        list->members.insert(pk);
+                }
+                continue;
+            }
+            failure = connection_->lastError();
+        }
+        endWrite(false, nullptr);
+        writeFailure_ = failure;
+        return false;
+    }
+    return true;
 }
 
 bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error, bool atFlush) {

@@ -2,6 +2,7 @@
 
 #include "core/util/TavloLog.h"
 
+#include <array>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -33,7 +34,37 @@ const ChargeFamily& familyOf(StoreLoadCatalogue::ChargeOwner kind) {
     return families[static_cast<int>(kind)];
 }
 
+// What a load reports of an item's links to rows the reply lacks.
+constexpr const char* kMissingItemRecipe = "Unable to find recipe %@ for item %@";
+constexpr const char* kMissingExemption = "Unable to find tax %@ for item";
+constexpr const char* kMissingDefaultSide = "Unable to find default side %@ for item";
+
 } // namespace
+
+// The attributes and lists an item read from the reply sets, found once per run of items.
+struct StoreLoadCatalogue::ItemColumns {
+    explicit ItemColumns(const Model& model) : entity(model.requireEntity("Item")) {}
+    const AttributeDescription& attribute(std::string_view named) const {
+        if (const AttributeDescription* a = entity.attributeNamed(named)) return *a;
+        throw std::logic_error("The store's items have no " + std::string(named));
+    }
+    const RelationshipDescription& relationship(std::string_view named) const {
+        if (const RelationshipDescription* r = entity.relationshipNamed(named)) return *r;
+        throw std::logic_error("The store's items have no " + std::string(named));
+    }
+    const EntityDescription& entity;
+    const AttributeDescription& sequence = attribute("sequence");
+    const AttributeDescription& name = attribute("name");
+    const AttributeDescription& isCombo = attribute("isCombo");
+    // Integers, then flags, each from the child of its name.
+    const std::array<const AttributeDescription*, 3> integers{&attribute("price"), &attribute("sideCount"),
+                                                              &attribute("shortcut")};
+    const std::array<const AttributeDescription*, 4> flags{
+        &attribute("promptForPrice"), &attribute("promptForQuantity"), &attribute("timeBased"), &attribute("disabled")};
+    const RelationshipDescription& recipe = relationship("recipe");
+    const RelationshipDescription& taxExemptions = relationship("taxExemptions");
+    const RelationshipDescription& defaultSides = relationship("defaultSides");
+};
 
 xmlNodePtr StoreLoadCatalogue::updateRecipeGroups(xmlNodePtr node) {
     for (; Reader::isNamed(node, "recipeGroup"); node = Reader::next(node)) {
@@ -166,13 +197,13 @@ xmlNodePtr StoreLoadCatalogue::updateRecipePreparationGroups(xmlNodePtr node) {
 void StoreLoadCatalogue::associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element) {
     if (!element.has("exemptionTax")) return;
     r_.associate(item, "taxExemptions", "Tax", "taxId", element.texts("exemptionTax"), false,
-                 [](const std::string& id) { TAVLO_LOG_MAIL("Unable to find tax %@ for item", id); });
+                 [](const std::string& id) { TAVLO_LOG_MAIL(kMissingExemption, id); });
 }
 
-void StoreLoadCatalogue::associateItemTaxes(const ManagedObjectPtr& item, const XmlFields& element) {
-    taxAmounts(element, "TaxItem", "item", item->objectID(), "amount", [&](const auto& taxId) {
-        TAVLO_LOG_MAIL("Unable to find tax %@ for item %@", taxId, item->text("itemId"));
-    });
+void StoreLoadCatalogue::associateItemTaxes(const ObjectID& item, const std::optional<std::string>& itemId,
+                                            const XmlFields& element) {
+    taxAmounts(element, "TaxItem", "item", item, "amount",
+               [&](const auto& taxId) { TAVLO_LOG_MAIL("Unable to find tax %@ for item %@", taxId, itemId); });
 }
 
 void StoreLoadCatalogue::taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink,
@@ -197,32 +228,83 @@ void StoreLoadCatalogue::taxAmounts(const XmlFields& element, const char* entity
 
 xmlNodePtr StoreLoadCatalogue::updateItems(xmlNodePtr node) {
     int32_t insertedBefore = 0;
+    const ItemColumns columns(r_.context().model());
     for (; Reader::isNamed(node, "item"); node = Reader::next(node)) {
+        if (insertHeldItem(node, columns, insertedBefore)) {
+            ++insertedBefore;
+            continue;
+        }
         bool inserted = false;
         ManagedObjectPtr item = r_.rowFor(node, "Item", "itemId", &inserted);
         if (!item) continue;
         XmlFields xml(node, r_.doc());
-        if (inserted) item->setValue("sequence", insertedBefore++);
-        item->setValue("name", Reader::shortName(xml.text("itemName")));
-        for (const char* field : {"price", "sideCount", "shortcut"}) item->setValue(field, xml.integer(field));
-        item->setValue("isCombo", false);
-        for (const char* field : {"promptForPrice", "promptForQuantity", "timeBased", "disabled"})
-            item->setValue(field, xml.flag(field));
-        setRecipe(item, xml, "Unable to find recipe %@ for item %@");
+        if (inserted) item->setValue(columns.sequence, insertedBefore++);
+        item->setValue(columns.name, Reader::shortName(xml.text("itemName")));
+        item->setValue(columns.isCombo, false);
+        for (const AttributeDescription* a : columns.integers) item->setValue(*a, xml.integer(a->name));
+        for (const AttributeDescription* a : columns.flags) item->setValue(*a, xml.flag(a->name));
+        setRecipe(item, xml, kMissingItemRecipe);
         associateTaxExemptions(item, xml);
         if (xml.has("defaultSideId"))
             r_.associate(item, "defaultSides", "Side", "sideId", xml.texts("defaultSideId"), false,
-                         [](const std::string& id) { TAVLO_LOG_MAIL("Unable to find default side %@ for item", id); });
+                         [](const std::string& id) { TAVLO_LOG_MAIL(kMissingDefaultSide, id); });
         associatePreparationCharges(ChargeOwner::Item, item, xml);
-        associateItemTaxes(item, xml);
+        associateItemTaxes(item->objectID(), item->text("itemId"), xml);
     }
     return node;
 }
 
+bool StoreLoadCatalogue::insertHeldItem(xmlNodePtr node, const ItemColumns& columns, int32_t sequence) {
+    const std::optional<std::string> id = r_.newHeldRowId(node, columns.entity, "itemId");
+    if (!id) return false;
+    XmlFields xml(node, r_.doc());
+    std::vector<ObjectContext::HeldValue> values;
+    values.reserve(columns.integers.size() + columns.flags.size() + 3);
+    values.emplace_back(&columns.sequence, Value(sequence));
+    values.emplace_back(&columns.name, Value(Reader::shortName(xml.text("itemName"))));
+    values.emplace_back(&columns.isCombo, Value(false));
+    for (const AttributeDescription* a : columns.integers) values.emplace_back(a, Value(xml.integer(a->name)));
+    for (const AttributeDescription* a : columns.flags) values.emplace_back(a, Value(xml.flag(a->name)));
+    std::optional<ObjectContext::HeldLink> recipe;
+    if (std::optional<std::string> recipeId = xml.text("recipeId")) {
+        if (const ObjectID found = r_.index().findID("Recipe", "recipeId", *recipeId); found.isValid())
+            recipe = ObjectContext::HeldLink(&columns.recipe, found.primaryKey());
+        else TAVLO_LOG_MAIL(kMissingItemRecipe, *recipeId, id);
+    }
+    const ObjectID item = r_.index().insertHeld("Item", "itemId", *id, values,
+                                                recipe ? std::span(&*recipe, 1) : std::span<ObjectContext::HeldLink>());
+    if (!item.isValid()) return true; // the held write failed: the save tells
+    if (xml.has("exemptionTax"))
+        addToHeldItem(item, columns.taxExemptions, "Tax", "taxId", xml.texts("exemptionTax"), kMissingExemption);
+    if (xml.has("defaultSideId"))
+        addToHeldItem(item, columns.defaultSides, "Side", "sideId", xml.texts("defaultSideId"), kMissingDefaultSide);
+    associatePreparationCharges(ChargeOwner::Item, item, id, xml);
+    associateItemTaxes(item, id, xml);
+    return true;
+}
+
+void StoreLoadCatalogue::addToHeldItem(const ObjectID& item, const RelationshipDescription& list,
+                                       std::string_view targetEntity, std::string_view targetId,
+                                       const std::vector<std::string>& ids, const char* missingFormat) {
+    std::vector<int64_t> members;
+    members.reserve(ids.size());
+    for (const std::string& id : ids) {
+        if (const ObjectID member = r_.index().findID(targetEntity, targetId, id); member.isValid())
+            members.push_back(member.primaryKey());
+        else TAVLO_LOG_MAIL(missingFormat, id);
+    }
+    if (!members.empty()) r_.context().addToHeld(list, item.primaryKey(), members);
+}
+
 void StoreLoadCatalogue::associatePreparationCharges(ChargeOwner kind, const ManagedObjectPtr& owner,
                                                      const XmlFields& element) {
+    associatePreparationCharges(kind, owner->objectID(), owner->text(familyOf(kind).ownerId), element);
+}
+
+void StoreLoadCatalogue::associatePreparationCharges(ChargeOwner kind, const ObjectID& owner,
+                                                     const std::optional<std::string>& ownerId,
+                                                     const XmlFields& element) {
     const ChargeFamily& f = familyOf(kind);
-    const std::optional<std::string> ownerId = owner->text(f.ownerId);
     for (xmlNodePtr node : element.run("preparationCharge")) {
         XmlFields charge(node, r_.doc());
         std::optional<std::string> preparationId = charge.text("preparationId");
@@ -232,7 +314,7 @@ void StoreLoadCatalogue::associatePreparationCharges(ChargeOwner kind, const Man
             TAVLO_LOG_MAIL(f.missingPreparation, preparationId, ownerId);
             continue;
         }
-        const ObjectID link = r_.index().setRow(f.linkEntity, {"preparation", f.ownerLink}, {preparation, owner.get()},
+        const ObjectID link = r_.index().setRow(f.linkEntity, {"preparation", f.ownerLink}, {preparation, owner},
                                                 {{"charge", Value(charge.integer("price"))}});
         if (!link.isValid()) continue; // the write failed: the save tells
         taxAmounts(charge, f.taxEntity, f.taxLink, link, "amount",
@@ -290,7 +372,7 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node, ComboPass pass)
                               {{"count", Value(comboGroup.integer("itemCount"))}, {"sequence", Value(sequence++)}});
         }
         associateTaxExemptions(combo, xml);
-        associateItemTaxes(combo, xml);
+        associateItemTaxes(combo->objectID(), combo->text("itemId"), xml);
     }
     return node;
 }

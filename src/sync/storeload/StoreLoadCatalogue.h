@@ -31,13 +31,24 @@ public:
     // the owner: an Item, a Section or a Menu.
     enum class ChargeOwner { Item, Section, Menu };
     void associatePreparationCharges(ChargeOwner kind, const ManagedObjectPtr& owner, const XmlFields& element);
+    void associatePreparationCharges(ChargeOwner kind, const ObjectID& owner, const std::optional<std::string>& ownerId,
+                                     const XmlFields& element);
 
     void updateRecipePreparationGroup(const ObjectID& group, const ObjectID& recipe, int32_t sequence, bool required);
 
 private:
+    struct ItemColumns;
+    // An item new to the store, inserted packed without an object when the context holds the
+    // inserts of items (a load into a cleaned store): its row, lists, charges and tax amounts
+    // from the element. False, reading nothing, when it is not such an item.
+    bool insertHeldItem(xmlNodePtr node, const ItemColumns& columns, int32_t sequence);
+    // The rows of the target entity listed by id added to the list of a held item (a missing one
+    // logged with the format).
+    void addToHeldItem(const ObjectID& item, const RelationshipDescription& list, std::string_view targetEntity,
+                       std::string_view targetId, const std::vector<std::string>& ids, const char* missingFormat);
     void setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat);
     void associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element);
-    void associateItemTaxes(const ManagedObjectPtr& item, const XmlFields& element);
+    void associateItemTaxes(const ObjectID& item, const std::optional<std::string>& itemId, const XmlFields& element);
     void associatePreparationGroupPreparations(const ManagedObjectPtr& group, const XmlFields& element);
     // The tax amounts of a run of `itemTaxAmount` children: `entity` rows keyed by the owner
     // (under `ownerLink`) and the tax, with the child `amountChild` as amount. An amount whose tax

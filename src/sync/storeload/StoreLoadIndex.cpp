@@ -292,12 +292,25 @@ ObjectID StoreLoadIndex::setRow(std::string_view entity, std::initializer_list<s
         [&](const RelationshipDescription& r, const KeyValue& v) {
             links[linkCount++] = {&r, keyOf(v)};
         });
+    return holdRow(t, key, std::span(set.data(), setCount), std::span(links.data(), linkCount));
+}
+
+ObjectID StoreLoadIndex::holdRow(Table& t, const Probe& key, std::span<const ObjectContext::HeldValue> values,
+                                 std::span<const ObjectContext::HeldLink> toOnes) {
     // Held until the next flush, which writes them together.
     if (!context_.holdsInserts(*t.entity)) context_.holdInserts(t.name, ObjectContext::Hold::UntilFlush);
-    const ObjectID held =
-        context_.insertHeld(*t.entity, std::span(set.data(), setCount), std::span(links.data(), linkCount));
+    const ObjectID held = context_.insertHeld(*t.entity, values, toOnes);
     if (held.isValid()) t.rows.set(key, held.primaryKey());
     return held;
+}
+
+ObjectID StoreLoadIndex::insertHeld(std::string_view entity, std::string_view idAttribute, std::string_view id,
+                                    std::span<const ObjectContext::HeldValue> values,
+                                    std::span<const ObjectContext::HeldLink> toOnes) {
+    Table& t = table(entity, {idAttribute});
+    std::vector<ObjectContext::HeldValue> set(values.begin(), values.end());
+    set.emplace_back(t.keys.front().attribute, Value(std::string(id)));
+    return holdRow(t, keyOf(t, {KeyValue(id)}), set, toOnes);
 }
 
 } // namespace tavlo

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -58,6 +59,13 @@ public:
     // in the key included. Its id; invalid when the context's held write failed.
     ObjectID setRow(std::string_view entity, std::initializer_list<std::string_view> keys,
                     std::initializer_list<KeyValue> keyValues, std::initializer_list<RowValue> values);
+
+    // A new row under the id, held packed without an object (ObjectContext::insertHeld) with the
+    // values and to-ones set, for a load's many rows of an entity whose inserts the context holds:
+    // the caller has found none under the id. Its id; invalid when the context's held write failed.
+    ObjectID insertHeld(std::string_view entity, std::string_view idAttribute, std::string_view id,
+                        std::span<const ObjectContext::HeldValue> values,
+                        std::span<const ObjectContext::HeldLink> toOnes);
 
     ObjectContext& context() const { return context_; }
 
@@ -150,6 +158,10 @@ private:
     // A new row of the table under the key, its key parts set from the values.
     ManagedObjectPtr insertRow(Table& t, const Probe& key, std::initializer_list<KeyValue> values);
     void remember(const ManagedObjectPtr& row);
+    // Holds a new row of the table under the key, packed (its entity held until each flush unless
+    // the context holds it otherwise already), and indexes it.
+    ObjectID holdRow(Table& t, const Probe& key, std::span<const ObjectContext::HeldValue> values,
+                     std::span<const ObjectContext::HeldLink> toOnes);
 
     ObjectContext& context_;
     // A load keys a score of entities, each named at every look-up.

@@ -22,10 +22,12 @@ void StoreLoadReader::removeObjectsNotReceived(xmlNodePtr parent, std::string_vi
 }
 
 void StoreLoadReader::flushWhenDue() {
-    // Rows per flush: enough that a flush costs little beside its rows, few enough that they
-    // weigh little beside the reply.
-    constexpr size_t kRowsPerFlush = 2048;
-    if (flushFailure_ || !context_.isWriting() || context_.changedCount() < kRowsPerFlush) return;
+    // Objects per flush: enough that a flush costs little beside its rows, few enough that they
+    // weigh little beside the reply. A packed row weighs a fraction of an object.
+    constexpr size_t kObjectsPerFlush = 2048, kPackedRowsPerFlush = 4 * kObjectsPerFlush;
+    if (flushFailure_ || !context_.isWriting() ||
+        (context_.changedCount() < kObjectsPerFlush && context_.heldInsertedCount() < kPackedRowsPerFlush))
+        return;
     Error error;
     if (!context_.flush(&error)) flushFailure_ = error;
 }
@@ -39,6 +41,15 @@ ManagedObjectPtr StoreLoadReader::rowFor(xmlNodePtr element, std::string_view en
         return nullptr;
     }
     return index_.findOrInsert(entity, {idAttribute}, {*id}, inserted);
+}
+
+std::optional<std::string> StoreLoadReader::newHeldRowId(xmlNodePtr element, const EntityDescription& entity,
+                                                         std::string_view idAttribute) {
+    if (!context_.holdsInserts(entity)) return std::nullopt;
+    flushWhenDue();
+    std::optional<std::string> id = XmlFields(element, doc_).attribute("id");
+    if (!id || index_.findID(entity.name(), idAttribute, *id).isValid()) return std::nullopt;
+    return id;
 }
 
 void StoreLoadReader::associate(const ManagedObjectPtr& owner, std::string_view relation, std::string_view targetEntity,

@@ -45,6 +45,11 @@ public:
     // inserted with it when missing. Null, with a log line, for an element without an id.
     ManagedObjectPtr rowFor(xmlNodePtr element, std::string_view entity, std::string_view idAttribute,
                             bool* inserted = nullptr);
+    // The id of a run element whose row is to be new and held packed: the context holds the
+    // entity's inserts and no row has the id yet (StoreLoadIndex::insertHeld then inserts it).
+    // Nullopt for any other element, which rowFor reads.
+    std::optional<std::string> newHeldRowId(xmlNodePtr element, const EntityDescription& entity,
+                                            std::string_view idAttribute);
     // A link list: members of the owner's to-many whose `targetId` the ids do not list leave it
     // (and are deleted when `deleteDropped`); then each listed row found by `targetId` joins it,
     // in order; `missing` hears each id that names no row.

@@ -325,6 +325,55 @@ TEST_F(HeldInsertsTest, ARowHeldWithoutAnObjectIsReadAsAnyHeldRow) {
     EXPECT_NE(std::find(inserted.begin(), inserted.end(), b), inserted.end());
 }
 
+// A list kept in a table of pairs, filled for a row held without an object: the pairs are in the
+// file at once, a loaded inverse list shows the row, the row unpacked reads them, and the save
+// keeps them. A pair the file refuses ends the held write as a failed flush does.
+TEST_F(HeldInsertsTest, AHeldRowWithoutAnObjectJoinsAListOfPairs) {
+    auto c = newContext();
+    const EntityDescription& users = c->model().requireEntity("User");
+    const RelationshipDescription& roles = *users.relationshipNamed("roles");
+    const std::array<ObjectContext::HeldValue, 1> named{{{users.attributeNamed("userId"), Value("U1")}}};
+    ASSERT_TRUE(c->beginWrite());
+    c->holdInserts("User");
+    auto cook = c->fetchFirst("Role", "roleId == %@", "cook");
+    ASSERT_TRUE(cook->toMany("users").empty()); // read, and kept
+    auto host = c->insert("Role");
+    host->setValue("roleId", "host");
+    const ObjectID user = c->insertHeld(users, named, {});
+    const int64_t both[] = {cook->objectID().primaryKey(), host->objectID().primaryKey(),
+                            cook->objectID().primaryKey()};
+    ASSERT_TRUE(c->addToHeld(roles, user.primaryKey(), both));
+    EXPECT_TRUE(c->isHeld(users, user.primaryKey()));
+    ASSERT_EQ(cook->toMany("users").size(), 1u);
+    EXPECT_EQ(cook->toMany("users")[0]->objectID(), user);
+    EXPECT_EQ(host->toMany("users").size(), 1u);
+
+    // Only a held row's list of pairs: not an object's row, not a list a to-one keeps.
+    EXPECT_FALSE(c->addToHeld(roles, host->objectID().primaryKey() + 100, both));
+    const RelationshipDescription& lines = *c->model().requireEntity("Order").relationshipNamed("selections");
+    EXPECT_THROW(c->addToHeld(lines, 1, {}), std::invalid_argument);
+
+    ASSERT_TRUE(c->save());
+    auto reader = newContext();
+    std::set<std::string> names;
+    for (const auto& role : reader->fetchFirst("User", "userId == %@", "U1")->toMany("roles"))
+        names.insert(*role->text("roleId"));
+    EXPECT_EQ(names, (std::set<std::string>{"cook", "host"}));
+
+    // Refused by the file: the write is over, nothing of it is kept.
+    exec("CREATE TRIGGER refuse BEFORE INSERT ON \"" + roles.joinTable + "\" BEGIN SELECT RAISE(ABORT, 'no'); END");
+    auto refused = newContext();
+    ASSERT_TRUE(refused->beginWrite());
+    refused->holdInserts("User");
+    const std::array<ObjectContext::HeldValue, 1> other{{{users.attributeNamed("userId"), Value("U2")}}};
+    const ObjectID second = refused->insertHeld(users, other, {});
+    EXPECT_FALSE(refused->addToHeld(roles, second.primaryKey(), std::span(both, 1)));
+    EXPECT_FALSE(refused->isWriting());
+    EXPECT_FALSE(refused->save());
+    refused->rollback();
+    EXPECT_EQ(newContext()->count(FetchRequest("User")), 1u);
+}
+
 // Rows held until each flush, then more than the file can take: the flush fails and ends the write.
 TEST_F(HeldInsertsTest, RowsHeldUntilAFlushThatCannotWriteThemEndTheHeldWrite) {
     reopenSmall();
