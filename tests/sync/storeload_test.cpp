@@ -249,6 +249,15 @@ TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
     EXPECT_TRUE(row("Schedule", "scheduleId", "SC2")->isNil("startDailyTime"));
     EXPECT_EQ(row("Recipe", "recipeId", "RC1")->int32("available"), 12);
     EXPECT_TRUE(row("Recipe", "recipeId", "RC2")->isNil("available"));
+    ManagedObjectPtr burgerRecipe = row("Recipe", "recipeId", "RC1");
+    EXPECT_EQ(burgerRecipe->text("name"), "Burger");
+    EXPECT_EQ(burgerRecipe->text("announce"), "burger");
+    EXPECT_EQ(burgerRecipe->text("recipeGroup.recipeGroupId"), "RG1");
+    EXPECT_EQ(row("Recipe", "recipeId", "RC3")->toOne("recipeGroup"), nullptr); // "-1": none
+    std::map<std::string, int> groupOrder;
+    for (const auto& link : burgerRecipe->toMany("recipePreparationGroups"))
+        groupOrder[*link->text("preparationGroup.preparationGroupId")] = link->int32("sequence");
+    EXPECT_EQ(groupOrder, (std::map<std::string, int>{{"PG1", 0}, {"PG2", 1}}));
 
     // Items: their values, lists, charges and tax amounts, both ends of each list alike; a link to
     // a row the reply lacks is reported and left out.
@@ -276,7 +285,8 @@ TEST_F(StoreLoadTest, FullReplyLoadsEveryElementKindWithOneSave) {
     EXPECT_EQ(row("Item", "itemId", "I5")->toOne("recipe"), nullptr);
     EXPECT_EQ(row("Item", "itemId", "I7")->text("name"), " ");
     const std::vector<std::string> reports = loadReports();
-    for (const char* report : {"Unable to find recipe RC7 for item I5", "Unable to find preparation PR9 for item I1"})
+    for (const char* report : {"Unable to find recipe RC7 for item I5", "Unable to find preparation PR9 for item I1",
+                               "Unable to find preparationGroup PG7 which is part of recipe RC3"})
         EXPECT_NE(std::find(reports.begin(), reports.end(), report), reports.end()) << report;
 }
 
