@@ -110,31 +110,55 @@ void skipValue(Reader& in) {
 }
 
 void unpack(const uint8_t* row, std::vector<Value>& values, std::vector<int64_t>& toOnes) {
-    Reader in(row);
+    HeldRows::Packed in(row);
     for (Value& v : values) {
-        switch (static_cast<Value::Kind>(in.byte())) {
+        const HeldRows::Packed::Part part = in.value();
+        switch (part.kind) {
         case Value::Kind::Nil: v = Value(); break;
-        case Value::Kind::Integer: v = Value(in.signedNumber()); break;
-        case Value::Kind::Boolean: v = Value(in.byte() != 0); break;
-        case Value::Kind::Real: v = Value(in.real()); break;
-        case Value::Kind::Date: v = Value(Date(in.real())); break;
-        case Value::Kind::Text: {
-            size_t size = in.number();
-            v = Value(std::string(reinterpret_cast<const char*>(in.skip(size)), size));
-            break;
-        }
+        case Value::Kind::Integer: v = Value(part.integer); break;
+        case Value::Kind::Boolean: v = Value(part.integer != 0); break;
+        case Value::Kind::Real: v = Value(part.real); break;
+        case Value::Kind::Date: v = Value(Date(part.real)); break;
+        case Value::Kind::Text: v = Value(std::string(part.bytes)); break;
         case Value::Kind::Binary: {
-            size_t size = in.number();
-            const uint8_t* bytes = in.skip(size);
-            v = Value(Bytes(bytes, bytes + size));
+            const auto* bytes = reinterpret_cast<const uint8_t*>(part.bytes.data());
+            v = Value(Bytes(bytes, bytes + part.bytes.size()));
             break;
         }
         }
     }
-    for (int64_t& k : toOnes) k = in.signedNumber();
+    for (int64_t& k : toOnes) k = in.key();
 }
 
 } // namespace
+
+HeldRows::Packed::Part HeldRows::Packed::value() {
+    Reader in(at_);
+    Part part;
+    part.kind = static_cast<Value::Kind>(in.byte());
+    switch (part.kind) {
+    case Value::Kind::Nil: break;
+    case Value::Kind::Integer: part.integer = in.signedNumber(); break;
+    case Value::Kind::Boolean: part.integer = in.byte() != 0; break;
+    case Value::Kind::Real:
+    case Value::Kind::Date: part.real = in.real(); break;
+    case Value::Kind::Text:
+    case Value::Kind::Binary: {
+        const size_t size = in.number();
+        part.bytes = std::string_view(reinterpret_cast<const char*>(in.skip(size)), size);
+        break;
+    }
+    }
+    at_ = in.at();
+    return part;
+}
+
+int64_t HeldRows::Packed::key() {
+    Reader in(at_);
+    const int64_t key = in.signedNumber();
+    at_ = in.at();
+    return key;
+}
 
 void HeldRows::put(int64_t key, const std::vector<Value>& values, const std::vector<int64_t>& toOnes) {
     thread_local std::vector<uint8_t> out;
@@ -235,11 +259,16 @@ bool HeldRows::take(int64_t key, std::vector<Value>& values, std::vector<int64_t
     size_t at = slotOf(key);
     if (!slots_[at].bytes) return false;
     unpack(slots_[at].bytes, values, toOnes);
+    remove(at);
+    return true;
+}
+
+void HeldRows::remove(size_t at) {
     forget(slots_[at].bytes);
     slots_[at] = Slot{};
     if (--size_ == 0) {
         clear(); // the last row: its blocks go at once
-        return true;
+        return;
     }
     // The rows after the freed slot whose probe passes it move back into it, so that every
     // look-up still meets its row before an empty slot.
@@ -253,7 +282,6 @@ bool HeldRows::take(int64_t key, std::vector<Value>& values, std::vector<int64_t
         slots_[next] = Slot{};
         hole = next;
     }
-    return true;
 }
 
 size_t HeldRows::slotOf(int64_t key) const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace tavlo {
@@ -49,17 +50,40 @@ public:
     bool contains(int64_t key) const { return !slots_.empty() && slots_[slotOf(key)].bytes; }
     bool empty() const { return size_ == 0; }
     size_t size() const { return size_; }
-    // Every row in key order, each unpacked into `values` and `toOnes` for `each`; then none is held.
-    template <class Each> bool drain(std::vector<Value>& values, std::vector<int64_t>& toOnes, Each each) {
-        std::vector<int64_t> keys;
-        keys.reserve(size_);
+    // A held row's packed bytes, read in turn where they lie: its values, then its to-ones' keys.
+    class Packed {
+    public:
+        // One value as it was put: an integer or a boolean in `integer`, a real or a date's
+        // seconds since 1970 in `real`, a text's or bytes' own bytes in `bytes`.
+        struct Part {
+            Value::Kind kind = Value::Kind::Nil;
+            int64_t integer = 0;
+            double real = 0;
+            std::string_view bytes;
+        };
+        explicit Packed(const uint8_t* row) : at_(row) {}
+        Part value();
+        int64_t key();
+
+    private:
+        const uint8_t* at_;
+    };
+    // Every row in key order, read in place by `each` (its bytes stay until the drain ends);
+    // then none is held. When `each` refuses a row, it goes with the rows before it, and the rows
+    // after it stay held.
+    template <class Each> bool drain(Each each) {
+        std::vector<Slot> rows;
+        rows.reserve(size_);
         for (const Slot& slot : slots_)
-            if (slot.bytes) keys.push_back(slot.key);
-        std::sort(keys.begin(), keys.end());
-        for (int64_t key : keys) {
-            take(key, values, toOnes);
-            if (!each(key)) return false;
+            if (slot.bytes) rows.push_back(slot);
+        std::sort(rows.begin(), rows.end(), [](const Slot& a, const Slot& b) { return a.key < b.key; });
+        for (size_t i = 0; i < rows.size(); ++i) {
+            Packed row(rows[i].bytes);
+            if (each(rows[i].key, row)) continue;
+            for (size_t gone = 0; gone <= i; ++gone) remove(slotOf(rows[gone].key));
+            return false;
         }
+        clear();
         return true;
     }
     void clear();
@@ -73,6 +97,8 @@ private:
     };
     // The slot of the key, or the empty slot where it goes.
     size_t slotOf(int64_t key) const;
+    // Lets go of the row in the slot.
+    void remove(size_t at);
     void grow();
     void swap(HeldRows& other) noexcept {
         slots_.swap(other.slots_);

@@ -749,6 +749,12 @@ void ObjectContext::bindInsert(SqlStatement& s, const EntityDescription& e, int6
     int n = 1;
     s.bindInt(n++, pk);
     for (const Value& v : values) s.bindInPlace(n++, v);
+    bindToOnes(s, e, n, toOnes);
+}
+
+void ObjectContext::bindToOnes(SqlStatement& s, const EntityDescription& e, int first,
+                               const std::vector<int64_t>& toOnes) {
+    int n = first;
     for (const auto& r : e.relationships())
         if (!r.toMany) {
             if (toOnes[r.index]) s.bindInt(n++, toOnes[r.index]);

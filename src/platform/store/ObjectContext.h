@@ -326,6 +326,12 @@ private:
     // the step), its to-ones.
     static void bindInsert(SqlStatement& statement, const EntityDescription& entity, int64_t pk,
                            const std::vector<Value>& values, const std::vector<int64_t>& toOnes);
+    // Binds the keys of the entity's to-ones (0: none) from the parameter `first` on.
+    static void bindToOnes(SqlStatement& statement, const EntityDescription& entity, int first,
+                           const std::vector<int64_t>& toOnes);
+    // Binds a held row's packed bytes to the entity's INSERT, as bindInsert binds an unpacked one
+    // (texts and bytes in place: they stay until the rows are drained).
+    static void bindHeld(SqlStatement& statement, const EntityDescription& entity, int64_t pk, HeldRows::Packed& row);
 
     // Held inserts (ObjectContextHeldRows.cpp).
     // Refuses parts that are not the entity's own attributes and to-ones, and a to-one whose

@@ -143,17 +143,36 @@ bool ObjectContext::addToHeld(const RelationshipDescription& r, int64_t pk, std:
     return true;
 }
 
+void ObjectContext::bindHeld(SqlStatement& s, const EntityDescription& e, int64_t pk, HeldRows::Packed& row) {
+    int n = 1;
+    s.bindInt(n++, pk);
+    for (size_t a = 0; a < e.attributes().size(); ++a, ++n) {
+        const HeldRows::Packed::Part part = row.value();
+        switch (part.kind) {
+        case Value::Kind::Nil: s.bindNull(n); break;
+        case Value::Kind::Integer:
+        case Value::Kind::Boolean: s.bindInt(n, part.integer); break;
+        case Value::Kind::Real:
+        case Value::Kind::Date: s.bindReal(n, part.real); break;
+        case Value::Kind::Text: s.bindTextInPlace(n, part.bytes); break;
+        case Value::Kind::Binary: s.bindBytesInPlace(n, part.bytes); break;
+        }
+    }
+    thread_local std::vector<int64_t> toOnes;
+    toOnes.resize(e.relationships().size());
+    for (int64_t& key : toOnes) key = row.key();
+    bindToOnes(s, e, n, toOnes);
+}
+
 bool ObjectContext::writeHeldRows(ObjectContextChanges& changes, Error* error, bool atFlush) {
     for (const auto& entity : model().entities()) {
         const EntityDescription& e = *entity;
         if (!holdsInserts(e) || held_[e.index()].empty() || (atFlush && !heldUntilFlush_[e.index()])) continue;
         SqlStatement* s = entityStatement(EntityStatement::Insert, e, error);
         if (!s) return false;
-        std::vector<Value> values(e.attributes().size());
-        std::vector<int64_t> toOnes(e.relationships().size());
-        bool written = held_[e.index()].drain(values, toOnes, [&](int64_t pk) {
+        bool written = held_[e.index()].drain([&](int64_t pk, HeldRows::Packed& row) {
             StatementUse use(s);
-            bindInsert(*s, e, pk, values, toOnes);
+            bindHeld(*s, e, pk, row);
             if (s->step() != SQLITE_DONE) {
                 Error::set(error, connection_->lastError());
                 return false;

@@ -56,9 +56,18 @@ void SqlStatement::bindInPlace(int index, const Value& v) {
         bind(index, v);
         return;
     }
-    const std::string* s = v.textPointer();
-    sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+    bindTextInPlace(index, *v.textPointer());
 }
+
+void SqlStatement::bindTextInPlace(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
+void SqlStatement::bindBytesInPlace(int index, std::string_view bytes) {
+    sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+}
+
+void SqlStatement::bindReal(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
 
 void SqlStatement::bindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 void SqlStatement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }

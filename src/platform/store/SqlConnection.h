@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 struct sqlite3;
@@ -26,6 +27,10 @@ public:
     // The same without a copy of a text: the value must stay as it is until the statement is
     // reset (a row's values, bound for one step of its write).
     void bindInPlace(int index, const Value& value);
+    // A text or bytes bound in place likewise.
+    void bindTextInPlace(int index, std::string_view text);
+    void bindBytesInPlace(int index, std::string_view bytes);
+    void bindReal(int index, double value);
     void bindInt(int index, int64_t value);
     void bindNull(int index);
     // SQLITE_ROW, SQLITE_DONE or an error code.

@@ -440,8 +440,12 @@ TEST(HeldRows, KeepsEveryRowThroughPutsAndTakesInAnyOrder) {
         ASSERT_EQ(rows.size(), expected.size());
     }
     std::vector<int64_t> drained;
-    EXPECT_TRUE(rows.drain(values, toOnes, [&](int64_t key) {
-        EXPECT_EQ(values[0].integer(), expected[key]);
+    EXPECT_TRUE(rows.drain([&](int64_t key, HeldRows::Packed& row) {
+        const HeldRows::Packed::Part value = row.value(), text = row.value();
+        EXPECT_EQ(value.kind, Value::Kind::Integer);
+        EXPECT_EQ(value.integer, expected[key]);
+        EXPECT_EQ(text.bytes, "row " + std::to_string(key));
+        EXPECT_EQ(row.key(), -key);
         drained.push_back(key);
         return true;
     }));
