@@ -34,6 +34,7 @@ std::string sqliteError(sqlite3* db, int rc) { return db ? sqlite3_errmsg(db) : 
 
 // Empty when the file's pages pass the quick check and a write goes through; else what failed.
 std::string problemOf(const std::filesystem::path& path) {
+    SqlConnection::configureLibrary();
     Database file;
     int rc = sqlite3_open_v2(path.c_str(), &file.db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) return sqliteError(file.db, rc);
@@ -83,6 +84,7 @@ int takeBackQueue(const std::filesystem::path& broken, const std::filesystem::pa
                   std::string& failure) {
     const EntityDescription* queue = model.entityNamed(kQueue);
     if (!queue) return 0;
+    SqlConnection::configureLibrary();
     Database file;
     int rc = sqlite3_open_v2(broken.c_str(), &file.db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* prepared = nullptr;

@@ -123,8 +123,19 @@ void textFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 } // namespace
 
+void SqlConnection::configureLibrary() {
+    // SQLite keeps no count of the memory it takes: the count costs a lock at every allocation of
+    // every connection, and nothing here reads it.
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
+}
+
 std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& file, int64_t maxPageCount,
                                                    Error* error) {
+    configureLibrary();
     sqlite3* db = nullptr;
     int rc =
         sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -149,6 +160,7 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& 
 
 bool SqlConnection::backup(const std::filesystem::path& source, const std::filesystem::path& destination,
                            Error* error) {
+    configureLibrary();
     sqlite3* from = nullptr;
     sqlite3* to = nullptr;
     auto fail = [&](sqlite3* db, int rc) {

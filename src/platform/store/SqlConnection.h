@@ -66,6 +66,9 @@ private:
 class SqlConnection {
 public:
     static std::unique_ptr<SqlConnection> open(const std::filesystem::path& file, int64_t maxPageCount, Error* error);
+    // Sets up the SQLite library for the program, once, before its first file is opened (after
+    // that SQLite keeps its set-up); open() does it, and so does any other opener of a file.
+    static void configureLibrary();
     ~SqlConnection();
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
