@@ -245,7 +245,7 @@ ManagedObjectPtr ObjectContext::objectFromRow(const EntityDescription& e, SqlSta
 
 bool ObjectContext::isDoomed(const EntityDescription& e, int64_t pk) const {
     const auto& doomed = doomed_[e.index()];
-    return !doomed.empty() && doomed.count(pk) > 0;
+    return !doomed.empty() && doomed.contains(pk);
 }
 
 ManagedObjectPtr ObjectContext::objectFor(const EntityDescription& e, int64_t pk) {

@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/FetchRequest.h"
 #include "platform/store/HeldRows.h"
+#include "platform/store/RowKeySet.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/store/ObjectRegistry.h"
 #include "platform/store/ObjectStore.h"
@@ -428,7 +429,7 @@ private:
     std::unordered_map<std::string, SqlStatement*> updateStatements_;    // by updateStatement's key
     std::vector<std::optional<std::vector<SqlStatement*>>> rowCleanups_; // per entity: what goes with a deleted row
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
-    std::vector<std::unordered_set<int64_t>> doomed_; // per entity
+    std::vector<RowKeySet> doomed_; // per entity
     size_t doomedCount_ = 0;
     std::vector<std::vector<int64_t>> freeKeys_;  // per entity: doomed keys for new rows, smallest last
     std::vector<ManagedObjectPtr> doomedObjects_; // read objects among the doomed rows

@@ -91,10 +91,12 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
         Batch batch = std::move(work.back());
         work.pop_back();
         const EntityDescription& x = *batch.entity;
-        std::unordered_set<int64_t> keys;
+        RowKeySet keys;             // the batch's rows not doomed before
+        std::vector<int64_t> fresh; // the same, to walk
         for (int64_t pk : batch.keys) {
-            if (!doomed_[x.index()].insert(pk).second) continue;
+            if (!doomed_[x.index()].insert(pk)) continue;
             keys.insert(pk);
+            fresh.push_back(pk);
             freeKeys_[x.index()].push_back(pk);
             if (ManagedObjectPtr o = registeredPtr(x, pk)) {
                 o->deleted_ = true;
@@ -113,7 +115,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
             bool ok = scanLinks(
                 s, q->name,
                 [&](int64_t row, int64_t target) {
-                    if (!keys.count(target) || isDoomed(s, row)) return;
+                    if (!keys.contains(target) || isDoomed(s, row)) return;
                     ManagedObjectPtr o = registeredPtr(s, row);
                     if (o && o->hasChanges()) return; // changed objects count by their own links, below
                     if (cascade) next.push_back(row);
@@ -123,7 +125,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
                 error);
             if (!ok) return;
             for (ManagedObject* o : changedByEntity_[s.index()]) {
-                if (o->deleted_ || !keys.count(o->toOnes_[q->index])) continue;
+                if (o->deleted_ || !keys.contains(o->toOnes_[q->index])) continue;
                 if (cascade) reachChanged(*o);
                 else o->primitiveSetToOne(*q, 0);
             }
@@ -145,7 +147,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
                 if (!scanLinks(
                         x, r.name,
                         [&](int64_t row, int64_t target) {
-                            if (keys.count(row)) reach(target);
+                            if (keys.contains(row)) reach(target);
                         },
                         error))
                     return;
@@ -159,7 +161,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
                       : nullptr;
                 if (!s) return;
                 std::vector<int64_t> targets;
-                for (int64_t pk : keys) {
+                for (int64_t pk : fresh) {
                     StatementUse use(s);
                     s->bindInt(1, pk);
                     while (s->step() == SQLITE_ROW) targets.push_back(s->columnInt(0));
@@ -176,7 +178,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
                 for (ManagedObject* o : changedByEntity_[y->index()]) {
                     ManagedObject::ToMany* st = o->toManyIfMade(q);
                     if (!st) continue;
-                    for (int64_t pk : keys) {
+                    for (int64_t pk : fresh) {
                         st->added.erase(pk);
                         st->removed.erase(pk);
                         st->members.erase(pk);
@@ -279,8 +281,7 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
     for (const auto& e : model().entities()) {
         const auto& doomed = doomed_[e->index()];
         if (doomed.empty()) continue;
-        std::vector<int64_t> keys(doomed.begin(), doomed.end());
-        std::sort(keys.begin(), keys.end()); // in key order: each page of the table is visited once
+        const std::vector<int64_t> keys = doomed.sorted(); // in key order: each page of the table is visited once
         for (int64_t pk : keys) changes.deleted.emplace_back(e.get(), pk);
         // When no other row is left, the table and its pairs are emptied whole, which costs
         // SQLite a walk over their pages instead of a search per row.
@@ -291,7 +292,7 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         {
             StatementUse use(rows);
             int rc;
-            while (whole && (rc = rows->step()) == SQLITE_ROW) whole = doomed.count(rows->columnInt(0)) > 0;
+            while (whole && (rc = rows->step()) == SQLITE_ROW) whole = doomed.contains(rows->columnInt(0));
             if (whole && rc != SQLITE_DONE) {
                 Error::set(error, c->lastError());
                 return false;

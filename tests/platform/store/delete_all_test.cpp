@@ -2,7 +2,11 @@
 
 #include "platform/foundation/NotificationCenter.h"
 
+#include "platform/store/RowKeySet.h"
+
 #include <algorithm>
+#include <random>
+#include <set>
 
 namespace tavlo::test {
 namespace {
@@ -271,6 +275,34 @@ TEST_F(DeleteAllTest, AggregatesPassOverDeletedRows) {
     auto top = c->fetch("Order", "max(total) == total");
     ASSERT_EQ(top.size(), 1u);
     EXPECT_EQ(top[0]->text("remoteId"), "O9");
+}
+
+// The set of doomed keys as a std::set holds them: runs from 1 up, keys far past the others and
+// below zero, keys put twice, and the set cleared and filled again.
+TEST(RowKeySet, HoldsKeysAsASetWhateverTheirSpread) {
+    RowKeySet keys;
+    std::set<int64_t> expected;
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 2; ++round) {
+        for (int step = 0; step < 50'000; ++step) {
+            int64_t key = step;
+            switch (random() % 6) {
+            case 0: key = static_cast<int64_t>(random() % 4'000'000'000'000); break; // far past the rest
+            case 1: key = -static_cast<int64_t>(random() % 1'000) - 1; break;
+            case 2: key = static_cast<int64_t>(random() % 70'000); break; // put again, mostly
+            default: break;
+            }
+            ASSERT_EQ(keys.insert(key), expected.insert(key).second) << key;
+            ASSERT_TRUE(keys.contains(key));
+            ASSERT_EQ(keys.contains(key + 1), expected.count(key + 1) > 0) << key + 1;
+        }
+        EXPECT_EQ(keys.size(), expected.size());
+        EXPECT_EQ(keys.sorted(), std::vector<int64_t>(expected.begin(), expected.end()));
+        keys.clear();
+        expected.clear();
+        EXPECT_TRUE(keys.empty());
+        EXPECT_FALSE(keys.contains(1));
+    }
 }
 
 } // namespace
