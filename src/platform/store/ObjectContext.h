@@ -4,11 +4,11 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/store/FetchRequest.h"
 #include "platform/store/HeldRows.h"
-#include "platform/store/RowKeySet.h"
 #include "platform/store/ManagedObject.h"
 #include "platform/store/ObjectRegistry.h"
 #include "platform/store/ObjectStore.h"
 #include "platform/store/QueryCompiler.h"
+#include "platform/store/RowKeySet.h"
 #include "platform/store/StoreError.h"
 #include "platform/store/StoredRows.h"
 
