@@ -13,6 +13,7 @@
 #include "platform/accessory/AccessoryManager.h"
 #include "platform/foundation/AlertSink.h"
 #include "platform/foundation/Directories.h"
+#include "platform/foundation/LargePages.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/ApplicationAlertSink.h"
 #include "printing/KitchenAnnouncer.h"
@@ -50,6 +51,8 @@ void configureDemo(UserDefaults& defaults, const std::string& gateway) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The store's load at start writes a great deal of memory for the first time.
+    useLargeHeapPages(argv);
     std::optional<std::string> demoGateway;
     TerminalRun terminal;
     for (int i = 1; i < argc; ++i) {
