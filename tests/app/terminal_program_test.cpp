@@ -6,6 +6,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/NetworkProbe.h"
+#include "support/ChildProcess.h"
 #include "support/LoopbackListener.h"
 #include "support/TempHome.h"
 #include "sync/storeload/StoreDataGenerator.h"
@@ -13,12 +14,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace tavlo {
@@ -53,24 +52,11 @@ private:
     storesim::StoreServer server_{{"demo", "demo"}};
 };
 
-struct ProgramRun {
-    int status = -1;
-    std::string output;
-};
-
 // The terminal program with this data folder and no display, its standard output and error
 // together.
-ProgramRun terminal(const std::filesystem::path& dataFolder, const std::string& arguments) {
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER TAVLO_HOME='" + dataFolder.string() +
-                          "' '" + (kBuild / "src/app/tavlo").string() + "' " + arguments + " 2>&1";
-    ProgramRun run;
-    FILE* out = popen(command.c_str(), "r");
-    if (!out) return run;
-    char buffer[512];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) run.output.append(buffer, n);
-    int status = pclose(out);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+test::CommandRun terminal(const std::filesystem::path& dataFolder, const std::string& arguments) {
+    return test::runCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER TAVLO_HOME='" + dataFolder.string() +
+                            "' '" + (kBuild / "src/app/tavlo").string() + "' " + arguments + " 2>&1");
 }
 
 // Width and height of a PNG file; {0, 0} when it is none.
@@ -89,7 +75,7 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     const std::filesystem::path firstScreen = home.path() / "first-screen.png";
     {
         DemoServer server;
-        ProgramRun first = terminal(home.path(), "--demo-gateway " + server.url());
+        test::CommandRun first = terminal(home.path(), "--demo-gateway " + server.url());
         EXPECT_EQ(first.status, 0) << first.output;
         EXPECT_NE(first.output.find("Terminal set up for the demo store"), std::string::npos) << first.output;
         EXPECT_NE(first.output.find("the first screen is in " + firstScreen.string() + "\n"), std::string::npos)
@@ -107,7 +93,7 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
     // it holds is the same: nothing is loaded again.
     DemoServer again;
     std::filesystem::remove(firstScreen);
-    ProgramRun second = terminal(home.path(), "--phone --demo-gateway " + again.url());
+    test::CommandRun second = terminal(home.path(), "--phone --demo-gateway " + again.url());
     EXPECT_EQ(second.status, 0) << second.output;
     EXPECT_EQ(second.output.find("Terminal set up"), std::string::npos) << second.output;
     EXPECT_EQ(again.storeLoads(), 0u);
@@ -118,14 +104,14 @@ TEST(TerminalProgram, LoadsTheDemoStoreAndKeepsFollowingIt) {
 TEST(TerminalProgram, ADamagedStoreIsSetAsideSaidOnScreenAndLoadedAfresh) {
     test::TempHome home;
     DemoServer server;
-    ProgramRun first = terminal(home.path(), "--demo-gateway " + server.url());
+    test::CommandRun first = terminal(home.path(), "--demo-gateway " + server.url());
     ASSERT_EQ(first.status, 0) << first.output;
     const std::filesystem::path store = home.path() / "TavloMobile.sqlite";
     {
         std::fstream file(store, std::ios::in | std::ios::out | std::ios::binary);
         file << std::string(16, 'Z'); // its header
     }
-    ProgramRun second = terminal(home.path(), "--demo-gateway " + server.url());
+    test::CommandRun second = terminal(home.path(), "--demo-gateway " + server.url());
     EXPECT_EQ(second.status, 0) << second.output;
     EXPECT_NE(second.output.find("it shows \"Store set aside\": This terminal's store cannot be used (file is not a "
                                  "database)."),
@@ -141,7 +127,7 @@ TEST(TerminalProgram, ADamagedStoreIsSetAsideSaidOnScreenAndLoadedAfresh) {
 TEST(TerminalProgram, TheLogHeaderShowsThisTerminal) {
     test::TempHome home;
     DemoServer server;
-    ProgramRun run = terminal(home.path(), "--demo-gateway " + server.url());
+    test::CommandRun run = terminal(home.path(), "--demo-gateway " + server.url());
     ASSERT_EQ(run.status, 0) << run.output;
 
     std::optional<std::string> deviceId = UserDefaults(home.path() / UserDefaults::kFileName).stringForKey("device_id");
@@ -186,7 +172,7 @@ TEST(TerminalProgram, TheDataFolderIsTheOwnersAlone) {
     test::TempHome home;
     const std::filesystem::path data = home.path() / "data"; // made by the program
     DemoServer server;
-    ProgramRun first = terminal(data, "--demo-gateway " + server.url());
+    test::CommandRun first = terminal(data, "--demo-gateway " + server.url());
     ASSERT_EQ(first.status, 0) << first.output;
     for (const char* file : {"TavloMobile.sqlite", "system.log", "userdefaults", "first-screen.png"})
         EXPECT_TRUE(std::filesystem::exists(data / file)) << file;
@@ -198,7 +184,7 @@ TEST(TerminalProgram, TheDataFolderIsTheOwnersAlone) {
     std::ofstream(data / "archive" / "S-7-T1-system240301-090000.log") << "old\n";
     openToEveryone(data);
     ASSERT_THAT(openToOthers(data), ::testing::SizeIs(::testing::Gt(4u)));
-    ProgramRun second = terminal(data, "--demo-gateway " + server.url());
+    test::CommandRun second = terminal(data, "--demo-gateway " + server.url());
     ASSERT_EQ(second.status, 0) << second.output;
     EXPECT_THAT(openToOthers(data), ::testing::IsEmpty());
     EXPECT_EQ(mode(data), "700");
@@ -215,7 +201,7 @@ TEST(TerminalProgram, ASharedFolderGivenAsDataFolderIsNotTakenOver) {
     std::ofstream(shared / "notes.txt") << "someone else's\n";
     std::filesystem::permissions(shared / "notes.txt", std::filesystem::perms(0644));
     std::filesystem::permissions(shared, std::filesystem::perms(01777));
-    ProgramRun run = terminal(shared, "");
+    test::CommandRun run = terminal(shared, "");
     EXPECT_NE(run.output.find("tavlo: "), std::string::npos) << run.output; // it ran
     EXPECT_EQ(mode(shared), "1777");
     EXPECT_EQ(mode(shared / "notes.txt"), "644");
@@ -236,7 +222,7 @@ TEST(TerminalProgram, AConfiguredTerminalKeepsItsOwnStore) {
     ASSERT_TRUE(configureStore(ownGateway));
 
     DemoServer server;
-    ProgramRun run = terminal(home.path(), "--demo-gateway " + server.url());
+    test::CommandRun run = terminal(home.path(), "--demo-gateway " + server.url());
     // Its own gateway is not listening: the load fails with the exchange's text.
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(server.storeLoads(), 0u);
@@ -278,7 +264,7 @@ TEST(TerminalProgram, AFailedLoadEndsWithItsMessageEveryTime) {
         for (int run = 0; run < kRuns; ++run) {
             test::TempHome home;
             ASSERT_TRUE(configureStore(server.url()));
-            ProgramRun ran = terminal(home.path(), "");
+            test::CommandRun ran = terminal(home.path(), "");
             ASSERT_EQ(ran.status, 1) << c.name << ", run " << run << ":\n" << ran.output;
             EXPECT_NE(ran.output.find(c.message), std::string::npos) << c.name << ":\n" << ran.output;
         }
@@ -295,7 +281,7 @@ TEST(TerminalProgram, AMailStuckInTheRelayDoesNotSpoilTheEnd) {
     test::TempHome home;
     ASSERT_TRUE(configureStore(server.url()));
     UserDefaults::standardUserDefaults().setObject("127.0.0.1:" + std::to_string(silentRelay.port()), "support_host");
-    ProgramRun run = terminal(home.path(), "");
+    test::CommandRun run = terminal(home.path(), "");
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("tavlo: Store is closed for maintenance\n"), std::string::npos) << run.output;
 }
@@ -305,7 +291,7 @@ constexpr const char* kNoSetUpScreen = "No controller is registered under the na
 
 TEST(TerminalProgram, WithoutAStoreTheSetUpScreenIsShown) {
     test::TempHome home;
-    ProgramRun none = terminal(home.path(), "");
+    test::CommandRun none = terminal(home.path(), "");
     if (none.output.find(kNoSetUpScreen) != std::string::npos)
         GTEST_SKIP() << "the program has no set-up screen yet (\"SettingsView\" is not registered)";
     EXPECT_EQ(none.status, 0) << none.output;

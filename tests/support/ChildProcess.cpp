@@ -1,6 +1,7 @@
 #include "support/ChildProcess.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
@@ -60,6 +61,17 @@ int waitChild(pid_t child) {
     int status = 0;
     if (::waitpid(child, &status, 0) != child) return -1000;
     return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+CommandRun runCommand(const std::string& command) {
+    CommandRun run;
+    FILE* out = popen(command.c_str(), "r");
+    if (!out) return run;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) run.output.append(buffer, n);
+    const int status = pclose(out);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 } // namespace tavlo::test

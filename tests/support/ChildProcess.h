@@ -16,4 +16,12 @@ void childReady();
 // Waits for the child; its exit code, or -signal when a signal ended it.
 int waitChild(pid_t child);
 
+// A shell command run to its end: its exit code (-1 when it did not exit) and what it wrote to
+// its standard output (add "2>&1" to the command for its errors too).
+struct CommandRun {
+    int status = -1;
+    std::string output;
+};
+CommandRun runCommand(const std::string& command);
+
 } // namespace tavlo::test

@@ -1,8 +1,9 @@
 #include "platform/foundation/LargePages.h"
 
+#include "support/ChildProcess.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 namespace tavlo {
@@ -10,14 +11,7 @@ namespace {
 
 // The helper's output, run with the shell's environment change `env` (an env(1) argument).
 std::string runHelper(const std::string& env) {
-    const std::string command = "env " + env + " '" TAVLO_LARGE_PAGES_HELPER "' one 'two words' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "";
-    std::string output;
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    pclose(pipe);
-    return output;
+    return test::runCommand("env " + env + " '" TAVLO_LARGE_PAGES_HELPER "' one 'two words' 2>&1").output;
 }
 
 // The program starts again once with the setting added to whatever settings it was given, in the
