@@ -5,7 +5,9 @@
 #include "readers/jackmag/TaskSwipe.h"
 #include "readers/jackmag/TaskUpdateFirmware.h"
 
+#include <chrono>
 #include <fstream>
+#include <future>
 
 namespace tavlo::jackmag {
 namespace {
@@ -143,12 +145,18 @@ TEST(JackMagSwipeCheck, ClearAndEncryptedData) {
 
 TEST_F(JackMagTasksTest, CommandAnswersWithTheReplyOrTimesOutAfterItsSetting) {
     audio->plugHeadset(true);
-    reader.answer = [](const Bytes& command) -> std::optional<Bytes> {
+    // The reader answers once the test has seen the command running: an answer at once could
+    // end the task before the check.
+    std::promise<void> seenRunning;
+    std::shared_future<void> seen = seenRunning.get_future().share();
+    reader.answer = [seen](const Bytes& command) -> std::optional<Bytes> {
+        seen.wait_for(std::chrono::seconds(5));
         if (command == hex(frames::kGetVersion)) return Bytes{0x06, 'V', '1'};
         return std::nullopt;
     };
     ASSERT_EQ(engine->sendCommandCustom({0x52, 0x22}), JMRET_SUCCESS);
     EXPECT_EQ(engine->getRunningTask(), 3);
+    seenRunning.set_value();
     ASSERT_TRUE(waitFor(notes::kDidReceiveCmd));
     EXPECT_EQ(std::any_cast<Bytes>(notes.last(notes::kDidReceiveCmd)->object), (Bytes{0x06, 'V', '1'}));
 
