@@ -320,6 +320,9 @@ private:
         if (holdingReads_) heldReads_.push_back(object);
     }
     bool isDoomed(const EntityDescription& entity, int64_t pk) const;
+    bool isWholeDoomed(const EntityDescription& entity) const {
+        return !wholeDoomed_.empty() && wholeDoomed_[entity.index()];
+    }
 
     // The key of a new row of the entity.
     int64_t newPrimaryKey(const EntityDescription& entity);
@@ -431,6 +434,9 @@ private:
     // Stored rows deleted by key (deleteAll and its delete rules) and not read into changed objects.
     std::vector<RowKeySet> doomed_; // per entity
     size_t doomedCount_ = 0;
+    // Per entity: deleteAll doomed every row its table held, inside a held write (no other writer):
+    // a walk over the table's rows would find only doomed rows.
+    std::vector<bool> wholeDoomed_;
     std::vector<std::vector<int64_t>> freeKeys_;  // per entity: doomed keys for new rows, smallest last
     std::vector<ManagedObjectPtr> doomedObjects_; // read objects among the doomed rows
     std::vector<NullifiedLink> nullified_;        // links of unread rows to doomed rows, set nil on read

@@ -26,18 +26,26 @@ void ObjectContext::deleteAll(std::string_view entity, Error* error) {
     SqlStatement* s = c ? c->statement("SELECT Z_PK FROM " + quoteName(e.name()), error) : nullptr;
     if (!s) return;
     std::vector<int64_t> keys;
+    bool whole = true; // no changed object keeps a row of the table
     {
         StatementUse use(s);
         int rc;
         while ((rc = s->step()) == SQLITE_ROW) {
             int64_t pk = s->columnInt(0);
+            if (isDoomed(e, pk)) continue;
             ManagedObject* known = registered(e, pk);
-            if (!isDoomed(e, pk) && !(known && known->hasChanges())) keys.push_back(pk);
+            if (known && known->hasChanges()) whole = false;
+            else keys.push_back(pk);
         }
         if (rc != SQLITE_DONE) {
             Error::set(error, c->lastError());
             return;
         }
+    }
+    // Inside a held write no other context adds a row to the table before the doomed rows go.
+    if (whole && isWriting()) {
+        wholeDoomed_.resize(model().entities().size());
+        wholeDoomed_[e.index()] = true;
     }
     doomRows(e, std::move(keys), error);
 }
@@ -112,18 +120,16 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
             const EntityDescription& s = *q->source;
             bool cascade = q->inverse && q->inverse->deleteRule == DeleteRule::Cascade;
             std::vector<int64_t> next;
-            bool ok = scanLinks(
-                s, q->name,
-                [&](int64_t row, int64_t target) {
-                    if (!keys.contains(target) || isDoomed(s, row)) return;
-                    ManagedObjectPtr o = registeredPtr(s, row);
-                    if (o && o->hasChanges()) return; // changed objects count by their own links, below
-                    if (cascade) next.push_back(row);
-                    else if (o) o->primitiveSetToOne(*q, 0);
-                    else nullified_.push_back({q, row, target});
-                },
-                error);
-            if (!ok) return;
+            auto link = [&](int64_t row, int64_t target) {
+                if (!keys.contains(target) || isDoomed(s, row)) return;
+                ManagedObjectPtr o = registeredPtr(s, row);
+                if (o && o->hasChanges()) return; // changed objects count by their own links, below
+                if (cascade) next.push_back(row);
+                else if (o) o->primitiveSetToOne(*q, 0);
+                else nullified_.push_back({q, row, target});
+            };
+            // A table emptied whole holds no row left to find: each is doomed already.
+            if (!isWholeDoomed(s) && !scanLinks(s, q->name, link, error)) return;
             for (ManagedObject* o : changedByEntity_[s.index()]) {
                 if (o->deleted_ || !keys.contains(o->toOnes_[q->index])) continue;
                 if (cascade) reachChanged(*o);
@@ -136,6 +142,7 @@ void ObjectContext::doomRows(const EntityDescription& first, std::vector<int64_t
         for (const RelationshipDescription& r : x.relationships()) {
             if (r.deleteRule != DeleteRule::Cascade || r.storedByInverse) continue;
             const EntityDescription& t = *r.target;
+            if (isWholeDoomed(t)) continue; // every row it could reach is doomed already
             std::vector<int64_t> next;
             auto reach = [&](int64_t target) {
                 if (isDoomed(t, target)) return;
@@ -286,10 +293,10 @@ bool ObjectContext::writeDoomedRows(ObjectContextChanges& changes, Error* error)
         // When no other row is left, the table and its pairs are emptied whole, which costs
         // SQLite a walk over their pages instead of a search per row.
         std::string table = quoteName(e->name());
-        SqlStatement* rows = c->statement("SELECT Z_PK FROM " + table, error);
-        if (!rows) return false;
         bool whole = true;
-        {
+        if (!isWholeDoomed(*e)) {
+            SqlStatement* rows = c->statement("SELECT Z_PK FROM " + table, error);
+            if (!rows) return false;
             StatementUse use(rows);
             int rc;
             while (whole && (rc = rows->step()) == SQLITE_ROW) whole = doomed.contains(rows->columnInt(0));
@@ -330,6 +337,7 @@ void ObjectContext::forgetDoomed(bool restore) {
     doomedObjects_.clear();
     for (auto& keys : doomed_) keys.clear();
     for (auto& keys : freeKeys_) keys.clear();
+    wholeDoomed_.clear();
     nullified_.clear();
     doomedCount_ = 0;
 }
