@@ -1,5 +1,7 @@
 #include "platform/store/HeldRows.h"
 
+#include "platform/store/KeyHome.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -23,14 +25,6 @@ void putSigned(std::vector<uint8_t>& out, int64_t n) {
 void putBytes(std::vector<uint8_t>& out, const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     out.insert(out.end(), bytes, bytes + size);
-}
-
-// Keys come in runs (a table's new rows): a multiply spreads groups of eight keys over the table,
-// and the keys of a group sit side by side, so that rows put, changed and written in key order
-// read a few lines of the table instead of a line each.
-size_t homeOf(int64_t key, size_t mask) {
-    uint64_t h = static_cast<uint64_t>(key >> 3) * 0x9e3779b97f4a7c15ull;
-    return (static_cast<size_t>(h >> 32) << 3 | static_cast<size_t>(key & 7)) & mask;
 }
 
 class Reader {
@@ -275,7 +269,7 @@ void HeldRows::remove(size_t at) {
     const size_t mask = slots_.size() - 1;
     size_t hole = at;
     for (size_t next = (hole + 1) & mask; slots_[next].bytes; next = (next + 1) & mask) {
-        const size_t home = homeOf(slots_[next].key, mask);
+        const size_t home = keyHome(slots_[next].key, mask);
         const bool staysPut = hole <= next ? hole < home && home <= next : hole < home || home <= next;
         if (staysPut) continue;
         slots_[hole] = slots_[next];
@@ -286,7 +280,7 @@ void HeldRows::remove(size_t at) {
 
 size_t HeldRows::slotOf(int64_t key) const {
     const size_t mask = slots_.size() - 1;
-    size_t at = homeOf(key, mask);
+    size_t at = keyHome(key, mask);
     while (slots_[at].bytes && slots_[at].key != key) at = (at + 1) & mask;
     return at;
 }
@@ -297,7 +291,7 @@ void HeldRows::grow() {
     const size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
         if (!slot.bytes) continue;
-        size_t at = homeOf(slot.key, mask);
+        size_t at = keyHome(slot.key, mask);
         while (slots_[at].bytes) at = (at + 1) & mask;
         slots_[at] = slot;
     }

@@ -1,16 +1,10 @@
 #include "platform/store/ObjectRegistry.h"
 
-#include <bit>
+#include "platform/store/KeyHome.h"
 
 namespace tavlo {
 
-size_t ObjectRegistry::home(const Table& t, int64_t key) {
-    // Fibonacci hashing: keys come mostly in runs, which this spreads over the whole table (a run
-    // laid out as it comes would make one cluster that every look-up of a missing key, and every
-    // erasure, walks to its end).
-    const uint64_t h = static_cast<uint64_t>(key) * 0x9e3779b97f4a7c15ull;
-    return static_cast<size_t>(h >> (64 - std::countr_zero(t.slots.size())));
-}
+size_t ObjectRegistry::home(const Table& t, int64_t key) { return keyHome(key, t.slots.size() - 1); }
 
 ManagedObject* ObjectRegistry::find(size_t entity, int64_t key) const {
     const Table& t = tables_[entity];
