@@ -108,6 +108,27 @@ TEST(StoreLoadIndex, EntitiesNamedInTurnKeepTheirOwnRows) {
     EXPECT_THROW(index.find("Tax", {"name"}, {std::string_view("Tax0")}), std::logic_error);
 }
 
+// Ids are placed by the number they end with: ids that share it, that spell it otherwise or that
+// differ only before it, in runs or alone, each find their own row and no other.
+TEST(StoreLoadIndex, IdsAlikeInTheirNumberAreToldApart) {
+    test::LocalStoreScope scope;
+    ObjectContext& c = *scope.context();
+    StoreLoadIndex index(c);
+    std::vector<std::string> ids = {"I007", "I07", "7", "07", "", "no digits", "no digitz", "x1y2", "x1y3",
+                                    // The same last eighteen digits, and as many nines.
+                                    "12345678901234567890", "22345678901234567890", "999999999999999999"};
+    for (int i = 0; i < 3'000; ++i) ids.push_back("I" + std::to_string(i));
+    for (int i = 0; i < 100; ++i) ids.push_back("CI" + std::to_string(i));
+    for (int i = 0; i < 1'000; i += 8) ids.push_back("S" + std::to_string(i * 1'000));
+    std::map<std::string, ObjectID> rows;
+    for (const std::string& id : ids) rows[id] = index.insert("Item", {"itemId"}, {std::string_view(id)})->objectID();
+
+    for (const auto& [id, row] : rows) EXPECT_EQ(index.findID("Item", "itemId", id), row) << id;
+    for (std::string none :
+         {"I3000", "CI100", "I0007", "I7 ", "2345678901234567890", "no digit", "x1y4", "S1000", "S8001", "0"})
+        EXPECT_FALSE(index.findID("Item", "itemId", none).isValid()) << none;
+}
+
 // A row the context holds packed is named by its id and stays packed; others are found as ever.
 TEST(StoreLoadIndex, NamesARowHeldPackedWithoutUnpackingIt) {
     test::LocalStoreScope scope;

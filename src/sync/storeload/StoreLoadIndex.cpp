@@ -68,25 +68,27 @@ size_t StoreLoadIndex::Rows::slotOf(const Probe& key) const {
     const size_t mask = slots_.size() - 1;
     for (size_t i = key.hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
-        if (slot.entry == 0 || (slot.tag == tagOf(key.hash) && entries_[slot.entry - 1].key == key)) return i;
+        if (slot.entry == 0 || (slot.tag == tagOf(key.hash) && entry(slot.entry - 1).key == key)) return i;
     }
 }
 
 int64_t* StoreLoadIndex::Rows::find(const Probe& key) {
     if (slots_.empty()) return nullptr;
     const Slot& slot = slots_[slotOf(key)];
-    return slot.entry ? &entries_[slot.entry - 1].row : nullptr;
+    return slot.entry ? &entry(slot.entry - 1).row : nullptr;
 }
 
 void StoreLoadIndex::Rows::set(const Probe& key, int64_t row) {
-    if (2 * (entries_.size() + 1) > slots_.size()) rehash(std::max<size_t>(16, 2 * slots_.size()));
+    if (2 * (entryCount_ + 1) > slots_.size()) rehash(std::max<size_t>(16, 2 * slots_.size()));
     Slot& slot = slots_[slotOf(key)];
     if (slot.entry) {
-        entries_[slot.entry - 1].row = row;
+        entry(slot.entry - 1).row = row;
         return;
     }
-    entries_.push_back({Key{{key.rows[0], key.rows[1]}, keep(key.text), key.hash}, row});
-    slot = {tagOf(key.hash), static_cast<uint32_t>(entries_.size())};
+    if ((entryCount_ >> kEntryBlockBits) == entryBlocks_.size())
+        entryBlocks_.push_back(std::make_unique_for_overwrite<Entry[]>(size_t{1} << kEntryBlockBits));
+    entry(entryCount_++) = {Key{{key.rows[0], key.rows[1]}, keep(key.text), key.hash}, row};
+    slot = {tagOf(key.hash), static_cast<uint32_t>(entryCount_)};
 }
 
 std::string_view StoreLoadIndex::Rows::keep(std::string_view text) {
@@ -107,22 +109,50 @@ std::string_view StoreLoadIndex::Rows::keep(std::string_view text) {
 void StoreLoadIndex::Rows::rehash(size_t slots) {
     slots_.assign(slots, Slot{});
     const size_t mask = slots - 1;
-    for (size_t e = 0; e < entries_.size(); ++e) {
-        size_t i = entries_[e].key.hash & mask;
+    for (size_t e = 0; e < entryCount_; ++e) {
+        const size_t hash = entry(e).key.hash;
+        size_t i = hash & mask;
         while (slots_[i].entry) i = (i + 1) & mask;
-        slots_[i] = {tagOf(entries_[e].key.hash), static_cast<uint32_t>(e + 1)};
+        slots_[i] = {tagOf(hash), static_cast<uint32_t>(e + 1)};
     }
 }
 
 void StoreLoadIndex::hash(Probe& p) {
-    // The text's hash, then each row's key mixed in (a multiply and a shift, as 64-bit mixers do).
-    uint64_t h = std::hash<std::string_view>()(p.text);
-    for (int64_t row : p.rows) {
-        h ^= static_cast<uint64_t>(row) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    // Ids come in runs ("I1", "I2", ...; a link row for each item in turn), and a load names them
+    // in runs too: the items of a section, the taxes of each new item. So a key is read as a run
+    // and a place in it: the number that ends its text (for a link row, its first row's key), and
+    // all the rest. The run and the number's eighth are hashed together, and the number's last
+    // three bits pick a place among eight side by side (as keyHome does for row keys): the keys of
+    // a run read a few lines of the table instead of a line each. Link rows that share a first
+    // row but not a second are runs of their own, and spread as any keys do.
+    std::string_view run = p.text;
+    int64_t firstRow = p.rows[0];
+    std::optional<uint64_t> number;
+    if (run.empty()) {
+        number = static_cast<uint64_t>(firstRow);
+        firstRow = 0;
+    } else {
+        size_t digits = 0;
+        while (digits < run.size() && digits < 18 && run[run.size() - 1 - digits] >= '0' &&
+               run[run.size() - 1 - digits] <= '9')
+            ++digits;
+        if (digits > 0) {
+            number = 0;
+            for (char c : run.substr(run.size() - digits)) *number = *number * 10 + static_cast<uint64_t>(c - '0');
+            run.remove_suffix(digits);
+        }
+    }
+    // The run's text, then each part mixed in (a multiply and a shift, as 64-bit mixers do).
+    uint64_t h = std::hash<std::string_view>()(run);
+    for (uint64_t part : {static_cast<uint64_t>(firstRow), static_cast<uint64_t>(p.rows[1]), number.value_or(0) >> 3}) {
+        h ^= part + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
         h *= 0xff51afd7ed558ccdull;
         h ^= h >> 33;
     }
-    p.hash = static_cast<size_t>(h);
+    // A text without a number is a run of one: its hash places it. The high bits, the tag, tell
+    // the eight of a run apart.
+    const uint64_t place = number ? *number & 7 : h & 7;
+    p.hash = static_cast<size_t>(((h ^ place << 32) & ~uint64_t{7}) | place);
 }
 
 std::optional<StoreLoadIndex::Probe> StoreLoadIndex::keyOf(const Table& t, const ManagedObject& row,

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -117,8 +116,15 @@ private:
         void rehash(size_t slots);
         std::string_view keep(std::string_view text);
 
+        // The entry's place among the blocks, found by a shift and a mask.
+        static constexpr size_t kEntryBlockBits = 8;
+        Entry& entry(size_t e) const {
+            return entryBlocks_[e >> kEntryBlockBits][e & ((size_t{1} << kEntryBlockBits) - 1)];
+        }
+
         std::vector<Slot> slots_; // a power of two, at most half full
-        std::deque<Entry> entries_;
+        std::vector<std::unique_ptr<Entry[]>> entryBlocks_;
+        size_t entryCount_ = 0;
         std::vector<std::unique_ptr<char[]>> texts_;
         char* textNext_ = nullptr; // the free end of the last block of texts
         size_t textRoom_ = 0;      // and its room
