@@ -585,6 +585,28 @@ TEST_F(StoreLoadTest, ComboLinksToLaterElementsAreMadeAndOnlyTheMissingOnesLogge
                                         "Unable to find combo group CG9 which is part of combo item Meal"}));
 }
 
+TEST_F(StoreLoadTest, ACombosItemsThatComeLaterTakeTheirPlacesOnceRead) {
+    // The group lists an item that comes later between two that came before: read again after
+    // the walk, it takes the second place; the combo item that found everything keeps its links.
+    const std::string reply =
+        "<tavloReply><item id=\"I1\"><itemName>Tea</itemName></item><item id=\"I3\"><itemName>Soda</itemName></item>"
+        "<comboGroup id=\"CG1\"><comboGroupName>Drinks</comboGroupName>"
+        "<comboGroupItem><itemId>I1</itemId></comboGroupItem><comboGroupItem><itemId>I2</itemId></comboGroupItem>"
+        "<comboGroupItem><itemId>I3</itemId></comboGroupItem></comboGroup>"
+        "<comboItem id=\"CI1\"><comboItemName>Meal</comboItemName><itemId>I1</itemId>"
+        "<comboItemComboGroup><comboGroupId>CG1</comboGroupId><itemCount>1</itemCount></comboItemComboGroup>"
+        "</comboItem><item id=\"I2\"><itemName>Juice</itemName></item></tavloReply>";
+    ASSERT_TRUE(load(reply, true).operation->succeeded());
+    std::map<int64_t, std::string> places;
+    for (const ManagedObjectPtr& link : row("ComboGroup", "comboGroupId", "CG1")->toMany("comboGroupItems"))
+        places[link->int64("sequence")] = link->text("item.itemId").value_or("");
+    EXPECT_EQ(places, (std::map<int64_t, std::string>{{0, "I1"}, {1, "I2"}, {2, "I3"}}));
+    ManagedObjectPtr meal = row("Item", "itemId", "CI1");
+    EXPECT_EQ(ids(meal->toMany("items"), "itemId"), (std::set<std::string>{"I1"}));
+    EXPECT_EQ(meal->toMany("itemComboGroups").size(), 1u);
+    EXPECT_TRUE(loadReports().empty());
+}
+
 TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
     const std::string reply = "<tavloReply><storeDateUpdated>1</storeDateUpdated></tavloReply>";
     uint64_t before = AudioServices::alertSoundsRequested();

@@ -271,8 +271,15 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
     StoreLoadCatalogue catalogue(reader);
     StoreLoadMenus menus(reader, catalogue);
     menus.setMenuSequenceBase(menuSequenceBase);
-    // Copies of what is read again after the walk: the stream frees each element it passes.
-    std::vector<xmlNodePtr> comboGroups, comboItems;
+    // Copies of the combo elements read again after the walk (the stream frees each element it
+    // passes), with the place of each combo item in its run and its lists to read again.
+    struct LaterComboItem {
+        xmlNodePtr element;
+        int32_t position;
+        unsigned lists;
+    };
+    std::vector<LaterComboItem> laterComboItems;
+    std::vector<xmlNodePtr> laterComboGroups;
     xmlNodePtr store = nullptr;
     bool dates = false, elements = false;
 
@@ -299,21 +306,14 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
             elements = true;
         } else if (named(node, "comboItem")) {
             progress("Synching Combo Items");
-            // The run is read from its copy, now and again after the walk.
-            xmlNodePtr first = nullptr, last = nullptr;
-            for (; named(node, "comboItem"); node = StoreLoadReader::next(node)) {
-                last = reply.keep(node, last);
-                if (!first) first = last;
-            }
-            comboItems.push_back(first);
-            catalogue.updateComboItems(first, StoreLoadCatalogue::ComboPass::First);
+            for (int32_t position = 0; named(node, "comboItem"); node = StoreLoadReader::next(node), ++position)
+                if (unsigned missed = catalogue.updateComboItem(node, position, StoreLoadCatalogue::ComboPass::First))
+                    laterComboItems.push_back({reply.keep(node), position, missed});
             elements = true;
         } else if (named(node, "comboGroup")) {
             progress("Synching Combo Groups ");
-            for (; named(node, "comboGroup"); node = StoreLoadReader::next(node)) {
-                catalogue.updateComboGroup(node);
-                comboGroups.push_back(reply.keep(node));
-            }
+            for (; named(node, "comboGroup"); node = StoreLoadReader::next(node))
+                if (!catalogue.updateComboGroup(node)) laterComboGroups.push_back(reply.keep(node));
             elements = true;
         } else if (named(node, "menu")) {
             progress("Synching Menus");
@@ -374,8 +374,9 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
         config.updateStoreBatch(store);
     }
     // Links to rows that came later in the reply.
-    for (xmlNodePtr n : comboItems) catalogue.updateComboItems(n);
-    for (xmlNodePtr n : comboGroups) catalogue.updateComboGroup(n);
+    for (const LaterComboItem& later : laterComboItems)
+        catalogue.updateComboItem(later.element, later.position, StoreLoadCatalogue::ComboPass::Last, later.lists);
+    for (xmlNodePtr element : laterComboGroups) catalogue.updateComboGroup(element);
     progress("Completing Store Synch");
     return dates || elements;
 }

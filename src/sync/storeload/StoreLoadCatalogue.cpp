@@ -117,8 +117,8 @@ void StoreLoadCatalogue::associatePreparationGroupPreparations(const ManagedObje
             TAVLO_LOG_MAIL("Unable to find preparation %@ for group %@", id, group->text("preparationGroupId"));
             continue;
         }
-        const ObjectID link = r_.index().setRow("PreparationGroupPreparation", {"preparation", "preparationGroup"},
-                                                {preparation, group.get()}, {{"sequence", Value(sequence++)}});
+        const ObjectID link = r_.index().setRow("PreparationGroupPreparation", {"preparationGroup", "preparation"},
+                                                {group.get(), preparation}, {{"sequence", Value(sequence++)}});
         kept.insert(link.primaryKey());
     }
     for (const ManagedObjectPtr& link : group->toMany("preparationGroupPreparations"))
@@ -168,7 +168,7 @@ xmlNodePtr StoreLoadCatalogue::updateRecipes(xmlNodePtr node) {
 
 void StoreLoadCatalogue::updateRecipePreparationGroup(const ObjectID& group, const ObjectID& recipe, int32_t sequence,
                                                       bool required) {
-    r_.index().setRow("RecipePreparationGroup", {"preparationGroup", "recipe"}, {group, recipe},
+    r_.index().setRow("RecipePreparationGroup", {"recipe", "preparationGroup"}, {recipe, group},
                       {{"sequence", Value(sequence)}, {"required", Value(required)}});
 }
 
@@ -194,27 +194,34 @@ xmlNodePtr StoreLoadCatalogue::updateRecipePreparationGroups(xmlNodePtr node) {
     return node;
 }
 
-void StoreLoadCatalogue::associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element) {
-    if (!element.has("exemptionTax")) return;
+bool StoreLoadCatalogue::associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element) {
+    if (!element.has("exemptionTax")) return true;
+    bool found = true;
     r_.associate(item, "taxExemptions", "Tax", "taxId", element.texts("exemptionTax"), false,
-                 [](const std::string& id) { TAVLO_LOG_MAIL(kMissingExemption, id); });
+                 [&](const std::string& id) {
+                     found = false;
+                     TAVLO_LOG_MAIL(kMissingExemption, id);
+                 });
+    return found;
 }
 
-void StoreLoadCatalogue::associateItemTaxes(const ObjectID& item, const std::optional<std::string>& itemId,
+bool StoreLoadCatalogue::associateItemTaxes(const ObjectID& item, const std::optional<std::string>& itemId,
                                             const XmlFields& element) {
-    taxAmounts(element, "TaxItem", "item", item, "amount",
-               [&](const auto& taxId) { TAVLO_LOG_MAIL("Unable to find tax %@ for item %@", taxId, itemId); });
+    return taxAmounts(element, "TaxItem", "item", item, "amount",
+                      [&](const auto& taxId) { TAVLO_LOG_MAIL("Unable to find tax %@ for item %@", taxId, itemId); });
 }
 
-void StoreLoadCatalogue::taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink,
+bool StoreLoadCatalogue::taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink,
                                     const ObjectID& owner, const char* amountChild,
                                     const std::function<void(const std::optional<std::string>& taxId)>& missing,
                                     bool withAddition) {
+    bool found = true;
     for (xmlNodePtr node : element.run("itemTaxAmount")) {
         XmlFields amount(node, r_.doc());
         std::optional<std::string> taxId = amount.text("taxId");
         const ObjectID tax = taxId ? r_.index().findID("Tax", "taxId", *taxId) : ObjectID();
         if (!tax.isValid()) {
+            found = false;
             missing(taxId);
             continue;
         }
@@ -224,6 +231,7 @@ void StoreLoadCatalogue::taxAmounts(const XmlFields& element, const char* entity
                               {{"amount", value}, {"amountAddition", Value(amount.integer("amountAdd"))}});
         else r_.index().setRow(entity, {ownerLink, "tax"}, {owner, tax}, {{"amount", value}});
     }
+    return found;
 }
 
 xmlNodePtr StoreLoadCatalogue::updateItems(xmlNodePtr node) {
@@ -314,7 +322,7 @@ void StoreLoadCatalogue::associatePreparationCharges(ChargeOwner kind, const Obj
             TAVLO_LOG_MAIL(f.missingPreparation, preparationId, ownerId);
             continue;
         }
-        const ObjectID link = r_.index().setRow(f.linkEntity, {"preparation", f.ownerLink}, {preparation, owner},
+        const ObjectID link = r_.index().setRow(f.linkEntity, {f.ownerLink, "preparation"}, {owner, preparation},
                                                 {{"charge", Value(charge.integer("price"))}});
         if (!link.isValid()) continue; // the write failed: the save tells
         taxAmounts(charge, f.taxEntity, f.taxLink, link, "amount",
@@ -341,29 +349,38 @@ xmlNodePtr StoreLoadCatalogue::updateSideItems(xmlNodePtr node) {
     return node;
 }
 
-xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node, ComboPass pass) {
+unsigned StoreLoadCatalogue::updateComboItem(xmlNodePtr node, int32_t position, ComboPass pass, unsigned lists) {
     const bool logMissing = pass == ComboPass::Last;
-    for (int32_t position = 0; Reader::isNamed(node, "comboItem"); node = Reader::next(node), ++position) {
-        ManagedObjectPtr combo = r_.rowFor(node, "Item", "itemId");
-        if (!combo) continue;
-        XmlFields xml(node, r_.doc());
-        std::optional<std::string> name = xml.text("comboItemName");
+    ManagedObjectPtr combo = r_.rowFor(node, "Item", "itemId");
+    if (!combo) return 0; // read again, it would be passed over again
+    XmlFields xml(node, r_.doc());
+    std::optional<std::string> name = xml.text("comboItemName");
+    if (pass == ComboPass::First) {
         combo->setValue("name", name);
         for (const char* field : {"price", "sideCount", "shortcut"}) combo->setValue(field, xml.integer(field));
         combo->setValue("sequence", position);
         combo->setValue("promptForPrice", xml.flag("promptForPrice"));
         combo->setValue("isCombo", true);
+    }
+    unsigned missed = 0;
+    if (lists & kComboParts)
         for (const std::string& itemId : xml.runTexts("itemId")) {
             ManagedObjectPtr part = r_.index().find("Item", "itemId", itemId);
-            if (part) combo->addTo("items", part);
-            else if (logMissing) TAVLO_LOG("Unable to find item %@ which is part of combo item %@", itemId, name);
+            if (part) {
+                combo->addTo("items", part);
+                continue;
+            }
+            missed |= kComboParts;
+            if (logMissing) TAVLO_LOG("Unable to find item %@ which is part of combo item %@", itemId, name);
         }
+    if (lists & kComboGroups) {
         int32_t sequence = 0;
         for (xmlNodePtr g : xml.run("comboItemComboGroup")) {
             XmlFields comboGroup(g, r_.doc());
             std::optional<std::string> groupId = comboGroup.text("comboGroupId");
             const ObjectID group = groupId ? r_.index().findID("ComboGroup", "comboGroupId", *groupId) : ObjectID();
             if (!group.isValid()) {
+                missed |= kComboGroups;
                 if (logMissing)
                     TAVLO_LOG("Unable to find combo group %@ which is part of combo item %@", groupId, name);
                 continue;
@@ -371,15 +388,20 @@ xmlNodePtr StoreLoadCatalogue::updateComboItems(xmlNodePtr node, ComboPass pass)
             r_.index().setRow("ItemComboGroup", {"item", "comboGroup"}, {combo.get(), group},
                               {{"count", Value(comboGroup.integer("itemCount"))}, {"sequence", Value(sequence++)}});
         }
-        associateTaxExemptions(combo, xml);
-        associateItemTaxes(combo->objectID(), combo->text("itemId"), xml);
     }
-    return node;
+    if (lists & kComboTaxes) {
+        // Both lists read, whichever misses a tax.
+        const bool exemptionsFound = associateTaxExemptions(combo, xml);
+        if (!associateItemTaxes(combo->objectID(), combo->text("itemId"), xml) || !exemptionsFound)
+            missed |= kComboTaxes;
+    }
+    return missed;
 }
 
-void StoreLoadCatalogue::updateComboGroup(xmlNodePtr node) {
+bool StoreLoadCatalogue::updateComboGroup(xmlNodePtr node) {
     ManagedObjectPtr group = r_.rowFor(node, "ComboGroup", "comboGroupId");
-    if (!group) return;
+    if (!group) return true;
+    bool complete = true;
     XmlFields xml(node, r_.doc());
     group->setValue("name", xml.text("comboGroupName"));
     int32_t sequence = 0;
@@ -387,15 +409,20 @@ void StoreLoadCatalogue::updateComboGroup(xmlNodePtr node) {
         XmlFields groupItem(gi, r_.doc());
         std::optional<std::string> itemId = groupItem.text("itemId");
         const ObjectID item = itemId ? r_.index().findID("Item", "itemId", *itemId) : ObjectID();
-        if (!item.isValid()) continue;
+        if (!item.isValid()) {
+            complete = false;
+            continue;
+        }
         const ObjectID link = r_.index().setRow(
             "ComboGroupItem", {"item", "comboGroup"}, {item, group.get()},
             {{"sequence", Value(sequence++)}, {"additionPrice", Value(groupItem.integer("additionPrice"))}});
         if (!link.isValid()) continue; // the write failed: the save tells
-        taxAmounts(groupItem, "TaxComboGroupItem", "comboGroupItem", link, "amountAdd", [&](const auto& taxId) {
-            TAVLO_LOG_MAIL("Unable to find tax %@ for comboGroup %@", taxId, group->text("comboGroupId"));
-        });
+        complete &=
+            taxAmounts(groupItem, "TaxComboGroupItem", "comboGroupItem", link, "amountAdd", [&](const auto& taxId) {
+                TAVLO_LOG_MAIL("Unable to find tax %@ for comboGroup %@", taxId, group->text("comboGroupId"));
+            });
     }
+    return complete;
 }
 
 } // namespace tavlo

@@ -19,13 +19,16 @@ public:
     xmlNodePtr updateRecipePreparationGroups(xmlNodePtr node);
     xmlNodePtr updateItems(xmlNodePtr node);
     xmlNodePtr updateSideItems(xmlNodePtr node);
-    // Read twice by a load: first in the walk, where the items and combo groups that come later
-    // in the reply are not there yet, and last once every element was read. Only the last pass
-    // logs the links it cannot make.
+    // One `comboItem` element, at its place in its run. A load reads it whole in the walk, where
+    // the items and combo groups that come later in the reply are not there yet; after the walk
+    // it reads again only the lists that named a row not found then. Only the last pass logs the
+    // links it cannot make. Answers the lists read that missed a row.
     enum class ComboPass { First, Last };
-    xmlNodePtr updateComboItems(xmlNodePtr node, ComboPass pass = ComboPass::Last);
-    // One `comboGroup` element.
-    void updateComboGroup(xmlNodePtr node);
+    enum ComboLists : unsigned { kComboParts = 1, kComboGroups = 2, kComboTaxes = 4, kAllComboLists = 7 };
+    unsigned updateComboItem(xmlNodePtr node, int32_t position, ComboPass pass, unsigned lists = kAllComboLists);
+    // One `comboGroup` element; read again after the walk when it named a row not found. True when
+    // every row it names was found.
+    bool updateComboGroup(xmlNodePtr node);
 
     // The charges of the element's run of `preparationCharge` children, with their tax amounts, on
     // the owner: an Item, a Section or a Menu.
@@ -47,14 +50,15 @@ private:
     void addToHeldItem(const ObjectID& item, const RelationshipDescription& list, std::string_view targetEntity,
                        std::string_view targetId, const std::vector<std::string>& ids, const char* missingFormat);
     void setRecipe(const ManagedObjectPtr& row, const XmlFields& element, const char* missingFormat);
-    void associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element);
-    void associateItemTaxes(const ObjectID& item, const std::optional<std::string>& itemId, const XmlFields& element);
+    // These two answer whether every tax they name was found.
+    bool associateTaxExemptions(const ManagedObjectPtr& item, const XmlFields& element);
+    bool associateItemTaxes(const ObjectID& item, const std::optional<std::string>& itemId, const XmlFields& element);
     void associatePreparationGroupPreparations(const ManagedObjectPtr& group, const XmlFields& element);
     // The tax amounts of a run of `itemTaxAmount` children: `entity` rows keyed by the owner
     // (under `ownerLink`) and the tax, with the child `amountChild` as amount. An amount whose tax
     // is missing is passed over after `missing`. `withAddition`: a child `amountAdd` gives the
-    // row's amountAddition too.
-    void taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ObjectID& owner,
+    // row's amountAddition too. True when no tax was missing.
+    bool taxAmounts(const XmlFields& element, const char* entity, const char* ownerLink, const ObjectID& owner,
                     const char* amountChild,
                     const std::function<void(const std::optional<std::string>& taxId)>& missing,
                     bool withAddition = false);
