@@ -107,10 +107,9 @@ int XmlChildStream::readPieces(void* stream, char* buffer, int size) {
     return static_cast<int>(given);
 }
 
-xmlNodePtr XmlChildStream::keep(xmlNodePtr child, xmlNodePtr after) {
+xmlNodePtr XmlChildStream::keep(xmlNodePtr child) {
     xmlNodePtr copy = xmlDocCopyNode(child, doc_, 1);
     if (!copy) throw std::bad_alloc();
-    if (after) return xmlAddNextSibling(after, copy);
     // Outside the document's tree, where the reader never frees anything.
     xmlNodePtr holder = xmlNewDocNode(doc_, nullptr, BAD_CAST "kept", nullptr);
     if (!holder) {

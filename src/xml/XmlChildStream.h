@@ -42,10 +42,8 @@ public:
     xmlDocPtr doc() const { return doc_; }
 
     // A copy of a child that stays when the stream moves past it (until the stream goes), in the
-    // same document, for reading it again later. Placed after `after`, an earlier copy, it
-    // continues that copy's run of siblings; without it, it starts a run of its own. A walk of
-    // a run of copies ends at the run's end.
-    xmlNodePtr keep(xmlNodePtr child, xmlNodePtr after = nullptr);
+    // same document, for reading it again later. It has no siblings: a walk from it ends there.
+    xmlNodePtr keep(xmlNodePtr child);
 
     // The element after `node`: for the child a stream on this thread answered last, that
     // stream's next(); for any other node, its next sibling element. Code that walks a run of
