@@ -14,7 +14,9 @@ namespace tavlo {
 // whole in memory: each child comes whole (its subtree parsed, as XmlHelper::parse would give
 // it), and the child before it is freed when the next one is read. The document keeps its root
 // element (with its attributes) and its DTD, so texts and entity references read as in a whole
-// parse. Parse options are XmlHelper::parse's. A stream is read on the thread that made it.
+// parse. Parse options are XmlHelper::parse's, and short texts are kept inside their nodes
+// instead of in blocks of their own: the tree a stream gives is read, copied, never changed. A
+// stream is read on the thread that made it.
 //
 // The bytes are read in place (they must outlive the stream), or taken over and let go piece by
 // piece as the reader takes them in, so that they are not held whole beside what is made of them.
