@@ -55,7 +55,9 @@ public:
     // The row under the key with the values set, for a load's many link rows: a row found is set
     // through its object; inside a held write a new one is held packed without one until the next
     // flush writes it (ObjectContext::insertHeld, the entity then held until each flush), to-ones
-    // in the key included. Its id; invalid when the context's held write failed.
+    // in the key included. Its id; invalid when the context's held write failed. A link row's key
+    // names first the row whose links an element lists (an item before its taxes): a run of such
+    // rows then sits side by side in the index.
     ObjectID setRow(std::string_view entity, std::initializer_list<std::string_view> keys,
                     std::initializer_list<KeyValue> keyValues, std::initializer_list<RowValue> values);
 
