@@ -100,7 +100,8 @@ constexpr RunElement kRunElements[] = {
 };
 
 // Deleted by a clean, in this order. The tax amounts, charges and drawer links hang on rows of the
-// list and would otherwise stay behind, unreachable, after every clean.
+// list and would otherwise stay behind, unreachable, after every clean. A row's links go before
+// the rows they name: a table emptied whole is not read again to unlink its rows from the next.
 constexpr const char* kCleanedEntities[] = {
     "Selection",
     "CashInOut",
@@ -113,9 +114,6 @@ constexpr const char* kCleanedEntities[] = {
     "MenuPreparation",
     "TaxSectionPreparation",
     "SectionPreparation",
-    "Section",
-    "Schedule",
-    "Menu",
     "TaxComboGroupItem",
     "ComboGroupItem",
     "ItemComboGroup",
@@ -124,6 +122,9 @@ constexpr const char* kCleanedEntities[] = {
     "ItemPreparation",
     "TaxItem",
     "Item",
+    "Section",
+    "Schedule",
+    "Menu",
     "RecipePreparationGroup",
     "Recipe",
     "PreparationGroupPreparation",
