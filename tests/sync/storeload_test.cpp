@@ -607,6 +607,19 @@ TEST_F(StoreLoadTest, ACombosItemsThatComeLaterTakeTheirPlacesOnceRead) {
     EXPECT_TRUE(loadReports().empty());
 }
 
+TEST_F(StoreLoadTest, ACombosSequenceIsItsPlaceAmongTheCombosThoughASectionListsIt) {
+    const std::string reply = "<tavloReply><item id=\"I1\"><itemName>Tea</itemName></item>"
+                              "<comboItem id=\"CI1\"><comboItemName>Meal</comboItemName></comboItem>"
+                              "<comboItem id=\"CI2\"><comboItemName>Box</comboItemName></comboItem>"
+                              "<section id=\"S1\"><itemId>I1</itemId><itemId>CI2</itemId><itemId>CI1</itemId></section>"
+                              "</tavloReply>";
+    ASSERT_TRUE(load(reply, true).operation->succeeded());
+    EXPECT_EQ(row("Item", "itemId", "CI1")->int32("sequence"), 0);
+    EXPECT_EQ(row("Item", "itemId", "CI2")->int32("sequence"), 1);
+    EXPECT_EQ(row("Item", "itemId", "I1")->int32("sequence"), 1);
+    EXPECT_EQ(row("Item", "itemId", "CI1")->text("section.sectionId"), "S1");
+}
+
 TEST_F(StoreLoadTest, SuccessfulLoadAsksForTheVibrateAlertWhenTheUserWantsIt) {
     const std::string reply = "<tavloReply><storeDateUpdated>1</storeDateUpdated></tavloReply>";
     uint64_t before = AudioServices::alertSoundsRequested();

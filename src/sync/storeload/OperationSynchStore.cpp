@@ -273,7 +273,8 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
     StoreLoadMenus menus(reader, catalogue);
     menus.setMenuSequenceBase(menuSequenceBase);
     // Copies of the combo elements read again after the walk (the stream frees each element it
-    // passes), with the place of each combo item in its run and its lists to read again.
+    // passes): every combo item, with its place in its run and its lists to read again, and the
+    // combo groups that missed a row.
     struct LaterComboItem {
         xmlNodePtr element;
         int32_t position;
@@ -307,9 +308,10 @@ bool OperationSynchStore::readReply(const std::string& storeId, std::string data
             elements = true;
         } else if (named(node, "comboItem")) {
             progress("Synching Combo Items");
-            for (int32_t position = 0; named(node, "comboItem"); node = StoreLoadReader::next(node), ++position)
-                if (unsigned missed = catalogue.updateComboItem(node, position, StoreLoadCatalogue::ComboPass::First))
-                    laterComboItems.push_back({reply.keep(node), position, missed});
+            for (int32_t position = 0; named(node, "comboItem"); node = StoreLoadReader::next(node), ++position) {
+                const unsigned missed = catalogue.updateComboItem(node, position, StoreLoadCatalogue::ComboPass::First);
+                laterComboItems.push_back({reply.keep(node), position, missed});
+            }
             elements = true;
         } else if (named(node, "comboGroup")) {
             progress("Synching Combo Groups ");

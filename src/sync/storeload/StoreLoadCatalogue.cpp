@@ -355,13 +355,11 @@ unsigned StoreLoadCatalogue::updateComboItem(xmlNodePtr node, int32_t position, 
     if (!combo) return 0; // read again, it would be passed over again
     XmlFields xml(node, r_.doc());
     std::optional<std::string> name = xml.text("comboItemName");
-    if (pass == ComboPass::First) {
-        combo->setValue("name", name);
-        for (const char* field : {"price", "sideCount", "shortcut"}) combo->setValue(field, xml.integer(field));
-        combo->setValue("sequence", position);
-        combo->setValue("promptForPrice", xml.flag("promptForPrice"));
-        combo->setValue("isCombo", true);
-    }
+    combo->setValue("name", name);
+    for (const char* field : {"price", "sideCount", "shortcut"}) combo->setValue(field, xml.integer(field));
+    combo->setValue("sequence", position);
+    combo->setValue("promptForPrice", xml.flag("promptForPrice"));
+    combo->setValue("isCombo", true);
     unsigned missed = 0;
     if (lists & kComboParts)
         for (const std::string& itemId : xml.runTexts("itemId")) {

@@ -20,9 +20,10 @@ public:
     xmlNodePtr updateItems(xmlNodePtr node);
     xmlNodePtr updateSideItems(xmlNodePtr node);
     // One `comboItem` element, at its place in its run. A load reads it whole in the walk, where
-    // the items and combo groups that come later in the reply are not there yet; after the walk
-    // it reads again only the lists that named a row not found then. Only the last pass logs the
-    // links it cannot make. Answers the lists read that missed a row.
+    // the items and combo groups that come later in the reply are not there yet. After the walk
+    // it sets the combo's values again (a section that lists it has set its sequence meanwhile)
+    // and reads again only the lists that named a row not found then. Only the last pass logs
+    // the links it cannot make. Answers the lists read that missed a row.
     enum class ComboPass { First, Last };
     enum ComboLists : unsigned { kComboParts = 1, kComboGroups = 2, kComboTaxes = 4, kAllComboLists = 7 };
     unsigned updateComboItem(xmlNodePtr node, int32_t position, ComboPass pass, unsigned lists = kAllComboLists);
